@@ -1,0 +1,46 @@
+# The two commands a newcomer needs: `make run` and `make test`.
+# Everything else here serves them or the benchmarks and fuzzers.
+
+JOBS      ?= $(shell nproc)
+BUILD_RUN  = build/release
+BUILD_TEST = build/test
+BUILD_FUZZ = build/fuzz
+CMAKE_GEN  = -G Ninja
+
+# CI treats warnings as errors.
+ifneq ($(CI),)
+  TEST_FLAGS = -DOXA_WERROR=ON
+endif
+
+.PHONY: run test packages build build-test bench fuzz clean
+
+packages:
+	bash scripts/install-packages.sh
+
+build: packages
+	cmake -S . -B $(BUILD_RUN) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DOXA_TESTS=OFF -DOXA_BENCH=OFF
+	cmake --build $(BUILD_RUN) -j $(JOBS)
+
+run: build
+	$(BUILD_RUN)/tools/oxa-lib/oxa-lib --help
+
+# The test build runs under AddressSanitizer and UndefinedBehaviorSanitizer.
+build-test: packages
+	cmake -S . -B $(BUILD_TEST) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DOXA_SANITIZE=ON -DOXA_BENCH=ON $(TEST_FLAGS)
+	cmake --build $(BUILD_TEST) -j $(JOBS)
+
+test: build-test
+	cd $(BUILD_TEST) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  ctest --output-on-failure -j $(JOBS) --timeout 300
+
+bench: packages
+	cmake -S . -B build/bench $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DOXA_TESTS=OFF
+	cmake --build build/bench -j $(JOBS)
+	bash scripts/run-benchmarks.sh build/bench
+
+fuzz: packages
+	CC=clang CXX=clang++ cmake -S . -B $(BUILD_FUZZ) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOXA_FUZZ=ON -DOXA_TESTS=OFF -DOXA_BENCH=OFF
+	cmake --build $(BUILD_FUZZ) -j $(JOBS)
+
+clean:
+	rm -rf build

@@ -1,0 +1,64 @@
+# Compiler settings and the helpers every folder uses to declare its targets.
+
+add_library(oxa_warnings INTERFACE)
+target_compile_options(oxa_warnings INTERFACE -Wall -Wextra -Wnon-virtual-dtor -Woverloaded-virtual
+  -Wno-missing-field-initializers)
+if(OXA_WERROR)
+  target_compile_options(oxa_warnings INTERFACE -Werror)
+endif()
+
+if(OXA_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+if(OXA_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    message(FATAL_ERROR "OXA_FUZZ needs clang: configure with CC=clang CXX=clang++")
+  endif()
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+# oxa_add_library(name SOURCES ... [DEPS ...] [PRIVATE_DEPS ...])
+# One static library per folder; DEPS are the folders (or packages) it may use.
+function(oxa_add_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS;PRIVATE_DEPS" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
+  target_link_libraries(${name} PUBLIC ${ARG_DEPS} PRIVATE oxa_warnings ${ARG_PRIVATE_DEPS})
+endfunction()
+
+# oxa_add_test(name SOURCES ... DEPS ...)
+# One GoogleTest binary per folder, linked with that folder's library and tests/support.
+function(oxa_add_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} oxa_test_support GTest::gtest GTest::gmock GTest::gtest_main oxa_warnings)
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
+    PROPERTIES ENVIRONMENT "OXA_SOURCE_DIR=${CMAKE_SOURCE_DIR};OXA_BINARY_DIR=${CMAKE_BINARY_DIR}")
+endfunction()
+
+# oxa_add_bench(name SOURCES ... DEPS ...)
+function(oxa_add_bench name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} benchmark::benchmark oxa_warnings)
+endfunction()
+
+# oxa_add_fuzz(name SOURCE file DEPS ... CORPUS dir)
+# With OXA_FUZZ a libFuzzer binary; otherwise a replay driver that runs the target over every
+# file of its corpus folder as a regression test, so every stored crash input stays covered.
+function(oxa_add_fuzz name)
+  cmake_parse_arguments(ARG "" "SOURCE;CORPUS" "DEPS" ${ARGN})
+  if(OXA_FUZZ)
+    add_executable(${name} ${ARG_SOURCE})
+    target_link_libraries(${name} PRIVATE ${ARG_DEPS} oxa_warnings)
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  else()
+    add_executable(${name} ${ARG_SOURCE} ${CMAKE_SOURCE_DIR}/fuzz/ReplayMain.cpp)
+    target_link_libraries(${name} PRIVATE ${ARG_DEPS} oxa_warnings)
+    if(OXA_TESTS)
+      add_test(NAME fuzz-replay.${name} COMMAND ${name} ${CMAKE_SOURCE_DIR}/${ARG_CORPUS})
+    endif()
+  endif()
+endfunction()

@@ -1,0 +1,18 @@
+#pragma once
+// Locale-aware text comparison and case mapping. The order is the user's locale's collation
+// (ICU; the root collation when the locale is C, POSIX or unknown, so results are the same on a
+// machine without locale data) without regard to case. Two texts compare equal only when they
+// are equal after full case folding: two different file names are never the same file.
+
+#include <string>
+#include <string_view>
+
+// <0, 0 or >0, ignoring case.
+int AnsiCompareText(std::string_view a, std::string_view b);
+// <0, 0 or >0, case-sensitive (lower case before upper case where the collation says so);
+// 0 only for identical texts.
+int AnsiCompareStr(std::string_view a, std::string_view b);
+bool AnsiSameText(std::string_view a, std::string_view b);
+
+std::string AnsiUpperCase(std::string_view text);
+std::string AnsiLowerCase(std::string_view text);

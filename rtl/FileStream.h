@@ -1,0 +1,42 @@
+#pragma once
+// A stream over a file, opened with the runtime's mode and share flags.
+
+#include <cstdint>
+#include <string>
+
+#include "rtl/Stream.h"
+
+// Open modes (low nibble) and share modes (high nibble), combined with "|".
+constexpr std::uint16_t fmOpenRead = 0x0000;
+constexpr std::uint16_t fmOpenWrite = 0x0001;
+constexpr std::uint16_t fmOpenReadWrite = 0x0002;
+constexpr std::uint16_t fmShareCompat = 0x0000;
+constexpr std::uint16_t fmShareExclusive = 0x0010;
+constexpr std::uint16_t fmShareDenyWrite = 0x0020;
+constexpr std::uint16_t fmShareDenyRead = 0x0030;
+constexpr std::uint16_t fmShareDenyNone = 0x0040;
+// Creates the file (or empties an existing one) and opens it for reading and writing.
+constexpr std::uint16_t fmCreate = 0xFF00;
+
+class TFileStream : public TStream {
+public:
+  // Raises EFOpenError ("Cannot open file \"%s\". %s") or, with fmCreate, EFCreateError
+  // ("Cannot create file \"%s\". %s") with the system's reason.
+  TFileStream(const std::string& fileName, std::uint16_t mode);
+  ~TFileStream() override;
+  TFileStream(const TFileStream&) = delete;
+  TFileStream& operator=(const TFileStream&) = delete;
+
+  std::int64_t Read(void* buffer, std::int64_t count) override;
+  std::int64_t Write(const void* buffer, std::int64_t count) override;
+  std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override;
+  void SetSize(std::int64_t newSize) override;
+
+  const std::string& FileName() const noexcept { return FFileName; }
+  // Forces written data to the disk; raises EWriteError when the system refuses.
+  void Flush();
+
+private:
+  std::string FFileName;
+  int FHandle = -1;
+};
