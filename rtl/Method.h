@@ -51,9 +51,6 @@ struct TMemberTraits<Member> {
   static R Call(void* object, A... args) { return (static_cast<C*>(object)->*Member)(std::forward<A>(args)...); }
 };
 
-template <class R, class... A>
-struct TFunctionTraits;
-
 }  // namespace method_detail
 
 // Binds object's member function Member.
