@@ -1,0 +1,85 @@
+#include "platform/Handles.h"
+
+#include <cstdint>
+#include <mutex>
+#include <unordered_map>
+
+#include "platform/LastError.h"
+
+namespace {
+
+// The process's handle table, shared by all threads.
+struct THandleTable {
+  std::mutex Lock;  // guards everything below
+  std::unordered_map<std::uintptr_t, std::shared_ptr<TKernelObject>> Objects;
+  std::uintptr_t NextValue = 0x100;
+};
+
+THandleTable& Table()
+{
+  static THandleTable table;
+  return table;
+}
+
+}  // namespace
+
+DWORD TKernelObject::Wait(DWORD)
+{
+  SetLastError(ERROR_INVALID_HANDLE);
+  return WAIT_FAILED;
+}
+
+void SetLastErrorInvalidHandle() noexcept
+{
+  SetLastError(ERROR_INVALID_HANDLE);
+}
+
+HANDLE RegisterHandle(std::shared_ptr<TKernelObject> object)
+{
+  auto& table = Table();
+  const std::lock_guard guard(table.Lock);
+  const std::uintptr_t value = table.NextValue;
+  table.NextValue += 4;
+  table.Objects.emplace(value, std::move(object));
+  return reinterpret_cast<HANDLE>(value);
+}
+
+std::shared_ptr<TKernelObject> LookupHandle(HANDLE handle)
+{
+  auto& table = Table();
+  const std::lock_guard guard(table.Lock);
+  const auto found = table.Objects.find(reinterpret_cast<std::uintptr_t>(handle));
+  if (found == table.Objects.end()) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return nullptr;
+  }
+  return found->second;
+}
+
+BOOL CloseHandle(HANDLE handle)
+{
+  std::shared_ptr<TKernelObject> closing;
+  {
+    auto& table = Table();
+    const std::lock_guard guard(table.Lock);
+    const auto found = table.Objects.find(reinterpret_cast<std::uintptr_t>(handle));
+    if (found == table.Objects.end()) {
+      SetLastError(ERROR_INVALID_HANDLE);
+      return FALSE;
+    }
+    closing = std::move(found->second);
+    table.Objects.erase(found);
+  }
+  // The object's destructor (which may release OS resources) runs outside the table lock.
+  closing.reset();
+  return TRUE;
+}
+
+DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds)
+{
+  const auto object = LookupHandle(handle);
+  if (!object) {
+    return WAIT_FAILED;
+  }
+  return object->Wait(milliseconds);
+}

@@ -1,0 +1,1 @@
+#include "rtl/Utf8.h"
