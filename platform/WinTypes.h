@@ -18,3 +18,10 @@ using LRESULT = std::intptr_t;
 constexpr BOOL FALSE = 0;
 constexpr BOOL TRUE = 1;
 constexpr DWORD INFINITE = 0xFFFFFFFF;
+constexpr DWORD MAX_PATH = 260;
+
+// A file time: 100-nanosecond intervals since 1 January 1601 (UTC), split into two halves.
+struct FILETIME {
+  DWORD dwLowDateTime;
+  DWORD dwHighDateTime;
+};
