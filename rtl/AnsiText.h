@@ -16,3 +16,7 @@ bool AnsiSameText(std::string_view a, std::string_view b);
 
 std::string AnsiUpperCase(std::string_view text);
 std::string AnsiLowerCase(std::string_view text);
+
+// One character's simple upper- and lower-case mapping.
+char32_t AnsiUpperChar(char32_t c) noexcept;
+char32_t AnsiLowerChar(char32_t c) noexcept;

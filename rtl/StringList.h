@@ -51,7 +51,8 @@ public:
   void Sort();
   void CustomSort(TCompare compare);
 
-  // Copies the strings and object pointers (not the objects) and the sort settings.
+  // Copies the strings, the object pointers (not the objects) and the sort settings. A list that
+  // owns its objects takes the strings only.
   void Assign(const TStringList& source);
 
   // Every entry followed by "\r\n"; assigning splits at CR, LF or CR LF.

@@ -1,0 +1,27 @@
+#pragma once
+// The commands of oxa-lib. Each command is a function in its own file (CmdX.cpp) that gets the
+// arguments after its name and writes to out (results) and err (errors).
+
+#include <iosfwd>
+#include <span>
+#include <string>
+#include <string_view>
+
+constexpr int ExitSuccess = 0;
+constexpr int ExitFailure = 1;
+constexpr int ExitUsage = 2;
+
+using TCommandArgs = std::span<const std::string>;
+using TCommandFunction = int (*)(TCommandArgs args, std::ostream& out, std::ostream& err);
+
+struct TCommand {
+  std::string_view Name;
+  std::string_view Usage;    // "version", "db info [--dir D]"
+  std::string_view Summary;  // one line for --help
+  TCommandFunction Run;
+};
+
+// Every command, in the order --help lists them.
+std::span<const TCommand> Commands();
+
+int RunVersion(TCommandArgs args, std::ostream& out, std::ostream& err);

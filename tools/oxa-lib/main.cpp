@@ -1,0 +1,45 @@
+// oxa-lib: the library, tags and settings of OxaNetMusic from the command line.
+
+#include <exception>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "tools/oxa-lib/Commands.h"
+
+namespace {
+
+void PrintHelp(std::ostream& out)
+{
+  out << "usage: oxa-lib COMMAND [ARGUMENTS]\n\n"
+         "The headless face of OxaNetMusic: drives, paths, registry, settings, tags and the\n"
+         "music library of the machine in use (OXA_MACHINE selects another machine folder).\n\n"
+         "Commands:\n";
+  for (const auto& command : Commands()) {
+    out << "  " << command.Usage << "\n      " << command.Summary << '\n';
+  }
+  out << "\nExit codes: 0 success, 1 failure, 2 usage error.\n";
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+    PrintHelp(std::cout);
+    return args.empty() ? ExitUsage : ExitSuccess;
+  }
+  for (const auto& command : Commands()) {
+    if (command.Name == args[0]) {
+      try {
+        return command.Run(TCommandArgs(args).subspan(1), std::cout, std::cerr);
+      } catch (const std::exception& e) {
+        std::cerr << "oxa-lib " << args[0] << ": " << e.what() << '\n';
+        return ExitFailure;
+      }
+    }
+  }
+  std::cerr << "oxa-lib: unknown command '" << args[0] << "' (see oxa-lib --help)\n";
+  return ExitUsage;
+}
