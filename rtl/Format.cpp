@@ -4,6 +4,7 @@
 
 #include "rtl/Exception.h"
 #include "rtl/Strings.h"
+#include "rtl/Utf8.h"
 
 namespace format_detail {
 
@@ -61,6 +62,16 @@ std::string FloatText(char type, int precision, double value)
     }
   }
   return text;
+}
+
+// The first count characters (not bytes) of text.
+std::string LeadingCharacters(std::string_view text, std::size_t count)
+{
+  std::size_t pos = 0;
+  for (std::size_t taken = 0; taken < count && pos < text.size(); ++taken) {
+    NextCodePoint(text, pos);
+  }
+  return std::string(text.substr(0, pos));
 }
 
 }  // namespace
@@ -151,7 +162,7 @@ std::string FormatArgs(std::string_view format, std::span<const TFormatArg> args
         if (arg.Kind != TFormatArg::TKind::Text) {
           Invalid(format);
         }
-        piece = precision >= 0 ? std::string(arg.Text.substr(0, static_cast<std::size_t>(precision))) : std::string(arg.Text);
+        piece = precision >= 0 ? LeadingCharacters(arg.Text, static_cast<std::size_t>(precision)) : std::string(arg.Text);
         break;
       case 'f':
       case 'g':
@@ -171,8 +182,9 @@ std::string FormatArgs(std::string_view format, std::span<const TFormatArg> args
       default:
         Invalid(format);
     }
-    if (width > 0 && static_cast<int>(piece.size()) < width) {
-      const std::string padding(static_cast<std::size_t>(width) - piece.size(), ' ');
+    const auto shown = static_cast<int>(CodePointCount(piece));
+    if (width > 0 && shown < width) {
+      const std::string padding(static_cast<std::size_t>(width - shown), ' ');
       piece = leftAlign ? piece + padding : padding + piece;
     }
     result += piece;

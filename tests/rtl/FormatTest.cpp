@@ -20,6 +20,9 @@ TEST(Format, FollowsTheRuntimeRules)
   EXPECT_EQ(Format("%-5s|", "ab"), "ab   |");
   EXPECT_EQ(Format("%5s|", "ab"), "   ab|");
   EXPECT_EQ(Format("%.2s", "abcdef"), "ab");
+  // Widths and cuts count characters, so a UTF-8 text is never cut inside a character.
+  EXPECT_EQ(Format("%.2s", "\u00e9t\u00e9"), "\u00e9t");
+  EXPECT_EQ(Format("%3s|", "\u00e9"), "  \u00e9|");
   EXPECT_EQ(Format("%u", 4000000000U), "4000000000");
 }
 
