@@ -1,0 +1,25 @@
+#pragma once
+// The table engine's exceptions. EDatabaseError reports misuse of a database or table object
+// (a table that is not open, a field that does not exist, a value of the wrong type) and
+// definitions that cannot be created; ESqliteError is a failure of the storage underneath, with
+// the storage's own message and result code.
+
+#include <string>
+
+#include "rtl/Exception.h"
+
+class EDatabaseError : public Exception {
+public:
+  using Exception::Exception;
+};
+
+class ESqliteError : public EDatabaseError {
+public:
+  ESqliteError(int code, std::string message) : EDatabaseError(std::move(message)), FCode(code) {}
+
+  // The primary SQLite result code (SQLITE_BUSY, SQLITE_CONSTRAINT, ...), extended bits removed.
+  int Code() const noexcept { return FCode & 0xFF; }
+
+private:
+  int FCode;
+};
