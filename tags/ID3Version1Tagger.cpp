@@ -1,0 +1,169 @@
+#include "tags/ID3Version1Tagger.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+#include "rtl/Exception.h"
+#include "rtl/FileStream.h"
+#include "rtl/Utf8.h"
+
+namespace {
+
+struct TSlot {
+  int Offset;
+  int Width;
+};
+
+constexpr TSlot TitleSlot{3, 30};
+constexpr TSlot ArtistSlot{33, 30};
+constexpr TSlot AlbumSlot{63, 30};
+constexpr TSlot YearSlot{93, 4};
+constexpr TSlot CommentSlot{97, 30};
+constexpr int TrackMarkerOffset = 125;
+constexpr int TrackOffset = 126;
+constexpr int GenreOffset = 127;
+
+std::string ReadSlot(const TID3Version1Tagger::TTagBytes& bytes, TSlot slot)
+{
+  const auto* begin = reinterpret_cast<const char*>(bytes.data() + slot.Offset);
+  const auto* end = begin + slot.Width;
+  const auto* zero = std::find(begin, end, '\0');
+  return Latin1ToUtf8(std::string_view(begin, static_cast<std::size_t>(zero - begin)));
+}
+
+void WriteSlot(TID3Version1Tagger::TTagBytes& bytes, TSlot slot, const std::string& text)
+{
+  const std::string latin1 = Utf8ToLatin1(text);
+  const std::size_t count = std::min(latin1.size(), static_cast<std::size_t>(slot.Width));
+  std::memcpy(bytes.data() + slot.Offset, latin1.data(), count);
+}
+
+}  // namespace
+
+void TID3Version1Tagger::Clear()
+{
+  FFileName.clear();
+  ClearFields();
+}
+
+void TID3Version1Tagger::ClearFields()
+{
+  FTitle.clear();
+  FArtist.clear();
+  FTrack = 0;
+  FAlbum.clear();
+  FYear.clear();
+  FGenre = Id3NoGenre;
+  FComment.clear();
+  FModified = false;
+  FHasTag = false;
+}
+
+bool TID3Version1Tagger::Load(const std::string& fileName)
+{
+  Clear();
+  FFileName = fileName;
+  try {
+    TFileStream stream(fileName, fmOpenRead | fmShareDenyNone);
+    return LoadFromStream(stream);
+  } catch (const Exception&) {
+    ClearFields();
+    return false;
+  }
+}
+
+bool TID3Version1Tagger::LoadFromStream(TStream& stream)
+{
+  ClearFields();
+  if (stream.Size() < TagSize) {
+    return false;
+  }
+  TTagBytes bytes{};
+  stream.Seek(-TagSize, TSeekOrigin::soEnd);
+  stream.ReadBuffer(bytes.data(), TagSize);
+  if (bytes[0] != 'T' || bytes[1] != 'A' || bytes[2] != 'G') {
+    return true;
+  }
+  FHasTag = true;
+  FTitle = ReadSlot(bytes, TitleSlot);
+  FArtist = ReadSlot(bytes, ArtistSlot);
+  FAlbum = ReadSlot(bytes, AlbumSlot);
+  FYear = ReadSlot(bytes, YearSlot);
+  FComment = ReadSlot(bytes, CommentSlot);
+  FTrack = bytes[TrackMarkerOffset] == 0 ? bytes[TrackOffset] : 0;
+  FGenre = bytes[GenreOffset];
+  return true;
+}
+
+TID3Version1Tagger::TTagBytes TID3Version1Tagger::Compose() const
+{
+  TTagBytes bytes{};
+  bytes[0] = 'T';
+  bytes[1] = 'A';
+  bytes[2] = 'G';
+  WriteSlot(bytes, TitleSlot, FTitle);
+  WriteSlot(bytes, ArtistSlot, FArtist);
+  WriteSlot(bytes, AlbumSlot, FAlbum);
+  WriteSlot(bytes, YearSlot, FYear);
+  WriteSlot(bytes, CommentSlot, FComment);
+  // The track number takes the comment's last two bytes (ID3v1.1).
+  bytes[TrackMarkerOffset] = 0;
+  bytes[TrackOffset] = static_cast<std::uint8_t>(FTrack);
+  bytes[GenreOffset] = static_cast<std::uint8_t>(FGenre);
+  return bytes;
+}
+
+bool TID3Version1Tagger::WriteTag(TStream& stream, const TTagBytes& bytes) const
+{
+  const std::int64_t oldSize = stream.Size();
+  if (FHasTag && oldSize >= TagSize) {
+    stream.Seek(-TagSize, TSeekOrigin::soEnd);
+  } else {
+    stream.Seek(0, TSeekOrigin::soEnd);
+  }
+  try {
+    stream.WriteBuffer(bytes.data(), TagSize);
+    if (auto* file = dynamic_cast<TFileStream*>(&stream)) {
+      file->Flush();
+    }
+    return true;
+  } catch (const Exception&) {
+    // A partial append (full disk) must not stay glued to the audio.
+    if (!FHasTag) {
+      try {
+        stream.SetSize(oldSize);
+      } catch (const Exception&) {
+        return false;
+      }
+    }
+    return false;
+  }
+}
+
+bool TID3Version1Tagger::Save()
+{
+  if (!FModified) {
+    return true;
+  }
+  const TTagBytes bytes = Compose();
+  if (!TagFileExists(FFileName) || !TagFileClearReadOnly(FFileName)) {
+    return false;
+  }
+  try {
+    std::unique_ptr<TStream> stream;
+    if (FCreateStream) {
+      stream = FCreateStream(FFileName);
+    } else {
+      stream = std::make_unique<TFileStream>(FFileName, fmOpenReadWrite | fmShareDenyWrite);
+    }
+    if (!WriteTag(*stream, bytes)) {
+      return false;
+    }
+  } catch (const Exception&) {
+    return false;
+  }
+  FHasTag = true;
+  FModified = false;
+  return true;
+}

@@ -1,0 +1,83 @@
+#pragma once
+// TID3Version2Tagger2: the program's view of an ID3v2.3 tag — title, artist, album, year,
+// comment, genre and track — over the frames TIT2, TPE1, TALB, TYER, COMM, TCON and TRCK.
+// Texts are UTF-8. It also creates a tag in a file that has none.
+
+#include <memory>
+#include <string>
+
+#include "tags/ID3Genres.h"
+#include "tags/id3v2.h"
+
+class TID3Version2Tagger2 {
+public:
+  // Fields to defaults (Genre 0), HasTag and Modified false; the tag object stays.
+  void Clear();
+
+  // Reads the ID3v2.3 tag at the start of the file. True when the file could be read, whether
+  // or not it holds such a tag (HasTag tells); false when it cannot be opened.
+  bool Load(const std::string& fileName);
+  // As Load from a stream (fuzzing and tests); the tag remembers fileName for a later Save.
+  bool LoadFromStream(TStream& stream, const std::string& fileName);
+
+  // Writes the fields into the tag and the tag into the file, creating the tag when the file
+  // has none. Empty fields leave their frames as they were. False when there is no tag object,
+  // the file is missing or read-only, or the save fails; the file is then unchanged.
+  bool Save();
+
+  bool HasTagObject() const noexcept { return FTag != nullptr; }
+  Tid3v2tag* Tag() noexcept { return FTag.get(); }
+
+  const std::string& FileName() const noexcept { return FFileName; }
+  const std::string& Title() const noexcept { return FTitle; }
+  const std::string& Artist() const noexcept { return FArtist; }
+  const std::string& Album() const noexcept { return FAlbum; }
+  const std::string& Year() const noexcept { return FYear; }
+  const std::string& Comment() const noexcept { return FComment; }
+  // The raw TCON text.
+  const std::string& GenreText() const noexcept { return FGenreText; }
+  int Genre() const noexcept { return FGenre; }
+  int Track() const noexcept { return FTrack; }
+  bool Modified() const noexcept { return FModified; }
+  bool HasTag() const noexcept { return FHasTag; }
+
+  // Each setter marks the tagger modified only when the value changes (texts compared exactly).
+  void SetTitle(const std::string& value) { Assign(FTitle, value); }
+  void SetArtist(const std::string& value) { Assign(FArtist, value); }
+  void SetAlbum(const std::string& value) { Assign(FAlbum, value); }
+  void SetYear(const std::string& value) { Assign(FYear, value); }
+  void SetComment(const std::string& value) { Assign(FComment, value); }
+  void SetGenreText(const std::string& value) { Assign(FGenreText, value); }
+  void SetGenre(int value) { Assign(FGenre, value); }
+  void SetTrack(int value) { Assign(FTrack, value); }
+
+  // The genre number a TCON text names: "(17)" and "(17)Rock" give 17; anything else 255.
+  static int GenreFromText(const std::string& text) noexcept;
+  // A TRCK text as a decimal number; 0 when it is not one ("3/12" gives 0).
+  static int TrackFromText(const std::string& text) noexcept;
+
+private:
+  template <class T>
+  void Assign(T& field, const T& value)
+  {
+    if (field != value) {
+      field = value;
+      FModified = true;
+    }
+  }
+  void ReadFields();
+  bool SeedTag();
+
+  std::string FFileName;
+  std::unique_ptr<Tid3v2tag> FTag;
+  std::string FTitle;
+  std::string FArtist;
+  int FTrack = 0;
+  std::string FAlbum;
+  std::string FYear;
+  int FGenre = 0;
+  std::string FGenreText;
+  std::string FComment;
+  bool FModified = false;
+  bool FHasTag = false;
+};

@@ -1,0 +1,291 @@
+// Saving a tag: the frames are brought into the state their flags ask for, serialised, and the
+// file is composed anew beside the old one — bytes before the tag, the new tag, the audio after
+// the old tag — then put in its place by one rename.
+#include <algorithm>
+#include <memory>
+
+#include "rtl/Exception.h"
+#include "rtl/FileStream.h"
+#include "tags/Zlib.h"
+#include "tags/id3v2.h"
+
+namespace {
+
+constexpr std::size_t HeaderSize = 10;
+constexpr std::uint32_t MaxFrameSize = 0x10000000;
+// The synchsafe size field holds 28 bits.
+constexpr std::int64_t MaxTagBody = 0x0FFFFFFF;
+constexpr std::int64_t CopyBlock = 16384;
+
+void PutBigEndian32(TByteBuffer& out, std::uint32_t value)
+{
+  out.push_back(static_cast<std::uint8_t>(value >> 24));
+  out.push_back(static_cast<std::uint8_t>(value >> 16));
+  out.push_back(static_cast<std::uint8_t>(value >> 8));
+  out.push_back(static_cast<std::uint8_t>(value));
+}
+
+// The size of a readable ID3v2 tag at offset, header included; 0 when there is none.
+std::int64_t TagSpaceAt(TStream& stream, std::int64_t offset)
+{
+  std::uint8_t header[HeaderSize];
+  stream.Seek(offset, TSeekOrigin::soBeginning);
+  if (stream.Read(header, HeaderSize) != static_cast<std::int64_t>(HeaderSize) || header[0] != 'I' ||
+      header[1] != 'D' || header[2] != '3' || header[3] != 3 || header[4] != 0) {
+    return 0;
+  }
+  std::int64_t size = 0;
+  for (std::size_t i = 6; i < HeaderSize; ++i) {
+    if (header[i] >= 0x80) {
+      return 0;
+    }
+    size = size * 128 + header[i];
+  }
+  return offset + static_cast<std::int64_t>(HeaderSize) + size <= stream.Size() ? size + 10 : 0;
+}
+
+// Copies count bytes from source's position to target's, calling step after each block.
+template <class TStep>
+void CopyBytes(TStream& source, TStream& target, std::int64_t count, TStep step)
+{
+  std::vector<std::uint8_t> buffer(static_cast<std::size_t>(CopyBlock));
+  std::int64_t done = 0;
+  while (done < count) {
+    const std::int64_t part = std::min(CopyBlock, count - done);
+    source.ReadBuffer(buffer.data(), part);
+    target.WriteBuffer(buffer.data(), part);
+    done += part;
+    step(done, count);
+  }
+}
+
+// A failure while composing; carries the status to report.
+struct TSaveFailure {
+  std::uint16_t Code;
+};
+
+}  // namespace
+
+TByteBuffer Tid3v2tag::SerialiseFrames()
+{
+  TByteBuffer out;
+  for (int i = 1; i <= FFrames.Count(); ++i) {
+    const TId3Frame& frame = FFrames.Frame(i);
+    std::size_t extra = 0;
+    extra += (frame.Flags & ffCompressed) != 0 ? 4 : 0;
+    extra += (frame.Flags & ffEncrypted) != 0 ? 1 : 0;
+    extra += (frame.Flags & ffGrouped) != 0 ? 1 : 0;
+    const std::size_t size = extra + frame.Data.size();
+    if (size >= MaxFrameSize) {
+      throw TSaveFailure{id3BadTag};
+    }
+    out.insert(out.end(), frame.Id.begin(), frame.Id.end());
+    PutBigEndian32(out, static_cast<std::uint32_t>(size));
+    out.push_back(static_cast<std::uint8_t>(frame.Flags >> 8));
+    out.push_back(static_cast<std::uint8_t>(frame.Flags));
+    if ((frame.Flags & ffCompressed) != 0) {
+      PutBigEndian32(out, frame.DecompressedSize);
+    }
+    if ((frame.Flags & ffEncrypted) != 0) {
+      out.push_back(frame.EncryptionMethod);
+    }
+    if ((frame.Flags & ffGrouped) != 0) {
+      out.push_back(frame.Group);
+    }
+    out.insert(out.end(), frame.Data.begin(), frame.Data.end());
+  }
+  return out;
+}
+
+// The tag after its header: extended header, frames and padding, unsynchronised when the flags
+// ask for it, and at least as long as the old tag's space so the audio keeps its place.
+TByteBuffer Tid3v2tag::ComposeBody(const TByteBuffer& frames, std::int64_t oldSpace)
+{
+  const bool unsynchronise = (FFlags & tfUnsynchronisation) != 0;
+  const TByteBuffer storedFrames = unsynchronise ? ApplyUnsynchronisation(frames) : frames;
+  if (!HasExtendedHeader()) {
+    TByteBuffer body = storedFrames;
+    const std::int64_t space = std::max<std::int64_t>(oldSpace - static_cast<std::int64_t>(HeaderSize), 0);
+    if (static_cast<std::int64_t>(body.size()) < space) {
+      body.resize(static_cast<std::size_t>(space), 0);
+    }
+    FPaddingSize = 0;
+    return body;
+  }
+
+  if (FHasCrc) {
+    FCrc = Crc32(frames);
+  }
+  const auto extendedHeader = [&](std::uint32_t padding) {
+    TByteBuffer ext;
+    PutBigEndian32(ext, FHasCrc ? 10 : 6);
+    ext.push_back(FHasCrc ? 0x80 : 0x00);
+    ext.push_back(0x00);
+    PutBigEndian32(ext, padding);
+    if (FHasCrc) {
+      PutBigEndian32(ext, FCrc);
+    }
+    return unsynchronise ? ApplyUnsynchronisation(ext) : ext;
+  };
+  // The padding size is itself part of the (possibly unsynchronised) extended header, so look
+  // for a padding that fills the space exactly; failing that, grow the space a little.
+  std::int64_t space = std::max<std::int64_t>(oldSpace - static_cast<std::int64_t>(HeaderSize), 0);
+  for (;;) {
+    for (std::size_t extLength = FHasCrc ? 14 : 10; extLength <= 28; ++extLength) {
+      const std::int64_t padding = space - static_cast<std::int64_t>(extLength + storedFrames.size());
+      if (padding < 0) {
+        continue;
+      }
+      TByteBuffer body = extendedHeader(static_cast<std::uint32_t>(padding));
+      if (body.size() != extLength) {
+        continue;
+      }
+      body.insert(body.end(), storedFrames.begin(), storedFrames.end());
+      body.resize(static_cast<std::size_t>(space), 0);
+      FPaddingSize = static_cast<std::uint32_t>(padding);
+      return body;
+    }
+    space = std::max<std::int64_t>(space + 1, static_cast<std::int64_t>(storedFrames.size()) + (FHasCrc ? 14 : 10));
+  }
+}
+
+std::uint16_t Tid3v2tag::SaveToFile(const std::string& fileName, int version, int revision, std::int64_t offset)
+{
+  const bool sameFile = fileName == "=";
+  const std::string target = sameFile ? FFileName : fileName;
+  if (offset < 0) {
+    offset = sameFile ? FOffset : 0;
+  }
+  if (version == 0xFF) {
+    version = FMajorVersion;
+  }
+  if (revision == 0xFF) {
+    revision = FRevision;
+  }
+  if (!FLoaded) {
+    return Fail(id3BadTag);
+  }
+  if (version != 3) {
+    return Fail(id3BadVersion);
+  }
+  if (revision != 0) {
+    return Fail(id3BadRevision);
+  }
+  if (FFrames.Count() == 0) {
+    return Fail(id3NoFrames);
+  }
+
+  SetStage("Preparing tag", 0);
+  if (!TagFileExists(target)) {
+    return Fail(id3FileNotFound);
+  }
+  if (TagFileProtected(target)) {
+    return Fail(id3FileProtected);
+  }
+  std::unique_ptr<TFileStream> original;
+  try {
+    original = std::make_unique<TFileStream>(target, fmOpenRead | fmShareDenyWrite);
+  } catch (const Exception&) {
+    return Fail(id3FileNotFound);
+  }
+  try {
+    if (original->Size() < offset) {
+      return Fail(id3OffsetBeyondEnd);
+    }
+    std::int64_t oldSpace = 0;
+    if (target == FFileName && offset == FOffset) {
+      oldSpace = FTagSpace;
+      // The file must still hold the tag this one was loaded from.
+      if (oldSpace > 0 && TagSpaceAt(*original, offset) != oldSpace) {
+        return Fail(id3NoHeader);
+      }
+    } else {
+      oldSpace = TagSpaceAt(*original, offset);
+    }
+    const std::uint16_t status = Compose(*original, offset, oldSpace, target);
+    if (!Id3StatusOk(status)) {
+      return status;
+    }
+  } catch (const TSaveFailure& failure) {
+    return Fail(failure.Code);
+  } catch (const Exception&) {
+    return Fail(id3WriteFailed);
+  }
+  FStatus &= 0xFF;
+  FFileName = target;
+  FOffset = offset;
+  SetStage("Save Complete", 100);
+  return FStatus;
+}
+
+std::uint16_t Tid3v2tag::Compose(TStream& original, std::int64_t offset, std::int64_t oldSpace,
+                                 const std::string& fileName)
+{
+  SetStage("Applying compression", 10);
+  for (int i = 1; i <= FFrames.Count(); ++i) {
+    TId3Frame& frame = FFrames.Frame(i);
+    if ((frame.Flags & ffEncrypted) != 0) {
+      continue;  // stored as they came: there is no key to decrypt them with
+    }
+    const bool wanted = (frame.Flags & ffCompressed) != 0;
+    if (frame.DataCompressed == wanted) {
+      continue;
+    }
+    FFrames.RemoveUnsynchronisation(i);
+    if (wanted) {
+      frame.DecompressedSize = static_cast<std::uint32_t>(frame.Data.size());
+      frame.Data = ZlibDeflate(frame.Data);
+      frame.DataCompressed = true;
+    } else if (!FFrames.Decompress(i, InflateLimit())) {
+      throw TSaveFailure{id3BadTag};
+    }
+  }
+  SetStage("Applying unsync", 20);
+  for (int i = 1; i <= FFrames.Count(); ++i) {
+    TId3Frame& frame = FFrames.Frame(i);
+    const bool wanted = (frame.Flags & ffUnsynchronised) != 0;
+    if (frame.DataUnsynchronised != wanted && (frame.Flags & ffEncrypted) == 0) {
+      frame.Data = wanted ? ApplyUnsynchronisation(frame.Data) : RemoveUnsynchronisation(frame.Data);
+      frame.DataUnsynchronised = wanted;
+    }
+  }
+  SetStage("Calculating CRC-32", 30);
+  const TByteBuffer frames = SerialiseFrames();
+  const TByteBuffer body = ComposeBody(frames, oldSpace);
+  if (static_cast<std::int64_t>(body.size()) > MaxTagBody) {
+    throw TSaveFailure{id3BadTag};
+  }
+  const auto bodySize = static_cast<std::uint32_t>(body.size());
+
+  SetStage("Re-positioning audio data", 50);
+  TReplacementFile replacement(fileName, FCreateStream);
+  TStream& out = replacement.Stream();
+  original.Seek(0, TSeekOrigin::soBeginning);
+  CopyBytes(original, out, offset, [](std::int64_t, std::int64_t) {});
+  // Room for the tag, written in the next stage.
+  const TByteBuffer placeholder(HeaderSize + bodySize, 0);
+  out.WriteBuffer(placeholder.data(), static_cast<std::int64_t>(placeholder.size()));
+  original.Seek(offset + oldSpace, TSeekOrigin::soBeginning);
+  const std::int64_t audioSize = original.Size() - offset - oldSpace;
+  CopyBytes(original, out, audioSize, [this](std::int64_t done, std::int64_t count) {
+    SetProgress(50 + static_cast<int>(40 * done / count));
+  });
+
+  SetStage("Writing new tag", 90);
+  TByteBuffer header = {'I', 'D', '3', 3, 0, static_cast<std::uint8_t>(FFlags & 0xE0)};
+  header.push_back(static_cast<std::uint8_t>((bodySize >> 21) & 0x7F));
+  header.push_back(static_cast<std::uint8_t>((bodySize >> 14) & 0x7F));
+  header.push_back(static_cast<std::uint8_t>((bodySize >> 7) & 0x7F));
+  header.push_back(static_cast<std::uint8_t>(bodySize & 0x7F));
+  out.Seek(offset, TSeekOrigin::soBeginning);
+  out.WriteBuffer(header.data(), static_cast<std::int64_t>(header.size()));
+  out.WriteBuffer(body.data(), static_cast<std::int64_t>(body.size()));
+  replacement.Commit();
+
+  FFlags &= 0xE0;
+  FMajorVersion = 3;
+  FRevision = 0;
+  FSize = bodySize;
+  FTagSpace = static_cast<std::int64_t>(HeaderSize) + bodySize;
+  return 0;
+}
