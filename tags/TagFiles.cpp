@@ -75,6 +75,11 @@ void TReplacementFile::Commit()
   }
   FStream.reset();
   std::error_code error;
+  const fs::file_status old = fs::status(HostPath(FFileName), error);
+  if (!error) {
+    fs::permissions(HostPath(FTemporaryName), old.permissions(), error);
+  }
+  error.clear();
   // The new file takes the place of the old one in one step: readers see either file, whole.
   fs::rename(HostPath(FTemporaryName), HostPath(FFileName), error);
   if (error) {

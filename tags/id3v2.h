@@ -8,11 +8,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "rtl/FileStream.h"
 #include "rtl/Stream.h"
 #include "tags/TagFiles.h"
 
@@ -188,7 +190,8 @@ private:
   std::uint16_t ParseFrames(const TByteBuffer& body, std::size_t position);
   void SetStage(const char* stage, int progress);
   void SetProgress(int progress);
-  std::uint16_t Compose(TStream& original, std::int64_t offset, std::int64_t oldSpace, const std::string& fileName);
+  std::uint16_t Compose(std::unique_ptr<TFileStream>& original, std::int64_t offset, std::int64_t oldSpace,
+                        const std::string& fileName);
   TByteBuffer SerialiseFrames();
   TByteBuffer ComposeBody(const TByteBuffer& frames, std::int64_t oldSpace);
 

@@ -202,7 +202,7 @@ std::uint16_t Tid3v2tag::SaveToFile(const std::string& fileName, int version, in
     } else {
       oldSpace = TagSpaceAt(*original, offset);
     }
-    const std::uint16_t status = Compose(*original, offset, oldSpace, target);
+    const std::uint16_t status = Compose(original, offset, oldSpace, target);
     if (!Id3StatusOk(status)) {
       return status;
     }
@@ -218,9 +218,10 @@ std::uint16_t Tid3v2tag::SaveToFile(const std::string& fileName, int version, in
   return FStatus;
 }
 
-std::uint16_t Tid3v2tag::Compose(TStream& original, std::int64_t offset, std::int64_t oldSpace,
-                                 const std::string& fileName)
+std::uint16_t Tid3v2tag::Compose(std::unique_ptr<TFileStream>& originalFile, std::int64_t offset,
+                                 std::int64_t oldSpace, const std::string& fileName)
 {
+  TStream& original = *originalFile;
   SetStage("Applying compression", 10);
   for (int i = 1; i <= FFrames.Count(); ++i) {
     TId3Frame& frame = FFrames.Frame(i);
@@ -280,6 +281,8 @@ std::uint16_t Tid3v2tag::Compose(TStream& original, std::int64_t offset, std::in
   out.Seek(offset, TSeekOrigin::soBeginning);
   out.WriteBuffer(header.data(), static_cast<std::int64_t>(header.size()));
   out.WriteBuffer(body.data(), static_cast<std::int64_t>(body.size()));
+  // Nothing may hold the old file open while the new one takes its name.
+  originalFile.reset();
   replacement.Commit();
 
   FFlags &= 0xE0;
