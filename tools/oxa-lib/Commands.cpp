@@ -6,6 +6,10 @@ std::span<const TCommand> Commands()
 {
   static constexpr std::array commands{
       TCommand{"version", "version [--json]", "print the program's version", &RunVersion},
+      TCommand{"mpeg", "mpeg FILE [--json]", "bit rate, sample rate, frames sampled, duration and audio start of an MP3 file", &RunMpeg},
+      TCommand{"fingerprint", "fingerprint FILE [--json]", "the 36-byte content fingerprint of a music file, in hex", &RunFingerprint},
+      TCommand{"id3v1", "id3v1 FILE [--json]", "the ID3v1 tag at the end of a file", &RunId3v1},
+      TCommand{"id3v2", "id3v2 FILE [--json]", "the ID3v2 tag of a file: header, status and every frame", &RunId3v2},
   };
   return commands;
 }

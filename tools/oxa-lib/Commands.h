@@ -25,3 +25,7 @@ struct TCommand {
 std::span<const TCommand> Commands();
 
 int RunVersion(TCommandArgs args, std::ostream& out, std::ostream& err);
+int RunMpeg(TCommandArgs args, std::ostream& out, std::ostream& err);
+int RunFingerprint(TCommandArgs args, std::ostream& out, std::ostream& err);
+int RunId3v1(TCommandArgs args, std::ostream& out, std::ostream& err);
+int RunId3v2(TCommandArgs args, std::ostream& out, std::ostream& err);
