@@ -1,0 +1,451 @@
+#include "components/wmvcore/MetadataEditor.h"
+
+#include <asffile.h>
+#include <asfproperties.h>
+#include <asftag.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <tbytevectorstream.h>
+#include <tfilestream.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <new>
+
+namespace wmvcore {
+
+namespace {
+
+// A 16-bit byte count must hold the text and its terminating zero.
+constexpr std::size_t MaxTextUnits = 32766;
+constexpr std::size_t MaxValueBytes = 0xFFFF;
+
+const std::u16string TitleName = u"Title";
+const std::u16string AuthorName = u"Author";
+const std::u16string DescriptionName = u"Description";
+const std::u16string CopyrightName = u"Copyright";
+const std::u16string RatingName = u"Rating";
+const std::u16string DurationName = u"Duration";
+const std::u16string BitrateName = u"Bitrate";
+
+bool InContentDescription(const std::u16string& name)
+{
+  return name == TitleName || name == AuthorName || name == DescriptionName || name == CopyrightName ||
+         name == RatingName;
+}
+
+std::u16string NameOf(LPCWSTR name)
+{
+  return std::u16string(name);
+}
+
+TagLib::String ToTagString(std::u16string_view text)
+{
+  TagLib::ByteVector bytes;
+  for (const char16_t unit : text) {
+    bytes.append(static_cast<char>(unit & 0xFF));
+    bytes.append(static_cast<char>(unit >> 8));
+  }
+  return TagLib::String(bytes, TagLib::String::UTF16LE);
+}
+
+std::u16string FromTagString(const TagLib::String& text)
+{
+  const TagLib::ByteVector bytes = text.data(TagLib::String::UTF16LE);
+  std::u16string result;
+  for (unsigned i = 0; i + 1 < bytes.size(); i += 2) {
+    result.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                           (static_cast<unsigned char>(bytes[i + 1]) << 8)));
+  }
+  return result;
+}
+
+// Longer texts are cut to what a 16-bit length can carry, never through a surrogate pair.
+TAttributeValue TextValue(std::u16string text)
+{
+  if (text.size() > MaxTextUnits) {
+    std::size_t keep = MaxTextUnits;
+    if (text[keep - 1] >= 0xD800 && text[keep - 1] <= 0xDBFF) {
+      --keep;
+    }
+    text.resize(keep);
+  }
+  TAttributeValue value{WMT_TYPE_STRING, {}};
+  value.Bytes.reserve(text.size() * 2 + 2);
+  for (const char16_t unit : text) {
+    value.Bytes.push_back(static_cast<BYTE>(unit & 0xFF));
+    value.Bytes.push_back(static_cast<BYTE>(unit >> 8));
+  }
+  value.Bytes.push_back(0);
+  value.Bytes.push_back(0);
+  return value;
+}
+
+std::u16string TextOf(const TAttributeValue& value)
+{
+  std::u16string text;
+  for (std::size_t i = 0; i + 1 < value.Bytes.size(); i += 2) {
+    const auto unit = static_cast<char16_t>(value.Bytes[i] | (value.Bytes[i + 1] << 8));
+    if (unit == 0) {
+      break;
+    }
+    text.push_back(unit);
+  }
+  return text;
+}
+
+TAttributeValue NumberValue(WMT_ATTR_DATATYPE type, std::uint64_t number, std::size_t size)
+{
+  TAttributeValue value{type, {}};
+  for (std::size_t i = 0; i < size; ++i) {
+    value.Bytes.push_back(static_cast<BYTE>(number >> (8 * i)));
+  }
+  return value;
+}
+
+std::uint64_t NumberOf(const TAttributeValue& value)
+{
+  std::uint64_t number = 0;
+  for (std::size_t i = 0; i < value.Bytes.size() && i < 8; ++i) {
+    number |= static_cast<std::uint64_t>(value.Bytes[i]) << (8 * i);
+  }
+  return number;
+}
+
+TAttributeValue BytesValue(WMT_ATTR_DATATYPE type, const TagLib::ByteVector& bytes)
+{
+  TAttributeValue value{type, {}};
+  value.Bytes.assign(bytes.begin(), bytes.end());
+  return value;
+}
+
+std::optional<TAttributeValue> ValueOf(const TagLib::ASF::Attribute& attribute)
+{
+  TAttributeValue value;
+  switch (attribute.type()) {
+    case TagLib::ASF::Attribute::UnicodeType:
+      return TextValue(FromTagString(attribute.toString()));
+    case TagLib::ASF::Attribute::DWordType:
+      return NumberValue(WMT_TYPE_DWORD, attribute.toUInt(), 4);
+    case TagLib::ASF::Attribute::QWordType:
+      return NumberValue(WMT_TYPE_QWORD, attribute.toULongLong(), 8);
+    case TagLib::ASF::Attribute::WordType:
+      return NumberValue(WMT_TYPE_WORD, attribute.toUShort(), 2);
+    case TagLib::ASF::Attribute::BoolType:
+      return NumberValue(WMT_TYPE_BOOL, attribute.toBool() ? 1 : 0, 4);
+    case TagLib::ASF::Attribute::GuidType:
+      value = BytesValue(WMT_TYPE_GUID, attribute.toByteVector());
+      break;
+    case TagLib::ASF::Attribute::BytesType:
+      value = BytesValue(WMT_TYPE_BINARY, attribute.toByteVector());
+      break;
+  }
+  if (value.Bytes.size() > MaxValueBytes) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+TagLib::ASF::Attribute AttributeOf(const TAttributeValue& value)
+{
+  switch (value.Type) {
+    case WMT_TYPE_STRING:
+      return TagLib::ASF::Attribute(ToTagString(TextOf(value)));
+    case WMT_TYPE_DWORD:
+      return TagLib::ASF::Attribute(static_cast<unsigned int>(NumberOf(value)));
+    case WMT_TYPE_QWORD:
+      return TagLib::ASF::Attribute(static_cast<unsigned long long>(NumberOf(value)));
+    case WMT_TYPE_WORD:
+      return TagLib::ASF::Attribute(static_cast<unsigned short>(NumberOf(value)));
+    case WMT_TYPE_BOOL:
+      return TagLib::ASF::Attribute(NumberOf(value) != 0);
+    default:
+      return TagLib::ASF::Attribute(
+          TagLib::ByteVector(reinterpret_cast<const char*>(value.Bytes.data()), static_cast<unsigned>(value.Bytes.size())));
+  }
+}
+
+std::string HostName(LPCWSTR fileName)
+{
+  return ToTagString(NameOf(fileName)).to8Bit(true);
+}
+
+// Writes the new content beside the file and renames it over the file, so readers see the old
+// file or the new one, whole, and a failure anywhere leaves the old one in place.
+bool ReplaceFile(const std::string& fileName, const TagLib::ByteVector& content)
+{
+  struct stat original {};
+  if (::stat(fileName.c_str(), &original) != 0) {
+    return false;
+  }
+  const std::filesystem::path target(fileName);
+  std::string temporary = (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
+  const int file = ::mkstemp(temporary.data());
+  if (file < 0) {
+    return false;
+  }
+  bool written = ::fchmod(file, original.st_mode & 07777) == 0;
+  std::size_t done = 0;
+  while (written && done < content.size()) {
+    const ssize_t n = ::write(file, content.data() + done, content.size() - done);
+    if (n < 0 && errno == EINTR) {
+      continue;
+    }
+    written = n > 0;
+    done += written ? static_cast<std::size_t>(n) : 0;
+  }
+  written = written && ::fsync(file) == 0;
+  written = (::close(file) == 0) && written;
+  if (!written || ::rename(temporary.c_str(), fileName.c_str()) != 0) {
+    ::unlink(temporary.c_str());
+    return false;
+  }
+  return true;
+}
+
+void Apply(TagLib::ASF::Tag& tag, const std::u16string& name, const TAttributeValue& value)
+{
+  const TagLib::String tagName = ToTagString(name);
+  if (!InContentDescription(name)) {
+    tag.setAttribute(tagName, AttributeOf(value));
+    return;
+  }
+  const TagLib::String text = ToTagString(TextOf(value));
+  if (name == TitleName) {
+    tag.setTitle(text);
+  } else if (name == AuthorName) {
+    tag.setArtist(text);
+  } else if (name == DescriptionName) {
+    tag.setComment(text);
+  } else if (name == CopyrightName) {
+    tag.setCopyright(text);
+  } else {
+    tag.setRating(text);
+  }
+  // A same-named extended attribute would contradict the new value on the next read.
+  tag.removeItem(tagName);
+}
+
+}  // namespace
+
+HRESULT TMetadataEditor::QueryInterface(REFIID iid, void** object)
+{
+  if (object == nullptr) {
+    return E_POINTER;
+  }
+  if (iid == IID_IUnknown || iid == IID_IWMMetadataEditor) {
+    *object = static_cast<IWMMetadataEditor*>(this);
+  } else if (iid == IID_IWMHeaderInfo) {
+    *object = static_cast<IWMHeaderInfo*>(this);
+  } else {
+    *object = nullptr;
+    return E_NOINTERFACE;
+  }
+  AddRef();
+  return S_OK;
+}
+
+ULONG TMetadataEditor::AddRef()
+{
+  return ++FReferences;
+}
+
+ULONG TMetadataEditor::Release()
+{
+  const ULONG left = --FReferences;
+  if (left == 0) {
+    delete this;
+  }
+  return left;
+}
+
+HRESULT TMetadataEditor::Open(LPCWSTR fileName)
+{
+  if (fileName == nullptr) {
+    return E_POINTER;
+  }
+  if (FFile) {
+    return NS_E_INVALID_REQUEST;
+  }
+  TOpenFile open;
+  open.FileName = HostName(fileName);
+  TagLib::FileStream stream(open.FileName.c_str(), true);
+  if (!stream.isOpen()) {
+    return NS_E_FILE_OPEN_FAILED;
+  }
+  TagLib::ASF::File file(&stream, true, TagLib::AudioProperties::Average);
+  if (!file.isValid() || file.tag() == nullptr) {
+    return NS_E_INVALID_INPUT_FORMAT;
+  }
+  for (const auto& [name, attributes] : file.tag()->attributeListMap()) {
+    for (const TagLib::ASF::Attribute& attribute : attributes) {
+      if (attribute.stream() == 0 && attribute.language() == 0) {
+        if (auto value = ValueOf(attribute)) {
+          open.Values.emplace(FromTagString(name), std::move(*value));
+        }
+        break;
+      }
+    }
+  }
+  const std::pair<const std::u16string*, TagLib::String> description[] = {
+      {&TitleName, file.tag()->title()},         {&AuthorName, file.tag()->artist()},
+      {&DescriptionName, file.tag()->comment()}, {&CopyrightName, file.tag()->copyright()},
+      {&RatingName, file.tag()->rating()},
+  };
+  for (const auto& [name, text] : description) {
+    if (!text.isEmpty()) {
+      open.Values[*name] = TextValue(FromTagString(text));
+    }
+  }
+  if (const TagLib::ASF::Properties* properties = file.audioProperties()) {
+    constexpr std::uint64_t UnitsPerMillisecond = 10000;
+    open.Values[DurationName] = NumberValue(
+        WMT_TYPE_QWORD, static_cast<std::uint64_t>(properties->lengthInMilliseconds()) * UnitsPerMillisecond, 8);
+    open.Values[BitrateName] =
+        NumberValue(WMT_TYPE_DWORD, static_cast<std::uint64_t>(properties->bitrate()) * 1000, 4);
+  }
+  FFile = std::move(open);
+  return S_OK;
+}
+
+HRESULT TMetadataEditor::Close()
+{
+  FFile.reset();
+  return S_OK;
+}
+
+HRESULT TMetadataEditor::Flush()
+{
+  if (!FFile) {
+    return NS_E_INVALID_REQUEST;
+  }
+  if (FFile->Changed.empty()) {
+    return S_OK;
+  }
+  TagLib::ByteVector content;
+  {
+    TagLib::FileStream original(FFile->FileName.c_str(), true);
+    if (!original.isOpen()) {
+      return NS_E_FILE_OPEN_FAILED;
+    }
+    const long length = original.length();
+    content = original.readBlock(static_cast<unsigned long>(length));
+    if (static_cast<long>(content.size()) != length) {
+      return NS_E_FILE_OPEN_FAILED;
+    }
+  }
+  TagLib::ByteVectorStream memory(content);
+  {
+    TagLib::ASF::File file(&memory, false);
+    if (!file.isValid() || file.tag() == nullptr) {
+      return NS_E_INVALID_INPUT_FORMAT;
+    }
+    for (const std::u16string& name : FFile->Changed) {
+      Apply(*file.tag(), name, FFile->Values.at(name));
+    }
+    if (!file.save()) {
+      return NS_E_FILE_WRITE;
+    }
+  }
+  if (!ReplaceFile(FFile->FileName, *memory.data())) {
+    return NS_E_FILE_WRITE;
+  }
+  FFile->Changed.clear();
+  return S_OK;
+}
+
+HRESULT TMetadataEditor::GetAttributeByName(WORD* streamNumber, LPCWSTR name, WMT_ATTR_DATATYPE* type, BYTE* value,
+                                            WORD* length)
+{
+  if (streamNumber == nullptr || name == nullptr || type == nullptr || length == nullptr) {
+    return E_INVALIDARG;
+  }
+  if (!FFile) {
+    return NS_E_INVALID_REQUEST;
+  }
+  if (*streamNumber != 0) {
+    return ASF_E_NOTFOUND;
+  }
+  const auto found = FFile->Values.find(NameOf(name));
+  if (found == FFile->Values.end()) {
+    return ASF_E_NOTFOUND;
+  }
+  const TAttributeValue& attribute = found->second;
+  const auto needed = static_cast<WORD>(attribute.Bytes.size());
+  *type = attribute.Type;
+  if (value == nullptr) {
+    *length = needed;
+    return S_OK;
+  }
+  if (*length < needed) {
+    *length = needed;
+    return ASF_E_BUFFERTOOSMALL;
+  }
+  std::memcpy(value, attribute.Bytes.data(), needed);
+  *length = needed;
+  return S_OK;
+}
+
+HRESULT TMetadataEditor::SetAttribute(WORD streamNumber, LPCWSTR name, WMT_ATTR_DATATYPE type, const BYTE* value,
+                                      WORD length)
+{
+  if (name == nullptr || *name == 0 || (value == nullptr && length != 0) || streamNumber != 0) {
+    return E_INVALIDARG;
+  }
+  if (!FFile) {
+    return NS_E_INVALID_REQUEST;
+  }
+  const std::u16string attributeName = NameOf(name);
+  if (attributeName == DurationName || attributeName == BitrateName) {
+    return NS_E_ATTRIBUTE_READ_ONLY;
+  }
+  if (InContentDescription(attributeName) && type != WMT_TYPE_STRING) {
+    return E_INVALIDARG;
+  }
+  TAttributeValue attribute{type, {}};
+  if (length != 0) {
+    attribute.Bytes.assign(value, value + length);
+  }
+  std::size_t size = 0;
+  switch (type) {
+    case WMT_TYPE_STRING:
+      if (length % 2 != 0) {
+        return E_INVALIDARG;
+      }
+      attribute = TextValue(TextOf(attribute));
+      break;
+    case WMT_TYPE_BINARY:
+      break;
+    case WMT_TYPE_DWORD:
+    case WMT_TYPE_BOOL:
+      size = 4;
+      break;
+    case WMT_TYPE_QWORD:
+      size = 8;
+      break;
+    case WMT_TYPE_WORD:
+      size = 2;
+      break;
+    default:
+      return E_NOTIMPL;
+  }
+  if (size != 0 && length != size) {
+    return E_INVALIDARG;
+  }
+  FFile->Values[attributeName] = std::move(attribute);
+  FFile->Changed.insert(attributeName);
+  return S_OK;
+}
+
+}  // namespace wmvcore
+
+extern "C" __attribute__((visibility("default"))) HRESULT WMCreateEditor(IWMMetadataEditor** editor)
+{
+  if (editor == nullptr) {
+    return E_POINTER;
+  }
+  *editor = new (std::nothrow) wmvcore::TMetadataEditor();
+  return *editor != nullptr ? S_OK : E_OUTOFMEMORY;
+}

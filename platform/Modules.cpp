@@ -1,0 +1,147 @@
+#include "platform/Modules.h"
+
+#include <dlfcn.h>
+
+#include <map>
+#include <mutex>
+#include <system_error>
+
+#include "platform/LastError.h"
+#include "platform/Machine.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// dlopen counts loads itself; the table only tells a loaded module from a stray pointer, so a
+// bad handle fails instead of reaching the dynamic loader.
+struct TModuleTable {
+  std::mutex Lock;
+  std::map<void*, unsigned> Counts;  // guarded by Lock
+};
+
+TModuleTable& Modules()
+{
+  static TModuleTable table;
+  return table;
+}
+
+fs::path ExecutableFolder()
+{
+  std::error_code error;
+  const fs::path executable = fs::read_symlink("/proc/self/exe", error);
+  return error ? fs::path() : executable.parent_path();
+}
+
+bool IsFile(const fs::path& path)
+{
+  std::error_code error;
+  return fs::is_regular_file(path, error);
+}
+
+fs::path FindModuleFile(std::string_view moduleName)
+{
+  const std::size_t slash = moduleName.find_last_of("\\/");
+  const std::string hostName = ModuleHostFileName(moduleName);
+  if (slash != std::string_view::npos) {
+    std::string folder(moduleName.substr(0, slash));
+    for (char& c : folder) {
+      if (c == '\\') {
+        c = '/';
+      }
+    }
+    const fs::path candidate = fs::path(folder.empty() ? std::string("/") : folder) / hostName;
+    return IsFile(candidate) ? candidate : fs::path();
+  }
+  for (const fs::path& folder : {ExecutableFolder(), SystemModuleFolder()}) {
+    if (!folder.empty() && IsFile(folder / hostName)) {
+      return folder / hostName;
+    }
+  }
+  return {};
+}
+
+}  // namespace
+
+std::string ModuleHostFileName(std::string_view moduleName)
+{
+  const std::size_t slash = moduleName.find_last_of("\\/");
+  std::string name(slash == std::string_view::npos ? moduleName : moduleName.substr(slash + 1));
+  for (char& c : name) {
+    if (c >= 'A' && c <= 'Z') {
+      c = static_cast<char>(c - 'A' + 'a');
+    }
+  }
+  if (name.size() > 4 && name.ends_with(".dll")) {
+    name.resize(name.size() - 4);
+  }
+  if (name.ends_with(".so")) {
+    return name;
+  }
+  return "lib" + name + ".so";
+}
+
+fs::path SystemModuleFolder()
+{
+  return MachineFolder() / "windows" / "system32";
+}
+
+HMODULE LoadLibraryA(const char* fileName)
+{
+  if (fileName == nullptr || *fileName == '\0') {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  const fs::path file = FindModuleFile(fileName);
+  if (file.empty()) {
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return nullptr;
+  }
+  void* library = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (library == nullptr) {
+    SetLastError(ERROR_BAD_EXE_FORMAT);
+    return nullptr;
+  }
+  TModuleTable& table = Modules();
+  const std::lock_guard guard(table.Lock);
+  ++table.Counts[library];
+  return static_cast<HMODULE>(library);
+}
+
+FARPROC GetProcAddress(HMODULE module, const char* procName)
+{
+  {
+    TModuleTable& table = Modules();
+    const std::lock_guard guard(table.Lock);
+    if (table.Counts.count(module) == 0) {
+      SetLastError(ERROR_INVALID_HANDLE);
+      return nullptr;
+    }
+  }
+  if (procName == nullptr) {
+    SetLastError(ERROR_PROC_NOT_FOUND);
+    return nullptr;
+  }
+  void* symbol = dlsym(module, procName);
+  if (symbol == nullptr) {
+    SetLastError(ERROR_PROC_NOT_FOUND);
+    return nullptr;
+  }
+  return reinterpret_cast<FARPROC>(symbol);
+}
+
+BOOL FreeLibrary(HMODULE module)
+{
+  TModuleTable& table = Modules();
+  const std::lock_guard guard(table.Lock);
+  const auto entry = table.Counts.find(module);
+  if (entry == table.Counts.end()) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  if (--entry->second == 0) {
+    table.Counts.erase(entry);
+  }
+  dlclose(module);
+  return TRUE;
+}

@@ -1,0 +1,36 @@
+#pragma once
+// Loading shared libraries by their Windows module name at run time, for the external components
+// the program can live without.
+//
+// A module name maps to a host library file: the file name part is lower-cased, a ".dll"
+// extension dropped, "lib" put in front and ".so" behind ("WMVCore.dll" is "libwmvcore.so").
+// A name with a folder is looked for in that folder only; a bare name in the executable's folder
+// and then in the machine's system folder (SystemModuleFolder), where a test or an installation
+// puts the components it wants found.
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "platform/WinTypes.h"
+
+struct HMODULE__;
+using HMODULE = HMODULE__*;
+using FARPROC = void (*)();
+
+constexpr DWORD ERROR_MOD_NOT_FOUND = 126;
+constexpr DWORD ERROR_PROC_NOT_FOUND = 127;
+
+// The module, loaded once per process and counted; null with ERROR_MOD_NOT_FOUND when no file is
+// found, ERROR_BAD_EXE_FORMAT when the file is not a loadable library.
+HMODULE LoadLibraryA(const char* fileName);
+// The exported function, or null with ERROR_PROC_NOT_FOUND (ERROR_INVALID_HANDLE for a module
+// that is not loaded).
+FARPROC GetProcAddress(HMODULE module, const char* procName);
+// Drops one count; the library is unloaded with the last.
+BOOL FreeLibrary(HMODULE module);
+
+// The host file name a module name maps to ("WMVCore.dll" -> "libwmvcore.so").
+std::string ModuleHostFileName(std::string_view moduleName);
+// <machine>/windows/system32.
+std::filesystem::path SystemModuleFolder();

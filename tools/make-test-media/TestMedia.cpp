@@ -1,0 +1,572 @@
+#include "tools/make-test-media/TestMedia.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/channel_layout.h>
+#include <libavutil/opt.h>
+}
+
+#include <cmath>
+#include <cstring>
+#include <fstream>
+
+namespace testmedia {
+
+namespace {
+
+constexpr int BlockSize = 4096;
+constexpr int PcmFrameSamples = 1024;
+
+std::string AvError(int code)
+{
+  char text[AV_ERROR_MAX_STRING_SIZE] = {};
+  av_strerror(code, text, sizeof text);
+  return text;
+}
+
+void Check(int code, const char* what)
+{
+  if (code < 0) {
+    throw EMediaError(std::string(what) + ": " + AvError(code));
+  }
+}
+
+struct TCodecContextFree {
+  void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
+};
+struct TFrameFree {
+  void operator()(AVFrame* frame) const { av_frame_free(&frame); }
+};
+struct TPacketFree {
+  void operator()(AVPacket* packet) const { av_packet_free(&packet); }
+};
+struct TParametersFree {
+  void operator()(AVCodecParameters* parameters) const { avcodec_parameters_free(&parameters); }
+};
+struct TFormatFree {
+  void operator()(AVFormatContext* format) const { avformat_free_context(format); }
+};
+struct TDictionaryFree {
+  void operator()(AVDictionary* dictionary) const { av_dict_free(&dictionary); }
+};
+using TPacketPtr = std::unique_ptr<AVPacket, TPacketFree>;
+
+// Small, fast and reproducible: the same seed gives the same sequence everywhere.
+class TNoise {
+public:
+  explicit TNoise(std::uint32_t seed) : FState(seed * 2654435761U + 0x9E3779B9U) {}
+  std::uint32_t Next()
+  {
+    FState ^= FState << 13;
+    FState ^= FState >> 17;
+    FState ^= FState << 5;
+    return FState;
+  }
+  // Uniform in [-1, 1).
+  double Signed() { return static_cast<double>(Next()) / 2147483648.0 - 1.0; }
+
+private:
+  std::uint32_t FState;
+};
+
+class TSignal {
+public:
+  explicit TSignal(const TAudio& audio) : FAudio(audio), FNoise(audio.Seed)
+  {
+    for (double& frequency : FFrequencies) {
+      frequency = 110.0 + static_cast<double>(FNoise.Next() % 770);
+    }
+  }
+  double Sample(std::int64_t index, int channel)
+  {
+    const double time = static_cast<double>(index) / FAudio.SampleRate;
+    double value = 0.05 * FNoise.Signed();
+    for (std::size_t tone = 0; tone < std::size(FFrequencies); ++tone) {
+      const double frequency = FFrequencies[tone] * (1.0 + 0.01 * channel);
+      value += 0.2 * std::sin(2.0 * M_PI * frequency * time + static_cast<double>(tone));
+    }
+    return value;
+  }
+
+private:
+  TAudio FAudio;
+  TNoise FNoise;
+  double FFrequencies[3] = {};
+};
+
+void FillFrame(AVFrame& frame, TSignal& signal, std::int64_t first, int channels)
+{
+  const auto format = static_cast<AVSampleFormat>(frame.format);
+  for (int i = 0; i < frame.nb_samples; ++i) {
+    for (int c = 0; c < channels; ++c) {
+      const double value = signal.Sample(first + i, c);
+      const auto pcm = static_cast<std::int16_t>(std::lround(value * 32767.0 * 0.9));
+      switch (format) {
+        case AV_SAMPLE_FMT_S16:
+          reinterpret_cast<std::int16_t*>(frame.data[0])[i * channels + c] = pcm;
+          break;
+        case AV_SAMPLE_FMT_S16P:
+          reinterpret_cast<std::int16_t*>(frame.data[c])[i] = pcm;
+          break;
+        case AV_SAMPLE_FMT_FLT:
+          reinterpret_cast<float*>(frame.data[0])[i * channels + c] = static_cast<float>(value);
+          break;
+        case AV_SAMPLE_FMT_FLTP:
+          reinterpret_cast<float*>(frame.data[c])[i] = static_cast<float>(value);
+          break;
+        default:
+          throw EMediaError("unsupported sample format");
+      }
+    }
+  }
+}
+
+AVSampleFormat PickSampleFormat(const AVCodec& codec)
+{
+  if (codec.sample_fmts == nullptr) {
+    return AV_SAMPLE_FMT_S16;
+  }
+  for (const AVSampleFormat* format = codec.sample_fmts; *format != AV_SAMPLE_FMT_NONE; ++format) {
+    switch (*format) {
+      case AV_SAMPLE_FMT_S16:
+      case AV_SAMPLE_FMT_S16P:
+      case AV_SAMPLE_FMT_FLT:
+      case AV_SAMPLE_FMT_FLTP:
+        return *format;
+      default:
+        break;
+    }
+  }
+  throw EMediaError(std::string("no usable sample format for ") + codec.name);
+}
+
+struct TEncoderSettings {
+  const char* Codec;
+  std::int64_t Bitrate = 0;  // bit/s; 0 for none
+  std::optional<int> Quality;  // variable bit rate
+};
+
+}  // namespace
+
+struct TWmaAudio::TEncoded {
+  std::unique_ptr<AVCodecParameters, TParametersFree> Parameters;
+  AVRational TimeBase{};
+  std::vector<TPacketPtr> Packets;
+};
+
+namespace {
+
+using TEncoded = TWmaAudio::TEncoded;
+
+TEncoded Encode(const TAudio& audio, const TEncoderSettings& settings)
+{
+  const AVCodec* codec = avcodec_find_encoder_by_name(settings.Codec);
+  if (codec == nullptr) {
+    throw EMediaError(std::string("no encoder ") + settings.Codec);
+  }
+  std::unique_ptr<AVCodecContext, TCodecContextFree> context(avcodec_alloc_context3(codec));
+  if (!context) {
+    throw EMediaError("out of memory");
+  }
+  context->sample_rate = audio.SampleRate;
+  av_channel_layout_default(&context->ch_layout, audio.Channels);
+  context->sample_fmt = PickSampleFormat(*codec);
+  context->time_base = AVRational{1, audio.SampleRate};
+  context->flags |= AV_CODEC_FLAG_BITEXACT;
+  if (settings.Quality) {
+    context->flags |= AV_CODEC_FLAG_QSCALE;
+    context->global_quality = FF_QP2LAMBDA * *settings.Quality;
+  } else if (settings.Bitrate > 0) {
+    context->bit_rate = settings.Bitrate;
+  }
+  Check(avcodec_open2(context.get(), codec, nullptr), settings.Codec);
+
+  const int frameSamples = context->frame_size > 0 ? context->frame_size : PcmFrameSamples;
+  std::unique_ptr<AVFrame, TFrameFree> frame(av_frame_alloc());
+  std::unique_ptr<AVPacket, TPacketFree> packet(av_packet_alloc());
+  if (!frame || !packet) {
+    throw EMediaError("out of memory");
+  }
+  frame->format = context->sample_fmt;
+  frame->sample_rate = audio.SampleRate;
+  frame->nb_samples = frameSamples;
+  Check(av_channel_layout_copy(&frame->ch_layout, &context->ch_layout), "channel layout");
+  Check(av_frame_get_buffer(frame.get(), 0), "frame buffer");
+
+  TEncoded encoded;
+  encoded.TimeBase = context->time_base;
+  auto drain = [&] {
+    for (;;) {
+      const int result = avcodec_receive_packet(context.get(), packet.get());
+      if (result == AVERROR(EAGAIN) || result == AVERROR_EOF) {
+        return;
+      }
+      Check(result, "encoding");
+      encoded.Packets.emplace_back(av_packet_clone(packet.get()));
+      av_packet_unref(packet.get());
+    }
+  };
+
+  TSignal signal(audio);
+  const std::int64_t total = static_cast<std::int64_t>(audio.SampleRate) * audio.Milliseconds / 1000;
+  for (std::int64_t done = 0; done < total; done += frameSamples) {
+    Check(av_frame_make_writable(frame.get()), "frame");
+    frame->nb_samples = static_cast<int>(std::min<std::int64_t>(frameSamples, total - done));
+    if (frame->nb_samples < frameSamples && (codec->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE) == 0) {
+      frame->nb_samples = frameSamples;
+    }
+    FillFrame(*frame, signal, done, audio.Channels);
+    frame->pts = done;
+    Check(avcodec_send_frame(context.get(), frame.get()), "encoding");
+    drain();
+  }
+  Check(avcodec_send_frame(context.get(), nullptr), "encoding");
+  drain();
+
+  encoded.Parameters.reset(avcodec_parameters_alloc());
+  if (!encoded.Parameters) {
+    throw EMediaError("out of memory");
+  }
+  Check(avcodec_parameters_from_context(encoded.Parameters.get(), context.get()), "parameters");
+  return encoded;
+}
+
+// A seekable output in memory, so muxers that go back to finish their header (ASF, WAV) can.
+class TMemoryOutput {
+public:
+  TMemoryOutput()
+  {
+    auto* buffer = static_cast<unsigned char*>(av_malloc(BlockSize));
+    if (buffer == nullptr) {
+      throw EMediaError("out of memory");
+    }
+    FContext = avio_alloc_context(buffer, BlockSize, 1, this, nullptr, &WritePacket, &SeekPacket);
+    if (FContext == nullptr) {
+      av_free(buffer);
+      throw EMediaError("out of memory");
+    }
+  }
+  ~TMemoryOutput()
+  {
+    av_freep(&FContext->buffer);
+    avio_context_free(&FContext);
+  }
+  TMemoryOutput(const TMemoryOutput&) = delete;
+  TMemoryOutput& operator=(const TMemoryOutput&) = delete;
+
+  AVIOContext* Context() const noexcept { return FContext; }
+  TBytes Take()
+  {
+    avio_flush(FContext);
+    return std::move(FData);
+  }
+
+private:
+  static int WritePacket(void* opaque, std::uint8_t* data, int size)
+  {
+    auto& self = *static_cast<TMemoryOutput*>(opaque);
+    const auto end = static_cast<std::size_t>(self.FPosition) + static_cast<std::size_t>(size);
+    if (self.FData.size() < end) {
+      self.FData.resize(end);
+    }
+    std::memcpy(self.FData.data() + self.FPosition, data, static_cast<std::size_t>(size));
+    self.FPosition = static_cast<std::int64_t>(end);
+    return size;
+  }
+  static std::int64_t SeekPacket(void* opaque, std::int64_t offset, int whence)
+  {
+    auto& self = *static_cast<TMemoryOutput*>(opaque);
+    const auto size = static_cast<std::int64_t>(self.FData.size());
+    switch (whence & ~AVSEEK_FORCE) {
+      case AVSEEK_SIZE:
+        return size;
+      case SEEK_SET:
+        break;
+      case SEEK_CUR:
+        offset += self.FPosition;
+        break;
+      case SEEK_END:
+        offset += size;
+        break;
+      default:
+        return AVERROR(EINVAL);
+    }
+    if (offset < 0) {
+      return AVERROR(EINVAL);
+    }
+    self.FPosition = offset;
+    return offset;
+  }
+
+  AVIOContext* FContext = nullptr;
+  TBytes FData;
+  std::int64_t FPosition = 0;
+};
+
+TBytes Mux(const char* formatName, const TEncoded& encoded,
+           const std::vector<std::pair<std::string, std::string>>& metadata,
+           const std::vector<std::pair<const char*, const char*>>& options)
+{
+  AVFormatContext* raw = nullptr;
+  Check(avformat_alloc_output_context2(&raw, nullptr, formatName, nullptr), formatName);
+  std::unique_ptr<AVFormatContext, TFormatFree> format(raw);
+  format->flags |= AVFMT_FLAG_BITEXACT;
+  AVStream* stream = avformat_new_stream(format.get(), nullptr);
+  if (stream == nullptr) {
+    throw EMediaError("out of memory");
+  }
+  Check(avcodec_parameters_copy(stream->codecpar, encoded.Parameters.get()), "parameters");
+  stream->time_base = encoded.TimeBase;
+  for (const auto& [key, value] : metadata) {
+    Check(av_dict_set(&format->metadata, key.c_str(), value.c_str(), 0), "metadata");
+  }
+  AVDictionary* rawOptions = nullptr;
+  for (const auto& [key, value] : options) {
+    Check(av_dict_set(&rawOptions, key, value, 0), "options");
+  }
+  std::unique_ptr<AVDictionary, TDictionaryFree> muxerOptions(rawOptions);
+
+  TMemoryOutput output;
+  format->pb = output.Context();
+  AVDictionary* pending = muxerOptions.release();
+  const int opened = avformat_write_header(format.get(), &pending);
+  muxerOptions.reset(pending);
+  Check(opened, formatName);
+  for (const TPacketPtr& source : encoded.Packets) {
+    TPacketPtr packet(av_packet_clone(source.get()));
+    if (!packet) {
+      throw EMediaError("out of memory");
+    }
+    av_packet_rescale_ts(packet.get(), encoded.TimeBase, stream->time_base);
+    packet->stream_index = stream->index;
+    Check(av_interleaved_write_frame(format.get(), packet.get()), formatName);
+  }
+  Check(av_write_trailer(format.get()), formatName);
+  return output.Take();
+}
+
+std::string Latin1(const std::string& utf8)
+{
+  std::string result;
+  for (std::size_t i = 0; i < utf8.size();) {
+    const auto lead = static_cast<unsigned char>(utf8[i]);
+    char32_t code = lead;
+    std::size_t length = 1;
+    if (lead >= 0xC0 && lead < 0xE0 && i + 1 < utf8.size()) {
+      code = ((lead & 0x1FU) << 6) | (static_cast<unsigned char>(utf8[i + 1]) & 0x3FU);
+      length = 2;
+    } else if (lead >= 0xE0) {
+      code = 0xFFFD;
+      length = lead < 0xF0 ? 3 : 4;
+    }
+    result.push_back(code <= 0xFF ? static_cast<char>(code) : '?');
+    i += length;
+  }
+  return result;
+}
+
+void PutBigEndian32(TBytes& bytes, std::uint32_t value)
+{
+  for (int shift = 24; shift >= 0; shift -= 8) {
+    bytes.push_back(static_cast<std::uint8_t>(value >> shift));
+  }
+}
+
+void PutFrame(TBytes& tag, const char* id, const TBytes& data)
+{
+  tag.insert(tag.end(), id, id + 4);
+  PutBigEndian32(tag, static_cast<std::uint32_t>(data.size()));
+  tag.push_back(0);
+  tag.push_back(0);
+  tag.insert(tag.end(), data.begin(), data.end());
+}
+
+void PutSlot(TBytes& tag, std::size_t offset, std::size_t width, const std::string& text)
+{
+  const std::string latin1 = Latin1(text);
+  std::memcpy(tag.data() + offset, latin1.data(), std::min(width, latin1.size()));
+}
+
+}  // namespace
+
+TBytes EncodeMp3Stream(const TMp3Spec& spec)
+{
+  TEncoderSettings settings{"libmp3lame"};
+  if (spec.Mode == TBitRateMode::Variable) {
+    settings.Quality = spec.VbrQuality;
+  } else {
+    settings.Bitrate = static_cast<std::int64_t>(spec.BitrateKbps) * 1000;
+  }
+  const TEncoded encoded = Encode(spec.Audio, settings);
+  // Tags are added by ComposeMp3; no Xing frame, so every frame is audio.
+  return Mux("mp3", encoded, {}, {{"id3v2_version", "0"}, {"write_xing", "0"}, {"write_id3v1", "0"}});
+}
+
+TBytes ComposeId3v2(const TId3v2Fields& fields)
+{
+  constexpr std::size_t Padding = 32;
+  TBytes body;
+  const std::pair<const char*, const std::string*> texts[] = {
+      {"TIT2", &fields.Title}, {"TPE1", &fields.Artist}, {"TALB", &fields.Album},
+      {"TYER", &fields.Year},  {"TCON", &fields.Genre},  {"TRCK", &fields.Track},
+  };
+  for (const auto& [id, text] : texts) {
+    if (!text->empty()) {
+      TBytes data{0};
+      const std::string latin1 = Latin1(*text);
+      data.insert(data.end(), latin1.begin(), latin1.end());
+      PutFrame(body, id, data);
+    }
+  }
+  if (!fields.Comment.empty()) {
+    TBytes data{0, 'e', 'n', 'g', 0};
+    const std::string latin1 = Latin1(fields.Comment);
+    data.insert(data.end(), latin1.begin(), latin1.end());
+    PutFrame(body, "COMM", data);
+  }
+  body.resize(body.size() + Padding, 0);
+  TBytes tag{'I', 'D', '3', 3, 0, 0};
+  const auto size = static_cast<std::uint32_t>(body.size());
+  for (int shift = 21; shift >= 0; shift -= 7) {
+    tag.push_back(static_cast<std::uint8_t>((size >> shift) & 0x7F));
+  }
+  tag.insert(tag.end(), body.begin(), body.end());
+  return tag;
+}
+
+TBytes ComposeId3v1(const TId3v1Fields& fields)
+{
+  TBytes tag(128, 0);
+  std::memcpy(tag.data(), "TAG", 3);
+  PutSlot(tag, 3, 30, fields.Title);
+  PutSlot(tag, 33, 30, fields.Artist);
+  PutSlot(tag, 63, 30, fields.Album);
+  PutSlot(tag, 93, 4, fields.Year);
+  PutSlot(tag, 97, 28, fields.Comment);
+  tag[125] = 0;
+  tag[126] = static_cast<std::uint8_t>(fields.Track);
+  tag[127] = static_cast<std::uint8_t>(fields.Genre);
+  return tag;
+}
+
+TBytes ComposeMp3(const TBytes& stream, const TMp3Spec& spec)
+{
+  TBytes file;
+  if (spec.Id3v2) {
+    file = ComposeId3v2(*spec.Id3v2);
+  }
+  file.insert(file.end(), stream.begin(), stream.end());
+  if (spec.Id3v1) {
+    const TBytes tail = ComposeId3v1(*spec.Id3v1);
+    file.insert(file.end(), tail.begin(), tail.end());
+  }
+  return file;
+}
+
+TWmaAudio::TWmaAudio(const TWmaSpec& spec)
+    : FEncoded(std::make_unique<TEncoded>(
+          Encode(spec.Audio, TEncoderSettings{"wmav2", static_cast<std::int64_t>(spec.BitrateKbps) * 1000})))
+{
+}
+
+TWmaAudio::~TWmaAudio() = default;
+
+TBytes TWmaAudio::Mux(const std::vector<std::pair<std::string, std::string>>& attributes) const
+{
+  // The muxer takes the content description from its own key names.
+  std::vector<std::pair<std::string, std::string>> metadata;
+  for (const auto& [name, value] : attributes) {
+    if (name == "Title") {
+      metadata.emplace_back("title", value);
+    } else if (name == "Author") {
+      metadata.emplace_back("author", value);
+    } else if (name == "Description") {
+      metadata.emplace_back("comment", value);
+    } else if (name == "Copyright") {
+      metadata.emplace_back("copyright", value);
+    } else {
+      metadata.emplace_back(name, value);
+    }
+  }
+  return testmedia::Mux("asf", *FEncoded, metadata, {});
+}
+
+void WriteBytes(const std::filesystem::path& file, const TBytes& bytes)
+{
+  std::ofstream out(file, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.close();
+  if (!out) {
+    throw std::filesystem::filesystem_error("cannot write", file, std::make_error_code(std::errc::io_error));
+  }
+}
+
+void WriteMp3(const std::filesystem::path& file, const TMp3Spec& spec)
+{
+  WriteBytes(file, ComposeMp3(EncodeMp3Stream(spec), spec));
+}
+
+void WriteWma(const std::filesystem::path& file, const TWmaSpec& spec)
+{
+  WriteBytes(file, TWmaAudio(spec).Mux(spec.Attributes));
+}
+
+void WriteWav(const std::filesystem::path& file, const TWavSpec& spec)
+{
+  WriteBytes(file, Mux("wav", Encode(spec.Audio, TEncoderSettings{"pcm_s16le"}), {}, {}));
+}
+
+std::vector<std::filesystem::path> WriteLibrary(const std::filesystem::path& folder, int count,
+                                                std::uint32_t seed)
+{
+  constexpr int FilesPerFolder = 100;
+  constexpr int Kinds = 5;
+  static const char* const Genres[] = {"(17)", "Rock", "(8)", "Ambient", "(13)"};
+
+  TAudio audio;
+  audio.Milliseconds = 3000;
+  audio.Seed = seed;
+  TMp3Spec constant;
+  constant.Audio = audio;
+  TMp3Spec variable = constant;
+  variable.Mode = TBitRateMode::Variable;
+  variable.Audio.Seed = seed + 1;
+  const TBytes constantStream = EncodeMp3Stream(constant);
+  const TBytes variableStream = EncodeMp3Stream(variable);
+  TWmaSpec wmaSpec;
+  wmaSpec.Audio = audio;
+  wmaSpec.Audio.Seed = seed + 2;
+  const TWmaAudio wma(wmaSpec);
+
+  std::vector<std::filesystem::path> files;
+  for (int i = 0; i < count; ++i) {
+    const std::filesystem::path subfolder = folder / ("Folder" + std::to_string(i / FilesPerFolder));
+    std::filesystem::create_directories(subfolder);
+    const std::string n = std::to_string(i);
+    const std::string title = "Title " + n;
+    const std::string artist = "Artist " + std::to_string(i % 37);
+    const std::string album = "Album " + std::to_string(i % 91);
+    const std::string year = std::to_string(1960 + i % 60);
+    const int kind = i % Kinds;
+    std::filesystem::path file = subfolder / ("Track" + n + (kind == Kinds - 1 ? ".wma" : ".mp3"));
+    if (kind == Kinds - 1) {
+      WriteBytes(file, wma.Mux({{"Title", title}, {"Author", artist}, {"Description", "Comment " + n},
+                                {"WM/AlbumTitle", album}, {"WM/Genre", "Jazz"}, {"WM/Year", year}}));
+    } else {
+      TMp3Spec spec = kind == 3 ? variable : constant;
+      if (kind == 1 || kind == 3) {
+        spec.Id3v2 = TId3v2Fields{title, artist, album, year, Genres[i % std::size(Genres)], std::to_string(i % 20 + 1),
+                                  "Comment " + n};
+      }
+      if (kind == 2 || kind == 3) {
+        spec.Id3v1 = TId3v1Fields{title, artist, album, year, "Comment " + n, i % 20 + 1, i % 148};
+      }
+      WriteBytes(file, ComposeMp3(kind == 3 ? variableStream : constantStream, spec));
+    }
+    files.push_back(std::move(file));
+  }
+  return files;
+}
+
+}  // namespace testmedia

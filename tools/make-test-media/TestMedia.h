@@ -1,0 +1,118 @@
+#pragma once
+// Test media: real MP3, WMA and WAV files encoded with FFmpeg from synthetic audio, so tests and
+// benchmarks build every file they need and nothing is downloaded. The same specification and
+// seed give the same bytes.
+//
+// MP3 tags are composed here byte by byte (an ID3v2.3 head and an ID3v1.1 tail, each with its
+// own fields), because tests need the two tags to disagree and need values no encoder would
+// write. WMA attributes are written by FFmpeg's ASF muxer, all as texts.
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace testmedia {
+
+// FFmpeg refused something; the message carries its reason.
+class EMediaError : public std::runtime_error {
+public:
+  using std::runtime_error::runtime_error;
+};
+
+// A few tones with a little noise; the seed picks the tones and the noise.
+struct TAudio {
+  int Milliseconds = 2000;
+  int SampleRate = 44100;
+  int Channels = 2;
+  std::uint32_t Seed = 1;
+};
+
+// ID3v2.3 text frames; an empty field writes no frame. Texts are UTF-8 and stored as
+// ISO-8859-1 (characters beyond it become '?').
+struct TId3v2Fields {
+  std::string Title;    // TIT2
+  std::string Artist;   // TPE1
+  std::string Album;    // TALB
+  std::string Year;     // TYER
+  std::string Genre;    // TCON, e.g. "(17)" or "Rock"
+  std::string Track;    // TRCK
+  std::string Comment;  // COMM, language "eng", empty description
+};
+
+// The 128-byte ID3v1.1 tail, slots filled as given (cut to their widths).
+struct TId3v1Fields {
+  std::string Title;
+  std::string Artist;
+  std::string Album;
+  std::string Year;
+  std::string Comment;
+  int Track = 0;
+  int Genre = 255;
+};
+
+enum class TBitRateMode { Constant, Variable };
+
+struct TMp3Spec {
+  TAudio Audio;
+  TBitRateMode Mode = TBitRateMode::Constant;
+  int BitrateKbps = 128;  // constant bit rate
+  int VbrQuality = 4;     // variable bit rate: 0 best to 9 smallest
+  std::optional<TId3v2Fields> Id3v2;
+  std::optional<TId3v1Fields> Id3v1;
+};
+
+struct TWmaSpec {
+  TAudio Audio;
+  int BitrateKbps = 64;
+  // (name, text): "Title", "Author", "Description" and "Copyright" go to the content
+  // description, any other name ("WM/AlbumTitle", "WM/Genre", ...) is a text attribute.
+  std::vector<std::pair<std::string, std::string>> Attributes;
+};
+
+struct TWavSpec {
+  TAudio Audio;
+};
+
+using TBytes = std::vector<std::uint8_t>;
+
+// The MPEG audio stream alone, without tags.
+TBytes EncodeMp3Stream(const TMp3Spec& spec);
+TBytes ComposeId3v2(const TId3v2Fields& fields);
+TBytes ComposeId3v1(const TId3v1Fields& fields);
+// The whole file: ID3v2 head, stream, ID3v1 tail.
+TBytes ComposeMp3(const TBytes& stream, const TMp3Spec& spec);
+
+// The encoded WMA audio, to be muxed with different attributes without encoding again.
+class TWmaAudio {
+public:
+  explicit TWmaAudio(const TWmaSpec& spec);
+  ~TWmaAudio();
+  TWmaAudio(const TWmaAudio&) = delete;
+  TWmaAudio& operator=(const TWmaAudio&) = delete;
+
+  TBytes Mux(const std::vector<std::pair<std::string, std::string>>& attributes) const;
+
+  struct TEncoded;
+
+private:
+  std::unique_ptr<TEncoded> FEncoded;
+};
+
+// Each raises EMediaError, or std::filesystem::filesystem_error when the file cannot be written.
+void WriteMp3(const std::filesystem::path& file, const TMp3Spec& spec);
+void WriteWma(const std::filesystem::path& file, const TWmaSpec& spec);
+void WriteWav(const std::filesystem::path& file, const TWavSpec& spec);
+void WriteBytes(const std::filesystem::path& file, const TBytes& bytes);
+
+// A library of `count` files for benchmarks: MP3 (constant and variable, with and without tags)
+// and WMA files in a few folders, tags varied per file, audio encoded once per kind.
+// Returns the paths written.
+std::vector<std::filesystem::path> WriteLibrary(const std::filesystem::path& folder, int count,
+                                                std::uint32_t seed);
+
+}  // namespace testmedia

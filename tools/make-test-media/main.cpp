@@ -1,0 +1,84 @@
+// make-test-media: writes real music files for tests, benchmarks and trying the program out.
+//
+//   make-test-media samples FOLDER [--seed N]        one file of each kind, named after it
+//   make-test-media library FOLDER COUNT [--seed N]  COUNT files of mixed kinds in subfolders
+
+#include <cstdlib>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "tools/make-test-media/TestMedia.h"
+
+namespace {
+
+using namespace testmedia;
+
+int Usage()
+{
+  std::cerr << "usage: make-test-media samples FOLDER [--seed N]\n"
+               "       make-test-media library FOLDER COUNT [--seed N]\n";
+  return 2;
+}
+
+void WriteSamples(const std::filesystem::path& folder, std::uint32_t seed)
+{
+  TAudio audio;
+  audio.Seed = seed;
+  TMp3Spec plain;
+  plain.Audio = audio;
+  WriteMp3(folder / "cbr-untagged.mp3", plain);
+
+  TMp3Spec tagged = plain;
+  tagged.Id3v2 = TId3v2Fields{"Song", "Artist", "Album", "1998", "(17)", "3", "Comment"};
+  tagged.Id3v1 = TId3v1Fields{"Song", "Artist", "Album", "1998", "Comment", 3, 17};
+  WriteMp3(folder / "cbr-id3v1-id3v2.mp3", tagged);
+
+  TMp3Spec variable = tagged;
+  variable.Mode = TBitRateMode::Variable;
+  WriteMp3(folder / "vbr-id3v1-id3v2.mp3", variable);
+
+  TWmaSpec wma;
+  wma.Audio = audio;
+  wma.Attributes = {{"Title", "Song"},         {"Author", "Artist"},  {"Description", "Comment"},
+                    {"WM/AlbumTitle", "Album"}, {"WM/Genre", "Rock"}, {"WM/Year", "1998"}};
+  WriteWma(folder / "tagged.wma", wma);
+
+  WriteWav(folder / "tone.wav", TWavSpec{audio});
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+  std::vector<std::string> args(argv + 1, argv + argc);
+  std::uint32_t seed = 1;
+  std::vector<std::string> words;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--seed" && i + 1 < args.size()) {
+      seed = static_cast<std::uint32_t>(std::strtoul(args[++i].c_str(), nullptr, 10));
+    } else {
+      words.push_back(args[i]);
+    }
+  }
+  try {
+    if (words.size() == 2 && words[0] == "samples") {
+      std::filesystem::create_directories(words[1]);
+      WriteSamples(words[1], seed);
+      return 0;
+    }
+    if (words.size() == 3 && words[0] == "library") {
+      const int count = std::atoi(words[2].c_str());
+      if (count <= 0) {
+        return Usage();
+      }
+      std::filesystem::create_directories(words[1]);
+      std::cout << WriteLibrary(words[1], count, seed).size() << " files\n";
+      return 0;
+    }
+  } catch (const std::exception& error) {
+    std::cerr << "make-test-media: " << error.what() << '\n';
+    return 1;
+  }
+  return Usage();
+}
