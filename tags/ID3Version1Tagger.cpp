@@ -117,11 +117,15 @@ TID3Version1Tagger::TTagBytes TID3Version1Tagger::Compose() const
 bool TID3Version1Tagger::WriteTag(TStream& stream, const TTagBytes& bytes) const
 {
   const std::int64_t oldSize = stream.Size();
+  // Overwrite only a tag that is still there: a file rewritten since the load must not lose
+  // its last 128 bytes of audio.
+  bool overwrite = false;
   if (FHasTag && oldSize >= TagSize) {
+    std::uint8_t marker[3] = {};
     stream.Seek(-TagSize, TSeekOrigin::soEnd);
-  } else {
-    stream.Seek(0, TSeekOrigin::soEnd);
+    overwrite = stream.Read(marker, 3) == 3 && marker[0] == 'T' && marker[1] == 'A' && marker[2] == 'G';
   }
+  stream.Seek(overwrite ? -TagSize : 0, TSeekOrigin::soEnd);
   try {
     stream.WriteBuffer(bytes.data(), TagSize);
     if (auto* file = dynamic_cast<TFileStream*>(&stream)) {
@@ -130,7 +134,7 @@ bool TID3Version1Tagger::WriteTag(TStream& stream, const TTagBytes& bytes) const
     return true;
   } catch (const Exception&) {
     // A partial append (full disk) must not stay glued to the audio.
-    if (!FHasTag) {
+    if (!overwrite) {
       try {
         stream.SetSize(oldSize);
       } catch (const Exception&) {

@@ -133,6 +133,22 @@ TEST_F(ID3Version1TaggerTest, SaveAppendsOnceThenOverwritesTheSameBytes)
   EXPECT_EQ(reread.Genre(), 79);
 }
 
+TEST_F(ID3Version1TaggerTest, TagRemovedSinceTheLoadIsAppendedNotWrittenOverTheAudio)
+{
+  TBytes file = Audio();
+  mp3::Append(file, mp3::Id3v1Tag("Song", "", "", "", "", 1, 1));
+  const std::string name = Write(file);
+  TID3Version1Tagger tagger;
+  ASSERT_TRUE(tagger.Load(name));
+  const TBytes audio = Audio();
+  Write(audio);
+  tagger.SetTitle("New");
+  ASSERT_TRUE(tagger.Save());
+  const TBytes saved = ReadBytes(name);
+  ASSERT_EQ(saved.size(), audio.size() + 128);
+  EXPECT_TRUE(std::equal(audio.begin(), audio.end(), saved.begin()));
+}
+
 TEST_F(ID3Version1TaggerTest, TextThatDoesNotFitIsCutAndUnknownCharactersBecomeQuestionMarks)
 {
   TID3Version1Tagger tagger;
