@@ -145,3 +145,22 @@ BOOL FreeLibrary(HMODULE module)
   dlclose(module);
   return TRUE;
 }
+
+TModule::~TModule()
+{
+  if (FModule != nullptr) {
+    FreeLibrary(FModule);
+  }
+}
+
+TModule& TModule::operator=(TModule&& other) noexcept
+{
+  if (this != &other) {
+    if (FModule != nullptr) {
+      FreeLibrary(FModule);
+    }
+    FModule = other.FModule;
+    other.FModule = nullptr;
+  }
+  return *this;
+}

@@ -30,6 +30,24 @@ FARPROC GetProcAddress(HMODULE module, const char* procName);
 // Drops one count; the library is unloaded with the last.
 BOOL FreeLibrary(HMODULE module);
 
+// One load of a module, freed with its holder.
+class TModule {
+public:
+  TModule() noexcept = default;
+  explicit TModule(HMODULE module) noexcept : FModule(module) {}
+  ~TModule();
+  TModule(const TModule&) = delete;
+  TModule& operator=(const TModule&) = delete;
+  TModule(TModule&& other) noexcept : FModule(other.FModule) { other.FModule = nullptr; }
+  TModule& operator=(TModule&& other) noexcept;
+
+  HMODULE Get() const noexcept { return FModule; }
+  explicit operator bool() const noexcept { return FModule != nullptr; }
+
+private:
+  HMODULE FModule = nullptr;
+};
+
 // The host file name a module name maps to ("WMVCore.dll" -> "libwmvcore.so").
 std::string ModuleHostFileName(std::string_view moduleName);
 // <machine>/windows/system32.

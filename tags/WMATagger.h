@@ -1,0 +1,78 @@
+#pragma once
+// TWMATagger: the descriptive attributes of ".wma" and ".asf" files, read and written through the
+// media-format runtime "WMVCore.dll". The runtime is loaded by name when the tagger is created;
+// without it (or its export WMCreateEditor) Available is false, every Open fails, and the
+// program carries on without describing WMA files.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/Modules.h"
+#include "platform/WMFormat.h"
+
+class TWMATagger {
+public:
+  static constexpr const char* RuntimeName = "WMVCore.dll";
+  // A text attribute's 16-bit byte count must hold the text and its terminating zero.
+  static constexpr std::size_t MaxTextLength = 32766;
+
+  TWMATagger();
+  ~TWMATagger();
+  TWMATagger(const TWMATagger&) = delete;
+  TWMATagger& operator=(const TWMATagger&) = delete;
+
+  // Closes any earlier file, opens this one (a UTF-8 path) and reads its attributes. False when
+  // the runtime is missing or cannot open the file. Texts start empty, Track 0, Duration and
+  // Bitrate -1; an attribute the file lacks leaves its field so.
+  bool Open(const std::string& fileName);
+  void Close();
+  // Writes the texts and the track into the open file and flushes it. False when no file is
+  // open, any attribute was refused, or the file could not be rewritten (it is then unchanged).
+  // A refused attribute does not stop the others.
+  bool Save();
+
+  bool Available() const noexcept { return FAvailable; }
+
+  const std::u16string& Album() const noexcept { return FAlbum; }
+  const std::u16string& Year() const noexcept { return FYear; }
+  const std::u16string& Title() const noexcept { return FTitle; }
+  const std::u16string& Genre() const noexcept { return FGenre; }
+  // Seconds; -1 when not read.
+  int Duration() const noexcept { return FDuration; }
+  // kbit/s; -1 when not read.
+  int Bitrate() const noexcept { return FBitrate; }
+  const std::u16string& Author() const noexcept { return FAuthor; }
+  const std::u16string& Description() const noexcept { return FDescription; }
+  int Track() const noexcept { return FTrack; }
+
+  void SetAlbum(std::u16string value) { FAlbum = std::move(value); }
+  void SetYear(std::u16string value) { FYear = std::move(value); }
+  void SetTitle(std::u16string value) { FTitle = std::move(value); }
+  void SetGenre(std::u16string value) { FGenre = std::move(value); }
+  void SetAuthor(std::u16string value) { FAuthor = std::move(value); }
+  void SetDescription(std::u16string value) { FDescription = std::move(value); }
+  void SetTrack(int value) noexcept { FTrack = value; }
+
+private:
+  bool ReadAttribute(std::u16string_view name, WMT_ATTR_DATATYPE& type, std::vector<BYTE>& value);
+  bool ReadNumber(std::u16string_view name, int& field);
+  bool ReadText(std::u16string_view name, std::u16string& field);
+  bool WriteText(std::u16string_view name, const std::u16string& text);
+  bool WriteNumber(std::u16string_view name, int value);
+
+  TModule FLibrary;  // declared first: the runtime's objects go before the runtime itself
+  bool FAvailable = false;
+  TComPtr<IWMMetadataEditor> FEditor;
+  TComPtr<IWMHeaderInfo> FHeaderInfo;
+  std::u16string FAlbum;
+  std::u16string FYear;
+  std::u16string FTitle;
+  std::u16string FGenre;
+  int FDuration = -1;
+  int FBitrate = -1;
+  std::u16string FAuthor;
+  std::u16string FDescription;
+  int FTrack = 0;
+};
