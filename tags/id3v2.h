@@ -154,6 +154,10 @@ public:
   // unchanged.
   std::uint16_t SaveToFile(const std::string& fileName, int version, int revision, std::int64_t offset);
 
+  // Writes into target the bytes of source with this tag in place of the one it was loaded from
+  // (LoadFromStream of the same bytes), running the same stages as SaveToFile; returns Status.
+  std::uint16_t SaveToStream(TStream& source, TStream& target);
+
   int MajorVersion() const noexcept { return FMajorVersion; }
   int Revision() const noexcept { return FRevision; }
   std::uint8_t Flags() const noexcept { return FFlags; }
@@ -192,6 +196,10 @@ private:
   void SetProgress(int progress);
   std::uint16_t Compose(std::unique_ptr<TFileStream>& original, std::int64_t offset, std::int64_t oldSpace,
                         const std::string& fileName);
+  TByteBuffer PrepareBody(std::int64_t oldSpace);
+  void WriteComposed(TStream& original, TStream& out, std::int64_t offset, std::int64_t oldSpace,
+                     const TByteBuffer& body);
+  void Composed(const TByteBuffer& body) noexcept;
   TByteBuffer SerialiseFrames();
   TByteBuffer ComposeBody(const TByteBuffer& frames, std::int64_t oldSpace);
 

@@ -221,7 +221,46 @@ std::uint16_t Tid3v2tag::SaveToFile(const std::string& fileName, int version, in
 std::uint16_t Tid3v2tag::Compose(std::unique_ptr<TFileStream>& originalFile, std::int64_t offset,
                                  std::int64_t oldSpace, const std::string& fileName)
 {
-  TStream& original = *originalFile;
+  const TByteBuffer body = PrepareBody(oldSpace);
+  SetStage("Re-positioning audio data", 50);
+  TReplacementFile replacement(fileName, FCreateStream);
+  WriteComposed(*originalFile, replacement.Stream(), offset, oldSpace, body);
+  // Nothing may hold the old file open while the new one takes its name.
+  originalFile.reset();
+  replacement.Commit();
+  Composed(body);
+  return 0;
+}
+
+std::uint16_t Tid3v2tag::SaveToStream(TStream& source, TStream& target)
+{
+  if (!FLoaded) {
+    return Fail(id3BadTag);
+  }
+  if (FMajorVersion != 3 || FRevision != 0) {
+    return Fail(FMajorVersion != 3 ? id3BadVersion : id3BadRevision);
+  }
+  if (FFrames.Count() == 0) {
+    return Fail(id3NoFrames);
+  }
+  try {
+    if (source.Size() < FOffset + FTagSpace) {
+      return Fail(id3OffsetBeyondEnd);
+    }
+    const TByteBuffer body = PrepareBody(FTagSpace);
+    WriteComposed(source, target, FOffset, FTagSpace, body);
+    Composed(body);
+  } catch (const TSaveFailure& failure) {
+    return Fail(failure.Code);
+  } catch (const Exception&) {
+    return Fail(id3WriteFailed);
+  }
+  FStatus &= 0xFF;
+  return FStatus;
+}
+
+TByteBuffer Tid3v2tag::PrepareBody(std::int64_t oldSpace)
+{
   SetStage("Applying compression", 10);
   for (int i = 1; i <= FFrames.Count(); ++i) {
     TId3Frame& frame = FFrames.Frame(i);
@@ -252,15 +291,17 @@ std::uint16_t Tid3v2tag::Compose(std::unique_ptr<TFileStream>& originalFile, std
   }
   SetStage("Calculating CRC-32", 30);
   const TByteBuffer frames = SerialiseFrames();
-  const TByteBuffer body = ComposeBody(frames, oldSpace);
+  TByteBuffer body = ComposeBody(frames, oldSpace);
   if (static_cast<std::int64_t>(body.size()) > MaxTagBody) {
     throw TSaveFailure{id3BadTag};
   }
-  const auto bodySize = static_cast<std::uint32_t>(body.size());
+  return body;
+}
 
-  SetStage("Re-positioning audio data", 50);
-  TReplacementFile replacement(fileName, FCreateStream);
-  TStream& out = replacement.Stream();
+void Tid3v2tag::WriteComposed(TStream& original, TStream& out, std::int64_t offset, std::int64_t oldSpace,
+                              const TByteBuffer& body)
+{
+  const auto bodySize = static_cast<std::uint32_t>(body.size());
   original.Seek(0, TSeekOrigin::soBeginning);
   CopyBytes(original, out, offset, [](std::int64_t, std::int64_t) {});
   // Room for the tag, written in the next stage.
@@ -281,14 +322,13 @@ std::uint16_t Tid3v2tag::Compose(std::unique_ptr<TFileStream>& originalFile, std
   out.Seek(offset, TSeekOrigin::soBeginning);
   out.WriteBuffer(header.data(), static_cast<std::int64_t>(header.size()));
   out.WriteBuffer(body.data(), static_cast<std::int64_t>(body.size()));
-  // Nothing may hold the old file open while the new one takes its name.
-  originalFile.reset();
-  replacement.Commit();
+}
 
+void Tid3v2tag::Composed(const TByteBuffer& body) noexcept
+{
   FFlags &= 0xE0;
   FMajorVersion = 3;
   FRevision = 0;
-  FSize = bodySize;
-  FTagSpace = static_cast<std::int64_t>(HeaderSize) + bodySize;
-  return 0;
+  FSize = static_cast<std::uint32_t>(body.size());
+  FTagSpace = static_cast<std::int64_t>(HeaderSize) + FSize;
 }
