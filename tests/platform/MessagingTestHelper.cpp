@@ -1,20 +1,72 @@
 // The second process of the platform's multi-process tests. It reads one command per line on
 // its standard input, runs it, and answers with one line; "crash" kills it without any clean-up.
+//
+// Its main thread runs a message loop with one window, "HelperWindow", whose procedure answers
+// the test messages below; a reader thread hands the command lines to the loop.
 #include <signal.h>
 
+#include <cstdlib>
+#include <deque>
 #include <iostream>
 #include <map>
+#include <mutex>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include "platform/FileMappings.h"
 #include "platform/LastError.h"
+#include "platform/Messages.h"
 #include "platform/Synchronization.h"
+#include "platform/Time.h"
+#include "tests/platform/MessagingTestProtocol.h"
 
 namespace {
 
 std::map<std::string, HANDLE> handles;
 std::map<std::string, char*> views;
+HWND helperWindow = nullptr;
+
+std::mutex linesLock;
+std::deque<std::string> lines;  // guarded by linesLock
+
+void Say(const std::string& line)
+{
+  std::cout << line << std::endl;
+}
+
+LRESULT HelperProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+  switch (message) {
+  case HelperEcho:
+    return static_cast<LRESULT>(wParam) + lParam;
+  case HelperCallBack:
+    return SendMessageA(reinterpret_cast<HWND>(wParam), HelperEcho, static_cast<WPARAM>(lParam), 1) + 1000;
+  case HelperPostBack:
+    return PostMessageA(reinterpret_cast<HWND>(wParam), HelperPostedBack, static_cast<WPARAM>(lParam), 0);
+  case HelperBusy:
+    Sleep(static_cast<DWORD>(lParam));
+    return 1;
+  case HelperLog:
+    Say("got " + std::to_string(wParam) + " " + std::to_string(lParam));
+    return 0;
+  case WM_TIMER:
+    Say("timer " + std::to_string(wParam));
+    return 0;
+  case WM_DESTROY:
+    PostQuitMessage(0);
+    return 0;
+  default:
+    return DefWindowProcA(window, message, wParam, lParam);
+  }
+}
+
+HWND ParseWindow(std::istringstream& words)
+{
+  std::uintptr_t value = 0;
+  words >> value;
+  return reinterpret_cast<HWND>(value);
+}
 
 std::string Created(const std::string& name, HANDLE handle)
 {
@@ -103,6 +155,52 @@ std::string Run(const std::string& line)
   if (command == "crash") {
     raise(SIGKILL);
   }
+  std::istringstream rest(line.substr(std::min(line.size(), command.size() + 1)));
+  if (command == "window") {
+    return std::to_string(reinterpret_cast<std::uintptr_t>(helperWindow));
+  }
+  if (command == "register") {
+    return std::to_string(RegisterWindowMessageA(name.c_str()));
+  }
+  if (command == "post") {
+    const HWND target = ParseWindow(rest);
+    UINT message = 0;
+    WPARAM wParam = 0;
+    LPARAM lParam = 0;
+    rest >> message >> wParam >> lParam;
+    return PostMessageA(target, message, wParam, lParam) != FALSE ? "ok" : "error " + std::to_string(GetLastError());
+  }
+  if (command == "send") {
+    const HWND target = ParseWindow(rest);
+    UINT message = 0;
+    WPARAM wParam = 0;
+    LPARAM lParam = 0;
+    UINT flags = 0;
+    UINT timeout = 0;
+    rest >> message >> wParam >> lParam >> flags >> timeout;
+    DWORD_PTR result = 0;
+    if (SendMessageTimeoutA(target, message, wParam, lParam, flags, timeout, &result) == 0) {
+      return "error " + std::to_string(GetLastError());
+    }
+    return "result " + std::to_string(static_cast<LRESULT>(result));
+  }
+  if (command == "hang") {
+    DWORD milliseconds = 0;
+    rest >> milliseconds;
+    Sleep(milliseconds);
+    return "ok";
+  }
+  if (command == "timer") {
+    UINT_PTR id = 0;
+    UINT elapse = 0;
+    rest >> id >> elapse;
+    return SetTimer(helperWindow, id, elapse, nullptr) != 0 ? "ok" : "error";
+  }
+  if (command == "killtimer") {
+    UINT_PTR id = 0;
+    rest >> id;
+    return KillTimer(helperWindow, id) != FALSE ? "ok" : "error";
+  }
   return "unknown command " + command;
 }
 
@@ -110,12 +208,46 @@ std::string Run(const std::string& line)
 
 int main()
 {
-  std::string line;
-  while (std::getline(std::cin, line)) {
-    if (line == "exit") {
-      break;
+  WNDCLASSA windowClass{};
+  windowClass.lpfnWndProc = HelperProc;
+  windowClass.lpszClassName = "HelperWindow";
+  RegisterClassA(&windowClass);
+  helperWindow = CreateWindowExA(0, "HelperWindow", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  const DWORD mainThread = GetWindowThreadProcessId(helperWindow, nullptr);
+
+  std::thread reader([mainThread] {
+    std::string line;
+    while (std::getline(std::cin, line)) {
+      {
+        const std::lock_guard guard(linesLock);
+        lines.push_back(line);
+      }
+      PostThreadMessageA(mainThread, HelperCommand, 0, 0);
     }
-    std::cout << Run(line) << std::endl;
+    {
+      const std::lock_guard guard(linesLock);
+      lines.push_back("exit");
+    }
+    PostThreadMessageA(mainThread, HelperCommand, 0, 0);
+  });
+  reader.detach();
+
+  MSG message{};
+  while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+    if (message.hwnd == nullptr && message.message == HelperCommand) {
+      std::string line;
+      {
+        const std::lock_guard guard(linesLock);
+        line = lines.front();
+        lines.pop_front();
+      }
+      if (line == "exit") {
+        break;
+      }
+      Say(Run(line));
+      continue;
+    }
+    DispatchMessageA(&message);
   }
-  return 0;
+  std::_Exit(0);
 }

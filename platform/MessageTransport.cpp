@@ -1,0 +1,279 @@
+#include "platform/MessageTransport.h"
+
+#include <errno.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "platform/LastError.h"
+
+namespace {
+
+constexpr std::uint32_t RecordMagic = 0x314D584FU;  // "OXM1"
+constexpr std::uint32_t FirstNumber = 1;
+constexpr std::uint32_t LastNumber = 0xFFFE;
+constexpr int SendTimeoutMilliseconds = 1000;
+
+void Put32(std::byte* at, std::uint32_t value) noexcept
+{
+  for (int i = 0; i < 4; ++i) {
+    at[i] = static_cast<std::byte>((value >> (8 * i)) & 0xFF);
+  }
+}
+
+void Put64(std::byte* at, std::uint64_t value) noexcept
+{
+  for (int i = 0; i < 8; ++i) {
+    at[i] = static_cast<std::byte>((value >> (8 * i)) & 0xFF);
+  }
+}
+
+std::uint32_t Get32(const std::byte* at) noexcept
+{
+  std::uint32_t value = 0;
+  for (int i = 3; i >= 0; --i) {
+    value = (value << 8) | std::to_integer<std::uint32_t>(at[i]);
+  }
+  return value;
+}
+
+std::uint64_t Get64(const std::byte* at) noexcept
+{
+  std::uint64_t value = 0;
+  for (int i = 7; i >= 0; --i) {
+    value = (value << 8) | std::to_integer<std::uint64_t>(at[i]);
+  }
+  return value;
+}
+
+// Field offsets of the record.
+enum : std::size_t {
+  AtMagic = 0,
+  AtKind = 4,
+  AtWindow = 8,
+  AtMessage = 12,
+  AtFlags = 16,
+  AtStatus = 20,
+  AtWParam = 24,
+  AtLParam = 32,
+  AtResult = 40,
+  AtCallId = 48,
+  AtSenderProcess = 56,
+  AtSenderQueue = 60,
+  AtTime = 64,
+  AtSpare = 68,
+};
+static_assert(AtSpare + 4 == MessageRecordSize);
+
+sockaddr_un AddressOf(std::uint32_t number, socklen_t& length)
+{
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const std::string name = "oxa-msg-" + std::to_string(getuid()) + "-" + std::to_string(number);
+  // Abstract namespace: a leading zero byte, no terminator.
+  std::memcpy(address.sun_path + 1, name.data(), name.size());
+  length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size());
+  return address;
+}
+
+std::mutex instanceLock;  // guards the transport's creation
+
+// The process's transport. A function-local static, first touched by the window manager after
+// its own state exists, so at exit it (and its reader thread) goes before that state.
+std::unique_ptr<TMessageTransport>& Transport()
+{
+  static std::unique_ptr<TMessageTransport> transport;
+  return transport;
+}
+
+}  // namespace
+
+TRecordBytes EncodeMessageRecord(const TMessageRecord& record) noexcept
+{
+  TRecordBytes bytes{};
+  std::byte* at = bytes.data();
+  Put32(at + AtMagic, RecordMagic);
+  Put32(at + AtKind, static_cast<std::uint32_t>(record.Kind));
+  Put32(at + AtWindow, record.Window);
+  Put32(at + AtMessage, record.Message);
+  Put32(at + AtFlags, record.Flags);
+  Put32(at + AtStatus, static_cast<std::uint32_t>(record.Status));
+  Put64(at + AtWParam, record.WParam);
+  Put64(at + AtLParam, static_cast<std::uint64_t>(record.LParam));
+  Put64(at + AtResult, static_cast<std::uint64_t>(record.Result));
+  Put64(at + AtCallId, record.CallId);
+  Put32(at + AtSenderProcess, record.SenderProcess);
+  Put32(at + AtSenderQueue, record.SenderQueue);
+  Put32(at + AtTime, record.Time);
+  return bytes;
+}
+
+std::optional<TMessageRecord> DecodeMessageRecord(std::span<const std::byte> bytes) noexcept
+{
+  if (bytes.size() != MessageRecordSize) {
+    return std::nullopt;
+  }
+  const std::byte* at = bytes.data();
+  if (Get32(at + AtMagic) != RecordMagic || Get32(at + AtSpare) != 0) {
+    return std::nullopt;
+  }
+  const std::uint32_t kind = Get32(at + AtKind);
+  const std::uint32_t status = Get32(at + AtStatus);
+  if (kind < static_cast<std::uint32_t>(TRecordKind::Post) || kind > static_cast<std::uint32_t>(TRecordKind::Ping) ||
+      status > static_cast<std::uint32_t>(TReplyStatus::WindowFound)) {
+    return std::nullopt;
+  }
+  TMessageRecord record;
+  record.Kind = static_cast<TRecordKind>(kind);
+  record.Window = Get32(at + AtWindow);
+  record.Message = Get32(at + AtMessage);
+  record.Flags = Get32(at + AtFlags);
+  record.Status = static_cast<TReplyStatus>(status);
+  record.WParam = Get64(at + AtWParam);
+  record.LParam = static_cast<std::int64_t>(Get64(at + AtLParam));
+  record.Result = static_cast<std::int64_t>(Get64(at + AtResult));
+  record.CallId = Get64(at + AtCallId);
+  record.SenderProcess = Get32(at + AtSenderProcess);
+  record.SenderQueue = Get32(at + AtSenderQueue);
+  record.Time = Get32(at + AtTime);
+  if (record.SenderProcess > LastNumber) {
+    return std::nullopt;
+  }
+  return record;
+}
+
+TMessageTransport* TMessageTransport::Instance(const TReceiver& receiver)
+{
+  const std::lock_guard guard(instanceLock);
+  auto& instance = Transport();
+  if (instance) {
+    return instance.get();
+  }
+  const int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) {
+    SetLastError(ERROR_TOO_MANY_OPEN_FILES);
+    return nullptr;
+  }
+  const int on = 1;
+  setsockopt(fd, SOL_SOCKET, SO_PASSCRED, &on, sizeof(on));
+  const timeval sendTimeout{SendTimeoutMilliseconds / 1000, (SendTimeoutMilliseconds % 1000) * 1000};
+  setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &sendTimeout, sizeof(sendTimeout));
+  // Spread the starting points so that processes rarely probe each other's numbers.
+  const std::uint32_t span = LastNumber - FirstNumber + 1;
+  const std::uint32_t start = static_cast<std::uint32_t>(getpid()) % span;
+  for (std::uint32_t i = 0; i < span; ++i) {
+    const std::uint32_t number = FirstNumber + (start + i) % span;
+    socklen_t length = 0;
+    const sockaddr_un address = AddressOf(number, length);
+    if (bind(fd, reinterpret_cast<const sockaddr*>(&address), length) == 0) {
+      instance = std::make_unique<TMessageTransport>(fd, number, receiver);
+      return instance.get();
+    }
+    if (errno != EADDRINUSE) {
+      break;
+    }
+  }
+  close(fd);
+  SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+  return nullptr;
+}
+
+TMessageTransport* TMessageTransport::Existing() noexcept
+{
+  const std::lock_guard guard(instanceLock);
+  return Transport().get();
+}
+
+TMessageTransport::TMessageTransport(int socket, std::uint32_t number, TReceiver receiver)
+  : FSocket(socket), FStopEvent(eventfd(0, EFD_CLOEXEC)), FNumber(number), FReceiver(std::move(receiver))
+{
+  FReader = std::thread([this] { ReadLoop(); });
+}
+
+TMessageTransport::~TMessageTransport()
+{
+  const std::uint64_t one = 1;
+  if (write(FStopEvent, &one, sizeof(one)) == sizeof(one)) {
+    FReader.join();
+  } else {
+    FReader.detach();
+  }
+  close(FSocket);
+  close(FStopEvent);
+}
+
+bool TMessageTransport::Send(std::uint32_t number, const TMessageRecord& record) const
+{
+  if (number < FirstNumber || number > LastNumber) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return false;
+  }
+  socklen_t length = 0;
+  const sockaddr_un address = AddressOf(number, length);
+  const TRecordBytes bytes = EncodeMessageRecord(record);
+  for (;;) {
+    const ssize_t sent = sendto(FSocket, bytes.data(), bytes.size(), MSG_NOSIGNAL,
+      reinterpret_cast<const sockaddr*>(&address), length);
+    if (sent == static_cast<ssize_t>(bytes.size())) {
+      return true;
+    }
+    if (sent < 0 && errno == EINTR) {
+      continue;
+    }
+    SetLastError(sent < 0 && (errno == EAGAIN || errno == ENOBUFS) ? ERROR_NOT_ENOUGH_QUOTA : ERROR_INVALID_WINDOW_HANDLE);
+    return false;
+  }
+}
+
+void TMessageTransport::ReadLoop()
+{
+  const uid_t self = getuid();
+  for (;;) {
+    pollfd ready[2] = {{FSocket, POLLIN, 0}, {FStopEvent, POLLIN, 0}};
+    if (poll(ready, 2, -1) < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      return;
+    }
+    if ((ready[1].revents & POLLIN) != 0) {
+      return;
+    }
+    // Drain everything that is there before going back to poll.
+    for (;;) {
+      std::array<std::byte, MessageRecordSize + 1> buffer{};
+      alignas(cmsghdr) char control[CMSG_SPACE(sizeof(ucred))];
+      iovec vector{buffer.data(), buffer.size()};
+      msghdr header{};
+      header.msg_iov = &vector;
+      header.msg_iovlen = 1;
+      header.msg_control = control;
+      header.msg_controllen = sizeof(control);
+      const ssize_t received = recvmsg(FSocket, &header, MSG_DONTWAIT);
+      if (received < 0) {
+        break;
+      }
+      bool sameUser = false;
+      for (cmsghdr* item = CMSG_FIRSTHDR(&header); item != nullptr; item = CMSG_NXTHDR(&header, item)) {
+        if (item->cmsg_level == SOL_SOCKET && item->cmsg_type == SCM_CREDENTIALS) {
+          ucred credentials{};
+          std::memcpy(&credentials, CMSG_DATA(item), sizeof(credentials));
+          sameUser = credentials.uid == self;
+        }
+      }
+      if (!sameUser || (header.msg_flags & MSG_TRUNC) != 0) {
+        continue;
+      }
+      if (const auto record = DecodeMessageRecord(std::span(buffer.data(), static_cast<std::size_t>(received)))) {
+        FReceiver(*record);
+      }
+    }
+  }
+}

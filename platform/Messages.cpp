@@ -1,0 +1,598 @@
+#include "platform/Messages.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "platform/LastError.h"
+#include "platform/Synchronization.h"
+#include "platform/Time.h"
+#include "platform/WindowManager.h"
+
+namespace {
+
+constexpr std::size_t MaxPostedMessages = 10000;
+// How often a thread waiting for another process's answer checks that the process still lives.
+constexpr std::uint64_t AlivePingInterval = 500;
+// How long past its time-out a SMTO_NOTIMEOUTIFNOTHUNG send waits for each look at the receiver.
+constexpr std::uint64_t HungProbeInterval = 1000;
+constexpr UINT_PTR FirstThreadTimerId = 0x7FF0;
+
+// A sent message being handled on this thread.
+struct TSendContext {
+  TMessageRecord Record;
+  bool FromOtherThread;
+  bool Replied;
+};
+
+thread_local std::vector<TSendContext*> handlingSends;
+
+// Keeps the context on the thread's stack of handled sends while the procedure runs.
+class TSendScope {
+public:
+  explicit TSendScope(TSendContext& context) { handlingSends.push_back(&context); }
+  ~TSendScope() { handlingSends.pop_back(); }
+  TSendScope(const TSendScope&) = delete;
+  TSendScope& operator=(const TSendScope&) = delete;
+};
+
+WNDPROC ProcedureOf(HWND window, DWORD threadId)
+{
+  auto& manager = TWindowManager::Instance();
+  const std::lock_guard guard(manager.WindowsLock);
+  const auto found = manager.FindLocked(window);
+  if (!found || found->ThreadId != threadId) {
+    return nullptr;
+  }
+  return found->Procedure;
+}
+
+// Handles the oldest message sent to this thread's windows; false when there is none.
+bool HandleOneSent(TMessageQueue& queue)
+{
+  TSendContext context{{}, true, false};
+  {
+    const std::lock_guard guard(queue.Lock);
+    if (queue.Sent.empty()) {
+      return false;
+    }
+    context.Record = queue.Sent.front();
+    queue.Sent.pop_front();
+  }
+  auto& manager = TWindowManager::Instance();
+  const HWND window = WindowOf(context.Record.Window);
+  const WNDPROC procedure = ProcedureOf(window, queue.ThreadId);
+  if (procedure == nullptr) {
+    manager.Reply(context.Record, TReplyStatus::InvalidWindow, 0);
+    return true;
+  }
+  LRESULT result = 0;
+  {
+    const TSendScope scope(context);
+    result = procedure(window, context.Record.Message, static_cast<WPARAM>(context.Record.WParam),
+      static_cast<LPARAM>(context.Record.LParam));
+  }
+  if (!context.Replied) {
+    manager.Reply(context.Record, TReplyStatus::Handled, result);
+  }
+  return true;
+}
+
+bool Matches(const MSG& message, HWND window, UINT minFilter, UINT maxFilter)
+{
+  if (window == reinterpret_cast<HWND>(static_cast<std::intptr_t>(-1))) {
+    if (message.hwnd != nullptr) {
+      return false;
+    }
+  } else if (window != nullptr && message.hwnd != window) {
+    return false;
+  }
+  return (minFilter == 0 && maxFilter == 0) || (message.message >= minFilter && message.message <= maxFilter);
+}
+
+// The index of the earliest due timer that passes the filter, or -1.
+int DueTimer(const TMessageQueue& queue, HWND window, UINT minFilter, UINT maxFilter, std::uint64_t now)
+{
+  int best = -1;
+  for (std::size_t i = 0; i < queue.Timers.size(); ++i) {
+    const TWindowTimer& timer = queue.Timers[i];
+    const MSG probe{timer.Window, WM_TIMER, 0, 0, 0, POINT{0, 0}};
+    if (timer.Due <= now && Matches(probe, window, minFilter, maxFilter) &&
+        (best < 0 || timer.Due < queue.Timers[static_cast<std::size_t>(best)].Due)) {
+      best = static_cast<int>(i);
+    }
+  }
+  return best;
+}
+
+// Takes (or, without remove, copies) the next message in Win32 order after the sent ones:
+// posted, quit, timer. Queue lock held.
+bool TakeMessage(TMessageQueue& queue, MSG* message, HWND window, UINT minFilter, UINT maxFilter, bool remove)
+{
+  for (auto it = queue.Posted.begin(); it != queue.Posted.end(); ++it) {
+    if (Matches(*it, window, minFilter, maxFilter)) {
+      *message = *it;
+      if (remove) {
+        queue.Posted.erase(it);
+      }
+      return true;
+    }
+  }
+  if (queue.QuitPosted) {
+    *message = MSG{nullptr, WM_QUIT, static_cast<WPARAM>(queue.QuitCode), 0, GetTickCount(), POINT{0, 0}};
+    if (remove) {
+      queue.QuitPosted = false;
+    }
+    return true;
+  }
+  const std::uint64_t now = SteadyMilliseconds();
+  if (const int due = DueTimer(queue, window, minFilter, maxFilter, now); due >= 0) {
+    TWindowTimer& timer = queue.Timers[static_cast<std::size_t>(due)];
+    *message = MSG{timer.Window, WM_TIMER, timer.Id, reinterpret_cast<LPARAM>(timer.Procedure), GetTickCount(),
+      POINT{0, 0}};
+    if (remove) {
+      timer.Due = now + timer.Elapse;
+    }
+    return true;
+  }
+  return false;
+}
+
+// When the next timer of the queue is due; UINT64_MAX when there is none. Queue lock held.
+std::uint64_t NextTimerDue(const TMessageQueue& queue)
+{
+  std::uint64_t next = UINT64_MAX;
+  for (const auto& timer : queue.Timers) {
+    next = std::min(next, timer.Due);
+  }
+  return next;
+}
+
+void WaitUntil(TMessageQueue& queue, std::unique_lock<std::mutex>& lock, std::uint64_t deadline)
+{
+  if (deadline == UINT64_MAX) {
+    queue.Wake.wait(lock);
+    return;
+  }
+  const std::uint64_t now = SteadyMilliseconds();
+  if (deadline > now) {
+    queue.Wake.wait_for(lock, std::chrono::milliseconds(deadline - now));
+  }
+}
+
+// The main thread's first wait for messages ends the process's start-up: the named event that
+// WaitForInputIdle watches is set and kept for the life of the process.
+void SignalInputIdle()
+{
+  static bool signalled = false;  // main thread only
+  if (static_cast<pid_t>(CurrentThreadId()) != getpid() || signalled) {
+    return;
+  }
+  signalled = true;
+  const std::string name = "OxaInputIdle." + std::to_string(getpid());
+  static HANDLE idle = CreateEventA(nullptr, TRUE, FALSE, name.c_str());
+  SetEvent(idle);
+}
+
+// Waits for the answer to call on queue; see SendMessageTimeoutA.
+LRESULT AwaitReply(TMessageQueue& queue, const TMessageRecord& call, std::uint32_t processNumber, UINT flags,
+  UINT timeout, DWORD_PTR* result)
+{
+  auto& manager = TWindowManager::Instance();
+  const bool remote = processNumber != manager.StartedNumber();
+  const std::uint64_t start = SteadyMilliseconds();
+  std::uint64_t deadline = timeout == INFINITE ? UINT64_MAX : start + timeout;
+  std::uint64_t nextPing = remote ? start + AlivePingInterval : UINT64_MAX;
+  std::uint64_t probe = 0;
+  const auto forget = [&] {
+    queue.Awaited.erase(call.CallId);
+    queue.Replies.erase(call.CallId);
+    if (probe != 0) {
+      queue.Awaited.erase(probe);
+      queue.Replies.erase(probe);
+    }
+  };
+  std::unique_lock lock(queue.Lock);
+  for (;;) {
+    if (const auto found = queue.Replies.find(call.CallId); found != queue.Replies.end()) {
+      const TMessageRecord reply = found->second;
+      forget();
+      switch (reply.Status) {
+      case TReplyStatus::Handled:
+        if (result != nullptr) {
+          *result = static_cast<DWORD_PTR>(reply.Result);
+        }
+        return 1;
+      case TReplyStatus::Hung:
+        SetLastError(ERROR_TIMEOUT);
+        return 0;
+      default:
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return 0;
+      }
+    }
+    if (probe != 0) {
+      if (const auto found = queue.Replies.find(probe); found != queue.Replies.end()) {
+        const bool hung = found->second.Status != TReplyStatus::WindowFound || found->second.Flags != 0;
+        queue.Awaited.erase(probe);
+        queue.Replies.erase(found);
+        probe = 0;
+        if (hung) {
+          forget();
+          SetLastError(ERROR_TIMEOUT);
+          return 0;
+        }
+        deadline = SteadyMilliseconds() + HungProbeInterval;
+      }
+    }
+    if ((flags & SMTO_BLOCK) == 0 && !queue.Sent.empty()) {
+      lock.unlock();
+      HandleOneSent(queue);
+      lock.lock();
+      continue;
+    }
+    const std::uint64_t now = SteadyMilliseconds();
+    if (now >= deadline) {
+      if ((flags & SMTO_NOTIMEOUTIFNOTHUNG) != 0 && probe == 0) {
+        TMessageRecord query = call;
+        query.Kind = TRecordKind::Query;
+        query.CallId = manager.NewCallId();
+        probe = query.CallId;
+        queue.Awaited.insert(probe);
+        deadline = now + HungProbeInterval;
+        lock.unlock();
+        manager.Route(processNumber, query);
+        lock.lock();
+        continue;
+      }
+      forget();
+      SetLastError(ERROR_TIMEOUT);
+      return 0;
+    }
+    if (now >= nextPing) {
+      TMessageRecord ping = call;
+      ping.Kind = TRecordKind::Ping;
+      lock.unlock();
+      const bool alive = manager.Route(processNumber, ping) || GetLastError() == ERROR_NOT_ENOUGH_QUOTA;
+      lock.lock();
+      if (!alive) {
+        forget();
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return 0;
+      }
+      nextPing = now + AlivePingInterval;
+      continue;
+    }
+    const bool handlesSends = (flags & SMTO_BLOCK) == 0;
+    if (handlesSends) {
+      queue.Waiting = true;
+    }
+    WaitUntil(queue, lock, std::min(deadline, nextPing));
+    queue.Waiting = false;
+    queue.LastLook = SteadyMilliseconds();
+  }
+}
+
+BOOL PostToQueue(TMessageQueue& queue, HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+  {
+    const std::lock_guard guard(queue.Lock);
+    if (queue.Posted.size() >= MaxPostedMessages) {
+      SetLastError(ERROR_NOT_ENOUGH_QUOTA);
+      return FALSE;
+    }
+    queue.Posted.push_back(MSG{window, message, wParam, lParam, GetTickCount(), POINT{0, 0}});
+  }
+  queue.Wake.notify_all();
+  return TRUE;
+}
+
+}  // namespace
+
+BOOL GetMessageA(MSG* message, HWND window, UINT minFilter, UINT maxFilter)
+{
+  if (message == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return -1;
+  }
+  const auto queue = TWindowManager::Instance().CurrentQueue();
+  for (;;) {
+    while (HandleOneSent(*queue)) {
+    }
+    queue->LastLook = SteadyMilliseconds();
+    std::unique_lock lock(queue->Lock);
+    if (TakeMessage(*queue, message, window, minFilter, maxFilter, true)) {
+      return message->message == WM_QUIT ? FALSE : TRUE;
+    }
+    if (!queue->Sent.empty()) {
+      continue;
+    }
+    lock.unlock();
+    SignalInputIdle();
+    lock.lock();
+    if (!queue->Sent.empty() || !queue->Posted.empty() || queue->QuitPosted) {
+      continue;
+    }
+    queue->Waiting = true;
+    WaitUntil(*queue, lock, NextTimerDue(*queue));
+    queue->Waiting = false;
+  }
+}
+
+BOOL PeekMessageA(MSG* message, HWND window, UINT minFilter, UINT maxFilter, UINT removeFlags)
+{
+  if (message == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  const auto queue = TWindowManager::Instance().CurrentQueue();
+  while (HandleOneSent(*queue)) {
+  }
+  queue->LastLook = SteadyMilliseconds();
+  const std::lock_guard guard(queue->Lock);
+  return TakeMessage(*queue, message, window, minFilter, maxFilter, (removeFlags & PM_REMOVE) != 0) ? TRUE : FALSE;
+}
+
+BOOL WaitMessage()
+{
+  const auto queue = TWindowManager::Instance().CurrentQueue();
+  for (;;) {
+    while (HandleOneSent(*queue)) {
+    }
+    queue->LastLook = SteadyMilliseconds();
+    std::unique_lock lock(queue->Lock);
+    if (!queue->Posted.empty() || queue->QuitPosted || NextTimerDue(*queue) <= SteadyMilliseconds()) {
+      return TRUE;
+    }
+    if (!queue->Sent.empty()) {
+      continue;
+    }
+    queue->Waiting = true;
+    WaitUntil(*queue, lock, NextTimerDue(*queue));
+    queue->Waiting = false;
+  }
+}
+
+DWORD GetQueueStatus(UINT flags)
+{
+  const auto queue = TWindowManager::Instance().CurrentQueue();
+  const std::lock_guard guard(queue->Lock);
+  UINT status = 0;
+  if (!queue->Sent.empty()) {
+    status |= QS_SENDMESSAGE;
+  }
+  if (!queue->Posted.empty() || queue->QuitPosted) {
+    status |= QS_POSTMESSAGE | QS_ALLPOSTMESSAGE;
+  }
+  if (NextTimerDue(*queue) <= SteadyMilliseconds()) {
+    status |= QS_TIMER;
+  }
+  status &= flags;
+  return (status << 16) | status;
+}
+
+BOOL TranslateMessage(const MSG*)
+{
+  return FALSE;
+}
+
+LRESULT DispatchMessageA(const MSG* message)
+{
+  if (message == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  if (message->message == WM_TIMER && message->lParam != 0) {
+    reinterpret_cast<TIMERPROC>(message->lParam)(message->hwnd, WM_TIMER, message->wParam, GetTickCount());
+    return 0;
+  }
+  if (message->hwnd == nullptr) {
+    return 0;
+  }
+  const WNDPROC procedure = ProcedureOf(message->hwnd, CurrentThreadId());
+  if (procedure == nullptr) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return 0;
+  }
+  return procedure(message->hwnd, message->message, message->wParam, message->lParam);
+}
+
+BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+  auto& manager = TWindowManager::Instance();
+  if (window == nullptr) {
+    return PostToQueue(*manager.CurrentQueue(), nullptr, message, wParam, lParam);
+  }
+  const std::uint32_t number = ProcessNumberOf(window);
+  if (number == 0) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return FALSE;
+  }
+  if (number == manager.StartedNumber()) {
+    const auto target = manager.Find(window);
+    const auto queue = target ? target->Queue.lock() : nullptr;
+    if (!queue) {
+      SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+      return FALSE;
+    }
+    return PostToQueue(*queue, window, message, wParam, lParam);
+  }
+  TMessageRecord record;
+  record.Kind = TRecordKind::Post;
+  record.Window = HandleValue(window);
+  record.Message = message;
+  record.WParam = wParam;
+  record.LParam = lParam;
+  record.SenderProcess = manager.OwnNumber();
+  record.Time = GetTickCount();
+  return manager.Route(number, record) ? TRUE : FALSE;
+}
+
+BOOL PostThreadMessageA(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam)
+{
+  const auto queue = TWindowManager::Instance().QueueOfThread(threadId);
+  if (!queue) {
+    SetLastError(ERROR_INVALID_THREAD_ID);
+    return FALSE;
+  }
+  return PostToQueue(*queue, nullptr, message, wParam, lParam);
+}
+
+void PostQuitMessage(int exitCode)
+{
+  const auto queue = TWindowManager::Instance().CurrentQueue();
+  {
+    const std::lock_guard guard(queue->Lock);
+    queue->QuitPosted = true;
+    queue->QuitCode = exitCode;
+  }
+  queue->Wake.notify_all();
+}
+
+LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+  DWORD_PTR result = 0;
+  SendMessageTimeoutA(window, message, wParam, lParam, SMTO_NORMAL, INFINITE, &result);
+  return static_cast<LRESULT>(result);
+}
+
+LRESULT SendMessageTimeoutA(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT flags, UINT timeout,
+  DWORD_PTR* result)
+{
+  auto& manager = TWindowManager::Instance();
+  if (result != nullptr) {
+    *result = 0;
+  }
+  const std::uint32_t number = ProcessNumberOf(window);
+  if (number == 0) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return 0;
+  }
+  if (number == manager.StartedNumber()) {
+    const auto target = manager.Find(window);
+    if (!target) {
+      SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+      return 0;
+    }
+    if (target->ThreadId == CurrentThreadId()) {
+      const WNDPROC procedure = ProcedureOf(window, target->ThreadId);
+      TSendContext context{{}, false, false};
+      const TSendScope scope(context);
+      const LRESULT answer = procedure(window, message, wParam, lParam);
+      if (result != nullptr) {
+        *result = static_cast<DWORD_PTR>(answer);
+      }
+      return 1;
+    }
+  }
+  const std::uint32_t own = manager.OwnNumber();
+  if (own == 0) {
+    return 0;
+  }
+  const auto queue = manager.CurrentQueue();
+  TMessageRecord call;
+  call.Kind = TRecordKind::Send;
+  call.Window = HandleValue(window);
+  call.Message = message;
+  call.Flags = flags;
+  call.WParam = wParam;
+  call.LParam = lParam;
+  call.SenderProcess = own;
+  call.SenderQueue = queue->Id;
+  call.CallId = manager.NewCallId();
+  call.Time = GetTickCount();
+  {
+    const std::lock_guard guard(queue->Lock);
+    queue->Awaited.insert(call.CallId);
+  }
+  if (!manager.Route(number, call)) {
+    const std::lock_guard guard(queue->Lock);
+    queue->Awaited.erase(call.CallId);
+    return 0;
+  }
+  return AwaitReply(*queue, call, number, flags, timeout, result);
+}
+
+BOOL ReplyMessage(LRESULT result)
+{
+  if (handlingSends.empty()) {
+    return FALSE;
+  }
+  TSendContext& context = *handlingSends.back();
+  if (!context.FromOtherThread || context.Replied) {
+    return FALSE;
+  }
+  context.Replied = true;
+  TWindowManager::Instance().Reply(context.Record, TReplyStatus::Handled, result);
+  return TRUE;
+}
+
+BOOL InSendMessage()
+{
+  return !handlingSends.empty() && handlingSends.back()->FromOtherThread ? TRUE : FALSE;
+}
+
+UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC timerProc)
+{
+  auto& manager = TWindowManager::Instance();
+  std::shared_ptr<TMessageQueue> queue;
+  if (window != nullptr) {
+    const auto target = manager.Find(window);
+    queue = target ? target->Queue.lock() : nullptr;
+    if (!queue) {
+      SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+      return 0;
+    }
+  } else {
+    queue = manager.CurrentQueue();
+  }
+  elapse = std::clamp<UINT>(elapse, USER_TIMER_MINIMUM, 0x7FFFFFFF);
+  UINT_PTR result = 0;
+  {
+    const std::lock_guard guard(queue->Lock);
+    const auto existing = std::find_if(queue->Timers.begin(), queue->Timers.end(),
+      [&](const TWindowTimer& timer) { return timer.Window == window && timer.Id == id; });
+    const std::uint64_t due = SteadyMilliseconds() + elapse;
+    if (existing != queue->Timers.end() && (window != nullptr || id != 0)) {
+      existing->Elapse = elapse;
+      existing->Procedure = timerProc;
+      existing->Due = due;
+      result = id;
+    } else {
+      if (window == nullptr) {
+        static std::atomic<UINT_PTR> nextThreadTimer{FirstThreadTimerId};
+        id = nextThreadTimer.fetch_add(1);
+      }
+      queue->Timers.push_back(TWindowTimer{window, id, elapse, timerProc, due});
+      result = window == nullptr ? id : (id != 0 ? id : 1);
+    }
+  }
+  queue->Wake.notify_all();
+  return result;
+}
+
+BOOL KillTimer(HWND window, UINT_PTR id)
+{
+  auto& manager = TWindowManager::Instance();
+  std::shared_ptr<TMessageQueue> queue;
+  if (window != nullptr) {
+    const auto target = manager.Find(window);
+    queue = target ? target->Queue.lock() : nullptr;
+  } else {
+    queue = manager.CurrentQueue();
+  }
+  if (queue) {
+    const std::lock_guard guard(queue->Lock);
+    const auto removed = std::erase_if(queue->Timers,
+      [&](const TWindowTimer& timer) { return timer.Window == window && timer.Id == id; });
+    if (removed != 0) {
+      return TRUE;
+    }
+  }
+  SetLastError(ERROR_INVALID_PARAMETER);
+  return FALSE;
+}

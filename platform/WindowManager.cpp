@@ -1,0 +1,285 @@
+#include "platform/WindowManager.h"
+
+#include <sys/syscall.h>
+#include <time.h>
+#include <unistd.h>
+
+#include "platform/LastError.h"
+#include "platform/Time.h"
+
+namespace {
+
+constexpr std::uint32_t LastWindowIndex = 0xFFFF;
+
+// Ends the thread's queue when the thread ends.
+struct TQueueHolder {
+  std::shared_ptr<TMessageQueue> Queue;
+  TQueueHolder() = default;
+  TQueueHolder(const TQueueHolder&) = delete;
+  TQueueHolder& operator=(const TQueueHolder&) = delete;
+  ~TQueueHolder()
+  {
+    if (Queue) {
+      TWindowManager::Instance().EndQueue(Queue);
+    }
+  }
+};
+
+thread_local TQueueHolder currentQueue;
+
+}  // namespace
+
+std::uint64_t SteadyMilliseconds() noexcept
+{
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<std::uint64_t>(now.tv_sec) * 1000U + static_cast<std::uint64_t>(now.tv_nsec) / 1000000U;
+}
+
+DWORD CurrentThreadId() noexcept
+{
+  thread_local const DWORD id = static_cast<DWORD>(syscall(SYS_gettid));
+  return id;
+}
+
+std::uint32_t ProcessNumberOf(HWND window) noexcept
+{
+  const auto value = reinterpret_cast<std::uintptr_t>(window);
+  if (value > 0xFFFFFFFFU || (value & 0xFFFFU) == 0) {
+    return 0;
+  }
+  return static_cast<std::uint32_t>(value >> 16);
+}
+
+bool TMessageQueue::IsHung() const noexcept
+{
+  return !Waiting.load() && SteadyMilliseconds() - LastLook.load() > HungThreshold;
+}
+
+TWindowManager& TWindowManager::Instance()
+{
+  static TWindowManager manager;
+  return manager;
+}
+
+std::shared_ptr<TMessageQueue> TWindowManager::CurrentQueue()
+{
+  if (!currentQueue.Queue) {
+    const std::lock_guard guard(FQueuesLock);
+    auto queue = std::make_shared<TMessageQueue>(CurrentThreadId(), FNextQueueId++);
+    queue->LastLook = SteadyMilliseconds();
+    FQueues[queue->ThreadId] = queue;
+    FQueuesById[queue->Id] = queue;
+    currentQueue.Queue = std::move(queue);
+  }
+  return currentQueue.Queue;
+}
+
+std::shared_ptr<TMessageQueue> TWindowManager::QueueOfThread(DWORD threadId)
+{
+  const std::lock_guard guard(FQueuesLock);
+  const auto found = FQueues.find(threadId);
+  return found == FQueues.end() ? nullptr : found->second.lock();
+}
+
+std::uint32_t TWindowManager::OwnNumber()
+{
+  if (const std::uint32_t number = FOwnNumber.load(); number != 0) {
+    return number;
+  }
+  TMessageTransport* transport = TMessageTransport::Instance([this](const TMessageRecord& record) { Receive(record); });
+  if (transport == nullptr) {
+    return 0;
+  }
+  FOwnNumber = transport->Number();
+  return transport->Number();
+}
+
+std::shared_ptr<TWindow> TWindowManager::FindLocked(HWND window)
+{
+  const std::uint32_t number = ProcessNumberOf(window);
+  if (number == 0 || number != FOwnNumber.load()) {
+    return nullptr;
+  }
+  const auto found = FWindows.find(HandleValue(window));
+  return found == FWindows.end() ? nullptr : found->second;
+}
+
+std::shared_ptr<TWindow> TWindowManager::Find(HWND window)
+{
+  const std::lock_guard guard(WindowsLock);
+  return FindLocked(window);
+}
+
+HWND TWindowManager::AddWindow(const std::shared_ptr<TWindow>& window)
+{
+  const std::uint32_t number = OwnNumber();
+  if (number == 0) {
+    return nullptr;
+  }
+  const std::lock_guard guard(WindowsLock);
+  for (std::uint32_t tries = 0; tries < LastWindowIndex; ++tries) {
+    const std::uint32_t index = FNextIndex;
+    FNextIndex = FNextIndex == LastWindowIndex ? 1 : FNextIndex + 1;
+    const std::uint32_t value = (number << 16) | index;
+    if (FWindows.count(value) == 0) {
+      window->Handle = WindowOf(value);
+      FWindows.emplace(value, window);
+      return window->Handle;
+    }
+  }
+  SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+  return nullptr;
+}
+
+void TWindowManager::RemoveWindow(HWND window)
+{
+  const std::lock_guard guard(WindowsLock);
+  FWindows.erase(HandleValue(window));
+}
+
+std::vector<HWND> TWindowManager::ChildrenOf(HWND window)
+{
+  const std::lock_guard guard(WindowsLock);
+  std::vector<HWND> children;
+  for (const auto& [value, child] : FWindows) {
+    if (child->Parent == window) {
+      children.push_back(child->Handle);
+    }
+  }
+  return children;
+}
+
+bool TWindowManager::Route(std::uint32_t processNumber, const TMessageRecord& record)
+{
+  if (processNumber != 0 && processNumber == FOwnNumber.load()) {
+    Receive(record);
+    return true;
+  }
+  TMessageTransport* transport = TMessageTransport::Existing();
+  if (transport == nullptr) {
+    if (OwnNumber() == 0) {
+      return false;
+    }
+    transport = TMessageTransport::Existing();
+  }
+  return transport->Send(processNumber, record);
+}
+
+void TWindowManager::Reply(const TMessageRecord& request, TReplyStatus status, std::int64_t result, std::uint64_t wParam,
+  std::uint32_t flags)
+{
+  TMessageRecord reply;
+  reply.Kind = TRecordKind::Reply;
+  reply.Window = request.Window;
+  reply.Message = request.Message;
+  reply.SenderProcess = request.SenderProcess;
+  reply.SenderQueue = request.SenderQueue;
+  reply.CallId = request.CallId;
+  reply.Status = status;
+  reply.Result = result;
+  reply.WParam = wParam;
+  reply.Flags = flags;
+  reply.Time = GetTickCount();
+  // A sender that went away meanwhile does not need its answer.
+  Route(request.SenderProcess, reply);
+}
+
+void TWindowManager::Receive(const TMessageRecord& record)
+{
+  switch (record.Kind) {
+  case TRecordKind::Post: {
+    const auto window = Find(WindowOf(record.Window));
+    const auto queue = window ? window->Queue.lock() : nullptr;
+    if (!queue) {
+      return;
+    }
+    {
+      const std::lock_guard guard(queue->Lock);
+      queue->Posted.push_back(MSG{WindowOf(record.Window), record.Message, static_cast<WPARAM>(record.WParam),
+        static_cast<LPARAM>(record.LParam), record.Time, POINT{0, 0}});
+    }
+    queue->Wake.notify_all();
+    return;
+  }
+  case TRecordKind::Send: {
+    const auto window = Find(WindowOf(record.Window));
+    const auto queue = window ? window->Queue.lock() : nullptr;
+    if (!queue) {
+      Reply(record, TReplyStatus::InvalidWindow, 0);
+      return;
+    }
+    TReplyStatus refusal = TReplyStatus::Handled;
+    {
+      const std::lock_guard guard(queue->Lock);
+      if (queue->Ended) {
+        refusal = TReplyStatus::ThreadEnded;
+      } else if ((record.Flags & SMTO_ABORTIFHUNG) != 0 && queue->IsHung()) {
+        refusal = TReplyStatus::Hung;
+      } else {
+        queue->Sent.push_back(record);
+      }
+    }
+    if (refusal != TReplyStatus::Handled) {
+      Reply(record, refusal, 0);
+    } else {
+      queue->Wake.notify_all();
+    }
+    return;
+  }
+  case TRecordKind::Reply: {
+    std::shared_ptr<TMessageQueue> queue;
+    {
+      const std::lock_guard guard(FQueuesLock);
+      if (const auto found = FQueuesById.find(record.SenderQueue); found != FQueuesById.end()) {
+        queue = found->second.lock();
+      }
+    }
+    if (!queue) {
+      return;
+    }
+    {
+      const std::lock_guard guard(queue->Lock);
+      if (queue->Awaited.count(record.CallId) == 0) {
+        return;
+      }
+      queue->Replies[record.CallId] = record;
+    }
+    queue->Wake.notify_all();
+    return;
+  }
+  case TRecordKind::Query: {
+    const auto window = Find(WindowOf(record.Window));
+    const auto queue = window ? window->Queue.lock() : nullptr;
+    if (!queue) {
+      Reply(record, TReplyStatus::InvalidWindow, 0);
+      return;
+    }
+    Reply(record, TReplyStatus::WindowFound, static_cast<std::int64_t>(getpid()), queue->ThreadId,
+      queue->IsHung() ? 1U : 0U);
+    return;
+  }
+  case TRecordKind::Ping:
+    return;
+  }
+}
+
+void TWindowManager::EndQueue(const std::shared_ptr<TMessageQueue>& queue)
+{
+  std::deque<TMessageRecord> unanswered;
+  {
+    const std::lock_guard guard(queue->Lock);
+    queue->Ended = true;
+    unanswered.swap(queue->Sent);
+  }
+  for (const auto& record : unanswered) {
+    Reply(record, TReplyStatus::ThreadEnded, 0);
+  }
+  {
+    const std::lock_guard guard(WindowsLock);
+    std::erase_if(FWindows, [&](const auto& entry) { return entry.second->Queue.lock() == queue || entry.second->Queue.expired(); });
+  }
+  const std::lock_guard guard(FQueuesLock);
+  FQueues.erase(queue->ThreadId);
+  FQueuesById.erase(queue->Id);
+}

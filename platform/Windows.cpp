@@ -1,0 +1,390 @@
+#include "platform/Windows.h"
+
+#include <unistd.h>
+
+#include <cctype>
+#include <chrono>
+#include <optional>
+#include <utility>
+
+#include "platform/LastError.h"
+#include "platform/WindowManager.h"
+
+namespace {
+
+constexpr DWORD ERROR_CLASS_DOES_NOT_EXIST = 1411;
+constexpr DWORD QueryTimeout = 2000;
+
+std::string ClassKey(const char* name)
+{
+  std::string key = name;
+  for (char& c : key) {
+    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  }
+  return key;
+}
+
+ATOM nextAtom = 0xC000;  // guarded by the manager's WindowsLock
+
+// Asks the process that owns window about it. Returns the reply, or nothing when that
+// process is gone or does not answer.
+std::optional<TMessageRecord> QueryRemote(HWND window)
+{
+  auto& manager = TWindowManager::Instance();
+  if (manager.OwnNumber() == 0) {
+    return std::nullopt;
+  }
+  const auto queue = manager.CurrentQueue();
+  TMessageRecord query;
+  query.Kind = TRecordKind::Query;
+  query.Window = HandleValue(window);
+  query.SenderProcess = manager.StartedNumber();
+  query.SenderQueue = queue->Id;
+  query.CallId = manager.NewCallId();
+  {
+    const std::lock_guard guard(queue->Lock);
+    queue->Awaited.insert(query.CallId);
+  }
+  std::optional<TMessageRecord> answer;
+  if (manager.Route(ProcessNumberOf(window), query)) {
+    std::unique_lock lock(queue->Lock);
+    queue->Wake.wait_for(lock, std::chrono::milliseconds(QueryTimeout),
+      [&] { return queue->Replies.count(query.CallId) != 0; });
+    if (const auto found = queue->Replies.find(query.CallId); found != queue->Replies.end()) {
+      answer = found->second;
+      queue->Replies.erase(found);
+    }
+  }
+  const std::lock_guard guard(queue->Lock);
+  queue->Awaited.erase(query.CallId);
+  return answer;
+}
+
+// Destroys without checking the calling thread (used for the window's own children).
+void Destroy(const std::shared_ptr<TWindow>& window)
+{
+  auto& manager = TWindowManager::Instance();
+  WNDPROC procedure = nullptr;
+  {
+    const std::lock_guard guard(manager.WindowsLock);
+    if (window->Destroying) {
+      return;
+    }
+    window->Destroying = true;
+    procedure = window->Procedure;
+  }
+  const HWND handle = window->Handle;
+  procedure(handle, WM_DESTROY, 0, 0);
+  for (const HWND child : manager.ChildrenOf(handle)) {
+    if (const auto found = manager.Find(child)) {
+      Destroy(found);
+    }
+  }
+  {
+    const std::lock_guard guard(manager.WindowsLock);
+    procedure = window->Procedure;
+  }
+  procedure(handle, WM_NCDESTROY, 0, 0);
+  if (const auto queue = window->Queue.lock()) {
+    const std::lock_guard guard(queue->Lock);
+    std::erase_if(queue->Timers, [&](const TWindowTimer& timer) { return timer.Window == handle; });
+  }
+  manager.RemoveWindow(handle);
+}
+
+}  // namespace
+
+ATOM RegisterClassA(const WNDCLASSA* windowClass)
+{
+  if (windowClass == nullptr || windowClass->lpszClassName == nullptr || *windowClass->lpszClassName == '\0' ||
+      windowClass->lpfnWndProc == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  auto& manager = TWindowManager::Instance();
+  const std::lock_guard guard(manager.WindowsLock);
+  const std::string key = ClassKey(windowClass->lpszClassName);
+  if (manager.Classes.count(key) != 0) {
+    SetLastError(ERROR_CLASS_ALREADY_EXISTS);
+    return 0;
+  }
+  TWindowClass entry{*windowClass, windowClass->lpszClassName, nextAtom};
+  nextAtom = nextAtom == 0xFFFF ? 0xC000 : static_cast<ATOM>(nextAtom + 1);
+  auto& stored = manager.Classes.emplace(key, std::move(entry)).first->second;
+  stored.Registration.lpszClassName = stored.Name.c_str();
+  stored.Registration.lpszMenuName = nullptr;
+  return stored.Atom;
+}
+
+BOOL UnregisterClassA(const char* className, HINSTANCE)
+{
+  auto& manager = TWindowManager::Instance();
+  const std::lock_guard guard(manager.WindowsLock);
+  if (className == nullptr || manager.Classes.erase(ClassKey(className)) == 0) {
+    SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
+    return FALSE;
+  }
+  return TRUE;
+}
+
+BOOL GetClassInfoA(HINSTANCE, const char* className, WNDCLASSA* windowClass)
+{
+  auto& manager = TWindowManager::Instance();
+  const std::lock_guard guard(manager.WindowsLock);
+  const auto found = className == nullptr ? manager.Classes.end() : manager.Classes.find(ClassKey(className));
+  if (found == manager.Classes.end()) {
+    SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
+    return FALSE;
+  }
+  if (windowClass != nullptr) {
+    *windowClass = found->second.Registration;
+  }
+  return TRUE;
+}
+
+HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowName, DWORD style, int x, int y,
+  int width, int height, HWND parent, HMENU menu, HINSTANCE instance, void* param)
+{
+  auto& manager = TWindowManager::Instance();
+  auto window = std::make_shared<TWindow>();
+  {
+    const std::lock_guard guard(manager.WindowsLock);
+    const auto found = className == nullptr ? manager.Classes.end() : manager.Classes.find(ClassKey(className));
+    if (found == manager.Classes.end()) {
+      SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
+      return nullptr;
+    }
+    window->ClassName = found->second.Name;
+    window->Procedure = found->second.Registration.lpfnWndProc;
+    if (parent != nullptr && parent != HWND_MESSAGE && !manager.FindLocked(parent)) {
+      SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+      return nullptr;
+    }
+  }
+  window->Parent = parent == HWND_MESSAGE ? nullptr : parent;
+  window->Style = static_cast<LONG_PTR>(style);
+  window->ExStyle = static_cast<LONG_PTR>(exStyle);
+  window->Id = reinterpret_cast<LONG_PTR>(menu);
+  window->Instance = instance;
+  const auto queue = manager.CurrentQueue();
+  window->Queue = queue;
+  window->ThreadId = queue->ThreadId;
+  const HWND handle = manager.AddWindow(window);
+  if (handle == nullptr) {
+    return nullptr;
+  }
+  CREATESTRUCTA create{param, instance, menu, parent, height, width, y, x, static_cast<LONG>(style), windowName,
+    className, exStyle};
+  SetLastError(ERROR_SUCCESS);
+  if (window->Procedure(handle, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&create)) == 0) {
+    manager.RemoveWindow(handle);
+    return nullptr;
+  }
+  if (window->Procedure(handle, WM_CREATE, 0, reinterpret_cast<LPARAM>(&create)) == -1) {
+    Destroy(window);
+    return nullptr;
+  }
+  return handle;
+}
+
+BOOL DestroyWindow(HWND handle)
+{
+  const auto window = TWindowManager::Instance().Find(handle);
+  if (!window) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return FALSE;
+  }
+  if (window->ThreadId != CurrentThreadId()) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  Destroy(window);
+  return TRUE;
+}
+
+LRESULT DefWindowProcA(HWND window, UINT message, WPARAM, LPARAM)
+{
+  switch (message) {
+  case WM_NCCREATE:
+    return TRUE;
+  case WM_CLOSE:
+    DestroyWindow(window);
+    return 0;
+  default:
+    return 0;
+  }
+}
+
+LRESULT CallWindowProcA(WNDPROC procedure, HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+  return procedure == nullptr ? 0 : procedure(window, message, wParam, lParam);
+}
+
+BOOL IsWindow(HWND window)
+{
+  auto& manager = TWindowManager::Instance();
+  const std::uint32_t number = ProcessNumberOf(window);
+  if (number == 0) {
+    return FALSE;
+  }
+  if (number == manager.StartedNumber()) {
+    return manager.Find(window) ? TRUE : FALSE;
+  }
+  const auto answer = QueryRemote(window);
+  return answer && answer->Status == TReplyStatus::WindowFound ? TRUE : FALSE;
+}
+
+DWORD GetWindowThreadProcessId(HWND handle, DWORD* processId)
+{
+  auto& manager = TWindowManager::Instance();
+  const std::uint32_t number = ProcessNumberOf(handle);
+  DWORD thread = 0;
+  DWORD process = 0;
+  if (number != 0 && number == manager.StartedNumber()) {
+    if (const auto window = manager.Find(handle)) {
+      thread = window->ThreadId;
+      process = static_cast<DWORD>(getpid());
+    }
+  } else if (number != 0) {
+    if (const auto answer = QueryRemote(handle); answer && answer->Status == TReplyStatus::WindowFound) {
+      thread = static_cast<DWORD>(answer->WParam);
+      process = static_cast<DWORD>(answer->Result);
+    }
+  }
+  if (thread == 0) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+  }
+  if (processId != nullptr) {
+    *processId = process;
+  }
+  return thread;
+}
+
+LONG_PTR GetWindowLongPtrA(HWND handle, int index)
+{
+  auto& manager = TWindowManager::Instance();
+  const std::lock_guard guard(manager.WindowsLock);
+  const auto window = manager.FindLocked(handle);
+  if (!window) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return 0;
+  }
+  switch (index) {
+  case GWLP_WNDPROC:
+    return reinterpret_cast<LONG_PTR>(window->Procedure);
+  case GWLP_HINSTANCE:
+    return reinterpret_cast<LONG_PTR>(window->Instance);
+  case GWLP_HWNDPARENT:
+    return reinterpret_cast<LONG_PTR>(window->Parent);
+  case GWLP_ID:
+    return window->Id;
+  case GWL_STYLE:
+    return window->Style;
+  case GWL_EXSTYLE:
+    return window->ExStyle;
+  case GWLP_USERDATA:
+    return window->UserData;
+  default:
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+}
+
+LONG_PTR SetWindowLongPtrA(HWND handle, int index, LONG_PTR value)
+{
+  auto& manager = TWindowManager::Instance();
+  const std::lock_guard guard(manager.WindowsLock);
+  const auto window = manager.FindLocked(handle);
+  if (!window) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return 0;
+  }
+  LONG_PTR previous = 0;
+  switch (index) {
+  case GWLP_WNDPROC:
+    if (value == 0) {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return 0;
+    }
+    previous = reinterpret_cast<LONG_PTR>(window->Procedure);
+    window->Procedure = reinterpret_cast<WNDPROC>(value);
+    break;
+  case GWLP_ID:
+    previous = std::exchange(window->Id, value);
+    break;
+  case GWL_STYLE:
+    previous = std::exchange(window->Style, value);
+    break;
+  case GWL_EXSTYLE:
+    previous = std::exchange(window->ExStyle, value);
+    break;
+  case GWLP_USERDATA:
+    previous = std::exchange(window->UserData, value);
+    break;
+  default:
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  SetLastError(ERROR_SUCCESS);
+  return previous;
+}
+
+HWND GetParent(HWND handle)
+{
+  const auto window = TWindowManager::Instance().Find(handle);
+  if (!window) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return nullptr;
+  }
+  return window->Parent;
+}
+
+HWND SetParent(HWND handle, HWND newParent)
+{
+  auto& manager = TWindowManager::Instance();
+  const std::lock_guard guard(manager.WindowsLock);
+  const auto window = manager.FindLocked(handle);
+  if (!window || (newParent != nullptr && newParent != HWND_MESSAGE && !manager.FindLocked(newParent))) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return nullptr;
+  }
+  for (HWND above = newParent; above != nullptr && above != HWND_MESSAGE;) {
+    if (above == handle) {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return nullptr;
+    }
+    const auto next = manager.FindLocked(above);
+    above = next ? next->Parent : nullptr;
+  }
+  const HWND previous = window->Parent;
+  window->Parent = newParent == HWND_MESSAGE ? nullptr : newParent;
+  // Win32 reports the desktop for a top-level window; there is no desktop window here.
+  SetLastError(ERROR_SUCCESS);
+  return previous;
+}
+
+BOOL ShowWindow(HWND handle, int command)
+{
+  auto& manager = TWindowManager::Instance();
+  const std::lock_guard guard(manager.WindowsLock);
+  const auto window = manager.FindLocked(handle);
+  if (!window) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return FALSE;
+  }
+  const bool wasVisible = (window->Style & WS_VISIBLE) != 0;
+  if (command == SW_HIDE) {
+    window->Style &= ~static_cast<LONG_PTR>(WS_VISIBLE);
+  } else {
+    window->Style |= static_cast<LONG_PTR>(WS_VISIBLE);
+  }
+  return wasVisible ? TRUE : FALSE;
+}
+
+BOOL IsWindowVisible(HWND handle)
+{
+  auto& manager = TWindowManager::Instance();
+  const std::lock_guard guard(manager.WindowsLock);
+  const auto window = manager.FindLocked(handle);
+  return window && (window->Style & WS_VISIBLE) != 0 ? TRUE : FALSE;
+}

@@ -1,0 +1,133 @@
+#pragma once
+// Window classes and windows.
+//
+// A window belongs to the thread that created it; its messages are handled on that thread
+// (Messages.h). A window handle is a 32-bit value naming the owning process (its number on the
+// machine's message transport) and the window within it, so it can be stored in 32-bit shared
+// records and used from any process: posting and sending to it, IsWindow and
+// GetWindowThreadProcessId work across processes. Handles of destroyed windows are not handed
+// out again while their number space lasts, so a stale handle fails with
+// ERROR_INVALID_WINDOW_HANDLE instead of reaching another window.
+//
+// Windows have no pixels here; the display back end gives visible windows their screen.
+
+#include <cstdint>
+
+#include "platform/WinTypes.h"
+
+struct HWND__;
+using HWND = HWND__*;
+struct HINSTANCE__;
+using HINSTANCE = HINSTANCE__*;
+struct HICON__;
+using HICON = HICON__*;
+using HCURSOR = HICON;
+struct HBRUSH__;
+using HBRUSH = HBRUSH__*;
+struct HMENU__;
+using HMENU = HMENU__*;
+using ATOM = WORD;
+using UINT_PTR = std::uintptr_t;
+using LONG_PTR = std::intptr_t;
+using DWORD_PTR = std::uintptr_t;
+
+using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
+
+// The parent of a message-only window.
+inline const HWND HWND_MESSAGE = reinterpret_cast<HWND>(static_cast<std::intptr_t>(-3));
+
+struct WNDCLASSA {
+  UINT style;
+  WNDPROC lpfnWndProc;
+  int cbClsExtra;
+  int cbWndExtra;
+  HINSTANCE hInstance;
+  HICON hIcon;
+  HCURSOR hCursor;
+  HBRUSH hbrBackground;
+  const char* lpszMenuName;
+  const char* lpszClassName;
+};
+
+// What WM_NCCREATE and WM_CREATE carry in lParam.
+struct CREATESTRUCTA {
+  void* lpCreateParams;
+  HINSTANCE hInstance;
+  HMENU hMenu;
+  HWND hwndParent;
+  int cy;
+  int cx;
+  int y;
+  int x;
+  LONG style;
+  const char* lpszName;
+  const char* lpszClass;
+  DWORD dwExStyle;
+};
+
+constexpr DWORD WS_OVERLAPPED = 0x00000000;
+constexpr DWORD WS_POPUP = 0x80000000;
+constexpr DWORD WS_CHILD = 0x40000000;
+constexpr DWORD WS_VISIBLE = 0x10000000;
+constexpr DWORD WS_DISABLED = 0x08000000;
+constexpr DWORD WS_CAPTION = 0x00C00000;
+constexpr DWORD WS_SYSMENU = 0x00080000;
+constexpr DWORD WS_EX_TOPMOST = 0x00000008;
+constexpr DWORD WS_EX_TOOLWINDOW = 0x00000080;
+constexpr DWORD WS_EX_APPWINDOW = 0x00040000;
+
+constexpr int GWLP_WNDPROC = -4;
+constexpr int GWLP_HINSTANCE = -6;
+constexpr int GWLP_HWNDPARENT = -8;
+constexpr int GWLP_ID = -12;
+constexpr int GWL_STYLE = -16;
+constexpr int GWL_EXSTYLE = -20;
+constexpr int GWLP_USERDATA = -21;
+
+constexpr int SW_HIDE = 0;
+constexpr int SW_SHOWNORMAL = 1;
+constexpr int SW_SHOW = 5;
+
+// Registers a class for this process; class names compare without regard to case. Returns the
+// class atom, or 0 with ERROR_CLASS_ALREADY_EXISTS or ERROR_INVALID_PARAMETER (no name or
+// procedure).
+ATOM RegisterClassA(const WNDCLASSA* windowClass);
+// Fails with ERROR_CLASS_DOES_NOT_EXIST (1411) for an unknown class.
+BOOL UnregisterClassA(const char* className, HINSTANCE instance);
+// Copies the registration of a class; FALSE with ERROR_CLASS_DOES_NOT_EXIST when unknown.
+BOOL GetClassInfoA(HINSTANCE instance, const char* className, WNDCLASSA* windowClass);
+
+// Creates a window on the calling thread. The window procedure receives WM_NCCREATE (a zero
+// result refuses the window) and WM_CREATE (-1 refuses it) before this returns. parent may be
+// HWND_MESSAGE for a message-only window. Null with ERROR_CANNOT_FIND_WND_CLASS,
+// ERROR_INVALID_WINDOW_HANDLE (bad parent) or the last error the refusal left.
+HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowName, DWORD style, int x, int y,
+  int width, int height, HWND parent, HMENU menu, HINSTANCE instance, void* param);
+// Destroys a window of the calling thread and its children: each gets WM_DESTROY (parent
+// first) and WM_NCDESTROY (children first); its timers die with it. Fails with
+// ERROR_ACCESS_DENIED for a window of another thread.
+BOOL DestroyWindow(HWND window);
+
+// The default handling: WM_CLOSE destroys the window, WM_NCCREATE accepts it; everything else
+// gives 0.
+LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT CallWindowProcA(WNDPROC procedure, HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Whether a window exists, in any process of the machine.
+BOOL IsWindow(HWND window);
+// The creating thread's id, and its process id through processId when that is not null; 0 for a
+// window that does not exist.
+DWORD GetWindowThreadProcessId(HWND window, DWORD* processId);
+
+// Windows of this process: user data, styles, procedure, id, parent. 0 with
+// ERROR_INVALID_WINDOW_HANDLE for an unknown window (or one of another process),
+// ERROR_INVALID_PARAMETER (87) for an unknown index. Set returns the previous value.
+LONG_PTR GetWindowLongPtrA(HWND window, int index);
+LONG_PTR SetWindowLongPtrA(HWND window, int index, LONG_PTR value);
+
+HWND GetParent(HWND window);
+// Returns the previous parent, null on failure.
+HWND SetParent(HWND window, HWND newParent);
+// Shows or hides (WS_VISIBLE); returns whether the window was visible before.
+BOOL ShowWindow(HWND window, int command);
+BOOL IsWindowVisible(HWND window);
