@@ -1,0 +1,348 @@
+#include "tags/OxaMusicTag.h"
+
+#include "rtl/AnsiText.h"
+#include "rtl/Exception.h"
+#include "rtl/FilePaths.h"
+#include "rtl/FileStream.h"
+#include "rtl/Strings.h"
+#include "rtl/Utf8.h"
+#include "tags/ID3Genres.h"
+#include "tags/TagFiles.h"
+
+namespace {
+
+constexpr std::int32_t CenturyPivot = 29;  // two-digit years below it are 20xx
+
+std::string Utf8(const std::u16string& text)
+{
+  return Utf16ToUtf8(text);
+}
+
+}  // namespace
+
+TOxaMusicTag::TOxaMusicTag()
+    : FWmaTagger(std::make_unique<TWMATagger>()),
+      FId3v2Tagger(std::make_unique<TID3Version2Tagger2>()),
+      FId3v1Tagger(std::make_unique<TID3Version1Tagger>()),
+      FMpegHeader(std::make_unique<TMPegHeader>()),
+      FCheckSum(std::make_unique<TOxaMusicCheckSum>()),
+      FWmaAvailable(FWmaTagger->Available())
+{
+}
+
+TOxaMusicTag::~TOxaMusicTag() = default;
+
+void TOxaMusicTag::Clear()
+{
+  FWmaTagger->Close();
+  FId3v2Tagger = std::make_unique<TID3Version2Tagger2>();
+  FFileName.clear();
+  FKind = TMusicKind::Other;
+  FHasId3v1 = false;
+  FHasId3v2 = false;
+  FHasWmaTag = false;
+  FSetA = TValueSet();
+  FSetB = TValueSet();
+  FBitrate = 0;
+  FDuration = 0;
+  FReadOnly = false;
+  FChecksum.fill(0);
+}
+
+std::string TOxaMusicTag::CleanText(std::string_view text)
+{
+  std::string result;
+  result.reserve(text.size());
+  bool first = true;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    char32_t c = NextCodePoint(text, pos);
+    if (c == U'_') {
+      c = U' ';
+    }
+    if (c < 32 || (c == U' ' && (result.empty() || result.back() == ' '))) {
+      continue;
+    }
+    if (first && c < 256) {
+      c = AnsiUpperChar(c);
+    }
+    first = false;
+    AppendCodePoint(result, c);
+  }
+  while (!result.empty() && result.back() == ' ') {
+    result.pop_back();
+  }
+  return result.empty() ? std::string(UnknownText) : result;
+}
+
+std::int32_t TOxaMusicTag::CleanYear(std::string_view text)
+{
+  const std::int32_t year = StrToIntDef(Trim(text), 0);
+  if (year >= 1 && year < CenturyPivot) {
+    return 2000 + year;
+  }
+  if (year >= CenturyPivot && year <= 99) {
+    return 1900 + year;
+  }
+  return year;
+}
+
+bool TOxaMusicTag::Load(const std::string& fileName)
+{
+  Clear();
+  FReadOnly = TagFileReadOnly(fileName);
+  FFileName = fileName;
+  const std::string extension = AnsiLowerCase(ExtractFileExt(fileName));
+  try {
+    if (extension == ".mp3") {
+      FKind = TMusicKind::Mp3;
+      return LoadMp3();
+    }
+    if (extension == ".wma" || extension == ".asf") {
+      FKind = TMusicKind::Wma;
+      return LoadWma();
+    }
+    FKind = TMusicKind::Other;
+    LoadOther();
+    return true;
+  } catch (const Exception&) {
+    // A read error half way through: the file is unreadable, not the program broken.
+    return false;
+  }
+}
+
+bool TOxaMusicTag::ComputeChecksum(bool hasTail)
+{
+  try {
+    TFileStream stream(FFileName, fmOpenRead | fmShareDenyNone);
+    FCheckSum->Compute(stream, hasTail, FChecksum);
+    return true;
+  } catch (const EFOpenError&) {
+    return false;
+  }
+}
+
+bool TOxaMusicTag::LoadMp3()
+{
+  if (!FId3v2Tagger->Load(FFileName)) {
+    return false;
+  }
+  FHasId3v2 = FId3v2Tagger->HasTag();
+  if (FHasId3v2) {
+    const TID3Version2Tagger2& v2 = *FId3v2Tagger;
+    FSetA.Track = v2.Track();
+    if (v2.Genre() == Id3NoGenre) {
+      FSetA.Genre = v2.GenreText().empty() ? std::string(UnknownText) : v2.GenreText();
+    } else {
+      FSetA.Genre = std::string(Id3GenreName(v2.Genre()));
+    }
+    FSetA.Comment = CleanText(v2.Comment());
+    FSetA.Album = CleanText(v2.Album());
+    FSetA.Title = CleanText(v2.Title());
+    FSetA.Artist = CleanText(v2.Artist());
+    FSetA.Year = CleanYear(v2.Year());
+  }
+  if (!FId3v1Tagger->Load(FFileName)) {
+    return false;
+  }
+  FHasId3v1 = FId3v1Tagger->HasTag();
+  if (FHasId3v1) {
+    const TID3Version1Tagger& v1 = *FId3v1Tagger;
+    FSetB.Track = v1.Track();
+    FSetB.Genre = v1.Genre() == Id3NoGenre ? std::string(UnknownText) : std::string(Id3GenreName(v1.Genre()));
+    FSetB.Comment = CleanText(v1.Comment());
+    FSetB.Album = CleanText(v1.Album());
+    FSetB.Title = CleanText(v1.Title());
+    FSetB.Artist = CleanText(v1.Artist());
+    FSetB.Year = CleanYear(v1.Year());
+  }
+  if (!FHasId3v1 && !FHasId3v2) {
+    for (TValueSet* set : {&FSetA, &FSetB}) {
+      *set = TValueSet{0, 0, std::string(UnknownText), std::string(UnknownText), std::string(UnknownText),
+                       std::string(UnknownText), std::string(UnknownText)};
+    }
+  }
+  TFileStream stream(FFileName, fmOpenRead | fmShareDenyNone);
+  FCheckSum->Compute(stream, FHasId3v1, FChecksum);
+  FMpegHeader->Analyse(stream, FHasId3v1, FHasId3v2);
+  FBitrate = FMpegHeader->Bitrate();
+  FDuration = FMpegHeader->Duration();
+  return true;
+}
+
+bool TOxaMusicTag::LoadWma()
+{
+  if (!ComputeChecksum(false)) {
+    return false;
+  }
+  if (!FWmaAvailable || !FWmaTagger->Open(FFileName)) {
+    return false;
+  }
+  FHasWmaTag = true;
+  const TWMATagger& wma = *FWmaTagger;
+  // The tagger marks what the file did not say with -1; the item knows only 0 for unknown (and
+  // -1 for a variable bit rate, which this would wrongly claim).
+  FBitrate = std::max(wma.Bitrate(), 0);
+  FDuration = std::max(wma.Duration(), 0);
+  FSetB.Track = wma.Track();
+  FSetB.Genre = CleanText(Utf8(wma.Genre()));
+  FSetB.Comment = CleanText(Utf8(wma.Description()));
+  FSetB.Album = CleanText(Utf8(wma.Album()));
+  FSetB.Title = CleanText(Utf8(wma.Title()));
+  FSetB.Artist = CleanText(Utf8(wma.Author()));
+  FSetB.Year = CleanYear(Utf8(wma.Year()));
+  FWmaTagger->Close();
+  return true;
+}
+
+void TOxaMusicTag::LoadOther()
+{
+  FBitrate = 0;
+  FDuration = 0;
+  FSetB = TValueSet{0, 0, std::string(UnknownText), "", std::string(UnknownText), std::string(UnknownText),
+                    std::string(UnknownText)};
+  ComputeChecksum(false);
+}
+
+void TOxaMusicTag::CopyTo(const TValueSet& values, TMusicFileItem& item)
+{
+  item.Title = values.Title;
+  item.Artist = values.Artist;
+  item.Album = values.Album;
+  item.Comment = values.Comment;
+  item.Genre = values.Genre;
+  item.Year = values.Year;
+  item.Track = values.Track;
+}
+
+void TOxaMusicTag::CopyFrom(const TMusicFileItem& item, TValueSet& values)
+{
+  values.Title = item.Title;
+  values.Artist = item.Artist;
+  values.Album = item.Album;
+  values.Comment = item.Comment;
+  values.Genre = item.Genre;
+  values.Year = item.Year;
+  values.Track = item.Track;
+}
+
+bool TOxaMusicTag::ReadItem(TMusicFileItem& item)
+{
+  item.Title = UnknownText;
+  item.Artist = UnknownText;
+  item.Album = UnknownText;
+  item.Genre = UnknownText;
+  item.Year = 0;
+  item.Track = 0;
+  item.Bitrate = 0;
+  item.Duration = 0;
+  item.Checksum.fill(0);
+  if (!Load(item.FileName)) {
+    return false;
+  }
+  if (!FHasWmaTag && FHasId3v2) {
+    CopyTo(FSetA, item);
+  } else if (FHasWmaTag || FHasId3v1) {
+    CopyTo(FSetB, item);
+  }
+  item.Bitrate = FBitrate;
+  item.Duration = FDuration;
+  item.Checksum = FChecksum;
+  return true;
+}
+
+bool TOxaMusicTag::WriteItem(const TMusicFileItem& item)
+{
+  if (!Load(item.FileName) || FReadOnly) {
+    return false;
+  }
+  switch (FKind) {
+    case TMusicKind::Mp3:
+      CopyFrom(item, FSetA);
+      FHasId3v1 = true;
+      FHasId3v2 = true;
+      break;
+    case TMusicKind::Wma:
+      CopyFrom(item, FSetB);
+      FHasWmaTag = true;
+      break;
+    case TMusicKind::Other:
+      return false;
+  }
+  return Save();
+}
+
+bool TOxaMusicTag::Save()
+{
+  if (FReadOnly) {
+    return false;
+  }
+  switch (FKind) {
+    case TMusicKind::Mp3:
+      return SaveMp3();
+    case TMusicKind::Wma:
+      return SaveWma();
+    case TMusicKind::Other:
+      break;
+  }
+  return false;
+}
+
+bool TOxaMusicTag::SaveMp3()
+{
+  TID3Version2Tagger2& v2 = *FId3v2Tagger;
+  v2.SetTrack(FSetA.Track);
+  const int index = Id3GenreIndex(FSetA.Genre);
+  const int genre = index >= 0 ? index : Id3NoGenre;
+  if (index >= 0) {
+    v2.SetGenreText("");
+  } else {
+    v2.SetGenreText(FSetA.Genre);
+  }
+  v2.SetGenre(genre);
+  v2.SetComment(FSetA.Comment);
+  v2.SetAlbum(FSetA.Album);
+  v2.SetTitle(FSetA.Title);
+  v2.SetArtist(FSetA.Artist);
+  const std::string year = IntToStr(FSetA.Year);
+  v2.SetYear(year);
+  const bool savedV2 = v2.Save();
+
+  TID3Version1Tagger& v1 = *FId3v1Tagger;
+  v1.SetGenre(genre);
+  v1.SetComment(FSetA.Comment);
+  v1.SetAlbum(FSetA.Album);
+  v1.SetTitle(FSetA.Title);
+  v1.SetArtist(FSetA.Artist);
+  v1.SetYear(year);
+  v1.SetTrack(FSetA.Track);
+  const bool savedV1 = v1.Save();
+  return savedV2 && savedV1;
+}
+
+bool TOxaMusicTag::SaveWma()
+{
+  TWMATagger& wma = *FWmaTagger;
+  if (!wma.Open(FFileName)) {
+    return false;
+  }
+  if (FHasWmaTag) {
+    wma.SetTrack(FSetB.Track);
+    wma.SetGenre(Utf8ToUtf16(FSetB.Genre));
+    wma.SetDescription(Utf8ToUtf16(FSetB.Comment));
+    wma.SetAlbum(Utf8ToUtf16(FSetB.Album));
+    wma.SetTitle(Utf8ToUtf16(FSetB.Title));
+    wma.SetAuthor(Utf8ToUtf16(FSetB.Artist));
+    wma.SetYear(Utf8ToUtf16(IntToStr(FSetB.Year)));
+  } else {
+    wma.SetTrack(0);
+    for (auto setter : {&TWMATagger::SetGenre, &TWMATagger::SetDescription, &TWMATagger::SetAlbum,
+                        &TWMATagger::SetTitle, &TWMATagger::SetAuthor}) {
+      (wma.*setter)(std::u16string());
+    }
+    wma.SetYear(u"0");
+  }
+  const bool saved = wma.Save();
+  wma.Close();
+  return saved;
+}

@@ -1,0 +1,124 @@
+#pragma once
+// The tag facade: the one place where the program learns what a music file holds. TOxaMusicTag
+// picks the readers by the file's extension (".mp3": ID3v2, ID3v1, MPEG header and fingerprint;
+// ".wma"/".asf": the WMA tagger and fingerprint; anything else: the fingerprint alone), cleans
+// the texts, fills what is missing with "Unknown", and writes edited values back through the
+// same readers. TMusicFileItem is the record that carries one file's description between the
+// scan, the library and the player.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/WinTypes.h"
+#include "tags/ID3Version1Tagger.h"
+#include "tags/ID3Version2Tagger2.h"
+#include "tags/MPegHeader.h"
+#include "tags/MusicCheckSum.h"
+#include "tags/WMATagger.h"
+
+inline constexpr std::string_view UnknownText = "Unknown";
+
+// One music file. The scan fills the path, the times and the size from the directory entry;
+// ReadItem fills the rest. Texts are UTF-8.
+struct TMusicFileItem {
+  std::string FileName;  // full path and name
+  std::string Title;     // "Unknown" when no tag gives one
+  std::string Artist;    // "Unknown" when no tag gives one
+  std::string Album;     // "Unknown" when no tag gives one
+  std::string Comment;
+  std::string Genre;  // genre name; "Unknown" when no tag gives one
+  std::int32_t Year = 0;  // four digits; 0 when unknown
+  std::int32_t Track = 0;
+  std::int32_t Bitrate = 0;   // kbit/s; -1 for a variable bit rate; 0 when unknown
+  std::int32_t Duration = 0;  // whole seconds; 0 when unknown
+  FILETIME LastWriteTime{};
+  FILETIME CreationTime{};
+  std::uint64_t Size = 0;
+  FILETIME LastAccessTime{};
+  TMusicCheckSum Checksum{};
+};
+
+enum class TMusicKind : std::uint8_t { Other = 0, Mp3 = 1, Wma = 2 };
+
+class TOxaMusicTag {
+public:
+  // Creates the readers; WmaAvailable tells whether the WMA runtime could be loaded.
+  TOxaMusicTag();
+  ~TOxaMusicTag();
+  TOxaMusicTag(const TOxaMusicTag&) = delete;
+  TOxaMusicTag& operator=(const TOxaMusicTag&) = delete;
+
+  // Forgets the last file: texts empty, numbers and fingerprint zero, flags false.
+  void Clear();
+  // Reads the file through the readers of its kind. False when it cannot be read: an MP3 whose
+  // tags cannot be read or that cannot be opened, a WMA file the runtime (if any) cannot open.
+  // Files of other kinds always load; their fingerprint stays zero when they cannot be opened.
+  bool Load(const std::string& fileName);
+  // Fills the tag fields, numbers and fingerprint of item from its FileName: "Unknown" texts
+  // and zeros first, then the ID3v2 values for an MP3 file with an ID3v2 tag, else those of the
+  // ID3v1 or WMA tag. False, with the defaults in place, when the file cannot be read.
+  bool ReadItem(TMusicFileItem& item);
+  // Writes the item's texts, year and track into its file: both ID3 tags of an MP3 file
+  // (created when missing), the attributes of a WMA file. False for a read-only file, a file of
+  // another kind, or a failed write; the file is then left as it was.
+  bool WriteItem(const TMusicFileItem& item);
+
+  // "_" becomes a blank, control characters go, blanks are collapsed and trimmed, the first
+  // character is upper-cased when it is below U+0100; nothing left gives "Unknown".
+  static std::string CleanText(std::string_view text);
+  // A decimal year; 1-28 mean 2001-2028 and 29-99 mean 1929-1999; anything else is kept, and a
+  // text that is no number gives 0.
+  static std::int32_t CleanYear(std::string_view text);
+
+  TMusicKind Kind() const noexcept { return FKind; }
+  bool WmaAvailable() const noexcept { return FWmaAvailable; }
+  bool HasId3v1() const noexcept { return FHasId3v1; }
+  bool HasId3v2() const noexcept { return FHasId3v2; }
+  bool HasWmaTag() const noexcept { return FHasWmaTag; }
+  bool ReadOnly() const noexcept { return FReadOnly; }
+  std::int32_t Bitrate() const noexcept { return FBitrate; }
+  std::int32_t Duration() const noexcept { return FDuration; }
+  const TMusicCheckSum& Checksum() const noexcept { return FChecksum; }
+
+private:
+  // One tag's values, cleaned.
+  struct TValueSet {
+    std::int32_t Year = 0;
+    std::int32_t Track = 0;
+    std::string Genre;
+    std::string Comment;
+    std::string Title;
+    std::string Artist;
+    std::string Album;
+  };
+
+  bool LoadMp3();
+  bool LoadWma();
+  void LoadOther();
+  bool ComputeChecksum(bool hasTail);
+  bool Save();
+  bool SaveMp3();
+  bool SaveWma();
+  static void CopyTo(const TValueSet& values, TMusicFileItem& item);
+  static void CopyFrom(const TMusicFileItem& item, TValueSet& values);
+
+  std::unique_ptr<TWMATagger> FWmaTagger;
+  std::unique_ptr<TID3Version2Tagger2> FId3v2Tagger;
+  std::unique_ptr<TID3Version1Tagger> FId3v1Tagger;
+  std::unique_ptr<TMPegHeader> FMpegHeader;
+  std::unique_ptr<TOxaMusicCheckSum> FCheckSum;
+  std::string FFileName;
+  TMusicKind FKind = TMusicKind::Other;
+  bool FWmaAvailable = false;
+  bool FHasId3v1 = false;
+  bool FHasId3v2 = false;
+  bool FHasWmaTag = false;
+  TValueSet FSetA;  // from ID3v2
+  TValueSet FSetB;  // from ID3v1 or WMA
+  std::int32_t FBitrate = 0;
+  std::int32_t FDuration = 0;
+  bool FReadOnly = false;
+  TMusicCheckSum FChecksum{};
+};

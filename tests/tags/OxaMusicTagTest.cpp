@@ -1,0 +1,408 @@
+#include "tags/OxaMusicTag.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "rtl/FileStream.h"
+#include "tests/support/TempFolder.h"
+#include "tests/tags/FakeWmvCore.h"
+#include "tests/tags/WmaRuntime.h"
+#include "tools/make-test-media/TestMedia.h"
+
+namespace fs = std::filesystem;
+using testmedia::TBytes;
+using testmedia::TId3v1Fields;
+using testmedia::TId3v2Fields;
+
+namespace {
+
+TBytes ReadAll(const fs::path& file)
+{
+  std::ifstream in(file, std::ios::binary);
+  return TBytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+TMusicCheckSum ChecksumOf(const fs::path& file, bool hasTail)
+{
+  TFileStream stream(file.string(), fmOpenRead);
+  TMusicCheckSum sum{};
+  TOxaMusicCheckSum().Compute(stream, hasTail, sum);
+  return sum;
+}
+
+// The audio is encoded once for the whole suite; each test composes its files from it.
+class OxaMusicTagTest : public ::testing::Test {
+protected:
+  static void SetUpTestSuite()
+  {
+    testmedia::TMp3Spec spec;
+    spec.Audio.Milliseconds = 2000;
+    ConstantStream = new TBytes(testmedia::EncodeMp3Stream(spec));
+    spec.Mode = testmedia::TBitRateMode::Variable;
+    spec.VbrQuality = 2;
+    spec.Audio.Seed = 5;
+    VariableStream = new TBytes(testmedia::EncodeMp3Stream(spec));
+    testmedia::TWmaSpec wma;
+    wma.Audio.Milliseconds = 2000;
+    Wma = new testmedia::TWmaAudio(wma);
+  }
+  static void TearDownTestSuite()
+  {
+    delete ConstantStream;
+    delete VariableStream;
+    delete Wma;
+  }
+
+  fs::path Mp3(const std::string& name, std::optional<TId3v2Fields> v2, std::optional<TId3v1Fields> v1,
+               const TBytes* stream = ConstantStream)
+  {
+    testmedia::TMp3Spec spec;
+    spec.Id3v2 = std::move(v2);
+    spec.Id3v1 = std::move(v1);
+    const fs::path file = Folder.Path() / name;
+    testmedia::WriteBytes(file, testmedia::ComposeMp3(*stream, spec));
+    return file;
+  }
+
+  fs::path WmaFile(const std::string& name, const std::vector<std::pair<std::string, std::string>>& attributes)
+  {
+    const fs::path file = Folder.Path() / name;
+    testmedia::WriteBytes(file, Wma->Mux(attributes));
+    return file;
+  }
+
+  static TMusicFileItem Read(TOxaMusicTag& tag, const fs::path& file, bool expected = true)
+  {
+    TMusicFileItem item;
+    item.FileName = file.string();
+    EXPECT_EQ(tag.ReadItem(item), expected) << file;
+    return item;
+  }
+
+  static inline TBytes* ConstantStream = nullptr;
+  static inline TBytes* VariableStream = nullptr;
+  static inline testmedia::TWmaAudio* Wma = nullptr;
+  TTempMachine Machine;
+  TTempFolder Folder;
+};
+
+TEST(OxaMusicTagCleaning, TextsAreCleanedAndEmptyOnesAreUnknown)
+{
+  const struct {
+    const char* Raw;
+    const char* Clean;
+  } cases[] = {
+      {"__my_song  ", "My song"},
+      {"", "Unknown"},
+      {"   ", "Unknown"},
+      {"___", "Unknown"},
+      {"\x01\x1F\t", "Unknown"},
+      {"a\tb", "Ab"},
+      {"  two   blanks  inside ", "Two blanks inside"},
+      {"\xC3\xA9lan", "\xC3\x89lan"},          // é below U+0100 is upper-cased
+      {"\xCF\x89mega", "\xCF\x89mega"},        // ω is not
+      {"already Fine", "Already Fine"},
+      {"9 lives", "9 lives"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(TOxaMusicTag::CleanText(c.Raw), c.Clean) << '"' << c.Raw << '"';
+  }
+}
+
+TEST(OxaMusicTagCleaning, TwoDigitYearsAreCenturiesAndOthersStay)
+{
+  const struct {
+    const char* Raw;
+    int Year;
+  } cases[] = {
+      {"98", 1998}, {"05", 2005}, {"0", 0},   {"1975", 1975}, {"1", 2001},    {"28", 2028},
+      {"29", 1929}, {"99", 1999}, {"100", 100}, {"", 0},      {"19x5", 0},    {" 1975 ", 1975},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(TOxaMusicTag::CleanYear(c.Raw), c.Year) << '"' << c.Raw << '"';
+  }
+}
+
+TEST_F(OxaMusicTagTest, AnUntaggedMp3GivesUnknownTextsAndNumbersFromTheAudio)
+{
+  const fs::path file = Mp3("plain.mp3", std::nullopt, std::nullopt);
+  TOxaMusicTag tag;
+  const TMusicFileItem item = Read(tag, file);
+  EXPECT_EQ(tag.Kind(), TMusicKind::Mp3);
+  EXPECT_EQ(item.Title, "Unknown");
+  EXPECT_EQ(item.Artist, "Unknown");
+  EXPECT_EQ(item.Album, "Unknown");
+  EXPECT_EQ(item.Genre, "Unknown");
+  EXPECT_EQ(item.Comment, "");
+  EXPECT_EQ(item.Year, 0);
+  EXPECT_EQ(item.Track, 0);
+  EXPECT_EQ(item.Bitrate, 128);
+  EXPECT_EQ(item.Duration, 2);
+  EXPECT_EQ(item.Checksum, ChecksumOf(file, false));
+  EXPECT_NE(item.Checksum, TMusicCheckSum{});
+}
+
+TEST_F(OxaMusicTagTest, Id3v2WinsOverId3v1EvenWhereItIsEmpty)
+{
+  const fs::path file = Mp3("both.mp3", TId3v2Fields{"v2_title", "v2 artist", "", "98", "(17)", "4", "v2 comment"},
+                            TId3v1Fields{"v1 title", "v1 artist", "v1 album", "1975", "v1 comment", 9, 8});
+  TOxaMusicTag tag;
+  const TMusicFileItem item = Read(tag, file);
+  EXPECT_TRUE(tag.HasId3v1());
+  EXPECT_TRUE(tag.HasId3v2());
+  EXPECT_EQ(item.Title, "V2 title");
+  EXPECT_EQ(item.Artist, "V2 artist");
+  EXPECT_EQ(item.Album, "Unknown");
+  // The ID3v2 tagger hands over every byte of the comment frame, language included.
+  EXPECT_EQ(item.Comment, "Engv2 comment");
+  EXPECT_EQ(item.Genre, "Rock");
+  EXPECT_EQ(item.Year, 1998);
+  EXPECT_EQ(item.Track, 4);
+  EXPECT_EQ(item.Bitrate, 128);
+  EXPECT_EQ(item.Duration, 2);
+  EXPECT_EQ(item.Checksum, ChecksumOf(file, true));
+}
+
+TEST_F(OxaMusicTagTest, Id3v1ValuesAreCleanedAndItsGenreLookedUp)
+{
+  const struct {
+    std::string Year;
+    int Genre;
+    int ExpectedYear;
+    const char* ExpectedGenre;
+  } cases[] = {
+      {"98", 17, 1998, "Rock"}, {"05", 0, 2005, "Blues"}, {"0", 255, 0, "Unknown"}, {"1975", 200, 1975, ""},
+  };
+  TOxaMusicTag tag;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Year);
+    const fs::path file = Mp3("v1-" + c.Year + ".mp3", std::nullopt,
+                              TId3v1Fields{"a_title", " artist", "album", c.Year, "", 3, c.Genre});
+    const TMusicFileItem item = Read(tag, file);
+    EXPECT_FALSE(tag.HasId3v2());
+    EXPECT_EQ(item.Title, "A title");
+    EXPECT_EQ(item.Artist, "Artist");
+    EXPECT_EQ(item.Album, "Album");
+    EXPECT_EQ(item.Comment, "Unknown");
+    EXPECT_EQ(item.Year, c.ExpectedYear);
+    EXPECT_EQ(item.Genre, c.ExpectedGenre);
+    EXPECT_EQ(item.Track, 3);
+  }
+}
+
+TEST_F(OxaMusicTagTest, AVariableBitRateMp3ReportsMinusOne)
+{
+  const fs::path file = Mp3("vbr.mp3", TId3v2Fields{"Title"}, std::nullopt, VariableStream);
+  TOxaMusicTag tag;
+  const TMusicFileItem item = Read(tag, file);
+  EXPECT_EQ(item.Bitrate, -1);
+  EXPECT_GT(item.Duration, 0);
+  EXPECT_EQ(item.Title, "Title");
+}
+
+TEST_F(OxaMusicTagTest, AWavFileHasOnlyItsFingerprint)
+{
+  const fs::path file = Folder.Path() / "tone.wav";
+  testmedia::WriteWav(file, testmedia::TWavSpec{{.Milliseconds = 500}});
+  TOxaMusicTag tag;
+  const TMusicFileItem item = Read(tag, file);
+  EXPECT_EQ(tag.Kind(), TMusicKind::Other);
+  EXPECT_EQ(item.Title, "Unknown");
+  EXPECT_EQ(item.Artist, "Unknown");
+  EXPECT_EQ(item.Album, "Unknown");
+  EXPECT_EQ(item.Genre, "Unknown");
+  EXPECT_EQ(item.Bitrate, 0);
+  EXPECT_EQ(item.Duration, 0);
+  EXPECT_EQ(item.Checksum, ChecksumOf(file, false));
+  EXPECT_NE(item.Checksum, TMusicCheckSum{});
+}
+
+TEST_F(OxaMusicTagTest, UnreadableFilesKeepTheDefaults)
+{
+  TOxaMusicTag tag;
+  for (const char* name : {"missing.mp3", "missing.wma"}) {
+    const TMusicFileItem item = Read(tag, Folder.Path() / name, false);
+    EXPECT_EQ(item.Title, "Unknown");
+    EXPECT_EQ(item.Bitrate, 0);
+  }
+  // Other kinds are described even unopened, with a zero fingerprint.
+  const TMusicFileItem wav = Read(tag, Folder.Path() / "missing.wav");
+  EXPECT_EQ(wav.Checksum, TMusicCheckSum{});
+}
+
+TEST_F(OxaMusicTagTest, WritingToAnMp3WithOnlyId3v1CreatesId3v2AndUpdatesId3v1)
+{
+  const fs::path file = Mp3("v1only.mp3", std::nullopt, TId3v1Fields{"Old", "Old artist", "Old album", "1990", "", 1, 8});
+  const TBytes before = ReadAll(file);
+  TOxaMusicTag tag;
+  TMusicFileItem item = Read(tag, file);
+  item.Title = "New title";
+  item.Artist = "New artist";
+  item.Album = "New album";
+  item.Comment = "New comment";
+  item.Genre = "Rock";
+  item.Year = 2005;
+  item.Track = 7;
+  ASSERT_TRUE(tag.WriteItem(item));
+
+  TID3Version2Tagger2 v2;
+  ASSERT_TRUE(v2.Load(file.string()));
+  EXPECT_TRUE(v2.HasTag());
+  EXPECT_EQ(v2.Title(), "New title");
+  EXPECT_EQ(v2.Genre(), 17);
+  TID3Version1Tagger v1;
+  ASSERT_TRUE(v1.Load(file.string()));
+  EXPECT_TRUE(v1.HasTag());
+  EXPECT_EQ(v1.Title(), "New title");
+  EXPECT_EQ(v1.Artist(), "New artist");
+  EXPECT_EQ(v1.Year(), "2005");
+  EXPECT_EQ(v1.Track(), 7);
+  EXPECT_EQ(v1.Genre(), 17);
+
+  // The audio between the new head and the tail is what it was.
+  const TBytes after = ReadAll(file);
+  const TBytes& audio = *ConstantStream;
+  ASSERT_GE(after.size(), audio.size() + 128);
+  EXPECT_TRUE(std::equal(audio.begin(), audio.end(), after.end() - 128 - static_cast<std::ptrdiff_t>(audio.size())));
+  EXPECT_EQ(after.size() - 128 - audio.size(), TMPegHeader::Id3v2Size(*std::make_unique<TFileStream>(file.string(), fmOpenRead)));
+  EXPECT_NE(after, before);
+
+  const TMusicFileItem again = Read(tag, file);
+  EXPECT_EQ(again.Title, "New title");
+  EXPECT_EQ(again.Comment, "New comment");
+  EXPECT_EQ(again.Genre, "Rock");
+  EXPECT_EQ(again.Year, 2005);
+  EXPECT_EQ(again.Track, 7);
+  EXPECT_EQ(again.Checksum, item.Checksum) << "the fingerprint is of the audio, not the tags";
+}
+
+TEST_F(OxaMusicTagTest, AReadOnlyFileOrAnotherKindIsNotWritten)
+{
+  const fs::path mp3 = Mp3("ro.mp3", std::nullopt, TId3v1Fields{"Old"});
+  fs::permissions(mp3, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  const fs::path wav = Folder.Path() / "tone.wav";
+  testmedia::WriteWav(wav, testmedia::TWavSpec{{.Milliseconds = 200}});
+  TOxaMusicTag tag;
+  for (const fs::path& file : {mp3, wav}) {
+    const TBytes before = ReadAll(file);
+    TMusicFileItem item = Read(tag, file);
+    item.Title = "New";
+    EXPECT_FALSE(tag.WriteItem(item)) << file;
+    EXPECT_EQ(ReadAll(file), before);
+  }
+}
+
+class OxaMusicTagWmaTest : public OxaMusicTagTest {
+protected:
+  void SetUp() override { InstallWmaRuntime(OXA_WMVCORE_FILE); }
+};
+
+TEST_F(OxaMusicTagWmaTest, AnUpperCaseExtensionIsStillWma)
+{
+  const fs::path file = WmaFile("LOUD.WMA", {{"Title", "some_title"}, {"Author", "artist"}, {"WM/Year", "05"}});
+  TOxaMusicTag tag;
+  ASSERT_TRUE(tag.WmaAvailable());
+  const TMusicFileItem item = Read(tag, file);
+  EXPECT_EQ(tag.Kind(), TMusicKind::Wma);
+  EXPECT_EQ(item.Title, "Some title");
+  EXPECT_EQ(item.Artist, "Artist");
+  EXPECT_EQ(item.Album, "Unknown");
+  EXPECT_EQ(item.Genre, "Unknown");
+  EXPECT_EQ(item.Year, 2005);
+  EXPECT_EQ(item.Duration, 2);
+  EXPECT_NEAR(item.Bitrate, 64, 8);
+  EXPECT_EQ(item.Checksum, ChecksumOf(file, false));
+
+  testmedia::WriteBytes(Folder.Path() / "other.Asf", Wma->Mux({{"Title", "Asf"}}));
+  EXPECT_EQ(Read(tag, Folder.Path() / "other.Asf").Title, "Asf");
+}
+
+TEST_F(OxaMusicTagWmaTest, EveryFieldOfAWmaFileSurvivesARoundTrip)
+{
+  const fs::path file = WmaFile("round.wma", {{"Title", "Old"}, {"WM/Genre", "Jazz"}});
+  TOxaMusicTag tag;
+  TMusicFileItem item = Read(tag, file);
+  item.Title = "New title \xE2\x99\xAB";
+  item.Artist = "New artist";
+  item.Album = "New album";
+  item.Comment = "New comment";
+  item.Genre = "Acid Punk";
+  item.Year = 1975;
+  item.Track = 12;
+  ASSERT_TRUE(tag.WriteItem(item));
+
+  const TMusicFileItem again = Read(tag, file);
+  EXPECT_EQ(again.Title, item.Title);
+  EXPECT_EQ(again.Artist, item.Artist);
+  EXPECT_EQ(again.Album, item.Album);
+  EXPECT_EQ(again.Comment, item.Comment);
+  EXPECT_EQ(again.Genre, item.Genre);
+  EXPECT_EQ(again.Year, 1975);
+  EXPECT_EQ(again.Track, 12);
+  EXPECT_EQ(again.Duration, 2);
+}
+
+TEST_F(OxaMusicTagTest, WithoutTheRuntimeWmaFilesAreUnreadableAndMp3FilesUnaffected)
+{
+  const fs::path wma = WmaFile("a.wma", {{"Title", "Song"}});
+  const fs::path mp3 = Mp3("a.mp3", TId3v2Fields{"Song"}, std::nullopt);
+  TOxaMusicTag tag;
+  EXPECT_FALSE(tag.WmaAvailable());
+  const TMusicFileItem unread = Read(tag, wma, false);
+  EXPECT_EQ(unread.Title, "Unknown");
+  EXPECT_EQ(unread.Duration, 0);
+  TMusicFileItem edit = unread;
+  edit.Title = "New";
+  EXPECT_FALSE(tag.WriteItem(edit));
+
+  const TMusicFileItem item = Read(tag, mp3);
+  EXPECT_EQ(item.Title, "Song");
+  EXPECT_EQ(item.Bitrate, 128);
+}
+
+class OxaMusicTagFakeRuntimeTest : public OxaMusicTagTest {
+protected:
+  void SetUp() override
+  {
+    InstallWmaRuntime(OXA_FAKE_WMVCORE_FILE);
+    Runtime = TModule(LoadLibraryA(TWMATagger::RuntimeName));
+    ASSERT_TRUE(Runtime);
+    Fake = reinterpret_cast<TFakeWmvCoreStateFunction>(GetProcAddress(Runtime.Get(), FakeWmvCoreStateName))();
+    *Fake = TFakeWmvCoreState();
+  }
+  void TearDown() override { *Fake = TFakeWmvCoreState(); }
+
+  TModule Runtime;
+  TFakeWmvCoreState* Fake = nullptr;
+};
+
+TEST_F(OxaMusicTagFakeRuntimeTest, DurationAndBitRateComeInRuntimeUnits)
+{
+  const fs::path file = WmaFile("long.wma", {});
+  Fake->Attributes = {
+      {u"Duration", {WMT_TYPE_QWORD, {0x00, 0x18, 0x0D, 0x8F, 0, 0, 0, 0}}},  // 2,400,000,000
+      {u"Bitrate", {WMT_TYPE_DWORD, {0x00, 0xF4, 0x01, 0x00}}},              // 128,000
+      {u"WM/Year", {WMT_TYPE_DWORD, {0x62, 0, 0, 0}}},                        // 98
+  };
+  TOxaMusicTag tag;
+  const TMusicFileItem item = Read(tag, file);
+  EXPECT_EQ(item.Duration, 240);
+  EXPECT_EQ(item.Bitrate, 128);
+  EXPECT_EQ(item.Year, 1998);
+  EXPECT_EQ(item.Title, "Unknown");
+}
+
+TEST_F(OxaMusicTagFakeRuntimeTest, WhatTheRuntimeDoesNotSayIsZeroNotMinusOne)
+{
+  const fs::path file = WmaFile("bare.wma", {});
+  TOxaMusicTag tag;
+  const TMusicFileItem item = Read(tag, file);
+  EXPECT_EQ(item.Duration, 0);
+  EXPECT_EQ(item.Bitrate, 0);
+}
+
+}  // namespace
