@@ -1,0 +1,557 @@
+#include "scan/OxaSearchEngine.h"
+
+#include <array>
+#include <exception>
+#include <unordered_set>
+
+#include "framework/OxaUtils.h"
+#include "platform/ShellFolders.h"
+#include "rtl/AnsiText.h"
+#include "rtl/FilePaths.h"
+#include "scan/OxaMusicPlayerTypes.h"
+#include "scan/OxaSearchUtils.h"
+
+namespace {
+
+constexpr UINT WindowsDirectoryBufferSize = 1024;
+
+// One listing of a folder, closed when it goes out of scope (also when a callback throws).
+class TFolderListing {
+public:
+  TFolderListing(const std::string& pattern, int attributes) : FOpen(FindFirst(pattern, attributes, FRecord) == 0) {}
+  ~TFolderListing()
+  {
+    if (FOpen) {
+      FindClose(FRecord);
+    }
+  }
+  TFolderListing(const TFolderListing&) = delete;
+  TFolderListing& operator=(const TFolderListing&) = delete;
+
+  // True while Record holds an entry; Next moves to the following one.
+  bool Valid() const noexcept { return FOpen && !FDone; }
+  const TSearchRec& Record() const noexcept { return FRecord; }
+  void Next() { FDone = FindNext(FRecord) != 0; }
+
+private:
+  TSearchRec FRecord{};
+  bool FOpen;
+  bool FDone = false;
+};
+
+bool IsFolder(const TSearchRec& record) noexcept
+{
+  return (record.Attr & faDirectory) != 0;
+}
+
+bool IsDotEntry(const std::string& name) noexcept
+{
+  return name == "." || name == "..";
+}
+
+// The classification walk shared by the engines: up the ancestors of path, nearest first, asking
+// isCut before isRoot at each level.
+template <class TIsCut, class TIsRoot>
+TClassification ClassifyPath(std::string_view path, const TIsCut& isCut, const TIsRoot& isRoot)
+{
+  std::string current(path);
+  for (;;) {
+    const std::string stripped = ExcludeTrailingBackslash(current);
+    std::string parent = ExtractFilePath(stripped);
+    // A parent that is not shorter is the top of the path ("C:" or a UNC server).
+    if (stripped.empty() || parent.size() >= stripped.size() || parent == stripped) {
+      return TClassification::None;
+    }
+    if (isCut(parent)) {
+      return TClassification::Cut;
+    }
+    if (isRoot(parent)) {
+      return TClassification::Root;
+    }
+    current = std::move(parent);
+  }
+}
+
+bool Contains(const TStringList& list, std::string_view value)
+{
+  return list.IndexOf(value) >= 0;
+}
+
+void AddIfAbsent(TStringList& list, const std::string& value)
+{
+  if (!Contains(list, value)) {
+    list.Add(value);
+  }
+}
+
+void DeleteIfPresent(TStringList& list, std::string_view value)
+{
+  const int index = list.IndexOf(value);
+  if (index >= 0) {
+    list.Delete(index);
+  }
+}
+
+// The folder above a folder path, with its trailing backslash ("C:\Music\" for "C:\Music\Rock\").
+std::string ParentFolder(std::string_view folder)
+{
+  return ExtractFilePath(ExcludeTrailingBackslash(folder));
+}
+
+void SortCopy(const TStringList& source, TStringList& copy)
+{
+  copy.Assign(source);
+  copy.SetSorted(false);
+  copy.SetCaseSensitive(false);
+  copy.Sort();
+}
+
+const TStringList& NoMasks()
+{
+  static const TStringList empty;
+  return empty;
+}
+
+}  // namespace
+
+void TNode::SetParent(TNode* parent)
+{
+  if (FParent != nullptr) {
+    auto& siblings = FParent->FChildren;
+    std::erase(siblings, this);
+  }
+  FParent = parent;
+  if (parent != nullptr) {
+    parent->FChildren.push_back(this);
+  }
+}
+
+void TNode::SetRoot(bool root)
+{
+  if (root != FRoot) {
+    FRoot = root;
+    if (root) {
+      FEngine.FRootNodes.Add(this);
+    } else {
+      FEngine.FRootNodes.Remove(this);
+    }
+  }
+}
+
+void TNode::SetCut(bool cut)
+{
+  if (cut != FCut) {
+    FCut = cut;
+    if (cut) {
+      FEngine.FCutNodes.Add(this);
+    } else {
+      FEngine.FCutNodes.Remove(this);
+    }
+  }
+}
+
+TSearchEngine::TSearchEngine()
+{
+  ExcludedFolders.SetSorted(true);
+  SpecialFolders.SetSorted(true);
+  std::array<char, WindowsDirectoryBufferSize> windows{};
+  const UINT length = GetWindowsDirectoryA(windows.data(), WindowsDirectoryBufferSize);
+  if (length > 0 && length < WindowsDirectoryBufferSize) {
+    ExcludedFolders.Add(IncludeTrailingBackslash(std::string_view(windows.data(), length)));
+  }
+  if (const std::string commonFiles = GetCommonFilesPath(); !commonFiles.empty()) {
+    ExcludedFolders.Add(IncludeTrailingBackslash(commonFiles));
+  }
+  if (const std::string desktop = GetDesktopPath(); !desktop.empty()) {
+    SpecialFolders.Add(IncludeTrailingBackslash(desktop));
+  }
+}
+
+TSearchEngine::~TSearchEngine()
+{
+  FreeNodes();
+}
+
+TNode& TSearchEngine::NewNode()
+{
+  FNodes.push_back(std::unique_ptr<TNode>(new TNode(*this)));
+  return *FNodes.back();
+}
+
+void TSearchEngine::FreeNodes()
+{
+  FRootNodes.Clear();
+  FCutNodes.Clear();
+  FNodes.clear();
+}
+
+bool TSearchEngine::IsExcluded(std::string_view path) const
+{
+  return Contains(ExcludedFolders, path);
+}
+
+bool TSearchEngine::InsideExcludedFolder(std::string_view path) const
+{
+  const std::string lowerPath = AnsiLowerCase(path);
+  for (int i = 0; i < ExcludedFolders.Count(); ++i) {
+    if (lowerPath.find(AnsiLowerCase(ExcludedFolders[i])) != std::string::npos) {
+      return true;
+    }
+  }
+  return false;
+}
+
+void TSearchEngine::Search()
+{
+  FreeNodes();
+  const TMusicFileRule rule(Masks != nullptr ? *Masks : NoMasks());
+  TNode& top = NewNode();
+  Scan(top, Root, rule, 0);
+  // A desktop inside the Windows folder would otherwise never be walked. It gets a top node of
+  // its own: walked with the drive's top node, it would take over that node's path and the
+  // drive's root would be lost, with the music directly in it.
+  std::vector<TNode*> specialTops;
+  for (int i = 0; i < SpecialFolders.Count() && !Cancelled; ++i) {
+    const std::string& folder = SpecialFolders[i];
+    if (AnsiSameText(std::string_view(folder).substr(0, Root.size()), Root) && InsideExcludedFolder(folder)) {
+      TNode& special = NewNode();
+      Scan(special, folder, rule, 0);
+      specialTops.push_back(&special);
+    }
+  }
+  if (Cancelled) {
+    return;
+  }
+  PromoteTop(top);
+  for (TNode* special : specialTops) {
+    PromoteTop(*special);
+  }
+  RemoveNestedNodes();
+}
+
+void TSearchEngine::PromoteTop(TNode& top)
+{
+  if (top.MusicCount > 0) {
+    top.SetRoot(true);
+    MarkCuts(top);
+  }
+}
+
+void TSearchEngine::RemoveNestedNodes()
+{
+  std::unordered_multiset<std::string_view> rootPaths;
+  std::unordered_multiset<std::string_view> cutPaths;
+  for (const TNode* node : FRootNodes) {
+    rootPaths.insert(node->Path);
+  }
+  for (const TNode* node : FCutNodes) {
+    cutPaths.insert(node->Path);
+  }
+  const auto isCut = [&](const std::string& folder) { return cutPaths.contains(folder) || IsExcluded(folder); };
+  const auto isRoot = [&](const std::string& folder) { return rootPaths.contains(folder); };
+  for (int i = FRootNodes.Count() - 1; i >= 0; --i) {
+    TNode* node = FRootNodes[i];
+    if (ClassifyPath(node->Path, isCut, isRoot) == TClassification::Root) {
+      rootPaths.erase(rootPaths.find(node->Path));
+      node->SetRoot(false);
+    }
+  }
+  for (int i = FCutNodes.Count() - 1; i >= 0; --i) {
+    TNode* node = FCutNodes[i];
+    if (ClassifyPath(node->Path, isCut, isRoot) == TClassification::Cut) {
+      cutPaths.erase(cutPaths.find(node->Path));
+      node->SetCut(false);
+    }
+  }
+}
+
+TClassification TSearchEngine::Classify(std::string_view path) const
+{
+  const auto hasPath = [](const TList<TNode>& nodes, const std::string& folder) {
+    for (const TNode* node : nodes) {
+      if (node->Path == folder) {
+        return true;
+      }
+    }
+    return false;
+  };
+  return ClassifyPath(
+      path, [&](const std::string& folder) { return hasPath(FCutNodes, folder) || IsExcluded(folder); },
+      [&](const std::string& folder) { return hasPath(FRootNodes, folder); });
+}
+
+void TSearchEngine::Scan(TNode& node, const std::string& path, const TMusicFileRule& rule, int depth)
+{
+  node.Path = path;
+  if (IsExcluded(path) || depth > MaxFolderDepth) {
+    return;
+  }
+  try {
+    for (TFolderListing listing(path + "*.*", MusicSearchAttributes); listing.Valid(); listing.Next()) {
+      if (Cancelled) {
+        return;
+      }
+      const TSearchRec& record = listing.Record();
+      if (IsFolder(record)) {
+        if (IsDotEntry(record.Name)) {
+          continue;
+        }
+        const std::string folder = path + record.Name;
+        if (OnDirectory) {
+          OnDirectory(&node, folder);
+        }
+        TNode& child = NewNode();
+        child.SetParent(&node);
+        Scan(child, folder + "\\", rule, depth + 1);
+        node.FileCount += child.FileCount;
+        node.MusicCount += child.MusicCount;
+      } else {
+        ++node.FileCount;
+        if (rule.IsMusicFile(record.Name, record.Size, static_cast<DWORD>(record.Attr))) {
+          ++node.MusicCount;
+          if (OnFile) {
+            OnFile(&node, path, record);
+          }
+        }
+      }
+    }
+  } catch (const std::exception& e) {
+    // One folder's failure must not end the drive's walk: it stays as far as it was counted and
+    // is left out of the classification.
+    TraceObject(this, "%s.Scan: %s: %s", path, std::string(e.what()));
+    return;
+  }
+  ClassifyChildren(node);
+}
+
+void TSearchEngine::ClassifyChildren(TNode& node)
+{
+  const std::vector<TNode*> children = node.Children();
+  const int count = static_cast<int>(children.size());
+  int musicOrEmpty = 0;
+  for (const TNode* child : children) {
+    if (child->MusicCount > 0 || child->FileCount == 0) {
+      ++musicOrEmpty;
+    }
+  }
+  if (musicOrEmpty == count && node.MusicCount > 0) {
+    // Every subfolder holds music or nothing: the folder is a root of its own, standing for
+    // them all, and keeps only the counts of its own files.
+    node.SetParent(nullptr);
+    node.SetRoot(true);
+    for (TNode* child : children) {
+      node.MusicCount -= child->MusicCount;
+      node.FileCount -= child->FileCount;
+      child->SetRoot(false);
+    }
+    MarkCuts(node);
+  } else if (count > 2 * musicOrEmpty) {
+    // Mostly folders without music: each subfolder with music stands alone.
+    for (int i = count - 1; i >= 0; --i) {
+      if (children[static_cast<std::size_t>(i)]->MusicCount > 0) {
+        PromoteChild(node, *children[static_cast<std::size_t>(i)]);
+      }
+    }
+  } else {
+    // Only a subfolder that holds all the music left here stands alone.
+    for (int i = count - 1; i >= 0; --i) {
+      TNode& child = *children[static_cast<std::size_t>(i)];
+      if (child.MusicCount > 0 && child.MusicCount == node.MusicCount) {
+        PromoteChild(node, child);
+      }
+    }
+  }
+}
+
+void TSearchEngine::PromoteChild(TNode& node, TNode& child)
+{
+  node.MusicCount -= child.MusicCount;
+  node.FileCount -= child.FileCount;
+  child.SetParent(nullptr);
+  child.SetRoot(true);
+  MarkCuts(child);
+}
+
+void TSearchEngine::MarkCuts(TNode& node)
+{
+  const std::vector<TNode*>& children = node.Children();
+  for (auto it = children.rbegin(); it != children.rend(); ++it) {
+    if ((*it)->MusicCount == 0 && (*it)->FileCount >= 6) {
+      (*it)->SetCut(true);
+    }
+  }
+}
+
+void TSearchEngine::SearchList(const TStringList& roots, const TStringList& cuts)
+{
+  const TMusicFileRule rule(Masks != nullptr ? *Masks : NoMasks());
+  for (int i = 0; i < roots.Count() && !Cancelled; ++i) {
+    Walk(IncludeTrailingBackslash(roots[i]), cuts, rule, 0);
+  }
+}
+
+void TSearchEngine::Walk(const std::string& folder, const TStringList& cuts, const TMusicFileRule& rule, int depth)
+{
+  if (IsExcluded(folder) || depth > MaxFolderDepth) {
+    return;
+  }
+  for (TFolderListing listing(folder + "*.*", MusicSearchAttributes); listing.Valid() && !Cancelled; listing.Next()) {
+    const TSearchRec& record = listing.Record();
+    if (IsFolder(record)) {
+      if (IsDotEntry(record.Name)) {
+        continue;
+      }
+      const std::string subFolder = folder + record.Name + "\\";
+      if (!Contains(cuts, subFolder)) {
+        Walk(subFolder, cuts, rule, depth + 1);
+      }
+    } else if (rule.IsMusicFile(record.Name, record.Size, static_cast<DWORD>(record.Attr)) && OnFile) {
+      OnFile(this, folder, record);
+    }
+  }
+}
+
+TClassification TDragNDropSearchEngine::Classify(std::string_view path) const
+{
+  return ClassifyPath(
+      path, [&](const std::string& folder) { return Cuts != nullptr && Contains(*Cuts, folder); },
+      [&](const std::string& folder) { return Roots != nullptr && Contains(*Roots, folder); });
+}
+
+int TDragNDropSearchEngine::SubFolders(const std::string& folder, TStringList& candidates)
+{
+  int count = 0;
+  for (TFolderListing listing(folder + "*.*", SubFolderSearchAttributes); listing.Valid(); listing.Next()) {
+    const TSearchRec& record = listing.Record();
+    if (IsFolder(record) && !IsDotEntry(record.Name)) {
+      candidates.Add(folder + record.Name + "\\");
+      ++count;
+    }
+  }
+  return count;
+}
+
+int TDragNDropSearchEngine::FolderFiles(const std::string& folder, const TMusicFileRule& rule)
+{
+  int count = 0;
+  for (TFolderListing listing(folder + "*.*", MusicSearchAttributes); listing.Valid(); listing.Next()) {
+    const TSearchRec& record = listing.Record();
+    if (!IsFolder(record) && rule.HasMusicExtension(record.Name)) {
+      if (OnFile) {
+        OnFile(this, folder, record);
+      }
+      ++count;
+    }
+  }
+  return count;
+}
+
+void TDragNDropSearchEngine::Add(const TStringList* files, const TStringList* folders)
+{
+  if (Roots == nullptr || Cuts == nullptr || Masks == nullptr || (files == nullptr && folders == nullptr)) {
+    return;
+  }
+  const TMusicFileRule rule(*Masks);
+  TStringList newRoots;
+  newRoots.SetSorted(true);
+  TStringList candidates;
+  candidates.SetSorted(true);
+
+  if (files != nullptr) {
+    TStringList sortedFiles;
+    SortCopy(*files, sortedFiles);
+    std::string previousFolder;
+    bool first = true;
+    for (int i = 0; i < sortedFiles.Count(); ++i) {
+      const std::string& file = sortedFiles[i];
+      if (!rule.HasMusicExtension(file)) {
+        continue;
+      }
+      const std::string folder = IncludeTrailingBackslash(ExtractFilePath(file));
+      if (TFolderListing listing(file, MusicSearchAttributes); listing.Valid() && OnFile) {
+        OnFile(this, folder, listing.Record());
+      }
+      if ((first || !AnsiSameText(folder, previousFolder)) && SubFolders(folder, candidates) == 0) {
+        newRoots.Add(folder);
+      }
+      previousFolder = folder;
+      first = false;
+    }
+  }
+
+  if (folders != nullptr) {
+    TStringList sortedFolders;
+    SortCopy(*folders, sortedFolders);
+    for (int i = 0; i < sortedFolders.Count(); ++i) {
+      const std::string folder = IncludeTrailingBackslash(sortedFolders[i]);
+      if (FolderFiles(folder, rule) == 0) {
+        AddIfAbsent(candidates, folder);
+      } else if (SubFolders(folder, candidates) == 0) {
+        AddIfAbsent(newRoots, folder);
+      }
+    }
+  }
+
+  if (newRoots.Count() > 0) {
+    for (int i = 0; i < newRoots.Count(); ++i) {
+      AddIfAbsent(*Roots, newRoots[i]);
+    }
+    for (int i = Cuts->Count() - 1; i >= 0; --i) {
+      if (Contains(*Roots, (*Cuts)[i])) {
+        Cuts->Delete(i);
+      }
+    }
+    for (int i = Roots->Count() - 1; i >= 0; --i) {
+      if (Classify((*Roots)[i]) == TClassification::Root) {
+        Roots->Delete(i);
+      }
+    }
+  }
+
+  // The parents of the candidates become roots: a dropped folder stands for itself, and a
+  // subfolder that was not dropped becomes a cut below it. Below a stored root nothing changes.
+  std::string previousParent;
+  bool first = true;
+  int i = candidates.Count() - 1;
+  while (i >= 0 && i < candidates.Count()) {
+    const std::string parent = ParentFolder(candidates[i]);
+    int next = i - 1;
+    if (first || !AnsiSameText(parent, previousParent)) {
+      if (Contains(*Cuts, parent)) {
+        DeleteIfPresent(*Cuts, parent);
+      } else if (Classify(parent) == TClassification::Root) {
+        int removedBelow = 0;
+        for (int j = candidates.Count() - 1; j >= 0; --j) {
+          if (AnsiSameText(ParentFolder(candidates[j]), parent)) {
+            candidates.Delete(j);
+            if (j < i) {
+              ++removedBelow;
+            }
+          }
+        }
+        next = i - removedBelow - 1;
+      }
+      AddIfAbsent(*Roots, parent);
+    }
+    previousParent = parent;
+    first = false;
+    if (candidates.Count() == 0) {
+      break;
+    }
+    i = next;
+  }
+
+  for (int j = candidates.Count() - 1; j >= 0; --j) {
+    if (Contains(*Roots, candidates[j])) {
+      candidates.Delete(j);
+    }
+  }
+  for (int j = 0; j < candidates.Count(); ++j) {
+    AddIfAbsent(*Cuts, candidates[j]);
+  }
+  for (int j = Roots->Count() - 1; j >= 0; --j) {
+    if (Classify((*Roots)[j]) == TClassification::Root) {
+      Roots->Delete(j);
+    }
+  }
+}

@@ -1,0 +1,156 @@
+#pragma once
+// The directory walks. TSearchEngine walks one drive in full, reporting every music file, and
+// learns from the counts of music and other files where the music lives: the folders worth
+// walking again ("Roots") and the folders below them that hold many files but no music
+// ("Cuts"). It also runs the update walk over stored roots, skipping stored cuts.
+// TDragNDropSearchEngine reports the music of dropped files and folders and merges the dropped
+// places into the stored roots and cuts.
+//
+// The walks read directory entries only, never file contents, and report each music file
+// through OnFile; they run on the scan thread, and Cancelled is the one field another thread
+// may touch while they run.
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "rtl/FileSearch.h"
+#include "rtl/List.h"
+#include "rtl/Method.h"
+#include "rtl/Object.h"
+#include "rtl/StringList.h"
+
+class TSearchEngine;
+class TMusicFileRule;
+
+// Where a folder lies relative to the roots and cuts above it: below a cut, below a root, or
+// below neither. The folder itself is never looked at, only its ancestors, nearest first; at
+// each level a cut wins over a root.
+enum class TClassification { None, Root, Cut };
+
+// Folders nested deeper than this below a walk's start are treated as unreadable, so a
+// pathological tree cannot exhaust the scan thread's stack or its file handles.
+constexpr int MaxFolderDepth = 256;
+
+// One folder of a full walk. Nodes are made and owned by their engine and live until its next
+// Search or its destruction.
+class TNode : public TObject {
+public:
+  TNode(const TNode&) = delete;
+  TNode& operator=(const TNode&) = delete;
+
+  std::string Path;  // with a trailing backslash
+  std::int32_t MusicCount = 0;
+  std::int32_t FileCount = 0;
+
+  TSearchEngine& Engine() const noexcept { return FEngine; }
+  TNode* Parent() const noexcept { return FParent; }
+  // Moves the node from its parent's Children to parent's (null: detaches it).
+  void SetParent(TNode* parent);
+  // The subfolder nodes still attached, in the order they were found.
+  const std::vector<TNode*>& Children() const noexcept { return FChildren; }
+
+  // Membership in the engine's RootNodes and CutNodes.
+  bool IsRoot() const noexcept { return FRoot; }
+  void SetRoot(bool root);
+  bool IsCut() const noexcept { return FCut; }
+  void SetCut(bool cut);
+
+private:
+  friend class TSearchEngine;
+  explicit TNode(TSearchEngine& engine) : FEngine(engine) {}
+
+  TSearchEngine& FEngine;
+  TNode* FParent = nullptr;
+  std::vector<TNode*> FChildren;
+  bool FRoot = false;
+  bool FCut = false;
+};
+
+// OnDirectory(node, path): the full walk enters path (no trailing backslash) below node.
+using TDirectoryEvent = TMethod<void(TNode* node, const std::string& path)>;
+// OnFile(sender, folder, record): a music file; folder ends in a backslash, the record carries
+// the entry's name, size, attributes and file times. The sender is the node of the folder in a
+// full walk, the engine otherwise.
+using TFileEvent = TMethod<void(TObject* sender, const std::string& folder, const TSearchRec& record)>;
+
+class TSearchEngine : public TObject {
+public:
+  // Fills ExcludedFolders with the Windows and common-files folders and SpecialFolders with
+  // the desktop, each with a trailing backslash (a folder the machine does not name is left out).
+  TSearchEngine();
+  ~TSearchEngine() override;
+  TSearchEngine(const TSearchEngine&) = delete;
+  TSearchEngine& operator=(const TSearchEngine&) = delete;
+
+  // Every node of the current walk; the roots and cuts it chose (pointing into Nodes).
+  int NodeCount() const noexcept { return static_cast<int>(FNodes.size()); }
+  const TList<TNode>& RootNodes() const noexcept { return FRootNodes; }
+  const TList<TNode>& CutNodes() const noexcept { return FCutNodes; }
+
+  std::string Root;                  // the drive (or folder) of the full walk: "C:\"
+  const TStringList* Masks = nullptr;  // music extensions; not owned; none means no music
+  TStringList ExcludedFolders;       // never walked (whole-path match, ignoring case)
+  TStringList SpecialFolders;        // walked even inside an excluded folder
+  TDirectoryEvent OnDirectory;
+  TFileEvent OnFile;
+  // Set from another thread to stop a walk at its next directory entry; never cleared.
+  std::atomic<bool> Cancelled{false};
+
+  // The full walk of Root: reports the music files and leaves RootNodes and CutNodes. A
+  // cancelled walk leaves the lists as they stood. Errors while listing one folder end only
+  // that folder's listing.
+  void Search();
+  // The update walk: every folder below each entry of roots, except those in cuts (ignoring
+  // case), reporting the music files. Builds no nodes, fires no OnDirectory. Exceptions raised by
+  // OnFile end the walk and reach the caller.
+  void SearchList(const TStringList& roots, const TStringList& cuts);
+
+  // Where path lies relative to RootNodes and CutNodes (paths compared exactly). An excluded
+  // folder counts as a cut, since no walk goes into it.
+  TClassification Classify(std::string_view path) const;
+
+private:
+  friend class TNode;
+
+  TNode& NewNode();
+  void FreeNodes();
+  bool IsExcluded(std::string_view path) const;
+  bool InsideExcludedFolder(std::string_view path) const;
+  void Scan(TNode& node, const std::string& path, const TMusicFileRule& rule, int depth);
+  void ClassifyChildren(TNode& node);
+  void MarkCuts(TNode& node);
+  void PromoteChild(TNode& node, TNode& child);
+  void PromoteTop(TNode& top);
+  void RemoveNestedNodes();
+  void Walk(const std::string& folder, const TStringList& cuts, const TMusicFileRule& rule, int depth);
+
+  std::vector<std::unique_ptr<TNode>> FNodes;
+  TList<TNode> FRootNodes;
+  TList<TNode> FCutNodes;
+};
+
+// The drop: reports the music of dropped files and folders and merges the dropped places into
+// Roots and Cuts, so a dropped folder becomes a root, its subfolders that were not dropped
+// become cuts, and the folder of each dropped file becomes a root.
+class TDragNDropSearchEngine : public TObject {
+public:
+  TStringList* Cuts = nullptr;   // not owned
+  TStringList* Roots = nullptr;  // not owned
+  const TStringList* Masks = nullptr;  // not owned
+  TFileEvent OnFile;             // the sender is the engine
+
+  // Either list may be null. Does nothing unless Roots, Cuts and Masks are set and a list is
+  // given. A dropped file is reported when its extension is a mask, whatever its size.
+  void Add(const TStringList* files, const TStringList* folders);
+
+  // Where path lies relative to Roots and Cuts (ignoring case).
+  TClassification Classify(std::string_view path) const;
+
+private:
+  int SubFolders(const std::string& folder, TStringList& candidates);
+  int FolderFiles(const std::string& folder, const TMusicFileRule& rule);
+};
