@@ -36,21 +36,35 @@ std::filesystem::path TTempFolder::WriteFile(const std::string& relative, const 
 
 TTempMachine::TTempMachine()
 {
-  if (const char* previous = std::getenv("OXA_MACHINE"); previous != nullptr) {
-    FPrevious = previous;
-    FHadPrevious = true;
-  }
   std::filesystem::create_directories(Folder());
   std::filesystem::create_directories(Scratch());
-  setenv("OXA_MACHINE", Folder().c_str(), 1);
+  std::filesystem::create_directories(Home());
+  Redirect("OXA_MACHINE", Folder().string());
+  Redirect("HOME", Home().string());
+  Redirect("XDG_DATA_HOME", (Home() / ".local" / "share").string());
+  Redirect("XDG_CONFIG_HOME", (Home() / ".config").string());
+  Redirect("XDG_DESKTOP_DIR", (Home() / "Desktop").string());
+}
+
+void TTempMachine::Redirect(const char* name, const std::string& value)
+{
+  TSavedVariable saved{name, {}, false};
+  if (const char* previous = std::getenv(name); previous != nullptr) {
+    saved.Value = previous;
+    saved.Had = true;
+  }
+  FSaved.push_back(std::move(saved));
+  setenv(name, value.c_str(), 1);
 }
 
 TTempMachine::~TTempMachine()
 {
-  if (FHadPrevious) {
-    setenv("OXA_MACHINE", FPrevious.c_str(), 1);
-  } else {
-    unsetenv("OXA_MACHINE");
+  for (auto saved = FSaved.rbegin(); saved != FSaved.rend(); ++saved) {
+    if (saved->Had) {
+      setenv(saved->Name.c_str(), saved->Value.c_str(), 1);
+    } else {
+      unsetenv(saved->Name.c_str());
+    }
   }
 }
 

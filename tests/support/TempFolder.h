@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 // A fresh, empty folder under the system's temporary folder; removed with its contents.
 class TTempFolder {
@@ -22,7 +23,9 @@ private:
 };
 
 // A throw-away machine: points OXA_MACHINE at a fresh folder for the test's lifetime and puts
-// the previous value back afterwards.
+// the previous value back afterwards. HOME, XDG_DATA_HOME, XDG_CONFIG_HOME and XDG_DESKTOP_DIR
+// point into Home() meanwhile, so nothing a test does reaches the user's real home (the default
+// C: drive, the shell folders "AppData" and "Desktop").
 class TTempMachine {
 public:
   TTempMachine();
@@ -33,11 +36,19 @@ public:
   std::filesystem::path Folder() const { return FRoot.Path() / "machine"; }
   // A folder beside the machine for the test's own files (drives, music).
   std::filesystem::path Scratch() const { return FRoot.Path() / "scratch"; }
+  // The stand-in home folder.
+  std::filesystem::path Home() const { return FRoot.Path() / "home"; }
 
 private:
+  struct TSavedVariable {
+    std::string Name;
+    std::string Value;
+    bool Had = false;
+  };
+  void Redirect(const char* name, const std::string& value);
+
   TTempFolder FRoot;
-  std::string FPrevious;
-  bool FHadPrevious = false;
+  std::vector<TSavedVariable> FSaved;
 };
 
 // The source tree, for tests that read stored data (tests/data/...).

@@ -1,0 +1,51 @@
+#pragma once
+// Windows paths on the host. The program names files as Windows does ("C:\Music\a.mp3",
+// "\\server\share\x", "/" accepted as "\"); this unit maps them to host paths through the drive
+// table (platform/Drives.h) and back.
+//
+// Case: a name whose exact case exists on the host is used as it is; otherwise the folder is
+// searched for a name that differs only in letter case (the first in directory order), so a file
+// renamed only in case is still found, and two host names that differ only in case stay two
+// files. Host to Windows: the drive with the longest folder containing the path wins; Z: ("/")
+// catches the rest.
+
+#include <string>
+#include <string_view>
+
+#include "platform/WinTypes.h"
+
+// Longest full path accepted (the Win32 long-path limit), longest name in a path.
+constexpr std::size_t kMaxFullPathLength = 32767;
+constexpr std::size_t kMaxPathNameLength = 255;
+
+// The full Windows form of path, as GetFullPathNameA makes it: relative paths completed from
+// the current folder, "." and ".." folded, "/" turned into "\", a trailing "\" kept. Fails with
+// the last error ERROR_PATH_NOT_FOUND (empty path), ERROR_INVALID_NAME (a name with a control
+// character or one of <>:"|?*, a malformed UNC name), ERROR_FILENAME_EXCED_RANGE (too long).
+// With wildcardsInLastName, "*" and "?" are allowed in the last name (FindFirstFileA).
+bool FullWindowsPath(std::string_view path, std::string& full, bool wildcardsInLastName = false);
+
+// The host path of a Windows path, the case of every existing name resolved as above; the last
+// name may be missing (a file about to be created). Fails with ERROR_PATH_NOT_FOUND when no drive
+// has that letter or a folder on the way is missing, ERROR_BAD_NETPATH for an unknown UNC name,
+// or as FullWindowsPath.
+bool HostPathOf(std::string_view windowsPath, std::string& hostPath);
+
+// The Windows path of an absolute host path; empty when no drive holds it (no Z: declared).
+std::string WindowsPathOf(std::string_view hostPath);
+
+// Win32: the full path of lpFileName into lpBuffer. Returns its length without the zero, or,
+// when the buffer is too small, the size needed including the zero; 0 on failure.
+// *lpFilePart (optional) points at the last name in lpBuffer, or is null when the path ends in "\".
+DWORD GetFullPathNameA(const char* lpFileName, DWORD nBufferLength, char* lpBuffer, char** lpFilePart);
+
+constexpr DWORD UNIVERSAL_NAME_INFO_LEVEL = 1;
+struct UNIVERSAL_NAME_INFOA {
+  char* lpUniversalName;
+};
+
+// The UNC form of a path on a network drive ("\\server\share\..."), written into lpBuffer as a
+// UNIVERSAL_NAME_INFOA followed by the text. Returns ERROR_SUCCESS, ERROR_NOT_CONNECTED for a
+// path on a drive that is not a network drive, ERROR_MORE_DATA (with the size needed in
+// *lpBufferSize) when the buffer is too small. A path already in UNC form is returned as it is.
+DWORD WNetGetUniversalNameA(const char* lpLocalPath, DWORD dwInfoLevel, void* lpBuffer, DWORD* lpBufferSize);
