@@ -313,7 +313,9 @@ std::uint16_t Tid3v2tag::Parse(TStream& stream, std::int64_t offset)
     return Fail(id3TagBeyondEnd);
   }
   TByteBuffer body(FSize);
-  stream.ReadBuffer(body.data(), FSize);
+  if (FSize > 0) {
+    stream.ReadBuffer(body.data(), FSize);
+  }
   if ((FFlags & tfUnsynchronisation) != 0) {
     body = RemoveUnsynchronisation(body);
   }
