@@ -51,6 +51,7 @@ LRESULT HelperProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     Say("got " + std::to_string(wParam) + " " + std::to_string(lParam));
     return 0;
   case WM_TIMER:
+    KillTimer(window, wParam);
     Say("timer " + std::to_string(wParam));
     return 0;
   case WM_DESTROY:
@@ -187,6 +188,7 @@ std::string Run(const std::string& line)
   if (command == "hang") {
     DWORD milliseconds = 0;
     rest >> milliseconds;
+    Say("hanging");
     Sleep(milliseconds);
     return "ok";
   }
