@@ -4,7 +4,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
+#include <vector>
 
+#include "platform/LastError.h"
+#include "platform/Paths.h"
 #include "rtl/AnsiText.h"
 #include "rtl/Strings.h"
 #include "tableengine/Table.h"
@@ -24,6 +28,46 @@ int CompareAnsiText(void*, int size1, const void* text1, int size2, const void* 
   } catch (...) {
     return a.compare(b);
   }
+}
+
+// The order AnsiCompareText gives a set of texts whose order differs between locales (and
+// between collation versions): an index built in one order cannot be searched in another.
+std::string CollationSignature()
+{
+  std::vector<std::string> probes{"a", "A", "\u00e4", "\u00e5", "\u00e6", "b", "c", "\u010d", "ch", "d", "h",
+                                  "i", "\u0131", "l", "\u0142", "n", "\u00f1", "o", "\u00f6", "\u00f8", "s",
+                                  "ss", "\u00df", "u", "\u00fc", "v", "w", "y", "z", "\u00fe", "1", "-", "_", " "};
+  std::stable_sort(probes.begin(), probes.end(),
+                   [](const std::string& a, const std::string& b) { return AnsiCompareText(a, b) < 0; });
+  std::string signature;
+  for (std::size_t i = 0; i < probes.size(); ++i) {
+    if (i > 0) {
+      signature += AnsiCompareText(probes[i - 1], probes[i]) == 0 ? "=" : "<";
+    }
+    signature += probes[i];
+  }
+  return signature;
+}
+
+// Rebuilds the case-insensitive indexes when the collation's order is not the one they were
+// built in, and records the order in use.
+void CheckCollation(TSqliteConnection& connection)
+{
+  connection.Execute("CREATE TABLE IF NOT EXISTS TableEngineInfo (Name TEXT PRIMARY KEY, Value TEXT)");
+  const std::string signature = CollationSignature();
+  TSqliteStatement read(connection, "SELECT Value FROM TableEngineInfo WHERE Name = 'Collation'");
+  const bool known = read.Step();
+  const bool same = known && read.ColumnText(0) == signature;
+  read.Reset();
+  if (same) {
+    return;
+  }
+  if (known) {
+    connection.Execute(std::string("REINDEX ") + CollationName);
+  }
+  TSqliteStatement write(connection, "INSERT OR REPLACE INTO TableEngineInfo (Name, Value) VALUES ('Collation', ?1)");
+  write.BindText(1, signature);
+  write.Step();
 }
 
 }  // namespace
@@ -58,7 +102,7 @@ std::string TDatabase::FileName() const
 {
   std::string fileName = FDirectory;
   if (!fileName.empty() && fileName.back() != '\\' && fileName.back() != '/') {
-    fileName += '/';
+    fileName += '\\';
   }
   return fileName + FDatabaseName + ".DAT";
 }
@@ -71,7 +115,12 @@ void TDatabase::Connect()
   if (FDatabaseName.empty()) {
     throw EDatabaseError("Cannot connect a database without a name");
   }
-  TSqliteConnection connection(FileName());
+  std::string hostFileName;
+  if (!HostPathOf(FileName(), hostFileName)) {
+    throw EDatabaseError("Cannot open \"" + FileName() + "\": no such folder (error " +
+                         std::to_string(GetLastError()) + ")");
+  }
+  TSqliteConnection connection(hostFileName);
   if (sqlite3_create_collation_v2(connection.Handle(), CollationName, SQLITE_UTF8, nullptr, &CompareAnsiText,
                                   nullptr) != SQLITE_OK) {
     connection.Fail(sqlite3_errcode(connection.Handle()));
@@ -83,6 +132,7 @@ void TDatabase::Connect()
       "PRAGMA journal_mode=WAL;"
       "PRAGMA synchronous=NORMAL;"
       "PRAGMA cache_size=-8192;");
+  CheckCollation(connection);
   FConnection = std::move(connection);
 }
 

@@ -1,14 +1,17 @@
 #pragma once
 // TDatabase: one named database of the table engine, kept as one SQLite file in a directory.
 //
-// The file is Directory + DatabaseName + ".DAT" ("C:\Library\MUSIC.DAT"). While connected, and
+// The file is Directory + DatabaseName + ".DAT" ("C:\Library\MUSIC.DAT"), a Windows path that the
+// platform layer maps to the host (platform/Paths.h). While connected, and
 // after a crash, SQLite keeps companion files beside it: the same name followed by "-wal",
 // "-shm" or "-journal". Whoever deletes the database deletes those too, or a new database of the
 // same name would inherit their contents.
 //
 // Table objects (TTable) name the database they belong to when they are made and register with
 // it; each is an independent cursor. Case-insensitive indexes order and compare their texts with
-// AnsiCompareText (registered with SQLite as the collation "ANSITEXT").
+// AnsiCompareText (registered with SQLite as the collation "ANSITEXT"). That order follows the
+// user's locale, so the engine records in a table of its own, "TableEngineInfo", the order its
+// indexes were built in, and rebuilds them on Connect when the order in use differs.
 //
 // Not thread-safe: a database and its tables belong to one thread.
 
@@ -38,8 +41,8 @@ public:
 
   bool Connected() const noexcept { return static_cast<bool>(FConnection); }
   // Opens the database file, creating an empty database when it is missing. Does nothing when
-  // connected. Raises EDatabaseError without a database name, ESqliteError when the file cannot
-  // be opened or is not a database.
+  // connected. Raises EDatabaseError without a database name or when the directory does not
+  // exist, ESqliteError when the file cannot be opened or is not a database.
   void Connect();
   // Closes every open table of this database (they become inactive), ends an open transaction
   // by rolling it back, and closes the file. Does nothing when not connected. Never throws.

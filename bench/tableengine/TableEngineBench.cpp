@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Paths.h"
 #include "rtl/AnsiText.h"
 #include "tableengine/Database.h"
 #include "tableengine/Table.h"
@@ -97,7 +98,8 @@ public:
   }
   TScratch(const TScratch&) = delete;
   TScratch& operator=(const TScratch&) = delete;
-  std::string Directory() const { return FPath.string() + "/"; }
+  std::string Directory() const { return WindowsPathOf(FPath.string()) + "\\"; }
+  std::string HostPath() const { return FPath.string(); }
 
 private:
   std::filesystem::path FPath;
@@ -298,7 +300,7 @@ public:
     return filled;
   }
   TDatabase& Database() { return *FDatabase; }
-  std::string FileName() const { return FDatabase->FileName(); }
+  std::string FileName() const { return FScratch.HostPath() + "/MUSIC.DAT"; }
 
 private:
   TFilled() : FDatabase(CreateFilesDatabase(FScratch.Directory())) { InsertThroughCursor(*FDatabase); }
@@ -327,12 +329,8 @@ void BM_InsertFloor(benchmark::State& state)
   for (auto _ : state) {
     state.PauseTiming();
     TScratch scratch;
-    std::string fileName;
-    {
-      auto database = CreateFilesDatabase(scratch.Directory());
-      fileName = database->FileName();
-    }
-    auto plain = std::make_unique<TPlain>(fileName);
+    CreateFilesDatabase(scratch.Directory());
+    auto plain = std::make_unique<TPlain>(scratch.HostPath() + "/MUSIC.DAT");
     state.ResumeTiming();
     InsertPlain(*plain);
     state.PauseTiming();
@@ -433,4 +431,16 @@ BENCHMARK(BM_FindByPathFloor)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_WalkFolderIndexCursor)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_WalkFolderIndexFloor)->Unit(benchmark::kMillisecond)->Iterations(5);
 
-BENCHMARK_MAIN();
+// The drive table comes from a machine folder of the run's own, never the user's.
+int main(int argc, char** argv)
+{
+  const TScratch machine;
+  setenv("OXA_MACHINE", machine.HostPath().c_str(), 1);
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+    return 1;
+  }
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

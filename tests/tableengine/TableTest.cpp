@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <array>
 #include <string>
 #include <vector>
 
+#include "platform/Paths.h"
 #include "rtl/AnsiText.h"
 #include "tableengine/Database.h"
 #include "tableengine/Table.h"
@@ -35,7 +37,7 @@ protected:
   TableTest()
   {
     Db.SetDatabaseName("TEST");
-    Db.SetDirectory(Folder.Path().string() + "/");
+    Db.SetDirectory(WindowsPathOf(Folder.Path().string()) + "\\");
     Db.Connect();
     TTable maker(Db);
     DefineSongs(maker);
@@ -61,6 +63,7 @@ protected:
     return paths;
   }
 
+  TTempMachine Machine;
   TTempFolder Folder;
   TDatabase Db{nullptr};
 };
@@ -424,7 +427,7 @@ TEST_F(TableTest, APrimaryKeyOnTextIsUniqueAndOrdersTheWalk)
 
 TEST_F(TableTest, TheDatabaseIsOneFileNamedAfterTheDatabase)
 {
-  EXPECT_EQ(Db.FileName(), Folder.Path().string() + "/TEST.DAT");
+  EXPECT_EQ(Db.FileName(), WindowsPathOf(Folder.Path().string()) + "\\TEST.DAT");
   EXPECT_TRUE(Db.CheckIntegrity().empty());
   Db.Disconnect();
   std::vector<std::string> names;
@@ -442,9 +445,54 @@ TEST_F(TableTest, AFileThatIsNotADatabaseFailsToConnect)
   other.WriteFile("JUNK.DAT", std::string(4096, 'j'));
   TDatabase junk(nullptr);
   junk.SetDatabaseName("JUNK");
-  junk.SetDirectory(other.Path().string());
+  junk.SetDirectory(WindowsPathOf(other.Path().string()));
   EXPECT_THROW(junk.Connect(), ESqliteError);
   EXPECT_FALSE(junk.Connected());
+  junk.SetDirectory(WindowsPathOf(other.Path().string()) + "\\missing\\");
+  EXPECT_THROW(junk.Connect(), EDatabaseError);
+}
+
+// Rebuilds the text indexes of a database file in reverse binary order, as if another locale had
+// built them, and records that order as the one in use.
+int CompareReversed(void*, int n1, const void* s1, int n2, const void* s2)
+{
+  return -std::string_view(static_cast<const char*>(s1), static_cast<std::size_t>(n1))
+              .compare(std::string_view(static_cast<const char*>(s2), static_cast<std::size_t>(n2)));
+}
+
+void ReindexInAnotherOrder(const std::string& hostFile)
+{
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(hostFile.c_str(), &db), SQLITE_OK);
+  sqlite3_create_collation(db, "ANSITEXT", SQLITE_UTF8, nullptr, &CompareReversed);
+  EXPECT_EQ(sqlite3_exec(db, "REINDEX ANSITEXT; UPDATE TableEngineInfo SET Value = 'z<a' WHERE Name = 'Collation';",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  sqlite3_close(db);
+}
+
+TEST_F(TableTest, IndexesBuiltInAnotherCollationOrderAreRebuiltOnConnect)
+{
+  {
+    TTable songs(Db);
+    songs.SetTableName("Songs");
+    songs.Open();
+    for (const char* path : {"delta", "Alpha", "charlie", "Bravo"}) {
+      Add(songs, path, 0);
+    }
+  }
+  Db.Disconnect();
+  ReindexInAnotherOrder((Folder.Path() / "TEST.DAT").string());
+  Db.Connect();
+  TTable songs(Db);
+  songs.SetTableName("Songs");
+  songs.SetIndexName("PathIndex");
+  songs.Open();
+  EXPECT_EQ(Walk(songs), (std::vector<std::string>{"Alpha", "Bravo", "charlie", "delta"}));
+  for (const char* path : {"ALPHA", "bravo", "Charlie", "DELTA"}) {
+    EXPECT_TRUE(songs.FindKey(path)) << path;
+  }
+  EXPECT_TRUE(Db.CheckIntegrity().empty());
 }
 
 }  // namespace
