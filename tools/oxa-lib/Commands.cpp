@@ -10,6 +10,9 @@ std::span<const TCommand> Commands()
       TCommand{"fingerprint", "fingerprint FILE [--json]", "the 36-byte content fingerprint of a music file, in hex", &RunFingerprint},
       TCommand{"id3v1", "id3v1 FILE [--json]", "the ID3v1 tag at the end of a file", &RunId3v1},
       TCommand{"id3v2", "id3v2 FILE [--json]", "the ID3v2 tag of a file: header, status and every frame", &RunId3v2},
+      TCommand{"tags", "tags FILE... [--json] | tags --set FIELD=VALUE ... FILE [--json]",
+               "what the scan reads from music files (tags, bit rate, duration, fingerprint), or their tags changed",
+               &RunTags},
       TCommand{"db", "db info|create|check --dir D [--force] [--json]",
                "the library in a directory: stamp and table counts, a new empty library, a check", &RunDb},
   };
