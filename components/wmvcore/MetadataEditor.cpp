@@ -181,7 +181,9 @@ bool ReplaceFile(const std::string& fileName, const TagLib::ByteVector& content)
     return false;
   }
   const std::filesystem::path target(fileName);
-  std::string temporary = (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
+  std::string hidden(".");
+  hidden.append(target.filename().string()).append(".XXXXXX");
+  std::string temporary = (target.parent_path() / hidden).string();
   const int file = ::mkstemp(temporary.data());
   if (file < 0) {
     return false;
