@@ -14,6 +14,8 @@
 
 namespace {
 
+constexpr DWORD StillActive = 259;
+
 int NiceOf(int priority) noexcept
 {
   switch (priority) {
@@ -40,7 +42,7 @@ public:
   std::condition_variable Changed;
   bool Resumed = false;
   bool Finished = false;
-  DWORD ExitCode = STILL_ACTIVE;
+  DWORD ExitCode = StillActive;
   DWORD Tid = 0;
   int Priority = THREAD_PRIORITY_NORMAL;
 

@@ -10,7 +10,6 @@
 using LPTHREAD_START_ROUTINE = DWORD (*)(void*);
 
 constexpr DWORD CREATE_SUSPENDED = 0x00000004;
-constexpr DWORD STILL_ACTIVE = 259;
 
 constexpr int THREAD_PRIORITY_IDLE = -15;
 constexpr int THREAD_PRIORITY_LOWEST = -2;
@@ -33,6 +32,6 @@ DWORD ResumeThread(HANDLE thread);
 // GetThreadPriority returns the priority last set.
 BOOL SetThreadPriority(HANDLE thread, int priority);
 int GetThreadPriority(HANDLE thread);
-// STILL_ACTIVE while the thread runs, else its start routine's result.
+// STILL_ACTIVE (259) while the thread runs, else its start routine's result.
 BOOL GetExitCodeThread(HANDLE thread, DWORD* exitCode);
 DWORD GetCurrentThreadId();
