@@ -338,6 +338,15 @@ HRESULT TMetadataEditor::Flush()
       return NS_E_FILE_OPEN_FAILED;
     }
   }
+  // TagLib replaces the whole header object in place; one that claims more bytes than the file
+  // holds would make it move memory by a negative length.
+  constexpr unsigned HeaderSizeOffset = 16;
+  constexpr unsigned HeaderSizeEnd = HeaderSizeOffset + 8;
+  if (content.size() < HeaderSizeEnd ||
+      content.toLongLong(HeaderSizeOffset, false) > static_cast<long long>(content.size()) ||
+      content.toLongLong(HeaderSizeOffset, false) < static_cast<long long>(HeaderSizeEnd)) {
+    return NS_E_INVALID_INPUT_FORMAT;
+  }
   TagLib::ByteVectorStream memory(content);
   {
     TagLib::ASF::File file(&memory, false);
