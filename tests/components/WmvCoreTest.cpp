@@ -269,6 +269,15 @@ TEST_F(WmvCoreTest, AFailedFlushLeavesTheFileAsItWas)
   EXPECT_EQ(ReadAll(file), std::string(5000, '\x42'));
   EXPECT_EQ(std::distance(fs::directory_iterator(Folder.Path()), fs::directory_iterator()), 1);
 
+  // A header object that claims more bytes than the file holds.
+  testmedia::TBytes claims = Audio->Mux({{"Title", "Song"}});
+  for (int i = 0; i < 8; ++i) {
+    claims[16 + i] = i < 4 ? 0xFF : 0;
+  }
+  testmedia::WriteBytes(file, claims);
+  EXPECT_EQ(Editor->Flush(), NS_E_INVALID_INPUT_FORMAT);
+  EXPECT_EQ(ReadAll(file), std::string(claims.begin(), claims.end()));
+
   fs::remove(file);
   EXPECT_EQ(Editor->Flush(), NS_E_FILE_OPEN_FAILED);
   EXPECT_FALSE(fs::exists(file));
