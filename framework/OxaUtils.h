@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/Files.h"
+#include "platform/Processes.h"
 #include "platform/WinTypes.h"
 #include "rtl/Exception.h"
 #include "rtl/Format.h"
@@ -102,3 +104,20 @@ std::vector<std::string> Split(std::string_view separator, std::string_view text
 // ")", ",", "-", "." or a digit is upper-cased, the others keep their case.
 std::u16string ProperCase(std::u16string_view text);
 std::string ProperCase(std::string_view text);
+
+// Files and processes (framework/OxaUtilsFiles.cpp), on Windows paths.
+bool DirectoryExists(const std::string& path);
+// Creates a folder with its missing parents. An empty path raises EOxaFatal "Illegal path %s";
+// a trailing backslash is ignored; a path of fewer than 3 characters, or an existing folder,
+// is true at once. False when a folder cannot be created.
+bool ForceDirectories(const std::string& path);
+// The system's by-handle information of a file opened with full sharing; false when it cannot
+// be opened.
+bool GetFileInformation(const std::string& fileName, BY_HANDLE_FILE_INFORMATION& info);
+enum class TProcessWait { None = 0, InputIdle = 1, Exit = 2 };
+// Starts application with commandLine (passed unchanged as its command line) in the
+// application's own folder, with the show command and the busy-cursor feedback on or off, and
+// waits as waitMode says (the wait for input idle is not there yet: it returns at once). The
+// caller closes the two handles in processInfo. False when the process cannot be started.
+bool RunProcess(const std::string& application, const std::string& commandLine, PROCESS_INFORMATION& processInfo,
+                TProcessWait waitMode, bool feedback, WORD showCommand, DWORD creationFlags);

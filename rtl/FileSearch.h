@@ -1,0 +1,35 @@
+#pragma once
+// Directory search records over FindFirstFileA: FindFirst, FindNext and FindClose with the
+// runtime's attribute-mask rule (a folder is returned only when faDirectory is asked for,
+// hidden and system entries only when faHidden or faSysFile are; every other entry always).
+
+#include <cstdint>
+#include <string>
+
+#include "platform/FindFiles.h"
+
+constexpr int faReadOnly = 0x01;
+constexpr int faHidden = 0x02;
+constexpr int faSysFile = 0x04;
+constexpr int faVolumeID = 0x08;
+constexpr int faDirectory = 0x10;
+constexpr int faArchive = 0x20;
+constexpr int faAnyFile = 0x3F;
+
+struct TSearchRec {
+  std::int32_t Time = 0;  // last write, local time, DOS date (high word) and time (low word)
+  std::int64_t Size = 0;
+  int Attr = 0;
+  std::string Name;
+  int ExcludeAttr = 0;
+  HANDLE FindHandle = INVALID_HANDLE_VALUE;
+  WIN32_FIND_DATAA FindData{};  // the entry as the system gave it (the three file times)
+};
+
+// Starts a search; 0 with the first match in record, otherwise the Win32 error code (nothing to
+// close then). A started search must end with FindClose.
+int FindFirst(const std::string& path, int attr, TSearchRec& record);
+// 0 with the next match, otherwise the Win32 error code (ERROR_NO_MORE_FILES at the end).
+int FindNext(TSearchRec& record);
+// Ends the search (again is harmless).
+void FindClose(TSearchRec& record);

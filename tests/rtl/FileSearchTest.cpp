@@ -1,0 +1,107 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <string>
+
+#include "platform/Paths.h"
+#include "rtl/FileSearch.h"
+#include "rtl/FileUtils.h"
+#include "tests/support/DeclaredDrives.h"
+
+namespace {
+
+std::set<std::string> Search(const std::string& pattern, int attr)
+{
+  std::set<std::string> names;
+  TSearchRec record;
+  if (FindFirst(pattern, attr, record) == 0) {
+    do {
+      names.insert(record.Name);
+    } while (FindNext(record) == 0);
+    FindClose(record);
+  }
+  return names;
+}
+
+TEST(FileSearch, AttributeMaskDecidesWhichEntriesAreReturned)
+{
+  const TDeclaredMachine machine;
+  const auto c = machine.DriveFolder('C');
+  std::filesystem::create_directories(c / "M" / "Sub");
+  std::filesystem::create_directories(c / "M" / ".HiddenSub");
+  std::ofstream(c / "M" / "a.mp3") << "x";
+  std::ofstream(c / "M" / ".h.mp3") << "x";
+  std::ofstream(c / "M" / "r.mp3") << "x";
+  std::filesystem::permissions(c / "M" / "r.mp3", std::filesystem::perms::owner_write, std::filesystem::perm_options::remove);
+  using S = std::set<std::string>;
+  const struct {
+    int Attr;
+    S Names;
+  } cases[] = {
+      {0, S{"a.mp3", "r.mp3"}},
+      {faReadOnly | faArchive, S{"a.mp3", "r.mp3"}},
+      {0x33, S{".", "..", "Sub", "a.mp3", ".h.mp3", "r.mp3", ".HiddenSub"}},
+      {0x13, S{".", "..", "Sub", "a.mp3", ".h.mp3", "r.mp3", ".HiddenSub"}},
+      {faDirectory, S{".", "..", "Sub", "a.mp3", "r.mp3"}},
+      {faHidden, S{"a.mp3", ".h.mp3", "r.mp3"}},
+      {faAnyFile, S{".", "..", "Sub", "a.mp3", ".h.mp3", "r.mp3", ".HiddenSub"}},
+  };
+  for (const auto& k : cases) {
+    EXPECT_EQ(Search("C:\\M\\*.*", k.Attr), k.Names) << k.Attr;
+  }
+  TSearchRec record;
+  ASSERT_EQ(FindFirst("C:\\M\\r.mp3", 0x33, record), 0);
+  EXPECT_EQ(record.Attr, faArchive | faReadOnly);
+  EXPECT_EQ(record.Size, 1);
+  EXPECT_NE(record.Time, 0);
+  FindClose(record);
+  FindClose(record);
+  EXPECT_EQ(FindFirst("C:\\M\\none.mp3", 0x33, record), 2);
+  EXPECT_EQ(FindFirst("C:\\None\\*.*", 0x33, record), 3);
+}
+
+TEST(FileUtils, ExistsDeleteRenameAndAttributes)
+{
+  const TDeclaredMachine machine;
+  const auto c = machine.DriveFolder('C');
+  std::filesystem::create_directories(c / "Dir");
+  std::ofstream(c / "f.txt") << "x";
+  EXPECT_TRUE(FileExists("C:\\F.TXT"));
+  EXPECT_FALSE(FileExists("C:\\Dir"));
+  EXPECT_FALSE(FileExists("C:\\none"));
+  EXPECT_EQ(FileGetAttr("C:\\Dir"), faDirectory);
+  EXPECT_EQ(FileGetAttr("C:\\none"), -1);
+  EXPECT_EQ(FileSetAttr("C:\\f.txt", faReadOnly), 0);
+  EXPECT_EQ(FileGetAttr("C:\\f.txt"), faReadOnly | faArchive);
+  EXPECT_FALSE(DeleteFile("C:\\f.txt"));
+  EXPECT_EQ(FileSetAttr("C:\\f.txt", 0), 0);
+  EXPECT_TRUE(RenameFile("C:\\f.txt", "C:\\Dir\\g.txt"));
+  EXPECT_FALSE(RenameFile("C:\\none", "C:\\x"));
+  std::ofstream(c / "h.txt") << "y";
+  EXPECT_FALSE(RenameFile("C:\\h.txt", "C:\\Dir\\g.txt"));
+  EXPECT_TRUE(DeleteFile("C:\\Dir\\g.txt"));
+  EXPECT_FALSE(FileExists("C:\\Dir\\g.txt"));
+  EXPECT_NE(FileSetAttr("C:\\none", 0), 0);
+}
+
+TEST(FileUtils, ExpandedNamesAndUncForms)
+{
+  const TDeclaredMachine machine;
+  const struct {
+    const char* Name;
+    const char* Expanded;
+    const char* Unc;
+  } cases[] = {
+      {"C:\\Music\\..\\a.mp3", "C:\\a.mp3", "C:\\a.mp3"},
+      {"n:\\Jazz\\t.wma", "N:\\Jazz\\t.wma", "\\\\server\\music\\Jazz\\t.wma"},
+      {"\\\\server\\music\\x", "\\\\server\\music\\x", "\\\\server\\music\\x"},
+  };
+  for (const auto& k : cases) {
+    EXPECT_EQ(ExpandFileName(k.Name), k.Expanded) << k.Name;
+    EXPECT_EQ(ExpandUNCFileName(k.Name), k.Unc) << k.Name;
+  }
+}
+
+}  // namespace
