@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
+#include <exception>
 #include <filesystem>
 #include <memory>
 #include <random>
@@ -434,13 +436,18 @@ BENCHMARK(BM_WalkFolderIndexFloor)->Unit(benchmark::kMillisecond)->Iterations(5)
 // The drive table comes from a machine folder of the run's own, never the user's.
 int main(int argc, char** argv)
 {
-  const TScratch machine;
-  setenv("OXA_MACHINE", machine.HostPath().c_str(), 1);
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+  try {
+    const TScratch machine;
+    setenv("OXA_MACHINE", machine.HostPath().c_str(), 1);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+      return 1;
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "bench_tableengine: %s\n", error.what());
     return 1;
   }
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
 }

@@ -185,6 +185,32 @@ TEST_F(MusicDatabaseTest, AFileThatCannotBeDeletedStopsTheCleanUpAndTheOpen)
   Database.SetConnected(false);
 }
 
+TEST_F(MusicDatabaseTest, AStampThatCannotBeWrittenFailsWithoutDamagingTheOldOne)
+{
+  ASSERT_TRUE(OpenLibrary(Database));
+  Database.SetConnected(false);
+  // The stamp is written beside itself and renamed into place; a folder in the way of the
+  // temporary file makes every write fail.
+  fs::create_directories(Host / "OxaMediaDatabase.oxa.tmp");
+  try {
+    Database.SetConnected(true);
+    FAIL() << "connected without writing the open stamp";
+  } catch (const EOxaFatal& e) {
+    EXPECT_EQ(e.Message(), "Failed to save database version");
+  }
+  EXPECT_FALSE(Database.Connected());
+  EXPECT_EQ(Content(Host / "OxaMediaDatabase.oxa"), "OxaMediaDatabase-2.4-DBISAM");
+  EXPECT_FALSE(Database.TryOpen());
+  EXPECT_EQ(Content(Host / "OxaMediaDatabase.oxa"), "OxaMediaDatabase-2.4-DBISAM");
+
+  Folder.WriteFile("Library/OxaMediaDatabase.oxa", "OxaMediaDatabase-2.4-DBISAM-Open");
+  EXPECT_FALSE(OpenLibrary(Database));
+  EXPECT_FALSE(Database.Connected());
+  fs::remove(Host / "OxaMediaDatabase.oxa.tmp");
+  EXPECT_TRUE(OpenLibrary(Database));
+  Database.SetConnected(false);
+}
+
 class TConnectionWatcher {
 public:
   void Connected(TObject*) { Events.push_back("connect:" + Stamp()); }
