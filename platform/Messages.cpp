@@ -1,5 +1,7 @@
 #include "platform/Messages.h"
 
+#include <errno.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -9,6 +11,7 @@
 #include <vector>
 
 #include "platform/LastError.h"
+#include "platform/Processes.h"
 #include "platform/Synchronization.h"
 #include "platform/Time.h"
 #include "platform/WindowManager.h"
@@ -21,6 +24,8 @@ constexpr std::uint64_t AlivePingInterval = 500;
 // How long past its time-out a SMTO_NOTIMEOUTIFNOTHUNG send waits for each look at the receiver.
 constexpr std::uint64_t HungProbeInterval = 1000;
 constexpr UINT_PTR FirstThreadTimerId = 0x7FF0;
+// How often WaitForInputIdle looks whether the process it waits for still lives.
+constexpr std::uint64_t InputIdleSlice = 100;
 
 // A sent message being handled on this thread.
 struct TSendContext {
@@ -351,6 +356,12 @@ BOOL WaitMessage()
     if (!queue->Sent.empty()) {
       continue;
     }
+    lock.unlock();
+    SignalInputIdle();
+    lock.lock();
+    if (!queue->Sent.empty() || !queue->Posted.empty() || queue->QuitPosted) {
+      continue;
+    }
     queue->Waiting = true;
     WaitUntil(*queue, lock, NextTimerDue(*queue));
     queue->Waiting = false;
@@ -534,6 +545,44 @@ BOOL ReplyMessage(LRESULT result)
 BOOL InSendMessage()
 {
   return !handlingSends.empty() && handlingSends.back()->FromOtherThread ? TRUE : FALSE;
+}
+
+DWORD WaitForProcessInputIdle(DWORD processId, DWORD milliseconds)
+{
+  const std::string name = "OxaInputIdle." + std::to_string(processId);
+  const HANDLE idle = CreateEventA(nullptr, TRUE, FALSE, name.c_str());
+  if (idle == nullptr) {
+    return WAIT_FAILED;
+  }
+  const std::uint64_t deadline = milliseconds == INFINITE ? UINT64_MAX : SteadyMilliseconds() + milliseconds;
+  DWORD result = WAIT_TIMEOUT;
+  for (;;) {
+    const std::uint64_t now = SteadyMilliseconds();
+    const DWORD slice = static_cast<DWORD>(std::min<std::uint64_t>(deadline - std::min(deadline, now), InputIdleSlice));
+    if (WaitForSingleObject(idle, slice) == WAIT_OBJECT_0) {
+      result = 0;
+      break;
+    }
+    if (kill(static_cast<pid_t>(processId), 0) != 0 && errno == ESRCH) {
+      SetLastError(ERROR_INVALID_HANDLE);
+      result = WAIT_FAILED;
+      break;
+    }
+    if (SteadyMilliseconds() >= deadline) {
+      break;
+    }
+  }
+  CloseHandle(idle);
+  return result;
+}
+
+DWORD WaitForInputIdle(HANDLE process, DWORD milliseconds)
+{
+  const auto object = LookupHandleAs<TProcessObject>(process);
+  if (!object) {
+    return WAIT_FAILED;
+  }
+  return WaitForProcessInputIdle(static_cast<DWORD>(object->Pid()), milliseconds);
 }
 
 UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC timerProc)

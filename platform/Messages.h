@@ -125,3 +125,5 @@ BOOL KillTimer(HWND window, UINT_PTR id);
 // first time. 0 when it has, WAIT_TIMEOUT after milliseconds, WAIT_FAILED for a bad handle or a
 // process that ended first.
 DWORD WaitForInputIdle(HANDLE process, DWORD milliseconds);
+// The same for a process known by its id.
+DWORD WaitForProcessInputIdle(DWORD processId, DWORD milliseconds);

@@ -3,11 +3,16 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
 #include <chrono>
 #include <optional>
 #include <utility>
 
 #include "platform/LastError.h"
+#include "platform/Machine.h"
 #include "platform/WindowManager.h"
 
 namespace {
@@ -60,6 +65,39 @@ std::optional<TMessageRecord> QueryRemote(HWND window)
   return answer;
 }
 
+// The machine's list of top-level windows, for FindWindowA: one file per window, named after its
+// handle, holding its class name and title on two lines.
+std::filesystem::path TopLevelFolder()
+{
+  return MachineFolder() / "windows";
+}
+
+std::string HandleFileName(HWND window)
+{
+  char name[16];
+  std::snprintf(name, sizeof(name), "%08X", static_cast<unsigned>(HandleValue(window)));
+  return name;
+}
+
+void ListTopLevel(HWND window, const std::string& className, const char* title)
+{
+  std::error_code ignored;
+  std::filesystem::create_directories(TopLevelFolder(), ignored);
+  const auto path = TopLevelFolder() / HandleFileName(window);
+  const auto temporary = TopLevelFolder() / (HandleFileName(window) + ".tmp");
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    out << className << '\n' << (title != nullptr ? title : "") << '\n';
+  }
+  std::filesystem::rename(temporary, path, ignored);
+}
+
+void UnlistTopLevel(HWND window)
+{
+  std::error_code ignored;
+  std::filesystem::remove(TopLevelFolder() / HandleFileName(window), ignored);
+}
+
 // Destroys without checking the calling thread (used for the window's own children).
 void Destroy(const std::shared_ptr<TWindow>& window)
 {
@@ -88,6 +126,9 @@ void Destroy(const std::shared_ptr<TWindow>& window)
   if (const auto queue = window->Queue.lock()) {
     const std::lock_guard guard(queue->Lock);
     std::erase_if(queue->Timers, [&](const TWindowTimer& timer) { return timer.Window == handle; });
+  }
+  if (window->Parent == nullptr) {
+    UnlistTopLevel(handle);
   }
   manager.RemoveWindow(handle);
 }
@@ -183,6 +224,9 @@ HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowNam
   if (window->Procedure(handle, WM_CREATE, 0, reinterpret_cast<LPARAM>(&create)) == -1) {
     Destroy(window);
     return nullptr;
+  }
+  if (parent == nullptr) {
+    ListTopLevel(handle, window->ClassName, windowName);
   }
   return handle;
 }
@@ -327,6 +371,39 @@ LONG_PTR SetWindowLongPtrA(HWND handle, int index, LONG_PTR value)
   }
   SetLastError(ERROR_SUCCESS);
   return previous;
+}
+
+HWND FindWindowA(const char* className, const char* windowName)
+{
+  std::error_code error;
+  std::filesystem::directory_iterator entries(TopLevelFolder(), error);
+  if (error || className == nullptr) {
+    return nullptr;
+  }
+  const std::string wantedClass = ClassKey(className);
+  for (const auto& entry : entries) {
+    const std::string name = entry.path().filename().string();
+    unsigned value = 0;
+    int consumed = 0;
+    if (name.size() != 8 || std::sscanf(name.c_str(), "%8X%n", &value, &consumed) != 1 || consumed != 8) {
+      continue;
+    }
+    std::ifstream in(entry.path(), std::ios::binary);
+    std::string listedClass;
+    std::string listedTitle;
+    if (!std::getline(in, listedClass) || !std::getline(in, listedTitle)) {
+      continue;
+    }
+    if (ClassKey(listedClass.c_str()) != wantedClass || (windowName != nullptr && listedTitle != windowName)) {
+      continue;
+    }
+    const HWND window = WindowOf(value);
+    if (IsWindow(window)) {
+      return window;
+    }
+    std::filesystem::remove(entry.path(), error);
+  }
+  return nullptr;
 }
 
 HWND GetParent(HWND handle)

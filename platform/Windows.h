@@ -125,6 +125,11 @@ DWORD GetWindowThreadProcessId(HWND window, DWORD* processId);
 LONG_PTR GetWindowLongPtrA(HWND window, int index);
 LONG_PTR SetWindowLongPtrA(HWND window, int index, LONG_PTR value);
 
+// A top-level window of any process of the machine with that class (compared without regard to
+// case) and, unless windowName is null, that title; null when there is none. Top-level windows
+// are listed in the machine folder while they live; entries of dead processes are ignored.
+HWND FindWindowA(const char* className, const char* windowName);
+
 HWND GetParent(HWND window);
 // Returns the previous parent, null on failure.
 HWND SetParent(HWND window, HWND newParent);

@@ -1,0 +1,46 @@
+#pragma once
+// TMusicForm: the main window. It decides whether the process may run at all (AlreadyRunning),
+// builds everything that hangs off it in a fixed order, and tears it down when it closes.
+
+#include <string>
+#include <vector>
+
+#include "Music/MusicHack.h"
+#include "forms/Forms.h"
+
+// The start-up switches of the command line.
+struct TStartSwitches {
+  bool DebugSwitch = false;
+  bool AfterInstallSwitch = false;
+  bool StartFromMlSwitch = false;
+};
+
+// Each argument, upper-cased, is compared for exact equality with "DEBUG", "AFTERINSTALL" and
+// "STARTFROMML"; any other argument is left to the second pass.
+TStartSwitches ReadStartSwitches(const std::vector<std::string>& arguments);
+
+class TMusicForm : public TForm {
+public:
+  explicit TMusicForm(TComponent* owner);
+  ~TMusicForm() override;
+
+  // True when this process must stop at once: another process holds this executable's
+  // application lock.
+  static bool AlreadyRunning();
+
+  bool DebugSwitch = false;
+  bool AfterInstallSwitch = false;
+  bool StartFromMlSwitch = false;
+  // Set once the window is built; the entry runs the message loop only when it is set.
+  bool Running = false;
+  bool Closing = false;
+
+  // The close handler.
+  void FormClose(TObject* sender, TCloseAction& action);
+
+protected:
+  void CreateParams(TCreateParams& params) override;
+
+private:
+  TMusicHackForm* FHackForm = nullptr;
+};
