@@ -11,6 +11,7 @@
 
 #include "platform/Files.h"
 #include "platform/Processes.h"
+#include "platform/Windows.h"
 #include "platform/WinTypes.h"
 #include "rtl/Exception.h"
 #include "rtl/Format.h"
@@ -117,7 +118,15 @@ bool GetFileInformation(const std::string& fileName, BY_HANDLE_FILE_INFORMATION&
 enum class TProcessWait { None = 0, InputIdle = 1, Exit = 2 };
 // Starts application with commandLine (passed unchanged as its command line) in the
 // application's own folder, with the show command and the busy-cursor feedback on or off, and
-// waits as waitMode says (the wait for input idle is not there yet: it returns at once). The
-// caller closes the two handles in processInfo. False when the process cannot be started.
+// waits as waitMode says (InputIdle: until its main thread first waits for messages, or it
+// ends). The caller closes the two handles in processInfo. False when the process cannot be
+// started.
 bool RunProcess(const std::string& application, const std::string& commandLine, PROCESS_INFORMATION& processInfo,
                 TProcessWait waitMode, bool feedback, WORD showCommand, DWORD creationFlags);
+
+// Messages (framework/OxaUtilsMessages.cpp).
+// Sends message to window and returns the window procedure's result. With block, a send with
+// timeout during which this thread handles no other message sent to it (SMTO_BLOCK);
+// otherwise, with timeout INFINITE (-1), a plain send without time-out, else a send with
+// timeout. A failed or timed-out send yields 0.
+LRESULT SendMessageEx(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWORD timeout, bool block);

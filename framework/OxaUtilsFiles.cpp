@@ -1,5 +1,7 @@
 #include "framework/OxaUtils.h"
 
+#include "platform/Messages.h"
+
 #include "rtl/FilePaths.h"
 
 bool DirectoryExists(const std::string& path)
@@ -53,6 +55,8 @@ bool RunProcess(const std::string& application, const std::string& commandLine, 
   }
   if (waitMode == TProcessWait::Exit) {
     WaitForSingleObject(processInfo.hProcess, INFINITE);
+  } else if (waitMode == TProcessWait::InputIdle) {
+    WaitForInputIdle(processInfo.hProcess, INFINITE);
   }
   return true;
 }
