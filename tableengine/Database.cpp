@@ -10,7 +10,6 @@
 #include "platform/LastError.h"
 #include "platform/Paths.h"
 #include "rtl/AnsiText.h"
-#include "rtl/Strings.h"
 #include "tableengine/Table.h"
 
 namespace {
@@ -224,13 +223,9 @@ void TDatabase::Detach(TTable& table) noexcept
   std::erase(FTables, &table);
 }
 
-void TDatabase::BeforeWrite(std::string_view tableName) noexcept
+void TDatabase::BeforeWrite() noexcept
 {
-  for (TTable* table : FTables) {
-    if (table->FWalk != nullptr && SameText(table->FTableName, tableName)) {
-      table->ResetWalk();
-    }
-  }
+  ResetAllWalks();
 }
 
 void TDatabase::ResetAllWalks() noexcept

@@ -68,9 +68,10 @@ private:
   void CheckConnected(std::string_view operation) const;
   void Attach(TTable& table);
   void Detach(TTable& table) noexcept;
-  // A table is about to change rows of tableName: walks over it must not continue on rows read
-  // before the change.
-  void BeforeWrite(std::string_view tableName) noexcept;
+  // A table is about to change rows. Every walk stops and seeks on from its current record
+  // when it next moves: it must not continue on rows read before the change, and no read is
+  // left pending across a write, so SQLite can always checkpoint its log.
+  void BeforeWrite() noexcept;
   void ResetAllWalks() noexcept;
   TSqliteConnection& Connection() { return FConnection; }
 

@@ -821,7 +821,7 @@ void TTable::WriteInsert()
       BindValue(FInsert, parameter++, i);
     }
   }
-  FDatabase->BeforeWrite(FTableName);
+  FDatabase->BeforeWrite();
   FInsert.Step();
   FInsert.Reset();
   FRowId = connection.LastInsertRowId();
@@ -864,7 +864,7 @@ void TTable::WriteUpdate()
     }
   }
   update->BindInt(parameter, FRowId);
-  FDatabase->BeforeWrite(FTableName);
+  FDatabase->BeforeWrite();
   update->Step();
   update->Reset();
   if (connection.Changes() == 0) {
@@ -922,7 +922,7 @@ void TTable::Delete()
     FDelete = TSqliteStatement(FDatabase->Connection(), "DELETE FROM " + Quote(FTableName) + " WHERE rowid = ?1");
   }
   FDelete.BindInt(1, FRowId);
-  FDatabase->BeforeWrite(FTableName);
+  FDatabase->BeforeWrite();
   FDelete.Step();
   FDelete.Reset();
   MoveAfterCurrent();

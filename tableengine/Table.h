@@ -10,7 +10,9 @@
 //
 // Several TTable objects on the same table are independent cursors: each has its own active
 // index, its own current record and its own prepared statements. A cursor keeps a copy of its
-// current record; changes made through another cursor show when it moves or calls Edit.
+// current record; changes made through another cursor show when it moves or calls Edit. A walk
+// (First or FindKey, then Next) steps one SQLite statement; after any write to the database it
+// seeks on from its current record instead, so it sees the change.
 //
 // Field types: ftAutoInc (32-bit, assigned on Post of an insert, increasing from 1 and never
 // reused, even after the record with the highest id was deleted; at most one per table, and it

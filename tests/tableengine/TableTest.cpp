@@ -313,6 +313,31 @@ TEST_F(TableTest, AWalkSeesRecordsAddedAndRemovedThroughAnotherCursor)
   EXPECT_EQ(rest, (std::vector<std::string>{"a2", "c"}));
 }
 
+TEST_F(TableTest, AWalkCarriesOnOverEqualKeysWhileOtherTablesChange)
+{
+  TTable log(Db);
+  log.SetTableName("Log");
+  log.FieldDefs() = {{"Entry", TFieldType::ftString, 10}};
+  log.CreateTable();
+  log.Open();
+  TTable songs(Db);
+  songs.SetTableName("Songs");
+  songs.SetIndexName("FolderIndex");
+  songs.Open();
+  for (int i = 0; i < 6; ++i) {
+    Add(songs, "s" + std::to_string(i), i < 4 ? 1 : 2);
+  }
+  std::vector<std::string> walked;
+  for (songs.First(); !songs.Eof(); songs.Next()) {
+    walked.push_back(songs.FieldByName("Path").AsString());
+    log.Insert();
+    log.FieldByName("Entry").SetAsString(walked.back());
+    log.Post();
+  }
+  EXPECT_EQ(walked, (std::vector<std::string>{"s0", "s1", "s2", "s3", "s4", "s5"}));
+  EXPECT_EQ(log.RecordCount(), 6);
+}
+
 TEST_F(TableTest, CancelDropsTheChangesAndNavigationPostsThem)
 {
   TTable songs(Db);
