@@ -249,20 +249,36 @@ void TSearchEngine::RemoveNestedNodes()
   }
   const auto isCut = [&](const std::string& folder) { return cutPaths.contains(folder) || IsExcluded(folder); };
   const auto isRoot = [&](const std::string& folder) { return rootPaths.contains(folder); };
+  // Flags are cleared as the walk goes and the lists compacted once afterwards: a drive can have
+  // thousands of roots, and removing each from its list would be quadratic.
   for (int i = FRootNodes.Count() - 1; i >= 0; --i) {
     TNode* node = FRootNodes[i];
     if (ClassifyPath(node->Path, isCut, isRoot) == TClassification::Root) {
       rootPaths.erase(rootPaths.find(node->Path));
-      node->SetRoot(false);
+      node->FRoot = false;
     }
   }
   for (int i = FCutNodes.Count() - 1; i >= 0; --i) {
     TNode* node = FCutNodes[i];
     if (ClassifyPath(node->Path, isCut, isRoot) == TClassification::Cut) {
       cutPaths.erase(cutPaths.find(node->Path));
-      node->SetCut(false);
+      node->FCut = false;
     }
   }
+  TList<TNode> roots;
+  for (TNode* node : FRootNodes) {
+    if (node->FRoot) {
+      roots.Add(node);
+    }
+  }
+  FRootNodes = roots;
+  TList<TNode> cuts;
+  for (TNode* node : FCutNodes) {
+    if (node->FCut) {
+      cuts.Add(node);
+    }
+  }
+  FCutNodes = cuts;
 }
 
 TClassification TSearchEngine::Classify(std::string_view path) const

@@ -10,6 +10,7 @@
 
 #include "platform/Drives.h"
 #include "rtl/Exception.h"
+#include "rtl/Registry.h"
 #include "scan/OxaMusicPlayerTypes.h"
 #include "tests/support/DeclaredDrives.h"
 
@@ -29,6 +30,10 @@ class TSettingsMachine : public TDeclaredMachine {
 public:
   explicit TSettingsMachine(std::vector<TDrive> drives = StandardDrives()) : TDeclaredMachine(std::move(drives))
   {
+    TRegistry registry;
+    registry.SetRootKey(HKEY_CURRENT_USER);
+    registry.OpenKey("Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", true);
+    registry.WriteString("AppData", "C:\\AppData");
     ResetSettingsFileName();
   }
   ~TSettingsMachine() { ResetSettingsFileName(); }
