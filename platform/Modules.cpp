@@ -6,6 +6,7 @@
 #include <mutex>
 #include <system_error>
 
+#include "platform/Diagnostics.h"
 #include "platform/LastError.h"
 #include "platform/Machine.h"
 
@@ -99,6 +100,9 @@ HMODULE LoadLibraryA(const char* fileName)
   }
   void* library = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (library == nullptr) {
+    // The loader's reason (a missing dependency, a foreign architecture) is worth a line.
+    const char* reason = dlerror();
+    PlatformTrace(std::string("LoadLibraryA: ") + (reason != nullptr ? reason : file.string()));
     SetLastError(ERROR_BAD_EXE_FORMAT);
     return nullptr;
   }
