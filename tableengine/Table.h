@@ -156,7 +156,8 @@ public:
   // Post writes the changed fields (an edit) or the whole record (an insert, after which the
   // AutoInc field holds the new id and the cursor is on the new record); a failed Post (a
   // violated unique index) raises ESqliteError and keeps the state. Cancel drops the changes.
-  // Delete removes the current record and moves to the record after it, or to Eof.
+  // Delete removes the current record and moves to the record after it, or to Eof; in Insert
+  // state it only cancels the new record.
   void Edit();
   void Insert();
   void Post();
