@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <system_error>
 
-std::filesystem::path MachineFolder()
+std::filesystem::path MachineFolderPath()
 {
   std::filesystem::path folder;
   if (const char* machine = std::getenv("OXA_MACHINE"); machine != nullptr && *machine != '\0') {
@@ -14,6 +14,12 @@ std::filesystem::path MachineFolder()
     const char* home = std::getenv("HOME");
     folder = std::filesystem::path(home != nullptr ? home : "/tmp") / ".config" / "oxanetmusic" / "machine";
   }
+  return folder;
+}
+
+std::filesystem::path MachineFolder()
+{
+  const auto folder = MachineFolderPath();
   std::error_code ignored;
   std::filesystem::create_directories(folder, ignored);
   return folder;

@@ -8,3 +8,5 @@
 // The machine folder in use, created on first use. Read from the environment on every call, so
 // a test that points OXA_MACHINE elsewhere gets its own machine.
 std::filesystem::path MachineFolder();
+// The same folder without creating it, for readers that must not leave a trace behind.
+std::filesystem::path MachineFolderPath();

@@ -126,6 +126,15 @@ bool ParsePath(std::string_view input, TParsedPath& path, bool wildcardsInLastNa
     return Fail(ERROR_FILENAME_EXCED_RANGE);
   }
   std::string text(input);
+  if (text.size() > 1 && text[0] == '/' && text[1] != '/') {
+    // A host path, as tests, tools and a command line hand in: its Windows name.
+    text = WindowsPathOf(text);
+    if (text.empty()) {
+      return Fail(ERROR_PATH_NOT_FOUND);
+    }
+  } else if (text == "/") {
+    text = WindowsPathOf(text);
+  }
   for (char& c : text) {
     if (c == '/') {
       c = '\\';

@@ -7,7 +7,9 @@
 // searched for a name that differs only in letter case (the first in directory order), so a file
 // renamed only in case is still found, and two host names that differ only in case stay two
 // files. Host to Windows: the drive with the longest folder containing the path wins; Z: ("/")
-// catches the rest.
+// catches the rest. A path that starts with a single "/" is a host path (as tests, tools and
+// command lines give them) and stands for its Windows name, so every call taking a Windows path
+// takes a host path too.
 
 #include <string>
 #include <string_view>

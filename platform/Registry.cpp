@@ -60,7 +60,7 @@ std::recursive_mutex& HiveLock()
 
 std::filesystem::path HiveFile(THive hive)
 {
-  return MachineFolder() / "registry" / (hive == THive::CurrentUser ? "CurrentUser.hive" : "LocalMachine.hive");
+  return MachineFolderPath() / "registry" / (hive == THive::CurrentUser ? "CurrentUser.hive" : "LocalMachine.hive");
 }
 
 class TFd {
@@ -215,10 +215,6 @@ LONG WriteHiveFile(const std::filesystem::path& file, const TRegKey& root, THive
   if (::rename(temporary.c_str(), file.c_str()) != 0) {
     ::unlink(temporary.c_str());
     return static_cast<LONG>(ERROR_WRITE_FAULT);
-  }
-  const TFd folder(::open(file.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (folder.Get() >= 0) {
-    ::fsync(folder.Get());
   }
   bool exists = false;
   cache.Present = Identify(file, cache.Identity, exists) && exists;

@@ -102,7 +102,7 @@ void EnsureShellFolders(THive hive)
   // which go through the registry, do not come back here.
   static std::mutex lock;
   static std::set<std::string> done;
-  const std::string key = MachineFolder().string() + (hive == THive::CurrentUser ? "|user" : "|machine");
+  const std::string key = MachineFolderPath().string() + (hive == THive::CurrentUser ? "|user" : "|machine");
   {
     const std::lock_guard guard(lock);
     if (!done.insert(key).second) {

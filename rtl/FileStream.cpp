@@ -1,46 +1,64 @@
 #include "rtl/FileStream.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <algorithm>
 
-#include <cerrno>
-#include <cstring>
-
+#include "platform/Files.h"
+#include "platform/LastError.h"
 #include "rtl/Exception.h"
+#include "rtl/FileUtils.h"
 
-// On the C library until the platform layer's files carry the share modes.
+namespace {
+
+// The share nibble: compatibility and exclusive share nothing.
+DWORD ShareModeOf(std::uint16_t mode)
+{
+  switch (mode & 0xF0) {
+    case fmShareDenyWrite:
+      return FILE_SHARE_READ;
+    case fmShareDenyRead:
+      return FILE_SHARE_WRITE;
+    case fmShareDenyNone:
+      return FILE_SHARE_READ | FILE_SHARE_WRITE;
+    default:
+      return 0;
+  }
+}
+
+DWORD AccessOf(std::uint16_t mode)
+{
+  switch (mode & 0x0F) {
+    case fmOpenWrite:
+      return GENERIC_WRITE;
+    case fmOpenReadWrite:
+      return GENERIC_READ | GENERIC_WRITE;
+    default:
+      return GENERIC_READ;
+  }
+}
+
+}  // namespace
 
 TFileStream::TFileStream(const std::string& fileName, std::uint16_t mode) : FFileName(fileName)
 {
   if (mode == fmCreate) {
-    FHandle = ::open(fileName.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (FHandle < 0) {
-      throw EFCreateError("Cannot create file \"" + fileName + "\". " + std::strerror(errno));
+    FHandle = CreateFileA(fileName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                          FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (FHandle == INVALID_HANDLE_VALUE) {
+      throw EFCreateError("Cannot create file \"" + fileName + "\". " + SysErrorMessage(GetLastError()));
     }
     return;
   }
-  int flags = O_RDONLY;
-  switch (mode & 0x0F) {
-    case fmOpenWrite:
-      flags = O_WRONLY;
-      break;
-    case fmOpenReadWrite:
-      flags = O_RDWR;
-      break;
-    default:
-      break;
-  }
-  FHandle = ::open(fileName.c_str(), flags | O_CLOEXEC);
-  if (FHandle < 0) {
-    throw EFOpenError("Cannot open file \"" + fileName + "\". " + std::strerror(errno));
+  FHandle = CreateFileA(fileName.c_str(), AccessOf(mode), ShareModeOf(mode), nullptr, OPEN_EXISTING,
+                        FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (FHandle == INVALID_HANDLE_VALUE) {
+    throw EFOpenError("Cannot open file \"" + fileName + "\". " + SysErrorMessage(GetLastError()));
   }
 }
 
 TFileStream::~TFileStream()
 {
-  if (FHandle >= 0) {
-    ::close(FHandle);
+  if (FHandle != INVALID_HANDLE_VALUE) {
+    CloseHandle(FHandle);
   }
 }
 
@@ -48,14 +66,12 @@ std::int64_t TFileStream::Read(void* buffer, std::int64_t count)
 {
   std::int64_t done = 0;
   while (done < count) {
-    const ssize_t n = ::read(FHandle, static_cast<char*>(buffer) + done, static_cast<std::size_t>(count - done));
-    if (n < 0 && errno == EINTR) {
-      continue;
-    }
-    if (n <= 0) {
+    const auto chunk = static_cast<DWORD>(std::min<std::int64_t>(count - done, 0x40000000));
+    DWORD got = 0;
+    if (!ReadFile(FHandle, static_cast<char*>(buffer) + done, chunk, &got, nullptr) || got == 0) {
       break;
     }
-    done += n;
+    done += got;
   }
   return done;
 }
@@ -64,43 +80,41 @@ std::int64_t TFileStream::Write(const void* buffer, std::int64_t count)
 {
   std::int64_t done = 0;
   while (done < count) {
-    const ssize_t n = ::write(FHandle, static_cast<const char*>(buffer) + done, static_cast<std::size_t>(count - done));
-    if (n < 0 && errno == EINTR) {
-      continue;
-    }
-    if (n <= 0) {
+    const auto chunk = static_cast<DWORD>(std::min<std::int64_t>(count - done, 0x40000000));
+    DWORD put = 0;
+    const BOOL ok = WriteFile(FHandle, static_cast<const char*>(buffer) + done, chunk, &put, nullptr);
+    done += put;
+    if (!ok || put == 0) {
       break;
     }
-    done += n;
   }
   return done;
 }
 
 std::int64_t TFileStream::Seek(std::int64_t offset, TSeekOrigin origin)
 {
-  int whence = SEEK_SET;
+  DWORD method = FILE_BEGIN;
   if (origin == TSeekOrigin::soCurrent) {
-    whence = SEEK_CUR;
+    method = FILE_CURRENT;
   } else if (origin == TSeekOrigin::soEnd) {
-    whence = SEEK_END;
+    method = FILE_END;
   }
-  const off_t position = ::lseek(FHandle, offset, whence);
-  return position < 0 ? -1 : position;
+  LONGLONG position = 0;
+  return SetFilePointerEx(FHandle, offset, &position, method) ? position : -1;
 }
 
 void TFileStream::SetSize(std::int64_t newSize)
 {
-  if (::ftruncate(FHandle, newSize) != 0) {
+  const std::int64_t position = Position();
+  if (Seek(newSize, TSeekOrigin::soBeginning) != newSize || !SetEndOfFile(FHandle)) {
     throw EWriteError("Stream write error");
   }
-  if (Position() > newSize) {
-    Seek(newSize, TSeekOrigin::soBeginning);
-  }
+  Seek(std::min(position, newSize), TSeekOrigin::soBeginning);
 }
 
 void TFileStream::Flush()
 {
-  if (::fsync(FHandle) != 0) {
+  if (!FlushFileBuffers(FHandle)) {
     throw EWriteError("Stream write error");
   }
 }

@@ -1,9 +1,11 @@
 #pragma once
-// A stream over a file, opened with the runtime's mode and share flags.
+// A stream over a file (a Windows or host path), opened with the runtime's mode and share flags;
+// the share flags hold against every other handle of the file, in any process.
 
 #include <cstdint>
 #include <string>
 
+#include "platform/Handles.h"
 #include "rtl/Stream.h"
 
 // Open modes (low nibble) and share modes (high nibble), combined with "|".
@@ -38,5 +40,5 @@ public:
 
 private:
   std::string FFileName;
-  int FHandle = -1;
+  HANDLE FHandle = INVALID_HANDLE_VALUE;
 };

@@ -52,3 +52,35 @@ std::string ExpandUNCFileName(const std::string& fileName)
   }
   return reinterpret_cast<const UNIVERSAL_NAME_INFOA*>(buffer.data())->lpUniversalName;
 }
+
+std::string SysErrorMessage(DWORD errorCode)
+{
+  switch (errorCode) {
+    case ERROR_FILE_NOT_FOUND:
+      return "The system cannot find the file specified";
+    case ERROR_PATH_NOT_FOUND:
+      return "The system cannot find the path specified";
+    case ERROR_TOO_MANY_OPEN_FILES:
+      return "The system cannot open the file";
+    case ERROR_ACCESS_DENIED:
+      return "Access is denied";
+    case ERROR_INVALID_HANDLE:
+      return "The handle is invalid";
+    case ERROR_NOT_READY:
+      return "The device is not ready";
+    case ERROR_SHARING_VIOLATION:
+      return "The process cannot access the file because it is being used by another process";
+    case ERROR_FILE_EXISTS:
+      return "The file exists";
+    case ERROR_DISK_FULL:
+      return "There is not enough space on the disk";
+    case ERROR_INVALID_NAME:
+      return "The filename, directory name, or volume label syntax is incorrect";
+    case ERROR_FILENAME_EXCED_RANGE:
+      return "The filename or extension is too long";
+    case ERROR_ALREADY_EXISTS:
+      return "Cannot create a file when that file already exists";
+    default:
+      return "System Error.  Code: " + std::to_string(errorCode);
+  }
+}

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "platform/WinTypes.h"
+
 // An existing file (not a folder).
 bool FileExists(const std::string& fileName);
 bool DeleteFile(const std::string& fileName);
@@ -17,3 +19,6 @@ int FileSetAttr(const std::string& fileName, int attr);
 std::string ExpandFileName(const std::string& fileName);
 // As ExpandFileName, and a path on a network drive in its UNC form ("\\server\share\...").
 std::string ExpandUNCFileName(const std::string& fileName);
+
+// The system's text for a Win32 error code ("The system cannot find the file specified").
+std::string SysErrorMessage(DWORD errorCode);

@@ -110,6 +110,8 @@ TEST(Paths, WindowsPathsMapToHostFolders)
       {"\\\\server\\music\\Jazz\\t.wma", n + "/Jazz/t.wma"},
       {"\\\\SERVER\\Music\\t.wma", n + "/t.wma"},
       {"Z:\\etc\\hostname", "/etc/hostname"},
+      {"/etc/hostname", "/etc/hostname"},
+      {c + "/Music/x.mp3", c + "/Music/x.mp3"},
       {"Q:\\x", "error " + std::to_string(ERROR_PATH_NOT_FOUND)},
       {"C:\\Missing\\x.mp3", "error " + std::to_string(ERROR_PATH_NOT_FOUND)},
       {"\\\\other\\share\\x", "error " + std::to_string(ERROR_BAD_NETPATH)},

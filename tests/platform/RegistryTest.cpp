@@ -170,7 +170,7 @@ TEST(Registry, ValuesPersistForOtherProcesses)
 TEST(Registry, ConcurrentWritersInTwoProcessesKeepEachOthersValues)
 {
   const TTempMachine machine;
-  constexpr int kCount = 60;
+  constexpr int kCount = 40;
   TChildProcess first(OXA_PLATFORM_HELPER, {});
   TChildProcess second(OXA_PLATFORM_HELPER, {});
   first.WriteLine("regset Software\\Shared a " + std::to_string(kCount));

@@ -6,7 +6,9 @@
 #include <string>
 
 #include "platform/Paths.h"
+#include "rtl/Exception.h"
 #include "rtl/FileSearch.h"
+#include "rtl/FileStream.h"
 #include "rtl/FileUtils.h"
 #include "tests/support/DeclaredDrives.h"
 
@@ -102,6 +104,30 @@ TEST(FileUtils, ExpandedNamesAndUncForms)
     EXPECT_EQ(ExpandFileName(k.Name), k.Expanded) << k.Name;
     EXPECT_EQ(ExpandUNCFileName(k.Name), k.Unc) << k.Name;
   }
+}
+
+TEST(FileStream, ShareFlagsHoldAgainstOtherStreams)
+{
+  const TDeclaredMachine machine;
+  const std::string name = (machine.DriveFolder('C') / "s.bin").string();
+  {
+    TFileStream created(name, fmCreate);
+    created.WriteBuffer("abc", 3);
+    try {
+      TFileStream second(name, fmOpenRead | fmShareDenyNone);
+      ADD_FAILURE() << "opened while created exclusively";
+    } catch (const EFOpenError& error) {
+      EXPECT_EQ(error.Message(), "Cannot open file \"" + name +
+                                     "\". The process cannot access the file because it is being used by another process");
+    }
+  }
+  TFileStream reader(name, fmOpenRead | fmShareDenyWrite);
+  TFileStream another(name, fmOpenRead | fmShareDenyNone);
+  EXPECT_THROW(TFileStream(name, fmOpenReadWrite | fmShareDenyNone), EFOpenError);
+  char bytes[3];
+  another.ReadBuffer(bytes, 3);
+  EXPECT_EQ(std::string(bytes, 3), "abc");
+  EXPECT_THROW(TFileStream("C:\\none.bin", fmOpenRead), EFOpenError);
 }
 
 }  // namespace
