@@ -193,6 +193,23 @@ TEST_F(OxaMusicTagTest, Id3v1ValuesAreCleanedAndItsGenreLookedUp)
   }
 }
 
+TEST_F(OxaMusicTagTest, AnId3v2TagOfAnotherVersionFallsBackOnId3v1)
+{
+  TBytes head = testmedia::ComposeId3v2(TId3v2Fields{"Four"});
+  head[3] = 4;
+  const TBytes tail = testmedia::ComposeId3v1(TId3v1Fields{"One"});
+  TBytes bytes = head;
+  bytes.insert(bytes.end(), ConstantStream->begin(), ConstantStream->end());
+  bytes.insert(bytes.end(), tail.begin(), tail.end());
+  const fs::path file = Folder.Path() / "v24.mp3";
+  testmedia::WriteBytes(file, bytes);
+  TOxaMusicTag tag;
+  const TMusicFileItem item = Read(tag, file);
+  EXPECT_FALSE(tag.HasId3v2());
+  EXPECT_EQ(item.Title, "One");
+  EXPECT_EQ(item.Bitrate, 128) << "the frames after the tag are still found";
+}
+
 TEST_F(OxaMusicTagTest, AVariableBitRateMp3ReportsMinusOne)
 {
   const fs::path file = Mp3("vbr.mp3", TId3v2Fields{"Title"}, std::nullopt, VariableStream);
