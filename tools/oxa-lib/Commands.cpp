@@ -15,6 +15,9 @@ std::span<const TCommand> Commands()
                &RunTags},
       TCommand{"db", "db info|create|check --dir D [--force] [--json]",
                "the library in a directory: stamp and table counts, a new empty library, a check", &RunDb},
+      TCommand{"walk", "walk ROOT [--files] [--json] | walk --update [--files] [--json]",
+               "the full walk of a drive or folder (roots, cuts, music files found), or the update walk of the stored roots",
+               &RunWalk},
   };
   return commands;
 }

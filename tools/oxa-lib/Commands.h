@@ -31,3 +31,4 @@ int RunId3v1(TCommandArgs args, std::ostream& out, std::ostream& err);
 int RunId3v2(TCommandArgs args, std::ostream& out, std::ostream& err);
 int RunTags(TCommandArgs args, std::ostream& out, std::ostream& err);
 int RunDb(TCommandArgs args, std::ostream& out, std::ostream& err);
+int RunWalk(TCommandArgs args, std::ostream& out, std::ostream& err);
