@@ -334,7 +334,7 @@ void TSearchEngine::Scan(TNode& node, const std::string& path, const TMusicFileR
   } catch (const std::exception& e) {
     // One folder's failure must not end the drive's walk: it stays as far as it was counted and
     // is left out of the classification.
-    TraceObject(this, "%s.Scan: %s: %s", path, std::string(e.what()));
+    TraceObject(this, "Scan %s: %s", path, std::string(e.what()));
     return;
   }
   ClassifyChildren(node);
