@@ -1,0 +1,371 @@
+#include "scan/MusicStringList.h"
+
+#include <array>
+
+#include "framework/OxaUtils.h"
+#include "platform/Files.h"
+#include "platform/LastError.h"
+#include "platform/Time.h"
+#include "rtl/Exception.h"
+#include "rtl/FilePaths.h"
+#include "rtl/FileStream.h"
+#include "rtl/Format.h"
+
+namespace {
+
+[[noreturn]] void InvalidStream()
+{
+  throw EReadError("TMusicStringList.LoadFromStream: Invalid stream");
+}
+
+void WriteInt32(TStream& stream, std::uint32_t value)
+{
+  const std::array<unsigned char, 4> bytes{static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
+                                           static_cast<unsigned char>(value >> 16),
+                                           static_cast<unsigned char>(value >> 24)};
+  stream.WriteBuffer(bytes.data(), 4);
+}
+
+void WriteText(TStream& stream, std::string_view text)
+{
+  WriteInt32(stream, static_cast<std::uint32_t>(text.size()));
+  stream.WriteBuffer(text.data(), static_cast<std::int64_t>(text.size()));
+}
+
+}  // namespace
+
+// Reads through a stream that ends at a known position, so no count or length taken from the
+// stream is trusted beyond the bytes really there.
+class TMusicStringReader {
+public:
+  explicit TMusicStringReader(TStream& stream) : FStream(stream), FLeft(stream.Size() - stream.Position()) {}
+
+  std::uint32_t Int32()
+  {
+    std::array<unsigned char, 4> bytes{};
+    Take(bytes.data(), 4);
+    return static_cast<std::uint32_t>(bytes[0]) | (static_cast<std::uint32_t>(bytes[1]) << 8) |
+           (static_cast<std::uint32_t>(bytes[2]) << 16) | (static_cast<std::uint32_t>(bytes[3]) << 24);
+  }
+  char Byte()
+  {
+    char c = 0;
+    Take(&c, 1);
+    return c;
+  }
+  std::string Text()
+  {
+    const std::uint32_t length = Int32();
+    if (length > FLeft) {
+      InvalidStream();
+    }
+    std::string text(length, '\0');
+    Take(text.data(), length);
+    return text;
+  }
+  // Every entry takes at least a kind byte and a length.
+  void CheckCount(std::uint32_t count) const
+  {
+    if (static_cast<std::int64_t>(count) * 5 > FLeft) {
+      InvalidStream();
+    }
+  }
+
+private:
+  void Take(void* buffer, std::int64_t count)
+  {
+    if (count > FLeft) {
+      InvalidStream();
+    }
+    FStream.ReadBuffer(buffer, count);
+    FLeft -= count;
+  }
+
+  TStream& FStream;
+  std::int64_t FLeft;
+};
+
+// The held lock of a list: the lock file, open for reading and writing with no sharing but
+// deletion. While a process holds it no other open succeeds; when the holder dies the system
+// closes its handle, so a lock file left behind opens at once and is taken over.
+class TMusicStringList::TLock {
+public:
+  // Null when the lock is held by someone else (or the file cannot be made).
+  static std::unique_ptr<TLock> TryTake(const std::string& lockFileName)
+  {
+    const HANDLE handle = CreateFileA(lockFileName.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
+                                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+      return nullptr;
+    }
+    auto lock = std::unique_ptr<TLock>(new TLock(handle, lockFileName));
+    // The holder before us deletes the file before closing it; an open that raced with that
+    // delete holds a file that is no longer at the path, and must try again.
+    if (!lock->StillAtPath()) {
+      return nullptr;
+    }
+    return lock;
+  }
+
+  ~TLock()
+  {
+    // Delete while still holding, so nobody can take a file that is about to vanish.
+    DeleteFileA(FFileName.c_str());
+    CloseHandle(FHandle);
+  }
+  TLock(const TLock&) = delete;
+  TLock& operator=(const TLock&) = delete;
+
+private:
+  TLock(HANDLE handle, std::string fileName) : FHandle(handle), FFileName(std::move(fileName)) {}
+
+  bool StillAtPath() const
+  {
+    BY_HANDLE_FILE_INFORMATION held{};
+    if (GetFileInformationByHandle(FHandle, &held) == FALSE) {
+      return false;
+    }
+    const HANDLE atPath = CreateFileA(FFileName.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (atPath == INVALID_HANDLE_VALUE) {
+      return false;
+    }
+    BY_HANDLE_FILE_INFORMATION current{};
+    const BOOL read = GetFileInformationByHandle(atPath, &current);
+    CloseHandle(atPath);
+    return read != FALSE && current.dwVolumeSerialNumber == held.dwVolumeSerialNumber &&
+           current.nFileIndexHigh == held.nFileIndexHigh && current.nFileIndexLow == held.nFileIndexLow;
+  }
+
+  HANDLE FHandle;
+  std::string FFileName;
+};
+
+TMusicStringList::TMusicStringList()
+{
+  SetOwnsObjects(true);
+}
+
+TMusicStringList::~TMusicStringList()
+{
+  if (FLock) {
+    UnLockFile();
+  }
+}
+
+TMusicStringList* TMusicStringList::List(int index) const
+{
+  return dynamic_cast<TMusicStringList*>(Objects(index));
+}
+
+TMusicStringItem* TMusicStringList::Item(int index) const
+{
+  return dynamic_cast<TMusicStringItem*>(Objects(index));
+}
+
+void TMusicStringList::Assign(const TStringList& source)
+{
+  if (&source == this) {
+    return;
+  }
+  Clear();
+  for (int i = 0; i < source.Count(); ++i) {
+    TObject* object = source.Objects(i);
+    if (const auto* list = dynamic_cast<const TMusicStringList*>(object)) {
+      auto copy = std::make_unique<TMusicStringList>();
+      copy->Assign(*list);
+      AddObject(source[i], copy.release());
+    } else if (const auto* item = dynamic_cast<const TMusicStringItem*>(object)) {
+      AddObject(source[i], std::make_unique<TMusicStringItem>(item->Value).release());
+    } else {
+      Add(source[i]);
+    }
+  }
+}
+
+void TMusicStringList::SaveToStream(TStream& stream) const
+{
+  WriteInt32(stream, static_cast<std::uint32_t>(Count()));
+  for (int i = 0; i < Count(); ++i) {
+    if (const auto* list = List(i)) {
+      stream.WriteBuffer("L", 1);
+      WriteText(stream, Strings(i));
+      list->SaveToStream(stream);
+    } else if (const auto* item = Item(i)) {
+      stream.WriteBuffer("S", 1);
+      WriteText(stream, Strings(i));
+      WriteText(stream, item->Value);
+    } else {
+      stream.WriteBuffer("N", 1);
+      WriteText(stream, Strings(i));
+    }
+  }
+}
+
+void TMusicStringList::LoadFromStream(TStream& stream)
+{
+  Clear();
+  try {
+    TMusicStringReader reader(stream);
+    LoadLevel(reader, 0);
+  } catch (...) {
+    Clear();
+    throw;
+  }
+}
+
+void TMusicStringList::LoadLevel(TMusicStringReader& reader, int depth)
+{
+  if (depth > MaxMusicStringListDepth) {
+    InvalidStream();
+  }
+  const std::uint32_t count = reader.Int32();
+  reader.CheckCount(count);
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const char kind = reader.Byte();
+    if (kind != 'N' && kind != 'S' && kind != 'L') {
+      InvalidStream();
+    }
+    std::string text = reader.Text();
+    if (kind == 'N') {
+      Add(std::move(text));
+    } else if (kind == 'S') {
+      AddObject(std::move(text), std::make_unique<TMusicStringItem>(reader.Text()).release());
+    } else {
+      auto nested = std::make_unique<TMusicStringList>();
+      nested->LoadLevel(reader, depth + 1);
+      AddObject(std::move(text), nested.release());
+    }
+  }
+}
+
+void TMusicStringList::LoadFromFile(const std::string& fileName)
+{
+  try {
+    TFileStream file(fileName, fmOpenRead | fmShareDenyWrite);
+    LoadFromStream(file);
+  } catch (...) {
+    Clear();
+    throw;
+  }
+}
+
+void TMusicStringList::SaveToFile(const std::string& fileName) const
+{
+  const std::string folder = ExtractFilePath(fileName);
+  if (!folder.empty()) {
+    ForceDirectories(folder);
+  }
+  const std::string temporary = fileName + ".tmp";
+  try {
+    TFileStream file(temporary, fmCreate);
+    SaveToStream(file);
+    file.Flush();
+  } catch (...) {
+    DeleteFileA(temporary.c_str());
+    throw;
+  }
+  // One rename replaces the old file: a crash leaves the old file or the new one, never neither.
+  if (MoveFileExA(temporary.c_str(), fileName.c_str(), MOVEFILE_REPLACE_EXISTING) == FALSE) {
+    const DWORD error = GetLastError();
+    DeleteFileA(temporary.c_str());
+    throw EWriteError(Format("Cannot replace %s (error %d)", fileName, error));
+  }
+}
+
+bool TMusicStringList::LockFile(const std::string& fileName)
+{
+  const std::string folder = ExtractFilePath(fileName);
+  if (!folder.empty()) {
+    ForceDirectories(folder);
+  }
+  if (FLock) {
+    throw EOxaFatal(ClassName() + ".LockFile: A file is already locked");
+  }
+  FLockFileName = fileName + ".lck";
+  for (int attempt = 1; attempt <= LockAttempts; ++attempt) {
+    FLock = TLock::TryTake(FLockFileName);
+    if (FLock) {
+      return true;
+    }
+    Sleep(static_cast<DWORD>(attempt) * LockRetryStepMs);
+  }
+  FLockFileName.clear();
+  return false;
+}
+
+void TMusicStringList::UnLockFile()
+{
+  if (!FLock) {
+    throw EOxaFatal(ClassName() + ".UnLockFile: No file is locked");
+  }
+  FLock.reset();
+}
+
+TMusicStringOptions::TMusicStringOptions() : FRoot(std::make_unique<TMusicStringList>()) {}
+
+void TMusicStringOptions::Load(const std::string& fileName)
+{
+  if (!FRoot->LockFile(fileName)) {
+    return;
+  }
+  try {
+    FRoot->LoadFromFile(fileName);
+  } catch (const Exception&) {
+    // A missing or corrupt file reads as empty.
+  }
+  FRoot->UnLockFile();
+  for (int i = FRoot->Count() - 1; i >= 0; --i) {
+    if (FRoot->List(i) == nullptr) {
+      FRoot->Delete(i);
+    }
+  }
+}
+
+TMusicStringList& TMusicStringOptions::Values(std::string_view key)
+{
+  int index = FRoot->IndexOf(key);
+  if (index < 0) {
+    index = FRoot->AddObject(std::string(key), std::make_unique<TMusicStringList>().release());
+  } else if (FRoot->List(index) == nullptr) {
+    FRoot->SetObject(index, std::make_unique<TMusicStringList>().release());
+  }
+  return *FRoot->List(index);
+}
+
+void TMusicStringOptions::Store(const std::string& fileName, std::span<const std::string> keys)
+{
+  auto fresh = std::make_unique<TMusicStringList>();
+  if (!fresh->LockFile(fileName)) {
+    return;
+  }
+  try {
+    fresh->LoadFromFile(fileName);
+  } catch (const Exception&) {
+    // Nothing readable there: the stored keys start a new file.
+  }
+  for (const std::string& key : keys) {
+    const int old = fresh->IndexOf(key);
+    if (old >= 0) {
+      fresh->Delete(old);
+    }
+    const int index = FRoot->IndexOf(key);
+    if (index >= 0) {
+      // Move the entry with its nested list: the root gives the object up without freeing it.
+      TObject* values = FRoot->Objects(index);
+      std::string name = FRoot->Strings(index);
+      FRoot->SetOwnsObjects(false);
+      FRoot->Delete(index);
+      FRoot->SetOwnsObjects(true);
+      fresh->AddObject(std::move(name), values);
+    }
+  }
+  // The lock belongs to the fresh list, which becomes the root.
+  FRoot = std::move(fresh);
+  try {
+    FRoot->SaveToFile(fileName);
+  } catch (const Exception&) {
+    // A store that cannot be written leaves the file as it was.
+  }
+  FRoot->UnLockFile();
+}

@@ -1,0 +1,232 @@
+// The string list's files: the safe save, the lock file shared between processes, and the
+// options store that merges keys written by several processes.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <thread>
+
+#include "framework/OxaUtils.h"
+#include "platform/Drives.h"
+#include "platform/Files.h"
+#include "rtl/Exception.h"
+#include "scan/MusicStringList.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/TempFolder.h"
+
+namespace {
+
+// A throw-away machine whose C: is a scratch folder.
+class MusicStringFileTest : public ::testing::Test {
+protected:
+  void SetUp() override
+  {
+    TDrive drive;
+    drive.Letter = 'C';
+    drive.Folder = FMachine.Scratch().string();
+    drive.Type = DRIVE_FIXED;
+    drive.TotalSize = 10ULL << 30;
+    ASSERT_EQ(DeclareDriveTable({drive}), 0);
+  }
+
+  std::filesystem::path Host(const std::string& relative) const { return FMachine.Scratch() / relative; }
+  static std::string Windows(const std::string& relative) { return "C:\\" + relative; }
+
+  TTempMachine FMachine;
+};
+
+TMusicStringList& ListWith(TMusicStringList& list, std::initializer_list<const char*> lines)
+{
+  for (const char* line : lines) {
+    list.Add(line);
+  }
+  return list;
+}
+
+}  // namespace
+
+TEST_F(MusicStringFileTest, SafeSaveCreatesFoldersAndReplacesTheFile)
+{
+  const std::string file = Windows("Library\\Sub\\SearchInfomation.oxa");
+  TMusicStringList first;
+  ListWith(first, {"one"}).SaveToFile(file);
+  TMusicStringList second;
+  ListWith(second, {"two", "three"}).SaveToFile(file);
+
+  TMusicStringList loaded;
+  loaded.LoadFromFile(file);
+  EXPECT_EQ(loaded.Count(), 2);
+  EXPECT_FALSE(std::filesystem::exists(Host("Library/Sub/SearchInfomation.oxa.tmp")));
+}
+
+TEST_F(MusicStringFileTest, FailedSaveLeavesTheOldFile)
+{
+  const std::string file = Windows("settings.oxa");
+  TMusicStringList old;
+  ListWith(old, {"kept"}).SaveToFile(file);
+  // A folder where the temporary file should go makes the write fail.
+  std::filesystem::create_directories(Host("settings.oxa.tmp"));
+  TMusicStringList next;
+  EXPECT_ANY_THROW(ListWith(next, {"lost"}).SaveToFile(file));
+  TMusicStringList loaded;
+  loaded.LoadFromFile(file);
+  ASSERT_EQ(loaded.Count(), 1);
+  EXPECT_EQ(loaded[0], "kept");
+}
+
+TEST_F(MusicStringFileTest, UnreadableFileLeavesTheListEmpty)
+{
+  TMusicStringList list;
+  list.Add("stale");
+  EXPECT_ANY_THROW(list.LoadFromFile(Windows("missing.oxa")));
+  EXPECT_EQ(list.Count(), 0);
+  {
+    std::ofstream corrupt(Host("corrupt.oxa"), std::ios::binary);
+    corrupt << "\x01\x00\x00\x00Q";
+  }
+  list.Add("stale");
+  EXPECT_THROW(list.LoadFromFile(Windows("corrupt.oxa")), EReadError);
+  EXPECT_EQ(list.Count(), 0);
+}
+
+TEST_F(MusicStringFileTest, LockMisuseIsAProgrammingError)
+{
+  TMusicStringList list;
+  try {
+    list.UnLockFile();
+    FAIL() << "expected EOxaFatal";
+  } catch (const EOxaFatal& e) {
+    EXPECT_EQ(e.Message(), "TMusicStringList.UnLockFile: No file is locked");
+  }
+  ASSERT_TRUE(list.LockFile(Windows("a.oxa")));
+  try {
+    list.LockFile(Windows("b.oxa"));
+    FAIL() << "expected EOxaFatal";
+  } catch (const EOxaFatal& e) {
+    EXPECT_EQ(e.Message(), "TMusicStringList.LockFile: A file is already locked");
+  }
+  EXPECT_TRUE(std::filesystem::exists(Host("a.oxa.lck")));
+  list.UnLockFile();
+  EXPECT_FALSE(std::filesystem::exists(Host("a.oxa.lck")));
+}
+
+TEST_F(MusicStringFileTest, AnotherListWaitsUntilTheLockIsReleased)
+{
+  const std::string file = Windows("shared.oxa");
+  TMusicStringList holder;
+  ASSERT_TRUE(holder.LockFile(file));
+  std::atomic<bool> taken{false};
+  std::thread waiter([&] {
+    TMusicStringList other;
+    taken = other.LockFile(file);
+    other.UnLockFile();
+  });
+  // The waiter retries after 50, 100, 150 ms...; release once it has surely tried once.
+  std::this_thread::sleep_for(std::chrono::milliseconds(120));
+  EXPECT_FALSE(taken.load());
+  holder.UnLockFile();
+  waiter.join();
+  EXPECT_TRUE(taken.load());
+}
+
+TEST_F(MusicStringFileTest, LockOfACrashedProcessIsTakenOverAtOnce)
+{
+  const std::string file = Windows("crash.oxa");
+  TChildProcess child(SCAN_TEST_HELPER, {});
+  ASSERT_EQ(child.Ask("lock " + file), "locked");
+  child.Kill();
+  ASSERT_TRUE(std::filesystem::exists(Host("crash.oxa.lck")));
+
+  const auto start = std::chrono::steady_clock::now();
+  TMusicStringList list;
+  ASSERT_TRUE(list.LockFile(file));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+  list.UnLockFile();
+}
+
+TEST_F(MusicStringFileTest, LiveLockOfAnotherProcessIsRespected)
+{
+  const std::string file = Windows("live.oxa");
+  TChildProcess child(SCAN_TEST_HELPER, {});
+  ASSERT_EQ(child.Ask("lock " + file), "locked");
+  std::atomic<bool> taken{false};
+  std::thread waiter([&] {
+    TMusicStringList list;
+    taken = list.LockFile(file);
+    list.UnLockFile();
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(120));
+  EXPECT_FALSE(taken.load());
+  EXPECT_EQ(child.Ask("release"), "unlocked");
+  waiter.join();
+  EXPECT_TRUE(taken.load());
+}
+
+TEST_F(MusicStringFileTest, StoreKeepsKeysOtherProcessesWrote)
+{
+  const std::string file = Windows("SearchInfomation.oxa");
+  {
+    TMusicStringOptions other;
+    other.Values("Roots").Add("C:\\Music\\");
+    const std::string keys[] = {"Roots"};
+    other.Store(file, keys);
+  }
+  TMusicStringOptions options;
+  options.Values("masks").Add(".mp3");
+  const std::string keys[] = {"MASKS"};
+  options.Store(file, keys);
+
+  TMusicStringOptions loaded;
+  loaded.Load(file);
+  ASSERT_EQ(loaded.Values("Roots").Count(), 1);
+  EXPECT_EQ(loaded.Values("Roots")[0], "C:\\Music\\");
+  ASSERT_EQ(loaded.Values("Masks").Count(), 1);
+  EXPECT_EQ(loaded.Values("Masks")[0], ".mp3");
+}
+
+TEST_F(MusicStringFileTest, ConcurrentStoresOfDifferentKeysAllSurvive)
+{
+  const std::string file = Windows("SearchInfomation.oxa");
+  constexpr int Writers = 4;
+  constexpr int Rounds = 15;
+  std::vector<std::unique_ptr<TChildProcess>> children;
+  for (int i = 0; i < Writers; ++i) {
+    children.push_back(std::make_unique<TChildProcess>(SCAN_TEST_HELPER, std::vector<std::string>{}));
+  }
+  for (int i = 0; i < Writers; ++i) {
+    children[static_cast<std::size_t>(i)]->WriteLine("store " + file + " Key" + std::to_string(i) + " " +
+                                                     std::to_string(Rounds));
+  }
+  for (auto& child : children) {
+    EXPECT_EQ(child->ReadLine(std::chrono::seconds(120)).value_or("timeout"), "stored");
+  }
+  TMusicStringOptions loaded;
+  loaded.Load(file);
+  for (int i = 0; i < Writers; ++i) {
+    const auto& values = loaded.Values("Key" + std::to_string(i));
+    ASSERT_EQ(values.Count(), 1) << i;
+    EXPECT_EQ(values[0], "Key" + std::to_string(i) + "-" + std::to_string(Rounds - 1));
+  }
+  EXPECT_FALSE(std::filesystem::exists(Host("SearchInfomation.oxa.lck")));
+}
+
+TEST_F(MusicStringFileTest, WriterKilledMidSaveLeavesAReadableFile)
+{
+  const std::string file = Windows("big.oxa");
+  for (int round = 0; round < 5; ++round) {
+    TChildProcess child(SCAN_TEST_HELPER, {});
+    child.WriteLine("save-loop " + file);
+    ASSERT_EQ(child.ReadLine().value_or("timeout"), "saving");
+    std::this_thread::sleep_for(std::chrono::milliseconds(30 + 17 * round));
+    child.Kill();
+    if (!std::filesystem::exists(Host("big.oxa"))) {
+      continue;  // killed before the first save finished: nothing was there to lose
+    }
+    TMusicStringList loaded;
+    ASSERT_NO_THROW(loaded.LoadFromFile(file)) << "round " << round;
+    EXPECT_EQ(loaded.Count(), 20000);
+  }
+}
