@@ -1,51 +1,45 @@
 #include "tags/TagFiles.h"
 
-#include <filesystem>
-#include <system_error>
-
+#include "platform/Files.h"
+#include "platform/LastError.h"
 #include "rtl/Exception.h"
 #include "rtl/FileStream.h"
 
-namespace fs = std::filesystem;
-
 namespace {
 
-fs::path HostPath(const std::string& fileName)
+DWORD AttributesOf(const std::string& fileName)
 {
-  return fs::path(fileName);
+  return GetFileAttributesA(fileName.c_str());
 }
 
 }  // namespace
 
 bool TagFileExists(const std::string& fileName)
 {
-  std::error_code error;
-  return fs::is_regular_file(HostPath(fileName), error);
+  const DWORD attributes = AttributesOf(fileName);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 bool TagFileReadOnly(const std::string& fileName)
 {
-  std::error_code error;
-  const fs::file_status status = fs::status(HostPath(fileName), error);
-  if (error) {
-    return false;
-  }
-  return (status.permissions() & fs::perms::owner_write) == fs::perms::none;
+  const DWORD attributes = AttributesOf(fileName);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
 }
 
 bool TagFileProtected(const std::string& fileName)
 {
-  const std::string name = HostPath(fileName).filename().string();
-  return TagFileReadOnly(fileName) || (!name.empty() && name.front() == '.');
+  const DWORD attributes = AttributesOf(fileName);
+  return attributes != INVALID_FILE_ATTRIBUTES &&
+         (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
 }
 
 bool TagFileClearReadOnly(const std::string& fileName)
 {
-  if (!TagFileReadOnly(fileName)) {
-    return true;
+  const DWORD attributes = AttributesOf(fileName);
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY) == 0) {
+    return attributes != INVALID_FILE_ATTRIBUTES;
   }
-  std::error_code error;
-  fs::permissions(HostPath(fileName), fs::perms::owner_write, fs::perm_options::add, error);
+  SetFileAttributesA(fileName.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
   return !TagFileReadOnly(fileName);
 }
 
@@ -63,8 +57,7 @@ TReplacementFile::~TReplacementFile()
 {
   if (!FCommitted) {
     FStream.reset();
-    std::error_code error;
-    fs::remove(HostPath(FTemporaryName), error);
+    DeleteFileA(FTemporaryName.c_str());
   }
 }
 
@@ -74,16 +67,9 @@ void TReplacementFile::Commit()
     file->Flush();
   }
   FStream.reset();
-  std::error_code error;
-  const fs::file_status old = fs::status(HostPath(FFileName), error);
-  if (!error) {
-    fs::permissions(HostPath(FTemporaryName), old.permissions(), error);
-  }
-  error.clear();
   // The new file takes the place of the old one in one step: readers see either file, whole.
-  fs::rename(HostPath(FTemporaryName), HostPath(FFileName), error);
-  if (error) {
-    throw EWriteError("Cannot replace \"" + FFileName + "\". " + error.message());
+  if (!MoveFileExA(FTemporaryName.c_str(), FFileName.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    throw EWriteError("Cannot replace \"" + FFileName + "\" (error " + std::to_string(GetLastError()) + ")");
   }
   FCommitted = true;
 }
