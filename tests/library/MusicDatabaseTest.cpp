@@ -119,17 +119,19 @@ TEST_F(MusicDatabaseTest, ANormalCloseLeavesTheClosedStampAndTheLibraryOpensAgai
 
 TEST_F(MusicDatabaseTest, ABadStampOrBadTablesLeadToARebuildThatKeepsTheFavorites)
 {
+  enum class TDatabaseFile { Kept, Removed, Damaged };
   struct TCase {
     const char* What;
     const char* Stamp;  // null: no stamp file
-    bool RemoveDatabase;
+    TDatabaseFile Database;
   };
   const std::vector<TCase> cases{
-      {"left open by a crash", "OxaMediaDatabase-2.4-DBISAM-Open", false},
-      {"a line end after the stamp", "OxaMediaDatabase-2.4-DBISAM\r\n", false},
-      {"no stamp", nullptr, false},
-      {"a foreign stamp", "OxaMediaDatabase-2.3-DBISAM", false},
-      {"the stamp without the tables", "OxaMediaDatabase-2.4-DBISAM", true},
+      {"left open by a crash", "OxaMediaDatabase-2.4-DBISAM-Open", TDatabaseFile::Kept},
+      {"a line end after the stamp", "OxaMediaDatabase-2.4-DBISAM\r\n", TDatabaseFile::Kept},
+      {"no stamp", nullptr, TDatabaseFile::Kept},
+      {"a foreign stamp", "OxaMediaDatabase-2.3-DBISAM", TDatabaseFile::Kept},
+      {"the stamp without the tables", "OxaMediaDatabase-2.4-DBISAM", TDatabaseFile::Removed},
+      {"the stamp with a damaged database", "OxaMediaDatabase-2.4-DBISAM", TDatabaseFile::Damaged},
   };
   const std::vector<std::string> foreign{"OLD.DB", "OLD.VAL", "OLD.PX", "OLD.XG0", "OLD.YG1", "OLD.IDX",
                                          ".hidden.DB", "MUSIC.DAT-journal", "MUSIC.DAT-wal", "MUSIC.DAT-shm"};
@@ -138,8 +140,10 @@ TEST_F(MusicDatabaseTest, ABadStampOrBadTablesLeadToARebuildThatKeepsTheFavorite
     ASSERT_TRUE(OpenLibrary(Database));
     AddFileRecord("C:\\Music\\a.mp3");
     Database.SetConnected(false);
-    if (c.RemoveDatabase) {
+    if (c.Database == TDatabaseFile::Removed) {
       fs::remove(Host / "MUSIC.DAT");
+    } else if (c.Database == TDatabaseFile::Damaged) {
+      Folder.WriteFile("Library/MUSIC.DAT", std::string(8192, 'x'));
     }
     if (c.Stamp == nullptr) {
       fs::remove(Host / "OxaMediaDatabase.oxa");
