@@ -6,6 +6,11 @@ std::span<const TCommand> Commands()
 {
   static constexpr std::array commands{
       TCommand{"version", "version [--json]", "print the program's version", &RunVersion},
+      TCommand{"drives", "drives [--json]", "the drive table: letter, kind, label, size, ready, host folder", &RunDrives},
+      TCommand{"path", "path WINPATH [--json] | path --host HOSTPATH [--json]",
+               "a Windows path's host path, or a host path's Windows name", &RunPath},
+      TCommand{"reg", "reg get KEY VALUE | reg set KEY VALUE DATA [--type T] | reg list KEY",
+               "read and write the registry of the machine in use", &RunReg},
       TCommand{"mpeg", "mpeg FILE [--json]", "bit rate, sample rate, frames sampled, duration and audio start of an MP3 file", &RunMpeg},
       TCommand{"fingerprint", "fingerprint FILE [--json]", "the 36-byte content fingerprint of a music file, in hex", &RunFingerprint},
       TCommand{"id3v1", "id3v1 FILE [--json]", "the ID3v1 tag at the end of a file", &RunId3v1},

@@ -25,6 +25,9 @@ struct TCommand {
 std::span<const TCommand> Commands();
 
 int RunVersion(TCommandArgs args, std::ostream& out, std::ostream& err);
+int RunDrives(TCommandArgs args, std::ostream& out, std::ostream& err);
+int RunPath(TCommandArgs args, std::ostream& out, std::ostream& err);
+int RunReg(TCommandArgs args, std::ostream& out, std::ostream& err);
 int RunMpeg(TCommandArgs args, std::ostream& out, std::ostream& err);
 int RunFingerprint(TCommandArgs args, std::ostream& out, std::ostream& err);
 int RunId3v1(TCommandArgs args, std::ostream& out, std::ostream& err);
