@@ -1,0 +1,97 @@
+// oxa-lib walk, run as the user runs it, on a throw-away machine whose C: is a scratch folder.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "rtl/Registry.h"
+#include "scan/OxaMusicPlayerTypes.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/DeclaredDrives.h"
+
+namespace {
+
+struct TRun {
+  int ExitCode = -1;
+  std::string Output;
+};
+
+TRun OxaLib(const std::vector<std::string>& arguments)
+{
+  TChildProcess child(OXA_LIB_PROGRAM, arguments);
+  TRun run;
+  while (const auto line = child.ReadLine()) {
+    run.Output += *line + '\n';
+  }
+  run.ExitCode = child.Wait();
+  return run;
+}
+
+class OxaLibWalkTest : public ::testing::Test {
+protected:
+  OxaLibWalkTest()
+  {
+    TRegistry registry;
+    registry.SetRootKey(HKEY_CURRENT_USER);
+    registry.OpenKey("Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", true);
+    registry.WriteString("AppData", "C:\\AppData");
+    ResetSettingsFileName();
+    for (int i = 1; i <= 3; ++i) {
+      Put("Music/Album/track" + std::to_string(i) + ".mp3", 4000);
+    }
+    for (int i = 1; i <= 7; ++i) {
+      Put("Docs/note" + std::to_string(i) + ".txt", 10);
+    }
+  }
+  ~OxaLibWalkTest() override { ResetSettingsFileName(); }
+
+  void Put(const std::string& relative, std::uintmax_t size) const
+  {
+    const auto path = FMachine.DriveFolder('C') / relative;
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary).put('x');
+    std::filesystem::resize_file(path, size);
+  }
+
+  TDeclaredMachine FMachine;
+};
+
+}  // namespace
+
+TEST_F(OxaLibWalkTest, FullWalkShowsRootsCutsAndMusicFiles)
+{
+  const TRun run = OxaLib({"walk", "C:", "--files"});
+  EXPECT_EQ(run.ExitCode, 0) << run.Output;
+  EXPECT_TRUE(run.Output.starts_with("Roots:\n  C:\\\nCuts:\n  C:\\Docs\\\nMusic files: 3\n")) << run.Output;
+  for (int i = 1; i <= 3; ++i) {
+    EXPECT_NE(run.Output.find("C:\\Music\\Album\\track" + std::to_string(i) + ".mp3\n"), std::string::npos);
+  }
+
+  const TRun json = OxaLib({"walk", "C:\\Music\\", "--json"});
+  EXPECT_EQ(json.ExitCode, 0);
+  EXPECT_EQ(json.Output, "{\"roots\":[\"C:\\\\Music\\\\\"],\"cuts\":[],\"musicFiles\":3}\n");
+}
+
+TEST_F(OxaLibWalkTest, UpdateWalkFollowsTheStoredRootsAndCuts)
+{
+  TStringList roots;
+  roots.Add("C:\\");
+  WriteOption(TMusicOption::Roots, roots);
+  TStringList cuts;
+  cuts.Add("C:\\Music\\");
+  WriteOption(TMusicOption::Cuts, cuts);
+  Put("top.mp3", 4000);
+
+  const TRun run = OxaLib({"walk", "--update", "--files"});
+  EXPECT_EQ(run.ExitCode, 0);
+  EXPECT_EQ(run.Output, "Roots:\n  C:\\\nCuts:\n  C:\\Music\\\nMusic files: 1\nC:\\top.mp3\n");
+}
+
+TEST_F(OxaLibWalkTest, UsageAndDrivesThatAreNotReady)
+{
+  EXPECT_EQ(OxaLib({"walk"}).ExitCode, 2);
+  EXPECT_EQ(OxaLib({"walk", "C:", "--update"}).ExitCode, 2);
+  EXPECT_EQ(OxaLib({"walk", "Q:"}).ExitCode, 1);
+}
