@@ -36,7 +36,8 @@ void CheckAttribute(IWMHeaderInfo& header, const char16_t* name)
     __builtin_trap();
   }
   // A text always arrives whole: an even length ending in the zero character.
-  if (type == WMT_TYPE_STRING && (length < 2 || length % 2 != 0 || value[length - 1] != 0 || value[length - 2] != 0)) {
+  if (type == WMT_TYPE_STRING &&
+      (length < 2 || length % 2 != 0 || value[length - 1] != 0 || value[length - 2] != 0)) {
     __builtin_trap();
   }
 }

@@ -42,24 +42,25 @@ constexpr bool FAILED(HRESULT result) noexcept
   return result < 0;
 }
 
-inline constexpr IID IID_IUnknown{0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+inline constexpr IID IID_IUnknown{
+    0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
 // An object is freed by its last Release; QueryInterface hands out a new reference (or null with
 // E_NOINTERFACE). Objects are never deleted through an interface pointer.
 class IUnknown {
-public:
+ public:
   virtual HRESULT QueryInterface(REFIID iid, void** object) = 0;
   virtual ULONG AddRef() = 0;
   virtual ULONG Release() = 0;
 
-protected:
+ protected:
   ~IUnknown() = default;
 };
 
 // One reference to an interface, released when the holder goes.
 template <class T>
 class TComPtr {
-public:
+ public:
   TComPtr() noexcept = default;
   ~TComPtr() { Reset(); }
   TComPtr(const TComPtr&) = delete;
@@ -104,6 +105,6 @@ public:
     return result;
   }
 
-private:
+ private:
   T* FPointer = nullptr;
 };

@@ -32,7 +32,7 @@ BOOL FreeLibrary(HMODULE module);
 
 // One load of a module, freed with its holder.
 class TModule {
-public:
+ public:
   TModule() noexcept = default;
   explicit TModule(HMODULE module) noexcept : FModule(module) {}
   ~TModule();
@@ -44,7 +44,7 @@ public:
   HMODULE Get() const noexcept { return FModule; }
   explicit operator bool() const noexcept { return FModule != nullptr; }
 
-private:
+ private:
   HMODULE FModule = nullptr;
 };
 

@@ -24,15 +24,17 @@ constexpr HRESULT NS_E_ATTRIBUTE_READ_ONLY = static_cast<HRESULT>(0xC00D0BD7);
 constexpr HRESULT ASF_E_NOTFOUND = static_cast<HRESULT>(0xC00D07F0);
 constexpr HRESULT ASF_E_BUFFERTOOSMALL = static_cast<HRESULT>(0xC00D07D1);
 
-inline constexpr IID IID_IWMMetadataEditor{0x6C0E2F01, 0x4F1A, 0x4B7E, {0x9A, 0x21, 0x5D, 0x3C, 0x70, 0x11, 0x8E, 0x01}};
-inline constexpr IID IID_IWMHeaderInfo{0x6C0E2F02, 0x4F1A, 0x4B7E, {0x9A, 0x21, 0x5D, 0x3C, 0x70, 0x11, 0x8E, 0x01}};
+inline constexpr IID IID_IWMMetadataEditor{
+    0x6C0E2F01, 0x4F1A, 0x4B7E, {0x9A, 0x21, 0x5D, 0x3C, 0x70, 0x11, 0x8E, 0x01}};
+inline constexpr IID IID_IWMHeaderInfo{
+    0x6C0E2F02, 0x4F1A, 0x4B7E, {0x9A, 0x21, 0x5D, 0x3C, 0x70, 0x11, 0x8E, 0x01}};
 
 // Attribute values are little-endian: DWORD and BOOL 4 bytes, QWORD 8, WORD 2, GUID 16; a STRING
 // is UTF-16 ending in a zero character, its length counting that zero. Lengths are 16-bit, so a
 // text has at most 32,766 characters. Attributes of the whole file are on stream 0. "Duration"
 // (QWORD, 100 ns units) and "Bitrate" (DWORD, bit/s) describe the audio and cannot be set.
 class IWMHeaderInfo : public IUnknown {
-public:
+ public:
   // The two-call protocol: with value null, fills type and length (bytes) and succeeds; with a
   // buffer of at least that length, also fills the value. A buffer too small fails with
   // ASF_E_BUFFERTOOSMALL and the length needed; an attribute the file lacks with ASF_E_NOTFOUND.
@@ -42,7 +44,7 @@ public:
   virtual HRESULT SetAttribute(WORD streamNumber, LPCWSTR name, WMT_ATTR_DATATYPE type, const BYTE* value,
                                WORD length) = 0;
 
-protected:
+ protected:
   ~IWMHeaderInfo() = default;
 };
 
@@ -50,12 +52,12 @@ protected:
 // Flush writes the changed attributes into the file: the new file is composed beside the old one
 // and renamed over it, so a failed Flush leaves the file as it was.
 class IWMMetadataEditor : public IUnknown {
-public:
+ public:
   virtual HRESULT Open(LPCWSTR fileName) = 0;
   virtual HRESULT Close() = 0;
   virtual HRESULT Flush() = 0;
 
-protected:
+ protected:
   ~IWMMetadataEditor() = default;
 };
 

@@ -158,8 +158,13 @@ bool TOxaMusicTag::LoadMp3()
   }
   if (!FHasId3v1 && !FHasId3v2) {
     for (TValueSet* set : {&FSetA, &FSetB}) {
-      *set = TValueSet{0, 0, std::string(UnknownText), std::string(UnknownText), std::string(UnknownText),
-                       std::string(UnknownText), std::string(UnknownText)};
+      *set = TValueSet{0,
+                       0,
+                       std::string(UnknownText),
+                       std::string(UnknownText),
+                       std::string(UnknownText),
+                       std::string(UnknownText),
+                       std::string(UnknownText)};
     }
   }
   TFileStream stream(FFileName, fmOpenRead | fmShareDenyNone);
@@ -199,7 +204,12 @@ void TOxaMusicTag::LoadOther()
 {
   FBitrate = 0;
   FDuration = 0;
-  FSetB = TValueSet{0, 0, std::string(UnknownText), "", std::string(UnknownText), std::string(UnknownText),
+  FSetB = TValueSet{0,
+                    0,
+                    std::string(UnknownText),
+                    "",
+                    std::string(UnknownText),
+                    std::string(UnknownText),
                     std::string(UnknownText)};
   ComputeChecksum(false);
 }

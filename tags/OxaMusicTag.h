@@ -28,7 +28,7 @@ struct TMusicFileItem {
   std::string Artist;    // "Unknown" when no tag gives one
   std::string Album;     // "Unknown" when no tag gives one
   std::string Comment;
-  std::string Genre;  // genre name; "Unknown" when no tag gives one
+  std::string Genre;      // genre name; "Unknown" when no tag gives one
   std::int32_t Year = 0;  // four digits; 0 when unknown
   std::int32_t Track = 0;
   std::int32_t Bitrate = 0;   // kbit/s; -1 for a variable bit rate; 0 when unknown
@@ -43,7 +43,7 @@ struct TMusicFileItem {
 enum class TMusicKind : std::uint8_t { Other = 0, Mp3 = 1, Wma = 2 };
 
 class TOxaMusicTag {
-public:
+ public:
   // Creates the readers; WmaAvailable tells whether the WMA runtime could be loaded.
   TOxaMusicTag();
   ~TOxaMusicTag();
@@ -82,7 +82,7 @@ public:
   std::int32_t Duration() const noexcept { return FDuration; }
   const TMusicCheckSum& Checksum() const noexcept { return FChecksum; }
 
-private:
+ private:
   // One tag's values, cleaned.
   struct TValueSet {
     std::int32_t Year = 0;

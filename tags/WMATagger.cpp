@@ -252,8 +252,8 @@ bool TWMATagger::WriteText(std::u16string_view name, const std::u16string& text)
 bool TWMATagger::WriteNumber(std::u16string_view name, int value)
 {
   const auto dword = static_cast<DWORD>(value);
-  const BYTE bytes[4] = {static_cast<BYTE>(dword), static_cast<BYTE>(dword >> 8), static_cast<BYTE>(dword >> 16),
-                         static_cast<BYTE>(dword >> 24)};
+  const BYTE bytes[4] = {static_cast<BYTE>(dword), static_cast<BYTE>(dword >> 8),
+                         static_cast<BYTE>(dword >> 16), static_cast<BYTE>(dword >> 24)};
   const std::u16string attribute(name);
   return SUCCEEDED(FHeaderInfo->SetAttribute(0, attribute.c_str(), WMT_TYPE_DWORD, bytes, sizeof bytes));
 }

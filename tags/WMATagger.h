@@ -13,7 +13,7 @@
 #include "platform/WMFormat.h"
 
 class TWMATagger {
-public:
+ public:
   static constexpr const char* RuntimeName = "WMVCore.dll";
   // A text attribute's 16-bit byte count must hold the text and its terminating zero.
   static constexpr std::size_t MaxTextLength = 32766;
@@ -55,7 +55,7 @@ public:
   void SetDescription(std::u16string value) { FDescription = std::move(value); }
   void SetTrack(int value) noexcept { FTrack = value; }
 
-private:
+ private:
   bool ReadAttribute(std::u16string_view name, WMT_ATTR_DATATYPE& type, std::vector<BYTE>& value);
   bool ReadNumber(std::u16string_view name, int& field);
   bool ReadText(std::u16string_view name, std::u16string& field);

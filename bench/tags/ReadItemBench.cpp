@@ -25,13 +25,15 @@ constexpr int FileCount = 3000;
 // The generated library and a machine whose system folder holds the WMA runtime; both removed
 // at exit.
 class TLibrary {
-public:
-  TLibrary() : FRoot(std::filesystem::temp_directory_path() / ("oxa-bench-readitem-" + std::to_string(::getpid())))
+ public:
+  TLibrary()
+      : FRoot(std::filesystem::temp_directory_path() / ("oxa-bench-readitem-" + std::to_string(::getpid())))
   {
     const std::filesystem::path machine = FRoot / "machine";
     ::setenv("OXA_MACHINE", machine.c_str(), 1);
     std::filesystem::create_directories(SystemModuleFolder());
-    std::filesystem::create_symlink(OXA_WMVCORE_FILE, SystemModuleFolder() / ModuleHostFileName("WMVCore.dll"));
+    std::filesystem::create_symlink(OXA_WMVCORE_FILE,
+                                    SystemModuleFolder() / ModuleHostFileName("WMVCore.dll"));
     for (const auto& file : testmedia::WriteLibrary(FRoot / "music", FileCount, 1)) {
       FByKind[0].push_back(file.string());
       FByKind[file.extension() == ".wma" ? 2 : 1].push_back(file.string());
@@ -48,7 +50,7 @@ public:
   // 0: every file; 1: the MP3 files; 2: the WMA files.
   const std::vector<std::string>& Files(std::int64_t kind) const noexcept { return FByKind[kind]; }
 
-private:
+ private:
   std::filesystem::path FRoot;
   std::vector<std::string> FByKind[3];
 };

@@ -162,8 +162,8 @@ TagLib::ASF::Attribute AttributeOf(const TAttributeValue& value)
     case WMT_TYPE_BOOL:
       return TagLib::ASF::Attribute(NumberOf(value) != 0);
     default:
-      return TagLib::ASF::Attribute(
-          TagLib::ByteVector(reinterpret_cast<const char*>(value.Bytes.data()), static_cast<unsigned>(value.Bytes.size())));
+      return TagLib::ASF::Attribute(TagLib::ByteVector(reinterpret_cast<const char*>(value.Bytes.data()),
+                                                       static_cast<unsigned>(value.Bytes.size())));
   }
 }
 
@@ -303,8 +303,9 @@ HRESULT TMetadataEditor::Open(LPCWSTR fileName)
   }
   if (const TagLib::ASF::Properties* properties = file.audioProperties()) {
     constexpr std::uint64_t UnitsPerMillisecond = 10000;
-    open.Values[DurationName] = NumberValue(
-        WMT_TYPE_QWORD, static_cast<std::uint64_t>(properties->lengthInMilliseconds()) * UnitsPerMillisecond, 8);
+    open.Values[DurationName] =
+        NumberValue(WMT_TYPE_QWORD,
+                    static_cast<std::uint64_t>(properties->lengthInMilliseconds()) * UnitsPerMillisecond, 8);
     open.Values[BitrateName] =
         NumberValue(WMT_TYPE_DWORD, static_cast<std::uint64_t>(properties->bitrate()) * 1000, 4);
   }
@@ -367,8 +368,8 @@ HRESULT TMetadataEditor::Flush()
   return S_OK;
 }
 
-HRESULT TMetadataEditor::GetAttributeByName(WORD* streamNumber, LPCWSTR name, WMT_ATTR_DATATYPE* type, BYTE* value,
-                                            WORD* length)
+HRESULT TMetadataEditor::GetAttributeByName(WORD* streamNumber, LPCWSTR name, WMT_ATTR_DATATYPE* type,
+                                            BYTE* value, WORD* length)
 {
   if (streamNumber == nullptr || name == nullptr || type == nullptr || length == nullptr) {
     return E_INVALIDARG;
@@ -399,8 +400,8 @@ HRESULT TMetadataEditor::GetAttributeByName(WORD* streamNumber, LPCWSTR name, WM
   return S_OK;
 }
 
-HRESULT TMetadataEditor::SetAttribute(WORD streamNumber, LPCWSTR name, WMT_ATTR_DATATYPE type, const BYTE* value,
-                                      WORD length)
+HRESULT TMetadataEditor::SetAttribute(WORD streamNumber, LPCWSTR name, WMT_ATTR_DATATYPE type,
+                                      const BYTE* value, WORD length)
 {
   if (name == nullptr || *name == 0 || (value == nullptr && length != 0) || streamNumber != 0) {
     return E_INVALIDARG;

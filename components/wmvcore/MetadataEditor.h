@@ -20,7 +20,7 @@ struct TAttributeValue {
 };
 
 class TMetadataEditor final : public IWMMetadataEditor, public IWMHeaderInfo {
-public:
+ public:
   TMetadataEditor() = default;
   TMetadataEditor(const TMetadataEditor&) = delete;
   TMetadataEditor& operator=(const TMetadataEditor&) = delete;
@@ -38,7 +38,7 @@ public:
   HRESULT SetAttribute(WORD streamNumber, LPCWSTR name, WMT_ATTR_DATATYPE type, const BYTE* value,
                        WORD length) override;
 
-private:
+ private:
   ~TMetadataEditor() = default;
 
   struct TOpenFile {

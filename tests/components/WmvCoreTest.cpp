@@ -58,7 +58,7 @@ std::string ReadAll(const fs::path& file)
 }
 
 class WmvCoreTest : public ::testing::Test {
-protected:
+ protected:
   static void SetUpTestSuite()
   {
     testmedia::TWmaSpec spec;
@@ -89,7 +89,8 @@ protected:
     FreeLibrary(Module);
   }
 
-  fs::path WriteWma(const std::string& name, const std::vector<std::pair<std::string, std::string>>& attributes)
+  fs::path WriteWma(const std::string& name,
+                    const std::vector<std::pair<std::string, std::string>>& attributes)
   {
     const fs::path file = Folder.Path() / name;
     testmedia::WriteBytes(file, Audio->Mux(attributes));
@@ -183,7 +184,8 @@ TEST_F(WmvCoreTest, GivesTheLengthFirstAndRefusesASmallBuffer)
 
   std::vector<BYTE> buffer(9, 0xEE);
   length = 9;
-  EXPECT_EQ(Header->GetAttributeByName(&stream, u"Title", &type, buffer.data(), &length), ASF_E_BUFFERTOOSMALL);
+  EXPECT_EQ(Header->GetAttributeByName(&stream, u"Title", &type, buffer.data(), &length),
+            ASF_E_BUFFERTOOSMALL);
   EXPECT_EQ(length, 10);
   EXPECT_EQ(buffer, std::vector<BYTE>(9, 0xEE));
 

@@ -12,7 +12,7 @@ TFakeWmvCoreState& State()
 }
 
 class TFakeEditor final : public IWMMetadataEditor, public IWMHeaderInfo {
-public:
+ public:
   HRESULT QueryInterface(REFIID iid, void** object) override
   {
     if (iid == IID_IUnknown || iid == IID_IWMMetadataEditor) {
@@ -87,7 +87,7 @@ public:
     return State().RefusedWrites.count(name) != 0 ? E_FAIL : S_OK;
   }
 
-private:
+ private:
   ~TFakeEditor() = default;
 
   ULONG FReferences = 1;

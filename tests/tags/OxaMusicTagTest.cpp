@@ -35,7 +35,7 @@ TMusicCheckSum ChecksumOf(const fs::path& file, bool hasTail)
 
 // The audio is encoded once for the whole suite; each test composes its files from it.
 class OxaMusicTagTest : public ::testing::Test {
-protected:
+ protected:
   static void SetUpTestSuite()
   {
     testmedia::TMp3Spec spec;
@@ -67,7 +67,8 @@ protected:
     return file;
   }
 
-  fs::path WmaFile(const std::string& name, const std::vector<std::pair<std::string, std::string>>& attributes)
+  fs::path WmaFile(const std::string& name,
+                   const std::vector<std::pair<std::string, std::string>>& attributes)
   {
     const fs::path file = Folder.Path() / name;
     testmedia::WriteBytes(file, Wma->Mux(attributes));
@@ -102,8 +103,8 @@ TEST(OxaMusicTagCleaning, TextsAreCleanedAndEmptyOnesAreUnknown)
       {"\x01\x1F\t", "Unknown"},
       {"a\tb", "Ab"},
       {"  two   blanks  inside ", "Two blanks inside"},
-      {"\xC3\xA9lan", "\xC3\x89lan"},          // é below U+0100 is upper-cased
-      {"\xCF\x89mega", "\xCF\x89mega"},        // ω is not
+      {"\xC3\xA9lan", "\xC3\x89lan"},    // é below U+0100 is upper-cased
+      {"\xCF\x89mega", "\xCF\x89mega"},  // ω is not
       {"already Fine", "Already Fine"},
       {"9 lives", "9 lives"},
   };
@@ -118,8 +119,8 @@ TEST(OxaMusicTagCleaning, TwoDigitYearsAreCenturiesAndOthersStay)
     const char* Raw;
     int Year;
   } cases[] = {
-      {"98", 1998}, {"05", 2005}, {"0", 0},   {"1975", 1975}, {"1", 2001},    {"28", 2028},
-      {"29", 1929}, {"99", 1999}, {"100", 100}, {"", 0},      {"19x5", 0},    {" 1975 ", 1975},
+      {"98", 1998}, {"05", 2005}, {"0", 0},     {"1975", 1975}, {"1", 2001}, {"28", 2028},
+      {"29", 1929}, {"99", 1999}, {"100", 100}, {"", 0},        {"19x5", 0}, {" 1975 ", 1975},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TOxaMusicTag::CleanYear(c.Raw), c.Year) << '"' << c.Raw << '"';
@@ -147,8 +148,9 @@ TEST_F(OxaMusicTagTest, AnUntaggedMp3GivesUnknownTextsAndNumbersFromTheAudio)
 
 TEST_F(OxaMusicTagTest, Id3v2WinsOverId3v1EvenWhereItIsEmpty)
 {
-  const fs::path file = Mp3("both.mp3", TId3v2Fields{"v2_title", "v2 artist", "", "98", "(17)", "4", "v2 comment"},
-                            TId3v1Fields{"v1 title", "v1 artist", "v1 album", "1975", "v1 comment", 9, 8});
+  const fs::path file =
+      Mp3("both.mp3", TId3v2Fields{"v2_title", "v2 artist", "", "98", "(17)", "4", "v2 comment"},
+          TId3v1Fields{"v1 title", "v1 artist", "v1 album", "1975", "v1 comment", 9, 8});
   TOxaMusicTag tag;
   const TMusicFileItem item = Read(tag, file);
   EXPECT_TRUE(tag.HasId3v1());
@@ -174,7 +176,10 @@ TEST_F(OxaMusicTagTest, Id3v1ValuesAreCleanedAndItsGenreLookedUp)
     int ExpectedYear;
     const char* ExpectedGenre;
   } cases[] = {
-      {"98", 17, 1998, "Rock"}, {"05", 0, 2005, "Blues"}, {"0", 255, 0, "Unknown"}, {"1975", 200, 1975, ""},
+      {"98", 17, 1998, "Rock"},
+      {"05", 0, 2005, "Blues"},
+      {"0", 255, 0, "Unknown"},
+      {"1975", 200, 1975, ""},
   };
   TOxaMusicTag tag;
   for (const auto& c : cases) {
@@ -252,7 +257,8 @@ TEST_F(OxaMusicTagTest, UnreadableFilesKeepTheDefaults)
 
 TEST_F(OxaMusicTagTest, WritingToAnMp3WithOnlyId3v1CreatesId3v2AndUpdatesId3v1)
 {
-  const fs::path file = Mp3("v1only.mp3", std::nullopt, TId3v1Fields{"Old", "Old artist", "Old album", "1990", "", 1, 8});
+  const fs::path file =
+      Mp3("v1only.mp3", std::nullopt, TId3v1Fields{"Old", "Old artist", "Old album", "1990", "", 1, 8});
   const TBytes before = ReadAll(file);
   TOxaMusicTag tag;
   TMusicFileItem item = Read(tag, file);
@@ -283,8 +289,10 @@ TEST_F(OxaMusicTagTest, WritingToAnMp3WithOnlyId3v1CreatesId3v2AndUpdatesId3v1)
   const TBytes after = ReadAll(file);
   const TBytes& audio = *ConstantStream;
   ASSERT_GE(after.size(), audio.size() + 128);
-  EXPECT_TRUE(std::equal(audio.begin(), audio.end(), after.end() - 128 - static_cast<std::ptrdiff_t>(audio.size())));
-  EXPECT_EQ(after.size() - 128 - audio.size(), TMPegHeader::Id3v2Size(*std::make_unique<TFileStream>(file.string(), fmOpenRead)));
+  EXPECT_TRUE(
+      std::equal(audio.begin(), audio.end(), after.end() - 128 - static_cast<std::ptrdiff_t>(audio.size())));
+  EXPECT_EQ(after.size() - 128 - audio.size(),
+            TMPegHeader::Id3v2Size(*std::make_unique<TFileStream>(file.string(), fmOpenRead)));
   EXPECT_NE(after, before);
 
   const TMusicFileItem again = Read(tag, file);
@@ -314,13 +322,14 @@ TEST_F(OxaMusicTagTest, AReadOnlyFileOrAnotherKindIsNotWritten)
 }
 
 class OxaMusicTagWmaTest : public OxaMusicTagTest {
-protected:
+ protected:
   void SetUp() override { InstallWmaRuntime(OXA_WMVCORE_FILE); }
 };
 
 TEST_F(OxaMusicTagWmaTest, AnUpperCaseExtensionIsStillWma)
 {
-  const fs::path file = WmaFile("LOUD.WMA", {{"Title", "some_title"}, {"Author", "artist"}, {"WM/Year", "05"}});
+  const fs::path file =
+      WmaFile("LOUD.WMA", {{"Title", "some_title"}, {"Author", "artist"}, {"WM/Year", "05"}});
   TOxaMusicTag tag;
   ASSERT_TRUE(tag.WmaAvailable());
   const TMusicFileItem item = Read(tag, file);
@@ -382,7 +391,7 @@ TEST_F(OxaMusicTagTest, WithoutTheRuntimeWmaFilesAreUnreadableAndMp3FilesUnaffec
 }
 
 class OxaMusicTagFakeRuntimeTest : public OxaMusicTagTest {
-protected:
+ protected:
   void SetUp() override
   {
     InstallWmaRuntime(OXA_FAKE_WMVCORE_FILE);
@@ -402,7 +411,7 @@ TEST_F(OxaMusicTagFakeRuntimeTest, DurationAndBitRateComeInRuntimeUnits)
   const fs::path file = WmaFile("long.wma", {});
   Fake->Attributes = {
       {u"Duration", {WMT_TYPE_QWORD, {0x00, 0x18, 0x0D, 0x8F, 0, 0, 0, 0}}},  // 2,400,000,000
-      {u"Bitrate", {WMT_TYPE_DWORD, {0x00, 0xF4, 0x01, 0x00}}},              // 128,000
+      {u"Bitrate", {WMT_TYPE_DWORD, {0x00, 0xF4, 0x01, 0x00}}},               // 128,000
       {u"WM/Year", {WMT_TYPE_DWORD, {0x62, 0, 0, 0}}},                        // 98
   };
   TOxaMusicTag tag;

@@ -36,13 +36,14 @@ std::vector<BYTE> Number(std::uint64_t value, int size)
 
 // The fake runtime in the test's machine, and its state as the tagger will see it.
 class WMATaggerFakeTest : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override
   {
     InstallWmaRuntime(OXA_FAKE_WMVCORE_FILE);
     Runtime = TModule(LoadLibraryA(TWMATagger::RuntimeName));
     ASSERT_TRUE(Runtime);
-    const auto state = reinterpret_cast<TFakeWmvCoreStateFunction>(GetProcAddress(Runtime.Get(), FakeWmvCoreStateName));
+    const auto state =
+        reinterpret_cast<TFakeWmvCoreStateFunction>(GetProcAddress(Runtime.Get(), FakeWmvCoreStateName));
     ASSERT_NE(state, nullptr);
     Fake = state();
     *Fake = TFakeWmvCoreState();
@@ -129,7 +130,8 @@ TEST_F(WMATaggerFakeTest, AFailedSecondReadLeavesTheClearedValues)
 
 TEST_F(WMATaggerFakeTest, OpenClearsTheEarlierFileAndClosesItFirst)
 {
-  Fake->Attributes = {{u"Title", {WMT_TYPE_STRING, Text(u"First")}}, {u"WM/Track", {WMT_TYPE_DWORD, Number(4, 4)}}};
+  Fake->Attributes = {{u"Title", {WMT_TYPE_STRING, Text(u"First")}},
+                      {u"WM/Track", {WMT_TYPE_DWORD, Number(4, 4)}}};
   TWMATagger tagger;
   ASSERT_TRUE(tagger.Open("/music/a.wma"));
   ASSERT_EQ(tagger.Track(), 4);
@@ -157,8 +159,8 @@ TEST_F(WMATaggerFakeTest, SaveWritesEveryFieldOnStreamZeroAndFlushes)
   tagger.SetTrack(12);
   ASSERT_TRUE(tagger.Save());
   const std::vector<std::pair<std::u16string, std::vector<BYTE>>> expected = {
-      {u"Title", Text(u"T")},        {u"Author", Text(u"Artist")}, {u"Description", {0, 0}},
-      {u"WM/Genre", Text(u"Rock")},  {u"WM/Year", Text(u"1998")},  {u"WM/AlbumTitle", Text(u"Album \u65E5")},
+      {u"Title", Text(u"T")},       {u"Author", Text(u"Artist")}, {u"Description", {0, 0}},
+      {u"WM/Genre", Text(u"Rock")}, {u"WM/Year", Text(u"1998")},  {u"WM/AlbumTitle", Text(u"Album \u65E5")},
       {u"WM/Track", Number(12, 4)},
   };
   ASSERT_EQ(Fake->Writes.size(), expected.size());
@@ -218,7 +220,7 @@ fs::path WriteTaggedWma(const fs::path& folder)
 {
   testmedia::TWmaSpec spec;
   spec.Audio.Milliseconds = 2000;
-  spec.Attributes = {{"Title", "Song"},         {"Author", "Artist"},  {"Description", "Comment"},
+  spec.Attributes = {{"Title", "Song"},          {"Author", "Artist"}, {"Description", "Comment"},
                      {"WM/AlbumTitle", "Album"}, {"WM/Genre", "Rock"}, {"WM/Year", "1998"}};
   const fs::path file = folder / "tagged.wma";
   testmedia::WriteWma(file, spec);

@@ -31,7 +31,7 @@ TRun OxaLib(const std::vector<std::string>& arguments)
 }
 
 class OxaLibTagsTest : public ::testing::Test {
-protected:
+ protected:
   static void SetUpTestSuite()
   {
     testmedia::TMp3Spec spec;
@@ -60,17 +60,21 @@ TEST_F(OxaLibTagsTest, DescribesEveryFileAndReportsTheUnreadableOnes)
 {
   const fs::path tagged = Mp3("tagged.mp3", testmedia::TId3v2Fields{"Song", "Artist"});
   const fs::path plain = Mp3("plain.mp3", std::nullopt);
-  const TRun run = OxaLib({"tags", tagged.string(), (Folder.Path() / "gone.mp3").string(), plain.string(), "--json"});
+  const TRun run =
+      OxaLib({"tags", tagged.string(), (Folder.Path() / "gone.mp3").string(), plain.string(), "--json"});
   EXPECT_EQ(run.ExitCode, 1);
-  EXPECT_NE(run.Output.find("\"title\":\"Song\",\"artist\":\"Artist\",\"album\":\"Unknown\""), std::string::npos)
+  EXPECT_NE(run.Output.find("\"title\":\"Song\",\"artist\":\"Artist\",\"album\":\"Unknown\""),
+            std::string::npos)
       << run.Output;
   EXPECT_NE(run.Output.find("gone.mp3\",\"readable\":false}"), std::string::npos) << run.Output;
-  EXPECT_NE(run.Output.find("plain.mp3\",\"readable\":true,\"title\":\"Unknown\""), std::string::npos) << run.Output;
+  EXPECT_NE(run.Output.find("plain.mp3\",\"readable\":true,\"title\":\"Unknown\""), std::string::npos)
+      << run.Output;
   EXPECT_NE(run.Output.find("\"bitrate\":128"), std::string::npos) << run.Output;
 
   const TRun lines = OxaLib({"tags", tagged.string()});
   EXPECT_EQ(lines.ExitCode, 0);
-  EXPECT_NE(lines.Output.find("  title: Song\n  artist: Artist\n  album: Unknown\n"), std::string::npos) << lines.Output;
+  EXPECT_NE(lines.Output.find("  title: Song\n  artist: Artist\n  album: Unknown\n"), std::string::npos)
+      << lines.Output;
 }
 
 TEST_F(OxaLibTagsTest, SettingAFieldLeavesTheFieldsTheTagDidNotHave)

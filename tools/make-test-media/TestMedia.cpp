@@ -54,7 +54,7 @@ using TPacketPtr = std::unique_ptr<AVPacket, TPacketFree>;
 
 // Small, fast and reproducible: the same seed gives the same sequence everywhere.
 class TNoise {
-public:
+ public:
   explicit TNoise(std::uint32_t seed) : FState(seed * 2654435761U + 0x9E3779B9U) {}
   std::uint32_t Next()
   {
@@ -66,12 +66,12 @@ public:
   // Uniform in [-1, 1).
   double Signed() { return static_cast<double>(Next()) / 2147483648.0 - 1.0; }
 
-private:
+ private:
   std::uint32_t FState;
 };
 
 class TSignal {
-public:
+ public:
   explicit TSignal(const TAudio& audio) : FAudio(audio), FNoise(audio.Seed)
   {
     for (double& frequency : FFrequencies) {
@@ -89,7 +89,7 @@ public:
     return value;
   }
 
-private:
+ private:
   TAudio FAudio;
   TNoise FNoise;
   double FFrequencies[3] = {};
@@ -143,7 +143,7 @@ AVSampleFormat PickSampleFormat(const AVCodec& codec)
 
 struct TEncoderSettings {
   const char* Codec;
-  std::int64_t Bitrate = 0;  // bit/s; 0 for none
+  std::int64_t Bitrate = 0;    // bit/s; 0 for none
   std::optional<int> Quality;  // variable bit rate
 };
 
@@ -234,7 +234,7 @@ TEncoded Encode(const TAudio& audio, const TEncoderSettings& settings)
 
 // A seekable output in memory, so muxers that go back to finish their header (ASF, WAV) can.
 class TMemoryOutput {
-public:
+ public:
   TMemoryOutput()
   {
     auto* buffer = static_cast<unsigned char*>(av_malloc(BlockSize));
@@ -262,7 +262,7 @@ public:
     return std::move(FData);
   }
 
-private:
+ private:
   static int WritePacket(void* opaque, std::uint8_t* data, int size)
   {
     auto& self = *static_cast<TMemoryOutput*>(opaque);
@@ -551,13 +551,18 @@ std::vector<std::filesystem::path> WriteLibrary(const std::filesystem::path& fol
     const int kind = i % Kinds;
     std::filesystem::path file = subfolder / ("Track" + n + (kind == Kinds - 1 ? ".wma" : ".mp3"));
     if (kind == Kinds - 1) {
-      WriteBytes(file, wma.Mux({{"Title", title}, {"Author", artist}, {"Description", "Comment " + n},
-                                {"WM/AlbumTitle", album}, {"WM/Genre", "Jazz"}, {"WM/Year", year}}));
+      WriteBytes(file, wma.Mux({{"Title", title},
+                                {"Author", artist},
+                                {"Description", "Comment " + n},
+                                {"WM/AlbumTitle", album},
+                                {"WM/Genre", "Jazz"},
+                                {"WM/Year", year}}));
     } else {
       TMp3Spec spec = kind == 3 ? variable : constant;
       if (kind == 1 || kind == 3) {
-        spec.Id3v2 = TId3v2Fields{title, artist, album, year, Genres[i % std::size(Genres)], std::to_string(i % 20 + 1),
-                                  "Comment " + n};
+        spec.Id3v2 = TId3v2Fields{
+            title,         artist, album, year, Genres[i % std::size(Genres)], std::to_string(i % 20 + 1),
+            "Comment " + n};
       }
       if (kind == 2 || kind == 3) {
         spec.Id3v1 = TId3v1Fields{title, artist, album, year, "Comment " + n, i % 20 + 1, i % 148};

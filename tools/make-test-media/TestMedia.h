@@ -20,7 +20,7 @@ namespace testmedia {
 
 // FFmpeg refused something; the message carries its reason.
 class EMediaError : public std::runtime_error {
-public:
+ public:
   using std::runtime_error::runtime_error;
 };
 
@@ -89,7 +89,7 @@ TBytes ComposeMp3(const TBytes& stream, const TMp3Spec& spec);
 
 // The encoded WMA audio, to be muxed with different attributes without encoding again.
 class TWmaAudio {
-public:
+ public:
   explicit TWmaAudio(const TWmaSpec& spec);
   ~TWmaAudio();
   TWmaAudio(const TWmaAudio&) = delete;
@@ -99,7 +99,7 @@ public:
 
   struct TEncoded;
 
-private:
+ private:
   std::unique_ptr<TEncoded> FEncoded;
 };
 

@@ -40,7 +40,7 @@ void WriteSamples(const std::filesystem::path& folder, std::uint32_t seed)
 
   TWmaSpec wma;
   wma.Audio = audio;
-  wma.Attributes = {{"Title", "Song"},         {"Author", "Artist"},  {"Description", "Comment"},
+  wma.Attributes = {{"Title", "Song"},          {"Author", "Artist"}, {"Description", "Comment"},
                     {"WM/AlbumTitle", "Album"}, {"WM/Genre", "Rock"}, {"WM/Year", "1998"}};
   WriteWma(folder / "tagged.wma", wma);
 

@@ -9,9 +9,10 @@
 
 namespace {
 
-constexpr const char* TagsUsage = "usage: oxa-lib tags FILE... [--json]\n"
-                                  "       oxa-lib tags --set FIELD=VALUE [--set FIELD=VALUE ...] FILE [--json]\n"
-                                  "       FIELD: title, artist, album, comment, genre, year, track\n";
+constexpr const char* TagsUsage =
+    "usage: oxa-lib tags FILE... [--json]\n"
+    "       oxa-lib tags --set FIELD=VALUE [--set FIELD=VALUE ...] FILE [--json]\n"
+    "       FIELD: title, artist, album, comment, genre, year, track\n";
 
 struct TTagsArguments {
   std::vector<std::string> Files;
@@ -115,16 +116,26 @@ void WriteItem(const TMusicFileItem& item, bool readable, TJsonWriter& json)
 {
   json.BeginObject().Key("file").String(item.FileName).Key("readable").Bool(readable);
   if (readable) {
-    json.Key("title").String(item.Title)
-        .Key("artist").String(item.Artist)
-        .Key("album").String(item.Album)
-        .Key("comment").String(item.Comment)
-        .Key("genre").String(item.Genre)
-        .Key("year").Number(item.Year)
-        .Key("track").Number(item.Track)
-        .Key("bitrate").Number(item.Bitrate)
-        .Key("duration").Number(item.Duration)
-        .Key("fingerprint").String(Hex(item.Checksum));
+    json.Key("title")
+        .String(item.Title)
+        .Key("artist")
+        .String(item.Artist)
+        .Key("album")
+        .String(item.Album)
+        .Key("comment")
+        .String(item.Comment)
+        .Key("genre")
+        .String(item.Genre)
+        .Key("year")
+        .Number(item.Year)
+        .Key("track")
+        .Number(item.Track)
+        .Key("bitrate")
+        .Number(item.Bitrate)
+        .Key("duration")
+        .Number(item.Duration)
+        .Key("fingerprint")
+        .String(Hex(item.Checksum));
   }
   json.EndObject();
 }
@@ -164,7 +175,8 @@ int RunTags(TCommandArgs args, std::ostream& out, std::ostream& err)
       }
     }
     if (!tag.WriteItem(item)) {
-      err << "cannot write the tags of \"" << item.FileName << "\" (read-only, not a tagged kind, or the write failed)\n";
+      err << "cannot write the tags of \"" << item.FileName
+          << "\" (read-only, not a tagged kind, or the write failed)\n";
       return ExitFailure;
     }
   }
