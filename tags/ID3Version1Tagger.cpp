@@ -76,11 +76,12 @@ bool TID3Version1Tagger::Load(const std::string& fileName)
 bool TID3Version1Tagger::LoadFromStream(TStream& stream)
 {
   ClearFields();
-  if (stream.Size() < TagSize) {
+  const std::int64_t size = stream.Seek(0, TSeekOrigin::soEnd);
+  if (size < TagSize) {
     return false;
   }
   TTagBytes bytes{};
-  stream.Seek(-TagSize, TSeekOrigin::soEnd);
+  stream.Seek(size - TagSize, TSeekOrigin::soBeginning);
   stream.ReadBuffer(bytes.data(), TagSize);
   if (bytes[0] != 'T' || bytes[1] != 'A' || bytes[2] != 'G') {
     return true;

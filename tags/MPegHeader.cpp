@@ -70,7 +70,7 @@ std::int64_t TMPegHeader::Id3v2Size(TStream& stream)
 {
   std::uint8_t header[10];
   stream.Seek(0, TSeekOrigin::soBeginning);
-  if (stream.Size() < 10 || stream.Read(header, 10) != 10) {
+  if (stream.Read(header, 10) != 10) {
     return 0;
   }
   if (header[0] != 'I' || header[1] != 'D' || header[2] != '3' || header[3] < 3 || header[3] == 255 ||
