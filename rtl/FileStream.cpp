@@ -112,6 +112,12 @@ void TFileStream::SetSize(std::int64_t newSize)
   Seek(std::min(position, newSize), TSeekOrigin::soBeginning);
 }
 
+std::int64_t TFileStream::Size()
+{
+  LONGLONG size = 0;
+  return GetFileSizeEx(FHandle, &size) ? size : TStream::Size();
+}
+
 void TFileStream::Flush()
 {
   if (!FlushFileBuffers(FHandle)) {

@@ -33,6 +33,8 @@ public:
   std::int64_t Write(const void* buffer, std::int64_t count) override;
   std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override;
   void SetSize(std::int64_t newSize) override;
+  // The file's size from the system, without moving the position.
+  std::int64_t Size() override;
 
   const std::string& FileName() const noexcept { return FFileName; }
   // Forces written data to the disk; raises EWriteError when the system refuses.
