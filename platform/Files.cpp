@@ -11,6 +11,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/FaultInjection.h"
 #include "platform/FileInfo.h"
 #include "platform/HostErrors.h"
 #include "platform/LastError.h"
@@ -163,6 +164,9 @@ bool WriteAll(int fd, const void* buffer, std::size_t count, std::size_t& writte
 HANDLE CreateFileA(const char* lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode, void*, DWORD dwCreationDisposition,
                    DWORD dwFlagsAndAttributes, HANDLE)
 {
+  if (PlatformCallFails()) {
+    return FailHandle(ERROR_DISK_FULL);
+  }
   std::string host;
   std::string name;
   if (!Resolve(lpFileName, host, &name)) {
@@ -251,6 +255,12 @@ HANDLE CreateFileA(const char* lpFileName, DWORD dwDesiredAccess, DWORD dwShareM
 
 BOOL ReadFile(HANDLE hFile, void* lpBuffer, DWORD nNumberOfBytesToRead, DWORD* lpNumberOfBytesRead, void* lpOverlapped)
 {
+  if (PlatformCallFails()) {
+    if (lpNumberOfBytesRead != nullptr) {
+      *lpNumberOfBytesRead = 0;
+    }
+    return FailWith(ERROR_READ_FAULT);
+  }
   if (lpNumberOfBytesRead != nullptr) {
     *lpNumberOfBytesRead = 0;
   }
@@ -291,6 +301,12 @@ BOOL ReadFile(HANDLE hFile, void* lpBuffer, DWORD nNumberOfBytesToRead, DWORD* l
 BOOL WriteFile(HANDLE hFile, const void* lpBuffer, DWORD nNumberOfBytesToWrite, DWORD* lpNumberOfBytesWritten,
                void* lpOverlapped)
 {
+  if (PlatformCallFails()) {
+    if (lpNumberOfBytesWritten != nullptr) {
+      *lpNumberOfBytesWritten = 0;
+    }
+    return FailWith(ERROR_DISK_FULL);
+  }
   if (lpNumberOfBytesWritten != nullptr) {
     *lpNumberOfBytesWritten = 0;
   }
@@ -395,6 +411,9 @@ DWORD GetFileSize(HANDLE hFile, DWORD* lpFileSizeHigh)
 
 BOOL SetEndOfFile(HANDLE hFile)
 {
+  if (PlatformCallFails()) {
+    return FailWith(ERROR_DISK_FULL);
+  }
   const auto file = FileOf(hFile);
   if (!file) {
     return FALSE;
@@ -411,6 +430,9 @@ BOOL SetEndOfFile(HANDLE hFile)
 
 BOOL FlushFileBuffers(HANDLE hFile)
 {
+  if (PlatformCallFails()) {
+    return FailWith(ERROR_DISK_FULL);
+  }
   const auto file = FileOf(hFile);
   if (!file) {
     return FALSE;
@@ -489,6 +511,9 @@ BOOL SetFileTime(HANDLE hFile, const FILETIME*, const FILETIME* lpLastAccessTime
 
 BOOL DeleteFileA(const char* lpFileName)
 {
+  if (PlatformCallFails()) {
+    return FailWith(ERROR_DISK_FULL);
+  }
   std::string host;
   if (!Resolve(lpFileName, host)) {
     return FALSE;
@@ -508,6 +533,9 @@ BOOL DeleteFileA(const char* lpFileName)
 
 BOOL MoveFileExA(const char* lpExistingFileName, const char* lpNewFileName, DWORD dwFlags)
 {
+  if (PlatformCallFails()) {
+    return FailWith(ERROR_DISK_FULL);
+  }
   std::string from;
   std::string to;
   if (!Resolve(lpExistingFileName, from)) {
@@ -566,6 +594,9 @@ BOOL MoveFileA(const char* lpExistingFileName, const char* lpNewFileName)
 
 BOOL CopyFileA(const char* lpExistingFileName, const char* lpNewFileName, BOOL bFailIfExists)
 {
+  if (PlatformCallFails()) {
+    return FailWith(ERROR_DISK_FULL);
+  }
   std::string to;
   if (!Resolve(lpNewFileName, to)) {
     return FALSE;
@@ -630,6 +661,9 @@ BOOL CopyFileA(const char* lpExistingFileName, const char* lpNewFileName, BOOL b
 
 BOOL CreateDirectoryA(const char* lpPathName, void*)
 {
+  if (PlatformCallFails()) {
+    return FailWith(ERROR_DISK_FULL);
+  }
   std::string host;
   if (!Resolve(lpPathName, host)) {
     return FALSE;
@@ -642,6 +676,9 @@ BOOL CreateDirectoryA(const char* lpPathName, void*)
 
 BOOL RemoveDirectoryA(const char* lpPathName)
 {
+  if (PlatformCallFails()) {
+    return FailWith(ERROR_DISK_FULL);
+  }
   std::string host;
   if (!Resolve(lpPathName, host)) {
     return FALSE;
@@ -672,6 +709,9 @@ DWORD GetFileAttributesA(const char* lpFileName)
 
 BOOL SetFileAttributesA(const char* lpFileName, DWORD dwFileAttributes)
 {
+  if (PlatformCallFails()) {
+    return FailWith(ERROR_DISK_FULL);
+  }
   std::string host;
   if (!Resolve(lpFileName, host)) {
     return FALSE;

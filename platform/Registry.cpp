@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/Diagnostics.h"
+#include "platform/FaultInjection.h"
 #include "platform/LastError.h"
 #include "platform/Machine.h"
 #include "platform/RegistryStore.h"
@@ -251,6 +252,9 @@ LONG ModifyHive(THive hive, const std::function<LONG(TRegKey& root, bool& change
   const LONG result = change(working, changed);
   if (!changed) {
     return result;
+  }
+  if (PlatformCallFails()) {
+    return static_cast<LONG>(ERROR_DISK_FULL);
   }
   const LONG written = WriteHiveFile(file, working, cache);
   if (written != static_cast<LONG>(ERROR_SUCCESS)) {
