@@ -95,3 +95,27 @@ TEST_F(OxaLibWalkTest, UsageAndDrivesThatAreNotReady)
   EXPECT_EQ(OxaLib({"walk", "C:", "--update"}).ExitCode, 2);
   EXPECT_EQ(OxaLib({"walk", "Q:"}).ExitCode, 1);
 }
+
+TEST_F(OxaLibWalkTest, DrivesShowTheSearchOptionsOnRequest)
+{
+  const TRun run = OxaLib({"drives", "--options"});
+  EXPECT_EQ(run.ExitCode, 0);
+  std::string options = run.Output.substr(std::min(run.Output.find("Search options:"), run.Output.size()));
+  // The RAM disk's size is measured on the host; only its form is fixed.
+  const auto ram = options.find("  R:\\  RAM disk  ");
+  ASSERT_NE(ram, std::string::npos) << options;
+  const auto ramEnd = options.find('\n', ram);
+  EXPECT_TRUE(options.substr(ram, ramEnd - ram).ends_with(" MB  \"RAM\""));
+  options.erase(ram, ramEnd + 1 - ram);
+  EXPECT_EQ(options,
+            "Search options:\n"
+            "  C:\\  fixed disk  10240 MB  \"System\"\n"
+            "  D:\\  CD-ROM  \"Compact disc\"\n"
+            "  E:\\  removable\n"
+            "  N:\\  network  \"Network drive\"\n"
+            "  Z:\\  unknown\n"
+            "White drives: C:\\\n"
+            "Grey drives:\n"
+            "Masks: .mp3 .wav .wma\n");
+  EXPECT_EQ(OxaLib({"drives"}).Output.find("Search options:"), std::string::npos);
+}

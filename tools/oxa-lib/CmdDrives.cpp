@@ -6,6 +6,7 @@
 #include "tools/oxa-lib/Arguments.h"
 #include "tools/oxa-lib/Commands.h"
 #include "tools/oxa-lib/Json.h"
+#include "tools/oxa-lib/SearchOptionsView.h"
 
 namespace {
 
@@ -54,9 +55,9 @@ TDriveRow Describe(const TDrive& drive)
 
 int RunDrives(TCommandArgs args, std::ostream& out, std::ostream& err)
 {
-  const TArguments arguments(args, {"json"}, {});
+  const TArguments arguments(args, {"json", "options"}, {});
   if (!arguments.Error().empty() || !arguments.Positional().empty()) {
-    err << "usage: oxa-lib drives [--json]\n";
+    err << "usage: oxa-lib drives [--options] [--json]\n";
     return ExitUsage;
   }
   const auto drives = DriveTable();
@@ -83,7 +84,11 @@ int RunDrives(TCommandArgs args, std::ostream& out, std::ostream& err)
       }
       json.EndObject();
     }
-    json.EndArray().EndObject();
+    json.EndArray();
+    if (arguments.Has("options")) {
+      WriteSearchOptionsView(json);
+    }
+    json.EndObject();
     return ExitSuccess;
   }
   for (const auto& drive : drives) {
@@ -95,6 +100,9 @@ int RunDrives(TCommandArgs args, std::ostream& out, std::ostream& err)
       out << "  " << drive.UncName;
     }
     out << '\n';
+  }
+  if (arguments.Has("options")) {
+    PrintSearchOptionsView(out);
   }
   return ExitSuccess;
 }

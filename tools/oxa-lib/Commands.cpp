@@ -6,7 +6,9 @@ std::span<const TCommand> Commands()
 {
   static constexpr std::array commands{
       TCommand{"version", "version [--json]", "print the program's version", &RunVersion},
-      TCommand{"drives", "drives [--json]", "the drive table: letter, kind, label, size, ready, host folder", &RunDrives},
+      TCommand{"drives", "drives [--options] [--json]",
+               "the drive table: letter, kind, label, size, ready, host folder; with --options the scan's search options",
+               &RunDrives},
       TCommand{"path", "path WINPATH [--json] | path --host HOSTPATH [--json]",
                "a Windows path's host path, or a host path's Windows name", &RunPath},
       TCommand{"reg", "reg get KEY VALUE | reg set KEY VALUE DATA [--type T] | reg list KEY",
