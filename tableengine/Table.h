@@ -86,7 +86,9 @@ public:
   // ftBytes (and the bytes of a string). The view is valid until the record changes.
   std::span<const std::byte> AsBytes() const;
   // ftBytes only: a shorter block is padded with zero bytes; a longer one raises EDatabaseError.
+  // The second form takes blocks kept as unsigned bytes (fingerprints).
   void SetAsBytes(std::span<const std::byte> value);
+  void SetAsBytes(std::span<const std::uint8_t> value) { SetAsBytes(std::as_bytes(value)); }
 
 private:
   TTable& FTable;
@@ -150,6 +152,7 @@ public:
   bool FindKey(std::int64_t value);
   bool FindKey(std::string_view value);
   bool FindKey(std::span<const std::byte> value);
+  bool FindKey(std::span<const std::uint8_t> value) { return FindKey(std::as_bytes(value)); }
 
   // Edit re-reads the current record (it may have been changed through another cursor) and
   // raises EDatabaseError when there is none or it no longer exists. Insert starts a new record.

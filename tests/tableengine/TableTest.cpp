@@ -237,6 +237,13 @@ TEST_F(TableTest, BytesArePaddedToTheirBlockAndFoundByValue)
   const std::array<std::byte, 4> padded{std::byte{1}, std::byte{2}, std::byte{0}, std::byte{0}};
   ASSERT_TRUE(songs.FindKey(std::span<const std::byte>(padded)));
   EXPECT_TRUE(std::ranges::equal(songs.FieldByName("Sum").AsBytes(), padded));
+  const std::array<std::uint8_t, 4> other{9, 8, 7, 6};
+  songs.Insert();
+  songs.FieldByName("Sum").SetAsBytes(other);
+  songs.Post();
+  songs.First();
+  ASSERT_TRUE(songs.FindKey(other));
+  EXPECT_EQ(songs.FieldByName("SongId").AsInteger(), 2);
 }
 
 TEST_F(TableTest, TransactionsCommitAndRollBack)
