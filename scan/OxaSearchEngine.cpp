@@ -247,6 +247,8 @@ void TSearchEngine::RemoveNestedNodes()
   for (const TNode* node : FCutNodes) {
     cutPaths.insert(node->Path);
   }
+  // Paths are compared exactly, as the nodes hold them. An excluded folder counts as a cut: no
+  // walk goes into it, so a desktop root inside it is not covered by the drive's root.
   const auto isCut = [&](const std::string& folder) { return cutPaths.contains(folder) || IsExcluded(folder); };
   const auto isRoot = [&](const std::string& folder) { return rootPaths.contains(folder); };
   // Flags are cleared as the walk goes and the lists compacted once afterwards: a drive can have
@@ -279,21 +281,6 @@ void TSearchEngine::RemoveNestedNodes()
     }
   }
   FCutNodes = cuts;
-}
-
-TClassification TSearchEngine::Classify(std::string_view path) const
-{
-  const auto hasPath = [](const TList<TNode>& nodes, const std::string& folder) {
-    for (const TNode* node : nodes) {
-      if (node->Path == folder) {
-        return true;
-      }
-    }
-    return false;
-  };
-  return ClassifyPath(
-      path, [&](const std::string& folder) { return hasPath(FCutNodes, folder) || IsExcluded(folder); },
-      [&](const std::string& folder) { return hasPath(FRootNodes, folder); });
 }
 
 void TSearchEngine::Scan(TNode& node, const std::string& path, const TMusicFileRule& rule, int depth)

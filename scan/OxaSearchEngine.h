@@ -100,18 +100,15 @@ public:
   // Set from another thread to stop a walk at its next directory entry; never cleared.
   std::atomic<bool> Cancelled{false};
 
-  // The full walk of Root: reports the music files and leaves RootNodes and CutNodes. A
-  // cancelled walk leaves the lists as they stood. Errors while listing one folder end only
-  // that folder's listing.
+  // The full walk of Root: reports the music files and leaves RootNodes and CutNodes. A special
+  // folder on this drive that lies inside an excluded one is walked as a top of its own and may
+  // become a root beside the drive's. A cancelled walk leaves the lists as they stood. Errors
+  // while listing one folder end only that folder's listing.
   void Search();
   // The update walk: every folder below each entry of roots, except those in cuts (ignoring
   // case), reporting the music files. Builds no nodes, fires no OnDirectory. Exceptions raised by
   // OnFile end the walk and reach the caller.
   void SearchList(const TStringList& roots, const TStringList& cuts);
-
-  // Where path lies relative to RootNodes and CutNodes (paths compared exactly). An excluded
-  // folder counts as a cut, since no walk goes into it.
-  TClassification Classify(std::string_view path) const;
 
 private:
   friend class TNode;
