@@ -92,8 +92,10 @@ std::vector<TRegisteredMessage> ParseRegisteredMessages(std::string_view text)
       break;
     }
     parsed = std::from_chars(parsed.ptr + 1, end, length, 10);
-    if (parsed.ec != std::errc() || parsed.ptr == end || *parsed.ptr != ' ' || length == 0 ||
-        length >= static_cast<std::size_t>(end - parsed.ptr) || parsed.ptr[1 + length] != '\n') {
+    // After the number: a space, the name, a line feed.
+    const auto remaining = static_cast<std::size_t>(end - parsed.ptr);
+    if (parsed.ec != std::errc() || remaining < 2 || *parsed.ptr != ' ' || length == 0 || length > remaining - 2 ||
+        parsed.ptr[1 + length] != '\n') {
       break;
     }
     entry.Name.assign(parsed.ptr + 1, length);

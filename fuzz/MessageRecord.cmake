@@ -1,0 +1,4 @@
+oxa_add_fuzz(fuzz_message_record
+  SOURCE ${CMAKE_CURRENT_LIST_DIR}/MessageRecord.cpp
+  DEPS oxa_platform
+  CORPUS tests/data/message-record)
