@@ -29,8 +29,8 @@ bool ForceDirectories(const std::string& path)
 
 bool GetFileInformation(const std::string& fileName, BY_HANDLE_FILE_INFORMATION& info)
 {
-  HANDLE file = CreateFileA(fileName.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                            OPEN_EXISTING, 0, nullptr);
+  HANDLE file = CreateFileA(fileName.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     return false;
   }
@@ -39,8 +39,9 @@ bool GetFileInformation(const std::string& fileName, BY_HANDLE_FILE_INFORMATION&
   return ok;
 }
 
-bool RunProcess(const std::string& application, const std::string& commandLine, PROCESS_INFORMATION& processInfo,
-                TProcessWait waitMode, bool feedback, WORD showCommand, DWORD creationFlags)
+bool RunProcess(const std::string& application, const std::string& commandLine,
+                PROCESS_INFORMATION& processInfo, TProcessWait waitMode, bool feedback, WORD showCommand,
+                DWORD creationFlags)
 {
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
@@ -49,8 +50,9 @@ bool RunProcess(const std::string& application, const std::string& commandLine, 
   std::string line = commandLine;  // CreateProcessA may write into its command line
   const std::string folder = ExtractFilePath(application);
   processInfo = PROCESS_INFORMATION{};
-  if (!CreateProcessA(application.c_str(), line.empty() ? nullptr : line.data(), nullptr, nullptr, FALSE, creationFlags,
-                      nullptr, folder.empty() ? nullptr : folder.c_str(), &startup, &processInfo)) {
+  if (!CreateProcessA(application.c_str(), line.empty() ? nullptr : line.data(), nullptr, nullptr, FALSE,
+                      creationFlags, nullptr, folder.empty() ? nullptr : folder.c_str(), &startup,
+                      &processInfo)) {
     return false;
   }
   if (waitMode == TProcessWait::Exit) {

@@ -231,12 +231,13 @@ void SortAndAddZ(std::vector<TDrive>& drives)
     z.Type = DRIVE_NO_ROOT_DIR;
     drives.push_back(z);
   }
-  std::sort(drives.begin(), drives.end(), [](const TDrive& a, const TDrive& b) { return a.Letter < b.Letter; });
+  std::sort(drives.begin(), drives.end(),
+            [](const TDrive& a, const TDrive& b) { return a.Letter < b.Letter; });
 }
 
 // The detected table, found again when the mount table or the home folder changes.
 struct TDetectedCache {
-  std::mutex Lock;  // guards everything below
+  std::mutex Lock;      // guards everything below
   int MountWatch = -1;  // /proc/self/mountinfo, which polls with POLLPRI on every mount change
   std::string Home;
   bool Valid = false;
@@ -402,7 +403,7 @@ bool SpaceOf(const TDrive& drive, ULONGLONG& total, ULONGLONG& freeBytes, ULONGL
   if (!IsDriveFolderReady(drive)) {
     return FailWith(ERROR_NOT_READY) != FALSE;
   }
-  struct statvfs fs{};
+  struct statvfs fs {};
   if (::statvfs(drive.Folder.c_str(), &fs) != 0) {
     return FailWith(ERROR_NOT_READY) != FALSE;
   }
@@ -536,8 +537,9 @@ bool FindDrive(char letter, TDrive& drive)
 
 bool IsDriveFolderReady(const TDrive& drive)
 {
-  struct stat st{};
-  return ::stat(drive.Folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && ::access(drive.Folder.c_str(), R_OK | X_OK) == 0;
+  struct stat st {};
+  return ::stat(drive.Folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
+         ::access(drive.Folder.c_str(), R_OK | X_OK) == 0;
 }
 
 DWORD GetLogicalDrives()
@@ -560,8 +562,8 @@ UINT GetDriveTypeA(const char* lpRootPathName)
 }
 
 BOOL GetVolumeInformationA(const char* lpRootPathName, char* lpVolumeNameBuffer, DWORD nVolumeNameSize,
-                           DWORD* lpVolumeSerialNumber, DWORD* lpMaximumComponentLength, DWORD* lpFileSystemFlags,
-                           char* lpFileSystemNameBuffer, DWORD nFileSystemNameSize)
+                           DWORD* lpVolumeSerialNumber, DWORD* lpMaximumComponentLength,
+                           DWORD* lpFileSystemFlags, char* lpFileSystemNameBuffer, DWORD nFileSystemNameSize)
 {
   TDrive drive;
   bool isRoot = false;
@@ -571,7 +573,7 @@ BOOL GetVolumeInformationA(const char* lpRootPathName, char* lpVolumeNameBuffer,
   if (!isRoot) {
     return FailWith(ERROR_INVALID_NAME);
   }
-  struct statvfs fs{};
+  struct statvfs fs {};
   if (!IsDriveFolderReady(drive) || ::statvfs(drive.Folder.c_str(), &fs) != 0) {
     return FailWith(ERROR_NOT_READY);
   }
@@ -607,7 +609,9 @@ BOOL GetDiskFreeSpaceA(const char* lpRootPathName, DWORD* lpSectorsPerCluster, D
   if (!SpaceOf(drive, total, freeBytes, available)) {
     return FALSE;
   }
-  const auto clusters = [](ULONGLONG bytes) { return static_cast<DWORD>(std::min<ULONGLONG>(bytes / kClusterSize, 0xFFFFFFFFULL)); };
+  const auto clusters = [](ULONGLONG bytes) {
+    return static_cast<DWORD>(std::min<ULONGLONG>(bytes / kClusterSize, 0xFFFFFFFFULL));
+  };
   if (lpSectorsPerCluster != nullptr) {
     *lpSectorsPerCluster = 8;
   }

@@ -28,12 +28,12 @@ constexpr DWORD FILE_READ_ONLY_VOLUME = 0x00080000;
 
 struct TDrive {
   char Letter = 'C';
-  std::string Folder;            // host folder, absolute
-  UINT Type = DRIVE_FIXED;       // one of the DRIVE_* kinds
-  std::string Label;             // volume label
-  ULONGLONG TotalSize = 0;       // bytes; 0: measured on the host
-  std::string UncName;           // "\\server\share" for network drives, else empty
-  std::string FileSystem;        // "EXT4", "CDFS", ...; empty: found on the host
+  std::string Folder;       // host folder, absolute
+  UINT Type = DRIVE_FIXED;  // one of the DRIVE_* kinds
+  std::string Label;        // volume label
+  ULONGLONG TotalSize = 0;  // bytes; 0: measured on the host
+  std::string UncName;      // "\\server\share" for network drives, else empty
+  std::string FileSystem;   // "EXT4", "CDFS", ...; empty: found on the host
 };
 
 // The drive table in use, in letter order.
@@ -57,8 +57,8 @@ UINT GetDriveTypeA(const char* lpRootPathName);
 // ERROR_NOT_READY when the drive's folder is missing or unreadable, ERROR_PATH_NOT_FOUND for a
 // letter without a drive, ERROR_BAD_LENGTH when a buffer is too small. Any pointer may be null.
 BOOL GetVolumeInformationA(const char* lpRootPathName, char* lpVolumeNameBuffer, DWORD nVolumeNameSize,
-                           DWORD* lpVolumeSerialNumber, DWORD* lpMaximumComponentLength, DWORD* lpFileSystemFlags,
-                           char* lpFileSystemNameBuffer, DWORD nFileSystemNameSize);
+                           DWORD* lpVolumeSerialNumber, DWORD* lpMaximumComponentLength,
+                           DWORD* lpFileSystemFlags, char* lpFileSystemNameBuffer, DWORD nFileSystemNameSize);
 // Space on a drive, in 4096-byte clusters of 8 sectors (counts capped at 0xFFFFFFFF). A declared
 // size is the total, and the free space is at most that. ERROR_NOT_READY when not ready.
 BOOL GetDiskFreeSpaceA(const char* lpRootPathName, DWORD* lpSectorsPerCluster, DWORD* lpBytesPerSector,

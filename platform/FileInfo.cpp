@@ -19,14 +19,15 @@ DWORD AttributesOfMode(unsigned mode, std::string_view name) noexcept
 
 bool QueryHostFile(int dirFd, const char* path, std::string_view name, THostFileInfo& info)
 {
-  struct statx st{};
+  struct statx st {};
   const int flags = (*path == '\0') ? AT_EMPTY_PATH : 0;
   if (::statx(dirFd, path, flags, STATX_BASIC_STATS | STATX_BTIME, &st) != 0) {
     return false;
   }
   info.Attributes = AttributesOfMode(st.stx_mode, name);
-  info.CreationTime = (st.stx_mask & STATX_BTIME) != 0 ? FileTimeFromUnix(st.stx_btime.tv_sec, st.stx_btime.tv_nsec)
-                                                       : FILETIME{0, 0};
+  info.CreationTime = (st.stx_mask & STATX_BTIME) != 0
+                          ? FileTimeFromUnix(st.stx_btime.tv_sec, st.stx_btime.tv_nsec)
+                          : FILETIME{0, 0};
   info.LastAccessTime = FileTimeFromUnix(st.stx_atime.tv_sec, st.stx_atime.tv_nsec);
   info.LastWriteTime = FileTimeFromUnix(st.stx_mtime.tv_sec, st.stx_mtime.tv_nsec);
   info.Size = S_ISDIR(st.stx_mode) ? 0 : st.stx_size;

@@ -44,7 +44,7 @@ public:
 
 bool HeldByOthers(int fd, off_t record)
 {
-  struct flock lock{};
+  struct flock lock {};
   lock.l_type = F_WRLCK;
   lock.l_whence = SEEK_SET;
   lock.l_start = kShareLockBase + record;
@@ -54,7 +54,7 @@ bool HeldByOthers(int fd, off_t record)
 
 bool Record(int fd, off_t record)
 {
-  struct flock lock{};
+  struct flock lock {};
   lock.l_type = F_RDLCK;
   lock.l_whence = SEEK_SET;
   lock.l_start = kShareLockBase + record;
@@ -161,8 +161,8 @@ bool WriteAll(int fd, const void* buffer, std::size_t count, std::size_t& writte
 
 }  // namespace
 
-HANDLE CreateFileA(const char* lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode, void*, DWORD dwCreationDisposition,
-                   DWORD dwFlagsAndAttributes, HANDLE)
+HANDLE CreateFileA(const char* lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode, void*,
+                   DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes, HANDLE)
 {
   if (PlatformCallFails()) {
     return FailHandle(ERROR_DISK_FULL);
@@ -173,7 +173,8 @@ HANDLE CreateFileA(const char* lpFileName, DWORD dwDesiredAccess, DWORD dwShareM
     return INVALID_HANDLE_VALUE;
   }
   const bool wantRead = (dwDesiredAccess & (GENERIC_READ | GENERIC_ALL | FILE_READ_DATA)) != 0;
-  const bool wantWrite = (dwDesiredAccess & (GENERIC_WRITE | GENERIC_ALL | FILE_WRITE_DATA | FILE_APPEND_DATA)) != 0;
+  const bool wantWrite =
+      (dwDesiredAccess & (GENERIC_WRITE | GENERIC_ALL | FILE_WRITE_DATA | FILE_APPEND_DATA)) != 0;
   bool create = false;
   bool exclusive = false;
   bool truncate = false;
@@ -213,7 +214,7 @@ HANDLE CreateFileA(const char* lpFileName, DWORD dwDesiredAccess, DWORD dwShareM
     }
   }
   if (fd < 0) {
-    struct stat st{};
+    struct stat st {};
     if (::stat(host.c_str(), &st) != 0) {
       return FailHandle(Win32ErrorFromErrno(errno));
     }
@@ -231,7 +232,7 @@ HANDLE CreateFileA(const char* lpFileName, DWORD dwDesiredAccess, DWORD dwShareM
       return FailHandle(Win32ErrorFromErrno(errno));
     }
   }
-  struct stat st{};
+  struct stat st {};
   if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
     ::close(fd);
     return FailHandle(ERROR_ACCESS_DENIED);
@@ -253,7 +254,8 @@ HANDLE CreateFileA(const char* lpFileName, DWORD dwDesiredAccess, DWORD dwShareM
   return handle;
 }
 
-BOOL ReadFile(HANDLE hFile, void* lpBuffer, DWORD nNumberOfBytesToRead, DWORD* lpNumberOfBytesRead, void* lpOverlapped)
+BOOL ReadFile(HANDLE hFile, void* lpBuffer, DWORD nNumberOfBytesToRead, DWORD* lpNumberOfBytesRead,
+              void* lpOverlapped)
 {
   if (PlatformCallFails()) {
     if (lpNumberOfBytesRead != nullptr) {
@@ -341,7 +343,7 @@ BOOL SetFilePointerEx(HANDLE hFile, LONGLONG liDistanceToMove, LONGLONG* lpNewFi
   if (dwMoveMethod == FILE_CURRENT) {
     base = ::lseek(file->Fd, 0, SEEK_CUR);
   } else if (dwMoveMethod == FILE_END) {
-    struct stat st{};
+    struct stat st {};
     base = ::fstat(file->Fd, &st) == 0 ? st.st_size : -1;
   } else if (dwMoveMethod != FILE_BEGIN) {
     return FailWith(ERROR_INVALID_PARAMETER);
@@ -386,7 +388,7 @@ BOOL GetFileSizeEx(HANDLE hFile, LONGLONG* lpFileSize)
   if (!file) {
     return FALSE;
   }
-  struct stat st{};
+  struct stat st {};
   if (::fstat(file->Fd, &st) != 0) {
     return FailWithErrno();
   }
@@ -469,7 +471,8 @@ BOOL GetFileInformationByHandle(HANDLE hFile, BY_HANDLE_FILE_INFORMATION* lpFile
   return TRUE;
 }
 
-BOOL GetFileTime(HANDLE hFile, FILETIME* lpCreationTime, FILETIME* lpLastAccessTime, FILETIME* lpLastWriteTime)
+BOOL GetFileTime(HANDLE hFile, FILETIME* lpCreationTime, FILETIME* lpLastAccessTime,
+                 FILETIME* lpLastWriteTime)
 {
   BY_HANDLE_FILE_INFORMATION info{};
   if (!GetFileInformationByHandle(hFile, &info)) {
@@ -487,7 +490,8 @@ BOOL GetFileTime(HANDLE hFile, FILETIME* lpCreationTime, FILETIME* lpLastAccessT
   return TRUE;
 }
 
-BOOL SetFileTime(HANDLE hFile, const FILETIME*, const FILETIME* lpLastAccessTime, const FILETIME* lpLastWriteTime)
+BOOL SetFileTime(HANDLE hFile, const FILETIME*, const FILETIME* lpLastAccessTime,
+                 const FILETIME* lpLastWriteTime)
 {
   const auto file = FileOf(hFile);
   if (!file) {
@@ -518,7 +522,7 @@ BOOL DeleteFileA(const char* lpFileName)
   if (!Resolve(lpFileName, host)) {
     return FALSE;
   }
-  struct stat st{};
+  struct stat st {};
   if (::lstat(host.c_str(), &st) != 0) {
     return FailWithErrno();
   }
@@ -545,11 +549,11 @@ BOOL MoveFileExA(const char* lpExistingFileName, const char* lpNewFileName, DWOR
   if (lpNewFileName == nullptr || !FullWindowsPath(lpNewFileName, toFull) || !HostPathOf(toFull, to)) {
     return lpNewFileName == nullptr ? FailWith(ERROR_INVALID_PARAMETER) : FALSE;
   }
-  struct stat source{};
+  struct stat source {};
   if (::lstat(from.c_str(), &source) != 0) {
     return FailWithErrno();
   }
-  struct stat target{};
+  struct stat target {};
   const bool targetExists = ::lstat(to.c_str(), &target) == 0;
   if (targetExists && target.st_dev == source.st_dev && target.st_ino == source.st_ino) {
     // The target resolved to the source itself: a change of letter case only. Rename to the name
@@ -572,7 +576,7 @@ BOOL MoveFileExA(const char* lpExistingFileName, const char* lpNewFileName, DWOR
                        : ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE);
   if (result != 0 && !replace && errno == EINVAL) {
     // A file system without RENAME_NOREPLACE.
-    struct stat again{};
+    struct stat again {};
     if (::lstat(to.c_str(), &again) == 0) {
       return FailWith(ERROR_ALREADY_EXISTS);
     }
@@ -582,7 +586,8 @@ BOOL MoveFileExA(const char* lpExistingFileName, const char* lpNewFileName, DWOR
     return TRUE;
   }
   if (errno == EXDEV && (dwFlags & MOVEFILE_COPY_ALLOWED) != 0 && S_ISREG(source.st_mode)) {
-    return CopyFileA(lpExistingFileName, lpNewFileName, replace ? FALSE : TRUE) && DeleteFileA(lpExistingFileName);
+    return CopyFileA(lpExistingFileName, lpNewFileName, replace ? FALSE : TRUE) &&
+           DeleteFileA(lpExistingFileName);
   }
   return FailWith(errno == EEXIST ? ERROR_ALREADY_EXISTS : Win32ErrorFromErrno(errno));
 }
@@ -601,7 +606,7 @@ BOOL CopyFileA(const char* lpExistingFileName, const char* lpNewFileName, BOOL b
   if (!Resolve(lpNewFileName, to)) {
     return FALSE;
   }
-  struct stat target{};
+  struct stat target {};
   if (::stat(to.c_str(), &target) == 0) {
     if (bFailIfExists) {
       return FailWith(ERROR_FILE_EXISTS);
@@ -616,7 +621,7 @@ BOOL CopyFileA(const char* lpExistingFileName, const char* lpNewFileName, BOOL b
     return FALSE;
   }
   const auto file = FileOf(source);
-  struct stat st{};
+  struct stat st {};
   ::fstat(file->Fd, &st);
   std::string temporary = to.substr(0, to.find_last_of('/') + 1) + ".oxa-copy-XXXXXX";
   const int out = ::mkostemp(temporary.data(), O_CLOEXEC);
@@ -716,7 +721,7 @@ BOOL SetFileAttributesA(const char* lpFileName, DWORD dwFileAttributes)
   if (!Resolve(lpFileName, host)) {
     return FALSE;
   }
-  struct stat st{};
+  struct stat st {};
   if (::stat(host.c_str(), &st) != 0) {
     return FailWithErrno();
   }
@@ -749,7 +754,8 @@ FILETIME FileTimeFromUnix(std::int64_t seconds, std::int64_t nanoseconds) noexce
 
 void UnixFromFileTime(const FILETIME& time, std::int64_t& seconds, std::int64_t& nanoseconds) noexcept
 {
-  const auto ticks = static_cast<std::int64_t>((static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime);
+  const auto ticks =
+      static_cast<std::int64_t>((static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime);
   seconds = ticks / kTicksPerSecond - kSecondsFrom1601To1970;
   nanoseconds = (ticks % kTicksPerSecond) * 100;
 }
@@ -763,7 +769,7 @@ BOOL FileTimeToLocalFileTime(const FILETIME* lpFileTime, FILETIME* lpLocalFileTi
   std::int64_t nanoseconds = 0;
   UnixFromFileTime(*lpFileTime, seconds, nanoseconds);
   const auto instant = static_cast<time_t>(seconds);
-  struct tm local{};
+  struct tm local {};
   if (::localtime_r(&instant, &local) == nullptr) {
     return FailWith(ERROR_INVALID_PARAMETER);
   }
@@ -780,7 +786,7 @@ BOOL FileTimeToDosDateTime(const FILETIME* lpFileTime, WORD* lpFatDate, WORD* lp
   std::int64_t nanoseconds = 0;
   UnixFromFileTime(*lpFileTime, seconds, nanoseconds);
   const auto instant = static_cast<time_t>(seconds);
-  struct tm parts{};
+  struct tm parts {};
   if (::gmtime_r(&instant, &parts) == nullptr || parts.tm_year < 80 || parts.tm_year > 207) {
     return FailWith(ERROR_INVALID_PARAMETER);
   }

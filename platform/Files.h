@@ -73,8 +73,9 @@ struct BY_HANDLE_FILE_INFORMATION {
 // (a folder, or writing a read-only file), ERROR_SHARING_VIOLATION. The handle is closed with
 // CloseHandle. lpSecurityAttributes and hTemplateFile are ignored; of the flags only
 // FILE_ATTRIBUTE_READONLY (for a new file) and FILE_FLAG_WRITE_THROUGH count.
-HANDLE CreateFileA(const char* lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode, void* lpSecurityAttributes,
-                   DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes, HANDLE hTemplateFile);
+HANDLE CreateFileA(const char* lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
+                   void* lpSecurityAttributes, DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes,
+                   HANDLE hTemplateFile);
 
 // Reads up to the count; at the end of the file succeeds with 0 bytes read. lpOverlapped must
 // be null.
@@ -90,7 +91,8 @@ BOOL WriteFile(HANDLE hFile, const void* lpBuffer, DWORD nNumberOfBytesToWrite, 
 // with the last error ERROR_SUCCESS.
 DWORD SetFilePointer(HANDLE hFile, LONG lDistanceToMove, LONG* lpDistanceToMoveHigh, DWORD dwMoveMethod);
 // The 64-bit form (the Win32 LARGE_INTEGER arguments as plain 64-bit integers).
-BOOL SetFilePointerEx(HANDLE hFile, LONGLONG liDistanceToMove, LONGLONG* lpNewFilePointer, DWORD dwMoveMethod);
+BOOL SetFilePointerEx(HANDLE hFile, LONGLONG liDistanceToMove, LONGLONG* lpNewFilePointer,
+                      DWORD dwMoveMethod);
 DWORD GetFileSize(HANDLE hFile, DWORD* lpFileSizeHigh);
 BOOL GetFileSizeEx(HANDLE hFile, LONGLONG* lpFileSize);
 // Cuts or extends the file at the current position.
@@ -98,7 +100,8 @@ BOOL SetEndOfFile(HANDLE hFile);
 BOOL FlushFileBuffers(HANDLE hFile);
 BOOL GetFileInformationByHandle(HANDLE hFile, BY_HANDLE_FILE_INFORMATION* lpFileInformation);
 // Creation time is the file system's birth time where it keeps one, else 0.
-BOOL GetFileTime(HANDLE hFile, FILETIME* lpCreationTime, FILETIME* lpLastAccessTime, FILETIME* lpLastWriteTime);
+BOOL GetFileTime(HANDLE hFile, FILETIME* lpCreationTime, FILETIME* lpLastAccessTime,
+                 FILETIME* lpLastWriteTime);
 // Sets the access and write times (the creation time cannot be set on the host and is ignored).
 BOOL SetFileTime(HANDLE hFile, const FILETIME* lpCreationTime, const FILETIME* lpLastAccessTime,
                  const FILETIME* lpLastWriteTime);

@@ -73,7 +73,10 @@ public:
     }
   }
   // One named entry (no wildcards).
-  TFindObject(std::string name, const THostFileInfo& info) : FSingleName(std::move(name)), FSingleInfo(info), FSingle(true) {}
+  TFindObject(std::string name, const THostFileInfo& info)
+      : FSingleName(std::move(name)), FSingleInfo(info), FSingle(true)
+  {
+  }
   ~TFindObject() override
   {
     if (FDir != nullptr) {
@@ -96,7 +99,8 @@ public:
       const std::string name = FPending.front();
       FPending.erase(FPending.begin());
       THostFileInfo info;
-      if (MatchesFileMask(name.c_str(), FMask.c_str()) && QueryHostFile(::dirfd(FDir), name.c_str(), name, info)) {
+      if (MatchesFileMask(name.c_str(), FMask.c_str()) &&
+          QueryHostFile(::dirfd(FDir), name.c_str(), name, info)) {
         Fill(data, name, info);
         return true;
       }
@@ -109,12 +113,12 @@ public:
       }
       THostFileInfo info;
       if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
-        struct stat link{};
+        struct stat link {};
         if (::fstatat(::dirfd(FDir), entry->d_name, &link, AT_SYMLINK_NOFOLLOW) != 0) {
           continue;
         }
         if (S_ISLNK(link.st_mode)) {
-          struct stat target{};
+          struct stat target {};
           if (::fstatat(::dirfd(FDir), entry->d_name, &target, 0) != 0 || S_ISDIR(target.st_mode)) {
             continue;
           }

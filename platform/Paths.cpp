@@ -219,7 +219,8 @@ bool DriveFolderOf(const TParsedPath& path, std::string& folder)
     return true;
   }
   for (const auto& drive : DriveTable()) {
-    if (drive.Type == DRIVE_REMOTE && !drive.UncName.empty() && SameNameIgnoringCase(drive.UncName, path.Root)) {
+    if (drive.Type == DRIVE_REMOTE && !drive.UncName.empty() &&
+        SameNameIgnoringCase(drive.UncName, path.Root)) {
       folder = drive.Folder;
       return true;
     }
@@ -257,7 +258,7 @@ bool HostPathOf(std::string_view windowsPath, std::string& hostPath)
     const std::string& name = parsed.Names[i];
     const bool last = i + 1 == parsed.Names.size();
     std::string candidate = host == "/" ? "/" + name : host + "/" + name;
-    struct stat st{};
+    struct stat st {};
     if (::lstat(candidate.c_str(), &st) != 0) {
       const int error = errno;
       if (error == ENOTDIR) {
@@ -294,8 +295,9 @@ std::string WindowsPathOf(std::string_view hostPath)
   const auto drives = DriveTable();
   for (const auto& drive : drives) {
     const std::string& folder = drive.Folder;
-    const bool inside = folder == "/" || host == folder ||
-                        (host.size() > folder.size() && host.starts_with(folder) && host[folder.size()] == '/');
+    const bool inside =
+        folder == "/" || host == folder ||
+        (host.size() > folder.size() && host.starts_with(folder) && host[folder.size()] == '/');
     if (inside && (best == nullptr || folder.size() > best->Folder.size())) {
       best = &drive;
     }
@@ -303,7 +305,8 @@ std::string WindowsPathOf(std::string_view hostPath)
   if (best == nullptr) {
     return {};
   }
-  std::string rest = best->Folder == "/" ? host.substr(1) : host.substr(std::min(host.size(), best->Folder.size() + 1));
+  std::string rest =
+      best->Folder == "/" ? host.substr(1) : host.substr(std::min(host.size(), best->Folder.size() + 1));
   for (char& c : rest) {
     if (c == '/') {
       c = '\\';

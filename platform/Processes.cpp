@@ -45,7 +45,7 @@ private:
 
 bool IsFile(const std::string& host)
 {
-  struct stat st{};
+  struct stat st {};
   return ::stat(host.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
@@ -64,7 +64,8 @@ bool ExecutableOf(const std::string& windowsPath, std::string& host)
       c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     }
     std::string bare;
-    if (extension == ".exe" && HostPathOf(windowsPath.substr(0, windowsPath.size() - 4), bare) && IsFile(bare)) {
+    if (extension == ".exe" && HostPathOf(windowsPath.substr(0, windowsPath.size() - 4), bare) &&
+        IsFile(bare)) {
       host = bare;
       return true;
     }
@@ -123,7 +124,8 @@ DWORD TProcessObject::Wait(DWORD milliseconds)
     return WAIT_TIMEOUT;
   }
   pollfd ended{FPidFd, POLLIN, 0};
-  const int timeout = milliseconds == INFINITE ? -1 : static_cast<int>(std::min<DWORD>(milliseconds, INT_MAX));
+  const int timeout =
+      milliseconds == INFINITE ? -1 : static_cast<int>(std::min<DWORD>(milliseconds, INT_MAX));
   int ready = 0;
   do {
     ready = ::poll(&ended, 1, timeout);
@@ -248,17 +250,19 @@ std::vector<std::string> SplitCommandLine(std::string_view line)
   return words;
 }
 
-BOOL CreateProcessA(const char* lpApplicationName, char* lpCommandLine, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES,
-                    BOOL, DWORD, void* lpEnvironment, const char* lpCurrentDirectory, STARTUPINFOA*,
-                    PROCESS_INFORMATION* lpProcessInformation)
+BOOL CreateProcessA(const char* lpApplicationName, char* lpCommandLine, LPSECURITY_ATTRIBUTES,
+                    LPSECURITY_ATTRIBUTES, BOOL, DWORD, void* lpEnvironment, const char* lpCurrentDirectory,
+                    STARTUPINFOA*, PROCESS_INFORMATION* lpProcessInformation)
 {
-  if (lpProcessInformation == nullptr ||
-      ((lpApplicationName == nullptr || *lpApplicationName == '\0') && (lpCommandLine == nullptr || *lpCommandLine == '\0'))) {
+  if (lpProcessInformation == nullptr || ((lpApplicationName == nullptr || *lpApplicationName == '\0') &&
+                                          (lpCommandLine == nullptr || *lpCommandLine == '\0'))) {
     return FailWith(ERROR_INVALID_PARAMETER);
   }
-  std::vector<std::string> arguments =
-      lpCommandLine != nullptr && *lpCommandLine != '\0' ? SplitCommandLine(lpCommandLine) : std::vector<std::string>();
-  const std::string application = lpApplicationName != nullptr && *lpApplicationName != '\0' ? lpApplicationName : arguments[0];
+  std::vector<std::string> arguments = lpCommandLine != nullptr && *lpCommandLine != '\0'
+                                           ? SplitCommandLine(lpCommandLine)
+                                           : std::vector<std::string>();
+  const std::string application =
+      lpApplicationName != nullptr && *lpApplicationName != '\0' ? lpApplicationName : arguments[0];
   if (arguments.empty()) {
     arguments.push_back(application);
   }
@@ -268,7 +272,7 @@ BOOL CreateProcessA(const char* lpApplicationName, char* lpCommandLine, LPSECURI
   }
   std::string folder;
   if (lpCurrentDirectory != nullptr && *lpCurrentDirectory != '\0') {
-    struct stat st{};
+    struct stat st {};
     if (!HostPathOf(lpCurrentDirectory, folder)) {
       return FALSE;
     }
@@ -278,7 +282,8 @@ BOOL CreateProcessA(const char* lpApplicationName, char* lpCommandLine, LPSECURI
   }
   std::vector<std::string> environment;
   if (lpEnvironment != nullptr) {
-    for (const char* entry = static_cast<const char*>(lpEnvironment); *entry != '\0'; entry += std::strlen(entry) + 1) {
+    for (const char* entry = static_cast<const char*>(lpEnvironment); *entry != '\0';
+         entry += std::strlen(entry) + 1) {
       environment.emplace_back(entry);
     }
   }

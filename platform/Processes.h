@@ -82,9 +82,10 @@ DWORD GetCurrentProcessId() noexcept;
 // path, optional) is the new process's current folder. lpEnvironment (optional) is a block of
 // "NAME=value" texts ending with an empty one. Show commands, creation flags other than these
 // and the security arguments are ignored. Both returned handles must be closed.
-BOOL CreateProcessA(const char* lpApplicationName, char* lpCommandLine, LPSECURITY_ATTRIBUTES lpProcessAttributes,
-                    LPSECURITY_ATTRIBUTES lpThreadAttributes, BOOL bInheritHandles, DWORD dwCreationFlags,
-                    void* lpEnvironment, const char* lpCurrentDirectory, STARTUPINFOA* lpStartupInfo,
+BOOL CreateProcessA(const char* lpApplicationName, char* lpCommandLine,
+                    LPSECURITY_ATTRIBUTES lpProcessAttributes, LPSECURITY_ATTRIBUTES lpThreadAttributes,
+                    BOOL bInheritHandles, DWORD dwCreationFlags, void* lpEnvironment,
+                    const char* lpCurrentDirectory, STARTUPINFOA* lpStartupInfo,
                     PROCESS_INFORMATION* lpProcessInformation);
 BOOL GetExitCodeProcess(HANDLE hProcess, DWORD* lpExitCode);
 BOOL TerminateProcess(HANDLE hProcess, UINT uExitCode);

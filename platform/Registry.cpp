@@ -61,7 +61,8 @@ std::recursive_mutex& HiveLock()
 
 std::filesystem::path HiveFile(THive hive)
 {
-  return MachineFolderPath() / "registry" / (hive == THive::CurrentUser ? "CurrentUser.hive" : "LocalMachine.hive");
+  return MachineFolderPath() / "registry" /
+         (hive == THive::CurrentUser ? "CurrentUser.hive" : "LocalMachine.hive");
 }
 
 class TFd {
@@ -100,7 +101,7 @@ private:
 
 bool Identify(const std::filesystem::path& file, TFileIdentity& identity, bool& exists)
 {
-  struct stat st{};
+  struct stat st {};
   if (::stat(file.c_str(), &st) != 0) {
     exists = false;
     return errno == ENOENT;
@@ -143,9 +144,11 @@ void SetAside(const std::filesystem::path& file)
     aside = file.string() + ".corrupt" + std::to_string(n);
   }
   if (::rename(file.c_str(), aside.c_str()) == 0) {
-    PlatformTrace("Registry hive " + file.string() + " is corrupt; kept as " + aside + ", a fresh hive started");
+    PlatformTrace("Registry hive " + file.string() + " is corrupt; kept as " + aside +
+                  ", a fresh hive started");
   } else {
-    PlatformTrace("Registry hive " + file.string() + " is corrupt and could not be set aside: " + std::strerror(errno));
+    PlatformTrace("Registry hive " + file.string() +
+                  " is corrupt and could not be set aside: " + std::strerror(errno));
   }
 }
 
@@ -405,8 +408,8 @@ LONG CopyName(const std::string& name, char* buffer, DWORD* length)
 
 }  // namespace
 
-LONG RegCreateKeyExA(HKEY hKey, const char* lpSubKey, DWORD, char*, DWORD, REGSAM samDesired, void*, PHKEY phkResult,
-                     DWORD* lpdwDisposition)
+LONG RegCreateKeyExA(HKEY hKey, const char* lpSubKey, DWORD, char*, DWORD, REGSAM samDesired, void*,
+                     PHKEY phkResult, DWORD* lpdwDisposition)
 {
   TOpenKey parent{};
   if (phkResult == nullptr) {
@@ -493,10 +496,12 @@ LONG RegCloseKey(HKEY hKey)
   }
   auto& table = Keys();
   const std::lock_guard guard(table.Lock);
-  return Result(table.Keys.erase(reinterpret_cast<std::uintptr_t>(hKey)) == 1 ? ERROR_SUCCESS : ERROR_INVALID_HANDLE);
+  return Result(table.Keys.erase(reinterpret_cast<std::uintptr_t>(hKey)) == 1 ? ERROR_SUCCESS
+                                                                              : ERROR_INVALID_HANDLE);
 }
 
-LONG RegQueryValueExA(HKEY hKey, const char* lpValueName, DWORD*, DWORD* lpType, BYTE* lpData, DWORD* lpcbData)
+LONG RegQueryValueExA(HKEY hKey, const char* lpValueName, DWORD*, DWORD* lpType, BYTE* lpData,
+                      DWORD* lpcbData)
 {
   TOpenKey open{};
   if (!LookupKey(hKey, open)) {
@@ -597,8 +602,8 @@ LONG RegDeleteKeyA(HKEY hKey, const char* lpSubKey)
   });
 }
 
-LONG RegEnumKeyExA(HKEY hKey, DWORD dwIndex, char* lpName, DWORD* lpcchName, DWORD*, char* lpClass, DWORD* lpcchClass,
-                   FILETIME* lpftLastWriteTime)
+LONG RegEnumKeyExA(HKEY hKey, DWORD dwIndex, char* lpName, DWORD* lpcchName, DWORD*, char* lpClass,
+                   DWORD* lpcchClass, FILETIME* lpftLastWriteTime)
 {
   TOpenKey open{};
   if (!LookupKey(hKey, open)) {

@@ -105,8 +105,9 @@ bool ParseKey(TReader& reader, TRegKey& key, std::size_t depth)
     TRegValue value;
     std::uint32_t dataLength = 0;
     std::span<const std::byte> data;
-    if (!reader.Name(kMaxRegValueNameLength, value.Name) || !reader.U32(value.Type) || !reader.U32(dataLength) ||
-        dataLength > kMaxRegValueSize || !reader.Bytes(dataLength, data) || key.FindValue(value.Name) != nullptr) {
+    if (!reader.Name(kMaxRegValueNameLength, value.Name) || !reader.U32(value.Type) ||
+        !reader.U32(dataLength) || dataLength > kMaxRegValueSize || !reader.Bytes(dataLength, data) ||
+        key.FindValue(value.Name) != nullptr) {
       return false;
     }
     value.Data.resize(data.size());
@@ -175,8 +176,9 @@ void SerializeKey(std::vector<std::byte>& out, const TRegKey& key)
 TRegKey* TRegKey::FindSubKey(std::string_view name) const
 {
   const std::string upper = UpperCaseName(name);
-  const auto found = std::lower_bound(SubKeys.begin(), SubKeys.end(), upper,
-                                      [](const auto& key, const std::string& wanted) { return UpperCaseName(key->Name) < wanted; });
+  const auto found = std::lower_bound(
+      SubKeys.begin(), SubKeys.end(), upper,
+      [](const auto& key, const std::string& wanted) { return UpperCaseName(key->Name) < wanted; });
   if (found != SubKeys.end() && UpperCaseName((*found)->Name) == upper) {
     return found->get();
   }
@@ -186,8 +188,9 @@ TRegKey* TRegKey::FindSubKey(std::string_view name) const
 TRegKey& TRegKey::AddSubKey(std::string_view name, bool& created)
 {
   const std::string upper = UpperCaseName(name);
-  const auto found = std::lower_bound(SubKeys.begin(), SubKeys.end(), upper,
-                                      [](const auto& key, const std::string& wanted) { return UpperCaseName(key->Name) < wanted; });
+  const auto found = std::lower_bound(
+      SubKeys.begin(), SubKeys.end(), upper,
+      [](const auto& key, const std::string& wanted) { return UpperCaseName(key->Name) < wanted; });
   if (found != SubKeys.end() && UpperCaseName((*found)->Name) == upper) {
     created = false;
     return **found;
@@ -209,8 +212,9 @@ bool TRegKey::RemoveSubKey(std::string_view name)
 
 const TRegValue* TRegKey::FindValue(std::string_view name) const
 {
-  const auto found = std::find_if(Values.begin(), Values.end(),
-                                  [&](const TRegValue& value) { return SameNameIgnoringCase(value.Name, name); });
+  const auto found = std::find_if(Values.begin(), Values.end(), [&](const TRegValue& value) {
+    return SameNameIgnoringCase(value.Name, name);
+  });
   return found == Values.end() ? nullptr : &*found;
 }
 
@@ -228,8 +232,9 @@ void TRegKey::SetValue(std::string_view name, DWORD type, std::span<const BYTE> 
 
 bool TRegKey::RemoveValue(std::string_view name)
 {
-  const auto found = std::find_if(Values.begin(), Values.end(),
-                                  [&](const TRegValue& value) { return SameNameIgnoringCase(value.Name, name); });
+  const auto found = std::find_if(Values.begin(), Values.end(), [&](const TRegValue& value) {
+    return SameNameIgnoringCase(value.Name, name);
+  });
   if (found == Values.end()) {
     return false;
   }

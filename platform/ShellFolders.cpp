@@ -113,8 +113,8 @@ void EnsureShellFolders(THive hive)
     const std::string appData = WindowsPathOf(HostDataHome());
     const std::string desktop = WindowsPathOf(HostDesktopFolder());
     ModifyHive(hive, [&](TRegKey& root, bool& changed) {
-      TRegKey& folders =
-          CreatePath(root, {"Software", "Microsoft", "Windows", "CurrentVersion", "Explorer", "Shell Folders"}, changed);
+      TRegKey& folders = CreatePath(
+          root, {"Software", "Microsoft", "Windows", "CurrentVersion", "Explorer", "Shell Folders"}, changed);
       if (folders.FindValue("AppData") == nullptr && !appData.empty()) {
         folders.SetValue("AppData", REG_SZ, RegText(appData));
         changed = true;

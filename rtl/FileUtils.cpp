@@ -30,7 +30,8 @@ int FileGetAttr(const std::string& fileName)
 
 int FileSetAttr(const std::string& fileName, int attr)
 {
-  return SetFileAttributesA(fileName.c_str(), static_cast<DWORD>(attr)) ? 0 : static_cast<int>(GetLastError());
+  return SetFileAttributesA(fileName.c_str(), static_cast<DWORD>(attr)) ? 0
+                                                                        : static_cast<int>(GetLastError());
 }
 
 std::string ExpandFileName(const std::string& fileName)

@@ -20,7 +20,8 @@ bool DeleteKeyTree(HKEY base, const std::string& path)
     char name[256];
     for (DWORD i = 0;; ++i) {
       DWORD length = sizeof name;
-      if (RegEnumKeyExA(opened, i, name, &length, nullptr, nullptr, nullptr, nullptr) != static_cast<LONG>(ERROR_SUCCESS)) {
+      if (RegEnumKeyExA(opened, i, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+          static_cast<LONG>(ERROR_SUCCESS)) {
         break;
       }
       children.emplace_back(name, length);
@@ -62,8 +63,8 @@ bool TRegistry::Open(const std::string& key, bool canCreate, REGSAM access)
   if (!canCreate || path.empty()) {
     result = RegOpenKeyExA(BaseKey(relative), path.c_str(), 0, access, &opened);
   } else {
-    result = RegCreateKeyExA(BaseKey(relative), path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr,
-                             &opened, nullptr);
+    result = RegCreateKeyExA(BaseKey(relative), path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access,
+                             nullptr, &opened, nullptr);
   }
   if (result != static_cast<LONG>(ERROR_SUCCESS)) {
     return false;
@@ -104,8 +105,8 @@ bool TRegistry::CreateKey(const std::string& key)
   const bool relative = key.empty() || key.front() != '\\';
   HKEY created = nullptr;
   const std::string path = relative ? key : key.substr(1);
-  if (RegCreateKeyExA(BaseKey(relative), path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, FAccess, nullptr, &created,
-                      nullptr) != static_cast<LONG>(ERROR_SUCCESS)) {
+  if (RegCreateKeyExA(BaseKey(relative), path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, FAccess, nullptr,
+                      &created, nullptr) != static_cast<LONG>(ERROR_SUCCESS)) {
     return false;
   }
   RegCloseKey(created);
@@ -117,7 +118,8 @@ bool TRegistry::KeyExists(const std::string& key)
   const bool relative = key.empty() || key.front() != '\\';
   HKEY opened = nullptr;
   const std::string path = relative ? key : key.substr(1);
-  if (RegOpenKeyExA(BaseKey(relative), path.c_str(), 0, KEY_READ, &opened) != static_cast<LONG>(ERROR_SUCCESS)) {
+  if (RegOpenKeyExA(BaseKey(relative), path.c_str(), 0, KEY_READ, &opened) !=
+      static_cast<LONG>(ERROR_SUCCESS)) {
     return false;
   }
   RegCloseKey(opened);
@@ -140,8 +142,8 @@ bool TRegistry::DeleteKey(const std::string& key)
 bool TRegistry::GetData(const std::string& name, DWORD& type, std::vector<BYTE>& data) const
 {
   DWORD size = 0;
-  if (FCurrentKey == nullptr ||
-      RegQueryValueExA(FCurrentKey, name.c_str(), nullptr, &type, nullptr, &size) != static_cast<LONG>(ERROR_SUCCESS)) {
+  if (FCurrentKey == nullptr || RegQueryValueExA(FCurrentKey, name.c_str(), nullptr, &type, nullptr, &size) !=
+                                    static_cast<LONG>(ERROR_SUCCESS)) {
     return false;
   }
   data.resize(size);
@@ -169,13 +171,14 @@ bool TRegistry::ValueExists(const std::string& name) const
 {
   DWORD type = 0;
   DWORD size = 0;
-  return FCurrentKey != nullptr &&
-         RegQueryValueExA(FCurrentKey, name.c_str(), nullptr, &type, nullptr, &size) == static_cast<LONG>(ERROR_SUCCESS);
+  return FCurrentKey != nullptr && RegQueryValueExA(FCurrentKey, name.c_str(), nullptr, &type, nullptr,
+                                                    &size) == static_cast<LONG>(ERROR_SUCCESS);
 }
 
 bool TRegistry::DeleteValue(const std::string& name)
 {
-  return FCurrentKey != nullptr && RegDeleteValueA(FCurrentKey, name.c_str()) == static_cast<LONG>(ERROR_SUCCESS);
+  return FCurrentKey != nullptr &&
+         RegDeleteValueA(FCurrentKey, name.c_str()) == static_cast<LONG>(ERROR_SUCCESS);
 }
 
 std::string TRegistry::ReadString(const std::string& name) const
@@ -256,7 +259,8 @@ void TRegistry::GetKeyNames(TStringList& names) const
   char name[256];
   for (DWORD i = 0; FCurrentKey != nullptr; ++i) {
     DWORD length = sizeof name;
-    if (RegEnumKeyExA(FCurrentKey, i, name, &length, nullptr, nullptr, nullptr, nullptr) != static_cast<LONG>(ERROR_SUCCESS)) {
+    if (RegEnumKeyExA(FCurrentKey, i, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+        static_cast<LONG>(ERROR_SUCCESS)) {
       break;
     }
     names.Add(std::string(name, length));

@@ -47,7 +47,8 @@ TEST(OxaUtilsFiles, FileInformationOfAFileHeldExclusively)
 {
   const TDeclaredMachine machine;
   std::ofstream(machine.DriveFolder('C') / "song.mp3") << "12345";
-  HANDLE held = CreateFileA("C:\\song.mp3", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE held =
+      CreateFileA("C:\\song.mp3", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
   BY_HANDLE_FILE_INFORMATION info{};
   ASSERT_TRUE(GetFileInformation("C:\\SONG.MP3", info));

@@ -22,15 +22,22 @@ std::string Host(const std::string& windows)
 TEST(Drives, DeclaredTableGivesEveryKindAndZCatchesTheRest)
 {
   const TDeclaredMachine machine;
-  const DWORD expected = (1U << 2) | (1U << 3) | (1U << 4) | (1U << ('N' - 'A')) | (1U << ('R' - 'A')) | (1U << 25);
+  const DWORD expected =
+      (1U << 2) | (1U << 3) | (1U << 4) | (1U << ('N' - 'A')) | (1U << ('R' - 'A')) | (1U << 25);
   EXPECT_EQ(GetLogicalDrives(), expected);
   const struct {
     const char* Root;
     UINT Type;
   } cases[] = {
-      {"C:\\", DRIVE_FIXED},          {"c:", DRIVE_FIXED},       {"D:\\", DRIVE_CDROM},
-      {"E:\\", DRIVE_REMOVABLE},      {"N:\\", DRIVE_REMOTE},    {"R:\\", DRIVE_RAMDISK},
-      {"Z:\\", DRIVE_NO_ROOT_DIR},    {"Q:\\", DRIVE_NO_ROOT_DIR}, {"C:\\Music\\", DRIVE_NO_ROOT_DIR},
+      {"C:\\", DRIVE_FIXED},
+      {"c:", DRIVE_FIXED},
+      {"D:\\", DRIVE_CDROM},
+      {"E:\\", DRIVE_REMOVABLE},
+      {"N:\\", DRIVE_REMOTE},
+      {"R:\\", DRIVE_RAMDISK},
+      {"Z:\\", DRIVE_NO_ROOT_DIR},
+      {"Q:\\", DRIVE_NO_ROOT_DIR},
+      {"C:\\Music\\", DRIVE_NO_ROOT_DIR},
       {"\\\\server\\music\\", DRIVE_REMOTE},
   };
   for (const auto& c : cases) {
@@ -188,10 +195,13 @@ TEST(Paths, FullPathNamesAndUncNames)
   std::filesystem::current_path(previous);
 
   DWORD size = sizeof buffer;
-  ASSERT_EQ(WNetGetUniversalNameA("n:\\Jazz\\t.wma", UNIVERSAL_NAME_INFO_LEVEL, buffer, &size), ERROR_SUCCESS);
-  EXPECT_STREQ(reinterpret_cast<UNIVERSAL_NAME_INFOA*>(buffer)->lpUniversalName, "\\\\server\\music\\Jazz\\t.wma");
+  ASSERT_EQ(WNetGetUniversalNameA("n:\\Jazz\\t.wma", UNIVERSAL_NAME_INFO_LEVEL, buffer, &size),
+            ERROR_SUCCESS);
+  EXPECT_STREQ(reinterpret_cast<UNIVERSAL_NAME_INFOA*>(buffer)->lpUniversalName,
+               "\\\\server\\music\\Jazz\\t.wma");
   size = sizeof buffer;
-  EXPECT_EQ(WNetGetUniversalNameA("C:\\Music", UNIVERSAL_NAME_INFO_LEVEL, buffer, &size), ERROR_NOT_CONNECTED);
+  EXPECT_EQ(WNetGetUniversalNameA("C:\\Music", UNIVERSAL_NAME_INFO_LEVEL, buffer, &size),
+            ERROR_NOT_CONNECTED);
   size = 4;
   EXPECT_EQ(WNetGetUniversalNameA("N:\\x", UNIVERSAL_NAME_INFO_LEVEL, buffer, &size), ERROR_MORE_DATA);
   EXPECT_EQ(size, sizeof(UNIVERSAL_NAME_INFOA) + 17);  // "\\server\music\x" and its zero

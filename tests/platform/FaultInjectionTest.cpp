@@ -34,11 +34,15 @@ TEST(FaultInjection, AFailingRegistryWriteKeepsTheOldValueAndEveryOther)
 {
   const TTempMachine machine;
   HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Test", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr), 0L);
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Test", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                            nullptr),
+            0L);
   ASSERT_EQ(RegSetValueExA(key, "Kept", 0, REG_SZ, reinterpret_cast<const BYTE*>("kept"), 5), 0L);
   RegCloseKey(key);
   for (std::uint32_t n = 1;; ++n) {
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Test", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr), 0L);
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Test", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                              &key, nullptr),
+              0L);
     ASSERT_EQ(RegSetValueExA(key, "Value", 0, REG_SZ, reinterpret_cast<const BYTE*>("old"), 4), 0L);
     FailNthPlatformCall(n);
     const LONG first = RegSetValueExA(key, "Value", 0, REG_SZ, reinterpret_cast<const BYTE*>("new"), 4);

@@ -90,7 +90,8 @@ TEST(Files, CreationDispositionsFollowWin32)
     CloseHandle(file);
     if (k.ContentAfter != nullptr) {
       std::string name(k.Path + 3);
-      std::transform(name.begin(), name.end(), name.begin(), [](unsigned char ch) { return std::tolower(ch); });
+      std::transform(name.begin(), name.end(), name.begin(),
+                     [](unsigned char ch) { return std::tolower(ch); });
       EXPECT_EQ(ReadAll(c / name), k.ContentAfter) << k.Path;
     }
   }
@@ -108,18 +109,23 @@ TEST(Files, ShareModesDecideWhichOpensCoexist)
     DWORD FirstAccess, FirstShare, SecondAccess, SecondShare;
     bool SecondOpens;
   } cases[] = {
-      {R, SR, R, SR, true},          {R, SR, R | W, SR, false},      {R, 0, R, SR | SW, false},
-      {R, SR | SW, R | W, SR | SW, true}, {R | W, SR, R, SR, false},   {R | W, SR, R, SR | SW, true},
-      {R, SR, R, 0, false},          {R, SR | SW, R, SR, true},      {0, 0, R, SR | SW, false},
-      {0, SR | SW, R | W, 0, true},  {W, SR | SW, R, SR, false},
+      {R, SR, R, SR, true},       {R, SR, R | W, SR, false},
+      {R, 0, R, SR | SW, false},  {R, SR | SW, R | W, SR | SW, true},
+      {R | W, SR, R, SR, false},  {R | W, SR, R, SR | SW, true},
+      {R, SR, R, 0, false},       {R, SR | SW, R, SR, true},
+      {0, 0, R, SR | SW, false},  {0, SR | SW, R | W, 0, true},
+      {W, SR | SW, R, SR, false},
   };
   for (const auto& k : cases) {
-    HANDLE first = CreateFileA("C:\\song.mp3", k.FirstAccess, k.FirstShare, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE first =
+        CreateFileA("C:\\song.mp3", k.FirstAccess, k.FirstShare, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(first, INVALID_HANDLE_VALUE);
-    HANDLE second = CreateFileA("C:\\song.mp3", k.SecondAccess, k.SecondShare, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE second =
+        CreateFileA("C:\\song.mp3", k.SecondAccess, k.SecondShare, nullptr, OPEN_EXISTING, 0, nullptr);
     const DWORD error = GetLastError();
     EXPECT_EQ(second != INVALID_HANDLE_VALUE, k.SecondOpens)
-        << std::hex << k.FirstAccess << "/" << k.FirstShare << " then " << k.SecondAccess << "/" << k.SecondShare;
+        << std::hex << k.FirstAccess << "/" << k.FirstShare << " then " << k.SecondAccess << "/"
+        << k.SecondShare;
     if (!k.SecondOpens) {
       EXPECT_EQ(error, ERROR_SHARING_VIOLATION);
     }
@@ -139,7 +145,8 @@ TEST(Files, ShareModesHoldAcrossProcesses)
   TChildProcess player(OXA_PLATFORM_HELPER, {});
   // The other process plays the file: reading, letting others read.
   ASSERT_EQ(player.Ask("open C:\\playing.mp3 0x80000000 1"), "ok");
-  HANDLE reader = CreateFileA("C:\\playing.mp3", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE reader =
+      CreateFileA("C:\\playing.mp3", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   EXPECT_NE(reader, INVALID_HANDLE_VALUE);
   CloseHandle(reader);
   HANDLE writer = CreateFileA("C:\\playing.mp3", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
@@ -147,7 +154,8 @@ TEST(Files, ShareModesHoldAcrossProcesses)
   EXPECT_EQ(writer, INVALID_HANDLE_VALUE);
   EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION);
   ASSERT_EQ(player.Ask("close"), "ok");
-  writer = CreateFileA("C:\\playing.mp3", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  writer =
+      CreateFileA("C:\\playing.mp3", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(writer, INVALID_HANDLE_VALUE);
   // Now this process holds it exclusively, and the other process is refused.
   EXPECT_EQ(player.Ask("open C:\\playing.mp3 0x80000000 3"), "error 32");
@@ -183,11 +191,13 @@ TEST(Files, AttributesComeFromPermissionsAndNames)
   // Read-only: refused for writing and deleting, even to a privileged user.
   ASSERT_TRUE(SetFileAttributesA("C:\\plain.mp3", FILE_ATTRIBUTE_READONLY));
   EXPECT_EQ(GetFileAttributesA("C:\\plain.mp3"), FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_READONLY);
-  EXPECT_EQ(CreateFileA("C:\\plain.mp3", GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(CreateFileA("C:\\plain.mp3", GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr),
+            INVALID_HANDLE_VALUE);
   EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
   EXPECT_FALSE(DeleteFileA("C:\\plain.mp3"));
   EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
-  HANDLE reader = CreateFileA("C:\\plain.mp3", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE reader =
+      CreateFileA("C:\\plain.mp3", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   EXPECT_NE(reader, INVALID_HANDLE_VALUE);
   CloseHandle(reader);
   ASSERT_TRUE(SetFileAttributesA("C:\\plain.mp3", FILE_ATTRIBUTE_NORMAL));
@@ -237,10 +247,10 @@ TEST(Files, MovesCopiesAndFolders)
   EXPECT_EQ(GetLastError(), ERROR_DIRECTORY);
   std::filesystem::remove(c / "Dir" / "f");
   EXPECT_TRUE(RemoveDirectoryA("C:\\DIR"));
-  EXPECT_EQ(std::count_if(std::filesystem::directory_iterator(c), {}, [](const auto& e) {
-              return e.path().filename().string().starts_with(".oxa-copy");
-            }),
-            0);
+  EXPECT_EQ(
+      std::count_if(std::filesystem::directory_iterator(c), {},
+                    [](const auto& e) { return e.path().filename().string().starts_with(".oxa-copy"); }),
+      0);
 }
 
 struct TFound {
@@ -341,7 +351,8 @@ TEST(FindFiles, TimesAreFileTimesAndCreationTimeSurvivesRenameAndChmod)
   EXPECT_EQ(Ticks(after.ftCreationTime), Ticks(before.ftCreationTime));
   EXPECT_EQ(Ticks(after.ftLastWriteTime), Ticks(before.ftLastWriteTime));
 
-  HANDLE file = CreateFileA("C:\\u.mp3", 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE file =
+      CreateFileA("C:\\u.mp3", 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(file, INVALID_HANDLE_VALUE);
   BY_HANDLE_FILE_INFORMATION info{};
   ASSERT_TRUE(GetFileInformationByHandle(file, &info));
@@ -364,10 +375,10 @@ TEST(FindFiles, MasksFollowTheWin32Rule)
     const char* Mask;
     bool Matches;
   } cases[] = {
-      {"a.mp3", "*.*", true},      {"README", "*.*", true},     {"README", "*", true},
-      {"a.MP3", "*.mp3", true},    {"a.mp3x", "*.mp3", false},  {"ab.mp3", "?.mp3", false},
-      {"a.mp3", "?.mp3", true},    {"Ärger.mp3", "ä*", true},   {"abc", "a*c", true},
-      {"abcd", "a*c", false},      {"abc", "a*.*", true},       {"x.tar.gz", "*.gz", true},
+      {"a.mp3", "*.*", true},   {"README", "*.*", true},    {"README", "*", true},
+      {"a.MP3", "*.mp3", true}, {"a.mp3x", "*.mp3", false}, {"ab.mp3", "?.mp3", false},
+      {"a.mp3", "?.mp3", true}, {"Ärger.mp3", "ä*", true},  {"abc", "a*c", true},
+      {"abcd", "a*c", false},   {"abc", "a*.*", true},      {"x.tar.gz", "*.gz", true},
   };
   for (const auto& k : cases) {
     EXPECT_EQ(MatchesFileMask(k.Name, k.Mask), k.Matches) << k.Name << " " << k.Mask;

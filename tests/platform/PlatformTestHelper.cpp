@@ -42,7 +42,8 @@ int main(int argc, char** argv)
       // open PATH ACCESS SHARE
       std::string path, access, share;
       words >> path >> access >> share;
-      HANDLE file = CreateFileA(path.c_str(), ParseNumber(access), ParseNumber(share), nullptr, OPEN_EXISTING, 0, nullptr);
+      HANDLE file = CreateFileA(path.c_str(), ParseNumber(access), ParseNumber(share), nullptr, OPEN_EXISTING,
+                                0, nullptr);
       if (file == INVALID_HANDLE_VALUE) {
         answer = "error " + std::to_string(GetLastError());
       } else {
@@ -61,7 +62,8 @@ int main(int argc, char** argv)
       int count = 0;
       words >> key >> prefix >> count;
       HKEY handle = nullptr;
-      LONG result = RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle, nullptr);
+      LONG result = RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                    &handle, nullptr);
       for (int i = 0; i < count && result == 0; ++i) {
         const DWORD value = static_cast<DWORD>(i);
         result = RegSetValueExA(handle, (prefix + std::to_string(i)).c_str(), 0, REG_DWORD,
@@ -77,7 +79,8 @@ int main(int argc, char** argv)
       char data[256] = {};
       DWORD size = sizeof data - 1;
       if (RegOpenKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, &handle) == 0 &&
-          RegQueryValueExA(handle, value.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size) == 0) {
+          RegQueryValueExA(handle, value.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size) ==
+              0) {
         answer = data;
       } else {
         answer = "missing";

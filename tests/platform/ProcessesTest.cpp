@@ -56,8 +56,8 @@ TEST(Processes, StartedProcessGetsArgumentsFolderAndItsExitCodeIsSeen)
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info{};
-  ASSERT_TRUE(CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr, "C:\\",
-                             &startup, &info));
+  ASSERT_TRUE(CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr,
+                             "C:\\", &startup, &info));
   EXPECT_EQ(WaitForSingleObject(info.hProcess, 20000), WAIT_OBJECT_0);
   EXPECT_EQ(WaitForSingleObject(info.hThread, 0), WAIT_OBJECT_0);
   DWORD code = 0;
@@ -77,8 +77,8 @@ TEST(Processes, WaitTimesOutForARunningProcessAndTerminateSetsTheExitCode)
   std::string line = "sleeper 30";
   PROCESS_INFORMATION info{};
   STARTUPINFOA startup{};
-  ASSERT_TRUE(CreateProcessA("Z:\\bin\\sleep.EXE", line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                             &info));
+  ASSERT_TRUE(CreateProcessA("Z:\\bin\\sleep.EXE", line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                             &startup, &info));
   EXPECT_EQ(WaitForSingleObject(info.hProcess, 0), WAIT_TIMEOUT);
   DWORD code = 0;
   ASSERT_TRUE(GetExitCodeProcess(info.hProcess, &code));
@@ -96,9 +96,11 @@ TEST(Processes, MissingProgramsAndFoldersFail)
   const TDeclaredMachine machine;
   PROCESS_INFORMATION info{};
   STARTUPINFOA startup{};
-  EXPECT_FALSE(CreateProcessA("C:\\none.exe", nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info));
+  EXPECT_FALSE(
+      CreateProcessA("C:\\none.exe", nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info));
   EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
-  EXPECT_FALSE(CreateProcessA("Z:\\bin\\true", nullptr, nullptr, nullptr, FALSE, 0, nullptr, "C:\\NoFolder", &startup, &info));
+  EXPECT_FALSE(CreateProcessA("Z:\\bin\\true", nullptr, nullptr, nullptr, FALSE, 0, nullptr, "C:\\NoFolder",
+                              &startup, &info));
   EXPECT_EQ(GetLastError(), ERROR_DIRECTORY);
   DWORD code = 0;
   EXPECT_FALSE(GetExitCodeProcess(reinterpret_cast<HANDLE>(0x7777), &code));

@@ -75,11 +75,13 @@ TEST(Registry, ValuesOfEveryTypeRoundTripWithCaseInsensitiveNames)
   EXPECT_EQ(type, REG_DWORD);
   EXPECT_EQ(size, 4U);
   DWORD number = 0;
-  EXPECT_EQ(RegQueryValueExA(again.Get(), "Top", nullptr, nullptr, reinterpret_cast<BYTE*>(&number), &size), 0L);
+  EXPECT_EQ(RegQueryValueExA(again.Get(), "Top", nullptr, nullptr, reinterpret_cast<BYTE*>(&number), &size),
+            0L);
   EXPECT_EQ(number, 0x12345678U);
   BYTE small[2];
   size = sizeof small;
-  EXPECT_EQ(RegQueryValueExA(again.Get(), "Blob", nullptr, &type, small, &size), static_cast<LONG>(ERROR_MORE_DATA));
+  EXPECT_EQ(RegQueryValueExA(again.Get(), "Blob", nullptr, &type, small, &size),
+            static_cast<LONG>(ERROR_MORE_DATA));
   EXPECT_EQ(size, 4U);
   EXPECT_EQ(QueryString(again.Get(), "Missing"), "error 2");
 
@@ -123,10 +125,13 @@ TEST(Registry, KeysAreCreatedOpenedAndDeletedAsWin32Does)
 {
   const TTempMachine machine;
   HKEY key = nullptr;
-  EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Nothing", 0, KEY_READ, &key), static_cast<LONG>(ERROR_FILE_NOT_FOUND));
-  EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "\\Software\\X", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+  EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Nothing", 0, KEY_READ, &key),
+            static_cast<LONG>(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "\\Software\\X", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                            nullptr),
             static_cast<LONG>(ERROR_BAD_PATHNAME));
-  EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\\\X", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+  EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\\\X", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                            nullptr),
             static_cast<LONG>(ERROR_BAD_PATHNAME));
   EXPECT_EQ(RegQueryValueExA(reinterpret_cast<HKEY>(0x4444), "x", nullptr, nullptr, nullptr, nullptr),
             static_cast<LONG>(ERROR_INVALID_HANDLE));
@@ -216,7 +221,8 @@ TEST(Registry, CorruptHiveIsKeptAsideAndAFreshOneStarted)
   std::vector<std::string> trace;
   SetPlatformTraceSink([&](std::string_view line) { trace.emplace_back(line); });
   HKEY key = nullptr;
-  EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\A", 0, KEY_READ, &key), static_cast<LONG>(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\A", 0, KEY_READ, &key),
+            static_cast<LONG>(ERROR_FILE_NOT_FOUND));
   SetPlatformTraceSink(nullptr);
   ASSERT_EQ(trace.size(), 1U);
   EXPECT_NE(trace[0].find("corrupt"), std::string::npos);
@@ -246,12 +252,12 @@ TEST(Registry, HiveImagesRoundTripAndEveryTruncationIsRefused)
   }
   // A payload with a duplicate key name (differing in case) is malformed.
   const std::vector<std::byte> duplicate = {
-      std::byte{0}, std::byte{0}, std::byte{0}, std::byte{0},              // no values
-      std::byte{2}, std::byte{0}, std::byte{0}, std::byte{0},              // two subkeys
-      std::byte{1}, std::byte{0}, std::byte{'a'}, std::byte{0}, std::byte{0}, std::byte{0}, std::byte{0},
-      std::byte{0}, std::byte{0}, std::byte{0}, std::byte{0},              // "a", empty
-      std::byte{1}, std::byte{0}, std::byte{'A'}, std::byte{0}, std::byte{0}, std::byte{0}, std::byte{0},
-      std::byte{0}, std::byte{0}, std::byte{0}, std::byte{0},              // "A", empty
+      std::byte{0}, std::byte{0}, std::byte{0},   std::byte{0},  // no values
+      std::byte{2}, std::byte{0}, std::byte{0},   std::byte{0},  // two subkeys
+      std::byte{1}, std::byte{0}, std::byte{'a'}, std::byte{0}, std::byte{0}, std::byte{0},
+      std::byte{0}, std::byte{0}, std::byte{0},   std::byte{0}, std::byte{0},  // "a", empty
+      std::byte{1}, std::byte{0}, std::byte{'A'}, std::byte{0}, std::byte{0}, std::byte{0},
+      std::byte{0}, std::byte{0}, std::byte{0},   std::byte{0}, std::byte{0},  // "A", empty
   };
   EXPECT_FALSE(ParseHivePayload(duplicate, parsed));
 }
@@ -260,13 +266,16 @@ TEST(ShellFolders, FilledFromTheHostOnFirstUse)
 {
   const TDeclaredMachine machine({TDrive{'C', "", DRIVE_FIXED}});
   HKEY key = nullptr;
-  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", 0,
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER,
+                          "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", 0,
                           KEY_READ, &key),
             0L);
   EXPECT_EQ(QueryString(key, "AppData"), WindowsPathOf((machine.Home() / ".local" / "share").string()));
   EXPECT_EQ(QueryString(key, "Desktop"), WindowsPathOf((machine.Home() / "Desktop").string()));
   RegCloseKey(key);
-  ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion", 0, KEY_READ, &key), 0L);
+  ASSERT_EQ(
+      RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion", 0, KEY_READ, &key),
+      0L);
   EXPECT_EQ(QueryString(key, "CommonFilesDir"), WindowsPathOf((machine.Folder() / "Common Files").string()));
   RegCloseKey(key);
   char windows[1024];

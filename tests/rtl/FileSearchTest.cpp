@@ -36,7 +36,8 @@ TEST(FileSearch, AttributeMaskDecidesWhichEntriesAreReturned)
   std::ofstream(c / "M" / "a.mp3") << "x";
   std::ofstream(c / "M" / ".h.mp3") << "x";
   std::ofstream(c / "M" / "r.mp3") << "x";
-  std::filesystem::permissions(c / "M" / "r.mp3", std::filesystem::perms::owner_write, std::filesystem::perm_options::remove);
+  std::filesystem::permissions(c / "M" / "r.mp3", std::filesystem::perms::owner_write,
+                               std::filesystem::perm_options::remove);
   using S = std::set<std::string>;
   const struct {
     int Attr;
@@ -117,8 +118,9 @@ TEST(FileStream, ShareFlagsHoldAgainstOtherStreams)
       TFileStream second(name, fmOpenRead | fmShareDenyNone);
       ADD_FAILURE() << "opened while created exclusively";
     } catch (const EFOpenError& error) {
-      EXPECT_EQ(error.Message(), "Cannot open file \"" + name +
-                                     "\". The process cannot access the file because it is being used by another process");
+      EXPECT_EQ(error.Message(),
+                "Cannot open file \"" + name +
+                    "\". The process cannot access the file because it is being used by another process");
     }
   }
   TFileStream reader(name, fmOpenRead | fmShareDenyWrite);

@@ -30,7 +30,8 @@ TEST(OxaLibPlatform, DrivesListTheDeclaredTable)
   const TDeclaredMachine machine;
   const TRun run = OxaLib({"drives"});
   EXPECT_EQ(run.ExitCode, 0);
-  EXPECT_NE(run.Output.find("C:  fixed  \"System\"  10240 MB  " + machine.DriveFolder('C').string()), std::string::npos)
+  EXPECT_NE(run.Output.find("C:  fixed  \"System\"  10240 MB  " + machine.DriveFolder('C').string()),
+            std::string::npos)
       << run.Output;
   EXPECT_NE(run.Output.find("N:  network  \"\""), std::string::npos) << run.Output;
   EXPECT_NE(run.Output.find("\\\\server\\music"), std::string::npos) << run.Output;
@@ -54,10 +55,16 @@ TEST(OxaLibPlatform, PathsTranslateBothWays)
 TEST(OxaLibPlatform, RegistryValuesAreSetReadAndListed)
 {
   const TTempMachine machine;
-  EXPECT_EQ(OxaLib({"reg", "set", "HKCU\\Software\\Kestrom\\OxaPlayer", "Database", "C:\\Lib\\"}).ExitCode, 0);
-  EXPECT_EQ(OxaLib({"reg", "set", "Software\\Kestrom\\OxaPlayer\\TriangleSettings", "Top", "300", "--type", "dword"}).ExitCode, 0);
-  EXPECT_EQ(OxaLib({"reg", "get", "HKEY_CURRENT_USER\\software\\kestrom\\oxaplayer", "DATABASE"}).Output, "C:\\Lib\\\n");
-  EXPECT_EQ(OxaLib({"reg", "get", "HKCU\\Software\\Kestrom\\OxaPlayer\\TriangleSettings", "Top"}).Output, "300\n");
+  EXPECT_EQ(OxaLib({"reg", "set", "HKCU\\Software\\Kestrom\\OxaPlayer", "Database", "C:\\Lib\\"}).ExitCode,
+            0);
+  EXPECT_EQ(OxaLib({"reg", "set", "Software\\Kestrom\\OxaPlayer\\TriangleSettings", "Top", "300", "--type",
+                    "dword"})
+                .ExitCode,
+            0);
+  EXPECT_EQ(OxaLib({"reg", "get", "HKEY_CURRENT_USER\\software\\kestrom\\oxaplayer", "DATABASE"}).Output,
+            "C:\\Lib\\\n");
+  EXPECT_EQ(OxaLib({"reg", "get", "HKCU\\Software\\Kestrom\\OxaPlayer\\TriangleSettings", "Top"}).Output,
+            "300\n");
   EXPECT_EQ(OxaLib({"reg", "list", "HKCU\\Software\\Kestrom\\OxaPlayer"}).Output,
             "TriangleSettings\\\nDatabase = C:\\Lib\\  (sz)\n");
   EXPECT_EQ(OxaLib({"reg", "get", "HKCU\\Software\\Kestrom\\OxaPlayer", "Missing"}).ExitCode, 1);

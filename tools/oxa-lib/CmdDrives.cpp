@@ -45,7 +45,8 @@ TDriveRow Describe(const TDrive& drive)
   row.Ready = GetDiskFreeSpaceExA(root.c_str(), nullptr, &total, nullptr) != FALSE;
   row.Size = row.Ready ? total : 0;
   char label[256] = {};
-  if (row.Ready && GetVolumeInformationA(root.c_str(), label, sizeof label, nullptr, nullptr, nullptr, nullptr, 0)) {
+  if (row.Ready &&
+      GetVolumeInformationA(root.c_str(), label, sizeof label, nullptr, nullptr, nullptr, nullptr, 0)) {
     row.Label = label;
   }
   return row;

@@ -33,7 +33,14 @@ int RunPath(TCommandArgs args, std::ostream& out, std::ostream& err)
   }
   if (arguments.Has("json")) {
     TJsonWriter json(out);
-    json.BeginObject().Key("windows").String(windows).Key("unc").String(ExpandUNCFileName(windows)).Key("host").String(host).EndObject();
+    json.BeginObject()
+        .Key("windows")
+        .String(windows)
+        .Key("unc")
+        .String(ExpandUNCFileName(windows))
+        .Key("host")
+        .String(host)
+        .EndObject();
   } else {
     out << (arguments.Has("host") ? windows : host) << '\n';
   }

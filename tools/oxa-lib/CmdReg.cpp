@@ -83,8 +83,9 @@ public:
   {
     std::string path;
     const HKEY root = SplitRoot(key, path);
-    Result = create ? RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &FKey, nullptr)
-                    : RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &FKey);
+    Result = create
+                 ? RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &FKey, nullptr)
+                 : RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &FKey);
   }
   ~TOpenKey()
   {
@@ -166,7 +167,8 @@ int RunReg(TCommandArgs args, std::ostream& out, std::ostream& err)
       }
     }
     if (result != 0) {
-      err << "reg: " << key << " \"" << words[2] << "\": " << (open.Result != 0 ? "no such key" : "no such value") << '\n';
+      err << "reg: " << key << " \"" << words[2]
+          << "\": " << (open.Result != 0 ? "no such key" : "no such value") << '\n';
       return ExitFailure;
     }
     if (arguments.Has("json")) {
@@ -187,7 +189,8 @@ int RunReg(TCommandArgs args, std::ostream& out, std::ostream& err)
     const TOpenKey open(key, true);
     LONG result = open.Result;
     if (result == 0) {
-      result = RegSetValueExA(open.Get(), words[2].c_str(), 0, type, data.data(), static_cast<DWORD>(data.size()));
+      result =
+          RegSetValueExA(open.Get(), words[2].c_str(), 0, type, data.data(), static_cast<DWORD>(data.size()));
     }
     if (result != 0) {
       err << "reg: cannot write " << key << " \"" << words[2] << "\" (error " << result << ")\n";
@@ -237,7 +240,14 @@ int RunReg(TCommandArgs args, std::ostream& out, std::ostream& err)
       }
       json.EndArray().Key("values").BeginArray();
       for (const auto& v : values) {
-        json.BeginObject().Key("name").String(v.Name).Key("type").String(TypeName(v.Type)).Key("data").String(Show(v.Type, v.Data)).EndObject();
+        json.BeginObject()
+            .Key("name")
+            .String(v.Name)
+            .Key("type")
+            .String(TypeName(v.Type))
+            .Key("data")
+            .String(Show(v.Type, v.Data))
+            .EndObject();
       }
       json.EndArray().EndObject();
     } else {
@@ -245,7 +255,8 @@ int RunReg(TCommandArgs args, std::ostream& out, std::ostream& err)
         out << k << "\\\n";
       }
       for (const auto& v : values) {
-        out << (v.Name.empty() ? "(default)" : v.Name) << " = " << Show(v.Type, v.Data) << "  (" << TypeName(v.Type) << ")\n";
+        out << (v.Name.empty() ? "(default)" : v.Name) << " = " << Show(v.Type, v.Data) << "  ("
+            << TypeName(v.Type) << ")\n";
       }
     }
     return ExitSuccess;
