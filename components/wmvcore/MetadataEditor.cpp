@@ -21,6 +21,10 @@ namespace {
 // A 16-bit byte count must hold the text and its terminating zero.
 constexpr std::size_t MaxTextUnits = 32766;
 constexpr std::size_t MaxValueBytes = 0xFFFF;
+constexpr std::uint64_t UnitsPerMillisecond = 10000;  // of 100 ns
+// The ASF header object: a 16-byte GUID, then its size in bytes (64-bit, little-endian).
+constexpr unsigned HeaderSizeOffset = 16;
+constexpr unsigned HeaderSizeEnd = HeaderSizeOffset + 8;
 
 const std::u16string TitleName = u"Title";
 const std::u16string AuthorName = u"Author";
@@ -302,7 +306,6 @@ HRESULT TMetadataEditor::Open(LPCWSTR fileName)
     }
   }
   if (const TagLib::ASF::Properties* properties = file.audioProperties()) {
-    constexpr std::uint64_t UnitsPerMillisecond = 10000;
     open.Values[DurationName] =
         NumberValue(WMT_TYPE_QWORD,
                     static_cast<std::uint64_t>(properties->lengthInMilliseconds()) * UnitsPerMillisecond, 8);
@@ -341,8 +344,6 @@ HRESULT TMetadataEditor::Flush()
   }
   // TagLib replaces the whole header object in place; one that claims more bytes than the file
   // holds would make it move memory by a negative length.
-  constexpr unsigned HeaderSizeOffset = 16;
-  constexpr unsigned HeaderSizeEnd = HeaderSizeOffset + 8;
   if (content.size() < HeaderSizeEnd ||
       content.toLongLong(HeaderSizeOffset, false) > static_cast<long long>(content.size()) ||
       content.toLongLong(HeaderSizeOffset, false) < static_cast<long long>(HeaderSizeEnd)) {

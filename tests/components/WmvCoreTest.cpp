@@ -22,6 +22,7 @@ struct TValue {
 std::vector<BYTE> Utf16Bytes(std::u16string_view text, bool terminated = true)
 {
   std::vector<BYTE> bytes;
+  bytes.reserve(text.size() * 2 + 2);
   for (const char16_t unit : text) {
     bytes.push_back(static_cast<BYTE>(unit & 0xFF));
     bytes.push_back(static_cast<BYTE>(unit >> 8));
@@ -35,9 +36,9 @@ std::vector<BYTE> Utf16Bytes(std::u16string_view text, bool terminated = true)
 
 std::vector<BYTE> LittleEndian(std::uint64_t value, int size)
 {
-  std::vector<BYTE> bytes;
+  std::vector<BYTE> bytes(static_cast<std::size_t>(size));
   for (int i = 0; i < size; ++i) {
-    bytes.push_back(static_cast<BYTE>(value >> (8 * i)));
+    bytes[static_cast<std::size_t>(i)] = static_cast<BYTE>(value >> (8 * i));
   }
   return bytes;
 }
@@ -92,7 +93,7 @@ class WmvCoreTest : public ::testing::Test {
   fs::path WriteWma(const std::string& name,
                     const std::vector<std::pair<std::string, std::string>>& attributes)
   {
-    const fs::path file = Folder.Path() / name;
+    fs::path file = Folder.Path() / name;
     testmedia::WriteBytes(file, Audio->Mux(attributes));
     return file;
   }

@@ -62,7 +62,7 @@ class OxaMusicTagTest : public ::testing::Test {
     testmedia::TMp3Spec spec;
     spec.Id3v2 = std::move(v2);
     spec.Id3v1 = std::move(v1);
-    const fs::path file = Folder.Path() / name;
+    fs::path file = Folder.Path() / name;
     testmedia::WriteBytes(file, testmedia::ComposeMp3(*stream, spec));
     return file;
   }
@@ -70,7 +70,7 @@ class OxaMusicTagTest : public ::testing::Test {
   fs::path WmaFile(const std::string& name,
                    const std::vector<std::pair<std::string, std::string>>& attributes)
   {
-    const fs::path file = Folder.Path() / name;
+    fs::path file = Folder.Path() / name;
     testmedia::WriteBytes(file, Wma->Mux(attributes));
     return file;
   }

@@ -16,6 +16,7 @@ namespace {
 std::vector<BYTE> Text(std::u16string_view text)
 {
   std::vector<BYTE> bytes;
+  bytes.reserve(text.size() * 2 + 2);
   for (const char16_t unit : text) {
     bytes.push_back(static_cast<BYTE>(unit & 0xFF));
     bytes.push_back(static_cast<BYTE>(unit >> 8));
@@ -27,9 +28,9 @@ std::vector<BYTE> Text(std::u16string_view text)
 
 std::vector<BYTE> Number(std::uint64_t value, int size)
 {
-  std::vector<BYTE> bytes;
+  std::vector<BYTE> bytes(static_cast<std::size_t>(size));
   for (int i = 0; i < size; ++i) {
-    bytes.push_back(static_cast<BYTE>(value >> (8 * i)));
+    bytes[static_cast<std::size_t>(i)] = static_cast<BYTE>(value >> (8 * i));
   }
   return bytes;
 }
@@ -222,7 +223,7 @@ fs::path WriteTaggedWma(const fs::path& folder)
   spec.Audio.Milliseconds = 2000;
   spec.Attributes = {{"Title", "Song"},          {"Author", "Artist"}, {"Description", "Comment"},
                      {"WM/AlbumTitle", "Album"}, {"WM/Genre", "Rock"}, {"WM/Year", "1998"}};
-  const fs::path file = folder / "tagged.wma";
+  fs::path file = folder / "tagged.wma";
   testmedia::WriteWma(file, spec);
   return file;
 }

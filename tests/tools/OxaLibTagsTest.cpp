@@ -46,7 +46,7 @@ class OxaLibTagsTest : public ::testing::Test {
     testmedia::TMp3Spec spec;
     spec.Id3v2 = std::move(v2);
     spec.Id3v1 = std::move(v1);
-    const fs::path file = Folder.Path() / name;
+    fs::path file = Folder.Path() / name;
     testmedia::WriteBytes(file, testmedia::ComposeMp3(*Stream, spec));
     return file;
   }

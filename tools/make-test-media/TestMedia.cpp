@@ -17,6 +17,10 @@ namespace {
 
 constexpr int BlockSize = 4096;
 constexpr int PcmFrameSamples = 1024;
+constexpr std::size_t Id3v2Padding = 32;
+constexpr int LibraryFilesPerFolder = 100;
+constexpr int LibraryKinds = 5;
+constexpr const char* LibraryGenres[] = {"(17)", "Rock", "(8)", "Ambient", "(13)"};
 
 std::string AvError(int code)
 {
@@ -405,7 +409,6 @@ TBytes EncodeMp3Stream(const TMp3Spec& spec)
 
 TBytes ComposeId3v2(const TId3v2Fields& fields)
 {
-  constexpr std::size_t Padding = 32;
   TBytes body;
   const std::pair<const char*, const std::string*> texts[] = {
       {"TIT2", &fields.Title}, {"TPE1", &fields.Artist}, {"TALB", &fields.Album},
@@ -425,7 +428,7 @@ TBytes ComposeId3v2(const TId3v2Fields& fields)
     data.insert(data.end(), latin1.begin(), latin1.end());
     PutFrame(body, "COMM", data);
   }
-  body.resize(body.size() + Padding, 0);
+  body.resize(body.size() + Id3v2Padding, 0);
   TBytes tag{'I', 'D', '3', 3, 0, 0};
   const auto size = static_cast<std::uint32_t>(body.size());
   for (int shift = 21; shift >= 0; shift -= 7) {
@@ -520,10 +523,6 @@ void WriteWav(const std::filesystem::path& file, const TWavSpec& spec)
 std::vector<std::filesystem::path> WriteLibrary(const std::filesystem::path& folder, int count,
                                                 std::uint32_t seed)
 {
-  constexpr int FilesPerFolder = 100;
-  constexpr int Kinds = 5;
-  static const char* const Genres[] = {"(17)", "Rock", "(8)", "Ambient", "(13)"};
-
   TAudio audio;
   audio.Milliseconds = 3000;
   audio.Seed = seed;
@@ -541,16 +540,16 @@ std::vector<std::filesystem::path> WriteLibrary(const std::filesystem::path& fol
 
   std::vector<std::filesystem::path> files;
   for (int i = 0; i < count; ++i) {
-    const std::filesystem::path subfolder = folder / ("Folder" + std::to_string(i / FilesPerFolder));
+    const std::filesystem::path subfolder = folder / ("Folder" + std::to_string(i / LibraryFilesPerFolder));
     std::filesystem::create_directories(subfolder);
     const std::string n = std::to_string(i);
     const std::string title = "Title " + n;
     const std::string artist = "Artist " + std::to_string(i % 37);
     const std::string album = "Album " + std::to_string(i % 91);
     const std::string year = std::to_string(1960 + i % 60);
-    const int kind = i % Kinds;
-    std::filesystem::path file = subfolder / ("Track" + n + (kind == Kinds - 1 ? ".wma" : ".mp3"));
-    if (kind == Kinds - 1) {
+    const int kind = i % LibraryKinds;
+    std::filesystem::path file = subfolder / ("Track" + n + (kind == LibraryKinds - 1 ? ".wma" : ".mp3"));
+    if (kind == LibraryKinds - 1) {
       WriteBytes(file, wma.Mux({{"Title", title},
                                 {"Author", artist},
                                 {"Description", "Comment " + n},
@@ -560,9 +559,13 @@ std::vector<std::filesystem::path> WriteLibrary(const std::filesystem::path& fol
     } else {
       TMp3Spec spec = kind == 3 ? variable : constant;
       if (kind == 1 || kind == 3) {
-        spec.Id3v2 = TId3v2Fields{
-            title,         artist, album, year, Genres[i % std::size(Genres)], std::to_string(i % 20 + 1),
-            "Comment " + n};
+        spec.Id3v2 = TId3v2Fields{title,
+                                  artist,
+                                  album,
+                                  year,
+                                  LibraryGenres[i % std::size(LibraryGenres)],
+                                  std::to_string(i % 20 + 1),
+                                  "Comment " + n};
       }
       if (kind == 2 || kind == 3) {
         spec.Id3v1 = TId3v1Fields{title, artist, album, year, "Comment " + n, i % 20 + 1, i % 148};
