@@ -10,15 +10,19 @@
 //
 // Every operation belongs to the thread that made the object.
 
+#include <array>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "library/DbId.h"
 #include "library/MusicTables.h"
 #include "rtl/Method.h"
 #include "tableengine/Database.h"
+#include "tags/OxaMusicTag.h"
 
 inline constexpr std::string_view MusicDatabaseName = "MUSIC";
 inline constexpr std::string_view MusicStampFile = "OxaMediaDatabase.oxa";
@@ -27,6 +31,40 @@ inline constexpr std::string_view MusicStampOpen = "OxaMediaDatabase-2.4-DBISAM-
 
 // (sender, folder path without trailing backslash, percent done).
 using TUpdateProgressEvent = TMethod<void(TObject* sender, const std::string& folder, std::int32_t percent)>;
+
+// A file's last-write time, creation time, size and last-access time, 8 bytes each, little-endian
+// (a FILETIME is its low word first): the "Attributes" of a file record. A scan that finds the
+// first 24 bytes unchanged leaves the file alone.
+using TFileAttributes = std::array<std::byte, 32>;
+inline constexpr std::size_t CompareAttributesSize = 24;
+TFileAttributes ItemAttributes(const TMusicFileItem& item) noexcept;
+
+// The library's view of one file, handed to the scan so that it reads only new or changed files.
+struct TKnownFile {
+  std::int32_t FileId = -1;
+  std::string FilePath;
+  TFileAttributes Attributes{};
+};
+using TKnownFiles = std::vector<TKnownFile>;
+using TMusicFileItems = std::vector<TMusicFileItem>;
+
+// Folder entries end with a backslash; a path is under one when it starts with it, compared
+// without regard to case (AnsiCompareText). A null list is no filter.
+using TFolderList = std::vector<std::string>;
+bool PathIsUnder(std::string_view path, const TFolderList& folders);
+
+// What a file is listed as: its tag's title, or its file name tidied up when the tag has none.
+struct TDisplayTitle {
+  std::string Title;
+  std::string Letter;     // the title's first character, a-z upper-cased
+  bool TagTitle = false;  // the title came from the tag
+};
+
+// How a group release treats a file whose stored value equals the new one.
+enum class TGroupRelease {
+  Always,        // release the reference in any case
+  KeepWhenSame,  // keep it (no change) when the stored value equals the new one
+};
 
 class TMusicDatabase : public TDatabase {
 public:
@@ -76,6 +114,67 @@ public:
   // Re-imports the favorite lists from their files after a rebuild.
   void RestoreFavorites();
 
+  // ---- catalogue (MusicDatabaseCatalogue.cpp) ----
+  // Every group table counts the file records that point to it and loses a record whose count
+  // would drop to zero. A hidden file keeps its record with all six group ids -1, shows in no
+  // view and is still known to the scan. The operations open the cursors they use and leave
+  // them open; they raise the engine's errors, and leave a half-done change to the caller's
+  // transaction, if any.
+
+  static TDisplayTitle DisplayTitle(const TMusicFileItem& item);
+
+  // The group references: XAddRef finds the value on the group's key index and counts it up, or
+  // inserts it with count 1; returns the group id. XRelease counts the group id down, deleting
+  // the record at zero; true when the file's reference changed (also for a missing group),
+  // false when mode is KeepWhenSame and the stored value equals value.
+  std::int32_t GenreAddRef(std::string_view name);
+  bool GenreRelease(std::int32_t id, std::string_view name, TGroupRelease mode);
+  std::int32_t YearAddRef(std::int32_t year);
+  bool YearRelease(std::int32_t id, std::int32_t year, TGroupRelease mode);
+  std::int32_t AlbumAddRef(std::string_view name);
+  bool AlbumRelease(std::int32_t id, std::string_view name, TGroupRelease mode);
+  std::int32_t ArtistAddRef(std::string_view name);
+  bool ArtistRelease(std::int32_t id, std::string_view name, TGroupRelease mode);
+  std::int32_t LetterAddRef(std::string_view letter);
+  bool LetterRelease(std::int32_t id, std::string_view letter, TGroupRelease mode);
+  // The folder of a file path (the path without file name and trailing backslash), with a
+  // display name unique among the folders: colliding names get parent components, and the
+  // collision is counted in "MusicRenameFolders".
+  std::int32_t FolderAddRef(std::string_view filePath);
+  void FolderRelease(std::int32_t folderId);
+
+  // Returns the new FileId.
+  std::int32_t AddFile(const TMusicFileItem& item);
+  // A rescanned file: a new checksum makes it a new file (new FileId); otherwise the record
+  // keeps its id and moves its group references. A hidden file only takes the new attributes.
+  // Does nothing for an unknown id.
+  void UpdateFile(std::int32_t fileId, const TMusicFileItem& item);
+  void RemoveFile(std::int32_t fileId);
+  // Hides the record files is on, unless it is hidden already.
+  void HideFile(TFilesTable& files);
+  // Hides the file of every item outside the Playlists view; unknown files are skipped.
+  void HideItems(std::span<const TDbId> items);
+  void RemoveFilesUnder(const TFolderList& folders);
+  // Deletes the records of hidden files under an included folder and under no excluded folder,
+  // so that the next scan adds them afresh.
+  void DeleteHiddenUnder(const TFolderList* include, const TFolderList* exclude);
+  // Every file record, hidden ones included, under some folder of each given inclusion list and
+  // under none of the exclusion list, in table order.
+  TKnownFiles GetKnownFiles(const TFolderList* include1, const TFolderList* include2, const TFolderList* exclude);
+  static void SortKnownFiles(TKnownFiles& known);
+  static void SortFileItems(TMusicFileItems& items);
+  // Merges a scan into the library: known and found are sorted by path (SortKnownFiles,
+  // SortFileItems); a file only known is removed, one only found is added, one in both is
+  // updated unless its times and size are unchanged. Commits every 1024 changes; progress goes
+  // to OnUpdateProgress whenever the folder changes. A failure rolls back the open batch only
+  // (earlier batches stay) and ends the merge: the result is false then. Leaves every table
+  // object inactive.
+  bool ApplyScanResults(const TKnownFiles& known, const TMusicFileItems& found);
+  // The file of that path (without regard to case) as an item of view 1 to 6: the file's group
+  // in that view, its FileId and its title as caption. The empty id when there is no such file
+  // or the view is another.
+  TDbId FindFileByPath(std::string_view path, std::int32_t view);
+
   TNotifyEvent AfterConnect;
   TNotifyEvent AfterDisconnect;
   TUpdateProgressEvent OnUpdateProgress;
@@ -86,6 +185,9 @@ private:
   bool WriteStamp(std::string_view stamp) const;
   // Lets the favorites writer finish its queued files and starts a fresh one.
   void RestartFavoritesWriter();
+  // FolderAddRef's collision loop: extends name until no folder has it, counting collisions.
+  void MakeUniqueFolderName(const std::string& folder, std::string& name, bool& renamed);
+  void ReleaseFolderRenames(const std::string& folderName);
 
   std::vector<std::unique_ptr<TTable>> FTableList;
   // The table objects by use; each points into FTableList.
