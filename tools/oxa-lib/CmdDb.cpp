@@ -161,6 +161,9 @@ int Check(TMusicDatabase& database, bool asJson, std::ostream& out, std::ostream
 int RunDb(TCommandArgs args, std::ostream& out, std::ostream& err)
 {
   const TArguments arguments(args, {"json", "force"}, {"dir"});
+  if (!arguments.Positional().empty() && IsDbCatalogueAction(arguments.Positional()[0])) {
+    return RunDbCatalogue(args, out, err);
+  }
   const auto dir = arguments.Option("dir");
   if (!arguments.Error().empty() || arguments.Positional().size() != 1 || !dir || dir->empty()) {
     err << Usage;

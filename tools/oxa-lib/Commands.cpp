@@ -20,11 +20,18 @@ std::span<const TCommand> Commands()
       TCommand{"tags", "tags FILE... [--json] | tags --set FIELD=VALUE ... FILE [--json]",
                "what the scan reads from music files (tags, bit rate, duration, fingerprint), or their tags changed",
                &RunTags},
-      TCommand{"db", "db info|create|check --dir D [--force] [--json]",
-               "the library in a directory: stamp and table counts, a new empty library, a check", &RunDb},
+      TCommand{"db",
+               "db info|create|check --dir D [--force] [--json] | db import PATH... | db files [--json] | "
+               "db groups TABLE [--json] | db hide PATH | db remove-under FOLDER   (each [--dir D])",
+               "the library in a directory: stamp and table counts, a new empty library, a check; music "
+               "merged in from folders, its files and groups, hiding and removing files",
+               &RunDb},
       TCommand{"walk", "walk ROOT [--files] [--json] | walk --update [--files] [--json]",
                "the full walk of a drive or folder (roots, cuts, music files found), or the update walk of the stored roots",
                &RunWalk},
+      TCommand{"settings", "settings [--file F] | settings get KEY | settings set KEY [LINE...] | settings dump FILE",
+               "the settings file's keys and lines (of the library directory in use, or --file), or any string-list file",
+               &RunSettings},
   };
   return commands;
 }

@@ -34,4 +34,8 @@ int RunId3v1(TCommandArgs args, std::ostream& out, std::ostream& err);
 int RunId3v2(TCommandArgs args, std::ostream& out, std::ostream& err);
 int RunTags(TCommandArgs args, std::ostream& out, std::ostream& err);
 int RunDb(TCommandArgs args, std::ostream& out, std::ostream& err);
+// The catalogue actions of "db" (import, files, groups, hide, remove-under), dispatched by RunDb.
+bool IsDbCatalogueAction(std::string_view action);
+int RunDbCatalogue(TCommandArgs args, std::ostream& out, std::ostream& err);
 int RunWalk(TCommandArgs args, std::ostream& out, std::ostream& err);
+int RunSettings(TCommandArgs args, std::ostream& out, std::ostream& err);
