@@ -72,11 +72,14 @@ enum : std::size_t {
 };
 static_assert(AtSpare + 4 == MessageRecordSize);
 
-sockaddr_un AddressOf(std::uint32_t number, socklen_t& length)
+sockaddr_un AddressOf(std::uint32_t number, socklen_t& length, std::uint32_t queueId = 0)
 {
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
-  const std::string name = "oxa-msg-" + std::to_string(getuid()) + "-" + std::to_string(number);
+  std::string name = "oxa-msg-" + std::to_string(getuid()) + "-" + std::to_string(number);
+  if (queueId != 0) {
+    name += ".q" + std::to_string(queueId);
+  }
   // Abstract namespace: a leading zero byte, no terminator.
   std::memcpy(address.sun_path + 1, name.data(), name.size());
   length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size());
@@ -209,6 +212,40 @@ TMessageTransport::~TMessageTransport()
   close(FStopEvent);
 }
 
+int TMessageTransport::OpenQueueSocket(std::uint32_t queueId) const
+{
+  const int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  if (fd < 0) {
+    return -1;
+  }
+  const int on = 1;
+  setsockopt(fd, SOL_SOCKET, SO_PASSCRED, &on, sizeof(on));
+  socklen_t length = 0;
+  const sockaddr_un address = AddressOf(FNumber, length, queueId);
+  if (bind(fd, reinterpret_cast<const sockaddr*>(&address), length) != 0) {
+    close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+bool TMessageTransport::SendToQueue(std::uint32_t number, std::uint32_t queueId, const TMessageRecord& record) const
+{
+  if (number < FirstNumber || number > LastNumber || queueId == 0) {
+    return false;
+  }
+  socklen_t length = 0;
+  const sockaddr_un address = AddressOf(number, length, queueId);
+  const TRecordBytes bytes = EncodeMessageRecord(record);
+  // Never waits: a thread that does not read its socket is reached through the process's.
+  ssize_t sent = 0;
+  do {
+    sent = sendto(FSocket, bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT,
+      reinterpret_cast<const sockaddr*>(&address), length);
+  } while (sent < 0 && errno == EINTR);
+  return sent == static_cast<ssize_t>(bytes.size());
+}
+
 bool TMessageTransport::Send(std::uint32_t number, const TMessageRecord& record) const
 {
   if (number < FirstNumber || number > LastNumber) {
@@ -234,7 +271,6 @@ bool TMessageTransport::Send(std::uint32_t number, const TMessageRecord& record)
 
 void TMessageTransport::ReadLoop()
 {
-  const uid_t self = getuid();
   for (;;) {
     pollfd ready[2] = {{FSocket, POLLIN, 0}, {FStopEvent, POLLIN, 0}};
     if (poll(ready, 2, -1) < 0) {
@@ -246,34 +282,42 @@ void TMessageTransport::ReadLoop()
     if ((ready[1].revents & POLLIN) != 0) {
       return;
     }
-    // Drain everything that is there before going back to poll.
-    for (;;) {
-      std::array<std::byte, MessageRecordSize + 1> buffer{};
-      alignas(cmsghdr) char control[CMSG_SPACE(sizeof(ucred))];
-      iovec vector{buffer.data(), buffer.size()};
-      msghdr header{};
-      header.msg_iov = &vector;
-      header.msg_iovlen = 1;
-      header.msg_control = control;
-      header.msg_controllen = sizeof(control);
-      const ssize_t received = recvmsg(FSocket, &header, MSG_DONTWAIT);
-      if (received < 0) {
-        break;
-      }
-      bool sameUser = false;
-      for (cmsghdr* item = CMSG_FIRSTHDR(&header); item != nullptr; item = CMSG_NXTHDR(&header, item)) {
-        if (item->cmsg_level == SOL_SOCKET && item->cmsg_type == SCM_CREDENTIALS) {
-          ucred credentials{};
-          std::memcpy(&credentials, CMSG_DATA(item), sizeof(credentials));
-          sameUser = credentials.uid == self;
-        }
-      }
-      if (!sameUser || (header.msg_flags & MSG_TRUNC) != 0) {
+    ReceiveWaiting(FSocket, FReceiver);
+  }
+}
+
+void TMessageTransport::ReceiveWaiting(int socket, const TReceiver& receiver)
+{
+  const uid_t self = getuid();
+  for (;;) {
+    std::array<std::byte, MessageRecordSize + 1> buffer{};
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(ucred))];
+    iovec vector{buffer.data(), buffer.size()};
+    msghdr header{};
+    header.msg_iov = &vector;
+    header.msg_iovlen = 1;
+    header.msg_control = control;
+    header.msg_controllen = sizeof(control);
+    const ssize_t received = recvmsg(socket, &header, MSG_DONTWAIT);
+    if (received < 0) {
+      if (errno == EINTR) {
         continue;
       }
-      if (const auto record = DecodeMessageRecord(std::span(buffer.data(), static_cast<std::size_t>(received)))) {
-        FReceiver(*record);
+      return;
+    }
+    bool sameUser = false;
+    for (cmsghdr* item = CMSG_FIRSTHDR(&header); item != nullptr; item = CMSG_NXTHDR(&header, item)) {
+      if (item->cmsg_level == SOL_SOCKET && item->cmsg_type == SCM_CREDENTIALS) {
+        ucred credentials{};
+        std::memcpy(&credentials, CMSG_DATA(item), sizeof(credentials));
+        sameUser = credentials.uid == self;
       }
+    }
+    if (!sameUser || (header.msg_flags & MSG_TRUNC) != 0) {
+      continue;
+    }
+    if (const auto record = DecodeMessageRecord(std::span(buffer.data(), static_cast<std::size_t>(received)))) {
+      receiver(*record);
     }
   }
 }

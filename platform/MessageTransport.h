@@ -38,6 +38,9 @@ enum class TReplyStatus : std::uint32_t {
   WindowFound = 4,    // Query: WParam = thread id, Result = process id, Flags = 1 when hung
 };
 
+// In the Flags of a Send or Query: answer to the sending thread's own socket.
+constexpr std::uint32_t ReplyToQueueFlag = 0x40000000;
+
 struct TMessageRecord {
   TRecordKind Kind = TRecordKind::Post;
   std::uint32_t Window = 0;  // the 32-bit window handle
@@ -75,6 +78,15 @@ public:
   // Sends to process number; false with ERROR_INVALID_WINDOW_HANDLE when that process is gone,
   // ERROR_NOT_ENOUGH_QUOTA when it does not take records for a second.
   bool Send(std::uint32_t number, const TMessageRecord& record) const;
+  // Sends straight to the socket of thread queue queueId of process number (see
+  // OpenQueueSocket); false when there is none.
+  bool SendToQueue(std::uint32_t number, std::uint32_t queueId, const TMessageRecord& record) const;
+
+  // A thread's own socket, through which answers and sends for its windows reach it without
+  // the reader thread: bound under this process's number and queueId; -1 on failure.
+  int OpenQueueSocket(std::uint32_t queueId) const;
+  // Hands every record waiting on socket (never blocking) to receiver.
+  static void ReceiveWaiting(int socket, const TReceiver& receiver);
 
   TMessageTransport(const TMessageTransport&) = delete;
   TMessageTransport& operator=(const TMessageTransport&) = delete;

@@ -2,6 +2,7 @@
 
 #include <errno.h>
 #include <signal.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -69,6 +70,9 @@ bool HandleOneSent(TMessageQueue& queue)
     queue.Sent.pop_front();
   }
   auto& manager = TWindowManager::Instance();
+  if (context.Record.SenderProcess != manager.StartedNumber()) {
+    manager.EnsureQueueSocket(queue);
+  }
   const HWND window = WindowOf(context.Record.Window);
   const WNDPROC procedure = ProcedureOf(window, queue.ThreadId);
   if (procedure == nullptr) {
@@ -82,7 +86,7 @@ bool HandleOneSent(TMessageQueue& queue)
       static_cast<LPARAM>(context.Record.LParam));
   }
   if (!context.Replied) {
-    manager.Reply(context.Record, TReplyStatus::Handled, result);
+    manager.Reply(context.Record, TReplyStatus::Handled, result, queue.Socket >= 0 ? queue.Id : 0);
   }
   return true;
 }
@@ -159,6 +163,24 @@ std::uint64_t NextTimerDue(const TMessageQueue& queue)
 
 void WaitUntil(TMessageQueue& queue, std::unique_lock<std::mutex>& lock, std::uint64_t deadline)
 {
+  if (const int socket = queue.Socket.load(); socket >= 0) {
+    // The thread's own socket and the event of Notify: whichever comes first.
+    const std::uint64_t now = SteadyMilliseconds();
+    const int timeout = deadline == UINT64_MAX ? -1 : static_cast<int>(std::min<std::uint64_t>(deadline - std::min(deadline, now), 0x7FFFFFFF));
+    lock.unlock();
+    pollfd ready[2] = {{queue.Signal.load(), POLLIN, 0}, {socket, POLLIN, 0}};
+    if (poll(ready, 2, timeout) > 0) {
+      if ((ready[0].revents & POLLIN) != 0) {
+        std::uint64_t count = 0;
+        [[maybe_unused]] const ssize_t drained = read(ready[0].fd, &count, sizeof(count));
+      }
+      if ((ready[1].revents & POLLIN) != 0) {
+        TWindowManager::Instance().DrainQueueSocket(queue);
+      }
+    }
+    lock.lock();
+    return;
+  }
   if (deadline == UINT64_MAX) {
     queue.Wake.wait(lock);
     return;
@@ -206,6 +228,10 @@ LRESULT AwaitReply(TMessageQueue& queue, const TMessageRecord& call, std::uint32
     if (const auto found = queue.Replies.find(call.CallId); found != queue.Replies.end()) {
       const TMessageRecord reply = found->second;
       forget();
+      if (remote) {
+        manager.RememberDirectQueue(WindowOf(call.Window),
+          reply.Status == TReplyStatus::Handled ? static_cast<std::uint32_t>(reply.WParam) : 0);
+      }
       switch (reply.Status) {
       case TReplyStatus::Handled:
         if (result != nullptr) {
@@ -292,7 +318,7 @@ BOOL PostToQueue(TMessageQueue& queue, HWND window, UINT message, WPARAM wParam,
     }
     queue.Posted.push_back(MSG{window, message, wParam, lParam, GetTickCount(), POINT{0, 0}});
   }
-  queue.Wake.notify_all();
+  queue.Notify();
   return TRUE;
 }
 
@@ -306,6 +332,7 @@ BOOL GetMessageA(MSG* message, HWND window, UINT minFilter, UINT maxFilter)
   }
   const auto queue = TWindowManager::Instance().CurrentQueue();
   for (;;) {
+    TWindowManager::Instance().DrainQueueSocket(*queue);
     while (HandleOneSent(*queue)) {
     }
     queue->LastLook = SteadyMilliseconds();
@@ -335,6 +362,7 @@ BOOL PeekMessageA(MSG* message, HWND window, UINT minFilter, UINT maxFilter, UIN
     return FALSE;
   }
   const auto queue = TWindowManager::Instance().CurrentQueue();
+  TWindowManager::Instance().DrainQueueSocket(*queue);
   while (HandleOneSent(*queue)) {
   }
   queue->LastLook = SteadyMilliseconds();
@@ -346,6 +374,7 @@ BOOL WaitMessage()
 {
   const auto queue = TWindowManager::Instance().CurrentQueue();
   for (;;) {
+    TWindowManager::Instance().DrainQueueSocket(*queue);
     while (HandleOneSent(*queue)) {
     }
     queue->LastLook = SteadyMilliseconds();
@@ -461,7 +490,7 @@ void PostQuitMessage(int exitCode)
     queue->QuitPosted = true;
     queue->QuitCode = exitCode;
   }
-  queue->Wake.notify_all();
+  queue->Notify();
 }
 
 LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -516,11 +545,23 @@ LRESULT SendMessageTimeoutA(HWND window, UINT message, WPARAM wParam, LPARAM lPa
   call.SenderQueue = queue->Id;
   call.CallId = manager.NewCallId();
   call.Time = GetTickCount();
+  const bool remote = number != own;
+  if (remote) {
+    manager.EnsureQueueSocket(*queue);
+    if (queue->Socket >= 0) {
+      call.Flags |= ReplyToQueueFlag;
+    }
+  }
   {
     const std::lock_guard guard(queue->Lock);
     queue->Awaited.insert(call.CallId);
   }
-  if (!manager.Route(number, call)) {
+  // A thread known to handle this window is sent to directly, unless the process must first
+  // judge whether that thread hangs.
+  const std::uint32_t direct = remote && (flags & SMTO_ABORTIFHUNG) == 0 ? manager.DirectQueueOf(window) : 0;
+  const TMessageTransport* transport = TMessageTransport::Existing();
+  const bool sentDirectly = direct != 0 && transport != nullptr && transport->SendToQueue(number, direct, call);
+  if (!sentDirectly && !manager.Route(number, call)) {
     const std::lock_guard guard(queue->Lock);
     queue->Awaited.erase(call.CallId);
     return 0;
@@ -620,7 +661,7 @@ UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC timerProc)
       result = window == nullptr ? id : (id != 0 ? id : 1);
     }
   }
-  queue->Wake.notify_all();
+  queue->Notify();
   return result;
 }
 

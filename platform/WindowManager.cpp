@@ -1,5 +1,6 @@
 #include "platform/WindowManager.h"
 
+#include <sys/eventfd.h>
 #include <sys/syscall.h>
 #include <time.h>
 #include <unistd.h>
@@ -49,6 +50,26 @@ std::uint32_t ProcessNumberOf(HWND window) noexcept
     return 0;
   }
   return static_cast<std::uint32_t>(value >> 16);
+}
+
+TMessageQueue::~TMessageQueue()
+{
+  if (Socket >= 0) {
+    close(Socket);
+  }
+  if (Signal >= 0) {
+    close(Signal);
+  }
+}
+
+void TMessageQueue::Notify()
+{
+  Wake.notify_all();
+  // The owner thread itself is not waiting; it looks at its queue before it waits again.
+  if (const int signal = Signal.load(); signal >= 0 && ThreadId != CurrentThreadId()) {
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t written = write(signal, &one, sizeof(one));
+  }
 }
 
 bool TMessageQueue::IsHung() const noexcept
@@ -181,6 +202,12 @@ void TWindowManager::Reply(const TMessageRecord& request, TReplyStatus status, s
   reply.WParam = wParam;
   reply.Flags = flags;
   reply.Time = GetTickCount();
+  if ((request.Flags & ReplyToQueueFlag) != 0 && request.SenderProcess != FOwnNumber.load()) {
+    if (const TMessageTransport* transport = TMessageTransport::Existing();
+        transport != nullptr && transport->SendToQueue(request.SenderProcess, request.SenderQueue, reply)) {
+      return;
+    }
+  }
   // A sender that went away meanwhile does not need its answer.
   Route(request.SenderProcess, reply);
 }
@@ -199,7 +226,7 @@ void TWindowManager::Receive(const TMessageRecord& record)
       queue->Posted.push_back(MSG{WindowOf(record.Window), record.Message, static_cast<WPARAM>(record.WParam),
         static_cast<LPARAM>(record.LParam), record.Time, POINT{0, 0}});
     }
-    queue->Wake.notify_all();
+    queue->Notify();
     return;
   }
   case TRecordKind::Send: {
@@ -223,7 +250,7 @@ void TWindowManager::Receive(const TMessageRecord& record)
     if (refusal != TReplyStatus::Handled) {
       Reply(record, refusal, 0);
     } else {
-      queue->Wake.notify_all();
+      queue->Notify();
     }
     return;
   }
@@ -245,7 +272,7 @@ void TWindowManager::Receive(const TMessageRecord& record)
       }
       queue->Replies[record.CallId] = record;
     }
-    queue->Wake.notify_all();
+    queue->Notify();
     return;
   }
   case TRecordKind::Query: {
@@ -264,6 +291,45 @@ void TWindowManager::Receive(const TMessageRecord& record)
   }
 }
 
+void TWindowManager::EnsureQueueSocket(TMessageQueue& queue)
+{
+  if (queue.Socket >= 0 || OwnNumber() == 0) {
+    return;
+  }
+  const TMessageTransport* transport = TMessageTransport::Existing();
+  const int socket = transport != nullptr ? transport->OpenQueueSocket(queue.Id) : -1;
+  if (socket < 0) {
+    return;
+  }
+  const std::lock_guard guard(queue.Lock);
+  queue.Signal = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  queue.Socket = socket;
+}
+
+void TWindowManager::DrainQueueSocket(TMessageQueue& queue)
+{
+  if (const int socket = queue.Socket.load(); socket >= 0) {
+    TMessageTransport::ReceiveWaiting(socket, [this](const TMessageRecord& record) { Receive(record); });
+  }
+}
+
+std::uint32_t TWindowManager::DirectQueueOf(HWND window)
+{
+  const std::lock_guard guard(FDirectLock);
+  const auto found = FDirectQueues.find(HandleValue(window));
+  return found == FDirectQueues.end() ? 0 : found->second;
+}
+
+void TWindowManager::RememberDirectQueue(HWND window, std::uint32_t queueId)
+{
+  const std::lock_guard guard(FDirectLock);
+  if (queueId == 0) {
+    FDirectQueues.erase(HandleValue(window));
+  } else {
+    FDirectQueues[HandleValue(window)] = queueId;
+  }
+}
+
 void TWindowManager::EndQueue(const std::shared_ptr<TMessageQueue>& queue)
 {
   std::deque<TMessageRecord> unanswered;
@@ -271,6 +337,16 @@ void TWindowManager::EndQueue(const std::shared_ptr<TMessageQueue>& queue)
     const std::lock_guard guard(queue->Lock);
     queue->Ended = true;
     unanswered.swap(queue->Sent);
+  }
+  // What still waits on the thread's socket is answered (or dropped) like the rest.
+  DrainQueueSocket(*queue);
+  {
+    const std::lock_guard guard(queue->Lock);
+    unanswered.insert(unanswered.end(), queue->Sent.begin(), queue->Sent.end());
+    queue->Sent.clear();
+    if (queue->Socket >= 0) {
+      close(queue->Socket.exchange(-1));
+    }
   }
   for (const auto& record : unanswered) {
     Reply(record, TReplyStatus::ThreadEnded, 0);

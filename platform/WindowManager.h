@@ -31,6 +31,12 @@ struct TWindowTimer {
 class TMessageQueue {
 public:
   TMessageQueue(DWORD threadId, std::uint32_t id) : ThreadId(threadId), Id(id) {}
+  ~TMessageQueue();
+  TMessageQueue(const TMessageQueue&) = delete;
+  TMessageQueue& operator=(const TMessageQueue&) = delete;
+
+  // Wakes the owner thread wherever it waits.
+  void Notify();
 
   const DWORD ThreadId;
   const std::uint32_t Id;
@@ -45,6 +51,11 @@ public:
   bool QuitPosted = false;
   int QuitCode = 0;
   bool Ended = false;  // the thread ended; nothing is handled any more
+
+  // The thread's own socket (see TMessageTransport::OpenQueueSocket) and the event that wakes
+  // its poll, once it talks to other processes; -1 before. Set by the owner thread under Lock.
+  std::atomic<int> Socket{-1};
+  std::atomic<int> Signal{-1};
 
   std::atomic<std::uint64_t> LastLook{0};  // when the thread last looked for messages
   std::atomic<bool> Waiting{false};        // the thread is blocked waiting for messages
@@ -121,6 +132,16 @@ public:
 
   std::uint64_t NewCallId() noexcept { return FNextCallId.fetch_add(1); }
 
+  // Gives the calling thread's queue its own socket (once the transport runs).
+  void EnsureQueueSocket(TMessageQueue& queue);
+  // Takes what waits on the queue's socket, without blocking; the queue lock is not held.
+  void DrainQueueSocket(TMessageQueue& queue);
+
+  // The queue that handled the last send to a window of another process, so the next send
+  // can go straight to its thread's socket; 0 when unknown.
+  std::uint32_t DirectQueueOf(HWND window);
+  void RememberDirectQueue(HWND window, std::uint32_t queueId);
+
   // The thread's queue ends: its pending sends fail, its windows go.
   void EndQueue(const std::shared_ptr<TMessageQueue>& queue);
 
@@ -134,6 +155,9 @@ private:
 
   std::map<std::uint32_t, std::shared_ptr<TWindow>> FWindows;  // by handle value; WindowsLock
   std::uint32_t FNextIndex = 1;                                 // WindowsLock
+
+  std::mutex FDirectLock;  // guards FDirectQueues
+  std::map<std::uint32_t, std::uint32_t> FDirectQueues;  // window handle value -> queue id
 
   std::atomic<std::uint32_t> FOwnNumber{0};
   std::atomic<std::uint64_t> FNextCallId{1};

@@ -147,8 +147,10 @@ TEST_F(TCrossProcessMessages, WithBlockTheSenderTakesNoCallBacks)
 
 TEST_F(TCrossProcessMessages, MessagesToADeadProcessFailAtOnce)
 {
-  EXPECT_EQ(FHelper->Ask("hang 60000"), "hanging");
+  // After a first answer, sends go straight to the helper's thread; its death ends them too.
   DWORD_PTR result = 0;
+  ASSERT_NE(SendMessageTimeoutA(FHelperWindow, HelperEcho, 1, 1, SMTO_NORMAL, 10000, &result), 0);
+  EXPECT_EQ(FHelper->Ask("hang 60000"), "hanging");
   // A send that is waiting when the receiver dies ends too.
   std::thread killer([this] {
     FHelper->Kill();
