@@ -20,6 +20,8 @@ constexpr std::uint32_t SectionMagic = 0x4F584E4FU;
 // Escaped names up to this length are used as they are; longer ones are cut and hashed.
 constexpr std::size_t MaxPlainFileName = 200;
 constexpr std::size_t HashedPrefixLength = 120;
+// Entries of sections this process no longer holds are swept once the table is this large.
+constexpr std::size_t SectionSweepThreshold = 256;
 
 std::uint64_t Fnv1a(std::string_view text, std::uint64_t basis) noexcept
 {
@@ -217,6 +219,9 @@ std::shared_ptr<TNamedSection> TNamedSection::Open(std::string_view name, TObjec
 
   auto& table = Sections();
   const std::lock_guard guard(table.Lock);
+  if (table.Sections.size() >= SectionSweepThreshold) {
+    std::erase_if(table.Sections, [](const auto& entry) { return entry.second.expired(); });
+  }
   if (auto found = table.Sections.find(path.string()); found != table.Sections.end()) {
     if (auto section = found->second.lock()) {
       const TSectionHeader& header = section->Header();
