@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -129,6 +130,23 @@ TEST_F(TCrossProcessMessages, SendToAHungProcessTimesOut)
   // the new one.
   EXPECT_NE(SendMessageTimeoutA(FHelperWindow, HelperEcho, 2, 2, SMTO_ABORTIFHUNG, 10000, &result), 0);
   EXPECT_EQ(result, 4U);
+}
+
+TEST_F(TCrossProcessMessages, HungReceiversAreJudgedAfterFiveSeconds)
+{
+  EXPECT_EQ(FHelper->Ask("hang 8000"), "hanging");
+  const auto start = std::chrono::steady_clock::now();
+  DWORD_PTR result = 0;
+  // Not hung yet: the time-out does not end the wait; once the helper counts as hung, it does.
+  EXPECT_EQ(SendMessageTimeoutA(FHelperWindow, HelperEcho, 1, 1, SMTO_NOTIMEOUTIFNOTHUNG, 100, &result), 0);
+  EXPECT_EQ(GetLastError(), ERROR_TIMEOUT);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(HungThreshold - 1000));
+  // Hung now: refused at once, without waiting for the long time-out.
+  EXPECT_EQ(SendMessageTimeoutA(FHelperWindow, HelperEcho, 1, 1, SMTO_ABORTIFHUNG, 60000, &result), 0);
+  EXPECT_EQ(GetLastError(), ERROR_TIMEOUT);
+  EXPECT_EQ(FHelper->ReadLine(), "ok");
+  EXPECT_NE(SendMessageTimeoutA(FHelperWindow, HelperEcho, 2, 3, SMTO_ABORTIFHUNG, 10000, &result), 0);
+  EXPECT_EQ(result, 5U);
 }
 
 TEST_F(TCrossProcessMessages, WithBlockTheSenderTakesNoCallBacks)
