@@ -47,6 +47,22 @@ bool MatchFolded(std::string_view name, std::string_view mask)
   return m == mask.size();
 }
 
+// Whether name matches a mask already in upper case. "*" and "*.*" take every name without
+// looking at it, which is what every walk asks for.
+bool MatchesFoldedMask(std::string_view name, const std::string& foldedMask)
+{
+  if (foldedMask == "*" || foldedMask == "*.*") {
+    return true;
+  }
+  const std::string foldedName = UpperCaseName(name);
+  if (MatchFolded(foldedName, foldedMask)) {
+    return true;
+  }
+  // A mask ending in ".*" also takes names without any extension ("*.*" matches "README").
+  return foldedMask.ends_with(".*") && foldedName.find('.') == std::string::npos &&
+         MatchFolded(foldedName + ".", foldedMask);
+}
+
 bool HasWildcards(std::string_view name)
 {
   return name.find_first_of("*?") != std::string_view::npos;
@@ -65,8 +81,8 @@ void Fill(WIN32_FIND_DATAA& data, const std::string& name, const THostFileInfo& 
 }
 
 class TFindObject : public TKernelObject {
-public:
-  TFindObject(DIR* dir, std::string mask, bool listDots) : FDir(dir), FMask(std::move(mask))
+ public:
+  TFindObject(DIR* dir, std::string mask, bool listDots) : FDir(dir), FMask(UpperCaseName(mask))
   {
     if (listDots) {
       FPending = {".", ".."};
@@ -99,8 +115,7 @@ public:
       const std::string name = FPending.front();
       FPending.erase(FPending.begin());
       THostFileInfo info;
-      if (MatchesFileMask(name.c_str(), FMask.c_str()) &&
-          QueryHostFile(::dirfd(FDir), name.c_str(), name, info)) {
+      if (MatchesFoldedMask(name, FMask) && QueryHostFile(::dirfd(FDir), name.c_str(), name, info)) {
         Fill(data, name, info);
         return true;
       }
@@ -108,7 +123,7 @@ public:
     while (const dirent* entry = ::readdir(FDir)) {
       const std::string_view name(entry->d_name);
       if (name == "." || name == ".." || name.find('\\') != std::string_view::npos ||
-          !MatchesFileMask(entry->d_name, FMask.c_str())) {
+          !MatchesFoldedMask(name, FMask)) {
         continue;
       }
       THostFileInfo info;
@@ -133,9 +148,9 @@ public:
     return false;
   }
 
-private:
+ private:
   DIR* FDir = nullptr;
-  std::string FMask;
+  std::string FMask;  // in upper case
   std::vector<std::string> FPending;
   std::string FSingleName;
   THostFileInfo FSingleInfo;
@@ -153,14 +168,7 @@ HANDLE Fail(DWORD code)
 
 bool MatchesFileMask(const char* name, const char* mask)
 {
-  const std::string foldedName = UpperCaseName(name);
-  const std::string foldedMask = UpperCaseName(mask);
-  if (MatchFolded(foldedName, foldedMask)) {
-    return true;
-  }
-  // A mask ending in ".*" also takes names without any extension ("*.*" matches "README").
-  return foldedMask.ends_with(".*") && foldedName.find('.') == std::string::npos &&
-         MatchFolded(foldedName + ".", foldedMask);
+  return MatchesFoldedMask(name, UpperCaseName(mask));
 }
 
 HANDLE FindFirstFileA(const char* lpFileName, WIN32_FIND_DATAA* lpFindFileData)

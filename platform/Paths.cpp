@@ -253,6 +253,16 @@ bool HostPathOf(std::string_view windowsPath, std::string& hostPath)
   if (!DriveFolderOf(parsed, folder)) {
     return false;
   }
+  // The common case first: the path exists exactly as written, one lstat.
+  std::string exact = folder;
+  for (const auto& name : parsed.Names) {
+    exact += exact == "/" ? name : "/" + name;
+  }
+  struct stat whole {};
+  if (exact.size() < 4096 && ::lstat(exact.c_str(), &whole) == 0) {
+    hostPath = std::move(exact);
+    return true;
+  }
   std::string host = folder;
   for (std::size_t i = 0; i < parsed.Names.size(); ++i) {
     const std::string& name = parsed.Names[i];
