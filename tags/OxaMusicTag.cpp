@@ -89,14 +89,20 @@ std::int32_t TOxaMusicTag::CleanYear(std::string_view text)
 
 bool TOxaMusicTag::Load(const std::string& fileName)
 {
+  return Load(fileName, TLoadPurpose::Write);
+}
+
+bool TOxaMusicTag::Load(const std::string& fileName, TLoadPurpose purpose)
+{
   Clear();
-  FReadOnly = TagFileReadOnly(fileName);
+  // Only a write asks whether the file may be written; reading spares the look at its attributes.
+  FReadOnly = purpose == TLoadPurpose::Write && TagFileReadOnly(fileName);
   FFileName = fileName;
   const std::string extension = AnsiLowerCase(ExtractFileExt(fileName));
   try {
     if (extension == ".mp3") {
       FKind = TMusicKind::Mp3;
-      return LoadMp3();
+      return LoadMp3(purpose);
     }
     if (extension == ".wma" || extension == ".asf") {
       FKind = TMusicKind::Wma;
@@ -122,9 +128,15 @@ bool TOxaMusicTag::ComputeChecksum(bool hasTail)
   }
 }
 
-bool TOxaMusicTag::LoadMp3()
+bool TOxaMusicTag::LoadMp3(TLoadPurpose purpose)
 {
-  if (!FId3v2Tagger->Load(FFileName)) {
+  std::unique_ptr<TFileStream> stream;
+  if (purpose == TLoadPurpose::Read) {
+    stream = std::make_unique<TFileStream>(FFileName, fmOpenRead | fmShareDenyNone);
+    if (!FId3v2Tagger->LoadFromStream(*stream, FFileName)) {
+      return false;
+    }
+  } else if (!FId3v2Tagger->Load(FFileName)) {
     return false;
   }
   FHasId3v2 = FId3v2Tagger->HasTag();
@@ -142,7 +154,7 @@ bool TOxaMusicTag::LoadMp3()
     FSetA.Artist = CleanText(v2.Artist());
     FSetA.Year = CleanYear(v2.Year());
   }
-  if (!FId3v1Tagger->Load(FFileName)) {
+  if (!(stream ? FId3v1Tagger->LoadFromStream(*stream) : FId3v1Tagger->Load(FFileName))) {
     return false;
   }
   FHasId3v1 = FId3v1Tagger->HasTag();
@@ -167,9 +179,11 @@ bool TOxaMusicTag::LoadMp3()
                        std::string(UnknownText)};
     }
   }
-  TFileStream stream(FFileName, fmOpenRead | fmShareDenyNone);
-  FCheckSum->Compute(stream, FHasId3v1, FChecksum);
-  FMpegHeader->Analyse(stream, FHasId3v1, FHasId3v2);
+  if (!stream) {
+    stream = std::make_unique<TFileStream>(FFileName, fmOpenRead | fmShareDenyNone);
+  }
+  FCheckSum->Compute(*stream, FHasId3v1, FChecksum);
+  FMpegHeader->Analyse(*stream, FHasId3v1, FHasId3v2);
   FBitrate = FMpegHeader->Bitrate();
   FDuration = FMpegHeader->Duration();
   return true;
@@ -247,7 +261,7 @@ bool TOxaMusicTag::ReadItem(TMusicFileItem& item)
   item.Bitrate = 0;
   item.Duration = 0;
   item.Checksum.fill(0);
-  if (!Load(item.FileName)) {
+  if (!Load(item.FileName, TLoadPurpose::Read)) {
     return false;
   }
   if (!FHasWmaTag && FHasId3v2) {

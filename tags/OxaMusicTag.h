@@ -94,7 +94,11 @@ class TOxaMusicTag {
     std::string Album;
   };
 
-  bool LoadMp3();
+  // Reading needs the file open once; a write needs the taggers bound to the file by name.
+  enum class TLoadPurpose { Read, Write };
+
+  bool Load(const std::string& fileName, TLoadPurpose purpose);
+  bool LoadMp3(TLoadPurpose purpose);
   bool LoadWma();
   void LoadOther();
   bool ComputeChecksum(bool hasTail);
