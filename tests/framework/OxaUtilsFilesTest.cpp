@@ -35,6 +35,12 @@ TEST(OxaUtilsFiles, ForceDirectoriesCreatesMissingParents)
   EXPECT_TRUE(std::filesystem::is_directory(c / "A" / "B" / "C" / "D"));
   EXPECT_TRUE(std::filesystem::is_directory(c / "Lib" / "OxaMediaDatabase"));
   EXPECT_FALSE(DirectoryExists("C:\\file"));
+  // A relative name has no parent to force: it is made in the current folder.
+  const auto previous = std::filesystem::current_path();
+  std::filesystem::current_path(c);
+  EXPECT_TRUE(ForceDirectories("Relative\\"));
+  std::filesystem::current_path(previous);
+  EXPECT_TRUE(std::filesystem::is_directory(c / "Relative"));
   try {
     ForceDirectories("");
     ADD_FAILURE() << "no exception";
