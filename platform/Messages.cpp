@@ -167,9 +167,12 @@ void WaitUntil(TMessageQueue& queue, std::unique_lock<std::mutex>& lock, std::ui
     // The thread's own socket and the event of Notify: whichever comes first.
     const std::uint64_t now = SteadyMilliseconds();
     const int timeout = deadline == UINT64_MAX ? -1 : static_cast<int>(std::min<std::uint64_t>(deadline - std::min(deadline, now), 0x7FFFFFFF));
+    queue.Polling = true;
     lock.unlock();
     pollfd ready[2] = {{queue.Signal.load(), POLLIN, 0}, {socket, POLLIN, 0}};
-    if (poll(ready, 2, timeout) > 0) {
+    const int polled = poll(ready, 2, timeout);
+    queue.Polling = false;
+    if (polled > 0) {
       if ((ready[0].revents & POLLIN) != 0) {
         std::uint64_t count = 0;
         [[maybe_unused]] const ssize_t drained = read(ready[0].fd, &count, sizeof(count));
@@ -188,6 +191,16 @@ void WaitUntil(TMessageQueue& queue, std::unique_lock<std::mutex>& lock, std::ui
   const std::uint64_t now = SteadyMilliseconds();
   if (deadline > now) {
     queue.Wake.wait_for(lock, std::chrono::milliseconds(deadline - now));
+  }
+}
+
+// Takes what waits on the thread's own socket, at most once a millisecond while the thread is
+// busy with its queue (every wait takes it anyway), so a flood of posted messages does not pay
+// a system call each.
+void DrainNowAndThen(TMessageQueue& queue)
+{
+  if (queue.Socket.load() >= 0 && SteadyMilliseconds() != queue.LastDrain.load()) {
+    TWindowManager::Instance().DrainQueueSocket(queue);
   }
 }
 
@@ -332,7 +345,7 @@ BOOL GetMessageA(MSG* message, HWND window, UINT minFilter, UINT maxFilter)
   }
   const auto queue = TWindowManager::Instance().CurrentQueue();
   for (;;) {
-    TWindowManager::Instance().DrainQueueSocket(*queue);
+    DrainNowAndThen(*queue);
     while (HandleOneSent(*queue)) {
     }
     queue->LastLook = SteadyMilliseconds();
@@ -362,7 +375,7 @@ BOOL PeekMessageA(MSG* message, HWND window, UINT minFilter, UINT maxFilter, UIN
     return FALSE;
   }
   const auto queue = TWindowManager::Instance().CurrentQueue();
-  TWindowManager::Instance().DrainQueueSocket(*queue);
+  DrainNowAndThen(*queue);
   while (HandleOneSent(*queue)) {
   }
   queue->LastLook = SteadyMilliseconds();
@@ -374,7 +387,7 @@ BOOL WaitMessage()
 {
   const auto queue = TWindowManager::Instance().CurrentQueue();
   for (;;) {
-    TWindowManager::Instance().DrainQueueSocket(*queue);
+    DrainNowAndThen(*queue);
     while (HandleOneSent(*queue)) {
     }
     queue->LastLook = SteadyMilliseconds();

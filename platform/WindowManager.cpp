@@ -65,8 +65,9 @@ TMessageQueue::~TMessageQueue()
 void TMessageQueue::Notify()
 {
   Wake.notify_all();
-  // The owner thread itself is not waiting; it looks at its queue before it waits again.
-  if (const int signal = Signal.load(); signal >= 0 && ThreadId != CurrentThreadId()) {
+  // Only an owner asleep in poll needs the event: otherwise it looks at its queue (under Lock,
+  // after whatever was added) before it sleeps again.
+  if (const int signal = Signal.load(); signal >= 0 && Polling.load()) {
     const std::uint64_t one = 1;
     [[maybe_unused]] const ssize_t written = write(signal, &one, sizeof(one));
   }
@@ -309,6 +310,7 @@ void TWindowManager::EnsureQueueSocket(TMessageQueue& queue)
 void TWindowManager::DrainQueueSocket(TMessageQueue& queue)
 {
   if (const int socket = queue.Socket.load(); socket >= 0) {
+    queue.LastDrain = SteadyMilliseconds();
     TMessageTransport::ReceiveWaiting(socket, [this](const TMessageRecord& record) { Receive(record); });
   }
 }

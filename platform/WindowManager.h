@@ -56,6 +56,8 @@ public:
   // its poll, once it talks to other processes; -1 before. Set by the owner thread under Lock.
   std::atomic<int> Socket{-1};
   std::atomic<int> Signal{-1};
+  std::atomic<bool> Polling{false};          // the owner sleeps in poll; set under Lock
+  std::atomic<std::uint64_t> LastDrain{0};  // when the owner last took what waits on Socket
 
   std::atomic<std::uint64_t> LastLook{0};  // when the thread last looked for messages
   std::atomic<bool> Waiting{false};        // the thread is blocked waiting for messages
