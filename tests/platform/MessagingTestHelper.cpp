@@ -192,17 +192,19 @@ std::string Run(const std::string& line)
     Sleep(milliseconds);
     return "ok";
   }
-  if (command == "timer") {
+  if (command == "timers") {
+    // Pairs of id and interval, all started at once.
+    std::istringstream all(line.substr(command.size()));
     UINT_PTR id = 0;
     UINT elapse = 0;
-    rest >> id >> elapse;
-    return SetTimer(helperWindow, id, elapse, nullptr) != 0 ? "ok" : "error";
+    while (all >> id >> elapse) {
+      if (SetTimer(helperWindow, id, elapse, nullptr) == 0) {
+        return "error";
+      }
+    }
+    return "ok";
   }
-  if (command == "killtimer") {
-    UINT_PTR id = 0;
-    rest >> id;
-    return KillTimer(helperWindow, id) != FALSE ? "ok" : "error";
-  }
+
   return "unknown command " + command;
 }
 
