@@ -292,6 +292,12 @@ TEST_F(WmvCoreTest, OpensOnlyReadableAsfFilesOneAtATime)
   testmedia::WriteBytes(Folder.Path() / "not.wma", testmedia::TBytes(3000, 0x11));
   EXPECT_EQ(Open(Folder.Path() / "missing.wma"), NS_E_FILE_OPEN_FAILED);
   EXPECT_EQ(Open(Folder.Path() / "not.wma"), NS_E_INVALID_INPUT_FORMAT);
+  testmedia::TBytes claims = Audio->Mux({{"Title", "Song"}});
+  claims[20] = 0x7F;  // a header object of some 500 GB
+  testmedia::WriteBytes(Folder.Path() / "claims.wma", claims);
+  EXPECT_EQ(Open(Folder.Path() / "claims.wma"), NS_E_INVALID_INPUT_FORMAT);
+  testmedia::WriteBytes(Folder.Path() / "short.wma", testmedia::TBytes(claims.begin(), claims.begin() + 20));
+  EXPECT_EQ(Open(Folder.Path() / "short.wma"), NS_E_INVALID_INPUT_FORMAT);
   WORD stream = 0;
   WORD length = 0;
   WMT_ATTR_DATATYPE type{};
