@@ -42,8 +42,9 @@ TMusicForm::TMusicForm(TComponent* owner) : TForm(owner)
   HandleNeeded();
   if (const HWND application = Application().Handle(); application != nullptr) {
     const LONG_PTR exStyle = GetWindowLongPtrA(application, GWL_EXSTYLE);
-    SetWindowLongPtrA(application, GWL_EXSTYLE,
-      (exStyle | static_cast<LONG_PTR>(WS_EX_TOOLWINDOW)) & ~static_cast<LONG_PTR>(WS_EX_APPWINDOW));
+    SetWindowLongPtrA(
+        application, GWL_EXSTYLE,
+        (exStyle | static_cast<LONG_PTR>(WS_EX_TOOLWINDOW)) & ~static_cast<LONG_PTR>(WS_EX_APPWINDOW));
     const LONG_PTR style = GetWindowLongPtrA(application, GWL_STYLE);
     SetWindowLongPtrA(application, GWL_STYLE, style & ~static_cast<LONG_PTR>(WS_SYSMENU));
   }

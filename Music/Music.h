@@ -20,7 +20,7 @@ struct TStartSwitches {
 TStartSwitches ReadStartSwitches(const std::vector<std::string>& arguments);
 
 class TMusicForm : public TForm {
-public:
+ public:
   explicit TMusicForm(TComponent* owner);
   ~TMusicForm() override;
 
@@ -38,9 +38,9 @@ public:
   // The close handler.
   void FormClose(TObject* sender, TCloseAction& action);
 
-protected:
+ protected:
   void CreateParams(TCreateParams& params) override;
 
-private:
+ private:
   TMusicHackForm* FHackForm = nullptr;
 };

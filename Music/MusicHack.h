@@ -6,13 +6,13 @@
 #include "forms/Forms.h"
 
 class TMusicHackForm : public TForm {
-public:
+ public:
   TMusicHackForm(TComponent* owner, HWND mainWindow);
 
-protected:
+ protected:
   void CreateParams(TCreateParams& params) override;
   void WndProc(TMessage& message) override;
 
-private:
+ private:
   HWND FMainWindow;
 };

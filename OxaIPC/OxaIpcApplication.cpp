@@ -48,16 +48,19 @@ std::string ApplicationLockPath()
   }
   std::string path(module.begin(), module.end());
   std::vector<char> full(path.size() + MAX_PATH);
-  const DWORD fullLength = GetFullPathNameA(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+  const DWORD fullLength =
+      GetFullPathNameA(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
   if (fullLength > 0 && fullLength < full.size()) {
     path.assign(full.data(), fullLength);
   }
   DWORD size = static_cast<DWORD>(sizeof(UNIVERSAL_NAME_INFOA) + path.size() + MAX_PATH);
   std::vector<char> universal(size);
-  if (WNetGetUniversalNameA(path.c_str(), UNIVERSAL_NAME_INFO_LEVEL, universal.data(), &size) == ERROR_MORE_DATA) {
+  if (WNetGetUniversalNameA(path.c_str(), UNIVERSAL_NAME_INFO_LEVEL, universal.data(), &size) ==
+      ERROR_MORE_DATA) {
     universal.resize(size);
   }
-  if (WNetGetUniversalNameA(path.c_str(), UNIVERSAL_NAME_INFO_LEVEL, universal.data(), &size) == ERROR_SUCCESS) {
+  if (WNetGetUniversalNameA(path.c_str(), UNIVERSAL_NAME_INFO_LEVEL, universal.data(), &size) ==
+      ERROR_SUCCESS) {
     path = reinterpret_cast<const UNIVERSAL_NAME_INFOA*>(universal.data())->lpUniversalName;
   }
   return path;

@@ -47,8 +47,8 @@ void TApplication::Initialize()
     return;
   }
   RegisterOnce(ApplicationClass, &TApplication::WindowProc);
-  FHandle = CreateWindowExA(0, ApplicationClass, FTitle.c_str(), WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 0, 0, 0,
-    nullptr, nullptr, nullptr, this);
+  FHandle = CreateWindowExA(0, ApplicationClass, FTitle.c_str(), WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 0, 0,
+                            0, nullptr, nullptr, nullptr, this);
   if (FHandle == nullptr) {
     throw EOutOfResources("Error creating window");
   }
@@ -151,8 +151,9 @@ HWND TForm::Handle()
     TCreateParams params;
     CreateParams(params);
     RegisterOnce(params.WinClassName.c_str(), &TForm::FormWindowProc);
-    FHandle = CreateWindowExA(params.ExStyle, params.WinClassName.c_str(), params.Caption.c_str(), params.Style,
-      params.X, params.Y, params.Width, params.Height, params.WndParent, nullptr, nullptr, this);
+    FHandle = CreateWindowExA(params.ExStyle, params.WinClassName.c_str(), params.Caption.c_str(),
+                              params.Style, params.X, params.Y, params.Width, params.Height, params.WndParent,
+                              nullptr, nullptr, this);
     if (FHandle == nullptr) {
       throw EOutOfResources("Error creating window");
     }
@@ -192,18 +193,18 @@ LRESULT TForm::FormWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 void TForm::WndProc(TMessage& message)
 {
   switch (message.Msg) {
-  case WM_CLOSE:
-    Close();
-    message.Result = 0;
-    return;
-  case CM_RELEASE: {
-    // The owner forgets the form as it goes (TComponent's destructor).
-    const std::unique_ptr<TForm> released(this);
-    message.Result = 0;
-    return;
-  }
-  default:
-    DefaultHandler(message);
+    case WM_CLOSE:
+      Close();
+      message.Result = 0;
+      return;
+    case CM_RELEASE: {
+      // The owner forgets the form as it goes (TComponent's destructor).
+      const std::unique_ptr<TForm> released(this);
+      message.Result = 0;
+      return;
+    }
+    default:
+      DefaultHandler(message);
   }
 }
 

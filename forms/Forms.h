@@ -45,7 +45,7 @@ using TMessageEvent = TMethod<void(MSG&, bool&)>;
 class TForm;
 
 class TApplication : public TComponent {
-public:
+ public:
   TApplication();
   ~TApplication() override;
 
@@ -87,7 +87,7 @@ public:
   // Called by the forms.
   void FormDestroyed(TForm& form) noexcept;
 
-private:
+ private:
   static LRESULT WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   bool ProcessMessage(MSG& message);
 
@@ -101,7 +101,7 @@ private:
 TApplication& Application();
 
 class TForm : public TComponent {
-public:
+ public:
   explicit TForm(TComponent* owner);
   ~TForm() override;
 
@@ -127,7 +127,7 @@ public:
   TCloseEvent OnClose;
   TCloseQueryEvent OnCloseQuery;
 
-protected:
+ protected:
   virtual void CreateParams(TCreateParams& params);
   // Handles one message of the window; the default gives WM_CLOSE to Close and everything else
   // to the default window procedure.
@@ -135,7 +135,7 @@ protected:
   virtual void DoClose(TCloseAction& action);
   void DefaultHandler(TMessage& message);
 
-private:
+ private:
   static LRESULT FormWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   void DestroyHandle() noexcept;
 

@@ -15,11 +15,11 @@ namespace {
 constexpr std::uint64_t AllocationGranularity = 0x10000;
 
 class TMappingObject : public TKernelObject {
-public:
+ public:
   explicit TMappingObject(std::shared_ptr<TNamedSection> section) : FSection(std::move(section)) {}
   const std::shared_ptr<TNamedSection>& Section() const noexcept { return FSection; }
 
-private:
+ private:
   std::shared_ptr<TNamedSection> FSection;
 };
 
@@ -43,7 +43,7 @@ TViewTable& Views()
 }  // namespace
 
 HANDLE CreateFileMappingA(HANDLE file, LPSECURITY_ATTRIBUTES, DWORD protect, DWORD maximumSizeHigh,
-  DWORD maximumSizeLow, const char* name)
+                          DWORD maximumSizeLow, const char* name)
 {
   const std::uint64_t size = (static_cast<std::uint64_t>(maximumSizeHigh) << 32) | maximumSizeLow;
   if (file != INVALID_HANDLE_VALUE || size == 0 || (protect != PAGE_READWRITE && protect != PAGE_READONLY)) {
@@ -52,7 +52,7 @@ HANDLE CreateFileMappingA(HANDLE file, LPSECURITY_ATTRIBUTES, DWORD protect, DWO
   }
   bool existed = false;
   auto section = TNamedSection::Open(name == nullptr ? std::string_view() : std::string_view(name),
-    TObjectKind::Mapping, TOpenMode::CreateOrOpen, size, existed, nullptr);
+                                     TObjectKind::Mapping, TOpenMode::CreateOrOpen, size, existed, nullptr);
   if (!section) {
     return nullptr;
   }
@@ -65,14 +65,15 @@ HANDLE OpenFileMappingA(DWORD, BOOL, const char* name)
 {
   bool existed = false;
   auto section = TNamedSection::Open(name == nullptr ? std::string_view() : std::string_view(name),
-    TObjectKind::Mapping, TOpenMode::OpenExisting, 0, existed, nullptr);
+                                     TObjectKind::Mapping, TOpenMode::OpenExisting, 0, existed, nullptr);
   if (!section) {
     return nullptr;
   }
   return RegisterHandle(std::make_shared<TMappingObject>(std::move(section)));
 }
 
-void* MapViewOfFile(HANDLE mapping, DWORD desiredAccess, DWORD fileOffsetHigh, DWORD fileOffsetLow, std::size_t bytes)
+void* MapViewOfFile(HANDLE mapping, DWORD desiredAccess, DWORD fileOffsetHigh, DWORD fileOffsetLow,
+                    std::size_t bytes)
 {
   const auto object = LookupHandleAs<TMappingObject>(mapping);
   if (!object) {
@@ -91,7 +92,7 @@ void* MapViewOfFile(HANDLE mapping, DWORD desiredAccess, DWORD fileOffsetHigh, D
   const std::size_t length = bytes != 0 ? bytes : static_cast<std::size_t>(size - offset);
   const int protection = (desiredAccess & FILE_MAP_WRITE) != 0 ? PROT_READ | PROT_WRITE : PROT_READ;
   void* view = mmap(nullptr, length, protection, MAP_SHARED, object->Section()->Descriptor(),
-    static_cast<off_t>(SectionDataOffset + offset));
+                    static_cast<off_t>(SectionDataOffset + offset));
   if (view == MAP_FAILED) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return nullptr;

@@ -21,13 +21,13 @@ constexpr DWORD FILE_MAP_ALL_ACCESS = 0x000F001F;
 
 // A zero size fails with ERROR_INVALID_PARAMETER.
 HANDLE CreateFileMappingA(HANDLE file, LPSECURITY_ATTRIBUTES attributes, DWORD protect, DWORD maximumSizeHigh,
-  DWORD maximumSizeLow, const char* name);
+                          DWORD maximumSizeLow, const char* name);
 // Null with ERROR_FILE_NOT_FOUND when no such mapping exists.
 HANDLE OpenFileMappingA(DWORD desiredAccess, BOOL inheritHandle, const char* name);
 
 // Maps bytes (0: to the end) from the offset, which must be a multiple of 64 KiB
 // (ERROR_MAPPED_ALIGNMENT otherwise). Null with the last error on failure.
 void* MapViewOfFile(HANDLE mapping, DWORD desiredAccess, DWORD fileOffsetHigh, DWORD fileOffsetLow,
-  std::size_t bytes);
+                    std::size_t bytes);
 // Fails with ERROR_INVALID_PARAMETER for an address that is not the start of a view.
 BOOL UnmapViewOfFile(const void* baseAddress);

@@ -129,7 +129,8 @@ std::optional<TMessageRecord> DecodeMessageRecord(std::span<const std::byte> byt
   }
   const std::uint32_t kind = Get32(at + AtKind);
   const std::uint32_t status = Get32(at + AtStatus);
-  if (kind < static_cast<std::uint32_t>(TRecordKind::Post) || kind > static_cast<std::uint32_t>(TRecordKind::Ping) ||
+  if (kind < static_cast<std::uint32_t>(TRecordKind::Post) ||
+      kind > static_cast<std::uint32_t>(TRecordKind::Ping) ||
       status > static_cast<std::uint32_t>(TReplyStatus::WindowFound)) {
     return std::nullopt;
   }
@@ -195,7 +196,7 @@ TMessageTransport* TMessageTransport::Existing() noexcept
 }
 
 TMessageTransport::TMessageTransport(int socket, std::uint32_t number, TReceiver receiver)
-  : FSocket(socket), FStopEvent(eventfd(0, EFD_CLOEXEC)), FNumber(number), FReceiver(std::move(receiver))
+    : FSocket(socket), FStopEvent(eventfd(0, EFD_CLOEXEC)), FNumber(number), FReceiver(std::move(receiver))
 {
   FReader = std::thread([this] { ReadLoop(); });
 }
@@ -229,7 +230,8 @@ int TMessageTransport::OpenQueueSocket(std::uint32_t queueId) const
   return fd;
 }
 
-bool TMessageTransport::SendToQueue(std::uint32_t number, std::uint32_t queueId, const TMessageRecord& record) const
+bool TMessageTransport::SendToQueue(std::uint32_t number, std::uint32_t queueId,
+                                    const TMessageRecord& record) const
 {
   if (number < FirstNumber || number > LastNumber || queueId == 0) {
     return false;
@@ -241,7 +243,7 @@ bool TMessageTransport::SendToQueue(std::uint32_t number, std::uint32_t queueId,
   ssize_t sent = 0;
   do {
     sent = sendto(FSocket, bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT,
-      reinterpret_cast<const sockaddr*>(&address), length);
+                  reinterpret_cast<const sockaddr*>(&address), length);
   } while (sent < 0 && errno == EINTR);
   return sent == static_cast<ssize_t>(bytes.size());
 }
@@ -257,14 +259,15 @@ bool TMessageTransport::Send(std::uint32_t number, const TMessageRecord& record)
   const TRecordBytes bytes = EncodeMessageRecord(record);
   for (;;) {
     const ssize_t sent = sendto(FSocket, bytes.data(), bytes.size(), MSG_NOSIGNAL,
-      reinterpret_cast<const sockaddr*>(&address), length);
+                                reinterpret_cast<const sockaddr*>(&address), length);
     if (sent == static_cast<ssize_t>(bytes.size())) {
       return true;
     }
     if (sent < 0 && errno == EINTR) {
       continue;
     }
-    SetLastError(sent < 0 && (errno == EAGAIN || errno == ENOBUFS) ? ERROR_NOT_ENOUGH_QUOTA : ERROR_INVALID_WINDOW_HANDLE);
+    SetLastError(sent < 0 && (errno == EAGAIN || errno == ENOBUFS) ? ERROR_NOT_ENOUGH_QUOTA
+                                                                   : ERROR_INVALID_WINDOW_HANDLE);
     return false;
   }
 }
@@ -316,7 +319,8 @@ void TMessageTransport::ReceiveWaiting(int socket, const TReceiver& receiver)
     if (!sameUser || (header.msg_flags & MSG_TRUNC) != 0) {
       continue;
     }
-    if (const auto record = DecodeMessageRecord(std::span(buffer.data(), static_cast<std::size_t>(received)))) {
+    if (const auto record =
+            DecodeMessageRecord(std::span(buffer.data(), static_cast<std::size_t>(received)))) {
       receiver(*record);
     }
   }

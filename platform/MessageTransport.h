@@ -65,7 +65,7 @@ std::optional<TMessageRecord> DecodeMessageRecord(std::span<const std::byte> byt
 
 // This process's socket: bound on first use, read by a thread of its own.
 class TMessageTransport {
-public:
+ public:
   using TReceiver = std::function<void(const TMessageRecord&)>;
 
   // The process's transport, started with receiver on first call; null when no number could
@@ -95,7 +95,7 @@ public:
   // Built by Instance.
   TMessageTransport(int socket, std::uint32_t number, TReceiver receiver);
 
-private:
+ private:
   void ReadLoop();
 
   int FSocket;

@@ -1,8 +1,8 @@
 #include "platform/Messages.h"
 
 #include <errno.h>
-#include <signal.h>
 #include <poll.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -39,7 +39,7 @@ thread_local std::vector<TSendContext*> handlingSends;
 
 // Keeps the context on the thread's stack of handled sends while the procedure runs.
 class TSendScope {
-public:
+ public:
   explicit TSendScope(TSendContext& context) { handlingSends.push_back(&context); }
   ~TSendScope() { handlingSends.pop_back(); }
   TSendScope(const TSendScope&) = delete;
@@ -83,7 +83,7 @@ bool HandleOneSent(TMessageQueue& queue)
   {
     const TSendScope scope(context);
     result = procedure(window, context.Record.Message, static_cast<WPARAM>(context.Record.WParam),
-      static_cast<LPARAM>(context.Record.LParam));
+                       static_cast<LPARAM>(context.Record.LParam));
   }
   if (!context.Replied) {
     manager.Reply(context.Record, TReplyStatus::Handled, result, queue.Socket >= 0 ? queue.Id : 0);
@@ -141,8 +141,8 @@ bool TakeMessage(TMessageQueue& queue, MSG* message, HWND window, UINT minFilter
   const std::uint64_t now = SteadyMilliseconds();
   if (const int due = DueTimer(queue, window, minFilter, maxFilter, now); due >= 0) {
     TWindowTimer& timer = queue.Timers[static_cast<std::size_t>(due)];
-    *message = MSG{timer.Window, WM_TIMER, timer.Id, reinterpret_cast<LPARAM>(timer.Procedure), GetTickCount(),
-      POINT{0, 0}};
+    *message = MSG{timer.Window,   WM_TIMER,   timer.Id, reinterpret_cast<LPARAM>(timer.Procedure),
+                   GetTickCount(), POINT{0, 0}};
     if (remove) {
       timer.Due = now + timer.Elapse;
     }
@@ -166,7 +166,10 @@ void WaitUntil(TMessageQueue& queue, std::unique_lock<std::mutex>& lock, std::ui
   if (const int socket = queue.Socket.load(); socket >= 0) {
     // The thread's own socket and the event of Notify: whichever comes first.
     const std::uint64_t now = SteadyMilliseconds();
-    const int timeout = deadline == UINT64_MAX ? -1 : static_cast<int>(std::min<std::uint64_t>(deadline - std::min(deadline, now), 0x7FFFFFFF));
+    const int timeout =
+        deadline == UINT64_MAX
+            ? -1
+            : static_cast<int>(std::min<std::uint64_t>(deadline - std::min(deadline, now), 0x7FFFFFFF));
     queue.Polling = true;
     lock.unlock();
     pollfd ready[2] = {{queue.Signal.load(), POLLIN, 0}, {socket, POLLIN, 0}};
@@ -220,7 +223,7 @@ void SignalInputIdle()
 
 // Waits for the answer to call on queue; see SendMessageTimeoutA.
 LRESULT AwaitReply(TMessageQueue& queue, const TMessageRecord& call, std::uint32_t processNumber, UINT flags,
-  UINT timeout, DWORD_PTR* result)
+                   UINT timeout, DWORD_PTR* result)
 {
   auto& manager = TWindowManager::Instance();
   const bool remote = processNumber != manager.StartedNumber();
@@ -242,21 +245,22 @@ LRESULT AwaitReply(TMessageQueue& queue, const TMessageRecord& call, std::uint32
       const TMessageRecord reply = found->second;
       forget();
       if (remote) {
-        manager.RememberDirectQueue(WindowOf(call.Window),
-          reply.Status == TReplyStatus::Handled ? static_cast<std::uint32_t>(reply.WParam) : 0);
+        manager.RememberDirectQueue(WindowOf(call.Window), reply.Status == TReplyStatus::Handled
+                                                               ? static_cast<std::uint32_t>(reply.WParam)
+                                                               : 0);
       }
       switch (reply.Status) {
-      case TReplyStatus::Handled:
-        if (result != nullptr) {
-          *result = static_cast<DWORD_PTR>(reply.Result);
-        }
-        return 1;
-      case TReplyStatus::Hung:
-        SetLastError(ERROR_TIMEOUT);
-        return 0;
-      default:
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return 0;
+        case TReplyStatus::Handled:
+          if (result != nullptr) {
+            *result = static_cast<DWORD_PTR>(reply.Result);
+          }
+          return 1;
+        case TReplyStatus::Hung:
+          SetLastError(ERROR_TIMEOUT);
+          return 0;
+        default:
+          SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+          return 0;
       }
     }
     if (probe != 0) {
@@ -380,7 +384,8 @@ BOOL PeekMessageA(MSG* message, HWND window, UINT minFilter, UINT maxFilter, UIN
   }
   queue->LastLook = SteadyMilliseconds();
   const std::lock_guard guard(queue->Lock);
-  return TakeMessage(*queue, message, window, minFilter, maxFilter, (removeFlags & PM_REMOVE) != 0) ? TRUE : FALSE;
+  return TakeMessage(*queue, message, window, minFilter, maxFilter, (removeFlags & PM_REMOVE) != 0) ? TRUE
+                                                                                                    : FALSE;
 }
 
 BOOL WaitMessage()
@@ -514,7 +519,7 @@ LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 }
 
 LRESULT SendMessageTimeoutA(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT flags, UINT timeout,
-  DWORD_PTR* result)
+                            DWORD_PTR* result)
 {
   auto& manager = TWindowManager::Instance();
   if (result != nullptr) {
@@ -573,7 +578,8 @@ LRESULT SendMessageTimeoutA(HWND window, UINT message, WPARAM wParam, LPARAM lPa
   // judge whether that thread hangs.
   const std::uint32_t direct = remote && (flags & SMTO_ABORTIFHUNG) == 0 ? manager.DirectQueueOf(window) : 0;
   const TMessageTransport* transport = TMessageTransport::Existing();
-  const bool sentDirectly = direct != 0 && transport != nullptr && transport->SendToQueue(number, direct, call);
+  const bool sentDirectly =
+      direct != 0 && transport != nullptr && transport->SendToQueue(number, direct, call);
   if (!sentDirectly && !manager.Route(number, call)) {
     const std::lock_guard guard(queue->Lock);
     queue->Awaited.erase(call.CallId);
@@ -612,7 +618,8 @@ DWORD WaitForProcessInputIdle(DWORD processId, DWORD milliseconds)
   DWORD result = WAIT_TIMEOUT;
   for (;;) {
     const std::uint64_t now = SteadyMilliseconds();
-    const DWORD slice = static_cast<DWORD>(std::min<std::uint64_t>(deadline - std::min(deadline, now), InputIdleSlice));
+    const DWORD slice =
+        static_cast<DWORD>(std::min<std::uint64_t>(deadline - std::min(deadline, now), InputIdleSlice));
     if (WaitForSingleObject(idle, slice) == WAIT_OBJECT_0) {
       result = 0;
       break;
@@ -657,8 +664,9 @@ UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC timerProc)
   UINT_PTR result = 0;
   {
     const std::lock_guard guard(queue->Lock);
-    const auto existing = std::find_if(queue->Timers.begin(), queue->Timers.end(),
-      [&](const TWindowTimer& timer) { return timer.Window == window && timer.Id == id; });
+    const auto existing =
+        std::find_if(queue->Timers.begin(), queue->Timers.end(),
+                     [&](const TWindowTimer& timer) { return timer.Window == window && timer.Id == id; });
     const std::uint64_t due = SteadyMilliseconds() + elapse;
     if (existing != queue->Timers.end() && (window != nullptr || id != 0)) {
       existing->Elapse = elapse;
@@ -690,8 +698,8 @@ BOOL KillTimer(HWND window, UINT_PTR id)
   }
   if (queue) {
     const std::lock_guard guard(queue->Lock);
-    const auto removed = std::erase_if(queue->Timers,
-      [&](const TWindowTimer& timer) { return timer.Window == window && timer.Id == id; });
+    const auto removed = std::erase_if(
+        queue->Timers, [&](const TWindowTimer& timer) { return timer.Window == window && timer.Id == id; });
     if (removed != 0) {
       return TRUE;
     }

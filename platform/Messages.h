@@ -104,7 +104,7 @@ LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // Sends with a time-out in milliseconds. Nonzero on success with the procedure's result in
 // *result; 0 on failure or time-out (ERROR_TIMEOUT, ERROR_INVALID_WINDOW_HANDLE).
 LRESULT SendMessageTimeoutA(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT flags, UINT timeout,
-  DWORD_PTR* result);
+                            DWORD_PTR* result);
 // Answers the message being handled now, if it was sent by another thread: the sender resumes
 // with result while the procedure goes on. TRUE when there was a sender to answer.
 BOOL ReplyMessage(LRESULT result);

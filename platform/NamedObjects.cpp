@@ -35,7 +35,7 @@ std::uint64_t Fnv1a(std::string_view text, std::uint64_t basis) noexcept
 
 // A file descriptor that closes itself.
 class TDescriptor {
-public:
+ public:
   explicit TDescriptor(int fd = -1) noexcept : FFd(fd) {}
   TDescriptor(const TDescriptor&) = delete;
   TDescriptor& operator=(const TDescriptor&) = delete;
@@ -53,16 +53,16 @@ public:
     return fd;
   }
 
-private:
+ private:
   int FFd;
 };
 
 // The machine-wide exclusive lock over the namespace, held while an object is opened, created
 // or finally closed.
 class TNamespaceLock {
-public:
+ public:
   explicit TNamespaceLock(const std::filesystem::path& folder)
-    : FLockFile(open((folder / ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600))
+      : FLockFile(open((folder / ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600))
   {
     if (FLockFile.Get() >= 0) {
       while (flock(FLockFile.Get(), LOCK_EX) != 0 && errno == EINTR) {
@@ -71,7 +71,7 @@ public:
   }
   bool Held() const noexcept { return FLockFile.Get() >= 0; }
 
-private:
+ private:
   TDescriptor FLockFile;  // closing it drops the lock
 };
 
@@ -91,18 +91,18 @@ TSectionTable& Sections()
 DWORD ErrorFromErrno(int error) noexcept
 {
   switch (error) {
-  case ENOENT:
-    return ERROR_FILE_NOT_FOUND;
-  case EACCES:
-  case EPERM:
-    return ERROR_ACCESS_DENIED;
-  case ENOSPC:
-    return ERROR_DISK_FULL;
-  case EMFILE:
-  case ENFILE:
-    return ERROR_TOO_MANY_OPEN_FILES;
-  default:
-    return ERROR_NOT_ENOUGH_MEMORY;
+    case ENOENT:
+      return ERROR_FILE_NOT_FOUND;
+    case EACCES:
+    case EPERM:
+      return ERROR_ACCESS_DENIED;
+    case ENOSPC:
+      return ERROR_DISK_FULL;
+    case EMFILE:
+    case ENFILE:
+      return ERROR_TOO_MANY_OPEN_FILES;
+    default:
+      return ERROR_NOT_ENOUGH_MEMORY;
   }
 }
 
@@ -114,9 +114,10 @@ TSectionHeader* MapHeader(int fd) noexcept
 
 // Lays out a fresh object in fd: zeroed header, kind, name, size, the kind's initial state.
 bool InitialiseSection(int fd, std::string_view name, TObjectKind kind, std::uint64_t dataSize,
-  const std::function<void(TSectionHeader&)>& initialise)
+                       const std::function<void(TSectionHeader&)>& initialise)
 {
-  const std::uint64_t fileSize = kind == TObjectKind::Mapping ? SectionDataOffset + dataSize : SectionDataOffset;
+  const std::uint64_t fileSize =
+      kind == TObjectKind::Mapping ? SectionDataOffset + dataSize : SectionDataOffset;
   if (ftruncate(fd, 0) != 0 || ftruncate(fd, static_cast<off_t>(fileSize)) != 0) {
     SetLastError(ErrorFromErrno(errno));
     return false;
@@ -145,19 +146,19 @@ bool InitialiseSection(int fd, std::string_view name, TObjectKind kind, std::uin
 
 std::string EscapeObjectName(std::string_view name)
 {
-  static constexpr char Hex[] = "0123456789ABCDEF";
+  static constexpr char hexDigits[] = "0123456789ABCDEF";
   std::string escaped;
   escaped.reserve(name.size());
   for (std::size_t i = 0; i < name.size(); ++i) {
     const auto c = static_cast<unsigned char>(name[i]);
-    const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' ||
-                       c == '-' || (c == '.' && i > 0);
+    const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                       c == '_' || c == '-' || (c == '.' && i > 0);
     if (plain) {
       escaped.push_back(static_cast<char>(c));
     } else {
       escaped.push_back('%');
-      escaped.push_back(Hex[c >> 4]);
-      escaped.push_back(Hex[c & 0xF]);
+      escaped.push_back(hexDigits[c >> 4]);
+      escaped.push_back(hexDigits[c & 0xF]);
     }
   }
   if (escaped.size() <= MaxPlainFileName) {
@@ -167,25 +168,27 @@ std::string EscapeObjectName(std::string_view name)
   const std::uint64_t second = Fnv1a(name, 0x84222325CBF29CE4ULL);
   std::string hashed = escaped.substr(0, HashedPrefixLength);
   // Never end the prefix inside an escape.
-  while (!hashed.empty() && (hashed.back() == '%' || (hashed.size() >= 2 && hashed[hashed.size() - 2] == '%'))) {
+  while (!hashed.empty() &&
+         (hashed.back() == '%' || (hashed.size() >= 2 && hashed[hashed.size() - 2] == '%'))) {
     hashed.pop_back();
   }
   hashed.push_back('~');
   for (const std::uint64_t part : {first, second}) {
     for (int shift = 60; shift >= 0; shift -= 4) {
-      hashed.push_back(Hex[(part >> shift) & 0xF]);
+      hashed.push_back(hexDigits[(part >> shift) & 0xF]);
     }
   }
   return hashed;
 }
 
 TNamedSection::TNamedSection(std::filesystem::path path, int descriptor, TSectionHeader* header) noexcept
-  : FPath(std::move(path)), FDescriptor(descriptor), FHeader(header)
+    : FPath(std::move(path)), FDescriptor(descriptor), FHeader(header)
 {
 }
 
 std::shared_ptr<TNamedSection> TNamedSection::Open(std::string_view name, TObjectKind kind, TOpenMode mode,
-  std::uint64_t dataSize, bool& existed, const std::function<void(TSectionHeader&)>& initialise)
+                                                   std::uint64_t dataSize, bool& existed,
+                                                   const std::function<void(TSectionHeader&)>& initialise)
 {
   existed = false;
   if (name.size() > MaxObjectNameLength) {
@@ -269,7 +272,8 @@ std::shared_ptr<TNamedSection> TNamedSection::Open(std::string_view name, TObjec
     return nullptr;
   }
   if (header->Magic != SectionMagic || header->NameLength != name.size() ||
-      std::memcmp(header->Name, name.data(), name.size()) != 0 || header->Kind != static_cast<std::uint32_t>(kind)) {
+      std::memcmp(header->Name, name.data(), name.size()) != 0 ||
+      header->Kind != static_cast<std::uint32_t>(kind)) {
     munmap(header, SectionDataOffset);
     SetLastError(ERROR_INVALID_HANDLE);
     return nullptr;

@@ -49,14 +49,15 @@ enum class TOpenMode { CreateOrOpen, OpenExisting };
 // One process's hold on a named (or unnamed) object: the open file, its flock and the mapped
 // header page. All handles of the process to the same object share one section.
 class TNamedSection {
-public:
+ public:
   // Opens or creates the object called name of kind. initialise fills the header's State of a
   // new object (the header is zeroed first). dataSize is the data size of a new mapping.
   // Returns null with the last error set (ERROR_FILE_NOT_FOUND when OpenExisting finds nothing,
   // ERROR_INVALID_HANDLE when the name belongs to another kind). existed tells whether the
   // object existed before this call.
   static std::shared_ptr<TNamedSection> Open(std::string_view name, TObjectKind kind, TOpenMode mode,
-    std::uint64_t dataSize, bool& existed, const std::function<void(TSectionHeader&)>& initialise);
+                                             std::uint64_t dataSize, bool& existed,
+                                             const std::function<void(TSectionHeader&)>& initialise);
 
   TNamedSection(const TNamedSection&) = delete;
   TNamedSection& operator=(const TNamedSection&) = delete;
@@ -75,7 +76,7 @@ public:
   // Built by Open.
   TNamedSection(std::filesystem::path path, int descriptor, TSectionHeader* header) noexcept;
 
-private:
+ private:
   std::filesystem::path FPath;  // empty for unnamed objects
   int FDescriptor;
   TSectionHeader* FHeader;

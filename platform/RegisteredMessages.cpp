@@ -87,15 +87,15 @@ std::vector<TRegisteredMessage> ParseRegisteredMessages(std::string_view text)
     const char* const begin = text.data();
     const char* const end = begin + text.size();
     auto parsed = std::from_chars(begin, end, entry.Number, 16);
-    if (parsed.ec != std::errc() || parsed.ptr == end || *parsed.ptr != ' ' || entry.Number < FirstRegisteredMessage ||
-        entry.Number > LastRegisteredMessage) {
+    if (parsed.ec != std::errc() || parsed.ptr == end || *parsed.ptr != ' ' ||
+        entry.Number < FirstRegisteredMessage || entry.Number > LastRegisteredMessage) {
       break;
     }
     parsed = std::from_chars(parsed.ptr + 1, end, length, 10);
     // After the number: a space, the name, a line feed.
     const auto remaining = static_cast<std::size_t>(end - parsed.ptr);
-    if (parsed.ec != std::errc() || remaining < 2 || *parsed.ptr != ' ' || length == 0 || length > remaining - 2 ||
-        parsed.ptr[1 + length] != '\n') {
+    if (parsed.ec != std::errc() || remaining < 2 || *parsed.ptr != ' ' || length == 0 ||
+        length > remaining - 2 || parsed.ptr[1 + length] != '\n') {
       break;
     }
     entry.Name.assign(parsed.ptr + 1, length);

@@ -11,8 +11,8 @@
 #include <climits>
 #include <cstring>
 #include <functional>
-#include <new>
 #include <memory>
+#include <new>
 #include <string_view>
 
 #include "platform/LastError.h"
@@ -93,7 +93,7 @@ timespec Remaining(const timespec& deadline) noexcept
 }
 
 class TMutexObject : public TKernelObject {
-public:
+ public:
   explicit TMutexObject(std::shared_ptr<TNamedSection> section) : FSection(std::move(section)) {}
 
   ~TMutexObject() override
@@ -115,27 +115,28 @@ public:
       result = pthread_mutex_clocklock(&State().Mutex, CLOCK_MONOTONIC, &deadline);
     }
     switch (result) {
-    case 0:
-      Acquired();
-      return WAIT_OBJECT_0;
-    case EOWNERDEAD:
-      pthread_mutex_consistent(&State().Mutex);
-      State().Count.store(0);
-      Acquired();
-      return WAIT_ABANDONED;
-    case EBUSY:
-    case ETIMEDOUT:
-      return WAIT_TIMEOUT;
-    default:
-      SetLastError(ERROR_INVALID_HANDLE);
-      return WAIT_FAILED;
+      case 0:
+        Acquired();
+        return WAIT_OBJECT_0;
+      case EOWNERDEAD:
+        pthread_mutex_consistent(&State().Mutex);
+        State().Count.store(0);
+        Acquired();
+        return WAIT_ABANDONED;
+      case EBUSY:
+      case ETIMEDOUT:
+        return WAIT_TIMEOUT;
+      default:
+        SetLastError(ERROR_INVALID_HANDLE);
+        return WAIT_FAILED;
     }
   }
 
   BOOL Release()
   {
     TMutexState& state = State();
-    if (state.OwnerThread.load() != ThreadId() || state.OwnerProcess.load() != static_cast<std::int32_t>(getpid())) {
+    if (state.OwnerThread.load() != ThreadId() ||
+        state.OwnerProcess.load() != static_cast<std::int32_t>(getpid())) {
       SetLastError(ERROR_NOT_OWNER);
       return FALSE;
     }
@@ -150,7 +151,7 @@ public:
     return TRUE;
   }
 
-private:
+ private:
   TMutexState& State() const { return StateOf<TMutexState>(FSection->Header()); }
 
   void Acquired()
@@ -165,7 +166,7 @@ private:
 };
 
 class TEventObject : public TKernelObject {
-public:
+ public:
   explicit TEventObject(std::shared_ptr<TNamedSection> section) : FSection(std::move(section)) {}
 
   DWORD Wait(DWORD milliseconds) override
@@ -184,19 +185,20 @@ public:
         return WAIT_TIMEOUT;
       }
       syscall(SYS_futex, reinterpret_cast<std::uint32_t*>(&state.Signalled), FUTEX_WAIT, 0U,
-        milliseconds == INFINITE ? nullptr : &left, nullptr, 0);
+              milliseconds == INFINITE ? nullptr : &left, nullptr, 0);
     }
   }
 
   void Set()
   {
     State().Signalled.store(1);
-    syscall(SYS_futex, reinterpret_cast<std::uint32_t*>(&State().Signalled), FUTEX_WAKE, INT_MAX, nullptr, nullptr, 0);
+    syscall(SYS_futex, reinterpret_cast<std::uint32_t*>(&State().Signalled), FUTEX_WAKE, INT_MAX, nullptr,
+            nullptr, 0);
   }
 
   void Reset() { State().Signalled.store(0); }
 
-private:
+ private:
   TEventState& State() const { return StateOf<TEventState>(FSection->Header()); }
 
   static bool TryTake(TEventState& state)
@@ -219,7 +221,7 @@ std::string_view NameOf(const char* name)
 // Creates or opens; reports ERROR_ALREADY_EXISTS / ERROR_SUCCESS as Win32 does.
 template <class TObject>
 HANDLE CreateNamed(const char* name, TObjectKind kind, const std::function<void(TSectionHeader&)>& initialise,
-  bool& existed)
+                   bool& existed)
 {
   auto section = TNamedSection::Open(NameOf(name), kind, TOpenMode::CreateOrOpen, 0, existed, initialise);
   if (!section) {

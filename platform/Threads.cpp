@@ -19,25 +19,25 @@ constexpr DWORD StillActive = 259;
 int NiceOf(int priority) noexcept
 {
   switch (priority) {
-  case THREAD_PRIORITY_IDLE:
-    return 19;
-  case THREAD_PRIORITY_LOWEST:
-    return 10;
-  case THREAD_PRIORITY_BELOW_NORMAL:
-    return 5;
-  case THREAD_PRIORITY_ABOVE_NORMAL:
-    return -5;
-  case THREAD_PRIORITY_HIGHEST:
-    return -10;
-  case THREAD_PRIORITY_TIME_CRITICAL:
-    return -20;
-  default:
-    return 0;
+    case THREAD_PRIORITY_IDLE:
+      return 19;
+    case THREAD_PRIORITY_LOWEST:
+      return 10;
+    case THREAD_PRIORITY_BELOW_NORMAL:
+      return 5;
+    case THREAD_PRIORITY_ABOVE_NORMAL:
+      return -5;
+    case THREAD_PRIORITY_HIGHEST:
+      return -10;
+    case THREAD_PRIORITY_TIME_CRITICAL:
+      return -20;
+    default:
+      return 0;
   }
 }
 
 class TThreadObject : public TKernelObject {
-public:
+ public:
   std::mutex Lock;  // guards everything below
   std::condition_variable Changed;
   bool Resumed = false;
@@ -53,8 +53,9 @@ public:
       Changed.wait(lock, [this] { return Finished; });
       return WAIT_OBJECT_0;
     }
-    return Changed.wait_for(lock, std::chrono::milliseconds(milliseconds), [this] { return Finished; }) ? WAIT_OBJECT_0
-                                                                                                        : WAIT_TIMEOUT;
+    return Changed.wait_for(lock, std::chrono::milliseconds(milliseconds), [this] { return Finished; })
+               ? WAIT_OBJECT_0
+               : WAIT_TIMEOUT;
   }
 
   void ApplyPriority() const
@@ -68,7 +69,7 @@ public:
 }  // namespace
 
 HANDLE CreateThread(LPSECURITY_ATTRIBUTES, std::size_t, LPTHREAD_START_ROUTINE start, void* parameter,
-  DWORD creationFlags, DWORD* threadId)
+                    DWORD creationFlags, DWORD* threadId)
 {
   if (start == nullptr) {
     SetLastError(ERROR_INVALID_PARAMETER);

@@ -23,7 +23,7 @@ constexpr int THREAD_PRIORITY_ERROR_RETURN = 0x7FFFFFFF;
 // Starts start(parameter) on a new thread, or prepares it to start on ResumeThread with
 // CREATE_SUSPENDED. threadId receives its id when not null.
 HANDLE CreateThread(LPSECURITY_ATTRIBUTES attributes, std::size_t stackSize, LPTHREAD_START_ROUTINE start,
-  void* parameter, DWORD creationFlags, DWORD* threadId);
+                    void* parameter, DWORD creationFlags, DWORD* threadId);
 // Starts a thread created suspended. Returns the previous suspend count (1 when it was
 // suspended, 0 when it was running), 0xFFFFFFFF for a bad handle.
 DWORD ResumeThread(HANDLE thread);

@@ -109,7 +109,8 @@ std::uint32_t TWindowManager::OwnNumber()
   if (const std::uint32_t number = FOwnNumber.load(); number != 0) {
     return number;
   }
-  TMessageTransport* transport = TMessageTransport::Instance([this](const TMessageRecord& record) { Receive(record); });
+  TMessageTransport* transport =
+      TMessageTransport::Instance([this](const TMessageRecord& record) { Receive(record); });
   if (transport == nullptr) {
     return 0;
   }
@@ -188,8 +189,8 @@ bool TWindowManager::Route(std::uint32_t processNumber, const TMessageRecord& re
   return transport->Send(processNumber, record);
 }
 
-void TWindowManager::Reply(const TMessageRecord& request, TReplyStatus status, std::int64_t result, std::uint64_t wParam,
-  std::uint32_t flags)
+void TWindowManager::Reply(const TMessageRecord& request, TReplyStatus status, std::int64_t result,
+                           std::uint64_t wParam, std::uint32_t flags)
 {
   TMessageRecord reply;
   reply.Kind = TRecordKind::Reply;
@@ -216,79 +217,80 @@ void TWindowManager::Reply(const TMessageRecord& request, TReplyStatus status, s
 void TWindowManager::Receive(const TMessageRecord& record)
 {
   switch (record.Kind) {
-  case TRecordKind::Post: {
-    const auto window = Find(WindowOf(record.Window));
-    const auto queue = window ? window->Queue.lock() : nullptr;
-    if (!queue) {
-      return;
-    }
-    {
-      const std::lock_guard guard(queue->Lock);
-      queue->Posted.push_back(MSG{WindowOf(record.Window), record.Message, static_cast<WPARAM>(record.WParam),
-        static_cast<LPARAM>(record.LParam), record.Time, POINT{0, 0}});
-    }
-    queue->Notify();
-    return;
-  }
-  case TRecordKind::Send: {
-    const auto window = Find(WindowOf(record.Window));
-    const auto queue = window ? window->Queue.lock() : nullptr;
-    if (!queue) {
-      Reply(record, TReplyStatus::InvalidWindow, 0);
-      return;
-    }
-    TReplyStatus refusal = TReplyStatus::Handled;
-    {
-      const std::lock_guard guard(queue->Lock);
-      if (queue->Ended) {
-        refusal = TReplyStatus::ThreadEnded;
-      } else if ((record.Flags & SMTO_ABORTIFHUNG) != 0 && queue->IsHung()) {
-        refusal = TReplyStatus::Hung;
-      } else {
-        queue->Sent.push_back(record);
-      }
-    }
-    if (refusal != TReplyStatus::Handled) {
-      Reply(record, refusal, 0);
-    } else {
-      queue->Notify();
-    }
-    return;
-  }
-  case TRecordKind::Reply: {
-    std::shared_ptr<TMessageQueue> queue;
-    {
-      const std::lock_guard guard(FQueuesLock);
-      if (const auto found = FQueuesById.find(record.SenderQueue); found != FQueuesById.end()) {
-        queue = found->second.lock();
-      }
-    }
-    if (!queue) {
-      return;
-    }
-    {
-      const std::lock_guard guard(queue->Lock);
-      if (queue->Awaited.count(record.CallId) == 0) {
+    case TRecordKind::Post: {
+      const auto window = Find(WindowOf(record.Window));
+      const auto queue = window ? window->Queue.lock() : nullptr;
+      if (!queue) {
         return;
       }
-      queue->Replies[record.CallId] = record;
-    }
-    queue->Notify();
-    return;
-  }
-  case TRecordKind::Query: {
-    const auto window = Find(WindowOf(record.Window));
-    const auto queue = window ? window->Queue.lock() : nullptr;
-    if (!queue) {
-      Reply(record, TReplyStatus::InvalidWindow, 0);
+      {
+        const std::lock_guard guard(queue->Lock);
+        queue->Posted.push_back(MSG{WindowOf(record.Window), record.Message,
+                                    static_cast<WPARAM>(record.WParam), static_cast<LPARAM>(record.LParam),
+                                    record.Time, POINT{0, 0}});
+      }
+      queue->Notify();
       return;
     }
-    Reply(record, TReplyStatus::WindowFound, static_cast<std::int64_t>(getpid()), queue->ThreadId,
-      queue->IsHung() ? 1U : 0U);
-    return;
-  }
-  case TRecordKind::Ping:
-    return;
+    case TRecordKind::Send: {
+      const auto window = Find(WindowOf(record.Window));
+      const auto queue = window ? window->Queue.lock() : nullptr;
+      if (!queue) {
+        Reply(record, TReplyStatus::InvalidWindow, 0);
+        return;
+      }
+      TReplyStatus refusal = TReplyStatus::Handled;
+      {
+        const std::lock_guard guard(queue->Lock);
+        if (queue->Ended) {
+          refusal = TReplyStatus::ThreadEnded;
+        } else if ((record.Flags & SMTO_ABORTIFHUNG) != 0 && queue->IsHung()) {
+          refusal = TReplyStatus::Hung;
+        } else {
+          queue->Sent.push_back(record);
+        }
+      }
+      if (refusal != TReplyStatus::Handled) {
+        Reply(record, refusal, 0);
+      } else {
+        queue->Notify();
+      }
+      return;
+    }
+    case TRecordKind::Reply: {
+      std::shared_ptr<TMessageQueue> queue;
+      {
+        const std::lock_guard guard(FQueuesLock);
+        if (const auto found = FQueuesById.find(record.SenderQueue); found != FQueuesById.end()) {
+          queue = found->second.lock();
+        }
+      }
+      if (!queue) {
+        return;
+      }
+      {
+        const std::lock_guard guard(queue->Lock);
+        if (queue->Awaited.count(record.CallId) == 0) {
+          return;
+        }
+        queue->Replies[record.CallId] = record;
+      }
+      queue->Notify();
+      return;
+    }
+    case TRecordKind::Query: {
+      const auto window = Find(WindowOf(record.Window));
+      const auto queue = window ? window->Queue.lock() : nullptr;
+      if (!queue) {
+        Reply(record, TReplyStatus::InvalidWindow, 0);
+        return;
+      }
+      Reply(record, TReplyStatus::WindowFound, static_cast<std::int64_t>(getpid()), queue->ThreadId,
+            queue->IsHung() ? 1U : 0U);
+      return;
+    }
+    case TRecordKind::Ping:
+      return;
   }
 }
 
@@ -355,7 +357,9 @@ void TWindowManager::EndQueue(const std::shared_ptr<TMessageQueue>& queue)
   }
   {
     const std::lock_guard guard(WindowsLock);
-    std::erase_if(FWindows, [&](const auto& entry) { return entry.second->Queue.lock() == queue || entry.second->Queue.expired(); });
+    std::erase_if(FWindows, [&](const auto& entry) {
+      return entry.second->Queue.lock() == queue || entry.second->Queue.expired();
+    });
   }
   const std::lock_guard guard(FQueuesLock);
   FQueues.erase(queue->ThreadId);

@@ -29,7 +29,7 @@ struct TWindowTimer {
 // One thread's message queue. Shared with the transport's reader thread and with other threads
 // that post or send to the owner's windows.
 class TMessageQueue {
-public:
+ public:
   TMessageQueue(DWORD threadId, std::uint32_t id) : ThreadId(threadId), Id(id) {}
   ~TMessageQueue();
   TMessageQueue(const TMessageQueue&) = delete;
@@ -43,9 +43,9 @@ public:
 
   std::mutex Lock;  // guards everything below but the atomics
   std::condition_variable Wake;
-  std::deque<TMessageRecord> Sent;                 // sends waiting to be handled, oldest first
-  std::deque<MSG> Posted;                          // posted messages, oldest first
-  std::set<std::uint64_t> Awaited;                 // calls this thread waits for
+  std::deque<TMessageRecord> Sent;                  // sends waiting to be handled, oldest first
+  std::deque<MSG> Posted;                           // posted messages, oldest first
+  std::set<std::uint64_t> Awaited;                  // calls this thread waits for
   std::map<std::uint64_t, TMessageRecord> Replies;  // answers that came for them
   std::vector<TWindowTimer> Timers;
   bool QuitPosted = false;
@@ -56,7 +56,7 @@ public:
   // its poll, once it talks to other processes; -1 before. Set by the owner thread under Lock.
   std::atomic<int> Socket{-1};
   std::atomic<int> Signal{-1};
-  std::atomic<bool> Polling{false};          // the owner sleeps in poll; set under Lock
+  std::atomic<bool> Polling{false};         // the owner sleeps in poll; set under Lock
   std::atomic<std::uint64_t> LastDrain{0};  // when the owner last took what waits on Socket
 
   std::atomic<std::uint64_t> LastLook{0};  // when the thread last looked for messages
@@ -102,7 +102,7 @@ inline HWND WindowOf(std::uint32_t value) noexcept
 std::uint32_t ProcessNumberOf(HWND window) noexcept;
 
 class TWindowManager {
-public:
+ public:
   static TWindowManager& Instance();
 
   // The calling thread's queue, created on first use.
@@ -116,7 +116,7 @@ public:
   std::uint32_t StartedNumber() const noexcept { return FOwnNumber.load(); }
 
   // Window table (this process's windows).
-  std::mutex WindowsLock;  // guards FWindows, FClasses and every TWindow's fields
+  std::mutex WindowsLock;                            // guards FWindows, FClasses and every TWindow's fields
   std::shared_ptr<TWindow> FindLocked(HWND window);  // WindowsLock held
   std::shared_ptr<TWindow> Find(HWND window);
   HWND AddWindow(const std::shared_ptr<TWindow>& window);  // null when no handle is left
@@ -129,8 +129,8 @@ public:
   // Takes a record that arrived for this process.
   void Receive(const TMessageRecord& record);
   // Answers a Send or Query.
-  void Reply(const TMessageRecord& request, TReplyStatus status, std::int64_t result, std::uint64_t wParam = 0,
-    std::uint32_t flags = 0);
+  void Reply(const TMessageRecord& request, TReplyStatus status, std::int64_t result,
+             std::uint64_t wParam = 0, std::uint32_t flags = 0);
 
   std::uint64_t NewCallId() noexcept { return FNextCallId.fetch_add(1); }
 
@@ -147,18 +147,18 @@ public:
   // The thread's queue ends: its pending sends fail, its windows go.
   void EndQueue(const std::shared_ptr<TMessageQueue>& queue);
 
-private:
+ private:
   TWindowManager() = default;
 
-  std::mutex FQueuesLock;  // guards FQueues
+  std::mutex FQueuesLock;                                 // guards FQueues
   std::map<DWORD, std::weak_ptr<TMessageQueue>> FQueues;  // by thread id
   std::map<std::uint32_t, std::weak_ptr<TMessageQueue>> FQueuesById;
   std::uint32_t FNextQueueId = 1;
 
   std::map<std::uint32_t, std::shared_ptr<TWindow>> FWindows;  // by handle value; WindowsLock
-  std::uint32_t FNextIndex = 1;                                 // WindowsLock
+  std::uint32_t FNextIndex = 1;                                // WindowsLock
 
-  std::mutex FDirectLock;  // guards FDirectQueues
+  std::mutex FDirectLock;                                // guards FDirectQueues
   std::map<std::uint32_t, std::uint32_t> FDirectQueues;  // window handle value -> queue id
 
   std::atomic<std::uint32_t> FOwnNumber{0};

@@ -3,12 +3,12 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <string>
-#include <chrono>
 #include <optional>
+#include <string>
 #include <utility>
 
 #include "platform/LastError.h"
@@ -54,7 +54,7 @@ std::optional<TMessageRecord> QueryRemote(HWND window)
   if (manager.Route(ProcessNumberOf(window), query)) {
     std::unique_lock lock(queue->Lock);
     queue->Wake.wait_for(lock, std::chrono::milliseconds(QueryTimeout),
-      [&] { return queue->Replies.count(query.CallId) != 0; });
+                         [&] { return queue->Replies.count(query.CallId) != 0; });
     if (const auto found = queue->Replies.find(query.CallId); found != queue->Replies.end()) {
       answer = found->second;
       queue->Replies.erase(found);
@@ -137,8 +137,8 @@ void Destroy(const std::shared_ptr<TWindow>& window)
 
 ATOM RegisterClassA(const WNDCLASSA* windowClass)
 {
-  if (windowClass == nullptr || windowClass->lpszClassName == nullptr || *windowClass->lpszClassName == '\0' ||
-      windowClass->lpfnWndProc == nullptr) {
+  if (windowClass == nullptr || windowClass->lpszClassName == nullptr ||
+      *windowClass->lpszClassName == '\0' || windowClass->lpfnWndProc == nullptr) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }
@@ -184,13 +184,14 @@ BOOL GetClassInfoA(HINSTANCE, const char* className, WNDCLASSA* windowClass)
 }
 
 HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowName, DWORD style, int x, int y,
-  int width, int height, HWND parent, HMENU menu, HINSTANCE instance, void* param)
+                     int width, int height, HWND parent, HMENU menu, HINSTANCE instance, void* param)
 {
   auto& manager = TWindowManager::Instance();
   auto window = std::make_shared<TWindow>();
   {
     const std::lock_guard guard(manager.WindowsLock);
-    const auto found = className == nullptr ? manager.Classes.end() : manager.Classes.find(ClassKey(className));
+    const auto found =
+        className == nullptr ? manager.Classes.end() : manager.Classes.find(ClassKey(className));
     if (found == manager.Classes.end()) {
       SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
       return nullptr;
@@ -214,8 +215,8 @@ HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowNam
   if (handle == nullptr) {
     return nullptr;
   }
-  CREATESTRUCTA create{param, instance, menu, parent, height, width, y, x, static_cast<LONG>(style), windowName,
-    className, exStyle};
+  CREATESTRUCTA create{param,      instance,  menu,   parent, height, width, y, x, static_cast<LONG>(style),
+                       windowName, className, exStyle};
   SetLastError(ERROR_SUCCESS);
   if (window->Procedure(handle, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&create)) == 0) {
     manager.RemoveWindow(handle);
@@ -249,13 +250,13 @@ BOOL DestroyWindow(HWND handle)
 LRESULT DefWindowProcA(HWND window, UINT message, WPARAM, LPARAM)
 {
   switch (message) {
-  case WM_NCCREATE:
-    return TRUE;
-  case WM_CLOSE:
-    DestroyWindow(window);
-    return 0;
-  default:
-    return 0;
+    case WM_NCCREATE:
+      return TRUE;
+    case WM_CLOSE:
+      DestroyWindow(window);
+      return 0;
+    default:
+      return 0;
   }
 }
 
@@ -314,23 +315,23 @@ LONG_PTR GetWindowLongPtrA(HWND handle, int index)
     return 0;
   }
   switch (index) {
-  case GWLP_WNDPROC:
-    return reinterpret_cast<LONG_PTR>(window->Procedure);
-  case GWLP_HINSTANCE:
-    return reinterpret_cast<LONG_PTR>(window->Instance);
-  case GWLP_HWNDPARENT:
-    return reinterpret_cast<LONG_PTR>(window->Parent);
-  case GWLP_ID:
-    return window->Id;
-  case GWL_STYLE:
-    return window->Style;
-  case GWL_EXSTYLE:
-    return window->ExStyle;
-  case GWLP_USERDATA:
-    return window->UserData;
-  default:
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return 0;
+    case GWLP_WNDPROC:
+      return reinterpret_cast<LONG_PTR>(window->Procedure);
+    case GWLP_HINSTANCE:
+      return reinterpret_cast<LONG_PTR>(window->Instance);
+    case GWLP_HWNDPARENT:
+      return reinterpret_cast<LONG_PTR>(window->Parent);
+    case GWLP_ID:
+      return window->Id;
+    case GWL_STYLE:
+      return window->Style;
+    case GWL_EXSTYLE:
+      return window->ExStyle;
+    case GWLP_USERDATA:
+      return window->UserData;
+    default:
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return 0;
   }
 }
 
@@ -345,29 +346,29 @@ LONG_PTR SetWindowLongPtrA(HWND handle, int index, LONG_PTR value)
   }
   LONG_PTR previous = 0;
   switch (index) {
-  case GWLP_WNDPROC:
-    if (value == 0) {
+    case GWLP_WNDPROC:
+      if (value == 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+      }
+      previous = reinterpret_cast<LONG_PTR>(window->Procedure);
+      window->Procedure = reinterpret_cast<WNDPROC>(value);
+      break;
+    case GWLP_ID:
+      previous = std::exchange(window->Id, value);
+      break;
+    case GWL_STYLE:
+      previous = std::exchange(window->Style, value);
+      break;
+    case GWL_EXSTYLE:
+      previous = std::exchange(window->ExStyle, value);
+      break;
+    case GWLP_USERDATA:
+      previous = std::exchange(window->UserData, value);
+      break;
+    default:
       SetLastError(ERROR_INVALID_PARAMETER);
       return 0;
-    }
-    previous = reinterpret_cast<LONG_PTR>(window->Procedure);
-    window->Procedure = reinterpret_cast<WNDPROC>(value);
-    break;
-  case GWLP_ID:
-    previous = std::exchange(window->Id, value);
-    break;
-  case GWL_STYLE:
-    previous = std::exchange(window->Style, value);
-    break;
-  case GWL_EXSTYLE:
-    previous = std::exchange(window->ExStyle, value);
-    break;
-  case GWLP_USERDATA:
-    previous = std::exchange(window->UserData, value);
-    break;
-  default:
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return 0;
   }
   SetLastError(ERROR_SUCCESS);
   return previous;
@@ -394,7 +395,8 @@ HWND FindWindowA(const char* className, const char* windowName)
     if (!std::getline(in, listedClass) || !std::getline(in, listedTitle)) {
       continue;
     }
-    if (ClassKey(listedClass.c_str()) != wantedClass || (windowName != nullptr && listedTitle != windowName)) {
+    if (ClassKey(listedClass.c_str()) != wantedClass ||
+        (windowName != nullptr && listedTitle != windowName)) {
       continue;
     }
     const HWND window = WindowOf(value);

@@ -102,7 +102,7 @@ BOOL GetClassInfoA(HINSTANCE instance, const char* className, WNDCLASSA* windowC
 // HWND_MESSAGE for a message-only window. Null with ERROR_CANNOT_FIND_WND_CLASS,
 // ERROR_INVALID_WINDOW_HANDLE (bad parent) or the last error the refusal left.
 HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowName, DWORD style, int x, int y,
-  int width, int height, HWND parent, HMENU menu, HINSTANCE instance, void* param);
+                     int width, int height, HWND parent, HMENU menu, HINSTANCE instance, void* param);
 // Destroys a window of the calling thread and its children: each gets WM_DESTROY (parent
 // first) and WM_NCDESTROY (children first); its timers die with it. Fails with
 // ERROR_ACCESS_DENIED for a window of another thread.

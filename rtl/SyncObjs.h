@@ -7,7 +7,7 @@
 #include "rtl/Object.h"
 
 class TCriticalSection : public TObject {
-public:
+ public:
   void Enter() { FLock.lock(); }
   void Leave() { FLock.unlock(); }
   void Acquire() { Enter(); }
@@ -19,6 +19,6 @@ public:
   void lock() { Enter(); }
   void unlock() { Leave(); }
 
-private:
+ private:
   std::recursive_mutex FLock;
 };

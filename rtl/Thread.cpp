@@ -41,7 +41,8 @@ HWND SyncWindow(bool create)
     windowClass.lpfnWndProc = SyncWindowProc;
     windowClass.lpszClassName = "TThreadSynchronizeWindow";
     RegisterClassA(&windowClass);
-    window = CreateWindowExA(0, "TThreadSynchronizeWindow", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    window = CreateWindowExA(0, "TThreadSynchronizeWindow", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr,
+                             nullptr);
   }
   return window;
 }
@@ -49,20 +50,20 @@ HWND SyncWindow(bool create)
 int PriorityValue(TThreadPriority priority)
 {
   switch (priority) {
-  case TThreadPriority::tpIdle:
-    return THREAD_PRIORITY_IDLE;
-  case TThreadPriority::tpLowest:
-    return THREAD_PRIORITY_LOWEST;
-  case TThreadPriority::tpLower:
-    return THREAD_PRIORITY_BELOW_NORMAL;
-  case TThreadPriority::tpNormal:
-    return THREAD_PRIORITY_NORMAL;
-  case TThreadPriority::tpHigher:
-    return THREAD_PRIORITY_ABOVE_NORMAL;
-  case TThreadPriority::tpHighest:
-    return THREAD_PRIORITY_HIGHEST;
-  case TThreadPriority::tpTimeCritical:
-    return THREAD_PRIORITY_TIME_CRITICAL;
+    case TThreadPriority::tpIdle:
+      return THREAD_PRIORITY_IDLE;
+    case TThreadPriority::tpLowest:
+      return THREAD_PRIORITY_LOWEST;
+    case TThreadPriority::tpLower:
+      return THREAD_PRIORITY_BELOW_NORMAL;
+    case TThreadPriority::tpNormal:
+      return THREAD_PRIORITY_NORMAL;
+    case TThreadPriority::tpHigher:
+      return THREAD_PRIORITY_ABOVE_NORMAL;
+    case TThreadPriority::tpHighest:
+      return THREAD_PRIORITY_HIGHEST;
+    case TThreadPriority::tpTimeCritical:
+      return THREAD_PRIORITY_TIME_CRITICAL;
   }
   return THREAD_PRIORITY_NORMAL;
 }
@@ -171,8 +172,8 @@ void TThread::Synchronize(const std::function<void()>& method)
   const HWND window = SyncWindow(false);
   TSyncCall call{&method, nullptr};
   DWORD_PTR ignored = 0;
-  if (window == nullptr ||
-      SendMessageTimeoutA(window, SynchronizeMessage, 0, reinterpret_cast<LPARAM>(&call), SMTO_NORMAL, INFINITE, &ignored) == 0) {
+  if (window == nullptr || SendMessageTimeoutA(window, SynchronizeMessage, 0, reinterpret_cast<LPARAM>(&call),
+                                               SMTO_NORMAL, INFINITE, &ignored) == 0) {
     throw Exception("Synchronize: the main thread has no message queue");
   }
   if (call.Error) {

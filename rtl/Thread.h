@@ -25,7 +25,7 @@
 enum class TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
 
 class TThread : public TObject {
-public:
+ public:
   ~TThread() override;
   TThread(const TThread&) = delete;
   TThread& operator=(const TThread&) = delete;
@@ -63,12 +63,12 @@ public:
   // The main thread's id.
   static DWORD MainThreadID() noexcept;
 
-protected:
+ protected:
   explicit TThread(bool createSuspended);
   virtual void Execute() = 0;
   DWORD ReturnValue = 0;
 
-private:
+ private:
   static DWORD Run(void* self);
   void AfterConstruction();
 

@@ -22,9 +22,9 @@ extern char** environ;
 
 namespace {
 
-constexpr UINT Echo = WM_USER + 1;       // returns wParam + 1
-constexpr UINT Counted = WM_USER + 2;    // posted: counted
-constexpr UINT Flush = WM_USER + 3;      // posted: post Flushed(count) back to window wParam
+constexpr UINT Echo = WM_USER + 1;     // returns wParam + 1
+constexpr UINT Counted = WM_USER + 2;  // posted: counted
+constexpr UINT Flush = WM_USER + 3;    // posted: post Flushed(count) back to window wParam
 constexpr UINT Flushed = WM_USER + 4;
 constexpr int Batch = 1000;
 
@@ -38,17 +38,17 @@ long postedSeen = 0;  // child: posted messages counted
 LRESULT ChildProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
   switch (message) {
-  case Echo:
-    return static_cast<LRESULT>(wParam) + 1;
-  case Counted:
-    ++postedSeen;
-    return 0;
-  case Flush:
-    PostMessageA(reinterpret_cast<HWND>(wParam), Flushed, static_cast<WPARAM>(postedSeen), 0);
-    postedSeen = 0;
-    return 0;
-  default:
-    return DefWindowProcA(window, message, wParam, lParam);
+    case Echo:
+      return static_cast<LRESULT>(wParam) + 1;
+    case Counted:
+      ++postedSeen;
+      return 0;
+    case Flush:
+      PostMessageA(reinterpret_cast<HWND>(wParam), Flushed, static_cast<WPARAM>(postedSeen), 0);
+      postedSeen = 0;
+      return 0;
+    default:
+      return DefWindowProcA(window, message, wParam, lParam);
   }
 }
 
@@ -98,7 +98,8 @@ bool StartChild(const char* self)
   posix_spawn_file_actions_adddup2(&actions, output[1], 1);
   posix_spawn_file_actions_addclose(&actions, pair[0]);
   const std::string fd = std::to_string(pair[1]);
-  char* argv[] = {const_cast<char*>(self), const_cast<char*>("--child"), const_cast<char*>(fd.c_str()), nullptr};
+  char* argv[] = {const_cast<char*>(self), const_cast<char*>("--child"), const_cast<char*>(fd.c_str()),
+                  nullptr};
   const int spawned = posix_spawn(&childPid, self, &actions, nullptr, argv, environ);
   posix_spawn_file_actions_destroy(&actions);
   close(pair[1]);
@@ -122,7 +123,8 @@ void BM_BareSocketRoundTrip(benchmark::State& state)
 {
   char buffer[72] = {};
   for (auto _ : state) {
-    if (send(parentSocket, buffer, sizeof(buffer), 0) != sizeof(buffer) || recv(parentSocket, buffer, sizeof(buffer), 0) <= 0) {
+    if (send(parentSocket, buffer, sizeof(buffer), 0) != sizeof(buffer) ||
+        recv(parentSocket, buffer, sizeof(buffer), 0) <= 0) {
       state.SkipWithError("socket failed");
       break;
     }
@@ -135,7 +137,8 @@ void BM_SendMessageTimeoutRoundTrip(benchmark::State& state)
   WPARAM value = 0;
   for (auto _ : state) {
     DWORD_PTR result = 0;
-    if (SendMessageTimeoutA(childWindow, Echo, value, 0, SMTO_NORMAL, 5000, &result) == 0 || result != value + 1) {
+    if (SendMessageTimeoutA(childWindow, Echo, value, 0, SMTO_NORMAL, 5000, &result) == 0 ||
+        result != value + 1) {
       state.SkipWithError("send failed");
       break;
     }

@@ -21,11 +21,11 @@ TEST(TMusicEntry, SwitchWordsMatchWholeWordsInAnyCase)
     bool StartFromMl;
   };
   const TCase cases[] = {
-    {{}, false, false, false},
-    {{"debug"}, true, false, false},
-    {{"AfterInstall", "C:\\Music\\a.mp3"}, false, true, false},
-    {{"sTaRtFrOmMl", "DEBUG"}, true, false, true},
-    {{"-DEBUG", "/STARTFROMML", "AFTERINSTALL2", " DEBUG"}, false, false, false},
+      {{}, false, false, false},
+      {{"debug"}, true, false, false},
+      {{"AfterInstall", "C:\\Music\\a.mp3"}, false, true, false},
+      {{"sTaRtFrOmMl", "DEBUG"}, true, false, true},
+      {{"-DEBUG", "/STARTFROMML", "AFTERINSTALL2", " DEBUG"}, false, false, false},
   };
   for (const auto& c : cases) {
     const TStartSwitches switches = ReadStartSwitches(c.Arguments);
@@ -37,7 +37,8 @@ TEST(TMusicEntry, SwitchWordsMatchWholeWordsInAnyCase)
 
 TEST(TMusicEntry, ApplicationLockIsNamedAfterTheUpperCasedPath)
 {
-  EXPECT_EQ(ApplicationLockName("\\\\Server\\Share\\Oxa\\OxaNetMusic.exe"), "OxaIpc.a.//SERVER/SHARE/OXA/OXANETMUSIC.EXE");
+  EXPECT_EQ(ApplicationLockName("\\\\Server\\Share\\Oxa\\OxaNetMusic.exe"),
+            "OxaIpc.a.//SERVER/SHARE/OXA/OXANETMUSIC.EXE");
   EXPECT_EQ(ApplicationLockName("C:\\Programme\\Oxa\\oxanetmusic"), "OxaIpc.a.C:/PROGRAMME/OXA/OXANETMUSIC");
 }
 

@@ -9,7 +9,7 @@
 namespace {
 
 class TJournalForm : public TForm {
-public:
+ public:
   TJournalForm(TComponent* owner, std::vector<std::string>& journal) : TForm(owner), FJournal(journal) {}
   ~TJournalForm() override { FJournal.push_back("freed"); }
 
@@ -23,7 +23,7 @@ public:
   TCloseAction NextAction = TCloseAction::caFree;
   bool AllowClose = true;
 
-protected:
+ protected:
   void WndProc(TMessage& message) override
   {
     if (message.Msg == WM_USER) {
@@ -34,7 +34,7 @@ protected:
     TForm::WndProc(message);
   }
 
-private:
+ private:
   std::vector<std::string>& FJournal;
 };
 
@@ -52,7 +52,7 @@ struct THooks : TObject {
 };
 
 class TFormsTest : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override
   {
     Application().Initialize();

@@ -15,12 +15,12 @@ constexpr UINT CallBack = WM_USER + 2;  // sends Double(21) to window wParam, re
 LRESULT AnswerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
   switch (message) {
-  case Double:
-    return static_cast<LRESULT>(wParam) * 2;
-  case CallBack:
-    return SendMessageA(reinterpret_cast<HWND>(wParam), Double, 21, 0) + 1;
-  default:
-    return DefWindowProcA(window, message, wParam, lParam);
+    case Double:
+      return static_cast<LRESULT>(wParam) * 2;
+    case CallBack:
+      return SendMessageA(reinterpret_cast<HWND>(wParam), Double, 21, 0) + 1;
+    default:
+      return DefWindowProcA(window, message, wParam, lParam);
   }
 }
 
@@ -30,7 +30,8 @@ HWND CreateAnswerWindow()
   windowClass.lpfnWndProc = AnswerProc;
   windowClass.lpszClassName = "SendMessageExAnswer";
   RegisterClassA(&windowClass);
-  return CreateWindowExA(0, "SendMessageExAnswer", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  return CreateWindowExA(0, "SendMessageExAnswer", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr,
+                         nullptr);
 }
 
 TEST(TSendMessageEx, ModesAnswerOrYieldZero)

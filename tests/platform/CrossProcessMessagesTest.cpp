@@ -25,7 +25,7 @@ LRESULT TestWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 }
 
 class TCrossProcessMessages : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override
   {
     calledBack.clear();
@@ -33,7 +33,8 @@ protected:
     windowClass.lpfnWndProc = TestWindowProc;
     windowClass.lpszClassName = "CrossProcessTestWindow";
     RegisterClassA(&windowClass);
-    FWindow = CreateWindowExA(0, "CrossProcessTestWindow", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    FWindow = CreateWindowExA(0, "CrossProcessTestWindow", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr,
+                              nullptr);
     ASSERT_NE(FWindow, nullptr);
     FHelper = std::make_unique<TChildProcess>(OXA_MESSAGING_HELPER, std::vector<std::string>{});
     FHelperWindow = reinterpret_cast<HWND>(std::stoull(FHelper->Ask("window")));
@@ -152,9 +153,9 @@ TEST_F(TCrossProcessMessages, HungReceiversAreJudgedAfterFiveSeconds)
 TEST_F(TCrossProcessMessages, WithBlockTheSenderTakesNoCallBacks)
 {
   DWORD_PTR result = 0;
-  EXPECT_EQ(SendMessageTimeoutA(FHelperWindow, HelperCallBack, reinterpret_cast<WPARAM>(FWindow), 6, SMTO_BLOCK, 300,
-              &result),
-    0);
+  EXPECT_EQ(SendMessageTimeoutA(FHelperWindow, HelperCallBack, reinterpret_cast<WPARAM>(FWindow), 6,
+                                SMTO_BLOCK, 300, &result),
+            0);
   EXPECT_EQ(GetLastError(), ERROR_TIMEOUT);
   EXPECT_TRUE(calledBack.empty());
   // The call-back waits in the queue for the next look.
@@ -170,9 +171,7 @@ TEST_F(TCrossProcessMessages, MessagesToADeadProcessFailAtOnce)
   ASSERT_NE(SendMessageTimeoutA(FHelperWindow, HelperEcho, 1, 1, SMTO_NORMAL, 10000, &result), 0);
   EXPECT_EQ(FHelper->Ask("hang 60000"), "hanging");
   // A send that is waiting when the receiver dies ends too.
-  std::thread killer([this] {
-    FHelper->Kill();
-  });
+  std::thread killer([this] { FHelper->Kill(); });
   EXPECT_EQ(SendMessageTimeoutA(FHelperWindow, HelperEcho, 1, 1, SMTO_NORMAL, 30000, &result), 0);
   killer.join();
   EXPECT_EQ(GetLastError(), ERROR_INVALID_WINDOW_HANDLE);

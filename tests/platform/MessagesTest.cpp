@@ -23,47 +23,47 @@ LRESULT JournalProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
   const auto tag = std::to_string(GetWindowLongPtrA(window, GWLP_ID));
   switch (message) {
-  case WM_NCCREATE:
-    if (journal != nullptr) {
-      journal->push_back("nccreate " + tag);
+    case WM_NCCREATE:
+      if (journal != nullptr) {
+        journal->push_back("nccreate " + tag);
+      }
+      return TRUE;
+    case WM_CREATE: {
+      const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+      SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+      if (journal != nullptr) {
+        journal->push_back("create " + tag);
+      }
+      return 0;
     }
-    return TRUE;
-  case WM_CREATE: {
-    const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
-    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    if (journal != nullptr) {
-      journal->push_back("create " + tag);
-    }
-    return 0;
-  }
-  case WM_DESTROY:
-  case WM_NCDESTROY:
-    if (journal != nullptr) {
-      journal->push_back((message == WM_DESTROY ? "destroy " : "ncdestroy ") + tag);
-    }
-    return 0;
-  case WM_USER:
-    if (journal != nullptr) {
-      journal->push_back("user " + std::to_string(wParam) + (InSendMessage() ? " sent" : ""));
-    }
-    return static_cast<LRESULT>(wParam) * 2;
-  case WM_USER + 1:
-    // Answers at once, then keeps its thread busy until told to stop.
-    ReplyMessage(42);
-    reinterpret_cast<std::promise<void>*>(lParam)->get_future().wait();
-    return 0;
-  case WM_TIMER:
-    if (journal != nullptr) {
-      journal->push_back("timer " + std::to_string(wParam));
-    }
-    return 0;
-  default:
-    return DefWindowProcA(window, message, wParam, lParam);
+    case WM_DESTROY:
+    case WM_NCDESTROY:
+      if (journal != nullptr) {
+        journal->push_back((message == WM_DESTROY ? "destroy " : "ncdestroy ") + tag);
+      }
+      return 0;
+    case WM_USER:
+      if (journal != nullptr) {
+        journal->push_back("user " + std::to_string(wParam) + (InSendMessage() ? " sent" : ""));
+      }
+      return static_cast<LRESULT>(wParam) * 2;
+    case WM_USER + 1:
+      // Answers at once, then keeps its thread busy until told to stop.
+      ReplyMessage(42);
+      reinterpret_cast<std::promise<void>*>(lParam)->get_future().wait();
+      return 0;
+    case WM_TIMER:
+      if (journal != nullptr) {
+        journal->push_back("timer " + std::to_string(wParam));
+      }
+      return 0;
+    default:
+      return DefWindowProcA(window, message, wParam, lParam);
   }
 }
 
 class TMessages : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override
   {
     journal = &FJournal;
@@ -77,7 +77,7 @@ protected:
   HWND Create(int tag, HWND parent = nullptr, void* param = nullptr)
   {
     return CreateWindowExA(WS_EX_TOOLWINDOW, "journalwindow", "", WS_POPUP, 0, 0, 0, 0, parent,
-      reinterpret_cast<HMENU>(static_cast<std::intptr_t>(tag)), nullptr, param);
+                           reinterpret_cast<HMENU>(static_cast<std::intptr_t>(tag)), nullptr, param);
   }
 
   // Retrieves and dispatches until the queue is empty.
@@ -115,8 +115,9 @@ TEST_F(TMessages, WindowsLiveFromCreationToDestruction)
   EXPECT_FALSE(IsWindow(parent));
   EXPECT_FALSE(IsWindow(child));
   EXPECT_TRUE(IsWindow(message));
-  const std::vector<std::string> expected = {"nccreate 1", "create 1", "nccreate 2", "create 2", "nccreate 3",
-    "create 3", "destroy 1", "destroy 2", "ncdestroy 2", "ncdestroy 1"};
+  const std::vector<std::string> expected = {"nccreate 1",  "create 1",   "nccreate 2", "create 2",
+                                             "nccreate 3",  "create 3",   "destroy 1",  "destroy 2",
+                                             "ncdestroy 2", "ncdestroy 1"};
   EXPECT_EQ(FJournal, expected);
 
   // A destroyed window's handle stays dead.
@@ -141,7 +142,8 @@ TEST_F(TMessages, ClassesAndCreationFailures)
   again.lpszClassName = "JOURNALWINDOW";
   EXPECT_EQ(RegisterClassA(&again), 0);
   EXPECT_EQ(GetLastError(), ERROR_CLASS_ALREADY_EXISTS);
-  EXPECT_EQ(CreateWindowExA(0, "NoSuchClass", "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr), nullptr);
+  EXPECT_EQ(CreateWindowExA(0, "NoSuchClass", "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr),
+            nullptr);
   EXPECT_EQ(GetLastError(), ERROR_CANNOT_FIND_WND_CLASS);
   const HWND bogusParent = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(0x12345678));
   EXPECT_EQ(Create(1, bogusParent), nullptr);
@@ -184,7 +186,8 @@ TEST_F(TMessages, MessagesComeInWin32Order)
   ASSERT_EQ(GetMessageA(&message, nullptr, 0, 0), TRUE);
   EXPECT_EQ(message.message, WM_TIMER);
   EXPECT_EQ(message.wParam, 9U);
-  const std::vector<std::string> expectedJournal = {"nccreate 1", "create 1", "user 21 sent", "user 1", "user 2"};
+  const std::vector<std::string> expectedJournal = {"nccreate 1", "create 1", "user 21 sent", "user 1",
+                                                    "user 2"};
   EXPECT_EQ(FJournal, expectedJournal);
   DestroyWindow(window);
 }
@@ -249,7 +252,8 @@ TEST_F(TMessages, SendsToOtherThreadsAnswerOrFail)
     windowClass.lpfnWndProc = JournalProc;
     windowClass.lpszClassName = "JournalWindow";
     RegisterClassA(&windowClass);
-    const HWND window = CreateWindowExA(0, "JournalWindow", "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    const HWND window =
+        CreateWindowExA(0, "JournalWindow", "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
     created.set_value(window);
     MSG message{};
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
@@ -263,7 +267,9 @@ TEST_F(TMessages, SendsToOtherThreadsAnswerOrFail)
   EXPECT_NE(SendMessageTimeoutA(window, WM_USER, 4, 0, SMTO_NORMAL, 10000, &result), 0);
   EXPECT_EQ(result, 8U);
   // ReplyMessage lets the sender go on while the procedure still runs.
-  EXPECT_NE(SendMessageTimeoutA(window, WM_USER + 1, 0, reinterpret_cast<LPARAM>(&release), SMTO_BLOCK, 10000, &result), 0);
+  EXPECT_NE(SendMessageTimeoutA(window, WM_USER + 1, 0, reinterpret_cast<LPARAM>(&release), SMTO_BLOCK, 10000,
+                                &result),
+            0);
   EXPECT_EQ(result, 42U);
   EXPECT_EQ(SendMessageTimeoutA(window, WM_USER, 1, 0, SMTO_NORMAL, 50, &result), 0);
   EXPECT_EQ(GetLastError(), ERROR_TIMEOUT);

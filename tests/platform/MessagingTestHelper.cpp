@@ -38,27 +38,27 @@ void Say(const std::string& line)
 LRESULT HelperProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
   switch (message) {
-  case HelperEcho:
-    return static_cast<LRESULT>(wParam) + lParam;
-  case HelperCallBack:
-    return SendMessageA(reinterpret_cast<HWND>(wParam), HelperEcho, static_cast<WPARAM>(lParam), 1) + 1000;
-  case HelperPostBack:
-    return PostMessageA(reinterpret_cast<HWND>(wParam), HelperPostedBack, static_cast<WPARAM>(lParam), 0);
-  case HelperBusy:
-    Sleep(static_cast<DWORD>(lParam));
-    return 1;
-  case HelperLog:
-    Say("got " + std::to_string(wParam) + " " + std::to_string(lParam));
-    return 0;
-  case WM_TIMER:
-    KillTimer(window, wParam);
-    Say("timer " + std::to_string(wParam));
-    return 0;
-  case WM_DESTROY:
-    PostQuitMessage(0);
-    return 0;
-  default:
-    return DefWindowProcA(window, message, wParam, lParam);
+    case HelperEcho:
+      return static_cast<LRESULT>(wParam) + lParam;
+    case HelperCallBack:
+      return SendMessageA(reinterpret_cast<HWND>(wParam), HelperEcho, static_cast<WPARAM>(lParam), 1) + 1000;
+    case HelperPostBack:
+      return PostMessageA(reinterpret_cast<HWND>(wParam), HelperPostedBack, static_cast<WPARAM>(lParam), 0);
+    case HelperBusy:
+      Sleep(static_cast<DWORD>(lParam));
+      return 1;
+    case HelperLog:
+      Say("got " + std::to_string(wParam) + " " + std::to_string(lParam));
+      return 0;
+    case WM_TIMER:
+      KillTimer(window, wParam);
+      Say("timer " + std::to_string(wParam));
+      return 0;
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+    default:
+      return DefWindowProcA(window, message, wParam, lParam);
   }
 }
 
@@ -82,14 +82,14 @@ std::string Created(const std::string& name, HANDLE handle)
 std::string WaitResult(DWORD result)
 {
   switch (result) {
-  case WAIT_OBJECT_0:
-    return "object";
-  case WAIT_ABANDONED:
-    return "abandoned";
-  case WAIT_TIMEOUT:
-    return "timeout";
-  default:
-    return "failed " + std::to_string(GetLastError());
+    case WAIT_OBJECT_0:
+      return "object";
+    case WAIT_ABANDONED:
+      return "abandoned";
+    case WAIT_TIMEOUT:
+      return "timeout";
+    default:
+      return "failed " + std::to_string(GetLastError());
   }
 }
 
@@ -111,7 +111,8 @@ std::string Run(const std::string& line)
   if (command == "mapping") {
     DWORD size = 0;
     words >> size;
-    std::string result = Created(name, CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, size, name.c_str()));
+    std::string result = Created(
+        name, CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, size, name.c_str()));
     if (handles.count(name) != 0) {
       views[name] = static_cast<char*>(MapViewOfFile(handles[name], FILE_MAP_WRITE, 0, 0, 0));
     }
@@ -169,7 +170,8 @@ std::string Run(const std::string& line)
     WPARAM wParam = 0;
     LPARAM lParam = 0;
     rest >> message >> wParam >> lParam;
-    return PostMessageA(target, message, wParam, lParam) != FALSE ? "ok" : "error " + std::to_string(GetLastError());
+    return PostMessageA(target, message, wParam, lParam) != FALSE ? "ok"
+                                                                  : "error " + std::to_string(GetLastError());
   }
   if (command == "send") {
     const HWND target = ParseWindow(rest);
@@ -216,7 +218,8 @@ int main()
   windowClass.lpfnWndProc = HelperProc;
   windowClass.lpszClassName = "HelperWindow";
   RegisterClassA(&windowClass);
-  helperWindow = CreateWindowExA(0, "HelperWindow", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  helperWindow =
+      CreateWindowExA(0, "HelperWindow", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
   const DWORD mainThread = GetWindowThreadProcessId(helperWindow, nullptr);
 
   std::thread reader([mainThread] {

@@ -16,7 +16,7 @@
 namespace {
 
 class TNamedObjects : public ::testing::Test {
-protected:
+ protected:
   TChildProcess& Helper()
   {
     if (!FHelper) {
@@ -134,7 +134,8 @@ TEST_F(TNamedObjects, EventsWakeWaitersInOtherProcesses)
   std::thread waiter([&] { EXPECT_EQ(WaitForSingleObject(automatic.Value, INFINITE), WAIT_OBJECT_0); });
   EXPECT_EQ(Helper().Ask("set auto"), "ok");
   waiter.join();
-  EXPECT_EQ(WaitForSingleObject(automatic.Value, 0), WAIT_TIMEOUT) << "an auto-reset event lets one wait through";
+  EXPECT_EQ(WaitForSingleObject(automatic.Value, 0), WAIT_TIMEOUT)
+      << "an auto-reset event lets one wait through";
 
   EXPECT_EQ(Helper().Ask("set manual"), "ok");
   EXPECT_EQ(WaitForSingleObject(manual.Value, 10000), WAIT_OBJECT_0);
@@ -152,7 +153,8 @@ TEST_F(TNamedObjects, MappingIsSharedBetweenProcesses)
 {
   ASSERT_EQ(Helper().Ask("mapping OxaIpc.VANTELPC.Head 300"), "new");
   ASSERT_EQ(Helper().Ask("write OxaIpc.VANTELPC.Head 260 hello"), "ok");
-  HANDLE mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 300, "OxaIpc.VANTELPC.Head");
+  HANDLE mapping =
+      CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 300, "OxaIpc.VANTELPC.Head");
   ASSERT_NE(mapping, nullptr);
   EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
   auto* view = static_cast<char*>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, 0));
@@ -177,8 +179,17 @@ TEST_F(TNamedObjects, MappingIsSharedBetweenProcesses)
 TEST_F(TNamedObjects, NamesKeepEveryCharacterAndAnyLength)
 {
   const std::string longPath = "OxaIpc.a.//HOST/" + std::string(400, 'D') + "/OXANETMUSIC";
-  const std::string names[] = {"a/b/c", "a%2Fb%2Fc", ".", "..", "%", "A", "a", longPath, longPath + "X",
-    std::string("bytes \x01\xFF\\"), std::string(300, '/')};
+  const std::string names[] = {"a/b/c",
+                               "a%2Fb%2Fc",
+                               ".",
+                               "..",
+                               "%",
+                               "A",
+                               "a",
+                               longPath,
+                               longPath + "X",
+                               std::string("bytes \x01\xFF\\"),
+                               std::string(300, '/')};
   std::vector<HANDLE> handles;
   for (const auto& name : names) {
     handles.push_back(CreateMutexA(nullptr, FALSE, name.c_str()));

@@ -13,7 +13,7 @@ namespace {
 
 // Counts until terminated; optionally raises, or synchronizes a step onto the main thread.
 class TCountingThread : public TThread {
-public:
+ public:
   enum class TMode { Count, Raise, SynchronizeStep, SynchronizeRaise };
 
   TCountingThread(bool createSuspended, TMode mode) : TThread(createSuspended), Mode(mode) {}
@@ -24,27 +24,27 @@ public:
   std::atomic<bool> Started{false};
   DWORD SynchronizedOn = 0;
 
-protected:
+ protected:
   void Execute() override
   {
     Started = true;
     switch (Mode) {
-    case TMode::Count:
-      while (!Terminated()) {
-        ++Steps;
-        std::this_thread::yield();
-      }
-      ReturnValue = 7;
-      break;
-    case TMode::Raise:
-      throw Exception("worker failed");
-    case TMode::SynchronizeStep:
-      Synchronize([this] { SynchronizedOn = GetCurrentThreadId(); });
-      ReturnValue = 3;
-      break;
-    case TMode::SynchronizeRaise:
-      Synchronize([] { throw Exception("raised on the main thread"); });
-      break;
+      case TMode::Count:
+        while (!Terminated()) {
+          ++Steps;
+          std::this_thread::yield();
+        }
+        ReturnValue = 7;
+        break;
+      case TMode::Raise:
+        throw Exception("worker failed");
+      case TMode::SynchronizeStep:
+        Synchronize([this] { SynchronizedOn = GetCurrentThreadId(); });
+        ReturnValue = 3;
+        break;
+      case TMode::SynchronizeRaise:
+        Synchronize([] { throw Exception("raised on the main thread"); });
+        break;
     }
   }
 };
@@ -107,9 +107,11 @@ TEST(TThreadTest, OnTerminateRunsOnTheMainThread)
 TEST(TThreadTest, PrioritiesAreKept)
 {
   auto thread = TThread::New<TCountingThread>(true, TMode::Count);
-  const std::pair<TThreadPriority, int> table[] = {{TThreadPriority::tpIdle, THREAD_PRIORITY_IDLE},
-    {TThreadPriority::tpLowest, THREAD_PRIORITY_LOWEST}, {TThreadPriority::tpNormal, THREAD_PRIORITY_NORMAL},
-    {TThreadPriority::tpTimeCritical, THREAD_PRIORITY_TIME_CRITICAL}};
+  const std::pair<TThreadPriority, int> table[] = {
+      {TThreadPriority::tpIdle, THREAD_PRIORITY_IDLE},
+      {TThreadPriority::tpLowest, THREAD_PRIORITY_LOWEST},
+      {TThreadPriority::tpNormal, THREAD_PRIORITY_NORMAL},
+      {TThreadPriority::tpTimeCritical, THREAD_PRIORITY_TIME_CRITICAL}};
   for (const auto& [priority, value] : table) {
     thread->SetPriority(priority);
     EXPECT_EQ(thread->Priority(), priority);

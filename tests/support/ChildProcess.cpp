@@ -77,7 +77,8 @@ std::optional<std::string> TChildProcess::ReadLine(std::chrono::milliseconds tim
       FBuffer.erase(0, end + 1);
       return line;
     }
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) {
       return std::nullopt;
     }

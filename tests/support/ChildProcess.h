@@ -10,7 +10,7 @@
 #include <vector>
 
 class TChildProcess {
-public:
+ public:
   // Starts program with arguments; the environment is the test's (OXA_MACHINE included).
   TChildProcess(const std::string& program, const std::vector<std::string>& arguments);
   ~TChildProcess();
@@ -30,7 +30,7 @@ public:
   // Waits for the child to end and returns its exit status (-1 on time-out, 128 + n for signal n).
   int Wait(std::chrono::milliseconds timeout = std::chrono::seconds(20));
 
-private:
+ private:
   pid_t FPid = -1;
   int FInput = -1;
   int FOutput = -1;
