@@ -1,6 +1,8 @@
 #include "tags/ID3Version2Tagger2.h"
 
+#include <algorithm>
 #include <array>
+#include <span>
 
 #include "rtl/Exception.h"
 #include "rtl/Format.h"
@@ -10,6 +12,99 @@ namespace {
 
 // The frames a new tag gets, in this order.
 constexpr std::array<const char*, 7> SeedFrames = {"TIT2", "COMM", "TPE1", "TALB", "TYER", "TCON", "TRCK"};
+
+// A comment frame: encoding byte, three-letter language, a description ended by a terminator of
+// the encoding, then the text. Its text is the comment; the encoding byte, language and
+// description are not part of it.
+struct TCommentFrame {
+  std::string Language;
+  std::string Description;
+  std::string Text;
+};
+
+// Decodes ISO-8859-1 (0) or UTF-16 with a byte-order mark (1) to UTF-8, up to a terminator;
+// pos moves past the terminator. False for another encoding.
+bool DecodeUntilTerminator(std::uint8_t encoding, std::span<const std::uint8_t> data, std::size_t& pos,
+                           std::string& text)
+{
+  if (encoding == 0) {
+    const std::size_t start = pos;
+    while (pos < data.size() && data[pos] != 0) {
+      ++pos;
+    }
+    text = Latin1ToUtf8(std::string_view(reinterpret_cast<const char*>(data.data()) + start, pos - start));
+    pos = pos < data.size() ? pos + 1 : pos;
+    return true;
+  }
+  if (encoding != 1) {
+    return false;
+  }
+  bool bigEndian = false;
+  if (pos + 1 < data.size() && ((data[pos] == 0xFE && data[pos + 1] == 0xFF) || (data[pos] == 0xFF && data[pos + 1] == 0xFE))) {
+    bigEndian = data[pos] == 0xFE;
+    pos += 2;
+  }
+  std::u16string units;
+  while (pos + 1 < data.size()) {
+    const auto unit = static_cast<char16_t>(bigEndian ? (data[pos] << 8) | data[pos + 1] : data[pos] | (data[pos + 1] << 8));
+    pos += 2;
+    if (unit == 0) {
+      break;
+    }
+    units.push_back(unit);
+  }
+  if (pos + 1 == data.size()) {
+    ++pos;
+  }
+  text = Utf16ToUtf8(units);
+  return true;
+}
+
+bool ParseComment(std::span<const std::uint8_t> data, TCommentFrame& frame)
+{
+  if (data.size() < 4) {
+    return false;
+  }
+  frame.Language.assign(reinterpret_cast<const char*>(data.data()) + 1, 3);
+  std::size_t pos = 4;
+  return DecodeUntilTerminator(data[0], data, pos, frame.Description) &&
+         DecodeUntilTerminator(data[0], data, pos, frame.Text);
+}
+
+// The text of the comment: the first comment frame without a description, else the first one.
+std::string CommentOf(const TFrameIndex& frames)
+{
+  std::string first;
+  bool haveFirst = false;
+  for (int i = 1; i <= frames.Count(); ++i) {
+    TCommentFrame frame;
+    if (frames.FrameID(i) != "COMM" || !ParseComment(frames.Data(i), frame)) {
+      continue;
+    }
+    if (frame.Description.empty()) {
+      return frame.Text;
+    }
+    if (!haveFirst) {
+      first = frame.Text;
+      haveFirst = true;
+    }
+  }
+  return first;
+}
+
+// A comment frame in ISO-8859-1 with an empty description; characters that do not fit become
+// "?". The language stays the frame's own when it had a valid one.
+TByteBuffer CommentData(std::string_view comment, std::span<const std::uint8_t> old)
+{
+  TByteBuffer data{0, 'e', 'n', 'g', 0};
+  TCommentFrame frame;
+  if (ParseComment(old, frame)) {
+    std::copy(frame.Language.begin(), frame.Language.end(), data.begin() + 1);
+  }
+  const std::string latin1 = Utf8ToLatin1(comment);
+  data.insert(data.end(), latin1.begin(), latin1.end());
+  return data;
+}
 
 }  // namespace
 
@@ -114,15 +209,7 @@ void TID3Version2Tagger2::ReadFields()
   FTag->ReadText("TALB", FAlbum);
   FTag->ReadText("TYER", FYear);
   FTag->ReadText("TCON", FGenreText);
-  // COMM is not a text frame: its bytes, encoding, language and description included, are the
-  // comment, one character each.
-  const TFrameIndex& frames = FTag->Frames();
-  for (int i = 1; i <= frames.Count(); ++i) {
-    if (frames.FrameID(i) == "COMM") {
-      const TByteBuffer& data = frames.Data(i);
-      FComment += Latin1ToUtf8(std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
-    }
-  }
+  FComment = CommentOf(FTag->Frames());
   FGenre = GenreFromText(FGenreText);
   std::string track;
   FTag->ReadText("TRCK", track);
@@ -162,15 +249,10 @@ bool TID3Version2Tagger2::Save()
   }
   TFrameIndex& frames = FTag->Frames();
   if (!FComment.empty()) {
-    const std::string latin1 = Utf8ToLatin1(FComment);
-    TByteBuffer data;
-    data.reserve(latin1.size() + 1);
-    data.push_back(0);
-    data.insert(data.end(), latin1.begin(), latin1.end());
     for (int i = 1; i <= frames.Count(); ++i) {
       if (frames.FrameID(i) == "COMM") {
         frames.SetFlags(i, 0);
-        frames.SetData(i, data);
+        frames.SetData(i, CommentData(FComment, frames.Data(i)));
       }
     }
   }

@@ -61,8 +61,8 @@ TEST_F(ID3Version2Tagger2Test, LoadFillsTheFieldsFromTheirFrames)
   EXPECT_EQ(tagger.GenreText(), "Rock");
   EXPECT_EQ(tagger.Genre(), 255);
   EXPECT_EQ(tagger.Track(), 7);
-  // Every byte of every COMM frame, as one character each.
-  EXPECT_EQ(tagger.Comment(), std::string("\0eng\0Hi!", 8));
+  // The comment is the frame's text; a frame too short to hold one is passed over.
+  EXPECT_EQ(tagger.Comment(), "Hi");
   EXPECT_FALSE(tagger.Modified());
 }
 
@@ -106,7 +106,10 @@ TEST_F(ID3Version2Tagger2Test, SaveIntoAFileWithoutTagPutsOneInFrontOfTheUnchang
   EXPECT_EQ(reread.Genre(), 17);
   EXPECT_EQ(reread.GenreText(), "(17)");
   EXPECT_EQ(reread.Track(), 3);
-  EXPECT_EQ(reread.Comment(), std::string("\0Nice", 5));
+  EXPECT_EQ(reread.Comment(), "Nice");
+  const int comment = reread.Tag()->Frames().Find("COMM");
+  ASSERT_GT(comment, 0);
+  EXPECT_EQ(reread.Tag()->Frames().Data(comment), (TBytes{0, 'e', 'n', 'g', 0, 'N', 'i', 'c', 'e'}));
   const TFrameIndex& frames = reread.Tag()->Frames();
   std::vector<std::string> ids;
   for (int i = 1; i <= frames.Count(); ++i) {
@@ -167,3 +170,48 @@ TEST_F(ID3Version2Tagger2Test, FailedSaveLeavesTheFileAndItsTaglessStateAlone)
 }
 
 }  // namespace
+
+TEST_F(ID3Version2Tagger2Test, CommentIsTheTextOfItsFrameInEitherEncoding)
+{
+  struct TCase {
+    std::vector<TBytes> Frames;
+    std::string Expected;
+  };
+  const TCase cases[] = {
+      {{{0, 'd', 'e', 'u', 0, 'T', 'e', 'x', 't'}}, "Text"},
+      {{{0, 'e', 'n', 'g', 'd', 'e', 's', 'c', 0, 'T', 'e', 'x', 't'}}, "Text"},
+      // A frame without a description wins over one with a description.
+      {{{0, 'e', 'n', 'g', 'i', 'd', 0, 'A'}, {0, 'e', 'n', 'g', 0, 'B'}}, "B"},
+      {{{0, 'e', 'n', 'g', 0, 0xE9}}, "\u00e9"},
+      // UTF-16 with either byte-order mark, text after an empty description.
+      {{{1, 'e', 'n', 'g', 0xFF, 0xFE, 0, 0, 0xFF, 0xFE, 'H', 0, 0xAC, 0x20}}, "H\u20ac"},
+      {{{1, 'e', 'n', 'g', 0xFE, 0xFF, 0, 0, 0xFE, 0xFF, 0, 'H', 0x20, 0xAC, 0, 0}}, "H\u20ac"},
+      // An odd byte at the end and unknown encodings are no trouble.
+      {{{1, 'e', 'n', 'g', 0, 0, 'H', 0, 'i'}}, "H"},
+      {{{3, 'e', 'n', 'g', 0, 'x'}}, ""},
+      {{{0, 'e', 'n'}}, ""},
+  };
+  for (const TCase& c : cases) {
+    std::vector<TBytes> frames;
+    for (const TBytes& data : c.Frames) {
+      frames.push_back(mp3::Id3Frame("COMM", data));
+    }
+    TID3Version2Tagger2 tagger;
+    ASSERT_TRUE(tagger.Load(Write(frames.size() == 1 ? Tagged({frames[0]}) : Tagged({frames[0], frames[1]}))));
+    EXPECT_EQ(tagger.Comment(), c.Expected);
+  }
+}
+
+TEST_F(ID3Version2Tagger2Test, WritingACommentKeepsTheFramesLanguage)
+{
+  const std::string name = Write(Tagged({mp3::Id3Frame("COMM", {0, 'd', 'e', 'u', 0, 'A', 'l', 't'})}));
+  TID3Version2Tagger2 tagger;
+  ASSERT_TRUE(tagger.Load(name));
+  tagger.SetComment("Neu \u20ac");
+  ASSERT_TRUE(tagger.Save());
+  TID3Version2Tagger2 reread;
+  ASSERT_TRUE(reread.Load(name));
+  EXPECT_EQ(reread.Comment(), "Neu ?");
+  const TFrameIndex& frames = reread.Tag()->Frames();
+  EXPECT_EQ(frames.Data(frames.Find("COMM")), (TBytes{0, 'd', 'e', 'u', 0, 'N', 'e', 'u', ' ', '?'}));
+}
