@@ -167,7 +167,8 @@ TMessageTransport* TMessageTransport::Instance(const TReceiver& receiver)
   }
   const int on = 1;
   setsockopt(fd, SOL_SOCKET, SO_PASSCRED, &on, sizeof(on));
-  const timeval sendTimeout{SendTimeoutMilliseconds / 1000, static_cast<suseconds_t>(SendTimeoutMilliseconds % 1000) * 1000};
+  const timeval sendTimeout{SendTimeoutMilliseconds / 1000,
+                            static_cast<suseconds_t>(SendTimeoutMilliseconds % 1000) * 1000};
   setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &sendTimeout, sizeof(sendTimeout));
   // Spread the starting points so that processes rarely probe each other's numbers.
   const std::uint32_t span = LastNumber - FirstNumber + 1;
