@@ -24,7 +24,6 @@
 
 namespace {
 
-constexpr const char* kDriveTableKey = "System\\OxaDrives";
 constexpr ULONGLONG kClusterSize = 4096;
 
 struct TMount {

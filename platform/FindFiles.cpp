@@ -81,8 +81,8 @@ void Fill(WIN32_FIND_DATAA& data, const std::string& name, const THostFileInfo& 
 }
 
 class TFindObject : public TKernelObject {
- public:
-  TFindObject(DIR* dir, std::string mask, bool listDots) : FDir(dir), FMask(UpperCaseName(mask))
+public:
+  TFindObject(DIR* dir, const std::string& mask, bool listDots) : FDir(dir), FMask(UpperCaseName(mask))
   {
     if (listDots) {
       FPending = {".", ".."};
@@ -148,7 +148,7 @@ class TFindObject : public TKernelObject {
     return false;
   }
 
- private:
+private:
   DIR* FDir = nullptr;
   std::string FMask;  // in upper case
   std::vector<std::string> FPending;

@@ -41,9 +41,8 @@ struct TParsedPath {
   {
     std::string text = Root;
     if (Names.empty()) {
-      if (Root.size() == 2) {
-        text += '\\';
-      } else if (TrailingBackslash) {
+      // A drive's root is "C:\"; a UNC root keeps its backslash only when it was given one.
+      if (Root.size() == 2 || TrailingBackslash) {
         text += '\\';
       }
       return text;
@@ -267,7 +266,14 @@ bool HostPathOf(std::string_view windowsPath, std::string& hostPath)
   for (std::size_t i = 0; i < parsed.Names.size(); ++i) {
     const std::string& name = parsed.Names[i];
     const bool last = i + 1 == parsed.Names.size();
-    std::string candidate = host == "/" ? "/" + name : host + "/" + name;
+    const auto below = [&host](const std::string& child) {
+      std::string path = host;
+      if (path != "/") {
+        path += '/';
+      }
+      return path.append(child);
+    };
+    std::string candidate = below(name);
     struct stat st {};
     if (::lstat(candidate.c_str(), &st) != 0) {
       const int error = errno;
@@ -277,7 +283,7 @@ bool HostPathOf(std::string_view windowsPath, std::string& hostPath)
       if (error == ENOENT) {
         const std::string found = FindNameIgnoringCase(host, name);
         if (!found.empty()) {
-          candidate = host == "/" ? "/" + found : host + "/" + found;
+          candidate = below(found);
         } else if (!last) {
           return Fail(ERROR_PATH_NOT_FOUND);
         }

@@ -288,11 +288,13 @@ BOOL CreateProcessA(const char* lpApplicationName, char* lpCommandLine, LPSECURI
     }
   }
   std::vector<char*> argv;
+  argv.reserve(arguments.size() + 1);
   for (auto& argument : arguments) {
     argv.push_back(argument.data());
   }
   argv.push_back(nullptr);
   std::vector<char*> envp;
+  envp.reserve(environment.size() + 1);
   for (auto& entry : environment) {
     envp.push_back(entry.data());
   }

@@ -88,7 +88,7 @@ std::string HostDataHome()
 
 std::string HostDesktopFolder()
 {
-  const std::string desktop = Environment("XDG_DESKTOP_DIR");
+  std::string desktop = Environment("XDG_DESKTOP_DIR");
   if (desktop.starts_with("/")) {
     return desktop;
   }

@@ -42,7 +42,7 @@ std::string ExpandFileName(const std::string& fileName)
 
 std::string ExpandUNCFileName(const std::string& fileName)
 {
-  const std::string full = ExpandFileName(fileName);
+  std::string full = ExpandFileName(fileName);
   DWORD size = 0;
   if (WNetGetUniversalNameA(full.c_str(), UNIVERSAL_NAME_INFO_LEVEL, nullptr, &size) != ERROR_MORE_DATA) {
     return full;

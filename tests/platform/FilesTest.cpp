@@ -101,20 +101,20 @@ TEST(Files, ShareModesDecideWhichOpensCoexist)
 {
   const TDeclaredMachine machine;
   std::ofstream(machine.DriveFolder('C') / "song.mp3") << "audio";
-  constexpr DWORD R = GENERIC_READ;
-  constexpr DWORD W = GENERIC_WRITE;
-  constexpr DWORD SR = FILE_SHARE_READ;
-  constexpr DWORD SW = FILE_SHARE_WRITE;
+  constexpr DWORD r = GENERIC_READ;
+  constexpr DWORD w = GENERIC_WRITE;
+  constexpr DWORD sr = FILE_SHARE_READ;
+  constexpr DWORD sw = FILE_SHARE_WRITE;
   const struct {
     DWORD FirstAccess, FirstShare, SecondAccess, SecondShare;
     bool SecondOpens;
   } cases[] = {
-      {R, SR, R, SR, true},       {R, SR, R | W, SR, false},
-      {R, 0, R, SR | SW, false},  {R, SR | SW, R | W, SR | SW, true},
-      {R | W, SR, R, SR, false},  {R | W, SR, R, SR | SW, true},
-      {R, SR, R, 0, false},       {R, SR | SW, R, SR, true},
-      {0, 0, R, SR | SW, false},  {0, SR | SW, R | W, 0, true},
-      {W, SR | SW, R, SR, false},
+      {r, sr, r, sr, true},       {r, sr, r | w, sr, false},
+      {r, 0, r, sr | sw, false},  {r, sr | sw, r | w, sr | sw, true},
+      {r | w, sr, r, sr, false},  {r | w, sr, r, sr | sw, true},
+      {r, sr, r, 0, false},       {r, sr | sw, r, sr, true},
+      {0, 0, r, sr | sw, false},  {0, sr | sw, r | w, 0, true},
+      {w, sr | sw, r, sr, false},
   };
   for (const auto& k : cases) {
     HANDLE first =
@@ -133,7 +133,7 @@ TEST(Files, ShareModesDecideWhichOpensCoexist)
     CloseHandle(first);
   }
   // Once the first handle is closed the exclusive open succeeds.
-  HANDLE exclusive = CreateFileA("C:\\song.mp3", R | W, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE exclusive = CreateFileA("C:\\song.mp3", r | w, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   EXPECT_NE(exclusive, INVALID_HANDLE_VALUE);
   CloseHandle(exclusive);
 }

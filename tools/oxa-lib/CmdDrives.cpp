@@ -95,8 +95,8 @@ int RunDrives(TCommandArgs args, std::ostream& out, std::ostream& err)
   for (const auto& drive : drives) {
     const TDriveRow row = Describe(drive);
     out << drive.Letter << ":  " << TypeName(drive.Type) << "  \"" << row.Label << "\"  "
-        << (row.Ready ? std::to_string(row.Size / (1024 * 1024)) + " MB" : std::string("not ready")) << "  "
-        << drive.Folder;
+        << (row.Ready ? std::to_string(row.Size / (1024ULL * 1024ULL)) + " MB" : std::string("not ready"))
+        << "  " << drive.Folder;
     if (!drive.UncName.empty()) {
       out << "  " << drive.UncName;
     }
