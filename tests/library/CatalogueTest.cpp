@@ -471,6 +471,21 @@ TEST_F(CatalogueTest, MergeAddsUpdatesAndRemovesInOneWalk)
   ExpectConsistent();
 }
 
+TEST_F(CatalogueTest, AnUnchangedScanDoesNothing)
+{
+  TMusicFileItems found;
+  for (const char* path : {"C:\\A\\1.mp3", "C:\\A\\2.mp3", "C:\\B\\3.mp3"}) {
+    found.push_back(Item(path));
+  }
+  ASSERT_TRUE(Database.ApplyScanResults({}, found));
+  const std::vector<TFileRecord> before = Files();
+  Database.OnUpdateProgress = MakeMethod<&CatalogueTest::Progress>(this);
+  ASSERT_TRUE(Database.ApplyScanResults(Known(), found));
+  EXPECT_TRUE(ProgressFolders.empty()) << ::testing::PrintToString(ProgressFolders);
+  EXPECT_EQ(Files().size(), before.size());
+  ExpectConsistent();
+}
+
 TMusicFileItems ManyItems(int count)
 {
   TMusicFileItems items;
