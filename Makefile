@@ -39,6 +39,7 @@ bench: packages
 	bash scripts/run-benchmarks.sh build/bench
 
 fuzz: packages
+	bash scripts/install-packages.sh scripts/packages-fuzz.txt
 	CC=clang CXX=clang++ cmake -S . -B $(BUILD_FUZZ) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOXA_FUZZ=ON -DOXA_TESTS=OFF -DOXA_BENCH=OFF
 	cmake --build $(BUILD_FUZZ) -j $(JOBS)
 

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Installs the Debian packages listed in scripts/packages.txt, as root or through sudo.
-# Does nothing when every package is already installed.
+# Installs the Debian packages listed in scripts/packages.txt (or the lists given as arguments),
+# as root or through sudo. Does nothing when every package is already installed.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-mapfile -t wanted < <(grep -vE '^\s*(#|$)' "$here/packages.txt")
+lists=("$@")
+[ ${#lists[@]} -eq 0 ] && lists=("$here/packages.txt")
+mapfile -t wanted < <(grep -hvE '^\s*(#|$)' "${lists[@]}")
 missing=()
 for p in "${wanted[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
