@@ -35,9 +35,15 @@ struct TDbId {
   bool Empty() const noexcept { return Level() == TDbIdLevel::Root; }
 
   bool SameView(const TDbId& other) const noexcept { return ViewId == other.ViewId; }
-  bool SameGroup(const TDbId& other) const noexcept { return ViewId == other.ViewId && GroupId == other.GroupId; }
+  bool SameGroup(const TDbId& other) const noexcept
+  {
+    return ViewId == other.ViewId && GroupId == other.GroupId;
+  }
   // The same file in the same view, under whatever group.
-  bool SameItem(const TDbId& other) const noexcept { return ViewId == other.ViewId && FileId == other.FileId; }
+  bool SameItem(const TDbId& other) const noexcept
+  {
+    return ViewId == other.ViewId && FileId == other.FileId;
+  }
 };
 
 // The position before the first child of id: a copy with Order 0 and the first unset level

@@ -108,7 +108,7 @@ bool GroupRelease(T& byId, const TGroupFields<T>& fields, std::int32_t id, V val
 }
 
 const TGroupFields<TGenreTable> GenreFields{&TGenreTable::GenreId, &TGenreTable::GenreRefCount,
-                                           &TGenreTable::GenreName};
+                                            &TGenreTable::GenreName};
 const TGroupFields<TYearsTable> YearFields{&TYearsTable::YearId, &TYearsTable::YearRefCount,
                                            &TYearsTable::YearNumber};
 const TGroupFields<TAlbumsTable> AlbumFields{&TAlbumsTable::AlbumId, &TAlbumsTable::AlbumRefCount,
@@ -186,7 +186,8 @@ bool PassesFilters(std::string_view path, const TFolderList* include1, const TFo
                    const TFolderList* exclude)
 {
   return (include1 == nullptr || PathIsUnder(path, *include1)) &&
-         (include2 == nullptr || PathIsUnder(path, *include2)) && (exclude == nullptr || !PathIsUnder(path, *exclude));
+         (include2 == nullptr || PathIsUnder(path, *include2)) &&
+         (exclude == nullptr || !PathIsUnder(path, *exclude));
 }
 
 }  // namespace
@@ -323,7 +324,8 @@ void TMusicDatabase::MakeUniqueFolderName(const std::string& folder, std::string
       renames.Edit();
       Change(renames, [&] { AddToCount(*renames.RefCount, 1); });
     } else if (byName.FindKey(name)) {
-      const std::optional<std::string> otherName = ExtendName(byName.FolderName->AsString(), byName.FolderPath->AsString());
+      const std::optional<std::string> otherName =
+          ExtendName(byName.FolderName->AsString(), byName.FolderPath->AsString());
       if (otherName) {
         byName.Edit();
         Change(byName, [&] {
@@ -521,7 +523,8 @@ void TMusicDatabase::DeleteHiddenUnder(const TFolderList* include, const TFolder
   Activate(files);
   files.First();
   while (!files.Eof()) {
-    if (files.FolderId->AsInteger() == -1 && PassesFilters(files.FilePath->AsString(), include, nullptr, exclude)) {
+    if (files.FolderId->AsInteger() == -1 &&
+        PassesFilters(files.FilePath->AsString(), include, nullptr, exclude)) {
       files.Delete();
     } else {
       files.Next();
@@ -607,20 +610,21 @@ bool TMusicDatabase::ApplyScanResults(const TKnownFiles& known, const TMusicFile
         std::string folder = FolderOf(path);
         if (folder != lastFolder) {
           lastFolder = std::move(folder);
-          const auto percent = static_cast<std::int32_t>((static_cast<std::int64_t>(j) * 200 + total) / (2 * total));
+          const auto percent =
+              static_cast<std::int32_t>((static_cast<std::int64_t>(j) * 200 + total) / (2 * total));
           OnUpdateProgress(this, lastFolder, percent);
         }
       }
       switch (action) {
-      case TAction::Remove:
-        RemoveFile(known[i++].FileId);
-        break;
-      case TAction::Add:
-        AddFile(found[j++]);
-        break;
-      case TAction::Update:
-        UpdateFile(known[i++].FileId, found[j++]);
-        break;
+        case TAction::Remove:
+          RemoveFile(known[i++].FileId);
+          break;
+        case TAction::Add:
+          AddFile(found[j++]);
+          break;
+        case TAction::Update:
+          UpdateFile(known[i++].FileId, found[j++]);
+          break;
       }
       ++changes;
     }
@@ -651,7 +655,7 @@ TDbId TMusicDatabase::FindFileByPath(std::string_view path, std::int32_t view)
   if (!byPath.FindKey(path) || byPath.FolderId->AsInteger() == -1) {
     return result;
   }
-  TField* const groupFields[] = {byPath.FolderId, byPath.AlbumId, byPath.ArtistId,
+  TField* const groupFields[] = {byPath.FolderId, byPath.AlbumId,  byPath.ArtistId,
                                  byPath.GenreId,  byPath.LetterId, byPath.YearId};
   result.ViewId = view;
   result.GroupId = groupFields[view - ViewFolders]->AsInteger();

@@ -36,8 +36,8 @@ const TMusicFileItems& Items()
       TMusicFileItem& item = result[static_cast<std::size_t>(i)];
       const int folder = static_cast<int>(random() % FolderCount);
       item.Title = "Track " + std::to_string(i % 17) + " Of The Night " + std::to_string(random() % 1000);
-      item.FileName = "C:\\Music\\Artist " + std::to_string(folder / 10) + "\\Album " + std::to_string(folder) +
-                      "\\" + item.Title + " " + std::to_string(i) + ".mp3";
+      item.FileName = "C:\\Music\\Artist " + std::to_string(folder / 10) + "\\Album " +
+                      std::to_string(folder) + "\\" + item.Title + " " + std::to_string(i) + ".mp3";
       item.Artist = "Artist " + std::to_string(folder / 10);
       item.Album = "Album " + std::to_string(folder);
       item.Genre = "Genre " + std::to_string(random() % 148);
@@ -59,7 +59,7 @@ const TMusicFileItems& Items()
 }
 
 class TScratch {
-public:
+ public:
   TScratch()
   {
     std::string pattern = (std::filesystem::temp_directory_path() / "oxa-bench-XXXXXX").string();
@@ -78,7 +78,7 @@ public:
   std::string Directory() const { return WindowsPathOf(FPath.string()) + "\\"; }
   const std::filesystem::path& HostPath() const { return FPath; }
 
-private:
+ private:
   std::filesystem::path FPath;
 };
 
@@ -94,7 +94,7 @@ std::unique_ptr<TMusicDatabase> NewLibrary(const TScratch& scratch)
 
 // One library holding all the items, closed; merges work on copies of its folder.
 class TFilled {
-public:
+ public:
   static TFilled& Get()
   {
     static TFilled filled;
@@ -102,10 +102,12 @@ public:
   }
   void CopyTo(const TScratch& target) const
   {
-    std::filesystem::copy(FScratch.HostPath(), target.HostPath(), std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::copy(
+        FScratch.HostPath(), target.HostPath(),
+        std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
   }
 
-private:
+ private:
   TFilled()
   {
     auto database = NewLibrary(FScratch);
@@ -224,10 +226,11 @@ int CompareAnsi(void*, int n1, const void* s1, int n2, const void* s2)
 }
 
 class TPlain {
-public:
+ public:
   explicit TPlain(const std::string& fileName)
   {
-    if (sqlite3_open_v2(fileName.c_str(), &FDb, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
+    if (sqlite3_open_v2(fileName.c_str(), &FDb, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) !=
+        SQLITE_OK) {
       throw std::runtime_error("cannot open " + fileName);
     }
     sqlite3_create_collation_v2(FDb, "ANSITEXT", SQLITE_UTF8, nullptr, &CompareAnsi, nullptr);
@@ -247,7 +250,8 @@ public:
   sqlite3_stmt* Prepare(const std::string& sql)
   {
     sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v3(FDb, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &statement, nullptr) != SQLITE_OK) {
+    if (sqlite3_prepare_v3(FDb, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &statement, nullptr) !=
+        SQLITE_OK) {
       throw std::runtime_error(sqlite3_errmsg(FDb));
     }
     FStatements.push_back(statement);
@@ -255,29 +259,33 @@ public:
   }
   sqlite3* Db() const { return FDb; }
 
-private:
+ private:
   sqlite3* FDb = nullptr;
   std::vector<sqlite3_stmt*> FStatements;
 };
 
 // Look-up by key, count up or insert: what one reference to a group costs at the least.
 class TPlainGroup {
-public:
+ public:
   TPlainGroup(TPlain& plain, const std::string& table, const std::string& id, const std::string& count,
-              const std::string& key, bool text, const std::string& extraColumns = "", const std::string& extraValues = "")
+              const std::string& key, bool text, const std::string& extraColumns = "",
+              const std::string& extraValues = "")
       : FPlain(plain),
-        FFind(plain.Prepare("SELECT " + id + " FROM " + table + " WHERE " + key + (text ? " COLLATE ANSITEXT" : "") +
-                            " = ?1")),
-        FCountUp(plain.Prepare("UPDATE " + table + " SET " + count + " = " + count + " + 1 WHERE " + id + " = ?1")),
-        FInsert(plain.Prepare("INSERT INTO " + table + " (" + count + ", " + key + extraColumns + ") VALUES (1, ?1" +
-                              extraValues + ")"))
+        FFind(plain.Prepare("SELECT " + id + " FROM " + table + " WHERE " + key +
+                            (text ? " COLLATE ANSITEXT" : "") + " = ?1")),
+        FCountUp(plain.Prepare("UPDATE " + table + " SET " + count + " = " + count + " + 1 WHERE " + id +
+                               " = ?1")),
+        FInsert(plain.Prepare("INSERT INTO " + table + " (" + count + ", " + key + extraColumns +
+                              ") VALUES (1, ?1" + extraValues + ")"))
   {
   }
 
   std::int64_t AddRef(std::string_view name, std::string_view extra = {})
   {
     sqlite3_bind_text(FFind, 1, name.data(), static_cast<int>(name.size()), SQLITE_STATIC);
-    return AddRefBound(extra, [&] { sqlite3_bind_text(FInsert, 1, name.data(), static_cast<int>(name.size()), SQLITE_STATIC); });
+    return AddRefBound(extra, [&] {
+      sqlite3_bind_text(FInsert, 1, name.data(), static_cast<int>(name.size()), SQLITE_STATIC);
+    });
   }
   std::int64_t AddRef(std::int32_t number)
   {
@@ -285,7 +293,7 @@ public:
     return AddRefBound({}, [&] { sqlite3_bind_int(FInsert, 1, number); });
   }
 
-private:
+ private:
   template <class BindKey>
   std::int64_t AddRefBound(std::string_view extra, BindKey&& bindKey)
   {
@@ -316,7 +324,8 @@ private:
 
 void InsertPlain(TPlain& plain)
 {
-  TPlainGroup folders(plain, "MusicFolders", "FolderId", "FolderRefCount", "FolderPath", true, ", FolderName", ", ?2");
+  TPlainGroup folders(plain, "MusicFolders", "FolderId", "FolderRefCount", "FolderPath", true, ", FolderName",
+                      ", ?2");
   TPlainGroup albums(plain, "MusicAlbums", "AlbumId", "AlbumRefCount", "AlbumName", true);
   TPlainGroup artists(plain, "MusicArtists", "ArtistId", "ArtistRefCount", "ArtistName", true);
   TPlainGroup genres(plain, "MusicGenre", "GenreId", "GenreRefCount", "GenreName", true);
@@ -324,7 +333,8 @@ void InsertPlain(TPlain& plain)
   TPlainGroup letters(plain, "MusicLetters", "LetterId", "LetterRefCount", "LetterName", true);
   sqlite3_stmt* insert = plain.Prepare(
       "INSERT INTO MusicFiles (FilePath, FileName, FolderId, LetterId, ArtistId, AlbumId, GenreId, YearId, "
-      "TagTitle, Checksum, Attributes, Bitrate, Length, Track) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, "
+      "TagTitle, Checksum, Attributes, Bitrate, Length, Track) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, "
+      "?10, "
       "?11, ?12, ?13, ?14)");
   int changes = 0;
   plain.Exec("BEGIN IMMEDIATE");

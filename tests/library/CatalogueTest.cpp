@@ -47,7 +47,7 @@ struct TFileRecord {
 };
 
 class CatalogueTest : public ::testing::Test {
-protected:
+ protected:
   CatalogueTest()
   {
     Directory = WindowsPathOf((Folder.Path() / "Library").string()) + "\\";
@@ -55,10 +55,7 @@ protected:
     Opened = OpenLibrary(Database);
   }
 
-  void SetUp() override
-  {
-    ASSERT_TRUE(Opened);
-  }
+  void SetUp() override { ASSERT_TRUE(Opened); }
 
   void ExpectConsistent()
   {
@@ -153,7 +150,7 @@ protected:
 
   std::int32_t FileCount() { return static_cast<std::int32_t>(Files().size()); }
 
-public:
+ public:
   void Progress(TObject*, const std::string& folder, std::int32_t percent)
   {
     ProgressFolders.push_back(folder);
@@ -166,7 +163,7 @@ public:
     }
   }
 
-protected:
+ protected:
   // Known files and found items for a merge, sorted as a scan hands them over.
   TKnownFiles Known()
   {
@@ -268,8 +265,9 @@ TEST_F(CatalogueTest, CollidingFolderNamesAreToldApartByTheirParents)
   EXPECT_EQ(Renames(), (std::map<std::string, std::int32_t>{{"LIVE", 2}}));
 
   Database.AddFile(Item("E:\\C\\Live\\1.mp3"));
-  EXPECT_EQ(FolderNames(), (std::map<std::string, std::string>{
-                               {"C:\\A\\Live", "A\\Live"}, {"D:\\B\\Live", "B\\Live"}, {"E:\\C\\Live", "C\\Live"}}));
+  EXPECT_EQ(FolderNames(),
+            (std::map<std::string, std::string>{
+                {"C:\\A\\Live", "A\\Live"}, {"D:\\B\\Live", "B\\Live"}, {"E:\\C\\Live", "C\\Live"}}));
   EXPECT_EQ(Renames(), (std::map<std::string, std::int32_t>{{"LIVE", 3}}));
   ExpectConsistent();
 }
@@ -358,7 +356,8 @@ TEST_F(CatalogueTest, HiddenFilesStayHiddenAndKnown)
   inFavorites.ViewId = ViewPlaylists;
   inFavorites.GroupId = 1;
   inFavorites.FileId = favorite;
-  Database.HideItems(std::vector<TDbId>{Database.FindFileByPath("c:\\music\\A.MP3", ViewArtists), inFavorites});
+  Database.HideItems(
+      std::vector<TDbId>{Database.FindFileByPath("c:\\music\\A.MP3", ViewArtists), inFavorites});
   EXPECT_EQ(File(hidden).FolderId, -1);
   EXPECT_EQ(File(hidden).ArtistId, -1);
   EXPECT_NE(File(favorite).FolderId, -1);
@@ -374,7 +373,8 @@ TEST_F(CatalogueTest, HiddenFilesStayHiddenAndKnown)
   // Changed times, same checksum, new artist: only the attributes change.
   TMusicFileItem touched = Item("C:\\Music\\a.mp3", "Someone Else");
   touched.LastWriteTime.dwLowDateTime += 1;
-  ASSERT_TRUE(Database.ApplyScanResults(Known(), {touched, Item("C:\\Music\\b.mp3"), Item("C:\\Music\\c.mp3")}));
+  ASSERT_TRUE(
+      Database.ApplyScanResults(Known(), {touched, Item("C:\\Music\\b.mp3"), Item("C:\\Music\\c.mp3")}));
   const TFileRecord record = File(hidden);
   EXPECT_EQ(record.FolderId, -1);
   EXPECT_EQ(record.ArtistId, -1);
@@ -398,8 +398,8 @@ TEST_F(CatalogueTest, HiddenFilesStayHiddenAndKnown)
 
 TEST_F(CatalogueTest, KnownFilesPassTheFoldersFilters)
 {
-  for (const char* path : {"C:\\Music\\b.mp3", "C:\\Musical\\a.mp3", "C:\\Music\\Sub\\c.mp3", "D:\\x.mp3",
-                           "c:\\music\\A.mp3"}) {
+  for (const char* path :
+       {"C:\\Music\\b.mp3", "C:\\Musical\\a.mp3", "C:\\Music\\Sub\\c.mp3", "D:\\x.mp3", "c:\\music\\A.mp3"}) {
     Database.AddFile(Item(path));
   }
   const auto paths = [](const TKnownFiles& known) {
@@ -455,7 +455,8 @@ TEST_F(CatalogueTest, MergeAddsUpdatesAndRemovesInOneWalk)
   }
   std::sort(paths.begin(), paths.end());
   // An updated file keeps its stored path; only a new checksum would make it a new record.
-  EXPECT_EQ(paths, (std::vector<std::string>{"C:\\A\\0.mp3", "C:\\A\\2.mp3", "C:\\B\\3.mp3", "C:\\C\\5.mp3"}));
+  EXPECT_EQ(paths,
+            (std::vector<std::string>{"C:\\A\\0.mp3", "C:\\A\\2.mp3", "C:\\B\\3.mp3", "C:\\C\\5.mp3"}));
   EXPECT_EQ(Database.FindFileByPath("C:\\A\\2.mp3", ViewFolders).FileId, kept);
   EXPECT_EQ(Artists(), (std::map<std::string, std::int32_t>{{"Artist", 3}, {"Changed", 1}}));
   // Steps: add A\0, remove A\1, (A\2 unchanged), update B\3, remove B\4, add C\5; one report per
@@ -530,8 +531,8 @@ TEST_F(CatalogueTest, ARandomSequenceOfChangesKeepsTheCountsRight)
 {
   std::mt19937 random(20261208);
   const auto pick = [&random](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
-  const char* const folders[] = {"C:\\A\\Live", "D:\\B\\Live", "E:\\C\\Live", "C:\\Music\\Rock\\Live",
-                                 "D:\\Jazz\\Rock\\Live", "C:\\Other"};
+  const char* const folders[] = {"C:\\A\\Live",           "D:\\B\\Live",          "E:\\C\\Live",
+                                 "C:\\Music\\Rock\\Live", "D:\\Jazz\\Rock\\Live", "C:\\Other"};
   const char* const names[] = {"Abba", "abba", "Queen", "Unknown", "", "_x"};
   std::vector<std::int32_t> ids;
   const auto randomItem = [&](const std::string& path) {

@@ -55,15 +55,17 @@ std::vector<std::string> CatalogueProblems(TDatabase& database)
       }
     }
   }
-  CheckGroups<TFoldersTable>(database, "folder", &TFoldersTable::FolderId, &TFoldersTable::FolderRefCount, folders,
-                             problems);
-  CheckGroups<TLettersTable>(database, "letter", &TLettersTable::LetterId, &TLettersTable::LetterRefCount, letters,
-                             problems);
-  CheckGroups<TArtistsTable>(database, "artist", &TArtistsTable::ArtistId, &TArtistsTable::ArtistRefCount, artists,
-                             problems);
+  CheckGroups<TFoldersTable>(database, "folder", &TFoldersTable::FolderId, &TFoldersTable::FolderRefCount,
+                             folders, problems);
+  CheckGroups<TLettersTable>(database, "letter", &TLettersTable::LetterId, &TLettersTable::LetterRefCount,
+                             letters, problems);
+  CheckGroups<TArtistsTable>(database, "artist", &TArtistsTable::ArtistId, &TArtistsTable::ArtistRefCount,
+                             artists, problems);
   CheckGroups<TAlbumsTable>(database, "album", &TAlbumsTable::AlbumId, &TAlbumsTable::AlbumRefCount, albums,
                             problems);
-  CheckGroups<TGenreTable>(database, "genre", &TGenreTable::GenreId, &TGenreTable::GenreRefCount, genres, problems);
-  CheckGroups<TYearsTable>(database, "year", &TYearsTable::YearId, &TYearsTable::YearRefCount, years, problems);
+  CheckGroups<TGenreTable>(database, "genre", &TGenreTable::GenreId, &TGenreTable::GenreRefCount, genres,
+                           problems);
+  CheckGroups<TYearsTable>(database, "year", &TYearsTable::YearId, &TYearsTable::YearRefCount, years,
+                           problems);
   return problems;
 }

@@ -33,7 +33,7 @@ TRun OxaLib(std::vector<std::string> arguments)
 }
 
 class OxaLibDbCatalogueTest : public ::testing::Test {
-protected:
+ protected:
   static void SetUpTestSuite()
   {
     testmedia::TMp3Spec spec;
@@ -72,13 +72,15 @@ TEST_F(OxaLibDbCatalogueTest, ImportingOneFolderKeepsTheFilesOfAnother)
   // Again: nothing to read, nothing removed.
   run = OxaLib({"db", "import", "C:\\Music\\A"});
   ASSERT_EQ(run.ExitCode, 0) << run.Output;
-  EXPECT_NE(run.Output.find("found 2 music files, read 0 (0 unreadable); the library knew 2"), std::string::npos)
+  EXPECT_NE(run.Output.find("found 2 music files, read 0 (0 unreadable); the library knew 2"),
+            std::string::npos)
       << run.Output;
 
   run = OxaLib({"db", "files"});
   ASSERT_EQ(run.ExitCode, 0) << run.Output;
   EXPECT_NE(run.Output.find("C:\\Music\\A\\Live\\one.mp3\tFirst\tBand\t"), std::string::npos) << run.Output;
-  EXPECT_NE(run.Output.find("C:\\Music\\A\\Live\\my_song.mp3\tMy Song\tUnknown\t"), std::string::npos) << run.Output;
+  EXPECT_NE(run.Output.find("C:\\Music\\A\\Live\\my_song.mp3\tMy Song\tUnknown\t"), std::string::npos)
+      << run.Output;
   EXPECT_NE(run.Output.find("C:\\Music\\B\\Live\\three.mp3\tThird\tBand\t"), std::string::npos) << run.Output;
 
   run = OxaLib({"db", "groups", "folders", "--json"});
@@ -92,7 +94,8 @@ TEST_F(OxaLibDbCatalogueTest, ImportingOneFolderKeepsTheFilesOfAnother)
   ASSERT_EQ(run.ExitCode, 0) << run.Output;
   EXPECT_EQ(OxaLib({"db", "hide", "C:\\Music\\A\\Live\\one.mp3"}).ExitCode, 1);
   run = OxaLib({"db", "files", "--json"});
-  EXPECT_NE(run.Output.find("one.mp3\",\"title\":\"First\",\"tagTitle\":true,\"hidden\":true"), std::string::npos)
+  EXPECT_NE(run.Output.find("one.mp3\",\"title\":\"First\",\"tagTitle\":true,\"hidden\":true"),
+            std::string::npos)
       << run.Output;
 
   run = OxaLib({"db", "remove-under", "C:\\Music\\B"});

@@ -76,7 +76,7 @@ bool OpenForReading(TMusicDatabase& database, std::ostream& err)
 }
 
 class TImport {
-public:
+ public:
   TImport(TMusicDatabase& database, std::ostream& out) : FDatabase(database), FOut(out) {}
 
   void File(TObject*, const std::string& folder, const TSearchRec& record)
@@ -86,16 +86,17 @@ public:
     item.LastWriteTime = record.FindData.ftLastWriteTime;
     item.CreationTime = record.FindData.ftCreationTime;
     item.LastAccessTime = record.FindData.ftLastAccessTime;
-    item.Size = (static_cast<std::uint64_t>(record.FindData.nFileSizeHigh) << 32) | record.FindData.nFileSizeLow;
+    item.Size =
+        (static_cast<std::uint64_t>(record.FindData.nFileSizeHigh) << 32) | record.FindData.nFileSizeLow;
     // Only new and changed files are read: the merge leaves the others alone.
     const auto known = std::lower_bound(Known.begin(), Known.end(), item.FileName,
                                         [](const TKnownFile& file, const std::string& path) {
                                           return AnsiCompareText(file.FilePath, path) < 0;
                                         });
     const TFileAttributes attributes = ItemAttributes(item);
-    const bool unchanged = known != Known.end() && AnsiCompareText(known->FilePath, item.FileName) == 0 &&
-                           std::equal(attributes.begin(), attributes.begin() + CompareAttributesSize,
-                                      known->Attributes.begin());
+    const bool unchanged =
+        known != Known.end() && AnsiCompareText(known->FilePath, item.FileName) == 0 &&
+        std::equal(attributes.begin(), attributes.begin() + CompareAttributesSize, known->Attributes.begin());
     if (!unchanged) {
       if (!FTag.ReadItem(item)) {
         ++Unreadable;
@@ -115,7 +116,7 @@ public:
   int Read = 0;
   int Unreadable = 0;
 
-private:
+ private:
   TMusicDatabase& FDatabase;
   std::ostream& FOut;
   TOxaMusicTag FTag;
@@ -131,7 +132,8 @@ void LoadMasks(TStringList& masks)
   }
 }
 
-int Import(TMusicDatabase& database, const std::vector<std::string>& paths, std::ostream& out, std::ostream& err)
+int Import(TMusicDatabase& database, const std::vector<std::string>& paths, std::ostream& out,
+           std::ostream& err)
 {
   TFolderList folders;
   TStringList roots;
@@ -210,25 +212,39 @@ int Files(TMusicDatabase& database, bool asJson, std::ostream& out, std::ostream
     const bool hidden = files.FolderId->AsInteger() == -1;
     if (asJson) {
       json.BeginObject()
-          .Key("fileId").Number(files.FileId->AsInteger())
-          .Key("path").String(files.FilePath->AsString())
-          .Key("title").String(files.FileName->AsString())
-          .Key("tagTitle").Bool(files.TagTitle->AsBoolean())
-          .Key("hidden").Bool(hidden);
+          .Key("fileId")
+          .Number(files.FileId->AsInteger())
+          .Key("path")
+          .String(files.FilePath->AsString())
+          .Key("title")
+          .String(files.FileName->AsString())
+          .Key("tagTitle")
+          .Bool(files.TagTitle->AsBoolean())
+          .Key("hidden")
+          .Bool(hidden);
       if (!hidden) {
-        json.Key("folder").String(NameOf(folders, files.FolderId->AsInteger()))
-            .Key("artist").String(NameOf(artists, files.ArtistId->AsInteger()))
-            .Key("album").String(NameOf(albums, files.AlbumId->AsInteger()))
-            .Key("genre").String(NameOf(genres, files.GenreId->AsInteger()))
-            .Key("year").String(NameOf(years, files.YearId->AsInteger()));
+        json.Key("folder")
+            .String(NameOf(folders, files.FolderId->AsInteger()))
+            .Key("artist")
+            .String(NameOf(artists, files.ArtistId->AsInteger()))
+            .Key("album")
+            .String(NameOf(albums, files.AlbumId->AsInteger()))
+            .Key("genre")
+            .String(NameOf(genres, files.GenreId->AsInteger()))
+            .Key("year")
+            .String(NameOf(years, files.YearId->AsInteger()));
       }
-      json.Key("track").Number(files.Track->AsInteger())
-          .Key("bitrate").Number(files.Bitrate->AsInteger())
-          .Key("length").Number(files.Length->AsInteger())
+      json.Key("track")
+          .Number(files.Track->AsInteger())
+          .Key("bitrate")
+          .Number(files.Bitrate->AsInteger())
+          .Key("length")
+          .Number(files.Length->AsInteger())
           .EndObject();
       continue;
     }
-    out << files.FileId->AsInteger() << '\t' << files.FilePath->AsString() << '\t' << files.FileName->AsString();
+    out << files.FileId->AsInteger() << '\t' << files.FilePath->AsString() << '\t'
+        << files.FileName->AsString();
     if (hidden) {
       out << "\t(hidden)";
     } else {
@@ -252,18 +268,21 @@ struct TGroupRow {
 };
 
 template <class T>
-std::vector<TGroupRow> GroupRows(TMusicDatabase& database, TField* T::*id, TField* T::*count, TField* T::*name)
+std::vector<TGroupRow> GroupRows(TMusicDatabase& database, TField* T::*id, TField* T::*count,
+                                 TField* T::*name)
 {
   std::vector<TGroupRow> rows;
   T table(database);
   table.Open();
   for (table.First(); !table.Eof(); table.Next()) {
-    rows.push_back({id ? (table.*id)->AsInteger() : -1, (table.*count)->AsInteger(), (table.*name)->AsString(), {}});
+    rows.push_back(
+        {id ? (table.*id)->AsInteger() : -1, (table.*count)->AsInteger(), (table.*name)->AsString(), {}});
   }
   return rows;
 }
 
-int Groups(TMusicDatabase& database, const std::string& which, bool asJson, std::ostream& out, std::ostream& err)
+int Groups(TMusicDatabase& database, const std::string& which, bool asJson, std::ostream& out,
+           std::ostream& err)
 {
   const std::string table = AnsiLowerCase(which);
   std::vector<TGroupRow> rows;
@@ -281,17 +300,21 @@ int Groups(TMusicDatabase& database, const std::string& which, bool asJson, std:
     rows = GroupRows<TRenameFoldersTable>(database, nullptr, &TRenameFoldersTable::RefCount,
                                           &TRenameFoldersTable::Name);
   } else if (table == "artists" || table == "musicartists") {
-    rows = GroupRows(database, &TArtistsTable::ArtistId, &TArtistsTable::ArtistRefCount, &TArtistsTable::ArtistName);
+    rows = GroupRows(database, &TArtistsTable::ArtistId, &TArtistsTable::ArtistRefCount,
+                     &TArtistsTable::ArtistName);
   } else if (table == "albums" || table == "musicalbums") {
-    rows = GroupRows(database, &TAlbumsTable::AlbumId, &TAlbumsTable::AlbumRefCount, &TAlbumsTable::AlbumName);
+    rows =
+        GroupRows(database, &TAlbumsTable::AlbumId, &TAlbumsTable::AlbumRefCount, &TAlbumsTable::AlbumName);
   } else if (table == "genre" || table == "genres" || table == "musicgenre") {
     rows = GroupRows(database, &TGenreTable::GenreId, &TGenreTable::GenreRefCount, &TGenreTable::GenreName);
   } else if (table == "letters" || table == "musicletters") {
-    rows = GroupRows(database, &TLettersTable::LetterId, &TLettersTable::LetterRefCount, &TLettersTable::LetterName);
+    rows = GroupRows(database, &TLettersTable::LetterId, &TLettersTable::LetterRefCount,
+                     &TLettersTable::LetterName);
   } else if (table == "years" || table == "musicyears") {
     rows = GroupRows(database, &TYearsTable::YearId, &TYearsTable::YearRefCount, &TYearsTable::YearNumber);
   } else {
-    err << "no group table " << which << " (folders, renamefolders, artists, albums, genre, letters, years)\n";
+    err << "no group table " << which
+        << " (folders, renamefolders, artists, albums, genre, letters, years)\n";
     return ExitUsage;
   }
   if (asJson) {
