@@ -12,6 +12,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <mutex>
 #include <sstream>
 
@@ -240,8 +241,21 @@ struct TDetectedCache {
   int MountWatch = -1;  // /proc/self/mountinfo, which polls with POLLPRI on every mount change
   std::string Home;
   bool Valid = false;
-  std::vector<TDrive> Drives;
+  std::shared_ptr<const std::vector<TDrive>> Drives;
 };
+
+// The declared table as last read, rebuilt only when the machine's hive changes.
+struct TDeclaredCache {
+  std::mutex Lock;                                    // guards everything below
+  std::uint64_t Generation = ~0ULL;                   // the hive version read; ~0: none yet
+  std::shared_ptr<const std::vector<TDrive>> Drives;  // null: no table declared
+};
+
+TDeclaredCache& Declared()
+{
+  static TDeclaredCache cache;
+  return cache;
+}
 
 TDetectedCache& Detected()
 {
@@ -272,34 +286,31 @@ DWORD RegDword(const TRegKey& key, const char* name, DWORD fallback)
          (static_cast<DWORD>(value->Data[2]) << 16) | (static_cast<DWORD>(value->Data[3]) << 24);
 }
 
-bool DeclaredDrives(std::vector<TDrive>& drives)
+// The table declared in the machine hive root; false when none is.
+bool DeclaredDrives(const TRegKey& root, std::vector<TDrive>& drives)
 {
-  bool declared = false;
-  ReadHive(THive::LocalMachine, [&](const TRegKey& root) {
-    const TRegKey* system = root.FindSubKey("System");
-    const TRegKey* table = system == nullptr ? nullptr : system->FindSubKey("OxaDrives");
-    if (table == nullptr) {
-      return;
+  const TRegKey* system = root.FindSubKey("System");
+  const TRegKey* table = system == nullptr ? nullptr : system->FindSubKey("OxaDrives");
+  if (table == nullptr) {
+    return false;
+  }
+  for (const auto& key : table->SubKeys) {
+    if (key->Name.size() != 1 || !std::isalpha(static_cast<unsigned char>(key->Name[0]))) {
+      continue;
     }
-    declared = true;
-    for (const auto& key : table->SubKeys) {
-      if (key->Name.size() != 1 || !std::isalpha(static_cast<unsigned char>(key->Name[0]))) {
-        continue;
-      }
-      TDrive drive;
-      drive.Letter = static_cast<char>(std::toupper(static_cast<unsigned char>(key->Name[0])));
-      drive.Folder = NormalFolder(RegString(*key, "Folder"));
-      drive.Type = RegDword(*key, "Type", DRIVE_FIXED);
-      drive.Label = RegString(*key, "Label");
-      drive.TotalSize = std::strtoull(RegString(*key, "Size").c_str(), nullptr, 10);
-      drive.UncName = RegString(*key, "UncName");
-      drive.FileSystem = RegString(*key, "FileSystem");
-      if (!drive.Folder.empty() && drive.Folder.front() == '/') {
-        drives.push_back(std::move(drive));
-      }
+    TDrive drive;
+    drive.Letter = static_cast<char>(std::toupper(static_cast<unsigned char>(key->Name[0])));
+    drive.Folder = NormalFolder(RegString(*key, "Folder"));
+    drive.Type = RegDword(*key, "Type", DRIVE_FIXED);
+    drive.Label = RegString(*key, "Label");
+    drive.TotalSize = std::strtoull(RegString(*key, "Size").c_str(), nullptr, 10);
+    drive.UncName = RegString(*key, "UncName");
+    drive.FileSystem = RegString(*key, "FileSystem");
+    if (!drive.Folder.empty() && drive.Folder.front() == '/') {
+      drives.push_back(std::move(drive));
     }
-  });
-  return declared;
+  }
+  return true;
 }
 
 bool SplitRoot(const char* root, char& letter, bool& isRoot)
@@ -333,7 +344,7 @@ bool DriveOfRoot(const char* root, TDrive& drive, bool& isRoot)
   if (root == nullptr || !FullWindowsPath(root, full) || !full.starts_with("\\\\")) {
     return false;
   }
-  for (const auto& candidate : DriveTable()) {
+  for (const auto& candidate : *SharedDriveTable()) {
     if (candidate.Type == DRIVE_REMOTE && !candidate.UncName.empty()) {
       std::string wanted = full;
       if (!wanted.empty() && wanted.back() == '\\') {
@@ -461,10 +472,26 @@ std::vector<TDrive> DetectHostDrives()
 
 std::vector<TDrive> DriveTable()
 {
-  std::vector<TDrive> drives;
-  if (DeclaredDrives(drives)) {
-    SortAndAddZ(drives);
-    return drives;
+  return *SharedDriveTable();
+}
+
+std::shared_ptr<const std::vector<TDrive>> SharedDriveTable()
+{
+  {
+    auto& declared = Declared();
+    const std::lock_guard guard(declared.Lock);
+    ReadHiveIfChanged(THive::LocalMachine, declared.Generation, [&](const TRegKey& root) {
+      std::vector<TDrive> drives;
+      if (DeclaredDrives(root, drives)) {
+        SortAndAddZ(drives);
+        declared.Drives = std::make_shared<const std::vector<TDrive>>(std::move(drives));
+      } else {
+        declared.Drives.reset();
+      }
+    });
+    if (declared.Drives) {
+      return declared.Drives;
+    }
   }
   auto& cache = Detected();
   const std::lock_guard guard(cache.Lock);
@@ -485,7 +512,7 @@ std::vector<TDrive> DriveTable()
   }
   const std::string home = HomeFolder();
   if (!cache.Valid || mountsChanged || home != cache.Home) {
-    cache.Drives = DetectHostDrives();
+    cache.Drives = std::make_shared<const std::vector<TDrive>>(DetectHostDrives());
     cache.Home = home;
     cache.Valid = true;
   }
@@ -525,9 +552,9 @@ LONG DeclareDriveTable(const std::vector<TDrive>& drives)
 bool FindDrive(char letter, TDrive& drive)
 {
   const char upper = static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
-  for (auto& candidate : DriveTable()) {
+  for (const auto& candidate : *SharedDriveTable()) {
     if (candidate.Letter == upper) {
-      drive = std::move(candidate);
+      drive = candidate;
       return true;
     }
   }
@@ -544,7 +571,7 @@ bool IsDriveFolderReady(const TDrive& drive)
 DWORD GetLogicalDrives()
 {
   DWORD mask = 0;
-  for (const auto& drive : DriveTable()) {
+  for (const auto& drive : *SharedDriveTable()) {
     mask |= 1U << (drive.Letter - 'A');
   }
   return mask;

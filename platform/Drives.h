@@ -8,6 +8,7 @@
 // has a Windows name but the whole file system is never a disk to scan. A declared table always
 // gets that Z: as well unless it declares Z: itself.
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,10 @@ struct TDrive {
 
 // The drive table in use, in letter order.
 std::vector<TDrive> DriveTable();
+// The same table without copying it; it stays valid (and unchanged) while held. A table declared
+// by another process is seen on the next call: each call costs one stat of the machine hive (and,
+// while nothing is declared, one poll of the mount table).
+std::shared_ptr<const std::vector<TDrive>> SharedDriveTable();
 // The table found from the host, ignoring any declared one.
 std::vector<TDrive> DetectHostDrives();
 // Declares the machine's drive table (replacing any earlier declaration); an empty list

@@ -107,13 +107,14 @@ std::string LastName(const std::string& fullWindowsPath)
 }
 
 // Resolves a Windows path to its host path and its Windows name.
-bool Resolve(const char* windowsPath, std::string& host, std::string* name = nullptr)
+bool Resolve(const char* windowsPath, std::string& host, std::string* name = nullptr,
+             TResolveCase resolveCase = TResolveCase::Existing)
 {
   if (windowsPath == nullptr) {
     return FailWith(ERROR_INVALID_PARAMETER) != FALSE;
   }
   std::string full;
-  if (!FullWindowsPath(windowsPath, full) || !HostPathOf(full, host)) {
+  if (!ResolvePath(windowsPath, full, host, resolveCase)) {
     return false;
   }
   if (name != nullptr) {
@@ -167,9 +168,14 @@ HANDLE CreateFileA(const char* lpFileName, DWORD dwDesiredAccess, DWORD dwShareM
   if (PlatformCallFails()) {
     return FailHandle(ERROR_DISK_FULL);
   }
+  // Opening an existing file tries the name as written first and looks for another letter case
+  // only when that is not there; a file about to be created needs the case search first, so it
+  // never gets a twin that differs only in case.
+  const bool mayCreate = dwCreationDisposition == CREATE_NEW || dwCreationDisposition == CREATE_ALWAYS ||
+                         dwCreationDisposition == OPEN_ALWAYS;
   std::string host;
   std::string name;
-  if (!Resolve(lpFileName, host, &name)) {
+  if (!Resolve(lpFileName, host, &name, mayCreate ? TResolveCase::Existing : TResolveCase::AsWritten)) {
     return INVALID_HANDLE_VALUE;
   }
   const bool wantRead = (dwDesiredAccess & (GENERIC_READ | GENERIC_ALL | FILE_READ_DATA)) != 0;
@@ -213,31 +219,37 @@ HANDLE CreateFileA(const char* lpFileName, DWORD dwDesiredAccess, DWORD dwShareM
       return FailHandle(errno == EEXIST ? ERROR_FILE_EXISTS : Win32ErrorFromErrno(errno));
     }
   }
+  bool readable = true;
   if (fd < 0) {
-    struct stat st {};
-    if (::stat(host.c_str(), &st) != 0) {
-      return FailHandle(Win32ErrorFromErrno(errno));
-    }
-    if (S_ISDIR(st.st_mode)) {
-      return FailHandle(ERROR_ACCESS_DENIED);
-    }
-    if ((wantWrite || truncate) && IsReadOnlyMode(st.st_mode)) {
-      return FailHandle(ERROR_ACCESS_DENIED);
-    }
     fd = ::open(host.c_str(), flags);
+    if (fd < 0 && (errno == ENOENT || errno == ENOTDIR) && !create) {
+      std::string found;
+      if (!Resolve(lpFileName, found, nullptr, TResolveCase::Existing)) {
+        return INVALID_HANDLE_VALUE;
+      }
+      if (found != host) {
+        host = std::move(found);
+        fd = ::open(host.c_str(), flags);
+      } else {
+        errno = ENOENT;
+      }
+    }
     if (fd < 0 && errno == EACCES && wantWrite && !wantRead) {
       fd = ::open(host.c_str(), (flags & ~O_RDWR) | O_WRONLY);
+      readable = fd < 0;
     }
     if (fd < 0) {
-      return FailHandle(Win32ErrorFromErrno(errno));
+      return FailHandle(errno == EISDIR ? ERROR_ACCESS_DENIED : Win32ErrorFromErrno(errno));
     }
   }
   struct stat st {};
-  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+  // A directory, or (checked after the open, which the owner's write permission alone would
+  // let through for a privileged user) a read-only file opened to change it, is refused.
+  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode) ||
+      (existed && (wantWrite || truncate) && IsReadOnlyMode(st.st_mode))) {
     ::close(fd);
     return FailHandle(ERROR_ACCESS_DENIED);
   }
-  const bool readable = (::fcntl(fd, F_GETFL) & O_ACCMODE) != O_WRONLY;
   if (readable) {
     if (const DWORD shared = ClaimShareMode(fd, wantRead, wantWrite, dwShareMode); shared != ERROR_SUCCESS) {
       ::close(fd);

@@ -176,20 +176,15 @@ HANDLE FindFirstFileA(const char* lpFileName, WIN32_FIND_DATAA* lpFindFileData)
   if (lpFileName == nullptr || lpFindFileData == nullptr) {
     return Fail(ERROR_INVALID_PARAMETER);
   }
+  // The folder as written is tried first; its case is looked for only when that is not there.
   std::string full;
-  if (!FullWindowsPath(lpFileName, full, true)) {
+  std::string hostFolder;
+  if (!ResolveSearchPath(lpFileName, full, hostFolder, TResolveCase::AsWritten)) {
     return INVALID_HANDLE_VALUE;
   }
   const auto cut = full.find_last_of('\\');
   const std::string mask = full.substr(cut + 1);
-  if (mask.empty()) {
-    return Fail(ERROR_FILE_NOT_FOUND);
-  }
   const std::string folder = full.substr(0, cut + 1);
-  std::string hostFolder;
-  if (!HostPathOf(folder, hostFolder)) {
-    return INVALID_HANDLE_VALUE;
-  }
   std::shared_ptr<TFindObject> find;
   if (!HasWildcards(mask)) {
     std::string host;
@@ -204,6 +199,17 @@ HANDLE FindFirstFileA(const char* lpFileName, WIN32_FIND_DATAA* lpFindFileData)
     find = std::make_shared<TFindObject>(name, info);
   } else {
     DIR* dir = ::opendir(hostFolder.c_str());
+    if (dir == nullptr && (errno == ENOENT || errno == ENOTDIR)) {
+      std::string found;
+      if (!ResolveSearchPath(lpFileName, full, found, TResolveCase::Existing)) {
+        return INVALID_HANDLE_VALUE;
+      }
+      if (found != hostFolder) {
+        dir = ::opendir(found.c_str());
+      } else {
+        errno = ENOENT;
+      }
+    }
     if (dir == nullptr) {
       return Fail(errno == ENOENT || errno == ENOTDIR ? ERROR_PATH_NOT_FOUND : Win32ErrorFromErrno(errno));
     }

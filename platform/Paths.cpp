@@ -15,6 +15,40 @@
 
 namespace {
 
+using TDriveTable = std::vector<TDrive>;
+
+std::string WindowsPathIn(std::string_view hostPath, const TDriveTable& drives)
+{
+  std::string host = std::filesystem::path(hostPath).lexically_normal().string();
+  while (host.size() > 1 && host.back() == '/') {
+    host.pop_back();
+  }
+  if (host.empty() || host.front() != '/') {
+    return {};
+  }
+  const TDrive* best = nullptr;
+  for (const auto& drive : drives) {
+    const std::string& folder = drive.Folder;
+    const bool inside =
+        folder == "/" || host == folder ||
+        (host.size() > folder.size() && host.starts_with(folder) && host[folder.size()] == '/');
+    if (inside && (best == nullptr || folder.size() > best->Folder.size())) {
+      best = &drive;
+    }
+  }
+  if (best == nullptr) {
+    return {};
+  }
+  std::string rest =
+      best->Folder == "/" ? host.substr(1) : host.substr(std::min(host.size(), best->Folder.size() + 1));
+  for (char& c : rest) {
+    if (c == '/') {
+      c = '\\';
+    }
+  }
+  return std::string(1, best->Letter) + ":\\" + rest;
+}
+
 bool IsLetter(char c) noexcept
 {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
@@ -101,14 +135,14 @@ bool AddNames(std::string_view text, TParsedPath& path, bool wildcardsInLastName
   return true;
 }
 
-bool CurrentWindowsFolder(TParsedPath& folder)
+bool CurrentWindowsFolder(TParsedPath& folder, const TDriveTable& drives)
 {
   std::error_code error;
   const auto current = std::filesystem::current_path(error);
   if (error) {
     return Fail(ERROR_PATH_NOT_FOUND);
   }
-  const std::string windows = WindowsPathOf(current.string());
+  const std::string windows = WindowsPathIn(current.string(), drives);
   if (windows.empty()) {
     return Fail(ERROR_PATH_NOT_FOUND);
   }
@@ -116,7 +150,7 @@ bool CurrentWindowsFolder(TParsedPath& folder)
   return AddNames(std::string_view(windows).substr(2), folder, false);
 }
 
-bool ParsePath(std::string_view input, TParsedPath& path, bool wildcardsInLastName)
+bool ParsePath(std::string_view input, TParsedPath& path, bool wildcardsInLastName, const TDriveTable& drives)
 {
   if (input.empty()) {
     return Fail(ERROR_PATH_NOT_FOUND);
@@ -127,12 +161,12 @@ bool ParsePath(std::string_view input, TParsedPath& path, bool wildcardsInLastNa
   std::string text(input);
   if (text.size() > 1 && text[0] == '/' && text[1] != '/') {
     // A host path, as tests, tools and a command line hand in: its Windows name.
-    text = WindowsPathOf(text);
+    text = WindowsPathIn(text, drives);
     if (text.empty()) {
       return Fail(ERROR_PATH_NOT_FOUND);
     }
   } else if (text == "/") {
-    text = WindowsPathOf(text);
+    text = WindowsPathIn(text, drives);
   }
   for (char& c : text) {
     if (c == '/') {
@@ -171,13 +205,13 @@ bool ParsePath(std::string_view input, TParsedPath& path, bool wildcardsInLastNa
     if (rest.empty() || rest.front() != '\\') {
       // "C:name": relative to the current folder when that is on the same drive.
       TParsedPath current;
-      if (CurrentWindowsFolder(current) && current.Root == path.Root) {
+      if (CurrentWindowsFolder(current, drives) && current.Root == path.Root) {
         path.Names = current.Names;
       }
     }
     return AddNames(rest, path, wildcardsInLastName);
   }
-  if (!CurrentWindowsFolder(path)) {
+  if (!CurrentWindowsFolder(path, drives)) {
     return false;
   }
   if (rest.front() == '\\') {
@@ -207,17 +241,18 @@ std::string FindNameIgnoringCase(const std::string& folder, const std::string& n
   return found;
 }
 
-bool DriveFolderOf(const TParsedPath& path, std::string& folder)
+bool DriveFolderOf(const TParsedPath& path, std::string& folder, const TDriveTable& drives)
 {
   if (path.Root.size() == 2) {
-    TDrive drive;
-    if (!FindDrive(path.Root[0], drive)) {
-      return Fail(ERROR_PATH_NOT_FOUND);
+    for (const auto& drive : drives) {
+      if (drive.Letter == path.Root[0]) {
+        folder = drive.Folder;
+        return true;
+      }
     }
-    folder = drive.Folder;
-    return true;
+    return Fail(ERROR_PATH_NOT_FOUND);
   }
-  for (const auto& drive : DriveTable()) {
+  for (const auto& drive : drives) {
     if (drive.Type == DRIVE_REMOTE && !drive.UncName.empty() &&
         SameNameIgnoringCase(drive.UncName, path.Root)) {
       folder = drive.Folder;
@@ -227,35 +262,26 @@ bool DriveFolderOf(const TParsedPath& path, std::string& folder)
   return Fail(ERROR_BAD_NETPATH);
 }
 
-}  // namespace
-
-bool FullWindowsPath(std::string_view path, std::string& full, bool wildcardsInLastName)
+// The host path of a parsed path, each name's case resolved; with exactOnly the names are taken
+// as written, without looking at the file system.
+bool HostPathOfParsed(const TParsedPath& parsed, std::string& hostPath, const TDriveTable& drives,
+                      bool exactOnly)
 {
-  TParsedPath parsed;
-  if (!ParsePath(path, parsed, wildcardsInLastName)) {
-    return false;
-  }
-  full = parsed.Text();
-  if (full.size() > kMaxFullPathLength) {
-    return Fail(ERROR_FILENAME_EXCED_RANGE);
-  }
-  return true;
-}
-
-bool HostPathOf(std::string_view windowsPath, std::string& hostPath)
-{
-  TParsedPath parsed;
-  if (!ParsePath(windowsPath, parsed, false)) {
-    return false;
-  }
   std::string folder;
-  if (!DriveFolderOf(parsed, folder)) {
+  if (!DriveFolderOf(parsed, folder, drives)) {
     return false;
   }
   // The common case first: the path exists exactly as written, one lstat.
   std::string exact = folder;
   for (const auto& name : parsed.Names) {
     exact += exact == "/" ? name : "/" + name;
+  }
+  if (exactOnly) {
+    if (exact.size() >= 4096) {
+      return Fail(ERROR_FILENAME_EXCED_RANGE);
+    }
+    hostPath = std::move(exact);
+    return true;
   }
   struct stat whole {};
   if (exact.size() < 4096 && ::lstat(exact.c_str(), &whole) == 0) {
@@ -298,37 +324,55 @@ bool HostPathOf(std::string_view windowsPath, std::string& hostPath)
   return true;
 }
 
+bool CheckedText(const TParsedPath& parsed, std::string& full)
+{
+  full = parsed.Text();
+  if (full.size() > kMaxFullPathLength) {
+    return Fail(ERROR_FILENAME_EXCED_RANGE);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool FullWindowsPath(std::string_view path, std::string& full, bool wildcardsInLastName)
+{
+  TParsedPath parsed;
+  return ParsePath(path, parsed, wildcardsInLastName, *SharedDriveTable()) && CheckedText(parsed, full);
+}
+
+bool HostPathOf(std::string_view windowsPath, std::string& hostPath)
+{
+  const auto drives = SharedDriveTable();
+  TParsedPath parsed;
+  return ParsePath(windowsPath, parsed, false, *drives) && HostPathOfParsed(parsed, hostPath, *drives, false);
+}
+
+bool ResolvePath(std::string_view path, std::string& full, std::string& hostPath, TResolveCase resolveCase)
+{
+  const auto drives = SharedDriveTable();
+  TParsedPath parsed;
+  return ParsePath(path, parsed, false, *drives) && CheckedText(parsed, full) &&
+         HostPathOfParsed(parsed, hostPath, *drives, resolveCase == TResolveCase::AsWritten);
+}
+
+bool ResolveSearchPath(std::string_view path, std::string& full, std::string& hostFolder, TResolveCase resolveCase)
+{
+  const auto drives = SharedDriveTable();
+  TParsedPath parsed;
+  if (!ParsePath(path, parsed, true, *drives) || !CheckedText(parsed, full)) {
+    return false;
+  }
+  if (parsed.Names.empty() || parsed.TrailingBackslash) {
+    return Fail(ERROR_FILE_NOT_FOUND);  // no mask
+  }
+  parsed.Names.pop_back();
+  return HostPathOfParsed(parsed, hostFolder, *drives, resolveCase == TResolveCase::AsWritten);
+}
+
 std::string WindowsPathOf(std::string_view hostPath)
 {
-  std::string host = std::filesystem::path(hostPath).lexically_normal().string();
-  while (host.size() > 1 && host.back() == '/') {
-    host.pop_back();
-  }
-  if (host.empty() || host.front() != '/') {
-    return {};
-  }
-  const TDrive* best = nullptr;
-  const auto drives = DriveTable();
-  for (const auto& drive : drives) {
-    const std::string& folder = drive.Folder;
-    const bool inside =
-        folder == "/" || host == folder ||
-        (host.size() > folder.size() && host.starts_with(folder) && host[folder.size()] == '/');
-    if (inside && (best == nullptr || folder.size() > best->Folder.size())) {
-      best = &drive;
-    }
-  }
-  if (best == nullptr) {
-    return {};
-  }
-  std::string rest =
-      best->Folder == "/" ? host.substr(1) : host.substr(std::min(host.size(), best->Folder.size() + 1));
-  for (char& c : rest) {
-    if (c == '/') {
-      c = '\\';
-    }
-  }
-  return std::string(1, best->Letter) + ":\\" + rest;
+  return WindowsPathIn(hostPath, *SharedDriveTable());
 }
 
 DWORD GetFullPathNameA(const char* lpFileName, DWORD nBufferLength, char* lpBuffer, char** lpFilePart)

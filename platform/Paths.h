@@ -33,6 +33,17 @@ bool FullWindowsPath(std::string_view path, std::string& full, bool wildcardsInL
 // or as FullWindowsPath.
 bool HostPathOf(std::string_view windowsPath, std::string& hostPath);
 
+// Both at once, with one look at the drive table: the full Windows path and its host path. With
+// TResolveCase::AsWritten the host path keeps the names as written and the file system is not
+// looked at; a caller that then finds nothing there asks again with TResolveCase::Existing.
+enum class TResolveCase { Existing, AsWritten };
+bool ResolvePath(std::string_view path, std::string& full, std::string& hostPath,
+                 TResolveCase resolveCase = TResolveCase::Existing);
+// For a search: the full Windows path (wildcards allowed in its last name, the mask) and the host
+// path of the folder holding it (its case resolved as ResolvePath does). Fails with
+// ERROR_FILE_NOT_FOUND when there is no mask.
+bool ResolveSearchPath(std::string_view path, std::string& full, std::string& hostFolder,
+                       TResolveCase resolveCase = TResolveCase::Existing);
 // The Windows path of an absolute host path; empty when no drive holds it (no Z: declared).
 std::string WindowsPathOf(std::string_view hostPath);
 

@@ -43,7 +43,15 @@ struct THiveCache {
   TRegKey Root;
   bool Present = false;  // a file was read; false: no file (an empty hive)
   TFileIdentity Identity;
+  std::uint64_t Generation = 0;  // changes whenever Root does; 0: never read
 };
+
+// Generations come from one counter, so caches of different machines never share one.
+std::uint64_t NextGeneration()
+{
+  static std::uint64_t last = 0;  // guarded by HiveLock()
+  return ++last;
+}
 
 // Cached hives of this process by file path; guarded by HiveLock(), which is also held across
 // every read and change so threads of one process take turns.
@@ -163,8 +171,11 @@ void Refresh(const std::filesystem::path& file, THiveCache& cache, bool holdingW
     return;  // unreadable just now: keep what we have
   }
   if (!exists) {
-    cache.Root = TRegKey();
-    cache.Present = false;
+    if (cache.Present || cache.Generation == 0) {
+      cache.Root = TRegKey();
+      cache.Present = false;
+      cache.Generation = NextGeneration();
+    }
     return;
   }
   if (cache.Present && cache.Identity == identity) {
@@ -177,6 +188,7 @@ void Refresh(const std::filesystem::path& file, THiveCache& cache, bool holdingW
       cache.Root = std::move(root);
       cache.Present = true;
       cache.Identity = identity;
+      cache.Generation = NextGeneration();
       return;
     }
   }
@@ -188,6 +200,7 @@ void Refresh(const std::filesystem::path& file, THiveCache& cache, bool holdingW
   SetAside(file);
   cache.Root = TRegKey();
   cache.Present = false;
+  cache.Generation = NextGeneration();
 }
 
 LONG WriteHiveFile(const std::filesystem::path& file, const TRegKey& root, THiveCache& cache)
@@ -236,6 +249,21 @@ void ReadHive(THive hive, const std::function<void(const TRegKey& root)>& reader
   reader(cache.Root);
 }
 
+bool ReadHiveIfChanged(THive hive, std::uint64_t& generation,
+                       const std::function<void(const TRegKey& root)>& reader)
+{
+  const std::lock_guard guard(HiveLock());
+  const auto file = HiveFile(hive);
+  auto& cache = HiveCaches()[file.string()];
+  Refresh(file, cache, false);
+  if (cache.Generation == generation) {
+    return false;
+  }
+  generation = cache.Generation;
+  reader(cache.Root);
+  return true;
+}
+
 LONG ModifyHive(THive hive, const std::function<LONG(TRegKey& root, bool& changed)>& change)
 {
   const std::lock_guard guard(HiveLock());
@@ -264,6 +292,7 @@ LONG ModifyHive(THive hive, const std::function<LONG(TRegKey& root, bool& change
     return written;
   }
   cache.Root = std::move(working);
+  cache.Generation = NextGeneration();
   return result;
 }
 
