@@ -62,51 +62,106 @@ TFileStream::~TFileStream()
   }
 }
 
+bool TFileStream::Settle()
+{
+  if (FPosition < 0 || FPosition == FHandlePosition) {
+    return true;
+  }
+  if (!SetFilePointerEx(FHandle, FPosition, nullptr, FILE_BEGIN)) {
+    FPosition = FHandlePosition = -1;
+    return false;
+  }
+  FHandlePosition = FPosition;
+  return true;
+}
+
 std::int64_t TFileStream::Read(void* buffer, std::int64_t count)
 {
+  if (!Settle()) {
+    return 0;
+  }
   std::int64_t done = 0;
+  bool failed = false;
   while (done < count) {
     const auto chunk = static_cast<DWORD>(std::min<std::int64_t>(count - done, 0x40000000));
     DWORD got = 0;
-    if (!ReadFile(FHandle, static_cast<char*>(buffer) + done, chunk, &got, nullptr) || got == 0) {
+    if (!ReadFile(FHandle, static_cast<char*>(buffer) + done, chunk, &got, nullptr)) {
+      failed = true;
+      break;
+    }
+    if (got == 0) {
       break;
     }
     done += got;
+  }
+  if (failed) {
+    FPosition = FHandlePosition = -1;  // a failed read may have moved the handle
+  } else if (FPosition >= 0) {
+    FPosition += done;
+    FHandlePosition = FPosition;
   }
   return done;
 }
 
 std::int64_t TFileStream::Write(const void* buffer, std::int64_t count)
 {
+  if (!Settle()) {
+    return 0;
+  }
   std::int64_t done = 0;
+  bool failed = false;
   while (done < count) {
     const auto chunk = static_cast<DWORD>(std::min<std::int64_t>(count - done, 0x40000000));
     DWORD put = 0;
     const BOOL ok = WriteFile(FHandle, static_cast<const char*>(buffer) + done, chunk, &put, nullptr);
     done += put;
     if (!ok || put == 0) {
+      failed = !ok;
       break;
     }
+  }
+  if (failed) {
+    FPosition = FHandlePosition = -1;
+  } else if (FPosition >= 0) {
+    FPosition += done;
+    FHandlePosition = FPosition;
   }
   return done;
 }
 
 std::int64_t TFileStream::Seek(std::int64_t offset, TSeekOrigin origin)
 {
-  DWORD method = FILE_BEGIN;
+  std::int64_t base = 0;
   if (origin == TSeekOrigin::soCurrent) {
-    method = FILE_CURRENT;
+    if (FPosition < 0) {
+      LONGLONG current = 0;
+      if (!SetFilePointerEx(FHandle, 0, &current, FILE_CURRENT)) {
+        return -1;
+      }
+      FPosition = FHandlePosition = current;
+    }
+    base = FPosition;
   } else if (origin == TSeekOrigin::soEnd) {
-    method = FILE_END;
+    LONGLONG size = 0;
+    if (!GetFileSizeEx(FHandle, &size)) {
+      return -1;
+    }
+    base = size;
   }
-  LONGLONG position = 0;
-  return SetFilePointerEx(FHandle, offset, &position, method) ? position : -1;
+  const std::int64_t target = base + offset;
+  if (target < 0) {
+    // Let the system refuse it, so the last error says why.
+    SetFilePointerEx(FHandle, target, nullptr, FILE_BEGIN);
+    return -1;
+  }
+  FPosition = target;
+  return target;
 }
 
 void TFileStream::SetSize(std::int64_t newSize)
 {
   const std::int64_t position = Position();
-  if (Seek(newSize, TSeekOrigin::soBeginning) != newSize || !SetEndOfFile(FHandle)) {
+  if (Seek(newSize, TSeekOrigin::soBeginning) != newSize || !Settle() || !SetEndOfFile(FHandle)) {
     throw EWriteError("Stream write error");
   }
   Seek(std::min(position, newSize), TSeekOrigin::soBeginning);

@@ -41,6 +41,13 @@ public:
   void Flush();
 
 private:
+  // Moves the handle to FPosition when a seek left it elsewhere; false when the system refuses.
+  bool Settle();
+
   std::string FFileName;
   HANDLE FHandle = INVALID_HANDLE_VALUE;
+  // Seeks only note the position; the handle follows at the next read, write or resize, so the
+  // readers' many look-ups and back-steps cost no calls. -1: not known, ask the handle.
+  std::int64_t FPosition = 0;
+  std::int64_t FHandlePosition = 0;
 };
