@@ -9,13 +9,16 @@
 #include "rtl/Exception.h"
 #include "rtl/FilePaths.h"
 #include "rtl/FileStream.h"
+#include "rtl/FileUtils.h"
 #include "rtl/Format.h"
 
 namespace {
 
+constexpr std::string_view InvalidStreamMessage = "TMusicStringList.LoadFromStream: Invalid stream";
+
 [[noreturn]] void InvalidStream()
 {
-  throw EReadError("TMusicStringList.LoadFromStream: Invalid stream");
+  throw EReadError(std::string(InvalidStreamMessage));
 }
 
 void WriteInt32(TStream& stream, std::uint32_t value)
@@ -341,8 +344,14 @@ void TMusicStringOptions::Store(const std::string& fileName, std::span<const std
   }
   try {
     fresh->LoadFromFile(fileName);
-  } catch (const Exception&) {
-    // Nothing readable there: the stored keys start a new file.
+  } catch (const Exception& e) {
+    // A missing file, or one whose content is not a list, is replaced by the stored keys. A file
+    // that is there but could not be read this time keeps its keys: nothing is stored.
+    const bool corrupt = e.Message() == InvalidStreamMessage;
+    if (!corrupt && FileExists(fileName)) {
+      fresh->UnLockFile();
+      return;
+    }
   }
   for (const std::string& key : keys) {
     const int old = fresh->IndexOf(key);

@@ -98,7 +98,9 @@ public:
   TMusicStringList& Values(std::string_view key);
   // Merges the named keys of Root into the file under its lock: the file is read afresh, each
   // key's entry replaced by Root's, and the result safe-saved, so keys another process wrote
-  // meanwhile are kept. Does nothing when the lock cannot be taken. The keys move out of Root.
+  // meanwhile are kept. A missing or corrupt file is replaced. Does nothing when the lock cannot
+  // be taken or an existing file cannot be read (its other keys would be lost). The keys move
+  // out of Root.
   void Store(const std::string& fileName, std::span<const std::string> keys);
 
 private:

@@ -11,6 +11,7 @@
 
 #include "framework/OxaUtils.h"
 #include "platform/Drives.h"
+#include "platform/FaultInjection.h"
 #include "platform/Files.h"
 #include "rtl/Exception.h"
 #include "scan/MusicStringList.h"
@@ -229,4 +230,55 @@ TEST_F(MusicStringFileTest, WriterKilledMidSaveLeavesAReadableFile)
     ASSERT_NO_THROW(loaded.LoadFromFile(file)) << "round " << round;
     EXPECT_EQ(loaded.Count(), 20000);
   }
+}
+
+TEST_F(MusicStringFileTest, AFailingFileCallDuringAStoreLosesNothing)
+{
+  const std::string file = Windows("SearchInfomation.oxa");
+  {
+    TMusicStringOptions first;
+    first.Values("Roots").Add("C:\\Old\\");
+    first.Values("Masks").Add(".mp3");
+    const std::string keys[] = {"Roots", "Masks"};
+    first.Store(file, keys);
+  }
+  // Fail the 1st, 2nd, ... file call of a store until a store makes fewer calls than that.
+  for (std::uint32_t n = 1;; ++n) {
+    TMusicStringOptions options;
+    options.Values("Roots").Add("C:\\New\\");
+    const std::string keys[] = {"Roots"};
+    FailNthPlatformCall(n);
+    options.Store(file, keys);
+    const std::uint32_t calls = CountedPlatformCalls();
+    FailNthPlatformCall(0);
+
+    TMusicStringOptions loaded;
+    loaded.Load(file);
+    ASSERT_EQ(loaded.Values("Roots").Count(), 1) << "failing call " << n;
+    const std::string root = loaded.Values("Roots")[0];
+    EXPECT_TRUE(root == "C:\\Old\\" || root == "C:\\New\\") << root;
+    ASSERT_EQ(loaded.Values("Masks").Count(), 1) << "failing call " << n;
+    EXPECT_FALSE(std::filesystem::exists(Host("SearchInfomation.oxa.lck"))) << "failing call " << n;
+
+    // Put the old value back for the next round.
+    TMusicStringOptions reset;
+    reset.Values("Roots").Add("C:\\Old\\");
+    reset.Store(file, keys);
+    if (calls < n) {
+      break;
+    }
+  }
+}
+
+TEST_F(MusicStringFileTest, StoreReplacesACorruptFile)
+{
+  std::ofstream(Host("SearchInfomation.oxa"), std::ios::binary) << std::string("\x01\x00\x00\x00Q", 5);
+  TMusicStringOptions options;
+  options.Values("Masks").Add(".wma");
+  const std::string keys[] = {"Masks"};
+  options.Store(Windows("SearchInfomation.oxa"), keys);
+  TMusicStringOptions loaded;
+  loaded.Load(Windows("SearchInfomation.oxa"));
+  ASSERT_EQ(loaded.Values("Masks").Count(), 1);
+  EXPECT_EQ(loaded.Values("Masks")[0], ".wma");
 }
