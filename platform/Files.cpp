@@ -266,8 +266,11 @@ HANDLE CreateFileA(const char* lpFileName, DWORD dwDesiredAccess, DWORD dwShareM
   return handle;
 }
 
-BOOL ReadFile(HANDLE hFile, void* lpBuffer, DWORD nNumberOfBytesToRead, DWORD* lpNumberOfBytesRead,
-              void* lpOverlapped)
+namespace {
+
+// ReadFile at the file pointer (offset -1) or at offset without moving the pointer.
+BOOL ReadSome(HANDLE hFile, void* lpBuffer, DWORD nNumberOfBytesToRead, DWORD* lpNumberOfBytesRead,
+              void* lpOverlapped, LONGLONG offset)
 {
   if (PlatformCallFails()) {
     if (lpNumberOfBytesRead != nullptr) {
@@ -282,7 +285,7 @@ BOOL ReadFile(HANDLE hFile, void* lpBuffer, DWORD nNumberOfBytesToRead, DWORD* l
   if (!file) {
     return FALSE;
   }
-  if (lpOverlapped != nullptr || (lpBuffer == nullptr && nNumberOfBytesToRead != 0)) {
+  if (lpOverlapped != nullptr || (lpBuffer == nullptr && nNumberOfBytesToRead != 0) || offset < -1) {
     return FailWith(ERROR_INVALID_PARAMETER);
   }
   if (!file->CanRead) {
@@ -291,7 +294,9 @@ BOOL ReadFile(HANDLE hFile, void* lpBuffer, DWORD nNumberOfBytesToRead, DWORD* l
   DWORD total = 0;
   auto* bytes = static_cast<char*>(lpBuffer);
   while (total < nNumberOfBytesToRead) {
-    const ssize_t got = ::read(file->Fd, bytes + total, nNumberOfBytesToRead - total);
+    const ssize_t got =
+        offset < 0 ? ::read(file->Fd, bytes + total, nNumberOfBytesToRead - total)
+                   : ::pread(file->Fd, bytes + total, nNumberOfBytesToRead - total, offset + total);
     if (got < 0) {
       if (errno == EINTR) {
         continue;
@@ -310,6 +315,26 @@ BOOL ReadFile(HANDLE hFile, void* lpBuffer, DWORD nNumberOfBytesToRead, DWORD* l
     *lpNumberOfBytesRead = total;
   }
   return TRUE;
+}
+
+}  // namespace
+
+BOOL ReadFile(HANDLE hFile, void* lpBuffer, DWORD nNumberOfBytesToRead, DWORD* lpNumberOfBytesRead,
+              void* lpOverlapped)
+{
+  return ReadSome(hFile, lpBuffer, nNumberOfBytesToRead, lpNumberOfBytesRead, lpOverlapped, -1);
+}
+
+BOOL ReadFileAt(HANDLE hFile, void* lpBuffer, DWORD nNumberOfBytesToRead, DWORD* lpNumberOfBytesRead,
+                LONGLONG offset)
+{
+  if (offset < 0) {
+    if (lpNumberOfBytesRead != nullptr) {
+      *lpNumberOfBytesRead = 0;
+    }
+    return FailWith(ERROR_NEGATIVE_SEEK);
+  }
+  return ReadSome(hFile, lpBuffer, nNumberOfBytesToRead, lpNumberOfBytesRead, nullptr, offset);
 }
 
 BOOL WriteFile(HANDLE hFile, const void* lpBuffer, DWORD nNumberOfBytesToWrite, DWORD* lpNumberOfBytesWritten,
@@ -713,11 +738,24 @@ DWORD GetFileAttributesA(const char* lpFileName)
 {
   std::string host;
   std::string name;
-  if (!Resolve(lpFileName, host, &name)) {
+  if (!Resolve(lpFileName, host, &name, TResolveCase::AsWritten)) {
     return INVALID_FILE_ATTRIBUTES;
   }
   THostFileInfo info;
-  if (!QueryHostFile(AT_FDCWD, host.c_str(), name, info)) {
+  bool found = QueryHostFile(AT_FDCWD, host.c_str(), name, info);
+  if (!found && (errno == ENOENT || errno == ENOTDIR)) {
+    // Not there as written: the name in another letter case, or the reason it is missing.
+    std::string existing;
+    if (!Resolve(lpFileName, existing, nullptr, TResolveCase::Existing)) {
+      return INVALID_FILE_ATTRIBUTES;
+    }
+    if (existing != host) {
+      found = QueryHostFile(AT_FDCWD, existing.c_str(), name, info);
+    } else {
+      errno = ENOENT;
+    }
+  }
+  if (!found) {
     FailWithErrno();
     return INVALID_FILE_ATTRIBUTES;
   }

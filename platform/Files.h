@@ -81,6 +81,10 @@ HANDLE CreateFileA(const char* lpFileName, DWORD dwDesiredAccess, DWORD dwShareM
 // be null.
 BOOL ReadFile(HANDLE hFile, void* lpBuffer, DWORD nNumberOfBytesToRead, DWORD* lpNumberOfBytesRead,
               void* lpOverlapped);
+// ReadFile at a position from the start, leaving the file pointer where it is (a positioned
+// read, so a reader that jumps about needs no SetFilePointerEx before each read).
+BOOL ReadFileAt(HANDLE hFile, void* lpBuffer, DWORD nNumberOfBytesToRead, DWORD* lpNumberOfBytesRead,
+                LONGLONG offset);
 // Writes all bytes or fails (ERROR_DISK_FULL when the disk is full; *written tells how many went).
 BOOL WriteFile(HANDLE hFile, const void* lpBuffer, DWORD nNumberOfBytesToWrite, DWORD* lpNumberOfBytesWritten,
                void* lpOverlapped);

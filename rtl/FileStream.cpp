@@ -77,15 +77,17 @@ bool TFileStream::Settle()
 
 std::int64_t TFileStream::Read(void* buffer, std::int64_t count)
 {
-  if (!Settle()) {
-    return 0;
-  }
+  // Where a seek left the handle behind, a positioned read replaces the seek.
+  const bool positioned = FPosition >= 0 && FPosition != FHandlePosition;
   std::int64_t done = 0;
   bool failed = false;
   while (done < count) {
     const auto chunk = static_cast<DWORD>(std::min<std::int64_t>(count - done, 0x40000000));
     DWORD got = 0;
-    if (!ReadFile(FHandle, static_cast<char*>(buffer) + done, chunk, &got, nullptr)) {
+    char* into = static_cast<char*>(buffer) + done;
+    const BOOL ok = positioned ? ReadFileAt(FHandle, into, chunk, &got, FPosition + done)
+                               : ReadFile(FHandle, into, chunk, &got, nullptr);
+    if (!ok) {
       failed = true;
       break;
     }
@@ -94,11 +96,13 @@ std::int64_t TFileStream::Read(void* buffer, std::int64_t count)
     }
     done += got;
   }
-  if (failed) {
+  if (failed && !positioned) {
     FPosition = FHandlePosition = -1;  // a failed read may have moved the handle
   } else if (FPosition >= 0) {
     FPosition += done;
-    FHandlePosition = FPosition;
+    if (!positioned) {
+      FHandlePosition = FPosition;
+    }
   }
   return done;
 }

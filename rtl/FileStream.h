@@ -46,8 +46,9 @@ private:
 
   std::string FFileName;
   HANDLE FHandle = INVALID_HANDLE_VALUE;
-  // Seeks only note the position; the handle follows at the next read, write or resize, so the
-  // readers' many look-ups and back-steps cost no calls. -1: not known, ask the handle.
+  // Seeks only note the position: a read then reads there without moving the handle, a write or
+  // resize first moves the handle, so the readers' many look-ups and back-steps cost no calls.
+  // -1: not known, ask the handle.
   std::int64_t FPosition = 0;
   std::int64_t FHandlePosition = 0;
 };

@@ -60,6 +60,87 @@ TEST(Files, WrittenBytesReadBackWithPositionsSizeAndTruncation)
   EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
 }
 
+// Opens and attribute queries try the name as written first; every other outcome must be what a
+// full case search gives.
+TEST(Files, OpensFindTheNameInAnyCaseAndFailAsBefore)
+{
+  const TDeclaredMachine machine;
+  const auto c = machine.DriveFolder('C');
+  std::filesystem::create_directories(c / "Music");
+  std::ofstream(c / "Music" / "Song.mp3") << "upper";
+  std::ofstream(c / "Music" / "song.MP3") << "lower";
+  std::ofstream(c / "Music" / "Only.mp3") << "only";
+  std::ofstream(c / "Music" / "locked.mp3") << "ro";
+  std::filesystem::permissions(c / "Music" / "locked.mp3", std::filesystem::perms::owner_write,
+                               std::filesystem::perm_options::remove);
+  const struct {
+    const char* Path;
+    DWORD Access;
+    DWORD Disposition;
+    const char* Contents;  // null: the open fails with Error
+    DWORD Error;
+  } cases[] = {
+      {"C:\\Music\\Song.mp3", GENERIC_READ, OPEN_EXISTING, "upper", 0},
+      {"C:\\Music\\song.MP3", GENERIC_READ, OPEN_EXISTING, "lower", 0},
+      {"C:\\MUSIC\\ONLY.MP3", GENERIC_READ, OPEN_EXISTING, "only", 0},
+      {"C:\\music\\only.mp3", GENERIC_READ | GENERIC_WRITE, TRUNCATE_EXISTING, "", 0},
+      {"C:\\Music\\Missing.mp3", GENERIC_READ, OPEN_EXISTING, nullptr, ERROR_FILE_NOT_FOUND},
+      {"C:\\Nowhere\\Song.mp3", GENERIC_READ, OPEN_EXISTING, nullptr, ERROR_PATH_NOT_FOUND},
+      {"C:\\Music\\Song.mp3\\x", GENERIC_READ, OPEN_EXISTING, nullptr, ERROR_PATH_NOT_FOUND},
+      {"C:\\Music", GENERIC_READ, OPEN_EXISTING, nullptr, ERROR_ACCESS_DENIED},
+      {"C:\\Music", GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING, nullptr, ERROR_ACCESS_DENIED},
+      {"C:\\Music\\LOCKED.mp3", GENERIC_WRITE, OPEN_EXISTING, nullptr, ERROR_ACCESS_DENIED},
+      {"C:\\Music\\locked.mp3", GENERIC_READ, OPEN_EXISTING, "ro", 0},
+  };
+  for (const auto& k : cases) {
+    HANDLE file =
+        CreateFileA(k.Path, k.Access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, k.Disposition, 0, nullptr);
+    if (k.Contents == nullptr) {
+      EXPECT_EQ(file, INVALID_HANDLE_VALUE) << k.Path;
+      EXPECT_EQ(GetLastError(), k.Error) << k.Path;
+      if (file != INVALID_HANDLE_VALUE) {
+        CloseHandle(file);
+      }
+      continue;
+    }
+    ASSERT_NE(file, INVALID_HANDLE_VALUE) << k.Path;
+    char buffer[16] = {};
+    DWORD done = 0;
+    EXPECT_TRUE(ReadFile(file, buffer, sizeof buffer, &done, nullptr)) << k.Path;
+    EXPECT_EQ(std::string(buffer, done), k.Contents) << k.Path;
+    CloseHandle(file);
+  }
+  EXPECT_EQ(GetFileAttributesA("C:\\MUSIC\\ONLY.MP3"), FILE_ATTRIBUTE_ARCHIVE);
+  EXPECT_EQ(GetFileAttributesA("C:\\music"), FILE_ATTRIBUTE_DIRECTORY);
+  EXPECT_EQ(GetFileAttributesA("C:\\Music\\Missing.mp3"), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(GetFileAttributesA("C:\\Nowhere\\x"), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
+}
+
+// A positioned read leaves the file pointer where it was.
+TEST(Files, ReadAtLeavesThePointer)
+{
+  const TDeclaredMachine machine;
+  std::ofstream(machine.DriveFolder('C') / "at.bin") << "0123456789";
+  HANDLE file = CreateFileA("C:\\at.bin", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(SetFilePointer(file, 2, nullptr, FILE_BEGIN), 2U);
+  char buffer[16] = {};
+  DWORD done = 0;
+  ASSERT_TRUE(ReadFileAt(file, buffer, 3, &done, 6));
+  EXPECT_EQ(std::string(buffer, done), "678");
+  ASSERT_TRUE(ReadFileAt(file, buffer, 8, &done, 8));
+  EXPECT_EQ(std::string(buffer, done), "89");
+  ASSERT_TRUE(ReadFileAt(file, buffer, 8, &done, 20));
+  EXPECT_EQ(done, 0U);
+  EXPECT_FALSE(ReadFileAt(file, buffer, 1, &done, -1));
+  EXPECT_EQ(GetLastError(), ERROR_NEGATIVE_SEEK);
+  ASSERT_TRUE(ReadFile(file, buffer, 2, &done, nullptr));
+  EXPECT_EQ(std::string(buffer, done), "23");
+  CloseHandle(file);
+}
+
 TEST(Files, CreationDispositionsFollowWin32)
 {
   const TDeclaredMachine machine;
