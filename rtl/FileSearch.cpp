@@ -5,6 +5,42 @@
 
 namespace {
 
+constexpr ULONGLONG kTicksPerHour = 3600ULL * 10'000'000ULL;
+
+ULONGLONG TicksOf(const FILETIME& time) noexcept
+{
+  return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+FILETIME FileTimeOf(ULONGLONG ticks) noexcept
+{
+  return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+}
+
+// The local form of a file time. The files of one folder mostly share an hour, and asking the
+// time-zone rules for every entry was most of a listing's own work, so the offset of the hour is
+// kept for the search; an hour whose first and last second differ in offset (a change of clock
+// inside it) is converted entry by entry.
+void LocalFileTime(TSearchRec& record, const FILETIME& utc, FILETIME& local)
+{
+  const ULONGLONG ticks = TicksOf(utc);
+  const ULONGLONG hour = ticks / kTicksPerHour;
+  if (hour != record.LocalHour) {
+    const FILETIME first = FileTimeOf(hour * kTicksPerHour);
+    const FILETIME last = FileTimeOf(hour * kTicksPerHour + kTicksPerHour - 1);
+    FILETIME firstLocal{};
+    FILETIME lastLocal{};
+    if (!FileTimeToLocalFileTime(&first, &firstLocal) || !FileTimeToLocalFileTime(&last, &lastLocal) ||
+        TicksOf(firstLocal) - TicksOf(first) != TicksOf(lastLocal) - TicksOf(last)) {
+      FileTimeToLocalFileTime(&utc, &local);
+      return;
+    }
+    record.LocalHour = hour;
+    record.LocalOffset = TicksOf(firstLocal) - TicksOf(first);
+  }
+  local = FileTimeOf(ticks + record.LocalOffset);
+}
+
 int FindMatchingFile(TSearchRec& record)
 {
   while ((record.FindData.dwFileAttributes & static_cast<DWORD>(record.ExcludeAttr)) != 0) {
@@ -15,7 +51,7 @@ int FindMatchingFile(TSearchRec& record)
   FILETIME local{};
   WORD date = 0;
   WORD time = 0;
-  FileTimeToLocalFileTime(&record.FindData.ftLastWriteTime, &local);
+  LocalFileTime(record, record.FindData.ftLastWriteTime, local);
   if (FileTimeToDosDateTime(&local, &date, &time)) {
     record.Time = static_cast<std::int32_t>((static_cast<std::uint32_t>(date) << 16) | time);
   } else {
@@ -32,6 +68,7 @@ int FindMatchingFile(TSearchRec& record)
 
 int FindFirst(const std::string& path, int attr, TSearchRec& record)
 {
+  record.LocalHour = ~0ULL;
   record.ExcludeAttr = ~attr & (faHidden | faSysFile | faVolumeID | faDirectory);
   record.FindHandle = FindFirstFileA(path.c_str(), &record.FindData);
   if (record.FindHandle == INVALID_HANDLE_VALUE) {

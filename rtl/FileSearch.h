@@ -24,6 +24,10 @@ struct TSearchRec {
   int ExcludeAttr = 0;
   HANDLE FindHandle = INVALID_HANDLE_VALUE;
   WIN32_FIND_DATAA FindData{};  // the entry as the system gave it (the three file times)
+  // The local-time offset (in file-time ticks, modulo 2^64) of one hour of file times, kept for
+  // the search; ~0: none yet.
+  ULONGLONG LocalHour = ~0ULL;
+  ULONGLONG LocalOffset = 0;
 };
 
 // Starts a search; 0 with the first match in record, otherwise the Win32 error code (nothing to

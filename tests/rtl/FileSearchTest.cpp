@@ -1,10 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <set>
 #include <string>
 
+#include "platform/Files.h"
 #include "platform/Paths.h"
 #include "rtl/Exception.h"
 #include "rtl/FileSearch.h"
@@ -63,6 +69,49 @@ TEST(FileSearch, AttributeMaskDecidesWhichEntriesAreReturned)
   FindClose(record);
   EXPECT_EQ(FindFirst("C:\\M\\none.mp3", 0x33, record), 2);
   EXPECT_EQ(FindFirst("C:\\None\\*.*", 0x33, record), 3);
+}
+
+// Times of one folder around a change of clock: each entry's DOS time is its own local time,
+// also for entries in the hour of the change and in hours seen earlier in the same search.
+TEST(FileSearch, TimesAreLocalAcrossAChangeOfClock)
+{
+  const TDeclaredMachine machine;
+  const auto folder = machine.DriveFolder('C') / "T";
+  std::filesystem::create_directories(folder);
+  const char* previousZone = std::getenv("TZ");
+  const std::string saved = previousZone == nullptr ? "" : previousZone;
+  // Summer time from 2024-03-31 01:30 UTC, in the middle of an hour.
+  ::setenv("TZ", "XST-1XDT,M3.5.0/2:30,M10.5.0/3", 1);
+  ::tzset();
+  constexpr time_t kChange = 1711848600;
+  const time_t times[] = {kChange - 1800, kChange - 1,    kChange,     kChange + 1, kChange + 1799,
+                          kChange - 5400, kChange + 3600, kChange - 1, kChange + 1};
+  for (std::size_t i = 0; i < std::size(times); ++i) {
+    const auto file = folder / ("f" + std::to_string(i));
+    std::ofstream(file) << "x";
+    const timespec stamps[2] = {{times[i], 0}, {times[i], 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), stamps, 0), 0);
+  }
+  TSearchRec record;
+  int seen = 0;
+  for (int result = FindFirst("C:\\T\\f*", 0, record); result == 0; result = FindNext(record)) {
+    FILETIME local{};
+    WORD date = 0;
+    WORD time = 0;
+    ASSERT_TRUE(FileTimeToLocalFileTime(&record.FindData.ftLastWriteTime, &local));
+    ASSERT_TRUE(FileTimeToDosDateTime(&local, &date, &time));
+    EXPECT_EQ(record.Time, static_cast<std::int32_t>((static_cast<std::uint32_t>(date) << 16) | time))
+        << record.Name;
+    ++seen;
+  }
+  FindClose(record);
+  EXPECT_EQ(seen, static_cast<int>(std::size(times)));
+  if (previousZone == nullptr) {
+    ::unsetenv("TZ");
+  } else {
+    ::setenv("TZ", saved.c_str(), 1);
+  }
+  ::tzset();
 }
 
 TEST(FileUtils, ExistsDeleteRenameAndAttributes)
