@@ -17,9 +17,32 @@ namespace {
 
 using TDriveTable = std::vector<TDrive>;
 
+// Whether an absolute host path has no empty, "." or ".." names, so normalising would not
+// change it (the common case, checked without building a path object).
+bool IsPlainHostPath(std::string_view path) noexcept
+{
+  if (path.empty() || path.front() != '/') {
+    return false;
+  }
+  std::size_t start = 1;
+  while (start < path.size()) {
+    auto end = path.find('/', start);
+    if (end == std::string_view::npos) {
+      end = path.size();
+    }
+    const auto name = path.substr(start, end - start);
+    if ((name.empty() && end != path.size()) || name == "." || name == "..") {
+      return false;
+    }
+    start = end + 1;
+  }
+  return true;
+}
+
 std::string WindowsPathIn(std::string_view hostPath, const TDriveTable& drives)
 {
-  std::string host = std::filesystem::path(hostPath).lexically_normal().string();
+  std::string host = IsPlainHostPath(hostPath) ? std::string(hostPath)
+                                               : std::filesystem::path(hostPath).lexically_normal().string();
   while (host.size() > 1 && host.back() == '/') {
     host.pop_back();
   }
@@ -356,7 +379,8 @@ bool ResolvePath(std::string_view path, std::string& full, std::string& hostPath
          HostPathOfParsed(parsed, hostPath, *drives, resolveCase == TResolveCase::AsWritten);
 }
 
-bool ResolveSearchPath(std::string_view path, std::string& full, std::string& hostFolder, TResolveCase resolveCase)
+bool ResolveSearchPath(std::string_view path, std::string& full, std::string& hostFolder,
+                       TResolveCase resolveCase)
 {
   const auto drives = SharedDriveTable();
   TParsedPath parsed;

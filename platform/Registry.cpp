@@ -7,10 +7,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -67,10 +69,33 @@ std::recursive_mutex& HiveLock()
   return lock;
 }
 
-std::filesystem::path HiveFile(THive hive)
+// The hive files of the machine in use, worked out again only when the environment that names
+// the machine changes (every registry and drive-table call asks). Guarded by HiveLock().
+const std::filesystem::path& HiveFile(THive hive)
 {
-  return MachineFolderPath() / "registry" /
-         (hive == THive::CurrentUser ? "CurrentUser.hive" : "LocalMachine.hive");
+  struct TMemo {
+    std::string Machine, Config, Home;
+    bool Valid = false;
+    std::filesystem::path CurrentUser, LocalMachine;
+  };
+  static TMemo memo;
+  const auto text = [](const char* name) {
+    const char* value = std::getenv(name);
+    return std::string_view(value == nullptr ? "" : value);
+  };
+  const std::string_view machine = text("OXA_MACHINE");
+  const std::string_view config = text("XDG_CONFIG_HOME");
+  const std::string_view home = text("HOME");
+  if (!memo.Valid || machine != memo.Machine || config != memo.Config || home != memo.Home) {
+    const std::filesystem::path folder = MachineFolderPath() / "registry";
+    memo.CurrentUser = folder / "CurrentUser.hive";
+    memo.LocalMachine = folder / "LocalMachine.hive";
+    memo.Machine = machine;
+    memo.Config = config;
+    memo.Home = home;
+    memo.Valid = true;
+  }
+  return hive == THive::CurrentUser ? memo.CurrentUser : memo.LocalMachine;
 }
 
 class TFd {
@@ -243,7 +268,7 @@ LONG WriteHiveFile(const std::filesystem::path& file, const TRegKey& root, THive
 void ReadHive(THive hive, const std::function<void(const TRegKey& root)>& reader)
 {
   const std::lock_guard guard(HiveLock());
-  const auto file = HiveFile(hive);
+  const std::filesystem::path& file = HiveFile(hive);
   auto& cache = HiveCaches()[file.string()];
   Refresh(file, cache, false);
   reader(cache.Root);
@@ -253,7 +278,7 @@ bool ReadHiveIfChanged(THive hive, std::uint64_t& generation,
                        const std::function<void(const TRegKey& root)>& reader)
 {
   const std::lock_guard guard(HiveLock());
-  const auto file = HiveFile(hive);
+  const std::filesystem::path& file = HiveFile(hive);
   auto& cache = HiveCaches()[file.string()];
   Refresh(file, cache, false);
   if (cache.Generation == generation) {
@@ -267,7 +292,7 @@ bool ReadHiveIfChanged(THive hive, std::uint64_t& generation,
 LONG ModifyHive(THive hive, const std::function<LONG(TRegKey& root, bool& changed)>& change)
 {
   const std::lock_guard guard(HiveLock());
-  const auto file = HiveFile(hive);
+  const std::filesystem::path& file = HiveFile(hive);
   std::error_code ignored;
   std::filesystem::create_directories(file.parent_path(), ignored);
   const THiveWriteLock lock(file);
