@@ -139,7 +139,10 @@ std::string FormatArgs(std::string_view format, std::span<const TFormatArg> args
         if (arg.Kind == TFormatArg::TKind::Signed) {
           const bool negative = arg.Int < 0;
           const auto magnitude = negative ? static_cast<std::uint64_t>(-(arg.Int + 1)) + 1 : static_cast<std::uint64_t>(arg.Int);
-          piece = (negative ? "-" : "") + Digits(magnitude, precision);
+          piece = Digits(magnitude, precision);
+          if (negative) {
+            piece.insert(piece.begin(), '-');
+          }
         } else if (arg.Kind == TFormatArg::TKind::Unsigned) {
           piece = Digits(arg.UInt, precision);
         } else {
