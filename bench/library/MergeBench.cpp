@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/support/BenchScratch.h"
 #include "library/MusicDatabase.h"
 #include "platform/Paths.h"
 #include "rtl/AnsiText.h"
@@ -57,30 +58,6 @@ const TMusicFileItems& Items()
   }();
   return items;
 }
-
-class TScratch {
- public:
-  TScratch()
-  {
-    std::string pattern = (std::filesystem::temp_directory_path() / "oxa-bench-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) {
-      throw std::runtime_error("no temporary folder");
-    }
-    FPath = pattern;
-  }
-  ~TScratch()
-  {
-    std::error_code ignored;
-    std::filesystem::remove_all(FPath, ignored);
-  }
-  TScratch(const TScratch&) = delete;
-  TScratch& operator=(const TScratch&) = delete;
-  std::string Directory() const { return WindowsPathOf(FPath.string()) + "\\"; }
-  const std::filesystem::path& HostPath() const { return FPath; }
-
- private:
-  std::filesystem::path FPath;
-};
 
 std::unique_ptr<TMusicDatabase> NewLibrary(const TScratch& scratch)
 {

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/support/BenchScratch.h"
 #include "platform/Paths.h"
 #include "rtl/AnsiText.h"
 #include "tableengine/Database.h"
@@ -82,30 +83,6 @@ const std::vector<std::string>& ShuffledPaths()
   }();
   return paths;
 }
-
-class TScratch {
-public:
-  TScratch()
-  {
-    std::string pattern = (std::filesystem::temp_directory_path() / "oxa-bench-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) {
-      throw std::runtime_error("no temporary folder");
-    }
-    FPath = pattern;
-  }
-  ~TScratch()
-  {
-    std::error_code ignored;
-    std::filesystem::remove_all(FPath, ignored);
-  }
-  TScratch(const TScratch&) = delete;
-  TScratch& operator=(const TScratch&) = delete;
-  std::string Directory() const { return WindowsPathOf(FPath.string()) + "\\"; }
-  std::string HostPath() const { return FPath.string(); }
-
-private:
-  std::filesystem::path FPath;
-};
 
 void DefineFiles(TTable& table)
 {
@@ -302,7 +279,7 @@ public:
     return filled;
   }
   TDatabase& Database() { return *FDatabase; }
-  std::string FileName() const { return FScratch.HostPath() + "/MUSIC.DAT"; }
+  std::string FileName() const { return (FScratch.HostPath() / "MUSIC.DAT").string(); }
 
 private:
   TFilled() : FDatabase(CreateFilesDatabase(FScratch.Directory())) { InsertThroughCursor(*FDatabase); }
@@ -332,7 +309,7 @@ void BM_InsertFloor(benchmark::State& state)
     state.PauseTiming();
     TScratch scratch;
     CreateFilesDatabase(scratch.Directory());
-    auto plain = std::make_unique<TPlain>(scratch.HostPath() + "/MUSIC.DAT");
+    auto plain = std::make_unique<TPlain>((scratch.HostPath() / "MUSIC.DAT").string());
     state.ResumeTiming();
     InsertPlain(*plain);
     state.PauseTiming();
