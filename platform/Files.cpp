@@ -168,19 +168,20 @@ HANDLE CreateFileA(const char* lpFileName, DWORD dwDesiredAccess, DWORD dwShareM
   if (PlatformCallFails()) {
     return FailHandle(ERROR_DISK_FULL);
   }
-  // Opening an existing file tries the name as written first and looks for another letter case
-  // only when that is not there; a file about to be created needs the case search first, so it
-  // never gets a twin that differs only in case.
-  const bool mayCreate = dwCreationDisposition == CREATE_NEW || dwCreationDisposition == CREATE_ALWAYS ||
-                         dwCreationDisposition == OPEN_ALWAYS;
-  std::string host;
-  std::string name;
-  if (!Resolve(lpFileName, host, &name, mayCreate ? TResolveCase::Existing : TResolveCase::AsWritten)) {
-    return INVALID_HANDLE_VALUE;
-  }
   const bool wantRead = (dwDesiredAccess & (GENERIC_READ | GENERIC_ALL | FILE_READ_DATA)) != 0;
   const bool wantWrite =
       (dwDesiredAccess & (GENERIC_WRITE | GENERIC_ALL | FILE_WRITE_DATA | FILE_APPEND_DATA)) != 0;
+  // Opening an existing file tries the name as written first and looks for another letter case
+  // only when that is not there; a file about to be created needs the case search first, so it
+  // never gets a twin that differs only in case (and a call refused for its parameters still
+  // reports a missing folder first, as the search finds it).
+  const bool opensExisting =
+      dwCreationDisposition == OPEN_EXISTING || (dwCreationDisposition == TRUNCATE_EXISTING && wantWrite);
+  std::string host;
+  std::string name;
+  if (!Resolve(lpFileName, host, &name, opensExisting ? TResolveCase::AsWritten : TResolveCase::Existing)) {
+    return INVALID_HANDLE_VALUE;
+  }
   bool create = false;
   bool exclusive = false;
   bool truncate = false;
