@@ -273,14 +273,11 @@ namespace {
 BOOL ReadSome(HANDLE hFile, void* lpBuffer, DWORD nNumberOfBytesToRead, DWORD* lpNumberOfBytesRead,
               void* lpOverlapped, LONGLONG offset)
 {
-  if (PlatformCallFails()) {
-    if (lpNumberOfBytesRead != nullptr) {
-      *lpNumberOfBytesRead = 0;
-    }
-    return FailWith(ERROR_READ_FAULT);
-  }
   if (lpNumberOfBytesRead != nullptr) {
     *lpNumberOfBytesRead = 0;
+  }
+  if (PlatformCallFails()) {
+    return FailWith(ERROR_READ_FAULT);
   }
   const auto file = FileOf(hFile);
   if (!file) {
@@ -341,14 +338,11 @@ BOOL ReadFileAt(HANDLE hFile, void* lpBuffer, DWORD nNumberOfBytesToRead, DWORD*
 BOOL WriteFile(HANDLE hFile, const void* lpBuffer, DWORD nNumberOfBytesToWrite, DWORD* lpNumberOfBytesWritten,
                void* lpOverlapped)
 {
-  if (PlatformCallFails()) {
-    if (lpNumberOfBytesWritten != nullptr) {
-      *lpNumberOfBytesWritten = 0;
-    }
-    return FailWith(ERROR_DISK_FULL);
-  }
   if (lpNumberOfBytesWritten != nullptr) {
     *lpNumberOfBytesWritten = 0;
+  }
+  if (PlatformCallFails()) {
+    return FailWith(ERROR_DISK_FULL);
   }
   const auto file = FileOf(hFile);
   if (!file) {

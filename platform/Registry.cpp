@@ -460,23 +460,33 @@ LONG CopyName(const std::string& name, char* buffer, DWORD* length)
   return Result(ERROR_SUCCESS);
 }
 
-}  // namespace
-
-LONG RegCreateKeyExA(HKEY hKey, const char* lpSubKey, DWORD, char*, DWORD, REGSAM samDesired, void*,
-                     PHKEY phkResult, DWORD* lpdwDisposition)
+// What opening and creating a key share: the parent's open key and the names below it, with the
+// hive's shell folders in place.
+LONG OpenParent(HKEY hKey, const char* lpSubKey, PHKEY phkResult, TOpenKey& parent, std::vector<std::string>& names)
 {
-  TOpenKey parent{};
   if (phkResult == nullptr) {
     return Result(ERROR_INVALID_PARAMETER);
   }
   if (!LookupKey(hKey, parent)) {
     return Result(ERROR_INVALID_HANDLE);
   }
-  std::vector<std::string> names;
   if (const LONG split = SplitSubKey(lpSubKey, names); split != Result(ERROR_SUCCESS)) {
     return split;
   }
   EnsureShellFolders(parent.Hive);
+  return Result(ERROR_SUCCESS);
+}
+
+}  // namespace
+
+LONG RegCreateKeyExA(HKEY hKey, const char* lpSubKey, DWORD, char*, DWORD, REGSAM samDesired, void*,
+                     PHKEY phkResult, DWORD* lpdwDisposition)
+{
+  TOpenKey parent{};
+  std::vector<std::string> names;
+  if (const LONG opened = OpenParent(hKey, lpSubKey, phkResult, parent, names); opened != Result(ERROR_SUCCESS)) {
+    return opened;
+  }
   std::vector<std::string> path = parent.Path;
   DWORD disposition = REG_OPENED_EXISTING_KEY;
   const LONG result = ModifyHive(parent.Hive, [&](TRegKey& root, bool& changed) {
@@ -508,17 +518,10 @@ LONG RegCreateKeyExA(HKEY hKey, const char* lpSubKey, DWORD, char*, DWORD, REGSA
 LONG RegOpenKeyExA(HKEY hKey, const char* lpSubKey, DWORD, REGSAM samDesired, PHKEY phkResult)
 {
   TOpenKey parent{};
-  if (phkResult == nullptr) {
-    return Result(ERROR_INVALID_PARAMETER);
-  }
-  if (!LookupKey(hKey, parent)) {
-    return Result(ERROR_INVALID_HANDLE);
-  }
   std::vector<std::string> names;
-  if (const LONG split = SplitSubKey(lpSubKey, names); split != Result(ERROR_SUCCESS)) {
-    return split;
+  if (const LONG opened = OpenParent(hKey, lpSubKey, phkResult, parent, names); opened != Result(ERROR_SUCCESS)) {
+    return opened;
   }
-  EnsureShellFolders(parent.Hive);
   std::vector<std::string> path;
   LONG result = Result(ERROR_SUCCESS);
   ReadHive(parent.Hive, [&](const TRegKey& root) {
