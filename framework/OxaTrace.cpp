@@ -12,7 +12,7 @@ namespace {
 // The trace sink: the file OXA_TRACE names, or nothing. The variable is looked at for every line,
 // so a process (or test) that sets it later still gets its lines.
 class TTraceSink {
-public:
+ public:
   TTraceSink() = default;
   ~TTraceSink()
   {
@@ -48,11 +48,12 @@ public:
     gmtime_r(&seconds, &parts);
     char stamp[32];
     std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &parts);
-    std::fprintf(FFile, "%s.%03d %.*s\n", stamp, static_cast<int>(millis), static_cast<int>(line.size()), line.data());
+    std::fprintf(FFile, "%s.%03d %.*s\n", stamp, static_cast<int>(millis), static_cast<int>(line.size()),
+                 line.data());
     std::fflush(FFile);
   }
 
-private:
+ private:
   std::mutex FLock;  // one line at a time; guards FName and FFile
   std::string FName;
   std::FILE* FFile = nullptr;
@@ -97,7 +98,8 @@ void TraceObject(const TObject* object, std::string_view text) noexcept
   }
 }
 
-void TraceObjectArgs(const TObject* object, std::string_view format, std::span<const TFormatArg> args) noexcept
+void TraceObjectArgs(const TObject* object, std::string_view format,
+                     std::span<const TFormatArg> args) noexcept
 {
   try {
     TraceObject(object, FormatOrIllegal(format, args));

@@ -11,8 +11,8 @@
 
 #include "platform/Files.h"
 #include "platform/Processes.h"
-#include "platform/Windows.h"
 #include "platform/WinTypes.h"
+#include "platform/Windows.h"
 #include "rtl/Exception.h"
 #include "rtl/Format.h"
 #include "rtl/Object.h"
@@ -21,31 +21,31 @@
 // The suite's exceptions. EOxaFatal marks a programming error (misuse of an object, message
 // "Class.Operation: what went wrong"); the others report the resource state their name says.
 class EOxaException : public Exception {
-public:
+ public:
   using Exception::Exception;
 };
 class EOxaOutOfMemory : public EOxaException {
-public:
+ public:
   using EOxaException::EOxaException;
 };
 class EOxaAlreadyOpen : public EOxaException {
-public:
+ public:
   using EOxaException::EOxaException;
 };
 class EOxaNotOpen : public EOxaException {
-public:
+ public:
   using EOxaException::EOxaException;
 };
 class EOxaNotLocked : public EOxaException {
-public:
+ public:
   using EOxaException::EOxaException;
 };
 class EOxaFailed : public EOxaException {
-public:
+ public:
   using EOxaException::EOxaException;
 };
 class EOxaFatal : public EOxaException {
-public:
+ public:
   using EOxaException::EOxaException;
 };
 
@@ -57,7 +57,8 @@ void TraceLine(std::string_view line) noexcept;
 void TraceArgs(std::string_view format, std::span<const TFormatArg> args) noexcept;
 // The line is the object's class name, "." and text ("nil." and text without an object).
 void TraceObject(const TObject* object, std::string_view text) noexcept;
-void TraceObjectArgs(const TObject* object, std::string_view format, std::span<const TFormatArg> args) noexcept;
+void TraceObjectArgs(const TObject* object, std::string_view format,
+                     std::span<const TFormatArg> args) noexcept;
 
 template <class... Args>
 void Trace(std::string_view format, const Args&... args) noexcept
@@ -76,10 +77,10 @@ void TraceObject(const TObject* object, std::string_view format, const Args&... 
 // Extends a 32-bit millisecond tick that wraps after about 49.7 days to 64 bits: a reading
 // smaller than the previous one counts one more wrap. Thread-safe.
 class TTickExtender {
-public:
+ public:
   std::uint64_t Extend(DWORD reading);
 
-private:
+ private:
   std::mutex FLock;  // guards FLast and FWraps
   DWORD FLast = 0;
   DWORD FWraps = 0;
@@ -121,8 +122,9 @@ enum class TProcessWait { None = 0, InputIdle = 1, Exit = 2 };
 // waits as waitMode says (InputIdle: until its main thread first waits for messages, or it
 // ends). The caller closes the two handles in processInfo. False when the process cannot be
 // started.
-bool RunProcess(const std::string& application, const std::string& commandLine, PROCESS_INFORMATION& processInfo,
-                TProcessWait waitMode, bool feedback, WORD showCommand, DWORD creationFlags);
+bool RunProcess(const std::string& application, const std::string& commandLine,
+                PROCESS_INFORMATION& processInfo, TProcessWait waitMode, bool feedback, WORD showCommand,
+                DWORD creationFlags);
 
 // Messages (framework/OxaUtilsMessages.cpp).
 // Sends message to window and returns the window procedure's result. With block, a send with

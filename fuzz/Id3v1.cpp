@@ -18,7 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     TMemoryStream again;
     again.WriteBuffer(bytes.data(), static_cast<std::int64_t>(bytes.size()));
     TID3Version1Tagger reread;
-    if (!reread.LoadFromStream(again) || reread.Title() != tagger.Title() || reread.Genre() != tagger.Genre()) {
+    if (!reread.LoadFromStream(again) || reread.Title() != tagger.Title() ||
+        reread.Genre() != tagger.Genre()) {
       __builtin_trap();
     }
   }

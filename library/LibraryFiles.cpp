@@ -10,7 +10,7 @@
 namespace {
 
 class THandleOwner {
-public:
+ public:
   explicit THandleOwner(HANDLE handle) noexcept : FHandle(handle) {}
   ~THandleOwner()
   {
@@ -23,12 +23,12 @@ public:
   bool Valid() const noexcept { return FHandle != INVALID_HANDLE_VALUE && FHandle != nullptr; }
   HANDLE Get() const noexcept { return FHandle; }
 
-private:
+ private:
   HANDLE FHandle;
 };
 
 class TFindOwner {
-public:
+ public:
   explicit TFindOwner(HANDLE handle) noexcept : FHandle(handle) {}
   ~TFindOwner()
   {
@@ -41,7 +41,7 @@ public:
   bool Valid() const noexcept { return FHandle != INVALID_HANDLE_VALUE; }
   HANDLE Get() const noexcept { return FHandle; }
 
-private:
+ private:
   HANDLE FHandle;
 };
 
@@ -63,8 +63,8 @@ bool WriteAll(HANDLE file, std::string_view content)
 
 std::string ReadSmallFile(const std::string& fileName, std::size_t maxSize)
 {
-  const THandleOwner file(
-      CreateFileA(fileName.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const THandleOwner file(CreateFileA(fileName.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.Valid()) {
     return {};
   }

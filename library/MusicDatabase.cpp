@@ -12,8 +12,8 @@ namespace {
 // database file "MUSIC.DAT": a journal or write-ahead log left beside a new database of the
 // same name would be played into it.
 constexpr std::array<const char*, 11> LibraryFileMasks{
-    "OxaMediaDatabase.oxa", "*.DB",         "*.VAL",        "*.PX",         "*.XG*",     "*.YG*",
-    "*.DAT",                "*.IDX",        "*.DAT-journal", "*.DAT-wal",   "*.DAT-shm",
+    "OxaMediaDatabase.oxa", "*.DB",      "*.VAL",     "*.PX", "*.XG*", "*.YG*", "*.DAT", "*.IDX",
+    "*.DAT-journal",        "*.DAT-wal", "*.DAT-shm",
 };
 
 // A stamp is one of two short texts; anything longer is foreign and need not be read whole.

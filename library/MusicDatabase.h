@@ -67,7 +67,7 @@ enum class TGroupRelease {
 };
 
 class TMusicDatabase : public TDatabase {
-public:
+ public:
   // Disconnected, with the placeholder directory "MusicDatabase" that the player replaces.
   explicit TMusicDatabase(TComponent* owner);
   // Frees the table objects without writing the stamp: a library not disconnected through
@@ -160,7 +160,8 @@ public:
   void DeleteHiddenUnder(const TFolderList* include, const TFolderList* exclude);
   // Every file record, hidden ones included, under some folder of each given inclusion list and
   // under none of the exclusion list, in table order.
-  TKnownFiles GetKnownFiles(const TFolderList* include1, const TFolderList* include2, const TFolderList* exclude);
+  TKnownFiles GetKnownFiles(const TFolderList* include1, const TFolderList* include2,
+                            const TFolderList* exclude);
   static void SortKnownFiles(TKnownFiles& known);
   static void SortFileItems(TMusicFileItems& items);
   // Merges a scan into the library: known and found are sorted by path (SortKnownFiles,
@@ -179,7 +180,7 @@ public:
   TNotifyEvent AfterDisconnect;
   TUpdateProgressEvent OnUpdateProgress;
 
-private:
+ private:
   void CreateTableObjects();
   void FreeTableObjects() noexcept;
   bool WriteStamp(std::string_view stamp) const;

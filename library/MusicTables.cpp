@@ -11,7 +11,7 @@ constexpr int ChecksumSize = 36;
 constexpr int AttributesSize = 32;
 
 template <class T, std::size_t N>
-using TBindings = std::array<std::pair<TField* T::*, const char*>, N>;
+using TBindings = std::array<std::pair<TField * T::*, const char*>, N>;
 
 template <class T, std::size_t N>
 void BindFields(T& table, const TBindings<T, N>& bindings)
@@ -33,7 +33,8 @@ void ClearFields(T& table, const TBindings<T, N>& bindings) noexcept
 void DefineGroupTable(TTable& table, const char* id, const char* count, const char* key, TFieldType keyType,
                       int keySize, const char* keyIndex)
 {
-  table.FieldDefs() = {{id, TFieldType::ftAutoInc, 0}, {count, TFieldType::ftInteger, 0}, {key, keyType, keySize}};
+  table.FieldDefs() = {
+      {id, TFieldType::ftAutoInc, 0}, {count, TFieldType::ftInteger, 0}, {key, keyType, keySize}};
   table.IndexDefs() = {{"", id, ixPrimary | ixUnique},
                        {keyIndex, key, keyType == TFieldType::ftString ? ixCaseInsensitive : 0}};
 }
@@ -145,14 +146,10 @@ void TFilesTable::CreateTable()
       {"Track", TFieldType::ftInteger, 0},
   };
   IndexDefs() = {
-      {"", "FileId", ixPrimary | ixUnique},
-      {"PathIndex", "FilePath", ixCaseInsensitive},
-      {"FolderIndex", "FolderId", 0},
-      {"ArtistIndex", "ArtistId", 0},
-      {"AlbumIndex", "AlbumId", 0},
-      {"GenreIndex", "GenreId", 0},
-      {"LetterIndex", "LetterId", 0},
-      {"YearIndex", "YearId", 0},
+      {"", "FileId", ixPrimary | ixUnique}, {"PathIndex", "FilePath", ixCaseInsensitive},
+      {"FolderIndex", "FolderId", 0},       {"ArtistIndex", "ArtistId", 0},
+      {"AlbumIndex", "AlbumId", 0},         {"GenreIndex", "GenreId", 0},
+      {"LetterIndex", "LetterId", 0},       {"YearIndex", "YearId", 0},
       {"ChecksumIndex", "Checksum", 0},
   };
   TTable::CreateTable();
@@ -179,10 +176,8 @@ void TFoldersTable::CreateTable()
 {
   SetActive(false);
   FieldDefs() = {
-      {"FolderId", TFieldType::ftAutoInc, 0},
-      {"FolderRefCount", TFieldType::ftInteger, 0},
-      {"FolderPath", TFieldType::ftString, PathSize},
-      {"FolderName", TFieldType::ftString, PathSize},
+      {"FolderId", TFieldType::ftAutoInc, 0},         {"FolderRefCount", TFieldType::ftInteger, 0},
+      {"FolderPath", TFieldType::ftString, PathSize}, {"FolderName", TFieldType::ftString, PathSize},
       {"Renamed", TFieldType::ftBoolean, 0},
   };
   IndexDefs() = {

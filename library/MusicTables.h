@@ -9,7 +9,7 @@
 
 // "MusicFiles": one record per music file the library knows.
 class TFilesTable : public TTable {
-public:
+ public:
   explicit TFilesTable(TDatabase& database);
   void CreateTable();
 
@@ -29,14 +29,14 @@ public:
   TField* Length = nullptr;
   TField* Track = nullptr;
 
-protected:
+ protected:
   void DoAfterOpen() override;
   void DoBeforeClose() override;
 };
 
 // "MusicFolders": one record per folder that holds music.
 class TFoldersTable : public TTable {
-public:
+ public:
   explicit TFoldersTable(TDatabase& database);
   void CreateTable();
 
@@ -46,28 +46,28 @@ public:
   TField* FolderName = nullptr;
   TField* Renamed = nullptr;
 
-protected:
+ protected:
   void DoAfterOpen() override;
   void DoBeforeClose() override;
 };
 
 // "MusicRenameFolders": folder display names that have collided, upper-cased.
 class TRenameFoldersTable : public TTable {
-public:
+ public:
   explicit TRenameFoldersTable(TDatabase& database);
   void CreateTable();
 
   TField* Name = nullptr;
   TField* RefCount = nullptr;
 
-protected:
+ protected:
   void DoAfterOpen() override;
   void DoBeforeClose() override;
 };
 
 // "MusicArtists".
 class TArtistsTable : public TTable {
-public:
+ public:
   explicit TArtistsTable(TDatabase& database);
   void CreateTable();
 
@@ -75,14 +75,14 @@ public:
   TField* ArtistRefCount = nullptr;
   TField* ArtistName = nullptr;
 
-protected:
+ protected:
   void DoAfterOpen() override;
   void DoBeforeClose() override;
 };
 
 // "MusicAlbums".
 class TAlbumsTable : public TTable {
-public:
+ public:
   explicit TAlbumsTable(TDatabase& database);
   void CreateTable();
 
@@ -90,14 +90,14 @@ public:
   TField* AlbumRefCount = nullptr;
   TField* AlbumName = nullptr;
 
-protected:
+ protected:
   void DoAfterOpen() override;
   void DoBeforeClose() override;
 };
 
 // "MusicYears".
 class TYearsTable : public TTable {
-public:
+ public:
   explicit TYearsTable(TDatabase& database);
   void CreateTable();
 
@@ -105,14 +105,14 @@ public:
   TField* YearRefCount = nullptr;
   TField* YearNumber = nullptr;
 
-protected:
+ protected:
   void DoAfterOpen() override;
   void DoBeforeClose() override;
 };
 
 // "MusicLetters": the first letters of the titles.
 class TLettersTable : public TTable {
-public:
+ public:
   explicit TLettersTable(TDatabase& database);
   void CreateTable();
 
@@ -120,14 +120,14 @@ public:
   TField* LetterRefCount = nullptr;
   TField* LetterName = nullptr;
 
-protected:
+ protected:
   void DoAfterOpen() override;
   void DoBeforeClose() override;
 };
 
 // "MusicGenre".
 class TGenreTable : public TTable {
-public:
+ public:
   explicit TGenreTable(TDatabase& database);
   void CreateTable();
 
@@ -135,14 +135,14 @@ public:
   TField* GenreRefCount = nullptr;
   TField* GenreName = nullptr;
 
-protected:
+ protected:
   void DoAfterOpen() override;
   void DoBeforeClose() override;
 };
 
 // "MusicFavoriteMaster": one record per favorite list.
 class TFavoriteMastersTable : public TTable {
-public:
+ public:
   explicit TFavoriteMastersTable(TDatabase& database);
   void CreateTable();
 
@@ -151,14 +151,14 @@ public:
   TField* Name = nullptr;
   TField* Sequence = nullptr;
 
-protected:
+ protected:
   void DoAfterOpen() override;
   void DoBeforeClose() override;
 };
 
 // "MusicFavoriteDetails": one record per entry of a favorite list.
 class TFavoriteDetailsTable : public TTable {
-public:
+ public:
   explicit TFavoriteDetailsTable(TDatabase& database);
   void CreateTable();
 
@@ -169,7 +169,7 @@ public:
   TField* FileChecksum = nullptr;
   TField* Sequence = nullptr;
 
-protected:
+ protected:
   void DoAfterOpen() override;
   void DoBeforeClose() override;
 };

@@ -29,7 +29,7 @@ constexpr off_t kDeniesRead = 2;
 constexpr off_t kDeniesWrite = 3;
 
 class TFileObject : public TKernelObject {
-public:
+ public:
   TFileObject(int fd, bool canRead, bool canWrite, std::string name)
       : Fd(fd), CanRead(canRead), CanWrite(canWrite), Name(std::move(name))
   {
@@ -292,9 +292,9 @@ BOOL ReadSome(HANDLE hFile, void* lpBuffer, DWORD nNumberOfBytesToRead, DWORD* l
   DWORD total = 0;
   auto* bytes = static_cast<char*>(lpBuffer);
   while (total < nNumberOfBytesToRead) {
-    const ssize_t got =
-        offset < 0 ? ::read(file->Fd, bytes + total, nNumberOfBytesToRead - total)
-                   : ::pread(file->Fd, bytes + total, nNumberOfBytesToRead - total, offset + total);
+    const ssize_t got = offset < 0
+                            ? ::read(file->Fd, bytes + total, nNumberOfBytesToRead - total)
+                            : ::pread(file->Fd, bytes + total, nNumberOfBytesToRead - total, offset + total);
     if (got < 0) {
       if (errno == EINTR) {
         continue;

@@ -81,7 +81,7 @@ void Fill(WIN32_FIND_DATAA& data, const std::string& name, const THostFileInfo& 
 }
 
 class TFindObject : public TKernelObject {
-public:
+ public:
   TFindObject(DIR* dir, const std::string& mask, bool listDots) : FDir(dir), FMask(UpperCaseName(mask))
   {
     if (listDots) {
@@ -148,7 +148,7 @@ public:
     return false;
   }
 
-private:
+ private:
   DIR* FDir = nullptr;
   std::string FMask;  // in upper case
   std::vector<std::string> FPending;

@@ -18,7 +18,7 @@ constexpr DWORD WAIT_TIMEOUT = 0x00000102;
 constexpr DWORD WAIT_FAILED = 0xFFFFFFFF;
 
 class TKernelObject {
-public:
+ public:
   TKernelObject() = default;
   TKernelObject(const TKernelObject&) = delete;
   TKernelObject& operator=(const TKernelObject&) = delete;

@@ -35,11 +35,11 @@ DWORD ExitCodeOf(int status) noexcept
 
 // The main thread's handle waits for the process.
 class TProcessThreadObject : public TKernelObject {
-public:
+ public:
   explicit TProcessThreadObject(std::shared_ptr<TProcessObject> process) : FProcess(std::move(process)) {}
   DWORD Wait(DWORD milliseconds) override { return FProcess->Wait(milliseconds); }
 
-private:
+ private:
   std::shared_ptr<TProcessObject> FProcess;
 };
 

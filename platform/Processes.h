@@ -49,7 +49,7 @@ struct PROCESS_INFORMATION {
 // A started process. WaitForSingleObject on its handle (or its main thread's) waits for its
 // end; the process is reaped then, or by a helper thread when the last handle goes first.
 class TProcessObject : public TKernelObject {
-public:
+ public:
   TProcessObject(pid_t pid, int pidFd) noexcept : FPid(pid), FPidFd(pidFd) {}
   ~TProcessObject() override;
 
@@ -59,7 +59,7 @@ public:
   DWORD ExitCode();
   void Terminate(UINT exitCode);
 
-private:
+ private:
   bool Reap(bool block);
 
   const pid_t FPid;

@@ -99,7 +99,7 @@ const std::filesystem::path& HiveFile(THive hive)
 }
 
 class TFd {
-public:
+ public:
   explicit TFd(int fd = -1) noexcept : FFd(fd) {}
   ~TFd()
   {
@@ -111,13 +111,13 @@ public:
   TFd& operator=(const TFd&) = delete;
   int Get() const noexcept { return FFd; }
 
-private:
+ private:
   int FFd;
 };
 
 // The cross-process writer lock of one hive: an exclusive flock on a file beside it.
 class THiveWriteLock {
-public:
+ public:
   explicit THiveWriteLock(const std::filesystem::path& hiveFile)
       : FFd(::open((hiveFile.string() + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644))
   {
@@ -128,7 +128,7 @@ public:
   }
   bool Held() const noexcept { return FFd.Get() >= 0; }
 
-private:
+ private:
   TFd FFd;  // closing it releases the lock
 };
 
@@ -462,7 +462,8 @@ LONG CopyName(const std::string& name, char* buffer, DWORD* length)
 
 // What opening and creating a key share: the parent's open key and the names below it, with the
 // hive's shell folders in place.
-LONG OpenParent(HKEY hKey, const char* lpSubKey, PHKEY phkResult, TOpenKey& parent, std::vector<std::string>& names)
+LONG OpenParent(HKEY hKey, const char* lpSubKey, PHKEY phkResult, TOpenKey& parent,
+                std::vector<std::string>& names)
 {
   if (phkResult == nullptr) {
     return Result(ERROR_INVALID_PARAMETER);
@@ -484,7 +485,8 @@ LONG RegCreateKeyExA(HKEY hKey, const char* lpSubKey, DWORD, char*, DWORD, REGSA
 {
   TOpenKey parent{};
   std::vector<std::string> names;
-  if (const LONG opened = OpenParent(hKey, lpSubKey, phkResult, parent, names); opened != Result(ERROR_SUCCESS)) {
+  if (const LONG opened = OpenParent(hKey, lpSubKey, phkResult, parent, names);
+      opened != Result(ERROR_SUCCESS)) {
     return opened;
   }
   std::vector<std::string> path = parent.Path;
@@ -519,7 +521,8 @@ LONG RegOpenKeyExA(HKEY hKey, const char* lpSubKey, DWORD, REGSAM samDesired, PH
 {
   TOpenKey parent{};
   std::vector<std::string> names;
-  if (const LONG opened = OpenParent(hKey, lpSubKey, phkResult, parent, names); opened != Result(ERROR_SUCCESS)) {
+  if (const LONG opened = OpenParent(hKey, lpSubKey, phkResult, parent, names);
+      opened != Result(ERROR_SUCCESS)) {
     return opened;
   }
   std::vector<std::string> path;

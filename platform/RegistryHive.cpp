@@ -33,7 +33,7 @@ std::uint32_t Crc32(std::span<const std::byte> bytes)
 }
 
 class TReader {
-public:
+ public:
   explicit TReader(std::span<const std::byte> bytes) : FBytes(bytes) {}
 
   std::size_t Left() const noexcept { return FBytes.size() - FOffset; }
@@ -83,7 +83,7 @@ public:
     return true;
   }
 
-private:
+ private:
   std::span<const std::byte> FBytes;
   std::size_t FOffset = 0;
 };

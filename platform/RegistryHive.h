@@ -32,7 +32,7 @@ struct TRegValue {
 };
 
 class TRegKey {
-public:
+ public:
   explicit TRegKey(std::string name = {}) : Name(std::move(name)) {}
 
   std::string Name;

@@ -9,7 +9,8 @@ DWORD GetTickCount() noexcept
 {
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC, &now);
-  const auto millis = static_cast<std::uint64_t>(now.tv_sec) * 1000U + static_cast<std::uint64_t>(now.tv_nsec) / 1000000U;
+  const auto millis =
+      static_cast<std::uint64_t>(now.tv_sec) * 1000U + static_cast<std::uint64_t>(now.tv_nsec) / 1000000U;
   return static_cast<DWORD>(millis);
 }
 

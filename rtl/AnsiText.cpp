@@ -170,8 +170,8 @@ int AnsiCompareText(std::string_view a, std::string_view b)
     }
   }
   UErrorCode status = U_ZERO_ERROR;
-  const int result = ucol_strcollUTF8(collation.IgnoreCase.get(), a.data(), static_cast<int32_t>(a.size()), b.data(),
-                                      static_cast<int32_t>(b.size()), &status);
+  const int result = ucol_strcollUTF8(collation.IgnoreCase.get(), a.data(), static_cast<int32_t>(a.size()),
+                                      b.data(), static_cast<int32_t>(b.size()), &status);
   if (result != UCOL_EQUAL && U_SUCCESS(status)) {
     return Sign(result);
   }
@@ -181,8 +181,8 @@ int AnsiCompareText(std::string_view a, std::string_view b)
 int AnsiCompareStr(std::string_view a, std::string_view b)
 {
   UErrorCode status = U_ZERO_ERROR;
-  const int result = ucol_strcollUTF8(Collation().WithCase.get(), a.data(), static_cast<int32_t>(a.size()), b.data(),
-                                      static_cast<int32_t>(b.size()), &status);
+  const int result = ucol_strcollUTF8(Collation().WithCase.get(), a.data(), static_cast<int32_t>(a.size()),
+                                      b.data(), static_cast<int32_t>(b.size()), &status);
   if (result != UCOL_EQUAL && U_SUCCESS(status)) {
     return Sign(result);
   }

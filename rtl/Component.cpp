@@ -102,7 +102,8 @@ void TComponent::FreeNotification(TComponent& component)
 
 void TComponent::RemoveFreeNotification(TComponent& component)
 {
-  FFreeNotifies.erase(std::remove(FFreeNotifies.begin(), FFreeNotifies.end(), &component), FFreeNotifies.end());
+  FFreeNotifies.erase(std::remove(FFreeNotifies.begin(), FFreeNotifies.end(), &component),
+                      FFreeNotifies.end());
   auto& theirs = component.FFreeNotifies;
   theirs.erase(std::remove(theirs.begin(), theirs.end(), this), theirs.end());
 }

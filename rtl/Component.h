@@ -11,12 +11,12 @@
 #include "rtl/Object.h"
 
 class TPersistent : public TObject {
-public:
+ public:
   // Copies source into this object. The default asks source to AssignTo this, whose default
   // raises EConvertError "Cannot assign a %s to a %s".
   virtual void Assign(const TPersistent& source);
 
-protected:
+ protected:
   virtual void AssignTo(TPersistent& dest) const;
 };
 
@@ -32,7 +32,7 @@ enum TComponentStateBits : unsigned {
 };
 
 class TComponent : public TPersistent {
-public:
+ public:
   // Registers with owner (which then frees this component) when owner is not null.
   explicit TComponent(TComponent* owner);
   ~TComponent() override;
@@ -67,14 +67,14 @@ public:
     return component.release();
   }
 
-protected:
+ protected:
   // Told when a component is inserted into or removed from this one's owner chain, or when a
   // component this one asked about is freed. The default passes it on to the owned components.
   virtual void Notification(TComponent* component, TOperation operation);
   void SetComponentState(unsigned state) noexcept { FComponentState = state; }
   void Loaded() { FComponentState &= ~static_cast<unsigned>(csLoading); }
 
-private:
+ private:
   void Insert(TComponent& component);
   void Remove(TComponent& component);
 

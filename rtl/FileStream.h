@@ -21,7 +21,7 @@ constexpr std::uint16_t fmShareDenyNone = 0x0040;
 constexpr std::uint16_t fmCreate = 0xFF00;
 
 class TFileStream : public TStream {
-public:
+ public:
   // Raises EFOpenError ("Cannot open file \"%s\". %s") or, with fmCreate, EFCreateError
   // ("Cannot create file \"%s\". %s") with the system's reason.
   TFileStream(const std::string& fileName, std::uint16_t mode);
@@ -40,7 +40,7 @@ public:
   // Forces written data to the disk; raises EWriteError when the system refuses.
   void Flush();
 
-private:
+ private:
   // Moves the handle to FPosition when a seek left it elsewhere; false when the system refuses.
   bool Settle();
 

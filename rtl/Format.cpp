@@ -57,7 +57,8 @@ std::string FloatText(char type, int precision, double value)
       point = text.size();
     }
     const std::size_t firstDigit = (text[0] == '-') ? 1 : 0;
-    for (auto i = static_cast<std::ptrdiff_t>(point) - 3; i > static_cast<std::ptrdiff_t>(firstDigit); i -= 3) {
+    for (auto i = static_cast<std::ptrdiff_t>(point) - 3; i > static_cast<std::ptrdiff_t>(firstDigit);
+         i -= 3) {
       text.insert(static_cast<std::size_t>(i), 1, ',');
     }
   }
@@ -138,7 +139,8 @@ std::string FormatArgs(std::string_view format, std::span<const TFormatArg> args
       case 'd':
         if (arg.Kind == TFormatArg::TKind::Signed) {
           const bool negative = arg.Int < 0;
-          const auto magnitude = negative ? static_cast<std::uint64_t>(-(arg.Int + 1)) + 1 : static_cast<std::uint64_t>(arg.Int);
+          const auto magnitude =
+              negative ? static_cast<std::uint64_t>(-(arg.Int + 1)) + 1 : static_cast<std::uint64_t>(arg.Int);
           piece = Digits(magnitude, precision);
           if (negative) {
             piece.insert(piece.begin(), '-');
@@ -165,7 +167,8 @@ std::string FormatArgs(std::string_view format, std::span<const TFormatArg> args
         if (arg.Kind != TFormatArg::TKind::Text) {
           Invalid(format);
         }
-        piece = precision >= 0 ? LeadingCharacters(arg.Text, static_cast<std::size_t>(precision)) : std::string(arg.Text);
+        piece = precision >= 0 ? LeadingCharacters(arg.Text, static_cast<std::size_t>(precision))
+                               : std::string(arg.Text);
         break;
       case 'f':
       case 'g':

@@ -16,14 +16,18 @@
 #include <type_traits>
 
 class TFormatArg {
-public:
+ public:
   enum class TKind { Signed, Unsigned, Text, Float, Pointer };
 
   template <std::signed_integral T>
-  TFormatArg(T value) : Kind(TKind::Signed), Bits(sizeof(T) * 8), Int(value) {}
+  TFormatArg(T value) : Kind(TKind::Signed), Bits(sizeof(T) * 8), Int(value)
+  {
+  }
   template <std::unsigned_integral T>
-    requires(!std::same_as<T, bool>)
-  TFormatArg(T value) : Kind(TKind::Unsigned), Bits(sizeof(T) * 8), UInt(value) {}
+  requires(!std::same_as<T, bool>) TFormatArg(T value)
+      : Kind(TKind::Unsigned), Bits(sizeof(T) * 8), UInt(value)
+  {
+  }
   TFormatArg(bool value) : Kind(TKind::Signed), Bits(32), Int(value ? 1 : 0) {}
   TFormatArg(std::string_view value) : Kind(TKind::Text), Text(value) {}
   TFormatArg(const std::string& value) : Kind(TKind::Text), Text(value) {}
@@ -156,9 +160,9 @@ consteval void Check(std::string_view format, const TArgClass (&classes)[N])
 // A format string checked at compile time against the argument types Args.
 template <class... Args>
 class TFormatString {
-public:
+ public:
   template <class S>
-    requires std::convertible_to<const S&, std::string_view>
+  requires std::convertible_to<const S&, std::string_view>
   consteval TFormatString(const S& text) : FText(text)
   {
     constexpr format_detail::TArgClass classes[sizeof...(Args) + 1] = {format_detail::ClassOf<Args>()...,
@@ -168,7 +172,7 @@ public:
 
   std::string_view Text() const noexcept { return FText; }
 
-private:
+ private:
   std::string_view FText;
 };
 

@@ -9,7 +9,7 @@
 
 template <class T>
 class TList {
-public:
+ public:
   using TCompare = int (*)(const T*, const T*);
 
   int Count() const noexcept { return static_cast<int>(FItems.size()); }
@@ -57,7 +57,7 @@ public:
   auto begin() const noexcept { return FItems.begin(); }
   auto end() const noexcept { return FItems.end(); }
 
-private:
+ private:
   std::size_t Checked(int index) const
   {
     if (index < 0 || index >= Count()) {

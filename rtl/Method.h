@@ -14,7 +14,7 @@ class TMethod;
 
 template <class R, class... A>
 class TMethod<R(A...)> {
-public:
+ public:
   using TThunk = R (*)(void*, A...);
 
   TMethod() = default;
@@ -34,7 +34,7 @@ public:
   // Built by MakeMethod and FromFunction.
   TMethod(TThunk thunk, void* object) : FThunk(thunk), FObject(object) {}
 
-private:
+ private:
   TThunk FThunk = nullptr;
   void* FObject = nullptr;
 };
@@ -48,7 +48,10 @@ template <class C, class R, class... A, R (C::*Member)(A...)>
 struct TMemberTraits<Member> {
   using TClass = C;
   using TSignature = R(A...);
-  static R Call(void* object, A... args) { return (static_cast<C*>(object)->*Member)(std::forward<A>(args)...); }
+  static R Call(void* object, A... args)
+  {
+    return (static_cast<C*>(object)->*Member)(std::forward<A>(args)...);
+  }
 };
 
 }  // namespace method_detail

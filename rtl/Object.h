@@ -5,7 +5,7 @@
 #include <string>
 
 class TObject {
-public:
+ public:
   TObject() = default;
   TObject(const TObject&) = default;
   TObject& operator=(const TObject&) = default;

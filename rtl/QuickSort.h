@@ -57,6 +57,10 @@ void QuickSort(std::span<T*> items, Compare compare)
   }
   QuickSortPositions(
       0, static_cast<int>(items.size()) - 1,
-      [&](int a, int b) { return compare(items[static_cast<std::size_t>(a)], items[static_cast<std::size_t>(b)]); },
-      [&](int a, int b) { std::swap(items[static_cast<std::size_t>(a)], items[static_cast<std::size_t>(b)]); });
+      [&](int a, int b) {
+        return compare(items[static_cast<std::size_t>(a)], items[static_cast<std::size_t>(b)]);
+      },
+      [&](int a, int b) {
+        std::swap(items[static_cast<std::size_t>(a)], items[static_cast<std::size_t>(b)]);
+      });
 }

@@ -14,12 +14,12 @@
 
 // "Failed to get data for '%s'", "Failed to set data for '%s'", "Invalid data type for '%s'".
 class ERegistryException : public Exception {
-public:
+ public:
   using Exception::Exception;
 };
 
 class TRegistry : public TObject {
-public:
+ public:
   // Root key HKEY_CURRENT_USER; keys are opened with `access`.
   explicit TRegistry(REGSAM access = KEY_ALL_ACCESS) noexcept : FAccess(access) {}
   ~TRegistry() override;
@@ -61,7 +61,7 @@ public:
   void GetKeyNames(TStringList& names) const;
   void GetValueNames(TStringList& names) const;
 
-private:
+ private:
   HKEY BaseKey(bool relative) const noexcept;
   bool Open(const std::string& key, bool canCreate, REGSAM access);
   void PutData(const std::string& name, DWORD type, const BYTE* data, DWORD size);

@@ -13,7 +13,7 @@
 enum class TSeekOrigin { soBeginning, soCurrent, soEnd };
 
 class TStream : public TObject {
-public:
+ public:
   // Reads up to count bytes; returns how many were read (0 at the end).
   virtual std::int64_t Read(void* buffer, std::int64_t count) = 0;
   // Writes up to count bytes; returns how many were written.
@@ -31,7 +31,10 @@ public:
   // or EWriteError ("Stream write error").
   void ReadBuffer(void* buffer, std::int64_t count);
   void WriteBuffer(const void* buffer, std::int64_t count);
-  void ReadBuffer(std::span<std::byte> buffer) { ReadBuffer(buffer.data(), static_cast<std::int64_t>(buffer.size())); }
+  void ReadBuffer(std::span<std::byte> buffer)
+  {
+    ReadBuffer(buffer.data(), static_cast<std::int64_t>(buffer.size()));
+  }
   void WriteBuffer(std::span<const std::byte> buffer)
   {
     WriteBuffer(buffer.data(), static_cast<std::int64_t>(buffer.size()));
@@ -43,7 +46,7 @@ public:
 };
 
 class TMemoryStream : public TStream {
-public:
+ public:
   TMemoryStream() = default;
 
   std::int64_t Read(void* buffer, std::int64_t count) override;
@@ -63,7 +66,7 @@ public:
   void LoadFromStream(TStream& stream);
   void SaveToStream(TStream& stream);
 
-private:
+ private:
   std::vector<std::byte> FData;
   std::int64_t FPosition = 0;
 };

@@ -181,7 +181,9 @@ void TStringList::CustomSort(TCompare compare)
 {
   QuickSortPositions(
       0, Count() - 1, [&](int a, int b) { return compare(*this, a, b); },
-      [&](int a, int b) { std::swap(FItems[static_cast<std::size_t>(a)], FItems[static_cast<std::size_t>(b)]); });
+      [&](int a, int b) {
+        std::swap(FItems[static_cast<std::size_t>(a)], FItems[static_cast<std::size_t>(b)]);
+      });
 }
 
 void TStringList::Sort()
@@ -189,9 +191,12 @@ void TStringList::Sort()
   QuickSortPositions(
       0, Count() - 1,
       [&](int a, int b) {
-        return CompareStrings(FItems[static_cast<std::size_t>(a)].String, FItems[static_cast<std::size_t>(b)].String);
+        return CompareStrings(FItems[static_cast<std::size_t>(a)].String,
+                              FItems[static_cast<std::size_t>(b)].String);
       },
-      [&](int a, int b) { std::swap(FItems[static_cast<std::size_t>(a)], FItems[static_cast<std::size_t>(b)]); });
+      [&](int a, int b) {
+        std::swap(FItems[static_cast<std::size_t>(a)], FItems[static_cast<std::size_t>(b)]);
+      });
 }
 
 void TStringList::SetSorted(bool sorted)

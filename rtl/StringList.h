@@ -13,7 +13,7 @@
 enum class TDuplicates { dupIgnore, dupAccept, dupError };
 
 class TStringList : public TObject {
-public:
+ public:
   using TCompare = int (*)(const TStringList& list, int index1, int index2);
 
   TStringList() = default;
@@ -71,7 +71,7 @@ public:
   // The comparison the list sorts and searches with.
   int CompareStrings(std::string_view a, std::string_view b) const;
 
-private:
+ private:
   struct TItem {
     std::string String;
     TObject* Object = nullptr;

@@ -23,9 +23,9 @@ constexpr std::string_view InvalidStreamMessage = "TMusicStringList.LoadFromStre
 
 void WriteInt32(TStream& stream, std::uint32_t value)
 {
-  const std::array<unsigned char, 4> bytes{static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
-                                           static_cast<unsigned char>(value >> 16),
-                                           static_cast<unsigned char>(value >> 24)};
+  const std::array<unsigned char, 4> bytes{
+      static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
+      static_cast<unsigned char>(value >> 16), static_cast<unsigned char>(value >> 24)};
   stream.WriteBuffer(bytes.data(), 4);
 }
 
@@ -40,7 +40,7 @@ void WriteText(TStream& stream, std::string_view text)
 // Reads through a stream that ends at a known position, so no count or length taken from the
 // stream is trusted beyond the bytes really there.
 class TMusicStringReader {
-public:
+ public:
   explicit TMusicStringReader(TStream& stream) : FStream(stream), FLeft(stream.Size() - stream.Position()) {}
 
   std::uint32_t Int32()
@@ -74,7 +74,7 @@ public:
     }
   }
 
-private:
+ private:
   void Take(void* buffer, std::int64_t count)
   {
     if (count > FLeft) {
@@ -92,12 +92,12 @@ private:
 // deletion. While a process holds it no other open succeeds; when the holder dies the system
 // closes its handle, so a lock file left behind opens at once and is taken over.
 class TMusicStringList::TLock {
-public:
+ public:
   // Null when the lock is held by someone else (or the file cannot be made).
   static std::unique_ptr<TLock> TryTake(const std::string& lockFileName)
   {
-    const HANDLE handle = CreateFileA(lockFileName.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
-                                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE handle = CreateFileA(lockFileName.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE,
+                                      nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
       return nullptr;
     }
@@ -119,7 +119,7 @@ public:
   TLock(const TLock&) = delete;
   TLock& operator=(const TLock&) = delete;
 
-private:
+ private:
   TLock(HANDLE handle, std::string fileName) : FHandle(handle), FFileName(std::move(fileName)) {}
 
   bool StillAtPath() const
@@ -128,8 +128,9 @@ private:
     if (GetFileInformationByHandle(FHandle, &held) == FALSE) {
       return false;
     }
-    const HANDLE atPath = CreateFileA(FFileName.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE atPath =
+        CreateFileA(FFileName.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (atPath == INVALID_HANDLE_VALUE) {
       return false;
     }

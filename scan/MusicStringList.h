@@ -23,7 +23,7 @@ class TMusicStringReader;
 
 // One string carried by an entry.
 class TMusicStringItem : public TObject {
-public:
+ public:
   TMusicStringItem() = default;
   explicit TMusicStringItem(std::string value) : Value(std::move(value)) {}
 
@@ -39,7 +39,7 @@ constexpr unsigned LockRetryStepMs = 50;
 constexpr int MaxMusicStringListDepth = 64;
 
 class TMusicStringList : public TStringList {
-public:
+ public:
   TMusicStringList();
   ~TMusicStringList() override;
   TMusicStringList(const TMusicStringList&) = delete;
@@ -76,7 +76,7 @@ public:
   bool Locked() const noexcept { return FLock != nullptr; }
   const std::string& LockFileName() const noexcept { return FLockFileName; }
 
-private:
+ private:
   void LoadLevel(TMusicStringReader& reader, int depth);
 
   class TLock;
@@ -85,7 +85,7 @@ private:
 };
 
 class TMusicStringOptions : public TObject {
-public:
+ public:
   TMusicStringOptions();
 
   TMusicStringList& Root() noexcept { return *FRoot; }
@@ -103,6 +103,6 @@ public:
   // out of Root.
   void Store(const std::string& fileName, std::span<const std::string> keys);
 
-private:
+ private:
   std::unique_ptr<TMusicStringList> FRoot;
 };

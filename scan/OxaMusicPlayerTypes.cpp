@@ -6,8 +6,8 @@
 
 #include "framework/OxaUtils.h"
 #include "platform/Metrics.h"
-#include "platform/Processes.h"
 #include "platform/Paths.h"
+#include "platform/Processes.h"
 #include "rtl/AnsiText.h"
 #include "rtl/FilePaths.h"
 #include "rtl/Registry.h"
@@ -16,7 +16,8 @@
 
 namespace {
 
-constexpr std::string_view ShellFoldersKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+constexpr std::string_view ShellFoldersKey =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 constexpr std::string_view CurrentVersionKey = "Software\\Microsoft\\Windows\\CurrentVersion";
 constexpr std::int32_t DefaultTriangleHeight = 26;
 constexpr std::int32_t DefaultTriangleWidth = 13;
@@ -68,9 +69,9 @@ std::int32_t ScreenHeight()
 
 std::string_view MusicOptionName(TMusicOption key) noexcept
 {
-  static constexpr std::array<std::string_view, 10> names{"Roots",       "Cuts",        "Masks",  "WhiteDrives",
-                                                          "GreyDrives",  "Version",     "UnhideFiles",
-                                                          "DeleteFiles", "Random",      "LastPlayed"};
+  static constexpr std::array<std::string_view, 10> names{
+      "Roots",   "Cuts",        "Masks",       "WhiteDrives", "GreyDrives",
+      "Version", "UnhideFiles", "DeleteFiles", "Random",      "LastPlayed"};
   return names[static_cast<std::size_t>(key)];
 }
 

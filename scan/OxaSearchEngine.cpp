@@ -17,8 +17,11 @@ constexpr UINT WindowsDirectoryBufferSize = 1024;
 
 // One listing of a folder, closed when it goes out of scope (also when a callback throws).
 class TFolderListing {
-public:
-  TFolderListing(const std::string& pattern, int attributes) : FOpen(FindFirst(pattern, attributes, FRecord) == 0) {}
+ public:
+  TFolderListing(const std::string& pattern, int attributes)
+      : FOpen(FindFirst(pattern, attributes, FRecord) == 0)
+  {
+  }
   ~TFolderListing()
   {
     if (FOpen) {
@@ -33,7 +36,7 @@ public:
   const TSearchRec& Record() const noexcept { return FRecord; }
   void Next() { FDone = FindNext(FRecord) != 0; }
 
-private:
+ private:
   TSearchRec FRecord{};
   bool FOpen;
   bool FDone = false;
@@ -249,7 +252,9 @@ void TSearchEngine::RemoveNestedNodes()
   }
   // Paths are compared exactly, as the nodes hold them. An excluded folder counts as a cut: no
   // walk goes into it, so a desktop root inside it is not covered by the drive's root.
-  const auto isCut = [&](const std::string& folder) { return cutPaths.contains(folder) || IsExcluded(folder); };
+  const auto isCut = [&](const std::string& folder) {
+    return cutPaths.contains(folder) || IsExcluded(folder);
+  };
   const auto isRoot = [&](const std::string& folder) { return rootPaths.contains(folder); };
   // Flags are cleared as the walk goes and the lists compacted once afterwards: a drive can have
   // thousands of roots, and removing each from its list would be quadratic.
@@ -393,12 +398,14 @@ void TSearchEngine::SearchList(const TStringList& roots, const TStringList& cuts
   }
 }
 
-void TSearchEngine::Walk(const std::string& folder, const TStringList& cuts, const TMusicFileRule& rule, int depth)
+void TSearchEngine::Walk(const std::string& folder, const TStringList& cuts, const TMusicFileRule& rule,
+                         int depth)
 {
   if (IsExcluded(folder) || depth > MaxFolderDepth) {
     return;
   }
-  for (TFolderListing listing(folder + "*.*", MusicSearchAttributes); listing.Valid() && !Cancelled; listing.Next()) {
+  for (TFolderListing listing(folder + "*.*", MusicSearchAttributes); listing.Valid() && !Cancelled;
+       listing.Next()) {
     const TSearchRec& record = listing.Record();
     if (IsFolder(record)) {
       if (IsDotEntry(record.Name)) {

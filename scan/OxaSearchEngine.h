@@ -38,7 +38,7 @@ constexpr int MaxFolderDepth = 256;
 // One folder of a full walk. Nodes are made and owned by their engine and live until its next
 // Search or its destruction.
 class TNode : public TObject {
-public:
+ public:
   TNode(const TNode&) = delete;
   TNode& operator=(const TNode&) = delete;
 
@@ -59,7 +59,7 @@ public:
   bool IsCut() const noexcept { return FCut; }
   void SetCut(bool cut);
 
-private:
+ private:
   friend class TSearchEngine;
   explicit TNode(TSearchEngine& engine) : FEngine(engine) {}
 
@@ -78,7 +78,7 @@ using TDirectoryEvent = TMethod<void(TNode* node, const std::string& path)>;
 using TFileEvent = TMethod<void(TObject* sender, const std::string& folder, const TSearchRec& record)>;
 
 class TSearchEngine : public TObject {
-public:
+ public:
   // Fills ExcludedFolders with the Windows and common-files folders and SpecialFolders with
   // the desktop, each with a trailing backslash (a folder the machine does not name is left out).
   TSearchEngine();
@@ -91,10 +91,10 @@ public:
   const TList<TNode>& RootNodes() const noexcept { return FRootNodes; }
   const TList<TNode>& CutNodes() const noexcept { return FCutNodes; }
 
-  std::string Root;                  // the drive (or folder) of the full walk: "C:\"
+  std::string Root;                    // the drive (or folder) of the full walk: "C:\"
   const TStringList* Masks = nullptr;  // music extensions; not owned; none means no music
-  TStringList ExcludedFolders;       // never walked (whole-path match, ignoring case)
-  TStringList SpecialFolders;        // walked even inside an excluded folder
+  TStringList ExcludedFolders;         // never walked (whole-path match, ignoring case)
+  TStringList SpecialFolders;          // walked even inside an excluded folder
   TDirectoryEvent OnDirectory;
   TFileEvent OnFile;
   // Set from another thread to stop a walk at its next directory entry; never cleared.
@@ -110,7 +110,7 @@ public:
   // OnFile end the walk and reach the caller.
   void SearchList(const TStringList& roots, const TStringList& cuts);
 
-private:
+ private:
   friend class TNode;
 
   TNode& NewNode();
@@ -134,11 +134,11 @@ private:
 // Roots and Cuts, so a dropped folder becomes a root, its subfolders that were not dropped
 // become cuts, and the folder of each dropped file becomes a root.
 class TDragNDropSearchEngine : public TObject {
-public:
-  TStringList* Cuts = nullptr;   // not owned
-  TStringList* Roots = nullptr;  // not owned
+ public:
+  TStringList* Cuts = nullptr;         // not owned
+  TStringList* Roots = nullptr;        // not owned
   const TStringList* Masks = nullptr;  // not owned
-  TFileEvent OnFile;             // the sender is the engine
+  TFileEvent OnFile;                   // the sender is the engine
 
   // Either list may be null. Does nothing unless Roots, Cuts and Masks are set and a list is
   // given. A dropped file is reported when its extension is a mask, whatever its size.
@@ -147,7 +147,7 @@ public:
   // Where path lies relative to Roots and Cuts (ignoring case).
   TClassification Classify(std::string_view path) const;
 
-private:
+ private:
   int SubFolders(const std::string& folder, TStringList& candidates);
   int FolderFiles(const std::string& folder, const TMusicFileRule& rule);
 };

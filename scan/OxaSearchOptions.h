@@ -12,7 +12,7 @@
 inline constexpr std::string_view DefaultMasks[] = {".mp3", ".wav", ".wma"};
 
 class TOxaSearchOptions : public TObject {
-public:
+ public:
   // Takes the drive snapshot and loads "GreyDrives". While no drive has ever been scanned in
   // full ("GreyDrives" empty), every fixed disk is selected in WhiteDrives, in drive order;
   // WhiteDrives is not loaded from the settings. Loads "Masks", and when it is empty fills it
@@ -27,7 +27,7 @@ public:
   // Loads "GreyDrives" again and returns it.
   TMusicStringList& ReloadGreyDrives();
 
-private:
+ private:
   std::unique_ptr<TOxaDriveInformation> FDriveInformation;
   std::unique_ptr<TMusicStringList> FWhiteDrives;
   std::unique_ptr<TMusicStringList> FMasks;

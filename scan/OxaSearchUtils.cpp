@@ -58,8 +58,8 @@ bool GetVolumeName(std::string_view root, std::string& name)
   DWORD serial = 0;
   DWORD maxLength = 0;
   DWORD flags = 0;
-  if (GetVolumeInformationA(RootOf(root).c_str(), label.data(), VolumeNameBufferSize, &serial, &maxLength, &flags,
-                            fileSystem.data(), VolumeNameBufferSize) == FALSE) {
+  if (GetVolumeInformationA(RootOf(root).c_str(), label.data(), VolumeNameBufferSize, &serial, &maxLength,
+                            &flags, fileSystem.data(), VolumeNameBufferSize) == FALSE) {
     return false;
   }
   name = label.data();
@@ -178,7 +178,8 @@ bool TMusicFileRule::HasMusicExtension(std::string_view name) const
   for (const TMask& mask : FMasks) {
     // Between two ASCII texts case folding is plain A-Z folding, so the collator is needed only
     // when either side holds other characters.
-    if (asciiExtension && mask.Ascii ? SameAsciiText(extension, mask.Text) : AnsiSameText(extension, mask.Text)) {
+    if (asciiExtension && mask.Ascii ? SameAsciiText(extension, mask.Text)
+                                     : AnsiSameText(extension, mask.Text)) {
       return true;
     }
   }

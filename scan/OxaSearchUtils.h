@@ -51,7 +51,7 @@ TDriveInfo DriveInfoOf(char letter);
 // A snapshot of the machine's logical drives in letter order, taken at construction and again
 // on Refresh.
 class TOxaDriveInformation : public TObject {
-public:
+ public:
   TOxaDriveInformation();
 
   void Refresh();
@@ -59,7 +59,7 @@ public:
   // A copy of record index; raises EListError for a bad index.
   TDriveInfo Items(int index) const;
 
-private:
+ private:
   std::vector<TDriveInfo> FDrives;
 };
 
@@ -77,7 +77,7 @@ constexpr std::int64_t MinWaveFileSize = 0x500000;
 // "Masks" list (extensions with their dot, matched without regard to case as AnsiCompareText
 // does); the list may be freed afterwards.
 class TMusicFileRule {
-public:
+ public:
   explicit TMusicFileRule(const TStringList& masks);
 
   // The extension of name is one of the masks.
@@ -86,7 +86,7 @@ public:
   // at least MinWaveFileSize bytes.
   bool IsMusicFile(std::string_view name, std::int64_t size, DWORD attributes) const;
 
-private:
+ private:
   struct TMask {
     std::string Text;
     bool Ascii = false;

@@ -33,9 +33,10 @@ int CompareAnsiText(void*, int size1, const void* text1, int size2, const void* 
 // between collation versions): an index built in one order cannot be searched in another.
 std::string CollationSignature()
 {
-  std::vector<std::string> probes{"a", "A", "\u00e4", "\u00e5", "\u00e6", "b", "c", "\u010d", "ch", "d", "h",
-                                  "i", "\u0131", "l", "\u0142", "n", "\u00f1", "o", "\u00f6", "\u00f8", "s",
-                                  "ss", "\u00df", "u", "\u00fc", "v", "w", "y", "z", "\u00fe", "1", "-", "_", " "};
+  std::vector<std::string> probes{
+      "a",      "A", "\u00e4", "\u00e5", "\u00e6", "b",      "c",      "\u010d", "ch", "d",  "h",      "i",
+      "\u0131", "l", "\u0142", "n",      "\u00f1", "o",      "\u00f6", "\u00f8", "s",  "ss", "\u00df", "u",
+      "\u00fc", "v", "w",      "y",      "z",      "\u00fe", "1",      "-",      "_",  " "};
   std::stable_sort(probes.begin(), probes.end(),
                    [](const std::string& a, const std::string& b) { return AnsiCompareText(a, b) < 0; });
   std::string signature;
@@ -64,7 +65,8 @@ void CheckCollation(TSqliteConnection& connection)
   if (known) {
     connection.Execute(std::string("REINDEX ") + CollationName);
   }
-  TSqliteStatement write(connection, "INSERT OR REPLACE INTO TableEngineInfo (Name, Value) VALUES ('Collation', ?1)");
+  TSqliteStatement write(connection,
+                         "INSERT OR REPLACE INTO TableEngineInfo (Name, Value) VALUES ('Collation', ?1)");
   write.BindText(1, signature);
   write.Step();
 }

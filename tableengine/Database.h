@@ -25,7 +25,7 @@
 class TTable;
 
 class TDatabase : public TComponent {
-public:
+ public:
   explicit TDatabase(TComponent* owner);
   // Disconnects; tables still registered are closed and forget the database.
   ~TDatabase() override;
@@ -62,7 +62,7 @@ public:
   // problem found (at most 100).
   std::vector<std::string> CheckIntegrity();
 
-private:
+ private:
   friend class TTable;
 
   void CheckConnected(std::string_view operation) const;

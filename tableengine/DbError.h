@@ -9,17 +9,17 @@
 #include "rtl/Exception.h"
 
 class EDatabaseError : public Exception {
-public:
+ public:
   using Exception::Exception;
 };
 
 class ESqliteError : public EDatabaseError {
-public:
+ public:
   ESqliteError(int code, std::string message) : EDatabaseError(std::move(message)), FCode(code) {}
 
   // The primary SQLite result code (SQLITE_BUSY, SQLITE_CONSTRAINT, ...), extended bits removed.
   int Code() const noexcept { return FCode & 0xFF; }
 
-private:
+ private:
   int FCode;
 };

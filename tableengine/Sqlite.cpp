@@ -161,13 +161,15 @@ void TSqliteStatement::BindBlob(int index, std::span<const std::byte> value)
 {
   // A null pointer would bind SQL NULL; an empty block must stay an (empty) block.
   static constexpr std::byte empty{};
-  Check(sqlite3_bind_blob64(FHandle, index, value.empty() ? &empty : value.data(), value.size(), SQLITE_TRANSIENT));
+  Check(sqlite3_bind_blob64(FHandle, index, value.empty() ? &empty : value.data(), value.size(),
+                            SQLITE_TRANSIENT));
 }
 
 void TSqliteStatement::BindBlobStatic(int index, std::span<const std::byte> value)
 {
   static constexpr std::byte empty{};
-  Check(sqlite3_bind_blob64(FHandle, index, value.empty() ? &empty : value.data(), value.size(), SQLITE_STATIC));
+  Check(sqlite3_bind_blob64(FHandle, index, value.empty() ? &empty : value.data(), value.size(),
+                            SQLITE_STATIC));
 }
 
 std::int64_t TSqliteStatement::ColumnInt(int column) const noexcept

@@ -15,7 +15,7 @@ struct sqlite3;
 struct sqlite3_stmt;
 
 class TSqliteConnection {
-public:
+ public:
   TSqliteConnection() = default;
   // Opens the database file, creating it when missing. Raises ESqliteError.
   explicit TSqliteConnection(const std::string& fileName);
@@ -41,12 +41,12 @@ public:
   // Raises ESqliteError with the connection's current message for code.
   [[noreturn]] void Fail(int code) const;
 
-private:
+ private:
   sqlite3* FHandle = nullptr;
 };
 
 class TSqliteStatement {
-public:
+ public:
   TSqliteStatement() = default;
   // Prepares sql for repeated use. Raises ESqliteError when it does not compile.
   TSqliteStatement(const TSqliteConnection& connection, std::string_view sql);
@@ -77,7 +77,7 @@ public:
   std::string_view ColumnText(int column) const noexcept;
   std::span<const std::byte> ColumnBlob(int column) const noexcept;
 
-private:
+ private:
   void Check(int code) const;
 
   sqlite3_stmt* FHandle = nullptr;

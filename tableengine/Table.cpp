@@ -43,7 +43,8 @@ std::string DeclaredType(const TFieldDef& def)
     case TFieldType::ftString:
       return "VARCHAR(" + std::to_string(def.Size) + ") NOT NULL DEFAULT ''";
     case TFieldType::ftBytes:
-      return "BLOB(" + std::to_string(def.Size) + ") NOT NULL DEFAULT (zeroblob(" + std::to_string(def.Size) + "))";
+      return "BLOB(" + std::to_string(def.Size) + ") NOT NULL DEFAULT (zeroblob(" + std::to_string(def.Size) +
+             "))";
   }
   return {};
 }
@@ -274,7 +275,8 @@ void TTable::CreateTable()
     sql += std::string(unique ? "CREATE UNIQUE INDEX " : "CREATE INDEX ") +
            Quote(FTableName + std::string(IndexSeparator) + index.Name) + " ON " + Quote(FTableName) + " (" +
            Quote(field->Name) +
-           ((index.Options & ixCaseInsensitive) != 0 ? " COLLATE " + std::string(CaseInsensitiveCollation) : "") +
+           ((index.Options & ixCaseInsensitive) != 0 ? " COLLATE " + std::string(CaseInsensitiveCollation)
+                                                     : "") +
            ");";
   }
   sql += "RELEASE CreateTable;";
@@ -338,7 +340,8 @@ void TTable::ReadSchema()
 
   const std::string prefix = FTableName + std::string(IndexSeparator);
   TSqliteStatement indexes(connection, "SELECT name FROM pragma_index_list(?1)");
-  TSqliteStatement keys(connection, "SELECT cid, coll FROM pragma_index_xinfo(?1) WHERE key = 1 ORDER BY seqno");
+  TSqliteStatement keys(connection,
+                        "SELECT cid, coll FROM pragma_index_xinfo(?1) WHERE key = 1 ORDER BY seqno");
   indexes.BindText(1, FTableName);
   while (indexes.Step()) {
     const std::string_view sqlName = indexes.ColumnText(0);
@@ -474,7 +477,8 @@ TField& TTable::FieldByName(std::string_view name) const
 void TTable::CheckWritable(const TField& field) const
 {
   if (FState != TTableState::dsEdit && FState != TTableState::dsInsert) {
-    throw EDatabaseError("Field '" + field.FieldName() + "': table " + FTableName + " is not in edit or insert mode");
+    throw EDatabaseError("Field '" + field.FieldName() + "': table " + FTableName +
+                         " is not in edit or insert mode");
   }
   if (field.DataType() == TFieldType::ftAutoInc) {
     throw EDatabaseError("Field '" + field.FieldName() + "' is assigned by the engine");
@@ -694,8 +698,9 @@ bool TTable::FindValue(const TValue& key, TFieldType keyType)
   CheckActive("FindKey");
   CheckBrowseMode();
   const auto& index = ActiveIndex();
-  const TFieldType indexType =
-      index.Field >= 0 ? FStoredFields[static_cast<std::size_t>(index.Field)].DataType : TFieldType::ftInteger;
+  const TFieldType indexType = index.Field >= 0
+                                   ? FStoredFields[static_cast<std::size_t>(index.Field)].DataType
+                                   : TFieldType::ftInteger;
   const bool fits = keyType == indexType || (IsNumeric(keyType) && IsNumeric(indexType));
   if (!fits) {
     throw EDatabaseError("FindKey: the key of index '" + index.Name + "' of table " + FTableName +
@@ -733,8 +738,8 @@ bool TTable::FindKey(std::span<const std::byte> value)
 bool TTable::Reread()
 {
   if (!FByRowId) {
-    FByRowId = TSqliteStatement(FDatabase->Connection(),
-                                "SELECT " + SelectList() + " FROM " + Quote(FTableName) + " WHERE rowid = ?1");
+    FByRowId = TSqliteStatement(FDatabase->Connection(), "SELECT " + SelectList() + " FROM " +
+                                                             Quote(FTableName) + " WHERE rowid = ?1");
   }
   FByRowId.BindInt(1, FRowId);
   const bool found = FByRowId.Step();
@@ -811,9 +816,10 @@ void TTable::WriteInsert()
       values += (parameter == 0 ? "?" : ", ?") + std::to_string(parameter + 1);
       ++parameter;
     }
-    FInsert = TSqliteStatement(connection, parameter == 0 ? "INSERT INTO " + Quote(FTableName) + " DEFAULT VALUES"
-                                                          : "INSERT INTO " + Quote(FTableName) + " (" + names +
-                                                                ") VALUES (" + values + ")");
+    FInsert = TSqliteStatement(
+        connection, parameter == 0
+                        ? "INSERT INTO " + Quote(FTableName) + " DEFAULT VALUES"
+                        : "INSERT INTO " + Quote(FTableName) + " (" + names + ") VALUES (" + values + ")");
   }
   int parameter = 1;
   for (int i = 0; i < static_cast<int>(FStoredFields.size()); ++i) {
@@ -852,9 +858,9 @@ void TTable::WriteUpdate()
         ++parameter;
       }
     }
-    FUpdates.emplace_back(FModified,
-                          TSqliteStatement(connection, "UPDATE " + Quote(FTableName) + " SET " + assignments +
-                                                           " WHERE rowid = ?" + std::to_string(parameter + 1)));
+    FUpdates.emplace_back(
+        FModified, TSqliteStatement(connection, "UPDATE " + Quote(FTableName) + " SET " + assignments +
+                                                    " WHERE rowid = ?" + std::to_string(parameter + 1)));
     update = &FUpdates.back().second;
   }
   parameter = 1;
@@ -919,7 +925,8 @@ void TTable::Delete()
     throw EDatabaseError("Delete: table " + FTableName + " has no current record");
   }
   if (!FDelete) {
-    FDelete = TSqliteStatement(FDatabase->Connection(), "DELETE FROM " + Quote(FTableName) + " WHERE rowid = ?1");
+    FDelete =
+        TSqliteStatement(FDatabase->Connection(), "DELETE FROM " + Quote(FTableName) + " WHERE rowid = ?1");
   }
   FDelete.BindInt(1, FRowId);
   FDatabase->BeforeWrite();

@@ -64,7 +64,7 @@ struct TIndexDef {
 // Close. Getters read the cursor's current record; setters need the table in Edit or Insert
 // state and raise EDatabaseError otherwise, or when the value does not suit the field's type.
 class TField {
-public:
+ public:
   TField(TTable& table, int index, TFieldDef def) : FTable(table), FIndex(index), FDef(std::move(def)) {}
   TField(const TField&) = delete;
   TField& operator=(const TField&) = delete;
@@ -90,7 +90,7 @@ public:
   void SetAsBytes(std::span<const std::byte> value);
   void SetAsBytes(std::span<const std::uint8_t> value) { SetAsBytes(std::as_bytes(value)); }
 
-private:
+ private:
   TTable& FTable;
   int FIndex;
   TFieldDef FDef;
@@ -99,7 +99,7 @@ private:
 enum class TTableState { dsInactive, dsBrowse, dsEdit, dsInsert };
 
 class TTable : public TComponent {
-public:
+ public:
   // The table registers with database, which must outlive it or disconnect it on destruction.
   explicit TTable(TDatabase& database, TComponent* owner = nullptr);
   ~TTable() override;
@@ -174,12 +174,12 @@ public:
   TField& FieldByName(std::string_view name) const;
   TField* FindField(std::string_view name) const noexcept;
 
-protected:
+ protected:
   // Right after the fields are made on Open, and just before they are freed on Close.
   virtual void DoAfterOpen() {}
   virtual void DoBeforeClose() {}
 
-private:
+ private:
   friend class TDatabase;
   friend class TField;
 

@@ -12,7 +12,7 @@
 #include "tags/TagFiles.h"
 
 class TID3Version1Tagger {
-public:
+ public:
   static constexpr int TagSize = 128;
   using TTagBytes = std::array<std::uint8_t, TagSize>;
 
@@ -56,7 +56,7 @@ public:
   // Test seam: the stream Save writes through (default: the file, opened for reading and writing).
   void SetCreateStream(TCreateFileStream create) { FCreateStream = std::move(create); }
 
-private:
+ private:
   template <class T>
   void Assign(T& field, const T& value)
   {

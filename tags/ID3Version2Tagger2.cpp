@@ -40,13 +40,15 @@ bool DecodeUntilTerminator(std::uint8_t encoding, std::span<const std::uint8_t> 
     return false;
   }
   bool bigEndian = false;
-  if (pos + 1 < data.size() && ((data[pos] == 0xFE && data[pos + 1] == 0xFF) || (data[pos] == 0xFF && data[pos + 1] == 0xFE))) {
+  if (pos + 1 < data.size() &&
+      ((data[pos] == 0xFE && data[pos + 1] == 0xFF) || (data[pos] == 0xFF && data[pos + 1] == 0xFE))) {
     bigEndian = data[pos] == 0xFE;
     pos += 2;
   }
   std::u16string units;
   while (pos + 1 < data.size()) {
-    const auto unit = static_cast<char16_t>(bigEndian ? (data[pos] << 8) | data[pos + 1] : data[pos] | (data[pos + 1] << 8));
+    const auto unit = static_cast<char16_t>(bigEndian ? (data[pos] << 8) | data[pos + 1]
+                                                      : data[pos] | (data[pos + 1] << 8));
     pos += 2;
     if (unit == 0) {
       break;
@@ -222,8 +224,8 @@ bool TID3Version2Tagger2::SeedTag()
   if (!TagFileExists(FFileName) || !TagFileClearReadOnly(FFileName)) {
     return false;
   }
-  static constexpr std::uint8_t Seed[] = {'I', 'D', '3', 3, 0, 0, 0, 0, 0, 11,
-                                          'C', 'O', 'M', 'M', 0, 0, 0, 1, 0, 0, 0};
+  static constexpr std::uint8_t Seed[] = {'I', 'D', '3', 3, 0, 0, 0, 0, 0, 11, 'C',
+                                          'O', 'M', 'M', 0, 0, 0, 1, 0, 0, 0};
   TMemoryStream seed;
   seed.WriteBuffer(Seed, sizeof Seed);
   if (!Id3StatusOk(FTag->LoadForInsertion(seed, FFileName))) {

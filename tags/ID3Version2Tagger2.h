@@ -10,7 +10,7 @@
 #include "tags/id3v2.h"
 
 class TID3Version2Tagger2 {
-public:
+ public:
   // Fields to defaults (Genre 0), HasTag and Modified false; the tag object stays.
   void Clear();
 
@@ -56,7 +56,7 @@ public:
   // A TRCK text as a decimal number; 0 when it is not one ("3/12" gives 0).
   static int TrackFromText(const std::string& text) noexcept;
 
-private:
+ private:
   template <class T>
   void Assign(T& field, const T& value)
   {

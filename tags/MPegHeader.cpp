@@ -6,10 +6,14 @@
 namespace {
 
 // kbit/s by bit-rate index; index 15 is "bad" and counts as 0 like free format.
-constexpr std::array<int, 16> V1Layer1 = {0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448, 0};
-constexpr std::array<int, 16> V1Layer2 = {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384, 0};
-constexpr std::array<int, 16> V1Layer3 = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0};
-constexpr std::array<int, 16> V2Layer1 = {0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256, 0};
+constexpr std::array<int, 16> V1Layer1 = {0,   32,  64,  96,  128, 160, 192, 224,
+                                          256, 288, 320, 352, 384, 416, 448, 0};
+constexpr std::array<int, 16> V1Layer2 = {0,   32,  48,  56,  64,  80,  96,  112,
+                                          128, 160, 192, 224, 256, 320, 384, 0};
+constexpr std::array<int, 16> V1Layer3 = {0,   32,  40,  48,  56,  64,  80,  96,
+                                          112, 128, 160, 192, 224, 256, 320, 0};
+constexpr std::array<int, 16> V2Layer1 = {0,   32,  48,  56,  64,  80,  96,  112,
+                                          128, 144, 160, 176, 192, 224, 256, 0};
 constexpr std::array<int, 16> V2Layer23 = {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0};
 
 constexpr std::array<int, 3> V1Rates = {44100, 48000, 32000};
@@ -28,16 +32,28 @@ bool DecodeMpegFrameHeader(const std::uint8_t header[4], TMpegFrame& frame) noex
   }
   int version = 0;
   switch (b1 & 0x18) {
-    case 0x18: version = 1; break;
-    case 0x10: version = 2; break;
-    default: return false;  // MPEG-2.5 has no bit-rate column here; 0x08 is reserved
+    case 0x18:
+      version = 1;
+      break;
+    case 0x10:
+      version = 2;
+      break;
+    default:
+      return false;  // MPEG-2.5 has no bit-rate column here; 0x08 is reserved
   }
   int layer = 0;
   switch (b1 & 0x06) {
-    case 0x06: layer = 1; break;
-    case 0x04: layer = 2; break;
-    case 0x02: layer = 3; break;
-    default: return false;
+    case 0x06:
+      layer = 1;
+      break;
+    case 0x04:
+      layer = 2;
+      break;
+    case 0x02:
+      layer = 3;
+      break;
+    default:
+      return false;
   }
   const int rateIndex = (b2 & 0x0C) >> 2;
   if (rateIndex == 3) {
@@ -115,7 +131,8 @@ void TMPegHeader::WalkFrames(TStream& stream)
 
   // A header needs its four bytes inside what was read.
   const auto validAt = [&](int offset, TMpegFrame& frame) {
-    return offset >= 0 && offset + 4 <= bytesRead && DecodeMpegFrameHeader(&block[static_cast<std::size_t>(offset)], frame);
+    return offset >= 0 && offset + 4 <= bytesRead &&
+           DecodeMpegFrameHeader(&block[static_cast<std::size_t>(offset)], frame);
   };
 
   TMpegFrame frame;

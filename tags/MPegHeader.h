@@ -22,7 +22,7 @@ bool DecodeMpegFrameHeader(const std::uint8_t header[4], TMpegFrame& frame) noex
 int MpegFrameLength(const TMpegFrame& frame) noexcept;
 
 class TMPegHeader {
-public:
+ public:
   static constexpr int BlockSize = 4048;
   // A first frame further than this into the audio is not looked for.
   static constexpr int SearchLimit = 1000;
@@ -47,7 +47,7 @@ public:
   // Whole seconds; 0 when unknown.
   int Duration() const noexcept { return FDuration; }
 
-private:
+ private:
   void WalkFrames(TStream& stream);
 
   bool FAnalysed = false;

@@ -55,7 +55,8 @@ bool TOxaMusicCheckSum::Accepted(const std::uint8_t* window) noexcept
   return true;
 }
 
-void TOxaMusicCheckSum::Found(std::uint32_t distance, const std::uint8_t* window, TMusicCheckSum& sum) noexcept
+void TOxaMusicCheckSum::Found(std::uint32_t distance, const std::uint8_t* window,
+                              TMusicCheckSum& sum) noexcept
 {
   std::copy_n(window, WindowSize, FTempBuff.begin());
   sum[0] = static_cast<std::uint8_t>(distance >> 24);
@@ -111,7 +112,8 @@ void TOxaMusicCheckSum::Compute(TStream& stream, bool hasTail, TMusicCheckSum& s
     stream.ReadBuffer(block.data(), ReadSize);
     for (std::int64_t k = 0; k < ReadSize / WindowSize; ++k) {
       if (Accepted(&block[static_cast<std::size_t>(k * WindowSize)])) {
-        Found(static_cast<std::uint32_t>(distance + WindowSize * k), &block[static_cast<std::size_t>(k * WindowSize)], sum);
+        Found(static_cast<std::uint32_t>(distance + WindowSize * k),
+              &block[static_cast<std::size_t>(k * WindowSize)], sum);
         return;
       }
     }

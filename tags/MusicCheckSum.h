@@ -14,7 +14,7 @@
 using TMusicCheckSum = std::array<std::uint8_t, 36>;
 
 class TOxaMusicCheckSum {
-public:
+ public:
   static constexpr int WindowSize = 32;
 
   // Fills sum from the stream; the last 128 bytes are left out when hasTail (an ID3v1 tag).
@@ -28,7 +28,7 @@ public:
   // No zero byte, no 0xFF byte and no value four times or more among the 32 bytes.
   static bool Accepted(const std::uint8_t* window) noexcept;
 
-private:
+ private:
   void Found(std::uint32_t distance, const std::uint8_t* window, TMusicCheckSum& sum) noexcept;
 
   std::int64_t FFileSize = 0;

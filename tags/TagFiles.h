@@ -23,7 +23,7 @@ using TCreateFileStream = std::function<std::unique_ptr<TStream>(const std::stri
 // The new content of a file under construction beside it. Destroyed without Commit, it removes
 // the half-written file and leaves the original alone.
 class TReplacementFile {
-public:
+ public:
   // Raises EFCreateError when the new file cannot be created.
   TReplacementFile(std::string fileName, const TCreateFileStream& create);
   ~TReplacementFile();
@@ -37,7 +37,7 @@ public:
 
   static std::string TemporaryName(const std::string& fileName) { return fileName + ".oxatmp"; }
 
-private:
+ private:
   std::string FFileName;
   std::string FTemporaryName;
   std::unique_ptr<TStream> FStream;

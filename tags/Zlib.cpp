@@ -11,7 +11,7 @@ namespace {
 
 // One inflate state, ended whatever happens.
 class TInflater {
-public:
+ public:
   TInflater() { FReady = inflateInit(&FStream) == Z_OK; }
   ~TInflater()
   {
@@ -25,13 +25,13 @@ public:
   bool Ready() const noexcept { return FReady; }
   z_stream& Stream() noexcept { return FStream; }
 
-private:
+ private:
   z_stream FStream{};
   bool FReady = false;
 };
 
 class TDeflater {
-public:
+ public:
   TDeflater()
   {
     if (deflateInit(&FStream, Z_DEFAULT_COMPRESSION) != Z_OK) {
@@ -44,7 +44,7 @@ public:
 
   z_stream& Stream() noexcept { return FStream; }
 
-private:
+ private:
   z_stream FStream{};
 };
 

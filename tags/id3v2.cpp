@@ -286,7 +286,8 @@ std::uint16_t Tid3v2tag::Parse(TStream& stream, std::int64_t offset)
   }
   std::uint8_t header[HeaderSize];
   stream.Seek(offset, TSeekOrigin::soBeginning);
-  if (size - offset < static_cast<std::int64_t>(HeaderSize) || stream.Read(header, HeaderSize) != HeaderSize) {
+  if (size - offset < static_cast<std::int64_t>(HeaderSize) ||
+      stream.Read(header, HeaderSize) != HeaderSize) {
     return Fail(id3NoHeader);
   }
   if (header[0] != 'I' || header[1] != 'D' || header[2] != '3' || header[3] == 255 || header[4] == 255 ||
@@ -295,8 +296,8 @@ std::uint16_t Tid3v2tag::Parse(TStream& stream, std::int64_t offset)
   }
   FMajorVersion = header[3];
   FRevision = header[4];
-  FSize = (std::uint32_t{header[6]} << 21) | (std::uint32_t{header[7]} << 14) | (std::uint32_t{header[8]} << 7) |
-          std::uint32_t{header[9]};
+  FSize = (std::uint32_t{header[6]} << 21) | (std::uint32_t{header[7]} << 14) |
+          (std::uint32_t{header[8]} << 7) | std::uint32_t{header[9]};
   if (FMajorVersion != 3) {
     return Fail(id3BadVersion);
   }
@@ -354,7 +355,8 @@ std::uint16_t Tid3v2tag::ParseFrames(const TByteBuffer& body, std::size_t positi
     const std::size_t remaining = body.size() - position;
     const std::uint8_t* header = &body[position];
     // Fewer bytes than a frame header, or a header of zeros: the padding.
-    if (remaining < HeaderSize || std::all_of(header, header + HeaderSize, [](std::uint8_t b) { return b == 0; })) {
+    if (remaining < HeaderSize ||
+        std::all_of(header, header + HeaderSize, [](std::uint8_t b) { return b == 0; })) {
       break;
     }
     const std::string_view id(reinterpret_cast<const char*>(header), 4);
@@ -434,9 +436,12 @@ int Tid3v2tag::ReadText(std::string_view id, std::string& text) const
     return trEmpty;
   }
   switch (data[0]) {
-    case 0: return ReadLatin1Text(data, text);
-    case 1: return ReadUtf16Text(data, text);
-    default: return trUnknownEncoding;
+    case 0:
+      return ReadLatin1Text(data, text);
+    case 1:
+      return ReadUtf16Text(data, text);
+    default:
+      return trUnknownEncoding;
   }
 }
 

@@ -89,7 +89,7 @@ struct TId3Frame {
 
 // The ordered frames of a tag, numbered from 1. An index outside 1..Count raises EListError.
 class TFrameIndex {
-public:
+ public:
   static bool ValidId(std::string_view id) noexcept;
 
   int Count() const noexcept { return static_cast<int>(FFrames.size()); }
@@ -121,7 +121,7 @@ public:
   bool Decompress(int index, std::size_t limit);
   void RemoveUnsynchronisation(int index);
 
-private:
+ private:
   const TId3Frame& At(int index) const;
   TId3Frame& At(int index);
 
@@ -129,7 +129,7 @@ private:
 };
 
 class Tid3v2tag {
-public:
+ public:
   using TProgressEvent = std::function<void(const Tid3v2tag&)>;
 
   // Loads the tag at `offset` of the file; returns Status. Never throws.
@@ -188,7 +188,7 @@ public:
   // The largest a compressed frame may inflate to in this tag.
   std::size_t InflateLimit() const noexcept;
 
-private:
+ private:
   std::uint16_t Fail(std::uint16_t code) noexcept;
   std::uint16_t Parse(TStream& stream, std::int64_t offset);
   std::uint16_t ParseFrames(const TByteBuffer& body, std::size_t position);

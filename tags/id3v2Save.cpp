@@ -145,11 +145,13 @@ TByteBuffer Tid3v2tag::ComposeBody(const TByteBuffer& frames, std::int64_t oldSp
       FPaddingSize = static_cast<std::uint32_t>(padding);
       return body;
     }
-    space = std::max<std::int64_t>(space + 1, static_cast<std::int64_t>(storedFrames.size()) + (FHasCrc ? 14 : 10));
+    space = std::max<std::int64_t>(space + 1,
+                                   static_cast<std::int64_t>(storedFrames.size()) + (FHasCrc ? 14 : 10));
   }
 }
 
-std::uint16_t Tid3v2tag::SaveToFile(const std::string& fileName, int version, int revision, std::int64_t offset)
+std::uint16_t Tid3v2tag::SaveToFile(const std::string& fileName, int version, int revision,
+                                    std::int64_t offset)
 {
   const bool sameFile = fileName == "=";
   const std::string target = sameFile ? FFileName : fileName;

@@ -25,7 +25,7 @@ constexpr int FilesPerFolder = 10;
 
 // The machine and the drive C: holding the tree, made once and removed at exit.
 class TGeneratedDrive {
-public:
+ public:
   TGeneratedDrive()
   {
     FPath = std::filesystem::temp_directory_path() / ("oxa-bench-walk-" + std::to_string(::getpid()));
@@ -65,7 +65,7 @@ public:
 
   const std::string& HostRoot() const noexcept { return FHostRoot; }
 
-private:
+ private:
   static void Put(const std::filesystem::path& path, std::uintmax_t size)
   {
     std::filesystem::create_directories(path.parent_path());
@@ -84,7 +84,7 @@ const TGeneratedDrive& Drive()
 }
 
 class TCounter {
-public:
+ public:
   void File(TObject*, const std::string&, const TSearchRec&) { ++Files; }
   int Files = 0;
 };
@@ -128,7 +128,7 @@ int PlainWalk(int parent, const char* name)
     if (entryName == "." || entryName == "..") {
       continue;
     }
-    struct stat info{};
+    struct stat info {};
     if (::fstatat(::dirfd(dir), entry->d_name, &info, 0) != 0) {
       continue;
     }

@@ -11,7 +11,7 @@
 #include "platform/Paths.h"
 
 class TScratch {
-public:
+ public:
   TScratch()
   {
     std::string pattern = (std::filesystem::temp_directory_path() / "oxa-bench-XXXXXX").string();
@@ -32,6 +32,6 @@ public:
   std::string Directory() const { return WindowsPathOf(FPath.string()) + "\\"; }
   const std::filesystem::path& HostPath() const { return FPath; }
 
-private:
+ private:
   std::filesystem::path FPath;
 };

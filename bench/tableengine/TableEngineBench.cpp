@@ -46,8 +46,8 @@ const std::vector<TSong>& Songs()
       auto& s = result[static_cast<std::size_t>(i)];
       const int folder = static_cast<int>(random() % 8000);
       s.Title = "Track " + std::to_string(i % 17) + " Of The Night " + std::to_string(random() % 1000);
-      s.Path = "C:\\Music\\Artist " + std::to_string(folder / 10) + "\\Album " + std::to_string(folder) + "\\" +
-               s.Title + " " + std::to_string(i) + ".mp3";
+      s.Path = "C:\\Music\\Artist " + std::to_string(folder / 10) + "\\Album " + std::to_string(folder) +
+               "\\" + s.Title + " " + std::to_string(i) + ".mp3";
       s.Folder = folder + 1;
       s.Letter = static_cast<std::int32_t>(random() % 36) + 1;
       s.Artist = folder / 10 + 1;
@@ -98,10 +98,10 @@ void DefineFiles(TTable& table)
       {"Track", TFieldType::ftInteger, 0},
   };
   table.IndexDefs() = {
-      {"", "FileId", ixPrimary | ixUnique},        {"PathIndex", "FilePath", ixCaseInsensitive},
-      {"FolderIndex", "FolderId", 0},              {"ArtistIndex", "ArtistId", 0},
-      {"AlbumIndex", "AlbumId", 0},                {"GenreIndex", "GenreId", 0},
-      {"LetterIndex", "LetterId", 0},              {"YearIndex", "YearId", 0},
+      {"", "FileId", ixPrimary | ixUnique}, {"PathIndex", "FilePath", ixCaseInsensitive},
+      {"FolderIndex", "FolderId", 0},       {"ArtistIndex", "ArtistId", 0},
+      {"AlbumIndex", "AlbumId", 0},         {"GenreIndex", "GenreId", 0},
+      {"LetterIndex", "LetterId", 0},       {"YearIndex", "YearId", 0},
       {"ChecksumIndex", "Checksum", 0},
   };
 }
@@ -178,7 +178,7 @@ int CompareAnsi(void*, int n1, const void* s1, int n2, const void* s2)
 }
 
 class TPlain {
-public:
+ public:
   explicit TPlain(const std::string& fileName)
   {
     sqlite3_open_v2(fileName.c_str(), &FDb, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
@@ -200,7 +200,7 @@ public:
   }
   sqlite3* Db() const { return FDb; }
 
-private:
+ private:
   sqlite3* FDb = nullptr;
 };
 
@@ -208,7 +208,8 @@ void InsertPlain(TPlain& plain)
 {
   sqlite3_stmt* insert = plain.Prepare(
       "INSERT INTO MusicFiles (FilePath, FileName, FolderId, LetterId, ArtistId, AlbumId, GenreId, YearId, "
-      "TagTitle, Checksum, Attributes, Bitrate, Length, Track) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, "
+      "TagTitle, Checksum, Attributes, Bitrate, Length, Track) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, "
+      "?10, "
       "?11, ?12, ?13, ?14)");
   int changes = 0;
   plain.Exec("BEGIN IMMEDIATE");
@@ -272,7 +273,7 @@ constexpr const char* AllColumns =
 
 // One filled library for the find and walk benchmarks, made once per run.
 class TFilled {
-public:
+ public:
   static TFilled& Get()
   {
     static TFilled filled;
@@ -281,7 +282,7 @@ public:
   TDatabase& Database() { return *FDatabase; }
   std::string FileName() const { return (FScratch.HostPath() / "MUSIC.DAT").string(); }
 
-private:
+ private:
   TFilled() : FDatabase(CreateFilesDatabase(FScratch.Directory())) { InsertThroughCursor(*FDatabase); }
 
   TScratch FScratch;
@@ -342,10 +343,9 @@ void BM_FindByPathCursor(benchmark::State& state)
 void BM_FindByPathFloor(benchmark::State& state)
 {
   TPlain plain(TFilled::Get().FileName());
-  sqlite3_stmt* find = plain.Prepare(
-      (std::string("SELECT ") + AllColumns +
-       " FROM MusicFiles WHERE FilePath COLLATE ANSITEXT = ?1 ORDER BY rowid")
-          .c_str());
+  sqlite3_stmt* find = plain.Prepare((std::string("SELECT ") + AllColumns +
+                                      " FROM MusicFiles WHERE FilePath COLLATE ANSITEXT = ?1 ORDER BY rowid")
+                                         .c_str());
   TRow row;
   for (auto _ : state) {
     for (const auto& path : ShuffledPaths()) {
@@ -385,8 +385,8 @@ void BM_WalkFolderIndexCursor(benchmark::State& state)
 void BM_WalkFolderIndexFloor(benchmark::State& state)
 {
   TPlain plain(TFilled::Get().FileName());
-  sqlite3_stmt* walk =
-      plain.Prepare((std::string("SELECT ") + AllColumns + " FROM MusicFiles ORDER BY FolderId, rowid").c_str());
+  sqlite3_stmt* walk = plain.Prepare(
+      (std::string("SELECT ") + AllColumns + " FROM MusicFiles ORDER BY FolderId, rowid").c_str());
   TRow row;
   for (auto _ : state) {
     std::int64_t sum = 0;

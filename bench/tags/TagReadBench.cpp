@@ -26,7 +26,7 @@ constexpr int FileCount = 3000;
 
 // The generated files, made once and removed at exit.
 class TMusicFolder {
-public:
+ public:
   TMusicFolder()
   {
     FPath = std::filesystem::temp_directory_path() / ("oxa-bench-tags-" + std::to_string(::getpid()));
@@ -34,17 +34,18 @@ public:
     const mp3::TFrameSpec specs[] = {{}, {.Bitrate = 192}, {.Bitrate = 320, .SampleRate = 48000}};
     for (int i = 0; i < FileCount; ++i) {
       const std::string n = std::to_string(i);
-      mp3::TBytes file = mp3::Id3Tag({mp3::Id3TextFrame("TIT2", "Title " + n), mp3::Id3TextFrame("TPE1", "Artist " + n),
-                                      mp3::Id3TextFrame("TALB", "Album " + std::to_string(i / 12)),
-                                      mp3::Id3TextFrame("TYER", "1999"), mp3::Id3TextFrame("TCON", "(17)"),
-                                      mp3::Id3TextFrame("TRCK", std::to_string(i % 12 + 1)),
-                                      mp3::Id3Frame("COMM", mp3::Text(std::string("\0engComment", 11)))},
-                                     512);
+      mp3::TBytes file = mp3::Id3Tag(
+          {mp3::Id3TextFrame("TIT2", "Title " + n), mp3::Id3TextFrame("TPE1", "Artist " + n),
+           mp3::Id3TextFrame("TALB", "Album " + std::to_string(i / 12)), mp3::Id3TextFrame("TYER", "1999"),
+           mp3::Id3TextFrame("TCON", "(17)"), mp3::Id3TextFrame("TRCK", std::to_string(i % 12 + 1)),
+           mp3::Id3Frame("COMM", mp3::Text(std::string("\0engComment", 11)))},
+          512);
       mp3::Append(file, mp3::Audio(specs[i % 3], 60'000 + static_cast<std::size_t>(i % 7) * 1000));
-      mp3::Append(file, mp3::Id3v1Tag("Title " + n, "Artist " + n, "Album", "1999", "Comment", i % 12 + 1, 17));
+      mp3::Append(file,
+                  mp3::Id3v1Tag("Title " + n, "Artist " + n, "Album", "1999", "Comment", i % 12 + 1, 17));
       const auto path = FPath / (n + ".mp3");
-      std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(file.data()),
-                                                  static_cast<std::streamsize>(file.size()));
+      std::ofstream(path, std::ios::binary)
+          .write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
       FFiles.push_back(path.string());
     }
   }
@@ -58,7 +59,7 @@ public:
 
   const std::vector<std::string>& Files() const noexcept { return FFiles; }
 
-private:
+ private:
   std::filesystem::path FPath;
   std::vector<std::string> FFiles;
 };
@@ -136,8 +137,8 @@ void BM_TagLib(benchmark::State& state)
       const TagLib::ID3v1::Tag* id3v1 = file.ID3v1Tag();
       std::size_t length = 0;
       if (id3v2 != nullptr) {
-        length += id3v2->title().size() + id3v2->artist().size() + id3v2->album().size() + id3v2->comment().size() +
-                  id3v2->genre().size();
+        length += id3v2->title().size() + id3v2->artist().size() + id3v2->album().size() +
+                  id3v2->comment().size() + id3v2->genre().size();
         seconds += id3v2->year() + id3v2->track();
       }
       if (id3v1 != nullptr) {

@@ -12,9 +12,9 @@ TEST(OxaUtils, AccelerateEasesInAndOut)
     int Index, Count, Max, Expected;
   };
   const TCase cases[] = {
-      {0, 10, 100, 0},  {3, 10, 100, 18},  {5, 10, 100, 50}, {7, 10, 100, 82}, {10, 10, 100, 100},
-      {15, 10, 100, 100}, {1, 4, 100, 12}, {3, 4, 100, 88}, {5, 0, 100, 0},   {-1, 10, 100, 0},
-      {1, 2, -100, -50},
+      {0, 10, 100, 0},    {3, 10, 100, 18},   {5, 10, 100, 50},  {7, 10, 100, 82},
+      {10, 10, 100, 100}, {15, 10, 100, 100}, {1, 4, 100, 12},   {3, 4, 100, 88},
+      {5, 0, 100, 0},     {-1, 10, 100, 0},   {1, 2, -100, -50},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(OxaAccelerate(c.Index, c.Count, c.Max), c.Expected) << c.Index << "/" << c.Count;
@@ -37,7 +37,9 @@ TEST(OxaUtils, ProperCaseTidiesTitles)
   const TCase cases[] = {
       {"  hello__world (live)", "Hello World (Live)"},
       {"my_song", "My Song"},
-      {"a\tb\x01" "c", "Abc"},
+      {"a\tb\x01"
+       "c",
+       "Abc"},
       {"rock-n-roll.mix,vol.2", "Rock-N-Roll.Mix,Vol.2"},
       {"2pac", "2Pac"},
       {"the 3rd man", "The 3Rd Man"},

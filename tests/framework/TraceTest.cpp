@@ -11,7 +11,7 @@
 // The sink opens the file named by OXA_TRACE on first use, so this binary's first trace decides;
 // every test here writes to the same file and looks for its own lines.
 class TraceTest : public ::testing::Test {
-protected:
+ protected:
   static void SetUpTestSuite()
   {
     folder = new TTempFolder;

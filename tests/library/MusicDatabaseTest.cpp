@@ -18,8 +18,8 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::vector<std::string> TableNames{
-    "MusicFiles",   "MusicFolders",     "MusicRenameFolders",  "MusicArtists",        "MusicAlbums",
-    "MusicYears",   "MusicLetters",     "MusicGenre",          "MusicFavoriteMaster", "MusicFavoriteDetails",
+    "MusicFiles", "MusicFolders", "MusicRenameFolders", "MusicArtists",        "MusicAlbums",
+    "MusicYears", "MusicLetters", "MusicGenre",         "MusicFavoriteMaster", "MusicFavoriteDetails",
 };
 
 std::string Content(const fs::path& file)
@@ -31,7 +31,7 @@ std::string Content(const fs::path& file)
 }
 
 class MusicDatabaseTest : public ::testing::Test {
-protected:
+ protected:
   MusicDatabaseTest()
   {
     Host = Folder.Path() / "Library";
@@ -133,8 +133,9 @@ TEST_F(MusicDatabaseTest, ABadStampOrBadTablesLeadToARebuildThatKeepsTheFavorite
       {"the stamp without the tables", "OxaMediaDatabase-2.4-DBISAM", TDatabaseFile::Removed},
       {"the stamp with a damaged database", "OxaMediaDatabase-2.4-DBISAM", TDatabaseFile::Damaged},
   };
-  const std::vector<std::string> foreign{"OLD.DB", "OLD.VAL", "OLD.PX", "OLD.XG0", "OLD.YG1", "OLD.IDX",
-                                         ".hidden.DB", "MUSIC.DAT-journal", "MUSIC.DAT-wal", "MUSIC.DAT-shm"};
+  const std::vector<std::string> foreign{"OLD.DB",        "OLD.VAL",      "OLD.PX",     "OLD.XG0",
+                                         "OLD.YG1",       "OLD.IDX",      ".hidden.DB", "MUSIC.DAT-journal",
+                                         "MUSIC.DAT-wal", "MUSIC.DAT-shm"};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.What);
     ASSERT_TRUE(OpenLibrary(Database));
@@ -165,7 +166,8 @@ TEST_F(MusicDatabaseTest, ABadStampOrBadTablesLeadToARebuildThatKeepsTheFavorite
     EXPECT_EQ(files.RecordCount(), 0);
     files.Close();
     reopened.SetConnected(false);
-    EXPECT_EQ(FilesInLibrary(), (std::set<std::string>{"Favorites", "Kept.DAT", "MUSIC.DAT", "OxaMediaDatabase.oxa"}));
+    EXPECT_EQ(FilesInLibrary(),
+              (std::set<std::string>{"Favorites", "Kept.DAT", "MUSIC.DAT", "OxaMediaDatabase.oxa"}));
     EXPECT_EQ(Content(Host / "Favorites" / "Favorites.oxa"), "lists");
     EXPECT_EQ(Content(Host / "Favorites" / "1.oxa"), "titles");
     fs::remove(Host / "Kept.DAT");
@@ -216,7 +218,7 @@ TEST_F(MusicDatabaseTest, AStampThatCannotBeWrittenFailsWithoutDamagingTheOldOne
 }
 
 class TConnectionWatcher {
-public:
+ public:
   void Connected(TObject*) { Events.push_back("connect:" + Stamp()); }
   void Disconnected(TObject*) { Events.push_back("disconnect:" + Stamp()); }
   std::string Stamp() const { return Content(StampFile); }
@@ -266,13 +268,26 @@ TEST_F(MusicDatabaseTest, ChangingTheDirectoryDisconnectsAndClosesTheOldLibrary)
 TEST_F(MusicDatabaseTest, TheTableObjectsAreTwentyCursorsWithTheirOwnIndexes)
 {
   const std::vector<std::pair<std::string, std::string>> expected{
-      {"MusicFiles", ""},           {"MusicFiles", "PathIndex"},     {"MusicFiles", "ChecksumIndex"},
-      {"MusicFolders", ""},         {"MusicFolders", "PathIndex"},   {"MusicFolders", "NameIndex"},
-      {"MusicRenameFolders", ""},   {"MusicArtists", ""},            {"MusicArtists", "ArtistIndex"},
-      {"MusicAlbums", ""},          {"MusicAlbums", "AlbumIndex"},   {"MusicYears", ""},
-      {"MusicYears", "YearIndex"},  {"MusicLetters", ""},            {"MusicLetters", "LetterIndex"},
-      {"MusicGenre", ""},           {"MusicGenre", "GenreIndex"},    {"MusicFavoriteMaster", ""},
-      {"MusicFavoriteDetails", ""}, {"MusicFavoriteDetails", "MasterIndex"},
+      {"MusicFiles", ""},
+      {"MusicFiles", "PathIndex"},
+      {"MusicFiles", "ChecksumIndex"},
+      {"MusicFolders", ""},
+      {"MusicFolders", "PathIndex"},
+      {"MusicFolders", "NameIndex"},
+      {"MusicRenameFolders", ""},
+      {"MusicArtists", ""},
+      {"MusicArtists", "ArtistIndex"},
+      {"MusicAlbums", ""},
+      {"MusicAlbums", "AlbumIndex"},
+      {"MusicYears", ""},
+      {"MusicYears", "YearIndex"},
+      {"MusicLetters", ""},
+      {"MusicLetters", "LetterIndex"},
+      {"MusicGenre", ""},
+      {"MusicGenre", "GenreIndex"},
+      {"MusicFavoriteMaster", ""},
+      {"MusicFavoriteDetails", ""},
+      {"MusicFavoriteDetails", "MasterIndex"},
   };
   ASSERT_TRUE(OpenLibrary(Database));
   ASSERT_EQ(Database.TableCount(), static_cast<int>(expected.size()));

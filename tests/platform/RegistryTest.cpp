@@ -19,7 +19,7 @@
 namespace {
 
 class TKey {
-public:
+ public:
   TKey(HKEY root, const char* path)
   {
     EXPECT_EQ(RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &FKey, &Disposition), 0L);
@@ -28,7 +28,7 @@ public:
   HKEY Get() const { return FKey; }
   DWORD Disposition = 0;
 
-private:
+ private:
   HKEY FKey = nullptr;
 };
 

@@ -41,9 +41,10 @@ TEST(AnsiText, AsciiFastPathAgreesWithTheFullCollation)
 {
   // Texts with one non-ASCII character take the full path; their order must agree with the
   // ASCII-only texts' order, or an index built from a mix would be corrupt.
-  const std::vector<std::string> texts = {"a b", "a-b", "a_b", "a.b", "a\\b", "a1", "a9", "aB", "ab", "a b\u00e9",
-                                          "a-b\u00e9", "a_b\u00e9", "a.b\u00e9", "a\\b\u00e9", "a1\u00e9", "A",
-                                          "", " ", "~", "$", "0", "Z", "zz", "(x)", "[x]", "x,y"};
+  const std::vector<std::string> texts = {
+      "a b",       "a-b",       "a_b",       "a.b",       "a\\b",       "a1",       "a9",  "aB", "ab",
+      "a b\u00e9", "a-b\u00e9", "a_b\u00e9", "a.b\u00e9", "a\\b\u00e9", "a1\u00e9", "A",   "",   " ",
+      "~",         "$",         "0",         "Z",         "zz",         "(x)",      "[x]", "x,y"};
   for (const auto& a : texts) {
     for (const auto& b : texts) {
       const int ab = Sign(AnsiCompareText(a, b));
@@ -56,7 +57,8 @@ TEST(AnsiText, AsciiFastPathAgreesWithTheFullCollation)
     }
   }
   std::vector<std::string> sorted = texts;
-  std::sort(sorted.begin(), sorted.end(), [](const auto& x, const auto& y) { return AnsiCompareText(x, y) < 0; });
+  std::sort(sorted.begin(), sorted.end(),
+            [](const auto& x, const auto& y) { return AnsiCompareText(x, y) < 0; });
   for (std::size_t i = 1; i < sorted.size(); ++i) {
     for (std::size_t j = 0; j < i; ++j) {
       EXPECT_LE(AnsiCompareText(sorted[j], sorted[i]), 0) << sorted[j] << " | " << sorted[i];

@@ -11,7 +11,7 @@ namespace {
 
 // Records destruction order and the notifications it hears.
 class TProbe : public TComponent {
-public:
+ public:
   TProbe(TComponent* owner, std::string name, std::vector<std::string>& log) : TComponent(owner), FLog(log)
   {
     SetName(std::move(name));
@@ -21,7 +21,7 @@ public:
     FLog.push_back("free " + Name() + ((ComponentState() & csDestroying) != 0 ? " destroying" : ""));
   }
 
-protected:
+ protected:
   void Notification(TComponent* component, TOperation operation) override
   {
     if (operation == TOperation::opRemove && component != this) {
@@ -30,7 +30,7 @@ protected:
     TComponent::Notification(component, operation);
   }
 
-private:
+ private:
   std::vector<std::string>& FLog;
 };
 

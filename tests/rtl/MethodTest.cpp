@@ -7,7 +7,7 @@
 namespace {
 
 class TListener : public TObject {
-public:
+ public:
   void Changed(TObject*) { ++Calls; }
   void Other(TObject*) { ++OtherCalls; }
   int Calls = 0;

@@ -8,11 +8,11 @@ namespace {
 
 // Counts its own destructions, so tests see which list freed what.
 class TCounted : public TObject {
-public:
+ public:
   explicit TCounted(int& destroyed) : FDestroyed(destroyed) {}
   ~TCounted() override { ++FDestroyed; }
 
-private:
+ private:
   int& FDestroyed;
 };
 
@@ -155,9 +155,7 @@ TEST(StringList, CustomSortUsesTheGivenOrder)
   for (const char* s : {"3", "10", "2", "1"}) {
     list.Add(s);
   }
-  list.CustomSort([](const TStringList& l, int a, int b) {
-    return std::stoi(l[a]) - std::stoi(l[b]);
-  });
+  list.CustomSort([](const TStringList& l, int a, int b) { return std::stoi(l[a]) - std::stoi(l[b]); });
   EXPECT_EQ(Joined(list), "1|2|3|10");
   list.Sort();
   EXPECT_EQ(Joined(list), "1|10|2|3");

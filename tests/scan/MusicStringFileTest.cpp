@@ -22,7 +22,7 @@ namespace {
 
 // A throw-away machine whose C: is a scratch folder.
 class MusicStringFileTest : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override
   {
     TDrive drive;

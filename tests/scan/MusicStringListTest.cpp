@@ -43,7 +43,9 @@ TEST(MusicStringList, OneEntryStreamsByteForByte)
   list.Add("C:\\");
   TMemoryStream stream;
   list.SaveToStream(stream);
-  EXPECT_EQ(Bytes(stream), std::string("\x01\x00\x00\x00N\x03\x00\x00\x00" "C:\\", 12));
+  EXPECT_EQ(Bytes(stream), std::string("\x01\x00\x00\x00N\x03\x00\x00\x00"
+                                       "C:\\",
+                                       12));
 }
 
 TEST(MusicStringList, NestedListsAndItemsRoundTrip)
@@ -87,9 +89,15 @@ TEST(MusicStringList, RejectsBadKindsAndCountsBeyondTheStream)
   // A count of four billion entries in a 9-byte stream must not allocate or loop.
   ExpectInvalid(std::string("\xFF\xFF\xFF\xFFN\x00\x00\x00\x00", 9));
   // A string length beyond the end.
-  ExpectInvalid(std::string("\x01\x00\x00\x00N\xFF\xFF\xFF\x7F" "abc", 12));
+  ExpectInvalid(
+      std::string("\x01\x00\x00\x00N\xFF\xFF\xFF\x7F"
+                  "abc",
+                  12));
   // An item whose value is cut short.
-  ExpectInvalid(std::string("\x01\x00\x00\x00S\x01\x00\x00\x00k\x05\x00\x00\x00" "ab", 16));
+  ExpectInvalid(
+      std::string("\x01\x00\x00\x00S\x01\x00\x00\x00k\x05\x00\x00\x00"
+                  "ab",
+                  16));
   // A count cut short.
   ExpectInvalid(std::string("\x01\x00", 2));
   ExpectInvalid("");

@@ -16,7 +16,7 @@ namespace {
 constexpr const char* ShellFolders = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
 class SettingsTest : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override
   {
     TDrive drive;
@@ -70,7 +70,8 @@ std::vector<std::string> Lines(const TStringList& list)
 TEST_F(SettingsTest, FirstRunPutsTheLibraryUnderApplicationData)
 {
   EXPECT_EQ(GetDatabasePath(), "C:\\Users\\me\\AppData\\OxaMediaDatabase\\");
-  EXPECT_EQ(UserValue(std::string(PlayerRegistryKey), "Database"), "C:\\Users\\me\\AppData\\OxaMediaDatabase");
+  EXPECT_EQ(UserValue(std::string(PlayerRegistryKey), "Database"),
+            "C:\\Users\\me\\AppData\\OxaMediaDatabase");
   EXPECT_TRUE(std::filesystem::is_directory(FMachine.Scratch() / "Users/me/AppData/OxaMediaDatabase"));
   EXPECT_EQ(SettingsFileName(), "C:\\Users\\me\\AppData\\OxaMediaDatabase\\SearchInfomation.oxa");
 }

@@ -59,7 +59,7 @@ void SetLines(TStringList& list, const TPaths& lines)
 
 // A machine whose C: holds the files a test puts there, named by their Windows paths below C:\.
 class TDriveC : public TDeclaredMachine {
-public:
+ public:
   TDriveC() : TDeclaredMachine({TDrive{'C', "", DRIVE_FIXED, "System", kTenGiB, "", "NTFS"}}) {}
 
   // A file of size bytes (sparse, so large ones cost nothing).
@@ -79,7 +79,7 @@ public:
   }
   void Folder(const std::string& relative) const { std::filesystem::create_directories(HostPath(relative)); }
 
-private:
+ private:
   std::filesystem::path HostPath(const std::string& relative) const
   {
     std::string host = relative;
@@ -90,7 +90,7 @@ private:
 
 // Records what a walk reports; a test may hook each file.
 class TWalkLog {
-public:
+ public:
   void File(TObject* sender, const std::string& folder, const TSearchRec& record)
   {
     Senders.push_back(sender);
@@ -113,7 +113,7 @@ public:
 };
 
 class SearchEngineTest : public ::testing::Test {
-protected:
+ protected:
   SearchEngineTest()
   {
     FMasks.Add(".mp3");
@@ -151,8 +151,9 @@ TEST_F(SearchEngineTest, ReportsMusicFilesByTheRuleAndEntersEveryFolder)
 
   FEngine.Search();
 
-  EXPECT_EQ(Sorted(FLog.Files), (TPaths{"C:\\Music\\.hidden.mp3", "C:\\Music\\LOUD.MP3", "C:\\Music\\Live\\encore.wma",
-                                        "C:\\Music\\long.wav", "C:\\Music\\song.mp3"}));
+  EXPECT_EQ(Sorted(FLog.Files),
+            (TPaths{"C:\\Music\\.hidden.mp3", "C:\\Music\\LOUD.MP3", "C:\\Music\\Live\\encore.wma",
+                    "C:\\Music\\long.wav", "C:\\Music\\song.mp3"}));
   EXPECT_EQ(Sorted(FLog.Directories), (TPaths{"C:\\Empty", "C:\\Music", "C:\\Music\\Live"}));
   for (std::size_t i = 0; i < FLog.Files.size(); ++i) {
     const auto* node = dynamic_cast<const TNode*>(FLog.Senders[i]);
@@ -181,7 +182,8 @@ TEST_F(SearchEngineTest, RootAndCutClassificationOfWholeDrives)
        },
        {"C:\\"},
        {"C:\\Docs\\"}},
-      {"music only in one deep leaf folder", [](const TDriveC& d) { d.PutMany("A\\B\\Album", "track", ".mp3", 2); },
+      {"music only in one deep leaf folder",
+       [](const TDriveC& d) { d.PutMany("A\\B\\Album", "track", ".mp3", 2); },
        {"C:\\"},
        {}},
       // Six files without music (a stub counts as a file) below a root make a cut; five do not.
@@ -276,8 +278,8 @@ TEST_F(SearchEngineTest, WindowsFolderSkippedButADesktopInsideItWalked)
 
   FEngine.Search();
 
-  EXPECT_EQ(Sorted(FLog.Files), (TPaths{"C:\\Mixed\\track1.mp3", "C:\\Mixed\\track2.mp3", "C:\\Mixed\\track3.mp3",
-                                        "C:\\Windows\\Desktop\\dropped.mp3"}));
+  EXPECT_EQ(Sorted(FLog.Files), (TPaths{"C:\\Mixed\\track1.mp3", "C:\\Mixed\\track2.mp3",
+                                        "C:\\Mixed\\track3.mp3", "C:\\Windows\\Desktop\\dropped.mp3"}));
   // The drive keeps its root beside the desktop's, so music directly below the drive's folders
   // is still walked by an update.
   EXPECT_EQ(PathsOf(FEngine.RootNodes()), (TPaths{"C:\\", "C:\\Windows\\Desktop\\"}));
@@ -494,14 +496,7 @@ TEST(DragNDrop, MergesDroppedPlacesIntoRootsAndCuts)
        {"C:\\Music\\B\\b.mp3"}},
       // A folder without music of its own is taken as a subfolder of its parent: the parent
       // becomes the root and the dropped folder a cut.
-      {"a dropped folder without music of its own",
-       {},
-       {},
-       {},
-       {"C:\\Empty"},
-       {"C:\\"},
-       {"C:\\Empty\\"},
-       {}},
+      {"a dropped folder without music of its own", {}, {}, {}, {"C:\\Empty"}, {"C:\\"}, {"C:\\Empty\\"}, {}},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Name);

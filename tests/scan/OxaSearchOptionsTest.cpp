@@ -27,8 +27,9 @@ std::vector<std::string> Lines(const TStringList& list)
 
 // A declared machine whose settings file lives on its own C:.
 class TSettingsMachine : public TDeclaredMachine {
-public:
-  explicit TSettingsMachine(std::vector<TDrive> drives = StandardDrives()) : TDeclaredMachine(std::move(drives))
+ public:
+  explicit TSettingsMachine(std::vector<TDrive> drives = StandardDrives())
+      : TDeclaredMachine(std::move(drives))
   {
     TRegistry registry;
     registry.SetRootKey(HKEY_CURRENT_USER);
@@ -56,9 +57,9 @@ TEST(DriveInformation, KindsSizesAndNamesOfTheDeclaredDrives)
     const char* Name;
   };
   const TExpected expected[] = {
-      {"C:\\", TDriveKind::dkFixed, "System"},        {"D:\\", TDriveKind::dkCDRom, "Compact disc"},
-      {"E:\\", TDriveKind::dkRemovable, ""},          {"N:\\", TDriveKind::dkNetwork, "Network drive"},
-      {"R:\\", TDriveKind::dkRamDisk, "RAM"},         {"U:\\", TDriveKind::dkUnknown, ""},
+      {"C:\\", TDriveKind::dkFixed, "System"}, {"D:\\", TDriveKind::dkCDRom, "Compact disc"},
+      {"E:\\", TDriveKind::dkRemovable, ""},   {"N:\\", TDriveKind::dkNetwork, "Network drive"},
+      {"R:\\", TDriveKind::dkRamDisk, "RAM"},  {"U:\\", TDriveKind::dkUnknown, ""},
       {"Z:\\", TDriveKind::dkUnknown, ""},
   };
   ASSERT_EQ(information.Count(), static_cast<int>(std::size(expected)));

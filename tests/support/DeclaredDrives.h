@@ -12,7 +12,7 @@
 #include "tests/support/TempFolder.h"
 
 class TDeclaredMachine : public TTempMachine {
-public:
+ public:
   static constexpr ULONGLONG kTenGiB = 10ULL * 1024 * 1024 * 1024;
 
   TDeclaredMachine() : TDeclaredMachine(StandardDrives()) {}

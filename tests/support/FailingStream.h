@@ -9,8 +9,11 @@
 #include "rtl/Stream.h"
 
 class TFailingStream : public TStream {
-public:
-  TFailingStream(std::unique_ptr<TStream> inner, std::int64_t budget) : FInner(std::move(inner)), FBudget(budget) {}
+ public:
+  TFailingStream(std::unique_ptr<TStream> inner, std::int64_t budget)
+      : FInner(std::move(inner)), FBudget(budget)
+  {
+  }
 
   std::int64_t Read(void* buffer, std::int64_t count) override { return FInner->Read(buffer, count); }
   std::int64_t Write(const void* buffer, std::int64_t count) override
@@ -24,7 +27,7 @@ public:
   void SetSize(std::int64_t newSize) override { FInner->SetSize(newSize); }
   std::int64_t Size() override { return FInner->Size(); }
 
-private:
+ private:
   std::unique_ptr<TStream> FInner;
   std::int64_t FBudget;
 };

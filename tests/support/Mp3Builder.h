@@ -34,10 +34,10 @@ inline TBytes BusyBytes(std::size_t count, std::uint32_t seed = 1)
 }
 
 struct TFrameSpec {
-  int Bitrate = 128;     // kbit/s, must exist in the column for version and layer
+  int Bitrate = 128;  // kbit/s, must exist in the column for version and layer
   int SampleRate = 44100;
   int Layer = 3;
-  int Version = 1;       // 1 or 2
+  int Version = 1;  // 1 or 2
   bool Padding = false;
 };
 
@@ -48,7 +48,9 @@ inline int BitrateIndex(const TFrameSpec& spec)
   static const int v1l3[] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
   static const int v2l1[] = {0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256};
   static const int v2l23[] = {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160};
-  const int* column = spec.Version == 1 ? (spec.Layer == 1 ? v1l1 : spec.Layer == 2 ? v1l2 : v1l3)
+  const int* column = spec.Version == 1 ? (spec.Layer == 1   ? v1l1
+                                           : spec.Layer == 2 ? v1l2
+                                                             : v1l3)
                                         : (spec.Layer == 1 ? v2l1 : v2l23);
   for (int i = 0; i < 15; ++i) {
     if (column[i] == spec.Bitrate) {
@@ -71,7 +73,8 @@ inline TBytes FrameHeader(const TFrameSpec& spec)
     }
   }
   return {0xFF, static_cast<std::uint8_t>(0xE0 | versionBits | layerBits | 0x01),
-          static_cast<std::uint8_t>((BitrateIndex(spec) << 4) | (rateIndex << 2) | (spec.Padding ? 0x02 : 0)), 0x44};
+          static_cast<std::uint8_t>((BitrateIndex(spec) << 4) | (rateIndex << 2) | (spec.Padding ? 0x02 : 0)),
+          0x44};
 }
 
 inline int FrameLength(const TFrameSpec& spec)
@@ -110,10 +113,18 @@ inline void PutBigEndian32(TBytes& to, std::uint32_t value)
   to.push_back(static_cast<std::uint8_t>(value));
 }
 
-inline TBytes Id3Header(std::uint32_t size, std::uint8_t version = 3, std::uint8_t revision = 0, std::uint8_t flags = 0)
+inline TBytes Id3Header(std::uint32_t size, std::uint8_t version = 3, std::uint8_t revision = 0,
+                        std::uint8_t flags = 0)
 {
-  return {'I', 'D', '3', version, revision, flags, static_cast<std::uint8_t>((size >> 21) & 0x7F),
-          static_cast<std::uint8_t>((size >> 14) & 0x7F), static_cast<std::uint8_t>((size >> 7) & 0x7F),
+  return {'I',
+          'D',
+          '3',
+          version,
+          revision,
+          flags,
+          static_cast<std::uint8_t>((size >> 21) & 0x7F),
+          static_cast<std::uint8_t>((size >> 14) & 0x7F),
+          static_cast<std::uint8_t>((size >> 7) & 0x7F),
           static_cast<std::uint8_t>(size & 0x7F)};
 }
 

@@ -8,7 +8,7 @@
 
 // A fresh, empty folder under the system's temporary folder; removed with its contents.
 class TTempFolder {
-public:
+ public:
   TTempFolder();
   ~TTempFolder();
   TTempFolder(const TTempFolder&) = delete;
@@ -18,7 +18,7 @@ public:
   // Writes a file (creating its folders) and returns its path.
   std::filesystem::path WriteFile(const std::string& relative, const std::string& content) const;
 
-private:
+ private:
   std::filesystem::path FPath;
 };
 
@@ -27,7 +27,7 @@ private:
 // point into Home() meanwhile, so nothing a test does reaches the user's real home (the default
 // C: drive, the shell folders "AppData" and "Desktop").
 class TTempMachine {
-public:
+ public:
   TTempMachine();
   ~TTempMachine();
   TTempMachine(const TTempMachine&) = delete;
@@ -39,7 +39,7 @@ public:
   // The stand-in home folder.
   std::filesystem::path Home() const { return FRoot.Path() / "home"; }
 
-private:
+ private:
   struct TSavedVariable {
     std::string Name;
     std::string Value;

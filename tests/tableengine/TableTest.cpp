@@ -20,8 +20,8 @@ void DefineSongs(TTable& table)
 {
   table.SetTableName("Songs");
   table.FieldDefs() = {
-      {"SongId", TFieldType::ftAutoInc, 0},  {"Path", TFieldType::ftString, 20},
-      {"Folder", TFieldType::ftInteger, 0},  {"Tagged", TFieldType::ftBoolean, 0},
+      {"SongId", TFieldType::ftAutoInc, 0}, {"Path", TFieldType::ftString, 20},
+      {"Folder", TFieldType::ftInteger, 0}, {"Tagged", TFieldType::ftBoolean, 0},
       {"Sum", TFieldType::ftBytes, 4},
   };
   table.IndexDefs() = {
@@ -33,7 +33,7 @@ void DefineSongs(TTable& table)
 }
 
 class TableTest : public ::testing::Test {
-protected:
+ protected:
   TableTest()
   {
     Db.SetDatabaseName("TEST");
@@ -76,10 +76,10 @@ TEST_F(TableTest, OpeningReadsTheFieldsAndIndexesBackFromTheFile)
   songs.Open();
   ASSERT_EQ(songs.FieldCount(), 5);
   const std::array<std::pair<TFieldType, int>, 5> expected{{{TFieldType::ftAutoInc, 0},
-                                                             {TFieldType::ftString, 20},
-                                                             {TFieldType::ftInteger, 0},
-                                                             {TFieldType::ftBoolean, 0},
-                                                             {TFieldType::ftBytes, 4}}};
+                                                            {TFieldType::ftString, 20},
+                                                            {TFieldType::ftInteger, 0},
+                                                            {TFieldType::ftBoolean, 0},
+                                                            {TFieldType::ftBytes, 4}}};
   for (int i = 0; i < 5; ++i) {
     EXPECT_EQ(songs.Fields(i).DataType(), expected[static_cast<std::size_t>(i)].first) << i;
     EXPECT_EQ(songs.Fields(i).Size(), expected[static_cast<std::size_t>(i)].second) << i;
@@ -156,8 +156,8 @@ TEST_F(TableTest, FindKeyStopsOnTheFirstMatchAndNextWalksOnInIndexOrder)
   songs.SetTableName("Songs");
   songs.SetIndexName("FolderIndex");
   songs.Open();
-  for (const auto& [path, folder] : std::vector<std::pair<std::string, int>>{
-           {"a", 5}, {"b", 7}, {"c", 5}, {"d", 3}, {"e", 7}, {"f", 5}}) {
+  for (const auto& [path, folder] :
+       std::vector<std::pair<std::string, int>>{{"a", 5}, {"b", 7}, {"c", 5}, {"d", 3}, {"e", 7}, {"f", 5}}) {
     Add(songs, path, folder);
   }
   ASSERT_TRUE(songs.FindKey(5));
@@ -188,7 +188,8 @@ TEST_F(TableTest, CaseInsensitiveIndexFindsAndOrdersWithoutRegardToCase)
   songs.SetTableName("Songs");
   songs.SetIndexName("PathIndex");
   songs.Open();
-  const std::vector<std::string> paths{"beta", "Émile", "alpha", "ÄRGER", "Zebra", "émile", "ärger", "Alpha", "zz"};
+  const std::vector<std::string> paths{"beta",  "Émile", "alpha", "ÄRGER", "Zebra",
+                                       "émile", "ärger", "Alpha", "zz"};
   for (const auto& path : paths) {
     Add(songs, path, 0);
   }
@@ -414,9 +415,7 @@ TEST_F(TableTest, CreateTableRefusesInconsistentDefinitionsAndLeavesNothingBehin
       {"unnamed secondary index", {{"A", TFieldType::ftInteger, 0}}, {{"", "A", 0}}},
       {"case-insensitive number", {{"A", TFieldType::ftInteger, 0}}, {{"X", "A", ixCaseInsensitive}}},
       {"bytes without size", {{"A", TFieldType::ftBytes, 0}}, {}},
-      {"duplicate index",
-       {{"A", TFieldType::ftInteger, 0}},
-       {{"X", "A", 0}, {"x", "A", 0}}},
+      {"duplicate index", {{"A", TFieldType::ftInteger, 0}}, {{"X", "A", 0}, {"x", "A", 0}}},
   };
   for (const auto& c : cases) {
     TTable table(Db);
@@ -497,9 +496,10 @@ void ReindexInAnotherOrder(const std::string& hostFile)
   sqlite3* db = nullptr;
   ASSERT_EQ(sqlite3_open(hostFile.c_str(), &db), SQLITE_OK);
   sqlite3_create_collation(db, "ANSITEXT", SQLITE_UTF8, nullptr, &CompareReversed);
-  EXPECT_EQ(sqlite3_exec(db, "REINDEX ANSITEXT; UPDATE TableEngineInfo SET Value = 'z<a' WHERE Name = 'Collation';",
-                         nullptr, nullptr, nullptr),
-            SQLITE_OK);
+  EXPECT_EQ(
+      sqlite3_exec(db, "REINDEX ANSITEXT; UPDATE TableEngineInfo SET Value = 'z<a' WHERE Name = 'Collation';",
+                   nullptr, nullptr, nullptr),
+      SQLITE_OK);
   sqlite3_close(db);
 }
 

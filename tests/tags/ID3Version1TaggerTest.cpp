@@ -12,7 +12,7 @@ namespace {
 using mp3::TBytes;
 
 class ID3Version1TaggerTest : public ::testing::Test {
-protected:
+ protected:
   std::string Write(const TBytes& bytes) { return WriteBytes(FFolder.Path() / "song.mp3", bytes); }
   TBytes Audio() const { return mp3::BusyBytes(3000); }
 
@@ -63,12 +63,12 @@ TEST_F(ID3Version1TaggerTest, SlotsEndAtTheirFirstZeroOrTheirWidth)
   noTrack[125] = 'y';
   noTrack[126] = 'z';
   const TCase cases[] = {
-    {mp3::Id3v1Tag("Song", "Band", "Disc", "1999", "Nice", 7, 17), "Song", "Nice", "1999", 7, 17},
-    {mp3::Id3v1Tag(thirty, "", "", "2001", "", 0, 255), thirty, "", "2001", 0, 255},
-    // Byte 125 not zero: no track, and the comment runs over all 30 bytes.
-    {noTrack, "Song", std::string(28, 'x') + "yz", "1999", 0, 17},
-    // ISO-8859-1 text arrives as UTF-8.
-    {mp3::Id3v1Tag("Caf\xE9", "", "", "", "", 1, 0), "Caf\xC3\xA9", "", "", 1, 0},
+      {mp3::Id3v1Tag("Song", "Band", "Disc", "1999", "Nice", 7, 17), "Song", "Nice", "1999", 7, 17},
+      {mp3::Id3v1Tag(thirty, "", "", "2001", "", 0, 255), thirty, "", "2001", 0, 255},
+      // Byte 125 not zero: no track, and the comment runs over all 30 bytes.
+      {noTrack, "Song", std::string(28, 'x') + "yz", "1999", 0, 17},
+      // ISO-8859-1 text arrives as UTF-8.
+      {mp3::Id3v1Tag("Caf\xE9", "", "", "", "", 1, 0), "Caf\xC3\xA9", "", "", 1, 0},
   };
   for (const TCase& c : cases) {
     TBytes file = Audio();
@@ -165,7 +165,8 @@ TEST_F(ID3Version1TaggerTest, TextThatDoesNotFitIsCutAndUnknownCharactersBecomeQ
 TEST_F(ID3Version1TaggerTest, ReadOnlyFileIsMadeWritableAndStaysSo)
 {
   const std::string name = Write(Audio());
-  std::filesystem::permissions(name, std::filesystem::perms::owner_write, std::filesystem::perm_options::remove);
+  std::filesystem::permissions(name, std::filesystem::perms::owner_write,
+                               std::filesystem::perm_options::remove);
   TID3Version1Tagger tagger;
   ASSERT_TRUE(tagger.Load(name));
   tagger.SetTitle("Song");
@@ -182,7 +183,8 @@ TEST_F(ID3Version1TaggerTest, FullDiskDuringAppendLeavesTheFileAsItWas)
     TID3Version1Tagger tagger;
     ASSERT_TRUE(tagger.Load(name));
     tagger.SetCreateStream([budget](const std::string& fileName) {
-      return std::make_unique<TFailingStream>(std::make_unique<TFileStream>(fileName, fmOpenReadWrite), budget);
+      return std::make_unique<TFailingStream>(std::make_unique<TFileStream>(fileName, fmOpenReadWrite),
+                                              budget);
     });
     tagger.SetTitle("Song");
     EXPECT_FALSE(tagger.Save()) << budget;

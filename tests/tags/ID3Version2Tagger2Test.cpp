@@ -12,7 +12,7 @@ namespace {
 using mp3::TBytes;
 
 class ID3Version2Tagger2Test : public ::testing::Test {
-protected:
+ protected:
   std::string Write(const TBytes& bytes) { return WriteBytes(FFolder.Path() / "song.mp3", bytes); }
   TBytes Tagged(std::initializer_list<TBytes> frames) const
   {
@@ -31,26 +31,34 @@ TEST(ID3Version2Tagger2, GenreAndTrackTexts)
     const char* Text;
     int Genre;
   };
-  for (const TGenreCase& c : {TGenreCase{"(17)", 17}, {"(17)Rock", 17}, {"Rock", 255}, {"(300)", 255}, {"()", 255},
-                              {"(1234)", 123}, {"(5", 255}, {"(05)", 5}, {"", 255}}) {
+  for (const TGenreCase& c : {TGenreCase{"(17)", 17},
+                              {"(17)Rock", 17},
+                              {"Rock", 255},
+                              {"(300)", 255},
+                              {"()", 255},
+                              {"(1234)", 123},
+                              {"(5", 255},
+                              {"(05)", 5},
+                              {"", 255}}) {
     EXPECT_EQ(TID3Version2Tagger2::GenreFromText(c.Text), c.Genre) << c.Text;
   }
   struct TTrackCase {
     const char* Text;
     int Track;
   };
-  for (const TTrackCase& c : {TTrackCase{"7", 7}, {"07", 7}, {"7/12", 0}, {"", 0}, {"x", 0}, {"0x10", 0}, {" 7", 0}}) {
+  for (const TTrackCase& c :
+       {TTrackCase{"7", 7}, {"07", 7}, {"7/12", 0}, {"", 0}, {"x", 0}, {"0x10", 0}, {" 7", 0}}) {
     EXPECT_EQ(TID3Version2Tagger2::TrackFromText(c.Text), c.Track) << c.Text;
   }
 }
 
 TEST_F(ID3Version2Tagger2Test, LoadFillsTheFieldsFromTheirFrames)
 {
-  const std::string name = Write(Tagged({mp3::Id3TextFrame("TIT2", "Song"), mp3::Id3TextFrame("TPE1", "Band"),
-                                         mp3::Id3TextFrame("TALB", "Disc"), mp3::Id3TextFrame("TYER", "1999"),
-                                         mp3::Id3TextFrame("TCON", "Rock"), mp3::Id3TextFrame("TRCK", "07"),
-                                         mp3::Id3Frame("COMM", {0, 'e', 'n', 'g', 0, 'H', 'i'}),
-                                         mp3::Id3Frame("COMM", {'!'})}));
+  const std::string name =
+      Write(Tagged({mp3::Id3TextFrame("TIT2", "Song"), mp3::Id3TextFrame("TPE1", "Band"),
+                    mp3::Id3TextFrame("TALB", "Disc"), mp3::Id3TextFrame("TYER", "1999"),
+                    mp3::Id3TextFrame("TCON", "Rock"), mp3::Id3TextFrame("TRCK", "07"),
+                    mp3::Id3Frame("COMM", {0, 'e', 'n', 'g', 0, 'H', 'i'}), mp3::Id3Frame("COMM", {'!'})}));
   TID3Version2Tagger2 tagger;
   ASSERT_TRUE(tagger.Load(name));
   EXPECT_TRUE(tagger.HasTag());
@@ -97,7 +105,8 @@ TEST_F(ID3Version2Tagger2Test, SaveIntoAFileWithoutTagPutsOneInFrontOfTheUnchang
   ASSERT_TRUE(tagger.Save());
   const TBytes saved = ReadBytes(name);
   ASSERT_GT(saved.size(), FAudio.size());
-  EXPECT_TRUE(std::equal(FAudio.begin(), FAudio.end(), saved.end() - static_cast<std::ptrdiff_t>(FAudio.size())));
+  EXPECT_TRUE(
+      std::equal(FAudio.begin(), FAudio.end(), saved.end() - static_cast<std::ptrdiff_t>(FAudio.size())));
 
   TID3Version2Tagger2 reread;
   ASSERT_TRUE(reread.Load(name));
@@ -128,7 +137,8 @@ TEST_F(ID3Version2Tagger2Test, SaveIntoAFileWithoutTagPutsOneInFrontOfTheUnchang
 
 TEST_F(ID3Version2Tagger2Test, EmptyFieldsLeaveTheirFramesAlone)
 {
-  const std::string name = Write(Tagged({mp3::Id3TextFrame("TIT2", "Old title"), mp3::Id3TextFrame("TCON", "Rock")}));
+  const std::string name =
+      Write(Tagged({mp3::Id3TextFrame("TIT2", "Old title"), mp3::Id3TextFrame("TCON", "Rock")}));
   TID3Version2Tagger2 tagger;
   ASSERT_TRUE(tagger.Load(name));
   tagger.SetTitle("");
@@ -197,7 +207,8 @@ TEST_F(ID3Version2Tagger2Test, CommentIsTheTextOfItsFrameInEitherEncoding)
       frames.push_back(mp3::Id3Frame("COMM", data));
     }
     TID3Version2Tagger2 tagger;
-    ASSERT_TRUE(tagger.Load(Write(frames.size() == 1 ? Tagged({frames[0]}) : Tagged({frames[0], frames[1]}))));
+    ASSERT_TRUE(
+        tagger.Load(Write(frames.size() == 1 ? Tagged({frames[0]}) : Tagged({frames[0], frames[1]}))));
     EXPECT_EQ(tagger.Comment(), c.Expected);
   }
 }

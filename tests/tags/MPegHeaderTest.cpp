@@ -34,19 +34,19 @@ TEST(MPegHeader, FrameHeadersDecodeByTheStandardsTables)
     int Bitrate, SampleRate, Layer, Padding;
   };
   const TCase cases[] = {
-    {0xFB, 0x90, true, 128, 44100, 3, 0},  // MPEG-1 Layer III
-    {0xFB, 0x92, true, 128, 44100, 3, 1},  // padded
-    {0xFF, 0xEA, true, 448, 32000, 1, 4},  // MPEG-1 Layer I, padded by 4
-    {0xFD, 0xE4, true, 384, 48000, 2, 0},  // MPEG-1 Layer II
-    {0xF3, 0x14, true, 8, 24000, 3, 0},    // MPEG-2 Layer III
-    {0xF7, 0xE0, true, 256, 22050, 1, 0},  // MPEG-2 Layer I
-    {0xFB, 0x00, true, 0, 44100, 3, 0},    // free format
-    {0xFB, 0xF0, true, 0, 44100, 3, 0},    // bit-rate index 15
-    {0xE3, 0x90, false, 0, 0, 0, 0},       // MPEG-2.5
-    {0xEB, 0x90, false, 0, 0, 0, 0},       // reserved version
-    {0xF9, 0x90, false, 0, 0, 0, 0},       // reserved layer
-    {0xFB, 0x9C, false, 0, 0, 0, 0},       // sample-rate index 3
-    {0x7B, 0x90, false, 0, 0, 0, 0},       // no sync in the second byte
+      {0xFB, 0x90, true, 128, 44100, 3, 0},  // MPEG-1 Layer III
+      {0xFB, 0x92, true, 128, 44100, 3, 1},  // padded
+      {0xFF, 0xEA, true, 448, 32000, 1, 4},  // MPEG-1 Layer I, padded by 4
+      {0xFD, 0xE4, true, 384, 48000, 2, 0},  // MPEG-1 Layer II
+      {0xF3, 0x14, true, 8, 24000, 3, 0},    // MPEG-2 Layer III
+      {0xF7, 0xE0, true, 256, 22050, 1, 0},  // MPEG-2 Layer I
+      {0xFB, 0x00, true, 0, 44100, 3, 0},    // free format
+      {0xFB, 0xF0, true, 0, 44100, 3, 0},    // bit-rate index 15
+      {0xE3, 0x90, false, 0, 0, 0, 0},       // MPEG-2.5
+      {0xEB, 0x90, false, 0, 0, 0, 0},       // reserved version
+      {0xF9, 0x90, false, 0, 0, 0, 0},       // reserved layer
+      {0xFB, 0x9C, false, 0, 0, 0, 0},       // sample-rate index 3
+      {0x7B, 0x90, false, 0, 0, 0, 0},       // no sync in the second byte
   };
   for (const TCase& c : cases) {
     const std::uint8_t bytes[4] = {0xFF, c.B1, c.B2, 0};
@@ -145,14 +145,14 @@ TEST(MPegHeader, Id3v2SizeRejectsMalformedHeaders)
     std::int64_t Size;
   };
   const TCase cases[] = {
-    {mp3::Id3Header(100), 110},
-    {mp3::Id3Header(0x0FFFFFFF, 4), 0x0FFFFFFF + 10},
-    {mp3::Id3Header(100, 2), 0},
-    {mp3::Id3Header(100, 255), 0},
-    {mp3::Id3Header(100, 3, 255), 0},
-    {{'I', 'D', '3', 3, 0, 0, 0, 0, 0x80, 0}, 0},
-    {{'I', 'D', '4', 3, 0, 0, 0, 0, 1, 0}, 0},
-    {{'I', 'D', '3', 3, 0, 0, 0, 0, 1}, 0},
+      {mp3::Id3Header(100), 110},
+      {mp3::Id3Header(0x0FFFFFFF, 4), 0x0FFFFFFF + 10},
+      {mp3::Id3Header(100, 2), 0},
+      {mp3::Id3Header(100, 255), 0},
+      {mp3::Id3Header(100, 3, 255), 0},
+      {{'I', 'D', '3', 3, 0, 0, 0, 0, 0x80, 0}, 0},
+      {{'I', 'D', '4', 3, 0, 0, 0, 0, 1, 0}, 0},
+      {{'I', 'D', '3', 3, 0, 0, 0, 0, 1}, 0},
   };
   for (const TCase& c : cases) {
     TMemoryStream stream = StreamOf(c.Header);

@@ -30,7 +30,8 @@ bool AllZero(const TMusicCheckSum& sum)
 
 std::uint32_t DistanceOf(const TMusicCheckSum& sum)
 {
-  return (std::uint32_t{sum[0]} << 24) | (std::uint32_t{sum[1]} << 16) | (std::uint32_t{sum[2]} << 8) | sum[3];
+  return (std::uint32_t{sum[0]} << 24) | (std::uint32_t{sum[1]} << 16) | (std::uint32_t{sum[2]} << 8) |
+         sum[3];
 }
 
 // A file of zeros with one busy 32-byte window at `at`.
@@ -61,7 +62,7 @@ TEST(MusicCheckSum, WindowAcceptanceRejectsZerosFFsAndRepeatedBytes)
 TEST(MusicCheckSum, ShortAndUnsearchableFilesGiveZeros)
 {
   EXPECT_TRUE(AllZero(SumOf(mp3::BusyBytes(35))));
-  EXPECT_TRUE(AllZero(SumOf(mp3::BusyBytes(39))));   // L = 35
+  EXPECT_TRUE(AllZero(SumOf(mp3::BusyBytes(39))));    // L = 35
   EXPECT_TRUE(AllZero(SumOf(mp3::BusyBytes(9000))));  // 513 <= L <= 10,000
   EXPECT_TRUE(AllZero(SumOf(TBytes(200'000, 0))));    // digital silence
   TBytes repeating(50'000);
@@ -100,14 +101,14 @@ TEST(MusicCheckSum, BlockModeDistanceFollowsTheSearchSteps)
     std::uint32_t Distance;
   };
   const TCase cases[] = {
-    // L = 49,996: first block at end - 10,000 (D = 10,000).
-    {50'000, 10'000, 10'000},
-    // Second block: 512 + 1024 further on, D = 10,000 - 1024, then window 3 adds 96.
-    {50'000, 10'000 - 512 - 1024 - 96, 10'000 - 1024 + 96},
-    // L = 199,996: nothing in the first pass; the second pass starts at end - 90,000.
-    {200'000, 90'000, 90'000},
-    // L above 4,000,000: the second pass steps by 8196, not 8192.
-    {4'100'000, 3'500'000 - 512 - 8196, 3'500'000 - 8196},
+      // L = 49,996: first block at end - 10,000 (D = 10,000).
+      {50'000, 10'000, 10'000},
+      // Second block: 512 + 1024 further on, D = 10,000 - 1024, then window 3 adds 96.
+      {50'000, 10'000 - 512 - 1024 - 96, 10'000 - 1024 + 96},
+      // L = 199,996: nothing in the first pass; the second pass starts at end - 90,000.
+      {200'000, 90'000, 90'000},
+      // L above 4,000,000: the second pass steps by 8196, not 8192.
+      {4'100'000, 3'500'000 - 512 - 8196, 3'500'000 - 8196},
   };
   for (const TCase& c : cases) {
     const TBytes file = SilenceWithWindow(c.Size, c.Size - c.FromEnd);

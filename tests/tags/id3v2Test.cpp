@@ -50,21 +50,21 @@ TEST(id3v2, LoadStatusNamesWhatIsWrong)
     std::uint16_t Status;
   };
   const TCase cases[] = {
-    {"plain", mp3::Id3Tag({mp3::Id3TextFrame("TIT2", "Song")}, 20), 0},
-    {"short", {'I', 'D', '3', 3, 0, 0, 0, 0, 0}, id3NoHeader},
-    {"no ID3", mp3::BusyBytes(100), id3NoHeader},
-    {"size byte", {'I', 'D', '3', 3, 0, 0, 0x80, 0, 0, 0}, id3NoHeader},
-    {"version 2", mp3::Id3Tag({mp3::Id3TextFrame("TT2", "S")}, 0, 2), id3BadVersion},
-    {"version 4", mp3::Id3Tag({mp3::Id3TextFrame("TIT2", "S")}, 0, 4), id3BadVersion},
-    {"revision", mp3::Id3Header(0, 3, 1), id3BadRevision},
-    {"beyond end", beyond, id3TagBeyondEnd},
-    {"frame id", mp3::Id3Tag({mp3::Id3TextFrame("TI-2", "Song")}), id3BadFrameId},
-    {"frame size", mp3::Id3Tag({badFrameSize}), id3BadTag},
-    {"undefined flag", mp3::Id3Tag({mp3::Id3TextFrame("TIT2", "S")}, 0, 3, 0x01), id3UndefinedFlags},
-    {"extended flag", extendedWithOddFlags, id3UndefinedExtendedFlags},
-    {"error keeps warning", mp3::Id3Tag({mp3::Id3TextFrame("TI-2", "S")}, 0, 3, 0x01),
-     id3BadFrameId | id3UndefinedFlags},
-    {"truncated extras", WithData("TIT2", {1, 2}, ffCompressed), id3BadTag},
+      {"plain", mp3::Id3Tag({mp3::Id3TextFrame("TIT2", "Song")}, 20), 0},
+      {"short", {'I', 'D', '3', 3, 0, 0, 0, 0, 0}, id3NoHeader},
+      {"no ID3", mp3::BusyBytes(100), id3NoHeader},
+      {"size byte", {'I', 'D', '3', 3, 0, 0, 0x80, 0, 0, 0}, id3NoHeader},
+      {"version 2", mp3::Id3Tag({mp3::Id3TextFrame("TT2", "S")}, 0, 2), id3BadVersion},
+      {"version 4", mp3::Id3Tag({mp3::Id3TextFrame("TIT2", "S")}, 0, 4), id3BadVersion},
+      {"revision", mp3::Id3Header(0, 3, 1), id3BadRevision},
+      {"beyond end", beyond, id3TagBeyondEnd},
+      {"frame id", mp3::Id3Tag({mp3::Id3TextFrame("TI-2", "Song")}), id3BadFrameId},
+      {"frame size", mp3::Id3Tag({badFrameSize}), id3BadTag},
+      {"undefined flag", mp3::Id3Tag({mp3::Id3TextFrame("TIT2", "S")}, 0, 3, 0x01), id3UndefinedFlags},
+      {"extended flag", extendedWithOddFlags, id3UndefinedExtendedFlags},
+      {"error keeps warning", mp3::Id3Tag({mp3::Id3TextFrame("TI-2", "S")}, 0, 3, 0x01),
+       id3BadFrameId | id3UndefinedFlags},
+      {"truncated extras", WithData("TIT2", {1, 2}, ffCompressed), id3BadTag},
   };
   for (const TCase& c : cases) {
     TMemoryStream stream = StreamOf(c.File);
@@ -79,8 +79,10 @@ TEST(id3v2, LoadStatusNamesWhatIsWrong)
 
 TEST(id3v2, FramesStopAtPaddingAndKeepTheirOrder)
 {
-  const Tid3v2tag tag = Loaded(mp3::Id3Tag(
-    {mp3::Id3TextFrame("TIT2", "Song"), mp3::Id3TextFrame("TPE1", "Band"), mp3::Id3TextFrame("TIT2", "Other")}, 50));
+  const Tid3v2tag tag =
+      Loaded(mp3::Id3Tag({mp3::Id3TextFrame("TIT2", "Song"), mp3::Id3TextFrame("TPE1", "Band"),
+                          mp3::Id3TextFrame("TIT2", "Other")},
+                         50));
   ASSERT_EQ(tag.Frames().Count(), 3);
   EXPECT_EQ(tag.Frames().FrameID(1), "TIT2");
   EXPECT_EQ(tag.Frames().FrameID(3), "TIT2");
@@ -123,22 +125,22 @@ TEST(id3v2, ReadTextDecodesLatin1AndTheUtf16Subset)
     std::string Text;
   };
   const TCase cases[] = {
-    {"latin1", {0, 'C', 'a', 'f', 0xE9}, trFound, "Caf\xC3\xA9"},
-    {"zero ends", {0, 'S', 'o', 'n', 'g', 0}, trFound, "Song"},
-    {"zero then more", {0, 'A', 0, 'B'}, trFound, "A"},
-    {"control", {0, 'A', 0x0A, 'B'}, trInvalidCharacter, ""},
-    {"255", {0, 'A', 0xFF}, trInvalidCharacter, ""},
-    {"one byte", {0}, trEmpty, ""},
-    {"empty", {}, trEmpty, ""},
-    {"little endian", utf16(false, u"Hello"), trFound, "Hello"},
-    {"big endian", utf16(true, u"Hello"), trFound, "Hello"},
-    {"latin1 in utf16", utf16(false, u"Caf\u00E9"), trFound, "Caf\xC3\xA9"},
-    {"cut above U+00FF", utf16(false, u"Ab\u0100cd"), trOutsideLatin1, "Ab"},
-    {"utf16 zero ends", utf16(true, std::u16string_view(u"Ab\0cd", 5)), trFound, "Ab"},
-    {"utf16 control", utf16(false, u"A\u0009b"), trInvalidCharacter, ""},
-    {"bad byte-order mark", {1, 0xFF, 0xFF, 'A', 0}, trInvalidCharacter, ""},
-    {"utf16 too short", {1, 0xFF, 0xFE, 'A'}, trEmpty, ""},
-    {"encoding 3", {3, 'A', 'B'}, trUnknownEncoding, ""},
+      {"latin1", {0, 'C', 'a', 'f', 0xE9}, trFound, "Caf\xC3\xA9"},
+      {"zero ends", {0, 'S', 'o', 'n', 'g', 0}, trFound, "Song"},
+      {"zero then more", {0, 'A', 0, 'B'}, trFound, "A"},
+      {"control", {0, 'A', 0x0A, 'B'}, trInvalidCharacter, ""},
+      {"255", {0, 'A', 0xFF}, trInvalidCharacter, ""},
+      {"one byte", {0}, trEmpty, ""},
+      {"empty", {}, trEmpty, ""},
+      {"little endian", utf16(false, u"Hello"), trFound, "Hello"},
+      {"big endian", utf16(true, u"Hello"), trFound, "Hello"},
+      {"latin1 in utf16", utf16(false, u"Caf\u00E9"), trFound, "Caf\xC3\xA9"},
+      {"cut above U+00FF", utf16(false, u"Ab\u0100cd"), trOutsideLatin1, "Ab"},
+      {"utf16 zero ends", utf16(true, std::u16string_view(u"Ab\0cd", 5)), trFound, "Ab"},
+      {"utf16 control", utf16(false, u"A\u0009b"), trInvalidCharacter, ""},
+      {"bad byte-order mark", {1, 0xFF, 0xFF, 'A', 0}, trInvalidCharacter, ""},
+      {"utf16 too short", {1, 0xFF, 0xFE, 'A'}, trEmpty, ""},
+      {"encoding 3", {3, 'A', 'B'}, trUnknownEncoding, ""},
   };
   for (const TCase& c : cases) {
     const Tid3v2tag tag = Loaded(mp3::Id3Tag({mp3::Id3Frame("TIT2", c.Data)}));
@@ -208,7 +210,8 @@ TEST(id3v2, WholeTagUnsynchronisationIsRemovedOnLoad)
 
 TEST(id3v2, UnsynchronisationRoundTrips)
 {
-  const TBytes cases[] = {{}, {0xFF}, {0xFF, 0x00}, {0xFF, 0xE0, 0xFF, 0xFF, 0x00, 0x12}, mp3::BusyBytes(600)};
+  const TBytes cases[] = {
+      {}, {0xFF}, {0xFF, 0x00}, {0xFF, 0xE0, 0xFF, 0xFF, 0x00, 0x12}, mp3::BusyBytes(600)};
   for (const TBytes& data : cases) {
     const TBytes stored = ApplyUnsynchronisation(data);
     for (std::size_t i = 0; i + 1 < stored.size(); ++i) {
@@ -234,12 +237,13 @@ TEST(id3v2, WriteTextReplacesTheFirstFrameOrAppendsOne)
 }
 
 class id3v2Save : public ::testing::Test {
-protected:
+ protected:
   std::string Write(const TBytes& bytes) { return WriteBytes(FFolder.Path() / "song.mp3", bytes); }
   std::string Name() const { return (FFolder.Path() / "song.mp3").string(); }
   bool OnlyTheSongIsThere() const
   {
-    return std::distance(std::filesystem::directory_iterator(FFolder.Path()), std::filesystem::directory_iterator()) == 1;
+    return std::distance(std::filesystem::directory_iterator(FFolder.Path()),
+                         std::filesystem::directory_iterator()) == 1;
   }
 
   TTempFolder FFolder;
@@ -262,13 +266,15 @@ TEST_F(id3v2Save, RefusesATagThatDidNotLoadAndKeepsItsWarnings)
   ASSERT_EQ(tag.LoadFromFile(name, 0), id3UndefinedFlags);
   EXPECT_EQ(tag.SaveToFile("=", 4, 0xFF, -1), id3BadVersion | id3UndefinedFlags);
   EXPECT_EQ(tag.SaveToFile("=", 0xFF, 1, -1), id3BadRevision | id3UndefinedFlags);
-  EXPECT_EQ(tag.SaveToFile((FFolder.Path() / "gone.mp3").string(), 0xFF, 0xFF, 0), id3FileNotFound | id3UndefinedFlags);
+  EXPECT_EQ(tag.SaveToFile((FFolder.Path() / "gone.mp3").string(), 0xFF, 0xFF, 0),
+            id3FileNotFound | id3UndefinedFlags);
   EXPECT_EQ(tag.SaveToFile("=", 0xFF, 0xFF, 1'000'000), id3OffsetBeyondEnd | id3UndefinedFlags);
 }
 
 TEST_F(id3v2Save, SmallerTagIsPaddedSoTheAudioKeepsItsPlace)
 {
-  TBytes file = mp3::Id3Tag({mp3::Id3TextFrame("TIT2", "A rather long title"), mp3::Id3TextFrame("TPE1", "Band")}, 100);
+  TBytes file =
+      mp3::Id3Tag({mp3::Id3TextFrame("TIT2", "A rather long title"), mp3::Id3TextFrame("TPE1", "Band")}, 100);
   const std::size_t tagSize = file.size();
   mp3::Append(file, FAudio);
   const std::string name = Write(file);
@@ -311,14 +317,15 @@ TEST_F(id3v2Save, LargerTagMovesTheAudioIntact)
   });
   ASSERT_EQ(tag.SaveToFile("=", 0xFF, 0xFF, -1), 0);
   EXPECT_EQ(stages, (std::vector<std::string>{"Preparing tag", "Applying compression", "Applying unsync",
-                                              "Calculating CRC-32", "Re-positioning audio data", "Writing new tag",
-                                              "Save Complete"}));
+                                              "Calculating CRC-32", "Re-positioning audio data",
+                                              "Writing new tag", "Save Complete"}));
   EXPECT_TRUE(progressGrows);
   EXPECT_EQ(tag.Progress(), 100);
 
   const TBytes saved = ReadBytes(name);
   ASSERT_GT(saved.size(), FAudio.size());
-  EXPECT_TRUE(std::equal(FAudio.begin(), FAudio.end(), saved.end() - static_cast<std::ptrdiff_t>(FAudio.size())));
+  EXPECT_TRUE(
+      std::equal(FAudio.begin(), FAudio.end(), saved.end() - static_cast<std::ptrdiff_t>(FAudio.size())));
   Tid3v2tag reread;
   ASSERT_EQ(reread.LoadFromFile(name, 0), 0);
   EXPECT_EQ(reread.Size() + 10 + FAudio.size(), saved.size());
@@ -345,7 +352,8 @@ TEST_F(id3v2Save, FlagsAskingForCompressionUnsyncAndCrcAreHonoured)
 
   const TBytes saved = ReadBytes(name);
   EXPECT_LT(saved.size(), FAudio.size() + 1000);  // the album went in compressed
-  EXPECT_TRUE(std::equal(FAudio.begin(), FAudio.end(), saved.end() - static_cast<std::ptrdiff_t>(FAudio.size())));
+  EXPECT_TRUE(
+      std::equal(FAudio.begin(), FAudio.end(), saved.end() - static_cast<std::ptrdiff_t>(FAudio.size())));
   Tid3v2tag reread;
   ASSERT_EQ(reread.LoadFromFile(name, 0), 0);
   EXPECT_TRUE(reread.HasCrc());
@@ -385,7 +393,8 @@ TEST_F(id3v2Save, ProtectedFileOrFileChangedSinceTheLoadIsNotWritten)
   ASSERT_EQ(tag.LoadFromFile(name, 0), 0);
   tag.WriteText("TIT2", "New");
 
-  std::filesystem::permissions(name, std::filesystem::perms::owner_write, std::filesystem::perm_options::remove);
+  std::filesystem::permissions(name, std::filesystem::perms::owner_write,
+                               std::filesystem::perm_options::remove);
   EXPECT_EQ(tag.SaveToFile("=", 0xFF, 0xFF, -1), id3FileProtected);
   std::filesystem::permissions(name, std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
 

@@ -32,7 +32,7 @@ TRun Settings(const std::vector<std::string>& arguments)
 }
 
 class OxaLibSettingsTest : public ::testing::Test {
-protected:
+ protected:
   OxaLibSettingsTest()
   {
     TRegistry registry;
@@ -71,9 +71,12 @@ TEST_F(OxaLibSettingsTest, DumpShowsNestingAndRefusesCorruptFiles)
   const auto good = FMachine.Scratch() / "good.oxa";
   {
     std::ofstream out(good, std::ios::binary);
-    out << std::string("\x02\x00\x00\x00L\x05\x00\x00\x00Roots\x01\x00\x00\x00N\x02\x00\x00\x00" "C:"
-                       "S\x04\x00\x00\x00" "Data\x02\x00\x00\x00\x01\xFF",
-                       40);
+    out << std::string(
+        "\x02\x00\x00\x00L\x05\x00\x00\x00Roots\x01\x00\x00\x00N\x02\x00\x00\x00"
+        "C:"
+        "S\x04\x00\x00\x00"
+        "Data\x02\x00\x00\x00\x01\xFF",
+        40);
   }
   const TRun dump = Settings({"dump", good.string()});
   EXPECT_EQ(dump.ExitCode, 0);

@@ -30,7 +30,7 @@ TRun OxaLib(const std::vector<std::string>& arguments)
 }
 
 class OxaLibWalkTest : public ::testing::Test {
-protected:
+ protected:
   OxaLibWalkTest()
   {
     TRegistry registry;

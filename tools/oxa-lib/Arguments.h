@@ -11,7 +11,7 @@
 #include "tools/oxa-lib/Commands.h"
 
 class TArguments {
-public:
+ public:
   // flags: names taking no value; options: names taking one. Anything else starting with "--"
   // is a usage error, reported by Error().
   TArguments(TCommandArgs args, std::set<std::string> flags, std::set<std::string> options);
@@ -22,7 +22,7 @@ public:
   // Empty when the arguments were well formed, else what was wrong.
   const std::string& Error() const noexcept { return FError; }
 
-private:
+ private:
   std::set<std::string> FFlags;
   std::map<std::string, std::string> FOptions;
   std::vector<std::string> FPositional;

@@ -75,12 +75,18 @@ int Info(TMusicDatabase& database, bool asJson, std::ostream& out)
   if (asJson) {
     TJsonWriter json(out);
     json.BeginObject()
-        .Key("directory").String(database.Directory())
-        .Key("stamp").String(stamp)
-        .Key("state").String(StampState(stamp))
-        .Key("connected").Bool(stamp == MusicStampOpen)
-        .Key("database").String(database.FileName())
-        .Key("tables").BeginObject();
+        .Key("directory")
+        .String(database.Directory())
+        .Key("stamp")
+        .String(stamp)
+        .Key("state")
+        .String(StampState(stamp))
+        .Key("connected")
+        .Bool(stamp == MusicStampOpen)
+        .Key("database")
+        .String(database.FileName())
+        .Key("tables")
+        .BeginObject();
     for (const auto& count : counts) {
       json.Key(count.Name);
       count.Records < 0 ? json.Null() : json.Number(count.Records);
@@ -128,7 +134,8 @@ int Check(TMusicDatabase& database, bool asJson, std::ostream& out, std::ostream
   std::vector<std::string> problems;
   const std::string stamp = database.ReadStamp();
   if (stamp != MusicStampClosed) {
-    problems.push_back(std::string("the stamp is ") + StampState(stamp) + ": the player would rebuild the library");
+    problems.push_back(std::string("the stamp is ") + StampState(stamp) +
+                       ": the player would rebuild the library");
   } else if (!database.TryOpen()) {
     problems.emplace_back("a table cannot be opened: the player would rebuild the library");
   } else {

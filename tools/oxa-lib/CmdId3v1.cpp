@@ -24,14 +24,22 @@ int RunId3v1(TCommandArgs args, std::ostream& out, std::ostream& err)
     TJsonWriter json(out);
     json.BeginObject().Key("hasTag").Bool(tagger.HasTag());
     if (tagger.HasTag()) {
-      json.Key("title").String(tagger.Title())
-        .Key("artist").String(tagger.Artist())
-        .Key("album").String(tagger.Album())
-        .Key("year").String(tagger.Year())
-        .Key("comment").String(tagger.Comment())
-        .Key("track").Number(tagger.Track())
-        .Key("genre").Number(tagger.Genre())
-        .Key("genreName").String(Id3GenreName(tagger.Genre()));
+      json.Key("title")
+          .String(tagger.Title())
+          .Key("artist")
+          .String(tagger.Artist())
+          .Key("album")
+          .String(tagger.Album())
+          .Key("year")
+          .String(tagger.Year())
+          .Key("comment")
+          .String(tagger.Comment())
+          .Key("track")
+          .Number(tagger.Track())
+          .Key("genre")
+          .Number(tagger.Genre())
+          .Key("genreName")
+          .String(Id3GenreName(tagger.Genre()));
     }
     json.EndObject();
   } else if (!tagger.HasTag()) {

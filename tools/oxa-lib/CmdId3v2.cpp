@@ -30,18 +30,28 @@ int RunId3v2(TCommandArgs args, std::ostream& out, std::ostream& err)
   if (arguments.Has("json")) {
     TJsonWriter json(out);
     json.BeginObject()
-      .Key("status").Number(status)
-      .Key("loaded").Bool(tag.Loaded())
-      .Key("version").Number(tag.MajorVersion())
-      .Key("revision").Number(tag.Revision())
-      .Key("flags").Number(tag.Flags())
-      .Key("size").Number(tag.Size())
-      .Key("frames").BeginArray();
+        .Key("status")
+        .Number(status)
+        .Key("loaded")
+        .Bool(tag.Loaded())
+        .Key("version")
+        .Number(tag.MajorVersion())
+        .Key("revision")
+        .Number(tag.Revision())
+        .Key("flags")
+        .Number(tag.Flags())
+        .Key("size")
+        .Number(tag.Size())
+        .Key("frames")
+        .BeginArray();
     for (int i = 1; i <= frames.Count(); ++i) {
       json.BeginObject()
-        .Key("id").String(frames.FrameID(i))
-        .Key("flags").Number(frames.Flags(i))
-        .Key("size").Number(static_cast<std::int64_t>(frames.DataSize(i)));
+          .Key("id")
+          .String(frames.FrameID(i))
+          .Key("flags")
+          .Number(frames.Flags(i))
+          .Key("size")
+          .Number(static_cast<std::int64_t>(frames.DataSize(i)));
       std::string text;
       const int result = textOf(i, text);
       if (result >= 0 && result != trNotTextFrame) {

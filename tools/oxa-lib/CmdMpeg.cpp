@@ -34,13 +34,19 @@ int RunMpeg(TCommandArgs args, std::ostream& out, std::ostream& err)
   if (arguments.Has("json")) {
     TJsonWriter json(out);
     json.BeginObject()
-      .Key("bitrate").Number(header.Bitrate())
-      .Key("sampleRate").Number(header.SampleRate())
-      .Key("framesSampled").Number(header.FrameCount())
-      .Key("duration").Number(header.Duration())
-      .Key("audioStart").Number(header.AudioStart())
-      .Key("hasTail").Bool(header.HasTail())
-      .EndObject();
+        .Key("bitrate")
+        .Number(header.Bitrate())
+        .Key("sampleRate")
+        .Number(header.SampleRate())
+        .Key("framesSampled")
+        .Number(header.FrameCount())
+        .Key("duration")
+        .Number(header.Duration())
+        .Key("audioStart")
+        .Number(header.AudioStart())
+        .Key("hasTail")
+        .Bool(header.HasTail())
+        .EndObject();
   } else {
     out << "bitrate: " << header.Bitrate() << (header.Bitrate() == -1 ? " (variable)" : "") << '\n'
         << "sample rate: " << header.SampleRate() << '\n'

@@ -78,7 +78,7 @@ std::string Show(DWORD type, const std::vector<BYTE>& data)
 }
 
 class TOpenKey {
-public:
+ public:
   TOpenKey(const std::string& key, bool create)
   {
     std::string path;
@@ -98,7 +98,7 @@ public:
   HKEY Get() const noexcept { return FKey; }
   LONG Result = 0;
 
-private:
+ private:
   HKEY FKey = nullptr;
 };
 

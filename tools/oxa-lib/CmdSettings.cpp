@@ -81,8 +81,9 @@ const TMusicStringList* KeyList(const TMusicStringList& root, TMusicOption key)
 
 bool FindOption(const std::string& name, TMusicOption& key)
 {
-  const auto found = std::find_if(AllOptions.begin(), AllOptions.end(),
-                                  [&](TMusicOption option) { return SameText(MusicOptionName(option), name); });
+  const auto found = std::find_if(AllOptions.begin(), AllOptions.end(), [&](TMusicOption option) {
+    return SameText(MusicOptionName(option), name);
+  });
   if (found == AllOptions.end()) {
     return false;
   }

@@ -14,8 +14,11 @@
 namespace {
 
 class TFoundFiles {
-public:
-  void File(TObject*, const std::string& folder, const TSearchRec& record) { Names.push_back(folder + record.Name); }
+ public:
+  void File(TObject*, const std::string& folder, const TSearchRec& record)
+  {
+    Names.push_back(folder + record.Name);
+  }
 
   std::vector<std::string> Names;
 };

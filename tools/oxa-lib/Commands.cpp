@@ -7,18 +7,23 @@ std::span<const TCommand> Commands()
   static constexpr std::array commands{
       TCommand{"version", "version [--json]", "print the program's version", &RunVersion},
       TCommand{"drives", "drives [--options] [--json]",
-               "the drive table: letter, kind, label, size, ready, host folder; with --options the scan's search options",
+               "the drive table: letter, kind, label, size, ready, host folder; with --options the scan's "
+               "search options",
                &RunDrives},
       TCommand{"path", "path WINPATH [--json] | path --host HOSTPATH [--json]",
                "a Windows path's host path, or a host path's Windows name", &RunPath},
       TCommand{"reg", "reg get KEY VALUE | reg set KEY VALUE DATA [--type T] | reg list KEY",
                "read and write the registry of the machine in use", &RunReg},
-      TCommand{"mpeg", "mpeg FILE [--json]", "bit rate, sample rate, frames sampled, duration and audio start of an MP3 file", &RunMpeg},
-      TCommand{"fingerprint", "fingerprint FILE [--json]", "the 36-byte content fingerprint of a music file, in hex", &RunFingerprint},
+      TCommand{"mpeg", "mpeg FILE [--json]",
+               "bit rate, sample rate, frames sampled, duration and audio start of an MP3 file", &RunMpeg},
+      TCommand{"fingerprint", "fingerprint FILE [--json]",
+               "the 36-byte content fingerprint of a music file, in hex", &RunFingerprint},
       TCommand{"id3v1", "id3v1 FILE [--json]", "the ID3v1 tag at the end of a file", &RunId3v1},
-      TCommand{"id3v2", "id3v2 FILE [--json]", "the ID3v2 tag of a file: header, status and every frame", &RunId3v2},
+      TCommand{"id3v2", "id3v2 FILE [--json]", "the ID3v2 tag of a file: header, status and every frame",
+               &RunId3v2},
       TCommand{"tags", "tags FILE... [--json] | tags --set FIELD=VALUE ... FILE [--json]",
-               "what the scan reads from music files (tags, bit rate, duration, fingerprint), or their tags changed",
+               "what the scan reads from music files (tags, bit rate, duration, fingerprint), or their tags "
+               "changed",
                &RunTags},
       TCommand{"db",
                "db info|create|check --dir D [--force] [--json] | db import PATH... | db files [--json] | "
@@ -27,10 +32,13 @@ std::span<const TCommand> Commands()
                "merged in from folders, its files and groups, hiding and removing files",
                &RunDb},
       TCommand{"walk", "walk ROOT [--files] [--json] | walk --update [--files] [--json]",
-               "the full walk of a drive or folder (roots, cuts, music files found), or the update walk of the stored roots",
+               "the full walk of a drive or folder (roots, cuts, music files found), or the update walk of "
+               "the stored roots",
                &RunWalk},
-      TCommand{"settings", "settings [--file F] | settings get KEY | settings set KEY [LINE...] | settings dump FILE",
-               "the settings file's keys and lines (of the library directory in use, or --file), or any string-list file",
+      TCommand{"settings",
+               "settings [--file F] | settings get KEY | settings set KEY [LINE...] | settings dump FILE",
+               "the settings file's keys and lines (of the library directory in use, or --file), or any "
+               "string-list file",
                &RunSettings},
   };
   return commands;

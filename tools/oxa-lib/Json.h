@@ -13,7 +13,7 @@
 #include <vector>
 
 class TJsonWriter {
-public:
+ public:
   explicit TJsonWriter(std::ostream& out) : FOut(out) {}
   // Ends the output with a line break once the outermost value is closed.
   ~TJsonWriter();
@@ -31,7 +31,7 @@ public:
   TJsonWriter& Bool(bool value);
   TJsonWriter& Null();
 
-private:
+ private:
   void BeforeValue();
   void WriteQuoted(std::string_view text);
 

@@ -78,11 +78,16 @@ void WriteSearchOptionsView(TJsonWriter& json)
   for (int i = 0; i < drives.Count(); ++i) {
     const TDriveInfo drive = drives.Items(i);
     json.BeginObject()
-        .Key("root").String(drive.Root)
-        .Key("kind").Number(static_cast<int>(drive.Kind))
-        .Key("kindName").String(KindName(drive.Kind))
-        .Key("size").Number(drive.Size)
-        .Key("name").String(drive.Name)
+        .Key("root")
+        .String(drive.Root)
+        .Key("kind")
+        .Number(static_cast<int>(drive.Kind))
+        .Key("kindName")
+        .String(KindName(drive.Kind))
+        .Key("size")
+        .Number(drive.Size)
+        .Key("name")
+        .String(drive.Name)
         .EndObject();
   }
   json.EndArray();
