@@ -3,57 +3,41 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "tests/support/ChildProcess.h"
 #include "tests/support/DeclaredDrives.h"
-#include "tools/make-test-media/TestMedia.h"
+#include "tests/support/Mp3Files.h"
+#include "tests/support/ProgramRun.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct TRun {
-  int ExitCode = -1;
-  std::string Output;
-};
-
-TRun OxaLib(std::vector<std::string> arguments)
+TProgramRun OxaLib(std::vector<std::string> arguments)
 {
   arguments.push_back("--dir");
   arguments.push_back("C:\\Lib");
-  TChildProcess child(OXA_LIB_PROGRAM, arguments);
-  TRun run;
-  while (const auto line = child.ReadLine()) {
-    run.Output += *line + '\n';
-  }
-  run.ExitCode = child.Wait();
-  return run;
+  return RunProgram(OXA_LIB_PROGRAM, arguments);
 }
 
 class OxaLibDbCatalogueTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite()
-  {
-    testmedia::TMp3Spec spec;
-    spec.Audio.Milliseconds = 500;
-    Stream = new testmedia::TBytes(testmedia::EncodeMp3Stream(spec));
-  }
-  static void TearDownTestSuite() { delete Stream; }
+  static void SetUpTestSuite() { Files = std::make_unique<TMp3Files>(500); }
+  static void TearDownTestSuite() { Files.reset(); }
 
   void Mp3(const std::string& relative, const std::string& title, const std::string& artist)
   {
-    testmedia::TMp3Spec spec;
+    std::optional<testmedia::TId3v2Fields> v2;
     if (!title.empty()) {
-      spec.Id3v2 = testmedia::TId3v2Fields{title, artist};
+      v2 = testmedia::TId3v2Fields{title, artist};
     }
-    const fs::path file = Machine.DriveFolder('C') / relative;
-    fs::create_directories(file.parent_path());
-    testmedia::WriteBytes(file, testmedia::ComposeMp3(*Stream, spec));
+    Files->Write(Machine.DriveFolder('C') / relative, std::move(v2));
   }
 
-  static inline testmedia::TBytes* Stream = nullptr;
+  static inline std::unique_ptr<TMp3Files> Files;
   TDeclaredMachine Machine;
 };
 
@@ -63,7 +47,7 @@ TEST_F(OxaLibDbCatalogueTest, ImportingOneFolderKeepsTheFilesOfAnother)
   Mp3("Music/A/Live/my_song.mp3", "", "");
   Mp3("Music/B/Live/three.mp3", "Third", "Band");
 
-  TRun run = OxaLib({"db", "import", "C:\\Music\\A"});
+  TProgramRun run = OxaLib({"db", "import", "C:\\Music\\A"});
   ASSERT_EQ(run.ExitCode, 0) << run.Output;
   EXPECT_NE(run.Output.find("  0% C:\\Music\\A\\Live\n"), std::string::npos) << run.Output;
   EXPECT_NE(run.Output.find("found 2 music files, read 2"), std::string::npos) << run.Output;
