@@ -13,6 +13,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -190,8 +191,9 @@ class TMusicDatabase : public TDatabase {
   // Clears list and fills it with the children of id: the seven views for the root; a view's
   // groups captioned with their counts and sorted; a group's tracks sorted (an album's by track
   // number); for an item, the item itself (a favorite entry: its file as an item of the
-  // Folders view). False, with the list empty, for an id that names no view 1 to 7 or an item
-  // that is not there (a hidden or missing file, a favorite entry that resolves to none).
+  // Folders view). False, with the list empty, for an id that names no view 1 to 7, a group
+  // that is not there or an item that is not there (a hidden or missing file, a favorite entry
+  // that resolves to none).
   bool GetItems(const TDbId& id, TDbIdList& list);
   // "MusicDatabase", a view name, a group's name without its count, or an item's caption when
   // it lists as exactly one entry; "" otherwise.
@@ -257,7 +259,8 @@ class TMusicDatabase : public TDatabase {
   static const char* ViewFileIndex(std::int32_t view) noexcept;
   void ListGroups(std::int32_t view, TDbIdList& list);
   bool ListTracks(const TDbId& group, TDbIdList& list);
-  std::string GroupCaption(std::int32_t view, std::int32_t groupId);
+  // A group's name as its caption shows it; nothing when there is no such group.
+  std::optional<std::string> GroupCaption(std::int32_t view, std::int32_t groupId);
   // A favorite entry resolved to its file (FileId -1 when none is found); writes a found file
   // back into the entry's record. False when there is no such entry.
   struct TResolvedEntry {

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 
 #include "framework/OxaUtils.h"
 #include "library/MusicDatabase.h"
@@ -272,7 +273,7 @@ bool TMusicDatabase::GetItems(const TDbId& id, TDbIdList& list)
       if (id.ViewId == ViewPlaylists) {
         return ListFavoriteEntries(id.GroupId, list);
       }
-      return IsFileView(id.ViewId) && ListTracks(id, list);
+      return IsFileView(id.ViewId) && GroupCaption(id.ViewId, id.GroupId) && ListTracks(id, list);
     case TDbIdLevel::Item:
       break;
   }
@@ -295,32 +296,45 @@ bool TMusicDatabase::GetItems(const TDbId& id, TDbIdList& list)
   return true;
 }
 
-std::string TMusicDatabase::GroupCaption(std::int32_t view, std::int32_t groupId)
+namespace {
+
+template <class T>
+std::optional<std::string> FindName(T& table, std::int32_t groupId, TField* T::*name,
+                                    std::string (*caption)(const TField&))
+{
+  Activate(table);
+  if (!table.FindKey(groupId)) {
+    return std::nullopt;
+  }
+  return caption(*(table.*name));
+}
+
+std::string YearName(const TField& field)
+{
+  return Format("%.4d", field.AsInteger());
+}
+
+}  // namespace
+
+std::optional<std::string> TMusicDatabase::GroupCaption(std::int32_t view, std::int32_t groupId)
 {
   switch (view) {
     case ViewFolders:
-      Activate(*FFolders);
-      return FFolders->FindKey(groupId) ? FolderCaption(FFolders->FolderName->AsString()) : std::string();
+      return FindName(*FFolders, groupId, &TFoldersTable::FolderName, &FolderName);
     case ViewAlbums:
-      Activate(*FAlbums);
-      return FAlbums->FindKey(groupId) ? FAlbums->AlbumName->AsString() : std::string();
+      return FindName(*FAlbums, groupId, &TAlbumsTable::AlbumName, &TextName);
     case ViewArtists:
-      Activate(*FArtists);
-      return FArtists->FindKey(groupId) ? FArtists->ArtistName->AsString() : std::string();
+      return FindName(*FArtists, groupId, &TArtistsTable::ArtistName, &TextName);
     case ViewGenre:
-      Activate(*FGenres);
-      return FGenres->FindKey(groupId) ? FGenres->GenreName->AsString() : std::string();
+      return FindName(*FGenres, groupId, &TGenreTable::GenreName, &TextName);
     case ViewTitles:
-      Activate(*FLetters);
-      return FLetters->FindKey(groupId) ? FLetters->LetterName->AsString() : std::string();
+      return FindName(*FLetters, groupId, &TLettersTable::LetterName, &TextName);
     case ViewYears:
-      Activate(*FYears);
-      return FYears->FindKey(groupId) ? Format("%.4d", FYears->YearNumber->AsInteger()) : std::string();
+      return FindName(*FYears, groupId, &TYearsTable::YearNumber, &YearName);
     case ViewPlaylists:
-      Activate(*FFavoriteMasters);
-      return FFavoriteMasters->FindKey(groupId) ? FFavoriteMasters->Name->AsString() : std::string();
+      return FindName(*FFavoriteMasters, groupId, &TFavoriteMastersTable::Name, &TextName);
     default:
-      return "";
+      return std::nullopt;
   }
 }
 
@@ -332,7 +346,7 @@ std::string TMusicDatabase::GetCaption(const TDbId& id)
     case TDbIdLevel::View:
       return ViewName(id.ViewId);
     case TDbIdLevel::Group:
-      return GroupCaption(id.ViewId, id.GroupId);
+      return GroupCaption(id.ViewId, id.GroupId).value_or("");
     case TDbIdLevel::Item:
       break;
   }
