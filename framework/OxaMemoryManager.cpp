@@ -168,6 +168,9 @@ void TOxaMemoryManager::Open(void* memory, std::uint32_t size, std::uint32_t hea
     SetWord(HeaderSizeField, headerSize);
     SetWord(first, size - static_cast<std::uint32_t>(used));
   } else {
+    if (size < OxaHeapOverhead) {
+      throw EOxaFailed(Format("Damaged memory: $%x bytes cannot hold a heap", size));
+    }
     FBase = static_cast<std::uint8_t*>(memory);
     FCapacity = size;
   }

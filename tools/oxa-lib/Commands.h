@@ -39,3 +39,4 @@ bool IsDbCatalogueAction(std::string_view action);
 int RunDbCatalogue(TCommandArgs args, std::ostream& out, std::ostream& err);
 int RunWalk(TCommandArgs args, std::ostream& out, std::ostream& err);
 int RunSettings(TCommandArgs args, std::ostream& out, std::ostream& err);
+int RunHeap(TCommandArgs args, std::ostream& out, std::ostream& err);
