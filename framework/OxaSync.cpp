@@ -2,7 +2,7 @@
 
 #include "platform/LastError.h"
 #include "platform/Synchronization.h"
-#include "rtl/FileUtils.h"
+#include "rtl/OSError.h"
 
 namespace {
 

@@ -39,16 +39,6 @@ class EFCreateError : public Exception {
   using Exception::Exception;
 };
 
-// A system call failed; the message is the system's text for its error code.
-class EOSError : public Exception {
- public:
-  EOSError(std::string message, unsigned long errorCode) : Exception(std::move(message)), ErrorCode(errorCode)
-  {
-  }
-
-  unsigned long ErrorCode;
-};
-
 // A system resource (memory, handles) ran out.
 class EOutOfResources : public Exception {
  public:

@@ -22,6 +22,3 @@ std::string ExpandUNCFileName(const std::string& fileName);
 
 // The system's text for a Win32 error code ("The system cannot find the file specified").
 std::string SysErrorMessage(DWORD errorCode);
-
-// Raises EOSError "System error %d: text" for the calling thread's last error.
-[[noreturn]] void RaiseLastOSError();

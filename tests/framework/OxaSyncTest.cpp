@@ -1,5 +1,7 @@
 #include "framework/OxaSync.h"
 
+#include "rtl/OSError.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -111,7 +113,7 @@ TEST(TOxaMutex, SystemFailureRaisesTheSystemError)
     mutex.Open("OxaTest.Taken", existed);
     ADD_FAILURE() << "a mutex under an event's name";
   } catch (const EOSError& e) {
-    EXPECT_EQ(e.ErrorCode, 6u);  // ERROR_INVALID_HANDLE
+    EXPECT_EQ(e.ErrorCode(), 6u);  // ERROR_INVALID_HANDLE
   }
   EXPECT_FALSE(mutex.IsOpen());
 }
