@@ -497,6 +497,23 @@ TEST(DragNDrop, MergesDroppedPlacesIntoRootsAndCuts)
       // A folder without music of its own is taken as a subfolder of its parent: the parent
       // becomes the root and the dropped folder a cut.
       {"a dropped folder without music of its own", {}, {}, {}, {"C:\\Empty"}, {"C:\\"}, {"C:\\Empty\\"}, {}},
+      // Names are matched exactly, never as patterns.
+      {"a dropped file named with a wildcard is that file only",
+       {},
+       {},
+       {"C:\\Wild\\a?.mp3"},
+       {},
+       {"C:\\Wild\\"},
+       {},
+       {"C:\\Wild\\a?.mp3"}},
+      {"a wildcard that names no file reports none",
+       {},
+       {},
+       {"C:\\Wild\\b*.mp3"},
+       {},
+       {"C:\\Wild\\"},
+       {},
+       {}},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Name);
@@ -511,6 +528,9 @@ TEST(DragNDrop, MergesDroppedPlacesIntoRootsAndCuts)
     drive.Put("Other\\readme.txt");
     drive.Put("Empty\\readme.txt");
     drive.Put("Empty\\Sub\\z.mp3");
+    drive.Put("Wild\\ab.mp3");
+    drive.Put("Wild\\a?.mp3");
+    drive.Put("Wild\\bc.mp3");
 
     TStringList masks;
     masks.Add(".mp3");
