@@ -311,8 +311,12 @@ void TSearchEngine::Scan(TNode& node, const std::string& path, const TMusicFileR
         TNode& child = NewNode();
         child.SetParent(&node);
         Scan(child, folder + "\\", rule, depth + 1);
-        node.FileCount += child.FileCount;
-        node.MusicCount += child.MusicCount;
+        // A child that made itself a root has left this folder and stands for its own music;
+        // counted here too, it would make every folder above a leaf of music a root as well.
+        if (child.Parent() == &node) {
+          node.FileCount += child.FileCount;
+          node.MusicCount += child.MusicCount;
+        }
       } else {
         ++node.FileCount;
         if (rule.IsMusicFile(record.Name, record.Size, static_cast<DWORD>(record.Attr))) {
