@@ -8,11 +8,18 @@ if ! command -v clang-format >/dev/null; then
   echo "clang-format is not installed (see scripts/packages.txt)" >&2
   exit 2
 fi
-status=0
-while IFS= read -r -d '' file; do
-  if ! clang-format --dry-run -Werror "$file" >/dev/null 2>&1; then
-    echo "not formatted: ${file#./} (run clang-format -i ${file#./})" >&2
-    status=1
-  fi
-done < <(find . \( -path ./build -o -path ./.git \) -prune -o \( -name '*.cpp' -o -name '*.h' \) -print0 | sort -z)
-exit $status
+# One clang-format run over all files; it reports each difference as "FILE:LINE:COLUMN: error".
+report=$(find . \( -path ./build -o -path ./.git \) -prune -o \( -name '*.cpp' -o -name '*.h' \) -print0 |
+  xargs -0 -r clang-format --dry-run -Werror 2>&1)
+status=$?
+drifted=$(grep -o '^[^:]*:[0-9]*:[0-9]*: error' <<<"$report" | cut -d: -f1 | sort -u)
+for file in $drifted; do
+  echo "not formatted: ${file#./} (run clang-format -i ${file#./})" >&2
+done
+if [[ -n $drifted ]]; then
+  exit 1
+fi
+if [[ $status -ne 0 ]]; then
+  echo "$report" >&2
+  exit 2
+fi
