@@ -5,7 +5,7 @@
 #include <string>
 
 #include "framework/OxaUtils.h"
-#include "rtl/FileUtils.h"
+#include "rtl/OSError.h"
 
 namespace {
 

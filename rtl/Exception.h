@@ -4,7 +4,6 @@
 
 #include <exception>
 #include <string>
-#include <utility>
 
 class Exception : public std::exception {
  public:
@@ -56,15 +55,6 @@ class EConvertError : public Exception {
 class EListError : public Exception {
  public:
   using Exception::Exception;
-};
-
-// A call of the operating system failed; ErrorCode is its last-error code.
-class EOSError : public Exception {
- public:
-  EOSError(std::string message, unsigned long errorCode) : Exception(std::move(message)), ErrorCode(errorCode)
-  {
-  }
-  unsigned long ErrorCode;
 };
 
 // A component was misused (a name clash, an assignment between unrelated classes).

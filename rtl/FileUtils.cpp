@@ -5,7 +5,6 @@
 #include "platform/Files.h"
 #include "platform/LastError.h"
 #include "platform/Paths.h"
-#include "rtl/Exception.h"
 
 bool FileExists(const std::string& fileName)
 {
@@ -89,10 +88,4 @@ std::string SysErrorMessage(DWORD errorCode)
     default:
       return "System Error.  Code: " + std::to_string(errorCode);
   }
-}
-
-void RaiseLastOSError()
-{
-  const DWORD code = GetLastError();
-  throw EOSError(SysErrorMessage(code), code);
 }

@@ -22,5 +22,3 @@ std::string ExpandUNCFileName(const std::string& fileName);
 
 // The system's text for a Win32 error code ("The system cannot find the file specified").
 std::string SysErrorMessage(DWORD errorCode);
-// Raises EOSError with the calling thread's last error and its text.
-[[noreturn]] void RaiseLastOSError();
