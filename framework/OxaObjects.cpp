@@ -364,68 +364,15 @@ void TOxaObjects::NotifyChange(TOxaObjects* list)
   }
 }
 
-TOxaObjects& TOxaDependants::Objects(TObject& owner)
+void LeaveParentList(TOxaObjects*& parentList, TObject* object) noexcept
 {
-  if (!FObjects) {
-    FObjects = std::make_unique<TOxaObjects>(&owner);
-  }
-  return *FObjects;
-}
-
-void TOxaDependants::BeginUpdate() noexcept
-{
-  ++FUpdateCount;
-  FUpdating = true;
-}
-
-bool TOxaDependants::EndUpdate(const TObject& owner)
-{
-  if (!FUpdating) {
-    throw EOxaFatal(owner.ClassName() + ".EndUpdate: Not updating");
-  }
-  if (--FUpdateCount > 0) {
-    return false;
-  }
-  FUpdating = false;
-  return FChangePending;
-}
-
-void TOxaDependants::Changed()
-{
-  if (FUpdating) {
-    FChangePending = true;
-    return;
-  }
-  FChangePending = false;
-  TOxaObjects::NotifyChange(FObjects.get());
-}
-
-namespace {
-
-// A destructor cannot raise: leaving the parent list is traced when it fails.
-void LeaveParentList(TOxaObjects* parentList, TObject* object) noexcept
-{
+  TOxaObjects* list = parentList;
+  parentList = nullptr;
   try {
-    TOxaObjects::Remove(parentList, object);
+    TOxaObjects::Remove(list, object);
   } catch (const std::exception& error) {
     TraceObject(object, "Destroy: %s", error.what());
   }
-}
-
-}  // namespace
-
-TOxaObject::TOxaObject(TOxaObjects* parentList) : FParentList(parentList)
-{
-  TOxaObjects::Add(parentList, this);
-}
-
-TOxaObject::~TOxaObject()
-{
-  FDestroying = true;
-  TOxaObjects* parentList = FParentList;
-  FParentList = nullptr;
-  LeaveParentList(parentList, this);
-  FDependants.FreeObjects();
 }
 
 TOxaObjects& TOxaObject::Objects()
@@ -433,24 +380,7 @@ TOxaObjects& TOxaObject::Objects()
   if (FDestroying) {
     throw EOxaFatal(ClassName() + ".GetObjects: Not allowed while destroying");
   }
-  return FDependants.Objects(*this);
-}
-
-void TOxaObject::Changed()
-{
-  FDependants.Changed();
-}
-
-void TOxaObject::BeginUpdate()
-{
-  FDependants.BeginUpdate();
-}
-
-void TOxaObject::EndUpdate()
-{
-  if (FDependants.EndUpdate(*this)) {
-    Changed();
-  }
+  return OwnObjects();
 }
 
 void TOxaObject::BeforeDestruction()
@@ -461,48 +391,17 @@ void TOxaObject::BeforeDestruction()
   FDestroying = true;
 }
 
-TOxaPersistent::TOxaPersistent(TOxaObjects* parentList) : FParentList(parentList)
-{
-  TOxaObjects::Add(parentList, this);
-}
-
-TOxaPersistent::~TOxaPersistent()
-{
-  FDestroying = true;
-  TOxaObjects* parentList = FParentList;
-  FParentList = nullptr;
-  LeaveParentList(parentList, this);
-  FDependants.FreeObjects();
-}
-
 TOxaObjects& TOxaPersistent::Objects()
 {
   if (FDestroying) {
     throw EOxaFatal(ClassName() + ".Objects: Not allowed when destroying");
   }
-  return FDependants.Objects(*this);
+  return OwnObjects();
 }
 
 TPersistent* TOxaPersistent::GetOwner() const
 {
   return FParentList != nullptr ? dynamic_cast<TPersistent*>(FParentList->Owner()) : nullptr;
-}
-
-void TOxaPersistent::Changed()
-{
-  FDependants.Changed();
-}
-
-void TOxaPersistent::BeginUpdate()
-{
-  FDependants.BeginUpdate();
-}
-
-void TOxaPersistent::EndUpdate()
-{
-  if (FDependants.EndUpdate(*this)) {
-    Changed();
-  }
 }
 
 void TOxaPersistent::BeforeDestruction()
@@ -512,7 +411,7 @@ void TOxaPersistent::BeforeDestruction()
   }
   TPersistent::BeforeDestruction();
   FDestroying = true;
-  FDependants.Notify(false);
+  NotifyOwnObjects(false);
   TOxaObjects* parentList = FParentList;
   FParentList = nullptr;
   TOxaObjects::Remove(parentList, this);

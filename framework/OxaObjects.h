@@ -133,22 +133,56 @@ class TOxaObjects : public TObject {
   TPass* FPass = nullptr;  // the innermost running pass
 };
 
-// The dependants list and update bracket the four base classes share. Owner is the object the
-// list is created for.
-class TOxaDependants {
+// The dependants list and the update bracket that the four base classes share, on top of
+// TBase. The list is created for this object on first use.
+template <class TBase>
+class TOxaUpdating : public TBase {
  public:
-  TOxaObjects& Objects(TObject& owner);
-  TOxaObjects* ObjectsIfCreated() const noexcept { return FObjects.get(); }
-  void BeginUpdate() noexcept;
-  // True when the bracket closed with a change pending: the caller then runs Changed.
-  bool EndUpdate(const TObject& owner);
-  // While updating, only notes the change; otherwise runs the change pass.
-  void Changed();
-  void Notify(bool freeObjects) { TOxaObjects::Notify(FObjects.get(), freeObjects); }
-  void FreeObjects() { FObjects.reset(); }
+  using TBase::TBase;
+
   bool Updating() const noexcept { return FUpdating; }
-  int UpdateCount() const noexcept { return FUpdateCount; }
-  bool ChangePending() const noexcept { return FChangePending; }
+
+  // While updating, only notes the change; otherwise runs the change pass on the own list.
+  virtual void Changed()
+  {
+    if (FUpdating) {
+      FChangePending = true;
+      return;
+    }
+    FChangePending = false;
+    TOxaObjects::NotifyChange(FObjects.get());
+  }
+  virtual void BeginUpdate()
+  {
+    ++FUpdateCount;
+    FUpdating = true;
+  }
+  // Raises "%s.EndUpdate: Not updating" outside a bracket; the last one runs a pending Changed.
+  virtual void EndUpdate()
+  {
+    if (!FUpdating) {
+      throw EOxaFatal(this->ClassName() + ".EndUpdate: Not updating");
+    }
+    if (--FUpdateCount > 0) {
+      return;
+    }
+    FUpdating = false;
+    if (FChangePending) {
+      Changed();
+    }
+  }
+
+ protected:
+  TOxaObjects& OwnObjects()
+  {
+    if (!FObjects) {
+      FObjects = std::make_unique<TOxaObjects>(this);
+    }
+    return *FObjects;
+  }
+  void NotifyOwnObjects(bool freeObjects) { TOxaObjects::Notify(FObjects.get(), freeObjects); }
+  // Runs the destroy pass with FreeObjects (observers told, plain dependants freed).
+  void FreeOwnObjects() noexcept { FObjects.reset(); }
 
  private:
   std::unique_ptr<TOxaObjects> FObjects;
@@ -157,50 +191,55 @@ class TOxaDependants {
   bool FUpdating = false;
 };
 
-// An object that registers in its parent list (which then frees it) and carries dependants.
-class TOxaObject : public TObject {
+// Leaves a parent list from a destructor: a failure is traced.
+void LeaveParentList(TOxaObjects*& parentList, TObject* object) noexcept;
+
+// An object of TBase that registers in its parent list (which then frees it) and carries
+// dependants.
+template <class TBase>
+class TOxaParented : public TOxaUpdating<TBase> {
  public:
   // Adds itself to parentList when there is one.
-  explicit TOxaObject(TOxaObjects* parentList = nullptr);
-  // Removes itself from the parent list, then frees its own list (observers are told, plain
-  // dependants freed).
-  ~TOxaObject() override;
-  TOxaObject(const TOxaObject&) = delete;
-  TOxaObject& operator=(const TOxaObject&) = delete;
+  explicit TOxaParented(TOxaObjects* parentList) : FParentList(parentList)
+  {
+    TOxaObjects::Add(parentList, this);
+  }
+  // Leaves the parent list if still in it, then frees the own list.
+  ~TOxaParented() override
+  {
+    FDestroying = true;
+    LeaveParentList(FParentList, this);
+    this->FreeOwnObjects();
+  }
+  TOxaParented(const TOxaParented&) = delete;
+  TOxaParented& operator=(const TOxaParented&) = delete;
+
+  TOxaObjects* ParentList() const noexcept { return FParentList; }
+  bool Destroying() const noexcept { return FDestroying; }
+
+ protected:
+  TOxaObjects* FParentList;
+  bool FDestroying = false;
+};
+
+class TOxaObject : public TOxaParented<TObject> {
+ public:
+  explicit TOxaObject(TOxaObjects* parentList = nullptr) : TOxaParented(parentList) {}
 
   // Created on first use; raises "%s.GetObjects: Not allowed while destroying".
   TOxaObjects& Objects();
-  TOxaObjects* ParentList() const noexcept { return FParentList; }
-  bool Destroying() const noexcept { return FDestroying; }
-  bool Updating() const noexcept { return FDependants.Updating(); }
-
-  virtual void Changed();
-  virtual void BeginUpdate();
-  // Raises "%s.EndUpdate: Not updating" outside a bracket; the last one runs a pending Changed.
-  virtual void EndUpdate();
   // Raises "%s.Destroy: Object already destroying" when it is.
   void BeforeDestruction() override;
-
- private:
-  TOxaObjects* FParentList;
-  TOxaDependants FDependants;
-  bool FDestroying = false;
 };
 
 class TOxaPersistent;
 // A class reference: constructs a persistent of a chosen class in a parent list.
 using TOxaPersistentClass = TOxaPersistent* (*)(TOxaObjects* parentList);
 
-// A persistent object that registers in its parent list and carries dependants. Its owner is
-// the owner of its parent list.
-class TOxaPersistent : public TPersistent {
+// A persistent whose owner is the owner of its parent list.
+class TOxaPersistent : public TOxaParented<TPersistent> {
  public:
-  explicit TOxaPersistent(TOxaObjects* parentList = nullptr);
-  // Frees its own list (plain dependants are freed there); removes itself from the parent list
-  // when BeforeDestruction has not.
-  ~TOxaPersistent() override;
-  TOxaPersistent(const TOxaPersistent&) = delete;
-  TOxaPersistent& operator=(const TOxaPersistent&) = delete;
+  explicit TOxaPersistent(TOxaObjects* parentList = nullptr) : TOxaParented(parentList) {}
 
   // The class reference of T: TOxaPersistent::ClassOf<TMyNode>()(parentList).
   template <class T>
@@ -213,32 +252,20 @@ class TOxaPersistent : public TPersistent {
 
   // Created on first use; raises "%s.Objects: Not allowed when destroying".
   TOxaObjects& Objects();
-  TOxaObjects* ParentList() const noexcept { return FParentList; }
   TPersistent* GetOwner() const override;
-  bool Destroying() const noexcept { return FDestroying; }
-  bool Updating() const noexcept { return FDependants.Updating(); }
-
-  virtual void Changed();
-  virtual void BeginUpdate();
-  virtual void EndUpdate();
   // Raises "%s.BeforeDestruction: Already destroying" when it is; else tells the observers
   // (OnDestroy) while the object is whole and leaves the parent list.
   void BeforeDestruction() override;
-
- private:
-  TOxaObjects* FParentList;
-  TOxaDependants FDependants;
-  bool FDestroying = false;
 };
 
 // A component (TBase: TComponent or one of its descendants) that carries dependants; its
 // destroying state is the component's.
 template <class TBase>
-class TOxaDependantComponent : public TBase {
+class TOxaDependantComponent : public TOxaUpdating<TBase> {
  public:
-  explicit TOxaDependantComponent(TComponent* owner) : TBase(owner) {}
+  explicit TOxaDependantComponent(TComponent* owner) : TOxaUpdating<TBase>(owner) {}
   // Frees the own list (plain dependants are freed), then the component goes.
-  ~TOxaDependantComponent() override { FDependants.FreeObjects(); }
+  ~TOxaDependantComponent() override { this->FreeOwnObjects(); }
 
   // Created on first use; raises "%s.GetObjects: Not allowed when destroying".
   TOxaObjects& Objects()
@@ -246,27 +273,14 @@ class TOxaDependantComponent : public TBase {
     if ((this->ComponentState() & csDestroying) != 0) {
       throw EOxaFatal(this->ClassName() + ".GetObjects: Not allowed when destroying");
     }
-    return FDependants.Objects(*this);
-  }
-  bool Updating() const noexcept { return FDependants.Updating(); }
-
-  virtual void Changed() { FDependants.Changed(); }
-  virtual void BeginUpdate() { FDependants.BeginUpdate(); }
-  virtual void EndUpdate()
-  {
-    if (FDependants.EndUpdate(*this)) {
-      Changed();
-    }
+    return this->OwnObjects();
   }
   // Marks the component destroying, then tells the observers (OnDestroy) while it is whole.
   void BeforeDestruction() override
   {
     TBase::BeforeDestruction();
-    FDependants.Notify(false);
+    this->NotifyOwnObjects(false);
   }
-
- private:
-  TOxaDependants FDependants;
 };
 
 class TOxaComponent : public TOxaDependantComponent<TComponent> {

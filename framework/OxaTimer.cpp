@@ -35,13 +35,7 @@ bool TOxaTimerItem::Marked() const noexcept
 
 void TOxaTimerItem::LeaveOwnerList() noexcept
 {
-  TOxaObjects* ownerList = FOwnerList;
-  FOwnerList = nullptr;
-  try {
-    TOxaObjects::Remove(ownerList, this);
-  } catch (const std::exception& error) {
-    TraceObject(this, "Destroy: %s", error.what());
-  }
+  LeaveParentList(FOwnerList, this);
 }
 
 TOxaTimer::TOxaTimer(TComponent* owner) : TComponent(owner) {}
