@@ -38,7 +38,8 @@ TOxaObjects::TPass::~TPass()
   }
 }
 
-TOxaObjects::TOxaObjects(TObject* owner) : FOwner(owner)
+TOxaObjects::TOxaObjects(TObject* owner)
+    : FOwner(owner), FOwnerType(owner != nullptr ? &typeid(*owner) : nullptr)
 {
   if (owner == nullptr) {
     Fatal("Create: This object must have an owner");
@@ -287,7 +288,7 @@ void TOxaObjects::DestroySlot(TPass& pass, int slot, bool freeObjects)
   if (!pass.Alive || FEntries[static_cast<std::size_t>(slot)].Object != object) {
     return;
   }
-  Trace("%s(%p).%s(%p).%s: Failed to remove", FOwner->ClassName(), Address(FOwner),
+  Trace("%s(%p).%s(%p).%s: Failed to remove", TObject::ClassNameOf(*FOwnerType), Address(FOwner),
         TObject::ClassNameOf(type), Address(object), what);
   Drop(slot);
 }

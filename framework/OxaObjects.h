@@ -15,6 +15,7 @@
 // Misuse raises EOxaFatal with "Class.Operation: what went wrong" and leaves the list as it was.
 
 #include <memory>
+#include <typeinfo>
 #include <vector>
 
 #include "forms/Forms.h"
@@ -126,6 +127,9 @@ class TOxaObjects : public TObject {
   bool FDestroying = false;
   bool FNotifying = false;
   TObject* FOwner;
+  // The owner's class when the list was made: its trace lines name it even while the owner's
+  // destructor, which frees the list, runs.
+  const std::type_info* FOwnerType;
   std::vector<TOxaObjectEntry> FEntries;  // its size is the capacity
   int FCount = 0;
   int FUsed = 0;
