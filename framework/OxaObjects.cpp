@@ -1,5 +1,6 @@
 #include "framework/OxaObjects.h"
 
+#include <algorithm>
 #include <cassert>
 #include <typeinfo>
 
@@ -236,16 +237,16 @@ const TOxaObjectEntry& TOxaObjects::Entries(int slot) const
 
 void TOxaObjects::Compact()
 {
-  std::vector<TOxaObjectEntry> live;
-  live.reserve(static_cast<std::size_t>(FCount));
-  for (int slot = 0; slot < FUsed; ++slot) {
-    if (FEntries[static_cast<std::size_t>(slot)].Object != nullptr) {
-      live.push_back(FEntries[static_cast<std::size_t>(slot)]);
-    }
-  }
-  FEntries.swap(live);
+  // In place: a list that shrank keeps its memory for the next growth unless it holds far more
+  // than it will need, so add-remove cycles do not allocate every time.
+  FEntries.erase(std::remove_if(FEntries.begin(), FEntries.end(),
+                                [](const TOxaObjectEntry& entry) { return entry.Object == nullptr; }),
+                 FEntries.end());
   FUsed = FCount;
   FCapacity = FCount;
+  if (FEntries.capacity() > 4 * FEntries.size() + GrowthStep) {
+    FEntries.shrink_to_fit();
+  }
 }
 
 void TOxaObjects::Notify(bool freeObjects)
