@@ -1,5 +1,6 @@
 #include "framework/OxaObjects.h"
 
+#include <algorithm>
 #include <cassert>
 #include <typeinfo>
 
@@ -98,14 +99,11 @@ void TOxaObjects::CheckAdd(const TNotifyEvent& onDestroy, const TNotifyEvent& on
 
 void TOxaObjects::Append(const TOxaObjectEntry& entry)
 {
-  if (FUsed == Capacity()) {
-    const std::size_t capacity = FEntries.size();
-    const std::size_t step = GrowthStep;
-    const std::size_t grown = capacity == 0 ? 1 : capacity < step ? capacity * 2 : capacity + step;
-    FEntries.reserve(grown);  // exactly this many: resize alone may take more
-    FEntries.resize(grown);
+  if (FUsed == FCapacity) {
+    FCapacity = FCapacity == 0 ? 1 : FCapacity < GrowthStep ? FCapacity * 2 : FCapacity + GrowthStep;
+    FEntries.reserve(static_cast<std::size_t>(FCapacity));  // exactly this many
   }
-  FEntries[static_cast<std::size_t>(FUsed)] = entry;
+  FEntries.push_back(entry);
   ++FUsed;
   ++FCount;
   if (OnAdd) {
@@ -218,21 +216,37 @@ void TOxaObjects::Drop(int slot) noexcept
   FEntries[static_cast<std::size_t>(slot)] = TOxaObjectEntry{};
   if (slot == FUsed - 1) {
     --FUsed;
+    FEntries.pop_back();
   }
   --FCount;
 }
 
+TObject* TOxaObjects::ObjectAt(int slot) const noexcept
+{
+  return slot < FUsed ? FEntries[static_cast<std::size_t>(slot)].Object : nullptr;
+}
+
+const TOxaObjectEntry& TOxaObjects::Entries(int slot) const
+{
+  static const TOxaObjectEntry free{};
+  if (slot < 0 || slot >= FCapacity) {
+    throw EListError("List index out of bounds (" + std::to_string(slot) + ")");
+  }
+  return slot < FUsed ? FEntries[static_cast<std::size_t>(slot)] : free;
+}
+
 void TOxaObjects::Compact()
 {
-  std::vector<TOxaObjectEntry> live;
-  live.reserve(static_cast<std::size_t>(FCount));
-  for (int slot = 0; slot < FUsed; ++slot) {
-    if (FEntries[static_cast<std::size_t>(slot)].Object != nullptr) {
-      live.push_back(FEntries[static_cast<std::size_t>(slot)]);
-    }
-  }
-  FEntries.swap(live);
+  // In place: a list that shrank keeps its memory for the next growth unless it holds far more
+  // than it will need, so add-remove cycles do not allocate every time.
+  FEntries.erase(std::remove_if(FEntries.begin(), FEntries.end(),
+                                [](const TOxaObjectEntry& entry) { return entry.Object == nullptr; }),
+                 FEntries.end());
   FUsed = FCount;
+  FCapacity = FCount;
+  if (FEntries.capacity() > 4 * FEntries.size() + GrowthStep) {
+    FEntries.shrink_to_fit();
+  }
 }
 
 void TOxaObjects::Notify(bool freeObjects)
@@ -251,12 +265,12 @@ void TOxaObjects::DestroyPass(TPass& pass, bool freeObjects, bool tolerant)
       DestroySlot(pass, slot, freeObjects);
       continue;
     }
-    TObject* object = FEntries[static_cast<std::size_t>(slot)].Object;
+    TObject* object = ObjectAt(slot);
     try {
       DestroySlot(pass, slot, freeObjects);
     } catch (const std::exception& error) {
       Trace("%s.Destroy: %s", ClassName(), error.what());
-      if (pass.Alive && FEntries[static_cast<std::size_t>(slot)].Object == object && object != nullptr) {
+      if (pass.Alive && object != nullptr && ObjectAt(slot) == object) {
         Drop(slot);
       }
     }
@@ -267,11 +281,11 @@ void TOxaObjects::DestroySlot(TPass& pass, int slot, bool freeObjects)
 {
   // Callbacks may add entries (and so move the slots) or free this very list: the entry is
   // read again after each call, and nothing is touched once the list is gone.
-  const TOxaObjectEntry& entry = FEntries[static_cast<std::size_t>(slot)];
-  TObject* object = entry.Object;
+  TObject* object = ObjectAt(slot);
   if (object == nullptr) {
     return;
   }
+  const TOxaObjectEntry& entry = FEntries[static_cast<std::size_t>(slot)];
   // The class is noted before the call: the object may free itself inside it.
   const std::type_info& type = typeid(*object);
   const char* what = nullptr;
@@ -285,7 +299,7 @@ void TOxaObjects::DestroySlot(TPass& pass, int slot, bool freeObjects)
   } else {
     return;
   }
-  if (!pass.Alive || FEntries[static_cast<std::size_t>(slot)].Object != object) {
+  if (!pass.Alive || ObjectAt(slot) != object) {
     return;
   }
   Trace("%s(%p).%s(%p).%s: Failed to remove", TObject::ClassNameOf(*FOwnerType), Address(FOwner),
@@ -297,8 +311,11 @@ void TOxaObjects::NotifyChange()
 {
   TPass pass(*this, true);
   for (int slot = FUsed - 1; slot >= 0; --slot) {
+    if (ObjectAt(slot) == nullptr) {
+      continue;
+    }
     const TOxaObjectEntry& entry = FEntries[static_cast<std::size_t>(slot)];
-    if (entry.Object == nullptr || !entry.OnChange) {
+    if (!entry.OnChange) {
       continue;
     }
     const TNotifyEvent onChange = entry.OnChange;

@@ -84,13 +84,13 @@ class TOxaObjects : public TObject {
   // One past the highest slot filled since the last compaction.
   int Used() const noexcept { return FUsed; }
   // Slots allocated.
-  int Capacity() const noexcept { return static_cast<int>(FEntries.size()); }
+  int Capacity() const noexcept { return FCapacity; }
   // Passes running on this list.
   int Depth() const noexcept { return FDepth; }
   bool Destroying() const noexcept { return FDestroying; }
   bool Notifying() const noexcept { return FNotifying; }
   // A slot below Capacity(); free slots have a null Object.
-  const TOxaObjectEntry& Entries(int slot) const { return FEntries.at(static_cast<std::size_t>(slot)); }
+  const TOxaObjectEntry& Entries(int slot) const;
 
   // Called with the object of an entry after every add and every remove (not for entries a
   // destroy pass drops).
@@ -119,6 +119,8 @@ class TOxaObjects : public TObject {
   int FindNewest(TMatch match) const;
   void RemoveSlot(int slot);
   void Drop(int slot) noexcept;
+  // The object in a slot, null for a free slot or one past Used().
+  TObject* ObjectAt(int slot) const noexcept;
   void Compact();
   // The destroy pass; tolerant (from the destructor) keeps going past a raising callback.
   void DestroyPass(TPass& pass, bool freeObjects, bool tolerant);
@@ -130,7 +132,9 @@ class TOxaObjects : public TObject {
   // The owner's class when the list was made: its trace lines name it even while the owner's
   // destructor, which frees the list, runs.
   const std::type_info* FOwnerType;
-  std::vector<TOxaObjectEntry> FEntries;  // its size is the capacity
+  // Slots below Used(); the slots above it up to FCapacity are reserved, not yet written.
+  std::vector<TOxaObjectEntry> FEntries;
+  int FCapacity = 0;
   int FCount = 0;
   int FUsed = 0;
   int FDepth = 0;
