@@ -7,18 +7,12 @@
 #include <cstring>
 
 #include "framework/OxaUtils.h"
+#include "library/LibraryCursors.h"
 #include "library/MusicDatabase.h"
 #include "rtl/Exception.h"
 #include "rtl/Format.h"
 
 namespace {
-
-void Activate(TTable& table)
-{
-  if (!table.Active()) {
-    table.Open();
-  }
-}
 
 // Runs body in a transaction of its own: committed when it returns, rolled back when it throws.
 template <class Body>
@@ -36,20 +30,6 @@ void Transaction(TDatabase& database, Body&& body)
         // The first failure is the one to report.
       }
     }
-    throw;
-  }
-}
-
-// An edit or insert that fails halfway must not stay pending: the cursor's next move would post
-// it.
-template <class Body>
-void Change(TTable& table, Body&& body)
-{
-  try {
-    body();
-    table.Post();
-  } catch (...) {
-    table.Cancel();
     throw;
   }
 }
