@@ -51,6 +51,10 @@ std::span<const TCommand> Commands()
                "the settings file's keys and lines (of the library directory in use, or --file), or any "
                "string-list file",
                &RunSettings},
+      TCommand{"heap", "heap NAME [--json]",
+               "a shared heap held by another process, read-only: size, use, free nodes and its damage "
+               "report",
+               &RunHeap},
   };
   return commands;
 }

@@ -41,3 +41,4 @@ int RunList(TCommandArgs args, std::ostream& out, std::ostream& err);
 int RunFav(TCommandArgs args, std::ostream& out, std::ostream& err);
 int RunWalk(TCommandArgs args, std::ostream& out, std::ostream& err);
 int RunSettings(TCommandArgs args, std::ostream& out, std::ostream& err);
+int RunHeap(TCommandArgs args, std::ostream& out, std::ostream& err);
