@@ -11,28 +11,9 @@
 #include "library/MusicDatabase.h"
 #include "rtl/Exception.h"
 #include "rtl/Format.h"
+#include "tableengine/Database.h"
 
 namespace {
-
-// Runs body in a transaction of its own: committed when it returns, rolled back when it throws.
-template <class Body>
-void Transaction(TDatabase& database, Body&& body)
-{
-  database.StartTransaction();
-  try {
-    body();
-    database.Commit();
-  } catch (...) {
-    if (database.InTransaction()) {
-      try {
-        database.Rollback();
-      } catch (const Exception&) {
-        // The first failure is the one to report.
-      }
-    }
-    throw;
-  }
-}
 
 void CheckIndex(int index, int count)
 {
@@ -175,7 +156,8 @@ std::vector<std::int32_t> TMusicFavoriteMastersEdit::SaveRecords()
   TFavoriteMastersTable& masters = *FDatabase.FFavoriteMasters;
   TFavoriteDetailsTable& byMaster = *FDatabase.FFavoriteDetailsByMaster;
   std::vector<std::int32_t> ids(FEntries.size(), -1);
-  Transaction(FDatabase, [&] {
+  {
+    TTransaction transaction(FDatabase);
     Activate(masters);
     Activate(byMaster);
     for (const TFavoriteMaster& deleted : FDeleted) {
@@ -204,7 +186,8 @@ std::vector<std::int32_t> TMusicFavoriteMastersEdit::SaveRecords()
       });
       ids[i] = masters.MasterId->AsInteger();
     }
-  });
+    transaction.Commit();
+  }
   std::vector<std::int32_t> deletedIds;
   for (const TFavoriteMaster& deleted : FDeleted) {
     deletedIds.push_back(deleted.MasterId);
@@ -320,14 +303,15 @@ void TMusicFavoriteDetailsEdit::Save()
 {
   TFavoriteMastersTable& masters = *FDatabase.FFavoriteMasters;
   TFavoriteDetailsTable& details = *FDatabase.FFavoriteDetails;
+  Activate(masters);
+  Activate(details);
   std::vector<std::int32_t> ids(FEntries.size(), -1);
   auto titles = std::make_unique<TMusicStringList>();
-  bool stored = true;
-  Transaction(FDatabase, [&] {
-    Activate(masters);
-    Activate(details);
+  {
+    TTransaction transaction(FDatabase);
     if (!masters.FindKey(FMasterId)) {
-      stored = false;
+      transaction.Commit();
+      Modified = false;
       return;
     }
     masters.Edit();
@@ -357,11 +341,9 @@ void TMusicFavoriteDetailsEdit::Save()
       });
       ids[i] = details.DetailId->AsInteger();
     }
-  });
-  Modified = false;
-  if (!stored) {
-    return;
+    transaction.Commit();
   }
+  Modified = false;
   FDeleted.clear();
   for (std::size_t i = 0; i < FEntries.size(); ++i) {
     FEntries[i].DetailId = ids[i];
