@@ -59,7 +59,6 @@ enum TTextResult : int {
   trNoFrame = 1,
   trEmpty = 2,
   trNotTextFrame = 3,
-  trOutsideLatin1 = 4,
   trUnknownEncoding = 5,
   trInvalidCharacter = 8,
   trEncrypted = 9,
@@ -140,10 +139,12 @@ class Tid3v2tag {
   // inserts it at the start of the file, in front of all its bytes.
   std::uint16_t LoadForInsertion(TStream& tag, const std::string& fileName);
 
-  // The text of the first frame with the ID (a T... frame other than TXXX), in UTF-8.
+  // The text of the first frame with the ID (a T... frame other than TXXX), in UTF-8, whichever
+  // of the four encodings the frame uses.
   int ReadText(std::string_view id, std::string& text) const;
-  // Replaces the data of the first frame with the ID (appended if missing) by the text in
-  // ISO-8859-1 and clears its flags. An empty text writes nothing and gives trEmpty.
+  // Replaces the data of the first frame with the ID (appended if missing) by the text, in
+  // ISO-8859-1 when it fits and else in UTF-16 with a byte-order mark, and clears its flags. An empty text
+  // writes nothing and gives trEmpty.
   int WriteText(std::string_view id, const std::string& text);
 
   // Saves the frames as an ID3v2.3 tag at `offset` of the file and returns Status.

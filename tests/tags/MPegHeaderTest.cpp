@@ -7,7 +7,7 @@
 namespace {
 
 using mp3::TBytes;
-using mp3::TFrameSpec;
+using mp3::TFrameRecipe;
 
 TMemoryStream StreamOf(const TBytes& bytes)
 {
@@ -73,7 +73,7 @@ TEST(MPegHeader, FourByteFileGivesZeros)
 
 TEST(MPegHeader, ConstantBitrateDurationIs310SecondsForFiveMillionBytes)
 {
-  const TMPegHeader header = Analysed(mp3::Audio(TFrameSpec{}, 5'000'000));
+  const TMPegHeader header = Analysed(mp3::Audio(TFrameRecipe{}, 5'000'000));
   EXPECT_EQ(header.Bitrate(), 128);
   EXPECT_EQ(header.SampleRate(), 44100);
   // 100 frames of 417 bytes: the walk crosses several 4048-byte blocks.
@@ -85,7 +85,7 @@ TEST(MPegHeader, FirstFrameIsSearchedOnlyInTheFirst1000Bytes)
 {
   for (const std::size_t offset : {std::size_t{0}, std::size_t{999}, std::size_t{1000}}) {
     TBytes file(offset, 0);
-    mp3::Append(file, mp3::Audio(TFrameSpec{}, 20'000));
+    mp3::Append(file, mp3::Audio(TFrameRecipe{}, 20'000));
     const TMPegHeader header = Analysed(file);
     EXPECT_EQ(header.Bitrate(), offset < 1000 ? 128 : 0) << offset;
     EXPECT_EQ(header.FrameCount() > 0, offset < 1000) << offset;
@@ -100,7 +100,7 @@ TEST(MPegHeader, VariableBitrateTakesTheDurationFromTheLastSampledFrame)
   for (const TCase& c : {TCase{{128, 160, 128}}, TCase{{128, 160, 192}}}) {
     TBytes file;
     for (const int rate : c.Rates) {
-      mp3::Append(file, mp3::Frame(TFrameSpec{.Bitrate = rate}));
+      mp3::Append(file, mp3::Frame(TFrameRecipe{.Bitrate = rate}));
     }
     // Not a frame header: the walk stops after three frames.
     file.resize(file.size() + 100'000, 0x11);
@@ -115,15 +115,15 @@ TEST(MPegHeader, VariableBitrateTakesTheDurationFromTheLastSampledFrame)
 
 TEST(MPegHeader, LayerOneDurationUsesItsOwnFormula)
 {
-  const TFrameSpec spec{.Bitrate = 384, .SampleRate = 48000, .Layer = 1};
-  const TMPegHeader header = Analysed(mp3::Audio(spec, 1'000'000));
+  const TFrameRecipe recipe{.Bitrate = 384, .SampleRate = 48000, .Layer = 1};
+  const TMPegHeader header = Analysed(mp3::Audio(recipe, 1'000'000));
   EXPECT_EQ(header.Bitrate(), 384);
   EXPECT_EQ(header.Duration(), (1'000'000 / ((12000 * 384 / 48000) * 4 + 4)) * 384 / 48000);
 }
 
 TEST(MPegHeader, SkipsAnId3v23TagButSearchesAnId3v22FileFromTheStart)
 {
-  const TBytes audio = mp3::Audio(TFrameSpec{}, 50'000);
+  const TBytes audio = mp3::Audio(TFrameRecipe{}, 50'000);
   TBytes v23 = mp3::Id3Tag({mp3::Id3TextFrame("TIT2", "Song")}, 1500);
   const auto v23Size = static_cast<std::int64_t>(v23.size());
   mp3::Append(v23, audio);
@@ -162,7 +162,7 @@ TEST(MPegHeader, Id3v2SizeRejectsMalformedHeaders)
 
 TEST(MPegHeader, TailIsNotCountedAsAudio)
 {
-  TBytes file = mp3::Audio(TFrameSpec{}, 5'000'000);
+  TBytes file = mp3::Audio(TFrameRecipe{}, 5'000'000);
   mp3::Append(file, mp3::Id3v1Tag("t", "a", "b", "1999", "c", 1, 1));
   EXPECT_EQ(Analysed(file, true).Duration(), 310);
 }

@@ -38,14 +38,14 @@ class OxaMusicTagTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite()
   {
-    testmedia::TMp3Spec spec;
-    spec.Audio.Milliseconds = 2000;
-    ConstantStream = new TBytes(testmedia::EncodeMp3Stream(spec));
-    spec.Mode = testmedia::TBitRateMode::Variable;
-    spec.VbrQuality = 2;
-    spec.Audio.Seed = 5;
-    VariableStream = new TBytes(testmedia::EncodeMp3Stream(spec));
-    testmedia::TWmaSpec wma;
+    testmedia::TMp3Recipe recipe;
+    recipe.Audio.Milliseconds = 2000;
+    ConstantStream = new TBytes(testmedia::EncodeMp3Stream(recipe));
+    recipe.Mode = testmedia::TBitRateMode::Variable;
+    recipe.VbrQuality = 2;
+    recipe.Audio.Seed = 5;
+    VariableStream = new TBytes(testmedia::EncodeMp3Stream(recipe));
+    testmedia::TWmaRecipe wma;
     wma.Audio.Milliseconds = 2000;
     Wma = new testmedia::TWmaAudio(wma);
   }
@@ -59,11 +59,11 @@ class OxaMusicTagTest : public ::testing::Test {
   fs::path Mp3(const std::string& name, std::optional<TId3v2Fields> v2, std::optional<TId3v1Fields> v1,
                const TBytes* stream = ConstantStream)
   {
-    testmedia::TMp3Spec spec;
-    spec.Id3v2 = std::move(v2);
-    spec.Id3v1 = std::move(v1);
+    testmedia::TMp3Recipe recipe;
+    recipe.Id3v2 = std::move(v2);
+    recipe.Id3v1 = std::move(v1);
     fs::path file = Folder.Path() / name;
-    testmedia::WriteBytes(file, testmedia::ComposeMp3(*stream, spec));
+    testmedia::WriteBytes(file, testmedia::ComposeMp3(*stream, recipe));
     return file;
   }
 
@@ -227,7 +227,7 @@ TEST_F(OxaMusicTagTest, AVariableBitRateMp3ReportsMinusOne)
 TEST_F(OxaMusicTagTest, AWavFileHasOnlyItsFingerprint)
 {
   const fs::path file = Folder.Path() / "tone.wav";
-  testmedia::WriteWav(file, testmedia::TWavSpec{{.Milliseconds = 500}});
+  testmedia::WriteWav(file, testmedia::TWavRecipe{{.Milliseconds = 500}});
   TOxaMusicTag tag;
   const TMusicFileItem item = Read(tag, file);
   EXPECT_EQ(tag.Kind(), TMusicKind::Other);
@@ -309,7 +309,7 @@ TEST_F(OxaMusicTagTest, AReadOnlyFileOrAnotherKindIsNotWritten)
   fs::permissions(mp3, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                   fs::perm_options::remove);
   const fs::path wav = Folder.Path() / "tone.wav";
-  testmedia::WriteWav(wav, testmedia::TWavSpec{{.Milliseconds = 200}});
+  testmedia::WriteWav(wav, testmedia::TWavRecipe{{.Milliseconds = 200}});
   TOxaMusicTag tag;
   for (const fs::path& file : {mp3, wav}) {
     const TBytes before = ReadAll(file);

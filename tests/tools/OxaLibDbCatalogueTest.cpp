@@ -36,21 +36,21 @@ class OxaLibDbCatalogueTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite()
   {
-    testmedia::TMp3Spec spec;
-    spec.Audio.Milliseconds = 500;
-    Stream = new testmedia::TBytes(testmedia::EncodeMp3Stream(spec));
+    testmedia::TMp3Recipe recipe;
+    recipe.Audio.Milliseconds = 500;
+    Stream = new testmedia::TBytes(testmedia::EncodeMp3Stream(recipe));
   }
   static void TearDownTestSuite() { delete Stream; }
 
   void Mp3(const std::string& relative, const std::string& title, const std::string& artist)
   {
-    testmedia::TMp3Spec spec;
+    testmedia::TMp3Recipe recipe;
     if (!title.empty()) {
-      spec.Id3v2 = testmedia::TId3v2Fields{title, artist};
+      recipe.Id3v2 = testmedia::TId3v2Fields{title, artist};
     }
     const fs::path file = Machine.DriveFolder('C') / relative;
     fs::create_directories(file.parent_path());
-    testmedia::WriteBytes(file, testmedia::ComposeMp3(*Stream, spec));
+    testmedia::WriteBytes(file, testmedia::ComposeMp3(*Stream, recipe));
   }
 
   static inline testmedia::TBytes* Stream = nullptr;

@@ -34,20 +34,20 @@ class OxaLibTagsTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite()
   {
-    testmedia::TMp3Spec spec;
-    spec.Audio.Milliseconds = 1000;
-    Stream = new testmedia::TBytes(testmedia::EncodeMp3Stream(spec));
+    testmedia::TMp3Recipe recipe;
+    recipe.Audio.Milliseconds = 1000;
+    Stream = new testmedia::TBytes(testmedia::EncodeMp3Stream(recipe));
   }
   static void TearDownTestSuite() { delete Stream; }
 
   fs::path Mp3(const std::string& name, std::optional<testmedia::TId3v2Fields> v2,
                std::optional<testmedia::TId3v1Fields> v1 = std::nullopt)
   {
-    testmedia::TMp3Spec spec;
-    spec.Id3v2 = std::move(v2);
-    spec.Id3v1 = std::move(v1);
+    testmedia::TMp3Recipe recipe;
+    recipe.Id3v2 = std::move(v2);
+    recipe.Id3v1 = std::move(v1);
     fs::path file = Folder.Path() / name;
-    testmedia::WriteBytes(file, testmedia::ComposeMp3(*Stream, spec));
+    testmedia::WriteBytes(file, testmedia::ComposeMp3(*Stream, recipe));
     return file;
   }
 
@@ -101,11 +101,11 @@ TEST_F(OxaLibTagsTest, SettingAFieldLeavesTheFieldsTheTagDidNotHave)
 
 TEST_F(OxaLibTagsTest, SetsWmaAttributesThroughTheRuntimeBesideTheProgram)
 {
-  testmedia::TWmaSpec spec;
-  spec.Audio.Milliseconds = 1000;
-  spec.Attributes = {{"Title", "Song"}, {"WM/AlbumTitle", "Album"}};
+  testmedia::TWmaRecipe recipe;
+  recipe.Audio.Milliseconds = 1000;
+  recipe.Attributes = {{"Title", "Song"}, {"WM/AlbumTitle", "Album"}};
   const fs::path file = Folder.Path() / "a.wma";
-  testmedia::WriteWma(file, spec);
+  testmedia::WriteWma(file, recipe);
   const TRun run = OxaLib({"tags", "--set", "genre=Jazz", file.string()});
   ASSERT_EQ(run.ExitCode, 0) << run.Output;
 

@@ -394,15 +394,15 @@ void PutSlot(TBytes& tag, std::size_t offset, std::size_t width, const std::stri
 
 }  // namespace
 
-TBytes EncodeMp3Stream(const TMp3Spec& spec)
+TBytes EncodeMp3Stream(const TMp3Recipe& recipe)
 {
   TEncoderSettings settings{"libmp3lame"};
-  if (spec.Mode == TBitRateMode::Variable) {
-    settings.Quality = spec.VbrQuality;
+  if (recipe.Mode == TBitRateMode::Variable) {
+    settings.Quality = recipe.VbrQuality;
   } else {
-    settings.Bitrate = static_cast<std::int64_t>(spec.BitrateKbps) * 1000;
+    settings.Bitrate = static_cast<std::int64_t>(recipe.BitrateKbps) * 1000;
   }
-  const TEncoded encoded = Encode(spec.Audio, settings);
+  const TEncoded encoded = Encode(recipe.Audio, settings);
   // Tags are added by ComposeMp3; no Xing frame, so every frame is audio.
   return Mux("mp3", encoded, {}, {{"id3v2_version", "0"}, {"write_xing", "0"}, {"write_id3v1", "0"}});
 }
@@ -453,23 +453,23 @@ TBytes ComposeId3v1(const TId3v1Fields& fields)
   return tag;
 }
 
-TBytes ComposeMp3(const TBytes& stream, const TMp3Spec& spec)
+TBytes ComposeMp3(const TBytes& stream, const TMp3Recipe& recipe)
 {
   TBytes file;
-  if (spec.Id3v2) {
-    file = ComposeId3v2(*spec.Id3v2);
+  if (recipe.Id3v2) {
+    file = ComposeId3v2(*recipe.Id3v2);
   }
   file.insert(file.end(), stream.begin(), stream.end());
-  if (spec.Id3v1) {
-    const TBytes tail = ComposeId3v1(*spec.Id3v1);
+  if (recipe.Id3v1) {
+    const TBytes tail = ComposeId3v1(*recipe.Id3v1);
     file.insert(file.end(), tail.begin(), tail.end());
   }
   return file;
 }
 
-TWmaAudio::TWmaAudio(const TWmaSpec& spec)
-    : FEncoded(std::make_unique<TEncoded>(
-          Encode(spec.Audio, TEncoderSettings{"wmav2", static_cast<std::int64_t>(spec.BitrateKbps) * 1000})))
+TWmaAudio::TWmaAudio(const TWmaRecipe& recipe)
+    : FEncoded(std::make_unique<TEncoded>(Encode(
+          recipe.Audio, TEncoderSettings{"wmav2", static_cast<std::int64_t>(recipe.BitrateKbps) * 1000})))
 {
 }
 
@@ -505,19 +505,19 @@ void WriteBytes(const std::filesystem::path& file, const TBytes& bytes)
   }
 }
 
-void WriteMp3(const std::filesystem::path& file, const TMp3Spec& spec)
+void WriteMp3(const std::filesystem::path& file, const TMp3Recipe& recipe)
 {
-  WriteBytes(file, ComposeMp3(EncodeMp3Stream(spec), spec));
+  WriteBytes(file, ComposeMp3(EncodeMp3Stream(recipe), recipe));
 }
 
-void WriteWma(const std::filesystem::path& file, const TWmaSpec& spec)
+void WriteWma(const std::filesystem::path& file, const TWmaRecipe& recipe)
 {
-  WriteBytes(file, TWmaAudio(spec).Mux(spec.Attributes));
+  WriteBytes(file, TWmaAudio(recipe).Mux(recipe.Attributes));
 }
 
-void WriteWav(const std::filesystem::path& file, const TWavSpec& spec)
+void WriteWav(const std::filesystem::path& file, const TWavRecipe& recipe)
 {
-  WriteBytes(file, Mux("wav", Encode(spec.Audio, TEncoderSettings{"pcm_s16le"}), {}, {}));
+  WriteBytes(file, Mux("wav", Encode(recipe.Audio, TEncoderSettings{"pcm_s16le"}), {}, {}));
 }
 
 std::vector<std::filesystem::path> WriteLibrary(const std::filesystem::path& folder, int count,
@@ -526,17 +526,17 @@ std::vector<std::filesystem::path> WriteLibrary(const std::filesystem::path& fol
   TAudio audio;
   audio.Milliseconds = 3000;
   audio.Seed = seed;
-  TMp3Spec constant;
+  TMp3Recipe constant;
   constant.Audio = audio;
-  TMp3Spec variable = constant;
+  TMp3Recipe variable = constant;
   variable.Mode = TBitRateMode::Variable;
   variable.Audio.Seed = seed + 1;
   const TBytes constantStream = EncodeMp3Stream(constant);
   const TBytes variableStream = EncodeMp3Stream(variable);
-  TWmaSpec wmaSpec;
-  wmaSpec.Audio = audio;
-  wmaSpec.Audio.Seed = seed + 2;
-  const TWmaAudio wma(wmaSpec);
+  TWmaRecipe wmaRecipe;
+  wmaRecipe.Audio = audio;
+  wmaRecipe.Audio.Seed = seed + 2;
+  const TWmaAudio wma(wmaRecipe);
 
   std::vector<std::filesystem::path> files;
   for (int i = 0; i < count; ++i) {
@@ -557,20 +557,20 @@ std::vector<std::filesystem::path> WriteLibrary(const std::filesystem::path& fol
                                 {"WM/Genre", "Jazz"},
                                 {"WM/Year", year}}));
     } else {
-      TMp3Spec spec = kind == 3 ? variable : constant;
+      TMp3Recipe recipe = kind == 3 ? variable : constant;
       if (kind == 1 || kind == 3) {
-        spec.Id3v2 = TId3v2Fields{title,
-                                  artist,
-                                  album,
-                                  year,
-                                  LibraryGenres[i % std::size(LibraryGenres)],
-                                  std::to_string(i % 20 + 1),
-                                  "Comment " + n};
+        recipe.Id3v2 = TId3v2Fields{title,
+                                    artist,
+                                    album,
+                                    year,
+                                    LibraryGenres[i % std::size(LibraryGenres)],
+                                    std::to_string(i % 20 + 1),
+                                    "Comment " + n};
       }
       if (kind == 2 || kind == 3) {
-        spec.Id3v1 = TId3v1Fields{title, artist, album, year, "Comment " + n, i % 20 + 1, i % 148};
+        recipe.Id3v1 = TId3v1Fields{title, artist, album, year, "Comment " + n, i % 20 + 1, i % 148};
       }
-      WriteBytes(file, ComposeMp3(kind == 3 ? variableStream : constantStream, spec));
+      WriteBytes(file, ComposeMp3(kind == 3 ? variableStream : constantStream, recipe));
     }
     files.push_back(std::move(file));
   }

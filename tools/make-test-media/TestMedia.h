@@ -1,6 +1,6 @@
 #pragma once
 // Test media: real MP3, WMA and WAV files encoded with FFmpeg from synthetic audio, so tests and
-// benchmarks build every file they need and nothing is downloaded. The same specification and
+// benchmarks build every file they need and nothing is downloaded. The same recipe and
 // seed give the same bytes.
 //
 // MP3 tags are composed here byte by byte (an ID3v2.3 head and an ID3v1.1 tail, each with its
@@ -57,7 +57,7 @@ struct TId3v1Fields {
 
 enum class TBitRateMode { Constant, Variable };
 
-struct TMp3Spec {
+struct TMp3Recipe {
   TAudio Audio;
   TBitRateMode Mode = TBitRateMode::Constant;
   int BitrateKbps = 128;  // constant bit rate
@@ -66,7 +66,7 @@ struct TMp3Spec {
   std::optional<TId3v1Fields> Id3v1;
 };
 
-struct TWmaSpec {
+struct TWmaRecipe {
   TAudio Audio;
   int BitrateKbps = 64;
   // (name, text): "Title", "Author", "Description" and "Copyright" go to the content
@@ -74,23 +74,23 @@ struct TWmaSpec {
   std::vector<std::pair<std::string, std::string>> Attributes;
 };
 
-struct TWavSpec {
+struct TWavRecipe {
   TAudio Audio;
 };
 
 using TBytes = std::vector<std::uint8_t>;
 
 // The MPEG audio stream alone, without tags.
-TBytes EncodeMp3Stream(const TMp3Spec& spec);
+TBytes EncodeMp3Stream(const TMp3Recipe& recipe);
 TBytes ComposeId3v2(const TId3v2Fields& fields);
 TBytes ComposeId3v1(const TId3v1Fields& fields);
 // The whole file: ID3v2 head, stream, ID3v1 tail.
-TBytes ComposeMp3(const TBytes& stream, const TMp3Spec& spec);
+TBytes ComposeMp3(const TBytes& stream, const TMp3Recipe& recipe);
 
 // The encoded WMA audio, to be muxed with different attributes without encoding again.
 class TWmaAudio {
  public:
-  explicit TWmaAudio(const TWmaSpec& spec);
+  explicit TWmaAudio(const TWmaRecipe& recipe);
   ~TWmaAudio();
   TWmaAudio(const TWmaAudio&) = delete;
   TWmaAudio& operator=(const TWmaAudio&) = delete;
@@ -104,9 +104,9 @@ class TWmaAudio {
 };
 
 // Each raises EMediaError, or std::filesystem::filesystem_error when the file cannot be written.
-void WriteMp3(const std::filesystem::path& file, const TMp3Spec& spec);
-void WriteWma(const std::filesystem::path& file, const TWmaSpec& spec);
-void WriteWav(const std::filesystem::path& file, const TWavSpec& spec);
+void WriteMp3(const std::filesystem::path& file, const TMp3Recipe& recipe);
+void WriteWma(const std::filesystem::path& file, const TWmaRecipe& recipe);
+void WriteWav(const std::filesystem::path& file, const TWavRecipe& recipe);
 void WriteBytes(const std::filesystem::path& file, const TBytes& bytes);
 
 // A library of `count` files for benchmarks: MP3 (constant and variable, with and without tags)
