@@ -5,6 +5,7 @@
 #include <span>
 
 #include "rtl/Exception.h"
+#include "rtl/FileStream.h"
 #include "rtl/Format.h"
 #include "tags/Id3Text.h"
 
@@ -146,6 +147,10 @@ bool TID3Version2Tagger2::Load(const std::string& fileName)
     return false;
   }
   try {
+    if (OtherVersion()) {
+      TFileStream stream(fileName, fmOpenRead | fmShareDenyNone);
+      FTag->LoadConverted(stream);
+    }
     ReadFields();
   } catch (const Exception&) {
     FTag.reset();
@@ -161,12 +166,21 @@ bool TID3Version2Tagger2::LoadFromStream(TStream& stream, const std::string& fil
   FTag = std::make_unique<Tid3v2tag>();
   try {
     FTag->LoadFromStream(stream, 0);
+    if (OtherVersion()) {
+      FTag->LoadConverted(stream);
+    }
     ReadFields();
   } catch (const Exception&) {
     FTag.reset();
     return false;
   }
   return true;
+}
+
+bool TID3Version2Tagger2::OtherVersion() const noexcept
+{
+  return (FTag->Status() & 0xFF00) == id3BadVersion &&
+         (FTag->MajorVersion() == 2 || FTag->MajorVersion() == 4);
 }
 
 void TID3Version2Tagger2::ReadFields()

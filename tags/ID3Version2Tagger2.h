@@ -1,5 +1,5 @@
 #pragma once
-// TID3Version2Tagger2: the program's view of an ID3v2.3 tag — title, artist, album, year,
+// TID3Version2Tagger2: the program's view of an ID3v2 tag — title, artist, album, year,
 // comment, genre and track — over the frames TIT2, TPE1, TALB, TYER, COMM, TCON and TRCK.
 // Texts are UTF-8. It also creates a tag in a file that has none.
 
@@ -14,8 +14,9 @@ class TID3Version2Tagger2 {
   // Fields to defaults (Genre 0), HasTag and Modified false; the tag object stays.
   void Clear();
 
-  // Reads the ID3v2.3 tag at the start of the file. True when the file could be read, whether
-  // or not it holds such a tag (HasTag tells); false when it cannot be opened.
+  // Reads the ID3v2 tag at the start of the file: ID3v2.3, or ID3v2.2 and v2.4 converted to
+  // ID3v2.3 frames (a save then replaces that tag by an ID3v2.3 one). True when the file could
+  // be read, whether or not it holds a tag (HasTag tells); false when it cannot be opened.
   bool Load(const std::string& fileName);
   // As Load from a stream (fuzzing and tests); the tag remembers fileName for a later Save.
   bool LoadFromStream(TStream& stream, const std::string& fileName);
@@ -83,6 +84,8 @@ class TID3Version2Tagger2 {
     }
   }
   bool Changed(TChangedField field) const noexcept { return (FChanged & field) != 0; }
+  // The file starts with an ID3v2.2 or v2.4 tag, read through the converting reader.
+  bool OtherVersion() const noexcept;
   void ReadFields();
   bool SeedTag();
 

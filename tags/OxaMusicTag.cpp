@@ -8,6 +8,7 @@
 #include "rtl/Utf8.h"
 #include "tags/ID3Genres.h"
 #include "tags/TagFiles.h"
+#include "tags/WaveHeader.h"
 
 namespace {
 
@@ -112,7 +113,7 @@ bool TOxaMusicTag::Load(const std::string& fileName, TLoadPurpose purpose)
       return LoadWma();
     }
     FKind = TMusicKind::Other;
-    LoadOther();
+    LoadOther(extension == ".wav");
     return true;
   } catch (const Exception&) {
     // A read error half way through: the file is unreadable, not the program broken.
@@ -189,7 +190,8 @@ bool TOxaMusicTag::LoadMp3(TLoadPurpose purpose)
     stream = std::make_unique<TFileStream>(FFileName, fmOpenRead | fmShareDenyNone);
   }
   FCheckSum->Compute(*stream, FHasId3v1, FChecksum);
-  FMpegHeader->Analyse(*stream, FHasId3v1, FHasId3v2);
+  // The frames follow any ID3v2 tag at the start, even one whose frames could not be read.
+  FMpegHeader->Analyse(*stream, FHasId3v1, true);
   FBitrate = FMpegHeader->Bitrate();
   FDuration = FMpegHeader->Duration();
   return true;
@@ -222,7 +224,7 @@ bool TOxaMusicTag::LoadWma()
   return true;
 }
 
-void TOxaMusicTag::LoadOther()
+void TOxaMusicTag::LoadOther(bool wave)
 {
   FBitrate = 0;
   FDuration = 0;
@@ -233,7 +235,19 @@ void TOxaMusicTag::LoadOther()
                     std::string(UnknownText),
                     std::string(UnknownText),
                     std::string(UnknownText)};
-  ComputeChecksum(false);
+  std::unique_ptr<TFileStream> stream;
+  try {
+    stream = std::make_unique<TFileStream>(FFileName, fmOpenRead | fmShareDenyNone);
+  } catch (const EFOpenError&) {
+    return;  // the fingerprint stays zero
+  }
+  FCheckSum->Compute(*stream, false, FChecksum);
+  if (wave) {
+    TWaveHeader header;
+    header.Analyse(*stream);
+    FBitrate = header.Bitrate();
+    FDuration = header.Duration();
+  }
 }
 
 void TOxaMusicTag::CopyTo(const TValueSet& values, TMusicFileItem& item)

@@ -123,7 +123,8 @@ class TOxaMusicTag {
   bool Load(const std::string& fileName, TLoadPurpose purpose);
   bool LoadMp3(TLoadPurpose purpose);
   bool LoadWma();
-  void LoadOther();
+  // A file of another kind: the fingerprint, and for a WAV file its playing time and bit rate.
+  void LoadOther(bool wave);
   bool ComputeChecksum(bool hasTail);
   bool Save();
   bool SaveMp3();

@@ -6,6 +6,7 @@
 #include "rtl/FileStream.h"
 #include "tags/Id3Text.h"
 #include "tags/Zlib.h"
+#include "tags/id3v2Versions.h"
 
 namespace {
 
@@ -387,6 +388,42 @@ std::uint16_t Tid3v2tag::ParseFrames(const TByteBuffer& body, std::size_t positi
     position += HeaderSize + frameSize;
   }
   return 0;
+}
+
+std::uint16_t Tid3v2tag::LoadConverted(TStream& stream)
+{
+  TConvertedId3v2Tag converted;
+  bool read = false;
+  try {
+    read = ReadConvertedId3v2Tag(stream, converted);
+  } catch (const Exception&) {
+    read = false;
+  }
+  if (!read) {
+    FLoaded = false;
+    FStatus = id3BadVersion;
+    return FStatus;
+  }
+  FStatus = 0;
+  FOffset = 0;
+  FMajorVersion = 3;
+  FRevision = 0;
+  FFlags = 0;
+  FExtendedFlags = 0;
+  FHasCrc = false;
+  FCrc = 0;
+  FPaddingSize = 0;
+  FTagSpace = converted.Space;
+  FSize = static_cast<std::uint32_t>(converted.Space - static_cast<std::int64_t>(HeaderSize));
+  FFrames.Clear();
+  for (TId3Frame& frame : converted.Frames) {
+    const int index = FFrames.Add(frame.Id);
+    if (index != 0) {
+      FFrames.SetData(index, std::move(frame.Data));
+    }
+  }
+  FLoaded = true;
+  return FStatus;
 }
 
 int Tid3v2tag::ReadText(std::string_view id, std::string& text) const

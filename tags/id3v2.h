@@ -139,6 +139,12 @@ class Tid3v2tag {
   // inserts it at the start of the file, in front of all its bytes.
   std::uint16_t LoadForInsertion(TStream& tag, const std::string& fileName);
 
+  // Takes the ID3v2.2 or v2.4 tag at the start of the stream as converted ID3v2.3 frames (see
+  // tags/id3v2Versions.h): the tag then counts as a loaded ID3v2.3 tag at offset 0, and a save
+  // replaces the old tag by it. Returns Status: 0, or id3BadVersion when there is no such tag
+  // or it is damaged. FileName and ReadOnly stay as they are.
+  std::uint16_t LoadConverted(TStream& stream);
+
   // The text of the first frame with the ID (a T... frame other than TXXX), in UTF-8, whichever
   // of the four encodings the frame uses.
   int ReadText(std::string_view id, std::string& text) const;

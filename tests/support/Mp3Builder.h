@@ -2,6 +2,7 @@
 // Builds MP3 files byte by byte for tests, fuzz seeds and benchmarks: MPEG audio frames, ID3v2.3
 // tags and frames, ID3v1.1 tails. Header-only, so benchmarks can use it without the test library.
 
+#include <algorithm>
 #include <cstdint>
 #include <initializer_list>
 #include <string>
@@ -37,8 +38,9 @@ struct TFrameRecipe {
   int Bitrate = 128;  // kbit/s, must exist in the column for version and layer
   int SampleRate = 44100;
   int Layer = 3;
-  int Version = 1;  // 1 or 2
+  int Version = 1;  // 1, 2 or 25 (MPEG-2.5)
   bool Padding = false;
+  bool Mono = false;
 };
 
 inline int BitrateIndex(const TFrameRecipe& recipe)
@@ -62,26 +64,34 @@ inline int BitrateIndex(const TFrameRecipe& recipe)
 
 inline TBytes FrameHeader(const TFrameRecipe& recipe)
 {
-  const int versionBits = recipe.Version == 1 ? 0x18 : 0x10;
+  const int versionBits = recipe.Version == 1 ? 0x18 : recipe.Version == 2 ? 0x10 : 0x00;
   const int layerBits = recipe.Layer == 1 ? 0x06 : recipe.Layer == 2 ? 0x04 : 0x02;
   const int rates1[] = {44100, 48000, 32000};
   const int rates2[] = {22050, 24000, 16000};
+  const int rates25[] = {11025, 12000, 8000};
+  const int* rates = recipe.Version == 1 ? rates1 : recipe.Version == 2 ? rates2 : rates25;
   int rateIndex = 0;
   for (int i = 0; i < 3; ++i) {
-    if ((recipe.Version == 1 ? rates1 : rates2)[i] == recipe.SampleRate) {
+    if (rates[i] == recipe.SampleRate) {
       rateIndex = i;
     }
   }
   return {
       0xFF, static_cast<std::uint8_t>(0xE0 | versionBits | layerBits | 0x01),
       static_cast<std::uint8_t>((BitrateIndex(recipe) << 4) | (rateIndex << 2) | (recipe.Padding ? 0x02 : 0)),
-      0x44};
+      static_cast<std::uint8_t>(recipe.Mono ? 0xC4 : 0x44)};
 }
 
 inline int FrameLength(const TFrameRecipe& recipe)
 {
   const int padding = recipe.Padding ? (recipe.Layer == 1 ? 4 : 1) : 0;
-  return (recipe.Layer == 1 ? 12000 : 144000) * recipe.Bitrate / recipe.SampleRate + padding;
+  const int factor = recipe.Layer == 1 ? 12000 : recipe.Layer == 3 && recipe.Version != 1 ? 72000 : 144000;
+  return factor * recipe.Bitrate / recipe.SampleRate + padding;
+}
+
+inline int SamplesPerFrame(const TFrameRecipe& recipe)
+{
+  return recipe.Layer == 1 ? 384 : recipe.Layer == 3 && recipe.Version != 1 ? 576 : 1152;
 }
 
 // One frame: header plus busy payload, FrameLength bytes in all.
@@ -90,6 +100,31 @@ inline TBytes Frame(const TFrameRecipe& recipe, std::uint32_t seed = 1)
   TBytes frame = FrameHeader(recipe);
   const TBytes payload = BusyBytes(static_cast<std::size_t>(FrameLength(recipe)) - 4, seed);
   Append(frame, payload);
+  return frame;
+}
+
+// A first frame that announces the stream's frame count: a Xing or Info header after the side
+// information, or a VBRI header 32 bytes after the frame header. `flags` 1 says the count is there.
+enum class TCountHeader { Xing, Info, Vbri };
+inline TBytes CountFrame(const TFrameRecipe& recipe, TCountHeader kind, std::uint32_t frames,
+                         std::uint32_t flags = 1)
+{
+  TBytes frame = Frame(recipe);
+  const std::size_t sideInfo = recipe.Version == 1 ? (recipe.Mono ? 17 : 32) : (recipe.Mono ? 9 : 17);
+  const std::size_t at = kind == TCountHeader::Vbri ? 4 + 32 : 4 + sideInfo;
+  TBytes header;
+  if (kind == TCountHeader::Vbri) {
+    header = {'V', 'B', 'R', 'I', 0, 1, 0, 0, 0, 50, 0, 0, 0, 0};
+  } else {
+    header = Text(kind == TCountHeader::Xing ? "Xing" : "Info");
+    for (int shift = 24; shift >= 0; shift -= 8) {
+      header.push_back(static_cast<std::uint8_t>(flags >> shift));
+    }
+  }
+  for (int shift = 24; shift >= 0; shift -= 8) {
+    header.push_back(static_cast<std::uint8_t>(frames >> shift));
+  }
+  std::copy(header.begin(), header.end(), frame.begin() + static_cast<std::ptrdiff_t>(at));
   return frame;
 }
 

@@ -32,16 +32,31 @@ struct TAudio {
   std::uint32_t Seed = 1;
 };
 
-// ID3v2.3 text frames; an empty field writes no frame. Texts are UTF-8 and stored as
-// ISO-8859-1 (characters beyond it become '?').
+// How the texts of an ID3v2 tag are stored. ID3v2.2 and v2.3 know only the first two.
+enum class TTextEncoding { Latin1, Utf16, Utf16BigEndian, Utf8 };
+
+// A comment frame beside the main one, e.g. one with a description.
+struct TId3v2Comment {
+  std::string Description;
+  std::string Text;
+};
+
+// ID3v2 text frames; an empty field writes no frame. Texts are UTF-8, stored in the encoding
+// given (ISO-8859-1 turns characters beyond it into '?'). Version 3 writes the frames named
+// here; version 4 the same with synchsafe frame sizes and TDRC for the year; version 2 the
+// three-letter frames (TT2, TP1, TAL, TYE, TCO, TRK, COM, PIC).
 struct TId3v2Fields {
   std::string Title;    // TIT2
   std::string Artist;   // TPE1
   std::string Album;    // TALB
   std::string Year;     // TYER
   std::string Genre;    // TCON, e.g. "(17)" or "Rock"
-  std::string Track;    // TRCK
+  std::string Track;    // TRCK, e.g. "3" or "3/12"
   std::string Comment;  // COMM, language "eng", empty description
+  int Version = 3;
+  TTextEncoding Encoding = TTextEncoding::Latin1;
+  std::vector<TId3v2Comment> MoreComments;  // after the main comment
+  std::size_t PictureBytes = 0;             // an APIC (PIC) frame of this many image bytes
 };
 
 // The 128-byte ID3v1.1 tail, slots filled as given (cut to their widths).
@@ -62,6 +77,7 @@ struct TMp3Recipe {
   TBitRateMode Mode = TBitRateMode::Constant;
   int BitrateKbps = 128;  // constant bit rate
   int VbrQuality = 4;     // variable bit rate: 0 best to 9 smallest
+  bool XingFrame = false;  // a first frame with the Xing (VBR) or Info (CBR) frame count
   std::optional<TId3v2Fields> Id3v2;
   std::optional<TId3v1Fields> Id3v1;
 };
