@@ -119,6 +119,20 @@ TEST_F(OxaLibTagsTest, SetsWmaAttributesThroughTheRuntimeBesideTheProgram)
   EXPECT_EQ(tagger.Description(), u"");
 }
 
+TEST_F(OxaLibTagsTest, TakesWindowsPathsAsTheScanGivesThem)
+{
+  // The machine's C: drive is its home folder.
+  fs::create_directories(Machine.Home() / "Music");
+  const fs::path file = Machine.Home() / "Music" / "w.mp3";
+  fs::copy_file(Mp3("w.mp3", testmedia::TId3v2Fields{"Windows", "Path"}), file);
+  const TRun run = OxaLib({"tags", "C:\\Music\\w.mp3", "--json"});
+  EXPECT_EQ(run.ExitCode, 0) << run.Output;
+  EXPECT_NE(run.Output.find("\"title\":\"Windows\""), std::string::npos) << run.Output;
+  const TRun set = OxaLib({"tags", "--set", "artist=Drive C", "C:\\Music\\w.mp3"});
+  EXPECT_EQ(set.ExitCode, 0) << set.Output;
+  EXPECT_NE(set.Output.find("  artist: Drive C\n"), std::string::npos) << set.Output;
+}
+
 TEST_F(OxaLibTagsTest, MisuseIsAUsageError)
 {
   const fs::path file = Mp3("u.mp3", std::nullopt);
