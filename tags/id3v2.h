@@ -136,7 +136,8 @@ class Tid3v2tag {
   // As LoadFromFile from any stream; FileName and ReadOnly stay as they are.
   std::uint16_t LoadFromStream(TStream& stream, std::int64_t offset);
   // Loads a tag that is not in fileName yet (a new tag for a file without one): a later save
-  // inserts it at the start of the file, in front of all its bytes.
+  // puts it at the start of the file, in place of an ID3v2 tag there that could not be read,
+  // else in front of all its bytes.
   std::uint16_t LoadForInsertion(TStream& tag, const std::string& fileName);
 
   // Takes the ID3v2.2 or v2.4 tag at the start of the stream as converted ID3v2.3 frames (see

@@ -204,6 +204,11 @@ std::uint16_t Tid3v2tag::SaveToFile(const std::string& fileName, int version, in
       if (oldSpace > 0 && TagSpaceAt(*original, offset) != oldSpace) {
         return Fail(id3NoHeader);
       }
+      // A tag to be inserted takes the place of a tag there that could not be read: a file has
+      // one ID3v2 tag, never two.
+      if (oldSpace == 0) {
+        oldSpace = TagSpaceAt(*original, offset);
+      }
     } else {
       oldSpace = TagSpaceAt(*original, offset);
     }

@@ -9,6 +9,7 @@
 
 #include "tags/OxaMusicTag.h"
 #include "tests/support/TempFolder.h"
+#include "tests/tags/WmaRuntime.h"
 #include "tools/make-test-media/TestMedia.h"
 
 namespace fs = std::filesystem;
@@ -242,6 +243,76 @@ TEST_F(OxaMusicTagWriteTest, OlderAndNewerTagsBecomeOneId3v23Tag)
     // The audio follows the new tag unchanged, before the ID3v1 tag the write added.
     EXPECT_TRUE(std::equal(Stream->begin(), Stream->end(),
                            bytes.end() - 128 - static_cast<std::ptrdiff_t>(Stream->size())));
+  }
+}
+
+TEST_F(OxaMusicTagWriteTest, AnUnreadableTagIsReplacedNotFollowedByASecondOne)
+{
+  const fs::path file = Mp3("damaged.mp3", TId3v2Fields{"Old", "Band"}, std::nullopt);
+  TBytes bytes = ReadAll(file);
+  bytes[10] = '!';  // the first frame ID: the tag no longer loads
+  testmedia::WriteBytes(file, bytes);
+  ASSERT_TRUE(Edit(file, [](TMusicFileItem& item) {
+    EXPECT_EQ(item.Title, "Unknown");
+    item.Title = "New";
+  }));
+  const TBytes after = ReadAll(file);
+  const TBytes id3 = {'I', 'D', '3'};
+  EXPECT_EQ(std::search(after.begin() + 3, after.end(), id3.begin(), id3.end()), after.end());
+  EXPECT_EQ(Read(file).Title, "New");
+  EXPECT_EQ(Read(file).Bitrate, 128);
+}
+
+TEST_F(OxaMusicTagWriteTest, SavesKeepModeAndLinksAndRefuseReadOnlyFiles)
+{
+  InstallWmaRuntime(OXA_WMVCORE_FILE);
+  testmedia::TWmaRecipe wmaRecipe;
+  wmaRecipe.Audio.Milliseconds = 500;
+  wmaRecipe.Attributes = {{"Title", "Old"}, {"Author", "Band"}};
+  const testmedia::TWmaAudio wma(wmaRecipe);
+  const auto perms = [](const fs::path& file) { return fs::status(file).permissions(); };
+  for (const std::string extension : {".mp3", ".wma"}) {
+    SCOPED_TRACE(extension);
+    const auto make = [&](const fs::path& file) {
+      fs::create_directories(file.parent_path());
+      if (extension == ".mp3") {
+        testmedia::TMp3Recipe recipe;
+        recipe.Id3v2 = TId3v2Fields{"Old", "Band"};
+        testmedia::WriteBytes(file, testmedia::ComposeMp3(*Stream, recipe));
+      } else {
+        testmedia::WriteBytes(file, wma.Mux(wmaRecipe.Attributes));
+      }
+      return file;
+    };
+    const auto retitle = [](const fs::path& file) {
+      return Edit(file, [](TMusicFileItem& item) { item.Title = "New"; });
+    };
+
+    const fs::path shared = make(Folder.Path() / "mode" / ("a" + extension));
+    const fs::perms mode0640 = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
+    fs::permissions(shared, mode0640);
+    ASSERT_TRUE(retitle(shared));
+    EXPECT_EQ(perms(shared), mode0640);
+    EXPECT_EQ(Read(shared).Title, "New");
+
+    const fs::path real = Folder.Path() / ("real" + extension);
+    const fs::path target = make(real / ("b" + extension));
+    const fs::path link = Folder.Path() / ("link" + extension);
+    fs::create_symlink(target, link);
+    ASSERT_TRUE(retitle(link));
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(fs::read_symlink(link), target);
+    EXPECT_EQ(Read(target).Title, "New");
+    EXPECT_EQ(std::distance(fs::directory_iterator(real), fs::directory_iterator()), 1)
+        << "no file left beside the target";
+
+    const fs::path readOnly = make(Folder.Path() / "ro" / ("c" + extension));
+    const fs::perms mode0444 = fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
+    fs::permissions(readOnly, mode0444);
+    const TBytes before = ReadAll(readOnly);
+    EXPECT_FALSE(retitle(readOnly));
+    EXPECT_EQ(ReadAll(readOnly), before);
+    EXPECT_EQ(perms(readOnly), mode0444);
   }
 }
 

@@ -20,8 +20,6 @@ constexpr int BlockSize = 4096;
 constexpr int PcmFrameSamples = 1024;
 constexpr std::size_t Id3v2Padding = 32;
 constexpr int LibraryFilesPerFolder = 100;
-constexpr int LibraryKinds = 5;
-constexpr const char* LibraryGenres[] = {"(17)", "Rock", "(8)", "Ambient", "(13)"};
 
 std::string AvError(int code)
 {
@@ -389,7 +387,10 @@ std::u16string Utf16(const std::string& utf8)
   for (std::size_t i = 0; i < utf8.size();) {
     const auto lead = static_cast<unsigned char>(utf8[i]);
     std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-    char32_t code = length == 1 ? lead : length == 2 ? lead & 0x1FU : length == 3 ? lead & 0x0FU : lead & 0x07U;
+    char32_t code = length == 1   ? lead
+                    : length == 2 ? lead & 0x1FU
+                    : length == 3 ? lead & 0x0FU
+                                  : lead & 0x07U;
     for (std::size_t k = 1; k < length && i + k < utf8.size(); ++k) {
       code = (code << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3FU);
     }
@@ -489,8 +490,9 @@ TBytes ComposeId3v2(const TId3v2Fields& fields)
   };
   TBytes body;
   const std::tuple<const char*, const char*, const std::string*> texts[] = {
-      {"TT2", "TIT2", &fields.Title}, {"TP1", "TPE1", &fields.Artist}, {"TAL", "TALB", &fields.Album},
-      {"TYE", v24 ? "TDRC" : "TYER", &fields.Year}, {"TCO", "TCON", &fields.Genre}, {"TRK", "TRCK", &fields.Track},
+      {"TT2", "TIT2", &fields.Title}, {"TP1", "TPE1", &fields.Artist},
+      {"TAL", "TALB", &fields.Album}, {"TYE", v24 ? "TDRC" : "TYER", &fields.Year},
+      {"TCO", "TCON", &fields.Genre}, {"TRK", "TRCK", &fields.Track},
   };
   for (const auto& [id3, id4, text] : texts) {
     if (!text->empty()) {
@@ -619,8 +621,37 @@ void WriteWav(const std::filesystem::path& file, const TWavRecipe& recipe)
   WriteBytes(file, Mux("wav", Encode(recipe.Audio, TEncoderSettings{"pcm_s16le"}), {}, {}));
 }
 
-std::vector<std::filesystem::path> WriteLibrary(const std::filesystem::path& folder, int count,
-                                                std::uint32_t seed)
+namespace {
+
+// Names as real libraries have them; the first fit ISO-8859-1, the others need Unicode.
+constexpr const char* Latin1Names[] = {
+    "\xC3\x87"
+    "elik S\xC3\xB8ren",
+    "Zo\xC3\xAB M\xC3\xBCller", "\xC3\x85ngstr\xC3\xB6m Caf\xC3\xA9", "Ni\xC3\xB1o P\xC3\xA9rez"};
+constexpr const char* UnicodeNames[] = {
+    "\xC3\x87"
+    "a\xC4\x9F"
+    "la Andersen",                                                                 // Turkish
+    "\xCE\x9A\xCF\x8C\xCF\x83\xCE\xBC\xCE\xBF\xCF\x82",                            // Greek
+    "\xD0\x9C\xD0\xB8\xD1\x80 \xD0\xB8 \xD0\x92\xD0\xBE\xD0\xB9\xD0\xBD\xD0\xB0",  // Cyrillic
+    "\xE6\x98\x9F\xE7\xA9\xBA\xE3\x81\xAE\xE6\xAD\x8C",                            // CJK
+    "\xED\x95\x98\xEB\x8A\x98 \xEB\x85\xB8\xEB\x9E\x98",                           // Hangul
+};
+struct TGenre {
+  const char* Written;
+  const char* Read;
+  int Number;
+};
+constexpr TGenre LibraryGenreTable[] = {{"(17)", "Rock", 17},
+                                        {"Ambient", "Ambient", 26},
+                                        {"(8)", "Jazz", 8},
+                                        {"(13)", "Pop", 13},
+                                        {"(0)", "Blues", 0}};
+constexpr int LibraryKindCount = 8;
+
+}  // namespace
+
+std::vector<TLibraryFile> WriteLibrary(const std::filesystem::path& folder, int count, std::uint32_t seed)
 {
   TAudio audio;
   audio.Milliseconds = 3000;
@@ -629,49 +660,80 @@ std::vector<std::filesystem::path> WriteLibrary(const std::filesystem::path& fol
   constant.Audio = audio;
   TMp3Recipe variable = constant;
   variable.Mode = TBitRateMode::Variable;
+  variable.XingFrame = true;
   variable.Audio.Seed = seed + 1;
+  TMp3Recipe mpeg2 = constant;
+  mpeg2.Audio.SampleRate = 22050;
+  mpeg2.BitrateKbps = 64;
+  mpeg2.Audio.Seed = seed + 3;
   const TBytes constantStream = EncodeMp3Stream(constant);
   const TBytes variableStream = EncodeMp3Stream(variable);
+  const TBytes mpeg2Stream = EncodeMp3Stream(mpeg2);
   TWmaRecipe wmaRecipe;
   wmaRecipe.Audio = audio;
   wmaRecipe.Audio.Seed = seed + 2;
   const TWmaAudio wma(wmaRecipe);
 
-  std::vector<std::filesystem::path> files;
+  std::vector<TLibraryFile> files;
   for (int i = 0; i < count; ++i) {
     const std::filesystem::path subfolder = folder / ("Folder" + std::to_string(i / LibraryFilesPerFolder));
     std::filesystem::create_directories(subfolder);
     const std::string n = std::to_string(i);
-    const std::string title = "Title " + n;
-    const std::string artist = "Artist " + std::to_string(i % 37);
-    const std::string album = "Album " + std::to_string(i % 91);
-    const std::string year = std::to_string(1960 + i % 60);
-    const int kind = i % LibraryKinds;
-    std::filesystem::path file = subfolder / ("Track" + n + (kind == LibraryKinds - 1 ? ".wma" : ".mp3"));
-    if (kind == LibraryKinds - 1) {
-      WriteBytes(file, wma.Mux({{"Title", title},
-                                {"Author", artist},
-                                {"Description", "Comment " + n},
-                                {"WM/AlbumTitle", album},
-                                {"WM/Genre", "Jazz"},
-                                {"WM/Year", year}}));
+    const int kind = i % LibraryKindCount;
+    const bool unicode = kind == 3 || kind == 4 || kind == 5 || kind == 6;
+    const auto name = [&](int salt) {
+      return unicode ? std::string(UnicodeNames[(i + salt) % std::size(UnicodeNames)])
+                     : std::string(Latin1Names[(i + salt) % std::size(Latin1Names)]);
+    };
+    const TGenre& genre = LibraryGenreTable[i % std::size(LibraryGenreTable)];
+    const int track = i % 20 + 1;
+    const int total = 20;
+    TLibraryFile entry;
+    entry.Tagged = kind != 0;
+    entry.Title = kind == 0 ? "Unknown" : name(0) + " " + n;
+    entry.Artist = kind == 0 ? "Unknown" : name(1);
+    entry.Album = kind == 0 ? "Unknown" : name(2) + " " + std::to_string(i % 91);
+    entry.Comment = kind == 0 ? "" : "Comment " + n;
+    entry.Genre = kind == 0 ? "Unknown" : genre.Read;
+    entry.Year = kind == 0 ? 0 : 1960 + i % 60;
+    entry.Track = kind == 0 ? 0 : track;
+    entry.Seconds = 3;
+    const std::string year = std::to_string(entry.Year);
+    const std::string trackText = (kind == 1 || kind == 5)
+                                      ? std::to_string(track) + "/" + std::to_string(total)
+                                      : std::to_string(track);
+    std::filesystem::path file = subfolder / ("Track" + n + (kind == 4 ? ".wma" : ".mp3"));
+    if (kind == 4) {
+      WriteBytes(
+          file,
+          wma.Mux({{"Title", entry.Title},
+                   {"Author", entry.Artist},
+                   {"Description", entry.Comment},
+                   {"WM/AlbumTitle", entry.Album},
+                   {"WM/Genre", entry.Genre},
+                   {"WM/Year", year},
+                   {"WM/TrackNumber", i % 2 == 0 ? trackText : trackText + "/" + std::to_string(total)}}));
     } else {
-      TMp3Recipe recipe = kind == 3 ? variable : constant;
-      if (kind == 1 || kind == 3) {
-        recipe.Id3v2 = TId3v2Fields{title,
-                                    artist,
-                                    album,
-                                    year,
-                                    LibraryGenres[i % std::size(LibraryGenres)],
-                                    std::to_string(i % 20 + 1),
-                                    "Comment " + n};
+      TMp3Recipe recipe = kind == 3 ? variable : kind == 7 ? mpeg2 : constant;
+      if (kind != 0 && kind != 2) {
+        TId3v2Fields fields{entry.Title,   entry.Artist, entry.Album,  year,
+                            genre.Written, trackText,    entry.Comment};
+        fields.Version = kind == 5 ? 4 : kind == 6 ? 2 : 3;
+        fields.Encoding = kind == 5 ? TTextEncoding::Utf8
+                          : unicode ? TTextEncoding::Utf16
+                                    : TTextEncoding::Latin1;
+        fields.PictureBytes = kind == 5 ? 3000 : 0;
+        recipe.Id3v2 = fields;
       }
-      if (kind == 2 || kind == 3) {
-        recipe.Id3v1 = TId3v1Fields{title, artist, album, year, "Comment " + n, i % 20 + 1, i % 148};
+      if (kind == 1 || kind == 2 || kind == 7) {
+        recipe.Id3v1 =
+            TId3v1Fields{entry.Title, entry.Artist, entry.Album, year, entry.Comment, track, genre.Number};
       }
-      WriteBytes(file, ComposeMp3(kind == 3 ? variableStream : constantStream, recipe));
+      const TBytes& stream = kind == 3 ? variableStream : kind == 7 ? mpeg2Stream : constantStream;
+      WriteBytes(file, ComposeMp3(stream, recipe));
     }
-    files.push_back(std::move(file));
+    entry.File = std::move(file);
+    files.push_back(std::move(entry));
   }
   return files;
 }

@@ -75,8 +75,8 @@ enum class TBitRateMode { Constant, Variable };
 struct TMp3Recipe {
   TAudio Audio;
   TBitRateMode Mode = TBitRateMode::Constant;
-  int BitrateKbps = 128;  // constant bit rate
-  int VbrQuality = 4;     // variable bit rate: 0 best to 9 smallest
+  int BitrateKbps = 128;   // constant bit rate
+  int VbrQuality = 4;      // variable bit rate: 0 best to 9 smallest
   bool XingFrame = false;  // a first frame with the Xing (VBR) or Info (CBR) frame count
   std::optional<TId3v2Fields> Id3v2;
   std::optional<TId3v1Fields> Id3v1;
@@ -125,10 +125,26 @@ void WriteWma(const std::filesystem::path& file, const TWmaRecipe& recipe);
 void WriteWav(const std::filesystem::path& file, const TWavRecipe& recipe);
 void WriteBytes(const std::filesystem::path& file, const TBytes& bytes);
 
-// A library of `count` files for benchmarks: MP3 (constant and variable, with and without tags)
-// and WMA files in a few folders, tags varied per file, audio encoded once per kind.
-// Returns the paths written.
-std::vector<std::filesystem::path> WriteLibrary(const std::filesystem::path& folder, int count,
-                                                std::uint32_t seed);
+// One file of a generated library and what the program should read from it: texts as the tag
+// reader cleans them, "Unknown" where no tag says anything.
+struct TLibraryFile {
+  std::filesystem::path File;
+  bool Tagged = false;
+  std::string Title;
+  std::string Artist;
+  std::string Album;
+  std::string Comment;
+  std::string Genre;
+  int Year = 0;
+  int Track = 0;
+  int Seconds = 0;  // playing time, whole seconds
+};
+
+// A library of `count` files for tests and benchmarks, 100 to a folder, in eight kinds taken in
+// turn: an untagged MP3; ID3v2.3 in ISO-8859-1 with "n/m" tracks and ID3v1.1; ID3v1 alone; VBR
+// with a Xing frame and UTF-16 texts in Greek, Cyrillic, Turkish, CJK and Hangul; WMA with
+// "WM/TrackNumber" only; ID3v2.4 in UTF-8 with a cover picture; ID3v2.2 in UTF-16; MPEG-2 at
+// 22050 Hz. The audio of each kind is encoded once.
+std::vector<TLibraryFile> WriteLibrary(const std::filesystem::path& folder, int count, std::uint32_t seed);
 
 }  // namespace testmedia
