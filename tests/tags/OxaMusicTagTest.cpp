@@ -9,6 +9,7 @@
 #include "rtl/FileStream.h"
 #include "tests/support/TempFolder.h"
 #include "tests/tags/FakeWmvCore.h"
+#include "tests/tags/TagTestFiles.h"
 #include "tests/tags/WmaRuntime.h"
 #include "tools/make-test-media/TestMedia.h"
 
@@ -18,12 +19,6 @@ using testmedia::TId3v1Fields;
 using testmedia::TId3v2Fields;
 
 namespace {
-
-TBytes ReadAll(const fs::path& file)
-{
-  std::ifstream in(file, std::ios::binary);
-  return TBytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 TMusicCheckSum ChecksumOf(const fs::path& file, bool hasTail)
 {
@@ -285,7 +280,7 @@ TEST_F(OxaMusicTagTest, WritingToAnMp3WithOnlyId3v1CreatesId3v2AndUpdatesId3v1)
 {
   const fs::path file =
       Mp3("v1only.mp3", std::nullopt, TId3v1Fields{"Old", "Old artist", "Old album", "1990", "", 1, 8});
-  const TBytes before = ReadAll(file);
+  const TBytes before = ReadBytes(file);
   TOxaMusicTag tag;
   TMusicFileItem item = Read(tag, file);
   item.Title = "New title";
@@ -312,7 +307,7 @@ TEST_F(OxaMusicTagTest, WritingToAnMp3WithOnlyId3v1CreatesId3v2AndUpdatesId3v1)
   EXPECT_EQ(v1.Genre(), 17);
 
   // The audio between the new head and the tail is what it was.
-  const TBytes after = ReadAll(file);
+  const TBytes after = ReadBytes(file);
   const TBytes& audio = *ConstantStream;
   ASSERT_GE(after.size(), audio.size() + 128);
   EXPECT_TRUE(
@@ -339,11 +334,11 @@ TEST_F(OxaMusicTagTest, AReadOnlyFileOrAnotherKindIsNotWritten)
   testmedia::WriteWav(wav, testmedia::TWavRecipe{{.Milliseconds = 200}});
   TOxaMusicTag tag;
   for (const fs::path& file : {mp3, wav}) {
-    const TBytes before = ReadAll(file);
+    const TBytes before = ReadBytes(file);
     TMusicFileItem item = Read(tag, file);
     item.Title = "New";
     EXPECT_FALSE(tag.WriteItem(item)) << file;
-    EXPECT_EQ(ReadAll(file), before);
+    EXPECT_EQ(ReadBytes(file), before);
   }
 }
 

@@ -9,6 +9,7 @@
 
 #include "tags/OxaMusicTag.h"
 #include "tests/support/TempFolder.h"
+#include "tests/tags/TagTestFiles.h"
 #include "tests/tags/WmaRuntime.h"
 #include "tools/make-test-media/TestMedia.h"
 
@@ -18,12 +19,6 @@ using testmedia::TId3v1Fields;
 using testmedia::TId3v2Fields;
 
 namespace {
-
-TBytes ReadAll(const fs::path& file)
-{
-  std::ifstream in(file, std::ios::binary);
-  return TBytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 // The frames of the file's ID3v2 tag, as (ID, data).
 std::vector<std::pair<std::string, TByteBuffer>> FramesOf(const fs::path& file)
@@ -100,9 +95,9 @@ TEST_F(OxaMusicTagWriteTest, AnItemWrittenBackUneditedLeavesTheFileByteForByte)
       Mp3("v24.mp3", v24, std::nullopt),
   };
   for (const fs::path& file : files) {
-    const TBytes before = ReadAll(file);
+    const TBytes before = ReadBytes(file);
     EXPECT_TRUE(Edit(file, [](TMusicFileItem&) {})) << file;
-    EXPECT_EQ(ReadAll(file), before) << file;
+    EXPECT_EQ(ReadBytes(file), before) << file;
   }
 }
 
@@ -203,7 +198,7 @@ TEST_F(OxaMusicTagWriteTest, AnId3v1OnlyFileGetsAnId3v2TagWithItsOwnValues)
       Mp3("v1.mp3", std::nullopt,
           TId3v1Fields{"old", "the band", "Album", "98", "A long comment of thirty chars", -1, 17});
   // ID3v1.0: the comment runs over the track bytes.
-  TBytes bytes = ReadAll(file);
+  TBytes bytes = ReadBytes(file);
   const TBytes tailBefore(bytes.end() - 128, bytes.end());
   ASSERT_TRUE(Edit(file, [](TMusicFileItem& item) { item.Title = "New"; }));
   TID3Version2Tagger2 v2;
@@ -212,7 +207,7 @@ TEST_F(OxaMusicTagWriteTest, AnId3v1OnlyFileGetsAnId3v2TagWithItsOwnValues)
   EXPECT_EQ(v2.Artist(), "the band") << "as the file has it, not cleaned";
   EXPECT_EQ(v2.Year(), "98");
   EXPECT_EQ(v2.Genre(), 17);
-  const TBytes after = ReadAll(file);
+  const TBytes after = ReadBytes(file);
   const TBytes tailAfter(after.end() - 128, after.end());
   EXPECT_NE(tailAfter, tailBefore);
   // Only the title slot changed: the comment keeps its 30 characters.
@@ -227,7 +222,7 @@ TEST_F(OxaMusicTagWriteTest, OlderAndNewerTagsBecomeOneId3v23Tag)
     fields.PictureBytes = 1000;
     const fs::path file = Mp3("v" + std::to_string(version) + ".mp3", fields, std::nullopt);
     ASSERT_TRUE(Edit(file, [](TMusicFileItem& item) { item.Title = "New"; }));
-    const TBytes bytes = ReadAll(file);
+    const TBytes bytes = ReadBytes(file);
     EXPECT_EQ(bytes[3], 3);
     const TBytes id3 = {'I', 'D', '3'};
     EXPECT_EQ(std::search(bytes.begin() + 3, bytes.end(), id3.begin(), id3.end()), bytes.end());
@@ -249,14 +244,14 @@ TEST_F(OxaMusicTagWriteTest, OlderAndNewerTagsBecomeOneId3v23Tag)
 TEST_F(OxaMusicTagWriteTest, AnUnreadableTagIsReplacedNotFollowedByASecondOne)
 {
   const fs::path file = Mp3("damaged.mp3", TId3v2Fields{"Old", "Band"}, std::nullopt);
-  TBytes bytes = ReadAll(file);
+  TBytes bytes = ReadBytes(file);
   bytes[10] = '!';  // the first frame ID: the tag no longer loads
   testmedia::WriteBytes(file, bytes);
   ASSERT_TRUE(Edit(file, [](TMusicFileItem& item) {
     EXPECT_EQ(item.Title, "Unknown");
     item.Title = "New";
   }));
-  const TBytes after = ReadAll(file);
+  const TBytes after = ReadBytes(file);
   const TBytes id3 = {'I', 'D', '3'};
   EXPECT_EQ(std::search(after.begin() + 3, after.end(), id3.begin(), id3.end()), after.end());
   EXPECT_EQ(Read(file).Title, "New");
@@ -309,9 +304,9 @@ TEST_F(OxaMusicTagWriteTest, SavesKeepModeAndLinksAndRefuseReadOnlyFiles)
     const fs::path readOnly = make(Folder.Path() / "ro" / ("c" + extension));
     const fs::perms mode0444 = fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
     fs::permissions(readOnly, mode0444);
-    const TBytes before = ReadAll(readOnly);
+    const TBytes before = ReadBytes(readOnly);
     EXPECT_FALSE(retitle(readOnly));
-    EXPECT_EQ(ReadAll(readOnly), before);
+    EXPECT_EQ(ReadBytes(readOnly), before);
     EXPECT_EQ(perms(readOnly), mode0444);
   }
 }
