@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/ChildProcess.h"
 #include "tests/support/DeclaredDrives.h"
+#include "tests/support/ProgramRun.h"
 #include "tests/tags/WmaRuntime.h"
 #include "tools/make-test-media/TestMedia.h"
 
@@ -19,13 +19,9 @@ std::string OxaLib(std::vector<std::string> arguments, int& exitCode)
 {
   arguments.push_back("--dir");
   arguments.push_back("C:\\Lib");
-  TChildProcess child(OXA_LIB_PROGRAM, arguments);
-  std::string output;
-  while (const auto line = child.ReadLine()) {
-    output += *line + '\n';
-  }
-  exitCode = child.Wait();
-  return output;
+  TProgramRun run = RunProgram(OXA_LIB_PROGRAM, arguments);
+  exitCode = run.ExitCode;
+  return run.Output;
 }
 
 // The JSON object of the record with this path in `db files --json` output; empty if none.
