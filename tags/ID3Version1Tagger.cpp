@@ -32,12 +32,16 @@ std::string ReadSlot(const TID3Version1Tagger::TTagBytes& bytes, TSlot slot)
   return Latin1ToUtf8(std::string_view(begin, static_cast<std::size_t>(zero - begin)));
 }
 
+// ISO-8859-1 has one byte a character, so cutting to the slot never splits one.
 void WriteSlot(TID3Version1Tagger::TTagBytes& bytes, TSlot slot, const std::string& text)
 {
   const std::string latin1 = Utf8ToLatin1(text);
   const std::size_t count = std::min(latin1.size(), static_cast<std::size_t>(slot.Width));
+  std::memset(bytes.data() + slot.Offset, 0, static_cast<std::size_t>(slot.Width));
   std::memcpy(bytes.data() + slot.Offset, latin1.data(), count);
 }
+
+constexpr TSlot CommentWithTrackSlot{97, 28};
 
 }  // namespace
 
@@ -57,7 +61,9 @@ void TID3Version1Tagger::ClearFields()
   FGenre = Id3NoGenre;
   FComment.clear();
   FModified = false;
+  FChanged = 0;
   FHasTag = false;
+  FRaw.fill(0);
 }
 
 bool TID3Version1Tagger::Load(const std::string& fileName)
@@ -87,6 +93,7 @@ bool TID3Version1Tagger::LoadFromStream(TStream& stream)
     return true;
   }
   FHasTag = true;
+  FRaw = bytes;
   FTitle = ReadSlot(bytes, TitleSlot);
   FArtist = ReadSlot(bytes, ArtistSlot);
   FAlbum = ReadSlot(bytes, AlbumSlot);
@@ -99,19 +106,32 @@ bool TID3Version1Tagger::LoadFromStream(TStream& stream)
 
 TID3Version1Tagger::TTagBytes TID3Version1Tagger::Compose() const
 {
-  TTagBytes bytes{};
+  // A tag that was read keeps the bytes of every field nobody changed, so a 30-character comment
+  // of an ID3v1.0 tag is not cut for a new title.
+  const unsigned changed = FHasTag ? FChanged : ~0U;
+  TTagBytes bytes = FHasTag ? FRaw : TTagBytes{};
   bytes[0] = 'T';
   bytes[1] = 'A';
   bytes[2] = 'G';
-  WriteSlot(bytes, TitleSlot, FTitle);
-  WriteSlot(bytes, ArtistSlot, FArtist);
-  WriteSlot(bytes, AlbumSlot, FAlbum);
-  WriteSlot(bytes, YearSlot, FYear);
-  WriteSlot(bytes, CommentSlot, FComment);
+  const auto write = [&](unsigned field, TSlot slot, const std::string& text) {
+    if ((changed & field) != 0) {
+      WriteSlot(bytes, slot, text);
+    }
+  };
+  write(cfTitle, TitleSlot, FTitle);
+  write(cfArtist, ArtistSlot, FArtist);
+  write(cfAlbum, AlbumSlot, FAlbum);
+  write(cfYear, YearSlot, FYear);
   // The track number takes the comment's last two bytes (ID3v1.1).
-  bytes[TrackMarkerOffset] = 0;
-  bytes[TrackOffset] = static_cast<std::uint8_t>(FTrack);
-  bytes[GenreOffset] = static_cast<std::uint8_t>(FGenre);
+  const bool withTrack = (changed & cfTrack) != 0 || (FHasTag && FRaw[TrackMarkerOffset] == 0);
+  write(cfComment, withTrack ? CommentWithTrackSlot : CommentSlot, FComment);
+  if ((changed & cfTrack) != 0) {
+    bytes[TrackMarkerOffset] = 0;
+    bytes[TrackOffset] = static_cast<std::uint8_t>(FTrack);
+  }
+  if ((changed & cfGenre) != 0) {
+    bytes[GenreOffset] = static_cast<std::uint8_t>(FGenre);
+  }
   return bytes;
 }
 
@@ -169,6 +189,8 @@ bool TID3Version1Tagger::Save()
     return false;
   }
   FHasTag = true;
+  FRaw = bytes;
   FModified = false;
+  FChanged = 0;
   return true;
 }

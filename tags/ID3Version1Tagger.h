@@ -30,7 +30,8 @@ class TID3Version1Tagger {
   // so the file keeps its old size.
   bool Save();
 
-  // The 128 bytes Save writes for the current fields.
+  // The 128 bytes Save writes: the tag as read with the changed fields written over it, or, for a
+  // file without a tag, every field.
   TTagBytes Compose() const;
 
   const std::string& FileName() const noexcept { return FFileName; }
@@ -45,24 +46,34 @@ class TID3Version1Tagger {
   bool HasTag() const noexcept { return FHasTag; }
 
   // Each setter marks the tag modified only when the value changes (texts compared exactly).
-  void SetTitle(const std::string& value) { Assign(FTitle, value); }
-  void SetArtist(const std::string& value) { Assign(FArtist, value); }
-  void SetAlbum(const std::string& value) { Assign(FAlbum, value); }
-  void SetYear(const std::string& value) { Assign(FYear, value); }
-  void SetComment(const std::string& value) { Assign(FComment, value); }
-  void SetTrack(int value) { Assign(FTrack, value); }
-  void SetGenre(int value) { Assign(FGenre, value); }
+  void SetTitle(const std::string& value) { Assign(FTitle, value, cfTitle); }
+  void SetArtist(const std::string& value) { Assign(FArtist, value, cfArtist); }
+  void SetAlbum(const std::string& value) { Assign(FAlbum, value, cfAlbum); }
+  void SetYear(const std::string& value) { Assign(FYear, value, cfYear); }
+  void SetComment(const std::string& value) { Assign(FComment, value, cfComment); }
+  void SetTrack(int value) { Assign(FTrack, value, cfTrack); }
+  void SetGenre(int value) { Assign(FGenre, value, cfGenre); }
 
   // Test seam: the stream Save writes through (default: the file, opened for reading and writing).
   void SetCreateStream(TCreateFileStream create) { FCreateStream = std::move(create); }
 
  private:
+  enum TChangedField : unsigned {
+    cfTitle = 1,
+    cfArtist = 2,
+    cfAlbum = 4,
+    cfYear = 8,
+    cfComment = 16,
+    cfTrack = 32,
+    cfGenre = 64,
+  };
   template <class T>
-  void Assign(T& field, const T& value)
+  void Assign(T& field, const T& value, TChangedField changed)
   {
     if (field != value) {
       field = value;
       FModified = true;
+      FChanged |= changed;
     }
   }
   void ClearFields();
@@ -77,6 +88,8 @@ class TID3Version1Tagger {
   int FGenre = Id3NoGenre;
   std::string FComment;
   bool FModified = false;
+  unsigned FChanged = 0;
   bool FHasTag = false;
+  TTagBytes FRaw{};  // the tag as read
   TCreateFileStream FCreateStream;
 };

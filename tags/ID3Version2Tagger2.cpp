@@ -5,13 +5,11 @@
 #include <span>
 
 #include "rtl/Exception.h"
+#include "rtl/FileStream.h"
 #include "rtl/Format.h"
-#include "rtl/Utf8.h"
+#include "tags/Id3Text.h"
 
 namespace {
-
-// The frames a new tag gets, in this order.
-constexpr std::array<const char*, 7> SeedFrames = {"TIT2", "COMM", "TPE1", "TALB", "TYER", "TCON", "TRCK"};
 
 // A comment frame: encoding byte, three-letter language, a description ended by a terminator of
 // the encoding, then the text. Its text is the comment; the encoding byte, language and
@@ -22,46 +20,6 @@ struct TCommentFrame {
   std::string Text;
 };
 
-// Decodes ISO-8859-1 (0) or UTF-16 with a byte-order mark (1) to UTF-8, up to a terminator;
-// pos moves past the terminator. False for another encoding.
-bool DecodeUntilTerminator(std::uint8_t encoding, std::span<const std::uint8_t> data, std::size_t& pos,
-                           std::string& text)
-{
-  if (encoding == 0) {
-    const std::size_t start = pos;
-    while (pos < data.size() && data[pos] != 0) {
-      ++pos;
-    }
-    text = Latin1ToUtf8(std::string_view(reinterpret_cast<const char*>(data.data()) + start, pos - start));
-    pos = pos < data.size() ? pos + 1 : pos;
-    return true;
-  }
-  if (encoding != 1) {
-    return false;
-  }
-  bool bigEndian = false;
-  if (pos + 1 < data.size() &&
-      ((data[pos] == 0xFE && data[pos + 1] == 0xFF) || (data[pos] == 0xFF && data[pos + 1] == 0xFE))) {
-    bigEndian = data[pos] == 0xFE;
-    pos += 2;
-  }
-  std::u16string units;
-  while (pos + 1 < data.size()) {
-    const auto unit = static_cast<char16_t>(bigEndian ? (data[pos] << 8) | data[pos + 1]
-                                                      : data[pos] | (data[pos + 1] << 8));
-    pos += 2;
-    if (unit == 0) {
-      break;
-    }
-    units.push_back(unit);
-  }
-  if (pos + 1 == data.size()) {
-    ++pos;
-  }
-  text = Utf16ToUtf8(units);
-  return true;
-}
-
 bool ParseComment(std::span<const std::uint8_t> data, TCommentFrame& frame)
 {
   if (data.size() < 4) {
@@ -69,43 +27,54 @@ bool ParseComment(std::span<const std::uint8_t> data, TCommentFrame& frame)
   }
   frame.Language.assign(reinterpret_cast<const char*>(data.data()) + 1, 3);
   std::size_t pos = 4;
-  return DecodeUntilTerminator(data[0], data, pos, frame.Description) &&
-         DecodeUntilTerminator(data[0], data, pos, frame.Text);
+  return DecodeId3String(data[0], data, pos, frame.Description) &&
+         DecodeId3String(data[0], data, pos, frame.Text);
 }
 
-// The text of the comment: the first comment frame without a description, else the first one.
-std::string CommentOf(const TFrameIndex& frames)
+// The comment frame the program reads and writes: the first one without a description, else
+// the first one; 0 when there is none.
+int CommentFrame(const TFrameIndex& frames)
 {
-  std::string first;
-  bool haveFirst = false;
+  int first = 0;
   for (int i = 1; i <= frames.Count(); ++i) {
     TCommentFrame frame;
     if (frames.FrameID(i) != "COMM" || !ParseComment(frames.Data(i), frame)) {
       continue;
     }
     if (frame.Description.empty()) {
-      return frame.Text;
+      return i;
     }
-    if (!haveFirst) {
-      first = frame.Text;
-      haveFirst = true;
-    }
+    first = first == 0 ? i : first;
   }
   return first;
 }
 
-// A comment frame in ISO-8859-1 with an empty description; characters that do not fit become
-// "?". The language stays the frame's own when it had a valid one.
+// A comment frame's data for a new text: ISO-8859-1 when it fits, else UTF-16. The language and
+// the description stay the frame's own when it had valid ones.
 TByteBuffer CommentData(std::string_view comment, std::span<const std::uint8_t> old)
 {
-  TByteBuffer data{0, 'e', 'n', 'g', 0};
   TCommentFrame frame;
-  if (ParseComment(old, frame)) {
-    std::copy(frame.Language.begin(), frame.Language.end(), data.begin() + 1);
+  frame.Language = "eng";
+  if (!ParseComment(old, frame)) {
+    frame.Description.clear();
   }
-  const std::string latin1 = Utf8ToLatin1(comment);
-  data.insert(data.end(), latin1.begin(), latin1.end());
+  const TId3Encoding encoding =
+      Id3EncodingFor(frame.Description) == ieLatin1 ? Id3EncodingFor(comment) : ieUtf16;
+  TByteBuffer data{encoding};
+  data.insert(data.end(), frame.Language.begin(), frame.Language.end());
+  EncodeId3String(encoding, frame.Description, data, TTerminate::Yes);
+  EncodeId3String(encoding, comment, data, TTerminate::No);
   return data;
+}
+
+// The leading decimal number of a track text and what follows it ("3/12": 3 and "/12").
+std::size_t LeadingDigits(std::string_view text) noexcept
+{
+  std::size_t digits = 0;
+  while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9') {
+    ++digits;
+  }
+  return digits;
 }
 
 }  // namespace
@@ -121,7 +90,9 @@ void TID3Version2Tagger2::Clear()
   FGenre = 0;
   FGenreText.clear();
   FComment.clear();
+  FTrackText.clear();
   FModified = false;
+  FChanged = 0;
   FHasTag = false;
 }
 
@@ -144,26 +115,25 @@ int TID3Version2Tagger2::GenreFromText(const std::string& text) noexcept
 
 int TID3Version2Tagger2::TrackFromText(const std::string& text) noexcept
 {
-  std::size_t i = 0;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
-    negative = text[i] == '-';
-    ++i;
-  }
-  if (i == text.size()) {
+  const std::size_t digits = LeadingDigits(text);
+  if (digits == 0) {
     return 0;
   }
   std::int64_t value = 0;
-  for (; i < text.size(); ++i) {
-    if (text[i] < '0' || text[i] > '9') {
-      return 0;
-    }
+  for (std::size_t i = 0; i < digits; ++i) {
     value = value * 10 + (text[i] - '0');
     if (value > INT32_MAX) {
       return 0;
     }
   }
-  return static_cast<int>(negative ? -value : value);
+  return static_cast<int>(value);
+}
+
+std::string TID3Version2Tagger2::TrackText(int track, const std::string& oldText)
+{
+  const std::size_t digits = LeadingDigits(oldText);
+  const std::size_t slash = oldText.find('/', digits);
+  return Format("%d", track) + (digits > 0 && slash == digits ? oldText.substr(slash) : std::string());
 }
 
 bool TID3Version2Tagger2::Load(const std::string& fileName)
@@ -177,6 +147,10 @@ bool TID3Version2Tagger2::Load(const std::string& fileName)
     return false;
   }
   try {
+    if (OtherVersion()) {
+      TFileStream stream(fileName, fmOpenRead | fmShareDenyNone);
+      FTag->LoadConverted(stream);
+    }
     ReadFields();
   } catch (const Exception&) {
     FTag.reset();
@@ -192,12 +166,21 @@ bool TID3Version2Tagger2::LoadFromStream(TStream& stream, const std::string& fil
   FTag = std::make_unique<Tid3v2tag>();
   try {
     FTag->LoadFromStream(stream, 0);
+    if (OtherVersion()) {
+      FTag->LoadConverted(stream);
+    }
     ReadFields();
   } catch (const Exception&) {
     FTag.reset();
     return false;
   }
   return true;
+}
+
+bool TID3Version2Tagger2::OtherVersion() const noexcept
+{
+  return (FTag->Status() & 0xFF00) == id3BadVersion &&
+         (FTag->MajorVersion() == 2 || FTag->MajorVersion() == 4);
 }
 
 void TID3Version2Tagger2::ReadFields()
@@ -211,11 +194,14 @@ void TID3Version2Tagger2::ReadFields()
   FTag->ReadText("TALB", FAlbum);
   FTag->ReadText("TYER", FYear);
   FTag->ReadText("TCON", FGenreText);
-  FComment = CommentOf(FTag->Frames());
+  TCommentFrame comment;
+  const int commentFrame = CommentFrame(FTag->Frames());
+  if (commentFrame != 0 && ParseComment(FTag->Frames().Data(commentFrame), comment)) {
+    FComment = comment.Text;
+  }
   FGenre = GenreFromText(FGenreText);
-  std::string track;
-  FTag->ReadText("TRCK", track);
-  FTrack = TrackFromText(track);
+  FTag->ReadText("TRCK", FTrackText);
+  FTrack = TrackFromText(FTrackText);
 }
 
 // A file without a tag gets one that a save will insert in front of all its bytes.
@@ -231,13 +217,8 @@ bool TID3Version2Tagger2::SeedTag()
   if (!Id3StatusOk(FTag->LoadForInsertion(seed, FFileName))) {
     return false;
   }
-  // The seed already has its COMM frame; a second one would carry the comment twice.
-  TFrameIndex& frames = FTag->Frames();
-  for (const char* id : SeedFrames) {
-    if (frames.Find(id) == 0) {
-      frames.Add(id);
-    }
-  }
+  // The seed's one-byte COMM frame is no comment; the frames come from the fields that are set.
+  FTag->Frames().Clear();
   return true;
 }
 
@@ -246,29 +227,49 @@ bool TID3Version2Tagger2::Save()
   if (!FTag) {
     return false;
   }
+  if (FChanged == 0) {
+    return true;
+  }
   if (!FHasTag && !SeedTag()) {
     return false;
   }
   TFrameIndex& frames = FTag->Frames();
-  if (!FComment.empty()) {
-    for (int i = 1; i <= frames.Count(); ++i) {
-      if (frames.FrameID(i) == "COMM") {
-        frames.SetFlags(i, 0);
-        frames.SetData(i, CommentData(FComment, frames.Data(i)));
-      }
+  if (Changed(cfComment) && !FComment.empty()) {
+    int index = CommentFrame(frames);
+    if (index == 0) {
+      index = frames.Add("COMM");
+    }
+    frames.SetFlags(index, 0);
+    frames.SetData(index, CommentData(FComment, frames.Data(index)));
+  }
+  const std::pair<TChangedField, std::pair<const char*, const std::string*>> texts[] = {
+      {cfTitle, {"TIT2", &FTitle}},
+      {cfArtist, {"TPE1", &FArtist}},
+      {cfAlbum, {"TALB", &FAlbum}},
+      {cfYear, {"TYER", &FYear}},
+  };
+  for (const auto& [field, frame] : texts) {
+    if (Changed(field)) {
+      FTag->WriteText(frame.first, *frame.second);
     }
   }
-  FTag->WriteText("TIT2", FTitle);
-  FTag->WriteText("TPE1", FArtist);
-  FTag->WriteText("TALB", FAlbum);
-  FTag->WriteText("TYER", FYear);
-  FTag->WriteText("TCON", FGenre == Id3NoGenre ? FGenreText : Format("(%d)", FGenre));
-  FTag->WriteText("TRCK", Format("%d", FTrack));
+  if (Changed(cfGenre)) {
+    FTag->WriteText("TCON", FGenre == Id3NoGenre ? FGenreText : Format("(%d)", FGenre));
+  }
+  if (Changed(cfTrack) && FTrack > 0) {
+    FTag->WriteText("TRCK", TrackText(FTrack, FTrackText));
+  }
+  if (FTag->Frames().Count() == 0) {
+    // Nothing but empty fields were set on a file without a tag: it stays without one.
+    return true;
+  }
   if (!Id3StatusOk(FTag->SaveToFile("=", 0xFF, 0xFF, -1))) {
     return false;
   }
   // The file has a tag now: a second save must update it, not insert another.
   FHasTag = true;
   FModified = false;
+  FChanged = 0;
+  FTag->ReadText("TRCK", FTrackText);
   return true;
 }

@@ -1,5 +1,5 @@
 #pragma once
-// TID3Version2Tagger2: the program's view of an ID3v2.3 tag — title, artist, album, year,
+// TID3Version2Tagger2: the program's view of an ID3v2 tag — title, artist, album, year,
 // comment, genre and track — over the frames TIT2, TPE1, TALB, TYER, COMM, TCON and TRCK.
 // Texts are UTF-8. It also creates a tag in a file that has none.
 
@@ -14,15 +14,19 @@ class TID3Version2Tagger2 {
   // Fields to defaults (Genre 0), HasTag and Modified false; the tag object stays.
   void Clear();
 
-  // Reads the ID3v2.3 tag at the start of the file. True when the file could be read, whether
-  // or not it holds such a tag (HasTag tells); false when it cannot be opened.
+  // Reads the ID3v2 tag at the start of the file: ID3v2.3, or ID3v2.2 and v2.4 converted to
+  // ID3v2.3 frames (a save then replaces that tag by an ID3v2.3 one). True when the file could
+  // be read, whether or not it holds a tag (HasTag tells); false when it cannot be opened.
   bool Load(const std::string& fileName);
   // As Load from a stream (fuzzing and tests); the tag remembers fileName for a later Save.
   bool LoadFromStream(TStream& stream, const std::string& fileName);
 
-  // Writes the fields into the tag and the tag into the file, creating the tag when the file
-  // has none. Empty fields leave their frames as they were. False when there is no tag object,
-  // the file is missing or read-only, or the save fails; the file is then unchanged.
+  // Writes the fields whose setters changed them into the tag and the tag into the file,
+  // creating the tag when the file has none. Fields left alone, empty texts and a track of 0 or
+  // less leave their frames as they were; with nothing to write the file is not touched. Only the
+  // comment frame that was read is rewritten (added when there is none). A changed track keeps
+  // the "/total" of the old text. False when there is no tag object, the file is missing or
+  // read-only, or the save fails; the file is then unchanged.
   bool Save();
 
   bool HasTagObject() const noexcept { return FTag != nullptr; }
@@ -42,29 +46,46 @@ class TID3Version2Tagger2 {
   bool HasTag() const noexcept { return FHasTag; }
 
   // Each setter marks the tagger modified only when the value changes (texts compared exactly).
-  void SetTitle(const std::string& value) { Assign(FTitle, value); }
-  void SetArtist(const std::string& value) { Assign(FArtist, value); }
-  void SetAlbum(const std::string& value) { Assign(FAlbum, value); }
-  void SetYear(const std::string& value) { Assign(FYear, value); }
-  void SetComment(const std::string& value) { Assign(FComment, value); }
-  void SetGenreText(const std::string& value) { Assign(FGenreText, value); }
-  void SetGenre(int value) { Assign(FGenre, value); }
-  void SetTrack(int value) { Assign(FTrack, value); }
+  void SetTitle(const std::string& value) { Assign(FTitle, value, cfTitle); }
+  void SetArtist(const std::string& value) { Assign(FArtist, value, cfArtist); }
+  void SetAlbum(const std::string& value) { Assign(FAlbum, value, cfAlbum); }
+  void SetYear(const std::string& value) { Assign(FYear, value, cfYear); }
+  void SetComment(const std::string& value) { Assign(FComment, value, cfComment); }
+  void SetGenreText(const std::string& value) { Assign(FGenreText, value, cfGenre); }
+  void SetGenre(int value) { Assign(FGenre, value, cfGenre); }
+  void SetTrack(int value) { Assign(FTrack, value, cfTrack); }
 
   // The genre number a TCON text names: "(17)" and "(17)Rock" give 17; anything else 255.
   static int GenreFromText(const std::string& text) noexcept;
-  // A TRCK text as a decimal number; 0 when it is not one ("3/12" gives 0).
+  // The leading decimal number of a TRCK text ("3/12" gives 3); 0 when it starts with none.
   static int TrackFromText(const std::string& text) noexcept;
+  // The TRCK text for a new track number: the number, then the "/total" of the old text if any.
+  static std::string TrackText(int track, const std::string& oldText);
+  // The raw TRCK text as read.
+  const std::string& TrackTextRead() const noexcept { return FTrackText; }
 
  private:
+  enum TChangedField : unsigned {
+    cfTitle = 1,
+    cfArtist = 2,
+    cfAlbum = 4,
+    cfYear = 8,
+    cfComment = 16,
+    cfGenre = 32,
+    cfTrack = 64,
+  };
   template <class T>
-  void Assign(T& field, const T& value)
+  void Assign(T& field, const T& value, TChangedField changed)
   {
     if (field != value) {
       field = value;
       FModified = true;
+      FChanged |= changed;
     }
   }
+  bool Changed(TChangedField field) const noexcept { return (FChanged & field) != 0; }
+  // The file starts with an ID3v2.2 or v2.4 tag, read through the converting reader.
+  bool OtherVersion() const noexcept;
   void ReadFields();
   bool SeedTag();
 
@@ -78,6 +99,8 @@ class TID3Version2Tagger2 {
   int FGenre = 0;
   std::string FGenreText;
   std::string FComment;
+  std::string FTrackText;
   bool FModified = false;
+  unsigned FChanged = 0;
   bool FHasTag = false;
 };

@@ -8,6 +8,7 @@
 #include "rtl/Utf8.h"
 #include "tags/ID3Genres.h"
 #include "tags/TagFiles.h"
+#include "tags/WaveHeader.h"
 
 namespace {
 
@@ -43,6 +44,9 @@ void TOxaMusicTag::Clear()
   FHasWmaTag = false;
   FSetA = TValueSet();
   FSetB = TValueSet();
+  FRawA = TRawValues();
+  FRawB = TRawValues();
+  FEdited = 0;
   FBitrate = 0;
   FDuration = 0;
   FReadOnly = false;
@@ -109,7 +113,7 @@ bool TOxaMusicTag::Load(const std::string& fileName, TLoadPurpose purpose)
       return LoadWma();
     }
     FKind = TMusicKind::Other;
-    LoadOther();
+    LoadOther(extension == ".wav");
     return true;
   } catch (const Exception&) {
     // A read error half way through: the file is unreadable, not the program broken.
@@ -153,6 +157,8 @@ bool TOxaMusicTag::LoadMp3(TLoadPurpose purpose)
     FSetA.Title = CleanText(v2.Title());
     FSetA.Artist = CleanText(v2.Artist());
     FSetA.Year = CleanYear(v2.Year());
+    FRawA =
+        TRawValues{v2.Year(), v2.Track(), v2.GenreText(), v2.Comment(), v2.Title(), v2.Artist(), v2.Album()};
   }
   if (!(stream ? FId3v1Tagger->LoadFromStream(*stream) : FId3v1Tagger->Load(FFileName))) {
     return false;
@@ -167,6 +173,7 @@ bool TOxaMusicTag::LoadMp3(TLoadPurpose purpose)
     FSetB.Title = CleanText(v1.Title());
     FSetB.Artist = CleanText(v1.Artist());
     FSetB.Year = CleanYear(v1.Year());
+    FRawB = TRawValues{v1.Year(), v1.Track(), "", v1.Comment(), v1.Title(), v1.Artist(), v1.Album()};
   }
   if (!FHasId3v1 && !FHasId3v2) {
     for (TValueSet* set : {&FSetA, &FSetB}) {
@@ -183,7 +190,8 @@ bool TOxaMusicTag::LoadMp3(TLoadPurpose purpose)
     stream = std::make_unique<TFileStream>(FFileName, fmOpenRead | fmShareDenyNone);
   }
   FCheckSum->Compute(*stream, FHasId3v1, FChecksum);
-  FMpegHeader->Analyse(*stream, FHasId3v1, FHasId3v2);
+  // The frames follow any ID3v2 tag at the start, even one whose frames could not be read.
+  FMpegHeader->Analyse(*stream, FHasId3v1, true);
   FBitrate = FMpegHeader->Bitrate();
   FDuration = FMpegHeader->Duration();
   return true;
@@ -210,11 +218,13 @@ bool TOxaMusicTag::LoadWma()
   FSetB.Title = CleanText(Utf8(wma.Title()));
   FSetB.Artist = CleanText(Utf8(wma.Author()));
   FSetB.Year = CleanYear(Utf8(wma.Year()));
+  FRawB = TRawValues{Utf8(wma.Year()),  wma.Track(),        Utf8(wma.Genre()), Utf8(wma.Description()),
+                     Utf8(wma.Title()), Utf8(wma.Author()), Utf8(wma.Album())};
   FWmaTagger->Close();
   return true;
 }
 
-void TOxaMusicTag::LoadOther()
+void TOxaMusicTag::LoadOther(bool wave)
 {
   FBitrate = 0;
   FDuration = 0;
@@ -225,7 +235,19 @@ void TOxaMusicTag::LoadOther()
                     std::string(UnknownText),
                     std::string(UnknownText),
                     std::string(UnknownText)};
-  ComputeChecksum(false);
+  std::unique_ptr<TFileStream> stream;
+  try {
+    stream = std::make_unique<TFileStream>(FFileName, fmOpenRead | fmShareDenyNone);
+  } catch (const EFOpenError&) {
+    return;  // the fingerprint stays zero
+  }
+  FCheckSum->Compute(*stream, false, FChecksum);
+  if (wave) {
+    TWaveHeader header;
+    header.Analyse(*stream);
+    FBitrate = header.Bitrate();
+    FDuration = header.Duration();
+  }
 }
 
 void TOxaMusicTag::CopyTo(const TValueSet& values, TMusicFileItem& item)
@@ -237,17 +259,6 @@ void TOxaMusicTag::CopyTo(const TValueSet& values, TMusicFileItem& item)
   item.Genre = values.Genre;
   item.Year = values.Year;
   item.Track = values.Track;
-}
-
-void TOxaMusicTag::CopyFrom(const TMusicFileItem& item, TValueSet& values)
-{
-  values.Title = item.Title;
-  values.Artist = item.Artist;
-  values.Album = item.Album;
-  values.Comment = item.Comment;
-  values.Genre = item.Genre;
-  values.Year = item.Year;
-  values.Track = item.Track;
 }
 
 bool TOxaMusicTag::ReadItem(TMusicFileItem& item)
@@ -275,27 +286,89 @@ bool TOxaMusicTag::ReadItem(TMusicFileItem& item)
   return true;
 }
 
+namespace {
+
+bool Placeholder(const std::string& text)
+{
+  return text.empty() || text == UnknownText;
+}
+
+}  // namespace
+
+unsigned TOxaMusicTag::EditedFields(const TMusicFileItem& item, const TValueSet& shown, const TRawValues& raw)
+{
+  unsigned edited = 0;
+  const auto text = [&](TItemField field, const std::string& value, const std::string& shownValue,
+                        const std::string& rawValue) {
+    if (!Placeholder(value) && value != shownValue && value != rawValue) {
+      edited |= field;
+    }
+  };
+  text(ifTitle, item.Title, shown.Title, raw.Title);
+  text(ifArtist, item.Artist, shown.Artist, raw.Artist);
+  text(ifAlbum, item.Album, shown.Album, raw.Album);
+  text(ifComment, item.Comment, shown.Comment, raw.Comment);
+  text(ifGenre, item.Genre, shown.Genre, raw.Genre);
+  if (item.Year > 0 && item.Year != shown.Year && item.Year != StrToIntDef(Trim(raw.Year), 0)) {
+    edited |= ifYear;
+  }
+  if (item.Track > 0 && item.Track != shown.Track && item.Track != raw.Track) {
+    edited |= ifTrack;
+  }
+  return edited;
+}
+
+unsigned TOxaMusicTag::FieldsWithValues(const TValueSet& values)
+{
+  const std::pair<TItemField, bool> present[] = {
+      {ifTitle, !Placeholder(values.Title)}, {ifArtist, !Placeholder(values.Artist)},
+      {ifAlbum, !Placeholder(values.Album)}, {ifComment, !Placeholder(values.Comment)},
+      {ifGenre, !Placeholder(values.Genre)}, {ifYear, values.Year > 0},
+      {ifTrack, values.Track > 0},
+  };
+  unsigned fields = 0;
+  for (const auto& [field, has] : present) {
+    if (has) {
+      fields |= field;
+    }
+  }
+  return fields;
+}
+
 bool TOxaMusicTag::WriteItem(const TMusicFileItem& item)
 {
   if (!Load(item.FileName) || FReadOnly) {
     return false;
   }
-  switch (FKind) {
-    case TMusicKind::Mp3:
-      CopyFrom(item, FSetA);
-      FHasId3v1 = true;
-      FHasId3v2 = true;
-      break;
-    case TMusicKind::Wma:
-      CopyFrom(item, FSetB);
-      FHasWmaTag = true;
-      break;
-    case TMusicKind::Other:
-      return false;
+  if (FKind == TMusicKind::Other) {
+    return false;
+  }
+  // What the user saw came from ID3v2 when the file has it, else from ID3v1 (or WMA).
+  const bool fromA = FKind == TMusicKind::Mp3 && (FHasId3v2 || !FHasId3v1);
+  const TValueSet& shown = fromA ? FSetA : FSetB;
+  const TRawValues& raw = fromA ? FRawA : FRawB;
+  FEdited = EditedFields(item, shown, raw);
+  if (FEdited == 0) {
+    return true;
+  }
+  // The values to write: the edited ones, and for the rest the file's own (a new tag takes them
+  // as the file has them, uncleaned).
+  TValueSet values;
+  values.Title = (FEdited & ifTitle) != 0 ? item.Title : raw.Title;
+  values.Artist = (FEdited & ifArtist) != 0 ? item.Artist : raw.Artist;
+  values.Album = (FEdited & ifAlbum) != 0 ? item.Album : raw.Album;
+  values.Comment = (FEdited & ifComment) != 0 ? item.Comment : raw.Comment;
+  values.Genre = (FEdited & ifGenre) != 0 ? item.Genre : shown.Genre;
+  values.Year = (FEdited & ifYear) != 0 ? item.Year : StrToIntDef(Trim(raw.Year), 0);
+  values.Track = (FEdited & ifTrack) != 0 ? item.Track : raw.Track;
+  if (FKind == TMusicKind::Mp3) {
+    FSetA = values;
+  } else {
+    FSetB = values;
+    FHasWmaTag = true;
   }
   return Save();
 }
-
 bool TOxaMusicTag::Save()
 {
   if (FReadOnly) {
@@ -314,32 +387,60 @@ bool TOxaMusicTag::Save()
 
 bool TOxaMusicTag::SaveMp3()
 {
-  TID3Version2Tagger2& v2 = *FId3v2Tagger;
-  v2.SetTrack(FSetA.Track);
   const int index = Id3GenreIndex(FSetA.Genre);
   const int genre = index >= 0 ? index : Id3NoGenre;
-  if (index >= 0) {
-    v2.SetGenreText("");
-  } else {
-    v2.SetGenreText(FSetA.Genre);
-  }
-  v2.SetGenre(genre);
-  v2.SetComment(FSetA.Comment);
-  v2.SetAlbum(FSetA.Album);
-  v2.SetTitle(FSetA.Title);
-  v2.SetArtist(FSetA.Artist);
   const std::string year = IntToStr(FSetA.Year);
-  v2.SetYear(year);
+
+  // A tag the file has gets the edited fields; a new one every field with a value.
+  TID3Version2Tagger2& v2 = *FId3v2Tagger;
+  const unsigned toV2 = FHasId3v2 ? FEdited : FEdited | FieldsWithValues(FSetA);
+  if ((toV2 & ifTrack) != 0) {
+    v2.SetTrack(FSetA.Track);
+  }
+  if ((toV2 & ifGenre) != 0) {
+    v2.SetGenreText(index >= 0 ? std::string() : FSetA.Genre);
+    v2.SetGenre(genre);
+  }
+  if ((toV2 & ifComment) != 0) {
+    v2.SetComment(FSetA.Comment);
+  }
+  if ((toV2 & ifAlbum) != 0) {
+    v2.SetAlbum(FSetA.Album);
+  }
+  if ((toV2 & ifTitle) != 0) {
+    v2.SetTitle(FSetA.Title);
+  }
+  if ((toV2 & ifArtist) != 0) {
+    v2.SetArtist(FSetA.Artist);
+  }
+  if ((toV2 & ifYear) != 0) {
+    v2.SetYear(year);
+  }
   const bool savedV2 = v2.Save();
 
   TID3Version1Tagger& v1 = *FId3v1Tagger;
-  v1.SetGenre(genre);
-  v1.SetComment(FSetA.Comment);
-  v1.SetAlbum(FSetA.Album);
-  v1.SetTitle(FSetA.Title);
-  v1.SetArtist(FSetA.Artist);
-  v1.SetYear(year);
-  v1.SetTrack(FSetA.Track);
+  const unsigned toV1 = FHasId3v1 ? FEdited : FEdited | FieldsWithValues(FSetA);
+  if ((toV1 & ifGenre) != 0) {
+    v1.SetGenre(genre);
+  }
+  if ((toV1 & ifComment) != 0) {
+    v1.SetComment(FSetA.Comment);
+  }
+  if ((toV1 & ifAlbum) != 0) {
+    v1.SetAlbum(FSetA.Album);
+  }
+  if ((toV1 & ifTitle) != 0) {
+    v1.SetTitle(FSetA.Title);
+  }
+  if ((toV1 & ifArtist) != 0) {
+    v1.SetArtist(FSetA.Artist);
+  }
+  if ((toV1 & ifYear) != 0) {
+    v1.SetYear(year);
+  }
+  if ((toV1 & ifTrack) != 0) {
+    v1.SetTrack(FSetA.Track);
+  }
   const bool savedV1 = v1.Save();
   return savedV2 && savedV1;
 }
@@ -350,21 +451,26 @@ bool TOxaMusicTag::SaveWma()
   if (!wma.Open(FFileName)) {
     return false;
   }
-  if (FHasWmaTag) {
+  if ((FEdited & ifTrack) != 0) {
     wma.SetTrack(FSetB.Track);
+  }
+  if ((FEdited & ifGenre) != 0) {
     wma.SetGenre(Utf8ToUtf16(FSetB.Genre));
+  }
+  if ((FEdited & ifComment) != 0) {
     wma.SetDescription(Utf8ToUtf16(FSetB.Comment));
+  }
+  if ((FEdited & ifAlbum) != 0) {
     wma.SetAlbum(Utf8ToUtf16(FSetB.Album));
+  }
+  if ((FEdited & ifTitle) != 0) {
     wma.SetTitle(Utf8ToUtf16(FSetB.Title));
+  }
+  if ((FEdited & ifArtist) != 0) {
     wma.SetAuthor(Utf8ToUtf16(FSetB.Artist));
+  }
+  if ((FEdited & ifYear) != 0) {
     wma.SetYear(Utf8ToUtf16(IntToStr(FSetB.Year)));
-  } else {
-    wma.SetTrack(0);
-    for (auto setter : {&TWMATagger::SetGenre, &TWMATagger::SetDescription, &TWMATagger::SetAlbum,
-                        &TWMATagger::SetTitle, &TWMATagger::SetAuthor}) {
-      (wma.*setter)(std::u16string());
-    }
-    wma.SetYear(u"0");
   }
   const bool saved = wma.Save();
   wma.Close();

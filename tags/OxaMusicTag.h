@@ -60,9 +60,12 @@ class TOxaMusicTag {
   // and zeros first, then the ID3v2 values for an MP3 file with an ID3v2 tag, else those of the
   // ID3v1 or WMA tag. False, with the defaults in place, when the file cannot be read.
   bool ReadItem(TMusicFileItem& item);
-  // Writes the item's texts, year and track into its file: both ID3 tags of an MP3 file
-  // (created when missing), the attributes of a WMA file. False for a read-only file, a file of
-  // another kind, or a failed write; the file is then left as it was.
+  // Writes into the item's file the fields the user edited: those whose value differs both from
+  // what ReadItem gives for the file and from the tag's raw text. "Unknown", empty texts and a
+  // year or track of 0 are never written. A tag the file has gets only the edited fields; a tag
+  // that is created (both ID3 tags of an MP3 file are) gets every field that has a value. True
+  // when there was nothing to write (the file is not touched). False for a read-only file, a
+  // file of another kind, or a failed write; the file is then left as it was.
   bool WriteItem(const TMusicFileItem& item);
 
   // "_" becomes a blank, control characters go, blanks are collapsed and trimmed, the first
@@ -94,19 +97,43 @@ class TOxaMusicTag {
     std::string Album;
   };
 
+  // One tag's values as they stand in the file, before cleaning.
+  struct TRawValues {
+    std::string Year;
+    std::int32_t Track = 0;
+    std::string Genre;
+    std::string Comment;
+    std::string Title;
+    std::string Artist;
+    std::string Album;
+  };
+  enum TItemField : unsigned {
+    ifTitle = 1,
+    ifArtist = 2,
+    ifAlbum = 4,
+    ifComment = 8,
+    ifGenre = 16,
+    ifYear = 32,
+    ifTrack = 64,
+  };
+
   // Reading needs the file open once; a write needs the taggers bound to the file by name.
   enum class TLoadPurpose { Read, Write };
 
   bool Load(const std::string& fileName, TLoadPurpose purpose);
   bool LoadMp3(TLoadPurpose purpose);
   bool LoadWma();
-  void LoadOther();
+  // A file of another kind: the fingerprint, and for a WAV file its playing time and bit rate.
+  void LoadOther(bool wave);
   bool ComputeChecksum(bool hasTail);
   bool Save();
   bool SaveMp3();
   bool SaveWma();
   static void CopyTo(const TValueSet& values, TMusicFileItem& item);
-  static void CopyFrom(const TMusicFileItem& item, TValueSet& values);
+  // The fields of item that differ from what the file shows and holds, placeholders left out.
+  static unsigned EditedFields(const TMusicFileItem& item, const TValueSet& shown, const TRawValues& raw);
+  // The fields that have a value worth putting into a new tag.
+  static unsigned FieldsWithValues(const TValueSet& values);
 
   std::unique_ptr<TWMATagger> FWmaTagger;
   std::unique_ptr<TID3Version2Tagger2> FId3v2Tagger;
@@ -121,6 +148,9 @@ class TOxaMusicTag {
   bool FHasWmaTag = false;
   TValueSet FSetA;  // from ID3v2
   TValueSet FSetB;  // from ID3v1 or WMA
+  TRawValues FRawA;
+  TRawValues FRawB;
+  unsigned FEdited = 0;  // TItemField bits WriteItem found edited
   std::int32_t FBitrate = 0;
   std::int32_t FDuration = 0;
   bool FReadOnly = false;

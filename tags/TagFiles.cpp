@@ -1,5 +1,6 @@
 #include "tags/TagFiles.h"
 
+#include "platform/FileIdentity.h"
 #include "platform/Files.h"
 #include "platform/LastError.h"
 #include "rtl/Exception.h"
@@ -43,8 +44,19 @@ bool TagFileClearReadOnly(const std::string& fileName)
   return !TagFileReadOnly(fileName);
 }
 
+namespace {
+
+// A link is saved through: the file it names is the one replaced, and the link stays a link.
+std::string FinalName(std::string fileName)
+{
+  std::string finalPath;
+  return GetFinalPathA(fileName.c_str(), finalPath) ? finalPath : fileName;
+}
+
+}  // namespace
+
 TReplacementFile::TReplacementFile(std::string fileName, const TCreateFileStream& create)
-    : FFileName(std::move(fileName)), FTemporaryName(TemporaryName(FFileName))
+    : FFileName(FinalName(std::move(fileName))), FTemporaryName(TemporaryName(FFileName))
 {
   if (create) {
     FStream = create(FTemporaryName);
@@ -67,6 +79,11 @@ void TReplacementFile::Commit()
     file->Flush();
   }
   FStream.reset();
+  // The new file is the old one to its owner: same permissions, same owner and group.
+  if (!CopyFileIdentityA(FFileName.c_str(), FTemporaryName.c_str())) {
+    throw EWriteError("Cannot give \"" + FTemporaryName + "\" the permissions of \"" + FFileName + "\" (error " +
+                      std::to_string(GetLastError()) + ")");
+  }
   // The new file takes the place of the old one in one step: readers see either file, whole.
   if (!MoveFileExA(FTemporaryName.c_str(), FFileName.c_str(), MOVEFILE_REPLACE_EXISTING)) {
     throw EWriteError("Cannot replace \"" + FFileName + "\" (error " + std::to_string(GetLastError()) + ")");

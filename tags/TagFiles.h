@@ -21,7 +21,9 @@ bool TagFileClearReadOnly(const std::string& fileName);
 using TCreateFileStream = std::function<std::unique_ptr<TStream>(const std::string& fileName)>;
 
 // The new content of a file under construction beside it. Destroyed without Commit, it removes
-// the half-written file and leaves the original alone.
+// the half-written file and leaves the original alone. A symbolic link is written through: the
+// file it names is replaced and the link stays. The new file gets the old one's permission bits,
+// owner and group.
 class TReplacementFile {
  public:
   // Raises EFCreateError when the new file cannot be created.

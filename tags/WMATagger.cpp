@@ -4,6 +4,7 @@
 #include <climits>
 #include <cmath>
 
+#include "platform/Paths.h"
 #include "rtl/Utf8.h"
 
 namespace {
@@ -15,6 +16,7 @@ constexpr std::u16string_view GenreName = u"WM/Genre";
 constexpr std::u16string_view YearName = u"WM/Year";
 constexpr std::u16string_view AlbumName = u"WM/AlbumTitle";
 constexpr std::u16string_view TrackName = u"WM/Track";
+constexpr std::u16string_view TrackNumberName = u"WM/TrackNumber";
 constexpr std::u16string_view DurationName = u"Duration";
 constexpr std::u16string_view BitrateName = u"Bitrate";
 
@@ -109,13 +111,25 @@ bool TWMATagger::Open(const std::string& fileName)
   FTrack = 0;
   FDuration = -1;
   FBitrate = -1;
+  FSet = 0;
   FHeaderInfo.Reset();
   if (!FAvailable) {
     return false;
   }
   FEditor->Close();
-  if (FAILED(FEditor->Open(Utf8ToUtf16(fileName).c_str()))) {
-    return false;
+  // The runtime opens names with the host's own calls, so it gets the host path: as written
+  // first (no look at the disk), then with the case of each name as the disk has it.
+  std::string fullPath;
+  std::string hostPath;
+  if (!ResolvePath(fileName, fullPath, hostPath, TResolveCase::AsWritten)) {
+    hostPath = fileName;
+  }
+  if (FAILED(FEditor->Open(Utf8ToUtf16(hostPath).c_str()))) {
+    std::string existing;
+    if (!ResolvePath(fileName, fullPath, existing, TResolveCase::Existing) || existing == hostPath ||
+        FAILED(FEditor->Open(Utf8ToUtf16(existing).c_str()))) {
+      return false;
+    }
   }
   FHeaderInfo = FEditor.Query<IWMHeaderInfo>(IID_IWMHeaderInfo);
   if (!FHeaderInfo) {
@@ -127,7 +141,9 @@ bool TWMATagger::Open(const std::string& fileName)
   ReadText(GenreName, FGenre);
   ReadText(YearName, FYear);
   ReadText(AlbumName, FAlbum);
-  ReadNumber(TrackName, FTrack);
+  if (!ReadTrack()) {
+    ReadNumber(TrackName, FTrack);
+  }
   ReadNumber(DurationName, FDuration);
   ReadNumber(BitrateName, FBitrate);
   return true;
@@ -145,13 +161,24 @@ bool TWMATagger::Save()
   if (!FHeaderInfo) {
     return false;
   }
-  bool written = WriteText(TitleName, FTitle);
-  written = WriteText(AuthorName, FAuthor) && written;
-  written = WriteText(DescriptionName, FDescription) && written;
-  written = WriteText(GenreName, FGenre) && written;
-  written = WriteText(YearName, FYear) && written;
-  written = WriteText(AlbumName, FAlbum) && written;
-  written = WriteNumber(TrackName, FTrack) && written;
+  const std::pair<TSetField, std::pair<std::u16string_view, const std::u16string*>> texts[] = {
+      {sfTitle, {TitleName, &FTitle}},
+      {sfAuthor, {AuthorName, &FAuthor}},
+      {sfDescription, {DescriptionName, &FDescription}},
+      {sfGenre, {GenreName, &FGenre}},
+      {sfYear, {YearName, &FYear}},
+      {sfAlbum, {AlbumName, &FAlbum}},
+  };
+  bool written = true;
+  for (const auto& [field, attribute] : texts) {
+    if ((FSet & field) != 0) {
+      written = WriteText(attribute.first, *attribute.second) && written;
+    }
+  }
+  if ((FSet & sfTrack) != 0) {
+    written = WriteNumber(TrackNumberName, FTrack) && written;
+    written = WriteNumber(TrackName, FTrack) && written;
+  }
   // The attributes reach the file only here, so a failed flush is a failed save.
   return SUCCEEDED(FEditor->Flush()) && written;
 }
@@ -187,6 +214,32 @@ bool TWMATagger::ReadNumber(std::u16string_view name, int& field)
   const bool numeric = NumberOf(name, type, value, number);
   field = number;
   return numeric;
+}
+
+// "WM/TrackNumber" as rippers write it: a number, or a text such as "3" or "3/12".
+bool TWMATagger::ReadTrack()
+{
+  WMT_ATTR_DATATYPE type{};
+  std::vector<BYTE> value;
+  if (!ReadAttribute(TrackNumberName, type, value) || !WellFormed(type, value)) {
+    return false;
+  }
+  if (type != WMT_TYPE_STRING) {
+    return ReadNumber(TrackNumberName, FTrack);
+  }
+  std::u16string text;
+  ReadText(TrackNumberName, text);
+  std::int64_t number = 0;
+  std::size_t digits = 0;
+  while (digits < text.size() && text[digits] >= u'0' && text[digits] <= u'9' && number <= INT_MAX) {
+    number = number * 10 + (text[digits] - u'0');
+    ++digits;
+  }
+  if (digits == 0 || number > INT_MAX) {
+    return false;
+  }
+  FTrack = static_cast<int>(number);
+  return true;
 }
 
 bool TWMATagger::ReadText(std::u16string_view name, std::u16string& field)

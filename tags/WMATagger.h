@@ -23,14 +23,17 @@ class TWMATagger {
   TWMATagger(const TWMATagger&) = delete;
   TWMATagger& operator=(const TWMATagger&) = delete;
 
-  // Closes any earlier file, opens this one (a UTF-8 path) and reads its attributes. False when
-  // the runtime is missing or cannot open the file. Texts start empty, Track 0, Duration and
-  // Bitrate -1; an attribute the file lacks leaves its field so.
+  // Closes any earlier file, opens this one (a Windows or host path, UTF-8; the runtime is given
+  // the host path) and reads its attributes. False when the runtime is missing or cannot open
+  // the file. Texts start empty, Track 0, Duration and Bitrate -1; an attribute the file lacks
+  // leaves its field so. The track is "WM/TrackNumber" (1-based, a number or a text starting
+  // with one) when the file has it, else "WM/Track".
   bool Open(const std::string& fileName);
   void Close();
-  // Writes the texts and the track into the open file and flushes it. False when no file is
-  // open, any attribute was refused, or the file could not be rewritten (it is then unchanged).
-  // A refused attribute does not stop the others.
+  // Writes the fields given to a setter since Open into the open file ("WM/TrackNumber" and
+  // "WM/Track" for the track) and flushes it. False when no file is open, any attribute was
+  // refused, or the file could not be rewritten (it is then unchanged). A refused attribute does
+  // not stop the others.
   bool Save();
 
   bool Available() const noexcept { return FAvailable; }
@@ -47,15 +50,31 @@ class TWMATagger {
   const std::u16string& Description() const noexcept { return FDescription; }
   int Track() const noexcept { return FTrack; }
 
-  void SetAlbum(std::u16string value) { FAlbum = std::move(value); }
-  void SetYear(std::u16string value) { FYear = std::move(value); }
-  void SetTitle(std::u16string value) { FTitle = std::move(value); }
-  void SetGenre(std::u16string value) { FGenre = std::move(value); }
-  void SetAuthor(std::u16string value) { FAuthor = std::move(value); }
-  void SetDescription(std::u16string value) { FDescription = std::move(value); }
-  void SetTrack(int value) noexcept { FTrack = value; }
+  void SetAlbum(std::u16string value) { Assign(FAlbum, std::move(value), sfAlbum); }
+  void SetYear(std::u16string value) { Assign(FYear, std::move(value), sfYear); }
+  void SetTitle(std::u16string value) { Assign(FTitle, std::move(value), sfTitle); }
+  void SetGenre(std::u16string value) { Assign(FGenre, std::move(value), sfGenre); }
+  void SetAuthor(std::u16string value) { Assign(FAuthor, std::move(value), sfAuthor); }
+  void SetDescription(std::u16string value) { Assign(FDescription, std::move(value), sfDescription); }
+  void SetTrack(int value) noexcept { Assign(FTrack, value, sfTrack); }
 
  private:
+  enum TSetField : unsigned {
+    sfTitle = 1,
+    sfAuthor = 2,
+    sfDescription = 4,
+    sfGenre = 8,
+    sfYear = 16,
+    sfAlbum = 32,
+    sfTrack = 64,
+  };
+  template <class T>
+  void Assign(T& field, T value, TSetField set)
+  {
+    field = std::move(value);
+    FSet |= set;
+  }
+  bool ReadTrack();
   bool ReadAttribute(std::u16string_view name, WMT_ATTR_DATATYPE& type, std::vector<BYTE>& value);
   bool ReadNumber(std::u16string_view name, int& field);
   bool ReadText(std::u16string_view name, std::u16string& field);
@@ -75,4 +94,5 @@ class TWMATagger {
   std::u16string FAuthor;
   std::u16string FDescription;
   int FTrack = 0;
+  unsigned FSet = 0;  // TSetField bits given since Open
 };

@@ -4,8 +4,9 @@
 
 #include "rtl/Exception.h"
 #include "rtl/FileStream.h"
-#include "rtl/Utf8.h"
+#include "tags/Id3Text.h"
 #include "tags/Zlib.h"
+#include "tags/id3v2Versions.h"
 
 namespace {
 
@@ -31,58 +32,37 @@ bool IsTextFrameId(std::string_view id) noexcept
   return id.size() == 4 && id.front() == 'T' && id != "TXXX";
 }
 
-int ReadLatin1Text(std::span<const std::uint8_t> data, std::string& text)
+// A text frame's data after the unsynchronisation and compression are undone.
+int DecodeTextFrame(std::span<const std::uint8_t> data, std::string& text)
 {
+  const std::uint8_t encoding = data[0];
+  if (encoding > ieUtf8) {
+    return trUnknownEncoding;
+  }
   if (data.size() < 2) {
     return trEmpty;
   }
-  std::string latin1;
-  for (std::size_t i = 1; i < data.size(); ++i) {
-    const std::uint8_t c = data[i];
-    if (c == 0) {
-      break;
-    }
-    if (c < 32 || c == 255) {
+  // 0xFF in ISO-8859-1 text is the trace of a botched unsynchronisation, not a letter.
+  if (encoding == ieLatin1) {
+    const auto end = std::find(data.begin() + 1, data.end(), 0);
+    if (std::find(data.begin() + 1, end, 255) != end) {
       return trInvalidCharacter;
     }
-    latin1 += static_cast<char>(c);
   }
-  text = Latin1ToUtf8(latin1);
-  return trFound;
-}
-
-int ReadUtf16Text(std::span<const std::uint8_t> data, std::string& text)
-{
-  if (data.size() < 5) {
+  std::size_t pos = 1;
+  std::string decoded;
+  DecodeId3String(encoding, data, pos, decoded);
+  // A UTF-16 frame of no more than its byte-order mark and terminator holds nothing.
+  if (decoded.empty() && encoding != ieLatin1 && data.size() < 5) {
     return trEmpty;
   }
-  bool bigEndian = false;
-  if (data[1] == 0xFF && data[2] == 0xFE) {
-    bigEndian = false;
-  } else if (data[1] == 0xFE && data[2] == 0xFF) {
-    bigEndian = true;
-  } else {
+  // Control characters are no part of a title or name: such a frame is damaged.
+  if (std::any_of(decoded.begin(), decoded.end(),
+                  [](char c) { return static_cast<unsigned char>(c) < 32; })) {
     return trInvalidCharacter;
   }
-  std::string latin1;
-  int result = trFound;
-  for (std::size_t i = 3; i + 1 < data.size(); i += 2) {
-    const std::uint8_t high = bigEndian ? data[i] : data[i + 1];
-    const std::uint8_t low = bigEndian ? data[i + 1] : data[i];
-    if (high == 0 && low == 0) {
-      break;
-    }
-    if (high != 0) {
-      result = trOutsideLatin1;
-      break;
-    }
-    if (low < 32) {
-      return trInvalidCharacter;
-    }
-    latin1 += static_cast<char>(low);
-  }
-  text = Latin1ToUtf8(latin1);
-  return result;
+  text = std::move(decoded);
+  return trFound;
 }
 
 }  // namespace
@@ -410,6 +390,42 @@ std::uint16_t Tid3v2tag::ParseFrames(const TByteBuffer& body, std::size_t positi
   return 0;
 }
 
+std::uint16_t Tid3v2tag::LoadConverted(TStream& stream)
+{
+  TConvertedId3v2Tag converted;
+  bool read = false;
+  try {
+    read = ReadConvertedId3v2Tag(stream, converted);
+  } catch (const Exception&) {
+    read = false;
+  }
+  if (!read) {
+    FLoaded = false;
+    FStatus = id3BadVersion;
+    return FStatus;
+  }
+  FStatus = 0;
+  FOffset = 0;
+  FMajorVersion = 3;
+  FRevision = 0;
+  FFlags = 0;
+  FExtendedFlags = 0;
+  FHasCrc = false;
+  FCrc = 0;
+  FPaddingSize = 0;
+  FTagSpace = converted.Space;
+  FSize = static_cast<std::uint32_t>(converted.Space - static_cast<std::int64_t>(HeaderSize));
+  FFrames.Clear();
+  for (TId3Frame& frame : converted.Frames) {
+    const int index = FFrames.Add(frame.Id);
+    if (index != 0) {
+      FFrames.SetData(index, std::move(frame.Data));
+    }
+  }
+  FLoaded = true;
+  return FStatus;
+}
+
 int Tid3v2tag::ReadText(std::string_view id, std::string& text) const
 {
   text.clear();
@@ -435,14 +451,7 @@ int Tid3v2tag::ReadText(std::string_view id, std::string& text) const
   if (data.empty()) {
     return trEmpty;
   }
-  switch (data[0]) {
-    case 0:
-      return ReadLatin1Text(data, text);
-    case 1:
-      return ReadUtf16Text(data, text);
-    default:
-      return trUnknownEncoding;
-  }
+  return DecodeTextFrame(data, text);
 }
 
 int Tid3v2tag::WriteText(std::string_view id, const std::string& text)
@@ -460,11 +469,9 @@ int Tid3v2tag::WriteText(std::string_view id, const std::string& text)
       return trNotTextFrame;
     }
   }
-  const std::string latin1 = Utf8ToLatin1(text);
-  TByteBuffer data;
-  data.reserve(latin1.size() + 1);
-  data.push_back(0);
-  data.insert(data.end(), latin1.begin(), latin1.end());
+  const TId3Encoding encoding = Id3EncodingFor(text);
+  TByteBuffer data{encoding};
+  EncodeId3String(encoding, text, data, TTerminate::No);
   FFrames.SetFlags(index, 0);
   FFrames.SetData(index, std::move(data));
   return trFound;

@@ -59,7 +59,6 @@ enum TTextResult : int {
   trNoFrame = 1,
   trEmpty = 2,
   trNotTextFrame = 3,
-  trOutsideLatin1 = 4,
   trUnknownEncoding = 5,
   trInvalidCharacter = 8,
   trEncrypted = 9,
@@ -137,13 +136,22 @@ class Tid3v2tag {
   // As LoadFromFile from any stream; FileName and ReadOnly stay as they are.
   std::uint16_t LoadFromStream(TStream& stream, std::int64_t offset);
   // Loads a tag that is not in fileName yet (a new tag for a file without one): a later save
-  // inserts it at the start of the file, in front of all its bytes.
+  // puts it at the start of the file, in place of an ID3v2 tag there that could not be read,
+  // else in front of all its bytes.
   std::uint16_t LoadForInsertion(TStream& tag, const std::string& fileName);
 
-  // The text of the first frame with the ID (a T... frame other than TXXX), in UTF-8.
+  // Takes the ID3v2.2 or v2.4 tag at the start of the stream as converted ID3v2.3 frames (see
+  // tags/id3v2Versions.h): the tag then counts as a loaded ID3v2.3 tag at offset 0, and a save
+  // replaces the old tag by it. Returns Status: 0, or id3BadVersion when there is no such tag
+  // or it is damaged. FileName and ReadOnly stay as they are.
+  std::uint16_t LoadConverted(TStream& stream);
+
+  // The text of the first frame with the ID (a T... frame other than TXXX), in UTF-8, whichever
+  // of the four encodings the frame uses.
   int ReadText(std::string_view id, std::string& text) const;
-  // Replaces the data of the first frame with the ID (appended if missing) by the text in
-  // ISO-8859-1 and clears its flags. An empty text writes nothing and gives trEmpty.
+  // Replaces the data of the first frame with the ID (appended if missing) by the text, in
+  // ISO-8859-1 when it fits and else in UTF-16 with a byte-order mark, and clears its flags. An empty text
+  // writes nothing and gives trEmpty.
   int WriteText(std::string_view id, const std::string& text);
 
   // Saves the frames as an ID3v2.3 tag at `offset` of the file and returns Status.

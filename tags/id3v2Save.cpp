@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "platform/ByteOrder.h"
 #include "rtl/Exception.h"
 #include "rtl/FileStream.h"
 #include "tags/Zlib.h"
@@ -25,23 +26,25 @@ void PutBigEndian32(TByteBuffer& out, std::uint32_t value)
   out.push_back(static_cast<std::uint8_t>(value));
 }
 
-// The size of a readable ID3v2 tag at offset, header included; 0 when there is none.
+// The size of an ID3v2 tag at offset, header (and an ID3v2.4 footer) included: an ID3v2.3 tag,
+// or at offset 0 the ID3v2.2 or v2.4 tag a save replaces; 0 when there is none.
 std::int64_t TagSpaceAt(TStream& stream, std::int64_t offset)
 {
   std::uint8_t header[HeaderSize];
   stream.Seek(offset, TSeekOrigin::soBeginning);
   if (stream.Read(header, HeaderSize) != static_cast<std::int64_t>(HeaderSize) || header[0] != 'I' ||
-      header[1] != 'D' || header[2] != '3' || header[3] != 3 || header[4] != 0) {
+      header[1] != 'D' || header[2] != '3') {
     return 0;
   }
-  std::int64_t size = 0;
-  for (std::size_t i = 6; i < HeaderSize; ++i) {
-    if (header[i] >= 0x80) {
-      return 0;
-    }
-    size = size * 128 + header[i];
+  const bool otherVersion = offset == 0 && (header[3] == 2 || header[3] == 4);
+  if (!((header[3] == 3 && header[4] == 0) || (otherVersion && header[4] != 255)) ||
+      (header[6] | header[7] | header[8] | header[9]) >= 0x80) {
+    return 0;
   }
-  return offset + static_cast<std::int64_t>(HeaderSize) + size <= stream.Size() ? size + 10 : 0;
+  const bool footer = header[3] == 4 && (header[5] & 0x10) != 0;
+  const std::int64_t space = static_cast<std::int64_t>(HeaderSize) + ByteOrder::LoadSynchsafe32(&header[6]) +
+                             (footer ? static_cast<std::int64_t>(HeaderSize) : 0);
+  return offset + space <= stream.Size() ? space : 0;
 }
 
 // Copies count bytes from source's position to target's, calling step after each block.
@@ -200,6 +203,11 @@ std::uint16_t Tid3v2tag::SaveToFile(const std::string& fileName, int version, in
       // The file must still hold the tag this one was loaded from.
       if (oldSpace > 0 && TagSpaceAt(*original, offset) != oldSpace) {
         return Fail(id3NoHeader);
+      }
+      // A tag to be inserted takes the place of a tag there that could not be read: a file has
+      // one ID3v2 tag, never two.
+      if (oldSpace == 0) {
+        oldSpace = TagSpaceAt(*original, offset);
       }
     } else {
       oldSpace = TagSpaceAt(*original, offset);

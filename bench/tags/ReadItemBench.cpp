@@ -34,7 +34,8 @@ class TLibrary {
     std::filesystem::create_directories(SystemModuleFolder());
     std::filesystem::create_symlink(OXA_WMVCORE_FILE,
                                     SystemModuleFolder() / ModuleHostFileName("WMVCore.dll"));
-    for (const auto& file : testmedia::WriteLibrary(FRoot / "music", FileCount, 1)) {
+    for (const testmedia::TLibraryFile& entry : testmedia::WriteLibrary(FRoot / "music", FileCount, 1)) {
+      const std::filesystem::path& file = entry.File;
       FByKind[0].push_back(file.string());
       FByKind[file.extension() == ".wma" ? 2 : 1].push_back(file.string());
     }

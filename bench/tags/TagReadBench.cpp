@@ -31,7 +31,7 @@ class TMusicFolder {
   {
     FPath = std::filesystem::temp_directory_path() / ("oxa-bench-tags-" + std::to_string(::getpid()));
     std::filesystem::create_directories(FPath);
-    const mp3::TFrameSpec specs[] = {{}, {.Bitrate = 192}, {.Bitrate = 320, .SampleRate = 48000}};
+    const mp3::TFrameRecipe specs[] = {{}, {.Bitrate = 192}, {.Bitrate = 320, .SampleRate = 48000}};
     for (int i = 0; i < FileCount; ++i) {
       const std::string n = std::to_string(i);
       mp3::TBytes file = mp3::Id3Tag(

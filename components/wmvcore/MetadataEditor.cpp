@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <new>
@@ -179,9 +180,16 @@ std::string HostName(LPCWSTR fileName)
 }
 
 // Writes the new content beside the file and renames it over the file, so readers see the old
-// file or the new one, whole, and a failure anywhere leaves the old one in place.
-bool ReplaceFile(const std::string& fileName, const TagLib::ByteVector& content)
+// file or the new one, whole, and a failure anywhere leaves the old one in place. A symbolic link
+// is written through (the link stays), and the new file keeps the old one's mode and owner.
+bool ReplaceFile(const std::string& linkOrFile, const TagLib::ByteVector& content)
 {
+  char* real = ::realpath(linkOrFile.c_str(), nullptr);
+  if (real == nullptr) {
+    return false;
+  }
+  const std::string fileName(real);
+  std::free(real);
   struct stat original {};
   if (::stat(fileName.c_str(), &original) != 0) {
     return false;
@@ -194,7 +202,10 @@ bool ReplaceFile(const std::string& fileName, const TagLib::ByteVector& content)
   if (file < 0) {
     return false;
   }
-  bool written = ::fchmod(file, original.st_mode & 07777) == 0;
+  // An owner the user may not give away stays the user's; the mode is set after it, since a
+  // change of owner may clear set-id bits.
+  bool written = (::fchown(file, original.st_uid, original.st_gid) == 0 || errno == EPERM) &&
+                 ::fchmod(file, original.st_mode & 07777) == 0;
   std::size_t done = 0;
   while (written && done < content.size()) {
     const ssize_t n = ::write(file, content.data() + done, content.size() - done);

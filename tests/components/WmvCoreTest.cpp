@@ -62,10 +62,10 @@ class WmvCoreTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite()
   {
-    testmedia::TWmaSpec spec;
-    spec.Audio.Milliseconds = 2000;
-    spec.Audio.Seed = 7;
-    Audio = new testmedia::TWmaAudio(spec);
+    testmedia::TWmaRecipe recipe;
+    recipe.Audio.Milliseconds = 2000;
+    recipe.Audio.Seed = 7;
+    Audio = new testmedia::TWmaAudio(recipe);
   }
   static void TearDownTestSuite()
   {

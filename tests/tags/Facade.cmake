@@ -15,6 +15,7 @@ endforeach()
 oxa_add_test(tests_tags_facade
   SOURCES
     ${CMAKE_CURRENT_SOURCE_DIR}/OxaMusicTagTest.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/OxaMusicTagWriteTest.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/WMATaggerTest.cpp
   DEPS
     oxa_tags

@@ -22,7 +22,7 @@ class ID3Version2Tagger2Test : public ::testing::Test {
   }
 
   TTempFolder FFolder;
-  const TBytes FAudio = mp3::Audio(mp3::TFrameSpec{}, 30'000);
+  const TBytes FAudio = mp3::Audio(mp3::TFrameRecipe{}, 30'000);
 };
 
 TEST(ID3Version2Tagger2, GenreAndTrackTexts)
@@ -46,9 +46,33 @@ TEST(ID3Version2Tagger2, GenreAndTrackTexts)
     const char* Text;
     int Track;
   };
-  for (const TTrackCase& c :
-       {TTrackCase{"7", 7}, {"07", 7}, {"7/12", 0}, {"", 0}, {"x", 0}, {"0x10", 0}, {" 7", 0}}) {
+  for (const TTrackCase& c : {TTrackCase{"7", 7},
+                              {"07", 7},
+                              {"7/12", 7},
+                              {"3/12", 3},
+                              {"12/", 12},
+                              {"/12", 0},
+                              {"", 0},
+                              {"x", 0},
+                              {"0x10", 0},
+                              {" 7", 0},
+                              {"2147483647", 2147483647},
+                              {"2147483648", 0}}) {
     EXPECT_EQ(TID3Version2Tagger2::TrackFromText(c.Text), c.Track) << c.Text;
+  }
+  struct TTrackTextCase {
+    int Track;
+    const char* Old;
+    const char* New;
+  };
+  for (const TTrackTextCase& c : {TTrackTextCase{5, "3/12", "5/12"},
+                                  {10, "03/12", "10/12"},
+                                  {5, "3", "5"},
+                                  {5, "", "5"},
+                                  {5, "x/12", "5"},
+                                  {5, "3-12", "5"},
+                                  {5, "/12", "5"}}) {
+    EXPECT_EQ(TID3Version2Tagger2::TrackText(c.Track, c.Old), c.New) << c.Old;
   }
 }
 
@@ -82,7 +106,9 @@ TEST_F(ID3Version2Tagger2Test, FileWithoutAUsableTagLoadsWithoutOne)
   EXPECT_EQ(tagger.Genre(), 0);
   EXPECT_TRUE(tagger.HasTagObject());
 
-  TBytes v24 = mp3::Id3Tag({mp3::Id3TextFrame("TIT2", "Song")}, 0, 4);
+  // An ID3v2.4 tag whose frame claims more bytes than the tag has.
+  TBytes v24 = mp3::Id3Tag({mp3::Id3Frame("TIT2", {0, 'S', 'o', 'n', 'g'})}, 0, 4);
+  v24[10 + 7] = 0x70;
   mp3::Append(v24, FAudio);
   EXPECT_TRUE(tagger.Load(Write(v24)));
   EXPECT_FALSE(tagger.HasTag());
@@ -124,7 +150,8 @@ TEST_F(ID3Version2Tagger2Test, SaveIntoAFileWithoutTagPutsOneInFrontOfTheUnchang
   for (int i = 1; i <= frames.Count(); ++i) {
     ids.push_back(frames.FrameID(i));
   }
-  EXPECT_EQ(ids, (std::vector<std::string>{"COMM", "TIT2", "TPE1", "TALB", "TYER", "TCON", "TRCK"}));
+  // Only the fields that were set get frames: no empty ones.
+  EXPECT_EQ(ids, (std::vector<std::string>{"COMM", "TIT2", "TCON", "TRCK"}));
 
   // Saving again updates that tag rather than putting a second one in front of it.
   tagger.SetTitle("Newer");
@@ -198,7 +225,8 @@ TEST_F(ID3Version2Tagger2Test, CommentIsTheTextOfItsFrameInEitherEncoding)
       {{{1, 'e', 'n', 'g', 0xFE, 0xFF, 0, 0, 0xFE, 0xFF, 0, 'H', 0x20, 0xAC, 0, 0}}, "H\u20ac"},
       // An odd byte at the end and unknown encodings are no trouble.
       {{{1, 'e', 'n', 'g', 0, 0, 'H', 0, 'i'}}, "H"},
-      {{{3, 'e', 'n', 'g', 0, 'x'}}, ""},
+      {{{3, 'e', 'n', 'g', 0, 'x'}}, "x"},
+      {{{4, 'e', 'n', 'g', 0, 'x'}}, ""},
       {{{0, 'e', 'n'}}, ""},
   };
   for (const TCase& c : cases) {
@@ -213,7 +241,7 @@ TEST_F(ID3Version2Tagger2Test, CommentIsTheTextOfItsFrameInEitherEncoding)
   }
 }
 
-TEST_F(ID3Version2Tagger2Test, WritingACommentKeepsTheFramesLanguage)
+TEST_F(ID3Version2Tagger2Test, WritingACommentKeepsTheFramesLanguageAndTakesUtf16WhenNeeded)
 {
   const std::string name = Write(Tagged({mp3::Id3Frame("COMM", {0, 'd', 'e', 'u', 0, 'A', 'l', 't'})}));
   TID3Version2Tagger2 tagger;
@@ -222,7 +250,8 @@ TEST_F(ID3Version2Tagger2Test, WritingACommentKeepsTheFramesLanguage)
   ASSERT_TRUE(tagger.Save());
   TID3Version2Tagger2 reread;
   ASSERT_TRUE(reread.Load(name));
-  EXPECT_EQ(reread.Comment(), "Neu ?");
+  EXPECT_EQ(reread.Comment(), "Neu \u20ac");
   const TFrameIndex& frames = reread.Tag()->Frames();
-  EXPECT_EQ(frames.Data(frames.Find("COMM")), (TBytes{0, 'd', 'e', 'u', 0, 'N', 'e', 'u', ' ', '?'}));
+  EXPECT_EQ(frames.Data(frames.Find("COMM")), (TBytes{1,   'd', 'e', 'u', 0xFF, 0xFE, 0,   0, 0xFF, 0xFE,
+                                                      'N', 0,   'e', 0,   'u',  0,    ' ', 0, 0xAC, 0x20}));
 }

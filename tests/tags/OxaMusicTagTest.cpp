@@ -9,6 +9,7 @@
 #include "rtl/FileStream.h"
 #include "tests/support/TempFolder.h"
 #include "tests/tags/FakeWmvCore.h"
+#include "tests/tags/TagTestFiles.h"
 #include "tests/tags/WmaRuntime.h"
 #include "tools/make-test-media/TestMedia.h"
 
@@ -18,12 +19,6 @@ using testmedia::TId3v1Fields;
 using testmedia::TId3v2Fields;
 
 namespace {
-
-TBytes ReadAll(const fs::path& file)
-{
-  std::ifstream in(file, std::ios::binary);
-  return TBytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 TMusicCheckSum ChecksumOf(const fs::path& file, bool hasTail)
 {
@@ -38,14 +33,14 @@ class OxaMusicTagTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite()
   {
-    testmedia::TMp3Spec spec;
-    spec.Audio.Milliseconds = 2000;
-    ConstantStream = new TBytes(testmedia::EncodeMp3Stream(spec));
-    spec.Mode = testmedia::TBitRateMode::Variable;
-    spec.VbrQuality = 2;
-    spec.Audio.Seed = 5;
-    VariableStream = new TBytes(testmedia::EncodeMp3Stream(spec));
-    testmedia::TWmaSpec wma;
+    testmedia::TMp3Recipe recipe;
+    recipe.Audio.Milliseconds = 2000;
+    ConstantStream = new TBytes(testmedia::EncodeMp3Stream(recipe));
+    recipe.Mode = testmedia::TBitRateMode::Variable;
+    recipe.VbrQuality = 2;
+    recipe.Audio.Seed = 5;
+    VariableStream = new TBytes(testmedia::EncodeMp3Stream(recipe));
+    testmedia::TWmaRecipe wma;
     wma.Audio.Milliseconds = 2000;
     Wma = new testmedia::TWmaAudio(wma);
   }
@@ -59,11 +54,11 @@ class OxaMusicTagTest : public ::testing::Test {
   fs::path Mp3(const std::string& name, std::optional<TId3v2Fields> v2, std::optional<TId3v1Fields> v1,
                const TBytes* stream = ConstantStream)
   {
-    testmedia::TMp3Spec spec;
-    spec.Id3v2 = std::move(v2);
-    spec.Id3v1 = std::move(v1);
+    testmedia::TMp3Recipe recipe;
+    recipe.Id3v2 = std::move(v2);
+    recipe.Id3v1 = std::move(v1);
     fs::path file = Folder.Path() / name;
-    testmedia::WriteBytes(file, testmedia::ComposeMp3(*stream, spec));
+    testmedia::WriteBytes(file, testmedia::ComposeMp3(*stream, recipe));
     return file;
   }
 
@@ -197,21 +192,48 @@ TEST_F(OxaMusicTagTest, Id3v1ValuesAreCleanedAndItsGenreLookedUp)
   }
 }
 
-TEST_F(OxaMusicTagTest, AnId3v2TagOfAnotherVersionFallsBackOnId3v1)
+TEST_F(OxaMusicTagTest, EveryVersionAndEncodingReadsWhole)
 {
-  TBytes head = testmedia::ComposeId3v2(TId3v2Fields{"Four"});
-  head[3] = 4;
-  const TBytes tail = testmedia::ComposeId3v1(TId3v1Fields{"One"});
-  TBytes bytes = head;
-  bytes.insert(bytes.end(), ConstantStream->begin(), ConstantStream->end());
-  bytes.insert(bytes.end(), tail.begin(), tail.end());
-  const fs::path file = Folder.Path() / "v24.mp3";
-  testmedia::WriteBytes(file, bytes);
-  TOxaMusicTag tag;
-  const TMusicFileItem item = Read(tag, file);
-  EXPECT_FALSE(tag.HasId3v2());
-  EXPECT_EQ(item.Title, "One");
-  EXPECT_EQ(item.Bitrate, 128) << "the frames after the tag are still found";
+  using testmedia::TTextEncoding;
+  const std::string turkish =
+      "\xC3\x87"
+      "a\xC4\x9F"
+      "la Andersen";                                                             // Çağla Andersen
+  const std::string cjk = "\xE6\x98\x9F\xE7\xA9\xBA";                            // 星空
+  const std::string cyrillic = "\xD0\x9C\xD0\xB8\xD1\x80";                       // Мир
+  const std::string greek = "\xCE\x9A\xCF\x8C\xCF\x83\xCE\xBC\xCE\xBF\xCF\x82";  // Κόσμος
+  struct TCase {
+    int Version;
+    TTextEncoding Encoding;
+    std::string Title;
+  };
+  const TCase cases[] = {
+      {3, TTextEncoding::Utf16, turkish},        {3, TTextEncoding::Utf16, cjk},
+      {3, TTextEncoding::Latin1, "Caf\xC3\xA9"}, {2, TTextEncoding::Latin1, "Old"},
+      {2, TTextEncoding::Utf16, cyrillic},       {4, TTextEncoding::Utf8, greek},
+      {4, TTextEncoding::Utf16BigEndian, cjk},   {4, TTextEncoding::Utf16, turkish},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(std::to_string(c.Version) + " " + c.Title);
+    TId3v2Fields fields{c.Title, cyrillic, greek, "2004", "(17)", "3/12", cjk};
+    fields.Version = c.Version;
+    fields.Encoding = c.Encoding;
+    fields.PictureBytes = 3000;
+    const fs::path file = Mp3("v" + std::to_string(c.Version) + ".mp3", fields, TId3v1Fields{"One"});
+    TOxaMusicTag tag;
+    const TMusicFileItem item = Read(tag, file);
+    EXPECT_TRUE(tag.HasId3v2());
+    const bool latin1 = c.Encoding == TTextEncoding::Latin1;
+    EXPECT_EQ(item.Title, c.Title);
+    EXPECT_EQ(item.Artist, latin1 ? "???" : cyrillic);
+    EXPECT_EQ(item.Album, latin1 ? "??????" : greek);
+    EXPECT_EQ(item.Comment, latin1 ? "??" : cjk);
+    EXPECT_EQ(item.Year, 2004);
+    EXPECT_EQ(item.Track, 3);
+    EXPECT_EQ(item.Genre, "Rock");
+    EXPECT_EQ(item.Bitrate, 128) << "the frames after the tag and its picture are found";
+    EXPECT_EQ(item.Duration, 2);
+  }
 }
 
 TEST_F(OxaMusicTagTest, AVariableBitRateMp3ReportsMinusOne)
@@ -224,10 +246,10 @@ TEST_F(OxaMusicTagTest, AVariableBitRateMp3ReportsMinusOne)
   EXPECT_EQ(item.Title, "Title");
 }
 
-TEST_F(OxaMusicTagTest, AWavFileHasOnlyItsFingerprint)
+TEST_F(OxaMusicTagTest, AWavFileHasItsFingerprintPlayingTimeAndBitRate)
 {
   const fs::path file = Folder.Path() / "tone.wav";
-  testmedia::WriteWav(file, testmedia::TWavSpec{{.Milliseconds = 500}});
+  testmedia::WriteWav(file, testmedia::TWavRecipe{{.Milliseconds = 2600}});
   TOxaMusicTag tag;
   const TMusicFileItem item = Read(tag, file);
   EXPECT_EQ(tag.Kind(), TMusicKind::Other);
@@ -235,8 +257,8 @@ TEST_F(OxaMusicTagTest, AWavFileHasOnlyItsFingerprint)
   EXPECT_EQ(item.Artist, "Unknown");
   EXPECT_EQ(item.Album, "Unknown");
   EXPECT_EQ(item.Genre, "Unknown");
-  EXPECT_EQ(item.Bitrate, 0);
-  EXPECT_EQ(item.Duration, 0);
+  EXPECT_EQ(item.Bitrate, 1411);  // 44100 Hz, 16 bits, 2 channels
+  EXPECT_EQ(item.Duration, 2);
   EXPECT_EQ(item.Checksum, ChecksumOf(file, false));
   EXPECT_NE(item.Checksum, TMusicCheckSum{});
 }
@@ -258,7 +280,7 @@ TEST_F(OxaMusicTagTest, WritingToAnMp3WithOnlyId3v1CreatesId3v2AndUpdatesId3v1)
 {
   const fs::path file =
       Mp3("v1only.mp3", std::nullopt, TId3v1Fields{"Old", "Old artist", "Old album", "1990", "", 1, 8});
-  const TBytes before = ReadAll(file);
+  const TBytes before = ReadBytes(file);
   TOxaMusicTag tag;
   TMusicFileItem item = Read(tag, file);
   item.Title = "New title";
@@ -285,7 +307,7 @@ TEST_F(OxaMusicTagTest, WritingToAnMp3WithOnlyId3v1CreatesId3v2AndUpdatesId3v1)
   EXPECT_EQ(v1.Genre(), 17);
 
   // The audio between the new head and the tail is what it was.
-  const TBytes after = ReadAll(file);
+  const TBytes after = ReadBytes(file);
   const TBytes& audio = *ConstantStream;
   ASSERT_GE(after.size(), audio.size() + 128);
   EXPECT_TRUE(
@@ -309,14 +331,14 @@ TEST_F(OxaMusicTagTest, AReadOnlyFileOrAnotherKindIsNotWritten)
   fs::permissions(mp3, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                   fs::perm_options::remove);
   const fs::path wav = Folder.Path() / "tone.wav";
-  testmedia::WriteWav(wav, testmedia::TWavSpec{{.Milliseconds = 200}});
+  testmedia::WriteWav(wav, testmedia::TWavRecipe{{.Milliseconds = 200}});
   TOxaMusicTag tag;
   for (const fs::path& file : {mp3, wav}) {
-    const TBytes before = ReadAll(file);
+    const TBytes before = ReadBytes(file);
     TMusicFileItem item = Read(tag, file);
     item.Title = "New";
     EXPECT_FALSE(tag.WriteItem(item)) << file;
-    EXPECT_EQ(ReadAll(file), before);
+    EXPECT_EQ(ReadBytes(file), before);
   }
 }
 

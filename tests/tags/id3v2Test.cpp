@@ -106,7 +106,7 @@ TEST(id3v2, FrameIndexAddsOnlyValidIdsUpperCased)
   EXPECT_EQ(frames.Find("TPE1"), 1);
 }
 
-TEST(id3v2, ReadTextDecodesLatin1AndTheUtf16Subset)
+TEST(id3v2, ReadTextDecodesEveryEncodingWhole)
 {
   const auto utf16 = [](bool bigEndian, std::u16string_view text) {
     TBytes data{1};
@@ -135,12 +135,35 @@ TEST(id3v2, ReadTextDecodesLatin1AndTheUtf16Subset)
       {"little endian", utf16(false, u"Hello"), trFound, "Hello"},
       {"big endian", utf16(true, u"Hello"), trFound, "Hello"},
       {"latin1 in utf16", utf16(false, u"Caf\u00E9"), trFound, "Caf\xC3\xA9"},
-      {"cut above U+00FF", utf16(false, u"Ab\u0100cd"), trOutsideLatin1, "Ab"},
+      {"above U+00FF", utf16(false, u"Ab\u0100cd"), trFound,
+       "Ab\xC4\x80"
+       "cd"},
+      {"cjk big endian", utf16(true, u"\u661F\u7A7A"), trFound, "\xE6\x98\x9F\xE7\xA9\xBA"},
+      {"surrogate pair", utf16(false, u"\U0001F3B5!"), trFound, "\xF0\x9F\x8E\xB5!"},
+      {"unpaired surrogate",
+       utf16(false,
+             u"a\xD800"
+             u"b"),
+       trFound,
+       "a\xEF\xBF\xBD"
+       "b"},
+      {"no mark, little endian", {1, 'H', 0, 'i', 0}, trFound, "Hi"},
+      {"no mark, big endian", {1, 0, 'H', 0, 'i'}, trFound, "Hi"},
+      {"no mark, cjk", {1, 0x66, 0x1F, 0x7A, 0x7A}, trFound, "\xE6\x98\x9F\xE7\xA9\xBA"},
+      {"odd byte at the end", {1, 0xFF, 0xFE, 'A', 0, 'B'}, trFound, "A"},
+      {"mark alone", {1, 0xFF, 0xFE}, trEmpty, ""},
+      {"utf16 big endian", {2, 0x04, 0x1C, 0x04, 0x38, 0x04, 0x40}, trFound, "\xD0\x9C\xD0\xB8\xD1\x80"},
+      {"utf8",
+       {3, 0xC3, 0x87, 'a', 0xC4, 0x9F},
+       trFound,
+       "\xC3\x87"
+       "a\xC4\x9F"},
+      {"utf8 malformed", {3, 'a', 0xC3}, trFound, "a\xEF\xBF\xBD"},
+      {"utf8 control", {3, 'a', 0x07}, trInvalidCharacter, ""},
       {"utf16 zero ends", utf16(true, std::u16string_view(u"Ab\0cd", 5)), trFound, "Ab"},
       {"utf16 control", utf16(false, u"A\u0009b"), trInvalidCharacter, ""},
-      {"bad byte-order mark", {1, 0xFF, 0xFF, 'A', 0}, trInvalidCharacter, ""},
       {"utf16 too short", {1, 0xFF, 0xFE, 'A'}, trEmpty, ""},
-      {"encoding 3", {3, 'A', 'B'}, trUnknownEncoding, ""},
+      {"encoding 4", {4, 'A', 'B'}, trUnknownEncoding, ""},
   };
   for (const TCase& c : cases) {
     const Tid3v2tag tag = Loaded(mp3::Id3Tag({mp3::Id3Frame("TIT2", c.Data)}));
@@ -227,7 +250,9 @@ TEST(id3v2, WriteTextReplacesTheFirstFrameOrAppendsOne)
   EXPECT_EQ(tag.Frames().Frame(1).Group, 'g');
   EXPECT_EQ(tag.WriteText("TIT2", "New \xE2\x82\xAC"), trFound);
   EXPECT_EQ(tag.Frames().Flags(1), 0);
-  EXPECT_EQ(tag.Frames().Data(1), (TBytes{0, 'N', 'e', 'w', ' ', '?'}));
+  EXPECT_EQ(tag.Frames().Data(1), (TBytes{1, 0xFF, 0xFE, 'N', 0, 'e', 0, 'w', 0, ' ', 0, 0xAC, 0x20}));
+  EXPECT_EQ(tag.WriteText("TIT2", "Caf\xC3\xA9"), trFound);
+  EXPECT_EQ(tag.Frames().Data(1), (TBytes{0, 'C', 'a', 'f', 0xE9}));
   EXPECT_EQ(tag.WriteText("TALB", ""), trEmpty);
   EXPECT_EQ(tag.Frames().Count(), 1);
   EXPECT_EQ(tag.WriteText("TXXX", "x"), trNotTextFrame);
@@ -247,7 +272,7 @@ class id3v2Save : public ::testing::Test {
   }
 
   TTempFolder FFolder;
-  const TBytes FAudio = mp3::Audio(mp3::TFrameSpec{}, 40'000);
+  const TBytes FAudio = mp3::Audio(mp3::TFrameRecipe{}, 40'000);
 };
 
 TEST_F(id3v2Save, RefusesATagThatDidNotLoadAndKeepsItsWarnings)

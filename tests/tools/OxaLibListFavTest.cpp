@@ -30,13 +30,13 @@ class OxaLibListFavTest : public ::testing::Test {
   void Mp3(const std::string& relative, const std::string& title, const std::string& album,
            const std::string& track, const std::string& year = "1999")
   {
-    testmedia::TMp3Spec spec;
-    spec.Audio.Milliseconds = 300;
-    spec.Audio.Seed = ++Seeds;
-    spec.Id3v2 = testmedia::TId3v2Fields{title, "Band", album, year, "Rock", track, ""};
+    testmedia::TMp3Recipe recipe;
+    recipe.Audio.Milliseconds = 300;
+    recipe.Audio.Seed = ++Seeds;
+    recipe.Id3v2 = testmedia::TId3v2Fields{title, "Band", album, year, "Rock", track, ""};
     const fs::path file = Machine.DriveFolder('C') / relative;
     fs::create_directories(file.parent_path());
-    testmedia::WriteMp3(file, spec);
+    testmedia::WriteMp3(file, recipe);
   }
 
   void Import()

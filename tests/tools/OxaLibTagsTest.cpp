@@ -84,11 +84,11 @@ TEST_F(OxaLibTagsTest, SettingAFieldLeavesTheFieldsTheTagDidNotHave)
 
 TEST_F(OxaLibTagsTest, SetsWmaAttributesThroughTheRuntimeBesideTheProgram)
 {
-  testmedia::TWmaSpec spec;
-  spec.Audio.Milliseconds = 1000;
-  spec.Attributes = {{"Title", "Song"}, {"WM/AlbumTitle", "Album"}};
+  testmedia::TWmaRecipe recipe;
+  recipe.Audio.Milliseconds = 1000;
+  recipe.Attributes = {{"Title", "Song"}, {"WM/AlbumTitle", "Album"}};
   const fs::path file = Folder.Path() / "a.wma";
-  testmedia::WriteWma(file, spec);
+  testmedia::WriteWma(file, recipe);
   const TProgramRun run = OxaLib({"tags", "--set", "genre=Jazz", file.string()});
   ASSERT_EQ(run.ExitCode, 0) << run.Output;
 
@@ -100,6 +100,19 @@ TEST_F(OxaLibTagsTest, SetsWmaAttributesThroughTheRuntimeBesideTheProgram)
   EXPECT_EQ(tagger.Album(), u"Album");
   EXPECT_EQ(tagger.Author(), u"");
   EXPECT_EQ(tagger.Description(), u"");
+}
+
+TEST_F(OxaLibTagsTest, TakesWindowsPathsAsTheScanGivesThem)
+{
+  // The machine's C: drive is its home folder.
+  const fs::path file = Machine.Home() / "Music" / "w.mp3";
+  Files->Write(file, testmedia::TId3v2Fields{"Windows", "Path"});
+  const TProgramRun run = OxaLib({"tags", "C:\\Music\\w.mp3", "--json"});
+  EXPECT_EQ(run.ExitCode, 0) << run.Output;
+  EXPECT_NE(run.Output.find("\"title\":\"Windows\""), std::string::npos) << run.Output;
+  const TProgramRun set = OxaLib({"tags", "--set", "artist=Drive C", "C:\\Music\\w.mp3"});
+  EXPECT_EQ(set.ExitCode, 0) << set.Output;
+  EXPECT_NE(set.Output.find("  artist: Drive C\n"), std::string::npos) << set.Output;
 }
 
 TEST_F(OxaLibTagsTest, MisuseIsAUsageError)

@@ -10,6 +10,7 @@ extern "C" {
 #include <cmath>
 #include <cstring>
 #include <fstream>
+#include <tuple>
 
 namespace testmedia {
 
@@ -19,8 +20,6 @@ constexpr int BlockSize = 4096;
 constexpr int PcmFrameSamples = 1024;
 constexpr std::size_t Id3v2Padding = 32;
 constexpr int LibraryFilesPerFolder = 100;
-constexpr int LibraryKinds = 5;
-constexpr const char* LibraryGenres[] = {"(17)", "Rock", "(8)", "Ambient", "(13)"};
 
 std::string AvError(int code)
 {
@@ -377,13 +376,69 @@ void PutBigEndian32(TBytes& bytes, std::uint32_t value)
   }
 }
 
-void PutFrame(TBytes& tag, const char* id, const TBytes& data)
+std::uint8_t EncodingByte(TTextEncoding encoding)
 {
-  tag.insert(tag.end(), id, id + 4);
-  PutBigEndian32(tag, static_cast<std::uint32_t>(data.size()));
-  tag.push_back(0);
-  tag.push_back(0);
-  tag.insert(tag.end(), data.begin(), data.end());
+  return static_cast<std::uint8_t>(encoding);
+}
+
+std::u16string Utf16(const std::string& utf8)
+{
+  std::u16string units;
+  for (std::size_t i = 0; i < utf8.size();) {
+    const auto lead = static_cast<unsigned char>(utf8[i]);
+    std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    char32_t code = length == 1   ? lead
+                    : length == 2 ? lead & 0x1FU
+                    : length == 3 ? lead & 0x0FU
+                                  : lead & 0x07U;
+    for (std::size_t k = 1; k < length && i + k < utf8.size(); ++k) {
+      code = (code << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3FU);
+    }
+    if (code >= 0x10000) {
+      code -= 0x10000;
+      units.push_back(static_cast<char16_t>(0xD800 + (code >> 10)));
+      units.push_back(static_cast<char16_t>(0xDC00 + (code & 0x3FF)));
+    } else {
+      units.push_back(static_cast<char16_t>(code));
+    }
+    i += length;
+  }
+  return units;
+}
+
+// A text in the encoding, with a terminator when another string follows it.
+void AppendText(TBytes& data, TTextEncoding encoding, const std::string& text, bool terminate)
+{
+  switch (encoding) {
+    case TTextEncoding::Latin1: {
+      const std::string latin1 = Latin1(text);
+      data.insert(data.end(), latin1.begin(), latin1.end());
+      break;
+    }
+    case TTextEncoding::Utf8:
+      data.insert(data.end(), text.begin(), text.end());
+      break;
+    case TTextEncoding::Utf16:
+    case TTextEncoding::Utf16BigEndian: {
+      const bool bigEndian = encoding == TTextEncoding::Utf16BigEndian;
+      if (!bigEndian) {
+        data.insert(data.end(), {0xFF, 0xFE});
+      }
+      for (const char16_t unit : Utf16(text)) {
+        const auto high = static_cast<std::uint8_t>(unit >> 8);
+        const auto low = static_cast<std::uint8_t>(unit & 0xFF);
+        data.insert(data.end(), bigEndian ? std::initializer_list<std::uint8_t>{high, low}
+                                          : std::initializer_list<std::uint8_t>{low, high});
+      }
+      if (terminate) {
+        data.push_back(0);
+      }
+      break;
+    }
+  }
+  if (terminate) {
+    data.push_back(0);
+  }
 }
 
 void PutSlot(TBytes& tag, std::size_t offset, std::size_t width, const std::string& text)
@@ -394,42 +449,88 @@ void PutSlot(TBytes& tag, std::size_t offset, std::size_t width, const std::stri
 
 }  // namespace
 
-TBytes EncodeMp3Stream(const TMp3Spec& spec)
+TBytes EncodeMp3Stream(const TMp3Recipe& recipe)
 {
   TEncoderSettings settings{"libmp3lame"};
-  if (spec.Mode == TBitRateMode::Variable) {
-    settings.Quality = spec.VbrQuality;
+  if (recipe.Mode == TBitRateMode::Variable) {
+    settings.Quality = recipe.VbrQuality;
   } else {
-    settings.Bitrate = static_cast<std::int64_t>(spec.BitrateKbps) * 1000;
+    settings.Bitrate = static_cast<std::int64_t>(recipe.BitrateKbps) * 1000;
   }
-  const TEncoded encoded = Encode(spec.Audio, settings);
-  // Tags are added by ComposeMp3; no Xing frame, so every frame is audio.
-  return Mux("mp3", encoded, {}, {{"id3v2_version", "0"}, {"write_xing", "0"}, {"write_id3v1", "0"}});
+  const TEncoded encoded = Encode(recipe.Audio, settings);
+  // Tags are added by ComposeMp3; without a Xing frame every frame is audio.
+  return Mux("mp3", encoded, {},
+             {{"id3v2_version", "0"}, {"write_xing", recipe.XingFrame ? "1" : "0"}, {"write_id3v1", "0"}});
 }
 
 TBytes ComposeId3v2(const TId3v2Fields& fields)
 {
-  TBytes body;
-  const std::pair<const char*, const std::string*> texts[] = {
-      {"TIT2", &fields.Title}, {"TPE1", &fields.Artist}, {"TALB", &fields.Album},
-      {"TYER", &fields.Year},  {"TCON", &fields.Genre},  {"TRCK", &fields.Track},
+  const bool v22 = fields.Version == 2;
+  const bool v24 = fields.Version == 4;
+  const auto frame = [&](TBytes& body, const char* id3, const char* id4, const TBytes& data) {
+    const char* id = v22 ? id3 : id4;
+    body.insert(body.end(), id, id + (v22 ? 3 : 4));
+    const auto size = static_cast<std::uint32_t>(data.size());
+    if (v22) {
+      for (int shift = 16; shift >= 0; shift -= 8) {
+        body.push_back(static_cast<std::uint8_t>(size >> shift));
+      }
+    } else if (v24) {
+      for (int shift = 21; shift >= 0; shift -= 7) {
+        body.push_back(static_cast<std::uint8_t>((size >> shift) & 0x7F));
+      }
+    } else {
+      PutBigEndian32(body, size);
+    }
+    if (!v22) {
+      body.push_back(0);
+      body.push_back(0);
+    }
+    body.insert(body.end(), data.begin(), data.end());
   };
-  for (const auto& [id, text] : texts) {
+  TBytes body;
+  const std::tuple<const char*, const char*, const std::string*> texts[] = {
+      {"TT2", "TIT2", &fields.Title}, {"TP1", "TPE1", &fields.Artist},
+      {"TAL", "TALB", &fields.Album}, {"TYE", v24 ? "TDRC" : "TYER", &fields.Year},
+      {"TCO", "TCON", &fields.Genre}, {"TRK", "TRCK", &fields.Track},
+  };
+  for (const auto& [id3, id4, text] : texts) {
     if (!text->empty()) {
-      TBytes data{0};
-      const std::string latin1 = Latin1(*text);
-      data.insert(data.end(), latin1.begin(), latin1.end());
-      PutFrame(body, id, data);
+      TBytes data{EncodingByte(fields.Encoding)};
+      AppendText(data, fields.Encoding, *text, false);
+      frame(body, id3, id4, data);
     }
   }
+  std::vector<TId3v2Comment> comments;
   if (!fields.Comment.empty()) {
-    TBytes data{0, 'e', 'n', 'g', 0};
-    const std::string latin1 = Latin1(fields.Comment);
-    data.insert(data.end(), latin1.begin(), latin1.end());
-    PutFrame(body, "COMM", data);
+    comments.push_back({"", fields.Comment});
+  }
+  comments.insert(comments.end(), fields.MoreComments.begin(), fields.MoreComments.end());
+  for (const TId3v2Comment& comment : comments) {
+    TBytes data{EncodingByte(fields.Encoding), 'e', 'n', 'g'};
+    AppendText(data, fields.Encoding, comment.Description, true);
+    AppendText(data, fields.Encoding, comment.Text, false);
+    frame(body, "COM", "COMM", data);
+  }
+  if (fields.PictureBytes > 0) {
+    TBytes data{0};
+    if (v22) {
+      data.insert(data.end(), {'J', 'P', 'G'});
+    } else {
+      const std::string mime = "image/jpeg";
+      data.insert(data.end(), mime.begin(), mime.end());
+      data.push_back(0);
+    }
+    data.push_back(3);  // front cover
+    data.push_back(0);  // no description
+    for (std::size_t i = 0; i < fields.PictureBytes; ++i) {
+      // Busy bytes with frame-sync look-alikes, as real pictures have.
+      data.push_back(i % 97 == 0 ? 0xFF : static_cast<std::uint8_t>(0xE0 + i % 31));
+    }
+    frame(body, "PIC", "APIC", data);
   }
   body.resize(body.size() + Id3v2Padding, 0);
-  TBytes tag{'I', 'D', '3', 3, 0, 0};
+  TBytes tag{'I', 'D', '3', static_cast<std::uint8_t>(fields.Version), 0, 0};
   const auto size = static_cast<std::uint32_t>(body.size());
   for (int shift = 21; shift >= 0; shift -= 7) {
     tag.push_back(static_cast<std::uint8_t>((size >> shift) & 0x7F));
@@ -453,23 +554,23 @@ TBytes ComposeId3v1(const TId3v1Fields& fields)
   return tag;
 }
 
-TBytes ComposeMp3(const TBytes& stream, const TMp3Spec& spec)
+TBytes ComposeMp3(const TBytes& stream, const TMp3Recipe& recipe)
 {
   TBytes file;
-  if (spec.Id3v2) {
-    file = ComposeId3v2(*spec.Id3v2);
+  if (recipe.Id3v2) {
+    file = ComposeId3v2(*recipe.Id3v2);
   }
   file.insert(file.end(), stream.begin(), stream.end());
-  if (spec.Id3v1) {
-    const TBytes tail = ComposeId3v1(*spec.Id3v1);
+  if (recipe.Id3v1) {
+    const TBytes tail = ComposeId3v1(*recipe.Id3v1);
     file.insert(file.end(), tail.begin(), tail.end());
   }
   return file;
 }
 
-TWmaAudio::TWmaAudio(const TWmaSpec& spec)
-    : FEncoded(std::make_unique<TEncoded>(
-          Encode(spec.Audio, TEncoderSettings{"wmav2", static_cast<std::int64_t>(spec.BitrateKbps) * 1000})))
+TWmaAudio::TWmaAudio(const TWmaRecipe& recipe)
+    : FEncoded(std::make_unique<TEncoded>(Encode(
+          recipe.Audio, TEncoderSettings{"wmav2", static_cast<std::int64_t>(recipe.BitrateKbps) * 1000})))
 {
 }
 
@@ -505,74 +606,134 @@ void WriteBytes(const std::filesystem::path& file, const TBytes& bytes)
   }
 }
 
-void WriteMp3(const std::filesystem::path& file, const TMp3Spec& spec)
+void WriteMp3(const std::filesystem::path& file, const TMp3Recipe& recipe)
 {
-  WriteBytes(file, ComposeMp3(EncodeMp3Stream(spec), spec));
+  WriteBytes(file, ComposeMp3(EncodeMp3Stream(recipe), recipe));
 }
 
-void WriteWma(const std::filesystem::path& file, const TWmaSpec& spec)
+void WriteWma(const std::filesystem::path& file, const TWmaRecipe& recipe)
 {
-  WriteBytes(file, TWmaAudio(spec).Mux(spec.Attributes));
+  WriteBytes(file, TWmaAudio(recipe).Mux(recipe.Attributes));
 }
 
-void WriteWav(const std::filesystem::path& file, const TWavSpec& spec)
+void WriteWav(const std::filesystem::path& file, const TWavRecipe& recipe)
 {
-  WriteBytes(file, Mux("wav", Encode(spec.Audio, TEncoderSettings{"pcm_s16le"}), {}, {}));
+  WriteBytes(file, Mux("wav", Encode(recipe.Audio, TEncoderSettings{"pcm_s16le"}), {}, {}));
 }
 
-std::vector<std::filesystem::path> WriteLibrary(const std::filesystem::path& folder, int count,
-                                                std::uint32_t seed)
+namespace {
+
+// Names as real libraries have them; the first fit ISO-8859-1, the others need Unicode.
+constexpr const char* Latin1Names[] = {
+    "\xC3\x87"
+    "elik S\xC3\xB8ren",
+    "Zo\xC3\xAB M\xC3\xBCller", "\xC3\x85ngstr\xC3\xB6m Caf\xC3\xA9", "Ni\xC3\xB1o P\xC3\xA9rez"};
+constexpr const char* UnicodeNames[] = {
+    "\xC3\x87"
+    "a\xC4\x9F"
+    "la Andersen",                                                                 // Turkish
+    "\xCE\x9A\xCF\x8C\xCF\x83\xCE\xBC\xCE\xBF\xCF\x82",                            // Greek
+    "\xD0\x9C\xD0\xB8\xD1\x80 \xD0\xB8 \xD0\x92\xD0\xBE\xD0\xB9\xD0\xBD\xD0\xB0",  // Cyrillic
+    "\xE6\x98\x9F\xE7\xA9\xBA\xE3\x81\xAE\xE6\xAD\x8C",                            // CJK
+    "\xED\x95\x98\xEB\x8A\x98 \xEB\x85\xB8\xEB\x9E\x98",                           // Hangul
+};
+struct TGenre {
+  const char* Written;
+  const char* Read;
+  int Number;
+};
+constexpr TGenre LibraryGenreTable[] = {{"(17)", "Rock", 17},
+                                        {"Ambient", "Ambient", 26},
+                                        {"(8)", "Jazz", 8},
+                                        {"(13)", "Pop", 13},
+                                        {"(0)", "Blues", 0}};
+constexpr int LibraryKindCount = 8;
+
+}  // namespace
+
+std::vector<TLibraryFile> WriteLibrary(const std::filesystem::path& folder, int count, std::uint32_t seed)
 {
   TAudio audio;
   audio.Milliseconds = 3000;
   audio.Seed = seed;
-  TMp3Spec constant;
+  TMp3Recipe constant;
   constant.Audio = audio;
-  TMp3Spec variable = constant;
+  TMp3Recipe variable = constant;
   variable.Mode = TBitRateMode::Variable;
+  variable.XingFrame = true;
   variable.Audio.Seed = seed + 1;
+  TMp3Recipe mpeg2 = constant;
+  mpeg2.Audio.SampleRate = 22050;
+  mpeg2.BitrateKbps = 64;
+  mpeg2.Audio.Seed = seed + 3;
   const TBytes constantStream = EncodeMp3Stream(constant);
   const TBytes variableStream = EncodeMp3Stream(variable);
-  TWmaSpec wmaSpec;
-  wmaSpec.Audio = audio;
-  wmaSpec.Audio.Seed = seed + 2;
-  const TWmaAudio wma(wmaSpec);
+  const TBytes mpeg2Stream = EncodeMp3Stream(mpeg2);
+  TWmaRecipe wmaRecipe;
+  wmaRecipe.Audio = audio;
+  wmaRecipe.Audio.Seed = seed + 2;
+  const TWmaAudio wma(wmaRecipe);
 
-  std::vector<std::filesystem::path> files;
+  std::vector<TLibraryFile> files;
   for (int i = 0; i < count; ++i) {
     const std::filesystem::path subfolder = folder / ("Folder" + std::to_string(i / LibraryFilesPerFolder));
     std::filesystem::create_directories(subfolder);
     const std::string n = std::to_string(i);
-    const std::string title = "Title " + n;
-    const std::string artist = "Artist " + std::to_string(i % 37);
-    const std::string album = "Album " + std::to_string(i % 91);
-    const std::string year = std::to_string(1960 + i % 60);
-    const int kind = i % LibraryKinds;
-    std::filesystem::path file = subfolder / ("Track" + n + (kind == LibraryKinds - 1 ? ".wma" : ".mp3"));
-    if (kind == LibraryKinds - 1) {
-      WriteBytes(file, wma.Mux({{"Title", title},
-                                {"Author", artist},
-                                {"Description", "Comment " + n},
-                                {"WM/AlbumTitle", album},
-                                {"WM/Genre", "Jazz"},
-                                {"WM/Year", year}}));
+    const int kind = i % LibraryKindCount;
+    const bool unicode = kind == 3 || kind == 4 || kind == 5 || kind == 6;
+    const auto name = [&](int salt) {
+      return unicode ? std::string(UnicodeNames[(i + salt) % std::size(UnicodeNames)])
+                     : std::string(Latin1Names[(i + salt) % std::size(Latin1Names)]);
+    };
+    const TGenre& genre = LibraryGenreTable[i % std::size(LibraryGenreTable)];
+    const int track = i % 20 + 1;
+    const int total = 20;
+    TLibraryFile entry;
+    entry.Tagged = kind != 0;
+    entry.Title = kind == 0 ? "Unknown" : name(0) + " " + n;
+    entry.Artist = kind == 0 ? "Unknown" : name(1);
+    entry.Album = kind == 0 ? "Unknown" : name(2) + " " + std::to_string(i % 91);
+    entry.Comment = kind == 0 ? "" : "Comment " + n;
+    entry.Genre = kind == 0 ? "Unknown" : genre.Read;
+    entry.Year = kind == 0 ? 0 : 1960 + i % 60;
+    entry.Track = kind == 0 ? 0 : track;
+    entry.Seconds = 3;
+    const std::string year = std::to_string(entry.Year);
+    const std::string trackText = (kind == 1 || kind == 5)
+                                      ? std::to_string(track) + "/" + std::to_string(total)
+                                      : std::to_string(track);
+    std::filesystem::path file = subfolder / ("Track" + n + (kind == 4 ? ".wma" : ".mp3"));
+    if (kind == 4) {
+      WriteBytes(
+          file,
+          wma.Mux({{"Title", entry.Title},
+                   {"Author", entry.Artist},
+                   {"Description", entry.Comment},
+                   {"WM/AlbumTitle", entry.Album},
+                   {"WM/Genre", entry.Genre},
+                   {"WM/Year", year},
+                   {"WM/TrackNumber", i % 2 == 0 ? trackText : trackText + "/" + std::to_string(total)}}));
     } else {
-      TMp3Spec spec = kind == 3 ? variable : constant;
-      if (kind == 1 || kind == 3) {
-        spec.Id3v2 = TId3v2Fields{title,
-                                  artist,
-                                  album,
-                                  year,
-                                  LibraryGenres[i % std::size(LibraryGenres)],
-                                  std::to_string(i % 20 + 1),
-                                  "Comment " + n};
+      TMp3Recipe recipe = kind == 3 ? variable : kind == 7 ? mpeg2 : constant;
+      if (kind != 0 && kind != 2) {
+        TId3v2Fields fields{entry.Title,   entry.Artist, entry.Album,  year,
+                            genre.Written, trackText,    entry.Comment};
+        fields.Version = kind == 5 ? 4 : kind == 6 ? 2 : 3;
+        fields.Encoding = kind == 5 ? TTextEncoding::Utf8
+                          : unicode ? TTextEncoding::Utf16
+                                    : TTextEncoding::Latin1;
+        fields.PictureBytes = kind == 5 ? 3000 : 0;
+        recipe.Id3v2 = fields;
       }
-      if (kind == 2 || kind == 3) {
-        spec.Id3v1 = TId3v1Fields{title, artist, album, year, "Comment " + n, i % 20 + 1, i % 148};
+      if (kind == 1 || kind == 2 || kind == 7) {
+        recipe.Id3v1 =
+            TId3v1Fields{entry.Title, entry.Artist, entry.Album, year, entry.Comment, track, genre.Number};
       }
-      WriteBytes(file, ComposeMp3(kind == 3 ? variableStream : constantStream, spec));
+      const TBytes& stream = kind == 3 ? variableStream : kind == 7 ? mpeg2Stream : constantStream;
+      WriteBytes(file, ComposeMp3(stream, recipe));
     }
-    files.push_back(std::move(file));
+    entry.File = std::move(file);
+    files.push_back(std::move(entry));
   }
   return files;
 }

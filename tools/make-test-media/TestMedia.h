@@ -1,6 +1,6 @@
 #pragma once
 // Test media: real MP3, WMA and WAV files encoded with FFmpeg from synthetic audio, so tests and
-// benchmarks build every file they need and nothing is downloaded. The same specification and
+// benchmarks build every file they need and nothing is downloaded. The same recipe and
 // seed give the same bytes.
 //
 // MP3 tags are composed here byte by byte (an ID3v2.3 head and an ID3v1.1 tail, each with its
@@ -32,16 +32,31 @@ struct TAudio {
   std::uint32_t Seed = 1;
 };
 
-// ID3v2.3 text frames; an empty field writes no frame. Texts are UTF-8 and stored as
-// ISO-8859-1 (characters beyond it become '?').
+// How the texts of an ID3v2 tag are stored. ID3v2.2 and v2.3 know only the first two.
+enum class TTextEncoding { Latin1, Utf16, Utf16BigEndian, Utf8 };
+
+// A comment frame beside the main one, e.g. one with a description.
+struct TId3v2Comment {
+  std::string Description;
+  std::string Text;
+};
+
+// ID3v2 text frames; an empty field writes no frame. Texts are UTF-8, stored in the encoding
+// given (ISO-8859-1 turns characters beyond it into '?'). Version 3 writes the frames named
+// here; version 4 the same with synchsafe frame sizes and TDRC for the year; version 2 the
+// three-letter frames (TT2, TP1, TAL, TYE, TCO, TRK, COM, PIC).
 struct TId3v2Fields {
   std::string Title;    // TIT2
   std::string Artist;   // TPE1
   std::string Album;    // TALB
   std::string Year;     // TYER
   std::string Genre;    // TCON, e.g. "(17)" or "Rock"
-  std::string Track;    // TRCK
+  std::string Track;    // TRCK, e.g. "3" or "3/12"
   std::string Comment;  // COMM, language "eng", empty description
+  int Version = 3;
+  TTextEncoding Encoding = TTextEncoding::Latin1;
+  std::vector<TId3v2Comment> MoreComments;  // after the main comment
+  std::size_t PictureBytes = 0;             // an APIC (PIC) frame of this many image bytes
 };
 
 // The 128-byte ID3v1.1 tail, slots filled as given (cut to their widths).
@@ -57,16 +72,17 @@ struct TId3v1Fields {
 
 enum class TBitRateMode { Constant, Variable };
 
-struct TMp3Spec {
+struct TMp3Recipe {
   TAudio Audio;
   TBitRateMode Mode = TBitRateMode::Constant;
-  int BitrateKbps = 128;  // constant bit rate
-  int VbrQuality = 4;     // variable bit rate: 0 best to 9 smallest
+  int BitrateKbps = 128;   // constant bit rate
+  int VbrQuality = 4;      // variable bit rate: 0 best to 9 smallest
+  bool XingFrame = false;  // a first frame with the Xing (VBR) or Info (CBR) frame count
   std::optional<TId3v2Fields> Id3v2;
   std::optional<TId3v1Fields> Id3v1;
 };
 
-struct TWmaSpec {
+struct TWmaRecipe {
   TAudio Audio;
   int BitrateKbps = 64;
   // (name, text): "Title", "Author", "Description" and "Copyright" go to the content
@@ -74,23 +90,23 @@ struct TWmaSpec {
   std::vector<std::pair<std::string, std::string>> Attributes;
 };
 
-struct TWavSpec {
+struct TWavRecipe {
   TAudio Audio;
 };
 
 using TBytes = std::vector<std::uint8_t>;
 
 // The MPEG audio stream alone, without tags.
-TBytes EncodeMp3Stream(const TMp3Spec& spec);
+TBytes EncodeMp3Stream(const TMp3Recipe& recipe);
 TBytes ComposeId3v2(const TId3v2Fields& fields);
 TBytes ComposeId3v1(const TId3v1Fields& fields);
 // The whole file: ID3v2 head, stream, ID3v1 tail.
-TBytes ComposeMp3(const TBytes& stream, const TMp3Spec& spec);
+TBytes ComposeMp3(const TBytes& stream, const TMp3Recipe& recipe);
 
 // The encoded WMA audio, to be muxed with different attributes without encoding again.
 class TWmaAudio {
  public:
-  explicit TWmaAudio(const TWmaSpec& spec);
+  explicit TWmaAudio(const TWmaRecipe& recipe);
   ~TWmaAudio();
   TWmaAudio(const TWmaAudio&) = delete;
   TWmaAudio& operator=(const TWmaAudio&) = delete;
@@ -104,15 +120,31 @@ class TWmaAudio {
 };
 
 // Each raises EMediaError, or std::filesystem::filesystem_error when the file cannot be written.
-void WriteMp3(const std::filesystem::path& file, const TMp3Spec& spec);
-void WriteWma(const std::filesystem::path& file, const TWmaSpec& spec);
-void WriteWav(const std::filesystem::path& file, const TWavSpec& spec);
+void WriteMp3(const std::filesystem::path& file, const TMp3Recipe& recipe);
+void WriteWma(const std::filesystem::path& file, const TWmaRecipe& recipe);
+void WriteWav(const std::filesystem::path& file, const TWavRecipe& recipe);
 void WriteBytes(const std::filesystem::path& file, const TBytes& bytes);
 
-// A library of `count` files for benchmarks: MP3 (constant and variable, with and without tags)
-// and WMA files in a few folders, tags varied per file, audio encoded once per kind.
-// Returns the paths written.
-std::vector<std::filesystem::path> WriteLibrary(const std::filesystem::path& folder, int count,
-                                                std::uint32_t seed);
+// One file of a generated library and what the program should read from it: texts as the tag
+// reader cleans them, "Unknown" where no tag says anything.
+struct TLibraryFile {
+  std::filesystem::path File;
+  bool Tagged = false;
+  std::string Title;
+  std::string Artist;
+  std::string Album;
+  std::string Comment;
+  std::string Genre;
+  int Year = 0;
+  int Track = 0;
+  int Seconds = 0;  // playing time, whole seconds
+};
+
+// A library of `count` files for tests and benchmarks, 100 to a folder, in eight kinds taken in
+// turn: an untagged MP3; ID3v2.3 in ISO-8859-1 with "n/m" tracks and ID3v1.1; ID3v1 alone; VBR
+// with a Xing frame and UTF-16 texts in Greek, Cyrillic, Turkish, CJK and Hangul; WMA with
+// "WM/TrackNumber" only; ID3v2.4 in UTF-8 with a cover picture; ID3v2.2 in UTF-16; MPEG-2 at
+// 22050 Hz. The audio of each kind is encoded once.
+std::vector<TLibraryFile> WriteLibrary(const std::filesystem::path& folder, int count, std::uint32_t seed);
 
 }  // namespace testmedia

@@ -25,26 +25,26 @@ void WriteSamples(const std::filesystem::path& folder, std::uint32_t seed)
 {
   TAudio audio;
   audio.Seed = seed;
-  TMp3Spec plain;
+  TMp3Recipe plain;
   plain.Audio = audio;
   WriteMp3(folder / "cbr-untagged.mp3", plain);
 
-  TMp3Spec tagged = plain;
+  TMp3Recipe tagged = plain;
   tagged.Id3v2 = TId3v2Fields{"Song", "Artist", "Album", "1998", "(17)", "3", "Comment"};
   tagged.Id3v1 = TId3v1Fields{"Song", "Artist", "Album", "1998", "Comment", 3, 17};
   WriteMp3(folder / "cbr-id3v1-id3v2.mp3", tagged);
 
-  TMp3Spec variable = tagged;
+  TMp3Recipe variable = tagged;
   variable.Mode = TBitRateMode::Variable;
   WriteMp3(folder / "vbr-id3v1-id3v2.mp3", variable);
 
-  TWmaSpec wma;
+  TWmaRecipe wma;
   wma.Audio = audio;
   wma.Attributes = {{"Title", "Song"},          {"Author", "Artist"}, {"Description", "Comment"},
                     {"WM/AlbumTitle", "Album"}, {"WM/Genre", "Rock"}, {"WM/Year", "1998"}};
   WriteWma(folder / "tagged.wma", wma);
 
-  WriteWav(folder / "tone.wav", TWavSpec{audio});
+  WriteWav(folder / "tone.wav", TWavRecipe{audio});
 }
 
 }  // namespace

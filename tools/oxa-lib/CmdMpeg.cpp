@@ -3,14 +3,13 @@
 #include "rtl/Exception.h"
 #include "rtl/FileStream.h"
 #include "tags/ID3Version1Tagger.h"
-#include "tags/ID3Version2Tagger2.h"
 #include "tags/MPegHeader.h"
 #include "tools/oxa-lib/Arguments.h"
 #include "tools/oxa-lib/Commands.h"
 #include "tools/oxa-lib/Json.h"
 
-// The stream header of an MP3 file, analysed as the scan does: the ID3v1 tail and a loadable
-// ID3v2 tag are not audio.
+// The stream header of an MP3 file, analysed as the scan does: the ID3v1 tail and a leading
+// ID3v2 tag of any version are not audio.
 int RunMpeg(TCommandArgs args, std::ostream& out, std::ostream& err)
 {
   const TArguments arguments(args, {"json"}, {});
@@ -24,9 +23,7 @@ int RunMpeg(TCommandArgs args, std::ostream& out, std::ostream& err)
     TFileStream stream(fileName, fmOpenRead | fmShareDenyNone);
     TID3Version1Tagger id3v1;
     id3v1.LoadFromStream(stream);
-    TID3Version2Tagger2 id3v2;
-    id3v2.LoadFromStream(stream, fileName);
-    header.Analyse(stream, id3v1.HasTag(), id3v2.HasTag());
+    header.Analyse(stream, id3v1.HasTag(), true);
   } catch (const Exception& error) {
     err << error.Message() << '\n';
     return ExitFailure;
@@ -42,6 +39,8 @@ int RunMpeg(TCommandArgs args, std::ostream& out, std::ostream& err)
         .Number(header.FrameCount())
         .Key("duration")
         .Number(header.Duration())
+        .Key("headerFrames")
+        .Number(header.HeaderFrames())
         .Key("audioStart")
         .Number(header.AudioStart())
         .Key("hasTail")
@@ -52,6 +51,7 @@ int RunMpeg(TCommandArgs args, std::ostream& out, std::ostream& err)
         << "sample rate: " << header.SampleRate() << '\n'
         << "frames sampled: " << header.FrameCount() << '\n'
         << "duration: " << header.Duration() << '\n'
+        << "frame count in the first frame: " << header.HeaderFrames() << '\n'
         << "audio start: " << header.AudioStart() << '\n'
         << "tail: " << (header.HasTail() ? "yes" : "no") << '\n';
   }

@@ -1,9 +1,9 @@
-#include <filesystem>
 #include <optional>
 #include <ostream>
 
 #include "rtl/Strings.h"
 #include "tags/OxaMusicTag.h"
+#include "tags/TagFiles.h"
 #include "tools/oxa-lib/Commands.h"
 #include "tools/oxa-lib/Json.h"
 
@@ -77,17 +77,6 @@ bool Overlay(TMusicFileItem& item, const std::string& field, const std::string& 
   return true;
 }
 
-// Reading put "Unknown" where a tag had no text; written back it would become the text of the
-// tag, so it goes back to empty, which leaves that part of the tag as it is.
-void DropPlaceholders(TMusicFileItem& item)
-{
-  for (std::string* text : {&item.Title, &item.Artist, &item.Album, &item.Comment, &item.Genre}) {
-    if (*text == UnknownText) {
-      text->clear();
-    }
-  }
-}
-
 std::string Hex(const TMusicCheckSum& sum)
 {
   std::string hex;
@@ -141,10 +130,10 @@ void WriteItem(const TMusicFileItem& item, bool readable, TJsonWriter& json)
 }
 
 // The facade describes a missing file of an unknown kind as an empty one; here that is an error.
+// Names are Windows paths or host paths, as everywhere in the program.
 bool ReadFile(TOxaMusicTag& tag, TMusicFileItem& item)
 {
-  std::error_code error;
-  return std::filesystem::is_regular_file(item.FileName, error) && tag.ReadItem(item);
+  return TagFileExists(item.FileName) && tag.ReadItem(item);
 }
 
 }  // namespace
@@ -167,7 +156,6 @@ int RunTags(TCommandArgs args, std::ostream& out, std::ostream& err)
       err << "cannot read \"" << item.FileName << "\"\n";
       return ExitFailure;
     }
-    DropPlaceholders(item);
     for (const auto& [field, value] : parsed->Sets) {
       if (!Overlay(item, field, value)) {
         err << "cannot set \"" << field << "\" to \"" << value << "\"\n" << TagsUsage;
