@@ -49,8 +49,8 @@ class TSendScope {
 WNDPROC ProcedureOf(HWND window, DWORD threadId)
 {
   auto& manager = TWindowManager::Instance();
-  const std::lock_guard guard(manager.WindowsLock);
-  const auto found = manager.FindLocked(window);
+  auto table = manager.Table();
+  const auto found = table.Find(window);
   if (!found || found->ThreadId != threadId) {
     return nullptr;
   }
@@ -119,7 +119,8 @@ int DueTimer(const TMessageQueue& queue, HWND window, UINT minFilter, UINT maxFi
 }
 
 // Takes (or, without remove, copies) the next message in Win32 order after the sent ones:
-// posted, quit, timer. Queue lock held.
+// posted, quit, paint, timer. WM_PAINT stays until the window's update region is emptied. Queue
+// lock held.
 bool TakeMessage(TMessageQueue& queue, MSG* message, HWND window, UINT minFilter, UINT maxFilter, bool remove)
 {
   for (auto it = queue.Posted.begin(); it != queue.Posted.end(); ++it) {
@@ -137,6 +138,13 @@ bool TakeMessage(TMessageQueue& queue, MSG* message, HWND window, UINT minFilter
       queue.QuitPosted = false;
     }
     return true;
+  }
+  for (const HWND painted : queue.NeedsPaint) {
+    const MSG probe{painted, WM_PAINT, 0, 0, GetTickCount(), POINT{0, 0}};
+    if (Matches(probe, window, minFilter, maxFilter)) {
+      *message = probe;
+      return true;
+    }
   }
   const std::uint64_t now = SteadyMilliseconds();
   if (const int due = DueTimer(queue, window, minFilter, maxFilter, now); due >= 0) {
@@ -397,7 +405,8 @@ BOOL WaitMessage()
     }
     queue->LastLook = SteadyMilliseconds();
     std::unique_lock lock(queue->Lock);
-    if (!queue->Posted.empty() || queue->QuitPosted || NextTimerDue(*queue) <= SteadyMilliseconds()) {
+    if (!queue->Posted.empty() || queue->QuitPosted || !queue->NeedsPaint.empty() ||
+        NextTimerDue(*queue) <= SteadyMilliseconds()) {
       return TRUE;
     }
     if (!queue->Sent.empty()) {
@@ -425,6 +434,9 @@ DWORD GetQueueStatus(UINT flags)
   }
   if (!queue->Posted.empty() || queue->QuitPosted) {
     status |= QS_POSTMESSAGE | QS_ALLPOSTMESSAGE;
+  }
+  if (!queue->NeedsPaint.empty()) {
+    status |= QS_PAINT;
   }
   if (NextTimerDue(*queue) <= SteadyMilliseconds()) {
     status |= QS_TIMER;

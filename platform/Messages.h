@@ -3,8 +3,10 @@
 //
 // Every thread gets a message queue the first time it uses one. GetMessageA and PeekMessageA
 // first handle the messages sent to the thread's windows (calling their procedures), then
-// return posted messages in order, then WM_QUIT, then WM_TIMER for timers that are due (the
-// earliest first; a timer never has more than one WM_TIMER waiting).
+// return posted messages in order, then WM_QUIT, then WM_PAINT for a window whose update region
+// is not empty (it stays until BeginPaint or ValidateRect empties the region), then WM_TIMER
+// for timers that are due (the earliest first; a timer never has more than one WM_TIMER
+// waiting).
 //
 // Posting and sending work from any thread and across processes: a process's windows are
 // reached through its Unix-domain datagram socket, whose reader thread puts the messages into
@@ -16,11 +18,6 @@
 
 #include "platform/Handles.h"
 #include "platform/Windows.h"
-
-struct POINT {
-  LONG x;
-  LONG y;
-};
 
 struct MSG {
   HWND hwnd;
@@ -44,6 +41,7 @@ constexpr UINT WM_KILLFOCUS = 0x0008;
 constexpr UINT WM_PAINT = 0x000F;
 constexpr UINT WM_CLOSE = 0x0010;
 constexpr UINT WM_QUIT = 0x0012;
+constexpr UINT WM_ERASEBKGND = 0x0014;
 constexpr UINT WM_SHOWWINDOW = 0x0018;
 constexpr UINT WM_ACTIVATEAPP = 0x001C;
 constexpr UINT WM_NCCREATE = 0x0081;
@@ -77,6 +75,7 @@ BOOL PeekMessageA(MSG* message, HWND window, UINT minFilter, UINT maxFilter, UIN
 // Waits until the calling thread's queue has a message (sent messages are handled meanwhile).
 BOOL WaitMessage();
 constexpr UINT QS_TIMER = 0x0010;
+constexpr UINT QS_PAINT = 0x0020;
 constexpr UINT QS_POSTMESSAGE = 0x0008;
 constexpr UINT QS_SENDMESSAGE = 0x0040;
 constexpr UINT QS_ALLPOSTMESSAGE = 0x0100;
