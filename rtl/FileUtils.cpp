@@ -67,6 +67,10 @@ std::string SysErrorMessage(DWORD errorCode)
       return "Access is denied";
     case ERROR_INVALID_HANDLE:
       return "The handle is invalid";
+    case ERROR_NOT_ENOUGH_MEMORY:
+      return "Not enough storage is available to process this command";
+    case ERROR_INVALID_PARAMETER:
+      return "The parameter is incorrect";
     case ERROR_NOT_READY:
       return "The device is not ready";
     case ERROR_SHARING_VIOLATION:
