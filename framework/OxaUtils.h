@@ -120,8 +120,9 @@ enum class TProcessWait { None = 0, InputIdle = 1, Exit = 2 };
 // Starts application with commandLine (passed unchanged as its command line) in the
 // application's own folder, with the show command and the busy-cursor feedback on or off, and
 // waits as waitMode says (InputIdle: until its main thread first waits for messages, or it
-// ends). The caller closes the two handles in processInfo. False when the process cannot be
-// started.
+// ends, or InputIdleLimitMs pass, which leaves a trace line). The caller closes the two handles
+// in processInfo. False when the process cannot be started.
+constexpr DWORD InputIdleLimitMs = 10000;
 bool RunProcess(const std::string& application, const std::string& commandLine,
                 PROCESS_INFORMATION& processInfo, TProcessWait waitMode, bool feedback, WORD showCommand,
                 DWORD creationFlags);

@@ -58,7 +58,11 @@ bool RunProcess(const std::string& application, const std::string& commandLine,
   if (waitMode == TProcessWait::Exit) {
     WaitForSingleObject(processInfo.hProcess, INFINITE);
   } else if (waitMode == TProcessWait::InputIdle) {
-    WaitForInputIdle(processInfo.hProcess, INFINITE);
+    // The platform cannot tell whether a child will ever read messages; one that never does
+    // must not hold the caller for ever.
+    if (WaitForInputIdle(processInfo.hProcess, InputIdleLimitMs) == WAIT_TIMEOUT) {
+      Trace("RunProcess: %s not idle after %d ms; going on", application, static_cast<int>(InputIdleLimitMs));
+    }
   }
   return true;
 }

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "platform/FaultInjection.h"
+#include "platform/FileDescriptor.h"
 #include "platform/FileInfo.h"
 #include "platform/HostErrors.h"
 #include "platform/LastError.h"
@@ -30,13 +31,12 @@ constexpr off_t kDeniesWrite = 3;
 
 class TFileObject : public TKernelObject {
  public:
-  TFileObject(int fd, bool canRead, bool canWrite, std::string name)
-      : Fd(fd), CanRead(canRead), CanWrite(canWrite), Name(std::move(name))
+  TFileObject(TFileDescriptor fd, bool canRead, bool canWrite, std::string name)
+      : Fd(std::move(fd)), CanRead(canRead), CanWrite(canWrite), Name(std::move(name))
   {
   }
-  ~TFileObject() override { ::close(Fd); }
 
-  const int Fd;
+  const TFileDescriptor Fd;
   const bool CanRead;
   const bool CanWrite;
   const std::string Name;  // the Windows name, for the hidden attribute
@@ -211,58 +211,57 @@ HANDLE CreateFileA(const char* lpFileName, DWORD dwDesiredAccess, DWORD dwShareM
   flags |= wantWrite ? O_RDWR : O_RDONLY;
   const mode_t newMode = (dwFlagsAndAttributes & FILE_ATTRIBUTE_READONLY) != 0 ? 0444 : 0666;
   bool existed = true;
-  int fd = -1;
+  TFileDescriptor fd;
   if (create) {
-    fd = ::open(host.c_str(), flags | O_CREAT | O_EXCL, newMode);
-    if (fd >= 0) {
+    fd.Reset(::open(host.c_str(), flags | O_CREAT | O_EXCL, newMode));
+    if (fd.Valid()) {
       existed = false;
     } else if (errno != EEXIST || exclusive) {
       return FailHandle(errno == EEXIST ? ERROR_FILE_EXISTS : Win32ErrorFromErrno(errno));
     }
   }
   bool readable = true;
-  if (fd < 0) {
-    fd = ::open(host.c_str(), flags);
-    if (fd < 0 && (errno == ENOENT || errno == ENOTDIR) && !create) {
+  if (!fd.Valid()) {
+    fd.Reset(::open(host.c_str(), flags));
+    if (!fd.Valid() && (errno == ENOENT || errno == ENOTDIR) && !create) {
       std::string found;
       if (!Resolve(lpFileName, found, nullptr, TResolveCase::Existing)) {
         return INVALID_HANDLE_VALUE;
       }
       if (found != host) {
         host = std::move(found);
-        fd = ::open(host.c_str(), flags);
+        fd.Reset(::open(host.c_str(), flags));
       } else {
         errno = ENOENT;
       }
     }
-    if (fd < 0 && errno == EACCES && wantWrite && !wantRead) {
-      fd = ::open(host.c_str(), (flags & ~O_RDWR) | O_WRONLY);
-      readable = fd < 0;
+    if (!fd.Valid() && errno == EACCES && wantWrite && !wantRead) {
+      fd.Reset(::open(host.c_str(), (flags & ~O_RDWR) | O_WRONLY));
+      readable = !fd.Valid();
     }
-    if (fd < 0) {
+    if (!fd.Valid()) {
       return FailHandle(errno == EISDIR ? ERROR_ACCESS_DENIED : Win32ErrorFromErrno(errno));
     }
   }
+  PlatformCallPause();
   struct stat st {};
   // A directory, or (checked after the open, which the owner's write permission alone would
   // let through for a privileged user) a read-only file opened to change it, is refused.
-  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode) ||
+  if (::fstat(fd.Get(), &st) != 0 || S_ISDIR(st.st_mode) ||
       (existed && (wantWrite || truncate) && IsReadOnlyMode(st.st_mode))) {
-    ::close(fd);
     return FailHandle(ERROR_ACCESS_DENIED);
   }
   if (readable) {
-    if (const DWORD shared = ClaimShareMode(fd, wantRead, wantWrite, dwShareMode); shared != ERROR_SUCCESS) {
-      ::close(fd);
+    if (const DWORD shared = ClaimShareMode(fd.Get(), wantRead, wantWrite, dwShareMode);
+        shared != ERROR_SUCCESS) {
       return FailHandle(shared);
     }
   }
-  if (truncate && existed && ::ftruncate(fd, 0) != 0) {
-    const int error = errno;
-    ::close(fd);
-    return FailHandle(Win32ErrorFromErrno(error));
+  if (truncate && existed && ::ftruncate(fd.Get(), 0) != 0) {
+    return FailHandle(Win32ErrorFromErrno(errno));
   }
-  HANDLE handle = RegisterHandle(std::make_shared<TFileObject>(fd, wantRead, wantWrite, std::move(name)));
+  HANDLE handle =
+      RegisterHandle(std::make_shared<TFileObject>(std::move(fd), wantRead, wantWrite, std::move(name)));
   SetLastError(existed && create ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
   return handle;
 }
@@ -292,9 +291,9 @@ BOOL ReadSome(HANDLE hFile, void* lpBuffer, DWORD nNumberOfBytesToRead, DWORD* l
   DWORD total = 0;
   auto* bytes = static_cast<char*>(lpBuffer);
   while (total < nNumberOfBytesToRead) {
-    const ssize_t got = offset < 0
-                            ? ::read(file->Fd, bytes + total, nNumberOfBytesToRead - total)
-                            : ::pread(file->Fd, bytes + total, nNumberOfBytesToRead - total, offset + total);
+    const ssize_t got =
+        offset < 0 ? ::read(file->Fd.Get(), bytes + total, nNumberOfBytesToRead - total)
+                   : ::pread(file->Fd.Get(), bytes + total, nNumberOfBytesToRead - total, offset + total);
     if (got < 0) {
       if (errno == EINTR) {
         continue;
@@ -355,7 +354,7 @@ BOOL WriteFile(HANDLE hFile, const void* lpBuffer, DWORD nNumberOfBytesToWrite, 
     return FailWith(ERROR_ACCESS_DENIED);
   }
   std::size_t written = 0;
-  const bool ok = WriteAll(file->Fd, lpBuffer, nNumberOfBytesToWrite, written);
+  const bool ok = WriteAll(file->Fd.Get(), lpBuffer, nNumberOfBytesToWrite, written);
   if (lpNumberOfBytesWritten != nullptr) {
     *lpNumberOfBytesWritten = static_cast<DWORD>(written);
   }
@@ -373,10 +372,10 @@ BOOL SetFilePointerEx(HANDLE hFile, LONGLONG liDistanceToMove, LONGLONG* lpNewFi
   }
   LONGLONG base = 0;
   if (dwMoveMethod == FILE_CURRENT) {
-    base = ::lseek(file->Fd, 0, SEEK_CUR);
+    base = ::lseek(file->Fd.Get(), 0, SEEK_CUR);
   } else if (dwMoveMethod == FILE_END) {
     struct stat st {};
-    base = ::fstat(file->Fd, &st) == 0 ? st.st_size : -1;
+    base = ::fstat(file->Fd.Get(), &st) == 0 ? st.st_size : -1;
   } else if (dwMoveMethod != FILE_BEGIN) {
     return FailWith(ERROR_INVALID_PARAMETER);
   }
@@ -386,7 +385,7 @@ BOOL SetFilePointerEx(HANDLE hFile, LONGLONG liDistanceToMove, LONGLONG* lpNewFi
   if (liDistanceToMove < 0 && base + liDistanceToMove < 0) {
     return FailWith(ERROR_NEGATIVE_SEEK);
   }
-  const off_t position = ::lseek(file->Fd, base + liDistanceToMove, SEEK_SET);
+  const off_t position = ::lseek(file->Fd.Get(), base + liDistanceToMove, SEEK_SET);
   if (position < 0) {
     return FailWithErrno();
   }
@@ -421,7 +420,7 @@ BOOL GetFileSizeEx(HANDLE hFile, LONGLONG* lpFileSize)
     return FALSE;
   }
   struct stat st {};
-  if (::fstat(file->Fd, &st) != 0) {
+  if (::fstat(file->Fd.Get(), &st) != 0) {
     return FailWithErrno();
   }
   if (lpFileSize != nullptr) {
@@ -455,8 +454,8 @@ BOOL SetEndOfFile(HANDLE hFile)
   if (!file->CanWrite) {
     return FailWith(ERROR_ACCESS_DENIED);
   }
-  const off_t position = ::lseek(file->Fd, 0, SEEK_CUR);
-  if (position < 0 || ::ftruncate(file->Fd, position) != 0) {
+  const off_t position = ::lseek(file->Fd.Get(), 0, SEEK_CUR);
+  if (position < 0 || ::ftruncate(file->Fd.Get(), position) != 0) {
     return FailWithErrno();
   }
   return TRUE;
@@ -471,7 +470,7 @@ BOOL FlushFileBuffers(HANDLE hFile)
   if (!file) {
     return FALSE;
   }
-  if (::fsync(file->Fd) != 0) {
+  if (::fsync(file->Fd.Get()) != 0) {
     return FailWith(errno == EIO ? ERROR_WRITE_FAULT : Win32ErrorFromErrno(errno));
   }
   return TRUE;
@@ -487,7 +486,7 @@ BOOL GetFileInformationByHandle(HANDLE hFile, BY_HANDLE_FILE_INFORMATION* lpFile
   if (lpFileInformation == nullptr) {
     return FailWith(ERROR_INVALID_PARAMETER);
   }
-  if (!QueryHostFile(file->Fd, "", file->Name, info)) {
+  if (!QueryHostFile(file->Fd.Get(), "", file->Name, info)) {
     return FailWithErrno();
   }
   lpFileInformation->dwFileAttributes = info.Attributes;
@@ -539,7 +538,7 @@ BOOL SetFileTime(HANDLE hFile, const FILETIME*, const FILETIME* lpLastAccessTime
       times[i] = {static_cast<time_t>(seconds), static_cast<long>(nanoseconds)};
     }
   }
-  if (::futimens(file->Fd, times) != 0) {
+  if (::futimens(file->Fd.Get(), times) != 0) {
     return FailWithErrno();
   }
   return TRUE;
@@ -654,10 +653,10 @@ BOOL CopyFileA(const char* lpExistingFileName, const char* lpNewFileName, BOOL b
   }
   const auto file = FileOf(source);
   struct stat st {};
-  ::fstat(file->Fd, &st);
+  ::fstat(file->Fd.Get(), &st);
   std::string temporary = to.substr(0, to.find_last_of('/') + 1) + ".oxa-copy-XXXXXX";
-  const int out = ::mkostemp(temporary.data(), O_CLOEXEC);
-  if (out < 0) {
+  TFileDescriptor out(::mkostemp(temporary.data(), O_CLOEXEC));
+  if (!out.Valid()) {
     const int error = errno;
     CloseHandle(source);
     return FailWithErrno(error);
@@ -665,7 +664,7 @@ BOOL CopyFileA(const char* lpExistingFileName, const char* lpNewFileName, BOOL b
   bool ok = true;
   char buffer[65536];
   for (;;) {
-    const ssize_t got = ::read(file->Fd, buffer, sizeof buffer);
+    const ssize_t got = ::read(file->Fd.Get(), buffer, sizeof buffer);
     if (got < 0 && errno == EINTR) {
       continue;
     }
@@ -674,15 +673,16 @@ BOOL CopyFileA(const char* lpExistingFileName, const char* lpNewFileName, BOOL b
       break;
     }
     std::size_t written = 0;
-    if (!WriteAll(out, buffer, static_cast<std::size_t>(got), written)) {
+    if (!WriteAll(out.Get(), buffer, static_cast<std::size_t>(got), written)) {
       ok = false;
       break;
     }
   }
   const timespec times[2] = {st.st_atim, st.st_mtim};
-  ok = ok && ::fchmod(out, st.st_mode & 07777) == 0 && ::futimens(out, times) == 0 && ::fsync(out) == 0;
+  ok = ok && ::fchmod(out.Get(), st.st_mode & 07777) == 0 && ::futimens(out.Get(), times) == 0 &&
+       ::fsync(out.Get()) == 0;
   const int error = errno;
-  ::close(out);
+  out.Reset();
   CloseHandle(source);
   if (ok) {
     ok = bFailIfExists ? ::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0

@@ -160,16 +160,16 @@ TMessageTransport* TMessageTransport::Instance(const TReceiver& receiver)
   if (instance) {
     return instance.get();
   }
-  const int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) {
+  TFileDescriptor fd(socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+  if (!fd.Valid()) {
     SetLastError(ERROR_TOO_MANY_OPEN_FILES);
     return nullptr;
   }
   const int on = 1;
-  setsockopt(fd, SOL_SOCKET, SO_PASSCRED, &on, sizeof(on));
+  setsockopt(fd.Get(), SOL_SOCKET, SO_PASSCRED, &on, sizeof(on));
   const timeval sendTimeout{SendTimeoutMilliseconds / 1000,
                             static_cast<suseconds_t>(SendTimeoutMilliseconds % 1000) * 1000};
-  setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &sendTimeout, sizeof(sendTimeout));
+  setsockopt(fd.Get(), SOL_SOCKET, SO_SNDTIMEO, &sendTimeout, sizeof(sendTimeout));
   // Spread the starting points so that processes rarely probe each other's numbers.
   const std::uint32_t span = LastNumber - FirstNumber + 1;
   const std::uint32_t start = static_cast<std::uint32_t>(getpid()) % span;
@@ -177,15 +177,14 @@ TMessageTransport* TMessageTransport::Instance(const TReceiver& receiver)
     const std::uint32_t number = FirstNumber + (start + i) % span;
     socklen_t length = 0;
     const sockaddr_un address = AddressOf(number, length);
-    if (bind(fd, reinterpret_cast<const sockaddr*>(&address), length) == 0) {
-      instance = std::make_unique<TMessageTransport>(fd, number, receiver);
+    if (bind(fd.Get(), reinterpret_cast<const sockaddr*>(&address), length) == 0) {
+      instance = std::make_unique<TMessageTransport>(std::move(fd), number, receiver);
       return instance.get();
     }
     if (errno != EADDRINUSE) {
       break;
     }
   }
-  close(fd);
   SetLastError(ERROR_NOT_ENOUGH_MEMORY);
   return nullptr;
 }
@@ -196,8 +195,11 @@ TMessageTransport* TMessageTransport::Existing() noexcept
   return Transport().get();
 }
 
-TMessageTransport::TMessageTransport(int socket, std::uint32_t number, TReceiver receiver)
-    : FSocket(socket), FStopEvent(eventfd(0, EFD_CLOEXEC)), FNumber(number), FReceiver(std::move(receiver))
+TMessageTransport::TMessageTransport(TFileDescriptor socket, std::uint32_t number, TReceiver receiver)
+    : FSocket(std::move(socket)),
+      FStopEvent(eventfd(0, EFD_CLOEXEC)),
+      FNumber(number),
+      FReceiver(std::move(receiver))
 {
   FReader = std::thread([this] { ReadLoop(); });
 }
@@ -205,28 +207,25 @@ TMessageTransport::TMessageTransport(int socket, std::uint32_t number, TReceiver
 TMessageTransport::~TMessageTransport()
 {
   const std::uint64_t one = 1;
-  if (write(FStopEvent, &one, sizeof(one)) == sizeof(one)) {
+  if (write(FStopEvent.Get(), &one, sizeof(one)) == sizeof(one)) {
     FReader.join();
   } else {
     FReader.detach();
   }
-  close(FSocket);
-  close(FStopEvent);
 }
 
-int TMessageTransport::OpenQueueSocket(std::uint32_t queueId) const
+TFileDescriptor TMessageTransport::OpenQueueSocket(std::uint32_t queueId) const
 {
-  const int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-  if (fd < 0) {
-    return -1;
+  TFileDescriptor fd(socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+  if (!fd.Valid()) {
+    return fd;
   }
   const int on = 1;
-  setsockopt(fd, SOL_SOCKET, SO_PASSCRED, &on, sizeof(on));
+  setsockopt(fd.Get(), SOL_SOCKET, SO_PASSCRED, &on, sizeof(on));
   socklen_t length = 0;
   const sockaddr_un address = AddressOf(FNumber, length, queueId);
-  if (bind(fd, reinterpret_cast<const sockaddr*>(&address), length) != 0) {
-    close(fd);
-    return -1;
+  if (bind(fd.Get(), reinterpret_cast<const sockaddr*>(&address), length) != 0) {
+    return TFileDescriptor();
   }
   return fd;
 }
@@ -243,7 +242,7 @@ bool TMessageTransport::SendToQueue(std::uint32_t number, std::uint32_t queueId,
   // Never waits: a thread that does not read its socket is reached through the process's.
   ssize_t sent = 0;
   do {
-    sent = sendto(FSocket, bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT,
+    sent = sendto(FSocket.Get(), bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT,
                   reinterpret_cast<const sockaddr*>(&address), length);
   } while (sent < 0 && errno == EINTR);
   return sent == static_cast<ssize_t>(bytes.size());
@@ -259,7 +258,7 @@ bool TMessageTransport::Send(std::uint32_t number, const TMessageRecord& record)
   const sockaddr_un address = AddressOf(number, length);
   const TRecordBytes bytes = EncodeMessageRecord(record);
   for (;;) {
-    const ssize_t sent = sendto(FSocket, bytes.data(), bytes.size(), MSG_NOSIGNAL,
+    const ssize_t sent = sendto(FSocket.Get(), bytes.data(), bytes.size(), MSG_NOSIGNAL,
                                 reinterpret_cast<const sockaddr*>(&address), length);
     if (sent == static_cast<ssize_t>(bytes.size())) {
       return true;
@@ -276,7 +275,7 @@ bool TMessageTransport::Send(std::uint32_t number, const TMessageRecord& record)
 void TMessageTransport::ReadLoop()
 {
   for (;;) {
-    pollfd ready[2] = {{FSocket, POLLIN, 0}, {FStopEvent, POLLIN, 0}};
+    pollfd ready[2] = {{FSocket.Get(), POLLIN, 0}, {FStopEvent.Get(), POLLIN, 0}};
     if (poll(ready, 2, -1) < 0) {
       if (errno == EINTR) {
         continue;
@@ -286,7 +285,7 @@ void TMessageTransport::ReadLoop()
     if ((ready[1].revents & POLLIN) != 0) {
       return;
     }
-    ReceiveWaiting(FSocket, FReceiver);
+    ReceiveWaiting(FSocket.Get(), FReceiver);
   }
 }
 

@@ -19,6 +19,7 @@
 #include <span>
 #include <thread>
 
+#include "platform/FileDescriptor.h"
 #include "platform/WinTypes.h"
 
 enum class TRecordKind : std::uint32_t {
@@ -83,8 +84,8 @@ class TMessageTransport {
   bool SendToQueue(std::uint32_t number, std::uint32_t queueId, const TMessageRecord& record) const;
 
   // A thread's own socket, through which answers and sends for its windows reach it without
-  // the reader thread: bound under this process's number and queueId; -1 on failure.
-  int OpenQueueSocket(std::uint32_t queueId) const;
+  // the reader thread: bound under this process's number and queueId; none on failure.
+  TFileDescriptor OpenQueueSocket(std::uint32_t queueId) const;
   // Hands every record waiting on socket (never blocking) to receiver.
   static void ReceiveWaiting(int socket, const TReceiver& receiver);
 
@@ -93,13 +94,13 @@ class TMessageTransport {
   ~TMessageTransport();
 
   // Built by Instance.
-  TMessageTransport(int socket, std::uint32_t number, TReceiver receiver);
+  TMessageTransport(TFileDescriptor socket, std::uint32_t number, TReceiver receiver);
 
  private:
   void ReadLoop();
 
-  int FSocket;
-  int FStopEvent;
+  TFileDescriptor FSocket;
+  TFileDescriptor FStopEvent;
   std::uint32_t FNumber;
   TReceiver FReceiver;
   std::thread FReader;

@@ -13,8 +13,8 @@
 // the owning thread's queue. A thread waiting for the answer to a send still handles the
 // messages sent to it (a call can call back) unless it sent with SMTO_BLOCK. A send to a window
 // of a process that died fails at once; to a hung one (its thread has not looked for messages
-// for 5 seconds and is not waiting for any) after its time-out, or at once with
-// SMTO_ABORTIFHUNG.
+// for the machine's HungThreshold, see platform/MachineSettings.h, and is not waiting for any)
+// after its time-out, or at once with SMTO_ABORTIFHUNG.
 
 #include "platform/Handles.h"
 #include "platform/Windows.h"
@@ -62,8 +62,6 @@ constexpr UINT SMTO_BLOCK = 0x0001;
 constexpr UINT SMTO_ABORTIFHUNG = 0x0002;
 constexpr UINT SMTO_NOTIMEOUTIFNOTHUNG = 0x0008;
 
-// How long a thread may go without looking for messages before its windows count as hung.
-constexpr DWORD HungThreshold = 5000;
 // The smallest timer interval; shorter ones are raised to it.
 constexpr UINT USER_TIMER_MINIMUM = 0x0000000A;
 

@@ -12,6 +12,7 @@
 #include <mutex>
 
 #include "platform/LastError.h"
+#include "platform/LockFile.h"
 #include "platform/Machine.h"
 
 namespace {
@@ -33,47 +34,12 @@ std::uint64_t Fnv1a(std::string_view text, std::uint64_t basis) noexcept
   return hash;
 }
 
-// A file descriptor that closes itself.
-class TDescriptor {
- public:
-  explicit TDescriptor(int fd = -1) noexcept : FFd(fd) {}
-  TDescriptor(const TDescriptor&) = delete;
-  TDescriptor& operator=(const TDescriptor&) = delete;
-  ~TDescriptor()
-  {
-    if (FFd >= 0) {
-      close(FFd);
-    }
-  }
-  int Get() const noexcept { return FFd; }
-  int Release() noexcept
-  {
-    const int fd = FFd;
-    FFd = -1;
-    return fd;
-  }
-
- private:
-  int FFd;
-};
-
 // The machine-wide exclusive lock over the namespace, held while an object is opened, created
 // or finally closed.
-class TNamespaceLock {
- public:
-  explicit TNamespaceLock(const std::filesystem::path& folder)
-      : FLockFile(open((folder / ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600))
-  {
-    if (FLockFile.Get() >= 0) {
-      while (flock(FLockFile.Get(), LOCK_EX) != 0 && errno == EINTR) {
-      }
-    }
-  }
-  bool Held() const noexcept { return FLockFile.Get() >= 0; }
-
- private:
-  TDescriptor FLockFile;  // closing it drops the lock
-};
+TLockFile NamespaceLock(const std::filesystem::path& folder)
+{
+  return TLockFile(folder / ".lock", 0600);
+}
 
 // The sections this process holds, by path: all handles of a process to one object share one
 // section, and a second open in the same process reports that the object existed.
@@ -181,8 +147,9 @@ std::string EscapeObjectName(std::string_view name)
   return hashed;
 }
 
-TNamedSection::TNamedSection(std::filesystem::path path, int descriptor, TSectionHeader* header) noexcept
-    : FPath(std::move(path)), FDescriptor(descriptor), FHeader(header)
+TNamedSection::TNamedSection(std::filesystem::path path, TFileDescriptor descriptor,
+                             TSectionHeader* header) noexcept
+    : FPath(std::move(path)), FDescriptor(std::move(descriptor)), FHeader(header)
 {
 }
 
@@ -200,7 +167,7 @@ std::shared_ptr<TNamedSection> TNamedSection::Open(std::string_view name, TObjec
       SetLastError(ERROR_INVALID_PARAMETER);
       return nullptr;
     }
-    TDescriptor fd(memfd_create("oxa-object", MFD_CLOEXEC));
+    TFileDescriptor fd(memfd_create("oxa-object", MFD_CLOEXEC));
     if (fd.Get() < 0 || !InitialiseSection(fd.Get(), name, kind, dataSize, initialise)) {
       if (fd.Get() < 0) {
         SetLastError(ErrorFromErrno(errno));
@@ -212,7 +179,7 @@ std::shared_ptr<TNamedSection> TNamedSection::Open(std::string_view name, TObjec
       SetLastError(ERROR_NOT_ENOUGH_MEMORY);
       return nullptr;
     }
-    return std::make_shared<TNamedSection>(std::filesystem::path(), fd.Release(), header);
+    return std::make_shared<TNamedSection>(std::filesystem::path(), std::move(fd), header);
   }
 
   const std::filesystem::path folder = MachineFolder() / "objects";
@@ -238,13 +205,13 @@ std::shared_ptr<TNamedSection> TNamedSection::Open(std::string_view name, TObjec
     }
   }
 
-  const TNamespaceLock namespaceLock(folder);
+  const TLockFile namespaceLock = NamespaceLock(folder);
   if (!namespaceLock.Held()) {
     SetLastError(ErrorFromErrno(errno));
     return nullptr;
   }
   const int flags = O_RDWR | O_CLOEXEC | (mode == TOpenMode::CreateOrOpen ? O_CREAT : 0);
-  TDescriptor fd(open(path.c_str(), flags, 0600));
+  TFileDescriptor fd(open(path.c_str(), flags, 0600));
   if (fd.Get() < 0) {
     SetLastError(ErrorFromErrno(errno));
     return nullptr;
@@ -279,7 +246,7 @@ std::shared_ptr<TNamedSection> TNamedSection::Open(std::string_view name, TObjec
     return nullptr;
   }
   existed = live;
-  auto section = std::make_shared<TNamedSection>(path, fd.Release(), header);
+  auto section = std::make_shared<TNamedSection>(path, std::move(fd), header);
   table.Sections[path.string()] = section;
   return section;
 }
@@ -287,17 +254,18 @@ std::shared_ptr<TNamedSection> TNamedSection::Open(std::string_view name, TObjec
 TNamedSection::~TNamedSection()
 {
   if (FKeep) {
+    FDescriptor.Release();
     return;
   }
   munmap(FHeader, SectionDataOffset);
   if (FPath.empty()) {
-    close(FDescriptor);
     return;
   }
-  const TNamespaceLock namespaceLock(FPath.parent_path());
+  const TLockFile namespaceLock = NamespaceLock(FPath.parent_path());
   // Only the last holder gets its shared lock turned exclusive; it takes the object away.
-  if (namespaceLock.Held() && flock(FDescriptor, LOCK_EX | LOCK_NB) == 0) {
+  if (namespaceLock.Held() && flock(FDescriptor.Get(), LOCK_EX | LOCK_NB) == 0) {
     unlink(FPath.c_str());
   }
-  close(FDescriptor);
+  // Dropped while the namespace is still locked, so the next holder to close sees the truth.
+  FDescriptor.Reset();
 }

@@ -18,6 +18,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/FileDescriptor.h"
 #include "platform/WinTypes.h"
 
 enum class TObjectKind : std::uint32_t { Mutex = 1, Event = 2, Mapping = 3 };
@@ -64,7 +65,7 @@ class TNamedSection {
   ~TNamedSection();
 
   TSectionHeader& Header() const noexcept { return *FHeader; }
-  int Descriptor() const noexcept { return FDescriptor; }
+  int Descriptor() const noexcept { return FDescriptor.Get(); }
   TObjectKind Kind() const noexcept { return static_cast<TObjectKind>(FHeader->Kind); }
   std::uint64_t DataSize() const noexcept { return FHeader->DataSize; }
 
@@ -74,11 +75,11 @@ class TNamedSection {
   void KeepForProcessLifetime() noexcept { FKeep = true; }
 
   // Built by Open.
-  TNamedSection(std::filesystem::path path, int descriptor, TSectionHeader* header) noexcept;
+  TNamedSection(std::filesystem::path path, TFileDescriptor descriptor, TSectionHeader* header) noexcept;
 
  private:
   std::filesystem::path FPath;  // empty for unnamed objects
-  int FDescriptor;
+  TFileDescriptor FDescriptor;
   TSectionHeader* FHeader;
   bool FKeep = false;
 };

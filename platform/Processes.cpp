@@ -78,9 +78,6 @@ bool ExecutableOf(const std::string& windowsPath, std::string& host)
 
 TProcessObject::~TProcessObject()
 {
-  if (FPidFd >= 0) {
-    ::close(FPidFd);
-  }
   if (!Reap(false)) {
     const pid_t pid = FPid;
     std::thread([pid] {
@@ -117,13 +114,13 @@ DWORD TProcessObject::Wait(DWORD milliseconds)
   if (Reap(false)) {
     return WAIT_OBJECT_0;
   }
-  if (FPidFd < 0) {
+  if (!FPidFd.Valid()) {
     if (milliseconds == INFINITE) {
       return Reap(true) ? WAIT_OBJECT_0 : WAIT_FAILED;
     }
     return WAIT_TIMEOUT;
   }
-  pollfd ended{FPidFd, POLLIN, 0};
+  pollfd ended{FPidFd.Get(), POLLIN, 0};
   const int timeout =
       milliseconds == INFINITE ? -1 : static_cast<int>(std::min<DWORD>(milliseconds, INT_MAX));
   int ready = 0;
@@ -327,8 +324,8 @@ BOOL CreateProcessA(const char* lpApplicationName, char* lpCommandLine, LPSECURI
   if (error != 0) {
     return FailWith(error == ENOEXEC ? ERROR_BAD_EXE_FORMAT : Win32ErrorFromErrno(error));
   }
-  const int pidFd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
-  auto process = std::make_shared<TProcessObject>(pid, pidFd);
+  auto process = std::make_shared<TProcessObject>(
+      pid, TFileDescriptor(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0))));
   lpProcessInformation->dwProcessId = static_cast<DWORD>(pid);
   lpProcessInformation->dwThreadId = static_cast<DWORD>(pid);
   lpProcessInformation->hThread = RegisterHandle(std::make_shared<TProcessThreadObject>(process));

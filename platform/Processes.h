@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/FileDescriptor.h"
 #include "platform/Handles.h"
 #include "platform/Modules.h"
 #include "platform/WinTypes.h"
@@ -50,7 +51,7 @@ struct PROCESS_INFORMATION {
 // end; the process is reaped then, or by a helper thread when the last handle goes first.
 class TProcessObject : public TKernelObject {
  public:
-  TProcessObject(pid_t pid, int pidFd) noexcept : FPid(pid), FPidFd(pidFd) {}
+  TProcessObject(pid_t pid, TFileDescriptor pidFd) noexcept : FPid(pid), FPidFd(std::move(pidFd)) {}
   ~TProcessObject() override;
 
   DWORD Wait(DWORD milliseconds) override;
@@ -63,8 +64,8 @@ class TProcessObject : public TKernelObject {
   bool Reap(bool block);
 
   const pid_t FPid;
-  const int FPidFd;  // a pidfd, readable once the process has ended; -1 when unavailable
-  std::mutex FLock;  // guards the fields below
+  const TFileDescriptor FPidFd;  // a pidfd, readable once the process has ended; -1 when unavailable
+  std::mutex FLock;              // guards the fields below
   bool FReaped = false;
   bool FTerminated = false;
   DWORD FExitCode = STILL_ACTIVE;

@@ -6,7 +6,9 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <map>
@@ -14,7 +16,11 @@
 #include <string>
 #include <string_view>
 
+#include "platform/FaultInjection.h"
+#include "platform/FileDescriptor.h"
+#include "platform/HostErrors.h"
 #include "platform/LastError.h"
+#include "platform/LockFile.h"
 #include "platform/Machine.h"
 #include "platform/Messages.h"
 #include "platform/RegisteredMessages.h"
@@ -46,11 +52,16 @@ TKnownMessages& Known()
   return known;
 }
 
+// False (errno set) on a read error or a table beyond MaxTableBytes, which no run of this
+// program writes: rewriting what was read of either would lose names.
 bool ReadAll(int fd, std::string& text)
 {
   char chunk[8192];
   for (;;) {
     const ssize_t n = read(fd, chunk, sizeof(chunk));
+    if (n < 0 && errno == EINTR) {
+      continue;
+    }
     if (n < 0) {
       return false;
     }
@@ -59,21 +70,57 @@ bool ReadAll(int fd, std::string& text)
     }
     text.append(chunk, static_cast<std::size_t>(n));
     if (text.size() > MaxTableBytes) {
+      errno = EFBIG;
       return false;
     }
   }
 }
 
+// False with errno set when the text could not all be written.
 bool WriteAll(int fd, std::string_view text)
 {
   while (!text.empty()) {
     const ssize_t n = write(fd, text.data(), text.size());
+    if (n < 0 && errno == EINTR) {
+      continue;
+    }
     if (n <= 0) {
+      if (n == 0) {
+        errno = ENOSPC;
+      }
       return false;
     }
     text.remove_prefix(static_cast<std::size_t>(n));
   }
   return true;
+}
+
+std::string TableLine(UINT number, std::string_view name)
+{
+  char head[16];
+  std::snprintf(head, sizeof(head), "%X ", number);
+  return head + std::to_string(name.size()) + " " + std::string(name) + "\n";
+}
+
+// Replaces the table by text through a temporary file; the Win32 error, ERROR_SUCCESS when done.
+DWORD WriteTable(const std::filesystem::path& folder, const std::filesystem::path& tablePath,
+                 std::string_view text)
+{
+  if (PlatformCallFails()) {
+    return ERROR_DISK_FULL;
+  }
+  const std::filesystem::path temporary = folder / "messages.tmp";
+  const TFileDescriptor out(open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+  if (!out.Valid()) {
+    return Win32ErrorFromErrno(errno);
+  }
+  if (!WriteAll(out.Get(), text) || fsync(out.Get()) != 0 ||
+      rename(temporary.c_str(), tablePath.c_str()) != 0) {
+    const DWORD error = Win32ErrorFromErrno(errno);
+    unlink(temporary.c_str());
+    return error;
+  }
+  return ERROR_SUCCESS;
 }
 
 }  // namespace
@@ -120,52 +167,45 @@ UINT RegisterWindowMessageA(const char* name)
     return found->second;
   }
 
-  const int lockFile = open((folder / "messages.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (lockFile < 0) {
-    SetLastError(ERROR_ACCESS_DENIED);
+  const TLockFile lock(folder / "messages.lock", 0600);
+  if (!lock.Held()) {
+    SetLastError(Win32ErrorFromErrno(lock.Error()));
     return 0;
   }
-  while (flock(lockFile, LOCK_EX) != 0) {
-  }
-  UINT number = 0;
   std::string text;
   const std::filesystem::path tablePath = folder / "messages";
-  if (const int table = open(tablePath.c_str(), O_RDONLY | O_CLOEXEC); table >= 0) {
-    ReadAll(table, text);
-    close(table);
+  if (const TFileDescriptor table(open(tablePath.c_str(), O_RDONLY | O_CLOEXEC)); table.Valid()) {
+    if (!ReadAll(table.Get(), text)) {
+      SetLastError(Win32ErrorFromErrno(errno));
+      return 0;
+    }
+  } else if (errno != ENOENT) {
+    SetLastError(Win32ErrorFromErrno(errno));
+    return 0;
   }
   // A damaged tail (a crash cannot leave one, but a hand edit can) ends the table there.
   const auto entries = ParseRegisteredMessages(text);
+  UINT number = 0;
   UINT highest = FirstRegisteredMessage - 1;
   std::string kept;
   for (const auto& entry : entries) {
     highest = std::max(highest, entry.Number);
-    char line[16];
-    std::snprintf(line, sizeof(line), "%X ", entry.Number);
-    kept += line + std::to_string(entry.Name.size()) + " " + entry.Name + "\n";
+    kept += TableLine(entry.Number, entry.Name);
     if (FoldCase(entry.Name) == folded) {
       number = entry.Number;
     }
   }
-  if (number == 0 && highest < LastRegisteredMessage) {
-    number = highest + 1;
-    char line[16];
-    std::snprintf(line, sizeof(line), "%X ", number);
-    kept += line + std::to_string(std::string_view(name).size()) + " " + name + "\n";
-    const std::filesystem::path temporary = folder / "messages.tmp";
-    const int out = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    const bool written = out >= 0 && WriteAll(out, kept) && fsync(out) == 0;
-    if (out >= 0) {
-      close(out);
-    }
-    if (!written || rename(temporary.c_str(), tablePath.c_str()) != 0) {
-      number = 0;
-    }
-  }
-  close(lockFile);
   if (number == 0) {
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    return 0;
+    if (highest == LastRegisteredMessage) {
+      SetLastError(ERROR_NOT_ENOUGH_MEMORY);  // every number is handed out
+      return 0;
+    }
+    number = highest + 1;
+    kept += TableLine(number, name);
+    if (const DWORD written = WriteTable(folder, tablePath, kept); written != ERROR_SUCCESS) {
+      SetLastError(written);
+      return 0;
+    }
   }
   known.Numbers.emplace(key, number);
   return number;

@@ -18,7 +18,9 @@
 
 #include "platform/Diagnostics.h"
 #include "platform/FaultInjection.h"
+#include "platform/FileDescriptor.h"
 #include "platform/LastError.h"
+#include "platform/LockFile.h"
 #include "platform/Machine.h"
 #include "platform/RegistryStore.h"
 #include "platform/ShellFoldersInternal.h"
@@ -98,39 +100,11 @@ const std::filesystem::path& HiveFile(THive hive)
   return hive == THive::CurrentUser ? memo.CurrentUser : memo.LocalMachine;
 }
 
-class TFd {
- public:
-  explicit TFd(int fd = -1) noexcept : FFd(fd) {}
-  ~TFd()
-  {
-    if (FFd >= 0) {
-      ::close(FFd);
-    }
-  }
-  TFd(const TFd&) = delete;
-  TFd& operator=(const TFd&) = delete;
-  int Get() const noexcept { return FFd; }
-
- private:
-  int FFd;
-};
-
 // The cross-process writer lock of one hive: an exclusive flock on a file beside it.
-class THiveWriteLock {
- public:
-  explicit THiveWriteLock(const std::filesystem::path& hiveFile)
-      : FFd(::open((hiveFile.string() + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644))
-  {
-    if (FFd.Get() >= 0) {
-      while (::flock(FFd.Get(), LOCK_EX) != 0 && errno == EINTR) {
-      }
-    }
-  }
-  bool Held() const noexcept { return FFd.Get() >= 0; }
-
- private:
-  TFd FFd;  // closing it releases the lock
-};
+TLockFile HiveWriteLock(const std::filesystem::path& hiveFile)
+{
+  return TLockFile(hiveFile.string() + ".lock", 0644);
+}
 
 bool Identify(const std::filesystem::path& file, TFileIdentity& identity, bool& exists)
 {
@@ -146,7 +120,7 @@ bool Identify(const std::filesystem::path& file, TFileIdentity& identity, bool& 
 
 bool ReadWholeFile(const std::filesystem::path& file, std::vector<std::byte>& bytes)
 {
-  const TFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+  const TFileDescriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
   if (fd.Get() < 0) {
     return false;
   }
@@ -218,7 +192,7 @@ void Refresh(const std::filesystem::path& file, THiveCache& cache, bool holdingW
     }
   }
   if (!holdingWriteLock) {
-    const THiveWriteLock lock(file);
+    const TLockFile lock = HiveWriteLock(file);
     Refresh(file, cache, true);
     return;
   }
@@ -233,7 +207,7 @@ LONG WriteHiveFile(const std::filesystem::path& file, const TRegKey& root, THive
   const std::vector<std::byte> image = SerializeHive(root);
   const std::string temporary = file.string() + ".tmp";
   {
-    const TFd fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    const TFileDescriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
     if (fd.Get() < 0) {
       return static_cast<LONG>(ERROR_ACCESS_DENIED);
     }
@@ -295,7 +269,7 @@ LONG ModifyHive(THive hive, const std::function<LONG(TRegKey& root, bool& change
   const std::filesystem::path& file = HiveFile(hive);
   std::error_code ignored;
   std::filesystem::create_directories(file.parent_path(), ignored);
-  const THiveWriteLock lock(file);
+  const TLockFile lock = HiveWriteLock(file);
   if (!lock.Held()) {
     return static_cast<LONG>(ERROR_ACCESS_DENIED);
   }

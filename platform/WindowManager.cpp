@@ -9,6 +9,7 @@
 #include <iterator>
 
 #include "platform/LastError.h"
+#include "platform/MachineSettings.h"
 #include "platform/Time.h"
 
 namespace {
@@ -55,16 +56,6 @@ std::uint32_t ProcessNumberOf(HWND window) noexcept
   return static_cast<std::uint32_t>(value >> 16);
 }
 
-TMessageQueue::~TMessageQueue()
-{
-  if (Socket >= 0) {
-    close(Socket);
-  }
-  if (Signal >= 0) {
-    close(Signal);
-  }
-}
-
 void TMessageQueue::Notify()
 {
   Wake.notify_all();
@@ -78,7 +69,7 @@ void TMessageQueue::Notify()
 
 bool TMessageQueue::IsHung() const noexcept
 {
-  return !Waiting.load() && SteadyMilliseconds() - LastLook.load() > HungThreshold;
+  return !Waiting.load() && SteadyMilliseconds() - LastLook.load() > HungThreshold();
 }
 
 TWindowManager& TWindowManager::Instance()
@@ -340,13 +331,15 @@ void TWindowManager::EnsureQueueSocket(TMessageQueue& queue)
     return;
   }
   const TMessageTransport* transport = TMessageTransport::Existing();
-  const int socket = transport != nullptr ? transport->OpenQueueSocket(queue.Id) : -1;
-  if (socket < 0) {
+  TFileDescriptor socket = transport != nullptr ? transport->OpenQueueSocket(queue.Id) : TFileDescriptor();
+  if (!socket.Valid()) {
     return;
   }
   const std::lock_guard guard(queue.Lock);
-  queue.Signal = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  queue.Socket = socket;
+  queue.SignalDescriptor.Reset(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+  queue.SocketDescriptor = std::move(socket);
+  queue.Signal = queue.SignalDescriptor.Get();
+  queue.Socket = queue.SocketDescriptor.Get();
 }
 
 void TWindowManager::DrainQueueSocket(TMessageQueue& queue)
@@ -388,9 +381,8 @@ void TWindowManager::EndQueue(const std::shared_ptr<TMessageQueue>& queue)
     const std::lock_guard guard(queue->Lock);
     unanswered.insert(unanswered.end(), queue->Sent.begin(), queue->Sent.end());
     queue->Sent.clear();
-    if (queue->Socket >= 0) {
-      close(queue->Socket.exchange(-1));
-    }
+    queue->Socket = -1;
+    queue->SocketDescriptor.Reset();
   }
   for (const auto& record : unanswered) {
     Reply(record, TReplyStatus::ThreadEnded, 0);

@@ -41,7 +41,6 @@ struct TWindowTimer {
 class TMessageQueue {
  public:
   TMessageQueue(DWORD threadId, std::uint32_t id) : ThreadId(threadId), Id(id) {}
-  ~TMessageQueue();
   TMessageQueue(const TMessageQueue&) = delete;
   TMessageQueue& operator=(const TMessageQueue&) = delete;
 
@@ -64,7 +63,10 @@ class TMessageQueue {
   bool Ended = false;  // the thread ended; nothing is handled any more
 
   // The thread's own socket (see TMessageTransport::OpenQueueSocket) and the event that wakes
-  // its poll, once it talks to other processes; -1 before. Set by the owner thread under Lock.
+  // its poll, once it talks to other processes. Owned by the descriptors, set by the owner
+  // thread under Lock; the atomics publish them to other threads (-1 before).
+  TFileDescriptor SocketDescriptor;
+  TFileDescriptor SignalDescriptor;
   std::atomic<int> Socket{-1};
   std::atomic<int> Signal{-1};
   std::atomic<bool> Polling{false};         // the owner sleeps in poll; set under Lock

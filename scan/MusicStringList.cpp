@@ -93,21 +93,28 @@ class TMusicStringReader {
 // closes its handle, so a lock file left behind opens at once and is taken over.
 class TMusicStringList::TLock {
  public:
-  // Null when the lock is held by someone else (or the file cannot be made).
-  static std::unique_ptr<TLock> TryTake(const std::string& lockFileName)
+  // The lock, or null with busy true when another holds it (try again later), or null with
+  // busy false and error set when the lock file cannot be opened at all.
+  static std::unique_ptr<TLock> TryTake(const std::string& lockFileName, bool& busy, DWORD& error)
   {
+    busy = false;
+    error = ERROR_SUCCESS;
     const HANDLE handle = CreateFileA(lockFileName.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE,
                                       nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
+      error = GetLastError();
+      busy = error == ERROR_SHARING_VIOLATION;
       return nullptr;
     }
-    auto lock = std::unique_ptr<TLock>(new TLock(handle, lockFileName));
     // The holder before us deletes the file before closing it; an open that raced with that
-    // delete holds a file that is no longer at the path, and must try again.
-    if (!lock->StillAtPath()) {
+    // delete holds a file that is no longer at the path, and must try again. What is at the
+    // path now may be a newer holder's live lock file: a failed take only lets go of its handle.
+    if (!StillAtPath(handle, lockFileName)) {
+      CloseHandle(handle);
+      busy = true;
       return nullptr;
     }
-    return lock;
+    return std::unique_ptr<TLock>(new TLock(handle, lockFileName));
   }
 
   ~TLock()
@@ -122,14 +129,14 @@ class TMusicStringList::TLock {
  private:
   TLock(HANDLE handle, std::string fileName) : FHandle(handle), FFileName(std::move(fileName)) {}
 
-  bool StillAtPath() const
+  static bool StillAtPath(HANDLE handle, const std::string& fileName)
   {
     BY_HANDLE_FILE_INFORMATION held{};
-    if (GetFileInformationByHandle(FHandle, &held) == FALSE) {
+    if (GetFileInformationByHandle(handle, &held) == FALSE) {
       return false;
     }
     const HANDLE atPath =
-        CreateFileA(FFileName.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        CreateFileA(fileName.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (atPath == INVALID_HANDLE_VALUE) {
       return false;
@@ -288,9 +295,15 @@ bool TMusicStringList::LockFile(const std::string& fileName)
   }
   FLockFileName = fileName + ".lck";
   for (int attempt = 1; attempt <= LockAttempts; ++attempt) {
-    FLock = TLock::TryTake(FLockFileName);
+    bool busy = false;
+    DWORD error = ERROR_SUCCESS;
+    FLock = TLock::TryTake(FLockFileName, busy, error);
     if (FLock) {
       return true;
+    }
+    if (!busy) {
+      Trace("%s.LockFile: cannot open %s (error %d)", ClassName(), FLockFileName, static_cast<int>(error));
+      break;
     }
     Sleep(static_cast<DWORD>(attempt) * LockRetryStepMs);
   }

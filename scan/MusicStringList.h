@@ -65,9 +65,11 @@ class TMusicStringList : public TStringList {
   // failure, leaving the old file in place.
   void SaveToFile(const std::string& fileName) const;
 
-  // Takes the cross-process lock of fileName (the file fileName + ".lck"), retrying after
-  // n * 50 ms on attempt n for 128 attempts; false when it could not be taken. A lock file left
-  // by a process that died is taken over at once. Raises EOxaFatal
+  // Takes the cross-process lock of fileName (the file fileName + ".lck"). While another holds
+  // it, retries after n * 50 ms on attempt n for 128 attempts; any other failure to open the
+  // lock file (a missing folder, no access) ends at once with a trace line naming the error.
+  // False when it could not be taken. A lock file left by a process that died is taken over at
+  // once. Raises EOxaFatal
   // "TMusicStringList.LockFile: A file is already locked" when this list holds a lock.
   bool LockFile(const std::string& fileName);
   // Releases the lock; raises EOxaFatal "TMusicStringList.UnLockFile: No file is locked" when

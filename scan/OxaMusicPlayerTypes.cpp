@@ -38,6 +38,7 @@ std::string ExecutableFolder()
   return ExtractFilePath(path);
 }
 
+// A shell folder, empty when the key cannot be opened or the value is missing or not text.
 std::string ReadShellFolder(HKEY root, std::string_view key, std::string_view value)
 {
   TRegistry registry;
@@ -45,7 +46,54 @@ std::string ReadShellFolder(HKEY root, std::string_view key, std::string_view va
   if (!registry.OpenKeyReadOnly(std::string(key))) {
     return {};
   }
-  return registry.ValueExists(std::string(value)) ? registry.ReadString(std::string(value)) : std::string();
+  try {
+    return registry.ReadString(std::string(value));
+  } catch (const ERegistryException& e) {
+    Trace("Shell folder %s unusable: %s", std::string(value), e.Message());
+    return {};
+  }
+}
+
+// The library folder as "Database" names it; empty when it names none, or names it as
+// something other than text (a value the user's own edits could leave).
+std::string StoredDatabasePath(const TRegistry& registry)
+{
+  try {
+    return registry.ReadString("Database");
+  } catch (const ERegistryException& e) {
+    Trace("GetDatabasePath: \"Database\" unusable (%s); replaced", e.Message());
+    return {};
+  }
+}
+
+// Writes value as text, or leaves a trace line when the hive refuses it.
+void WriteStringOrTrace(TRegistry& registry, const std::string& name, const std::string& value)
+{
+  try {
+    registry.WriteString(name, value);
+  } catch (const ERegistryException& e) {
+    Trace("Cannot write %s: %s", name, e.Message());
+  }
+}
+
+// An integer value, written with defaultValue first when missing. A value that cannot be read
+// as an integer reads as defaultValue and is replaced by it where the hive allows.
+std::int32_t ReadIntegerOrDefault(TRegistry& registry, const std::string& name, std::int32_t defaultValue)
+{
+  try {
+    if (!registry.ValueExists(name)) {
+      registry.WriteInteger(name, defaultValue);
+    }
+    return registry.ReadInteger(name);
+  } catch (const ERegistryException& e) {
+    Trace("Triangle setting %s unusable (%s); default %d used", name, e.Message(), defaultValue);
+  }
+  try {
+    registry.WriteInteger(name, defaultValue);
+  } catch (const ERegistryException&) {
+    // The hive is read-only; the default serves this time and the next.
+  }
+  return defaultValue;
 }
 
 // The settings file's path, computed once; guarded because the scan thread reads settings too.
@@ -82,16 +130,20 @@ std::string GetDatabasePath()
   TRegistry registry;
   registry.SetRootKey(HKEY_CURRENT_USER);
   if (registry.OpenKey(std::string(PlayerRegistryKey), true)) {
-    path = registry.ValueExists("Database") ? registry.ReadString("Database") : std::string();
+    path = StoredDatabasePath(registry);
     if (path.empty()) {
       const std::string appData = ReadShellFolder(HKEY_CURRENT_USER, ShellFoldersKey, "AppData");
       path = appData.empty() ? fallback : IncludeTrailingBackslash(appData) + std::string(DatabaseFolderName);
-      registry.WriteString("Database", path);
+      WriteStringOrTrace(registry, "Database", path);
     }
   } else {
     path = fallback;
   }
-  if (!DirectoryExists(path)) {
+  // A folder that cannot be made (a drive that is gone, no access) is unusable as well; the
+  // stored value stays, for the day its drive is back.
+  if (!DirectoryExists(path) && !ForceDirectories(path) && path != fallback) {
+    Trace("GetDatabasePath: cannot create %s; using %s", path, fallback);
+    path = fallback;
     ForceDirectories(path);
   }
   return IncludeTrailingBackslash(path);
@@ -146,19 +198,10 @@ TTriangleSettings ReadTriangleSettings()
   if (!registry.OpenKey(std::string(TriangleRegistryKey), true)) {
     return settings;
   }
-  if (!registry.ValueExists("AutoHide")) {
-    registry.WriteBool("AutoHide", true);
-  }
-  settings.AutoHide = registry.ReadBool("AutoHide");
-  const auto readInteger = [&](const char* name, std::int32_t defaultValue) {
-    if (!registry.ValueExists(name)) {
-      registry.WriteInteger(name, defaultValue);
-    }
-    return registry.ReadInteger(name);
-  };
-  settings.Top = readInteger("Top", screenHeight / 2);
-  settings.Height = readInteger("Height", DefaultTriangleHeight);
-  settings.Width = readInteger("Width", DefaultTriangleWidth);
+  settings.AutoHide = ReadIntegerOrDefault(registry, "AutoHide", 1) != 0;
+  settings.Top = ReadIntegerOrDefault(registry, "Top", screenHeight / 2);
+  settings.Height = ReadIntegerOrDefault(registry, "Height", DefaultTriangleHeight);
+  settings.Width = ReadIntegerOrDefault(registry, "Width", DefaultTriangleWidth);
   if (settings.Top < 0 || settings.Top > screenHeight) {
     settings.Top = screenHeight / 2;
   }

@@ -4,12 +4,16 @@
 
 #include <algorithm>
 #include <atomic>
+#include <fstream>
 #include <future>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "platform/FaultInjection.h"
 #include "platform/LastError.h"
+#include "platform/Machine.h"
 #include "platform/Messages.h"
 #include "platform/Windows.h"
 #include "tests/support/TempFolder.h"
@@ -295,6 +299,24 @@ TEST_F(TMessages, RegisteredMessagesAreStablePerName)
   EXPECT_EQ(RegisterWindowMessageA("wm_oxaipc_notify"), notify);
   EXPECT_EQ(RegisterWindowMessageA(""), 0U);
   EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+}
+
+TEST_F(TMessages, AFailedTableWriteReportsItsErrorAndLosesNoName)
+{
+  const UINT kept = RegisterWindowMessageA("OXA_KEPT_BEFORE_THE_FAILURE");
+  ASSERT_NE(kept, 0U);
+  FailNthPlatformCall(1);
+  EXPECT_EQ(RegisterWindowMessageA("OXA_FAILED_ONCE"), 0U);
+  EXPECT_EQ(GetLastError(), ERROR_DISK_FULL);
+  FailNthPlatformCall(0);
+  // Written on the next attempt, beside the name that was there.
+  const UINT later = RegisterWindowMessageA("OXA_FAILED_ONCE");
+  EXPECT_NE(later, 0U);
+  EXPECT_NE(later, kept);
+  std::ifstream table(MachineFolder() / "messages");
+  const std::string text((std::istreambuf_iterator<char>(table)), {});
+  EXPECT_NE(text.find("OXA_KEPT_BEFORE_THE_FAILURE"), std::string::npos);
+  EXPECT_NE(text.find("OXA_FAILED_ONCE"), std::string::npos);
 }
 
 }  // namespace

@@ -1,11 +1,14 @@
 // The string list's files: the safe save, the lock file shared between processes, and the
 // options store that merges keys written by several processes.
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <memory>
 #include <thread>
 
@@ -35,6 +38,8 @@ class MusicStringFileTest : public ::testing::Test {
 
   std::filesystem::path Host(const std::string& relative) const { return FMachine.Scratch() / relative; }
   static std::string Windows(const std::string& relative) { return "C:\\" + relative; }
+  // Four processes store their own key into file 15 times each; every key must survive.
+  void StoreConcurrently(const std::string& file, int delay);
 
   TTempMachine FMachine;
 };
@@ -133,6 +138,60 @@ TEST_F(MusicStringFileTest, AnotherListWaitsUntilTheLockIsReleased)
   EXPECT_TRUE(taken.load());
 }
 
+// A take whose open found the previous holder's file just as that holder let go gets a file
+// that is no longer at the path. Right then a third list takes the lock with a new file. The
+// failed take must leave that file alone, or a fourth taker would hold the lock beside the
+// third.
+TEST_F(MusicStringFileTest, AFailedTakeLeavesTheNextHoldersLockFileAlone)
+{
+  const std::string file = Windows("race.oxa");
+  const std::string lockFile = Host("race.oxa.lck").string();
+  TMusicStringList first;
+  TMusicStringList third;
+  ASSERT_TRUE(first.LockFile(file));
+
+  const auto identity = [&] {
+    struct stat st {};
+    return ::stat(lockFile.c_str(), &st) == 0 ? st.st_ino : ino_t{0};
+  };
+  std::atomic<std::thread::id> racer;
+  int pauses = 0;  // of the racer, which alone counts them, not those of its own calls here
+  bool insidePause = false;
+  ino_t thirdsFile = 0;
+  std::promise<void> secondAttemptOpened;
+  PausePlatformCalls([&] {
+    if (std::this_thread::get_id() != racer.load() || insidePause) {
+      return;
+    }
+    ++pauses;
+    if (pauses == 1) {
+      // The racer holds the first file open but has not checked its sharing yet.
+      insidePause = true;
+      first.UnLockFile();
+      EXPECT_TRUE(third.LockFile(file));
+      thirdsFile = identity();
+      insidePause = false;
+    } else if (pauses == 3) {
+      // The second attempt: the file at the path must still be the third list's.
+      EXPECT_EQ(identity(), thirdsFile);
+      secondAttemptOpened.set_value();
+    }
+  });
+  std::atomic<bool> taken{false};
+  TMusicStringList second;
+  std::thread waiter([&] {
+    racer = std::this_thread::get_id();
+    taken = second.LockFile(file);
+  });
+  ASSERT_EQ(secondAttemptOpened.get_future().wait_for(std::chrono::seconds(60)), std::future_status::ready);
+  EXPECT_FALSE(taken.load());
+  third.UnLockFile();
+  waiter.join();
+  PausePlatformCalls(nullptr);
+  EXPECT_TRUE(taken.load());
+  second.UnLockFile();
+}
+
 TEST_F(MusicStringFileTest, LockOfACrashedProcessIsTakenOverAtOnce)
 {
   const std::string file = Windows("crash.oxa");
@@ -146,6 +205,20 @@ TEST_F(MusicStringFileTest, LockOfACrashedProcessIsTakenOverAtOnce)
   ASSERT_TRUE(list.LockFile(file));
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
   list.UnLockFile();
+}
+
+TEST_F(MusicStringFileTest, ALockFileThatCannotBeOpenedEndsTheLockAtOnce)
+{
+  // Only another holder is worth waiting for: a drive that is not there, or a lock file that
+  // is a folder, fails on the first attempt instead of 128 times over seven minutes.
+  std::filesystem::create_directories(Host("folder.oxa.lck"));
+  for (const std::string& file : {std::string("Q:\\Music\\options.oxa"), Windows("folder.oxa")}) {
+    FailNthPlatformCall(0);
+    TMusicStringList list;
+    EXPECT_FALSE(list.LockFile(file)) << file;
+    EXPECT_LT(CountedPlatformCalls(), 10U) << file;
+    EXPECT_TRUE(list.LockFileName().empty()) << file;
+  }
 }
 
 TEST_F(MusicStringFileTest, LiveLockOfAnotherProcessIsRespected)
@@ -190,7 +263,17 @@ TEST_F(MusicStringFileTest, StoreKeepsKeysOtherProcessesWrote)
 
 TEST_F(MusicStringFileTest, ConcurrentStoresOfDifferentKeysAllSurvive)
 {
-  const std::string file = Windows("SearchInfomation.oxa");
+  // Without a delay the processes mostly meet at the lock; with one, each also sits between
+  // opening the lock file and checking it is still the file at the path, where a failed take
+  // once deleted the lock file of the process that held the lock.
+  for (const int delay : {0, 5}) {
+    SCOPED_TRACE(delay);
+    StoreConcurrently(Windows("SearchInfomation" + std::to_string(delay) + ".oxa"), delay);
+  }
+}
+
+void MusicStringFileTest::StoreConcurrently(const std::string& file, int delay)
+{
   constexpr int Writers = 4;
   constexpr int Rounds = 15;
   std::vector<std::unique_ptr<TChildProcess>> children;
@@ -199,7 +282,7 @@ TEST_F(MusicStringFileTest, ConcurrentStoresOfDifferentKeysAllSurvive)
   }
   for (int i = 0; i < Writers; ++i) {
     children[static_cast<std::size_t>(i)]->WriteLine("store " + file + " Key" + std::to_string(i) + " " +
-                                                     std::to_string(Rounds));
+                                                     std::to_string(Rounds) + " " + std::to_string(delay));
   }
   for (auto& child : children) {
     EXPECT_EQ(child->ReadLine(std::chrono::seconds(120)).value_or("timeout"), "stored");
@@ -211,7 +294,7 @@ TEST_F(MusicStringFileTest, ConcurrentStoresOfDifferentKeysAllSurvive)
     ASSERT_EQ(values.Count(), 1) << i;
     EXPECT_EQ(values[0], "Key" + std::to_string(i) + "-" + std::to_string(Rounds - 1));
   }
-  EXPECT_FALSE(std::filesystem::exists(Host("SearchInfomation.oxa.lck")));
+  EXPECT_FALSE(std::filesystem::exists(Host(file.substr(3) + ".lck")));
 }
 
 TEST_F(MusicStringFileTest, WriterKilledMidSaveLeavesAReadableFile)

@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 
 #include "platform/Drives.h"
+#include "platform/FaultInjection.h"
 #include "platform/Metrics.h"
 #include "rtl/Registry.h"
 #include "tests/support/TempFolder.h"
@@ -178,4 +180,115 @@ TEST_F(SettingsTest, TriangleDefaultsAreWrittenAndBadValuesCorrected)
   EXPECT_EQ(written.Top, 10);
   EXPECT_EQ(written.Width, 15);
   EXPECT_EQ(written.Height, 30);
+}
+
+TEST_F(SettingsTest, ALibraryFolderThatCannotBeMadeFallsBackAndOptionsAnswerAtOnce)
+{
+  // Q: is not a drive of this machine: the folder cannot be made, so the library goes beside
+  // the program, and the settings file's lock is not retried for minutes.
+  SetUserValue(std::string(PlayerRegistryKey), "Database", "Q:\\Library");
+  const std::string path = GetDatabasePath();
+  EXPECT_EQ(path.substr(0, 3), "Z:\\");
+  EXPECT_EQ(path.substr(path.size() - DatabaseFolderName.size() - 1), std::string(DatabaseFolderName) + "\\");
+  EXPECT_EQ(UserValue(std::string(PlayerRegistryKey), "Database"), "Q:\\Library");
+
+  FailNthPlatformCall(0);
+  TStringList roots;
+  ReadOption(TMusicOption::Roots, roots);
+  EXPECT_EQ(roots.Count(), 0);
+  EXPECT_LT(CountedPlatformCalls(), 20U);
+}
+
+// Values of the wrong type, as a hand edit or another program leaves them: each reads as its
+// default, and what the program itself writes is put right.
+TEST_F(SettingsTest, WronglyTypedValuesReadAsTheirDefaults)
+{
+  const int screen = GetSystemMetrics(SM_CYSCREEN);
+  const std::string appDataLibrary = "C:\\Users\\me\\AppData\\OxaMediaDatabase";
+  struct TCase {
+    HKEY Root;
+    std::string Key;
+    std::string Name;
+    bool AsText;  // stored as text where a number belongs, else as a number where text belongs
+    std::function<std::string()> Read;
+    std::string Expected;
+    bool Corrected;  // the value is rewritten with its proper type
+  };
+  const auto triangle = [](int TTriangleSettings::*field) {
+    return [field] { return std::to_string(ReadTriangleSettings().*field); };
+  };
+  const std::string triangleKey(TriangleRegistryKey);
+  const TCase cases[] = {
+      {HKEY_CURRENT_USER, std::string(PlayerRegistryKey), "Database", false, [] { return GetDatabasePath(); },
+       appDataLibrary + "\\", true},
+      {HKEY_CURRENT_USER, triangleKey, "Top", true, triangle(&TTriangleSettings::Top),
+       std::to_string(screen / 2), true},
+      {HKEY_CURRENT_USER, triangleKey, "Height", true, triangle(&TTriangleSettings::Height), "26", true},
+      {HKEY_CURRENT_USER, triangleKey, "Width", true, triangle(&TTriangleSettings::Width), "13", true},
+      {HKEY_CURRENT_USER, triangleKey, "AutoHide", true,
+       [] { return std::string(ReadTriangleSettings().AutoHide ? "on" : "off"); }, "on", true},
+      {HKEY_CURRENT_USER, ShellFolders, "Desktop", false, [] { return GetDesktopPath(); }, "", false},
+      {HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion", "CommonFilesDir", false,
+       [] { return GetCommonFilesPath(); }, "", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    {
+      TRegistry registry;
+      registry.SetRootKey(c.Root);
+      ASSERT_TRUE(registry.OpenKey(c.Key, true));
+      if (c.AsText) {
+        registry.WriteString(c.Name, "twelve");
+      } else {
+        registry.WriteInteger(c.Name, 12);
+      }
+    }
+    std::string read;
+    ASSERT_NO_THROW(read = c.Read());
+    EXPECT_EQ(read, c.Expected);
+    TRegistry registry;
+    registry.SetRootKey(c.Root);
+    ASSERT_TRUE(registry.OpenKey(c.Key, false));
+    if (c.Corrected) {
+      EXPECT_NO_THROW(c.AsText ? registry.ReadInteger(c.Name) : (registry.ReadString(c.Name), 0));
+    }
+  }
+  // A shell folder of the wrong type is no folder: the library falls back beside the program.
+  SetUserValue(std::string(PlayerRegistryKey), "Database", "");
+  {
+    TRegistry registry;
+    registry.SetRootKey(HKEY_CURRENT_USER);
+    ASSERT_TRUE(registry.OpenKey(ShellFolders, true));
+    registry.WriteInteger("AppData", 3);
+  }
+  std::string path;
+  ASSERT_NO_THROW(path = GetDatabasePath());
+  EXPECT_EQ(path.substr(0, 3), "Z:\\");
+}
+
+TEST_F(SettingsTest, AHiveThatRefusesWritesNeverStopsStartUp)
+{
+  // The Nth registry or file call fails, for every N the two reads make.
+  for (std::uint32_t n = 1;; ++n) {
+    SCOPED_TRACE(n);
+    TTempMachine machine;
+    TDrive drive;
+    drive.Letter = 'C';
+    drive.Folder = machine.Scratch().string();
+    drive.Type = DRIVE_FIXED;
+    ASSERT_EQ(DeclareDriveTable({drive}), 0);
+    SetUserValue(ShellFolders, "AppData", "C:\\AppData");
+    FailNthPlatformCall(n);
+    std::string path;
+    EXPECT_NO_THROW(path = GetDatabasePath());
+    EXPECT_FALSE(path.empty());
+    TTriangleSettings settings;
+    EXPECT_NO_THROW(settings = ReadTriangleSettings());
+    EXPECT_EQ(settings.Height, 26);
+    const bool done = CountedPlatformCalls() < n;
+    FailNthPlatformCall(0);
+    if (done) {
+      break;
+    }
+  }
 }

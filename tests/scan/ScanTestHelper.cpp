@@ -1,11 +1,13 @@
 // A second process for the settings tests. Commands on its standard input, one per line:
 //   lock FILE            take the lock of FILE, print "locked", keep it until the next line
-//   store FILE KEY N     store KEY (one value "KEY-i") N times, then print "stored"
+//   store FILE KEY N [MS]  store KEY (one value "KEY-i") N times, then print "stored"; with MS,
+//                        every file the platform opens waits MS milliseconds before its sharing is checked
 //   save-loop FILE       save a large list to FILE over and over until killed (prints "saving")
 #include <iostream>
 #include <sstream>
 #include <string>
 
+#include "platform/FaultInjection.h"
 #include "scan/MusicStringList.h"
 
 namespace {
@@ -52,7 +54,9 @@ int main()
     } else if (command == "store") {
       std::string key;
       int count = 0;
-      words >> key >> count;
+      std::uint32_t delay = 0;
+      words >> key >> count >> delay;
+      DelayPlatformCalls(delay);
       StoreRepeatedly(file, key, count);
       std::cout << "stored" << std::endl;
     } else if (command == "save-loop") {
