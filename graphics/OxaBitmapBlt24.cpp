@@ -223,13 +223,23 @@ void TransparentCopy(const TOxaSurfaceDesc& t, const TOxaSurfaceDesc& s, int tx,
                      int w, int h, TOxaColor key)
 {
   const std::uint8_t k0 = std::uint8_t(key >> 16), k1 = std::uint8_t(key >> 8), k2 = std::uint8_t(key);
+  // Skin images hold long runs of key and of picture: each run of picture is one block copy.
   ForEachRow(t, s, tx, ty, sx, sy, w, h, [=](std::uint8_t* d, const std::uint8_t* p, int n) {
-    for (int i = 0; i < n; ++i, d += 3, p += 3) {
-      if (p[0] != k0 || p[1] != k1 || p[2] != k2) {
-        d[0] = p[0];
-        d[1] = p[1];
-        d[2] = p[2];
+    const auto isKey = [=](int i) {
+      const std::uint8_t* q = p + 3 * i;
+      return ((q[0] ^ k0) | (q[1] ^ k1) | (q[2] ^ k2)) == 0;
+    };
+    int i = 0;
+    while (i < n) {
+      if (isKey(i)) {
+        ++i;
+        continue;
       }
+      const int start = i;
+      while (i < n && !isKey(i)) {
+        ++i;
+      }
+      std::memcpy(d + 3 * start, p + 3 * start, std::size_t(i - start) * 3);
     }
   });
 }
@@ -241,7 +251,7 @@ void TransparentAlphaCopy(const TOxaSurfaceDesc& t, const TOxaSurfaceDesc& s, in
   const int a = int(alpha & 0xFF);
   ForEachRow(t, s, tx, ty, sx, sy, w, h, [=](std::uint8_t* d, const std::uint8_t* p, int n) {
     for (int i = 0; i < n; ++i, d += 3, p += 3) {
-      if (p[0] != k0 || p[1] != k1 || p[2] != k2) {
+      if (((p[0] ^ k0) | (p[1] ^ k1) | (p[2] ^ k2)) != 0) {
         for (int c = 0; c < 3; ++c) {
           d[c] = std::uint8_t((p[c] * a + d[c] * (255 - a)) >> 8);
         }

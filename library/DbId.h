@@ -4,7 +4,10 @@
 // unset; which fields are set gives the level.
 
 #include <cstdint>
+#include <span>
 #include <string>
+#include <string_view>
+#include <vector>
 
 // The views of the library, by number.
 inline constexpr std::int32_t ViewFolders = 1;
@@ -54,3 +57,51 @@ TDbId BeforeFirst(const TDbId& id);
 // "IsBeforeFirst: ViewId = 0" for a view id with ViewId 0 and "IsBeforeFirst: Illegal DbId" for
 // the root.
 bool IsBeforeFirst(const TDbId& id);
+
+// The order of SortByCaption: an empty caption after every other; otherwise by the first
+// character's rank (letters, and every code point from 192 up, first; then the digits; then
+// the other characters by code), equal ranks by the whole texts without regard to case.
+// Negative, 0 or positive.
+int CompareCaptions(std::string_view a, std::string_view b);
+
+// The ordered list a listing fills. Grows geometrically while its length is below
+// DbIdListLinearGrowth, and by that many entries from then on, so large libraries do not
+// reallocate for every track.
+inline constexpr int DbIdListLinearGrowth = 10000;
+inline constexpr int DbIdListGrowthStep = 20000;
+
+class TDbIdList {
+ public:
+  // Appends a copy, growing the list when it is full.
+  void Add(const TDbId& id);
+  void AddValues(std::int32_t view, std::int32_t group, std::int32_t order, std::string extra,
+                 std::string caption, std::int32_t file);
+  // Count and capacity 0.
+  void Clear() noexcept;
+  // The count is cut to capacity when larger.
+  void SetCapacity(int capacity);
+  int Capacity() const noexcept { return FCapacity; }
+  int Count() const noexcept { return static_cast<int>(FItems.size()); }
+  // Raises EListError "List index out of bounds (%d)" outside 0 .. Count - 1.
+  const TDbId& Get(int index) const;
+  std::span<const TDbId> Items() const noexcept { return FItems; }
+
+  // The first index, or -1. IndexOfItem: the same view and file, under any group.
+  int IndexOfItem(const TDbId& id) const noexcept;
+  int IndexOfFile(std::int32_t fileId) const noexcept;
+  int IndexOfGroup(std::int32_t groupId) const noexcept;
+  int IndexOfView(std::int32_t viewId) const noexcept;
+
+  // By Caption (CompareCaptions), by Extra (AnsiCompareText), by Order ascending. Entries that
+  // compare equal keep their order.
+  void SortByCaption();
+  void SortByExtra();
+  void SortByOrder();
+
+ private:
+  template <class Less>
+  void SortBy(Less less);
+
+  std::vector<TDbId> FItems;
+  int FCapacity = 0;
+};

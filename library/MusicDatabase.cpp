@@ -26,10 +26,20 @@ TMusicDatabase::TMusicDatabase(TComponent* owner) : TDatabase(owner)
   SetDatabaseName(std::string(MusicDatabaseName));
   TDatabase::SetDirectory("MusicDatabase");
   CreateTableObjects();
+  FFavoritesThread = TThread::New<TMusicFavoriteThread>();
 }
 
 TMusicDatabase::~TMusicDatabase()
 {
+  if (!FDetailsEditors.empty()) {
+    TraceObject(this, "Destroy: %d favorite details editors has not been destroyed",
+                static_cast<int>(FDetailsEditors.size()));
+  }
+  if (FMastersEditor) {
+    TraceObject(this, "Destroy: Favorite masters editor has not been destroyed");
+  }
+  FreeEditors();
+  FFavoritesThread.reset();
   FreeTableObjects();
 }
 

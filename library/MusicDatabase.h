@@ -13,12 +13,14 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "library/DbId.h"
+#include "library/MusicFavorites.h"
 #include "library/MusicTables.h"
 #include "rtl/Method.h"
 #include "tableengine/Database.h"
@@ -111,9 +113,6 @@ class TMusicDatabase : public TDatabase {
   std::string StampFileName() const;
   std::string ReadStamp() const;
 
-  // Re-imports the favorite lists from their files after a rebuild.
-  void RestoreFavorites();
-
   // ---- catalogue (MusicDatabaseCatalogue.cpp) ----
   // Every group table counts the file records that point to it and loses a record whose count
   // would drop to zero. A hidden file keeps its record with all six group ids -1, shows in no
@@ -172,15 +171,112 @@ class TMusicDatabase : public TDatabase {
   // object inactive.
   bool ApplyScanResults(const TKnownFiles& known, const TMusicFileItems& found);
   // The file of that path (without regard to case) as an item of view 1 to 6: the file's group
-  // in that view, its FileId and its title as caption. The empty id when there is no such file
-  // or the view is another.
+  // in that view, its FileId and its title as caption; for view 7 the first favorite entry, in
+  // list order, that resolves to the file. The empty id when there is no such file or entry, or
+  // the view is another.
   TDbId FindFileByPath(std::string_view path, std::int32_t view);
+
+  // ---- views (MusicDatabaseViews.cpp) ----
+  // The tree the browser sees: the root, the seven views, the groups of a view and the tracks
+  // of a group. The operations open the cursors they use; a track listing makes the primary
+  // index of the file cursor active again afterwards.
+
+  // "Folders" ... "Playlists" for 1 to 7, "" for any other number.
+  static std::string ViewName(std::int32_t view);
+  // "(000 Empty)" for 0 or less, "(001 Track)", "(%.3d Tracks)".
+  static std::string CountCaption(std::int32_t count);
+  // A folder's display name as shown: its components joined by ", " and tidied like a title.
+  static std::string FolderCaption(std::string_view folderName);
+
+  // Clears list and fills it with the children of id: the seven views for the root; a view's
+  // groups captioned with their counts and sorted; a group's tracks sorted (an album's by track
+  // number); for an item, the item itself (a favorite entry: its file as an item of the
+  // Folders view). False, with the list empty, for an id that names no view 1 to 7, a group
+  // that is not there or an item that is not there (a hidden or missing file, a favorite entry
+  // that resolves to none).
+  bool GetItems(const TDbId& id, TDbIdList& list);
+  // "MusicDatabase", a view name, a group's name without its count, or an item's caption when
+  // it lists as exactly one entry; "" otherwise.
+  std::string GetCaption(const TDbId& id);
+  // The file as an item of a view 1 to 6 (its group there and its title), or the favorite entry
+  // fileId of view 7 (its list as group, the list's name as caption). False, with item empty,
+  // when there is none or the file is hidden.
+  bool MakeItem(std::int32_t view, std::int32_t fileId, TDbId& item);
+  // The file of item as an item of target 1 to 6, or the favorite entry nearest to it for
+  // target 7; the empty id when there is none.
+  TDbId ItemInView(const TDbId& item, std::int32_t target);
+  // The music file behind a view's file id: the id itself for views 1 to 6, the file a favorite
+  // entry resolves to for view 7. False when the entry is gone or finds no file.
+  bool ResolveFileId(std::int32_t view, std::int32_t fileId, std::int32_t& resolved);
+
+  // ---- favorites (MusicDatabaseFavorites.cpp) ----
+  // The lists are changed only through the editors, which write the tables in one transaction
+  // and then hand the lists' files to the favorites thread.
+
+  // The open masters editor, created and loaded when there is none. Owned by the database
+  // until FreeEditors.
+  TMusicFavoriteMastersEdit& EditFavoriteMasters();
+  // The open editor of list masterId, created and loaded when there is none; null when no such
+  // list is stored. Raises EOxaFatal for masterId -1.
+  TMusicFavoriteDetailsEdit* EditFavoriteDetails(std::int32_t masterId);
+  // Saves the modified details editors, then the masters editor when it is modified.
+  void SaveModifiedEditors();
+  // Frees every details editor, then the masters editor.
+  void FreeEditors() noexcept;
+
+  // Reads the lists back from "Favorites\" into an empty library: new files are written before
+  // the index that names them, and the files no longer named are deleted last, so a crash at
+  // any point leaves a complete set that the next rebuild restores again.
+  void RestoreFavorites();
+  // Reads the albums another program left in "Recorded\": their files' paths go to paths (for
+  // the scan) and the albums are kept until ImportRecordedAlbums. A damaged album is dropped;
+  // nothing is deleted yet.
+  void CollectRecordedAlbums(std::vector<std::string>& paths);
+  // Makes a list of each kept album (adding its entries to a list of the same name when there
+  // is one), then deletes the drop files they came from.
+  void ImportRecordedAlbums();
+  // The favorite entry nearest to the track from, starting with the list of to (an id of view
+  // 7); the empty id when no entry refers to that file. Raises EOxaFatal for a to outside view
+  // 7 or an invalid from or to.
+  TDbId FindNearestFavorite(const TDbId& from, const TDbId& to);
+
+  // Where the favorites files are: Directory + "Favorites\" and "Recorded\".
+  std::string FavoritesFolder() const;
+  std::string RecordedFolder() const;
+  // The writer of the favorites files; lives as long as the connection.
+  TMusicFavoriteThread& FavoritesThread() noexcept { return *FFavoritesThread; }
 
   TNotifyEvent AfterConnect;
   TNotifyEvent AfterDisconnect;
   TUpdateProgressEvent OnUpdateProgress;
 
  private:
+  friend class TMusicFavoriteMastersEdit;
+  friend class TMusicFavoriteDetailsEdit;
+
+  // The group field of a file record in view 1 to 6, and the name of its index.
+  static TField* ViewGroupField(const TFilesTable& files, std::int32_t view) noexcept;
+  static const char* ViewFileIndex(std::int32_t view) noexcept;
+  void ListGroups(std::int32_t view, TDbIdList& list);
+  bool ListTracks(const TDbId& group, TDbIdList& list);
+  // A group's name as its caption shows it; nothing when there is no such group.
+  std::optional<std::string> GroupCaption(std::int32_t view, std::int32_t groupId);
+  // A favorite entry resolved to its file (FileId -1 when none is found); writes a found file
+  // back into the entry's record. False when there is no such entry.
+  struct TResolvedEntry {
+    std::int32_t MasterId = -1;
+    std::int32_t Sequence = 0;
+    std::int32_t FileId = -1;
+    std::int32_t FolderId = -1;
+    std::string Caption;
+  };
+  bool ResolveFavorite(std::int32_t detailId, TResolvedEntry& entry);
+  bool ListFavoriteEntries(std::int32_t masterId, TDbIdList& list);
+  // The stored lists by Sequence, and a list's entries by Sequence (equal values in read order).
+  std::vector<std::int32_t> FavoriteMasterIds();
+  std::vector<std::int32_t> FavoriteDetailIds(std::int32_t masterId);
+  void ReleaseEditor(const TMusicFavoriteDetailsEdit* editor) noexcept;
+
   void CreateTableObjects();
   void FreeTableObjects() noexcept;
   bool WriteStamp(std::string_view stamp) const;
@@ -212,6 +308,13 @@ class TMusicDatabase : public TDatabase {
   TFavoriteMastersTable* FFavoriteMasters = nullptr;
   TFavoriteDetailsTable* FFavoriteDetails = nullptr;
   TFavoriteDetailsTable* FFavoriteDetailsByMaster = nullptr;
+
+  std::unique_ptr<TMusicFavoriteMastersEdit> FMastersEditor;
+  std::vector<std::unique_ptr<TMusicFavoriteDetailsEdit>> FDetailsEditors;
+  std::unique_ptr<TMusicFavoriteThread> FFavoritesThread;
+  // The albums CollectRecordedAlbums read, and the drop files they came from.
+  std::vector<TRecordedAlbum> FRecordedAlbums;
+  std::vector<std::string> FRecordedFiles;
 };
 
 // The player's open sequence, run before every use of the library: connected already, or a

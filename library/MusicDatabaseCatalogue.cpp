@@ -647,7 +647,7 @@ bool TMusicDatabase::ApplyScanResults(const TKnownFiles& known, const TMusicFile
 TDbId TMusicDatabase::FindFileByPath(std::string_view path, std::int32_t view)
 {
   TDbId result;
-  if (view < ViewFolders || view > ViewYears) {
+  if (view < ViewFolders || view > ViewPlaylists) {
     return result;
   }
   TFilesTable& byPath = *FFilesByPath;
@@ -655,11 +655,25 @@ TDbId TMusicDatabase::FindFileByPath(std::string_view path, std::int32_t view)
   if (!byPath.FindKey(path) || byPath.FolderId->AsInteger() == -1) {
     return result;
   }
-  TField* const groupFields[] = {byPath.FolderId, byPath.AlbumId,  byPath.ArtistId,
-                                 byPath.GenreId,  byPath.LetterId, byPath.YearId};
+  const std::int32_t fileId = byPath.FileId->AsInteger();
+  if (view == ViewPlaylists) {
+    for (const std::int32_t masterId : FavoriteMasterIds()) {
+      for (const std::int32_t detailId : FavoriteDetailIds(masterId)) {
+        TResolvedEntry entry;
+        if (ResolveFavorite(detailId, entry) && entry.FileId == fileId) {
+          result.ViewId = view;
+          result.GroupId = masterId;
+          result.FileId = detailId;
+          result.Caption = entry.Caption;
+          return result;
+        }
+      }
+    }
+    return result;
+  }
   result.ViewId = view;
-  result.GroupId = groupFields[view - ViewFolders]->AsInteger();
-  result.FileId = byPath.FileId->AsInteger();
+  result.GroupId = ViewGroupField(byPath, view)->AsInteger();
+  result.FileId = fileId;
   result.Caption = byPath.FileName->AsString();
   return result;
 }

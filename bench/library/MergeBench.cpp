@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "bench/support/BenchScratch.h"
+#include "bench/support/PlainSqlite.h"
 #include "library/MusicDatabase.h"
 #include "platform/Paths.h"
 #include "rtl/AnsiText.h"
@@ -195,51 +196,6 @@ void BM_MergeMixed(benchmark::State& state)
 }
 
 // ---- the floor: the file records and their six group references in plain SQLite ----
-
-int CompareAnsi(void*, int n1, const void* s1, int n2, const void* s2)
-{
-  return AnsiCompareText(std::string_view(static_cast<const char*>(s1), static_cast<std::size_t>(n1)),
-                         std::string_view(static_cast<const char*>(s2), static_cast<std::size_t>(n2)));
-}
-
-class TPlain {
- public:
-  explicit TPlain(const std::string& fileName)
-  {
-    if (sqlite3_open_v2(fileName.c_str(), &FDb, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) !=
-        SQLITE_OK) {
-      throw std::runtime_error("cannot open " + fileName);
-    }
-    sqlite3_create_collation_v2(FDb, "ANSITEXT", SQLITE_UTF8, nullptr, &CompareAnsi, nullptr);
-    Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA cache_size=-8192;");
-  }
-  ~TPlain()
-  {
-    for (sqlite3_stmt* statement : FStatements) {
-      sqlite3_finalize(statement);
-    }
-    sqlite3_close_v2(FDb);
-  }
-  TPlain(const TPlain&) = delete;
-  TPlain& operator=(const TPlain&) = delete;
-
-  void Exec(const char* sql) { sqlite3_exec(FDb, sql, nullptr, nullptr, nullptr); }
-  sqlite3_stmt* Prepare(const std::string& sql)
-  {
-    sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v3(FDb, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &statement, nullptr) !=
-        SQLITE_OK) {
-      throw std::runtime_error(sqlite3_errmsg(FDb));
-    }
-    FStatements.push_back(statement);
-    return statement;
-  }
-  sqlite3* Db() const { return FDb; }
-
- private:
-  sqlite3* FDb = nullptr;
-  std::vector<sqlite3_stmt*> FStatements;
-};
 
 // Look-up by key, count up or insert: what one reference to a group costs at the least.
 class TPlainGroup {

@@ -3,14 +3,12 @@
 // removing the files under a folder.
 
 #include <algorithm>
-#include <filesystem>
 #include <map>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "library/MusicDatabase.h"
-#include "platform/Paths.h"
 #include "rtl/AnsiText.h"
 #include "rtl/Exception.h"
 #include "rtl/FilePaths.h"
@@ -22,58 +20,13 @@
 #include "tools/oxa-lib/Arguments.h"
 #include "tools/oxa-lib/Commands.h"
 #include "tools/oxa-lib/Json.h"
+#include "tools/oxa-lib/LibraryAccess.h"
 
 namespace {
 
 constexpr const char* Usage =
     "usage: oxa-lib db import PATH... | db files [--json] | db groups TABLE [--json] | db hide PATH | "
     "db remove-under FOLDER   (each [--dir D])\n";
-
-// A Windows path is taken as it is; a host path ("/home/me/Music") is named through the drive
-// table. Empty when the machine has no name for it.
-std::string WindowsPath(const std::string& argument)
-{
-  std::string path = argument;
-  if (argument.starts_with("/")) {
-    path = WindowsPathOf(std::filesystem::absolute(argument).lexically_normal().string());
-    if (path.empty()) {
-      return path;
-    }
-  }
-  std::string full;
-  return FullWindowsPath(path, full) ? full : std::string();
-}
-
-std::string LibraryDirectoryOf(const std::optional<std::string>& dir)
-{
-  return dir ? WindowsPath(*dir) : GetDatabasePath();
-}
-
-// A library in use by the player must not be written by another process, nor rebuilt under it.
-bool OpenForWriting(TMusicDatabase& database, std::ostream& err)
-{
-  if (database.ReadStamp() == MusicStampOpen) {
-    err << "the library in " << database.Directory()
-        << " is open (in use by the player, or left open by a crash); it is left as it is\n";
-    return false;
-  }
-  if (!OpenLibrary(database)) {
-    err << "cannot create a library in " << database.Directory() << '\n';
-    return false;
-  }
-  return true;
-}
-
-// Reading never touches the stamp, so a library in use stays as it is.
-bool OpenForReading(TMusicDatabase& database, std::ostream& err)
-{
-  if (database.ReadStamp().empty()) {
-    err << "no library in " << database.Directory() << '\n';
-    return false;
-  }
-  database.Connect();
-  return true;
-}
 
 class TImport {
  public:

@@ -31,6 +31,17 @@ std::span<const TCommand> Commands()
                "the library in a directory: stamp and table counts, a new empty library, a check; music "
                "merged in from folders, its files and groups, hiding and removing files",
                &RunDb},
+      TCommand{
+          "list", "list [VIEW [GROUP [FILE]]] [--dir LIB] [--json]",
+          "the library's tree as the browser shows it: the views, a view's groups with their track counts, "
+          "a group's tracks in order",
+          &RunList},
+      TCommand{"fav",
+               "fav new NAME | add LIST FILE... | move LIST FROM TO | remove LIST [INDEX...] | delete LIST | "
+               "rename LIST NAME | show LIST [--json]   (each [--dir LIB])",
+               "the favorite lists, changed as the program changes them (their files under Favorites\\ "
+               "included); LIST is a list's name or id, INDEX an entry's position from 1",
+               &RunFav},
       TCommand{"walk", "walk ROOT [--files] [--json] | walk --update [--files] [--json]",
                "the full walk of a drive or folder (roots, cuts, music files found), or the update walk of "
                "the stored roots",
@@ -40,6 +51,10 @@ std::span<const TCommand> Commands()
                "the settings file's keys and lines (of the library directory in use, or --file), or any "
                "string-list file",
                &RunSettings},
+      TCommand{"heap", "heap NAME [--json]",
+               "a shared heap held by another process, read-only: size, use, free nodes and its damage "
+               "report",
+               &RunHeap},
   };
   return commands;
 }

@@ -37,5 +37,8 @@ int RunDb(TCommandArgs args, std::ostream& out, std::ostream& err);
 // The catalogue actions of "db" (import, files, groups, hide, remove-under), dispatched by RunDb.
 bool IsDbCatalogueAction(std::string_view action);
 int RunDbCatalogue(TCommandArgs args, std::ostream& out, std::ostream& err);
+int RunList(TCommandArgs args, std::ostream& out, std::ostream& err);
+int RunFav(TCommandArgs args, std::ostream& out, std::ostream& err);
 int RunWalk(TCommandArgs args, std::ostream& out, std::ostream& err);
 int RunSettings(TCommandArgs args, std::ostream& out, std::ostream& err);
+int RunHeap(TCommandArgs args, std::ostream& out, std::ostream& err);

@@ -1,0 +1,141 @@
+#include "framework/OxaSync.h"
+
+#include "platform/LastError.h"
+#include "platform/Synchronization.h"
+#include "rtl/OSError.h"
+
+namespace {
+
+const char* NameOrNull(const std::string& name)
+{
+  return name.empty() ? nullptr : name.c_str();
+}
+
+}  // namespace
+
+TOxaMutex::~TOxaMutex()
+{
+  Close();
+}
+
+void TOxaMutex::Open(const std::string& name, bool& existed)
+{
+  if (FOpen) {
+    throw EOxaAlreadyOpen("Already open");
+  }
+  HANDLE handle = CreateMutexA(nullptr, FALSE, NameOrNull(name));
+  if (handle == nullptr) {
+    RaiseLastOSError();
+  }
+  existed = GetLastError() == ERROR_ALREADY_EXISTS;
+  FHandle = handle;
+  FName = name;
+  FCount = 0;
+  FAbandoned = false;
+  FOpen = true;
+}
+
+bool TOxaMutex::Lock(DWORD timeout)
+{
+  if (!FOpen) {
+    throw EOxaNotOpen("Not open");
+  }
+  if (FCount == 0) {
+    const DWORD result = WaitForSingleObject(FHandle, timeout);
+    if (result != WAIT_OBJECT_0 && result != WAIT_ABANDONED) {
+      return false;
+    }
+    FAbandoned = result == WAIT_ABANDONED;
+  }
+  ++FCount;
+  return true;
+}
+
+void TOxaMutex::Unlock()
+{
+  if (FCount == 0) {
+    throw EOxaNotLocked("Not locked");
+  }
+  if (--FCount == 0 && ReleaseMutex(FHandle) == FALSE) {
+    RaiseLastOSError();
+  }
+}
+
+void TOxaMutex::Close()
+{
+  if (!FOpen) {
+    return;
+  }
+  if (FCount > 0) {
+    // Closing also runs from the destructor, so a release refused (another thread's object)
+    // is not raised here; closing the handle is what matters.
+    FCount = 0;
+    ReleaseMutex(FHandle);
+  }
+  CloseHandle(FHandle);
+  FHandle = nullptr;
+  FName.clear();
+  FOpen = false;
+}
+
+TOxaMutexLock::TOxaMutexLock(TOxaMutex& mutex) : FMutex(mutex)
+{
+  if (!FMutex.Lock(INFINITE)) {
+    throw EOxaFailed("Failed to lock " + FMutex.Name());
+  }
+}
+
+TOxaMutexLock::~TOxaMutexLock()
+{
+  FMutex.Unlock();
+}
+
+TOxaEvent::~TOxaEvent()
+{
+  Close();
+}
+
+void TOxaEvent::Open(const std::string& name, bool manualReset, bool& existed, bool initialState)
+{
+  if (FOpen) {
+    throw EOxaAlreadyOpen("Already open");
+  }
+  HANDLE handle =
+      CreateEventA(nullptr, manualReset ? TRUE : FALSE, initialState ? TRUE : FALSE, NameOrNull(name));
+  if (handle == nullptr) {
+    RaiseLastOSError();
+  }
+  existed = GetLastError() == ERROR_ALREADY_EXISTS;
+  FHandle = handle;
+  FName = name;
+  FOpen = true;
+}
+
+void TOxaEvent::SetEvent()
+{
+  if (!FOpen) {
+    throw EOxaNotOpen("Not open");
+  }
+  if (::SetEvent(FHandle) == FALSE) {
+    RaiseLastOSError();
+  }
+}
+
+bool TOxaEvent::Wait(DWORD timeout)
+{
+  if (!FOpen) {
+    throw EOxaNotOpen("Not open");
+  }
+  return WaitForSingleObject(FHandle, timeout) == WAIT_OBJECT_0;
+}
+
+void TOxaEvent::Close()
+{
+  if (!FOpen) {
+    return;
+  }
+  CloseHandle(FHandle);
+  FHandle = nullptr;
+  FName.clear();
+  FOpen = false;
+}

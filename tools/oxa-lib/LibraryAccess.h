@@ -1,0 +1,20 @@
+#pragma once
+// How the library commands reach a library: its directory from --dir or the settings, opened
+// for writing (never one the player has open) or for reading (the stamp left alone).
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+
+class TMusicDatabase;
+
+// A Windows path as it is; a host path ("/home/me/Music") named through the drive table. Empty
+// when the machine has no name for it.
+std::string WindowsPath(const std::string& argument);
+// The --dir option's library directory, or the one the settings name.
+std::string LibraryDirectoryOf(const std::optional<std::string>& dir);
+// A library in use by the player must not be written by another process, nor rebuilt under it.
+// Opens (creating the library when there is none) and returns true, or reports why not.
+bool OpenForWriting(TMusicDatabase& database, std::ostream& err);
+// Reading never touches the stamp, so a library in use stays as it is.
+bool OpenForReading(TMusicDatabase& database, std::ostream& err);
