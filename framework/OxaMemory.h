@@ -22,6 +22,7 @@
 
 #include "framework/OxaSync.h"
 #include "framework/OxaUtils.h"
+#include "platform/ByteOrder.h"
 #include "platform/Handles.h"
 
 // The bytes an allocation of n takes: n plus its size word, rounded up to 16.
@@ -114,8 +115,11 @@ class TOxaMemoryManager : public TObject {
   struct TNode;
   TFrame ReadFrame() const;
   TNode ReadNode(const TFrame& frame, std::uint32_t offset) const;
-  std::uint32_t Word(std::uint64_t offset) const noexcept;
-  void SetWord(std::uint64_t offset, std::uint32_t value) noexcept;
+  std::uint32_t Word(std::uint64_t offset) const noexcept { return ByteOrder::LoadLE32(FBase + offset); }
+  void SetWord(std::uint64_t offset, std::uint32_t value) noexcept
+  {
+    ByteOrder::StoreLE32(FBase + offset, value);
+  }
   void RequireOpen() const;
 
   std::uint8_t* FBase = nullptr;

@@ -58,16 +58,6 @@ struct TOxaMemoryManager::TNode {
   std::uint64_t Reach;
 };
 
-std::uint32_t TOxaMemoryManager::Word(std::uint64_t offset) const noexcept
-{
-  return ByteOrder::LoadLE32(FBase + offset);
-}
-
-void TOxaMemoryManager::SetWord(std::uint64_t offset, std::uint32_t value) noexcept
-{
-  ByteOrder::StoreLE32(FBase + offset, value);
-}
-
 void TOxaMemoryManager::RequireOpen() const
 {
   if (!FOpen) {
@@ -75,7 +65,8 @@ void TOxaMemoryManager::RequireOpen() const
   }
 }
 
-TOxaMemoryManager::TFrame TOxaMemoryManager::ReadFrame() const
+// Inline (as ReadNode), so the walks of Alloc and Free do not call out for every node.
+inline TOxaMemoryManager::TFrame TOxaMemoryManager::ReadFrame() const
 {
   TFrame frame{};
   frame.Size = Word(SizeField);
@@ -98,7 +89,7 @@ TOxaMemoryManager::TFrame TOxaMemoryManager::ReadFrame() const
   return frame;
 }
 
-TOxaMemoryManager::TNode TOxaMemoryManager::ReadNode(const TFrame& frame, std::uint32_t offset) const
+inline TOxaMemoryManager::TNode TOxaMemoryManager::ReadNode(const TFrame& frame, std::uint32_t offset) const
 {
   if (offset < frame.First || offset > frame.Limit || offset % Grid != 0) {
     throw EOxaFailed(Format("Damaged memory: free node at $%x lies outside the nodes", offset));
