@@ -236,3 +236,26 @@ void TDatabase::ResetAllWalks() noexcept
     table->ResetWalk();
   }
 }
+
+TTransaction::TTransaction(TDatabase& database) : FDatabase(database)
+{
+  FDatabase.StartTransaction();
+}
+
+TTransaction::~TTransaction()
+{
+  if (FDone || !FDatabase.InTransaction()) {
+    return;
+  }
+  try {
+    FDatabase.Rollback();
+  } catch (const std::exception&) {
+    // SQLite undoes a transaction left open when the connection closes; nothing is lost.
+  }
+}
+
+void TTransaction::Commit()
+{
+  FDatabase.Commit();
+  FDone = true;
+}

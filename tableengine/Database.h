@@ -80,3 +80,20 @@ class TDatabase : public TComponent {
   TSqliteConnection FConnection;
   std::vector<TTable*> FTables;  // registered, not owned
 };
+
+// One transaction of a database for the length of a scope: started on construction, rolled back
+// on leaving the scope unless Commit succeeded, so a failure halfway leaves the database as it
+// was before. Raises what StartTransaction and Commit raise.
+class TTransaction {
+ public:
+  explicit TTransaction(TDatabase& database);
+  ~TTransaction();
+  TTransaction(const TTransaction&) = delete;
+  TTransaction& operator=(const TTransaction&) = delete;
+
+  void Commit();
+
+ private:
+  TDatabase& FDatabase;
+  bool FDone = false;
+};

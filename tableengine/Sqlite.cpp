@@ -4,6 +4,8 @@
 
 #include <utility>
 
+#include "tableengine/WriteFaults.h"
+
 namespace {
 
 [[noreturn]] void FailWith(sqlite3* handle, int code)
@@ -57,6 +59,9 @@ void TSqliteConnection::Close() noexcept
 
 void TSqliteConnection::Execute(const std::string& sql)
 {
+  if (sql == "COMMIT") {
+    CountTableWrite();
+  }
   char* error = nullptr;
   const int code = sqlite3_exec(FHandle, sql.c_str(), nullptr, nullptr, &error);
   if (code != SQLITE_OK) {
@@ -116,6 +121,9 @@ TSqliteStatement& TSqliteStatement::operator=(TSqliteStatement&& other) noexcept
 
 bool TSqliteStatement::Step()
 {
+  if (sqlite3_stmt_readonly(FHandle) == 0) {
+    CountTableWrite();
+  }
   const int code = sqlite3_step(FHandle);
   if (code == SQLITE_ROW) {
     return true;

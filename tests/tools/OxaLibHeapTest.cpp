@@ -5,25 +5,14 @@
 
 #include "framework/OxaMemory.h"
 #include "platform/ByteOrder.h"
-#include "tests/support/ChildProcess.h"
+#include "tests/support/ProgramRun.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
 
-struct TRun {
-  int ExitCode = -1;
-  std::string Output;
-};
-
-TRun OxaLib(const std::vector<std::string>& arguments)
+TProgramRun OxaLib(const std::vector<std::string>& arguments)
 {
-  TChildProcess child(OXA_LIB_PROGRAM, arguments);
-  TRun run;
-  while (const auto line = child.ReadLine()) {
-    run.Output += *line + '\n';
-  }
-  run.ExitCode = child.Wait();
-  return run;
+  return RunProgram(OXA_LIB_PROGRAM, arguments);
 }
 
 class OxaLibHeap : public ::testing::Test {
@@ -45,7 +34,7 @@ class OxaLibHeap : public ::testing::Test {
 
 TEST_F(OxaLibHeap, ShowsASoundHeap)
 {
-  const TRun run = OxaLib({"heap", "OxaTest.ToolHeap"});
+  const TProgramRun run = OxaLib({"heap", "OxaTest.ToolHeap"});
   EXPECT_EQ(run.ExitCode, 0);
   EXPECT_EQ(run.Output,
             "size: 328\nused: 72\nheader size: 16\nfree nodes: 1\n  offset 64 size 256\ncheck: clean\n");
@@ -58,7 +47,7 @@ TEST_F(OxaLibHeap, ShowsASoundHeap)
 TEST_F(OxaLibHeap, ReportsDamageAndFails)
 {
   ByteOrder::StoreLE32(FMemory.ToPointer(64 + 8), 0x5A5A5A5A);
-  const TRun run = OxaLib({"heap", "OxaTest.ToolHeap"});
+  const TProgramRun run = OxaLib({"heap", "OxaTest.ToolHeap"});
   EXPECT_EQ(run.ExitCode, 1);
   EXPECT_NE(run.Output.find("check: damaged\nDamage at:$"), std::string::npos) << run.Output;
   EXPECT_NE(run.Output.find(" value:$5A5A5A5A\n"), std::string::npos) << run.Output;
@@ -66,7 +55,7 @@ TEST_F(OxaLibHeap, ReportsDamageAndFails)
 
 TEST_F(OxaLibHeap, NeverCreatesAHeap)
 {
-  const TRun run = OxaLib({"heap", "OxaTest.NoSuchHeap"});
+  const TProgramRun run = OxaLib({"heap", "OxaTest.NoSuchHeap"});
   EXPECT_EQ(run.ExitCode, 1);
   EXPECT_EQ(run.Output, "");
   bool existed = true;

@@ -9,30 +9,19 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/ChildProcess.h"
 #include "tests/support/DeclaredDrives.h"
+#include "tests/support/ProgramRun.h"
 #include "tools/make-test-media/TestMedia.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct TRun {
-  int ExitCode = -1;
-  std::string Output;
-};
-
-TRun OxaLib(std::vector<std::string> arguments)
+TProgramRun OxaLib(std::vector<std::string> arguments)
 {
   arguments.push_back("--dir");
   arguments.push_back("C:\\Lib");
-  TChildProcess child(OXA_LIB_PROGRAM, arguments);
-  TRun run;
-  while (const auto line = child.ReadLine()) {
-    run.Output += *line + '\n';
-  }
-  run.ExitCode = child.Wait();
-  return run;
+  return RunProgram(OXA_LIB_PROGRAM, arguments);
 }
 
 class OxaLibListFavTest : public ::testing::Test {
@@ -52,7 +41,7 @@ class OxaLibListFavTest : public ::testing::Test {
 
   void Import()
   {
-    const TRun run = OxaLib({"db", "import", "C:\\Music"});
+    const TProgramRun run = OxaLib({"db", "import", "C:\\Music"});
     ASSERT_EQ(run.ExitCode, 0) << run.Output;
   }
 
@@ -84,7 +73,7 @@ TEST_F(OxaLibListFavTest, ListShowsTheTreeAsTheBrowserDoes)
   Mp3("Music/Disc/c.mp3", "Gamma", "Disc", "1", "0");
   Import();
 
-  TRun run = OxaLib({"list"});
+  TProgramRun run = OxaLib({"list"});
   ASSERT_EQ(run.ExitCode, 0) << run.Output;
   EXPECT_EQ(run.Output, "1\tFolders\n5\tTitles\n2\tAlbums\n3\tArtists\n4\tGenre\n6\tYears\n7\tPlaylists\n");
   run = OxaLib({"list", "years"});
@@ -123,8 +112,8 @@ TEST_F(OxaLibListFavTest, FavoriteListsAreEditedAndComeBackAfterARebuild)
   Mp3("Music/Disc/three.mp3", "Three", "Disc", "3");
   Import();
   ASSERT_EQ(OxaLib({"fav", "new", "Party"}).ExitCode, 0);
-  TRun run = OxaLib({"fav", "add", "party", "C:\\Music\\Disc\\one.mp3", "C:\\Music\\Disc\\two.mp3",
-                     "C:\\Music\\Disc\\three.mp3"});
+  TProgramRun run = OxaLib({"fav", "add", "party", "C:\\Music\\Disc\\one.mp3", "C:\\Music\\Disc\\two.mp3",
+                            "C:\\Music\\Disc\\three.mp3"});
   ASSERT_EQ(run.ExitCode, 0) << run.Output;
   ASSERT_EQ(OxaLib({"fav", "move", "Party", "3", "1"}).ExitCode, 0);
   run = OxaLib({"fav", "show", "Party"});

@@ -4,31 +4,20 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/ChildProcess.h"
 #include "tests/support/DeclaredDrives.h"
+#include "tests/support/ProgramRun.h"
 
 namespace {
 
-struct TRun {
-  int ExitCode = -1;
-  std::string Output;
-};
-
-TRun OxaLib(const std::vector<std::string>& arguments)
+TProgramRun OxaLib(const std::vector<std::string>& arguments)
 {
-  TChildProcess child(OXA_LIB_PROGRAM, arguments);
-  TRun run;
-  while (const auto line = child.ReadLine()) {
-    run.Output += *line + '\n';
-  }
-  run.ExitCode = child.Wait();
-  return run;
+  return RunProgram(OXA_LIB_PROGRAM, arguments);
 }
 
 TEST(OxaLibPlatform, DrivesListTheDeclaredTable)
 {
   const TDeclaredMachine machine;
-  const TRun run = OxaLib({"drives"});
+  const TProgramRun run = OxaLib({"drives"});
   EXPECT_EQ(run.ExitCode, 0);
   EXPECT_NE(run.Output.find("C:  fixed  \"System\"  10240 MB  " + machine.DriveFolder('C').string()),
             std::string::npos)

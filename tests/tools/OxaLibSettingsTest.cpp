@@ -8,27 +8,16 @@
 
 #include "rtl/Registry.h"
 #include "scan/OxaMusicPlayerTypes.h"
-#include "tests/support/ChildProcess.h"
 #include "tests/support/DeclaredDrives.h"
+#include "tests/support/ProgramRun.h"
 
 namespace {
 
-struct TRun {
-  int ExitCode = -1;
-  std::string Output;
-};
-
-TRun Settings(const std::vector<std::string>& arguments)
+TProgramRun Settings(const std::vector<std::string>& arguments)
 {
   std::vector<std::string> all{"settings"};
   all.insert(all.end(), arguments.begin(), arguments.end());
-  TChildProcess child(OXA_LIB_PROGRAM, all);
-  TRun run;
-  while (const auto line = child.ReadLine()) {
-    run.Output += *line + '\n';
-  }
-  run.ExitCode = child.Wait();
-  return run;
+  return RunProgram(OXA_LIB_PROGRAM, all);
 }
 
 class OxaLibSettingsTest : public ::testing::Test {
@@ -53,11 +42,11 @@ TEST_F(OxaLibSettingsTest, SetGetAndListKeysOfTheLibrarySettings)
   EXPECT_EQ(Settings({"set", "Random", "1"}).ExitCode, 0);
   EXPECT_TRUE(std::filesystem::exists(FMachine.DriveFolder('C') / "Library" / "SearchInfomation.oxa"));
 
-  const TRun get = Settings({"get", "ROOTS", "--json"});
+  const TProgramRun get = Settings({"get", "ROOTS", "--json"});
   EXPECT_EQ(get.ExitCode, 0);
   EXPECT_EQ(get.Output, "{\"Roots\":[\"C:\\\\Music\\\\\",\"D:\\\\\"]}\n");
 
-  const TRun all = Settings({});
+  const TProgramRun all = Settings({});
   EXPECT_EQ(all.ExitCode, 0);
   EXPECT_NE(all.Output.find("Roots:\n  C:\\Music\\\n  D:\\\n"), std::string::npos) << all.Output;
   EXPECT_NE(all.Output.find("Random:\n  1\n"), std::string::npos) << all.Output;
@@ -78,7 +67,7 @@ TEST_F(OxaLibSettingsTest, DumpShowsNestingAndRefusesCorruptFiles)
         "Data\x02\x00\x00\x00\x01\xFF",
         40);
   }
-  const TRun dump = Settings({"dump", good.string()});
+  const TProgramRun dump = Settings({"dump", good.string()});
   EXPECT_EQ(dump.ExitCode, 0);
   EXPECT_EQ(dump.Output, "Roots:\n  C:\nData = 01FF\n");
 

@@ -1,57 +1,40 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
+#include <optional>
 
 #include "tags/ID3Version1Tagger.h"
 #include "tags/ID3Version2Tagger2.h"
 #include "tags/WMATagger.h"
-#include "tests/support/ChildProcess.h"
+#include "tests/support/Mp3Files.h"
+#include "tests/support/ProgramRun.h"
 #include "tests/support/TempFolder.h"
 #include "tests/tags/WmaRuntime.h"
-#include "tools/make-test-media/TestMedia.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct TRun {
-  int ExitCode = -1;
-  std::string Output;
-};
-
-TRun OxaLib(const std::vector<std::string>& arguments)
+TProgramRun OxaLib(const std::vector<std::string>& arguments)
 {
-  TChildProcess child(OXA_LIB_PROGRAM, arguments);
-  TRun run;
-  while (const auto line = child.ReadLine()) {
-    run.Output += *line + '\n';
-  }
-  run.ExitCode = child.Wait();
-  return run;
+  return RunProgram(OXA_LIB_PROGRAM, arguments);
 }
 
 class OxaLibTagsTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite()
-  {
-    testmedia::TMp3Spec spec;
-    spec.Audio.Milliseconds = 1000;
-    Stream = new testmedia::TBytes(testmedia::EncodeMp3Stream(spec));
-  }
-  static void TearDownTestSuite() { delete Stream; }
+  static void SetUpTestSuite() { Files = std::make_unique<TMp3Files>(1000); }
+  static void TearDownTestSuite() { Files.reset(); }
 
   fs::path Mp3(const std::string& name, std::optional<testmedia::TId3v2Fields> v2,
                std::optional<testmedia::TId3v1Fields> v1 = std::nullopt)
   {
-    testmedia::TMp3Spec spec;
-    spec.Id3v2 = std::move(v2);
-    spec.Id3v1 = std::move(v1);
     fs::path file = Folder.Path() / name;
-    testmedia::WriteBytes(file, testmedia::ComposeMp3(*Stream, spec));
+    Files->Write(file, std::move(v2), std::move(v1));
     return file;
   }
 
-  static inline testmedia::TBytes* Stream = nullptr;
+  static inline std::unique_ptr<TMp3Files> Files;
   TTempMachine Machine;
   TTempFolder Folder;
 };
@@ -60,7 +43,7 @@ TEST_F(OxaLibTagsTest, DescribesEveryFileAndReportsTheUnreadableOnes)
 {
   const fs::path tagged = Mp3("tagged.mp3", testmedia::TId3v2Fields{"Song", "Artist"});
   const fs::path plain = Mp3("plain.mp3", std::nullopt);
-  const TRun run =
+  const TProgramRun run =
       OxaLib({"tags", tagged.string(), (Folder.Path() / "gone.mp3").string(), plain.string(), "--json"});
   EXPECT_EQ(run.ExitCode, 1);
   EXPECT_NE(run.Output.find("\"title\":\"Song\",\"artist\":\"Artist\",\"album\":\"Unknown\""),
@@ -71,7 +54,7 @@ TEST_F(OxaLibTagsTest, DescribesEveryFileAndReportsTheUnreadableOnes)
       << run.Output;
   EXPECT_NE(run.Output.find("\"bitrate\":128"), std::string::npos) << run.Output;
 
-  const TRun lines = OxaLib({"tags", tagged.string()});
+  const TProgramRun lines = OxaLib({"tags", tagged.string()});
   EXPECT_EQ(lines.ExitCode, 0);
   EXPECT_NE(lines.Output.find("  title: Song\n  artist: Artist\n  album: Unknown\n"), std::string::npos)
       << lines.Output;
@@ -81,7 +64,7 @@ TEST_F(OxaLibTagsTest, SettingAFieldLeavesTheFieldsTheTagDidNotHave)
 {
   const fs::path file = Mp3("edit.mp3", testmedia::TId3v2Fields{"Old title", "", "Album"},
                             testmedia::TId3v1Fields{"Old title", "", "Album", "1990"});
-  const TRun run = OxaLib({"tags", "--set", "title=New title", "--set=track=5", file.string()});
+  const TProgramRun run = OxaLib({"tags", "--set", "title=New title", "--set=track=5", file.string()});
   ASSERT_EQ(run.ExitCode, 0) << run.Output;
   EXPECT_NE(run.Output.find("  title: New title\n  artist: Unknown\n  album: Album\n"), std::string::npos)
       << run.Output;
@@ -106,7 +89,7 @@ TEST_F(OxaLibTagsTest, SetsWmaAttributesThroughTheRuntimeBesideTheProgram)
   spec.Attributes = {{"Title", "Song"}, {"WM/AlbumTitle", "Album"}};
   const fs::path file = Folder.Path() / "a.wma";
   testmedia::WriteWma(file, spec);
-  const TRun run = OxaLib({"tags", "--set", "genre=Jazz", file.string()});
+  const TProgramRun run = OxaLib({"tags", "--set", "genre=Jazz", file.string()});
   ASSERT_EQ(run.ExitCode, 0) << run.Output;
 
   InstallWmaRuntime(OXA_WMVCORE_FILE);

@@ -8,25 +8,14 @@
 
 #include "rtl/Registry.h"
 #include "scan/OxaMusicPlayerTypes.h"
-#include "tests/support/ChildProcess.h"
 #include "tests/support/DeclaredDrives.h"
+#include "tests/support/ProgramRun.h"
 
 namespace {
 
-struct TRun {
-  int ExitCode = -1;
-  std::string Output;
-};
-
-TRun OxaLib(const std::vector<std::string>& arguments)
+TProgramRun OxaLib(const std::vector<std::string>& arguments)
 {
-  TChildProcess child(OXA_LIB_PROGRAM, arguments);
-  TRun run;
-  while (const auto line = child.ReadLine()) {
-    run.Output += *line + '\n';
-  }
-  run.ExitCode = child.Wait();
-  return run;
+  return RunProgram(OXA_LIB_PROGRAM, arguments);
 }
 
 class OxaLibWalkTest : public ::testing::Test {
@@ -62,14 +51,14 @@ class OxaLibWalkTest : public ::testing::Test {
 
 TEST_F(OxaLibWalkTest, FullWalkShowsRootsCutsAndMusicFiles)
 {
-  const TRun run = OxaLib({"walk", "C:", "--files"});
+  const TProgramRun run = OxaLib({"walk", "C:", "--files"});
   EXPECT_EQ(run.ExitCode, 0) << run.Output;
   EXPECT_TRUE(run.Output.starts_with("Roots:\n  C:\\\nCuts:\n  C:\\Docs\\\nMusic files: 3\n")) << run.Output;
   for (int i = 1; i <= 3; ++i) {
     EXPECT_NE(run.Output.find("C:\\Music\\Album\\track" + std::to_string(i) + ".mp3\n"), std::string::npos);
   }
 
-  const TRun json = OxaLib({"walk", "C:\\Music\\", "--json"});
+  const TProgramRun json = OxaLib({"walk", "C:\\Music\\", "--json"});
   EXPECT_EQ(json.ExitCode, 0);
   EXPECT_EQ(json.Output, "{\"roots\":[\"C:\\\\Music\\\\\"],\"cuts\":[],\"musicFiles\":3}\n");
 }
@@ -84,7 +73,7 @@ TEST_F(OxaLibWalkTest, UpdateWalkFollowsTheStoredRootsAndCuts)
   WriteOption(TMusicOption::Cuts, cuts);
   Put("top.mp3", 4000);
 
-  const TRun run = OxaLib({"walk", "--update", "--files"});
+  const TProgramRun run = OxaLib({"walk", "--update", "--files"});
   EXPECT_EQ(run.ExitCode, 0);
   EXPECT_EQ(run.Output, "Roots:\n  C:\\\nCuts:\n  C:\\Music\\\nMusic files: 1\nC:\\top.mp3\n");
 }
@@ -98,7 +87,7 @@ TEST_F(OxaLibWalkTest, UsageAndDrivesThatAreNotReady)
 
 TEST_F(OxaLibWalkTest, DrivesShowTheSearchOptionsOnRequest)
 {
-  const TRun run = OxaLib({"drives", "--options"});
+  const TProgramRun run = OxaLib({"drives", "--options"});
   EXPECT_EQ(run.ExitCode, 0);
   std::string options = run.Output.substr(std::min(run.Output.find("Search options:"), run.Output.size()));
   // The RAM disk's size is measured on the host; only its form is fixed.

@@ -16,6 +16,7 @@
 #include "scan/OxaMusicPlayerTypes.h"
 #include "scan/OxaSearchEngine.h"
 #include "scan/OxaSearchOptions.h"
+#include "tableengine/Database.h"
 #include "tags/OxaMusicTag.h"
 #include "tools/oxa-lib/Arguments.h"
 #include "tools/oxa-lib/Commands.h"
@@ -300,6 +301,22 @@ int Groups(TMusicDatabase& database, const std::string& which, bool asJson, std:
   return ExitSuccess;
 }
 
+// Runs change, which may leave group records changed before the file records that name them,
+// in one transaction. A failure rolls it all back and closes the library as sound (a library
+// left marked open would be rebuilt, losing what it holds), then raises again.
+template <class TChange>
+void ChangeInOneTransaction(TMusicDatabase& database, const TChange& change)
+{
+  try {
+    TTransaction transaction(database);
+    change();
+    transaction.Commit();
+  } catch (...) {
+    database.SetConnected(false);
+    throw;
+  }
+}
+
 int Hide(TMusicDatabase& database, const std::string& argument, std::ostream& out, std::ostream& err)
 {
   const std::string path = WindowsPath(argument);
@@ -312,7 +329,7 @@ int Hide(TMusicDatabase& database, const std::string& argument, std::ostream& ou
     err << "no visible file " << (path.empty() ? argument : path) << " in the library\n";
     return ExitFailure;
   }
-  database.HideItems(std::span<const TDbId>(&item, 1));
+  ChangeInOneTransaction(database, [&] { database.HideItems(std::span<const TDbId>(&item, 1)); });
   database.SetConnected(false);
   out << "hidden: " << path << '\n';
   return ExitSuccess;
@@ -330,7 +347,7 @@ int RemoveUnder(TMusicDatabase& database, const std::string& argument, std::ostr
   }
   const TFolderList folders{IncludeTrailingBackslash(folder)};
   const std::size_t before = database.GetKnownFiles(&folders, nullptr, nullptr).size();
-  database.RemoveFilesUnder(folders);
+  ChangeInOneTransaction(database, [&] { database.RemoveFilesUnder(folders); });
   database.SetConnected(false);
   out << "removed " << before << " files under " << folders[0] << '\n';
   return ExitSuccess;

@@ -1,10 +1,12 @@
 // oxa-lib: the library, tags and settings of OxaNetMusic from the command line.
 
+#include <cstdlib>
 #include <exception>
 #include <iostream>
 #include <string>
 #include <vector>
 
+#include "tableengine/WriteFaults.h"
 #include "tools/oxa-lib/Commands.h"
 
 namespace {
@@ -25,6 +27,11 @@ void PrintHelp(std::ostream& out)
 
 int main(int argc, char** argv)
 {
+  // For the tests of what a failed library write leaves behind: OXA_FAIL_TABLE_WRITE=N makes
+  // the Nth write of the table engine fail.
+  if (const char* failAt = std::getenv("OXA_FAIL_TABLE_WRITE"); failAt != nullptr) {
+    FailNthTableWrite(static_cast<std::uint32_t>(std::strtoul(failAt, nullptr, 10)));
+  }
   const std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
     PrintHelp(std::cout);
