@@ -25,6 +25,10 @@ constexpr std::uint64_t AlivePingInterval = 500;
 // How long past its time-out a SMTO_NOTIMEOUTIFNOTHUNG send waits for each look at the receiver.
 constexpr std::uint64_t HungProbeInterval = 1000;
 constexpr UINT_PTR FirstThreadTimerId = 0x7FF0;
+// The most handles MsgWaitForMultipleObjects takes (MAXIMUM_WAIT_OBJECTS).
+constexpr DWORD MaxWaitObjects = 64;
+// How often MsgWaitForMultipleObjects looks at its kernel objects while it waits on the queue.
+constexpr std::uint64_t KernelObjectSlice = 5;
 // How often WaitForInputIdle looks whether the process it waits for still lives.
 constexpr std::uint64_t InputIdleSlice = 100;
 
@@ -617,6 +621,59 @@ BOOL ReplyMessage(LRESULT result)
 BOOL InSendMessage()
 {
   return !handlingSends.empty() && handlingSends.back()->FromOtherThread ? TRUE : FALSE;
+}
+
+DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds,
+                                DWORD wakeMask)
+{
+  if (count > MaxWaitObjects || (count > 0 && handles == nullptr)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return WAIT_FAILED;
+  }
+  std::vector<std::shared_ptr<TKernelObject>> objects;
+  for (DWORD i = 0; i < count; ++i) {
+    auto object = LookupHandle(handles[i]);
+    if (!object) {
+      return WAIT_FAILED;
+    }
+    objects.push_back(std::move(object));
+  }
+  const auto queue = TWindowManager::Instance().CurrentQueue();
+  const std::uint64_t deadline = milliseconds == INFINITE ? UINT64_MAX : SteadyMilliseconds() + milliseconds;
+  std::vector<bool> taken(count, false);
+  for (;;) {
+    std::size_t signalled = 0;
+    for (DWORD i = 0; i < count; ++i) {
+      if (!taken[i]) {
+        const DWORD state = objects[i]->Wait(0);
+        if (state == WAIT_FAILED) {
+          return WAIT_FAILED;
+        }
+        if (state != WAIT_TIMEOUT) {
+          if (!waitAll) {
+            return WAIT_OBJECT_0 + i;
+          }
+          taken[i] = true;
+        }
+      }
+      signalled += taken[i] ? 1 : 0;
+    }
+    if (waitAll && count > 0 && signalled == count) {
+      return WAIT_OBJECT_0;
+    }
+    if ((GetQueueStatus(static_cast<UINT>(wakeMask)) >> 16) != 0) {
+      return WAIT_OBJECT_0 + count;
+    }
+    const std::uint64_t now = SteadyMilliseconds();
+    if (now >= deadline) {
+      return WAIT_TIMEOUT;
+    }
+    std::unique_lock lock(queue->Lock);
+    queue->Waiting = true;
+    WaitUntil(*queue, lock, std::min(deadline, count > 0 ? now + KernelObjectSlice : deadline));
+    queue->Waiting = false;
+    queue->LastLook = SteadyMilliseconds();
+  }
 }
 
 DWORD WaitForProcessInputIdle(DWORD processId, DWORD milliseconds)

@@ -118,6 +118,23 @@ UINT RegisterWindowMessageA(const char* name);
 UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC timerProc);
 BOOL KillTimer(HWND window, UINT_PTR id);
 
+constexpr DWORD QS_KEY = 0x0001;
+constexpr DWORD QS_MOUSEMOVE = 0x0002;
+constexpr DWORD QS_MOUSEBUTTON = 0x0004;
+constexpr DWORD QS_INPUT = QS_KEY | QS_MOUSEMOVE | QS_MOUSEBUTTON;
+constexpr DWORD QS_ALLEVENTS = QS_INPUT | QS_POSTMESSAGE | QS_TIMER | QS_PAINT;
+constexpr DWORD QS_ALLINPUT = QS_ALLEVENTS | QS_SENDMESSAGE;
+
+// Waits until one of the handles is signalled (all of them with waitAll), or the calling
+// thread's queue holds a message of a kind in wakeMask (QS_*), or the time-out passes. Returns
+// WAIT_OBJECT_0 + the handle's index, WAIT_OBJECT_0 + count for a message, WAIT_TIMEOUT, or
+// WAIT_FAILED (ERROR_INVALID_PARAMETER for more than 64 handles, ERROR_INVALID_HANDLE for a bad
+// one). Kernel objects are looked at every few milliseconds while the queue is waited on; with
+// waitAll, objects signalled early are taken (a mutex owned, an auto-reset event reset) before
+// the others are.
+DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds,
+                                DWORD wakeMask);
+
 // Waits until process has finished its start-up: its main thread waited for messages for the
 // first time. 0 when it has, WAIT_TIMEOUT after milliseconds, WAIT_FAILED for a bad handle or a
 // process that ended first.

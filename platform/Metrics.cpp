@@ -20,9 +20,9 @@ int GetSystemMetrics(int nIndex) noexcept
 {
   switch (nIndex) {
     case SM_CXSCREEN:
-      return Display().ScreenSize().cx;
+      return ActiveDisplay().ScreenSize().cx;
     case SM_CYSCREEN:
-      return Display().ScreenSize().cy;
+      return ActiveDisplay().ScreenSize().cy;
     default:
       return 0;
   }
@@ -34,13 +34,13 @@ HMONITOR MonitorFromWindow(HWND window, DWORD flags)
   if (!GetWindowRect(window, &rect)) {
     return nullptr;
   }
-  const RECT monitor = Display().PrimaryMonitor();
+  const RECT monitor = ActiveDisplay().PrimaryMonitor();
   return Choose(!RectEmpty(IntersectRects(rect, monitor)), flags);
 }
 
 HMONITOR MonitorFromPoint(POINT point, DWORD flags)
 {
-  const RECT monitor = Display().PrimaryMonitor();
+  const RECT monitor = ActiveDisplay().PrimaryMonitor();
   return Choose(point.x >= monitor.left && point.x < monitor.right && point.y >= monitor.top &&
                     point.y < monitor.bottom,
                 flags);
@@ -52,7 +52,7 @@ BOOL GetMonitorInfoA(HMONITOR monitor, MONITORINFO* info)
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  info->rcMonitor = Display().PrimaryMonitor();
+  info->rcMonitor = ActiveDisplay().PrimaryMonitor();
   info->rcWork = info->rcMonitor;
   info->dwFlags = MONITORINFOF_PRIMARY;
   return TRUE;

@@ -197,7 +197,7 @@ void ForgetPaint(const TWindow& window)
   }
 }
 
-void SyncWithDisplay(HWND handle)
+bool SyncWithDisplay(HWND handle)
 {
   std::optional<TTopLevelView> view;
   bool hide = false;
@@ -205,7 +205,7 @@ void SyncWithDisplay(HWND handle)
     auto table = TWindowManager::Instance().Table();
     const auto window = table.Find(handle);
     if (!window || !window->TopLevel()) {
-      return;
+      return true;
     }
     if (VisibleOnScreen(table, *window) && window->Surface) {
       view = ViewOf(*window);
@@ -216,15 +216,22 @@ void SyncWithDisplay(HWND handle)
     }
   }
   if (view) {
-    if (!Display().Show(*view)) {
-      auto table = TWindowManager::Instance().Table();
-      if (const auto window = table.Find(handle)) {
-        window->Shown = false;
+    if (!ActiveDisplay().Show(*view)) {
+      const DWORD error = GetLastError();
+      {
+        auto table = TWindowManager::Instance().Table();
+        if (const auto window = table.Find(handle)) {
+          window->Shown = false;
+          window->Style &= ~static_cast<LONG_PTR>(WS_VISIBLE);
+        }
       }
+      SetLastError(error);
+      return false;
     }
   } else if (hide) {
-    Display().Hide(handle);
+    ActiveDisplay().Hide(handle);
   }
+  return true;
 }
 
 std::vector<TTopLevelView> ShownTopLevels()

@@ -241,6 +241,7 @@ void RequestPaint(const std::vector<std::shared_ptr<TWindow>>& windows);
 // Drops a window from its thread's list of windows to paint (no table held).
 void ForgetPaint(const TWindow& window);
 // Brings a top-level window's state to the back end: shows, reshapes or hides it (no table held).
-void SyncWithDisplay(HWND window);
+// A window the back end cannot show loses WS_VISIBLE; false then, with the last error set.
+bool SyncWithDisplay(HWND window);
 // Lists a top-level window for FindWindowA (again, after its title changed).
 void ListTopLevel(HWND window, const std::string& className, const char* title);

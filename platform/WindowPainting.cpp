@@ -2,6 +2,7 @@
 #include "platform/LastError.h"
 #include "platform/WindowManager.h"
 #include "platform/Windows.h"
+#include "platform/display/Display.h"
 #include "platform/display/Gdi.h"
 #include "platform/display/GdiObjects.h"
 
@@ -200,6 +201,8 @@ BOOL EndPaint(HWND handle, const PAINTSTRUCT* paint)
 HDC GetDC(HWND handle)
 {
   if (handle == nullptr) {
+    // The screen's device context opens the display, as the first visible window would.
+    ActiveDisplay().Open();
     const auto lock = GdiLock();
     return CreateWindowDeviceContext(nullptr, nullptr, 0, nullptr, POINT{0, 0}, TRegion());
   }

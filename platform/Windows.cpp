@@ -273,6 +273,13 @@ HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowNam
   }
   if ((style & WS_VISIBLE) != 0) {
     ShowWindow(handle, SW_SHOW);
+    if (IsWindowVisible(handle) == FALSE && window->TopLevel()) {
+      // The display cannot show it: the window is refused, as its creator asked for it shown.
+      const DWORD error = GetLastError();
+      Destroy(window);
+      SetLastError(error);
+      return nullptr;
+    }
   }
   return handle;
 }

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <mutex>
 
+#include "platform/display/DisplayInfo.h"
 #include "platform/display/DisplayTesting.h"
 #include "platform/display/GdiObjects.h"
 
@@ -80,7 +81,7 @@ bool WritePng(const std::string& path, const std::vector<std::uint32_t>& pixels,
 
 }  // namespace
 
-TDisplay& Display()
+TDisplay& ActiveDisplay()
 {
   TDisplayChoice& choice = Choice();
   const std::lock_guard guard(choice.Lock);
@@ -110,25 +111,50 @@ void UseHeadlessDisplay(LONG width, LONG height)
   choice.Current = MakeHeadlessDisplay(SIZE{width, height});
 }
 
+void UseX11Display()
+{
+  TDisplayChoice& choice = Choice();
+  const std::lock_guard guard(choice.Lock);
+  choice.Current = MakeX11Display();
+}
+
+bool ReadScreen(std::vector<std::uint32_t>& pixels, SIZE& size)
+{
+  pixels = ActiveDisplay().ScreenImage(size);
+  return size.cx > 0 && size.cy > 0;
+}
+
+TDisplayInfo DescribeDisplay()
+{
+  TDisplay& display = ActiveDisplay();
+  TDisplayInfo info;
+  info.BackEnd = display.Name();
+  info.Available = display.Open();
+  info.Screen = display.ScreenSize();
+  info.Depth = display.Depth();
+  info.SharedMemory = display.SharedMemory();
+  return info;
+}
+
 const char* DisplayBackEndName()
 {
-  return Display().Name();
+  return ActiveDisplay().Name();
 }
 
 COLORREF ScreenPixel(LONG x, LONG y)
 {
-  return Display().ScreenPixel(x, y);
+  return ActiveDisplay().ScreenPixel(x, y);
 }
 
 std::uint64_t DisplayPresentCount()
 {
-  return Display().PresentCount();
+  return ActiveDisplay().PresentCount();
 }
 
 bool SaveScreenPng(const std::string& path)
 {
   SIZE size{0, 0};
-  const auto pixels = Display().ScreenImage(size);
+  const auto pixels = ActiveDisplay().ScreenImage(size);
   return WritePng(path, pixels, size);
 }
 

@@ -64,7 +64,7 @@ class TDisplay {
   virtual std::vector<std::uint32_t> ScreenImage(SIZE& size) = 0;
 };
 
-TDisplay& Display();
+TDisplay& ActiveDisplay();
 // The back end if it was chosen already, else null (never chooses one).
 TDisplay* OpenedDisplay();
 

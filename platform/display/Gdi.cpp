@@ -980,9 +980,9 @@ int GetDeviceCaps(HDC handle, int index)
     case PLANES:
       return 1;
     case HORZRES:
-      return Display().ScreenSize().cx;
+      return ActiveDisplay().ScreenSize().cx;
     case VERTRES:
-      return Display().ScreenSize().cy;
+      return ActiveDisplay().ScreenSize().cy;
     case LOGPIXELSX:
     case LOGPIXELSY:
       return ScreenDpi;

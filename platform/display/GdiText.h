@@ -101,5 +101,10 @@ int DrawTextA(HDC dc, const char* text, int count, RECT* rect, UINT format);
 BOOL GetTextExtentPoint32A(HDC dc, const char* text, int count, SIZE* size);
 BOOL GetTextMetricsA(HDC dc, TEXTMETRICA* metrics);
 
-// The file of the face a face name resolves to ("" when no face can be found).
-std::string ResolveFontFace(const char* faceName);
+// The face a face name resolves to: its family and file (both empty when no face can be found).
+struct TFontFace {
+  std::string Family;
+  std::string File;
+  int Index = 0;  // the face within the file
+};
+TFontFace ResolveFontFace(const char* faceName, bool bold = false, bool italic = false);
