@@ -8,6 +8,7 @@ namespace {
 
 constexpr char ApplicationClass[] = "TApplication";
 constexpr char FormClass[] = "TForm";
+constexpr char CustomControlClass[] = "TCustomControl";
 // Posted to a form's own window to free it after the message being handled.
 constexpr UINT CM_RELEASE = 0xB021;
 
@@ -130,27 +131,19 @@ void TApplication::FormDestroyed(TForm& form) noexcept
   }
 }
 
-TForm::TForm(TComponent* owner) : TComponent(owner) {}
+TWinControl::TWinControl(TComponent* owner) : TComponent(owner) {}
 
-TForm::~TForm()
+TWinControl::~TWinControl()
 {
-  Application().FormDestroyed(*this);
   DestroyHandle();
 }
 
-void TForm::CreateParams(TCreateParams& params)
-{
-  params.Caption = FCaption;
-  params.Style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
-  params.WinClassName = FormClass;
-}
-
-HWND TForm::Handle()
+HWND TWinControl::Handle()
 {
   if (FHandle == nullptr) {
     TCreateParams params;
     CreateParams(params);
-    RegisterOnce(params.WinClassName.c_str(), &TForm::FormWindowProc);
+    RegisterOnce(params.WinClassName.c_str(), &TWinControl::ControlWindowProc);
     FHandle = CreateWindowExA(params.ExStyle, params.WinClassName.c_str(), params.Caption.c_str(),
                               params.Style, params.X, params.Y, params.Width, params.Height, params.WndParent,
                               nullptr, nullptr, this);
@@ -161,7 +154,7 @@ HWND TForm::Handle()
   return FHandle;
 }
 
-void TForm::DestroyHandle() noexcept
+void TWinControl::DestroyHandle() noexcept
 {
   if (FHandle != nullptr) {
     const HWND handle = FHandle;
@@ -171,23 +164,47 @@ void TForm::DestroyHandle() noexcept
   }
 }
 
-LRESULT TForm::FormWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT TWinControl::ControlWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
   if (message == WM_NCCREATE) {
     const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
     SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
     return TRUE;
   }
-  auto* form = reinterpret_cast<TForm*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-  if (form == nullptr) {
+  auto* control = reinterpret_cast<TWinControl*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  if (control == nullptr) {
     return DefWindowProcA(window, message, wParam, lParam);
   }
-  if (form->FHandle == nullptr) {
-    form->FHandle = window;  // messages sent during CreateWindowExA
+  if (control->FHandle == nullptr) {
+    control->FHandle = window;  // messages sent during CreateWindowExA
   }
   TMessage packed{message, wParam, lParam, 0};
-  form->WndProc(packed);
+  control->WndProc(packed);
   return packed.Result;
+}
+
+void TWinControl::WndProc(TMessage& message)
+{
+  DefaultHandler(message);
+}
+
+void TWinControl::DefaultHandler(TMessage& message)
+{
+  message.Result = DefWindowProcA(FHandle, message.Msg, message.WParam, message.LParam);
+}
+
+TForm::TForm(TComponent* owner) : TWinControl(owner) {}
+
+TForm::~TForm()
+{
+  Application().FormDestroyed(*this);
+}
+
+void TForm::CreateParams(TCreateParams& params)
+{
+  params.Caption = FCaption;
+  params.Style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
+  params.WinClassName = FormClass;
 }
 
 void TForm::WndProc(TMessage& message)
@@ -199,18 +216,13 @@ void TForm::WndProc(TMessage& message)
       return;
     case CM_RELEASE: {
       // The owner forgets the form as it goes (TComponent's destructor).
-      const std::unique_ptr<TForm> released(this);
+      const TOwnedObject<TForm> released(this);
       message.Result = 0;
       return;
     }
     default:
       DefaultHandler(message);
   }
-}
-
-void TForm::DefaultHandler(TMessage& message)
-{
-  message.Result = DefWindowProcA(FHandle, message.Msg, message.WParam, message.LParam);
 }
 
 void TForm::DoClose(TCloseAction& action)
@@ -255,12 +267,29 @@ void TForm::Show()
 
 void TForm::Hide()
 {
-  if (FHandle != nullptr) {
-    ShowWindow(FHandle, SW_HIDE);
+  if (HandleAllocated()) {
+    ShowWindow(WindowHandle(), SW_HIDE);
   }
 }
 
 bool TForm::Visible() const
 {
-  return FHandle != nullptr && IsWindowVisible(FHandle);
+  return HandleAllocated() && IsWindowVisible(WindowHandle());
+}
+
+TCustomControl::TCustomControl(TComponent* owner) : TWinControl(owner) {}
+
+void TCustomControl::CreateParams(TCreateParams& params)
+{
+  params.Style = FParentWindow != nullptr ? WS_CHILD : WS_POPUP;
+  params.WndParent = FParentWindow;
+  params.WinClassName = CustomControlClass;
+}
+
+void TCustomControl::SetParentWindow(HWND parent)
+{
+  FParentWindow = parent;
+  if (HandleAllocated()) {
+    SetParent(WindowHandle(), parent);
+  }
 }

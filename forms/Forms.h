@@ -1,12 +1,14 @@
 #pragma once
-// The windowing model on top of the platform layer: the application object and forms.
+// The windowing model on top of the platform layer: the application object, forms and custom
+// controls.
 //
 // Application() is the process's one TApplication: its hidden top-level window, its title, the
-// message loop (Run, until Terminate or WM_QUIT) and the activation and message hooks. A TForm
-// is a component whose window is a real window of the platform layer, created when its Handle
-// is first needed from the parameters its CreateParams gives; messages to that window reach
-// its WndProc. Forms are owned like any component; Application().CreateForm makes the first
-// form the main form, whose closing ends the application.
+// message loop (Run, until Terminate or WM_QUIT) and the activation and message hooks. A
+// TWinControl is a component whose window is a real window of the platform layer, created when
+// its Handle is first needed from the parameters its CreateParams gives; messages to that window
+// reach its WndProc. A TForm is a top-level one, a TCustomControl a child of a parent window.
+// Both are owned like any component; Application().CreateForm makes the first form the main
+// form, whose closing ends the application.
 
 #include <string>
 
@@ -100,15 +102,37 @@ class TApplication : public TComponent {
 // The application object.
 TApplication& Application();
 
-class TForm : public TComponent {
+// A component with a window, created on first use and destroyed with the component.
+class TWinControl : public TComponent {
  public:
-  explicit TForm(TComponent* owner);
-  ~TForm() override;
+  explicit TWinControl(TComponent* owner);
+  ~TWinControl() override;
 
-  // The window, created on first use.
+  // The window, created on first use; raises EOutOfResources "Error creating window".
   HWND Handle();
   bool HandleAllocated() const noexcept { return FHandle != nullptr; }
   void HandleNeeded() { Handle(); }
+
+ protected:
+  virtual void CreateParams(TCreateParams& params) = 0;
+  // Handles one message of the window; the default gives it to the default window procedure.
+  virtual void WndProc(TMessage& message);
+  void DefaultHandler(TMessage& message);
+  // The window when it exists, else null; creates nothing.
+  HWND WindowHandle() const noexcept { return FHandle; }
+  // Destroys the window without telling WndProc (the object may be half destroyed).
+  void DestroyHandle() noexcept;
+
+ private:
+  static LRESULT ControlWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+  HWND FHandle = nullptr;
+};
+
+class TForm : public TWinControl {
+ public:
+  explicit TForm(TComponent* owner);
+  ~TForm() override;
 
   void Show();
   void Hide();
@@ -128,17 +152,27 @@ class TForm : public TComponent {
   TCloseQueryEvent OnCloseQuery;
 
  protected:
-  virtual void CreateParams(TCreateParams& params);
-  // Handles one message of the window; the default gives WM_CLOSE to Close and everything else
-  // to the default window procedure.
-  virtual void WndProc(TMessage& message);
+  void CreateParams(TCreateParams& params) override;
+  // Gives WM_CLOSE to Close and everything else to the default window procedure.
+  void WndProc(TMessage& message) override;
   virtual void DoClose(TCloseAction& action);
-  void DefaultHandler(TMessage& message);
 
  private:
-  static LRESULT FormWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  void DestroyHandle() noexcept;
-
-  HWND FHandle = nullptr;
   std::string FCaption;
+};
+
+// A windowed control: a child window of its parent window (a popup while it has none).
+class TCustomControl : public TWinControl {
+ public:
+  explicit TCustomControl(TComponent* owner);
+
+  HWND ParentWindow() const noexcept { return FParentWindow; }
+  // Moves a live window to the new parent at once.
+  void SetParentWindow(HWND parent);
+
+ protected:
+  void CreateParams(TCreateParams& params) override;
+
+ private:
+  HWND FParentWindow = nullptr;
 };

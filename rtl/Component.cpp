@@ -38,6 +38,11 @@ TComponent::~TComponent()
   }
 }
 
+void TComponent::BeforeDestruction()
+{
+  Destroying();
+}
+
 void TComponent::Destroying()
 {
   if ((FComponentState & csDestroying) != 0) {
@@ -55,7 +60,7 @@ void TComponent::DestroyComponents()
     TComponent* component = FComponents.back();
     Remove(*component);
     // An owner frees what it owns: the ownership rule of components.
-    delete component;
+    FreeObject(component);
   }
 }
 

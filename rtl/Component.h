@@ -1,7 +1,8 @@
 #pragma once
 // TPersistent and TComponent: objects that copy themselves with Assign, and components that own
-// other components. An owner frees its components (the last one first) when it is freed; every
-// component told about another with FreeNotification hears of its removal through Notification.
+// other components. An owner frees its components (the last one first, through FreeObject) when
+// it is freed; every component told about another with FreeNotification hears of its removal
+// through Notification.
 
 #include <memory>
 #include <string>
@@ -15,6 +16,8 @@ class TPersistent : public TObject {
   // Copies source into this object. The default asks source to AssignTo this, whose default
   // raises EConvertError "Cannot assign a %s to a %s".
   virtual void Assign(const TPersistent& source);
+  // The object this one belongs to, null when none; a component's is its owner.
+  virtual TPersistent* GetOwner() const { return nullptr; }
 
  protected:
   virtual void AssignTo(TPersistent& dest) const;
@@ -40,6 +43,9 @@ class TComponent : public TPersistent {
   TComponent& operator=(const TComponent&) = delete;
 
   TComponent* Owner() const noexcept { return FOwner; }
+  TPersistent* GetOwner() const override { return FOwner; }
+  // Marks the component csDestroying before it is freed.
+  void BeforeDestruction() override;
   int ComponentCount() const noexcept { return static_cast<int>(FComponents.size()); }
   TComponent* Components(int index) const { return FComponents.at(static_cast<std::size_t>(index)); }
   const std::string& Name() const noexcept { return FName; }
@@ -72,7 +78,9 @@ class TComponent : public TPersistent {
   // component this one asked about is freed. The default passes it on to the owned components.
   virtual void Notification(TComponent* component, TOperation operation);
   void SetComponentState(unsigned state) noexcept { FComponentState = state; }
-  void Loaded() { FComponentState &= ~static_cast<unsigned>(csLoading); }
+  // Called when the component's properties have been read; clears csLoading, so settings
+  // held back while loading may be applied.
+  virtual void Loaded() { FComponentState &= ~static_cast<unsigned>(csLoading); }
 
  private:
   void Insert(TComponent& component);

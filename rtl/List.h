@@ -1,14 +1,16 @@
 #pragma once
-// TList: an ordered list of non-owning pointers, the runtime's pointer list.
+// TList: an ordered list of non-owning pointers, the runtime's pointer list. It is an object of
+// the class tree, so owner lists can hold and free it.
 
 #include <cstddef>
 #include <vector>
 
 #include "rtl/Exception.h"
+#include "rtl/Object.h"
 #include "rtl/QuickSort.h"
 
 template <class T>
-class TList {
+class TList : public TObject {
  public:
   using TCompare = int (*)(const T*, const T*);
 

@@ -4,11 +4,15 @@
 
 #include <cstdlib>
 #include <memory>
-#include <typeinfo>
 
 std::string TObject::ClassName() const
 {
-  const char* mangled = typeid(*this).name();
+  return ClassNameOf(typeid(*this));
+}
+
+std::string TObject::ClassNameOf(const std::type_info& type)
+{
+  const char* mangled = type.name();
   int status = 0;
   const std::unique_ptr<char, decltype(&std::free)> demangled(
       abi::__cxa_demangle(mangled, nullptr, nullptr, &status), &std::free);
@@ -17,4 +21,14 @@ std::string TObject::ClassName() const
     name.erase(0, colon + 2);
   }
   return name;
+}
+
+void FreeObject(TObject* object)
+{
+  if (object == nullptr) {
+    return;
+  }
+  object->BeforeDestruction();
+  // The one place that ends objects handed round as TObject: the free of the class tree.
+  delete object;
 }

@@ -117,3 +117,49 @@ TEST_F(TFormsTest, OtherFormsHideOrFreeThemselves)
 }
 
 }  // namespace
+
+namespace {
+
+class TJournalControl : public TCustomControl {
+ public:
+  TJournalControl(TComponent* owner, std::vector<std::string>& journal)
+      : TCustomControl(owner), FJournal(journal)
+  {
+  }
+
+ protected:
+  void WndProc(TMessage& message) override
+  {
+    if (message.Msg == WM_USER) {
+      FJournal.push_back("control " + std::to_string(message.WParam));
+      message.Result = 7;
+      return;
+    }
+    TCustomControl::WndProc(message);
+  }
+
+ private:
+  std::vector<std::string>& FJournal;
+};
+
+}  // namespace
+
+TEST_F(TFormsTest, ControlsMakeTheirWindowOnDemandUnderTheirParent)
+{
+  auto* form = Application().CreateForm<TJournalForm>(FJournal);
+  auto* other = TComponent::Create<TJournalForm>(Application(), FJournal);
+  auto* control = TComponent::Create<TJournalControl>(*form, FJournal);
+  control->SetParentWindow(form->Handle());
+  EXPECT_FALSE(control->HandleAllocated());
+  const HWND window = control->Handle();
+  EXPECT_EQ(GetParent(window), form->Handle());
+  EXPECT_NE(GetWindowLongPtrA(window, GWL_STYLE) & WS_CHILD, 0);
+  EXPECT_EQ(SendMessageA(window, WM_USER, 3, 0), 7);
+  EXPECT_EQ(SendMessageA(window, WM_NULL, 0, 0), 0);
+  control->SetParentWindow(other->Handle());
+  EXPECT_EQ(GetParent(window), other->Handle());
+  EXPECT_EQ(FJournal, std::vector<std::string>{"control 3"});
+  // The owner frees the control, and the control its window.
+  FreeObject(form);
+  EXPECT_FALSE(IsWindow(window));
+}

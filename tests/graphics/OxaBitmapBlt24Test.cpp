@@ -323,7 +323,8 @@ TEST(OxaBitmapBlt24, FillKeepsTheShareOfTheOldPixelTheTopByteSays)
   };
   for (const TOxaBltTable* table : AllTables()) {
     for (const auto& c : cases) {
-      for (const int width : {1, 16, 33, 86, 100}) {  // short rows, vector blocks, rows of 256 bytes and more
+      // Rows below and from 256 bytes (copied whole), up to and past the 4096-byte scratch row.
+      for (const int width : {1, 16, 33, 85, 86, 1365, 1366}) {
         std::mt19937 random(2);
         TGuardedSurface surface(width, 2, random);
         table->FillRect(surface.Desc(), 0, 0, width, 2, TOxaColor(c.Old) * 0x010101);

@@ -1,0 +1,25 @@
+#pragma once
+// Handles the calling thread's messages until a condition holds, for tests of posted messages,
+// window timers and Synchronize. The time-out is generous and only matters when a test fails.
+
+#include <functional>
+
+#include "platform/Messages.h"
+#include "platform/Time.h"
+
+inline bool PumpUntil(const std::function<bool()>& done, DWORD timeout = 20000)
+{
+  // A thread timer wakes WaitMessage now and then, so the time-out is seen.
+  const UINT_PTR wake = SetTimer(nullptr, 0, 50, nullptr);
+  const DWORD start = GetTickCount();
+  MSG message{};
+  while (!done() && GetTickCount() - start < timeout) {
+    if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      DispatchMessageA(&message);
+    } else {
+      WaitMessage();
+    }
+  }
+  KillTimer(nullptr, wake);
+  return done();
+}
