@@ -25,6 +25,10 @@ constexpr std::uint64_t AlivePingInterval = 500;
 // How long past its time-out a SMTO_NOTIMEOUTIFNOTHUNG send waits for each look at the receiver.
 constexpr std::uint64_t HungProbeInterval = 1000;
 constexpr UINT_PTR FirstThreadTimerId = 0x7FF0;
+// The most handles MsgWaitForMultipleObjects takes (MAXIMUM_WAIT_OBJECTS).
+constexpr DWORD MaxWaitObjects = 64;
+// How often MsgWaitForMultipleObjects looks at its kernel objects while it waits on the queue.
+constexpr std::uint64_t KernelObjectSlice = 5;
 // How often WaitForInputIdle looks whether the process it waits for still lives.
 constexpr std::uint64_t InputIdleSlice = 100;
 
@@ -49,8 +53,8 @@ class TSendScope {
 WNDPROC ProcedureOf(HWND window, DWORD threadId)
 {
   auto& manager = TWindowManager::Instance();
-  const std::lock_guard guard(manager.WindowsLock);
-  const auto found = manager.FindLocked(window);
+  auto table = manager.Table();
+  const auto found = table.Find(window);
   if (!found || found->ThreadId != threadId) {
     return nullptr;
   }
@@ -119,7 +123,8 @@ int DueTimer(const TMessageQueue& queue, HWND window, UINT minFilter, UINT maxFi
 }
 
 // Takes (or, without remove, copies) the next message in Win32 order after the sent ones:
-// posted, quit, timer. Queue lock held.
+// posted, quit, paint, timer. WM_PAINT stays until the window's update region is emptied. Queue
+// lock held.
 bool TakeMessage(TMessageQueue& queue, MSG* message, HWND window, UINT minFilter, UINT maxFilter, bool remove)
 {
   for (auto it = queue.Posted.begin(); it != queue.Posted.end(); ++it) {
@@ -137,6 +142,13 @@ bool TakeMessage(TMessageQueue& queue, MSG* message, HWND window, UINT minFilter
       queue.QuitPosted = false;
     }
     return true;
+  }
+  for (const HWND painted : queue.NeedsPaint) {
+    const MSG probe{painted, WM_PAINT, 0, 0, GetTickCount(), POINT{0, 0}};
+    if (Matches(probe, window, minFilter, maxFilter)) {
+      *message = probe;
+      return true;
+    }
   }
   const std::uint64_t now = SteadyMilliseconds();
   if (const int due = DueTimer(queue, window, minFilter, maxFilter, now); due >= 0) {
@@ -397,7 +409,8 @@ BOOL WaitMessage()
     }
     queue->LastLook = SteadyMilliseconds();
     std::unique_lock lock(queue->Lock);
-    if (!queue->Posted.empty() || queue->QuitPosted || NextTimerDue(*queue) <= SteadyMilliseconds()) {
+    if (!queue->Posted.empty() || queue->QuitPosted || !queue->NeedsPaint.empty() ||
+        NextTimerDue(*queue) <= SteadyMilliseconds()) {
       return TRUE;
     }
     if (!queue->Sent.empty()) {
@@ -425,6 +438,9 @@ DWORD GetQueueStatus(UINT flags)
   }
   if (!queue->Posted.empty() || queue->QuitPosted) {
     status |= QS_POSTMESSAGE | QS_ALLPOSTMESSAGE;
+  }
+  if (!queue->NeedsPaint.empty()) {
+    status |= QS_PAINT;
   }
   if (NextTimerDue(*queue) <= SteadyMilliseconds()) {
     status |= QS_TIMER;
@@ -605,6 +621,59 @@ BOOL ReplyMessage(LRESULT result)
 BOOL InSendMessage()
 {
   return !handlingSends.empty() && handlingSends.back()->FromOtherThread ? TRUE : FALSE;
+}
+
+DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds,
+                                DWORD wakeMask)
+{
+  if (count > MaxWaitObjects || (count > 0 && handles == nullptr)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return WAIT_FAILED;
+  }
+  std::vector<std::shared_ptr<TKernelObject>> objects;
+  for (DWORD i = 0; i < count; ++i) {
+    auto object = LookupHandle(handles[i]);
+    if (!object) {
+      return WAIT_FAILED;
+    }
+    objects.push_back(std::move(object));
+  }
+  const auto queue = TWindowManager::Instance().CurrentQueue();
+  const std::uint64_t deadline = milliseconds == INFINITE ? UINT64_MAX : SteadyMilliseconds() + milliseconds;
+  std::vector<bool> taken(count, false);
+  for (;;) {
+    std::size_t signalled = 0;
+    for (DWORD i = 0; i < count; ++i) {
+      if (!taken[i]) {
+        const DWORD state = objects[i]->Wait(0);
+        if (state == WAIT_FAILED) {
+          return WAIT_FAILED;
+        }
+        if (state != WAIT_TIMEOUT) {
+          if (!waitAll) {
+            return WAIT_OBJECT_0 + i;
+          }
+          taken[i] = true;
+        }
+      }
+      signalled += taken[i] ? 1 : 0;
+    }
+    if (waitAll && count > 0 && signalled == count) {
+      return WAIT_OBJECT_0;
+    }
+    if ((GetQueueStatus(static_cast<UINT>(wakeMask)) >> 16) != 0) {
+      return WAIT_OBJECT_0 + count;
+    }
+    const std::uint64_t now = SteadyMilliseconds();
+    if (now >= deadline) {
+      return WAIT_TIMEOUT;
+    }
+    std::unique_lock lock(queue->Lock);
+    queue->Waiting = true;
+    WaitUntil(*queue, lock, std::min(deadline, count > 0 ? now + KernelObjectSlice : deadline));
+    queue->Waiting = false;
+    queue->LastLook = SteadyMilliseconds();
+  }
 }
 
 DWORD WaitForProcessInputIdle(DWORD processId, DWORD milliseconds)

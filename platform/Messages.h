@@ -3,8 +3,10 @@
 //
 // Every thread gets a message queue the first time it uses one. GetMessageA and PeekMessageA
 // first handle the messages sent to the thread's windows (calling their procedures), then
-// return posted messages in order, then WM_QUIT, then WM_TIMER for timers that are due (the
-// earliest first; a timer never has more than one WM_TIMER waiting).
+// return posted messages in order, then WM_QUIT, then WM_PAINT for a window whose update region
+// is not empty (it stays until BeginPaint or ValidateRect empties the region), then WM_TIMER
+// for timers that are due (the earliest first; a timer never has more than one WM_TIMER
+// waiting).
 //
 // Posting and sending work from any thread and across processes: a process's windows are
 // reached through its Unix-domain datagram socket, whose reader thread puts the messages into
@@ -16,11 +18,6 @@
 
 #include "platform/Handles.h"
 #include "platform/Windows.h"
-
-struct POINT {
-  LONG x;
-  LONG y;
-};
 
 struct MSG {
   HWND hwnd;
@@ -44,6 +41,7 @@ constexpr UINT WM_KILLFOCUS = 0x0008;
 constexpr UINT WM_PAINT = 0x000F;
 constexpr UINT WM_CLOSE = 0x0010;
 constexpr UINT WM_QUIT = 0x0012;
+constexpr UINT WM_ERASEBKGND = 0x0014;
 constexpr UINT WM_SHOWWINDOW = 0x0018;
 constexpr UINT WM_ACTIVATEAPP = 0x001C;
 constexpr UINT WM_NCCREATE = 0x0081;
@@ -75,6 +73,7 @@ BOOL PeekMessageA(MSG* message, HWND window, UINT minFilter, UINT maxFilter, UIN
 // Waits until the calling thread's queue has a message (sent messages are handled meanwhile).
 BOOL WaitMessage();
 constexpr UINT QS_TIMER = 0x0010;
+constexpr UINT QS_PAINT = 0x0020;
 constexpr UINT QS_POSTMESSAGE = 0x0008;
 constexpr UINT QS_SENDMESSAGE = 0x0040;
 constexpr UINT QS_ALLPOSTMESSAGE = 0x0100;
@@ -118,6 +117,23 @@ UINT RegisterWindowMessageA(const char* name);
 // with a new id). Returns the id, 0 on failure.
 UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC timerProc);
 BOOL KillTimer(HWND window, UINT_PTR id);
+
+constexpr DWORD QS_KEY = 0x0001;
+constexpr DWORD QS_MOUSEMOVE = 0x0002;
+constexpr DWORD QS_MOUSEBUTTON = 0x0004;
+constexpr DWORD QS_INPUT = QS_KEY | QS_MOUSEMOVE | QS_MOUSEBUTTON;
+constexpr DWORD QS_ALLEVENTS = QS_INPUT | QS_POSTMESSAGE | QS_TIMER | QS_PAINT;
+constexpr DWORD QS_ALLINPUT = QS_ALLEVENTS | QS_SENDMESSAGE;
+
+// Waits until one of the handles is signalled (all of them with waitAll), or the calling
+// thread's queue holds a message of a kind in wakeMask (QS_*), or the time-out passes. Returns
+// WAIT_OBJECT_0 + the handle's index, WAIT_OBJECT_0 + count for a message, WAIT_TIMEOUT, or
+// WAIT_FAILED (ERROR_INVALID_PARAMETER for more than 64 handles, ERROR_INVALID_HANDLE for a bad
+// one). Kernel objects are looked at every few milliseconds while the queue is waited on; with
+// waitAll, objects signalled early are taken (a mutex owned, an auto-reset event reset) before
+// the others are.
+DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds,
+                                DWORD wakeMask);
 
 // Waits until process has finished its start-up: its main thread waited for messages for the
 // first time. 0 when it has, WAIT_TIMEOUT after milliseconds, WAIT_FAILED for a bad handle or a

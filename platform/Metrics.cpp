@@ -1,9 +1,18 @@
 #include "platform/Metrics.h"
 
+#include "platform/LastError.h"
+#include "platform/Windows.h"
+#include "platform/display/Display.h"
+#include "platform/display/Region.h"
+
 namespace {
 
-constexpr int HeadlessScreenWidth = 800;
-constexpr int HeadlessScreenHeight = 600;
+const HMONITOR PrimaryMonitor = reinterpret_cast<HMONITOR>(static_cast<std::uintptr_t>(0x00010001));
+
+HMONITOR Choose(bool onPrimary, DWORD flags)
+{
+  return onPrimary || flags != MONITOR_DEFAULTTONULL ? PrimaryMonitor : nullptr;
+}
 
 }  // namespace
 
@@ -11,10 +20,40 @@ int GetSystemMetrics(int nIndex) noexcept
 {
   switch (nIndex) {
     case SM_CXSCREEN:
-      return HeadlessScreenWidth;
+      return ActiveDisplay().ScreenSize().cx;
     case SM_CYSCREEN:
-      return HeadlessScreenHeight;
+      return ActiveDisplay().ScreenSize().cy;
     default:
       return 0;
   }
+}
+
+HMONITOR MonitorFromWindow(HWND window, DWORD flags)
+{
+  RECT rect{};
+  if (!GetWindowRect(window, &rect)) {
+    return nullptr;
+  }
+  const RECT monitor = ActiveDisplay().PrimaryMonitor();
+  return Choose(!RectEmpty(IntersectRects(rect, monitor)), flags);
+}
+
+HMONITOR MonitorFromPoint(POINT point, DWORD flags)
+{
+  const RECT monitor = ActiveDisplay().PrimaryMonitor();
+  return Choose(point.x >= monitor.left && point.x < monitor.right && point.y >= monitor.top &&
+                    point.y < monitor.bottom,
+                flags);
+}
+
+BOOL GetMonitorInfoA(HMONITOR monitor, MONITORINFO* info)
+{
+  if (monitor != PrimaryMonitor || info == nullptr || info->cbSize < sizeof(MONITORINFO)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  info->rcMonitor = ActiveDisplay().PrimaryMonitor();
+  info->rcWork = info->rcMonitor;
+  info->dwFlags = MONITORINFOF_PRIMARY;
+  return TRUE;
 }

@@ -1,9 +1,36 @@
 #pragma once
-// System metrics: the size of the primary screen. Without a display the program sees an
-// 800 x 600 screen.
+// System metrics and monitors: the screen's size and the primary monitor, from the display back
+// end (the memory screen when there is no X server: 800 x 600 unless a test chose another).
+
+#include "platform/display/GdiTypes.h"
+
+struct HWND__;
+using HWND = HWND__*;
+struct HMONITOR__;
+using HMONITOR = HMONITOR__*;
 
 constexpr int SM_CXSCREEN = 0;
 constexpr int SM_CYSCREEN = 1;
 
+constexpr DWORD MONITOR_DEFAULTTONULL = 0;
+constexpr DWORD MONITOR_DEFAULTTOPRIMARY = 1;
+constexpr DWORD MONITOR_DEFAULTTONEAREST = 2;
+constexpr DWORD MONITORINFOF_PRIMARY = 1;
+
+struct MONITORINFO {
+  DWORD cbSize;
+  RECT rcMonitor;
+  RECT rcWork;
+  DWORD dwFlags;
+};
+
 // The metric asked for; 0 for one this layer does not know.
 int GetSystemMetrics(int nIndex) noexcept;
+
+// The one monitor this layer knows is the primary one (the X server's primary output when it
+// names one, else the whole screen). A window or point off it gets it for
+// MONITOR_DEFAULTTOPRIMARY and MONITOR_DEFAULTTONEAREST, null for MONITOR_DEFAULTTONULL.
+HMONITOR MonitorFromWindow(HWND window, DWORD flags);
+HMONITOR MonitorFromPoint(POINT point, DWORD flags);
+// cbSize must be at least sizeof(MONITORINFO).
+BOOL GetMonitorInfoA(HMONITOR monitor, MONITORINFO* info);

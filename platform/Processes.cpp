@@ -182,6 +182,11 @@ DWORD GetModuleFileNameA(HMODULE hModule, char* lpFilename, DWORD nSize)
   return static_cast<DWORD>(windows.size());
 }
 
+HANDLE GetCurrentProcess() noexcept
+{
+  return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1));
+}
+
 DWORD GetCurrentProcessId() noexcept
 {
   return static_cast<DWORD>(::getpid());

@@ -76,6 +76,9 @@ class TProcessObject : public TKernelObject {
 // nSize - 1 characters and nSize returned with ERROR_INSUFFICIENT_BUFFER.
 DWORD GetModuleFileNameA(HMODULE hModule, char* lpFilename, DWORD nSize);
 DWORD GetCurrentProcessId() noexcept;
+// The pseudo-handle (-1) that stands for the calling process where a call takes a process handle;
+// it is never closed.
+HANDLE GetCurrentProcess() noexcept;
 
 // Starts a program. lpApplicationName (or else the first word of the command line) is a Windows
 // path; a name ending in ".exe" is also found without that extension. The command line is split

@@ -5,6 +5,9 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <iterator>
+
 #include "platform/LastError.h"
 #include "platform/MachineSettings.h"
 #include "platform/Time.h"
@@ -109,20 +112,59 @@ std::uint32_t TWindowManager::OwnNumber()
   return transport->Number();
 }
 
-std::shared_ptr<TWindow> TWindowManager::FindLocked(HWND window)
+std::shared_ptr<TWindow> TWindowManager::TWindowTable::Find(HWND window) const
 {
   const std::uint32_t number = ProcessNumberOf(window);
-  if (number == 0 || number != FOwnNumber.load()) {
+  if (number == 0 || number != FManager.FOwnNumber.load()) {
     return nullptr;
   }
-  const auto found = FWindows.find(HandleValue(window));
-  return found == FWindows.end() ? nullptr : found->second;
+  const auto found = FManager.FWindows.find(HandleValue(window));
+  return found == FManager.FWindows.end() ? nullptr : found->second;
+}
+
+std::vector<std::shared_ptr<TWindow>> TWindowManager::TWindowTable::Children(HWND window) const
+{
+  std::vector<std::shared_ptr<TWindow>> children;
+  for (const auto& [value, child] : FManager.FWindows) {
+    if (child->Parent == window) {
+      children.push_back(child);
+    }
+  }
+  return children;
+}
+
+void TWindowManager::TWindowTable::Restack(const TWindow& window, HWND after)
+{
+  auto& stack = FManager.FStack;
+  std::erase(stack, window.Handle);
+  const bool topmost = (window.ExStyle & WS_EX_TOPMOST) != 0;
+  auto position = stack.begin();
+  if (after != nullptr) {
+    const auto found = std::find(stack.begin(), stack.end(), after);
+    if (found != stack.end()) {
+      position = std::next(found);
+    }
+  }
+  // A window never goes above a topmost one unless it is topmost itself, nor below the
+  // non-topmost ones when it is.
+  const auto firstPlain = std::find_if(stack.begin(), stack.end(), [&](HWND other) {
+    const auto found = Find(other);
+    return !found || (found->ExStyle & WS_EX_TOPMOST) == 0;
+  });
+  const auto offset = std::distance(stack.begin(), position);
+  const auto plainOffset = std::distance(stack.begin(), firstPlain);
+  const auto placed = topmost ? std::min(offset, plainOffset) : std::max(offset, plainOffset);
+  stack.insert(stack.begin() + placed, window.Handle);
+}
+
+TWindowManager::TWindowTable TWindowManager::Table()
+{
+  return TWindowTable(*this);
 }
 
 std::shared_ptr<TWindow> TWindowManager::Find(HWND window)
 {
-  const std::lock_guard guard(WindowsLock);
-  return FindLocked(window);
+  return Table().Find(window);
 }
 
 HWND TWindowManager::AddWindow(const std::shared_ptr<TWindow>& window)
@@ -131,7 +173,7 @@ HWND TWindowManager::AddWindow(const std::shared_ptr<TWindow>& window)
   if (number == 0) {
     return nullptr;
   }
-  const std::lock_guard guard(WindowsLock);
+  const std::lock_guard guard(FWindowsLock);
   for (std::uint32_t tries = 0; tries < LastWindowIndex; ++tries) {
     const std::uint32_t index = FNextIndex;
     FNextIndex = FNextIndex == LastWindowIndex ? 1 : FNextIndex + 1;
@@ -148,18 +190,16 @@ HWND TWindowManager::AddWindow(const std::shared_ptr<TWindow>& window)
 
 void TWindowManager::RemoveWindow(HWND window)
 {
-  const std::lock_guard guard(WindowsLock);
+  const std::lock_guard guard(FWindowsLock);
   FWindows.erase(HandleValue(window));
+  std::erase(FStack, window);
 }
 
 std::vector<HWND> TWindowManager::ChildrenOf(HWND window)
 {
-  const std::lock_guard guard(WindowsLock);
   std::vector<HWND> children;
-  for (const auto& [value, child] : FWindows) {
-    if (child->Parent == window) {
-      children.push_back(child->Handle);
-    }
+  for (const auto& child : Table().Children(window)) {
+    children.push_back(child->Handle);
   }
   return children;
 }
@@ -348,9 +388,13 @@ void TWindowManager::EndQueue(const std::shared_ptr<TMessageQueue>& queue)
     Reply(record, TReplyStatus::ThreadEnded, 0);
   }
   {
-    const std::lock_guard guard(WindowsLock);
+    const std::lock_guard guard(FWindowsLock);
     std::erase_if(FWindows, [&](const auto& entry) {
-      return entry.second->Queue.lock() == queue || entry.second->Queue.expired();
+      const bool ends = entry.second->Queue.lock() == queue || entry.second->Queue.expired();
+      if (ends) {
+        std::erase(FStack, entry.second->Handle);
+      }
+      return ends;
     });
   }
   const std::lock_guard guard(FQueuesLock);

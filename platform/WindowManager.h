@@ -1,7 +1,14 @@
 #pragma once
 // The process's windows, window classes and message queues, and the routing of message records
-// between threads and processes. Internal to the platform layer; Windows.cpp and Messages.cpp
-// build the Win32 calls on it.
+// between threads and processes. Internal to the platform layer; Windows.cpp, WindowGeometry.cpp,
+// WindowPainting.cpp and Messages.cpp build the Win32 calls on it.
+//
+// Locks, in the order they may be taken (never the other way round):
+//   1. the window table (TWindowManager::Table(): windows, classes, the stacking order);
+//   2. one thread's queue (TMessageQueue::Lock), or the table of queues;
+//   3. the drawing objects and the pixels of every surface (GdiLock, display/GdiObjects.h);
+//   4. the display back end's own lock (display/Display.h).
+// No window procedure, message send or back-end call runs while the window table is held.
 
 #include <atomic>
 #include <condition_variable>
@@ -10,6 +17,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -17,6 +25,8 @@
 #include "platform/MessageTransport.h"
 #include "platform/Messages.h"
 #include "platform/Windows.h"
+#include "platform/display/Region.h"
+#include "platform/display/Surface.h"
 
 struct TWindowTimer {
   HWND Window;
@@ -47,6 +57,7 @@ class TMessageQueue {
   std::set<std::uint64_t> Awaited;                  // calls this thread waits for
   std::map<std::uint64_t, TMessageRecord> Replies;  // answers that came for them
   std::vector<TWindowTimer> Timers;
+  std::vector<HWND> NeedsPaint;  // windows with a non-empty update region, oldest first
   bool QuitPosted = false;
   int QuitCode = 0;
   bool Ended = false;  // the thread ended; nothing is handled any more
@@ -67,6 +78,7 @@ class TMessageQueue {
   bool IsHung() const noexcept;
 };
 
+// A window; its fields are guarded by the window table's lock.
 struct TWindow {
   HWND Handle = nullptr;
   std::string ClassName;
@@ -80,6 +92,24 @@ struct TWindow {
   std::weak_ptr<TMessageQueue> Queue;
   DWORD ThreadId = 0;
   bool Destroying = false;
+  bool MessageOnly = false;
+  HBRUSH Background = nullptr;  // the class brush, for WM_ERASEBKGND
+
+  RECT Bounds{0, 0, 0, 0};  // in the parent's client coordinates; on the screen for a top-level window
+  std::string Text;
+  TRegion Update;  // client coordinates
+  bool EraseNeeded = false;
+  std::optional<TRegion> Shape;  // the window region, window coordinates; none: the whole window
+  // A top-level window's client pixels (children draw on their top-level window's surface); its
+  // pixels are guarded by the GDI lock. Null while the window has no area.
+  std::shared_ptr<TSurface> Surface;
+  // Where a scaled top-level window is presented on the screen; none: at Bounds, unscaled.
+  std::optional<RECT> Presentation;
+  bool Shown = false;  // the back end shows it
+
+  bool TopLevel() const noexcept { return Parent == nullptr && !MessageOnly; }
+  LONG Width() const noexcept { return Bounds.right - Bounds.left; }
+  LONG Height() const noexcept { return Bounds.bottom - Bounds.top; }
 };
 
 struct TWindowClass {
@@ -105,6 +135,24 @@ std::uint32_t ProcessNumberOf(HWND window) noexcept;
 
 class TWindowManager {
  public:
+  class TWindowTable {
+   public:
+    explicit TWindowTable(TWindowManager& manager) : FLock(manager.FWindowsLock), FManager(manager) {}
+
+    // A window of this process, null for anything else.
+    std::shared_ptr<TWindow> Find(HWND window) const;
+    std::vector<std::shared_ptr<TWindow>> Children(HWND window) const;
+    std::map<std::string, TWindowClass>& Classes() noexcept { return FManager.FClasses; }
+    // Top-level windows, top of the stack first; topmost windows are above all others.
+    std::vector<HWND>& Stack() noexcept { return FManager.FStack; }
+    // Puts a top-level window on top of its band (topmost or not), or right below after.
+    void Restack(const TWindow& window, HWND after);
+
+   private:
+    std::unique_lock<std::mutex> FLock;
+    TWindowManager& FManager;
+  };
+
   static TWindowManager& Instance();
 
   // The calling thread's queue, created on first use.
@@ -117,14 +165,13 @@ class TWindowManager {
   // The number if the transport runs, else 0 (never starts it).
   std::uint32_t StartedNumber() const noexcept { return FOwnNumber.load(); }
 
-  // Window table (this process's windows).
-  std::mutex WindowsLock;                            // guards FWindows, FClasses and every TWindow's fields
-  std::shared_ptr<TWindow> FindLocked(HWND window);  // WindowsLock held
+  // Holds the window table (this process's windows, classes and stacking order) while it lives.
+  TWindowTable Table();
+  // Each of these holds the table for the call.
   std::shared_ptr<TWindow> Find(HWND window);
   HWND AddWindow(const std::shared_ptr<TWindow>& window);  // null when no handle is left
   void RemoveWindow(HWND window);
   std::vector<HWND> ChildrenOf(HWND window);
-  std::map<std::string, TWindowClass> Classes;  // by upper-cased name; WindowsLock
 
   // Hands a record to its process: this one directly, another through the transport.
   bool Route(std::uint32_t processNumber, const TMessageRecord& record);
@@ -157,8 +204,11 @@ class TWindowManager {
   std::map<std::uint32_t, std::weak_ptr<TMessageQueue>> FQueuesById;
   std::uint32_t FNextQueueId = 1;
 
-  std::map<std::uint32_t, std::shared_ptr<TWindow>> FWindows;  // by handle value; WindowsLock
-  std::uint32_t FNextIndex = 1;                                // WindowsLock
+  std::mutex FWindowsLock;                                     // the window table's lock
+  std::map<std::uint32_t, std::shared_ptr<TWindow>> FWindows;  // by handle value
+  std::map<std::string, TWindowClass> FClasses;                // by upper-cased name
+  std::vector<HWND> FStack;                                    // top-level windows, top first
+  std::uint32_t FNextIndex = 1;
 
   std::mutex FDirectLock;                                // guards FDirectQueues
   std::map<std::uint32_t, std::uint32_t> FDirectQueues;  // window handle value -> queue id
@@ -166,3 +216,32 @@ class TWindowManager {
   std::atomic<std::uint32_t> FOwnNumber{0};
   std::atomic<std::uint64_t> FNextCallId{1};
 };
+
+// Window state helpers shared by Windows.cpp, WindowGeometry.cpp and WindowPainting.cpp. Those
+// taking a table run with it held.
+
+// The top-level window a window belongs to (itself for a top-level window), null when none.
+std::shared_ptr<TWindow> TopLevelOf(const TWindowManager::TWindowTable& table,
+                                    std::shared_ptr<TWindow> window);
+// Where the window's client area starts on its top-level window's surface, and on the screen.
+POINT SurfaceOrigin(const TWindowManager::TWindowTable& table, const TWindow& window);
+POINT ScreenOrigin(const TWindowManager::TWindowTable& table, const TWindow& window);
+// The part of the top-level window's surface the window may draw on: its client area within
+// every ancestor's, each cut to its window region.
+TRegion DrawableRegion(const TWindowManager::TWindowTable& table, const TWindow& window);
+// Whether the window and all its ancestors have WS_VISIBLE.
+bool VisibleOnScreen(const TWindowManager::TWindowTable& table, const TWindow& window);
+// Adds area (client coordinates; none: everything) to the update region of the window (and,
+// with children, of every descendant); returns the windows that now need painting.
+std::vector<std::shared_ptr<TWindow>> AddToUpdate(const TWindowManager::TWindowTable& table, TWindow& window,
+                                                  const std::optional<TRegion>& area, bool erase,
+                                                  bool children);
+// Tells the windows' threads that they have painting to do (no table held).
+void RequestPaint(const std::vector<std::shared_ptr<TWindow>>& windows);
+// Drops a window from its thread's list of windows to paint (no table held).
+void ForgetPaint(const TWindow& window);
+// Brings a top-level window's state to the back end: shows, reshapes or hides it (no table held).
+// A window the back end cannot show loses WS_VISIBLE; false then, with the last error set.
+bool SyncWithDisplay(HWND window);
+// Lists a top-level window for FindWindowA (again, after its title changed).
+void ListTopLevel(HWND window, const std::string& className, const char* title);

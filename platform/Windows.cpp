@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <cstdio>
@@ -14,6 +15,8 @@
 #include "platform/LastError.h"
 #include "platform/Machine.h"
 #include "platform/WindowManager.h"
+#include "platform/display/Display.h"
+#include "platform/display/Gdi.h"
 
 namespace {
 
@@ -29,7 +32,7 @@ std::string ClassKey(const char* name)
   return key;
 }
 
-ATOM nextAtom = 0xC000;  // guarded by the manager's WindowsLock
+ATOM nextAtom = 0xC000;  // guarded by the window table
 
 // Asks the process that owns window about it. Returns the reply, or nothing when that
 // process is gone or does not answer.
@@ -79,19 +82,6 @@ std::string HandleFileName(HWND window)
   return name;
 }
 
-void ListTopLevel(HWND window, const std::string& className, const char* title)
-{
-  std::error_code ignored;
-  std::filesystem::create_directories(TopLevelFolder(), ignored);
-  const auto path = TopLevelFolder() / HandleFileName(window);
-  const auto temporary = TopLevelFolder() / (HandleFileName(window) + ".tmp");
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out << className << '\n' << (title != nullptr ? title : "") << '\n';
-  }
-  std::filesystem::rename(temporary, path, ignored);
-}
-
 void UnlistTopLevel(HWND window)
 {
   std::error_code ignored;
@@ -104,7 +94,7 @@ void Destroy(const std::shared_ptr<TWindow>& window)
   auto& manager = TWindowManager::Instance();
   WNDPROC procedure = nullptr;
   {
-    const std::lock_guard guard(manager.WindowsLock);
+    auto table = manager.Table();
     if (window->Destroying) {
       return;
     }
@@ -119,7 +109,7 @@ void Destroy(const std::shared_ptr<TWindow>& window)
     }
   }
   {
-    const std::lock_guard guard(manager.WindowsLock);
+    auto table = manager.Table();
     procedure = window->Procedure;
   }
   procedure(handle, WM_NCDESTROY, 0, 0);
@@ -127,13 +117,44 @@ void Destroy(const std::shared_ptr<TWindow>& window)
     const std::lock_guard guard(queue->Lock);
     std::erase_if(queue->Timers, [&](const TWindowTimer& timer) { return timer.Window == handle; });
   }
+  ForgetPaint(*window);
+  std::vector<std::shared_ptr<TWindow>> uncovered;
+  bool shown = false;
+  {
+    auto table = manager.Table();
+    shown = window->Shown;
+    window->Shown = false;
+    if (const auto parent = window->Parent != nullptr ? table.Find(window->Parent) : nullptr;
+        parent && (window->Style & WS_VISIBLE) != 0) {
+      uncovered = AddToUpdate(table, *parent, TRegion(window->Bounds), true, false);
+    }
+  }
   if (window->Parent == nullptr) {
     UnlistTopLevel(handle);
   }
   manager.RemoveWindow(handle);
+  RequestPaint(uncovered);
+  if (shown) {
+    if (TDisplay* display = OpenedDisplay()) {
+      display->Remove(handle);
+    }
+  }
 }
 
 }  // namespace
+
+void ListTopLevel(HWND window, const std::string& className, const char* title)
+{
+  std::error_code ignored;
+  std::filesystem::create_directories(TopLevelFolder(), ignored);
+  const auto path = TopLevelFolder() / HandleFileName(window);
+  const auto temporary = TopLevelFolder() / (HandleFileName(window) + ".tmp");
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    out << className << '\n' << (title != nullptr ? title : "") << '\n';
+  }
+  std::filesystem::rename(temporary, path, ignored);
+}
 
 ATOM RegisterClassA(const WNDCLASSA* windowClass)
 {
@@ -143,15 +164,15 @@ ATOM RegisterClassA(const WNDCLASSA* windowClass)
     return 0;
   }
   auto& manager = TWindowManager::Instance();
-  const std::lock_guard guard(manager.WindowsLock);
+  auto table = manager.Table();
   const std::string key = ClassKey(windowClass->lpszClassName);
-  if (manager.Classes.count(key) != 0) {
+  if (table.Classes().count(key) != 0) {
     SetLastError(ERROR_CLASS_ALREADY_EXISTS);
     return 0;
   }
   TWindowClass entry{*windowClass, windowClass->lpszClassName, nextAtom};
   nextAtom = nextAtom == 0xFFFF ? 0xC000 : static_cast<ATOM>(nextAtom + 1);
-  auto& stored = manager.Classes.emplace(key, std::move(entry)).first->second;
+  auto& stored = table.Classes().emplace(key, std::move(entry)).first->second;
   stored.Registration.lpszClassName = stored.Name.c_str();
   stored.Registration.lpszMenuName = nullptr;
   return stored.Atom;
@@ -160,8 +181,8 @@ ATOM RegisterClassA(const WNDCLASSA* windowClass)
 BOOL UnregisterClassA(const char* className, HINSTANCE)
 {
   auto& manager = TWindowManager::Instance();
-  const std::lock_guard guard(manager.WindowsLock);
-  if (className == nullptr || manager.Classes.erase(ClassKey(className)) == 0) {
+  auto table = manager.Table();
+  if (className == nullptr || table.Classes().erase(ClassKey(className)) == 0) {
     SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
     return FALSE;
   }
@@ -171,9 +192,9 @@ BOOL UnregisterClassA(const char* className, HINSTANCE)
 BOOL GetClassInfoA(HINSTANCE, const char* className, WNDCLASSA* windowClass)
 {
   auto& manager = TWindowManager::Instance();
-  const std::lock_guard guard(manager.WindowsLock);
-  const auto found = className == nullptr ? manager.Classes.end() : manager.Classes.find(ClassKey(className));
-  if (found == manager.Classes.end()) {
+  auto table = manager.Table();
+  const auto found = className == nullptr ? table.Classes().end() : table.Classes().find(ClassKey(className));
+  if (found == table.Classes().end()) {
     SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
     return FALSE;
   }
@@ -189,22 +210,39 @@ HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowNam
   auto& manager = TWindowManager::Instance();
   auto window = std::make_shared<TWindow>();
   {
-    const std::lock_guard guard(manager.WindowsLock);
+    auto table = manager.Table();
     const auto found =
-        className == nullptr ? manager.Classes.end() : manager.Classes.find(ClassKey(className));
-    if (found == manager.Classes.end()) {
+        className == nullptr ? table.Classes().end() : table.Classes().find(ClassKey(className));
+    if (found == table.Classes().end()) {
       SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
       return nullptr;
     }
     window->ClassName = found->second.Name;
     window->Procedure = found->second.Registration.lpfnWndProc;
-    if (parent != nullptr && parent != HWND_MESSAGE && !manager.FindLocked(parent)) {
+    window->Background = found->second.Registration.hbrBackground;
+    if (parent != nullptr && parent != HWND_MESSAGE && !table.Find(parent)) {
       SetLastError(ERROR_INVALID_WINDOW_HANDLE);
       return nullptr;
     }
   }
   window->Parent = parent == HWND_MESSAGE ? nullptr : parent;
-  window->Style = static_cast<LONG_PTR>(style);
+  window->MessageOnly = parent == HWND_MESSAGE;
+  // WS_VISIBLE is applied once the window exists, through ShowWindow.
+  window->Style = static_cast<LONG_PTR>(style & ~WS_VISIBLE);
+  if (x == CW_USEDEFAULT) {
+    x = 0;
+    y = 0;
+  }
+  if (width == CW_USEDEFAULT) {
+    width = 0;
+    height = 0;
+  }
+  window->Bounds = RECT{x, y, x + std::max(0, width), y + std::max(0, height)};
+  window->Text = windowName != nullptr ? windowName : "";
+  if (window->TopLevel() && width > 0 && height > 0) {
+    DWORD ignored = 0;
+    window->Surface = TSurface::Create(width, height, 32, false, ignored);
+  }
   window->ExStyle = static_cast<LONG_PTR>(exStyle);
   window->Id = reinterpret_cast<LONG_PTR>(menu);
   window->Instance = instance;
@@ -214,6 +252,10 @@ HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowNam
   const HWND handle = manager.AddWindow(window);
   if (handle == nullptr) {
     return nullptr;
+  }
+  if (window->TopLevel()) {
+    auto table = manager.Table();
+    table.Restack(*window, nullptr);
   }
   CREATESTRUCTA create{param,      instance,  menu,   parent, height, width, y, x, static_cast<LONG>(style),
                        windowName, className, exStyle};
@@ -228,6 +270,16 @@ HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowNam
   }
   if (parent == nullptr) {
     ListTopLevel(handle, window->ClassName, windowName);
+  }
+  if ((style & WS_VISIBLE) != 0) {
+    ShowWindow(handle, SW_SHOW);
+    if (IsWindowVisible(handle) == FALSE && window->TopLevel()) {
+      // The display cannot show it: the window is refused, as its creator asked for it shown.
+      const DWORD error = GetLastError();
+      Destroy(window);
+      SetLastError(error);
+      return nullptr;
+    }
   }
   return handle;
 }
@@ -247,11 +299,32 @@ BOOL DestroyWindow(HWND handle)
   return TRUE;
 }
 
-LRESULT DefWindowProcA(HWND window, UINT message, WPARAM, LPARAM)
+LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM)
 {
   switch (message) {
     case WM_NCCREATE:
       return TRUE;
+    case WM_PAINT: {
+      PAINTSTRUCT paint{};
+      if (BeginPaint(window, &paint) != nullptr) {
+        EndPaint(window, &paint);
+      }
+      return 0;
+    }
+    case WM_ERASEBKGND: {
+      HBRUSH brush = nullptr;
+      RECT client{};
+      {
+        auto table = TWindowManager::Instance().Table();
+        const auto found = table.Find(window);
+        if (!found) {
+          return 0;
+        }
+        brush = found->Background;
+        client = RECT{0, 0, found->Width(), found->Height()};
+      }
+      return brush != nullptr && FillRect(reinterpret_cast<HDC>(wParam), &client, brush) != 0 ? 1 : 0;
+    }
     case WM_CLOSE:
       DestroyWindow(window);
       return 0;
@@ -308,8 +381,8 @@ DWORD GetWindowThreadProcessId(HWND handle, DWORD* processId)
 LONG_PTR GetWindowLongPtrA(HWND handle, int index)
 {
   auto& manager = TWindowManager::Instance();
-  const std::lock_guard guard(manager.WindowsLock);
-  const auto window = manager.FindLocked(handle);
+  auto table = manager.Table();
+  const auto window = table.Find(handle);
   if (!window) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return 0;
@@ -338,8 +411,8 @@ LONG_PTR GetWindowLongPtrA(HWND handle, int index)
 LONG_PTR SetWindowLongPtrA(HWND handle, int index, LONG_PTR value)
 {
   auto& manager = TWindowManager::Instance();
-  const std::lock_guard guard(manager.WindowsLock);
-  const auto window = manager.FindLocked(handle);
+  auto table = manager.Table();
+  const auto window = table.Find(handle);
   if (!window) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return 0;
@@ -421,9 +494,9 @@ HWND GetParent(HWND handle)
 HWND SetParent(HWND handle, HWND newParent)
 {
   auto& manager = TWindowManager::Instance();
-  const std::lock_guard guard(manager.WindowsLock);
-  const auto window = manager.FindLocked(handle);
-  if (!window || (newParent != nullptr && newParent != HWND_MESSAGE && !manager.FindLocked(newParent))) {
+  auto table = manager.Table();
+  const auto window = table.Find(handle);
+  if (!window || (newParent != nullptr && newParent != HWND_MESSAGE && !table.Find(newParent))) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return nullptr;
   }
@@ -432,7 +505,7 @@ HWND SetParent(HWND handle, HWND newParent)
       SetLastError(ERROR_INVALID_PARAMETER);
       return nullptr;
     }
-    const auto next = manager.FindLocked(above);
+    const auto next = table.Find(above);
     above = next ? next->Parent : nullptr;
   }
   const HWND previous = window->Parent;
@@ -440,30 +513,4 @@ HWND SetParent(HWND handle, HWND newParent)
   // Win32 reports the desktop for a top-level window; there is no desktop window here.
   SetLastError(ERROR_SUCCESS);
   return previous;
-}
-
-BOOL ShowWindow(HWND handle, int command)
-{
-  auto& manager = TWindowManager::Instance();
-  const std::lock_guard guard(manager.WindowsLock);
-  const auto window = manager.FindLocked(handle);
-  if (!window) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return FALSE;
-  }
-  const bool wasVisible = (window->Style & WS_VISIBLE) != 0;
-  if (command == SW_HIDE) {
-    window->Style &= ~static_cast<LONG_PTR>(WS_VISIBLE);
-  } else {
-    window->Style |= static_cast<LONG_PTR>(WS_VISIBLE);
-  }
-  return wasVisible ? TRUE : FALSE;
-}
-
-BOOL IsWindowVisible(HWND handle)
-{
-  auto& manager = TWindowManager::Instance();
-  const std::lock_guard guard(manager.WindowsLock);
-  const auto window = manager.FindLocked(handle);
-  return window && (window->Style & WS_VISIBLE) != 0 ? TRUE : FALSE;
 }

@@ -9,11 +9,16 @@
 // out again while their number space lasts, so a stale handle fails with
 // ERROR_INVALID_WINDOW_HANDLE instead of reaching another window.
 //
-// Windows have no pixels here; the display back end gives visible windows their screen.
+// A window has a rectangle in its parent's client area (a top-level window: on the screen) and
+// no frame: its client area is the whole window. A top-level window keeps its pixels; its
+// children draw on them. Shown top-level windows reach the screen through the display back end
+// (an X server when DISPLAY is set, else a memory screen), stacked with topmost windows above the
+// others and each clipped by its window region.
 
 #include <cstdint>
 
 #include "platform/WinTypes.h"
+#include "platform/display/GdiTypes.h"
 
 struct HWND__;
 using HWND = HWND__*;
@@ -22,8 +27,6 @@ using HINSTANCE = HINSTANCE__*;
 struct HICON__;
 using HICON = HICON__*;
 using HCURSOR = HICON;
-struct HBRUSH__;
-using HBRUSH = HBRUSH__*;
 struct HMENU__;
 using HMENU = HMENU__*;
 using ATOM = WORD;
@@ -86,7 +89,33 @@ constexpr int GWLP_USERDATA = -21;
 
 constexpr int SW_HIDE = 0;
 constexpr int SW_SHOWNORMAL = 1;
+constexpr int SW_SHOWNOACTIVATE = 4;
 constexpr int SW_SHOW = 5;
+constexpr int SW_SHOWNA = 8;
+
+constexpr int CW_USEDEFAULT = static_cast<int>(0x80000000);
+
+inline const HWND HWND_TOP = nullptr;
+inline const HWND HWND_BOTTOM = reinterpret_cast<HWND>(static_cast<std::intptr_t>(1));
+inline const HWND HWND_TOPMOST = reinterpret_cast<HWND>(static_cast<std::intptr_t>(-1));
+inline const HWND HWND_NOTOPMOST = reinterpret_cast<HWND>(static_cast<std::intptr_t>(-2));
+
+constexpr UINT SWP_NOSIZE = 0x0001;
+constexpr UINT SWP_NOMOVE = 0x0002;
+constexpr UINT SWP_NOZORDER = 0x0004;
+constexpr UINT SWP_NOREDRAW = 0x0008;
+constexpr UINT SWP_NOACTIVATE = 0x0010;
+constexpr UINT SWP_SHOWWINDOW = 0x0040;
+constexpr UINT SWP_HIDEWINDOW = 0x0080;
+
+constexpr WPARAM SIZE_RESTORED = 0;
+
+// Packs two 16-bit values as WM_MOVE and WM_SIZE carry them.
+constexpr LPARAM MAKELPARAM(int low, int high) noexcept
+{
+  return static_cast<LPARAM>(static_cast<DWORD>(static_cast<WORD>(low)) |
+                             (static_cast<DWORD>(static_cast<WORD>(high)) << 16));
+}
 
 // Registers a class for this process; class names compare without regard to case. Returns the
 // class atom, or 0 with ERROR_CLASS_ALREADY_EXISTS or ERROR_INVALID_PARAMETER (no name or
@@ -133,6 +162,56 @@ HWND FindWindowA(const char* className, const char* windowName);
 HWND GetParent(HWND window);
 // Returns the previous parent, null on failure.
 HWND SetParent(HWND window, HWND newParent);
-// Shows or hides (WS_VISIBLE); returns whether the window was visible before.
+// Shows or hides (WS_VISIBLE); returns whether the window was visible before. A change sends
+// WM_SHOWWINDOW; showing invalidates the whole window and its children.
 BOOL ShowWindow(HWND window, int command);
+// Whether the window and all its ancestors have WS_VISIBLE.
 BOOL IsWindowVisible(HWND window);
+
+// Moves, sizes, restacks, shows or hides a window of this process (after: HWND_TOP,
+// HWND_BOTTOM, HWND_TOPMOST, HWND_NOTOPMOST or the window to go below). A new position sends
+// WM_MOVE, a new size WM_SIZE (SIZE_RESTORED) and invalidates the window. Negative sizes count as 0.
+BOOL SetWindowPos(HWND window, HWND after, int x, int y, int width, int height, UINT flags);
+BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint);
+// The window on the screen, and its client area (0, 0, width, height).
+BOOL GetWindowRect(HWND window, RECT* rect);
+BOOL GetClientRect(HWND window, RECT* rect);
+BOOL ClientToScreen(HWND window, POINT* point);
+BOOL ScreenToClient(HWND window, POINT* point);
+
+// The title; Get copies at most size - 1 bytes and a terminating zero and returns the bytes copied.
+BOOL SetWindowTextA(HWND window, const char* text);
+int GetWindowTextA(HWND window, char* text, int size);
+int GetWindowTextLengthA(HWND window);
+
+// Makes region (window coordinates) the window's shape: only its pixels are drawn and shown. The
+// system owns the region afterwards (the handle is no longer valid); null restores the whole
+// window. Returns nonzero on success.
+int SetWindowRgn(HWND window, HRGN region, BOOL redraw);
+// Copies the window's region into region; RGN_ERROR (0) when the window has none.
+int GetWindowRgn(HWND window, HRGN region);
+
+// Shows a top-level window's client area, kept at its own size, scaled smoothly onto a rectangle
+// of the screen (null: unscaled at the window's position again). Its region scales with it.
+BOOL SetWindowPresentation(HWND window, const RECT* screen);
+
+// Adds to the update region (client coordinates; null rect or region: the whole client area).
+// A window with a non-empty update region gets WM_PAINT once no posted message waits.
+BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase);
+BOOL InvalidateRgn(HWND window, HRGN region, BOOL erase);
+BOOL ValidateRect(HWND window, const RECT* rect);
+// The bounds of the update region; FALSE when it is empty.
+BOOL GetUpdateRect(HWND window, RECT* rect, BOOL erase);
+// Sends WM_PAINT now when the update region is not empty.
+BOOL UpdateWindow(HWND window);
+// Takes the update region: the device context draws only inside it (and the window's visible
+// part); WM_ERASEBKGND is sent first when the invalidation asked for erasing. Null for an unknown
+// window.
+HDC BeginPaint(HWND window, PAINTSTRUCT* paint);
+BOOL EndPaint(HWND window, const PAINTSTRUCT* paint);
+// A device context on the window's client area (null window: the screen's, for capabilities and
+// compatible objects). What it draws is on the screen when each call returns.
+HDC GetDC(HWND window);
+HDC GetWindowDC(HWND window);
+// 1 when the device context was the window's and is released, 0 for any other.
+int ReleaseDC(HWND window, HDC dc);

@@ -6,6 +6,10 @@ std::span<const TCommand> Commands()
 {
   static constexpr std::array commands{
       TCommand{"version", "version [--json]", "print the program's version", &RunVersion},
+      TCommand{"display", "display [--json]",
+               "the display back end, screen size and depth, shared memory, and the faces the skin's fonts "
+               "resolve to",
+               &RunDisplay},
       TCommand{"drives", "drives [--options] [--json]",
                "the drive table: letter, kind, label, size, ready, host folder; with --options the scan's "
                "search options",

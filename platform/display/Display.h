@@ -1,0 +1,78 @@
+#pragma once
+// The display back end behind windows and drawing: the X server (DisplayX11.cpp) or a memory
+// screen (DisplayHeadless.cpp). Internal to the platform layer.
+//
+// The back end is chosen once, on first use: DISPLAY set and not empty selects the X server,
+// otherwise the memory screen (tests may force it, DisplayTesting.h). An X server that cannot be
+// reached is never replaced by the memory screen: showing a window then fails with a clear
+// message on standard error and a trace line.
+//
+// Every top-level window keeps its client pixels in a surface of its own (the window table's
+// TWindow::Surface); the back end shows those pixels. It is called without the window table's
+// lock and without the GDI lock, and takes them itself (window table, then GDI, then its own).
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/Windows.h"
+#include "platform/display/Region.h"
+#include "platform/display/Surface.h"
+
+// What the back end needs to know of a top-level window.
+struct TTopLevelView {
+  HWND Window = nullptr;
+  RECT Bounds{0, 0, 0, 0};       // on the screen, as presented (scaled)
+  SIZE Logical{0, 0};            // the client size the program draws at
+  std::optional<TRegion> Shape;  // window coordinates of the logical size; none: the whole window
+  std::shared_ptr<TSurface> Surface;
+  bool Topmost = false;
+  bool ToolWindow = false;
+  bool Borderless = true;
+  std::string Title;
+};
+
+class TDisplay {
+ public:
+  virtual ~TDisplay() = default;
+
+  // "x11" or "headless".
+  virtual const char* Name() const noexcept = 0;
+  // Connects when not yet connected; false (reported once) when the server cannot be reached.
+  virtual bool Open() = 0;
+  virtual SIZE ScreenSize() = 0;
+  virtual int Depth() = 0;
+  virtual bool SharedMemory() = 0;
+  // The primary monitor's rectangle on the screen.
+  virtual RECT PrimaryMonitor() = 0;
+
+  // The window is shown (or was moved, resized, reshaped, restacked or retitled while shown).
+  // False with the last error set when the back end cannot show windows.
+  virtual bool Show(const TTopLevelView& view) = 0;
+  virtual void Hide(HWND window) = 0;
+  // The window goes; the back end forgets it.
+  virtual void Remove(HWND window) = 0;
+  // Shows changed pixels of a shown window (rect in the window's logical coordinates).
+  virtual void Present(HWND window, const RECT& changed) = 0;
+  // How many presents reached the screen.
+  virtual std::uint64_t PresentCount() const noexcept = 0;
+
+  // For tests: the screen's pixel (0x00BBGGRR), and the whole screen as rows of 0x00RRGGBB.
+  virtual COLORREF ScreenPixel(LONG x, LONG y) = 0;
+  virtual std::vector<std::uint32_t> ScreenImage(SIZE& size) = 0;
+};
+
+TDisplay& ActiveDisplay();
+// The back end if it was chosen already, else null (never chooses one).
+TDisplay* OpenedDisplay();
+
+// The back ends; DisplayX11 null when the program was built without it.
+std::unique_ptr<TDisplay> MakeHeadlessDisplay(SIZE screen);
+std::unique_ptr<TDisplay> MakeX11Display();
+
+// The shown top-level windows, bottom of the stack first (takes the window table's lock).
+std::vector<TTopLevelView> ShownTopLevels();
+// The view of one top-level window, none when it is not shown.
+std::optional<TTopLevelView> TopLevelView(HWND window);

@@ -1,0 +1,709 @@
+// The X server back end: one connection for the process, one X window per shown top-level
+// window, the window's pixels put from its surface (through shared memory when the server is on
+// this machine), shapes through the SHAPE extension, and a reader thread that answers exposures
+// and close requests.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XShm.h>
+#include <X11/extensions/Xrandr.h>
+#include <X11/extensions/shape.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/ipc.h>
+#include <sys/shm.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "platform/Diagnostics.h"
+#include "platform/FileDescriptor.h"
+#include "platform/LastError.h"
+#include "platform/Messages.h"
+#include "platform/display/Display.h"
+#include "platform/display/GdiObjects.h"
+
+namespace {
+
+// The window property that carries the program's 32-bit window handle, so the program's
+// windows are recognised from other processes.
+constexpr const char* HandleProperty = "_OXA_WINDOW_HANDLE";
+
+// The connection's error and I/O handlers have no context argument; they reach the one display
+// through this.
+std::atomic<class TX11Display*> activeDisplay{nullptr};
+
+// Keeps a System V shared memory segment attached while it lives.
+class TSharedSegment {
+ public:
+  static std::unique_ptr<TSharedSegment> Create(std::size_t size)
+  {
+    const int id = shmget(IPC_PRIVATE, size, IPC_CREAT | 0600);
+    if (id < 0) {
+      return nullptr;
+    }
+    void* address = shmat(id, nullptr, 0);
+    // Marked for removal at once: the segment goes when both sides have detached, even after a
+    // crash.
+    shmctl(id, IPC_RMID, nullptr);
+    if (address == reinterpret_cast<void*>(-1)) {
+      return nullptr;
+    }
+    return std::unique_ptr<TSharedSegment>(new TSharedSegment(id, static_cast<char*>(address)));
+  }
+  ~TSharedSegment() { shmdt(FAddress); }
+  TSharedSegment(const TSharedSegment&) = delete;
+  TSharedSegment& operator=(const TSharedSegment&) = delete;
+  int Id() const noexcept { return FId; }
+  char* Address() const noexcept { return FAddress; }
+
+ private:
+  TSharedSegment(int id, char* address) : FId(id), FAddress(address) {}
+  int FId;
+  char* FAddress;
+};
+
+struct TXWindow {
+  Window Id = 0;
+  RECT Bounds{0, 0, 0, 0};
+  bool Mapped = false;
+  // Presenting: a picture of the window's screen size, in shared memory when the server can
+  // read it.
+  XImage* Image = nullptr;
+  XShmSegmentInfo ShmInfo{};
+  std::unique_ptr<TSharedSegment> Segment;
+  std::vector<char> Memory;
+  std::unique_ptr<TSurface> Scaled;  // the scaled picture of a scaled window
+};
+
+class TX11Display final : public TDisplay {
+ public:
+  TX11Display() = default;
+  ~TX11Display() override
+  {
+    if (FReader.joinable()) {
+      FStopping = true;
+      const std::uint64_t one = 1;
+      [[maybe_unused]] const ssize_t written = write(FWake.Get(), &one, sizeof(one));
+      FReader.join();
+    }
+    const std::lock_guard guard(FLock);
+    if (FDisplay != nullptr && !FLost) {
+      for (auto& [handle, window] : FWindows) {
+        DropImage(window);
+        XDestroyWindow(FDisplay, window.Id);
+      }
+      XCloseDisplay(FDisplay);
+    }
+    activeDisplay = nullptr;
+  }
+
+  const char* Name() const noexcept override { return "x11"; }
+
+  bool Open() override
+  {
+    const std::lock_guard guard(FLock);
+    return OpenLocked();
+  }
+
+  SIZE ScreenSize() override
+  {
+    const std::lock_guard guard(FLock);
+    if (!OpenLocked()) {
+      return SIZE{800, 600};
+    }
+    return SIZE{DisplayWidth(FDisplay, FScreen), DisplayHeight(FDisplay, FScreen)};
+  }
+
+  int Depth() override
+  {
+    const std::lock_guard guard(FLock);
+    return OpenLocked() ? FDepth : 0;
+  }
+
+  bool SharedMemory() override
+  {
+    const std::lock_guard guard(FLock);
+    return OpenLocked() && FShm;
+  }
+
+  RECT PrimaryMonitor() override
+  {
+    const std::lock_guard guard(FLock);
+    if (!OpenLocked()) {
+      return RECT{0, 0, 800, 600};
+    }
+    RECT whole{0, 0, DisplayWidth(FDisplay, FScreen), DisplayHeight(FDisplay, FScreen)};
+    int eventBase = 0;
+    int errorBase = 0;
+    if (!XRRQueryExtension(FDisplay, &eventBase, &errorBase)) {
+      return whole;
+    }
+    const Window root = RootWindow(FDisplay, FScreen);
+    const RROutput primary = XRRGetOutputPrimary(FDisplay, root);
+    XRRScreenResources* resources = primary != 0 ? XRRGetScreenResourcesCurrent(FDisplay, root) : nullptr;
+    if (resources == nullptr) {
+      return whole;
+    }
+    RECT monitor = whole;
+    if (XRROutputInfo* output = XRRGetOutputInfo(FDisplay, resources, primary)) {
+      if (output->crtc != 0) {
+        if (XRRCrtcInfo* crtc = XRRGetCrtcInfo(FDisplay, resources, output->crtc)) {
+          if (crtc->width > 0 && crtc->height > 0) {
+            monitor = RECT{crtc->x, crtc->y, crtc->x + static_cast<LONG>(crtc->width),
+                           crtc->y + static_cast<LONG>(crtc->height)};
+          }
+          XRRFreeCrtcInfo(crtc);
+        }
+      }
+      XRRFreeOutputInfo(output);
+    }
+    XRRFreeScreenResources(resources);
+    return monitor;
+  }
+
+  bool Show(const TTopLevelView& view) override
+  {
+    {
+      const std::lock_guard guard(FLock);
+      if (!OpenLocked() || FLost) {
+        SetLastError(ERROR_NOT_CONNECTED);
+        return false;
+      }
+      TXWindow& window = FWindows[view.Window];
+      if (window.Id == 0) {
+        CreateWindowLocked(view, window);
+        if (FMainWindow == nullptr) {
+          FMainWindow = view.Window;
+        }
+      }
+      ConfigureLocked(view, window);
+    }
+    Restack();
+    Present(view.Window, RECT{0, 0, view.Logical.cx, view.Logical.cy});
+    return true;
+  }
+
+  void Hide(HWND handle) override
+  {
+    const std::lock_guard guard(FLock);
+    const auto found = FWindows.find(handle);
+    if (found == FWindows.end() || FLost) {
+      return;
+    }
+    if (found->second.Mapped) {
+      XUnmapWindow(FDisplay, found->second.Id);
+      found->second.Mapped = false;
+      XFlush(FDisplay);
+    }
+  }
+
+  void Remove(HWND handle) override
+  {
+    const std::lock_guard guard(FLock);
+    const auto found = FWindows.find(handle);
+    if (found == FWindows.end()) {
+      return;
+    }
+    if (!FLost) {
+      DropImage(found->second);
+      XDestroyWindow(FDisplay, found->second.Id);
+      XFlush(FDisplay);
+    }
+    FWindows.erase(found);
+    if (FMainWindow == handle) {
+      FMainWindow = nullptr;
+    }
+  }
+
+  void Present(HWND handle, const RECT& changed) override
+  {
+    const auto view = TopLevelView(handle);
+    if (!view || !view->Surface) {
+      return;
+    }
+    const auto lock = GdiLock();
+    const std::lock_guard guard(FLock);
+    const auto found = FWindows.find(handle);
+    if (found == FWindows.end() || FLost || !found->second.Mapped) {
+      return;
+    }
+    TXWindow& window = found->second;
+    const LONG width = view->Bounds.right - view->Bounds.left;
+    const LONG height = view->Bounds.bottom - view->Bounds.top;
+    const bool scaled = width != view->Logical.cx || height != view->Logical.cy;
+    if (!EnsureImage(window, width, height)) {
+      return;
+    }
+    RECT area = IntersectRects(changed, view->Surface->Bounds());
+    if (scaled) {
+      // The screen pixels the changed logical ones reach, one more each side for smoothing.
+      area = IntersectRects(
+          RECT{area.left * width / view->Logical.cx - 1, area.top * height / view->Logical.cy - 1,
+               (area.right * width + view->Logical.cx - 1) / view->Logical.cx + 1,
+               (area.bottom * height + view->Logical.cy - 1) / view->Logical.cy + 1},
+          RECT{0, 0, width, height});
+      if (!window.Scaled || window.Scaled->Width() != width || window.Scaled->Height() != height) {
+        DWORD ignored = 0;
+        window.Scaled = TSurface::Create(width, height, 32, false, ignored);
+        if (!window.Scaled) {
+          return;
+        }
+      }
+      window.Scaled->Stretch(RECT{0, 0, width, height}, *view->Surface, view->Surface->Bounds(), area,
+                             TStretchMode::Smooth);
+    }
+    if (RectEmpty(area)) {
+      return;
+    }
+    const TSurface& source = scaled ? *window.Scaled : *view->Surface;
+    const std::size_t rowBytes = static_cast<std::size_t>(area.right - area.left) * 4;
+    for (LONG y = area.top; y < area.bottom; ++y) {
+      std::memcpy(window.Image->data +
+                      static_cast<std::size_t>(y) * static_cast<std::size_t>(window.Image->bytes_per_line) +
+                      static_cast<std::size_t>(area.left) * 4,
+                  source.Row(y) + static_cast<std::size_t>(area.left) * 4, rowBytes);
+    }
+    const auto w = static_cast<unsigned>(area.right - area.left);
+    const auto h = static_cast<unsigned>(area.bottom - area.top);
+    if (window.Segment) {
+      XShmPutImage(FDisplay, window.Id, FGc, window.Image, area.left, area.top, area.left, area.top, w, h,
+                   False);
+      // The server reads the segment after the call; wait so the next present may overwrite it.
+      XSync(FDisplay, False);
+    } else {
+      XPutImage(FDisplay, window.Id, FGc, window.Image, area.left, area.top, area.left, area.top, w, h);
+      XFlush(FDisplay);
+    }
+    ++FPresents;
+  }
+
+  std::uint64_t PresentCount() const noexcept override { return FPresents.load(); }
+
+  COLORREF ScreenPixel(LONG x, LONG y) override
+  {
+    const std::lock_guard guard(FLock);
+    if (!OpenLocked() || FLost || x < 0 || y < 0 || x >= DisplayWidth(FDisplay, FScreen) ||
+        y >= DisplayHeight(FDisplay, FScreen)) {
+      return CLR_INVALID;
+    }
+    XSync(FDisplay, False);
+    XImage* image = XGetImage(FDisplay, RootWindow(FDisplay, FScreen), x, y, 1, 1, AllPlanes, ZPixmap);
+    if (image == nullptr) {
+      return CLR_INVALID;
+    }
+    const unsigned long pixel = XGetPixel(image, 0, 0);
+    XDestroyImage(image);
+    return RGB(static_cast<BYTE>(pixel >> 16), static_cast<BYTE>(pixel >> 8), static_cast<BYTE>(pixel));
+  }
+
+  std::vector<std::uint32_t> ScreenImage(SIZE& size) override
+  {
+    const std::lock_guard guard(FLock);
+    size = SIZE{0, 0};
+    if (!OpenLocked() || FLost) {
+      return {};
+    }
+    XSync(FDisplay, False);
+    const int width = DisplayWidth(FDisplay, FScreen);
+    const int height = DisplayHeight(FDisplay, FScreen);
+    XImage* image = XGetImage(FDisplay, RootWindow(FDisplay, FScreen), 0, 0, static_cast<unsigned>(width),
+                              static_cast<unsigned>(height), AllPlanes, ZPixmap);
+    if (image == nullptr) {
+      return {};
+    }
+    std::vector<std::uint32_t> pixels;
+    pixels.reserve(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    for (int y = 0; y < height; ++y) {
+      for (int x = 0; x < width; ++x) {
+        pixels.push_back(static_cast<std::uint32_t>(XGetPixel(image, x, y) & 0xFFFFFF));
+      }
+    }
+    XDestroyImage(image);
+    size = SIZE{width, height};
+    return pixels;
+  }
+
+  void OnError(const XErrorEvent& error)
+  {
+    char text[256] = {};
+    XGetErrorText(error.display, error.error_code, text, sizeof(text));
+    PlatformTrace(std::string("display: X error ") + text + " (request " +
+                  std::to_string(error.request_code) + "." + std::to_string(error.minor_code) + ")");
+    FErrorSeen = true;
+  }
+
+  // The server went away: the connection is never used again and the main window is asked to
+  // close.
+  void OnLost()
+  {
+    FLost = true;
+    PlatformTrace("display: the connection to the X server was lost");
+    if (const HWND main = FMainWindow.load()) {
+      PostMessageA(main, WM_CLOSE, 0, 0);
+    }
+  }
+
+ private:
+  // FLock held.
+  bool OpenLocked()
+  {
+    if (FDisplay != nullptr) {
+      return true;
+    }
+    if (FFailed) {
+      return false;
+    }
+    XInitThreads();
+    const char* name = std::getenv("DISPLAY");
+    FDisplay = XOpenDisplay(name);
+    if (FDisplay == nullptr) {
+      return Fail(std::string("cannot open the X display \"") + (name != nullptr ? name : "") + "\"");
+    }
+    FScreen = DefaultScreen(FDisplay);
+    Visual* visual = DefaultVisual(FDisplay, FScreen);
+    FDepth = DefaultDepth(FDisplay, FScreen);
+    if (visual->c_class != TrueColor || (FDepth != 24 && FDepth != 32) || visual->red_mask != 0xFF0000 ||
+        visual->green_mask != 0xFF00 || visual->blue_mask != 0xFF) {
+      XCloseDisplay(FDisplay);
+      FDisplay = nullptr;
+      return Fail("the X display needs a TrueColor visual of 24 or 32 bits (red, green, blue bytes)");
+    }
+    FVisual = visual;
+    activeDisplay = this;
+    XSetErrorHandler([](Display*, XErrorEvent* error) {
+      if (TX11Display* display = activeDisplay.load()) {
+        display->OnError(*error);
+      }
+      return 0;
+    });
+    XSetIOErrorExitHandler(
+        FDisplay,
+        [](Display*, void*) {
+          if (TX11Display* display = activeDisplay.load()) {
+            display->OnLost();
+          }
+        },
+        nullptr);
+    int eventBase = 0;
+    int errorBase = 0;
+    FShape = XShapeQueryExtension(FDisplay, &eventBase, &errorBase) != 0;
+    FShm = XShmQueryExtension(FDisplay) != 0 && ProbeSharedMemory();
+    FGc = DefaultGC(FDisplay, FScreen);
+    for (const auto& [slot, name] :
+         {std::pair{&FHandleAtom, HandleProperty}, std::pair{&FMotifHints, "_MOTIF_WM_HINTS"},
+          std::pair{&FWmState, "_NET_WM_STATE"}, std::pair{&FStateAbove, "_NET_WM_STATE_ABOVE"},
+          std::pair{&FSkipTaskbar, "_NET_WM_STATE_SKIP_TASKBAR"},
+          std::pair{&FSkipPager, "_NET_WM_STATE_SKIP_PAGER"}, std::pair{&FWmProtocols, "WM_PROTOCOLS"},
+          std::pair{&FDeleteWindow, "WM_DELETE_WINDOW"}, std::pair{&FWmName, "_NET_WM_NAME"},
+          std::pair{&FUtf8, "UTF8_STRING"}}) {
+      *slot = XInternAtom(FDisplay, name, False);
+    }
+    FWake = TFileDescriptor(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+    FReader = std::thread([this] { ReadEvents(); });
+    return true;
+  }
+
+  bool Fail(const std::string& reason)
+  {
+    FFailed = true;
+    std::fprintf(stderr, "OxaNetMusic: %s; no window can be shown.\n", reason.c_str());
+    PlatformTrace("display: " + reason);
+    return false;
+  }
+
+  // Whether the server can attach our segments (it cannot when it runs on another machine).
+  bool ProbeSharedMemory()
+  {
+    auto segment = TSharedSegment::Create(4096);
+    if (!segment) {
+      return false;
+    }
+    XShmSegmentInfo info{};
+    info.shmid = segment->Id();
+    info.shmaddr = segment->Address();
+    info.readOnly = False;
+    FErrorSeen = false;
+    XShmAttach(FDisplay, &info);
+    XSync(FDisplay, False);
+    const bool attached = !FErrorSeen;
+    if (attached) {
+      XShmDetach(FDisplay, &info);
+      XSync(FDisplay, False);
+    }
+    FErrorSeen = false;
+    return attached;
+  }
+
+  void CreateWindowLocked(const TTopLevelView& view, TXWindow& window)
+  {
+    XSetWindowAttributes attributes{};
+    attributes.background_pixmap = None;
+    attributes.event_mask = ExposureMask | StructureNotifyMask;
+    const LONG width = std::max<LONG>(1, view.Bounds.right - view.Bounds.left);
+    const LONG height = std::max<LONG>(1, view.Bounds.bottom - view.Bounds.top);
+    window.Id = XCreateWindow(FDisplay, RootWindow(FDisplay, FScreen), view.Bounds.left, view.Bounds.top,
+                              static_cast<unsigned>(width), static_cast<unsigned>(height), 0, FDepth,
+                              InputOutput, FVisual, CWBackPixmap | CWEventMask, &attributes);
+    window.Bounds = view.Bounds;
+    const auto handle = static_cast<unsigned long>(reinterpret_cast<std::uintptr_t>(view.Window));
+    XChangeProperty(FDisplay, window.Id, FHandleAtom, XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&handle), 1);
+    Atom protocols[] = {FDeleteWindow};
+    XSetWMProtocols(FDisplay, window.Id, protocols, 1);
+    XSizeHints hints{};
+    hints.flags = USPosition | PPosition | USSize | PSize;
+    hints.x = view.Bounds.left;
+    hints.y = view.Bounds.top;
+    hints.width = width;
+    hints.height = height;
+    XSetWMNormalHints(FDisplay, window.Id, &hints);
+    if (view.Borderless) {
+      // flags: decorations; decorations: none.
+      const unsigned long motif[5] = {2, 0, 0, 0, 0};
+      XChangeProperty(FDisplay, window.Id, FMotifHints, FMotifHints, 32, PropModeReplace,
+                      reinterpret_cast<const unsigned char*>(motif), 5);
+    }
+    std::vector<Atom> states;
+    if (view.Topmost) {
+      states.push_back(FStateAbove);
+    }
+    if (view.ToolWindow) {
+      states.push_back(FSkipTaskbar);
+      states.push_back(FSkipPager);
+    }
+    if (!states.empty()) {
+      XChangeProperty(FDisplay, window.Id, FWmState, XA_ATOM, 32, PropModeReplace,
+                      reinterpret_cast<const unsigned char*>(states.data()), static_cast<int>(states.size()));
+    }
+  }
+
+  void ConfigureLocked(const TTopLevelView& view, TXWindow& window)
+  {
+    const LONG width = std::max<LONG>(1, view.Bounds.right - view.Bounds.left);
+    const LONG height = std::max<LONG>(1, view.Bounds.bottom - view.Bounds.top);
+    if (std::memcmp(&window.Bounds, &view.Bounds, sizeof(RECT)) != 0) {
+      XMoveResizeWindow(FDisplay, window.Id, view.Bounds.left, view.Bounds.top, static_cast<unsigned>(width),
+                        static_cast<unsigned>(height));
+      window.Bounds = view.Bounds;
+    }
+    XStoreName(FDisplay, window.Id, view.Title.c_str());
+    XChangeProperty(FDisplay, window.Id, FWmName, FUtf8, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(view.Title.data()),
+                    static_cast<int>(view.Title.size()));
+    if (FShape) {
+      if (view.Shape) {
+        const bool scaled = width != view.Logical.cx || height != view.Logical.cy;
+        const TRegion shape =
+            scaled && view.Logical.cx > 0 ? view.Shape->Scaled(width, view.Logical.cx) : *view.Shape;
+        std::vector<XRectangle> rects;
+        for (const RECT& rect : shape.Rects()) {
+          rects.push_back(XRectangle{static_cast<short>(rect.left), static_cast<short>(rect.top),
+                                     static_cast<unsigned short>(rect.right - rect.left),
+                                     static_cast<unsigned short>(rect.bottom - rect.top)});
+        }
+        for (const int kind : {ShapeBounding, ShapeInput}) {
+          XShapeCombineRectangles(FDisplay, window.Id, kind, 0, 0, rects.data(),
+                                  static_cast<int>(rects.size()), ShapeSet, Unsorted);
+        }
+      } else {
+        for (const int kind : {ShapeBounding, ShapeInput}) {
+          XShapeCombineMask(FDisplay, window.Id, kind, 0, 0, None, ShapeSet);
+        }
+      }
+    }
+    if (!window.Mapped) {
+      XMapWindow(FDisplay, window.Id);
+      window.Mapped = true;
+    }
+    XSync(FDisplay, False);
+  }
+
+  // Stacks the X windows as the program stacks its windows.
+  void Restack()
+  {
+    const auto views = ShownTopLevels();
+    const std::lock_guard guard(FLock);
+    if (FLost || FDisplay == nullptr) {
+      return;
+    }
+    std::vector<Window> order;
+    for (auto it = views.rbegin(); it != views.rend(); ++it) {
+      if (const auto found = FWindows.find(it->Window); found != FWindows.end() && found->second.Mapped) {
+        order.push_back(found->second.Id);
+      }
+    }
+    if (!order.empty()) {
+      XRaiseWindow(FDisplay, order.front());
+      XRestackWindows(FDisplay, order.data(), static_cast<int>(order.size()));
+      XSync(FDisplay, False);
+    }
+  }
+
+  bool EnsureImage(TXWindow& window, LONG width, LONG height)
+  {
+    if (window.Image != nullptr && window.Image->width == width && window.Image->height == height) {
+      return true;
+    }
+    DropImage(window);
+    const std::size_t size = static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4;
+    if (FShm) {
+      window.Segment = TSharedSegment::Create(size);
+      if (window.Segment) {
+        window.ShmInfo = XShmSegmentInfo{};
+        window.ShmInfo.shmid = window.Segment->Id();
+        window.ShmInfo.shmaddr = window.Segment->Address();
+        window.ShmInfo.readOnly = True;
+        window.Image = XShmCreateImage(FDisplay, FVisual, static_cast<unsigned>(FDepth), ZPixmap,
+                                       window.Segment->Address(), &window.ShmInfo,
+                                       static_cast<unsigned>(width), static_cast<unsigned>(height));
+        if (window.Image != nullptr && XShmAttach(FDisplay, &window.ShmInfo)) {
+          return true;
+        }
+        if (window.Image != nullptr) {
+          window.Image->data = nullptr;
+          XDestroyImage(window.Image);
+          window.Image = nullptr;
+        }
+        window.Segment.reset();
+      }
+    }
+    window.Memory.assign(size, 0);
+    window.Image =
+        XCreateImage(FDisplay, FVisual, static_cast<unsigned>(FDepth), ZPixmap, 0, window.Memory.data(),
+                     static_cast<unsigned>(width), static_cast<unsigned>(height), 32, width * 4);
+    return window.Image != nullptr;
+  }
+
+  void DropImage(TXWindow& window)
+  {
+    if (window.Image == nullptr) {
+      return;
+    }
+    if (window.Segment && !FLost) {
+      XShmDetach(FDisplay, &window.ShmInfo);
+      XSync(FDisplay, False);
+    }
+    // The pixels belong to the segment or the vector, not to the image.
+    window.Image->data = nullptr;
+    XDestroyImage(window.Image);
+    window.Image = nullptr;
+    window.Segment.reset();
+    window.Memory.clear();
+  }
+
+  HWND WindowOfId(Window id)
+  {
+    for (const auto& [handle, window] : FWindows) {
+      if (window.Id == id) {
+        return handle;
+      }
+    }
+    return nullptr;
+  }
+
+  // The reader thread: waits for the connection (or the wake event), takes what came under the
+  // lock and acts on it without.
+  void ReadEvents()
+  {
+    for (;;) {
+      pollfd ready[2] = {{ConnectionNumber(FDisplay), POLLIN, 0}, {FWake.Get(), POLLIN, 0}};
+      poll(ready, 2, -1);
+      if (FStopping || FLost) {
+        return;
+      }
+      struct TExposure {
+        HWND Window;
+        RECT Area;
+      };
+      std::vector<TExposure> exposed;
+      std::vector<HWND> closing;
+      {
+        const std::lock_guard guard(FLock);
+        if (FLost) {
+          return;
+        }
+        while (!FLost && XPending(FDisplay) > 0) {
+          XEvent event{};
+          XNextEvent(FDisplay, &event);
+          if (event.type == Expose) {
+            if (const HWND window = WindowOfId(event.xexpose.window)) {
+              exposed.push_back(
+                  {window, RECT{event.xexpose.x, event.xexpose.y, event.xexpose.x + event.xexpose.width,
+                                event.xexpose.y + event.xexpose.height}});
+            }
+          } else if (event.type == ClientMessage &&
+                     static_cast<Atom>(event.xclient.data.l[0]) == FDeleteWindow) {
+            if (const HWND window = WindowOfId(event.xclient.window)) {
+              closing.push_back(window);
+            }
+          }
+        }
+      }
+      for (const auto& exposure : exposed) {
+        PresentScreenArea(exposure.Window, exposure.Area);
+      }
+      for (const HWND window : closing) {
+        PostMessageA(window, WM_CLOSE, 0, 0);
+      }
+    }
+  }
+
+  // Puts an exposed screen area of a window again (window screen coordinates).
+  void PresentScreenArea(HWND handle, const RECT& area)
+  {
+    const auto view = TopLevelView(handle);
+    if (!view) {
+      return;
+    }
+    const LONG width = view->Bounds.right - view->Bounds.left;
+    const LONG height = view->Bounds.bottom - view->Bounds.top;
+    if (width <= 0 || height <= 0) {
+      return;
+    }
+    Present(handle, RECT{area.left * view->Logical.cx / width, area.top * view->Logical.cy / height,
+                         (area.right * view->Logical.cx + width - 1) / width,
+                         (area.bottom * view->Logical.cy + height - 1) / height});
+  }
+
+  std::mutex FLock;  // guards the connection and everything below but the atomics
+  Display* FDisplay = nullptr;
+  bool FFailed = false;
+  int FScreen = 0;
+  int FDepth = 0;
+  Visual* FVisual = nullptr;
+  GC FGc = nullptr;
+  bool FShape = false;
+  bool FShm = false;
+  std::atomic<bool> FErrorSeen{false};
+  std::atomic<bool> FLost{false};
+  std::atomic<bool> FStopping{false};
+  std::atomic<HWND> FMainWindow{nullptr};
+  std::atomic<std::uint64_t> FPresents{0};
+  Atom FHandleAtom = 0;
+  Atom FMotifHints = 0;
+  Atom FWmState = 0;
+  Atom FStateAbove = 0;
+  Atom FSkipTaskbar = 0;
+  Atom FSkipPager = 0;
+  Atom FWmProtocols = 0;
+  Atom FDeleteWindow = 0;
+  Atom FWmName = 0;
+  Atom FUtf8 = 0;
+  std::map<HWND, TXWindow> FWindows;
+  TFileDescriptor FWake;
+  std::thread FReader;
+};
+
+}  // namespace
+
+std::unique_ptr<TDisplay> MakeX11Display()
+{
+  return std::make_unique<TX11Display>();
+}

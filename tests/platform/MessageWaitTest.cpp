@@ -1,0 +1,100 @@
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+#include "platform/LastError.h"
+#include "platform/Messages.h"
+#include "platform/Synchronization.h"
+#include "platform/Threads.h"
+
+namespace {
+
+// Events closed at the end of the test.
+struct TEvents {
+  std::vector<HANDLE> Handles;
+  explicit TEvents(int count)
+  {
+    for (int i = 0; i < count; ++i) {
+      Handles.push_back(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    }
+  }
+  ~TEvents()
+  {
+    for (const HANDLE handle : Handles) {
+      CloseHandle(handle);
+    }
+  }
+  TEvents(const TEvents&) = delete;
+  TEvents& operator=(const TEvents&) = delete;
+};
+
+void DrainQueue()
+{
+  MSG message{};
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+  }
+}
+
+TEST(TMessageWait, ReturnsForTheFirstSignalledObjectOrAWantedMessage)
+{
+  struct TCase {
+    const char* Name;
+    std::vector<int> Set;  // events set before the wait
+    bool WaitAll;
+    bool Posted;
+    DWORD Mask;
+    DWORD Expected;
+  };
+  const TCase cases[] = {
+      {"nothing", {}, FALSE, false, QS_ALLINPUT, WAIT_TIMEOUT},
+      {"the second event", {1}, FALSE, false, QS_ALLINPUT, WAIT_OBJECT_0 + 1},
+      {"a posted message", {}, FALSE, true, QS_POSTMESSAGE, WAIT_OBJECT_0 + 2},
+      {"a message not asked for", {}, FALSE, true, QS_TIMER, WAIT_TIMEOUT},
+      {"one of two, all wanted", {0}, TRUE, false, 0, WAIT_TIMEOUT},
+      {"both of two, all wanted", {0, 1}, TRUE, false, 0, WAIT_OBJECT_0},
+  };
+  for (const auto& c : cases) {
+    DrainQueue();
+    const TEvents events(2);
+    for (const int index : c.Set) {
+      SetEvent(events.Handles[static_cast<std::size_t>(index)]);
+    }
+    if (c.Posted) {
+      PostThreadMessageA(GetCurrentThreadId(), WM_USER, 0, 0);
+    }
+    EXPECT_EQ(MsgWaitForMultipleObjects(2, events.Handles.data(), c.WaitAll, 20, c.Mask), c.Expected)
+        << c.Name;
+  }
+  DrainQueue();
+}
+
+TEST(TMessageWait, WakesWhenAnotherThreadSignalsOrPosts)
+{
+  const TEvents events(1);
+  std::thread setter([&] { SetEvent(events.Handles[0]); });
+  EXPECT_EQ(MsgWaitForMultipleObjects(1, events.Handles.data(), FALSE, 60000, QS_ALLINPUT), WAIT_OBJECT_0);
+  setter.join();
+  const DWORD self = GetCurrentThreadId();
+  std::thread poster([&] { PostThreadMessageA(self, WM_USER, 0, 0); });
+  EXPECT_EQ(MsgWaitForMultipleObjects(0, nullptr, FALSE, 60000, QS_POSTMESSAGE), WAIT_OBJECT_0);
+  poster.join();
+  DrainQueue();
+}
+
+TEST(TMessageWait, BadArgumentsFail)
+{
+  std::vector<HANDLE> many(65, nullptr);
+  SetLastError(0);
+  EXPECT_EQ(MsgWaitForMultipleObjects(65, many.data(), FALSE, 0, QS_ALLINPUT), WAIT_FAILED);
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+  const TEvents events(64);
+  EXPECT_EQ(MsgWaitForMultipleObjects(64, events.Handles.data(), FALSE, 0, 0), WAIT_TIMEOUT)
+      << "64 is allowed";
+  HANDLE bad = reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(0x7777));
+  EXPECT_EQ(MsgWaitForMultipleObjects(1, &bad, FALSE, 0, QS_ALLINPUT), WAIT_FAILED);
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+  EXPECT_EQ(MsgWaitForMultipleObjects(1, nullptr, FALSE, 0, QS_ALLINPUT), WAIT_FAILED);
+}
+
+}  // namespace

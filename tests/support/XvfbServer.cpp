@@ -1,0 +1,83 @@
+#include "tests/support/XvfbServer.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <stdexcept>
+
+namespace {
+
+// How long Xvfb may take to come up on a busy machine.
+constexpr int StartTimeoutMilliseconds = 30000;
+
+}  // namespace
+
+TXvfbServer::TXvfbServer(const std::string& screen)
+{
+  int report[2];
+  if (pipe2(report, O_CLOEXEC) != 0) {
+    throw std::runtime_error("pipe failed");
+  }
+  FPid = fork();
+  if (FPid < 0) {
+    throw std::runtime_error("fork failed");
+  }
+  if (FPid == 0) {
+    // The report end must survive exec.
+    const int fd = dup(report[1]);
+    const std::string fdText = std::to_string(fd);
+    const int null = open("/dev/null", O_RDWR);
+    dup2(null, STDIN_FILENO);
+    dup2(null, STDOUT_FILENO);
+    dup2(null, STDERR_FILENO);
+    execlp("Xvfb", "Xvfb", "-displayfd", fdText.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp",
+           "-br", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(report[1]);
+  std::string number;
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(StartTimeoutMilliseconds);
+  while (number.empty() || number.back() != '\n') {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    pollfd ready{report[0], POLLIN, 0};
+    if (left.count() <= 0 || poll(&ready, 1, static_cast<int>(left.count())) <= 0) {
+      break;
+    }
+    char c = 0;
+    if (read(report[0], &c, 1) != 1) {
+      break;
+    }
+    number += c;
+  }
+  close(report[0]);
+  if (number.empty() || number.back() != '\n') {
+    kill(FPid, SIGKILL);
+    waitpid(FPid, nullptr, 0);
+    throw std::runtime_error("Xvfb did not report a display");
+  }
+  number.pop_back();
+  FName = ":" + number;
+  if (const char* previous = std::getenv("DISPLAY")) {
+    FHadDisplay = true;
+    FPreviousDisplay = previous;
+  }
+  setenv("DISPLAY", FName.c_str(), 1);
+}
+
+TXvfbServer::~TXvfbServer()
+{
+  if (FHadDisplay) {
+    setenv("DISPLAY", FPreviousDisplay.c_str(), 1);
+  } else {
+    unsetenv("DISPLAY");
+  }
+  kill(FPid, SIGTERM);
+  waitpid(FPid, nullptr, 0);
+}
