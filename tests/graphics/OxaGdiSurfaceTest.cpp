@@ -10,7 +10,6 @@
 #include "graphics/OxaBitmapBlt.h"
 #include "graphics/OxaGdiBitmap.h"
 #include "platform/LastError.h"
-#include "platform/Paths.h"
 #include "platform/Processes.h"
 #include "platform/display/DisplayTesting.h"
 #include "platform/display/GdiText.h"
@@ -262,7 +261,7 @@ TEST_F(TGdiSurfaceTest, LoadsBitmapFilesAsTwentyFourBitSurfaces)
   for (const auto& c : cases) {
     const auto path = folder.WriteFile("picture" + std::to_string(c.Bits) + ".bmp", BmpFile(5, 3, c.Bits));
     TSurfaceRef surface;
-    surface->LoadFromFile(WindowsPathOf(path.string()));
+    surface->LoadFromFile(path.string());
     EXPECT_EQ(surface->PixelFormat(), opf24Bit) << c.Bits;
     ASSERT_EQ(surface->Width(), 5);
     ASSERT_EQ(surface->Height(), 3);
@@ -285,8 +284,8 @@ TEST_F(TGdiSurfaceTest, FailedLoadsRaiseThePlatformError)
     bool FromFile;
     DWORD Code;
   } const cases[] = {
-      {WindowsPathOf((folder.Path() / "missing.bmp").string()), true, ERROR_FILE_NOT_FOUND},
-      {WindowsPathOf(garbage.string()), true, ERROR_INVALID_BITMAP},
+      {(folder.Path() / "missing.bmp").string(), true, ERROR_FILE_NOT_FOUND},
+      {garbage.string(), true, ERROR_INVALID_BITMAP},
       {"SKIN", false, ERROR_RESOURCE_NAME_NOT_FOUND},
   };
   for (const auto& c : cases) {
