@@ -104,12 +104,12 @@ int CompareCaptions(std::string_view a, std::string_view b)
   return rankA - rankB;
 }
 
-void TDbIdList::Add(const TDbId& id)
+void TDbIdList::Add(TDbId id)
 {
   if (Count() == FCapacity) {
     SetCapacity(FCapacity < DbIdListLinearGrowth ? FCapacity * 2 + 1 : FCapacity + DbIdListGrowthStep);
   }
-  FItems.push_back(id);
+  FItems.push_back(std::move(id));
 }
 
 void TDbIdList::AddValues(std::int32_t view, std::int32_t group, std::int32_t order, std::string extra,
@@ -122,7 +122,7 @@ void TDbIdList::AddValues(std::int32_t view, std::int32_t group, std::int32_t or
   id.Caption = std::move(caption);
   id.Extra = std::move(extra);
   id.Order = order;
-  Add(id);
+  Add(std::move(id));
 }
 
 void TDbIdList::Clear() noexcept

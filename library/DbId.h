@@ -73,7 +73,7 @@ inline constexpr int DbIdListGrowthStep = 20000;
 class TDbIdList {
  public:
   // Appends a copy, growing the list when it is full.
-  void Add(const TDbId& id);
+  void Add(TDbId id);
   void AddValues(std::int32_t view, std::int32_t group, std::int32_t order, std::string extra,
                  std::string caption, std::int32_t file);
   // Count and capacity 0.

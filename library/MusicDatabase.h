@@ -257,6 +257,8 @@ class TMusicDatabase : public TDatabase {
   // The group field of a file record in view 1 to 6, and the name of its index.
   static TField* ViewGroupField(const TFilesTable& files, std::int32_t view) noexcept;
   static const char* ViewFileIndex(std::int32_t view) noexcept;
+  // The record files is on as an item of view 1 to 6.
+  static TDbId FileAsItem(const TFilesTable& files, std::int32_t view);
   void ListGroups(std::int32_t view, TDbIdList& list);
   bool ListTracks(const TDbId& group, TDbIdList& list);
   // A group's name as its caption shows it; nothing when there is no such group.

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "framework/OxaUtils.h"
+#include "library/LibraryCursors.h"
 #include "library/MusicDatabase.h"
 #include "rtl/AnsiText.h"
 #include "rtl/FilePaths.h"
@@ -16,27 +17,6 @@ namespace {
 // Changes per transaction of a merge: a crash loses at most one batch of work, and the log
 // stays small.
 constexpr int MergeBatchSize = 1024;
-
-void Activate(TTable& table)
-{
-  if (!table.Active()) {
-    table.Open();
-  }
-}
-
-// An edit or insert that fails halfway must not stay pending: the cursor's next move would post
-// it.
-template <class Body>
-void Change(TTable& table, Body&& body)
-{
-  try {
-    body();
-    table.Post();
-  } catch (...) {
-    table.Cancel();
-    throw;
-  }
-}
 
 void AddToCount(TField& count, std::int32_t delta)
 {
@@ -682,9 +662,5 @@ TDbId TMusicDatabase::FindFileByPath(std::string_view path, std::int32_t view)
     }
     return result;
   }
-  result.ViewId = view;
-  result.GroupId = ViewGroupField(byPath, view)->AsInteger();
-  result.FileId = fileId;
-  result.Caption = byPath.FileName->AsString();
-  return result;
+  return FileAsItem(byPath, view);
 }

@@ -8,6 +8,7 @@
 #include <set>
 
 #include "framework/OxaUtils.h"
+#include "library/LibraryCursors.h"
 #include "library/MusicDatabase.h"
 #include "rtl/AnsiText.h"
 #include "rtl/FilePaths.h"
@@ -16,16 +17,21 @@
 
 namespace {
 
-void Activate(TTable& table)
-{
-  if (!table.Active()) {
-    table.Open();
-  }
-}
-
 bool SameBytes(std::span<const std::byte> a, std::span<const std::byte> b) noexcept
 {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin());
+}
+
+// (Sequence, id) pairs in read order to the ids by Sequence; equal values keep their order.
+std::vector<std::int32_t> IdsBySequence(std::vector<std::pair<std::int32_t, std::int32_t>>& read)
+{
+  std::stable_sort(read.begin(), read.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::vector<std::int32_t> ids;
+  ids.reserve(read.size());
+  for (const auto& [sequence, id] : read) {
+    ids.push_back(id);
+  }
+  return ids;
 }
 
 // The names of the files of folder whose names end in ".oxa".
@@ -164,13 +170,7 @@ std::vector<std::int32_t> TMusicDatabase::FavoriteMasterIds()
   for (masters.First(); !masters.Eof(); masters.Next()) {
     read.emplace_back(masters.Sequence->AsInteger(), masters.MasterId->AsInteger());
   }
-  std::stable_sort(read.begin(), read.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-  std::vector<std::int32_t> ids;
-  ids.reserve(read.size());
-  for (const auto& [sequence, id] : read) {
-    ids.push_back(id);
-  }
-  return ids;
+  return IdsBySequence(read);
 }
 
 std::vector<std::int32_t> TMusicDatabase::FavoriteDetailIds(std::int32_t masterId)
@@ -183,13 +183,7 @@ std::vector<std::int32_t> TMusicDatabase::FavoriteDetailIds(std::int32_t masterI
       read.emplace_back(byMaster.Sequence->AsInteger(), byMaster.DetailId->AsInteger());
     }
   }
-  std::stable_sort(read.begin(), read.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-  std::vector<std::int32_t> ids;
-  ids.reserve(read.size());
-  for (const auto& [sequence, id] : read) {
-    ids.push_back(id);
-  }
-  return ids;
+  return IdsBySequence(read);
 }
 
 bool TMusicDatabase::ResolveFavorite(std::int32_t detailId, TResolvedEntry& entry)
@@ -241,16 +235,12 @@ bool TMusicDatabase::ResolveFavorite(std::int32_t detailId, TResolvedEntry& entr
   }
   // Found again: the entry keeps the file's present id (and path), so the next look-up is direct.
   details.Edit();
-  try {
+  Change(details, [&] {
     details.FileId->SetAsInteger(entry.FileId);
     if (pathChanged) {
       details.FilePath->SetAsString(byChecksum.FilePath->AsString());
     }
-    details.Post();
-  } catch (...) {
-    details.Cancel();
-    throw;
-  }
+  });
   return true;
 }
 

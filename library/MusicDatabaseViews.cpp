@@ -3,9 +3,11 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <optional>
 
 #include "framework/OxaUtils.h"
+#include "library/LibraryCursors.h"
 #include "library/MusicDatabase.h"
 #include "rtl/Format.h"
 #include "rtl/Utf8.h"
@@ -17,13 +19,6 @@ constexpr std::array<std::int32_t, 7> RootViews{ViewFolders, ViewTitles, ViewAlb
                                                 ViewGenre,   ViewYears,  ViewPlaylists};
 // The last component of a folder caption is cut to this many characters.
 constexpr std::size_t MaxFolderCaptionPart = 255;
-
-void Activate(TTable& table)
-{
-  if (!table.Active()) {
-    table.Open();
-  }
-}
 
 bool IsFileView(std::int32_t view) noexcept
 {
@@ -37,6 +32,23 @@ std::string CutToCodePoints(std::string_view text, std::size_t count)
     NextCodePoint(text, pos);
   }
   return std::string(text.substr(0, pos));
+}
+
+// Format's "%.<digits>d": at least that many digits, zero-padded, a minus sign in front. Listings
+// make one per track, so it does not go through Format.
+void AppendZeroPadded(std::string& text, std::int32_t value, std::size_t digits)
+{
+  std::array<char, 16> buffer{};
+  const auto magnitude = static_cast<std::uint32_t>(value < 0 ? -static_cast<std::int64_t>(value) : value);
+  const auto end = std::to_chars(buffer.data(), buffer.data() + buffer.size(), magnitude).ptr;
+  const auto length = static_cast<std::size_t>(end - buffer.data());
+  if (value < 0) {
+    text += '-';
+  }
+  if (length < digits) {
+    text.append(digits - length, '0');
+  }
+  text.append(buffer.data(), length);
 }
 
 // A group as listed: its name decides its place, the caption with its count is what shows.
@@ -77,7 +89,10 @@ std::string TMusicDatabase::CountCaption(std::int32_t count)
   if (count == 1) {
     return "(001 Track)";
   }
-  return Format("(%.3d Tracks)", count);
+  std::string caption = "(";
+  AppendZeroPadded(caption, count, 3);
+  caption += " Tracks)";
+  return caption;
 }
 
 std::string TMusicDatabase::FolderCaption(std::string_view folderName)
@@ -145,7 +160,7 @@ void ReadGroups(T& table, std::int32_t view, TField* T::*id, TField* T::*count, 
     group.Name = caption(*(table.*name));
     group.Id.ViewId = view;
     group.Id.GroupId = (table.*id)->AsInteger();
-    group.Id.Caption = Format("%s %s", group.Name, TMusicDatabase::CountCaption((table.*count)->AsInteger()));
+    group.Id.Caption = group.Name + ' ' + TMusicDatabase::CountCaption((table.*count)->AsInteger());
   }
 }
 
@@ -190,11 +205,10 @@ void TMusicDatabase::ListGroups(std::int32_t view, TDbIdList& list)
       Activate(years);
       for (years.First(); !years.Eof(); years.Next()) {
         TListedGroup& group = groups.emplace_back();
-        group.Name = Format("%.4d", years.YearNumber->AsInteger());
+        AppendZeroPadded(group.Name, years.YearNumber->AsInteger(), 4);
         group.Id.ViewId = view;
         group.Id.GroupId = years.YearId->AsInteger();
-        group.Id.Caption =
-            Format("%.4d %s", years.YearNumber->AsInteger(), CountCaption(years.YearRefCount->AsInteger()));
+        group.Id.Caption = group.Name + ' ' + CountCaption(years.YearRefCount->AsInteger());
       }
       break;
     }
@@ -220,8 +234,8 @@ void TMusicDatabase::ListGroups(std::int32_t view, TDbIdList& list)
     return byName != 0 ? byName < 0 : CompareCaptions(a.Id.Caption, b.Id.Caption) < 0;
   });
   list.SetCapacity(static_cast<int>(groups.size()));
-  for (const TListedGroup& group : groups) {
-    list.Add(group.Id);
+  for (TListedGroup& group : groups) {
+    list.Add(std::move(group.Id));
   }
 }
 
@@ -234,11 +248,14 @@ bool TMusicDatabase::ListTracks(const TDbId& group, TDbIdList& list)
     TField* const key = ViewGroupField(files, group.ViewId);
     if (files.FindKey(group.GroupId)) {
       for (; !files.Eof() && key->AsInteger() == group.GroupId; files.Next()) {
-        const std::string title = files.FileName->AsString();
-        list.AddValues(
-            group.ViewId, group.GroupId, 0,
-            group.ViewId == ViewAlbums ? Format("%.4d%s", files.Track->AsInteger(), title) : std::string(),
-            title, files.FileId->AsInteger());
+        std::string title = files.FileName->AsString();
+        std::string extra;
+        if (group.ViewId == ViewAlbums) {
+          AppendZeroPadded(extra, files.Track->AsInteger(), 4);
+          extra += title;
+        }
+        list.AddValues(group.ViewId, group.GroupId, 0, std::move(extra), std::move(title),
+                       files.FileId->AsInteger());
       }
     }
   } catch (...) {
@@ -246,6 +263,10 @@ bool TMusicDatabase::ListTracks(const TDbId& group, TDbIdList& list)
     throw;
   }
   files.SetIndexName("");
+  // A group without files is no group: its record went with its last file.
+  if (list.Count() == 0) {
+    return GroupCaption(group.ViewId, group.GroupId).has_value();
+  }
   if (group.ViewId == ViewAlbums) {
     list.SortByExtra();
   } else {
@@ -273,7 +294,7 @@ bool TMusicDatabase::GetItems(const TDbId& id, TDbIdList& list)
       if (id.ViewId == ViewPlaylists) {
         return ListFavoriteEntries(id.GroupId, list);
       }
-      return IsFileView(id.ViewId) && GroupCaption(id.ViewId, id.GroupId) && ListTracks(id, list);
+      return IsFileView(id.ViewId) && ListTracks(id, list);
     case TDbIdLevel::Item:
       break;
   }
@@ -386,11 +407,18 @@ bool TMusicDatabase::MakeItem(std::int32_t view, std::int32_t fileId, TDbId& ite
   if (!files.FindKey(fileId) || files.FolderId->AsInteger() == -1) {
     return false;
   }
+  item = FileAsItem(files, view);
+  return true;
+}
+
+TDbId TMusicDatabase::FileAsItem(const TFilesTable& files, std::int32_t view)
+{
+  TDbId item;
   item.ViewId = view;
   item.GroupId = ViewGroupField(files, view)->AsInteger();
-  item.FileId = fileId;
+  item.FileId = files.FileId->AsInteger();
   item.Caption = files.FileName->AsString();
-  return true;
+  return item;
 }
 
 TDbId TMusicDatabase::ItemInView(const TDbId& item, std::int32_t target)

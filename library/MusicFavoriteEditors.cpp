@@ -7,52 +7,13 @@
 #include <cstring>
 
 #include "framework/OxaUtils.h"
+#include "library/LibraryCursors.h"
 #include "library/MusicDatabase.h"
 #include "rtl/Exception.h"
 #include "rtl/Format.h"
+#include "tableengine/Database.h"
 
 namespace {
-
-void Activate(TTable& table)
-{
-  if (!table.Active()) {
-    table.Open();
-  }
-}
-
-// Runs body in a transaction of its own: committed when it returns, rolled back when it throws.
-template <class Body>
-void Transaction(TDatabase& database, Body&& body)
-{
-  database.StartTransaction();
-  try {
-    body();
-    database.Commit();
-  } catch (...) {
-    if (database.InTransaction()) {
-      try {
-        database.Rollback();
-      } catch (const Exception&) {
-        // The first failure is the one to report.
-      }
-    }
-    throw;
-  }
-}
-
-// An edit or insert that fails halfway must not stay pending: the cursor's next move would post
-// it.
-template <class Body>
-void Change(TTable& table, Body&& body)
-{
-  try {
-    body();
-    table.Post();
-  } catch (...) {
-    table.Cancel();
-    throw;
-  }
-}
 
 void CheckIndex(int index, int count)
 {
@@ -195,7 +156,8 @@ std::vector<std::int32_t> TMusicFavoriteMastersEdit::SaveRecords()
   TFavoriteMastersTable& masters = *FDatabase.FFavoriteMasters;
   TFavoriteDetailsTable& byMaster = *FDatabase.FFavoriteDetailsByMaster;
   std::vector<std::int32_t> ids(FEntries.size(), -1);
-  Transaction(FDatabase, [&] {
+  {
+    TTransaction transaction(FDatabase);
     Activate(masters);
     Activate(byMaster);
     for (const TFavoriteMaster& deleted : FDeleted) {
@@ -224,7 +186,8 @@ std::vector<std::int32_t> TMusicFavoriteMastersEdit::SaveRecords()
       });
       ids[i] = masters.MasterId->AsInteger();
     }
-  });
+    transaction.Commit();
+  }
   std::vector<std::int32_t> deletedIds;
   for (const TFavoriteMaster& deleted : FDeleted) {
     deletedIds.push_back(deleted.MasterId);
@@ -340,14 +303,15 @@ void TMusicFavoriteDetailsEdit::Save()
 {
   TFavoriteMastersTable& masters = *FDatabase.FFavoriteMasters;
   TFavoriteDetailsTable& details = *FDatabase.FFavoriteDetails;
+  Activate(masters);
+  Activate(details);
   std::vector<std::int32_t> ids(FEntries.size(), -1);
   auto titles = std::make_unique<TMusicStringList>();
-  bool stored = true;
-  Transaction(FDatabase, [&] {
-    Activate(masters);
-    Activate(details);
+  {
+    TTransaction transaction(FDatabase);
     if (!masters.FindKey(FMasterId)) {
-      stored = false;
+      transaction.Commit();
+      Modified = false;
       return;
     }
     masters.Edit();
@@ -377,11 +341,9 @@ void TMusicFavoriteDetailsEdit::Save()
       });
       ids[i] = details.DetailId->AsInteger();
     }
-  });
-  Modified = false;
-  if (!stored) {
-    return;
+    transaction.Commit();
   }
+  Modified = false;
   FDeleted.clear();
   for (std::size_t i = 0; i < FEntries.size(); ++i) {
     FEntries[i].DetailId = ids[i];

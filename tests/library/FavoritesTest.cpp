@@ -3,12 +3,14 @@
 
 #include <atomic>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "framework/OxaUtils.h"
 #include "platform/Paths.h"
+#include "tableengine/WriteFaults.h"
 #include "tests/library/TestLibrary.h"
 
 namespace {
@@ -424,6 +426,77 @@ TEST_F(FavoritesTest, AFailedSaveQueuesNoFileAndLeavesNoTransactionOpen)
   EXPECT_EQ(masters.Get(1).Name, "New");
   EXPECT_NE(masters.Get(1).MasterId, -1);
   EXPECT_EQ(Database.FavoritesThread().QueuedCount(), 3);
+}
+
+// Every write of a save made to fail in turn, the commit last: each failure leaves the tables,
+// the files and the editor as they were.
+TEST_F(FavoritesTest, ASaveFailingAtAnyWriteOrAtItsCommitLeavesNothingBehind)
+{
+  const std::int32_t a = AddTrack("C:\\M\\a.mp3", "A", 1);
+  const std::int32_t b = AddTrack("C:\\M\\b.mp3", "B", 2);
+  const std::int32_t list = NewList("L", {a});
+  NewList("Other", {});
+  Flush();
+  const std::vector<TListContent> before = Lists(Database);
+  struct TCase {
+    const char* Name;
+    std::function<void()> Change;
+    std::function<void()> Save;
+    std::vector<TListContent> After;
+  };
+  const TCase cases[] = {
+      {"entries",
+       [&] {
+         TMusicFavoriteDetailsEdit* details = Database.EditFavoriteDetails(list);
+         details->Delete(0);
+         details->AddFile(b, -1);
+         details->AddFile(a, -1);
+         details->Modified = true;
+       },
+       [&] { Database.SaveModifiedEditors(); },
+       {{"L", {"C:\\M\\b.mp3", "C:\\M\\a.mp3"}}, {"Other", {}}}},
+      {"lists",
+       [&] {
+         TMusicFavoriteMastersEdit& masters = Database.EditFavoriteMasters();
+         masters.Delete(0);
+         masters.Add("New", 0);
+         masters.Rename(1, "Renamed");
+         masters.Modified = true;
+       },
+       [&] { Database.SaveModifiedEditors(); },
+       {{"New", {}}, {"Renamed", {}}}},
+  };
+  std::vector<TListContent> expected = before;
+  for (const TCase& c : cases) {
+    std::uint32_t n = 1;
+    for (;; ++n) {
+      TMusicFavoriteThread::THold hold(Database.FavoritesThread());
+      c.Change();
+      FailNthTableWrite(n);
+      bool failed = false;
+      try {
+        c.Save();
+      } catch (const ESqliteError&) {
+        failed = true;
+      }
+      FailNthTableWrite(0);
+      if (!failed) {
+        break;
+      }
+      EXPECT_FALSE(Database.InTransaction()) << c.Name << " " << n;
+      EXPECT_EQ(Database.FavoritesThread().QueuedCount(), 0) << c.Name << " " << n;
+      TMusicFavoriteMastersEdit& masters = Database.EditFavoriteMasters();
+      EXPECT_TRUE(masters.Modified || Database.EditFavoriteDetails(list)->Modified) << c.Name << " " << n;
+      Database.FreeEditors();
+      EXPECT_EQ(Lists(Database), expected) << c.Name << " " << n;
+    }
+    EXPECT_GT(n, 3U) << c.Name;
+    Database.FreeEditors();
+    Flush();
+    expected = c.After;
+    EXPECT_EQ(Lists(Database), expected) << c.Name;
+  }
+  EXPECT_FALSE(fs::exists(Library.HostPath("Favorites\\" + std::to_string(list) + ".oxa")));
 }
 
 // The albums another program leaves in "Recorded\".

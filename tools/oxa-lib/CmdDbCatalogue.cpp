@@ -377,13 +377,10 @@ int RunDbCatalogue(TCommandArgs args, std::ostream& out, std::ostream& err)
     return ExitUsage;
   }
   try {
-    const std::string directory = LibraryDirectoryOf(arguments.Option("dir"));
-    if (directory.empty()) {
-      err << "not a path the machine knows: " << *arguments.Option("dir") << '\n';
+    TMusicDatabase database(nullptr);
+    if (!UseLibraryDirectory(database, arguments.Option("dir"), err)) {
       return ExitFailure;
     }
-    TMusicDatabase database(nullptr);
-    database.SetDirectory(directory);
     if (action == "import") {
       return Import(database, std::vector<std::string>(words.begin() + 1, words.end()), out, err);
     }

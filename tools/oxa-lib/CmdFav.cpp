@@ -252,13 +252,10 @@ int RunFav(TCommandArgs args, std::ostream& out, std::ostream& err)
     return ExitUsage;
   }
   try {
-    const std::string directory = LibraryDirectoryOf(arguments.Option("dir"));
-    if (directory.empty()) {
-      err << "not a path the machine knows: " << *arguments.Option("dir") << '\n';
+    TMusicDatabase database(nullptr);
+    if (!UseLibraryDirectory(database, arguments.Option("dir"), err)) {
       return ExitFailure;
     }
-    TMusicDatabase database(nullptr);
-    database.SetDirectory(directory);
     return TFavorites(database, out, err).Run(words, arguments.Has("json"));
   } catch (const Exception& error) {
     err << error.Message() << '\n';

@@ -26,6 +26,17 @@ std::string LibraryDirectoryOf(const std::optional<std::string>& dir)
   return dir ? WindowsPath(*dir) : GetDatabasePath();
 }
 
+bool UseLibraryDirectory(TMusicDatabase& database, const std::optional<std::string>& dir, std::ostream& err)
+{
+  const std::string directory = LibraryDirectoryOf(dir);
+  if (directory.empty()) {
+    err << "not a path the machine knows: " << dir.value_or("") << '\n';
+    return false;
+  }
+  database.SetDirectory(directory);
+  return true;
+}
+
 bool OpenForWriting(TMusicDatabase& database, std::ostream& err)
 {
   if (database.ReadStamp() == MusicStampOpen) {

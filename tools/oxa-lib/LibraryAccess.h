@@ -13,6 +13,9 @@ class TMusicDatabase;
 std::string WindowsPath(const std::string& argument);
 // The --dir option's library directory, or the one the settings name.
 std::string LibraryDirectoryOf(const std::optional<std::string>& dir);
+// Points database at that directory; false, with the reason told, when the machine has no name
+// for it.
+bool UseLibraryDirectory(TMusicDatabase& database, const std::optional<std::string>& dir, std::ostream& err);
 // A library in use by the player must not be written by another process, nor rebuilt under it.
 // Opens (creating the library when there is none) and returns true, or reports why not.
 bool OpenForWriting(TMusicDatabase& database, std::ostream& err);
