@@ -81,8 +81,8 @@ void TReplacementFile::Commit()
   FStream.reset();
   // The new file is the old one to its owner: same permissions, same owner and group.
   if (!CopyFileIdentityA(FFileName.c_str(), FTemporaryName.c_str())) {
-    throw EWriteError("Cannot give \"" + FTemporaryName + "\" the permissions of \"" + FFileName + "\" (error " +
-                      std::to_string(GetLastError()) + ")");
+    throw EWriteError("Cannot give \"" + FTemporaryName + "\" the permissions of \"" + FFileName +
+                      "\" (error " + std::to_string(GetLastError()) + ")");
   }
   // The new file takes the place of the old one in one step: readers see either file, whole.
   if (!MoveFileExA(FTemporaryName.c_str(), FFileName.c_str(), MOVEFILE_REPLACE_EXISTING)) {
