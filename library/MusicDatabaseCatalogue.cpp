@@ -205,7 +205,18 @@ TFileAttributes ItemAttributes(const TMusicFileItem& item) noexcept
 bool PathIsUnder(std::string_view path, const TFolderList& folders)
 {
   return std::any_of(folders.begin(), folders.end(), [path](const std::string& folder) {
-    return path.size() >= folder.size() && AnsiCompareText(path.substr(0, folder.size()), folder) == 0;
+    // The path is cut after as many characters as the folder has, not bytes: a letter and its
+    // other case may differ in length (the Kelvin sign takes three bytes, k one).
+    std::size_t folderEnd = 0;
+    std::size_t pathEnd = 0;
+    while (folderEnd < folder.size()) {
+      if (pathEnd >= path.size()) {
+        return false;
+      }
+      NextCodePoint(folder, folderEnd);
+      NextCodePoint(path, pathEnd);
+    }
+    return AnsiCompareText(path.substr(0, pathEnd), folder) == 0;
   });
 }
 

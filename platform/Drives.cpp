@@ -17,6 +17,7 @@
 #include <sstream>
 
 #include "platform/CaseFold.h"
+#include "platform/FileDescriptor.h"
 #include "platform/HostErrors.h"
 #include "platform/LastError.h"
 #include "platform/Paths.h"
@@ -237,8 +238,8 @@ void SortAndAddZ(std::vector<TDrive>& drives)
 
 // The detected table, found again when the mount table or the home folder changes.
 struct TDetectedCache {
-  std::mutex Lock;      // guards everything below
-  int MountWatch = -1;  // /proc/self/mountinfo, which polls with POLLPRI on every mount change
+  std::mutex Lock;             // guards everything below
+  TFileDescriptor MountWatch;  // /proc/self/mountinfo, which polls with POLLPRI on every mount change
   std::string Home;
   bool Valid = false;
   std::shared_ptr<const std::vector<TDrive>> Drives;
@@ -495,18 +496,18 @@ std::shared_ptr<const std::vector<TDrive>> SharedDriveTable()
   }
   auto& cache = Detected();
   const std::lock_guard guard(cache.Lock);
-  if (cache.MountWatch < 0) {
-    cache.MountWatch = ::open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC);
+  if (!cache.MountWatch.Valid()) {
+    cache.MountWatch.Reset(::open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC));
   }
-  bool mountsChanged = cache.MountWatch < 0;
-  if (cache.MountWatch >= 0) {
-    pollfd watch{cache.MountWatch, POLLPRI, 0};
+  bool mountsChanged = !cache.MountWatch.Valid();
+  if (cache.MountWatch.Valid()) {
+    pollfd watch{cache.MountWatch.Get(), POLLPRI, 0};
     if (::poll(&watch, 1, 0) > 0 && (watch.revents & (POLLPRI | POLLERR)) != 0) {
       mountsChanged = true;
       // Reading to the end re-arms the notification.
       char buffer[4096];
-      ::lseek(cache.MountWatch, 0, SEEK_SET);
-      while (::read(cache.MountWatch, buffer, sizeof buffer) > 0) {
+      ::lseek(cache.MountWatch.Get(), 0, SEEK_SET);
+      while (::read(cache.MountWatch.Get(), buffer, sizeof buffer) > 0) {
       }
     }
   }

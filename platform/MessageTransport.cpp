@@ -12,6 +12,7 @@
 #include <mutex>
 #include <string>
 
+#include "platform/ByteOrder.h"
 #include "platform/LastError.h"
 
 namespace {
@@ -20,38 +21,6 @@ constexpr std::uint32_t RecordMagic = 0x314D584FU;  // "OXM1"
 constexpr std::uint32_t FirstNumber = 1;
 constexpr std::uint32_t LastNumber = 0xFFFE;
 constexpr int SendTimeoutMilliseconds = 1000;
-
-void Put32(std::byte* at, std::uint32_t value) noexcept
-{
-  for (int i = 0; i < 4; ++i) {
-    at[i] = static_cast<std::byte>((value >> (8 * i)) & 0xFF);
-  }
-}
-
-void Put64(std::byte* at, std::uint64_t value) noexcept
-{
-  for (int i = 0; i < 8; ++i) {
-    at[i] = static_cast<std::byte>((value >> (8 * i)) & 0xFF);
-  }
-}
-
-std::uint32_t Get32(const std::byte* at) noexcept
-{
-  std::uint32_t value = 0;
-  for (int i = 3; i >= 0; --i) {
-    value = (value << 8) | std::to_integer<std::uint32_t>(at[i]);
-  }
-  return value;
-}
-
-std::uint64_t Get64(const std::byte* at) noexcept
-{
-  std::uint64_t value = 0;
-  for (int i = 7; i >= 0; --i) {
-    value = (value << 8) | std::to_integer<std::uint64_t>(at[i]);
-  }
-  return value;
-}
 
 // Field offsets of the record.
 enum : std::size_t {
@@ -102,19 +71,19 @@ TRecordBytes EncodeMessageRecord(const TMessageRecord& record) noexcept
 {
   TRecordBytes bytes{};
   std::byte* at = bytes.data();
-  Put32(at + AtMagic, RecordMagic);
-  Put32(at + AtKind, static_cast<std::uint32_t>(record.Kind));
-  Put32(at + AtWindow, record.Window);
-  Put32(at + AtMessage, record.Message);
-  Put32(at + AtFlags, record.Flags);
-  Put32(at + AtStatus, static_cast<std::uint32_t>(record.Status));
-  Put64(at + AtWParam, record.WParam);
-  Put64(at + AtLParam, static_cast<std::uint64_t>(record.LParam));
-  Put64(at + AtResult, static_cast<std::uint64_t>(record.Result));
-  Put64(at + AtCallId, record.CallId);
-  Put32(at + AtSenderProcess, record.SenderProcess);
-  Put32(at + AtSenderQueue, record.SenderQueue);
-  Put32(at + AtTime, record.Time);
+  ByteOrder::StoreLE32(at + AtMagic, RecordMagic);
+  ByteOrder::StoreLE32(at + AtKind, static_cast<std::uint32_t>(record.Kind));
+  ByteOrder::StoreLE32(at + AtWindow, record.Window);
+  ByteOrder::StoreLE32(at + AtMessage, record.Message);
+  ByteOrder::StoreLE32(at + AtFlags, record.Flags);
+  ByteOrder::StoreLE32(at + AtStatus, static_cast<std::uint32_t>(record.Status));
+  ByteOrder::StoreLE64(at + AtWParam, record.WParam);
+  ByteOrder::StoreLE64(at + AtLParam, static_cast<std::uint64_t>(record.LParam));
+  ByteOrder::StoreLE64(at + AtResult, static_cast<std::uint64_t>(record.Result));
+  ByteOrder::StoreLE64(at + AtCallId, record.CallId);
+  ByteOrder::StoreLE32(at + AtSenderProcess, record.SenderProcess);
+  ByteOrder::StoreLE32(at + AtSenderQueue, record.SenderQueue);
+  ByteOrder::StoreLE32(at + AtTime, record.Time);
   return bytes;
 }
 
@@ -124,11 +93,11 @@ std::optional<TMessageRecord> DecodeMessageRecord(std::span<const std::byte> byt
     return std::nullopt;
   }
   const std::byte* at = bytes.data();
-  if (Get32(at + AtMagic) != RecordMagic || Get32(at + AtSpare) != 0) {
+  if (ByteOrder::LoadLE32(at + AtMagic) != RecordMagic || ByteOrder::LoadLE32(at + AtSpare) != 0) {
     return std::nullopt;
   }
-  const std::uint32_t kind = Get32(at + AtKind);
-  const std::uint32_t status = Get32(at + AtStatus);
+  const std::uint32_t kind = ByteOrder::LoadLE32(at + AtKind);
+  const std::uint32_t status = ByteOrder::LoadLE32(at + AtStatus);
   if (kind < static_cast<std::uint32_t>(TRecordKind::Post) ||
       kind > static_cast<std::uint32_t>(TRecordKind::Ping) ||
       status > static_cast<std::uint32_t>(TReplyStatus::WindowFound)) {
@@ -136,17 +105,17 @@ std::optional<TMessageRecord> DecodeMessageRecord(std::span<const std::byte> byt
   }
   TMessageRecord record;
   record.Kind = static_cast<TRecordKind>(kind);
-  record.Window = Get32(at + AtWindow);
-  record.Message = Get32(at + AtMessage);
-  record.Flags = Get32(at + AtFlags);
+  record.Window = ByteOrder::LoadLE32(at + AtWindow);
+  record.Message = ByteOrder::LoadLE32(at + AtMessage);
+  record.Flags = ByteOrder::LoadLE32(at + AtFlags);
   record.Status = static_cast<TReplyStatus>(status);
-  record.WParam = Get64(at + AtWParam);
-  record.LParam = static_cast<std::int64_t>(Get64(at + AtLParam));
-  record.Result = static_cast<std::int64_t>(Get64(at + AtResult));
-  record.CallId = Get64(at + AtCallId);
-  record.SenderProcess = Get32(at + AtSenderProcess);
-  record.SenderQueue = Get32(at + AtSenderQueue);
-  record.Time = Get32(at + AtTime);
+  record.WParam = ByteOrder::LoadLE64(at + AtWParam);
+  record.LParam = static_cast<std::int64_t>(ByteOrder::LoadLE64(at + AtLParam));
+  record.Result = static_cast<std::int64_t>(ByteOrder::LoadLE64(at + AtResult));
+  record.CallId = ByteOrder::LoadLE64(at + AtCallId);
+  record.SenderProcess = ByteOrder::LoadLE32(at + AtSenderProcess);
+  record.SenderQueue = ByteOrder::LoadLE32(at + AtSenderQueue);
+  record.Time = ByteOrder::LoadLE32(at + AtTime);
   if (record.SenderProcess > LastNumber) {
     return std::nullopt;
   }

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 
+#include "platform/ByteOrder.h"
 #include "platform/CaseFold.h"
 
 namespace {
@@ -43,8 +44,7 @@ class TReader {
     if (Left() < 2) {
       return false;
     }
-    value = static_cast<std::uint16_t>(static_cast<unsigned>(FBytes[FOffset]) |
-                                       (static_cast<unsigned>(FBytes[FOffset + 1]) << 8));
+    value = ByteOrder::LoadLE16(FBytes.data() + FOffset);
     FOffset += 2;
     return true;
   }
@@ -54,10 +54,7 @@ class TReader {
     if (Left() < 4) {
       return false;
     }
-    value = 0;
-    for (std::size_t i = 0; i < 4; ++i) {
-      value |= static_cast<std::uint32_t>(FBytes[FOffset + i]) << (8 * i);
-    }
+    value = ByteOrder::LoadLE32(FBytes.data() + FOffset);
     FOffset += 4;
     return true;
   }
@@ -136,15 +133,14 @@ bool ParseKey(TReader& reader, TRegKey& key, std::size_t depth)
 
 void PutU16(std::vector<std::byte>& out, std::uint16_t value)
 {
-  out.push_back(static_cast<std::byte>(value & 0xFFU));
-  out.push_back(static_cast<std::byte>(value >> 8));
+  out.resize(out.size() + 2);
+  ByteOrder::StoreLE16(out.data() + out.size() - 2, value);
 }
 
 void PutU32(std::vector<std::byte>& out, std::uint32_t value)
 {
-  for (int i = 0; i < 4; ++i) {
-    out.push_back(static_cast<std::byte>((value >> (8 * i)) & 0xFFU));
-  }
+  out.resize(out.size() + 4);
+  ByteOrder::StoreLE32(out.data() + out.size() - 4, value);
 }
 
 void PutName(std::vector<std::byte>& out, std::string_view name)

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "framework/OxaUtils.h"
+#include "platform/ByteOrder.h"
 #include "platform/Files.h"
 #include "platform/LastError.h"
 #include "platform/Time.h"
@@ -23,9 +24,8 @@ constexpr std::string_view InvalidStreamMessage = "TMusicStringList.LoadFromStre
 
 void WriteInt32(TStream& stream, std::uint32_t value)
 {
-  const std::array<unsigned char, 4> bytes{
-      static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
-      static_cast<unsigned char>(value >> 16), static_cast<unsigned char>(value >> 24)};
+  std::array<unsigned char, 4> bytes{};
+  ByteOrder::StoreLE32(bytes.data(), value);
   stream.WriteBuffer(bytes.data(), 4);
 }
 
@@ -47,8 +47,7 @@ class TMusicStringReader {
   {
     std::array<unsigned char, 4> bytes{};
     Take(bytes.data(), 4);
-    return static_cast<std::uint32_t>(bytes[0]) | (static_cast<std::uint32_t>(bytes[1]) << 8) |
-           (static_cast<std::uint32_t>(bytes[2]) << 16) | (static_cast<std::uint32_t>(bytes[3]) << 24);
+    return ByteOrder::LoadLE32(bytes.data());
   }
   char Byte()
   {

@@ -311,8 +311,12 @@ void TSearchEngine::Scan(TNode& node, const std::string& path, const TMusicFileR
         TNode& child = NewNode();
         child.SetParent(&node);
         Scan(child, folder + "\\", rule, depth + 1);
-        node.FileCount += child.FileCount;
-        node.MusicCount += child.MusicCount;
+        // A child that made itself a root has left this folder and stands for its own music;
+        // counted here too, it would make every folder above a leaf of music a root as well.
+        if (child.Parent() == &node) {
+          node.FileCount += child.FileCount;
+          node.MusicCount += child.MusicCount;
+        }
       } else {
         ++node.FileCount;
         if (rule.IsMusicFile(record.Name, record.Size, static_cast<DWORD>(record.Attr))) {
@@ -466,60 +470,94 @@ void TDragNDropSearchEngine::Add(const TStringList* files, const TStringList* fo
   newRoots.SetSorted(true);
   TStringList candidates;
   candidates.SetSorted(true);
-
   if (files != nullptr) {
-    TStringList sortedFiles;
-    SortCopy(*files, sortedFiles);
-    std::string previousFolder;
-    bool first = true;
-    for (int i = 0; i < sortedFiles.Count(); ++i) {
-      const std::string& file = sortedFiles[i];
-      if (!rule.HasMusicExtension(file)) {
-        continue;
-      }
-      const std::string folder = IncludeTrailingBackslash(ExtractFilePath(file));
-      if (TFolderListing listing(file, MusicSearchAttributes); listing.Valid() && OnFile) {
-        OnFile(this, folder, listing.Record());
-      }
-      if ((first || !AnsiSameText(folder, previousFolder)) && SubFolders(folder, candidates) == 0) {
-        newRoots.Add(folder);
-      }
-      previousFolder = folder;
-      first = false;
-    }
+    AddDroppedFiles(*files, rule, newRoots, candidates);
   }
-
   if (folders != nullptr) {
-    TStringList sortedFolders;
-    SortCopy(*folders, sortedFolders);
-    for (int i = 0; i < sortedFolders.Count(); ++i) {
-      const std::string folder = IncludeTrailingBackslash(sortedFolders[i]);
-      if (FolderFiles(folder, rule) == 0) {
-        AddIfAbsent(candidates, folder);
-      } else if (SubFolders(folder, candidates) == 0) {
-        AddIfAbsent(newRoots, folder);
-      }
-    }
+    AddDroppedFolders(*folders, rule, newRoots, candidates);
   }
-
   if (newRoots.Count() > 0) {
-    for (int i = 0; i < newRoots.Count(); ++i) {
-      AddIfAbsent(*Roots, newRoots[i]);
+    MergeNewRoots(newRoots);
+  }
+  RootParentsOfCandidates(candidates);
+  CutRemainingCandidates(candidates);
+}
+
+// Dropped files: each is reported, and the folder of each becomes a new root unless its
+// subfolders hold music (then they are candidates for cuts below it).
+void TDragNDropSearchEngine::AddDroppedFiles(const TStringList& files, const TMusicFileRule& rule,
+                                             TStringList& newRoots, TStringList& candidates)
+{
+  TStringList sortedFiles;
+  SortCopy(files, sortedFiles);
+  std::string previousFolder;
+  bool first = true;
+  for (int i = 0; i < sortedFiles.Count(); ++i) {
+    const std::string& file = sortedFiles[i];
+    if (!rule.HasMusicExtension(file)) {
+      continue;
     }
-    for (int i = Cuts->Count() - 1; i >= 0; --i) {
-      if (Contains(*Roots, (*Cuts)[i])) {
-        Cuts->Delete(i);
-      }
+    const std::string folder = IncludeTrailingBackslash(ExtractFilePath(file));
+    if (OnFile) {
+      ReportDroppedFile(folder, ExtractFileName(file));
     }
-    for (int i = Roots->Count() - 1; i >= 0; --i) {
-      if (Classify((*Roots)[i]) == TClassification::Root) {
-        Roots->Delete(i);
-      }
+    if ((first || !AnsiSameText(folder, previousFolder)) && SubFolders(folder, candidates) == 0) {
+      newRoots.Add(folder);
+    }
+    previousFolder = folder;
+    first = false;
+  }
+}
+
+// A dropped name is a name, never a pattern: "?" and "*" are legal in a host file name, and
+// asked for as a pattern they could match other files. The folder is listed and the name
+// matched exactly.
+void TDragNDropSearchEngine::ReportDroppedFile(const std::string& folder, const std::string& name)
+{
+  for (TFolderListing listing(folder + "*", MusicSearchAttributes); listing.Valid(); listing.Next()) {
+    if (listing.Record().Name == name) {
+      OnFile(this, folder, listing.Record());
+      return;
     }
   }
+}
 
-  // The parents of the candidates become roots: a dropped folder stands for itself, and a
-  // subfolder that was not dropped becomes a cut below it. Below a stored root nothing changes.
+// Dropped folders: one without music of its own is a candidate (its parent becomes the root);
+// one with music becomes a new root unless its subfolders hold music.
+void TDragNDropSearchEngine::AddDroppedFolders(const TStringList& folders, const TMusicFileRule& rule,
+                                               TStringList& newRoots, TStringList& candidates)
+{
+  TStringList sortedFolders;
+  SortCopy(folders, sortedFolders);
+  for (int i = 0; i < sortedFolders.Count(); ++i) {
+    const std::string folder = IncludeTrailingBackslash(sortedFolders[i]);
+    if (FolderFiles(folder, rule) == 0) {
+      AddIfAbsent(candidates, folder);
+    } else if (SubFolders(folder, candidates) == 0) {
+      AddIfAbsent(newRoots, folder);
+    }
+  }
+}
+
+// New roots join the stored ones; a cut that is now a root goes, and so does a root that lies
+// below another root.
+void TDragNDropSearchEngine::MergeNewRoots(const TStringList& newRoots)
+{
+  for (int i = 0; i < newRoots.Count(); ++i) {
+    AddIfAbsent(*Roots, newRoots[i]);
+  }
+  for (int i = Cuts->Count() - 1; i >= 0; --i) {
+    if (Contains(*Roots, (*Cuts)[i])) {
+      Cuts->Delete(i);
+    }
+  }
+  DropRootsBelowRoots();
+}
+
+// The parents of the candidates become roots: a dropped folder stands for itself, and a
+// subfolder that was not dropped becomes a cut below it. Below a stored root nothing changes.
+void TDragNDropSearchEngine::RootParentsOfCandidates(TStringList& candidates)
+{
   std::string previousParent;
   bool first = true;
   int i = candidates.Count() - 1;
@@ -550,7 +588,11 @@ void TDragNDropSearchEngine::Add(const TStringList* files, const TStringList* fo
     }
     i = next;
   }
+}
 
+// The candidates that are not roots become cuts.
+void TDragNDropSearchEngine::CutRemainingCandidates(TStringList& candidates)
+{
   for (int j = candidates.Count() - 1; j >= 0; --j) {
     if (Contains(*Roots, candidates[j])) {
       candidates.Delete(j);
@@ -559,6 +601,11 @@ void TDragNDropSearchEngine::Add(const TStringList* files, const TStringList* fo
   for (int j = 0; j < candidates.Count(); ++j) {
     AddIfAbsent(*Cuts, candidates[j]);
   }
+  DropRootsBelowRoots();
+}
+
+void TDragNDropSearchEngine::DropRootsBelowRoots()
+{
   for (int j = Roots->Count() - 1; j >= 0; --j) {
     if (Classify((*Roots)[j]) == TClassification::Root) {
       Roots->Delete(j);

@@ -148,6 +148,17 @@ class TDragNDropSearchEngine : public TObject {
   TClassification Classify(std::string_view path) const;
 
  private:
+  // The phases of Add, in order.
+  void AddDroppedFiles(const TStringList& files, const TMusicFileRule& rule, TStringList& newRoots,
+                       TStringList& candidates);
+  void AddDroppedFolders(const TStringList& folders, const TMusicFileRule& rule, TStringList& newRoots,
+                         TStringList& candidates);
+  void MergeNewRoots(const TStringList& newRoots);
+  void RootParentsOfCandidates(TStringList& candidates);
+  void CutRemainingCandidates(TStringList& candidates);
+
+  void ReportDroppedFile(const std::string& folder, const std::string& name);
+  void DropRootsBelowRoots();
   int SubFolders(const std::string& folder, TStringList& candidates);
   int FolderFiles(const std::string& folder, const TMusicFileRule& rule);
 };

@@ -114,13 +114,12 @@ TEST(TOxaMemoryManager, LaysOutTheKnownByteImage)
   auto* data = static_cast<char*>(heap.Manager.Alloc(5));
   std::memcpy(data, "abcde", 5);
   const std::uint8_t expected[88] = {
-      0x58, 0,   0,   0,   0x30, 0,   0,   0,   0x38, 0, 0, 0, 0x05, 0, 0, 0,  // Size FreeList Used
-                                                                               // HeaderSize
-      'h',  'e', 'a', 'd', 0,    0,   0,   0,   0,    0, 0, 0, 0,    0, 0, 0,  // user header
-      0x05, 0,   0,   0,   'a',  'b', 'c', 'd', 'e',  0, 0, 0, 0,    0, 0, 0,  // block
-      0x20, 0,   0,   0,   0,    0,   0,   0,   0,    0, 0, 0, 0,    0, 0, 0, 0,
-      0,    0,   0,   0,   0,    0,   0,                                       // free node
-      0,    0,   0,   0,   0,    0,   0,   0,   0,    0, 0, 0, 0,    0, 0, 0,  // free node, end
+      0x58, 0, 0, 0, 0x30, 0, 0, 0, 0x38, 0, 0, 0, 0x05, 0, 0, 0,                 // Size FreeList Used
+                                                                                  // HeaderSize
+      'h', 'e', 'a', 'd', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,                     // user header
+      0x05, 0, 0, 0, 'a', 'b', 'c', 'd', 'e', 0, 0, 0, 0, 0, 0, 0,                // block
+      0x20, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // free node
+      0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,                             // free node, end
   };
   EXPECT_EQ(std::vector<std::uint8_t>(heap.Memory.begin(), heap.Memory.begin() + 88),
             std::vector<std::uint8_t>(std::begin(expected), std::end(expected)));

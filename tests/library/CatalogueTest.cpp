@@ -589,3 +589,31 @@ TEST_F(CatalogueTest, ARandomSequenceOfChangesKeepsTheCountsRight)
 }
 
 }  // namespace
+
+// A path is under a folder when its first characters, as many as the folder has, equal the
+// folder without regard to case; the Kelvin sign (three bytes) is a K, and k takes one byte.
+TEST(PathIsUnder, ComparesAsManyCharactersAsTheFolderHas)
+{
+  const std::string kelvin = "\xE2\x84\xAA";
+  struct TCase {
+    std::string Path;
+    std::string Folder;
+    bool Under;
+  };
+  const TCase cases[] = {
+      {"C:\\M\\" + kelvin + "x\\a.mp3", "C:\\M\\kx\\", true},
+      {"C:\\M\\kx\\a.mp3", "C:\\M\\" + kelvin + "x\\", true},
+      {"C:\\M\\KX\\a.mp3", "C:\\M\\kx\\", true},
+      {"C:\\M\\kx\\", "C:\\M\\kx\\", true},
+      {"C:\\M\\kx", "C:\\M\\kx\\", false},
+      {"C:\\M\\" + kelvin + "x", "C:\\M\\kx\\", false},
+      {"C:\\M\\kxy\\a.mp3", "C:\\M\\kx\\", false},
+      {"C:\\M\\" + kelvin + "xy\\a.mp3", "C:\\M\\kx\\", false},
+      {"C:\\M\\jx\\a.mp3", "C:\\M\\kx\\", false},
+      {"", "C:\\", false},
+      {"C:\\a.mp3", "", true},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(PathIsUnder(c.Path, TFolderList{c.Folder}), c.Under) << c.Path << " under " << c.Folder;
+  }
+}

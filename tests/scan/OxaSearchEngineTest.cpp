@@ -172,19 +172,42 @@ TEST_F(SearchEngineTest, RootAndCutClassificationOfWholeDrives)
     TPaths Cuts;
   };
   const TCase cases[] = {
-      // A folder whose subfolders all hold music (or nothing) becomes a root, but its counts
-      // have already reached its parent, which does the same, up to the drive: the leaf is
-      // removed as a root below a root.
+      // A folder whose subfolders all hold music (or nothing) becomes a root and leaves its
+      // parent, taking its music with it: a leaf of music is the root, not the drive.
       {"music only in one leaf folder",
        [](const TDriveC& d) {
          d.PutMany("Music\\Album", "track", ".mp3", 3);
          d.PutMany("Docs", "letter", ".txt", 10);
        },
-       {"C:\\"},
-       {"C:\\Docs\\"}},
+       {"C:\\Music\\Album\\"},
+       {}},
       {"music only in one deep leaf folder",
        [](const TDriveC& d) { d.PutMany("A\\B\\Album", "track", ".mp3", 2); },
-       {"C:\\"},
+       {"C:\\A\\B\\Album\\"},
+       {}},
+      {"sibling leaves of music",
+       [](const TDriveC& d) {
+         d.PutMany("Music\\One", "track", ".mp3", 2);
+         d.PutMany("Music\\Two", "track", ".mp3", 2);
+       },
+       {"C:\\Music\\One\\", "C:\\Music\\Two\\"},
+       {}},
+      {"a leaf of music beside folders without music",
+       [](const TDriveC& d) {
+         d.PutMany("Music\\Album", "track", ".mp3", 2);
+         d.PutMany("Music\\Scans", "scan", ".jpg", 10);
+         d.PutMany("Music\\Notes", "note", ".txt", 10);
+       },
+       {"C:\\Music\\Album\\"},
+       {}},
+      // Music of its own makes the parent a root again; the leaf below it is then no root.
+      {"music directly in the parent of a leaf",
+       [](const TDriveC& d) {
+         d.Put("Music\\single.mp3");
+         d.PutMany("Music\\Album", "track", ".mp3", 2);
+         d.PutMany("Docs", "note", ".txt", 10);
+       },
+       {"C:\\Music\\"},
        {}},
       // Six files without music (a stub counts as a file) below a root make a cut; five do not.
       {"six files without music",
@@ -261,7 +284,7 @@ TEST_F(SearchEngineTest, SearchingAgainStartsAfresh)
   FDrive.PutMany("Music", "track", ".mp3", 2);
   FEngine.Search();
   FEngine.Search();
-  EXPECT_EQ(PathsOf(FEngine.RootNodes()), (TPaths{"C:\\"}));
+  EXPECT_EQ(PathsOf(FEngine.RootNodes()), (TPaths{"C:\\Music\\"}));
   EXPECT_EQ(FEngine.NodeCount(), 2);
   EXPECT_EQ(FLog.Files.size(), 4u);
 }
@@ -497,6 +520,23 @@ TEST(DragNDrop, MergesDroppedPlacesIntoRootsAndCuts)
       // A folder without music of its own is taken as a subfolder of its parent: the parent
       // becomes the root and the dropped folder a cut.
       {"a dropped folder without music of its own", {}, {}, {}, {"C:\\Empty"}, {"C:\\"}, {"C:\\Empty\\"}, {}},
+      // Names are matched exactly, never as patterns.
+      {"a dropped file named with a wildcard is that file only",
+       {},
+       {},
+       {"C:\\Wild\\a?.mp3"},
+       {},
+       {"C:\\Wild\\"},
+       {},
+       {"C:\\Wild\\a?.mp3"}},
+      {"a wildcard that names no file reports none",
+       {},
+       {},
+       {"C:\\Wild\\b*.mp3"},
+       {},
+       {"C:\\Wild\\"},
+       {},
+       {}},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Name);
@@ -511,6 +551,9 @@ TEST(DragNDrop, MergesDroppedPlacesIntoRootsAndCuts)
     drive.Put("Other\\readme.txt");
     drive.Put("Empty\\readme.txt");
     drive.Put("Empty\\Sub\\z.mp3");
+    drive.Put("Wild\\ab.mp3");
+    drive.Put("Wild\\a?.mp3");
+    drive.Put("Wild\\bc.mp3");
 
     TStringList masks;
     masks.Add(".mp3");

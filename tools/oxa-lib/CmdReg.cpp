@@ -1,10 +1,10 @@
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "platform/ByteOrder.h"
 #include "platform/Registry.h"
 #include "rtl/Strings.h"
 #include "tools/oxa-lib/Arguments.h"
@@ -70,9 +70,7 @@ std::string Show(DWORD type, const std::vector<BYTE>& data)
     return text.substr(0, text.find('\0'));
   }
   if (type == REG_DWORD && data.size() == 4) {
-    std::uint32_t value = 0;
-    std::memcpy(&value, data.data(), 4);
-    return std::to_string(value);
+    return std::to_string(ByteOrder::LoadLE32(data.data()));
   }
   return Hex(data);
 }
@@ -119,7 +117,7 @@ bool ParseData(const std::string& type, const std::string& text, DWORD& regType,
     }
     const auto number = static_cast<std::uint32_t>(value);
     data.resize(4);
-    std::memcpy(data.data(), &number, 4);
+    ByteOrder::StoreLE32(data.data(), number);
     return true;
   }
   if (type == "binary") {
@@ -141,6 +139,124 @@ bool ParseData(const std::string& type, const std::string& text, DWORD& regType,
   return false;
 }
 
+// reg get KEY VALUE: one value, as text.
+int GetValue(const TArguments& arguments, const std::string& key, const std::string& value, std::ostream& out,
+             std::ostream& err)
+{
+  const TOpenKey open(key, false);
+  DWORD type = 0;
+  DWORD size = 0;
+  LONG result = open.Result;
+  std::vector<BYTE> data;
+  if (result == 0) {
+    result = RegQueryValueExA(open.Get(), value.c_str(), nullptr, &type, nullptr, &size);
+    data.resize(size);
+    if (result == 0) {
+      result = RegQueryValueExA(open.Get(), value.c_str(), nullptr, &type, data.data(), &size);
+    }
+  }
+  if (result != 0) {
+    err << "reg: " << key << " \"" << value << "\": " << (open.Result != 0 ? "no such key" : "no such value")
+        << '\n';
+    return ExitFailure;
+  }
+  if (arguments.Has("json")) {
+    TJsonWriter json(out);
+    json.BeginObject().Key("type").String(TypeName(type)).Key("data").String(Show(type, data)).EndObject();
+  } else {
+    out << Show(type, data) << '\n';
+  }
+  return ExitSuccess;
+}
+
+// reg set KEY VALUE DATA [--type sz|dword|binary]: writes one value, creating the key.
+int SetValue(const TArguments& arguments, const std::string& key, const std::string& value,
+             const std::string& text, std::ostream& err)
+{
+  DWORD type = 0;
+  std::vector<BYTE> data;
+  if (!ParseData(arguments.Option("type").value_or("sz"), text, type, data)) {
+    err << Usage;
+    return ExitUsage;
+  }
+  const TOpenKey open(key, true);
+  LONG result = open.Result;
+  if (result == 0) {
+    result = RegSetValueExA(open.Get(), value.c_str(), 0, type, data.data(), static_cast<DWORD>(data.size()));
+  }
+  if (result != 0) {
+    err << "reg: cannot write " << key << " \"" << value << "\" (error " << result << ")\n";
+    return ExitFailure;
+  }
+  return ExitSuccess;
+}
+
+// reg list KEY: the subkeys and the values of a key.
+int ListKey(const TArguments& arguments, const std::string& key, std::ostream& out, std::ostream& err)
+{
+  const TOpenKey open(key, false);
+  if (open.Result != 0) {
+    err << "reg: " << key << ": no such key\n";
+    return ExitFailure;
+  }
+  std::vector<std::string> keys;
+  char name[256];
+  for (DWORD i = 0;; ++i) {
+    DWORD length = sizeof name;
+    if (RegEnumKeyExA(open.Get(), i, name, &length, nullptr, nullptr, nullptr, nullptr) != 0) {
+      break;
+    }
+    keys.emplace_back(name, length);
+  }
+  struct TValue {
+    std::string Name;
+    DWORD Type;
+    std::vector<BYTE> Data;
+  };
+  std::vector<TValue> values;
+  std::vector<char> valueName(16384);
+  for (DWORD i = 0;; ++i) {
+    DWORD length = static_cast<DWORD>(valueName.size());
+    DWORD type = 0;
+    DWORD size = 0;
+    if (RegEnumValueA(open.Get(), i, valueName.data(), &length, nullptr, &type, nullptr, &size) != 0) {
+      break;
+    }
+    TValue value{std::string(valueName.data(), length), type, std::vector<BYTE>(size)};
+    length = static_cast<DWORD>(valueName.size());
+    RegEnumValueA(open.Get(), i, valueName.data(), &length, nullptr, &type, value.Data.data(), &size);
+    values.push_back(std::move(value));
+  }
+  if (arguments.Has("json")) {
+    TJsonWriter json(out);
+    json.BeginObject().Key("keys").BeginArray();
+    for (const auto& k : keys) {
+      json.String(k);
+    }
+    json.EndArray().Key("values").BeginArray();
+    for (const auto& v : values) {
+      json.BeginObject()
+          .Key("name")
+          .String(v.Name)
+          .Key("type")
+          .String(TypeName(v.Type))
+          .Key("data")
+          .String(Show(v.Type, v.Data))
+          .EndObject();
+    }
+    json.EndArray().EndObject();
+  } else {
+    for (const auto& k : keys) {
+      out << k << "\\\n";
+    }
+    for (const auto& v : values) {
+      out << (v.Name.empty() ? "(default)" : v.Name) << " = " << Show(v.Type, v.Data) << "  ("
+          << TypeName(v.Type) << ")\n";
+    }
+  }
+  return ExitSuccess;
+}
+
 }  // namespace
 
 int RunReg(TCommandArgs args, std::ostream& out, std::ostream& err)
@@ -152,114 +268,14 @@ int RunReg(TCommandArgs args, std::ostream& out, std::ostream& err)
     return ExitUsage;
   }
   const std::string& action = words[0];
-  const std::string& key = words[1];
   if (action == "get" && words.size() == 3) {
-    const TOpenKey open(key, false);
-    DWORD type = 0;
-    DWORD size = 0;
-    LONG result = open.Result;
-    std::vector<BYTE> data;
-    if (result == 0) {
-      result = RegQueryValueExA(open.Get(), words[2].c_str(), nullptr, &type, nullptr, &size);
-      data.resize(size);
-      if (result == 0) {
-        result = RegQueryValueExA(open.Get(), words[2].c_str(), nullptr, &type, data.data(), &size);
-      }
-    }
-    if (result != 0) {
-      err << "reg: " << key << " \"" << words[2]
-          << "\": " << (open.Result != 0 ? "no such key" : "no such value") << '\n';
-      return ExitFailure;
-    }
-    if (arguments.Has("json")) {
-      TJsonWriter json(out);
-      json.BeginObject().Key("type").String(TypeName(type)).Key("data").String(Show(type, data)).EndObject();
-    } else {
-      out << Show(type, data) << '\n';
-    }
-    return ExitSuccess;
+    return GetValue(arguments, words[1], words[2], out, err);
   }
   if (action == "set" && words.size() == 4) {
-    DWORD type = 0;
-    std::vector<BYTE> data;
-    if (!ParseData(arguments.Option("type").value_or("sz"), words[3], type, data)) {
-      err << Usage;
-      return ExitUsage;
-    }
-    const TOpenKey open(key, true);
-    LONG result = open.Result;
-    if (result == 0) {
-      result =
-          RegSetValueExA(open.Get(), words[2].c_str(), 0, type, data.data(), static_cast<DWORD>(data.size()));
-    }
-    if (result != 0) {
-      err << "reg: cannot write " << key << " \"" << words[2] << "\" (error " << result << ")\n";
-      return ExitFailure;
-    }
-    return ExitSuccess;
+    return SetValue(arguments, words[1], words[2], words[3], err);
   }
   if (action == "list" && words.size() == 2) {
-    const TOpenKey open(key, false);
-    if (open.Result != 0) {
-      err << "reg: " << key << ": no such key\n";
-      return ExitFailure;
-    }
-    std::vector<std::string> keys;
-    char name[256];
-    for (DWORD i = 0;; ++i) {
-      DWORD length = sizeof name;
-      if (RegEnumKeyExA(open.Get(), i, name, &length, nullptr, nullptr, nullptr, nullptr) != 0) {
-        break;
-      }
-      keys.emplace_back(name, length);
-    }
-    struct TValue {
-      std::string Name;
-      DWORD Type;
-      std::vector<BYTE> Data;
-    };
-    std::vector<TValue> values;
-    std::vector<char> valueName(16384);
-    for (DWORD i = 0;; ++i) {
-      DWORD length = static_cast<DWORD>(valueName.size());
-      DWORD type = 0;
-      DWORD size = 0;
-      if (RegEnumValueA(open.Get(), i, valueName.data(), &length, nullptr, &type, nullptr, &size) != 0) {
-        break;
-      }
-      TValue value{std::string(valueName.data(), length), type, std::vector<BYTE>(size)};
-      length = static_cast<DWORD>(valueName.size());
-      RegEnumValueA(open.Get(), i, valueName.data(), &length, nullptr, &type, value.Data.data(), &size);
-      values.push_back(std::move(value));
-    }
-    if (arguments.Has("json")) {
-      TJsonWriter json(out);
-      json.BeginObject().Key("keys").BeginArray();
-      for (const auto& k : keys) {
-        json.String(k);
-      }
-      json.EndArray().Key("values").BeginArray();
-      for (const auto& v : values) {
-        json.BeginObject()
-            .Key("name")
-            .String(v.Name)
-            .Key("type")
-            .String(TypeName(v.Type))
-            .Key("data")
-            .String(Show(v.Type, v.Data))
-            .EndObject();
-      }
-      json.EndArray().EndObject();
-    } else {
-      for (const auto& k : keys) {
-        out << k << "\\\n";
-      }
-      for (const auto& v : values) {
-        out << (v.Name.empty() ? "(default)" : v.Name) << " = " << Show(v.Type, v.Data) << "  ("
-            << TypeName(v.Type) << ")\n";
-      }
-    }
-    return ExitSuccess;
+    return ListKey(arguments, words[1], out, err);
   }
   err << Usage;
   return ExitUsage;

@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# The tree checks themselves: each passes a sound tree and fails a planted violation, naming the
+# file (and line). Usage: checks-test.sh SOURCE_ROOT
+set -uo pipefail
+source_root=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+
+# expect NAME STATUS PATTERN COMMAND...: the command ends with STATUS and its error output
+# contains PATTERN (an empty pattern: no output at all).
+expect() {
+  local name=$1 status=$2 pattern=$3
+  shift 3
+  local output got
+  output=$("$@" 2>&1 >/dev/null)
+  got=$?
+  if [[ $got -ne $status ]] || { [[ -n $pattern ]] && ! grep -qF -- "$pattern" <<<"$output"; } ||
+     { [[ -z $pattern ]] && [[ -n $output ]]; }; then
+    echo "FAILED: $name (status $got, expected $status)"
+    echo "$output"
+    failures=$((failures + 1))
+  fi
+}
+
+# A small tree with one file per case, checked again after each change.
+tree=$work/layers
+mkdir -p "$tree"/{platform,rtl,tags,scan,library}
+printf '#include <unistd.h>\n' >"$tree/platform/Files.cpp"
+printf '#include "platform/Files.h"\n#include <unicode/ucol.h>\n' >"$tree/rtl/Text.cpp"
+printf '#include "rtl/Text.h"\n' >"$tree/tags/Tag.cpp"
+printf '#include "tags/Tag.h"\n#include "scan/Walk.h"\n' >"$tree/scan/Walk.cpp"
+printf 'oxa_add_library(oxa_scan SOURCES Walk.cpp DEPS oxa_tags oxa_framework)\n' >"$tree/scan/CMakeLists.txt"
+expect "a sound tree passes" 0 "" python3 "$source_root/scripts/check-layering.py" "$tree"
+
+printf '#include "rtl/Text.h"\n#include "library/Music.h"\n' >"$tree/tags/Tag.cpp"
+expect "an include from above fails with its line" 1 'tags/Tag.cpp:2: tags must not include library/' \
+  python3 "$source_root/scripts/check-layering.py" "$tree"
+printf '#include "scan/Walk.h"\n' >"$tree/tags/Tag.cpp"
+expect "an include from a sibling above fails" 1 'tags/Tag.cpp:1: tags must not include scan/' \
+  python3 "$source_root/scripts/check-layering.py" "$tree"
+printf '#include "rtl/Text.h"\n' >"$tree/tags/Tag.cpp"
+
+printf 'oxa_add_library(oxa_scan SOURCES Walk.cpp\n  DEPS oxa_tags oxa_library)\n' >"$tree/scan/CMakeLists.txt"
+expect "a link to a library above fails with its line" 1 'scan/CMakeLists.txt:2: scan must not link oxa_library' \
+  python3 "$source_root/scripts/check-layering.py" "$tree"
+printf 'oxa_add_library(oxa_scan SOURCES Walk.cpp DEPS oxa_tags)\n' >"$tree/scan/CMakeLists.txt"
+
+printf '#include <sys/stat.h>\n' >"$tree/library/Files.cpp"
+expect "a host header outside the platform fails" 1 'library/Files.cpp:1: only platform may include <sys/stat.h>' \
+  python3 "$source_root/scripts/check-layering.py" "$tree"
+rm "$tree/library/Files.cpp"
+expect "the mended tree passes again" 0 "" python3 "$source_root/scripts/check-layering.py" "$tree"
+
+# Formatting: the project's own settings, one file formatted and one not.
+format=$work/format
+mkdir -p "$format/rtl"
+cp "$source_root/.clang-format" "$format/"
+printf 'int Add(int a, int b)\n{\n  return a + b;\n}\n' >"$format/rtl/Sound.cpp"
+expect "a formatted tree passes" 0 "" bash "$source_root/scripts/check-format.sh" "$format"
+printf 'int Sub(int a,int b){return a-b;}\n' >"$format/rtl/Drift.cpp"
+expect "a formatting difference fails with the file name" 1 "not formatted: rtl/Drift.cpp" \
+  bash "$source_root/scripts/check-format.sh" "$format"
+
+if [[ $failures -ne 0 ]]; then
+  exit 1
+fi
+echo "all checks of the checks passed"
