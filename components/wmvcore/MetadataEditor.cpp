@@ -1,7 +1,6 @@
 #include "components/wmvcore/MetadataEditor.h"
 
 #include <asffile.h>
-#include <asfproperties.h>
 #include <asftag.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -14,6 +13,10 @@
 #include <cstring>
 #include <filesystem>
 #include <new>
+#include <set>
+#include <span>
+
+#include "components/wmvcore/AsfHeader.h"
 
 namespace wmvcore {
 
@@ -56,17 +59,6 @@ TagLib::String ToTagString(std::u16string_view text)
     bytes.append(static_cast<char>(unit >> 8));
   }
   return TagLib::String(bytes, TagLib::String::UTF16LE);
-}
-
-std::u16string FromTagString(const TagLib::String& text)
-{
-  const TagLib::ByteVector bytes = text.data(TagLib::String::UTF16LE);
-  std::u16string result;
-  for (unsigned i = 0; i + 1 < bytes.size(); i += 2) {
-    result.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
-                                           (static_cast<unsigned char>(bytes[i + 1]) << 8)));
-  }
-  return result;
 }
 
 // Longer texts are cut to what a 16-bit length can carry, never through a surrogate pair.
@@ -121,38 +113,27 @@ std::uint64_t NumberOf(const TAttributeValue& value)
   return number;
 }
 
-TAttributeValue BytesValue(WMT_ATTR_DATATYPE type, const TagLib::ByteVector& bytes)
+std::optional<TAttributeValue> ValueOf(const TAsfAttribute& attribute)
 {
-  TAttributeValue value{type, {}};
-  value.Bytes.assign(bytes.begin(), bytes.end());
-  return value;
-}
-
-std::optional<TAttributeValue> ValueOf(const TagLib::ASF::Attribute& attribute)
-{
-  TAttributeValue value;
-  switch (attribute.type()) {
-    case TagLib::ASF::Attribute::UnicodeType:
-      return TextValue(FromTagString(attribute.toString()));
-    case TagLib::ASF::Attribute::DWordType:
-      return NumberValue(WMT_TYPE_DWORD, attribute.toUInt(), 4);
-    case TagLib::ASF::Attribute::QWordType:
-      return NumberValue(WMT_TYPE_QWORD, attribute.toULongLong(), 8);
-    case TagLib::ASF::Attribute::WordType:
-      return NumberValue(WMT_TYPE_WORD, attribute.toUShort(), 2);
-    case TagLib::ASF::Attribute::BoolType:
-      return NumberValue(WMT_TYPE_BOOL, attribute.toBool() ? 1 : 0, 4);
-    case TagLib::ASF::Attribute::GuidType:
-      value = BytesValue(WMT_TYPE_GUID, attribute.toByteVector());
-      break;
-    case TagLib::ASF::Attribute::BytesType:
-      value = BytesValue(WMT_TYPE_BINARY, attribute.toByteVector());
+  switch (attribute.Type) {
+    case TAsfType::Unicode:
+      return TextValue(attribute.Text);
+    case TAsfType::DWord:
+      return NumberValue(WMT_TYPE_DWORD, attribute.Number, 4);
+    case TAsfType::QWord:
+      return NumberValue(WMT_TYPE_QWORD, attribute.Number, 8);
+    case TAsfType::Word:
+      return NumberValue(WMT_TYPE_WORD, attribute.Number, 2);
+    case TAsfType::Bool:
+      return NumberValue(WMT_TYPE_BOOL, attribute.Number, 4);
+    case TAsfType::Guid:
+    case TAsfType::Bytes:
       break;
   }
-  if (value.Bytes.size() > MaxValueBytes) {
+  if (attribute.Bytes.size() > MaxValueBytes) {
     return std::nullopt;
   }
-  return value;
+  return TAttributeValue{attribute.Type == TAsfType::Guid ? WMT_TYPE_GUID : WMT_TYPE_BINARY, attribute.Bytes};
 }
 
 TagLib::ASF::Attribute AttributeOf(const TAttributeValue& value)
@@ -331,43 +312,42 @@ HRESULT TMetadataEditor::Open(LPCWSTR fileName)
   }
   TOpenFile open;
   open.FileName = HostName(fileName);
-  TagLib::ByteVector header;
-  const HRESULT read = ReadHeaderObject(open.FileName, header);
+  TagLib::ByteVector bytes;
+  const HRESULT read = ReadHeaderObject(open.FileName, bytes);
   if (FAILED(read)) {
     return read;
   }
-  TagLib::ByteVectorStream stream(header);
-  TagLib::ASF::File file(&stream, true, TagLib::AudioProperties::Average);
-  if (!file.isValid() || file.tag() == nullptr) {
+  TAsfHeader header;
+  if (!ParseAsfHeader(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()), header)) {
     return NS_E_INVALID_INPUT_FORMAT;
   }
-  for (const auto& [name, attributes] : file.tag()->attributeListMap()) {
-    for (const TagLib::ASF::Attribute& attribute : attributes) {
-      if (attribute.stream() == 0 && attribute.language() == 0) {
-        if (auto value = ValueOf(attribute)) {
-          open.Values.emplace(FromTagString(name), std::move(*value));
-        }
-        break;
-      }
+  // A name's value is its first attribute for the whole file (stream 0) in no particular
+  // language; one too long for a 16-bit length leaves the name without a value.
+  std::set<std::u16string> decided;
+  for (const TAsfAttribute& attribute : header.Attributes) {
+    if (attribute.Stream != 0 || attribute.Language != 0 || !decided.insert(attribute.Name).second) {
+      continue;
+    }
+    if (auto value = ValueOf(attribute)) {
+      open.Values.emplace(attribute.Name, std::move(*value));
     }
   }
-  const std::pair<const std::u16string*, TagLib::String> description[] = {
-      {&TitleName, file.tag()->title()},         {&AuthorName, file.tag()->artist()},
-      {&DescriptionName, file.tag()->comment()}, {&CopyrightName, file.tag()->copyright()},
-      {&RatingName, file.tag()->rating()},
+  const std::pair<const std::u16string*, const std::u16string*> description[] = {
+      {&TitleName, &header.Title},
+      {&AuthorName, &header.Author},
+      {&DescriptionName, &header.Description},
+      {&CopyrightName, &header.Copyright},
+      {&RatingName, &header.Rating},
   };
   for (const auto& [name, text] : description) {
-    if (!text.isEmpty()) {
-      open.Values[*name] = TextValue(FromTagString(text));
+    if (!text->empty()) {
+      open.Values[*name] = TextValue(*text);
     }
   }
-  if (const TagLib::ASF::Properties* properties = file.audioProperties()) {
-    open.Values[DurationName] =
-        NumberValue(WMT_TYPE_QWORD,
-                    static_cast<std::uint64_t>(properties->lengthInMilliseconds()) * UnitsPerMillisecond, 8);
-    open.Values[BitrateName] =
-        NumberValue(WMT_TYPE_DWORD, static_cast<std::uint64_t>(properties->bitrate()) * 1000, 4);
-  }
+  open.Values[DurationName] = NumberValue(
+      WMT_TYPE_QWORD, static_cast<std::uint64_t>(header.LengthMilliseconds) * UnitsPerMillisecond, 8);
+  open.Values[BitrateName] =
+      NumberValue(WMT_TYPE_DWORD, static_cast<std::uint64_t>(header.BitrateKbps) * 1000, 4);
   FFile = std::move(open);
   return S_OK;
 }
