@@ -7,6 +7,9 @@
 #include <fstream>
 #include <iterator>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "tags/OxaMusicTag.h"
 #include "tests/support/TempFolder.h"
 #include "tests/tags/TagTestFiles.h"
@@ -258,7 +261,9 @@ TEST_F(OxaMusicTagWriteTest, AnUnreadableTagIsReplacedNotFollowedByASecondOne)
   EXPECT_EQ(Read(file).Bitrate, 128);
 }
 
-TEST_F(OxaMusicTagWriteTest, SavesKeepModeAndLinksAndRefuseReadOnlyFiles)
+constexpr unsigned NobodyId = 65534;
+
+TEST_F(OxaMusicTagWriteTest, SavesKeepModeOwnerAndLinksAndRefuseReadOnlyFiles)
 {
   InstallWmaRuntime(OXA_WMVCORE_FILE);
   testmedia::TWmaRecipe wmaRecipe;
@@ -286,9 +291,19 @@ TEST_F(OxaMusicTagWriteTest, SavesKeepModeAndLinksAndRefuseReadOnlyFiles)
     const fs::path shared = make(Folder.Path() / "mode" / ("a" + extension));
     const fs::perms mode0640 = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
     fs::permissions(shared, mode0640);
+    // Root may give a file away: the saved file must stay the other user's, group included.
+    // Anyone else keeps their own files, which the same check covers.
+    const bool root = ::geteuid() == 0;
+    const uid_t owner = root ? NobodyId : ::geteuid();
+    const gid_t group = root ? NobodyId : ::getegid();
+    ASSERT_EQ(::chown(shared.c_str(), owner, group), 0);
     ASSERT_TRUE(retitle(shared));
     EXPECT_EQ(perms(shared), mode0640);
     EXPECT_EQ(Read(shared).Title, "New");
+    struct stat saved {};
+    ASSERT_EQ(::stat(shared.c_str(), &saved), 0);
+    EXPECT_EQ(saved.st_uid, owner);
+    EXPECT_EQ(saved.st_gid, group);
 
     const fs::path real = Folder.Path() / ("real" + extension);
     const fs::path target = make(real / ("b" + extension));
