@@ -111,6 +111,11 @@ std::string TMusicDatabase::ReadStamp() const
   return ReadSmallFile(StampFileName(), MaxStampSize);
 }
 
+bool TMusicDatabase::ClosedStampWritable() const
+{
+  return ReadStamp() == MusicStampClosed && WriteStamp(MusicStampClosed);
+}
+
 bool TMusicDatabase::WriteStamp(std::string_view stamp) const
 {
   if (!Directory().empty() && !ForceFolder(Directory())) {
@@ -225,6 +230,9 @@ bool OpenLibrary(TMusicDatabase& database)
 {
   if (database.Connected() || database.TryOpen()) {
     return true;
+  }
+  if (database.ReadStamp() == MusicStampClosed && !database.ClosedStampWritable()) {
+    return false;
   }
   if (!database.CreateLibrary()) {
     return false;

@@ -112,6 +112,10 @@ class TMusicDatabase : public TDatabase {
   // The stamp file's path, and its whole content ("" when it cannot be read).
   std::string StampFileName() const;
   std::string ReadStamp() const;
+  // True when the stamp says closed and can be written again: a library that cannot be opened
+  // only because its stamp cannot be written now (a full disk, something in the way) is whole and
+  // must not be rebuilt.
+  bool ClosedStampWritable() const;
 
   // ---- catalogue (MusicDatabaseCatalogue.cpp) ----
   // Every group table counts the file records that point to it and loses a record whose count

@@ -208,6 +208,19 @@ TEST_F(MusicDatabaseTest, AStampThatCannotBeWrittenFailsWithoutDamagingTheOldOne
   EXPECT_EQ(Content(Host / "OxaMediaDatabase.oxa"), "OxaMediaDatabase-2.4-DBISAM");
   EXPECT_FALSE(Database.TryOpen());
   EXPECT_EQ(Content(Host / "OxaMediaDatabase.oxa"), "OxaMediaDatabase-2.4-DBISAM");
+  // The library is whole: a stamp that cannot be written now is no reason to rebuild it.
+  std::set<std::string> before;
+  for (const auto& entry : fs::directory_iterator(Host)) {
+    before.insert(entry.path().filename().string());
+  }
+  EXPECT_FALSE(OpenLibrary(Database));
+  EXPECT_FALSE(Database.Connected());
+  std::set<std::string> after;
+  for (const auto& entry : fs::directory_iterator(Host)) {
+    after.insert(entry.path().filename().string());
+  }
+  EXPECT_EQ(after, before);
+  EXPECT_GE(after.size(), 3U);  // the tables, the stamp and the folder in the way
 
   Folder.WriteFile("Library/OxaMediaDatabase.oxa", "OxaMediaDatabase-2.4-DBISAM-Open");
   EXPECT_FALSE(OpenLibrary(Database));
