@@ -1,0 +1,108 @@
+// Interned names: the process's cache and the shared name list.
+
+#include <algorithm>
+
+#include "OxaIPC/OxaIpc.h"
+#include "OxaIPC/OxaIpcGuard.h"
+#include "rtl/AnsiText.h"
+
+namespace {
+
+bool ItemBefore(const std::unique_ptr<TOxaIpcNameItem>& item, const std::string& name)
+{
+  return AnsiCompareText(item->Name, name) < 0;
+}
+
+}  // namespace
+
+std::uint32_t TOxaIpc::NameToId(const std::string& given)
+{
+  // A name is a C string in shared memory: it ends at its first zero.
+  const std::string name = given.substr(0, given.find('\0'));
+  if (name.empty() || name == "*" || !FActive) {
+    return 0;
+  }
+  auto at = std::lower_bound(FCache.begin(), FCache.end(), name, ItemBefore);
+  if (at != FCache.end() && AnsiSameText((*at)->Name, name)) {
+    return (*at)->Id;
+  }
+  const std::uint32_t id = Guarded(std::uint32_t{0}, [&]() -> std::uint32_t {
+    TOxaIpcBusLock lock(*this, LockTimeout);
+    if (!lock) {
+      return 0;
+    }
+    TOxaIpcBody body = Body();
+    TOxaIpcBody::TWalk walk(body, "name");
+    for (std::uint32_t record = body.Header().Names; record != 0;) {
+      walk.Step();
+      const auto head = body.Read<TOxaIpcNameRecord>(record);
+      if (AnsiSameText(body.RecordName(record), name)) {
+        return head.Id;
+      }
+      record = head.Next;
+    }
+    const std::uint32_t record = AllocShared(OxaIpcNameRecordSize(name.size()));
+    if (record == 0) {
+      return 0;
+    }
+    const std::uint32_t newId = NextId();
+    body = Body();
+    TOxaIpcBodyHeader header = body.Header();
+    body.Write(record, TOxaIpcNameRecord{header.Names, newId});
+    body.WriteBytes(record, sizeof(TOxaIpcNameRecord), name.c_str(),
+                    static_cast<std::uint32_t>(name.size() + 1));
+    header.Names = record;
+    body.SetHeader(header);
+    return newId;
+  });
+  if (id != 0 && FActive) {
+    at = std::lower_bound(FCache.begin(), FCache.end(), name, ItemBefore);
+    FCache.insert(at, std::make_unique<TOxaIpcNameItem>(id, name));
+  }
+  return id;
+}
+
+std::string TOxaIpc::IdToName(std::uint32_t id)
+{
+  if (id == 0 || !FActive) {
+    return {};
+  }
+  return Guarded(std::string(), [&]() -> std::string {
+    TOxaIpcBusLock lock(*this, LockTimeout);
+    if (!lock) {
+      return {};
+    }
+    TOxaIpcBody body = Body();
+    TOxaIpcBody::TWalk walk(body, "name");
+    for (std::uint32_t record = body.Header().Names; record != 0;) {
+      walk.Step();
+      const auto head = body.Read<TOxaIpcNameRecord>(record);
+      if (head.Id == id) {
+        return body.RecordName(record);
+      }
+      record = head.Next;
+    }
+    return {};
+  });
+}
+
+std::vector<std::pair<std::uint32_t, std::string>> TOxaIpc::Names()
+{
+  using TNames = std::vector<std::pair<std::uint32_t, std::string>>;
+  return Guarded(TNames(), [&]() -> TNames {
+    TOxaIpcBusLock lock(*this, LockTimeout);
+    TNames names;
+    if (!lock) {
+      return names;
+    }
+    TOxaIpcBody body = Body();
+    TOxaIpcBody::TWalk walk(body, "name");
+    for (std::uint32_t record = body.Header().Names; record != 0;) {
+      walk.Step();
+      const auto head = body.Read<TOxaIpcNameRecord>(record);
+      names.emplace_back(head.Id, body.RecordName(record));
+      record = head.Next;
+    }
+    return names;
+  });
+}

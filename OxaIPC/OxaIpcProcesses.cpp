@@ -1,0 +1,448 @@
+// Process and client records: finding dead members, queueing notifications, checking the lists.
+
+#include <algorithm>
+
+#include "OxaIPC/OxaIpc.h"
+#include "OxaIPC/OxaIpcGuard.h"
+#include "platform/LastError.h"
+#include "platform/Messages.h"
+#include "platform/Synchronization.h"
+#include "platform/Time.h"
+
+namespace {
+
+HWND WordWindow(std::uint32_t word)
+{
+  return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(word));
+}
+
+// The size of the message record at offset, checked against its block.
+std::uint32_t MessageBytes(const TOxaIpcBody& body, std::uint32_t offset, const TOxaIpcMessageRecord& message)
+{
+  if (message.Size > body.Bytes()) {
+    throw EOxaIpcDamaged(Format("Damaged message at offset %u", offset));
+  }
+  const std::uint32_t bytes = OxaIpcMessageRecordSize(message.Size);
+  body.Require(offset, bytes);
+  return bytes;
+}
+
+}  // namespace
+
+bool TOxaIpc::StillListed(std::uint32_t offset, std::uint32_t pid)
+{
+  TOxaIpcBody body = Body();
+  TOxaIpcBody::TWalk walk(body, "process");
+  for (std::uint32_t at = body.Header().Processes; at != 0;) {
+    walk.Step();
+    const auto record = body.Read<TOxaIpcProcessRecord>(at);
+    if (at == offset) {
+      return record.Pid == pid;
+    }
+    at = record.Next;
+  }
+  return false;
+}
+
+bool TOxaIpc::CheckProcess(std::uint32_t processOffset)
+{
+  RequireCurrent();
+  if (processOffset == FProcess) {
+    return true;
+  }
+  TOxaIpcBody body = Body();
+  const auto process = body.Read<TOxaIpcProcessRecord>(processOffset);
+  // A member holds its process mutex for life: when nobody holds the name, it is gone. The
+  // probe only opens an existing object, so it never keeps a dead member's name alive.
+  HANDLE probe = OpenMutexA(SYNCHRONIZE, FALSE, OxaIpcProcessMutexName(FGroup, process.Pid).c_str());
+  if (probe != nullptr) {
+    CloseHandle(probe);
+    return true;
+  }
+  if (GetLastError() != ERROR_FILE_NOT_FOUND) {
+    return true;  // cannot tell: leave it be
+  }
+  TraceObject(this, "CheckProcess: process %u is gone", process.Pid);
+  std::vector<std::uint32_t> died;
+  std::vector<std::uint32_t> clients;
+  TOxaIpcBody::TWalk walk(body, "client");
+  for (std::uint32_t at = body.Header().Clients; at != 0;) {
+    walk.Step();
+    const auto client = body.Read<TOxaIpcClientRecord>(at);
+    if (client.Owner == processOffset) {
+      died.push_back(client.Id);
+      clients.push_back(at);
+    }
+    at = client.Next;
+  }
+  for (std::uint32_t client : clients) {
+    FreeClientRecord(client);
+  }
+  // Unlink and free the process record.
+  body = Body();
+  TOxaIpcBodyHeader header = body.Header();
+  std::uint32_t previous = 0;
+  TOxaIpcBody::TWalk unlink(body, "process");
+  for (std::uint32_t at = header.Processes; at != 0;) {
+    unlink.Step();
+    const auto record = body.Read<TOxaIpcProcessRecord>(at);
+    if (at == processOffset) {
+      if (previous == 0) {
+        header.Processes = record.Next;
+        body.SetHeader(header);
+      } else {
+        auto before = body.Read<TOxaIpcProcessRecord>(previous);
+        before.Next = record.Next;
+        body.Write(previous, before);
+      }
+      FreeShared(processOffset);
+      break;
+    }
+    previous = at;
+    at = record.Next;
+  }
+  for (std::uint32_t id : died) {
+    Notify(id, 0, 0, nullptr, ConfiguredId(nkClientDied));
+  }
+  return false;
+}
+
+void TOxaIpc::CheckAllProcesses()
+{
+  RequireCurrent();
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> processes;
+  {
+    TOxaIpcBody body = Body();
+    TOxaIpcBody::TWalk walk(body, "process");
+    for (std::uint32_t at = body.Header().Processes; at != 0;) {
+      walk.Step();
+      const auto record = body.Read<TOxaIpcProcessRecord>(at);
+      processes.emplace_back(at, record.Pid);
+      at = record.Next;
+    }
+  }
+  // A death found on the way broadcasts, and the broadcast sweeps too: each record is looked at
+  // only while it is still listed.
+  for (const auto& [offset, pid] : processes) {
+    if (StillListed(offset, pid)) {
+      CheckProcess(offset);
+    }
+  }
+}
+
+std::uint32_t TOxaIpc::FindClient(std::uint32_t clientId)
+{
+  RequireCurrent();
+  TOxaIpcBody body = Body();
+  TOxaIpcBody::TWalk walk(body, "client");
+  for (std::uint32_t at = body.Header().Clients; at != 0;) {
+    walk.Step();
+    const auto client = body.Read<TOxaIpcClientRecord>(at);
+    if (client.Id == clientId) {
+      return at;
+    }
+    at = client.Next;
+  }
+  return 0;
+}
+
+std::uint32_t TOxaIpc::CreateClientRecord(std::uint32_t clientId)
+{
+  RequireCurrent();
+  Require(FProcess != 0, "own process record");
+  if (clientId == 0 || FindClient(clientId) != 0) {
+    return 0;
+  }
+  const std::uint32_t record = AllocShared(sizeof(TOxaIpcClientRecord));
+  if (record == 0) {
+    return 0;
+  }
+  TOxaIpcBody body = Body();
+  TOxaIpcBodyHeader header = body.Header();
+  body.Write(record, TOxaIpcClientRecord{header.Clients, clientId, FProcess, 0, 0, 0, 0});
+  header.Clients = record;
+  body.SetHeader(header);
+  return record;
+}
+
+void TOxaIpc::FreeClientRecord(std::uint32_t clientOffset)
+{
+  RequireCurrent();
+  TOxaIpcBody body = Body();
+  const auto client = body.Read<TOxaIpcClientRecord>(clientOffset);
+  TOxaIpcBody::TWalk messages(body, "message");
+  for (std::uint32_t at = client.Messages; at != 0;) {
+    messages.Step();
+    const auto message = body.Read<TOxaIpcMessageRecord>(at);
+    MessageBytes(body, at, message);
+    FreeShared(at);
+    at = message.Link;
+  }
+  TOxaIpcBody::TWalk properties(body, "property");
+  for (std::uint32_t at = client.Properties; at != 0;) {
+    properties.Step();
+    const auto property = body.Read<TOxaIpcPropertyRecord>(at);
+    FreeShared(at);
+    at = property.Next;
+  }
+  if (client.Types != 0) {
+    FreeShared(client.Types);
+  }
+  TOxaIpcBodyHeader header = body.Header();
+  if (header.DebugClient == clientOffset) {
+    header.DebugClient = 0;
+  }
+  if (header.Clients == clientOffset) {
+    header.Clients = client.Next;
+  } else {
+    TOxaIpcBody::TWalk walk(body, "client");
+    for (std::uint32_t at = header.Clients; at != 0;) {
+      walk.Step();
+      auto before = body.Read<TOxaIpcClientRecord>(at);
+      if (before.Next == clientOffset) {
+        before.Next = client.Next;
+        body.Write(at, before);
+        break;
+      }
+      at = before.Next;
+    }
+  }
+  body.SetHeader(header);
+  FreeShared(clientOffset);
+}
+
+void TOxaIpc::PostNotify(std::uint32_t clientOffset)
+{
+  RequireCurrent();
+  TOxaIpcBody body = Body();
+  auto client = body.Read<TOxaIpcClientRecord>(clientOffset);
+  if (client.Posted != 0) {
+    return;
+  }
+  client.Posted = 1;
+  body.Write(clientOffset, client);
+  auto owner = body.Read<TOxaIpcProcessRecord>(client.Owner);
+  ++owner.Pending;
+  body.Write(client.Owner, owner);
+  PostMessageA(WordWindow(owner.Window), FNotifyMessage, owner.Pid, static_cast<LPARAM>(client.Id));
+}
+
+void TOxaIpc::Queue(std::uint32_t clientOffset, std::uint32_t senderId, std::uint32_t nameId,
+                    std::uint32_t serial, std::uint32_t size, const void* data)
+{
+  const std::uint32_t record = AllocShared(OxaIpcMessageRecordSize(size));
+  if (record == 0) {
+    return;
+  }
+  TOxaIpcBody body = Body();
+  auto client = body.Read<TOxaIpcClientRecord>(clientOffset);
+  body.Write(record, TOxaIpcMessageRecord{0, 0, client.Id, nameId, senderId, serial, GetTickCount(), size});
+  body.WriteBytes(record, sizeof(TOxaIpcMessageRecord), data, size);
+  if (client.Messages == 0) {
+    client.Messages = record;
+    body.Write(clientOffset, client);
+  } else {
+    TOxaIpcBody::TWalk walk(body, "message");
+    std::uint32_t last = client.Messages;
+    for (;;) {
+      walk.Step();
+      auto message = body.Read<TOxaIpcMessageRecord>(last);
+      if (message.Link == 0) {
+        message.Link = record;
+        body.Write(last, message);
+        break;
+      }
+      last = message.Link;
+    }
+  }
+  PostNotify(clientOffset);
+}
+
+bool TOxaIpc::Notify(std::uint32_t senderId, std::uint32_t targetId, std::uint32_t size, const void* data,
+                     std::uint32_t nameId)
+{
+  if (!FActive) {
+    throw EOxaFatal(Format("%s.Notify: Not active", ClassName()));
+  }
+  if (size != 0 && data == nullptr) {
+    return false;
+  }
+  return Guarded(false, [&] {
+    TOxaIpcBusLock lock(*this, LockTimeout);
+    if (!lock) {
+      return false;
+    }
+    std::vector<std::uint32_t> targets;
+    if (targetId != 0) {
+      const std::uint32_t client = FindClient(targetId);
+      if (client == 0 || !CheckProcess(Body().Read<TOxaIpcClientRecord>(client).Owner)) {
+        return false;
+      }
+      targets.push_back(client);
+    } else {
+      CheckAllProcesses();
+      TOxaIpcBody body = Body();
+      TOxaIpcBody::TWalk walk(body, "client");
+      for (std::uint32_t at = body.Header().Clients; at != 0;) {
+        walk.Step();
+        targets.push_back(at);
+        at = body.Read<TOxaIpcClientRecord>(at).Next;
+      }
+      if (targets.empty()) {
+        return false;
+      }
+    }
+    TOxaIpcBody body = Body();
+    TOxaIpcBodyHeader header = body.Header();
+    const std::uint32_t serial = ++header.Serial;
+    body.SetHeader(header);
+    // Offsets stay good when a record's allocation grows the body.
+    for (std::uint32_t client : targets) {
+      Queue(client, senderId, nameId, serial, size, data);
+    }
+    return true;
+  });
+}
+
+bool TOxaIpc::TakeMessage(std::uint32_t clientId, TOxaIpcMessageCopy& message)
+{
+  return Guarded(false, [&] {
+    TOxaIpcBusLock lock(*this, LockTimeout);
+    if (!lock) {
+      return false;
+    }
+    const std::uint32_t client = FindClient(clientId);
+    if (client == 0) {
+      return false;
+    }
+    TOxaIpcBody body = Body();
+    auto record = body.Read<TOxaIpcClientRecord>(client);
+    if (record.Messages == 0) {
+      return false;
+    }
+    const std::uint32_t first = record.Messages;
+    message.Header = body.Read<TOxaIpcMessageRecord>(first);
+    MessageBytes(body, first, message.Header);
+    message.Payload.resize(message.Header.Size);
+    body.ReadBytes(first, sizeof(TOxaIpcMessageRecord), message.Payload.data(), message.Header.Size);
+    record.Messages = message.Header.Link;
+    body.Write(client, record);
+    FreeShared(first);
+    return true;
+  });
+}
+
+void TOxaIpc::ValidateLists()
+{
+  TOxaIpcBody body = Body();
+  const TOxaIpcBodyHeader header = body.Header();
+  std::vector<std::uint32_t> processes;
+  TOxaIpcBody::TWalk walk(body, "process");
+  for (std::uint32_t at = header.Processes; at != 0;) {
+    walk.Step();
+    processes.push_back(at);
+    at = body.Read<TOxaIpcProcessRecord>(at).Next;
+  }
+  TOxaIpcBody::TWalk clients(body, "client");
+  for (std::uint32_t at = header.Clients; at != 0;) {
+    clients.Step();
+    const auto client = body.Read<TOxaIpcClientRecord>(at);
+    if (std::find(processes.begin(), processes.end(), client.Owner) == processes.end()) {
+      throw EOxaIpcDamaged(Format("Client %u has no process", client.Id));
+    }
+    TOxaIpcBody::TWalk messages(body, "message");
+    for (std::uint32_t m = client.Messages; m != 0;) {
+      messages.Step();
+      const auto message = body.Read<TOxaIpcMessageRecord>(m);
+      MessageBytes(body, m, message);
+      m = message.Link;
+    }
+    TOxaIpcBody::TWalk properties(body, "property");
+    for (std::uint32_t p = client.Properties; p != 0;) {
+      properties.Step();
+      const auto property = body.Read<TOxaIpcPropertyRecord>(p);
+      if (property.Size > body.Bytes()) {
+        throw EOxaIpcDamaged(Format("Damaged property at offset %u", p));
+      }
+      body.Require(p, OxaIpcPropertyRecordSize(property.Size));
+      p = property.Next;
+    }
+    if (client.Types != 0) {
+      body.Require(client.Types, OxaIpcTypesBlockSize(0));
+    }
+    at = client.Next;
+  }
+  TOxaIpcBody::TWalk names(body, "name");
+  for (std::uint32_t at = header.Names; at != 0;) {
+    names.Step();
+    body.RecordName(at);
+    at = body.Read<TOxaIpcNameRecord>(at).Next;
+  }
+}
+
+TOxaIpcHeadHeader TOxaIpc::HeadHeader()
+{
+  return Guarded(TOxaIpcHeadHeader{}, [&]() -> TOxaIpcHeadHeader {
+    TOxaIpcBusLock lock(*this, LockTimeout);
+    return lock ? Head() : TOxaIpcHeadHeader{};
+  });
+}
+
+std::vector<TOxaIpcProcessInfo> TOxaIpc::Processes()
+{
+  using TList = std::vector<TOxaIpcProcessInfo>;
+  return Guarded(TList(), [&]() -> TList {
+    TOxaIpcBusLock lock(*this, LockTimeout);
+    TList list;
+    if (!lock) {
+      return list;
+    }
+    TOxaIpcBody body = Body();
+    TOxaIpcBody::TWalk walk(body, "process");
+    for (std::uint32_t at = body.Header().Processes; at != 0;) {
+      walk.Step();
+      const auto record = body.Read<TOxaIpcProcessRecord>(at);
+      list.push_back({at, record});
+      at = record.Next;
+    }
+    return list;
+  });
+}
+
+std::vector<std::uint32_t> TOxaIpc::ClientIds()
+{
+  using TList = std::vector<std::uint32_t>;
+  return Guarded(TList(), [&]() -> TList {
+    TOxaIpcBusLock lock(*this, LockTimeout);
+    TList list;
+    if (!lock) {
+      return list;
+    }
+    TOxaIpcBody body = Body();
+    TOxaIpcBody::TWalk walk(body, "client");
+    for (std::uint32_t at = body.Header().Clients; at != 0;) {
+      walk.Step();
+      const auto record = body.Read<TOxaIpcClientRecord>(at);
+      list.push_back(record.Id);
+      at = record.Next;
+    }
+    return list;
+  });
+}
+
+std::string TOxaIpc::CheckHeaps()
+{
+  return Guarded(std::string("Damaged"), [&]() -> std::string {
+    TOxaIpcBusLock lock(*this, LockTimeout);
+    if (!lock) {
+      return "Not locked";
+    }
+    std::string report = FHead.Check() + FBody.Check();
+    try {
+      ValidateLists();
+    } catch (const EOxaIpcDamaged& error) {
+      report += error.Message() + "\r\n";
+    }
+    return report;
+  });
+}
