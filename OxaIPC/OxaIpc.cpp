@@ -488,7 +488,7 @@ void TOxaIpc::Unlock()
   }
 }
 
-bool TOxaIpc::CheckGeneration()
+bool TOxaIpc::CheckGenerationUnguarded()
 {
   Require(FActive && FMutex.Locked(), "bus lock held");
   const TOxaIpcHeadHeader head = Head();
@@ -520,7 +520,7 @@ void TOxaIpc::Remap(std::uint32_t generation, std::uint32_t bodySize)
   }
 }
 
-std::uint32_t TOxaIpc::AllocShared(std::uint32_t size)
+std::uint32_t TOxaIpc::AllocSharedUnguarded(std::uint32_t size)
 {
   RequireCurrent();
   if (void* p = FBody.Alloc(size)) {
@@ -556,7 +556,7 @@ std::uint32_t TOxaIpc::AllocShared(std::uint32_t size)
   return FBody.ToOffset(p);
 }
 
-void TOxaIpc::FreeShared(std::uint32_t offset)
+void TOxaIpc::FreeSharedUnguarded(std::uint32_t offset)
 {
   if (offset == 0) {
     return;
@@ -570,7 +570,7 @@ void TOxaIpc::FreeShared(std::uint32_t offset)
   }
 }
 
-void TOxaIpc::NotifyRemapped()
+void TOxaIpc::NotifyRemappedUnguarded()
 {
   RequireCurrent();
   TOxaIpcBody body = Body();

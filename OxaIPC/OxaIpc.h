@@ -186,7 +186,18 @@ class TOxaIpc : public TOxaComponent {
   template <class R, class F>
   R Guarded(R failure, F&& body);
 
-  void OpenSteps(bool& damaged);
+  // The unguarded bodies of the entry points above.
+  bool CheckGenerationUnguarded();
+  bool CheckProcessUnguarded(std::uint32_t processOffset);
+  void CheckAllProcessesUnguarded();
+  std::uint32_t AllocSharedUnguarded(std::uint32_t size);
+  void FreeSharedUnguarded(std::uint32_t offset);
+  void NotifyRemappedUnguarded();
+  void PostNotifyUnguarded(std::uint32_t clientOffset);
+  std::uint32_t FindClientUnguarded(std::uint32_t clientId);
+  std::uint32_t CreateClientRecordUnguarded(std::uint32_t clientId);
+  void FreeClientRecordUnguarded(std::uint32_t clientOffset);
+  void OpenSteps(bool& registeredAll);
   void Undo() noexcept;
   void Damaged() noexcept;
   void ResolveNames();

@@ -44,7 +44,7 @@ bool TOxaIpc::StillListed(std::uint32_t offset, std::uint32_t pid)
   return false;
 }
 
-bool TOxaIpc::CheckProcess(std::uint32_t processOffset)
+bool TOxaIpc::CheckProcessUnguarded(std::uint32_t processOffset)
 {
   RequireCurrent();
   if (processOffset == FProcess) {
@@ -107,7 +107,7 @@ bool TOxaIpc::CheckProcess(std::uint32_t processOffset)
   return false;
 }
 
-void TOxaIpc::CheckAllProcesses()
+void TOxaIpc::CheckAllProcessesUnguarded()
 {
   RequireCurrent();
   std::vector<std::pair<std::uint32_t, std::uint32_t>> processes;
@@ -130,7 +130,7 @@ void TOxaIpc::CheckAllProcesses()
   }
 }
 
-std::uint32_t TOxaIpc::FindClient(std::uint32_t clientId)
+std::uint32_t TOxaIpc::FindClientUnguarded(std::uint32_t clientId)
 {
   RequireCurrent();
   TOxaIpcBody body = Body();
@@ -146,7 +146,7 @@ std::uint32_t TOxaIpc::FindClient(std::uint32_t clientId)
   return 0;
 }
 
-std::uint32_t TOxaIpc::CreateClientRecord(std::uint32_t clientId)
+std::uint32_t TOxaIpc::CreateClientRecordUnguarded(std::uint32_t clientId)
 {
   RequireCurrent();
   Require(FProcess != 0, "own process record");
@@ -165,7 +165,7 @@ std::uint32_t TOxaIpc::CreateClientRecord(std::uint32_t clientId)
   return record;
 }
 
-void TOxaIpc::FreeClientRecord(std::uint32_t clientOffset)
+void TOxaIpc::FreeClientRecordUnguarded(std::uint32_t clientOffset)
 {
   RequireCurrent();
   TOxaIpcBody body = Body();
@@ -211,7 +211,7 @@ void TOxaIpc::FreeClientRecord(std::uint32_t clientOffset)
   FreeShared(clientOffset);
 }
 
-void TOxaIpc::PostNotify(std::uint32_t clientOffset)
+void TOxaIpc::PostNotifyUnguarded(std::uint32_t clientOffset)
 {
   RequireCurrent();
   TOxaIpcBody body = Body();
@@ -444,5 +444,72 @@ std::string TOxaIpc::CheckHeaps()
       report += error.Message() + "\r\n";
     }
     return report;
+  });
+}
+
+// The entry points: damage found inside turns into the damaged path in the outermost one.
+
+bool TOxaIpc::CheckGeneration()
+{
+  return Guarded(false, [&] { return CheckGenerationUnguarded(); });
+}
+
+bool TOxaIpc::CheckProcess(std::uint32_t processOffset)
+{
+  return Guarded(false, [&] { return CheckProcessUnguarded(processOffset); });
+}
+
+void TOxaIpc::CheckAllProcesses()
+{
+  Guarded(false, [&] {
+    CheckAllProcessesUnguarded();
+    return true;
+  });
+}
+
+std::uint32_t TOxaIpc::AllocShared(std::uint32_t size)
+{
+  return Guarded(std::uint32_t{0}, [&] { return AllocSharedUnguarded(size); });
+}
+
+void TOxaIpc::FreeShared(std::uint32_t offset)
+{
+  Guarded(false, [&] {
+    FreeSharedUnguarded(offset);
+    return true;
+  });
+}
+
+void TOxaIpc::NotifyRemapped()
+{
+  Guarded(false, [&] {
+    NotifyRemappedUnguarded();
+    return true;
+  });
+}
+
+void TOxaIpc::PostNotify(std::uint32_t clientOffset)
+{
+  Guarded(false, [&] {
+    PostNotifyUnguarded(clientOffset);
+    return true;
+  });
+}
+
+std::uint32_t TOxaIpc::FindClient(std::uint32_t clientId)
+{
+  return Guarded(std::uint32_t{0}, [&] { return FindClientUnguarded(clientId); });
+}
+
+std::uint32_t TOxaIpc::CreateClientRecord(std::uint32_t clientId)
+{
+  return Guarded(std::uint32_t{0}, [&] { return CreateClientRecordUnguarded(clientId); });
+}
+
+void TOxaIpc::FreeClientRecord(std::uint32_t clientOffset)
+{
+  Guarded(false, [&] {
+    FreeClientRecordUnguarded(clientOffset);
+    return true;
   });
 }
