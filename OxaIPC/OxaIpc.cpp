@@ -403,30 +403,12 @@ void TOxaIpc::Close()
     for (int round = 0;; ++round) {
       CheckGeneration();
       if (FProcess != 0) {
-        TOxaIpcBody body = Body();
-        TOxaIpcBodyHeader header = body.Header();
-        std::uint32_t previous = 0;
-        TOxaIpcBody::TWalk walk(body, "process");
-        for (std::uint32_t at = header.Processes; at != 0;) {
-          walk.Step();
-          const auto record = body.Read<TOxaIpcProcessRecord>(at);
-          if (at == FProcess) {
-            if (previous == 0) {
-              header.Processes = record.Next;
-              body.SetHeader(header);
-            } else {
-              auto before = body.Read<TOxaIpcProcessRecord>(previous);
-              before.Next = record.Next;
-              body.Write(previous, before);
-            }
-            break;
-          }
-          previous = at;
-          at = record.Next;
-        }
+        // Client records still on our process (not made through an attached client) go with it,
+        // or they would be left without an owner.
         const std::uint32_t own = FProcess;
+        FreeClientsOf(own);
         FProcess = 0;
-        FreeShared(own);
+        Unlink(own);
       }
       CheckAllProcesses();
       const std::vector<TOxaIpcProcessInfo> processes = Processes();

@@ -213,6 +213,9 @@ class TOxaIpc : public TOxaComponent {
   void WindowMessage(TObject* sender, TMessage& message, bool& handled);
   bool LockBus(DWORD timeout);
   bool StillListed(std::uint32_t offset, std::uint32_t pid);
+  bool Listed(std::uint32_t processOffset);
+  void Unlink(std::uint32_t processOffset);
+  std::vector<std::uint32_t> FreeClientsOf(std::uint32_t processOffset);
   TOxaIpcHeadHeader& Head() const;
 
   std::string FGroupName = "VantelPC";

@@ -44,33 +44,17 @@ bool TOxaIpc::StillListed(std::uint32_t offset, std::uint32_t pid)
   return false;
 }
 
-bool TOxaIpc::CheckProcessUnguarded(std::uint32_t processOffset)
+std::vector<std::uint32_t> TOxaIpc::FreeClientsOf(std::uint32_t processOffset)
 {
-  RequireCurrent();
-  if (processOffset == FProcess) {
-    return true;
-  }
-  TOxaIpcBody body = Body();
-  const auto process = body.Read<TOxaIpcProcessRecord>(processOffset);
-  // A member holds its process mutex for life: when nobody holds the name, it is gone. The
-  // probe only opens an existing object, so it never keeps a dead member's name alive.
-  HANDLE probe = OpenMutexA(SYNCHRONIZE, FALSE, OxaIpcProcessMutexName(FGroup, process.Pid).c_str());
-  if (probe != nullptr) {
-    CloseHandle(probe);
-    return true;
-  }
-  if (GetLastError() != ERROR_FILE_NOT_FOUND) {
-    return true;  // cannot tell: leave it be
-  }
-  TraceObject(this, "CheckProcess: process %u is gone", process.Pid);
-  std::vector<std::uint32_t> died;
+  std::vector<std::uint32_t> ids;
   std::vector<std::uint32_t> clients;
+  TOxaIpcBody body = Body();
   TOxaIpcBody::TWalk walk(body, "client");
   for (std::uint32_t at = body.Header().Clients; at != 0;) {
     walk.Step();
     const auto client = body.Read<TOxaIpcClientRecord>(at);
     if (client.Owner == processOffset) {
-      died.push_back(client.Id);
+      ids.push_back(client.Id);
       clients.push_back(at);
     }
     at = client.Next;
@@ -78,13 +62,65 @@ bool TOxaIpc::CheckProcessUnguarded(std::uint32_t processOffset)
   for (std::uint32_t client : clients) {
     FreeClientRecord(client);
   }
-  // Unlink and free the process record.
-  body = Body();
+  return ids;
+}
+
+bool TOxaIpc::CheckProcessUnguarded(std::uint32_t processOffset)
+{
+  RequireCurrent();
+  if (processOffset == FProcess && FProcess != 0) {
+    return true;
+  }
+  std::vector<std::uint32_t> died;
+  if (!Listed(processOffset)) {
+    // Clients whose process record is gone (its owner was killed between the two) die with it.
+    died = FreeClientsOf(processOffset);
+  } else {
+    const auto process = Body().Read<TOxaIpcProcessRecord>(processOffset);
+    // A member holds its process mutex for life: when nobody holds the name, it is gone. The
+    // probe only opens an existing object, so it never keeps a dead member's name alive, and it
+    // is closed again at once.
+    HANDLE probe = OpenMutexA(SYNCHRONIZE, FALSE, OxaIpcProcessMutexName(FGroup, process.Pid).c_str());
+    if (probe != nullptr) {
+      CloseHandle(probe);
+      return true;
+    }
+    if (GetLastError() != ERROR_FILE_NOT_FOUND) {
+      return true;  // cannot tell: leave it be
+    }
+    TraceObject(this, "CheckProcess: process %u is gone", process.Pid);
+    died = FreeClientsOf(processOffset);
+    Unlink(processOffset);
+  }
+  // Announced after the walk, when the lists are whole again.
+  for (std::uint32_t id : died) {
+    Notify(id, 0, 0, nullptr, ConfiguredId(nkClientDied));
+  }
+  return false;
+}
+
+bool TOxaIpc::Listed(std::uint32_t processOffset)
+{
+  TOxaIpcBody body = Body();
+  TOxaIpcBody::TWalk walk(body, "process");
+  for (std::uint32_t at = body.Header().Processes; at != 0;) {
+    walk.Step();
+    if (at == processOffset) {
+      return true;
+    }
+    at = body.Read<TOxaIpcProcessRecord>(at).Next;
+  }
+  return false;
+}
+
+void TOxaIpc::Unlink(std::uint32_t processOffset)
+{
+  TOxaIpcBody body = Body();
   TOxaIpcBodyHeader header = body.Header();
   std::uint32_t previous = 0;
-  TOxaIpcBody::TWalk unlink(body, "process");
+  TOxaIpcBody::TWalk walk(body, "process");
   for (std::uint32_t at = header.Processes; at != 0;) {
-    unlink.Step();
+    walk.Step();
     const auto record = body.Read<TOxaIpcProcessRecord>(at);
     if (at == processOffset) {
       if (previous == 0) {
@@ -96,15 +132,11 @@ bool TOxaIpc::CheckProcessUnguarded(std::uint32_t processOffset)
         body.Write(previous, before);
       }
       FreeShared(processOffset);
-      break;
+      return;
     }
     previous = at;
     at = record.Next;
   }
-  for (std::uint32_t id : died) {
-    Notify(id, 0, 0, nullptr, ConfiguredId(nkClientDied));
-  }
-  return false;
 }
 
 void TOxaIpc::CheckAllProcessesUnguarded()
@@ -127,6 +159,24 @@ void TOxaIpc::CheckAllProcessesUnguarded()
     if (StillListed(offset, pid)) {
       CheckProcess(offset);
     }
+  }
+  // Clients left without a process record.
+  for (;;) {
+    std::uint32_t orphanOwner = 0;
+    TOxaIpcBody body = Body();
+    TOxaIpcBody::TWalk walk(body, "client");
+    for (std::uint32_t at = body.Header().Clients; at != 0 && orphanOwner == 0;) {
+      walk.Step();
+      const auto client = body.Read<TOxaIpcClientRecord>(at);
+      if (client.Owner != FProcess && !Listed(client.Owner)) {
+        orphanOwner = client.Owner;
+      }
+      at = client.Next;
+    }
+    if (orphanOwner == 0) {
+      break;
+    }
+    CheckProcess(orphanOwner);
   }
 }
 
@@ -218,6 +268,9 @@ void TOxaIpc::PostNotifyUnguarded(std::uint32_t clientOffset)
   auto client = body.Read<TOxaIpcClientRecord>(clientOffset);
   if (client.Posted != 0) {
     return;
+  }
+  if (!Listed(client.Owner)) {
+    return;  // swept with the next look at the processes
   }
   client.Posted = 1;
   body.Write(clientOffset, client);
@@ -336,20 +389,15 @@ void TOxaIpc::ValidateLists()
 {
   TOxaIpcBody body = Body();
   const TOxaIpcBodyHeader header = body.Header();
-  std::vector<std::uint32_t> processes;
   TOxaIpcBody::TWalk walk(body, "process");
   for (std::uint32_t at = header.Processes; at != 0;) {
     walk.Step();
-    processes.push_back(at);
     at = body.Read<TOxaIpcProcessRecord>(at).Next;
   }
   TOxaIpcBody::TWalk clients(body, "client");
   for (std::uint32_t at = header.Clients; at != 0;) {
     clients.Step();
     const auto client = body.Read<TOxaIpcClientRecord>(at);
-    if (std::find(processes.begin(), processes.end(), client.Owner) == processes.end()) {
-      throw EOxaIpcDamaged(Format("Client %u has no process", client.Id));
-    }
     TOxaIpcBody::TWalk messages(body, "message");
     for (std::uint32_t m = client.Messages; m != 0;) {
       messages.Step();

@@ -109,6 +109,18 @@ TEST_F(TMembers, AKilledMembersClientsAreAnnouncedOnce)
   EXPECT_EQ(Ipc().CheckHeaps(), "");
 }
 
+TEST_F(TMembers, ClientRecordsLeaveWithTheirMember)
+{
+  ASSERT_TRUE(Ipc().Open(false));
+  auto member = Member();
+  ASSERT_EQ(member->Ask("open VantelPC").substr(0, 2), "ok");
+  ASSERT_NE(member->Ask("client Passing"), "fail");
+  EXPECT_EQ(Ipc().ClientIds().size(), 1u);
+  EXPECT_EQ(member->Ask("close"), "ok");
+  EXPECT_TRUE(Ipc().ClientIds().empty());
+  EXPECT_EQ(Ipc().CheckHeaps(), "");
+}
+
 TEST_F(TMembers, AMemberKilledHoldingTheLockLeavesTheBusUsable)
 {
   ASSERT_TRUE(Ipc().Open(false));
