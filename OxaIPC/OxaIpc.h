@@ -165,6 +165,8 @@ class TOxaIpc : public TOxaComponent {
   std::vector<std::uint32_t> ClientIds();
   std::vector<std::pair<std::uint32_t, std::string>> Names();
   std::string CheckHeaps();
+  // Whether the member with that bus id still holds its process mutex; looks, changes nothing.
+  bool ProcessAlive(std::uint32_t pid) const;
 
   std::uint32_t Pid() const noexcept { return FPid; }
   std::uint32_t ProcessOffset() const noexcept { return FProcess; }

@@ -65,6 +65,19 @@ std::vector<std::uint32_t> TOxaIpc::FreeClientsOf(std::uint32_t processOffset)
   return ids;
 }
 
+bool TOxaIpc::ProcessAlive(std::uint32_t pid) const
+{
+  if (pid == FPid && FActive) {
+    return true;
+  }
+  HANDLE probe = OpenMutexA(SYNCHRONIZE, FALSE, OxaIpcProcessMutexName(FGroup, pid).c_str());
+  if (probe == nullptr) {
+    return GetLastError() != ERROR_FILE_NOT_FOUND;
+  }
+  CloseHandle(probe);
+  return true;
+}
+
 bool TOxaIpc::CheckProcessUnguarded(std::uint32_t processOffset)
 {
   RequireCurrent();
@@ -79,14 +92,9 @@ bool TOxaIpc::CheckProcessUnguarded(std::uint32_t processOffset)
     const auto process = Body().Read<TOxaIpcProcessRecord>(processOffset);
     // A member holds its process mutex for life: when nobody holds the name, it is gone. The
     // probe only opens an existing object, so it never keeps a dead member's name alive, and it
-    // is closed again at once.
-    HANDLE probe = OpenMutexA(SYNCHRONIZE, FALSE, OxaIpcProcessMutexName(FGroup, process.Pid).c_str());
-    if (probe != nullptr) {
-      CloseHandle(probe);
+    // is closed again at once; a probe that cannot tell counts as alive.
+    if (ProcessAlive(process.Pid)) {
       return true;
-    }
-    if (GetLastError() != ERROR_FILE_NOT_FOUND) {
-      return true;  // cannot tell: leave it be
     }
     TraceObject(this, "CheckProcess: process %u is gone", process.Pid);
     died = FreeClientsOf(processOffset);
