@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -235,7 +236,9 @@ class TOxaIpc : public TOxaComponent {
   std::uint32_t FPid = 0;
   std::uint32_t FProcess = 0;  // own process record
   std::vector<TOxaIpcAttachment*> FClients;
-  std::vector<std::unique_ptr<TOxaIpcNameItem>> FCache;  // sorted by upper-cased name
+  // The name cache, by upper-cased name: names are never removed from the bus, so an entry
+  // stays right for the connection's life.
+  std::unordered_map<std::string, std::unique_ptr<TOxaIpcNameItem>> FCache;
   TOxaMessageWindow FWindow;
   int FDepth = 0;  // nesting of public operations
 };

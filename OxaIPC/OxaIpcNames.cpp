@@ -8,9 +8,19 @@
 
 namespace {
 
-bool ItemBefore(const std::unique_ptr<TOxaIpcNameItem>& item, const std::string& name)
+// The cache's key: the upper case, by bytes for plain ASCII (the common case, and the fast one).
+std::string CacheKey(std::string_view name)
 {
-  return AnsiCompareText(item->Name, name) < 0;
+  std::string key(name);
+  for (char& c : key) {
+    if (static_cast<unsigned char>(c) >= 0x80) {
+      return AnsiUpperCase(name);
+    }
+    if (c >= 'a' && c <= 'z') {
+      c = static_cast<char>(c - 'a' + 'A');
+    }
+  }
+  return key;
 }
 
 }  // namespace
@@ -18,13 +28,14 @@ bool ItemBefore(const std::unique_ptr<TOxaIpcNameItem>& item, const std::string&
 std::uint32_t TOxaIpc::NameToId(const std::string& given)
 {
   // A name is a C string in shared memory: it ends at its first zero.
-  const std::string name = given.substr(0, given.find('\0'));
+  const std::string_view name = std::string_view(given).substr(0, given.find('\0'));
   if (name.empty() || name == "*" || !FActive) {
     return 0;
   }
-  auto at = std::lower_bound(FCache.begin(), FCache.end(), name, ItemBefore);
-  if (at != FCache.end() && AnsiSameText((*at)->Name, name)) {
-    return (*at)->Id;
+  const std::string key = CacheKey(name);
+  const auto cached = FCache.find(key);
+  if (cached != FCache.end() && AnsiSameText(cached->second->Name, name)) {
+    return cached->second->Id;
   }
   const std::uint32_t id = Guarded(std::uint32_t{0}, [&]() -> std::uint32_t {
     TOxaIpcBusLock lock(*this, LockTimeout);
@@ -49,15 +60,14 @@ std::uint32_t TOxaIpc::NameToId(const std::string& given)
     body = Body();
     TOxaIpcBodyHeader header = body.Header();
     body.Write(record, TOxaIpcNameRecord{header.Names, newId});
-    body.WriteBytes(record, sizeof(TOxaIpcNameRecord), name.c_str(),
+    body.WriteBytes(record, sizeof(TOxaIpcNameRecord), std::string(name).c_str(),
                     static_cast<std::uint32_t>(name.size() + 1));
     header.Names = record;
     body.SetHeader(header);
     return newId;
   });
   if (id != 0 && FActive) {
-    at = std::lower_bound(FCache.begin(), FCache.end(), name, ItemBefore);
-    FCache.insert(at, std::make_unique<TOxaIpcNameItem>(id, name));
+    FCache[key] = std::make_unique<TOxaIpcNameItem>(id, std::string(name));
   }
   return id;
 }
