@@ -264,14 +264,12 @@ void TOxaIpc::OpenSteps(bool& registeredAll)
     ValidateLists();
   }
   FPid = NextId();
-  Retried(OpenRetries, RetryPause, "process mutex", [&] {
-    bool existed = false;
-    FProcessMutex.Open(OxaIpcProcessMutexName(FGroup, FPid), existed);
-    if (existed) {
-      FProcessMutex.Close();
-      throw EOxaIpcDamaged("The process id is taken");
-    }
-  });
+  bool taken = false;
+  Retried(OpenRetries, RetryPause, "process mutex",
+          [&] { FProcessMutex.Open(OxaIpcProcessMutexName(FGroup, FPid), taken); });
+  if (taken) {
+    throw EOxaIpcDamaged("The process id is taken");
+  }
   if (!FProcessMutex.Lock(0)) {
     throw EOxaIpcDamaged("The process mutex is taken");
   }
