@@ -101,13 +101,6 @@ void TOxaIpc::SetConfiguredName(TNameKind kind, const std::string& name)
   }
 }
 
-void TOxaIpc::ResolveNames()
-{
-  for (auto& [name, id] : FNames) {
-    id = NameToId(name);
-  }
-}
-
 void TOxaIpc::Require(bool condition, const char* invariant) const
 {
   if (!condition) {

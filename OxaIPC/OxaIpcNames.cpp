@@ -99,6 +99,35 @@ std::uint32_t TOxaIpc::NameToId(const std::string& given)
   return id;
 }
 
+void TOxaIpc::ResolveNames()
+{
+  // One walk of the name list finds every configured name already there (on a busy bus the
+  // list is long); the rest are interned one by one.
+  RequireCurrent();
+  TOxaIpcBody body = Body();
+  TOxaIpcBody::TWalk walk(body, "name");
+  for (auto& entry : FNames) {
+    entry.second = 0;
+  }
+  for (std::uint32_t record = body.Header().Names; record != 0;) {
+    walk.Step();
+    const auto head = body.Read<TOxaIpcNameRecord>(record);
+    const std::string name = body.RecordName(record);
+    for (auto& [wanted, id] : FNames) {
+      if (id == 0 && !wanted.empty() && SameName(name, wanted)) {
+        id = head.Id;
+        FCache[CacheKey(wanted)] = std::make_unique<TOxaIpcNameItem>(id, name);
+      }
+    }
+    record = head.Next;
+  }
+  for (auto& [name, id] : FNames) {
+    if (id == 0) {
+      id = NameToId(name);
+    }
+  }
+}
+
 std::string TOxaIpc::IdToName(std::uint32_t id)
 {
   if (id == 0 || !FActive) {
