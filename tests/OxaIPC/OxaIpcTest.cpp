@@ -179,6 +179,12 @@ TEST_F(TBusTest, AWrongHeadFailsTheOpen)
     EXPECT_FALSE(ipc.Active());
     EXPECT_EQ(events.Damages, 1);
     EXPECT_EQ(events.Opens, 0);
+    // Nothing of the failed open stays: once the bad head is gone the bus starts afresh.
+    head.Close();
+    mutex.Close();
+    EXPECT_TRUE(ipc.Open(false));
+    EXPECT_EQ(ipc.HeadHeader().Magic, 207u);
+    EXPECT_EQ(ipc.Pid(), 1u);
   }
 }
 
