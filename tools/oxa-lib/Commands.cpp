@@ -59,6 +59,13 @@ std::span<const TCommand> Commands()
                "a shared heap held by another process, read-only: size, use, free nodes and its damage "
                "report",
                &RunHeap},
+      TCommand{
+          "bus",
+          "bus show [--group G] [--json] | bus register CLIENTS APPLICATIONS [NAME=VALUE...] | bus launch "
+          "CLIENT [--timeout MS]",
+          "the inter-process bus of a group (default VantelPC): joins briefly to show its head, members, "
+          "clients, names and damage report; records which application serves clients; starts one",
+          &RunBus},
   };
   return commands;
 }
