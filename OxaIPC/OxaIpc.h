@@ -233,7 +233,7 @@ class TOxaIpc : public TOxaComponent {
   void Remap(std::uint32_t generation, std::uint32_t bodySize);
   void ValidateLists();
   void FreeClientChain(std::uint32_t clientOffset);
-  void Queue(std::uint32_t clientOffset, std::uint32_t senderId, std::uint32_t nameId, std::uint32_t serial,
+  bool Queue(std::uint32_t clientOffset, std::uint32_t senderId, std::uint32_t nameId, std::uint32_t serial,
              std::uint32_t size, const void* data);
   std::uint32_t NextId();
   bool Deliver(std::uint32_t clientOffset, const TOxaIpcMessageRecord& header, const void* data, bool copy);

@@ -297,10 +297,10 @@ void TOxaIpc::PostNotifyUnguarded(std::uint32_t clientOffset)
   }
 }
 
-void TOxaIpc::Queue(std::uint32_t clientOffset, std::uint32_t senderId, std::uint32_t nameId,
+bool TOxaIpc::Queue(std::uint32_t clientOffset, std::uint32_t senderId, std::uint32_t nameId,
                     std::uint32_t serial, std::uint32_t size, const void* data)
 {
-  Deliver(clientOffset, TOxaIpcMessageRecord{0, 0, 0, nameId, senderId, serial, 0, size}, data, true);
+  return Deliver(clientOffset, TOxaIpcMessageRecord{0, 0, 0, nameId, senderId, serial, 0, size}, data, true);
 }
 
 bool TOxaIpc::Notify(std::uint32_t senderId, std::uint32_t targetId, std::uint32_t size, const void* data,
@@ -342,10 +342,11 @@ bool TOxaIpc::Notify(std::uint32_t senderId, std::uint32_t targetId, std::uint32
     const std::uint32_t serial = ++header.Serial;
     body.SetHeader(header);
     // Offsets stay good when a record's allocation grows the body.
+    bool sent = false;
     for (std::uint32_t client : targets) {
-      Queue(client, senderId, nameId, serial, size, data);
+      sent = Queue(client, senderId, nameId, serial, size, data) || sent;
     }
-    return true;
+    return sent;
   });
 }
 
