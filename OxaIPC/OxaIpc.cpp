@@ -101,13 +101,6 @@ void TOxaIpc::SetConfiguredName(TNameKind kind, const std::string& name)
   }
 }
 
-void TOxaIpc::ResolveNames()
-{
-  for (auto& [name, id] : FNames) {
-    id = NameToId(name);
-  }
-}
-
 void TOxaIpc::Require(bool condition, const char* invariant) const
 {
   if (!condition) {
@@ -264,14 +257,12 @@ void TOxaIpc::OpenSteps(bool& registeredAll)
     ValidateLists();
   }
   FPid = NextId();
-  Retried(OpenRetries, RetryPause, "process mutex", [&] {
-    bool existed = false;
-    FProcessMutex.Open(OxaIpcProcessMutexName(FGroup, FPid), existed);
-    if (existed) {
-      FProcessMutex.Close();
-      throw EOxaIpcDamaged("The process id is taken");
-    }
-  });
+  bool taken = false;
+  Retried(OpenRetries, RetryPause, "process mutex",
+          [&] { FProcessMutex.Open(OxaIpcProcessMutexName(FGroup, FPid), taken); });
+  if (taken) {
+    throw EOxaIpcDamaged("The process id is taken");
+  }
   if (!FProcessMutex.Lock(0)) {
     throw EOxaIpcDamaged("The process mutex is taken");
   }

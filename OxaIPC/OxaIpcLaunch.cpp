@@ -98,6 +98,7 @@ bool TOxaIpc::Launch(const std::string& clientName, const std::string& commandLi
   }
   const std::string path = AnsiUpperCase(ExpandFileName(application));
 
+  const DWORD start = GetTickCount();
   TOxaMutex starting;
   bool existed = false;
   starting.Open(OxaIpcLaunchMutexName(path), existed);
@@ -126,7 +127,10 @@ bool TOxaIpc::Launch(const std::string& clientName, const std::string& commandLi
     }
   }
   if (result && FActive) {
-    result = Exists(NameToId(clientName), timeout);
+    // The start-up and this wait share the caller's time-out.
+    const DWORD spent = GetTickCount() - start;
+    const DWORD left = timeout == INFINITE ? INFINITE : (spent >= timeout ? 0 : timeout - spent);
+    result = Exists(NameToId(clientName), left);
   }
   if (decide) {
     starting.Unlock();

@@ -23,6 +23,33 @@ std::string CacheKey(std::string_view name)
   return key;
 }
 
+// AnsiSameText, with a fast path for two plain ASCII names.
+bool SameName(std::string_view a, std::string_view b)
+{
+  if (a.size() != b.size()) {
+    const auto ascii = [](std::string_view text) {
+      return std::all_of(text.begin(), text.end(),
+                         [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    };
+    if (ascii(a) && ascii(b)) {
+      return false;
+    }
+    return AnsiSameText(a, b);
+  }
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    const auto x = static_cast<unsigned char>(a[i]);
+    const auto y = static_cast<unsigned char>(b[i]);
+    if (x >= 0x80 || y >= 0x80) {
+      return AnsiSameText(a, b);
+    }
+    if (x != y && !(x >= 'a' && x <= 'z' && x - 'a' + 'A' == y) &&
+        !(y >= 'a' && y <= 'z' && y - 'a' + 'A' == x)) {
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 std::uint32_t TOxaIpc::NameToId(const std::string& given)
@@ -34,7 +61,7 @@ std::uint32_t TOxaIpc::NameToId(const std::string& given)
   }
   const std::string key = CacheKey(name);
   const auto cached = FCache.find(key);
-  if (cached != FCache.end() && AnsiSameText(cached->second->Name, name)) {
+  if (cached != FCache.end() && SameName(cached->second->Name, name)) {
     return cached->second->Id;
   }
   const std::uint32_t id = Guarded(std::uint32_t{0}, [&]() -> std::uint32_t {
@@ -47,7 +74,7 @@ std::uint32_t TOxaIpc::NameToId(const std::string& given)
     for (std::uint32_t record = body.Header().Names; record != 0;) {
       walk.Step();
       const auto head = body.Read<TOxaIpcNameRecord>(record);
-      if (AnsiSameText(body.RecordName(record), name)) {
+      if (SameName(body.RecordName(record), name)) {
         return head.Id;
       }
       record = head.Next;
@@ -70,6 +97,35 @@ std::uint32_t TOxaIpc::NameToId(const std::string& given)
     FCache[key] = std::make_unique<TOxaIpcNameItem>(id, std::string(name));
   }
   return id;
+}
+
+void TOxaIpc::ResolveNames()
+{
+  // One walk of the name list finds every configured name already there (on a busy bus the
+  // list is long); the rest are interned one by one.
+  RequireCurrent();
+  TOxaIpcBody body = Body();
+  TOxaIpcBody::TWalk walk(body, "name");
+  for (auto& entry : FNames) {
+    entry.second = 0;
+  }
+  for (std::uint32_t record = body.Header().Names; record != 0;) {
+    walk.Step();
+    const auto head = body.Read<TOxaIpcNameRecord>(record);
+    const std::string name = body.RecordName(record);
+    for (auto& [wanted, id] : FNames) {
+      if (id == 0 && !wanted.empty() && SameName(name, wanted)) {
+        id = head.Id;
+        FCache[CacheKey(wanted)] = std::make_unique<TOxaIpcNameItem>(id, name);
+      }
+    }
+    record = head.Next;
+  }
+  for (auto& [name, id] : FNames) {
+    if (id == 0) {
+      id = NameToId(name);
+    }
+  }
 }
 
 std::string TOxaIpc::IdToName(std::uint32_t id)

@@ -46,6 +46,12 @@ TEST_F(TBusTest, NamesAndIds)
   EXPECT_EQ(Ipc().NameToId("VUDIRAZUZO"), id);
   EXPECT_EQ(Ipc().NameToId("vudirazuzo"), id);
   EXPECT_EQ(Ipc().IdToName(id), "VuDirAzuzo");  // as first given
+  // Case is ignored beyond ASCII too; names that differ otherwise stay apart.
+  const std::uint32_t umlaut = Ipc().NameToId("\xC3\x84rger");  // "Ärger"
+  EXPECT_EQ(Ipc().NameToId("\xC3\xA4RGER"), umlaut);
+  EXPECT_NE(Ipc().NameToId("Arger"), umlaut);
+  EXPECT_NE(Ipc().NameToId("VuDirAzuzo2"), id);
+  EXPECT_NE(Ipc().NameToId("VuDirAzuz"), id);
   EXPECT_EQ(Ipc().IdToName(0), "");
   EXPECT_EQ(Ipc().IdToName(0xFFFFFF), "");
   // The configured names were interned at open, and ids are unique across kinds.
