@@ -160,6 +160,30 @@ void BM_BareSendMessage(benchmark::State& state)
 }
 BENCHMARK(BM_BareSendMessage)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
 
+// Parts of a call, reported only.
+void BM_LockUnlock(benchmark::State& state)
+{
+  for (auto _ : state) {
+    Side->Ipc.Lock(TOxaIpc::LockTimeout);
+    Side->Ipc.Unlock();
+  }
+}
+BENCHMARK(BM_LockUnlock)->Unit(benchmark::kMicrosecond);
+
+void BM_PeerAlive(benchmark::State& state)
+{
+  std::uint32_t pid = 0;
+  for (const auto& process : Side->Ipc.Processes()) {
+    if (process.Record.Pid != Side->Ipc.Pid()) {
+      pid = process.Record.Pid;
+    }
+  }
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(Side->Ipc.ProcessAlive(pid));
+  }
+}
+BENCHMARK(BM_PeerAlive)->Unit(benchmark::kMicrosecond);
+
 void BM_NotificationBatches(benchmark::State& state)
 {
   const char payload[16] = "note";
