@@ -16,17 +16,6 @@ HWND WordWindow(std::uint32_t word)
   return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(word));
 }
 
-// The size of the message record at offset, checked against its block.
-std::uint32_t MessageBytes(const TOxaIpcBody& body, std::uint32_t offset, const TOxaIpcMessageRecord& message)
-{
-  if (message.Size > body.Bytes()) {
-    throw EOxaIpcDamaged(Format("Damaged message at offset %u", offset));
-  }
-  const std::uint32_t bytes = OxaIpcMessageRecordSize(message.Size);
-  body.Require(offset, bytes);
-  return bytes;
-}
-
 }  // namespace
 
 bool TOxaIpc::StillListed(std::uint32_t offset, std::uint32_t pid)
@@ -232,7 +221,7 @@ void TOxaIpc::FreeClientRecordUnguarded(std::uint32_t clientOffset)
   for (std::uint32_t at = client.Messages; at != 0;) {
     messages.Step();
     const auto message = body.Read<TOxaIpcMessageRecord>(at);
-    MessageBytes(body, at, message);
+    OxaIpcMessageBytes(body, at, message);
     FreeShared(at);
     at = message.Link;
   }
@@ -368,7 +357,7 @@ bool TOxaIpc::TakeMessage(std::uint32_t clientId, TOxaIpcMessageCopy& message)
     }
     const std::uint32_t first = record.Messages;
     message.Header = body.Read<TOxaIpcMessageRecord>(first);
-    MessageBytes(body, first, message.Header);
+    OxaIpcMessageBytes(body, first, message.Header);
     message.Payload.resize(message.Header.Size);
     body.ReadBytes(first, sizeof(TOxaIpcMessageRecord), message.Payload.data(), message.Header.Size);
     record.Messages = message.Header.Link;
@@ -380,45 +369,7 @@ bool TOxaIpc::TakeMessage(std::uint32_t clientId, TOxaIpcMessageCopy& message)
 
 void TOxaIpc::ValidateLists()
 {
-  TOxaIpcBody body = Body();
-  const TOxaIpcBodyHeader header = body.Header();
-  TOxaIpcBody::TWalk walk(body, "process");
-  for (std::uint32_t at = header.Processes; at != 0;) {
-    walk.Step();
-    at = body.Read<TOxaIpcProcessRecord>(at).Next;
-  }
-  TOxaIpcBody::TWalk clients(body, "client");
-  for (std::uint32_t at = header.Clients; at != 0;) {
-    clients.Step();
-    const auto client = body.Read<TOxaIpcClientRecord>(at);
-    TOxaIpcBody::TWalk messages(body, "message");
-    for (std::uint32_t m = client.Messages; m != 0;) {
-      messages.Step();
-      const auto message = body.Read<TOxaIpcMessageRecord>(m);
-      MessageBytes(body, m, message);
-      m = message.Link;
-    }
-    TOxaIpcBody::TWalk properties(body, "property");
-    for (std::uint32_t p = client.Properties; p != 0;) {
-      properties.Step();
-      const auto property = body.Read<TOxaIpcPropertyRecord>(p);
-      if (property.Size > body.Bytes()) {
-        throw EOxaIpcDamaged(Format("Damaged property at offset %u", p));
-      }
-      body.Require(p, OxaIpcPropertyRecordSize(property.Size));
-      p = property.Next;
-    }
-    if (client.Types != 0) {
-      body.Require(client.Types, OxaIpcTypesBlockSize(0));
-    }
-    at = client.Next;
-  }
-  TOxaIpcBody::TWalk names(body, "name");
-  for (std::uint32_t at = header.Names; at != 0;) {
-    names.Step();
-    body.RecordName(at);
-    at = body.Read<TOxaIpcNameRecord>(at).Next;
-  }
+  OxaIpcValidateBody(Body());
 }
 
 TOxaIpcHeadHeader TOxaIpc::HeadHeader()

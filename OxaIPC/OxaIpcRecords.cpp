@@ -92,6 +92,9 @@ std::uint32_t TOxaIpcBody::Request(std::uint32_t offset) const
 
 TOxaIpcBodyHeader TOxaIpcBody::Header() const
 {
+  if (FBase == nullptr || FBytes < FirstNode) {
+    throw EOxaIpcDamaged("The body is too small");
+  }
   TOxaIpcBodyHeader header;
   std::memcpy(&header, FBase + HeaderArea, sizeof(header));
   return header;
@@ -99,6 +102,9 @@ TOxaIpcBodyHeader TOxaIpcBody::Header() const
 
 void TOxaIpcBody::SetHeader(const TOxaIpcBodyHeader& header)
 {
+  if (FBase == nullptr || FBytes < FirstNode) {
+    throw EOxaIpcDamaged("The body is too small");
+  }
   std::memcpy(FBase + HeaderArea, &header, sizeof(header));
 }
 
@@ -144,5 +150,62 @@ void TOxaIpcBody::TWalk::Step()
 {
   if (++FSteps > FLimit) {
     throw EOxaIpcDamaged(Format("The %s list does not end", FList));
+  }
+}
+
+std::uint32_t OxaIpcMessageBytes(const TOxaIpcBody& body, std::uint32_t offset,
+                                 const TOxaIpcMessageRecord& message)
+{
+  if (message.Size > body.Bytes()) {
+    throw EOxaIpcDamaged(Format("Damaged message at offset %u", offset));
+  }
+  const std::uint32_t bytes = OxaIpcMessageRecordSize(message.Size);
+  body.Require(offset, bytes);
+  return bytes;
+}
+
+void OxaIpcValidateBody(const TOxaIpcBody& body)
+{
+  const TOxaIpcBodyHeader header = body.Header();
+  TOxaIpcBody::TWalk walk(body, "process");
+  for (std::uint32_t at = header.Processes; at != 0;) {
+    walk.Step();
+    at = body.Read<TOxaIpcProcessRecord>(at).Next;
+  }
+  TOxaIpcBody::TWalk clients(body, "client");
+  for (std::uint32_t at = header.Clients; at != 0;) {
+    clients.Step();
+    const auto client = body.Read<TOxaIpcClientRecord>(at);
+    TOxaIpcBody::TWalk messages(body, "message");
+    for (std::uint32_t m = client.Messages; m != 0;) {
+      messages.Step();
+      const auto message = body.Read<TOxaIpcMessageRecord>(m);
+      OxaIpcMessageBytes(body, m, message);
+      m = message.Link;
+    }
+    TOxaIpcBody::TWalk properties(body, "property");
+    for (std::uint32_t p = client.Properties; p != 0;) {
+      properties.Step();
+      const auto property = body.Read<TOxaIpcPropertyRecord>(p);
+      if (property.Size > body.Bytes()) {
+        throw EOxaIpcDamaged(Format("Damaged property at offset %u", p));
+      }
+      body.Require(p, OxaIpcPropertyRecordSize(property.Size));
+      p = property.Next;
+    }
+    if (client.Types != 0) {
+      const auto count = body.Read<std::uint32_t>(client.Types);
+      if (count > body.Bytes() / 4) {
+        throw EOxaIpcDamaged(Format("Damaged types at offset %u", client.Types));
+      }
+      body.Require(client.Types, OxaIpcTypesBlockSize(count));
+    }
+    at = client.Next;
+  }
+  TOxaIpcBody::TWalk names(body, "name");
+  for (std::uint32_t at = header.Names; at != 0;) {
+    names.Step();
+    body.RecordName(at);
+    at = body.Read<TOxaIpcNameRecord>(at).Next;
   }
 }

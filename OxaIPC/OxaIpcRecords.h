@@ -198,3 +198,10 @@ class TOxaIpcBody {
   std::uint8_t* FBase = nullptr;
   std::uint32_t FBytes = 0;
 };
+
+// The bytes of the message record at offset, checked against its block.
+std::uint32_t OxaIpcMessageBytes(const TOxaIpcBody& body, std::uint32_t offset,
+                                 const TOxaIpcMessageRecord& message);
+// Walks every list of the body and checks every record on it (queues, properties, types
+// blocks, names); raises EOxaIpcDamaged at the first fault.
+void OxaIpcValidateBody(const TOxaIpcBody& body);

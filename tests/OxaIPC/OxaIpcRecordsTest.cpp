@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "OxaIPC/OxaIpcRecords.h"
 #include "platform/ByteOrder.h"
+#include "tests/support/TempFolder.h"
 
 namespace {
 
@@ -151,6 +154,30 @@ TEST_F(TBodyImage, ByteRangesThatOverflowAreRefused)
   EXPECT_NO_THROW(FBody.ReadBytes(block, 32, data, 8));
   EXPECT_THROW(FBody.ReadBytes(block, 33, data, 8), EOxaIpcDamaged);
   EXPECT_THROW(FBody.ReadBytes(block, 0xFFFFFFFFu, data, 8), EOxaIpcDamaged);
+}
+
+TEST(OxaIpcRecords, StoredBodiesAreCheckedWhole)
+{
+  struct TCase {
+    const char* File;
+    bool Sound;
+  };
+  const TCase cases[] = {{"sound.bin", true},
+                         {"name-loop.bin", false},
+                         {"client-off-grid.bin", false},
+                         {"huge-message.bin", false},
+                         {"too-small.bin", false}};
+  for (const auto& c : cases) {
+    std::ifstream file(SourceFolder() / "tests/data/oxa-ipc-body" / c.File, std::ios::binary);
+    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    ASSERT_FALSE(bytes.empty()) << c.File;
+    TOxaIpcBody body(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
+    if (c.Sound) {
+      EXPECT_NO_THROW(OxaIpcValidateBody(body)) << c.File;
+    } else {
+      EXPECT_THROW(OxaIpcValidateBody(body), EOxaIpcDamaged) << c.File;
+    }
+  }
 }
 
 }  // namespace

@@ -5,7 +5,9 @@
 #include <thread>
 
 #include "framework/OxaMemory.h"
+#include "platform/Messages.h"
 #include "tests/OxaIPC/OxaIpcTestSupport.h"
+#include "tests/support/MessagePump.h"
 
 namespace {
 
@@ -179,6 +181,12 @@ TEST_F(TBusTest, AWrongHeadFailsTheOpen)
     EXPECT_FALSE(ipc.Active());
     EXPECT_EQ(events.Damages, 1);
     EXPECT_EQ(events.Opens, 0);
+    // Nothing of the failed open stays: once the bad head is gone the bus starts afresh.
+    head.Close();
+    mutex.Close();
+    EXPECT_TRUE(ipc.Open(false));
+    EXPECT_EQ(ipc.HeadHeader().Magic, 207u);
+    EXPECT_EQ(ipc.Pid(), 1u);
   }
 }
 
@@ -239,6 +247,39 @@ TEST_F(TBusTest, ADamagedRecordClosesTheBusInsteadOfCrashing)
     EXPECT_FALSE(ipc.Active()) << c.What;
     EXPECT_EQ(events.Damages, 1) << c.What;
     EXPECT_FALSE(ipc.Locked()) << c.What;
+  }
+}
+
+TEST_F(TBusTest, ANotifyCountsOnlyWithTheMembersOwnId)
+{
+  ASSERT_TRUE(Ipc().Open(false));
+  TOxaIpc other(nullptr);
+  ASSERT_TRUE(other.Open(true));
+  ASSERT_NE(other.AllocShared(20000), 0u);  // grows; we are told to move on
+  other.Unlock();
+  MSG posted{};
+  ASSERT_TRUE(PeekMessageA(&posted, Ipc().Window(), Ipc().NotifyMessage(), Ipc().NotifyMessage(), PM_REMOVE));
+  EXPECT_EQ(posted.wParam, Ipc().Pid());
+  EXPECT_EQ(posted.lParam, 0);
+  const auto record = [&] {
+    for (const auto& process : other.Processes()) {
+      if (process.Record.Pid == Ipc().Pid()) {
+        return process.Record;
+      }
+    }
+    return TOxaIpcProcessRecord{};
+  };
+  EXPECT_EQ(record().Pending, 1u);
+  struct TCase {
+    WPARAM Id;
+    std::uint32_t Pending;
+  };
+  const TCase cases[] = {{other.Pid(), 1}, {Ipc().Pid() + 1, 1}, {0, 1}, {Ipc().Pid(), 0}};
+  for (const auto& c : cases) {
+    ASSERT_TRUE(PostMessageA(Ipc().Window(), Ipc().NotifyMessage(), c.Id, 0));
+    PumpUntil([] { return false; }, 100);
+    EXPECT_EQ(record().Pending, c.Pending) << c.Id;
+    EXPECT_EQ(record().Generation, c.Pending == 0 ? 2u : 1u) << c.Id;
   }
 }
 
