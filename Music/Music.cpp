@@ -1,9 +1,14 @@
 #include "Music/Music.h"
 
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "OxaIPC/OxaIpcApplication.h"
+#include "OxaIPC/OxaIpcClient.h"
+#include "framework/OxaUtils.h"
 #include "platform/CommandLine.h"
+#include "platform/Processes.h"
 #include "platform/Time.h"
 #include "rtl/AnsiText.h"
 
@@ -23,11 +28,54 @@ TStartSwitches ReadStartSwitches(const std::vector<std::string>& arguments)
   return switches;
 }
 
+namespace {
+
+std::string ExecutablePath()
+{
+  std::vector<char> path(MAX_PATH + 1);
+  for (;;) {
+    const DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length < path.size()) {
+      return std::string(path.data(), length);
+    }
+    path.resize(path.size() * 2);
+  }
+}
+
+}  // namespace
+
 bool TMusicForm::AlreadyRunning()
 {
   // The bus unit took the lock at start-up if it could; asking again without waiting tells
   // whether this process holds it.
-  return !LockApplication(0);
+  if (!LockApplication(0)) {
+    return true;
+  }
+  // A copy at another path may run: it is the "VuDirAzuzo" client on the bus. The bus object
+  // goes on every path out of here.
+  TOxaIpc ipc(nullptr);
+  ipc.SetGroupName("VantelPC");
+  ipc.RegisterApplication("VuDirAzuzo", ExecutablePath(), {});
+  if (!ipc.Launch("Pyrmel", "", 30000)) {
+    return false;  // no host to ask: start normally
+  }
+  if (!ipc.Open(true)) {
+    return false;
+  }
+  ipc.Unlock();  // nothing below needs it held, and the notification is sent without it
+  if (!ipc.Exists(ipc.NameToId("VuDirAzuzo"), 0)) {
+    return false;
+  }
+  TOxaIpcClient client(nullptr);
+  client.SetClientName(Format("VuDirAzuzo%d", static_cast<int>(ipc.NewId())));
+  client.SetIpc(&ipc);
+  if (client.Registered()) {
+    // The receiving node takes a file name of 256 bytes and drops anything shorter.
+    char name[256] = "test";
+    client.Notify("VuDirAzuzo", "PlayFile", sizeof(name), name);
+  }
+  client.SetIpc(nullptr);
+  return true;
 }
 
 TMusicForm::TMusicForm(TComponent* owner) : TForm(owner)

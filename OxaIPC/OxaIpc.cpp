@@ -597,6 +597,13 @@ void TOxaIpc::WindowMessage(TObject*, TMessage& message, bool& handled)
       }
       return true;
     });
+  } else if (message.Msg == FNotifyMessage) {
+    handled = true;
+    message.Result = static_cast<LRESULT>(message.WParam);
+    ClientMessage(message);
+  } else {
+    handled = true;
+    CallArrived(message);
   }
 }
 

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "OxaIPC/OxaIpcApplication.h"
+#include "OxaIPC/OxaIpcMessage.h"
 #include "OxaIPC/OxaIpcRecords.h"
 #include "framework/OxaMemory.h"
 #include "framework/OxaMessageWindow.h"
@@ -159,6 +160,28 @@ class TOxaIpc : public TOxaComponent {
   void Attach(TOxaIpcAttachment& client);
   void Detach(TOxaIpcAttachment& client);
 
+  // Clients, messages, calls and properties (OxaIpcMessages.cpp). Register and unregister run
+  // under the bus lock the caller holds; the rest take it themselves.
+  // A client record for clientId with its types; 0 when the name is taken or memory is out.
+  std::uint32_t RegisterClient(std::uint32_t clientId, const std::vector<std::uint32_t>& types);
+  void UnregisterClient(std::uint32_t clientId);
+  // To every client that carries one of types (all clients when types is empty or holds 0).
+  bool NotifyAll(std::uint32_t senderId, const std::vector<std::uint32_t>& types, std::uint32_t nameId,
+                 std::uint32_t size, const void* data);
+  // timeout INFINITE waits for ever; block: a send during which no other call is served.
+  bool Call(std::uint32_t senderId, std::uint32_t targetId, std::uint32_t& resultSize,
+            std::vector<std::uint8_t>& resultData, std::uint32_t size, const void* data, DWORD timeout,
+            bool block, std::uint32_t nameId);
+  void Result(TOxaIpcMessage& message, std::uint32_t senderId, std::uint32_t size, const void* data);
+  bool SetProperty(std::uint32_t clientId, std::uint32_t propertyId, std::uint32_t size, const void* data);
+  bool GetProperty(std::uint32_t clientId, std::uint32_t propertyId, std::uint32_t& size,
+                   std::vector<std::uint8_t>& data);
+  // Takes the oldest message of a client of this process; the first take of a drain also clears
+  // the outstanding notify. False when the queue is empty.
+  bool TakeNext(std::uint32_t clientId, bool first, TOxaIpcMessage& message);
+  // The number of messages queued for a client (diagnostics).
+  std::uint32_t QueueLength(std::uint32_t clientId);
+
   // Diagnostics, under the lock: the head's fields, the process records, the client ids, the
   // interned names, and the heaps' damage reports joined.
   TOxaIpcHeadHeader HeadHeader();
@@ -210,9 +233,16 @@ class TOxaIpc : public TOxaComponent {
   void Remap(std::uint32_t generation, std::uint32_t bodySize);
   void ValidateLists();
   void FreeClientChain(std::uint32_t clientOffset);
-  void Queue(std::uint32_t clientOffset, std::uint32_t senderId, std::uint32_t nameId, std::uint32_t serial,
+  bool Queue(std::uint32_t clientOffset, std::uint32_t senderId, std::uint32_t nameId, std::uint32_t serial,
              std::uint32_t size, const void* data);
   std::uint32_t NextId();
+  bool Deliver(std::uint32_t clientOffset, const TOxaIpcMessageRecord& header, const void* data, bool copy);
+  void DebugCopy(std::uint32_t senderId, std::uint32_t nameId, std::uint32_t firstSize, const void* first,
+                 std::uint32_t secondSize, const void* second);
+  std::uint32_t DebugClientOffset();
+  bool MakeRoom(std::uint32_t clientOffset, std::uint32_t size);
+  void ClientMessage(TMessage& message);
+  void CallArrived(TMessage& message);
   void WindowMessage(TObject* sender, TMessage& message, bool& handled);
   bool LockBus(DWORD timeout);
   bool StillListed(std::uint32_t offset, std::uint32_t pid);

@@ -274,38 +274,22 @@ void TOxaIpc::PostNotifyUnguarded(std::uint32_t clientOffset)
   auto owner = body.Read<TOxaIpcProcessRecord>(client.Owner);
   ++owner.Pending;
   body.Write(client.Owner, owner);
-  PostMessageA(WordWindow(owner.Window), FNotifyMessage, owner.Pid, static_cast<LPARAM>(client.Id));
-}
-
-void TOxaIpc::Queue(std::uint32_t clientOffset, std::uint32_t senderId, std::uint32_t nameId,
-                    std::uint32_t serial, std::uint32_t size, const void* data)
-{
-  const std::uint32_t record = AllocShared(OxaIpcMessageRecordSize(size));
-  if (record == 0) {
-    return;
-  }
-  TOxaIpcBody body = Body();
-  auto client = body.Read<TOxaIpcClientRecord>(clientOffset);
-  body.Write(record, TOxaIpcMessageRecord{0, 0, client.Id, nameId, senderId, serial, GetTickCount(), size});
-  body.WriteBytes(record, sizeof(TOxaIpcMessageRecord), data, size);
-  if (client.Messages == 0) {
-    client.Messages = record;
+  if (!PostMessageA(WordWindow(owner.Window), FNotifyMessage, owner.Pid, static_cast<LPARAM>(client.Id))) {
+    // Nothing is outstanding after all: the next message posts again.
+    client.Posted = 0;
     body.Write(clientOffset, client);
-  } else {
-    TOxaIpcBody::TWalk walk(body, "message");
-    std::uint32_t last = client.Messages;
-    for (;;) {
-      walk.Step();
-      auto message = body.Read<TOxaIpcMessageRecord>(last);
-      if (message.Link == 0) {
-        message.Link = record;
-        body.Write(last, message);
-        break;
-      }
-      last = message.Link;
+    owner = body.Read<TOxaIpcProcessRecord>(client.Owner);
+    if (owner.Pending > 0) {
+      --owner.Pending;
+      body.Write(client.Owner, owner);
     }
   }
-  PostNotify(clientOffset);
+}
+
+bool TOxaIpc::Queue(std::uint32_t clientOffset, std::uint32_t senderId, std::uint32_t nameId,
+                    std::uint32_t serial, std::uint32_t size, const void* data)
+{
+  return Deliver(clientOffset, TOxaIpcMessageRecord{0, 0, 0, nameId, senderId, serial, 0, size}, data, true);
 }
 
 bool TOxaIpc::Notify(std::uint32_t senderId, std::uint32_t targetId, std::uint32_t size, const void* data,
@@ -347,10 +331,11 @@ bool TOxaIpc::Notify(std::uint32_t senderId, std::uint32_t targetId, std::uint32
     const std::uint32_t serial = ++header.Serial;
     body.SetHeader(header);
     // Offsets stay good when a record's allocation grows the body.
+    bool sent = false;
     for (std::uint32_t client : targets) {
-      Queue(client, senderId, nameId, serial, size, data);
+      sent = Queue(client, senderId, nameId, serial, size, data) || sent;
     }
-    return true;
+    return sent;
   });
 }
 

@@ -8,6 +8,8 @@
 #include "tools/oxa-lib/Commands.h"
 #include "tools/oxa-lib/Json.h"
 
+int RunBusClients(const TArguments& arguments, std::ostream& out, std::ostream& err);
+
 namespace {
 
 constexpr const char* DefaultGroup = "VantelPC";
@@ -166,18 +168,27 @@ int Launch(const TArguments& arguments, std::ostream& out, std::ostream& err)
 
 int RunBus(TCommandArgs args, std::ostream& out, std::ostream& err)
 {
-  const TArguments arguments(args, {"json"}, {"group", "timeout"});
+  const TArguments arguments(args, {"json"}, {"group", "timeout", "text", "hex", "count"});
   const auto& words = arguments.Positional();
   const std::string action = words.empty() ? "" : words[0];
+  const bool clients = ((action == "notify" || action == "call") && words.size() == 3) ||
+                       (action == "prop" && words.size() == 4 && (words[1] == "get" || words[1] == "set")) ||
+                       (action == "watch" && words.size() == 1);
   if (!arguments.Error().empty() ||
       !((action == "show" && words.size() == 1) || (action == "register" && words.size() >= 3) ||
-        (action == "launch" && words.size() == 2))) {
+        (action == "launch" && words.size() == 2) || clients)) {
     err << "usage: oxa-lib bus show [--group G] [--json] | bus register CLIENTS APPLICATIONS [NAME=VALUE...] "
            "| "
-           "bus launch CLIENT [--timeout MS]\n";
+           "bus launch CLIENT [--timeout MS]"
+           " | bus notify CLIENT NAME [--text T | --hex H] | bus call CLIENT NAME [--text T | --hex H] "
+           "[--timeout MS] | bus prop get|set CLIENT PROPERTY [--text T | --hex H] | bus watch [--count N] "
+           "[--timeout MS]\n";
     return ExitUsage;
   }
   try {
+    if (clients) {
+      return RunBusClients(arguments, out, err);
+    }
     if (action == "show") {
       return Show(arguments, out, err);
     }

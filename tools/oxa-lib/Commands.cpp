@@ -62,9 +62,13 @@ std::span<const TCommand> Commands()
       TCommand{
           "bus",
           "bus show [--group G] [--json] | bus register CLIENTS APPLICATIONS [NAME=VALUE...] | bus launch "
-          "CLIENT [--timeout MS]",
+          "CLIENT [--timeout MS] | bus notify|call CLIENT NAME [--text T | --hex H] [--timeout MS] | bus "
+          "prop "
+          "get|set CLIENT PROPERTY [--hex H] | bus watch [--count N] [--timeout MS]",
           "the inter-process bus of a group (default VantelPC): joins briefly to show its head, members, "
-          "clients, names and damage report; records which application serves clients; starts one",
+          "clients, names and damage report; records which application serves clients; starts one; "
+          "notifies, calls and reads or sets properties of a client through a temporary one; watches all "
+          "traffic as the debug client",
           &RunBus},
   };
   return commands;
