@@ -59,6 +59,14 @@ class TDisplay {
   // How many presents reached the screen.
   virtual std::uint64_t PresentCount() const noexcept = 0;
 
+  // Input. The pointer is grabbed for the window holding the capture (null: released); the
+  // cursor is shown over the program's windows (image null: the stock cursor of that handle);
+  // the pointer moves; a top-level window is raised and given the keyboard.
+  virtual void GrabPointer(HWND) {}
+  virtual void ShowCursor(HCURSOR, const struct TCursorImage*) {}
+  virtual void WarpPointer(POINT) {}
+  virtual void Activate(HWND) {}
+
   // For tests: the screen's pixel (0x00BBGGRR), and the whole screen as rows of 0x00RRGGBB.
   virtual COLORREF ScreenPixel(LONG x, LONG y) = 0;
   virtual std::vector<std::uint32_t> ScreenImage(SIZE& size) = 0;
