@@ -65,6 +65,9 @@ class TDisplay {
   virtual void GrabPointer(HWND) {}
   virtual void ShowCursor(HCURSOR, const struct TCursorImage*) {}
   virtual void WarpPointer(POINT) {}
+  // Where the pointer is and whether one of the program's windows is under it; false when the
+  // back end does not know (the memory screen: the program's own record is the truth).
+  virtual bool QueryPointer(POINT&, bool&) { return false; }
   virtual void Activate(HWND) {}
 
   // For tests: the screen's pixel (0x00BBGGRR), and the whole screen as rows of 0x00RRGGBB.

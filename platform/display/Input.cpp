@@ -835,6 +835,13 @@ void mouse_event(DWORD flags, DWORD dx, DWORD dy, DWORD data, ULONG_PTR)
 {
   POINT point{0, 0};
   GetCursorPos(&point);
+  // On the X server the pointer may be over another program's window, which must never get it.
+  bool overOwn = true;
+  TDisplay* display = OpenedDisplay();
+  const bool serverPointer = display != nullptr && display->QueryPointer(point, overOwn);
+  if (!serverPointer) {
+    overOwn = true;
+  }
   if ((flags & MOUSEEVENTF_MOVE) != 0) {
     if ((flags & MOUSEEVENTF_ABSOLUTE) != 0) {
       const SIZE screen = ActiveDisplay().ScreenSize();
@@ -844,9 +851,15 @@ void mouse_event(DWORD flags, DWORD dx, DWORD dy, DWORD data, ULONG_PTR)
       point.x += static_cast<std::int32_t>(dx);
       point.y += static_cast<std::int32_t>(dy);
     }
+    if (serverPointer) {
+      // The pointer itself moves there, so what is under it is known.
+      display->WarpPointer(point);
+      display->QueryPointer(point, overOwn);
+    }
     TInputEvent move;
     move.Kind = TInputKind::Move;
     move.Screen = point;
+    move.PointerKnown = overOwn;
     DeliverInput(move);
   }
   const struct {
@@ -866,6 +879,7 @@ void mouse_event(DWORD flags, DWORD dx, DWORD dy, DWORD data, ULONG_PTR)
       event.Screen = point;
       event.Button = button.Button;
       event.Down = button.Down;
+      event.PointerKnown = overOwn;
       DeliverInput(event);
     }
   }
@@ -874,6 +888,7 @@ void mouse_event(DWORD flags, DWORD dx, DWORD dy, DWORD data, ULONG_PTR)
     wheel.Kind = TInputKind::Wheel;
     wheel.Screen = point;
     wheel.WheelDelta = static_cast<std::int32_t>(data);
+    wheel.PointerKnown = overOwn;
     DeliverInput(wheel);
   }
 }
