@@ -1,0 +1,266 @@
+// Input through a real X server: the pointer and the keyboard driven by the XTest extension.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/Input.h"
+#include "platform/Messages.h"
+#include "platform/Time.h"
+#include "platform/Windows.h"
+#include "platform/display/DisplayTesting.h"
+#include "platform/display/Gdi.h"
+#include "tests/support/MessagePump.h"
+#include "tests/support/TempFolder.h"
+#include "tests/support/XvfbServer.h"
+
+// After everything else: the X headers' macros (None, Status) clash with names in other headers.
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+namespace {
+
+struct TSeen {
+  HWND Window;
+  UINT Message;
+  WPARAM WParam;
+  LPARAM LParam;
+};
+thread_local std::vector<TSeen>* seen = nullptr;
+
+LRESULT RecordingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+  if (seen != nullptr) {
+    seen->push_back(TSeen{window, message, wParam, lParam});
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// Keeps a second connection to the server: the test's own hands on the pointer and keyboard.
+class TTestConnection {
+ public:
+  explicit TTestConnection(const std::string& name) : FDisplay(XOpenDisplay(name.c_str())) {}
+  ~TTestConnection()
+  {
+    if (FDisplay != nullptr) {
+      XCloseDisplay(FDisplay);
+    }
+  }
+  TTestConnection(const TTestConnection&) = delete;
+  TTestConnection& operator=(const TTestConnection&) = delete;
+
+  Display* Get() const noexcept { return FDisplay; }
+
+  void MoveTo(int x, int y)
+  {
+    XTestFakeMotionEvent(FDisplay, -1, x, y, CurrentTime);
+    XSync(FDisplay, False);
+  }
+  void Click(int x, int y)
+  {
+    MoveTo(x, y);
+    XTestFakeButtonEvent(FDisplay, 1, True, CurrentTime);
+    XTestFakeButtonEvent(FDisplay, 1, False, CurrentTime);
+    XSync(FDisplay, False);
+  }
+  void Type(KeySym keysym)
+  {
+    const KeyCode code = XKeysymToKeycode(FDisplay, keysym);
+    XTestFakeKeyEvent(FDisplay, code, True, CurrentTime);
+    XTestFakeKeyEvent(FDisplay, code, False, CurrentTime);
+    XSync(FDisplay, False);
+  }
+
+ private:
+  Display* FDisplay;
+};
+
+class TInputX11 : public testing::Test {
+ protected:
+  void SetUp() override
+  {
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = RecordingProc;
+    windowClass.lpszClassName = "X11InputTest";
+    RegisterClassA(&windowClass);
+    seen = &FSeen;
+    UseX11Display();
+    ASSERT_STREQ(DisplayBackEndName(), "x11");
+  }
+  void TearDown() override
+  {
+    if (FWindow != nullptr) {
+      DestroyWindow(FWindow);
+    }
+    seen = nullptr;
+    // Let go of the server before it stops.
+    UseHeadlessDisplay();
+    UnregisterClassA("X11InputTest", nullptr);
+  }
+
+  // The triangle window of the tests at (300, 200), 200 x 150.
+  HWND ShowTriangle()
+  {
+    FWindow = CreateWindowExA(WS_EX_TOPMOST, "X11InputTest", "triangle", WS_POPUP, 300, 200, 200, 150,
+                              nullptr, nullptr, nullptr, nullptr);
+    EXPECT_NE(FWindow, nullptr);
+    const POINT corners[] = {{0, 0}, {200, 75}, {0, 150}};
+    SetWindowRgn(FWindow, CreatePolygonRgn(corners, 3, ALTERNATE), FALSE);
+    ShowWindow(FWindow, SW_SHOWNA);
+    Pump(50);
+    return FWindow;
+  }
+
+  void Pump(DWORD milliseconds)
+  {
+    const DWORD start = GetTickCount();
+    PumpUntil([&] { return GetTickCount() - start >= milliseconds; });
+  }
+
+  bool PumpUntilSeen(UINT message, DWORD timeout = 5000)
+  {
+    return PumpUntil(
+        [&] {
+          for (const auto& entry : FSeen) {
+            if (entry.Message == message) {
+              return true;
+            }
+          }
+          return false;
+        },
+        timeout);
+  }
+
+  std::vector<TSeen> Seen(UINT only) const
+  {
+    std::vector<TSeen> result;
+    for (const auto& entry : FSeen) {
+      if (entry.Message == only) {
+        result.push_back(entry);
+      }
+    }
+    return result;
+  }
+
+  TTempMachine FMachine;
+  TXvfbServer FServer;
+  std::vector<TSeen> FSeen;
+  HWND FWindow = nullptr;
+};
+
+// A message pump that also translates keys, as the program's loop does.
+bool PumpTranslatingUntil(const std::function<bool()>& done, DWORD timeout = 5000)
+{
+  const DWORD start = GetTickCount();
+  MSG message{};
+  while (!done() && GetTickCount() - start < timeout) {
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    }
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+  }
+  return done();
+}
+
+TEST_F(TInputX11, ClickingAShapedWindowReachesItOnlyInsideItsRegion)
+{
+  const HWND window = ShowTriangle();
+  TTestConnection hands(FServer.Name());
+  ASSERT_NE(hands.Get(), nullptr);
+  hands.Click(320, 230);
+  ASSERT_TRUE(PumpUntilSeen(WM_LBUTTONUP));
+  auto downs = Seen(WM_LBUTTONDOWN);
+  ASSERT_EQ(downs.size(), 1U);
+  EXPECT_EQ(downs[0].Window, window);
+  EXPECT_EQ(static_cast<short>(downs[0].LParam & 0xFFFF), 20);
+  EXPECT_EQ(static_cast<short>((downs[0].LParam >> 16) & 0xFFFF), 30);
+  FSeen.clear();
+  // Inside the rectangle, outside the triangle: the click falls through to the root.
+  hands.Click(480, 330);
+  Pump(300);
+  EXPECT_TRUE(Seen(WM_LBUTTONDOWN).empty());
+}
+
+TEST_F(TInputX11, TypingReachesTheFocusedWindowAsKeysAndCharacters)
+{
+  const HWND window = ShowTriangle();
+  SetFocus(window);
+  TTestConnection hands(FServer.Name());
+  hands.MoveTo(320, 230);
+  Pump(100);
+  for (const KeySym key : {XK_o, XK_k, XK_Return}) {
+    hands.Type(key);
+  }
+  ASSERT_TRUE(PumpTranslatingUntil([&] { return Seen(WM_KEYUP).size() >= 3; }));
+  std::vector<WPARAM> keys;
+  for (const auto& entry : Seen(WM_KEYDOWN)) {
+    keys.push_back(entry.WParam);
+  }
+  EXPECT_EQ(keys, (std::vector<WPARAM>{'O', 'K', VK_RETURN}));
+  std::u32string typed;
+  for (const auto& entry : Seen(WM_CHAR)) {
+    typed.push_back(static_cast<char32_t>(entry.WParam));
+  }
+  EXPECT_EQ(typed, U"ok\r");
+}
+
+TEST_F(TInputX11, MouseEventReachesOnlyTheProgramsOwnWindow)
+{
+  const HWND window = ShowTriangle();
+  TTestConnection hands(FServer.Name());
+  // Another program's window over the left part of ours.
+  Display* other = hands.Get();
+  XSetWindowAttributes attributes{};
+  attributes.override_redirect = True;
+  attributes.event_mask = ButtonPressMask | ButtonReleaseMask;
+  const Window foreign =
+      XCreateWindow(other, DefaultRootWindow(other), 250, 150, 100, 100, 0, CopyFromParent, InputOutput,
+                    CopyFromParent, CWOverrideRedirect | CWEventMask, &attributes);
+  XMapRaised(other, foreign);
+  XSync(other, False);
+  hands.MoveTo(320, 230);  // over both: the other program's window is on top
+  Pump(100);
+  FSeen.clear();
+  mouse_event(MOUSEEVENTF_LEFTDOWN, 0, 0, 0, 0);
+  mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
+  Pump(200);
+  EXPECT_TRUE(Seen(WM_LBUTTONDOWN).empty());
+  XSync(other, False);
+  XEvent event{};
+  EXPECT_FALSE(XCheckWindowEvent(other, foreign, ButtonPressMask | ButtonReleaseMask, &event))
+      << "mouse_event must never reach another program";
+  hands.MoveTo(380, 260);  // over ours only
+  Pump(100);
+  mouse_event(MOUSEEVENTF_LEFTDOWN, 0, 0, 0, 0);
+  mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
+  ASSERT_TRUE(PumpUntilSeen(WM_LBUTTONUP));
+  ASSERT_EQ(Seen(WM_LBUTTONDOWN).size(), 1U);
+  EXPECT_EQ(Seen(WM_LBUTTONDOWN)[0].Window, window);
+  XDestroyWindow(other, foreign);
+  XSync(other, False);
+}
+
+TEST_F(TInputX11, CapturedDragGetsMovesOutsideTheWindow)
+{
+  const HWND window = ShowTriangle();
+  TTestConnection hands(FServer.Name());
+  hands.MoveTo(320, 230);
+  ASSERT_TRUE(PumpUntilSeen(WM_MOUSEMOVE));
+  SetCapture(window);
+  Pump(50);
+  FSeen.clear();
+  hands.MoveTo(700, 500);
+  ASSERT_TRUE(PumpUntil([&] {
+    const auto moves = Seen(WM_MOUSEMOVE);
+    return !moves.empty() && static_cast<short>(moves.back().LParam & 0xFFFF) == 400;
+  }));
+  ReleaseCapture();
+  FSeen.clear();
+  hands.MoveTo(710, 510);
+  Pump(200);
+  EXPECT_TRUE(Seen(WM_MOUSEMOVE).empty());
+}
+
+}  // namespace
