@@ -25,7 +25,6 @@
 namespace {
 
 constexpr UINT DoubleClickTime = 500;
-constexpr LONG DoubleClickDistance = 4;
 // More input than this waiting for one thread means it does not look at its queue; newer input
 // is dropped rather than piled up.
 constexpr std::size_t MaxQueuedInput = 4096;
@@ -267,8 +266,8 @@ void DeliverPointer(const TInputEvent& event, DWORD time)
             doubleClick = (ClassStyle(table, *target) & CS_DBLCLKS) != 0 && !last.Double &&
                           last.Window == target->Handle && last.Button == event.Button &&
                           time - last.Time <= DoubleClickTime &&
-                          std::abs(event.Screen.x - last.Screen.x) <= DoubleClickDistance &&
-                          std::abs(event.Screen.y - last.Screen.y) <= DoubleClickDistance;
+                          std::abs(event.Screen.x - last.Screen.x) <= GetSystemMetrics(SM_CXDOUBLECLK) &&
+                          std::abs(event.Screen.y - last.Screen.y) <= GetSystemMetrics(SM_CYDOUBLECLK);
             last = TLastClick{target->Handle, event.Button, time, event.Screen, doubleClick};
           }
           message.message = ButtonMessage(event.Button, event.Down, doubleClick);

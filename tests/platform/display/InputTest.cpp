@@ -8,6 +8,8 @@
 #include "platform/Input.h"
 #include "platform/LastError.h"
 #include "platform/Messages.h"
+#include "platform/Metrics.h"
+#include "platform/Modules.h"
 #include "platform/Time.h"
 #include "platform/Windows.h"
 #include "platform/display/DisplayTesting.h"
@@ -707,6 +709,42 @@ TEST_F(InputTest, InputForAWindowDestroyedMeanwhileIsDropped)
   Key(XK_a, false);
   Button(150, 150, false);
   Pump();
+}
+
+TEST(InputLookupTest, TrackMouseEventIsFoundInTheBuiltInUser32)
+{
+  struct TCase {
+    const char* Module;
+    const char* Function;
+    FARPROC Expected;
+  };
+  const TCase cases[] = {
+      {"user32.dll", "TrackMouseEvent", reinterpret_cast<FARPROC>(&TrackMouseEvent)},
+      {"USER32.DLL", "TrackMouseEvent", reinterpret_cast<FARPROC>(&TrackMouseEvent)},
+      {"user32", "mouse_event", reinterpret_cast<FARPROC>(&mouse_event)},
+      {"user32.dll", "NoSuchFunction", nullptr},
+  };
+  for (const auto& entry : cases) {
+    const HMODULE module = LoadLibraryA(entry.Module);
+    ASSERT_NE(module, nullptr) << entry.Module;
+    SetLastError(0);
+    EXPECT_EQ(GetProcAddress(module, entry.Function), entry.Expected)
+        << entry.Module << " " << entry.Function;
+    if (entry.Expected == nullptr) {
+      EXPECT_EQ(GetLastError(), ERROR_PROC_NOT_FOUND);
+    }
+    EXPECT_TRUE(FreeLibrary(module));
+  }
+  // A folder names a host file, never the built-in module.
+  EXPECT_EQ(LoadLibraryA("/nowhere/user32.dll"), nullptr);
+}
+
+TEST(InputLookupTest, DoubleClickMetrics)
+{
+  EXPECT_EQ(GetDoubleClickTime(), 500U);
+  EXPECT_EQ(GetSystemMetrics(SM_CXDOUBLECLK), 4);
+  EXPECT_EQ(GetSystemMetrics(SM_CYDOUBLECLK), 4);
+  EXPECT_EQ(GetSystemMetrics(SM_SWAPBUTTON), 0);
 }
 
 }  // namespace
