@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "platform/Diagnostics.h"
 #include "platform/Input.h"
 #include "platform/Messages.h"
 #include "platform/Time.h"
@@ -261,6 +263,39 @@ TEST_F(TInputX11, CapturedDragGetsMovesOutsideTheWindow)
   hands.MoveTo(710, 510);
   Pump(200);
   EXPECT_TRUE(Seen(WM_MOUSEMOVE).empty());
+}
+
+TEST_F(TInputX11, MessageBoxIsModalAndEnterClosesIt)
+{
+  const HWND owner = ShowTriangle();
+  const std::string name = FServer.Name();
+  bool boxSeen = false;
+  std::thread user([&] {
+    TTestConnection hands(name);
+    const DWORD start = GetTickCount();
+    while (FindWindowA("OxaMessageBox", "Caption") == nullptr && GetTickCount() - start < 5000) {
+      Sleep(20);
+    }
+    boxSeen = FindWindowA("OxaMessageBox", "Caption") != nullptr;
+    Sleep(100);
+    hands.Click(320, 230);  // on the owner: it takes no input meanwhile
+    Sleep(100);
+    hands.Type(XK_Return);
+  });
+  std::vector<std::string> traced;
+  SetPlatformTraceSink([&traced](std::string_view line) { traced.emplace_back(line); });
+  testing::internal::CaptureStderr();
+  const int answer = MessageBoxA(nullptr, "line one\n\rline two", "Caption",
+                                 MB_OK | MB_ICONERROR | MB_TASKMODAL | MB_SETFOREGROUND);
+  const std::string error = testing::internal::GetCapturedStderr();
+  SetPlatformTraceSink({});
+  user.join();
+  EXPECT_TRUE(boxSeen);
+  EXPECT_EQ(answer, IDOK);
+  EXPECT_EQ(error, "") << "a box on the screen is not also written out";
+  EXPECT_TRUE(Seen(WM_LBUTTONDOWN).empty());
+  EXPECT_EQ(GetWindowLongPtrA(owner, GWL_STYLE) & WS_DISABLED, 0) << "enabled again afterwards";
+  EXPECT_EQ(FindWindowA("OxaMessageBox", "Caption"), nullptr);
 }
 
 }  // namespace
