@@ -51,6 +51,13 @@ void HandleInputControl(const MSG& message);
 // to another one (window null, active false). Any thread.
 void DisplayFocusChanged(HWND window, bool active);
 
+// Top-level windows of other programs get handles from a range of their own (the process number
+// no process of the program has), each naming one window of the X server.
+bool IsForeignWindowHandle(HWND window) noexcept;
+HWND ForeignWindowHandle(std::uint32_t serverId);
+// The server id a foreign handle names; 0 for any other handle.
+std::uint32_t ForeignWindowId(HWND window);
+
 // The cursor images (display/Cursors.cpp).
 struct TCursorImage {
   int Width = 0;

@@ -298,4 +298,45 @@ TEST_F(TInputX11, MessageBoxIsModalAndEnterClosesIt)
   EXPECT_EQ(FindWindowA("OxaMessageBox", "Caption"), nullptr);
 }
 
+TEST_F(TInputX11, OtherProgramsWindowsGetHandlesThatWork)
+{
+  const HWND window = ShowTriangle();
+  ASSERT_TRUE(SetForegroundWindow(window));
+  EXPECT_EQ(GetForegroundWindow(), window);
+  TTestConnection hands(FServer.Name());
+  Display* other = hands.Get();
+  const Window foreign = XCreateSimpleWindow(other, DefaultRootWindow(other), 10, 10, 60, 40, 0, 0, 0);
+  XStoreName(other, foreign, "Other Program");
+  XMapWindow(other, foreign);
+  XSync(other, False);
+  XSetInputFocus(other, foreign, RevertToParent, CurrentTime);
+  XSync(other, False);
+  ASSERT_TRUE(PumpUntil([] { return GetActiveWindow() == nullptr; })) << "the program lost the activation";
+  const HWND theirs = GetForegroundWindow();
+  ASSERT_NE(theirs, nullptr);
+  EXPECT_NE(theirs, window);
+  EXPECT_TRUE(IsWindow(theirs));
+  char title[64] = {};
+  EXPECT_EQ(GetWindowTextA(theirs, title, sizeof(title)), 13);
+  EXPECT_STREQ(title, "Other Program");
+  EXPECT_EQ(GetWindowTextA(theirs, title, 6), 5);
+  EXPECT_STREQ(title, "Other");
+  EXPECT_EQ(GetForegroundWindow(), theirs) << "the same window keeps its handle";
+
+  ASSERT_TRUE(SetForegroundWindow(window));
+  ASSERT_TRUE(PumpUntil([&] { return GetForegroundWindow() == window; }));
+  ASSERT_TRUE(SetForegroundWindow(theirs));
+  Window focused = 0;
+  int revert = 0;
+  XGetInputFocus(other, &focused, &revert);
+  EXPECT_EQ(focused, foreign);
+  EXPECT_EQ(GetActiveWindow(), nullptr);
+
+  XDestroyWindow(other, foreign);
+  XSync(other, False);
+  EXPECT_FALSE(IsWindow(theirs));
+  EXPECT_EQ(GetWindowTextA(theirs, title, sizeof(title)), 0);
+  EXPECT_FALSE(SetForegroundWindow(theirs));
+}
+
 }  // namespace
