@@ -12,6 +12,7 @@
 #include "platform/Windows.h"
 #include "platform/display/DisplayTesting.h"
 #include "platform/display/Gdi.h"
+#include "platform/windows/EditControl.h"
 #include "tests/support/MessagePump.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/XvfbServer.h"
@@ -337,6 +338,30 @@ TEST_F(TInputX11, OtherProgramsWindowsGetHandlesThatWork)
   EXPECT_FALSE(IsWindow(theirs));
   EXPECT_EQ(GetWindowTextA(theirs, title, sizeof(title)), 0);
   EXPECT_FALSE(SetForegroundWindow(theirs));
+}
+
+TEST_F(TInputX11, TypingIntoTheInPlaceEditor)
+{
+  ASSERT_TRUE(RegisterEditControlClass());
+  FWindow = CreateWindowExA(0, "X11InputTest", "list", WS_POPUP | WS_VISIBLE, 100, 100, 300, 100, nullptr,
+                            nullptr, nullptr, nullptr);
+  ASSERT_NE(FWindow, nullptr);
+  const HWND edit = CreateWindowExA(0, EDIT_CONTROL_CLASS, "old caption", WS_CHILD | WS_VISIBLE, 10, 10, 280,
+                                    40, FWindow, nullptr, nullptr, nullptr);
+  ASSERT_NE(edit, nullptr);
+  SetFocus(edit);
+  TTestConnection hands(FServer.Name());
+  hands.MoveTo(150, 130);
+  Pump(100);
+  for (const KeySym key : {XK_n, XK_e, XK_x, XK_BackSpace, XK_w}) {
+    hands.Type(key);
+  }
+  char text[64] = {};
+  ASSERT_TRUE(PumpTranslatingUntil([&] {
+    GetWindowTextA(edit, text, sizeof(text));
+    return std::string(text) == "new";
+  })) << text;
+  EXPECT_TRUE(Seen(WM_KEYDOWN).empty()) << "the editor's keys never reach the window below";
 }
 
 }  // namespace
