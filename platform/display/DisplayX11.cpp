@@ -1131,9 +1131,9 @@ class TX11Display final : public TDisplay {
           return true;
         }
         item.Kind = TInputKind::Button;
-        item.Button = button == Button1   ? TMouseButton::Left
-                      : button == Button3 ? TMouseButton::Right
-                                          : TMouseButton::Middle;
+        item.Button = button == Button1   ? TPointerButton::Left
+                      : button == Button3 ? TPointerButton::Right
+                                          : TPointerButton::Middle;
         break;
       }
       case KeyPress:

@@ -55,7 +55,7 @@ TForeignWindows& Foreign()
 
 struct TLastClick {
   HWND Window = nullptr;
-  TMouseButton Button = TMouseButton::Left;
+  TPointerButton Button = TPointerButton::Left;
   DWORD Time = 0;
   POINT Screen{0, 0};
   bool Double = false;  // it was the second of a double click: the next press starts afresh
@@ -183,23 +183,23 @@ WPARAM MouseKeys(const TInputState& state)
   return keys;
 }
 
-int ButtonKey(TMouseButton button)
+int ButtonKey(TPointerButton button)
 {
   switch (button) {
-    case TMouseButton::Right:
+    case TPointerButton::Right:
       return VK_RBUTTON;
-    case TMouseButton::Middle:
+    case TPointerButton::Middle:
       return VK_MBUTTON;
     default:
       return VK_LBUTTON;
   }
 }
 
-UINT ButtonMessage(TMouseButton button, bool down, bool doubleClick)
+UINT ButtonMessage(TPointerButton button, bool down, bool doubleClick)
 {
-  const UINT base = button == TMouseButton::Left    ? WM_LBUTTONDOWN
-                    : button == TMouseButton::Right ? WM_RBUTTONDOWN
-                                                    : WM_MBUTTONDOWN;
+  const UINT base = button == TPointerButton::Left    ? WM_LBUTTONDOWN
+                    : button == TPointerButton::Right ? WM_RBUTTONDOWN
+                                                      : WM_MBUTTONDOWN;
   return !down ? base + 1 : doubleClick ? base + 2 : base;
 }
 
@@ -243,6 +243,19 @@ void DeliverPointer(const TInputEvent& event, DWORD time)
 {
   auto& manager = TWindowManager::Instance();
   TInputState& state = State();
+  if (event.Kind != TInputKind::Move) {
+    bool moved = false;
+    {
+      const std::lock_guard guard(state.Lock);
+      moved = state.Cursor.x != event.Screen.x || state.Cursor.y != event.Screen.y;
+    }
+    if (moved) {
+      // A press elsewhere than the last move: the pointer got there first.
+      TInputEvent move = event;
+      move.Kind = TInputKind::Move;
+      DeliverPointer(move, time);
+    }
+  }
   std::shared_ptr<TWindow> target;
   std::shared_ptr<TWindow> left;
   MSG message{nullptr, 0, 0, 0, time, event.Screen};
@@ -937,14 +950,14 @@ void mouse_event(DWORD flags, DWORD dx, DWORD dy, DWORD data, ULONG_PTR)
   }
   const struct {
     DWORD Flag;
-    TMouseButton Button;
+    TPointerButton Button;
     bool Down;
-  } buttons[] = {{MOUSEEVENTF_LEFTDOWN, TMouseButton::Left, true},
-                 {MOUSEEVENTF_LEFTUP, TMouseButton::Left, false},
-                 {MOUSEEVENTF_RIGHTDOWN, TMouseButton::Right, true},
-                 {MOUSEEVENTF_RIGHTUP, TMouseButton::Right, false},
-                 {MOUSEEVENTF_MIDDLEDOWN, TMouseButton::Middle, true},
-                 {MOUSEEVENTF_MIDDLEUP, TMouseButton::Middle, false}};
+  } buttons[] = {{MOUSEEVENTF_LEFTDOWN, TPointerButton::Left, true},
+                 {MOUSEEVENTF_LEFTUP, TPointerButton::Left, false},
+                 {MOUSEEVENTF_RIGHTDOWN, TPointerButton::Right, true},
+                 {MOUSEEVENTF_RIGHTUP, TPointerButton::Right, false},
+                 {MOUSEEVENTF_MIDDLEDOWN, TPointerButton::Middle, true},
+                 {MOUSEEVENTF_MIDDLEUP, TPointerButton::Middle, false}};
   for (const auto& button : buttons) {
     if ((flags & button.Flag) != 0) {
       TInputEvent event;

@@ -12,13 +12,13 @@
 #include "platform/WindowManager.h"
 
 enum class TInputKind { Move, Button, Wheel, Key };
-enum class TMouseButton { Left, Right, Middle };
+enum class TPointerButton { Left, Right, Middle };
 
 // One piece of input as a back end (or mouse_event, or a test) saw it.
 struct TInputEvent {
   TInputKind Kind = TInputKind::Move;
   POINT Screen{0, 0};  // where the pointer is (Move, Button, Wheel)
-  TMouseButton Button = TMouseButton::Left;
+  TPointerButton Button = TPointerButton::Left;
   bool Down = false;         // Button, Key
   int WheelDelta = 0;        // Wheel: multiples of WHEEL_DELTA, away from the user positive
   unsigned long Keysym = 0;  // Key: the key's unshifted X keysym

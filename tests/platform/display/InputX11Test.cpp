@@ -121,7 +121,7 @@ class TInputX11 : public testing::Test {
     PumpUntil([&] { return GetTickCount() - start >= milliseconds; });
   }
 
-  bool PumpUntilSeen(UINT message, DWORD timeout = 5000)
+  bool PumpUntilSeen(UINT message, DWORD timeout = 15000)
   {
     return PumpUntil(
         [&] {
@@ -153,7 +153,7 @@ class TInputX11 : public testing::Test {
 };
 
 // A message pump that also translates keys, as the program's loop does.
-bool PumpTranslatingUntil(const std::function<bool()>& done, DWORD timeout = 5000)
+bool PumpTranslatingUntil(const std::function<bool()>& done, DWORD timeout = 15000)
 {
   const DWORD start = GetTickCount();
   MSG message{};
