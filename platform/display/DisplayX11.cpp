@@ -1036,6 +1036,11 @@ class TX11Display final : public TDisplay {
           if (ReadInput(event, input)) {
             continue;
           }
+          if (event.type == MappingNotify) {
+            // The keyboard map changed: keysyms come from the new one.
+            XRefreshKeyboardMapping(&event.xmapping);
+            continue;
+          }
           if (event.type == FocusIn && event.xfocus.mode != NotifyGrab && event.xfocus.mode != NotifyUngrab &&
               event.xfocus.detail != NotifyPointer) {
             if (const HWND window = WindowOfId(event.xfocus.window)) {

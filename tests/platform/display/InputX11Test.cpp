@@ -364,4 +364,42 @@ TEST_F(TInputX11, TypingIntoTheInPlaceEditor)
   EXPECT_TRUE(Seen(WM_KEYDOWN).empty()) << "the editor's keys never reach the window below";
 }
 
+TEST_F(TInputX11, ComposeSequenceTypesOneCharacter)
+{
+  const HWND window = ShowTriangle();
+  SetFocus(window);
+  TTestConnection hands(FServer.Name());
+  Display* keyboard = hands.Get();
+  // Give the compose key a free key code: the server's map has none.
+  int first = 0;
+  int last = 0;
+  XDisplayKeycodes(keyboard, &first, &last);
+  int perCode = 0;
+  KeySym* map = XGetKeyboardMapping(keyboard, static_cast<KeyCode>(first), last - first + 1, &perCode);
+  ASSERT_NE(map, nullptr);
+  int free = 0;
+  for (int code = last; code >= first && free == 0; --code) {
+    bool empty = true;
+    for (int k = 0; k < perCode; ++k) {
+      empty = empty && map[(code - first) * perCode + k] == NoSymbol;
+    }
+    free = empty ? code : 0;
+  }
+  XFree(map);
+  ASSERT_NE(free, 0);
+  KeySym compose = XK_Multi_key;
+  XChangeKeyboardMapping(keyboard, free, 1, &compose, 1);
+  XSync(keyboard, False);
+  hands.MoveTo(320, 230);
+  Pump(200);
+  for (const KeySym key : {XK_Multi_key, XK_apostrophe, XK_e}) {
+    hands.Type(key);
+  }
+  ASSERT_TRUE(PumpTranslatingUntil([&] { return !Seen(WM_CHAR).empty(); }));
+  Pump(100);
+  const auto typed = Seen(WM_CHAR);
+  ASSERT_EQ(typed.size(), 1U);
+  EXPECT_EQ(typed[0].WParam, 0xE9U);
+}
+
 }  // namespace
