@@ -16,6 +16,7 @@
 #include "platform/Synchronization.h"
 #include "platform/Time.h"
 #include "platform/WindowManager.h"
+#include "platform/display/Input.h"
 
 namespace {
 
@@ -132,6 +133,16 @@ bool TakeMessage(TMessageQueue& queue, MSG* message, HWND window, UINT minFilter
       *message = *it;
       if (remove) {
         queue.Posted.erase(it);
+      }
+      return true;
+    }
+  }
+  for (auto it = queue.Input.begin(); it != queue.Input.end(); ++it) {
+    if (Matches(it->Message, window, minFilter, maxFilter)) {
+      *message = it->Message;
+      if (remove) {
+        TakeInputState(queue, *it);
+        queue.Input.erase(it);
       }
       return true;
     }
@@ -367,6 +378,12 @@ BOOL GetMessageA(MSG* message, HWND window, UINT minFilter, UINT maxFilter)
     queue->LastLook = SteadyMilliseconds();
     std::unique_lock lock(queue->Lock);
     if (TakeMessage(*queue, message, window, minFilter, maxFilter, true)) {
+      lock.unlock();
+      if (IsInputControl(*message)) {
+        HandleInputControl(*message);
+        continue;
+      }
+      AfterInputTaken(*message);
       return message->message == WM_QUIT ? FALSE : TRUE;
     }
     if (!queue->Sent.empty()) {
@@ -375,7 +392,7 @@ BOOL GetMessageA(MSG* message, HWND window, UINT minFilter, UINT maxFilter)
     lock.unlock();
     SignalInputIdle();
     lock.lock();
-    if (!queue->Sent.empty() || !queue->Posted.empty() || queue->QuitPosted) {
+    if (!queue->Sent.empty() || !queue->Posted.empty() || !queue->Input.empty() || queue->QuitPosted) {
       continue;
     }
     queue->Waiting = true;
@@ -392,12 +409,30 @@ BOOL PeekMessageA(MSG* message, HWND window, UINT minFilter, UINT maxFilter, UIN
   }
   const auto queue = TWindowManager::Instance().CurrentQueue();
   DrainNowAndThen(*queue);
-  while (HandleOneSent(*queue)) {
+  for (;;) {
+    while (HandleOneSent(*queue)) {
+    }
+    queue->LastLook = SteadyMilliseconds();
+    const bool remove = (removeFlags & PM_REMOVE) != 0;
+    std::unique_lock lock(queue->Lock);
+    if (!TakeMessage(*queue, message, window, minFilter, maxFilter, remove)) {
+      return FALSE;
+    }
+    if (IsInputControl(*message)) {
+      // The platform's own requests never reach the program, even when it only looks.
+      if (!remove) {
+        TakeMessage(*queue, message, window, minFilter, maxFilter, true);
+      }
+      lock.unlock();
+      HandleInputControl(*message);
+      continue;
+    }
+    lock.unlock();
+    if (remove) {
+      AfterInputTaken(*message);
+    }
+    return TRUE;
   }
-  queue->LastLook = SteadyMilliseconds();
-  const std::lock_guard guard(queue->Lock);
-  return TakeMessage(*queue, message, window, minFilter, maxFilter, (removeFlags & PM_REMOVE) != 0) ? TRUE
-                                                                                                    : FALSE;
 }
 
 BOOL WaitMessage()
@@ -409,7 +444,7 @@ BOOL WaitMessage()
     }
     queue->LastLook = SteadyMilliseconds();
     std::unique_lock lock(queue->Lock);
-    if (!queue->Posted.empty() || queue->QuitPosted || !queue->NeedsPaint.empty() ||
+    if (!queue->Posted.empty() || !queue->Input.empty() || queue->QuitPosted || !queue->NeedsPaint.empty() ||
         NextTimerDue(*queue) <= SteadyMilliseconds()) {
       return TRUE;
     }
@@ -442,6 +477,13 @@ DWORD GetQueueStatus(UINT flags)
   if (!queue->NeedsPaint.empty()) {
     status |= QS_PAINT;
   }
+  for (const auto& input : queue->Input) {
+    const UINT kind = input.Message.message;
+    status |= kind == WM_MOUSEMOVE                             ? QS_MOUSEMOVE
+              : kind >= WM_LBUTTONDOWN && kind <= WM_MOUSELAST ? QS_MOUSEBUTTON
+              : kind >= WM_KEYFIRST && kind <= WM_KEYLAST      ? QS_KEY
+                                                               : QS_POSTMESSAGE;
+  }
   if (NextTimerDue(*queue) <= SteadyMilliseconds()) {
     status |= QS_TIMER;
   }
@@ -449,9 +491,39 @@ DWORD GetQueueStatus(UINT flags)
   return (status << 16) | status;
 }
 
-BOOL TranslateMessage(const MSG*)
+BOOL TranslateMessage(const MSG* message)
 {
-  return FALSE;
+  if (message == nullptr) {
+    return FALSE;
+  }
+  switch (message->message) {
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN: {
+      const auto queue = TWindowManager::Instance().CurrentQueue();
+      {
+        const std::lock_guard guard(queue->Lock);
+        const MSG& last = queue->LastKey;
+        if (last.hwnd != message->hwnd || last.message != message->message ||
+            last.wParam != message->wParam || last.lParam != message->lParam || last.time != message->time) {
+          return TRUE;
+        }
+        const UINT character = message->message == WM_KEYDOWN ? WM_CHAR : WM_SYSCHAR;
+        // Taken next, before anything posted meanwhile.
+        for (auto it = queue->LastKeyText.rbegin(); it != queue->LastKeyText.rend(); ++it) {
+          queue->Posted.push_front(MSG{message->hwnd, character, static_cast<WPARAM>(*it), message->lParam,
+                                       message->time, message->pt});
+        }
+        queue->LastKeyText.clear();
+      }
+      queue->Notify();
+      return TRUE;
+    }
+    case WM_KEYUP:
+    case WM_SYSKEYUP:
+      return TRUE;
+    default:
+      return FALSE;
+  }
 }
 
 LRESULT DispatchMessageA(const MSG* message)

@@ -3,7 +3,7 @@
 //
 // Every thread gets a message queue the first time it uses one. GetMessageA and PeekMessageA
 // first handle the messages sent to the thread's windows (calling their procedures), then
-// return posted messages in order, then WM_QUIT, then WM_PAINT for a window whose update region
+// return posted messages in order, then input (keys and the mouse, see Input.h), then WM_QUIT, then WM_PAINT for a window whose update region
 // is not empty (it stays until BeginPaint or ValidateRect empties the region), then WM_TIMER
 // for timers that are due (the earliest first; a timer never has more than one WM_TIMER
 // waiting).
@@ -31,6 +31,33 @@ struct MSG {
 using TIMERPROC = void (*)(HWND, UINT, UINT_PTR, DWORD);
 
 constexpr UINT WM_NULL = 0x0000;
+constexpr UINT WM_SETTEXT = 0x000C;
+constexpr UINT WM_GETTEXT = 0x000D;
+constexpr UINT WM_GETTEXTLENGTH = 0x000E;
+constexpr UINT WM_SETCURSOR = 0x0020;
+constexpr UINT WM_SETFONT = 0x0030;
+constexpr UINT WM_GETFONT = 0x0031;
+constexpr UINT WM_SYSKEYDOWN = 0x0104;
+constexpr UINT WM_SYSKEYUP = 0x0105;
+constexpr UINT WM_SYSCHAR = 0x0106;
+constexpr UINT WM_COMMAND = 0x0111;
+constexpr UINT WM_MOUSEMOVE = 0x0200;
+constexpr UINT WM_LBUTTONDOWN = 0x0201;
+constexpr UINT WM_LBUTTONUP = 0x0202;
+constexpr UINT WM_LBUTTONDBLCLK = 0x0203;
+constexpr UINT WM_RBUTTONDOWN = 0x0204;
+constexpr UINT WM_RBUTTONUP = 0x0205;
+constexpr UINT WM_RBUTTONDBLCLK = 0x0206;
+constexpr UINT WM_MBUTTONDOWN = 0x0207;
+constexpr UINT WM_MBUTTONUP = 0x0208;
+constexpr UINT WM_MBUTTONDBLCLK = 0x0209;
+constexpr UINT WM_MOUSEWHEEL = 0x020A;
+constexpr UINT WM_CAPTURECHANGED = 0x0215;
+constexpr UINT WM_MOUSELEAVE = 0x02A3;
+constexpr UINT WM_KEYFIRST = 0x0100;
+constexpr UINT WM_KEYLAST = 0x0109;
+constexpr UINT WM_MOUSEFIRST = 0x0200;
+constexpr UINT WM_MOUSELAST = 0x020E;
 constexpr UINT WM_CREATE = 0x0001;
 constexpr UINT WM_DESTROY = 0x0002;
 constexpr UINT WM_MOVE = 0x0003;
@@ -81,7 +108,10 @@ constexpr UINT QS_ALLPOSTMESSAGE = 0x0100;
 // What the calling thread's queue holds now (QS_* bits in the high word, restricted to flags);
 // the low word is the same here, since nothing tracks what is new since the last look.
 DWORD GetQueueStatus(UINT flags);
-// No keyboard translation yet: returns FALSE.
+// For WM_KEYDOWN (and WM_SYSKEYDOWN) taken from the queue: queues, to be taken next, WM_CHAR
+// (WM_SYSCHAR) with the Unicode code point of each character the key press typed, as the input
+// method composed it (dead keys and compose sequences type on their last key). TRUE for a key
+// message, FALSE otherwise.
 BOOL TranslateMessage(const MSG* message);
 // Calls the procedure of the message's window (or the TIMERPROC of a WM_TIMER that carries
 // one) and returns its result. A message for a destroyed window gives 0 with

@@ -1,5 +1,6 @@
 #include "platform/Metrics.h"
 
+#include "platform/Input.h"
 #include "platform/LastError.h"
 #include "platform/Windows.h"
 #include "platform/display/Display.h"
@@ -23,6 +24,12 @@ int GetSystemMetrics(int nIndex) noexcept
       return ActiveDisplay().ScreenSize().cx;
     case SM_CYSCREEN:
       return ActiveDisplay().ScreenSize().cy;
+    case SM_CXDOUBLECLK:
+    case SM_CYDOUBLECLK:
+      return 4;
+    case SM_SWAPBUTTON:
+      // The X server's pointer map already makes button 1 the primary one.
+      return 0;
     default:
       return 0;
   }

@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "platform/Diagnostics.h"
+#include "platform/Input.h"
 #include "platform/LastError.h"
 #include "platform/Machine.h"
 
@@ -25,6 +26,38 @@ TModuleTable& Modules()
 {
   static TModuleTable table;
   return table;
+}
+
+// The platform's own "user32.dll": the window functions a program looks up at run time are
+// this layer's, not a host library's.
+const HMODULE BuiltInUser32 = reinterpret_cast<HMODULE>(static_cast<std::uintptr_t>(0x75730000));
+
+bool NamesBuiltInUser32(std::string_view moduleName)
+{
+  return moduleName.find_first_of("\\/") == std::string_view::npos &&
+         ModuleHostFileName(moduleName) == "libuser32.so";
+}
+
+FARPROC BuiltInUser32Export(std::string_view name)
+{
+  const struct {
+    std::string_view Name;
+    FARPROC Function;
+  } exports[] = {
+      {"TrackMouseEvent", reinterpret_cast<FARPROC>(&TrackMouseEvent)},
+      {"mouse_event", reinterpret_cast<FARPROC>(&mouse_event)},
+      {"SetCursorPos", reinterpret_cast<FARPROC>(&SetCursorPos)},
+      {"GetCursorPos", reinterpret_cast<FARPROC>(&GetCursorPos)},
+      {"GetAsyncKeyState", reinterpret_cast<FARPROC>(&GetAsyncKeyState)},
+      {"GetKeyState", reinterpret_cast<FARPROC>(&GetKeyState)},
+      {"MessageBoxA", reinterpret_cast<FARPROC>(&MessageBoxA)},
+  };
+  for (const auto& entry : exports) {
+    if (entry.Name == name) {
+      return entry.Function;
+    }
+  }
+  return nullptr;
 }
 
 fs::path ExecutableFolder()
@@ -93,6 +126,12 @@ HMODULE LoadLibraryA(const char* fileName)
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
+  if (NamesBuiltInUser32(fileName)) {
+    TModuleTable& table = Modules();
+    const std::lock_guard guard(table.Lock);
+    ++table.Counts[BuiltInUser32];
+    return BuiltInUser32;
+  }
   const fs::path file = FindModuleFile(fileName);
   if (file.empty()) {
     SetLastError(ERROR_MOD_NOT_FOUND);
@@ -126,6 +165,13 @@ FARPROC GetProcAddress(HMODULE module, const char* procName)
     SetLastError(ERROR_PROC_NOT_FOUND);
     return nullptr;
   }
+  if (module == BuiltInUser32) {
+    const FARPROC function = BuiltInUser32Export(procName);
+    if (function == nullptr) {
+      SetLastError(ERROR_PROC_NOT_FOUND);
+    }
+    return function;
+  }
   void* symbol = dlsym(module, procName);
   if (symbol == nullptr) {
     SetLastError(ERROR_PROC_NOT_FOUND);
@@ -146,7 +192,9 @@ BOOL FreeLibrary(HMODULE module)
   if (--entry->second == 0) {
     table.Counts.erase(entry);
   }
-  dlclose(module);
+  if (module != BuiltInUser32) {
+    dlclose(module);
+  }
   return TRUE;
 }
 

@@ -8,8 +8,11 @@
 //   2. one thread's queue (TMessageQueue::Lock), or the table of queues;
 //   3. the drawing objects and the pixels of every surface (GdiLock, display/GdiObjects.h);
 //   4. the display back end's own lock (display/Display.h).
+// The input state's lock (display/Input.cpp: capture, focus, the pointer) is taken after the
+// window table and released before any queue lock or back-end call.
 // No window procedure, message send or back-end call runs while the window table is held.
 
+#include <array>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -27,6 +30,12 @@
 #include "platform/Windows.h"
 #include "platform/display/Region.h"
 #include "platform/display/Surface.h"
+
+// An input message waiting in a queue, with the characters a key press typed.
+struct TInputMessage {
+  MSG Message;
+  std::u32string Text;
+};
 
 struct TWindowTimer {
   HWND Window;
@@ -57,7 +66,13 @@ class TMessageQueue {
   std::set<std::uint64_t> Awaited;                  // calls this thread waits for
   std::map<std::uint64_t, TMessageRecord> Replies;  // answers that came for them
   std::vector<TWindowTimer> Timers;
-  std::vector<HWND> NeedsPaint;  // windows with a non-empty update region, oldest first
+  std::vector<HWND> NeedsPaint;     // windows with a non-empty update region, oldest first
+  std::deque<TInputMessage> Input;  // keys and the mouse, oldest first (display/Input.h)
+  // The keys' state as of the last input message taken (GetKeyState): 0x80 down, 0x01 toggled.
+  std::array<BYTE, 256> KeyState{};
+  // The characters the last key press taken typed, for TranslateMessage.
+  MSG LastKey{};
+  std::u32string LastKeyText;
   bool QuitPosted = false;
   int QuitCode = 0;
   bool Ended = false;  // the thread ended; nothing is handled any more
@@ -94,6 +109,7 @@ struct TWindow {
   bool Destroying = false;
   bool MessageOnly = false;
   HBRUSH Background = nullptr;  // the class brush, for WM_ERASEBKGND
+  HCURSOR Cursor = nullptr;     // the class cursor, for WM_SETCURSOR
 
   RECT Bounds{0, 0, 0, 0};  // in the parent's client coordinates; on the screen for a top-level window
   std::string Text;

@@ -17,6 +17,7 @@
 #include "platform/WindowManager.h"
 #include "platform/display/Display.h"
 #include "platform/display/Gdi.h"
+#include "platform/display/Input.h"
 
 namespace {
 
@@ -117,6 +118,7 @@ void Destroy(const std::shared_ptr<TWindow>& window)
     const std::lock_guard guard(queue->Lock);
     std::erase_if(queue->Timers, [&](const TWindowTimer& timer) { return timer.Window == handle; });
   }
+  ForgetInputWindow(handle);
   ForgetPaint(*window);
   std::vector<std::shared_ptr<TWindow>> uncovered;
   bool shown = false;
@@ -220,6 +222,7 @@ HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowNam
     window->ClassName = found->second.Name;
     window->Procedure = found->second.Registration.lpfnWndProc;
     window->Background = found->second.Registration.hbrBackground;
+    window->Cursor = found->second.Registration.hCursor;
     if (parent != nullptr && parent != HWND_MESSAGE && !table.Find(parent)) {
       SetLastError(ERROR_INVALID_WINDOW_HANDLE);
       return nullptr;
@@ -299,7 +302,7 @@ BOOL DestroyWindow(HWND handle)
   return TRUE;
 }
 
-LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM)
+LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
   switch (message) {
     case WM_NCCREATE:
@@ -328,6 +331,32 @@ LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM)
     case WM_CLOSE:
       DestroyWindow(window);
       return 0;
+    case WM_ACTIVATE:
+      if ((wParam & 0xFFFF) != WA_INACTIVE) {
+        SetFocus(window);
+      }
+      return 0;
+    case WM_SETCURSOR: {
+      // The parent may choose the cursor; else the class's cursor is shown.
+      HWND parent = nullptr;
+      HCURSOR cursor = nullptr;
+      {
+        auto table = TWindowManager::Instance().Table();
+        const auto found = table.Find(window);
+        if (!found) {
+          return FALSE;
+        }
+        parent = found->Parent;
+        cursor = found->Cursor;
+      }
+      if (parent != nullptr && SendMessageA(parent, WM_SETCURSOR, wParam, lParam) != 0) {
+        return TRUE;
+      }
+      if (cursor != nullptr) {
+        SetCursor(cursor);
+      }
+      return FALSE;
+    }
     default:
       return 0;
   }
@@ -347,6 +376,11 @@ BOOL IsWindow(HWND window)
   }
   if (number == manager.StartedNumber()) {
     return manager.Find(window) ? TRUE : FALSE;
+  }
+  if (IsForeignWindowHandle(window)) {
+    const std::uint32_t id = ForeignWindowId(window);
+    TDisplay* display = OpenedDisplay();
+    return id != 0 && display != nullptr && display->ForeignWindowExists(id) ? TRUE : FALSE;
   }
   const auto answer = QueryRemote(window);
   return answer && answer->Status == TReplyStatus::WindowFound ? TRUE : FALSE;

@@ -1,10 +1,15 @@
 // The X server back end: one connection for the process, one X window per shown top-level
 // window, the window's pixels put from its surface (through shared memory when the server is on
 // this machine), shapes through the SHAPE extension, and a reader thread that answers exposures
-// and close requests.
+// and close requests and turns pointer, key and focus events into input (display/Input.h).
+// Before the X headers, whose macros (Status, None) would reach into ours.
+#include "platform/display/Input.h"
+
 #include <X11/Xatom.h>
+#include <X11/Xcursor/Xcursor.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/cursorfont.h>
 #include <X11/extensions/XShm.h>
 #include <X11/extensions/Xrandr.h>
 #include <X11/extensions/shape.h>
@@ -80,7 +85,43 @@ struct TXWindow {
   std::unique_ptr<TSharedSegment> Segment;
   std::vector<char> Memory;
   std::unique_ptr<TSurface> Scaled;  // the scaled picture of a scaled window
+  XIC InputContext = nullptr;        // the input method's context for the window's keys
 };
+
+// Decodes UTF-8 from the input method; malformed bytes are skipped.
+std::u32string DecodeUtf8(const char* text, int length)
+{
+  std::u32string result;
+  for (int i = 0; i < length;) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    int extra = lead < 0x80           ? 0
+                : (lead >> 5) == 0x6  ? 1
+                : (lead >> 4) == 0xE  ? 2
+                : (lead >> 3) == 0x1E ? 3
+                                      : -1;
+    if (extra < 0 || i + extra >= length + (extra == 0 ? 1 : 0)) {
+      ++i;
+      continue;
+    }
+    char32_t c = extra == 0 ? lead : lead & (0x3F >> extra);
+    bool valid = true;
+    for (int k = 1; k <= extra; ++k) {
+      const auto next = static_cast<unsigned char>(text[i + k]);
+      if ((next & 0xC0) != 0x80) {
+        valid = false;
+        break;
+      }
+      c = (c << 6) | (next & 0x3F);
+    }
+    if (valid) {
+      result.push_back(c);
+      i += extra + 1;
+    } else {
+      ++i;
+    }
+  }
+  return result;
+}
 
 class TX11Display final : public TDisplay {
  public:
@@ -97,7 +138,16 @@ class TX11Display final : public TDisplay {
     if (FDisplay != nullptr && !FLost) {
       for (auto& [handle, window] : FWindows) {
         DropImage(window);
+        if (window.InputContext != nullptr) {
+          XDestroyIC(window.InputContext);
+        }
         XDestroyWindow(FDisplay, window.Id);
+      }
+      for (const auto& [handle, cursor] : FCursors) {
+        XFreeCursor(FDisplay, cursor);
+      }
+      if (FInputMethod != nullptr) {
+        XCloseIM(FInputMethod);
       }
       XCloseDisplay(FDisplay);
     }
@@ -213,8 +263,14 @@ class TX11Display final : public TDisplay {
     }
     if (!FLost) {
       DropImage(found->second);
+      if (found->second.InputContext != nullptr) {
+        XDestroyIC(found->second.InputContext);
+      }
       XDestroyWindow(FDisplay, found->second.Id);
       XFlush(FDisplay);
+    }
+    if (FGrabbed == handle) {
+      FGrabbed = nullptr;
     }
     FWindows.erase(found);
     if (FMainWindow == handle) {
@@ -330,6 +386,253 @@ class TX11Display final : public TDisplay {
     return pixels;
   }
 
+  void GrabPointer(HWND topLevel) override
+  {
+    const std::lock_guard guard(FLock);
+    if (FDisplay == nullptr || FLost) {
+      return;
+    }
+    const auto found = topLevel != nullptr ? FWindows.find(topLevel) : FWindows.end();
+    if (found == FWindows.end() || !found->second.Mapped) {
+      if (FGrabbed != nullptr) {
+        XUngrabPointer(FDisplay, CurrentTime);
+        XFlush(FDisplay);
+        FGrabbed = nullptr;
+      }
+      return;
+    }
+    // Moves outside the window arrive while the program holds the capture.
+    XGrabPointer(FDisplay, found->second.Id, False, ButtonPressMask | ButtonReleaseMask | PointerMotionMask,
+                 GrabModeAsync, GrabModeAsync, None, FCursor, CurrentTime);
+    XFlush(FDisplay);
+    FGrabbed = topLevel;
+  }
+
+  void ShowCursor(HCURSOR handle, const TCursorImage* image) override
+  {
+    const std::lock_guard guard(FLock);
+    if (FDisplay == nullptr || FLost) {
+      return;
+    }
+    Cursor& cursor = FCursors[handle];
+    if (cursor == 0) {
+      if (image != nullptr) {
+        XcursorImage* picture = XcursorImageCreate(image->Width, image->Height);
+        if (picture != nullptr) {
+          picture->xhot = static_cast<XcursorDim>(image->HotspotX);
+          picture->yhot = static_cast<XcursorDim>(image->HotspotY);
+          // The server wants premultiplied alpha.
+          for (std::size_t i = 0; i < image->Argb.size(); ++i) {
+            const std::uint32_t argb = image->Argb[i];
+            const std::uint32_t alpha = argb >> 24;
+            const auto scale = [alpha](std::uint32_t channel) { return (channel * alpha + 127) / 255; };
+            picture->pixels[i] = (alpha << 24) | (scale((argb >> 16) & 0xFF) << 16) |
+                                 (scale((argb >> 8) & 0xFF) << 8) | scale(argb & 0xFF);
+          }
+          cursor = XcursorImageLoadCursor(FDisplay, picture);
+          XcursorImageDestroy(picture);
+        }
+      } else {
+        const auto stock = reinterpret_cast<std::uintptr_t>(handle) & 0xFFFF;
+        const auto wait = reinterpret_cast<std::uintptr_t>(IDC_WAIT);
+        cursor = XCreateFontCursor(FDisplay, stock == wait ? XC_watch : XC_left_ptr);
+      }
+    }
+    FCursor = cursor;
+    for (const auto& [window, x] : FWindows) {
+      XDefineCursor(FDisplay, x.Id, cursor);
+    }
+    if (FGrabbed != nullptr) {
+      XChangeActivePointerGrab(FDisplay, ButtonPressMask | ButtonReleaseMask | PointerMotionMask, cursor,
+                               CurrentTime);
+    }
+    XFlush(FDisplay);
+  }
+
+  bool QueryPointer(POINT& screen, bool& overOwnWindow) override
+  {
+    const std::lock_guard guard(FLock);
+    if (FDisplay == nullptr || FLost) {
+      return false;
+    }
+    Window current = RootWindow(FDisplay, FScreen);
+    overOwnWindow = false;
+    // Down from the root through a window manager's frames to the window under the pointer.
+    for (int depth = 0; depth < 8; ++depth) {
+      Window root = 0;
+      Window child = 0;
+      int rootX = 0;
+      int rootY = 0;
+      int x = 0;
+      int y = 0;
+      unsigned int mask = 0;
+      if (!XQueryPointer(FDisplay, current, &root, &child, &rootX, &rootY, &x, &y, &mask)) {
+        return false;
+      }
+      screen = POINT{rootX, rootY};
+      if (child == 0) {
+        break;
+      }
+      if (WindowOfId(child) != nullptr) {
+        overOwnWindow = true;
+        break;
+      }
+      current = child;
+    }
+    return true;
+  }
+
+  void WarpPointer(POINT point) override
+  {
+    const std::lock_guard guard(FLock);
+    if (FDisplay == nullptr || FLost) {
+      return;
+    }
+    XWarpPointer(FDisplay, None, RootWindow(FDisplay, FScreen), 0, 0, 0, 0, point.x, point.y);
+    XFlush(FDisplay);
+  }
+
+  void Activate(HWND topLevel) override
+  {
+    const std::lock_guard guard(FLock);
+    const auto found = FWindows.find(topLevel);
+    if (FDisplay == nullptr || FLost || found == FWindows.end() || !found->second.Mapped) {
+      return;
+    }
+    const Window root = RootWindow(FDisplay, FScreen);
+    if (WindowManagerRuns()) {
+      XEvent event{};
+      event.xclient.type = ClientMessage;
+      event.xclient.window = found->second.Id;
+      event.xclient.message_type = FActiveWindow;
+      event.xclient.format = 32;
+      event.xclient.data.l[0] = 1;  // from an application
+      event.xclient.data.l[1] = CurrentTime;
+      XSendEvent(FDisplay, root, False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+    } else {
+      XRaiseWindow(FDisplay, found->second.Id);
+      XSetInputFocus(FDisplay, found->second.Id, RevertToParent, CurrentTime);
+    }
+    XFlush(FDisplay);
+  }
+
+  bool ServerActiveWindow(HWND& ownProgram, std::uint32_t& foreign) override
+  {
+    ownProgram = nullptr;
+    foreign = 0;
+    const std::lock_guard guard(FLock);
+    if (FDisplay == nullptr || FLost) {
+      return false;
+    }
+    const Window root = RootWindow(FDisplay, FScreen);
+    Window active = 0;
+    if (WindowManagerRuns()) {
+      Atom type = 0;
+      int format = 0;
+      unsigned long count = 0;
+      unsigned long remaining = 0;
+      unsigned char* data = nullptr;
+      if (XGetWindowProperty(FDisplay, root, FActiveWindow, 0, 1, False, XA_WINDOW, &type, &format, &count,
+                             &remaining, &data) == Success &&
+          count == 1 && data != nullptr) {
+        active = static_cast<Window>(*reinterpret_cast<unsigned long*>(data));
+      }
+      if (data != nullptr) {
+        XFree(data);
+      }
+    } else {
+      int revert = 0;
+      XGetInputFocus(FDisplay, &active, &revert);
+      active = TopLevelAncestor(active);
+    }
+    if (active == 0 || active == root || active == PointerRoot) {
+      return true;
+    }
+    if (const HWND own = WindowOfId(active)) {
+      ownProgram = own;
+    } else if (const std::uint32_t handle = ProgramHandleOf(active)) {
+      ownProgram = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(handle));
+    } else {
+      foreign = static_cast<std::uint32_t>(active);
+    }
+    return true;
+  }
+
+  bool ForeignWindowExists(std::uint32_t id) override
+  {
+    const std::lock_guard guard(FLock);
+    if (FDisplay == nullptr || FLost) {
+      return false;
+    }
+    XWindowAttributes attributes{};
+    FErrorSeen = false;
+    const Status found = XGetWindowAttributes(FDisplay, static_cast<Window>(id), &attributes);
+    XSync(FDisplay, False);
+    const bool exists = found != 0 && !FErrorSeen;
+    FErrorSeen = false;
+    return exists;
+  }
+
+  std::string ForeignWindowTitle(std::uint32_t id) override
+  {
+    const std::lock_guard guard(FLock);
+    if (FDisplay == nullptr || FLost) {
+      return {};
+    }
+    std::string title;
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long remaining = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(FDisplay, static_cast<Window>(id), FWmName, 0, 1024, False, FUtf8, &type, &format,
+                           &count, &remaining, &data) == Success &&
+        data != nullptr && format == 8) {
+      title.assign(reinterpret_cast<const char*>(data), count);
+    }
+    if (data != nullptr) {
+      XFree(data);
+    }
+    if (title.empty()) {
+      char* name = nullptr;
+      if (XFetchName(FDisplay, static_cast<Window>(id), &name) != 0 && name != nullptr) {
+        title = name;
+        XFree(name);
+      }
+    }
+    XSync(FDisplay, False);
+    FErrorSeen = false;
+    return title;
+  }
+
+  bool ActivateForeign(std::uint32_t id) override
+  {
+    const std::lock_guard guard(FLock);
+    if (FDisplay == nullptr || FLost) {
+      return false;
+    }
+    const auto window = static_cast<Window>(id);
+    FErrorSeen = false;
+    if (WindowManagerRuns()) {
+      XEvent event{};
+      event.xclient.type = ClientMessage;
+      event.xclient.window = window;
+      event.xclient.message_type = FActiveWindow;
+      event.xclient.format = 32;
+      event.xclient.data.l[0] = 2;  // as a pager does: the user asked for it
+      event.xclient.data.l[1] = CurrentTime;
+      XSendEvent(FDisplay, RootWindow(FDisplay, FScreen), False,
+                 SubstructureRedirectMask | SubstructureNotifyMask, &event);
+    } else {
+      XRaiseWindow(FDisplay, window);
+      XSetInputFocus(FDisplay, window, RevertToParent, CurrentTime);
+    }
+    XSync(FDisplay, False);
+    const bool done = !FErrorSeen;
+    FErrorSeen = false;
+    return done;
+  }
+
   void OnError(const XErrorEvent& error)
   {
     char text[256] = {};
@@ -402,12 +705,47 @@ class TX11Display final : public TDisplay {
           std::pair{&FSkipTaskbar, "_NET_WM_STATE_SKIP_TASKBAR"},
           std::pair{&FSkipPager, "_NET_WM_STATE_SKIP_PAGER"}, std::pair{&FWmProtocols, "WM_PROTOCOLS"},
           std::pair{&FDeleteWindow, "WM_DELETE_WINDOW"}, std::pair{&FWmName, "_NET_WM_NAME"},
-          std::pair{&FUtf8, "UTF8_STRING"}}) {
+          std::pair{&FUtf8, "UTF8_STRING"}, std::pair{&FActiveWindow, "_NET_ACTIVE_WINDOW"},
+          std::pair{&FWmCheck, "_NET_SUPPORTING_WM_CHECK"}}) {
       *slot = XInternAtom(FDisplay, name, False);
     }
+    OpenInputMethod();
     FWake = TFileDescriptor(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
     FReader = std::thread([this] { ReadEvents(); });
     return true;
+  }
+
+  // The input method composes dead keys and compose sequences; without one, keys type what the
+  // keyboard map says.
+  void OpenInputMethod()
+  {
+    for (const char* modifiers : {"", "@im=none"}) {
+      if (XSetLocaleModifiers(modifiers) == nullptr) {
+        continue;
+      }
+      FInputMethod = XOpenIM(FDisplay, nullptr, nullptr, nullptr);
+      if (FInputMethod != nullptr) {
+        return;
+      }
+    }
+    PlatformTrace("display: no X input method; compose sequences will not type");
+  }
+
+  // Whether a window manager runs (it names its check window on the root).
+  bool WindowManagerRuns()
+  {
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long remaining = 0;
+    unsigned char* data = nullptr;
+    const bool found = XGetWindowProperty(FDisplay, RootWindow(FDisplay, FScreen), FWmCheck, 0, 1, False,
+                                          XA_WINDOW, &type, &format, &count, &remaining, &data) == Success &&
+                       count == 1;
+    if (data != nullptr) {
+      XFree(data);
+    }
+    return found;
   }
 
   bool Fail(const std::string& reason)
@@ -445,13 +783,26 @@ class TX11Display final : public TDisplay {
   {
     XSetWindowAttributes attributes{};
     attributes.background_pixmap = None;
-    attributes.event_mask = ExposureMask | StructureNotifyMask;
+    attributes.event_mask = ExposureMask | StructureNotifyMask | ButtonPressMask | ButtonReleaseMask |
+                            PointerMotionMask | KeyPressMask | KeyReleaseMask | FocusChangeMask |
+                            LeaveWindowMask;
     const LONG width = std::max<LONG>(1, view.Bounds.right - view.Bounds.left);
     const LONG height = std::max<LONG>(1, view.Bounds.bottom - view.Bounds.top);
     window.Id = XCreateWindow(FDisplay, RootWindow(FDisplay, FScreen), view.Bounds.left, view.Bounds.top,
                               static_cast<unsigned>(width), static_cast<unsigned>(height), 0, FDepth,
                               InputOutput, FVisual, CWBackPixmap | CWEventMask, &attributes);
     window.Bounds = view.Bounds;
+    if (FCursor != 0) {
+      XDefineCursor(FDisplay, window.Id, FCursor);
+    }
+    if (FInputMethod != nullptr) {
+      window.InputContext = XCreateIC(FInputMethod, XNInputStyle, XIMPreeditNothing | XIMStatusNothing,
+                                      XNClientWindow, window.Id, XNFocusWindow, window.Id, nullptr);
+    }
+    XWMHints wmHints{};
+    wmHints.flags = InputHint;
+    wmHints.input = True;
+    XSetWMHints(FDisplay, window.Id, &wmHints);
     const auto handle = static_cast<unsigned long>(reinterpret_cast<std::uintptr_t>(view.Window));
     XChangeProperty(FDisplay, window.Id, FHandleAtom, XA_CARDINAL, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(&handle), 1);
@@ -598,6 +949,49 @@ class TX11Display final : public TDisplay {
     window.Memory.clear();
   }
 
+  // The child of the root that holds window (itself when it is one); 0 for none.
+  Window TopLevelAncestor(Window window)
+  {
+    const Window root = RootWindow(FDisplay, FScreen);
+    for (int depth = 0; depth < 32 && window != 0 && window != root && window != PointerRoot; ++depth) {
+      Window rootOut = 0;
+      Window parent = 0;
+      Window* children = nullptr;
+      unsigned int count = 0;
+      if (XQueryTree(FDisplay, window, &rootOut, &parent, &children, &count) == 0) {
+        return 0;
+      }
+      if (children != nullptr) {
+        XFree(children);
+      }
+      if (parent == root) {
+        return window;
+      }
+      window = parent;
+    }
+    return 0;
+  }
+
+  // The program's window handle a window of another of its processes carries; 0 for none.
+  std::uint32_t ProgramHandleOf(Window window)
+  {
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long remaining = 0;
+    unsigned char* data = nullptr;
+    std::uint32_t handle = 0;
+    if (XGetWindowProperty(FDisplay, window, FHandleAtom, 0, 1, False, XA_CARDINAL, &type, &format, &count,
+                           &remaining, &data) == Success &&
+        data != nullptr && count == 1 && format == 32) {
+      handle = static_cast<std::uint32_t>(*reinterpret_cast<unsigned long*>(data));
+    }
+    if (data != nullptr) {
+      XFree(data);
+    }
+    return handle;
+  }
+
   HWND WindowOfId(Window id)
   {
     for (const auto& [handle, window] : FWindows) {
@@ -624,15 +1018,47 @@ class TX11Display final : public TDisplay {
       };
       std::vector<TExposure> exposed;
       std::vector<HWND> closing;
+      std::vector<TInputEvent> input;
+      std::vector<std::pair<HWND, bool>> focus;
       {
         const std::lock_guard guard(FLock);
         if (FLost) {
           return;
         }
+        bool focusLeft = false;
         while (!FLost && XPending(FDisplay) > 0) {
           XEvent event{};
           XNextEvent(FDisplay, &event);
-          if (event.type == Expose) {
+          // The input method takes the keys of a compose sequence it is in the middle of.
+          if (XFilterEvent(&event, None) != False) {
+            continue;
+          }
+          if (ReadInput(event, input)) {
+            continue;
+          }
+          if (event.type == MappingNotify) {
+            // The keyboard map changed: keysyms come from the new one.
+            XRefreshKeyboardMapping(&event.xmapping);
+            continue;
+          }
+          if (event.type == FocusIn && event.xfocus.mode != NotifyGrab && event.xfocus.mode != NotifyUngrab &&
+              event.xfocus.detail != NotifyPointer) {
+            if (const HWND window = WindowOfId(event.xfocus.window)) {
+              if (const auto found = FWindows.find(window); found->second.InputContext != nullptr) {
+                XSetICFocus(found->second.InputContext);
+              }
+              focus.emplace_back(window, true);
+              focusLeft = false;
+            }
+          } else if (event.type == FocusOut && event.xfocus.mode == NotifyNormal &&
+                     event.xfocus.detail != NotifyPointer && event.xfocus.detail != NotifyInferior) {
+            if (const HWND window = WindowOfId(event.xfocus.window)) {
+              if (const auto found = FWindows.find(window); found->second.InputContext != nullptr) {
+                XUnsetICFocus(found->second.InputContext);
+              }
+              focusLeft = true;
+            }
+          } else if (event.type == Expose) {
             if (const HWND window = WindowOfId(event.xexpose.window)) {
               exposed.push_back(
                   {window, RECT{event.xexpose.x, event.xexpose.y, event.xexpose.x + event.xexpose.width,
@@ -645,14 +1071,117 @@ class TX11Display final : public TDisplay {
             }
           }
         }
+        if (focusLeft && !FLost) {
+          // Focus went to a window that is not ours: the program is no longer the active one.
+          Window focused = 0;
+          int revert = 0;
+          XGetInputFocus(FDisplay, &focused, &revert);
+          if (WindowOfId(focused) == nullptr) {
+            focus.emplace_back(nullptr, false);
+          }
+        }
       }
       for (const auto& exposure : exposed) {
         PresentScreenArea(exposure.Window, exposure.Area);
+      }
+      for (const auto& event : input) {
+        DeliverInput(event);
+      }
+      for (const auto& [window, active] : focus) {
+        DisplayFocusChanged(window, active);
       }
       for (const HWND window : closing) {
         PostMessageA(window, WM_CLOSE, 0, 0);
       }
     }
+  }
+
+  // Turns a pointer or key event into input; false for other events. Moves in a row are coalesced
+  // to the latest. FLock held.
+  bool ReadInput(const XEvent& event, std::vector<TInputEvent>& input)
+  {
+    TInputEvent item;
+    switch (event.type) {
+      case MotionNotify:
+        item.Kind = TInputKind::Move;
+        item.Screen = POINT{event.xmotion.x_root, event.xmotion.y_root};
+        if (!input.empty() && input.back().Kind == TInputKind::Move) {
+          input.back() = item;
+          return true;
+        }
+        break;
+      case LeaveNotify:
+        if (event.xcrossing.mode != NotifyNormal || event.xcrossing.detail == NotifyInferior) {
+          return true;
+        }
+        // Out of our window, perhaps over another program's: no window of ours is under it.
+        item.Kind = TInputKind::Move;
+        item.Screen = POINT{event.xcrossing.x_root, event.xcrossing.y_root};
+        item.PointerKnown = false;
+        break;
+      case ButtonPress:
+      case ButtonRelease: {
+        item.Screen = POINT{event.xbutton.x_root, event.xbutton.y_root};
+        item.Down = event.type == ButtonPress;
+        const unsigned button = event.xbutton.button;
+        if (button == Button4 || button == Button5) {
+          if (!item.Down) {
+            return true;
+          }
+          item.Kind = TInputKind::Wheel;
+          item.WheelDelta = button == Button4 ? WHEEL_DELTA : -WHEEL_DELTA;
+          break;
+        }
+        if (button > Button3) {
+          return true;
+        }
+        item.Kind = TInputKind::Button;
+        item.Button = button == Button1   ? TPointerButton::Left
+                      : button == Button3 ? TPointerButton::Right
+                                          : TPointerButton::Middle;
+        break;
+      }
+      case KeyPress:
+      case KeyRelease: {
+        const HWND window = WindowOfId(event.xkey.window);
+        if (window == nullptr) {
+          return true;
+        }
+        XKeyEvent key = event.xkey;
+        item.Kind = TInputKind::Key;
+        item.Down = event.type == KeyPress;
+        item.KeyWindow = window;
+        item.Keysym = XLookupKeysym(&key, 0);
+        if (item.Down) {
+          char text[64] = {};
+          KeySym typed = 0;
+          int length = 0;
+          const XIC context = FWindows[window].InputContext;
+          if (context != nullptr) {
+            Status status = 0;
+            length = Xutf8LookupString(context, &key, text, sizeof(text), &typed, &status);
+            if (status != XLookupChars && status != XLookupBoth) {
+              length = 0;
+            }
+          } else {
+            length = XLookupString(&key, text, sizeof(text), &typed, nullptr);
+            // Without an input method the bytes are Latin-1.
+            for (int i = 0; i < length; ++i) {
+              item.Text.push_back(static_cast<unsigned char>(text[i]));
+            }
+            length = 0;
+          }
+          if (length > 0) {
+            item.Text = DecodeUtf8(text, std::min<int>(length, static_cast<int>(sizeof(text))));
+          }
+        }
+        break;
+      }
+      default:
+        return false;
+    }
+    input.push_back(item);
+    return true;
   }
 
   // Puts an exposed screen area of a window again (window screen coordinates).
@@ -696,7 +1225,13 @@ class TX11Display final : public TDisplay {
   Atom FDeleteWindow = 0;
   Atom FWmName = 0;
   Atom FUtf8 = 0;
+  Atom FActiveWindow = 0;
+  Atom FWmCheck = 0;
   std::map<HWND, TXWindow> FWindows;
+  XIM FInputMethod = nullptr;
+  std::map<HCURSOR, Cursor> FCursors;
+  Cursor FCursor = 0;
+  HWND FGrabbed = nullptr;
   TFileDescriptor FWake;
   std::thread FReader;
 };

@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "platform/FileMappings.h"
+#include "platform/Input.h"
 #include "platform/LastError.h"
 #include "platform/Messages.h"
 #include "platform/Synchronization.h"
@@ -26,6 +27,7 @@ namespace {
 std::map<std::string, HANDLE> handles;
 std::map<std::string, char*> views;
 HWND helperWindow = nullptr;
+HWND helperTopLevel = nullptr;
 
 std::mutex linesLock;
 std::deque<std::string> lines;  // guarded by linesLock
@@ -54,8 +56,13 @@ LRESULT HelperProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
       KillTimer(window, wParam);
       Say("timer " + std::to_string(wParam));
       return 0;
+    case WM_ACTIVATEAPP:
+      Say("activateapp " + std::to_string(wParam));
+      return 0;
     case WM_DESTROY:
-      PostQuitMessage(0);
+      if (window == helperWindow) {
+        PostQuitMessage(0);
+      }
       return 0;
     default:
       return DefWindowProcA(window, message, wParam, lParam);
@@ -160,6 +167,24 @@ std::string Run(const std::string& line)
   std::istringstream rest(line.substr(std::min(line.size(), command.size() + 1)));
   if (command == "window") {
     return std::to_string(reinterpret_cast<std::uintptr_t>(helperWindow));
+  }
+  if (command == "toplevel") {
+    if (helperTopLevel == nullptr) {
+      helperTopLevel = CreateWindowExA(0, "HelperWindow", "helper top", WS_POPUP, 0, 0, 50, 50, nullptr,
+                                       nullptr, nullptr, nullptr);
+    }
+    return std::to_string(reinterpret_cast<std::uintptr_t>(helperTopLevel));
+  }
+  if (command == "activate") {
+    SetActiveWindow(helperTopLevel);
+    return "active";
+  }
+  if (command == "foreground") {
+    const HWND target = ParseWindow(rest);
+    return SetForegroundWindow(target) != FALSE ? "ok" : "error " + std::to_string(GetLastError());
+  }
+  if (command == "active") {
+    return GetActiveWindow() == nullptr ? "none" : "mine";
   }
   if (command == "register") {
     return std::to_string(RegisterWindowMessageA(name.c_str()));
