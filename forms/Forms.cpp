@@ -12,13 +12,14 @@ constexpr char CustomControlClass[] = "TCustomControl";
 // Posted to a form's own window to free it after the message being handled.
 constexpr UINT CM_RELEASE = 0xB021;
 
-void RegisterOnce(const char* className, WNDPROC procedure)
+void RegisterOnce(const char* className, WNDPROC procedure, UINT style = 0)
 {
   WNDCLASSA existing{};
   if (GetClassInfoA(nullptr, className, &existing)) {
     return;
   }
   WNDCLASSA windowClass{};
+  windowClass.style = style;
   windowClass.lpfnWndProc = procedure;
   windowClass.lpszClassName = className;
   RegisterClassA(&windowClass);
@@ -143,7 +144,7 @@ HWND TWinControl::Handle()
   if (FHandle == nullptr) {
     TCreateParams params;
     CreateParams(params);
-    RegisterOnce(params.WinClassName.c_str(), &TWinControl::ControlWindowProc);
+    RegisterOnce(params.WinClassName.c_str(), &TWinControl::ControlWindowProc, params.ClassStyle);
     FHandle = CreateWindowExA(params.ExStyle, params.WinClassName.c_str(), params.Caption.c_str(),
                               params.Style, params.X, params.Y, params.Width, params.Height, params.WndParent,
                               nullptr, nullptr, this);

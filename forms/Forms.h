@@ -36,6 +36,8 @@ struct TCreateParams {
   int Height = 0;
   HWND WndParent = nullptr;
   std::string WinClassName;
+  // The window class's style (CS_DBLCLKS for double clicks), used when the class is registered.
+  UINT ClassStyle = 0;
 };
 
 enum class TCloseAction { caNone, caHide, caFree, caMinimize };

@@ -1,0 +1,804 @@
+// The control that hosts a node tree: painting, input routing, the callback queue.
+#include "graphics/OxaImage.h"
+
+#include <algorithm>
+#include <cassert>
+
+#include "platform/Input.h"
+#include "platform/Messages.h"
+
+namespace {
+
+TOxaShift ShiftOfKeys(WPARAM keys)
+{
+  TOxaShift shift = 0;
+  if ((keys & MK_SHIFT) != 0) {
+    shift |= ssShift;
+  }
+  if ((keys & MK_CONTROL) != 0) {
+    shift |= ssCtrl;
+  }
+  if ((keys & MK_LBUTTON) != 0) {
+    shift |= ssLeft;
+  }
+  if ((keys & MK_RBUTTON) != 0) {
+    shift |= ssRight;
+  }
+  if ((keys & MK_MBUTTON) != 0) {
+    shift |= ssMiddle;
+  }
+  if (GetKeyState(VK_MENU) < 0) {
+    shift |= ssAlt;
+  }
+  return shift;
+}
+
+TOxaShift ShiftOfKeyboard()
+{
+  TOxaShift shift = 0;
+  if (GetKeyState(VK_SHIFT) < 0) {
+    shift |= ssShift;
+  }
+  if (GetKeyState(VK_CONTROL) < 0) {
+    shift |= ssCtrl;
+  }
+  if (GetKeyState(VK_MENU) < 0) {
+    shift |= ssAlt;
+  }
+  return shift;
+}
+
+int LowWord(LPARAM value)
+{
+  return static_cast<short>(value & 0xFFFF);
+}
+
+int HighWord(LPARAM value)
+{
+  return static_cast<short>((value >> 16) & 0xFFFF);
+}
+
+}  // namespace
+
+// --- TOxaCallbackItem ---
+
+TOxaCallbackItem::TOxaCallbackItem(TOxaImage* control, const TOxaCallbackEvent& callback, TOxaBitmap* node)
+    : FControl(control), FCallback(callback), FNode(node)
+{
+}
+
+TOxaCallbackItem::~TOxaCallbackItem()
+{
+  if (FControl != nullptr) {
+    auto& queue = FControl->FQueue;
+    queue.erase(std::remove(queue.begin(), queue.end(), this), queue.end());
+  }
+}
+
+// --- TOxaImage ---
+
+TOxaImage::TOxaImage(TComponent* owner) : TOxaCustomControl(owner) {}
+
+TOxaImage::~TOxaImage()
+{
+  if (FBitmap != nullptr) {
+    // The owner should have let the root go; it is let go here all the same, so no node keeps
+    // a pointer to this control.
+    TraceLine(ClassName() + ".Destroy: Failed to detach " + ClassName() + ".Bitmap");
+    assert(false && "TOxaImage destroyed with its root attached; see the trace");
+    SetBitmap(nullptr);
+  }
+  for (TOxaCallbackItem* item : FQueue) {
+    item->FControl = nullptr;
+    if (item->FNode != nullptr) {
+      item->FNode->FAsyncPosted = false;
+    }
+  }
+  FQueue.clear();
+  if (FScratch != nullptr) {
+    FreeObject(FScratch);
+  }
+  DestroyHandle();
+}
+
+TOxaBitmap* TOxaImage::Scratch()
+{
+  if (FScratch == nullptr) {
+    FScratch = new TOxaBitmap(nullptr);
+  }
+  return FScratch;
+}
+
+void TOxaImage::CreateParams(TCreateParams& params)
+{
+  TOxaCustomControl::CreateParams(params);
+  params.WinClassName = "TOxaImage";
+  params.ClassStyle = CS_DBLCLKS;
+}
+
+void TOxaImage::SetParent(TOxaImage* parent)
+{
+  if (parent == this) {
+    throw EOxaFatal(ClassName() + ".SetParent: Parent can not be a child or self");
+  }
+  SetParentWindow(parent != nullptr ? parent->Handle() : nullptr);
+}
+
+void TOxaImage::SetBitmap(TOxaBitmap* node)
+{
+  if (node == FBitmap) {
+    return;
+  }
+  TOxaBitmap* old = FBitmap;
+  FBitmap = nullptr;
+  if (old != nullptr) {
+    old->SetControl(nullptr);
+  }
+  if (node != nullptr) {
+    if (node->Parent() != nullptr) {
+      node->SetParent(nullptr);
+    }
+    if (node->Control() != nullptr && node->Control() != this && node->Control()->Bitmap() == node) {
+      node->Control()->SetBitmap(nullptr);
+    }
+    FBitmap = node;
+    node->SetControl(this);
+  }
+  Invalidate();
+}
+
+void TOxaImage::SetBounds(int left, int top, int width, int height)
+{
+  MoveWindow(Handle(), left, top, width, height, TRUE);
+}
+
+void TOxaImage::Show()
+{
+  ShowWindow(Handle(), SW_SHOW);
+}
+
+bool TOxaImage::Showing()
+{
+  return HandleAllocated() && IsWindowVisible(Handle());
+}
+
+void TOxaImage::Invalidate()
+{
+  if (HandleAllocated()) {
+    InvalidateRect(Handle(), nullptr, FALSE);
+  }
+}
+
+// --- Nodes of interest ---
+
+bool TOxaImage::Below(const TOxaBitmap* node, const TOxaBitmap* root) noexcept
+{
+  for (; node != nullptr; node = node->Parent()) {
+    if (node == root) {
+      return true;
+    }
+  }
+  return false;
+}
+
+void TOxaImage::ForgetNode(TOxaBitmap* node) noexcept
+{
+  if (node == nullptr) {
+    return;
+  }
+  if (Below(FCaptured, node)) {
+    FCaptured = nullptr;
+    if (HandleAllocated() && GetCapture() == Handle()) {
+      ReleaseCapture();
+    }
+  }
+  if (Below(FFocused, node)) {
+    FFocused = nullptr;
+  }
+  if (Below(FHovered, node)) {
+    FHovered = nullptr;
+  }
+  if (Below(FDragged, node)) {
+    FDragged = nullptr;
+  }
+}
+
+void TOxaImage::SetCaptured(TOxaBitmap* node)
+{
+  if (node == FCaptured) {
+    return;
+  }
+  TOxaBitmap* old = FCaptured;
+  FCaptured = node;
+  if (FDragged != nullptr) {
+    EndDrag();
+  }
+  if (old != nullptr) {
+    old->CaptureLost();
+  }
+  if (node != nullptr && FCaptured == node) {
+    if (GetCapture() != Handle()) {
+      SetCapture(Handle());
+    }
+    node->CaptureGained();
+    if (FCaptured == node && node->WantsFocus()) {
+      SetFocused(node);
+    }
+  } else if (node == nullptr && HandleAllocated() && GetCapture() == Handle()) {
+    ReleaseCapture();
+  }
+}
+
+void TOxaImage::SetFocused(TOxaBitmap* node)
+{
+  if (node == FFocused) {
+    return;
+  }
+  TOxaBitmap* old = FFocused;
+  FFocused = node;
+  if (old != nullptr) {
+    old->Exit();
+  }
+  if (node != nullptr && FFocused == node) {
+    node->Enter();
+    if (GetFocus() != Handle()) {
+      SetFocus(Handle());
+    }
+  }
+}
+
+void TOxaImage::SetHovered(TOxaBitmap* node)
+{
+  if (node == FHovered) {
+    return;
+  }
+  TOxaBitmap* old = FHovered;
+  FHovered = node;
+  if (old != nullptr) {
+    if (FDragged != nullptr) {
+      old->DragLeave(FDragged, 0, 0);
+    }
+    old->MouseLeave();
+  }
+  if (node != nullptr && FHovered == node) {
+    node->MouseEnter();
+    if (FDragged != nullptr && FHovered == node) {
+      const POINT p = node->ControlToPoint(FLastMouse);
+      node->DragOver(FDragged, p.x, p.y);
+    }
+  }
+}
+
+void TOxaImage::BeginDrag(TOxaBitmap* node, TOxaMouseButton button, POINT offset)
+{
+  if (node == nullptr) {
+    EndDrag();
+    return;
+  }
+  FDragged = node;
+  FDragButton = button;
+  FDragOffset = offset;
+  node->DragBegin();
+}
+
+void TOxaImage::EndDrag()
+{
+  TOxaBitmap* dragged = FDragged;
+  FDragged = nullptr;
+  FDragOffset = {};
+  if (dragged != nullptr) {
+    dragged->DragEnd();
+  }
+}
+
+// --- Hooks ---
+
+void TOxaImage::AddHook(TOxaCustomHook* hook)
+{
+  std::lock_guard lock(FHookLock);
+  FHooks.push_back(hook);
+}
+
+void TOxaImage::RemoveHook(TOxaCustomHook* hook)
+{
+  std::lock_guard lock(FHookLock);
+  FHooks.erase(std::remove(FHooks.begin(), FHooks.end(), hook), FHooks.end());
+}
+
+// --- Callback queue ---
+
+TOxaCallbackItem* TOxaImage::QueueCallback(TOxaBitmap* node, const TOxaCallbackEvent& callback)
+{
+  auto* item = new TOxaCallbackItem(this, callback, node);
+  try {
+    node->Objects().Add(item);
+  } catch (...) {
+    item->FControl = nullptr;
+    delete item;
+    throw;
+  }
+  FQueue.push_back(item);
+  PostMessageA(Handle(), WM_OXA_CALLBACK, 0, 0);
+  return item;
+}
+
+void TOxaImage::DropCallbacks(TOxaBitmap* node) noexcept
+{
+  std::vector<TOxaCallbackItem*> dropped;
+  for (TOxaCallbackItem* item : FQueue) {
+    if (item->FNode == node) {
+      dropped.push_back(item);
+    }
+  }
+  for (TOxaCallbackItem* item : dropped) {
+    try {
+      if (!node->Objects().Destroying()) {
+        node->Objects().Remove(item);
+        delete item;
+      } else {
+        item->FControl = nullptr;
+      }
+    } catch (...) {
+      item->FControl = nullptr;
+    }
+    FQueue.erase(std::remove(FQueue.begin(), FQueue.end(), item), FQueue.end());
+  }
+  if (!dropped.empty()) {
+    node->FAsyncPosted = false;
+  }
+}
+
+void TOxaImage::RunCallbacks()
+{
+  // Only what was queued before this run; callbacks queue new ones for the next message.
+  std::size_t count = FQueue.size();
+  while (count-- > 0 && !FQueue.empty()) {
+    TOxaCallbackItem* item = FQueue.front();
+    FQueue.erase(FQueue.begin());
+    item->FControl = nullptr;
+    const TOxaCallbackEvent callback = item->FCallback;
+    TOxaBitmap* node = item->FNode;
+    node->Objects().Remove(item);
+    delete item;
+    callback(this, node);
+  }
+}
+
+void TOxaImage::PaintCallback(TOxaImage* /*sender*/, TOxaBitmap* node)
+{
+  node->FAsyncPosted = false;
+  if (node->FDirty) {
+    node->PaintToControl();
+  }
+}
+
+// --- Input ---
+
+TOxaBitmap* TOxaImage::HitAt(int x, int y, POINT& local)
+{
+  if (FBitmap == nullptr || !FBitmap->Visible()) {
+    return nullptr;
+  }
+  local = {x, y};
+  return FBitmap->FindChildAt(local);
+}
+
+void TOxaImage::TrackLeave()
+{
+  if (!FMouseInside) {
+    FMouseInside = true;
+    if (OnMouseInside) {
+      OnMouseInside(this);
+    }
+  }
+  if (!FTracking) {
+    if (TTrackMouseEventProc track = OxaTrackMouseEvent(); track != nullptr) {
+      TRACKMOUSEEVENT request{};
+      request.cbSize = sizeof(request);
+      request.dwFlags = TME_LEAVE;
+      request.hwndTrack = Handle();
+      FTracking = track(&request) != FALSE;
+    }
+  }
+}
+
+void TOxaImage::DoMouseDown(TOxaMouseButton button, TOxaShift shift, int x, int y)
+{
+  FLastMouse = {x, y};
+  {
+    std::lock_guard lock(FHookLock);
+    for (TOxaCustomHook* hook : FHooks) {
+      if (auto* mouse = dynamic_cast<TOxaMouseHook*>(hook); mouse != nullptr && mouse->OnMouseDown) {
+        bool handled = false;
+        mouse->OnMouseDown(this, button, shift, x, y, handled);
+        if (handled) {
+          return;
+        }
+      }
+    }
+  }
+  const bool doubleClick = button == TOxaMouseButton::Left && (shift & ssDouble) != 0;
+  if (FBitmap != nullptr && FBitmap->Visible()) {
+    if (TOxaBitmap* captured = FCaptured; captured != nullptr) {
+      const POINT p = captured->ControlToPoint({x, y});
+      captured->MouseDown(button, shift, p.x, p.y);
+      if (doubleClick && FCaptured == captured) {
+        captured->DblClick();
+      }
+    } else {
+      POINT p{};
+      if (TOxaBitmap* hit = HitAt(x, y, p); hit != nullptr) {
+        FDragButton = button;
+        FDragOffset = p;
+        SetHovered(hit);
+        if (FHovered == hit && FDragged == nullptr) {
+          SetCaptured(hit);
+          if (FCaptured == hit) {
+            hit->MouseDown(button, shift, p.x, p.y);
+            if (doubleClick && FCaptured == hit) {
+              hit->DblClick();
+            }
+          }
+        }
+      } else {
+        SetHovered(nullptr);
+        SetCaptured(nullptr);
+      }
+    }
+  }
+  if (OnMouseDown) {
+    OnMouseDown(this, button, shift, x, y);
+  }
+}
+
+void TOxaImage::DoMouseUp(TOxaMouseButton button, TOxaShift shift, int x, int y)
+{
+  FLastMouse = {x, y};
+  {
+    std::lock_guard lock(FHookLock);
+    for (TOxaCustomHook* hook : FHooks) {
+      if (auto* mouse = dynamic_cast<TOxaMouseHook*>(hook); mouse != nullptr && mouse->OnMouseUp) {
+        bool handled = false;
+        mouse->OnMouseUp(this, button, shift, x, y, handled);
+        if (handled) {
+          return;
+        }
+      }
+    }
+  }
+  if (FCaptured == nullptr && FDragged == nullptr) {
+    TraceLine(ClassName() + ".MouseUp: Ignored. Mouse is not focused or dragged");
+  } else if (FBitmap != nullptr && FBitmap->Visible()) {
+    if (TOxaBitmap* dragged = FDragged; dragged != nullptr) {
+      POINT p{};
+      if (TOxaBitmap* target = HitAt(x, y, p); target != nullptr) {
+        target->DragDrop(dragged, p.x, p.y);
+      }
+      EndDrag();
+      SetCaptured(nullptr);
+    } else if (TOxaBitmap* captured = FCaptured; captured != nullptr) {
+      const POINT p = captured->ControlToPoint({x, y});
+      captured->MouseUp(button, shift, p.x, p.y);
+      if (FCaptured == captured) {
+        POINT at{};
+        if (button == TOxaMouseButton::Left && HitAt(x, y, at) == captured) {
+          captured->Click();
+        }
+      }
+      if (FCaptured == captured) {
+        SetCaptured(nullptr);
+      }
+    }
+  }
+  if (OnMouseUp) {
+    OnMouseUp(this, button, shift, x, y);
+  }
+}
+
+void TOxaImage::DoMouseMove(TOxaShift shift, int x, int y)
+{
+  FLastMouse = {x, y};
+  FMouseOverPending = false;
+  TrackLeave();
+  {
+    std::lock_guard lock(FHookLock);
+    for (TOxaCustomHook* hook : FHooks) {
+      if (auto* mouse = dynamic_cast<TOxaMouseHook*>(hook); mouse != nullptr && mouse->OnMouseMove) {
+        bool handled = false;
+        mouse->OnMouseMove(this, TOxaMouseButton::Left, shift, x, y, handled);
+        if (handled) {
+          return;
+        }
+      }
+    }
+  }
+  if (FBitmap != nullptr && FBitmap->Visible()) {
+    if (TOxaBitmap* dragged = FDragged; dragged != nullptr) {
+      POINT p{};
+      TOxaBitmap* target = HitAt(x, y, p);
+      SetHovered(target);
+      if (target != nullptr && FHovered == target && FDragged == dragged) {
+        target->DragMove(dragged, p.x, p.y);
+      }
+    } else if (TOxaBitmap* captured = FCaptured; captured != nullptr) {
+      const POINT p = captured->ControlToPoint({x, y});
+      captured->MouseMove(shift, p.x, p.y);
+    } else {
+      POINT p{};
+      TOxaBitmap* hit = HitAt(x, y, p);
+      SetHovered(hit);
+      if (hit != nullptr && FHovered == hit) {
+        hit->MouseMove(shift, p.x, p.y);
+      }
+    }
+  }
+  if (OnMouseMove) {
+    OnMouseMove(this, shift, x, y);
+  }
+}
+
+void TOxaImage::DoMouseWheel(TOxaShift shift, int delta, int x, int y)
+{
+  FLastMouse = {x, y};
+  {
+    std::lock_guard lock(FHookLock);
+    for (TOxaCustomHook* hook : FHooks) {
+      if (auto* mouse = dynamic_cast<TOxaMouseHook*>(hook); mouse != nullptr && mouse->OnMouseWheel) {
+        bool handled = false;
+        mouse->OnMouseWheel(this, shift, delta, x, y, handled);
+        if (handled) {
+          return;
+        }
+      }
+    }
+  }
+  if (FBitmap != nullptr && FBitmap->Visible()) {
+    POINT p{};
+    TOxaBitmap* node = FCaptured != nullptr ? FCaptured : HitAt(x, y, p);
+    if (node != nullptr) {
+      if (node == FCaptured) {
+        p = node->ControlToPoint({x, y});
+      }
+      bool handled = false;
+      node->MouseWheel(shift, delta, p.x, p.y, handled);
+      if (!handled && (FCaptured == node || FCaptured == nullptr)) {
+        if (delta < 0) {
+          node->MouseWheelDown(shift, p.x, p.y, handled);
+        } else if (delta > 0) {
+          node->MouseWheelUp(shift, p.x, p.y, handled);
+        }
+      }
+    }
+  }
+  if (OnMouseWheel) {
+    OnMouseWheel(this, shift, delta, x, y);
+  }
+}
+
+void TOxaImage::DoMouseLeave()
+{
+  FTracking = false;
+  if (FCaptured == nullptr && FDragged == nullptr) {
+    SetHovered(nullptr);
+  }
+  if (FMouseInside) {
+    FMouseInside = false;
+    if (OnMouseOutside) {
+      OnMouseOutside(this);
+    }
+  }
+}
+
+void TOxaImage::DoKeyDown(WORD& key, TOxaShift shift)
+{
+  {
+    std::lock_guard lock(FHookLock);
+    for (TOxaCustomHook* hook : FHooks) {
+      if (auto* keys = dynamic_cast<TOxaKeyHook*>(hook); keys != nullptr && keys->OnKeyDown) {
+        bool handled = false;
+        keys->OnKeyDown(this, key, shift, handled);
+        if (handled) {
+          return;
+        }
+      }
+    }
+  }
+  if (FFocused != nullptr && FFocused->Enabled()) {
+    FFocused->KeyDown(key, shift);
+  }
+  if (OnKeyDown) {
+    OnKeyDown(this, key, shift);
+  }
+}
+
+void TOxaImage::DoKeyUp(WORD& key, TOxaShift shift)
+{
+  {
+    std::lock_guard lock(FHookLock);
+    for (TOxaCustomHook* hook : FHooks) {
+      if (auto* keys = dynamic_cast<TOxaKeyHook*>(hook); keys != nullptr && keys->OnKeyUp) {
+        bool handled = false;
+        keys->OnKeyUp(this, key, shift, handled);
+        if (handled) {
+          return;
+        }
+      }
+    }
+  }
+  if (FFocused != nullptr && FFocused->Enabled()) {
+    FFocused->KeyUp(key, shift);
+  }
+  if (OnKeyUp) {
+    OnKeyUp(this, key, shift);
+  }
+}
+
+void TOxaImage::DoKeyPress(char& key)
+{
+  {
+    std::lock_guard lock(FHookLock);
+    for (TOxaCustomHook* hook : FHooks) {
+      if (auto* keys = dynamic_cast<TOxaKeyHook*>(hook); keys != nullptr && keys->OnKeyPress) {
+        bool handled = false;
+        keys->OnKeyPress(this, key, handled);
+        if (handled) {
+          return;
+        }
+      }
+    }
+  }
+  if (FFocused != nullptr && FFocused->Enabled()) {
+    FFocused->KeyPress(key);
+  }
+}
+
+// --- Painting ---
+
+void TOxaImage::RefreshMouseOver()
+{
+  if (!FMouseOverPending || FCaptured != nullptr || FDragged != nullptr) {
+    return;
+  }
+  FMouseOverPending = false;
+  POINT p{};
+  SetHovered(HitAt(FLastMouse.x, FLastMouse.y, p));
+}
+
+void TOxaImage::PaintTo(HDC dc, const RECT& clip)
+{
+  ++FPaintCount;
+  RECT covered{0, 0, 0, 0};
+  if (FBitmap != nullptr && FBitmap->Visible()) {
+    RefreshMouseOver();
+  }
+  if (FBitmap != nullptr && FBitmap->Visible()) {
+    FBitmap->BitBltToDC(dc, FBitmap->Left(), FBitmap->Top(), clip);
+    covered = FBitmap->BoundsRect();
+  }
+  // What the root leaves of the clip: up to four bands around its rectangle.
+  RECT inside{};
+  if (!IntersectRect(&inside, &covered, &clip)) {
+    inside = {clip.left, clip.top, clip.left, clip.top};
+  }
+  const RECT bands[] = {{clip.left, clip.top, clip.right, inside.top},
+                        {clip.left, inside.bottom, clip.right, clip.bottom},
+                        {clip.left, inside.top, inside.left, inside.bottom},
+                        {inside.right, inside.top, clip.right, inside.bottom}};
+  TGdiObject<HBRUSH> brush;
+  for (const RECT& band : bands) {
+    if (band.right > band.left && band.bottom > band.top) {
+      if (brush.Get() == nullptr) {
+        brush = TGdiObject<HBRUSH>(CreateSolidBrush(FColor & 0xFFFFFF));
+      }
+      ::FillRect(dc, &band, brush.Get());
+    }
+  }
+  if (OnPaint) {
+    OnPaint(this);
+  }
+}
+
+void TOxaImage::WndProc(TMessage& message)
+{
+  const auto mouseAt = [&](TOxaMouseButton button, bool down, bool twice) {
+    TOxaShift shift = ShiftOfKeys(message.WParam);
+    if (twice) {
+      shift |= ssDouble;
+    }
+    const int x = LowWord(message.LParam);
+    const int y = HighWord(message.LParam);
+    if (down) {
+      DoMouseDown(button, shift, x, y);
+    } else {
+      DoMouseUp(button, shift, x, y);
+    }
+    message.Result = 0;
+  };
+  switch (message.Msg) {
+    case WM_OXA_CALLBACK:
+      RunCallbacks();
+      message.Result = 0;
+      return;
+    case WM_PAINT: {
+      PAINTSTRUCT paint{};
+      HDC dc = BeginPaint(Handle(), &paint);
+      if (dc != nullptr) {
+        PaintTo(dc, paint.rcPaint);
+      }
+      EndPaint(Handle(), &paint);
+      message.Result = 0;
+      return;
+    }
+    case WM_ERASEBKGND:
+      message.Result = 1;
+      return;
+    case WM_LBUTTONDOWN:
+      mouseAt(TOxaMouseButton::Left, true, false);
+      return;
+    case WM_LBUTTONDBLCLK:
+      mouseAt(TOxaMouseButton::Left, true, true);
+      return;
+    case WM_RBUTTONDOWN:
+      mouseAt(TOxaMouseButton::Right, true, false);
+      return;
+    case WM_MBUTTONDOWN:
+      mouseAt(TOxaMouseButton::Middle, true, false);
+      return;
+    case WM_LBUTTONUP:
+      mouseAt(TOxaMouseButton::Left, false, false);
+      return;
+    case WM_RBUTTONUP:
+      mouseAt(TOxaMouseButton::Right, false, false);
+      return;
+    case WM_MBUTTONUP:
+      mouseAt(TOxaMouseButton::Middle, false, false);
+      return;
+    case WM_MOUSEMOVE:
+      DoMouseMove(ShiftOfKeys(message.WParam), LowWord(message.LParam), HighWord(message.LParam));
+      message.Result = 0;
+      return;
+    case WM_MOUSEWHEEL: {
+      POINT p{LowWord(message.LParam), HighWord(message.LParam)};
+      ScreenToClient(Handle(), &p);
+      DoMouseWheel(ShiftOfKeys(message.WParam & 0xFFFF), HighWord(LPARAM(message.WParam)), p.x, p.y);
+      message.Result = 0;
+      return;
+    }
+    case WM_MOUSELEAVE:
+      DoMouseLeave();
+      message.Result = 0;
+      return;
+    case WM_CAPTURECHANGED:
+      if (HWND(message.LParam) != Handle() && FCaptured != nullptr) {
+        SetCaptured(nullptr);
+      }
+      message.Result = 0;
+      return;
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN: {
+      WORD key = WORD(message.WParam);
+      DoKeyDown(key, ShiftOfKeyboard());
+      message.Result = 0;
+      return;
+    }
+    case WM_KEYUP:
+    case WM_SYSKEYUP: {
+      WORD key = WORD(message.WParam);
+      DoKeyUp(key, ShiftOfKeyboard());
+      message.Result = 0;
+      return;
+    }
+    case WM_CHAR: {
+      char key = char(message.WParam);
+      DoKeyPress(key);
+      message.Result = 0;
+      return;
+    }
+    case WM_SIZE:
+      FMouseOverPending = true;
+      break;
+    default:
+      break;
+  }
+  TOxaCustomControl::WndProc(message);
+}
