@@ -12,8 +12,9 @@
 //   subtree are passed over by hit testing and get no keys) and `AutoRealign` (adding, removing
 //   or resizing a child lays the children out again; a node built in bulk switches it off and
 //   calls Realign once).
-// - Points inside a Buffered node are in its surface's coordinates: a child at (Left, Top) is
-//   composed into the surface at (Left, Top) less the image offset.
+// - For a Buffered node the image offset scrolls: the composed surface starts at the node's
+//   origin, a child at (Left, Top) is composed into it at (Left, Top) less the image offset, and
+//   a point of the node maps to a child as P − (Left, Top) + offset (hit testing alike).
 // - A root is drawn at its (Left, Top) in the control's client area.
 
 #include <cstdint>

@@ -415,7 +415,8 @@ void TOxaBitmap::Compose(TOxaBitmap& target, int x, int y, const RECT& clip)
                                {0, 0, target.FDesc.Width, target.FDesc.Height});
   if (!Empty(shown)) {
     if (FBuffered) {
-      DrawImageTo(target, x, y, shown);
+      // The composed surface starts at the node's origin; its image offset scrolls the children.
+      DrawImageTo(target, x - FImageX, y - FImageY, shown);
     } else {
       if (!FTransparent) {
         PaintBackground(target, shown);
@@ -574,7 +575,7 @@ void TOxaBitmap::PaintToControl()
         ClearStatus();
         return;
       }
-      area = Offset(area, ancestor->FLeft + ancestor->FImageX, ancestor->FTop + ancestor->FImageY);
+      area = Offset(area, ancestor->FLeft, ancestor->FTop);
       source = ancestor;
       sourceX = ancestor->FLeft;
       sourceY = ancestor->FTop;
