@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "forms/Screen.h"
 #include "rtl/Exception.h"
 
 namespace {
@@ -12,20 +13,56 @@ constexpr char CustomControlClass[] = "TCustomControl";
 // Posted to a form's own window to free it after the message being handled.
 constexpr UINT CM_RELEASE = 0xB021;
 
-void RegisterOnce(const char* className, WNDPROC procedure, UINT style = 0)
+void RegisterOnce(const char* className, WNDPROC procedure)
 {
   WNDCLASSA existing{};
   if (GetClassInfoA(nullptr, className, &existing)) {
     return;
   }
   WNDCLASSA windowClass{};
-  windowClass.style = style;
+  // Controls tell a double click from two clicks.
+  windowClass.style = CS_DBLCLKS;
+  windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
   windowClass.lpfnWndProc = procedure;
   windowClass.lpszClassName = className;
   RegisterClassA(&windowClass);
 }
 
+int LowSigned(LPARAM value)
+{
+  return static_cast<short>(value & 0xFFFF);
+}
+
+int HighSigned(LPARAM value)
+{
+  return static_cast<short>((value >> 16) & 0xFFFF);
+}
+
 }  // namespace
+
+TShiftState ShiftStateOfMouse(WPARAM keys)
+{
+  TShiftState shift = 0;
+  shift |= (keys & MK_SHIFT) != 0 ? ssShift : 0;
+  shift |= (keys & MK_CONTROL) != 0 ? ssCtrl : 0;
+  shift |= (keys & MK_LBUTTON) != 0 ? ssLeft : 0;
+  shift |= (keys & MK_RBUTTON) != 0 ? ssRight : 0;
+  shift |= (keys & MK_MBUTTON) != 0 ? ssMiddle : 0;
+  shift |= GetKeyState(VK_MENU) < 0 ? ssAlt : 0;
+  return shift;
+}
+
+TShiftState ShiftStateOfKeys()
+{
+  TShiftState shift = 0;
+  shift |= GetKeyState(VK_SHIFT) < 0 ? ssShift : 0;
+  shift |= GetKeyState(VK_CONTROL) < 0 ? ssCtrl : 0;
+  shift |= GetKeyState(VK_MENU) < 0 ? ssAlt : 0;
+  shift |= GetKeyState(VK_LBUTTON) < 0 ? ssLeft : 0;
+  shift |= GetKeyState(VK_RBUTTON) < 0 ? ssRight : 0;
+  shift |= GetKeyState(VK_MBUTTON) < 0 ? ssMiddle : 0;
+  return shift;
+}
 
 TApplication& Application()
 {
@@ -125,6 +162,17 @@ void TApplication::Terminate()
   PostQuitMessage(0);
 }
 
+void TApplication::Restore()
+{
+  if (FMainForm == nullptr) {
+    return;
+  }
+  if (!FMainForm->Visible()) {
+    FMainForm->Show();
+  }
+  SetForegroundWindow(FMainForm->Handle());
+}
+
 void TApplication::FormDestroyed(TForm& form) noexcept
 {
   if (FMainForm == &form) {
@@ -144,7 +192,7 @@ HWND TWinControl::Handle()
   if (FHandle == nullptr) {
     TCreateParams params;
     CreateParams(params);
-    RegisterOnce(params.WinClassName.c_str(), &TWinControl::ControlWindowProc, params.ClassStyle);
+    RegisterOnce(params.WinClassName.c_str(), &TWinControl::ControlWindowProc);
     FHandle = CreateWindowExA(params.ExStyle, params.WinClassName.c_str(), params.Caption.c_str(),
                               params.Style, params.X, params.Y, params.Width, params.Height, params.WndParent,
                               nullptr, nullptr, this);
@@ -186,7 +234,155 @@ LRESULT TWinControl::ControlWindowProc(HWND window, UINT message, WPARAM wParam,
 
 void TWinControl::WndProc(TMessage& message)
 {
-  DefaultHandler(message);
+  if (!DispatchInput(message)) {
+    DefaultHandler(message);
+  }
+}
+
+bool TWinControl::DispatchInput(TMessage& message)
+{
+  const int x = LowSigned(message.LParam);
+  const int y = HighSigned(message.LParam);
+  const TShiftState shift = ShiftStateOfMouse(message.WParam);
+  message.Result = 0;
+  switch (message.Msg) {
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDBLCLK:
+    case WM_MBUTTONDBLCLK: {
+      const bool twice = message.Msg == WM_LBUTTONDBLCLK || message.Msg == WM_RBUTTONDBLCLK ||
+                         message.Msg == WM_MBUTTONDBLCLK;
+      const TMouseButton button =
+          message.Msg == WM_LBUTTONDOWN || message.Msg == WM_LBUTTONDBLCLK   ? TMouseButton::mbLeft
+          : message.Msg == WM_RBUTTONDOWN || message.Msg == WM_RBUTTONDBLCLK ? TMouseButton::mbRight
+                                                                             : TMouseButton::mbMiddle;
+      if (twice && button == TMouseButton::mbLeft) {
+        DblClick();
+      }
+      MouseDown(button, shift | (twice ? ssDouble : 0), x, y);
+      return true;
+    }
+    case WM_LBUTTONUP:
+      MouseUp(TMouseButton::mbLeft, shift, x, y);
+      return true;
+    case WM_RBUTTONUP:
+      MouseUp(TMouseButton::mbRight, shift, x, y);
+      return true;
+    case WM_MBUTTONUP:
+      MouseUp(TMouseButton::mbMiddle, shift, x, y);
+      return true;
+    case WM_MOUSEMOVE:
+      MouseMove(shift, x, y);
+      return true;
+    case WM_MOUSEWHEEL:
+      message.Result = MouseWheel(ShiftStateOfMouse(message.WParam & 0xFFFF),
+                                  static_cast<short>((message.WParam >> 16) & 0xFFFF), POINT{x, y})
+                           ? 1
+                           : 0;
+      return true;
+    case WM_MOUSELEAVE:
+      MouseLeave();
+      return true;
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+    case WM_KEYUP:
+    case WM_SYSKEYUP: {
+      auto key = static_cast<WORD>(message.WParam);
+      const bool down = message.Msg == WM_KEYDOWN || message.Msg == WM_SYSKEYDOWN;
+      if (down) {
+        KeyDown(key, ShiftStateOfKeys());
+      } else {
+        KeyUp(key, ShiftStateOfKeys());
+      }
+      // Alt combinations the control left alone keep their default handling.
+      if (key != 0 && (message.Msg == WM_SYSKEYDOWN || message.Msg == WM_SYSKEYUP)) {
+        DefaultHandler(message);
+      }
+      return true;
+    }
+    case WM_CHAR: {
+      auto key = static_cast<char32_t>(message.WParam);
+      KeyPress(key);
+      return true;
+    }
+    case WM_SETCURSOR:
+      // A cursor the program shows everywhere (the wait cursor) wins over the window's own.
+      if (Screen().Cursor() != crDefault) {
+        ::SetCursor(Screen().Cursors(Screen().Cursor()));
+        message.Result = TRUE;
+        return true;
+      }
+      return false;
+    default:
+      return false;
+  }
+}
+
+void TWinControl::MouseDown(TMouseButton button, TShiftState shift, int x, int y)
+{
+  if (OnMouseDown) {
+    OnMouseDown(this, button, shift, x, y);
+  }
+}
+
+void TWinControl::MouseUp(TMouseButton button, TShiftState shift, int x, int y)
+{
+  if (OnMouseUp) {
+    OnMouseUp(this, button, shift, x, y);
+  }
+}
+
+void TWinControl::MouseMove(TShiftState shift, int x, int y)
+{
+  if (OnMouseMove) {
+    OnMouseMove(this, shift, x, y);
+  }
+}
+
+bool TWinControl::MouseWheel(TShiftState shift, int wheelDelta, POINT mousePos)
+{
+  bool handled = false;
+  if (OnMouseWheel) {
+    OnMouseWheel(this, shift, wheelDelta, mousePos, handled);
+  }
+  return handled;
+}
+
+void TWinControl::DblClick()
+{
+  if (OnDblClick) {
+    OnDblClick(this);
+  }
+}
+
+void TWinControl::MouseLeave()
+{
+  if (OnMouseLeave) {
+    OnMouseLeave(this);
+  }
+}
+
+void TWinControl::KeyDown(WORD& key, TShiftState shift)
+{
+  if (OnKeyDown) {
+    OnKeyDown(this, key, shift);
+  }
+}
+
+void TWinControl::KeyUp(WORD& key, TShiftState shift)
+{
+  if (OnKeyUp) {
+    OnKeyUp(this, key, shift);
+  }
+}
+
+void TWinControl::KeyPress(char32_t& key)
+{
+  if (OnKeyPress) {
+    OnKeyPress(this, key);
+  }
 }
 
 void TWinControl::DefaultHandler(TMessage& message)
@@ -222,7 +418,9 @@ void TForm::WndProc(TMessage& message)
       return;
     }
     default:
-      DefaultHandler(message);
+      if (!DispatchInput(message)) {
+        DefaultHandler(message);
+      }
   }
 }
 

@@ -12,6 +12,7 @@
 
 #include <string>
 
+#include "platform/Input.h"
 #include "platform/Messages.h"
 #include "platform/Windows.h"
 #include "rtl/Component.h"
@@ -36,11 +37,33 @@ struct TCreateParams {
   int Height = 0;
   HWND WndParent = nullptr;
   std::string WinClassName;
-  // The window class's style (CS_DBLCLKS for double clicks), used when the class is registered.
-  UINT ClassStyle = 0;
 };
 
 enum class TCloseAction { caNone, caHide, caFree, caMinimize };
+
+enum class TMouseButton { mbLeft, mbRight, mbMiddle };
+
+// The modifier keys and mouse buttons held during a mouse or key event; ssDouble marks the second
+// press of a double click.
+using TShiftState = unsigned;
+constexpr TShiftState ssShift = 0x01;
+constexpr TShiftState ssAlt = 0x02;
+constexpr TShiftState ssCtrl = 0x04;
+constexpr TShiftState ssLeft = 0x08;
+constexpr TShiftState ssRight = 0x10;
+constexpr TShiftState ssMiddle = 0x20;
+constexpr TShiftState ssDouble = 0x40;
+
+// The shift state of a mouse message's MK_ flags (Alt from the key state).
+TShiftState ShiftStateOfMouse(WPARAM keys);
+// The shift state of the keys as of the message being handled.
+TShiftState ShiftStateOfKeys();
+
+using TMouseEvent = TMethod<void(TObject*, TMouseButton, TShiftState, int, int)>;
+using TMouseMoveEvent = TMethod<void(TObject*, TShiftState, int, int)>;
+using TMouseWheelEvent = TMethod<void(TObject*, TShiftState, int, POINT, bool&)>;
+using TKeyEvent = TMethod<void(TObject*, WORD&, TShiftState)>;
+using TKeyPressEvent = TMethod<void(TObject*, char32_t&)>;
 
 using TCloseEvent = TMethod<void(TObject*, TCloseAction&)>;
 using TCloseQueryEvent = TMethod<void(TObject*, bool&)>;
@@ -82,6 +105,10 @@ class TApplication : public TComponent {
   void Terminate();
   bool Terminated() const noexcept { return FTerminated; }
 
+  // Brings the application back in front of the user: the main form is shown when hidden and
+  // made the foreground window.
+  void Restore();
+
   // Activation of the application (WM_ACTIVATEAPP to its window).
   TNotifyEvent OnActivate;
   TNotifyEvent OnDeactivate;
@@ -115,8 +142,33 @@ class TWinControl : public TComponent {
   bool HandleAllocated() const noexcept { return FHandle != nullptr; }
   void HandleNeeded() { Handle(); }
 
+  // The mouse and the keyboard over (or focused on) the window. X and Y are client coordinates;
+  // the wheel gives the screen position.
+  TMouseEvent OnMouseDown;
+  TMouseEvent OnMouseUp;
+  TMouseMoveEvent OnMouseMove;
+  TMouseWheelEvent OnMouseWheel;
+  TNotifyEvent OnDblClick;
+  TNotifyEvent OnMouseLeave;
+  TKeyEvent OnKeyDown;
+  TKeyEvent OnKeyUp;
+  TKeyPressEvent OnKeyPress;
+
  protected:
   virtual void CreateParams(TCreateParams& params) = 0;
+  // The input dispatchers, called by WndProc; each calls its event. A key event's Key set to 0,
+  // or a key press's character set to 0, is not handled further.
+  virtual void MouseDown(TMouseButton button, TShiftState shift, int x, int y);
+  virtual void MouseUp(TMouseButton button, TShiftState shift, int x, int y);
+  virtual void MouseMove(TShiftState shift, int x, int y);
+  virtual bool MouseWheel(TShiftState shift, int wheelDelta, POINT mousePos);
+  virtual void DblClick();
+  virtual void MouseLeave();
+  virtual void KeyDown(WORD& key, TShiftState shift);
+  virtual void KeyUp(WORD& key, TShiftState shift);
+  virtual void KeyPress(char32_t& key);
+  // Gives mouse and key messages to the dispatchers; false for any other message.
+  bool DispatchInput(TMessage& message);
   // Handles one message of the window; the default gives it to the default window procedure.
   virtual void WndProc(TMessage& message);
   void DefaultHandler(TMessage& message);

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "platform/Input.h"
+#include "platform/Metrics.h"
 #include "platform/Time.h"
 #include "rtl/AnsiText.h"
 #include "rtl/Strings.h"
@@ -122,4 +124,10 @@ std::u16string ProperCase(std::u16string_view text)
 std::string ProperCase(std::string_view text)
 {
   return Utf16ToUtf8(ProperCase(Utf8ToUtf16(text)));
+}
+
+bool IsMouseButtonDown()
+{
+  const int primary = GetSystemMetrics(SM_SWAPBUTTON) != 0 ? VK_RBUTTON : VK_LBUTTON;
+  return GetAsyncKeyState(primary) < 0;
 }

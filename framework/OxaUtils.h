@@ -89,6 +89,9 @@ class TTickExtender {
 // The system tick extended to 64 bits by the process's one extender.
 std::uint64_t GetTickCount64();
 
+// Whether the primary mouse button is down right now (the right one when the buttons are swapped).
+bool IsMouseButtonDown();
+
 // The easing of animated scrolling and fading: Max times f(Index / Count) rounded half to even,
 // with f(t) = 2t^2 below one half, (4 - 2t)t - 1 from there, and 1 from t = 1 on. Count below 1
 // or a negative Index writes a trace line and gives 0.

@@ -9,6 +9,7 @@
 #include "platform/display/Display.h"
 #include "platform/display/Gdi.h"
 #include "platform/display/GdiObjects.h"
+#include "platform/display/Input.h"
 
 namespace {
 
@@ -469,6 +470,23 @@ BOOL SetWindowTextA(HWND handle, const char* text)
 
 int GetWindowTextA(HWND handle, char* text, int size)
 {
+  if (IsForeignWindowHandle(handle)) {
+    const std::uint32_t id = ForeignWindowId(handle);
+    TDisplay* display = OpenedDisplay();
+    if (id == 0 || display == nullptr || !display->ForeignWindowExists(id)) {
+      SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+      return 0;
+    }
+    if (text == nullptr || size <= 0) {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return 0;
+    }
+    const std::string title = display->ForeignWindowTitle(id);
+    const std::size_t copied = std::min(title.size(), static_cast<std::size_t>(size - 1));
+    std::memcpy(text, title.data(), copied);
+    text[copied] = '\0';
+    return static_cast<int>(copied);
+  }
   auto table = TWindowManager::Instance().Table();
   const auto window = table.Find(handle);
   if (!window || text == nullptr || size <= 0) {

@@ -377,6 +377,11 @@ BOOL IsWindow(HWND window)
   if (number == manager.StartedNumber()) {
     return manager.Find(window) ? TRUE : FALSE;
   }
+  if (IsForeignWindowHandle(window)) {
+    const std::uint32_t id = ForeignWindowId(window);
+    TDisplay* display = OpenedDisplay();
+    return id != 0 && display != nullptr && display->ForeignWindowExists(id) ? TRUE : FALSE;
+  }
   const auto answer = QueryRemote(window);
   return answer && answer->Status == TReplyStatus::WindowFound ? TRUE : FALSE;
 }

@@ -70,6 +70,19 @@ class TDisplay {
   virtual bool QueryPointer(POINT&, bool&) { return false; }
   virtual void Activate(HWND) {}
 
+  // Other programs' top-level windows, known by their server id. The window the server (or its
+  // window manager) calls active: one of the program's windows in any process (ownProgram), or
+  // another program's (foreign); false when the back end does not know.
+  virtual bool ServerActiveWindow(HWND& ownProgram, std::uint32_t& foreign)
+  {
+    ownProgram = nullptr;
+    foreign = 0;
+    return false;
+  }
+  virtual bool ForeignWindowExists(std::uint32_t) { return false; }
+  virtual std::string ForeignWindowTitle(std::uint32_t) { return {}; }
+  virtual bool ActivateForeign(std::uint32_t) { return false; }
+
   // For tests: the screen's pixel (0x00BBGGRR), and the whole screen as rows of 0x00RRGGBB.
   virtual COLORREF ScreenPixel(LONG x, LONG y) = 0;
   virtual std::vector<std::uint32_t> ScreenImage(SIZE& size) = 0;

@@ -516,6 +516,123 @@ class TX11Display final : public TDisplay {
     XFlush(FDisplay);
   }
 
+  bool ServerActiveWindow(HWND& ownProgram, std::uint32_t& foreign) override
+  {
+    ownProgram = nullptr;
+    foreign = 0;
+    const std::lock_guard guard(FLock);
+    if (FDisplay == nullptr || FLost) {
+      return false;
+    }
+    const Window root = RootWindow(FDisplay, FScreen);
+    Window active = 0;
+    if (WindowManagerRuns()) {
+      Atom type = 0;
+      int format = 0;
+      unsigned long count = 0;
+      unsigned long remaining = 0;
+      unsigned char* data = nullptr;
+      if (XGetWindowProperty(FDisplay, root, FActiveWindow, 0, 1, False, XA_WINDOW, &type, &format, &count,
+                             &remaining, &data) == Success &&
+          count == 1 && data != nullptr) {
+        active = static_cast<Window>(*reinterpret_cast<unsigned long*>(data));
+      }
+      if (data != nullptr) {
+        XFree(data);
+      }
+    } else {
+      int revert = 0;
+      XGetInputFocus(FDisplay, &active, &revert);
+      active = TopLevelAncestor(active);
+    }
+    if (active == 0 || active == root || active == PointerRoot) {
+      return true;
+    }
+    if (const HWND own = WindowOfId(active)) {
+      ownProgram = own;
+    } else if (const std::uint32_t handle = ProgramHandleOf(active)) {
+      ownProgram = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(handle));
+    } else {
+      foreign = static_cast<std::uint32_t>(active);
+    }
+    return true;
+  }
+
+  bool ForeignWindowExists(std::uint32_t id) override
+  {
+    const std::lock_guard guard(FLock);
+    if (FDisplay == nullptr || FLost) {
+      return false;
+    }
+    XWindowAttributes attributes{};
+    FErrorSeen = false;
+    const Status found = XGetWindowAttributes(FDisplay, static_cast<Window>(id), &attributes);
+    XSync(FDisplay, False);
+    const bool exists = found != 0 && !FErrorSeen;
+    FErrorSeen = false;
+    return exists;
+  }
+
+  std::string ForeignWindowTitle(std::uint32_t id) override
+  {
+    const std::lock_guard guard(FLock);
+    if (FDisplay == nullptr || FLost) {
+      return {};
+    }
+    std::string title;
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long remaining = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(FDisplay, static_cast<Window>(id), FWmName, 0, 1024, False, FUtf8, &type, &format,
+                           &count, &remaining, &data) == Success &&
+        data != nullptr && format == 8) {
+      title.assign(reinterpret_cast<const char*>(data), count);
+    }
+    if (data != nullptr) {
+      XFree(data);
+    }
+    if (title.empty()) {
+      char* name = nullptr;
+      if (XFetchName(FDisplay, static_cast<Window>(id), &name) != 0 && name != nullptr) {
+        title = name;
+        XFree(name);
+      }
+    }
+    XSync(FDisplay, False);
+    FErrorSeen = false;
+    return title;
+  }
+
+  bool ActivateForeign(std::uint32_t id) override
+  {
+    const std::lock_guard guard(FLock);
+    if (FDisplay == nullptr || FLost) {
+      return false;
+    }
+    const auto window = static_cast<Window>(id);
+    FErrorSeen = false;
+    if (WindowManagerRuns()) {
+      XEvent event{};
+      event.xclient.type = ClientMessage;
+      event.xclient.window = window;
+      event.xclient.message_type = FActiveWindow;
+      event.xclient.format = 32;
+      event.xclient.data.l[0] = 2;  // as a pager does: the user asked for it
+      event.xclient.data.l[1] = CurrentTime;
+      XSendEvent(FDisplay, RootWindow(FDisplay, FScreen), False,
+                 SubstructureRedirectMask | SubstructureNotifyMask, &event);
+    } else {
+      XRaiseWindow(FDisplay, window);
+      XSetInputFocus(FDisplay, window, RevertToParent, CurrentTime);
+    }
+    XSync(FDisplay, False);
+    const bool done = !FErrorSeen;
+    FErrorSeen = false;
+    return done;
+  }
+
   void OnError(const XErrorEvent& error)
   {
     char text[256] = {};
@@ -832,6 +949,49 @@ class TX11Display final : public TDisplay {
     window.Memory.clear();
   }
 
+  // The child of the root that holds window (itself when it is one); 0 for none.
+  Window TopLevelAncestor(Window window)
+  {
+    const Window root = RootWindow(FDisplay, FScreen);
+    for (int depth = 0; depth < 32 && window != 0 && window != root && window != PointerRoot; ++depth) {
+      Window rootOut = 0;
+      Window parent = 0;
+      Window* children = nullptr;
+      unsigned int count = 0;
+      if (XQueryTree(FDisplay, window, &rootOut, &parent, &children, &count) == 0) {
+        return 0;
+      }
+      if (children != nullptr) {
+        XFree(children);
+      }
+      if (parent == root) {
+        return window;
+      }
+      window = parent;
+    }
+    return 0;
+  }
+
+  // The program's window handle a window of another of its processes carries; 0 for none.
+  std::uint32_t ProgramHandleOf(Window window)
+  {
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long remaining = 0;
+    unsigned char* data = nullptr;
+    std::uint32_t handle = 0;
+    if (XGetWindowProperty(FDisplay, window, FHandleAtom, 0, 1, False, XA_CARDINAL, &type, &format, &count,
+                           &remaining, &data) == Success &&
+        data != nullptr && count == 1 && format == 32) {
+      handle = static_cast<std::uint32_t>(*reinterpret_cast<unsigned long*>(data));
+    }
+    if (data != nullptr) {
+      XFree(data);
+    }
+    return handle;
+  }
+
   HWND WindowOfId(Window id)
   {
     for (const auto& [handle, window] : FWindows) {
@@ -874,6 +1034,11 @@ class TX11Display final : public TDisplay {
             continue;
           }
           if (ReadInput(event, input)) {
+            continue;
+          }
+          if (event.type == MappingNotify) {
+            // The keyboard map changed: keysyms come from the new one.
+            XRefreshKeyboardMapping(&event.xmapping);
             continue;
           }
           if (event.type == FocusIn && event.xfocus.mode != NotifyGrab && event.xfocus.mode != NotifyUngrab &&
@@ -971,9 +1136,9 @@ class TX11Display final : public TDisplay {
           return true;
         }
         item.Kind = TInputKind::Button;
-        item.Button = button == Button1   ? TMouseButton::Left
-                      : button == Button3 ? TMouseButton::Right
-                                          : TMouseButton::Middle;
+        item.Button = button == Button1   ? TPointerButton::Left
+                      : button == Button3 ? TPointerButton::Right
+                                          : TPointerButton::Middle;
         break;
       }
       case KeyPress:

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <mutex>
 
 #include "platform/Diagnostics.h"
@@ -32,10 +33,29 @@ constexpr std::size_t MaxQueuedInput = 4096;
 // program lost the activation to another process (wParam: the thread that took it).
 constexpr UINT ActivateRequest = 0x03F0;
 constexpr UINT DeactivateAppRequest = 0x03F1;
+// lParam of a request the back end made from what the server reported.
+constexpr LPARAM FromDisplay = 1;
+
+// The process number no process of the program gets: handles of other programs' windows.
+constexpr std::uint32_t ForeignNumber = 0xFFFF;
+constexpr std::uint32_t MaxForeignSlots = 0xFFFF;
+
+struct TForeignWindows {
+  std::mutex Lock;
+  std::map<std::uint32_t, std::uint32_t> SlotOf;  // server id -> slot
+  std::map<std::uint32_t, std::uint32_t> IdOf;    // slot -> server id
+  std::uint32_t Next = 1;
+};
+
+TForeignWindows& Foreign()
+{
+  static TForeignWindows table;
+  return table;
+}
 
 struct TLastClick {
   HWND Window = nullptr;
-  TMouseButton Button = TMouseButton::Left;
+  TPointerButton Button = TPointerButton::Left;
   DWORD Time = 0;
   POINT Screen{0, 0};
   bool Double = false;  // it was the second of a double click: the next press starts afresh
@@ -163,23 +183,23 @@ WPARAM MouseKeys(const TInputState& state)
   return keys;
 }
 
-int ButtonKey(TMouseButton button)
+int ButtonKey(TPointerButton button)
 {
   switch (button) {
-    case TMouseButton::Right:
+    case TPointerButton::Right:
       return VK_RBUTTON;
-    case TMouseButton::Middle:
+    case TPointerButton::Middle:
       return VK_MBUTTON;
     default:
       return VK_LBUTTON;
   }
 }
 
-UINT ButtonMessage(TMouseButton button, bool down, bool doubleClick)
+UINT ButtonMessage(TPointerButton button, bool down, bool doubleClick)
 {
-  const UINT base = button == TMouseButton::Left    ? WM_LBUTTONDOWN
-                    : button == TMouseButton::Right ? WM_RBUTTONDOWN
-                                                    : WM_MBUTTONDOWN;
+  const UINT base = button == TPointerButton::Left    ? WM_LBUTTONDOWN
+                    : button == TPointerButton::Right ? WM_RBUTTONDOWN
+                                                      : WM_MBUTTONDOWN;
   return !down ? base + 1 : doubleClick ? base + 2 : base;
 }
 
@@ -223,6 +243,19 @@ void DeliverPointer(const TInputEvent& event, DWORD time)
 {
   auto& manager = TWindowManager::Instance();
   TInputState& state = State();
+  if (event.Kind != TInputKind::Move) {
+    bool moved = false;
+    {
+      const std::lock_guard guard(state.Lock);
+      moved = state.Cursor.x != event.Screen.x || state.Cursor.y != event.Screen.y;
+    }
+    if (moved) {
+      // A press elsewhere than the last move: the pointer got there first.
+      TInputEvent move = event;
+      move.Kind = TInputKind::Move;
+      DeliverPointer(move, time);
+    }
+  }
   std::shared_ptr<TWindow> target;
   std::shared_ptr<TWindow> left;
   MSG message{nullptr, 0, 0, 0, time, event.Screen};
@@ -456,6 +489,40 @@ void DeactivateApp(DWORD threadId)
 
 }  // namespace
 
+bool IsForeignWindowHandle(HWND window) noexcept
+{
+  return ProcessNumberOf(window) == ForeignNumber;
+}
+
+HWND ForeignWindowHandle(std::uint32_t serverId)
+{
+  TForeignWindows& table = Foreign();
+  const std::lock_guard guard(table.Lock);
+  if (const auto found = table.SlotOf.find(serverId); found != table.SlotOf.end()) {
+    return WindowOf((ForeignNumber << 16) | found->second);
+  }
+  // The slots go round; a slot is reused only after every other one was.
+  const std::uint32_t slot = table.Next;
+  table.Next = table.Next == MaxForeignSlots ? 1 : table.Next + 1;
+  if (const auto old = table.IdOf.find(slot); old != table.IdOf.end()) {
+    table.SlotOf.erase(old->second);
+  }
+  table.IdOf[slot] = serverId;
+  table.SlotOf[serverId] = slot;
+  return WindowOf((ForeignNumber << 16) | slot);
+}
+
+std::uint32_t ForeignWindowId(HWND window)
+{
+  if (!IsForeignWindowHandle(window)) {
+    return 0;
+  }
+  TForeignWindows& table = Foreign();
+  const std::lock_guard guard(table.Lock);
+  const auto found = table.IdOf.find(HandleValue(window) & 0xFFFF);
+  return found == table.IdOf.end() ? 0 : found->second;
+}
+
 int VirtualKeyOfKeysym(unsigned long keysym) noexcept
 {
   if (keysym >= XK_a && keysym <= XK_z) {
@@ -673,13 +740,33 @@ bool IsInputControl(const MSG& message) noexcept
   return message.message == ActivateRequest || message.message == DeactivateAppRequest;
 }
 
+// Whether the server still calls one of this process's windows active (for focus news that may
+// have gone stale while it waited in the queue); true when the back end cannot tell.
+bool ServerSaysOursIsActive()
+{
+  TDisplay* display = OpenedDisplay();
+  HWND program = nullptr;
+  std::uint32_t foreign = 0;
+  if (display == nullptr || !display->ServerActiveWindow(program, foreign)) {
+    return true;
+  }
+  return program != nullptr && ProcessNumberOf(program) == TWindowManager::Instance().StartedNumber();
+}
+
 void HandleInputControl(const MSG& message)
 {
+  const bool fromDisplay = message.lParam == FromDisplay;
   if (message.message == ActivateRequest) {
+    if (fromDisplay && !ServerSaysOursIsActive()) {
+      return;
+    }
     if (const auto top = TopLevelWindow(message.hwnd)) {
       Activate(top->Handle, message.wParam, false);
     }
   } else if (message.message == DeactivateAppRequest) {
+    if (fromDisplay && ServerSaysOursIsActive()) {
+      return;
+    }
     DeactivateApp(static_cast<DWORD>(message.wParam));
   }
 }
@@ -687,12 +774,12 @@ void HandleInputControl(const MSG& message)
 void DisplayFocusChanged(HWND window, bool active)
 {
   if (active && window != nullptr) {
-    PostMessageA(window, ActivateRequest, WA_ACTIVE, 0);
+    PostMessageA(window, ActivateRequest, WA_ACTIVE, FromDisplay);
     return;
   }
   HWND current = GetActiveWindow();
   if (current != nullptr) {
-    PostMessageA(current, DeactivateAppRequest, 0, 0);
+    PostMessageA(current, DeactivateAppRequest, 0, FromDisplay);
   }
 }
 
@@ -863,14 +950,14 @@ void mouse_event(DWORD flags, DWORD dx, DWORD dy, DWORD data, ULONG_PTR)
   }
   const struct {
     DWORD Flag;
-    TMouseButton Button;
+    TPointerButton Button;
     bool Down;
-  } buttons[] = {{MOUSEEVENTF_LEFTDOWN, TMouseButton::Left, true},
-                 {MOUSEEVENTF_LEFTUP, TMouseButton::Left, false},
-                 {MOUSEEVENTF_RIGHTDOWN, TMouseButton::Right, true},
-                 {MOUSEEVENTF_RIGHTUP, TMouseButton::Right, false},
-                 {MOUSEEVENTF_MIDDLEDOWN, TMouseButton::Middle, true},
-                 {MOUSEEVENTF_MIDDLEUP, TMouseButton::Middle, false}};
+  } buttons[] = {{MOUSEEVENTF_LEFTDOWN, TPointerButton::Left, true},
+                 {MOUSEEVENTF_LEFTUP, TPointerButton::Left, false},
+                 {MOUSEEVENTF_RIGHTDOWN, TPointerButton::Right, true},
+                 {MOUSEEVENTF_RIGHTUP, TPointerButton::Right, false},
+                 {MOUSEEVENTF_MIDDLEDOWN, TPointerButton::Middle, true},
+                 {MOUSEEVENTF_MIDDLEUP, TPointerButton::Middle, false}};
   for (const auto& button : buttons) {
     if ((flags & button.Flag) != 0) {
       TInputEvent event;
@@ -975,6 +1062,13 @@ HWND GetForegroundWindow()
   if (const HWND active = GetActiveWindow()) {
     return active;
   }
+  if (TDisplay* display = OpenedDisplay()) {
+    HWND program = nullptr;
+    std::uint32_t foreign = 0;
+    if (display->ServerActiveWindow(program, foreign)) {
+      return program != nullptr ? program : foreign != 0 ? ForeignWindowHandle(foreign) : nullptr;
+    }
+  }
   const HWND recorded = ReadForegroundRecord();
   if (recorded != nullptr && ProcessNumberOf(recorded) != TWindowManager::Instance().StartedNumber() &&
       IsWindow(recorded) != FALSE) {
@@ -989,6 +1083,16 @@ BOOL SetForegroundWindow(HWND window)
   if (number == 0) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return FALSE;
+  }
+  if (number == ForeignNumber) {
+    const std::uint32_t id = ForeignWindowId(window);
+    TDisplay* display = OpenedDisplay();
+    if (id == 0 || display == nullptr || !display->ActivateForeign(id)) {
+      SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+      return FALSE;
+    }
+    DeactivateApp(0);
+    return TRUE;
   }
   if (number == TWindowManager::Instance().StartedNumber()) {
     return SetActiveWindow(window) != nullptr || GetActiveWindow() != nullptr ? TRUE : FALSE;

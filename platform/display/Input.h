@@ -12,13 +12,13 @@
 #include "platform/WindowManager.h"
 
 enum class TInputKind { Move, Button, Wheel, Key };
-enum class TMouseButton { Left, Right, Middle };
+enum class TPointerButton { Left, Right, Middle };
 
 // One piece of input as a back end (or mouse_event, or a test) saw it.
 struct TInputEvent {
   TInputKind Kind = TInputKind::Move;
   POINT Screen{0, 0};  // where the pointer is (Move, Button, Wheel)
-  TMouseButton Button = TMouseButton::Left;
+  TPointerButton Button = TPointerButton::Left;
   bool Down = false;         // Button, Key
   int WheelDelta = 0;        // Wheel: multiples of WHEEL_DELTA, away from the user positive
   unsigned long Keysym = 0;  // Key: the key's unshifted X keysym
@@ -50,6 +50,13 @@ void HandleInputControl(const MSG& message);
 // The back end saw one of our top-level windows gain the focus (active) or the program lose it
 // to another one (window null, active false). Any thread.
 void DisplayFocusChanged(HWND window, bool active);
+
+// Top-level windows of other programs get handles from a range of their own (the process number
+// no process of the program has), each naming one window of the X server.
+bool IsForeignWindowHandle(HWND window) noexcept;
+HWND ForeignWindowHandle(std::uint32_t serverId);
+// The server id a foreign handle names; 0 for any other handle.
+std::uint32_t ForeignWindowId(HWND window);
 
 // The cursor images (display/Cursors.cpp).
 struct TCursorImage {

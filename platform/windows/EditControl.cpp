@@ -132,6 +132,8 @@ std::size_t PositionAt(const TEditWindow& edit, int x, int y)
 
 void Changed(HWND window, TEditWindow& edit)
 {
+  // GetWindowTextA reads the window's own title: it follows the edited text.
+  SetWindowTextA(window, edit.Text.Utf8().c_str());
   Layout(window, edit);
   edit.CaretShown = edit.Focused;
   InvalidateRect(window, nullptr, TRUE);

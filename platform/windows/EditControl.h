@@ -4,7 +4,8 @@
 // A borderless child window showing its text word-wrapped in its font and colours, with a blinking
 // caret while it has the focus, selection by mouse and Shift, Backspace, Delete, the arrows, Home
 // and End, Ctrl+A. Its text is UTF-8; the limit counts code points and text is never cut inside
-// one. Setting its text (also at creation) selects all of it, so typing replaces it.
+// one. Setting its text (WM_SETTEXT, or the window name at creation) selects all of it, so typing
+// replaces it; GetWindowTextA and WM_GETTEXT give the edited text.
 //
 // It is its own focused window: its keys never reach the program's other windows. Enter and
 // Escape are not inserted; the parent gets WM_COMMAND (wParam: the control's id in the low word,

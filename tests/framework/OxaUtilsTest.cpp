@@ -1,4 +1,6 @@
 #include "framework/OxaUtils.h"
+#include "platform/display/DisplayTesting.h"
+#include "platform/display/Input.h"
 
 #include <gtest/gtest.h>
 
@@ -97,3 +99,31 @@ TEST(OxaUtils, QuickSortOrdersPointersByTheCompare)
     EXPECT_TRUE(std::is_sorted(pointers.begin(), pointers.end(), [](int* a, int* b) { return *a < *b; }));
   }
 }
+
+namespace {
+
+TEST(OxaUtilsMouseTest, IsMouseButtonDownFollowsThePrimaryButtonNow)
+{
+  UseHeadlessDisplay();
+  struct TCase {
+    TPointerButton Button;
+    bool Down;
+    bool Expected;
+  };
+  const TCase cases[] = {
+      {TPointerButton::Left, true, true},    {TPointerButton::Left, false, false},
+      {TPointerButton::Right, true, false},  {TPointerButton::Right, false, false},
+      {TPointerButton::Middle, true, false}, {TPointerButton::Middle, false, false},
+  };
+  for (const auto& entry : cases) {
+    TInputEvent event;
+    event.Kind = TInputKind::Button;
+    event.Button = entry.Button;
+    event.Down = entry.Down;
+    DeliverInput(event);
+    // Now, not as of a message: nothing was taken from the queue.
+    EXPECT_EQ(IsMouseButtonDown(), entry.Expected) << static_cast<int>(entry.Button) << " " << entry.Down;
+  }
+}
+
+}  // namespace

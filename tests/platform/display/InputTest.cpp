@@ -110,7 +110,7 @@ class InputTest : public testing::Test {
     DeliverInput(event);
   }
 
-  static void Button(LONG x, LONG y, bool down, DWORD time = 0, TMouseButton button = TMouseButton::Left)
+  static void Button(LONG x, LONG y, bool down, DWORD time = 0, TPointerButton button = TPointerButton::Left)
   {
     TInputEvent event;
     event.Kind = TInputKind::Button;

@@ -12,6 +12,7 @@
 #include "platform/Windows.h"
 #include "platform/display/DisplayTesting.h"
 #include "platform/display/Gdi.h"
+#include "platform/windows/EditControl.h"
 #include "tests/support/MessagePump.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/XvfbServer.h"
@@ -120,7 +121,7 @@ class TInputX11 : public testing::Test {
     PumpUntil([&] { return GetTickCount() - start >= milliseconds; });
   }
 
-  bool PumpUntilSeen(UINT message, DWORD timeout = 5000)
+  bool PumpUntilSeen(UINT message, DWORD timeout = 15000)
   {
     return PumpUntil(
         [&] {
@@ -152,7 +153,7 @@ class TInputX11 : public testing::Test {
 };
 
 // A message pump that also translates keys, as the program's loop does.
-bool PumpTranslatingUntil(const std::function<bool()>& done, DWORD timeout = 5000)
+bool PumpTranslatingUntil(const std::function<bool()>& done, DWORD timeout = 15000)
 {
   const DWORD start = GetTickCount();
   MSG message{};
@@ -296,6 +297,109 @@ TEST_F(TInputX11, MessageBoxIsModalAndEnterClosesIt)
   EXPECT_TRUE(Seen(WM_LBUTTONDOWN).empty());
   EXPECT_EQ(GetWindowLongPtrA(owner, GWL_STYLE) & WS_DISABLED, 0) << "enabled again afterwards";
   EXPECT_EQ(FindWindowA("OxaMessageBox", "Caption"), nullptr);
+}
+
+TEST_F(TInputX11, OtherProgramsWindowsGetHandlesThatWork)
+{
+  const HWND window = ShowTriangle();
+  ASSERT_TRUE(SetForegroundWindow(window));
+  EXPECT_EQ(GetForegroundWindow(), window);
+  TTestConnection hands(FServer.Name());
+  Display* other = hands.Get();
+  const Window foreign = XCreateSimpleWindow(other, DefaultRootWindow(other), 10, 10, 60, 40, 0, 0, 0);
+  XStoreName(other, foreign, "Other Program");
+  XMapWindow(other, foreign);
+  XSync(other, False);
+  XSetInputFocus(other, foreign, RevertToParent, CurrentTime);
+  XSync(other, False);
+  ASSERT_TRUE(PumpUntil([] { return GetActiveWindow() == nullptr; })) << "the program lost the activation";
+  const HWND theirs = GetForegroundWindow();
+  ASSERT_NE(theirs, nullptr);
+  EXPECT_NE(theirs, window);
+  EXPECT_TRUE(IsWindow(theirs));
+  char title[64] = {};
+  EXPECT_EQ(GetWindowTextA(theirs, title, sizeof(title)), 13);
+  EXPECT_STREQ(title, "Other Program");
+  EXPECT_EQ(GetWindowTextA(theirs, title, 6), 5);
+  EXPECT_STREQ(title, "Other");
+  EXPECT_EQ(GetForegroundWindow(), theirs) << "the same window keeps its handle";
+
+  ASSERT_TRUE(SetForegroundWindow(window));
+  ASSERT_TRUE(PumpUntil([&] { return GetForegroundWindow() == window; }));
+  ASSERT_TRUE(SetForegroundWindow(theirs));
+  Window focused = 0;
+  int revert = 0;
+  XGetInputFocus(other, &focused, &revert);
+  EXPECT_EQ(focused, foreign);
+  EXPECT_EQ(GetActiveWindow(), nullptr);
+
+  XDestroyWindow(other, foreign);
+  XSync(other, False);
+  EXPECT_FALSE(IsWindow(theirs));
+  EXPECT_EQ(GetWindowTextA(theirs, title, sizeof(title)), 0);
+  EXPECT_FALSE(SetForegroundWindow(theirs));
+}
+
+TEST_F(TInputX11, TypingIntoTheInPlaceEditor)
+{
+  ASSERT_TRUE(RegisterEditControlClass());
+  FWindow = CreateWindowExA(0, "X11InputTest", "list", WS_POPUP | WS_VISIBLE, 100, 100, 300, 100, nullptr,
+                            nullptr, nullptr, nullptr);
+  ASSERT_NE(FWindow, nullptr);
+  const HWND edit = CreateWindowExA(0, EDIT_CONTROL_CLASS, "old caption", WS_CHILD | WS_VISIBLE, 10, 10, 280,
+                                    40, FWindow, nullptr, nullptr, nullptr);
+  ASSERT_NE(edit, nullptr);
+  SetFocus(edit);
+  TTestConnection hands(FServer.Name());
+  hands.MoveTo(150, 130);
+  Pump(100);
+  for (const KeySym key : {XK_n, XK_e, XK_x, XK_BackSpace, XK_w}) {
+    hands.Type(key);
+  }
+  char text[64] = {};
+  ASSERT_TRUE(PumpTranslatingUntil([&] {
+    GetWindowTextA(edit, text, sizeof(text));
+    return std::string(text) == "new";
+  })) << text;
+  EXPECT_TRUE(Seen(WM_KEYDOWN).empty()) << "the editor's keys never reach the window below";
+}
+
+TEST_F(TInputX11, ComposeSequenceTypesOneCharacter)
+{
+  const HWND window = ShowTriangle();
+  SetFocus(window);
+  TTestConnection hands(FServer.Name());
+  Display* keyboard = hands.Get();
+  // Give the compose key a free key code: the server's map has none.
+  int first = 0;
+  int last = 0;
+  XDisplayKeycodes(keyboard, &first, &last);
+  int perCode = 0;
+  KeySym* map = XGetKeyboardMapping(keyboard, static_cast<KeyCode>(first), last - first + 1, &perCode);
+  ASSERT_NE(map, nullptr);
+  int free = 0;
+  for (int code = last; code >= first && free == 0; --code) {
+    bool empty = true;
+    for (int k = 0; k < perCode; ++k) {
+      empty = empty && map[(code - first) * perCode + k] == NoSymbol;
+    }
+    free = empty ? code : 0;
+  }
+  XFree(map);
+  ASSERT_NE(free, 0);
+  KeySym compose = XK_Multi_key;
+  XChangeKeyboardMapping(keyboard, free, 1, &compose, 1);
+  XSync(keyboard, False);
+  hands.MoveTo(320, 230);
+  Pump(200);
+  for (const KeySym key : {XK_Multi_key, XK_apostrophe, XK_e}) {
+    hands.Type(key);
+  }
+  ASSERT_TRUE(PumpTranslatingUntil([&] { return !Seen(WM_CHAR).empty(); }));
+  Pump(100);
+  const auto typed = Seen(WM_CHAR);
+  ASSERT_EQ(typed.size(), 1U);
+  EXPECT_EQ(typed[0].WParam, 0xE9U);
 }
 
 }  // namespace
