@@ -976,19 +976,19 @@ void TOxaBitmap::DblClick()
     OnDblClick(this);
   }
 }
-void TOxaBitmap::MouseMove(TOxaShift shift, int x, int y)
+void TOxaBitmap::MouseMove(TShiftState shift, int x, int y)
 {
   if (OnMouseMove) {
     OnMouseMove(this, shift, x, y);
   }
 }
-void TOxaBitmap::MouseDown(TOxaMouseButton button, TOxaShift shift, int x, int y)
+void TOxaBitmap::MouseDown(TMouseButton button, TShiftState shift, int x, int y)
 {
   if (OnMouseDown) {
     OnMouseDown(this, button, shift, x, y);
   }
 }
-void TOxaBitmap::MouseUp(TOxaMouseButton button, TOxaShift shift, int x, int y)
+void TOxaBitmap::MouseUp(TMouseButton button, TShiftState shift, int x, int y)
 {
   if (OnMouseUp) {
     OnMouseUp(this, button, shift, x, y);
@@ -1018,19 +1018,19 @@ void TOxaBitmap::CaptureLost()
     OnCaptureLost(this);
   }
 }
-void TOxaBitmap::MouseWheel(TOxaShift shift, int delta, int x, int y, bool& handled)
+void TOxaBitmap::MouseWheel(TShiftState shift, int delta, int x, int y, bool& handled)
 {
   if (OnMouseWheel) {
     OnMouseWheel(this, shift, delta, x, y, handled);
   }
 }
-void TOxaBitmap::MouseWheelDown(TOxaShift shift, int x, int y, bool& handled)
+void TOxaBitmap::MouseWheelDown(TShiftState shift, int x, int y, bool& handled)
 {
   if (OnMouseWheelDown) {
     OnMouseWheelDown(this, shift, x, y, handled);
   }
 }
-void TOxaBitmap::MouseWheelUp(TOxaShift shift, int x, int y, bool& handled)
+void TOxaBitmap::MouseWheelUp(TShiftState shift, int x, int y, bool& handled)
 {
   if (OnMouseWheelUp) {
     OnMouseWheelUp(this, shift, x, y, handled);
@@ -1072,19 +1072,19 @@ void TOxaBitmap::Exit()
     OnExit(this);
   }
 }
-void TOxaBitmap::KeyDown(WORD& key, TOxaShift shift)
+void TOxaBitmap::KeyDown(WORD& key, TShiftState shift)
 {
   if (OnKeyDown) {
     OnKeyDown(this, key, shift);
   }
 }
-void TOxaBitmap::KeyUp(WORD& key, TOxaShift shift)
+void TOxaBitmap::KeyUp(WORD& key, TShiftState shift)
 {
   if (OnKeyUp) {
     OnKeyUp(this, key, shift);
   }
 }
-void TOxaBitmap::KeyPress(char& key)
+void TOxaBitmap::KeyPress(char32_t& key)
 {
   if (OnKeyPress) {
     OnKeyPress(this, key);

@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "forms/Forms.h"
 #include "framework/OxaObjects.h"
 #include "graphics/OxaBitmapBlt.h"
 #include "graphics/OxaGdiBitmap.h"
@@ -34,31 +35,17 @@
 class TOxaBitmap;
 class TOxaImage;
 
-enum class TOxaMouseButton { Left, Right, Middle };
-
-// Shift state bits of the mouse and key events.
-enum TOxaShiftBits : unsigned {
-  ssShift = 1U << 0,
-  ssAlt = 1U << 1,
-  ssCtrl = 1U << 2,
-  ssLeft = 1U << 3,
-  ssRight = 1U << 4,
-  ssMiddle = 1U << 5,
-  ssDouble = 1U << 6,
-};
-using TOxaShift = unsigned;
-
 using TOxaNodeEvent = TMethod<void(TOxaBitmap* sender)>;
 using TOxaNodeMouseEvent =
-    TMethod<void(TOxaBitmap* sender, TOxaMouseButton button, TOxaShift shift, int x, int y)>;
-using TOxaNodeMoveEvent = TMethod<void(TOxaBitmap* sender, TOxaShift shift, int x, int y)>;
+    TMethod<void(TOxaBitmap* sender, TMouseButton button, TShiftState shift, int x, int y)>;
+using TOxaNodeMoveEvent = TMethod<void(TOxaBitmap* sender, TShiftState shift, int x, int y)>;
 using TOxaNodeWheelEvent =
-    TMethod<void(TOxaBitmap* sender, TOxaShift shift, int delta, int x, int y, bool& handled)>;
+    TMethod<void(TOxaBitmap* sender, TShiftState shift, int delta, int x, int y, bool& handled)>;
 using TOxaNodeWheelStepEvent =
-    TMethod<void(TOxaBitmap* sender, TOxaShift shift, int x, int y, bool& handled)>;
+    TMethod<void(TOxaBitmap* sender, TShiftState shift, int x, int y, bool& handled)>;
 using TOxaNodeDragEvent = TMethod<void(TOxaBitmap* sender, TOxaBitmap* source, int x, int y)>;
-using TOxaNodeKeyEvent = TMethod<void(TOxaBitmap* sender, WORD& key, TOxaShift shift)>;
-using TOxaNodeKeyPressEvent = TMethod<void(TOxaBitmap* sender, char& key)>;
+using TOxaNodeKeyEvent = TMethod<void(TOxaBitmap* sender, WORD& key, TShiftState shift)>;
+using TOxaNodeKeyPressEvent = TMethod<void(TOxaBitmap* sender, char32_t& key)>;
 
 // The layout rules of HorzAlign and VertAlign.
 enum TOxaAlign : std::uint8_t {
@@ -275,16 +262,16 @@ class TOxaBitmap : public TOxaPersistent {
   // --- Dispatchers ---
   virtual void Click();
   virtual void DblClick();
-  virtual void MouseMove(TOxaShift shift, int x, int y);
-  virtual void MouseDown(TOxaMouseButton button, TOxaShift shift, int x, int y);
-  virtual void MouseUp(TOxaMouseButton button, TOxaShift shift, int x, int y);
+  virtual void MouseMove(TShiftState shift, int x, int y);
+  virtual void MouseDown(TMouseButton button, TShiftState shift, int x, int y);
+  virtual void MouseUp(TMouseButton button, TShiftState shift, int x, int y);
   virtual void MouseEnter();
   virtual void MouseLeave();
   virtual void CaptureGained();
   virtual void CaptureLost();
-  virtual void MouseWheel(TOxaShift shift, int delta, int x, int y, bool& handled);
-  virtual void MouseWheelDown(TOxaShift shift, int x, int y, bool& handled);
-  virtual void MouseWheelUp(TOxaShift shift, int x, int y, bool& handled);
+  virtual void MouseWheel(TShiftState shift, int delta, int x, int y, bool& handled);
+  virtual void MouseWheelDown(TShiftState shift, int x, int y, bool& handled);
+  virtual void MouseWheelUp(TShiftState shift, int x, int y, bool& handled);
   virtual void DragOver(TOxaBitmap* source, int x, int y);
   virtual void DragLeave(TOxaBitmap* source, int x, int y);
   virtual void DragMove(TOxaBitmap* source, int x, int y);
@@ -293,9 +280,9 @@ class TOxaBitmap : public TOxaPersistent {
   virtual void DragEnd() {}
   virtual void Enter();
   virtual void Exit();
-  virtual void KeyDown(WORD& key, TOxaShift shift);
-  virtual void KeyUp(WORD& key, TOxaShift shift);
-  virtual void KeyPress(char& key);
+  virtual void KeyDown(WORD& key, TShiftState shift);
+  virtual void KeyUp(WORD& key, TShiftState shift);
+  virtual void KeyPress(char32_t& key);
 
   TOxaNodeEvent OnClick;
   TOxaNodeEvent OnDblClick;

@@ -7,59 +7,6 @@
 #include "platform/Input.h"
 #include "platform/Messages.h"
 
-namespace {
-
-TOxaShift ShiftOfKeys(WPARAM keys)
-{
-  TOxaShift shift = 0;
-  if ((keys & MK_SHIFT) != 0) {
-    shift |= ssShift;
-  }
-  if ((keys & MK_CONTROL) != 0) {
-    shift |= ssCtrl;
-  }
-  if ((keys & MK_LBUTTON) != 0) {
-    shift |= ssLeft;
-  }
-  if ((keys & MK_RBUTTON) != 0) {
-    shift |= ssRight;
-  }
-  if ((keys & MK_MBUTTON) != 0) {
-    shift |= ssMiddle;
-  }
-  if (GetKeyState(VK_MENU) < 0) {
-    shift |= ssAlt;
-  }
-  return shift;
-}
-
-TOxaShift ShiftOfKeyboard()
-{
-  TOxaShift shift = 0;
-  if (GetKeyState(VK_SHIFT) < 0) {
-    shift |= ssShift;
-  }
-  if (GetKeyState(VK_CONTROL) < 0) {
-    shift |= ssCtrl;
-  }
-  if (GetKeyState(VK_MENU) < 0) {
-    shift |= ssAlt;
-  }
-  return shift;
-}
-
-int LowWord(LPARAM value)
-{
-  return static_cast<short>(value & 0xFFFF);
-}
-
-int HighWord(LPARAM value)
-{
-  return static_cast<short>((value >> 16) & 0xFFFF);
-}
-
-}  // namespace
-
 // --- TOxaCallbackItem ---
 
 TOxaCallbackItem::TOxaCallbackItem(TOxaImage* control, const TOxaCallbackEvent& callback, TOxaBitmap* node)
@@ -113,7 +60,6 @@ void TOxaImage::CreateParams(TCreateParams& params)
 {
   TOxaCustomControl::CreateParams(params);
   params.WinClassName = "TOxaImage";
-  params.ClassStyle = CS_DBLCLKS;
 }
 
 void TOxaImage::SetParent(TOxaImage* parent)
@@ -269,7 +215,7 @@ void TOxaImage::SetHovered(TOxaBitmap* node)
   }
 }
 
-void TOxaImage::BeginDrag(TOxaBitmap* node, TOxaMouseButton button, POINT offset)
+void TOxaImage::BeginDrag(TOxaBitmap* node, TMouseButton button, POINT offset)
 {
   if (node == nullptr) {
     EndDrag();
@@ -402,7 +348,7 @@ void TOxaImage::TrackLeave()
   }
 }
 
-void TOxaImage::DoMouseDown(TOxaMouseButton button, TOxaShift shift, int x, int y)
+void TOxaImage::DoMouseDown(TMouseButton button, TShiftState shift, int x, int y)
 {
   FLastMouse = {x, y};
   {
@@ -417,7 +363,7 @@ void TOxaImage::DoMouseDown(TOxaMouseButton button, TOxaShift shift, int x, int 
       }
     }
   }
-  const bool doubleClick = button == TOxaMouseButton::Left && (shift & ssDouble) != 0;
+  const bool doubleClick = button == TMouseButton::mbLeft && (shift & ssDouble) != 0;
   if (FBitmap != nullptr && FBitmap->Visible()) {
     if (TOxaBitmap* captured = FCaptured; captured != nullptr) {
       const POINT p = captured->ControlToPoint({x, y});
@@ -446,12 +392,10 @@ void TOxaImage::DoMouseDown(TOxaMouseButton button, TOxaShift shift, int x, int 
       }
     }
   }
-  if (OnMouseDown) {
-    OnMouseDown(this, button, shift, x, y);
-  }
+  TOxaCustomControl::MouseDown(button, shift, x, y);
 }
 
-void TOxaImage::DoMouseUp(TOxaMouseButton button, TOxaShift shift, int x, int y)
+void TOxaImage::DoMouseUp(TMouseButton button, TShiftState shift, int x, int y)
 {
   FLastMouse = {x, y};
   {
@@ -481,7 +425,7 @@ void TOxaImage::DoMouseUp(TOxaMouseButton button, TOxaShift shift, int x, int y)
       captured->MouseUp(button, shift, p.x, p.y);
       if (FCaptured == captured) {
         POINT at{};
-        if (button == TOxaMouseButton::Left && HitAt(x, y, at) == captured) {
+        if (button == TMouseButton::mbLeft && HitAt(x, y, at) == captured) {
           captured->Click();
         }
       }
@@ -490,12 +434,10 @@ void TOxaImage::DoMouseUp(TOxaMouseButton button, TOxaShift shift, int x, int y)
       }
     }
   }
-  if (OnMouseUp) {
-    OnMouseUp(this, button, shift, x, y);
-  }
+  TOxaCustomControl::MouseUp(button, shift, x, y);
 }
 
-void TOxaImage::DoMouseMove(TOxaShift shift, int x, int y)
+void TOxaImage::DoMouseMove(TShiftState shift, int x, int y)
 {
   FLastMouse = {x, y};
   FMouseOverPending = false;
@@ -505,7 +447,7 @@ void TOxaImage::DoMouseMove(TOxaShift shift, int x, int y)
     for (TOxaCustomHook* hook : FHooks) {
       if (auto* mouse = dynamic_cast<TOxaMouseHook*>(hook); mouse != nullptr && mouse->OnMouseMove) {
         bool handled = false;
-        mouse->OnMouseMove(this, TOxaMouseButton::Left, shift, x, y, handled);
+        mouse->OnMouseMove(this, TMouseButton::mbLeft, shift, x, y, handled);
         if (handled) {
           return;
         }
@@ -532,12 +474,10 @@ void TOxaImage::DoMouseMove(TOxaShift shift, int x, int y)
       }
     }
   }
-  if (OnMouseMove) {
-    OnMouseMove(this, shift, x, y);
-  }
+  TOxaCustomControl::MouseMove(shift, x, y);
 }
 
-void TOxaImage::DoMouseWheel(TOxaShift shift, int delta, int x, int y)
+void TOxaImage::DoMouseWheel(TShiftState shift, int delta, int x, int y)
 {
   FLastMouse = {x, y};
   {
@@ -570,9 +510,11 @@ void TOxaImage::DoMouseWheel(TOxaShift shift, int delta, int x, int y)
       }
     }
   }
-  if (OnMouseWheel) {
-    OnMouseWheel(this, shift, delta, x, y);
+  POINT screen{x, y};
+  if (HandleAllocated()) {
+    ClientToScreen(Handle(), &screen);
   }
+  TOxaCustomControl::MouseWheel(shift, delta, screen);
 }
 
 void TOxaImage::DoMouseLeave()
@@ -587,9 +529,10 @@ void TOxaImage::DoMouseLeave()
       OnMouseOutside(this);
     }
   }
+  TOxaCustomControl::MouseLeave();
 }
 
-void TOxaImage::DoKeyDown(WORD& key, TOxaShift shift)
+void TOxaImage::DoKeyDown(WORD& key, TShiftState shift)
 {
   {
     std::lock_guard lock(FHookLock);
@@ -606,12 +549,10 @@ void TOxaImage::DoKeyDown(WORD& key, TOxaShift shift)
   if (FFocused != nullptr && FFocused->Enabled()) {
     FFocused->KeyDown(key, shift);
   }
-  if (OnKeyDown) {
-    OnKeyDown(this, key, shift);
-  }
+  TOxaCustomControl::KeyDown(key, shift);
 }
 
-void TOxaImage::DoKeyUp(WORD& key, TOxaShift shift)
+void TOxaImage::DoKeyUp(WORD& key, TShiftState shift)
 {
   {
     std::lock_guard lock(FHookLock);
@@ -628,12 +569,10 @@ void TOxaImage::DoKeyUp(WORD& key, TOxaShift shift)
   if (FFocused != nullptr && FFocused->Enabled()) {
     FFocused->KeyUp(key, shift);
   }
-  if (OnKeyUp) {
-    OnKeyUp(this, key, shift);
-  }
+  TOxaCustomControl::KeyUp(key, shift);
 }
 
-void TOxaImage::DoKeyPress(char& key)
+void TOxaImage::DoKeyPress(char32_t& key)
 {
   {
     std::lock_guard lock(FHookLock);
@@ -650,6 +589,7 @@ void TOxaImage::DoKeyPress(char& key)
   if (FFocused != nullptr && FFocused->Enabled()) {
     FFocused->KeyPress(key);
   }
+  TOxaCustomControl::KeyPress(key);
 }
 
 // --- Painting ---
@@ -698,22 +638,58 @@ void TOxaImage::PaintTo(HDC dc, const RECT& clip)
   }
 }
 
+void TOxaImage::MouseDown(TMouseButton button, TShiftState shift, int x, int y)
+{
+  DoMouseDown(button, shift, x, y);
+}
+
+void TOxaImage::MouseUp(TMouseButton button, TShiftState shift, int x, int y)
+{
+  DoMouseUp(button, shift, x, y);
+}
+
+void TOxaImage::MouseMove(TShiftState shift, int x, int y)
+{
+  DoMouseMove(shift, x, y);
+}
+
+bool TOxaImage::MouseWheel(TShiftState shift, int wheelDelta, POINT mousePos)
+{
+  ScreenToClient(Handle(), &mousePos);
+  DoMouseWheel(shift, wheelDelta, mousePos.x, mousePos.y);
+  return true;
+}
+
+void TOxaImage::MouseLeave()
+{
+  DoMouseLeave();
+}
+
+void TOxaImage::KeyDown(WORD& key, TShiftState shift)
+{
+  DoKeyDown(key, shift);
+}
+
+void TOxaImage::KeyUp(WORD& key, TShiftState shift)
+{
+  DoKeyUp(key, shift);
+}
+
+void TOxaImage::KeyPress(char32_t& key)
+{
+  DoKeyPress(key);
+}
+
+int TOxaImage::CurrentCursor() const noexcept
+{
+  if (FHovered != nullptr && FHovered->Cursor() != crDefault) {
+    return FHovered->Cursor();
+  }
+  return FDefaultCursor;
+}
+
 void TOxaImage::WndProc(TMessage& message)
 {
-  const auto mouseAt = [&](TOxaMouseButton button, bool down, bool twice) {
-    TOxaShift shift = ShiftOfKeys(message.WParam);
-    if (twice) {
-      shift |= ssDouble;
-    }
-    const int x = LowWord(message.LParam);
-    const int y = HighWord(message.LParam);
-    if (down) {
-      DoMouseDown(button, shift, x, y);
-    } else {
-      DoMouseUp(button, shift, x, y);
-    }
-    message.Result = 0;
-  };
   switch (message.Msg) {
     case WM_OXA_CALLBACK:
       RunCallbacks();
@@ -732,68 +708,19 @@ void TOxaImage::WndProc(TMessage& message)
     case WM_ERASEBKGND:
       message.Result = 1;
       return;
-    case WM_LBUTTONDOWN:
-      mouseAt(TOxaMouseButton::Left, true, false);
-      return;
-    case WM_LBUTTONDBLCLK:
-      mouseAt(TOxaMouseButton::Left, true, true);
-      return;
-    case WM_RBUTTONDOWN:
-      mouseAt(TOxaMouseButton::Right, true, false);
-      return;
-    case WM_MBUTTONDOWN:
-      mouseAt(TOxaMouseButton::Middle, true, false);
-      return;
-    case WM_LBUTTONUP:
-      mouseAt(TOxaMouseButton::Left, false, false);
-      return;
-    case WM_RBUTTONUP:
-      mouseAt(TOxaMouseButton::Right, false, false);
-      return;
-    case WM_MBUTTONUP:
-      mouseAt(TOxaMouseButton::Middle, false, false);
-      return;
-    case WM_MOUSEMOVE:
-      DoMouseMove(ShiftOfKeys(message.WParam), LowWord(message.LParam), HighWord(message.LParam));
-      message.Result = 0;
-      return;
-    case WM_MOUSEWHEEL: {
-      POINT p{LowWord(message.LParam), HighWord(message.LParam)};
-      ScreenToClient(Handle(), &p);
-      DoMouseWheel(ShiftOfKeys(message.WParam & 0xFFFF), HighWord(LPARAM(message.WParam)), p.x, p.y);
-      message.Result = 0;
-      return;
-    }
-    case WM_MOUSELEAVE:
-      DoMouseLeave();
-      message.Result = 0;
-      return;
+    case WM_SETCURSOR:
+      if (Screen().Cursor() == crDefault) {
+        ::SetCursor(Screen().Cursors(CurrentCursor()));
+        message.Result = TRUE;
+        return;
+      }
+      break;
     case WM_CAPTURECHANGED:
       if (HWND(message.LParam) != Handle() && FCaptured != nullptr) {
         SetCaptured(nullptr);
       }
       message.Result = 0;
       return;
-    case WM_KEYDOWN:
-    case WM_SYSKEYDOWN: {
-      WORD key = WORD(message.WParam);
-      DoKeyDown(key, ShiftOfKeyboard());
-      message.Result = 0;
-      return;
-    }
-    case WM_KEYUP:
-    case WM_SYSKEYUP: {
-      WORD key = WORD(message.WParam);
-      DoKeyUp(key, ShiftOfKeyboard());
-      message.Result = 0;
-      return;
-    }
-    case WM_CHAR: {
-      char key = char(message.WParam);
-      DoKeyPress(key);
-      message.Result = 0;
-      return;
-    }
     case WM_SIZE:
       FMouseOverPending = true;
       break;

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "forms/Screen.h"
 #include "framework/OxaObjects.h"
 #include "graphics/OxaBitmap.h"
 #include "rtl/SyncObjs.h"
@@ -44,11 +45,11 @@ class TOxaCallbackItem : public TObject {
 class TOxaCustomHook : public TObject {};
 
 using TOxaHookMouseEvent =
-    TMethod<void(TOxaImage* sender, TOxaMouseButton button, TOxaShift shift, int x, int y, bool& handled)>;
+    TMethod<void(TOxaImage* sender, TMouseButton button, TShiftState shift, int x, int y, bool& handled)>;
 using TOxaHookWheelEvent =
-    TMethod<void(TOxaImage* sender, TOxaShift shift, int delta, int x, int y, bool& handled)>;
-using TOxaHookKeyEvent = TMethod<void(TOxaImage* sender, WORD& key, TOxaShift shift, bool& handled)>;
-using TOxaHookKeyPressEvent = TMethod<void(TOxaImage* sender, char& key, bool& handled)>;
+    TMethod<void(TOxaImage* sender, TShiftState shift, int delta, int x, int y, bool& handled)>;
+using TOxaHookKeyEvent = TMethod<void(TOxaImage* sender, WORD& key, TShiftState shift, bool& handled)>;
+using TOxaHookKeyPressEvent = TMethod<void(TOxaImage* sender, char32_t& key, bool& handled)>;
 
 class TOxaMouseHook : public TOxaCustomHook {
  public:
@@ -64,12 +65,6 @@ class TOxaKeyHook : public TOxaCustomHook {
   TOxaHookKeyEvent OnKeyUp;
   TOxaHookKeyPressEvent OnKeyPress;
 };
-
-using TOxaImageMouseEvent =
-    TMethod<void(TObject* sender, TOxaMouseButton button, TOxaShift shift, int x, int y)>;
-using TOxaImageMoveEvent = TMethod<void(TObject* sender, TOxaShift shift, int x, int y)>;
-using TOxaImageWheelEvent = TMethod<void(TObject* sender, TOxaShift shift, int delta, int x, int y)>;
-using TOxaImageKeyEvent = TMethod<void(TObject* sender, WORD& key, TOxaShift shift)>;
 
 class TOxaImage : public TOxaCustomControl {
  public:
@@ -98,13 +93,13 @@ class TOxaImage : public TOxaCustomControl {
   TOxaBitmap* Focused() const noexcept { return FFocused; }
   TOxaBitmap* Hovered() const noexcept { return FHovered; }
   TOxaBitmap* Dragged() const noexcept { return FDragged; }
-  TOxaMouseButton DragButton() const noexcept { return FDragButton; }
+  TMouseButton DragButton() const noexcept { return FDragButton; }
   POINT DragOffset() const noexcept { return FDragOffset; }
   void SetCaptured(TOxaBitmap* node);
   void SetFocused(TOxaBitmap* node);
   void SetHovered(TOxaBitmap* node);
   // Starts dragging node (button and press offset); null ends a drag.
-  void BeginDrag(TOxaBitmap* node, TOxaMouseButton button, POINT offset);
+  void BeginDrag(TOxaBitmap* node, TMouseButton button, POINT offset);
   void EndDrag();
   // Drops every reference to node and the nodes below it, calling none of them.
   void ForgetNode(TOxaBitmap* node) noexcept;
@@ -126,24 +121,22 @@ class TOxaImage : public TOxaCustomControl {
   // The surface window blits are composed in.
   TOxaBitmap* Scratch();
 
-  // --- Input, as the window procedure delivers it (control coordinates) ---
-  void DoMouseDown(TOxaMouseButton button, TOxaShift shift, int x, int y);
-  void DoMouseUp(TOxaMouseButton button, TOxaShift shift, int x, int y);
-  void DoMouseMove(TOxaShift shift, int x, int y);
-  void DoMouseWheel(TOxaShift shift, int delta, int x, int y);
+  // --- Input routing (client coordinates), as the window's input dispatchers run it; each
+  // ends with the control's own event unless a hook handled the input ---
+  void DoMouseDown(TMouseButton button, TShiftState shift, int x, int y);
+  void DoMouseUp(TMouseButton button, TShiftState shift, int x, int y);
+  void DoMouseMove(TShiftState shift, int x, int y);
+  void DoMouseWheel(TShiftState shift, int delta, int x, int y);
   void DoMouseLeave();
-  void DoKeyDown(WORD& key, TOxaShift shift);
-  void DoKeyUp(WORD& key, TOxaShift shift);
-  void DoKeyPress(char& key);
+  void DoKeyDown(WORD& key, TShiftState shift);
+  void DoKeyUp(WORD& key, TShiftState shift);
+  void DoKeyPress(char32_t& key);
+  // The cursor the pointer shows over the control: the hovered node's (through Screen's cursor
+  // list) or DefaultCursor when the node has none.
+  int CurrentCursor() const noexcept;
   // Paints the area of clip of a device context showing the client area.
   void PaintTo(HDC dc, const RECT& clip);
 
-  TOxaImageMouseEvent OnMouseDown;
-  TOxaImageMouseEvent OnMouseUp;
-  TOxaImageMoveEvent OnMouseMove;
-  TOxaImageWheelEvent OnMouseWheel;
-  TOxaImageKeyEvent OnKeyDown;
-  TOxaImageKeyEvent OnKeyUp;
   TNotifyEvent OnMouseInside;
   TNotifyEvent OnMouseOutside;
   TNotifyEvent OnPaint;
@@ -151,6 +144,14 @@ class TOxaImage : public TOxaCustomControl {
  protected:
   void CreateParams(TCreateParams& params) override;
   void WndProc(TMessage& message) override;
+  void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
+  void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
+  void MouseMove(TShiftState shift, int x, int y) override;
+  bool MouseWheel(TShiftState shift, int wheelDelta, POINT mousePos) override;
+  void MouseLeave() override;
+  void KeyDown(WORD& key, TShiftState shift) override;
+  void KeyUp(WORD& key, TShiftState shift) override;
+  void KeyPress(char32_t& key) override;
 
  private:
   friend class TOxaCallbackItem;
@@ -168,7 +169,7 @@ class TOxaImage : public TOxaCustomControl {
   TOxaBitmap* FFocused = nullptr;
   TOxaBitmap* FHovered = nullptr;
   TOxaBitmap* FDragged = nullptr;
-  TOxaMouseButton FDragButton = TOxaMouseButton::Left;
+  TMouseButton FDragButton = TMouseButton::mbLeft;
   POINT FDragOffset{};
   std::vector<TOxaCallbackItem*> FQueue;
   int FPaintCount = 0;

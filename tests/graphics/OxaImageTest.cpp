@@ -24,15 +24,15 @@ class TProbe : public TOxaBitmap {
       Log->push_back(Name + "." + what);
     }
   }
-  void MouseDown(TOxaMouseButton, TOxaShift, int x, int y) override { Note(Format("down %d,%d", x, y)); }
-  void MouseUp(TOxaMouseButton, TOxaShift, int, int) override { Note("up"); }
+  void MouseDown(TMouseButton, TShiftState, int x, int y) override { Note(Format("down %d,%d", x, y)); }
+  void MouseUp(TMouseButton, TShiftState, int, int) override { Note("up"); }
   void Click() override { Note("click"); }
   void DblClick() override { Note("dbl"); }
   void MouseEnter() override { Note("enter"); }
   void MouseLeave() override { Note("leave"); }
   void CaptureGained() override { Note("gained"); }
   void CaptureLost() override { Note("lost"); }
-  void KeyDown(WORD& key, TOxaShift) override { Note(Format("key %d", int(key))); }
+  void KeyDown(WORD& key, TShiftState) override { Note(Format("key %d", int(key))); }
   void PaintToControl() override
   {
     ++Repaints;
@@ -94,7 +94,7 @@ TEST_F(TImageTest, MouseRoutingTable)
   TOxaMouseHook hook;
   bool swallow = false;
   hook.OnMouseDown = TOxaHookMouseEvent(
-      +[](void* flag, TOxaImage*, TOxaMouseButton, TOxaShift, int, int, bool& handled) {
+      +[](void* flag, TOxaImage*, TMouseButton, TShiftState, int, int, bool& handled) {
         handled = *static_cast<bool*>(flag);
       },
       &swallow);
@@ -102,7 +102,7 @@ TEST_F(TImageTest, MouseRoutingTable)
   struct {
     const char* Name;
     bool Down;
-    TOxaShift Shift;
+    TShiftState Shift;
     POINT At;
     bool Swallow;
     std::vector<std::string> Expected;
@@ -131,9 +131,9 @@ TEST_F(TImageTest, MouseRoutingTable)
     Log.clear();
     swallow = c.Swallow;
     if (c.Down) {
-      Image->DoMouseDown(TOxaMouseButton::Left, c.Shift, c.At.x, c.At.y);
+      Image->DoMouseDown(TMouseButton::mbLeft, c.Shift, c.At.x, c.At.y);
     } else {
-      Image->DoMouseUp(TOxaMouseButton::Left, c.Shift, c.At.x, c.At.y);
+      Image->DoMouseUp(TMouseButton::mbLeft, c.Shift, c.At.x, c.At.y);
     }
     EXPECT_EQ(Log, c.Expected) << c.Name;
   }
@@ -149,7 +149,7 @@ TEST_F(TImageTest, KeysGoToHooksThenTheFocusedNode)
   Image->SetFocused(a);
   TOxaKeyHook hook;
   hook.OnKeyDown = TOxaHookKeyEvent(
-      +[](void*, TOxaImage*, WORD& key, TOxaShift, bool& handled) { handled = key == 'H'; }, nullptr);
+      +[](void*, TOxaImage*, WORD& key, TShiftState, bool& handled) { handled = key == 'H'; }, nullptr);
   Image->AddHook(&hook);
   Log.clear();
   WORD key = 'A';
@@ -247,7 +247,7 @@ TEST_F(TImageTest, FreedNodesAreForgottenAndTheirCallbacksDropped)
       {"focused", [&](TProbe* n) { Image->SetFocused(n); }},
       {"dragged",
        [&](TProbe* n) {
-         Image->BeginDrag(n, TOxaMouseButton::Left, {1, 1});
+         Image->BeginDrag(n, TMouseButton::mbLeft, {1, 1});
        }},
       {"queued",
        [&](TProbe* n) {
@@ -270,7 +270,7 @@ TEST_F(TImageTest, FreedNodesAreForgottenAndTheirCallbacksDropped)
       EXPECT_EQ(Image->QueuedCallbacks(), 0) << c.Name;
       Image->DoMouseMove(0, 20, 20);
       Image->DoMouseMove(0, 150, 90);
-      Image->DoMouseUp(TOxaMouseButton::Left, 0, 20, 20);
+      Image->DoMouseUp(TMouseButton::mbLeft, 0, 20, 20);
       WORD key = 'K';
       Image->DoKeyDown(key, 0);
       Image->RunCallbacks();
@@ -283,15 +283,15 @@ TEST_F(TImageTest, ANodeFreedInItsOwnMouseDownIsNotCalledAgain)
 {
   TProbe* row = Probe(*Root, "row", {10, 10, 60, 40});
   row->OnMouseDown = TOxaNodeMouseEvent(
-      +[](void*, TOxaBitmap* sender, TOxaMouseButton, TOxaShift, int, int) { FreeObject(sender); }, nullptr);
+      +[](void*, TOxaBitmap* sender, TMouseButton, TShiftState, int, int) { FreeObject(sender); }, nullptr);
   // Through the base dispatcher: TProbe's override would not call the slot.
   auto* plain = new TOxaBitmap(&Root->Objects());
   plain->SetBounds(100, 10, 50, 30);
   plain->SetParent(Root.get());
   plain->OnMouseDown = row->OnMouseDown;
-  Image->DoMouseDown(TOxaMouseButton::Left, ssLeft | ssDouble, 110, 20);
+  Image->DoMouseDown(TMouseButton::mbLeft, ssLeft | ssDouble, 110, 20);
   EXPECT_EQ(Image->Captured(), nullptr);
-  Image->DoMouseUp(TOxaMouseButton::Left, 0, 110, 20);
+  Image->DoMouseUp(TMouseButton::mbLeft, 0, 110, 20);
 }
 
 TEST_F(TImageTest, TheUncoveredAreaTakesTheControlsColour)
@@ -443,6 +443,37 @@ TEST(TNodeImage, StretchAndImageDrawsSkipEmptyTargets)
   node->StretchDraw(*target, {6, 6, 10, 10});  // partly outside: the part inside is drawn
   EXPECT_EQ(target->GetPixel(7, 7), 0xFFFFFFU);
   EXPECT_EQ(target->GetPixel(5, 5), 0U);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(TImageTest, WindowMessagesReachTheNodesThenTheControlsEvent)
+{
+  TProbe* a = Probe(*Root, "a", {10, 10, 50, 50});
+  a->SetCursor(7);
+  Image->SetDefaultCursor(3);
+  std::vector<std::string> control;
+  Image->OnMouseDown = TMouseEvent(
+      +[](void* log, TObject*, TMouseButton, TShiftState shift, int x, int y) {
+        static_cast<std::vector<std::string>*>(log)->push_back(
+            Format("control %d,%d %d", x, y, int(shift & ssDouble)));
+      },
+      &control);
+  const HWND window = Image->Handle();
+  Log.clear();
+  SendMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(15, 20));
+  SendMessageA(window, WM_LBUTTONUP, 0, MAKELPARAM(15, 20));
+  SendMessageA(window, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(15, 20));
+  SendMessageA(window, WM_LBUTTONUP, 0, MAKELPARAM(15, 20));
+  EXPECT_EQ(Log, std::vector<std::string>({"a.enter", "a.gained", "a.down 5,10", "a.up", "a.click", "a.lost",
+                                           "a.gained", "a.down 5,10", "a.dbl", "a.up", "a.click", "a.lost"}));
+  EXPECT_EQ(control, std::vector<std::string>({"control 15,20 0", "control 15,20 64"}));
+  EXPECT_EQ(Image->CurrentCursor(), 7);
+  SendMessageA(window, WM_MOUSEMOVE, 0, MAKELPARAM(150, 90));
+  EXPECT_EQ(Image->Hovered(), Root.get());
+  EXPECT_EQ(Image->CurrentCursor(), 3);
 }
 
 }  // namespace
