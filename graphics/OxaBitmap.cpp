@@ -319,18 +319,13 @@ void TOxaBitmap::ChildResized(TOxaBitmap* child)
   }
 }
 
-void TOxaBitmap::ParentResize()
-{
-  if (FSizeMode == 2) {
-    ChangeImageSize(FWidth, FHeight, FPixelFormat);
-  }
-  if (FAutoRealign) {
-    Realign();
-  }
-}
+void TOxaBitmap::ParentResize() {}
 
 void TOxaBitmap::Resized()
 {
+  if (FAutoRealign) {
+    Realign();
+  }
   for (int i = 0; i < FChildCount; ++i) {
     FChildren[std::size_t(i)]->ParentResize();
   }

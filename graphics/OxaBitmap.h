@@ -210,6 +210,7 @@ class TOxaBitmap : public TOxaPersistent {
   HDC Canvas();
   virtual void HandleNeeded();
   // Scan lines: the row address after pending GDI output is done; null outside the surface.
+  // Writing takes a private copy of pixels shared with another node first.
   std::uint8_t* ScanLine(int row);
   const std::uint8_t* ScanLineRead(int row);
   virtual TOxaColor GetPixel(int x, int y);
@@ -336,6 +337,7 @@ class TOxaBitmap : public TOxaPersistent {
   void Observe(T*& field, T* value);
   void Refresh(const RECT& rect);
   void ReleaseSurfaces() noexcept;
+  void OwnMemory();
   void UseStockSurface() noexcept;
   void ComputeScanLine0() noexcept;
   void MakeGdiSurface(bool keepPixels);

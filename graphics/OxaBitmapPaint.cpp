@@ -197,7 +197,32 @@ HDC TOxaBitmap::Canvas()
   return FGdi->DC();
 }
 
+void TOxaBitmap::OwnMemory()
+{
+  // A memory surface shared through Assign is copied before this node writes to it.
+  if (FMemory == nullptr || FMemory == StockMemoryBitmap() || FMemory->RefCount() <= 1 || FSize == 0) {
+    return;
+  }
+  TOxaMemoryBitmap* own = TOxaMemoryBitmap::Create();
+  try {
+    own->SetSize(FSize);
+  } catch (...) {
+    own->Release();
+    throw;
+  }
+  std::memcpy(own->Buffer(), FMemory->Buffer(), FSize);
+  FMemory->Release();
+  FMemory = own;
+  ComputeScanLine0();
+}
+
 std::uint8_t* TOxaBitmap::ScanLine(int row)
+{
+  OwnMemory();
+  return const_cast<std::uint8_t*>(ScanLineRead(row));
+}
+
+const std::uint8_t* TOxaBitmap::ScanLineRead(int row)
 {
   if (FGdi != nullptr) {
     FGdi->Bits();
@@ -209,17 +234,12 @@ std::uint8_t* TOxaBitmap::ScanLine(int row)
   return FDesc.Row(row);
 }
 
-const std::uint8_t* TOxaBitmap::ScanLineRead(int row)
-{
-  return ScanLine(row);
-}
-
 TOxaColor TOxaBitmap::GetPixel(int x, int y)
 {
   if (x < 0 || y < 0 || x >= FDesc.Width || y >= FDesc.Height) {
     return FColor;
   }
-  if (FBlt != nullptr && ScanLine(y) != nullptr) {
+  if (FBlt != nullptr && ScanLineRead(y) != nullptr) {
     return FBlt->GetPixel(FDesc, x, y);
   }
   return ::GetPixel(Canvas(), x, y);
@@ -295,7 +315,7 @@ void TOxaBitmap::Draw(TOxaBitmap& target, int x, int y, const RECT& source)
   if (width <= 0 || height <= 0) {
     return;
   }
-  if (FBlt != nullptr && FPixelFormat == target.FPixelFormat && ScanLine(0) != nullptr &&
+  if (FBlt != nullptr && FPixelFormat == target.FPixelFormat && ScanLineRead(0) != nullptr &&
       target.ScanLine(0) != nullptr) {
     FBlt->Copy(target.FDesc, FDesc, x, y, source.left, source.top, width, height);
   } else {
@@ -314,7 +334,7 @@ void TOxaBitmap::StretchClipped(TOxaBitmap& target, const RECT& rect, const RECT
   if (Empty(visible)) {
     return;
   }
-  if (FBlt != nullptr && FPixelFormat == target.FPixelFormat && ScanLine(0) != nullptr &&
+  if (FBlt != nullptr && FPixelFormat == target.FPixelFormat && ScanLineRead(0) != nullptr &&
       target.ScanLine(0) != nullptr) {
     if (visible.left == rect.left && visible.top == rect.top && visible.right == rect.right &&
         visible.bottom == rect.bottom) {

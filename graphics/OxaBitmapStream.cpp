@@ -104,7 +104,7 @@ void TOxaBitmap::SaveToStream(TStream& stream)
   const std::int32_t stride = OxaStride(source->FDesc.Width, source->FBytesPerPixel);
   const std::vector<std::uint8_t> blank(std::size_t(stride), 0);
   for (int y = source->FDesc.Height - 1; y >= 0; --y) {
-    const std::uint8_t* row = source->ScanLine(y);
+    const std::uint8_t* row = source->ScanLineRead(y);
     stream.WriteBuffer(row != nullptr ? row : blank.data(), stride);
   }
 }

@@ -464,3 +464,54 @@ TEST_F(TTreeTest, HitTestingHonoursTransparentBufferedAndIgnoreMouse)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(TTreeTest, AssignedPixelsAreSharedUntilOneSideWrites)
+{
+  TOwnedObject<TOxaBitmap> source(new TOxaBitmap(nullptr));
+  source->ChangeImageSize(3, 3, opf24Bit);
+  source->FillRect({0, 0, 3, 3}, 0x111111);
+  Root->Assign(*source);
+  EXPECT_EQ(Root->MemorySurface(), source->MemorySurface());
+  struct {
+    const char* Name;
+    std::function<void(TOxaBitmap&)> Write;
+  } const writes[] = {
+      {"fill",
+       [](TOxaBitmap& n) {
+         n.FillRect({0, 0, 1, 1}, 0x222222);
+       }},
+      {"frame",
+       [](TOxaBitmap& n) {
+         n.FrameRect({0, 0, 3, 3}, 0x222222);
+       }},
+      {"pixel", [](TOxaBitmap& n) { n.SetPixel(0, 0, 0x222222); }},
+      {"scan line", [](TOxaBitmap& n) { n.ScanLine(0)[0] = 0x22; }},
+  };
+  for (const auto& w : writes) {
+    TOwnedObject<TOxaBitmap> copy(new TOxaBitmap(nullptr));
+    copy->Assign(*source);
+    w.Write(*copy);
+    EXPECT_NE(copy->MemorySurface(), source->MemorySurface()) << w.Name;
+    EXPECT_EQ(source->GetPixel(0, 0), 0x111111U) << w.Name;
+    EXPECT_EQ(copy->GetPixel(2, 2) == 0x111111U || std::string(w.Name) == "frame", true) << w.Name;
+  }
+}
+
+TEST_F(TTreeTest, AParentLaysOutAgainWhenResized)
+{
+  Root->SetBounds(0, 0, 100, 20);
+  TOxaBitmap* right = Child(*Root, 0, 0, 10, 5);
+  right->SetHorzAlign(oaStackFar);
+  EXPECT_EQ(right->Left(), 90);
+  Root->SetWidth(200);
+  EXPECT_EQ(right->Left(), 190);
+  Root->SetAutoRealign(false);
+  Root->SetWidth(300);
+  EXPECT_EQ(right->Left(), 190);
+  Root->Realign();
+  EXPECT_EQ(right->Left(), 290);
+}
+
+}  // namespace
