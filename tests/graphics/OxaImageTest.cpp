@@ -477,3 +477,60 @@ TEST_F(TImageTest, WindowMessagesReachTheNodesThenTheControlsEvent)
 }
 
 }  // namespace
+
+namespace {
+
+class TObserverProbe : public TOxaBitmap {
+ public:
+  using TOxaBitmap::ChangeObject;
+  using TOxaBitmap::DestroyObject;
+  using TOxaBitmap::TOxaBitmap;
+};
+
+TEST_F(TImageTest, MisuseMessagesAndTraceLines)
+{
+  TOwnedObject<TObserverProbe> node(new TObserverProbe(nullptr));
+  TOwnedObject<TOxaFont> stranger(new TOxaFont(nullptr));
+  struct {
+    std::function<void()> Action;
+    const char* Message;
+  } const cases[] = {
+      {[&] { node->DestroyObject(stranger.get()); }, "TObserverProbe.DestroyObject: Unknown object TOxaFont"},
+      {[&] { node->ChangeObject(stranger.get()); }, "TObserverProbe.ChangeObject: Unknown object TOxaFont"},
+      {[&] {
+         node->BitBlt(*node, 0, 0, {0, 0, 1, 1});
+       },
+       "TObserverProbe.BitBlt: Target must be different from Source"},
+      {[&] { Image->SetParent(Image.get()); }, "TOxaImage.SetParent: Parent can not be a child or self"},
+  };
+  for (const auto& c : cases) {
+    std::string message;
+    try {
+      c.Action();
+    } catch (const EOxaFatal& e) {
+      message = e.what();
+    }
+    EXPECT_EQ(message, c.Message);
+  }
+  node->SetFont(stranger.get());
+  EXPECT_NO_THROW(node->ChangeObject(stranger.get()));
+  node->SetFont(nullptr);
+
+  TTraceCapture trace;
+  TProbe* panel = Probe(*Root, "panel", {0, 0, 50, 50});
+  panel->SetBuffered(true);
+  panel->SetAsyncPaint(true);
+  Probe(*panel, "inner", {1, 1, 5, 5});
+  Settle();
+  FreeObject(panel);  // its children leave it while it dies
+  EXPECT_TRUE(trace.Contains("TOxaBitmap.AsyncPaintToControl: Ignored while destroying"));
+  EXPECT_EQ(Image->QueuedCallbacks(), 0);
+
+  const int count = OxaCheckStockMemoryBitmap();
+  EXPECT_GT(count, 1);  // this test's nodes share it
+  EXPECT_TRUE(trace.Contains(
+      Format("OxaBitmap.Finalization: StockMemoryBitmap.RefCount is %d it should be 1", count)));
+  EXPECT_NE(OxaTrackMouseEvent(), nullptr);
+}
+
+}  // namespace
