@@ -351,17 +351,12 @@ void TOxaImage::TrackLeave()
 void TOxaImage::DoMouseDown(TMouseButton button, TShiftState shift, int x, int y)
 {
   FLastMouse = {x, y};
-  {
-    std::lock_guard lock(FHookLock);
-    for (TOxaCustomHook* hook : FHooks) {
-      if (auto* mouse = dynamic_cast<TOxaMouseHook*>(hook); mouse != nullptr && mouse->OnMouseDown) {
-        bool handled = false;
-        mouse->OnMouseDown(this, button, shift, x, y, handled);
-        if (handled) {
-          return;
+  if (RunHooks<TOxaMouseHook>([&](TOxaMouseHook& hook, bool& handled) {
+        if (hook.OnMouseDown) {
+          hook.OnMouseDown(this, button, shift, x, y, handled);
         }
-      }
-    }
+      })) {
+    return;
   }
   const bool doubleClick = button == TMouseButton::mbLeft && (shift & ssDouble) != 0;
   if (FBitmap != nullptr && FBitmap->Visible()) {
@@ -398,17 +393,12 @@ void TOxaImage::DoMouseDown(TMouseButton button, TShiftState shift, int x, int y
 void TOxaImage::DoMouseUp(TMouseButton button, TShiftState shift, int x, int y)
 {
   FLastMouse = {x, y};
-  {
-    std::lock_guard lock(FHookLock);
-    for (TOxaCustomHook* hook : FHooks) {
-      if (auto* mouse = dynamic_cast<TOxaMouseHook*>(hook); mouse != nullptr && mouse->OnMouseUp) {
-        bool handled = false;
-        mouse->OnMouseUp(this, button, shift, x, y, handled);
-        if (handled) {
-          return;
+  if (RunHooks<TOxaMouseHook>([&](TOxaMouseHook& hook, bool& handled) {
+        if (hook.OnMouseUp) {
+          hook.OnMouseUp(this, button, shift, x, y, handled);
         }
-      }
-    }
+      })) {
+    return;
   }
   if (FCaptured == nullptr && FDragged == nullptr) {
     TraceLine(ClassName() + ".MouseUp: Ignored. Mouse is not focused or dragged");
@@ -442,17 +432,12 @@ void TOxaImage::DoMouseMove(TShiftState shift, int x, int y)
   FLastMouse = {x, y};
   FMouseOverPending = false;
   TrackLeave();
-  {
-    std::lock_guard lock(FHookLock);
-    for (TOxaCustomHook* hook : FHooks) {
-      if (auto* mouse = dynamic_cast<TOxaMouseHook*>(hook); mouse != nullptr && mouse->OnMouseMove) {
-        bool handled = false;
-        mouse->OnMouseMove(this, TMouseButton::mbLeft, shift, x, y, handled);
-        if (handled) {
-          return;
+  if (RunHooks<TOxaMouseHook>([&](TOxaMouseHook& hook, bool& handled) {
+        if (hook.OnMouseMove) {
+          hook.OnMouseMove(this, TMouseButton::mbLeft, shift, x, y, handled);
         }
-      }
-    }
+      })) {
+    return;
   }
   if (FBitmap != nullptr && FBitmap->Visible()) {
     if (TOxaBitmap* dragged = FDragged; dragged != nullptr) {
@@ -480,17 +465,12 @@ void TOxaImage::DoMouseMove(TShiftState shift, int x, int y)
 void TOxaImage::DoMouseWheel(TShiftState shift, int delta, int x, int y)
 {
   FLastMouse = {x, y};
-  {
-    std::lock_guard lock(FHookLock);
-    for (TOxaCustomHook* hook : FHooks) {
-      if (auto* mouse = dynamic_cast<TOxaMouseHook*>(hook); mouse != nullptr && mouse->OnMouseWheel) {
-        bool handled = false;
-        mouse->OnMouseWheel(this, shift, delta, x, y, handled);
-        if (handled) {
-          return;
+  if (RunHooks<TOxaMouseHook>([&](TOxaMouseHook& hook, bool& handled) {
+        if (hook.OnMouseWheel) {
+          hook.OnMouseWheel(this, shift, delta, x, y, handled);
         }
-      }
-    }
+      })) {
+    return;
   }
   if (FBitmap != nullptr && FBitmap->Visible()) {
     POINT p{};
@@ -534,17 +514,12 @@ void TOxaImage::DoMouseLeave()
 
 void TOxaImage::DoKeyDown(WORD& key, TShiftState shift)
 {
-  {
-    std::lock_guard lock(FHookLock);
-    for (TOxaCustomHook* hook : FHooks) {
-      if (auto* keys = dynamic_cast<TOxaKeyHook*>(hook); keys != nullptr && keys->OnKeyDown) {
-        bool handled = false;
-        keys->OnKeyDown(this, key, shift, handled);
-        if (handled) {
-          return;
+  if (RunHooks<TOxaKeyHook>([&](TOxaKeyHook& hook, bool& handled) {
+        if (hook.OnKeyDown) {
+          hook.OnKeyDown(this, key, shift, handled);
         }
-      }
-    }
+      })) {
+    return;
   }
   if (FFocused != nullptr && FFocused->Enabled()) {
     FFocused->KeyDown(key, shift);
@@ -554,17 +529,12 @@ void TOxaImage::DoKeyDown(WORD& key, TShiftState shift)
 
 void TOxaImage::DoKeyUp(WORD& key, TShiftState shift)
 {
-  {
-    std::lock_guard lock(FHookLock);
-    for (TOxaCustomHook* hook : FHooks) {
-      if (auto* keys = dynamic_cast<TOxaKeyHook*>(hook); keys != nullptr && keys->OnKeyUp) {
-        bool handled = false;
-        keys->OnKeyUp(this, key, shift, handled);
-        if (handled) {
-          return;
+  if (RunHooks<TOxaKeyHook>([&](TOxaKeyHook& hook, bool& handled) {
+        if (hook.OnKeyUp) {
+          hook.OnKeyUp(this, key, shift, handled);
         }
-      }
-    }
+      })) {
+    return;
   }
   if (FFocused != nullptr && FFocused->Enabled()) {
     FFocused->KeyUp(key, shift);
@@ -574,17 +544,12 @@ void TOxaImage::DoKeyUp(WORD& key, TShiftState shift)
 
 void TOxaImage::DoKeyPress(char32_t& key)
 {
-  {
-    std::lock_guard lock(FHookLock);
-    for (TOxaCustomHook* hook : FHooks) {
-      if (auto* keys = dynamic_cast<TOxaKeyHook*>(hook); keys != nullptr && keys->OnKeyPress) {
-        bool handled = false;
-        keys->OnKeyPress(this, key, handled);
-        if (handled) {
-          return;
+  if (RunHooks<TOxaKeyHook>([&](TOxaKeyHook& hook, bool& handled) {
+        if (hook.OnKeyPress) {
+          hook.OnKeyPress(this, key, handled);
         }
-      }
-    }
+      })) {
+    return;
   }
   if (FFocused != nullptr && FFocused->Enabled()) {
     FFocused->KeyPress(key);

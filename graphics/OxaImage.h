@@ -7,7 +7,9 @@
 // keyboard focus, the one under the mouse and the one being dragged. A node that leaves the tree
 // or dies is forgotten without being called; its queued repaints die with it.
 
+#include <algorithm>
 #include <cstdint>
+#include <mutex>
 #include <vector>
 
 #include "forms/Screen.h"
@@ -157,6 +159,27 @@ class TOxaImage : public TOxaCustomControl {
   friend class TOxaCallbackItem;
   friend class TOxaBitmap;
   static bool Below(const TOxaBitmap* node, const TOxaBitmap* root) noexcept;
+  // Calls call on every hook of class T in registration order, under the hook lock, until one
+  // sets handled; true then. A hook removed by an earlier one in the same pass is not called.
+  template <class T, class F>
+  bool RunHooks(F call)
+  {
+    std::lock_guard lock(FHookLock);
+    const std::vector<TOxaCustomHook*> hooks = FHooks;
+    for (TOxaCustomHook* hook : hooks) {
+      if (std::find(FHooks.begin(), FHooks.end(), hook) == FHooks.end()) {
+        continue;
+      }
+      if (auto* typed = dynamic_cast<T*>(hook); typed != nullptr) {
+        bool handled = false;
+        call(*typed, handled);
+        if (handled) {
+          return true;
+        }
+      }
+    }
+    return false;
+  }
   void PaintCallback(TOxaImage* sender, TOxaBitmap* node);
   void TrackLeave();
   void RefreshMouseOver();

@@ -534,3 +534,48 @@ TEST_F(TImageTest, MisuseMessagesAndTraceLines)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(TImageTest, AHookMayRemoveHooksWhileTheyRun)
+{
+  struct TState {
+    TOxaImage* Image;
+    TOxaMouseHook* Second;
+    std::vector<int> Calls;
+  };
+  TOxaMouseHook first;
+  auto second = std::make_unique<TOxaMouseHook>();
+  TOxaMouseHook third;
+  TState state{Image.get(), second.get(), {}};
+  first.OnMouseDown = TOxaHookMouseEvent(
+      +[](void* data, TOxaImage* image, TMouseButton, TShiftState, int, int, bool&) {
+        auto* s = static_cast<TState*>(data);
+        s->Calls.push_back(1);
+        image->RemoveHook(s->Second);
+      },
+      &state);
+  second->OnMouseDown = TOxaHookMouseEvent(
+      +[](void* data, TOxaImage*, TMouseButton, TShiftState, int, int, bool&) {
+        static_cast<TState*>(data)->Calls.push_back(2);
+      },
+      &state);
+  third.OnMouseDown = TOxaHookMouseEvent(
+      +[](void* data, TOxaImage*, TMouseButton, TShiftState, int, int, bool& handled) {
+        static_cast<TState*>(data)->Calls.push_back(3);
+        handled = true;
+      },
+      &state);
+  Image->AddHook(&first);
+  Image->AddHook(second.get());
+  Image->AddHook(&third);
+  Image->DoMouseDown(TMouseButton::mbLeft, ssLeft, 5, 5);
+  second.reset();
+  Image->DoMouseDown(TMouseButton::mbLeft, ssLeft, 5, 5);
+  EXPECT_EQ(state.Calls, std::vector<int>({1, 3, 1, 3}));
+  EXPECT_EQ(Image->Captured(), nullptr);  // the third hook handled both presses
+  Image->RemoveHook(&first);
+  Image->RemoveHook(&third);
+}
+
+}  // namespace
