@@ -186,6 +186,13 @@ void TOxaBitmap::SetParent(TOxaBitmap* newParent)
   if (newParent == this || IsAncestorOf(newParent)) {
     Fatal("SetParent: Parent can not be a child or self");
   }
+  // Refused before anything changes, so a refused move leaves the node where and as it was.
+  if (FParent != nullptr && FParent->FChildrenLock != 0) {
+    FParent->Fatal("RemoveChild: Children locked");
+  }
+  if (newParent != nullptr && newParent->FChildrenLock != 0) {
+    newParent->Fatal("AddChild: Children locked");
+  }
   // 1. Unhook from what the old parent lent.
   const bool parentCursor = FParentCursor;
   const bool parentColor = FParentColor;

@@ -138,6 +138,9 @@ TEST_F(TTreeTest, ChildrenAreLockedDuringRealign)
     EXPECT_EQ(meddler->Message, c.Message);
     EXPECT_EQ(Root->ChildCount(), 2);
     EXPECT_EQ(Root->Children(1), other);
+    EXPECT_TRUE(other->ParentFont());  // a refused move keeps the flags
+    EXPECT_TRUE(stranger->ParentFont());
+    EXPECT_EQ(stranger->Parent(), nullptr);
   }
   meddler->Action = nullptr;
   EXPECT_FALSE(Root->ChildrenLocked());
