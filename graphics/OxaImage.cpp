@@ -110,6 +110,8 @@ bool TOxaImage::Showing()
 
 void TOxaImage::Invalidate()
 {
+  // The tree may have changed under a still pointer: the next paint looks again.
+  FMouseOverPending = true;
   if (HandleAllocated()) {
     InvalidateRect(Handle(), nullptr, FALSE);
   }
@@ -561,7 +563,7 @@ void TOxaImage::DoKeyPress(char32_t& key)
 
 void TOxaImage::RefreshMouseOver()
 {
-  if (!FMouseOverPending || FCaptured != nullptr || FDragged != nullptr) {
+  if (!FMouseOverPending || !FMouseInside || FCaptured != nullptr || FDragged != nullptr) {
     return;
   }
   FMouseOverPending = false;

@@ -579,3 +579,53 @@ TEST_F(TImageTest, AHookMayRemoveHooksWhileTheyRun)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(TImageTest, APaintLooksAgainWhatIsUnderAStillPointer)
+{
+  TProbe* a = Probe(*Root, "a", {10, 10, 50, 50});
+  Image->DoMouseMove(0, 20, 20);
+  EXPECT_EQ(Image->Hovered(), a);
+  TProbe* b = Probe(*Root, "b", {10, 10, 50, 50});  // on top of a, under the pointer
+  Settle();
+  EXPECT_EQ(Image->Hovered(), b);
+  FreeObject(b);
+  Settle();
+  EXPECT_EQ(Image->Hovered(), a);
+  Image->DoMouseLeave();
+  Probe(*Root, "c", {10, 10, 50, 50});
+  Settle();
+  EXPECT_EQ(Image->Hovered(), nullptr);  // the pointer is gone: nothing is hovered
+}
+
+TEST(TGdiNodes, DeviceFormatNodesDrawThroughTheGdi)
+{
+  UseHeadlessDisplay();
+  TOwnedObject<TOxaBitmap> device(new TOxaBitmap(nullptr));
+  device->ChangeImageSize(6, 4, opfDevice);
+  EXPECT_EQ(device->MemorySurface(), nullptr);
+  ASSERT_NE(device->GdiSurface(), nullptr);
+  device->FillRect({0, 0, 6, 4}, 0x0000FF);
+  device->FillRect({2, 1, 4, 3}, 0x00FF00);
+  EXPECT_EQ(device->GetPixel(0, 0), 0x0000FFU);
+  EXPECT_EQ(device->GetPixel(3, 2), 0x00FF00U);
+  EXPECT_EQ(device->GetPixel(6, 0), device->Color());
+  TOwnedObject<TOxaBitmap> target(new TOxaBitmap(nullptr));
+  target->ChangeImageSize(10, 10, opf24Bit);
+  device->SetBounds(0, 0, 6, 4);
+  device->BitBlt(*target, 3, 3, {0, 0, 10, 10});
+  EXPECT_EQ(target->GetPixel(3, 3), 0x0000FFU);
+  EXPECT_EQ(target->GetPixel(6, 5), 0x00FF00U);
+  EXPECT_EQ(target->GetPixel(2, 2), 0U);
+  // Saved, a device surface is taken into the screen's format first.
+  TMemoryStream stream;
+  device->SaveToStream(stream);
+  stream.SetPosition(0);
+  TOwnedObject<TOxaBitmap> loaded(new TOxaBitmap(nullptr));
+  loaded->LoadFromStream(stream);
+  EXPECT_NE(loaded->PixelFormat(), opfDevice);
+  EXPECT_EQ(loaded->GetPixel(3, 2), 0x00FF00U);
+}
+
+}  // namespace
