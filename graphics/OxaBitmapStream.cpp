@@ -1,0 +1,130 @@
+// The node image record: a 29-byte header (magic, node rectangle, surface size, pixel format),
+// then the pixel rows bottom-up, each padded to a multiple of 4 bytes.
+#include <cstring>
+#include <vector>
+
+#include "graphics/OxaBitmap.h"
+#include "platform/Files.h"
+#include "rtl/FileStream.h"
+
+namespace {
+
+std::int32_t ReadInt(const std::uint8_t* p) noexcept
+{
+  return std::int32_t(std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
+                      std::uint32_t(p[3]) << 24);
+}
+
+void WriteInt(std::uint8_t* p, std::uint32_t value) noexcept
+{
+  p[0] = std::uint8_t(value);
+  p[1] = std::uint8_t(value >> 8);
+  p[2] = std::uint8_t(value >> 16);
+  p[3] = std::uint8_t(value >> 24);
+}
+
+}  // namespace
+
+void TOxaBitmap::LoadFromStream(TStream& stream)
+{
+  std::uint8_t header[kOxaImageHeaderSize];
+  const std::int64_t start = stream.Position();
+  const std::int64_t available = stream.Size() - start;
+  if (available < kOxaImageHeaderSize) {
+    Fatal("LoadFromStream: Invalid graphic format");
+  }
+  stream.ReadBuffer(header, kOxaImageHeaderSize);
+  const auto invalid = [&]() {
+    stream.SetPosition(start);
+    Fatal("LoadFromStream: Invalid graphic format");
+  };
+  if (std::uint32_t(ReadInt(header)) != kOxaImageMagic) {
+    invalid();
+  }
+  const std::int32_t left = ReadInt(header + 4);
+  const std::int32_t top = ReadInt(header + 8);
+  const std::int32_t width = ReadInt(header + 12);
+  const std::int32_t height = ReadInt(header + 16);
+  const std::int32_t imageWidth = ReadInt(header + 20);
+  const std::int32_t imageHeight = ReadInt(header + 24);
+  const int format = header[28];
+  // Only formats whose pixels are whole bytes can be stored; the size is checked against the
+  // bytes there are before anything is allocated.
+  const int bytesPerPixel = OxaNodeBytesPerPixel(format);
+  if (bytesPerPixel <= 0 || imageWidth < 0 || imageHeight < 0 || imageWidth > kOxaMaxImageSide ||
+      imageHeight > kOxaMaxImageSide) {
+    invalid();
+  }
+  const std::int32_t stride = OxaStride(imageWidth, bytesPerPixel);
+  const std::int64_t pixelBytes = std::int64_t(imageHeight) * stride;
+  if (pixelBytes > available - kOxaImageHeaderSize) {
+    invalid();
+  }
+  std::vector<std::uint8_t> pixels(static_cast<std::size_t>(pixelBytes));
+  if (pixelBytes > 0) {
+    stream.ReadBuffer(pixels.data(), pixelBytes);
+  }
+  FSizeMode = 0;
+  ChangeImageSize(imageWidth, imageHeight, format);
+  for (int y = 0; y < imageHeight; ++y) {
+    // Stored bottom row first.
+    std::memcpy(ScanLine(imageHeight - 1 - y), pixels.data() + std::size_t(y) * std::size_t(stride),
+                std::size_t(stride));
+  }
+  SetBounds(left, top, width, height);
+  ContentChanged();
+}
+
+void TOxaBitmap::SaveToStream(TStream& stream)
+{
+  TOxaBitmap* source = this;
+  TOwnedObject<TOxaBitmap> converted;
+  if (FPixelFormat == opfDevice) {
+    int screen = OxaScreenPixelFormat();
+    if (OxaNodeBytesPerPixel(screen) <= 0) {
+      screen = opf24Bit;
+    }
+    converted.reset(new TOxaBitmap(nullptr));
+    converted->ChangeImageSize(FDesc.Width, FDesc.Height, screen);
+    if (FDesc.Width > 0 && FDesc.Height > 0) {
+      ::BitBlt(converted->Canvas(), 0, 0, FDesc.Width, FDesc.Height, Canvas(), 0, 0, SRCCOPY);
+    }
+    source = converted.get();
+  }
+  std::uint8_t header[kOxaImageHeaderSize];
+  WriteInt(header, kOxaImageMagic);
+  WriteInt(header + 4, std::uint32_t(FLeft));
+  WriteInt(header + 8, std::uint32_t(FTop));
+  WriteInt(header + 12, std::uint32_t(FWidth));
+  WriteInt(header + 16, std::uint32_t(FHeight));
+  WriteInt(header + 20, std::uint32_t(source->FDesc.Width));
+  WriteInt(header + 24, std::uint32_t(source->FDesc.Height));
+  header[28] = std::uint8_t(source->FPixelFormat);
+  stream.WriteBuffer(header, kOxaImageHeaderSize);
+  const std::int32_t stride = OxaStride(source->FDesc.Width, source->FBytesPerPixel);
+  const std::vector<std::uint8_t> blank(std::size_t(stride), 0);
+  for (int y = source->FDesc.Height - 1; y >= 0; --y) {
+    const std::uint8_t* row = source->ScanLineRead(y);
+    stream.WriteBuffer(row != nullptr ? row : blank.data(), stride);
+  }
+}
+
+void TOxaBitmap::LoadFromFile(const std::string& fileName)
+{
+  TMemoryStream stream;
+  stream.LoadFromFile(fileName);
+  LoadFromStream(stream);
+}
+
+void TOxaBitmap::SaveToFile(const std::string& fileName)
+{
+  TMemoryStream stream;
+  SaveToStream(stream);
+  // Written beside the target and renamed over it, so a failed write leaves the old file.
+  const std::string temporary = fileName + ".tmp";
+  stream.SaveToFile(temporary);
+  if (!MoveFileExA(temporary.c_str(), fileName.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    DeleteFileA(temporary.c_str());
+    throw EOxaFailed(ClassName() + ".SaveToFile: Cannot replace " + fileName);
+  }
+}
