@@ -199,10 +199,16 @@ bool TOxaMusicTag::LoadMp3(TLoadPurpose purpose)
 
 bool TOxaMusicTag::LoadWma()
 {
+  if (!FWmaAvailable) {
+    // Without the runtime nothing of the tag can be read, but the file is still music: it is
+    // described as a file of another kind is, so a scan keeps it.
+    LoadOther(false);
+    return true;
+  }
   if (!ComputeChecksum(false)) {
     return false;
   }
-  if (!FWmaAvailable || !FWmaTagger->Open(FFileName)) {
+  if (!FWmaTagger->Open(FFileName)) {
     return false;
   }
   FHasWmaTag = true;
@@ -340,7 +346,7 @@ bool TOxaMusicTag::WriteItem(const TMusicFileItem& item)
   if (!Load(item.FileName) || FReadOnly) {
     return false;
   }
-  if (FKind == TMusicKind::Other) {
+  if (FKind == TMusicKind::Other || (FKind == TMusicKind::Wma && !FWmaAvailable)) {
     return false;
   }
   // What the user saw came from ID3v2 when the file has it, else from ID3v1 (or WMA).
