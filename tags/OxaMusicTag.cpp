@@ -199,14 +199,20 @@ bool TOxaMusicTag::LoadMp3(TLoadPurpose purpose)
 
 bool TOxaMusicTag::LoadWma()
 {
-  if (!FWmaAvailable) {
-    // Without the runtime nothing of the tag can be read, but the file is still music: it is
-    // described as a file of another kind is, so a scan keeps it.
-    LoadOther(false);
-    return true;
-  }
   if (!ComputeChecksum(false)) {
     return false;
+  }
+  if (!FWmaAvailable) {
+    // Without the runtime nothing of the tag can be read, but the file is still music: it is
+    // described as a file of another kind is, with its fingerprint, so a scan keeps it.
+    FSetB = TValueSet{0,
+                      0,
+                      std::string(UnknownText),
+                      "",
+                      std::string(UnknownText),
+                      std::string(UnknownText),
+                      std::string(UnknownText)};
+    return true;
   }
   if (!FWmaTagger->Open(FFileName)) {
     return false;

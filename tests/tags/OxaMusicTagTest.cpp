@@ -416,7 +416,7 @@ TEST_F(OxaMusicTagTest, WithoutTheRuntimeWmaFilesReadAsUntaggedMusicAndMp3FilesU
   const std::string missing = (Folder.Path() / "gone.wma").string();
   TMusicFileItem gone;
   gone.FileName = missing;
-  tag.ReadItem(gone);
+  EXPECT_FALSE(tag.ReadItem(gone));
   EXPECT_EQ(gone.Checksum, TMusicCheckSum{}) << "a file that cannot be opened has no fingerprint";
 
   const TMusicFileItem item = Read(tag, mp3);
