@@ -129,6 +129,7 @@ void TSearchEngineThread::Execute()
   FilesFound = 0;
   FoldersVisited = 0;
   FilesProcessed = 0;
+  FilesUnreadable = 0;
   FPause = ReadScanPause();
   switch (Mode) {
     case TScanMode::Full:
@@ -383,6 +384,7 @@ void TSearchEngineThread::CompareAndRead(TKnownFiles inScope)
       }
       tag.ReadItem(found[i]);
       if (ZeroChecksum(found[i].Checksum)) {
+        ++FilesUnreadable;
         if (match != nullptr) {
           // Unreadable now (locked, an I/O error): the record stays as it is and the next scan
           // tries again.
@@ -531,6 +533,11 @@ void TSearchEngineWrapper::Stop()
 
 void TSearchEngineWrapper::FreeThread() noexcept
 {
+  if (FThread) {
+    FThread->TerminateAndWait();
+    FLastCounts = {FThread->FilesFound, FThread->FoldersVisited, FThread->FilesProcessed,
+                   FThread->FilesUnreadable};
+  }
   FThread.reset();
 }
 
