@@ -131,16 +131,29 @@ void TSearchEngineThread::Execute()
   FilesProcessed = 0;
   FilesUnreadable = 0;
   FPause = ReadScanPause();
-  switch (Mode) {
-    case TScanMode::Full:
-      FullScan();
-      break;
-    case TScanMode::Update:
-      UpdateScan();
-      break;
-    case TScanMode::Drop:
-      DropScan();
-      break;
+  try {
+    switch (Mode) {
+      case TScanMode::Full:
+        FullScan();
+        break;
+      case TScanMode::Update:
+        UpdateScan();
+        break;
+      case TScanMode::Drop:
+        DropScan();
+        break;
+    }
+  } catch (const std::exception& error) {
+    // A scan that failed half way (the settings could not be written, memory ran out) has
+    // nothing fit to merge; its end is still reported, or the owner would wait for ever.
+    TraceObject(this, "Execute: %s", std::string_view(error.what()));
+    Cancelled = true;
+    if (!Finished) {
+      Finished = true;
+      if (FWindow != nullptr && Mode != TScanMode::Drop) {
+        PostMessageA(FWindow, WM_SCAN_ENDED, Serial, 0);
+      }
+    }
   }
 }
 
@@ -631,6 +644,10 @@ void TSearchEngineWrapper::ScanEnded(WPARAM serial, LPARAM lParam)
   FThread->WaitFor();
   FreeThread();
   FBusy = false;
+  if (lParam == 0) {
+    FFoundFiles.clear();
+    FKnownFiles.clear();
+  }
   TNotifyEvent event = OnStopped;
   if (lParam != 0) {
     event = mode == TScanMode::Full     ? OnFullScanDone

@@ -646,6 +646,38 @@ TEST_F(ScanDriverTest, WhileBusyTheListsAreTheScansAndTheStartsAreRefused)
   EXPECT_EQ(Log.StoppedCount, 0) << "nothing to stop";
 }
 
+TEST_F(ScanDriverTest, AFailingFileOrRegistryCallAnywhereStillEndsTheScan)
+{
+  PutMp3("F:\\Music\\a.mp3", "A");
+  PutMp3("F:\\Music\\Sub\\b.mp3", "B");
+  // Every seventh call is enough to reach each stage of a scan of some 450 calls.
+  std::uint32_t n = 1;
+  for (; n < 2000; n += 7) {
+    SCOPED_TRACE(n);
+    Set(TMusicOption::WhiteDrives, {"F:\\"});
+    Set(TMusicOption::GreyDrives, {});
+    TScanLog log;
+    log.Attach(Wrapper);
+    Wrapper.SetKnownFiles({TKnownFile{1, "F:\\Music\\gone.mp3", {}}});
+    FailNthPlatformCall(n);
+    ASSERT_TRUE(Wrapper.StartFullScan());
+    ASSERT_TRUE(PumpUntil([&] { return !Wrapper.Busy(); }));
+    const std::uint32_t made = CountedPlatformCalls();
+    FailNthPlatformCall(0);
+    EXPECT_EQ(log.FullCount + log.StoppedCount, 1);
+    if (log.StoppedCount == 1) {
+      EXPECT_TRUE(Wrapper.GetFoundFiles()->empty());
+      EXPECT_TRUE(Wrapper.GetKnownFiles().empty()) << "nothing of a failed scan is merged";
+    }
+    if (made < n) {
+      EXPECT_EQ(log.FullCount, 1);
+      EXPECT_EQ(Wrapper.GetFoundFiles()->size(), 2U);
+      break;
+    }
+  }
+  EXPECT_LT(n, 2000U);
+}
+
 TEST_F(ScanDriverTest, TheScanPauseComesFromTheRegistry)
 {
   const struct {
