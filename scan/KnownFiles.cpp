@@ -75,7 +75,7 @@ bool PathIsUnder(std::string_view path, const TFolderList& folders)
       NextCodePoint(folder, folderEnd);
       NextCodePoint(path, pathEnd);
     }
-    return AnsiCompareText(path.substr(0, pathEnd), folder) == 0;
+    return CompareTextFolded(path.substr(0, pathEnd), folder) == 0;
   });
 }
 
@@ -99,13 +99,36 @@ std::string DriveOfPath(std::string_view path)
 void SortKnownFiles(TKnownFiles& known)
 {
   std::stable_sort(known.begin(), known.end(), [](const TKnownFile& a, const TKnownFile& b) {
-    return AnsiCompareText(a.FilePath, b.FilePath) < 0;
+    return ComparePaths(a.FilePath, b.FilePath) < 0;
   });
 }
 
 void SortFileItems(TMusicFileItems& items)
 {
   std::stable_sort(items.begin(), items.end(), [](const TMusicFileItem& a, const TMusicFileItem& b) {
-    return AnsiCompareText(a.FileName, b.FileName) < 0;
+    return ComparePaths(a.FileName, b.FileName) < 0;
   });
+}
+
+TFolderSet::TFolderSet(const TFolderList& folders)
+{
+  FFolded.reserve(folders.size());
+  for (const std::string& folder : folders) {
+    FFolded.push_back(FoldCase(IncludeTrailingBackslash(folder)));
+  }
+  std::sort(FFolded.begin(), FFolded.end());
+}
+
+bool TFolderSet::Contains(std::string_view path) const
+{
+  if (FFolded.empty()) {
+    return false;
+  }
+  const std::string folded = FoldCase(path);
+  for (std::size_t end = folded.find('\\'); end != std::string::npos; end = folded.find('\\', end + 1)) {
+    if (std::binary_search(FFolded.begin(), FFolded.end(), std::string_view(folded).substr(0, end + 1))) {
+      return true;
+    }
+  }
+  return false;
 }
