@@ -206,9 +206,21 @@ int CompareTextFolded(std::string_view a, std::string_view b) noexcept
 
 std::string FoldCase(std::string_view text)
 {
-  std::string result;
-  result.reserve(text.size());
-  for (std::size_t pos = 0; pos < text.size();) {
+  // ASCII is written in place; the first other byte hands over to the code-point loop.
+  std::string result(text.size(), '\0');
+  std::size_t pos = 0;
+  for (; pos < text.size(); ++pos) {
+    const auto byte = static_cast<unsigned char>(text[pos]);
+    if (byte >= 0x80) {
+      break;
+    }
+    result[pos] = static_cast<char>((byte >= 'A' && byte <= 'Z') ? byte + 32 : byte);
+  }
+  if (pos == text.size()) {
+    return result;
+  }
+  result.resize(pos);
+  while (pos < text.size()) {
     const auto byte = static_cast<unsigned char>(text[pos]);
     if (byte < 0x80) {
       result += static_cast<char>((byte >= 'A' && byte <= 'Z') ? byte + 32 : byte);

@@ -96,18 +96,43 @@ std::string DriveOfPath(std::string_view path)
   return drive + '\\';
 }
 
+namespace {
+
+// Sorts the positions by the folded paths, made once each, and then moves each record once:
+// the records are large (several strings each), and a merge sort would move them and fold
+// their paths many times over. Byte order of the folded paths is the order of ComparePaths.
+template <class T, class Path>
+void SortByPath(std::vector<T>& records, Path path)
+{
+  std::vector<std::string> keys;
+  keys.reserve(records.size());
+  for (const T& record : records) {
+    keys.push_back(FoldCase(path(record)));
+  }
+  std::vector<std::uint32_t> order(records.size());
+  for (std::uint32_t k = 0; k < order.size(); ++k) {
+    order[k] = k;
+  }
+  std::stable_sort(order.begin(), order.end(),
+                   [&](std::uint32_t a, std::uint32_t b) { return keys[a] < keys[b]; });
+  std::vector<T> sorted;
+  sorted.reserve(records.size());
+  for (const std::uint32_t k : order) {
+    sorted.push_back(std::move(records[k]));
+  }
+  records = std::move(sorted);
+}
+
+}  // namespace
+
 void SortKnownFiles(TKnownFiles& known)
 {
-  std::stable_sort(known.begin(), known.end(), [](const TKnownFile& a, const TKnownFile& b) {
-    return ComparePaths(a.FilePath, b.FilePath) < 0;
-  });
+  SortByPath(known, [](const TKnownFile& file) -> const std::string& { return file.FilePath; });
 }
 
 void SortFileItems(TMusicFileItems& items)
 {
-  std::stable_sort(items.begin(), items.end(), [](const TMusicFileItem& a, const TMusicFileItem& b) {
-    return ComparePaths(a.FileName, b.FileName) < 0;
-  });
+  SortByPath(items, [](const TMusicFileItem& item) -> const std::string& { return item.FileName; });
 }
 
 TFolderSet::TFolderSet(const TFolderList& folders)
