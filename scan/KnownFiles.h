@@ -1,0 +1,66 @@
+#pragma once
+// What the scan and the library exchange about files: the library's record of a file it knows
+// (path and stored times and size), the found items of a scan, the folder filters both sides
+// use, and the one order in which the two are matched.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "rtl/AnsiText.h"
+#include "tags/OxaMusicTag.h"
+
+// A file's last-write time, creation time, size and last-access time, 8 bytes each, little-endian
+// (a FILETIME is its low word first): the "Attributes" of a file record. A scan that finds the
+// first 24 bytes unchanged leaves the file alone.
+using TFileAttributes = std::array<std::byte, 32>;
+inline constexpr std::size_t CompareAttributesSize = 24;
+TFileAttributes ItemAttributes(const TMusicFileItem& item) noexcept;
+// The first CompareAttributesSize bytes are equal: the file has not changed since it was read.
+bool SameCompareAttributes(const TFileAttributes& a, const TFileAttributes& b) noexcept;
+// Puts the times and size of attributes into item (the last-access time is left alone).
+void SetItemAttributes(TMusicFileItem& item, const TFileAttributes& attributes) noexcept;
+
+// The library's view of one file, handed to the scan so that it reads only new or changed files.
+struct TKnownFile {
+  std::int32_t FileId = -1;
+  std::string FilePath;
+  TFileAttributes Attributes{};
+};
+using TKnownFiles = std::vector<TKnownFile>;
+using TMusicFileItems = std::vector<TMusicFileItem>;
+
+// Folder entries end with a backslash; a path is under one when it starts with it, compared
+// without regard to case (as AnsiCompareText compares for equality). A null list is no filter.
+using TFolderList = std::vector<std::string>;
+bool PathIsUnder(std::string_view path, const TFolderList& folders);
+
+// The drive a path lies on, with a trailing backslash: "C:\" for "c:\Music\a.mp3" (the letter
+// as given), "\\server\share\" for a UNC path; empty when the path names no drive.
+std::string DriveOfPath(std::string_view path);
+
+// The one order in which found and known files are matched: by path, without regard to case
+// (CompareTextFolded: equal exactly where AnsiCompareText is, and cheap, for the order is never
+// shown). Both sorts use it, equal paths kept in their order, and the merge of a scan walks the
+// two lists in it.
+inline int ComparePaths(std::string_view a, std::string_view b) noexcept
+{
+  return CompareTextFolded(a, b);
+}
+void SortKnownFiles(TKnownFiles& known);
+void SortFileItems(TMusicFileItems& items);
+
+// Whether paths lie under folders, for many paths against many folders: each folder is looked
+// up by the path's own folders, so the cost does not grow with the number of folders.
+class TFolderSet {
+ public:
+  explicit TFolderSet(const TFolderList& folders);
+  bool Contains(std::string_view path) const;
+  bool Empty() const noexcept { return FFolded.empty(); }
+
+ private:
+  std::vector<std::string> FFolded;  // sorted, folded, each with its trailing backslash
+};
