@@ -23,6 +23,7 @@
 #include "library/MusicFavorites.h"
 #include "library/MusicTables.h"
 #include "rtl/Method.h"
+#include "scan/KnownFiles.h"
 #include "tableengine/Database.h"
 #include "tags/OxaMusicTag.h"
 
@@ -33,27 +34,6 @@ inline constexpr std::string_view MusicStampOpen = "OxaMediaDatabase-2.4-DBISAM-
 
 // (sender, folder path without trailing backslash, percent done).
 using TUpdateProgressEvent = TMethod<void(TObject* sender, const std::string& folder, std::int32_t percent)>;
-
-// A file's last-write time, creation time, size and last-access time, 8 bytes each, little-endian
-// (a FILETIME is its low word first): the "Attributes" of a file record. A scan that finds the
-// first 24 bytes unchanged leaves the file alone.
-using TFileAttributes = std::array<std::byte, 32>;
-inline constexpr std::size_t CompareAttributesSize = 24;
-TFileAttributes ItemAttributes(const TMusicFileItem& item) noexcept;
-
-// The library's view of one file, handed to the scan so that it reads only new or changed files.
-struct TKnownFile {
-  std::int32_t FileId = -1;
-  std::string FilePath;
-  TFileAttributes Attributes{};
-};
-using TKnownFiles = std::vector<TKnownFile>;
-using TMusicFileItems = std::vector<TMusicFileItem>;
-
-// Folder entries end with a backslash; a path is under one when it starts with it, compared
-// without regard to case (AnsiCompareText). A null list is no filter.
-using TFolderList = std::vector<std::string>;
-bool PathIsUnder(std::string_view path, const TFolderList& folders);
 
 // What a file is listed as: its tag's title, or its file name tidied up when the tag has none.
 struct TDisplayTitle {
@@ -161,8 +141,8 @@ class TMusicDatabase : public TDatabase {
   // under none of the exclusion list, in table order.
   TKnownFiles GetKnownFiles(const TFolderList* include1, const TFolderList* include2,
                             const TFolderList* exclude);
-  static void SortKnownFiles(TKnownFiles& known);
-  static void SortFileItems(TMusicFileItems& items);
+  static void SortKnownFiles(TKnownFiles& known) { ::SortKnownFiles(known); }
+  static void SortFileItems(TMusicFileItems& items) { ::SortFileItems(items); }
   // Merges a scan into the library: known and found are sorted by path (SortKnownFiles,
   // SortFileItems); a file only known is removed, one only found is added, one in both is
   // updated unless its times and size are unchanged. Commits every 1024 changes; progress goes

@@ -130,18 +130,6 @@ std::optional<std::string> ExtendName(std::string_view name, std::string_view pa
   return extended;
 }
 
-void PutUInt64(std::byte* target, std::uint64_t value) noexcept
-{
-  for (int k = 0; k < 8; ++k) {
-    target[k] = static_cast<std::byte>(value >> (8 * k));
-  }
-}
-
-std::uint64_t FileTimeValue(const FILETIME& time) noexcept
-{
-  return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
-}
-
 // A stored block compared with a wanted one; a shorter stored block counts as padded with zeros.
 template <std::size_t N>
 bool SameBlock(std::span<const std::byte> stored, const std::array<std::byte, N>& wanted) noexcept
@@ -171,34 +159,6 @@ bool PassesFilters(std::string_view path, const TFolderList* include1, const TFo
 }
 
 }  // namespace
-
-TFileAttributes ItemAttributes(const TMusicFileItem& item) noexcept
-{
-  TFileAttributes attributes{};
-  PutUInt64(attributes.data(), FileTimeValue(item.LastWriteTime));
-  PutUInt64(attributes.data() + 8, FileTimeValue(item.CreationTime));
-  PutUInt64(attributes.data() + 16, item.Size);
-  PutUInt64(attributes.data() + 24, FileTimeValue(item.LastAccessTime));
-  return attributes;
-}
-
-bool PathIsUnder(std::string_view path, const TFolderList& folders)
-{
-  return std::any_of(folders.begin(), folders.end(), [path](const std::string& folder) {
-    // The path is cut after as many characters as the folder has, not bytes: a letter and its
-    // other case may differ in length (the Kelvin sign takes three bytes, k one).
-    std::size_t folderEnd = 0;
-    std::size_t pathEnd = 0;
-    while (folderEnd < folder.size()) {
-      if (pathEnd >= path.size()) {
-        return false;
-      }
-      NextCodePoint(folder, folderEnd);
-      NextCodePoint(path, pathEnd);
-    }
-    return AnsiCompareText(path.substr(0, pathEnd), folder) == 0;
-  });
-}
 
 TDisplayTitle TMusicDatabase::DisplayTitle(const TMusicFileItem& item)
 {
@@ -543,20 +503,6 @@ TKnownFiles TMusicDatabase::GetKnownFiles(const TFolderList* include1, const TFo
   }
   known.shrink_to_fit();
   return known;
-}
-
-void TMusicDatabase::SortKnownFiles(TKnownFiles& known)
-{
-  std::stable_sort(known.begin(), known.end(), [](const TKnownFile& a, const TKnownFile& b) {
-    return AnsiCompareText(a.FilePath, b.FilePath) < 0;
-  });
-}
-
-void TMusicDatabase::SortFileItems(TMusicFileItems& items)
-{
-  std::stable_sort(items.begin(), items.end(), [](const TMusicFileItem& a, const TMusicFileItem& b) {
-    return AnsiCompareText(a.FileName, b.FileName) < 0;
-  });
 }
 
 // ---- the merge ----

@@ -1,0 +1,111 @@
+#include "scan/KnownFiles.h"
+
+#include <algorithm>
+
+#include "rtl/AnsiText.h"
+#include "rtl/FilePaths.h"
+#include "rtl/Utf8.h"
+
+namespace {
+
+void PutUInt64(std::byte* target, std::uint64_t value) noexcept
+{
+  for (int k = 0; k < 8; ++k) {
+    target[k] = static_cast<std::byte>(value >> (8 * k));
+  }
+}
+
+std::uint64_t GetUInt64(const std::byte* source) noexcept
+{
+  std::uint64_t value = 0;
+  for (int k = 7; k >= 0; --k) {
+    value = (value << 8) | static_cast<std::uint64_t>(source[k]);
+  }
+  return value;
+}
+
+std::uint64_t FileTimeValue(const FILETIME& time) noexcept
+{
+  return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+FILETIME FileTimeOf(std::uint64_t value) noexcept
+{
+  FILETIME time{};
+  time.dwLowDateTime = static_cast<DWORD>(value);
+  time.dwHighDateTime = static_cast<DWORD>(value >> 32);
+  return time;
+}
+
+}  // namespace
+
+TFileAttributes ItemAttributes(const TMusicFileItem& item) noexcept
+{
+  TFileAttributes attributes{};
+  PutUInt64(attributes.data(), FileTimeValue(item.LastWriteTime));
+  PutUInt64(attributes.data() + 8, FileTimeValue(item.CreationTime));
+  PutUInt64(attributes.data() + 16, item.Size);
+  PutUInt64(attributes.data() + 24, FileTimeValue(item.LastAccessTime));
+  return attributes;
+}
+
+bool SameCompareAttributes(const TFileAttributes& a, const TFileAttributes& b) noexcept
+{
+  return std::equal(a.begin(), a.begin() + CompareAttributesSize, b.begin());
+}
+
+void SetItemAttributes(TMusicFileItem& item, const TFileAttributes& attributes) noexcept
+{
+  item.LastWriteTime = FileTimeOf(GetUInt64(attributes.data()));
+  item.CreationTime = FileTimeOf(GetUInt64(attributes.data() + 8));
+  item.Size = GetUInt64(attributes.data() + 16);
+}
+
+bool PathIsUnder(std::string_view path, const TFolderList& folders)
+{
+  return std::any_of(folders.begin(), folders.end(), [path](const std::string& folder) {
+    // The path is cut after as many characters as the folder has, not bytes: a letter and its
+    // other case may differ in length (the Kelvin sign takes three bytes, k one).
+    std::size_t folderEnd = 0;
+    std::size_t pathEnd = 0;
+    while (folderEnd < folder.size()) {
+      if (pathEnd >= path.size()) {
+        return false;
+      }
+      NextCodePoint(folder, folderEnd);
+      NextCodePoint(path, pathEnd);
+    }
+    return AnsiCompareText(path.substr(0, pathEnd), folder) == 0;
+  });
+}
+
+std::string DriveOfPath(std::string_view path)
+{
+  const std::string drive = ExtractFileDrive(path);
+  if (drive.size() == 2 && drive[1] == ':') {
+    return drive + '\\';
+  }
+  // A UNC root needs both a server and a share name.
+  if (drive.size() < 2 || drive[0] != '\\') {
+    return {};
+  }
+  const std::size_t serverEnd = drive.find('\\', 2);
+  if (serverEnd == std::string::npos || serverEnd == 2 || serverEnd + 1 >= drive.size()) {
+    return {};
+  }
+  return drive + '\\';
+}
+
+void SortKnownFiles(TKnownFiles& known)
+{
+  std::stable_sort(known.begin(), known.end(), [](const TKnownFile& a, const TKnownFile& b) {
+    return AnsiCompareText(a.FilePath, b.FilePath) < 0;
+  });
+}
+
+void SortFileItems(TMusicFileItems& items)
+{
+  std::stable_sort(items.begin(), items.end(), [](const TMusicFileItem& a, const TMusicFileItem& b) {
+    return AnsiCompareText(a.FileName, b.FileName) < 0;
+  });
+}

@@ -1,0 +1,47 @@
+#pragma once
+// What the scan and the library exchange about files: the library's record of a file it knows
+// (path and stored times and size), the found items of a scan, the folder filters both sides
+// use, and the one order in which the two are matched.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tags/OxaMusicTag.h"
+
+// A file's last-write time, creation time, size and last-access time, 8 bytes each, little-endian
+// (a FILETIME is its low word first): the "Attributes" of a file record. A scan that finds the
+// first 24 bytes unchanged leaves the file alone.
+using TFileAttributes = std::array<std::byte, 32>;
+inline constexpr std::size_t CompareAttributesSize = 24;
+TFileAttributes ItemAttributes(const TMusicFileItem& item) noexcept;
+// The first CompareAttributesSize bytes are equal: the file has not changed since it was read.
+bool SameCompareAttributes(const TFileAttributes& a, const TFileAttributes& b) noexcept;
+// Puts the times and size of attributes into item (the last-access time is left alone).
+void SetItemAttributes(TMusicFileItem& item, const TFileAttributes& attributes) noexcept;
+
+// The library's view of one file, handed to the scan so that it reads only new or changed files.
+struct TKnownFile {
+  std::int32_t FileId = -1;
+  std::string FilePath;
+  TFileAttributes Attributes{};
+};
+using TKnownFiles = std::vector<TKnownFile>;
+using TMusicFileItems = std::vector<TMusicFileItem>;
+
+// Folder entries end with a backslash; a path is under one when it starts with it, compared
+// without regard to case (AnsiCompareText). A null list is no filter.
+using TFolderList = std::vector<std::string>;
+bool PathIsUnder(std::string_view path, const TFolderList& folders);
+
+// The drive a path lies on, with a trailing backslash: "C:\" for "c:\Music\a.mp3" (the letter
+// as given), "\\server\share\" for a UNC path; empty when the path names no drive.
+std::string DriveOfPath(std::string_view path);
+
+// Both sorts order by path as AnsiCompareText does, equal paths kept in their order; the merge
+// of a scan walks the two lists in that order.
+void SortKnownFiles(TKnownFiles& known);
+void SortFileItems(TMusicFileItems& items);

@@ -1,0 +1,636 @@
+#include "scan/OxaSearchEngineWrapper.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "framework/OxaUtils.h"
+#include "platform/Time.h"
+#include "rtl/AnsiText.h"
+#include "rtl/FilePaths.h"
+#include "rtl/Registry.h"
+#include "scan/OxaMusicPlayerTypes.h"
+#include "scan/OxaSearchUtils.h"
+
+namespace {
+
+// A longer pause would only stall a scan that a bad registry value asked for.
+constexpr std::int32_t MaxScanPause = 60000;
+
+bool SameDrive(std::string_view path, const TStringList& drives)
+{
+  const std::string drive = DriveOfPath(path);
+  return !drive.empty() && drives.IndexOf(drive) >= 0;
+}
+
+// Deletes every entry whose drive is (keep false) or is not (keep true) one of drives.
+void DeleteByDrive(TStringList& list, const TStringList& drives, bool keep)
+{
+  for (int i = list.Count() - 1; i >= 0; --i) {
+    if (SameDrive(list[i], drives) != keep) {
+      list.Delete(i);
+    }
+  }
+}
+
+TFolderList FolderListOf(const TStringList& list)
+{
+  TFolderList folders;
+  folders.reserve(static_cast<std::size_t>(list.Count()));
+  for (int i = 0; i < list.Count(); ++i) {
+    folders.push_back(IncludeTrailingBackslash(list[i]));
+  }
+  return folders;
+}
+
+bool ZeroChecksum(const TMusicCheckSum& checksum) noexcept
+{
+  return std::all_of(checksum.begin(), checksum.end(), [](auto b) { return b == 0; });
+}
+
+// The known files a predicate selects, sorted by path.
+template <class P>
+TKnownFiles KnownInScope(TKnownFiles known, P inScope)
+{
+  std::erase_if(known, [&](const TKnownFile& file) { return !inScope(file.FilePath); });
+  SortKnownFiles(known);
+  return known;
+}
+
+}  // namespace
+
+DWORD ReadScanPause()
+{
+  TRegistry registry(KEY_READ);
+  if (!registry.OpenKeyReadOnly(std::string(PlayerRegistryKey)) ||
+      !registry.ValueExists(std::string(ScanPauseValueName))) {
+    return DefaultScanPause;
+  }
+  try {
+    return static_cast<DWORD>(
+        std::clamp(registry.ReadInteger(std::string(ScanPauseValueName)), 0, MaxScanPause));
+  } catch (const ERegistryException&) {
+    return DefaultScanPause;
+  }
+}
+
+std::int32_t ScanEstimate(std::int64_t found, std::int64_t passed, std::int64_t readsDone,
+                          std::uint32_t elapsedMs) noexcept
+{
+  if (readsDone <= 0 || passed <= 0) {
+    return ScanTimeUnknown;
+  }
+  const double estimate = std::round((static_cast<double>(found) / static_cast<double>(passed) - 1.0) *
+                                     static_cast<double>(elapsedMs));
+  return static_cast<std::int32_t>(std::clamp(estimate, 0.0, static_cast<double>(MaxScanEstimate)));
+}
+
+std::int32_t ScanEstimateSeconds(std::int32_t milliseconds) noexcept
+{
+  return milliseconds == ScanTimeUnknown ? ScanTimeUnknown : milliseconds / 1000;
+}
+
+// ---- the thread ----
+
+TSearchEngineThread::TSearchEngineThread(TSearchEngineWrapper& wrapper, TScanMode mode, HWND window)
+    : TThread(true), Wrapper(wrapper), Mode(mode), FWindow(window)
+{
+  const std::lock_guard lock(Wrapper.FLock);
+  ++Wrapper.FThreadCount;
+}
+
+TSearchEngineThread::~TSearchEngineThread()
+{
+  // Execute uses the members: it must be over before they go.
+  TerminateAndWait();
+  const std::lock_guard lock(Wrapper.FLock);
+  --Wrapper.FThreadCount;
+}
+
+void TSearchEngineThread::Cancel() noexcept
+{
+  Cancelled = true;
+  const std::lock_guard lock(FEngineLock);
+  if (FEngine != nullptr) {
+    FEngine->Cancelled = true;
+  }
+}
+
+void TSearchEngineThread::SetEngine(TSearchEngine* engine) noexcept
+{
+  const std::lock_guard lock(FEngineLock);
+  FEngine = engine;
+  if (engine != nullptr && Cancelled) {
+    engine->Cancelled = true;
+  }
+}
+
+void TSearchEngineThread::Execute()
+{
+  FilesFound = 0;
+  FoldersVisited = 0;
+  FilesProcessed = 0;
+  FPause = ReadScanPause();
+  switch (Mode) {
+    case TScanMode::Full:
+      FullScan();
+      break;
+    case TScanMode::Update:
+      UpdateScan();
+      break;
+    case TScanMode::Drop:
+      DropScan();
+      break;
+  }
+}
+
+void TSearchEngineThread::PostEnd()
+{
+  Finished = true;
+  if (FWindow != nullptr) {
+    PostMessageA(FWindow, WM_SCAN_ENDED, Serial, 1);
+  }
+}
+
+void TSearchEngineThread::FullScan()
+{
+  ReadOption(TMusicOption::Masks, Masks);
+  ReadOption(TMusicOption::WhiteDrives, WhiteDrives);
+  TStringList roots;
+  TStringList cuts;
+  ReadOption(TMusicOption::Roots, roots);
+  ReadOption(TMusicOption::Cuts, cuts);
+  for (int i = WhiteDrives.Count() - 1; i >= 0; --i) {
+    if (!IsDriveReady(WhiteDrives[i])) {
+      WhiteDrives.Delete(i);
+    }
+  }
+  for (int i = 0; i < WhiteDrives.Count() && !Cancelled; ++i) {
+    const std::string drive = WhiteDrives[i];
+    TSearchEngine engine;
+    engine.Root = drive;
+    engine.Masks = &Masks;
+    engine.OnFile = MakeMethod<&TSearchEngineThread::Collect>(this);
+    engine.OnDirectory = MakeMethod<&TSearchEngineThread::EnterDirectory>(this);
+    SetEngine(&engine);
+    engine.Search();
+    SetEngine(nullptr);
+    if (Cancelled) {
+      break;
+    }
+    TStringList thisDrive;
+    thisDrive.Add(DriveOfPath(drive));
+    DeleteByDrive(roots, thisDrive, false);
+    DeleteByDrive(cuts, thisDrive, false);
+    if (IsRemovableDrive(drive)) {
+      roots.Add(IncludeTrailingBackslash(drive));
+    } else {
+      for (int n = 0; n < engine.RootNodes().Count(); ++n) {
+        roots.Add(engine.RootNodes()[n]->Path);
+      }
+      for (int n = 0; n < engine.CutNodes().Count(); ++n) {
+        cuts.Add(engine.CutNodes()[n]->Path);
+      }
+    }
+  }
+  // Only the drives walked speak about their files; a drive that was not ready keeps its tracks.
+  TStringList walked;
+  for (int i = 0; i < WhiteDrives.Count(); ++i) {
+    walked.Add(DriveOfPath(WhiteDrives[i]));
+  }
+  CompareAndRead(KnownInScope(std::move(Wrapper.FKnownFiles),
+                              [&](const std::string& path) { return SameDrive(path, walked); }));
+  if (Cancelled) {
+    Finished = true;
+    return;
+  }
+  WriteOption(TMusicOption::Roots, roots);
+  WriteOption(TMusicOption::Cuts, cuts);
+  TStringList greyDrives;
+  ReadOption(TMusicOption::GreyDrives, greyDrives);
+  for (int i = 0; i < WhiteDrives.Count(); ++i) {
+    if (greyDrives.IndexOf(WhiteDrives[i]) < 0) {
+      greyDrives.Add(WhiteDrives[i]);
+    }
+  }
+  WriteOption(TMusicOption::GreyDrives, greyDrives);
+  PostEnd();
+}
+
+void TSearchEngineThread::UpdateScan()
+{
+  TStringList roots;
+  TStringList cuts;
+  TStringList greyDrives;
+  ReadOption(TMusicOption::Roots, roots);
+  ReadOption(TMusicOption::Cuts, cuts);
+  ReadOption(TMusicOption::GreyDrives, greyDrives);
+  DeleteByDrive(roots, greyDrives, true);
+  DeleteByDrive(cuts, greyDrives, true);
+  for (int i = greyDrives.Count() - 1; i >= 0; --i) {
+    if (!IsDriveReady(greyDrives[i])) {
+      greyDrives.Delete(i);
+    }
+  }
+  TStringList activeRoots;
+  TStringList activeCuts;
+  activeRoots.Assign(roots);
+  activeCuts.Assign(cuts);
+  DeleteByDrive(activeRoots, greyDrives, true);
+  DeleteByDrive(activeCuts, greyDrives, true);
+  ReadOption(TMusicOption::Masks, Masks);
+  if (Masks.Count() > 0 && activeRoots.Count() > 0) {
+    TSearchEngine engine;
+    engine.Masks = &Masks;
+    engine.OnFile = MakeMethod<&TSearchEngineThread::Collect>(this);
+    SetEngine(&engine);
+    engine.SearchList(activeRoots, activeCuts);
+    SetEngine(nullptr);
+  }
+  const TFolderList rootFolders = FolderListOf(activeRoots);
+  const TFolderList cutFolders = FolderListOf(activeCuts);
+  CompareAndRead(KnownInScope(std::move(Wrapper.FKnownFiles), [&](const std::string& path) {
+    return PathIsUnder(path, rootFolders) && !PathIsUnder(path, cutFolders);
+  }));
+  if (Cancelled) {
+    Finished = true;
+    return;
+  }
+  WriteOption(TMusicOption::Roots, roots);
+  WriteOption(TMusicOption::Cuts, cuts);
+  PostEnd();
+}
+
+void TSearchEngineThread::DropScan()
+{
+  TStringList roots;
+  TStringList cuts;
+  ReadOption(TMusicOption::Roots, roots);
+  ReadOption(TMusicOption::Cuts, cuts);
+  ReadOption(TMusicOption::Masks, Masks);
+  const TStringList& files = Wrapper.FDropFiles;
+  const TStringList& folders = Wrapper.FDropFolders;
+  TDragNDropSearchEngine engine;
+  engine.Roots = &roots;
+  engine.Cuts = &cuts;
+  engine.Masks = &Masks;
+  engine.OnFile = MakeMethod<&TSearchEngineThread::Collect>(this);
+  engine.Add(&files, &folders);
+  if (Wrapper.FImportNow) {
+    TStringList droppedFiles;
+    droppedFiles.SetSorted(true);
+    for (int i = 0; i < files.Count(); ++i) {
+      droppedFiles.Add(files[i]);
+    }
+    const TFolderList droppedFolders = FolderListOf(folders);
+    CompareAndRead(KnownInScope(std::move(Wrapper.FKnownFiles), [&](const std::string& path) {
+      int index = 0;
+      if (droppedFiles.Find(path, index)) {
+        return true;
+      }
+      const std::string folder = ExtractFilePath(path);
+      return std::any_of(droppedFolders.begin(), droppedFolders.end(),
+                         [&](const std::string& dropped) { return AnsiCompareText(folder, dropped) == 0; });
+    }));
+  }
+  WriteOption(TMusicOption::Roots, roots);
+  WriteOption(TMusicOption::Cuts, cuts);
+  if (files.Count() + folders.Count() > 0) {
+    TStringList greyDrives;
+    ReadOption(TMusicOption::GreyDrives, greyDrives);
+    for (const TStringList* list : {&files, &folders}) {
+      for (int i = 0; i < list->Count(); ++i) {
+        const std::string drive = DriveOfPath((*list)[i]);
+        if (!drive.empty() && greyDrives.IndexOf(drive) < 0) {
+          greyDrives.Add(drive);
+        }
+      }
+    }
+    WriteOption(TMusicOption::GreyDrives, greyDrives);
+  }
+  Finished = true;
+}
+
+void TSearchEngineThread::Collect(TObject*, const std::string& folder, const TSearchRec& record)
+{
+  TMusicFileItem& item = Wrapper.FFoundFiles.emplace_back();
+  item.FileName = folder + record.Name;
+  item.LastWriteTime = record.FindData.ftLastWriteTime;
+  item.CreationTime = record.FindData.ftCreationTime;
+  item.LastAccessTime = record.FindData.ftLastAccessTime;
+  item.Size =
+      (static_cast<std::uint64_t>(record.FindData.nFileSizeHigh) << 32) | record.FindData.nFileSizeLow;
+  ++FilesFound;
+}
+
+void TSearchEngineThread::EnterDirectory(TNode*, const std::string& path)
+{
+  ++FoldersVisited;
+  ReportProgress(path, WM_SCAN_STEP1_PROGRESS, static_cast<WPARAM>(FilesFound), FoldersVisited);
+}
+
+void TSearchEngineThread::ReportProgress(const std::string& folder, UINT message, WPARAM wParam,
+                                         LPARAM lParam)
+{
+  if (FWindow == nullptr || !Wrapper.BeginProgress(folder)) {
+    return;
+  }
+  if (PostMessageA(FWindow, message, wParam, lParam) == FALSE) {
+    Wrapper.ProgressNotPosted();
+  }
+}
+
+void TSearchEngineThread::CompareAndRead(TKnownFiles inScope)
+{
+  StartTick = GetTickCount();
+  TMusicFileItems& found = Wrapper.FFoundFiles;
+  // The scan's idea of the known files is the set in scope, whatever happens below.
+  Wrapper.FKnownFiles = std::move(inScope);
+  const TKnownFiles& known = Wrapper.FKnownFiles;
+  if (Cancelled) {
+    return;
+  }
+  SortFileItems(found);
+  TOxaMusicTag tag;
+  std::size_t kept = 0;  // found items [0, kept) stay; the rest are moved down over removed ones
+  std::size_t j = 0;
+  std::size_t i = 0;
+  for (; i < found.size(); ++i) {
+    const TKnownFile* match = nullptr;
+    while (j < known.size()) {
+      const int order = AnsiCompareText(known[j].FilePath, found[i].FileName);
+      if (order < 0) {
+        ++j;  // known, not found
+        continue;
+      }
+      if (order == 0) {
+        match = &known[j++];
+      }
+      break;
+    }
+    bool keep = true;
+    if (match == nullptr || !SameCompareAttributes(ItemAttributes(found[i]), match->Attributes)) {
+      if (Cancelled) {
+        break;
+      }
+      // Unchanged files passed count as done: the estimate runs over the whole walk.
+      const std::int32_t estimate =
+          ScanEstimate(FilesFound, static_cast<std::int64_t>(i), FilesProcessed, GetTickCount() - StartTick);
+      ReportProgress(ExtractFileDir(found[i].FileName), WM_SCAN_STEP2_PROGRESS, static_cast<WPARAM>(estimate),
+                     0);
+      ++FilesProcessed;
+      if (FPause > 0) {
+        Sleep(FPause);
+      }
+      tag.ReadItem(found[i]);
+      if (ZeroChecksum(found[i].Checksum)) {
+        if (match != nullptr) {
+          // Unreadable now (locked, an I/O error): the record stays as it is and the next scan
+          // tries again.
+          SetItemAttributes(found[i], match->Attributes);
+        } else {
+          keep = false;
+        }
+      }
+    }
+    if (keep) {
+      if (kept != i) {
+        found[kept] = std::move(found[i]);
+      }
+      ++kept;
+    }
+  }
+  // Items not reached (a cancelled step) stay after the kept ones.
+  found.erase(found.begin() + static_cast<std::ptrdiff_t>(kept),
+              found.begin() + static_cast<std::ptrdiff_t>(i));
+}
+
+// ---- the wrapper ----
+
+TSearchEngineWrapper::TSearchEngineWrapper()
+{
+  FWindow.OnMessage = MakeMethod<&TSearchEngineWrapper::HandleMessage>(this);
+  FWindow.Open();
+}
+
+TSearchEngineWrapper::~TSearchEngineWrapper()
+{
+  if (FThread && !FDropWaiting) {
+    Stop();
+  }
+  FThread.reset();
+  FWindow.Close();
+}
+
+std::int32_t TSearchEngineWrapper::ThreadCount() const
+{
+  const std::lock_guard lock(FLock);
+  return FThreadCount;
+}
+
+bool TSearchEngineWrapper::IsRunning() const noexcept
+{
+  return FThread && !FThread->Finished;
+}
+
+bool TSearchEngineWrapper::CanStart() const noexcept
+{
+  return !FThread && !FDropWaiting && FHandling;
+}
+
+bool TSearchEngineWrapper::Start(TScanMode mode)
+{
+  if (!CanStart()) {
+    return false;
+  }
+  FMode = mode;
+  FFoundFiles.clear();
+  FBusy = true;
+  {
+    const std::lock_guard lock(FLock);
+    FLastFolder.clear();
+  }
+  FThread = TThread::New<TSearchEngineThread>(*this, mode, FWindow.Handle());
+  FThread->Serial = ++FSerial;
+  FThread->SetPriority(TThreadPriority::tpLowest);
+  return true;
+}
+
+bool TSearchEngineWrapper::StartFullScan()
+{
+  if (!Start(TScanMode::Full)) {
+    return false;
+  }
+  FThread->Start();
+  return true;
+}
+
+bool TSearchEngineWrapper::StartUpdateScan()
+{
+  if (!Start(TScanMode::Update)) {
+    return false;
+  }
+  FThread->Start();
+  return true;
+}
+
+bool TSearchEngineWrapper::DropScan(const TStringList* files, const TStringList* folders, bool importNow)
+{
+  if (!CanStart()) {
+    return false;
+  }
+  FDropFiles.Clear();
+  FDropFolders.Clear();
+  if (files != nullptr) {
+    FDropFiles.Assign(*files);
+  }
+  if (folders != nullptr) {
+    FDropFolders.Assign(*folders);
+  }
+  FImportNow = importNow;
+  Start(TScanMode::Drop);
+  FDropWaiting = true;
+  FThread->Start();
+  FThread->WaitFor();
+  FDropWaiting = false;
+  const bool cancelled = FThread->Cancelled;
+  FreeThread();
+  FBusy = false;
+  FDropFiles.Clear();
+  FDropFolders.Clear();
+  if (!FImportNow || cancelled) {
+    FFoundFiles.clear();
+  }
+  if (cancelled) {
+    // A step 2 cut short leaves files unread: nothing of it is fit to merge.
+    FKnownFiles.clear();
+  } else if (OnDropScanDone) {
+    OnDropScanDone(this);
+  }
+  return true;
+}
+
+void TSearchEngineWrapper::Stop()
+{
+  if (!FThread || FDropWaiting || !FHandling) {
+    return;
+  }
+  FHandling = false;
+  if (!FThread->Finished) {
+    FThread->Cancel();
+    FThread->WaitFor();
+  }
+  FFoundFiles.clear();
+  FKnownFiles.clear();
+  FHandling = true;
+  FreeThread();
+  FBusy = false;
+  if (OnStopped) {
+    OnStopped(this);
+  }
+}
+
+void TSearchEngineWrapper::FreeThread() noexcept
+{
+  FThread.reset();
+}
+
+void TSearchEngineWrapper::SetKnownFiles(TKnownFiles files)
+{
+  if (!FBusy) {
+    FKnownFiles = std::move(files);
+  }
+}
+
+TKnownFiles TSearchEngineWrapper::GetKnownFiles() const
+{
+  return FBusy ? TKnownFiles() : FKnownFiles;
+}
+
+const TMusicFileItems* TSearchEngineWrapper::GetFoundFiles() const noexcept
+{
+  return FBusy ? nullptr : &FFoundFiles;
+}
+
+void TSearchEngineWrapper::ClearFoundFiles()
+{
+  if (!FBusy) {
+    FFoundFiles.clear();
+    FFoundFiles.shrink_to_fit();
+  }
+}
+
+bool TSearchEngineWrapper::BeginProgress(const std::string& folder)
+{
+  if (FMessagePending) {
+    return false;
+  }
+  const std::lock_guard lock(FLock);
+  const std::string shown = ExcludeTrailingBackslash(folder);
+  if (AnsiCompareText(shown, FLastFolder) == 0) {
+    return false;
+  }
+  FLastFolder = shown;
+  FMessagePending = true;
+  return true;
+}
+
+void TSearchEngineWrapper::ProgressNotPosted()
+{
+  FMessagePending = false;
+}
+
+void TSearchEngineWrapper::HandleMessage(TObject*, TMessage& message, bool& handled)
+{
+  switch (message.Msg) {
+    case WM_SCAN_STEP1_PROGRESS:
+    case WM_SCAN_STEP2_PROGRESS: {
+      handled = true;
+      std::string folder;
+      {
+        const std::lock_guard lock(FLock);
+        FMessagePending = false;
+        folder = FLastFolder;
+      }
+      if (!FBusy || !FHandling) {
+        return;
+      }
+      const auto value = static_cast<std::int32_t>(message.WParam);
+      if (message.Msg == WM_SCAN_STEP1_PROGRESS) {
+        if (OnStep1Progress) {
+          OnStep1Progress(this, folder, value);
+        }
+      } else if (OnStep2Progress) {
+        OnStep2Progress(this, folder, ScanEstimateSeconds(value));
+      }
+      return;
+    }
+    case WM_SCAN_ENDED:
+      handled = true;
+      ScanEnded(message.WParam, message.LParam);
+      return;
+    default:
+      return;
+  }
+}
+
+void TSearchEngineWrapper::ScanEnded(WPARAM serial, LPARAM lParam)
+{
+  FMessagePending = false;
+  // The end of a scan that Stop already forgot, or of an earlier one.
+  if (!FThread || FThread->Serial != serial || FDropWaiting || !FHandling) {
+    return;
+  }
+  const TScanMode mode = FThread->Mode;
+  FThread->WaitFor();
+  FreeThread();
+  FBusy = false;
+  TNotifyEvent event = OnStopped;
+  if (lParam != 0) {
+    event = mode == TScanMode::Full     ? OnFullScanDone
+            : mode == TScanMode::Update ? OnUpdateScanDone
+                                        : OnDropScanDone;
+  }
+  if (event) {
+    event(this);
+  }
+}
