@@ -57,7 +57,8 @@ HRESULT TOxaAudCallback::StateChanged(BYTE state, BYTE reason)
 {
   const std::lock_guard lock(FLock);
   if (FWindow != nullptr) {
-    PostMessageA(FWindow, OxaAudStateMessage, state, reason);
+    PostMessageA(FWindow, OxaAudStateMessage, static_cast<WPARAM>(state | (reason << 8U)),
+                 static_cast<LPARAM>(FGeneration));
   }
   return S_OK;
 }
@@ -68,7 +69,7 @@ HRESULT TOxaAudCallback::PositionChanged(std::int32_t position)
   if (!FPositionPending.exchange(true)) {
     const std::lock_guard lock(FLock);
     if (FWindow != nullptr) {
-      PostMessageA(FWindow, OxaAudPositionMessage, 0, 0);
+      PostMessageA(FWindow, OxaAudPositionMessage, 0, static_cast<LPARAM>(FGeneration));
     }
   }
   return S_OK;
@@ -84,4 +85,10 @@ void TOxaAudCallback::Detach() noexcept
 {
   const std::lock_guard lock(FLock);
   FWindow = nullptr;
+}
+
+void TOxaAudCallback::SetGeneration(std::uint32_t generation) noexcept
+{
+  const std::lock_guard lock(FLock);
+  FGeneration = generation;
 }

@@ -31,8 +31,10 @@ class TOxaAudModule {
 };
 
 // Messages the callback posts to its window.
-inline constexpr UINT OxaAudStateMessage = WM_USER + 1;     // wParam state, lParam reason
-inline constexpr UINT OxaAudPositionMessage = WM_USER + 2;  // the position is LatestPosition
+// wParam: the state in the low byte, the reason in the next; lParam: the file's generation.
+inline constexpr UINT OxaAudStateMessage = WM_USER + 1;
+// The position is TakePosition's; lParam: the file's generation.
+inline constexpr UINT OxaAudPositionMessage = WM_USER + 2;
 
 // Turns the component's calls, made on any of its threads, into posted messages: every state
 // change in order, and of the positions only the latest (one message pending at most).
@@ -53,6 +55,9 @@ class TOxaAudCallback final : public IOxaAudCallback {
   std::int32_t TakePosition() noexcept;
   // Posts nothing more; later calls of the component are dropped.
   void Detach() noexcept;
+  // Every report from now on is for the file of this generation: the wrapper counts the files
+  // it opens, so a report about an earlier file that is still on its way can be told apart.
+  void SetGeneration(std::uint32_t generation) noexcept;
 
  private:
   ~TOxaAudCallback() = default;
@@ -60,6 +65,7 @@ class TOxaAudCallback final : public IOxaAudCallback {
   std::atomic<ULONG> FReferences{1};
   std::mutex FLock;
   HWND FWindow;
+  std::uint32_t FGeneration = 0;  // guarded by FLock
   std::atomic<std::int32_t> FPosition{0};
   std::atomic<bool> FPositionPending{false};
 };

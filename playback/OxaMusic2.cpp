@@ -49,6 +49,9 @@ bool TOxaMusic2::Open(const std::string& fileName)
   }
   FFileName = fileName;
   FLastPosition = 0;
+  // Stopping first lets the old file's reports all be sent before the generation moves on.
+  FControl->Stop();
+  FCallback->SetGeneration(++FGeneration);
   const std::u16string wide = Utf8ToUtf16(fileName);
   FControl->Open(wide.c_str());
   return true;
@@ -143,11 +146,20 @@ void TOxaMusic2::PositionChanged(std::int32_t position)
 
 void TOxaMusic2::WindowMessage(TObject*, TMessage& message, bool& handled)
 {
+  if (message.Msg != OxaAudStateMessage && message.Msg != OxaAudPositionMessage) {
+    return;
+  }
+  handled = true;
+  const bool current = static_cast<std::uint32_t>(message.LParam) == FGeneration;
   if (message.Msg == OxaAudStateMessage) {
-    handled = true;
-    StateChanged(static_cast<BYTE>(message.WParam), static_cast<BYTE>(message.LParam));
-  } else if (message.Msg == OxaAudPositionMessage && FCallback != nullptr) {
-    handled = true;
-    PositionChanged(FCallback->TakePosition());
+    if (current) {
+      StateChanged(static_cast<BYTE>(message.WParam & 0xFFU),
+                   static_cast<BYTE>((message.WParam >> 8U) & 0xFFU));
+    }
+  } else if (FCallback != nullptr) {
+    const std::int32_t position = FCallback->TakePosition();
+    if (current) {
+      PositionChanged(position);
+    }
   }
 }

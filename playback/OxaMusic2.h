@@ -37,8 +37,10 @@ class TOxaMusic2 : public TObject {
   bool HasComponent() const noexcept { return static_cast<bool>(FControl); }
 
   // Keeps the name (a Windows path), sets the position to 0 and lets the component open and
-  // play it. True when the component was asked: whether the file plays is reported later,
-  // through OnError (a file that cannot be opened or decoded) or OnStateChange.
+  // play it; whatever played before is stopped first, and its reports still on their way are
+  // dropped, so a failure of the old file is never taken for one of the new. True when the component was
+  // asked: whether the file plays is reported later, through OnError (a file that cannot be opened or
+  // decoded) or OnStateChange.
   bool Open(const std::string& fileName);
   // Toggles playing and paused.
   bool Pause();
@@ -73,4 +75,6 @@ class TOxaMusic2 : public TObject {
   std::int32_t FLastPosition = 0;
   TOxaMessageWindow FWindow;
   TOxaAudCallback* FCallback = nullptr;
+  // Counts the files opened; reports about an earlier one are dropped on arrival.
+  std::uint32_t FGeneration = 0;
 };
