@@ -215,3 +215,17 @@ HDC GetDC(HWND window);
 HDC GetWindowDC(HWND window);
 // 1 when the device context was the window's and is released, 0 for any other.
 int ReleaseDC(HWND window, HDC dc);
+
+constexpr UINT MB_OK = 0x00000000;
+constexpr UINT MB_ICONERROR = 0x00000010;
+constexpr UINT MB_TASKMODAL = 0x00002000;
+constexpr UINT MB_SETFOREGROUND = 0x00010000;
+constexpr int IDOK = 1;
+constexpr int IDCANCEL = 2;
+
+// Shows text under caption and waits for the user: on the X server a small modal window (an OK
+// button; Enter, Escape or a click close it; the owner's windows take no input meanwhile). With
+// the memory screen, or when no window can be shown, the caption and text become one line on
+// standard error and in the platform trace, answered at once. "\n", "\r\n" and "\n\r" each
+// break a line. Returns IDOK.
+int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type);
