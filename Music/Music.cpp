@@ -1,10 +1,12 @@
 #include "Music/Music.h"
 
 #include <cstdlib>
+#include <utility>
 
 #include "OxaIPC/OxaIpcApplication.h"
 #include "platform/CommandLine.h"
 #include "platform/Time.h"
+#include "platform/Windows.h"
 #include "rtl/AnsiText.h"
 
 TStartSwitches ReadStartSwitches(const std::vector<std::string>& arguments)
@@ -52,16 +54,49 @@ TMusicForm::TMusicForm(TComponent* owner) : TForm(owner)
 
   FHackForm = TComponent::Create<TMusicHackForm>(*this, Handle());
 
+  // The player has no owner: the window frees it itself, at its place in the destructor.
+  FPlayer = std::make_unique<TOxaMusicPlayer>();
+  if (!FPlayer->OpenLibrary()) {
+    MessageBoxA(nullptr, DatabaseFailedText, "OxaNetMusic", DatabaseFailedStyle);
+    Application().Terminate();
+    return;
+  }
+
   Running = true;
   Closing = false;
 
   Show();
   FHackForm->Show();
+
+  FPlayer->ImportRecorded();
 }
 
 TMusicForm::~TMusicForm()
 {
   Running = false;
+  if (FPlayer) {
+    DetachPlayer();
+    FPlayer->Database().SetConnected(false);
+    FPlayer->Stop();
+  }
+  if (FHackForm != nullptr) {
+    FreeObject(std::exchange(FHackForm, nullptr));
+  }
+  FPlayer.reset();
+}
+
+void TMusicForm::DetachPlayer() noexcept
+{
+  FPlayer->OnBeforePlay = nullptr;
+  FPlayer->OnStateChange = nullptr;
+  FPlayer->OnTrackComplete = nullptr;
+  FPlayer->OnTrackFailed = nullptr;
+  FPlayer->OnPosition = nullptr;
+  FPlayer->OnScanEnded = nullptr;
+  FPlayer->OnStep1Progress = nullptr;
+  FPlayer->OnUpdateDatabase = nullptr;
+  FPlayer->OnStep2Progress = nullptr;
+  FPlayer->OnScanStopped = nullptr;
 }
 
 void TMusicForm::CreateParams(TCreateParams& params)
@@ -78,6 +113,15 @@ void TMusicForm::CreateParams(TCreateParams& params)
 void TMusicForm::FormClose(TObject*, TCloseAction& action)
 {
   Closing = true;
+  if (FPlayer) {
+    FPlayer->SaveLastPlayed(FPlayer->CurrentItem());
+  }
+  if (FPlayer) {
+    DetachPlayer();
+    FPlayer->Stop();
+    // Disconnecting writes the closed stamp.
+    FPlayer->Database().SetConnected(false);
+  }
   action = TCloseAction::caFree;
   Running = false;
   Hide();
