@@ -132,7 +132,10 @@ bool TOxaMusicPlayer::FilePathOf(const TDbId& item, std::string& path)
 
 bool TOxaMusicPlayer::PlayItem(const TDbId& item, bool keepIfSame)
 {
-  OpenLibrary();
+  // A loose file is no library item: playing it needs (and makes) no library.
+  if (item.ViewId != ViewLooseFile) {
+    OpenLibrary();
+  }
   std::string path;
   FilePathOf(item, path);
   FCurrentFile = TMusicFileItem();

@@ -59,6 +59,10 @@ std::span<const TCommand> Commands()
                "a shared heap held by another process, read-only: size, use, free nodes and its damage "
                "report",
                &RunHeap},
+      TCommand{"play", "play FILE | play VIEW GROUP FILE [--seek S] [--dir LIB] [--json]",
+               "a music file or a library item played to its end, with the position and every state "
+               "change; OXA_AUDIO=null plays silently",
+               &RunPlay},
   };
   return commands;
 }
