@@ -245,6 +245,8 @@ void TAudioControl::Play()
     }
   }
   FDecoder.Close();
+  // Nothing plays until the next Open: the device is free for others meanwhile.
+  FOutput.reset();
   if (failed) {
     Report(OxaAudClosed, OxaAudReasonCannotDecode);
   } else {
