@@ -129,17 +129,31 @@ void TSearchEngineThread::Execute()
   FilesFound = 0;
   FoldersVisited = 0;
   FilesProcessed = 0;
+  FilesUnreadable = 0;
   FPause = ReadScanPause();
-  switch (Mode) {
-    case TScanMode::Full:
-      FullScan();
-      break;
-    case TScanMode::Update:
-      UpdateScan();
-      break;
-    case TScanMode::Drop:
-      DropScan();
-      break;
+  try {
+    switch (Mode) {
+      case TScanMode::Full:
+        FullScan();
+        break;
+      case TScanMode::Update:
+        UpdateScan();
+        break;
+      case TScanMode::Drop:
+        DropScan();
+        break;
+    }
+  } catch (const std::exception& error) {
+    // A scan that failed half way (the settings could not be written, memory ran out) has
+    // nothing fit to merge; its end is still reported, or the owner would wait for ever.
+    TraceObject(this, "Execute: %s", std::string_view(error.what()));
+    Cancelled = true;
+    if (!Finished) {
+      Finished = true;
+      if (FWindow != nullptr && Mode != TScanMode::Drop) {
+        PostMessageA(FWindow, WM_SCAN_ENDED, Serial, 0);
+      }
+    }
   }
 }
 
@@ -383,6 +397,7 @@ void TSearchEngineThread::CompareAndRead(TKnownFiles inScope)
       }
       tag.ReadItem(found[i]);
       if (ZeroChecksum(found[i].Checksum)) {
+        ++FilesUnreadable;
         if (match != nullptr) {
           // Unreadable now (locked, an I/O error): the record stays as it is and the next scan
           // tries again.
@@ -531,6 +546,11 @@ void TSearchEngineWrapper::Stop()
 
 void TSearchEngineWrapper::FreeThread() noexcept
 {
+  if (FThread) {
+    FThread->TerminateAndWait();
+    FLastCounts = {FThread->FilesFound, FThread->FoldersVisited, FThread->FilesProcessed,
+                   FThread->FilesUnreadable};
+  }
   FThread.reset();
 }
 
@@ -624,6 +644,10 @@ void TSearchEngineWrapper::ScanEnded(WPARAM serial, LPARAM lParam)
   FThread->WaitFor();
   FreeThread();
   FBusy = false;
+  if (lParam == 0) {
+    FFoundFiles.clear();
+    FKnownFiles.clear();
+  }
   TNotifyEvent event = OnStopped;
   if (lParam != 0) {
     event = mode == TScanMode::Full     ? OnFullScanDone

@@ -63,6 +63,14 @@ std::int32_t ScanEstimate(std::int64_t found, std::int64_t passed, std::int64_t 
 // What OnStep2Progress gets for a step 2 message: whole seconds, or ScanTimeUnknown unchanged.
 std::int32_t ScanEstimateSeconds(std::int32_t milliseconds) noexcept;
 
+// The counters of the last scan whose thread is gone.
+struct TScanCounts {
+  std::int32_t FilesFound = 0;
+  std::int32_t FoldersVisited = 0;
+  std::int32_t FilesProcessed = 0;
+  std::int32_t FilesUnreadable = 0;
+};
+
 // (sender, folder without trailing backslash, files found / seconds remaining).
 using TScanProgressEvent = TMethod<void(TObject* sender, const std::string& folder, std::int32_t value)>;
 
@@ -83,6 +91,7 @@ class TSearchEngineThread : public TThread {
   std::int32_t FilesFound = 0;
   std::int32_t FoldersVisited = 0;
   std::int32_t FilesProcessed = 0;
+  std::int32_t FilesUnreadable = 0;  // read, with no fingerprint to show for it
   std::atomic<bool> Cancelled{false};
   // The scan's work is done (its end message, if any, is posted); the thread may still be
   // returning.
@@ -154,6 +163,8 @@ class TSearchEngineWrapper : public TObject {
   TSearchEngineThread* Thread() const noexcept { return FThread.get(); }
   // Live scan threads.
   std::int32_t ThreadCount() const;
+  // What the last scan counted, kept when its thread is freed.
+  const TScanCounts& LastCounts() const noexcept { return FLastCounts; }
   TOxaMessageWindow& Window() noexcept { return FWindow; }
 
   // The library's files, in any order; ignored while Busy.
@@ -204,4 +215,5 @@ class TSearchEngineWrapper : public TObject {
   bool FImportNow = false;
   TScanMode FMode = TScanMode::Full;
   WPARAM FSerial = 0;
+  TScanCounts FLastCounts;
 };

@@ -202,7 +202,19 @@ bool TOxaMusicTag::LoadWma()
   if (!ComputeChecksum(false)) {
     return false;
   }
-  if (!FWmaAvailable || !FWmaTagger->Open(FFileName)) {
+  if (!FWmaAvailable) {
+    // Without the runtime nothing of the tag can be read, but the file is still music: it is
+    // described as a file of another kind is, with its fingerprint, so a scan keeps it.
+    FSetB = TValueSet{0,
+                      0,
+                      std::string(UnknownText),
+                      "",
+                      std::string(UnknownText),
+                      std::string(UnknownText),
+                      std::string(UnknownText)};
+    return true;
+  }
+  if (!FWmaTagger->Open(FFileName)) {
     return false;
   }
   FHasWmaTag = true;
@@ -340,7 +352,7 @@ bool TOxaMusicTag::WriteItem(const TMusicFileItem& item)
   if (!Load(item.FileName) || FReadOnly) {
     return false;
   }
-  if (FKind == TMusicKind::Other) {
+  if (FKind == TMusicKind::Other || (FKind == TMusicKind::Wma && !FWmaAvailable)) {
     return false;
   }
   // What the user saw came from ID3v2 when the file has it, else from ID3v1 (or WMA).

@@ -53,8 +53,10 @@ class TOxaMusicTag {
   // Forgets the last file: texts empty, numbers and fingerprint zero, flags false.
   void Clear();
   // Reads the file through the readers of its kind. False when it cannot be read: an MP3 whose
-  // tags cannot be read or that cannot be opened, a WMA file the runtime (if any) cannot open.
-  // Files of other kinds always load; their fingerprint stays zero when they cannot be opened.
+  // tags cannot be read or that cannot be opened, a WMA file that cannot be opened or that the
+  // runtime cannot read. While the runtime is missing a WMA file loads with "Unknown" texts, no
+  // playing time and its fingerprint. Files of other kinds always load; their fingerprint stays
+  // zero when they cannot be opened.
   bool Load(const std::string& fileName);
   // Fills the tag fields, numbers and fingerprint of item from its FileName: "Unknown" texts
   // and zeros first, then the ID3v2 values for an MP3 file with an ID3v2 tag, else those of the

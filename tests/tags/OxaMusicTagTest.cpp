@@ -393,18 +393,31 @@ TEST_F(OxaMusicTagWmaTest, EveryFieldOfAWmaFileSurvivesARoundTrip)
   EXPECT_EQ(again.Duration, 2);
 }
 
-TEST_F(OxaMusicTagTest, WithoutTheRuntimeWmaFilesAreUnreadableAndMp3FilesUnaffected)
+TEST_F(OxaMusicTagTest, WithoutTheRuntimeWmaFilesReadAsUntaggedMusicAndMp3FilesUnaffected)
 {
   const fs::path wma = WmaFile("a.wma", {{"Title", "Song"}});
   const fs::path mp3 = Mp3("a.mp3", TId3v2Fields{"Song"}, std::nullopt);
   TOxaMusicTag tag;
   EXPECT_FALSE(tag.WmaAvailable());
-  const TMusicFileItem unread = Read(tag, wma, false);
-  EXPECT_EQ(unread.Title, "Unknown");
-  EXPECT_EQ(unread.Duration, 0);
-  TMusicFileItem edit = unread;
+  const TMusicFileItem untagged = Read(tag, wma, true);
+  EXPECT_EQ(tag.Kind(), TMusicKind::Wma);
+  EXPECT_FALSE(tag.HasWmaTag());
+  for (const std::string& text : {untagged.Title, untagged.Artist, untagged.Album, untagged.Genre}) {
+    EXPECT_EQ(text, "Unknown");
+  }
+  EXPECT_EQ(untagged.Duration, 0);
+  EXPECT_EQ(untagged.Bitrate, 0);
+  // The fingerprint is what keeps the file in a scan, and it is the file's own.
+  EXPECT_EQ(untagged.Checksum, ChecksumOf(wma, false));
+  EXPECT_NE(untagged.Checksum, TMusicCheckSum{});
+  TMusicFileItem edit = untagged;
   edit.Title = "New";
   EXPECT_FALSE(tag.WriteItem(edit));
+  const std::string missing = (Folder.Path() / "gone.wma").string();
+  TMusicFileItem gone;
+  gone.FileName = missing;
+  EXPECT_FALSE(tag.ReadItem(gone));
+  EXPECT_EQ(gone.Checksum, TMusicCheckSum{}) << "a file that cannot be opened has no fingerprint";
 
   const TMusicFileItem item = Read(tag, mp3);
   EXPECT_EQ(item.Title, "Song");

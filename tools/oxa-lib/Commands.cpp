@@ -50,6 +50,11 @@ std::span<const TCommand> Commands()
                "the full walk of a drive or folder (roots, cuts, music files found), or the update walk of "
                "the stored roots",
                &RunWalk},
+      TCommand{"scan", "scan full|update [--dir LIB] [--json] | scan drop PATH... [--dir LIB] [--json]",
+               "the program's scans: every selected drive in full (the fixed disks while none is selected), "
+               "the stored roots again, or dropped files and folders; the result merged into the library. "
+               "Ctrl+C stops; a stopped full or update scan saves nothing",
+               &RunScan},
       TCommand{"settings",
                "settings [--file F] | settings get KEY | settings set KEY [LINE...] | settings dump FILE",
                "the settings file's keys and lines (of the library directory in use, or --file), or any "

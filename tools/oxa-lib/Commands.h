@@ -40,6 +40,7 @@ int RunDbCatalogue(TCommandArgs args, std::ostream& out, std::ostream& err);
 int RunList(TCommandArgs args, std::ostream& out, std::ostream& err);
 int RunFav(TCommandArgs args, std::ostream& out, std::ostream& err);
 int RunWalk(TCommandArgs args, std::ostream& out, std::ostream& err);
+int RunScan(TCommandArgs args, std::ostream& out, std::ostream& err);
 int RunDisplay(TCommandArgs args, std::ostream& out, std::ostream& err);
 int RunSettings(TCommandArgs args, std::ostream& out, std::ostream& err);
 int RunHeap(TCommandArgs args, std::ostream& out, std::ostream& err);
