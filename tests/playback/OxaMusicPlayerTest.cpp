@@ -675,6 +675,68 @@ TEST_F(TOxaMusicPlayerTest, AFullScanEndsAndUpdatesTheLibrary)
                    .Empty());
 }
 
+TEST_F(TOxaMusicPlayerTest, AStoppedScanSavesTheSettingsAndTellsTheOwner)
+{
+  for (int i = 0; i < 40; ++i) {
+    const fs::path file = Machine.Home() / "Scan" / ("f" + std::to_string(i) + ".mp3");
+    fs::create_directories(file.parent_path());
+    fs::copy_file(Media->Mp3, file);
+  }
+  TStringList white;
+  white.Add("C:\\");
+  WriteOption(TMusicOption::WhiteDrives, white);
+  struct TOwner : TObject {
+    std::vector<std::string> Events;
+    void Ended(TObject*) { Events.push_back("ended"); }
+    void Stopped(TObject*) { Events.push_back("stopped"); }
+    void Update(TObject*) { Events.push_back("update"); }
+  } owner;
+  Player->OnScanEnded = MakeMethod<&TOwner::Ended>(&owner);
+  Player->OnScanStopped = MakeMethod<&TOwner::Stopped>(&owner);
+  Player->OnUpdateDatabase = MakeMethod<&TOwner::Update>(&owner);
+  ASSERT_TRUE(Player->StartFullScan());
+  Player->StopScan();
+  EXPECT_EQ(owner.Events, (std::vector<std::string>{"ended", "stopped"}));
+  EXPECT_FALSE(Player->IsScanning());
+  PumpUntil([] { return false; }, 200);
+  EXPECT_EQ(owner.Events.size(), 2U);
+  // Nothing was merged.
+  EXPECT_TRUE(Player->Database()
+                  .FindFileByPath(WindowsName(Machine.Home() / "Scan" / "f1.mp3"), ViewFolders)
+                  .Empty());
+}
+
+TEST_F(TOxaMusicPlayerTest, DeletedAndUnhiddenFoldersAreAppliedToTheLibrary)
+{
+  AddTrack("A/a.mp3", "Album A");
+  AddTrack("B/b.mp3", "Album B");
+  // Hidden files stay known with no group; unhiding deletes their records for the next scan.
+  TDbIdList hide;
+  hide.Add(Player->Database().FindFileByPath(FileOf("B/b.mp3"), ViewAlbums));
+  Player->Database().HideItems(hide.Items());
+  const std::string folderA = WindowsName(Machine.Home() / "Music" / "A") + "\\";
+  const std::string folderB = WindowsName(Machine.Home() / "Music" / "B") + "\\";
+
+  TStringList folders;
+  folders.Add(folderA);
+  WriteOption(TMusicOption::DeleteFiles, folders);
+  Player->RemoveDeletedFolders();
+  EXPECT_TRUE(Player->Database().FindFileByPath(FileOf("A/a.mp3"), ViewFolders).Empty());
+  EXPECT_EQ(Player->Database().GetKnownFiles(nullptr, nullptr, nullptr).size(), 1U);
+
+  folders.Clear();
+  folders.Add(folderB);
+  WriteOption(TMusicOption::UnhideFiles, folders);
+  Player->UnhideFolders();
+  EXPECT_TRUE(Player->Database().GetKnownFiles(nullptr, nullptr, nullptr).empty());
+}
+
+TEST_F(TOxaMusicPlayerTest, NothingRecordedImportsNothing)
+{
+  EXPECT_FALSE(Player->ImportRecorded());
+  EXPECT_FALSE(Player->IsScanning());
+}
+
 TEST(TOxaMusicPlayerWithoutComponent, PlayingIsFalseOrZero)
 {
   const TTempMachine machine;
