@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <string>
 #include <vector>
+#include <utility>
 
 #include "OxaIPC/OxaIpcApplication.h"
 #include "OxaIPC/OxaIpcClient.h"
@@ -10,6 +11,7 @@
 #include "platform/CommandLine.h"
 #include "platform/Processes.h"
 #include "platform/Time.h"
+#include "platform/Windows.h"
 #include "rtl/AnsiText.h"
 
 TStartSwitches ReadStartSwitches(const std::vector<std::string>& arguments)
@@ -100,16 +102,49 @@ TMusicForm::TMusicForm(TComponent* owner) : TForm(owner)
 
   FHackForm = TComponent::Create<TMusicHackForm>(*this, Handle());
 
+  // The player has no owner: the window frees it itself, at its place in the destructor.
+  FPlayer = std::make_unique<TOxaMusicPlayer>();
+  if (!FPlayer->OpenLibrary()) {
+    MessageBoxA(nullptr, DatabaseFailedText, "OxaNetMusic", DatabaseFailedStyle);
+    Application().Terminate();
+    return;
+  }
+
   Running = true;
   Closing = false;
 
   Show();
   FHackForm->Show();
+
+  FPlayer->ImportRecorded();
 }
 
 TMusicForm::~TMusicForm()
 {
   Running = false;
+  if (FPlayer) {
+    DetachPlayer();
+    FPlayer->Database().SetConnected(false);
+    FPlayer->Stop();
+  }
+  if (FHackForm != nullptr) {
+    FreeObject(std::exchange(FHackForm, nullptr));
+  }
+  FPlayer.reset();
+}
+
+void TMusicForm::DetachPlayer() noexcept
+{
+  FPlayer->OnBeforePlay = nullptr;
+  FPlayer->OnStateChange = nullptr;
+  FPlayer->OnTrackComplete = nullptr;
+  FPlayer->OnTrackFailed = nullptr;
+  FPlayer->OnPosition = nullptr;
+  FPlayer->OnScanEnded = nullptr;
+  FPlayer->OnStep1Progress = nullptr;
+  FPlayer->OnUpdateDatabase = nullptr;
+  FPlayer->OnStep2Progress = nullptr;
+  FPlayer->OnScanStopped = nullptr;
 }
 
 void TMusicForm::CreateParams(TCreateParams& params)
@@ -126,6 +161,15 @@ void TMusicForm::CreateParams(TCreateParams& params)
 void TMusicForm::FormClose(TObject*, TCloseAction& action)
 {
   Closing = true;
+  if (FPlayer) {
+    FPlayer->SaveLastPlayed(FPlayer->CurrentItem());
+  }
+  if (FPlayer) {
+    DetachPlayer();
+    FPlayer->Stop();
+    // Disconnecting writes the closed stamp.
+    FPlayer->Database().SetConnected(false);
+  }
   action = TCloseAction::caFree;
   Running = false;
   Hide();

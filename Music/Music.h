@@ -2,11 +2,13 @@
 // TMusicForm: the main window. It decides whether the process may run at all (AlreadyRunning),
 // builds everything that hangs off it in a fixed order, and tears it down when it closes.
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "Music/MusicHack.h"
 #include "forms/Forms.h"
+#include "playback/OxaMusicPlayer.h"
 
 // The start-up switches of the command line.
 struct TStartSwitches {
@@ -18,6 +20,12 @@ struct TStartSwitches {
 // Each argument, upper-cased, is compared for exact equality with "DEBUG", "AFTERINSTALL" and
 // "STARTFROMML"; any other argument is left to the second pass.
 TStartSwitches ReadStartSwitches(const std::vector<std::string>& arguments);
+
+// What the program shows when its library can be neither opened nor created.
+inline constexpr const char* DatabaseFailedText =
+    "OxaNetMusic failed to create the media database.\n\r\n\rPlease check the OxaPlayer installation and "
+    "restart the application.\n\r\n\r";
+inline constexpr UINT DatabaseFailedStyle = 0x12010;  // error icon, task-modal, set-foreground
 
 class TMusicForm : public TForm {
  public:
@@ -38,9 +46,16 @@ class TMusicForm : public TForm {
   // The close handler.
   void FormClose(TObject* sender, TCloseAction& action);
 
+  // The music player; null before it is made and after it is freed.
+  TOxaMusicPlayer* Player() const noexcept { return FPlayer.get(); }
+
  protected:
   void CreateParams(TCreateParams& params) override;
 
  private:
+  // Leaves the player's events unassigned.
+  void DetachPlayer() noexcept;
+
   TMusicHackForm* FHackForm = nullptr;
+  std::unique_ptr<TOxaMusicPlayer> FPlayer;
 };

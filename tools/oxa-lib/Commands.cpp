@@ -75,6 +75,10 @@ std::span<const TCommand> Commands()
           "notifies, calls and reads or sets properties of a client through a temporary one; watches all "
           "traffic as the debug client",
           &RunBus},
+      TCommand{"play", "play FILE | play VIEW GROUP FILE [--seek S] [--dir LIB] [--json]",
+               "a music file or a library item played to its end, with the position and every state "
+               "change; OXA_AUDIO=null plays silently",
+               &RunPlay},
   };
   return commands;
 }

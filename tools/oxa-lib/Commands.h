@@ -45,3 +45,4 @@ int RunDisplay(TCommandArgs args, std::ostream& out, std::ostream& err);
 int RunSettings(TCommandArgs args, std::ostream& out, std::ostream& err);
 int RunHeap(TCommandArgs args, std::ostream& out, std::ostream& err);
 int RunBus(TCommandArgs args, std::ostream& out, std::ostream& err);
+int RunPlay(TCommandArgs args, std::ostream& out, std::ostream& err);
