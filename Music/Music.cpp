@@ -2,8 +2,8 @@
 
 #include <cstdlib>
 #include <string>
-#include <vector>
 #include <utility>
+#include <vector>
 
 #include "OxaIPC/OxaIpcApplication.h"
 #include "OxaIPC/OxaIpcClient.h"
