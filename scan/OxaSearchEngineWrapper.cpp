@@ -471,16 +471,20 @@ bool TSearchEngineWrapper::Start(TScanMode mode)
   if (!CanStart()) {
     return false;
   }
+  // The thread is made first: when it cannot be, nothing has changed and the caller gets the
+  // exception.
+  std::unique_ptr<TSearchEngineThread> thread =
+      TThread::New<TSearchEngineThread>(*this, mode, FWindow.Handle());
+  thread->Serial = ++FSerial;
+  thread->SetPriority(TThreadPriority::tpLowest);
   FMode = mode;
   FFoundFiles.clear();
-  FBusy = true;
   {
     const std::lock_guard lock(FLock);
     FLastFolder.clear();
   }
-  FThread = TThread::New<TSearchEngineThread>(*this, mode, FWindow.Handle());
-  FThread->Serial = ++FSerial;
-  FThread->SetPriority(TThreadPriority::tpLowest);
+  FThread = std::move(thread);
+  FBusy = true;
   return true;
 }
 
