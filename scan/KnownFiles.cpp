@@ -101,17 +101,18 @@ namespace {
 // Sorts the positions by the folded paths, made once each, and then moves each record once:
 // the records are large (several strings each), and a merge sort would move them and fold
 // their paths many times over. Byte order of the folded paths is the order of ComparePaths.
-template <class T, class Path>
-void SortByPath(std::vector<T>& records, Path path)
+template <class T, class Path, class Keep>
+void SortByPath(std::vector<T>& records, Path path, Keep keep)
 {
   std::vector<std::string> keys;
   keys.reserve(records.size());
-  for (const T& record : records) {
-    keys.push_back(FoldCase(path(record)));
-  }
-  std::vector<std::uint32_t> order(records.size());
-  for (std::uint32_t k = 0; k < order.size(); ++k) {
-    order[k] = k;
+  std::vector<std::uint32_t> order;
+  order.reserve(records.size());
+  for (std::uint32_t k = 0; k < records.size(); ++k) {
+    keys.push_back(FoldCase(path(records[k])));
+    if (keep(path(records[k]), keys.back())) {
+      order.push_back(k);
+    }
   }
   std::stable_sort(order.begin(), order.end(),
                    [&](std::uint32_t a, std::uint32_t b) { return keys[a] < keys[b]; });
@@ -127,12 +128,21 @@ void SortByPath(std::vector<T>& records, Path path)
 
 void SortKnownFiles(TKnownFiles& known)
 {
-  SortByPath(known, [](const TKnownFile& file) -> const std::string& { return file.FilePath; });
+  KeepSortedKnownFiles(known, [](const std::string&, std::string_view) { return true; });
+}
+
+void KeepSortedKnownFiles(TKnownFiles& known,
+                          const std::function<bool(const std::string& path, std::string_view folded)>& keep)
+{
+  SortByPath(
+      known, [](const TKnownFile& file) -> const std::string& { return file.FilePath; }, keep);
 }
 
 void SortFileItems(TMusicFileItems& items)
 {
-  SortByPath(items, [](const TMusicFileItem& item) -> const std::string& { return item.FileName; });
+  SortByPath(
+      items, [](const TMusicFileItem& item) -> const std::string& { return item.FileName; },
+      [](const std::string&, std::string_view) { return true; });
 }
 
 TFolderSet::TFolderSet(const TFolderList& folders)
@@ -146,12 +156,16 @@ TFolderSet::TFolderSet(const TFolderList& folders)
 
 bool TFolderSet::Contains(std::string_view path) const
 {
+  return !FFolded.empty() && ContainsFolded(FoldCase(path));
+}
+
+bool TFolderSet::ContainsFolded(std::string_view folded) const
+{
   if (FFolded.empty()) {
     return false;
   }
-  const std::string folded = FoldCase(path);
   for (std::size_t end = folded.find('\\'); end != std::string::npos; end = folded.find('\\', end + 1)) {
-    if (std::binary_search(FFolded.begin(), FFolded.end(), std::string_view(folded).substr(0, end + 1))) {
+    if (std::binary_search(FFolded.begin(), FFolded.end(), folded.substr(0, end + 1))) {
       return true;
     }
   }

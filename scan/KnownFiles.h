@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -52,6 +53,10 @@ inline int ComparePaths(std::string_view a, std::string_view b) noexcept
 }
 void SortKnownFiles(TKnownFiles& known);
 void SortFileItems(TMusicFileItems& items);
+// Keeps only the files keep accepts (given the path and its FoldCase form) and sorts them as
+// SortKnownFiles does, folding each path once.
+void KeepSortedKnownFiles(TKnownFiles& known,
+                          const std::function<bool(const std::string& path, std::string_view folded)>& keep);
 
 // Whether paths lie under folders, for many paths against many folders: each folder is looked
 // up by the path's own folders, so the cost does not grow with the number of folders.
@@ -59,6 +64,8 @@ class TFolderSet {
  public:
   explicit TFolderSet(const TFolderList& folders);
   bool Contains(std::string_view path) const;
+  // The same for a path already case-folded (FoldCase).
+  bool ContainsFolded(std::string_view folded) const;
   bool Empty() const noexcept { return FFolded.empty(); }
 
  private:

@@ -3,6 +3,7 @@
 #include <array>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include "framework/OxaUtils.h"
 #include "platform/Metrics.h"
@@ -166,10 +167,10 @@ void ResetSettingsFileName()
   settings.Path.clear();
 }
 
-void ReadOption(TMusicOption key, TStringList& list)
+namespace {
+
+void CopyOption(TMusicStringOptions& options, TMusicOption key, TStringList& list)
 {
-  TMusicStringOptions options;
-  options.Load(SettingsFileName());
   const TMusicStringList& values = options.Values(MusicOptionName(key));
   list.Clear();
   for (int i = 0; i < values.Count(); ++i) {
@@ -180,11 +181,37 @@ void ReadOption(TMusicOption key, TStringList& list)
   }
 }
 
+}  // namespace
+
+void ReadOption(TMusicOption key, TStringList& list)
+{
+  const TOptionTarget one[] = {{key, &list}};
+  ReadOptions(one);
+}
+
 void WriteOption(TMusicOption key, const TStringList& list)
 {
+  const TOptionSource one[] = {{key, &list}};
+  WriteOptions(one);
+}
+
+void ReadOptions(std::span<const TOptionTarget> lists)
+{
   TMusicStringOptions options;
-  options.Values(MusicOptionName(key)).Assign(list);
-  const std::array<std::string, 1> keys{std::string(MusicOptionName(key))};
+  options.Load(SettingsFileName());
+  for (const TOptionTarget& option : lists) {
+    CopyOption(options, option.Key, *option.List);
+  }
+}
+
+void WriteOptions(std::span<const TOptionSource> lists)
+{
+  TMusicStringOptions options;
+  std::vector<std::string> keys;
+  for (const TOptionSource& option : lists) {
+    options.Values(MusicOptionName(option.Key)).Assign(*option.List);
+    keys.emplace_back(MusicOptionName(option.Key));
+  }
   options.Store(SettingsFileName(), keys);
 }
 

@@ -6,6 +6,7 @@
 // settings file's path.
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -50,6 +51,19 @@ void ReadOption(TMusicOption key, TStringList& list);
 // Replaces the key's list in the settings file with a copy of list; other keys, including ones
 // another process wrote meanwhile, are kept.
 void WriteOption(TMusicOption key, const TStringList& list);
+
+// The same for several keys in one look at the file: one lock, one read (a consistent set), and
+// for writing one save.
+struct TOptionTarget {
+  TMusicOption Key;
+  TStringList* List;
+};
+struct TOptionSource {
+  TMusicOption Key;
+  const TStringList* List;
+};
+void ReadOptions(std::span<const TOptionTarget> lists);
+void WriteOptions(std::span<const TOptionSource> lists);
 
 // The triangle window's placement.
 struct TTriangleSettings {

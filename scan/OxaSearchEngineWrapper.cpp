@@ -47,12 +47,11 @@ bool ZeroChecksum(const TMusicCheckSum& checksum) noexcept
   return std::all_of(checksum.begin(), checksum.end(), [](auto b) { return b == 0; });
 }
 
-// The known files a predicate selects, sorted by path.
+// The known files a predicate (of the path and its folded form) selects, sorted by path.
 template <class P>
 TKnownFiles KnownInScope(TKnownFiles known, P inScope)
 {
-  std::erase_if(known, [&](const TKnownFile& file) { return !inScope(file.FilePath); });
-  SortKnownFiles(known);
+  KeepSortedKnownFiles(known, inScope);
   return known;
 }
 
@@ -131,6 +130,8 @@ void TSearchEngineThread::Execute()
   FilesProcessed = 0;
   FilesUnreadable = 0;
   FPause = ReadScanPause();
+  // The library's count is a good guess of what the walk finds.
+  Wrapper.FFoundFiles.reserve(Wrapper.FKnownFiles.size());
   try {
     switch (Mode) {
       case TScanMode::Full:
@@ -167,12 +168,13 @@ void TSearchEngineThread::PostEnd()
 
 void TSearchEngineThread::FullScan()
 {
-  ReadOption(TMusicOption::Masks, Masks);
-  ReadOption(TMusicOption::WhiteDrives, WhiteDrives);
   TStringList roots;
   TStringList cuts;
-  ReadOption(TMusicOption::Roots, roots);
-  ReadOption(TMusicOption::Cuts, cuts);
+  const TOptionTarget loaded[] = {{TMusicOption::Masks, &Masks},
+                                  {TMusicOption::WhiteDrives, &WhiteDrives},
+                                  {TMusicOption::Roots, &roots},
+                                  {TMusicOption::Cuts, &cuts}};
+  ReadOptions(loaded);
   for (int i = WhiteDrives.Count() - 1; i >= 0; --i) {
     if (!IsDriveReady(WhiteDrives[i])) {
       WhiteDrives.Delete(i);
@@ -211,14 +213,13 @@ void TSearchEngineThread::FullScan()
   for (int i = 0; i < WhiteDrives.Count(); ++i) {
     walked.Add(DriveOfPath(WhiteDrives[i]));
   }
-  CompareAndRead(KnownInScope(std::move(Wrapper.FKnownFiles),
-                              [&](const std::string& path) { return SameDrive(path, walked); }));
+  CompareAndRead(KnownInScope(std::move(Wrapper.FKnownFiles), [&](const std::string& path, std::string_view) {
+    return SameDrive(path, walked);
+  }));
   if (Cancelled) {
     Finished = true;
     return;
   }
-  WriteOption(TMusicOption::Roots, roots);
-  WriteOption(TMusicOption::Cuts, cuts);
   TStringList greyDrives;
   ReadOption(TMusicOption::GreyDrives, greyDrives);
   for (int i = 0; i < WhiteDrives.Count(); ++i) {
@@ -226,7 +227,9 @@ void TSearchEngineThread::FullScan()
       greyDrives.Add(WhiteDrives[i]);
     }
   }
-  WriteOption(TMusicOption::GreyDrives, greyDrives);
+  const TOptionSource saved[] = {
+      {TMusicOption::Roots, &roots}, {TMusicOption::Cuts, &cuts}, {TMusicOption::GreyDrives, &greyDrives}};
+  WriteOptions(saved);
   PostEnd();
 }
 
@@ -235,9 +238,13 @@ void TSearchEngineThread::UpdateScan()
   TStringList roots;
   TStringList cuts;
   TStringList greyDrives;
-  ReadOption(TMusicOption::Roots, roots);
-  ReadOption(TMusicOption::Cuts, cuts);
-  ReadOption(TMusicOption::GreyDrives, greyDrives);
+  const TOptionTarget loaded[] = {{TMusicOption::Roots, &roots},
+                                  {TMusicOption::Cuts, &cuts},
+                                  {TMusicOption::GreyDrives, &greyDrives},
+                                  {TMusicOption::Masks, &Masks}};
+  ReadOptions(loaded);
+  const int storedRoots = roots.Count();
+  const int storedCuts = cuts.Count();
   DeleteByDrive(roots, greyDrives, true);
   DeleteByDrive(cuts, greyDrives, true);
   for (int i = greyDrives.Count() - 1; i >= 0; --i) {
@@ -251,7 +258,6 @@ void TSearchEngineThread::UpdateScan()
   activeCuts.Assign(cuts);
   DeleteByDrive(activeRoots, greyDrives, true);
   DeleteByDrive(activeCuts, greyDrives, true);
-  ReadOption(TMusicOption::Masks, Masks);
   if (Masks.Count() > 0 && activeRoots.Count() > 0) {
     TSearchEngine engine;
     engine.Masks = &Masks;
@@ -262,15 +268,20 @@ void TSearchEngineThread::UpdateScan()
   }
   const TFolderSet rootFolders(FolderListOf(activeRoots));
   const TFolderSet cutFolders(FolderListOf(activeCuts));
-  CompareAndRead(KnownInScope(std::move(Wrapper.FKnownFiles), [&](const std::string& path) {
-    return rootFolders.Contains(path) && !cutFolders.Contains(path);
-  }));
+  CompareAndRead(
+      KnownInScope(std::move(Wrapper.FKnownFiles), [&](const std::string&, std::string_view folded) {
+        return rootFolders.ContainsFolded(folded) && !cutFolders.ContainsFolded(folded);
+      }));
   if (Cancelled) {
     Finished = true;
     return;
   }
-  WriteOption(TMusicOption::Roots, roots);
-  WriteOption(TMusicOption::Cuts, cuts);
+  // Only entries are ever deleted here: unchanged counts mean unchanged lists, and the file is
+  // left alone (a scan that changed nothing writes nothing).
+  if (roots.Count() != storedRoots || cuts.Count() != storedCuts) {
+    const TOptionSource saved[] = {{TMusicOption::Roots, &roots}, {TMusicOption::Cuts, &cuts}};
+    WriteOptions(saved);
+  }
   PostEnd();
 }
 
@@ -278,9 +289,9 @@ void TSearchEngineThread::DropScan()
 {
   TStringList roots;
   TStringList cuts;
-  ReadOption(TMusicOption::Roots, roots);
-  ReadOption(TMusicOption::Cuts, cuts);
-  ReadOption(TMusicOption::Masks, Masks);
+  const TOptionTarget loaded[] = {
+      {TMusicOption::Roots, &roots}, {TMusicOption::Cuts, &cuts}, {TMusicOption::Masks, &Masks}};
+  ReadOptions(loaded);
   const TStringList& files = Wrapper.FDropFiles;
   const TStringList& folders = Wrapper.FDropFolders;
   TDragNDropSearchEngine engine;
@@ -296,20 +307,21 @@ void TSearchEngineThread::DropScan()
       droppedFiles.Add(files[i]);
     }
     const TFolderList droppedFolders = FolderListOf(folders);
-    CompareAndRead(KnownInScope(std::move(Wrapper.FKnownFiles), [&](const std::string& path) {
-      int index = 0;
-      if (droppedFiles.Find(path, index)) {
-        return true;
-      }
-      const std::string folder = ExtractFilePath(path);
-      return std::any_of(droppedFolders.begin(), droppedFolders.end(),
-                         [&](const std::string& dropped) { return AnsiCompareText(folder, dropped) == 0; });
-    }));
+    CompareAndRead(
+        KnownInScope(std::move(Wrapper.FKnownFiles), [&](const std::string& path, std::string_view) {
+          int index = 0;
+          if (droppedFiles.Find(path, index)) {
+            return true;
+          }
+          const std::string folder = ExtractFilePath(path);
+          return std::any_of(droppedFolders.begin(), droppedFolders.end(), [&](const std::string& dropped) {
+            return AnsiCompareText(folder, dropped) == 0;
+          });
+        }));
   }
-  WriteOption(TMusicOption::Roots, roots);
-  WriteOption(TMusicOption::Cuts, cuts);
-  if (files.Count() + folders.Count() > 0) {
-    TStringList greyDrives;
+  TStringList greyDrives;
+  const bool dropped = files.Count() + folders.Count() > 0;
+  if (dropped) {
     ReadOption(TMusicOption::GreyDrives, greyDrives);
     for (const TStringList* list : {&files, &folders}) {
       for (int i = 0; i < list->Count(); ++i) {
@@ -319,8 +331,10 @@ void TSearchEngineThread::DropScan()
         }
       }
     }
-    WriteOption(TMusicOption::GreyDrives, greyDrives);
   }
+  const TOptionSource saved[] = {
+      {TMusicOption::Roots, &roots}, {TMusicOption::Cuts, &cuts}, {TMusicOption::GreyDrives, &greyDrives}};
+  WriteOptions(std::span(saved).first(dropped ? 3 : 2));
   Finished = true;
 }
 
@@ -457,16 +471,20 @@ bool TSearchEngineWrapper::Start(TScanMode mode)
   if (!CanStart()) {
     return false;
   }
+  // The thread is made first: when it cannot be, nothing has changed and the caller gets the
+  // exception.
+  std::unique_ptr<TSearchEngineThread> thread =
+      TThread::New<TSearchEngineThread>(*this, mode, FWindow.Handle());
+  thread->Serial = ++FSerial;
+  thread->SetPriority(TThreadPriority::tpLowest);
   FMode = mode;
   FFoundFiles.clear();
-  FBusy = true;
   {
     const std::lock_guard lock(FLock);
     FLastFolder.clear();
   }
-  FThread = TThread::New<TSearchEngineThread>(*this, mode, FWindow.Handle());
-  FThread->Serial = ++FSerial;
-  FThread->SetPriority(TThreadPriority::tpLowest);
+  FThread = std::move(thread);
+  FBusy = true;
   return true;
 }
 

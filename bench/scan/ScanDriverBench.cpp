@@ -26,6 +26,7 @@
 #include "platform/Modules.h"
 #include "rtl/Registry.h"
 #include "scan/OxaMusicPlayerTypes.h"
+#include "scan/OxaSearchEngine.h"
 #include "scan/OxaSearchEngineWrapper.h"
 #include "tools/make-test-media/TestMedia.h"
 
@@ -266,8 +267,14 @@ void BM_UpdateRetagged(benchmark::State& state)
   state.counters["read"] = static_cast<double>(player.Read);
 }
 
-// The three parts of an unchanged update scan on their own: the library's files read, the scan
-// (walk and step 2), the merge that changes nothing.
+class TFileCounter {
+ public:
+  void File(TObject*, const std::string&, const TSearchRec&) { ++Files; }
+  int Files = 0;
+};
+
+// The three parts of an unchanged update scan on their own (and the walk inside the second): the library's
+// files read, the scan (walk and step 2), the merge that changes nothing.
 void BM_UpdatePart(benchmark::State& state)
 {
   Prepare(0);
@@ -283,6 +290,22 @@ void BM_UpdatePart(benchmark::State& state)
       case 1:
         player.ScanOnly(known);
         break;
+      case 3: {
+        // The update walk alone, every file counted and nothing kept.
+        TStringList masks;
+        masks.Add(".mp3");
+        masks.Add(".wav");
+        masks.Add(".wma");
+        TStringList roots;
+        roots.Add("C:\\Music\\");
+        TSearchEngine engine;
+        engine.Masks = &masks;
+        TFileCounter counter;
+        engine.OnFile = MakeMethod<&TFileCounter::File>(&counter);
+        engine.SearchList(roots, TStringList());
+        benchmark::DoNotOptimize(counter.Files);
+        break;
+      }
       default:
         player.MergeOnly();
         break;
@@ -395,7 +418,13 @@ BENCHMARK(BM_UpdateUnchanged)
     ->Unit(benchmark::kMillisecond)
     ->MeasureProcessCPUTime()
     ->Iterations(5);
-BENCHMARK(BM_UpdatePart)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+BENCHMARK(BM_UpdatePart)
+    ->Arg(0)
+    ->Arg(1)
+    ->Arg(2)
+    ->Arg(3)
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime();
 BENCHMARK(BM_UpdateRetagged)
     ->Arg(0)
     ->Arg(2)

@@ -6,6 +6,8 @@
 
 #include <filesystem>
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "platform/Drives.h"
 #include "platform/FaultInjection.h"
@@ -292,3 +294,48 @@ TEST_F(SettingsTest, AHiveThatRefusesWritesNeverStopsStartUp)
     }
   }
 }
+
+namespace {
+
+std::vector<std::string> LinesOf(const TStringList& list)
+{
+  std::vector<std::string> lines;
+  for (int i = 0; i < list.Count(); ++i) {
+    lines.push_back(list[i]);
+  }
+  return lines;
+}
+
+TEST_F(SettingsTest, SeveralKeysAreReadAndWrittenInOneLook)
+{
+  TStringList random;
+  random.Add("1");
+  WriteOption(TMusicOption::Random, random);
+  TStringList roots;
+  roots.Add("D:\\b\\");
+  roots.Add("C:\\a\\");
+  TStringList cuts;
+  cuts.Add("C:\\a\\x\\");
+  TStringList empty;
+  const TOptionSource written[] = {
+      {TMusicOption::Roots, &roots}, {TMusicOption::Cuts, &cuts}, {TMusicOption::GreyDrives, &empty}};
+  WriteOptions(written);
+
+  TStringList readRoots;
+  TStringList readCuts;
+  TStringList readGrey;
+  readGrey.Add("stale");
+  TStringList readRandom;
+  const TOptionTarget read[] = {{TMusicOption::Roots, &readRoots},
+                                {TMusicOption::Cuts, &readCuts},
+                                {TMusicOption::GreyDrives, &readGrey},
+                                {TMusicOption::Random, &readRandom}};
+  ReadOptions(read);
+  EXPECT_EQ(LinesOf(readRoots), (std::vector<std::string>{"C:\\a\\", "D:\\b\\"}))
+      << "sorted as ReadOption sorts";
+  EXPECT_EQ(LinesOf(readCuts), std::vector<std::string>{"C:\\a\\x\\"});
+  EXPECT_TRUE(LinesOf(readGrey).empty());
+  EXPECT_EQ(LinesOf(readRandom), std::vector<std::string>{"1"}) << "a key not written is kept";
+}
+
+}  // namespace

@@ -462,6 +462,26 @@ TEST_F(ScanDriverTest, AnUnpluggedDriveKeepsItsTracksAndItsRootsThroughAnUpdateS
   EXPECT_EQ(Options().GreyDrives, (TLines{"C:\\", "F:\\"}));
 }
 
+TEST_F(ScanDriverTest, AnUpdateScanSavesRootsAndCutsOnlyWhenItDroppedSome)
+{
+  PutMp3("C:\\Music\\a.mp3", "A");
+  Set(TMusicOption::Roots, {"C:\\Music\\"});
+  Set(TMusicOption::Cuts, {"C:\\Music\\Big\\"});
+  Set(TMusicOption::GreyDrives, {"C:\\"});
+  const fs::path settings = Host(SettingsFileName());
+  const auto written = fs::last_write_time(settings);
+  Run(&TSearchEngineWrapper::StartUpdateScan);
+  EXPECT_EQ(fs::last_write_time(settings), written) << "nothing changed, nothing written";
+
+  // Entries on drives never scanned in full go.
+  Set(TMusicOption::Roots, {"C:\\Music\\", "Q:\\Old\\"});
+  Set(TMusicOption::Cuts, {"C:\\Music\\Big\\", "Q:\\Old\\Cut\\"});
+  Run(&TSearchEngineWrapper::StartUpdateScan);
+  EXPECT_EQ(Get(TMusicOption::Roots), TLines{"C:\\Music\\"});
+  EXPECT_EQ(Get(TMusicOption::Cuts), TLines{"C:\\Music\\Big\\"});
+  EXPECT_EQ(Log.UpdateCount, 2);
+}
+
 TEST_F(ScanDriverTest, ADroppedShareStaysARootThroughTheNextUpdateScan)
 {
   PutMp3("N:\\Folk\\song.mp3", "Folk");
