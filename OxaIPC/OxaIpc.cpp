@@ -316,6 +316,7 @@ bool TOxaIpc::Open(bool keepLocked)
     } catch (const Exception& error) {
       TraceObject(this, "Open: %s", error.Message());
       FActive = false;
+      FDamagedOpening = true;  // found late in the open, the damage is reported all the same
     }
   }
   if (!FActive) {
