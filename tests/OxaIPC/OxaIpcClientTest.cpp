@@ -460,3 +460,33 @@ TEST_F(TClientTest, Misuse)
 }
 
 }  // namespace
+
+namespace {
+
+// Caller and callee in one process: the send reaches our own window directly.
+TEST_F(TClientTest, ACallToAClientOfTheSameMember)
+{
+  ASSERT_TRUE(Ipc().Open(false));
+  TRecorder caller(Ipc(), "Caller");
+  TRecorder callee(Ipc(), "Callee");
+  struct TEcho : TObject {
+    TOxaIpcClient* Client;
+    bool NotificationAfterResult = false;
+    void Answer(TObject*, POxaIpcMessage message)
+    {
+      Client->Result(message, static_cast<std::uint32_t>(message->Payload.size()), message->Payload.data());
+      NotificationAfterResult = TOxaIpcClient::IsNotification(message) && message->Call;
+    }
+  } echo;
+  echo.Client = &callee.Client;
+  callee.Client.AddCommand("Echo", MakeMethod<&TEcho::Answer>(&echo));
+  std::uint32_t size = 0;
+  std::vector<std::uint8_t> data;
+  ASSERT_TRUE(caller.Client.Call("Callee", "Echo", size, data, 3, "hi", 1000, false));
+  EXPECT_EQ(size, 3u);
+  EXPECT_EQ(std::string(data.begin(), data.end()), std::string("hi\0", 3));
+  EXPECT_TRUE(echo.NotificationAfterResult) << "answered, it reads as a notification, yet stays a call";
+  EXPECT_EQ(Ipc().CheckHeaps(), "");
+}
+
+}  // namespace
