@@ -75,6 +75,25 @@ TEST_F(TClientTest, CallsAndTheirResults)
   EXPECT_EQ(Ipc().CheckHeaps(), "");
 }
 
+// Result answers at once: the caller goes on while the handler still runs.
+TEST_F(TClientTest, AResultLetsTheCallerGoOnAtOnce)
+{
+  ASSERT_TRUE(Ipc().Open(false));
+  TRecorder caller(Ipc(), "Caller");
+  auto member = Member();
+  ASSERT_EQ(member->Ask("register Callee"), "ok");
+  ASSERT_EQ(member->Ask("answer Callee early 1500"), "ok");
+  member->WriteLine("pump 2000");
+  std::uint32_t size = 0;
+  std::vector<std::uint8_t> data;
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_TRUE(caller.Client.Call("Callee", "Ask", size, data, 2, "e", 10000, false));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, milliseconds(1000));
+  EXPECT_EQ(Answer(data), "re:e");
+  ASSERT_EQ(member->ReadLine(), "ok");
+  EXPECT_EQ(Ipc().CheckHeaps(), "");
+}
+
 TEST_F(TClientTest, TheMonitorSeesACallAndItsResult)
 {
   ASSERT_TRUE(Ipc().Open(false));

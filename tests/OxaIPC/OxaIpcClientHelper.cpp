@@ -5,7 +5,8 @@
 //   notify FROM TARGET NAME TEXT    a text notification from client FROM    -> ok | fail
 //   call FROM TARGET NAME TEXT MS   a call; MS -1 waits for ever            -> "ok SIZE TEXT" | fail
 //   answer NAME HOW                 how client NAME answers calls:
-//                                   echo (Result "re:" + text), none (no Result), twice
+//                                   echo (Result "re:" + text), early MS (Result, then sleeps),
+//                                   none (no Result), twice
 //                                   (two Results), late MS (sleeps, then Result), raise (raises
 //                                   for the text "boom"), back MS (calls the caller's client back
 //                                   with the call's text before answering)  -> ok
@@ -91,6 +92,9 @@ class THelperClient : public TObject {
     }
     const std::string answer = "re:" + text;
     Client.Result(message, static_cast<std::uint32_t>(answer.size()), answer.data());
+    if (How == "early") {
+      Sleep(Milliseconds);
+    }
     if (How == "twice") {
       Client.Result(message, 6, "second");
     }
