@@ -540,3 +540,20 @@ TEST_F(TClientTest, ACallMessageForNoWaitingCallIsAnsweredWithZero)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(TClientTest, APostForAClientThatLeftIsStillCounted)
+{
+  ASSERT_TRUE(Ipc().Open(false));
+  TRecorder sender(Ipc(), "Sender");
+  auto leaving = std::make_unique<TRecorder>(Ipc(), "Leaving");
+  ASSERT_TRUE(PumpUntil([&] { return ProcessRecord(Ipc().ProcessOffset()).Pending == 0; }));
+  ASSERT_TRUE(sender.Client.Notify("Leaving", "Note", "x"));
+  EXPECT_EQ(ProcessRecord(Ipc().ProcessOffset()).Pending, 1u);
+  leaving.reset();  // its detach announcement is posted to the sender
+  EXPECT_EQ(ProcessRecord(Ipc().ProcessOffset()).Pending, 2u);
+  EXPECT_TRUE(PumpUntil([&] { return ProcessRecord(Ipc().ProcessOffset()).Pending == 0; }, 2000));
+}
+
+}  // namespace
