@@ -21,7 +21,7 @@ TEST_F(TClientTest, TwoNotificationsBeforeADrainArePostedOnce)
   TRecorder sender(Ipc(), "Sender");
   auto member = Member();
   ASSERT_EQ(member->Ask("register Receiver"), "ok");
-  ASSERT_EQ(member->Ask("pump 100"), "ok");  // the announcements go
+  ASSERT_EQ(member->Ask("settle"), "ok");  // the announcements go
   const std::uint32_t receiver = Ipc().NameToId("Receiver");
   const std::uint32_t owner = ClientRecord(receiver).Owner;
   EXPECT_EQ(ProcessRecord(owner).Pending, 0u);
@@ -29,7 +29,7 @@ TEST_F(TClientTest, TwoNotificationsBeforeADrainArePostedOnce)
   ASSERT_TRUE(sender.Client.Notify("Receiver", "Note", "two"));
   EXPECT_EQ(ClientRecord(receiver).Posted, 1u);
   EXPECT_EQ(ProcessRecord(owner).Pending, 1u) << "one window message for both";
-  ASSERT_EQ(member->Ask("pump 200"), "ok");
+  ASSERT_EQ(member->Ask("settle"), "ok");
   EXPECT_EQ(WithoutAnnouncements(member->Ask("received Receiver")), "Note:one,Note:two");
   EXPECT_EQ(ClientRecord(receiver).Posted, 0u);
   EXPECT_EQ(ProcessRecord(owner).Pending, 0u);
@@ -194,7 +194,7 @@ TEST_F(TClientTest, ALateResultAfterATimeOutTouchesNothing)
   ASSERT_EQ(member->Ask("register Slow"), "ok");
   ASSERT_EQ(member->Ask("register Other"), "ok");
   ASSERT_EQ(member->Ask("answer Slow late 800"), "ok");
-  ASSERT_EQ(member->Ask("pump 100"), "ok");
+  ASSERT_EQ(member->Ask("settle"), "ok");
   for (const char* text : {"n1", "n2", "n3"}) {
     ASSERT_TRUE(caller.Client.Notify("Other", "Note", text));
   }
@@ -225,7 +225,7 @@ TEST_F(TClientTest, AHandlerThatRaisesDoesNotStopTheNextMessage)
   for (const char* text : {"boom", "next", "boom", "last"}) {
     ASSERT_TRUE(sender.Client.Notify("Fragile", "Note", text));
   }
-  ASSERT_EQ(member->Ask("pump 300"), "ok");
+  ASSERT_EQ(member->Ask("settle"), "ok");
   EXPECT_EQ(WithoutAnnouncements(member->Ask("received Fragile")), "Note:boom,Note:next,Note:boom,Note:last");
   EXPECT_EQ(member->Ask("queue Fragile"), "0");
 }

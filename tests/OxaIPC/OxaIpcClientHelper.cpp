@@ -11,6 +11,7 @@
 //                                   for the text "boom"), back MS (calls the caller's client back
 //                                   with the call's text before answering)  -> ok
 //   pump MS                         handles window messages for MS          -> ok
+//   settle                          handles them until none came for 200 ms (10 s at most) -> ok
 //   received NAME                   what client NAME got, "NAME:TEXT" joined by ","
 //   queue NAME                      messages waiting for client NAME        -> count
 //   crash                           ends at once, as a crash would
@@ -28,6 +29,8 @@
 #include "platform/Time.h"
 
 namespace {
+
+DWORD LastActivity = 0;
 
 void Pump(DWORD milliseconds)
 {
@@ -63,6 +66,7 @@ class THelperClient : public TObject {
 
   void Dispatched(TObject*, POxaIpcMessage message)
   {
+    LastActivity = GetTickCount();
     const std::string text = Text(*message);
     if (!Received.empty()) {
       Received += ",";
@@ -157,6 +161,13 @@ int main()
         DWORD milliseconds = 0;
         words >> milliseconds;
         Pump(milliseconds);
+        answer = "ok";
+      } else if (command == "settle") {
+        const DWORD start = GetTickCount();
+        LastActivity = start;
+        while (GetTickCount() - LastActivity < 200 && GetTickCount() - start < 10000) {
+          Pump(20);
+        }
         answer = "ok";
       } else if (command == "received") {
         std::string name;

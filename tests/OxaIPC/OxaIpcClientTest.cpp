@@ -110,7 +110,7 @@ TEST_F(TClientTest, NotifyAllReachesClientsByType)
       client->Messages.clear();
     }
     EXPECT_EQ(plain.Client.NotifyAll(c.Types, "Wave", 2, "w"), c.Sent) << c.Types;
-    PumpUntil([] { return false; }, 150);
+    PumpUntil([] { return false; }, 300);
     std::string reached;
     const char letters[] = "PAVB";
     for (std::size_t i = 0; i < std::size(all); ++i) {
