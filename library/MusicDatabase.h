@@ -144,11 +144,10 @@ class TMusicDatabase : public TDatabase {
   static void SortKnownFiles(TKnownFiles& known) { ::SortKnownFiles(known); }
   static void SortFileItems(TMusicFileItems& items) { ::SortFileItems(items); }
   // Merges a scan into the library: known and found are sorted by path (SortKnownFiles,
-  // SortFileItems); a file only known is removed, one only found is added, one in both is
-  // updated unless its times and size are unchanged. Commits every 1024 changes; progress goes
-  // to OnUpdateProgress whenever the folder changes. A failure rolls back the open batch only
-  // (earlier batches stay) and ends the merge: the result is false then. Leaves every table
-  // object inactive.
+  // SortFileItems, in the order of ComparePaths); a file only known is removed, one only found is added, one
+  // in both is updated unless its times and size are unchanged. Commits every 1024 changes; progress goes to
+  // OnUpdateProgress whenever the folder changes. A failure rolls back the open batch only (earlier batches
+  // stay) and ends the merge: the result is false then. Leaves every table object inactive.
   bool ApplyScanResults(const TKnownFiles& known, const TMusicFileItems& found);
   // The file of that path (without regard to case) as an item of view 1 to 6: the file's group
   // in that view, its FileId and its title as caption; for view 7 the first favorite entry, in

@@ -528,7 +528,7 @@ bool TMusicDatabase::ApplyScanResults(const TKnownFiles& known, const TMusicFile
       if (j >= found.size()) {
         action = TAction::Remove;
       } else if (i < known.size()) {
-        const int order = AnsiCompareText(known[i].FilePath, found[j].FileName);
+        const int order = ComparePaths(known[i].FilePath, found[j].FileName);
         if (order == 0) {
           const TFileAttributes attributes = ItemAttributes(found[j]);
           if (std::equal(attributes.begin(), attributes.begin() + CompareAttributesSize,

@@ -178,6 +178,61 @@ int AnsiCompareText(std::string_view a, std::string_view b)
   return CompareFolded(a, b);
 }
 
+int CompareTextFolded(std::string_view a, std::string_view b) noexcept
+{
+  // ASCII folds to its lower case, byte for byte; the first other byte hands over to the
+  // code-point comparison from there on (everything before it was equal).
+  const std::size_t n = std::min(a.size(), b.size());
+  std::size_t i = 0;
+  for (; i < n; ++i) {
+    const auto x = static_cast<unsigned char>(a[i]);
+    const auto y = static_cast<unsigned char>(b[i]);
+    if (x >= 0x80 || y >= 0x80) {
+      return CompareFolded(a.substr(i), b.substr(i));
+    }
+    if (x != y) {
+      const unsigned char lx = (x >= 'A' && x <= 'Z') ? static_cast<unsigned char>(x + 32) : x;
+      const unsigned char ly = (y >= 'A' && y <= 'Z') ? static_cast<unsigned char>(y + 32) : y;
+      if (lx != ly) {
+        return lx < ly ? -1 : 1;
+      }
+    }
+  }
+  if (a.size() == b.size()) {
+    return 0;
+  }
+  return a.size() < b.size() ? -1 : 1;
+}
+
+std::string FoldCase(std::string_view text)
+{
+  // ASCII is written in place; the first other byte hands over to the code-point loop.
+  std::string result(text.size(), '\0');
+  std::size_t pos = 0;
+  for (; pos < text.size(); ++pos) {
+    const auto byte = static_cast<unsigned char>(text[pos]);
+    if (byte >= 0x80) {
+      break;
+    }
+    result[pos] = static_cast<char>((byte >= 'A' && byte <= 'Z') ? byte + 32 : byte);
+  }
+  if (pos == text.size()) {
+    return result;
+  }
+  result.resize(pos);
+  while (pos < text.size()) {
+    const auto byte = static_cast<unsigned char>(text[pos]);
+    if (byte < 0x80) {
+      result += static_cast<char>((byte >= 'A' && byte <= 'Z') ? byte + 32 : byte);
+      ++pos;
+      continue;
+    }
+    AppendCodePoint(result, static_cast<char32_t>(u_foldCase(static_cast<UChar32>(NextCodePoint(text, pos)),
+                                                             U_FOLD_CASE_DEFAULT)));
+  }
+  return result;
+}
+
 int AnsiCompareStr(std::string_view a, std::string_view b)
 {
   UErrorCode status = U_ZERO_ERROR;

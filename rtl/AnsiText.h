@@ -13,6 +13,13 @@ int AnsiCompareText(std::string_view a, std::string_view b);
 // 0 only for identical texts.
 int AnsiCompareStr(std::string_view a, std::string_view b);
 bool AnsiSameText(std::string_view a, std::string_view b);
+// Code-point order of the case-folded texts (simple folding, no locale): 0 exactly where
+// AnsiCompareText gives 0, and much cheaper, for orders that only have to be consistent (the
+// matching of found and known files), not shown to the user.
+int CompareTextFolded(std::string_view a, std::string_view b) noexcept;
+// The case-folded text: two texts compare equal (either way above) exactly when their folded
+// forms are the same bytes.
+std::string FoldCase(std::string_view text);
 
 std::string AnsiUpperCase(std::string_view text);
 std::string AnsiLowerCase(std::string_view text);

@@ -75,7 +75,7 @@ bool PathIsUnder(std::string_view path, const TFolderList& folders)
       NextCodePoint(folder, folderEnd);
       NextCodePoint(path, pathEnd);
     }
-    return AnsiCompareText(path.substr(0, pathEnd), folder) == 0;
+    return CompareTextFolded(path.substr(0, pathEnd), folder) == 0;
   });
 }
 
@@ -96,16 +96,64 @@ std::string DriveOfPath(std::string_view path)
   return drive + '\\';
 }
 
+namespace {
+
+// Sorts the positions by the folded paths, made once each, and then moves each record once:
+// the records are large (several strings each), and a merge sort would move them and fold
+// their paths many times over. Byte order of the folded paths is the order of ComparePaths.
+template <class T, class Path>
+void SortByPath(std::vector<T>& records, Path path)
+{
+  std::vector<std::string> keys;
+  keys.reserve(records.size());
+  for (const T& record : records) {
+    keys.push_back(FoldCase(path(record)));
+  }
+  std::vector<std::uint32_t> order(records.size());
+  for (std::uint32_t k = 0; k < order.size(); ++k) {
+    order[k] = k;
+  }
+  std::stable_sort(order.begin(), order.end(),
+                   [&](std::uint32_t a, std::uint32_t b) { return keys[a] < keys[b]; });
+  std::vector<T> sorted;
+  sorted.reserve(records.size());
+  for (const std::uint32_t k : order) {
+    sorted.push_back(std::move(records[k]));
+  }
+  records = std::move(sorted);
+}
+
+}  // namespace
+
 void SortKnownFiles(TKnownFiles& known)
 {
-  std::stable_sort(known.begin(), known.end(), [](const TKnownFile& a, const TKnownFile& b) {
-    return AnsiCompareText(a.FilePath, b.FilePath) < 0;
-  });
+  SortByPath(known, [](const TKnownFile& file) -> const std::string& { return file.FilePath; });
 }
 
 void SortFileItems(TMusicFileItems& items)
 {
-  std::stable_sort(items.begin(), items.end(), [](const TMusicFileItem& a, const TMusicFileItem& b) {
-    return AnsiCompareText(a.FileName, b.FileName) < 0;
-  });
+  SortByPath(items, [](const TMusicFileItem& item) -> const std::string& { return item.FileName; });
+}
+
+TFolderSet::TFolderSet(const TFolderList& folders)
+{
+  FFolded.reserve(folders.size());
+  for (const std::string& folder : folders) {
+    FFolded.push_back(FoldCase(IncludeTrailingBackslash(folder)));
+  }
+  std::sort(FFolded.begin(), FFolded.end());
+}
+
+bool TFolderSet::Contains(std::string_view path) const
+{
+  if (FFolded.empty()) {
+    return false;
+  }
+  const std::string folded = FoldCase(path);
+  for (std::size_t end = folded.find('\\'); end != std::string::npos; end = folded.find('\\', end + 1)) {
+    if (std::binary_search(FFolded.begin(), FFolded.end(), std::string_view(folded).substr(0, end + 1))) {
+      return true;
+    }
+  }
+  return false;
 }

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "rtl/AnsiText.h"
 #include "tags/OxaMusicTag.h"
 
 // A file's last-write time, creation time, size and last-access time, 8 bytes each, little-endian
@@ -33,7 +34,7 @@ using TKnownFiles = std::vector<TKnownFile>;
 using TMusicFileItems = std::vector<TMusicFileItem>;
 
 // Folder entries end with a backslash; a path is under one when it starts with it, compared
-// without regard to case (AnsiCompareText). A null list is no filter.
+// without regard to case (as AnsiCompareText compares for equality). A null list is no filter.
 using TFolderList = std::vector<std::string>;
 bool PathIsUnder(std::string_view path, const TFolderList& folders);
 
@@ -41,7 +42,25 @@ bool PathIsUnder(std::string_view path, const TFolderList& folders);
 // as given), "\\server\share\" for a UNC path; empty when the path names no drive.
 std::string DriveOfPath(std::string_view path);
 
-// Both sorts order by path as AnsiCompareText does, equal paths kept in their order; the merge
-// of a scan walks the two lists in that order.
+// The one order in which found and known files are matched: by path, without regard to case
+// (CompareTextFolded: equal exactly where AnsiCompareText is, and cheap, for the order is never
+// shown). Both sorts use it, equal paths kept in their order, and the merge of a scan walks the
+// two lists in it.
+inline int ComparePaths(std::string_view a, std::string_view b) noexcept
+{
+  return CompareTextFolded(a, b);
+}
 void SortKnownFiles(TKnownFiles& known);
 void SortFileItems(TMusicFileItems& items);
+
+// Whether paths lie under folders, for many paths against many folders: each folder is looked
+// up by the path's own folders, so the cost does not grow with the number of folders.
+class TFolderSet {
+ public:
+  explicit TFolderSet(const TFolderList& folders);
+  bool Contains(std::string_view path) const;
+  bool Empty() const noexcept { return FFolded.empty(); }
+
+ private:
+  std::vector<std::string> FFolded;  // sorted, folded, each with its trailing backslash
+};

@@ -260,10 +260,10 @@ void TSearchEngineThread::UpdateScan()
     engine.SearchList(activeRoots, activeCuts);
     SetEngine(nullptr);
   }
-  const TFolderList rootFolders = FolderListOf(activeRoots);
-  const TFolderList cutFolders = FolderListOf(activeCuts);
+  const TFolderSet rootFolders(FolderListOf(activeRoots));
+  const TFolderSet cutFolders(FolderListOf(activeCuts));
   CompareAndRead(KnownInScope(std::move(Wrapper.FKnownFiles), [&](const std::string& path) {
-    return PathIsUnder(path, rootFolders) && !PathIsUnder(path, cutFolders);
+    return rootFolders.Contains(path) && !cutFolders.Contains(path);
   }));
   if (Cancelled) {
     Finished = true;
@@ -371,7 +371,7 @@ void TSearchEngineThread::CompareAndRead(TKnownFiles inScope)
   for (; i < found.size(); ++i) {
     const TKnownFile* match = nullptr;
     while (j < known.size()) {
-      const int order = AnsiCompareText(known[j].FilePath, found[i].FileName);
+      const int order = ComparePaths(known[j].FilePath, found[i].FileName);
       if (order < 0) {
         ++j;  // known, not found
         continue;

@@ -98,3 +98,68 @@ TEST(AnsiText, WorksOnSeveralThreadsAtOnce)
   }
   EXPECT_EQ(failures, std::vector<int>(4, 0));
 }
+
+TEST(AnsiText, FoldedComparisonFindsTheSameTextsEqualAsTheCollation)
+{
+  const char* texts[] = {
+      "C:\\Music\\a.mp3",
+      "c:\\MUSIC\\A.MP3",
+      "C:\\Music\\b.mp3",
+      "C:\\Musical\\a.mp3",
+      "C:\\Music",
+      "Äpfel",
+      "äpfel",
+      "Apfel",
+      "\u212Aelvin",
+      "kelvin",
+      "Kelvin",
+      "ΣΊΣΥΦΟΣ",
+      "σίσυφος",
+      "σίσυφοσ",
+      "straße",
+      "STRASSE",
+      "Straße",
+      "ı",
+      "I",
+      "i",
+      "",
+      "a",
+      "A",
+      "\\",
+      "[",
+  };
+  for (const char* a : texts) {
+    for (const char* b : texts) {
+      const int folded = CompareTextFolded(a, b);
+      EXPECT_EQ(folded == 0, AnsiCompareText(a, b) == 0) << a << " / " << b;
+      EXPECT_EQ(folded, -CompareTextFolded(b, a)) << a << " / " << b;
+      const int bytes = FoldCase(a).compare(FoldCase(b));
+      EXPECT_EQ(folded, bytes < 0 ? -1 : (bytes > 0 ? 1 : 0)) << a << " / " << b;
+    }
+  }
+}
+
+TEST(AnsiText, FoldedComparisonIsCodePointOrderAfterFolding)
+{
+  const struct {
+    const char* A;
+    const char* B;
+    int Order;
+  } cases[] = {
+      {"a", "B", -1},          // letters fold to lower case first
+      {"Z", "a", 1},           //
+      {"a\\b", "ab", -1},      // the backslash sorts before letters
+      {"ab", "abc", -1},       // a prefix first
+      {"abc", "ab", 1},        //
+      {"ABC", "abc", 0},       //
+      {"abÄ", "ABä", 0},       // ASCII then other letters
+      {"abz", "abä", -1},      // z before ä by code point
+      {"Ab\u212A", "aBk", 0},  // the Kelvin sign folds to k
+      {"", "", 0},             //
+      {"", "a", -1},           //
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(CompareTextFolded(c.A, c.B), c.Order) << c.A << " / " << c.B;
+  }
+  EXPECT_EQ(FoldCase("C:\\Music\\ÄÖÜ \u212A.MP3"), "c:\\music\\äöü k.mp3");
+}

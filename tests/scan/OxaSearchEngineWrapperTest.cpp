@@ -87,6 +87,32 @@ TEST(DriveOfPath, LettersAndShares)
   }
 }
 
+TEST(FolderSet, AgreesWithPathIsUnder)
+{
+  const TFolderList folders{"C:\\Music\\", "d:\\äpfel\\", "\\\\server\\music\\Folk\\", "E:\\"};
+  const TFolderSet set(folders);
+  const std::pair<const char*, bool> cases[] = {
+      {"C:\\Music\\a.mp3", true},
+      {"c:\\MUSIC\\Sub\\a.mp3", true},
+      {"C:\\Musical\\a.mp3", false},
+      {"C:\\Music", false},
+      {"C:\\Music\\", true},
+      {"C:\\a.mp3", false},
+      {"D:\\ÄPFEL\\x.mp3", true},
+      {"D:\\apfel\\x.mp3", false},
+      {"\\\\SERVER\\Music\\folk\\x.mp3", true},
+      {"\\\\server\\music\\x.mp3", false},
+      {"e:\\x.mp3", true},
+      {"F:\\x.mp3", false},
+      {"", false},
+  };
+  for (const auto& [path, under] : cases) {
+    EXPECT_EQ(set.Contains(path), under) << path;
+    EXPECT_EQ(PathIsUnder(path, folders), under) << path;
+  }
+  EXPECT_FALSE(TFolderSet({}).Contains("C:\\a.mp3"));
+}
+
 // What the wrapper told its owner.
 class TScanLog {
  public:

@@ -45,11 +45,11 @@ class TImport {
     // Only new and changed files are read: the merge leaves the others alone.
     const auto known = std::lower_bound(Known.begin(), Known.end(), item.FileName,
                                         [](const TKnownFile& file, const std::string& path) {
-                                          return AnsiCompareText(file.FilePath, path) < 0;
+                                          return ComparePaths(file.FilePath, path) < 0;
                                         });
     const TFileAttributes attributes = ItemAttributes(item);
     const bool unchanged =
-        known != Known.end() && AnsiCompareText(known->FilePath, item.FileName) == 0 &&
+        known != Known.end() && ComparePaths(known->FilePath, item.FileName) == 0 &&
         std::equal(attributes.begin(), attributes.begin() + CompareAttributesSize, known->Attributes.begin());
     if (!unchanged) {
       if (!FTag.ReadItem(item)) {

@@ -39,7 +39,7 @@ TMergeCounts CountMerge(const TKnownFiles& known, const TMusicFileItems& found)
   while (i < known.size() || j < found.size()) {
     const int order = i >= known.size()   ? 1
                       : j >= found.size() ? -1
-                                          : AnsiCompareText(known[i].FilePath, found[j].FileName);
+                                          : ComparePaths(known[i].FilePath, found[j].FileName);
     if (order < 0) {
       ++counts.Removed;
       ++i;
