@@ -33,6 +33,19 @@ class TProbe : public TOxaBitmap {
   void CaptureGained() override { Note("gained"); }
   void CaptureLost() override { Note("lost"); }
   void KeyDown(WORD& key, TShiftState) override { Note(Format("key %d", int(key))); }
+  bool HandleWheel = false;
+  void MouseWheel(TShiftState, int delta, int, int, bool& handled) override
+  {
+    Note(Format("wheel %d", delta));
+    handled = HandleWheel;
+  }
+  void MouseWheelDown(TShiftState, int, int, bool&) override { Note("wheel down"); }
+  void MouseWheelUp(TShiftState, int, int, bool&) override { Note("wheel up"); }
+  void DragOver(TOxaBitmap* source, int, int) override { Note("over " + static_cast<TProbe*>(source)->Name); }
+  void DragLeave(TOxaBitmap*, int, int) override { Note("drag leave"); }
+  void DragMove(TOxaBitmap*, int x, int y) override { Note(Format("drag move %d,%d", x, y)); }
+  void DragDrop(TOxaBitmap*, int x, int y) override { Note(Format("drop %d,%d", x, y)); }
+  void DragEnd() override { Note("drag end"); }
   void PaintToControl() override
   {
     ++Repaints;
@@ -626,6 +639,54 @@ TEST(TGdiNodes, DeviceFormatNodesDrawThroughTheGdi)
   loaded->LoadFromStream(stream);
   EXPECT_NE(loaded->PixelFormat(), opfDevice);
   EXPECT_EQ(loaded->GetPixel(3, 2), 0x00FF00U);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(TImageTest, WheelAndDragRouting)
+{
+  TProbe* a = Probe(*Root, "a", {10, 10, 50, 50});
+  Probe(*Root, "b", {60, 10, 100, 50});
+  struct {
+    const char* Name;
+    std::function<void()> Act;
+    std::vector<std::string> Expected;
+  } const cases[] = {
+      {"wheel down unhandled",
+       [&] { Image->DoMouseWheel(0, -120, 20, 20); },
+       {"a.wheel -120", "a.wheel down"}},
+      {"wheel up unhandled", [&] { Image->DoMouseWheel(0, 120, 20, 20); }, {"a.wheel 120", "a.wheel up"}},
+      {"wheel handled",
+       [&] {
+         a->HandleWheel = true;
+         Image->DoMouseWheel(0, 120, 20, 20);
+       },
+       {"a.wheel 120"}},
+      {"press a, drag begins",
+       [&] {
+         Image->DoMouseDown(TMouseButton::mbLeft, ssLeft, 20, 20);
+         Image->BeginDrag(a, TMouseButton::mbLeft, {10, 10});
+       },
+       {"a.enter", "a.gained", "a.down 10,10"}},
+      {"drag over b",
+       [&] {
+         Image->BeginDrag(a, TMouseButton::mbLeft, {10, 10});
+         Image->DoMouseMove(ssLeft, 70, 20);
+       },
+       {"a.drag leave", "a.leave", "b.enter", "b.over a", "b.drag move 10,10"}},
+      {"drop on b",
+       [&] { Image->DoMouseUp(TMouseButton::mbLeft, 0, 75, 25); },
+       {"b.drop 15,15", "a.drag end", "a.lost"}},
+  };
+  for (const auto& c : cases) {
+    Log.clear();
+    c.Act();
+    EXPECT_EQ(Log, c.Expected) << c.Name;
+  }
+  EXPECT_EQ(Image->Dragged(), nullptr);
+  EXPECT_EQ(Image->Captured(), nullptr);
 }
 
 }  // namespace
