@@ -413,6 +413,8 @@ TEST(TNodeImage, BadRecordsAreRefusedAndLeaveTheNodeAlone)
       {"negative height", Record(kOxaImageMagic, 3, -1, 6, 0), false},
       {"huge claim", Record(kOxaImageMagic, 8192, 8192, 6, 100), false},
       {"header only, empty", Record(kOxaImageMagic, 0, 0, 6, 0), true},
+      {"rows of no bytes", Record(kOxaImageMagic, 0, 5, 6, 0), true},
+      {"rows of no bytes, 8 bit", Record(kOxaImageMagic, 0, 5, 3, 0), true},
       {"short header", std::vector<std::uint8_t>(28, 0xCF), false},
   };
   for (const auto& c : cases) {
