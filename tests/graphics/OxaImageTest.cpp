@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -689,6 +690,110 @@ TEST_F(TImageTest, WheelAndDragRouting)
   }
   EXPECT_EQ(Image->Dragged(), nullptr);
   EXPECT_EQ(Image->Captured(), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// Counts the focus takers below node from scratch.
+int CountFocusTakers(const TOxaBitmap& node)
+{
+  int count = 0;
+  for (int i = 0; i < node.ChildCount(); ++i) {
+    count += (node.Children(i)->WantsFocus() ? 1 : 0) + CountFocusTakers(*node.Children(i));
+  }
+  return count;
+}
+
+void CheckTree(const TOxaBitmap& node, TOxaImage* control)
+{
+  ASSERT_EQ(node.Control(), control);
+  ASSERT_EQ(node.FocusTakersBelow(), CountFocusTakers(node));
+  for (int i = 0; i < node.ChildCount(); ++i) {
+    ASSERT_EQ(node.Children(i)->Parent(), &node);
+    CheckTree(*node.Children(i), control);
+  }
+}
+
+void Collect(TOxaBitmap& node, std::vector<TOxaBitmap*>& nodes)
+{
+  nodes.push_back(&node);
+  for (int i = 0; i < node.ChildCount(); ++i) {
+    Collect(*node.Children(i), nodes);
+  }
+}
+
+TEST_F(TImageTest, RandomTreeWorkKeepsTheLinksWhole)
+{
+  std::mt19937 random(26);
+  Root->SetBuffered(true);
+  Root->ChangeImageSize(200, 100, opf24Bit);
+  for (int step = 0; step < 3000; ++step) {
+    std::vector<TOxaBitmap*> nodes;
+    Collect(*Root, nodes);
+    TOxaBitmap* node = nodes[random() % nodes.size()];
+    TOxaBitmap* other = nodes[random() % nodes.size()];
+    const int x = int(random() % 220) - 10;
+    const int y = int(random() % 120) - 10;
+    switch (random() % 14) {
+      case 0:
+      case 1: {
+        auto* child = new TOxaBitmap(&node->Objects());
+        child->SetBounds(x, y, int(random() % 60), int(random() % 40));
+        child->SetHorzAlign(std::uint8_t(random() % 7));
+        child->SetVertAlign(std::uint8_t(random() % 7));
+        child->SetParent(node);
+        break;
+      }
+      case 2:
+        if (node != Root.get()) {
+          FreeObject(node);
+        }
+        break;
+      case 3:
+        if (node != Root.get() && other != node && !node->IsAncestorOf(other)) {
+          node->SetParent(other);
+        }
+        break;
+      case 4:
+        node->SetBuffered(!node->Buffered());
+        node->ChangeImageSize(node->Width(), node->Height(), opf24Bit);
+        break;
+      case 5:
+        node->SetAsyncPaint(!node->AsyncPaint());
+        break;
+      case 6:
+        node->FillRect({0, 0, x, y}, TOxaColor(random()));
+        break;
+      case 7:
+        node->SetWantsFocus(!node->WantsFocus());
+        break;
+      case 8:
+        node->SetVisible(!node->Visible());
+        break;
+      case 9:
+        node->BringToFront();
+        break;
+      case 10:
+        Image->DoMouseDown(TMouseButton::mbLeft, ssLeft, x, y);
+        break;
+      case 11:
+        Image->DoMouseMove(ssLeft, x, y);
+        break;
+      case 12:
+        Image->DoMouseUp(TMouseButton::mbLeft, 0, x, y);
+        break;
+      default:
+        Settle();
+        break;
+    }
+    CheckTree(*Root, Image.get());
+    if (HasFatalFailure()) {
+      FAIL() << "step " << step;
+    }
+  }
+  Settle();
 }
 
 }  // namespace
