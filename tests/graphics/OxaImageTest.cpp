@@ -797,3 +797,58 @@ TEST_F(TImageTest, RandomTreeWorkKeepsTheLinksWhole)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(TImageTest, RowRepaintsLeaveTheScreenAsAFullRepaintWould)
+{
+  std::mt19937 random(8);
+  Root->SetBuffered(true);
+  Root->ChangeImageSize(200, 100, opf24Bit);
+  TProbe* list = Probe(*Root, "list", {5, 5, 195, 95});
+  list->SetBuffered(true);
+  list->ChangeImageSize(190, 90, opf24Bit);
+  list->SetImageRect(0, 3, 190, 90);  // scrolled by 3 rows of pixels
+  std::vector<TProbe*> rows;
+  for (int i = 0; i < 9; ++i) {
+    TProbe* row = Probe(*list, "row", {0, 3 + i * 10, 190, 3 + i * 10 + 10});
+    row->SetBuffered(i % 2 == 0);
+    row->SetAsyncPaint(true);
+    row->ChangeImageSize(190, 10, opf24Bit);
+    row->SetColor(0x100000 * TOxaColor(i + 1));
+    TProbe* icon = Probe(*row, "icon", {2, 2, 8, 8});
+    icon->ChangeImageSize(6, 6, opf24Bit);
+    rows.push_back(row);
+  }
+  Image->Invalidate();
+  Settle();
+  std::vector<std::uint32_t> partial;
+  std::vector<std::uint32_t> full;
+  SIZE size{};
+  for (int round = 0; round < 12; ++round) {
+    const int paints = Image->PaintCount();
+    for (int change = 0; change < 4; ++change) {
+      TProbe* row = rows[random() % rows.size()];
+      switch (random() % 3) {
+        case 0:
+          row->SetColor(TOxaColor(random()) & 0xFFFFFF);
+          break;
+        case 1:
+          row->Children(0)->FillRect({0, 0, 6, 6}, TOxaColor(random()) & 0xFFFFFF);
+          break;
+        default:
+          row->FillRect({int(random() % 190), 0, 190, 10}, TOxaColor(random()) & 0xFFFFFF);
+          break;
+      }
+    }
+    Settle();
+    ASSERT_EQ(Image->PaintCount(), paints) << "the rows repainted themselves, not the window";
+    ASSERT_TRUE(ReadScreen(partial, size));
+    Image->Invalidate();
+    Settle();
+    ASSERT_TRUE(ReadScreen(full, size));
+    ASSERT_EQ(partial, full) << "round " << round;
+  }
+}
+
+}  // namespace
