@@ -82,7 +82,11 @@ class TOxaBitmap : public TOxaPersistent {
   TOxaBitmap& operator=(const TOxaBitmap&) = delete;
 
   void BeforeDestruction() override;
+  // From another node (AssignBitmap); anything else goes to the base class. Plain platform
+  // bitmaps and GDI surfaces are not persistents here, so they have overloads of their own.
   void Assign(const TPersistent& source) override;
+  void Assign(const TBitmap& source) { AssignPlatformBitmap(source); }
+  void Assign(TOxaGdiBitmap& source) { AssignGdiBitmap(source); }
 
   // --- Tree ---
   TOxaBitmap* Parent() const noexcept { return FParent; }

@@ -619,8 +619,6 @@ void TOxaBitmap::Assign(const TPersistent& source)
 {
   if (const auto* node = dynamic_cast<const TOxaBitmap*>(&source); node != nullptr) {
     AssignBitmap(*node);
-  } else if (const auto* bitmap = dynamic_cast<const TBitmap*>(&source); bitmap != nullptr) {
-    AssignPlatformBitmap(*bitmap);
   } else {
     TOxaPersistent::Assign(source);
   }

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <memory>
 
 #include "platform/Input.h"
 #include "platform/Messages.h"
@@ -42,18 +43,16 @@ TOxaImage::~TOxaImage()
     }
   }
   FQueue.clear();
-  if (FScratch != nullptr) {
-    FreeObject(FScratch);
-  }
+  FScratch.reset();
   DestroyHandle();
 }
 
 TOxaBitmap* TOxaImage::Scratch()
 {
-  if (FScratch == nullptr) {
-    FScratch = new TOxaBitmap(nullptr);
+  if (!FScratch) {
+    FScratch.reset(new TOxaBitmap(nullptr));
   }
-  return FScratch;
+  return FScratch.get();
 }
 
 void TOxaImage::CreateParams(TCreateParams& params)
@@ -257,14 +256,11 @@ void TOxaImage::RemoveHook(TOxaCustomHook* hook)
 
 TOxaCallbackItem* TOxaImage::QueueCallback(TOxaBitmap* node, const TOxaCallbackEvent& callback)
 {
-  auto* item = new TOxaCallbackItem(this, callback, node);
-  try {
-    node->Objects().Add(item);
-  } catch (...) {
-    item->FControl = nullptr;
-    delete item;
-    throw;
-  }
+  // Owned by the node's dependants list from here on.
+  auto owned = std::make_unique<TOxaCallbackItem>(nullptr, callback, node);
+  node->Objects().Add(owned.get());
+  TOxaCallbackItem* item = owned.release();
+  item->FControl = this;
   FQueue.push_back(item);
   PostMessageA(Handle(), WM_OXA_CALLBACK, 0, 0);
   return item;
@@ -282,7 +278,7 @@ void TOxaImage::DropCallbacks(TOxaBitmap* node) noexcept
     try {
       if (!node->Objects().Destroying()) {
         node->Objects().Remove(item);
-        delete item;
+        FreeObject(item);
       } else {
         item->FControl = nullptr;
       }
@@ -307,7 +303,7 @@ void TOxaImage::RunCallbacks()
     const TOxaCallbackEvent callback = item->FCallback;
     TOxaBitmap* node = item->FNode;
     node->Objects().Remove(item);
-    delete item;
+    FreeObject(item);
     callback(this, node);
   }
 }

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -203,5 +204,5 @@ class TOxaImage : public TOxaCustomControl {
   bool FTracking = false;
   POINT FLastMouse{-1, -1};
   // The scratch surface window blits go through.
-  TOxaBitmap* FScratch = nullptr;
+  TOwnedObject<TOxaBitmap> FScratch;
 };

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "forms/Bitmap.h"
 #include "graphics/OxaBitmap.h"
 #include "platform/display/DisplayTesting.h"
 #include "rtl/Stream.h"
@@ -515,6 +516,44 @@ TEST_F(TTreeTest, AParentLaysOutAgainWhenResized)
   EXPECT_EQ(right->Left(), 190);
   Root->Realign();
   EXPECT_EQ(right->Left(), 290);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(TTreeTest, PlatformBitmapsAreTakenInTheNodesOwnFormatUnlessTold)
+{
+  struct {
+    TPixelFormat Source;
+    bool Keep;
+    int Expected;
+  } const cases[] = {{pf24bit, true, opf24Bit}, {pf32bit, true, opf24Bit}, {pf32bit, false, opf32Bit}};
+  for (const auto& c : cases) {
+    TBitmap bitmap;
+    bitmap.SetPixelFormat(c.Source);
+    bitmap.SetWidth(3);
+    bitmap.SetHeight(2);
+    const int bytes = c.Source == pf32bit ? 4 : 3;
+    for (int y = 0; y < 2; ++y) {
+      for (int x = 0; x < 3; ++x) {
+        std::uint8_t* p = bitmap.ScanLine(y) + x * bytes;
+        p[0] = std::uint8_t(10 * x);  // blue
+        p[1] = std::uint8_t(20 * y);  // green
+        p[2] = 200;                   // red
+      }
+    }
+    TOwnedObject<TOxaBitmap> node(new TOxaBitmap(nullptr));
+    node->SetKeepPixelFormat(c.Keep);
+    node->Assign(bitmap);
+    EXPECT_EQ(node->PixelFormat(), c.Expected) << int(c.Source);
+    EXPECT_EQ(node->ParentPixelFormat(), c.Keep) << int(c.Source);
+    EXPECT_EQ(node->ImageWidth(), 3);
+    EXPECT_EQ(node->ImageHeight(), 2);
+    if (c.Expected == opf24Bit) {
+      EXPECT_EQ(node->GetPixel(2, 1), TOxaColor(20 << 16 | 20 << 8 | 200)) << int(c.Source);
+    }
+  }
 }
 
 }  // namespace
