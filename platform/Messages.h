@@ -3,10 +3,10 @@
 //
 // Every thread gets a message queue the first time it uses one. GetMessageA and PeekMessageA
 // first handle the messages sent to the thread's windows (calling their procedures), then
-// return posted messages in order, then input (keys and the mouse, see Input.h), then WM_QUIT, then WM_PAINT for a window whose update region
-// is not empty (it stays until BeginPaint or ValidateRect empties the region), then WM_TIMER
-// for timers that are due (the earliest first; a timer never has more than one WM_TIMER
-// waiting).
+// return posted messages in order, then input (keys and the mouse, see Input.h), then WM_QUIT, then WM_PAINT
+// for a window whose update region is not empty (it stays until BeginPaint or ValidateRect empties the
+// region), then WM_TIMER for timers that are due (the earliest first; a timer never has more than one
+// WM_TIMER waiting).
 //
 // Posting and sending work from any thread and across processes: a process's windows are
 // reached through its Unix-domain datagram socket, whose reader thread puts the messages into
