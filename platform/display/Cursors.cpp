@@ -35,7 +35,9 @@ std::string ResourceKey(const char* name)
 {
   const auto value = reinterpret_cast<std::uintptr_t>(name);
   if (value < 0x10000) {
-    return "#" + std::to_string(value);
+    std::string key = "#";
+    key += std::to_string(value);
+    return key;
   }
   std::string key = name;
   for (char& c : key) {

@@ -5,6 +5,7 @@
 // Before the X headers, whose macros (Status, None) would reach into ours.
 #include "platform/display/Input.h"
 
+#include <X11/XKBlib.h>
 #include <X11/Xatom.h>
 #include <X11/Xcursor/Xcursor.h>
 #include <X11/Xlib.h>
@@ -124,6 +125,28 @@ std::u32string DecodeUtf8(const char* text, int length)
 }
 
 class TX11Display final : public TDisplay {
+  // Holds the connection's lock. Any call that waits for the server (XSync, a property read)
+  // also reads the events that came meanwhile into Xlib's own queue, where the reader thread's
+  // poll cannot see them: on the way out the reader is woken when events wait there.
+  class TConnectionLock {
+   public:
+    explicit TConnectionLock(TX11Display& display) : FDisplay(display), FGuard(display.FLock) {}
+    ~TConnectionLock()
+    {
+      if (FDisplay.FDisplay != nullptr && !FDisplay.FLost && XQLength(FDisplay.FDisplay) > 0 &&
+          FDisplay.FWake.Get() >= 0) {
+        const std::uint64_t one = 1;
+        [[maybe_unused]] const ssize_t written = write(FDisplay.FWake.Get(), &one, sizeof(one));
+      }
+    }
+    TConnectionLock(const TConnectionLock&) = delete;
+    TConnectionLock& operator=(const TConnectionLock&) = delete;
+
+   private:
+    TX11Display& FDisplay;
+    std::lock_guard<std::mutex> FGuard;
+  };
+
  public:
   TX11Display() = default;
   ~TX11Display() override
@@ -158,13 +181,13 @@ class TX11Display final : public TDisplay {
 
   bool Open() override
   {
-    const std::lock_guard guard(FLock);
+    const TConnectionLock guard(*this);
     return OpenLocked();
   }
 
   SIZE ScreenSize() override
   {
-    const std::lock_guard guard(FLock);
+    const TConnectionLock guard(*this);
     if (!OpenLocked()) {
       return SIZE{800, 600};
     }
@@ -173,19 +196,19 @@ class TX11Display final : public TDisplay {
 
   int Depth() override
   {
-    const std::lock_guard guard(FLock);
+    const TConnectionLock guard(*this);
     return OpenLocked() ? FDepth : 0;
   }
 
   bool SharedMemory() override
   {
-    const std::lock_guard guard(FLock);
+    const TConnectionLock guard(*this);
     return OpenLocked() && FShm;
   }
 
   RECT PrimaryMonitor() override
   {
-    const std::lock_guard guard(FLock);
+    const TConnectionLock guard(*this);
     if (!OpenLocked()) {
       return RECT{0, 0, 800, 600};
     }
@@ -221,7 +244,7 @@ class TX11Display final : public TDisplay {
   bool Show(const TTopLevelView& view) override
   {
     {
-      const std::lock_guard guard(FLock);
+      const TConnectionLock guard(*this);
       if (!OpenLocked() || FLost) {
         SetLastError(ERROR_NOT_CONNECTED);
         return false;
@@ -242,7 +265,7 @@ class TX11Display final : public TDisplay {
 
   void Hide(HWND handle) override
   {
-    const std::lock_guard guard(FLock);
+    const TConnectionLock guard(*this);
     const auto found = FWindows.find(handle);
     if (found == FWindows.end() || FLost) {
       return;
@@ -256,7 +279,7 @@ class TX11Display final : public TDisplay {
 
   void Remove(HWND handle) override
   {
-    const std::lock_guard guard(FLock);
+    const TConnectionLock guard(*this);
     const auto found = FWindows.find(handle);
     if (found == FWindows.end()) {
       return;
@@ -285,7 +308,7 @@ class TX11Display final : public TDisplay {
       return;
     }
     const auto lock = GdiLock();
-    const std::lock_guard guard(FLock);
+    const TConnectionLock guard(*this);
     const auto found = FWindows.find(handle);
     if (found == FWindows.end() || FLost || !found->second.Mapped) {
       return;
@@ -344,7 +367,7 @@ class TX11Display final : public TDisplay {
 
   COLORREF ScreenPixel(LONG x, LONG y) override
   {
-    const std::lock_guard guard(FLock);
+    const TConnectionLock guard(*this);
     if (!OpenLocked() || FLost || x < 0 || y < 0 || x >= DisplayWidth(FDisplay, FScreen) ||
         y >= DisplayHeight(FDisplay, FScreen)) {
       return CLR_INVALID;
@@ -361,7 +384,7 @@ class TX11Display final : public TDisplay {
 
   std::vector<std::uint32_t> ScreenImage(SIZE& size) override
   {
-    const std::lock_guard guard(FLock);
+    const TConnectionLock guard(*this);
     size = SIZE{0, 0};
     if (!OpenLocked() || FLost) {
       return {};
@@ -388,7 +411,7 @@ class TX11Display final : public TDisplay {
 
   void GrabPointer(HWND topLevel) override
   {
-    const std::lock_guard guard(FLock);
+    const TConnectionLock guard(*this);
     if (FDisplay == nullptr || FLost) {
       return;
     }
@@ -410,7 +433,7 @@ class TX11Display final : public TDisplay {
 
   void ShowCursor(HCURSOR handle, const TCursorImage* image) override
   {
-    const std::lock_guard guard(FLock);
+    const TConnectionLock guard(*this);
     if (FDisplay == nullptr || FLost) {
       return;
     }
@@ -451,7 +474,7 @@ class TX11Display final : public TDisplay {
 
   bool QueryPointer(POINT& screen, bool& overOwnWindow) override
   {
-    const std::lock_guard guard(FLock);
+    const TConnectionLock guard(*this);
     if (FDisplay == nullptr || FLost) {
       return false;
     }
@@ -484,7 +507,7 @@ class TX11Display final : public TDisplay {
 
   void WarpPointer(POINT point) override
   {
-    const std::lock_guard guard(FLock);
+    const TConnectionLock guard(*this);
     if (FDisplay == nullptr || FLost) {
       return;
     }
@@ -494,7 +517,7 @@ class TX11Display final : public TDisplay {
 
   void Activate(HWND topLevel) override
   {
-    const std::lock_guard guard(FLock);
+    const TConnectionLock guard(*this);
     const auto found = FWindows.find(topLevel);
     if (FDisplay == nullptr || FLost || found == FWindows.end() || !found->second.Mapped) {
       return;
@@ -520,7 +543,7 @@ class TX11Display final : public TDisplay {
   {
     ownProgram = nullptr;
     foreign = 0;
-    const std::lock_guard guard(FLock);
+    const TConnectionLock guard(*this);
     if (FDisplay == nullptr || FLost) {
       return false;
     }
@@ -560,7 +583,7 @@ class TX11Display final : public TDisplay {
 
   bool ForeignWindowExists(std::uint32_t id) override
   {
-    const std::lock_guard guard(FLock);
+    const TConnectionLock guard(*this);
     if (FDisplay == nullptr || FLost) {
       return false;
     }
@@ -575,7 +598,7 @@ class TX11Display final : public TDisplay {
 
   std::string ForeignWindowTitle(std::uint32_t id) override
   {
-    const std::lock_guard guard(FLock);
+    const TConnectionLock guard(*this);
     if (FDisplay == nullptr || FLost) {
       return {};
     }
@@ -607,7 +630,7 @@ class TX11Display final : public TDisplay {
 
   bool ActivateForeign(std::uint32_t id) override
   {
-    const std::lock_guard guard(FLock);
+    const TConnectionLock guard(*this);
     if (FDisplay == nullptr || FLost) {
       return false;
     }
@@ -709,6 +732,8 @@ class TX11Display final : public TDisplay {
           std::pair{&FWmCheck, "_NET_SUPPORTING_WM_CHECK"}}) {
       *slot = XInternAtom(FDisplay, name, False);
     }
+    // A held key repeats its press only, so a repeat is told from a new press.
+    XkbSetDetectableAutoRepeat(FDisplay, True, nullptr);
     OpenInputMethod();
     FWake = TFileDescriptor(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
     FReader = std::thread([this] { ReadEvents(); });
@@ -880,7 +905,7 @@ class TX11Display final : public TDisplay {
   void Restack()
   {
     const auto views = ShownTopLevels();
-    const std::lock_guard guard(FLock);
+    const TConnectionLock guard(*this);
     if (FLost || FDisplay == nullptr) {
       return;
     }
@@ -1012,6 +1037,10 @@ class TX11Display final : public TDisplay {
       if (FStopping || FLost) {
         return;
       }
+      if ((ready[1].revents & POLLIN) != 0) {
+        std::uint64_t count = 0;
+        [[maybe_unused]] const ssize_t drained = read(FWake.Get(), &count, sizeof(count));
+      }
       struct TExposure {
         HWND Window;
         RECT Area;
@@ -1021,7 +1050,7 @@ class TX11Display final : public TDisplay {
       std::vector<TInputEvent> input;
       std::vector<std::pair<HWND, bool>> focus;
       {
-        const std::lock_guard guard(FLock);
+        const TConnectionLock guard(*this);
         if (FLost) {
           return;
         }

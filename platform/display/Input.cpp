@@ -69,6 +69,9 @@ struct TInputState {
   HWND Capture = nullptr;
   HWND Focus = nullptr;
   HWND Active = nullptr;
+  // The program is the active one; stays set when its active window is destroyed, so activating
+  // another of its windows does not look like the program coming back.
+  bool AppActive = false;
   HWND TrackedLeave = nullptr;
   TLastClick LastClick;
 };
@@ -434,15 +437,18 @@ void Activate(HWND top, WPARAM how, bool raise)
 {
   TInputState& state = State();
   HWND previous = nullptr;
+  bool wasActive = false;
   {
     const std::lock_guard guard(state.Lock);
     if (state.Active == top) {
       return;
     }
     previous = state.Active;
+    wasActive = state.AppActive;
     state.Active = top;
+    state.AppActive = true;
   }
-  if (previous == nullptr) {
+  if (!wasActive) {
     // The program becomes the active one: the process that was takes it as lost.
     const HWND before = ReadForegroundRecord();
     WriteForegroundRecord(top);
@@ -454,7 +460,9 @@ void Activate(HWND top, WPARAM how, bool raise)
     }
   } else {
     WriteForegroundRecord(top);
-    SendMessageA(previous, WM_ACTIVATE, WA_INACTIVE, reinterpret_cast<LPARAM>(top));
+    if (previous != nullptr) {
+      SendMessageA(previous, WM_ACTIVATE, WA_INACTIVE, reinterpret_cast<LPARAM>(top));
+    }
   }
   SendMessageA(top, WM_ACTIVATE, how, reinterpret_cast<LPARAM>(previous));
   if (raise) {
@@ -472,16 +480,19 @@ void DeactivateApp(DWORD threadId)
   HWND focus = nullptr;
   {
     const std::lock_guard guard(state.Lock);
+    if (!state.AppActive) {
+      return;
+    }
+    state.AppActive = false;
     previous = std::exchange(state.Active, nullptr);
     focus = std::exchange(state.Focus, nullptr);
-  }
-  if (previous == nullptr) {
-    return;
   }
   if (focus != nullptr) {
     SendMessageA(focus, WM_KILLFOCUS, 0, 0);
   }
-  SendMessageA(previous, WM_ACTIVATE, WA_INACTIVE, 0);
+  if (previous != nullptr) {
+    SendMessageA(previous, WM_ACTIVATE, WA_INACTIVE, 0);
+  }
   for (const HWND window : OwnTopLevels()) {
     SendMessageA(window, WM_ACTIVATEAPP, FALSE, static_cast<LPARAM>(threadId));
   }
@@ -647,8 +658,19 @@ void ForgetInputWindow(HWND window)
 {
   TInputState& state = State();
   bool released = false;
+  bool othersLeft = false;
+  {
+    auto table = TWindowManager::Instance().Table();
+    for (const HWND other : table.Stack()) {
+      othersLeft = othersLeft || other != window;
+    }
+  }
   {
     const std::lock_guard guard(state.Lock);
+    if (state.Active == window && !othersLeft) {
+      // The program's last window: nothing of it is active any more.
+      state.AppActive = false;
+    }
     if (state.Capture == window) {
       state.Capture = nullptr;
       released = true;
@@ -777,7 +799,12 @@ void DisplayFocusChanged(HWND window, bool active)
     PostMessageA(window, ActivateRequest, WA_ACTIVE, FromDisplay);
     return;
   }
+  // Any window of the thread that handles activation will do as the request's address.
   HWND current = GetActiveWindow();
+  if (current == nullptr) {
+    const auto windows = OwnTopLevels();
+    current = windows.empty() ? nullptr : windows.front();
+  }
   if (current != nullptr) {
     PostMessageA(current, DeactivateAppRequest, 0, FromDisplay);
   }

@@ -15,6 +15,7 @@
 #include "platform/display/DisplayTesting.h"
 #include "platform/display/Gdi.h"
 #include "platform/display/Input.h"
+#include "tests/support/TempFolder.h"
 
 namespace {
 
@@ -131,6 +132,7 @@ class InputTest : public testing::Test {
     DeliverInput(event);
   }
 
+  TTempMachine FMachine;
   std::vector<TSeen> FSeen;
   std::vector<HWND> FWindows;
 };
@@ -745,6 +747,20 @@ TEST(InputLookupTest, DoubleClickMetrics)
   EXPECT_EQ(GetSystemMetrics(SM_CXDOUBLECLK), 4);
   EXPECT_EQ(GetSystemMetrics(SM_CYDOUBLECLK), 4);
   EXPECT_EQ(GetSystemMetrics(SM_SWAPBUTTON), 0);
+}
+
+TEST_F(InputTest, DestroyingTheActiveWindowKeepsTheProgramActive)
+{
+  const HWND first = Make(PlainClass, 100, 100, 100, 100);
+  const HWND second = Make(PlainClass, 300, 100, 100, 100);
+  SetActiveWindow(first);
+  FSeen.clear();
+  DestroyWindow(first);
+  FWindows.erase(FWindows.begin());
+  EXPECT_EQ(GetActiveWindow(), nullptr);
+  SetActiveWindow(second);
+  EXPECT_TRUE(Seen(WM_ACTIVATEAPP).empty()) << "the program never stopped being the active one";
+  EXPECT_EQ(GetActiveWindow(), second);
 }
 
 }  // namespace
