@@ -163,13 +163,30 @@ void TOxaIpc::Undo() noexcept
 {
   if (FProcess != 0 && FBody.IsOpen() && FMutex.Locked()) {
     try {
+      // Runs on failure paths, so only the plain walk here: nothing that could raise damage
+      // into the damaged path again.
       const std::uint32_t own = FProcess;
       TOxaIpcBody body = Body();
       TOxaIpcBodyHeader header = body.Header();
-      if (header.Processes == own) {
-        header.Processes = body.Read<TOxaIpcProcessRecord>(own).Next;
-        body.SetHeader(header);
-        FBody.Free(FBody.ToPointer(own));
+      const std::uint32_t next = body.Read<TOxaIpcProcessRecord>(own).Next;
+      TOxaIpcBody::TWalk walk(body, "process");
+      for (std::uint32_t at = header.Processes, previous = 0; at != 0;) {
+        walk.Step();
+        const auto record = body.Read<TOxaIpcProcessRecord>(at);
+        if (at == own) {
+          if (previous == 0) {
+            header.Processes = next;
+            body.SetHeader(header);
+          } else {
+            auto before = body.Read<TOxaIpcProcessRecord>(previous);
+            before.Next = next;
+            body.Write(previous, before);
+          }
+          FBody.Free(FBody.ToPointer(own));
+          break;
+        }
+        previous = at;
+        at = record.Next;
       }
     } catch (...) {
       // The record stays; the next member's sweep finds its process gone.
@@ -316,6 +333,7 @@ bool TOxaIpc::Open(bool keepLocked)
     } catch (const Exception& error) {
       TraceObject(this, "Open: %s", error.Message());
       FActive = false;
+      FDamagedOpening = true;  // found late in the open, the damage is reported all the same
     }
   }
   if (!FActive) {

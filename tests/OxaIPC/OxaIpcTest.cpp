@@ -190,6 +190,25 @@ TEST_F(TBusTest, AWrongHeadFailsTheOpen)
   }
 }
 
+TEST_F(TBusTest, ADamagedBodyFailsALaterOpen)
+{
+  ASSERT_TRUE(Ipc().Open(false));
+  {
+    THostileMember body("VANTELPC", 1, 16384);
+    body.SetWord(body.Word(BodyNamesAt), body.Word(BodyNamesAt));  // the name list loops
+  }
+  TBusEvents events;
+  TOxaIpc late(nullptr);
+  events.Watch(late);
+  EXPECT_FALSE(late.Open(false));
+  EXPECT_FALSE(late.Active());
+  EXPECT_EQ(events.Damages, 1);
+  EXPECT_EQ(events.Opens, 0);
+  EXPECT_EQ(Ipc().Processes().size(), 1u);  // the late member left nothing behind
+  EXPECT_EQ(Ipc().IdToName(424242), "");    // we meet the loop as well: the bus is closed
+  EXPECT_FALSE(Ipc().Active());
+}
+
 TEST_F(TBusTest, ADamagedRecordClosesTheBusInsteadOfCrashing)
 {
   struct TCase {
