@@ -1,6 +1,7 @@
 #include "Music/Music.h"
 
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -100,16 +101,36 @@ TMusicForm::TMusicForm(TComponent* owner) : TForm(owner)
 
   FHackForm = TComponent::Create<TMusicHackForm>(*this, Handle());
 
+  FIpc = TOwnedObject<TOxaIpc>(std::make_unique<TOxaIpc>(nullptr).release());
+  FIpc->SetGroupName("VantelPC");
+  FNode = TComponent::Create<TIpcVuDirAzuzo>(*FIpc);
+  FNode->WindowHandle = Handle();
+  FNode->SetIpc(FIpc.get());
+  // Registering the node happens as the bus opens; a bus that cannot be joined ends the
+  // program without a word.
+  if (!FIpc->Open(false) || !FIpc->Active()) {
+    Application().Terminate();
+    return;
+  }
+
   Running = true;
   Closing = false;
 
   Show();
   FHackForm->Show();
+
+  // Starting the source node: its window state goes out once, so the host knows it from the start.
+  FNode->PublishGui();
 }
 
 TMusicForm::~TMusicForm()
 {
   Running = false;
+  if (FIpc) {
+    FIpc->Close();
+  }
+  FNode = nullptr;
+  FIpc.reset();
 }
 
 void TMusicForm::CreateParams(TCreateParams& params)

@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "Music/MusicHack.h"
+#include "OxaIPC/MusicIpc.h"
+#include "OxaIPC/OxaIpc.h"
 #include "forms/Forms.h"
 
 // The start-up switches of the command line.
@@ -35,6 +37,9 @@ class TMusicForm : public TForm {
   bool Running = false;
   bool Closing = false;
 
+  TOxaIpc* Ipc() const noexcept { return FIpc.get(); }
+  TIpcVuDirAzuzo* Node() const noexcept { return FNode; }
+
   // The close handler.
   void FormClose(TObject* sender, TCloseAction& action);
 
@@ -43,4 +48,7 @@ class TMusicForm : public TForm {
 
  private:
   TMusicHackForm* FHackForm = nullptr;
+  // The bus and, owned by it, this program's source node.
+  TOwnedObject<TOxaIpc> FIpc;
+  TIpcVuDirAzuzo* FNode = nullptr;
 };

@@ -52,6 +52,8 @@ class TIpcVuDirAzuzo : public TIpcPcSource {
   void SetGuiMode2(bool on);
 
   TSourceGui Gui{};
+  // The owner's main window.
+  HWND WindowHandle = nullptr;
   bool HostShown() const noexcept { return FHostShown; }
   std::int32_t HostWindow() const noexcept { return FHostWindow; }
   std::int32_t HostThird() const noexcept { return FHostThird; }
