@@ -4,6 +4,7 @@
 #include <cstring>
 #include <ostream>
 
+#include "OxaIPC/OxaIpcApplication.h"
 #include "OxaIPC/OxaIpcClient.h"
 #include "platform/Messages.h"
 #include "platform/Time.h"
@@ -96,6 +97,8 @@ void HostPump(unsigned milliseconds)
 
 int RunResident(const THostOptions& options, std::ostream& out, std::ostream& err)
 {
+  // Held for the host's life, so a launch of "Pyrmel" sees the host running and starts no other.
+  LockApplication(0);
   std::signal(SIGINT, Interrupt);
   std::signal(SIGTERM, Interrupt);
   THost host(out);
