@@ -629,6 +629,21 @@ void TOxaIpc::ClientMessage(TMessage& message)
       return;
     }
   }
+  // The client left after the post: the message it stood for is taken all the same, or the
+  // count stays up and growth of the body is never announced to this process again.
+  Guarded(false, [&] {
+    TOxaIpcBusLock lock(*this, LockTimeout);
+    if (!lock) {
+      return false;
+    }
+    TOxaIpcBody body = Body();
+    auto own = body.Read<TOxaIpcProcessRecord>(FProcess);
+    if (own.Pending > 0) {
+      --own.Pending;
+      body.Write(FProcess, own);
+    }
+    return true;
+  });
 }
 
 void TOxaIpc::CallArrived(TMessage& message)

@@ -21,7 +21,7 @@ TEST_F(TClientTest, TwoNotificationsBeforeADrainArePostedOnce)
   TRecorder sender(Ipc(), "Sender");
   auto member = Member();
   ASSERT_EQ(member->Ask("register Receiver"), "ok");
-  ASSERT_EQ(member->Ask("pump 100"), "ok");  // the announcements go
+  ASSERT_EQ(member->Ask("settle"), "ok");  // the announcements go
   const std::uint32_t receiver = Ipc().NameToId("Receiver");
   const std::uint32_t owner = ClientRecord(receiver).Owner;
   EXPECT_EQ(ProcessRecord(owner).Pending, 0u);
@@ -29,7 +29,7 @@ TEST_F(TClientTest, TwoNotificationsBeforeADrainArePostedOnce)
   ASSERT_TRUE(sender.Client.Notify("Receiver", "Note", "two"));
   EXPECT_EQ(ClientRecord(receiver).Posted, 1u);
   EXPECT_EQ(ProcessRecord(owner).Pending, 1u) << "one window message for both";
-  ASSERT_EQ(member->Ask("pump 200"), "ok");
+  ASSERT_EQ(member->Ask("settle"), "ok");
   EXPECT_EQ(WithoutAnnouncements(member->Ask("received Receiver")), "Note:one,Note:two");
   EXPECT_EQ(ClientRecord(receiver).Posted, 0u);
   EXPECT_EQ(ProcessRecord(owner).Pending, 0u);
@@ -72,6 +72,25 @@ TEST_F(TClientTest, CallsAndTheirResults)
   EXPECT_EQ(Answer(data), "re:fine");
   ASSERT_EQ(member->ReadLine(), "ok");
   EXPECT_FALSE(caller.Client.Call("Nobody", "Ask", size, data, 0, nullptr, 1000, false));
+  EXPECT_EQ(Ipc().CheckHeaps(), "");
+}
+
+// Result answers at once: the caller goes on while the handler still runs.
+TEST_F(TClientTest, AResultLetsTheCallerGoOnAtOnce)
+{
+  ASSERT_TRUE(Ipc().Open(false));
+  TRecorder caller(Ipc(), "Caller");
+  auto member = Member();
+  ASSERT_EQ(member->Ask("register Callee"), "ok");
+  ASSERT_EQ(member->Ask("answer Callee early 1500"), "ok");
+  member->WriteLine("pump 2000");
+  std::uint32_t size = 0;
+  std::vector<std::uint8_t> data;
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_TRUE(caller.Client.Call("Callee", "Ask", size, data, 2, "e", 10000, false));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, milliseconds(1000));
+  EXPECT_EQ(Answer(data), "re:e");
+  ASSERT_EQ(member->ReadLine(), "ok");
   EXPECT_EQ(Ipc().CheckHeaps(), "");
 }
 
@@ -175,7 +194,7 @@ TEST_F(TClientTest, ALateResultAfterATimeOutTouchesNothing)
   ASSERT_EQ(member->Ask("register Slow"), "ok");
   ASSERT_EQ(member->Ask("register Other"), "ok");
   ASSERT_EQ(member->Ask("answer Slow late 800"), "ok");
-  ASSERT_EQ(member->Ask("pump 100"), "ok");
+  ASSERT_EQ(member->Ask("settle"), "ok");
   for (const char* text : {"n1", "n2", "n3"}) {
     ASSERT_TRUE(caller.Client.Notify("Other", "Note", text));
   }
@@ -206,7 +225,7 @@ TEST_F(TClientTest, AHandlerThatRaisesDoesNotStopTheNextMessage)
   for (const char* text : {"boom", "next", "boom", "last"}) {
     ASSERT_TRUE(sender.Client.Notify("Fragile", "Note", text));
   }
-  ASSERT_EQ(member->Ask("pump 300"), "ok");
+  ASSERT_EQ(member->Ask("settle"), "ok");
   EXPECT_EQ(WithoutAnnouncements(member->Ask("received Fragile")), "Note:boom,Note:next,Note:boom,Note:last");
   EXPECT_EQ(member->Ask("queue Fragile"), "0");
 }

@@ -5,11 +5,13 @@
 //   notify FROM TARGET NAME TEXT    a text notification from client FROM    -> ok | fail
 //   call FROM TARGET NAME TEXT MS   a call; MS -1 waits for ever            -> "ok SIZE TEXT" | fail
 //   answer NAME HOW                 how client NAME answers calls:
-//                                   echo (Result "re:" + text), none (no Result), twice
+//                                   echo (Result "re:" + text), early MS (Result, then sleeps),
+//                                   none (no Result), twice
 //                                   (two Results), late MS (sleeps, then Result), raise (raises
 //                                   for the text "boom"), back MS (calls the caller's client back
 //                                   with the call's text before answering)  -> ok
 //   pump MS                         handles window messages for MS          -> ok
+//   settle                          handles them until none came for 200 ms (10 s at most) -> ok
 //   received NAME                   what client NAME got, "NAME:TEXT" joined by ","
 //   queue NAME                      messages waiting for client NAME        -> count
 //   crash                           ends at once, as a crash would
@@ -27,6 +29,8 @@
 #include "platform/Time.h"
 
 namespace {
+
+DWORD LastActivity = 0;
 
 void Pump(DWORD milliseconds)
 {
@@ -62,6 +66,7 @@ class THelperClient : public TObject {
 
   void Dispatched(TObject*, POxaIpcMessage message)
   {
+    LastActivity = GetTickCount();
     const std::string text = Text(*message);
     if (!Received.empty()) {
       Received += ",";
@@ -91,6 +96,9 @@ class THelperClient : public TObject {
     }
     const std::string answer = "re:" + text;
     Client.Result(message, static_cast<std::uint32_t>(answer.size()), answer.data());
+    if (How == "early") {
+      Sleep(Milliseconds);
+    }
     if (How == "twice") {
       Client.Result(message, 6, "second");
     }
@@ -153,6 +161,13 @@ int main()
         DWORD milliseconds = 0;
         words >> milliseconds;
         Pump(milliseconds);
+        answer = "ok";
+      } else if (command == "settle") {
+        const DWORD start = GetTickCount();
+        LastActivity = start;
+        while (GetTickCount() - LastActivity < 200 && GetTickCount() - start < 10000) {
+          Pump(20);
+        }
         answer = "ok";
       } else if (command == "received") {
         std::string name;

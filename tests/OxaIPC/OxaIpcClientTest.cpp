@@ -110,7 +110,7 @@ TEST_F(TClientTest, NotifyAllReachesClientsByType)
       client->Messages.clear();
     }
     EXPECT_EQ(plain.Client.NotifyAll(c.Types, "Wave", 2, "w"), c.Sent) << c.Types;
-    PumpUntil([] { return false; }, 150);
+    PumpUntil([] { return false; }, 300);
     std::string reached;
     const char letters[] = "PAVB";
     for (std::size_t i = 0; i < std::size(all); ++i) {
@@ -487,6 +487,73 @@ TEST_F(TClientTest, ACallToAClientOfTheSameMember)
   EXPECT_EQ(std::string(data.begin(), data.end()), std::string("hi\0", 3));
   EXPECT_TRUE(echo.NotificationAfterResult) << "answered, it reads as a notification, yet stays a call";
   EXPECT_EQ(Ipc().CheckHeaps(), "");
+}
+
+}  // namespace
+
+namespace {
+
+// A call message whose record is not a waiting call for one of our clients is answered with 0,
+// which the caller takes as a failed call, and reaches no handler.
+TEST_F(TClientTest, ACallMessageForNoWaitingCallIsAnsweredWithZero)
+{
+  ASSERT_TRUE(Ipc().Open(false));
+  TRecorder target(Ipc(), "Target");
+  ASSERT_TRUE(PumpUntil([&] { return ClientRecord(target.Client.ClientId()).Messages == 0; }));
+  ASSERT_TRUE(target.Client.Notify("Target", "Note", "queued"));
+  const std::uint32_t queued = ClientRecord(target.Client.ClientId()).Messages;
+  // A record laid out as a call to a client of another member.
+  const std::uint32_t foreign = Ipc().NameToId("Foreign");
+  ASSERT_TRUE(Ipc().Lock(1000));
+  const std::uint32_t call = Ipc().AllocShared(OxaIpcMessageRecordSize(0));
+  Ipc().Body().Write(call, TOxaIpcMessageRecord{call, OxaIpcPendingCall, foreign, 1, 2, 3, 4, 0});
+  const std::uint32_t answered = Ipc().AllocShared(OxaIpcMessageRecordSize(0));
+  Ipc().Body().Write(answered, TOxaIpcMessageRecord{answered, 0, target.Client.ClientId(), 1, 2, 3, 4, 0});
+  Ipc().Unlock();
+  struct TCase {
+    const char* What;
+    std::uint32_t Offset;
+  };
+  const TCase cases[] = {
+      {"no record", 0},
+      {"off the block grid", call + 1},
+      {"outside the body", 0x7FFFFFF4u},
+      {"a queued notification", queued},
+      {"a call to nobody here", call},
+      {"a call already answered", answered},
+  };
+  target.Messages.clear();
+  for (const auto& c : cases) {
+    const LRESULT result = SendMessageA(Ipc().Window(), Ipc().CallMessage(), Ipc().Pid(), c.Offset);
+    EXPECT_EQ(result, 0) << c.What;
+    EXPECT_TRUE(Ipc().Active()) << c.What;
+  }
+  EXPECT_TRUE(target.Messages.empty());
+  // The same record, made a call to our client, is served.
+  ASSERT_TRUE(Ipc().Lock(1000));
+  Ipc().Body().Write(
+      answered, TOxaIpcMessageRecord{answered, OxaIpcPendingCall, target.Client.ClientId(), 1, 2, 3, 4, 0});
+  Ipc().Unlock();
+  EXPECT_EQ(SendMessageA(Ipc().Window(), Ipc().CallMessage(), Ipc().Pid(), answered),
+            static_cast<LRESULT>(answered));
+  EXPECT_EQ(target.Messages.size(), 1u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(TClientTest, APostForAClientThatLeftIsStillCounted)
+{
+  ASSERT_TRUE(Ipc().Open(false));
+  TRecorder sender(Ipc(), "Sender");
+  auto leaving = std::make_unique<TRecorder>(Ipc(), "Leaving");
+  ASSERT_TRUE(PumpUntil([&] { return ProcessRecord(Ipc().ProcessOffset()).Pending == 0; }));
+  ASSERT_TRUE(sender.Client.Notify("Leaving", "Note", "x"));
+  EXPECT_EQ(ProcessRecord(Ipc().ProcessOffset()).Pending, 1u);
+  leaving.reset();  // its detach announcement is posted to the sender
+  EXPECT_EQ(ProcessRecord(Ipc().ProcessOffset()).Pending, 2u);
+  EXPECT_TRUE(PumpUntil([&] { return ProcessRecord(Ipc().ProcessOffset()).Pending == 0; }, 2000));
 }
 
 }  // namespace

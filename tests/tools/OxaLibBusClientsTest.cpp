@@ -87,7 +87,7 @@ TEST_F(OxaLibBusClients, NotifyCallAndProperties)
   const TProgramRun notify = OxaLib({"bus", "notify", "Svc", "Note", "--text", "hi"});
   EXPECT_EQ(notify.ExitCode, 0);
   EXPECT_EQ(notify.Output, "notified Svc Note (3 bytes)\n");
-  ASSERT_EQ(FMember->Ask("pump 200"), "ok");
+  ASSERT_EQ(FMember->Ask("settle"), "ok");
   EXPECT_TRUE(Contains(FMember->Ask("received Svc"), "Note:hi"));
 
   FMember->WriteLine("pump 3000");
