@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "OxaIPC/OxaIpc.h"
+#include "platform/Time.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/ProgramRun.h"
 #include "tests/support/TempFolder.h"
@@ -75,6 +76,33 @@ TEST(TOxaHost, TheProgramUnderTheResidentHost)
   run = RunProgram(OXA_HOST_PROGRAM, {"key", "StepUp", "1", "2", "3", "--call"});
   EXPECT_EQ(run.ExitCode, 0) << run.Output;
   EXPECT_TRUE(Contains(run.Output, "answer: none")) << run.Output;
+
+  struct TCase {
+    std::vector<std::string> Command;
+    const char* Output;
+  };
+  const TCase cases[] = {
+      {{"hide", "--call"}, "answer: 0"},  // nobody in the program handles it yet
+      {{"hide"}, "answer: 0"},            // a notification is answered with "OnHide"
+      {{"playfile", "song.mp3"}, "sent PlayFile (256 bytes)"},
+      {{"scan", "1", "2"}, "sent Scan (12 bytes)"},
+      {{"open", "1", "2", "3", "--call"}, "answer: 1"},
+      {{"close"}, "answer: 1"},  // the broadcast that it closed
+      {{"gui", "shown"}, "sent HostWindow to the host"},
+  };
+  for (const auto& c : cases) {
+    run = RunProgram(OXA_HOST_PROGRAM, c.Command);
+    EXPECT_EQ(run.ExitCode, 0) << c.Command[0] << run.Output;
+    EXPECT_TRUE(Contains(run.Output, c.Output)) << c.Command[0] << ":\n" << run.Output;
+  }
+  std::uint32_t size = 0;
+  std::vector<std::uint8_t> gui;
+  for (int i = 0; i < 50 && (gui.empty() || gui[0] != 1); ++i) {
+    Sleep(50);
+    ipc.GetProperty(ipc.NameToId("Pyrmel"), ipc.NameToId("GUI"), size, gui);
+  }
+  ASSERT_EQ(size, 68u);
+  EXPECT_EQ(gui[0], 1) << "the resident host shows its window";
 
   TChildProcess watch(OXA_HOST_PROGRAM, {"watch"});
   ASSERT_EQ(watch.ReadLine(), "watching VantelPC");

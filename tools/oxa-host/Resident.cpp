@@ -1,5 +1,7 @@
 // The resident host: "Pyrmel" and "SourceControl" on the bus until Ctrl+C or "Quit".
 
+#include <algorithm>
+#include <cctype>
 #include <csignal>
 #include <cstring>
 #include <ostream>
@@ -29,6 +31,14 @@ struct THostGui {
 };
 static_assert(sizeof(THostGui) == 68);
 
+// Names on the bus are compared without regard to case, as the bus interns them.
+bool Same(const std::string& a, const char* b)
+{
+  return std::equal(a.begin(), a.end(), b, b + std::strlen(b), [](char x, char y) {
+    return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
+  });
+}
+
 class THost : public TObject {
  public:
   THost(std::ostream& out) : FOut(out) {}
@@ -37,20 +47,20 @@ class THost : public TObject {
   {
     auto& client = *static_cast<TOxaIpcClient*>(sender);
     const std::string name = Ipc.IdToName(message->Header.Name);
-    if (name == "OnAttach" || name == "OnDetach") {
+    if (Same(name, "OnAttach") || Same(name, "OnDetach")) {
       return;
     }
     const std::string from = Ipc.IdToName(message->Header.Sender);
     FOut << client.ClientName() << " <- " << from << ": " << name << ' '
          << DecodePayload(name, message->Payload) << std::endl;
     const bool call = message->Call;
-    if (name == "Quit") {
+    if (Same(name, "Quit")) {
       Quit = true;
-    } else if (name == "Gui" && message->Payload.size() >= 4) {
+    } else if (Same(name, "HostWindow") && message->Payload.size() >= 4) {
       std::int32_t shown = 0;
       std::memcpy(&shown, message->Payload.data(), sizeof(shown));
       Publish(shown != 0);
-    } else if (name == "EdgeWindows" && call) {
+    } else if (Same(name, "EdgeWindows") && call) {
       const std::int32_t edges[4] = {0, 0, 0, 0};
       client.Result(message, sizeof(edges), edges);
     } else if ((name == "KeyDown" || name == "KeyUp" || name == "KeyPress" || name == "KeyDeadPress") &&

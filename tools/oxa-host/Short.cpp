@@ -341,7 +341,7 @@ int RunShort(const THostOptions& options, std::ostream& out, std::ostream& err)
       return HostUsage;
     }
     const std::int32_t shown = options.Words[1] == "shown" ? 1 : 0;
-    return ToHost(options, "Gui", sizeof(shown), &shown, out, err);
+    return ToHost(options, "HostWindow", sizeof(shown), &shown, out, err);
   }
   if (verb == "register") {
     TOxaIpc ipc(nullptr);
