@@ -1,6 +1,7 @@
 #include "Music/Music.h"
 
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -102,6 +103,18 @@ TMusicForm::TMusicForm(TComponent* owner) : TForm(owner)
 
   FHackForm = TComponent::Create<TMusicHackForm>(*this, Handle());
 
+  FIpc = TOwnedObject<TOxaIpc>(std::make_unique<TOxaIpc>(nullptr).release());
+  FIpc->SetGroupName("VantelPC");
+  FNode = TComponent::Create<TIpcVuDirAzuzo>(*FIpc);
+  FNode->WindowHandle = Handle();
+  FNode->SetIpc(FIpc.get());
+  // Registering the node happens as the bus opens; a bus that cannot be joined ends the
+  // program without a word.
+  if (!FIpc->Open(false) || !FIpc->Active()) {
+    Application().Terminate();
+    return;
+  }
+
   // The player has no owner: the window frees it itself, at its place in the destructor.
   FPlayer = std::make_unique<TOxaMusicPlayer>();
   if (!FPlayer->OpenLibrary()) {
@@ -116,6 +129,9 @@ TMusicForm::TMusicForm(TComponent* owner) : TForm(owner)
   Show();
   FHackForm->Show();
 
+  // Starting the source node: its window state goes out once, so the host knows it from the start.
+  FNode->PublishGui();
+
   FPlayer->ImportRecorded();
 }
 
@@ -127,10 +143,15 @@ TMusicForm::~TMusicForm()
     FPlayer->Database().SetConnected(false);
     FPlayer->Stop();
   }
+  if (FIpc) {
+    FIpc->Close();
+  }
   if (FHackForm != nullptr) {
     FreeObject(std::exchange(FHackForm, nullptr));
   }
   FPlayer.reset();
+  FNode = nullptr;
+  FIpc.reset();
 }
 
 void TMusicForm::DetachPlayer() noexcept

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "Music/MusicHack.h"
+#include "OxaIPC/MusicIpc.h"
+#include "OxaIPC/OxaIpc.h"
 #include "forms/Forms.h"
 #include "playback/OxaMusicPlayer.h"
 
@@ -43,6 +45,9 @@ class TMusicForm : public TForm {
   bool Running = false;
   bool Closing = false;
 
+  TOxaIpc* Ipc() const noexcept { return FIpc.get(); }
+  TIpcVuDirAzuzo* Node() const noexcept { return FNode; }
+
   // The close handler.
   void FormClose(TObject* sender, TCloseAction& action);
 
@@ -58,4 +63,7 @@ class TMusicForm : public TForm {
 
   TMusicHackForm* FHackForm = nullptr;
   std::unique_ptr<TOxaMusicPlayer> FPlayer;
+  // The bus and, owned by it, this program's source node.
+  TOwnedObject<TOxaIpc> FIpc;
+  TIpcVuDirAzuzo* FNode = nullptr;
 };

@@ -1,0 +1,6 @@
+#include "OxaIPC/IpcPcSource.h"
+
+TIpcPcSource::TIpcPcSource(TComponent* owner) : TIpcSource(owner)
+{
+  AddClientType("PcSource");
+}
