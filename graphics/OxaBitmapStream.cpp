@@ -66,10 +66,14 @@ void TOxaBitmap::LoadFromStream(TStream& stream)
   }
   FSizeMode = 0;
   ChangeImageSize(imageWidth, imageHeight, format);
-  for (int y = 0; y < imageHeight; ++y) {
+  // A surface 0 pixels wide has rows of no bytes, and no memory to write them to.
+  for (int y = 0; y < imageHeight && stride > 0; ++y) {
     // Stored bottom row first.
-    std::memcpy(ScanLine(imageHeight - 1 - y), pixels.data() + std::size_t(y) * std::size_t(stride),
-                std::size_t(stride));
+    std::uint8_t* row = ScanLine(imageHeight - 1 - y);
+    if (row == nullptr) {
+      break;
+    }
+    std::memcpy(row, pixels.data() + std::size_t(y) * std::size_t(stride), std::size_t(stride));
   }
   SetBounds(left, top, width, height);
   ContentChanged();

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -413,6 +414,8 @@ TEST(TNodeImage, BadRecordsAreRefusedAndLeaveTheNodeAlone)
       {"negative height", Record(kOxaImageMagic, 3, -1, 6, 0), false},
       {"huge claim", Record(kOxaImageMagic, 8192, 8192, 6, 100), false},
       {"header only, empty", Record(kOxaImageMagic, 0, 0, 6, 0), true},
+      {"rows of no bytes", Record(kOxaImageMagic, 0, 5, 6, 0), true},
+      {"rows of no bytes, 8 bit", Record(kOxaImageMagic, 0, 5, 3, 0), true},
       {"short header", std::vector<std::uint8_t>(28, 0xCF), false},
   };
   for (const auto& c : cases) {
@@ -687,6 +690,165 @@ TEST_F(TImageTest, WheelAndDragRouting)
   }
   EXPECT_EQ(Image->Dragged(), nullptr);
   EXPECT_EQ(Image->Captured(), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// Counts the focus takers below node from scratch.
+int CountFocusTakers(const TOxaBitmap& node)
+{
+  int count = 0;
+  for (int i = 0; i < node.ChildCount(); ++i) {
+    count += (node.Children(i)->WantsFocus() ? 1 : 0) + CountFocusTakers(*node.Children(i));
+  }
+  return count;
+}
+
+void CheckTree(const TOxaBitmap& node, TOxaImage* control)
+{
+  ASSERT_EQ(node.Control(), control);
+  ASSERT_EQ(node.FocusTakersBelow(), CountFocusTakers(node));
+  for (int i = 0; i < node.ChildCount(); ++i) {
+    ASSERT_EQ(node.Children(i)->Parent(), &node);
+    CheckTree(*node.Children(i), control);
+  }
+}
+
+void Collect(TOxaBitmap& node, std::vector<TOxaBitmap*>& nodes)
+{
+  nodes.push_back(&node);
+  for (int i = 0; i < node.ChildCount(); ++i) {
+    Collect(*node.Children(i), nodes);
+  }
+}
+
+TEST_F(TImageTest, RandomTreeWorkKeepsTheLinksWhole)
+{
+  std::mt19937 random(26);
+  Root->SetBuffered(true);
+  Root->ChangeImageSize(200, 100, opf24Bit);
+  for (int step = 0; step < 3000; ++step) {
+    std::vector<TOxaBitmap*> nodes;
+    Collect(*Root, nodes);
+    TOxaBitmap* node = nodes[random() % nodes.size()];
+    TOxaBitmap* other = nodes[random() % nodes.size()];
+    const int x = int(random() % 220) - 10;
+    const int y = int(random() % 120) - 10;
+    switch (random() % 14) {
+      case 0:
+      case 1: {
+        auto* child = new TOxaBitmap(&node->Objects());
+        child->SetBounds(x, y, int(random() % 60), int(random() % 40));
+        child->SetHorzAlign(std::uint8_t(random() % 7));
+        child->SetVertAlign(std::uint8_t(random() % 7));
+        child->SetParent(node);
+        break;
+      }
+      case 2:
+        if (node != Root.get()) {
+          FreeObject(node);
+        }
+        break;
+      case 3:
+        if (node != Root.get() && other != node && !node->IsAncestorOf(other)) {
+          node->SetParent(other);
+        }
+        break;
+      case 4:
+        node->SetBuffered(!node->Buffered());
+        node->ChangeImageSize(node->Width(), node->Height(), opf24Bit);
+        break;
+      case 5:
+        node->SetAsyncPaint(!node->AsyncPaint());
+        break;
+      case 6:
+        node->FillRect({0, 0, x, y}, TOxaColor(random()));
+        break;
+      case 7:
+        node->SetWantsFocus(!node->WantsFocus());
+        break;
+      case 8:
+        node->SetVisible(!node->Visible());
+        break;
+      case 9:
+        node->BringToFront();
+        break;
+      case 10:
+        Image->DoMouseDown(TMouseButton::mbLeft, ssLeft, x, y);
+        break;
+      case 11:
+        Image->DoMouseMove(ssLeft, x, y);
+        break;
+      case 12:
+        Image->DoMouseUp(TMouseButton::mbLeft, 0, x, y);
+        break;
+      default:
+        Settle();
+        break;
+    }
+    CheckTree(*Root, Image.get());
+    if (HasFatalFailure()) {
+      FAIL() << "step " << step;
+    }
+  }
+  Settle();
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(TImageTest, RowRepaintsLeaveTheScreenAsAFullRepaintWould)
+{
+  std::mt19937 random(8);
+  Root->SetBuffered(true);
+  Root->ChangeImageSize(200, 100, opf24Bit);
+  TProbe* list = Probe(*Root, "list", {5, 5, 195, 95});
+  list->SetBuffered(true);
+  list->ChangeImageSize(190, 90, opf24Bit);
+  list->SetImageRect(0, 3, 190, 90);  // scrolled by 3 rows of pixels
+  std::vector<TProbe*> rows;
+  for (int i = 0; i < 9; ++i) {
+    TProbe* row = Probe(*list, "row", {0, 3 + i * 10, 190, 3 + i * 10 + 10});
+    row->SetBuffered(i % 2 == 0);
+    row->SetAsyncPaint(true);
+    row->ChangeImageSize(190, 10, opf24Bit);
+    row->SetColor(0x100000 * TOxaColor(i + 1));
+    TProbe* icon = Probe(*row, "icon", {2, 2, 8, 8});
+    icon->ChangeImageSize(6, 6, opf24Bit);
+    rows.push_back(row);
+  }
+  Image->Invalidate();
+  Settle();
+  std::vector<std::uint32_t> partial;
+  std::vector<std::uint32_t> full;
+  SIZE size{};
+  for (int round = 0; round < 12; ++round) {
+    const int paints = Image->PaintCount();
+    for (int change = 0; change < 4; ++change) {
+      TProbe* row = rows[random() % rows.size()];
+      switch (random() % 3) {
+        case 0:
+          row->SetColor(TOxaColor(random()) & 0xFFFFFF);
+          break;
+        case 1:
+          row->Children(0)->FillRect({0, 0, 6, 6}, TOxaColor(random()) & 0xFFFFFF);
+          break;
+        default:
+          row->FillRect({int(random() % 190), 0, 190, 10}, TOxaColor(random()) & 0xFFFFFF);
+          break;
+      }
+    }
+    Settle();
+    ASSERT_EQ(Image->PaintCount(), paints) << "the rows repainted themselves, not the window";
+    ASSERT_TRUE(ReadScreen(partial, size));
+    Image->Invalidate();
+    Settle();
+    ASSERT_TRUE(ReadScreen(full, size));
+    ASSERT_EQ(partial, full) << "round " << round;
+  }
 }
 
 }  // namespace
