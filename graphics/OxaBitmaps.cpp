@@ -62,7 +62,11 @@ TOxaBitmaps::TOxaBitmaps(TComponent* owner) : TOxaGraphicsObject(owner), FOwned(
 
 TOxaBitmaps::~TOxaBitmaps()
 {
-  SetParent(nullptr);
+  if (FParent != nullptr) {
+    FParent->RemoveObserver(MakeMethod<&TOxaBitmaps::ParentDestroyed>(this),
+                            MakeMethod<&TOxaBitmaps::ParentChanged>(this));
+    FParent = nullptr;
+  }
   FClearing = true;
   FOwned.reset();
   FNames.clear();
@@ -193,7 +197,7 @@ void TOxaBitmaps::SetParent(TOxaBitmaps* value)
   const TNotifyEvent onDestroy = MakeMethod<&TOxaBitmaps::ParentDestroyed>(this);
   const TNotifyEvent onChange = MakeMethod<&TOxaBitmaps::ParentChanged>(this);
   if (FParent != nullptr) {
-    FParent->Objects().Remove(onDestroy, onChange);
+    FParent->RemoveObserver(onDestroy, onChange);
   }
   FParent = nullptr;
   if (value != nullptr) {

@@ -100,8 +100,8 @@ TOxaFont::TOxaFont(TComponent* owner) : TOxaGraphicsObject(owner) {}
 TOxaFont::~TOxaFont()
 {
   if (FBitmaps != nullptr) {
-    FBitmaps->Objects().Remove(MakeMethod<&TOxaFont::StoreDestroyed>(this),
-                               MakeMethod<&TOxaFont::StoreChanged>(this));
+    FBitmaps->RemoveObserver(MakeMethod<&TOxaFont::StoreDestroyed>(this),
+                             MakeMethod<&TOxaFont::StoreChanged>(this));
     FBitmaps = nullptr;
   }
 }
@@ -190,7 +190,7 @@ void TOxaFont::SetBitmaps(TOxaBitmaps* value)
   const TNotifyEvent onDestroy = MakeMethod<&TOxaFont::StoreDestroyed>(this);
   const TNotifyEvent onChange = MakeMethod<&TOxaFont::StoreChanged>(this);
   if (FBitmaps != nullptr) {
-    FBitmaps->Objects().Remove(onDestroy, onChange);
+    FBitmaps->RemoveObserver(onDestroy, onChange);
   }
   FBitmaps = nullptr;
   if (value != nullptr) {

@@ -32,6 +32,14 @@ class TOxaBitmaps;
 class TOxaGraphicsObject : public TOxaComponent {
  public:
   explicit TOxaGraphicsObject(TComponent* owner = nullptr) : TOxaComponent(owner) {}
+
+  // Leaves the dependants list. Unlike Objects() this works while the object is marked
+  // destroying (an owner marks all its components before freeing the first), so observers can
+  // always leave from their own destructors.
+  void RemoveObserver(const TNotifyEvent& onDestroy, const TNotifyEvent& onChange)
+  {
+    OwnObjects().Remove(onDestroy, onChange);
+  }
 };
 
 // The states the font and colour sets are indexed by; numbers beyond these are free for views.

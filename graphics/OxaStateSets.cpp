@@ -6,8 +6,8 @@
 TOxaStateSet::~TOxaStateSet()
 {
   if (FParent != nullptr) {
-    FParent->Objects().Remove(MakeMethod<&TOxaStateSet::ParentDestroyed>(this),
-                              MakeMethod<&TOxaStateSet::ParentChanged>(this));
+    FParent->RemoveObserver(MakeMethod<&TOxaStateSet::ParentDestroyed>(this),
+                            MakeMethod<&TOxaStateSet::ParentChanged>(this));
     FParent = nullptr;
   }
 }
@@ -25,7 +25,7 @@ void TOxaStateSet::SetParentSet(TOxaStateSet* value)
   const TNotifyEvent onDestroy = MakeMethod<&TOxaStateSet::ParentDestroyed>(this);
   const TNotifyEvent onChange = MakeMethod<&TOxaStateSet::ParentChanged>(this);
   if (FParent != nullptr) {
-    FParent->Objects().Remove(onDestroy, onChange);
+    FParent->RemoveObserver(onDestroy, onChange);
   }
   FParent = nullptr;
   if (value != nullptr) {
@@ -52,8 +52,8 @@ void TOxaStateSet::ParentChanged(TObject* /*sender*/)
 TOxaFonts::~TOxaFonts()
 {
   for (const auto& [state, font] : FEntries) {
-    font->Objects().Remove(MakeMethod<&TOxaFonts::FontDestroyed>(this),
-                           MakeMethod<&TOxaFonts::FontChanged>(this));
+    font->RemoveObserver(MakeMethod<&TOxaFonts::FontDestroyed>(this),
+                         MakeMethod<&TOxaFonts::FontChanged>(this));
   }
   FEntries.clear();
 }
@@ -84,7 +84,7 @@ void TOxaFonts::SetItems(int state, TOxaFont* font)
     font->Objects().Add(onDestroy, onChange);
   }
   if (old != nullptr) {
-    old->Objects().Remove(onDestroy, onChange);
+    old->RemoveObserver(onDestroy, onChange);
   }
   if (font == nullptr) {
     FEntries.erase(found);
