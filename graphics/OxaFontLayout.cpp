@@ -215,11 +215,12 @@ std::int32_t TOxaFont::MeasurePiece(std::string_view piece, int pixelHeight) con
   std::lock_guard lock(OxaGdiLock());
   const HDC dc = StockGdiBitmap()->DC();
   TSelectedFont selected(dc, FGdiFont, pixelHeight);
-  SIZE size{};
-  if (!selected.Ok() || !GetTextExtentPoint32A(dc, piece.data(), int(piece.size()), &size)) {
+  RECT rect{0, 0, 0, 0};
+  if (!selected.Ok() ||
+      DrawTextA(dc, piece.data(), int(piece.size()), &rect, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX) == 0) {
     return 0;
   }
-  return size.cx;
+  return rect.right - rect.left;
 }
 
 void TOxaFont::DrawPiece(TOxaBitmap& target, std::string_view piece, int x, int y, int width, int height,
