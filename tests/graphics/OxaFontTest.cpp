@@ -196,6 +196,50 @@ TEST_F(TFontTest, LayoutTable)
   }
 }
 
+TEST_F(TFontTest, RecordsGrowInSteps)
+{
+  const struct {
+    int Glyphs;
+    int Capacity;
+  } glyphCases[] = {{1, 128}, {128, 128}, {129, 256}, {256, 256}, {257, 384}};
+  for (const auto& c : glyphCases) {
+    TOxaTextBlock block;
+    Font->Layout(std::string(std::size_t(c.Glyphs), 'A'), 0, block, 100, 100000);
+    ASSERT_EQ(block.Count, 1);
+    EXPECT_EQ(block[0].Count, c.Glyphs);
+    EXPECT_EQ(int(block.Lines[0].Rects.size()), c.Capacity) << c.Glyphs;
+  }
+  const struct {
+    int Lines;
+    int Capacity;
+  } lineCases[] = {{1, 64}, {64, 64}, {65, 128}, {128, 128}, {129, 192}};
+  for (const auto& c : lineCases) {
+    std::string text;
+    for (int i = 0; i < c.Lines; ++i) {
+      text += i == 0 ? "A" : "\nA";
+    }
+    TOxaTextBlock block;
+    Font->Layout(text, 0, block, 100000, 100);
+    EXPECT_EQ(block.Count, c.Lines);
+    EXPECT_EQ(int(block.Lines.size()), c.Capacity) << c.Lines;
+  }
+}
+
+TEST_F(TFontTest, ABlockIsReusedWithoutLeftovers)
+{
+  TOxaTextBlock block;
+  Font->Layout("ABCD\nEF\nGH", 0, block, 100, 100);
+  Font->Layout("Z", 1, block, 100, 100);
+  EXPECT_EQ(Lines(block), "Z");
+  EXPECT_EQ(block.Width, 5);
+  EXPECT_EQ(block[0].Offset, 0);
+  // A store without a space glyph lays nothing out.
+  FreeObject(Store->Find("_SPACE"));
+  Font->Layout("AB", 0, block, 100, 100);
+  EXPECT_EQ(block.Count, 0);
+  EXPECT_EQ(block.Width, 0);
+}
+
 TEST_F(TFontTest, SecondLineOfAWordWrapStartsWithTheNextWordsFirstLetter)
 {
   TOxaTextBlock block;
