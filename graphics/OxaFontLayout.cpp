@@ -1,5 +1,6 @@
 // Laying text out in a font's glyphs (or its platform font) and drawing the laid-out block.
 #include <algorithm>
+#include <cctype>
 #include <climits>
 #include <mutex>
 
@@ -158,6 +159,51 @@ class TSelectedFont {
   HGDIOBJ FOld = nullptr;
 };
 
+// Ideographs, kana and Hangul: the Latin faces the skin names have none of them.
+bool NeedsCjkFace(std::string_view piece)
+{
+  const std::vector<TDecoded> chars = Decode(piece);
+  if (chars.empty()) {
+    return false;
+  }
+  const std::int32_t c = chars[0].Code;
+  return (c >= 0x1100 && c <= 0x11FF) || (c >= 0x2E80 && c <= 0x9FFF) || (c >= 0xA960 && c <= 0xA97F) ||
+         (c >= 0xAC00 && c <= 0xD7AF) || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFF00 && c <= 0xFFEF) ||
+         (c >= 0x20000 && c <= 0x2FFFF);
+}
+
+// The first CJK face installed on the machine, empty when there is none (looked up once).
+const std::string& CjkFace()
+{
+  static const std::string face = [] {
+    for (const char* candidate :
+         {"Noto Sans CJK SC", "Noto Sans CJK JP", "WenQuanYi Micro Hei", "Droid Sans Fallback"}) {
+      const TFontFace found = ResolveFontFace(candidate);
+      std::string family = found.Family;
+      std::string wanted = candidate;
+      for (std::string* text : {&family, &wanted}) {
+        std::transform(text->begin(), text->end(), text->begin(),
+                       [](char ch) { return char(std::tolower(static_cast<unsigned char>(ch))); });
+      }
+      if (!found.File.empty() && family == wanted) {
+        return std::string(candidate);
+      }
+    }
+    return std::string();
+  }();
+  return face;
+}
+
+// The platform font a piece is drawn with: the font's own face, or a CJK face for ideographs.
+TOxaGdiFont FaceFor(const TOxaGdiFont& font, std::string_view piece)
+{
+  TOxaGdiFont face = font;
+  if (NeedsCjkFace(piece) && !CjkFace().empty()) {
+    face.Name = CjkFace();
+  }
+  return face;
+}
+
 }  // namespace
 
 void TOxaTextLine::Add(const TOxaTextRect& rect)
@@ -214,7 +260,7 @@ std::int32_t TOxaFont::MeasurePiece(std::string_view piece, int pixelHeight) con
 {
   std::lock_guard lock(OxaGdiLock());
   const HDC dc = StockGdiBitmap()->DC();
-  TSelectedFont selected(dc, FGdiFont, pixelHeight);
+  TSelectedFont selected(dc, FaceFor(FGdiFont, piece), pixelHeight);
   RECT rect{0, 0, 0, 0};
   if (!selected.Ok() ||
       DrawTextA(dc, piece.data(), int(piece.size()), &rect, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX) == 0) {
@@ -227,7 +273,7 @@ void TOxaFont::DrawPiece(TOxaBitmap& target, std::string_view piece, int x, int 
                          int pixelHeight, TOxaColor background) const
 {
   const HDC dc = target.Canvas();
-  TSelectedFont selected(dc, FGdiFont, pixelHeight);
+  TSelectedFont selected(dc, FaceFor(FGdiFont, piece), pixelHeight);
   if (!selected.Ok()) {
     return;
   }

@@ -320,6 +320,38 @@ TEST_F(TFontTest, SmallLettersUseLNamesAndAStoreOfCapitalsHasNone)
   EXPECT_EQ(Lines(block), "Ab");
 }
 
+TEST_F(TFontTest, FallbackTakesEveryScriptTheMachineHasAFontFor)
+{
+  Font->SetFallback(true);
+  const struct {
+    const char* Text;
+    int Length;
+  } cases[] = {
+      {"\xCE\xA9", 2},      // Greek capital omega
+      {"\xD0\xB6", 2},      // Cyrillic small zhe
+      {"\xC5\x9F", 2},      // Turkish s with cedilla (above the glyph codes)
+      {"\xC3\xA9", 2},      // e acute: a glyph code the store has no image for
+      {"\xE2\x82\xAC", 3},  // euro sign
+  };
+  for (const auto& c : cases) {
+    TOxaTextBlock block;
+    Font->Layout(std::string("A") + c.Text + "B", 0, block, 100, 100);
+    ASSERT_EQ(block.Count, 1) << c.Text;
+    ASSERT_EQ(block[0].Count, 3) << c.Text;
+    EXPECT_EQ(block[0][1].Glyph, nullptr) << c.Text;
+    EXPECT_EQ(block[0][1].Length, c.Length) << c.Text;
+    EXPECT_GT(block[0][1].Width, 0) << c.Text;
+    EXPECT_EQ(block[0][2].X, block[0][1].X + block[0][1].Width) << c.Text;
+  }
+  // Controls are never drawn.
+  TOxaTextBlock block;
+  Font->Layout(
+      "A\x01\x7F\xC2\x85"
+      "B",
+      0, block, 100, 100);
+  EXPECT_EQ(Lines(block), "AB");
+}
+
 TEST_F(TFontTest, FallbackCoversCharactersBeyondTheGlyphCodes)
 {
   Font->SetFallback(true);
