@@ -258,6 +258,17 @@ void TOxaFont::ReadMetrics()
 
 std::int32_t TOxaFont::MeasurePiece(std::string_view piece, int pixelHeight) const
 {
+  auto key = std::make_pair(pixelHeight, std::string(piece));
+  if (const auto found = FPieceWidths.find(key); found != FPieceWidths.end()) {
+    return found->second;
+  }
+  const std::int32_t width = MeasureUncached(piece, pixelHeight);
+  FPieceWidths.emplace(std::move(key), width);
+  return width;
+}
+
+std::int32_t TOxaFont::MeasureUncached(std::string_view piece, int pixelHeight) const
+{
   std::lock_guard lock(OxaGdiLock());
   const HDC dc = StockGdiBitmap()->DC();
   TSelectedFont selected(dc, FaceFor(FGdiFont, piece), pixelHeight);
@@ -287,11 +298,7 @@ void TOxaFont::DrawPiece(TOxaBitmap& target, std::string_view piece, int x, int 
 void TOxaFont::Layout(std::string_view text, int alignment, TOxaTextBlock& block, int maxHeight, int maxWidth,
                       std::string_view ellipsis, int wrapMode) const
 {
-  if (FBitmaps == nullptr) {
-    LayoutPlatform(text, alignment, block, maxHeight, maxWidth);
-  } else {
-    LayoutGlyphs(text, alignment, block, maxHeight, maxWidth, ellipsis, wrapMode);
-  }
+  LayoutGlyphs(text, alignment, block, maxHeight, maxWidth, ellipsis, wrapMode);
 }
 
 void TOxaFont::LayoutGlyphs(std::string_view text, int alignment, TOxaTextBlock& block, int maxHeight,
@@ -300,25 +307,35 @@ void TOxaFont::LayoutGlyphs(std::string_view text, int alignment, TOxaTextBlock&
   block.Clear();
   block.Text = std::string(text);
   block.Alignment = alignment;
-  TOxaBitmap* space = Glyph(' ');
-  if (maxWidth < 1 || maxHeight < 1 || space == nullptr) {
+  // Without a store every character is a platform-font piece, laid out by the same rules.
+  const bool platform = FBitmaps == nullptr;
+  TOxaBitmap* space = platform ? nullptr : Glyph(' ');
+  if (maxWidth < 1 || maxHeight < 1 || (!platform && space == nullptr)) {
     return;
   }
-  const std::int32_t glyphHeight = space->ImageHeight();
-  std::int32_t fontHeight = FAutoFontHeight ? glyphHeight : std::min(FFontHeight, glyphHeight);
-  fontHeight = std::max(fontHeight, 0);
-  std::int32_t fontTop = std::max(FFontTop, 0);
-  if (glyphHeight < fontTop + fontHeight) {
-    fontTop = glyphHeight - fontHeight;
+  std::int32_t glyphHeight = 0;
+  std::int32_t fontHeight = 0;
+  std::int32_t fontTop = 0;
+  if (platform) {
+    fontHeight = FTextHeight > 0 ? FTextHeight : std::abs(FGdiFont.Height);
+    glyphHeight = fontHeight;
+  } else {
+    glyphHeight = space->ImageHeight();
+    fontHeight = std::max(FAutoFontHeight ? glyphHeight : std::min(FFontHeight, glyphHeight), 0);
+    fontTop = std::max(FFontTop, 0);
+    if (glyphHeight < fontTop + fontHeight) {
+      fontTop = glyphHeight - fontHeight;
+    }
   }
   block.FontTop = fontTop;
   block.FontHeight = fontHeight;
   block.LineSpacing = std::max(FLineSpacing, -fontHeight);
   block.CharacterSpacing = FCharacterSpacing;
-  block.KeyColor = space->GetPixel(0, fontTop);
+  block.KeyColor = platform ? FGdiColor : space->GetPixel(0, fontTop);
   if (fontHeight == 0) {
     return;
   }
+  const int pieceHeight = platform ? FGdiFont.Height : fontHeight;
 
   TOxaTextBlock ellipsisBlock;
   const TOxaTextLine* ellipsisLine = nullptr;
@@ -360,7 +377,7 @@ void TOxaFont::LayoutGlyphs(std::string_view text, int alignment, TOxaTextBlock&
       continue;
     }
     skipSpaces = false;
-    TOxaBitmap* glyph = ch.Code < 256 ? Glyph(ch.Code) : nullptr;
+    TOxaBitmap* glyph = !platform && ch.Code < 256 ? Glyph(ch.Code) : nullptr;
     std::int32_t glyphWidth = 0;
     if (glyph != nullptr) {
       if (glyph->ImageHeight() != glyphHeight) {
@@ -369,11 +386,11 @@ void TOxaFont::LayoutGlyphs(std::string_view text, int alignment, TOxaTextBlock&
       }
       glyphWidth = glyph->ImageWidth();
     } else {
-      if (!FFallback || Invisible(ch.Code)) {
+      if ((!platform && !FFallback) || Invisible(ch.Code)) {
         ++i;
         continue;
       }
-      glyphWidth = MeasurePiece(text.substr(std::size_t(ch.Index), std::size_t(ch.Length)), fontHeight);
+      glyphWidth = MeasurePiece(text.substr(std::size_t(ch.Index), std::size_t(ch.Length)), pieceHeight);
       if (glyphWidth <= 0) {
         ++i;
         continue;
@@ -424,40 +441,6 @@ void TOxaFont::LayoutGlyphs(std::string_view text, int alignment, TOxaTextBlock&
     --block.Count;
   }
   Finish(block, maxHeight, ellipsisLine, maxWidth);
-}
-
-void TOxaFont::LayoutPlatform(std::string_view text, int alignment, TOxaTextBlock& block, int maxHeight,
-                              int maxWidth) const
-{
-  block.Clear();
-  block.Text = std::string(text);
-  block.Alignment = alignment;
-  block.KeyColor = FGdiColor;
-  block.FontHeight = FTextHeight > 0 ? FTextHeight : std::abs(FGdiFont.Height);
-  block.LineSpacing = std::max(FLineSpacing, -block.FontHeight);
-  if (maxWidth < 1 || maxHeight < 1 || block.FontHeight < 1) {
-    return;
-  }
-  std::size_t start = 0;
-  while (start <= text.size()) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string_view::npos) {
-      end = text.size();
-    }
-    TOxaTextLine& line = block.AddLine();
-    if (end > start) {
-      TOxaTextRect rect;
-      rect.Index = std::int32_t(start);
-      rect.Length = std::int32_t(end - start);
-      rect.Width = std::min(MeasurePiece(text.substr(start, end - start), FGdiFont.Height), maxWidth);
-      line.Add(rect);
-    }
-    start = end + 1;
-  }
-  if (block.Count > 0 && block.Lines[std::size_t(block.Count - 1)].Count == 0) {
-    --block.Count;
-  }
-  Finish(block, maxHeight, nullptr, maxWidth);
 }
 
 void TOxaFont::Draw(TOxaBitmap& target, const TOxaTextBlock& block, int x, int y) const

@@ -470,6 +470,16 @@ TEST_F(TFontTest, PlatformModeLaysOutInTheSameRecords)
   Font->Layout("Hello\nWorld", 0, narrow, Font->TextHeight(), 4);
   ASSERT_EQ(narrow.Count, 1);
   EXPECT_EQ(narrow.Width, 4);
+  // The same wrapping and ellipsis rules as with glyphs.
+  TOxaTextBlock one;
+  Font->Layout("Hello World", 0, one, 1000, 1000);
+  TOxaTextBlock wrapped;
+  Font->Layout("Hello World", 0, wrapped, 1000, one.Width - 1, {}, kOxaWrapWord);
+  EXPECT_EQ(Lines(wrapped), "Hello|World");
+  TOxaTextBlock cut;
+  Font->Layout("Hello World", 0, cut, Font->TextHeight(), one.Width - 1, "...", kOxaWrapWord);
+  ASSERT_EQ(cut.Count, 1);
+  EXPECT_EQ(Lines(cut), "Hello~~~");
   TOwnedObject<TOxaBitmap> target(new TOxaBitmap(nullptr));
   Font->SetGdiColor(0x0000FF);
   Font->Draw(*target, block, 0, 0);
