@@ -263,6 +263,9 @@ std::int32_t TOxaFont::MeasurePiece(std::string_view piece, int pixelHeight) con
     return found->second;
   }
   const std::int32_t width = MeasureUncached(piece, pixelHeight);
+  if (FPieceWidths.size() >= 4096) {
+    FPieceWidths.clear();  // a bound, not an eviction policy: text of that variety is rare
+  }
   FPieceWidths.emplace(std::move(key), width);
   return width;
 }
