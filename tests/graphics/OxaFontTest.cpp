@@ -408,6 +408,18 @@ TEST_F(TFontTest, DrawCopiesTheBandOntoTheKeyAndNothingElse)
   }
 }
 
+TEST_F(TFontTest, DrawConvertsGlyphsToAnotherTargetFormat)
+{
+  TOxaTextBlock block;
+  Font->Layout("AB", 0, block, 100, 100);
+  TOwnedObject<TOxaBitmap> target(new TOxaBitmap(nullptr));
+  target->ChangeImageSize(20, 20, opf32Bit);
+  Font->Draw(*target, block, 1, 1);
+  EXPECT_EQ(target->GetPixel(1, 1) & 0xFFFFFF, glyphs::ColorOf('A'));
+  EXPECT_EQ(target->GetPixel(10, 12) & 0xFFFFFF, glyphs::ColorOf('B'));
+  EXPECT_EQ(target->GetPixel(11, 1) & 0xFFFFFF, 0U);
+}
+
 TEST_F(TFontTest, DrawGrowsTheTargetAndNeverWritesPastIt)
 {
   glyphs::AddGlyph(*Store, "UW", 30, glyphs::ColorOf('W'));
