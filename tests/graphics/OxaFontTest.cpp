@@ -465,6 +465,32 @@ TEST_F(TFontTest, AssignCopiesAndSelfAssignIsLeftAlone)
   EXPECT_EQ(Font->Kern('A', 'Y'), -2);
 }
 
+// A font that can be put in the loading state, as a reader of stored properties does.
+class TLoadingFont : public TOxaFont {
+ public:
+  using TOxaFont::TOxaFont;
+  void StartLoading() { SetComponentState(ComponentState() | csLoading); }
+};
+
+TEST_F(TFontTest, MetricsAreReadAfterLoadingNotDuringIt)
+{
+  TOwnedObject<TLoadingFont> font(new TLoadingFont(nullptr));
+  TOxaGdiFont gdi;
+  gdi.Height = -13;
+  font->SetGdiFont(gdi);
+  const int small = font->TextHeight();
+  EXPECT_GT(small, 0);
+  font->StartLoading();
+  gdi.Height = -40;
+  font->SetGdiFont(gdi);
+  EXPECT_EQ(font->TextHeight(), small);
+  font->Loaded();
+  EXPECT_GT(font->TextHeight(), small);
+  font->SetGdiFontHeight(-13);
+  EXPECT_EQ(font->TextHeight(), small);
+  EXPECT_EQ(font->GdiFont().Height, -13);
+}
+
 TEST_F(TFontTest, PlatformModeLaysOutInTheSameRecords)
 {
   Font->SetBitmaps(nullptr);
