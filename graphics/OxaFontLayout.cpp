@@ -60,7 +60,8 @@ bool Invisible(std::int32_t code) noexcept
 }
 
 // Vertical fitting and alignment, shared by both modes. Returns false when no line fits.
-void Finish(TOxaTextBlock& block, int maxHeight, const TOxaTextLine* ellipsis, int maxWidth)
+void Finish(TOxaTextBlock& block, int maxHeight, const TOxaTextLine* ellipsis, std::string_view ellipsisText,
+            int maxWidth)
 {
   const std::int64_t advance = std::int64_t(block.FontHeight) + block.LineSpacing;
   int kept = 0;
@@ -95,10 +96,12 @@ void Finish(TOxaTextBlock& block, int maxHeight, const TOxaTextLine* ellipsis, i
         const TOxaTextRect& end = last.Rects[std::size_t(last.Count - 1)];
         origin = last.RightEdge() + std::max(block.CharacterSpacing, -end.Width);
       }
+      block.Ellipsis = ellipsisText;
       for (int i = 0; i < ellipsis->Count; ++i) {
         TOxaTextRect rect = (*ellipsis)[i];
         rect.X += origin;
-        rect.Index = std::int32_t(block.Text.size());
+        // Past the text: the ellipsis's own characters, kept in the block after it.
+        rect.Index += std::int32_t(block.Text.size());
         if (i == 0) {
           rect.Gap = origin - (last.Count > 0 ? last.RightEdge() : 0);
         }
@@ -226,6 +229,7 @@ std::int32_t TOxaTextLine::RightEdge() const noexcept
 void TOxaTextBlock::Clear()
 {
   Text.clear();
+  Ellipsis.clear();
   Alignment = 0;
   Width = Height = FontTop = FontHeight = LineSpacing = CharacterSpacing = 0;
   KeyColor = 0;
@@ -443,7 +447,7 @@ void TOxaFont::LayoutGlyphs(std::string_view text, int alignment, TOxaTextBlock&
   if (line->Count == 0) {
     --block.Count;
   }
-  Finish(block, maxHeight, ellipsisLine, maxWidth);
+  Finish(block, maxHeight, ellipsisLine, ellipsis, maxWidth);
 }
 
 void TOxaFont::Draw(TOxaBitmap& target, const TOxaTextBlock& block, int x, int y) const
@@ -481,9 +485,14 @@ void TOxaFont::Draw(TOxaBitmap& target, const TOxaTextBlock& block, int x, int y
         continue;
       }
       if (rect.Glyph == nullptr) {
-        const std::size_t index = std::min(std::size_t(rect.Index), block.Text.size());
-        pieces.push_back(
-            {left, top, width, std::string_view(block.Text).substr(index, std::size_t(rect.Length))});
+        const std::size_t index = std::size_t(rect.Index);
+        const std::string_view piece =
+            index < block.Text.size()
+                ? std::string_view(block.Text).substr(index, std::size_t(rect.Length))
+                : std::string_view(block.Ellipsis)
+                      .substr(std::min(index - block.Text.size(), block.Ellipsis.size()),
+                              std::size_t(rect.Length));
+        pieces.push_back({left, top, width, piece});
         continue;
       }
       TOxaBitmap& glyph = *rect.Glyph;

@@ -86,6 +86,8 @@ struct TOxaTextLine {
 struct TOxaTextBlock {
   static constexpr int LineGrowth = 64;
   std::string Text;
+  // The ellipsis placed on the last line, if any; its rects index past the text into it.
+  std::string Ellipsis;
   std::int32_t Alignment = 0;
   std::int32_t Width = 0;
   std::int32_t Height = 0;

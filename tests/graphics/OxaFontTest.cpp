@@ -518,6 +518,19 @@ TEST_F(TFontTest, PlatformModeLaysOutInTheSameRecords)
   Font->Layout("Hello World", 0, cut, Font->TextHeight(), one.Width - 1, "...", kOxaWrapWord);
   ASSERT_EQ(cut.Count, 1);
   EXPECT_EQ(Lines(cut), "Hello~~~");
+  EXPECT_EQ(cut.Ellipsis, "...");
+  // The ellipsis is drawn too: ink in its cells.
+  TOwnedObject<TOxaBitmap> cutTarget(new TOxaBitmap(nullptr));
+  Font->SetGdiColor(0xFFFFFF);
+  Font->Draw(*cutTarget, cut, 0, 0);
+  const TOxaTextRect& dot = cut[0][cut[0].Count - 1];
+  bool inked = false;
+  for (int y = 0; y < cut.Height; ++y) {
+    for (int x = dot.X; x < dot.X + dot.Width; ++x) {
+      inked = inked || cutTarget->GetPixel(x, y) != 0xFFFFFFU;
+    }
+  }
+  EXPECT_TRUE(inked);
   TOwnedObject<TOxaBitmap> target(new TOxaBitmap(nullptr));
   Font->SetGdiColor(0x0000FF);
   Font->Draw(*target, block, 0, 0);
