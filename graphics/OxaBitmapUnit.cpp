@@ -61,6 +61,9 @@ TOxaMemoryBitmap* StockMemoryBitmap() noexcept
 TOxaGdiBitmap* StockGdiBitmap() noexcept
 {
   std::lock_guard lock(OxaGdiLock());
+  // The platform's object table must be made before the stock holder, so that it is destroyed
+  // after it at process end (the surface releases handles of the table).
+  GetStockObject(WHITE_BRUSH);
   TStockGdi& stock = StockGdi();
   if (stock.Surface == nullptr) {
     try {
@@ -76,6 +79,7 @@ TOxaGdiBitmap* StockGdiBitmap() noexcept
 HBRUSH StockBrush() noexcept
 {
   std::lock_guard lock(OxaGdiLock());
+  GetStockObject(WHITE_BRUSH);  // the object table outlives the holder, as above
   TStockGdi& stock = StockGdi();
   if (stock.Brush.Get() == nullptr) {
     stock.Brush = TGdiObject<HBRUSH>(CreateSolidBrush(0));

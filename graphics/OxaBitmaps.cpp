@@ -1,0 +1,345 @@
+// TOxaBitmaps: the named image store and its Data blob.
+#include <algorithm>
+#include <cstring>
+
+#include "graphics/OxaBitmap.h"
+#include "graphics/OxaGraphics.h"
+#include "rtl/Stream.h"
+
+namespace {
+
+char Lower(char ch) noexcept
+{
+  return ch >= 'A' && ch <= 'Z' ? char(ch - 'A' + 'a') : ch;
+}
+
+std::uint32_t ReadWord(const std::uint8_t* p) noexcept
+{
+  return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
+         std::uint32_t(p[3]) << 24;
+}
+
+void WriteWord(TStream& stream, std::uint32_t value)
+{
+  const std::uint8_t bytes[4] = {std::uint8_t(value), std::uint8_t(value >> 8), std::uint8_t(value >> 16),
+                                 std::uint8_t(value >> 24)};
+  stream.WriteBuffer(bytes, 4);
+}
+
+// Where a name is or belongs in the sorted list.
+template <class TList>
+std::size_t LowerBound(const TList& names, std::string_view name) noexcept
+{
+  std::size_t low = 0;
+  std::size_t high = names.size();
+  while (low < high) {
+    const std::size_t middle = low + (high - low) / 2;
+    if (OxaCompareNames(names[middle].first, name) < 0) {
+      low = middle + 1;
+    } else {
+      high = middle;
+    }
+  }
+  return low;
+}
+
+// Bytes read in place: a blob is read without first being copied into a stream of its own.
+class TBytesStream : public TStream {
+ public:
+  explicit TBytesStream(std::string_view bytes) : FBytes(bytes) {}
+  std::int64_t Read(void* buffer, std::int64_t count) override
+  {
+    const std::int64_t left = std::int64_t(FBytes.size()) - FPosition;
+    const std::int64_t taken = std::max<std::int64_t>(0, std::min(count, left));
+    if (taken > 0) {
+      std::memcpy(buffer, FBytes.data() + FPosition, std::size_t(taken));
+      FPosition += taken;
+    }
+    return taken;
+  }
+  std::int64_t Write(const void* /*buffer*/, std::int64_t /*count*/) override { return 0; }
+  std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override
+  {
+    const std::int64_t base = origin == TSeekOrigin::soBeginning ? 0
+                              : origin == TSeekOrigin::soCurrent ? FPosition
+                                                                 : std::int64_t(FBytes.size());
+    FPosition = std::clamp<std::int64_t>(base + offset, 0, std::int64_t(FBytes.size()));
+    return FPosition;
+  }
+  void SetSize(std::int64_t /*newSize*/) override { throw EOxaFatal("TBytesStream.SetSize: Read only"); }
+  std::int64_t Size() override { return std::int64_t(FBytes.size()); }
+
+ private:
+  std::string_view FBytes;
+  std::int64_t FPosition = 0;
+};
+
+}  // namespace
+
+int OxaCompareNames(std::string_view a, std::string_view b) noexcept
+{
+  const std::size_t length = std::min(a.size(), b.size());
+  for (std::size_t i = 0; i < length; ++i) {
+    const auto x = static_cast<unsigned char>(Lower(a[i]));
+    const auto y = static_cast<unsigned char>(Lower(b[i]));
+    if (x != y) {
+      return x < y ? -1 : 1;
+    }
+  }
+  return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+}
+
+TOxaBitmaps::TOxaBitmaps(TComponent* owner) : TOxaGraphicsObject(owner), FOwned(NewList()) {}
+
+TOxaBitmaps::~TOxaBitmaps()
+{
+  if (FParent != nullptr) {
+    FParent->RemoveObserver(MakeMethod<&TOxaBitmaps::ParentDestroyed>(this),
+                            MakeMethod<&TOxaBitmaps::ParentChanged>(this));
+    FParent = nullptr;
+  }
+  FClearing = true;
+  FOwned.reset();
+  FNames.clear();
+}
+
+std::unique_ptr<TOxaObjects> TOxaBitmaps::NewList()
+{
+  auto list = std::make_unique<TOxaObjects>(this);
+  list->OnRemove = MakeMethod<&TOxaBitmaps::BitmapRemoved>(this);
+  return list;
+}
+
+void TOxaBitmaps::BitmapRemoved(TObject* object)
+{
+  if (FClearing) {
+    return;
+  }
+  const auto found = std::find_if(FNames.begin(), FNames.end(),
+                                  [object](const auto& entry) { return entry.second == object; });
+  if (found != FNames.end()) {
+    FNames.erase(found);
+    Changed();
+  }
+}
+
+const std::string& TOxaBitmaps::Names(int index) const
+{
+  if (index < 0 || index >= Count()) {
+    throw EOxaFatal(ClassName() + ".Names: Index out of bounds");
+  }
+  return FNames[std::size_t(index)].first;
+}
+
+TOxaBitmap* TOxaBitmaps::Bitmaps(int index) const
+{
+  if (index < 0 || index >= Count()) {
+    throw EOxaFatal(ClassName() + ".Bitmaps: Index out of bounds");
+  }
+  return FNames[std::size_t(index)].second;
+}
+
+TOxaBitmap* TOxaBitmaps::Find(std::string_view name) const noexcept
+{
+  // The chain is free of cycles (SetParent sees to it), so this ends.
+  for (const TOxaBitmaps* store = this; store != nullptr; store = store->FParent) {
+    const std::size_t at = LowerBound(store->FNames, name);
+    if (at < store->FNames.size() && OxaCompareNames(store->FNames[at].first, name) == 0) {
+      return store->FNames[at].second;
+    }
+  }
+  return nullptr;
+}
+
+TOxaBitmap* TOxaBitmaps::Add(const std::string& name, const TOxaBitmap& bitmap)
+{
+  if (name.size() > kOxaMaxStoreName) {
+    throw EOxaFatal(ClassName() + ".Add: Name too long");
+  }
+  TOxaBitmap* stored = new TOxaBitmap(FOwned.get());  // owned by FOwned
+  try {
+    stored->Assign(bitmap);
+  } catch (...) {
+    FreeObject(stored);
+    throw;
+  }
+  const std::size_t at = LowerBound(FNames, name);
+  if (at < FNames.size() && OxaCompareNames(FNames[at].first, name) == 0) {
+    TOxaBitmap* old = FNames[at].second;
+    FNames[at] = {name, stored};
+    FClearing = true;
+    FreeObject(old);
+    FClearing = false;
+  } else {
+    FNames.insert(FNames.begin() + std::ptrdiff_t(at), {name, stored});
+  }
+  Changed();
+  return stored;
+}
+
+void TOxaBitmaps::Clear()
+{
+  if (FNames.empty()) {
+    return;
+  }
+  std::unique_ptr<TOxaObjects> old = std::exchange(FOwned, NewList());
+  FNames.clear();
+  FClearing = true;
+  old.reset();
+  FClearing = false;
+  Changed();
+}
+
+void TOxaBitmaps::Assign(const TPersistent& source)
+{
+  const auto* store = dynamic_cast<const TOxaBitmaps*>(&source);
+  if (store == nullptr) {
+    TOxaGraphicsObject::Assign(source);
+    return;
+  }
+  if (store == this) {
+    return;
+  }
+  BeginUpdate();
+  try {
+    Clear();
+    SetParent(store->FParent);
+    for (const auto& [name, bitmap] : store->FNames) {
+      Add(name, *bitmap);
+    }
+    FNote = store->FNote;
+  } catch (...) {
+    EndUpdate();
+    throw;
+  }
+  EndUpdate();
+}
+
+void TOxaBitmaps::SetParent(TOxaBitmaps* value)
+{
+  if (value == FParent) {
+    return;
+  }
+  for (const TOxaBitmaps* store = value; store != nullptr; store = store->FParent) {
+    if (store == this) {
+      throw EOxaFatal(ClassName() + ".SetParent: Parent can not be a child or self");
+    }
+  }
+  const TNotifyEvent onDestroy = MakeMethod<&TOxaBitmaps::ParentDestroyed>(this);
+  const TNotifyEvent onChange = MakeMethod<&TOxaBitmaps::ParentChanged>(this);
+  if (FParent != nullptr) {
+    FParent->RemoveObserver(onDestroy, onChange);
+  }
+  FParent = nullptr;
+  if (value != nullptr) {
+    value->Objects().Add(onDestroy, onChange);
+    FParent = value;
+  }
+  Changed();
+}
+
+void TOxaBitmaps::ParentDestroyed(TObject* sender)
+{
+  // The dying parent's list drops the entry itself; it can no longer be asked to.
+  if (sender == FParent) {
+    FParent = nullptr;
+    Changed();
+  }
+}
+
+void TOxaBitmaps::ParentChanged(TObject* /*sender*/)
+{
+  Changed();
+}
+
+void TOxaBitmaps::ReadData(std::string_view bytes)
+{
+  TBytesStream stream(bytes);
+  ReadData(stream);
+}
+
+void TOxaBitmaps::ReadData(TStream& stream)
+{
+  const std::int64_t start = stream.Position();
+  const auto invalid = [&]() {
+    stream.SetPosition(start);
+    throw EOxaFatal(ClassName() + ".LoadFromStream: Invalid graphic format");
+  };
+  const auto word = [&]() {
+    if (stream.Size() - stream.Position() < 4) {
+      invalid();
+    }
+    std::uint8_t bytes[4];
+    stream.ReadBuffer(bytes, 4);
+    return ReadWord(bytes);
+  };
+  const auto text = [&](std::uint32_t length, std::uint32_t cap) {
+    if (length > cap || std::int64_t(length) > stream.Size() - stream.Position()) {
+      invalid();
+    }
+    std::string value(length, '\0');
+    if (length > 0) {
+      stream.ReadBuffer(value.data(), length);
+    }
+    return value;
+  };
+
+  // Read into a list of its own; the store changes only when the whole blob is good.
+  std::unique_ptr<TOxaObjects> list = std::make_unique<TOxaObjects>(this);
+  std::vector<std::pair<std::string, TOxaBitmap*>> names;
+  std::string note = text(word(), kOxaMaxStoreNote);
+  const std::uint32_t count = word();
+  if (count > kOxaMaxStoreCount) {
+    invalid();
+  }
+  names.reserve(count);
+  for (std::uint32_t i = 0; i < count; ++i) {
+    std::string name = text(word(), kOxaMaxStoreName);
+    // Names come in the store's order, each once: what is read is written back the same.
+    if (!names.empty() && OxaCompareNames(names.back().first, name) >= 0) {
+      invalid();
+    }
+    auto* bitmap = new TOxaBitmap(list.get());  // owned by list
+    try {
+      bitmap->LoadFromStream(stream);
+    } catch (const EOxaFatal&) {
+      stream.SetPosition(start);
+      throw;
+    }
+    names.emplace_back(std::move(name), bitmap);
+  }
+
+  BeginUpdate();
+  list->OnRemove = MakeMethod<&TOxaBitmaps::BitmapRemoved>(this);
+  std::swap(list, FOwned);
+  FNames = std::move(names);
+  FNote = std::move(note);
+  FClearing = true;
+  list.reset();
+  FClearing = false;
+  Changed();
+  EndUpdate();
+}
+
+void TOxaBitmaps::WriteData(TStream& stream) const
+{
+  WriteWord(stream, std::uint32_t(FNote.size()));
+  if (!FNote.empty()) {
+    stream.WriteBuffer(FNote.data(), std::int64_t(FNote.size()));
+  }
+  WriteWord(stream, std::uint32_t(FNames.size()));
+  for (const auto& [name, bitmap] : FNames) {
+    WriteWord(stream, std::uint32_t(name.size()));
+    if (!name.empty()) {
+      stream.WriteBuffer(name.data(), std::int64_t(name.size()));
+    }
+    bitmap->SaveToStream(stream);
+  }
+}
+
+std::string TOxaBitmaps::Data() const
+{
+  TMemoryStream stream;
+  WriteData(stream);
+  return std::string(reinterpret_cast<const char*>(stream.Memory()), std::size_t(stream.Size()));
+}

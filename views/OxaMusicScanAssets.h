@@ -1,0 +1,25 @@
+#pragma once
+// The scan asset container: the scan panel's images, its own glyph store and fonts, and its
+// item and display sets.
+
+#include "views/OxaAssets.h"
+
+class TOxaMusicScanAssetsForm : public TOxaAssetsForm {
+ public:
+  explicit TOxaMusicScanAssetsForm(TComponent* owner, TOxaStoreSource source = {});
+
+  TOxaBitmaps* ScanBitmaps;
+  TOxaBitmaps* Frutiger12B;
+  TOxaFont* ScanStatusFont;
+  TOxaFont* ScanTextfontsR;
+  TOxaFont* ScanTextFontsN;
+  TOxaFont* ScanTextFontsA;
+  TOxaFont* ScanTextfontsRA;
+  TOxaFont* Frutiger12N;
+  TOxaFont* Frutiger12NA;
+  TOxaFont* Frutiger12D;
+  TOxaFont* EasterEggFonts;
+  TOxaFonts* ItemFonts;
+  TOxaColors* ItemColors;
+  TOxaFonts* DisplayFonts;
+};
