@@ -123,8 +123,9 @@ int CompareNames(const std::string& a, const std::string& b)
 {
   const std::size_t n = std::min(a.size(), b.size());
   for (std::size_t i = 0; i < n; ++i) {
-    const int ca = (a[i] >= 'a' && a[i] <= 'z') ? a[i] - 32 : (unsigned char)a[i];
-    const int cb = (b[i] >= 'a' && b[i] <= 'z') ? b[i] - 32 : (unsigned char)b[i];
+    // Lower case, as the store orders its names ("_SPACE" sorts after "UZ").
+    const int ca = (a[i] >= 'A' && a[i] <= 'Z') ? a[i] + 32 : (unsigned char)a[i];
+    const int cb = (b[i] >= 'A' && b[i] <= 'Z') ? b[i] + 32 : (unsigned char)b[i];
     if (ca != cb)
       return ca - cb;
   }
@@ -298,12 +299,7 @@ TSkin Compile(const fs::path& dir, const std::string& font)
     }
     return found->second;
   };
-  auto render = [&](const std::string& where, const std::string& name, const std::string& file,
-                    int w, int h, TParams params) {
-    if (store == nullptr)
-      Fail(where, "image before any store");
-    params["W"] = std::to_string(w);
-    params["H"] = std::to_string(h);
+  auto resolve = [&](const std::string& where, TParams& params) {
     for (auto& [key, value] : params)
       if (!value.empty() && value[0] == '@') {
         const auto found = defines.find(value.substr(1));
@@ -311,6 +307,14 @@ TSkin Compile(const fs::path& dir, const std::string& font)
           Fail(where, "no define \"" + value.substr(1) + "\" for " + key);
         value = found->second;
       }
+  };
+  auto render = [&](const std::string& where, const std::string& name, const std::string& file,
+                    int w, int h, TParams params) {
+    if (store == nullptr)
+      Fail(where, "image before any store");
+    params["W"] = std::to_string(w);
+    params["H"] = std::to_string(h);
+    resolve(where, params);
     const std::string source = "skin/art/" + file;
     try {
       store->Entries.push_back({name, file, RenderSvg(Expand(source, drawing(where, file), params), w, h)});
@@ -373,7 +377,7 @@ TSkin Compile(const fs::path& dir, const std::string& font)
         for (std::size_t c = 0; c < w[i].size(); ++c) {
           const auto found = codes.find(w[i][c]);
           if (found == codes.end())
-            Fail(where, "unknown colour code '" + std::string(1, w[i][c]) + "'");
+            Fail(where, "unknown colour code '" + std::string(1, w[i][c]) + "' in \"" + w[i] + "\"");
           params[keys[c]] = found->second;
         }
         render(where, w[1] + w[i], w[2], ToInt(where, w[3]), ToInt(where, w[4]), params);
@@ -444,6 +448,7 @@ TSkin Compile(const fs::path& dir, const std::string& font)
       TParams params = keyValues(where, w, 5);
       params["W"] = "32";
       params["H"] = "32";
+      resolve(where, params);
       try {
         cursor.Image = RenderSvg(Expand(source, drawing(where, w[2]), params), 32, 32);
       } catch (const std::runtime_error& e) {
