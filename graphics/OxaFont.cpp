@@ -143,6 +143,7 @@ void TOxaFont::SetGdiFont(const TOxaGdiFont& value)
     return;
   }
   FGdiFont = value;
+  FPieceWidths.clear();
   if ((ComponentState() & csLoading) == 0) {
     ReadMetrics();
   }

@@ -1,5 +1,6 @@
 // Laying text out in a font's glyphs (or its platform font) and drawing the laid-out block.
 #include <algorithm>
+#include <cctype>
 #include <climits>
 #include <mutex>
 
@@ -59,7 +60,8 @@ bool Invisible(std::int32_t code) noexcept
 }
 
 // Vertical fitting and alignment, shared by both modes. Returns false when no line fits.
-void Finish(TOxaTextBlock& block, int maxHeight, const TOxaTextLine* ellipsis, int maxWidth)
+void Finish(TOxaTextBlock& block, int maxHeight, const TOxaTextLine* ellipsis, std::string_view ellipsisText,
+            int maxWidth)
 {
   const std::int64_t advance = std::int64_t(block.FontHeight) + block.LineSpacing;
   int kept = 0;
@@ -94,10 +96,12 @@ void Finish(TOxaTextBlock& block, int maxHeight, const TOxaTextLine* ellipsis, i
         const TOxaTextRect& end = last.Rects[std::size_t(last.Count - 1)];
         origin = last.RightEdge() + std::max(block.CharacterSpacing, -end.Width);
       }
+      block.Ellipsis = ellipsisText;
       for (int i = 0; i < ellipsis->Count; ++i) {
         TOxaTextRect rect = (*ellipsis)[i];
         rect.X += origin;
-        rect.Index = std::int32_t(block.Text.size());
+        // Past the text: the ellipsis's own characters, kept in the block after it.
+        rect.Index += std::int32_t(block.Text.size());
         if (i == 0) {
           rect.Gap = origin - (last.Count > 0 ? last.RightEdge() : 0);
         }
@@ -158,6 +162,51 @@ class TSelectedFont {
   HGDIOBJ FOld = nullptr;
 };
 
+// Ideographs, kana and Hangul: the Latin faces the skin names have none of them.
+bool NeedsCjkFace(std::string_view piece)
+{
+  const std::vector<TDecoded> chars = Decode(piece);
+  if (chars.empty()) {
+    return false;
+  }
+  const std::int32_t c = chars[0].Code;
+  return (c >= 0x1100 && c <= 0x11FF) || (c >= 0x2E80 && c <= 0x9FFF) || (c >= 0xA960 && c <= 0xA97F) ||
+         (c >= 0xAC00 && c <= 0xD7AF) || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFF00 && c <= 0xFFEF) ||
+         (c >= 0x20000 && c <= 0x2FFFF);
+}
+
+// The first CJK face installed on the machine, empty when there is none (looked up once).
+const std::string& CjkFace()
+{
+  static const std::string face = [] {
+    for (const char* candidate :
+         {"Noto Sans CJK SC", "Noto Sans CJK JP", "WenQuanYi Micro Hei", "Droid Sans Fallback"}) {
+      const TFontFace found = ResolveFontFace(candidate);
+      std::string family = found.Family;
+      std::string wanted = candidate;
+      for (std::string* text : {&family, &wanted}) {
+        std::transform(text->begin(), text->end(), text->begin(),
+                       [](char ch) { return char(std::tolower(static_cast<unsigned char>(ch))); });
+      }
+      if (!found.File.empty() && family == wanted) {
+        return std::string(candidate);
+      }
+    }
+    return std::string();
+  }();
+  return face;
+}
+
+// The platform font a piece is drawn with: the font's own face, or a CJK face for ideographs.
+TOxaGdiFont FaceFor(const TOxaGdiFont& font, std::string_view piece)
+{
+  TOxaGdiFont face = font;
+  if (NeedsCjkFace(piece) && !CjkFace().empty()) {
+    face.Name = CjkFace();
+  }
+  return face;
+}
+
 }  // namespace
 
 void TOxaTextLine::Add(const TOxaTextRect& rect)
@@ -180,6 +229,7 @@ std::int32_t TOxaTextLine::RightEdge() const noexcept
 void TOxaTextBlock::Clear()
 {
   Text.clear();
+  Ellipsis.clear();
   Alignment = 0;
   Width = Height = FontTop = FontHeight = LineSpacing = CharacterSpacing = 0;
   KeyColor = 0;
@@ -212,21 +262,36 @@ void TOxaFont::ReadMetrics()
 
 std::int32_t TOxaFont::MeasurePiece(std::string_view piece, int pixelHeight) const
 {
+  auto key = std::make_pair(pixelHeight, std::string(piece));
+  if (const auto found = FPieceWidths.find(key); found != FPieceWidths.end()) {
+    return found->second;
+  }
+  const std::int32_t width = MeasureUncached(piece, pixelHeight);
+  if (FPieceWidths.size() >= 4096) {
+    FPieceWidths.clear();  // a bound, not an eviction policy: text of that variety is rare
+  }
+  FPieceWidths.emplace(std::move(key), width);
+  return width;
+}
+
+std::int32_t TOxaFont::MeasureUncached(std::string_view piece, int pixelHeight) const
+{
   std::lock_guard lock(OxaGdiLock());
   const HDC dc = StockGdiBitmap()->DC();
-  TSelectedFont selected(dc, FGdiFont, pixelHeight);
-  SIZE size{};
-  if (!selected.Ok() || !GetTextExtentPoint32A(dc, piece.data(), int(piece.size()), &size)) {
+  TSelectedFont selected(dc, FaceFor(FGdiFont, piece), pixelHeight);
+  RECT rect{0, 0, 0, 0};
+  if (!selected.Ok() ||
+      DrawTextA(dc, piece.data(), int(piece.size()), &rect, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX) == 0) {
     return 0;
   }
-  return size.cx;
+  return rect.right - rect.left;
 }
 
 void TOxaFont::DrawPiece(TOxaBitmap& target, std::string_view piece, int x, int y, int width, int height,
                          int pixelHeight, TOxaColor background) const
 {
   const HDC dc = target.Canvas();
-  TSelectedFont selected(dc, FGdiFont, pixelHeight);
+  TSelectedFont selected(dc, FaceFor(FGdiFont, piece), pixelHeight);
   if (!selected.Ok()) {
     return;
   }
@@ -240,11 +305,7 @@ void TOxaFont::DrawPiece(TOxaBitmap& target, std::string_view piece, int x, int 
 void TOxaFont::Layout(std::string_view text, int alignment, TOxaTextBlock& block, int maxHeight, int maxWidth,
                       std::string_view ellipsis, int wrapMode) const
 {
-  if (FBitmaps == nullptr) {
-    LayoutPlatform(text, alignment, block, maxHeight, maxWidth);
-  } else {
-    LayoutGlyphs(text, alignment, block, maxHeight, maxWidth, ellipsis, wrapMode);
-  }
+  LayoutGlyphs(text, alignment, block, maxHeight, maxWidth, ellipsis, wrapMode);
 }
 
 void TOxaFont::LayoutGlyphs(std::string_view text, int alignment, TOxaTextBlock& block, int maxHeight,
@@ -253,25 +314,35 @@ void TOxaFont::LayoutGlyphs(std::string_view text, int alignment, TOxaTextBlock&
   block.Clear();
   block.Text = std::string(text);
   block.Alignment = alignment;
-  TOxaBitmap* space = Glyph(' ');
-  if (maxWidth < 1 || maxHeight < 1 || space == nullptr) {
+  // Without a store every character is a platform-font piece, laid out by the same rules.
+  const bool platform = FBitmaps == nullptr;
+  TOxaBitmap* space = platform ? nullptr : Glyph(' ');
+  if (maxWidth < 1 || maxHeight < 1 || (!platform && space == nullptr)) {
     return;
   }
-  const std::int32_t glyphHeight = space->ImageHeight();
-  std::int32_t fontHeight = FAutoFontHeight ? glyphHeight : std::min(FFontHeight, glyphHeight);
-  fontHeight = std::max(fontHeight, 0);
-  std::int32_t fontTop = std::max(FFontTop, 0);
-  if (glyphHeight < fontTop + fontHeight) {
-    fontTop = glyphHeight - fontHeight;
+  std::int32_t glyphHeight = 0;
+  std::int32_t fontHeight = 0;
+  std::int32_t fontTop = 0;
+  if (platform) {
+    fontHeight = FTextHeight > 0 ? FTextHeight : std::abs(FGdiFont.Height);
+    glyphHeight = fontHeight;
+  } else {
+    glyphHeight = space->ImageHeight();
+    fontHeight = std::max(FAutoFontHeight ? glyphHeight : std::min(FFontHeight, glyphHeight), 0);
+    fontTop = std::max(FFontTop, 0);
+    if (glyphHeight < fontTop + fontHeight) {
+      fontTop = glyphHeight - fontHeight;
+    }
   }
   block.FontTop = fontTop;
   block.FontHeight = fontHeight;
   block.LineSpacing = std::max(FLineSpacing, -fontHeight);
   block.CharacterSpacing = FCharacterSpacing;
-  block.KeyColor = space->GetPixel(0, fontTop);
+  block.KeyColor = platform ? FGdiColor : space->GetPixel(0, fontTop);
   if (fontHeight == 0) {
     return;
   }
+  const int pieceHeight = platform ? FGdiFont.Height : fontHeight;
 
   TOxaTextBlock ellipsisBlock;
   const TOxaTextLine* ellipsisLine = nullptr;
@@ -313,7 +384,7 @@ void TOxaFont::LayoutGlyphs(std::string_view text, int alignment, TOxaTextBlock&
       continue;
     }
     skipSpaces = false;
-    TOxaBitmap* glyph = ch.Code < 256 ? Glyph(ch.Code) : nullptr;
+    TOxaBitmap* glyph = !platform && ch.Code < 256 ? Glyph(ch.Code) : nullptr;
     std::int32_t glyphWidth = 0;
     if (glyph != nullptr) {
       if (glyph->ImageHeight() != glyphHeight) {
@@ -322,11 +393,11 @@ void TOxaFont::LayoutGlyphs(std::string_view text, int alignment, TOxaTextBlock&
       }
       glyphWidth = glyph->ImageWidth();
     } else {
-      if (!FFallback || Invisible(ch.Code)) {
+      if ((!platform && !FFallback) || Invisible(ch.Code)) {
         ++i;
         continue;
       }
-      glyphWidth = MeasurePiece(text.substr(std::size_t(ch.Index), std::size_t(ch.Length)), fontHeight);
+      glyphWidth = MeasurePiece(text.substr(std::size_t(ch.Index), std::size_t(ch.Length)), pieceHeight);
       if (glyphWidth <= 0) {
         ++i;
         continue;
@@ -376,41 +447,7 @@ void TOxaFont::LayoutGlyphs(std::string_view text, int alignment, TOxaTextBlock&
   if (line->Count == 0) {
     --block.Count;
   }
-  Finish(block, maxHeight, ellipsisLine, maxWidth);
-}
-
-void TOxaFont::LayoutPlatform(std::string_view text, int alignment, TOxaTextBlock& block, int maxHeight,
-                              int maxWidth) const
-{
-  block.Clear();
-  block.Text = std::string(text);
-  block.Alignment = alignment;
-  block.KeyColor = FGdiColor;
-  block.FontHeight = FTextHeight > 0 ? FTextHeight : std::abs(FGdiFont.Height);
-  block.LineSpacing = std::max(FLineSpacing, -block.FontHeight);
-  if (maxWidth < 1 || maxHeight < 1 || block.FontHeight < 1) {
-    return;
-  }
-  std::size_t start = 0;
-  while (start <= text.size()) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string_view::npos) {
-      end = text.size();
-    }
-    TOxaTextLine& line = block.AddLine();
-    if (end > start) {
-      TOxaTextRect rect;
-      rect.Index = std::int32_t(start);
-      rect.Length = std::int32_t(end - start);
-      rect.Width = std::min(MeasurePiece(text.substr(start, end - start), FGdiFont.Height), maxWidth);
-      line.Add(rect);
-    }
-    start = end + 1;
-  }
-  if (block.Count > 0 && block.Lines[std::size_t(block.Count - 1)].Count == 0) {
-    --block.Count;
-  }
-  Finish(block, maxHeight, nullptr, maxWidth);
+  Finish(block, maxHeight, ellipsisLine, ellipsis, maxWidth);
 }
 
 void TOxaFont::Draw(TOxaBitmap& target, const TOxaTextBlock& block, int x, int y) const
@@ -448,9 +485,14 @@ void TOxaFont::Draw(TOxaBitmap& target, const TOxaTextBlock& block, int x, int y
         continue;
       }
       if (rect.Glyph == nullptr) {
-        const std::size_t index = std::min(std::size_t(rect.Index), block.Text.size());
-        pieces.push_back(
-            {left, top, width, std::string_view(block.Text).substr(index, std::size_t(rect.Length))});
+        const std::size_t index = std::size_t(rect.Index);
+        const std::string_view piece =
+            index < block.Text.size()
+                ? std::string_view(block.Text).substr(index, std::size_t(rect.Length))
+                : std::string_view(block.Ellipsis)
+                      .substr(std::min(index - block.Text.size(), block.Ellipsis.size()),
+                              std::size_t(rect.Length));
+        pieces.push_back({left, top, width, piece});
         continue;
       }
       TOxaBitmap& glyph = *rect.Glyph;

@@ -13,6 +13,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -85,6 +86,8 @@ struct TOxaTextLine {
 struct TOxaTextBlock {
   static constexpr int LineGrowth = 64;
   std::string Text;
+  // The ellipsis placed on the last line, if any; its rects index past the text into it.
+  std::string Ellipsis;
   std::int32_t Alignment = 0;
   std::int32_t Width = 0;
   std::int32_t Height = 0;
@@ -184,10 +187,9 @@ class TOxaFont : public TOxaGraphicsObject {
   void StoreChanged(TObject* sender);
   void LayoutGlyphs(std::string_view text, int alignment, TOxaTextBlock& block, int maxHeight, int maxWidth,
                     std::string_view ellipsis, int wrapMode) const;
-  void LayoutPlatform(std::string_view text, int alignment, TOxaTextBlock& block, int maxHeight,
-                      int maxWidth) const;
   // Width of a platform-font piece at the given pixel height.
   std::int32_t MeasurePiece(std::string_view piece, int pixelHeight) const;
+  std::int32_t MeasureUncached(std::string_view piece, int pixelHeight) const;
   void DrawPiece(TOxaBitmap& target, std::string_view piece, int x, int y, int width, int height,
                  int pixelHeight, TOxaColor background) const;
 
@@ -205,6 +207,8 @@ class TOxaFont : public TOxaGraphicsObject {
   std::int32_t FCharacterSpacing = 0;
   std::int32_t FTextHeight = 0;
   std::array<TChar, 256> FChars{};
+  // Widths of platform-font pieces by pixel height, forgotten when the platform font changes.
+  mutable std::map<std::pair<int, std::string>, std::int32_t> FPieceWidths;
 };
 
 // Common part of the two state sets: the parent chain, observed so that a destroyed parent is

@@ -196,6 +196,50 @@ TEST_F(TFontTest, LayoutTable)
   }
 }
 
+TEST_F(TFontTest, RecordsGrowInSteps)
+{
+  const struct {
+    int Glyphs;
+    int Capacity;
+  } glyphCases[] = {{1, 128}, {128, 128}, {129, 256}, {256, 256}, {257, 384}};
+  for (const auto& c : glyphCases) {
+    TOxaTextBlock block;
+    Font->Layout(std::string(std::size_t(c.Glyphs), 'A'), 0, block, 100, 100000);
+    ASSERT_EQ(block.Count, 1);
+    EXPECT_EQ(block[0].Count, c.Glyphs);
+    EXPECT_EQ(int(block.Lines[0].Rects.size()), c.Capacity) << c.Glyphs;
+  }
+  const struct {
+    int Lines;
+    int Capacity;
+  } lineCases[] = {{1, 64}, {64, 64}, {65, 128}, {128, 128}, {129, 192}};
+  for (const auto& c : lineCases) {
+    std::string text;
+    for (int i = 0; i < c.Lines; ++i) {
+      text += i == 0 ? "A" : "\nA";
+    }
+    TOxaTextBlock block;
+    Font->Layout(text, 0, block, 100000, 100);
+    EXPECT_EQ(block.Count, c.Lines);
+    EXPECT_EQ(int(block.Lines.size()), c.Capacity) << c.Lines;
+  }
+}
+
+TEST_F(TFontTest, ABlockIsReusedWithoutLeftovers)
+{
+  TOxaTextBlock block;
+  Font->Layout("ABCD\nEF\nGH", 0, block, 100, 100);
+  Font->Layout("Z", 1, block, 100, 100);
+  EXPECT_EQ(Lines(block), "Z");
+  EXPECT_EQ(block.Width, 5);
+  EXPECT_EQ(block[0].Offset, 0);
+  // A store without a space glyph lays nothing out.
+  FreeObject(Store->Find("_SPACE"));
+  Font->Layout("AB", 0, block, 100, 100);
+  EXPECT_EQ(block.Count, 0);
+  EXPECT_EQ(block.Width, 0);
+}
+
 TEST_F(TFontTest, SecondLineOfAWordWrapStartsWithTheNextWordsFirstLetter)
 {
   TOxaTextBlock block;
@@ -276,6 +320,38 @@ TEST_F(TFontTest, SmallLettersUseLNamesAndAStoreOfCapitalsHasNone)
   EXPECT_EQ(Lines(block), "Ab");
 }
 
+TEST_F(TFontTest, FallbackTakesEveryScriptTheMachineHasAFontFor)
+{
+  Font->SetFallback(true);
+  const struct {
+    const char* Text;
+    int Length;
+  } cases[] = {
+      {"\xCE\xA9", 2},      // Greek capital omega
+      {"\xD0\xB6", 2},      // Cyrillic small zhe
+      {"\xC5\x9F", 2},      // Turkish s with cedilla (above the glyph codes)
+      {"\xC3\xA9", 2},      // e acute: a glyph code the store has no image for
+      {"\xE2\x82\xAC", 3},  // euro sign
+  };
+  for (const auto& c : cases) {
+    TOxaTextBlock block;
+    Font->Layout(std::string("A") + c.Text + "B", 0, block, 100, 100);
+    ASSERT_EQ(block.Count, 1) << c.Text;
+    ASSERT_EQ(block[0].Count, 3) << c.Text;
+    EXPECT_EQ(block[0][1].Glyph, nullptr) << c.Text;
+    EXPECT_EQ(block[0][1].Length, c.Length) << c.Text;
+    EXPECT_GT(block[0][1].Width, 0) << c.Text;
+    EXPECT_EQ(block[0][2].X, block[0][1].X + block[0][1].Width) << c.Text;
+  }
+  // Controls are never drawn.
+  TOxaTextBlock block;
+  Font->Layout(
+      "A\x01\x7F\xC2\x85"
+      "B",
+      0, block, 100, 100);
+  EXPECT_EQ(Lines(block), "AB");
+}
+
 TEST_F(TFontTest, FallbackCoversCharactersBeyondTheGlyphCodes)
 {
   Font->SetFallback(true);
@@ -332,6 +408,18 @@ TEST_F(TFontTest, DrawCopiesTheBandOntoTheKeyAndNothingElse)
   }
 }
 
+TEST_F(TFontTest, DrawConvertsGlyphsToAnotherTargetFormat)
+{
+  TOxaTextBlock block;
+  Font->Layout("AB", 0, block, 100, 100);
+  TOwnedObject<TOxaBitmap> target(new TOxaBitmap(nullptr));
+  target->ChangeImageSize(20, 20, opf32Bit);
+  Font->Draw(*target, block, 1, 1);
+  EXPECT_EQ(target->GetPixel(1, 1) & 0xFFFFFF, glyphs::ColorOf('A'));
+  EXPECT_EQ(target->GetPixel(10, 12) & 0xFFFFFF, glyphs::ColorOf('B'));
+  EXPECT_EQ(target->GetPixel(11, 1) & 0xFFFFFF, 0U);
+}
+
 TEST_F(TFontTest, DrawGrowsTheTargetAndNeverWritesPastIt)
 {
   glyphs::AddGlyph(*Store, "UW", 30, glyphs::ColorOf('W'));
@@ -377,6 +465,32 @@ TEST_F(TFontTest, AssignCopiesAndSelfAssignIsLeftAlone)
   EXPECT_EQ(Font->Kern('A', 'Y'), -2);
 }
 
+// A font that can be put in the loading state, as a reader of stored properties does.
+class TLoadingFont : public TOxaFont {
+ public:
+  using TOxaFont::TOxaFont;
+  void StartLoading() { SetComponentState(ComponentState() | csLoading); }
+};
+
+TEST_F(TFontTest, MetricsAreReadAfterLoadingNotDuringIt)
+{
+  TOwnedObject<TLoadingFont> font(new TLoadingFont(nullptr));
+  TOxaGdiFont gdi;
+  gdi.Height = -13;
+  font->SetGdiFont(gdi);
+  const int small = font->TextHeight();
+  EXPECT_GT(small, 0);
+  font->StartLoading();
+  gdi.Height = -40;
+  font->SetGdiFont(gdi);
+  EXPECT_EQ(font->TextHeight(), small);
+  font->Loaded();
+  EXPECT_GT(font->TextHeight(), small);
+  font->SetGdiFontHeight(-13);
+  EXPECT_EQ(font->TextHeight(), small);
+  EXPECT_EQ(font->GdiFont().Height, -13);
+}
+
 TEST_F(TFontTest, PlatformModeLaysOutInTheSameRecords)
 {
   Font->SetBitmaps(nullptr);
@@ -394,6 +508,29 @@ TEST_F(TFontTest, PlatformModeLaysOutInTheSameRecords)
   Font->Layout("Hello\nWorld", 0, narrow, Font->TextHeight(), 4);
   ASSERT_EQ(narrow.Count, 1);
   EXPECT_EQ(narrow.Width, 4);
+  // The same wrapping and ellipsis rules as with glyphs.
+  TOxaTextBlock one;
+  Font->Layout("Hello World", 0, one, 1000, 1000);
+  TOxaTextBlock wrapped;
+  Font->Layout("Hello World", 0, wrapped, 1000, one.Width - 1, {}, kOxaWrapWord);
+  EXPECT_EQ(Lines(wrapped), "Hello|World");
+  TOxaTextBlock cut;
+  Font->Layout("Hello World", 0, cut, Font->TextHeight(), one.Width - 1, "...", kOxaWrapWord);
+  ASSERT_EQ(cut.Count, 1);
+  EXPECT_EQ(Lines(cut), "Hello~~~");
+  EXPECT_EQ(cut.Ellipsis, "...");
+  // The ellipsis is drawn too: ink in its cells.
+  TOwnedObject<TOxaBitmap> cutTarget(new TOxaBitmap(nullptr));
+  Font->SetGdiColor(0xFFFFFF);
+  Font->Draw(*cutTarget, cut, 0, 0);
+  const TOxaTextRect& dot = cut[0][cut[0].Count - 1];
+  bool inked = false;
+  for (int y = 0; y < cut.Height; ++y) {
+    for (int x = dot.X; x < dot.X + dot.Width; ++x) {
+      inked = inked || cutTarget->GetPixel(x, y) != 0xFFFFFFU;
+    }
+  }
+  EXPECT_TRUE(inked);
   TOwnedObject<TOxaBitmap> target(new TOxaBitmap(nullptr));
   Font->SetGdiColor(0x0000FF);
   Font->Draw(*target, block, 0, 0);
