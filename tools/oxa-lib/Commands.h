@@ -43,3 +43,4 @@ int RunWalk(TCommandArgs args, std::ostream& out, std::ostream& err);
 int RunDisplay(TCommandArgs args, std::ostream& out, std::ostream& err);
 int RunSettings(TCommandArgs args, std::ostream& out, std::ostream& err);
 int RunHeap(TCommandArgs args, std::ostream& out, std::ostream& err);
+int RunSkin(TCommandArgs args, std::ostream& out, std::ostream& err);
