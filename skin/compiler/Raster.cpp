@@ -28,8 +28,8 @@ TSkinImage RenderSvg(const std::string& svg, int width, int height)
   if (width <= 0 || height <= 0 || width > 4096 || height > 4096)
     throw std::runtime_error("bad size " + std::to_string(width) + " x " + std::to_string(height));
   GError* error = nullptr;
-  std::unique_ptr<RsvgHandle, HandleDeleter> handle(rsvg_handle_new_from_data(
-      reinterpret_cast<const guint8*>(svg.data()), gsize(svg.size()), &error));
+  std::unique_ptr<RsvgHandle, HandleDeleter> handle(
+      rsvg_handle_new_from_data(reinterpret_cast<const guint8*>(svg.data()), gsize(svg.size()), &error));
   if (!handle) {
     std::string message = error != nullptr ? error->message : "unreadable SVG";
     if (error != nullptr)

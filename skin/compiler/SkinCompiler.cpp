@@ -89,7 +89,8 @@ int ToInt(const std::string& where, const std::string& text)
 std::uint32_t ToColor(const std::string& where, const std::string& written)
 {
   const std::string text = written.empty() || written[0] != '#' ? written : written.substr(1);
-  if (written.empty() || written[0] != '#' || text.size() != 6 || text.find_first_not_of("0123456789ABCDEFabcdef") != std::string::npos)
+  if (written.empty() || written[0] != '#' || text.size() != 6 ||
+      text.find_first_not_of("0123456789ABCDEFabcdef") != std::string::npos)
     Fail(where, "not a colour #RRGGBB: \"" + written + "\"");
   return std::uint32_t(std::stoul(text, nullptr, 16));
 }
@@ -104,7 +105,8 @@ std::string Expand(const std::string& where, const std::string& text, const TPar
       const std::size_t close = text.find('}', i);
       if (close != std::string::npos) {
         const std::string key = text.substr(i + 1, close - i - 1);
-        if (!key.empty() && key.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789") == std::string::npos) {
+        if (!key.empty() &&
+            key.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789") == std::string::npos) {
           const auto found = params.find(key);
           if (found == params.end())
             Fail(where, "no value for {" + key + "}");
@@ -194,9 +196,8 @@ std::vector<std::pair<std::string, unsigned>> GlyphSet(const std::string& where,
       names.emplace_back("U" + std::string(1, char(c)), c);
   };
   if (set == "full") {
-    names = {{"_AT", '@'},      {"_BANG", '!'},          {"_COLON", ':'},       {"_COMMA", ','},
-             {"_DOT", '.'},     {"_MINUS", '-'},         {"_PLUS", '+'},        {"_QUOTE_DOUBLE", '"'},
-             {"_SEMICOLON", ';'}, {"_SPACE", ' '}};
+    names = {{"_AT", '@'},    {"_BANG", '!'}, {"_COLON", ':'},        {"_COMMA", ','},     {"_DOT", '.'},
+             {"_MINUS", '-'}, {"_PLUS", '+'}, {"_QUOTE_DOUBLE", '"'}, {"_SEMICOLON", ';'}, {"_SPACE", ' '}};
     digitsAndCapitals();
   } else if (set == "gray") {
     names = {{"_SPACE", ' '}, {"C196", 196}, {"C214", 214}, {"C220", 220}};
@@ -246,9 +247,8 @@ TStore RenderGlyphs(const TGlyphStore& spec, const std::string& font)
       for (int x = 0; x < width; ++x) {
         std::uint32_t colour = band.Background;
         const TSkinGlyph& glyph = bands[b];
-        const unsigned cover = inside && x < glyph.Width
-                                   ? glyph.Coverage[std::size_t(y) * glyph.Width + x]
-                                   : 0;
+        const unsigned cover =
+            inside && x < glyph.Width ? glyph.Coverage[std::size_t(y) * glyph.Width + x] : 0;
         if (cover != 0) {
           colour = Blend(band.Ink, band.Background, cover);
           if (colour == band.Background)
@@ -308,8 +308,8 @@ TSkin Compile(const fs::path& dir, const std::string& font)
         value = found->second;
       }
   };
-  auto render = [&](const std::string& where, const std::string& name, const std::string& file,
-                    int w, int h, TParams params) {
+  auto render = [&](const std::string& where, const std::string& name, const std::string& file, int w, int h,
+                    TParams params) {
     if (store == nullptr)
       Fail(where, "image before any store");
     params["W"] = std::to_string(w);
@@ -319,7 +319,8 @@ TSkin Compile(const fs::path& dir, const std::string& font)
     try {
       store->Entries.push_back({name, file, RenderSvg(Expand(source, drawing(where, file), params), w, h)});
     } catch (const std::runtime_error& e) {
-      Fail(where + " (" + name + ")", std::string(e.what()).find(source) == 0 ? e.what() : source + ": " + e.what());
+      Fail(where + " (" + name + ")",
+           std::string(e.what()).find(source) == 0 ? e.what() : source + ": " + e.what());
     }
   };
   auto keyValues = [](const std::string& where, const std::vector<std::string>& words, std::size_t from) {
@@ -338,7 +339,8 @@ TSkin Compile(const fs::path& dir, const std::string& font)
     ++number;
     const std::string where = "skin/skin.txt:" + std::to_string(number);
     // Only whole lines are comments: colours are written #RRGGBB.
-    if (const std::size_t first = line.find_first_not_of(" \t"); first != std::string::npos && line[first] == '#')
+    if (const std::size_t first = line.find_first_not_of(" \t");
+        first != std::string::npos && line[first] == '#')
       continue;
     std::istringstream in(line);
     std::vector<std::string> w;
@@ -423,7 +425,8 @@ TSkin Compile(const fs::path& dir, const std::string& font)
           TParams params = found->second;
           params["I"] = std::to_string(f);
           params["ANGLE"] = std::to_string(f * 360 / count);
-          render(where, w[1] + std::to_string(f) + w[i], w[2], ToInt(where, w[3]), ToInt(where, w[4]), params);
+          render(where, w[1] + std::to_string(f) + w[i], w[2], ToInt(where, w[3]), ToInt(where, w[4]),
+                 params);
         }
     } else if (op == "glyphs") {
       need(5);
@@ -534,9 +537,11 @@ void Emit(const TSkin& skin, TStore* stores, const fs::path& out)
       << "__asm__(\n    \".pushsection .rodata\\n\"\n"
       << asmText.str() << "    \".balign 16\\n\"\n    \"oxa_skin_cursors:\\n\"\n    \".incbin \\\""
       << (out / "cursors.bin").string() << "\\\"\\n\"\n    \".byte 0\\n\"\n    \".popsection\\n\");\n\n"
-      << "const TOxaSkinBlob kOxaSkinStores[] = {\n" << table.str() << "};\n"
+      << "const TOxaSkinBlob kOxaSkinStores[] = {\n"
+      << table.str() << "};\n"
       << "const std::size_t kOxaSkinStoreCount = " << skin.Stores.size() << ";\n\n"
-      << "const TOxaSkinCursorRecord kOxaSkinCursorRecords[] = {\n" << cursorTable.str() << "};\n"
+      << "const TOxaSkinCursorRecord kOxaSkinCursorRecords[] = {\n"
+      << cursorTable.str() << "};\n"
       << "const std::size_t kOxaSkinCursorCount = " << skin.Cursors.size() << ";\n"
       << "const unsigned char* const kOxaSkinCursorPixels = oxa_skin_cursors;\n";
   WriteIfChanged(out / "OxaSkinData.cpp", src.str());

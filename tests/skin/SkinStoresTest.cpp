@@ -27,7 +27,8 @@ std::vector<std::string> Words(const std::string& text)
   return words;
 }
 
-std::vector<std::string> Numbered(const std::string& base, int count, const std::vector<std::string>& suffixes)
+std::vector<std::string> Numbered(const std::string& base, int count,
+                                  const std::vector<std::string>& suffixes)
 {
   std::vector<std::string> names;
   for (int i = 1; i <= count; ++i)
@@ -61,11 +62,13 @@ std::vector<std::string> MusicNames()
            "MOVINGBOXRIGHTN NEWGR NEWGRA NEWR NEWRA REDOR1 REDOR2 REDORA1 REDORA2 SCROLLARROWDOWNN "
            "SCROLLARROWDOWNRA SCROLLARROWUPN SCROLLARROWUPRA SCROLLBARBODYN SCROLLBARBOTTOMN SCROLLBARTOPN "
            "SHOWALBUMN SHOWALBUMNA SHOWARTISTN SHOWARTISTNA SHOWEDITGR SHOWEDITGRA SHOWEDITR SHOWEDITRA "
-           "SHOWFAVORITEN SHOWFAVORITENA SHOWFOLDERN SHOWFOLDERNA SHOWGENREN SHOWGENRENA SHOWINFOR SHOWINFORA "
+           "SHOWFAVORITEN SHOWFAVORITENA SHOWFOLDERN SHOWFOLDERNA SHOWGENREN SHOWGENRENA SHOWINFOR "
+           "SHOWINFORA "
            "SHOWLISTGR SHOWLISTGRA SHOWLISTR SHOWLISTRA SHOWTITLEN SHOWTITLENA SHOWTRASHN SHOWTRASHNA "
            "UNDOR1 UNDOR2 UNDORA1 UNDORA2 VIEWALBUMGN VIEWALBUMN VIEWALBUMNA VIEWARTISTGN VIEWARTISTN "
            "VIEWARTISTNA VIEWFAVORITEGN VIEWFAVORITEN VIEWFAVORITENA VIEWFOLDERGN VIEWFOLDERN VIEWFOLDERNA "
-           "VIEWGENREGN VIEWGENREN VIEWGENRENA VIEWNEXTGN VIEWNEXTGR VIEWNEXTGRA VIEWNEXTN VIEWNEXTR VIEWNEXTRA "
+           "VIEWGENREGN VIEWGENREN VIEWGENRENA VIEWNEXTGN VIEWNEXTGR VIEWNEXTGRA VIEWNEXTN VIEWNEXTR "
+           "VIEWNEXTRA "
            "VIEWTITLEGN VIEWTITLEN VIEWTITLENA VIEWTRASHN VIEWTRASHNA"))
     names.push_back(n);
   return names;
@@ -80,15 +83,15 @@ struct TSize {
 TSize ExpectedSize(const std::string& name)
 {
   static const std::vector<std::pair<std::string, TSize>> rules = {
-      {"FLAP-", {32, 47}},       {"TRK-", {47, 47}},          {"ALB-INFO", {38, 38}},
-      {"ART-INFO", {38, 38}},    {"FOL-INFO", {38, 38}},      {"GEN-INFO", {38, 38}},
-      {"TIT-INFO", {38, 38}},    {"ALB-", {47, 47}},          {"ART-", {47, 47}},
-      {"FAV-", {47, 47}},        {"FOL-", {47, 47}},          {"GEN-", {47, 47}},
-      {"TIT-", {47, 47}},        {"TRA-", {47, 47}},          {"DRAGINSERT", {47, 0}},
-      {"VIEWNEXT", {24, 46}},    {"VIEW", {72, 46}},          {"UNDOR1", {13, 28}},
-      {"UNDORA1", {13, 28}},     {"REDOR1", {13, 28}},        {"REDORA1", {13, 28}},
-      {"UNDOR2", {39, 1}},       {"UNDORA2", {39, 1}},        {"REDOR2", {39, 1}},
-      {"REDORA2", {39, 1}},      {"MOVINGBOX", {0, 54}},      {"CHECKBOX", {15, 15}},
+      {"FLAP-", {32, 47}},       {"TRK-", {47, 47}},           {"ALB-INFO", {38, 38}},
+      {"ART-INFO", {38, 38}},    {"FOL-INFO", {38, 38}},       {"GEN-INFO", {38, 38}},
+      {"TIT-INFO", {38, 38}},    {"ALB-", {47, 47}},           {"ART-", {47, 47}},
+      {"FAV-", {47, 47}},        {"FOL-", {47, 47}},           {"GEN-", {47, 47}},
+      {"TIT-", {47, 47}},        {"TRA-", {47, 47}},           {"DRAGINSERT", {47, 0}},
+      {"VIEWNEXT", {24, 46}},    {"VIEW", {72, 46}},           {"UNDOR1", {13, 28}},
+      {"UNDORA1", {13, 28}},     {"REDOR1", {13, 28}},         {"REDORA1", {13, 28}},
+      {"UNDOR2", {39, 1}},       {"UNDORA2", {39, 1}},         {"REDOR2", {39, 1}},
+      {"REDORA2", {39, 1}},      {"MOVINGBOX", {0, 54}},       {"CHECKBOX", {15, 15}},
       {"RADIOBUTTON", {15, 15}}, {"SCANSCROLLBAR", {12, 460}}, {"EDITTRIANGLE", {7, 12}},
       {"HEAD", {10, 10}},
   };
@@ -115,8 +118,8 @@ TEST_F(TSkinStoresTest, EveryStoreHasItsCountAndReadsBackByteForByte)
   const struct {
     const char* Store;
     int Count;
-  } cases[] = {{"Icons", 267},        {"InfoIcons", 16},    {"ScanBitmaps", 23},  {"Frutiger12B", 46},
-               {"Frutiger12GB", 46},  {"Frutiger12GrayB", 40}, {"Frutiger16B", 39}};
+  } cases[] = {{"Icons", 267},       {"InfoIcons", 16},       {"ScanBitmaps", 23}, {"Frutiger12B", 46},
+               {"Frutiger12GB", 46}, {"Frutiger12GrayB", 40}, {"Frutiger16B", 39}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Store);
     const auto blob = OxaSkinStore(c.Store);
@@ -249,8 +252,8 @@ TEST_F(TSkinStoresTest, CheckedLooksDifferFromUnchecked)
 // symbol. Reading the corner and the centre of each icon catches a swapped template.
 TEST_F(TSkinStoresTest, IconCodesColourTileAndSymbol)
 {
-  const std::map<char, TOxaColor> grey = {{'B', 0x000000}, {'1', 0x464646}, {'2', 0x969696},
-                                          {'4', 0xF0F0F0}, {'5', 0x606060}};
+  const std::map<char, TOxaColor> grey = {
+      {'B', 0x000000}, {'1', 0x464646}, {'2', 0x969696}, {'4', 0xF0F0F0}, {'5', 0x606060}};
   const auto store = Load("Icons");
   const struct {
     const char* Name;
@@ -402,7 +405,8 @@ TEST_F(TSkinStoresTest, ContainersFindTheNamesTheViewsLookUp)
   }
   for (int i = 1; i <= 12; ++i)
     EXPECT_NE(music.Icons->Find("ViewAnimation" + std::to_string(i) + "N"), nullptr) << i;
-  for (const char* button : {"ShowInfo", "HideInfo", "ShowList", "HideList", "ShowEdit", "HideEdit", "New", "Delete"})
+  for (const char* button :
+       {"ShowInfo", "HideInfo", "ShowList", "HideList", "ShowEdit", "HideEdit", "New", "Delete"})
     for (const char* suffix : {"R", "RA"})
       EXPECT_NE(music.Icons->Find(std::string(button) + suffix), nullptr) << button << suffix;
   EXPECT_NE(info.Store("InfoIcons")->Find("tit-info"), nullptr);

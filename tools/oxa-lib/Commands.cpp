@@ -59,9 +59,12 @@ std::span<const TCommand> Commands()
                "a shared heap held by another process, read-only: size, use, free nodes and its damage "
                "report",
                &RunHeap},
-      TCommand{"skin", "skin list [--store S] [--json] | skin show NAME --png FILE | skin sheet FILE.png | skin cursors FILE.png",
-               "the compiled skin: its stores' images, one as PNG, the contact sheet of them all, the cursors",
-               &RunSkin},
+      TCommand{
+          "skin",
+          "skin list [--store S] [--json] | skin show NAME --png FILE | skin sheet FILE.png | skin cursors "
+          "FILE.png",
+          "the compiled skin: its stores' images, one as PNG, the contact sheet of them all, the cursors",
+          &RunSkin},
   };
   return commands;
 }

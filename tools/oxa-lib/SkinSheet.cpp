@@ -150,7 +150,8 @@ TSkinPicture SkinCursorSheet()
   TCanvas canvas;
   canvas.Picture.Width = 0;
   for (const TOxaSkinCursor& c : cursors)
-    canvas.Picture.Width = std::max(canvas.Picture.Width, labels.Width(c.Name) + 2 * kGap + 2 * c.Width + kGap);
+    canvas.Picture.Width =
+        std::max(canvas.Picture.Width, labels.Width(c.Name) + 2 * kGap + 2 * c.Width + kGap);
   int y = kGap;
   for (const TOxaSkinCursor& c : cursors) {
     canvas.Grow(y + c.Height + kGap);
@@ -164,7 +165,8 @@ TSkinPicture SkinCursorSheet()
           const std::uint32_t a = p >> 24;
           std::uint32_t out = 0;
           for (int shift = 0; shift <= 16; shift += 8)
-            out |= ((((p >> shift) & 255) * a + ((grounds[g] >> shift) & 255) * (255 - a) + 127) / 255) << shift;
+            out |= ((((p >> shift) & 255) * a + ((grounds[g] >> shift) & 255) * (255 - a) + 127) / 255)
+                   << shift;
           canvas.Put(x0 + col, y + row, out);
         }
       canvas.Put(x0 + c.HotspotX, y + c.HotspotY, 0xFF3200);
