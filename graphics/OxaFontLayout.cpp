@@ -16,36 +16,30 @@ struct TDecoded {
   std::int32_t Length;
 };
 
-// Code points of UTF-8 text; a byte that starts no valid sequence stands for itself.
-std::vector<TDecoded> Decode(std::string_view text)
+// The code point of UTF-8 text at byte i (i < size); a byte that starts no valid sequence stands
+// for itself.
+TDecoded DecodeAt(std::string_view text, std::size_t i) noexcept
 {
-  std::vector<TDecoded> chars;
-  chars.reserve(text.size());
-  std::size_t i = 0;
-  while (i < text.size()) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    int length = 1;
-    std::int32_t code = lead;
-    if (lead >= 0xC2 && lead <= 0xF4) {
-      length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
-      std::int32_t value = lead & (0x3F >> (length - 1));
-      bool valid = i + std::size_t(length) <= text.size();
-      for (int k = 1; valid && k < length; ++k) {
-        const auto next = static_cast<unsigned char>(text[i + std::size_t(k)]);
-        valid = (next & 0xC0) == 0x80;
-        value = value << 6 | (next & 0x3F);
-      }
-      static constexpr std::int32_t kMinimum[] = {0, 0, 0x80, 0x800, 0x10000};
-      if (valid && value >= kMinimum[length] && value <= 0x10FFFF && (value < 0xD800 || value > 0xDFFF)) {
-        code = value;
-      } else {
-        length = 1;
-      }
+  const auto lead = static_cast<unsigned char>(text[i]);
+  int length = 1;
+  std::int32_t code = lead;
+  if (lead >= 0xC2 && lead <= 0xF4) {
+    length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+    std::int32_t value = lead & (0x3F >> (length - 1));
+    bool valid = i + std::size_t(length) <= text.size();
+    for (int k = 1; valid && k < length; ++k) {
+      const auto next = static_cast<unsigned char>(text[i + std::size_t(k)]);
+      valid = (next & 0xC0) == 0x80;
+      value = value << 6 | (next & 0x3F);
     }
-    chars.push_back({code, std::int32_t(i), length});
-    i += std::size_t(length);
+    static constexpr std::int32_t kMinimum[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (valid && value >= kMinimum[length] && value <= 0x10FFFF && (value < 0xD800 || value > 0xDFFF)) {
+      code = value;
+    } else {
+      length = 1;
+    }
   }
-  return chars;
+  return {code, std::int32_t(i), length};
 }
 
 bool BoundaryAfter(std::int32_t code) noexcept
@@ -165,11 +159,10 @@ class TSelectedFont {
 // Ideographs, kana and Hangul: the Latin faces the skin names have none of them.
 bool NeedsCjkFace(std::string_view piece)
 {
-  const std::vector<TDecoded> chars = Decode(piece);
-  if (chars.empty()) {
+  if (piece.empty()) {
     return false;
   }
-  const std::int32_t c = chars[0].Code;
+  const std::int32_t c = DecodeAt(piece, 0).Code;
   return (c >= 0x1100 && c <= 0x11FF) || (c >= 0x2E80 && c <= 0x9FFF) || (c >= 0xA960 && c <= 0xA97F) ||
          (c >= 0xAC00 && c <= 0xD7AF) || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFF00 && c <= 0xFFEF) ||
          (c >= 0x20000 && c <= 0x2FFFF);
@@ -353,8 +346,8 @@ void TOxaFont::LayoutGlyphs(std::string_view text, int alignment, TOxaTextBlock&
     }
   }
 
-  const std::vector<TDecoded> chars = Decode(text);
-  const std::size_t count = chars.size();
+  // i and boundaryNext are byte offsets of characters in the text.
+  const std::size_t count = text.size();
   TOxaTextLine* line = &block.AddLine();
   std::int32_t x = 0;
   std::int32_t prevCode = -1;
@@ -372,15 +365,16 @@ void TOxaFont::LayoutGlyphs(std::string_view text, int alignment, TOxaTextBlock&
   };
   std::size_t i = 0;
   while (i < count) {
-    const TDecoded ch = chars[i];
+    const TDecoded ch = DecodeAt(text, i);
+    const std::size_t next = i + std::size_t(ch.Length);
     if (ch.Code == '\n') {
       newLine();
       skipSpaces = false;
-      ++i;
+      i = next;
       continue;
     }
     if (skipSpaces && ch.Code == ' ') {
-      ++i;
+      i = next;
       continue;
     }
     skipSpaces = false;
@@ -388,18 +382,18 @@ void TOxaFont::LayoutGlyphs(std::string_view text, int alignment, TOxaTextBlock&
     std::int32_t glyphWidth = 0;
     if (glyph != nullptr) {
       if (glyph->ImageHeight() != glyphHeight) {
-        ++i;
+        i = next;
         continue;
       }
       glyphWidth = glyph->ImageWidth();
     } else {
       if ((!platform && !FFallback) || Invisible(ch.Code)) {
-        ++i;
+        i = next;
         continue;
       }
       glyphWidth = MeasurePiece(text.substr(std::size_t(ch.Index), std::size_t(ch.Length)), pieceHeight);
       if (glyphWidth <= 0) {
-        ++i;
+        i = next;
         continue;
       }
     }
@@ -411,7 +405,7 @@ void TOxaFont::LayoutGlyphs(std::string_view text, int alignment, TOxaTextBlock&
     const std::int64_t right = std::int64_t(x) + gap + width;
     if (right > maxWidth && line->Count > 0) {
       if (wrapMode == kOxaWrapNone) {
-        ++i;
+        i = next;
         continue;
       }
       if (wrapMode == kOxaWrapWord && boundaryKeep > 0) {
@@ -440,9 +434,9 @@ void TOxaFont::LayoutGlyphs(std::string_view text, int alignment, TOxaTextBlock&
       boundaryNext = i;
     } else if (BoundaryAfter(ch.Code)) {
       boundaryKeep = line->Count;
-      boundaryNext = i + 1;
+      boundaryNext = next;
     }
-    ++i;
+    i = next;
   }
   if (line->Count == 0) {
     --block.Count;
@@ -467,6 +461,7 @@ void TOxaFont::Draw(TOxaBitmap& target, const TOxaTextBlock& block, int x, int y
   const int surfaceWidth = target.ImageWidth();
   const int surfaceHeight = target.ImageHeight();
   const TOxaBltTable* table = target.BltTable();
+  target.ScanLine(0);  // pending GDI output done and the pixels the target's own before copying
   struct TPiece {
     int X, Y, Width;
     std::string_view Text;
@@ -504,7 +499,6 @@ void TOxaFont::Draw(TOxaBitmap& target, const TOxaTextBlock& block, int x, int y
       const RECT source{0, block.FontTop, bandWidth, block.FontTop + bandHeight};
       if (table != nullptr && glyph.PixelFormat() == target.PixelFormat() && glyph.BltTable() == table) {
         glyph.ScanLineRead(0);
-        target.ScanLine(0);
         if (rect.Gap >= 0 && block.LineSpacing >= 0) {
           table->Copy(target.Desc(), glyph.Desc(), left, top, 0, block.FontTop, bandWidth, bandHeight);
         } else {
