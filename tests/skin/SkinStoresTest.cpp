@@ -323,6 +323,29 @@ TEST_F(TSkinStoresTest, GlyphStoresHaveOneHeightAndTheirNames)
   EXPECT_EQ(big->Find("_AT"), nullptr);
 }
 
+// The national capitals keep their marks inside the band: clipped, they would read as A, O, U.
+TEST_F(TSkinStoresTest, NationalCapitalsDifferFromTheirPlainLetters)
+{
+  const auto store = Load("Frutiger12GrayB");
+  const struct {
+    const char* Marked;
+    const char* Plain;
+  } cases[] = {{"C196", "UA"}, {"C214", "UO"}, {"C220", "UU"}};
+  for (const auto& c : cases) {
+    TOxaBitmap* marked = store->Find(c.Marked);
+    TOxaBitmap* plain = store->Find(c.Plain);
+    ASSERT_TRUE(marked != nullptr && plain != nullptr) << c.Marked;
+    for (const int top : {2, 20}) {
+      int differing = 0;
+      const int width = std::min(marked->ImageWidth(), plain->ImageWidth());
+      for (int y = top; y < top + 3; ++y)
+        for (int x = 0; x < width; ++x)
+          differing += marked->GetPixel(x, y) != plain->GetPixel(x, y) ? 1 : 0;
+      EXPECT_GE(differing, 2) << c.Marked << " band " << top;
+    }
+  }
+}
+
 // The layout takes each band's key colour from the space glyph at (0, FontTop): every pixel of
 // the band in the space glyph must be it, and every other glyph must show ink in the band that
 // is not the key (ink equal to it would be drawn as a hole).
