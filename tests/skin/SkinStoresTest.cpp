@@ -12,6 +12,7 @@
 #include "graphics/OxaBitmap.h"
 #include "platform/display/DisplayTesting.h"
 #include "skin/OxaSkin.h"
+#include "tests/support/TraceCapture.h"
 #include "views/MusicAssets.h"
 #include "views/OxaMusicInfoAssets.h"
 #include "views/OxaMusicScanAssets.h"
@@ -419,7 +420,10 @@ TEST_F(TSkinStoresTest, ContainersFindTheNamesTheViewsLookUp)
 {
   UseHeadlessDisplay();
   EXPECT_TRUE(OxaSkinRegisterCursors());
+  TTraceCapture trace;
   TMusicAssetsForm music(nullptr, &OxaSkinStore);
+  // Every cursor the container installs is one the skin registered.
+  EXPECT_FALSE(trace.Contains("Failed to load cursor"));
   TOxaMusicInfoAssetsForm info(nullptr, &OxaSkinStore);
   TOxaMusicScanAssetsForm scan(nullptr, &OxaSkinStore);
   for (const char* view : {"Album", "Artist", "Favorite", "Folder", "Genre", "Title", "Trash"}) {
