@@ -8,6 +8,9 @@
 #include <sstream>
 #include <string>
 
+#include "graphics/OxaBitmap.h"
+#include "graphics/OxaGraphics.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -135,6 +138,35 @@ TEST_F(TSkinCompilerTest, EdgeValuesOnTheValidSideCompile)
   Edit(FSkin / "skin.txt", "band 32 12 42 #606060", "band 32 12 43 #606060");
   const TRun run = RunCompiler(FSkin, FRoot / "out");
   EXPECT_EQ(run.Status, 0) << run.Errors;
+}
+
+// Ink barely off the key blends to the key itself at low coverage; such pixels must still differ
+// from it, or the glyph shows holes where it is drawn over other text. The pixels that differ
+// from the key must be exactly those of the same glyphs in a clearly visible ink.
+TEST_F(TSkinCompilerTest, InkNeverBlendsIntoTheKeyColour)
+{
+  ASSERT_EQ(RunCompiler(FSkin, FRoot / "clear").Status, 0);
+  Edit(FSkin / "skin.txt", "band 2 12 12 #A0A0A0 #000000", "band 2 12 12 #010101 #000000");
+  ASSERT_EQ(RunCompiler(FSkin, FRoot / "faint").Status, 0);
+  TOxaBitmaps clear(nullptr);
+  TOxaBitmaps faint(nullptr);
+  clear.ReadData(Slurp(FRoot / "clear" / "store-Frutiger12B.bin"));
+  faint.ReadData(Slurp(FRoot / "faint" / "store-Frutiger12B.bin"));
+  ASSERT_EQ(clear.Count(), faint.Count());
+  int inked = 0;
+  for (int i = 0; i < clear.Count(); ++i) {
+    TOxaBitmap* a = clear.Bitmaps(i);
+    TOxaBitmap* b = faint.Bitmaps(i);
+    ASSERT_EQ(a->ImageWidth(), b->ImageWidth());
+    for (int y = 2; y < 14; ++y) {
+      for (int x = 0; x < a->ImageWidth(); ++x) {
+        const bool inkA = a->GetPixel(x, y) != 0;
+        inked += inkA ? 1 : 0;
+        EXPECT_EQ(inkA, b->GetPixel(x, y) != 0) << clear.Names(i) << " at " << x << "," << y;
+      }
+    }
+  }
+  EXPECT_GT(inked, 500);
 }
 
 }  // namespace
