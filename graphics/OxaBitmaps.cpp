@@ -43,6 +43,37 @@ std::size_t LowerBound(const TList& names, std::string_view name) noexcept
   return low;
 }
 
+// Bytes read in place: a blob is read without first being copied into a stream of its own.
+class TBytesStream : public TStream {
+ public:
+  explicit TBytesStream(std::string_view bytes) : FBytes(bytes) {}
+  std::int64_t Read(void* buffer, std::int64_t count) override
+  {
+    const std::int64_t left = std::int64_t(FBytes.size()) - FPosition;
+    const std::int64_t taken = std::max<std::int64_t>(0, std::min(count, left));
+    if (taken > 0) {
+      std::memcpy(buffer, FBytes.data() + FPosition, std::size_t(taken));
+      FPosition += taken;
+    }
+    return taken;
+  }
+  std::int64_t Write(const void* /*buffer*/, std::int64_t /*count*/) override { return 0; }
+  std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override
+  {
+    const std::int64_t base = origin == TSeekOrigin::soBeginning ? 0
+                              : origin == TSeekOrigin::soCurrent ? FPosition
+                                                                 : std::int64_t(FBytes.size());
+    FPosition = std::clamp<std::int64_t>(base + offset, 0, std::int64_t(FBytes.size()));
+    return FPosition;
+  }
+  void SetSize(std::int64_t /*newSize*/) override { throw EOxaFatal("TBytesStream.SetSize: Read only"); }
+  std::int64_t Size() override { return std::int64_t(FBytes.size()); }
+
+ private:
+  std::string_view FBytes;
+  std::int64_t FPosition = 0;
+};
+
 }  // namespace
 
 int OxaCompareNames(std::string_view a, std::string_view b) noexcept
@@ -223,11 +254,7 @@ void TOxaBitmaps::ParentChanged(TObject* /*sender*/)
 
 void TOxaBitmaps::ReadData(std::string_view bytes)
 {
-  TMemoryStream stream;
-  if (!bytes.empty()) {
-    stream.WriteBuffer(bytes.data(), std::int64_t(bytes.size()));
-  }
-  stream.SetPosition(0);
+  TBytesStream stream(bytes);
   ReadData(stream);
 }
 

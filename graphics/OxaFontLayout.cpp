@@ -202,12 +202,9 @@ TOxaGdiFont FaceFor(const TOxaGdiFont& font, std::string_view piece)
 
 }  // namespace
 
-void TOxaTextLine::Add(const TOxaTextRect& rect)
+void TOxaTextLine::Grow()
 {
-  if (Count == std::int32_t(Rects.size())) {
-    Rects.resize(Rects.size() + GlyphGrowth);
-  }
-  Rects[std::size_t(Count++)] = rect;
+  Rects.resize(Rects.size() + GlyphGrowth);
 }
 
 std::int32_t TOxaTextLine::RightEdge() const noexcept
@@ -365,7 +362,8 @@ void TOxaFont::LayoutGlyphs(std::string_view text, int alignment, TOxaTextBlock&
   };
   std::size_t i = 0;
   while (i < count) {
-    const TDecoded ch = DecodeAt(text, i);
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const TDecoded ch = lead < 0x80 ? TDecoded{lead, std::int32_t(i), 1} : DecodeAt(text, i);
     const std::size_t next = i + std::size_t(ch.Length);
     if (ch.Code == '\n') {
       newLine();

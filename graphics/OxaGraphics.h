@@ -77,10 +77,19 @@ struct TOxaTextLine {
   std::vector<TOxaTextRect> Rects;  // size() is the capacity
   std::int32_t Count = 0;
 
-  void Add(const TOxaTextRect& rect);
+  void Add(const TOxaTextRect& rect)
+  {
+    if (Count == std::int32_t(Rects.size())) {
+      Grow();
+    }
+    Rects[std::size_t(Count++)] = rect;
+  }
   const TOxaTextRect& operator[](int index) const { return Rects[std::size_t(index)]; }
   // The right edge of the rightmost glyph.
   std::int32_t RightEdge() const noexcept;
+
+ private:
+  void Grow();
 };
 
 struct TOxaTextBlock {
