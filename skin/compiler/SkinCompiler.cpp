@@ -367,6 +367,9 @@ TSkin Compile(const fs::path& dir, const std::string& font)
       looks[w[1]] = keyValues(where, w, 2);
     } else if (op == "store") {
       need(2);
+      for (const TStore& other : skin.Stores)
+        if (other.Name == w[1])
+          Fail(where, "store \"" + w[1] + "\" appears twice");
       skin.Stores.push_back({w[1], {}});
       store = &skin.Stores.back();
     } else if (op == "coded") {
@@ -431,6 +434,9 @@ TSkin Compile(const fs::path& dir, const std::string& font)
     } else if (op == "glyphs") {
       need(5);
       glyphs.push_back({w[1], w[4], ToInt(where, w[2]), ToInt(where, w[3]), where, {}});
+      if (glyphs.back().Rows <= 0 || glyphs.back().Rows > 256 || glyphs.back().PixelSize <= 0 ||
+          glyphs.back().PixelSize > 256)
+        Fail(where, "glyph rows and pixel size must be 1 to 256");
     } else if (op == "band") {
       // TOP HEIGHT BASELINE INK BACKGROUND
       need(6);

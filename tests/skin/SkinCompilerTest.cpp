@@ -111,6 +111,9 @@ TEST_F(TSkinCompilerTest, ABrokenSourceStopsTheBuildNamingIt)
       {"unknown colour code", "skin.txt", "445 44B\ncoded GEN-", "445 44Q\ncoded GEN-", "44Q"},
       {"ink equal to the key", "skin.txt", "band 17 12 27 #FFFFFF #000000", "band 17 12 27 #000000 #000000",
        "skin.txt"},
+      {"image twice", "skin.txt", "image HEAD fill.svg", "image TITLE fill.svg", "TITLE"},
+      {"store twice", "skin.txt", "store ScanBitmaps", "store InfoIcons", "InfoIcons"},
+      {"glyph pixel size 0", "skin.txt", "glyphs Frutiger16B 25 22", "glyphs Frutiger16B 25 0", "skin.txt"},
       {"band below the glyphs", "skin.txt", "band 32 12 42 #606060", "band 33 12 42 #606060", "skin.txt"},
   };
   for (const auto& c : cases) {
@@ -136,6 +139,7 @@ TEST_F(TSkinCompilerTest, EdgeValuesOnTheValidSideCompile)
 {
   Edit(FSkin / "skin.txt", "CUR_BEAM cursor-centre.svg 15 15", "CUR_BEAM cursor-centre.svg 31 0");
   Edit(FSkin / "skin.txt", "band 32 12 42 #606060", "band 32 12 43 #606060");
+  Edit(FSkin / "skin.txt", "glyphs Frutiger16B 25 22", "glyphs Frutiger16B 25 1");
   const TRun run = RunCompiler(FSkin, FRoot / "out");
   EXPECT_EQ(run.Status, 0) << run.Errors;
 }
