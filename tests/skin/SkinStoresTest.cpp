@@ -279,6 +279,50 @@ TEST_F(TSkinStoresTest, IconCodesColourTileAndSymbol)
   }
 }
 
+// The list view's appearance tables (state 0 to 31, seven code characters each): characters 3
+// to 5 name the icon (tracks: 3, "X", 5). Every entry must find its icon, and its symbol must stand
+// out from its tile, or a row in that state shows a blank square.
+TEST_F(TSkinStoresTest, EveryAppearanceEntryFindsAVisibleIcon)
+{
+  const std::string others =
+      "1222131 1222535 1221231 1221235 14441W1 14445W5 14442W1 14442W5 1222131 1222535 1221231 1221235 "
+      "14441W1 14445W5 14442W1 14442W5 B222B3B B222535 B22B23B B22B235 B444BWB B4445W5 B4442WB B4442W5 "
+      "B222B3B B222535 B22B23B B22B235 B444BWB B4445W5 B4442WB B4442W5";
+  const std::string tracks =
+      "1122131 1522535 1121231 1521235 11414W1 15414W5 114W2W1 154W2W5 1222131 1222535 1221231 1221235 "
+      "12414W1 12414W5 124W2W1 124W2W5 BB22B3B B522535 BB2B23B B52B235 BB4B4WB B54B4W5 BB4W2WB B54W2W5 "
+      "B222B3B B22B235 B22B23B B22B235 B24B4WB B24B4W5 B24W2WB B24W2W5";
+  const std::map<char, TOxaColor> grey = {{'B', 0x000000}, {'1', 0x464646}, {'2', 0x969696}, {'3', 0xA0A0A0},
+                                          {'4', 0xF0F0F0}, {'5', 0x606060}, {'W', 0xFFFFFF}};
+  const auto store = Load("Icons");
+  const auto otherEntries = Words(others);
+  const auto trackEntries = Words(tracks);
+  ASSERT_EQ(otherEntries.size(), 32U);
+  ASSERT_EQ(trackEntries.size(), 32U);
+  for (int state = 0; state < 32; ++state) {
+    const std::string& entry = otherEntries[std::size_t(state)];
+    const struct {
+      const char* Prefix;
+      int X;
+      int Y;
+    } symbols[] = {{"FAV-", 23, 23}, {"ALB-", 23, 10}, {"GEN-", 37, 30},
+                   {"ART-", 23, 16}, {"FOL-", 10, 30}, {"TIT-", 19, 20}};
+    for (const auto& symbol : symbols) {
+      const std::string name = symbol.Prefix + entry.substr(2, 3);
+      TOxaBitmap* icon = store->Find(name);
+      ASSERT_NE(icon, nullptr) << name << " state " << state;
+      EXPECT_EQ(icon->GetPixel(0, 0), grey.at(entry[4])) << name << " state " << state;
+      EXPECT_NE(icon->GetPixel(symbol.X, symbol.Y), icon->GetPixel(0, 0)) << name << " state " << state;
+    }
+    const std::string& track = trackEntries[std::size_t(state)];
+    const std::string name = std::string("TRK-") + track[2] + "X" + track[4];
+    TOxaBitmap* icon = store->Find(name);
+    ASSERT_NE(icon, nullptr) << name << " state " << state;
+    // The number is drawn on character 5's colour in the icon's centre.
+    EXPECT_EQ(icon->GetPixel(23, 23), grey.at(track[4])) << name << " state " << state;
+  }
+}
+
 struct TGlyphCase {
   const char* Store;
   int Rows;
