@@ -352,6 +352,42 @@ TEST_F(TFontTest, FallbackTakesEveryScriptTheMachineHasAFontFor)
   EXPECT_EQ(Lines(block), "AB");
 }
 
+// The pixels of one fallback piece drawn alone.
+std::vector<TOxaColor> PieceImage(TOxaFont& font, const std::string& text)
+{
+  TOxaTextBlock block;
+  font.Layout(text, 0, block, 100, 100);
+  TOwnedObject<TOxaBitmap> target(new TOxaBitmap(nullptr));
+  font.Draw(*target, block, 0, 0);
+  std::vector<TOxaColor> pixels;
+  for (int y = 0; y < block.Height; ++y) {
+    for (int x = 0; x < block.Width; ++x) {
+      pixels.push_back(target->GetPixel(x, y));
+    }
+  }
+  return pixels;
+}
+
+TEST_F(TFontTest, IdeographsAndHangulAreDrawnNotBoxed)
+{
+  Font->SetFallback(true);
+  // Two different characters of each script: a missing-glyph box would look the same for both.
+  const struct {
+    const char* First;
+    const char* Second;
+  } cases[] = {
+      {"\xE4\xB8\xAD", "\xE5\x9B\xBD"},  // two CJK ideographs
+      {"\xED\x95\x9C", "\xEA\xB8\x80"},  // two Hangul syllables
+      {"\xE3\x81\x82", "\xE3\x82\xAB"},  // hiragana a, katakana ka
+  };
+  for (const auto& c : cases) {
+    const std::vector<TOxaColor> first = PieceImage(*Font, c.First);
+    const std::vector<TOxaColor> second = PieceImage(*Font, c.Second);
+    ASSERT_FALSE(first.empty()) << c.First;
+    EXPECT_NE(first, second) << c.First << " " << c.Second;
+  }
+}
+
 TEST_F(TFontTest, FallbackCoversCharactersBeyondTheGlyphCodes)
 {
   Font->SetFallback(true);
