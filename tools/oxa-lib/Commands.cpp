@@ -79,6 +79,12 @@ std::span<const TCommand> Commands()
                "a music file or a library item played to its end, with the position and every state "
                "change; OXA_AUDIO=null plays silently",
                &RunPlay},
+      TCommand{
+          "skin",
+          "skin list [--store S] [--json] | skin show NAME --png FILE | skin sheet FILE.png | skin cursors "
+          "FILE.png",
+          "the compiled skin: its stores' images, one as PNG, the contact sheet of them all, the cursors",
+          &RunSkin},
   };
   return commands;
 }

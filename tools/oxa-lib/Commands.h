@@ -46,3 +46,4 @@ int RunSettings(TCommandArgs args, std::ostream& out, std::ostream& err);
 int RunHeap(TCommandArgs args, std::ostream& out, std::ostream& err);
 int RunBus(TCommandArgs args, std::ostream& out, std::ostream& err);
 int RunPlay(TCommandArgs args, std::ostream& out, std::ostream& err);
+int RunSkin(TCommandArgs args, std::ostream& out, std::ostream& err);
