@@ -582,7 +582,7 @@ void TOxaBitmap::Observe(T*& field, T* value)
   const TNotifyEvent onDestroy = MakeMethod<&TOxaBitmap::DestroyObject>(this);
   const TNotifyEvent onChange = MakeMethod<&TOxaBitmap::ChangeObject>(this);
   if (field != nullptr) {
-    field->Objects().Remove(onDestroy, onChange);
+    field->RemoveObserver(onDestroy, onChange);
   }
   field = nullptr;
   if (value != nullptr) {
