@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <mutex>
 #include <unordered_map>
+#include <vector>
 
 #include "platform/LastError.h"
 
@@ -21,7 +22,30 @@ THandleTable& Table()
   return table;
 }
 
+std::mutex watchesLock;
+std::vector<std::function<void()>*> watches;
+
 }  // namespace
+
+void AnnounceKernelObjectChange()
+{
+  const std::lock_guard guard(watchesLock);
+  for (const auto* wake : watches) {
+    (*wake)();
+  }
+}
+
+TKernelObjectWatch::TKernelObjectWatch(std::function<void()> wake) : FWake(std::move(wake))
+{
+  const std::lock_guard guard(watchesLock);
+  watches.push_back(&FWake);
+}
+
+TKernelObjectWatch::~TKernelObjectWatch()
+{
+  const std::lock_guard guard(watchesLock);
+  std::erase(watches, &FWake);
+}
 
 DWORD TKernelObject::Wait(DWORD)
 {

@@ -5,6 +5,7 @@
 // never reused within a process, so a stale handle fails with ERROR_INVALID_HANDLE instead of
 // reaching another object.
 
+#include <functional>
 #include <memory>
 
 #include "platform/WinTypes.h"
@@ -28,6 +29,28 @@ class TKernelObject {
   // Returns WAIT_OBJECT_0, WAIT_ABANDONED, WAIT_TIMEOUT, or WAIT_FAILED with the last error set.
   // The default: objects that cannot be waited on fail with ERROR_INVALID_HANDLE.
   virtual DWORD Wait(DWORD milliseconds);
+
+  // How a waiter that cannot block in Wait (it also waits for messages) learns of a change:
+  // a descriptor that becomes readable when the object may be signalled (-1: none), and whether
+  // another process may signal the object (then only looking again now and then sees it).
+  // Changes made in this process are announced (AnnounceKernelObjectChange).
+  virtual int ChangeDescriptor() const noexcept { return -1; }
+  virtual bool ChangedElsewhere() const noexcept { return false; }
+};
+
+// Tells every watch of this process that some kernel object may have become signalled.
+void AnnounceKernelObjectChange();
+
+// While it lives, every announcement calls wake (on the announcing thread).
+class TKernelObjectWatch {
+ public:
+  explicit TKernelObjectWatch(std::function<void()> wake);
+  ~TKernelObjectWatch();
+  TKernelObjectWatch(const TKernelObjectWatch&) = delete;
+  TKernelObjectWatch& operator=(const TKernelObjectWatch&) = delete;
+
+ private:
+  std::function<void()> FWake;
 };
 
 // Enters object into the handle table and returns its new handle.

@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/eventfd.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,6 +16,7 @@
 #include "platform/Processes.h"
 #include "platform/Synchronization.h"
 #include "platform/Time.h"
+#include "platform/WaitSet.h"
 #include "platform/WindowManager.h"
 #include "platform/display/Input.h"
 
@@ -28,7 +30,8 @@ constexpr std::uint64_t HungProbeInterval = 1000;
 constexpr UINT_PTR FirstThreadTimerId = 0x7FF0;
 // The most handles MsgWaitForMultipleObjects takes (MAXIMUM_WAIT_OBJECTS).
 constexpr DWORD MaxWaitObjects = 64;
-// How often MsgWaitForMultipleObjects looks at its kernel objects while it waits on the queue.
+// How often MsgWaitForMultipleObjects looks at kernel objects that another process may signal
+// (changes made here, and processes ending, wake it at once).
 constexpr std::uint64_t KernelObjectSlice = 5;
 // How often WaitForInputIdle looks whether the process it waits for still lives.
 constexpr std::uint64_t InputIdleSlice = 100;
@@ -41,6 +44,7 @@ struct TSendContext {
 };
 
 thread_local std::vector<TSendContext*> handlingSends;
+thread_local std::uint64_t objectLooks = 0;
 
 // Keeps the context on the thread's stack of handled sends while the procedure runs.
 class TSendScope {
@@ -186,26 +190,36 @@ std::uint64_t NextTimerDue(const TMessageQueue& queue)
 
 void WaitUntil(TMessageQueue& queue, std::unique_lock<std::mutex>& lock, std::uint64_t deadline)
 {
-  if (const int socket = queue.Socket.load(); socket >= 0) {
-    // The thread's own socket and the event of Notify: whichever comes first.
+  const TWaitSet& waitSet = ThreadWaitSet();
+  if (!waitSet.Empty() && queue.Signal.load() < 0) {
+    // Descriptors to watch besides the queue: Notify needs an event the poll sees.
+    queue.SignalDescriptor.Reset(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+    queue.Signal = queue.SignalDescriptor.Get();
+  }
+  if (const int signal = queue.Signal.load(); signal >= 0) {
+    // The event of Notify, the thread's own socket and what the wait set holds: whichever
+    // comes first.
     const std::uint64_t now = SteadyMilliseconds();
     const int timeout =
         deadline == UINT64_MAX
             ? -1
             : static_cast<int>(std::min<std::uint64_t>(deadline - std::min(deadline, now), 0x7FFFFFFF));
+    const int socket = queue.Socket.load();
+    std::vector<pollfd> ready{{signal, POLLIN, 0}, {socket, POLLIN, 0}};
+    waitSet.Append(ready);
     queue.Polling = true;
     lock.unlock();
-    pollfd ready[2] = {{queue.Signal.load(), POLLIN, 0}, {socket, POLLIN, 0}};
-    const int polled = poll(ready, 2, timeout);
+    const int polled = poll(ready.data(), ready.size(), timeout);
     queue.Polling = false;
     if (polled > 0) {
       if ((ready[0].revents & POLLIN) != 0) {
         std::uint64_t count = 0;
         [[maybe_unused]] const ssize_t drained = read(ready[0].fd, &count, sizeof(count));
       }
-      if ((ready[1].revents & POLLIN) != 0) {
+      if (socket >= 0 && (ready[1].revents & POLLIN) != 0) {
         TWindowManager::Instance().DrainQueueSocket(queue);
       }
+      waitSet.Dispatch(ready, 2);
     }
     lock.lock();
     return;
@@ -712,9 +726,25 @@ DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll
   }
   const auto queue = TWindowManager::Instance().CurrentQueue();
   const std::uint64_t deadline = milliseconds == INFINITE ? UINT64_MAX : SteadyMilliseconds() + milliseconds;
+  // Objects signalled in this process wake the wait through the queue.
+  const TKernelObjectWatch watch([&queue] {
+    {
+      const std::lock_guard guard(queue->Lock);
+      ++queue->ObjectChanges;
+    }
+    queue->Notify();
+  });
   std::vector<bool> taken(count, false);
   for (;;) {
+    std::uint64_t changes = 0;
+    {
+      const std::lock_guard guard(queue->Lock);
+      changes = queue->ObjectChanges;
+    }
+    ++objectLooks;
     std::size_t signalled = 0;
+    bool lookAgain = false;
+    std::vector<std::unique_ptr<TWaitRegistration>> descriptors;
     for (DWORD i = 0; i < count; ++i) {
       if (!taken[i]) {
         const DWORD state = objects[i]->Wait(0);
@@ -726,6 +756,11 @@ DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll
             return WAIT_OBJECT_0 + i;
           }
           taken[i] = true;
+        } else {
+          lookAgain = lookAgain || objects[i]->ChangedElsewhere();
+          if (const int descriptor = objects[i]->ChangeDescriptor(); descriptor >= 0) {
+            descriptors.push_back(std::make_unique<TWaitRegistration>(descriptor, nullptr));
+          }
         }
       }
       signalled += taken[i] ? 1 : 0;
@@ -741,11 +776,19 @@ DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll
       return WAIT_TIMEOUT;
     }
     std::unique_lock lock(queue->Lock);
+    if (queue->ObjectChanges != changes) {
+      continue;
+    }
     queue->Waiting = true;
-    WaitUntil(*queue, lock, std::min(deadline, count > 0 ? now + KernelObjectSlice : deadline));
+    WaitUntil(*queue, lock, std::min(deadline, lookAgain ? now + KernelObjectSlice : deadline));
     queue->Waiting = false;
     queue->LastLook = SteadyMilliseconds();
   }
+}
+
+std::uint64_t MessageWaitObjectLooks()
+{
+  return objectLooks;
 }
 
 DWORD WaitForProcessInputIdle(DWORD processId, DWORD milliseconds)

@@ -159,11 +159,15 @@ constexpr DWORD QS_ALLINPUT = QS_ALLEVENTS | QS_SENDMESSAGE;
 // thread's queue holds a message of a kind in wakeMask (QS_*), or the time-out passes. Returns
 // WAIT_OBJECT_0 + the handle's index, WAIT_OBJECT_0 + count for a message, WAIT_TIMEOUT, or
 // WAIT_FAILED (ERROR_INVALID_PARAMETER for more than 64 handles, ERROR_INVALID_HANDLE for a bad
-// one). Kernel objects are looked at every few milliseconds while the queue is waited on; with
-// waitAll, objects signalled early are taken (a mutex owned, an auto-reset event reset) before
-// the others are.
+// one). A change made in this process (an event set, a mutex released, a thread ended) or a
+// process's end wakes the wait at once; objects another process may change (named events,
+// mutexes) are also looked at every few milliseconds. With waitAll, objects signalled early are taken (a
+// mutex owned, an auto-reset event reset) before the others are.
 DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds,
                                 DWORD wakeMask);
+// How many times the calling thread's MsgWaitForMultipleObjects looked at its objects (tests
+// tell a wait that sleeps until something happens from one that looks now and then).
+std::uint64_t MessageWaitObjectLooks();
 
 // Waits until process has finished its start-up: its main thread waited for messages for the
 // first time. 0 when it has, WAIT_TIMEOUT after milliseconds, WAIT_FAILED for a bad handle or a

@@ -68,6 +68,8 @@ class TNamedSection {
   int Descriptor() const noexcept { return FDescriptor.Get(); }
   TObjectKind Kind() const noexcept { return static_cast<TObjectKind>(FHeader->Kind); }
   std::uint64_t DataSize() const noexcept { return FHeader->DataSize; }
+  // Other processes can open it.
+  bool Named() const noexcept { return !FPath.empty(); }
 
   // Keeps this section (file, lock, header) for the rest of the process: a mutex still owned
   // by one of our threads must stay mapped, or the system's dead-owner list would point at

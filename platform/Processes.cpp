@@ -38,6 +38,8 @@ class TProcessThreadObject : public TKernelObject {
  public:
   explicit TProcessThreadObject(std::shared_ptr<TProcessObject> process) : FProcess(std::move(process)) {}
   DWORD Wait(DWORD milliseconds) override { return FProcess->Wait(milliseconds); }
+  int ChangeDescriptor() const noexcept override { return FProcess->ChangeDescriptor(); }
+  bool ChangedElsewhere() const noexcept override { return FProcess->ChangedElsewhere(); }
 
  private:
   std::shared_ptr<TProcessObject> FProcess;

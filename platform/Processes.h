@@ -55,6 +55,9 @@ class TProcessObject : public TKernelObject {
   ~TProcessObject() override;
 
   DWORD Wait(DWORD milliseconds) override;
+  // The process descriptor is readable once the process ended.
+  int ChangeDescriptor() const noexcept override { return FPidFd.Get(); }
+  bool ChangedElsewhere() const noexcept override { return !FPidFd.Valid(); }
   pid_t Pid() const noexcept { return FPid; }
   // STILL_ACTIVE while it runs, else its exit code (128 + n after signal n).
   DWORD ExitCode();

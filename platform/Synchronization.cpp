@@ -148,8 +148,12 @@ class TMutexObject : public TKernelObject {
       SetLastError(ERROR_NOT_OWNER);
       return FALSE;
     }
+    AnnounceKernelObjectChange();
     return TRUE;
   }
+
+  // An owner that ends without releasing frees the mutex unannounced.
+  bool ChangedElsewhere() const noexcept override { return true; }
 
  private:
   TMutexState& State() const { return StateOf<TMutexState>(FSection->Header()); }
@@ -194,7 +198,10 @@ class TEventObject : public TKernelObject {
     State().Signalled.store(1);
     syscall(SYS_futex, reinterpret_cast<std::uint32_t*>(&State().Signalled), FUTEX_WAKE, INT_MAX, nullptr,
             nullptr, 0);
+    AnnounceKernelObjectChange();
   }
+
+  bool ChangedElsewhere() const noexcept override { return FSection->Named(); }
 
   void Reset() { State().Signalled.store(0); }
 

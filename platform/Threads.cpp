@@ -85,12 +85,15 @@ HANDLE CreateThread(LPSECURITY_ATTRIBUTES, std::size_t, LPTHREAD_START_ROUTINE s
       object->Changed.wait(lock, [&] { return object->Resumed; });
     }
     const DWORD result = start(parameter);
+    // The thread's windows and queue go before anyone sees it ended.
+    EndThreadQueue();
     {
       const std::lock_guard guard(object->Lock);
       object->ExitCode = result;
       object->Finished = true;
     }
     object->Changed.notify_all();
+    AnnounceKernelObjectChange();
   }).detach();
   {
     std::unique_lock lock(object->Lock);

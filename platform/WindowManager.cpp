@@ -22,10 +22,12 @@ struct TQueueHolder {
   TQueueHolder() = default;
   TQueueHolder(const TQueueHolder&) = delete;
   TQueueHolder& operator=(const TQueueHolder&) = delete;
-  ~TQueueHolder()
+  ~TQueueHolder() { End(); }
+  void End()
   {
     if (Queue) {
       TWindowManager::Instance().EndQueue(Queue);
+      Queue.reset();
     }
   }
 };
@@ -33,6 +35,11 @@ struct TQueueHolder {
 thread_local TQueueHolder currentQueue;
 
 }  // namespace
+
+void EndThreadQueue()
+{
+  currentQueue.End();
+}
 
 std::uint64_t SteadyMilliseconds() noexcept
 {
@@ -387,15 +394,21 @@ void TWindowManager::EndQueue(const std::shared_ptr<TMessageQueue>& queue)
   for (const auto& record : unanswered) {
     Reply(record, TReplyStatus::ThreadEnded, 0);
   }
+  // The thread's windows go with it, from the screen too (nobody could destroy them any more).
+  std::vector<std::pair<HWND, bool>> ended;
   {
     const std::lock_guard guard(FWindowsLock);
     std::erase_if(FWindows, [&](const auto& entry) {
       const bool ends = entry.second->Queue.lock() == queue || entry.second->Queue.expired();
       if (ends) {
         std::erase(FStack, entry.second->Handle);
+        ended.emplace_back(entry.second->Handle, entry.second->Parent == nullptr);
       }
       return ends;
     });
+  }
+  for (const auto& [window, topLevel] : ended) {
+    ForgetEndedWindow(window, topLevel);
   }
   const std::lock_guard guard(FQueuesLock);
   FQueues.erase(queue->ThreadId);

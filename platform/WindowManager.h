@@ -74,6 +74,7 @@ class TMessageQueue {
   MSG LastKey{};
   std::u32string LastKeyText;
   bool QuitPosted = false;
+  std::uint64_t ObjectChanges = 0;  // kernel objects announced as changed while the owner waits
   int QuitCode = 0;
   bool Ended = false;  // the thread ended; nothing is handled any more
 
@@ -259,5 +260,11 @@ void ForgetPaint(const TWindow& window);
 // Brings a top-level window's state to the back end: shows, reshapes or hides it (no table held).
 // A window the back end cannot show loses WS_VISIBLE; false then, with the last error set.
 bool SyncWithDisplay(HWND window);
+// Drops what outlives a window of an ended thread: its input state, its top-level listing and
+// its back-end window (no table held).
+void ForgetEndedWindow(HWND window, bool topLevel);
+// Ends the calling thread's queue now (its windows go too) instead of when the thread's
+// storage goes; a thread that ends calls it before it reports itself ended.
+void EndThreadQueue();
 // Lists a top-level window for FindWindowA (again, after its title changed).
 void ListTopLevel(HWND window, const std::string& className, const char* title);

@@ -145,6 +145,17 @@ void Destroy(const std::shared_ptr<TWindow>& window)
 
 }  // namespace
 
+void ForgetEndedWindow(HWND window, bool topLevel)
+{
+  ForgetInputWindow(window);
+  if (topLevel) {
+    UnlistTopLevel(window);
+    if (TDisplay* display = OpenedDisplay()) {
+      display->Remove(window);
+    }
+  }
+}
+
 void ListTopLevel(HWND window, const std::string& className, const char* title)
 {
   std::error_code ignored;

@@ -10,7 +10,6 @@ namespace {
 const DWORD mainThreadId = GetCurrentThreadId();  // static initialisation runs on the main thread
 
 constexpr UINT SynchronizeMessage = WM_USER + 0x0100;
-constexpr DWORD WaitSlice = 10;
 
 struct TSyncCall {
   const std::function<void()>* Method;
@@ -137,7 +136,7 @@ DWORD TThread::WaitFor()
   if (GetCurrentThreadId() == mainThreadId) {
     // Keeps serving Synchronize (sent messages) while waiting, or the two threads would wait
     // for each other.
-    while (WaitForSingleObject(FHandle, WaitSlice) == WAIT_TIMEOUT) {
+    while (MsgWaitForMultipleObjects(1, &FHandle, FALSE, INFINITE, QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1) {
       MSG message{};
       PeekMessageA(&message, nullptr, WM_NULL, WM_NULL, PM_NOREMOVE);
     }

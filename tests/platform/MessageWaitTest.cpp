@@ -7,6 +7,7 @@
 #include "platform/Messages.h"
 #include "platform/Synchronization.h"
 #include "platform/Threads.h"
+#include "platform/Time.h"
 
 namespace {
 
@@ -80,6 +81,67 @@ TEST(TMessageWait, WakesWhenAnotherThreadSignalsOrPosts)
   EXPECT_EQ(MsgWaitForMultipleObjects(0, nullptr, FALSE, 60000, QS_POSTMESSAGE), WAIT_OBJECT_0);
   poster.join();
   DrainQueue();
+}
+
+DWORD EndAfterAWhile(void*)
+{
+  Sleep(150);
+  return 0;
+}
+
+// Each wake-up source arrives 150 ms into an endless wait: the wait must sleep until it comes,
+// not look at its objects every few milliseconds (that would be some thirty looks).
+TEST(TMessageWait, SleepsUntilAnObjectOrAMessageWakesIt)
+{
+  enum class TSource { Event, Message, ThreadEnd };
+  struct TCase {
+    const char* Name;
+    TSource Source;
+    DWORD Expected;  // the event is handle 0, the ending thread handle 1
+  };
+  const TCase cases[] = {
+      {"an event set by another thread", TSource::Event, WAIT_OBJECT_0},
+      {"a message posted by another thread", TSource::Message, WAIT_OBJECT_0 + 1},
+      {"a thread that ends", TSource::ThreadEnd, WAIT_OBJECT_0 + 1},
+  };
+  for (const auto& c : cases) {
+    const TEvents events(1);
+    std::vector<HANDLE> handles{events.Handles[0]};
+    const DWORD self = GetCurrentThreadId();
+    HANDLE ending = nullptr;
+    std::thread helper;
+    switch (c.Source) {
+      case TSource::Event:
+        helper = std::thread([&] {
+          Sleep(150);
+          SetEvent(events.Handles[0]);
+        });
+        break;
+      case TSource::Message:
+        helper = std::thread([&] {
+          Sleep(150);
+          PostThreadMessageA(self, WM_USER, 0, 0);
+        });
+        break;
+      case TSource::ThreadEnd:
+        ending = CreateThread(nullptr, 0, &EndAfterAWhile, nullptr, 0, nullptr);
+        handles.push_back(ending);
+        break;
+    }
+    const std::uint64_t before = MessageWaitObjectLooks();
+    const DWORD result = MsgWaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), FALSE,
+                                                   INFINITE, QS_POSTMESSAGE);
+    const std::uint64_t looks = MessageWaitObjectLooks() - before;
+    EXPECT_EQ(result, c.Expected) << c.Name;
+    EXPECT_LE(looks, 3U) << c.Name;
+    if (helper.joinable()) {
+      helper.join();
+    }
+    if (ending != nullptr) {
+      CloseHandle(ending);
+    }
+    DrainQueue();
+  }
 }
 
 TEST(TMessageWait, BadArgumentsFail)

@@ -8,6 +8,8 @@
 #include "platform/Messages.h"
 #include "platform/Metrics.h"
 #include "platform/Processes.h"
+#include "platform/Synchronization.h"
+#include "platform/Threads.h"
 #include "platform/Windows.h"
 #include "platform/display/DisplayTesting.h"
 #include "platform/display/Gdi.h"
@@ -405,6 +407,55 @@ TEST_F(TWindowPainting, ScreenshotsAreSavedAsPng)
   EXPECT_GT(std::filesystem::file_size(path), 50U);
   EXPECT_FALSE(std::filesystem::exists(path.string() + ".tmp"));
   EXPECT_FALSE(SaveScreenPng((folder.Path() / "missing" / "screen.png").string()));
+}
+
+// A thread that shows a window (with a child), tells it is ready and ends when told, without
+// destroying anything.
+struct TLeavingThread {
+  HANDLE Ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  HANDLE Leave = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  HWND Window = nullptr;
+  HWND Child = nullptr;
+
+  static DWORD Run(void* parameter)
+  {
+    auto& self = *static_cast<TLeavingThread*>(parameter);
+    self.Window = CreateWindowExA(0, "PlainWindow", "left behind", WS_POPUP | WS_VISIBLE, 10, 10, 40, 40,
+                                  nullptr, nullptr, nullptr, nullptr);
+    self.Child = CreateWindowExA(0, "PlainWindow", "", WS_CHILD | WS_VISIBLE, 0, 0, 10, 10, self.Window,
+                                 nullptr, nullptr, nullptr);
+    UpdateWindow(self.Window);
+    UpdateWindow(self.Child);
+    SetEvent(self.Ready);
+    WaitForSingleObject(self.Leave, INFINITE);
+    return 0;
+  }
+  ~TLeavingThread()
+  {
+    CloseHandle(Ready);
+    CloseHandle(Leave);
+  }
+};
+
+TEST_F(TWindowPainting, WindowsOfAThreadThatEndsLeaveTheScreen)
+{
+  TLeavingThread leaving;
+  const HANDLE thread = CreateThread(nullptr, 0, &TLeavingThread::Run, &leaving, 0, nullptr);
+  ASSERT_NE(thread, nullptr);
+  ASSERT_EQ(WaitForSingleObject(leaving.Ready, 60000), WAIT_OBJECT_0);
+  // While the thread lives its windows stay.
+  EXPECT_TRUE(IsWindow(leaving.Window));
+  EXPECT_TRUE(IsWindow(leaving.Child));
+  EXPECT_EQ(FindWindowA("PlainWindow", "left behind"), leaving.Window);
+  EXPECT_EQ(ScreenPixel(30, 30), Blue);
+  SetEvent(leaving.Leave);
+  ASSERT_EQ(WaitForSingleObject(thread, 60000), WAIT_OBJECT_0);
+  // Once it is seen ended they are gone: table, listing and screen.
+  EXPECT_FALSE(IsWindow(leaving.Window));
+  EXPECT_FALSE(IsWindow(leaving.Child));
+  EXPECT_EQ(FindWindowA("PlainWindow", "left behind"), nullptr);
+  EXPECT_EQ(ScreenPixel(30, 30), Black);
+  CloseHandle(thread);
 }
 
 }  // namespace
