@@ -591,60 +591,40 @@ void TOxaBitmap::Observe(T*& field, T* value)
   field = value;
 }
 
-void TOxaBitmap::FollowFont(TOxaFont* value)
+template <class T>
+void TOxaBitmap::Follow(T* TOxaBitmap::*field, bool TOxaBitmap::*inherits, T* value)
 {
-  if (value == FFont) {
+  if (value == this->*field) {
     return;
   }
-  Observe(FFont, value);
+  Observe(this->*field, value);
   for (int i = 0; i < FChildCount; ++i) {
-    if (FChildren[std::size_t(i)]->FParentFont) {
-      FChildren[std::size_t(i)]->FollowFont(value);
+    TOxaBitmap* child = FChildren[std::size_t(i)];
+    if (child->*inherits) {
+      child->Follow(field, inherits, value);
     }
   }
   ContentChanged();
+}
+
+void TOxaBitmap::FollowFont(TOxaFont* value)
+{
+  Follow(&TOxaBitmap::FFont, &TOxaBitmap::FParentFont, value);
 }
 
 void TOxaBitmap::FollowFonts(TOxaFonts* value)
 {
-  if (value == FFonts) {
-    return;
-  }
-  Observe(FFonts, value);
-  for (int i = 0; i < FChildCount; ++i) {
-    if (FChildren[std::size_t(i)]->FParentFonts) {
-      FChildren[std::size_t(i)]->FollowFonts(value);
-    }
-  }
-  ContentChanged();
+  Follow(&TOxaBitmap::FFonts, &TOxaBitmap::FParentFonts, value);
 }
 
 void TOxaBitmap::FollowColors(TOxaColors* value)
 {
-  if (value == FColors) {
-    return;
-  }
-  Observe(FColors, value);
-  for (int i = 0; i < FChildCount; ++i) {
-    if (FChildren[std::size_t(i)]->FParentColors) {
-      FChildren[std::size_t(i)]->FollowColors(value);
-    }
-  }
-  ContentChanged();
+  Follow(&TOxaBitmap::FColors, &TOxaBitmap::FParentColors, value);
 }
 
 void TOxaBitmap::FollowBitmaps(TOxaBitmaps* value)
 {
-  if (value == FBitmaps) {
-    return;
-  }
-  Observe(FBitmaps, value);
-  for (int i = 0; i < FChildCount; ++i) {
-    if (FChildren[std::size_t(i)]->FParentBitmaps) {
-      FChildren[std::size_t(i)]->FollowBitmaps(value);
-    }
-  }
-  ContentChanged();
+  Follow(&TOxaBitmap::FBitmaps, &TOxaBitmap::FParentBitmaps, value);
 }
 
 void TOxaBitmap::FollowColor(TOxaColor value)

@@ -339,6 +339,9 @@ class TOxaBitmap : public TOxaPersistent {
   void FollowCursor(std::int16_t value);
   template <class T>
   void Observe(T*& field, T* value);
+  // Observes value in field and hands it down to every child that inherits it.
+  template <class T>
+  void Follow(T* TOxaBitmap::*field, bool TOxaBitmap::*inherits, T* value);
   void Refresh(const RECT& rect);
   void ReleaseSurfaces() noexcept;
   void OwnMemory();
