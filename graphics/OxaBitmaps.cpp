@@ -89,15 +89,10 @@ int OxaCompareNames(std::string_view a, std::string_view b) noexcept
   return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
 }
 
-TOxaBitmaps::TOxaBitmaps(TComponent* owner) : TOxaGraphicsObject(owner), FOwned(NewList()) {}
+TOxaBitmaps::TOxaBitmaps(TComponent* owner) : TOxaChainedObject(owner), FOwned(NewList()) {}
 
 TOxaBitmaps::~TOxaBitmaps()
 {
-  if (FParent != nullptr) {
-    FParent->RemoveObserver(MakeMethod<&TOxaBitmaps::ParentDestroyed>(this),
-                            MakeMethod<&TOxaBitmaps::ParentChanged>(this));
-    FParent = nullptr;
-  }
   FClearing = true;
   FOwned.reset();
   FNames.clear();
@@ -142,7 +137,7 @@ TOxaBitmap* TOxaBitmaps::Bitmaps(int index) const
 TOxaBitmap* TOxaBitmaps::Find(std::string_view name) const noexcept
 {
   // The chain is free of cycles (SetParent sees to it), so this ends.
-  for (const TOxaBitmaps* store = this; store != nullptr; store = store->FParent) {
+  for (const TOxaBitmaps* store = this; store != nullptr; store = store->Parent()) {
     const std::size_t at = LowerBound(store->FNames, name);
     if (at < store->FNames.size() && OxaCompareNames(store->FNames[at].first, name) == 0) {
       return store->FNames[at].second;
@@ -203,7 +198,7 @@ void TOxaBitmaps::Assign(const TPersistent& source)
   BeginUpdate();
   try {
     Clear();
-    SetParent(store->FParent);
+    SetParent(store->Parent());
     for (const auto& [name, bitmap] : store->FNames) {
       Add(name, *bitmap);
     }
@@ -213,43 +208,6 @@ void TOxaBitmaps::Assign(const TPersistent& source)
     throw;
   }
   EndUpdate();
-}
-
-void TOxaBitmaps::SetParent(TOxaBitmaps* value)
-{
-  if (value == FParent) {
-    return;
-  }
-  for (const TOxaBitmaps* store = value; store != nullptr; store = store->FParent) {
-    if (store == this) {
-      throw EOxaFatal(ClassName() + ".SetParent: Parent can not be a child or self");
-    }
-  }
-  const TNotifyEvent onDestroy = MakeMethod<&TOxaBitmaps::ParentDestroyed>(this);
-  const TNotifyEvent onChange = MakeMethod<&TOxaBitmaps::ParentChanged>(this);
-  if (FParent != nullptr) {
-    FParent->RemoveObserver(onDestroy, onChange);
-  }
-  FParent = nullptr;
-  if (value != nullptr) {
-    value->Objects().Add(onDestroy, onChange);
-    FParent = value;
-  }
-  Changed();
-}
-
-void TOxaBitmaps::ParentDestroyed(TObject* sender)
-{
-  // The dying parent's list drops the entry itself; it can no longer be asked to.
-  if (sender == FParent) {
-    FParent = nullptr;
-    Changed();
-  }
-}
-
-void TOxaBitmaps::ParentChanged(TObject* /*sender*/)
-{
-  Changed();
 }
 
 void TOxaBitmaps::ReadData(std::string_view bytes)

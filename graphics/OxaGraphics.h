@@ -220,24 +220,34 @@ class TOxaFont : public TOxaGraphicsObject {
   mutable std::map<std::pair<int, std::string>, std::int32_t> FPieceWidths;
 };
 
-// Common part of the two state sets: the parent chain, observed so that a destroyed parent is
-// dropped and a changed one passes its change on.
-class TOxaStateSet : public TOxaGraphicsObject {
+// An observed object whose parent is of its own kind (state sets, image stores): the parent is
+// observed so that a destroyed parent is dropped and a changed one passes its change on.
+class TOxaChainedObject : public TOxaGraphicsObject {
  public:
   using TOxaGraphicsObject::TOxaGraphicsObject;
-  ~TOxaStateSet() override;
-  TOxaStateSet(const TOxaStateSet&) = delete;
-  TOxaStateSet& operator=(const TOxaStateSet&) = delete;
+  ~TOxaChainedObject() override;
+  TOxaChainedObject(const TOxaChainedObject&) = delete;
+  TOxaChainedObject& operator=(const TOxaChainedObject&) = delete;
 
  protected:
-  TOxaStateSet* ParentSet() const noexcept { return FParent; }
+  TOxaChainedObject* ParentObject() const noexcept { return FParent; }
   // Raises "%s.SetParent: Parent can not be a child or self" for a cycle.
-  void SetParentSet(TOxaStateSet* value);
+  void SetParentObject(TOxaChainedObject* value);
 
  private:
   void ParentDestroyed(TObject* sender);
   void ParentChanged(TObject* sender);
-  TOxaStateSet* FParent = nullptr;
+  TOxaChainedObject* FParent = nullptr;
+};
+
+// Common part of the two state sets.
+class TOxaStateSet : public TOxaChainedObject {
+ public:
+  using TOxaChainedObject::TOxaChainedObject;
+
+ protected:
+  TOxaStateSet* ParentSet() const noexcept { return static_cast<TOxaStateSet*>(ParentObject()); }
+  void SetParentSet(TOxaStateSet* value) { SetParentObject(value); }
 };
 
 class TOxaFonts : public TOxaStateSet {
@@ -286,7 +296,7 @@ constexpr std::uint32_t kOxaMaxStoreName = 255;
 
 // A named store of images. Names are unique and sorted without regard to case; the store owns
 // its images, and an image freed by anyone leaves the name list with it.
-class TOxaBitmaps : public TOxaGraphicsObject {
+class TOxaBitmaps : public TOxaChainedObject {
  public:
   explicit TOxaBitmaps(TComponent* owner = nullptr);
   ~TOxaBitmaps() override;
@@ -295,9 +305,9 @@ class TOxaBitmaps : public TOxaGraphicsObject {
 
   void Assign(const TPersistent& source) override;
 
-  TOxaBitmaps* Parent() const noexcept { return FParent; }
+  TOxaBitmaps* Parent() const noexcept { return static_cast<TOxaBitmaps*>(ParentObject()); }
   // Raises "%s.SetParent: Parent can not be a child or self" for a cycle.
-  void SetParent(TOxaBitmaps* value);
+  void SetParent(TOxaBitmaps* value) { SetParentObject(value); }
   int Count() const noexcept { return int(FNames.size()); }
   const std::string& Names(int index) const;
   TOxaBitmap* Bitmaps(int index) const;
@@ -319,11 +329,8 @@ class TOxaBitmaps : public TOxaGraphicsObject {
 
  private:
   void BitmapRemoved(TObject* object);
-  void ParentDestroyed(TObject* sender);
-  void ParentChanged(TObject* sender);
   std::unique_ptr<TOxaObjects> NewList();
 
-  TOxaBitmaps* FParent = nullptr;
   std::unique_ptr<TOxaObjects> FOwned;
   std::vector<std::pair<std::string, TOxaBitmap*>> FNames;
   std::string FNote;

@@ -1,29 +1,29 @@
-// The state sets of fonts and colours and the parent chain they share.
+// The state sets of fonts and colours, and the parent chain they share with image stores.
 #include <algorithm>
 
 #include "graphics/OxaGraphics.h"
 
-TOxaStateSet::~TOxaStateSet()
+TOxaChainedObject::~TOxaChainedObject()
 {
   if (FParent != nullptr) {
-    FParent->RemoveObserver(MakeMethod<&TOxaStateSet::ParentDestroyed>(this),
-                            MakeMethod<&TOxaStateSet::ParentChanged>(this));
+    FParent->RemoveObserver(MakeMethod<&TOxaChainedObject::ParentDestroyed>(this),
+                            MakeMethod<&TOxaChainedObject::ParentChanged>(this));
     FParent = nullptr;
   }
 }
 
-void TOxaStateSet::SetParentSet(TOxaStateSet* value)
+void TOxaChainedObject::SetParentObject(TOxaChainedObject* value)
 {
   if (value == FParent) {
     return;
   }
-  for (const TOxaStateSet* set = value; set != nullptr; set = set->FParent) {
-    if (set == this) {
+  for (const TOxaChainedObject* link = value; link != nullptr; link = link->FParent) {
+    if (link == this) {
       throw EOxaFatal(ClassName() + ".SetParent: Parent can not be a child or self");
     }
   }
-  const TNotifyEvent onDestroy = MakeMethod<&TOxaStateSet::ParentDestroyed>(this);
-  const TNotifyEvent onChange = MakeMethod<&TOxaStateSet::ParentChanged>(this);
+  const TNotifyEvent onDestroy = MakeMethod<&TOxaChainedObject::ParentDestroyed>(this);
+  const TNotifyEvent onChange = MakeMethod<&TOxaChainedObject::ParentChanged>(this);
   if (FParent != nullptr) {
     FParent->RemoveObserver(onDestroy, onChange);
   }
@@ -35,7 +35,7 @@ void TOxaStateSet::SetParentSet(TOxaStateSet* value)
   Changed();
 }
 
-void TOxaStateSet::ParentDestroyed(TObject* sender)
+void TOxaChainedObject::ParentDestroyed(TObject* sender)
 {
   // The dying parent's list drops the entry itself; it can no longer be asked to.
   if (sender == FParent) {
@@ -44,7 +44,7 @@ void TOxaStateSet::ParentDestroyed(TObject* sender)
   }
 }
 
-void TOxaStateSet::ParentChanged(TObject* /*sender*/)
+void TOxaChainedObject::ParentChanged(TObject* /*sender*/)
 {
   Changed();
 }
