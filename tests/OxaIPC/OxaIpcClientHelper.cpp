@@ -27,25 +27,11 @@
 #include "OxaIPC/OxaIpcClient.h"
 #include "platform/Messages.h"
 #include "platform/Time.h"
+#include "tests/support/MessagePump.h"
 
 namespace {
 
 DWORD LastActivity = 0;
-
-void Pump(DWORD milliseconds)
-{
-  const UINT_PTR wake = SetTimer(nullptr, 0, 20, nullptr);
-  const DWORD start = GetTickCount();
-  MSG message{};
-  while (GetTickCount() - start < milliseconds) {
-    if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-      DispatchMessageA(&message);
-    } else {
-      WaitMessage();
-    }
-  }
-  KillTimer(nullptr, wake);
-}
 
 std::string Text(const TOxaIpcMessage& message)
 {
@@ -160,13 +146,13 @@ int main()
       } else if (command == "pump") {
         DWORD milliseconds = 0;
         words >> milliseconds;
-        Pump(milliseconds);
+        PumpFor(milliseconds);
         answer = "ok";
       } else if (command == "settle") {
         const DWORD start = GetTickCount();
         LastActivity = start;
         while (GetTickCount() - LastActivity < 200 && GetTickCount() - start < 10000) {
-          Pump(20);
+          PumpFor(20);
         }
         answer = "ok";
       } else if (command == "received") {

@@ -25,6 +25,7 @@
 #include "OxaIPC/OxaIpcApplication.h"
 #include "platform/Messages.h"
 #include "platform/Time.h"
+#include "tests/support/MessagePump.h"
 
 namespace {
 
@@ -33,21 +34,6 @@ class TDamageCount : public TObject {
   void Damaged(TObject*) { ++Count; }
   int Count = 0;
 };
-
-void Pump(DWORD milliseconds)
-{
-  const UINT_PTR wake = SetTimer(nullptr, 0, 20, nullptr);
-  const DWORD start = GetTickCount();
-  MSG message{};
-  while (GetTickCount() - start < milliseconds) {
-    if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-      DispatchMessageA(&message);
-    } else {
-      WaitMessage();
-    }
-  }
-  KillTimer(nullptr, wake);
-}
 
 std::uint32_t AddClient(TOxaIpc& ipc, const std::string& name)
 {
@@ -73,7 +59,7 @@ int Serve(const std::string& group, const std::string& client, int seconds)
   if (!ipc.Open(false) || AddClient(ipc, client) == 0) {
     return 1;
   }
-  Pump(static_cast<DWORD>(seconds) * 1000);
+  PumpFor(static_cast<DWORD>(seconds) * 1000);
   return 0;
 }
 
@@ -100,7 +86,7 @@ int Loop(const std::string& group, int seconds, unsigned seed)
           ipc.Unlock();
         }
       }
-      Pump(2 + random() % 10);
+      PumpFor(2 + random() % 10);
       ipc.Close();
     }
     ++round;
@@ -164,7 +150,7 @@ int main(int argc, char** argv)
       } else if (command == "pump") {
         DWORD milliseconds = 0;
         words >> milliseconds;
-        Pump(milliseconds);
+        PumpFor(milliseconds);
         answer = "ok";
       } else if (command == "state") {
         std::uint32_t mapped = 0;

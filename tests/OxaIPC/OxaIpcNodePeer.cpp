@@ -22,23 +22,9 @@
 #include "OxaIPC/OxaIpcClient.h"
 #include "platform/Messages.h"
 #include "platform/Time.h"
+#include "tests/support/MessagePump.h"
 
 namespace {
-
-void Pump(DWORD milliseconds)
-{
-  const UINT_PTR wake = SetTimer(nullptr, 0, 20, nullptr);
-  const DWORD start = GetTickCount();
-  MSG message{};
-  while (GetTickCount() - start < milliseconds) {
-    if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-      DispatchMessageA(&message);
-    } else {
-      WaitMessage();
-    }
-  }
-  KillTimer(nullptr, wake);
-}
 
 std::string Hex(const std::uint8_t* data, std::size_t size)
 {
@@ -163,7 +149,7 @@ int main()
       } else if (command == "pump") {
         DWORD milliseconds = 0;
         words >> milliseconds;
-        Pump(milliseconds);
+        PumpFor(milliseconds);
         answer = "ok";
       } else if (command == "hang") {
         DWORD milliseconds = 0;

@@ -7,10 +7,10 @@
 #include "platform/Messages.h"
 #include "platform/Time.h"
 
-inline bool PumpUntil(const std::function<bool()>& done, DWORD timeout = 20000)
+inline bool PumpUntil(const std::function<bool()>& done, DWORD timeout = 20000, UINT wakeEvery = 50)
 {
   // A thread timer wakes WaitMessage now and then, so the time-out is seen.
-  const UINT_PTR wake = SetTimer(nullptr, 0, 50, nullptr);
+  const UINT_PTR wake = SetTimer(nullptr, 0, wakeEvery, nullptr);
   const DWORD start = GetTickCount();
   MSG message{};
   while (!done() && GetTickCount() - start < timeout) {
@@ -22,4 +22,11 @@ inline bool PumpUntil(const std::function<bool()>& done, DWORD timeout = 20000)
   }
   KillTimer(nullptr, wake);
   return done();
+}
+
+// Handles the calling thread's messages for about the given time (helper processes between their
+// commands).
+inline void PumpFor(DWORD milliseconds)
+{
+  PumpUntil([] { return false; }, milliseconds, 20);
 }
