@@ -607,6 +607,19 @@ void TOxaBitmap::Follow(T* TOxaBitmap::*field, bool TOxaBitmap::*inherits, T* va
   ContentChanged();
 }
 
+template <class T>
+void TOxaBitmap::Inherit(T* TOxaBitmap::*field, bool TOxaBitmap::*inherits, bool value)
+{
+  if (value == this->*inherits) {
+    if (value && FParent != nullptr) {
+      Follow(field, inherits, FParent->*field);
+    }
+    return;
+  }
+  this->*inherits = value;
+  Follow(field, inherits, value && FParent != nullptr ? FParent->*field : value ? this->*field : nullptr);
+}
+
 void TOxaBitmap::FollowFont(TOxaFont* value)
 {
   Follow(&TOxaBitmap::FFont, &TOxaBitmap::FParentFont, value);
@@ -700,47 +713,19 @@ void TOxaBitmap::SetParentColor(bool value)
 }
 void TOxaBitmap::SetParentFont(bool value)
 {
-  if (value == FParentFont) {
-    if (value && FParent != nullptr) {
-      FollowFont(FParent->FFont);
-    }
-    return;
-  }
-  FParentFont = value;
-  FollowFont(value && FParent != nullptr ? FParent->FFont : value ? FFont : nullptr);
+  Inherit(&TOxaBitmap::FFont, &TOxaBitmap::FParentFont, value);
 }
 void TOxaBitmap::SetParentFonts(bool value)
 {
-  if (value == FParentFonts) {
-    if (value && FParent != nullptr) {
-      FollowFonts(FParent->FFonts);
-    }
-    return;
-  }
-  FParentFonts = value;
-  FollowFonts(value && FParent != nullptr ? FParent->FFonts : value ? FFonts : nullptr);
+  Inherit(&TOxaBitmap::FFonts, &TOxaBitmap::FParentFonts, value);
 }
 void TOxaBitmap::SetParentColors(bool value)
 {
-  if (value == FParentColors) {
-    if (value && FParent != nullptr) {
-      FollowColors(FParent->FColors);
-    }
-    return;
-  }
-  FParentColors = value;
-  FollowColors(value && FParent != nullptr ? FParent->FColors : value ? FColors : nullptr);
+  Inherit(&TOxaBitmap::FColors, &TOxaBitmap::FParentColors, value);
 }
 void TOxaBitmap::SetParentBitmaps(bool value)
 {
-  if (value == FParentBitmaps) {
-    if (value && FParent != nullptr) {
-      FollowBitmaps(FParent->FBitmaps);
-    }
-    return;
-  }
-  FParentBitmaps = value;
-  FollowBitmaps(value && FParent != nullptr ? FParent->FBitmaps : value ? FBitmaps : nullptr);
+  Inherit(&TOxaBitmap::FBitmaps, &TOxaBitmap::FParentBitmaps, value);
 }
 void TOxaBitmap::SetParentPixelFormat(bool value)
 {

@@ -342,6 +342,9 @@ class TOxaBitmap : public TOxaPersistent {
   // Observes value in field and hands it down to every child that inherits it.
   template <class T>
   void Follow(T* TOxaBitmap::*field, bool TOxaBitmap::*inherits, T* value);
+  // Switches inheriting the set on or off; on, the parent's set is followed again.
+  template <class T>
+  void Inherit(T* TOxaBitmap::*field, bool TOxaBitmap::*inherits, bool value);
   void Refresh(const RECT& rect);
   void ReleaseSurfaces() noexcept;
   void OwnMemory();
