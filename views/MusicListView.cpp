@@ -1,0 +1,380 @@
+#include "views/MusicListView.h"
+
+#include <algorithm>
+
+#include "framework/OxaUtils.h"
+#include "rtl/Format.h"
+
+namespace {
+
+template <std::size_t N>
+int CodeIndex(const std::array<std::string_view, N>& codes, std::string_view code) noexcept
+{
+  const auto it = std::find(codes.begin(), codes.end(), code);
+  return it == codes.end() ? -1 : int(it - codes.begin());
+}
+
+}  // namespace
+
+// --- TDisplayListViewItem ---
+
+TDisplayListViewItem::TDisplayListViewItem(TOxaObjects* parentList, TDisplayListView* list)
+    : TOxaBitmap(parentList), FList(list)
+{
+  if (FList != nullptr)
+    FList->ItemCreated(this);
+}
+
+TDisplayListViewItem::~TDisplayListViewItem()
+{
+  if (FList != nullptr)
+    FList->ItemFreed(this);
+}
+
+void TDisplayListViewItem::SetState(int value)
+{
+  value &= kRowStateCount - 1;
+  if (value == FState)
+    return;
+  FState = value;
+  StateChanged();
+}
+
+void TDisplayListViewItem::SetPressed(bool value)
+{
+  if (value == FPressed)
+    return;
+  FPressed = value;
+  StateChanged();
+}
+
+void TDisplayListViewItem::SetDropTarget(bool value)
+{
+  if (value == FDropTarget)
+    return;
+  FDropTarget = value;
+  StateChanged();
+}
+
+void TDisplayListViewItem::SetCaption(std::string value)
+{
+  if (value == FCaption)
+    return;
+  FCaption = std::move(value);
+  StateChanged();
+}
+
+// --- TDisplayListView ---
+
+TDisplayListView::TDisplayListView(TOxaObjects* parentList) : TOxaDarkenBitmap(parentList) {}
+
+TDisplayListView::~TDisplayListView()
+{
+  DetachItems();
+}
+
+void TDisplayListView::BeforeDestruction()
+{
+  // Rows may outlive the list inside their parents' lists: they must not report back.
+  DetachItems();
+  TOxaDarkenBitmap::BeforeDestruction();
+}
+
+void TDisplayListView::DetachItems() noexcept
+{
+  for (TDisplayListViewItem* row : FItems)
+    row->FList = nullptr;
+  FItems.clear();
+  FSelected.clear();
+  FActive = nullptr;
+}
+
+void TDisplayListView::ItemCreated(TDisplayListViewItem* row)
+{
+  FItems.push_back(row);
+}
+
+void TDisplayListView::ItemFreed(TDisplayListViewItem* row) noexcept
+{
+  std::erase(FItems, row);
+  if (std::erase(FSelected, row) != 0)
+    FSelectionDirty = true;
+  if (FActive == row)
+    FActive = nullptr;
+}
+
+TDisplayListViewItem* TDisplayListView::Items(int index) const
+{
+  if (index < 0 || index >= ItemCount())
+    throw EOxaFatal(Format("%s.Items[%d]: Index out of bounds", ClassName(), index));
+  return FItems[std::size_t(index)];
+}
+
+int TDisplayListView::IndexOfItem(const TDisplayListViewItem* row) const noexcept
+{
+  const auto it = std::find(FItems.begin(), FItems.end(), row);
+  return it == FItems.end() ? -1 : int(it - FItems.begin());
+}
+
+void TDisplayListView::SetSelectedBit(TDisplayListViewItem* row, bool selected)
+{
+  if (selected) {
+    FSelected.push_back(row);
+    row->SetState(row->State() | kRowSelected);
+  } else {
+    std::erase(FSelected, row);
+    row->SetState(row->State() & ~kRowSelected);
+  }
+  FSelectionDirty = true;
+}
+
+void TDisplayListView::Select(TDisplayListViewItem* row)
+{
+  if (row == nullptr || row->FList != this || IsSelected(row))
+    return;
+  BeginSelection();
+  try {
+    if (row->RecordIndex() != -1) {
+      // Copy: deselecting edits the list being walked.
+      const std::vector<TDisplayListViewItem*> selected = FSelected;
+      for (TDisplayListViewItem* other : selected)
+        if (other->Group() != row->Group())
+          SetSelectedBit(other, false);
+    } else {
+      ClearSelection();
+    }
+    SetSelectedBit(row, true);
+  } catch (...) {
+    EndSelection();
+    throw;
+  }
+  EndSelection();
+}
+
+void TDisplayListView::Deselect(TDisplayListViewItem* row)
+{
+  if (row == nullptr || !IsSelected(row))
+    return;
+  BeginSelection();
+  SetSelectedBit(row, false);
+  EndSelection();
+}
+
+void TDisplayListView::ClearSelection()
+{
+  if (FSelected.empty())
+    return;
+  BeginSelection();
+  while (!FSelected.empty())
+    SetSelectedBit(FSelected.back(), false);
+  EndSelection();
+}
+
+void TDisplayListView::SelectGroup()
+{
+  const TDisplayListViewItem* first = !FSelected.empty() ? FSelected.front() : FActive;
+  if (first == nullptr)
+    return;
+  TOxaBitmap* group = first->Group();
+  BeginSelection();
+  ClearSelection();
+  for (TDisplayListViewItem* row : std::vector<TDisplayListViewItem*>(FItems))
+    if (row->Group() == group && !IsSelected(row))
+      SetSelectedBit(row, true);
+  EndSelection();
+}
+
+bool TDisplayListView::IsSelected(const TDisplayListViewItem* row) const noexcept
+{
+  return row != nullptr && row->FList == this && (row->State() & kRowSelected) != 0;
+}
+
+TDisplayListViewItem* TDisplayListView::Selected(int index) const noexcept
+{
+  if (index < 0 || index >= SelectedCount())
+    return nullptr;
+  return FSelected[std::size_t(index)];
+}
+
+void TDisplayListView::EndSelection()
+{
+  if (FSelectionNesting > 0)
+    --FSelectionNesting;
+  if (FSelectionNesting == 0 && FSelectionDirty) {
+    FSelectionDirty = false;
+    if (OnSelectionChanged)
+      OnSelectionChanged(this);
+  }
+}
+
+void TDisplayListView::SetActiveRow(TDisplayListViewItem* row)
+{
+  if (row != nullptr && row->FList != this)
+    return;
+  if (FActive == row)
+    return;
+  if (FActive != nullptr)
+    FActive->SetState(FActive->State() & ~kRowActive);
+  FActive = row;
+  if (FActive != nullptr)
+    FActive->SetState(FActive->State() | kRowActive);
+}
+
+// --- TMusicListViewItem ---
+
+TMusicListViewItem::TMusicListViewItem(TOxaObjects* parentList, TMusicListView* list,
+                                       TMusicListViewItemKinds kind)
+    : TDisplayListViewItem(parentList, list), FMusicList(list), FKind(kind)
+{
+}
+
+void TMusicListViewItem::SetNumber(int value)
+{
+  if (value == FNumber)
+    return;
+  FNumber = value;
+  StateChanged();
+}
+
+void TMusicListViewItem::StateChanged()
+{
+  Compose();
+  TDisplayListViewItem::StateChanged();
+}
+
+void TMusicListViewItem::Resized()
+{
+  TDisplayListViewItem::Resized();
+  Compose();
+}
+
+void TMusicListViewItem::Compose()
+{
+  if (Width() <= 0 || Height() <= 0) {
+    return;
+  }
+  ChangeImageSize(Width(), Height(), 6);
+  const int state = DrawState();
+  const TMusicListViewEntry entry = MusicListViewEntry(IsTrack(), state);
+  const TMusicListViewColors colors = MusicListViewColors(IsTrack(), state);
+  const TOxaColor frame = MusicListViewCodeColor(entry[0]).value_or(0);
+  FillSurface(ClientRect(), frame);
+  FillSurface({kMusicCaptionLeft, 0, Width(), std::min(Height(), kMusicIconSize)}, colors.CaptionBack);
+  // A row outliving its list draws its frame only.
+  const TMusicListView* list = List() != nullptr ? FMusicList : nullptr;
+  if (list == nullptr) {
+    return;
+  }
+  const auto put = [&](TOxaBitmap* image, int x) {
+    if (image != nullptr)
+      image->Draw(*this, x, 0, {0, 0, image->ImageWidth(), image->ImageHeight()});
+  };
+  put(list->Icon(FKind, state), kMusicRowMargin);
+  put(list->Flap(MusicListViewInnerFlapCode(entry)), kMusicRowMargin + kMusicIconSize);
+  put(list->Flap(MusicListViewOuterFlapCode(entry)), Width() - kMusicFlapWidth);
+}
+
+// --- TMusicListView ---
+
+TMusicListView::TMusicListView(TOxaObjects* parentList) : TDisplayListView(parentList)
+{
+  SetAsyncPaint(true);
+}
+
+void TMusicListView::SetBitmaps(TOxaBitmaps* value)
+{
+  TDisplayListView::SetBitmaps(value);
+  ChangeBitmaps();
+}
+
+TOxaBitmap* TMusicListView::Checked(const std::string& name, int width, const char* method)
+{
+  TOxaBitmap* image = Bitmaps() != nullptr ? Bitmaps()->Find(name) : nullptr;
+  if (image == nullptr) {
+    TraceObject(this, Format("%s: Icon \"%s\" does not exist", method, name));
+    return nullptr;
+  }
+  if (image->ImageWidth() != width || image->ImageHeight() != kMusicIconSize) {
+    TraceObject(this, Format("ChangeBitmaps: Icon \"%s\" invalid size", name));
+    return nullptr;
+  }
+  return image;
+}
+
+void TMusicListView::ChangeBitmaps()
+{
+  if (BeingDestroyed())
+    return;
+  for (auto& set : FDragInsert)
+    set.fill(nullptr);
+  for (auto& kind : FIcons)
+    kind.fill(nullptr);
+  FFlaps.fill(nullptr);
+
+  static constexpr const char* kSets[] = {"A", "B", "C", "D"};
+  for (int s = 0; s < 4; ++s) {
+    for (int step = 1; step <= 10; ++step) {
+      // The frames grow in height from step to step: only their width is fixed.
+      const std::string name = Format("DragInsert%s%d", kSets[s], step);
+      TOxaBitmap* image = Bitmaps() != nullptr ? Bitmaps()->Find(name) : nullptr;
+      if (image == nullptr)
+        TraceObject(this, Format("ChangeBitmaps: Icon \"%s\" does not exist", name));
+      else if (image->ImageWidth() != kMusicIconSize || image->ImageHeight() > kMusicIconSize)
+        TraceObject(this, Format("ChangeBitmaps: Icon \"%s\" invalid size", name));
+      else
+        FDragInsert[std::size_t(s)][std::size_t(step - 1)] = image;
+    }
+  }
+  for (int k = 0; k < kMusicListViewItemKindCount; ++k) {
+    const auto kind = static_cast<TMusicListViewItemKinds>(k);
+    const std::string prefix(MusicListViewKindPrefix(kind));
+    if (kind == TMusicListViewItemKinds::mlkTrack) {
+      for (std::size_t c = 0; c < kMusicListTrackIconCodes.size(); ++c) {
+        const std::string_view code = kMusicListTrackIconCodes[c];
+        const std::string name = Format("%s%sX%s", prefix, std::string(1, code[0]), std::string(1, code[2]));
+        FIcons[std::size_t(k)][c] = Checked(name, kMusicIconSize, "ChangeBitmaps");
+      }
+    } else {
+      for (std::size_t c = 0; c < kMusicListIconCodes.size(); ++c) {
+        const std::string_view code = kMusicListIconCodes[c];
+        const std::string name = Format("%s%s%s%s", prefix, std::string(1, code[0]), std::string(1, code[1]),
+                                        std::string(1, code[2]));
+        FIcons[std::size_t(k)][c] = Checked(name, kMusicIconSize, "ChangeBitmaps");
+      }
+    }
+  }
+  for (std::size_t f = 0; f < kMusicListFlapCodes.size(); ++f) {
+    const std::string_view code = kMusicListFlapCodes[f];
+    const std::string name =
+        Format("%s%s%s", std::string("FLAP-"), std::string(1, code[0]), std::string(1, code[1]));
+    // The flap table has always traced under this spelling; log readers match on it.
+    FFlaps[f] = Checked(name, kMusicFlapWidth, "ChangeBimaps");
+  }
+  for (int i = 0; i < ItemCount(); ++i)
+    if (auto* row = dynamic_cast<TMusicListViewItem*>(Items(i)))
+      row->Compose();
+}
+
+TOxaBitmap* TMusicListView::Icon(TMusicListViewItemKinds kind, int state) const noexcept
+{
+  const int k = static_cast<int>(kind);
+  if (k < 0 || k >= kMusicListViewItemKindCount)
+    return nullptr;
+  const bool track = kind == TMusicListViewItemKinds::mlkTrack;
+  const std::string code = MusicListViewIconCode(track, MusicListViewEntry(track, state));
+  const int c = track ? CodeIndex(kMusicListTrackIconCodes, code) : CodeIndex(kMusicListIconCodes, code);
+  return c < 0 ? nullptr : FIcons[std::size_t(k)][std::size_t(c)];
+}
+
+TOxaBitmap* TMusicListView::Flap(std::string_view code) const noexcept
+{
+  const int f = CodeIndex(kMusicListFlapCodes, code);
+  return f < 0 ? nullptr : FFlaps[std::size_t(f)];
+}
+
+TOxaBitmap* TMusicListView::DragInsert(int set, int step) const noexcept
+{
+  if (set < 0 || set >= 4 || step < 1 || step > 10)
+    return nullptr;
+  return FDragInsert[std::size_t(set)][std::size_t(step - 1)];
+}

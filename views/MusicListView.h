@@ -1,0 +1,160 @@
+#pragma once
+// The music list: a darkened list node holding rows of icons and captions, with the selection
+// and the image tables its rows draw from. Rows register with their list when created and leave
+// it when freed, so freeing rows under the list (a reload) never leaves stale pointers behind.
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "graphics/OxaBitmap.h"
+#include "views/MusicListViewStates.h"
+
+class TDisplayListView;
+
+using TDisplayListViewItemClickEvent =
+    TMethod<void(TDisplayListView* sender, class TDisplayListViewItem* row, TShiftState shift, int x, int y)>;
+
+// A row of a list. Its group is its parent node: selections never span two parents.
+class TDisplayListViewItem : public TOxaBitmap {
+ public:
+  TDisplayListViewItem(TOxaObjects* parentList, TDisplayListView* list);
+  ~TDisplayListViewItem() override;
+
+  TDisplayListView* List() const noexcept { return FList; }
+  TOxaBitmap* Group() const noexcept { return Parent(); }
+
+  // The state byte (kRow... bits).
+  int State() const noexcept { return FState; }
+  void SetState(int value);
+  bool Pressed() const noexcept { return FPressed; }
+  void SetPressed(bool value);
+  // The second highlight flag: the row is the target of a drop.
+  bool DropTarget() const noexcept { return FDropTarget; }
+  void SetDropTarget(bool value);
+  // The number the appearance is looked up by.
+  int DrawState() const noexcept { return MusicListViewDrawState(FState, FPressed, FDropTarget); }
+
+  // The record the row stands for; -1 for a row without one (a group or a plain entry).
+  int RecordIndex() const noexcept { return FRecordIndex; }
+  void SetRecordIndex(int value) { FRecordIndex = value; }
+  const std::string& Caption() const noexcept { return FCaption; }
+  void SetCaption(std::string value);
+
+ protected:
+  // Called when the look changed; rows that cache a surface redraw it.
+  virtual void StateChanged() { ContentChanged(); }
+
+ private:
+  friend class TDisplayListView;
+  TDisplayListView* FList;
+  int FState = kRowAcceptsClicks;
+  bool FPressed = false;
+  bool FDropTarget = false;
+  int FRecordIndex = -1;
+  std::string FCaption;
+};
+
+class TDisplayListView : public TOxaDarkenBitmap {
+ public:
+  explicit TDisplayListView(TOxaObjects* parentList = nullptr);
+  ~TDisplayListView() override;
+  void BeforeDestruction() override;
+
+  int ItemCount() const noexcept { return int(FItems.size()); }
+  // Raises "%s.Items[%d]: Index out of bounds".
+  TDisplayListViewItem* Items(int index) const;
+  int IndexOfItem(const TDisplayListViewItem* row) const noexcept;
+
+  // --- Selection ---
+  // Selecting a row with a record first drops the selected rows of other groups; a row
+  // without one clears the whole selection first.
+  void Select(TDisplayListViewItem* row);
+  void Deselect(TDisplayListViewItem* row);
+  void ClearSelection();
+  // Every row of the group of the first selected row, or of the active row's group.
+  void SelectGroup();
+  bool IsSelected(const TDisplayListViewItem* row) const noexcept;
+  int SelectedCount() const noexcept { return int(FSelected.size()); }
+  // In the order of selection; null outside the range.
+  TDisplayListViewItem* Selected(int index) const noexcept;
+  // Batches selection changes: OnSelectionChanged is raised once, when the outermost ends.
+  void BeginSelection() noexcept { ++FSelectionNesting; }
+  void EndSelection();
+
+  TDisplayListViewItem* ActiveRow() const noexcept { return FActive; }
+  // Moves the active bit (null: no active row).
+  void SetActiveRow(TDisplayListViewItem* row);
+
+  TOxaNodeEvent OnSelectionChanged;
+  TDisplayListViewItemClickEvent OnItemClick;
+
+ private:
+  friend class TDisplayListViewItem;
+  void ItemCreated(TDisplayListViewItem* row);
+  void ItemFreed(TDisplayListViewItem* row) noexcept;
+  void DetachItems() noexcept;
+  void SetSelectedBit(TDisplayListViewItem* row, bool selected);
+
+  std::vector<TDisplayListViewItem*> FItems;
+  std::vector<TDisplayListViewItem*> FSelected;
+  TDisplayListViewItem* FActive = nullptr;
+  int FSelectionNesting = 0;
+  bool FSelectionDirty = false;
+};
+
+// The row geometry.
+constexpr int kMusicIconSize = 47;
+constexpr int kMusicFlapWidth = 32;
+constexpr int kMusicRowMargin = 4;  // left of the icon and between rows
+constexpr int kMusicRowHeight = kMusicIconSize + kMusicRowMargin;
+constexpr int kMusicCaptionLeft = kMusicRowMargin + kMusicIconSize + kMusicFlapWidth;
+
+class TMusicListView;
+
+class TMusicListViewItem : public TDisplayListViewItem {
+ public:
+  TMusicListViewItem(TOxaObjects* parentList, TMusicListView* list, TMusicListViewItemKinds kind);
+
+  TMusicListViewItemKinds Kind() const noexcept { return FKind; }
+  bool IsTrack() const noexcept { return FKind == TMusicListViewItemKinds::mlkTrack; }
+  int Number() const noexcept { return FNumber; }
+  void SetNumber(int value);
+
+  // Redraws the row's surface: frame, icon and flaps of the current state. A missing image
+  // leaves its place in the frame colour.
+  void Compose();
+
+ protected:
+  void StateChanged() override;
+  void Resized() override;
+
+ private:
+  TMusicListView* FMusicList;
+  TMusicListViewItemKinds FKind;
+  int FNumber = 0;
+};
+
+class TMusicListView : public TDisplayListView {
+ public:
+  explicit TMusicListView(TOxaObjects* parentList = nullptr);
+
+  void SetBitmaps(TOxaBitmaps* value) override;
+  // Rebuilds the icon, flap and drag-insert tables from the store, tracing missing and
+  // wrongly sized images (which are left out).
+  void ChangeBitmaps();
+
+  // Null when the store lacks the image or it has the wrong size.
+  TOxaBitmap* Icon(TMusicListViewItemKinds kind, int state) const noexcept;
+  TOxaBitmap* Flap(std::string_view code) const noexcept;
+  // set 0..3 ("A".."D"), step 1..10.
+  TOxaBitmap* DragInsert(int set, int step) const noexcept;
+
+ private:
+  TOxaBitmap* Checked(const std::string& name, int width, const char* method);
+
+  std::array<std::array<TOxaBitmap*, kMusicListIconCodes.size()>, kMusicListViewItemKindCount> FIcons{};
+  std::array<TOxaBitmap*, kMusicListFlapCodes.size()> FFlaps{};
+  std::array<std::array<TOxaBitmap*, 10>, 4> FDragInsert{};
+};
