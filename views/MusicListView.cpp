@@ -64,6 +64,20 @@ void TDisplayListViewItem::SetCaption(std::string value)
   StateChanged();
 }
 
+void TDisplayListViewItem::MouseDown(TMouseButton button, TShiftState shift, int x, int y)
+{
+  TOxaBitmap::MouseDown(button, shift, x, y);
+  if (FList != nullptr)
+    FList->RowMouseDown(this, button, shift, x, y);
+}
+
+void TDisplayListViewItem::MouseUp(TMouseButton button, TShiftState shift, int x, int y)
+{
+  TOxaBitmap::MouseUp(button, shift, x, y);
+  if (FList != nullptr)
+    FList->RowMouseUp(this, button, shift, x, y);
+}
+
 // --- TDisplayListView ---
 
 TDisplayListView::TDisplayListView(TOxaObjects* parentList) : TOxaDarkenBitmap(parentList) {}
@@ -204,6 +218,80 @@ void TDisplayListView::EndSelection()
     FSelectionDirty = false;
     if (OnSelectionChanged)
       OnSelectionChanged(this);
+  }
+}
+
+void TDisplayListView::SelectRange(TDisplayListViewItem* row)
+{
+  TDisplayListViewItem* anchor = !FSelected.empty() ? FSelected.back() : nullptr;
+  if (anchor != nullptr && anchor->Group() != row->Group()) {
+    // The last selection lies in another group: start from the active row instead.
+    ClearSelection();
+    anchor = FActive != nullptr && FActive->Group() == row->Group() ? FActive : nullptr;
+    if (anchor != nullptr)
+      Select(anchor);
+  }
+  Select(row);
+  if (anchor == nullptr || anchor == row)
+    return;
+  const int from = IndexOfItem(anchor);
+  const int to = IndexOfItem(row);
+  for (int i = std::min(from, to) + 1; i < std::max(from, to); ++i) {
+    TDisplayListViewItem* between = FItems[std::size_t(i)];
+    if (between->Group() == row->Group())
+      Select(between);
+  }
+}
+
+void TDisplayListView::RowMouseDown(TDisplayListViewItem* row, TMouseButton button, TShiftState shift, int,
+                                    int)
+{
+  if (button != TMouseButton::mbLeft || FNoInput || row->NoInput())
+    return;
+  const bool withShift = (shift & ssShift) != 0;
+  const bool withCtrl = (shift & ssCtrl) != 0;
+  row->FModifierClick = withShift || withCtrl;
+  BeginSelection();
+  try {
+    if (withShift && withCtrl) {
+      ClearSelection();
+      Select(row);
+    } else if (withCtrl) {
+      if (IsSelected(row))
+        Deselect(row);
+      else
+        Select(row);
+    } else if (withShift) {
+      SelectRange(row);
+    }
+  } catch (...) {
+    EndSelection();
+    throw;
+  }
+  EndSelection();
+  row->SetPressed(true);
+}
+
+void TDisplayListView::RowMouseUp(TDisplayListViewItem* row, TMouseButton button, TShiftState shift, int x,
+                                  int y)
+{
+  if (FNoInput || row->NoInput())
+    return;
+  if (button == TMouseButton::mbRight) {
+    if ((row->State() & kRowAcceptsClicks) != 0 && OnItemRightClick)
+      OnItemRightClick(this, row, shift, x, y);
+    return;
+  }
+  if (button != TMouseButton::mbLeft || !row->Pressed())
+    return;
+  const bool plain = !row->FModifierClick;
+  row->FModifierClick = false;
+  row->SetPressed(false);
+  if (plain && (row->State() & kRowAcceptsClicks) != 0) {
+    if (!row->KeepSelection())
+      ClearSelection();
+    if (OnItemClick)
+      OnItemClick(this, row, shift, x, y);
   }
 }
 

@@ -42,6 +42,18 @@ class TDisplayListViewItem : public TOxaBitmap {
   const std::string& Caption() const noexcept { return FCaption; }
   void SetCaption(std::string value);
 
+  // Input flags: a row without input ignores the mouse; a row keeping the selection leaves it
+  // alone on a plain click.
+  bool NoInput() const noexcept { return FNoInput; }
+  void SetNoInput(bool value) { FNoInput = value; }
+  bool KeepSelection() const noexcept { return FKeepSelection; }
+  void SetKeepSelection(bool value) { FKeepSelection = value; }
+  // The press already changed the selection (a click with Shift or Ctrl).
+  bool ModifierClick() const noexcept { return FModifierClick; }
+
+  void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
+  void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
+
  protected:
   // Called when the look changed; rows that cache a surface redraw it.
   virtual void StateChanged() { ContentChanged(); }
@@ -54,6 +66,9 @@ class TDisplayListViewItem : public TOxaBitmap {
   bool FDropTarget = false;
   int FRecordIndex = -1;
   std::string FCaption;
+  bool FNoInput = false;
+  bool FKeepSelection = false;
+  bool FModifierClick = false;
 };
 
 class TDisplayListView : public TOxaDarkenBitmap {
@@ -87,8 +102,18 @@ class TDisplayListView : public TOxaDarkenBitmap {
   // Moves the active bit (null: no active row).
   void SetActiveRow(TDisplayListViewItem* row);
 
+  // The list ignores the mouse on its rows while set.
+  bool NoInput() const noexcept { return FNoInput; }
+  void SetNoInput(bool value) { FNoInput = value; }
+
+  // The mouse on a row: the press applies Shift and Ctrl selections, the release of a plain
+  // click clears the selection and reports the click, a right release goes to OnItemRightClick.
+  void RowMouseDown(TDisplayListViewItem* row, TMouseButton button, TShiftState shift, int x, int y);
+  void RowMouseUp(TDisplayListViewItem* row, TMouseButton button, TShiftState shift, int x, int y);
+
   TOxaNodeEvent OnSelectionChanged;
   TDisplayListViewItemClickEvent OnItemClick;
+  TDisplayListViewItemClickEvent OnItemRightClick;
 
  private:
   friend class TDisplayListViewItem;
@@ -96,12 +121,14 @@ class TDisplayListView : public TOxaDarkenBitmap {
   void ItemFreed(TDisplayListViewItem* row) noexcept;
   void DetachItems() noexcept;
   void SetSelectedBit(TDisplayListViewItem* row, bool selected);
+  void SelectRange(TDisplayListViewItem* row);
 
   std::vector<TDisplayListViewItem*> FItems;
   std::vector<TDisplayListViewItem*> FSelected;
   TDisplayListViewItem* FActive = nullptr;
   int FSelectionNesting = 0;
   bool FSelectionDirty = false;
+  bool FNoInput = false;
 };
 
 // The row geometry.

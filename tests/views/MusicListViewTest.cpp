@@ -60,6 +60,16 @@ std::unique_ptr<TOxaBitmaps> SolidStore(const std::string& skip = "", const std:
   return store;
 }
 
+struct TClicks {
+  std::vector<TDisplayListViewItem*> Rows;
+  std::vector<TDisplayListViewItem*> RightRows;
+  void Click(TDisplayListView*, TDisplayListViewItem* row, TShiftState, int, int) { Rows.push_back(row); }
+  void RightClick(TDisplayListView*, TDisplayListViewItem* row, TShiftState, int, int)
+  {
+    RightRows.push_back(row);
+  }
+};
+
 struct TCounter {
   int* Count;
   void Changed(TOxaBitmap*) { ++*Count; }
@@ -153,6 +163,108 @@ TEST_F(TMusicListViewTest, SelectionRules)
       EXPECT_EQ((r[std::size_t(i)]->State() & kRowSelected) != 0, selected) << i;
     }
   }
+}
+
+TEST_F(TMusicListViewTest, MouseSelection)
+{
+  TOxaBitmap* g1 = Group();
+  TOxaBitmap* g2 = Group();
+  std::vector<TMusicListViewItem*> r;
+  for (int i = 0; i < 6; ++i)
+    r.push_back(Row(g1));
+  r.push_back(Row(g2));
+  r.push_back(Row(g2));
+  TClicks clicks;
+  List->OnItemClick = MakeMethod<&TClicks::Click>(&clicks);
+  const TShiftState none = 0, shift = ssShift, ctrl = ssCtrl, both = ssShift | ssCtrl;
+  const struct {
+    const char* Name;
+    std::vector<int> Before;
+    int Active;
+    int Row;
+    TShiftState Shift;
+    std::vector<int> AtPress;
+    std::vector<int> AtRelease;
+    bool Clicked;
+  } cases[] = {
+      {"ctrl deselects only the row", {1, 2, 3}, -1, 2, ctrl, {1, 3}, {1, 3}, false},
+      {"ctrl adds", {1}, -1, 3, ctrl, {1, 3}, {1, 3}, false},
+      {"shift+ctrl leaves only the row", {1, 2}, -1, 4, both, {4}, {4}, false},
+      {"shift without selection: only the row", {}, -1, 3, shift, {3}, {3}, false},
+      {"shift without selection ignores the active row", {}, 1, 3, shift, {3}, {3}, false},
+      {"shift down from 2 to 5", {2}, -1, 5, shift, {2, 5, 3, 4}, {2, 5, 3, 4}, false},
+      {"shift up from 5 to 2", {5}, -1, 2, shift, {5, 2, 3, 4}, {5, 2, 3, 4}, false},
+      {"shift on the anchor itself", {2}, -1, 2, shift, {2}, {2}, false},
+      {"shift next to the anchor", {2}, -1, 3, shift, {2, 3}, {2, 3}, false},
+      {"shift from another group starts at the active row", {6}, 1, 3, shift, {1, 3, 2}, {1, 3, 2}, false},
+      {"shift from another group, active row elsewhere", {6}, 7, 3, shift, {3}, {3}, false},
+      {"plain click waits for the release", {1, 2, 3}, -1, 2, none, {1, 2, 3}, {}, true},
+      {"plain click on an unselected row", {1}, -1, 4, none, {1}, {}, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    List->SetActiveRow(c.Active < 0 ? nullptr : r[std::size_t(c.Active)]);
+    List->ClearSelection();
+    for (int i : c.Before)
+      List->Select(r[std::size_t(i)]);
+    clicks.Rows.clear();
+    TMusicListViewItem* row = r[std::size_t(c.Row)];
+    row->MouseDown(TMouseButton::mbLeft, c.Shift, 10, 10);
+    EXPECT_EQ(SelectedIndexes(), c.AtPress);
+    EXPECT_TRUE(row->Pressed());
+    row->MouseUp(TMouseButton::mbLeft, c.Shift, 10, 10);
+    EXPECT_EQ(SelectedIndexes(), c.AtRelease);
+    EXPECT_FALSE(row->Pressed());
+    EXPECT_EQ(clicks.Rows,
+              c.Clicked ? std::vector<TDisplayListViewItem*>{row} : std::vector<TDisplayListViewItem*>{});
+  }
+}
+
+TEST_F(TMusicListViewTest, BlockedAndSpecialClicks)
+{
+  TOxaBitmap* g = Group();
+  TMusicListViewItem* a = Row(g);
+  TMusicListViewItem* b = Row(g);
+  TClicks clicks;
+  List->OnItemClick = MakeMethod<&TClicks::Click>(&clicks);
+  List->OnItemRightClick = MakeMethod<&TClicks::RightClick>(&clicks);
+  const auto click = [&](TMusicListViewItem* row, TMouseButton button, TShiftState shift) {
+    row->MouseDown(button, shift, 1, 1);
+    row->MouseUp(button, shift, 1, 1);
+  };
+
+  // A row that keeps the selection still reports the click.
+  List->Select(a);
+  b->SetKeepSelection(true);
+  click(b, TMouseButton::mbLeft, 0);
+  EXPECT_EQ(List->SelectedCount(), 1);
+  EXPECT_EQ(clicks.Rows.size(), 1u);
+  // A row not accepting clicks: the selection is kept and nothing is reported.
+  b->SetKeepSelection(false);
+  b->SetState(b->State() & ~kRowAcceptsClicks);
+  click(b, TMouseButton::mbLeft, 0);
+  EXPECT_EQ(List->SelectedCount(), 1);
+  EXPECT_EQ(clicks.Rows.size(), 1u);
+  click(b, TMouseButton::mbRight, 0);
+  EXPECT_TRUE(clicks.RightRows.empty());
+  b->SetState(b->State() | kRowAcceptsClicks);
+  click(b, TMouseButton::mbRight, 0);
+  EXPECT_EQ(clicks.RightRows, std::vector<TDisplayListViewItem*>{b});
+  // No input on the row or on the list blocks even Ctrl.
+  b->SetNoInput(true);
+  click(b, TMouseButton::mbLeft, ssCtrl);
+  EXPECT_FALSE(List->IsSelected(b));
+  b->SetNoInput(false);
+  List->SetNoInput(true);
+  click(b, TMouseButton::mbLeft, ssCtrl);
+  EXPECT_FALSE(List->IsSelected(b));
+  EXPECT_FALSE(b->Pressed());
+  List->SetNoInput(false);
+  click(b, TMouseButton::mbLeft, ssCtrl);
+  EXPECT_TRUE(List->IsSelected(b));
+  // A release without a press over the row is not a click.
+  b->MouseUp(TMouseButton::mbLeft, 0, 1, 1);
+  EXPECT_EQ(clicks.Rows.size(), 1u);
 }
 
 TEST_F(TMusicListViewTest, SelectionChangedOnceWhenTheOutermostBatchEnds)
