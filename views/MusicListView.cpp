@@ -1,6 +1,8 @@
 #include "views/MusicListView.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
 
 #include "framework/OxaUtils.h"
 #include "rtl/Format.h"
@@ -80,7 +82,66 @@ void TDisplayListViewItem::MouseUp(TMouseButton button, TShiftState shift, int x
 
 // --- TDisplayListView ---
 
-TDisplayListView::TDisplayListView(TOxaObjects* parentList) : TOxaDarkenBitmap(parentList) {}
+int DisplayListScrollDuration(int distance) noexcept
+{
+  // The magnitude: an upward scroll must last as long as the same downward one.
+  const double d = std::fabs(double(distance));
+  return 300 + int(std::lround(2200.0 * (1.0 - std::exp(-0.0002 * d))));
+}
+
+TDisplayListView::TDisplayListView(TOxaObjects* parentList)
+    : TOxaDarkenBitmap(parentList), FPanel(new TDisplayListViewPanel(&Objects())), FClock(&GetTickCount64)
+{
+  FPanel->SetParent(this);
+}
+
+void TDisplayListView::Resized()
+{
+  TOxaDarkenBitmap::Resized();
+  ScrollTo(FScrollOffset, false);
+}
+
+void TDisplayListView::SetHeaderHeight(int value)
+{
+  FHeaderHeight = std::max(0, value);
+  ScrollTo(FScrollOffset, false);
+}
+
+void TDisplayListView::SetFooterHeight(int value)
+{
+  FFooterHeight = std::max(0, value);
+  ScrollTo(FScrollOffset, false);
+}
+
+int TDisplayListView::MaxScrollOffset() const noexcept
+{
+  const int view = Height() - FHeaderHeight - FFooterHeight;
+  return std::max(0, FPanel->Height() - std::max(0, view));
+}
+
+void TDisplayListView::PlacePanel()
+{
+  FPanel->SetBounds(FPanel->Left(), FHeaderHeight - FScrollOffset, FPanel->Width(), FPanel->Height());
+}
+
+void TDisplayListView::ScrollTo(int offset, bool animate)
+{
+  const int target = std::clamp(offset, 0, MaxScrollOffset());
+  const int start = FScrollOffset;
+  const int distance = target - start;
+  if (animate && distance != 0) {
+    const int duration = DisplayListScrollDuration(distance);
+    const std::uint64_t begin = FClock();
+    for (std::uint64_t elapsed = 0; elapsed < std::uint64_t(duration); elapsed = FClock() - begin) {
+      FScrollOffset = start + OxaAccelerate(std::int32_t(elapsed), duration, distance);
+      PlacePanel();
+      if (Control() != nullptr)
+        PaintToControl();
+    }
+  }
+  FScrollOffset = target;
+  PlacePanel();
+}
 
 TDisplayListView::~TDisplayListView()
 {

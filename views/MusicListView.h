@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -71,6 +72,16 @@ class TDisplayListViewItem : public TOxaBitmap {
   bool FModifierClick = false;
 };
 
+// The tall node holding the rows; the list moves it up and down to scroll.
+class TDisplayListViewPanel : public TOxaBitmap {
+ public:
+  using TOxaBitmap::TOxaBitmap;
+};
+
+// How long an animated scroll over distance pixels lasts: just over 300 ms for short moves,
+// approaching 2500 ms for long ones, the same in both directions.
+int DisplayListScrollDuration(int distance) noexcept;
+
 class TDisplayListView : public TOxaDarkenBitmap {
  public:
   explicit TDisplayListView(TOxaObjects* parentList = nullptr);
@@ -111,6 +122,23 @@ class TDisplayListView : public TOxaDarkenBitmap {
   void RowMouseDown(TDisplayListViewItem* row, TMouseButton button, TShiftState shift, int x, int y);
   void RowMouseUp(TDisplayListViewItem* row, TMouseButton button, TShiftState shift, int x, int y);
 
+  // --- Scrolling ---
+  // The panel sits between the header and the footer strips; the offset is how far it is
+  // scrolled up, from 0 to MaxScrollOffset.
+  TDisplayListViewPanel* Panel() const noexcept { return FPanel; }
+  int HeaderHeight() const noexcept { return FHeaderHeight; }
+  int FooterHeight() const noexcept { return FFooterHeight; }
+  void SetHeaderHeight(int value);
+  void SetFooterHeight(int value);
+  int ScrollOffset() const noexcept { return FScrollOffset; }
+  int MaxScrollOffset() const noexcept;
+  // Scrolls to the offset (clamped). Animated, the panel moves along the eased curve and the
+  // list repaints after each step; the final offset is exact.
+  void ScrollTo(int offset, bool animate);
+  void ScrollBy(int delta, bool animate) { ScrollTo(FScrollOffset + delta, animate); }
+  // The millisecond clock the animations run on (tests drive their own).
+  void SetClock(std::function<std::uint64_t()> clock) { FClock = std::move(clock); }
+
   TOxaNodeEvent OnSelectionChanged;
   TDisplayListViewItemClickEvent OnItemClick;
   TDisplayListViewItemClickEvent OnItemRightClick;
@@ -129,6 +157,16 @@ class TDisplayListView : public TOxaDarkenBitmap {
   int FSelectionNesting = 0;
   bool FSelectionDirty = false;
   bool FNoInput = false;
+
+  void PlacePanel();
+  TDisplayListViewPanel* FPanel;
+  int FHeaderHeight = 0;
+  int FFooterHeight = 0;
+  int FScrollOffset = 0;
+  std::function<std::uint64_t()> FClock;
+
+ protected:
+  void Resized() override;
 };
 
 // The row geometry.

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
@@ -265,6 +266,84 @@ TEST_F(TMusicListViewTest, BlockedAndSpecialClicks)
   // A release without a press over the row is not a click.
   b->MouseUp(TMouseButton::mbLeft, 0, 1, 1);
   EXPECT_EQ(clicks.Rows.size(), 1u);
+}
+
+TEST(DisplayListScroll, DurationGrowsWithTheDistanceInEitherDirection)
+{
+  const struct {
+    int Distance;
+    int Duration;
+  } cases[] = {{0, 300},     {1, 300},      {-1, 300},      {2, 301},       {-2, 301},
+               {5000, 1691}, {-5000, 1691}, {100000, 2500}, {-100000, 2500}};
+  for (const auto& c : cases)
+    EXPECT_EQ(DisplayListScrollDuration(c.Distance), c.Duration) << c.Distance;
+}
+
+TEST_F(TMusicListViewTest, ScrollOffsetIsClampedBetweenHeaderAndFooter)
+{
+  List->SetBounds(0, 0, 400, 300);
+  List->SetHeaderHeight(40);
+  List->SetFooterHeight(20);
+  List->Panel()->SetBounds(0, 0, 400, 1000);
+  EXPECT_EQ(List->MaxScrollOffset(), 760);
+  const struct {
+    int Asked, Offset;
+  } cases[] = {{-1, 0}, {0, 0}, {1, 1}, {759, 759}, {760, 760}, {761, 760}, {100000, 760}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Asked);
+    List->ScrollTo(c.Asked, false);
+    EXPECT_EQ(List->ScrollOffset(), c.Offset);
+    EXPECT_EQ(List->Panel()->Top(), 40 - c.Offset);
+  }
+  // A panel shorter than the view does not scroll; a grown footer pulls the offset back.
+  List->SetFooterHeight(120);
+  EXPECT_EQ(List->MaxScrollOffset(), 860);
+  List->Panel()->SetBounds(0, 0, 400, 139);
+  List->ScrollTo(10, false);
+  EXPECT_EQ(List->ScrollOffset(), 0);
+  List->Panel()->SetBounds(0, 0, 400, 141);
+  List->ScrollTo(10, false);
+  EXPECT_EQ(List->ScrollOffset(), 1);
+}
+
+TEST_F(TMusicListViewTest, AnimatedScrollsEaseAndEndExactly)
+{
+  List->SetBounds(0, 0, 400, 300);
+  List->Panel()->SetBounds(0, 0, 400, 10000);
+  std::uint64_t now = 1000;
+  int reads = 0;
+  std::vector<int> seen;  // the offset at each step
+  List->SetClock([&] {
+    ++reads;
+    seen.push_back(List->ScrollOffset());
+    return now += 16;
+  });
+  // One read to start, then one per 16 ms step until the duration has passed.
+  const auto steps = [](int distance) { return 1 + (DisplayListScrollDuration(distance) + 15) / 16; };
+  const auto run = [&](int offset) {
+    seen.clear();
+    reads = 0;
+    List->ScrollTo(offset, true);
+    return reads;
+  };
+  // Nothing to move: no animation at all.
+  EXPECT_EQ(run(0), 0);
+  const int down = run(3000);
+  EXPECT_EQ(List->ScrollOffset(), 3000);
+  const int up = run(0);
+  EXPECT_EQ(List->ScrollOffset(), 0);
+  EXPECT_EQ(down, steps(3000));
+  EXPECT_EQ(up, down);
+  // Upward the offsets fall steadily from the start, never below the target.
+  EXPECT_TRUE(std::is_sorted(seen.rbegin(), seen.rend()));
+  EXPECT_EQ(seen.front(), 3000);
+  EXPECT_GE(seen.back(), 0);
+  EXPECT_LT(seen.back(), 100);
+  // Clamped before timing: asking past the end animates only to the end.
+  const int past = run(20000);
+  EXPECT_EQ(List->ScrollOffset(), 9700);
+  EXPECT_EQ(past, steps(9700));
+  EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
 }
 
 TEST_F(TMusicListViewTest, SelectionChangedOnceWhenTheOutermostBatchEnds)
