@@ -89,6 +89,17 @@ int DisplayListScrollDuration(int distance) noexcept
   return 300 + int(std::lround(2200.0 * (1.0 - std::exp(-0.0002 * d))));
 }
 
+int DisplayListDragScrollDelta(int y, int viewHeight, int elapsedMs) noexcept
+{
+  const int step = std::max(0, elapsedMs) / 5;
+  if (y < 0 && y >= -kDragScrollBand)
+    return -step;
+  const int below = y - viewHeight + 1;  // 1 on the first line under the view
+  if (y >= viewHeight && below <= kDragScrollBand)
+    return step;
+  return 0;
+}
+
 TDisplayListView::TDisplayListView(TOxaObjects* parentList)
     : TOxaDarkenBitmap(parentList), FPanel(new TDisplayListViewPanel(&Objects())), FClock(&GetTickCount64)
 {

@@ -82,6 +82,12 @@ class TDisplayListViewPanel : public TOxaBitmap {
 // approaching 2500 ms for long ones, the same in both directions.
 int DisplayListScrollDuration(int distance) noexcept;
 
+// The auto-scroll of a drag: y is the pointer in the view's coordinates (0 .. viewHeight - 1
+// inside). Within 20 pixels above or below the view the panel moves toward the pointer by
+// elapsed ÷ 5 pixels (200 a second); anywhere else it stays.
+constexpr int kDragScrollBand = 20;
+int DisplayListDragScrollDelta(int y, int viewHeight, int elapsedMs) noexcept;
+
 class TDisplayListView : public TOxaDarkenBitmap {
  public:
   explicit TDisplayListView(TOxaObjects* parentList = nullptr);

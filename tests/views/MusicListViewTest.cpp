@@ -279,6 +279,20 @@ TEST(DisplayListScroll, DurationGrowsWithTheDistanceInEitherDirection)
     EXPECT_EQ(DisplayListScrollDuration(c.Distance), c.Duration) << c.Distance;
 }
 
+TEST(DisplayListScroll, DragScrollsOnlyWithinTwentyPixelsOfTheView)
+{
+  // View rows 0..299; "n px below" is y = 299 + n.
+  const struct {
+    int Y, Elapsed, Delta;
+  } cases[] = {
+      {299 + 10, 50, 10}, {299 + 1, 50, 10}, {299 + 20, 50, 10},    {299 + 21, 50, 0}, {299, 50, 0},
+      {0, 50, 0},         {-1, 50, -10},     {-20, 50, -10},        {-21, 50, 0},      {150, 50, 0},
+      {299 + 10, 4, 0},   {299 + 10, 5, 1},  {299 + 10, 1000, 200}, {-10, 1000, -200}, {-10, -5, 0},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(DisplayListDragScrollDelta(c.Y, 300, c.Elapsed), c.Delta) << c.Y << " " << c.Elapsed;
+}
+
 TEST_F(TMusicListViewTest, ScrollOffsetIsClampedBetweenHeaderAndFooter)
 {
   List->SetBounds(0, 0, 400, 300);
