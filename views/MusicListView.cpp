@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "framework/OxaUtils.h"
+#include "graphics/OxaImage.h"
 #include "rtl/Format.h"
 
 namespace {
@@ -78,6 +79,22 @@ void TDisplayListViewItem::MouseUp(TMouseButton button, TShiftState shift, int x
   TOxaBitmap::MouseUp(button, shift, x, y);
   if (FList != nullptr)
     FList->RowMouseUp(this, button, shift, x, y);
+}
+
+void TDisplayListViewItem::DragDrop(TOxaBitmap* source, int x, int y)
+{
+  TOxaBitmap::DragDrop(source, x, y);
+  if (auto* drag = dynamic_cast<TMusicListViewDrag*>(source); drag != nullptr && FList != nullptr)
+    FList->RowDragDrop(this, *drag);
+}
+
+void TDisplayListViewItem::SetInsertGap(bool before, bool after)
+{
+  if (before == FInsertBefore && after == FInsertAfter)
+    return;
+  FInsertBefore = before;
+  FInsertAfter = after;
+  StateChanged();
 }
 
 // --- TDisplayListView ---
@@ -173,6 +190,8 @@ void TDisplayListView::DetachItems() noexcept
   FItems.clear();
   FSelected.clear();
   FActive = nullptr;
+  FDropPending = false;
+  FPendingDrop = {};
 }
 
 void TDisplayListView::ItemCreated(TDisplayListViewItem* row)
@@ -187,6 +206,10 @@ void TDisplayListView::ItemFreed(TDisplayListViewItem* row) noexcept
     FSelectionDirty = true;
   if (FActive == row)
     FActive = nullptr;
+  if (FPendingDrop.Target == row) {
+    FDropPending = false;
+    FPendingDrop = {};
+  }
 }
 
 TDisplayListViewItem* TDisplayListView::Items(int index) const
@@ -365,6 +388,56 @@ void TDisplayListView::RowMouseUp(TDisplayListViewItem* row, TMouseButton button
     if (OnItemClick)
       OnItemClick(this, row, shift, x, y);
   }
+}
+
+TDisplayListViewItem* TDisplayListView::FirstRowOf(const TDisplayListViewItem* groupRow) const noexcept
+{
+  for (TDisplayListViewItem* row : FItems)
+    if (row->Group() == groupRow)
+      return row;
+  return nullptr;
+}
+
+void TDisplayListView::RowDragDrop(TDisplayListViewItem* row, const TMusicListViewDrag& drag)
+{
+  Trace("%s(%x).DragDrop: Caption:%s Before:%d After: %d", row->ClassName(),
+        std::uint64_t(reinterpret_cast<std::uintptr_t>(row)), drag.Caption, int(row->InsertBefore()),
+        int(row->InsertAfter()));
+  bool before = row->InsertBefore();
+  bool after = row->InsertAfter();
+  row->SetInsertGap(false, false);
+  if (TDisplayListViewItem* first = FirstRowOf(row)) {
+    // The group row stands for its rows: the drop lands on the first of them.
+    row = first;
+    before = before || first->InsertBefore();
+    after = after || first->InsertAfter();
+    first->SetInsertGap(false, false);
+  }
+  if (!row->AcceptsDrop() || !(before || after))
+    return;
+  FPendingDrop = {drag.Caption, drag.Records, row, after};
+  FDropPending = true;
+  if (Control() != nullptr)
+    Control()->QueueCallback(this, MakeMethod<&TDisplayListView::DropCallback>(this));
+  else
+    DeliverDrop();
+}
+
+void TDisplayListView::DropCallback(TOxaImage*, TOxaBitmap*)
+{
+  DeliverDrop();
+}
+
+void TDisplayListView::DeliverDrop()
+{
+  if (!FDropPending)
+    return;
+  // Taken first: the handler may reload the list and free the target.
+  const TDisplayListViewDrop drop = std::move(FPendingDrop);
+  FPendingDrop = {};
+  FDropPending = false;
+  if (OnDrop)
+    OnDrop(this, drop);
 }
 
 void TDisplayListView::SetActiveRow(TDisplayListViewItem* row)

@@ -13,6 +13,28 @@
 #include "views/MusicListViewStates.h"
 
 class TDisplayListView;
+class TOxaImage;
+
+// What is being dragged: the box that follows the pointer, with the caption it shows and the
+// records of the dragged rows.
+class TMusicListViewDrag : public TOxaBitmap {
+ public:
+  using TOxaBitmap::TOxaBitmap;
+  static constexpr int BoxHeight = 54;
+
+  std::string Caption;
+  std::vector<int> Records;
+};
+
+class TDisplayListViewItem;
+// A drop waiting to be delivered: it runs after the mouse handling that caused it has returned.
+struct TDisplayListViewDrop {
+  std::string Caption;
+  std::vector<int> Records;
+  TDisplayListViewItem* Target = nullptr;
+  bool After = false;
+};
+using TDisplayListViewDropEvent = TMethod<void(TDisplayListView* sender, const TDisplayListViewDrop& drop)>;
 
 using TDisplayListViewItemClickEvent =
     TMethod<void(TDisplayListView* sender, class TDisplayListViewItem* row, TShiftState shift, int x, int y)>;
@@ -54,6 +76,14 @@ class TDisplayListViewItem : public TOxaBitmap {
 
   void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
   void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
+  void DragDrop(TOxaBitmap* source, int x, int y) override;
+
+  // The insertion gap beside the row, and whether the row takes drops at all.
+  bool InsertBefore() const noexcept { return FInsertBefore; }
+  bool InsertAfter() const noexcept { return FInsertAfter; }
+  void SetInsertGap(bool before, bool after);
+  bool AcceptsDrop() const noexcept { return FAcceptsDrop; }
+  void SetAcceptsDrop(bool value) { FAcceptsDrop = value; }
 
  protected:
   // Called when the look changed; rows that cache a surface redraw it.
@@ -70,6 +100,9 @@ class TDisplayListViewItem : public TOxaBitmap {
   bool FNoInput = false;
   bool FKeepSelection = false;
   bool FModifierClick = false;
+  bool FInsertBefore = false;
+  bool FInsertAfter = false;
+  bool FAcceptsDrop = true;
 };
 
 // The tall node holding the rows; the list moves it up and down to scroll.
@@ -145,6 +178,18 @@ class TDisplayListView : public TOxaDarkenBitmap {
   // The millisecond clock the animations run on (tests drive their own).
   void SetClock(std::function<std::uint64_t()> clock) { FClock = std::move(clock); }
 
+  // --- Drops ---
+  // A drop on a row: traced; taken when the row (a group row: its first row) accepts drops and
+  // a gap is open, then delivered through the host control's queue (at once without one).
+  void RowDragDrop(TDisplayListViewItem* row, const TMusicListViewDrag& drag);
+  bool DropPending() const noexcept { return FDropPending; }
+  const TDisplayListViewDrop& PendingDrop() const noexcept { return FPendingDrop; }
+  // Delivers the pending drop to OnDrop (what the queued callback does).
+  void DeliverDrop();
+  // The first row of the group a row heads, or null for a row heading none.
+  TDisplayListViewItem* FirstRowOf(const TDisplayListViewItem* groupRow) const noexcept;
+
+  TDisplayListViewDropEvent OnDrop;
   TOxaNodeEvent OnSelectionChanged;
   TDisplayListViewItemClickEvent OnItemClick;
   TDisplayListViewItemClickEvent OnItemRightClick;
@@ -165,6 +210,9 @@ class TDisplayListView : public TOxaDarkenBitmap {
   bool FNoInput = false;
 
   void PlacePanel();
+  void DropCallback(TOxaImage* sender, TOxaBitmap* node);
+  bool FDropPending = false;
+  TDisplayListViewDrop FPendingDrop;
   TDisplayListViewPanel* FPanel;
   int FHeaderHeight = 0;
   int FFooterHeight = 0;

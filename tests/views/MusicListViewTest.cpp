@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>
@@ -69,6 +70,11 @@ struct TClicks {
   {
     RightRows.push_back(row);
   }
+};
+
+struct TDrops {
+  std::vector<TDisplayListViewDrop> Seen;
+  void Drop(TDisplayListView*, const TDisplayListViewDrop& drop) { Seen.push_back(drop); }
 };
 
 struct TCounter {
@@ -358,6 +364,61 @@ TEST_F(TMusicListViewTest, AnimatedScrollsEaseAndEndExactly)
   EXPECT_EQ(List->ScrollOffset(), 9700);
   EXPECT_EQ(past, steps(9700));
   EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+}
+
+TEST_F(TMusicListViewTest, DropsAreTracedAndTakenOnlyWithAnOpenGap)
+{
+  TOxaBitmap* g = Group();
+  TMusicListViewItem* head = Row(g, -1, K::mlkAlbum);  // heads the rows below
+  TMusicListViewItem* first = Row(head);
+  TMusicListViewItem* second = Row(head);
+  TDrops drops;
+  List->OnDrop = MakeMethod<&TDrops::Drop>(&drops);
+  TOwnedObject<TMusicListViewDrag> drag(new TMusicListViewDrag(nullptr));
+  drag->Caption = "Blue Train";
+  drag->Records = {7, 9};
+  const struct {
+    const char* Name;
+    TMusicListViewItem* Row;
+    bool Before, After, Accepts;
+    TMusicListViewItem* Target;  // null: no drop
+    bool DropAfter;
+  } cases[] = {
+      {"before", second, true, false, true, second, false},
+      {"after", second, false, true, true, second, true},
+      {"no gap", second, false, false, true, nullptr, false},
+      {"not accepting", second, true, false, false, nullptr, false},
+      {"group row goes to its first row", head, false, true, true, first, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TTraceCapture trace;
+    drops.Seen.clear();
+    c.Row->SetAcceptsDrop(c.Accepts);
+    first->SetAcceptsDrop(c.Accepts);
+    c.Row->SetInsertGap(c.Before, c.After);
+    c.Row->DragDrop(drag.get(), 5, 5);
+    char line[200];
+    std::snprintf(line, sizeof line,
+                  "TMusicListViewItem(%llX).DragDrop: Caption:Blue Train Before:%d After: %d",
+                  static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(c.Row)), int(c.Before),
+                  int(c.After));
+    EXPECT_NE(trace.Log().find(line), std::string::npos) << trace.Log();
+    EXPECT_FALSE(c.Row->InsertBefore() || c.Row->InsertAfter());
+    EXPECT_FALSE(List->DropPending());
+    ASSERT_EQ(drops.Seen.size(), c.Target != nullptr ? 1u : 0u);
+    if (c.Target != nullptr) {
+      EXPECT_EQ(drops.Seen[0].Target, c.Target);
+      EXPECT_EQ(drops.Seen[0].After, c.DropAfter);
+      EXPECT_EQ(drops.Seen[0].Caption, "Blue Train");
+      EXPECT_EQ(drops.Seen[0].Records, (std::vector<int>{7, 9}));
+    }
+  }
+  // Anything but a dragged box is not a drop.
+  TTraceCapture trace;
+  second->SetInsertGap(true, false);
+  second->DragDrop(first, 5, 5);
+  EXPECT_EQ(trace.Log(), "");
 }
 
 TEST_F(TMusicListViewTest, SelectionChangedOnceWhenTheOutermostBatchEnds)
