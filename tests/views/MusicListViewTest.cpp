@@ -9,6 +9,7 @@
 
 #include "graphics/OxaBitmap.h"
 #include "graphics/OxaGraphics.h"
+#include "graphics/OxaImage.h"
 #include "platform/display/DisplayTesting.h"
 #include "skin/OxaSkin.h"
 #include "tests/support/TraceCapture.h"
@@ -419,6 +420,37 @@ TEST_F(TMusicListViewTest, DropsAreTracedAndTakenOnlyWithAnOpenGap)
   second->SetInsertGap(true, false);
   second->DragDrop(first, 5, 5);
   EXPECT_EQ(trace.Log(), "");
+}
+
+TEST_F(TMusicListViewTest, QueuedDropsWaitForTheQueueAndDieWithTheirTarget)
+{
+  TOwnedObject<TOxaImage> image(new TOxaImage(nullptr));
+  image->SetBounds(0, 0, 300, 200);
+  List->SetBounds(0, 0, 300, 200);
+  image->SetBitmap(List.get());
+  TDrops drops;
+  List->OnDrop = MakeMethod<&TDrops::Drop>(&drops);
+  TOwnedObject<TMusicListViewDrag> drag(new TMusicListViewDrag(nullptr));
+  for (const bool reload : {false, true}) {
+    SCOPED_TRACE(reload);
+    drops.Seen.clear();
+    TOxaBitmap* g = Group();
+    TMusicListViewItem* row = Row(g);
+    row->SetInsertGap(false, true);
+    row->DragDrop(drag.get(), 1, 1);
+    // Not delivered inside the mouse handling.
+    EXPECT_TRUE(drops.Seen.empty());
+    EXPECT_TRUE(List->DropPending());
+    EXPECT_EQ(image->QueuedCallbacks(), 1);
+    if (reload) {
+      FreeObject(g);
+      EXPECT_FALSE(List->DropPending());
+    }
+    image->RunCallbacks();
+    EXPECT_EQ(drops.Seen.size(), reload ? 0u : 1u);
+    EXPECT_EQ(image->QueuedCallbacks(), 0);
+  }
+  image->SetBitmap(nullptr);
 }
 
 TEST_F(TMusicListViewTest, SelectionChangedOnceWhenTheOutermostBatchEnds)
