@@ -206,6 +206,8 @@ void TDisplayListView::ItemFreed(TDisplayListViewItem* row) noexcept
     FSelectionDirty = true;
   if (FActive == row)
     FActive = nullptr;
+  if (FActive != nullptr && FActive->Group() == row)
+    FActive = nullptr;  // its group row is going; the rows inside follow
   if (FPendingDrop.Target == row) {
     FDropPending = false;
     FPendingDrop = {};
@@ -440,17 +442,37 @@ void TDisplayListView::DeliverDrop()
     OnDrop(this, drop);
 }
 
+TDisplayListViewItem* TDisplayListView::GroupRowOf(const TDisplayListViewItem* row) const noexcept
+{
+  auto* group = dynamic_cast<TDisplayListViewItem*>(row->Group());
+  return group != nullptr && group->FList == this ? group : nullptr;
+}
+
 void TDisplayListView::SetActiveRow(TDisplayListViewItem* row)
 {
   if (row != nullptr && row->FList != this)
     return;
   if (FActive == row)
     return;
-  if (FActive != nullptr)
-    FActive->SetState(FActive->State() & ~kRowActive);
+  // The active bit runs up the chain of group rows: the current row and its groups.
+  for (TDisplayListViewItem* r = FActive; r != nullptr; r = GroupRowOf(r))
+    r->SetState(r->State() & ~kRowActive);
   FActive = row;
-  if (FActive != nullptr)
-    FActive->SetState(FActive->State() | kRowActive);
+  for (TDisplayListViewItem* r = FActive; r != nullptr; r = GroupRowOf(r))
+    r->SetState(r->State() | kRowActive);
+}
+
+void TDisplayListView::SetMarked(TDisplayListViewItem* row, bool marked)
+{
+  if (row == nullptr || row->FList != this)
+    return;
+  const auto apply = [marked](TDisplayListViewItem* r) {
+    r->SetState(marked ? r->State() | kRowMarked : r->State() & ~kRowMarked);
+  };
+  apply(row);
+  for (TDisplayListViewItem* inner : FItems)
+    if (inner->Group() == row)
+      apply(inner);
 }
 
 // --- TMusicListViewItem ---

@@ -149,8 +149,12 @@ class TDisplayListView : public TOxaDarkenBitmap {
   void EndSelection();
 
   TDisplayListViewItem* ActiveRow() const noexcept { return FActive; }
-  // Moves the active bit (null: no active row).
+  // Moves the active bit (null: no active row); the group rows above the row are active too.
   void SetActiveRow(TDisplayListViewItem* row);
+  // Marks or unmarks a row together with the rows of the group it heads.
+  void SetMarked(TDisplayListViewItem* row, bool marked);
+  // The row heading row's group, or null when its parent is no row of this list.
+  TDisplayListViewItem* GroupRowOf(const TDisplayListViewItem* row) const noexcept;
 
   // The list ignores the mouse on its rows while set.
   bool NoInput() const noexcept { return FNoInput; }

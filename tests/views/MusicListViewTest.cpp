@@ -528,6 +528,44 @@ TEST_F(TMusicListViewTest, ActiveRowMovesTheActiveBit)
   EXPECT_EQ(b->State() & kRowActive, 0);
 }
 
+TEST_F(TMusicListViewTest, GroupRowsShareActivityAndMarks)
+{
+  TOxaBitmap* g = Group();
+  TMusicListViewItem* head1 = Row(g, -1, K::mlkAlbum);
+  TMusicListViewItem* a = Row(head1);
+  TMusicListViewItem* b = Row(head1);
+  TMusicListViewItem* head2 = Row(g, -1, K::mlkAlbum);
+  TMusicListViewItem* c = Row(head2);
+  const auto bits = [](const std::vector<TMusicListViewItem*>& rows, int bit) {
+    std::vector<bool> result;
+    for (auto* r : rows)
+      result.push_back((r->State() & bit) != 0);
+    return result;
+  };
+  const std::vector<TMusicListViewItem*> all = {head1, a, b, head2, c};
+  List->SetActiveRow(a);
+  EXPECT_EQ(bits(all, kRowActive), (std::vector<bool>{true, true, false, false, false}));
+  List->SetActiveRow(c);
+  EXPECT_EQ(bits(all, kRowActive), (std::vector<bool>{false, false, false, true, true}));
+  List->SetActiveRow(head1);
+  EXPECT_EQ(bits(all, kRowActive), (std::vector<bool>{true, false, false, false, false}));
+
+  List->SetMarked(head1, true);
+  EXPECT_EQ(bits(all, kRowMarked), (std::vector<bool>{true, true, true, false, false}));
+  List->SetMarked(c, true);
+  EXPECT_EQ(bits(all, kRowMarked), (std::vector<bool>{true, true, true, false, true}));
+  List->SetMarked(head1, false);
+  EXPECT_EQ(bits(all, kRowMarked), (std::vector<bool>{false, false, false, false, true}));
+
+  // Freeing a group with its active row inside: the list forgets it before the rows go.
+  List->SetActiveRow(a);
+  FreeObject(head1);
+  EXPECT_EQ(List->ActiveRow(), nullptr);
+  List->SetActiveRow(c);
+  EXPECT_EQ(bits({head2, c}, kRowActive), (std::vector<bool>{true, true}));
+  EXPECT_EQ(List->ItemCount(), 2);
+}
+
 TEST_F(TMusicListViewTest, TheSkinGivesEveryImageWithoutATrace)
 {
   TTraceCapture trace;
