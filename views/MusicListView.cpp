@@ -152,6 +152,22 @@ void TDisplayListView::PlacePanel()
   FPanel->SetBounds(FPanel->Left(), FHeaderHeight - FScrollOffset, FPanel->Width(), FPanel->Height());
 }
 
+void TDisplayListView::ScrollIntoView(const TDisplayListViewItem* row, bool animate)
+{
+  if (row == nullptr || !FPanel->IsAncestorOf(row))
+    return;
+  int top = 0;
+  for (const TOxaBitmap* node = row; node != FPanel; node = node->Parent())
+    top += node->Top();
+  const int view = std::max(0, Height() - FHeaderHeight - FFooterHeight);
+  int offset = FScrollOffset;
+  if (top + row->Height() > offset + view)
+    offset = top + row->Height() - view;
+  if (top < offset)
+    offset = top;
+  ScrollTo(offset, animate);
+}
+
 void TDisplayListView::ScrollTo(int offset, bool animate)
 {
   const int target = std::clamp(offset, 0, MaxScrollOffset());

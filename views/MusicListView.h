@@ -179,6 +179,9 @@ class TDisplayListView : public TOxaDarkenBitmap {
   // list repaints after each step; the final offset is exact.
   void ScrollTo(int offset, bool animate);
   void ScrollBy(int delta, bool animate) { ScrollTo(FScrollOffset + delta, animate); }
+  // Scrolls the least distance that shows the whole row (its top when it is taller than the
+  // view); nothing for a row outside the panel.
+  void ScrollIntoView(const TDisplayListViewItem* row, bool animate);
   // The millisecond clock the animations run on (tests drive their own).
   void SetClock(std::function<std::uint64_t()> clock) { FClock = std::move(clock); }
 

@@ -327,6 +327,42 @@ TEST_F(TMusicListViewTest, ScrollOffsetIsClampedBetweenHeaderAndFooter)
   EXPECT_EQ(List->ScrollOffset(), 1);
 }
 
+TEST_F(TMusicListViewTest, ScrollIntoViewMovesTheLeastDistance)
+{
+  // View 200 high (rows 0..199 of the panel at offset 0); rows 51 high inside a group at 100.
+  List->SetBounds(0, 0, 400, 230);
+  List->SetHeaderHeight(30);
+  List->Panel()->SetBounds(0, 0, 400, 2000);
+  auto* group = new TOxaBitmap(&List->Panel()->Objects());
+  group->SetBounds(0, 100, 400, 1500);
+  group->SetParent(List->Panel());
+  TMusicListViewItem* row = Row(group);
+  const struct {
+    int Start, RowTop, RowHeight, Offset;
+  } cases[] = {
+      {0, 0, 51, 0},        // already shown
+      {0, 49, 51, 0},       // bottom edge on the last line (100 + 49 + 51 = 200)
+      {0, 50, 51, 1},       // one line below
+      {500, 400, 51, 500},  // top edge on the first line
+      {500, 399, 51, 499},  // one line above
+      {0, 300, 300, 400},   // taller than the view: its top
+      {0, 1400, 51, 1351},  // far below: its bottom on the last line
+      {0, 1880, 51, 1800},  // reaching past the panel's end: clamped
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.RowTop);
+    List->ScrollTo(c.Start, false);
+    row->SetBounds(0, c.RowTop, 400, c.RowHeight);
+    List->ScrollIntoView(row, false);
+    EXPECT_EQ(List->ScrollOffset(), c.Offset);
+  }
+  // A row outside the panel is ignored.
+  TMusicListViewItem* outside = Row(Group());
+  List->ScrollTo(7, false);
+  List->ScrollIntoView(outside, false);
+  EXPECT_EQ(List->ScrollOffset(), 7);
+}
+
 TEST_F(TMusicListViewTest, AnimatedScrollsEaseAndEndExactly)
 {
   List->SetBounds(0, 0, 400, 300);
