@@ -152,6 +152,54 @@ void TDisplayListView::PlacePanel()
   FPanel->SetBounds(FPanel->Left(), FHeaderHeight - FScrollOffset, FPanel->Width(), FPanel->Height());
 }
 
+void TDisplayListView::KeyDown(WORD& key, TShiftState shift)
+{
+  TOxaDarkenBitmap::KeyDown(key, shift);
+  const bool ctrl = (shift & ssCtrl) != 0;
+  const int page = std::max(1, Height() - FHeaderHeight - FFooterHeight);
+  switch (key) {
+    case VK_HOME:
+      ScrollTo(0, true);
+      break;
+    case VK_END:
+      ScrollTo(MaxScrollOffset(), true);
+      break;
+    case VK_PRIOR:
+      ScrollBy(-page, true);
+      break;
+    case VK_NEXT:
+      ScrollBy(page, true);
+      break;
+    case VK_UP:
+    case VK_DOWN: {
+      if (!ctrl || FActive == nullptr)
+        return;
+      const int step = key == VK_UP ? -1 : 1;
+      TDisplayListViewItem* next = nullptr;
+      for (int i = IndexOfItem(FActive) + step; i >= 0 && i < ItemCount() && next == nullptr; i += step)
+        if (FItems[std::size_t(i)]->Group() == FActive->Group())
+          next = FItems[std::size_t(i)];
+      if (next != nullptr) {
+        BeginSelection();
+        ClearSelection();
+        Select(next);
+        EndSelection();
+        SetActiveRow(next);
+        ScrollIntoView(next, true);
+      }
+      break;
+    }
+    case 'A':
+      if (!ctrl)
+        return;
+      SelectGroup();
+      break;
+    default:
+      return;
+  }
+  key = 0;
+}
+
 void TDisplayListView::ScrollIntoView(const TDisplayListViewItem* row, bool animate)
 {
   if (row == nullptr || !FPanel->IsAncestorOf(row))

@@ -182,6 +182,9 @@ class TDisplayListView : public TOxaDarkenBitmap {
   // Scrolls the least distance that shows the whole row (its top when it is taller than the
   // view); nothing for a row outside the panel.
   void ScrollIntoView(const TDisplayListViewItem* row, bool animate);
+  // Home, End, Page Up and Page Down scroll; Ctrl+Up and Ctrl+Down move the active row within
+  // its group, selecting it; Ctrl+A selects the group. Handled keys become 0.
+  void KeyDown(WORD& key, TShiftState shift) override;
   // The millisecond clock the animations run on (tests drive their own).
   void SetClock(std::function<std::uint64_t()> clock) { FClock = std::move(clock); }
 

@@ -363,6 +363,56 @@ TEST_F(TMusicListViewTest, ScrollIntoViewMovesTheLeastDistance)
   EXPECT_EQ(List->ScrollOffset(), 7);
 }
 
+TEST_F(TMusicListViewTest, KeysScrollAndMoveTheActiveRow)
+{
+  List->SetBounds(0, 0, 400, 300);
+  List->SetHeaderHeight(40);
+  List->SetFooterHeight(60);  // a page is 200
+  List->Panel()->SetBounds(0, 0, 400, 1000);
+  std::uint64_t now = 0;
+  List->SetClock([&] { return now += 100000; });  // every animation ends after one step
+  auto* g = new TOxaBitmap(&List->Panel()->Objects());
+  g->SetBounds(0, 0, 400, 1000);
+  g->SetParent(List->Panel());
+  std::vector<TMusicListViewItem*> r;
+  for (int i = 0; i < 3; ++i) {
+    r.push_back(Row(g));
+    r.back()->SetBounds(0, 300 * i, 400, kMusicRowHeight);
+  }
+  TMusicListViewItem* elsewhere = Row(Group());
+  const struct {
+    WORD Key;
+    TShiftState Shift;
+    int Offset;
+    int Active;  // index in r, -1: unchanged from the previous case
+    bool Handled;
+  } cases[] = {
+      {VK_NEXT, 0, 200, -1, true},     {VK_NEXT, 0, 400, -1, true},     {VK_END, 0, 800, -1, true},
+      {VK_NEXT, 0, 800, -1, true},     {VK_HOME, 0, 0, -1, true},       {VK_PRIOR, 0, 0, -1, true},
+      {VK_DOWN, 0, 0, -1, false},      {VK_DOWN, ssCtrl, 151, 1, true}, {VK_DOWN, ssCtrl, 451, 2, true},
+      {VK_DOWN, ssCtrl, 451, 2, true}, {VK_UP, ssCtrl, 300, 1, true},   {'A', 0, 300, -1, false},
+      {'B', ssCtrl, 300, -1, false},
+  };
+  List->SetActiveRow(r[0]);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.Key) + " " + std::to_string(c.Shift));
+    WORD key = c.Key;
+    List->KeyDown(key, c.Shift);
+    EXPECT_EQ(key == 0, c.Handled);
+    EXPECT_EQ(List->ScrollOffset(), c.Offset);
+    if (c.Active >= 0) {
+      EXPECT_EQ(List->ActiveRow(), r[std::size_t(c.Active)]);
+      EXPECT_EQ(List->SelectedCount(), 1);
+      EXPECT_EQ(List->Selected(0), r[std::size_t(c.Active)]);
+    }
+  }
+  WORD key = 'A';
+  List->KeyDown(key, ssCtrl);
+  EXPECT_EQ(key, 0);
+  EXPECT_EQ(List->SelectedCount(), 3);  // the active row's group, not the row elsewhere
+  EXPECT_FALSE(List->IsSelected(elsewhere));
+}
+
 TEST_F(TMusicListViewTest, AnimatedScrollsEaseAndEndExactly)
 {
   List->SetBounds(0, 0, 400, 300);
