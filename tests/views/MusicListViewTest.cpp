@@ -539,6 +539,48 @@ TEST_F(TMusicListViewTest, QueuedDropsWaitForTheQueueAndDieWithTheirTarget)
   image->SetBitmap(nullptr);
 }
 
+TEST_F(TMusicListViewTest, ReloadingUnderHoverCaptureAndDragLeavesNothingBehind)
+{
+  TOwnedObject<TOxaImage> image(new TOxaImage(nullptr));
+  image->SetBounds(0, 0, 300, 200);
+  List->SetBounds(0, 0, 300, 200);
+  image->SetBitmap(List.get());
+  TOwnedObject<TMusicListViewDrag> drag(new TMusicListViewDrag(nullptr));
+  const struct {
+    const char* Name;
+    std::function<void(TOxaImage&, TMusicListViewItem*)> Make;
+  } cases[] = {
+      {"hover", [](TOxaImage& i, TMusicListViewItem* row) { i.SetHovered(row); }},
+      {"capture", [](TOxaImage& i, TMusicListViewItem* row) { i.SetCaptured(row); }},
+      {"drag",
+       [](TOxaImage& i, TMusicListViewItem* row) {
+         i.BeginDrag(row, TMouseButton::mbLeft, {0, 0});
+       }},
+      {"pressed and selected",
+       [](TOxaImage&, TMusicListViewItem* row) { row->MouseDown(TMouseButton::mbLeft, ssCtrl, 1, 1); }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TOxaBitmap* g = Group();
+    TMusicListViewItem* row = Row(g);
+    row->SetBounds(0, 0, 300, kMusicRowHeight);
+    List->SetActiveRow(row);
+    image->SetHovered(nullptr);
+    c.Make(*image, row);
+    FreeObject(g);
+    EXPECT_EQ(image->Hovered(), nullptr);
+    EXPECT_EQ(image->Captured(), nullptr);
+    EXPECT_EQ(image->Dragged(), nullptr);
+    EXPECT_EQ(List->ItemCount(), 0);
+    EXPECT_EQ(List->SelectedCount(), 0);
+    EXPECT_EQ(List->ActiveRow(), nullptr);
+    image->DoMouseMove(0, 10, 10);
+    image->DoMouseUp(TMouseButton::mbLeft, 0, 10, 10);
+    image->RunCallbacks();
+  }
+  image->SetBitmap(nullptr);
+}
+
 TEST_F(TMusicListViewTest, SelectionChangedOnceWhenTheOutermostBatchEnds)
 {
   TOxaBitmap* g = Group();
