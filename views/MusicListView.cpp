@@ -150,6 +150,23 @@ int TDisplayListView::MaxScrollOffset() const noexcept
 void TDisplayListView::PlacePanel()
 {
   FPanel->SetBounds(FPanel->Left(), FHeaderHeight - FScrollOffset, FPanel->Width(), FPanel->Height());
+  DropHoverScrolledAway();
+}
+
+void TDisplayListView::DropHoverScrolledAway()
+{
+  TOxaImage* control = Control();
+  if (control == nullptr)
+    return;
+  auto* row = dynamic_cast<TDisplayListViewItem*>(control->Hovered());
+  if (row == nullptr || row->FList != this)
+    return;
+  POINT p{};
+  if (!GetCursorPos(&p))
+    return;
+  p = row->ScreenToPoint(p);
+  if (p.x < 0 || p.y < 0 || p.x >= row->Width() || p.y >= row->Height())
+    control->SetHovered(nullptr);
 }
 
 void TDisplayListView::KeyDown(WORD& key, TShiftState shift)

@@ -220,6 +220,7 @@ class TDisplayListView : public TOxaDarkenBitmap {
   bool FNoInput = false;
 
   void PlacePanel();
+  void DropHoverScrolledAway();
   void DropCallback(TOxaImage* sender, TOxaBitmap* node);
   bool FDropPending = false;
   TDisplayListViewDrop FPendingDrop;

@@ -581,6 +581,35 @@ TEST_F(TMusicListViewTest, ReloadingUnderHoverCaptureAndDragLeavesNothingBehind)
   image->SetBitmap(nullptr);
 }
 
+TEST_F(TMusicListViewTest, ARowScrolledFromUnderThePointerLosesIt)
+{
+  TOwnedObject<TOxaImage> image(new TOxaImage(nullptr));
+  image->SetBounds(0, 0, 300, 200);
+  List->SetBounds(0, 0, 300, 200);
+  List->Panel()->SetBounds(0, 0, 300, 1000);
+  image->SetBitmap(List.get());
+  auto* g = new TOxaBitmap(&List->Panel()->Objects());
+  g->SetBounds(0, 0, 300, 1000);
+  g->SetParent(List->Panel());
+  TMusicListViewItem* row = Row(g);
+  row->SetBounds(0, 0, 300, kMusicRowHeight);
+  // The pointer over the row's last line.
+  const POINT at = List->PointToScreen({10, kMusicRowHeight - 1});
+  ASSERT_TRUE(SetCursorPos(at.x, at.y));
+  const struct {
+    int Offset;
+    bool Hovered;
+  } cases[] = {{0, true}, {1, false}};  // the last line stays, one line further leaves
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Offset);
+    List->ScrollTo(0, false);
+    image->SetHovered(row);
+    List->ScrollTo(c.Offset, false);
+    EXPECT_EQ(image->Hovered() == row, c.Hovered);
+  }
+  image->SetBitmap(nullptr);
+}
+
 TEST_F(TMusicListViewTest, SelectionChangedOnceWhenTheOutermostBatchEnds)
 {
   TOxaBitmap* g = Group();
