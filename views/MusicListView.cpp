@@ -381,6 +381,23 @@ bool TDisplayListView::IsSelected(const TDisplayListViewItem* row) const noexcep
   return row != nullptr && row->FList == this && (row->State() & kRowSelected) != 0;
 }
 
+TDbIdList TDisplayListView::SelectedRecords() const
+{
+  TDbIdList list;
+  for (const TDisplayListViewItem* row : FSelected)
+    list.Add(row->Payload());
+  return list;
+}
+
+TDbIdList TDisplayListView::MarkedRecords() const
+{
+  TDbIdList list;
+  for (const TDisplayListViewItem* row : FItems)
+    if ((row->State() & kRowMarked) != 0)
+      list.Add(row->Payload());
+  return list;
+}
+
 TDisplayListViewItem* TDisplayListView::Selected(int index) const noexcept
 {
   if (index < 0 || index >= SelectedCount())

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "graphics/OxaBitmap.h"
+#include "library/DbId.h"
 #include "views/MusicListViewStates.h"
 
 class TDisplayListView;
@@ -64,6 +65,9 @@ class TDisplayListViewItem : public TOxaBitmap {
   void SetRecordIndex(int value) { FRecordIndex = value; }
   const std::string& Caption() const noexcept { return FCaption; }
   void SetCaption(std::string value);
+  // The library record the row stands for.
+  const TDbId& Payload() const noexcept { return FPayload; }
+  void SetPayload(TDbId value) { FPayload = std::move(value); }
 
   // Input flags: a row without input ignores the mouse; a row keeping the selection leaves it
   // alone on a plain click.
@@ -97,6 +101,7 @@ class TDisplayListViewItem : public TOxaBitmap {
   bool FDropTarget = false;
   int FRecordIndex = -1;
   std::string FCaption;
+  TDbId FPayload;
   bool FNoInput = false;
   bool FKeepSelection = false;
   bool FModifierClick = false;
@@ -141,6 +146,10 @@ class TDisplayListView : public TOxaDarkenBitmap {
   // Every row of the group of the first selected row, or of the active row's group.
   void SelectGroup();
   bool IsSelected(const TDisplayListViewItem* row) const noexcept;
+  // The records of the selected rows in the order of selection, and of the marked rows in
+  // list order.
+  TDbIdList SelectedRecords() const;
+  TDbIdList MarkedRecords() const;
   int SelectedCount() const noexcept { return int(FSelected.size()); }
   // In the order of selection; null outside the range.
   TDisplayListViewItem* Selected(int index) const noexcept;

@@ -723,6 +723,31 @@ TEST_F(TMusicListViewTest, GroupRowsShareActivityAndMarks)
   EXPECT_EQ(List->ItemCount(), 2);
 }
 
+TEST_F(TMusicListViewTest, RecordsOfSelectedAndMarkedRows)
+{
+  TOxaBitmap* g = Group();
+  std::vector<TMusicListViewItem*> r;
+  for (int i = 0; i < 4; ++i) {
+    r.push_back(Row(g));
+    TDbId id;
+    id.FileId = 100 + i;
+    r.back()->SetPayload(id);
+  }
+  const auto files = [](const TDbIdList& list) {
+    std::vector<int> result;
+    for (const TDbId& id : list.Items())
+      result.push_back(id.FileId);
+    return result;
+  };
+  EXPECT_TRUE(files(List->SelectedRecords()).empty());
+  List->Select(r[2]);
+  List->Select(r[0]);
+  List->SetMarked(r[3], true);
+  List->SetMarked(r[1], true);
+  EXPECT_EQ(files(List->SelectedRecords()), (std::vector<int>{102, 100}));
+  EXPECT_EQ(files(List->MarkedRecords()), (std::vector<int>{101, 103}));
+}
+
 TEST_F(TMusicListViewTest, TheSkinGivesEveryImageWithoutATrace)
 {
   TTraceCapture trace;
