@@ -151,6 +151,7 @@ void TDisplayListView::PlacePanel()
 {
   FPanel->SetBounds(FPanel->Left(), FHeaderHeight - FScrollOffset, FPanel->Width(), FPanel->Height());
   DropHoverScrolledAway();
+  ScrollChanged();
 }
 
 void TDisplayListView::DropHoverScrolledAway()
@@ -629,9 +630,66 @@ void TMusicListViewItem::Compose()
 
 // --- TMusicListView ---
 
-TMusicListView::TMusicListView(TOxaObjects* parentList) : TDisplayListView(parentList)
+TScrollThumb ScrollBarThumb(int track, int view, int content, int offset, int minLength) noexcept
+{
+  track = std::max(0, track);
+  if (content <= view || view <= 0)
+    return {0, track};
+  const int length = std::clamp(int(std::int64_t(track) * view / content), std::min(minLength, track), track);
+  const int range = content - view;
+  const int top = int(std::int64_t(track - length) * std::clamp(offset, 0, range) / range);
+  return {top, length};
+}
+
+void TMusicListViewScrollBar::Show(int view, int content, int offset)
+{
+  if (Width() <= 0 || Height() <= 0)
+    return;
+  const int track = Height() - 2 * ArrowHeight;
+  FThumb = ScrollBarThumb(track, view, content, offset, 16);
+  ChangeImageSize(Width(), Height(), 6);
+  FillSurface(ClientRect(), 0x000000);
+  TOxaBitmaps* store = Bitmaps();
+  if (store == nullptr)
+    return;
+  const auto image = [&](const char* name) { return store->Find(name); };
+  const auto put = [&](TOxaBitmap* img, int y) {
+    if (img != nullptr)
+      img->Draw(*this, 0, y, {0, 0, img->ImageWidth(), img->ImageHeight()});
+  };
+  put(image("ScrollArrowUpN"), 0);
+  put(image("ScrollArrowDownN"), Height() - ArrowHeight);
+  TOxaBitmap* top = image("ScrollBarTopN");
+  TOxaBitmap* body = image("ScrollBarBodyN");
+  TOxaBitmap* bottom = image("ScrollBarBottomN");
+  if (top == nullptr || body == nullptr || bottom == nullptr || track <= 0)
+    return;
+  const int y = ArrowHeight + FThumb.Top;
+  const int ends = top->ImageHeight() + bottom->ImageHeight();
+  put(top, y);
+  if (FThumb.Length > ends)
+    body->StretchDraw(*this, {0, y + top->ImageHeight(), Width(), y + FThumb.Length - bottom->ImageHeight()});
+  put(bottom, y + std::max(FThumb.Length, ends) - bottom->ImageHeight());
+}
+
+TMusicListView::TMusicListView(TOxaObjects* parentList)
+    : TDisplayListView(parentList), FScrollBar(new TMusicListViewScrollBar(&Objects()))
 {
   SetAsyncPaint(true);
+  FScrollBar->SetParent(this);
+}
+
+void TMusicListView::ScrollChanged()
+{
+  if (FScrollBar == nullptr)
+    return;  // still being built
+  const int view = std::max(0, Height() - HeaderHeight() - FooterHeight());
+  const RECT bounds{Width() - TMusicListViewScrollBar::BarWidth, HeaderHeight(), Width(),
+                    HeaderHeight() + view};
+  if (FScrollBar->BoundsRect().left != bounds.left || FScrollBar->Top() != bounds.top ||
+      FScrollBar->Height() != view)
+    FScrollBar->SetBounds(bounds.left, bounds.top, TMusicListViewScrollBar::BarWidth, view);
+  FScrollBar->Show(view, Panel()->Height(), ScrollOffset());
 }
 
 void TMusicListView::SetBitmaps(TOxaBitmaps* value)

@@ -230,6 +230,12 @@ class TDisplayListView : public TOxaDarkenBitmap {
 
   void PlacePanel();
   void DropHoverScrolledAway();
+
+ protected:
+  // After every move of the panel (each animation step included).
+  virtual void ScrollChanged() {}
+
+ private:
   void DropCallback(TOxaImage* sender, TOxaBitmap* node);
   bool FDropPending = false;
   TDisplayListViewDrop FPendingDrop;
@@ -275,6 +281,30 @@ class TMusicListViewItem : public TDisplayListViewItem {
   int FNumber = 0;
 };
 
+// Where the thumb of a scroll bar lies in its track: a view of content pixels scrolled by offset
+// shows a thumb as long as the view's share of the track (at least minLength).
+struct TScrollThumb {
+  int Top = 0;
+  int Length = 0;
+};
+TScrollThumb ScrollBarThumb(int track, int view, int content, int offset, int minLength) noexcept;
+
+// The bar at the list's right edge: an arrow at each end, the thumb built from its top, stretched
+// body and bottom images between them.
+class TMusicListViewScrollBar : public TOxaBitmap {
+ public:
+  using TOxaBitmap::TOxaBitmap;
+  static constexpr int BarWidth = 16;
+  static constexpr int ArrowHeight = 16;
+
+  // Redraws for the list's view, content height and offset.
+  void Show(int view, int content, int offset);
+  TScrollThumb Thumb() const noexcept { return FThumb; }
+
+ private:
+  TScrollThumb FThumb;
+};
+
 class TMusicListView : public TDisplayListView {
  public:
   explicit TMusicListView(TOxaObjects* parentList = nullptr);
@@ -289,8 +319,13 @@ class TMusicListView : public TDisplayListView {
   TOxaBitmap* Flap(std::string_view code) const noexcept;
   // set 0..3 ("A".."D"), step 1..10.
   TOxaBitmap* DragInsert(int set, int step) const noexcept;
+  TMusicListViewScrollBar* ScrollBar() const noexcept { return FScrollBar; }
+
+ protected:
+  void ScrollChanged() override;
 
  private:
+  TMusicListViewScrollBar* FScrollBar;
   TOxaBitmap* Checked(const std::string& name, int width, const char* method);
 
   std::array<std::array<TOxaBitmap*, kMusicListIconCodes.size()>, kMusicListViewItemKindCount> FIcons{};

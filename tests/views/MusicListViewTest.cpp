@@ -610,6 +610,63 @@ TEST_F(TMusicListViewTest, ARowScrolledFromUnderThePointerLosesIt)
   image->SetBitmap(nullptr);
 }
 
+TEST(MusicListScrollBar, ThumbFollowsTheViewsShareAndOffset)
+{
+  const struct {
+    int Track, View, Content, Offset, Min;
+    int Top, Length;
+  } cases[] = {
+      {100, 200, 200, 0, 16, 0, 100},       // everything shown: the whole track
+      {100, 200, 199, 0, 16, 0, 100},       // content shorter than the view
+      {100, 0, 1000, 0, 16, 0, 100},        // no view
+      {100, 200, 201, 0, 16, 0, 99},        // one pixel to scroll
+      {100, 200, 201, 1, 16, 1, 99},        //   scrolled by it
+      {100, 200, 1000, 0, 16, 0, 20},       // first offset
+      {100, 200, 1000, 400, 16, 40, 20},    // halfway
+      {100, 200, 1000, 800, 16, 80, 20},    // last offset
+      {100, 200, 1000, 801, 16, 80, 20},    // past the last: clamped
+      {100, 200, 1000, -1, 16, 0, 20},      // before the first: clamped
+      {100, 200, 100000, 0, 16, 0, 16},     // long content: the minimum length
+      {10, 200, 100000, 99800, 16, 0, 10},  // a track shorter than the minimum
+      {-5, 200, 1000, 0, 16, 0, 0},         // no track at all
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.Track) + " " + std::to_string(c.Content) + " " + std::to_string(c.Offset));
+    const TScrollThumb thumb = ScrollBarThumb(c.Track, c.View, c.Content, c.Offset, c.Min);
+    EXPECT_EQ(thumb.Top, c.Top);
+    EXPECT_EQ(thumb.Length, c.Length);
+  }
+}
+
+TEST_F(TMusicListViewTest, TheScrollBarMovesWithThePanel)
+{
+  TOxaBitmaps store(nullptr);
+  store.ReadData(*OxaSkinStore("Icons"));
+  List->SetBitmaps(&store);
+  List->SetBounds(0, 0, 400, 300);
+  List->SetHeaderHeight(40);
+  List->SetFooterHeight(28);  // view 232, track 200
+  List->Panel()->SetBounds(0, 0, 400, 2320);
+  List->ScrollTo(0, false);
+  TMusicListViewScrollBar* bar = List->ScrollBar();
+  EXPECT_EQ(bar->BoundsRect().left, 384);
+  EXPECT_EQ(bar->Top(), 40);
+  EXPECT_EQ(bar->Height(), 232);
+  const struct {
+    int Offset, ThumbTop;
+  } cases[] = {{0, 0}, {1044, 90}, {2088, 180}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Offset);
+    List->ScrollTo(c.Offset, false);
+    EXPECT_EQ(bar->Thumb().Top, c.ThumbTop);
+    EXPECT_EQ(bar->Thumb().Length, 20);
+    const int y = TMusicListViewScrollBar::ArrowHeight + c.ThumbTop;
+    EXPECT_EQ(bar->GetPixel(8, y + 10), 0x464646u);  // inside the thumb
+    EXPECT_EQ(bar->GetPixel(8, y + 22), 0x000000u);  // just below it
+  }
+  List->SetBitmaps(nullptr);
+}
+
 TEST_F(TMusicListViewTest, SelectionChangedOnceWhenTheOutermostBatchEnds)
 {
   TOxaBitmap* g = Group();
