@@ -19,6 +19,28 @@ int CodeIndex(const std::array<std::string_view, N>& codes, std::string_view cod
 
 }  // namespace
 
+// --- TMusicListViewDrag ---
+
+void TMusicListViewDrag::Compose(int width)
+{
+  TOxaBitmaps* store = Bitmaps();
+  TOxaBitmap* left = store != nullptr ? store->Find("MovingBoxLeftN") : nullptr;
+  TOxaBitmap* body = store != nullptr ? store->Find("MovingBoxBodyN") : nullptr;
+  TOxaBitmap* right = store != nullptr ? store->Find("MovingBoxRightN") : nullptr;
+  const int leftWidth = left != nullptr ? left->ImageWidth() : 0;
+  const int rightWidth = right != nullptr ? right->ImageWidth() : 0;
+  width = std::max(width, leftWidth + rightWidth);
+  SetBounds(Left(), Top(), width, BoxHeight);
+  ChangeImageSize(width, BoxHeight, 6);
+  FillSurface(ClientRect(), 0x000000);
+  if (left != nullptr)
+    left->Draw(*this, 0, 0, {0, 0, leftWidth, left->ImageHeight()});
+  if (body != nullptr && width > leftWidth + rightWidth)
+    body->StretchDraw(*this, {leftWidth, 0, width - rightWidth, BoxHeight});
+  if (right != nullptr)
+    right->Draw(*this, width - rightWidth, 0, {0, 0, rightWidth, right->ImageHeight()});
+}
+
 // --- TDisplayListViewItem ---
 
 TDisplayListViewItem::TDisplayListViewItem(TOxaObjects* parentList, TDisplayListView* list)

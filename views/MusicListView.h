@@ -25,6 +25,10 @@ class TMusicListViewDrag : public TOxaBitmap {
 
   std::string Caption;
   std::vector<int> Records;
+
+  // Sizes the box to width (at least its two ends) and draws it from the store's left end,
+  // stretched body and right end; missing images leave their part blank.
+  void Compose(int width);
 };
 
 class TDisplayListViewItem;

@@ -667,6 +667,29 @@ TEST_F(TMusicListViewTest, TheScrollBarMovesWithThePanel)
   List->SetBitmaps(nullptr);
 }
 
+TEST_F(TMusicListViewTest, TheDragBoxIsBuiltFromItsThreeImages)
+{
+  TOxaBitmaps store(nullptr);
+  store.ReadData(*OxaSkinStore("Icons"));
+  TOwnedObject<TMusicListViewDrag> box(new TMusicListViewDrag(nullptr));
+  box->SetBitmaps(&store);
+  const struct {
+    int Asked, Width;
+  } cases[] = {{200, 200}, {17, 17}, {16, 16}, {15, 16}, {0, 16}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Asked);
+    box->Compose(c.Asked);
+    EXPECT_EQ(box->Width(), c.Width);
+    EXPECT_EQ(box->Height(), 54);
+    EXPECT_EQ(box->ImageWidth(), c.Width);
+    // The body colour in the middle, the rounded ends' corners black.
+    EXPECT_EQ(box->GetPixel(c.Width / 2, 27), store.Find("MovingBoxBodyN")->GetPixel(0, 27));
+    EXPECT_EQ(box->GetPixel(0, 0), 0x000000u);
+    EXPECT_EQ(box->GetPixel(c.Width - 1, 0), 0x000000u);
+  }
+  box->SetBitmaps(nullptr);
+}
+
 TEST_F(TMusicListViewTest, SelectionChangedOnceWhenTheOutermostBatchEnds)
 {
   TOxaBitmap* g = Group();
