@@ -714,10 +714,13 @@ void TMusicListView::ScrollChanged()
   FScrollBar->Show(view, Panel()->Height(), ScrollOffset());
 }
 
-void TMusicListView::SetBitmaps(TOxaBitmaps* value)
+void TMusicListView::ContentChanged()
 {
-  TDisplayListView::SetBitmaps(value);
-  ChangeBitmaps();
+  // A store that is freed, replaced or inherited reaches the list only as a content change.
+  const TOxaBitmaps* store = Bitmaps();
+  if (store != FTableStore || (store != nullptr && store->Count() != FTableStoreCount))
+    ChangeBitmaps();
+  TDisplayListView::ContentChanged();
 }
 
 TOxaBitmap* TMusicListView::Checked(const std::string& name, int width, const char* method)
@@ -743,6 +746,15 @@ void TMusicListView::ChangeBitmaps()
   for (auto& kind : FIcons)
     kind.fill(nullptr);
   FFlaps.fill(nullptr);
+  FTableStore = Bitmaps();
+  FTableStoreCount = FTableStore != nullptr ? FTableStore->Count() : -1;
+  if (FTableStore == nullptr) {
+    // No store is no fault: the rows draw without images until one is set.
+    for (int i = 0; i < ItemCount(); ++i)
+      if (auto* row = dynamic_cast<TMusicListViewItem*>(Items(i)))
+        row->Compose();
+    return;
+  }
 
   static constexpr const char* kSets[] = {"A", "B", "C", "D"};
   for (int s = 0; s < 4; ++s) {

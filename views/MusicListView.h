@@ -313,9 +313,9 @@ class TMusicListView : public TDisplayListView {
  public:
   explicit TMusicListView(TOxaObjects* parentList = nullptr);
 
-  void SetBitmaps(TOxaBitmaps* value) override;
   // Rebuilds the icon, flap and drag-insert tables from the store, tracing missing and
-  // wrongly sized images (which are left out).
+  // wrongly sized images (which are left out). Runs by itself whenever the list's store is
+  // set, inherited, freed or changes its number of images.
   void ChangeBitmaps();
 
   // Null when the store lacks the image or it has the wrong size.
@@ -325,11 +325,16 @@ class TMusicListView : public TDisplayListView {
   TOxaBitmap* DragInsert(int set, int step) const noexcept;
   TMusicListViewScrollBar* ScrollBar() const noexcept { return FScrollBar; }
 
+  void ContentChanged() override;
+
  protected:
   void ScrollChanged() override;
 
  private:
   TMusicListViewScrollBar* FScrollBar;
+  // The store the tables point into, and its size then: the tables never outlive the store.
+  const TOxaBitmaps* FTableStore = nullptr;
+  int FTableStoreCount = -1;
   TOxaBitmap* Checked(const std::string& name, int width, const char* method);
 
   std::array<std::array<TOxaBitmap*, kMusicListIconCodes.size()>, kMusicListViewItemKindCount> FIcons{};

@@ -881,6 +881,37 @@ TEST_F(TMusicListViewTest, MissingAndMisfitImagesAreTracedAndLeftOut)
   }
 }
 
+TEST_F(TMusicListViewTest, TablesFollowTheStoreWhetherSetInheritedOrFreed)
+{
+  TTraceCapture trace;
+  TOwnedObject<TOxaBitmaps> store(new TOxaBitmaps(nullptr));
+  store->ReadData(*OxaSkinStore("Icons"));
+  TOxaBitmap* g = Group();
+  TMusicListViewItem* row = Row(g, 0, K::mlkAlbum);
+  row->SetBounds(0, 0, 300, kMusicRowHeight);
+  // Inherited from a parent node rather than set on the list.
+  TOwnedObject<TOxaBitmap> parent(new TOxaBitmap(nullptr));
+  List->SetParent(parent.get());
+  parent->SetBitmaps(store.get());
+  EXPECT_EQ(List->Bitmaps(), store.get());
+  EXPECT_NE(List->Icon(K::mlkAlbum, 0), nullptr);
+  // A store growing or shrinking is looked at again.
+  TOwnedObject<TOxaBitmap> spare(new TOxaBitmap(nullptr));
+  spare->ChangeImageSize(47, 47, 6);
+  store->Add("ALB-999", *spare);
+  EXPECT_NE(List->Icon(K::mlkAlbum, 0), nullptr);
+  // Freed under the list: the tables empty before anything draws from them.
+  store.reset();
+  EXPECT_EQ(List->Bitmaps(), nullptr);
+  EXPECT_EQ(List->Icon(K::mlkAlbum, 0), nullptr);
+  EXPECT_EQ(List->Flap("12"), nullptr);
+  EXPECT_EQ(List->DragInsert(0, 1), nullptr);
+  row->SetState(kRowSelected);  // recomposes without images
+  // Losing the store is no missing image.
+  EXPECT_EQ(trace.Log().find("ChangeBitmaps"), std::string::npos) << trace.Log();
+  List->SetParent(nullptr);
+}
+
 TEST_F(TMusicListViewTest, RowsDrawTheIconAndFlapsOfTheirState)
 {
   const auto store = SolidStore("ALB-212");
