@@ -110,6 +110,26 @@ void TDisplayListViewItem::DragDrop(TOxaBitmap* source, int x, int y)
     FList->RowDragDrop(this, *drag);
 }
 
+void TDisplayListViewItem::DragOver(TOxaBitmap* source, int x, int y)
+{
+  TOxaBitmap::DragOver(source, x, y);
+  if (auto* drag = dynamic_cast<TMusicListViewDrag*>(source); drag != nullptr && FList != nullptr)
+    FList->RowDragOver(this, *drag, y);
+}
+
+void TDisplayListViewItem::DragMove(TOxaBitmap* source, int x, int y)
+{
+  TOxaBitmap::DragMove(source, x, y);
+  if (auto* drag = dynamic_cast<TMusicListViewDrag*>(source); drag != nullptr && FList != nullptr)
+    FList->RowDragOver(this, *drag, y);
+}
+
+void TDisplayListViewItem::DragLeave(TOxaBitmap* source, int x, int y)
+{
+  TOxaBitmap::DragLeave(source, x, y);
+  SetInsertGap(false, false);
+}
+
 void TDisplayListViewItem::SetInsertGap(bool before, bool after)
 {
   if (before == FInsertBefore && after == FInsertAfter)
@@ -544,6 +564,18 @@ void TDisplayListView::RowDragDrop(TDisplayListViewItem* row, const TMusicListVi
     Control()->QueueCallback(this, MakeMethod<&TDisplayListView::DropCallback>(this));
   else
     DeliverDrop();
+}
+
+void TDisplayListView::RowDragOver(TDisplayListViewItem* row, TMusicListViewDrag& drag, int y)
+{
+  if (FNoInput || row->NoInput() || !row->AcceptsDrop()) {
+    row->SetInsertGap(false, false);
+    drag.SetCursor(CursorNoCanDo);
+    return;
+  }
+  const bool before = y < row->Height() / 2;
+  row->SetInsertGap(before, !before);
+  drag.SetCursor(CursorDrag);
 }
 
 void TDisplayListView::DropCallback(TOxaImage*, TOxaBitmap*)

@@ -85,6 +85,10 @@ class TDisplayListViewItem : public TOxaBitmap {
   void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
   void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
   void DragDrop(TOxaBitmap* source, int x, int y) override;
+  // A dragged box over the row opens the gap before (upper half) or after (lower half) it.
+  void DragOver(TOxaBitmap* source, int x, int y) override;
+  void DragMove(TOxaBitmap* source, int x, int y) override;
+  void DragLeave(TOxaBitmap* source, int x, int y) override;
 
   // The insertion gap beside the row, and whether the row takes drops at all.
   bool InsertBefore() const noexcept { return FInsertBefore; }
@@ -205,6 +209,10 @@ class TDisplayListView : public TOxaDarkenBitmap {
   // A drop on a row: traced; taken when the row (a group row: its first row) accepts drops and
   // a gap is open, then delivered through the host control's queue (at once without one).
   void RowDragDrop(TDisplayListViewItem* row, const TMusicListViewDrag& drag);
+  // The box over a row at y (row coordinates): gap and cursor.
+  void RowDragOver(TDisplayListViewItem* row, TMusicListViewDrag& drag, int y);
+  static constexpr std::int16_t CursorDrag = 4;
+  static constexpr std::int16_t CursorNoCanDo = 10;
   bool DropPending() const noexcept { return FDropPending; }
   const TDisplayListViewDrop& PendingDrop() const noexcept { return FPendingDrop; }
   // Delivers the pending drop to OnDrop (what the queued callback does).

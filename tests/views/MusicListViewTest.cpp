@@ -508,6 +508,34 @@ TEST_F(TMusicListViewTest, DropsAreTracedAndTakenOnlyWithAnOpenGap)
   EXPECT_EQ(trace.Log(), "");
 }
 
+TEST_F(TMusicListViewTest, DraggingOverARowOpensTheGapOnItsNearerSide)
+{
+  TMusicListViewItem* row = Row(Group());
+  row->SetBounds(0, 0, 300, kMusicRowHeight);  // 51 high: rows 0..24 before, 25..50 after
+  TOwnedObject<TMusicListViewDrag> drag(new TMusicListViewDrag(nullptr));
+  const struct {
+    int Y;
+    bool Accepts;
+    bool Before, After;
+    std::int16_t Cursor;
+  } cases[] = {
+      {0, true, true, false, 4},  {24, true, true, false, 4},    {25, true, false, true, 4},
+      {50, true, false, true, 4}, {10, false, false, false, 10}, {40, false, false, false, 10},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.Y) + (c.Accepts ? " accepting" : " refusing"));
+    row->SetAcceptsDrop(c.Accepts);
+    row->DragOver(drag.get(), 5, c.Y);
+    EXPECT_EQ(row->InsertBefore(), c.Before);
+    EXPECT_EQ(row->InsertAfter(), c.After);
+    EXPECT_EQ(drag->Cursor(), c.Cursor);
+    row->DragMove(drag.get(), 5, c.Y);
+    EXPECT_EQ(row->InsertBefore(), c.Before);
+    row->DragLeave(drag.get(), 5, c.Y);
+    EXPECT_FALSE(row->InsertBefore() || row->InsertAfter());
+  }
+}
+
 TEST_F(TMusicListViewTest, QueuedDropsWaitForTheQueueAndDieWithTheirTarget)
 {
   TOwnedObject<TOxaImage> image(new TOxaImage(nullptr));
