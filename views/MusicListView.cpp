@@ -1,0 +1,857 @@
+#include "views/MusicListView.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+#include "framework/OxaUtils.h"
+#include "graphics/OxaImage.h"
+#include "rtl/Format.h"
+
+namespace {
+
+template <std::size_t N>
+int CodeIndex(const std::array<std::string_view, N>& codes, std::string_view code) noexcept
+{
+  const auto it = std::find(codes.begin(), codes.end(), code);
+  return it == codes.end() ? -1 : int(it - codes.begin());
+}
+
+}  // namespace
+
+// --- TMusicListViewDrag ---
+
+void TMusicListViewDrag::Compose(int width)
+{
+  TOxaBitmaps* store = Bitmaps();
+  TOxaBitmap* left = store != nullptr ? store->Find("MovingBoxLeftN") : nullptr;
+  TOxaBitmap* body = store != nullptr ? store->Find("MovingBoxBodyN") : nullptr;
+  TOxaBitmap* right = store != nullptr ? store->Find("MovingBoxRightN") : nullptr;
+  const int leftWidth = left != nullptr ? left->ImageWidth() : 0;
+  const int rightWidth = right != nullptr ? right->ImageWidth() : 0;
+  width = std::max(width, leftWidth + rightWidth);
+  SetBounds(Left(), Top(), width, BoxHeight);
+  ChangeImageSize(width, BoxHeight, 6);
+  FillSurface(ClientRect(), 0x000000);
+  if (left != nullptr)
+    left->Draw(*this, 0, 0, {0, 0, leftWidth, left->ImageHeight()});
+  if (body != nullptr && width > leftWidth + rightWidth)
+    body->StretchDraw(*this, {leftWidth, 0, width - rightWidth, BoxHeight});
+  if (right != nullptr)
+    right->Draw(*this, width - rightWidth, 0, {0, 0, rightWidth, right->ImageHeight()});
+}
+
+// --- TDisplayListViewItem ---
+
+TDisplayListViewItem::TDisplayListViewItem(TOxaObjects* parentList, TDisplayListView* list)
+    : TOxaBitmap(parentList), FList(list)
+{
+  if (FList != nullptr)
+    FList->ItemCreated(this);
+}
+
+TDisplayListViewItem::~TDisplayListViewItem()
+{
+  if (FList != nullptr)
+    FList->ItemFreed(this);
+}
+
+void TDisplayListViewItem::SetState(int value)
+{
+  value &= kRowStateCount - 1;
+  if (value == FState)
+    return;
+  FState = value;
+  StateChanged();
+}
+
+void TDisplayListViewItem::SetPressed(bool value)
+{
+  if (value == FPressed)
+    return;
+  FPressed = value;
+  StateChanged();
+}
+
+void TDisplayListViewItem::SetDropTarget(bool value)
+{
+  if (value == FDropTarget)
+    return;
+  FDropTarget = value;
+  StateChanged();
+}
+
+void TDisplayListViewItem::SetCaption(std::string value)
+{
+  if (value == FCaption)
+    return;
+  FCaption = std::move(value);
+  StateChanged();
+}
+
+void TDisplayListViewItem::MouseDown(TMouseButton button, TShiftState shift, int x, int y)
+{
+  TOxaBitmap::MouseDown(button, shift, x, y);
+  if (FList != nullptr)
+    FList->RowMouseDown(this, button, shift, x, y);
+}
+
+void TDisplayListViewItem::MouseUp(TMouseButton button, TShiftState shift, int x, int y)
+{
+  TOxaBitmap::MouseUp(button, shift, x, y);
+  if (FList != nullptr)
+    FList->RowMouseUp(this, button, shift, x, y);
+}
+
+void TDisplayListViewItem::DragDrop(TOxaBitmap* source, int x, int y)
+{
+  TOxaBitmap::DragDrop(source, x, y);
+  if (auto* drag = dynamic_cast<TMusicListViewDrag*>(source); drag != nullptr && FList != nullptr)
+    FList->RowDragDrop(this, *drag);
+}
+
+void TDisplayListViewItem::DragOver(TOxaBitmap* source, int x, int y)
+{
+  TOxaBitmap::DragOver(source, x, y);
+  if (auto* drag = dynamic_cast<TMusicListViewDrag*>(source); drag != nullptr && FList != nullptr)
+    FList->RowDragOver(this, *drag, y);
+}
+
+void TDisplayListViewItem::DragMove(TOxaBitmap* source, int x, int y)
+{
+  TOxaBitmap::DragMove(source, x, y);
+  if (auto* drag = dynamic_cast<TMusicListViewDrag*>(source); drag != nullptr && FList != nullptr)
+    FList->RowDragOver(this, *drag, y);
+}
+
+void TDisplayListViewItem::DragLeave(TOxaBitmap* source, int x, int y)
+{
+  TOxaBitmap::DragLeave(source, x, y);
+  SetInsertGap(false, false);
+}
+
+void TDisplayListViewItem::SetInsertGap(bool before, bool after)
+{
+  if (before == FInsertBefore && after == FInsertAfter)
+    return;
+  FInsertBefore = before;
+  FInsertAfter = after;
+  StateChanged();
+}
+
+// --- TDisplayListView ---
+
+int DisplayListScrollDuration(int distance) noexcept
+{
+  // The magnitude: an upward scroll must last as long as the same downward one.
+  const double d = std::fabs(double(distance));
+  return 300 + int(std::lround(2200.0 * (1.0 - std::exp(-0.0002 * d))));
+}
+
+int DisplayListDragScrollDelta(int y, int viewHeight, int elapsedMs) noexcept
+{
+  const int step = std::max(0, elapsedMs) / 5;
+  if (y < 0 && y >= -kDragScrollBand)
+    return -step;
+  const int below = y - viewHeight + 1;  // 1 on the first line under the view
+  if (y >= viewHeight && below <= kDragScrollBand)
+    return step;
+  return 0;
+}
+
+TDisplayListView::TDisplayListView(TOxaObjects* parentList)
+    : TOxaDarkenBitmap(parentList), FPanel(new TDisplayListViewPanel(&Objects())), FClock(&GetTickCount64)
+{
+  FPanel->SetParent(this);
+}
+
+void TDisplayListView::Resized()
+{
+  TOxaDarkenBitmap::Resized();
+  ScrollTo(FScrollOffset, false);
+}
+
+void TDisplayListView::SetHeaderHeight(int value)
+{
+  FHeaderHeight = std::max(0, value);
+  ScrollTo(FScrollOffset, false);
+}
+
+void TDisplayListView::SetFooterHeight(int value)
+{
+  FFooterHeight = std::max(0, value);
+  ScrollTo(FScrollOffset, false);
+}
+
+int TDisplayListView::MaxScrollOffset() const noexcept
+{
+  const int view = Height() - FHeaderHeight - FFooterHeight;
+  return std::max(0, FPanel->Height() - std::max(0, view));
+}
+
+void TDisplayListView::PlacePanel()
+{
+  FPanel->SetBounds(FPanel->Left(), FHeaderHeight - FScrollOffset, FPanel->Width(), FPanel->Height());
+  DropHoverScrolledAway();
+  ScrollChanged();
+}
+
+void TDisplayListView::DropHoverScrolledAway()
+{
+  TOxaImage* control = Control();
+  if (control == nullptr)
+    return;
+  auto* row = dynamic_cast<TDisplayListViewItem*>(control->Hovered());
+  if (row == nullptr || row->FList != this)
+    return;
+  POINT p{};
+  if (!GetCursorPos(&p))
+    return;
+  p = row->ScreenToPoint(p);
+  if (p.x < 0 || p.y < 0 || p.x >= row->Width() || p.y >= row->Height())
+    control->SetHovered(nullptr);
+}
+
+void TDisplayListView::KeyDown(WORD& key, TShiftState shift)
+{
+  TOxaDarkenBitmap::KeyDown(key, shift);
+  const bool ctrl = (shift & ssCtrl) != 0;
+  const int page = std::max(1, Height() - FHeaderHeight - FFooterHeight);
+  switch (key) {
+    case VK_HOME:
+      ScrollTo(0, true);
+      break;
+    case VK_END:
+      ScrollTo(MaxScrollOffset(), true);
+      break;
+    case VK_PRIOR:
+      ScrollBy(-page, true);
+      break;
+    case VK_NEXT:
+      ScrollBy(page, true);
+      break;
+    case VK_UP:
+    case VK_DOWN: {
+      if (!ctrl || FActive == nullptr)
+        return;
+      const int step = key == VK_UP ? -1 : 1;
+      TDisplayListViewItem* next = nullptr;
+      for (int i = IndexOfItem(FActive) + step; i >= 0 && i < ItemCount() && next == nullptr; i += step)
+        if (FItems[std::size_t(i)]->Group() == FActive->Group())
+          next = FItems[std::size_t(i)];
+      if (next != nullptr) {
+        BeginSelection();
+        ClearSelection();
+        Select(next);
+        EndSelection();
+        SetActiveRow(next);
+        ScrollIntoView(next, true);
+      }
+      break;
+    }
+    case 'A':
+      if (!ctrl)
+        return;
+      SelectGroup();
+      break;
+    default:
+      return;
+  }
+  key = 0;
+}
+
+void TDisplayListView::ScrollIntoView(const TDisplayListViewItem* row, bool animate)
+{
+  if (row == nullptr || !FPanel->IsAncestorOf(row))
+    return;
+  int top = 0;
+  for (const TOxaBitmap* node = row; node != FPanel; node = node->Parent())
+    top += node->Top();
+  const int view = std::max(0, Height() - FHeaderHeight - FFooterHeight);
+  int offset = FScrollOffset;
+  if (top + row->Height() > offset + view)
+    offset = top + row->Height() - view;
+  if (top < offset)
+    offset = top;
+  ScrollTo(offset, animate);
+}
+
+void TDisplayListView::ScrollTo(int offset, bool animate)
+{
+  const int target = std::clamp(offset, 0, MaxScrollOffset());
+  const int start = FScrollOffset;
+  const int distance = target - start;
+  if (animate && distance != 0) {
+    const int duration = DisplayListScrollDuration(distance);
+    const std::uint64_t begin = FClock();
+    for (std::uint64_t elapsed = 0; elapsed < std::uint64_t(duration); elapsed = FClock() - begin) {
+      FScrollOffset = start + OxaAccelerate(std::int32_t(elapsed), duration, distance);
+      PlacePanel();
+      if (Control() != nullptr)
+        PaintToControl();
+    }
+  }
+  FScrollOffset = target;
+  PlacePanel();
+}
+
+TDisplayListView::~TDisplayListView()
+{
+  DetachItems();
+}
+
+void TDisplayListView::BeforeDestruction()
+{
+  // Rows may outlive the list inside their parents' lists: they must not report back.
+  DetachItems();
+  TOxaDarkenBitmap::BeforeDestruction();
+}
+
+void TDisplayListView::DetachItems() noexcept
+{
+  for (TDisplayListViewItem* row : FItems)
+    row->FList = nullptr;
+  FItems.clear();
+  FSelected.clear();
+  FActive = nullptr;
+  FDropPending = false;
+  FPendingDrop = {};
+}
+
+void TDisplayListView::ItemCreated(TDisplayListViewItem* row)
+{
+  FItems.push_back(row);
+}
+
+void TDisplayListView::ItemFreed(TDisplayListViewItem* row) noexcept
+{
+  std::erase(FItems, row);
+  if (std::erase(FSelected, row) != 0)
+    FSelectionDirty = true;
+  if (FActive == row)
+    FActive = nullptr;
+  if (FActive != nullptr && FActive->Group() == row)
+    FActive = nullptr;  // its group row is going; the rows inside follow
+  if (FPendingDrop.Target == row) {
+    FDropPending = false;
+    FPendingDrop = {};
+  }
+}
+
+TDisplayListViewItem* TDisplayListView::Items(int index) const
+{
+  if (index < 0 || index >= ItemCount())
+    throw EOxaFatal(Format("%s.Items[%d]: Index out of bounds", ClassName(), index));
+  return FItems[std::size_t(index)];
+}
+
+int TDisplayListView::IndexOfItem(const TDisplayListViewItem* row) const noexcept
+{
+  const auto it = std::find(FItems.begin(), FItems.end(), row);
+  return it == FItems.end() ? -1 : int(it - FItems.begin());
+}
+
+void TDisplayListView::SetSelectedBit(TDisplayListViewItem* row, bool selected)
+{
+  if (selected) {
+    FSelected.push_back(row);
+    row->SetState(row->State() | kRowSelected);
+  } else {
+    std::erase(FSelected, row);
+    row->SetState(row->State() & ~kRowSelected);
+  }
+  FSelectionDirty = true;
+}
+
+void TDisplayListView::Select(TDisplayListViewItem* row)
+{
+  if (row == nullptr || row->FList != this || IsSelected(row))
+    return;
+  BeginSelection();
+  try {
+    if (row->RecordIndex() != -1) {
+      // Copy: deselecting edits the list being walked.
+      const std::vector<TDisplayListViewItem*> selected = FSelected;
+      for (TDisplayListViewItem* other : selected)
+        if (other->Group() != row->Group())
+          SetSelectedBit(other, false);
+    } else {
+      ClearSelection();
+    }
+    SetSelectedBit(row, true);
+  } catch (...) {
+    EndSelection();
+    throw;
+  }
+  EndSelection();
+}
+
+void TDisplayListView::Deselect(TDisplayListViewItem* row)
+{
+  if (row == nullptr || !IsSelected(row))
+    return;
+  BeginSelection();
+  SetSelectedBit(row, false);
+  EndSelection();
+}
+
+void TDisplayListView::ClearSelection()
+{
+  if (FSelected.empty())
+    return;
+  BeginSelection();
+  while (!FSelected.empty())
+    SetSelectedBit(FSelected.back(), false);
+  EndSelection();
+}
+
+void TDisplayListView::SelectGroup()
+{
+  const TDisplayListViewItem* first = !FSelected.empty() ? FSelected.front() : FActive;
+  if (first == nullptr)
+    return;
+  TOxaBitmap* group = first->Group();
+  BeginSelection();
+  ClearSelection();
+  for (TDisplayListViewItem* row : std::vector<TDisplayListViewItem*>(FItems))
+    if (row->Group() == group && !IsSelected(row))
+      SetSelectedBit(row, true);
+  EndSelection();
+}
+
+bool TDisplayListView::IsSelected(const TDisplayListViewItem* row) const noexcept
+{
+  return row != nullptr && row->FList == this && (row->State() & kRowSelected) != 0;
+}
+
+TDbIdList TDisplayListView::SelectedRecords() const
+{
+  TDbIdList list;
+  for (const TDisplayListViewItem* row : FSelected)
+    list.Add(row->Payload());
+  return list;
+}
+
+TDbIdList TDisplayListView::MarkedRecords() const
+{
+  TDbIdList list;
+  for (const TDisplayListViewItem* row : FItems)
+    if ((row->State() & kRowMarked) != 0)
+      list.Add(row->Payload());
+  return list;
+}
+
+TDisplayListViewItem* TDisplayListView::Selected(int index) const noexcept
+{
+  if (index < 0 || index >= SelectedCount())
+    return nullptr;
+  return FSelected[std::size_t(index)];
+}
+
+void TDisplayListView::EndSelection()
+{
+  if (FSelectionNesting > 0)
+    --FSelectionNesting;
+  if (FSelectionNesting == 0 && FSelectionDirty) {
+    FSelectionDirty = false;
+    if (OnSelectionChanged)
+      OnSelectionChanged(this);
+  }
+}
+
+void TDisplayListView::SelectRange(TDisplayListViewItem* row)
+{
+  TDisplayListViewItem* anchor = !FSelected.empty() ? FSelected.back() : nullptr;
+  if (anchor != nullptr && anchor->Group() != row->Group()) {
+    // The last selection lies in another group: start from the active row instead.
+    ClearSelection();
+    anchor = FActive != nullptr && FActive->Group() == row->Group() ? FActive : nullptr;
+    if (anchor != nullptr)
+      Select(anchor);
+  }
+  Select(row);
+  if (anchor == nullptr || anchor == row)
+    return;
+  const int from = IndexOfItem(anchor);
+  const int to = IndexOfItem(row);
+  for (int i = std::min(from, to) + 1; i < std::max(from, to); ++i) {
+    TDisplayListViewItem* between = FItems[std::size_t(i)];
+    if (between->Group() == row->Group())
+      Select(between);
+  }
+}
+
+void TDisplayListView::RowMouseDown(TDisplayListViewItem* row, TMouseButton button, TShiftState shift, int,
+                                    int)
+{
+  if (button != TMouseButton::mbLeft || FNoInput || row->NoInput())
+    return;
+  const bool withShift = (shift & ssShift) != 0;
+  const bool withCtrl = (shift & ssCtrl) != 0;
+  row->FModifierClick = withShift || withCtrl;
+  BeginSelection();
+  try {
+    if (withShift && withCtrl) {
+      ClearSelection();
+      Select(row);
+    } else if (withCtrl) {
+      if (IsSelected(row))
+        Deselect(row);
+      else
+        Select(row);
+    } else if (withShift) {
+      SelectRange(row);
+    }
+  } catch (...) {
+    EndSelection();
+    throw;
+  }
+  EndSelection();
+  row->SetPressed(true);
+}
+
+void TDisplayListView::RowMouseUp(TDisplayListViewItem* row, TMouseButton button, TShiftState shift, int x,
+                                  int y)
+{
+  if (FNoInput || row->NoInput())
+    return;
+  if (button == TMouseButton::mbRight) {
+    if ((row->State() & kRowAcceptsClicks) != 0 && OnItemRightClick)
+      OnItemRightClick(this, row, shift, x, y);
+    return;
+  }
+  if (button != TMouseButton::mbLeft || !row->Pressed())
+    return;
+  const bool plain = !row->FModifierClick;
+  row->FModifierClick = false;
+  row->SetPressed(false);
+  if (plain && (row->State() & kRowAcceptsClicks) != 0) {
+    if (!row->KeepSelection())
+      ClearSelection();
+    if (OnItemClick)
+      OnItemClick(this, row, shift, x, y);
+  }
+}
+
+TDisplayListViewItem* TDisplayListView::FirstRowOf(const TDisplayListViewItem* groupRow) const noexcept
+{
+  for (TDisplayListViewItem* row : FItems)
+    if (row->Group() == groupRow)
+      return row;
+  return nullptr;
+}
+
+void TDisplayListView::RowDragDrop(TDisplayListViewItem* row, const TMusicListViewDrag& drag)
+{
+  Trace("%s(%x).DragDrop: Caption:%s Before:%d After: %d", row->ClassName(),
+        std::uint64_t(reinterpret_cast<std::uintptr_t>(row)), drag.Caption, int(row->InsertBefore()),
+        int(row->InsertAfter()));
+  bool before = row->InsertBefore();
+  bool after = row->InsertAfter();
+  row->SetInsertGap(false, false);
+  if (TDisplayListViewItem* first = FirstRowOf(row)) {
+    // The group row stands for its rows: the drop lands on the first of them.
+    row = first;
+    before = before || first->InsertBefore();
+    after = after || first->InsertAfter();
+    first->SetInsertGap(false, false);
+  }
+  if (!row->AcceptsDrop() || !(before || after))
+    return;
+  FPendingDrop = {drag.Caption, drag.Records, row, after};
+  FDropPending = true;
+  if (Control() != nullptr)
+    Control()->QueueCallback(this, MakeMethod<&TDisplayListView::DropCallback>(this));
+  else
+    DeliverDrop();
+}
+
+void TDisplayListView::RowDragOver(TDisplayListViewItem* row, TMusicListViewDrag& drag, int y)
+{
+  if (FNoInput || row->NoInput() || !row->AcceptsDrop()) {
+    row->SetInsertGap(false, false);
+    drag.SetCursor(CursorNoCanDo);
+    return;
+  }
+  const bool before = y < row->Height() / 2;
+  row->SetInsertGap(before, !before);
+  drag.SetCursor(CursorDrag);
+}
+
+void TDisplayListView::DropCallback(TOxaImage*, TOxaBitmap*)
+{
+  DeliverDrop();
+}
+
+void TDisplayListView::DeliverDrop()
+{
+  if (!FDropPending)
+    return;
+  // Taken first: the handler may reload the list and free the target.
+  const TDisplayListViewDrop drop = std::move(FPendingDrop);
+  FPendingDrop = {};
+  FDropPending = false;
+  if (OnDrop)
+    OnDrop(this, drop);
+}
+
+TDisplayListViewItem* TDisplayListView::GroupRowOf(const TDisplayListViewItem* row) const noexcept
+{
+  auto* group = dynamic_cast<TDisplayListViewItem*>(row->Group());
+  return group != nullptr && group->FList == this ? group : nullptr;
+}
+
+void TDisplayListView::SetActiveRow(TDisplayListViewItem* row)
+{
+  if (row != nullptr && row->FList != this)
+    return;
+  if (FActive == row)
+    return;
+  // The active bit runs up the chain of group rows: the current row and its groups.
+  for (TDisplayListViewItem* r = FActive; r != nullptr; r = GroupRowOf(r))
+    r->SetState(r->State() & ~kRowActive);
+  FActive = row;
+  for (TDisplayListViewItem* r = FActive; r != nullptr; r = GroupRowOf(r))
+    r->SetState(r->State() | kRowActive);
+}
+
+void TDisplayListView::SetMarked(TDisplayListViewItem* row, bool marked)
+{
+  if (row == nullptr || row->FList != this)
+    return;
+  const auto apply = [marked](TDisplayListViewItem* r) {
+    r->SetState(marked ? r->State() | kRowMarked : r->State() & ~kRowMarked);
+  };
+  apply(row);
+  for (TDisplayListViewItem* inner : FItems)
+    if (inner->Group() == row)
+      apply(inner);
+}
+
+// --- TMusicListViewItem ---
+
+TMusicListViewItem::TMusicListViewItem(TOxaObjects* parentList, TMusicListView* list,
+                                       TMusicListViewItemKinds kind)
+    : TDisplayListViewItem(parentList, list), FMusicList(list), FKind(kind)
+{
+}
+
+void TMusicListViewItem::SetNumber(int value)
+{
+  if (value == FNumber)
+    return;
+  FNumber = value;
+  StateChanged();
+}
+
+void TMusicListViewItem::StateChanged()
+{
+  Compose();
+  TDisplayListViewItem::StateChanged();
+}
+
+void TMusicListViewItem::Resized()
+{
+  TDisplayListViewItem::Resized();
+  Compose();
+}
+
+void TMusicListViewItem::Compose()
+{
+  if (Width() <= 0 || Height() <= 0) {
+    return;
+  }
+  ChangeImageSize(Width(), Height(), 6);
+  const int state = DrawState();
+  const TMusicListViewEntry entry = MusicListViewEntry(IsTrack(), state);
+  const TMusicListViewColors colors = MusicListViewColors(IsTrack(), state);
+  const TOxaColor frame = MusicListViewCodeColor(entry[0]).value_or(0);
+  FillSurface(ClientRect(), frame);
+  FillSurface({kMusicCaptionLeft, 0, Width(), std::min(Height(), kMusicIconSize)}, colors.CaptionBack);
+  // A row outliving its list draws its frame only.
+  const TMusicListView* list = List() != nullptr ? FMusicList : nullptr;
+  if (list == nullptr) {
+    return;
+  }
+  const auto put = [&](TOxaBitmap* image, int x) {
+    if (image != nullptr)
+      image->Draw(*this, x, 0, {0, 0, image->ImageWidth(), image->ImageHeight()});
+  };
+  put(list->Icon(FKind, state), kMusicRowMargin);
+  put(list->Flap(MusicListViewInnerFlapCode(entry)), kMusicRowMargin + kMusicIconSize);
+  put(list->Flap(MusicListViewOuterFlapCode(entry)), Width() - kMusicFlapWidth);
+}
+
+// --- TMusicListView ---
+
+TScrollThumb ScrollBarThumb(int track, int view, int content, int offset, int minLength) noexcept
+{
+  track = std::max(0, track);
+  if (content <= view || view <= 0)
+    return {0, track};
+  const int length = std::clamp(int(std::int64_t(track) * view / content), std::min(minLength, track), track);
+  const int range = content - view;
+  const int top = int(std::int64_t(track - length) * std::clamp(offset, 0, range) / range);
+  return {top, length};
+}
+
+void TMusicListViewScrollBar::Show(int view, int content, int offset)
+{
+  if (Width() <= 0 || Height() <= 0)
+    return;
+  const int track = Height() - 2 * ArrowHeight;
+  FThumb = ScrollBarThumb(track, view, content, offset, 16);
+  ChangeImageSize(Width(), Height(), 6);
+  FillSurface(ClientRect(), 0x000000);
+  TOxaBitmaps* store = Bitmaps();
+  if (store == nullptr)
+    return;
+  const auto image = [&](const char* name) { return store->Find(name); };
+  const auto put = [&](TOxaBitmap* img, int y) {
+    if (img != nullptr)
+      img->Draw(*this, 0, y, {0, 0, img->ImageWidth(), img->ImageHeight()});
+  };
+  put(image("ScrollArrowUpN"), 0);
+  put(image("ScrollArrowDownN"), Height() - ArrowHeight);
+  TOxaBitmap* top = image("ScrollBarTopN");
+  TOxaBitmap* body = image("ScrollBarBodyN");
+  TOxaBitmap* bottom = image("ScrollBarBottomN");
+  if (top == nullptr || body == nullptr || bottom == nullptr || track <= 0)
+    return;
+  const int y = ArrowHeight + FThumb.Top;
+  const int ends = top->ImageHeight() + bottom->ImageHeight();
+  put(top, y);
+  if (FThumb.Length > ends)
+    body->StretchDraw(*this, {0, y + top->ImageHeight(), Width(), y + FThumb.Length - bottom->ImageHeight()});
+  put(bottom, y + std::max(FThumb.Length, ends) - bottom->ImageHeight());
+}
+
+TMusicListView::TMusicListView(TOxaObjects* parentList)
+    : TDisplayListView(parentList), FScrollBar(new TMusicListViewScrollBar(&Objects()))
+{
+  SetAsyncPaint(true);
+  FScrollBar->SetParent(this);
+}
+
+void TMusicListView::ScrollChanged()
+{
+  if (FScrollBar == nullptr)
+    return;  // still being built
+  const int view = std::max(0, Height() - HeaderHeight() - FooterHeight());
+  const RECT bounds{Width() - TMusicListViewScrollBar::BarWidth, HeaderHeight(), Width(),
+                    HeaderHeight() + view};
+  if (FScrollBar->BoundsRect().left != bounds.left || FScrollBar->Top() != bounds.top ||
+      FScrollBar->Height() != view)
+    FScrollBar->SetBounds(bounds.left, bounds.top, TMusicListViewScrollBar::BarWidth, view);
+  FScrollBar->Show(view, Panel()->Height(), ScrollOffset());
+}
+
+void TMusicListView::ContentChanged()
+{
+  // A store that is freed, replaced or inherited reaches the list only as a content change.
+  const TOxaBitmaps* store = Bitmaps();
+  if (store != FTableStore || (store != nullptr && store->Count() != FTableStoreCount))
+    ChangeBitmaps();
+  TDisplayListView::ContentChanged();
+}
+
+TOxaBitmap* TMusicListView::Checked(const std::string& name, int width, const char* method)
+{
+  TOxaBitmap* image = Bitmaps() != nullptr ? Bitmaps()->Find(name) : nullptr;
+  if (image == nullptr) {
+    TraceObject(this, Format("%s: Icon \"%s\" does not exist", method, name));
+    return nullptr;
+  }
+  if (image->ImageWidth() != width || image->ImageHeight() != kMusicIconSize) {
+    TraceObject(this, Format("ChangeBitmaps: Icon \"%s\" invalid size", name));
+    return nullptr;
+  }
+  return image;
+}
+
+void TMusicListView::ChangeBitmaps()
+{
+  if (BeingDestroyed())
+    return;
+  for (auto& set : FDragInsert)
+    set.fill(nullptr);
+  for (auto& kind : FIcons)
+    kind.fill(nullptr);
+  FFlaps.fill(nullptr);
+  FTableStore = Bitmaps();
+  FTableStoreCount = FTableStore != nullptr ? FTableStore->Count() : -1;
+  if (FTableStore == nullptr) {
+    // No store is no fault: the rows draw without images until one is set.
+    for (int i = 0; i < ItemCount(); ++i)
+      if (auto* row = dynamic_cast<TMusicListViewItem*>(Items(i)))
+        row->Compose();
+    return;
+  }
+
+  static constexpr const char* kSets[] = {"A", "B", "C", "D"};
+  for (int s = 0; s < 4; ++s) {
+    for (int step = 1; step <= 10; ++step) {
+      // The frames grow in height from step to step: only their width is fixed.
+      const std::string name = Format("DragInsert%s%d", kSets[s], step);
+      TOxaBitmap* image = Bitmaps() != nullptr ? Bitmaps()->Find(name) : nullptr;
+      if (image == nullptr)
+        TraceObject(this, Format("ChangeBitmaps: Icon \"%s\" does not exist", name));
+      else if (image->ImageWidth() != kMusicIconSize || image->ImageHeight() > kMusicIconSize)
+        TraceObject(this, Format("ChangeBitmaps: Icon \"%s\" invalid size", name));
+      else
+        FDragInsert[std::size_t(s)][std::size_t(step - 1)] = image;
+    }
+  }
+  for (int k = 0; k < kMusicListViewItemKindCount; ++k) {
+    const auto kind = static_cast<TMusicListViewItemKinds>(k);
+    const std::string prefix(MusicListViewKindPrefix(kind));
+    if (kind == TMusicListViewItemKinds::mlkTrack) {
+      for (std::size_t c = 0; c < kMusicListTrackIconCodes.size(); ++c) {
+        const std::string_view code = kMusicListTrackIconCodes[c];
+        const std::string name = Format("%s%sX%s", prefix, std::string(1, code[0]), std::string(1, code[2]));
+        FIcons[std::size_t(k)][c] = Checked(name, kMusicIconSize, "ChangeBitmaps");
+      }
+    } else {
+      for (std::size_t c = 0; c < kMusicListIconCodes.size(); ++c) {
+        const std::string_view code = kMusicListIconCodes[c];
+        const std::string name = Format("%s%s%s%s", prefix, std::string(1, code[0]), std::string(1, code[1]),
+                                        std::string(1, code[2]));
+        FIcons[std::size_t(k)][c] = Checked(name, kMusicIconSize, "ChangeBitmaps");
+      }
+    }
+  }
+  for (std::size_t f = 0; f < kMusicListFlapCodes.size(); ++f) {
+    const std::string_view code = kMusicListFlapCodes[f];
+    const std::string name =
+        Format("%s%s%s", std::string("FLAP-"), std::string(1, code[0]), std::string(1, code[1]));
+    // The flap table has always traced under this spelling; log readers match on it.
+    FFlaps[f] = Checked(name, kMusicFlapWidth, "ChangeBimaps");
+  }
+  for (int i = 0; i < ItemCount(); ++i)
+    if (auto* row = dynamic_cast<TMusicListViewItem*>(Items(i)))
+      row->Compose();
+}
+
+TOxaBitmap* TMusicListView::Icon(TMusicListViewItemKinds kind, int state) const noexcept
+{
+  const int k = static_cast<int>(kind);
+  if (k < 0 || k >= kMusicListViewItemKindCount)
+    return nullptr;
+  const bool track = kind == TMusicListViewItemKinds::mlkTrack;
+  const std::string code = MusicListViewIconCode(track, MusicListViewEntry(track, state));
+  const int c = track ? CodeIndex(kMusicListTrackIconCodes, code) : CodeIndex(kMusicListIconCodes, code);
+  return c < 0 ? nullptr : FIcons[std::size_t(k)][std::size_t(c)];
+}
+
+TOxaBitmap* TMusicListView::Flap(std::string_view code) const noexcept
+{
+  const int f = CodeIndex(kMusicListFlapCodes, code);
+  return f < 0 ? nullptr : FFlaps[std::size_t(f)];
+}
+
+TOxaBitmap* TMusicListView::DragInsert(int set, int step) const noexcept
+{
+  if (set < 0 || set >= 4 || step < 1 || step > 10)
+    return nullptr;
+  return FDragInsert[std::size_t(set)][std::size_t(step - 1)];
+}

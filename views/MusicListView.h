@@ -1,0 +1,351 @@
+#pragma once
+// The music list: a darkened list node holding rows of icons and captions, with the selection
+// and the image tables its rows draw from. Rows register with their list when created and leave
+// it when freed, so freeing rows under the list (a reload) never leaves stale pointers behind.
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "graphics/OxaBitmap.h"
+#include "library/DbId.h"
+#include "views/MusicListViewStates.h"
+
+class TDisplayListView;
+class TOxaImage;
+
+// What is being dragged: the box that follows the pointer, with the caption it shows and the
+// records of the dragged rows.
+class TMusicListViewDrag : public TOxaBitmap {
+ public:
+  using TOxaBitmap::TOxaBitmap;
+  static constexpr int BoxHeight = 54;
+
+  std::string Caption;
+  std::vector<int> Records;
+
+  // Sizes the box to width (at least its two ends) and draws it from the store's left end,
+  // stretched body and right end; missing images leave their part blank.
+  void Compose(int width);
+};
+
+class TDisplayListViewItem;
+// A drop waiting to be delivered: it runs after the mouse handling that caused it has returned.
+struct TDisplayListViewDrop {
+  std::string Caption;
+  std::vector<int> Records;
+  TDisplayListViewItem* Target = nullptr;
+  bool After = false;
+};
+using TDisplayListViewDropEvent = TMethod<void(TDisplayListView* sender, const TDisplayListViewDrop& drop)>;
+
+using TDisplayListViewItemClickEvent =
+    TMethod<void(TDisplayListView* sender, class TDisplayListViewItem* row, TShiftState shift, int x, int y)>;
+
+// A row of a list. Its group is its parent node: selections never span two parents.
+class TDisplayListViewItem : public TOxaBitmap {
+ public:
+  TDisplayListViewItem(TOxaObjects* parentList, TDisplayListView* list);
+  ~TDisplayListViewItem() override;
+
+  TDisplayListView* List() const noexcept { return FList; }
+  TOxaBitmap* Group() const noexcept { return Parent(); }
+
+  // The state byte (kRow... bits).
+  int State() const noexcept { return FState; }
+  void SetState(int value);
+  bool Pressed() const noexcept { return FPressed; }
+  void SetPressed(bool value);
+  // The second highlight flag: the row is the target of a drop.
+  bool DropTarget() const noexcept { return FDropTarget; }
+  void SetDropTarget(bool value);
+  // The number the appearance is looked up by.
+  int DrawState() const noexcept { return MusicListViewDrawState(FState, FPressed, FDropTarget); }
+
+  // The record the row stands for; -1 for a row without one (a group or a plain entry).
+  int RecordIndex() const noexcept { return FRecordIndex; }
+  void SetRecordIndex(int value) { FRecordIndex = value; }
+  const std::string& Caption() const noexcept { return FCaption; }
+  void SetCaption(std::string value);
+  // The library record the row stands for.
+  const TDbId& Payload() const noexcept { return FPayload; }
+  void SetPayload(TDbId value) { FPayload = std::move(value); }
+
+  // Input flags: a row without input ignores the mouse; a row keeping the selection leaves it
+  // alone on a plain click.
+  bool NoInput() const noexcept { return FNoInput; }
+  void SetNoInput(bool value) { FNoInput = value; }
+  bool KeepSelection() const noexcept { return FKeepSelection; }
+  void SetKeepSelection(bool value) { FKeepSelection = value; }
+  // The press already changed the selection (a click with Shift or Ctrl).
+  bool ModifierClick() const noexcept { return FModifierClick; }
+
+  void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
+  void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
+  void DragDrop(TOxaBitmap* source, int x, int y) override;
+  // A dragged box over the row opens the gap before (upper half) or after (lower half) it.
+  void DragOver(TOxaBitmap* source, int x, int y) override;
+  void DragMove(TOxaBitmap* source, int x, int y) override;
+  void DragLeave(TOxaBitmap* source, int x, int y) override;
+
+  // The insertion gap beside the row, and whether the row takes drops at all.
+  bool InsertBefore() const noexcept { return FInsertBefore; }
+  bool InsertAfter() const noexcept { return FInsertAfter; }
+  void SetInsertGap(bool before, bool after);
+  bool AcceptsDrop() const noexcept { return FAcceptsDrop; }
+  void SetAcceptsDrop(bool value) { FAcceptsDrop = value; }
+
+ protected:
+  // Called when the look changed; rows that cache a surface redraw it.
+  virtual void StateChanged() { ContentChanged(); }
+
+ private:
+  friend class TDisplayListView;
+  TDisplayListView* FList;
+  int FState = kRowAcceptsClicks;
+  bool FPressed = false;
+  bool FDropTarget = false;
+  int FRecordIndex = -1;
+  std::string FCaption;
+  TDbId FPayload;
+  bool FNoInput = false;
+  bool FKeepSelection = false;
+  bool FModifierClick = false;
+  bool FInsertBefore = false;
+  bool FInsertAfter = false;
+  bool FAcceptsDrop = true;
+};
+
+// The tall node holding the rows; the list moves it up and down to scroll.
+class TDisplayListViewPanel : public TOxaBitmap {
+ public:
+  using TOxaBitmap::TOxaBitmap;
+};
+
+// How long an animated scroll over distance pixels lasts: just over 300 ms for short moves,
+// approaching 2500 ms for long ones, the same in both directions.
+int DisplayListScrollDuration(int distance) noexcept;
+
+// The auto-scroll of a drag: y is the pointer in the view's coordinates (0 .. viewHeight - 1
+// inside). Within 20 pixels above or below the view the panel moves toward the pointer by
+// elapsed ÷ 5 pixels (200 a second); anywhere else it stays.
+constexpr int kDragScrollBand = 20;
+int DisplayListDragScrollDelta(int y, int viewHeight, int elapsedMs) noexcept;
+
+class TDisplayListView : public TOxaDarkenBitmap {
+ public:
+  explicit TDisplayListView(TOxaObjects* parentList = nullptr);
+  ~TDisplayListView() override;
+  void BeforeDestruction() override;
+
+  int ItemCount() const noexcept { return int(FItems.size()); }
+  // Raises "%s.Items[%d]: Index out of bounds".
+  TDisplayListViewItem* Items(int index) const;
+  int IndexOfItem(const TDisplayListViewItem* row) const noexcept;
+
+  // --- Selection ---
+  // Selecting a row with a record first drops the selected rows of other groups; a row
+  // without one clears the whole selection first.
+  void Select(TDisplayListViewItem* row);
+  void Deselect(TDisplayListViewItem* row);
+  void ClearSelection();
+  // Every row of the group of the first selected row, or of the active row's group.
+  void SelectGroup();
+  bool IsSelected(const TDisplayListViewItem* row) const noexcept;
+  // The records of the selected rows in the order of selection, and of the marked rows in
+  // list order.
+  TDbIdList SelectedRecords() const;
+  TDbIdList MarkedRecords() const;
+  int SelectedCount() const noexcept { return int(FSelected.size()); }
+  // In the order of selection; null outside the range.
+  TDisplayListViewItem* Selected(int index) const noexcept;
+  // Batches selection changes: OnSelectionChanged is raised once, when the outermost ends.
+  void BeginSelection() noexcept { ++FSelectionNesting; }
+  void EndSelection();
+
+  TDisplayListViewItem* ActiveRow() const noexcept { return FActive; }
+  // Moves the active bit (null: no active row); the group rows above the row are active too.
+  void SetActiveRow(TDisplayListViewItem* row);
+  // Marks or unmarks a row together with the rows of the group it heads.
+  void SetMarked(TDisplayListViewItem* row, bool marked);
+  // The row heading row's group, or null when its parent is no row of this list.
+  TDisplayListViewItem* GroupRowOf(const TDisplayListViewItem* row) const noexcept;
+
+  // The list ignores the mouse on its rows while set.
+  bool NoInput() const noexcept { return FNoInput; }
+  void SetNoInput(bool value) { FNoInput = value; }
+
+  // The mouse on a row: the press applies Shift and Ctrl selections, the release of a plain
+  // click clears the selection and reports the click, a right release goes to OnItemRightClick.
+  void RowMouseDown(TDisplayListViewItem* row, TMouseButton button, TShiftState shift, int x, int y);
+  void RowMouseUp(TDisplayListViewItem* row, TMouseButton button, TShiftState shift, int x, int y);
+
+  // --- Scrolling ---
+  // The panel sits between the header and the footer strips; the offset is how far it is
+  // scrolled up, from 0 to MaxScrollOffset.
+  TDisplayListViewPanel* Panel() const noexcept { return FPanel; }
+  int HeaderHeight() const noexcept { return FHeaderHeight; }
+  int FooterHeight() const noexcept { return FFooterHeight; }
+  void SetHeaderHeight(int value);
+  void SetFooterHeight(int value);
+  int ScrollOffset() const noexcept { return FScrollOffset; }
+  int MaxScrollOffset() const noexcept;
+  // Scrolls to the offset (clamped). Animated, the panel moves along the eased curve and the
+  // list repaints after each step; the final offset is exact.
+  void ScrollTo(int offset, bool animate);
+  void ScrollBy(int delta, bool animate) { ScrollTo(FScrollOffset + delta, animate); }
+  // Scrolls the least distance that shows the whole row (its top when it is taller than the
+  // view); nothing for a row outside the panel.
+  void ScrollIntoView(const TDisplayListViewItem* row, bool animate);
+  // Home, End, Page Up and Page Down scroll; Ctrl+Up and Ctrl+Down move the active row within
+  // its group, selecting it; Ctrl+A selects the group. Handled keys become 0.
+  void KeyDown(WORD& key, TShiftState shift) override;
+  // The millisecond clock the animations run on (tests drive their own).
+  void SetClock(std::function<std::uint64_t()> clock) { FClock = std::move(clock); }
+
+  // --- Drops ---
+  // A drop on a row: traced; taken when the row (a group row: its first row) accepts drops and
+  // a gap is open, then delivered through the host control's queue (at once without one).
+  void RowDragDrop(TDisplayListViewItem* row, const TMusicListViewDrag& drag);
+  // The box over a row at y (row coordinates): gap and cursor.
+  void RowDragOver(TDisplayListViewItem* row, TMusicListViewDrag& drag, int y);
+  static constexpr std::int16_t CursorDrag = 4;
+  static constexpr std::int16_t CursorNoCanDo = 10;
+  bool DropPending() const noexcept { return FDropPending; }
+  const TDisplayListViewDrop& PendingDrop() const noexcept { return FPendingDrop; }
+  // Delivers the pending drop to OnDrop (what the queued callback does).
+  void DeliverDrop();
+  // The first row of the group a row heads, or null for a row heading none.
+  TDisplayListViewItem* FirstRowOf(const TDisplayListViewItem* groupRow) const noexcept;
+
+  TDisplayListViewDropEvent OnDrop;
+  TOxaNodeEvent OnSelectionChanged;
+  TDisplayListViewItemClickEvent OnItemClick;
+  TDisplayListViewItemClickEvent OnItemRightClick;
+
+ private:
+  friend class TDisplayListViewItem;
+  void ItemCreated(TDisplayListViewItem* row);
+  void ItemFreed(TDisplayListViewItem* row) noexcept;
+  void DetachItems() noexcept;
+  void SetSelectedBit(TDisplayListViewItem* row, bool selected);
+  void SelectRange(TDisplayListViewItem* row);
+
+  std::vector<TDisplayListViewItem*> FItems;
+  std::vector<TDisplayListViewItem*> FSelected;
+  TDisplayListViewItem* FActive = nullptr;
+  int FSelectionNesting = 0;
+  bool FSelectionDirty = false;
+  bool FNoInput = false;
+
+  void PlacePanel();
+  void DropHoverScrolledAway();
+
+ protected:
+  // After every move of the panel (each animation step included).
+  virtual void ScrollChanged() {}
+
+ private:
+  void DropCallback(TOxaImage* sender, TOxaBitmap* node);
+  bool FDropPending = false;
+  TDisplayListViewDrop FPendingDrop;
+  TDisplayListViewPanel* FPanel;
+  int FHeaderHeight = 0;
+  int FFooterHeight = 0;
+  int FScrollOffset = 0;
+  std::function<std::uint64_t()> FClock;
+
+ protected:
+  void Resized() override;
+};
+
+// The row geometry.
+constexpr int kMusicIconSize = 47;
+constexpr int kMusicFlapWidth = 32;
+constexpr int kMusicRowMargin = 4;  // left of the icon and between rows
+constexpr int kMusicRowHeight = kMusicIconSize + kMusicRowMargin;
+constexpr int kMusicCaptionLeft = kMusicRowMargin + kMusicIconSize + kMusicFlapWidth;
+
+class TMusicListView;
+
+class TMusicListViewItem : public TDisplayListViewItem {
+ public:
+  TMusicListViewItem(TOxaObjects* parentList, TMusicListView* list, TMusicListViewItemKinds kind);
+
+  TMusicListViewItemKinds Kind() const noexcept { return FKind; }
+  bool IsTrack() const noexcept { return FKind == TMusicListViewItemKinds::mlkTrack; }
+  int Number() const noexcept { return FNumber; }
+  void SetNumber(int value);
+
+  // Redraws the row's surface: frame, icon and flaps of the current state. A missing image
+  // leaves its place in the frame colour.
+  void Compose();
+
+ protected:
+  void StateChanged() override;
+  void Resized() override;
+
+ private:
+  TMusicListView* FMusicList;
+  TMusicListViewItemKinds FKind;
+  int FNumber = 0;
+};
+
+// Where the thumb of a scroll bar lies in its track: a view of content pixels scrolled by offset
+// shows a thumb as long as the view's share of the track (at least minLength).
+struct TScrollThumb {
+  int Top = 0;
+  int Length = 0;
+};
+TScrollThumb ScrollBarThumb(int track, int view, int content, int offset, int minLength) noexcept;
+
+// The bar at the list's right edge: an arrow at each end, the thumb built from its top, stretched
+// body and bottom images between them.
+class TMusicListViewScrollBar : public TOxaBitmap {
+ public:
+  using TOxaBitmap::TOxaBitmap;
+  static constexpr int BarWidth = 16;
+  static constexpr int ArrowHeight = 16;
+
+  // Redraws for the list's view, content height and offset.
+  void Show(int view, int content, int offset);
+  TScrollThumb Thumb() const noexcept { return FThumb; }
+
+ private:
+  TScrollThumb FThumb;
+};
+
+class TMusicListView : public TDisplayListView {
+ public:
+  explicit TMusicListView(TOxaObjects* parentList = nullptr);
+
+  // Rebuilds the icon, flap and drag-insert tables from the store, tracing missing and
+  // wrongly sized images (which are left out). Runs by itself whenever the list's store is
+  // set, inherited, freed or changes its number of images.
+  void ChangeBitmaps();
+
+  // Null when the store lacks the image or it has the wrong size.
+  TOxaBitmap* Icon(TMusicListViewItemKinds kind, int state) const noexcept;
+  TOxaBitmap* Flap(std::string_view code) const noexcept;
+  // set 0..3 ("A".."D"), step 1..10.
+  TOxaBitmap* DragInsert(int set, int step) const noexcept;
+  TMusicListViewScrollBar* ScrollBar() const noexcept { return FScrollBar; }
+
+  void ContentChanged() override;
+
+ protected:
+  void ScrollChanged() override;
+
+ private:
+  TMusicListViewScrollBar* FScrollBar;
+  // The store the tables point into, and its size then: the tables never outlive the store.
+  const TOxaBitmaps* FTableStore = nullptr;
+  int FTableStoreCount = -1;
+  TOxaBitmap* Checked(const std::string& name, int width, const char* method);
+
+  std::array<std::array<TOxaBitmap*, kMusicListIconCodes.size()>, kMusicListViewItemKindCount> FIcons{};
+  std::array<TOxaBitmap*, kMusicListFlapCodes.size()> FFlaps{};
+  std::array<std::array<TOxaBitmap*, 10>, 4> FDragInsert{};
+};
