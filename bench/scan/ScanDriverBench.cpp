@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/support/PlainWalk.h"
 #include "library/MusicDatabase.h"
 #include "platform/Drives.h"
 #include "platform/Modules.h"
@@ -314,37 +315,6 @@ void BM_UpdatePart(benchmark::State& state)
 }
 
 // ---- the floors ----
-
-int PlainWalk(int parent, const char* name)
-{
-  const int fd = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) {
-    return 0;
-  }
-  DIR* dir = ::fdopendir(fd);
-  if (dir == nullptr) {
-    ::close(fd);
-    return 0;
-  }
-  int found = 0;
-  while (const dirent* entry = ::readdir(dir)) {
-    const std::string_view entryName(entry->d_name);
-    if (entryName == "." || entryName == "..") {
-      continue;
-    }
-    struct stat info {};
-    if (::fstatat(::dirfd(dir), entry->d_name, &info, 0) != 0) {
-      continue;
-    }
-    if (S_ISDIR(info.st_mode)) {
-      found += PlainWalk(::dirfd(dir), entry->d_name);
-    } else if (info.st_size >= 128) {
-      ++found;
-    }
-  }
-  ::closedir(dir);
-  return found;
-}
 
 void BM_WalkFloor(benchmark::State& state)
 {

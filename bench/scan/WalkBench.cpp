@@ -13,6 +13,7 @@
 #include <fstream>
 #include <string>
 
+#include "bench/support/PlainWalk.h"
 #include "platform/Drives.h"
 #include "scan/OxaSearchEngine.h"
 #include "scan/OxaSearchOptions.h"
@@ -108,38 +109,6 @@ void BM_FullWalk(benchmark::State& state)
     benchmark::DoNotOptimize(engine.RootNodes().Count());
   }
   state.counters["music"] = found;
-}
-
-// Counts music-sized files the cheapest way: readdir, one fstatat per entry, recursion by fd.
-int PlainWalk(int parent, const char* name)
-{
-  const int fd = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) {
-    return 0;
-  }
-  DIR* dir = ::fdopendir(fd);
-  if (dir == nullptr) {
-    ::close(fd);
-    return 0;
-  }
-  int found = 0;
-  while (const dirent* entry = ::readdir(dir)) {
-    const std::string_view entryName(entry->d_name);
-    if (entryName == "." || entryName == "..") {
-      continue;
-    }
-    struct stat info {};
-    if (::fstatat(::dirfd(dir), entry->d_name, &info, 0) != 0) {
-      continue;
-    }
-    if (S_ISDIR(info.st_mode)) {
-      found += PlainWalk(::dirfd(dir), entry->d_name);
-    } else if (info.st_size >= 128) {
-      ++found;
-    }
-  }
-  ::closedir(dir);
-  return found;
 }
 
 void BM_ReaddirStatFloor(benchmark::State& state)
