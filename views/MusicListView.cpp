@@ -680,6 +680,22 @@ void TMusicListViewItem::Compose()
   put(list->Icon(FKind, state), kMusicRowMargin);
   put(list->Flap(MusicListViewInnerFlapCode(entry)), kMusicRowMargin + kMusicIconSize);
   put(list->Flap(MusicListViewOuterFlapCode(entry)), Width() - kMusicFlapWidth);
+
+  const int band = std::min(Height(), kMusicIconSize);
+  TOxaTextBlock block;
+  const int textLeft = kMusicCaptionLeft + kMusicCaptionPadding;
+  const int textWidth = Width() - kMusicFlapWidth - kMusicCaptionPadding - textLeft;
+  if (!Caption().empty() && textWidth > 0) {
+    const TOxaFont& font = list->TextFont(colors.CaptionText, colors.CaptionBack);
+    font.Layout(Caption(), 0, block, band, textWidth, "...", kOxaWrapWord);
+    font.Draw(*this, block, textLeft, std::max(0, (band - block.Height) / 2));
+  }
+  if (IsTrack()) {
+    const TOxaFont& font = list->TextFont(colors.NumberText, colors.NumberBack);
+    font.Layout(Format("%.3d", FNumber), 0, block, band, kMusicIconSize, {}, kOxaWrapNone);
+    font.Draw(*this, block, kMusicRowMargin + std::max(0, (kMusicIconSize - block.Width) / 2),
+              std::max(0, (band - block.Height) / 2));
+  }
 }
 
 // --- TMusicListView ---
@@ -830,6 +846,17 @@ void TMusicListView::ChangeBitmaps()
   for (int i = 0; i < ItemCount(); ++i)
     if (auto* row = dynamic_cast<TMusicListViewItem*>(Items(i)))
       row->Compose();
+}
+
+TOxaFont& TMusicListView::TextFont(TOxaColor text, TOxaColor back) const
+{
+  if (!FTextFont)
+    FTextFont.reset(new TOxaFont(nullptr));
+  TOxaGdiFont gdi = Font() != nullptr ? Font()->GdiFont() : TOxaGdiFont{};
+  gdi.Color = text;
+  FTextFont->SetGdiFont(gdi);
+  FTextFont->SetGdiColor(back);
+  return *FTextFont;
 }
 
 TOxaBitmap* TMusicListView::Icon(TMusicListViewItemKinds kind, int state) const noexcept

@@ -267,6 +267,8 @@ constexpr int kMusicFlapWidth = 32;
 constexpr int kMusicRowMargin = 4;  // left of the icon and between rows
 constexpr int kMusicRowHeight = kMusicIconSize + kMusicRowMargin;
 constexpr int kMusicCaptionLeft = kMusicRowMargin + kMusicIconSize + kMusicFlapWidth;
+// The caption's text starts this far into its band and keeps as far from the outer flap.
+constexpr int kMusicCaptionPadding = 8;
 
 class TMusicListView;
 
@@ -279,8 +281,8 @@ class TMusicListViewItem : public TDisplayListViewItem {
   int Number() const noexcept { return FNumber; }
   void SetNumber(int value);
 
-  // Redraws the row's surface: frame, icon and flaps of the current state. A missing image
-  // leaves its place in the frame colour.
+  // Redraws the row's surface: frame, icon and flaps of the current state, the caption and, for
+  // tracks, the number on the icon. A missing image leaves its place in the frame colour.
   void Compose();
 
  protected:
@@ -333,6 +335,11 @@ class TMusicListView : public TDisplayListView {
   TOxaBitmap* DragInsert(int set, int step) const noexcept;
   TMusicListViewScrollBar* ScrollBar() const noexcept { return FScrollBar; }
 
+  // The font row text is drawn with: the platform part of the list's font (Arial 12 without one)
+  // in the given text and background colours. A private copy, so colouring a caption never
+  // reports a font change to every node that shares the list's font.
+  TOxaFont& TextFont(TOxaColor text, TOxaColor back) const;
+
   void ContentChanged() override;
 
  protected:
@@ -348,4 +355,5 @@ class TMusicListView : public TDisplayListView {
   std::array<std::array<TOxaBitmap*, kMusicListIconCodes.size()>, kMusicListViewItemKindCount> FIcons{};
   std::array<TOxaBitmap*, kMusicListFlapCodes.size()> FFlaps{};
   std::array<std::array<TOxaBitmap*, 10>, 4> FDragInsert{};
+  mutable TOwnedObject<TOxaFont> FTextFont;
 };
