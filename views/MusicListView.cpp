@@ -309,6 +309,7 @@ void TDisplayListView::BeforeDestruction()
 
 void TDisplayListView::DetachItems() noexcept
 {
+  CloseEditor();
   for (TDisplayListViewItem* row : FItems)
     row->FList = nullptr;
   FItems.clear();
@@ -336,6 +337,8 @@ void TDisplayListView::ItemFreed(TDisplayListViewItem* row) noexcept
     FDropPending = false;
     FPendingDrop = {};
   }
+  if (FEditRow == row)
+    CloseEditor();  // its text has no row left to go to
 }
 
 TDisplayListViewItem* TDisplayListView::Items(int index) const
@@ -595,6 +598,91 @@ void TDisplayListView::DeliverDrop()
     OnDrop(this, drop);
 }
 
+// --- Editing ---
+
+POINT TDisplayListView::RowOrigin(const TDisplayListViewItem* row) const
+{
+  POINT p{0, 0};
+  for (const TOxaBitmap* node = row; node != nullptr && node != this; node = node->Parent()) {
+    p.x += node->Left();
+    p.y += node->Top();
+  }
+  return p;
+}
+
+RECT TDisplayListView::EditBounds(const TDisplayListViewItem* row) const
+{
+  const POINT p = RowOrigin(row);
+  return {p.x, p.y, p.x + row->Width(), p.y + row->Height()};
+}
+
+void TDisplayListView::CloseEditor() noexcept
+{
+  FEditRow = nullptr;
+  if (FEditor) {
+    FEditor->OnDone = nullptr;  // its closing tells a commit from inside its destruction
+    FEditor.reset();
+  }
+}
+
+void TDisplayListView::SetEditRow(TDisplayListViewItem* row)
+{
+  if (row == FEditRow || (row != nullptr && row->FList != this))
+    return;
+  if (TOxaImage* control = Control()) {
+    control->DropCallbacks(this);
+    // A queued drop dies with the queue; a queued repaint is queued again, or the list would
+    // show stale rows until its next change.
+    FDropPending = false;
+    FPendingDrop = {};
+    if (Dirty())
+      AsyncPaintToControl();
+  }
+  if (TDisplayListViewItem* previous = FEditRow; previous != nullptr && FEditor) {
+    FEditRow = nullptr;
+    previous->SetCaption(ProperCase(FEditor->Text()));
+    if (OnEdited)
+      OnEdited(this, previous);
+  }
+  if (row == nullptr || row->FList != this) {
+    // The edited handler may have freed the row asked for: nothing to edit then.
+    CloseEditor();
+    return;
+  }
+  FEditRow = row;
+  ScrollIntoView(row, true);
+  TOxaImage* control = Control();
+  if (control == nullptr || FEditRow != row)
+    return;  // not shown: nowhere to put an editor
+  if (!FEditor) {
+    FEditor.reset(new TDisplayListViewEdit(nullptr));
+    FEditor->OnDone = MakeMethod<&TDisplayListView::EditorDone>(this);
+  }
+  const RECT r = EditBounds(row);
+  const POINT at = PointToControl({r.left, r.top});
+  const TOxaGdiFont font = Font() != nullptr ? Font()->GdiFont() : TOxaGdiFont{};
+  FEditor->Open(control->Handle(), {at.x, at.y, at.x + r.right - r.left, at.y + r.bottom - r.top}, font,
+                row->Caption());
+}
+
+void TDisplayListView::EditorDone(TDisplayListViewEdit*, bool commit)
+{
+  // Told from inside the edit control: the editor is freed after its handling has returned.
+  if (TOxaImage* control = Control())
+    control->QueueCallback(this, commit ? MakeMethod<&TDisplayListView::EditCommitCallback>(this)
+                                        : MakeMethod<&TDisplayListView::EditCancelCallback>(this));
+}
+
+void TDisplayListView::EditCommitCallback(TOxaImage*, TOxaBitmap*)
+{
+  SetEditRow(nullptr);
+}
+
+void TDisplayListView::EditCancelCallback(TOxaImage*, TOxaBitmap*)
+{
+  CloseEditor();
+}
+
 TDisplayListViewItem* TDisplayListView::GroupRowOf(const TDisplayListViewItem* row) const noexcept
 {
   auto* group = dynamic_cast<TDisplayListViewItem*>(row->Group());
@@ -846,6 +934,14 @@ void TMusicListView::ChangeBitmaps()
   for (int i = 0; i < ItemCount(); ++i)
     if (auto* row = dynamic_cast<TMusicListViewItem*>(Items(i)))
       row->Compose();
+}
+
+RECT TMusicListView::EditBounds(const TDisplayListViewItem* row) const
+{
+  const POINT p = RowOrigin(row);
+  const int right = std::min(p.x + row->Width(), Width() - TMusicListViewScrollBar::BarWidth);
+  const int left = p.x + kMusicCaptionLeft;
+  return {left, p.y, std::max(left, right), p.y + kMusicIconSize};
 }
 
 TOxaFont& TMusicListView::TextFont(TOxaColor text, TOxaColor back) const

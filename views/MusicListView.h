@@ -11,6 +11,8 @@
 
 #include "graphics/OxaBitmap.h"
 #include "library/DbId.h"
+#include "rtl/Object.h"
+#include "views/DisplayListViewEdit.h"
 #include "views/MusicListViewStates.h"
 
 class TDisplayListView;
@@ -41,6 +43,7 @@ struct TDisplayListViewDrop {
 };
 using TDisplayListViewDropEvent = TMethod<void(TDisplayListView* sender, const TDisplayListViewDrop& drop)>;
 
+using TDisplayListViewItemEvent = TMethod<void(TDisplayListView* sender, class TDisplayListViewItem* row)>;
 using TDisplayListViewItemClickEvent =
     TMethod<void(TDisplayListView* sender, class TDisplayListViewItem* row, TShiftState shift, int x, int y)>;
 
@@ -220,6 +223,17 @@ class TDisplayListView : public TOxaDarkenBitmap {
   // The first row of the group a row heads, or null for a row heading none.
   TDisplayListViewItem* FirstRowOf(const TDisplayListViewItem* groupRow) const noexcept;
 
+  // --- Editing in place ---
+  TDisplayListViewItem* EditRow() const noexcept { return FEditRow; }
+  // Ends the current edit (its text, proper-cased, becomes its row's caption) and edits row:
+  // scrolled into view, the editor over its caption with the caption all selected and focused.
+  // Null ends editing and frees the editor. Queued callbacks of the list are dropped first.
+  void SetEditRow(TDisplayListViewItem* row);
+  // Enter and the focus leaving commit as SetEditRow(nullptr) does; Escape keeps the caption.
+  TDisplayListViewEdit* Editor() const noexcept { return FEditor.get(); }
+  // After an edit's text became its row's caption.
+  TDisplayListViewItemEvent OnEdited;
+
   TDisplayListViewDropEvent OnDrop;
   TOxaNodeEvent OnSelectionChanged;
   TDisplayListViewItemClickEvent OnItemClick;
@@ -246,9 +260,19 @@ class TDisplayListView : public TOxaDarkenBitmap {
  protected:
   // After every move of the panel (each animation step included).
   virtual void ScrollChanged() {}
+  // Where the editor of row goes, in the list's coordinates: the whole row by default.
+  virtual RECT EditBounds(const TDisplayListViewItem* row) const;
+  // The row's top-left corner in the list's coordinates.
+  POINT RowOrigin(const TDisplayListViewItem* row) const;
 
  private:
   void DropCallback(TOxaImage* sender, TOxaBitmap* node);
+  void EditorDone(TDisplayListViewEdit* sender, bool commit);
+  void EditCommitCallback(TOxaImage* sender, TOxaBitmap* node);
+  void EditCancelCallback(TOxaImage* sender, TOxaBitmap* node);
+  void CloseEditor() noexcept;
+  TDisplayListViewItem* FEditRow = nullptr;
+  TOwnedObject<TDisplayListViewEdit> FEditor;
   bool FDropPending = false;
   TDisplayListViewDrop FPendingDrop;
   TDisplayListViewPanel* FPanel;
@@ -334,6 +358,8 @@ class TMusicListView : public TDisplayListView {
   // set 0..3 ("A".."D"), step 1..10.
   TOxaBitmap* DragInsert(int set, int step) const noexcept;
   TMusicListViewScrollBar* ScrollBar() const noexcept { return FScrollBar; }
+  // After icon and inner flap, up to the scroll bar, 47 high.
+  RECT EditBounds(const TDisplayListViewItem* row) const override;
 
   // The font row text is drawn with: the platform part of the list's font (Arial 12 without one)
   // in the given text and background colours. A private copy, so colouring a caption never
