@@ -19,28 +19,6 @@ int CodeIndex(const std::array<std::string_view, N>& codes, std::string_view cod
 
 }  // namespace
 
-// --- TMusicListViewDrag ---
-
-void TMusicListViewDrag::Compose(int width)
-{
-  TOxaBitmaps* store = Bitmaps();
-  TOxaBitmap* left = store != nullptr ? store->Find("MovingBoxLeftN") : nullptr;
-  TOxaBitmap* body = store != nullptr ? store->Find("MovingBoxBodyN") : nullptr;
-  TOxaBitmap* right = store != nullptr ? store->Find("MovingBoxRightN") : nullptr;
-  const int leftWidth = left != nullptr ? left->ImageWidth() : 0;
-  const int rightWidth = right != nullptr ? right->ImageWidth() : 0;
-  width = std::max(width, leftWidth + rightWidth);
-  SetBounds(Left(), Top(), width, BoxHeight);
-  ChangeImageSize(width, BoxHeight, 6);
-  FillSurface(ClientRect(), 0x000000);
-  if (left != nullptr)
-    left->Draw(*this, 0, 0, {0, 0, leftWidth, left->ImageHeight()});
-  if (body != nullptr && width > leftWidth + rightWidth)
-    body->StretchDraw(*this, {leftWidth, 0, width - rightWidth, BoxHeight});
-  if (right != nullptr)
-    right->Draw(*this, width - rightWidth, 0, {0, 0, rightWidth, right->ImageHeight()});
-}
-
 // --- TDisplayListViewItem ---
 
 TDisplayListViewItem::TDisplayListViewItem(TOxaObjects* parentList, TDisplayListView* list)
@@ -92,8 +70,19 @@ void TDisplayListViewItem::SetCaption(std::string value)
 void TDisplayListViewItem::MouseDown(TMouseButton button, TShiftState shift, int x, int y)
 {
   TOxaBitmap::MouseDown(button, shift, x, y);
+  FPressPoint = {x, y};
   if (FList != nullptr)
     FList->RowMouseDown(this, button, shift, x, y);
+}
+
+void TDisplayListViewItem::MouseMove(TShiftState shift, int x, int y)
+{
+  TOxaBitmap::MouseMove(shift, x, y);
+  if (FList == nullptr || !FPressed || (shift & ssLeft) == 0)
+    return;
+  if (std::abs(x - FPressPoint.x) >= TDisplayListView::DragThreshold ||
+      std::abs(y - FPressPoint.y) >= TDisplayListView::DragThreshold)
+    FList->BeginRowDrag(this);
 }
 
 void TDisplayListViewItem::MouseUp(TMouseButton button, TShiftState shift, int x, int y)
@@ -127,7 +116,10 @@ void TDisplayListViewItem::DragMove(TOxaBitmap* source, int x, int y)
 void TDisplayListViewItem::DragLeave(TOxaBitmap* source, int x, int y)
 {
   TOxaBitmap::DragLeave(source, x, y);
-  SetInsertGap(false, false);
+  if (FList != nullptr)
+    FList->SetGap(this, false, false, nullptr);
+  else
+    SetInsertGap(false, false);
 }
 
 void TDisplayListViewItem::SetInsertGap(bool before, bool after)
@@ -317,6 +309,7 @@ void TDisplayListView::DetachItems() noexcept
   FActive = nullptr;
   FDropPending = false;
   FPendingDrop = {};
+  FGapRow = nullptr;
 }
 
 void TDisplayListView::ItemCreated(TDisplayListViewItem* row)
@@ -339,6 +332,8 @@ void TDisplayListView::ItemFreed(TDisplayListViewItem* row) noexcept
   }
   if (FEditRow == row)
     CloseEditor();  // its text has no row left to go to
+  if (FGapRow == row)
+    FGapRow = nullptr;
 }
 
 TDisplayListViewItem* TDisplayListView::Items(int index) const
@@ -551,13 +546,13 @@ void TDisplayListView::RowDragDrop(TDisplayListViewItem* row, const TMusicListVi
         int(row->InsertAfter()));
   bool before = row->InsertBefore();
   bool after = row->InsertAfter();
-  row->SetInsertGap(false, false);
+  SetGap(row, false, false, nullptr);
   if (TDisplayListViewItem* first = FirstRowOf(row)) {
     // The group row stands for its rows: the drop lands on the first of them.
     row = first;
     before = before || first->InsertBefore();
     after = after || first->InsertAfter();
-    first->SetInsertGap(false, false);
+    SetGap(first, false, false, nullptr);
   }
   if (!row->AcceptsDrop() || !(before || after))
     return;
@@ -572,13 +567,35 @@ void TDisplayListView::RowDragDrop(TDisplayListViewItem* row, const TMusicListVi
 void TDisplayListView::RowDragOver(TDisplayListViewItem* row, TMusicListViewDrag& drag, int y)
 {
   if (FNoInput || row->NoInput() || !row->AcceptsDrop()) {
-    row->SetInsertGap(false, false);
+    SetGap(row, false, false, nullptr);
     drag.SetCursor(CursorNoCanDo);
     return;
   }
-  const bool before = y < row->Height() / 2;
-  row->SetInsertGap(before, !before);
+  // While the gap is open the row is taller: its halves are those of the row without it.
+  int top = 0;
+  int height = row->Height();
+  if (auto* music = dynamic_cast<TMusicListViewItem*>(row)) {
+    height -= music->GapHeight();
+    top = row->InsertBefore() ? music->GapHeight() : 0;
+  }
+  const bool before = y - top < height / 2;
+  SetGap(row, before, !before, &drag);
   drag.SetCursor(CursorDrag);
+}
+
+void TDisplayListView::SetGap(TDisplayListViewItem* row, bool before, bool after,
+                              const TMusicListViewDrag* drag)
+{
+  if (FGapRow != nullptr && FGapRow != row && (before || after))
+    FGapRow->SetInsertGap(false, false);  // one gap at a time
+  const bool opening = (before || after) && (before != row->InsertBefore() || after != row->InsertAfter());
+  row->SetInsertGap(before, after);
+  if (before || after)
+    FGapRow = row;
+  else if (FGapRow == row)
+    FGapRow = nullptr;
+  if (opening && drag != nullptr)
+    GapOpened(row, *drag);
 }
 
 void TDisplayListView::DropCallback(TOxaImage*, TOxaBitmap*)
@@ -734,6 +751,11 @@ void TMusicListViewItem::SetNumber(int value)
 
 void TMusicListViewItem::StateChanged()
 {
+  if (!InsertBefore() && !InsertAfter() && FGapStep != 0) {
+    const int base = Height() - GapHeight();
+    FGapStep = 0;
+    SetBounds(Left(), Top(), Width(), base);
+  }
   Compose();
   TDisplayListViewItem::StateChanged();
 }
@@ -742,6 +764,35 @@ void TMusicListViewItem::Resized()
 {
   TDisplayListViewItem::Resized();
   Compose();
+}
+
+int TMusicListViewItem::GapStepHeight(int step) noexcept
+{
+  if (step <= 0)
+    return 0;
+  return 2 + (kMusicIconSize - 2) * (std::min(step, 10) - 1) / 9;
+}
+
+int TMusicListViewItem::GapHeight() const noexcept
+{
+  return GapStepHeight(FGapStep);
+}
+
+void TMusicListViewItem::SetGapStep(int set, int step)
+{
+  step = std::clamp(step, 0, 10);
+  if (!InsertBefore() && !InsertAfter())
+    step = 0;  // no gap is open
+  if (set == FGapSet && step == FGapStep)
+    return;
+  const int base = Height() - GapHeight();
+  FGapSet = set;
+  FGapStep = step;
+  const int height = base + GapHeight();
+  if (height != Height())
+    SetBounds(Left(), Top(), Width(), height);  // recomposes
+  else
+    Compose();
 }
 
 void TMusicListViewItem::Compose()
@@ -754,35 +805,42 @@ void TMusicListViewItem::Compose()
   const TMusicListViewEntry entry = MusicListViewEntry(IsTrack(), state);
   const TMusicListViewColors colors = MusicListViewColors(IsTrack(), state);
   const TOxaColor frame = MusicListViewCodeColor(entry[0]).value_or(0);
-  FillSurface(ClientRect(), frame);
-  FillSurface({kMusicCaptionLeft, 0, Width(), std::min(Height(), kMusicIconSize)}, colors.CaptionBack);
+  const int gap = GapHeight();
+  // The row's own part lies below a gap opened before it, above one opened after it.
+  const int top = InsertBefore() ? gap : 0;
+  const int height = Height() - gap;
+  FillSurface(ClientRect(), 0x000000);
+  FillSurface({0, top, Width(), top + height}, frame);
+  const int band = std::min(height, kMusicIconSize);
+  FillSurface({kMusicCaptionLeft, top, Width(), top + band}, colors.CaptionBack);
   // A row outliving its list draws its frame only.
   const TMusicListView* list = List() != nullptr ? FMusicList : nullptr;
   if (list == nullptr) {
     return;
   }
-  const auto put = [&](TOxaBitmap* image, int x) {
+  const auto put = [&](TOxaBitmap* image, int x, int y) {
     if (image != nullptr)
-      image->Draw(*this, x, 0, {0, 0, image->ImageWidth(), image->ImageHeight()});
+      image->Draw(*this, x, y, {0, 0, image->ImageWidth(), image->ImageHeight()});
   };
-  put(list->Icon(FKind, state), kMusicRowMargin);
-  put(list->Flap(MusicListViewInnerFlapCode(entry)), kMusicRowMargin + kMusicIconSize);
-  put(list->Flap(MusicListViewOuterFlapCode(entry)), Width() - kMusicFlapWidth);
+  if (gap > 0)
+    put(list->DragInsert(FGapSet, FGapStep), kMusicRowMargin, InsertBefore() ? 0 : height);
+  put(list->Icon(FKind, state), kMusicRowMargin, top);
+  put(list->Flap(MusicListViewInnerFlapCode(entry)), kMusicRowMargin + kMusicIconSize, top);
+  put(list->Flap(MusicListViewOuterFlapCode(entry)), Width() - kMusicFlapWidth, top);
 
-  const int band = std::min(Height(), kMusicIconSize);
   TOxaTextBlock block;
   const int textLeft = kMusicCaptionLeft + kMusicCaptionPadding;
   const int textWidth = Width() - kMusicFlapWidth - kMusicCaptionPadding - textLeft;
   if (!Caption().empty() && textWidth > 0) {
     const TOxaFont& font = list->TextFont(colors.CaptionText, colors.CaptionBack);
     font.Layout(Caption(), 0, block, band, textWidth, "...", kOxaWrapWord);
-    font.Draw(*this, block, textLeft, std::max(0, (band - block.Height) / 2));
+    font.Draw(*this, block, textLeft, top + std::max(0, (band - block.Height) / 2));
   }
   if (IsTrack()) {
     const TOxaFont& font = list->TextFont(colors.NumberText, colors.NumberBack);
     font.Layout(Format("%.3d", FNumber), 0, block, band, kMusicIconSize, {}, kOxaWrapNone);
     font.Draw(*this, block, kMusicRowMargin + std::max(0, (kMusicIconSize - block.Width) / 2),
-              std::max(0, (band - block.Height) / 2));
+              top + std::max(0, (band - block.Height) / 2));
   }
 }
 
