@@ -295,6 +295,9 @@ TDisplayListView::~TDisplayListView()
 void TDisplayListView::BeforeDestruction()
 {
   // Rows may outlive the list inside their parents' lists: they must not report back.
+  if (FHookControl != nullptr && FHookControl->Dragged() == FDragBox)
+    FHookControl->EndDrag();
+  EndRowDrag();
   DetachItems();
   TOxaDarkenBitmap::BeforeDestruction();
 }

@@ -155,6 +155,7 @@ int TDisplayListView::DragAutoScroll()
     return 0;  // nothing to scroll
   FAutoScrolling = true;
   const std::uint64_t begin = FClock();
+  const int start = FScrollOffset;
   int scrolled = 0;   // toward the pointer, in pixels
   int direction = 0;  // -1 up, 1 down
   try {
@@ -189,7 +190,7 @@ int TDisplayListView::DragAutoScroll()
     throw;
   }
   FAutoScrolling = false;
-  return scrolled;
+  return std::abs(FScrollOffset - start);
 }
 
 // The list itself under the box (no row): the gap opens at the first row.
