@@ -798,11 +798,24 @@ void TMusicListViewItem::SetGapStep(int set, int step)
     Compose();
 }
 
+void TMusicListViewItem::ReleaseSurface()
+{
+  if (!FComposed)
+    return;
+  FComposed = false;
+  ChangeImageSize(0, 0, 6);
+}
+
 void TMusicListViewItem::Compose()
 {
   if (Width() <= 0 || Height() <= 0) {
     return;
   }
+  if (List() != nullptr && !FMusicList->RowInReach(this)) {
+    ReleaseSurface();
+    return;
+  }
+  FComposed = true;
   ChangeImageSize(Width(), Height(), 6);
   const int state = DrawState();
   const TMusicListViewEntry entry = MusicListViewEntry(IsTrack(), state);
@@ -1017,6 +1030,33 @@ void TMusicListView::ScrollChanged()
       FScrollBar->Height() != view)
     FScrollBar->SetBounds(bounds.left, bounds.top, TMusicListViewScrollBar::BarWidth, view);
   FScrollBar->Show(view, Panel()->Height(), ScrollOffset());
+  UpdateRowSurfaces();
+}
+
+bool TMusicListView::RowInReach(const TDisplayListViewItem* row) const noexcept
+{
+  int top = 0;
+  const TOxaBitmap* node = row;
+  for (; node != nullptr && node != Panel(); node = node->Parent())
+    top += node->Top();
+  if (node == nullptr)
+    return true;
+  const int view = std::max(0, Height() - HeaderHeight() - FooterHeight());
+  return top + row->Height() > ScrollOffset() - view && top < ScrollOffset() + 2 * view;
+}
+
+void TMusicListView::UpdateRowSurfaces()
+{
+  for (int i = 0; i < ItemCount(); ++i) {
+    auto* row = dynamic_cast<TMusicListViewItem*>(Items(i));
+    if (row == nullptr)
+      continue;
+    const bool reach = RowInReach(row);
+    if (reach && !row->Composed())
+      row->Compose();
+    else if (!reach && row->Composed())
+      row->ReleaseSurface();
+  }
 }
 
 void TMusicListView::ContentChanged()

@@ -367,8 +367,12 @@ class TMusicListViewItem : public TDisplayListViewItem {
   static int GapStepHeight(int step) noexcept;
 
   // Redraws the row's surface: frame, icon and flaps of the current state, the caption and, for
-  // tracks, the number on the icon. A missing image leaves its place in the frame colour.
+  // tracks, the number on the icon. A missing image leaves its place in the frame colour. A row
+  // far from the view keeps no surface (see TMusicListView::RowInReach).
   void Compose();
+  bool Composed() const noexcept { return FComposed; }
+  // Gives the surface back.
+  void ReleaseSurface();
 
  protected:
   void StateChanged() override;
@@ -380,6 +384,7 @@ class TMusicListViewItem : public TDisplayListViewItem {
   int FNumber = 0;
   int FGapSet = 0;
   int FGapStep = 0;
+  bool FComposed = false;
 };
 
 // Where the thumb of a scroll bar lies in its track: a view of content pixels scrolled by offset
@@ -459,6 +464,13 @@ class TMusicListView : public TDisplayListView {
   TOxaFont& TextFont(TOxaColor text, TOxaColor back) const;
 
   void ContentChanged() override;
+
+  // Rows keep surfaces only within this reach of the view: one view's height above and below
+  // it, so a page scroll finds its rows drawn, and a long group costs what three screens cost.
+  // Rows outside the panel are always in reach.
+  bool RowInReach(const TDisplayListViewItem* row) const noexcept;
+  // Composes the rows that came into reach and frees the surfaces of those that left it.
+  void UpdateRowSurfaces();
 
  protected:
   void ScrollChanged() override;

@@ -83,3 +83,47 @@ TEST_F(TMusicListViewTest, ALongCaptionStaysOutOfTheOuterFlap)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(TMusicListViewTest, OnlyRowsWithinAViewOfTheViewKeepSurfaces)
+{
+  const auto store = musiclisttest::SolidStore();
+  List->SetBitmaps(store.get());
+  List->SetBounds(0, 0, 400, 200);
+  List->Panel()->SetBounds(0, 0, 384, 100 * kMusicRowHeight);
+  TOxaBitmap* g = Group();
+  g->SetParent(List->Panel());
+  g->SetBounds(0, 0, 384, 100 * kMusicRowHeight);
+  std::vector<TMusicListViewItem*> rows;
+  for (int i = 0; i < 100; ++i) {
+    rows.push_back(Row(g, i, K::mlkAlbum));
+    rows.back()->SetBounds(0, i * kMusicRowHeight, 384, kMusicRowHeight);
+  }
+  // Selected while far away: drawn selected when it comes into reach.
+  List->Select(rows[20]);
+  EXPECT_FALSE(rows[20]->Composed());
+  const struct {
+    int Offset, First, Last;
+  } cases[] = {
+      {0, 0, 7},            // reach -200 .. 400: row 7 starts at 357, row 8 at 408
+      {1000, 15, 27},       // reach 800 .. 1400: row 14 ends at 765, row 27 starts at 1377
+      {765 + 200, 15, 26},  // row 14 ends where the reach begins; row 27 starts at its end
+      {0, 0, 7},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Offset);
+    List->ScrollTo(c.Offset, false);
+    for (int i = 0; i < 100; ++i) {
+      const bool inReach = i >= c.First && i <= c.Last;
+      EXPECT_EQ(rows[std::size_t(i)]->Composed(), inReach) << i;
+      EXPECT_EQ(rows[std::size_t(i)]->ImageSize() != 0, inReach) << i;
+    }
+  }
+  List->ScrollTo(1000, false);
+  const TOxaColor selectedIcon = store->Find("ALB-212")->GetPixel(1, 1);  // state 3 "1221235"
+  EXPECT_EQ(rows[20]->GetPixel(kMusicRowMargin + 10, 10), selectedIcon);
+  List->SetBitmaps(nullptr);
+}
+
+}  // namespace
