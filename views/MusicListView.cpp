@@ -287,6 +287,64 @@ void TDisplayListView::ScrollTo(int offset, bool animate)
   PlacePanel();
 }
 
+void TDisplayListView::AnimateGroup(TOxaBitmap* group, bool open, int offset)
+{
+  if (group == nullptr || !FPanel->IsAncestorOf(group))
+    return;
+  TOxaBitmap* parent = group->Parent();
+  int full = 0;
+  std::vector<std::pair<TOxaBitmap*, int>> rows;  // the group's children and their tops
+  for (int i = 0; i < group->ChildCount(); ++i) {
+    TOxaBitmap* child = group->Children(i);
+    rows.push_back({child, child->Top()});
+    full = std::max(full, child->Top() + child->Height());
+  }
+  const int groupTop = group->Top();
+  const int from = group->Height();
+  const int to = open ? full : 0;
+  // The siblings below the group move with its bottom edge.
+  std::vector<std::pair<TOxaBitmap*, int>> below;
+  for (int i = 0; i < parent->ChildCount(); ++i) {
+    TOxaBitmap* sibling = parent->Children(i);
+    if (sibling != group && sibling->Top() >= groupTop + from)
+      below.push_back({sibling, sibling->Top()});
+  }
+  const int panelFrom = FPanel->Height();
+  const int view = std::max(0, Height() - FHeaderHeight - FFooterHeight);
+  const int target = std::clamp(offset, 0, std::max(0, panelFrom + to - from - view));
+  const int start = FScrollOffset;
+  const auto place = [&](int height, int scroll) {
+    const int grown = height - from;
+    // Panel first when growing, so nothing is placed outside it.
+    if (grown > 0)
+      FPanel->SetBounds(FPanel->Left(), FPanel->Top(), FPanel->Width(), panelFrom + grown);
+    group->SetBounds(group->Left(), groupTop, group->Width(), height);
+    for (const auto& [row, top] : rows)
+      row->SetBounds(row->Left(), top - (full - height), row->Width(), row->Height());
+    for (const auto& [sibling, top] : below)
+      sibling->SetBounds(sibling->Left(), top + grown, sibling->Width(), sibling->Height());
+    if (grown <= 0)
+      FPanel->SetBounds(FPanel->Left(), FPanel->Top(), FPanel->Width(), panelFrom + grown);
+    FScrollOffset = scroll;
+    PlacePanel();
+  };
+  const int distance = std::max(std::abs(to - from), std::abs(target - start));
+  if (distance != 0) {
+    const int duration = DisplayListScrollDuration(distance);
+    const std::uint64_t begin = FClock();
+    for (std::uint64_t elapsed = 0; elapsed < std::uint64_t(duration); elapsed = FClock() - begin) {
+      const auto t = std::int32_t(elapsed);
+      place(from + OxaAccelerate(t, duration, to - from), start + OxaAccelerate(t, duration, target - start));
+      if (Control() != nullptr)
+        PaintToControl();
+    }
+  }
+  place(to, target);
+  // The rows end where they belong inside the group, open or closed.
+  for (const auto& [row, top] : rows)
+    row->SetBounds(row->Left(), top, row->Width(), row->Height());
+}
+
 TDisplayListView::~TDisplayListView()
 {
   DetachItems();

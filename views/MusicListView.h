@@ -212,6 +212,12 @@ class TDisplayListView : public TOxaDarkenBitmap {
   // list repaints after each step; the final offset is exact.
   void ScrollTo(int offset, bool animate);
   void ScrollBy(int delta, bool animate) { ScrollTo(FScrollOffset + delta, animate); }
+  // Opens or closes a group (a node in the panel holding rows): its height runs from 0 to the
+  // height of its rows (closing: back to 0) with the rows sliding out from under (back under)
+  // its top edge, the nodes below it in its parent and the panel moving by as much, while the
+  // panel scrolls to offset; every step repaints, the end is exact. The rows keep their places
+  // inside the group. Animated over the longer of the two distances.
+  void AnimateGroup(TOxaBitmap* group, bool open, int offset);
   // Scrolls the least distance that shows the whole row (its top when it is taller than the
   // view); nothing for a row outside the panel.
   void ScrollIntoView(const TDisplayListViewItem* row, bool animate);
