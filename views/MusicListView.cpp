@@ -1070,10 +1070,33 @@ void TMusicListViewScrollBar::MouseLeave()
   SetLit(TPart::None);
 }
 
+void TMusicListViewHeader::Compose()
+{
+  if (Width() <= 0 || Height() <= 0) {
+    ChangeImageSize(0, 0, 6);
+    return;
+  }
+  ChangeImageSize(Width(), Height(), 6);
+  FillSurface(ClientRect(), Color());
+  ContentChanged();
+}
+
+void TMusicListViewHeader::Resized()
+{
+  TOxaBitmap::Resized();
+  Compose();
+}
+
 TMusicListView::TMusicListView(TOxaObjects* parentList)
-    : TDisplayListView(parentList), FScrollBar(new TMusicListViewScrollBar(&Objects()))
+    : TDisplayListView(parentList),
+      FHeader(new TMusicListViewHeader(&Objects())),
+      FFooter(new TMusicListViewHeader(&Objects())),
+      FScrollBar(new TMusicListViewScrollBar(&Objects()))
 {
   SetAsyncPaint(true);
+  // Above the panel, which slides under them.
+  FHeader->SetParent(this);
+  FFooter->SetParent(this);
   FScrollBar->SetParent(this);
 }
 
@@ -1082,6 +1105,12 @@ void TMusicListView::ScrollChanged()
   if (FScrollBar == nullptr)
     return;  // still being built
   const int view = std::max(0, Height() - HeaderHeight() - FooterHeight());
+  const auto strip = [&](TMusicListViewHeader* node, int top, int height) {
+    if (node->Left() != 0 || node->Top() != top || node->Width() != Width() || node->Height() != height)
+      node->SetBounds(0, top, Width(), height);
+  };
+  strip(FHeader, 0, HeaderHeight());
+  strip(FFooter, HeaderHeight() + view, FooterHeight());
   const RECT bounds{Width() - TMusicListViewScrollBar::BarWidth, HeaderHeight(), Width(),
                     HeaderHeight() + view};
   if (FScrollBar->BoundsRect().left != bounds.left || FScrollBar->Top() != bounds.top ||

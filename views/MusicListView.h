@@ -441,6 +441,18 @@ class TMusicListViewScrollBar : public TOxaBitmap {
   int FGrab = -1;  // where the thumb was taken, thumb coordinates; -1 while not dragging
 };
 
+// A strip across the list above or below the rows: the panel slides under it. Its height is the
+// list's header (footer) height; it shows the list's colour.
+class TMusicListViewHeader : public TOxaBitmap {
+ public:
+  using TOxaBitmap::TOxaBitmap;
+  // Fills the strip at its size.
+  void Compose();
+
+ protected:
+  void Resized() override;
+};
+
 class TMusicListView : public TDisplayListView {
  public:
   explicit TMusicListView(TOxaObjects* parentList = nullptr);
@@ -456,6 +468,8 @@ class TMusicListView : public TDisplayListView {
   // set 0..3 ("A".."D"), step 1..10.
   TOxaBitmap* DragInsert(int set, int step) const noexcept;
   TMusicListViewScrollBar* ScrollBar() const noexcept { return FScrollBar; }
+  TMusicListViewHeader* Header() const noexcept { return FHeader; }
+  TMusicListViewHeader* Footer() const noexcept { return FFooter; }
   // After icon and inner flap, up to the scroll bar, 47 high.
   RECT EditBounds(const TDisplayListViewItem* row) const override;
   // The gap animation's length.
@@ -483,6 +497,8 @@ class TMusicListView : public TDisplayListView {
   void GapOpened(TDisplayListViewItem* row, const TMusicListViewDrag& drag) override;
 
  private:
+  TMusicListViewHeader* FHeader;
+  TMusicListViewHeader* FFooter;
   TMusicListViewScrollBar* FScrollBar;
   // The store the tables point into, and its size then: the tables never outlive the store.
   const TOxaBitmaps* FTableStore = nullptr;
