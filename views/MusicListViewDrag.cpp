@@ -85,6 +85,9 @@ void TDisplayListView::BeginRowDrag(TDisplayListViewItem* row)
     FDragBox->Records.push_back(selected->RecordIndex());
   TOxaBitmap* root = control->Bitmap();
   FDragBox->SetParent(root);
+  // Drawn from the list's images and font wherever in the tree it floats.
+  FDragBox->SetBitmaps(Bitmaps());
+  FDragBox->SetFont(Font());
   FDragBox->BringToFront();
   FDragBox->Compose(0);
   FDragging = true;
