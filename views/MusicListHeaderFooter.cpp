@@ -247,7 +247,7 @@ void TMusicSelectView::SetHead(const std::string& imageName, const std::string& 
 {
   FIconName = imageName;
   CopyPicture(*FIcon, Bitmaps() != nullptr ? Bitmaps()->Find(imageName) : nullptr);
-  FCaption->SetCaption(caption);
+  FCaption->SetCaption(AnsiUpperCase(caption));
 }
 
 void TMusicSelectView::HoverAt(POINT p)
@@ -429,7 +429,7 @@ void TMusicListHeader::SetCurrentView(TMusicListViewItemKinds kind)
   FCurrent = kind;
   FHasCurrent = true;
   FImageName = "View" + FNames[std::size_t(index)] + "N";
-  FCaption->SetCaption(FCaptions[std::size_t(index)]);
+  FCaption->SetCaption(AnsiUpperCase(FCaptions[std::size_t(index)]));
   TOxaBitmap* picture = Bitmaps() != nullptr ? Bitmaps()->Find(FImageName) : nullptr;
   if (picture != nullptr && FIcon->ImageWidth() > 0 && Control() != nullptr && Control()->Showing()) {
     TurnTo(picture, old < 0 || index >= old);

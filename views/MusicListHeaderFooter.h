@@ -11,6 +11,8 @@
 //   image when the current view changes: 12 steps over 360 ms, forwards when the new view comes
 //   later in the stored order, else backwards. The steps follow the clock linearly; the turn's
 //   own easing (the curve of OxaAccelerate) makes it start and end slowly.
+// - Captions are shown in capitals: the skin's glyph fonts carry capitals, digits and a few
+//   signs only.
 // - The busy indicator darkens its node with its colour and, while running, draws a light block
 //   40 pixels wide at its position; each Tick moves it by the step and wraps it round.
 

@@ -329,7 +329,7 @@ TEST_F(TPanelTest, ReleasingElsewhereOrLockedChoosesNothing)
   EXPECT_EQ(Header()->Selector(), nullptr);
   Image->DoMouseUp(TMouseButton::mbLeft, 0, icon.x, icon.y);
   EXPECT_TRUE(Events.Log.empty());
-  EXPECT_EQ(Header()->CaptionLabel()->Caption(), "Albums");
+  EXPECT_EQ(Header()->CaptionLabel()->Caption(), "ALBUMS");
 }
 
 TEST_F(TPanelTest, TheIconTurnsToTheNewView)
