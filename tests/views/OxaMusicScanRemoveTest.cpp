@@ -55,10 +55,7 @@ class OxaMusicScanRemoveTest : public ::testing::Test {
     ASSERT_TRUE(full ? Player->StartFullScan() : Player->StartUpdateScan());
     ASSERT_TRUE(PumpUntil([&] { return Owner.Updates > before; }, 60000));
   }
-  bool Known()
-  {
-    return !Player->Database().FindFileByPath(WindowsPathOf(Track.string()), 1).Empty();
-  }
+  bool Known() { return !Player->Database().FindFileByPath(WindowsPathOf(Track.string()), 1).Empty(); }
 
   TTempMachine Machine;
   fs::path Track;

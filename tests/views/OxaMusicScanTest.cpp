@@ -107,8 +107,10 @@ TEST_F(OxaMusicScanTest, CheckImagesFollowStateAndCheck)
     bool Active;
     const char* Name;
   };
-  const TCase cases[] = {{false, false, "CHECKBOXN"}, {true, false, "CHECKBOXNS"},
-                         {false, true, "CHECKBOXNA"}, {true, true, "CHECKBOXNAS"}};
+  const TCase cases[] = {{false, false, "CHECKBOXN"},
+                         {true, false, "CHECKBOXNS"},
+                         {false, true, "CHECKBOXNA"},
+                         {true, true, "CHECKBOXNAS"}};
   for (const TCase& c : cases) {
     row->SetChecked(c.Checked);
     row->SetActive(c.Active);
@@ -153,10 +155,11 @@ TEST_F(OxaMusicScanTest, ProgressFillsWidthTimesPercentDiv100)
     int Percent;
     int Filled;
   };
-  const TCase cases[] = {{200, 0, 0},     {200, 40, 80},   {200, 100, 200}, {200, 101, 200},
-                         {200, -1, 0},    {199, 50, 99},   {3, 99, 2},      {0, 50, 0}};
+  const TCase cases[] = {{200, 0, 0},  {200, 40, 80}, {200, 100, 200}, {200, 101, 200},
+                         {200, -1, 0}, {199, 50, 99}, {3, 99, 2},      {0, 50, 0}};
   for (const TCase& c : cases) {
-    EXPECT_EQ(TOxaMusicScanProgressBar::FilledWidth(c.Width, c.Percent), c.Filled) << c.Width << " " << c.Percent;
+    EXPECT_EQ(TOxaMusicScanProgressBar::FilledWidth(c.Width, c.Percent), c.Filled)
+        << c.Width << " " << c.Percent;
   }
   TOxaMusicScanProgressBar* bar = View->Panel()->Progress();
   bar->SetActive(true);

@@ -107,8 +107,8 @@ class PanelScreenshotTest : public ::testing::Test {
     std::vector<std::uint32_t> pixels;
     SIZE size{};
     ASSERT_TRUE(ReadScreen(pixels, size));
-    const fs::path build = fs::path(Environment("OXA_BINARY_DIR").empty() ? "." : Environment("OXA_BINARY_DIR")) /
-                           "screens";
+    const fs::path build =
+        fs::path(Environment("OXA_BINARY_DIR").empty() ? "." : Environment("OXA_BINARY_DIR")) / "screens";
     fs::create_directories(build);
     const std::string suffix = UseXvfb() ? "-xvfb" : "";
     ASSERT_TRUE(SaveScreenPng((build / (picture + suffix + ".png")).string()));
