@@ -153,6 +153,7 @@ TOxaMusicInfoEditItem::TOxaMusicInfoEditItem(TOxaObjects* parentList, TOxaMusicI
   FTriangle->SetParent(this);
   FTriangle->SetIgnoreMouse(true);
   FTriangle->SetVisible(false);
+  SetWantsFocus(true);
 }
 
 void TOxaMusicInfoEditItem::SetEditable(bool value)
@@ -249,6 +250,12 @@ void TOxaMusicInfoEditItem::KeyDown(WORD& key, TShiftState shift)
     }
   }
   TOxaMusicInfoItem::KeyDown(key, shift);
+}
+
+void TOxaMusicInfoEditItem::Exit()
+{
+  EndEdit(true);
+  TOxaMusicInfoItem::Exit();
 }
 
 void TOxaMusicInfoEditItem::KeyPress(char32_t& key)

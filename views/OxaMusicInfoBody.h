@@ -11,7 +11,8 @@
 //   values at ValueLeft.
 // - The in-place editor is a node of ours (a label taking typed text): Return ends the edit and
 //   reports it, Escape drops it. Its font is the item's font (InfoTextFonts inherited from
-//   the panel); its height is that of one "M" line, at least the value label's.
+//   the panel); its height is that of one "M" line, at least the value label's. An editable
+//   item takes the keyboard focus when clicked, so typed keys reach it.
 // - The genre item offers its list while edited: printable keys pick a genre, Up/Left and
 //   Down/Right step, Ctrl+Shift+G switches between the standard and our second list.
 // - A click on the duration item turns its mode 1 → 2 → 3 → 1.
@@ -109,6 +110,8 @@ class TOxaMusicInfoEditItem : public TOxaMusicInfoItem {
   void Click() override;
   void KeyDown(WORD& key, TShiftState shift) override;
   void KeyPress(char32_t& key) override;
+  // Losing the keyboard focus ends the edit as Return does.
+  void Exit() override;
 
   TOxaMusicInfoEditEvent OnEdited;
 

@@ -178,6 +178,30 @@ TEST_F(OxaMusicInfoTest, EditingEndsWithReturnOrEscape)
   EXPECT_EQ(edits.Seen.size(), 1u);
 }
 
+TEST_F(OxaMusicInfoTest, LosingTheFocusCommitsTheEdit)
+{
+  TEdits edits;
+  Body->OnEdited = MakeMethod<&TEdits::Edited>(&edits);
+  Body->SetTrack(Track(1, 128, 60));
+  Body->SetEditMode(true);
+  TOxaMusicInfoEditItem* album = Body->EditItem(ikAlbum);
+  EXPECT_TRUE(album->WantsFocus());
+  album->Click();
+  ASSERT_TRUE(album->Editing());
+  char32_t key = U'2';
+  album->KeyPress(key);
+  album->Exit();
+  EXPECT_FALSE(album->Editing());
+  ASSERT_EQ(edits.Seen.size(), 1u);
+  EXPECT_EQ(edits.Seen[0].second, "Disc2");
+  // Turning edit mode off drops an open edit.
+  album->Click();
+  album->KeyPress(key);
+  Body->SetEditMode(false);
+  EXPECT_FALSE(album->Editing());
+  EXPECT_EQ(edits.Seen.size(), 1u);
+}
+
 TEST_F(OxaMusicInfoTest, NoFontNoEditor)
 {
   TOwnedObject<TOxaMusicInfoBody> bare(new TOxaMusicInfoBody(nullptr));
