@@ -182,9 +182,19 @@ void TMusicForm::CreateImages()
 
 void TMusicForm::CreateViews()
 {
-  // The music view, the two lists with their headers and footers, the info and scan panels go
-  // into the browser image here, their events wired to this window.
   TraceObject(this, "Create: %s", "Views");
+  TOxaBitmap* root = FBrowserImage->Bitmap();
+  FMusicViewPanel = new TMusicViewPanel(&root->Objects());
+  FMusicViewPanel->SetParent(root);
+  FMusicViewPanel->SetBounds(0, 0, BrowserWidth, BrowserHeight);
+  FMusicViewPanel->View()->SetBitmaps(FInfoAssets->InfoIcons);
+  FMusicViewPanel->View()->SetFont(FInfoAssets->InfoTextFonts);
+  // The two lists with their headers and footers go into the music view's browser part here.
+  FScanView = new TOxaMusicScanView(&root->Objects());
+  FScanView->SetParent(root);
+  FScanView->Panel()->SetAssets(*FScanAssets);
+  FScanView->SetVisible(false);
+  FScanView->OnHide = MakeMethod<&TMusicForm::ScanPanelHidden>(this);
 }
 
 void TMusicForm::CreateLists()
@@ -221,6 +231,7 @@ bool TMusicForm::StartPlayer()
     MessageBoxA(nullptr, DatabaseFailedText, "OxaNetMusic", DatabaseFailedStyle);
     return false;
   }
+  FMusicViewPanel->View()->SetPlayer(FPlayer.get());
   return true;
 }
 
@@ -399,10 +410,18 @@ void TMusicForm::FreeParts() noexcept
     FreeObject(std::exchange(FTriangle, nullptr));
   }
   FreeImage(FTopImage);
-  // The views that hold the player forget it before it goes.
+  // The views that hold the player forget it before it goes: the browser image outlives it.
+  if (FMusicViewPanel != nullptr) {
+    FMusicViewPanel->View()->SetPlayer(nullptr);
+  }
+  if (FScanView != nullptr) {
+    FScanView->Attach(nullptr);
+  }
   FPlayer.reset();
   FNode = nullptr;
   FIpc.reset();
+  FMusicViewPanel = nullptr;
+  FScanView = nullptr;
   FreeImage(FBrowserImage);
 }
 

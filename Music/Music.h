@@ -17,8 +17,10 @@
 #include "library/DbId.h"
 #include "playback/OxaMusicPlayer.h"
 #include "views/MusicAssets.h"
+#include "views/MusicView.h"
 #include "views/OxaMusicInfoAssets.h"
 #include "views/OxaMusicScanAssets.h"
+#include "views/OxaMusicScanView.h"
 #include "views/TriangleFormUnit.h"
 
 // The start-up switches of the command line.
@@ -75,6 +77,9 @@ class TMusicForm : public TForm {
   TMusicAssetsForm* MusicAssets() const noexcept { return FMusicAssets; }
   TOxaMusicInfoAssetsForm* InfoAssets() const noexcept { return FInfoAssets; }
   TOxaMusicScanAssetsForm* ScanAssets() const noexcept { return FScanAssets; }
+  // The browser's main node with the music view, and the scan panel above the lists.
+  TMusicViewPanel* MusicViewPanel() const noexcept { return FMusicViewPanel; }
+  TOxaMusicScanView* ScanView() const noexcept { return FScanView; }
 
   // 0: only the triangle; 1 and 2: the first list in its two presentations; 3: both lists.
   std::uint8_t DisplayMode = 0;
@@ -143,6 +148,8 @@ class TMusicForm : public TForm {
   void TriangleLeave(TObject* sender);
   // Shows the windows of the current display mode and scan panel.
   void PresentDisplay();
+  void PresentScanPanel();
+  void ScanPanelHidden(TOxaBitmap* sender);
 
   std::vector<std::string> FArguments;
   TTriangleForm* FTriangle = nullptr;
@@ -151,6 +158,8 @@ class TMusicForm : public TForm {
   TOxaMusicScanAssetsForm* FScanAssets = nullptr;
   TOxaImage* FTopImage = nullptr;
   TOxaImage* FBrowserImage = nullptr;
+  TMusicViewPanel* FMusicViewPanel = nullptr;
+  TOxaMusicScanView* FScanView = nullptr;
   TDbIdList FFirstListItems;
   TDbIdList FSecondListItems;
   TDbId FStartItem;

@@ -63,7 +63,36 @@ void TMusicForm::ToggleScanPanel(std::uint8_t presentation)
 {
   ScanPanel = ScanPanel == presentation ? 0 : presentation;
   TraceObject(this, "ToggleScanPanel: %d", static_cast<int>(ScanPanel));
+  PresentScanPanel();
   PresentDisplay();
+}
+
+void TMusicForm::PresentScanPanel()
+{
+  if (FScanView == nullptr) {
+    return;
+  }
+  if (ScanPanel == 0) {
+    FScanView->SetVisible(false);
+    return;
+  }
+  // Presentation 2 covers the whole browser; presentation 1 takes the info panel's place at the
+  // right, beside the lists.
+  if (ScanPanel == 2) {
+    FScanView->SetBounds(0, 0, BrowserWidth, BrowserHeight);
+  } else {
+    FScanView->SetBounds(BrowserWidth - TMusicView::InfoWidth, 0, TMusicView::InfoWidth, BrowserHeight);
+  }
+  FScanView->Attach(FPlayer.get());
+  FScanView->SetStatus(ScanPanelPrompt);
+  FScanView->SetVisible(true);
+}
+
+void TMusicForm::ScanPanelHidden(TOxaBitmap*)
+{
+  if (Running && ScanPanel != 0) {
+    ToggleScanPanel(ScanPanel);
+  }
 }
 
 void TMusicForm::LayoutPanels()

@@ -23,5 +23,7 @@ inline constexpr bool BrowserShows(std::uint8_t mode, std::uint8_t scanPanel) no
 {
   return mode != HiddenMode || scanPanel != 0;
 }
+// The scan panel's status line whenever it opens.
+inline constexpr const char* ScanPanelPrompt = "Click START to scan the selected drives for music";
 // How long input is ignored after the user brings the hidden browser up.
 inline constexpr DWORD ActivationInputBlock = 100;
