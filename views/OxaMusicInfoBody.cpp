@@ -496,6 +496,10 @@ void TOxaMusicInfoBody::PlaceParts()
   const int labelLeft = Margin + IconSize + Margin;
   FTrackLabel->SetBounds(labelLeft, Margin, std::max(0, Width() - labelLeft - Margin), IconSize);
   for (int i = 0; i < kOxaInfoItemCount; ++i) {
+    // Items are still being made while the first ones are added.
+    if (FItems[std::size_t(i)] == nullptr) {
+      continue;
+    }
     FItems[std::size_t(i)]->SetBounds(0, ItemsTop + i * TOxaMusicInfoItem::ItemHeight, Width(),
                                       TOxaMusicInfoItem::ItemHeight);
   }

@@ -261,6 +261,17 @@ TEST(OxaMusicInfoTrackBar, ValuesAlongTheBar)
   EXPECT_EQ(TOxaMusicInfoTrackBar::KnobLeft(5000, 110, 10), 100);
 }
 
+// The x at which the bar gives value (searched, so the test does not restate the mapping).
+int AtValue(const TOxaMusicInfoTrackBar& bar, std::int32_t value)
+{
+  for (int x = 0; x < bar.Width(); ++x) {
+    if (TOxaMusicInfoTrackBar::ValueAt(x, bar.Width(), bar.Knob()->Width()) >= value) {
+      return x;
+    }
+  }
+  return bar.Width();
+}
+
 class MusicViewTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { UseHeadlessDisplay(); }
@@ -309,22 +320,25 @@ TEST_F(MusicViewTest, AReleasedKnobSeeksAndWaitsForThePlayer)
   View->DisplayFile(Track(3, 128, 100), 5, -1);
   TTraceCapture trace;
   TOxaMusicInfoTrackBar* bar = View->Info()->TrackBar();
-  bar->SetBounds(0, 0, 1009, TOxaMusicInfoTrackBar::BarHeight);
   const int knob = bar->Knob()->Width();
   ASSERT_EQ(knob, 10);
-  bar->MouseDown(TMouseButton::mbLeft, 0, 5 + 500, 5);
+  const int at = AtValue(*bar, 500);
+  bar->MouseDown(TMouseButton::mbLeft, 0, at, 5);
   EXPECT_TRUE(View->Slider().Dragging());
+  const std::int32_t chosen = bar->Value();
+  EXPECT_NEAR(chosen, 500, 3);
   View->SetPlayPosition(100);  // ignored while dragging
-  EXPECT_EQ(bar->Value(), 500);
-  bar->MouseUp(TMouseButton::mbLeft, 0, 5 + 500, 5);
+  EXPECT_EQ(bar->Value(), chosen);
+  bar->MouseUp(TMouseButton::mbLeft, 0, at, 5);
   EXPECT_FALSE(View->Slider().Dragging());
-  EXPECT_EQ(View->Slider().Requested(), 500);
-  EXPECT_TRUE(trace.Contains("MouseUp SetPos 501"));
-  View->SetPlayPosition(100);
-  EXPECT_EQ(bar->Value(), 500);
-  View->SetPlayPosition(495);
-  EXPECT_TRUE(trace.Contains("SetPos 500, Pos 495"));
-  EXPECT_EQ(bar->Value(), 495);
+  EXPECT_EQ(View->Slider().Requested(), chosen);
+  EXPECT_TRUE(trace.Contains("MouseUp SetPos " + std::to_string(TMusicViewSlider::TenthsOf(chosen, 100))));
+  // 11 below the request: still shown as requested; 10 below: the player's value from then on.
+  View->SetPlayPosition(TMusicViewSlider::TenthsOf(chosen - 11, 100));
+  EXPECT_EQ(bar->Value(), chosen);
+  View->SetPlayPosition(TMusicViewSlider::TenthsOf(chosen - 10, 100));
+  EXPECT_TRUE(trace.Contains("SetPos " + std::to_string(chosen) + ", Pos " + std::to_string(chosen - 10)));
+  EXPECT_EQ(bar->Value(), chosen - 10);
   View->SetPlayer(nullptr);
 }
 
@@ -334,10 +348,9 @@ TEST_F(MusicViewTest, ATrackChangeDropsThePendingSeek)
   View->SetPlayer(&player);
   View->DisplayFile(Track(3, 128, 100), 5, -1);
   TOxaMusicInfoTrackBar* bar = View->Info()->TrackBar();
-  bar->SetBounds(0, 0, 1009, TOxaMusicInfoTrackBar::BarHeight);
-  bar->MouseDown(TMouseButton::mbLeft, 0, 905, 5);
-  bar->MouseUp(TMouseButton::mbLeft, 0, 905, 5);
-  EXPECT_EQ(View->Slider().Requested(), 900);
+  bar->MouseDown(TMouseButton::mbLeft, 0, AtValue(*bar, 900), 5);
+  bar->MouseUp(TMouseButton::mbLeft, 0, AtValue(*bar, 900), 5);
+  EXPECT_NEAR(View->Slider().Requested(), 900, 3);
   View->DisplayFile(Track(4, 128, 100), 5, -1);
   EXPECT_EQ(View->Slider().Requested(), -1);
   View->SetPlayPosition(100);
