@@ -136,7 +136,7 @@ TMusicForm::TMusicForm(TComponent* owner, const std::vector<std::string>& argume
   PlaceTriangle();
   FillViewSlots();
   HookApplication();
-  ShowBrowser();
+  ShowWindows();
   ChooseStartItem(arguments);
   OpenStartView();
   StartNode();
@@ -261,11 +261,14 @@ void TMusicForm::HookApplication()
   TraceObject(this, "Create: %s", "Hooks");
   Application().OnActivate = MakeMethod<&TMusicForm::AppActivate>(this);
   Application().OnDeactivate = MakeMethod<&TMusicForm::AppDeactivate>(this);
-  Application().OnMessage = MakeMethod<&TMusicForm::AppMessage>(this);
+  // The controller's keyboard hook, when it is in place, takes the triangle's key itself.
+  if (!Application().OnMessage) {
+    Application().OnMessage = MakeMethod<&TMusicForm::AppMessage>(this);
+  }
   FHooked = true;
 }
 
-void TMusicForm::ShowBrowser()
+void TMusicForm::ShowWindows()
 {
   TraceObject(this, "Create: %s", "Show");
   PreviousForeground = nullptr;
@@ -389,7 +392,9 @@ void TMusicForm::FreeParts() noexcept
     // The application outlives the window: its hooks must not call into a freed one.
     Application().OnActivate = nullptr;
     Application().OnDeactivate = nullptr;
-    Application().OnMessage = nullptr;
+    if (Application().OnMessage.Object() == static_cast<void*>(this)) {
+      Application().OnMessage = nullptr;
+    }
     FHooked = false;
   }
   if (FPlayer) {

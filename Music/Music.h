@@ -95,8 +95,10 @@ class TMusicForm : public TForm {
   void ArrangeWindows();
   // The window that had the foreground before the browser came up; null for none.
   HWND PreviousForeground = nullptr;
-  // Keyboard input from the user is ignored until this tick.
-  DWORD InputBlockedUntil = 0;
+  // Keyboard input of the user is ignored until this time (GetTickCount64).
+  std::uint64_t InputBlockedUntil = 0;
+  // The triangle's own key, Ctrl+Alt+T: turns its auto-hide over. True when it was that key.
+  bool TriangleKey(WORD key, TShiftState shift);
 
   // ---- start-up state (MusicStart.cpp) ----
   // The item being played or shown, and the one kept aside for the second list.
@@ -129,7 +131,7 @@ class TMusicForm : public TForm {
   void PlaceTriangle();
   void FillViewSlots();
   void HookApplication();
-  void ShowBrowser();
+  void ShowWindows();
   void ChooseStartItem(const std::vector<std::string>& arguments);
   void OpenStartView();
   void StartNode();

@@ -153,7 +153,7 @@ void TMusicForm::AppActivate(TObject*)
   const bool transition =
       FTopImage != nullptr && IsWindowVisible(FTopImage->Handle()) && FTopImage->QueuedCallbacks() > 0;
   if (DisplayMode == HiddenMode && !transition) {
-    InputBlockedUntil = GetTickCount() + ActivationInputBlock;
+    InputBlockedUntil = GetTickCount64() + ActivationInputBlock;
     if (FTriangle->AutoHide) {
       POINT pointer{0, 0};
       GetCursorPos(&pointer);
@@ -177,17 +177,21 @@ void TMusicForm::AppDeactivate(TObject*)
 
 void TMusicForm::AppMessage(MSG& message, bool& handled)
 {
-  if (!Running) {
-    return;
+  if (Running && (message.message == WM_KEYDOWN || message.message == WM_SYSKEYDOWN)) {
+    handled = TriangleKey(static_cast<WORD>(message.wParam), ShiftStateOfKeys());
   }
-  const bool keyDown = message.message == WM_KEYDOWN || message.message == WM_SYSKEYDOWN;
-  if (keyDown && message.wParam == 'T' && GetKeyState(VK_CONTROL) < 0 && GetKeyState(VK_MENU) < 0) {
-    FTriangle->AutoHide = !FTriangle->AutoHide;
-    if (!FTriangle->AutoHide && DisplayMode == HiddenMode) {
-      FTriangle->Show(true);
-    }
-    handled = true;
+}
+
+bool TMusicForm::TriangleKey(WORD key, TShiftState shift)
+{
+  if (!Running || key != 'T' || (shift & (ssCtrl | ssAlt | ssShift)) != (ssCtrl | ssAlt)) {
+    return false;
   }
+  FTriangle->AutoHide = !FTriangle->AutoHide;
+  if (!FTriangle->AutoHide && DisplayMode == HiddenMode) {
+    FTriangle->Show(true);
+  }
+  return true;
 }
 
 void TMusicForm::TriangleClick(TObject*)

@@ -107,6 +107,7 @@ TEST_F(TMusicDisplayTest, CtrlAltTTurnsAutoHideOver)
   constexpr unsigned long KeyT = 0x74;
   constexpr unsigned long KeyControl = 0xFFE3;
   constexpr unsigned long KeyAlt = 0xFFE9;
+  constexpr unsigned long KeyShift = 0xFFE1;
   TMusicForm* form = Build({"AFTERINSTALL"});
   SetFocus(form->Handle());
   Application().ProcessMessages();
@@ -114,7 +115,11 @@ TEST_F(TMusicDisplayTest, CtrlAltTTurnsAutoHideOver)
   const struct {
     std::vector<unsigned long> Held;
     bool Turned;
-  } cases[] = {{{}, false}, {{KeyControl}, false}, {{KeyAlt}, false}, {{KeyControl, KeyAlt}, true}};
+  } cases[] = {{{}, false},
+               {{KeyControl}, false},
+               {{KeyAlt}, false},
+               {{KeyControl, KeyAlt}, true},
+               {{KeyControl, KeyAlt, KeyShift}, false}};
   for (const auto& entry : cases) {
     for (const unsigned long key : entry.Held) {
       Key(key, true);
