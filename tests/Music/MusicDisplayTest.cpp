@@ -6,6 +6,7 @@
 
 #include "Music/Music.h"
 #include "Music/MusicDisplay.h"
+#include "framework/OxaUtils.h"
 #include "platform/Windows.h"
 #include "platform/display/DisplayTesting.h"
 #include "platform/display/Input.h"
@@ -133,6 +134,44 @@ TEST_F(TMusicDisplayTest, CtrlAltTTurnsAutoHideOver)
     EXPECT_EQ(form->Triangle()->AutoHide, entry.Turned ? !before : before) << entry.Held.size();
     form->Triangle()->AutoHide = before;
   }
+}
+
+TEST_F(TMusicDisplayTest, ActivationFromTheHiddenStateBlocksInputAndFetchesTheTriangle)
+{
+  TMusicForm* form = Build({"AFTERINSTALL"});
+  form->ToggleScanPanel(2);
+  ASSERT_EQ(form->DisplayMode, 0);
+  ASSERT_EQ(form->ScanPanel, 0);
+  const struct {
+    std::uint8_t Mode;
+    bool AutoHide;
+    bool Fetched;
+  } cases[] = {{0, true, true}, {0, false, false}, {2, true, false}};
+  for (const auto& entry : cases) {
+    form->SetDisplayMode(entry.Mode);
+    form->Triangle()->AutoHide = entry.AutoHide;
+    form->Triangle()->SetBounds(0, 10, 13, 26);
+    form->InputBlockedUntil = 0;
+    TInputEvent pointer;
+    pointer.Kind = TInputKind::Move;
+    pointer.Screen = POINT{400, 200};
+    DeliverInput(pointer);
+    Application().ProcessMessages();
+    const std::uint64_t before = GetTickCount64();
+    Application().OnActivate(nullptr);
+    if (entry.Mode == 0) {
+      EXPECT_GE(form->InputBlockedUntil, before + ActivationInputBlock) << int(entry.Mode);
+    } else {
+      EXPECT_EQ(form->InputBlockedUntil, 0U);
+    }
+    EXPECT_EQ(form->Triangle()->Top(), entry.Fetched ? 200 - 13 : 10) << int(entry.Mode) << entry.AutoHide;
+  }
+
+  // Deactivated: the overlays go and the window in front is remembered.
+  ShowWindow(form->TopImage()->Handle(), SW_SHOWNA);
+  Application().OnDeactivate(nullptr);
+  EXPECT_FALSE(Shows(form->TopImage()));
+  EXPECT_EQ(form->PreviousForeground, GetForegroundWindow());
 }
 
 }  // namespace
