@@ -61,7 +61,8 @@ void TOxaMusicScanItem::ShowCheck()
 {
   FShowing = true;
   OxaShowStoreImage(*FCheck, CheckImageName());
-  FCheck->SetBounds(CheckLeft, std::max(0, (Height() - FCheck->Height()) / 2), FCheck->Width(), FCheck->Height());
+  FCheck->SetBounds(CheckLeft, std::max(0, (Height() - FCheck->Height()) / 2), FCheck->Width(),
+                    FCheck->Height());
   FShowing = false;
 }
 
@@ -94,7 +95,8 @@ void TOxaMusicScanCheckboxItem::Click()
 
 // --- TOxaMusicScanRadiobutton ---
 
-TOxaMusicScanRadiobutton::TOxaMusicScanRadiobutton(TOxaObjects* parentList, TOxaMusicScanRadiobuttonGroup* group)
+TOxaMusicScanRadiobutton::TOxaMusicScanRadiobutton(TOxaObjects* parentList,
+                                                   TOxaMusicScanRadiobuttonGroup* group)
     : TOxaMusicScanItem(parentList, "RADIOBUTTON"), FGroup(group)
 {
 }
@@ -118,7 +120,8 @@ TOxaMusicScanRadiobuttonGroup::TOxaMusicScanRadiobuttonGroup(TOxaObjects* parent
 TOxaMusicScanRadiobutton* TOxaMusicScanRadiobuttonGroup::Options(int index) const
 {
   if (index < 0 || index >= Count()) {
-    throw EOxaFatal(Format("%s.GetItem: Index out of bounds (Index = %d, Count = %d)", ClassName(), index, Count()));
+    throw EOxaFatal(
+        Format("%s.GetItem: Index out of bounds (Index = %d, Count = %d)", ClassName(), index, Count()));
   }
   return FOptions[std::size_t(index)];
 }
@@ -204,7 +207,8 @@ TOxaMusicScanScrollbox::TOxaMusicScanScrollbox(TOxaObjects* parentList)
 TOxaMusicScanCheckboxItem* TOxaMusicScanScrollbox::GetItem(int index) const
 {
   if (index < 0 || index >= Count()) {
-    throw EOxaFatal(Format("%s.GetItem: Index out of bounds (Index = %d, Count = %d)", ClassName(), index, Count()));
+    throw EOxaFatal(
+        Format("%s.GetItem: Index out of bounds (Index = %d, Count = %d)", ClassName(), index, Count()));
   }
   return FItems[std::size_t(index)];
 }

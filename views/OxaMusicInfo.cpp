@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "views/MusicAssets.h"
+#include "views/OxaMusicInfoAssets.h"
 #include "views/OxaViewImages.h"
 
 // --- TOxaMusicInfoTrackBar ---
@@ -137,6 +139,8 @@ TOxaMusicInfoFooter::TOxaMusicInfoFooter(TOxaObjects* parentList)
   FHide->SetName("HideInfo");
   FHide->SetCaption("CLOSE INFO");
   FHide->SetParent(this);
+  FHide->SetAlignment(kOxaAlignCenter);
+  FHide->SetBounds(0, 0, 140, FooterHeight - 4);
   FHide->SetMargins({2, 2, 2, 2});
   FHide->SetHorzAlign(oaCenter);
   FHide->SetVertAlign(oaStretch);
@@ -170,4 +174,15 @@ void TOxaMusicInfo::HideClicked(TOxaBitmap*)
   if (OnHide) {
     OnHide(this);
   }
+}
+
+void TOxaMusicInfo::SetAssets(TOxaMusicInfoAssetsForm& info, TMusicAssetsForm& music)
+{
+  SetBitmaps(info.InfoIcons);
+  SetFont(info.InfoTextFonts);
+  FBody->TrackLabel()->SetParentFont(false);
+  FBody->TrackLabel()->SetFont(music.Frutiger12N);
+  FFooter->SetBitmaps(music.Icons);
+  FFooter->SetFonts(music.DisplayFonts);
+  FFooter->SetFont(music.Frutiger12N);
 }

@@ -67,9 +67,16 @@ class TOxaMusicInfoFooter : public TOxaDarkenBitmap {
   TOxaButton* FHide;
 };
 
+class TOxaMusicInfoAssetsForm;
+class TMusicAssetsForm;
+
 class TOxaMusicInfo : public TOxaBitmap {
  public:
   explicit TOxaMusicInfo(TOxaObjects* parentList = nullptr);
+
+  // The info container's store and text font for the body and slider; the music container's
+  // store, font and sets for the footer and the track label.
+  void SetAssets(TOxaMusicInfoAssetsForm& info, TMusicAssetsForm& music);
 
   TOxaMusicInfoBody* Body() const noexcept { return FBody; }
   TOxaMusicInfoTrackBar* TrackBar() const noexcept { return FTrackBar; }

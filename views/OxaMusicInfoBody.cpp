@@ -136,8 +136,8 @@ void TOxaMusicInfoItem::PlaceParts()
 {
   const bool loading = FLoading;
   FLoading = true;
-  FCaptionImage->SetBounds(Margin, std::max(0, (Height() - FCaptionImage->Height()) / 2), FCaptionImage->Width(),
-                           FCaptionImage->Height());
+  FCaptionImage->SetBounds(Margin, std::max(0, (Height() - FCaptionImage->Height()) / 2),
+                           FCaptionImage->Width(), FCaptionImage->Height());
   const int valueWidth = std::max(0, Width() - ValueLeft - Margin);
   FValueLabel->SetMaxTextWidth(valueWidth);
   FValueLabel->SetMaxTextHeight(Height());
@@ -195,8 +195,8 @@ bool TOxaMusicInfoEditItem::BeginEdit()
   FEditor->SetFrameColor(0x969696);
   FEditor->SetHorzMargin(2);
   FEditor->SetMaxTextWidth(std::max(0, Width() - ValueLeft - Margin - 6));
-  FEditor->SetBounds(ValueLeft - 3, std::max(0, (Height() - height) / 2), std::max(0, Width() - ValueLeft - Margin + 3),
-                     height);
+  FEditor->SetBounds(ValueLeft - 3, std::max(0, (Height() - height) / 2),
+                     std::max(0, Width() - ValueLeft - Margin + 3), height);
   FEditor->SetCaption(EditText());
   ValueLabel()->SetVisible(false);
   EditorOpened();
@@ -528,7 +528,8 @@ void TOxaMusicInfoBody::KeyPress(char32_t& key)
   TOxaDarkenBitmap::KeyPress(key);
 }
 
-void TOxaMusicInfoBody::ItemEdited(TOxaMusicInfoItem* sender, TOxaMusicInfoItemKind kind, const std::string& text)
+void TOxaMusicInfoBody::ItemEdited(TOxaMusicInfoItem* sender, TOxaMusicInfoItemKind kind,
+                                   const std::string& text)
 {
   if (OnEdited) {
     OnEdited(sender, kind, text);

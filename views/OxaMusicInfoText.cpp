@@ -156,11 +156,10 @@ const TOxaGenreList& OxaHiddenGenres()
 {
   // Broad families for libraries that do not use the ID3 names.
   static constexpr std::string_view kNames[] = {
-      "Audiobook",  "Blues",       "Children", "Classical", "Comedy",   "Country",
-      "Dance",      "Electronic",  "Folk",     "Hip-Hop",   "Holiday",  "Jazz",
-      "Latin",      "Metal",       "Musical",  "Podcast",   "Pop",      "R&B",
-      "Reggae",     "Rock",        "Singer-Songwriter",     "Soul",     "Soundtrack",
-      "Spoken Word", "World",
+      "Audiobook",  "Blues",      "Children",    "Classical", "Comedy", "Country", "Dance",
+      "Electronic", "Folk",       "Hip-Hop",     "Holiday",   "Jazz",   "Latin",   "Metal",
+      "Musical",    "Podcast",    "Pop",         "R&B",       "Reggae", "Rock",    "Singer-Songwriter",
+      "Soul",       "Soundtrack", "Spoken Word", "World",
   };
   static const TOxaGenreList list(kNames);
   return list;

@@ -67,10 +67,12 @@ void TOxaMusicScanStatus::SetStatus(std::string_view text, std::string_view path
   const std::string shown =
       OxaShortenPath(path, lineWidth, [this](std::string_view candidate) { return TextWidth(candidate); });
   const std::string caption = OxaStatusCaption(text, shown);
-  if (caption == FLabel->Caption()) {
+  if (caption == FCaption) {
     return;
   }
-  FLabel->SetCaption(caption);
+  FCaption = caption;
+  // Text layout breaks lines at LF only.
+  FLabel->SetCaption(std::string(text) + '\n' + shown);
   if (repaint && Control() != nullptr) {
     PaintToControl();
   }

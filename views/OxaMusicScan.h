@@ -40,7 +40,8 @@ class TOxaMusicScanStatus : public TOxaBitmap {
   explicit TOxaMusicScanStatus(TOxaObjects* parentList = nullptr);
 
   TOxaLabel* Label() const noexcept { return FLabel; }
-  const std::string& Caption() const noexcept { return FLabel->Caption(); }
+  // Text, CR, path. The label shows it on two lines.
+  const std::string& Caption() const noexcept { return FCaption; }
   // Text, a CR and path shortened from the left to the line's width; repaints only a changed
   // caption, and at once with repaint.
   void SetStatus(std::string_view text, std::string_view path, bool repaint);
@@ -52,6 +53,7 @@ class TOxaMusicScanStatus : public TOxaBitmap {
 
  private:
   TOxaLabel* FLabel;
+  std::string FCaption;
 };
 
 class TOxaMusicScanProgressBar : public TOxaBitmap {

@@ -72,12 +72,19 @@ TOxaScanStartResult OxaApplyScanStart(const std::vector<std::string>& checkedRoo
   TStringList grey;
   TStringList roots;
   TStringList cuts;
-  const std::array<TOptionTarget, 4> targets{{{TMusicOption::WhiteDrives, &white},
+  TStringList unhide;
+  TStringList remove;
+  const std::array<TOptionTarget, 6> targets{{{TMusicOption::WhiteDrives, &white},
                                               {TMusicOption::GreyDrives, &grey},
                                               {TMusicOption::Roots, &roots},
-                                              {TMusicOption::Cuts, &cuts}}};
+                                              {TMusicOption::Cuts, &cuts},
+                                              {TMusicOption::UnhideFiles, &unhide},
+                                              {TMusicOption::DeleteFiles, &remove}}};
   ReadOptions(targets);
   RemoveOnDrives(white, checkedRoots);
+  // The two options undo each other: a drive is either shown again or kept out, never both.
+  RemoveOnDrives(unhide, checkedRoots);
+  RemoveOnDrives(remove, checkedRoots);
 
   TStringList chosen;
   Assign(chosen, checkedRoots);
@@ -88,10 +95,11 @@ TOxaScanStartResult OxaApplyScanStart(const std::vector<std::string>& checkedRoo
         roots.Add(root);
       }
     }
-    const std::array<TOptionSource, 4> sources{{{TMusicOption::WhiteDrives, &white},
+    const std::array<TOptionSource, 5> sources{{{TMusicOption::WhiteDrives, &white},
                                                 {TMusicOption::GreyDrives, &grey},
                                                 {TMusicOption::Roots, &roots},
-                                                {TMusicOption::UnhideFiles, &chosen}}};
+                                                {TMusicOption::UnhideFiles, &chosen},
+                                                {TMusicOption::DeleteFiles, &remove}}};
     WriteOptions(sources);
     result.Event = TOxaScanEvent::Unhide;
     result.Status = "Unhide files";
@@ -101,11 +109,12 @@ TOxaScanStartResult OxaApplyScanStart(const std::vector<std::string>& checkedRoo
   RemoveOnDrives(grey, checkedRoots);
   RemoveOnDrives(roots, checkedRoots);
   RemoveOnDrives(cuts, checkedRoots);
-  const std::array<TOptionSource, 5> sources{{{TMusicOption::WhiteDrives, &white},
+  const std::array<TOptionSource, 6> sources{{{TMusicOption::WhiteDrives, &white},
                                               {TMusicOption::GreyDrives, &grey},
                                               {TMusicOption::Roots, &roots},
                                               {TMusicOption::Cuts, &cuts},
-                                              {TMusicOption::DeleteFiles, &chosen}}};
+                                              {TMusicOption::DeleteFiles, &chosen},
+                                              {TMusicOption::UnhideFiles, &unhide}}};
   WriteOptions(sources);
   result.Event = TOxaScanEvent::Remove;
   result.Status = "Remove files";

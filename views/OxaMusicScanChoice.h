@@ -25,7 +25,8 @@ struct TOxaScanStartResult {
 //     any root left gets its own root in "Roots", so the update scan that follows walks it
 //     and finds its tracks again;
 //   - DontShow: the roots become "DeleteFiles" and leave "GreyDrives", and the "Roots" and
-//     "Cuts" on those drives go, so no later update scan brings the removed tracks back.
+//     "Cuts" on those drives go, so no later update scan brings the removed tracks back;
+//   and the drives leave the other option's list ("DeleteFiles" or "UnhideFiles").
 TOxaScanStartResult OxaApplyScanStart(const std::vector<std::string>& checkedRoots, TOxaScanOption option);
 
 // Whether an entry ("C:\Music\") lies on one of the drives (compared by their first three

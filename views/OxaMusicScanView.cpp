@@ -155,7 +155,7 @@ void TOxaMusicScanView::Start()
   buttons->StartButton()->SetDisabled(option != TOxaScanOption::None);
   const TOxaNodeEvent& event = result.Event == TOxaScanEvent::Start    ? OnStart
                                : result.Event == TOxaScanEvent::Unhide ? OnUnhide
-                                                                        : OnRemove;
+                                                                       : OnRemove;
   if (event) {
     event(this);
   }

@@ -35,7 +35,10 @@ class TOxaMusicScanView : public TOxaBitmap {
 
   // The roots of the checked drive rows, in row order.
   std::vector<std::string> CheckedRoots() const;
-  TOxaScanOption Option() const noexcept { return static_cast<TOxaScanOption>(FPanel->Options()->ItemIndex()); }
+  TOxaScanOption Option() const noexcept
+  {
+    return static_cast<TOxaScanOption>(FPanel->Options()->ItemIndex());
+  }
   TOxaDriveCaptionStyle CaptionStyle() const noexcept { return FStyle; }
   void SetCaptionStyle(TOxaDriveCaptionStyle value);
 

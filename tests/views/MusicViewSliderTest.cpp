@@ -13,10 +13,19 @@ TEST(MusicViewSlider, ValueAndSeekMapping)
     std::int32_t Value;
   };
   const TCase cases[] = {
-      {0, 100, 0},     {500, 100, 500},  {1000, 100, 999}, {999, 100, 998},
-      {1, 1, 100},     {10, 1, 999},     {5, 100, 5},      {4, 100, 4},
+      {0, 100, 0},
+      {500, 100, 500},
+      {1000, 100, 999},
+      {999, 100, 998},
+      {1, 1, 100},
+      {10, 1, 999},
+      {5, 100, 5},
+      {4, 100, 4},
       // Positions past the end and before the start stay on the bar.
-      {2000, 100, 999}, {-50, 100, 0},   {500, 0, 0},      {500, -3, 0},
+      {2000, 100, 999},
+      {-50, 100, 0},
+      {500, 0, 0},
+      {500, -3, 0},
   };
   for (const TCase& c : cases) {
     EXPECT_EQ(TMusicViewSlider::ValueOf(c.Tenths, c.Length), c.Value) << c.Tenths << "/" << c.Length;

@@ -167,8 +167,8 @@ TEST_F(MusicViewTagsTest, WmaTitleEditLeavesTheOtherAttributes)
 
 TEST_F(MusicViewTagsTest, TheLibraryRecordFollowsTheEdit)
 {
-  const fs::path file = Mp3("lib.mp3", testmedia::TId3v2Fields{"Old", "Band", "Disc", "2001", "Rock", "4", ""},
-                            std::nullopt);
+  const fs::path file =
+      Mp3("lib.mp3", testmedia::TId3v2Fields{"Old", "Band", "Disc", "2001", "Rock", "4", ""}, std::nullopt);
   TOxaMusicPlayer player("no-such-audio-component");
   ASSERT_TRUE(player.OpenLibrary());
   TMusicFileItem scanned;

@@ -43,7 +43,10 @@ TMusicFileItem Track(std::int32_t number, std::int32_t bitrate, std::int32_t dur
 
 struct TEdits {
   std::vector<std::pair<TOxaMusicInfoItemKind, std::string>> Seen;
-  void Edited(TOxaMusicInfoItem*, TOxaMusicInfoItemKind kind, const std::string& text) { Seen.push_back({kind, text}); }
+  void Edited(TOxaMusicInfoItem*, TOxaMusicInfoItemKind kind, const std::string& text)
+  {
+    Seen.push_back({kind, text});
+  }
 };
 
 class OxaMusicInfoTest : public ::testing::Test {
@@ -291,7 +294,8 @@ TEST_F(MusicViewTest, TheTrackDisplayWithoutAPlayerFailsAndChangesNothing)
 {
   TDbId item;
   item.ViewId = 5;
-  EXPECT_EQ(FatalText([&] { View->DisplayTrack(item); }), "FPlayer is nil - needs some displaying (MusicView)");
+  EXPECT_EQ(FatalText([&] { View->DisplayTrack(item); }),
+            "FPlayer is nil - needs some displaying (MusicView)");
   EXPECT_EQ(FatalText([&] { View->DisplayFile(Track(3, 128, 100), 5, 1); }),
             "FPlayer is nil - needs some displaying (MusicView)");
   EXPECT_EQ(View->Info()->Body()->TrackLabel()->Caption(), "TRACK ___");

@@ -18,9 +18,8 @@ TEST(OxaMusicInfoText, TimeTextSwitchesToHoursAtOneHour)
     const char* Text;
   };
   const TCase cases[] = {
-      {0, "0:00"},       {59, "0:59"},    {60, "1:00"},         {65, "1:05"},
-      {3599, "59:59"},   {3600, "1:00:00"}, {3725, "1:02:05"},  {36000, "10:00:00"},
-      {-5, "0:00"},
+      {0, "0:00"},       {59, "0:59"},      {60, "1:00"},        {65, "1:05"}, {3599, "59:59"},
+      {3600, "1:00:00"}, {3725, "1:02:05"}, {36000, "10:00:00"}, {-5, "0:00"},
   };
   for (const TCase& c : cases) {
     EXPECT_EQ(OxaTimeText(c.Seconds), c.Text) << c.Seconds;
@@ -105,11 +104,20 @@ TEST(OxaMusicInfoText, GenreKeysPickTheNextCodeAndStopAt126)
     int Index;
   };
   const TCase cases[] = {
-      {U'a', 1},  {U'A', 1},  {U'b', 2},  {U'B', 2},
+      {U'a', 1},
+      {U'A', 1},
+      {U'b', 2},
+      {U'B', 2},
       // No genre starts with D: the next codes run up to "~".
-      {U'd', 0},  {U'D', 0},
+      {U'd', 0},
+      {U'D', 0},
       // "!" is the first printable code: the next code that starts a genre is "A".
-      {U'!', 1},  {U' ', -1}, {U'~', 0},  {127, -1}, {32, -1}, {0x00E9, -1},
+      {U'!', 1},
+      {U' ', -1},
+      {U'~', 0},
+      {127, -1},
+      {32, -1},
+      {0x00E9, -1},
   };
   for (const TCase& c : cases) {
     EXPECT_EQ(list.IndexForKey(c.Key), c.Index) << std::uint32_t(c.Key);

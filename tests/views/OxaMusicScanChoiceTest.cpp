@@ -98,6 +98,11 @@ TEST_F(OxaMusicScanChoice, ShowRemovedPutsTheDrivesBackForTheUpdateScan)
   // With its roots gone, the drive itself is walked.
   EXPECT_EQ(Stored(TMusicOption::Roots), (TLines{"C:\\", "E:\\"}));
   EXPECT_EQ(Stored(TMusicOption::WhiteDrives), (TLines{"E:\\"}));
+  // Shown again, the drive is no longer one whose tracks are removed, and the other way round.
+  EXPECT_TRUE(Stored(TMusicOption::DeleteFiles).empty());
+  OxaApplyScanStart({"C:\\"}, TOxaScanOption::DontShow);
+  EXPECT_TRUE(Stored(TMusicOption::UnhideFiles).empty());
+  EXPECT_EQ(Stored(TMusicOption::DeleteFiles), (TLines{"C:\\"}));
 }
 
 TEST_F(OxaMusicScanChoice, ShowRemovedKeepsRootsThatAreStillThere)

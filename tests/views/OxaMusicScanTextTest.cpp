@@ -10,7 +10,8 @@
 
 namespace {
 
-TOxaScanDrive Drive(TDriveKind kind, std::int64_t size, const char* label, bool ready, const char* root = "C:\\")
+TOxaScanDrive Drive(TDriveKind kind, std::int64_t size, const char* label, bool ready,
+                    const char* root = "C:\\")
 {
   TOxaScanDrive drive;
   drive.Root = root;
