@@ -700,7 +700,11 @@ BOOL ReplyMessage(LRESULT result)
     return FALSE;
   }
   context.Replied = true;
-  TWindowManager::Instance().Reply(context.Record, TReplyStatus::Handled, result);
+  // Names this thread's own socket like the reply after the procedure does, or the sender
+  // forgets it and its next send takes the detour through the process's reader thread.
+  auto& manager = TWindowManager::Instance();
+  const auto queue = manager.CurrentQueue();
+  manager.Reply(context.Record, TReplyStatus::Handled, result, queue->Socket >= 0 ? queue->Id : 0);
   return TRUE;
 }
 
