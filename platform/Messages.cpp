@@ -248,8 +248,9 @@ void DrainNowAndThen(TMessageQueue& queue)
 // WaitForInputIdle watches is set and kept for the life of the process.
 void SignalInputIdle()
 {
-  static bool signalled = false;  // main thread only
-  if (static_cast<pid_t>(CurrentThreadId()) != getpid() || signalled) {
+  // Asked before every wait: once it is done, no system call is spent on the question.
+  static std::atomic<bool> signalled{false};
+  if (signalled.load(std::memory_order_relaxed) || static_cast<pid_t>(CurrentThreadId()) != getpid()) {
     return;
   }
   signalled = true;
