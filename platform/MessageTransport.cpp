@@ -7,10 +7,10 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <mutex>
-#include <string>
 
 #include "platform/ByteOrder.h"
 #include "platform/LastError.h"
@@ -41,17 +41,26 @@ enum : std::size_t {
 };
 static_assert(AtSpare + 4 == MessageRecordSize);
 
+// The user the process runs as: names the sockets and tells whose datagrams are taken. Asked on
+// every record, so asked of the system once.
+uid_t User() noexcept
+{
+  static const uid_t user = getuid();
+  return user;
+}
+
 sockaddr_un AddressOf(std::uint32_t number, socklen_t& length, std::uint32_t queueId = 0)
 {
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
-  std::string name = "oxa-msg-" + std::to_string(getuid()) + "-" + std::to_string(number);
-  if (queueId != 0) {
-    name += ".q" + std::to_string(queueId);
-  }
-  // Abstract namespace: a leading zero byte, no terminator.
-  std::memcpy(address.sun_path + 1, name.data(), name.size());
-  length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size());
+  // Abstract namespace: a leading zero byte, no terminator (the one written here lies past the
+  // length). Written in place, as every record sent pays for it.
+  char* const name = address.sun_path + 1;
+  const std::size_t room = sizeof(address.sun_path) - 1;
+  const unsigned user = User();
+  const int written = queueId != 0 ? std::snprintf(name, room, "oxa-msg-%u-%u.q%u", user, number, queueId)
+                                   : std::snprintf(name, room, "oxa-msg-%u-%u", user, number);
+  length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + static_cast<std::size_t>(written));
   return address;
 }
 
@@ -260,7 +269,7 @@ void TMessageTransport::ReadLoop()
 
 void TMessageTransport::ReceiveWaiting(int socket, const TReceiver& receiver)
 {
-  const uid_t self = getuid();
+  const uid_t self = User();
   for (;;) {
     std::array<std::byte, MessageRecordSize + 1> buffer{};
     alignas(cmsghdr) char control[CMSG_SPACE(sizeof(ucred))];

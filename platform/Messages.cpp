@@ -248,8 +248,9 @@ void DrainNowAndThen(TMessageQueue& queue)
 // WaitForInputIdle watches is set and kept for the life of the process.
 void SignalInputIdle()
 {
-  static bool signalled = false;  // main thread only
-  if (static_cast<pid_t>(CurrentThreadId()) != getpid() || signalled) {
+  // Asked before every wait: once it is done, no system call is spent on the question.
+  static std::atomic<bool> signalled{false};
+  if (signalled.load(std::memory_order_relaxed) || static_cast<pid_t>(CurrentThreadId()) != getpid()) {
     return;
   }
   signalled = true;
@@ -700,7 +701,11 @@ BOOL ReplyMessage(LRESULT result)
     return FALSE;
   }
   context.Replied = true;
-  TWindowManager::Instance().Reply(context.Record, TReplyStatus::Handled, result);
+  // Names this thread's own socket like the reply after the procedure does, or the sender
+  // forgets it and its next send takes the detour through the process's reader thread.
+  auto& manager = TWindowManager::Instance();
+  const auto queue = manager.CurrentQueue();
+  manager.Reply(context.Record, TReplyStatus::Handled, result, queue->Socket >= 0 ? queue->Id : 0);
   return TRUE;
 }
 

@@ -38,7 +38,7 @@ std::uint64_t Fnv1a(std::string_view text, std::uint64_t basis) noexcept
 // or finally closed.
 TLockFile NamespaceLock(const std::filesystem::path& folder)
 {
-  return TLockFile(folder / ".lock", 0600);
+  return TLockFile(NamespaceLockPath(folder), 0600);
 }
 
 // The sections this process holds, by path: all handles of a process to one object share one
@@ -147,6 +147,19 @@ std::string EscapeObjectName(std::string_view name)
   return hashed;
 }
 
+std::filesystem::path ObjectsFolder()
+{
+  const std::filesystem::path folder = MachineFolder() / "objects";
+  std::error_code ignored;
+  std::filesystem::create_directories(folder, ignored);
+  return folder;
+}
+
+std::filesystem::path NamespaceLockPath(const std::filesystem::path& folder)
+{
+  return folder / ".lock";
+}
+
 TNamedSection::TNamedSection(std::filesystem::path path, TFileDescriptor descriptor,
                              TSectionHeader* header) noexcept
     : FPath(std::move(path)), FDescriptor(std::move(descriptor)), FHeader(header)
@@ -182,9 +195,7 @@ std::shared_ptr<TNamedSection> TNamedSection::Open(std::string_view name, TObjec
     return std::make_shared<TNamedSection>(std::filesystem::path(), std::move(fd), header);
   }
 
-  const std::filesystem::path folder = MachineFolder() / "objects";
-  std::error_code ignored;
-  std::filesystem::create_directories(folder, ignored);
+  const std::filesystem::path folder = ObjectsFolder();
   const std::filesystem::path path = folder / EscapeObjectName(name);
 
   auto& table = Sections();

@@ -58,9 +58,37 @@ void InitialiseMutex(TSectionHeader& header)
   pthread_mutexattr_destroy(&attributes);
 }
 
+// The calling thread's ids, asked on every acquisition and release of a mutex: the system calls
+// are paid once per thread, and once more in a forked child, whose only thread has new ids.
+struct TCallerIds {
+  std::int32_t Process = 0;
+  std::int32_t Thread = 0;
+};
+thread_local TCallerIds callerIds;
+
+void ForgetIdsInChild() noexcept
+{
+  callerIds = TCallerIds{};
+}
+
+const TCallerIds& CallerIds() noexcept
+{
+  if (callerIds.Thread == 0) {
+    [[maybe_unused]] static const int registered = pthread_atfork(nullptr, nullptr, ForgetIdsInChild);
+    callerIds.Process = static_cast<std::int32_t>(getpid());
+    callerIds.Thread = static_cast<std::int32_t>(syscall(SYS_gettid));
+  }
+  return callerIds;
+}
+
 std::int32_t ThreadId() noexcept
 {
-  return static_cast<std::int32_t>(syscall(SYS_gettid));
+  return CallerIds().Thread;
+}
+
+std::int32_t ProcessId() noexcept
+{
+  return CallerIds().Process;
 }
 
 timespec MonotonicDeadline(DWORD milliseconds) noexcept
@@ -98,7 +126,7 @@ class TMutexObject : public TKernelObject {
 
   ~TMutexObject() override
   {
-    if (FSection.use_count() == 1 && State().OwnerProcess.load() == static_cast<std::int32_t>(getpid())) {
+    if (FSection.use_count() == 1 && State().OwnerProcess.load() == ProcessId()) {
       FSection->KeepForProcessLifetime();
     }
   }
@@ -135,8 +163,7 @@ class TMutexObject : public TKernelObject {
   BOOL Release()
   {
     TMutexState& state = State();
-    if (state.OwnerThread.load() != ThreadId() ||
-        state.OwnerProcess.load() != static_cast<std::int32_t>(getpid())) {
+    if (state.OwnerThread.load() != ThreadId() || state.OwnerProcess.load() != ProcessId()) {
       SetLastError(ERROR_NOT_OWNER);
       return FALSE;
     }
@@ -161,7 +188,7 @@ class TMutexObject : public TKernelObject {
   void Acquired()
   {
     TMutexState& state = State();
-    state.OwnerProcess.store(static_cast<std::int32_t>(getpid()));
+    state.OwnerProcess.store(ProcessId());
     state.OwnerThread.store(ThreadId());
     state.Count.fetch_add(1);
   }

@@ -35,14 +35,15 @@ class TPeer : public TObject {
       ++Notes;
       return;
     }
-    const std::string name = Ipc->IdToName(message->Header.Name);
-    if (name == "Plain") {
+    // By id, resolved once, as a client's command table dispatches.
+    const std::uint32_t name = message->Header.Name;
+    if (name == PlainId) {
       return;  // answered by the send's own return
     }
-    if (name == "Echo") {
+    if (name == EchoId) {
       Client->Result(message, static_cast<std::uint32_t>(message->Payload.size()), message->Payload.data());
     } else {
-      const std::uint32_t count = name == "Notes" ? Notes : Posts;
+      const std::uint32_t count = name == NotesId ? Notes : Posts;
       Client->Result(message, sizeof(count), &count);
     }
   }
@@ -58,6 +59,9 @@ class TPeer : public TObject {
   }
   TOxaIpc* Ipc = nullptr;
   TOxaIpcClient* Client = nullptr;
+  std::uint32_t PlainId = 0;
+  std::uint32_t EchoId = 0;
+  std::uint32_t NotesId = 0;
   std::uint32_t Notes = 0;
   std::uint32_t Posts = 0;
 };
@@ -88,6 +92,9 @@ int RunPeer(int socket)
   if (!ipc.Open(false)) {
     return 1;
   }
+  peer.PlainId = ipc.NameToId("Plain");
+  peer.EchoId = ipc.NameToId("Echo");
+  peer.NotesId = ipc.NameToId("Notes");
   const auto handle = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(window.Handle()));
   ipc.SetProperty(client.ClientId(), ipc.NameToId("Window"), sizeof(handle), &handle);
   const UINT_PTR wake = SetTimer(nullptr, 0, 100, nullptr);
