@@ -202,6 +202,11 @@ class TEventObject : public TKernelObject {
   }
 
   bool ChangedElsewhere() const noexcept override { return FSection->Named(); }
+  const std::atomic<std::uint32_t>* ChangeWord(std::uint32_t& unchanged) const noexcept override
+  {
+    unchanged = 0;
+    return FSection->Named() ? &State().Signalled : nullptr;
+  }
 
   void Reset() { State().Signalled.store(0); }
 
