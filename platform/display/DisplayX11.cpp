@@ -51,6 +51,7 @@ struct TXWindow {
   // holds the surface presented last. The server keeps the segment alive while attached, so its
   // id is not reused for another before it is detached here.
   XShmSegmentInfo Attached{0, -1, nullptr, True};
+  int Refused = -1;                  // a segment the server would not attach: not asked again
   std::unique_ptr<TSurface> Scaled;  // the scaled picture of a scaled window
   XIC InputContext = nullptr;        // the input method's context for the window's keys
 };
@@ -916,7 +917,7 @@ class TX11Display final : public TDisplay {
   bool Attach(TXWindow& window, const TSurface& source)
   {
     const int segment = source.SharedSegment();
-    if (!FShm || segment < 0) {
+    if (!FShm || segment < 0 || segment == window.Refused) {
       return false;
     }
     if (window.Attached.shmid == segment) {
@@ -933,6 +934,7 @@ class TX11Display final : public TDisplay {
     if (FErrorSeen) {
       FErrorSeen = false;
       window.Attached = XShmSegmentInfo{0, -1, nullptr, True};
+      window.Refused = segment;
       PlatformTrace("display: the X server cannot attach a window's shared segment; sending its pixels");
       return false;
     }
