@@ -5,8 +5,6 @@
 // never reused within a process, so a stale handle fails with ERROR_INVALID_HANDLE instead of
 // reaching another object.
 
-#include <atomic>
-#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -38,13 +36,6 @@ class TKernelObject {
   // Changes made in this process are announced (AnnounceKernelObjectChange).
   virtual int ChangeDescriptor() const noexcept { return -1; }
   virtual bool ChangedElsewhere() const noexcept { return false; }
-  // An object another process signals by changing a word in shared memory and waking its futex
-  // gives that word and the value it holds while the object is not signalled (TFutexWatch).
-  virtual const std::atomic<std::uint32_t>* ChangeWord(std::uint32_t& unchanged) const noexcept
-  {
-    unchanged = 0;
-    return nullptr;
-  }
 };
 
 // Tells every watch of this process that some kernel object may have become signalled.

@@ -17,6 +17,7 @@
 #include "platform/FileDescriptor.h"
 #include "platform/FutexWatch.h"
 #include "platform/LastError.h"
+#include "platform/NamedEventWords.h"
 #include "platform/Processes.h"
 #include "platform/Synchronization.h"
 #include "platform/Time.h"
@@ -767,7 +768,7 @@ DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll
           taken[i] = true;
         } else {
           std::uint32_t unchanged = 0;
-          if (const auto* word = objects[i]->ChangeWord(unchanged); word != nullptr) {
+          if (const auto* word = NamedEventWord(*objects[i], unchanged); word != nullptr) {
             words.push_back(TFutexWatch::TWord{word, unchanged});
           } else {
             lookAgain = lookAgain || objects[i]->ChangedElsewhere();
@@ -808,6 +809,7 @@ DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll
   }
 }
 
+// WaitForInputIdle's looks count here too.
 std::uint64_t MessageWaitObjectLooks()
 {
   return objectLooks;
@@ -850,7 +852,7 @@ DWORD WaitForProcessInputIdle(DWORD processId, DWORD milliseconds)
       break;
     }
     std::uint32_t unchanged = 0;
-    const auto* word = event ? event->ChangeWord(unchanged) : nullptr;
+    const auto* word = event ? NamedEventWord(*event, unchanged) : nullptr;
     const TFutexWatch watch(word != nullptr ? std::vector{TFutexWatch::TWord{word, unchanged}}
                                             : std::vector<TFutexWatch::TWord>{});
     const bool sleeps = watch.Descriptor() >= 0 && process.Valid();

@@ -165,9 +165,8 @@ constexpr DWORD QS_ALLINPUT = QS_ALLEVENTS | QS_SENDMESSAGE;
 // mutex owned, an auto-reset event reset) before the others are.
 DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds,
                                 DWORD wakeMask);
-// How many times the calling thread's MsgWaitForMultipleObjects and WaitForInputIdle looked at
-// their objects (tests tell a wait that sleeps until something happens from one that looks now
-// and then).
+// How many times the calling thread's MsgWaitForMultipleObjects looked at its objects (tests
+// tell a wait that sleeps until something happens from one that looks now and then).
 std::uint64_t MessageWaitObjectLooks();
 
 // Waits until process has finished its start-up: its main thread waited for messages for the
