@@ -4,15 +4,20 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/eventfd.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <climits>
 #include <string>
 #include <vector>
 
+#include "platform/FileDescriptor.h"
+#include "platform/FutexWatch.h"
 #include "platform/LastError.h"
+#include "platform/NamedEventWords.h"
 #include "platform/Processes.h"
 #include "platform/Synchronization.h"
 #include "platform/Time.h"
@@ -31,9 +36,12 @@ constexpr UINT_PTR FirstThreadTimerId = 0x7FF0;
 // The most handles MsgWaitForMultipleObjects takes (MAXIMUM_WAIT_OBJECTS).
 constexpr DWORD MaxWaitObjects = 64;
 // How often MsgWaitForMultipleObjects looks at kernel objects that another process may signal
-// (changes made here, and processes ending, wake it at once).
+// unseen: mutexes (an owner that dies frees them unannounced), and events where the kernel cannot
+// watch their futexes (changes made here, processes ending and, where it can, events set by
+// another process wake it at once).
 constexpr std::uint64_t KernelObjectSlice = 5;
-// How often WaitForInputIdle looks whether the process it waits for still lives.
+// How often WaitForInputIdle looks at the other process when it cannot sleep until the process
+// goes idle or ends.
 constexpr std::uint64_t InputIdleSlice = 100;
 
 // A sent message being handled on this thread.
@@ -749,6 +757,8 @@ DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll
     ++objectLooks;
     std::size_t signalled = 0;
     bool lookAgain = false;
+    std::vector<TFutexWatch::TWord> words;
+    std::unique_ptr<TFutexWatch> watch;
     std::vector<std::unique_ptr<TWaitRegistration>> descriptors;
     for (DWORD i = 0; i < count; ++i) {
       if (!taken[i]) {
@@ -762,7 +772,12 @@ DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll
           }
           taken[i] = true;
         } else {
-          lookAgain = lookAgain || objects[i]->ChangedElsewhere();
+          std::uint32_t unchanged = 0;
+          if (const auto* word = NamedEventWord(*objects[i], unchanged); word != nullptr) {
+            words.push_back(TFutexWatch::TWord{word, unchanged});
+          } else {
+            lookAgain = lookAgain || objects[i]->ChangedElsewhere();
+          }
           if (const int descriptor = objects[i]->ChangeDescriptor(); descriptor >= 0) {
             descriptors.push_back(std::make_unique<TWaitRegistration>(descriptor, nullptr));
           }
@@ -780,6 +795,14 @@ DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll
     if (now >= deadline) {
       return WAIT_TIMEOUT;
     }
+    if (!words.empty()) {
+      watch = std::make_unique<TFutexWatch>(std::move(words));
+      if (watch->Descriptor() >= 0) {
+        descriptors.push_back(std::make_unique<TWaitRegistration>(watch->Descriptor(), nullptr));
+      } else {
+        lookAgain = true;
+      }
+    }
     std::unique_lock lock(queue->Lock);
     if (queue->ObjectChanges != changes) {
       continue;
@@ -791,11 +814,15 @@ DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll
   }
 }
 
+// WaitForInputIdle's looks count here too.
 std::uint64_t MessageWaitObjectLooks()
 {
   return objectLooks;
 }
 
+// Sleeps until the process's idle event is set or the process ends (its pidfd becomes readable).
+// Where the event's futex cannot be watched or the process has no pidfd, looks every
+// InputIdleSlice instead.
 DWORD WaitForProcessInputIdle(DWORD processId, DWORD milliseconds)
 {
   const std::string name = "OxaInputIdle." + std::to_string(processId);
@@ -803,24 +830,40 @@ DWORD WaitForProcessInputIdle(DWORD processId, DWORD milliseconds)
   if (idle == nullptr) {
     return WAIT_FAILED;
   }
+  const auto event = LookupHandle(idle);
+  const TFileDescriptor process(static_cast<int>(syscall(SYS_pidfd_open, static_cast<pid_t>(processId), 0)));
+  const auto ended = [&] {
+    if (process.Valid()) {
+      pollfd look{process.Get(), POLLIN, 0};
+      return poll(&look, 1, 0) > 0;
+    }
+    return kill(static_cast<pid_t>(processId), 0) != 0 && errno == ESRCH;
+  };
   const std::uint64_t deadline = milliseconds == INFINITE ? UINT64_MAX : SteadyMilliseconds() + milliseconds;
   DWORD result = WAIT_TIMEOUT;
   for (;;) {
-    const std::uint64_t now = SteadyMilliseconds();
-    const DWORD slice =
-        static_cast<DWORD>(std::min<std::uint64_t>(deadline - std::min(deadline, now), InputIdleSlice));
-    if (WaitForSingleObject(idle, slice) == WAIT_OBJECT_0) {
+    ++objectLooks;
+    if (WaitForSingleObject(idle, 0) == WAIT_OBJECT_0) {
       result = 0;
       break;
     }
-    if (kill(static_cast<pid_t>(processId), 0) != 0 && errno == ESRCH) {
+    if (ended()) {
       SetLastError(ERROR_INVALID_HANDLE);
       result = WAIT_FAILED;
       break;
     }
-    if (SteadyMilliseconds() >= deadline) {
+    const std::uint64_t now = SteadyMilliseconds();
+    if (now >= deadline) {
       break;
     }
+    std::uint32_t unchanged = 0;
+    const auto* word = event ? NamedEventWord(*event, unchanged) : nullptr;
+    const TFutexWatch watch(word != nullptr ? std::vector{TFutexWatch::TWord{word, unchanged}}
+                                            : std::vector<TFutexWatch::TWord>{});
+    const bool sleeps = watch.Descriptor() >= 0 && process.Valid();
+    const std::uint64_t wait = std::min<std::uint64_t>(deadline - now, sleeps ? INT_MAX : InputIdleSlice);
+    pollfd wakers[] = {{watch.Descriptor(), POLLIN, 0}, {process.Get(), POLLIN, 0}};
+    poll(wakers, 2, static_cast<int>(wait));
   }
   CloseHandle(idle);
   return result;

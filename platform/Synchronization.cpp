@@ -16,6 +16,7 @@
 #include <string_view>
 
 #include "platform/LastError.h"
+#include "platform/NamedEventWords.h"
 #include "platform/NamedObjects.h"
 #include "platform/Time.h"
 
@@ -229,6 +230,7 @@ class TEventObject : public TKernelObject {
   }
 
   bool ChangedElsewhere() const noexcept override { return FSection->Named(); }
+  const std::atomic<std::uint32_t>* Word() const noexcept { return &State().Signalled; }
 
   void Reset() { State().Signalled.store(0); }
 
@@ -278,6 +280,13 @@ HANDLE OpenNamed(const char* name, TObjectKind kind)
 }
 
 }  // namespace
+
+const std::atomic<std::uint32_t>* NamedEventWord(const TKernelObject& object, std::uint32_t& unchanged)
+{
+  unchanged = 0;
+  const auto* event = dynamic_cast<const TEventObject*>(&object);
+  return event != nullptr && event->ChangedElsewhere() ? event->Word() : nullptr;
+}
 
 HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL initialOwner, const char* name)
 {

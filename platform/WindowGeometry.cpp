@@ -37,8 +37,7 @@ void ResizeSurface(TWindow& window)
   const auto lock = GdiLock();
   std::shared_ptr<TSurface> surface;
   if (window.Width() > 0 && window.Height() > 0) {
-    DWORD ignored = 0;
-    surface = TSurface::Create(window.Width(), window.Height(), 32, false, ignored);
+    surface = CreateWindowSurface(window.Width(), window.Height());
   }
   if (surface && window.Surface) {
     surface->Copy(0, 0, *window.Surface, 0, 0, std::min(surface->Width(), window.Surface->Width()),

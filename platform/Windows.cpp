@@ -254,8 +254,7 @@ HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowNam
   window->Bounds = RECT{x, y, x + std::max(0, width), y + std::max(0, height)};
   window->Text = windowName != nullptr ? windowName : "";
   if (window->TopLevel() && width > 0 && height > 0) {
-    DWORD ignored = 0;
-    window->Surface = TSurface::Create(width, height, 32, false, ignored);
+    window->Surface = CreateWindowSurface(width, height);
   }
   window->ExStyle = static_cast<LONG_PTR>(exStyle);
   window->Id = reinterpret_cast<LONG_PTR>(menu);
