@@ -24,6 +24,8 @@ int CodeIndex(const std::array<std::string_view, N>& codes, std::string_view cod
 TDisplayListViewItem::TDisplayListViewItem(TOxaObjects* parentList, TDisplayListView* list)
     : TOxaBitmap(parentList), FList(list)
 {
+  // A row's change repaints the row alone, not the whole list.
+  SetAsyncPaint(true);
   if (FList != nullptr)
     FList->ItemCreated(this);
 }
