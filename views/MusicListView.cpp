@@ -1150,11 +1150,22 @@ void TMusicListView::UpdateRowSurfaces()
 
 void TMusicListView::ContentChanged()
 {
-  // A store that is freed, replaced or inherited reaches the list only as a content change.
-  const TOxaBitmaps* store = Bitmaps();
-  if (store != FTableStore || (store != nullptr && store->Count() != FTableStoreCount))
+  // A store that is freed, replaced, inherited or edited reaches the list only as a content
+  // change.
+  if (!FTablesBuilt || StoreImages() != FTableImages)
     ChangeBitmaps();
   TDisplayListView::ContentChanged();
+}
+
+std::vector<const void*> TMusicListView::StoreImages() const
+{
+  std::vector<const void*> images;
+  for (const TOxaBitmaps* store = Bitmaps(); store != nullptr; store = store->Parent()) {
+    images.push_back(store);
+    for (int i = 0; i < store->Count(); ++i)
+      images.push_back(store->Bitmaps(i));
+  }
+  return images;
 }
 
 TOxaBitmap* TMusicListView::Checked(const std::string& name, int width, const char* method)
@@ -1180,9 +1191,9 @@ void TMusicListView::ChangeBitmaps()
   for (auto& kind : FIcons)
     kind.fill(nullptr);
   FFlaps.fill(nullptr);
-  FTableStore = Bitmaps();
-  FTableStoreCount = FTableStore != nullptr ? FTableStore->Count() : -1;
-  if (FTableStore == nullptr) {
+  FTableImages = StoreImages();
+  FTablesBuilt = true;
+  if (Bitmaps() == nullptr) {
     // No store is no fault: the rows draw without images until one is set.
     for (int i = 0; i < ItemCount(); ++i)
       if (auto* row = dynamic_cast<TMusicListViewItem*>(Items(i)))
