@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "framework/OxaUtils.h"
 #include "platform/Input.h"
 #include "rtl/Format.h"
 #include "views/MusicListView.h"
@@ -140,6 +141,15 @@ void TDisplayListView::EndRowDrag() noexcept
 
 void TDisplayListView::SetControl(TOxaImage* control)
 {
+  if (control != Control() && FEditRow != nullptr && FEditor) {
+    // The editor is a window of the old host: the edit ends there, its text kept.
+    TDisplayListViewItem* row = FEditRow;
+    const std::string text = ProperCase(FEditor->Text());
+    CloseEditor();
+    row->SetCaption(text);
+    if (OnEdited)
+      OnEdited(this, row);
+  }
   if (control != FHookControl && FHookControl != nullptr) {
     // Leaving the control the drag runs in: the drag cannot go on.
     if (FHookControl->Dragged() == FDragBox)

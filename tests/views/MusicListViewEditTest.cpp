@@ -193,6 +193,18 @@ TEST_F(TMusicListEditTest, StartingAnEditDropsQueuedCallbacksButNotTheRepaint)
   EXPECT_FALSE(List->AsyncPosted()) << "the repaint ran";
 }
 
+TEST_F(TMusicListEditTest, LeavingTheHostEndsTheEditKeepingItsText)
+{
+  List->SetEditRow(Rows[1]);
+  SendMessageA(List->Editor()->Editor(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("kept text"));
+  Host->SetBitmap(nullptr);
+  EXPECT_EQ(List->Editor(), nullptr);
+  EXPECT_EQ(List->EditRow(), nullptr);
+  EXPECT_EQ(Rows[1]->Caption(), "Kept Text");
+  EXPECT_EQ(Edits.Captions, std::vector<std::string>{"Kept Text"});
+  Pump();
+}
+
 TEST_F(TMusicListEditTest, FreeingTheEditedRowClosesTheEditor)
 {
   const struct {
