@@ -448,6 +448,10 @@ class TMusicListViewHeader : public TOxaBitmap {
   using TOxaBitmap::TOxaBitmap;
   // Fills the strip at its size.
   void Compose();
+  // Passed on to the list, in its coordinates.
+  void DragOver(TOxaBitmap* source, int x, int y) override;
+  void DragMove(TOxaBitmap* source, int x, int y) override;
+  void DragDrop(TOxaBitmap* source, int x, int y) override;
 
  protected:
   void Resized() override;

@@ -117,6 +117,12 @@ void TDisplayListView::DragHookMove(TOxaImage*, TMouseButton, TShiftState, int x
 {
   // Not handled: the control goes on to tell the node under the pointer.
   MoveDragBox({x, y});
+  // The band beside the view lies outside the list, over nodes that are not the list's: the
+  // hook sees the pointer there.
+  const POINT p = ControlToPoint({x, y});
+  const int view = Height() - FHeaderHeight - FFooterHeight;
+  if (p.x >= 0 && p.x < Width() && DisplayListDragScrollDelta(p.y - FHeaderHeight, view, 5) != 0)
+    DragAutoScroll();
 }
 
 void TDisplayListView::EndRowDrag() noexcept
