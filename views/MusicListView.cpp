@@ -24,6 +24,8 @@ int CodeIndex(const std::array<std::string_view, N>& codes, std::string_view cod
 TDisplayListViewItem::TDisplayListViewItem(TOxaObjects* parentList, TDisplayListView* list)
     : TOxaBitmap(parentList), FList(list)
 {
+  // A row's change repaints the row alone, not the whole list.
+  SetAsyncPaint(true);
   if (FList != nullptr)
     FList->ItemCreated(this);
 }
@@ -1081,6 +1083,28 @@ void TMusicListViewHeader::Compose()
   ContentChanged();
 }
 
+// A drag over a strip is a drag over the list beside its view (the gap, the auto-scroll band).
+void TMusicListViewHeader::DragOver(TOxaBitmap* source, int x, int y)
+{
+  TOxaBitmap::DragOver(source, x, y);
+  if (auto* list = dynamic_cast<TDisplayListView*>(Parent()))
+    list->DragOver(source, x + Left(), y + Top());
+}
+
+void TMusicListViewHeader::DragMove(TOxaBitmap* source, int x, int y)
+{
+  TOxaBitmap::DragMove(source, x, y);
+  if (auto* list = dynamic_cast<TDisplayListView*>(Parent()))
+    list->DragMove(source, x + Left(), y + Top());
+}
+
+void TMusicListViewHeader::DragDrop(TOxaBitmap* source, int x, int y)
+{
+  TOxaBitmap::DragDrop(source, x, y);
+  if (auto* list = dynamic_cast<TDisplayListView*>(Parent()))
+    list->DragDrop(source, x + Left(), y + Top());
+}
+
 void TMusicListViewHeader::Resized()
 {
   TOxaBitmap::Resized();
@@ -1148,11 +1172,22 @@ void TMusicListView::UpdateRowSurfaces()
 
 void TMusicListView::ContentChanged()
 {
-  // A store that is freed, replaced or inherited reaches the list only as a content change.
-  const TOxaBitmaps* store = Bitmaps();
-  if (store != FTableStore || (store != nullptr && store->Count() != FTableStoreCount))
+  // A store that is freed, replaced, inherited or edited reaches the list only as a content
+  // change.
+  if (!FTablesBuilt || StoreImages() != FTableImages)
     ChangeBitmaps();
   TDisplayListView::ContentChanged();
+}
+
+std::vector<const void*> TMusicListView::StoreImages() const
+{
+  std::vector<const void*> images;
+  for (const TOxaBitmaps* store = Bitmaps(); store != nullptr; store = store->Parent()) {
+    images.push_back(store);
+    for (int i = 0; i < store->Count(); ++i)
+      images.push_back(store->Bitmaps(i));
+  }
+  return images;
 }
 
 TOxaBitmap* TMusicListView::Checked(const std::string& name, int width, const char* method)
@@ -1178,9 +1213,9 @@ void TMusicListView::ChangeBitmaps()
   for (auto& kind : FIcons)
     kind.fill(nullptr);
   FFlaps.fill(nullptr);
-  FTableStore = Bitmaps();
-  FTableStoreCount = FTableStore != nullptr ? FTableStore->Count() : -1;
-  if (FTableStore == nullptr) {
+  FTableImages = StoreImages();
+  FTablesBuilt = true;
+  if (Bitmaps() == nullptr) {
     // No store is no fault: the rows draw without images until one is set.
     for (int i = 0; i < ItemCount(); ++i)
       if (auto* row = dynamic_cast<TMusicListViewItem*>(Items(i)))

@@ -448,6 +448,10 @@ class TMusicListViewHeader : public TOxaBitmap {
   using TOxaBitmap::TOxaBitmap;
   // Fills the strip at its size.
   void Compose();
+  // Passed on to the list, in its coordinates.
+  void DragOver(TOxaBitmap* source, int x, int y) override;
+  void DragMove(TOxaBitmap* source, int x, int y) override;
+  void DragDrop(TOxaBitmap* source, int x, int y) override;
 
  protected:
   void Resized() override;
@@ -459,7 +463,7 @@ class TMusicListView : public TDisplayListView {
 
   // Rebuilds the icon, flap and drag-insert tables from the store, tracing missing and
   // wrongly sized images (which are left out). Runs by itself whenever the list's store is
-  // set, inherited, freed or changes its number of images.
+  // set, inherited, freed or changes an image (its own or a parent store's).
   void ChangeBitmaps();
 
   // Null when the store lacks the image or it has the wrong size.
@@ -500,9 +504,12 @@ class TMusicListView : public TDisplayListView {
   TMusicListViewHeader* FHeader;
   TMusicListViewHeader* FFooter;
   TMusicListViewScrollBar* FScrollBar;
-  // The store the tables point into, and its size then: the tables never outlive the store.
-  const TOxaBitmaps* FTableStore = nullptr;
-  int FTableStoreCount = -1;
+  // Every image of the store and its parents when the tables were built: an image replaced,
+  // added or removed anywhere in the chain (or a parent dropped) rebuilds the tables, so they
+  // never point at a freed image.
+  std::vector<const void*> StoreImages() const;
+  std::vector<const void*> FTableImages;
+  bool FTablesBuilt = false;
   TOxaBitmap* Checked(const std::string& name, int width, const char* method);
 
   std::array<std::array<TOxaBitmap*, kMusicListIconCodes.size()>, kMusicListViewItemKindCount> FIcons{};

@@ -187,3 +187,36 @@ TEST_F(TMusicListViewTest, OpeningAndClosingAGroupSlidesItsRowsAndMovesWhatFollo
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(TMusicListViewTest, TablesFollowImagesReplacedOrDroppedAnywhereInTheStoreChain)
+{
+  TOwnedObject<TOxaBitmaps> parent(musiclisttest::SolidStore().release());
+  TOxaBitmaps own(nullptr);
+  own.SetParent(parent.get());
+  List->SetBitmaps(&own);
+  TMusicListViewItem* row = Row(Group(), 0, K::mlkAlbum);
+  row->SetBounds(0, 0, 300, kMusicRowHeight);
+  const int iconX = kMusicRowMargin + 10;
+  ASSERT_EQ(List->Icon(K::mlkAlbum, 1), parent->Find("ALB-225"));
+  // Replaced under the same name in the parent: same count everywhere, new image.
+  TOwnedObject<TOxaBitmap> red(new TOxaBitmap(nullptr));
+  red->ChangeImageSize(kMusicIconSize, kMusicIconSize, 6);
+  red->FillRect({0, 0, kMusicIconSize, kMusicIconSize}, 0x0000FF);
+  parent->Add("ALB-225", *red);
+  EXPECT_EQ(List->Icon(K::mlkAlbum, 1), parent->Find("ALB-225"));
+  EXPECT_EQ(row->GetPixel(iconX, 10), 0x0000FFu);
+  // Shadowed by the list's own store.
+  red->FillRect({0, 0, kMusicIconSize, kMusicIconSize}, 0x00FF00);
+  own.Add("ALB-225", *red);
+  EXPECT_EQ(row->GetPixel(iconX, 10), 0x00FF00u);
+  // The parent freed: its images leave the tables before anything draws from them.
+  parent.reset();
+  EXPECT_EQ(List->Icon(K::mlkAlbum, 1), own.Find("ALB-225"));
+  EXPECT_EQ(List->Flap("12"), nullptr);
+  row->SetState(kRowSelected);
+  List->SetBitmaps(nullptr);
+}
+
+}  // namespace
