@@ -48,7 +48,7 @@ enum class TGroupRelease {
   KeepWhenSame,  // keep it (no change) when the stored value equals the new one
 };
 
-struct TMergeCounts;
+struct THeldBackCounts;
 
 class TMusicDatabase : public TDatabase {
  public:
@@ -276,7 +276,7 @@ class TMusicDatabase : public TDatabase {
   void WriteMergeCounts();
 
   std::vector<std::unique_ptr<TTable>> FTableList;
-  std::unique_ptr<TMergeCounts> FMergeCounts;  // while ApplyScanResults runs
+  std::unique_ptr<THeldBackCounts> FMergeCounts;  // while ApplyScanResults runs
   // The table objects by use; each points into FTableList.
   TFilesTable* FFiles = nullptr;
   TFilesTable* FFilesByPath = nullptr;

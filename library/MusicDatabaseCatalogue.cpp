@@ -596,7 +596,7 @@ bool TMusicDatabase::ApplyScanResults(const TKnownFiles& known, const TMusicFile
   bool applied = true;
   // Group counts are held back and written before each commit; a failed batch forgets them
   // with its rollback.
-  FMergeCounts = std::make_unique<TMergeCounts>();
+  FMergeCounts = std::make_unique<THeldBackCounts>();
   try {
     StartTransaction();
     int changes = 0;

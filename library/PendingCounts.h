@@ -29,7 +29,7 @@ class TPendingCounts {
 };
 
 // The held-back counts of the six group tables.
-struct TMergeCounts {
+struct THeldBackCounts {
   TPendingCounts Folders;
   TPendingCounts Genres;
   TPendingCounts Years;
