@@ -269,37 +269,54 @@ void TMessageTransport::ReadLoop()
 
 void TMessageTransport::ReceiveWaiting(int socket, const TReceiver& receiver)
 {
+  // Several records per system call; a short batch means the socket was empty, so the usual lone
+  // record costs one call and not a second one that only finds nothing.
+  constexpr unsigned BatchRecords = 16;
+  struct TControl {
+    alignas(cmsghdr) char Bytes[CMSG_SPACE(sizeof(ucred))];
+  };
   const uid_t self = User();
+  std::array<std::array<std::byte, MessageRecordSize + 1>, BatchRecords> buffers;
+  std::array<TControl, BatchRecords> controls;
+  std::array<iovec, BatchRecords> vectors;
+  std::array<mmsghdr, BatchRecords> headers;
   for (;;) {
-    std::array<std::byte, MessageRecordSize + 1> buffer{};
-    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(ucred))];
-    iovec vector{buffer.data(), buffer.size()};
-    msghdr header{};
-    header.msg_iov = &vector;
-    header.msg_iovlen = 1;
-    header.msg_control = control;
-    header.msg_controllen = sizeof(control);
-    const ssize_t received = recvmsg(socket, &header, MSG_DONTWAIT);
+    for (unsigned i = 0; i < BatchRecords; ++i) {
+      vectors[i] = iovec{buffers[i].data(), buffers[i].size()};
+      headers[i] = mmsghdr{};
+      headers[i].msg_hdr.msg_iov = &vectors[i];
+      headers[i].msg_hdr.msg_iovlen = 1;
+      headers[i].msg_hdr.msg_control = controls[i].Bytes;
+      headers[i].msg_hdr.msg_controllen = sizeof(controls[i].Bytes);
+    }
+    const int received = recvmmsg(socket, headers.data(), BatchRecords, MSG_DONTWAIT, nullptr);
     if (received < 0) {
       if (errno == EINTR) {
         continue;
       }
       return;
     }
-    bool sameUser = false;
-    for (cmsghdr* item = CMSG_FIRSTHDR(&header); item != nullptr; item = CMSG_NXTHDR(&header, item)) {
-      if (item->cmsg_level == SOL_SOCKET && item->cmsg_type == SCM_CREDENTIALS) {
-        ucred credentials{};
-        std::memcpy(&credentials, CMSG_DATA(item), sizeof(credentials));
-        sameUser = credentials.uid == self;
+    for (int i = 0; i < received; ++i) {
+      msghdr& header = headers[static_cast<std::size_t>(i)].msg_hdr;
+      bool sameUser = false;
+      for (cmsghdr* item = CMSG_FIRSTHDR(&header); item != nullptr; item = CMSG_NXTHDR(&header, item)) {
+        if (item->cmsg_level == SOL_SOCKET && item->cmsg_type == SCM_CREDENTIALS) {
+          ucred credentials{};
+          std::memcpy(&credentials, CMSG_DATA(item), sizeof(credentials));
+          sameUser = credentials.uid == self;
+        }
+      }
+      if (!sameUser || (header.msg_flags & MSG_TRUNC) != 0) {
+        continue;
+      }
+      const std::size_t length = headers[static_cast<std::size_t>(i)].msg_len;
+      if (const auto record =
+              DecodeMessageRecord(std::span(buffers[static_cast<std::size_t>(i)].data(), length))) {
+        receiver(*record);
       }
     }
-    if (!sameUser || (header.msg_flags & MSG_TRUNC) != 0) {
-      continue;
-    }
-    if (const auto record =
-            DecodeMessageRecord(std::span(buffer.data(), static_cast<std::size_t>(received)))) {
-      receiver(*record);
+    if (received < static_cast<int>(BatchRecords)) {
+      return;
     }
   }
 }
