@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/FutexWatch.h"
+#include "platform/objects/FutexWatch.h"
 
 namespace {
 

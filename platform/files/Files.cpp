@@ -13,10 +13,10 @@
 
 #include "platform/FaultInjection.h"
 #include "platform/FileDescriptor.h"
-#include "platform/FileInfo.h"
 #include "platform/HostErrors.h"
 #include "platform/LastError.h"
 #include "platform/Paths.h"
+#include "platform/files/FileInfo.h"
 
 namespace {
 

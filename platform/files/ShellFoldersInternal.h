@@ -2,6 +2,6 @@
 // First-use filling of the shell-folder values, called by the Reg* calls before they touch a
 // hive. Internal to the platform layer.
 
-#include "platform/RegistryStore.h"
+#include "platform/registry/RegistryStore.h"
 
 void EnsureShellFolders(THive hive);

@@ -1,4 +1,4 @@
-#include "platform/FutexWatch.h"
+#include "platform/objects/FutexWatch.h"
 
 #include <errno.h>
 #include <linux/futex.h>

@@ -22,8 +22,8 @@
 #include "platform/LastError.h"
 #include "platform/LockFile.h"
 #include "platform/Machine.h"
-#include "platform/RegistryStore.h"
-#include "platform/ShellFoldersInternal.h"
+#include "platform/files/ShellFoldersInternal.h"
+#include "platform/registry/RegistryStore.h"
 
 namespace {
 

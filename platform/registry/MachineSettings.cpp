@@ -6,7 +6,7 @@
 #include "platform/ByteOrder.h"
 #include "platform/LastError.h"
 #include "platform/Registry.h"
-#include "platform/RegistryStore.h"
+#include "platform/registry/RegistryStore.h"
 
 namespace {
 

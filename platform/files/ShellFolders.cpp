@@ -11,7 +11,7 @@
 #include "platform/Machine.h"
 #include "platform/Paths.h"
 #include "platform/Registry.h"
-#include "platform/ShellFoldersInternal.h"
+#include "platform/files/ShellFoldersInternal.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "platform/WaitSet.h"
+#include "platform/windows/WaitSet.h"
 
 #include <algorithm>
 

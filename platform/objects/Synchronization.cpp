@@ -16,9 +16,9 @@
 #include <string_view>
 
 #include "platform/LastError.h"
-#include "platform/NamedEventWords.h"
 #include "platform/NamedObjects.h"
 #include "platform/Time.h"
+#include "platform/objects/NamedEventWords.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "platform/FileInfo.h"
+#include "platform/files/FileInfo.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

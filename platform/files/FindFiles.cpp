@@ -11,12 +11,12 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/CaseFold.h"
-#include "platform/FileInfo.h"
 #include "platform/Files.h"
 #include "platform/HostErrors.h"
 #include "platform/LastError.h"
 #include "platform/Paths.h"
+#include "platform/files/CaseFold.h"
+#include "platform/files/FileInfo.h"
 
 namespace {
 

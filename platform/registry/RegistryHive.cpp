@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "platform/ByteOrder.h"
-#include "platform/CaseFold.h"
+#include "platform/files/CaseFold.h"
 
 namespace {
 

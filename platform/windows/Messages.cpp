@@ -15,15 +15,15 @@
 #include <vector>
 
 #include "platform/FileDescriptor.h"
-#include "platform/FutexWatch.h"
 #include "platform/LastError.h"
-#include "platform/NamedEventWords.h"
 #include "platform/Processes.h"
 #include "platform/Synchronization.h"
 #include "platform/Time.h"
-#include "platform/WaitSet.h"
 #include "platform/WindowManager.h"
 #include "platform/display/Input.h"
+#include "platform/objects/FutexWatch.h"
+#include "platform/objects/NamedEventWords.h"
+#include "platform/windows/WaitSet.h"
 
 namespace {
 

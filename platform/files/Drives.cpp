@@ -16,13 +16,13 @@
 #include <mutex>
 #include <sstream>
 
-#include "platform/CaseFold.h"
 #include "platform/FileDescriptor.h"
 #include "platform/HostErrors.h"
 #include "platform/LastError.h"
 #include "platform/Paths.h"
 #include "platform/Registry.h"
-#include "platform/RegistryStore.h"
+#include "platform/files/CaseFold.h"
+#include "platform/registry/RegistryStore.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include <filesystem>
 #include <vector>
 
-#include "platform/CaseFold.h"
 #include "platform/Drives.h"
 #include "platform/LastError.h"
+#include "platform/files/CaseFold.h"
 
 namespace {
 
