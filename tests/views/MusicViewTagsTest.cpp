@@ -204,8 +204,8 @@ TEST_F(MusicViewTagsTest, TheLibraryRecordFollowsTheEdit)
 TEST_F(MusicViewTagsTest, AnEditInTheMusicViewReachesTheFileAndTheLibrary)
 {
   UseHeadlessDisplay();
-  const fs::path file = Mp3("view.mp3", testmedia::TId3v2Fields{"Old", "Band", "Disc", "2001", "Rock", "4", "Note"},
-                            std::nullopt);
+  const fs::path file = Mp3(
+      "view.mp3", testmedia::TId3v2Fields{"Old", "Band", "Disc", "2001", "Rock", "4", "Note"}, std::nullopt);
   TOxaMusicPlayer player("no-such-audio-component");
   ASSERT_TRUE(player.OpenLibrary());
   TMusicFileItem scanned;
