@@ -201,6 +201,30 @@ TEST_F(MusicViewTagsTest, TheLibraryRecordFollowsTheEdit)
   EXPECT_FALSE(OxaReadTrackRecord(player.Database(), fileId + 100, record));
 }
 
+TEST_F(MusicViewTagsTest, ATitleMadeFromTheFileNameIsShownButStaysAPlaceholder)
+{
+  const fs::path file = Mp3("Morning Tune.mp3", testmedia::TId3v2Fields{"", "Band"}, std::nullopt);
+  TOxaMusicPlayer player("no-such-audio-component");
+  ASSERT_TRUE(player.OpenLibrary());
+  TMusicFileItem scanned;
+  scanned.FileName = file.string();
+  ASSERT_TRUE(TOxaMusicTag().ReadItem(scanned));
+  const std::int32_t fileId = player.Database().AddFile(scanned);
+  TMusicFileItem record;
+  bool fromTag = true;
+  ASSERT_TRUE(OxaReadTrackRecord(player.Database(), fileId, record, &fromTag));
+  EXPECT_FALSE(fromTag);
+  EXPECT_NE(record.Title, "Unknown");
+  const std::string shownTitle = record.Title;
+  TOxaTrackEdit edit;
+  edit.Artist = "Other";
+  OxaFollowTrackEdit(player.Database(), fileId, edit);
+  ASSERT_TRUE(OxaReadTrackRecord(player.Database(), fileId, record, &fromTag));
+  EXPECT_FALSE(fromTag);
+  EXPECT_EQ(record.Title, shownTitle);
+  EXPECT_EQ(record.Artist, "Other");
+}
+
 TEST_F(MusicViewTagsTest, AnEditInTheMusicViewReachesTheFileAndTheLibrary)
 {
   UseHeadlessDisplay();
