@@ -123,6 +123,7 @@ TMusicForm::TMusicForm(TComponent* owner) : TForm(owner)
     return;
   }
 
+  ConnectController();
   Running = true;
   Closing = false;
 
@@ -138,6 +139,7 @@ TMusicForm::TMusicForm(TComponent* owner) : TForm(owner)
 TMusicForm::~TMusicForm()
 {
   Running = false;
+  DisconnectController();
   if (FPlayer) {
     DetachPlayer();
     FPlayer->Database().SetConnected(false);

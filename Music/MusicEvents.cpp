@@ -1,0 +1,130 @@
+// The music player's and the scan's events, and the scan panel's buttons.
+
+#include <string>
+
+#include "Music/Music.h"
+#include "Music/MusicScanTexts.h"
+#include "forms/Screen.h"
+#include "framework/OxaTimer.h"
+#include "framework/OxaUtils.h"
+
+namespace {
+
+// A database update that finds the browser in a transition is tried again this much later.
+constexpr std::uint64_t UpdateRetryDelay = 1000;
+
+}  // namespace
+
+void TMusicForm::PlayerTrackComplete(TObject*)
+{
+  if (!Running) {
+    return;
+  }
+  TraceObject(this, "PlayerTrackComplete");
+  FNavigator->Forward(TStepCause::Complete);
+}
+
+void TMusicForm::PlayerTrackFailed(TObject*)
+{
+  if (!Running) {
+    return;
+  }
+  TraceObject(this, "PlayerTrackFailed");
+  FNavigator->Forward(TStepCause::Failed);
+}
+
+void TMusicForm::ShowScanProgress(const std::string& text)
+{
+  ScanProgressText = text;
+}
+
+void TMusicForm::PlayerStep1Progress(TObject*, const std::string&, std::int32_t count)
+{
+  if (Running) {
+    ShowScanProgress(ScanStep1Text(count));
+  }
+}
+
+void TMusicForm::PlayerStep2Progress(TObject*, const std::string&, std::int32_t seconds)
+{
+  if (Running) {
+    ShowScanProgress(ScanStep2Text(seconds));
+  }
+}
+
+void TMusicForm::DatabaseUpdateProgress(TObject*, const std::string&, std::int32_t percent)
+{
+  if (Running) {
+    ShowScanProgress(ScanStep3Text(percent));
+  }
+}
+
+bool TMusicForm::ImageBusy() const
+{
+  return false;
+}
+
+void TMusicForm::UpdateDatabaseRetry(TOxaTimer*, std::int32_t, std::uint64_t)
+{
+  PlayerUpdateDatabase(this);
+}
+
+void TMusicForm::PlayerUpdateDatabase(TObject*)
+{
+  if (!Running) {
+    return;
+  }
+  if (ImageBusy()) {
+    TraceObject(this, "PlayerUpdateDatabase: Wait");
+    const TOxaTimerEvent retry = MakeMethod<&TMusicForm::UpdateDatabaseRetry>(this);
+    if (!FTimer->HasTimer(retry)) {
+      FTimer->AddTimer(nullptr, 0, retry, GetTickCount64() + UpdateRetryDelay);
+    }
+    return;
+  }
+  TraceObject(this, "PlayerUpdateDatabase");
+  Screen().SetCursor(crHourGlass);
+  StatusText = "Updating";
+  // A merge that fails part way keeps its committed batches; the views are refreshed anyway.
+  FPlayer->UpdateDatabase();
+  UpdatePlaying();
+  StatusText.clear();
+  Screen().SetCursor(crDefault);
+  if (FNavigator->CurrentItem.Empty()) {
+    FNavigator->Wind();
+  }
+}
+
+void TMusicForm::ScanPanelStart(TObject*)
+{
+  if (!Running) {
+    return;
+  }
+  Screen().SetCursor(crHourGlass);
+  ScanPanel = 0;
+  TraceLine("Display a nice animation...");
+  FPlayer->StartFullScan();
+  Screen().SetCursor(crDefault);
+}
+
+void TMusicForm::ScanPanelRemove(TObject*)
+{
+  if (!Running) {
+    return;
+  }
+  Screen().SetCursor(crHourGlass);
+  FPlayer->RemoveDeletedFolders();
+  UpdatePlaying();
+  Screen().SetCursor(crDefault);
+}
+
+void TMusicForm::ScanPanelUnhide(TObject*)
+{
+  if (!Running) {
+    return;
+  }
+  Screen().SetCursor(crHourGlass);
+  FPlayer->UnhideFolders();
+  FPlayer->StartUpdateScan();
+  Screen().SetCursor(crDefault);
+}
