@@ -162,7 +162,7 @@ bool TMusicNavigator::Forward(TStepCause cause)
     ++FPass.Failures;
   } else {
     FPass = TPass();
-    FPass.Groups = 1;  // the group it starts in
+    FPass.InGroup = true;
   }
   return StepThroughGroup(-1) || MoveGroup(1);
 }
@@ -170,7 +170,7 @@ bool TMusicNavigator::Forward(TStepCause cause)
 bool TMusicNavigator::Backward()
 {
   FPass = TPass();
-  FPass.Groups = 1;
+  FPass.InGroup = true;
   int index = IndexOfCurrent();
   if (index < 0) {
     return MoveGroup(-1);
@@ -197,6 +197,9 @@ bool TMusicNavigator::MoveGroup(int direction)
   const int count = entries.Count();
   if (at >= count) {
     at = -1;
+  }
+  if (std::exchange(FPass.InGroup, false) && at >= 0) {
+    ++FPass.Groups;
   }
   while (FPass.Groups < count) {
     ++FPass.Groups;

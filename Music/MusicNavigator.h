@@ -97,6 +97,8 @@ class TMusicNavigator {
   struct TPass {
     int Failures = 0;  // unplayable items in the current group
     int Groups = 0;    // list entries taken so far
+    // The pass began inside a group: that group's entry counts as taken once it is found.
+    bool InGroup = false;
   };
 
   int IndexOfCurrent() const noexcept;

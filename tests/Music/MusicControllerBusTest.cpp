@@ -1,6 +1,7 @@
 // The controller against the real bus: the host closing the source, and a key the host forwards.
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <chrono>
 #include <memory>
@@ -14,8 +15,10 @@
 #include "scan/MusicStringList.h"
 #include "scan/OxaMusicPlayerTypes.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/DeclaredDrives.h"
 #include "tests/support/ProgramRun.h"
 #include "tests/support/TempFolder.h"
+#include "tools/make-test-media/TestMedia.h"
 
 namespace {
 
@@ -111,6 +114,97 @@ TEST(TMusicControllerBus, AForwardedKeypadPlusReachesTheSystemAsVolumeUp)
   }
   system.SetIpc(nullptr);
   client.SetIpc(nullptr);
+}
+
+// Three tracks in one folder, merged into the library before the program starts; the audio
+// component plays to a null output.
+class TMusicControllerPlay : public testing::Test {
+ protected:
+  void SetUp() override
+  {
+    setenv("OXA_AUDIO", "null:speed=10", 1);
+    const char* titles[] = {"Alpha", "Bravo", "Charlie"};
+    for (int i = 0; i < 3; ++i) {
+      testmedia::TMp3Recipe recipe;
+      recipe.Audio.Milliseconds = 20000;
+      recipe.Id3v2 =
+          testmedia::TId3v2Fields{titles[i], "Band", "Record", "1999", "Rock", std::to_string(i + 1), ""};
+      std::filesystem::create_directories(Machine.DriveFolder('C') / "Music" / "Album");
+      testmedia::WriteMp3(Machine.DriveFolder('C') / "Music" / "Album" / (std::string(titles[i]) + ".mp3"),
+                          recipe);
+    }
+    ASSERT_EQ(RunProgram(OXA_LIB_PROGRAM, {"db", "import", "C:\\Music"}).ExitCode, 0);
+  }
+  void TearDown() override { unsetenv("OXA_AUDIO"); }
+
+  // Waits until the published status names the track.
+  static bool StatusShows(const std::string& caption)
+  {
+    const std::string wanted = "Formatted \"" + caption + "\"";
+    std::string last;
+    for (int i = 0; i < 50; ++i) {
+      const TProgramRun run = RunProgram(OXA_HOST_PROGRAM, {"status"});
+      if (Contains(run.Output, wanted)) {
+        return true;
+      }
+      last = run.Output;
+      Sleep(100);
+    }
+    ADD_FAILURE() << "the status says:\n" << last;
+    return false;
+  }
+  static void Key(const std::string& name, const std::string& extra = "0")
+  {
+    const TProgramRun run = RunProgram(OXA_HOST_PROGRAM, {"key", name, "0", "0", extra});
+    EXPECT_EQ(run.ExitCode, 0) << run.Output;
+  }
+
+  TDeclaredMachine Machine;
+};
+
+TEST_F(TMusicControllerPlay, RemoteKeysMoveThroughTheGroup)
+{
+  TRunningProgram running;
+  ASSERT_TRUE(running.Ready);
+  // The host opens the source before it forwards keys; the status goes out while it is open.
+  ASSERT_EQ(RunProgram(OXA_HOST_PROGRAM, {"open", "--call"}).ExitCode, 0);
+  Key("StepUp");
+  EXPECT_TRUE(StatusShows("Alpha")) << "nothing current: the first track of the first group";
+  Key("StepUp");
+  EXPECT_TRUE(StatusShows("Bravo"));
+  Key("StepDown");
+  EXPECT_TRUE(StatusShows("Alpha"));
+  Key("Digit", "12");  // no such digit: nothing
+  Key("Digit", "3");   // 30 > 3 tracks: played at once
+  EXPECT_TRUE(StatusShows("Charlie"));
+  Key("StepUp");
+  EXPECT_TRUE(StatusShows("Alpha")) << "after the last the group starts over";
+}
+
+TEST_F(TMusicControllerPlay, TwoRandomCommandsReportOnThenOffAndLeaveTheSetting)
+{
+  const bool before = ReadRandom();
+  TRunningProgram running;
+  ASSERT_TRUE(running.Ready);
+  TChildProcess watch(OXA_HOST_PROGRAM, {"watch"});
+  ASSERT_EQ(watch.ReadLine(), "watching VantelPC");
+  Key("Random");
+  Key("Random");
+  std::vector<std::string> reports;
+  while (reports.size() < 2) {
+    const auto line = watch.ReadLine(std::chrono::seconds(10));
+    if (!line) {
+      break;
+    }
+    if (Contains(*line, "OnRandom")) {
+      reports.push_back(*line);
+    }
+  }
+  ASSERT_EQ(reports.size(), 2U);
+  EXPECT_NE(reports[0], reports[1]) << "each command reports the state it set";
+  ResetSettingsFileName();
+  EXPECT_EQ(ReadRandom(), before);
+  ResetSettingsFileName();
 }
 
 }  // namespace

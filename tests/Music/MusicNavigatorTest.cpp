@@ -233,6 +233,26 @@ TEST_F(TMusicNavigatorTest, WithNothingCurrentStepAndWindStartAtTheFirstGroup)
   EXPECT_EQ(Host.Tried, (std::vector<int>{31}));
 }
 
+TEST_F(TMusicNavigatorTest, ASingleGroupIsFoundWithNothingCurrentAndTriedOnce)
+{
+  TFakeHost host;
+  host.AddGroup(1, {11, 12});
+  TMusicNavigator navigator(host);
+  host.Navigator = &navigator;
+  EXPECT_TRUE(navigator.Forward());
+  EXPECT_EQ(host.Tried, (std::vector<int>{11}));
+  host.Unplayable = {11, 12};
+  host.Tried.clear();
+  EXPECT_FALSE(navigator.Forward());
+  EXPECT_EQ(host.Tried, (std::vector<int>{12, 11}));
+  host.Tried.clear();
+  EXPECT_FALSE(navigator.Backward());
+  EXPECT_EQ(host.Tried, (std::vector<int>{}));
+  host.Tried.clear();
+  EXPECT_FALSE(navigator.Wind());
+  EXPECT_EQ(host.Tried, (std::vector<int>{11, 12}));
+}
+
 TEST_F(TMusicNavigatorTest, WithoutAnyGroupNavigationEndsQuietly)
 {
   TFakeHost empty;
