@@ -21,8 +21,14 @@ build: packages
 	cmake -S . -B $(BUILD_RUN) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DOXA_TESTS=OFF -DOXA_BENCH=OFF
 	cmake --build $(BUILD_RUN) -j $(JOBS)
 
-run: build
-	$(BUILD_RUN)/tools/oxa-lib/oxa-lib --help
+# The browser needs an X display; without one, say how to get one and stop before building.
+run:
+	@if [ -z "$$DISPLAY" ]; then \
+	  echo "make run: no display (DISPLAY is not set); on a machine without a desktop run: xvfb-run -a -s '-screen 0 1024x768x24' make run" >&2; \
+	  exit 1; \
+	fi
+	$(MAKE) build
+	$(BUILD_RUN)/Music/oxanetmusic
 
 # The test build runs under AddressSanitizer and UndefinedBehaviorSanitizer.
 build-test: packages

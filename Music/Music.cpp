@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "Music/MusicDisplay.h"
+#include "Music/MusicStart.h"
 #include "OxaIPC/OxaIpcApplication.h"
 #include "OxaIPC/OxaIpcClient.h"
 #include "framework/OxaUtils.h"
@@ -14,6 +16,9 @@
 #include "platform/Time.h"
 #include "platform/Windows.h"
 #include "rtl/AnsiText.h"
+#include "rtl/FileUtils.h"
+#include "scan/OxaMusicPlayerTypes.h"
+#include "skin/OxaSkin.h"
 
 TStartSwitches ReadStartSwitches(const std::vector<std::string>& arguments)
 {
@@ -32,6 +37,15 @@ TStartSwitches ReadStartSwitches(const std::vector<std::string>& arguments)
 }
 
 namespace {
+
+// An image lets its root go before it goes; the root dies with the image's dependants.
+void FreeImage(TOxaImage*& image) noexcept
+{
+  if (image != nullptr) {
+    image->SetBitmap(nullptr);
+    FreeObject(std::exchange(image, nullptr));
+  }
+}
 
 std::string ExecutablePath()
 {
@@ -81,11 +95,14 @@ bool TMusicForm::AlreadyRunning()
   return true;
 }
 
-TMusicForm::TMusicForm(TComponent* owner) : TForm(owner)
+TMusicForm::TMusicForm(TComponent* owner) : TMusicForm(owner, CommandLineArguments()) {}
+
+TMusicForm::TMusicForm(TComponent* owner, const std::vector<std::string>& arguments)
+    : TForm(owner), FArguments(arguments)
 {
   std::srand(static_cast<unsigned>(GetTickCount()));
 
-  const TStartSwitches switches = ReadStartSwitches(CommandLineArguments());
+  const TStartSwitches switches = ReadStartSwitches(arguments);
   DebugSwitch = switches.DebugSwitch;
   AfterInstallSwitch = switches.AfterInstallSwitch;
   StartFromMlSwitch = switches.StartFromMlSwitch;
@@ -101,8 +118,101 @@ TMusicForm::TMusicForm(TComponent* owner) : TForm(owner)
   }
   OnClose = MakeMethod<&TMusicForm::FormClose>(this);
 
-  FHackForm = TComponent::Create<TMusicHackForm>(*this, Handle());
+  CreateWindows();
+  CreateAssets();
+  CreateImages();
+  CreateViews();
+  CreateLists();
+  if (!StartBus() || !StartPlayer()) {
+    // Everything made so far is freed with the window, which the entry frees at once.
+    Application().Terminate();
+    return;
+  }
 
+  // Before the hooks: the controller's keyboard hook is the application's message hook.
+  ConnectController();
+  Running = true;
+  Closing = false;
+  TraceObject(this, "Create: %s", "Running");
+
+  PlaceTriangle();
+  FillViewSlots();
+  HookApplication();
+  ShowWindows();
+  ChooseStartItem(arguments);
+  OpenStartView();
+  StartNode();
+  FirstScanOrPlay();
+
+  TraceObject(this, "Create: %s", "ImportRecorded");
+  FPlayer->ImportRecorded();
+}
+
+void TMusicForm::CreateWindows()
+{
+  TraceObject(this, "Create: %s", "HackForm");
+  FHackForm = TComponent::Create<TMusicHackForm>(*this, Handle());
+  TraceObject(this, "Create: %s", "Triangle");
+  FTriangle = TComponent::Create<TTriangleForm>(*this);
+}
+
+void TMusicForm::CreateAssets()
+{
+  TraceObject(this, "Create: %s", "Assets");
+  // The cursors are resources of the program the containers load by name.
+  if (!OxaSkinRegisterCursors()) {
+    TraceObject(this, "Create: %s", "Cursors refused");
+  }
+  FMusicAssets = TComponent::Create<TMusicAssetsForm>(*this, &OxaSkinStore);
+  FInfoAssets = TComponent::Create<TOxaMusicInfoAssetsForm>(*this, &OxaSkinStore);
+  FScanAssets = TComponent::Create<TOxaMusicScanAssetsForm>(*this, &OxaSkinStore);
+}
+
+void TMusicForm::CreateImages()
+{
+  TraceObject(this, "Create: %s", "Images");
+  for (TOxaImage** image : {&FTopImage, &FBrowserImage}) {
+    *image = TComponent::Create<TOxaImage>(*this);
+    auto* root = new TOxaBitmap(&(*image)->Objects());
+    root->SetBounds(0, 0, BrowserWidth, BrowserHeight);
+    (*image)->SetBitmap(root);
+    (*image)->SetColor(0);
+    (*image)->SetBounds(0, 0, BrowserWidth, BrowserHeight);
+    ShowWindow((*image)->Handle(), SW_HIDE);
+  }
+}
+
+void TMusicForm::CreateViews()
+{
+  TraceObject(this, "Create: %s", "Views");
+  TOxaBitmap* root = FBrowserImage->Bitmap();
+  FMusicViewPanel = new TMusicViewPanel(&root->Objects());
+  FMusicViewPanel->SetParent(root);
+  FMusicViewPanel->SetBounds(0, 0, BrowserWidth, BrowserHeight);
+  FMusicViewPanel->View()->SetBitmaps(FInfoAssets->InfoIcons);
+  FMusicViewPanel->View()->SetFont(FInfoAssets->InfoTextFonts);
+  // The two lists with their headers and footers go into the music view's browser part here.
+  FScanView = new TOxaMusicScanView(&root->Objects());
+  FScanView->SetParent(root);
+  FScanView->Panel()->SetAssets(*FScanAssets);
+  FScanView->SetVisible(false);
+  FScanView->OnHide = MakeMethod<&TMusicForm::ScanPanelHidden>(this);
+}
+
+void TMusicForm::CreateLists()
+{
+  TraceObject(this, "Create: %s", "Lists");
+  CurrentItem = TDbId{};
+  SavedItem = TDbId{};
+  FFirstListItems.Clear();
+  FSecondListItems.Clear();
+  FirstListSlot = -1;
+  SecondListSlot = -1;
+}
+
+bool TMusicForm::StartBus()
+{
+  TraceObject(this, "Create: %s", "Bus");
   FIpc = TOwnedObject<TOxaIpc>(std::make_unique<TOxaIpc>(nullptr).release());
   FIpc->SetGroupName("VantelPC");
   FNode = TComponent::Create<TIpcVuDirAzuzo>(*FIpc);
@@ -110,50 +220,217 @@ TMusicForm::TMusicForm(TComponent* owner) : TForm(owner)
   FNode->SetIpc(FIpc.get());
   // Registering the node happens as the bus opens; a bus that cannot be joined ends the
   // program without a word.
-  if (!FIpc->Open(false) || !FIpc->Active()) {
-    Application().Terminate();
-    return;
-  }
+  return FIpc->Open(false) && FIpc->Active();
+}
 
+bool TMusicForm::StartPlayer()
+{
+  TraceObject(this, "Create: %s", "Player");
   // The player has no owner: the window frees it itself, at its place in the destructor.
   FPlayer = std::make_unique<TOxaMusicPlayer>();
+  TraceObject(this, "Create: %s", "Library");
   if (!FPlayer->OpenLibrary()) {
     MessageBoxA(nullptr, DatabaseFailedText, "OxaNetMusic", DatabaseFailedStyle);
-    Application().Terminate();
-    return;
+    return false;
   }
+  FMusicViewPanel->View()->SetPlayer(FPlayer.get());
+  return true;
+}
 
-  ConnectController();
-  Running = true;
-  Closing = false;
+void TMusicForm::PlaceTriangle()
+{
+  TraceObject(this, "Create: %s", "PlaceTriangle");
+  const TTriangleSettings settings = ReadTriangleSettings();
+  FTriangle->AutoHide = settings.AutoHide;
+  FTriangle->SetBounds(0, TriangleWindowTop(settings.Top, settings.Height), settings.Width, settings.Height);
+  FTriangle->ActivateWindow = Handle();
+  FTriangle->Show(false);
+  FTriangle->OnClick = MakeMethod<&TMusicForm::TriangleClick>(this);
+  FTriangle->OnMouseEnter = MakeMethod<&TMusicForm::TriangleEnter>(this);
+  FTriangle->OnMouseLeave = MakeMethod<&TMusicForm::TriangleLeave>(this);
+}
 
+void TMusicForm::FillViewSlots()
+{
+  TraceObject(this, "Create: %s", "ViewSlots");
+  TDbIdList views;
+  FPlayer->ListItems(TDbId{}, views);
+  ViewSlots = FindViewSlots(views);
+}
+
+void TMusicForm::HookApplication()
+{
+  TraceObject(this, "Create: %s", "Hooks");
+  Application().OnActivate = MakeMethod<&TMusicForm::AppActivate>(this);
+  Application().OnDeactivate = MakeMethod<&TMusicForm::AppDeactivate>(this);
+  // The controller's keyboard hook, when it is in place, takes the triangle's key itself.
+  if (!Application().OnMessage) {
+    Application().OnMessage = MakeMethod<&TMusicForm::AppMessage>(this);
+  }
+  FHooked = true;
+}
+
+void TMusicForm::ShowWindows()
+{
+  TraceObject(this, "Create: %s", "Show");
+  PreviousForeground = nullptr;
   Show();
   FHackForm->Show();
+  LayoutPanels();
+  PresentDisplay();
+  UpdateWindow(Handle());
+}
 
+bool TMusicForm::SlotEmpty(int slot)
+{
+  if (slot < 0 || slot >= ViewSlotCount || !ViewSlots[static_cast<std::size_t>(slot)].Valid()) {
+    return true;
+  }
+  TDbIdList items;
+  return !FPlayer->ListItems(ViewSlots[static_cast<std::size_t>(slot)], items) || items.Count() == 0;
+}
+
+void TMusicForm::ChooseStartItem(const std::vector<std::string>& arguments)
+{
+  TraceObject(this, "Create: %s", "StartItem");
+  if (DebugSwitch) {
+    SetDisplayMode(2);
+  }
+  // Every existing file named on the command line is found in the library or added to it; the
+  // last one is the command line's start item.
+  TDbId argumentItem;
+  for (const std::string& file : StartFiles(arguments)) {
+    TDbId item;
+    if (FPlayer->AddPath(file, false, item) && !item.Empty()) {
+      argumentItem = item;
+    }
+  }
+  if (StartFromMlSwitch) {
+    FStartItem = TDbId{};
+    FStartSlot = PlaylistsSlot;
+  } else {
+    FStartItem = argumentItem;
+    if (FStartItem.Empty()) {
+      FPlayer->LoadLastPlayed(FStartItem);
+    }
+    FStartSlot = FStartItem.Empty() ? PlaylistsSlot : SlotOfItem(ViewSlots, FStartItem);
+  }
+  if (SlotEmpty(FStartSlot)) {
+    if (StartFromMlSwitch) {
+      FStartItem = argumentItem;
+      FStartSlot = argumentItem.Empty() ? PlaylistsSlot : SlotOfItem(ViewSlots, argumentItem);
+    } else {
+      FStartSlot = FoldersSlot;
+    }
+  }
+  CurrentItem = FStartItem;
+}
+
+void TMusicForm::OpenStartView()
+{
+  TraceObject(this, "Create: StartView %d", FStartSlot);
+  FirstListSlot = FStartSlot;
+  FFirstListItems.Clear();
+  if (ViewSlots[static_cast<std::size_t>(FirstListSlot)].Valid()) {
+    FPlayer->ListItems(ViewSlots[static_cast<std::size_t>(FirstListSlot)], FFirstListItems);
+  }
+  SecondListSlot = PlaylistsSlot;
+  FSecondListItems.Clear();
+  if (ViewSlots[PlaylistsSlot].Valid()) {
+    FPlayer->ListItems(ViewSlots[PlaylistsSlot], FSecondListItems);
+  }
+}
+
+void TMusicForm::StartNode()
+{
+  TraceObject(this, "Create: %s", "Node");
   // Starting the source node: its window state goes out once, so the host knows it from the start.
   FNode->PublishGui();
+}
 
-  FPlayer->ImportRecorded();
+void TMusicForm::FirstScanOrPlay()
+{
+  TStringList roots;
+  ReadOption(TMusicOption::Roots, roots);
+  const bool noRoots = roots.Count() == 0;
+  if (FFirstListItems.Count() == 0 && noRoots && FileExists(SettingsFileName())) {
+    TraceObject(this, "Create: %s", "EmptyLibrary");
+    if (!AfterInstallSwitch) {
+      SetDisplayMode(2);
+    }
+    ToggleScanPanel(2);
+    return;
+  }
+  if (noRoots) {
+    TraceObject(this, "Create: %s", "NoRoots");
+    ToggleScanPanel(2);
+    return;
+  }
+  TraceObject(this, "Create: %s", "UpdateScan");
+  // With "Random" on, a random item of the start item's group plays at once.
+  if (FPlayer->Random() && !FStartItem.Empty()) {
+    TDbId group = FStartItem;
+    group.FileId = -1;
+    TDbIdList items;
+    if (FPlayer->ListItems(group, items) && items.Count() > 0) {
+      const TDbId& chosen = items.Get(std::rand() % items.Count());
+      if (FPlayer->PlayItem(chosen, true)) {
+        CurrentItem = chosen;
+      }
+    }
+  }
+  FPlayer->StartUpdateScan();
 }
 
 TMusicForm::~TMusicForm()
 {
   Running = false;
   DisconnectController();
+  FreeParts();
+}
+
+void TMusicForm::FreeParts() noexcept
+{
+  if (FHooked) {
+    // The application outlives the window: its hooks must not call into a freed one.
+    Application().OnActivate = nullptr;
+    Application().OnDeactivate = nullptr;
+    if (Application().OnMessage.Object() == static_cast<void*>(this)) {
+      Application().OnMessage = nullptr;
+    }
+    FHooked = false;
+  }
   if (FPlayer) {
     DetachPlayer();
+    // The close handler may have disconnected already; a second disconnect does nothing.
     FPlayer->Database().SetConnected(false);
     FPlayer->Stop();
   }
+  FFirstListItems.Clear();
+  FSecondListItems.Clear();
   if (FIpc) {
     FIpc->Close();
   }
   if (FHackForm != nullptr) {
     FreeObject(std::exchange(FHackForm, nullptr));
   }
+  if (FTriangle != nullptr) {
+    FreeObject(std::exchange(FTriangle, nullptr));
+  }
+  FreeImage(FTopImage);
+  // The views that hold the player forget it before it goes: the browser image outlives it.
+  if (FMusicViewPanel != nullptr) {
+    FMusicViewPanel->View()->SetPlayer(nullptr);
+  }
+  if (FScanView != nullptr) {
+    FScanView->Attach(nullptr);
+  }
   FPlayer.reset();
   FNode = nullptr;
   FIpc.reset();
+  FMusicViewPanel = nullptr;
+  FScanView = nullptr;
+  FreeImage(FBrowserImage);
 }
 
 void TMusicForm::DetachPlayer() noexcept
@@ -185,7 +462,17 @@ void TMusicForm::FormClose(TObject*, TCloseAction& action)
 {
   Closing = true;
   if (FPlayer) {
-    FPlayer->SaveLastPlayed(FPlayer->CurrentItem());
+    FPlayer->SaveLastPlayed(CurrentItem);
+  }
+  if (FTopImage != nullptr) {
+    ShowWindow(FTopImage->Handle(), SW_HIDE);
+  }
+  if (Running) {
+    SetDisplayMode(HiddenMode);
+    ScanPanel = 0;
+    // The stored Top is the triangle's centre, the value start-up reads back.
+    WriteTriangleSettings(FTriangle->AutoHide, TriangleStoredTop(FTriangle->Top(), FTriangle->Height()),
+                          FTriangle->Width(), FTriangle->Height());
   }
   if (FPlayer) {
     DetachPlayer();
@@ -195,5 +482,6 @@ void TMusicForm::FormClose(TObject*, TCloseAction& action)
   }
   action = TCloseAction::caFree;
   Running = false;
+  SetWindowRgn(Handle(), nullptr, FALSE);
   Hide();
 }

@@ -2,17 +2,28 @@
 // TMusicForm: the main window. It decides whether the process may run at all (AlreadyRunning),
 // builds everything that hangs off it in a fixed order, and tears it down when it closes.
 
+#include <array>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "Music/MusicHack.h"
 #include "Music/MusicNavigator.h"
+#include "Music/MusicStart.h"
 #include "Music/MusicTypeAhead.h"
 #include "OxaIPC/MusicIpc.h"
 #include "OxaIPC/OxaIpc.h"
 #include "forms/Forms.h"
+#include "graphics/OxaImage.h"
+#include "library/DbId.h"
 #include "playback/OxaMusicPlayer.h"
+#include "views/MusicAssets.h"
+#include "views/MusicView.h"
+#include "views/OxaMusicInfoAssets.h"
+#include "views/OxaMusicScanAssets.h"
+#include "views/OxaMusicScanView.h"
+#include "views/TriangleFormUnit.h"
 
 class TOxaTimer;
 
@@ -35,7 +46,9 @@ inline constexpr UINT DatabaseFailedStyle = 0x12010;  // error icon, task-modal,
 
 class TMusicForm : public TForm {
  public:
+  // Reads the switches and start files from the process's command line.
   explicit TMusicForm(TComponent* owner);
+  TMusicForm(TComponent* owner, const std::vector<std::string>& arguments);
   ~TMusicForm() override;
 
   // True when this process must stop at once: another process holds this executable's
@@ -58,31 +71,69 @@ class TMusicForm : public TForm {
   // The music player; null before it is made and after it is freed.
   TOxaMusicPlayer* Player() const noexcept { return FPlayer.get(); }
 
+  // ---- the window's parts and display (Music.cpp, MusicDisplay.cpp) ----
+  TTriangleForm* Triangle() const noexcept { return FTriangle; }
+  TMusicHackForm* HackForm() const noexcept { return FHackForm; }
+  // The first image carries overlays and transitions above the browser; the second holds the
+  // browser: the music view, the two lists, their headers and footers and the panels.
+  TOxaImage* TopImage() const noexcept { return FTopImage; }
+  TOxaImage* BrowserImage() const noexcept { return FBrowserImage; }
+  TMusicAssetsForm* MusicAssets() const noexcept { return FMusicAssets; }
+  TOxaMusicInfoAssetsForm* InfoAssets() const noexcept { return FInfoAssets; }
+  TOxaMusicScanAssetsForm* ScanAssets() const noexcept { return FScanAssets; }
+  // The browser's main node with the music view, and the scan panel above the lists.
+  TMusicViewPanel* MusicViewPanel() const noexcept { return FMusicViewPanel; }
+  TOxaMusicScanView* ScanView() const noexcept { return FScanView; }
+
+  // 0: only the triangle; 1 and 2: the first list in its two presentations; 3: both lists.
+  std::uint8_t DisplayMode = 0;
+  // 0: closed; 1 and 2: the scan panel in its two presentations.
+  std::uint8_t ScanPanel = 0;
+  // Nothing when mode is the current one; otherwise hides the top image, stores the mode, lets
+  // the lists drop their transient state and shows the new presentation.
+  void SetDisplayMode(std::uint8_t mode);
+  // Closes the scan panel when it shows presentation, else opens it there.
+  void ToggleScanPanel(std::uint8_t presentation);
+  // Places the browser on the monitor and restacks the program's windows for the display mode.
+  void LayoutPanels();
+  void ArrangeWindows();
+  // The window that had the foreground before the browser came up; null for none.
+  HWND PreviousForeground = nullptr;
+  // Keyboard input of the user is ignored until this time (GetTickCount64).
+  std::uint64_t InputBlockedUntil = 0;
+  // The triangle's own key, Ctrl+Alt+T: turns its auto-hide over. True when it was that key.
+  bool TriangleKey(WORD key, TShiftState shift);
+
+  // ---- start-up state (MusicStart.cpp) ----
+  // The item being played or shown, and the one kept aside for the second list.
+  TDbId CurrentItem;
+  TDbId SavedItem;
+  // The view-level ids of the seven view slots (slot 0 stays empty).
+  TViewSlots ViewSlots;
+  // The slot each list shows (-1: none yet).
+  int FirstListSlot = -1;
+  int SecondListSlot = -1;
+  // The item lists the two lists show.
+  TDbIdList& FirstListItems() noexcept { return FFirstListItems; }
+  TDbIdList& SecondListItems() noexcept { return FSecondListItems; }
+
   // ---- the controller: remote commands, navigation, keys, player and scan events ----
   // (MusicRemote.cpp, MusicNavigation.cpp, MusicKeys.cpp, MusicEvents.cpp)
 
-  // 0 browser hidden; 1 and 2 the first list in its two presentations; 3 both lists.
-  std::uint8_t DisplayMode = 0;
-  // 0 closed; 1 and 2 the scan panel in its two presentations.
-  std::uint8_t ScanPanel = 0;
   std::int32_t ActivationCount = 0;
-  // Keyboard input of the user is ignored until this time (GetTickCount64).
-  std::uint64_t InputBlockedUntil = 0;
   std::string StatusText;
   // The last scan progress line, for the scan panel.
   std::string ScanProgressText;
-  HWND PreviousForeground = nullptr;
   // The host's display is on.
   bool HostDisplayOn = false;
+
   // The view of the first list: the groups "Wind" and "Rewind" walk and the jump by name
-  // searches.
-  std::int32_t ShownView = ViewFolders;
+  // searches. ShowView puts a view into the first list.
+  std::int32_t ShownView() const;
+  void ShowView(std::int32_t view);
 
   TMusicNavigator& Navigator() noexcept { return *FNavigator; }
   const TMusicTypeAhead& TypeAhead() const noexcept { return FTypeAhead; }
-
-  void SetDisplayMode(std::uint8_t mode);
-  void ToggleScanPanel(std::uint8_t panel);
 
   void UpdatePlaying();
   void StartUpdateScan();
@@ -160,6 +211,55 @@ class TMusicForm : public TForm {
  private:
   // Leaves the player's events unassigned.
   void DetachPlayer() noexcept;
+
+  // The constructor's steps, in their order.
+  void CreateWindows();
+  void CreateAssets();
+  void CreateImages();
+  void CreateViews();
+  void CreateLists();
+  bool StartBus();
+  bool StartPlayer();
+  void PlaceTriangle();
+  void FillViewSlots();
+  void HookApplication();
+  void ShowWindows();
+  void ChooseStartItem(const std::vector<std::string>& arguments);
+  void OpenStartView();
+  void StartNode();
+  void FirstScanOrPlay();
+  // Whether the slot's view lists nothing.
+  bool SlotEmpty(int slot);
+  // What the destructor and a failed start-up free, in the destructor's order.
+  void FreeParts() noexcept;
+
+  // Application hooks.
+  void AppActivate(TObject* sender);
+  void AppDeactivate(TObject* sender);
+  void AppMessage(MSG& message, bool& handled);
+  void TriangleClick(TObject* sender);
+  void TriangleEnter(TObject* sender);
+  void TriangleLeave(TObject* sender);
+  // Shows the windows of the current display mode and scan panel.
+  void PresentDisplay();
+  void PresentScanPanel();
+  void ScanPanelHidden(TOxaBitmap* sender);
+
+  std::vector<std::string> FArguments;
+  TTriangleForm* FTriangle = nullptr;
+  TMusicAssetsForm* FMusicAssets = nullptr;
+  TOxaMusicInfoAssetsForm* FInfoAssets = nullptr;
+  TOxaMusicScanAssetsForm* FScanAssets = nullptr;
+  TOxaImage* FTopImage = nullptr;
+  TOxaImage* FBrowserImage = nullptr;
+  TMusicViewPanel* FMusicViewPanel = nullptr;
+  TOxaMusicScanView* FScanView = nullptr;
+  TDbIdList FFirstListItems;
+  TDbIdList FSecondListItems;
+  TDbId FStartItem;
+  int FStartSlot = 1;
+  bool FHooked = false;
+  // ---- end of the window's parts ----
 
   TMusicHackForm* FHackForm = nullptr;
   std::unique_ptr<TOxaMusicPlayer> FPlayer;

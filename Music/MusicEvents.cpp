@@ -7,6 +7,7 @@
 #include "forms/Screen.h"
 #include "framework/OxaTimer.h"
 #include "framework/OxaUtils.h"
+#include "platform/Windows.h"
 
 namespace {
 
@@ -61,7 +62,9 @@ void TMusicForm::DatabaseUpdateProgress(TObject*, const std::string&, std::int32
 
 bool TMusicForm::ImageBusy() const
 {
-  return false;
+  // A transition runs on the top image as queued steps while it shows.
+  return FTopImage != nullptr && FTopImage->HandleAllocated() && IsWindowVisible(FTopImage->Handle()) &&
+         FTopImage->QueuedCallbacks() > 0;
 }
 
 void TMusicForm::UpdateDatabaseRetry(TOxaTimer*, std::int32_t, std::uint64_t)

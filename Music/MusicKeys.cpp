@@ -62,6 +62,10 @@ void TMusicForm::ApplicationMessage(MSG& message, bool& handled)
   switch (kind) {
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
+      if (TriangleKey(static_cast<WORD>(message.wParam), shift)) {
+        handled = true;
+        break;
+      }
       handled = HandleKey(static_cast<WORD>(message.wParam), shift, message.time);
       if (!handled) {
         FNode->SendKeyDown(0, code, static_cast<std::int32_t>(shift), data, time, 0);
@@ -154,7 +158,9 @@ bool TMusicForm::HandleKey(WORD key, TShiftState shift, DWORD time)
       ToggleRandom();
       break;
     case TMusicKeyAction::Escape:
-      if (DisplayMode == 1 || DisplayMode == 3) {
+      if (FTopImage != nullptr && FTopImage->HandleAllocated() && IsWindowVisible(FTopImage->Handle())) {
+        ShowWindow(FTopImage->Handle(), SW_HIDE);  // the overlay goes first
+      } else if (DisplayMode == 1 || DisplayMode == 3) {
         SetDisplayMode(0);
       }
       break;
@@ -254,7 +260,7 @@ void TMusicForm::JumpByName(const std::string& text)
       std::vector<int> order(folded.size());
       std::iota(order.begin(), order.end(), 0);
       if (FindByPrefix(folded, order, text) >= 0) {
-        ShownView = ViewTitles;
+        ShowView(ViewTitles);
       }
       return;
     }

@@ -31,19 +31,19 @@ class TFormNavigationHost : public TMusicNavigationHost {
   void ShownGroups(TDbIdList& entries, int& current) override
   {
     TDbId view;
-    view.ViewId = FForm.ShownView;
+    view.ViewId = FForm.ShownView();
     FForm.Player()->ListItems(view, entries);
     const TDbId& group = FForm.Navigator().CurrentGroup;
-    current = group.ViewId == FForm.ShownView ? entries.IndexOfGroup(group.GroupId) : -1;
+    current = group.ViewId == FForm.ShownView() ? entries.IndexOfGroup(group.GroupId) : -1;
   }
   int RandomBelow(int count) override
   {
     return static_cast<int>(static_cast<double>(std::rand()) / (static_cast<double>(RAND_MAX) + 1.0) * count);
   }
-  void ShowGroup(const TDbId& group) override { FForm.ShownView = group.ViewId; }
+  void ShowGroup(const TDbId& group) override { FForm.ShowView(group.ViewId); }
   void RowPlaying(const TDbId& row, TRowReveal) override
   {
-    FForm.ShownView = row.ViewId;
+    FForm.ShowView(row.ViewId);
     TIpcVuDirAzuzo* node = FForm.Node();
     if (node != nullptr) {
       node->Status.SetFormatted(row.Caption);
@@ -136,7 +136,7 @@ void TMusicForm::ShowInView(std::int32_t view)
   if (item.Empty()) {
     return;
   }
-  ShownView = view;
+  ShowView(view);
 }
 
 void TMusicForm::StartUpdateScan()
@@ -173,15 +173,27 @@ void TMusicForm::DeleteItems(const TDbIdList& items)
   UpdatePlaying();
 }
 
-void TMusicForm::SetDisplayMode(std::uint8_t mode)
+std::int32_t TMusicForm::ShownView() const
 {
-  if (mode == DisplayMode) {
-    return;
+  if (FirstListSlot < 0 || FirstListSlot >= ViewSlotCount) {
+    return ViewFolders;
   }
-  DisplayMode = mode;
+  const TDbId& view = ViewSlots[static_cast<std::size_t>(FirstListSlot)];
+  return view.Valid() ? view.ViewId : ViewFolders;
 }
 
-void TMusicForm::ToggleScanPanel(std::uint8_t panel)
+void TMusicForm::ShowView(std::int32_t view)
 {
-  ScanPanel = ScanPanel == panel ? 0 : panel;
+  if (view == ShownView() && FirstListSlot >= 0) {
+    return;
+  }
+  for (int slot = 0; slot < ViewSlotCount; ++slot) {
+    const TDbId& id = ViewSlots[static_cast<std::size_t>(slot)];
+    if (id.Valid() && id.ViewId == view) {
+      FirstListSlot = slot;
+      FFirstListItems.Clear();
+      FPlayer->ListItems(id, FFirstListItems);
+      return;
+    }
+  }
 }

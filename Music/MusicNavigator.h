@@ -68,9 +68,17 @@ class TMusicNavigator {
   // PlayedItems never grows past this many entries.
   static constexpr int PlayedLimit = 512;
 
-  explicit TMusicNavigator(TMusicNavigationHost& host) : FHost(host) {}
+  explicit TMusicNavigator(TMusicNavigationHost& host) : CurrentItem(FOwnCurrentItem), FHost(host) {}
+  // The current item kept by the owner (the window stores it when it closes).
+  TMusicNavigator(TMusicNavigationHost& host, TDbId& currentItem) : CurrentItem(currentItem), FHost(host) {}
+  TMusicNavigator(const TMusicNavigator&) = delete;
+  TMusicNavigator& operator=(const TMusicNavigator&) = delete;
 
-  TDbId CurrentItem;
+ private:
+  TDbId FOwnCurrentItem;
+
+ public:
+  TDbId& CurrentItem;
   TDbId CurrentGroup;
   TDbIdList GroupItems;
   TDbIdList PlayedItems;

@@ -24,7 +24,7 @@ constexpr std::uint64_t CloseDelay = 400;
 void TMusicForm::ConnectController()
 {
   FNavigationHost = MakeFormNavigationHost(*this);
-  FNavigator = std::make_unique<TMusicNavigator>(*FNavigationHost);
+  FNavigator = std::make_unique<TMusicNavigator>(*FNavigationHost, CurrentItem);
   FTimer = TComponent::Create<TOxaTimer>(*this);
   FNavigator->Shuffle = FPlayer->Random();
 
@@ -163,10 +163,10 @@ void TMusicForm::NodeOpen(TObject*)
   FNode->SetGuiMode2(ScanPanel == 2);
   if (FNode->OpenParameters().A == OpenToPlay) {
     // The favorites first; the folders when no list plays.
-    ShownView = ViewPlaylists;
+    ShowView(ViewPlaylists);
     FNavigator->CurrentGroup = TDbId();
     if (!FNavigator->Wind()) {
-      ShownView = ViewFolders;
+      ShowView(ViewFolders);
       FNavigator->Wind();
     }
     ReportStatus();

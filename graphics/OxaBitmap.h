@@ -253,7 +253,8 @@ class TOxaBitmap : public TOxaPersistent {
 
   // --- Hit testing ---
   bool PtInNode(POINT p) const noexcept;
-  bool PtInImage(POINT p) const noexcept;
+  // Whether p (node coordinates) hits the node's picture; a transparent node is hit only there.
+  virtual bool PtInImage(POINT p) const noexcept;
   // The node at p (in the parent's coordinates) in this subtree; p is turned into its
   // coordinates. Null on a miss.
   TOxaBitmap* FindChildAt(POINT& p);

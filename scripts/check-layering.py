@@ -30,7 +30,9 @@ LAYERS = {
     "playback": ["library", "OxaIPC"],
     "graphics": ["framework"],
     "views": ["graphics", "playback"],
-    "Music": ["views"],
+    # The compiled-in artwork; the program hands it to the views at start-up.
+    "skin": ["platform"],
+    "Music": ["views", "skin"],
 }
 
 # Host headers and the folders allowed to include them (components/ and tools/ stand outside

@@ -1,6 +1,7 @@
 #include "views/TriangleFormUnit.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "forms/GdiHandles.h"
 #include "framework/OxaUtils.h"
@@ -28,6 +29,39 @@ LONG ClampSpan(LONG start, LONG length, LONG limit) noexcept
 }
 
 }  // namespace
+
+std::array<POINT, 3> InsetTriangle(const std::array<POINT, 3>& corners, int inset)
+{
+  // Each corner moves towards the incentre so that every edge moves inset pixels inwards.
+  double sides[3];
+  for (int i = 0; i < 3; ++i) {
+    const POINT& a = corners[static_cast<std::size_t>((i + 1) % 3)];
+    const POINT& b = corners[static_cast<std::size_t>((i + 2) % 3)];
+    sides[i] = std::hypot(double(a.x - b.x), double(a.y - b.y));
+  }
+  const double perimeter = sides[0] + sides[1] + sides[2];
+  if (perimeter <= 0) {
+    return corners;
+  }
+  double cx = 0;
+  double cy = 0;
+  for (int i = 0; i < 3; ++i) {
+    cx += sides[i] * corners[static_cast<std::size_t>(i)].x / perimeter;
+    cy += sides[i] * corners[static_cast<std::size_t>(i)].y / perimeter;
+  }
+  const POINT& p0 = corners[0];
+  const POINT& p1 = corners[1];
+  const POINT& p2 = corners[2];
+  const double area = std::abs(double(p1.x - p0.x) * (p2.y - p0.y) - double(p2.x - p0.x) * (p1.y - p0.y)) / 2;
+  const double radius = 2 * area / perimeter;
+  const double scale = radius > inset ? (radius - inset) / radius : 0;
+  std::array<POINT, 3> inner{};
+  for (std::size_t i = 0; i < 3; ++i) {
+    inner[i] = POINT{static_cast<LONG>(std::lround(cx + (corners[i].x - cx) * scale)),
+                     static_cast<LONG>(std::lround(cy + (corners[i].y - cy) * scale))};
+  }
+  return inner;
+}
 
 std::array<POINT, 3> TriangleCorners(TTriangleSide side, int width, int height)
 {
@@ -258,16 +292,18 @@ void TTriangleForm::Paint()
     return;
   }
   const RECT client{0, 0, Width(), Height()};
-  {
-    const TGdiObject<HBRUSH> background(CreateSolidBrush(FMouseOver && !FDragging ? HoverColor : Color));
-    FillRect(dc, &client, background.Get());
-  }
   const auto corners = TriangleCorners(FSide, Width(), Height());
-  const std::array<POINT, 4> outline{corners[0], corners[1], corners[2], corners[0]};
-  const TGdiObject<HPEN> pen(CreatePen(PS_SOLID, FrameWidth, FDragging ? DragLineColor : LineColor));
-  const HGDIOBJ previous = SelectObject(dc, pen.Get());
-  Polyline(dc, outline.data(), static_cast<int>(outline.size()));
-  SelectObject(dc, previous);
+  // The frame is the shape less the triangle whose edges lie the frame width further in, so the
+  // whole width shows inside the shape along every edge.
+  const TGdiObject<HBRUSH> line(CreateSolidBrush(FDragging ? DragLineColor : LineColor));
+  FillRect(dc, &client, line.Get());
+  const auto inner = InsetTriangle(corners, FrameWidth);
+  if (const HRGN body = CreatePolygonRgn(inner.data(), static_cast<int>(inner.size()), ALTERNATE);
+      body != nullptr) {
+    const TGdiObject<HBRUSH> background(CreateSolidBrush(FMouseOver && !FDragging ? HoverColor : Color));
+    FillRgn(dc, body, background.Get());
+    DeleteObject(body);
+  }
   EndPaint(Handle(), &paint);
 }
 

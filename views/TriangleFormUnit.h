@@ -23,6 +23,10 @@ enum class TSlideDirection { In, Out };
 // The triangle's corners in window coordinates for a window of width by height.
 std::array<POINT, 3> TriangleCorners(TTriangleSide side, int width, int height);
 
+// The triangle whose edges lie inset pixels inside the given one's (its corners rounded to whole
+// pixels); a single point when the triangle is no wider than that.
+std::array<POINT, 3> InsetTriangle(const std::array<POINT, 3>& corners, int inset);
+
 // The window rectangle for the asked one: moved fully inside a screen of the given size (a window
 // larger than the screen starts at 0) and onto its side's edge.
 RECT ClampTriangleBounds(TTriangleSide side, const RECT& wanted, SIZE screen);

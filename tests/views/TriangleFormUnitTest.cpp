@@ -100,6 +100,26 @@ TEST(TriangleGeometryTest, SlidesEaseThroughTheDepthInAQuarterSecond)
   }
 }
 
+TEST(TriangleGeometryTest, TheFrameIsTheShapeLessATriangleItsWidthFurtherIn)
+{
+  const std::array<POINT, 3> left = TriangleCorners(TTriangleSide::Left, 13, 26);
+  const std::array<POINT, 3> flat{POINT{4, 4}, POINT{4, 4}, POINT{4, 4}};
+  const struct {
+    std::array<POINT, 3> Corners;
+    int Inset;
+    const char* Inner;
+  } cases[] = {
+      {left, 0, "0,0 13,13 0,26"}, {left, 2, "2,5 10,13 2,21"},
+      {left, 5, "5,12 6,13 5,14"},  // just inside the inscribed circle (radius 5.4)
+      {left, 6, "5,13 5,13 5,13"},  // beyond it: nothing is left but the centre
+      {flat, 2, "4,4 4,4 4,4"},     // no triangle at all
+  };
+  for (const auto& entry : cases) {
+    const auto inner = InsetTriangle(entry.Corners, entry.Inset);
+    EXPECT_EQ(Text(inner[0]) + " " + Text(inner[1]) + " " + Text(inner[2]), entry.Inner) << entry.Inset;
+  }
+}
+
 TEST(TriangleGeometryTest, HiddenPartLiesBeyondTheScreenEdge)
 {
   const struct {

@@ -1,0 +1,181 @@
+// Start-up of the main window on a library of 20,000 tracks in 1,000 folders, up to its first
+// painted frame (BM_StartToFirstFrame), against the floor of opening that library and listing
+// the start view alone (BM_OpenAndListFloor), in the same run on the same files. The window is
+// freed between runs outside the timing. BM_PlayerOpenAndList shows how much of start-up the
+// player's own making takes. On the X server when DISPLAY names one, else headless.
+
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <memory>
+#include <random>
+#include <stdexcept>
+#include <string>
+
+#include "Music/Music.h"
+#include "bench/support/BenchScratch.h"
+#include "library/MusicDatabase.h"
+#include "platform/Paths.h"
+#include "scan/OxaMusicPlayerTypes.h"
+
+namespace {
+
+constexpr int TrackCount = 20000;
+constexpr int FolderCount = 1000;
+
+TMusicFileItems Tracks()
+{
+  std::mt19937 random(11);
+  TMusicFileItems items(TrackCount);
+  for (int i = 0; i < TrackCount; ++i) {
+    TMusicFileItem& item = items[static_cast<std::size_t>(i)];
+    const int album = i % FolderCount;
+    item.Title = "Song of the night " + std::to_string(random() % 10000);
+    item.Album = "Album " + std::to_string(album);
+    item.Artist = "Artist " + std::to_string(album % 400);
+    item.FileName = "C:\\Music\\" + item.Artist + "\\" + item.Album + "\\" + std::to_string(i) + ".mp3";
+    item.Genre = "Genre " + std::to_string(album % 40);
+    item.Year = 1950 + album % 70;
+    item.Track = static_cast<std::int32_t>(random() % 30);
+    item.Bitrate = 192;
+    item.Duration = 200;
+    item.Size = 3000000 + static_cast<std::uint64_t>(i);
+    for (auto& b : item.Checksum) {
+      b = static_cast<std::uint8_t>(random());
+    }
+  }
+  TMusicDatabase::SortFileItems(items);
+  return items;
+}
+
+// A machine of its own with the library filled and a root stored, made once for the run.
+class TMachine {
+ public:
+  static TMachine& Get()
+  {
+    static TMachine machine;
+    return machine;
+  }
+
+ private:
+  TMachine()
+  {
+    const std::string home = (FScratch.HostPath() / "home").string();
+    setenv("OXA_MACHINE", (FScratch.HostPath() / "machine").c_str(), 1);
+    setenv("HOME", home.c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
+    setenv("XDG_DATA_HOME", (home + "/.local").c_str(), 1);
+    setenv("OXA_AUDIO", "null", 1);
+    ResetSettingsFileName();
+    TMusicDatabase database(nullptr);
+    database.SetDirectory(GetDatabasePath());
+    if (!OpenLibrary(database) || !database.ApplyScanResults({}, Tracks())) {
+      throw std::runtime_error("cannot fill the library");
+    }
+    database.SetConnected(false);
+    TStringList roots;
+    roots.Add("C:\\Music\\");
+    WriteOption(TMusicOption::Roots, roots);
+    if (!HostPathOf(GetDatabasePath(), FLibrary)) {
+      throw std::runtime_error("no library folder");
+    }
+    std::filesystem::copy(FLibrary, Pristine(), std::filesystem::copy_options::recursive);
+    Application().Initialize();
+  }
+
+ public:
+  // The library and settings as filled: a start's update scan finds none of the made-up files
+  // and empties the library, so every start begins from this copy again.
+  void Restore() const
+  {
+    std::filesystem::remove_all(FLibrary);
+    std::filesystem::copy(Pristine(), FLibrary, std::filesystem::copy_options::recursive);
+  }
+
+ private:
+  std::filesystem::path Pristine() const { return FScratch.HostPath() / "pristine"; }
+
+  TScratch FScratch;
+  std::string FLibrary;
+};
+
+void BM_StartToFirstFrame(benchmark::State& state)
+{
+  const TMachine& machine = TMachine::Get();
+  for (auto _ : state) {
+    state.PauseTiming();
+    machine.Restore();
+    state.ResumeTiming();
+    auto* form = Application().CreateForm<TMusicForm>(std::vector<std::string>{});
+    if (!form->Running) {
+      state.SkipWithError("the window did not start");
+      break;
+    }
+    Application().ProcessMessages();
+    state.PauseTiming();
+    Application().DestroyComponents();
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_StartToFirstFrame)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+void BM_OpenAndListFloor(benchmark::State& state)
+{
+  const TMachine& machine = TMachine::Get();
+  for (auto _ : state) {
+    state.PauseTiming();
+    machine.Restore();
+    state.ResumeTiming();
+    TMusicDatabase database(nullptr);
+    database.SetDirectory(GetDatabasePath());
+    if (!OpenLibrary(database)) {
+      state.SkipWithError("cannot open the library");
+      break;
+    }
+    TDbIdList views;
+    database.GetItems(TDbId{}, views);
+    TDbIdList folders;
+    TDbId view;
+    view.ViewId = ViewFolders;
+    database.GetItems(view, folders);
+    benchmark::DoNotOptimize(folders.Count());
+    state.PauseTiming();
+    database.SetConnected(false);
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_OpenAndListFloor)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// The same listing through a player made for it: what start-up spends before its own steps
+// (the audio component and the media-format runtime loaded, the scan driver made).
+void BM_PlayerOpenAndList(benchmark::State& state)
+{
+  const TMachine& machine = TMachine::Get();
+  for (auto _ : state) {
+    state.PauseTiming();
+    machine.Restore();
+    state.ResumeTiming();
+    auto player = std::make_unique<TOxaMusicPlayer>();
+    if (!player->OpenLibrary()) {
+      state.SkipWithError("cannot open the library");
+      break;
+    }
+    TDbIdList views;
+    player->ListItems(TDbId{}, views);
+    TDbIdList folders;
+    TDbId view;
+    view.ViewId = ViewFolders;
+    player->ListItems(view, folders);
+    benchmark::DoNotOptimize(folders.Count());
+    state.PauseTiming();
+    player->Database().SetConnected(false);
+    player.reset();
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_PlayerOpenAndList)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+}  // namespace
+
+BENCHMARK_MAIN();

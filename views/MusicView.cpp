@@ -1,0 +1,165 @@
+// The music view and its panel.
+#include "views/MusicView.h"
+
+#include <cstdlib>
+
+#include "framework/OxaUtils.h"
+#include "library/MusicTables.h"
+
+TMusicView::TMusicView(TOxaObjects* parentList)
+    : TOxaBitmap(parentList),
+      FBrowser(new TOxaBitmap(&Objects())),
+      FInfo(new TOxaMusicInfo(&Objects())),
+      FClock([] { return GetTickCount64(); })
+{
+  SetAutoRealign(false);
+  FBrowser->SetParent(this);
+  FInfo->SetParent(this);
+  FInfo->SetVisible(false);
+  FInfo->TrackBar()->OnDragStart = MakeMethod<&TMusicView::DragStarted>(this);
+  FInfo->TrackBar()->OnRelease = MakeMethod<&TMusicView::Released>(this);
+  FInfo->Body()->OnEdited = MakeMethod<&TMusicView::FieldEdited>(this);
+  SetBounds(0, 0, 800, 600);
+}
+
+void TMusicView::ShowInfo(bool value)
+{
+  FInfo->SetVisible(value);
+  PlaceParts();
+}
+
+void TMusicView::Resized()
+{
+  TOxaBitmap::Resized();
+  PlaceParts();
+}
+
+void TMusicView::PlaceParts()
+{
+  const int infoWidth = FInfo->Visible() ? std::min(InfoWidth, Width()) : 0;
+  FBrowser->SetBounds(0, 0, Width() - infoWidth, Height());
+  FInfo->SetBounds(Width() - infoWidth, 0, infoWidth, Height());
+}
+
+void TMusicView::RequirePlayer() const
+{
+  if (FPlayer == nullptr) {
+    throw EOxaFatal("FPlayer is nil - needs some displaying (MusicView)");
+  }
+}
+
+void TMusicView::DisplayTrack(const TDbId& item)
+{
+  RequirePlayer();
+  TMusicFileItem track;
+  std::int32_t fileId = -1;
+  if (item.ViewId == ViewLooseFile) {
+    track.FileName = item.Caption;
+    track.Title = item.Caption;
+  } else if (item.Level() == TDbIdLevel::Item && FPlayer->OpenLibrary() &&
+             FPlayer->Database().ResolveFileId(item.ViewId, item.FileId, fileId)) {
+    if (!OxaReadTrackRecord(FPlayer->Database(), fileId, track)) {
+      fileId = -1;
+    }
+  }
+  DisplayFile(track, item.ViewId, fileId);
+}
+
+void TMusicView::DisplayFile(const TMusicFileItem& track, std::int32_t view, std::int32_t fileId)
+{
+  RequirePlayer();
+  FFileId = fileId;
+  TMusicFileItem shown = track;
+  // The panel shows no placeholders: a field the file does not hold stays empty.
+  for (std::string* text : {&shown.Artist, &shown.Album, &shown.Genre}) {
+    if (*text == UnknownText) {
+      text->clear();
+    }
+  }
+  FInfo->Body()->SetTrack(shown, view);
+  FInfo->Body()->SetEditMode(fileId >= 0 && !track.FileName.empty() && FPlayer->CanWriteTag(track.FileName));
+  FSlider.SetLength(track.Duration);
+  FInfo->TrackBar()->SetValue(0);
+}
+
+void TMusicView::SetPlayPosition(std::int32_t tenths)
+{
+  const std::int32_t requested = FSlider.Requested();
+  bool caughtUp = false;
+  const bool changed = FSlider.SetPlayPosition(tenths, FClock(), &caughtUp);
+  if (caughtUp) {
+    Trace("SetPos %d, Pos %d", requested, TMusicViewSlider::ValueOf(tenths, FSlider.Length()));
+  }
+  FInfo->Body()->SetElapsed(tenths / 10);
+  if (changed) {
+    FInfo->TrackBar()->SetValue(FSlider.Value());
+  }
+}
+
+void TMusicView::DragStarted(TOxaMusicInfoTrackBar*, std::int32_t)
+{
+  FSlider.SetDragging(true);
+}
+
+void TMusicView::Released(TOxaMusicInfoTrackBar*, std::int32_t value)
+{
+  FSlider.SetDragging(false);
+  if (value < 0) {
+    FInfo->TrackBar()->SetValue(FSlider.Value());
+    return;
+  }
+  const std::int32_t tenths = FSlider.Release(value, FClock());
+  if (tenths < 0) {
+    return;
+  }
+  Trace("MouseUp SetPos %d", tenths);
+  if (FPlayer != nullptr) {
+    FPlayer->Seek(tenths);
+  }
+}
+
+void TMusicView::FieldEdited(TOxaMusicInfoItem*, TOxaMusicInfoItemKind kind, const std::string& text)
+{
+  if (FPlayer == nullptr) {
+    return;
+  }
+  const std::string& fileName = FInfo->Body()->Track().FileName;
+  TOxaTrackEdit edit;
+  switch (kind) {
+    case ikTitle:
+      edit.Title = text;
+      break;
+    case ikArtist:
+      edit.Artist = text;
+      break;
+    case ikGenre:
+      edit.Genre = text;
+      break;
+    case ikAlbum:
+      edit.Album = text;
+      break;
+    default:
+      return;
+  }
+  TMusicFileItem item;
+  if (fileName.empty() || !OxaEditedFileItem(fileName, edit, item)) {
+    return;
+  }
+  FPlayer->SetTag(item);
+  if (FFileId >= 0 && FPlayer->OpenLibrary()) {
+    OxaFollowTrackEdit(FPlayer->Database(), FFileId, edit);
+  }
+  if (OnTrackEdited) {
+    OnTrackEdited(this, FFileId, edit);
+  }
+}
+
+// --- TMusicViewPanel ---
+
+TMusicViewPanel::TMusicViewPanel(TOxaObjects* parentList)
+    : TOxaBitmap(parentList), FView(new TMusicView(&Objects()))
+{
+  FView->SetParent(this);
+  FView->SetHorzAlign(oaStretch);
+  FView->SetVertAlign(oaStretch);
+}
