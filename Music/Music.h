@@ -152,9 +152,9 @@ class TMusicForm : public TForm {
   void DeleteItems(const TDbIdList& items);
 
   // The scan panel's buttons.
-  void ScanPanelStart(TObject* sender);
-  void ScanPanelRemove(TObject* sender);
-  void ScanPanelUnhide(TObject* sender);
+  void ScanPanelStart(TOxaBitmap* sender);
+  void ScanPanelRemove(TOxaBitmap* sender);
+  void ScanPanelUnhide(TOxaBitmap* sender);
 
  private:
   void ConnectController();
@@ -186,7 +186,7 @@ class TMusicForm : public TForm {
   void PlayerStep2Progress(TObject* sender, const std::string& folder, std::int32_t seconds);
   void DatabaseUpdateProgress(TObject* sender, const std::string& folder, std::int32_t percent);
   void PlayerUpdateDatabase(TObject* sender);
-  void ShowScanProgress(const std::string& text);
+  void ShowScanProgress(const std::string& text, const std::string& folder);
   // The keyboard hook and the type-ahead time-out.
   void ApplicationMessage(MSG& message, bool& handled);
   void EntryTimeout(TOxaTimer* sender, std::int32_t value, std::uint64_t due);

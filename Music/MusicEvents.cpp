@@ -34,29 +34,39 @@ void TMusicForm::PlayerTrackFailed(TObject*)
   FNavigator->Forward(TStepCause::Failed);
 }
 
-void TMusicForm::ShowScanProgress(const std::string& text)
+void TMusicForm::ShowScanProgress(const std::string& text, const std::string& folder)
 {
   ScanProgressText = text;
-}
-
-void TMusicForm::PlayerStep1Progress(TObject*, const std::string&, std::int32_t count)
-{
-  if (Running) {
-    ShowScanProgress(ScanStep1Text(count));
+  if (FScanView != nullptr) {
+    FScanView->SetStatus(text, folder, true);
   }
 }
 
-void TMusicForm::PlayerStep2Progress(TObject*, const std::string&, std::int32_t seconds)
+void TMusicForm::PlayerStep1Progress(TObject*, const std::string& folder, std::int32_t count)
 {
   if (Running) {
-    ShowScanProgress(ScanStep2Text(seconds));
+    ShowScanProgress(ScanStep1Text(count), folder);
   }
 }
 
-void TMusicForm::DatabaseUpdateProgress(TObject*, const std::string&, std::int32_t percent)
+void TMusicForm::PlayerStep2Progress(TObject*, const std::string& folder, std::int32_t seconds)
 {
   if (Running) {
-    ShowScanProgress(ScanStep3Text(percent));
+    ShowScanProgress(ScanStep2Text(seconds), folder);
+  }
+}
+
+void TMusicForm::DatabaseUpdateProgress(TObject*, const std::string& folder, std::int32_t percent)
+{
+  if (!Running) {
+    return;
+  }
+  ShowScanProgress(ScanStep3Text(percent), folder);
+  if (FScanView != nullptr) {
+    FScanView->SetProgress(percent);
+  }
+  if (FBrowserImage != nullptr && FBrowserImage->HandleAllocated()) {
+    InvalidateRect(FBrowserImage->Handle(), nullptr, FALSE);
   }
 }
 
@@ -98,19 +108,21 @@ void TMusicForm::PlayerUpdateDatabase(TObject*)
   }
 }
 
-void TMusicForm::ScanPanelStart(TObject*)
+void TMusicForm::ScanPanelStart(TOxaBitmap*)
 {
   if (!Running) {
     return;
   }
   Screen().SetCursor(crHourGlass);
-  ScanPanel = 0;
+  if (ScanPanel != 0) {
+    ToggleScanPanel(ScanPanel);
+  }
   TraceLine("Display a nice animation...");
   FPlayer->StartFullScan();
   Screen().SetCursor(crDefault);
 }
 
-void TMusicForm::ScanPanelRemove(TObject*)
+void TMusicForm::ScanPanelRemove(TOxaBitmap*)
 {
   if (!Running) {
     return;
@@ -118,10 +130,13 @@ void TMusicForm::ScanPanelRemove(TObject*)
   Screen().SetCursor(crHourGlass);
   FPlayer->RemoveDeletedFolders();
   UpdatePlaying();
+  if (FScanView != nullptr) {
+    FScanView->LoadDrives();
+  }
   Screen().SetCursor(crDefault);
 }
 
-void TMusicForm::ScanPanelUnhide(TObject*)
+void TMusicForm::ScanPanelUnhide(TOxaBitmap*)
 {
   if (!Running) {
     return;

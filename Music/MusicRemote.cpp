@@ -64,6 +64,12 @@ void TMusicForm::ConnectController()
   FPlayer->OnUpdateDatabase = MakeMethod<&TMusicForm::PlayerUpdateDatabase>(this);
   FPlayer->Database().OnUpdateProgress = MakeMethod<&TMusicForm::DatabaseUpdateProgress>(this);
 
+  if (FScanView != nullptr) {
+    FScanView->OnStart = MakeMethod<&TMusicForm::ScanPanelStart>(this);
+    FScanView->OnRemove = MakeMethod<&TMusicForm::ScanPanelRemove>(this);
+    FScanView->OnUnhide = MakeMethod<&TMusicForm::ScanPanelUnhide>(this);
+  }
+
   Application().OnMessage = MakeMethod<&TMusicForm::ApplicationMessage>(this);
 }
 
@@ -93,6 +99,11 @@ void TMusicForm::DisconnectController() noexcept
   }
   if (FPlayer) {
     FPlayer->Database().OnUpdateProgress = nullptr;
+  }
+  if (FScanView != nullptr) {
+    FScanView->OnStart = nullptr;
+    FScanView->OnRemove = nullptr;
+    FScanView->OnUnhide = nullptr;
   }
 }
 
