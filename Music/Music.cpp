@@ -97,8 +97,7 @@ bool TMusicForm::AlreadyRunning()
 
 TMusicForm::TMusicForm(TComponent* owner) : TMusicForm(owner, CommandLineArguments()) {}
 
-TMusicForm::TMusicForm(TComponent* owner, const std::vector<std::string>& arguments)
-    : TForm(owner), FArguments(arguments)
+TMusicForm::TMusicForm(TComponent* owner, const std::vector<std::string>& arguments) : TForm(owner)
 {
   std::srand(static_cast<unsigned>(GetTickCount()));
 

@@ -2,7 +2,6 @@
 // TMusicForm: the main window. It decides whether the process may run at all (AlreadyRunning),
 // builds everything that hangs off it in a fixed order, and tears it down when it closes.
 
-#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -100,7 +99,7 @@ class TMusicForm : public TForm {
   // The triangle's own key, Ctrl+Alt+T: turns its auto-hide over. True when it was that key.
   bool TriangleKey(WORD key, TShiftState shift);
 
-  // ---- start-up state (MusicStart.cpp) ----
+  // ---- start-up state (Music.cpp; the rules in MusicStart.h) ----
   // The item being played or shown, and the one kept aside for the second list.
   TDbId CurrentItem;
   TDbId SavedItem;
@@ -138,7 +137,7 @@ class TMusicForm : public TForm {
   void FirstScanOrPlay();
   // Whether the slot's view lists nothing.
   bool SlotEmpty(int slot);
-  // What the destructor and a failed start-up free, in the destructor's order.
+  // What the destructor frees, in its order.
   void FreeParts() noexcept;
 
   // Application hooks.
@@ -153,7 +152,6 @@ class TMusicForm : public TForm {
   void PresentScanPanel();
   void ScanPanelHidden(TOxaBitmap* sender);
 
-  std::vector<std::string> FArguments;
   TTriangleForm* FTriangle = nullptr;
   TMusicAssetsForm* FMusicAssets = nullptr;
   TOxaMusicInfoAssetsForm* FInfoAssets = nullptr;
