@@ -275,7 +275,25 @@ void TMusicSelectView::HoverAt(POINT p)
   if (hit != nullptr) {
     hit->MouseEnter();
   }
-  PaintToControl();
+  Repaint();
+}
+
+void TMusicSelectView::Repaint()
+{
+  TOxaImage* control = Control();
+  if (!Visible() || BeingDestroyed() || control == nullptr || !control->Showing()) {
+    return;
+  }
+  TOxaBitmap* root = this;
+  while (root->Parent() != nullptr) {
+    root = root->Parent();
+  }
+  const POINT at = PointToControl(POINT{0, 0});
+  const RECT area{at.x, at.y, at.x + Width(), at.y + Height()};
+  const HWND window = control->Handle();
+  HDC dc = GetDC(window);
+  root->BitBltToDC(dc, root->Left(), root->Top(), area);
+  ReleaseDC(window, dc);
 }
 
 void TMusicSelectView::SetOpacity(std::uint8_t value)
@@ -295,11 +313,11 @@ void TMusicSelectView::Fade(bool in)
   for (std::uint64_t t = 0; t < FadeMs; t = Now(FClock) - begin) {
     const std::uint64_t left = in ? t : FadeMs - t;
     SetOpacity(std::uint8_t(left * 255 / FadeMs));
-    PaintToControl();
+    Repaint();
     ++FFadeSteps;
   }
   SetOpacity(in ? 255 : 0);
-  PaintToControl();
+  Repaint();
   ++FFadeSteps;
 }
 
