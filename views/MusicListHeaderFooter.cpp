@@ -280,20 +280,7 @@ void TMusicSelectView::HoverAt(POINT p)
 
 void TMusicSelectView::Repaint()
 {
-  TOxaImage* control = Control();
-  if (!Visible() || BeingDestroyed() || control == nullptr || !control->Showing()) {
-    return;
-  }
-  TOxaBitmap* root = this;
-  while (root->Parent() != nullptr) {
-    root = root->Parent();
-  }
-  const POINT at = PointToControl(POINT{0, 0});
-  const RECT area{at.x, at.y, at.x + Width(), at.y + Height()};
-  const HWND window = control->Handle();
-  HDC dc = GetDC(window);
-  root->BitBltToDC(dc, root->Left(), root->Top(), area);
-  ReleaseDC(window, dc);
+  OxaRepaintFromRoot(*this);
 }
 
 void TMusicSelectView::SetOpacity(std::uint8_t value)

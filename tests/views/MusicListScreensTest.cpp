@@ -141,3 +141,24 @@ TEST_F(TScreensTest, TurnAtThreeSteps)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(TScreensTest, AButtonRepaintsItsCaptionOverThePanel)
+{
+  TMusicListViewEx* panel = NewPanel(640, 240);
+  Shot();
+  TOxaButton* button = panel->Footer()->Button("ShowList");
+  button->SetCaption("HALT");
+  button->PaintToControl();
+  const TScreenPicture quick = Screen();
+  const TScreenPicture full = Shot();
+  ASSERT_EQ(quick.Pixels.size(), full.Pixels.size());
+  int differing = 0;
+  for (std::size_t i = 0; i < full.Pixels.size(); ++i) {
+    differing += quick.Pixels[i] != full.Pixels[i] ? 1 : 0;
+  }
+  EXPECT_EQ(differing, 0);
+}
+
+}  // namespace
