@@ -16,6 +16,7 @@
 #include "library/DbId.h"
 #include "playback/OxaMusicPlayer.h"
 #include "views/MusicAssets.h"
+#include "views/MusicListHeaderFooter.h"
 #include "views/MusicView.h"
 #include "views/OxaMusicInfoAssets.h"
 #include "views/OxaMusicScanAssets.h"
@@ -79,6 +80,9 @@ class TMusicForm : public TForm {
   // The browser's main node with the music view, and the scan panel above the lists.
   TMusicViewPanel* MusicViewPanel() const noexcept { return FMusicViewPanel; }
   TOxaMusicScanView* ScanView() const noexcept { return FScanView; }
+  // The two lists with their headers and footers, in the music view's browser part.
+  TMusicListViewEx* FirstList() const noexcept { return FFirstList; }
+  TMusicListViewEx* SecondList() const noexcept { return FSecondList; }
 
   // 0: only the triangle; 1 and 2: the first list in its two presentations; 3: both lists.
   std::uint8_t DisplayMode = 0;
@@ -150,6 +154,7 @@ class TMusicForm : public TForm {
   // Shows the windows of the current display mode and scan panel.
   void PresentDisplay();
   void PresentScanPanel();
+  void PresentLists();
   void ScanPanelHidden(TOxaBitmap* sender);
 
   TTriangleForm* FTriangle = nullptr;
@@ -160,6 +165,8 @@ class TMusicForm : public TForm {
   TOxaImage* FBrowserImage = nullptr;
   TMusicViewPanel* FMusicViewPanel = nullptr;
   TOxaMusicScanView* FScanView = nullptr;
+  TMusicListViewEx* FFirstList = nullptr;
+  TMusicListViewEx* FSecondList = nullptr;
   TDbIdList FFirstListItems;
   TDbIdList FSecondListItems;
   TDbId FStartItem;
