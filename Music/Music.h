@@ -2,7 +2,6 @@
 // TMusicForm: the main window. It decides whether the process may run at all (AlreadyRunning),
 // builds everything that hangs off it in a fixed order, and tears it down when it closes.
 
-#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -19,6 +18,7 @@
 #include "library/DbId.h"
 #include "playback/OxaMusicPlayer.h"
 #include "views/MusicAssets.h"
+#include "views/MusicListHeaderFooter.h"
 #include "views/MusicView.h"
 #include "views/OxaMusicInfoAssets.h"
 #include "views/OxaMusicScanAssets.h"
@@ -84,6 +84,9 @@ class TMusicForm : public TForm {
   // The browser's main node with the music view, and the scan panel above the lists.
   TMusicViewPanel* MusicViewPanel() const noexcept { return FMusicViewPanel; }
   TOxaMusicScanView* ScanView() const noexcept { return FScanView; }
+  // The two lists with their headers and footers, in the music view's browser part.
+  TMusicListViewEx* FirstList() const noexcept { return FFirstList; }
+  TMusicListViewEx* SecondList() const noexcept { return FSecondList; }
 
   // 0: only the triangle; 1 and 2: the first list in its two presentations; 3: both lists.
   std::uint8_t DisplayMode = 0;
@@ -104,7 +107,7 @@ class TMusicForm : public TForm {
   // The triangle's own key, Ctrl+Alt+T: turns its auto-hide over. True when it was that key.
   bool TriangleKey(WORD key, TShiftState shift);
 
-  // ---- start-up state (MusicStart.cpp) ----
+  // ---- start-up state (Music.cpp; the rules in MusicStart.h) ----
   // The item being played or shown, and the one kept aside for the second list.
   TDbId CurrentItem;
   TDbId SavedItem;
@@ -230,7 +233,7 @@ class TMusicForm : public TForm {
   void FirstScanOrPlay();
   // Whether the slot's view lists nothing.
   bool SlotEmpty(int slot);
-  // What the destructor and a failed start-up free, in the destructor's order.
+  // What the destructor frees, in its order.
   void FreeParts() noexcept;
 
   // Application hooks.
@@ -243,9 +246,9 @@ class TMusicForm : public TForm {
   // Shows the windows of the current display mode and scan panel.
   void PresentDisplay();
   void PresentScanPanel();
+  void PresentLists();
   void ScanPanelHidden(TOxaBitmap* sender);
 
-  std::vector<std::string> FArguments;
   TTriangleForm* FTriangle = nullptr;
   TMusicAssetsForm* FMusicAssets = nullptr;
   TOxaMusicInfoAssetsForm* FInfoAssets = nullptr;
@@ -254,6 +257,8 @@ class TMusicForm : public TForm {
   TOxaImage* FBrowserImage = nullptr;
   TMusicViewPanel* FMusicViewPanel = nullptr;
   TOxaMusicScanView* FScanView = nullptr;
+  TMusicListViewEx* FFirstList = nullptr;
+  TMusicListViewEx* FSecondList = nullptr;
   TDbIdList FFirstListItems;
   TDbIdList FSecondListItems;
   TDbId FStartItem;

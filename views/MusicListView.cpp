@@ -19,28 +19,6 @@ int CodeIndex(const std::array<std::string_view, N>& codes, std::string_view cod
 
 }  // namespace
 
-// --- TMusicListViewDrag ---
-
-void TMusicListViewDrag::Compose(int width)
-{
-  TOxaBitmaps* store = Bitmaps();
-  TOxaBitmap* left = store != nullptr ? store->Find("MovingBoxLeftN") : nullptr;
-  TOxaBitmap* body = store != nullptr ? store->Find("MovingBoxBodyN") : nullptr;
-  TOxaBitmap* right = store != nullptr ? store->Find("MovingBoxRightN") : nullptr;
-  const int leftWidth = left != nullptr ? left->ImageWidth() : 0;
-  const int rightWidth = right != nullptr ? right->ImageWidth() : 0;
-  width = std::max(width, leftWidth + rightWidth);
-  SetBounds(Left(), Top(), width, BoxHeight);
-  ChangeImageSize(width, BoxHeight, 6);
-  FillSurface(ClientRect(), 0x000000);
-  if (left != nullptr)
-    left->Draw(*this, 0, 0, {0, 0, leftWidth, left->ImageHeight()});
-  if (body != nullptr && width > leftWidth + rightWidth)
-    body->StretchDraw(*this, {leftWidth, 0, width - rightWidth, BoxHeight});
-  if (right != nullptr)
-    right->Draw(*this, width - rightWidth, 0, {0, 0, rightWidth, right->ImageHeight()});
-}
-
 // --- TDisplayListViewItem ---
 
 TDisplayListViewItem::TDisplayListViewItem(TOxaObjects* parentList, TDisplayListView* list)
@@ -92,8 +70,19 @@ void TDisplayListViewItem::SetCaption(std::string value)
 void TDisplayListViewItem::MouseDown(TMouseButton button, TShiftState shift, int x, int y)
 {
   TOxaBitmap::MouseDown(button, shift, x, y);
+  FPressPoint = {x, y};
   if (FList != nullptr)
     FList->RowMouseDown(this, button, shift, x, y);
+}
+
+void TDisplayListViewItem::MouseMove(TShiftState shift, int x, int y)
+{
+  TOxaBitmap::MouseMove(shift, x, y);
+  if (FList == nullptr || !FPressed || (shift & ssLeft) == 0)
+    return;
+  if (std::abs(x - FPressPoint.x) >= TDisplayListView::DragThreshold ||
+      std::abs(y - FPressPoint.y) >= TDisplayListView::DragThreshold)
+    FList->BeginRowDrag(this);
 }
 
 void TDisplayListViewItem::MouseUp(TMouseButton button, TShiftState shift, int x, int y)
@@ -127,7 +116,10 @@ void TDisplayListViewItem::DragMove(TOxaBitmap* source, int x, int y)
 void TDisplayListViewItem::DragLeave(TOxaBitmap* source, int x, int y)
 {
   TOxaBitmap::DragLeave(source, x, y);
-  SetInsertGap(false, false);
+  if (FList != nullptr)
+    FList->SetGap(this, false, false, nullptr);
+  else
+    SetInsertGap(false, false);
 }
 
 void TDisplayListViewItem::SetInsertGap(bool before, bool after)
@@ -303,12 +295,16 @@ TDisplayListView::~TDisplayListView()
 void TDisplayListView::BeforeDestruction()
 {
   // Rows may outlive the list inside their parents' lists: they must not report back.
+  if (FHookControl != nullptr && FHookControl->Dragged() == FDragBox)
+    FHookControl->EndDrag();
+  EndRowDrag();
   DetachItems();
   TOxaDarkenBitmap::BeforeDestruction();
 }
 
 void TDisplayListView::DetachItems() noexcept
 {
+  CloseEditor();
   for (TDisplayListViewItem* row : FItems)
     row->FList = nullptr;
   FItems.clear();
@@ -316,6 +312,7 @@ void TDisplayListView::DetachItems() noexcept
   FActive = nullptr;
   FDropPending = false;
   FPendingDrop = {};
+  FGapRow = nullptr;
 }
 
 void TDisplayListView::ItemCreated(TDisplayListViewItem* row)
@@ -336,6 +333,10 @@ void TDisplayListView::ItemFreed(TDisplayListViewItem* row) noexcept
     FDropPending = false;
     FPendingDrop = {};
   }
+  if (FEditRow == row)
+    CloseEditor();  // its text has no row left to go to
+  if (FGapRow == row)
+    FGapRow = nullptr;
 }
 
 TDisplayListViewItem* TDisplayListView::Items(int index) const
@@ -548,13 +549,13 @@ void TDisplayListView::RowDragDrop(TDisplayListViewItem* row, const TMusicListVi
         int(row->InsertAfter()));
   bool before = row->InsertBefore();
   bool after = row->InsertAfter();
-  row->SetInsertGap(false, false);
+  SetGap(row, false, false, nullptr);
   if (TDisplayListViewItem* first = FirstRowOf(row)) {
     // The group row stands for its rows: the drop lands on the first of them.
     row = first;
     before = before || first->InsertBefore();
     after = after || first->InsertAfter();
-    first->SetInsertGap(false, false);
+    SetGap(first, false, false, nullptr);
   }
   if (!row->AcceptsDrop() || !(before || after))
     return;
@@ -569,13 +570,35 @@ void TDisplayListView::RowDragDrop(TDisplayListViewItem* row, const TMusicListVi
 void TDisplayListView::RowDragOver(TDisplayListViewItem* row, TMusicListViewDrag& drag, int y)
 {
   if (FNoInput || row->NoInput() || !row->AcceptsDrop()) {
-    row->SetInsertGap(false, false);
+    SetGap(row, false, false, nullptr);
     drag.SetCursor(CursorNoCanDo);
     return;
   }
-  const bool before = y < row->Height() / 2;
-  row->SetInsertGap(before, !before);
+  // While the gap is open the row is taller: its halves are those of the row without it.
+  int top = 0;
+  int height = row->Height();
+  if (auto* music = dynamic_cast<TMusicListViewItem*>(row)) {
+    height -= music->GapHeight();
+    top = row->InsertBefore() ? music->GapHeight() : 0;
+  }
+  const bool before = y - top < height / 2;
+  SetGap(row, before, !before, &drag);
   drag.SetCursor(CursorDrag);
+}
+
+void TDisplayListView::SetGap(TDisplayListViewItem* row, bool before, bool after,
+                              const TMusicListViewDrag* drag)
+{
+  if (FGapRow != nullptr && FGapRow != row && (before || after))
+    FGapRow->SetInsertGap(false, false);  // one gap at a time
+  const bool opening = (before || after) && (before != row->InsertBefore() || after != row->InsertAfter());
+  row->SetInsertGap(before, after);
+  if (before || after)
+    FGapRow = row;
+  else if (FGapRow == row)
+    FGapRow = nullptr;
+  if (opening && drag != nullptr)
+    GapOpened(row, *drag);
 }
 
 void TDisplayListView::DropCallback(TOxaImage*, TOxaBitmap*)
@@ -593,6 +616,91 @@ void TDisplayListView::DeliverDrop()
   FDropPending = false;
   if (OnDrop)
     OnDrop(this, drop);
+}
+
+// --- Editing ---
+
+POINT TDisplayListView::RowOrigin(const TDisplayListViewItem* row) const
+{
+  POINT p{0, 0};
+  for (const TOxaBitmap* node = row; node != nullptr && node != this; node = node->Parent()) {
+    p.x += node->Left();
+    p.y += node->Top();
+  }
+  return p;
+}
+
+RECT TDisplayListView::EditBounds(const TDisplayListViewItem* row) const
+{
+  const POINT p = RowOrigin(row);
+  return {p.x, p.y, p.x + row->Width(), p.y + row->Height()};
+}
+
+void TDisplayListView::CloseEditor() noexcept
+{
+  FEditRow = nullptr;
+  if (FEditor) {
+    FEditor->OnDone = nullptr;  // its closing tells a commit from inside its destruction
+    FEditor.reset();
+  }
+}
+
+void TDisplayListView::SetEditRow(TDisplayListViewItem* row)
+{
+  if (row == FEditRow || (row != nullptr && row->FList != this))
+    return;
+  if (TOxaImage* control = Control()) {
+    control->DropCallbacks(this);
+    // A queued drop dies with the queue; a queued repaint is queued again, or the list would
+    // show stale rows until its next change.
+    FDropPending = false;
+    FPendingDrop = {};
+    if (Dirty())
+      AsyncPaintToControl();
+  }
+  if (TDisplayListViewItem* previous = FEditRow; previous != nullptr && FEditor) {
+    FEditRow = nullptr;
+    previous->SetCaption(ProperCase(FEditor->Text()));
+    if (OnEdited)
+      OnEdited(this, previous);
+  }
+  if (row == nullptr || row->FList != this) {
+    // The edited handler may have freed the row asked for: nothing to edit then.
+    CloseEditor();
+    return;
+  }
+  FEditRow = row;
+  ScrollIntoView(row, true);
+  TOxaImage* control = Control();
+  if (control == nullptr || FEditRow != row)
+    return;  // not shown: nowhere to put an editor
+  if (!FEditor) {
+    FEditor.reset(new TDisplayListViewEdit(nullptr));
+    FEditor->OnDone = MakeMethod<&TDisplayListView::EditorDone>(this);
+  }
+  const RECT r = EditBounds(row);
+  const POINT at = PointToControl({r.left, r.top});
+  const TOxaGdiFont font = Font() != nullptr ? Font()->GdiFont() : TOxaGdiFont{};
+  FEditor->Open(control->Handle(), {at.x, at.y, at.x + r.right - r.left, at.y + r.bottom - r.top}, font,
+                row->Caption());
+}
+
+void TDisplayListView::EditorDone(TDisplayListViewEdit*, bool commit)
+{
+  // Told from inside the edit control: the editor is freed after its handling has returned.
+  if (TOxaImage* control = Control())
+    control->QueueCallback(this, commit ? MakeMethod<&TDisplayListView::EditCommitCallback>(this)
+                                        : MakeMethod<&TDisplayListView::EditCancelCallback>(this));
+}
+
+void TDisplayListView::EditCommitCallback(TOxaImage*, TOxaBitmap*)
+{
+  SetEditRow(nullptr);
+}
+
+void TDisplayListView::EditCancelCallback(TOxaImage*, TOxaBitmap*)
+{
+  CloseEditor();
 }
 
 TDisplayListViewItem* TDisplayListView::GroupRowOf(const TDisplayListViewItem* row) const noexcept
@@ -646,6 +754,11 @@ void TMusicListViewItem::SetNumber(int value)
 
 void TMusicListViewItem::StateChanged()
 {
+  if (!InsertBefore() && !InsertAfter() && FGapStep != 0) {
+    const int base = Height() - GapHeight();
+    FGapStep = 0;
+    SetBounds(Left(), Top(), Width(), base);
+  }
   Compose();
   TDisplayListViewItem::StateChanged();
 }
@@ -656,30 +769,95 @@ void TMusicListViewItem::Resized()
   Compose();
 }
 
+int TMusicListViewItem::GapStepHeight(int step) noexcept
+{
+  if (step <= 0)
+    return 0;
+  return 2 + (kMusicIconSize - 2) * (std::min(step, 10) - 1) / 9;
+}
+
+int TMusicListViewItem::GapHeight() const noexcept
+{
+  return GapStepHeight(FGapStep);
+}
+
+void TMusicListViewItem::SetGapStep(int set, int step)
+{
+  step = std::clamp(step, 0, 10);
+  if (!InsertBefore() && !InsertAfter())
+    step = 0;  // no gap is open
+  if (set == FGapSet && step == FGapStep)
+    return;
+  const int base = Height() - GapHeight();
+  FGapSet = set;
+  FGapStep = step;
+  const int height = base + GapHeight();
+  if (height != Height())
+    SetBounds(Left(), Top(), Width(), height);  // recomposes
+  else
+    Compose();
+}
+
+void TMusicListViewItem::ReleaseSurface()
+{
+  if (!FComposed)
+    return;
+  FComposed = false;
+  ChangeImageSize(0, 0, 6);
+}
+
 void TMusicListViewItem::Compose()
 {
   if (Width() <= 0 || Height() <= 0) {
     return;
   }
+  if (List() != nullptr && !FMusicList->RowInReach(this)) {
+    ReleaseSurface();
+    return;
+  }
+  FComposed = true;
   ChangeImageSize(Width(), Height(), 6);
   const int state = DrawState();
   const TMusicListViewEntry entry = MusicListViewEntry(IsTrack(), state);
   const TMusicListViewColors colors = MusicListViewColors(IsTrack(), state);
   const TOxaColor frame = MusicListViewCodeColor(entry[0]).value_or(0);
-  FillSurface(ClientRect(), frame);
-  FillSurface({kMusicCaptionLeft, 0, Width(), std::min(Height(), kMusicIconSize)}, colors.CaptionBack);
+  const int gap = GapHeight();
+  // The row's own part lies below a gap opened before it, above one opened after it.
+  const int top = InsertBefore() ? gap : 0;
+  const int height = Height() - gap;
+  FillSurface(ClientRect(), 0x000000);
+  FillSurface({0, top, Width(), top + height}, frame);
+  const int band = std::min(height, kMusicIconSize);
+  FillSurface({kMusicCaptionLeft, top, Width(), top + band}, colors.CaptionBack);
   // A row outliving its list draws its frame only.
   const TMusicListView* list = List() != nullptr ? FMusicList : nullptr;
   if (list == nullptr) {
     return;
   }
-  const auto put = [&](TOxaBitmap* image, int x) {
+  const auto put = [&](TOxaBitmap* image, int x, int y) {
     if (image != nullptr)
-      image->Draw(*this, x, 0, {0, 0, image->ImageWidth(), image->ImageHeight()});
+      image->Draw(*this, x, y, {0, 0, image->ImageWidth(), image->ImageHeight()});
   };
-  put(list->Icon(FKind, state), kMusicRowMargin);
-  put(list->Flap(MusicListViewInnerFlapCode(entry)), kMusicRowMargin + kMusicIconSize);
-  put(list->Flap(MusicListViewOuterFlapCode(entry)), Width() - kMusicFlapWidth);
+  if (gap > 0)
+    put(list->DragInsert(FGapSet, FGapStep), kMusicRowMargin, InsertBefore() ? 0 : height);
+  put(list->Icon(FKind, state), kMusicRowMargin, top);
+  put(list->Flap(MusicListViewInnerFlapCode(entry)), kMusicRowMargin + kMusicIconSize, top);
+  put(list->Flap(MusicListViewOuterFlapCode(entry)), Width() - kMusicFlapWidth, top);
+
+  TOxaTextBlock block;
+  const int textLeft = kMusicCaptionLeft + kMusicCaptionPadding;
+  const int textWidth = Width() - kMusicFlapWidth - kMusicCaptionPadding - textLeft;
+  if (!Caption().empty() && textWidth > 0) {
+    const TOxaFont& font = list->TextFont(colors.CaptionText, colors.CaptionBack);
+    font.Layout(Caption(), 0, block, band, textWidth, "...", kOxaWrapWord);
+    font.Draw(*this, block, textLeft, top + std::max(0, (band - block.Height) / 2));
+  }
+  if (IsTrack()) {
+    const TOxaFont& font = list->TextFont(colors.NumberText, colors.NumberBack);
+    font.Layout(Format("%.3d", FNumber), 0, block, band, kMusicIconSize, {}, kOxaWrapNone);
+    font.Draw(*this, block, kMusicRowMargin + std::max(0, (kMusicIconSize - block.Width) / 2),
+              top + std::max(0, (band - block.Height) / 2));
+  }
 }
 
 // --- TMusicListView ---
@@ -697,6 +875,9 @@ TScrollThumb ScrollBarThumb(int track, int view, int content, int offset, int mi
 
 void TMusicListViewScrollBar::Show(int view, int content, int offset)
 {
+  FView = view;
+  FContent = content;
+  FOffset = offset;
   if (Width() <= 0 || Height() <= 0)
     return;
   const int track = Height() - 2 * ArrowHeight;
@@ -704,26 +885,131 @@ void TMusicListViewScrollBar::Show(int view, int content, int offset)
   ChangeImageSize(Width(), Height(), 6);
   FillSurface(ClientRect(), 0x000000);
   TOxaBitmaps* store = Bitmaps();
-  if (store == nullptr)
+  if (store == nullptr) {
+    ContentChanged();
     return;
+  }
   const auto image = [&](const char* name) { return store->Find(name); };
   const auto put = [&](TOxaBitmap* img, int y) {
     if (img != nullptr)
       img->Draw(*this, 0, y, {0, 0, img->ImageWidth(), img->ImageHeight()});
   };
-  put(image("ScrollArrowUpN"), 0);
-  put(image("ScrollArrowDownN"), Height() - ArrowHeight);
+  const bool upLit = FLit == TPart::ArrowUp || FPressed == TPart::ArrowUp;
+  const bool downLit = FLit == TPart::ArrowDown || FPressed == TPart::ArrowDown;
+  put(image(upLit ? "SCROLLARROWUPRA" : "SCROLLARROWUPN"), 0);
+  put(image(downLit ? "SCROLLARROWDOWNRA" : "SCROLLARROWDOWNN"), Height() - ArrowHeight);
   TOxaBitmap* top = image("ScrollBarTopN");
   TOxaBitmap* body = image("ScrollBarBodyN");
   TOxaBitmap* bottom = image("ScrollBarBottomN");
-  if (top == nullptr || body == nullptr || bottom == nullptr || track <= 0)
+  if (top != nullptr && body != nullptr && bottom != nullptr && track > 0) {
+    const int y = ArrowHeight + FThumb.Top;
+    const int ends = top->ImageHeight() + bottom->ImageHeight();
+    put(top, y);
+    if (FThumb.Length > ends)
+      body->StretchDraw(*this,
+                        {0, y + top->ImageHeight(), Width(), y + FThumb.Length - bottom->ImageHeight()});
+    put(bottom, y + std::max(FThumb.Length, ends) - bottom->ImageHeight());
+  }
+  ContentChanged();
+}
+
+TMusicListViewScrollBar::TPart TMusicListViewScrollBar::PartAt(int y) const noexcept
+{
+  if (y < 0 || y >= Height())
+    return TPart::None;
+  if (y < ArrowHeight)
+    return TPart::ArrowUp;
+  if (y >= Height() - ArrowHeight)
+    return TPart::ArrowDown;
+  const int t = y - ArrowHeight;
+  if (t < FThumb.Top)
+    return TPart::TrackAbove;
+  if (t < FThumb.Top + FThumb.Length)
+    return TPart::Thumb;
+  return TPart::TrackBelow;
+}
+
+int TMusicListViewScrollBar::OffsetForThumb(int thumbTop) const noexcept
+{
+  const int free = Height() - 2 * ArrowHeight - FThumb.Length;
+  const int range = FContent - FView;
+  if (free <= 0 || range <= 0)
+    return 0;
+  return int(std::int64_t(std::clamp(thumbTop, 0, free)) * range / free);
+}
+
+TDisplayListView* TMusicListViewScrollBar::List() const noexcept
+{
+  return dynamic_cast<TDisplayListView*>(Parent());
+}
+
+void TMusicListViewScrollBar::SetLit(TPart part)
+{
+  if (part != TPart::ArrowUp && part != TPart::ArrowDown)
+    part = TPart::None;
+  if (part == FLit)
     return;
-  const int y = ArrowHeight + FThumb.Top;
-  const int ends = top->ImageHeight() + bottom->ImageHeight();
-  put(top, y);
-  if (FThumb.Length > ends)
-    body->StretchDraw(*this, {0, y + top->ImageHeight(), Width(), y + FThumb.Length - bottom->ImageHeight()});
-  put(bottom, y + std::max(FThumb.Length, ends) - bottom->ImageHeight());
+  FLit = part;
+  Redraw();
+}
+
+void TMusicListViewScrollBar::MouseDown(TMouseButton button, TShiftState shift, int x, int y)
+{
+  TOxaBitmap::MouseDown(button, shift, x, y);
+  TDisplayListView* list = List();
+  if (button != TMouseButton::mbLeft || list == nullptr)
+    return;
+  const TPart part = PartAt(y);
+  FPressed = part;
+  const int page = std::max(1, FView);
+  switch (part) {
+    case TPart::ArrowUp:
+    case TPart::ArrowDown:
+      Redraw();
+      list->ScrollBy(part == TPart::ArrowUp ? -kMusicRowHeight : kMusicRowHeight, true);
+      break;
+    case TPart::TrackAbove:
+      list->ScrollBy(-page, true);
+      break;
+    case TPart::TrackBelow:
+      list->ScrollBy(page, true);
+      break;
+    case TPart::Thumb:
+      FGrab = y - ArrowHeight - FThumb.Top;
+      break;
+    case TPart::None:
+      break;
+  }
+}
+
+void TMusicListViewScrollBar::MouseMove(TShiftState shift, int x, int y)
+{
+  TOxaBitmap::MouseMove(shift, x, y);
+  if (FGrab >= 0) {
+    if (TDisplayListView* list = List())
+      list->ScrollTo(OffsetForThumb(y - ArrowHeight - FGrab), false);
+    return;
+  }
+  SetLit(x >= 0 && x < Width() ? PartAt(y) : TPart::None);
+}
+
+void TMusicListViewScrollBar::MouseUp(TMouseButton button, TShiftState shift, int x, int y)
+{
+  TOxaBitmap::MouseUp(button, shift, x, y);
+  if (button != TMouseButton::mbLeft)
+    return;
+  FGrab = -1;
+  FPressed = TPart::None;
+  FLit = x >= 0 && x < Width() ? PartAt(y) : TPart::None;
+  if (FLit != TPart::ArrowUp && FLit != TPart::ArrowDown)
+    FLit = TPart::None;
+  Redraw();
+}
+
+void TMusicListViewScrollBar::MouseLeave()
+{
+  TOxaBitmap::MouseLeave();
+  SetLit(TPart::None);
 }
 
 TMusicListView::TMusicListView(TOxaObjects* parentList)
@@ -744,6 +1030,33 @@ void TMusicListView::ScrollChanged()
       FScrollBar->Height() != view)
     FScrollBar->SetBounds(bounds.left, bounds.top, TMusicListViewScrollBar::BarWidth, view);
   FScrollBar->Show(view, Panel()->Height(), ScrollOffset());
+  UpdateRowSurfaces();
+}
+
+bool TMusicListView::RowInReach(const TDisplayListViewItem* row) const noexcept
+{
+  int top = 0;
+  const TOxaBitmap* node = row;
+  for (; node != nullptr && node != Panel(); node = node->Parent())
+    top += node->Top();
+  if (node == nullptr)
+    return true;
+  const int view = std::max(0, Height() - HeaderHeight() - FooterHeight());
+  return top + row->Height() > ScrollOffset() - view && top < ScrollOffset() + 2 * view;
+}
+
+void TMusicListView::UpdateRowSurfaces()
+{
+  for (int i = 0; i < ItemCount(); ++i) {
+    auto* row = dynamic_cast<TMusicListViewItem*>(Items(i));
+    if (row == nullptr)
+      continue;
+    const bool reach = RowInReach(row);
+    if (reach && !row->Composed())
+      row->Compose();
+    else if (!reach && row->Composed())
+      row->ReleaseSurface();
+  }
 }
 
 void TMusicListView::ContentChanged()
@@ -830,6 +1143,25 @@ void TMusicListView::ChangeBitmaps()
   for (int i = 0; i < ItemCount(); ++i)
     if (auto* row = dynamic_cast<TMusicListViewItem*>(Items(i)))
       row->Compose();
+}
+
+RECT TMusicListView::EditBounds(const TDisplayListViewItem* row) const
+{
+  const POINT p = RowOrigin(row);
+  const int right = std::min(p.x + row->Width(), Width() - TMusicListViewScrollBar::BarWidth);
+  const int left = p.x + kMusicCaptionLeft;
+  return {left, p.y, std::max(left, right), p.y + kMusicIconSize};
+}
+
+TOxaFont& TMusicListView::TextFont(TOxaColor text, TOxaColor back) const
+{
+  if (!FTextFont)
+    FTextFont.reset(new TOxaFont(nullptr));
+  TOxaGdiFont gdi = Font() != nullptr ? Font()->GdiFont() : TOxaGdiFont{};
+  gdi.Color = text;
+  FTextFont->SetGdiFont(gdi);
+  FTextFont->SetGdiColor(back);
+  return *FTextFont;
 }
 
 TOxaBitmap* TMusicListView::Icon(TMusicListViewItemKinds kind, int state) const noexcept

@@ -10,7 +10,10 @@
 #include <vector>
 
 #include "graphics/OxaBitmap.h"
+#include "graphics/OxaImage.h"
 #include "library/DbId.h"
+#include "rtl/Object.h"
+#include "views/DisplayListViewEdit.h"
 #include "views/MusicListViewStates.h"
 
 class TDisplayListView;
@@ -25,10 +28,20 @@ class TMusicListViewDrag : public TOxaBitmap {
 
   std::string Caption;
   std::vector<int> Records;
+  TDbIdList Payloads;
+  // The list the rows were dragged from.
+  TDisplayListView* Source = nullptr;
 
   // Sizes the box to width (at least its two ends) and draws it from the store's left end,
-  // stretched body and right end; missing images leave their part blank.
+  // stretched body and right end; missing images leave their part blank. With a font, the
+  // caption is drawn on the body, and the box is wide enough for it.
   void Compose(int width);
+  void DragEnd() override;
+
+  // Space either side of the caption.
+  static constexpr int CaptionMargin = 16;
+  // Where the pointer holds the box: at its left end, half way down.
+  static constexpr POINT Grip{CaptionMargin / 2, BoxHeight / 2};
 };
 
 class TDisplayListViewItem;
@@ -41,6 +54,7 @@ struct TDisplayListViewDrop {
 };
 using TDisplayListViewDropEvent = TMethod<void(TDisplayListView* sender, const TDisplayListViewDrop& drop)>;
 
+using TDisplayListViewItemEvent = TMethod<void(TDisplayListView* sender, class TDisplayListViewItem* row)>;
 using TDisplayListViewItemClickEvent =
     TMethod<void(TDisplayListView* sender, class TDisplayListViewItem* row, TShiftState shift, int x, int y)>;
 
@@ -83,6 +97,7 @@ class TDisplayListViewItem : public TOxaBitmap {
   bool ModifierClick() const noexcept { return FModifierClick; }
 
   void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
+  void MouseMove(TShiftState shift, int x, int y) override;
   void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
   void DragDrop(TOxaBitmap* source, int x, int y) override;
   // A dragged box over the row opens the gap before (upper half) or after (lower half) it.
@@ -116,6 +131,7 @@ class TDisplayListViewItem : public TOxaBitmap {
   bool FInsertBefore = false;
   bool FInsertAfter = false;
   bool FAcceptsDrop = true;
+  POINT FPressPoint{};
 };
 
 // The tall node holding the rows; the list moves it up and down to scroll.
@@ -205,6 +221,29 @@ class TDisplayListView : public TOxaDarkenBitmap {
   // The millisecond clock the animations run on (tests drive their own).
   void SetClock(std::function<std::uint64_t()> clock) { FClock = std::move(clock); }
 
+  // --- Dragging rows ---
+  // A press moved this far (either way) starts dragging.
+  static constexpr int DragThreshold = 4;
+  // Starts dragging the selected rows from row (the row alone when it is not selected): the box
+  // with the row's caption follows the pointer over the host control until the button is
+  // released. Needs a host control.
+  void BeginRowDrag(TDisplayListViewItem* row);
+  // The box while this list drags rows (null otherwise).
+  TMusicListViewDrag* DragBox() const noexcept { return FDragging ? FDragBox : nullptr; }
+  // The auto-scroll loop of a drag, run while the pointer stays in the band beside the view
+  // (DisplayListDragScrollDelta) and the button is held: the panel moves toward the pointer at
+  // 200 pixels a second, repainting each step. Returns the pixels scrolled.
+  int DragAutoScroll();
+  // Where the pointer is (screen) and whether the left button is down; tests drive their own.
+  void SetPointerSource(std::function<bool(POINT&)> position, std::function<bool()> held);
+  // The row showing the insertion gap (null for none).
+  TDisplayListViewItem* GapRow() const noexcept { return FGapRow; }
+  // Over the list itself the gap opens at the first row when it takes drops.
+  void DragOver(TOxaBitmap* source, int x, int y) override;
+  void DragMove(TOxaBitmap* source, int x, int y) override;
+  void DragLeave(TOxaBitmap* source, int x, int y) override;
+  void DragDrop(TOxaBitmap* source, int x, int y) override;
+
   // --- Drops ---
   // A drop on a row: traced; taken when the row (a group row: its first row) accepts drops and
   // a gap is open, then delivered through the host control's queue (at once without one).
@@ -219,6 +258,17 @@ class TDisplayListView : public TOxaDarkenBitmap {
   void DeliverDrop();
   // The first row of the group a row heads, or null for a row heading none.
   TDisplayListViewItem* FirstRowOf(const TDisplayListViewItem* groupRow) const noexcept;
+
+  // --- Editing in place ---
+  TDisplayListViewItem* EditRow() const noexcept { return FEditRow; }
+  // Ends the current edit (its text, proper-cased, becomes its row's caption) and edits row:
+  // scrolled into view, the editor over its caption with the caption all selected and focused.
+  // Null ends editing and frees the editor. Queued callbacks of the list are dropped first.
+  void SetEditRow(TDisplayListViewItem* row);
+  // Enter and the focus leaving commit as SetEditRow(nullptr) does; Escape keeps the caption.
+  TDisplayListViewEdit* Editor() const noexcept { return FEditor.get(); }
+  // After an edit's text became its row's caption.
+  TDisplayListViewItemEvent OnEdited;
 
   TDisplayListViewDropEvent OnDrop;
   TOxaNodeEvent OnSelectionChanged;
@@ -246,9 +296,36 @@ class TDisplayListView : public TOxaDarkenBitmap {
  protected:
   // After every move of the panel (each animation step included).
   virtual void ScrollChanged() {}
+  // After a row's gap opened (the music list animates it).
+  virtual void GapOpened(TDisplayListViewItem*, const TMusicListViewDrag&) {}
+  void SetControl(TOxaImage* control) override;
+  std::uint64_t Now() const { return FClock(); }
+  // Where the editor of row goes, in the list's coordinates: the whole row by default.
+  virtual RECT EditBounds(const TDisplayListViewItem* row) const;
+  // The row's top-left corner in the list's coordinates.
+  POINT RowOrigin(const TDisplayListViewItem* row) const;
 
  private:
   void DropCallback(TOxaImage* sender, TOxaBitmap* node);
+  void EditorDone(TDisplayListViewEdit* sender, bool commit);
+  void EditCommitCallback(TOxaImage* sender, TOxaBitmap* node);
+  void EditCancelCallback(TOxaImage* sender, TOxaBitmap* node);
+  void CloseEditor() noexcept;
+  void SetGap(TDisplayListViewItem* row, bool before, bool after, const TMusicListViewDrag* drag);
+  void DragHookMove(TOxaImage* sender, TMouseButton button, TShiftState shift, int x, int y, bool& handled);
+  void MoveDragBox(POINT client);
+  void EndRowDrag() noexcept;
+  friend class TMusicListViewDrag;
+  TMusicListViewDrag* FDragBox = nullptr;
+  bool FDragging = false;
+  bool FAutoScrolling = false;
+  TOwnedObject<TOxaMouseHook> FDragHook;
+  TOxaImage* FHookControl = nullptr;
+  TDisplayListViewItem* FGapRow = nullptr;
+  std::function<bool(POINT&)> FPointer;
+  std::function<bool()> FButtonHeld;
+  TDisplayListViewItem* FEditRow = nullptr;
+  TOwnedObject<TDisplayListViewEdit> FEditor;
   bool FDropPending = false;
   TDisplayListViewDrop FPendingDrop;
   TDisplayListViewPanel* FPanel;
@@ -267,6 +344,8 @@ constexpr int kMusicFlapWidth = 32;
 constexpr int kMusicRowMargin = 4;  // left of the icon and between rows
 constexpr int kMusicRowHeight = kMusicIconSize + kMusicRowMargin;
 constexpr int kMusicCaptionLeft = kMusicRowMargin + kMusicIconSize + kMusicFlapWidth;
+// The caption's text starts this far into its band and keeps as far from the outer flap.
+constexpr int kMusicCaptionPadding = 8;
 
 class TMusicListView;
 
@@ -279,9 +358,21 @@ class TMusicListViewItem : public TDisplayListViewItem {
   int Number() const noexcept { return FNumber; }
   void SetNumber(int value);
 
-  // Redraws the row's surface: frame, icon and flaps of the current state. A missing image
-  // leaves its place in the frame colour.
+  // The insertion gap: steps 0 (closed) to 10 of drag-insert set 0..3. The row grows by the
+  // frame's height and draws the frame in the gap, above itself (before) or below (after).
+  int GapStep() const noexcept { return FGapStep; }
+  void SetGapStep(int set, int step);
+  int GapHeight() const noexcept;
+  // The drag-insert frame height of a step: 2 at step 1 to 47 at step 10.
+  static int GapStepHeight(int step) noexcept;
+
+  // Redraws the row's surface: frame, icon and flaps of the current state, the caption and, for
+  // tracks, the number on the icon. A missing image leaves its place in the frame colour. A row
+  // far from the view keeps no surface (see TMusicListView::RowInReach).
   void Compose();
+  bool Composed() const noexcept { return FComposed; }
+  // Gives the surface back.
+  void ReleaseSurface();
 
  protected:
   void StateChanged() override;
@@ -291,6 +382,9 @@ class TMusicListViewItem : public TDisplayListViewItem {
   TMusicListView* FMusicList;
   TMusicListViewItemKinds FKind;
   int FNumber = 0;
+  int FGapSet = 0;
+  int FGapStep = 0;
+  bool FComposed = false;
 };
 
 // Where the thumb of a scroll bar lies in its track: a view of content pixels scrolled by offset
@@ -302,19 +396,43 @@ struct TScrollThumb {
 TScrollThumb ScrollBarThumb(int track, int view, int content, int offset, int minLength) noexcept;
 
 // The bar at the list's right edge: an arrow at each end, the thumb built from its top, stretched
-// body and bottom images between them.
+// body and bottom images between them. An arrow shows its "RA" look while the pointer is over it
+// or holds it; a click on it scrolls one row, a click on the track beside the thumb one page, and
+// the thumb drags the list along.
 class TMusicListViewScrollBar : public TOxaBitmap {
  public:
   using TOxaBitmap::TOxaBitmap;
   static constexpr int BarWidth = 16;
   static constexpr int ArrowHeight = 16;
 
+  enum class TPart { None, ArrowUp, ArrowDown, TrackAbove, Thumb, TrackBelow };
+  // The part under y (bar coordinates).
+  TPart PartAt(int y) const noexcept;
+  // The part shown in its "RA" look (an arrow or nothing).
+  TPart Lit() const noexcept { return FLit; }
+
   // Redraws for the list's view, content height and offset.
   void Show(int view, int content, int offset);
   TScrollThumb Thumb() const noexcept { return FThumb; }
+  // The offset that puts the thumb's top at thumbTop pixels into the track.
+  int OffsetForThumb(int thumbTop) const noexcept;
+
+  void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
+  void MouseMove(TShiftState shift, int x, int y) override;
+  void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
+  void MouseLeave() override;
 
  private:
+  TDisplayListView* List() const noexcept;
+  void SetLit(TPart part);
+  void Redraw() { Show(FView, FContent, FOffset); }
   TScrollThumb FThumb;
+  int FView = 0;
+  int FContent = 0;
+  int FOffset = 0;
+  TPart FLit = TPart::None;
+  TPart FPressed = TPart::None;
+  int FGrab = -1;  // where the thumb was taken, thumb coordinates; -1 while not dragging
 };
 
 class TMusicListView : public TDisplayListView {
@@ -332,11 +450,31 @@ class TMusicListView : public TDisplayListView {
   // set 0..3 ("A".."D"), step 1..10.
   TOxaBitmap* DragInsert(int set, int step) const noexcept;
   TMusicListViewScrollBar* ScrollBar() const noexcept { return FScrollBar; }
+  // After icon and inner flap, up to the scroll bar, 47 high.
+  RECT EditBounds(const TDisplayListViewItem* row) const override;
+  // The gap animation's length.
+  static constexpr int GapOpenMs = 150;
+  // The drag-insert set of a gap: the accent sets for rows brought from elsewhere (A for tracks,
+  // B for the other kinds), the light ones for rows moved within their own list (C, D).
+  static int GapSet(const TMusicListViewItem& row, const TMusicListViewDrag& drag) noexcept;
+
+  // The font row text is drawn with: the platform part of the list's font (Arial 12 without one)
+  // in the given text and background colours. A private copy, so colouring a caption never
+  // reports a font change to every node that shares the list's font.
+  TOxaFont& TextFont(TOxaColor text, TOxaColor back) const;
 
   void ContentChanged() override;
 
+  // Rows keep surfaces only within this reach of the view: one view's height above and below
+  // it, so a page scroll finds its rows drawn, and a long group costs what three screens cost.
+  // Rows outside the panel are always in reach.
+  bool RowInReach(const TDisplayListViewItem* row) const noexcept;
+  // Composes the rows that came into reach and frees the surfaces of those that left it.
+  void UpdateRowSurfaces();
+
  protected:
   void ScrollChanged() override;
+  void GapOpened(TDisplayListViewItem* row, const TMusicListViewDrag& drag) override;
 
  private:
   TMusicListViewScrollBar* FScrollBar;
@@ -348,4 +486,5 @@ class TMusicListView : public TDisplayListView {
   std::array<std::array<TOxaBitmap*, kMusicListIconCodes.size()>, kMusicListViewItemKindCount> FIcons{};
   std::array<TOxaBitmap*, kMusicListFlapCodes.size()> FFlaps{};
   std::array<std::array<TOxaBitmap*, 10>, 4> FDragInsert{};
+  mutable TOwnedObject<TOxaFont> FTextFont;
 };

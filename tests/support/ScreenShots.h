@@ -1,0 +1,24 @@
+#pragma once
+// Screenshot checks against reviewed reference pictures in tests/data/screens/NAME.png.
+//
+// With OXA_REWRITE_SCREENS=1 in the environment the references are written instead of compared
+// (review them before committing). On a mismatch the picture taken (NAME.actual.png) and a diff
+// (NAME.diff.png: the picture dimmed, differing pixels in full red) are written to
+// OXA_BINARY_DIR/screens (or the current folder) and the failure names them.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct TScreenPicture {
+  int Width = 0;
+  int Height = 0;
+  std::vector<std::uint32_t> Pixels;  // 0x00RRGGBB, rows top down
+};
+
+bool ReadPngPicture(const std::string& path, TScreenPicture& picture);
+bool WritePngPicture(const std::string& path, const TScreenPicture& picture);
+
+testing::AssertionResult MatchesScreen(const std::string& name, const TScreenPicture& picture);

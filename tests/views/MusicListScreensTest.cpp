@@ -1,0 +1,164 @@
+// Pictures of the list panel's frame as the display shows them, against reviewed references.
+// OXA_SCREENS_X11=1 takes them from a private X server instead of the memory screen.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "graphics/OxaImage.h"
+#include "platform/display/DisplayTesting.h"
+#include "skin/OxaSkin.h"
+#include "tests/support/MessagePump.h"
+#include "tests/support/ScreenShots.h"
+#include "tests/support/XvfbServer.h"
+#include "views/MusicAssets.h"
+#include "views/MusicListHeaderFooter.h"
+
+namespace {
+
+using K = TMusicListViewItemKinds;
+
+class TScreensTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite()
+  {
+    const char* x11 = std::getenv("OXA_SCREENS_X11");
+    if (x11 != nullptr && std::string(x11) == "1") {
+      Server = std::make_unique<TXvfbServer>("800x600x24");
+      UseX11Display();
+    } else {
+      UseHeadlessDisplay();
+    }
+  }
+  static void TearDownTestSuite() { Server.reset(); }
+  void SetUp() override
+  {
+    Image.reset(new TOxaImage(nullptr));
+    Image->SetColor(0x303030);
+  }
+  void TearDown() override
+  {
+    Image->SetBitmap(nullptr);
+    Root.reset();
+    Image.reset();
+  }
+  TMusicListViewEx* NewPanel(int width, int height)
+  {
+    Root->SetBounds(0, 0, width, height);
+    auto* panel = new TMusicListViewEx(&Root->Objects(), Assets.DisplayFonts, Assets.Icons);
+    panel->SetBounds(0, 0, width, height);
+    panel->SetParent(Root.get());
+    panel->Header()->SetViews({K::mlkAlbum, K::mlkArtist, K::mlkGenre, K::mlkTitle},
+                              {"Albums", "Artists", "Genres", "Titles"});
+    panel->Header()->SetCurrentView(K::mlkAlbum);
+    return panel;
+  }
+  // The tree as the window shows it.
+  TScreenPicture Shot()
+  {
+    Image->SetBounds(0, 0, Root->Width(), Root->Height());
+    Image->SetBitmap(Root.get());
+    Image->Show();
+    const int before = Image->PaintCount();
+    Image->Invalidate();
+    PumpUntil([&] { return Image->PaintCount() > before; }, 5000);
+    return Screen();
+  }
+  // The window's part of the screen as it is now.
+  TScreenPicture Screen()
+  {
+    const int width = Root->Width();
+    const int height = Root->Height();
+    std::vector<std::uint32_t> screen;
+    SIZE size{};
+    TScreenPicture picture;
+    if (!ReadScreen(screen, size)) {
+      ADD_FAILURE() << "the screen cannot be read";
+      return picture;
+    }
+    picture.Width = width;
+    picture.Height = height;
+    for (int y = 0; y < height; ++y) {
+      for (int x = 0; x < width; ++x) {
+        picture.Pixels.push_back(screen[std::size_t(y) * std::size_t(size.cx) + std::size_t(x)]);
+      }
+    }
+    return picture;
+  }
+
+  static inline std::unique_ptr<TXvfbServer> Server;
+  TMusicAssetsForm Assets{nullptr, &OxaSkinStore};
+  TOwnedObject<TOxaImage> Image;
+  TOwnedObject<TOxaBitmap> Root{new TOxaBitmap(nullptr)};
+};
+
+TEST_F(TScreensTest, PanelActive)
+{
+  NewPanel(640, 240);
+  EXPECT_TRUE(MatchesScreen("panel-active", Shot()));
+}
+
+TEST_F(TScreensTest, PanelDimmed)
+{
+  NewPanel(640, 240)->SetActive(false);
+  EXPECT_TRUE(MatchesScreen("panel-dimmed", Shot()));
+}
+
+TEST_F(TScreensTest, SelectorMidFade)
+{
+  TMusicListViewEx* panel = NewPanel(640, 240);
+  auto* selector = new TMusicSelectView(&panel->Objects());
+  selector->SetParent(panel);
+  selector->SetViews({K::mlkArtist, K::mlkGenre, K::mlkTitle}, {"Artist", "Genre", "Title"},
+                     {"Artists", "Genres", "Titles"});
+  selector->SetHead("ViewAlbumN", "Albums");
+  selector->SetBounds(8, 57, TMusicSelectView::ViewWidth, selector->Height());
+  selector->Items(1)->MouseEnter();
+  selector->SetOpacity(128);
+  EXPECT_TRUE(MatchesScreen("selector-mid-fade", Shot()));
+  // A step of a fade repaints only the selector's rectangle, blended over what lies below it.
+  selector->SetOpacity(255);
+  selector->Repaint();
+  selector->SetOpacity(128);
+  selector->Repaint();
+  EXPECT_TRUE(MatchesScreen("selector-mid-fade", Screen()));
+}
+
+TEST_F(TScreensTest, TurnAtThreeSteps)
+{
+  Root->SetBounds(0, 0, 3 * 80 + 8, 62);
+  TOwnedObject<TOxaRotateBitmap> turn{new TOxaRotateBitmap(nullptr)};
+  turn->Add(Assets.Icons->Find("VIEWALBUMN"));
+  turn->Add(Assets.Icons->Find("VIEWGENREN"));
+  for (int i = 0; i < 3; ++i) {
+    auto* frame = new TOxaBitmap(&Root->Objects());
+    frame->SetBounds(8 + i * 80, 8, 72, 46);
+    frame->SetParent(Root.get());
+    turn->Render(*frame, 3 * (i + 1), 12);
+  }
+  EXPECT_TRUE(MatchesScreen("turn-three-steps", Shot()));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(TScreensTest, AButtonRepaintsItsCaptionOverThePanel)
+{
+  TMusicListViewEx* panel = NewPanel(640, 240);
+  Shot();
+  TOxaButton* button = panel->Footer()->Button("ShowList");
+  button->SetCaption("HALT");
+  button->PaintToControl();
+  const TScreenPicture quick = Screen();
+  const TScreenPicture full = Shot();
+  ASSERT_EQ(quick.Pixels.size(), full.Pixels.size());
+  int differing = 0;
+  for (std::size_t i = 0; i < full.Pixels.size(); ++i) {
+    differing += quick.Pixels[i] != full.Pixels[i] ? 1 : 0;
+  }
+  EXPECT_EQ(differing, 0);
+}
+
+}  // namespace

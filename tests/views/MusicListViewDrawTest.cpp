@@ -1,0 +1,129 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/views/MusicListViewFixture.h"
+
+namespace {
+
+using musiclisttest::K;
+using musiclisttest::SolidStore;
+using musiclisttest::TMusicListViewTest;
+
+// How many pixels of the rectangle have the colour.
+int Count(TOxaBitmap& node, RECT r, TOxaColor color)
+{
+  int n = 0;
+  for (int y = r.top; y < r.bottom; ++y)
+    for (int x = r.left; x < r.right; ++x)
+      n += node.GetPixel(x, y) == color ? 1 : 0;
+  return n;
+}
+
+TEST_F(TMusicListViewTest, CaptionsAndTrackNumbersTakeTheColoursOfTheirState)
+{
+  const auto store = SolidStore();
+  List->SetBitmaps(store.get());
+  TOxaFont font;
+  TOxaGdiFont gdi;
+  gdi.Height = -20;
+  font.SetGdiFont(gdi);
+  List->SetFont(&font);
+  TOxaBitmap* g = Group();
+  const RECT caption{kMusicCaptionLeft, 0, 400 - kMusicFlapWidth, kMusicIconSize};
+  const RECT icon{kMusicRowMargin, 0, kMusicRowMargin + kMusicIconSize, kMusicIconSize};
+  const struct {
+    K Kind;
+    int State;
+    TOxaColor Text, Back, NumberText, NumberBack;
+  } cases[] = {
+      // track 1 "1522535", track 13 "12414W5", album 1 "1222535", album 20 "B444BWB"
+      {K::mlkTrack, 1, 0xA0A0A0, 0x606060, 0x969696, 0x606060},
+      {K::mlkTrack, 13, 0xFFFFFF, 0x606060, 0x464646, 0xF0F0F0},
+      {K::mlkAlbum, 1, 0xA0A0A0, 0x606060, 0, 0},
+      {K::mlkAlbum, 20, 0xFFFFFF, 0x000000, 0, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.State);
+    TMusicListViewItem* row = Row(g, 0, c.Kind);
+    row->SetBounds(0, 0, 400, kMusicRowHeight);
+    row->SetNumber(7);
+    row->SetState(c.State);
+    EXPECT_EQ(Count(*row, caption, c.Text), 0) << "no caption, no text";
+    row->SetCaption("Wide Caption");
+    EXPECT_GT(Count(*row, caption, c.Text), 20);
+    EXPECT_GT(Count(*row, caption, c.Back), 1000);
+    if (c.Kind == K::mlkTrack) {
+      // "007" sits in the middle of the icon, on its own background.
+      EXPECT_GT(Count(*row, icon, c.NumberText), 10);
+      EXPECT_GT(Count(*row, icon, c.NumberBack), 10);
+      EXPECT_EQ(Count(*row, {icon.left, 0, icon.left + 8, 8}, c.NumberText), 0)
+          << "centred, clear of the corner";
+    } else {
+      EXPECT_EQ(Count(*row, icon, 0xA0A0A0), 0) << "no number on other kinds";
+    }
+    FreeObject(row);
+  }
+  List->SetFont(nullptr);
+  List->SetBitmaps(nullptr);
+}
+
+TEST_F(TMusicListViewTest, ALongCaptionStaysOutOfTheOuterFlap)
+{
+  const auto store = SolidStore();
+  List->SetBitmaps(store.get());
+  TMusicListViewItem* row = Row(Group(), 0, K::mlkAlbum);
+  row->SetBounds(0, 0, 300, kMusicRowHeight);
+  const TOxaColor flap = row->GetPixel(300 - 2, 2);
+  row->SetCaption(std::string(400, 'W'));
+  EXPECT_EQ(row->ImageWidth(), 300) << "the text never grows the surface";
+  EXPECT_EQ(Count(*row, {300 - kMusicFlapWidth, 0, 300, kMusicIconSize}, 0xA0A0A0), 0);
+  EXPECT_EQ(row->GetPixel(300 - 2, 2), flap);
+  List->SetBitmaps(nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(TMusicListViewTest, OnlyRowsWithinAViewOfTheViewKeepSurfaces)
+{
+  const auto store = musiclisttest::SolidStore();
+  List->SetBitmaps(store.get());
+  List->SetBounds(0, 0, 400, 200);
+  List->Panel()->SetBounds(0, 0, 384, 100 * kMusicRowHeight);
+  TOxaBitmap* g = Group();
+  g->SetParent(List->Panel());
+  g->SetBounds(0, 0, 384, 100 * kMusicRowHeight);
+  std::vector<TMusicListViewItem*> rows;
+  for (int i = 0; i < 100; ++i) {
+    rows.push_back(Row(g, i, K::mlkAlbum));
+    rows.back()->SetBounds(0, i * kMusicRowHeight, 384, kMusicRowHeight);
+  }
+  // Selected while far away: drawn selected when it comes into reach.
+  List->Select(rows[20]);
+  EXPECT_FALSE(rows[20]->Composed());
+  const struct {
+    int Offset, First, Last;
+  } cases[] = {
+      {0, 0, 7},            // reach -200 .. 400: row 7 starts at 357, row 8 at 408
+      {1000, 15, 27},       // reach 800 .. 1400: row 14 ends at 765, row 27 starts at 1377
+      {765 + 200, 15, 26},  // row 14 ends where the reach begins; row 27 starts at its end
+      {0, 0, 7},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Offset);
+    List->ScrollTo(c.Offset, false);
+    for (int i = 0; i < 100; ++i) {
+      const bool inReach = i >= c.First && i <= c.Last;
+      EXPECT_EQ(rows[std::size_t(i)]->Composed(), inReach) << i;
+      EXPECT_EQ(rows[std::size_t(i)]->ImageSize() != 0, inReach) << i;
+    }
+  }
+  List->ScrollTo(1000, false);
+  const TOxaColor selectedIcon = store->Find("ALB-212")->GetPixel(1, 1);  // state 3 "1221235"
+  EXPECT_EQ(rows[20]->GetPixel(kMusicRowMargin + 10, 10), selectedIcon);
+  List->SetBitmaps(nullptr);
+}
+
+}  // namespace
