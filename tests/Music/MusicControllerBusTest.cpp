@@ -4,6 +4,7 @@
 #include <stdlib.h>
 
 #include <chrono>
+#include <cstdio>
 #include <memory>
 #include <string>
 
@@ -16,6 +17,7 @@
 #include "scan/OxaMusicPlayerTypes.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/DeclaredDrives.h"
+#include "tests/support/Mp3Files.h"
 #include "tests/support/ProgramRun.h"
 #include "tests/support/TempFolder.h"
 #include "tools/make-test-media/TestMedia.h"
@@ -208,6 +210,33 @@ TEST_F(TMusicControllerPlay, TwoRandomCommandsReportOnThenOffAndLeaveTheSetting)
   ResetSettingsFileName();
   EXPECT_EQ(ReadRandom(), before);
   ResetSettingsFileName();
+}
+
+// Twelve tracks, so a typed "1" may still become 10, 11 or 12 and waits for the time-out.
+TEST_F(TMusicControllerPlay, DigitsPickATrackAtOnceOrAfterTheTimeOut)
+{
+  const TMp3Files files(2000);
+  for (int i = 1; i <= 12; ++i) {
+    char title[8];
+    std::snprintf(title, sizeof(title), "T%02d", i);
+    files.Write(Machine.DriveFolder('C') / "Music" / "Twelve" / (std::string(title) + ".mp3"),
+                testmedia::TId3v2Fields{title, "Band", "Twelve", "1999", "Rock", std::to_string(i), ""});
+  }
+  ASSERT_EQ(RunProgram(OXA_LIB_PROGRAM, {"db", "import", "C:\\Music\\Twelve"}).ExitCode, 0);
+  TRunningProgram running;
+  ASSERT_TRUE(running.Ready);
+  ASSERT_EQ(RunProgram(OXA_HOST_PROGRAM, {"open", "--call"}).ExitCode, 0);
+  // Into the twelve-track folder: "Album" comes first, "Twelve" next.
+  Key("Wind");
+  Key("Wind");
+  ASSERT_TRUE(StatusShows("T01"));
+  Key("Digit", "1");
+  Key("Digit", "2");  // 12: no further digit fits, played at once
+  EXPECT_TRUE(StatusShows("T12"));
+  Key("Digit", "3");  // 30 > 12: at once
+  EXPECT_TRUE(StatusShows("T03"));
+  Key("Digit", "1");  // waits for the time-out, then plays 1
+  EXPECT_TRUE(StatusShows("T01"));
 }
 
 }  // namespace
