@@ -51,6 +51,15 @@ class TFormNavigationHost : public TMusicNavigationHost {
       node->UpdateStatus();
     }
   }
+  void TrackNumberChanged(int) override
+  {
+    // The info panel follows the playing track.
+    TMusicViewPanel* panel = FForm.MusicViewPanel();
+    const TDbId& item = FForm.Navigator().CurrentItem;
+    if (panel != nullptr && panel->View()->Player() != nullptr && !item.Empty()) {
+      panel->View()->DisplayTrack(item);
+    }
+  }
   bool HoldsMouse() override
   {
     // Only a button held on one of the program's own windows stops the skipping.

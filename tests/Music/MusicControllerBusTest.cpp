@@ -212,6 +212,29 @@ TEST_F(TMusicControllerPlay, TwoRandomCommandsReportOnThenOffAndLeaveTheSetting)
   ResetSettingsFileName();
 }
 
+TEST_F(TMusicControllerPlay, BackspaceHidesThePlayingTrackAndNextSkipsIt)
+{
+  TRunningProgram running;
+  ASSERT_TRUE(running.Ready);
+  ASSERT_EQ(RunProgram(OXA_HOST_PROGRAM, {"open", "--call"}).ExitCode, 0);
+  Key("StepUp");
+  ASSERT_TRUE(StatusShows("Alpha"));
+  TOxaIpcClient client(nullptr);
+  client.SetClientName("KeyTester");
+  client.SetIpc(&running.Ipc());
+  ASSERT_TRUE(client.Registered());
+  const TNodeKey key{VK_BACK, 0, 0, static_cast<std::int32_t>(GetTickCount()), 0};
+  ASSERT_TRUE(client.Notify("VuDirAzuzo", "KeyDown", sizeof(key), &key));
+  client.SetIpc(nullptr);
+  // Hidden: nothing is current, so the next step starts the group again, without Alpha.
+  Key("StepUp");
+  EXPECT_TRUE(StatusShows("Bravo"));
+  Key("StepUp");
+  EXPECT_TRUE(StatusShows("Charlie"));
+  Key("StepUp");
+  EXPECT_TRUE(StatusShows("Bravo")) << "the group starts over without the hidden track";
+}
+
 // Twelve tracks, so a typed "1" may still become 10, 11 or 12 and waits for the time-out.
 TEST_F(TMusicControllerPlay, DigitsPickATrackAtOnceOrAfterTheTimeOut)
 {
