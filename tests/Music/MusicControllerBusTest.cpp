@@ -235,6 +235,35 @@ TEST_F(TMusicControllerPlay, BackspaceHidesThePlayingTrackAndNextSkipsIt)
   EXPECT_TRUE(StatusShows("Bravo")) << "the group starts over without the hidden track";
 }
 
+TEST_F(TMusicControllerPlay, BackspaceRemovesThePlayingFavoriteEntry)
+{
+  ASSERT_EQ(RunProgram(OXA_LIB_PROGRAM, {"fav", "new", "Mix"}).ExitCode, 0);
+  const TProgramRun added = RunProgram(
+      OXA_LIB_PROGRAM, {"fav", "add", "Mix", "C:\\Music\\Album\\Alpha.mp3", "C:\\Music\\Album\\Bravo.mp3"});
+  ASSERT_EQ(added.ExitCode, 0) << added.Output;
+  const std::string before = RunProgram(OXA_LIB_PROGRAM, {"fav", "show", "Mix"}).Output;
+  ASSERT_TRUE(Contains(before, "Alpha")) << before;
+  {
+    TRunningProgram running;
+    ASSERT_TRUE(running.Ready);
+    // Opened to play at once: the first list that plays.
+    ASSERT_EQ(RunProgram(OXA_HOST_PROGRAM, {"open", "1", "0", "0", "--call"}).ExitCode, 0);
+    ASSERT_TRUE(StatusShows("Alpha"));
+    TOxaIpcClient client(nullptr);
+    client.SetClientName("KeyTester");
+    client.SetIpc(&running.Ipc());
+    ASSERT_TRUE(client.Registered());
+    const TNodeKey key{VK_DELETE, 0, 0, static_cast<std::int32_t>(GetTickCount()), 0};
+    ASSERT_TRUE(client.Notify("VuDirAzuzo", "KeyDown", sizeof(key), &key));
+    client.SetIpc(nullptr);
+    RunProgram(OXA_HOST_PROGRAM, {"close", "--call"});
+    EXPECT_EQ(running.Program().Wait(std::chrono::seconds(30)), 0);
+  }
+  const std::string after = RunProgram(OXA_LIB_PROGRAM, {"fav", "show", "Mix"}).Output;
+  EXPECT_FALSE(Contains(after, "Alpha")) << after;
+  EXPECT_TRUE(Contains(after, "Bravo")) << after;
+}
+
 // Twelve tracks, so a typed "1" may still become 10, 11 or 12 and waits for the time-out.
 TEST_F(TMusicControllerPlay, DigitsPickATrackAtOnceOrAfterTheTimeOut)
 {
