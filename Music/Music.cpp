@@ -97,8 +97,7 @@ bool TMusicForm::AlreadyRunning()
 
 TMusicForm::TMusicForm(TComponent* owner) : TMusicForm(owner, CommandLineArguments()) {}
 
-TMusicForm::TMusicForm(TComponent* owner, const std::vector<std::string>& arguments)
-    : TForm(owner), FArguments(arguments)
+TMusicForm::TMusicForm(TComponent* owner, const std::vector<std::string>& arguments) : TForm(owner)
 {
   std::srand(static_cast<unsigned>(GetTickCount()));
 
@@ -129,6 +128,8 @@ TMusicForm::TMusicForm(TComponent* owner, const std::vector<std::string>& argume
     return;
   }
 
+  // Before the hooks: the controller's keyboard hook is the application's message hook.
+  ConnectController();
   Running = true;
   Closing = false;
   TraceObject(this, "Create: %s", "Running");
@@ -189,7 +190,13 @@ void TMusicForm::CreateViews()
   FMusicViewPanel->SetBounds(0, 0, BrowserWidth, BrowserHeight);
   FMusicViewPanel->View()->SetBitmaps(FInfoAssets->InfoIcons);
   FMusicViewPanel->View()->SetFont(FInfoAssets->InfoTextFonts);
-  // The two lists with their headers and footers go into the music view's browser part here.
+  TOxaBitmap* browser = FMusicViewPanel->View()->Browser();
+  for (TMusicListViewEx** list : {&FFirstList, &FSecondList}) {
+    *list = new TMusicListViewEx(&browser->Objects(), FMusicAssets->DisplayFonts, FMusicAssets->Icons);
+    (*list)->SetParent(browser);
+    (*list)->SetVisible(false);
+  }
+  FSecondList->SetActive(false);
   FScanView = new TOxaMusicScanView(&root->Objects());
   FScanView->SetParent(root);
   FScanView->Panel()->SetAssets(*FScanAssets);
@@ -254,6 +261,16 @@ void TMusicForm::FillViewSlots()
   TDbIdList views;
   FPlayer->ListItems(TDbId{}, views);
   ViewSlots = FindViewSlots(views);
+  // Both selectors offer the slots that hold a view, in slot order.
+  std::vector<TMusicListViewItemKinds> kinds;
+  std::vector<std::string> captions;
+  for (const int slot : FilledSlots(ViewSlots)) {
+    kinds.push_back(SlotKind(slot));
+    captions.push_back(ViewSlots[static_cast<std::size_t>(slot)].Caption);
+  }
+  for (TMusicListViewEx* list : {FFirstList, FSecondList}) {
+    list->Header()->SetViews(kinds, captions);
+  }
 }
 
 void TMusicForm::HookApplication()
@@ -332,7 +349,9 @@ void TMusicForm::OpenStartView()
   if (ViewSlots[static_cast<std::size_t>(FirstListSlot)].Valid()) {
     FPlayer->ListItems(ViewSlots[static_cast<std::size_t>(FirstListSlot)], FFirstListItems);
   }
+  FFirstList->Header()->SetCurrentView(SlotKind(FirstListSlot));
   SecondListSlot = PlaylistsSlot;
+  FSecondList->Header()->SetCurrentView(SlotKind(SecondListSlot));
   FSecondListItems.Clear();
   if (ViewSlots[PlaylistsSlot].Valid()) {
     FPlayer->ListItems(ViewSlots[PlaylistsSlot], FSecondListItems);
@@ -383,6 +402,7 @@ void TMusicForm::FirstScanOrPlay()
 TMusicForm::~TMusicForm()
 {
   Running = false;
+  DisconnectController();
   FreeParts();
 }
 
@@ -427,6 +447,8 @@ void TMusicForm::FreeParts() noexcept
   FIpc.reset();
   FMusicViewPanel = nullptr;
   FScanView = nullptr;
+  FFirstList = nullptr;
+  FSecondList = nullptr;
   FreeImage(FBrowserImage);
 }
 

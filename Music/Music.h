@@ -2,14 +2,15 @@
 // TMusicForm: the main window. It decides whether the process may run at all (AlreadyRunning),
 // builds everything that hangs off it in a fixed order, and tears it down when it closes.
 
-#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "Music/MusicHack.h"
+#include "Music/MusicNavigator.h"
 #include "Music/MusicStart.h"
+#include "Music/MusicTypeAhead.h"
 #include "OxaIPC/MusicIpc.h"
 #include "OxaIPC/OxaIpc.h"
 #include "forms/Forms.h"
@@ -17,11 +18,14 @@
 #include "library/DbId.h"
 #include "playback/OxaMusicPlayer.h"
 #include "views/MusicAssets.h"
+#include "views/MusicListHeaderFooter.h"
 #include "views/MusicView.h"
 #include "views/OxaMusicInfoAssets.h"
 #include "views/OxaMusicScanAssets.h"
 #include "views/OxaMusicScanView.h"
 #include "views/TriangleFormUnit.h"
+
+class TOxaTimer;
 
 // The start-up switches of the command line.
 struct TStartSwitches {
@@ -80,6 +84,9 @@ class TMusicForm : public TForm {
   // The browser's main node with the music view, and the scan panel above the lists.
   TMusicViewPanel* MusicViewPanel() const noexcept { return FMusicViewPanel; }
   TOxaMusicScanView* ScanView() const noexcept { return FScanView; }
+  // The two lists with their headers and footers, in the music view's browser part.
+  TMusicListViewEx* FirstList() const noexcept { return FFirstList; }
+  TMusicListViewEx* SecondList() const noexcept { return FSecondList; }
 
   // 0: only the triangle; 1 and 2: the first list in its two presentations; 3: both lists.
   std::uint8_t DisplayMode = 0;
@@ -100,7 +107,7 @@ class TMusicForm : public TForm {
   // The triangle's own key, Ctrl+Alt+T: turns its auto-hide over. True when it was that key.
   bool TriangleKey(WORD key, TShiftState shift);
 
-  // ---- start-up state (MusicStart.cpp) ----
+  // ---- start-up state (Music.cpp; the rules in MusicStart.h) ----
   // The item being played or shown, and the one kept aside for the second list.
   TDbId CurrentItem;
   TDbId SavedItem;
@@ -112,6 +119,94 @@ class TMusicForm : public TForm {
   // The item lists the two lists show.
   TDbIdList& FirstListItems() noexcept { return FFirstListItems; }
   TDbIdList& SecondListItems() noexcept { return FSecondListItems; }
+
+  // ---- the controller: remote commands, navigation, keys, player and scan events ----
+  // (MusicRemote.cpp, MusicNavigation.cpp, MusicKeys.cpp, MusicEvents.cpp)
+
+  std::int32_t ActivationCount = 0;
+  std::string StatusText;
+  // The last scan progress line, for the scan panel.
+  std::string ScanProgressText;
+  // The host's display is on.
+  bool HostDisplayOn = false;
+
+  // The view of the first list: the groups "Wind" and "Rewind" walk and the jump by name
+  // searches. ShowView puts a view into the first list.
+  std::int32_t ShownView() const;
+  void ShowView(std::int32_t view);
+
+  TMusicNavigator& Navigator() noexcept { return *FNavigator; }
+  const TMusicTypeAhead& TypeAhead() const noexcept { return FTypeAhead; }
+
+  void UpdatePlaying();
+  void StartUpdateScan();
+  void StepUp();
+  void StepDown();
+  void Wind();
+  void Rewind();
+  void ToggleRandom();
+  // Shows the current item in view (a colour key).
+  void ShowInView(std::int32_t view);
+  // One character typed into the type-ahead entry.
+  void TypeCharacter(char character);
+  // A key going down on the program's windows or forwarded by the host; true when handled.
+  bool HandleKey(WORD key, TShiftState shift, DWORD time);
+  // Favorites are removed from their lists; other tracks, and the tracks of groups, hidden.
+  void DeleteItems(const TDbIdList& items);
+
+  // The scan panel's buttons.
+  void ScanPanelStart(TOxaBitmap* sender);
+  void ScanPanelRemove(TOxaBitmap* sender);
+  void ScanPanelUnhide(TOxaBitmap* sender);
+
+ private:
+  void ConnectController();
+  void DisconnectController() noexcept;
+  // Node events.
+  void NodeOpen(TObject* sender);
+  void NodeClose(TObject* sender);
+  template <TSourceKey Key>
+  void NodeKey(TObject* sender, std::int32_t sourceSender, std::int32_t extra);
+  void RemoteKey(TSourceKey key, std::int32_t extra);
+  void NodeKeyDown(TObject* sender, const TNodeKey* key, bool& handled);
+  void NodeKeyUp(TObject* sender, const TNodeKey* key, bool& handled);
+  void NodeKeyPress(TObject* sender, const TNodeKey* key, bool& handled);
+  void NodeDisplay(TObject* sender, const void* record);
+  void NodeHide(TObject* sender, const void* request, std::int32_t& answer);
+  void NodePlayFile(TObject* sender, const std::uint8_t* payload, std::uint32_t size);
+  void NodeInfo(TObject* sender, std::int32_t a, std::int32_t b);
+  void NodeScan(TObject* sender, std::int32_t a, std::int32_t b);
+  void NodeUpdateScan(TObject* sender, std::int32_t a, std::int32_t b);
+  void NodeTrackRecorded(TObject* sender);
+  void NodeHostShown(TObject* sender);
+  void NodeHostHidden(TObject* sender);
+  void ShowBrowser();
+  void HideBrowser();
+  // Player and scan events.
+  void PlayerTrackComplete(TObject* sender);
+  void PlayerTrackFailed(TObject* sender);
+  void PlayerStep1Progress(TObject* sender, const std::string& folder, std::int32_t count);
+  void PlayerStep2Progress(TObject* sender, const std::string& folder, std::int32_t seconds);
+  void DatabaseUpdateProgress(TObject* sender, const std::string& folder, std::int32_t percent);
+  void PlayerUpdateDatabase(TObject* sender);
+  void ShowScanProgress(const std::string& text, const std::string& folder);
+  // The keyboard hook and the type-ahead time-out.
+  void ApplicationMessage(MSG& message, bool& handled);
+  void EntryTimeout(TOxaTimer* sender, std::int32_t value, std::uint64_t due);
+  void CloseTimeout(TOxaTimer* sender, std::int32_t value, std::uint64_t due);
+  void UpdateDatabaseRetry(TOxaTimer* sender, std::int32_t value, std::uint64_t due);
+  void PlayEntryNumber(std::int32_t number);
+  void JumpByName(const std::string& text);
+  // The top-level image runs a transition (the update is retried later).
+  bool ImageBusy() const;
+  void ReportStatus();
+
+  std::unique_ptr<TMusicNavigationHost> FNavigationHost;
+  std::unique_ptr<TMusicNavigator> FNavigator;
+  TMusicTypeAhead FTypeAhead;
+  TOxaTimer* FTimer = nullptr;
+  // A key the host forwarded is being handled: it is never forwarded back.
+  bool FKeyFromHost = false;
 
  protected:
   void CreateParams(TCreateParams& params) override;
@@ -138,7 +233,7 @@ class TMusicForm : public TForm {
   void FirstScanOrPlay();
   // Whether the slot's view lists nothing.
   bool SlotEmpty(int slot);
-  // What the destructor and a failed start-up free, in the destructor's order.
+  // What the destructor frees, in its order.
   void FreeParts() noexcept;
 
   // Application hooks.
@@ -151,9 +246,9 @@ class TMusicForm : public TForm {
   // Shows the windows of the current display mode and scan panel.
   void PresentDisplay();
   void PresentScanPanel();
+  void PresentLists();
   void ScanPanelHidden(TOxaBitmap* sender);
 
-  std::vector<std::string> FArguments;
   TTriangleForm* FTriangle = nullptr;
   TMusicAssetsForm* FMusicAssets = nullptr;
   TOxaMusicInfoAssetsForm* FInfoAssets = nullptr;
@@ -162,6 +257,8 @@ class TMusicForm : public TForm {
   TOxaImage* FBrowserImage = nullptr;
   TMusicViewPanel* FMusicViewPanel = nullptr;
   TOxaMusicScanView* FScanView = nullptr;
+  TMusicListViewEx* FFirstList = nullptr;
+  TMusicListViewEx* FSecondList = nullptr;
   TDbIdList FFirstListItems;
   TDbIdList FSecondListItems;
   TDbId FStartItem;

@@ -88,6 +88,22 @@ void TMusicForm::PresentScanPanel()
   FScanView->SetVisible(true);
 }
 
+void TMusicForm::PresentLists()
+{
+  if (FFirstList == nullptr || FSecondList == nullptr) {
+    return;
+  }
+  // Modes 1 and 2: the first list fills the browser part; mode 3: the two side by side.
+  const TOxaBitmap* browser = FMusicViewPanel->View()->Browser();
+  const int width = browser->Width();
+  const int height = browser->Height();
+  const bool both = DisplayMode == 3;
+  FFirstList->SetBounds(0, 0, both ? width / 2 : width, height);
+  FSecondList->SetBounds(width / 2, 0, width - width / 2, height);
+  FFirstList->SetVisible(DisplayMode != HiddenMode);
+  FSecondList->SetVisible(both);
+}
+
 void TMusicForm::ScanPanelHidden(TOxaBitmap*)
 {
   if (Running && ScanPanel != 0) {
@@ -130,6 +146,7 @@ void TMusicForm::PresentDisplay()
     return;
   }
   LayoutPanels();
+  PresentLists();
   if (BrowserShows(DisplayMode, ScanPanel)) {
     FTriangle->Hide(false);
     FBrowserImage->Show();

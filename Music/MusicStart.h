@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "library/DbId.h"
+#include "views/MusicListViewStates.h"
 
 // The view-level id of each of the seven view slots; slot 0 never holds a view.
 using TViewSlots = std::array<TDbId, 7>;
@@ -19,6 +20,13 @@ inline constexpr int FoldersSlot = 5;
 // The word each slot's view caption contains (lower-cased); slot 0 has none.
 inline constexpr std::array<std::string_view, ViewSlotCount> ViewSlotKeywords = {
     "", "playlist", "album", "genre", "artist", "folder", "title"};
+
+// The row kind a slot's view shows in the lists' selectors: slot n is kind n (1 playlists ... 6
+// titles).
+inline TMusicListViewItemKinds SlotKind(int slot) noexcept
+{
+  return static_cast<TMusicListViewItemKinds>(slot);
+}
 
 // Each slot gets the first view of views whose lower-cased caption contains its keyword.
 TViewSlots FindViewSlots(const TDbIdList& views);

@@ -53,6 +53,17 @@ TEST_F(TMusicDisplayTest, AnEmptyLibraryOpensTheBrowserOnTheScanPanel)
   EXPECT_FALSE(form->Triangle()->Shown());
   EXPECT_TRUE(form->ScanView()->Visible());
   EXPECT_EQ(form->ScanView()->Panel()->Status()->Caption().substr(0, 49), ScanPanelPrompt);
+  // Both selectors offer the six views in slot order; the first list is on Folders (the
+  // Playlists view is empty), the second on Playlists.
+  for (TMusicListViewEx* list : {form->FirstList(), form->SecondList()}) {
+    TMusicListHeader* header = list->Header();
+    ASSERT_EQ(header->ViewCount(), 6);
+    for (int index = 0; index < 6; ++index) {
+      EXPECT_EQ(header->ViewKind(index), static_cast<TMusicListViewItemKinds>(index + 1));
+    }
+  }
+  EXPECT_EQ(form->FirstList()->Header()->CurrentView(), TMusicListViewItemKinds::mlkFolder);
+  EXPECT_EQ(form->SecondList()->Header()->CurrentView(), TMusicListViewItemKinds::mlkFavorite);
   // Something of the panel is drawn.
   int lit = 0;
   for (LONG y = 0; y < 600; y += 10) {
@@ -84,6 +95,10 @@ TEST_F(TMusicDisplayTest, DisplayModesShowTheBrowserOrOnlyTheTriangle)
     RECT window{};
     GetWindowRect(form->Handle(), &window);
     EXPECT_EQ(window.right - window.left, entry.Browser ? 800 : 0) << int(entry.Mode);
+    const bool both = form->DisplayMode == 3;
+    EXPECT_EQ(form->FirstList()->Visible(), entry.Browser) << int(entry.Mode);
+    EXPECT_EQ(form->SecondList()->Visible(), both) << int(entry.Mode);
+    EXPECT_EQ(form->FirstList()->Width(), both ? 400 : 800) << int(entry.Mode);
   }
   form->SetDisplayMode(0);
   form->ToggleScanPanel(1);

@@ -11,6 +11,7 @@
 
 #include "Music/MusicDisplay.h"
 #include "Music/MusicStart.h"
+#include "OxaIPC/OxaIpc.h"
 #include "library/MusicDatabase.h"
 #include "platform/Messages.h"
 #include "platform/Paths.h"
@@ -284,6 +285,26 @@ TEST_F(TMusicProgramTest, AWrongStampIsRebuiltWithoutAWord)
   std::ifstream said(errors);
   std::string text((std::istreambuf_iterator<char>(said)), std::istreambuf_iterator<char>());
   EXPECT_EQ(text.find("failed to create the media database"), std::string::npos) << text;
+}
+
+TEST_F(TMusicProgramTest, WithoutTheBusTheProgramEndsWithoutAWord)
+{
+  // The bus lock held here for the whole start: the program's bus cannot open.
+  TOxaIpc holder(nullptr);
+  holder.SetGroupName("VantelPC");
+  ASSERT_TRUE(holder.Open(true));
+  const fs::path errors = FMachine.Scratch() / "stderr.txt";
+  fs::create_directories(FMachine.Scratch());
+  TChildProcess program("/bin/sh",
+                        {"-c", std::string("exec '") + OXA_MUSIC_PROGRAM + "' 2>'" + errors.string() + "'"});
+  EXPECT_EQ(program.Wait(std::chrono::seconds(120)), 0) << "a clean end, nothing leaked";
+  holder.Close();
+  std::ifstream said(errors);
+  std::string text((std::istreambuf_iterator<char>(said)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(text, "") << "no message";
+  EXPECT_TRUE(Traced("Create: Bus"));
+  EXPECT_FALSE(Traced("Create: Player")) << "nothing after the bus";
+  EXPECT_FALSE(Traced("Create: Running"));
 }
 
 }  // namespace

@@ -70,9 +70,6 @@ TEST(TOxaHost, TheProgramUnderTheResidentHost)
   }
   run = RunProgram(OXA_HOST_PROGRAM, {"status", "--json"});
   EXPECT_TRUE(Contains(run.Output, "\"Active\": {\"size\": 4, \"hex\": \"01000000\"")) << run.Output;
-  run = RunProgram(OXA_HOST_PROGRAM, {"close", "--call"});
-  EXPECT_EQ(run.ExitCode, 0);
-  EXPECT_TRUE(Contains(run.Output, "answer: 1")) << run.Output;
   run = RunProgram(OXA_HOST_PROGRAM, {"key", "StepUp", "1", "2", "3", "--call"});
   EXPECT_EQ(run.ExitCode, 0) << run.Output;
   EXPECT_TRUE(Contains(run.Output, "answer: none")) << run.Output;
@@ -82,12 +79,11 @@ TEST(TOxaHost, TheProgramUnderTheResidentHost)
     const char* Output;
   };
   const TCase cases[] = {
-      {{"hide", "--call"}, "answer: 0"},  // nobody in the program handles it yet
-      {{"hide"}, "answer: 0"},            // a notification is answered with "OnHide"
+      {{"hide", "--call"}, "answer: 1"},  // the browser hides
+      {{"hide"}, "answer: 1"},            // a notification is answered with "OnHide"
       {{"playfile", "song.mp3"}, "sent PlayFile (256 bytes)"},
       {{"scan", "1", "2"}, "sent Scan (12 bytes)"},
       {{"open", "1", "2", "3", "--call"}, "answer: 1"},
-      {{"close"}, "answer: 1"},  // the broadcast that it closed
       {{"gui", "shown"}, "sent HostWindow to the host"},
   };
   for (const auto& c : cases) {
@@ -121,7 +117,11 @@ TEST(TOxaHost, TheProgramUnderTheResidentHost)
   }
   EXPECT_TRUE(seen) << "watch shows the second start's request";
 
-  program.Kill();
+  // The host leaving the source ends the program.
+  run = RunProgram(OXA_HOST_PROGRAM, {"close", "--call"});
+  EXPECT_EQ(run.ExitCode, 0);
+  EXPECT_TRUE(Contains(run.Output, "answer: 1")) << run.Output;
+  EXPECT_EQ(program.Wait(std::chrono::seconds(30)), 0);
   run = RunProgram(OXA_HOST_PROGRAM, {"status"});
   EXPECT_EQ(run.ExitCode, 1) << run.Output;
 }

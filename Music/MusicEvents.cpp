@@ -1,0 +1,148 @@
+// The music player's and the scan's events, and the scan panel's buttons.
+
+#include <string>
+
+#include "Music/Music.h"
+#include "Music/MusicScanTexts.h"
+#include "forms/Screen.h"
+#include "framework/OxaTimer.h"
+#include "framework/OxaUtils.h"
+#include "platform/Windows.h"
+
+namespace {
+
+// A database update that finds the browser in a transition is tried again this much later.
+constexpr std::uint64_t UpdateRetryDelay = 1000;
+
+}  // namespace
+
+void TMusicForm::PlayerTrackComplete(TObject*)
+{
+  if (!Running) {
+    return;
+  }
+  TraceObject(this, "PlayerTrackComplete");
+  FNavigator->Forward(TStepCause::Complete);
+}
+
+void TMusicForm::PlayerTrackFailed(TObject*)
+{
+  if (!Running) {
+    return;
+  }
+  TraceObject(this, "PlayerTrackFailed");
+  FNavigator->Forward(TStepCause::Failed);
+}
+
+void TMusicForm::ShowScanProgress(const std::string& text, const std::string& folder)
+{
+  ScanProgressText = text;
+  if (FScanView != nullptr) {
+    FScanView->SetStatus(text, folder, true);
+  }
+}
+
+void TMusicForm::PlayerStep1Progress(TObject*, const std::string& folder, std::int32_t count)
+{
+  if (Running) {
+    ShowScanProgress(ScanStep1Text(count), folder);
+  }
+}
+
+void TMusicForm::PlayerStep2Progress(TObject*, const std::string& folder, std::int32_t seconds)
+{
+  if (Running) {
+    ShowScanProgress(ScanStep2Text(seconds), folder);
+  }
+}
+
+void TMusicForm::DatabaseUpdateProgress(TObject*, const std::string& folder, std::int32_t percent)
+{
+  if (!Running) {
+    return;
+  }
+  ShowScanProgress(ScanStep3Text(percent), folder);
+  if (FScanView != nullptr) {
+    FScanView->SetProgress(percent);
+  }
+  if (FBrowserImage != nullptr && FBrowserImage->HandleAllocated()) {
+    InvalidateRect(FBrowserImage->Handle(), nullptr, FALSE);
+  }
+}
+
+bool TMusicForm::ImageBusy() const
+{
+  // A transition runs on the top image as queued steps while it shows.
+  return FTopImage != nullptr && FTopImage->HandleAllocated() && IsWindowVisible(FTopImage->Handle()) &&
+         FTopImage->QueuedCallbacks() > 0;
+}
+
+void TMusicForm::UpdateDatabaseRetry(TOxaTimer*, std::int32_t, std::uint64_t)
+{
+  PlayerUpdateDatabase(this);
+}
+
+void TMusicForm::PlayerUpdateDatabase(TObject*)
+{
+  if (!Running) {
+    return;
+  }
+  if (ImageBusy()) {
+    TraceObject(this, "PlayerUpdateDatabase: Wait");
+    const TOxaTimerEvent retry = MakeMethod<&TMusicForm::UpdateDatabaseRetry>(this);
+    if (!FTimer->HasTimer(retry)) {
+      FTimer->AddTimer(nullptr, 0, retry, GetTickCount64() + UpdateRetryDelay);
+    }
+    return;
+  }
+  TraceObject(this, "PlayerUpdateDatabase");
+  Screen().SetCursor(crHourGlass);
+  StatusText = "Updating";
+  // A merge that fails part way keeps its committed batches; the views are refreshed anyway.
+  FPlayer->UpdateDatabase();
+  UpdatePlaying();
+  StatusText.clear();
+  Screen().SetCursor(crDefault);
+  if (FNavigator->CurrentItem.Empty()) {
+    FNavigator->Wind();
+  }
+}
+
+void TMusicForm::ScanPanelStart(TOxaBitmap*)
+{
+  if (!Running) {
+    return;
+  }
+  Screen().SetCursor(crHourGlass);
+  if (ScanPanel != 0) {
+    ToggleScanPanel(ScanPanel);
+  }
+  TraceLine("Display a nice animation...");
+  FPlayer->StartFullScan();
+  Screen().SetCursor(crDefault);
+}
+
+void TMusicForm::ScanPanelRemove(TOxaBitmap*)
+{
+  if (!Running) {
+    return;
+  }
+  Screen().SetCursor(crHourGlass);
+  FPlayer->RemoveDeletedFolders();
+  UpdatePlaying();
+  if (FScanView != nullptr) {
+    FScanView->LoadDrives();
+  }
+  Screen().SetCursor(crDefault);
+}
+
+void TMusicForm::ScanPanelUnhide(TOxaBitmap*)
+{
+  if (!Running) {
+    return;
+  }
+  Screen().SetCursor(crHourGlass);
+  FPlayer->UnhideFolders();
+  FPlayer->StartUpdateScan();
+  Screen().SetCursor(crDefault);
+}

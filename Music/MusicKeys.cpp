@@ -1,0 +1,277 @@
+// The keyboard: the hook on the program's windows, keys forwarded by the host, and the
+// type-ahead entry with its jump by name.
+
+#include <numeric>
+#include <string>
+#include <vector>
+
+#include "Music/Music.h"
+#include "Music/MusicKeyTable.h"
+#include "Music/MusicTypeAhead.h"
+#include "forms/Screen.h"
+#include "framework/OxaTimer.h"
+#include "framework/OxaUtils.h"
+#include "platform/Input.h"
+#include "platform/Messages.h"
+#include "platform/Time.h"
+#include "platform/Windows.h"
+
+namespace {
+
+TShiftState CurrentModifiers()
+{
+  TShiftState shift = 0;
+  if (GetKeyState(VK_SHIFT) < 0) {
+    shift |= ssShift;
+  }
+  if (GetKeyState(VK_MENU) < 0) {
+    shift |= ssAlt;
+  }
+  if (GetKeyState(VK_CONTROL) < 0) {
+    shift |= ssCtrl;
+  }
+  return shift;
+}
+
+// A character the type-ahead takes from the keyboard: printable, no space (Space is a key of
+// its own), and typed without Ctrl or Alt.
+bool TypedCharacter(WPARAM code, TShiftState shift)
+{
+  return code > 0x20 && code < 0x7F && (shift & (ssCtrl | ssAlt)) == 0;
+}
+
+}  // namespace
+
+void TMusicForm::ApplicationMessage(MSG& message, bool& handled)
+{
+  if (!Running) {
+    return;
+  }
+  const UINT kind = message.message;
+  if (kind != WM_KEYDOWN && kind != WM_SYSKEYDOWN && kind != WM_KEYUP && kind != WM_CHAR) {
+    return;
+  }
+  if (GetTickCount64() < InputBlockedUntil) {
+    handled = true;
+    return;
+  }
+  const TShiftState shift = CurrentModifiers();
+  const auto code = static_cast<std::int32_t>(message.wParam);
+  const auto data = static_cast<std::int32_t>(message.lParam);
+  const auto time = static_cast<std::int32_t>(message.time);
+  switch (kind) {
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+      if (TriangleKey(static_cast<WORD>(message.wParam), shift)) {
+        handled = true;
+        break;
+      }
+      handled = HandleKey(static_cast<WORD>(message.wParam), shift, message.time);
+      if (!handled) {
+        FNode->SendKeyDown(0, code, static_cast<std::int32_t>(shift), data, time, 0);
+      }
+      break;
+    case WM_CHAR:
+      if (message.wParam == ' ') {
+        handled = true;  // the Space key itself has acted already
+      } else if (TypedCharacter(message.wParam, shift) && KeyIsFresh(message.time, GetTickCount())) {
+        TypeCharacter(static_cast<char>(message.wParam));
+        handled = true;
+      } else {
+        FNode->SendKeyPress(0, code, static_cast<std::int32_t>(shift), data, time, 0);
+      }
+      break;
+    default:
+      FNode->SendKeyUp(0, code, static_cast<std::int32_t>(shift), data, time, 0);
+      break;
+  }
+}
+
+void TMusicForm::NodeKeyDown(TObject*, const TNodeKey* key, bool& handled)
+{
+  if (!Running) {
+    return;
+  }
+  // What is not handled goes back as unhandled, never sent to the host again.
+  handled =
+      HandleKey(static_cast<WORD>(key->A), static_cast<TShiftState>(key->B), static_cast<DWORD>(key->D));
+}
+
+void TMusicForm::NodeKeyUp(TObject*, const TNodeKey*, bool&) {}
+
+void TMusicForm::NodeKeyPress(TObject*, const TNodeKey* key, bool& handled)
+{
+  if (!Running) {
+    return;
+  }
+  const auto shift = static_cast<TShiftState>(key->B);
+  if (key->A >= 0 && TypedCharacter(static_cast<WPARAM>(key->A), shift) &&
+      KeyIsFresh(static_cast<DWORD>(key->D), GetTickCount())) {
+    TypeCharacter(static_cast<char>(key->A));
+    handled = true;
+  }
+}
+
+bool TMusicForm::HandleKey(WORD key, TShiftState shift, DWORD time)
+{
+  if (!Running) {
+    return false;
+  }
+  const bool fresh = KeyIsFresh(time, GetTickCount());
+  switch (MusicKeyAction(key, shift, fresh, FTypeAhead.Pending())) {
+    case TMusicKeyAction::None:
+      return false;
+    case TMusicKeyAction::VolumeUp:
+      FNode->VolumeUp();
+      break;
+    case TMusicKeyAction::VolumeDown:
+      FNode->VolumeDown();
+      break;
+    case TMusicKeyAction::StepUp:
+      StepUp();
+      break;
+    case TMusicKeyAction::StepDown:
+      StepDown();
+      break;
+    case TMusicKeyAction::Rewind:
+      Rewind();
+      break;
+    case TMusicKeyAction::Wind:
+      Wind();
+      break;
+    case TMusicKeyAction::TypeIntoEntry:
+      TypeCharacter(' ');
+      break;
+    case TMusicKeyAction::Pause:
+      FPlayer->TogglePause();
+      break;
+    case TMusicKeyAction::UpdateScan:
+      StartUpdateScan();
+      break;
+    case TMusicKeyAction::ScanPanel1:
+      ToggleScanPanel(1);
+      break;
+    case TMusicKeyAction::ScanPanel2:
+      ToggleScanPanel(2);
+      break;
+    case TMusicKeyAction::Random:
+      ToggleRandom();
+      break;
+    case TMusicKeyAction::Escape:
+      if (FTopImage != nullptr && FTopImage->HandleAllocated() && IsWindowVisible(FTopImage->Handle())) {
+        ShowWindow(FTopImage->Handle(), SW_HIDE);  // the overlay goes first
+      } else if (DisplayMode == 1 || DisplayMode == 3) {
+        SetDisplayMode(0);
+      }
+      break;
+    case TMusicKeyAction::Delete: {
+      TDbIdList items;
+      const TDbId& current = FNavigator->CurrentItem;
+      if (current.Level() == TDbIdLevel::Item) {
+        items.Add(current);
+      }
+      DeleteItems(items);
+      break;
+    }
+    case TMusicKeyAction::Return: {
+      // A click where the pointer is, on the program's own window only.
+      POINT point{};
+      GetCursorPos(&point);
+      if (WindowFromPoint(point) == nullptr) {
+        return false;
+      }
+      mouse_event(MOUSEEVENTF_LEFTDOWN, 0, 0, 0, 0);
+      Sleep(100);
+      mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
+      break;
+    }
+  }
+  return true;
+}
+
+void TMusicForm::TypeCharacter(char character)
+{
+  if (!Running) {
+    return;
+  }
+  const TOxaTimerEvent timeout = MakeMethod<&TMusicForm::EntryTimeout>(this);
+  const TEntryResult result = FTypeAhead.Type(character, FNavigator->GroupItems.Count(), GetTickCount64());
+  FTimer->CancelTimers(timeout);
+  switch (result.Step) {
+    case TEntryStep::Wait:
+      FTimer->AddTimer(nullptr, 0, timeout, *FTypeAhead.Due());
+      break;
+    case TEntryStep::Drop:
+      break;
+    case TEntryStep::PlayNow:
+      Sleep(EntryPlayPause);
+      PlayEntryNumber(result.Number);
+      FTypeAhead.Clear();
+      break;
+  }
+}
+
+void TMusicForm::EntryTimeout(TOxaTimer*, std::int32_t, std::uint64_t)
+{
+  if (!Running) {
+    return;
+  }
+  const TEntryExpired expired =
+      FTypeAhead.Expire(!FNavigator->CurrentItem.Empty(), FNavigator->GroupItems.Count());
+  switch (expired.Action) {
+    case TEntryExpiry::Nothing:
+      break;
+    case TEntryExpiry::PlayNumber:
+      PlayEntryNumber(expired.Number);
+      break;
+    case TEntryExpiry::JumpByName:
+      Screen().SetCursor(crHourGlass);
+      JumpByName(expired.Text);
+      Screen().SetCursor(crDefault);
+      break;
+  }
+}
+
+void TMusicForm::PlayEntryNumber(std::int32_t number)
+{
+  const TDbIdList& items = FNavigator->GroupItems;
+  if (number >= 1 && number <= items.Count()) {
+    FNavigator->PlayRow(items.Get(number - 1), {});
+  }
+}
+
+void TMusicForm::JumpByName(const std::string& text)
+{
+  const TDbId& current = FNavigator->CurrentItem;
+  if (current.ViewId == ViewTitles) {
+    // The letter group of the typed text's first character, then its tracks.
+    TDbId view;
+    view.ViewId = ViewTitles;
+    TDbIdList letters;
+    FPlayer->ListItems(view, letters);
+    const std::string first = FoldedFirstCharacter(text);
+    for (const TDbId& letter : letters.Items()) {
+      if (FoldedFirstCharacter(letter.Caption) != first) {
+        continue;
+      }
+      TDbIdList tracks;
+      FPlayer->ListItems(letter, tracks);
+      const std::vector<std::string> folded = FoldCaptions(tracks.Items());
+      std::vector<int> order(folded.size());
+      std::iota(order.begin(), order.end(), 0);
+      if (FindByPrefix(folded, order, text) >= 0) {
+        ShowView(ViewTitles);
+      }
+      return;
+    }
+    return;
+  }
+  TDbIdList entries;
+  int active = -1;
+  FNavigationHost->ShownGroups(entries, active);
+  const std::vector<std::string> folded = FoldCaptions(entries.Items());
+  const int found = FindByPrefix(folded, GroupJumpOrder(entries.Count(), active), text);
+  if (found >= 0) {
+    FNavigationHost->ShowGroup(entries.Get(found));
+  }
+}

@@ -1,0 +1,229 @@
+#include "Music/MusicNavigator.h"
+
+#include <utility>
+
+namespace {
+
+// The group a track row belongs to.
+TDbId GroupOf(const TDbId& row)
+{
+  TDbId group;
+  group.ViewId = row.ViewId;
+  group.GroupId = row.GroupId;
+  return group;
+}
+
+class TBusyScope {
+ public:
+  explicit TBusyScope(TMusicNavigationHost& host) : FHost(host) { FHost.Busy(true); }
+  ~TBusyScope() { FHost.Busy(false); }
+  TBusyScope(const TBusyScope&) = delete;
+  TBusyScope& operator=(const TBusyScope&) = delete;
+
+ private:
+  TMusicNavigationHost& FHost;
+};
+
+}  // namespace
+
+int TMusicNavigator::RandomIndex()
+{
+  const int count = GroupItems.Count();
+  if (count == 0 || !Shuffle) {
+    return -1;
+  }
+  int r = FHost.RandomBelow(count);
+  if (r < 0 || r >= count) {
+    r = 0;
+  }
+  const auto unplayed = [this](int index) {
+    return PlayedItems.IndexOfFile(GroupItems.Get(index).FileId) < 0;
+  };
+  for (int index = r; index < count; ++index) {
+    if (unplayed(index)) {
+      return index;
+    }
+  }
+  for (int index = r - 1; index >= 0; --index) {
+    if (unplayed(index)) {
+      return index;
+    }
+  }
+  PlayedItems.Clear();
+  return r;
+}
+
+bool TMusicNavigator::PlayRow(TDbId row, const TPlayRowOptions& options)
+{
+  if (row.Level() != TDbIdLevel::Item) {
+    return false;
+  }
+  TBusyScope busy(FHost);
+  for (;;) {
+    CurrentItem = row;
+    if (CurrentGroup.Level() != TDbIdLevel::Group || !row.SameGroup(CurrentGroup)) {
+      FHost.ListItems(GroupOf(row), GroupItems);
+      PlayedItems.Clear();
+    }
+    CurrentGroup = GroupOf(row);
+    const int index = GroupItems.IndexOfFile(row.FileId);
+    TrackNumber = index >= 0 ? index + 1 : -1;
+    FHost.RowPlaying(row, options.Reveal);
+
+    if (Shuffle) {
+      if (PlayedItems.Count() >= PlayedLimit) {
+        PlayedItems.Clear();
+      }
+      if (PlayedItems.IndexOfFile(row.FileId) < 0) {
+        PlayedItems.Add(row);
+      }
+    }
+    if (FHost.PlayItem(row, options.KeepIfSame)) {
+      return true;
+    }
+    if (!options.FollowFailures || index < 0 || index + 1 >= GroupItems.Count() || FHost.HoldsMouse()) {
+      return false;
+    }
+    row = GroupItems.Get(index + 1);
+  }
+}
+
+void TMusicNavigator::UpdatePlaying()
+{
+  if (CurrentGroup.Level() == TDbIdLevel::Group) {
+    FHost.ListItems(CurrentGroup, GroupItems);
+  } else {
+    GroupItems.Clear();
+  }
+  const int index = IndexOfCurrent();
+  const int number = index >= 0 ? index + 1 : -1;
+  if (index < 0) {
+    CurrentItem = TDbId();
+    CurrentGroup = TDbId();
+  }
+  FHost.MarksChanged();
+  if (number != TrackNumber) {
+    TrackNumber = number;
+    FHost.TrackNumberChanged(number);
+  }
+  FHost.PlayItem(CurrentItem, true);
+}
+
+int TMusicNavigator::IndexOfCurrent() const noexcept
+{
+  // Views and groups carry FileId -1 too: only a track can be found among the items.
+  if (CurrentItem.Level() != TDbIdLevel::Item) {
+    return -1;
+  }
+  return GroupItems.IndexOfFile(CurrentItem.FileId);
+}
+
+int TMusicNavigator::NextIndex() const noexcept
+{
+  const int count = GroupItems.Count();
+  const int found = IndexOfCurrent();
+  const int next = found + 1;
+  if (next < count) {
+    return next;
+  }
+  // After the last item the group starts over.
+  return found >= 0 && count > 0 ? 0 : -1;
+}
+
+bool TMusicNavigator::PlayAt(int index)
+{
+  TPlayRowOptions options;
+  options.FollowFailures = false;
+  return PlayRow(GroupItems.Get(index), options);
+}
+
+bool TMusicNavigator::StepThroughGroup(int first)
+{
+  int index = first;
+  while (FPass.Failures < GroupItems.Count()) {
+    if (index < 0) {
+      index = Shuffle ? RandomIndex() : NextIndex();
+    }
+    if (index < 0) {
+      return false;
+    }
+    if (PlayAt(index)) {
+      return true;
+    }
+    ++FPass.Failures;
+    index = -1;
+  }
+  return false;
+}
+
+bool TMusicNavigator::Forward(TStepCause cause)
+{
+  if (cause == TStepCause::Failed) {
+    ++FPass.Failures;
+  } else {
+    FPass = TPass();
+    FPass.InGroup = true;
+  }
+  return StepThroughGroup(-1) || MoveGroup(1);
+}
+
+bool TMusicNavigator::Backward()
+{
+  FPass = TPass();
+  FPass.InGroup = true;
+  int index = IndexOfCurrent();
+  if (index < 0) {
+    return MoveGroup(-1);
+  }
+  while (--index >= 0) {
+    if (PlayAt(index)) {
+      return true;
+    }
+  }
+  return MoveGroup(-1);
+}
+
+bool TMusicNavigator::StartGroupPass(int direction)
+{
+  FPass = TPass();
+  return MoveGroup(direction);
+}
+
+bool TMusicNavigator::MoveGroup(int direction)
+{
+  TDbIdList entries;
+  int at = -1;
+  FHost.ShownGroups(entries, at);
+  const int count = entries.Count();
+  if (at >= count) {
+    at = -1;
+  }
+  if (std::exchange(FPass.InGroup, false) && at >= 0) {
+    ++FPass.Groups;
+  }
+  while (FPass.Groups < count) {
+    ++FPass.Groups;
+    if (direction > 0) {
+      at = at + 1 >= count ? 0 : at + 1;
+    } else {
+      at = at <= 0 ? count - 1 : at - 1;
+    }
+    const TDbId& entry = entries.Get(at);
+    if (entry.Level() != TDbIdLevel::Group) {
+      continue;
+    }
+    TDbIdList items;
+    if (!FHost.ListItems(entry, items) || items.Count() == 0) {
+      continue;
+    }
+    CurrentGroup = GroupOf(entry);
+    GroupItems = std::move(items);
+    PlayedItems.Clear();
+    FHost.ShowGroup(entry);
+    FPass.Failures = 0;
+    if (StepThroughGroup(Shuffle ? RandomIndex() : 0)) {
+      return true;
+    }
+  }
+  return false;
+}

@@ -1,0 +1,309 @@
+// The source node's events: the host opening and closing the source, its remote keys, and its
+// requests to show, hide and scan.
+
+#include <cstring>
+#include <string>
+
+#include "Music/Music.h"
+#include "Music/MusicFormParts.h"
+#include "Music/MusicRemoteCommands.h"
+#include "framework/OxaTimer.h"
+#include "framework/OxaUtils.h"
+#include "platform/Input.h"
+#include "platform/Windows.h"
+
+namespace {
+
+// The host asks for play at once with this first open parameter.
+constexpr std::int32_t OpenToPlay = 1;
+// How long after the host closed the source the window closes.
+constexpr std::uint64_t CloseDelay = 400;
+
+}  // namespace
+
+void TMusicForm::ConnectController()
+{
+  FNavigationHost = MakeFormNavigationHost(*this);
+  FNavigator = std::make_unique<TMusicNavigator>(*FNavigationHost, CurrentItem);
+  FTimer = TComponent::Create<TOxaTimer>(*this);
+  FNavigator->Shuffle = FPlayer->Random();
+
+  FNode->OnOpen = MakeMethod<&TMusicForm::NodeOpen>(this);
+  FNode->OnClose = MakeMethod<&TMusicForm::NodeClose>(this);
+  FNode->OnStepUp = MakeMethod<&TMusicForm::NodeKey<TSourceKey::StepUp>>(this);
+  FNode->OnStepDown = MakeMethod<&TMusicForm::NodeKey<TSourceKey::StepDown>>(this);
+  FNode->OnWind = MakeMethod<&TMusicForm::NodeKey<TSourceKey::Wind>>(this);
+  FNode->OnRewind = MakeMethod<&TMusicForm::NodeKey<TSourceKey::Rewind>>(this);
+  FNode->OnGo = MakeMethod<&TMusicForm::NodeKey<TSourceKey::Go>>(this);
+  FNode->OnPlay = MakeMethod<&TMusicForm::NodeKey<TSourceKey::Play>>(this);
+  FNode->OnStop = MakeMethod<&TMusicForm::NodeKey<TSourceKey::Stop>>(this);
+  FNode->OnDigit = MakeMethod<&TMusicForm::NodeKey<TSourceKey::Digit>>(this);
+  FNode->OnControlYellow = MakeMethod<&TMusicForm::NodeKey<TSourceKey::ControlYellow>>(this);
+  FNode->OnControlGreen = MakeMethod<&TMusicForm::NodeKey<TSourceKey::ControlGreen>>(this);
+  FNode->OnControlBlue = MakeMethod<&TMusicForm::NodeKey<TSourceKey::ControlBlue>>(this);
+  FNode->OnControlRed = MakeMethod<&TMusicForm::NodeKey<TSourceKey::ControlRed>>(this);
+  FNode->OnMenu = MakeMethod<&TMusicForm::NodeKey<TSourceKey::Menu>>(this);
+  FNode->OnRandom = MakeMethod<&TMusicForm::NodeKey<TSourceKey::Random>>(this);
+  FNode->OnKeyDown = MakeMethod<&TMusicForm::NodeKeyDown>(this);
+  FNode->OnKeyUp = MakeMethod<&TMusicForm::NodeKeyUp>(this);
+  FNode->OnKeyPress = MakeMethod<&TMusicForm::NodeKeyPress>(this);
+  FNode->OnDisplay = MakeMethod<&TMusicForm::NodeDisplay>(this);
+  FNode->OnHide = MakeMethod<&TMusicForm::NodeHide>(this);
+  FNode->OnPlayFile = MakeMethod<&TMusicForm::NodePlayFile>(this);
+  FNode->OnInfo = MakeMethod<&TMusicForm::NodeInfo>(this);
+  FNode->OnScan = MakeMethod<&TMusicForm::NodeScan>(this);
+  FNode->OnUpdateScan = MakeMethod<&TMusicForm::NodeUpdateScan>(this);
+  FNode->OnTrackRecorded = MakeMethod<&TMusicForm::NodeTrackRecorded>(this);
+  FNode->OnHostShown = MakeMethod<&TMusicForm::NodeHostShown>(this);
+  FNode->OnHostHidden = MakeMethod<&TMusicForm::NodeHostHidden>(this);
+
+  FPlayer->OnTrackComplete = MakeMethod<&TMusicForm::PlayerTrackComplete>(this);
+  FPlayer->OnTrackFailed = MakeMethod<&TMusicForm::PlayerTrackFailed>(this);
+  FPlayer->OnStep1Progress = MakeMethod<&TMusicForm::PlayerStep1Progress>(this);
+  FPlayer->OnStep2Progress = MakeMethod<&TMusicForm::PlayerStep2Progress>(this);
+  FPlayer->OnUpdateDatabase = MakeMethod<&TMusicForm::PlayerUpdateDatabase>(this);
+  FPlayer->Database().OnUpdateProgress = MakeMethod<&TMusicForm::DatabaseUpdateProgress>(this);
+
+  if (FScanView != nullptr) {
+    FScanView->OnStart = MakeMethod<&TMusicForm::ScanPanelStart>(this);
+    FScanView->OnRemove = MakeMethod<&TMusicForm::ScanPanelRemove>(this);
+    FScanView->OnUnhide = MakeMethod<&TMusicForm::ScanPanelUnhide>(this);
+  }
+
+  Application().OnMessage = MakeMethod<&TMusicForm::ApplicationMessage>(this);
+}
+
+void TMusicForm::DisconnectController() noexcept
+{
+  if (Application().OnMessage.Object() == static_cast<void*>(this)) {
+    Application().OnMessage = nullptr;
+  }
+  if (FNode != nullptr) {
+    FNode->OnOpen = nullptr;
+    FNode->OnClose = nullptr;
+    for (TSourceKeyEvent& event : FNode->OnKey) {
+      event = nullptr;
+    }
+    FNode->OnKeyDown = nullptr;
+    FNode->OnKeyUp = nullptr;
+    FNode->OnKeyPress = nullptr;
+    FNode->OnDisplay = nullptr;
+    FNode->OnHide = nullptr;
+    FNode->OnPlayFile = nullptr;
+    FNode->OnInfo = nullptr;
+    FNode->OnScan = nullptr;
+    FNode->OnUpdateScan = nullptr;
+    FNode->OnTrackRecorded = nullptr;
+    FNode->OnHostShown = nullptr;
+    FNode->OnHostHidden = nullptr;
+  }
+  if (FPlayer) {
+    FPlayer->Database().OnUpdateProgress = nullptr;
+  }
+  if (FScanView != nullptr) {
+    FScanView->OnStart = nullptr;
+    FScanView->OnRemove = nullptr;
+    FScanView->OnUnhide = nullptr;
+  }
+}
+
+template <TSourceKey Key>
+void TMusicForm::NodeKey(TObject*, std::int32_t, std::int32_t extra)
+{
+  RemoteKey(Key, extra);
+}
+
+void TMusicForm::RemoteKey(TSourceKey key, std::int32_t extra)
+{
+  if (!Running) {
+    return;
+  }
+  switch (RemoteAction(key)) {
+    case TRemoteAction::StepUp:
+      StepUp();
+      break;
+    case TRemoteAction::StepDown:
+      StepDown();
+      break;
+    case TRemoteAction::Wind:
+      Wind();
+      break;
+    case TRemoteAction::Rewind:
+      Rewind();
+      break;
+    case TRemoteAction::Play:
+      FPlayer->Resume() || FPlayer->PlayItem(FNavigator->CurrentItem, true);
+      break;
+    case TRemoteAction::Stop:
+      FPlayer->Stop();
+      break;
+    case TRemoteAction::Digit:
+      if (const auto character = DigitCharacter(extra)) {
+        TypeCharacter(*character);
+      }
+      break;
+    case TRemoteAction::ShowInView:
+      ShowInView(ColourKeyView(key));
+      break;
+    case TRemoteAction::Menu:
+      SetDisplayMode(MenuDisplayMode(DisplayMode));
+      break;
+    case TRemoteAction::Random:
+      ToggleRandom();
+      break;
+    case TRemoteAction::None:
+      break;
+  }
+}
+
+void TMusicForm::ReportStatus()
+{
+  FNode->Status.Random = FNavigator->Shuffle ? 1 : 0;
+  FNode->Status.SetFormatted(FNavigator->CurrentItem.Caption);
+}
+
+void TMusicForm::NodeOpen(TObject*)
+{
+  if (!Running || Closing) {
+    return;  // the source stays closed
+  }
+  const bool again = FNode->ActiveState() == 1;
+  FNode->SetActiveState(1);
+  ++ActivationCount;
+  ReportStatus();
+  FNode->SetGuiMode2(ScanPanel == 2);
+  if (FNode->OpenParameters().A == OpenToPlay) {
+    // The favorites first; the folders when no list plays.
+    ShowView(ViewPlaylists);
+    FNavigator->CurrentGroup = TDbId();
+    if (!FNavigator->Wind()) {
+      ShowView(ViewFolders);
+      FNavigator->Wind();
+    }
+    ReportStatus();
+    return;
+  }
+  if (!again) {
+    SetDisplayMode(ActivatedDisplayMode(DisplayMode, ActivationCount));
+  }
+}
+
+void TMusicForm::NodeClose(TObject*)
+{
+  if (!Running) {
+    return;
+  }
+  FNode->SetActiveState(0);
+  FTimer->CancelTimers(MakeMethod<&TMusicForm::CloseTimeout>(this));
+  FTimer->AddTimer(nullptr, 0, MakeMethod<&TMusicForm::CloseTimeout>(this), GetTickCount64() + CloseDelay);
+}
+
+void TMusicForm::CloseTimeout(TOxaTimer*, std::int32_t, std::uint64_t)
+{
+  if (Running) {
+    Close();
+  }
+}
+
+void TMusicForm::NodeDisplay(TObject*, const void* record)
+{
+  if (!Running) {
+    return;
+  }
+  TSourceDisplay display{};
+  std::memcpy(&display, record, sizeof(display));
+  FNode->Display = display;
+  if (display.Hidden == 0) {
+    ShowBrowser();
+  } else {
+    HideBrowser();
+  }
+}
+
+void TMusicForm::NodeHide(TObject*, const void*, std::int32_t& answer)
+{
+  if (!Running) {
+    return;
+  }
+  HideBrowser();
+  answer = 1;
+}
+
+void TMusicForm::ShowBrowser()
+{
+  char text[256] = {};
+  const HWND foreground = GetForegroundWindow();
+  if (foreground != nullptr) {
+    GetWindowTextA(foreground, text, sizeof(text));
+  }
+  TraceObject(this, "IpcPyrmelShow: Foregroundwindow : %s", std::string(text));
+}
+
+void TMusicForm::HideBrowser()
+{
+  TraceObject(this, "IpcPyrmelHide");
+}
+
+void TMusicForm::NodePlayFile(TObject*, const std::uint8_t* payload, std::uint32_t size)
+{
+  if (!Running) {
+    return;
+  }
+  const std::string text(reinterpret_cast<const char*>(payload),
+                         strnlen(reinterpret_cast<const char*>(payload), size));
+  // A file the library knows plays; any other text (a second start sends "test") only brings
+  // the browser forward.
+  const TDbId item = text.empty() ? TDbId() : FPlayer->Database().FindFileByPath(text, ViewFolders);
+  if (!item.Empty()) {
+    FNavigator->PlayRow(item, {});
+  }
+  if (DisplayMode == 0) {
+    SetDisplayMode(2);
+  }
+  Application().Restore();
+}
+
+void TMusicForm::NodeInfo(TObject*, std::int32_t, std::int32_t)
+{
+  if (Running) {
+    ToggleScanPanel(1);
+  }
+}
+
+void TMusicForm::NodeScan(TObject*, std::int32_t, std::int32_t)
+{
+  if (Running) {
+    ToggleScanPanel(2);
+  }
+}
+
+void TMusicForm::NodeUpdateScan(TObject*, std::int32_t, std::int32_t)
+{
+  StartUpdateScan();
+}
+
+void TMusicForm::NodeTrackRecorded(TObject*)
+{
+  if (Running) {
+    FPlayer->ImportRecorded();
+  }
+}
+
+void TMusicForm::NodeHostShown(TObject*)
+{
+  if (!Running) {
+    return;
+  }
+  HostDisplayOn = true;
+  ScanPanel = 0;
+  if (DisplayMode == 1 || DisplayMode == 3) {
+    SetDisplayMode(2);
+  }
+}
+
+void TMusicForm::NodeHostHidden(TObject*)
+{
+  if (Running) {
+    HostDisplayOn = false;
+  }
+}
