@@ -356,6 +356,11 @@ void TMusicForm::OpenStartView()
   if (ViewSlots[PlaylistsSlot].Valid()) {
     FPlayer->ListItems(ViewSlots[PlaylistsSlot], FSecondListItems);
   }
+  for (TMusicListViewEx* list : {FFirstList, FSecondList}) {
+    list->Header()->OnViewChanged = MakeMethod<&TMusicForm::ListViewChosen>(this);
+  }
+  ListLoader(FSecondList).Load(FSecondListItems, SlotKind(SecondListSlot));
+  LoadFirstList();
 }
 
 void TMusicForm::StartNode()
