@@ -122,6 +122,7 @@ TEST_F(TMusicListRowsTest, HidingATrackReloadsTheListsAndKeepsTheOthers)
     items.Add(hidden);
     return items;
   }());
+  EXPECT_EQ(form->CurrentItem.Caption, "Cedar") << "the start item survives the update";
   EXPECT_EQ(Row(form, "Buoy"), nullptr);
   for (const char* title : {"Anchor", "Cedar", "Dock"}) {
     EXPECT_NE(Row(form, title), nullptr) << title;
