@@ -109,6 +109,7 @@ void TMusicListLoader::OpenGroup(TMusicListViewItem* head, bool animate)
     return;
   }
   group->FOpen = true;
+  group->SetVisible(true);
   if (animate) {
     FList.AnimateGroup(group, true, FList.ScrollOffset());
   }
@@ -245,6 +246,10 @@ void TMusicListLoader::Stack()
     int height = kMusicRowHeight;
     if (auto* group = dynamic_cast<TMusicListGroup*>(child)) {
       height = group->Open() ? group->ChildCount() * kMusicRowHeight : 0;
+      // The rows of a closed group take neither room nor the mouse.
+      if (group->Visible() != group->Open()) {
+        group->SetVisible(group->Open());
+      }
     }
     if (child->Left() != 0 || child->Top() != top || child->Width() != width || child->Height() != height) {
       child->SetBounds(0, top, width, height);

@@ -121,7 +121,9 @@ TEST_F(TMusicListsTest, OpeningAGroupLoadsItsRowsOnceAndMovesTheRowsBelow)
   }
   EXPECT_EQ(Head(1)->Top(), 4 * Row);
   EXPECT_EQ(List->Panel()->Height(), 7 * Row);
+  EXPECT_TRUE(group->Visible());
   Loader().CloseGroup(Head(0), false);
+  EXPECT_FALSE(group->Visible()) << "closed rows are neither drawn nor hit";
   EXPECT_EQ(Head(1)->Top(), Row);
   EXPECT_EQ(List->Panel()->Height(), 4 * Row);
   Loader().OpenGroup(Head(0), false);
