@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Music/MusicHack.h"
+#include "Music/MusicLists.h"
 #include "Music/MusicNavigator.h"
 #include "Music/MusicStart.h"
 #include "Music/MusicTypeAhead.h"
@@ -153,6 +154,27 @@ class TMusicForm : public TForm {
   bool HandleKey(WORD key, TShiftState shift, DWORD time);
   // Favorites are removed from their lists; other tracks, and the tracks of groups, hidden.
   void DeleteItems(const TDbIdList& items);
+
+  // ---- the lists' rows (MusicListRows.cpp) ----
+  // A loader over the rows of one of the two lists; groups are listed through the player.
+  TMusicListLoader ListLoader(TMusicListViewEx* list);
+  // The view id a list shows (-1: none).
+  std::int32_t ListView(const TMusicListViewEx* list) const;
+  // Lists each list's view again and rebuilds its rows: open groups stay open, the scroll
+  // position stays, the playing row is marked.
+  void ReloadLists();
+  // The first list on its slot's view, its rows rebuilt and the current item's row shown.
+  void LoadFirstList();
+  // Marks the current item's row in both lists (a row that is not loaded is left unmarked).
+  void MarkCurrentInLists();
+  // The first list also opens the item's group first, and with reveal brings its row into view.
+  void ShowCurrentInLists(bool reveal, bool animate = false);
+  // Sizes the rows to their lists (after a layout).
+  void FitLists();
+  // A view chosen in a list's selector: the list switches to the slot of that view.
+  void ListViewChosen(TOxaBitmap* sender);
+  TDbId CurrentItemIn(const TMusicListViewEx* list);
+  // ---- end of the lists' rows ----
 
   // The scan panel's buttons.
   void ScanPanelStart(TOxaBitmap* sender);
