@@ -899,6 +899,33 @@ void TMusicListViewItem::Compose()
   if (Width() <= 0 || Height() <= 0) {
     return;
   }
+  if (List() != nullptr && Parent() == nullptr) {
+    FComposePending = true;
+    return;
+  }
+  ComposeSurface();
+}
+
+void TMusicListViewItem::DrawImageTo(TOxaBitmap& target, int x, int y, const RECT& clip)
+{
+  if (FComposePending)
+    ComposeSurface();
+  TDisplayListViewItem::DrawImageTo(target, x, y, clip);
+}
+
+TOxaColor TMusicListViewItem::GetPixel(int x, int y)
+{
+  if (FComposePending)
+    ComposeSurface();
+  return TDisplayListViewItem::GetPixel(x, y);
+}
+
+void TMusicListViewItem::ComposeSurface()
+{
+  FComposePending = false;
+  if (Width() <= 0 || Height() <= 0) {
+    return;
+  }
   if (List() != nullptr && !MusicList()->RowInReach(this)) {
     ReleaseSurface();
     return;

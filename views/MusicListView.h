@@ -378,10 +378,16 @@ class TMusicListViewItem : public TDisplayListViewItem {
   // Redraws the row's surface: frame, icon and flaps of the current state, the caption and, for
   // tracks, the number on the icon. A missing image leaves its place in the frame colour. A row
   // far from the view keeps no surface (see TMusicListView::RowInReach).
+  // A row of a list that is not placed in any node yet draws when it is first drawn or read
+  // (rows are usually sized before they are placed: composing each then cost a whole surface
+  // per row, with its text, for rows that mostly end up out of reach).
   void Compose();
   bool Composed() const noexcept { return FComposed; }
   // Gives the surface back.
   void ReleaseSurface();
+
+  void DrawImageTo(TOxaBitmap& target, int x, int y, const RECT& clip) override;
+  TOxaColor GetPixel(int x, int y) override;
 
  protected:
   void StateChanged() override;
@@ -394,6 +400,8 @@ class TMusicListViewItem : public TDisplayListViewItem {
   std::int8_t FGapSet = 0;
   std::uint8_t FGapStep = 0;
   bool FComposed = false;
+  bool FComposePending = false;
+  void ComposeSurface();
 };
 
 // Where the thumb of a scroll bar lies in its track: a view of content pixels scrolled by offset

@@ -185,8 +185,9 @@ TEST(TSurfaceTest, CopyBetween24And32Bits)
         const bool inside = x >= 2 && x < 5 && y >= 1 && y < 3;
         const COLORREF expected = inside ? source->Get(x - 1, y - 1) : RGB(9, 9, 9);
         EXPECT_EQ(target->Get(x, y), expected) << c.From << "->" << c.To << " at " << x << "," << y;
-        if (c.To == 32 && inside)
+        if (c.To == 32 && inside) {
           EXPECT_EQ(target->Row(y)[4 * x + 3], 0) << x << "," << y;
+        }
       }
     }
   }
