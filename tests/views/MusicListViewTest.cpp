@@ -925,9 +925,9 @@ TEST_F(TMusicListViewTest, RowsPutNoObserversOnTheListsSets)
   TOwnedObject<TOxaFont> font(new TOxaFont(nullptr));
   List->SetBitmaps(store.get());
   List->SetFont(font.get());
+  TOxaBitmap* g = Group();  // a plain node: it follows the list's sets
   const int storeObservers = store->Objects().Count();
   const int fontObservers = font->Objects().Count();
-  TOxaBitmap* g = Group();
   std::vector<TMusicListViewItem*> rows;
   for (int i = 0; i < 3; ++i) {
     rows.push_back(Row(g, i, K::mlkAlbum));
