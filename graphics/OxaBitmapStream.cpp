@@ -60,20 +60,28 @@ void TOxaBitmap::LoadFromStream(TStream& stream)
   if (pixelBytes > available - kOxaImageHeaderSize) {
     invalid();
   }
-  std::vector<std::uint8_t> pixels(static_cast<std::size_t>(pixelBytes));
-  if (pixelBytes > 0) {
-    stream.ReadBuffer(pixels.data(), pixelBytes);
-  }
+  // The bytes are there (checked above), so the rows are read straight into the surface: skin
+  // stores hold hundreds of images and a staging copy of each doubled the work of loading them.
   FSizeMode = 0;
   ChangeImageSize(imageWidth, imageHeight, format);
   // A surface 0 pixels wide has rows of no bytes, and no memory to write them to.
-  for (int y = 0; y < imageHeight && stride > 0; ++y) {
-    // Stored bottom row first.
-    std::uint8_t* row = ScanLine(imageHeight - 1 - y);
-    if (row == nullptr) {
-      break;
+  if (imageHeight > 0 && stride > 0) {
+    // Stored bottom row first: the surface's own order when its rows lie bottom-up in one block.
+    std::uint8_t* lowest = ScanLine(imageHeight - 1);
+    std::uint8_t* highest = ScanLine(0);
+    if (lowest != nullptr && highest != nullptr &&
+        highest - lowest == std::ptrdiff_t(imageHeight - 1) * stride) {
+      stream.ReadBuffer(lowest, pixelBytes);
+    } else {
+      for (int y = 0; y < imageHeight; ++y) {
+        std::uint8_t* row = ScanLine(imageHeight - 1 - y);
+        if (row == nullptr) {
+          stream.Seek(std::int64_t(imageHeight - y) * stride, TSeekOrigin::soCurrent);
+          break;
+        }
+        stream.ReadBuffer(row, stride);
+      }
     }
-    std::memcpy(row, pixels.data() + std::size_t(y) * std::size_t(stride), std::size_t(stride));
   }
   SetBounds(left, top, width, height);
   ContentChanged();

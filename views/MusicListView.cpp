@@ -26,6 +26,13 @@ TDisplayListViewItem::TDisplayListViewItem(TOxaObjects* parentList, TDisplayList
 {
   // A row's change repaints the row alone, not the whole list.
   SetAsyncPaint(true);
+  // Rows draw from their list's tables and text font, and the list recomposes them when its
+  // store changes: following the list's sets would only put every row on the sets' observer
+  // lists (two entries a row, thousands of rows).
+  SetParentFont(false);
+  SetParentFonts(false);
+  SetParentColors(false);
+  SetParentBitmaps(false);
   if (FList != nullptr)
     FList->ItemCreated(this);
 }
@@ -41,7 +48,7 @@ void TDisplayListViewItem::SetState(int value)
   value &= kRowStateCount - 1;
   if (value == FState)
     return;
-  FState = value;
+  FState = std::uint16_t(value);
   StateChanged();
 }
 
@@ -59,6 +66,20 @@ void TDisplayListViewItem::SetDropTarget(bool value)
     return;
   FDropTarget = value;
   StateChanged();
+}
+
+const TDbId& TDisplayListViewItem::Payload() const noexcept
+{
+  static const TDbId none;
+  return FPayload ? *FPayload : none;
+}
+
+void TDisplayListViewItem::SetPayload(TDbId value)
+{
+  if (FPayload)
+    *FPayload = std::move(value);
+  else
+    FPayload = std::make_unique<TDbId>(std::move(value));
 }
 
 void TDisplayListViewItem::SetCaption(std::string value)
@@ -800,8 +821,14 @@ void TDisplayListView::SetMarked(TDisplayListViewItem* row, bool marked)
 
 TMusicListViewItem::TMusicListViewItem(TOxaObjects* parentList, TMusicListView* list,
                                        TMusicListViewItemKinds kind)
-    : TDisplayListViewItem(parentList, list), FMusicList(list), FKind(kind)
+    : TDisplayListViewItem(parentList, list), FKind(kind)
 {
+}
+
+TMusicListView* TMusicListViewItem::MusicList() const noexcept
+{
+  // Music rows are made only with a music list.
+  return static_cast<TMusicListView*>(List());
 }
 
 void TMusicListViewItem::SetNumber(int value)
@@ -845,12 +872,13 @@ void TMusicListViewItem::SetGapStep(int set, int step)
 {
   step = std::clamp(step, 0, 10);
   if (!InsertBefore() && !InsertAfter())
-    step = 0;  // no gap is open
+    step = 0;                            // no gap is open
+  set = set >= 0 && set < 4 ? set : -1;  // no such set: the gap draws no frame
   if (set == FGapSet && step == FGapStep)
     return;
   const int base = Height() - GapHeight();
-  FGapSet = set;
-  FGapStep = step;
+  FGapSet = std::int8_t(set);
+  FGapStep = std::uint8_t(step);
   const int height = base + GapHeight();
   if (height != Height())
     SetBounds(Left(), Top(), Width(), height);  // recomposes
@@ -871,7 +899,34 @@ void TMusicListViewItem::Compose()
   if (Width() <= 0 || Height() <= 0) {
     return;
   }
-  if (List() != nullptr && !FMusicList->RowInReach(this)) {
+  if (List() != nullptr && Parent() == nullptr) {
+    FComposePending = true;
+    return;
+  }
+  ComposeSurface();
+}
+
+void TMusicListViewItem::DrawImageTo(TOxaBitmap& target, int x, int y, const RECT& clip)
+{
+  if (FComposePending)
+    ComposeSurface();
+  TDisplayListViewItem::DrawImageTo(target, x, y, clip);
+}
+
+TOxaColor TMusicListViewItem::GetPixel(int x, int y)
+{
+  if (FComposePending)
+    ComposeSurface();
+  return TDisplayListViewItem::GetPixel(x, y);
+}
+
+void TMusicListViewItem::ComposeSurface()
+{
+  FComposePending = false;
+  if (Width() <= 0 || Height() <= 0) {
+    return;
+  }
+  if (List() != nullptr && !MusicList()->RowInReach(this)) {
     ReleaseSurface();
     return;
   }
@@ -890,7 +945,7 @@ void TMusicListViewItem::Compose()
   const int band = std::min(height, kMusicIconSize);
   FillSurface({kMusicCaptionLeft, top, Width(), top + band}, colors.CaptionBack);
   // A row outliving its list draws its frame only.
-  const TMusicListView* list = List() != nullptr ? FMusicList : nullptr;
+  const TMusicListView* list = MusicList();
   if (list == nullptr) {
     return;
   }

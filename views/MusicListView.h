@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -83,9 +84,9 @@ class TDisplayListViewItem : public TOxaBitmap {
   void SetRecordIndex(int value) { FRecordIndex = value; }
   const std::string& Caption() const noexcept { return FCaption; }
   void SetCaption(std::string value);
-  // The library record the row stands for.
-  const TDbId& Payload() const noexcept { return FPayload; }
-  void SetPayload(TDbId value) { FPayload = std::move(value); }
+  // The library record the row stands for (an empty id until one is set).
+  const TDbId& Payload() const noexcept;
+  void SetPayload(TDbId value);
 
   // Input flags: a row without input ignores the mouse; a row keeping the selection leaves it
   // alone on a plain click.
@@ -118,20 +119,22 @@ class TDisplayListViewItem : public TOxaBitmap {
 
  private:
   friend class TDisplayListView;
+  // A list holds thousands of rows: the payload is made when first set, and the small fields
+  // are packed together.
   TDisplayListView* FList;
-  int FState = kRowAcceptsClicks;
+  std::string FCaption;
+  std::unique_ptr<TDbId> FPayload;
+  POINT FPressPoint{};
+  int FRecordIndex = -1;
+  std::uint16_t FState = kRowAcceptsClicks;
   bool FPressed = false;
   bool FDropTarget = false;
-  int FRecordIndex = -1;
-  std::string FCaption;
-  TDbId FPayload;
   bool FNoInput = false;
   bool FKeepSelection = false;
   bool FModifierClick = false;
   bool FInsertBefore = false;
   bool FInsertAfter = false;
   bool FAcceptsDrop = true;
-  POINT FPressPoint{};
 };
 
 // The tall node holding the rows; the list moves it up and down to scroll.
@@ -375,22 +378,30 @@ class TMusicListViewItem : public TDisplayListViewItem {
   // Redraws the row's surface: frame, icon and flaps of the current state, the caption and, for
   // tracks, the number on the icon. A missing image leaves its place in the frame colour. A row
   // far from the view keeps no surface (see TMusicListView::RowInReach).
+  // A row of a list that is not placed in any node yet draws when it is first drawn or read
+  // (rows are usually sized before they are placed: composing each then cost a whole surface
+  // per row, with its text, for rows that mostly end up out of reach).
   void Compose();
   bool Composed() const noexcept { return FComposed; }
   // Gives the surface back.
   void ReleaseSurface();
+
+  void DrawImageTo(TOxaBitmap& target, int x, int y, const RECT& clip) override;
+  TOxaColor GetPixel(int x, int y) override;
 
  protected:
   void StateChanged() override;
   void Resized() override;
 
  private:
-  TMusicListView* FMusicList;
-  TMusicListViewItemKinds FKind;
+  TMusicListView* MusicList() const noexcept;
   int FNumber = 0;
-  int FGapSet = 0;
-  int FGapStep = 0;
+  TMusicListViewItemKinds FKind;
+  std::int8_t FGapSet = 0;
+  std::uint8_t FGapStep = 0;
   bool FComposed = false;
+  bool FComposePending = false;
+  void ComposeSurface();
 };
 
 // Where the thumb of a scroll bar lies in its track: a view of content pixels scrolled by offset

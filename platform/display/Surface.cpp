@@ -265,6 +265,24 @@ void TSurface::Copy(LONG dx, LONG dy, const TSurface& source, LONG sx, LONG sy, 
     }
     return;
   }
+  // 24 and 32 bits hold the same blue, green, red bytes (32 adds a zero byte): copied byte-wise,
+  // as Get and Set would, without the per-pixel dispatch. Different depths are never one surface.
+  if ((source.FBits == 24 && FBits == 32) || (source.FBits == 32 && FBits == 24)) {
+    const std::size_t from = source.FBits / 8;
+    const std::size_t to = FBits / 8;
+    for (LONG row = 0; row < height; ++row) {
+      const std::uint8_t* s = source.Row(sy + row) + static_cast<std::size_t>(sx) * from;
+      std::uint8_t* d = Row(dy + row) + static_cast<std::size_t>(dx) * to;
+      for (LONG j = 0; j < width; ++j, s += from, d += to) {
+        d[0] = s[0];
+        d[1] = s[1];
+        d[2] = s[2];
+        if (to == 4)
+          d[3] = 0;
+      }
+    }
+    return;
+  }
   for (LONG i = 0; i < height; ++i) {
     const LONG row = overlapDown ? height - 1 - i : i;
     for (LONG j = 0; j < width; ++j) {

@@ -917,4 +917,80 @@ TEST_F(TMusicListViewTest, RowsDrawTheIconAndFlapsOfTheirState)
   List->SetBitmaps(nullptr);
 }
 
+// Rows draw from their list's tables: however many there are, they put no observers on the
+// list's store or font, and an image replaced in the store still reaches every row.
+TEST_F(TMusicListViewTest, RowsPutNoObserversOnTheListsSets)
+{
+  const auto store = SolidStore();
+  TOwnedObject<TOxaFont> font(new TOxaFont(nullptr));
+  List->SetBitmaps(store.get());
+  List->SetFont(font.get());
+  TOxaBitmap* g = Group();  // a plain node: it follows the list's sets
+  const int storeObservers = store->Objects().Count();
+  const int fontObservers = font->Objects().Count();
+  std::vector<TMusicListViewItem*> rows;
+  for (int i = 0; i < 3; ++i) {
+    rows.push_back(Row(g, i, K::mlkAlbum));
+    rows.back()->SetBounds(0, i * kMusicRowHeight, 400, kMusicRowHeight);
+  }
+  EXPECT_EQ(store->Objects().Count(), storeObservers);
+  EXPECT_EQ(font->Objects().Count(), fontObservers);
+  EXPECT_EQ(rows[0]->Bitmaps(), nullptr);
+
+  // State 1 draws ALB-225: a replacement in the store is drawn by every row.
+  TOwnedObject<TOxaBitmap> image(new TOxaBitmap(nullptr));
+  image->ChangeImageSize(kMusicIconSize, kMusicIconSize, 6);
+  image->FillRect({0, 0, kMusicIconSize, kMusicIconSize}, 0x0000FF);
+  const TOxaColor before = rows[0]->GetPixel(kMusicRowMargin + 10, 10);
+  store->Add("ALB-225", *image);
+  const TOxaColor after = store->Find("ALB-225")->GetPixel(1, 1);
+  ASSERT_NE(before, after);
+  for (TMusicListViewItem* row : rows)
+    EXPECT_EQ(row->GetPixel(kMusicRowMargin + 10, 10), after);
+  List->SetBitmaps(nullptr);
+  List->SetFont(nullptr);
+}
+
+// The record a row stands for: empty until set, then the last one set.
+TEST_F(TMusicListViewTest, PayloadIsEmptyUntilSetThenTheLastSet)
+{
+  TMusicListViewItem* row = Row(Group());
+  EXPECT_TRUE(row->Payload().Empty());
+  for (const int file : {7, 9}) {
+    TDbId id;
+    id.ViewId = ViewFolders;
+    id.GroupId = 3;
+    id.FileId = file;
+    id.Caption = "Track " + std::to_string(file);
+    row->SetPayload(id);
+    EXPECT_EQ(row->Payload().FileId, file);
+    EXPECT_EQ(row->Payload().Caption, id.Caption);
+  }
+  row->SetPayload({});
+  EXPECT_TRUE(row->Payload().Empty());
+}
+
+// A row sized before it is placed composes nothing until it is drawn, read or comes into reach,
+// and then looks as a row placed first does.
+TEST_F(TMusicListViewTest, RowsSizedBeforeTheyArePlacedComposeWhenNeeded)
+{
+  const auto store = SolidStore();
+  List->SetBitmaps(store.get());
+  TOxaBitmap* g = Group();
+  TMusicListViewItem* placed = Row(g, 0, K::mlkAlbum);
+  placed->SetCaption("Same caption");
+  placed->SetBounds(0, 0, 400, kMusicRowHeight);
+  EXPECT_TRUE(placed->Composed());
+  auto* early = new TMusicListViewItem(&g->Objects(), List.get(), K::mlkAlbum);
+  early->SetRecordIndex(1);
+  early->SetCaption("Same caption");
+  early->SetBounds(0, kMusicRowHeight, 400, kMusicRowHeight);
+  EXPECT_FALSE(early->Composed());
+  early->SetParent(g);
+  for (const POINT p : {POINT{kMusicRowMargin + 10, 10}, POINT{kMusicCaptionLeft + 12, 24}, POINT{390, 10}})
+    EXPECT_EQ(early->GetPixel(p.x, p.y), placed->GetPixel(p.x, p.y)) << p.x;
+  EXPECT_TRUE(early->Composed());
+  List->SetBitmaps(nullptr);
+}
+
 }  // namespace

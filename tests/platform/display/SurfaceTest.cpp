@@ -155,6 +155,44 @@ TEST(TSurfaceTest, CopyWithinOneSurfaceOverlapping)
   EXPECT_EQ(row->Get(1, 0), RGB(255, 0, 0));
 }
 
+// Copies between 24 and 32 bits, either way and either row order, keep every channel, zero the
+// fourth byte, and touch nothing outside the target rectangle.
+TEST(TSurfaceTest, CopyBetween24And32Bits)
+{
+  struct TCase {
+    WORD From, To;
+    bool FromBottomUp, ToBottomUp;
+  };
+  const TCase cases[] = {{24, 32, false, false},
+                         {24, 32, true, false},
+                         {32, 24, false, true},
+                         {32, 24, true, true},
+                         {24, 32, true, true}};
+  for (const TCase& c : cases) {
+    auto source = Make(5, 3, c.From, c.FromBottomUp);
+    for (LONG y = 0; y < 3; ++y)
+      for (LONG x = 0; x < 5; ++x)
+        source->Set(
+            x, y,
+            RGB(static_cast<BYTE>(x * 40 + 1), static_cast<BYTE>(y * 70 + 2), static_cast<BYTE>(x + y + 3)));
+    auto target = Make(6, 4, c.To, c.ToBottomUp);
+    target->Fill(target->Bounds(), RGB(9, 9, 9));
+    if (c.To == 32)
+      target->Row(2)[4 * 2 + 3] = 0x55;  // a stray fourth byte inside the rectangle
+    target->Copy(2, 1, *source, 1, 0, 3, 2);
+    for (LONG y = 0; y < 4; ++y) {
+      for (LONG x = 0; x < 6; ++x) {
+        const bool inside = x >= 2 && x < 5 && y >= 1 && y < 3;
+        const COLORREF expected = inside ? source->Get(x - 1, y - 1) : RGB(9, 9, 9);
+        EXPECT_EQ(target->Get(x, y), expected) << c.From << "->" << c.To << " at " << x << "," << y;
+        if (c.To == 32 && inside) {
+          EXPECT_EQ(target->Row(y)[4 * x + 3], 0) << x << "," << y;
+        }
+      }
+    }
+  }
+}
+
 // One row of distinct colours: column i has red i * 10 + 10.
 std::unique_ptr<TSurface> Ramp(LONG width)
 {
