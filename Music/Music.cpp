@@ -357,6 +357,8 @@ void TMusicForm::OpenStartView()
   if (ViewSlots[PlaylistsSlot].Valid()) {
     FPlayer->ListItems(ViewSlots[PlaylistsSlot], FSecondListItems);
   }
+  LoadListRows(FFirstList, FirstListSlot);
+  LoadListRows(FSecondList, SecondListSlot);
 }
 
 void TMusicForm::StartNode()

@@ -185,6 +185,8 @@ class TMusicForm : public TForm {
   void DeleteButtonDragOver(TOxaBitmap* sender, TOxaBitmap* source, int x, int y);
   void DeleteButtonDragLeave(TOxaBitmap* sender, TOxaBitmap* source, int x, int y);
   void DeleteButtonDragDrop(TOxaBitmap* sender, TOxaBitmap* source, int x, int y);
+  // A view picked in the first panel's header.
+  void HeaderViewChanged(TOxaBitmap* sender);
 
  private:
   void ConnectBrowser();

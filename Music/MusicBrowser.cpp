@@ -49,6 +49,9 @@ void TMusicForm::ConnectBrowser()
       continue;
     }
     panel->OnButtonClick = MakeMethod<&TMusicForm::BrowserButtonClick>(this);
+    if (panel == FFirstList) {
+      panel->Header()->OnViewChanged = MakeMethod<&TMusicForm::HeaderViewChanged>(this);
+    }
     TMusicListView* list = panel->List();
     list->OnItemClick = MakeMethod<&TMusicForm::ListItemClick>(this);
     list->OnDrop = MakeMethod<&TMusicForm::ListDrop>(this);
@@ -75,6 +78,7 @@ void TMusicForm::DisconnectBrowser() noexcept
       continue;
     }
     panel->OnButtonClick = nullptr;
+    panel->Header()->OnViewChanged = nullptr;
     TMusicListView* list = panel->List();
     list->OnItemClick = nullptr;
     list->OnDrop = nullptr;
@@ -405,4 +409,15 @@ void TMusicForm::QueuedRemoval(TOxaImage*, TOxaBitmap*)
     return;
   }
   DeleteSelected(source);
+}
+
+void TMusicForm::HeaderViewChanged(TOxaBitmap*)
+{
+  if (!Running || FFirstList == nullptr) {
+    return;
+  }
+  const int slot = static_cast<int>(FFirstList->Header()->ChosenView());
+  if (slot >= 0 && slot < ViewSlotCount && ViewSlots[static_cast<std::size_t>(slot)].Valid()) {
+    ShowView(ViewSlots[static_cast<std::size_t>(slot)].ViewId);
+  }
 }

@@ -202,6 +202,11 @@ void TMusicForm::ShowView(std::int32_t view)
       FirstListSlot = slot;
       FFirstListItems.Clear();
       FPlayer->ListItems(id, FFirstListItems);
+      if (FFirstList != nullptr) {
+        // Shown, the header's icon turns to the new view.
+        FFirstList->Header()->SetCurrentView(SlotKind(slot));
+        LoadListRows(FFirstList, slot);
+      }
       return;
     }
   }
