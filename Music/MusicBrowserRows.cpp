@@ -27,11 +27,13 @@ void FreeRowsBelow(TOxaBitmap& parent)
   }
 }
 
+// index: the record's place in its listing (a row without one is never selected with others).
 TMusicListViewItem* AddRow(TMusicListView& list, TOxaBitmap& parent, const TDbId& record,
-                           TMusicListViewItemKinds kind)
+                           TMusicListViewItemKinds kind, int index)
 {
   auto* row = new TMusicListViewItem(&parent.Objects(), &list, kind);
   row->SetParent(&parent);
+  row->SetRecordIndex(index);
   row->SetPayload(record);
   row->SetCaption(record.Caption);
   return row;
@@ -50,8 +52,9 @@ void LoadGroupRows(TMusicListView& list, const TDbIdList& groups, TMusicListView
   list.ClearSelection();
   list.SetActiveRow(nullptr);
   FreeRowsBelow(*list.Panel());
+  int index = 0;
   for (const TDbId& group : groups.Items()) {
-    AddRow(list, *list.Panel(), group, BrowserRowKind(group, viewKind));
+    AddRow(list, *list.Panel(), group, BrowserRowKind(group, viewKind), index++);
   }
   list.EndSelection();
   LayoutRows(list);
@@ -81,7 +84,7 @@ bool OpenGroupRow(TMusicListView& list, TDisplayListViewItem& groupRow, const TB
   FreeRowsBelow(groupRow);
   int number = 0;
   for (const TDbId& item : items.Items()) {
-    TMusicListViewItem* row = AddRow(list, groupRow, item, TMusicListViewItemKinds::mlkTrack);
+    TMusicListViewItem* row = AddRow(list, groupRow, item, TMusicListViewItemKinds::mlkTrack, number);
     row->SetNumber(++number);
   }
   LayoutRows(list);

@@ -88,6 +88,10 @@ TEST_F(TMusicBrowserRowsTest, AClickOnAnOpenGroupClosesItAndASecondOpensIt)
   const auto numbers = TrackRows(*blue);
   EXPECT_EQ(static_cast<TMusicListViewItem*>(numbers[2])->Number(), 3);
   EXPECT_EQ(numbers[0]->Caption(), "One");
+  // Rows of one group are selected together.
+  List->Select(numbers[0]);
+  List->Select(numbers[2]);
+  EXPECT_EQ(List->SelectedCount(), 2);
 }
 
 TEST_F(TMusicBrowserRowsTest, GroupsWithoutTracksStayClosed)
