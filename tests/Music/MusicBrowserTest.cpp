@@ -240,4 +240,48 @@ TEST_F(TMusicBrowserTest, ARemovalQueuedWhenTheWindowGoesDoesNothing)
   Application().ProcessMessages();
 }
 
+TEST_F(TMusicBrowserTest, FooterButtonsChangeTheDisplayModeAndDoneReturnsToThePlayingRow)
+{
+  TDisplayListViewItem* album = OpenAlbum();
+  ASSERT_NE(album, nullptr);
+  Form->ListItemClick(&First(), TrackRows(*album)[1], {}, 0, 0);
+  const TDbId playing = Form->CurrentItem;
+  ASSERT_FALSE(playing.Empty());
+  const struct {
+    bool Second;
+    const char* Button;
+    int Mode;
+  } cases[] = {
+      {false, "ShowEdit", 3}, {true, "HideEdit", 2}, {false, "HideList", 0},
+      {false, "ShowList", 2}, {true, "New", 2},      {false, "Hide", 2},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Button);
+    Click(c.Second ? Form->SecondList() : Form->FirstList(), c.Button);
+    EXPECT_EQ(Form->DisplayMode, c.Mode);
+  }
+  // Back from editing: the playing row is the first list's active row again, still playing.
+  First().SetActiveRow(nullptr);
+  Click(Form->FirstList(), "ShowEdit");
+  Click(Form->SecondList(), "HideEdit");
+  ASSERT_NE(First().ActiveRow(), nullptr);
+  EXPECT_TRUE(First().ActiveRow()->Payload().SameItem(playing));
+  EXPECT_TRUE(Form->CurrentItem.SameItem(playing));
+}
+
+TEST_F(TMusicBrowserTest, ASelectionNotStartingWithAFavoriteShowsRemoveInsteadOfDelete)
+{
+  TDisplayListViewItem* album = OpenAlbum();
+  ASSERT_NE(album, nullptr);
+  Click(Form->SecondList(), "New");
+  TOxaButton* del = Form->SecondList()->Footer()->Button("Delete");
+  TOxaButton* remove = Form->SecondList()->Footer()->Button("Hide");
+  remove->SetVisible(false);
+  First().Select(TrackRows(*album)[0]);
+  EXPECT_FALSE(del->Visible());
+  EXPECT_TRUE(remove->Visible());
+  Second().Select(GroupRows(Second())[0]);
+  EXPECT_TRUE(del->Visible());
+}
+
 }  // namespace
