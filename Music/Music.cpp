@@ -357,8 +357,20 @@ void TMusicForm::OpenStartView()
   if (ViewSlots[PlaylistsSlot].Valid()) {
     FPlayer->ListItems(ViewSlots[PlaylistsSlot], FSecondListItems);
   }
-  LoadListRows(FFirstList, FirstListSlot);
-  LoadListRows(FSecondList, SecondListSlot);
+  for (TMusicListViewEx* list : {FFirstList, FSecondList}) {
+    list->Header()->OnViewChanged = MakeMethod<&TMusicForm::ListViewChosen>(this);
+  }
+  // The start item is current in its group: without the group the first update (the start-up
+  // scan's) would find it nowhere and drop it.
+  if (CurrentItem.Level() == TDbIdLevel::Item && FNavigator) {
+    FNavigator->CurrentGroup = CurrentItem;
+    FNavigator->CurrentGroup.FileId = -1;
+    FPlayer->ListItems(FNavigator->CurrentGroup, FNavigator->GroupItems);
+    const int index = FNavigator->GroupItems.IndexOfFile(CurrentItem.FileId);
+    FNavigator->TrackNumber = index >= 0 ? index + 1 : -1;
+  }
+  ListLoader(FSecondList).Load(FSecondListItems, SlotKind(SecondListSlot));
+  LoadFirstList();
 }
 
 void TMusicForm::StartNode()

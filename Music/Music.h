@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Music/MusicHack.h"
+#include "Music/MusicLists.h"
 #include "Music/MusicNavigator.h"
 #include "Music/MusicStart.h"
 #include "Music/MusicTypeAhead.h"
@@ -154,6 +155,27 @@ class TMusicForm : public TForm {
   // Favorites are removed from their lists; other tracks, and the tracks of groups, hidden.
   void DeleteItems(const TDbIdList& items);
 
+  // ---- the lists' rows (MusicListRows.cpp) ----
+  // A loader over the rows of one of the two lists; groups are listed through the player.
+  TMusicListLoader ListLoader(TMusicListViewEx* list);
+  // The view id a list shows (-1: none).
+  std::int32_t ListView(const TMusicListViewEx* list) const;
+  // Lists each list's view again and rebuilds its rows: open groups stay open, the scroll
+  // position stays, the playing row is marked. With onlyView, only the lists showing that view.
+  void ReloadLists(std::int32_t onlyView = -1);
+  // The first list on its slot's view, its rows rebuilt and the current item's row shown.
+  void LoadFirstList();
+  // Marks the current item's row in both lists (a row that is not loaded is left unmarked).
+  void MarkCurrentInLists();
+  // The first list also opens the item's group first, and with reveal brings its row into view.
+  void ShowCurrentInLists(bool reveal, bool animate = false);
+  // Sizes the rows to their lists (after a layout).
+  void FitLists();
+  // A view chosen in a list's selector: the list switches to the slot of that view.
+  void ListViewChosen(TOxaBitmap* sender);
+  TDbId CurrentItemIn(const TMusicListViewEx* list);
+  // ---- end of the lists' rows ----
+
   // The scan panel's buttons.
   void ScanPanelStart(TOxaBitmap* sender);
   void ScanPanelRemove(TOxaBitmap* sender);
@@ -164,8 +186,6 @@ class TMusicForm : public TForm {
   std::int32_t DropBusy = 0;
   // The list whose rows were dropped on a delete button, until the queued removal runs.
   TDisplayListView* PendingRemovalSource() const noexcept { return FPendingRemovalSource; }
-  // Fills a list panel with the groups of the view in slot.
-  void LoadListRows(TMusicListViewEx* panel, int slot);
   // Reloads a group's rows (a view-level id: every group of the view) in both panels.
   void ReloadGroup(const TDbId& group);
   // Opens the current item's group in the first list and plays its row, a loaded file kept.
@@ -185,8 +205,6 @@ class TMusicForm : public TForm {
   void DeleteButtonDragOver(TOxaBitmap* sender, TOxaBitmap* source, int x, int y);
   void DeleteButtonDragLeave(TOxaBitmap* sender, TOxaBitmap* source, int x, int y);
   void DeleteButtonDragDrop(TOxaBitmap* sender, TOxaBitmap* source, int x, int y);
-  // A view picked in the first panel's header.
-  void HeaderViewChanged(TOxaBitmap* sender);
 
  private:
   void ConnectBrowser();
@@ -194,6 +212,7 @@ class TMusicForm : public TForm {
   void QueuedRemoval(TOxaImage* sender, TOxaBitmap* node);
   void DeleteSelected(TDisplayListView* list);
   TMusicListView* LiveList(const TDisplayListView* list) const noexcept;
+  TMusicListViewEx* LivePanel(const TDisplayListView* list) const noexcept;
   TDisplayListView* FPendingRemovalSource = nullptr;
   // ---- end of the browser commands ----
 

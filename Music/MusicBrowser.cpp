@@ -7,8 +7,8 @@
 #include <utility>
 
 #include "Music/Music.h"
-#include "Music/MusicBrowserRows.h"
 #include "Music/MusicBrowserRules.h"
+#include "Music/MusicLists.h"
 #include "Music/MusicStart.h"
 #include "forms/Screen.h"
 #include "framework/OxaUtils.h"
@@ -49,8 +49,12 @@ void TMusicForm::ConnectBrowser()
       continue;
     }
     panel->OnButtonClick = MakeMethod<&TMusicForm::BrowserButtonClick>(this);
-    if (panel == FFirstList) {
-      panel->Header()->OnViewChanged = MakeMethod<&TMusicForm::HeaderViewChanged>(this);
+    for (const TMusicFooterButtonSpec& spec : kMusicFooterButtons) {
+      TOxaButton* button = panel->Footer()->Button(spec.Name);
+      if (const auto shown = FooterButtonStartsShown(panel == FSecondList, spec.Name);
+          button != nullptr && shown.has_value()) {
+        button->SetVisible(*shown);
+      }
     }
     TMusicListView* list = panel->List();
     list->OnItemClick = MakeMethod<&TMusicForm::ListItemClick>(this);
@@ -97,50 +101,27 @@ TMusicListView* TMusicForm::LiveList(const TDisplayListView* list) const noexcep
   return nullptr;
 }
 
-void TMusicForm::LoadListRows(TMusicListViewEx* panel, int slot)
+TMusicListViewEx* TMusicForm::LivePanel(const TDisplayListView* list) const noexcept
 {
-  if (panel == nullptr || slot < 0 || slot >= ViewSlotCount ||
-      !ViewSlots[static_cast<std::size_t>(slot)].Valid()) {
-    return;
+  for (TMusicListViewEx* panel : {FFirstList, FSecondList}) {
+    if (panel != nullptr && list != nullptr && panel->List() == list) {
+      return panel;
+    }
   }
-  TDbIdList groups;
-  FPlayer->ListItems(ViewSlots[static_cast<std::size_t>(slot)], groups);
-  LoadGroupRows(*panel->List(), groups, SlotKind(slot));
+  return nullptr;
 }
 
 void TMusicForm::ReloadGroup(const TDbId& group)
 {
-  const TBrowserListing listing = [this](const TDbId& id, TDbIdList& items) {
-    return FPlayer->ListItems(id, items);
-  };
+  // The loader lists the open groups afresh on a reload, so one reload of the lists showing the
+  // view brings both a group's rows and the view's rows up to date.
+  // group may be a row's record, freed by the reload.
+  const std::int32_t view = group.ViewId;
+  ReloadLists(view);
   for (TMusicListViewEx* panel : {FFirstList, FSecondList}) {
-    if (panel == nullptr) {
-      continue;
+    if (panel != nullptr && ListView(panel) == view) {
+      panel->AsyncPaintToControl();
     }
-    const int slot = panel == FFirstList ? FirstListSlot : SecondListSlot;
-    if (slot < 0 || slot >= ViewSlotCount ||
-        ViewSlots[static_cast<std::size_t>(slot)].ViewId != group.ViewId) {
-      continue;
-    }
-    TMusicListView& list = *panel->List();
-    if (group.Level() == TDbIdLevel::View) {
-      // The open groups stay open.
-      std::vector<TDbId> open;
-      for (TDisplayListViewItem* row : GroupRows(list)) {
-        if (GroupRowOpen(*row)) {
-          open.push_back(row->Payload());
-        }
-      }
-      LoadListRows(panel, slot);
-      for (const TDbId& id : open) {
-        if (TDisplayListViewItem* row = FindRow(list, id); row != nullptr) {
-          OpenGroupRow(list, *row, listing);
-        }
-      }
-    } else if (TDisplayListViewItem* row = FindRow(list, group); row != nullptr && GroupRowOpen(*row)) {
-      OpenGroupRow(list, *row, listing);
-    }
-    panel->AsyncPaintToControl();
   }
 }
 
@@ -206,9 +187,8 @@ void TMusicForm::DeleteSelected(TDisplayListView* list)
   if (list == nullptr || list->SelectedCount() == 0) {
     return;
   }
-  const TDbIdList records = list->SelectedRecords();
-  DeleteItems(records);
-  ReloadGroup(TDbId{records.Get(0).ViewId, -1, -1, {}, {}, 0});
+  // Both lists are reloaded by the removal itself.
+  DeleteItems(list->SelectedRecords());
 }
 
 void TMusicForm::ReturnToCurrentItem(bool bringIntoView)
@@ -223,31 +203,18 @@ void TMusicForm::ReturnToCurrentItem(bool bringIntoView)
       return;
     }
   }
-  TMusicListView& list = *FFirstList->List();
-  if (GroupRows(list).empty()) {
-    LoadListRows(FFirstList, FirstListSlot);
+  TMusicListLoader loader = ListLoader(FFirstList);
+  if (loader.GroupRows().empty() && FirstListSlot >= 0) {
+    loader.Load(FFirstListItems, SlotKind(FirstListSlot));
   }
-  TDbId group = item;
-  group.FileId = -1;
-  TDisplayListViewItem* groupRow = FindRow(list, group);
-  if (groupRow == nullptr) {
-    return;
-  }
-  if (!GroupRowOpen(*groupRow)) {
-    OpenGroupRow(list, *groupRow,
-                 [this](const TDbId& id, TDbIdList& items) { return FPlayer->ListItems(id, items); });
-  }
-  TDisplayListViewItem* row = FindRow(list, item);
+  // Opens the item's group and marks its row; DONE also scrolls it into view, HIDE does not.
+  const TMusicListViewItem* row = loader.ShowItem(item, bringIntoView, false);
   if (row == nullptr) {
     return;
   }
   TPlayRowOptions options;
   options.KeepIfSame = true;
   options.Reveal = bringIntoView ? TRowReveal::Scroll : TRowReveal::Keep;
-  list.SetActiveRow(row);
-  if (bringIntoView) {
-    list.ScrollIntoView(row, false);
-  }
   FNavigator->PlayRow(row->Payload(), options);
 }
 
@@ -269,12 +236,12 @@ void TMusicForm::NewPlaylist()
     return;
   }
   TMusicListView& list = *FSecondList->List();
-  TDisplayListViewItem* row = FindRow(list, created);
+  TMusicListLoader loader = ListLoader(FSecondList);
+  TMusicListViewItem* row = loader.FindRow(created);
   if (row == nullptr) {
     return;
   }
-  OpenGroupRow(list, *row,
-               [this](const TDbId& id, TDbIdList& items) { return FPlayer->ListItems(id, items); });
+  loader.OpenGroup(row, false);
   list.SetActiveRow(row);
   list.ScrollIntoView(row, false);
   FFirstList->AsyncPaintToControl();
@@ -283,18 +250,16 @@ void TMusicForm::NewPlaylist()
 
 void TMusicForm::ListItemClick(TDisplayListView* sender, TDisplayListViewItem* row, TShiftState, int, int)
 {
-  TMusicListView* list = LiveList(sender);
-  if (!Running || list == nullptr || row == nullptr) {
+  TMusicListViewEx* panel = LivePanel(sender);
+  if (!Running || panel == nullptr || row == nullptr) {
     return;
   }
+  TMusicListView* list = panel->List();
   const TDbId record = row->Payload();
-  if (record.Level() == TDbIdLevel::Group) {
-    if (GroupRowOpen(*row)) {
-      CloseGroupRow(*list, *row);
-    } else {
-      OpenGroupRow(*list, *row,
-                   [this](const TDbId& id, TDbIdList& items) { return FPlayer->ListItems(id, items); });
-    }
+  if (auto* head = dynamic_cast<TMusicListViewItem*>(row);
+      head != nullptr && TMusicListLoader::GroupOf(head) != nullptr) {
+    TMusicListLoader loader = ListLoader(panel);
+    TMusicListLoader::IsOpen(head) ? loader.CloseGroup(head, true) : loader.OpenGroup(head, true);
     list->AsyncPaintToControl();
     return;
   }
@@ -312,7 +277,7 @@ void TMusicForm::ListDrop(TDisplayListView* sender, const TDisplayListViewDrop& 
   if (!Running || target == nullptr || drop.Target == nullptr || DropBusy != 0) {
     return;
   }
-  const TDisplayListViewItem* previous = drop.After ? nullptr : PreviousRowInGroup(*drop.Target);
+  const TDisplayListViewItem* previous = drop.After ? nullptr : TMusicListLoader::PreviousRow(drop.Target);
   const TDbId previousRecord = previous != nullptr ? previous->Payload() : TDbId{};
   const TDbId where =
       DropTargetOf(drop.Target->Payload(), drop.After, previous != nullptr ? &previousRecord : nullptr);
@@ -409,15 +374,4 @@ void TMusicForm::QueuedRemoval(TOxaImage*, TOxaBitmap*)
     return;
   }
   DeleteSelected(source);
-}
-
-void TMusicForm::HeaderViewChanged(TOxaBitmap*)
-{
-  if (!Running || FFirstList == nullptr) {
-    return;
-  }
-  const int slot = static_cast<int>(FFirstList->Header()->ChosenView());
-  if (slot >= 0 && slot < ViewSlotCount && ViewSlots[static_cast<std::size_t>(slot)].Valid()) {
-    ShowView(ViewSlots[static_cast<std::size_t>(slot)].ViewId);
-  }
 }

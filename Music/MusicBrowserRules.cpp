@@ -30,6 +30,15 @@ bool TakesDroppedRows(TBrowserCommand command) noexcept
   return command == TBrowserCommand::DeleteFirst || command == TBrowserCommand::DeleteSecond;
 }
 
+std::optional<bool> FooterButtonStartsShown(bool secondPanel, std::string_view buttonName) noexcept
+{
+  const TBrowserCommand here = BrowserCommandOf(secondPanel, buttonName);
+  if (here == TBrowserCommand::None && BrowserCommandOf(!secondPanel, buttonName) == TBrowserCommand::None) {
+    return std::nullopt;
+  }
+  return here != TBrowserCommand::None && !(secondPanel && buttonName == "Hide");
+}
+
 bool IsFavoriteRecord(const TDbId& record) noexcept
 {
   return record.ViewId == ViewPlaylists && record.GroupId != -1;

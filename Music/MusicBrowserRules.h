@@ -3,6 +3,7 @@
 // edited, where a drop lands and how a drop is applied to the favorites.
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include "library/DbId.h"
@@ -21,6 +22,13 @@ enum class TBrowserCommand {
 TBrowserCommand BrowserCommandOf(bool secondPanel, std::string_view buttonName) noexcept;
 // The buttons that take dropped rows: the delete commands.
 bool TakesDroppedRows(TBrowserCommand command) noexcept;
+
+// Whether a footer button starts shown on a panel. Every footer holds every button, so a panel
+// shows only the buttons with a command there (else the first panel's "REMOVE" and "NEW
+// PLAYLIST", both centred, lie on top of each other); the second panel's "REMOVE" is shown by
+// the selection rule only. Empty for buttons that are no browser command (info, undo, redo):
+// the footer's own state stands.
+std::optional<bool> FooterButtonStartsShown(bool secondPanel, std::string_view buttonName) noexcept;
 
 // A record of a favorite: view 7 with its group set.
 bool IsFavoriteRecord(const TDbId& record) noexcept;

@@ -102,6 +102,7 @@ void TMusicForm::PresentLists()
   FSecondList->SetBounds(width / 2, 0, width - width / 2, height);
   FFirstList->SetVisible(DisplayMode != HiddenMode);
   FSecondList->SetVisible(both);
+  FitLists();
 }
 
 void TMusicForm::ScanPanelHidden(TOxaBitmap*)

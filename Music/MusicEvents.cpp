@@ -101,6 +101,7 @@ void TMusicForm::PlayerUpdateDatabase(TObject*)
   // A merge that fails part way keeps its committed batches; the views are refreshed anyway.
   FPlayer->UpdateDatabase();
   UpdatePlaying();
+  ReloadLists();
   StatusText.clear();
   Screen().SetCursor(crDefault);
   if (FNavigator->CurrentItem.Empty()) {
@@ -130,6 +131,7 @@ void TMusicForm::ScanPanelRemove(TOxaBitmap*)
   Screen().SetCursor(crHourGlass);
   FPlayer->RemoveDeletedFolders();
   UpdatePlaying();
+  ReloadLists();
   if (FScanView != nullptr) {
     FScanView->LoadDrives();
   }

@@ -41,9 +41,11 @@ class TFormNavigationHost : public TMusicNavigationHost {
     return static_cast<int>(static_cast<double>(std::rand()) / (static_cast<double>(RAND_MAX) + 1.0) * count);
   }
   void ShowGroup(const TDbId& group) override { FForm.ShowView(group.ViewId); }
-  void RowPlaying(const TDbId& row, TRowReveal) override
+  void RowPlaying(const TDbId& row, TRowReveal reveal) override
   {
     FForm.ShowView(row.ViewId);
+    // Scrolling is animated only where someone can see it.
+    FForm.ShowCurrentInLists(reveal != TRowReveal::Keep, FForm.DisplayMode != 0);
     TIpcVuDirAzuzo* node = FForm.Node();
     if (node != nullptr) {
       node->Status.SetFormatted(row.Caption);
@@ -51,6 +53,7 @@ class TFormNavigationHost : public TMusicNavigationHost {
       node->UpdateStatus();
     }
   }
+  void MarksChanged() override { FForm.MarkCurrentInLists(); }
   void TrackNumberChanged(int) override
   {
     // The info panel follows the playing track.
@@ -180,6 +183,7 @@ void TMusicForm::DeleteItems(const TDbIdList& items)
   }
   // Both branches: a hidden or removed track must neither stay current nor be picked next.
   UpdatePlaying();
+  ReloadLists();
 }
 
 std::int32_t TMusicForm::ShownView() const
@@ -202,11 +206,7 @@ void TMusicForm::ShowView(std::int32_t view)
       FirstListSlot = slot;
       FFirstListItems.Clear();
       FPlayer->ListItems(id, FFirstListItems);
-      if (FFirstList != nullptr) {
-        // Shown, the header's icon turns to the new view.
-        FFirstList->Header()->SetCurrentView(SlotKind(slot));
-        LoadListRows(FFirstList, slot);
-      }
+      LoadFirstList();
       return;
     }
   }

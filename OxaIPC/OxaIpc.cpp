@@ -201,6 +201,7 @@ void TOxaIpc::Undo() noexcept
   FBodyBytes = 0;
   FMutex.Close();
   FProcessMutex.Close();
+  FProbes.clear();
 }
 
 void TOxaIpc::Damaged() noexcept

@@ -24,6 +24,7 @@
 #include "framework/OxaMessageWindow.h"
 #include "framework/OxaObjects.h"
 #include "framework/OxaSync.h"
+#include "platform/ObjectProbe.h"
 #include "rtl/Method.h"
 
 class TOxaIpc;
@@ -271,4 +272,8 @@ class TOxaIpc : public TOxaComponent {
   std::unordered_map<std::string, std::unique_ptr<TOxaIpcNameItem>> FCache;
   TOxaMessageWindow FWindow;
   int FDepth = 0;  // nesting of public operations
+  // Probes of other members' process mutexes, by bus id: a call or a notification looks at its
+  // target's each time, and an open probe answers in a few system calls where opening the
+  // mutex by name costs a walk through the file system. Dropped with the connection.
+  mutable std::unordered_map<std::uint32_t, std::unique_ptr<TObjectProbe>> FProbes;
 };

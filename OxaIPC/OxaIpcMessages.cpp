@@ -152,7 +152,7 @@ bool TOxaIpc::Deliver(std::uint32_t clientOffset, const TOxaIpcMessageRecord& gi
   }
   PostNotify(clientOffset);
   const std::uint32_t debugId = ConfiguredId(nkDebugClient);
-  if (copy && header.Sender != debugId && header.Target != debugId) {
+  if (copy && header.Sender != debugId && header.Target != debugId && DebugClientOffset() != 0) {
     std::vector<std::uint8_t> image = HeaderImage(header);
     DebugCopy(header.Sender, ConfiguredId(nkDebugNotify), HeaderBytes, image.data(), size, data);
   }
@@ -347,7 +347,7 @@ bool TOxaIpc::Call(std::uint32_t senderId, std::uint32_t targetId, std::uint32_t
     body.WriteBytes(record, HeaderBytes + size, &Spare, sizeof(Spare));
     callee = body.Read<TOxaIpcProcessRecord>(owner);
     const std::uint32_t debugId = ConfiguredId(nkDebugClient);
-    if (senderId != debugId && targetId != debugId) {
+    if (senderId != debugId && targetId != debugId && DebugClientOffset() != 0) {
       std::vector<std::uint8_t> image = HeaderImage(call);
       DebugCopy(senderId, ConfiguredId(nkDebugCall), HeaderBytes, image.data(), size, data);
     }
@@ -380,32 +380,38 @@ bool TOxaIpc::Call(std::uint32_t senderId, std::uint32_t targetId, std::uint32_t
         body.Read<TOxaIpcMessageRecord>(call.Link).Link == record) {
       answerRecord = call.Link;
     }
+    const std::uint32_t debugId = ConfiguredId(nkDebugClient);
+    const bool monitored = senderId != debugId && targetId != debugId && DebugClientOffset() != 0;
+    // The monitor's copy is built only when there is one: most calls go unwatched.
     std::vector<std::uint8_t> debugImage;
     if (answerRecord != 0) {
       const auto header = body.Read<TOxaIpcMessageRecord>(answerRecord);
       const std::uint32_t answerSize = CheckedSize(body, answerRecord, header);
-      std::vector<std::uint8_t> bytes(OxaIpcMessageRecordSize(0) + answerSize);
-      body.ReadBytes(answerRecord, 0, bytes.data(), OxaIpcMessageRecordSize(0));
-      body.ReadBytes(answerRecord, HeaderBytes, bytes.data() + OxaIpcMessageRecordSize(0), answerSize);
-      debugImage = std::move(bytes);
       succeeded = static_cast<std::uint32_t>(answer) == record;
+      if (monitored) {
+        debugImage.resize(OxaIpcMessageRecordSize(0) + answerSize);
+        body.ReadBytes(answerRecord, 0, debugImage.data(), OxaIpcMessageRecordSize(0));
+        body.ReadBytes(answerRecord, HeaderBytes, debugImage.data() + OxaIpcMessageRecordSize(0), answerSize);
+      }
       if (succeeded) {
         resultSize = answerSize;
-        resultData.assign(debugImage.begin() + OxaIpcMessageRecordSize(0), debugImage.end());
+        resultData.resize(answerSize);
+        body.ReadBytes(answerRecord, HeaderBytes, resultData.data(), answerSize);
       }
       FreeShared(answerRecord);
     } else {
       // A call answered with a pending word cleared but no good result record is not trusted.
       succeeded = static_cast<std::uint32_t>(answer) == record && call.Pending != 0;
-      const TOxaIpcMessageRecord none{0, OxaIpcPendingCall, senderId, nameId, targetId, serial, 0, 0};
-      debugImage = HeaderImage(none);
-      debugImage.resize(OxaIpcMessageRecordSize(0), 0);
+      if (monitored) {
+        const TOxaIpcMessageRecord none{0, OxaIpcPendingCall, senderId, nameId, targetId, serial, 0, 0};
+        debugImage = HeaderImage(none);
+        debugImage.resize(OxaIpcMessageRecordSize(0), 0);
+      }
     }
     // A late Result must find nothing to answer here, even before the block is reused.
     body.Write(record, TOxaIpcMessageRecord{});
     FreeShared(record);
-    const std::uint32_t debugId = ConfiguredId(nkDebugClient);
-    if (senderId != debugId && targetId != debugId) {
+    if (monitored) {
       DebugCopy(targetId, ConfiguredId(nkDebugResult), static_cast<std::uint32_t>(debugImage.size()),
                 debugImage.data(), 0, nullptr);
     }

@@ -59,12 +59,20 @@ bool TOxaIpc::ProcessAlive(std::uint32_t pid) const
   if (pid == FPid && FActive) {
     return true;
   }
-  HANDLE probe = OpenMutexA(SYNCHRONIZE, FALSE, OxaIpcProcessMutexName(FGroup, pid).c_str());
-  if (probe == nullptr) {
-    return GetLastError() != ERROR_FILE_NOT_FOUND;
+  // Members come and go over a long life: past this many, the probes start afresh.
+  constexpr std::size_t MaxProbes = 256;
+  auto found = FProbes.find(pid);
+  if (found == FProbes.end()) {
+    if (FProbes.size() >= MaxProbes) {
+      FProbes.clear();
+    }
+    found = FProbes.emplace(pid, std::make_unique<TObjectProbe>(OxaIpcProcessMutexName(FGroup, pid))).first;
   }
-  CloseHandle(probe);
-  return true;
+  if (found->second->Exists()) {
+    return true;
+  }
+  FProbes.erase(found);
+  return false;
 }
 
 bool TOxaIpc::CheckProcessUnguarded(std::uint32_t processOffset)

@@ -4,6 +4,7 @@
 
 #include "framework/OxaUtils.h"
 #include "library/LibraryFiles.h"
+#include "library/PendingCounts.h"
 #include "rtl/FilePaths.h"
 
 namespace {

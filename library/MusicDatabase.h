@@ -48,6 +48,8 @@ enum class TGroupRelease {
   KeepWhenSame,  // keep it (no change) when the stored value equals the new one
 };
 
+struct THeldBackCounts;
+
 class TMusicDatabase : public TDatabase {
  public:
   // Disconnected, with the placeholder directory "MusicDatabase" that the player replaces.
@@ -270,8 +272,11 @@ class TMusicDatabase : public TDatabase {
   // FolderAddRef's collision loop: extends name until no folder has it, counting collisions.
   void MakeUniqueFolderName(const std::string& folder, std::string& name, bool& renamed);
   void ReleaseFolderRenames(const std::string& folderName);
+  // Writes the group counts a merge holds back (nothing outside a merge) and forgets the ids.
+  void WriteMergeCounts();
 
   std::vector<std::unique_ptr<TTable>> FTableList;
+  std::unique_ptr<THeldBackCounts> FMergeCounts;  // while ApplyScanResults runs
   // The table objects by use; each points into FTableList.
   TFilesTable* FFiles = nullptr;
   TFilesTable* FFilesByPath = nullptr;

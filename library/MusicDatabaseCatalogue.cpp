@@ -8,6 +8,7 @@
 #include "framework/OxaUtils.h"
 #include "library/LibraryCursors.h"
 #include "library/MusicDatabase.h"
+#include "library/PendingCounts.h"
 #include "rtl/AnsiText.h"
 #include "rtl/FilePaths.h"
 #include "rtl/Utf8.h"
@@ -51,21 +52,66 @@ struct TGroupFields {
   TField* T::*Key;
 };
 
-template <class T, class V>
-std::int32_t GroupAddRef(T& byKey, const TGroupFields<T>& fields, V value)
+// The key a held-back count is remembered by: equal where the group's key index finds the same
+// record (texts without regard to case).
+std::string CountKey(std::string_view value)
 {
+  return FoldCase(value);
+}
+
+std::string CountKey(std::int32_t value)
+{
+  return std::to_string(value);
+}
+
+// With pending (during a merge) a group found by its key is counted up there, not in its record.
+template <class T, class V>
+std::int32_t GroupAddRef(T& byKey, const TGroupFields<T>& fields, V value, TPendingCounts* pending)
+{
+  std::string key;
+  if (pending != nullptr) {
+    key = CountKey(value);
+    if (const std::optional<std::int32_t> id = pending->AddRef(key)) {
+      return *id;
+    }
+  }
   Activate(byKey);
   if (byKey.FindKey(value)) {
+    const std::int32_t id = (byKey.*fields.Id)->AsInteger();
+    if (pending != nullptr) {
+      pending->Remember(std::move(key), id, 1);
+      return id;
+    }
     byKey.Edit();
     Change(byKey, [&] { AddToCount(*(byKey.*fields.Count), 1); });
-  } else {
-    byKey.Insert();
-    Change(byKey, [&] {
-      (byKey.*fields.Count)->SetAsInteger(1);
-      SetKey(*(byKey.*fields.Key), value);
-    });
+    return id;
   }
-  return (byKey.*fields.Id)->AsInteger();
+  byKey.Insert();
+  Change(byKey, [&] {
+    (byKey.*fields.Count)->SetAsInteger(1);
+    SetKey(*(byKey.*fields.Key), value);
+  });
+  const std::int32_t id = (byKey.*fields.Id)->AsInteger();
+  if (pending != nullptr) {
+    pending->Remember(std::move(key), id, 0);
+  }
+  return id;
+}
+
+// Adds the held-back counts to their group records and forgets them.
+template <class T>
+void WriteCounts(T& byId, const TGroupFields<T>& fields, TPendingCounts& pending)
+{
+  if (pending.Empty()) {
+    return;
+  }
+  Activate(byId);
+  for (const auto& [id, references] : pending.Take()) {
+    if (byId.FindKey(id)) {
+      byId.Edit();
+      Change(byId, [&] { AddToCount(*(byId.*fields.Count), references); });
+    }
+  }
 }
 
 template <class T, class V>
@@ -97,6 +143,8 @@ const TGroupFields<TArtistsTable> ArtistFields{&TArtistsTable::ArtistId, &TArtis
                                                &TArtistsTable::ArtistName};
 const TGroupFields<TLettersTable> LetterFields{&TLettersTable::LetterId, &TLettersTable::LetterRefCount,
                                                &TLettersTable::LetterName};
+const TGroupFields<TFoldersTable> FolderFields{&TFoldersTable::FolderId, &TFoldersTable::FolderRefCount,
+                                               &TFoldersTable::FolderPath};
 
 // The folder of a file: its path without the file name and the trailing backslash.
 std::string FolderOf(std::string_view filePath)
@@ -186,7 +234,7 @@ TDisplayTitle TMusicDatabase::DisplayTitle(const TMusicFileItem& item)
 
 std::int32_t TMusicDatabase::GenreAddRef(std::string_view name)
 {
-  return GroupAddRef(*FGenresByName, GenreFields, name);
+  return GroupAddRef(*FGenresByName, GenreFields, name, FMergeCounts ? &FMergeCounts->Genres : nullptr);
 }
 
 bool TMusicDatabase::GenreRelease(std::int32_t id, std::string_view name, TGroupRelease mode)
@@ -196,7 +244,7 @@ bool TMusicDatabase::GenreRelease(std::int32_t id, std::string_view name, TGroup
 
 std::int32_t TMusicDatabase::YearAddRef(std::int32_t year)
 {
-  return GroupAddRef(*FYearsByNumber, YearFields, year);
+  return GroupAddRef(*FYearsByNumber, YearFields, year, FMergeCounts ? &FMergeCounts->Years : nullptr);
 }
 
 bool TMusicDatabase::YearRelease(std::int32_t id, std::int32_t year, TGroupRelease mode)
@@ -206,7 +254,7 @@ bool TMusicDatabase::YearRelease(std::int32_t id, std::int32_t year, TGroupRelea
 
 std::int32_t TMusicDatabase::AlbumAddRef(std::string_view name)
 {
-  return GroupAddRef(*FAlbumsByName, AlbumFields, name);
+  return GroupAddRef(*FAlbumsByName, AlbumFields, name, FMergeCounts ? &FMergeCounts->Albums : nullptr);
 }
 
 bool TMusicDatabase::AlbumRelease(std::int32_t id, std::string_view name, TGroupRelease mode)
@@ -216,7 +264,7 @@ bool TMusicDatabase::AlbumRelease(std::int32_t id, std::string_view name, TGroup
 
 std::int32_t TMusicDatabase::ArtistAddRef(std::string_view name)
 {
-  return GroupAddRef(*FArtistsByName, ArtistFields, name);
+  return GroupAddRef(*FArtistsByName, ArtistFields, name, FMergeCounts ? &FMergeCounts->Artists : nullptr);
 }
 
 bool TMusicDatabase::ArtistRelease(std::int32_t id, std::string_view name, TGroupRelease mode)
@@ -226,7 +274,7 @@ bool TMusicDatabase::ArtistRelease(std::int32_t id, std::string_view name, TGrou
 
 std::int32_t TMusicDatabase::LetterAddRef(std::string_view letter)
 {
-  return GroupAddRef(*FLettersByName, LetterFields, letter);
+  return GroupAddRef(*FLettersByName, LetterFields, letter, FMergeCounts ? &FMergeCounts->Letters : nullptr);
 }
 
 bool TMusicDatabase::LetterRelease(std::int32_t id, std::string_view letter, TGroupRelease mode)
@@ -239,12 +287,25 @@ bool TMusicDatabase::LetterRelease(std::int32_t id, std::string_view letter, TGr
 std::int32_t TMusicDatabase::FolderAddRef(std::string_view filePath)
 {
   const std::string folder = FolderOf(filePath);
+  TPendingCounts* pending = FMergeCounts ? &FMergeCounts->Folders : nullptr;
+  std::string key;
+  if (pending != nullptr) {
+    key = CountKey(folder);
+    if (const std::optional<std::int32_t> id = pending->AddRef(key)) {
+      return *id;
+    }
+  }
   TFoldersTable& byPath = *FFoldersByPath;
   Activate(byPath);
   if (byPath.FindKey(folder)) {
+    const std::int32_t id = byPath.FolderId->AsInteger();
+    if (pending != nullptr) {
+      pending->Remember(std::move(key), id, 1);
+      return id;
+    }
     byPath.Edit();
     Change(byPath, [&] { AddToCount(*byPath.FolderRefCount, 1); });
-    return byPath.FolderId->AsInteger();
+    return id;
   }
   std::string name(LastComponent(folder));
   bool renamed = false;
@@ -256,7 +317,24 @@ std::int32_t TMusicDatabase::FolderAddRef(std::string_view filePath)
     byPath.FolderName->SetAsString(name);
     byPath.Renamed->SetAsBoolean(renamed);
   });
-  return byPath.FolderId->AsInteger();
+  const std::int32_t id = byPath.FolderId->AsInteger();
+  if (pending != nullptr) {
+    pending->Remember(std::move(key), id, 0);
+  }
+  return id;
+}
+
+void TMusicDatabase::WriteMergeCounts()
+{
+  if (!FMergeCounts) {
+    return;
+  }
+  WriteCounts(*FFolders, FolderFields, FMergeCounts->Folders);
+  WriteCounts(*FGenres, GenreFields, FMergeCounts->Genres);
+  WriteCounts(*FYears, YearFields, FMergeCounts->Years);
+  WriteCounts(*FAlbums, AlbumFields, FMergeCounts->Albums);
+  WriteCounts(*FArtists, ArtistFields, FMergeCounts->Artists);
+  WriteCounts(*FLetters, LetterFields, FMergeCounts->Letters);
 }
 
 void TMusicDatabase::MakeUniqueFolderName(const std::string& folder, std::string& name, bool& renamed)
@@ -362,6 +440,8 @@ std::int32_t TMusicDatabase::AddFile(const TMusicFileItem& item)
 
 void TMusicDatabase::UpdateFile(std::int32_t fileId, const TMusicFileItem& item)
 {
+  // A release reads the stored count, and may delete a group whose id is remembered.
+  WriteMergeCounts();
   TFilesTable& files = *FFiles;
   Activate(files);
   if (!files.FindKey(fileId)) {
@@ -406,6 +486,7 @@ void TMusicDatabase::UpdateFile(std::int32_t fileId, const TMusicFileItem& item)
 
 void TMusicDatabase::RemoveFile(std::int32_t fileId)
 {
+  WriteMergeCounts();
   TFilesTable& files = *FFiles;
   Activate(files);
   if (!files.FindKey(fileId)) {
@@ -422,6 +503,7 @@ void TMusicDatabase::RemoveFile(std::int32_t fileId)
 
 void TMusicDatabase::HideFile(TFilesTable& files)
 {
+  WriteMergeCounts();
   if (files.FolderId->AsInteger() == -1) {
     return;
   }
@@ -512,6 +594,9 @@ bool TMusicDatabase::ApplyScanResults(const TKnownFiles& known, const TMusicFile
   enum class TAction { Remove, Add, Update };
   const std::int64_t total = static_cast<std::int64_t>(found.size()) + 1;
   bool applied = true;
+  // Group counts are held back and written before each commit; a failed batch forgets them
+  // with its rollback.
+  FMergeCounts = std::make_unique<THeldBackCounts>();
   try {
     StartTransaction();
     int changes = 0;
@@ -520,6 +605,7 @@ bool TMusicDatabase::ApplyScanResults(const TKnownFiles& known, const TMusicFile
     std::string lastFolder;
     while (i < known.size() || j < found.size()) {
       if (changes >= MergeBatchSize) {
+        WriteMergeCounts();
         Commit();
         StartTransaction();
         changes = 0;
@@ -565,6 +651,7 @@ bool TMusicDatabase::ApplyScanResults(const TKnownFiles& known, const TMusicFile
       }
       ++changes;
     }
+    WriteMergeCounts();
     Commit();
   } catch (const std::exception& error) {
     applied = false;
@@ -577,6 +664,7 @@ bool TMusicDatabase::ApplyScanResults(const TKnownFiles& known, const TMusicFile
       TraceObject(this, "ApplyScanResults: %s", std::string_view(rollbackError.what()));
     }
   }
+  FMergeCounts.reset();
   CloseAllTables();
   return applied;
 }

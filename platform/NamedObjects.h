@@ -44,6 +44,9 @@ static_assert(sizeof(TSectionHeader) <= SectionDataOffset);
 // keep a prefix and end in a hash of the whole name. The full name is kept in the header and
 // compared on every open, so a hash collision can never join two different objects.
 std::string EscapeObjectName(std::string_view name);
+// The folder that holds the namespace's files (created when missing) and its lock file.
+std::filesystem::path ObjectsFolder();
+std::filesystem::path NamespaceLockPath(const std::filesystem::path& folder);
 
 enum class TOpenMode { CreateOrOpen, OpenExisting };
 

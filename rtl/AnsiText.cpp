@@ -206,20 +206,28 @@ int CompareTextFolded(std::string_view a, std::string_view b) noexcept
 
 std::string FoldCase(std::string_view text)
 {
+  std::string result;
+  AppendFoldCase(result, text);
+  return result;
+}
+
+void AppendFoldCase(std::string& result, std::string_view text)
+{
   // ASCII is written in place; the first other byte hands over to the code-point loop.
-  std::string result(text.size(), '\0');
+  const std::size_t start = result.size();
+  result.resize(start + text.size());
   std::size_t pos = 0;
   for (; pos < text.size(); ++pos) {
     const auto byte = static_cast<unsigned char>(text[pos]);
     if (byte >= 0x80) {
       break;
     }
-    result[pos] = static_cast<char>((byte >= 'A' && byte <= 'Z') ? byte + 32 : byte);
+    result[start + pos] = static_cast<char>((byte >= 'A' && byte <= 'Z') ? byte + 32 : byte);
   }
   if (pos == text.size()) {
-    return result;
+    return;
   }
-  result.resize(pos);
+  result.resize(start + pos);
   while (pos < text.size()) {
     const auto byte = static_cast<unsigned char>(text[pos]);
     if (byte < 0x80) {
@@ -230,7 +238,6 @@ std::string FoldCase(std::string_view text)
     AppendCodePoint(result, static_cast<char32_t>(u_foldCase(static_cast<UChar32>(NextCodePoint(text, pos)),
                                                              U_FOLD_CASE_DEFAULT)));
   }
-  return result;
 }
 
 int AnsiCompareStr(std::string_view a, std::string_view b)

@@ -20,6 +20,8 @@ int CompareTextFolded(std::string_view a, std::string_view b) noexcept;
 // The case-folded text: two texts compare equal (either way above) exactly when their folded
 // forms are the same bytes.
 std::string FoldCase(std::string_view text);
+// FoldCase(text) appended to target.
+void AppendFoldCase(std::string& target, std::string_view text);
 
 std::string AnsiUpperCase(std::string_view text);
 std::string AnsiLowerCase(std::string_view text);

@@ -98,30 +98,82 @@ std::string DriveOfPath(std::string_view path)
 
 namespace {
 
-// Sorts the positions by the folded paths, made once each, and then moves each record once:
-// the records are large (several strings each), and a merge sort would move them and fold
-// their paths many times over. Byte order of the folded paths is the order of ComparePaths.
+// The folded paths of a list, in one buffer: one allocation for all of them, not one each.
+class TFoldedPaths {
+ public:
+  explicit TFoldedPaths(std::size_t count) { FEnds.reserve(count); }
+  std::string_view Add(std::string_view path)
+  {
+    const std::size_t start = FText.size();
+    AppendFoldCase(FText, path);
+    FEnds.push_back(FText.size());
+    return std::string_view(FText).substr(start);
+  }
+  std::string_view operator[](std::size_t k) const noexcept
+  {
+    const std::size_t start = k == 0 ? 0 : FEnds[k - 1];
+    return std::string_view(FText).substr(start, FEnds[k] - start);
+  }
+
+ private:
+  std::string FText;
+  std::vector<std::size_t> FEnds;
+};
+
+// Sorts the records by their folded paths, made once each; byte order of the folded paths is
+// the order of ComparePaths. Records are large (several strings each): each is moved at most
+// once, in place, and not at all when the list is in order already, as the library hands over
+// the files a scan added in order.
 template <class T, class Path, class Keep>
 void SortByPath(std::vector<T>& records, Path path, Keep keep)
 {
-  std::vector<std::string> keys;
-  keys.reserve(records.size());
+  const std::size_t count = records.size();
+  TFoldedPaths keys(count);
   std::vector<std::uint32_t> order;
-  order.reserve(records.size());
-  for (std::uint32_t k = 0; k < records.size(); ++k) {
-    keys.push_back(FoldCase(path(records[k])));
-    if (keep(path(records[k]), keys.back())) {
+  order.reserve(count);
+  std::vector<bool> kept(count, false);
+  for (std::uint32_t k = 0; k < count; ++k) {
+    const std::string& name = path(records[k]);
+    if (keep(name, keys.Add(name))) {
       order.push_back(k);
+      kept[k] = true;
     }
   }
-  std::stable_sort(order.begin(), order.end(),
-                   [&](std::uint32_t a, std::uint32_t b) { return keys[a] < keys[b]; });
-  std::vector<T> sorted;
-  sorted.reserve(records.size());
-  for (const std::uint32_t k : order) {
-    sorted.push_back(std::move(records[k]));
+  const auto less = [&keys](std::uint32_t a, std::uint32_t b) { return keys[a] < keys[b]; };
+  if (!std::is_sorted(order.begin(), order.end(), less)) {
+    std::stable_sort(order.begin(), order.end(), less);
   }
-  records = std::move(sorted);
+  // The records dropped go first, the rest moving up in their order; order follows them.
+  std::vector<std::uint32_t> moved(count, 0);
+  std::uint32_t size = 0;
+  for (std::uint32_t k = 0; k < count; ++k) {
+    if (kept[k]) {
+      if (size != k) {
+        records[size] = std::move(records[k]);
+      }
+      moved[k] = size++;
+    }
+  }
+  records.erase(records.begin() + size, records.end());
+  for (std::uint32_t& k : order) {
+    k = moved[k];
+  }
+  // Place i takes record order[i]: each cycle of that permutation is followed once.
+  for (std::uint32_t i = 0; i < size; ++i) {
+    if (order[i] == i) {
+      continue;
+    }
+    T first = std::move(records[i]);
+    std::uint32_t j = i;
+    while (order[j] != i) {
+      const std::uint32_t next = order[j];
+      records[j] = std::move(records[next]);
+      order[j] = j;
+      j = next;
+    }
+    records[j] = std::move(first);
+    order[j] = j;
+  }
 }
 
 }  // namespace

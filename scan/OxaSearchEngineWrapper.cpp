@@ -579,9 +579,10 @@ void TSearchEngineWrapper::SetKnownFiles(TKnownFiles files)
   }
 }
 
-TKnownFiles TSearchEngineWrapper::GetKnownFiles() const
+const TKnownFiles& TSearchEngineWrapper::GetKnownFiles() const noexcept
 {
-  return FBusy ? TKnownFiles() : FKnownFiles;
+  static const TKnownFiles none;
+  return FBusy ? none : FKnownFiles;
 }
 
 const TMusicFileItems* TSearchEngineWrapper::GetFoundFiles() const noexcept

@@ -170,8 +170,8 @@ class TSearchEngineWrapper : public TObject {
   // The library's files, in any order; ignored while Busy.
   void SetKnownFiles(TKnownFiles files);
   // After a scan: the known files the scan looked at, sorted by path (the set to merge the
-  // found files with). Empty while Busy.
-  TKnownFiles GetKnownFiles() const;
+  // found files with). Empty while Busy. Valid until the next change of the wrapper's lists.
+  const TKnownFiles& GetKnownFiles() const noexcept;
   // After a scan: the files found, sorted by path; unchanged ones as bare directory entries,
   // new and changed ones read. Null while Busy.
   const TMusicFileItems* GetFoundFiles() const noexcept;

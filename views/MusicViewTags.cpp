@@ -56,7 +56,8 @@ std::string GroupName(TMusicDatabase& database, std::int32_t id, TField* TGroupT
 
 }  // namespace
 
-bool OxaReadTrackRecord(TMusicDatabase& database, std::int32_t fileId, TMusicFileItem& item)
+bool OxaReadTrackRecord(TMusicDatabase& database, std::int32_t fileId, TMusicFileItem& item,
+                        bool* titleFromTag)
 {
   item = TMusicFileItem();
   TFilesTable files(database);
@@ -66,8 +67,10 @@ bool OxaReadTrackRecord(TMusicDatabase& database, std::int32_t fileId, TMusicFil
     return false;
   }
   item.FileName = files.FilePath->AsString();
-  // A title made from the file name is no tag's: it reads as the placeholder it stands for.
-  item.Title = files.TagTitle->AsBoolean() ? files.FileName->AsString() : std::string(UnknownText);
+  item.Title = files.FileName->AsString();
+  if (titleFromTag != nullptr) {
+    *titleFromTag = files.TagTitle->AsBoolean();
+  }
   item.Bitrate = files.Bitrate->AsInteger();
   item.Duration = files.Length->AsInteger();
   item.Track = files.Track->AsInteger();
@@ -97,8 +100,13 @@ bool OxaReadTrackRecord(TMusicDatabase& database, std::int32_t fileId, TMusicFil
 void OxaFollowTrackEdit(TMusicDatabase& database, std::int32_t fileId, const TOxaTrackEdit& edit)
 {
   TMusicFileItem item;
-  if (edit.Empty() || !OxaReadTrackRecord(database, fileId, item)) {
+  bool titleFromTag = false;
+  if (edit.Empty() || !OxaReadTrackRecord(database, fileId, item, &titleFromTag)) {
     return;
+  }
+  // A title made from the file name is no tag's: it stays the placeholder it stands for.
+  if (!titleFromTag) {
+    item.Title = UnknownText;
   }
   OxaApplyTrackEdit(edit, item);
   database.UpdateFile(fileId, item);

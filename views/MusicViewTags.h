@@ -29,9 +29,11 @@ void OxaApplyTrackEdit(const TOxaTrackEdit& edit, TMusicFileItem& item);
 // is written. False when the file cannot be read; item is then not to be written.
 bool OxaEditedFileItem(const std::string& fileName, const TOxaTrackEdit& edit, TMusicFileItem& item);
 
-// The library's record of a music file (FileId of the Files table) as an item: path, title,
+// The library's record of a music file (FileId of the Files table) as an item: path, title as
+// shown (a title made from the file name when no tag gave one; titleFromTag tells which),
 // artist, album, genre, year, track, bit rate and length. False when there is no such record.
-bool OxaReadTrackRecord(TMusicDatabase& database, std::int32_t fileId, TMusicFileItem& item);
+bool OxaReadTrackRecord(TMusicDatabase& database, std::int32_t fileId, TMusicFileItem& item,
+                        bool* titleFromTag = nullptr);
 
 // The library follows an edit: the record takes the edited fields (its groups and title move
 // with them). The stored times are cleared, so the next update scan reads the file again once

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "framework/OxaUtils.h"
+#include "graphics/OxaImage.h"
 #include "platform/Input.h"
 #include "rtl/Format.h"
 #include "views/OxaViewImages.h"
@@ -153,6 +154,7 @@ TOxaMusicInfoEditItem::TOxaMusicInfoEditItem(TOxaObjects* parentList, TOxaMusicI
   FTriangle->SetParent(this);
   FTriangle->SetIgnoreMouse(true);
   FTriangle->SetVisible(false);
+  SetWantsFocus(true);
 }
 
 void TOxaMusicInfoEditItem::SetEditable(bool value)
@@ -187,6 +189,22 @@ bool TOxaMusicInfoEditItem::BeginEdit()
   TOxaTextBlock line;
   font->Layout("M", kOxaAlignLeft, line, kOxaLabelNoLimit, kOxaLabelNoLimit);
   const int height = std::max(line.Height, ValueLabel()->Height());
+  const int left = ValueLeft - 3;
+  const int top = std::max(0, (Height() - height) / 2);
+  const int width = std::max(0, Width() - ValueLeft - Margin + 3);
+  if (TOxaImage* control = Control(); control != nullptr && TypesText()) {
+    if (!FPlatform) {
+      FPlatform = std::make_unique<TDisplayListViewEdit>(nullptr);
+      FPlatform->OnDone = MakeMethod<&TOxaMusicInfoEditItem::PlatformDone>(this);
+    }
+    const POINT at = PointToControl({left, top});
+    FPlatformEditing = true;
+    FPlatform->Open(control->Handle(), {at.x, at.y, at.x + width, at.y + height}, font->GdiFont(),
+                    EditText());
+    ValueLabel()->SetVisible(false);
+    EditorOpened();
+    return true;
+  }
   FEditor = new TOxaMusicInfoEditor(&Objects());
   FEditor->SetParent(this);
   FEditor->SetParentFont(false);
@@ -194,9 +212,8 @@ bool TOxaMusicInfoEditItem::BeginEdit()
   FEditor->SetFrameWidth(1);
   FEditor->SetFrameColor(0x969696);
   FEditor->SetHorzMargin(2);
-  FEditor->SetMaxTextWidth(std::max(0, Width() - ValueLeft - Margin - 6));
-  FEditor->SetBounds(ValueLeft - 3, std::max(0, (Height() - height) / 2),
-                     std::max(0, Width() - ValueLeft - Margin + 3), height);
+  FEditor->SetMaxTextWidth(std::max(0, width - 9));
+  FEditor->SetBounds(left, top, width, height);
   FEditor->SetCaption(EditText());
   ValueLabel()->SetVisible(false);
   EditorOpened();
@@ -208,10 +225,19 @@ void TOxaMusicInfoEditItem::EndEdit(bool commit)
   if (!Editing()) {
     return;
   }
-  const std::string text = FEditor->Caption();
-  TOxaMusicInfoEditor* editor = FEditor;
-  FEditor = nullptr;
-  FreeObject(editor);
+  std::string text;
+  if (FPlatformEditing) {
+    text = FPlatform->Text();
+    FPlatformEditing = false;
+    // Freeing the focused window would tell a commit: it is told nothing any more.
+    FPlatform->OnDone = nullptr;
+    FPlatform.reset();
+  } else {
+    text = FEditor->Caption();
+    TOxaMusicInfoEditor* editor = FEditor;
+    FEditor = nullptr;
+    FreeObject(editor);
+  }
   ValueLabel()->SetVisible(true);
   if (commit && text != Value()) {
     SetValue(text);
@@ -219,6 +245,25 @@ void TOxaMusicInfoEditItem::EndEdit(bool commit)
       OnEdited(this, Kind(), text);
     }
   }
+}
+
+void TOxaMusicInfoEditItem::PlatformDone(TDisplayListViewEdit*, bool commit)
+{
+  // Told from inside the edit window: the window is freed after its handling has returned.
+  if (TOxaImage* control = Control()) {
+    control->QueueCallback(this, commit ? MakeMethod<&TOxaMusicInfoEditItem::CommitCallback>(this)
+                                        : MakeMethod<&TOxaMusicInfoEditItem::CancelCallback>(this));
+  }
+}
+
+void TOxaMusicInfoEditItem::CommitCallback(TOxaImage*, TOxaBitmap*)
+{
+  EndEdit(true);
+}
+
+void TOxaMusicInfoEditItem::CancelCallback(TOxaImage*, TOxaBitmap*)
+{
+  EndEdit(false);
 }
 
 void TOxaMusicInfoEditItem::Click()
@@ -231,7 +276,7 @@ void TOxaMusicInfoEditItem::Click()
 
 void TOxaMusicInfoEditItem::KeyDown(WORD& key, TShiftState shift)
 {
-  if (Editing()) {
+  if (FEditor != nullptr) {
     if (key == VK_RETURN) {
       EndEdit(true);
       key = 0;
@@ -251,9 +296,18 @@ void TOxaMusicInfoEditItem::KeyDown(WORD& key, TShiftState shift)
   TOxaMusicInfoItem::KeyDown(key, shift);
 }
 
+void TOxaMusicInfoEditItem::Exit()
+{
+  // The platform editor holds the focus itself and tells its own end.
+  if (FEditor != nullptr) {
+    EndEdit(true);
+  }
+  TOxaMusicInfoItem::Exit();
+}
+
 void TOxaMusicInfoEditItem::KeyPress(char32_t& key)
 {
-  if (Editing() && key >= 0x20) {
+  if (FEditor != nullptr && key >= 0x20) {
     FEditor->Type(key);
     key = 0;
     return;

@@ -9,15 +9,20 @@
 // - Layout: the 38 × 38 icon at (Margin, Margin); the track label right of it; the items from
 //   ItemsTop down, ItemHeight apart; captions at Margin, the edit triangle at TriangleLeft,
 //   values at ValueLeft.
-// - The in-place editor is a node of ours (a label taking typed text): Return ends the edit and
-//   reports it, Escape drops it. Its font is the item's font (InfoTextFonts inherited from
-//   the panel); its height is that of one "M" line, at least the value label's.
+// - Title, artist and album are edited in the platform's in-place edit window (the list's
+//   TDisplayListViewEdit) over the value when the panel is shown in a host control; Return or
+//   the focus leaving ends the edit and reports it, Escape drops it. The genre field, and any
+//   field of a panel without a host control, uses a node of ours instead (a label taking typed
+//   text), since the genre keys choose from the list rather than type. Either editor's font is
+//   the item's font (InfoTextFonts inherited from the panel); its height is that of one "M"
+//   line, at least the value label's. An editable item takes the keyboard focus when clicked.
 // - The genre item offers its list while edited: printable keys pick a genre, Up/Left and
 //   Down/Right step, Ctrl+Shift+G switches between the standard and our second list.
 // - A click on the duration item turns its mode 1 → 2 → 3 → 1.
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -25,6 +30,7 @@
 #include "graphics/OxaButton.h"
 #include "rtl/Method.h"
 #include "tags/OxaMusicTag.h"
+#include "views/DisplayListViewEdit.h"
 #include "views/OxaMusicInfoText.h"
 
 enum TOxaMusicInfoItemKind : std::uint8_t {
@@ -96,8 +102,14 @@ class TOxaMusicInfoEditItem : public TOxaMusicInfoItem {
 
   bool Editable() const noexcept { return FEditable; }
   void SetEditable(bool value);
-  bool Editing() const noexcept { return FEditor != nullptr; }
+  bool Editing() const noexcept { return FEditor != nullptr || FPlatformEditing; }
+  // The node editor while it is open (null for the platform editor).
   TOxaMusicInfoEditor* Editor() const noexcept { return FEditor; }
+  // The platform editor while it is open.
+  TDisplayListViewEdit* PlatformEditor() const noexcept
+  {
+    return FPlatformEditing ? FPlatform.get() : nullptr;
+  }
   TOxaBitmap* Triangle() const noexcept { return FTriangle; }
 
   // Opens the editor over the value; false when the item is not editable or has no font.
@@ -109,6 +121,8 @@ class TOxaMusicInfoEditItem : public TOxaMusicInfoItem {
   void Click() override;
   void KeyDown(WORD& key, TShiftState shift) override;
   void KeyPress(char32_t& key) override;
+  // Losing the keyboard focus ends the edit as Return does.
+  void Exit() override;
 
   TOxaMusicInfoEditEvent OnEdited;
 
@@ -117,10 +131,18 @@ class TOxaMusicInfoEditItem : public TOxaMusicInfoItem {
   // What the editor starts with.
   virtual std::string EditText() const { return Value(); }
   virtual void EditorOpened() {}
+  // Whether typing goes to the platform's edit window when there is a host control.
+  virtual bool TypesText() const { return true; }
 
  private:
+  void PlatformDone(TDisplayListViewEdit* sender, bool commit);
+  void CommitCallback(TOxaImage* sender, TOxaBitmap* node);
+  void CancelCallback(TOxaImage* sender, TOxaBitmap* node);
+
   TOxaBitmap* FTriangle;
   TOxaMusicInfoEditor* FEditor = nullptr;
+  std::unique_ptr<TDisplayListViewEdit> FPlatform;
+  bool FPlatformEditing = false;
   bool FEditable = false;
 };
 
@@ -139,6 +161,7 @@ class TOxaMusicInfoGenreItem : public TOxaMusicInfoEditItem {
 
  protected:
   void EditorOpened() override;
+  bool TypesText() const override { return false; }
 
  private:
   void Choose(int index);

@@ -22,6 +22,8 @@ TOxaMusicScanView::TOxaMusicScanView(TOxaObjects* parentList)
   buttons->HideButton()->OnClick = MakeMethod<&TOxaMusicScanView::HideClicked>(this);
   FPanel->Options()->OnChange = MakeMethod<&TOxaMusicScanView::OptionChanged>(this);
   FPanel->Credits()->SetCaption(OxaScanCreditsText());
+  // The panel's keys reach it once it has the focus (the owner gives it when opening it).
+  SetWantsFocus(true);
   SetStatus(InitialStatus);
   SetRunningControls(false);
   SetBounds(0, 0, 400, 600);

@@ -182,6 +182,21 @@ class TPlayerSide {
     }
   }
   void MergeOnly() { FDatabase.ApplyScanResults(FWrapper.GetKnownFiles(), *FWrapper.GetFoundFiles()); }
+  // The found files of a full scan, read, for merging into an empty library.
+  TMusicFileItems FullScanFound()
+  {
+    Empty();
+    FWrapper.SetKnownFiles({});
+    FWrapper.StartFullScan();
+    MSG message{};
+    while (FWrapper.Busy() && GetMessageA(&message, nullptr, 0, 0) > 0) {
+      DispatchMessageA(&message);
+    }
+    TMusicFileItems found = *FWrapper.GetFoundFiles();
+    FWrapper.ClearFoundFiles();
+    return found;
+  }
+  void MergeInto(const TMusicFileItems& found) { FDatabase.ApplyScanResults({}, found); }
 
   std::int64_t Found = 0;
   std::int64_t Read = 0;
@@ -314,6 +329,21 @@ void BM_UpdatePart(benchmark::State& state)
   }
 }
 
+// The merge of a full scan into an empty library on its own (the found files read beforehand).
+void BM_FullMerge(benchmark::State& state)
+{
+  Prepare(0);
+  TPlayerSide& player = Player();
+  const TMusicFileItems found = player.FullScanFound();
+  for (auto _ : state) {
+    state.PauseTiming();
+    player.Empty();
+    state.ResumeTiming();
+    player.MergeInto(found);
+  }
+  state.counters["found"] = static_cast<double>(found.size());
+}
+
 // ---- the floors ----
 
 void BM_WalkFloor(benchmark::State& state)
@@ -382,6 +412,7 @@ BENCHMARK(BM_WalkFloor)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 BENCHMARK(BM_TagInsertFloor)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->Iterations(3);
 BENCHMARK(BM_FullScan)->Arg(0)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->Iterations(3);
 BENCHMARK(BM_FullScan)->Arg(2)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->Iterations(1);
+BENCHMARK(BM_FullMerge)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->Iterations(3);
 BENCHMARK(BM_UpdateUnchanged)
     ->Arg(0)
     ->Arg(2)

@@ -81,6 +81,17 @@ bool WritePng(const std::string& path, const std::vector<std::uint32_t>& pixels,
 
 }  // namespace
 
+std::unique_ptr<TSurface> TDisplay::CreateWindowSurface(LONG width, LONG height)
+{
+  DWORD ignored = 0;
+  return TSurface::Create(width, height, 32, false, ignored);
+}
+
+std::unique_ptr<TSurface> CreateWindowSurface(LONG width, LONG height)
+{
+  return ActiveDisplay().CreateWindowSurface(width, height);
+}
+
 TDisplay& ActiveDisplay()
 {
   TDisplayChoice& choice = Choice();
@@ -104,18 +115,27 @@ TDisplay* OpenedDisplay()
   return choice.Current.get();
 }
 
-void UseHeadlessDisplay(LONG width, LONG height)
+namespace {
+
+// The old back end goes after the choice's lock is let go: closing the X connection waits for
+// its reader, which may wait for the window table, whose holder may be choosing a back end.
+void Replace(std::unique_ptr<TDisplay> display)
 {
   TDisplayChoice& choice = Choice();
   const std::lock_guard guard(choice.Lock);
-  choice.Current = MakeHeadlessDisplay(SIZE{width, height});
+  std::swap(choice.Current, display);
+}
+
+}  // namespace
+
+void UseHeadlessDisplay(LONG width, LONG height)
+{
+  Replace(MakeHeadlessDisplay(SIZE{width, height}));
 }
 
 void UseX11Display()
 {
-  TDisplayChoice& choice = Choice();
-  const std::lock_guard guard(choice.Lock);
-  choice.Current = MakeX11Display();
+  Replace(MakeX11Display());
 }
 
 bool ReadScreen(std::vector<std::uint32_t>& pixels, SIZE& size)

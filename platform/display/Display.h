@@ -8,8 +8,11 @@
 // message on standard error and a trace line.
 //
 // Every top-level window keeps its client pixels in a surface of its own (the window table's
-// TWindow::Surface); the back end shows those pixels. It is called without the window table's
-// lock and without the GDI lock, and takes them itself (window table, then GDI, then its own).
+// TWindow::Surface); the back end shows those pixels. The back end also makes those surfaces
+// (CreateWindowSurface), so their memory is where it can show them from without a copy (the X
+// server's shared memory). It is called without the window table's lock and without the GDI
+// lock, and takes them itself (window table, then GDI, then its own); CreateWindowSurface alone
+// may be called with both held.
 
 #include <cstdint>
 #include <memory>
@@ -47,6 +50,10 @@ class TDisplay {
   virtual bool SharedMemory() = 0;
   // The primary monitor's rectangle on the screen.
   virtual RECT PrimaryMonitor() = 0;
+
+  // A zeroed 32-bit top-down surface for a top-level window's client pixels; null as
+  // TSurface::Create fails. Takes no lock of the back end.
+  virtual std::unique_ptr<TSurface> CreateWindowSurface(LONG width, LONG height);
 
   // The window is shown (or was moved, resized, reshaped, restacked or retitled while shown).
   // False with the last error set when the back end cannot show windows.
@@ -91,6 +98,9 @@ class TDisplay {
 TDisplay& ActiveDisplay();
 // The back end if it was chosen already, else null (never chooses one).
 TDisplay* OpenedDisplay();
+
+// The active back end's CreateWindowSurface (choosing the back end, never connecting).
+std::unique_ptr<TSurface> CreateWindowSurface(LONG width, LONG height);
 
 // The back ends; DisplayX11 null when the program was built without it.
 std::unique_ptr<TDisplay> MakeHeadlessDisplay(SIZE screen);

@@ -16,8 +16,6 @@
 #include <X11/extensions/shape.h>
 #include <poll.h>
 #include <sys/eventfd.h>
-#include <sys/ipc.h>
-#include <sys/shm.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -45,46 +43,15 @@ constexpr const char* HandleProperty = "_OXA_WINDOW_HANDLE";
 // through this.
 std::atomic<class TX11Display*> activeDisplay{nullptr};
 
-// Keeps a System V shared memory segment attached while it lives.
-class TSharedSegment {
- public:
-  static std::unique_ptr<TSharedSegment> Create(std::size_t size)
-  {
-    const int id = shmget(IPC_PRIVATE, size, IPC_CREAT | 0600);
-    if (id < 0) {
-      return nullptr;
-    }
-    void* address = shmat(id, nullptr, 0);
-    // Marked for removal at once: the segment goes when both sides have detached, even after a
-    // crash.
-    shmctl(id, IPC_RMID, nullptr);
-    if (address == reinterpret_cast<void*>(-1)) {
-      return nullptr;
-    }
-    return std::unique_ptr<TSharedSegment>(new TSharedSegment(id, static_cast<char*>(address)));
-  }
-  ~TSharedSegment() { shmdt(FAddress); }
-  TSharedSegment(const TSharedSegment&) = delete;
-  TSharedSegment& operator=(const TSharedSegment&) = delete;
-  int Id() const noexcept { return FId; }
-  char* Address() const noexcept { return FAddress; }
-
- private:
-  TSharedSegment(int id, char* address) : FId(id), FAddress(address) {}
-  int FId;
-  char* FAddress;
-};
-
 struct TXWindow {
   Window Id = 0;
   RECT Bounds{0, 0, 0, 0};
   bool Mapped = false;
-  // Presenting: a picture of the window's screen size, in shared memory when the server can
-  // read it.
-  XImage* Image = nullptr;
-  XShmSegmentInfo ShmInfo{};
-  std::unique_ptr<TSharedSegment> Segment;
-  std::vector<char> Memory;
+  // The shared segment the server has attached for the window (shmid -1: none): the one that
+  // holds the surface presented last. The server keeps the segment alive while attached, so its
+  // id is not reused for another before it is detached here.
+  XShmSegmentInfo Attached{0, -1, nullptr, True};
+  int Refused = -1;                  // a segment the server would not attach: not asked again
   std::unique_ptr<TSurface> Scaled;  // the scaled picture of a scaled window
   XIC InputContext = nullptr;        // the input method's context for the window's keys
 };
@@ -160,7 +127,7 @@ class TX11Display final : public TDisplay {
     const std::lock_guard guard(FLock);
     if (FDisplay != nullptr && !FLost) {
       for (auto& [handle, window] : FWindows) {
-        DropImage(window);
+        Detach(window);
         if (window.InputContext != nullptr) {
           XDestroyIC(window.InputContext);
         }
@@ -178,6 +145,15 @@ class TX11Display final : public TDisplay {
   }
 
   const char* Name() const noexcept override { return "x11"; }
+
+  // In a shared segment until the connection tells that the server cannot read one: most
+  // windows are made before the first is shown, which is when the connection opens.
+  std::unique_ptr<TSurface> CreateWindowSurface(LONG width, LONG height) override
+  {
+    DWORD ignored = 0;
+    return TSurface::Create(width, height, 32, false, ignored,
+                            FPrivateSurfaces ? TSurfaceMemory::Private : TSurfaceMemory::SharedWherePossible);
+  }
 
   bool Open() override
   {
@@ -285,7 +261,7 @@ class TX11Display final : public TDisplay {
       return;
     }
     if (!FLost) {
-      DropImage(found->second);
+      Detach(found->second);
       if (found->second.InputContext != nullptr) {
         XDestroyIC(found->second.InputContext);
       }
@@ -301,6 +277,10 @@ class TX11Display final : public TDisplay {
     }
   }
 
+  // Where the pixels are drawn is where the server reads them: a window's surface (or its scaled
+  // picture) lives in a shared segment the server attaches, so a present is one put and one
+  // round trip. A surface in private memory (no segment could be had, or the server cannot
+  // attach one) is sent in the request instead.
   void Present(HWND handle, const RECT& changed) override
   {
     const auto view = TopLevelView(handle);
@@ -317,9 +297,6 @@ class TX11Display final : public TDisplay {
     const LONG width = view->Bounds.right - view->Bounds.left;
     const LONG height = view->Bounds.bottom - view->Bounds.top;
     const bool scaled = width != view->Logical.cx || height != view->Logical.cy;
-    if (!EnsureImage(window, width, height)) {
-      return;
-    }
     RECT area = IntersectRects(changed, view->Surface->Bounds());
     if (scaled) {
       // The screen pixels the changed logical ones reach, one more each side for smoothing.
@@ -329,8 +306,7 @@ class TX11Display final : public TDisplay {
                (area.bottom * height + view->Logical.cy - 1) / view->Logical.cy + 1},
           RECT{0, 0, width, height});
       if (!window.Scaled || window.Scaled->Width() != width || window.Scaled->Height() != height) {
-        DWORD ignored = 0;
-        window.Scaled = TSurface::Create(width, height, 32, false, ignored);
+        window.Scaled = CreateWindowSurface(width, height);
         if (!window.Scaled) {
           return;
         }
@@ -342,24 +318,37 @@ class TX11Display final : public TDisplay {
       return;
     }
     const TSurface& source = scaled ? *window.Scaled : *view->Surface;
-    const std::size_t rowBytes = static_cast<std::size_t>(area.right - area.left) * 4;
-    for (LONG y = area.top; y < area.bottom; ++y) {
-      std::memcpy(window.Image->data +
-                      static_cast<std::size_t>(y) * static_cast<std::size_t>(window.Image->bytes_per_line) +
-                      static_cast<std::size_t>(area.left) * 4,
-                  source.Row(y) + static_cast<std::size_t>(area.left) * 4, rowBytes);
+    if (source.BitsPerPixel() != 32 || source.BottomUp()) {
+      return;
     }
     const auto w = static_cast<unsigned>(area.right - area.left);
     const auto h = static_cast<unsigned>(area.bottom - area.top);
-    if (window.Segment) {
-      XShmPutImage(FDisplay, window.Id, FGc, window.Image, area.left, area.top, area.left, area.top, w, h,
-                   False);
-      // The server reads the segment after the call; wait so the next present may overwrite it.
-      XSync(FDisplay, False);
-    } else {
-      XPutImage(FDisplay, window.Id, FGc, window.Image, area.left, area.top, area.left, area.top, w, h);
-      XFlush(FDisplay);
+    if (Attach(window, source)) {
+      XImage* image = XShmCreateImage(
+          FDisplay, FVisual, static_cast<unsigned>(FDepth), ZPixmap, reinterpret_cast<char*>(source.Bits()),
+          &window.Attached, static_cast<unsigned>(source.Width()), static_cast<unsigned>(source.Height()));
+      if (image != nullptr && static_cast<std::size_t>(image->bytes_per_line) == source.Stride()) {
+        XShmPutImage(FDisplay, window.Id, FGc, image, area.left, area.top, area.left, area.top, w, h, False);
+        // The server reads the segment after the call; wait, so drawing after the present does
+        // not reach a picture the server has not read yet.
+        XSync(FDisplay, False);
+        ForgetImage(image);
+        ++FPresents;
+        return;
+      }
+      ForgetImage(image);
     }
+    XImage* image =
+        XCreateImage(FDisplay, FVisual, static_cast<unsigned>(FDepth), ZPixmap, 0,
+                     reinterpret_cast<char*>(source.Bits()), static_cast<unsigned>(source.Width()),
+                     static_cast<unsigned>(source.Height()), 32, static_cast<int>(source.Stride()));
+    if (image == nullptr) {
+      return;
+    }
+    // Xlib has the pixels in its buffer or on the wire when this returns.
+    XPutImage(FDisplay, window.Id, FGc, image, area.left, area.top, area.left, area.top, w, h);
+    XFlush(FDisplay);
+    ForgetImage(image);
     ++FPresents;
   }
 
@@ -721,6 +710,7 @@ class TX11Display final : public TDisplay {
     int errorBase = 0;
     FShape = XShapeQueryExtension(FDisplay, &eventBase, &errorBase) != 0;
     FShm = XShmQueryExtension(FDisplay) != 0 && ProbeSharedMemory();
+    FPrivateSurfaces = !FShm;
     FGc = DefaultGC(FDisplay, FScreen);
     for (const auto& [slot, name] :
          {std::pair{&FHandleAtom, HandleProperty}, std::pair{&FMotifHints, "_MOTIF_WM_HINTS"},
@@ -784,13 +774,13 @@ class TX11Display final : public TDisplay {
   // Whether the server can attach our segments (it cannot when it runs on another machine).
   bool ProbeSharedMemory()
   {
-    auto segment = TSharedSegment::Create(4096);
+    auto segment = TPixelMemory::AllocateShared(4096);
     if (!segment) {
       return false;
     }
     XShmSegmentInfo info{};
-    info.shmid = segment->Id();
-    info.shmaddr = segment->Address();
+    info.shmid = segment->SharedSegment();
+    info.shmaddr = reinterpret_cast<char*>(segment->Data());
     info.readOnly = False;
     FErrorSeen = false;
     XShmAttach(FDisplay, &info);
@@ -922,56 +912,51 @@ class TX11Display final : public TDisplay {
     }
   }
 
-  bool EnsureImage(TXWindow& window, LONG width, LONG height)
+  // Has the server attach the segment that holds source for window (detaching the one before);
+  // false when source is in private memory or the server cannot attach it.
+  bool Attach(TXWindow& window, const TSurface& source)
   {
-    if (window.Image != nullptr && window.Image->width == width && window.Image->height == height) {
+    const int segment = source.SharedSegment();
+    if (!FShm || segment < 0 || segment == window.Refused) {
+      return false;
+    }
+    if (window.Attached.shmid == segment) {
+      window.Attached.shmaddr = reinterpret_cast<char*>(source.Bits());
       return true;
     }
-    DropImage(window);
-    const std::size_t size = static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4;
-    if (FShm) {
-      window.Segment = TSharedSegment::Create(size);
-      if (window.Segment) {
-        window.ShmInfo = XShmSegmentInfo{};
-        window.ShmInfo.shmid = window.Segment->Id();
-        window.ShmInfo.shmaddr = window.Segment->Address();
-        window.ShmInfo.readOnly = True;
-        window.Image = XShmCreateImage(FDisplay, FVisual, static_cast<unsigned>(FDepth), ZPixmap,
-                                       window.Segment->Address(), &window.ShmInfo,
-                                       static_cast<unsigned>(width), static_cast<unsigned>(height));
-        if (window.Image != nullptr && XShmAttach(FDisplay, &window.ShmInfo)) {
-          return true;
-        }
-        if (window.Image != nullptr) {
-          window.Image->data = nullptr;
-          XDestroyImage(window.Image);
-          window.Image = nullptr;
-        }
-        window.Segment.reset();
-      }
+    Detach(window);
+    window.Attached.shmid = segment;
+    window.Attached.shmaddr = reinterpret_cast<char*>(source.Bits());
+    window.Attached.readOnly = True;
+    FErrorSeen = false;
+    XShmAttach(FDisplay, &window.Attached);
+    XSync(FDisplay, False);
+    if (FErrorSeen) {
+      FErrorSeen = false;
+      window.Attached = XShmSegmentInfo{0, -1, nullptr, True};
+      window.Refused = segment;
+      PlatformTrace("display: the X server cannot attach a window's shared segment; sending its pixels");
+      return false;
     }
-    window.Memory.assign(size, 0);
-    window.Image =
-        XCreateImage(FDisplay, FVisual, static_cast<unsigned>(FDepth), ZPixmap, 0, window.Memory.data(),
-                     static_cast<unsigned>(width), static_cast<unsigned>(height), 32, width * 4);
-    return window.Image != nullptr;
+    return true;
   }
 
-  void DropImage(TXWindow& window)
+  void Detach(TXWindow& window)
   {
-    if (window.Image == nullptr) {
-      return;
-    }
-    if (window.Segment && !FLost) {
-      XShmDetach(FDisplay, &window.ShmInfo);
+    if (window.Attached.shmid >= 0 && !FLost) {
+      XShmDetach(FDisplay, &window.Attached);
       XSync(FDisplay, False);
     }
-    // The pixels belong to the segment or the vector, not to the image.
-    window.Image->data = nullptr;
-    XDestroyImage(window.Image);
-    window.Image = nullptr;
-    window.Segment.reset();
-    window.Memory.clear();
+    window.Attached = XShmSegmentInfo{0, -1, nullptr, True};
+  }
+
+  // Frees an image made over pixels it does not own.
+  static void ForgetImage(XImage* image)
+  {
+    if (image != nullptr) {
+      image->data = nullptr;
+      XDestroyImage(image);
+    }
   }
 
   // The child of the root that holds window (itself when it is one); 0 for none.
@@ -1239,6 +1224,8 @@ class TX11Display final : public TDisplay {
   GC FGc = nullptr;
   bool FShape = false;
   bool FShm = false;
+  // Known that the server reads no shared memory: window surfaces are made in private memory.
+  std::atomic<bool> FPrivateSurfaces{false};
   std::atomic<bool> FErrorSeen{false};
   std::atomic<bool> FLost{false};
   std::atomic<bool> FStopping{false};

@@ -1,6 +1,8 @@
 #include "platform/display/Surface.h"
 
+#include <sys/ipc.h>
 #include <sys/mman.h>
+#include <sys/shm.h>
 
 #include <algorithm>
 #include <cstring>
@@ -39,12 +41,33 @@ std::unique_ptr<TPixelMemory> TPixelMemory::Allocate(std::size_t size)
   if (data == MAP_FAILED) {
     return nullptr;
   }
-  return std::unique_ptr<TPixelMemory>(new TPixelMemory(static_cast<std::uint8_t*>(data), size));
+  return std::unique_ptr<TPixelMemory>(new TPixelMemory(static_cast<std::uint8_t*>(data), size, -1));
+}
+
+std::unique_ptr<TPixelMemory> TPixelMemory::AllocateShared(std::size_t size)
+{
+  if (size == 0) {
+    return nullptr;
+  }
+  const int id = shmget(IPC_PRIVATE, size, IPC_CREAT | 0600);
+  if (id < 0) {
+    return nullptr;
+  }
+  void* data = shmat(id, nullptr, 0);
+  shmctl(id, IPC_RMID, nullptr);
+  if (data == reinterpret_cast<void*>(-1)) {
+    return nullptr;
+  }
+  return std::unique_ptr<TPixelMemory>(new TPixelMemory(static_cast<std::uint8_t*>(data), size, id));
 }
 
 TPixelMemory::~TPixelMemory()
 {
-  munmap(FData, FSize);
+  if (FSegment >= 0) {
+    shmdt(FData);
+  } else {
+    munmap(FData, FSize);
+  }
 }
 
 bool TSurface::SupportedDepth(WORD bitsPerPixel) noexcept
@@ -71,7 +94,7 @@ std::size_t TSurface::StrideOf(LONG width, WORD bitsPerPixel) noexcept
 }
 
 std::unique_ptr<TSurface> TSurface::Create(LONG width, LONG height, WORD bitsPerPixel, bool bottomUp,
-                                           DWORD& lastError)
+                                           DWORD& lastError, TSurfaceMemory where)
 {
   if (!SupportedDepth(bitsPerPixel) || width <= 0 || height <= 0) {
     lastError = ERROR_INVALID_PARAMETER;
@@ -82,7 +105,11 @@ std::unique_ptr<TSurface> TSurface::Create(LONG width, LONG height, WORD bitsPer
     lastError = ERROR_NOT_ENOUGH_MEMORY;
     return nullptr;
   }
-  auto memory = TPixelMemory::Allocate(stride * static_cast<std::size_t>(height));
+  const std::size_t size = stride * static_cast<std::size_t>(height);
+  auto memory = where == TSurfaceMemory::SharedWherePossible ? TPixelMemory::AllocateShared(size) : nullptr;
+  if (!memory) {
+    memory = TPixelMemory::Allocate(size);
+  }
   if (!memory) {
     lastError = ERROR_NOT_ENOUGH_MEMORY;
     return nullptr;

@@ -19,23 +19,36 @@ struct RGBQUAD {
 };
 
 // Zeroed pixel memory from the system's page allocator, so a large section costs nothing until
-// it is touched.
+// it is touched. Shared memory is a System V segment another process (the X server) may attach,
+// so it can read the pixels where they are drawn; it is marked for removal at once and goes when
+// the last process detaches, even after a crash.
 class TPixelMemory {
  public:
   // Null when the memory cannot be had.
   static std::unique_ptr<TPixelMemory> Allocate(std::size_t size);
+  static std::unique_ptr<TPixelMemory> AllocateShared(std::size_t size);
   ~TPixelMemory();
   TPixelMemory(const TPixelMemory&) = delete;
   TPixelMemory& operator=(const TPixelMemory&) = delete;
 
   std::uint8_t* Data() const noexcept { return FData; }
   std::size_t Size() const noexcept { return FSize; }
+  // The System V segment's id; -1 for private pages.
+  int SharedSegment() const noexcept { return FSegment; }
 
  private:
-  TPixelMemory(std::uint8_t* data, std::size_t size) : FData(data), FSize(size) {}
+  TPixelMemory(std::uint8_t* data, std::size_t size, int segment)
+      : FData(data), FSize(size), FSegment(segment)
+  {
+  }
   std::uint8_t* FData;
   std::size_t FSize;
+  int FSegment;
 };
+
+// Where a surface's pixels live: private pages, or a shared segment when one can be had (private
+// pages otherwise, so the surface still exists).
+enum class TSurfaceMemory { Private, SharedWherePossible };
 
 enum class TStretchMode { Nearest, Smooth };
 
@@ -53,7 +66,7 @@ class TSurface {
   // unknown, or the bytes exceed MaxBytes (lastError tells which: ERROR_INVALID_PARAMETER or
   // ERROR_NOT_ENOUGH_MEMORY).
   static std::unique_ptr<TSurface> Create(LONG width, LONG height, WORD bitsPerPixel, bool bottomUp,
-                                          DWORD& lastError);
+                                          DWORD& lastError, TSurfaceMemory memory = TSurfaceMemory::Private);
 
   LONG Width() const noexcept { return FWidth; }
   LONG Height() const noexcept { return FHeight; }
@@ -62,6 +75,8 @@ class TSurface {
   bool BottomUp() const noexcept { return FBottomUp; }
   std::uint8_t* Bits() const noexcept { return FMemory->Data(); }
   std::size_t SizeInBytes() const noexcept { return FStride * static_cast<std::size_t>(FHeight); }
+  // The shared segment holding the pixels (they start at its first byte); -1 for private pages.
+  int SharedSegment() const noexcept { return FMemory->SharedSegment(); }
   std::uint8_t* Row(LONG y) const noexcept
   {
     return Bits() + FStride * static_cast<std::size_t>(FBottomUp ? FHeight - 1 - y : y);

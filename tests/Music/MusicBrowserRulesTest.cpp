@@ -51,6 +51,27 @@ TEST(TMusicBrowserRules, FooterButtonsOfEachPanel)
   EXPECT_FALSE(TakesDroppedRows(TBrowserCommand::None));
 }
 
+TEST(TMusicBrowserRules, EachPanelStartsWithTheButtonsOfItsCommands)
+{
+  const struct {
+    bool Second;
+    const char* Name;
+    std::optional<bool> Shown;
+  } cases[] = {
+      {false, "ShowList", true},    {false, "HideList", true},  {false, "ShowEdit", true},
+      {false, "Hide", true},  // REMOVE, where NEW PLAYLIST would lie over it
+      {false, "New", false},        {false, "HideEdit", false}, {false, "Delete", false},
+      {true, "HideEdit", true},     {true, "New", true},        {true, "Delete", true},
+      {true, "Hide", false},  // shown by the selection rule
+      {true, "ShowList", false},    {true, "ShowEdit", false},  {false, "ShowInfo", std::nullopt},
+      {true, "Undo", std::nullopt}, {false, "", std::nullopt},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.Name) + (c.Second ? " second" : " first"));
+    EXPECT_EQ(FooterButtonStartsShown(c.Second, c.Name), c.Shown);
+  }
+}
+
 TEST(TMusicBrowserRules, OnlyFavoriteListsAreEditedAndFavoritesKeepDelete)
 {
   struct TCase {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "Music/Music.h"
-#include "Music/MusicBrowserRows.h"
+#include "Music/MusicLists.h"
 #include "framework/OxaUtils.h"
 #include "platform/Windows.h"
 #include "platform/display/DisplayTesting.h"
@@ -50,6 +50,28 @@ class TMusicBrowserTest : public ::testing::Test {
 
   TMusicListView& First() { return *Form->FirstList()->List(); }
   TMusicListView& Second() { return *Form->SecondList()->List(); }
+  TMusicListLoader Loader(TMusicListView& list)
+  {
+    return Form->ListLoader(&list == &First() ? Form->FirstList() : Form->SecondList());
+  }
+  std::vector<TDisplayListViewItem*> GroupRows(TMusicListView& list)
+  {
+    const auto heads = Loader(list).GroupRows();
+    return {heads.begin(), heads.end()};
+  }
+  static bool GroupRowOpen(const TDisplayListViewItem& row)
+  {
+    return TMusicListLoader::IsOpen(dynamic_cast<const TMusicListViewItem*>(&row));
+  }
+  static std::vector<TDisplayListViewItem*> TrackRows(const TDisplayListViewItem& row)
+  {
+    std::vector<TDisplayListViewItem*> rows;
+    const TMusicListGroup* group = TMusicListLoader::GroupOf(dynamic_cast<const TMusicListViewItem*>(&row));
+    for (int i = 0; group != nullptr && i < group->ChildCount(); ++i) {
+      rows.push_back(dynamic_cast<TDisplayListViewItem*>(group->Children(i)));
+    }
+    return rows;
+  }
   void Click(TMusicListViewEx* panel, const char* button)
   {
     Form->BrowserButtonClick(panel, panel->Footer()->Button(button));
@@ -102,13 +124,15 @@ class TMusicBrowserTest : public ::testing::Test {
       ADD_FAILURE() << "no list named Album";
       return {};
     }
+    // The reload builds the rows again: the list's row is looked up afresh.
     Form->ReloadGroup(list->Payload());
-    if (!GroupRowOpen(*list)) {
-      OpenGroupRow(Second(), *list, [this](const TDbId& id, TDbIdList& items) {
-        return Form->Player()->ListItems(id, items);
-      });
+    auto* head = dynamic_cast<TMusicListViewItem*>(ListNamed("Album"));
+    if (head == nullptr) {
+      ADD_FAILURE() << "no list named Album after the reload";
+      return {};
     }
-    return Captions(TrackRows(*list));
+    Loader(Second()).OpenGroup(head, false);
+    return Captions(TrackRows(*head));
   }
 
   TDeclaredMachine Machine;
@@ -218,12 +242,13 @@ TEST_F(TMusicBrowserTest, ADropOnAListDeletedMeanwhileLeavesNothingHeldAndTheNex
   Drop(&First(), gone, true);
   EXPECT_EQ(Form->DropBusy, 0);
   // The editors are free: the next drop goes in.
-  TDisplayListViewItem* kept = FindRow(Second(), GroupRows(Second()).back()->Payload());
+  TDisplayListViewItem* kept = Loader(Second()).FindRow(GroupRows(Second()).back()->Payload());
   ASSERT_NE(kept, nullptr);
+  const TDbId keptList = kept->Payload();  // the drop builds the rows again
   Drop(&First(), kept, true);
   EXPECT_EQ(Form->DropBusy, 0);
   TDbIdList entries;
-  ASSERT_TRUE(Form->Player()->ListItems(kept->Payload(), entries));
+  ASSERT_TRUE(Form->Player()->ListItems(keptList, entries));
   EXPECT_EQ(entries.Count(), 1);
 }
 
@@ -267,6 +292,41 @@ TEST_F(TMusicBrowserTest, FooterButtonsChangeTheDisplayModeAndDoneReturnsToThePl
   ASSERT_NE(First().ActiveRow(), nullptr);
   EXPECT_TRUE(First().ActiveRow()->Payload().SameItem(playing));
   EXPECT_TRUE(Form->CurrentItem.SameItem(playing));
+}
+
+TEST_F(TMusicBrowserTest, EachFooterStartsWithItsOwnButtonsAndNoneLieOnAnother)
+{
+  const struct {
+    TMusicListViewEx* Panel;
+    const char* Name;
+    bool Shown;
+  } cases[] = {
+      {Form->FirstList(), "Hide", true},     {Form->FirstList(), "New", false},
+      {Form->FirstList(), "Delete", false},  {Form->FirstList(), "HideEdit", false},
+      {Form->FirstList(), "ShowEdit", true}, {Form->SecondList(), "New", true},
+      {Form->SecondList(), "Hide", false},   {Form->SecondList(), "Delete", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.Name) + (c.Panel == Form->SecondList() ? " second" : " first"));
+    ASSERT_NE(c.Panel->Footer()->Button(c.Name), nullptr);
+    EXPECT_EQ(c.Panel->Footer()->Button(c.Name)->Visible(), c.Shown);
+  }
+  // Laid out in the first panel, the shown buttons keep apart.
+  std::vector<const TOxaButton*> shown;
+  for (const TMusicFooterButtonSpec& spec : kMusicFooterButtons) {
+    const TOxaButton* button = Form->FirstList()->Footer()->Button(spec.Name);
+    if (button != nullptr && button->Visible()) {
+      shown.push_back(button);
+    }
+  }
+  for (std::size_t i = 0; i < shown.size(); ++i) {
+    for (std::size_t j = i + 1; j < shown.size(); ++j) {
+      SCOPED_TRACE(std::string(shown[i]->Name()) + " / " + std::string(shown[j]->Name()));
+      const bool apart = shown[i]->Left() + shown[i]->Width() <= shown[j]->Left() ||
+                         shown[j]->Left() + shown[j]->Width() <= shown[i]->Left();
+      EXPECT_TRUE(apart);
+    }
+  }
 }
 
 TEST_F(TMusicBrowserTest, ASelectionNotStartingWithAFavoriteShowsRemoveInsteadOfDelete)

@@ -171,6 +171,33 @@ TEST_F(TClientTest, AClientOfADeadMemberIsAnnouncedAndCannotBeCalled)
   EXPECT_EQ(Ipc().CheckHeaps(), "");
 }
 
+// The callee's liveness is looked at through a probe kept from the earlier calls: it must see the
+// crash all the same.
+TEST_F(TClientTest, ACalleeThatDiesAfterBeingCalledIsSeenDeadAtTheNextCall)
+{
+  ASSERT_TRUE(Ipc().Open(false));
+  TRecorder caller(Ipc(), "Caller");
+  auto member = Member();
+  ASSERT_EQ(member->Ask("register Callee"), "ok");
+  ASSERT_EQ(member->Ask("answer Callee echo"), "ok");
+  const std::uint32_t callee = Ipc().NameToId("Callee");
+  const std::uint32_t pid = ProcessRecord(ClientRecord(callee).Owner).Pid;
+  member->WriteLine("pump 1500");
+  std::uint32_t size = 0;
+  std::vector<std::uint8_t> data;
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_TRUE(caller.Client.Call("Callee", "Ask", size, data, 2, "hi", 5000, false));
+  }
+  ASSERT_EQ(member->ReadLine(), "ok");
+  EXPECT_TRUE(Ipc().ProcessAlive(pid));
+  member->Kill();
+  EXPECT_FALSE(caller.Client.Call("Callee", "Ask", size, data, 2, "hi", 2000, false));
+  ASSERT_TRUE(caller.WaitFor(1));
+  EXPECT_EQ(caller.Received(), "OnDied:");
+  EXPECT_FALSE(Ipc().ProcessAlive(pid));
+  EXPECT_EQ(Ipc().CheckHeaps(), "");
+}
+
 TEST_F(TClientTest, ATakenNameCannotRegister)
 {
   ASSERT_TRUE(Ipc().Open(false));

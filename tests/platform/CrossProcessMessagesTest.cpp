@@ -7,6 +7,7 @@
 #include "platform/LastError.h"
 #include "platform/MachineSettings.h"
 #include "platform/Messages.h"
+#include "platform/WindowManager.h"
 #include "platform/Windows.h"
 #include "tests/platform/MessagingTestProtocol.h"
 #include "tests/support/ChildProcess.h"
@@ -119,6 +120,23 @@ TEST_F(TCrossProcessMessages, SentMessagesAnswerBothWaysWithNestedCallBacks)
 
   EXPECT_EQ(AskPumping("send " + Window() + " " + std::to_string(HelperEcho) + " 3 0 0 10000"), "result 30");
   EXPECT_EQ(calledBack.back(), "3 sent");
+}
+
+TEST_F(TCrossProcessMessages, AnEarlyReplyKeepsLaterSendsOnTheDirectPath)
+{
+  auto& manager = TWindowManager::Instance();
+  // The first send goes through the helper's process socket; every answer names the thread
+  // that handled it, so later sends go straight to that thread.
+  ASSERT_EQ(SendMessageA(FHelperWindow, HelperEcho, 1, 1), 2);
+  const std::uint32_t direct = manager.DirectQueueOf(FHelperWindow);
+  ASSERT_NE(direct, 0U);
+  for (int round = 0; round < 3; ++round) {
+    SCOPED_TRACE(round);
+    EXPECT_EQ(SendMessageA(FHelperWindow, HelperReplied, 70 + round, 0), 70 + round)
+        << "the early answer wins";
+    EXPECT_EQ(manager.DirectQueueOf(FHelperWindow), direct);
+  }
+  EXPECT_EQ(SendMessageA(FHelperWindow, HelperEcho, 2, 2), 4);
 }
 
 TEST_F(TCrossProcessMessages, SendToAHungProcessTimesOut)

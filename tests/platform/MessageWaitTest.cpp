@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -8,6 +9,8 @@
 #include "platform/Synchronization.h"
 #include "platform/Threads.h"
 #include "platform/Time.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/TempFolder.h"
 
 namespace {
 
@@ -93,7 +96,9 @@ DWORD EndAfterAWhile(void*)
 // not look at its objects every few milliseconds (that would be some thirty looks).
 TEST(TMessageWait, SleepsUntilAnObjectOrAMessageWakesIt)
 {
-  enum class TSource { Event, Message, ThreadEnd };
+  const TTempMachine machine;
+  TChildProcess other(OXA_PLATFORM_HELPER, {});
+  enum class TSource { Event, EventElsewhere, Message, ThreadEnd };
   struct TCase {
     const char* Name;
     TSource Source;
@@ -101,6 +106,7 @@ TEST(TMessageWait, SleepsUntilAnObjectOrAMessageWakesIt)
   };
   const TCase cases[] = {
       {"an event set by another thread", TSource::Event, WAIT_OBJECT_0},
+      {"a named event set by another process", TSource::EventElsewhere, WAIT_OBJECT_0},
       {"a message posted by another thread", TSource::Message, WAIT_OBJECT_0 + 1},
       {"a thread that ends", TSource::ThreadEnd, WAIT_OBJECT_0 + 1},
   };
@@ -109,8 +115,17 @@ TEST(TMessageWait, SleepsUntilAnObjectOrAMessageWakesIt)
     std::vector<HANDLE> handles{events.Handles[0]};
     const DWORD self = GetCurrentThreadId();
     HANDLE ending = nullptr;
+    HANDLE named = nullptr;
     std::thread helper;
     switch (c.Source) {
+      case TSource::EventElsewhere:
+        named = CreateEventA(nullptr, FALSE, FALSE, "OxaWaitTestEvent");
+        handles[0] = named;
+        helper = std::thread([&] {
+          Sleep(150);
+          EXPECT_EQ(other.Ask("setevent OxaWaitTestEvent"), "ok");
+        });
+        break;
       case TSource::Event:
         helper = std::thread([&] {
           Sleep(150);
@@ -140,7 +155,45 @@ TEST(TMessageWait, SleepsUntilAnObjectOrAMessageWakesIt)
     if (ending != nullptr) {
       CloseHandle(ending);
     }
+    if (named != nullptr) {
+      CloseHandle(named);
+    }
     DrainQueue();
+  }
+}
+
+// Whatever ends the wait for another process to go idle comes 400 ms in: the wait must sleep
+// until it comes, not look every 100 ms.
+TEST(TMessageWait, InputIdleSleepsUntilTheProcessGoesIdleOrEnds)
+{
+  const TTempMachine machine;
+  enum class TAction { GoIdle, End, Nothing };
+  struct TCase {
+    const char* Name;
+    TAction Action;
+    DWORD Timeout;
+    DWORD Expected;
+  };
+  const TCase cases[] = {
+      {"goes idle", TAction::GoIdle, INFINITE, 0},
+      {"ends", TAction::End, INFINITE, WAIT_FAILED},
+      {"neither, until the time-out", TAction::Nothing, 400, WAIT_TIMEOUT},
+  };
+  for (const auto& c : cases) {
+    TChildProcess other(OXA_PLATFORM_HELPER, {});
+    ASSERT_EQ(other.Ask("regget Nothing Here"), "missing") << "the helper runs";
+    std::thread actor([&] {
+      Sleep(400);
+      if (c.Action == TAction::GoIdle) {
+        EXPECT_EQ(other.Ask("setevent OxaInputIdle." + std::to_string(other.Pid())), "ok");
+      } else if (c.Action == TAction::End) {
+        other.Kill();
+      }
+    });
+    const std::uint64_t before = MessageWaitObjectLooks();
+    EXPECT_EQ(WaitForProcessInputIdle(static_cast<DWORD>(other.Pid()), c.Timeout), c.Expected) << c.Name;
+    EXPECT_LE(MessageWaitObjectLooks() - before, 3U) << c.Name;
+    actor.join();
   }
 }
 

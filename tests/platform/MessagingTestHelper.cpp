@@ -52,6 +52,9 @@ LRESULT HelperProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     case HelperLog:
       Say("got " + std::to_string(wParam) + " " + std::to_string(lParam));
       return 0;
+    case HelperReplied:
+      ReplyMessage(static_cast<LRESULT>(wParam));
+      return 0;
     case WM_TIMER:
       KillTimer(window, wParam);
       Say("timer " + std::to_string(wParam));

@@ -1,6 +1,7 @@
-// A second process for the platform tests: holds files open with given share modes and writes
-// or reads registry values, on commands read line by line from standard input; or, started with
-// "--args-to FILE ...", writes its arguments to FILE one per line and ends with exit code 7.
+// A second process for the platform tests: holds files open with given share modes, writes or
+// reads registry values and sets named events, on commands read line by line from standard
+// input; or, started with "--args-to FILE ...", writes its arguments to FILE one per line and
+// ends with exit code 7.
 
 #include <cstdio>
 #include <fstream>
@@ -12,6 +13,7 @@
 #include "platform/Files.h"
 #include "platform/LastError.h"
 #include "platform/Registry.h"
+#include "platform/Synchronization.h"
 
 namespace {
 
@@ -86,6 +88,15 @@ int main(int argc, char** argv)
         answer = "missing";
       }
       RegCloseKey(handle);
+    } else if (command == "setevent") {
+      // setevent NAME: sets the named event
+      std::string name;
+      words >> name;
+      const HANDLE event = OpenEventA(EVENT_MODIFY_STATE, FALSE, name.c_str());
+      answer = event != nullptr && SetEvent(event) ? "ok" : "error " + std::to_string(GetLastError());
+      if (event != nullptr) {
+        CloseHandle(event);
+      }
     } else if (command == "exit") {
       break;
     } else {

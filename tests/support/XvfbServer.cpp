@@ -17,8 +17,20 @@ constexpr int StartTimeoutMilliseconds = 30000;
 
 }  // namespace
 
-TXvfbServer::TXvfbServer(const std::string& screen)
+TXvfbServer::TXvfbServer(const std::string& screen, const std::vector<std::string>& serverArguments)
 {
+  std::vector<std::string> arguments = {"Xvfb", "-displayfd", "",    "-screen", "0",
+                                        screen, "-nolisten",  "tcp", "-br"};
+  arguments.insert(arguments.end(), serverArguments.begin(), serverArguments.end());
+  // Everything exec needs is made before the fork: the child of a threaded process must not
+  // allocate. The descriptor's number is written into the room kept for it.
+  char fdText[16] = {};
+  std::vector<char*> argv;
+  for (std::string& argument : arguments) {
+    argv.push_back(argument.data());
+  }
+  argv[2] = fdText;
+  argv.push_back(nullptr);
   int report[2];
   if (pipe2(report, O_CLOEXEC) != 0) {
     throw std::runtime_error("pipe failed");
@@ -30,13 +42,19 @@ TXvfbServer::TXvfbServer(const std::string& screen)
   if (FPid == 0) {
     // The report end must survive exec.
     const int fd = dup(report[1]);
-    const std::string fdText = std::to_string(fd);
+    char digits[16] = {};
+    int count = 0;
+    for (int rest = fd; count == 0 || rest > 0; rest /= 10) {
+      digits[count++] = static_cast<char>('0' + rest % 10);
+    }
+    for (int i = 0; i < count; ++i) {
+      fdText[i] = digits[count - 1 - i];
+    }
     const int null = open("/dev/null", O_RDWR);
     dup2(null, STDIN_FILENO);
     dup2(null, STDOUT_FILENO);
     dup2(null, STDERR_FILENO);
-    execlp("Xvfb", "Xvfb", "-displayfd", fdText.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp",
-           "-br", static_cast<char*>(nullptr));
+    execvp("Xvfb", argv.data());
     _exit(127);
   }
   close(report[1]);

@@ -7,11 +7,14 @@
 #include <sys/types.h>
 
 #include <string>
+#include <vector>
 
 class TXvfbServer {
  public:
   // Throws std::runtime_error when Xvfb cannot be started or does not report its display.
-  explicit TXvfbServer(const std::string& screen = "800x600x24");
+  // serverArguments go to Xvfb as they are (e.g. "-extension", "MIT-SHM").
+  explicit TXvfbServer(const std::string& screen = "800x600x24",
+                       const std::vector<std::string>& serverArguments = {});
   ~TXvfbServer();
   TXvfbServer(const TXvfbServer&) = delete;
   TXvfbServer& operator=(const TXvfbServer&) = delete;

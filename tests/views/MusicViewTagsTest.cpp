@@ -9,13 +9,18 @@
 #include <fstream>
 #include <iterator>
 
+#include "platform/Input.h"
+#include "platform/display/DisplayTesting.h"
 #include "playback/OxaMusicPlayer.h"
+#include "skin/OxaSkin.h"
 #include "tags/ID3Version1Tagger.h"
 #include "tags/ID3Version2Tagger2.h"
 #include "tags/WMATagger.h"
 #include "tests/support/TempFolder.h"
 #include "tests/tags/WmaRuntime.h"
 #include "tools/make-test-media/TestMedia.h"
+#include "views/MusicView.h"
+#include "views/OxaMusicInfoAssets.h"
 
 namespace fs = std::filesystem;
 
@@ -194,6 +199,85 @@ TEST_F(MusicViewTagsTest, TheLibraryRecordFollowsTheEdit)
   EXPECT_EQ(record.Artist, "Other band");
   EXPECT_EQ(record.Album, "Disc");
   EXPECT_FALSE(OxaReadTrackRecord(player.Database(), fileId + 100, record));
+}
+
+TEST_F(MusicViewTagsTest, ATitleMadeFromTheFileNameIsShownButStaysAPlaceholder)
+{
+  const fs::path file = Mp3("Morning Tune.mp3", testmedia::TId3v2Fields{"", "Band"}, std::nullopt);
+  TOxaMusicPlayer player("no-such-audio-component");
+  ASSERT_TRUE(player.OpenLibrary());
+  TMusicFileItem scanned;
+  scanned.FileName = file.string();
+  ASSERT_TRUE(TOxaMusicTag().ReadItem(scanned));
+  const std::int32_t fileId = player.Database().AddFile(scanned);
+  TMusicFileItem record;
+  bool fromTag = true;
+  ASSERT_TRUE(OxaReadTrackRecord(player.Database(), fileId, record, &fromTag));
+  EXPECT_FALSE(fromTag);
+  EXPECT_NE(record.Title, "Unknown");
+  const std::string shownTitle = record.Title;
+  TOxaTrackEdit edit;
+  edit.Artist = "Other";
+  OxaFollowTrackEdit(player.Database(), fileId, edit);
+  ASSERT_TRUE(OxaReadTrackRecord(player.Database(), fileId, record, &fromTag));
+  EXPECT_FALSE(fromTag);
+  EXPECT_EQ(record.Title, shownTitle);
+  EXPECT_EQ(record.Artist, "Other");
+}
+
+TEST_F(MusicViewTagsTest, AnEditInTheMusicViewReachesTheFileAndTheLibrary)
+{
+  UseHeadlessDisplay();
+  const fs::path file = Mp3(
+      "view.mp3", testmedia::TId3v2Fields{"Old", "Band", "Disc", "2001", "Rock", "4", "Note"}, std::nullopt);
+  TOxaMusicPlayer player("no-such-audio-component");
+  ASSERT_TRUE(player.OpenLibrary());
+  TMusicFileItem scanned;
+  scanned.FileName = file.string();
+  ASSERT_TRUE(TOxaMusicTag().ReadItem(scanned));
+  const std::int32_t fileId = player.Database().AddFile(scanned);
+  TDbId item;
+  ASSERT_TRUE(player.Database().MakeItem(ViewAlbums, fileId, item));
+
+  TOxaMusicInfoAssetsForm assets(nullptr, &OxaSkinStore);
+  TOwnedObject<TMusicView> view(new TMusicView(nullptr));
+  view->SetFont(assets.InfoTextFonts);
+  view->SetBitmaps(assets.InfoIcons);
+  view->SetPlayer(&player);
+  view->ShowInfo(true);
+  view->DisplayTrack(item);
+  TOxaMusicInfoBody* body = view->Info()->Body();
+  EXPECT_EQ(view->FileId(), fileId);
+  EXPECT_EQ(body->Items(ikTitle)->Value(), "Old");
+  EXPECT_EQ(body->Items(ikAlbum)->Value(), "Disc");
+  ASSERT_TRUE(body->EditMode());
+
+  const auto before = FramesOf(file);
+  TOxaMusicInfoEditItem* title = body->EditItem(ikTitle);
+  ASSERT_TRUE(title->BeginEdit());
+  for (int i = 0; i < 3; ++i) {
+    WORD back = VK_BACK;
+    body->KeyDown(back, 0);
+  }
+  for (char32_t c : std::u32string(U"New")) {
+    body->KeyPress(c);
+  }
+  WORD enter = VK_RETURN;
+  body->KeyDown(enter, 0);
+
+  EXPECT_EQ(player.PendingTagCount(), 0);
+  const auto after = FramesOf(file);
+  ASSERT_EQ(after.size(), before.size());
+  for (std::size_t i = 0; i < before.size(); ++i) {
+    if (before[i].first != "TIT2") {
+      EXPECT_EQ(after[i].second, before[i].second) << before[i].first;
+    }
+  }
+  TMusicFileItem record;
+  ASSERT_TRUE(OxaReadTrackRecord(player.Database(), fileId, record));
+  EXPECT_EQ(record.Title, "New");
+  EXPECT_EQ(record.Album, "Disc");
+  view->SetPlayer(nullptr);
 }
 
 TEST_F(MusicViewTagsTest, AskingWhetherATagCanBeWrittenLeavesAReadOnlyFileReadOnly)

@@ -7,8 +7,12 @@
 #include <string>
 
 #include "framework/OxaUtils.h"
+#include "graphics/OxaImage.h"
 #include "platform/Input.h"
+#include "platform/Messages.h"
+#include "platform/Windows.h"
 #include "platform/display/DisplayTesting.h"
+#include "platform/display/Input.h"
 #include "skin/OxaSkin.h"
 #include "tests/support/TraceCapture.h"
 #include "views/MusicView.h"
@@ -176,6 +180,91 @@ TEST_F(OxaMusicInfoTest, EditingEndsWithReturnOrEscape)
   enter = VK_RETURN;
   Body->KeyDown(enter, 0);
   EXPECT_EQ(edits.Seen.size(), 1u);
+}
+
+TEST_F(OxaMusicInfoTest, LosingTheFocusCommitsTheEdit)
+{
+  TEdits edits;
+  Body->OnEdited = MakeMethod<&TEdits::Edited>(&edits);
+  Body->SetTrack(Track(1, 128, 60));
+  Body->SetEditMode(true);
+  TOxaMusicInfoEditItem* album = Body->EditItem(ikAlbum);
+  EXPECT_TRUE(album->WantsFocus());
+  album->Click();
+  ASSERT_TRUE(album->Editing());
+  char32_t key = U'2';
+  album->KeyPress(key);
+  album->Exit();
+  EXPECT_FALSE(album->Editing());
+  ASSERT_EQ(edits.Seen.size(), 1u);
+  EXPECT_EQ(edits.Seen[0].second, "Disc2");
+  // Turning edit mode off drops an open edit.
+  album->Click();
+  album->KeyPress(key);
+  Body->SetEditMode(false);
+  EXPECT_FALSE(album->Editing());
+  EXPECT_EQ(edits.Seen.size(), 1u);
+}
+
+// Typing through the input layer, as the user does.
+void Press(unsigned long keysym, std::u32string text = {})
+{
+  for (const bool down : {true, false}) {
+    TInputEvent event;
+    event.Kind = TInputKind::Key;
+    event.Keysym = keysym;
+    event.Down = down;
+    event.Text = down ? text : std::u32string{};
+    DeliverInput(event);
+  }
+  MSG message{};
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+}
+
+constexpr unsigned long KeyReturn = 0xFF0D;
+constexpr unsigned long KeyEscape = 0xFF1B;
+
+TEST_F(OxaMusicInfoTest, InAHostControlTextFieldsAreEditedInThePlatformEditor)
+{
+  TOwnedObject<TOxaImage> host(new TOxaImage(nullptr));
+  host->SetBounds(0, 0, 400, 300);
+  host->SetBitmap(Body.get());
+  host->Show();
+  TEdits edits;
+  Body->OnEdited = MakeMethod<&TEdits::Edited>(&edits);
+  Body->SetTrack(Track(1, 128, 60));
+  Body->SetEditMode(true);
+  TOxaMusicInfoEditItem* title = Body->EditItem(ikTitle);
+  ASSERT_TRUE(title->BeginEdit());
+  ASSERT_NE(title->PlatformEditor(), nullptr);
+  EXPECT_EQ(title->Editor(), nullptr);
+  EXPECT_EQ(title->PlatformEditor()->Text(), "Song");
+  // The whole text is selected: typing replaces it.
+  Press('N', U"N");
+  Press('u', U"u");
+  Press(KeyReturn);  // the end is queued and delivered after the editor's own handling
+  host->RunCallbacks();
+  EXPECT_FALSE(title->Editing());
+  ASSERT_EQ(edits.Seen.size(), 1u);
+  EXPECT_EQ(edits.Seen[0].second, "Nu");
+
+  ASSERT_TRUE(Body->EditItem(ikArtist)->BeginEdit());
+  Press('x', U"x");
+  Press(KeyEscape);
+  host->RunCallbacks();
+  EXPECT_FALSE(Body->EditItem(ikArtist)->Editing());
+  EXPECT_EQ(Body->EditItem(ikArtist)->Value(), "Band");
+  EXPECT_EQ(edits.Seen.size(), 1u);
+
+  // The genre field keeps choosing from its list in the node editor.
+  ASSERT_TRUE(Body->GenreItem()->BeginEdit());
+  EXPECT_EQ(Body->GenreItem()->PlatformEditor(), nullptr);
+  EXPECT_NE(Body->GenreItem()->Editor(), nullptr);
+  Body->GenreItem()->EndEdit(false);
+  host->SetBitmap(nullptr);
 }
 
 TEST_F(OxaMusicInfoTest, NoFontNoEditor)

@@ -231,7 +231,7 @@ int RunScan(TCommandArgs args, std::ostream& out, std::ostream& err)
     return ExitFailure;
   }
 
-  const TKnownFiles known = wrapper.GetKnownFiles();
+  const TKnownFiles& known = wrapper.GetKnownFiles();
   const TMusicFileItems& found = *wrapper.GetFoundFiles();
   const TMergeCounts merge = CountMerge(known, found);
   const bool applied = database.ApplyScanResults(known, found);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "platform/LastError.h"
 #include "platform/Messages.h"
 #include "platform/Windows.h"
+#include "platform/display/Display.h"
 #include "platform/display/DisplayTesting.h"
 #include "platform/display/Gdi.h"
 #include "tests/support/TempFolder.h"
@@ -124,6 +126,98 @@ TEST_F(TDisplayX11, AShapedTopmostWindowOnTheServerEqualsTheMemoryScreen)
   DestroyWindow(window);
   // Let go of the server before it stops.
   UseHeadlessDisplay();
+}
+
+void Fill(HWND window, COLORREF color)
+{
+  const HDC dc = GetDC(window);
+  RECT all{};
+  GetClientRect(window, &all);
+  const HBRUSH brush = CreateSolidBrush(color);
+  FillRect(dc, &all, brush);
+  DeleteObject(brush);
+  ReleaseDC(window, dc);
+}
+
+void Pump()
+{
+  MSG message{};
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    DispatchMessageA(&message);
+  }
+}
+
+int SurfaceSegment(HWND window)
+{
+  const auto view = TopLevelView(window);
+  return view && view->Surface ? view->Surface->SharedSegment() : -2;
+}
+
+// A window drawn, then resized and drawn, then scaled and drawn: each time its pixels are on the
+// screen up to its edge and not one pixel past it, whether the server reads them from shared
+// memory, gets them in the request, or there is no server.
+TEST_F(TDisplayX11, WindowPixelsReachTheScreenThroughEveryPath)
+{
+  struct TCase {
+    const char* Name;
+    bool Server;
+    std::vector<std::string> ServerArguments;
+    bool SharedAfterResize;  // the resized window's surface is in a shared segment
+  };
+  const TCase cases[] = {
+      {"memory screen", false, {}, false},
+      {"server with shared memory", true, {}, true},
+      {"server without shared memory", true, {"-extension", "MIT-SHM"}, false},
+  };
+  const COLORREF black = RGB(0, 0, 0);
+  const COLORREF red = RGB(255, 0, 0);
+  const COLORREF green = RGB(0, 255, 0);
+  const COLORREF blue = RGB(0, 0, 255);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    std::unique_ptr<TXvfbServer> server;
+    if (c.Server) {
+      server = std::make_unique<TXvfbServer>("800x600x24", c.ServerArguments);
+      UseX11Display();
+    } else {
+      UseHeadlessDisplay(800, 600);
+    }
+    const HWND window = CreateWindowExA(0, "X11TestWindow", "", WS_POPUP, 100, 100, 120, 80, nullptr, nullptr,
+                                        nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
+    ShowWindow(window, SW_SHOWNA);
+    Pump();
+    const std::uint64_t presents = DisplayPresentCount();
+    Fill(window, red);
+    EXPECT_GT(DisplayPresentCount(), presents);
+    EXPECT_EQ(ScreenPixel(100, 100), red);
+    EXPECT_EQ(ScreenPixel(219, 179), red);
+    EXPECT_EQ(ScreenPixel(99, 100), black);
+    EXPECT_EQ(ScreenPixel(220, 179), black);
+    EXPECT_EQ(ScreenPixel(219, 180), black);
+
+    // A new surface, in a new segment the server has to attach in place of the old one.
+    SetWindowPos(window, nullptr, 0, 0, 200, 120, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    Pump();
+    EXPECT_EQ(SurfaceSegment(window) >= 0, c.SharedAfterResize);
+    Fill(window, green);
+    EXPECT_EQ(ScreenPixel(100, 100), green);
+    EXPECT_EQ(ScreenPixel(299, 219), green);
+    EXPECT_EQ(ScreenPixel(300, 219), black);
+    EXPECT_EQ(ScreenPixel(299, 220), black);
+
+    // Twice the size on the screen: the scaled picture is presented instead of the surface.
+    const RECT screen{0, 0, 400, 240};
+    ASSERT_TRUE(SetWindowPresentation(window, &screen));
+    Pump();
+    Fill(window, blue);
+    EXPECT_EQ(ScreenPixel(0, 0), blue);
+    EXPECT_EQ(ScreenPixel(399, 239), blue);
+    EXPECT_EQ(ScreenPixel(400, 239), black);
+    EXPECT_EQ(ScreenPixel(399, 240), black);
+    DestroyWindow(window);
+    UseHeadlessDisplay();
+  }
 }
 
 TEST_F(TDisplayX11, AnUnreachableServerFailsTheFirstVisibleWindowLoudly)

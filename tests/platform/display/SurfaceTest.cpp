@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/shm.h>
 
 #include <vector>
 
@@ -36,14 +37,36 @@ TEST(TSurfaceTest, SizeLimits)
       {8192, 8193, 32, ERROR_NOT_ENOUGH_MEMORY},
       {0x7FFFFFFF, 0x7FFFFFFF, 32, ERROR_NOT_ENOUGH_MEMORY},
   };
-  for (const auto& c : cases) {
-    DWORD error = 0;
-    const auto surface = TSurface::Create(c.Width, c.Height, c.Bits, false, error);
-    EXPECT_EQ(surface != nullptr, c.Error == 0) << c.Width << "x" << c.Height << "x" << c.Bits;
-    if (c.Error != 0) {
-      EXPECT_EQ(error, c.Error) << c.Width << "x" << c.Height << "x" << c.Bits;
+  for (const auto memory : {TSurfaceMemory::Private, TSurfaceMemory::SharedWherePossible}) {
+    for (const auto& c : cases) {
+      DWORD error = 0;
+      const auto surface = TSurface::Create(c.Width, c.Height, c.Bits, false, error, memory);
+      EXPECT_EQ(surface != nullptr, c.Error == 0) << c.Width << "x" << c.Height << "x" << c.Bits;
+      if (c.Error != 0) {
+        EXPECT_EQ(error, c.Error) << c.Width << "x" << c.Height << "x" << c.Bits;
+      }
     }
   }
+}
+
+// The pixels of a shared surface are the segment's: another attachment (the X server's) sees what
+// is drawn, and a fresh surface is black.
+TEST(TSurfaceTest, SharedSurfacesLiveInTheirSegment)
+{
+  DWORD error = 0;
+  const auto priv = TSurface::Create(3, 2, 32, false, error, TSurfaceMemory::Private);
+  ASSERT_NE(priv, nullptr);
+  EXPECT_EQ(priv->SharedSegment(), -1);
+  const auto shared = TSurface::Create(3, 2, 32, false, error, TSurfaceMemory::SharedWherePossible);
+  ASSERT_NE(shared, nullptr);
+  ASSERT_GE(shared->SharedSegment(), 0) << "no System V shared memory here";
+  EXPECT_EQ(shared->Get(2, 1), RGB(0, 0, 0));
+  shared->Set(2, 1, RGB(1, 2, 3));
+  void* other = shmat(shared->SharedSegment(), nullptr, SHM_RDONLY);
+  ASSERT_NE(other, reinterpret_cast<void*>(-1));
+  const auto* bytes = static_cast<const std::uint8_t*>(other) + shared->Stride() + 2 * 4;
+  EXPECT_EQ((std::vector<int>{bytes[0], bytes[1], bytes[2]}), (std::vector<int>{3, 2, 1}));
+  shmdt(other);
 }
 
 TEST(TSurfaceTest, StridesRoundUpToFourBytes)

@@ -1,0 +1,76 @@
+#pragma once
+// Rows of a browser list: each entry of a view is a group row, followed by a node that holds the
+// group's rows once they are loaded and is as tall as them while the group is open (0 closed).
+// The loader keeps no state of its own: everything it needs lives in the list's nodes, so a
+// caller makes one over a list whenever it has something to do with the rows.
+
+#include <functional>
+
+#include "library/DbId.h"
+#include "views/MusicListView.h"
+#include "views/MusicListViewStates.h"
+
+// Lists a group's items in list order; false when the group cannot be listed.
+using TMusicListItemsSource = std::function<bool(const TDbId& group, TDbIdList& items)>;
+
+// The node under a group row holding the group's rows.
+class TMusicListGroup : public TOxaBitmap {
+ public:
+  TMusicListGroup(TOxaObjects* parentList, TMusicListViewItem* head);
+  TMusicListViewItem* Head() const noexcept { return FHead; }
+  bool Loaded() const noexcept { return FLoaded; }
+  bool Open() const noexcept { return FOpen; }
+
+ private:
+  friend class TMusicListLoader;
+  TMusicListViewItem* FHead;
+  bool FLoaded = false;
+  bool FOpen = false;
+};
+
+class TMusicListLoader {
+ public:
+  TMusicListLoader(TMusicListView& list, TMusicListItemsSource source);
+
+  // Replaces every row by a closed group row of kind for each entry (its caption, its record)
+  // and scrolls to the top.
+  void Load(const TDbIdList& entries, TMusicListViewItemKinds kind);
+  // Loads the entries again: groups that were open and are still there open again with their
+  // rows listed afresh, the scroll position stays (as far as the new rows reach) and the
+  // current item's row is marked.
+  void Reload(const TDbIdList& entries, TMusicListViewItemKinds kind, const TDbId& current);
+
+  // The group rows in list order.
+  std::vector<TMusicListViewItem*> GroupRows() const;
+  // The node of rows under a group row; null for any other row.
+  static TMusicListGroup* GroupOf(const TMusicListViewItem* head) noexcept;
+  static bool IsOpen(const TMusicListViewItem* head) noexcept;
+  // The row before row among its own kind: a track row's earlier track row in its group, a
+  // group row's group row above it; null for the first (what a drop before row lands after).
+  static TMusicListViewItem* PreviousRow(const TDisplayListViewItem* row) noexcept;
+  // Lists the group's rows when it has none yet (numbered 1, 2, ... in list order). False when
+  // the row is no group row or its group cannot be listed.
+  bool LoadGroup(TMusicListViewItem* head);
+  // Opening loads the rows first; the rows below move with the group's bottom edge.
+  void OpenGroup(TMusicListViewItem* head, bool animate);
+  void CloseGroup(TMusicListViewItem* head, bool animate);
+
+  // The group row of a group record, or the row of an item among the loaded rows of its group;
+  // null when there is none.
+  TMusicListViewItem* FindRow(const TDbId& record) const;
+  // Moves the playing mark to the item's row and makes it the active row, its group row the
+  // current group; nothing is marked when the item has no loaded row. Returns the row.
+  TMusicListViewItem* MarkPlaying(const TDbId& current);
+  // As MarkPlaying, opening the item's group first (loading its rows); with reveal the row is
+  // brought into view.
+  TMusicListViewItem* ShowItem(const TDbId& current, bool reveal, bool animate);
+
+  // Sizes the panel and the rows to the list's width (after the list was resized).
+  void Fit();
+
+ private:
+  void Stack();
+  int RowWidth() const noexcept;
+  TMusicListView& FList;
+  TMusicListItemsSource FSource;
+};

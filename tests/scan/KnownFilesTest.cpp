@@ -1,0 +1,129 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "rtl/Format.h"
+#include "scan/KnownFiles.h"
+
+namespace {
+
+// The order the merge needs, made the plain way: a stable sort by ComparePaths.
+std::vector<int> ReferenceOrder(const std::vector<std::string>& paths, const std::vector<bool>& keep)
+{
+  std::vector<int> order;
+  for (int k = 0; k < static_cast<int>(paths.size()); ++k) {
+    if (keep[static_cast<std::size_t>(k)]) {
+      order.push_back(k);
+    }
+  }
+  std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+    return ComparePaths(paths[static_cast<std::size_t>(a)], paths[static_cast<std::size_t>(b)]) < 0;
+  });
+  return order;
+}
+
+std::vector<std::string> ShuffledPaths(int count, unsigned seed)
+{
+  std::vector<std::string> paths;
+  for (int k = 0; k < count; ++k) {
+    paths.push_back(Format("C:\\Music\\%s %d\\Track %.2d.mp3", k % 3 == 0 ? "ABBA" : "abba", k % 7, k));
+  }
+  std::shuffle(paths.begin(), paths.end(), std::mt19937(seed));
+  return paths;
+}
+
+struct TSortCase {
+  const char* Name;
+  std::vector<std::string> Paths;
+};
+
+std::vector<TSortCase> SortCases()
+{
+  std::vector<std::string> grown;
+  for (int k = 0; k < 30; ++k) {
+    grown.push_back(Format("C:\\Music\\%.2d.mp3", k));
+  }
+  // A library that took files in order, then a later scan's additions at its end.
+  grown.insert(grown.end(), {"C:\\Music\\05a.mp3", "C:\\Aardvark.mp3", "C:\\Music\\17a.mp3"});
+  return {
+      {"empty", {}},
+      {"one", {"C:\\a.mp3"}},
+      {"in order", {"C:\\A\\1.mp3", "c:\\a\\2.mp3", "C:\\B\\1.mp3", "C:\\B\\Sub\\1.mp3"}},
+      {"reversed", {"C:\\C.mp3", "C:\\b.mp3", "C:\\A.mp3"}},
+      {"in order, then additions", grown},
+      {"spellings of one path keep their order",
+       {"c:\\b.mp3", "C:\\A.mp3", "C:\\a.mp3", "C:\\B.MP3", "c:\\A.MP3"}},
+      {"folded letters beyond ASCII",
+       {"C:\\z.mp3", "C:\\\u00c4\\x.mp3", "C:\\\u212a.mp3", "C:\\\u00e4.mp3", "C:\\k.mp3", "C:\\K.mp3"}},
+      {"a shuffle (cycles of every length)", ShuffledPaths(64, 7)},
+  };
+}
+
+TEST(SortByPath, KnownFilesAndFoundItemsTakeTheMergeOrderWithTheirRecords)
+{
+  for (const TSortCase& c : SortCases()) {
+    SCOPED_TRACE(c.Name);
+    const std::vector<int> expected = ReferenceOrder(c.Paths, std::vector<bool>(c.Paths.size(), true));
+    TKnownFiles known;
+    TMusicFileItems items;
+    for (std::size_t k = 0; k < c.Paths.size(); ++k) {
+      known.push_back({static_cast<std::int32_t>(k), c.Paths[k], {}});
+      known.back().Attributes[0] = static_cast<std::byte>(k);
+      TMusicFileItem& item = items.emplace_back();
+      item.FileName = c.Paths[k];
+      item.Track = static_cast<std::int32_t>(k);
+    }
+    SortKnownFiles(known);
+    SortFileItems(items);
+    ASSERT_EQ(known.size(), expected.size());
+    ASSERT_EQ(items.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+      const auto k = static_cast<std::size_t>(expected[i]);
+      EXPECT_EQ(known[i].FileId, expected[i]);
+      EXPECT_EQ(known[i].FilePath, c.Paths[k]);
+      EXPECT_EQ(known[i].Attributes[0], static_cast<std::byte>(k));
+      EXPECT_EQ(items[i].Track, expected[i]);
+      EXPECT_EQ(items[i].FileName, c.Paths[k]);
+    }
+  }
+}
+
+TEST(SortByPath, KeptKnownFilesAreTheOnesTheFilterTakesInMergeOrder)
+{
+  // The filter sees each path as given and folded; it drops files here and there, first and
+  // last included.
+  const auto keep = [](const std::string& path, std::string_view folded) {
+    return !folded.ends_with("1.mp3") && !folded.ends_with("0.mp3") && path.find("Drop") == std::string::npos;
+  };
+  for (TSortCase c : SortCases()) {
+    SCOPED_TRACE(c.Name);
+    c.Paths.push_back("C:\\Drop\\x.mp3");
+    std::vector<bool> kept;
+    for (const std::string& path : c.Paths) {
+      kept.push_back(keep(path, FoldCase(path)));
+    }
+    const std::vector<int> expected = ReferenceOrder(c.Paths, kept);
+    TKnownFiles known;
+    for (std::size_t k = 0; k < c.Paths.size(); ++k) {
+      known.push_back({static_cast<std::int32_t>(k), c.Paths[k], {}});
+    }
+    std::vector<std::string> folded;
+    KeepSortedKnownFiles(known, [&](const std::string& path, std::string_view f) {
+      folded.emplace_back(f);
+      EXPECT_EQ(FoldCase(path), f);
+      return keep(path, f);
+    });
+    EXPECT_EQ(folded.size(), c.Paths.size());
+    std::vector<int> ids;
+    for (const TKnownFile& file : known) {
+      ids.push_back(file.FileId);
+      EXPECT_EQ(file.FilePath, c.Paths[static_cast<std::size_t>(file.FileId)]);
+    }
+    EXPECT_EQ(ids, expected);
+  }
+}
+
+}  // namespace
