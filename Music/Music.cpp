@@ -130,6 +130,7 @@ TMusicForm::TMusicForm(TComponent* owner, const std::vector<std::string>& argume
 
   // Before the hooks: the controller's keyboard hook is the application's message hook.
   ConnectController();
+  ConnectBrowser();
   Running = true;
   Closing = false;
   TraceObject(this, "Create: %s", "Running");
@@ -416,6 +417,7 @@ void TMusicForm::FirstScanOrPlay()
 TMusicForm::~TMusicForm()
 {
   Running = false;
+  DisconnectBrowser();
   DisconnectController();
   FreeParts();
 }

@@ -161,8 +161,8 @@ class TMusicForm : public TForm {
   // The view id a list shows (-1: none).
   std::int32_t ListView(const TMusicListViewEx* list) const;
   // Lists each list's view again and rebuilds its rows: open groups stay open, the scroll
-  // position stays, the playing row is marked.
-  void ReloadLists();
+  // position stays, the playing row is marked. With onlyView, only the lists showing that view.
+  void ReloadLists(std::int32_t onlyView = -1);
   // The first list on its slot's view, its rows rebuilt and the current item's row shown.
   void LoadFirstList();
   // Marks the current item's row in both lists (a row that is not loaded is left unmarked).
@@ -180,6 +180,41 @@ class TMusicForm : public TForm {
   void ScanPanelStart(TOxaBitmap* sender);
   void ScanPanelRemove(TOxaBitmap* sender);
   void ScanPanelUnhide(TOxaBitmap* sender);
+
+  // ---- browser commands: footer buttons, list events, drops (MusicBrowser.cpp) ----
+  // Raised while a drop into a list is being applied.
+  std::int32_t DropBusy = 0;
+  // The list whose rows were dropped on a delete button, until the queued removal runs.
+  TDisplayListView* PendingRemovalSource() const noexcept { return FPendingRemovalSource; }
+  // Reloads a group's rows (a view-level id: every group of the view) in both panels.
+  void ReloadGroup(const TDbId& group);
+  // Opens the current item's group in the first list and plays its row, a loaded file kept.
+  void ReturnToCurrentItem(bool bringIntoView);
+  void NewPlaylist();
+  // The answers the lists ask for.
+  std::string RecordCaption(const TDbId& record);
+  static bool RowMayBeEdited(const TDisplayListViewItem* row);
+  bool RowMayBeDragged(const TDisplayListViewItem* row) const;
+  bool RowTakesDrops(const TDisplayListViewItem* row) const;
+  // The events of both panels.
+  void BrowserButtonClick(TOxaBitmap* sender, TOxaButton* button);
+  void ListItemClick(TDisplayListView* sender, TDisplayListViewItem* row, TShiftState shift, int x, int y);
+  void ListDrop(TDisplayListView* sender, const TDisplayListViewDrop& drop);
+  void ListEdited(TDisplayListView* sender, TDisplayListViewItem* row);
+  void ListSelectionChanged(TOxaBitmap* sender);
+  void DeleteButtonDragOver(TOxaBitmap* sender, TOxaBitmap* source, int x, int y);
+  void DeleteButtonDragLeave(TOxaBitmap* sender, TOxaBitmap* source, int x, int y);
+  void DeleteButtonDragDrop(TOxaBitmap* sender, TOxaBitmap* source, int x, int y);
+
+ private:
+  void ConnectBrowser();
+  void DisconnectBrowser() noexcept;
+  void QueuedRemoval(TOxaImage* sender, TOxaBitmap* node);
+  void DeleteSelected(TDisplayListView* list);
+  TMusicListView* LiveList(const TDisplayListView* list) const noexcept;
+  TMusicListViewEx* LivePanel(const TDisplayListView* list) const noexcept;
+  TDisplayListView* FPendingRemovalSource = nullptr;
+  // ---- end of the browser commands ----
 
  private:
   void ConnectController();

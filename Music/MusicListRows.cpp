@@ -32,7 +32,7 @@ void TMusicForm::LoadFirstList()
   ShowCurrentInLists(true);
 }
 
-void TMusicForm::ReloadLists()
+void TMusicForm::ReloadLists(std::int32_t onlyView)
 {
   if (FPlayer == nullptr) {
     return;
@@ -43,7 +43,8 @@ void TMusicForm::ReloadLists()
     TDbIdList& Items;
   } lists[] = {{FFirstList, FirstListSlot, FFirstListItems}, {FSecondList, SecondListSlot, FSecondListItems}};
   for (const auto& entry : lists) {
-    if (entry.List == nullptr || entry.Slot < 0 || entry.Slot >= ViewSlotCount) {
+    if (entry.List == nullptr || entry.Slot < 0 || entry.Slot >= ViewSlotCount ||
+        (onlyView >= 0 && ListView(entry.List) != onlyView)) {
       continue;
     }
     entry.Items.Clear();

@@ -71,6 +71,21 @@ bool TMusicListLoader::IsOpen(const TMusicListViewItem* head) noexcept
   return group != nullptr && group->Open();
 }
 
+TMusicListViewItem* TMusicListLoader::PreviousRow(const TDisplayListViewItem* row) noexcept
+{
+  TOxaBitmap* parent = row != nullptr ? row->Parent() : nullptr;
+  if (parent == nullptr) {
+    return nullptr;
+  }
+  // Group rows alternate with their groups' nodes on the panel: those are skipped.
+  for (int i = parent->IndexOfChild(row) - 1; i >= 0; --i) {
+    if (auto* previous = dynamic_cast<TMusicListViewItem*>(parent->Children(i))) {
+      return previous;
+    }
+  }
+  return nullptr;
+}
+
 bool TMusicListLoader::LoadGroup(TMusicListViewItem* head)
 {
   TMusicListGroup* group = GroupOf(head);

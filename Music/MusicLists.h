@@ -45,6 +45,9 @@ class TMusicListLoader {
   // The node of rows under a group row; null for any other row.
   static TMusicListGroup* GroupOf(const TMusicListViewItem* head) noexcept;
   static bool IsOpen(const TMusicListViewItem* head) noexcept;
+  // The row before row among its own kind: a track row's earlier track row in its group, a
+  // group row's group row above it; null for the first (what a drop before row lands after).
+  static TMusicListViewItem* PreviousRow(const TDisplayListViewItem* row) noexcept;
   // Lists the group's rows when it has none yet (numbered 1, 2, ... in list order). False when
   // the row is no group row or its group cannot be listed.
   bool LoadGroup(TMusicListViewItem* head);

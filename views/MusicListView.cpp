@@ -640,7 +640,7 @@ void TDisplayListView::RowDragDrop(TDisplayListViewItem* row, const TMusicListVi
   }
   if (!row->AcceptsDrop() || !(before || after))
     return;
-  FPendingDrop = {drag.Caption, drag.Records, row, after};
+  FPendingDrop = {drag.Caption, drag.Records, row, after, drag.Source, drag.Payloads};
   FDropPending = true;
   if (Control() != nullptr)
     Control()->QueueCallback(this, MakeMethod<&TDisplayListView::DropCallback>(this));

@@ -52,6 +52,9 @@ struct TDisplayListViewDrop {
   std::vector<int> Records;
   TDisplayListViewItem* Target = nullptr;
   bool After = false;
+  // The list the rows came from and their records.
+  TDisplayListView* Source = nullptr;
+  TDbIdList Payloads;
 };
 using TDisplayListViewDropEvent = TMethod<void(TDisplayListView* sender, const TDisplayListViewDrop& drop)>;
 

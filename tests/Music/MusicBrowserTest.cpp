@@ -1,0 +1,347 @@
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "Music/Music.h"
+#include "Music/MusicLists.h"
+#include "framework/OxaUtils.h"
+#include "platform/Windows.h"
+#include "platform/display/DisplayTesting.h"
+#include "scan/OxaMusicPlayerTypes.h"
+#include "tests/support/DeclaredDrives.h"
+#include "tests/support/ProgramRun.h"
+#include "tools/make-test-media/TestMedia.h"
+
+namespace {
+
+// The main window built in this process over a library of four tracks in one folder.
+class TMusicBrowserTest : public ::testing::Test {
+ protected:
+  void SetUp() override
+  {
+    setenv("OXA_AUDIO", "null:speed=10", 1);
+    const char* titles[] = {"Alpha", "Bravo", "Charlie", "Delta"};
+    const auto folder = Machine.DriveFolder('C') / "Music" / "Album";
+    std::filesystem::create_directories(folder);
+    for (int i = 0; i < 4; ++i) {
+      testmedia::TMp3Recipe recipe;
+      recipe.Audio.Milliseconds = 20000;
+      recipe.Id3v2 =
+          testmedia::TId3v2Fields{titles[i], "Band", "Record", "1999", "Rock", std::to_string(i + 1), ""};
+      testmedia::WriteMp3(folder / (std::string(titles[i]) + ".mp3"), recipe);
+    }
+    ASSERT_EQ(RunProgram(OXA_LIB_PROGRAM, {"db", "import", "C:\\Music"}).ExitCode, 0);
+    ResetSettingsFileName();
+    UseHeadlessDisplay(800, 600);
+    Application().Initialize();
+    Form = Application().CreateForm<TMusicForm>(std::vector<std::string>{"AFTERINSTALL"});
+    Application().ProcessMessages();
+    ASSERT_TRUE(Form->Running);
+  }
+  void TearDown() override
+  {
+    Application().DestroyComponents();
+    ResetSettingsFileName();
+    unsetenv("OXA_AUDIO");
+  }
+
+  TMusicListView& First() { return *Form->FirstList()->List(); }
+  TMusicListView& Second() { return *Form->SecondList()->List(); }
+  TMusicListLoader Loader(TMusicListView& list)
+  {
+    return Form->ListLoader(&list == &First() ? Form->FirstList() : Form->SecondList());
+  }
+  std::vector<TDisplayListViewItem*> GroupRows(TMusicListView& list)
+  {
+    const auto heads = Loader(list).GroupRows();
+    return {heads.begin(), heads.end()};
+  }
+  static bool GroupRowOpen(const TDisplayListViewItem& row)
+  {
+    return TMusicListLoader::IsOpen(dynamic_cast<const TMusicListViewItem*>(&row));
+  }
+  static std::vector<TDisplayListViewItem*> TrackRows(const TDisplayListViewItem& row)
+  {
+    std::vector<TDisplayListViewItem*> rows;
+    const TMusicListGroup* group = TMusicListLoader::GroupOf(dynamic_cast<const TMusicListViewItem*>(&row));
+    for (int i = 0; group != nullptr && i < group->ChildCount(); ++i) {
+      rows.push_back(dynamic_cast<TDisplayListViewItem*>(group->Children(i)));
+    }
+    return rows;
+  }
+  void Click(TMusicListViewEx* panel, const char* button)
+  {
+    Form->BrowserButtonClick(panel, panel->Footer()->Button(button));
+  }
+  // The library's captions of the rows' records (the lists' own captions carry counts).
+  std::vector<std::string> Captions(const std::vector<TDisplayListViewItem*>& rows)
+  {
+    std::vector<std::string> captions;
+    for (const TDisplayListViewItem* row : rows) {
+      captions.push_back(Form->RecordCaption(row->Payload()));
+    }
+    return captions;
+  }
+  TDisplayListViewItem* ListNamed(const std::string& name)
+  {
+    for (TDisplayListViewItem* row : GroupRows(Second())) {
+      if (Form->RecordCaption(row->Payload()) == name) {
+        return row;
+      }
+    }
+    return nullptr;
+  }
+  // The first list's folder with the tracks, opened.
+  TDisplayListViewItem* OpenAlbum()
+  {
+    for (TDisplayListViewItem* row : GroupRows(First())) {
+      if (!GroupRowOpen(*row)) {
+        Form->ListItemClick(&First(), row, {}, 0, 0);
+      }
+      if (TrackRows(*row).size() == 4) {
+        return row;
+      }
+    }
+    return nullptr;
+  }
+  void Drop(TDisplayListView* source, TDisplayListViewItem* target, bool after)
+  {
+    TDisplayListViewDrop drop;
+    drop.Target = target;
+    drop.After = after;
+    drop.Source = source;
+    drop.Payloads = source->SelectedRecords();
+    Form->ListDrop(target->List(), drop);
+  }
+  // The entries of the list named "Album", by title.
+  std::vector<std::string> Entries()
+  {
+    TDisplayListViewItem* list = ListNamed("Album");
+    if (list == nullptr) {
+      ADD_FAILURE() << "no list named Album";
+      return {};
+    }
+    // The reload builds the rows again: the list's row is looked up afresh.
+    Form->ReloadGroup(list->Payload());
+    auto* head = dynamic_cast<TMusicListViewItem*>(ListNamed("Album"));
+    if (head == nullptr) {
+      ADD_FAILURE() << "no list named Album after the reload";
+      return {};
+    }
+    Loader(Second()).OpenGroup(head, false);
+    return Captions(TrackRows(*head));
+  }
+
+  TDeclaredMachine Machine;
+  TMusicForm* Form = nullptr;
+};
+
+TEST_F(TMusicBrowserTest, NewPlaylistTwiceNumbersTheListsAndAnEmptyRenameChangesNothing)
+{
+  EXPECT_TRUE(GroupRows(Second()).empty());
+  Click(Form->SecondList(), "New");
+  Click(Form->SecondList(), "New");
+  ASSERT_EQ(Captions(GroupRows(Second())),
+            (std::vector<std::string>{"Unnamed playlist 1", "Unnamed playlist 2"}));
+  TDisplayListViewItem* row = GroupRows(Second())[1];
+  EXPECT_EQ(Second().ActiveRow(), row);
+
+  const struct {
+    const char* Typed;
+    const char* Name;
+  } cases[] = {{"", "Unnamed playlist 2"}, {"Road Trip", "Road Trip"}, {"", "Road Trip"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Typed);
+    row = GroupRows(Second())[1];
+    row->SetCaption(c.Typed);
+    Form->ListEdited(&Second(), row);
+    Form->ReloadGroup(TDbId{ViewPlaylists, -1, -1, {}, {}, 0});
+    EXPECT_EQ(Captions(GroupRows(Second()))[1], c.Name);
+  }
+}
+
+TEST_F(TMusicBrowserTest, AClickOnAGroupOpensAndClosesItAndATrackPlays)
+{
+  TDisplayListViewItem* album = OpenAlbum();
+  ASSERT_NE(album, nullptr);
+  Form->ListItemClick(&First(), album, {}, 0, 0);
+  EXPECT_FALSE(GroupRowOpen(*album));
+  Form->ListItemClick(&First(), album, {}, 0, 0);
+  ASSERT_TRUE(GroupRowOpen(*album));
+  TDisplayListViewItem* track = TrackRows(*album)[2];
+  Form->ListItemClick(&First(), track, {}, 0, 0);
+  EXPECT_TRUE(Form->CurrentItem.SameItem(track->Payload()));
+  EXPECT_EQ(First().ActiveRow(), track);
+}
+
+TEST_F(TMusicBrowserTest, DropsCopyIntoOneNewListMoveWithinItAndRemoveOnTheDeleteButton)
+{
+  TDisplayListViewItem* album = OpenAlbum();
+  ASSERT_NE(album, nullptr);
+  for (TDisplayListViewItem* track : TrackRows(*album)) {
+    First().Select(track);
+  }
+  Click(Form->SecondList(), "New");
+  ASSERT_EQ(GroupRows(Second()).size(), 1U);
+  // Before the first list: one new list, named after the folder, holding the four tracks.
+  Drop(&First(), GroupRows(Second())[0], false);
+  EXPECT_EQ(Form->DropBusy, 0);
+  const auto lists = GroupRows(Second());
+  ASSERT_EQ(lists.size(), 2U);
+  EXPECT_EQ(Form->RecordCaption(album->Payload()), "Album");
+  ASSERT_NE(ListNamed("Album"), nullptr);
+  EXPECT_EQ(Entries(), (std::vector<std::string>{"Alpha", "Bravo", "Charlie", "Delta"}));
+
+  // Within the list: Alpha dropped before row 3 lands between rows 2 and 3.
+  TDisplayListViewItem* list = ListNamed("Album");
+  Second().ClearSelection();
+  Second().Select(TrackRows(*list)[0]);
+  Drop(&Second(), TrackRows(*list)[2], false);
+  EXPECT_EQ(Entries(), (std::vector<std::string>{"Bravo", "Alpha", "Charlie", "Delta"}));
+  // Bravo after row 4: at the end.
+  list = ListNamed("Album");
+  Second().ClearSelection();
+  Second().Select(TrackRows(*list)[0]);
+  Drop(&Second(), TrackRows(*list)[3], true);
+  EXPECT_EQ(Entries(), (std::vector<std::string>{"Alpha", "Charlie", "Delta", "Bravo"}));
+
+  // The REMOVE button takes the dragged entry (Charlie): removed once the queued removal runs.
+  list = ListNamed("Album");
+  Second().ClearSelection();
+  Second().Select(TrackRows(*list)[1]);
+  TMusicListViewDrag box;
+  box.Source = &Second();
+  TOxaButton* remove = Form->SecondList()->Footer()->Button("Hide");
+  Form->DeleteButtonDragOver(remove, &box, 0, 0);
+  EXPECT_TRUE(remove->Active());
+  EXPECT_EQ(box.Cursor(), TDisplayListView::CursorDrag);
+  Form->DeleteButtonDragLeave(remove, &box, 0, 0);
+  EXPECT_FALSE(remove->Active());
+  EXPECT_EQ(box.Cursor(), TDisplayListView::CursorNoCanDo);
+  Form->DeleteButtonDragDrop(remove, &box, 0, 0);
+  EXPECT_EQ(Form->PendingRemovalSource(), &Second());
+  Application().ProcessMessages();
+  EXPECT_EQ(Form->PendingRemovalSource(), nullptr);
+  EXPECT_EQ(Entries(), (std::vector<std::string>{"Alpha", "Delta", "Bravo"}));
+}
+
+TEST_F(TMusicBrowserTest, ADropOnAListDeletedMeanwhileLeavesNothingHeldAndTheNextDropWorks)
+{
+  TDisplayListViewItem* album = OpenAlbum();
+  ASSERT_NE(album, nullptr);
+  First().Select(TrackRows(*album)[0]);
+  Click(Form->SecondList(), "New");
+  Click(Form->SecondList(), "New");
+  TDisplayListViewItem* gone = GroupRows(Second())[0];
+  TDbIdList doomed;
+  doomed.Add(gone->Payload());
+  ASSERT_TRUE(Form->Player()->RemoveFromFavorites(doomed));
+  Drop(&First(), gone, true);
+  EXPECT_EQ(Form->DropBusy, 0);
+  // The editors are free: the next drop goes in.
+  TDisplayListViewItem* kept = Loader(Second()).FindRow(GroupRows(Second()).back()->Payload());
+  ASSERT_NE(kept, nullptr);
+  const TDbId keptList = kept->Payload();  // the drop builds the rows again
+  Drop(&First(), kept, true);
+  EXPECT_EQ(Form->DropBusy, 0);
+  TDbIdList entries;
+  ASSERT_TRUE(Form->Player()->ListItems(keptList, entries));
+  EXPECT_EQ(entries.Count(), 1);
+}
+
+TEST_F(TMusicBrowserTest, ARemovalQueuedWhenTheWindowGoesDoesNothing)
+{
+  TDisplayListViewItem* album = OpenAlbum();
+  ASSERT_NE(album, nullptr);
+  First().Select(TrackRows(*album)[0]);
+  TMusicListViewDrag box;
+  box.Source = &First();
+  Form->DeleteButtonDragDrop(Form->FirstList()->Footer()->Button("Hide"), &box, 0, 0);
+  ASSERT_EQ(Form->PendingRemovalSource(), &First());
+  Application().DestroyComponents();
+  Application().ProcessMessages();
+}
+
+TEST_F(TMusicBrowserTest, FooterButtonsChangeTheDisplayModeAndDoneReturnsToThePlayingRow)
+{
+  TDisplayListViewItem* album = OpenAlbum();
+  ASSERT_NE(album, nullptr);
+  Form->ListItemClick(&First(), TrackRows(*album)[1], {}, 0, 0);
+  const TDbId playing = Form->CurrentItem;
+  ASSERT_FALSE(playing.Empty());
+  const struct {
+    bool Second;
+    const char* Button;
+    int Mode;
+  } cases[] = {
+      {false, "ShowEdit", 3}, {true, "HideEdit", 2}, {false, "HideList", 0},
+      {false, "ShowList", 2}, {true, "New", 2},      {false, "Hide", 2},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Button);
+    Click(c.Second ? Form->SecondList() : Form->FirstList(), c.Button);
+    EXPECT_EQ(Form->DisplayMode, c.Mode);
+  }
+  // Back from editing: the playing row is the first list's active row again, still playing.
+  First().SetActiveRow(nullptr);
+  Click(Form->FirstList(), "ShowEdit");
+  Click(Form->SecondList(), "HideEdit");
+  ASSERT_NE(First().ActiveRow(), nullptr);
+  EXPECT_TRUE(First().ActiveRow()->Payload().SameItem(playing));
+  EXPECT_TRUE(Form->CurrentItem.SameItem(playing));
+}
+
+TEST_F(TMusicBrowserTest, EachFooterStartsWithItsOwnButtonsAndNoneLieOnAnother)
+{
+  const struct {
+    TMusicListViewEx* Panel;
+    const char* Name;
+    bool Shown;
+  } cases[] = {
+      {Form->FirstList(), "Hide", true},     {Form->FirstList(), "New", false},
+      {Form->FirstList(), "Delete", false},  {Form->FirstList(), "HideEdit", false},
+      {Form->FirstList(), "ShowEdit", true}, {Form->SecondList(), "New", true},
+      {Form->SecondList(), "Hide", false},   {Form->SecondList(), "Delete", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.Name) + (c.Panel == Form->SecondList() ? " second" : " first"));
+    ASSERT_NE(c.Panel->Footer()->Button(c.Name), nullptr);
+    EXPECT_EQ(c.Panel->Footer()->Button(c.Name)->Visible(), c.Shown);
+  }
+  // Laid out in the first panel, the shown buttons keep apart.
+  std::vector<const TOxaButton*> shown;
+  for (const TMusicFooterButtonSpec& spec : kMusicFooterButtons) {
+    const TOxaButton* button = Form->FirstList()->Footer()->Button(spec.Name);
+    if (button != nullptr && button->Visible()) {
+      shown.push_back(button);
+    }
+  }
+  for (std::size_t i = 0; i < shown.size(); ++i) {
+    for (std::size_t j = i + 1; j < shown.size(); ++j) {
+      SCOPED_TRACE(std::string(shown[i]->Name()) + " / " + std::string(shown[j]->Name()));
+      const bool apart = shown[i]->Left() + shown[i]->Width() <= shown[j]->Left() ||
+                         shown[j]->Left() + shown[j]->Width() <= shown[i]->Left();
+      EXPECT_TRUE(apart);
+    }
+  }
+}
+
+TEST_F(TMusicBrowserTest, ASelectionNotStartingWithAFavoriteShowsRemoveInsteadOfDelete)
+{
+  TDisplayListViewItem* album = OpenAlbum();
+  ASSERT_NE(album, nullptr);
+  Click(Form->SecondList(), "New");
+  TOxaButton* del = Form->SecondList()->Footer()->Button("Delete");
+  TOxaButton* remove = Form->SecondList()->Footer()->Button("Hide");
+  remove->SetVisible(false);
+  First().Select(TrackRows(*album)[0]);
+  EXPECT_FALSE(del->Visible());
+  EXPECT_TRUE(remove->Visible());
+  Second().Select(GroupRows(Second())[0]);
+  EXPECT_TRUE(del->Visible());
+}
+
+}  // namespace
