@@ -86,6 +86,30 @@ void CopyPicture(TOxaBitmap& image, TOxaBitmap* source)
 
 }  // namespace
 
+void OxaRepaintFromRoot(TOxaBitmap& node)
+{
+  TOxaImage* control = node.Control();
+  if (!node.Visible() || node.BeingDestroyed() || control == nullptr || !control->Showing()) {
+    return;
+  }
+  TOxaBitmap* root = &node;
+  while (root->Parent() != nullptr) {
+    if (!root->Visible()) {
+      return;
+    }
+    root = root->Parent();
+  }
+  if (!root->Visible()) {
+    return;
+  }
+  const POINT at = node.PointToControl(POINT{0, 0});
+  const RECT area{at.x, at.y, at.x + node.Width(), at.y + node.Height()};
+  const HWND window = control->Handle();
+  HDC dc = GetDC(window);
+  root->BitBltToDC(dc, root->Left(), root->Top(), area);
+  ReleaseDC(window, dc);
+}
+
 // --- TOxaLabel ---
 
 TOxaLabel::TOxaLabel(TOxaObjects* parentList) : TOxaBitmap(parentList) {}
@@ -634,6 +658,15 @@ bool TOxaButton::PtInImage(POINT p) const noexcept
     }
   }
   return false;
+}
+
+void TOxaButton::PaintToControl()
+{
+  if (!Transparent()) {
+    TOxaLabel::PaintToControl();
+    return;
+  }
+  OxaRepaintFromRoot(*this);
 }
 
 void TOxaButton::MouseDown(TMouseButton button, TShiftState shift, int x, int y)

@@ -34,6 +34,11 @@ constexpr int kOxaAlignLeft = 0;
 constexpr int kOxaAlignRight = 1;
 constexpr int kOxaAlignCenter = 2;
 
+// Shows node's rectangle in its control's window now, composed from the root of its tree: for
+// nodes through which what lies below shows (transparent, translucent), which cannot be drawn
+// on their own. Nothing happens for a hidden or detached node or a window not showing.
+void OxaRepaintFromRoot(TOxaBitmap& node);
+
 class TOxaLabel : public TOxaBitmap {
  public:
   explicit TOxaLabel(TOxaObjects* parentList = nullptr);
@@ -181,6 +186,8 @@ class TOxaButton : public TOxaLabel {
   void CaptureLost() override;
   // Hit where the caption is or where a visible child is.
   bool PtInImage(POINT p) const noexcept override;
+  // A button has no background of its own: its rectangle is repainted from the whole tree.
+  void PaintToControl() override;
 
  protected:
   void PlaceText() override;

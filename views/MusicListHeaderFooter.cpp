@@ -275,7 +275,12 @@ void TMusicSelectView::HoverAt(POINT p)
   if (hit != nullptr) {
     hit->MouseEnter();
   }
-  PaintToControl();
+  Repaint();
+}
+
+void TMusicSelectView::Repaint()
+{
+  OxaRepaintFromRoot(*this);
 }
 
 void TMusicSelectView::SetOpacity(std::uint8_t value)
@@ -295,11 +300,11 @@ void TMusicSelectView::Fade(bool in)
   for (std::uint64_t t = 0; t < FadeMs; t = Now(FClock) - begin) {
     const std::uint64_t left = in ? t : FadeMs - t;
     SetOpacity(std::uint8_t(left * 255 / FadeMs));
-    PaintToControl();
+    Repaint();
     ++FFadeSteps;
   }
   SetOpacity(in ? 255 : 0);
-  PaintToControl();
+  Repaint();
   ++FFadeSteps;
 }
 

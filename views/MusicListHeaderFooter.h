@@ -118,6 +118,9 @@ class TMusicSelectView : public TOxaBitmap {
 
   std::uint8_t Opacity() const noexcept { return FOpacity; }
   void SetOpacity(std::uint8_t value);
+  // Shows the selector's rectangle in the window now, composed from the whole tree: translucent,
+  // it cannot be drawn on its own.
+  void Repaint();
   // 0 to 255 (in) or 255 to 0 (out) over 400 ms, repainting after each step; exact at the end.
   void FadeIn() { Fade(true); }
   void FadeOut() { Fade(false); }

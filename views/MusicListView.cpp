@@ -24,6 +24,8 @@ int CodeIndex(const std::array<std::string_view, N>& codes, std::string_view cod
 TDisplayListViewItem::TDisplayListViewItem(TOxaObjects* parentList, TDisplayListView* list)
     : TOxaBitmap(parentList), FList(list)
 {
+  // A row's change repaints the row alone, not the whole list.
+  SetAsyncPaint(true);
   if (FList != nullptr)
     FList->ItemCreated(this);
 }
@@ -285,6 +287,64 @@ void TDisplayListView::ScrollTo(int offset, bool animate)
   }
   FScrollOffset = target;
   PlacePanel();
+}
+
+void TDisplayListView::AnimateGroup(TOxaBitmap* group, bool open, int offset)
+{
+  if (group == nullptr || !FPanel->IsAncestorOf(group))
+    return;
+  TOxaBitmap* parent = group->Parent();
+  int full = 0;
+  std::vector<std::pair<TOxaBitmap*, int>> rows;  // the group's children and their tops
+  for (int i = 0; i < group->ChildCount(); ++i) {
+    TOxaBitmap* child = group->Children(i);
+    rows.push_back({child, child->Top()});
+    full = std::max(full, child->Top() + child->Height());
+  }
+  const int groupTop = group->Top();
+  const int from = group->Height();
+  const int to = open ? full : 0;
+  // The siblings below the group move with its bottom edge.
+  std::vector<std::pair<TOxaBitmap*, int>> below;
+  for (int i = 0; i < parent->ChildCount(); ++i) {
+    TOxaBitmap* sibling = parent->Children(i);
+    if (sibling != group && sibling->Top() >= groupTop + from)
+      below.push_back({sibling, sibling->Top()});
+  }
+  const int panelFrom = FPanel->Height();
+  const int view = std::max(0, Height() - FHeaderHeight - FFooterHeight);
+  const int target = std::clamp(offset, 0, std::max(0, panelFrom + to - from - view));
+  const int start = FScrollOffset;
+  const auto place = [&](int height, int scroll) {
+    const int grown = height - from;
+    // Panel first when growing, so nothing is placed outside it.
+    if (grown > 0)
+      FPanel->SetBounds(FPanel->Left(), FPanel->Top(), FPanel->Width(), panelFrom + grown);
+    group->SetBounds(group->Left(), groupTop, group->Width(), height);
+    for (const auto& [row, top] : rows)
+      row->SetBounds(row->Left(), top - (full - height), row->Width(), row->Height());
+    for (const auto& [sibling, top] : below)
+      sibling->SetBounds(sibling->Left(), top + grown, sibling->Width(), sibling->Height());
+    if (grown <= 0)
+      FPanel->SetBounds(FPanel->Left(), FPanel->Top(), FPanel->Width(), panelFrom + grown);
+    FScrollOffset = scroll;
+    PlacePanel();
+  };
+  const int distance = std::max(std::abs(to - from), std::abs(target - start));
+  if (distance != 0) {
+    const int duration = DisplayListScrollDuration(distance);
+    const std::uint64_t begin = FClock();
+    for (std::uint64_t elapsed = 0; elapsed < std::uint64_t(duration); elapsed = FClock() - begin) {
+      const auto t = std::int32_t(elapsed);
+      place(from + OxaAccelerate(t, duration, to - from), start + OxaAccelerate(t, duration, target - start));
+      if (Control() != nullptr)
+        PaintToControl();
+    }
+  }
+  place(to, target);
+  // The rows end where they belong inside the group, open or closed.
+  for (const auto& [row, top] : rows)
+    row->SetBounds(row->Left(), top, row->Width(), row->Height());
 }
 
 TDisplayListView::~TDisplayListView()
@@ -1012,10 +1072,55 @@ void TMusicListViewScrollBar::MouseLeave()
   SetLit(TPart::None);
 }
 
+void TMusicListViewHeader::Compose()
+{
+  if (Width() <= 0 || Height() <= 0) {
+    ChangeImageSize(0, 0, 6);
+    return;
+  }
+  ChangeImageSize(Width(), Height(), 6);
+  FillSurface(ClientRect(), Color());
+  ContentChanged();
+}
+
+// A drag over a strip is a drag over the list beside its view (the gap, the auto-scroll band).
+void TMusicListViewHeader::DragOver(TOxaBitmap* source, int x, int y)
+{
+  TOxaBitmap::DragOver(source, x, y);
+  if (auto* list = dynamic_cast<TDisplayListView*>(Parent()))
+    list->DragOver(source, x + Left(), y + Top());
+}
+
+void TMusicListViewHeader::DragMove(TOxaBitmap* source, int x, int y)
+{
+  TOxaBitmap::DragMove(source, x, y);
+  if (auto* list = dynamic_cast<TDisplayListView*>(Parent()))
+    list->DragMove(source, x + Left(), y + Top());
+}
+
+void TMusicListViewHeader::DragDrop(TOxaBitmap* source, int x, int y)
+{
+  TOxaBitmap::DragDrop(source, x, y);
+  if (auto* list = dynamic_cast<TDisplayListView*>(Parent()))
+    list->DragDrop(source, x + Left(), y + Top());
+}
+
+void TMusicListViewHeader::Resized()
+{
+  TOxaBitmap::Resized();
+  Compose();
+}
+
 TMusicListView::TMusicListView(TOxaObjects* parentList)
-    : TDisplayListView(parentList), FScrollBar(new TMusicListViewScrollBar(&Objects()))
+    : TDisplayListView(parentList),
+      FHeader(new TMusicListViewHeader(&Objects())),
+      FFooter(new TMusicListViewHeader(&Objects())),
+      FScrollBar(new TMusicListViewScrollBar(&Objects()))
 {
   SetAsyncPaint(true);
+  // Above the panel, which slides under them.
+  FHeader->SetParent(this);
+  FFooter->SetParent(this);
   FScrollBar->SetParent(this);
 }
 
@@ -1024,6 +1129,12 @@ void TMusicListView::ScrollChanged()
   if (FScrollBar == nullptr)
     return;  // still being built
   const int view = std::max(0, Height() - HeaderHeight() - FooterHeight());
+  const auto strip = [&](TMusicListViewHeader* node, int top, int height) {
+    if (node->Left() != 0 || node->Top() != top || node->Width() != Width() || node->Height() != height)
+      node->SetBounds(0, top, Width(), height);
+  };
+  strip(FHeader, 0, HeaderHeight());
+  strip(FFooter, HeaderHeight() + view, FooterHeight());
   const RECT bounds{Width() - TMusicListViewScrollBar::BarWidth, HeaderHeight(), Width(),
                     HeaderHeight() + view};
   if (FScrollBar->BoundsRect().left != bounds.left || FScrollBar->Top() != bounds.top ||
@@ -1061,11 +1172,22 @@ void TMusicListView::UpdateRowSurfaces()
 
 void TMusicListView::ContentChanged()
 {
-  // A store that is freed, replaced or inherited reaches the list only as a content change.
-  const TOxaBitmaps* store = Bitmaps();
-  if (store != FTableStore || (store != nullptr && store->Count() != FTableStoreCount))
+  // A store that is freed, replaced, inherited or edited reaches the list only as a content
+  // change.
+  if (!FTablesBuilt || StoreImages() != FTableImages)
     ChangeBitmaps();
   TDisplayListView::ContentChanged();
+}
+
+std::vector<const void*> TMusicListView::StoreImages() const
+{
+  std::vector<const void*> images;
+  for (const TOxaBitmaps* store = Bitmaps(); store != nullptr; store = store->Parent()) {
+    images.push_back(store);
+    for (int i = 0; i < store->Count(); ++i)
+      images.push_back(store->Bitmaps(i));
+  }
+  return images;
 }
 
 TOxaBitmap* TMusicListView::Checked(const std::string& name, int width, const char* method)
@@ -1091,9 +1213,9 @@ void TMusicListView::ChangeBitmaps()
   for (auto& kind : FIcons)
     kind.fill(nullptr);
   FFlaps.fill(nullptr);
-  FTableStore = Bitmaps();
-  FTableStoreCount = FTableStore != nullptr ? FTableStore->Count() : -1;
-  if (FTableStore == nullptr) {
+  FTableImages = StoreImages();
+  FTablesBuilt = true;
+  if (Bitmaps() == nullptr) {
     // No store is no fault: the rows draw without images until one is set.
     for (int i = 0; i < ItemCount(); ++i)
       if (auto* row = dynamic_cast<TMusicListViewItem*>(Items(i)))

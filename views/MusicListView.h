@@ -212,6 +212,12 @@ class TDisplayListView : public TOxaDarkenBitmap {
   // list repaints after each step; the final offset is exact.
   void ScrollTo(int offset, bool animate);
   void ScrollBy(int delta, bool animate) { ScrollTo(FScrollOffset + delta, animate); }
+  // Opens or closes a group (a node in the panel holding rows): its height runs from 0 to the
+  // height of its rows (closing: back to 0) with the rows sliding out from under (back under)
+  // its top edge, the nodes below it in its parent and the panel moving by as much, while the
+  // panel scrolls to offset; every step repaints, the end is exact. The rows keep their places
+  // inside the group. Animated over the longer of the two distances.
+  void AnimateGroup(TOxaBitmap* group, bool open, int offset);
   // Scrolls the least distance that shows the whole row (its top when it is taller than the
   // view); nothing for a row outside the panel.
   void ScrollIntoView(const TDisplayListViewItem* row, bool animate);
@@ -435,13 +441,29 @@ class TMusicListViewScrollBar : public TOxaBitmap {
   int FGrab = -1;  // where the thumb was taken, thumb coordinates; -1 while not dragging
 };
 
+// A strip across the list above or below the rows: the panel slides under it. Its height is the
+// list's header (footer) height; it shows the list's colour.
+class TMusicListViewHeader : public TOxaBitmap {
+ public:
+  using TOxaBitmap::TOxaBitmap;
+  // Fills the strip at its size.
+  void Compose();
+  // Passed on to the list, in its coordinates.
+  void DragOver(TOxaBitmap* source, int x, int y) override;
+  void DragMove(TOxaBitmap* source, int x, int y) override;
+  void DragDrop(TOxaBitmap* source, int x, int y) override;
+
+ protected:
+  void Resized() override;
+};
+
 class TMusicListView : public TDisplayListView {
  public:
   explicit TMusicListView(TOxaObjects* parentList = nullptr);
 
   // Rebuilds the icon, flap and drag-insert tables from the store, tracing missing and
   // wrongly sized images (which are left out). Runs by itself whenever the list's store is
-  // set, inherited, freed or changes its number of images.
+  // set, inherited, freed or changes an image (its own or a parent store's).
   void ChangeBitmaps();
 
   // Null when the store lacks the image or it has the wrong size.
@@ -450,6 +472,8 @@ class TMusicListView : public TDisplayListView {
   // set 0..3 ("A".."D"), step 1..10.
   TOxaBitmap* DragInsert(int set, int step) const noexcept;
   TMusicListViewScrollBar* ScrollBar() const noexcept { return FScrollBar; }
+  TMusicListViewHeader* Header() const noexcept { return FHeader; }
+  TMusicListViewHeader* Footer() const noexcept { return FFooter; }
   // After icon and inner flap, up to the scroll bar, 47 high.
   RECT EditBounds(const TDisplayListViewItem* row) const override;
   // The gap animation's length.
@@ -477,10 +501,15 @@ class TMusicListView : public TDisplayListView {
   void GapOpened(TDisplayListViewItem* row, const TMusicListViewDrag& drag) override;
 
  private:
+  TMusicListViewHeader* FHeader;
+  TMusicListViewHeader* FFooter;
   TMusicListViewScrollBar* FScrollBar;
-  // The store the tables point into, and its size then: the tables never outlive the store.
-  const TOxaBitmaps* FTableStore = nullptr;
-  int FTableStoreCount = -1;
+  // Every image of the store and its parents when the tables were built: an image replaced,
+  // added or removed anywhere in the chain (or a parent dropped) rebuilds the tables, so they
+  // never point at a freed image.
+  std::vector<const void*> StoreImages() const;
+  std::vector<const void*> FTableImages;
+  bool FTablesBuilt = false;
   TOxaBitmap* Checked(const std::string& name, int width, const char* method);
 
   std::array<std::array<TOxaBitmap*, kMusicListIconCodes.size()>, kMusicListViewItemKindCount> FIcons{};

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "framework/OxaUtils.h"
 #include "platform/Input.h"
 #include "rtl/Format.h"
 #include "views/MusicListView.h"
@@ -85,6 +86,9 @@ void TDisplayListView::BeginRowDrag(TDisplayListViewItem* row)
     FDragBox->Records.push_back(selected->RecordIndex());
   TOxaBitmap* root = control->Bitmap();
   FDragBox->SetParent(root);
+  // Drawn from the list's images and font wherever in the tree it floats.
+  FDragBox->SetBitmaps(Bitmaps());
+  FDragBox->SetFont(Font());
   FDragBox->BringToFront();
   FDragBox->Compose(0);
   FDragging = true;
@@ -113,6 +117,12 @@ void TDisplayListView::DragHookMove(TOxaImage*, TMouseButton, TShiftState, int x
 {
   // Not handled: the control goes on to tell the node under the pointer.
   MoveDragBox({x, y});
+  // The band beside the view lies outside the list, over nodes that are not the list's: the
+  // hook sees the pointer there.
+  const POINT p = ControlToPoint({x, y});
+  const int view = Height() - FHeaderHeight - FFooterHeight;
+  if (p.x >= 0 && p.x < Width() && DisplayListDragScrollDelta(p.y - FHeaderHeight, view, 5) != 0)
+    DragAutoScroll();
 }
 
 void TDisplayListView::EndRowDrag() noexcept
@@ -137,6 +147,15 @@ void TDisplayListView::EndRowDrag() noexcept
 
 void TDisplayListView::SetControl(TOxaImage* control)
 {
+  if (control != Control() && FEditRow != nullptr && FEditor) {
+    // The editor is a window of the old host: the edit ends there, its text kept.
+    TDisplayListViewItem* row = FEditRow;
+    const std::string text = ProperCase(FEditor->Text());
+    CloseEditor();
+    row->SetCaption(text);
+    if (OnEdited)
+      OnEdited(this, row);
+  }
   if (control != FHookControl && FHookControl != nullptr) {
     // Leaving the control the drag runs in: the drag cannot go on.
     if (FHookControl->Dragged() == FDragBox)

@@ -57,14 +57,19 @@ class TScreensTest : public ::testing::Test {
   // The tree as the window shows it.
   TScreenPicture Shot()
   {
-    const int width = Root->Width();
-    const int height = Root->Height();
-    Image->SetBounds(0, 0, width, height);
+    Image->SetBounds(0, 0, Root->Width(), Root->Height());
     Image->SetBitmap(Root.get());
     Image->Show();
     const int before = Image->PaintCount();
     Image->Invalidate();
     PumpUntil([&] { return Image->PaintCount() > before; }, 5000);
+    return Screen();
+  }
+  // The window's part of the screen as it is now.
+  TScreenPicture Screen()
+  {
+    const int width = Root->Width();
+    const int height = Root->Height();
     std::vector<std::uint32_t> screen;
     SIZE size{};
     TScreenPicture picture;
@@ -112,6 +117,12 @@ TEST_F(TScreensTest, SelectorMidFade)
   selector->Items(1)->MouseEnter();
   selector->SetOpacity(128);
   EXPECT_TRUE(MatchesScreen("selector-mid-fade", Shot()));
+  // A step of a fade repaints only the selector's rectangle, blended over what lies below it.
+  selector->SetOpacity(255);
+  selector->Repaint();
+  selector->SetOpacity(128);
+  selector->Repaint();
+  EXPECT_TRUE(MatchesScreen("selector-mid-fade", Screen()));
 }
 
 TEST_F(TScreensTest, TurnAtThreeSteps)
@@ -127,6 +138,27 @@ TEST_F(TScreensTest, TurnAtThreeSteps)
     turn->Render(*frame, 3 * (i + 1), 12);
   }
   EXPECT_TRUE(MatchesScreen("turn-three-steps", Shot()));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(TScreensTest, AButtonRepaintsItsCaptionOverThePanel)
+{
+  TMusicListViewEx* panel = NewPanel(640, 240);
+  Shot();
+  TOxaButton* button = panel->Footer()->Button("ShowList");
+  button->SetCaption("HALT");
+  button->PaintToControl();
+  const TScreenPicture quick = Screen();
+  const TScreenPicture full = Shot();
+  ASSERT_EQ(quick.Pixels.size(), full.Pixels.size());
+  int differing = 0;
+  for (std::size_t i = 0; i < full.Pixels.size(); ++i) {
+    differing += quick.Pixels[i] != full.Pixels[i] ? 1 : 0;
+  }
+  EXPECT_EQ(differing, 0);
 }
 
 }  // namespace

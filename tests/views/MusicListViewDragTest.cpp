@@ -219,6 +219,23 @@ TEST_F(TMusicListDragTest, AutoScrollRunsWithinTwentyPixelsOfTheViewWhileTheButt
   }
 }
 
+TEST_F(TMusicListDragTest, TheDragScrollsWhenThePointerEntersTheBandOutsideTheList)
+{
+  Host->DoMouseDown(TMouseButton::mbLeft, 0, 150, 10);
+  Move(150, 20);
+  ASSERT_NE(List->DragBox(), nullptr);
+  const struct {
+    int Y, Offset;
+  } cases[] = {{220, 0}, {209, 30}, {-5, 0}, {-21, 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Y);
+    Held = 3;  // three steps of 10 px before the button is seen up
+    Move(150, c.Y);
+    EXPECT_EQ(List->ScrollOffset(), c.Offset);
+  }
+  Host->DoMouseUp(TMouseButton::mbLeft, 0, 390, 199);
+}
+
 TEST_F(TMusicListDragTest, ReloadingDuringADragLeavesNothingBehind)
 {
   Host->DoMouseDown(TMouseButton::mbLeft, 0, 150, 10);

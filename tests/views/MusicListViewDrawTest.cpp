@@ -127,3 +127,96 @@ TEST_F(TMusicListViewTest, OnlyRowsWithinAViewOfTheViewKeepSurfaces)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(TMusicListViewTest, OpeningAndClosingAGroupSlidesItsRowsAndMovesWhatFollows)
+{
+  List->SetBounds(0, 0, 400, 200);
+  TOxaBitmap* panel = List->Panel();
+  panel->SetBounds(0, 0, 384, 2 * kMusicRowHeight);
+  TOxaBitmap* head = Group();  // the group's own row and the row after the group
+  head->SetParent(panel);
+  head->SetBounds(0, 0, 384, kMusicRowHeight);
+  TOxaBitmap* group = Group();
+  group->SetParent(panel);
+  group->SetBounds(0, kMusicRowHeight, 384, 0);
+  TOxaBitmap* after = Group();
+  after->SetParent(panel);
+  after->SetBounds(0, kMusicRowHeight, 384, kMusicRowHeight);
+  std::vector<TMusicListViewItem*> rows;
+  for (int i = 0; i < 10; ++i) {
+    rows.push_back(Row(group, i));
+    rows.back()->SetBounds(0, i * kMusicRowHeight, 384, kMusicRowHeight);
+  }
+  const int full = 10 * kMusicRowHeight;
+  struct TStep {
+    int Height, FirstTop, AfterTop, Panel;
+  };
+  std::vector<TStep> steps;
+  std::uint64_t now = 0;
+  List->SetClock([&] {
+    steps.push_back({group->Height(), rows[0]->Top(), after->Top(), panel->Height()});
+    return now += 20;
+  });
+  const struct {
+    bool Open;
+    int Offset, EndHeight, EndOffset;
+  } cases[] = {{true, kMusicRowHeight, full, kMusicRowHeight}, {false, 0, 0, 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Open);
+    steps.clear();
+    List->AnimateGroup(group, c.Open, c.Offset);
+    ASSERT_GT(steps.size(), 10u) << "animated";
+    int previous = c.Open ? -1 : full + 1;
+    steps.erase(steps.begin());  // read before the first step
+    for (const TStep& s : steps) {
+      EXPECT_EQ(s.AfterTop, kMusicRowHeight + s.Height);
+      EXPECT_EQ(s.FirstTop, s.Height - full) << "the rows slide out from under the top edge";
+      EXPECT_EQ(s.Panel, 2 * kMusicRowHeight + s.Height);
+      EXPECT_TRUE(c.Open ? s.Height >= previous : s.Height <= previous);
+      previous = s.Height;
+    }
+    EXPECT_EQ(group->Height(), c.EndHeight);
+    EXPECT_EQ(after->Top(), kMusicRowHeight + c.EndHeight);
+    EXPECT_EQ(panel->Height(), 2 * kMusicRowHeight + c.EndHeight);
+    EXPECT_EQ(List->ScrollOffset(), c.EndOffset);
+    for (int i = 0; i < 10; ++i)
+      EXPECT_EQ(rows[std::size_t(i)]->Top(), i * kMusicRowHeight);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(TMusicListViewTest, TablesFollowImagesReplacedOrDroppedAnywhereInTheStoreChain)
+{
+  TOwnedObject<TOxaBitmaps> parent(musiclisttest::SolidStore().release());
+  TOxaBitmaps own(nullptr);
+  own.SetParent(parent.get());
+  List->SetBitmaps(&own);
+  TMusicListViewItem* row = Row(Group(), 0, K::mlkAlbum);
+  row->SetBounds(0, 0, 300, kMusicRowHeight);
+  const int iconX = kMusicRowMargin + 10;
+  ASSERT_EQ(List->Icon(K::mlkAlbum, 1), parent->Find("ALB-225"));
+  // Replaced under the same name in the parent: same count everywhere, new image.
+  TOwnedObject<TOxaBitmap> red(new TOxaBitmap(nullptr));
+  red->ChangeImageSize(kMusicIconSize, kMusicIconSize, 6);
+  red->FillRect({0, 0, kMusicIconSize, kMusicIconSize}, 0x0000FF);
+  parent->Add("ALB-225", *red);
+  EXPECT_EQ(List->Icon(K::mlkAlbum, 1), parent->Find("ALB-225"));
+  EXPECT_EQ(row->GetPixel(iconX, 10), 0x0000FFu);
+  // Shadowed by the list's own store.
+  red->FillRect({0, 0, kMusicIconSize, kMusicIconSize}, 0x00FF00);
+  own.Add("ALB-225", *red);
+  EXPECT_EQ(row->GetPixel(iconX, 10), 0x00FF00u);
+  // The parent freed: its images leave the tables before anything draws from them.
+  parent.reset();
+  EXPECT_EQ(List->Icon(K::mlkAlbum, 1), own.Find("ALB-225"));
+  EXPECT_EQ(List->Flap("12"), nullptr);
+  row->SetState(kRowSelected);
+  List->SetBitmaps(nullptr);
+}
+
+}  // namespace

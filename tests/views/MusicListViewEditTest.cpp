@@ -174,6 +174,8 @@ TEST_F(TMusicListEditTest, MovingTheEditCommitsThePreviousRow)
 
 TEST_F(TMusicListEditTest, StartingAnEditDropsQueuedCallbacksButNotTheRepaint)
 {
+  Host->Show();
+  Pump();
   TOwnedObject<TMusicListViewDrag> drag(new TMusicListViewDrag(nullptr));
   drag->Caption = "dragged";
   Rows[4]->SetInsertGap(true, false);
@@ -181,12 +183,26 @@ TEST_F(TMusicListEditTest, StartingAnEditDropsQueuedCallbacksButNotTheRepaint)
   ASSERT_TRUE(List->DropPending());
   List->ContentChanged();
   ASSERT_TRUE(List->Dirty());
+  ASSERT_TRUE(List->AsyncPosted());
+  const int queued = Host->QueuedCallbacks();
   List->SetEditRow(Rows[5]);
   EXPECT_FALSE(List->DropPending());
-  EXPECT_EQ(Host->QueuedCallbacks(), 1) << "only the repaint, queued again";
+  EXPECT_EQ(Host->QueuedCallbacks(), queued - 1) << "the drop gone, the list's repaint queued again";
   EXPECT_TRUE(List->AsyncPosted());
   Pump();
   EXPECT_FALSE(List->AsyncPosted()) << "the repaint ran";
+}
+
+TEST_F(TMusicListEditTest, LeavingTheHostEndsTheEditKeepingItsText)
+{
+  List->SetEditRow(Rows[1]);
+  SendMessageA(List->Editor()->Editor(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("kept text"));
+  Host->SetBitmap(nullptr);
+  EXPECT_EQ(List->Editor(), nullptr);
+  EXPECT_EQ(List->EditRow(), nullptr);
+  EXPECT_EQ(Rows[1]->Caption(), "Kept Text");
+  EXPECT_EQ(Edits.Captions, std::vector<std::string>{"Kept Text"});
+  Pump();
 }
 
 TEST_F(TMusicListEditTest, FreeingTheEditedRowClosesTheEditor)

@@ -127,3 +127,34 @@ TEST_F(TMusicListScrollBarTest, ArrowsLightUnderThePointerAndWhileHeld)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(TMusicListViewTest, HeaderAndFooterStripsCoverTheRowsAboveAndBelowTheView)
+{
+  List->SetBounds(0, 0, 400, 300);
+  List->Panel()->SetBounds(0, 0, 384, 1000);
+  const struct {
+    int Header, Footer;
+  } cases[] = {{0, 0}, {40, 28}, {1, 0}, {0, 1}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.Header) + "/" + std::to_string(c.Footer));
+    List->SetHeaderHeight(c.Header);
+    List->SetFooterHeight(c.Footer);
+    const RECT header = List->Header()->BoundsRect();
+    const RECT footer = List->Footer()->BoundsRect();
+    EXPECT_EQ(header.top, 0);
+    EXPECT_EQ(header.bottom, c.Header);
+    EXPECT_EQ(header.right, 400);
+    EXPECT_EQ(footer.top, 300 - c.Footer);
+    EXPECT_EQ(footer.bottom, 300);
+    EXPECT_EQ(List->Panel()->Top(), c.Header);
+    // The strips lie above the panel: a point in the header finds the header.
+    if (c.Header > 0) {
+      POINT p{10, 0};
+      EXPECT_EQ(List->FindChildAt(p), List->Header());
+    }
+  }
+}
+
+}  // namespace

@@ -1,0 +1,209 @@
+// The music list at 800x600 on the headless screen, composed on the calling thread:
+// - GroupOpening: a whole opening animation of a group of 5,000 tracks, 60 steps a second of its
+//   clock, reported per frame (frames/s counter), against MemcpyScroll, a frame that only moves
+//   the list's 800x600 surface up by the same share of the distance (the floor);
+// - ListMemory: the heap a list of N track rows takes, rows in reach composed (bytes counter);
+// - ToggleSelection: one row selected or deselected and repainted through the async path.
+
+#include <malloc.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "graphics/OxaImage.h"
+#include "platform/Messages.h"
+#include "platform/display/DisplayTesting.h"
+#include "skin/OxaSkin.h"
+#include "views/MusicListView.h"
+
+namespace {
+
+using K = TMusicListViewItemKinds;
+constexpr int kWidth = 800;
+constexpr int kHeight = 600;
+
+void Settle()
+{
+  MSG message{};
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
+    DispatchMessageA(&message);
+}
+
+std::size_t HeapInUse()
+{
+  const struct mallinfo2 info = mallinfo2();
+  return info.uordblks + info.hblkhd;
+}
+
+// Resident bytes: the heap and the mapped surfaces alike.
+std::size_t Resident()
+{
+  std::FILE* file = std::fopen("/proc/self/statm", "r");
+  if (file == nullptr)
+    return 0;
+  unsigned long size = 0, resident = 0;
+  const int read = std::fscanf(file, "%lu %lu", &size, &resident);
+  std::fclose(file);
+  return read == 2 ? std::size_t(resident) * std::size_t(sysconf(_SC_PAGESIZE)) : 0;
+}
+
+// A list with a group row and a group of rows (closed unless open), in its own host.
+struct TScene {
+  TOwnedObject<TOxaImage> Image{new TOxaImage(nullptr)};
+  TOxaBitmaps Store{nullptr};
+  TOxaFont Font{nullptr};
+  TOwnedObject<TMusicListView> List{new TMusicListView(nullptr)};
+  TOxaBitmap* Group = nullptr;
+  std::vector<TMusicListViewItem*> Rows;
+  std::uint64_t Now = 0;
+
+  TScene(int rows, bool open)
+  {
+    UseHeadlessDisplay(kWidth, kHeight);
+    Store.ReadData(*OxaSkinStore("Icons"));
+    TOxaGdiFont gdi;
+    gdi.Name = "Verdana";
+    gdi.Height = -13;
+    Font.SetGdiFont(gdi);
+    List->SetBitmaps(&Store);
+    List->SetFont(&Font);
+    List->SetBounds(0, 0, kWidth, kHeight);
+    TOxaBitmap* panel = List->Panel();
+    const int width = kWidth - TMusicListViewScrollBar::BarWidth;
+    const int full = rows * kMusicRowHeight;
+    panel->SetBounds(0, 0, width, kMusicRowHeight + (open ? full : 0));
+    auto* head = new TMusicListViewItem(&panel->Objects(), List.get(), K::mlkAlbum);
+    head->SetCaption("The Album");
+    head->SetBounds(0, 0, width, kMusicRowHeight);
+    head->SetParent(panel);
+    Group = new TOxaBitmap(&panel->Objects());
+    Group->SetBounds(0, kMusicRowHeight, width, open ? full : 0);
+    Group->SetAutoRealign(false);
+    Group->SetParent(panel);
+    for (int i = 0; i < rows; ++i) {
+      auto* row = new TMusicListViewItem(&Group->Objects(), List.get(), K::mlkTrack);
+      row->SetRecordIndex(i);
+      row->SetNumber(i + 1);
+      row->SetCaption("Track number " + std::to_string(i + 1));
+      row->SetBounds(0, i * kMusicRowHeight, width, kMusicRowHeight);
+      row->SetParent(Group);
+      Rows.push_back(row);
+    }
+    List->ScrollTo(0, false);
+    Image->SetBounds(0, 0, kWidth, kHeight);
+    Image->Show();
+    Image->SetBitmap(List.get());
+    Settle();
+  }
+  ~TScene() { Image->SetBitmap(nullptr); }
+  TScene(const TScene&) = delete;
+  TScene& operator=(const TScene&) = delete;
+};
+
+void BM_GroupOpening(benchmark::State& state)
+{
+  TScene scene(5000, false);
+  std::uint64_t frames = 0;
+  scene.List->SetClock([&] {
+    ++frames;
+    return scene.Now += 1000 / 60;
+  });
+  for (auto _ : state) {
+    // Opening scrolls the group's row to the top and shows 11 screens of its rows on the way.
+    scene.List->AnimateGroup(scene.Group, true, kMusicRowHeight);
+    state.PauseTiming();
+    const std::uint64_t opening = frames;
+    scene.List->AnimateGroup(scene.Group, false, 0);
+    Settle();
+    frames = opening;
+    state.ResumeTiming();
+  }
+  state.counters["frames"] = benchmark::Counter(double(frames), benchmark::Counter::kAvgIterations);
+  state.counters["fps"] = benchmark::Counter(double(frames), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_GroupOpening)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+// One animation frame that only scrolls the surface: a memmove of 800x600x3 bytes.
+void BM_MemcpyScroll(benchmark::State& state)
+{
+  const std::size_t stride = std::size_t(OxaStride(kWidth, 3));
+  std::vector<std::uint8_t> surface(stride * kHeight, 0x5A);
+  int shift = 1;
+  for (auto _ : state) {
+    std::memmove(surface.data(), surface.data() + stride * std::size_t(shift),
+                 stride * std::size_t(kHeight - shift));
+    shift = shift % 20 + 1;
+    benchmark::DoNotOptimize(surface.data());
+    benchmark::ClobberMemory();
+  }
+  state.counters["fps"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_MemcpyScroll)->UseRealTime();
+
+void BM_ListMemory(benchmark::State& state)
+{
+  std::size_t heap = 0, resident = 0, surfaces = 0, composed = 0;
+  for (auto _ : state) {
+    const std::size_t heapBefore = HeapInUse();
+    const std::size_t residentBefore = Resident();
+    {
+      TScene scene(int(state.range(0)), true);
+      heap = HeapInUse() - heapBefore;
+      resident = Resident() - residentBefore;
+      surfaces = 0;
+      composed = 0;
+      for (const TMusicListViewItem* row : scene.Rows) {
+        surfaces += row->ImageSize();
+        composed += row->Composed() ? 1 : 0;
+      }
+      benchmark::DoNotOptimize(scene.Rows.data());
+    }
+  }
+  state.counters["heap"] = double(heap);
+  state.counters["resident"] = double(resident);
+  state.counters["surfaces"] = double(surfaces);
+  state.counters["composed"] = double(composed);
+}
+BENCHMARK(BM_ListMemory)->Arg(50)->Arg(5000)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+void BM_ToggleSelection(benchmark::State& state)
+{
+  TScene scene(50, true);
+  TMusicListViewItem* row = scene.Rows[3];
+  for (auto _ : state) {
+    if (scene.List->IsSelected(row))
+      scene.List->Deselect(row);
+    else
+      scene.List->Select(row);
+    scene.Image->RunCallbacks();  // the list's queued repaint
+  }
+}
+BENCHMARK(BM_ToggleSelection)->Unit(benchmark::kMicrosecond);
+
+// The same toggle without the repaint: the row's own recomposition.
+void BM_ToggleSelectionCompose(benchmark::State& state)
+{
+  TScene scene(50, true);
+  TMusicListViewItem* row = scene.Rows[3];
+  for (auto _ : state) {
+    if (scene.List->IsSelected(row))
+      scene.List->Deselect(row);
+    else
+      scene.List->Select(row);
+    state.PauseTiming();
+    scene.Image->RunCallbacks();
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_ToggleSelectionCompose)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
