@@ -274,7 +274,9 @@ void TOxaLabel::UpdateText()
     const int width = std::max((text ? FBlock.Width : 0) + 2 * padX, 0);
     const int height = std::max((text ? FBlock.Height : 0) + 2 * padY, 0);
     ChangeImageSize(width, height, PixelFormat());
-    FKeyed = font != nullptr;
+    // Glyph text sits on its store's key colour, which is no part of the look. A platform font's
+    // background is: its dark text is drawn to be read on that box, not on the skin.
+    FKeyed = font != nullptr && font->Bitmaps() != nullptr;
     FSurfaceKey = 0;
     if (width > 0 && height > 0) {
       const RECT whole{0, 0, width, height};
