@@ -2,12 +2,72 @@
 #include "graphics/OxaButton.h"
 
 #include <algorithm>
+#include <array>
 
 #include "graphics/OxaImage.h"
 
 namespace {
 
 constexpr const char* kEllipsis = "...";
+
+RECT Intersect(const RECT& a, const RECT& b) noexcept
+{
+  RECT r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+         std::min(a.bottom, b.bottom)};
+  if (r.right <= r.left || r.bottom <= r.top) {
+    return {0, 0, 0, 0};
+  }
+  return r;
+}
+
+bool Empty(const RECT& r) noexcept
+{
+  return r.right <= r.left || r.bottom <= r.top;
+}
+
+RECT Offset(RECT r, int dx, int dy) noexcept
+{
+  return {r.left + dx, r.top + dy, r.right + dx, r.bottom + dy};
+}
+
+TOwnedObject<TOxaBitmap> Scratch(int width, int height, int pixelFormat)
+{
+  TOwnedObject<TOxaBitmap> surface(new TOxaBitmap(nullptr));
+  surface->ChangeImageSize(width, height, pixelFormat);
+  return surface;
+}
+
+// The rectangle from of source at (x, y) of target, leaving the target's pixels where the source
+// holds key.
+void DrawKeyed(TOxaBitmap& source, TOxaBitmap& target, int x, int y, const RECT& from, TOxaColor key)
+{
+  const int width = from.right - from.left;
+  const int height = from.bottom - from.top;
+  if (width <= 0 || height <= 0) {
+    return;
+  }
+  const TOxaBltTable* table = source.BltTable();
+  if (table != nullptr && source.PixelFormat() == target.PixelFormat() && source.ScanLineRead(0) != nullptr &&
+      target.ScanLine(0) != nullptr) {
+    table->TransparentCopy(target.Desc(), source.Desc(), x, y, from.left, from.top, width, height, key);
+    return;
+  }
+  // Formats without pixel operations: both sides and the key go through 24-bit copies, converted
+  // alike, and the result goes back.
+  const TOxaBltTable* table24 = OxaBltTable(opf24Bit);
+  TOwnedObject<TOxaBitmap> below = Scratch(width, height, opf24Bit);
+  target.Draw(*below, 0, 0, RECT{x, y, x + width, y + height});
+  TOwnedObject<TOxaBitmap> above = Scratch(width, height, opf24Bit);
+  source.Draw(*above, 0, 0, from);
+  TOwnedObject<TOxaBitmap> probe = Scratch(1, 1, source.PixelFormat());
+  probe->FillSurface(RECT{0, 0, 1, 1}, key);
+  TOwnedObject<TOxaBitmap> probe24 = Scratch(1, 1, opf24Bit);
+  probe->Draw(*probe24, 0, 0, RECT{0, 0, 1, 1});
+  below->ScanLine(0);
+  above->ScanLineRead(0);
+  table24->TransparentCopy(below->Desc(), above->Desc(), 0, 0, 0, 0, width, height, probe24->GetPixel(0, 0));
+  below->Draw(target, x, y, RECT{0, 0, width, height});
+}
 
 // The picture of source copied into image (nothing without a source).
 void CopyPicture(TOxaBitmap& image, TOxaBitmap* source)
@@ -214,9 +274,15 @@ void TOxaLabel::UpdateText()
     const int width = std::max((text ? FBlock.Width : 0) + 2 * padX, 0);
     const int height = std::max((text ? FBlock.Height : 0) + 2 * padY, 0);
     ChangeImageSize(width, height, PixelFormat());
+    // Glyph text sits on its store's key colour, which is no part of the look. A platform font's
+    // background is: its dark text is drawn to be read on that box, not on the skin.
+    FKeyed = font != nullptr && font->Bitmaps() != nullptr;
+    FSurfaceKey = 0;
     if (width > 0 && height > 0) {
       const RECT whole{0, 0, width, height};
       FillSurface(whole, font != nullptr ? FBlock.KeyColor : Color());
+      // Read back, so a format that cannot hold the colour exactly compares what it holds.
+      FSurfaceKey = GetPixel(0, 0) & 0xFFFFFF;
       if (text) {
         font->Draw(*this, FBlock, padX, padY);
       }
@@ -233,6 +299,51 @@ void TOxaLabel::UpdateText()
     throw;
   }
   --FTextUpdating;
+}
+
+void TOxaLabel::DrawImageTo(TOxaBitmap& target, int x, int y, const RECT& clip)
+{
+  if (!FKeyed) {
+    TOxaBitmap::DrawImageTo(target, x, y, clip);
+    return;
+  }
+  const int surfaceWidth = ImageWidth();
+  const int surfaceHeight = ImageHeight();
+  const RECT image = Offset(ImageRect(), x, y);
+  const int imageWidth = image.right - image.left;
+  const int imageHeight = image.bottom - image.top;
+  if (surfaceWidth <= 0 || surfaceHeight <= 0 || imageWidth <= 0 || imageHeight <= 0) {
+    return;
+  }
+  const RECT shown = Intersect(Intersect(Intersect(image, clip), {x, y, x + Width(), y + Height()}),
+                               {0, 0, target.ImageWidth(), target.ImageHeight()});
+  if (Empty(shown)) {
+    return;
+  }
+  TOxaBitmap* source = this;
+  TOwnedObject<TOxaBitmap> stretched;
+  if (imageWidth != surfaceWidth || imageHeight != surfaceHeight) {
+    stretched = Scratch(imageWidth, imageHeight, PixelFormat());
+    StretchDraw(*stretched, RECT{0, 0, imageWidth, imageHeight});
+    source = stretched.get();
+  }
+  const RECT from = Offset(shown, -image.left, -image.top);
+  DrawKeyed(*source, target, shown.left, shown.top, from, FSurfaceKey);
+  if (FFrameWidth <= 0) {
+    return;
+  }
+  // The frame is copied whole over what the key let through (it may be of the key colour).
+  const int bandX = std::min((FFrameWidth * imageWidth + surfaceWidth - 1) / surfaceWidth, imageWidth);
+  const int bandY = std::min((FFrameWidth * imageHeight + surfaceHeight - 1) / surfaceHeight, imageHeight);
+  const std::array<RECT, 4> bands{
+      RECT{0, 0, imageWidth, bandY}, RECT{0, imageHeight - bandY, imageWidth, imageHeight},
+      RECT{0, 0, bandX, imageHeight}, RECT{imageWidth - bandX, 0, imageWidth, imageHeight}};
+  for (const RECT& band : bands) {
+    const RECT part = Intersect(band, from);
+    if (!Empty(part)) {
+      source->Draw(target, image.left + part.left, image.top + part.top, part);
+    }
+  }
 }
 
 void TOxaLabel::PlaceText()
@@ -288,7 +399,15 @@ void TOxaDarkenLabel::TextUpdated()
   // change: a caption changed later would otherwise show undarkened.
   if (FDarkenPending || FDarken != 0) {
     if (FDarken != 0 && ImageWidth() > 0 && ImageHeight() > 0) {
-      FillSurface(RECT{0, 0, ImageWidth(), ImageHeight()}, TOxaColor(255 - FDarken) << 24);
+      const TOxaColor shade = TOxaColor(255 - FDarken) << 24;
+      FillSurface(RECT{0, 0, ImageWidth(), ImageHeight()}, shade);
+      if (KeyedSurface()) {
+        // The key darkens with the rest; what it becomes still lets the background show.
+        TOwnedObject<TOxaBitmap> probe = Scratch(1, 1, PixelFormat());
+        probe->FillSurface(RECT{0, 0, 1, 1}, SurfaceKey());
+        probe->FillSurface(RECT{0, 0, 1, 1}, shade);
+        SetSurfaceKey(probe->GetPixel(0, 0) & 0xFFFFFF);
+      }
     }
     FDarkenPending = false;
   }

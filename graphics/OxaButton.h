@@ -13,6 +13,10 @@
 //   (PlaceText); a button puts it under its state image.
 // - The surface's margins take the background of the text (the glyph store's key colour or the
 //   platform font's background); a label without font has frame and margins only.
+// - A surface drawn with a font is composed with that key colour as transparent: the text sits on
+//   the label's own background (the parent's pixels when the label is transparent), and only the
+//   frame is copied whole, so a frame of the key colour still shows. A label without font is
+//   copied plainly.
 
 #include <array>
 #include <cstdint>
@@ -75,8 +79,16 @@ class TOxaLabel : public TOxaBitmap {
   virtual void TextChanged();
   void Update() override;
   void ContentChanged() override;
+  void DrawImageTo(TOxaBitmap& target, int x, int y, const RECT& clip) override;
+
+  // Whether the surface was drawn with a font, so its pixels of SurfaceKey let the background show.
+  bool KeyedSurface() const noexcept { return FKeyed; }
+  // The key colour as the surface holds it.
+  TOxaColor SurfaceKey() const noexcept { return FSurfaceKey; }
 
  protected:
+  // For a subclass that recolours the whole surface after the text is drawn.
+  void SetSurfaceKey(TOxaColor value) noexcept { FSurfaceKey = value; }
   // Places the text surface (the image rectangle) inside the node.
   virtual void PlaceText();
   // Runs after each text update, with the surface drawn.
@@ -101,6 +113,8 @@ class TOxaLabel : public TOxaBitmap {
   std::int32_t FMaxTextWidth = kOxaLabelNoLimit;
   std::int32_t FMaxTextHeight = kOxaLabelNoLimit;
   TOxaTextBlock FBlock;
+  bool FKeyed = false;
+  TOxaColor FSurfaceKey = 0;
   int FTextUpdating = 0;
   int FTextUpdates = 0;
 };
