@@ -10,6 +10,7 @@
 #include "Music/MusicStart.h"
 #include "OxaIPC/OxaIpcApplication.h"
 #include "OxaIPC/OxaIpcClient.h"
+#include "framework/OxaTimer.h"
 #include "framework/OxaUtils.h"
 #include "platform/CommandLine.h"
 #include "platform/Processes.h"
@@ -411,7 +412,19 @@ void TMusicForm::FirstScanOrPlay()
       }
     }
   }
-  FPlayer->StartUpdateScan();
+  // The scan first reads every file the library knows, on this thread: it waits until the first
+  // frame is up. A window timer comes after every paint, and the delay keeps it off the posted
+  // path, which would come first.
+  FTimer->AddTimer(nullptr, 0, MakeMethod<&TMusicForm::StartupScanDue>(this),
+                   GetTickCount64() + TOxaTimer::PostWithin + 1);
+}
+
+void TMusicForm::StartupScanDue(TOxaTimer*, std::int32_t, std::uint64_t)
+{
+  if (Running && FPlayer) {
+    TraceObject(this, "StartupScan");
+    FPlayer->StartUpdateScan();
+  }
 }
 
 TMusicForm::~TMusicForm()

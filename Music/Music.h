@@ -252,6 +252,7 @@ class TMusicForm : public TForm {
   void EntryTimeout(TOxaTimer* sender, std::int32_t value, std::uint64_t due);
   void CloseTimeout(TOxaTimer* sender, std::int32_t value, std::uint64_t due);
   void UpdateDatabaseRetry(TOxaTimer* sender, std::int32_t value, std::uint64_t due);
+  void StartupScanDue(TOxaTimer* sender, std::int32_t value, std::uint64_t due);
   void PlayEntryNumber(std::int32_t number);
   void JumpByName(const std::string& text);
   // The top-level image runs a transition (the update is retried later).

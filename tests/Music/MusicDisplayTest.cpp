@@ -1,17 +1,22 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <chrono>
+#include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Music/Music.h"
 #include "Music/MusicDisplay.h"
 #include "framework/OxaUtils.h"
+#include "platform/Paths.h"
 #include "platform/Windows.h"
 #include "platform/display/DisplayTesting.h"
 #include "platform/display/Input.h"
 #include "scan/OxaMusicPlayerTypes.h"
 #include "tests/support/TempFolder.h"
+#include "tests/support/TraceCapture.h"
 
 namespace {
 
@@ -72,6 +77,37 @@ TEST_F(TMusicDisplayTest, AnEmptyLibraryOpensTheBrowserOnTheScanPanel)
     }
   }
   EXPECT_GT(lit, 0);
+}
+
+// The update scan reads every known file on the interface thread before its own thread runs: a
+// start with roots presents its first frame before that, and still sets the scan going.
+TEST_F(TMusicDisplayTest, TheStartUpdateScanWaitsForTheFirstFrameAndThenStarts)
+{
+  std::filesystem::create_directories(FMachine.Home() / "Music");
+  TStringList roots;
+  roots.Add(WindowsPathOf((FMachine.Home() / "Music").string()) + "\\");
+  WriteOption(TMusicOption::Roots, roots);
+  const TTraceCapture trace;
+  const std::uint64_t presents = DisplayPresentCount();
+  auto* form = Application().CreateForm<TMusicForm>(std::vector<std::string>{});
+  ASSERT_TRUE(form->Running);
+  EXPECT_TRUE(trace.Contains("Create: UpdateScan"));
+  EXPECT_FALSE(trace.Contains("StartupScan")) << "not from the constructor";
+  // Everything but the timers: the paints, so the first frame is up.
+  MSG message{};
+  while (PeekMessageA(&message, nullptr, 0, WM_TIMER - 1, PM_REMOVE) ||
+         PeekMessageA(&message, nullptr, WM_TIMER + 1, ~0U, PM_REMOVE)) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+  EXPECT_GT(DisplayPresentCount(), presents);
+  EXPECT_FALSE(trace.Contains("StartupScan")) << "not before the first frame";
+  const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (!trace.Contains("StartupScan") && std::chrono::steady_clock::now() < giveUp) {
+    Application().ProcessMessages();
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  EXPECT_TRUE(trace.Contains("StartupScan"));
 }
 
 TEST_F(TMusicDisplayTest, DisplayModesShowTheBrowserOrOnlyTheTriangle)
