@@ -2,6 +2,7 @@
 // their reference counts, the unique folder names, and the merge of a scan into the library.
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <optional>
 
@@ -572,17 +573,20 @@ TKnownFiles TMusicDatabase::GetKnownFiles(const TFolderList* include1, const TFo
   Activate(files);
   TKnownFiles known;
   known.reserve(static_cast<std::size_t>(files.RecordCount()));
-  for (files.First(); !files.Eof(); files.Next()) {
-    std::string path = files.FilePath->AsString();
+  // One statement over the three columns the comparison needs, in FileId order (the merge
+  // order of the scans that added the files), instead of a cursor loading every whole record.
+  const std::array<const TField*, 3> columns{files.FileId, files.FilePath, files.Attributes};
+  files.ReadFields(columns, [&](const TSqliteStatement& row) {
+    const std::string_view path = row.ColumnText(1);
     if (!PassesFilters(path, include1, include2, exclude)) {
-      continue;
+      return;
     }
     TKnownFile& file = known.emplace_back();
-    file.FileId = files.FileId->AsInteger();
-    file.FilePath = std::move(path);
-    const std::span<const std::byte> stored = files.Attributes->AsBytes();
+    file.FileId = static_cast<std::int32_t>(row.ColumnInt(0));
+    file.FilePath.assign(path);
+    const std::span<const std::byte> stored = row.ColumnBlob(2);
     std::copy_n(stored.begin(), std::min(stored.size(), file.Attributes.size()), file.Attributes.begin());
-  }
+  });
   known.shrink_to_fit();
   return known;
 }

@@ -341,7 +341,9 @@ void TSearchEngineThread::DropScan()
 void TSearchEngineThread::Collect(TObject*, const std::string& folder, const TSearchRec& record)
 {
   TMusicFileItem& item = Wrapper.FFoundFiles.emplace_back();
-  item.FileName = folder + record.Name;
+  // One allocation per path: folder + name would copy the folder first and grow it.
+  item.FileName.reserve(folder.size() + record.Name.size());
+  item.FileName.append(folder).append(record.Name);
   item.LastWriteTime = record.FindData.ftLastWriteTime;
   item.CreationTime = record.FindData.ftCreationTime;
   item.LastAccessTime = record.FindData.ftLastAccessTime;

@@ -20,6 +20,16 @@ std::string RootOf(std::string_view path)
   return drive.empty() ? std::string(path) : drive + "\\";
 }
 
+// ExtractFileExt without the copy: the walk asks this of every file it lists.
+std::string_view ExtensionOf(std::string_view name) noexcept
+{
+  const auto dot = name.find_last_of(".\\:");
+  if (dot == std::string_view::npos || name[dot] != '.') {
+    return {};
+  }
+  return name.substr(dot);
+}
+
 bool IsAscii(std::string_view text) noexcept
 {
   for (const char c : text) {
@@ -173,7 +183,7 @@ TMusicFileRule::TMusicFileRule(const TStringList& masks)
 
 bool TMusicFileRule::HasMusicExtension(std::string_view name) const
 {
-  const std::string extension = ExtractFileExt(name);
+  const std::string_view extension = ExtensionOf(name);
   const bool asciiExtension = IsAscii(extension);
   for (const TMask& mask : FMasks) {
     // Between two ASCII texts case folding is plain A-Z folding, so the collator is needed only
@@ -191,5 +201,5 @@ bool TMusicFileRule::IsMusicFile(std::string_view name, std::int64_t size, DWORD
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || size < MinMusicFileSize || !HasMusicExtension(name)) {
     return false;
   }
-  return size >= MinWaveFileSize || !SameAsciiText(ExtractFileExt(name), ".wav");
+  return size >= MinWaveFileSize || !SameAsciiText(ExtensionOf(name), ".wav");
 }

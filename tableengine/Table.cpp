@@ -541,6 +541,22 @@ TTable::TIndexStatements& TTable::Statements()
   return statements;
 }
 
+void TTable::ReadFields(std::span<const TField* const> fields,
+                        const std::function<void(const TSqliteStatement&)>& row)
+{
+  CheckActive("ReadFields");
+  std::string list;
+  for (const TField* field : fields) {
+    list += (list.empty() ? "" : ", ") + Quote(field->FieldName());
+  }
+  TSqliteStatement statement(FDatabase->Connection(), "SELECT " +
+                                                          (list.empty() ? std::string("rowid") : list) +
+                                                          " FROM " + Quote(FTableName) + " ORDER BY rowid");
+  while (statement.Step()) {
+    row(statement);
+  }
+}
+
 void TTable::ResetWalk() noexcept
 {
   if (FWalk != nullptr) {

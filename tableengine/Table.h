@@ -27,6 +27,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -166,6 +167,13 @@ class TTable : public TComponent {
   void Post();
   void Cancel() noexcept;
   void Delete();
+
+  // Reads the given fields of every record in insertion order with one statement, without
+  // loading records or moving the cursor (for bulk reads that need a few columns of each record).
+  // row gets the statement with the fields' values as columns 0, 1, ... in the order given;
+  // they are valid during the call only. Raises EDatabaseError when inactive.
+  void ReadFields(std::span<const TField* const> fields,
+                  const std::function<void(const TSqliteStatement&)>& row);
 
   int FieldCount() const noexcept { return static_cast<int>(FFields.size()); }
   TField& Fields(int index) const { return *FFields.at(static_cast<std::size_t>(index)); }

@@ -68,16 +68,21 @@ bool HasWildcards(std::string_view name)
   return name.find_first_of("*?") != std::string_view::npos;
 }
 
-void Fill(WIN32_FIND_DATAA& data, const std::string& name, const THostFileInfo& info)
+void Fill(WIN32_FIND_DATAA& data, std::string_view name, const THostFileInfo& info)
 {
-  std::memset(&data, 0, sizeof data);
+  // Field by field: a walk fills one record per entry, and the name buffer is most of it.
   data.dwFileAttributes = info.Attributes;
   data.ftCreationTime = info.CreationTime;
   data.ftLastAccessTime = info.LastAccessTime;
   data.ftLastWriteTime = info.LastWriteTime;
   data.nFileSizeHigh = static_cast<DWORD>(info.Size >> 32);
   data.nFileSizeLow = static_cast<DWORD>(info.Size);
-  std::memcpy(data.cFileName, name.c_str(), std::min<std::size_t>(name.size(), MAX_PATH - 1));
+  data.dwReserved0 = 0;
+  data.dwReserved1 = 0;
+  const std::size_t length = std::min<std::size_t>(name.size(), MAX_PATH - 1);
+  std::memcpy(data.cFileName, name.data(), length);
+  data.cFileName[length] = '\0';
+  std::memset(data.cAlternateFileName, 0, sizeof data.cAlternateFileName);
 }
 
 class TFindObject : public TKernelObject {
@@ -142,7 +147,7 @@ class TFindObject : public TKernelObject {
       if (!QueryHostFile(::dirfd(FDir), entry->d_name, name, info)) {
         continue;  // gone since the folder was read
       }
-      Fill(data, std::string(name), info);
+      Fill(data, name, info);
       return true;
     }
     return false;

@@ -528,3 +528,55 @@ TEST_F(TableTest, IndexesBuiltInAnotherCollationOrderAreRebuiltOnConnect)
 }
 
 }  // namespace
+
+TEST_F(TableTest, ReadFieldsGivesTheChosenColumnsOfEveryRecordInIdOrderAndLeavesTheCursor)
+{
+  TTable songs(Db);
+  songs.SetTableName("Songs");
+  songs.Open();
+  EXPECT_THROW(TTable(Db).ReadFields({}, [](const TSqliteStatement&) {}), EDatabaseError);
+  const std::array<const TField*, 3> columns{&songs.FieldByName("Sum"), &songs.FieldByName("SongId"),
+                                             &songs.FieldByName("Path")};
+  int rows = 0;
+  songs.ReadFields(columns, [&](const TSqliteStatement&) { ++rows; });
+  EXPECT_EQ(rows, 0);
+
+  Add(songs, "zeta", 1);
+  Add(songs, "Alpha", 2);
+  Add(songs, "mid", 3);
+  songs.Edit();
+  const std::array<std::uint8_t, 2> sum{7, 9};
+  songs.FieldByName("Sum").SetAsBytes(sum);
+  songs.Post();
+  ASSERT_TRUE(songs.FindKey(1));
+  songs.Delete();
+  Add(songs, "last", 4);
+  songs.SetIndexName("PathIndex");
+  ASSERT_TRUE(songs.FindKey("LAST"));
+
+  struct TRow {
+    std::int64_t Id;
+    std::string Path;
+    std::vector<std::byte> Sum;
+  };
+  std::vector<TRow> read;
+  songs.ReadFields(columns, [&](const TSqliteStatement& row) {
+    const auto bytes = row.ColumnBlob(0);
+    read.push_back({row.ColumnInt(1), std::string(row.ColumnText(2)), {bytes.begin(), bytes.end()}});
+  });
+  // Id order whatever the cursor's index, the deleted record left out, blocks whole.
+  ASSERT_EQ(read.size(), 3U);
+  const std::array<std::pair<std::int64_t, const char*>, 3> expected{{{2, "Alpha"}, {3, "mid"}, {4, "last"}}};
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_EQ(read[i].Id, expected[i].first) << i;
+    EXPECT_EQ(read[i].Path, expected[i].second) << i;
+    ASSERT_EQ(read[i].Sum.size(), 4U) << i;
+  }
+  EXPECT_EQ(read[1].Sum[0], std::byte{7});
+  EXPECT_EQ(read[1].Sum[1], std::byte{9});
+  EXPECT_EQ(read[0].Sum[0], std::byte{0});
+  // The cursor stays on its record and walks on from it.
+  EXPECT_EQ(songs.FieldByName("Path").AsString(), "last");
+  songs.Next();
+  EXPECT_EQ(songs.FieldByName("Path").AsString(), "mid");
+}
