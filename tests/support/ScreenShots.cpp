@@ -7,7 +7,9 @@
 #include <filesystem>
 #include <memory>
 
+#include "platform/display/DisplayTesting.h"
 #include "tests/support/TempFolder.h"
+#include "tests/support/XvfbServer.h"
 
 namespace {
 
@@ -112,4 +114,16 @@ testing::AssertionResult MatchesScreen(const std::string& name, const TScreenPic
     failure << differing << " pixels differ from " << reference << "; see " << (out / (name + ".diff.png"));
   }
   return failure << " (the picture taken: " << (out / (name + ".actual.png")) << ")";
+}
+
+std::unique_ptr<TXvfbServer> UseScreenshotDisplay()
+{
+  const char* x11 = std::getenv("OXA_SCREENS_X11");
+  if (x11 != nullptr && std::string(x11) == "1") {
+    auto server = std::make_unique<TXvfbServer>("800x600x24");
+    UseX11Display();
+    return server;
+  }
+  UseHeadlessDisplay();
+  return nullptr;
 }

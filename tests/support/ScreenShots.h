@@ -9,8 +9,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
+
+class TXvfbServer;
 
 struct TScreenPicture {
   int Width = 0;
@@ -22,3 +25,7 @@ bool ReadPngPicture(const std::string& path, TScreenPicture& picture);
 bool WritePngPicture(const std::string& path, const TScreenPicture& picture);
 
 testing::AssertionResult MatchesScreen(const std::string& name, const TScreenPicture& picture);
+
+// The display screenshots are taken from: the memory screen, or with OXA_SCREENS_X11=1 a private
+// 800x600 X server, which the caller keeps for as long as the display is used.
+std::unique_ptr<TXvfbServer> UseScreenshotDisplay();

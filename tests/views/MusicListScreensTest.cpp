@@ -21,16 +21,7 @@ using K = TMusicListViewItemKinds;
 
 class TScreensTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite()
-  {
-    const char* x11 = std::getenv("OXA_SCREENS_X11");
-    if (x11 != nullptr && std::string(x11) == "1") {
-      Server = std::make_unique<TXvfbServer>("800x600x24");
-      UseX11Display();
-    } else {
-      UseHeadlessDisplay();
-    }
-  }
+  static void SetUpTestSuite() { Server = UseScreenshotDisplay(); }
   static void TearDownTestSuite() { Server.reset(); }
   void SetUp() override
   {
