@@ -213,9 +213,23 @@ std::string FoldCase(std::string_view text)
 
 void AppendFoldCase(std::string& result, std::string_view text)
 {
-  // ASCII is written in place; the first other byte hands over to the code-point loop.
   const std::size_t start = result.size();
   result.resize(start + text.size());
+  // Paths are mostly ASCII: both loops run without a branch per byte, so the compiler can take
+  // many bytes at a time (the scan folds every path it finds and knows).
+  unsigned char seen = 0;
+  for (const char c : text) {
+    seen |= static_cast<unsigned char>(c);
+  }
+  if (seen < 0x80) {
+    char* const target = result.data() + start;
+    for (std::size_t k = 0; k < text.size(); ++k) {
+      const auto byte = static_cast<unsigned char>(text[k]);
+      target[k] = static_cast<char>(byte + (static_cast<unsigned char>(byte - 'A') < 26 ? 32 : 0));
+    }
+    return;
+  }
+  // ASCII is written in place; the first other byte hands over to the code-point loop.
   std::size_t pos = 0;
   for (; pos < text.size(); ++pos) {
     const auto byte = static_cast<unsigned char>(text[pos]);

@@ -96,39 +96,161 @@ std::string DriveOfPath(std::string_view path)
   return drive + '\\';
 }
 
+TPathKeys::TPathKeys(std::size_t count, std::size_t bytes)
+{
+  FEnds.reserve(count);
+  FText.reserve(bytes);
+}
+
+std::string_view TPathKeys::Add(std::string_view path)
+{
+  const std::size_t start = FText.size();
+  AppendFoldCase(FText, path);
+  FEnds.push_back(FText.size());
+  return std::string_view(FText).substr(start);
+}
+
+std::string_view TPathKeys::Key(std::size_t k) const noexcept
+{
+  const std::size_t start = k == 0 ? 0 : FEnds[k - 1];
+  return std::string_view(FText).substr(start, FEnds[k] - start);
+}
+
+std::size_t TPathKeys::Size() const noexcept
+{
+  return FOrder.empty() ? FEnds.size() : FOrder.size();
+}
+
+std::string_view TPathKeys::operator[](std::size_t k) const noexcept
+{
+  return Key(FOrder.empty() ? k : FOrder[k]);
+}
+
+void TPathKeys::Reorder(std::vector<std::uint32_t> order)
+{
+  FOrder = std::move(order);
+}
+
 namespace {
 
-// The folded paths of a list, in one buffer: one allocation for all of them, not one each.
-class TFoldedPaths {
- public:
-  explicit TFoldedPaths(std::size_t count) { FEnds.reserve(count); }
-  std::string_view Add(std::string_view path)
-  {
-    const std::size_t start = FText.size();
-    AppendFoldCase(FText, path);
-    FEnds.push_back(FText.size());
-    return std::string_view(FText).substr(start);
+// The first eight bytes of text from offset on, as a number that orders as the bytes do (a
+// shorter text is padded with zero bytes): most comparisons of names end in these.
+std::uint64_t HeadOf(std::string_view text, std::size_t offset) noexcept
+{
+  std::uint64_t head = 0;
+  for (std::size_t k = 0; k < 8; ++k) {
+    head <<= 8;
+    if (offset + k < text.size()) {
+      head |= static_cast<unsigned char>(text[offset + k]);
+    }
   }
-  std::string_view operator[](std::size_t k) const noexcept
-  {
-    const std::size_t start = k == 0 ? 0 : FEnds[k - 1];
-    return std::string_view(FText).substr(start, FEnds[k] - start);
+  return head;
+}
+
+// The bytes up to and with the last backslash: the folder of a folded path.
+std::size_t FolderLength(std::string_view key) noexcept
+{
+  const std::size_t cut = key.rfind('\\');
+  return cut == std::string_view::npos ? 0 : cut + 1;
+}
+
+}  // namespace
+
+void SortPathOrder(const TPathKeys& keys, std::vector<std::uint32_t>& order)
+{
+  // Equal keys keep their order, so the order is that of (key, index): with the index every
+  // key is different and any way to the sorted list gives the same one.
+  const auto less = [&keys](std::uint32_t a, std::uint32_t b) {
+    const int c = keys.Key(a).compare(keys.Key(b));
+    return c < 0 || (c == 0 && a < b);
+  };
+  if (std::is_sorted(order.begin(), order.end(), less)) {
+    return;  // the library hands over the files a scan added in this order
   }
+  // A walk gives each folder's entries together but in no order, and the folders in none
+  // either. Each stretch of one folder is sorted by name (all its keys share the folder's
+  // bytes), the stretches by their first key, and what overlaps after that (a folder's files
+  // on both sides of a subfolder, one folder met twice) is merged.
+  struct TEntry {
+    std::uint64_t Head;
+    std::uint32_t Index;
+  };
+  std::vector<TEntry> entries;
+  std::vector<std::pair<std::size_t, std::size_t>> stretches;  // [begin, end) in order
+  for (std::size_t begin = 0; begin < order.size();) {
+    const std::string_view first = keys.Key(order[begin]);
+    const std::size_t folder = FolderLength(first);
+    std::size_t end = begin + 1;
+    while (end < order.size()) {
+      const std::string_view key = keys.Key(order[end]);
+      if (FolderLength(key) != folder || key.compare(0, folder, first, 0, folder) != 0) {
+        break;
+      }
+      ++end;
+    }
+    entries.clear();
+    for (std::size_t k = begin; k < end; ++k) {
+      entries.push_back({HeadOf(keys.Key(order[k]), folder), order[k]});
+    }
+    std::sort(entries.begin(), entries.end(), [&keys, folder](const TEntry& a, const TEntry& b) {
+      if (a.Head != b.Head) {
+        return a.Head < b.Head;
+      }
+      const int c = keys.Key(a.Index).substr(folder).compare(keys.Key(b.Index).substr(folder));
+      return c < 0 || (c == 0 && a.Index < b.Index);
+    });
+    for (std::size_t k = begin; k < end; ++k) {
+      order[k] = entries[k - begin].Index;
+    }
+    stretches.emplace_back(begin, end);
+    begin = end;
+  }
+  std::sort(stretches.begin(), stretches.end(),
+            [&](const auto& a, const auto& b) { return less(order[a.first], order[b.first]); });
+  std::vector<std::uint32_t> merged;
+  merged.reserve(order.size());
+  for (const auto& [begin, end] : stretches) {
+    merged.insert(merged.end(), order.begin() + static_cast<std::ptrdiff_t>(begin),
+                  order.begin() + static_cast<std::ptrdiff_t>(end));
+  }
+  // The runs already in order are merged pairwise until one is left.
+  std::vector<std::size_t> runs{0};
+  for (std::size_t k = 1; k < merged.size(); ++k) {
+    if (less(merged[k], merged[k - 1])) {
+      runs.push_back(k);
+    }
+  }
+  runs.push_back(merged.size());
+  order.resize(merged.size());
+  while (runs.size() > 2) {
+    std::vector<std::size_t> joined{0};
+    for (std::size_t r = 0; r + 1 < runs.size(); r += 2) {
+      const auto at = [&merged](std::size_t k) { return merged.begin() + static_cast<std::ptrdiff_t>(k); };
+      const std::size_t end = r + 2 < runs.size() ? runs[r + 2] : runs[r + 1];
+      std::merge(at(runs[r]), at(runs[r + 1]), at(runs[r + 1]), at(end),
+                 order.begin() + static_cast<std::ptrdiff_t>(runs[r]), less);
+      joined.push_back(end);
+    }
+    runs = std::move(joined);
+    merged.swap(order);
+  }
+  order.swap(merged);
+}
 
- private:
-  std::string FText;
-  std::vector<std::size_t> FEnds;
-};
+namespace {
 
-// Sorts the records by their folded paths, made once each; byte order of the folded paths is
-// the order of ComparePaths. Records are large (several strings each): each is moved at most
-// once, in place, and not at all when the list is in order already, as the library hands over
-// the files a scan added in order.
+// Sorts the records by their folded paths, made once each, and hands the paths back in the
+// records' new order. Records are large (several strings each): each is moved at most once, in
+// place, and not at all when the list is in order already.
 template <class T, class Path, class Keep>
-void SortByPath(std::vector<T>& records, Path path, Keep keep)
+TPathKeys SortByPath(std::vector<T>& records, Path path, Keep keep)
 {
   const std::size_t count = records.size();
-  TFoldedPaths keys(count);
+  std::size_t bytes = 0;
+  for (const T& record : records) {
+    bytes += path(record).size();
+  }
+  TPathKeys keys(count, bytes);
   std::vector<std::uint32_t> order;
   order.reserve(count);
   std::vector<bool> kept(count, false);
@@ -139,10 +261,15 @@ void SortByPath(std::vector<T>& records, Path path, Keep keep)
       kept[k] = true;
     }
   }
-  const auto less = [&keys](std::uint32_t a, std::uint32_t b) { return keys[a] < keys[b]; };
-  if (!std::is_sorted(order.begin(), order.end(), less)) {
-    std::stable_sort(order.begin(), order.end(), less);
+  SortPathOrder(keys, order);
+  bool identity = order.size() == count;
+  for (std::uint32_t k = 0; identity && k < order.size(); ++k) {
+    identity = order[k] == k;
   }
+  if (identity) {
+    return keys;
+  }
+  keys.Reorder(order);
   // The records dropped go first, the rest moving up in their order; order follows them.
   std::vector<std::uint32_t> moved(count, 0);
   std::uint32_t size = 0;
@@ -174,25 +301,26 @@ void SortByPath(std::vector<T>& records, Path path, Keep keep)
     records[j] = std::move(first);
     order[j] = j;
   }
+  return keys;
 }
 
 }  // namespace
 
-void SortKnownFiles(TKnownFiles& known)
+TPathKeys SortKnownFiles(TKnownFiles& known)
 {
-  KeepSortedKnownFiles(known, [](const std::string&, std::string_view) { return true; });
+  return KeepSortedKnownFiles(known, [](const std::string&, std::string_view) { return true; });
 }
 
-void KeepSortedKnownFiles(TKnownFiles& known,
-                          const std::function<bool(const std::string& path, std::string_view folded)>& keep)
+TPathKeys KeepSortedKnownFiles(TKnownFiles& known,
+                               const std::function<bool(const std::string& path, std::string_view folded)>& keep)
 {
-  SortByPath(
+  return SortByPath(
       known, [](const TKnownFile& file) -> const std::string& { return file.FilePath; }, keep);
 }
 
-void SortFileItems(TMusicFileItems& items)
+TPathKeys SortFileItems(TMusicFileItems& items)
 {
-  SortByPath(
+  return SortByPath(
       items, [](const TMusicFileItem& item) -> const std::string& { return item.FileName; },
       [](const std::string&, std::string_view) { return true; });
 }

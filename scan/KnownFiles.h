@@ -51,12 +51,39 @@ inline int ComparePaths(std::string_view a, std::string_view b) noexcept
 {
   return CompareTextFolded(a, b);
 }
-void SortKnownFiles(TKnownFiles& known);
-void SortFileItems(TMusicFileItems& items);
+
+// The folded paths (FoldCase) of a list, in one buffer. Their byte order is the order of
+// ComparePaths, so once made they are compared with memcmp. A sort hands them back in the
+// order of its records (operator[]); Key gives them in the order they were added.
+class TPathKeys {
+ public:
+  TPathKeys() = default;
+  TPathKeys(std::size_t count, std::size_t bytes);
+  // Folds path and adds it; the view lasts until the next Add.
+  std::string_view Add(std::string_view path);
+  std::string_view Key(std::size_t added) const noexcept;
+  std::size_t Size() const noexcept;
+  std::string_view operator[](std::size_t record) const noexcept;
+  // Record k takes Key(order[k]) from now on.
+  void Reorder(std::vector<std::uint32_t> order);
+
+ private:
+  std::string FText;
+  std::vector<std::size_t> FEnds;
+  std::vector<std::uint32_t> FOrder;  // empty: as added
+};
+
+// Sorts order (indices of keys) by key, equal keys keeping their order: a stable sort, made
+// cheap for a list in order already and for the order a folder walk gives.
+void SortPathOrder(const TPathKeys& keys, std::vector<std::uint32_t>& order);
+
+// The sorts hand back the folded paths of the sorted records.
+TPathKeys SortKnownFiles(TKnownFiles& known);
+TPathKeys SortFileItems(TMusicFileItems& items);
 // Keeps only the files keep accepts (given the path and its FoldCase form) and sorts them as
 // SortKnownFiles does, folding each path once.
-void KeepSortedKnownFiles(TKnownFiles& known,
-                          const std::function<bool(const std::string& path, std::string_view folded)>& keep);
+TPathKeys KeepSortedKnownFiles(TKnownFiles& known,
+                               const std::function<bool(const std::string& path, std::string_view folded)>& keep);
 
 // Whether paths lie under folders, for many paths against many folders: each folder is looked
 // up by the path's own folders, so the cost does not grow with the number of folders.

@@ -47,13 +47,6 @@ bool ZeroChecksum(const TMusicCheckSum& checksum) noexcept
   return std::all_of(checksum.begin(), checksum.end(), [](auto b) { return b == 0; });
 }
 
-// The known files a predicate (of the path and its folded form) selects, sorted by path.
-template <class P>
-TKnownFiles KnownInScope(TKnownFiles known, P inScope)
-{
-  KeepSortedKnownFiles(known, inScope);
-  return known;
-}
 
 }  // namespace
 
@@ -213,9 +206,7 @@ void TSearchEngineThread::FullScan()
   for (int i = 0; i < WhiteDrives.Count(); ++i) {
     walked.Add(DriveOfPath(WhiteDrives[i]));
   }
-  CompareAndRead(KnownInScope(std::move(Wrapper.FKnownFiles), [&](const std::string& path, std::string_view) {
-    return SameDrive(path, walked);
-  }));
+  CompareAndRead([&](const std::string& path, std::string_view) { return SameDrive(path, walked); });
   if (Cancelled) {
     Finished = true;
     return;
@@ -268,10 +259,20 @@ void TSearchEngineThread::UpdateScan()
   }
   const TFolderSet rootFolders(FolderListOf(activeRoots));
   const TFolderSet cutFolders(FolderListOf(activeCuts));
-  CompareAndRead(
-      KnownInScope(std::move(Wrapper.FKnownFiles), [&](const std::string&, std::string_view folded) {
-        return rootFolders.ContainsFolded(folded) && !cutFolders.ContainsFolded(folded);
-      }));
+  // Whether a path is in scope depends only on its folder, and the library's files come folder
+  // by folder: the answer is kept while the folder stays the same.
+  std::string lastFolder;
+  bool lastInScope = false;
+  bool haveLast = false;
+  CompareAndRead([&](const std::string&, std::string_view folded) {
+    const std::string_view folder = folded.substr(0, folded.rfind('\\') + 1);
+    if (!haveLast || folder != lastFolder) {
+      lastFolder.assign(folder);
+      lastInScope = rootFolders.ContainsFolded(folder) && !cutFolders.ContainsFolded(folder);
+      haveLast = true;
+    }
+    return lastInScope;
+  });
   if (Cancelled) {
     Finished = true;
     return;
@@ -307,8 +308,7 @@ void TSearchEngineThread::DropScan()
       droppedFiles.Add(files[i]);
     }
     const TFolderList droppedFolders = FolderListOf(folders);
-    CompareAndRead(
-        KnownInScope(std::move(Wrapper.FKnownFiles), [&](const std::string& path, std::string_view) {
+    CompareAndRead([&](const std::string& path, std::string_view) {
           int index = 0;
           if (droppedFiles.Find(path, index)) {
             return true;
@@ -317,7 +317,7 @@ void TSearchEngineThread::DropScan()
           return std::any_of(droppedFolders.begin(), droppedFolders.end(), [&](const std::string& dropped) {
             return AnsiCompareText(folder, dropped) == 0;
           });
-        }));
+        });
   }
   TStringList greyDrives;
   const bool dropped = files.Count() + folders.Count() > 0;
@@ -369,17 +369,17 @@ void TSearchEngineThread::ReportProgress(const std::string& folder, UINT message
   }
 }
 
-void TSearchEngineThread::CompareAndRead(TKnownFiles inScope)
+void TSearchEngineThread::CompareAndRead(const TKnownScope& inScope)
 {
+  // The scan's idea of the known files is the set in scope, whatever happens below.
+  const TPathKeys knownKeys = KeepSortedKnownFiles(Wrapper.FKnownFiles, inScope);
   StartTick = GetTickCount();
   TMusicFileItems& found = Wrapper.FFoundFiles;
-  // The scan's idea of the known files is the set in scope, whatever happens below.
-  Wrapper.FKnownFiles = std::move(inScope);
   const TKnownFiles& known = Wrapper.FKnownFiles;
   if (Cancelled) {
     return;
   }
-  SortFileItems(found);
+  const TPathKeys foundKeys = SortFileItems(found);
   TOxaMusicTag tag;
   std::size_t kept = 0;  // found items [0, kept) stay; the rest are moved down over removed ones
   std::size_t j = 0;
@@ -387,7 +387,7 @@ void TSearchEngineThread::CompareAndRead(TKnownFiles inScope)
   for (; i < found.size(); ++i) {
     const TKnownFile* match = nullptr;
     while (j < known.size()) {
-      const int order = ComparePaths(known[j].FilePath, found[i].FileName);
+      const int order = knownKeys[j].compare(foundKeys[i]);
       if (order < 0) {
         ++j;  // known, not found
         continue;

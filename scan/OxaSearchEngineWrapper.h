@@ -19,6 +19,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -109,9 +110,10 @@ class TSearchEngineThread : public TThread {
   void FullScan();
   void UpdateScan();
   void DropScan();
-  // Step 2 over the wrapper's found files and the known files in scope, which become the
-  // wrapper's known files.
-  void CompareAndRead(TKnownFiles known);
+  // Step 2 over the wrapper's found files and the known files in scope (inScope is given each
+  // path and its folded form), which become the wrapper's known files, sorted.
+  using TKnownScope = std::function<bool(const std::string& path, std::string_view folded)>;
+  void CompareAndRead(const TKnownScope& inScope);
   void Collect(TObject* sender, const std::string& folder, const TSearchRec& record);
   void EnterDirectory(TNode* node, const std::string& path);
   void ReportProgress(const std::string& folder, UINT message, WPARAM wParam, LPARAM lParam);

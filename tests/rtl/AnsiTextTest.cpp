@@ -163,3 +163,42 @@ TEST(AnsiText, FoldedComparisonIsCodePointOrderAfterFolding)
   }
   EXPECT_EQ(FoldCase("C:\\Music\\ÄÖÜ \u212A.MP3"), "c:\\music\\äöü k.mp3");
 }
+
+TEST(AnsiText, AppendFoldCaseLowersExactlyTheAsciiCapitalsAndKeepsWhatWasThere)
+{
+  // Every ASCII byte, alone and all together, and with a letter beyond ASCII first, last or
+  // nowhere: the whole-text ASCII path and the code-point path must agree byte for byte.
+  std::string all;
+  for (int c = 1; c < 0x80; ++c) {
+    all += static_cast<char>(c);
+  }
+  const auto plain = [](std::string_view text) {
+    std::string lowered;
+    for (const char c : text) {
+      lowered += (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+    }
+    return lowered;
+  };
+  for (int c = 1; c < 0x80; ++c) {
+    const std::string one(1, static_cast<char>(c));
+    std::string target = "X";
+    AppendFoldCase(target, one);
+    EXPECT_EQ(target, "X" + plain(one)) << c;
+  }
+  const struct {
+    std::string Text;
+    std::string Folded;
+  } cases[] = {
+      {"", ""},
+      {all, plain(all)},
+      {"\u00c4" + all, "\u00e4" + plain(all)},
+      {all + "\u00c4", plain(all) + "\u00e4"},
+      {"C:\\MUSIC\\\u212A\\@AZ[`az{.MP3", "c:\\music\\k\\@az[`az{.mp3"},
+  };
+  for (const auto& c : cases) {
+    std::string target = "Kept ";
+    AppendFoldCase(target, c.Text);
+    EXPECT_EQ(target, "Kept " + c.Folded);
+    EXPECT_EQ(FoldCase(c.Text), c.Folded);
+  }
+}
