@@ -118,17 +118,18 @@ std::string_view TPathKeys::Key(std::size_t k) const noexcept
 
 std::size_t TPathKeys::Size() const noexcept
 {
-  return FOrder.empty() ? FEnds.size() : FOrder.size();
+  return FReordered ? FOrder.size() : FEnds.size();
 }
 
 std::string_view TPathKeys::operator[](std::size_t k) const noexcept
 {
-  return Key(FOrder.empty() ? k : FOrder[k]);
+  return Key(FReordered ? FOrder[k] : k);
 }
 
 void TPathKeys::Reorder(std::vector<std::uint32_t> order)
 {
   FOrder = std::move(order);
+  FReordered = true;
 }
 
 namespace {

@@ -70,7 +70,8 @@ class TPathKeys {
  private:
   std::string FText;
   std::vector<std::size_t> FEnds;
-  std::vector<std::uint32_t> FOrder;  // empty: as added
+  std::vector<std::uint32_t> FOrder;
+  bool FReordered = false;  // otherwise records are in the order added
 };
 
 // Sorts order (indices of keys) by key, equal keys keeping their order: a stable sort, made

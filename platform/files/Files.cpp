@@ -830,12 +830,24 @@ BOOL FileTimeToDosDateTime(const FILETIME* lpFileTime, WORD* lpFatDate, WORD* lp
   std::int64_t seconds = 0;
   std::int64_t nanoseconds = 0;
   UnixFromFileTime(*lpFileTime, seconds, nanoseconds);
-  const auto instant = static_cast<time_t>(seconds);
-  struct tm parts {};
-  if (::gmtime_r(&instant, &parts) == nullptr || parts.tm_year < 80 || parts.tm_year > 207) {
+  // The civil date by arithmetic on days (a file search converts every entry, and gmtime_r
+  // takes the time-zone lock each time): days since 1970-01-01 to year, month and day in the
+  // proleptic Gregorian calendar, counted in 400-year eras from 0000-03-01.
+  const std::int64_t days = (seconds >= 0 ? seconds : seconds - 86399) / 86400;
+  const std::int64_t secondOfDay = seconds - days * 86400;
+  const std::int64_t shifted = days + 719468;
+  const std::int64_t era = (shifted >= 0 ? shifted : shifted - 146096) / 146097;
+  const std::int64_t dayOfEra = shifted - era * 146097;
+  const std::int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+  const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+  const std::int64_t marchMonth = (5 * dayOfYear + 2) / 153;
+  const std::int64_t day = dayOfYear - (153 * marchMonth + 2) / 5 + 1;
+  const std::int64_t month = marchMonth < 10 ? marchMonth + 3 : marchMonth - 9;
+  const std::int64_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
+  if (year < 1980 || year > 2107) {
     return FailWith(ERROR_INVALID_PARAMETER);
   }
-  *lpFatDate = static_cast<WORD>(((parts.tm_year - 80) << 9) | ((parts.tm_mon + 1) << 5) | parts.tm_mday);
-  *lpFatTime = static_cast<WORD>((parts.tm_hour << 11) | (parts.tm_min << 5) | (parts.tm_sec / 2));
+  *lpFatDate = static_cast<WORD>(((year - 1980) << 9) | (month << 5) | day);
+  *lpFatTime = static_cast<WORD>(((secondOfDay / 3600) << 11) | ((secondOfDay / 60 % 60) << 5) | (secondOfDay % 60 / 2));
   return TRUE;
 }

@@ -2,8 +2,10 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <time.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -447,6 +449,63 @@ TEST(FindFiles, TimesAreFileTimesAndCreationTimeSurvivesRenameAndChmod)
   ASSERT_TRUE(FileTimeToDosDateTime(&before.ftLastWriteTime, &date, &time));
   EXPECT_EQ(date, ((2001 - 1980) << 9) | (9 << 5) | 9);
   EXPECT_EQ(time, (1 << 11) | (46 << 5) | 20);
+}
+
+TEST(Files, DosDateAndTimeAreTheCalendarOfTheFileTime)
+{
+  // The plain way: gmtime_r's calendar, seconds halved; only 1980 to 2107 fit a DOS date.
+  const auto plain = [](std::int64_t seconds, WORD& date, WORD& time) {
+    const auto instant = static_cast<time_t>(seconds);
+    struct tm parts {};
+    if (::gmtime_r(&instant, &parts) == nullptr || parts.tm_year < 80 || parts.tm_year > 207) {
+      return false;
+    }
+    date = static_cast<WORD>(((parts.tm_year - 80) << 9) | ((parts.tm_mon + 1) << 5) | parts.tm_mday);
+    time = static_cast<WORD>((parts.tm_hour << 11) | (parts.tm_min << 5) | (parts.tm_sec / 2));
+    return true;
+  };
+  const auto fileTime = [](std::int64_t seconds, std::int64_t ticks) {
+    const auto value = static_cast<std::uint64_t>((seconds + 11644473600) * 10000000 + ticks);
+    return FILETIME{static_cast<DWORD>(value), static_cast<DWORD>(value >> 32)};
+  };
+  std::vector<std::int64_t> instants = {
+      315532799,   // 1979-12-31 23:59:59: too early
+      315532800,   // 1980-01-01 00:00:00
+      320630399,   // 1980-02-28 23:59:59
+      320630400,   // 1980-02-29
+      951782400,   // 2000-02-29
+      951868800,   // 2000-03-01
+      946684799,   // 1999-12-31 23:59:59
+      4107542399,  // 2100-02-28 23:59:59 (2100 has no 29 February)
+      4107542400,  // 2100-03-01
+      4354819199,  // 2107-12-31 23:59:59: the last DOS second
+      4354819200,  // 2108-01-01: too late
+      0,           // 1970
+      -1,          // 1969-12-31 23:59:59
+      -11644473600 // 1601-01-01, file time 0
+  };
+  for (std::int64_t seconds = 315532800; seconds < 4354819200; seconds += 86399 * 37 + 7) {
+    instants.push_back(seconds);
+  }
+  for (const std::int64_t seconds : instants) {
+    for (const std::int64_t ticks : {0LL, 9999999LL}) {
+      SCOPED_TRACE(seconds);
+      const FILETIME time = fileTime(seconds, ticks);
+      WORD date = 0, clock = 0, plainDate = 0, plainClock = 0;
+      const bool expected = plain(seconds, plainDate, plainClock);
+      SetLastError(0);
+      EXPECT_EQ(FileTimeToDosDateTime(&time, &date, &clock) != FALSE, expected);
+      if (expected) {
+        EXPECT_EQ(date, plainDate);
+        EXPECT_EQ(clock, plainClock);
+      } else {
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+      }
+    }
+  }
+  const FILETIME last{0xFFFFFFFF, 0xFFFFFFFF};
+  WORD date = 0, clock = 0;
+  EXPECT_FALSE(FileTimeToDosDateTime(&last, &date, &clock));
 }
 
 TEST(FindFiles, MasksFollowTheWin32Rule)

@@ -35,6 +35,46 @@ std::vector<std::string> ShuffledPaths(int count, unsigned seed)
   return paths;
 }
 
+// The order a folder walk gives: each folder's files in no order, its subfolders walked where
+// they come among them, a folder now and then in another spelling of its name.
+void WalkLike(std::mt19937& random, const std::string& folder, int depth, std::vector<std::string>& paths)
+{
+  static const char* const names[] = {"01 Intro.mp3", "02 intro.mp3", "Track 0001 a.mp3", "TRACK 0001 B.mp3",
+                                      "track 0001.mp3", "a.mp3", "A.MP3", "\u00c4rger.mp3", "\u00e4rger.mp3",
+                                      "z.mp3", "b", "Bb.mp3"};
+  static const char* const folders[] = {"B", "b", "Ba", "\u00c4", "Track 0001 a.mp3", "Sub"};
+  std::vector<std::string> entries;
+  for (const char* name : names) {
+    if (random() % 3 != 0) {
+      entries.push_back(folder + name);
+    }
+  }
+  if (depth < 3) {
+    for (const char* sub : folders) {
+      if (random() % 3 == 0) {
+        entries.push_back(folder + sub + "\\");
+      }
+    }
+  }
+  std::shuffle(entries.begin(), entries.end(), random);
+  for (const std::string& entry : entries) {
+    if (entry.ends_with('\\')) {
+      WalkLike(random, entry, depth + 1, paths);
+    } else {
+      paths.push_back(entry);
+    }
+  }
+}
+
+std::vector<std::string> WalkLikePaths(unsigned seed)
+{
+  std::mt19937 random(seed);
+  std::vector<std::string> paths;
+  WalkLike(random, "C:\\Music\\", 0, paths);
+  WalkLike(random, "c:\\MUSIC\\", 1, paths);
+  return paths;
+}
+
 struct TSortCase {
   const char* Name;
   std::vector<std::string> Paths;
@@ -59,6 +99,18 @@ std::vector<TSortCase> SortCases()
       {"folded letters beyond ASCII",
        {"C:\\z.mp3", "C:\\\u00c4\\x.mp3", "C:\\\u212a.mp3", "C:\\\u00e4.mp3", "C:\\k.mp3", "C:\\K.mp3"}},
       {"a shuffle (cycles of every length)", ShuffledPaths(64, 7)},
+      {"a folder's files on both sides of its subfolders, walked",
+       {"C:\\A\\c.mp3", "C:\\A\\B\\y.mp3", "C:\\A\\B\\x.mp3", "C:\\A\\a.mp3", "C:\\A\\b.mp3",
+        "C:\\A\\B.mp3", "C:\\A\\Ba\\x.mp3", "C:\\A\\[.mp3"}},
+      {"one folder met twice, and in two spellings",
+       {"C:\\A\\b.mp3", "C:\\A\\a.mp3", "C:\\A\\Sub\\x.mp3", "C:\\A\\c.mp3", "C:\\A\\A.mp3",
+        "c:\\a\\B.MP3", "c:\\a\\a.mp3", "C:\\A\\a.mp3"}},
+      {"names alike in their first eight bytes, and shorter",
+       {"C:\\F\\Track 0001 b.mp3", "C:\\F\\Track 0001 a.mp3", "C:\\F\\Track 0001", "C:\\F\\Track 00",
+        "C:\\F\\Track 0001 A.mp3", "C:\\F\\", "C:\\F\\Track 0001 a.mp3", "C:\\F\\T"}},
+      {"paths without a folder", {"b.mp3", "C:\\a.mp3", "a.mp3", "B.mp3", ""}},
+      {"a walk", WalkLikePaths(1)},
+      {"another walk", WalkLikePaths(2)},
   };
 }
 
@@ -76,12 +128,16 @@ TEST(SortByPath, KnownFilesAndFoundItemsTakeTheMergeOrderWithTheirRecords)
       item.FileName = c.Paths[k];
       item.Track = static_cast<std::int32_t>(k);
     }
-    SortKnownFiles(known);
-    SortFileItems(items);
+    const TPathKeys knownKeys = SortKnownFiles(known);
+    const TPathKeys itemKeys = SortFileItems(items);
     ASSERT_EQ(known.size(), expected.size());
     ASSERT_EQ(items.size(), expected.size());
+    ASSERT_EQ(knownKeys.Size(), expected.size());
+    ASSERT_EQ(itemKeys.Size(), expected.size());
     for (std::size_t i = 0; i < expected.size(); ++i) {
       const auto k = static_cast<std::size_t>(expected[i]);
+      EXPECT_EQ(knownKeys[i], FoldCase(c.Paths[k]));
+      EXPECT_EQ(itemKeys[i], FoldCase(c.Paths[k]));
       EXPECT_EQ(known[i].FileId, expected[i]);
       EXPECT_EQ(known[i].FilePath, c.Paths[k]);
       EXPECT_EQ(known[i].Attributes[0], static_cast<std::byte>(k));
@@ -111,7 +167,7 @@ TEST(SortByPath, KeptKnownFilesAreTheOnesTheFilterTakesInMergeOrder)
       known.push_back({static_cast<std::int32_t>(k), c.Paths[k], {}});
     }
     std::vector<std::string> folded;
-    KeepSortedKnownFiles(known, [&](const std::string& path, std::string_view f) {
+    const TPathKeys keys = KeepSortedKnownFiles(known, [&](const std::string& path, std::string_view f) {
       folded.emplace_back(f);
       EXPECT_EQ(FoldCase(path), f);
       return keep(path, f);
@@ -123,7 +179,40 @@ TEST(SortByPath, KeptKnownFilesAreTheOnesTheFilterTakesInMergeOrder)
       EXPECT_EQ(file.FilePath, c.Paths[static_cast<std::size_t>(file.FileId)]);
     }
     EXPECT_EQ(ids, expected);
+    ASSERT_EQ(keys.Size(), known.size());
+    for (std::size_t i = 0; i < known.size(); ++i) {
+      EXPECT_EQ(keys[i], FoldCase(known[i].FilePath));
+    }
   }
+}
+
+TEST(SortByPath, OrderOfKeysIsTheStableSortWhateverTheWalk)
+{
+  // Many walks, with a part of the indices only and with each index's key added in any order:
+  // the sort must give what the plain stable sort gives.
+  for (unsigned seed = 1; seed <= 60; ++seed) {
+    SCOPED_TRACE(seed);
+    const std::vector<std::string> paths = WalkLikePaths(seed);
+    TPathKeys keys;
+    for (const std::string& path : paths) {
+      keys.Add(path);
+    }
+    std::vector<bool> kept;
+    std::vector<std::uint32_t> order;
+    for (std::uint32_t k = 0; k < paths.size(); ++k) {
+      kept.push_back(seed % 2 == 0 || k % 5 != 2);
+      if (kept.back()) {
+        order.push_back(k);
+      }
+    }
+    SortPathOrder(keys, order);
+    const std::vector<int> expected = ReferenceOrder(paths, kept);
+    EXPECT_EQ(std::vector<int>(order.begin(), order.end()), expected);
+  }
+  TPathKeys none;
+  std::vector<std::uint32_t> empty;
+  SortPathOrder(none, empty);
+  EXPECT_TRUE(empty.empty());
 }
 
 }  // namespace
