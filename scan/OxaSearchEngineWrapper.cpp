@@ -124,7 +124,7 @@ void TSearchEngineThread::Execute()
   FilesUnreadable = 0;
   FPause = ReadScanPause();
   // The library's count is a good guess of what the walk finds.
-  Wrapper.FFoundFiles.reserve(Wrapper.FKnownFiles.size());
+  FFound.reserve(Wrapper.FKnownFiles.size());
   try {
     switch (Mode) {
       case TScanMode::Full:
@@ -340,14 +340,14 @@ void TSearchEngineThread::DropScan()
 
 void TSearchEngineThread::Collect(TObject*, const std::string& folder, const TSearchRec& record)
 {
-  TMusicFileItem& item = Wrapper.FFoundFiles.emplace_back();
+  TFoundEntry& entry = FFound.emplace_back();
   // One allocation per path: folder + name would copy the folder first and grow it.
-  item.FileName.reserve(folder.size() + record.Name.size());
-  item.FileName.append(folder).append(record.Name);
-  item.LastWriteTime = record.FindData.ftLastWriteTime;
-  item.CreationTime = record.FindData.ftCreationTime;
-  item.LastAccessTime = record.FindData.ftLastAccessTime;
-  item.Size =
+  entry.Path.reserve(folder.size() + record.Name.size());
+  entry.Path.append(folder).append(record.Name);
+  entry.LastWriteTime = record.FindData.ftLastWriteTime;
+  entry.CreationTime = record.FindData.ftCreationTime;
+  entry.LastAccessTime = record.FindData.ftLastAccessTime;
+  entry.Size =
       (static_cast<std::uint64_t>(record.FindData.nFileSizeHigh) << 32) | record.FindData.nFileSizeLow;
   ++FilesFound;
 }
@@ -376,10 +376,39 @@ void TSearchEngineThread::CompareAndRead(const TKnownScope& inScope)
   StartTick = GetTickCount();
   TMusicFileItems& found = Wrapper.FFoundFiles;
   const TKnownFiles& known = Wrapper.FKnownFiles;
+  // The found items in path order (as found when the scan was cancelled: nothing is matched
+  // then), the path moved over from each entry.
+  std::size_t bytes = 0;
+  for (const TFoundEntry& entry : FFound) {
+    bytes += entry.Path.size();
+  }
+  TPathKeys foundKeys(FFound.size(), bytes);
+  std::vector<std::uint32_t> order;
+  order.reserve(FFound.size());
+  for (std::uint32_t k = 0; k < FFound.size(); ++k) {
+    foundKeys.Add(FFound[k].Path);
+    order.push_back(k);
+  }
+  if (!Cancelled) {
+    SortPathOrder(foundKeys, order);
+  }
+  found.clear();  // empty since the start; the keys go by the items' places
+  found.reserve(order.size());
+  for (const std::uint32_t k : order) {
+    TFoundEntry& entry = FFound[k];
+    TMusicFileItem& item = found.emplace_back();
+    item.FileName = std::move(entry.Path);
+    item.LastWriteTime = entry.LastWriteTime;
+    item.CreationTime = entry.CreationTime;
+    item.LastAccessTime = entry.LastAccessTime;
+    item.Size = entry.Size;
+  }
+  FFound.clear();
+  FFound.shrink_to_fit();
+  foundKeys.Reorder(std::move(order));
   if (Cancelled) {
     return;
   }
-  const TPathKeys foundKeys = SortFileItems(found);
   TOxaMusicTag tag;
   std::size_t kept = 0;  // found items [0, kept) stay; the rest are moved down over removed ones
   std::size_t j = 0;

@@ -24,6 +24,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "framework/OxaMessageWindow.h"
 #include "platform/Messages.h"
@@ -122,6 +123,16 @@ class TSearchEngineThread : public TThread {
 
   HWND FWindow;
   DWORD FPause = DefaultScanPause;
+  // What the walk found, kept light until step 2 makes the wrapper's found items from it in
+  // path order (sorting the large items themselves cost more than making them).
+  struct TFoundEntry {
+    std::string Path;
+    FILETIME LastWriteTime{};
+    FILETIME CreationTime{};
+    FILETIME LastAccessTime{};
+    std::uint64_t Size = 0;
+  };
+  std::vector<TFoundEntry> FFound;
   std::mutex FEngineLock;
   TSearchEngine* FEngine = nullptr;  // guarded by FEngineLock
 };
