@@ -25,7 +25,7 @@ void LocalFileTime(TSearchRec& record, const FILETIME& utc, FILETIME& local)
 {
   const ULONGLONG ticks = TicksOf(utc);
   const ULONGLONG hour = ticks / kTicksPerHour;
-  if (hour != record.LocalHour) {
+  if (hour != record.LocalTime.Hour) {
     const FILETIME first = FileTimeOf(hour * kTicksPerHour);
     const FILETIME last = FileTimeOf(hour * kTicksPerHour + kTicksPerHour - 1);
     FILETIME firstLocal{};
@@ -35,10 +35,9 @@ void LocalFileTime(TSearchRec& record, const FILETIME& utc, FILETIME& local)
       FileTimeToLocalFileTime(&utc, &local);
       return;
     }
-    record.LocalHour = hour;
-    record.LocalOffset = TicksOf(firstLocal) - TicksOf(first);
+    record.LocalTime = {hour, TicksOf(firstLocal) - TicksOf(first)};
   }
-  local = FileTimeOf(ticks + record.LocalOffset);
+  local = FileTimeOf(ticks + record.LocalTime.Offset);
 }
 
 int FindMatchingFile(TSearchRec& record)
@@ -68,7 +67,12 @@ int FindMatchingFile(TSearchRec& record)
 
 int FindFirst(const std::string& path, int attr, TSearchRec& record)
 {
-  record.LocalHour = ~0ULL;
+  return FindFirst(path, attr, record, TLocalHour{});
+}
+
+int FindFirst(const std::string& path, int attr, TSearchRec& record, const TLocalHour& known)
+{
+  record.LocalTime = known;
   record.ExcludeAttr = ~attr & (faHidden | faSysFile | faVolumeID | faDirectory);
   record.FindHandle = FindFirstFileA(path.c_str(), &record.FindData);
   if (record.FindHandle == INVALID_HANDLE_VALUE) {

@@ -16,16 +16,21 @@ namespace {
 constexpr UINT WindowsDirectoryBufferSize = 1024;
 
 // One listing of a folder, closed when it goes out of scope (also when a callback throws).
+// A walk hands its last converted hour of file times from listing to listing (localHour).
 class TFolderListing {
  public:
-  TFolderListing(const std::string& pattern, int attributes)
-      : FOpen(FindFirst(pattern, attributes, FRecord) == 0)
+  TFolderListing(const std::string& pattern, int attributes, TLocalHour* localHour = nullptr)
+      : FOpen(FindFirst(pattern, attributes, FRecord, localHour != nullptr ? *localHour : TLocalHour{}) == 0),
+        FLocalHour(localHour)
   {
   }
   ~TFolderListing()
   {
     if (FOpen) {
       FindClose(FRecord);
+    }
+    if (FLocalHour != nullptr && FRecord.LocalTime.Hour != ~0ULL) {
+      *FLocalHour = FRecord.LocalTime;
     }
   }
   TFolderListing(const TFolderListing&) = delete;
@@ -39,6 +44,7 @@ class TFolderListing {
  private:
   TSearchRec FRecord{};
   bool FOpen;
+  TLocalHour* FLocalHour;
   bool FDone = false;
 };
 
@@ -295,7 +301,8 @@ void TSearchEngine::Scan(TNode& node, const std::string& path, const TMusicFileR
     return;
   }
   try {
-    for (TFolderListing listing(path + "*.*", MusicSearchAttributes); listing.Valid(); listing.Next()) {
+    for (TFolderListing listing(path + "*.*", MusicSearchAttributes, &FLocalHour); listing.Valid();
+         listing.Next()) {
       if (Cancelled) {
         return;
       }
@@ -408,7 +415,7 @@ void TSearchEngine::Walk(const std::string& folder, const TStringList& cuts, con
   if (IsExcluded(folder) || depth > MaxFolderDepth) {
     return;
   }
-  for (TFolderListing listing(folder + "*.*", MusicSearchAttributes); listing.Valid() && !Cancelled;
+  for (TFolderListing listing(folder + "*.*", MusicSearchAttributes, &FLocalHour); listing.Valid() && !Cancelled;
        listing.Next()) {
     const TSearchRec& record = listing.Record();
     if (IsFolder(record)) {

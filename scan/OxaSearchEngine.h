@@ -128,6 +128,7 @@ class TSearchEngine : public TObject {
   std::vector<std::unique_ptr<TNode>> FNodes;
   TList<TNode> FRootNodes;
   TList<TNode> FCutNodes;
+  TLocalHour FLocalHour;  // handed from folder to folder for the length of one walk
 };
 
 // The drop: reports the music of dropped files and folders and merges the dropped places into

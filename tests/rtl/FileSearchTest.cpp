@@ -9,6 +9,7 @@
 #include <fstream>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "platform/Files.h"
 #include "platform/Paths.h"
@@ -106,6 +107,81 @@ TEST(FileSearch, TimesAreLocalAcrossAChangeOfClock)
   }
   FindClose(record);
   EXPECT_EQ(seen, static_cast<int>(std::size(times)));
+  if (previousZone == nullptr) {
+    ::unsetenv("TZ");
+  } else {
+    ::setenv("TZ", saved.c_str(), 1);
+  }
+  ::tzset();
+}
+
+// An hour handed on from one search to the next (as a walk does from folder to folder) gives
+// each entry the DOS time of its own local time: hours before, at and after a change of clock
+// in either direction, the hour handed on found again or not, and one handed on under another
+// zone's rules that the next search is not given.
+TEST(FileSearch, AnHourHandedOnBetweenSearchesKeepsEachEntrysLocalTime)
+{
+  const TDeclaredMachine machine;
+  const auto c = machine.DriveFolder('C');
+  const char* previousZone = std::getenv("TZ");
+  const std::string saved = previousZone == nullptr ? "" : previousZone;
+  // Summer time from 2024-03-31 01:30 UTC and back at 2024-10-27 01:30 UTC, both in the middle
+  // of an hour.
+  ::setenv("TZ", "XST-1XDT,M3.5.0/2:30,M10.5.0/3:30", 1);
+  ::tzset();
+  constexpr time_t kSpring = 1711848600;
+  constexpr time_t kAutumn = 1729992600;
+  const std::vector<std::vector<time_t>> folders = {
+      {kSpring - 3000},                           // the hour before the change
+      {kSpring - 2000, kSpring - 1, kSpring + 1}, // the same hour again, then the change's hour
+      {kSpring + 1800, kSpring + 1799},           // the change's hour (never kept)
+      {kSpring + 3600, kSpring + 7200},           // summer hours
+      {kAutumn - 1, kAutumn, kAutumn - 3600},     // the hour back, either side
+      {kAutumn + 3599, kSpring - 3000},           // winter, then the first hour again
+      {},                                         // an empty folder hands on nothing
+      {kAutumn + 3599},
+  };
+  TLocalHour carried;
+  for (std::size_t f = 0; f < folders.size(); ++f) {
+    const auto folder = c / ("F" + std::to_string(f));
+    std::filesystem::create_directories(folder);
+    for (std::size_t i = 0; i < folders[f].size(); ++i) {
+      const auto file = folder / ("f" + std::to_string(i));
+      std::ofstream(file) << "x";
+      const timespec stamps[2] = {{folders[f][i], 0}, {folders[f][i], 0}};
+      ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), stamps, 0), 0);
+    }
+    TSearchRec record;
+    int seen = 0;
+    for (int result = FindFirst("C:\\F" + std::to_string(f) + "\\f*", 0, record, carried); result == 0;
+         result = FindNext(record)) {
+      FILETIME local{};
+      WORD date = 0;
+      WORD time = 0;
+      ASSERT_TRUE(FileTimeToLocalFileTime(&record.FindData.ftLastWriteTime, &local));
+      ASSERT_TRUE(FileTimeToDosDateTime(&local, &date, &time));
+      EXPECT_EQ(record.Time, static_cast<std::int32_t>((static_cast<std::uint32_t>(date) << 16) | time))
+          << f << " " << record.Name;
+      ++seen;
+    }
+    FindClose(record);
+    EXPECT_EQ(seen, static_cast<int>(folders[f].size())) << f;
+    if (record.LocalTime.Hour != ~0ULL) {
+      carried = record.LocalTime;
+    }
+  }
+  // A search of its own starts afresh: the hour kept under this zone is not taken into another.
+  ::setenv("TZ", "UTC0", 1);
+  ::tzset();
+  TSearchRec record;
+  ASSERT_EQ(FindFirst("C:\\F0\\f0", 0, record), 0);
+  FILETIME local{};
+  WORD date = 0;
+  WORD time = 0;
+  ASSERT_TRUE(FileTimeToLocalFileTime(&record.FindData.ftLastWriteTime, &local));
+  ASSERT_TRUE(FileTimeToDosDateTime(&local, &date, &time));
+  EXPECT_EQ(record.Time, static_cast<std::int32_t>((static_cast<std::uint32_t>(date) << 16) | time));
+  FindClose(record);
   if (previousZone == nullptr) {
     ::unsetenv("TZ");
   } else {
