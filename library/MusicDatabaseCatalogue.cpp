@@ -620,9 +620,7 @@ bool TMusicDatabase::ApplyScanResults(const TKnownFiles& known, const TMusicFile
       } else if (i < known.size()) {
         const int order = ComparePaths(known[i].FilePath, found[j].FileName);
         if (order == 0) {
-          const TFileAttributes attributes = ItemAttributes(found[j]);
-          if (std::equal(attributes.begin(), attributes.begin() + CompareAttributesSize,
-                         known[i].Attributes.begin())) {
+          if (SameCompareAttributes(found[j], known[i].Attributes)) {
             ++i;
             ++j;
             continue;

@@ -180,6 +180,10 @@ int AnsiCompareText(std::string_view a, std::string_view b)
 
 int CompareTextFolded(std::string_view a, std::string_view b) noexcept
 {
+  // Mostly a scan compares a file's path with the same path as it was stored.
+  if (a == b) {
+    return 0;
+  }
   // ASCII folds to its lower case, byte for byte; the first other byte hands over to the
   // code-point comparison from there on (everything before it was equal).
   const std::size_t n = std::min(a.size(), b.size());

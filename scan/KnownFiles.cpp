@@ -54,6 +54,13 @@ bool SameCompareAttributes(const TFileAttributes& a, const TFileAttributes& b) n
   return std::equal(a.begin(), a.begin() + CompareAttributesSize, b.begin());
 }
 
+bool SameCompareAttributes(const TMusicFileItem& item, const TFileAttributes& stored) noexcept
+{
+  return GetUInt64(stored.data()) == FileTimeValue(item.LastWriteTime) &&
+         GetUInt64(stored.data() + 8) == FileTimeValue(item.CreationTime) &&
+         GetUInt64(stored.data() + 16) == item.Size;
+}
+
 void SetItemAttributes(TMusicFileItem& item, const TFileAttributes& attributes) noexcept
 {
   item.LastWriteTime = FileTimeOf(GetUInt64(attributes.data()));
@@ -108,22 +115,6 @@ std::string_view TPathKeys::Add(std::string_view path)
   AppendFoldCase(FText, path);
   FEnds.push_back(FText.size());
   return std::string_view(FText).substr(start);
-}
-
-std::string_view TPathKeys::Key(std::size_t k) const noexcept
-{
-  const std::size_t start = k == 0 ? 0 : FEnds[k - 1];
-  return std::string_view(FText).substr(start, FEnds[k] - start);
-}
-
-std::size_t TPathKeys::Size() const noexcept
-{
-  return FReordered ? FOrder.size() : FEnds.size();
-}
-
-std::string_view TPathKeys::operator[](std::size_t k) const noexcept
-{
-  return Key(FReordered ? FOrder[k] : k);
 }
 
 void TPathKeys::Reorder(std::vector<std::uint32_t> order)

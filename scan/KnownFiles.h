@@ -22,6 +22,8 @@ inline constexpr std::size_t CompareAttributesSize = 24;
 TFileAttributes ItemAttributes(const TMusicFileItem& item) noexcept;
 // The first CompareAttributesSize bytes are equal: the file has not changed since it was read.
 bool SameCompareAttributes(const TFileAttributes& a, const TFileAttributes& b) noexcept;
+// The same between an item's times and size and stored attributes, without making the item's.
+bool SameCompareAttributes(const TMusicFileItem& item, const TFileAttributes& stored) noexcept;
 // Puts the times and size of attributes into item (the last-access time is left alone).
 void SetItemAttributes(TMusicFileItem& item, const TFileAttributes& attributes) noexcept;
 
@@ -61,9 +63,16 @@ class TPathKeys {
   TPathKeys(std::size_t count, std::size_t bytes);
   // Folds path and adds it; the view lasts until the next Add.
   std::string_view Add(std::string_view path);
-  std::string_view Key(std::size_t added) const noexcept;
-  std::size_t Size() const noexcept;
-  std::string_view operator[](std::size_t record) const noexcept;
+  std::string_view Key(std::size_t added) const noexcept
+  {
+    const std::size_t start = added == 0 ? 0 : FEnds[added - 1];
+    return std::string_view(FText).substr(start, FEnds[added] - start);
+  }
+  std::size_t Size() const noexcept { return FReordered ? FOrder.size() : FEnds.size(); }
+  std::string_view operator[](std::size_t record) const noexcept
+  {
+    return Key(FReordered ? FOrder[record] : record);
+  }
   // Record k takes Key(order[k]) from now on.
   void Reorder(std::vector<std::uint32_t> order);
 

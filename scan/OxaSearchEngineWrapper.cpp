@@ -427,7 +427,7 @@ void TSearchEngineThread::CompareAndRead(const TKnownScope& inScope)
       break;
     }
     bool keep = true;
-    if (match == nullptr || !SameCompareAttributes(ItemAttributes(found[i]), match->Attributes)) {
+    if (match == nullptr || !SameCompareAttributes(found[i], match->Attributes)) {
       if (Cancelled) {
         break;
       }

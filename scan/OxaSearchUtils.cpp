@@ -23,11 +23,17 @@ std::string RootOf(std::string_view path)
 // ExtractFileExt without the copy: the walk asks this of every file it lists.
 std::string_view ExtensionOf(std::string_view name) noexcept
 {
-  const auto dot = name.find_last_of(".\\:");
-  if (dot == std::string_view::npos || name[dot] != '.') {
-    return {};
+  // By hand: find_last_of looks each character up in the set of three with a call of its own.
+  for (std::size_t k = name.size(); k > 0; --k) {
+    const char c = name[k - 1];
+    if (c == '.') {
+      return name.substr(k - 1);
+    }
+    if (c == '\\' || c == ':') {
+      break;
+    }
   }
-  return name.substr(dot);
+  return {};
 }
 
 bool IsAscii(std::string_view text) noexcept

@@ -215,4 +215,38 @@ TEST(SortByPath, OrderOfKeysIsTheStableSortWhateverTheWalk)
   EXPECT_TRUE(empty.empty());
 }
 
+TEST(KnownFiles, AnItemIsUnchangedExactlyWhenItsStoredTimesAndSizeAreEqual)
+{
+  // Against the attributes made from the item: each of the compared 8-byte values off in its
+  // lowest and highest byte, and the last-access time, which is not compared.
+  TMusicFileItem item;
+  item.LastWriteTime = {0x89ABCDEF, 0x01234567};
+  item.CreationTime = {0x11223344, 0x55667788};
+  item.Size = 0x0102030405060708ULL;
+  item.LastAccessTime = {1, 2};
+  const TFileAttributes stored = ItemAttributes(item);
+  std::vector<TMusicFileItem> cases(1, item);
+  for (const int field : {0, 1, 2, 3}) {
+    for (const std::uint64_t bit : {1ULL, 1ULL << 63}) {
+      TMusicFileItem changed = item;
+      FILETIME* const times[] = {&changed.LastWriteTime, &changed.CreationTime, nullptr, &changed.LastAccessTime};
+      if (field == 2) {
+        changed.Size ^= bit;
+      } else {
+        std::uint64_t value =
+            (static_cast<std::uint64_t>(times[field]->dwHighDateTime) << 32) | times[field]->dwLowDateTime;
+        value ^= bit;
+        *times[field] = {static_cast<DWORD>(value), static_cast<DWORD>(value >> 32)};
+      }
+      cases.push_back(changed);
+    }
+  }
+  for (std::size_t k = 0; k < cases.size(); ++k) {
+    EXPECT_EQ(SameCompareAttributes(cases[k], stored), SameCompareAttributes(ItemAttributes(cases[k]), stored))
+        << k;
+  }
+  EXPECT_TRUE(SameCompareAttributes(cases.back(), stored));  // the last-access time only
+  EXPECT_FALSE(SameCompareAttributes(cases[1], stored));
+}
+
 }  // namespace
