@@ -303,8 +303,8 @@ TPathKeys SortKnownFiles(TKnownFiles& known)
   return KeepSortedKnownFiles(known, [](const std::string&, std::string_view) { return true; });
 }
 
-TPathKeys KeepSortedKnownFiles(TKnownFiles& known,
-                               const std::function<bool(const std::string& path, std::string_view folded)>& keep)
+TPathKeys KeepSortedKnownFiles(
+    TKnownFiles& known, const std::function<bool(const std::string& path, std::string_view folded)>& keep)
 {
   return SortByPath(
       known, [](const TKnownFile& file) -> const std::string& { return file.FilePath; }, keep);

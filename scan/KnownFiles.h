@@ -92,8 +92,8 @@ TPathKeys SortKnownFiles(TKnownFiles& known);
 TPathKeys SortFileItems(TMusicFileItems& items);
 // Keeps only the files keep accepts (given the path and its FoldCase form) and sorts them as
 // SortKnownFiles does, folding each path once.
-TPathKeys KeepSortedKnownFiles(TKnownFiles& known,
-                               const std::function<bool(const std::string& path, std::string_view folded)>& keep);
+TPathKeys KeepSortedKnownFiles(
+    TKnownFiles& known, const std::function<bool(const std::string& path, std::string_view folded)>& keep);
 
 // Whether paths lie under folders, for many paths against many folders: each folder is looked
 // up by the path's own folders, so the cost does not grow with the number of folders.

@@ -415,8 +415,8 @@ void TSearchEngine::Walk(const std::string& folder, const TStringList& cuts, con
   if (IsExcluded(folder) || depth > MaxFolderDepth) {
     return;
   }
-  for (TFolderListing listing(folder + "*.*", MusicSearchAttributes, &FLocalHour); listing.Valid() && !Cancelled;
-       listing.Next()) {
+  for (TFolderListing listing(folder + "*.*", MusicSearchAttributes, &FLocalHour);
+       listing.Valid() && !Cancelled; listing.Next()) {
     const TSearchRec& record = listing.Record();
     if (IsFolder(record)) {
       if (IsDotEntry(record.Name)) {

@@ -47,7 +47,6 @@ bool ZeroChecksum(const TMusicCheckSum& checksum) noexcept
   return std::all_of(checksum.begin(), checksum.end(), [](auto b) { return b == 0; });
 }
 
-
 }  // namespace
 
 DWORD ReadScanPause()
@@ -309,15 +308,14 @@ void TSearchEngineThread::DropScan()
     }
     const TFolderList droppedFolders = FolderListOf(folders);
     CompareAndRead([&](const std::string& path, std::string_view) {
-          int index = 0;
-          if (droppedFiles.Find(path, index)) {
-            return true;
-          }
-          const std::string folder = ExtractFilePath(path);
-          return std::any_of(droppedFolders.begin(), droppedFolders.end(), [&](const std::string& dropped) {
-            return AnsiCompareText(folder, dropped) == 0;
-          });
-        });
+      int index = 0;
+      if (droppedFiles.Find(path, index)) {
+        return true;
+      }
+      const std::string folder = ExtractFilePath(path);
+      return std::any_of(droppedFolders.begin(), droppedFolders.end(),
+                         [&](const std::string& dropped) { return AnsiCompareText(folder, dropped) == 0; });
+    });
   }
   TStringList greyDrives;
   const bool dropped = files.Count() + folders.Count() > 0;

@@ -848,6 +848,7 @@ BOOL FileTimeToDosDateTime(const FILETIME* lpFileTime, WORD* lpFatDate, WORD* lp
     return FailWith(ERROR_INVALID_PARAMETER);
   }
   *lpFatDate = static_cast<WORD>(((year - 1980) << 9) | (month << 5) | day);
-  *lpFatTime = static_cast<WORD>(((secondOfDay / 3600) << 11) | ((secondOfDay / 60 % 60) << 5) | (secondOfDay % 60 / 2));
+  *lpFatTime = static_cast<WORD>(((secondOfDay / 3600) << 11) | ((secondOfDay / 60 % 60) << 5) |
+                                 (secondOfDay % 60 / 2));
   return TRUE;
 }

@@ -132,13 +132,13 @@ TEST(FileSearch, AnHourHandedOnBetweenSearchesKeepsEachEntrysLocalTime)
   constexpr time_t kSpring = 1711848600;
   constexpr time_t kAutumn = 1729992600;
   const std::vector<std::vector<time_t>> folders = {
-      {kSpring - 3000},                           // the hour before the change
-      {kSpring - 2000, kSpring - 1, kSpring + 1}, // the same hour again, then the change's hour
-      {kSpring + 1800, kSpring + 1799},           // the change's hour (never kept)
-      {kSpring + 3600, kSpring + 7200},           // summer hours
-      {kAutumn - 1, kAutumn, kAutumn - 3600},     // the hour back, either side
-      {kAutumn + 3599, kSpring - 3000},           // winter, then the first hour again
-      {},                                         // an empty folder hands on nothing
+      {kSpring - 3000},                            // the hour before the change
+      {kSpring - 2000, kSpring - 1, kSpring + 1},  // the same hour again, then the change's hour
+      {kSpring + 1800, kSpring + 1799},            // the change's hour (never kept)
+      {kSpring + 3600, kSpring + 7200},            // summer hours
+      {kAutumn - 1, kAutumn, kAutumn - 3600},      // the hour back, either side
+      {kAutumn + 3599, kSpring - 3000},            // winter, then the first hour again
+      {},                                          // an empty folder hands on nothing
       {kAutumn + 3599},
   };
   TLocalHour carried;

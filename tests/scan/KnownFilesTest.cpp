@@ -39,9 +39,18 @@ std::vector<std::string> ShuffledPaths(int count, unsigned seed)
 // they come among them, a folder now and then in another spelling of its name.
 void WalkLike(std::mt19937& random, const std::string& folder, int depth, std::vector<std::string>& paths)
 {
-  static const char* const names[] = {"01 Intro.mp3", "02 intro.mp3", "Track 0001 a.mp3", "TRACK 0001 B.mp3",
-                                      "track 0001.mp3", "a.mp3", "A.MP3", "\u00c4rger.mp3", "\u00e4rger.mp3",
-                                      "z.mp3", "b", "Bb.mp3"};
+  static const char* const names[] = {"01 Intro.mp3",
+                                      "02 intro.mp3",
+                                      "Track 0001 a.mp3",
+                                      "TRACK 0001 B.mp3",
+                                      "track 0001.mp3",
+                                      "a.mp3",
+                                      "A.MP3",
+                                      "\u00c4rger.mp3",
+                                      "\u00e4rger.mp3",
+                                      "z.mp3",
+                                      "b",
+                                      "Bb.mp3"};
   static const char* const folders[] = {"B", "b", "Ba", "\u00c4", "Track 0001 a.mp3", "Sub"};
   std::vector<std::string> entries;
   for (const char* name : names) {
@@ -100,11 +109,11 @@ std::vector<TSortCase> SortCases()
        {"C:\\z.mp3", "C:\\\u00c4\\x.mp3", "C:\\\u212a.mp3", "C:\\\u00e4.mp3", "C:\\k.mp3", "C:\\K.mp3"}},
       {"a shuffle (cycles of every length)", ShuffledPaths(64, 7)},
       {"a folder's files on both sides of its subfolders, walked",
-       {"C:\\A\\c.mp3", "C:\\A\\B\\y.mp3", "C:\\A\\B\\x.mp3", "C:\\A\\a.mp3", "C:\\A\\b.mp3",
-        "C:\\A\\B.mp3", "C:\\A\\Ba\\x.mp3", "C:\\A\\[.mp3"}},
+       {"C:\\A\\c.mp3", "C:\\A\\B\\y.mp3", "C:\\A\\B\\x.mp3", "C:\\A\\a.mp3", "C:\\A\\b.mp3", "C:\\A\\B.mp3",
+        "C:\\A\\Ba\\x.mp3", "C:\\A\\[.mp3"}},
       {"one folder met twice, and in two spellings",
-       {"C:\\A\\b.mp3", "C:\\A\\a.mp3", "C:\\A\\Sub\\x.mp3", "C:\\A\\c.mp3", "C:\\A\\A.mp3",
-        "c:\\a\\B.MP3", "c:\\a\\a.mp3", "C:\\A\\a.mp3"}},
+       {"C:\\A\\b.mp3", "C:\\A\\a.mp3", "C:\\A\\Sub\\x.mp3", "C:\\A\\c.mp3", "C:\\A\\A.mp3", "c:\\a\\B.MP3",
+        "c:\\a\\a.mp3", "C:\\A\\a.mp3"}},
       {"names alike in their first eight bytes, and shorter",
        {"C:\\F\\Track 0001 b.mp3", "C:\\F\\Track 0001 a.mp3", "C:\\F\\Track 0001", "C:\\F\\Track 00",
         "C:\\F\\Track 0001 A.mp3", "C:\\F\\", "C:\\F\\Track 0001 a.mp3", "C:\\F\\T"}},
@@ -229,7 +238,8 @@ TEST(KnownFiles, AnItemIsUnchangedExactlyWhenItsStoredTimesAndSizeAreEqual)
   for (const int field : {0, 1, 2, 3}) {
     for (const std::uint64_t bit : {1ULL, 1ULL << 63}) {
       TMusicFileItem changed = item;
-      FILETIME* const times[] = {&changed.LastWriteTime, &changed.CreationTime, nullptr, &changed.LastAccessTime};
+      FILETIME* const times[] = {&changed.LastWriteTime, &changed.CreationTime, nullptr,
+                                 &changed.LastAccessTime};
       if (field == 2) {
         changed.Size ^= bit;
       } else {
@@ -242,7 +252,8 @@ TEST(KnownFiles, AnItemIsUnchangedExactlyWhenItsStoredTimesAndSizeAreEqual)
     }
   }
   for (std::size_t k = 0; k < cases.size(); ++k) {
-    EXPECT_EQ(SameCompareAttributes(cases[k], stored), SameCompareAttributes(ItemAttributes(cases[k]), stored))
+    EXPECT_EQ(SameCompareAttributes(cases[k], stored),
+              SameCompareAttributes(ItemAttributes(cases[k]), stored))
         << k;
   }
   EXPECT_TRUE(SameCompareAttributes(cases.back(), stored));  // the last-access time only

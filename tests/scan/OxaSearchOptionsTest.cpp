@@ -153,13 +153,13 @@ TEST(MusicFileRule, SizeExtensionAndAttributeBoundaries)
   EXPECT_FALSE(rule.HasMusicExtension("C:\\Music.mp3\\readme"));
   // The extension is what ExtractFileExt takes: after the last dot, unless a backslash or a
   // colon comes after it.
-  const char* names[] = {"",          ".mp3",          "a.",         "a..mp3",      "C:.mp3", "C:mp3",
-                         "C:\\.mp3", "C:\\x.mp3\\", "x.mp3:y",    "x:y.mp3",     "x\\y.mp3", "x.wav.mp3",
-                         "x.mp3.",    "x.mp3 ",        "\\\\s\\.mp3", "\u00e4.mp3", ".MP3.wav"};
+  const char* names[] = {"",         ".mp3",        "a.",          "a..mp3",     "C:.mp3",   "C:mp3",
+                         "C:\\.mp3", "C:\\x.mp3\\", "x.mp3:y",     "x:y.mp3",    "x\\y.mp3", "x.wav.mp3",
+                         "x.mp3.",   "x.mp3 ",      "\\\\s\\.mp3", "\u00e4.mp3", ".MP3.wav"};
   for (const char* name : names) {
     const std::string extension = ExtractFileExt(name);
-    const bool expected = AnsiSameText(extension, ".mp3") || AnsiSameText(extension, ".wav") ||
-                          AnsiSameText(extension, ".wma");
+    const bool expected =
+        AnsiSameText(extension, ".mp3") || AnsiSameText(extension, ".wav") || AnsiSameText(extension, ".wma");
     EXPECT_EQ(rule.HasMusicExtension(name), expected) << name;
   }
 }
