@@ -40,6 +40,29 @@ void LocalFileTime(TSearchRec& record, const FILETIME& utc, FILETIME& local)
   local = FileTimeOf(ticks + record.LocalTime.Offset);
 }
 
+// The DOS date and time of a local file time (0 when it has none). Days of file time begin at
+// midnight as DOS days do, so the date is made once a day and the time is the rest.
+std::int32_t DosTimeOf(TSearchRec& record, const FILETIME& local)
+{
+  constexpr ULONGLONG kTicksPerDay = 24 * kTicksPerHour;
+  const ULONGLONG ticks = TicksOf(local);
+  const ULONGLONG day = ticks / kTicksPerDay;
+  if (day != record.LocalDay) {
+    const FILETIME midnight = FileTimeOf(day * kTicksPerDay);
+    WORD date = 0;
+    WORD time = 0;
+    record.LocalDay = day;
+    record.LocalDayDate = FileTimeToDosDateTime(&midnight, &date, &time) ? date : -1;
+  }
+  if (record.LocalDayDate < 0) {
+    return 0;
+  }
+  const ULONGLONG seconds = ticks % kTicksPerDay / 10'000'000ULL;
+  const auto time =
+      static_cast<std::uint32_t>(((seconds / 3600) << 11) | ((seconds / 60 % 60) << 5) | (seconds % 60 / 2));
+  return static_cast<std::int32_t>((static_cast<std::uint32_t>(record.LocalDayDate) << 16) | time);
+}
+
 int FindMatchingFile(TSearchRec& record)
 {
   while ((record.FindData.dwFileAttributes & static_cast<DWORD>(record.ExcludeAttr)) != 0) {
@@ -48,14 +71,8 @@ int FindMatchingFile(TSearchRec& record)
     }
   }
   FILETIME local{};
-  WORD date = 0;
-  WORD time = 0;
   LocalFileTime(record, record.FindData.ftLastWriteTime, local);
-  if (FileTimeToDosDateTime(&local, &date, &time)) {
-    record.Time = static_cast<std::int32_t>((static_cast<std::uint32_t>(date) << 16) | time);
-  } else {
-    record.Time = 0;
-  }
+  record.Time = DosTimeOf(record, local);
   record.Size = static_cast<std::int64_t>((static_cast<std::uint64_t>(record.FindData.nFileSizeHigh) << 32) |
                                           record.FindData.nFileSizeLow);
   record.Attr = static_cast<int>(record.FindData.dwFileAttributes);
@@ -73,6 +90,7 @@ int FindFirst(const std::string& path, int attr, TSearchRec& record)
 int FindFirst(const std::string& path, int attr, TSearchRec& record, const TLocalHour& known)
 {
   record.LocalTime = known;
+  record.LocalDay = ~0ULL;
   record.ExcludeAttr = ~attr & (faHidden | faSysFile | faVolumeID | faDirectory);
   record.FindHandle = FindFirstFileA(path.c_str(), &record.FindData);
   if (record.FindHandle == INVALID_HANDLE_VALUE) {

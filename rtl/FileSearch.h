@@ -33,6 +33,10 @@ struct TSearchRec {
   WIN32_FIND_DATAA FindData{};  // the entry as the system gave it (the three file times)
   // The last hour converted, kept for the search.
   TLocalHour LocalTime;
+  // The local day (in file-time days) of the last DOS date made, and that date (-1 when the day
+  // has none: before 1980 or after 2107); ~0: none yet.
+  ULONGLONG LocalDay = ~0ULL;
+  std::int32_t LocalDayDate = -1;
 };
 
 // Starts a search; 0 with the first match in record, otherwise the Win32 error code (nothing to

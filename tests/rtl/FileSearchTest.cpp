@@ -190,6 +190,57 @@ TEST(FileSearch, AnHourHandedOnBetweenSearchesKeepsEachEntrysLocalTime)
   ::tzset();
 }
 
+// DOS times of one folder's entries around local midnights and the ends of the DOS years: each
+// is its own local time's, or 0 where no DOS date exists.
+TEST(FileSearch, DosTimesAcrossDaysAndTheEndsOfTheDosYears)
+{
+  const TDeclaredMachine machine;
+  const auto folder = machine.DriveFolder('C') / "D";
+  std::filesystem::create_directories(folder);
+  const char* previousZone = std::getenv("TZ");
+  const std::string saved = previousZone == nullptr ? "" : previousZone;
+  ::setenv("TZ", "XST-1", 1);  // local midnight is 23:00 UTC
+  ::tzset();
+  constexpr time_t kMidnight = 1718578800;  // 2024-06-17 00:00 local
+  const time_t times[] = {kMidnight - 1,     kMidnight,         kMidnight + 1, kMidnight + 86399,
+                          kMidnight + 86400, kMidnight - 86400, kMidnight + 3, kMidnight - 2,
+                          315529199,    // 1979-12-31 23:59:59 local
+                          315529200,    // 1980-01-01 00:00:00 local
+                          4354815599,   // 2107-12-31 23:59:59 local
+                          4354815600};  // 2108-01-01 00:00:00 local
+  for (std::size_t i = 0; i < std::size(times); ++i) {
+    const auto file = folder / ("f" + std::to_string(i));
+    std::ofstream(file) << "x";
+    const timespec stamps[2] = {{times[i], 0}, {times[i], 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), stamps, 0), 0);
+  }
+  TSearchRec record;
+  int seen = 0;
+  int none = 0;
+  for (int result = FindFirst("C:\\D\\f*", 0, record); result == 0; result = FindNext(record)) {
+    FILETIME local{};
+    WORD date = 0;
+    WORD time = 0;
+    ASSERT_TRUE(FileTimeToLocalFileTime(&record.FindData.ftLastWriteTime, &local));
+    const std::int32_t expected =
+        FileTimeToDosDateTime(&local, &date, &time)
+            ? static_cast<std::int32_t>((static_cast<std::uint32_t>(date) << 16) | time)
+            : 0;
+    EXPECT_EQ(record.Time, expected) << record.Name;
+    none += expected == 0 ? 1 : 0;
+    ++seen;
+  }
+  FindClose(record);
+  EXPECT_EQ(seen, static_cast<int>(std::size(times)));
+  EXPECT_EQ(none, 2);
+  if (previousZone == nullptr) {
+    ::unsetenv("TZ");
+  } else {
+    ::setenv("TZ", saved.c_str(), 1);
+  }
+  ::tzset();
+}
+
 TEST(FileUtils, ExistsDeleteRenameAndAttributes)
 {
   const TDeclaredMachine machine;
