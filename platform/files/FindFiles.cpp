@@ -87,7 +87,8 @@ void Fill(WIN32_FIND_DATAA& data, std::string_view name, const THostFileInfo& in
 
 class TFindObject : public TKernelObject {
  public:
-  TFindObject(DIR* dir, const std::string& mask, bool listDots) : FDir(dir), FMask(UpperCaseName(mask))
+  TFindObject(DIR* dir, const std::string& mask, bool listDots)
+      : FDir(dir), FMask(UpperCaseName(mask)), FMatchAll(FMask == "*" || FMask == "*.*")
   {
     if (listDots) {
       FPending = {".", ".."};
@@ -128,7 +129,7 @@ class TFindObject : public TKernelObject {
     while (const dirent* entry = ::readdir(FDir)) {
       const std::string_view name(entry->d_name);
       if (name == "." || name == ".." || name.find('\\') != std::string_view::npos ||
-          !MatchesFoldedMask(name, FMask)) {
+          (!FMatchAll && !MatchesFoldedMask(name, FMask))) {
         continue;
       }
       THostFileInfo info;
@@ -155,7 +156,8 @@ class TFindObject : public TKernelObject {
 
  private:
   DIR* FDir = nullptr;
-  std::string FMask;  // in upper case
+  std::string FMask;       // in upper case
+  bool FMatchAll = false;  // "*" or "*.*": every name, not looked at
   std::vector<std::string> FPending;
   std::string FSingleName;
   THostFileInfo FSingleInfo;
