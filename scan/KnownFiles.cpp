@@ -180,9 +180,21 @@ void SortPathOrder(const TPathKeys& keys, std::vector<std::uint32_t>& order)
       }
       ++end;
     }
+    // The names' common start says nothing about their order: the heads are taken after it
+    // ("Track 1001", "Track 1002", ... differ only late).
+    std::size_t common = first.size() - folder;
+    for (std::size_t k = begin + 1; k < end && common > 0; ++k) {
+      const std::string_view key = keys.Key(order[k]);
+      std::size_t same = 0;
+      const std::size_t limit = std::min(common, key.size() - folder);
+      while (same < limit && key[folder + same] == first[folder + same]) {
+        ++same;
+      }
+      common = same;
+    }
     entries.clear();
     for (std::size_t k = begin; k < end; ++k) {
-      entries.push_back({HeadOf(keys.Key(order[k]), folder), order[k]});
+      entries.push_back({HeadOf(keys.Key(order[k]), folder + common), order[k]});
     }
     std::sort(entries.begin(), entries.end(), [&keys, folder](const TEntry& a, const TEntry& b) {
       if (a.Head != b.Head) {
