@@ -164,9 +164,14 @@ void TMusicForm::CreateAssets()
   if (!OxaSkinRegisterCursors()) {
     TraceObject(this, "Create: %s", "Cursors refused");
   }
-  FMusicAssets = TComponent::Create<TMusicAssetsForm>(*this, &OxaSkinStore);
-  FInfoAssets = TComponent::Create<TOxaMusicInfoAssetsForm>(*this, &OxaSkinStore);
-  FScanAssets = TComponent::Create<TOxaMusicScanAssetsForm>(*this, &OxaSkinStore);
+  // The compiled-in skin is read in place: no copy of its blobs at start.
+  const TOxaStoreSource skin = [](std::string_view name) {
+    const std::optional<std::string_view> bytes = OxaSkinStoreBytes(name);
+    return bytes ? TOxaStoreBlob::Compiled(*bytes) : TOxaStoreBlob{};
+  };
+  FMusicAssets = TComponent::Create<TMusicAssetsForm>(*this, skin);
+  FInfoAssets = TComponent::Create<TOxaMusicInfoAssetsForm>(*this, skin);
+  FScanAssets = TComponent::Create<TOxaMusicScanAssetsForm>(*this, skin);
 }
 
 void TMusicForm::CreateImages()
@@ -300,11 +305,16 @@ void TMusicForm::ShowWindows()
 
 bool TMusicForm::SlotEmpty(int slot)
 {
+  // The listing is kept in the first list's items: the start view opens on this slot when it
+  // has rows, and need not list it again.
+  FFirstListItems.Clear();
   if (slot < 0 || slot >= ViewSlotCount || !ViewSlots[static_cast<std::size_t>(slot)].Valid()) {
     return true;
   }
-  TDbIdList items;
-  return !FPlayer->ListItems(ViewSlots[static_cast<std::size_t>(slot)], items) || items.Count() == 0;
+  if (!FPlayer->ListItems(ViewSlots[static_cast<std::size_t>(slot)], FFirstListItems)) {
+    FFirstListItems.Clear();
+  }
+  return FFirstListItems.Count() == 0;
 }
 
 void TMusicForm::ChooseStartItem(const std::vector<std::string>& arguments)
@@ -347,8 +357,8 @@ void TMusicForm::OpenStartView()
 {
   TraceObject(this, "Create: StartView %d", FStartSlot);
   FirstListSlot = FStartSlot;
-  FFirstListItems.Clear();
-  if (ViewSlots[static_cast<std::size_t>(FirstListSlot)].Valid()) {
+  // Rows here are the start slot's, listed while it was chosen; none means it changed since.
+  if (FFirstListItems.Count() == 0 && ViewSlots[static_cast<std::size_t>(FirstListSlot)].Valid()) {
     FPlayer->ListItems(ViewSlots[static_cast<std::size_t>(FirstListSlot)], FFirstListItems);
   }
   FFirstList->Header()->SetCurrentView(SlotKind(FirstListSlot));
