@@ -410,8 +410,10 @@ void TMusicForm::FirstScanOrPlay()
     return;
   }
   TraceObject(this, "Create: %s", "UpdateScan");
-  // With "Random" on, a random item of the start item's group plays at once.
-  if (FPlayer->Random() && !FStartItem.Empty()) {
+  // With "Random" on, a random item of the start item's group plays at once. The controller
+  // read the setting as it connected: reading the settings file again costs a lock file.
+  const bool shuffle = FNavigator ? FNavigator->Shuffle : FPlayer->Random();
+  if (shuffle && !FStartItem.Empty()) {
     TDbId group = FStartItem;
     group.FileId = -1;
     TDbIdList items;
