@@ -323,6 +323,13 @@ void TMusicForm::ChooseStartItem(const std::vector<std::string>& arguments)
   if (DebugSwitch) {
     SetDisplayMode(2);
   }
+  // The last-played item and the roots (for the first scan) in one look at the settings file:
+  // each look takes and drops a lock file.
+  TStringList lastPlayed;
+  TStringList roots;
+  const TOptionTarget stored[] = {{TMusicOption::LastPlayed, &lastPlayed}, {TMusicOption::Roots, &roots}};
+  ReadOptions(stored);
+  FStartRootCount = roots.Count();
   // Every existing file named on the command line is found in the library or added to it; the
   // last one is the command line's start item.
   TDbId argumentItem;
@@ -337,8 +344,8 @@ void TMusicForm::ChooseStartItem(const std::vector<std::string>& arguments)
     FStartSlot = PlaylistsSlot;
   } else {
     FStartItem = argumentItem;
-    if (FStartItem.Empty()) {
-      FPlayer->LoadLastPlayed(FStartItem);
+    if (TLastPlayed last; FStartItem.Empty() && ParseLastPlayed(lastPlayed, last)) {
+      FPlayer->LoadLastPlayed(last, FStartItem);
     }
     FStartSlot = FStartItem.Empty() ? PlaylistsSlot : SlotOfItem(ViewSlots, FStartItem);
   }
@@ -393,9 +400,13 @@ void TMusicForm::StartNode()
 
 void TMusicForm::FirstScanOrPlay()
 {
-  TStringList roots;
-  ReadOption(TMusicOption::Roots, roots);
-  const bool noRoots = roots.Count() == 0;
+  int rootCount = FStartRootCount;
+  if (rootCount < 0) {
+    TStringList roots;
+    ReadOption(TMusicOption::Roots, roots);
+    rootCount = roots.Count();
+  }
+  const bool noRoots = rootCount == 0;
   if (FFirstListItems.Count() == 0 && noRoots && FileExists(SettingsFileName())) {
     TraceObject(this, "Create: %s", "EmptyLibrary");
     if (!AfterInstallSwitch) {
