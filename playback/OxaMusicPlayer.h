@@ -19,6 +19,7 @@
 #include "rtl/Method.h"
 #include "rtl/Object.h"
 #include "scan/MusicStringList.h"
+#include "scan/OxaMusicPlayerTypes.h"
 #include "scan/OxaSearchEngineWrapper.h"
 #include "scan/OxaSearchOptions.h"
 
