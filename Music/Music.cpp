@@ -164,9 +164,14 @@ void TMusicForm::CreateAssets()
   if (!OxaSkinRegisterCursors()) {
     TraceObject(this, "Create: %s", "Cursors refused");
   }
-  FMusicAssets = TComponent::Create<TMusicAssetsForm>(*this, &OxaSkinStore);
-  FInfoAssets = TComponent::Create<TOxaMusicInfoAssetsForm>(*this, &OxaSkinStore);
-  FScanAssets = TComponent::Create<TOxaMusicScanAssetsForm>(*this, &OxaSkinStore);
+  // The compiled-in skin is read in place: no copy of its blobs at start.
+  const TOxaStoreSource skin = [](std::string_view name) {
+    const std::optional<std::string_view> bytes = OxaSkinStoreBytes(name);
+    return bytes ? TOxaStoreBlob::Compiled(*bytes) : TOxaStoreBlob{};
+  };
+  FMusicAssets = TComponent::Create<TMusicAssetsForm>(*this, skin);
+  FInfoAssets = TComponent::Create<TOxaMusicInfoAssetsForm>(*this, skin);
+  FScanAssets = TComponent::Create<TOxaMusicScanAssetsForm>(*this, skin);
 }
 
 void TMusicForm::CreateImages()
@@ -300,11 +305,16 @@ void TMusicForm::ShowWindows()
 
 bool TMusicForm::SlotEmpty(int slot)
 {
+  // The listing is kept in the first list's items: the start view opens on this slot when it
+  // has rows, and need not list it again.
+  FFirstListItems.Clear();
   if (slot < 0 || slot >= ViewSlotCount || !ViewSlots[static_cast<std::size_t>(slot)].Valid()) {
     return true;
   }
-  TDbIdList items;
-  return !FPlayer->ListItems(ViewSlots[static_cast<std::size_t>(slot)], items) || items.Count() == 0;
+  if (!FPlayer->ListItems(ViewSlots[static_cast<std::size_t>(slot)], FFirstListItems)) {
+    FFirstListItems.Clear();
+  }
+  return FFirstListItems.Count() == 0;
 }
 
 void TMusicForm::ChooseStartItem(const std::vector<std::string>& arguments)
@@ -313,6 +323,13 @@ void TMusicForm::ChooseStartItem(const std::vector<std::string>& arguments)
   if (DebugSwitch) {
     SetDisplayMode(2);
   }
+  // The last-played item and the roots (for the first scan) in one look at the settings file:
+  // each look takes and drops a lock file.
+  TStringList lastPlayed;
+  TStringList roots;
+  const TOptionTarget stored[] = {{TMusicOption::LastPlayed, &lastPlayed}, {TMusicOption::Roots, &roots}};
+  ReadOptions(stored);
+  FStartRootCount = roots.Count();
   // Every existing file named on the command line is found in the library or added to it; the
   // last one is the command line's start item.
   TDbId argumentItem;
@@ -327,8 +344,8 @@ void TMusicForm::ChooseStartItem(const std::vector<std::string>& arguments)
     FStartSlot = PlaylistsSlot;
   } else {
     FStartItem = argumentItem;
-    if (FStartItem.Empty()) {
-      FPlayer->LoadLastPlayed(FStartItem);
+    if (TLastPlayed last; FStartItem.Empty() && ParseLastPlayed(lastPlayed, last)) {
+      FPlayer->LoadLastPlayed(last, FStartItem);
     }
     FStartSlot = FStartItem.Empty() ? PlaylistsSlot : SlotOfItem(ViewSlots, FStartItem);
   }
@@ -347,8 +364,8 @@ void TMusicForm::OpenStartView()
 {
   TraceObject(this, "Create: StartView %d", FStartSlot);
   FirstListSlot = FStartSlot;
-  FFirstListItems.Clear();
-  if (ViewSlots[static_cast<std::size_t>(FirstListSlot)].Valid()) {
+  // Rows here are the start slot's, listed while it was chosen; none means it changed since.
+  if (FFirstListItems.Count() == 0 && ViewSlots[static_cast<std::size_t>(FirstListSlot)].Valid()) {
     FPlayer->ListItems(ViewSlots[static_cast<std::size_t>(FirstListSlot)], FFirstListItems);
   }
   FFirstList->Header()->SetCurrentView(SlotKind(FirstListSlot));
@@ -383,9 +400,13 @@ void TMusicForm::StartNode()
 
 void TMusicForm::FirstScanOrPlay()
 {
-  TStringList roots;
-  ReadOption(TMusicOption::Roots, roots);
-  const bool noRoots = roots.Count() == 0;
+  int rootCount = FStartRootCount;
+  if (rootCount < 0) {
+    TStringList roots;
+    ReadOption(TMusicOption::Roots, roots);
+    rootCount = roots.Count();
+  }
+  const bool noRoots = rootCount == 0;
   if (FFirstListItems.Count() == 0 && noRoots && FileExists(SettingsFileName())) {
     TraceObject(this, "Create: %s", "EmptyLibrary");
     if (!AfterInstallSwitch) {
@@ -400,8 +421,10 @@ void TMusicForm::FirstScanOrPlay()
     return;
   }
   TraceObject(this, "Create: %s", "UpdateScan");
-  // With "Random" on, a random item of the start item's group plays at once.
-  if (FPlayer->Random() && !FStartItem.Empty()) {
+  // With "Random" on, a random item of the start item's group plays at once. The controller
+  // read the setting as it connected: reading the settings file again costs a lock file.
+  const bool shuffle = FNavigator ? FNavigator->Shuffle : FPlayer->Random();
+  if (shuffle && !FStartItem.Empty()) {
     TDbId group = FStartItem;
     group.FileId = -1;
     TDbIdList items;

@@ -321,6 +321,8 @@ class TMusicForm : public TForm {
   TDbIdList FSecondListItems;
   TDbId FStartItem;
   int FStartSlot = 1;
+  // The roots stored when the start item was chosen (-1: not read), for the first scan.
+  int FStartRootCount = -1;
   bool FHooked = false;
   // ---- end of the window's parts ----
 

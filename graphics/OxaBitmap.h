@@ -73,6 +73,10 @@ constexpr std::int32_t kOxaMaxImageSide = 8192;
 // The node image record: magic, node rectangle, surface size, format, then the rows.
 constexpr std::uint32_t kOxaImageMagic = 0xFF439ECF;
 constexpr int kOxaImageHeaderSize = 29;
+// The length of the record whose header is at header (rows included), or -1 when it is not a
+// record LoadFromStream accepts from a stream holding available bytes from the header on.
+// header must hold kOxaImageHeaderSize bytes when available reaches that.
+std::int64_t OxaImageRecordSize(const std::uint8_t* header, std::int64_t available) noexcept;
 
 class TOxaBitmap : public TOxaPersistent {
  public:

@@ -25,6 +25,27 @@ void WriteInt(std::uint8_t* p, std::uint32_t value) noexcept
 
 }  // namespace
 
+std::int64_t OxaImageRecordSize(const std::uint8_t* header, std::int64_t available) noexcept
+{
+  if (available < kOxaImageHeaderSize || std::uint32_t(ReadInt(header)) != kOxaImageMagic) {
+    return -1;
+  }
+  const std::int32_t imageWidth = ReadInt(header + 20);
+  const std::int32_t imageHeight = ReadInt(header + 24);
+  // Only formats whose pixels are whole bytes can be stored; the size is checked against the
+  // bytes there are before anything is allocated.
+  const int bytesPerPixel = OxaNodeBytesPerPixel(header[28]);
+  if (bytesPerPixel <= 0 || imageWidth < 0 || imageHeight < 0 || imageWidth > kOxaMaxImageSide ||
+      imageHeight > kOxaMaxImageSide) {
+    return -1;
+  }
+  const std::int64_t pixelBytes = std::int64_t(imageHeight) * OxaStride(imageWidth, bytesPerPixel);
+  if (pixelBytes > available - kOxaImageHeaderSize) {
+    return -1;
+  }
+  return kOxaImageHeaderSize + pixelBytes;
+}
+
 void TOxaBitmap::LoadFromStream(TStream& stream)
 {
   std::uint8_t header[kOxaImageHeaderSize];
@@ -34,12 +55,11 @@ void TOxaBitmap::LoadFromStream(TStream& stream)
     Fatal("LoadFromStream: Invalid graphic format");
   }
   stream.ReadBuffer(header, kOxaImageHeaderSize);
-  const auto invalid = [&]() {
+  // The one check of a record: stores that defer loading their images accept exactly what
+  // this accepts.
+  if (OxaImageRecordSize(header, available) < 0) {
     stream.SetPosition(start);
     Fatal("LoadFromStream: Invalid graphic format");
-  };
-  if (std::uint32_t(ReadInt(header)) != kOxaImageMagic) {
-    invalid();
   }
   const std::int32_t left = ReadInt(header + 4);
   const std::int32_t top = ReadInt(header + 8);
@@ -48,18 +68,8 @@ void TOxaBitmap::LoadFromStream(TStream& stream)
   const std::int32_t imageWidth = ReadInt(header + 20);
   const std::int32_t imageHeight = ReadInt(header + 24);
   const int format = header[28];
-  // Only formats whose pixels are whole bytes can be stored; the size is checked against the
-  // bytes there are before anything is allocated.
-  const int bytesPerPixel = OxaNodeBytesPerPixel(format);
-  if (bytesPerPixel <= 0 || imageWidth < 0 || imageHeight < 0 || imageWidth > kOxaMaxImageSide ||
-      imageHeight > kOxaMaxImageSide) {
-    invalid();
-  }
-  const std::int32_t stride = OxaStride(imageWidth, bytesPerPixel);
+  const std::int32_t stride = OxaStride(imageWidth, OxaNodeBytesPerPixel(format));
   const std::int64_t pixelBytes = std::int64_t(imageHeight) * stride;
-  if (pixelBytes > available - kOxaImageHeaderSize) {
-    invalid();
-  }
   // The bytes are there (checked above), so the rows are read straight into the surface: skin
   // stores hold hundreds of images and a staging copy of each doubled the work of loading them.
   FSizeMode = 0;

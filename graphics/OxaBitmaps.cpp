@@ -1,6 +1,7 @@
 // TOxaBitmaps: the named image store and its Data blob.
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "graphics/OxaBitmap.h"
 #include "graphics/OxaGraphics.h"
@@ -34,7 +35,7 @@ std::size_t LowerBound(const TList& names, std::string_view name) noexcept
   std::size_t high = names.size();
   while (low < high) {
     const std::size_t middle = low + (high - low) / 2;
-    if (OxaCompareNames(names[middle].first, name) < 0) {
+    if (OxaCompareNames(names[middle].Name, name) < 0) {
       low = middle + 1;
     } else {
       high = middle;
@@ -111,9 +112,10 @@ void TOxaBitmaps::BitmapRemoved(TObject* object)
     return;
   }
   const auto found = std::find_if(FNames.begin(), FNames.end(),
-                                  [object](const auto& entry) { return entry.second == object; });
+                                  [object](const TEntry& entry) { return entry.Bitmap == object; });
   if (found != FNames.end()) {
     FNames.erase(found);
+    ++FRevision;
     Changed();
   }
 }
@@ -123,7 +125,7 @@ const std::string& TOxaBitmaps::Names(int index) const
   if (index < 0 || index >= Count()) {
     throw EOxaFatal(ClassName() + ".Names: Index out of bounds");
   }
-  return FNames[std::size_t(index)].first;
+  return FNames[std::size_t(index)].Name;
 }
 
 TOxaBitmap* TOxaBitmaps::Bitmaps(int index) const
@@ -131,7 +133,32 @@ TOxaBitmap* TOxaBitmaps::Bitmaps(int index) const
   if (index < 0 || index >= Count()) {
     throw EOxaFatal(ClassName() + ".Bitmaps: Index out of bounds");
   }
-  return FNames[std::size_t(index)].second;
+  return Made(FNames[std::size_t(index)]);
+}
+
+int TOxaBitmaps::PendingCount() const noexcept
+{
+  return int(std::count_if(FNames.begin(), FNames.end(),
+                           [](const TEntry& entry) { return entry.Bitmap == nullptr; }));
+}
+
+TOxaBitmap* TOxaBitmaps::Made(const TEntry& entry) const
+{
+  if (entry.Bitmap != nullptr) {
+    return entry.Bitmap;
+  }
+  // The record was checked when the blob was read, so only a lack of memory can stop it now;
+  // the entry then stays as it is for the next lookup.
+  auto* bitmap = new TOxaBitmap(FOwned.get());  // owned by FOwned
+  try {
+    TBytesStream stream(FBytes.substr(entry.Offset));
+    bitmap->LoadFromStream(stream);
+  } catch (...) {
+    FreeObject(bitmap);
+    throw;
+  }
+  entry.Bitmap = bitmap;
+  return bitmap;
 }
 
 TOxaBitmap* TOxaBitmaps::Find(std::string_view name) const noexcept
@@ -139,8 +166,12 @@ TOxaBitmap* TOxaBitmaps::Find(std::string_view name) const noexcept
   // The chain is free of cycles (SetParent sees to it), so this ends.
   for (const TOxaBitmaps* store = this; store != nullptr; store = store->Parent()) {
     const std::size_t at = LowerBound(store->FNames, name);
-    if (at < store->FNames.size() && OxaCompareNames(store->FNames[at].first, name) == 0) {
-      return store->FNames[at].second;
+    if (at < store->FNames.size() && OxaCompareNames(store->FNames[at].Name, name) == 0) {
+      try {
+        return store->Made(store->FNames[at]);
+      } catch (...) {
+        return nullptr;
+      }
     }
   }
   return nullptr;
@@ -159,15 +190,18 @@ TOxaBitmap* TOxaBitmaps::Add(const std::string& name, const TOxaBitmap& bitmap)
     throw;
   }
   const std::size_t at = LowerBound(FNames, name);
-  if (at < FNames.size() && OxaCompareNames(FNames[at].first, name) == 0) {
-    TOxaBitmap* old = FNames[at].second;
-    FNames[at] = {name, stored};
-    FClearing = true;
-    FreeObject(old);
-    FClearing = false;
+  if (at < FNames.size() && OxaCompareNames(FNames[at].Name, name) == 0) {
+    TOxaBitmap* old = FNames[at].Bitmap;
+    FNames[at] = TEntry{name, stored, 0};
+    if (old != nullptr) {
+      FClearing = true;
+      FreeObject(old);
+      FClearing = false;
+    }
   } else {
-    FNames.insert(FNames.begin() + std::ptrdiff_t(at), {name, stored});
+    FNames.insert(FNames.begin() + std::ptrdiff_t(at), TEntry{name, stored, 0});
   }
+  ++FRevision;
   Changed();
   return stored;
 }
@@ -179,6 +213,9 @@ void TOxaBitmaps::Clear()
   }
   std::unique_ptr<TOxaObjects> old = std::exchange(FOwned, NewList());
   FNames.clear();
+  FBytes = {};
+  FBytesKeeper.reset();
+  ++FRevision;
   FClearing = true;
   old.reset();
   FClearing = false;
@@ -199,8 +236,8 @@ void TOxaBitmaps::Assign(const TPersistent& source)
   try {
     Clear();
     SetParent(store->Parent());
-    for (const auto& [name, bitmap] : store->FNames) {
-      Add(name, *bitmap);
+    for (const TEntry& entry : store->FNames) {
+      Add(entry.Name, *store->Made(entry));
     }
     FNote = store->FNote;
   } catch (...) {
@@ -212,8 +249,84 @@ void TOxaBitmaps::Assign(const TPersistent& source)
 
 void TOxaBitmaps::ReadData(std::string_view bytes)
 {
-  TBytesStream stream(bytes);
-  ReadData(stream);
+  auto keeper = std::make_shared<const std::string>(bytes);
+  const std::string_view kept(*keeper);
+  ReadBytes(kept, std::move(keeper));
+}
+
+void TOxaBitmaps::ReadData(std::string&& bytes)
+{
+  auto keeper = std::make_shared<const std::string>(std::move(bytes));
+  const std::string_view kept(*keeper);
+  ReadBytes(kept, std::move(keeper));
+}
+
+void TOxaBitmaps::ReadStaticData(std::string_view bytes)
+{
+  ReadBytes(bytes, nullptr);
+}
+
+void TOxaBitmaps::ReadBytes(std::string_view bytes, std::shared_ptr<const std::string> keeper)
+{
+  const auto invalid = [this]() { throw EOxaFatal(ClassName() + ".LoadFromStream: Invalid graphic format"); };
+  std::size_t at = 0;
+  const auto word = [&]() {
+    if (bytes.size() - at < 4) {
+      invalid();
+    }
+    const std::uint32_t value = ReadWord(reinterpret_cast<const std::uint8_t*>(bytes.data() + at));
+    at += 4;
+    return value;
+  };
+  const auto text = [&](std::uint32_t length, std::uint32_t cap) {
+    if (length > cap || length > bytes.size() - at) {
+      invalid();
+    }
+    std::string value(bytes.substr(at, length));
+    at += length;
+    return value;
+  };
+
+  // The same checks as reading from a stream, every record's included, so that a blob is
+  // refused here or never: a record found bad on its first lookup could no longer be refused.
+  std::vector<TEntry> names;
+  std::string note = text(word(), kOxaMaxStoreNote);
+  const std::uint32_t count = word();
+  if (count > kOxaMaxStoreCount) {
+    invalid();
+  }
+  names.reserve(count);
+  for (std::uint32_t i = 0; i < count; ++i) {
+    std::string name = text(word(), kOxaMaxStoreName);
+    if (!names.empty() && OxaCompareNames(names.back().Name, name) >= 0) {
+      invalid();
+    }
+    const std::int64_t left = std::int64_t(bytes.size() - at);
+    std::uint8_t header[kOxaImageHeaderSize] = {};
+    if (left >= kOxaImageHeaderSize) {
+      std::memcpy(header, bytes.data() + at, kOxaImageHeaderSize);
+    }
+    const std::int64_t length = OxaImageRecordSize(header, left);
+    if (length < 0) {
+      // What the image itself raises when a stream is read.
+      throw EOxaFatal("TOxaBitmap.LoadFromStream: Invalid graphic format");
+    }
+    names.push_back(TEntry{std::move(name), nullptr, at});
+    at += std::size_t(length);
+  }
+
+  BeginUpdate();
+  std::unique_ptr<TOxaObjects> old = std::exchange(FOwned, NewList());
+  FNames = std::move(names);
+  FNote = std::move(note);
+  FBytes = bytes;
+  FBytesKeeper = std::move(keeper);
+  ++FRevision;
+  FClearing = true;
+  old.reset();
+  FClearing = false;
+  Changed();
+  EndUpdate();
 }
 
 void TOxaBitmaps::ReadData(TStream& stream)
@@ -244,7 +357,7 @@ void TOxaBitmaps::ReadData(TStream& stream)
 
   // Read into a list of its own; the store changes only when the whole blob is good.
   std::unique_ptr<TOxaObjects> list = std::make_unique<TOxaObjects>(this);
-  std::vector<std::pair<std::string, TOxaBitmap*>> names;
+  std::vector<TEntry> names;
   std::string note = text(word(), kOxaMaxStoreNote);
   const std::uint32_t count = word();
   if (count > kOxaMaxStoreCount) {
@@ -254,7 +367,7 @@ void TOxaBitmaps::ReadData(TStream& stream)
   for (std::uint32_t i = 0; i < count; ++i) {
     std::string name = text(word(), kOxaMaxStoreName);
     // Names come in the store's order, each once: what is read is written back the same.
-    if (!names.empty() && OxaCompareNames(names.back().first, name) >= 0) {
+    if (!names.empty() && OxaCompareNames(names.back().Name, name) >= 0) {
       invalid();
     }
     auto* bitmap = new TOxaBitmap(list.get());  // owned by list
@@ -264,7 +377,7 @@ void TOxaBitmaps::ReadData(TStream& stream)
       stream.SetPosition(start);
       throw;
     }
-    names.emplace_back(std::move(name), bitmap);
+    names.push_back(TEntry{std::move(name), bitmap, 0});
   }
 
   BeginUpdate();
@@ -272,6 +385,9 @@ void TOxaBitmaps::ReadData(TStream& stream)
   std::swap(list, FOwned);
   FNames = std::move(names);
   FNote = std::move(note);
+  FBytes = {};
+  FBytesKeeper.reset();
+  ++FRevision;
   FClearing = true;
   list.reset();
   FClearing = false;
@@ -286,12 +402,12 @@ void TOxaBitmaps::WriteData(TStream& stream) const
     stream.WriteBuffer(FNote.data(), std::int64_t(FNote.size()));
   }
   WriteWord(stream, std::uint32_t(FNames.size()));
-  for (const auto& [name, bitmap] : FNames) {
-    WriteWord(stream, std::uint32_t(name.size()));
-    if (!name.empty()) {
-      stream.WriteBuffer(name.data(), std::int64_t(name.size()));
+  for (const TEntry& entry : FNames) {
+    WriteWord(stream, std::uint32_t(entry.Name.size()));
+    if (!entry.Name.empty()) {
+      stream.WriteBuffer(entry.Name.data(), std::int64_t(entry.Name.size()));
     }
-    bitmap->SaveToStream(stream);
+    Made(entry)->SaveToStream(stream);
   }
 }
 

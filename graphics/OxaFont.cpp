@@ -266,6 +266,12 @@ void TOxaFont::BuildKerning()
   for (TChar& entry : FChars) {
     entry.Kerns.clear();
   }
+  struct TRule {
+    int FirstLow, FirstHigh, SecondLow, SecondHigh;
+    std::int32_t Value;
+  };
+  std::vector<TRule> rules;
+  rules.reserve(FKerning.size());
   for (const std::string& raw : FKerning) {
     std::string line = Trim(raw);
     std::transform(line.begin(), line.end(), line.begin(),
@@ -302,9 +308,24 @@ void TOxaFont::BuildKerning()
         !CodesOf(second, secondLow, secondHigh)) {
       continue;
     }
-    for (int cur = secondLow; cur <= secondHigh; ++cur) {
+    rules.push_back({firstLow, firstHigh, secondLow, secondHigh, value});
+  }
+  // Room for every pair first: a rule for "*" touches all 256 characters, and growing their
+  // lists one pair at a time made most of the cost of building a glyph font.
+  std::array<std::size_t, 256> room{};
+  for (const TRule& rule : rules) {
+    for (int cur = rule.SecondLow; cur <= rule.SecondHigh; ++cur) {
+      room[std::size_t(cur)] += std::size_t(rule.FirstHigh - rule.FirstLow + 1);
+    }
+  }
+  for (std::size_t cur = 0; cur < room.size(); ++cur) {
+    FChars[cur].Kerns.reserve(std::min<std::size_t>(room[cur], 256));
+  }
+  for (const TRule& rule : rules) {
+    const std::int32_t value = rule.Value;
+    for (int cur = rule.SecondLow; cur <= rule.SecondHigh; ++cur) {
       auto& kerns = FChars[std::size_t(cur)].Kerns;
-      for (int prev = firstLow; prev <= firstHigh; ++prev) {
+      for (int prev = rule.FirstLow; prev <= rule.FirstHigh; ++prev) {
         const auto found =
             std::find_if(kerns.begin(), kerns.end(), [prev](const auto& pair) { return pair.first == prev; });
         if (found != kerns.end()) {

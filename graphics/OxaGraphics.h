@@ -296,6 +296,10 @@ constexpr std::uint32_t kOxaMaxStoreName = 255;
 
 // A named store of images. Names are unique and sorted without regard to case; the store owns
 // its images, and an image freed by anyone leaves the name list with it.
+//
+// A store read from a Data blob checks every record at once but makes an image only when it is
+// first looked up (Bitmaps, Find, writing or copying the store): a skin store holds hundreds of
+// images of which a start shows a few. Looking up is therefore not safe from two threads at once.
 class TOxaBitmaps : public TOxaChainedObject {
  public:
   explicit TOxaBitmaps(TComponent* owner = nullptr);
@@ -311,29 +315,55 @@ class TOxaBitmaps : public TOxaChainedObject {
   int Count() const noexcept { return int(FNames.size()); }
   const std::string& Names(int index) const;
   TOxaBitmap* Bitmaps(int index) const;
-  // Case-insensitive, then the parent chain; null when no store has the name.
+  // Case-insensitive, then the parent chain; null when no store has the name (or, should
+  // memory run out, when its image cannot be made yet).
   TOxaBitmap* Find(std::string_view name) const noexcept;
   // Stores a private copy under the name (replacing an image of the same name).
   TOxaBitmap* Add(const std::string& name, const TOxaBitmap& bitmap);
   void Clear();
   const std::string& Note() const noexcept { return FNote; }
   void SetNote(std::string value) { FNote = std::move(value); }
+  // Images read but not made yet.
+  int PendingCount() const noexcept;
+  // Moves on whenever the store's names or images change (read, added, replaced, removed,
+  // cleared), and only then: making an image on its first lookup is no change. Followers
+  // compare it to know whether the images they took are still the store's.
+  std::uint64_t Revision() const noexcept { return FRevision; }
 
   // The Data blob. Reading checks every field against the bytes left and the caps, requires
   // the names in the order the store keeps them, and leaves the store as it was on failure
-  // (raising "%s.LoadFromStream: Invalid graphic format").
+  // (raising "%s.LoadFromStream: Invalid graphic format"). Read from a stream, every image is
+  // made at once; read from bytes, each is made on its first lookup, from a copy of the bytes
+  // (taken over when they are handed in), or from the bytes themselves when the caller
+  // promises they outlive the store (ReadStaticData: data compiled into the program).
   void ReadData(TStream& stream);
   void WriteData(TStream& stream) const;
   void ReadData(std::string_view bytes);
+  void ReadData(std::string&& bytes);
+  void ReadStaticData(std::string_view bytes);
   std::string Data() const;
 
  private:
+  struct TEntry {
+    std::string Name;
+    // Null until a store read from bytes makes the image.
+    mutable TOxaBitmap* Bitmap = nullptr;
+    // Where the image's record starts in FBytes.
+    std::size_t Offset = 0;
+  };
+
   void BitmapRemoved(TObject* object);
   std::unique_ptr<TOxaObjects> NewList();
+  void ReadBytes(std::string_view bytes, std::shared_ptr<const std::string> keeper);
+  TOxaBitmap* Made(const TEntry& entry) const;
 
   std::unique_ptr<TOxaObjects> FOwned;
-  std::vector<std::pair<std::string, TOxaBitmap*>> FNames;
+  std::vector<TEntry> FNames;
   std::string FNote;
+  // The blob the entries not made yet are read from, and its owner when the store keeps a copy.
+  std::string_view FBytes;
+  std::shared_ptr<const std::string> FBytesKeeper;
+  std::uint64_t FRevision = 0;
   bool FClearing = false;
 };
 

@@ -310,9 +310,14 @@ void TOxaMusicPlayer::LoadLastPlayed(TDbId& item)
 {
   item = TDbId();
   TLastPlayed stored;
-  if (!ReadLastPlayed(stored)) {
-    return;
+  if (ReadLastPlayed(stored)) {
+    LoadLastPlayed(stored, item);
   }
+}
+
+void TOxaMusicPlayer::LoadLastPlayed(const TLastPlayed& stored, TDbId& item)
+{
+  item = TDbId();
   TDbId candidate;
   candidate.ViewId = stored.View;
   candidate.GroupId = stored.GroupId;

@@ -19,6 +19,7 @@
 #include "rtl/Method.h"
 #include "rtl/Object.h"
 #include "scan/MusicStringList.h"
+#include "scan/OxaMusicPlayerTypes.h"
 #include "scan/OxaSearchEngineWrapper.h"
 #include "scan/OxaSearchOptions.h"
 
@@ -104,6 +105,8 @@ class TOxaMusicPlayer : public TObject {
   void SetRandom(bool on);
   // The stored last-played item when the library still lists it in its group, else empty.
   void LoadLastPlayed(TDbId& item);
+  // The same for a record read already.
+  void LoadLastPlayed(const TLastPlayed& stored, TDbId& item);
   void SaveLastPlayed(const TDbId& item);
 
   // ---- scanning and maintenance ----

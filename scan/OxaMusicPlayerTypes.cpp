@@ -280,9 +280,14 @@ void WriteRandom(bool on)
 
 bool ReadLastPlayed(TLastPlayed& item)
 {
-  item = TLastPlayed{};
   TStringList lines;
   ReadOption(TMusicOption::LastPlayed, lines);
+  return ParseLastPlayed(lines, item);
+}
+
+bool ParseLastPlayed(const TStringList& lines, TLastPlayed& item)
+{
+  item = TLastPlayed{};
   if (lines.Count() != LastPlayedLines) {
     return false;
   }

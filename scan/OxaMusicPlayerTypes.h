@@ -99,4 +99,6 @@ struct TLastPlayed {
 // False (and an unset record) when the list does not have exactly five lines or a number does
 // not parse.
 bool ReadLastPlayed(TLastPlayed& item);
+// The same from the lines read already (with other keys in one look at the file).
+bool ParseLastPlayed(const TStringList& lines, TLastPlayed& item);
 void WriteLastPlayed(const TLastPlayed& item);

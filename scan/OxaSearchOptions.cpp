@@ -8,7 +8,10 @@ TOxaSearchOptions::TOxaSearchOptions()
       FMasks(std::make_unique<TMusicStringList>()),
       FGreyDrives(std::make_unique<TMusicStringList>())
 {
-  ReadOption(TMusicOption::GreyDrives, *FGreyDrives);
+  // One look at the settings file for both lists: each look takes and drops its lock file.
+  const TOptionTarget stored[] = {{TMusicOption::GreyDrives, FGreyDrives.get()},
+                                  {TMusicOption::Masks, FMasks.get()}};
+  ReadOptions(stored);
   if (FGreyDrives->Count() == 0) {
     for (int i = 0; i < FDriveInformation->Count(); ++i) {
       const TDriveInfo drive = FDriveInformation->Items(i);
@@ -17,7 +20,6 @@ TOxaSearchOptions::TOxaSearchOptions()
       }
     }
   }
-  ReadOption(TMusicOption::Masks, *FMasks);
   if (FMasks->Count() == 0) {
     for (const std::string_view mask : DefaultMasks) {
       FMasks->Add(std::string(mask));

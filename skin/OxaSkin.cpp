@@ -3,11 +3,18 @@
 #include "platform/Input.h"
 #include "skin/OxaSkinData.h"
 
-std::optional<std::string> OxaSkinStore(std::string_view storeName)
+std::optional<std::string_view> OxaSkinStoreBytes(std::string_view storeName)
 {
   for (std::size_t i = 0; i < kOxaSkinStoreCount; ++i)
     if (storeName == kOxaSkinStores[i].Name)
-      return std::string(reinterpret_cast<const char*>(kOxaSkinStores[i].Bytes), kOxaSkinStores[i].Size);
+      return std::string_view(reinterpret_cast<const char*>(kOxaSkinStores[i].Bytes), kOxaSkinStores[i].Size);
+  return std::nullopt;
+}
+
+std::optional<std::string> OxaSkinStore(std::string_view storeName)
+{
+  if (const std::optional<std::string_view> bytes = OxaSkinStoreBytes(storeName))
+    return std::string(*bytes);
   return std::nullopt;
 }
 

@@ -12,6 +12,8 @@
 // nothing for a name the skin lacks. Fits the asset containers' store source.
 std::optional<std::string> OxaSkinStore(std::string_view storeName);
 std::vector<std::string> OxaSkinStoreNames();
+// The same bytes in place: they live as long as the program.
+std::optional<std::string_view> OxaSkinStoreBytes(std::string_view storeName);
 
 struct TOxaSkinCursor {
   std::string Name;

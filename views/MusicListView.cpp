@@ -1234,14 +1234,12 @@ void TMusicListView::ContentChanged()
   TDisplayListView::ContentChanged();
 }
 
-std::vector<const void*> TMusicListView::StoreImages() const
+std::vector<std::pair<const void*, std::uint64_t>> TMusicListView::StoreImages() const
 {
-  std::vector<const void*> images;
-  for (const TOxaBitmaps* store = Bitmaps(); store != nullptr; store = store->Parent()) {
-    images.push_back(store);
-    for (int i = 0; i < store->Count(); ++i)
-      images.push_back(store->Bitmaps(i));
-  }
+  // The revision stands for the images: asking a store for each would make every one of them.
+  std::vector<std::pair<const void*, std::uint64_t>> images;
+  for (const TOxaBitmaps* store = Bitmaps(); store != nullptr; store = store->Parent())
+    images.emplace_back(store, store->Revision());
   return images;
 }
 

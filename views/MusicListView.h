@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "graphics/OxaBitmap.h"
@@ -521,8 +522,8 @@ class TMusicListView : public TDisplayListView {
   // Every image of the store and its parents when the tables were built: an image replaced,
   // added or removed anywhere in the chain (or a parent dropped) rebuilds the tables, so they
   // never point at a freed image.
-  std::vector<const void*> StoreImages() const;
-  std::vector<const void*> FTableImages;
+  std::vector<std::pair<const void*, std::uint64_t>> StoreImages() const;
+  std::vector<std::pair<const void*, std::uint64_t>> FTableImages;
   bool FTablesBuilt = false;
   TOxaBitmap* Checked(const std::string& name, int width, const char* method);
 

@@ -53,8 +53,11 @@ TOxaBitmaps* TOxaAssetsForm::NewStore(const char* name)
   auto* store = TComponent::Create<TOxaBitmaps>(*this);
   store->SetName(name);
   if (FSource) {
-    if (const std::optional<std::string> data = FSource(name)) {
-      store->ReadData(*data);
+    TOxaStoreBlob blob = FSource(name);
+    if (blob.Static) {
+      store->ReadStaticData(*blob.Static);
+    } else if (blob.Copy) {
+      store->ReadData(std::move(*blob.Copy));
     }
   }
   return store;

@@ -14,8 +14,21 @@
 #include "platform/Windows.h"
 #include "rtl/Component.h"
 
-// The Data blob of a named store, if the program carries one.
-using TOxaStoreSource = std::function<std::optional<std::string>(std::string_view storeName)>;
+// The Data blob of a named store: a copy the store takes over, bytes that outlive every store
+// (compiled into the program: the store reads them in place), or nothing when the program
+// carries no such store.
+struct TOxaStoreBlob {
+  TOxaStoreBlob(std::optional<std::string> copy = std::nullopt) : Copy(std::move(copy)) {}
+  static TOxaStoreBlob Compiled(std::string_view bytes)
+  {
+    TOxaStoreBlob blob;
+    blob.Static = bytes;
+    return blob;
+  }
+  std::optional<std::string> Copy;
+  std::optional<std::string_view> Static;
+};
+using TOxaStoreSource = std::function<TOxaStoreBlob(std::string_view storeName)>;
 
 // The instance whose resources hold the program's cursors.
 HINSTANCE OxaProgramInstance() noexcept;

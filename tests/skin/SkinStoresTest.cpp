@@ -2,15 +2,19 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "graphics/OxaBitmap.h"
 #include "platform/display/DisplayTesting.h"
+#include "rtl/Stream.h"
 #include "skin/OxaSkin.h"
 #include "tests/support/TraceCapture.h"
 #include "views/MusicAssets.h"
@@ -484,6 +488,58 @@ TEST_F(TSkinStoresTest, ContainersFindTheNamesTheViewsLookUp)
   EXPECT_NE(scan.Store("ScanBitmaps")->Find("CheckBoxNAS"), nullptr);
   EXPECT_EQ(scan.Store("Frutiger12B")->Count(), 46);
   EXPECT_EQ(music.Frutiger12GrayB->Count(), 40);
+}
+
+TEST_F(TSkinStoresTest, StoresReadInPlaceGiveTheImagesAStreamReadGives)
+{
+  for (const std::string& storeName : OxaSkinStoreNames()) {
+    SCOPED_TRACE(storeName);
+    const std::optional<std::string_view> bytes = OxaSkinStoreBytes(storeName);
+    ASSERT_TRUE(bytes.has_value());
+    EXPECT_EQ(std::string(*bytes), *OxaSkinStore(storeName));
+    TOxaBitmaps inPlace(nullptr);
+    inPlace.ReadStaticData(*bytes);
+    EXPECT_EQ(inPlace.PendingCount(), inPlace.Count());
+    TOxaBitmaps eager(nullptr);
+    TMemoryStream stream;
+    stream.WriteBuffer(bytes->data(), std::int64_t(bytes->size()));
+    stream.SetPosition(0);
+    eager.ReadData(stream);
+    ASSERT_EQ(inPlace.Count(), eager.Count());
+    for (int i = 0; i < eager.Count(); ++i) {
+      TMemoryStream made;
+      TMemoryStream madeLate;
+      eager.Bitmaps(i)->SaveToStream(made);
+      TOxaBitmap* late = inPlace.Find(eager.Names(i));
+      ASSERT_NE(late, nullptr) << eager.Names(i);
+      late->SaveToStream(madeLate);
+      ASSERT_EQ(made.Size(), madeLate.Size()) << eager.Names(i);
+      EXPECT_EQ(std::memcmp(made.Memory(), madeLate.Memory(), std::size_t(made.Size())), 0) << eager.Names(i);
+    }
+    EXPECT_EQ(inPlace.PendingCount(), 0);
+  }
+  EXPECT_FALSE(OxaSkinStoreBytes("Icon").has_value());
+}
+
+TEST_F(TSkinStoresTest, ContainersOnTheCompiledInBytesMakeOnlyTheImagesLookedUp)
+{
+  UseHeadlessDisplay();
+  const TOxaStoreSource inPlace = [](std::string_view name) {
+    const std::optional<std::string_view> bytes = OxaSkinStoreBytes(name);
+    return bytes ? TOxaStoreBlob::Compiled(*bytes) : TOxaStoreBlob{};
+  };
+  TMusicAssetsForm music(nullptr, inPlace);
+  // The glyph fonts take their glyphs at once; the icons wait for the views.
+  EXPECT_EQ(music.Icons->Count(), 267);
+  EXPECT_EQ(music.Icons->PendingCount(), 267);
+  ASSERT_NE(music.Icons->Find("ShowAlbumN"), nullptr);
+  EXPECT_EQ(music.Icons->PendingCount(), 266);
+  TOxaMusicScanAssetsForm scan(nullptr, inPlace);
+  EXPECT_NE(scan.Store("ScanBitmaps")->Find("CheckBoxNAS"), nullptr);
+  // A copy handed over works the same.
+  TOxaMusicInfoAssetsForm info(nullptr, &OxaSkinStore);
+  EXPECT_EQ(info.Store("InfoIcons")->PendingCount(), 16);
+  EXPECT_NE(info.Store("InfoIcons")->Find("tit-info"), nullptr);
 }
 
 }  // namespace
