@@ -698,6 +698,11 @@ class TX11Display final : public TDisplay {
       }
       return 0;
     });
+    // Xlib's own handler prints a line and calls exit() on whichever thread met the broken
+    // connection; exit handlers and static destructors would then run there (the reader thread
+    // joining itself) and the program would never be asked to close. Returning instead hands the
+    // loss to the exit handler below, and every later call sees FLost.
+    XSetIOErrorHandler([](Display*) { return 0; });
     XSetIOErrorExitHandler(
         FDisplay,
         [](Display*, void*) {

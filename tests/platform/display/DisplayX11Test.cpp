@@ -13,6 +13,7 @@
 #include "platform/display/Display.h"
 #include "platform/display/DisplayTesting.h"
 #include "platform/display/Gdi.h"
+#include "tests/support/MessagePump.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/XvfbServer.h"
 
@@ -218,6 +219,48 @@ TEST_F(TDisplayX11, WindowPixelsReachTheScreenThroughEveryPath)
     DestroyWindow(window);
     UseHeadlessDisplay();
   }
+}
+
+int closeRequests = 0;
+
+LRESULT CloseCountingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+  if (message == WM_CLOSE) {
+    ++closeRequests;
+    return 0;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// The server going away (the session ending) must not end the process on the spot: the program
+// is asked to close, as a user closing it would, so it can still save its library and settings.
+TEST_F(TDisplayX11, ALostServerAsksTheMainWindowToCloseAndTheProcessCarriesOn)
+{
+  WNDCLASSA windowClass{};
+  windowClass.lpfnWndProc = CloseCountingProc;
+  windowClass.lpszClassName = "X11CloseCounting";
+  RegisterClassA(&windowClass);
+  closeRequests = 0;
+  auto server = std::make_unique<TXvfbServer>();
+  const std::string name = server->Name();
+  UseX11Display();
+  const HWND window = CreateWindowExA(0, "X11CloseCounting", "main", WS_POPUP | WS_VISIBLE, 0, 0, 120, 80,
+                                      nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(window, nullptr);
+  Pump();
+  Fill(window, RGB(0, 0, 255));
+  server.reset();
+  setenv("DISPLAY", name.c_str(), 1);
+  EXPECT_TRUE(PumpUntil([window] {
+    // Drawing on, as the program does until its close request arrives, must not crash either.
+    Fill(window, RGB(255, 0, 0));
+    return closeRequests > 0;
+  }));
+  EXPECT_EQ(closeRequests, 1);
+  DestroyWindow(window);
+  UseHeadlessDisplay();
+  unsetenv("DISPLAY");
+  UnregisterClassA("X11CloseCounting", nullptr);
 }
 
 TEST_F(TDisplayX11, AnUnreachableServerFailsTheFirstVisibleWindowLoudly)
