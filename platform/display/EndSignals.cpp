@@ -51,7 +51,8 @@ TEndSignals::TEndSignals()
 TEndSignals::~TEndSignals()
 {
   Release();
-  readyDescriptor = -1;
+  int own = FReady.Get();
+  readyDescriptor.compare_exchange_strong(own, -1);
 }
 
 int TEndSignals::Take() noexcept
