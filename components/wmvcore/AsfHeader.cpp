@@ -53,6 +53,9 @@ constexpr std::size_t ExtensionDataOffset = 46;  // plus a reserved GUID, a WORD
 constexpr std::size_t FilePropertiesSize = 64;   // of the object's data, up to the preroll
 constexpr std::size_t PlayDurationOffset = 40;
 constexpr std::size_t PrerollOffset = 56;
+constexpr std::size_t FileSizeOffset = 16;
+constexpr std::size_t FlagsOffset = 64;
+constexpr std::uint32_t BroadcastFlag = 0x01;
 constexpr std::size_t StreamPropertiesSize = 70;  // of the object's data, through the audio format
 constexpr std::size_t AverageBytesOffset = 62;
 
@@ -317,6 +320,39 @@ bool ParseAsfHeader(std::span<const std::uint8_t> bytes, TAsfHeader& header)
     }
   }
   return haveFileProperties;
+}
+
+bool RecordFileSize(std::span<std::uint8_t> bytes, std::uint64_t size)
+{
+  if (bytes.size() < HeaderObjectStart ||
+      std::memcmp(bytes.data(), HeaderObject.data(), HeaderObject.size()) != 0) {
+    return false;
+  }
+  const std::uint64_t headerSize = ByteOrder::LoadLE64(bytes.data() + 16);
+  if (headerSize < HeaderObjectStart || headerSize > bytes.size()) {
+    return false;
+  }
+  const std::uint32_t count = ByteOrder::LoadLE32(bytes.data() + ObjectHeaderSize);
+  TReader list(std::span<const std::uint8_t>(bytes).subspan(
+      HeaderObjectStart, static_cast<std::size_t>(headerSize) - HeaderObjectStart));
+  for (std::uint32_t i = 0; i < count; ++i) {
+    TObject object;
+    if (!NextObject(list, object)) {
+      return false;
+    }
+    if (object.Id != FilePropertiesObject) {
+      continue;
+    }
+    if (object.Data.size() < FlagsOffset + 4) {
+      return false;
+    }
+    std::uint8_t* data = bytes.data() + (object.Data.data() - bytes.data());
+    if ((ByteOrder::LoadLE32(data + FlagsOffset) & BroadcastFlag) == 0) {
+      ByteOrder::StoreLE64(data + FileSizeOffset, size);
+    }
+    return true;
+  }
+  return false;
 }
 
 }  // namespace wmvcore

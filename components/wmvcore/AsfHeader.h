@@ -55,4 +55,9 @@ struct TAsfHeader {
 // well-formed header object with a file properties object.
 bool ParseAsfHeader(std::span<const std::uint8_t> bytes, TAsfHeader& header);
 
+// Writes size into the file properties object's file size, which has to follow the header when
+// a rewrite grows or shrinks it. A broadcast file's size is not valid by definition and is left.
+// False when the bytes hold no well-formed header object with file properties.
+bool RecordFileSize(std::span<std::uint8_t> bytes, std::uint64_t size);
+
 }  // namespace wmvcore

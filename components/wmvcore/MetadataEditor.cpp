@@ -398,6 +398,9 @@ HRESULT TMetadataEditor::Flush()
       return NS_E_FILE_WRITE;
     }
   }
+  // TagLib moves the data object with the header but leaves the file size it records as it was.
+  TagLib::ByteVector& saved = *memory.data();
+  RecordFileSize(std::span(reinterpret_cast<std::uint8_t*>(saved.data()), saved.size()), saved.size());
   if (!ReplaceFile(FFile->FileName, *memory.data())) {
     return NS_E_FILE_WRITE;
   }

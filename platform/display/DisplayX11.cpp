@@ -22,6 +22,7 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -30,7 +31,9 @@
 #include "platform/FileDescriptor.h"
 #include "platform/LastError.h"
 #include "platform/Messages.h"
+#include "platform/Windows.h"
 #include "platform/display/Display.h"
+#include "platform/display/EndSignals.h"
 #include "platform/display/GdiObjects.h"
 
 namespace {
@@ -654,15 +657,17 @@ class TX11Display final : public TDisplay {
     FErrorSeen = true;
   }
 
-  // The server went away: the connection is never used again and the main window is asked to
-  // close.
+  // The server went away: the connection is never used again and the program's message loop is
+  // ended.
   void OnLost()
   {
     FLost = true;
     PlatformTrace("display: the connection to the X server was lost");
-    if (const HWND main = FMainWindow.load()) {
-      PostMessageA(main, WM_CLOSE, 0, 0);
+    // Nobody reads the end signals from now on: they end the process as they would by default.
+    if (FEndSignals) {
+      FEndSignals->Release();
     }
+    EndMessageLoop();
   }
 
  private:
@@ -698,6 +703,11 @@ class TX11Display final : public TDisplay {
       }
       return 0;
     });
+    // Xlib's own handler prints a line and calls exit() on whichever thread met the broken
+    // connection; exit handlers and static destructors would then run there (the reader thread
+    // joining itself) and the program would never be asked to close. Returning instead hands the
+    // loss to the exit handler below, and every later call sees FLost.
+    XSetIOErrorHandler([](Display*) { return 0; });
     XSetIOErrorExitHandler(
         FDisplay,
         [](Display*, void*) {
@@ -726,6 +736,7 @@ class TX11Display final : public TDisplay {
     XkbSetDetectableAutoRepeat(FDisplay, True, nullptr);
     OpenInputMethod();
     FWake = TFileDescriptor(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+    FEndSignals = std::make_unique<TEndSignals>();
     FReader = std::thread([this] { ReadEvents(); });
     return true;
   }
@@ -1014,13 +1025,44 @@ class TX11Display final : public TDisplay {
 
   // The reader thread: waits for the connection (or the wake event), takes what came under the
   // lock and acts on it without.
+  // The host asked the program to end: the main window is asked to close. Without one there is
+  // nothing to save, and the signal ends the process as it would by default.
+  void AskToEnd(int signal)
+  {
+    if (signal == 0) {
+      return;
+    }
+    PlatformTrace("display: asked to end by signal " + std::to_string(signal));
+    if (!EndMessageLoop()) {
+      FEndSignals->Release();
+      raise(signal);
+    }
+  }
+
+  // The session is over for the program: the message loop of the thread that showed the first
+  // window is ended, as a session's end ends an application's loop on Windows, and the program
+  // returns from its loop and frees its windows, saving what it keeps. That first window need
+  // not be the one whose close would end the program (a tool window may come first), so no
+  // window is asked to close. False when no window was ever shown.
+  bool EndMessageLoop()
+  {
+    const HWND main = FMainWindow.load();
+    const DWORD thread = main != nullptr ? GetWindowThreadProcessId(main, nullptr) : 0;
+    return thread != 0 && PostThreadMessageA(thread, WM_QUIT, 0, 0) != FALSE;
+  }
+
   void ReadEvents()
   {
     for (;;) {
-      pollfd ready[2] = {{ConnectionNumber(FDisplay), POLLIN, 0}, {FWake.Get(), POLLIN, 0}};
-      poll(ready, 2, -1);
+      pollfd ready[3] = {{ConnectionNumber(FDisplay), POLLIN, 0},
+                         {FWake.Get(), POLLIN, 0},
+                         {FEndSignals->Descriptor(), POLLIN, 0}};
+      poll(ready, 3, -1);
       if (FStopping || FLost) {
         return;
+      }
+      if ((ready[2].revents & POLLIN) != 0) {
+        AskToEnd(FEndSignals->Take());
       }
       if ((ready[1].revents & POLLIN) != 0) {
         std::uint64_t count = 0;
@@ -1249,6 +1291,7 @@ class TX11Display final : public TDisplay {
   Cursor FCursor = 0;
   HWND FGrabbed = nullptr;
   TFileDescriptor FWake;
+  std::unique_ptr<TEndSignals> FEndSignals;
   std::thread FReader;
 };
 

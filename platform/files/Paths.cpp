@@ -173,6 +173,36 @@ bool CurrentWindowsFolder(TParsedPath& folder, const TDriveTable& drives)
   return AddNames(std::string_view(windows).substr(2), folder, false);
 }
 
+// A path completed from the current folder may lead into the folder of a drive nested in the
+// current drive's (C: = the home folder inside Z: = "/"): it is named on that drive, as the same
+// host path given whole is, so one file does not get two names (and two library records).
+bool OnInnermostDrive(TParsedPath& path, bool wildcardsInLastName, const TDriveTable& drives)
+{
+  const TDrive* current = nullptr;
+  for (const auto& drive : drives) {
+    if (path.Root.size() == 2 && drive.Letter == path.Root[0]) {
+      current = &drive;
+    }
+  }
+  if (current == nullptr) {
+    return true;
+  }
+  std::string host = current->Folder;
+  for (const auto& name : path.Names) {
+    if (host.back() != '/') {
+      host += '/';
+    }
+    host += name;
+  }
+  const std::string windows = WindowsPathIn(host, drives);
+  if (windows.size() < 3 || windows[0] == path.Root[0]) {
+    return true;
+  }
+  path.Root = windows.substr(0, 2);
+  path.Names.clear();
+  return AddNames(std::string_view(windows).substr(2), path, wildcardsInLastName);
+}
+
 bool ParsePath(std::string_view input, TParsedPath& path, bool wildcardsInLastName, const TDriveTable& drives)
 {
   if (input.empty()) {
@@ -230,6 +260,8 @@ bool ParsePath(std::string_view input, TParsedPath& path, bool wildcardsInLastNa
       TParsedPath current;
       if (CurrentWindowsFolder(current, drives) && current.Root == path.Root) {
         path.Names = current.Names;
+        return AddNames(rest, path, wildcardsInLastName) &&
+               OnInnermostDrive(path, wildcardsInLastName, drives);
       }
     }
     return AddNames(rest, path, wildcardsInLastName);
@@ -237,10 +269,10 @@ bool ParsePath(std::string_view input, TParsedPath& path, bool wildcardsInLastNa
   if (!CurrentWindowsFolder(path, drives)) {
     return false;
   }
-  if (rest.front() == '\\') {
+  if (!rest.empty() && rest.front() == '\\') {
     path.Names.clear();
   }
-  return AddNames(rest, path, wildcardsInLastName);
+  return AddNames(rest, path, wildcardsInLastName) && OnInnermostDrive(path, wildcardsInLastName, drives);
 }
 
 // The entry of folder whose name equals name without regard to case, the first in directory

@@ -241,6 +241,63 @@ TEST_F(WmvCoreTest, FlushedAttributesOfEveryTypeReadBackAfterReopening)
   EXPECT_EQ(durationAfter->Bytes, durationBefore->Bytes);
 }
 
+// The file properties object's file size and flags, found by its GUID.
+struct TRecordedSize {
+  std::uint64_t Size = 0;
+  std::uint32_t Flags = 0;
+  std::size_t At = 0;
+};
+
+TRecordedSize RecordedSize(const std::string& bytes)
+{
+  static const char filePropertiesId[] = "\xA1\xDC\xAB\x8C\x47\xA9\xCF\x11\x8E\xE4\x00\xC0\x0C\x20\x53\x65";
+  const std::size_t at = bytes.find(std::string(filePropertiesId, 16));
+  EXPECT_NE(at, std::string::npos);
+  if (at == std::string::npos) {
+    return {};
+  }
+  std::vector<BYTE> size(bytes.begin() + static_cast<long>(at + 40),
+                         bytes.begin() + static_cast<long>(at + 48));
+  std::vector<BYTE> flags(bytes.begin() + static_cast<long>(at + 88),
+                          bytes.begin() + static_cast<long>(at + 92));
+  return {NumberOf(size), static_cast<std::uint32_t>(NumberOf(flags)), at};
+}
+
+// A flush that makes the header longer or shorter moves the audio; the size the file records
+// of itself has to follow, or the file claims bytes it does not have (or hides some it has).
+TEST_F(WmvCoreTest, AFlushKeepsTheRecordedFileSizeTrue)
+{
+  const fs::path file = WriteWma("size.wma", {{"Title", "Middle length title"}, {"WM/Genre", "Jazz"}});
+  ASSERT_EQ(RecordedSize(ReadAll(file)).Size, fs::file_size(file)) << "the generator's own file is right";
+  const std::vector<std::u16string> titles = {std::u16string(3000, u'x'), u"T", u"Middle length title"};
+  for (const auto& title : titles) {
+    SCOPED_TRACE(title.size());
+    const auto before = fs::file_size(file);
+    ASSERT_EQ(Open(file), S_OK);
+    ASSERT_EQ(Set(u"Title", WMT_TYPE_STRING, Utf16Bytes(title)), S_OK);
+    ASSERT_EQ(Editor->Flush(), S_OK);
+    ASSERT_EQ(Editor->Close(), S_OK);
+    EXPECT_NE(fs::file_size(file), before);
+    EXPECT_EQ(RecordedSize(ReadAll(file)).Size, fs::file_size(file));
+  }
+
+  // A broadcast file records no valid size; it is left as it was.
+  std::string bytes = ReadAll(file);
+  TRecordedSize recorded = RecordedSize(bytes);
+  bytes[recorded.At + 88] = static_cast<char>(bytes[recorded.At + 88] | 0x01);
+  for (int i = 0; i < 8; ++i) {
+    bytes[recorded.At + 40 + static_cast<std::size_t>(i)] = 0;
+  }
+  testmedia::WriteBytes(file, testmedia::TBytes(bytes.begin(), bytes.end()));
+  ASSERT_EQ(Open(file), S_OK);
+  ASSERT_EQ(Set(u"Title", WMT_TYPE_STRING, Utf16Bytes(u"Broadcast title that is longer")), S_OK);
+  ASSERT_EQ(Editor->Flush(), S_OK);
+  ASSERT_EQ(Editor->Close(), S_OK);
+  recorded = RecordedSize(ReadAll(file));
+  EXPECT_EQ(recorded.Flags & 0x01, 1U);
+  EXPECT_EQ(recorded.Size, 0U);
+}
+
 TEST_F(WmvCoreTest, ATextBeyondTheSixteenBitLengthIsCutToFit)
 {
   const fs::path file = WriteWma("long.wma", {{"Title", "Short"}, {"WM/AlbumTitle", "Album"}});

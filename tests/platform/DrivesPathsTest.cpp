@@ -172,6 +172,46 @@ TEST(Paths, NamesDifferingOnlyInCaseStayTwoFilesAndRenamedCaseIsFound)
   EXPECT_EQ(Host("C:\\New.mp3"), (c / "New.mp3").string());
 }
 
+// The home folder is C: and lies inside Z: ("/"): a relative path from a folder outside the home
+// that leads into it names its file on C:, as the host path does, not as a second name on Z:.
+TEST(Paths, RelativePathsIntoANestedDriveFolderAreNamedOnThatDrive)
+{
+  const TDeclaredMachine machine;
+  const auto previous = std::filesystem::current_path();
+  const auto c = machine.DriveFolder('C');
+  std::filesystem::create_directories(c / "Music");
+  std::filesystem::current_path(machine.Scratch());
+  const std::string z = WindowsPathOf(machine.Scratch().string());
+  std::string full;
+  const struct {
+    const char* Relative;
+    std::string Full;
+  } cases[] = {
+      {"C\\Music\\a.mp3", "C:\\Music\\a.mp3"},
+      {"C/Music/", "C:\\Music\\"},
+      {"C", "C:\\"},
+      {".\\C\\..\\C\\a.mp3", "C:\\a.mp3"},
+      {"D\\track01.cda", "D:\\track01.cda"},
+      // Beside the drive folders it stays on Z:.
+      {"other\\b.mp3", z + "\\other\\b.mp3"},
+      {"Cx\\b.mp3", z + "\\Cx\\b.mp3"},
+  };
+  for (const auto& test : cases) {
+    EXPECT_TRUE(FullWindowsPath(test.Relative, full)) << test.Relative;
+    EXPECT_EQ(full, test.Full) << test.Relative;
+  }
+  EXPECT_TRUE(FullWindowsPath("C\\Music\\*.mp3", full, true));
+  EXPECT_EQ(full, "C:\\Music\\*.mp3");
+  std::string host;
+  EXPECT_TRUE(ResolvePath("C\\Music\\a.mp3", full, host));
+  EXPECT_EQ(host, (c / "Music" / "a.mp3").string());
+  // From inside a drive, ".." stops at its root as on Windows.
+  std::filesystem::current_path(c / "Music");
+  EXPECT_TRUE(FullWindowsPath("..\\..\\..\\x", full));
+  EXPECT_EQ(full, "C:\\x");
+  std::filesystem::current_path(previous);
+}
+
 TEST(Paths, FullPathNamesAndUncNames)
 {
   const TDeclaredMachine machine;

@@ -98,6 +98,25 @@ TEST_F(OxaLibDbCatalogueTest, ImportingOneFolderKeepsTheFilesOfAnother)
   EXPECT_EQ(run.ExitCode, 0) << run.Output;
 }
 
+// Looking at the library needs no directory named, as with every other command: the library in
+// use. Creating one, which may throw a library away, still wants its directory spelled out.
+TEST_F(OxaLibDbCatalogueTest, InfoAndCheckLookAtTheLibraryInUse)
+{
+  Mp3("Music/A/one.mp3", "First", "Band");
+  TProgramRun run = RunProgram(OXA_LIB_PROGRAM, {"db", "import", "C:\\Music\\A"});
+  ASSERT_EQ(run.ExitCode, 0) << run.Output;
+  run = RunProgram(OXA_LIB_PROGRAM, {"db", "info"});
+  EXPECT_EQ(run.ExitCode, 0) << run.Output;
+  EXPECT_NE(run.Output.find("  MusicFiles: 1\n"), std::string::npos) << run.Output;
+  run = RunProgram(OXA_LIB_PROGRAM, {"db", "check", "--json"});
+  EXPECT_EQ(run.ExitCode, 0) << run.Output;
+  EXPECT_EQ(RunProgram(OXA_LIB_PROGRAM, {"db", "create"}).ExitCode, 2);
+  EXPECT_EQ(RunProgram(OXA_LIB_PROGRAM, {"db", "info", "--dir", ""}).ExitCode, 2);
+  run = RunProgram(OXA_LIB_PROGRAM, {"db", "info"});
+  EXPECT_NE(run.Output.find("  MusicFiles: 1\n"), std::string::npos)
+      << "create without --dir touched nothing";
+}
+
 // Every record of every table of the library in C:\Lib, and what the consistency check finds.
 std::string LibraryContents()
 {

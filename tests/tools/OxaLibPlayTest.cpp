@@ -36,7 +36,9 @@ TEST_F(OxaLibPlayTest, AFilePlaysToItsEnd)
   const TProgramRun run = RunProgram(OXA_LIB_PROGRAM, {"play", "C:\\Music\\song.mp3"});
   EXPECT_EQ(run.ExitCode, 0) << run.Output;
   EXPECT_NE(run.Output.find("Opened\nPlaying\n"), std::string::npos) << run.Output;
-  EXPECT_NE(run.Output.find("\r0:01.4"), std::string::npos) << run.Output;
+  // Positions come every tenth of a second; a busy machine may skip one, so only the second
+  // reached is looked for.
+  EXPECT_NE(run.Output.find("\r0:01."), std::string::npos) << run.Output;
   EXPECT_NE(run.Output.find("\nStopped\n"), std::string::npos) << run.Output;
 }
 

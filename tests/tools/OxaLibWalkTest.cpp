@@ -84,6 +84,13 @@ TEST_F(OxaLibWalkTest, UsageAndDrivesThatAreNotReady)
   EXPECT_EQ(OxaLib({"walk"}).ExitCode, 2);
   EXPECT_EQ(OxaLib({"walk", "C:", "--update"}).ExitCode, 2);
   EXPECT_EQ(OxaLib({"walk", "Q:"}).ExitCode, 1);
+  // A folder that is not there, or a file, is not an empty walk.
+  const TProgramRun missing = OxaLib({"walk", "C:\\Nowhere"});
+  EXPECT_EQ(missing.ExitCode, 1);
+  EXPECT_EQ(missing.Output, "");
+  Put("Music/file.mp3", 4000);
+  EXPECT_EQ(OxaLib({"walk", "C:\\Music\\file.mp3"}).ExitCode, 1);
+  EXPECT_EQ(OxaLib({"walk", "C:\\Music"}).ExitCode, 0);
 }
 
 TEST_F(OxaLibWalkTest, DrivesShowTheSearchOptionsOnRequest)

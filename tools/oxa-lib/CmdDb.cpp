@@ -8,13 +8,15 @@
 #include "platform/Files.h"
 #include "platform/Paths.h"
 #include "rtl/Exception.h"
+#include "scan/OxaMusicPlayerTypes.h"
 #include "tools/oxa-lib/Arguments.h"
 #include "tools/oxa-lib/Commands.h"
 #include "tools/oxa-lib/Json.h"
 
 namespace {
 
-constexpr const char* Usage = "usage: oxa-lib db info|create|check --dir D [--force] [--json]\n";
+constexpr const char* Usage =
+    "usage: oxa-lib db info|check [--dir D] [--json] | db create --dir D [--force] [--json]\n";
 
 // A Windows path ("C:\Lib", "\\server\share\Lib") is taken as it is; anything else is a host
 // path, named through the drive table.
@@ -172,17 +174,19 @@ int RunDb(TCommandArgs args, std::ostream& out, std::ostream& err)
     return RunDbCatalogue(args, out, err);
   }
   const auto dir = arguments.Option("dir");
-  if (!arguments.Error().empty() || arguments.Positional().size() != 1 || !dir || dir->empty()) {
+  if (!arguments.Error().empty() || arguments.Positional().size() != 1 || (dir && dir->empty())) {
     err << Usage;
     return ExitUsage;
   }
   const std::string& action = arguments.Positional()[0];
-  if (action != "info" && action != "create" && action != "check") {
+  // Looking needs no directory named (the library in use, as every other command); creating,
+  // which may throw a library away, does.
+  if ((action != "info" && action != "create" && action != "check") || (action == "create" && !dir)) {
     err << Usage;
     return ExitUsage;
   }
   TMusicDatabase database(nullptr);
-  database.SetDirectory(LibraryDirectory(*dir));
+  database.SetDirectory(dir ? LibraryDirectory(*dir) : GetDatabasePath());
   try {
     if (action == "info") {
       return Info(database, arguments.Has("json"), out);

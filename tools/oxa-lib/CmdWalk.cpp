@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Files.h"
 #include "platform/Paths.h"
 #include "rtl/FilePaths.h"
 #include "scan/OxaMusicPlayerTypes.h"
@@ -143,6 +144,12 @@ int RunWalk(TCommandArgs args, std::ostream& out, std::ostream& err)
   }
   if (!IsDriveReady(engine.Root)) {
     err << "oxa-lib walk: the drive of " << engine.Root << " is not ready\n";
+    return ExitFailure;
+  }
+  // A mistyped folder would otherwise read as a folder without music.
+  const DWORD attributes = GetFileAttributesA(engine.Root.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    err << "oxa-lib walk: no such folder: " << arguments.Positional()[0] << '\n';
     return ExitFailure;
   }
   engine.Search();

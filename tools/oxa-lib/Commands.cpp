@@ -30,7 +30,8 @@ std::span<const TCommand> Commands()
                "changed",
                &RunTags},
       TCommand{"db",
-               "db info|create|check --dir D [--force] [--json] | db import PATH... | db files [--json] | "
+               "db info|check [--json] | db create --dir D [--force] [--json] | db import PATH... | db files "
+               "[--json] | "
                "db groups TABLE [--json] | db hide PATH | db remove-under FOLDER   (each [--dir D])",
                "the library in a directory: stamp and table counts, a new empty library, a check; music "
                "merged in from folders, its files and groups, hiding and removing files",

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -9,6 +10,7 @@
 #include "platform/Diagnostics.h"
 #include "platform/LastError.h"
 #include "platform/Messages.h"
+#include "platform/Time.h"
 #include "platform/Windows.h"
 #include "platform/display/Display.h"
 #include "platform/display/DisplayTesting.h"
@@ -218,6 +220,94 @@ TEST_F(TDisplayX11, WindowPixelsReachTheScreenThroughEveryPath)
     DestroyWindow(window);
     UseHeadlessDisplay();
   }
+}
+
+// Handles the thread's messages, drawing into the window between them as a program does, until
+// WM_QUIT comes (true) or about two seconds have passed (false).
+bool PumpUntilQuit(HWND window)
+{
+  for (int round = 0; round < 200; ++round) {
+    Fill(window, RGB(255, 0, 0));
+    MSG message{};
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (message.message == WM_QUIT) {
+        return true;
+      }
+      DispatchMessageA(&message);
+    }
+    Sleep(10);
+  }
+  return false;
+}
+
+// The server going away (the session ending) must not end the process on the spot: the message
+// loop ends, so the program frees its windows and saves its library and settings as it goes.
+TEST_F(TDisplayX11, ALostServerEndsTheMessageLoopAndTheProcessCarriesOn)
+{
+  auto server = std::make_unique<TXvfbServer>();
+  const std::string name = server->Name();
+  UseX11Display();
+  const HWND window = CreateWindowExA(0, "X11TestWindow", "main", WS_POPUP | WS_VISIBLE, 0, 0, 120, 80,
+                                      nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(window, nullptr);
+  Pump();
+  Fill(window, RGB(0, 0, 255));
+  server.reset();
+  setenv("DISPLAY", name.c_str(), 1);
+  EXPECT_TRUE(PumpUntilQuit(window));
+  DestroyWindow(window);
+  UseHeadlessDisplay();
+  unsetenv("DISPLAY");
+}
+
+int ownHandlerCalls = 0;
+
+void OwnHandler(int)
+{
+  ++ownHandlerCalls;
+}
+
+// SIGTERM (shutdown, kill), SIGHUP and SIGINT end a windowed program's message loop, so it ends
+// the way it does when asked to; a handler the program set itself stays its own, and the default
+// action comes back when the display goes.
+TEST_F(TDisplayX11, EndSignalsEndTheMessageLoop)
+{
+  struct sigaction own {};
+  own.sa_handler = OwnHandler;
+  sigemptyset(&own.sa_mask);
+  struct sigaction previous {};
+  ASSERT_EQ(sigaction(SIGHUP, &own, &previous), 0);
+  // Another test may have left the console's Ctrl+C handler in place.
+  struct sigaction byDefault {};
+  byDefault.sa_handler = SIG_DFL;
+  sigemptyset(&byDefault.sa_mask);
+  struct sigaction previousInterrupt {};
+  ASSERT_EQ(sigaction(SIGINT, &byDefault, &previousInterrupt), 0);
+  ownHandlerCalls = 0;
+  {
+    const TXvfbServer server;
+    UseX11Display();
+    const HWND window = CreateWindowExA(0, "X11TestWindow", "main", WS_POPUP | WS_VISIBLE, 0, 0, 120, 80,
+                                        nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
+    Pump();
+    for (const int signal : {SIGTERM, SIGINT}) {
+      raise(signal);
+      EXPECT_TRUE(PumpUntilQuit(window)) << "signal " << signal;
+    }
+    raise(SIGHUP);
+    EXPECT_EQ(ownHandlerCalls, 1);
+    EXPECT_FALSE(PumpUntilQuit(window)) << "the program's own SIGHUP handler is not taken over";
+    DestroyWindow(window);
+    UseHeadlessDisplay();
+  }
+  struct sigaction after {};
+  ASSERT_EQ(sigaction(SIGTERM, nullptr, &after), 0);
+  EXPECT_EQ(after.sa_handler, SIG_DFL);
+  ASSERT_EQ(sigaction(SIGHUP, nullptr, &after), 0);
+  EXPECT_EQ(after.sa_handler, &OwnHandler);
+  sigaction(SIGHUP, &previous, nullptr);
+  sigaction(SIGINT, &previousInterrupt, nullptr);
 }
 
 TEST_F(TDisplayX11, AnUnreachableServerFailsTheFirstVisibleWindowLoudly)
