@@ -5,6 +5,7 @@
 #include <array>
 
 #include "graphics/OxaImage.h"
+#include "graphics/OxaInkBlend.h"
 
 namespace {
 
@@ -37,35 +38,48 @@ TOwnedObject<TOxaBitmap> Scratch(int width, int height, int pixelFormat)
   return surface;
 }
 
-// The rectangle from of source at (x, y) of target, leaving the target's pixels where the source
-// holds key.
-void DrawKeyed(TOxaBitmap& source, TOxaBitmap& target, int x, int y, const RECT& from, TOxaColor key)
+// key as a 24-bit copy of a surface of pixelFormat holds it.
+TOxaColor Key24(int pixelFormat, TOxaColor key)
+{
+  if (pixelFormat == opf24Bit) {
+    return key;
+  }
+  TOwnedObject<TOxaBitmap> probe = Scratch(1, 1, pixelFormat);
+  probe->FillSurface(RECT{0, 0, 1, 1}, key);
+  TOwnedObject<TOxaBitmap> probe24 = Scratch(1, 1, opf24Bit);
+  probe->Draw(*probe24, 0, 0, RECT{0, 0, 1, 1});
+  return probe24->GetPixel(0, 0) & 0xFFFFFF;
+}
+
+// Whether the pixel operations reach the surface's memory directly.
+bool Direct(TOxaBitmap& surface)
+{
+  return surface.PixelFormat() == opf24Bit && surface.BltTable() != nullptr && surface.ScanLine(0) != nullptr;
+}
+
+// The rectangle from of source (text on key) laid over target at (x, y) by each pixel's share
+// of ink.
+void DrawInk(TOxaBitmap& source, TOxaBitmap& target, int x, int y, const RECT& from, TOxaColor key, int reach)
 {
   const int width = from.right - from.left;
   const int height = from.bottom - from.top;
-  if (width <= 0 || height <= 0) {
+  if (width <= 0 || height <= 0 || reach <= 0) {
     return;
   }
-  const TOxaBltTable* table = source.BltTable();
-  if (table != nullptr && source.PixelFormat() == target.PixelFormat() && source.ScanLineRead(0) != nullptr &&
-      target.ScanLine(0) != nullptr) {
-    table->TransparentCopy(target.Desc(), source.Desc(), x, y, from.left, from.top, width, height, key);
+  if (source.PixelFormat() == opf24Bit && source.ScanLineRead(0) != nullptr && Direct(target)) {
+    OxaInkBlend(target.Desc(), source.Desc(), x, y, from.left, from.top, width, height, key, reach);
     return;
   }
   // Formats without pixel operations: both sides and the key go through 24-bit copies, converted
   // alike, and the result goes back.
-  const TOxaBltTable* table24 = OxaBltTable(opf24Bit);
   TOwnedObject<TOxaBitmap> below = Scratch(width, height, opf24Bit);
   target.Draw(*below, 0, 0, RECT{x, y, x + width, y + height});
   TOwnedObject<TOxaBitmap> above = Scratch(width, height, opf24Bit);
   source.Draw(*above, 0, 0, from);
-  TOwnedObject<TOxaBitmap> probe = Scratch(1, 1, source.PixelFormat());
-  probe->FillSurface(RECT{0, 0, 1, 1}, key);
-  TOwnedObject<TOxaBitmap> probe24 = Scratch(1, 1, opf24Bit);
-  probe->Draw(*probe24, 0, 0, RECT{0, 0, 1, 1});
   below->ScanLine(0);
   above->ScanLineRead(0);
-  table24->TransparentCopy(below->Desc(), above->Desc(), 0, 0, 0, 0, width, height, probe24->GetPixel(0, 0));
+  OxaInkBlend(below->Desc(), above->Desc(), 0, 0, 0, 0, width, height, Key24(source.PixelFormat(), key),
+              reach);
   below->Draw(target, x, y, RECT{0, 0, width, height});
 }
 
@@ -274,9 +288,9 @@ void TOxaLabel::UpdateText()
     const int width = std::max((text ? FBlock.Width : 0) + 2 * padX, 0);
     const int height = std::max((text ? FBlock.Height : 0) + 2 * padY, 0);
     ChangeImageSize(width, height, PixelFormat());
-    // Glyph text sits on its store's key colour, which is no part of the look. A platform font's
-    // background is: its dark text is drawn to be read on that box, not on the skin.
-    FKeyed = font != nullptr && font->Bitmaps() != nullptr;
+    // Text sits on a key colour that is no part of the look: the glyph store's, or the platform
+    // font's background. The label's own background (or the parent's) shows around the text.
+    FKeyed = font != nullptr;
     FSurfaceKey = 0;
     if (width > 0 && height > 0) {
       const RECT whole{0, 0, width, height};
@@ -294,11 +308,30 @@ void TOxaLabel::UpdateText()
     ++FTextUpdates;
     PlaceText();
     TextUpdated();
+    // After TextUpdated, which may recolour the surface and its key.
+    FInkReach = FKeyed ? MeasureInk() : 0;
   } catch (...) {
     --FTextUpdating;
     throw;
   }
   --FTextUpdating;
+}
+
+int TOxaLabel::MeasureInk()
+{
+  // Inside the frame only: the frame is copied whole, it is not ink.
+  const int width = ImageWidth() - 2 * FFrameWidth;
+  const int height = ImageHeight() - 2 * FFrameWidth;
+  if (width <= 0 || height <= 0) {
+    return 0;
+  }
+  if (PixelFormat() == opf24Bit && ScanLineRead(0) != nullptr) {
+    return OxaInkReach(Desc(), FFrameWidth, FFrameWidth, width, height, FSurfaceKey);
+  }
+  TOwnedObject<TOxaBitmap> copy = Scratch(width, height, opf24Bit);
+  Draw(*copy, 0, 0, RECT{FFrameWidth, FFrameWidth, FFrameWidth + width, FFrameWidth + height});
+  copy->ScanLineRead(0);
+  return OxaInkReach(copy->Desc(), 0, 0, width, height, Key24(PixelFormat(), FSurfaceKey));
 }
 
 void TOxaLabel::DrawImageTo(TOxaBitmap& target, int x, int y, const RECT& clip)
@@ -328,7 +361,7 @@ void TOxaLabel::DrawImageTo(TOxaBitmap& target, int x, int y, const RECT& clip)
     source = stretched.get();
   }
   const RECT from = Offset(shown, -image.left, -image.top);
-  DrawKeyed(*source, target, shown.left, shown.top, from, FSurfaceKey);
+  DrawInk(*source, target, shown.left, shown.top, from, FSurfaceKey, FInkReach);
   if (FFrameWidth <= 0) {
     return;
   }

@@ -13,10 +13,11 @@
 //   (PlaceText); a button puts it under its state image.
 // - The surface's margins take the background of the text (the glyph store's key colour or the
 //   platform font's background); a label without font has frame and margins only.
-// - A surface drawn with a font is composed with that key colour as transparent: the text sits on
-//   the label's own background (the parent's pixels when the label is transparent), and only the
-//   frame is copied whole, so a frame of the key colour still shows. A label without font is
-//   copied plainly.
+// - A surface drawn with a font (glyphs or the platform's) is laid over the label's own
+//   background (the parent's pixels when the label is transparent) by each pixel's share of ink
+//   (OxaInkBlend): key pixels let the background show, anti-aliased edges mix with it instead of
+//   carrying the key's colour along as a fringe. Only the frame is copied whole, so a frame of the
+//   key colour still shows. A label without font is copied plainly.
 
 #include <array>
 #include <cstdint>
@@ -85,6 +86,8 @@ class TOxaLabel : public TOxaBitmap {
   bool KeyedSurface() const noexcept { return FKeyed; }
   // The key colour as the surface holds it.
   TOxaColor SurfaceKey() const noexcept { return FSurfaceKey; }
+  // The distance of the text's ink from the key (OxaInkReach), 0 when the surface shows no text.
+  int InkReach() const noexcept { return FInkReach; }
 
  protected:
   // For a subclass that recolours the whole surface after the text is drawn.
@@ -99,6 +102,7 @@ class TOxaLabel : public TOxaBitmap {
 
  private:
   void UpdateText();
+  int MeasureInk();
   void ColorsDestroyed(TObject* sender);
   void ColorsChanged(TObject* sender);
 
@@ -115,6 +119,7 @@ class TOxaLabel : public TOxaBitmap {
   TOxaTextBlock FBlock;
   bool FKeyed = false;
   TOxaColor FSurfaceKey = 0;
+  int FInkReach = 0;
   int FTextUpdating = 0;
   int FTextUpdates = 0;
 };

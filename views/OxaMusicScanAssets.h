@@ -4,6 +4,11 @@
 
 #include "views/OxaAssets.h"
 
+// The text colours of the panel's platform fonts: the normal grey and the lighter one under the
+// mouse (the "A" fonts are white).
+constexpr TOxaColor kScanTextNormal = 0xA0A0A0;
+constexpr TOxaColor kScanTextRollover = 0xF0F0F0;
+
 class TOxaMusicScanAssetsForm : public TOxaAssetsForm {
  public:
   explicit TOxaMusicScanAssetsForm(TComponent* owner, TOxaStoreSource source = {});

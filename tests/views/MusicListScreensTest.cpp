@@ -2,9 +2,12 @@
 // OXA_SCREENS_X11=1 takes them from a private X server instead of the memory screen.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "graphics/OxaImage.h"
 #include "platform/display/DisplayTesting.h"
@@ -150,6 +153,54 @@ TEST_F(TScreensTest, AButtonRepaintsItsCaptionOverThePanel)
     differing += quick.Pixels[i] != full.Pixels[i] ? 1 : 0;
   }
   EXPECT_EQ(differing, 0);
+}
+
+}  // namespace
+
+namespace {
+
+// The rectangle of a label's text surface in the window.
+RECT TextRect(const TOxaLabel& label)
+{
+  const RECT image = label.ImageRect();
+  const POINT at = label.PointToControl(POINT{image.left, image.top});
+  return {at.x, at.y, at.x + image.right - image.left, at.y + image.bottom - image.top};
+}
+
+TEST_F(TScreensTest, CaptionsOnTheDimmedPanelHaveNoDarkFringes)
+{
+  // The glyphs are anti-aliased against black; on the grey panel no pixel of a caption may be
+  // darker than the panel (letters eaten by black outlines), and the ink must show.
+  TMusicListViewEx* panel = NewPanel(640, 240);
+  panel->SetActive(false);
+  const TScreenPicture picture = Shot();
+  std::vector<const TOxaLabel*> labels{panel->Header()->CaptionLabel()};
+  for (int i = 0; i < panel->Footer()->ButtonCount(); ++i) {
+    labels.push_back(panel->Footer()->Buttons(i));
+  }
+  int checked = 0;
+  for (const TOxaLabel* label : labels) {
+    if (!label->Visible() || label->Caption().empty()) {
+      continue;
+    }
+    SCOPED_TRACE(label->Caption());
+    const RECT area = TextRect(*label);
+    ASSERT_LT(area.left, area.right);
+    int lighter = 0;
+    for (LONG y = std::max(area.top, LONG(0)); y < std::min(area.bottom, LONG(picture.Height)); ++y) {
+      for (LONG x = std::max(area.left, LONG(0)); x < std::min(area.right, LONG(picture.Width)); ++x) {
+        const std::uint32_t pixel =
+            picture.Pixels[std::size_t(y) * std::size_t(picture.Width) + std::size_t(x)];
+        for (const int shift : {0, 8, 16}) {
+          ASSERT_GE(int((pixel >> shift) & 0xFF), 0x46) << x << "," << y << ": " << std::hex << pixel;
+        }
+        lighter += (pixel & 0xFF) > 0x50 ? 1 : 0;
+      }
+    }
+    EXPECT_GT(lighter, 0);
+    ++checked;
+  }
+  EXPECT_GE(checked, 5);
 }
 
 }  // namespace

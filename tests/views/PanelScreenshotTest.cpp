@@ -3,6 +3,7 @@
 // the same scene on a private X server; the pictures are then only saved to the build folder.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -172,6 +173,71 @@ TEST_F(PanelScreenshotTest, InfoPanelOfAPlayingTrackAndScanPanelIdleAndAt40Perce
   Check({{"info-playing", RECT{0, 0, 420, kScreenHeight}},
          {"scan-idle", RECT{420, 0, 820, kScreenHeight}},
          {"scan-40", RECT{820, 0, 1220, kScreenHeight}}});
+}
+
+// The rectangle of a label's text surface in the window.
+RECT TextRect(const TOxaLabel& label)
+{
+  const RECT image = label.ImageRect();
+  const POINT at = label.PointToControl(POINT{image.left, image.top});
+  return {at.x, at.y, at.x + image.right - image.left, at.y + image.bottom - image.top};
+}
+
+TEST_F(PanelScreenshotTest, ScanPanelTextLiesOnTheBlackPanelWithoutBoxes)
+{
+  // The status line, the options and the drive lines are set in platform fonts: their text must
+  // show on the black panel itself, not as dark text on a light box.
+  TOxaMusicScanAssetsForm scan(nullptr, &OxaSkinStore);
+  const std::vector<TOxaScanDrive> drives = {
+      {"C:\\", TDriveKind::dkFixed, 10LL * 1073741824, "System", true},
+      {"Z:\\", TDriveKind::dkUnknown, 0, "", true},
+  };
+  auto* view = new TOxaMusicScanView(&Root->Objects());
+  view->SetParent(Root.get());
+  view->Panel()->SetAssets(scan);
+  view->SetBounds(0, 0, 400, kScreenHeight);
+  view->SetDrives(drives);
+  view->ShowScanState(false, TScanMode::Full);
+  WORD key = 'X';
+  view->KeyDown(key, ssCtrl);
+  view->SetStatus("Click START to scan the selected drives for music", "");
+  Image->Invalidate();
+  PumpUntil([] { return false; }, 300);
+  std::vector<std::uint32_t> pixels;
+  SIZE size{};
+  ASSERT_TRUE(ReadScreen(pixels, size));
+
+  TOxaMusicScan& panel = *view->Panel();
+  std::vector<const TOxaLabel*> labels{panel.Status()->Label()};
+  for (int i = 0; i < panel.Options()->Count(); ++i) {
+    labels.push_back(panel.Options()->Options(i));
+  }
+  for (int i = 0; i < panel.Drives()->Count(); ++i) {
+    labels.push_back(panel.Drives()->GetItem(i));
+  }
+  ASSERT_EQ(labels.size(), 5U);
+  for (const TOxaLabel* label : labels) {
+    SCOPED_TRACE(label->Caption());
+    ASSERT_NE(label->Font(), nullptr);
+    const TOxaColor ink = label->Font()->GdiFont().Color & 0xFF;
+    const RECT area = TextRect(*label);
+    ASSERT_LT(area.left, area.right);
+    int panelPixels = 0;
+    int brightest = 0;
+    int count = 0;
+    for (LONG y = area.top; y < std::min(area.bottom, size.cy); ++y) {
+      for (LONG x = area.left; x < std::min(area.right, size.cx); ++x) {
+        const std::uint32_t pixel = pixels[std::size_t(y) * std::size_t(size.cx) + std::size_t(x)] & 0xFFFFFF;
+        // Grey text on black: nothing lighter than the ink, the rest of the rectangle the panel.
+        ASSERT_LE(int(pixel & 0xFF), int(ink)) << x << "," << y << ": " << std::hex << pixel;
+        panelPixels += pixel == 0 ? 1 : 0;
+        brightest = std::max(brightest, int(pixel & 0xFF));
+        ++count;
+      }
+    }
+    EXPECT_GT(panelPixels, count / 2);
+    EXPECT_GE(brightest, 0x60);
+  }
 }
 
 }  // namespace
