@@ -400,18 +400,7 @@ void TMusicForm::FirstScanOrPlay()
     return;
   }
   TraceObject(this, "Create: %s", "UpdateScan");
-  // With "Random" on, a random item of the start item's group plays at once.
-  if (FPlayer->Random() && !FStartItem.Empty()) {
-    TDbId group = FStartItem;
-    group.FileId = -1;
-    TDbIdList items;
-    if (FPlayer->ListItems(group, items) && items.Count() > 0) {
-      const TDbId& chosen = items.Get(std::rand() % items.Count());
-      if (FPlayer->PlayItem(chosen, true)) {
-        CurrentItem = chosen;
-      }
-    }
-  }
+  StartItemOrWind();
   // The scan first reads every file the library knows, on this thread: it waits until the first
   // frame is up. A window timer comes after every paint, and the delay keeps it off the posted
   // path, which would come first.

@@ -22,6 +22,9 @@ void TMusicForm::PlayerTrackComplete(TObject*)
     return;
   }
   TraceObject(this, "PlayerTrackComplete");
+  if (FMusicViewPanel != nullptr) {
+    FMusicViewPanel->View()->MarkFinished();
+  }
   FNavigator->Forward(TStepCause::Complete);
 }
 
@@ -101,11 +104,39 @@ void TMusicForm::PlayerUpdateDatabase(TObject*)
   // A merge that fails part way keeps its committed batches; the views are refreshed anyway.
   FPlayer->UpdateDatabase();
   UpdatePlaying();
-  ReloadLists();
+  ReloadListsInPlace();
   StatusText.clear();
   Screen().SetCursor(crDefault);
   if (FNavigator->CurrentItem.Empty()) {
     FNavigator->Wind();
+  }
+}
+
+void TMusicForm::ReloadListsInPlace()
+{
+  if (FFirstList == nullptr || FPlayer == nullptr) {
+    ReloadLists();
+    return;
+  }
+  TMusicListView* list = FFirstList->List();
+  TMusicListLoader before = ListLoader(FFirstList);
+  const TMusicListViewItem* top = before.FirstVisibleRow();
+  const TDbId topRecord = top != nullptr ? top->Payload() : TDbId();
+  const TMusicListViewItem* playing = before.FindRow(CurrentItemIn(FFirstList));
+  const int view = list->Height() - list->HeaderHeight() - list->FooterHeight();
+  const bool playingShown =
+      playing != nullptr && TMusicListLoader::RowTop(playing) >= list->ScrollOffset() &&
+      TMusicListLoader::RowTop(playing) + playing->Height() <= list->ScrollOffset() + view;
+  ReloadLists();
+  // Rows above may have come or gone: the line that was on top goes back there.
+  TMusicListLoader after = ListLoader(FFirstList);
+  if (const TMusicListViewItem* row = topRecord.Empty() ? nullptr : after.FindRow(topRecord)) {
+    list->ScrollTo(TMusicListLoader::RowTop(row), false);
+  }
+  if (playingShown) {
+    if (const TMusicListViewItem* row = after.FindRow(CurrentItemIn(FFirstList))) {
+      list->ScrollIntoView(row, false);
+    }
   }
 }
 
@@ -131,7 +162,7 @@ void TMusicForm::ScanPanelRemove(TOxaBitmap*)
   Screen().SetCursor(crHourGlass);
   FPlayer->RemoveDeletedFolders();
   UpdatePlaying();
-  ReloadLists();
+  ReloadListsInPlace();
   if (FScanView != nullptr) {
     FScanView->LoadDrives();
   }

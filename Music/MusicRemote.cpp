@@ -174,11 +174,14 @@ void TMusicForm::NodeOpen(TObject*)
   FNode->SetGuiMode2(ScanPanel == 2);
   if (FNode->OpenParameters().A == OpenToPlay) {
     // The favorites first; the folders when no list plays.
-    ShowView(ViewPlaylists);
-    FNavigator->CurrentGroup = TDbId();
-    if (!FNavigator->Wind()) {
-      ShowView(ViewFolders);
-      FNavigator->Wind();
+    // From the view's first entry on: no group of the list is current.
+    for (const std::int32_t view : {ViewPlaylists, ViewFolders}) {
+      ShowView(view);
+      FNavigator->CurrentGroup = TDbId();
+      ListLoader(FFirstList).SetActiveGroup(nullptr);
+      if (FNavigator->Wind()) {
+        break;
+      }
     }
     ReportStatus();
     return;
