@@ -4,16 +4,21 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
 #include "Music/Music.h"
+#include "framework/OxaTimer.h"
+#include "platform/Input.h"
 #include "platform/Paths.h"
 #include "platform/Time.h"
 #include "platform/display/DisplayTesting.h"
 #include "scan/OxaMusicPlayerTypes.h"
 #include "tests/support/DeclaredDrives.h"
+#include "tests/support/MessagePump.h"
 #include "tests/support/ProgramRun.h"
 #include "tools/make-test-media/TestMedia.h"
 
@@ -34,7 +39,8 @@ class TMusicControllerRowsTest : public ::testing::Test {
     const std::vector<std::pair<std::string, std::vector<std::string>>> folders = {
         {"Harbour", {"Anchor", "Buoy", "Cedar", "Dock"}},
         {"Meadow", {"Elm", "Fern"}},
-        {"Orchard", {"Gala", "Honey", "Idared"}}};
+        {"Orchard", {"Gala", "Honey", "Idared"}},
+        {"Quarry", {"Q01", "Q02", "Q03", "Q04", "Q05", "Q06", "Q07", "Q08", "Q09", "Q10", "Q11", "Q12"}}};
     for (const auto& [folder, titles] : folders) {
       fs::create_directories(FMachine.DriveFolder('C') / "Music" / folder);
       for (std::size_t i = 0; i < titles.size(); ++i) {
@@ -88,7 +94,28 @@ class TMusicControllerRowsTest : public ::testing::Test {
     }
     return captions;
   }
-  static std::string GroupCaption(const std::string& folder) { return folder; }
+  static TDbIdList Records(std::initializer_list<TMusicListViewItem*> rows)
+  {
+    TDbIdList records;
+    for (const TMusicListViewItem* row : rows) {
+      records.Add(row->Payload());
+    }
+    return records;
+  }
+  // The first list on the Albums view: its groups are captioned by the folders' album tags.
+  static void ShowAlbums(TMusicForm* form)
+  {
+    form->ShowView(ViewAlbums);
+    ASSERT_EQ(form->ListView(form->FirstList()), ViewAlbums);
+  }
+  static std::string ActiveGroup(TMusicForm* form)
+  {
+    const TMusicListViewItem* head = form->ListLoader(form->ActiveList()).ActiveGroupRow();
+    // Album captions carry their track count: "Harbour (004 Tracks)".
+    const std::string caption = head != nullptr ? head->Caption() : std::string();
+    return caption.substr(0, caption.find(" ("));
+  }
+  static bool Backspace(TMusicForm* form) { return form->HandleKey(VK_BACK, 0, GetTickCount()); }
 
   TDeclaredMachine FMachine;
 };
@@ -118,6 +145,212 @@ TEST_F(TMusicControllerRowsTest, ThePlayingMarkAndTheCurrentGroupFollowNavigatio
   form->StepDown();  // before the first track: the previous group from its first track
   EXPECT_EQ(form->CurrentItem.Caption, "Anchor");
   EXPECT_EQ(RowsWith(first, kRowPlaying), (std::vector<std::string>{"Anchor"}));
+}
+
+TEST_F(TMusicControllerRowsTest, ARowPlayedInTheSecondListMakesItTheActiveList)
+{
+  TMusicForm* form = Start("Harbour", "Buoy");
+  ASSERT_TRUE(form->Running);
+  // A favorite list holding Fern and Gala, opened in the second list.
+  TDbId created;
+  created.Caption = "Mix";
+  form->Player()->CreatePlaylist(created);
+  ASSERT_EQ(created.ViewId, ViewPlaylists);
+  TDbId fern =
+      form->Player()->Database().FindFileByPath(WindowsPathOf(Track("Meadow", "Fern").string()), ViewFolders);
+  TDbId gala = form->Player()->Database().FindFileByPath(WindowsPathOf(Track("Orchard", "Gala").string()),
+                                                         ViewFolders);
+  TDbIdList tracks;
+  tracks.Add(fern);
+  tracks.Add(gala);
+  ASSERT_TRUE(form->Player()->AddToFavorite(tracks, created));
+  form->ReloadLists();
+  TMusicListViewEx* first = form->FirstList();
+  TMusicListViewEx* second = form->SecondList();
+  TMusicListLoader loader = form->ListLoader(second);
+  ASSERT_EQ(loader.GroupRows().size(), 1u);
+  loader.OpenGroup(loader.GroupRows()[0], false);
+  TMusicListViewItem* favorite = Row(second, "Fern");
+  ASSERT_NE(favorite, nullptr);
+
+  form->ListItemClick(second->List(), favorite, 0, 0, 0);
+  EXPECT_EQ(form->ActiveList(), second);
+  EXPECT_EQ(form->CurrentItem.ViewId, ViewPlaylists);
+  EXPECT_EQ(RowsWith(second, kRowPlaying), (std::vector<std::string>{"Fern"}));
+  EXPECT_EQ(second->List()->ActiveRow(), Row(second, "Fern"));
+  // The first list keeps only the mark of a row it holds, no current group or row.
+  EXPECT_EQ(RowsWith(first, kRowActive), std::vector<std::string>{});
+  EXPECT_EQ(first->List()->ActiveRow(), nullptr);
+
+  form->StepUp();
+  EXPECT_EQ(form->CurrentItem.Caption, "Gala") << "the next entry of the favorite list";
+  EXPECT_EQ(RowsWith(second, kRowPlaying), (std::vector<std::string>{"Gala"}));
+  form->StepUp();
+  EXPECT_EQ(form->CurrentItem.Caption, "Fern") << "the list starts over";
+
+  // A view put into the first list takes navigation back there.
+  ShowAlbums(form);
+  EXPECT_EQ(form->ActiveList(), first);
+  EXPECT_EQ(RowsWith(second, kRowActive), std::vector<std::string>{});
+}
+
+TEST_F(TMusicControllerRowsTest, TheSelectorShowsTheEntryAndAJumpMovesTheCurrentGroup)
+{
+  TMusicForm* form = Start("Harbour", "Buoy");
+  ASSERT_TRUE(form->Running);
+  ShowAlbums(form);
+  TOxaLabel* caption = form->FirstList()->Header()->CaptionLabel();
+  const std::string viewCaption = caption->Caption();
+  ASSERT_FALSE(viewCaption.empty());
+  ASSERT_EQ(ActiveGroup(form), "Harbour");
+  form->TypeCharacter('o');
+  EXPECT_EQ(caption->Caption(), viewCaption + "   O");
+  form->TypeCharacter('z');
+  EXPECT_EQ(caption->Caption(), viewCaption + "   OZ");
+  // "oz" matches nothing, "o" the orchard: after the time-out the current group moves there.
+  PumpUntil([&] { return !form->TypeAhead().Pending(); }, 3000);
+  EXPECT_EQ(ActiveGroup(form), "Orchard");
+  EXPECT_EQ(caption->Caption(), viewCaption) << "the view's caption is back";
+  EXPECT_EQ(form->CurrentItem.Caption, "Buoy") << "a jump plays nothing";
+  // Jumps search after the current group, wrapping: "h" finds the harbour again.
+  form->TypeCharacter('h');
+  PumpUntil([&] { return !form->TypeAhead().Pending(); }, 3000);
+  EXPECT_EQ(ActiveGroup(form), "Harbour");
+  // Wind goes on from the group jumped to.
+  form->TypeCharacter('m');
+  PumpUntil([&] { return !form->TypeAhead().Pending(); }, 3000);
+  ASSERT_EQ(ActiveGroup(form), "Meadow");
+  form->Wind();
+  EXPECT_EQ(form->CurrentItem.Caption, "Gala");
+
+  // A number that cannot grow is played at once and the caption restored.
+  form->TypeCharacter('3');
+  EXPECT_EQ(form->CurrentItem.Caption, "Idared");
+  EXPECT_EQ(caption->Caption(), viewCaption);
+  // A number beyond the group drops the entry.
+  form->TypeCharacter('9');
+  EXPECT_FALSE(form->TypeAhead().Pending());
+  EXPECT_EQ(caption->Caption(), viewCaption);
+}
+
+TEST_F(TMusicControllerRowsTest, DeleteTakesTheSelectionOfAListThatShows)
+{
+  // The cases share one library: each hides tracks of its own.
+  struct TCase {
+    const char* Name;
+    const char* Folder;
+    const char* Start;
+    std::uint8_t Mode;
+    std::vector<std::string> Selected;  // rows of the first list
+    std::vector<std::string> Gone;
+  };
+  const TCase cases[] = {
+      {"selection in the shown list", "Harbour", "Buoy", 2, {"Anchor", "Dock"}, {"Anchor", "Dock"}},
+      {"nothing selected: the playing track", "Quarry", "Q01", 2, {}, {"Q01"}},
+      {"the list hidden: its selection is left alone", "Quarry", "Q02", 0, {"Q05"}, {"Q02"}},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TMusicForm* form = Start(c.Folder, c.Start);
+    ASSERT_TRUE(form->Running);
+    const TDbId group = form->Navigator().CurrentGroup;
+    const auto titles = [&] {
+      TDbIdList items;
+      form->Player()->ListItems(group, items);
+      std::vector<std::string> captions;
+      for (const TDbId& item : items.Items()) {
+        captions.push_back(item.Caption);
+      }
+      return captions;
+    };
+    const std::vector<std::string> before = titles();
+    TMusicListViewEx* first = form->FirstList();
+    for (const std::string& caption : c.Selected) {
+      first->List()->Select(Row(first, caption));
+    }
+    form->SetDisplayMode(c.Mode);
+    ASSERT_TRUE(Backspace(form));
+    const std::vector<std::string> after = titles();
+    std::vector<std::string> gone;
+    for (const std::string& title : before) {
+      if (std::find(after.begin(), after.end(), title) == after.end()) {
+        gone.push_back(title);
+      }
+    }
+    EXPECT_EQ(gone, c.Gone);
+    Application().DestroyComponents();
+    Application().Initialize();
+  }
+}
+
+TEST_F(TMusicControllerRowsTest, ReloadsKeepTheTopRowOnTopAndThePlayingRowInView)
+{
+  TMusicForm* form = Start("Quarry", "Q09");
+  ASSERT_TRUE(form->Running);
+  TMusicListViewEx* first = form->FirstList();
+  TMusicListView* list = first->List();
+  TMusicListLoader loader = form->ListLoader(first);
+  // Harbour's rows open above the quarry's, and the list scrolled so that Q02 is on top.
+  TDbId harbour = form->Player()->Database().FindFileByPath(
+      WindowsPathOf(Track("Harbour", "Anchor").string()), ViewFolders);
+  harbour.FileId = -1;
+  loader.OpenGroup(loader.FindRow(harbour), false);
+  list->ScrollTo(TMusicListLoader::RowTop(Row(first, "Q02")), false);
+  ASSERT_EQ(loader.FirstVisibleRow(), Row(first, "Q02"));
+  const int view = list->Height() - list->HeaderHeight() - list->FooterHeight();
+  const auto inView = [&](const TMusicListViewItem* row) {
+    const int top = TMusicListLoader::RowTop(row) - list->ScrollOffset();
+    return top >= 0 && top + row->Height() <= view;
+  };
+  ASSERT_TRUE(inView(Row(first, "Q09")));
+  // Two rows above go: the same line stays on top, the playing row in view.
+  form->DeleteItems(Records({Row(first, "Anchor"), Row(first, "Buoy")}));
+  EXPECT_EQ(form->ListLoader(first).FirstVisibleRow(), Row(first, "Q02"));
+  ASSERT_NE(Row(first, "Q09"), nullptr);
+  EXPECT_TRUE(inView(Row(first, "Q09")));
+  EXPECT_EQ(RowsWith(first, kRowPlaying), (std::vector<std::string>{"Q09"}));
+}
+
+TEST_F(TMusicControllerRowsTest, AColourKeyInModeThreeSettlesTheSecondListAndSelectsTheItem)
+{
+  TMusicForm* form = Start("Meadow", "Fern");
+  ASSERT_TRUE(form->Running);
+  TDbId created;
+  created.Caption = "Mix";
+  form->Player()->CreatePlaylist(created);
+  form->ReloadLists();
+  TMusicListViewEx* second = form->SecondList();
+  TMusicListLoader loader = form->ListLoader(second);
+  ASSERT_EQ(loader.GroupRows().size(), 1u);
+  second->List()->Select(loader.GroupRows()[0]);
+  form->SetDisplayMode(3);
+  form->ShowInView(ViewAlbums);
+  EXPECT_EQ(second->List()->SelectedCount(), 0) << "the second list's selection is dropped";
+  TMusicListViewEx* first = form->FirstList();
+  EXPECT_EQ(form->ListView(first), ViewAlbums);
+  ASSERT_EQ(first->List()->SelectedCount(), 1);
+  EXPECT_EQ(first->List()->Selected(0)->Caption(), "Fern");
+  EXPECT_EQ(RowsWith(first, kRowPlaying), (std::vector<std::string>{"Fern"}));
+  // Outside mode 3 the second list is left as it is.
+  second->List()->Select(form->ListLoader(second).GroupRows()[0]);
+  form->SetDisplayMode(2);
+  form->ShowInView(ViewArtists);
+  EXPECT_EQ(second->List()->SelectedCount(), 1);
+}
+
+TEST_F(TMusicControllerRowsTest, ACompletedTrackShowsItsWholeLengthAndTheNextPlays)
+{
+  TMusicForm* form = Start("Harbour", "Cedar");
+  ASSERT_TRUE(form->Running);
+  TMusicView* view = form->MusicViewPanel()->View();
+  view->DisplayTrack(form->CurrentItem);
+  ASSERT_GE(view->Slider().Length(), 1);
+  view->SetPlayPosition(3);
+  ASSERT_LT(view->Slider().Value(), TMusicViewSlider::MaxValue);
+  form->Player()->OnTrackComplete(form->Player());
+  EXPECT_EQ(view->Slider().Value(), TMusicViewSlider::MaxValue);
+  EXPECT_EQ(form->CurrentItem.Caption, "Dock");
+  EXPECT_EQ(RowsWith(form->FirstList(), kRowPlaying), (std::vector<std::string>{"Dock"}));
 }
 
 }  // namespace
