@@ -240,11 +240,13 @@ void TMusicForm::ShowBrowser()
     GetWindowTextA(foreground, text, sizeof(text));
   }
   TraceObject(this, "IpcPyrmelShow: Foregroundwindow : %s", std::string(text));
+  ArrangeWindows();
 }
 
 void TMusicForm::HideBrowser()
 {
   TraceObject(this, "IpcPyrmelHide");
+  ArrangeWindows();
 }
 
 void TMusicForm::NodePlayFile(TObject*, const std::uint8_t* payload, std::uint32_t size)
@@ -298,7 +300,12 @@ void TMusicForm::NodeHostShown(TObject*)
     return;
   }
   HostDisplayOn = true;
-  ScanPanel = 0;
+  // The scan panel goes at once, without its animation; its state alone would leave it shown.
+  if (ScanPanel != 0) {
+    ScanPanel = 0;
+    PresentScanPanel();
+    PresentDisplay();
+  }
   if (DisplayMode == 1 || DisplayMode == 3) {
     SetDisplayMode(2);
   }

@@ -353,4 +353,77 @@ TEST_F(TMusicControllerRowsTest, ACompletedTrackShowsItsWholeLengthAndTheNextPla
   EXPECT_EQ(RowsWith(form->FirstList(), kRowPlaying), (std::vector<std::string>{"Dock"}));
 }
 
+TEST_F(TMusicControllerRowsTest, ReturnOnTheFirstListsCurrentRowInModeThreeAddsItToTheFavorites)
+{
+  TMusicForm* form = Start("Harbour", "Cedar");
+  ASSERT_TRUE(form->Running);
+  form->SetDisplayMode(3);
+  // A library without roots starts with the scan panel over the lists.
+  if (form->ScanPanel != 0) {
+    form->ToggleScanPanel(form->ScanPanel);
+  }
+  Application().ProcessMessages();
+  TMusicListViewEx* first = form->FirstList();
+  const auto pointAt = [&](const TOxaBitmap* row) {
+    POINT point{5, 5};
+    for (const TOxaBitmap* node = row; node != nullptr; node = node->Parent()) {
+      point.x += node->Left();
+      point.y += node->Top();
+    }
+    ClientToScreen(form->BrowserImage()->Handle(), &point);
+    SetCursorPos(point.x, point.y);
+  };
+  const auto favorites = [&] {
+    TDbId view;
+    view.ViewId = ViewPlaylists;
+    TDbIdList lists;
+    form->Player()->ListItems(view, lists);
+    return lists.Count();
+  };
+  ASSERT_EQ(favorites(), 0);
+  // Over another row Return clicks: the row plays, nothing is added.
+  pointAt(Row(first, "Anchor"));
+  ASSERT_TRUE(form->HandleKey(VK_RETURN, 0, GetTickCount()));
+  PumpUntil([&] { return form->CurrentItem.Caption == "Anchor"; }, 3000);
+  EXPECT_EQ(form->CurrentItem.Caption, "Anchor");
+  EXPECT_EQ(favorites(), 0);
+  // Over the current row: a new list holding it, shown in the second list.
+  ASSERT_EQ(first->List()->ActiveRow(), Row(first, "Anchor"));
+  ASSERT_TRUE(form->HandleKey(VK_RETURN, 0, GetTickCount()));
+  ASSERT_EQ(favorites(), 1);
+  TMusicListLoader second = form->ListLoader(form->SecondList());
+  ASSERT_EQ(second.GroupRows().size(), 1u);
+  // Opened, the list takes the next one.
+  second.OpenGroup(second.GroupRows()[0], false);
+  form->StepUp();
+  ASSERT_EQ(form->CurrentItem.Caption, "Buoy");
+  pointAt(Row(first, "Buoy"));
+  ASSERT_TRUE(form->HandleKey(VK_RETURN, 0, GetTickCount()));
+  EXPECT_EQ(favorites(), 1);
+  TDbIdList entries;
+  form->Player()->ListItems(form->ListLoader(form->SecondList()).GroupRows()[0]->Payload(), entries);
+  ASSERT_EQ(entries.Count(), 2);
+  EXPECT_EQ(entries.Get(0).Caption, "Anchor");
+  EXPECT_EQ(entries.Get(1).Caption, "Buoy");
+  EXPECT_EQ(form->CurrentItem.Caption, "Buoy") << "the action plays nothing";
+}
+
+TEST_F(TMusicControllerRowsTest, TheHostsDisplayClosesTheScanPanelAndLeavesModeThree)
+{
+  TMusicForm* form = Start("Harbour", "Cedar");
+  ASSERT_TRUE(form->Running);
+  form->SetDisplayMode(3);
+  if (form->ScanPanel != 2) {
+    form->ToggleScanPanel(2);
+  }
+  ASSERT_TRUE(form->ScanView()->Visible());
+  form->Node()->OnHostShown(form->Node());
+  EXPECT_TRUE(form->HostDisplayOn);
+  EXPECT_EQ(form->ScanPanel, 0);
+  EXPECT_FALSE(form->ScanView()->Visible());
+  EXPECT_EQ(form->DisplayMode, 2);
+  form->Node()->OnHostHidden(form->Node());
+  EXPECT_FALSE(form->HostDisplayOn);
+}
+
 }  // namespace
