@@ -426,4 +426,52 @@ TEST_F(TMusicControllerRowsTest, TheHostsDisplayClosesTheScanPanelAndLeavesModeT
   EXPECT_FALSE(form->HostDisplayOn);
 }
 
+TEST_F(TMusicControllerRowsTest, StartUpKeepsTheStartItemOrPlaysTheNextGroup)
+{
+  // With roots stored the library is in use: no scan panel, the start item's rule applies.
+  TStringList roots;
+  roots.Add("C:\\Music");
+  WriteOption(TMusicOption::Roots, roots);
+  struct TCase {
+    const char* Name;
+    bool WithStartItem;
+    bool Random;
+    bool SameItem;    // the start item stays current
+    int PlayedItems;  // shuffle's history after the start
+  };
+  const TCase cases[] = {
+      {"a start item stays current", true, false, true, 0},
+      {"shuffle plays a random item of its group", true, true, false, 1},
+      {"without a start item the first group plays", false, false, false, 0},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    WriteRandom(c.Random);
+    ResetSettingsFileName();
+    std::vector<std::string> arguments{"DEBUG"};
+    if (c.WithStartItem) {
+      arguments.push_back(WindowsPathOf(Track("Meadow", "Fern").string()));
+    } else {
+      WriteOption(TMusicOption::LastPlayed, TStringList());
+    }
+    auto* form = Application().CreateForm<TMusicForm>(arguments);
+    ASSERT_TRUE(form->Running);
+    EXPECT_EQ(form->ScanPanel, 0);
+    if (c.SameItem) {
+      EXPECT_EQ(form->CurrentItem.Caption, "Fern");
+    } else if (c.WithStartItem) {
+      EXPECT_TRUE(form->CurrentItem.Caption == "Elm" || form->CurrentItem.Caption == "Fern")
+          << form->CurrentItem.Caption;
+    } else {
+      const TMusicListViewItem* head = form->ListLoader(form->FirstList()).GroupRows().at(0);
+      EXPECT_TRUE(form->CurrentItem.SameGroup(head->Payload())) << form->CurrentItem.Caption;
+      EXPECT_EQ(form->Navigator().TrackNumber, 1);
+    }
+    EXPECT_EQ(form->Navigator().PlayedItems.Count(), c.PlayedItems);
+    Application().DestroyComponents();
+    Application().Initialize();
+  }
+  WriteRandom(false);
+}
+
 }  // namespace
