@@ -105,6 +105,9 @@ void TMusicForm::PlayerUpdateDatabase(TObject*)
   FPlayer->UpdateDatabase();
   UpdatePlaying();
   ReloadListsInPlace();
+  if (FScanView != nullptr && ScanPanel != 0) {
+    FScanView->LoadDrives();
+  }
   StatusText.clear();
   Screen().SetCursor(crDefault);
   if (FNavigator->CurrentItem.Empty()) {

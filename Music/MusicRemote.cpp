@@ -260,6 +260,8 @@ void TMusicForm::NodePlayFile(TObject*, const std::uint8_t* payload, std::uint32
   // the browser forward.
   const TDbId item = text.empty() ? TDbId() : FPlayer->Database().FindFileByPath(text, ViewFolders);
   if (!item.Empty()) {
+    // The file is shown where the library has it: its folder in the first list.
+    ShowView(ViewFolders);
     FNavigator->PlayRow(item, {});
   }
   if (DisplayMode == 0) {
