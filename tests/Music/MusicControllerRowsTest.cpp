@@ -233,6 +233,39 @@ TEST_F(TMusicControllerRowsTest, TheSelectorShowsTheEntryAndAJumpMovesTheCurrent
   EXPECT_EQ(caption->Caption(), viewCaption);
 }
 
+TEST_F(TMusicControllerRowsTest, AJumpInTitlesSelectsTheTrackInItsLetterGroup)
+{
+  TMusicForm* form = Start("Harbour", "Buoy");
+  ASSERT_TRUE(form->Running);
+  form->ShowView(ViewTitles);
+  const TDbId title = form->Player()->Database().ItemInView(form->CurrentItem, ViewTitles);
+  ASSERT_FALSE(title.Empty());
+  ASSERT_TRUE(form->Navigator().PlayRow(title, {}));
+  TMusicListView* list = form->FirstList()->List();
+  const auto selected = [&] {
+    return list->SelectedCount() == 1 ? list->Selected(0)->Caption() : std::string("(none)");
+  };
+  struct TCase {
+    const char* Typed;
+    const char* Selected;
+  };
+  const TCase cases[] = {
+      {"ho", "Honey"},
+      {"Q1", "Q10"},   // the first in list order with the prefix
+      {"q12", "Q12"},  // case does not matter
+      {"dz", "Dock"},  // "dz" matches nothing: "d" does
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Typed);
+    for (const char* typed = c.Typed; *typed != 0; ++typed) {
+      form->TypeCharacter(*typed);
+    }
+    PumpUntil([&] { return !form->TypeAhead().Pending(); }, 3000);
+    EXPECT_EQ(selected(), c.Selected);
+    EXPECT_EQ(form->CurrentItem.Caption, "Buoy") << "a jump plays nothing";
+  }
+}
+
 TEST_F(TMusicControllerRowsTest, DeleteTakesTheSelectionOfAListThatShows)
 {
   // The cases share one library: each hides tracks of its own.
