@@ -330,9 +330,11 @@ void TMusicForm::SetActiveList(TMusicListViewEx* list)
 
 TMusicListViewEx* TMusicForm::FocusedList() const
 {
-  // A selection in a list that does not show is never acted on.
-  const bool firstShows = FFirstList != nullptr && DisplayMode != 0;
-  const bool secondShows = FSecondList != nullptr && DisplayMode == 3;
+  // A selection in a list that does not show (hidden, or under the scan panel's full
+  // presentation) is never acted on.
+  const bool covered = ScanPanel == 2;
+  const bool firstShows = FFirstList != nullptr && DisplayMode != 0 && !covered;
+  const bool secondShows = FSecondList != nullptr && DisplayMode == 3 && !covered;
   if (FBrowserImage != nullptr) {
     for (const TOxaBitmap* node = FBrowserImage->Focused(); node != nullptr; node = node->Parent()) {
       if (node == FFirstList) {

@@ -276,11 +276,16 @@ TEST_F(TMusicControllerRowsTest, DeleteTakesTheSelectionOfAListThatShows)
     std::uint8_t Mode;
     std::vector<std::string> Selected;  // rows of the first list
     std::vector<std::string> Gone;
+    std::uint8_t ScanPanel = 0;
+    std::vector<std::string> SecondSelected;  // rows of the second list (its favorite list)
   };
   const TCase cases[] = {
       {"selection in the shown list", "Harbour", "Buoy", 2, {"Anchor", "Dock"}, {"Anchor", "Dock"}},
       {"nothing selected: the playing track", "Quarry", "Q01", 2, {}, {"Q01"}},
       {"the list hidden: its selection is left alone", "Quarry", "Q02", 0, {"Q05"}, {"Q02"}},
+      {"the list under the scan panel: the same", "Quarry", "Q03", 2, {"Q06"}, {"Q03"}, 2},
+      // Favorites leave their list; the track stays in the library.
+      {"a selection in the second list in mode 3", "Quarry", "Q04", 3, {}, {}, 0, {"Q07"}},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Name);
@@ -301,7 +306,27 @@ TEST_F(TMusicControllerRowsTest, DeleteTakesTheSelectionOfAListThatShows)
     for (const std::string& caption : c.Selected) {
       first->List()->Select(Row(first, caption));
     }
+    if (!c.SecondSelected.empty()) {
+      // A favorite list with those tracks, open in the second list.
+      TDbId created;
+      created.Caption = "Mix";
+      form->Player()->CreatePlaylist(created);
+      TDbIdList tracks;
+      for (const std::string& caption : c.SecondSelected) {
+        tracks.Add(Row(first, caption)->Payload());
+      }
+      ASSERT_TRUE(form->Player()->AddToFavorite(tracks, created));
+      form->ReloadLists();
+      TMusicListLoader second = form->ListLoader(form->SecondList());
+      second.OpenGroup(second.GroupRows().at(0), false);
+      for (const std::string& caption : c.SecondSelected) {
+        form->SecondList()->List()->Select(Row(form->SecondList(), caption));
+      }
+    }
     form->SetDisplayMode(c.Mode);
+    if (form->ScanPanel != c.ScanPanel) {
+      form->ToggleScanPanel(c.ScanPanel != 0 ? c.ScanPanel : form->ScanPanel);
+    }
     ASSERT_TRUE(Backspace(form));
     const std::vector<std::string> after = titles();
     std::vector<std::string> gone;
@@ -311,6 +336,12 @@ TEST_F(TMusicControllerRowsTest, DeleteTakesTheSelectionOfAListThatShows)
       }
     }
     EXPECT_EQ(gone, c.Gone);
+    if (!c.SecondSelected.empty()) {
+      TDbIdList entries;
+      form->Player()->ListItems(form->ListLoader(form->SecondList()).GroupRows().at(0)->Payload(), entries);
+      EXPECT_EQ(entries.Count(), 0);
+      EXPECT_EQ(form->CurrentItem.Caption, c.Start);
+    }
     Application().DestroyComponents();
     Application().Initialize();
   }
