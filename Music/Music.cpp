@@ -225,6 +225,7 @@ bool TMusicForm::StartBus()
   FNode = TComponent::Create<TIpcVuDirAzuzo>(*FIpc);
   FNode->WindowHandle = Handle();
   FNode->SetIpc(FIpc.get());
+  FStatusFeed.Attach(FNode);
   // Registering the node happens as the bus opens; a bus that cannot be joined ends the
   // program without a word.
   return FIpc->Open(false) && FIpc->Active();
@@ -461,6 +462,7 @@ void TMusicForm::FreeParts() noexcept
     FScanView->Attach(nullptr);
   }
   FPlayer.reset();
+  FStatusFeed.Attach(nullptr);
   FNode = nullptr;
   FIpc.reset();
   FMusicViewPanel = nullptr;

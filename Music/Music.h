@@ -11,6 +11,7 @@
 #include "Music/MusicLists.h"
 #include "Music/MusicNavigator.h"
 #include "Music/MusicStart.h"
+#include "Music/MusicStatus.h"
 #include "Music/MusicTypeAhead.h"
 #include "OxaIPC/MusicIpc.h"
 #include "OxaIPC/OxaIpc.h"
@@ -255,6 +256,8 @@ class TMusicForm : public TForm {
   // Player and scan events.
   void PlayerTrackComplete(TObject* sender);
   void PlayerTrackFailed(TObject* sender);
+  void PlayerPosition(TObject* sender, std::int32_t tenths);
+  void PlayerStateChange(TObject* sender, BYTE state);
   void PlayerStep1Progress(TObject* sender, const std::string& folder, std::int32_t count);
   void PlayerStep2Progress(TObject* sender, const std::string& folder, std::int32_t seconds);
   void DatabaseUpdateProgress(TObject* sender, const std::string& folder, std::int32_t percent);
@@ -272,6 +275,11 @@ class TMusicForm : public TForm {
   bool ImageBusy() const;
   void ReportStatus();
 
+ public:
+  // The current track went out to the node and the music view (after each change of track).
+  void PublishTrack();
+
+ private:
   std::unique_ptr<TMusicNavigationHost> FNavigationHost;
   std::unique_ptr<TMusicNavigator> FNavigator;
   TMusicTypeAhead FTypeAhead;
@@ -350,4 +358,5 @@ class TMusicForm : public TForm {
   // The bus and, owned by it, this program's source node.
   TOwnedObject<TOxaIpc> FIpc;
   TIpcVuDirAzuzo* FNode = nullptr;
+  TMusicStatusFeed FStatusFeed;
 };

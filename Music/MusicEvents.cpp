@@ -7,6 +7,7 @@
 #include "forms/Screen.h"
 #include "framework/OxaTimer.h"
 #include "framework/OxaUtils.h"
+#include "platform/OxaAud.h"
 #include "platform/Windows.h"
 
 namespace {
@@ -35,6 +36,43 @@ void TMusicForm::PlayerTrackFailed(TObject*)
   }
   TraceObject(this, "PlayerTrackFailed");
   FNavigator->Forward(TStepCause::Failed);
+}
+
+void TMusicForm::PlayerPosition(TObject*, std::int32_t tenths)
+{
+  if (!Running) {
+    return;
+  }
+  if (FMusicViewPanel != nullptr) {
+    FMusicViewPanel->View()->SetPlayPosition(tenths);
+  }
+  FStatusFeed.Position(tenths);
+}
+
+void TMusicForm::PlayerStateChange(TObject*, BYTE state)
+{
+  if (!Running) {
+    return;
+  }
+  // A track played to its end keeps its item (and its last position) until the next one starts;
+  // a stop lets go of it.
+  const bool stopped = (state == OxaAudStopped || state == OxaAudClosed) && FPlayer->CurrentItem().Empty();
+  FStatusFeed.State(state, stopped);
+}
+
+void TMusicForm::PublishTrack()
+{
+  const TDbId& item = FNavigator->CurrentItem;
+  const bool newTrack = FStatusFeed.Track(item, FNavigator->TrackNumber, FNavigator->Shuffle);
+  if (!newTrack || FMusicViewPanel == nullptr) {
+    return;
+  }
+  // The slider and the elapsed time start over with the new track (its length comes with it).
+  TMusicView* view = FMusicViewPanel->View();
+  if (view->Player() != nullptr && item.Level() == TDbIdLevel::Item) {
+    view->DisplayTrack(item);
+  }
+  view->SetPlayPosition(0);
 }
 
 void TMusicForm::ShowScanProgress(const std::string& text, const std::string& folder)

@@ -70,18 +70,18 @@ class TFormNavigationHost : public TMusicNavigationHost {
       list->List()->ScrollIntoView(head, FForm.DisplayMode != 0);
     }
   }
-  void RowPlaying(const TDbId& row, TRowReveal reveal) override
+  void RowPlaying(const TDbId&, TRowReveal reveal) override
   {
     // A click plays a row under the mouse: it is in view already.
     FForm.ShowCurrentInLists(reveal == TRowReveal::Scroll, FForm.DisplayMode != 0);
-    TIpcVuDirAzuzo* node = FForm.Node();
-    if (node != nullptr) {
-      node->Status.SetFormatted(row.Caption);
-      node->Status.Random = FForm.Navigator().Shuffle ? 1 : 0;
-      node->UpdateStatus();
-    }
+    FForm.PublishTrack();
   }
-  void MarksChanged() override { FForm.MarkCurrentInLists(); }
+  void MarksChanged() override
+  {
+    FForm.MarkCurrentInLists();
+    // An update that took the current track away leaves nothing to report.
+    FForm.PublishTrack();
+  }
   void TrackNumberChanged(int) override
   {
     // The info panel follows the playing track.
@@ -90,6 +90,7 @@ class TFormNavigationHost : public TMusicNavigationHost {
     if (panel != nullptr && panel->View()->Player() != nullptr && !item.Empty()) {
       panel->View()->DisplayTrack(item);
     }
+    FForm.PublishTrack();
   }
   bool HoldsMouse() override
   {

@@ -59,6 +59,8 @@ void TMusicForm::ConnectController()
 
   FPlayer->OnTrackComplete = MakeMethod<&TMusicForm::PlayerTrackComplete>(this);
   FPlayer->OnTrackFailed = MakeMethod<&TMusicForm::PlayerTrackFailed>(this);
+  FPlayer->OnPosition = MakeMethod<&TMusicForm::PlayerPosition>(this);
+  FPlayer->OnStateChange = MakeMethod<&TMusicForm::PlayerStateChange>(this);
   FPlayer->OnStep1Progress = MakeMethod<&TMusicForm::PlayerStep1Progress>(this);
   FPlayer->OnStep2Progress = MakeMethod<&TMusicForm::PlayerStep2Progress>(this);
   FPlayer->OnUpdateDatabase = MakeMethod<&TMusicForm::PlayerUpdateDatabase>(this);
