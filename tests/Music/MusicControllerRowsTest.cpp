@@ -402,19 +402,55 @@ TEST_F(TMusicControllerRowsTest, AColourKeyInModeThreeSettlesTheSecondListAndSel
   EXPECT_EQ(second->List()->SelectedCount(), 1);
 }
 
-TEST_F(TMusicControllerRowsTest, ACompletedTrackShowsItsWholeLengthAndTheNextPlays)
+TEST_F(TMusicControllerRowsTest, ACompletedTrackShowsItsWholeLengthAndTheNextPlaysFromItsStart)
 {
   TMusicForm* form = Start("Harbour", "Cedar");
   ASSERT_TRUE(form->Running);
   TMusicView* view = form->MusicViewPanel()->View();
   view->DisplayTrack(form->CurrentItem);
   ASSERT_GE(view->Slider().Length(), 1);
+  const std::int32_t cedar = view->FileId();
   view->SetPlayPosition(3);
   ASSERT_LT(view->Slider().Value(), TMusicViewSlider::MaxValue);
+  // The finished mark while the next track cannot change what the view shows: the player's
+  // completion without a forward step (the controller stopped).
+  form->Running = false;
   form->Player()->OnTrackComplete(form->Player());
+  EXPECT_EQ(view->Slider().Value(), TMusicViewSlider::ValueOf(3, view->Slider().Length()))
+      << "not running: nothing";
+  form->Running = true;
+  view->MarkFinished();
   EXPECT_EQ(view->Slider().Value(), TMusicViewSlider::MaxValue);
+  view->SetPlayPosition(3);
+
+  form->Player()->OnTrackComplete(form->Player());
   EXPECT_EQ(form->CurrentItem.Caption, "Dock");
   EXPECT_EQ(RowsWith(form->FirstList(), kRowPlaying), (std::vector<std::string>{"Dock"}));
+  // The view went on with the track that plays: its record, the slider at its start.
+  EXPECT_NE(view->FileId(), cedar);
+  EXPECT_EQ(view->Slider().Value(), 0);
+}
+
+TEST_F(TMusicControllerRowsTest, ThePlayersPositionsMoveTheSliderOfTheTrackThatPlays)
+{
+  TMusicForm* form = Start("Harbour", "Buoy");
+  ASSERT_TRUE(form->Running);
+  TMusicView* view = form->MusicViewPanel()->View();
+  form->StepUp();
+  ASSERT_EQ(form->CurrentItem.Caption, "Cedar");
+  const std::int32_t cedar = view->FileId();
+  ASSERT_GE(cedar, 0) << "a change of track shows the new track";
+  ASSERT_GE(view->Slider().Length(), 1);
+  // The player's own positions: the one-second track reaches the slider's far end.
+  ASSERT_TRUE(PumpUntil([&] { return view->Slider().Value() > 0; }, 5000));
+  EXPECT_EQ(view->FileId(), cedar);
+  // Each position the player reports goes to the slider; the next track starts it over.
+  form->Player()->OnPosition(form->Player(), 5);
+  EXPECT_EQ(view->Slider().Value(), TMusicViewSlider::ValueOf(5, view->Slider().Length()));
+  form->StepUp();
+  EXPECT_EQ(form->CurrentItem.Caption, "Dock");
+  EXPECT_NE(view->FileId(), cedar);
+  EXPECT_EQ(view->Slider().Value(), 0);
 }
 
 TEST_F(TMusicControllerRowsTest, ReturnOnTheFirstListsCurrentRowInModeThreeAddsItToTheFavorites)
