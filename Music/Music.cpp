@@ -230,6 +230,7 @@ bool TMusicForm::StartBus()
   FNode = TComponent::Create<TIpcVuDirAzuzo>(*FIpc);
   FNode->WindowHandle = Handle();
   FNode->SetIpc(FIpc.get());
+  FStatusFeed.Attach(FNode);
   // Registering the node happens as the bus opens; a bus that cannot be joined ends the
   // program without a word.
   return FIpc->Open(false) && FIpc->Active();
@@ -421,20 +422,7 @@ void TMusicForm::FirstScanOrPlay()
     return;
   }
   TraceObject(this, "Create: %s", "UpdateScan");
-  // With "Random" on, a random item of the start item's group plays at once. The controller
-  // read the setting as it connected: reading the settings file again costs a lock file.
-  const bool shuffle = FNavigator ? FNavigator->Shuffle : FPlayer->Random();
-  if (shuffle && !FStartItem.Empty()) {
-    TDbId group = FStartItem;
-    group.FileId = -1;
-    TDbIdList items;
-    if (FPlayer->ListItems(group, items) && items.Count() > 0) {
-      const TDbId& chosen = items.Get(std::rand() % items.Count());
-      if (FPlayer->PlayItem(chosen, true)) {
-        CurrentItem = chosen;
-      }
-    }
-  }
+  StartItemOrWind();
   // The scan first reads every file the library knows, on this thread: it waits until the first
   // frame is up. A window timer comes after every paint, and the delay keeps it off the posted
   // path, which would come first.
@@ -495,6 +483,7 @@ void TMusicForm::FreeParts() noexcept
     FScanView->Attach(nullptr);
   }
   FPlayer.reset();
+  FStatusFeed.Attach(nullptr);
   FNode = nullptr;
   FIpc.reset();
   FMusicViewPanel = nullptr;

@@ -11,6 +11,7 @@
 #include "Music/MusicLists.h"
 #include "Music/MusicNavigator.h"
 #include "Music/MusicStart.h"
+#include "Music/MusicStatus.h"
 #include "Music/MusicTypeAhead.h"
 #include "OxaIPC/MusicIpc.h"
 #include "OxaIPC/OxaIpc.h"
@@ -136,6 +137,19 @@ class TMusicForm : public TForm {
   std::int32_t ShownView() const;
   void ShowView(std::int32_t view);
 
+  // The list holding the current group: navigation walks its groups and marks its rows active.
+  // The first list until a row of the second one is played.
+  TMusicListViewEx* ActiveList() const noexcept { return FActiveList != nullptr ? FActiveList : FFirstList; }
+  void SetActiveList(TMusicListViewEx* list);
+  // The list whose selection Backspace and Delete act on: the one holding the browser's focus,
+  // else the first list with a selection; only a list that shows counts. Null for none.
+  TMusicListViewEx* FocusedList() const;
+  // Reloads both lists after the library changed; the first list's first visible row stays on
+  // top, and the playing row stays in view when it was.
+  void ReloadListsInPlace();
+  // The first list's view caption, or while an entry is typed "%s   %s" with its text.
+  void ShowEntryCaption();
+
   TMusicNavigator& Navigator() noexcept { return *FNavigator; }
   const TMusicTypeAhead& TypeAhead() const noexcept { return FTypeAhead; }
 
@@ -242,6 +256,8 @@ class TMusicForm : public TForm {
   // Player and scan events.
   void PlayerTrackComplete(TObject* sender);
   void PlayerTrackFailed(TObject* sender);
+  void PlayerPosition(TObject* sender, std::int32_t tenths);
+  void PlayerStateChange(TObject* sender, BYTE state);
   void PlayerStep1Progress(TObject* sender, const std::string& folder, std::int32_t count);
   void PlayerStep2Progress(TObject* sender, const std::string& folder, std::int32_t seconds);
   void DatabaseUpdateProgress(TObject* sender, const std::string& folder, std::int32_t percent);
@@ -259,12 +275,22 @@ class TMusicForm : public TForm {
   bool ImageBusy() const;
   void ReportStatus();
 
+ public:
+  // The current track went out to the node and the music view (after each change of track).
+  void PublishTrack();
+
+ private:
   std::unique_ptr<TMusicNavigationHost> FNavigationHost;
   std::unique_ptr<TMusicNavigator> FNavigator;
   TMusicTypeAhead FTypeAhead;
   TOxaTimer* FTimer = nullptr;
   // A key the host forwarded is being handled: it is never forwarded back.
   bool FKeyFromHost = false;
+  TMusicListViewEx* FActiveList = nullptr;
+  // What Return does over a row of the first list in display mode 3, and the colour keys there.
+  bool FirstListMode3Action(TDisplayListViewItem* row);
+  void SecondListMode3Keys();
+  void ShowEntryCaption(const std::string& text);
 
  protected:
   void CreateParams(TCreateParams& params) override;
@@ -289,6 +315,9 @@ class TMusicForm : public TForm {
   void OpenStartView();
   void StartNode();
   void FirstScanOrPlay();
+  // The start item stays selected in its group, else the shown view's next group plays; with
+  // "Random" on and a start item, a random item of its group plays as after a finished track.
+  void StartItemOrWind();
   // Whether the slot's view lists nothing.
   bool SlotEmpty(int slot);
   // What the destructor frees, in its order.
@@ -331,4 +360,5 @@ class TMusicForm : public TForm {
   // The bus and, owned by it, this program's source node.
   TOwnedObject<TOxaIpc> FIpc;
   TIpcVuDirAzuzo* FNode = nullptr;
+  TMusicStatusFeed FStatusFeed;
 };

@@ -196,6 +196,7 @@ void TMusicForm::ReturnToCurrentItem(bool bringIntoView)
   if (!Running || FFirstList == nullptr || FNavigator->CurrentItem.Empty()) {
     return;
   }
+  SetActiveList(FFirstList);
   TDbId item = FNavigator->CurrentItem;
   if (item.ViewId != ShownView()) {
     item = FPlayer->Database().ItemInView(item, ShownView());
@@ -266,6 +267,7 @@ void TMusicForm::ListItemClick(TDisplayListView* sender, TDisplayListViewItem* r
   if (record.Level() == TDbIdLevel::Item) {
     TPlayRowOptions options;
     options.Reveal = TRowReveal::AtMouse;
+    SetActiveList(panel);
     list->SetActiveRow(row);
     FNavigator->PlayRow(record, options);
   }

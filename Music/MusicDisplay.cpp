@@ -143,6 +143,7 @@ void TMusicForm::ArrangeWindows()
 
 void TMusicForm::PresentDisplay()
 {
+  FStatusFeed.Window(DisplayMode, ScanPanel);
   if (FBrowserImage == nullptr || FTriangle == nullptr) {
     return;
   }

@@ -7,6 +7,7 @@
 #include "forms/Screen.h"
 #include "framework/OxaTimer.h"
 #include "framework/OxaUtils.h"
+#include "platform/OxaAud.h"
 #include "platform/Windows.h"
 
 namespace {
@@ -22,6 +23,9 @@ void TMusicForm::PlayerTrackComplete(TObject*)
     return;
   }
   TraceObject(this, "PlayerTrackComplete");
+  if (FMusicViewPanel != nullptr) {
+    FMusicViewPanel->View()->MarkFinished();
+  }
   FNavigator->Forward(TStepCause::Complete);
 }
 
@@ -32,6 +36,43 @@ void TMusicForm::PlayerTrackFailed(TObject*)
   }
   TraceObject(this, "PlayerTrackFailed");
   FNavigator->Forward(TStepCause::Failed);
+}
+
+void TMusicForm::PlayerPosition(TObject*, std::int32_t tenths)
+{
+  if (!Running) {
+    return;
+  }
+  if (FMusicViewPanel != nullptr) {
+    FMusicViewPanel->View()->SetPlayPosition(tenths);
+  }
+  FStatusFeed.Position(tenths);
+}
+
+void TMusicForm::PlayerStateChange(TObject*, BYTE state)
+{
+  if (!Running) {
+    return;
+  }
+  // A track played to its end keeps its item (and its last position) until the next one starts;
+  // a stop lets go of it.
+  const bool stopped = (state == OxaAudStopped || state == OxaAudClosed) && FPlayer->CurrentItem().Empty();
+  FStatusFeed.State(state, stopped);
+}
+
+void TMusicForm::PublishTrack()
+{
+  const TDbId& item = FNavigator->CurrentItem;
+  const bool newTrack = FStatusFeed.Track(item, FNavigator->TrackNumber, FNavigator->Shuffle);
+  if (!newTrack || FMusicViewPanel == nullptr) {
+    return;
+  }
+  // The slider and the elapsed time start over with the new track (its length comes with it).
+  TMusicView* view = FMusicViewPanel->View();
+  if (view->Player() != nullptr && item.Level() == TDbIdLevel::Item) {
+    view->DisplayTrack(item);
+  }
+  view->SetPlayPosition(0);
 }
 
 void TMusicForm::ShowScanProgress(const std::string& text, const std::string& folder)
@@ -101,11 +142,42 @@ void TMusicForm::PlayerUpdateDatabase(TObject*)
   // A merge that fails part way keeps its committed batches; the views are refreshed anyway.
   FPlayer->UpdateDatabase();
   UpdatePlaying();
-  ReloadLists();
+  ReloadListsInPlace();
+  if (FScanView != nullptr && ScanPanel != 0) {
+    FScanView->LoadDrives();
+  }
   StatusText.clear();
   Screen().SetCursor(crDefault);
   if (FNavigator->CurrentItem.Empty()) {
     FNavigator->Wind();
+  }
+}
+
+void TMusicForm::ReloadListsInPlace()
+{
+  if (FFirstList == nullptr || FPlayer == nullptr) {
+    ReloadLists();
+    return;
+  }
+  TMusicListView* list = FFirstList->List();
+  TMusicListLoader before = ListLoader(FFirstList);
+  const TMusicListViewItem* top = before.FirstVisibleRow();
+  const TDbId topRecord = top != nullptr ? top->Payload() : TDbId();
+  const TMusicListViewItem* playing = before.FindRow(CurrentItemIn(FFirstList));
+  const int view = list->Height() - list->HeaderHeight() - list->FooterHeight();
+  const bool playingShown =
+      playing != nullptr && TMusicListLoader::RowTop(playing) >= list->ScrollOffset() &&
+      TMusicListLoader::RowTop(playing) + playing->Height() <= list->ScrollOffset() + view;
+  ReloadLists();
+  // Rows above may have come or gone: the line that was on top goes back there.
+  TMusicListLoader after = ListLoader(FFirstList);
+  if (const TMusicListViewItem* row = topRecord.Empty() ? nullptr : after.FindRow(topRecord)) {
+    list->ScrollTo(TMusicListLoader::RowTop(row), false);
+  }
+  if (playingShown) {
+    if (const TMusicListViewItem* row = after.FindRow(CurrentItemIn(FFirstList))) {
+      list->ScrollIntoView(row, false);
+    }
   }
 }
 
@@ -131,7 +203,7 @@ void TMusicForm::ScanPanelRemove(TOxaBitmap*)
   Screen().SetCursor(crHourGlass);
   FPlayer->RemoveDeletedFolders();
   UpdatePlaying();
-  ReloadLists();
+  ReloadListsInPlace();
   if (FScanView != nullptr) {
     FScanView->LoadDrives();
   }

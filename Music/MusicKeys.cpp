@@ -15,6 +15,7 @@
 #include "platform/Messages.h"
 #include "platform/Time.h"
 #include "platform/Windows.h"
+#include "rtl/AnsiText.h"
 
 namespace {
 
@@ -38,6 +39,21 @@ TShiftState CurrentModifiers()
 bool TypedCharacter(WPARAM code, TShiftState shift)
 {
   return code > 0x20 && code < 0x7F && (shift & (ssCtrl | ssAlt)) == 0;
+}
+
+// The row of list under a point of the screen; null when the point is over none of its rows.
+TDisplayListViewItem* RowAtScreen(TOxaImage* image, TDisplayListView* list, POINT point)
+{
+  if (image == nullptr || !image->HandleAllocated() || image->Bitmap() == nullptr ||
+      !ScreenToClient(image->Handle(), &point)) {
+    return nullptr;
+  }
+  for (TOxaBitmap* node = image->Bitmap()->FindChildAt(point); node != nullptr; node = node->Parent()) {
+    if (auto* row = dynamic_cast<TDisplayListViewItem*>(node)) {
+      return row->List() == list ? row : nullptr;
+    }
+  }
+  return nullptr;
 }
 
 }  // namespace
@@ -165,9 +181,13 @@ bool TMusicForm::HandleKey(WORD key, TShiftState shift, DWORD time)
       }
       break;
     case TMusicKeyAction::Delete: {
+      // The focused list's selection, else the playing track.
       TDbIdList items;
+      if (const TMusicListViewEx* list = FocusedList()) {
+        items = list->List()->SelectedRecords();
+      }
       const TDbId& current = FNavigator->CurrentItem;
-      if (current.Level() == TDbIdLevel::Item) {
+      if (items.Count() == 0 && current.Level() == TDbIdLevel::Item) {
         items.Add(current);
       }
       DeleteItems(items);
@@ -179,6 +199,12 @@ bool TMusicForm::HandleKey(WORD key, TShiftState shift, DWORD time)
       GetCursorPos(&point);
       if (WindowFromPoint(point) == nullptr) {
         return false;
+      }
+      if (DisplayMode == 3 && FFirstList != nullptr) {
+        TDisplayListViewItem* row = RowAtScreen(FBrowserImage, FFirstList->List(), point);
+        if (row != nullptr && row == FFirstList->List()->ActiveRow() && FirstListMode3Action(row)) {
+          break;
+        }
       }
       mouse_event(MOUSEEVENTF_LEFTDOWN, 0, 0, 0, 0);
       Sleep(100);
@@ -200,14 +226,50 @@ void TMusicForm::TypeCharacter(char character)
   switch (result.Step) {
     case TEntryStep::Wait:
       FTimer->AddTimer(nullptr, 0, timeout, *FTypeAhead.Due());
+      ShowEntryCaption();
       break;
     case TEntryStep::Drop:
+      ShowEntryCaption();
       break;
     case TEntryStep::PlayNow:
+      // The whole number is on show for the pause before it plays.
+      {
+        const std::string typed = FTypeAhead.EntryText();
+        FTypeAhead.Clear();
+        ShowEntryCaption(typed);
+      }
       Sleep(EntryPlayPause);
       PlayEntryNumber(result.Number);
-      FTypeAhead.Clear();
+      ShowEntryCaption();
       break;
+  }
+}
+
+void TMusicForm::ShowEntryCaption()
+{
+  ShowEntryCaption(FTypeAhead.EntryText());
+}
+
+void TMusicForm::ShowEntryCaption(const std::string& text)
+{
+  if (FFirstList == nullptr) {
+    return;
+  }
+  TMusicListHeader* header = FFirstList->Header();
+  std::string caption;
+  for (int i = 0; i < header->ViewCount(); ++i) {
+    if (header->HasCurrentView() && header->ViewKind(i) == header->CurrentView()) {
+      caption = header->ViewCaption(i);
+      break;
+    }
+  }
+  if (!text.empty()) {
+    caption = EntryCaption(caption, text);
+  }
+  // The header's glyph fonts carry capitals only, as its own captions do.
+  caption = AnsiUpperCase(caption);
+  if (header->CaptionLabel()->Caption() != caption) {
+    header->CaptionLabel()->SetCaption(caption);
   }
 }
 
@@ -230,6 +292,7 @@ void TMusicForm::EntryTimeout(TOxaTimer*, std::int32_t, std::uint64_t)
       Screen().SetCursor(crDefault);
       break;
   }
+  ShowEntryCaption();
 }
 
 void TMusicForm::PlayEntryNumber(std::int32_t number)
@@ -243,25 +306,40 @@ void TMusicForm::PlayEntryNumber(std::int32_t number)
 void TMusicForm::JumpByName(const std::string& text)
 {
   const TDbId& current = FNavigator->CurrentItem;
+  if (FFirstList == nullptr || text.empty()) {
+    return;
+  }
   if (current.ViewId == ViewTitles) {
-    // The letter group of the typed text's first character, then its tracks.
-    TDbId view;
-    view.ViewId = ViewTitles;
-    TDbIdList letters;
-    FPlayer->ListItems(view, letters);
+    // The first list's letter group of the typed text's first character, then its tracks.
+    if (ListView(FFirstList) != ViewTitles) {
+      ShowView(ViewTitles);
+    }
+    TMusicListLoader loader = ListLoader(FFirstList);
     const std::string first = FoldedFirstCharacter(text);
-    for (const TDbId& letter : letters.Items()) {
-      if (FoldedFirstCharacter(letter.Caption) != first) {
+    for (TMusicListViewItem* letter : loader.GroupRows()) {
+      if (FoldedFirstCharacter(letter->Caption()) != first) {
         continue;
       }
       TDbIdList tracks;
-      FPlayer->ListItems(letter, tracks);
+      FPlayer->ListItems(letter->Payload(), tracks);
       const std::vector<std::string> folded = FoldCaptions(tracks.Items());
       std::vector<int> order(folded.size());
       std::iota(order.begin(), order.end(), 0);
-      if (FindByPrefix(folded, order, text) >= 0) {
-        ShowView(ViewTitles);
-      }
+      TMusicListView* list = FFirstList->List();
+      FindByPrefix(folded, order, text, [&](int index) {
+        loader.OpenGroup(letter, false);
+        TMusicListViewItem* row = loader.FindRow(tracks.Get(index));
+        if (row == nullptr) {
+          return false;
+        }
+        list->ClearSelection();
+        list->Select(row);
+        if (!list->IsSelected(row)) {
+          return false;
+        }
+        list->ScrollIntoView(row, DisplayMode != 0);
+        return true;
+      });
       return;
     }
     return;

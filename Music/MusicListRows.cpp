@@ -52,7 +52,8 @@ void TMusicForm::ReloadLists(std::int32_t onlyView)
     if (view.Valid()) {
       FPlayer->ListItems(view, entry.Items);
     }
-    ListLoader(entry.List).Reload(entry.Items, SlotKind(entry.Slot), CurrentItemIn(entry.List));
+    ListLoader(entry.List)
+        .Reload(entry.Items, SlotKind(entry.Slot), CurrentItemIn(entry.List), entry.List == ActiveList());
   }
 }
 
@@ -74,7 +75,7 @@ void TMusicForm::MarkCurrentInLists()
   }
   for (TMusicListViewEx* list : {FFirstList, FSecondList}) {
     if (list != nullptr) {
-      ListLoader(list).MarkPlaying(CurrentItemIn(list));
+      ListLoader(list).MarkPlaying(CurrentItemIn(list), list == ActiveList());
     }
   }
 }
@@ -84,9 +85,13 @@ void TMusicForm::ShowCurrentInLists(bool reveal, bool animate)
   if (FPlayer == nullptr || FFirstList == nullptr) {
     return;
   }
-  ListLoader(FFirstList).ShowItem(CurrentItemIn(FFirstList), reveal, animate);
-  if (FSecondList != nullptr) {
-    ListLoader(FSecondList).MarkPlaying(CurrentItemIn(FSecondList));
+  // The active list opens the item's group; the other only marks a row it already holds.
+  for (TMusicListViewEx* list : {FFirstList, FSecondList}) {
+    if (list == ActiveList()) {
+      ListLoader(list).ShowItem(CurrentItemIn(list), reveal, animate);
+    } else if (list != nullptr) {
+      ListLoader(list).MarkPlaying(CurrentItemIn(list), false);
+    }
   }
 }
 

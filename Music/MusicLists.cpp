@@ -169,7 +169,7 @@ TMusicListViewItem* TMusicListLoader::FindRow(const TDbId& record) const
   return nullptr;
 }
 
-TMusicListViewItem* TMusicListLoader::MarkPlaying(const TDbId& current)
+TMusicListViewItem* TMusicListLoader::MarkPlaying(const TDbId& current, bool activate)
 {
   TMusicListViewItem* row = current.Level() == TDbIdLevel::Item ? FindRow(current) : nullptr;
   for (int i = 0; i < FList.ItemCount(); ++i) {
@@ -178,8 +178,16 @@ TMusicListViewItem* TMusicListLoader::MarkPlaying(const TDbId& current)
       other->SetState(other->State() & ~kRowPlaying);
     }
   }
+  if (!activate) {
+    if (row != nullptr) {
+      row->SetState(row->State() | kRowPlaying);
+    }
+    return row;
+  }
   // Group rows are not the parents of their rows, so the list does not carry the active bit up
   // to them: the current group is set here.
+  // The active row first: moving it clears the bit of the row it leaves, a group row too.
+  FList.SetActiveRow(row);
   TMusicListViewItem* currentHead = nullptr;
   if (row != nullptr) {
     if (auto* group = dynamic_cast<TMusicListGroup*>(row->Parent())) {
@@ -195,11 +203,10 @@ TMusicListViewItem* TMusicListLoader::MarkPlaying(const TDbId& current)
   if (row != nullptr) {
     row->SetState(row->State() | kRowPlaying);
   }
-  FList.SetActiveRow(row);
   return row;
 }
 
-TMusicListViewItem* TMusicListLoader::ShowItem(const TDbId& current, bool reveal, bool animate)
+TMusicListViewItem* TMusicListLoader::ShowItem(const TDbId& current, bool reveal, bool animate, bool activate)
 {
   if (current.Level() == TDbIdLevel::Item) {
     TDbId group = current;
@@ -208,14 +215,67 @@ TMusicListViewItem* TMusicListLoader::ShowItem(const TDbId& current, bool reveal
       OpenGroup(head, animate);
     }
   }
-  TMusicListViewItem* row = MarkPlaying(current);
+  TMusicListViewItem* row = MarkPlaying(current, activate);
   if (row != nullptr && reveal) {
     FList.ScrollIntoView(row, animate);
   }
   return row;
 }
 
-void TMusicListLoader::Reload(const TDbIdList& entries, TMusicListViewItemKinds kind, const TDbId& current)
+TMusicListViewItem* TMusicListLoader::ActiveGroupRow() const
+{
+  for (TMusicListViewItem* head : GroupRows()) {
+    if ((head->State() & kRowActive) != 0) {
+      return head;
+    }
+  }
+  return nullptr;
+}
+
+void TMusicListLoader::SetActiveGroup(TMusicListViewItem* head)
+{
+  FList.SetActiveRow(nullptr);
+  for (TMusicListViewItem* other : GroupRows()) {
+    if (other != head && (other->State() & kRowActive) != 0) {
+      other->SetState(other->State() & ~kRowActive);
+    }
+  }
+  FList.SetActiveRow(head);
+}
+
+int TMusicListLoader::RowTop(const TOxaBitmap* row) noexcept
+{
+  if (row == nullptr) {
+    return 0;
+  }
+  const TOxaBitmap* parent = row->Parent();
+  return row->Top() + (dynamic_cast<const TMusicListGroup*>(parent) != nullptr ? parent->Top() : 0);
+}
+
+TMusicListViewItem* TMusicListLoader::FirstVisibleRow() const
+{
+  // Rows lie in list order from top to bottom: the first starting at or below the offset.
+  const int offset = FList.ScrollOffset();
+  for (TMusicListViewItem* head : GroupRows()) {
+    if (RowTop(head) >= offset) {
+      return head;
+    }
+    TMusicListGroup* group = GroupOf(head);
+    if (group == nullptr || !group->Open()) {
+      continue;
+    }
+    for (int i = 0; i < group->ChildCount(); ++i) {
+      auto* row = dynamic_cast<TMusicListViewItem*>(group->Children(i));
+      if (row != nullptr && RowTop(row) >= offset) {
+        return row;
+      }
+    }
+  }
+  return nullptr;
+}
+
+void TMusicListLoader::Reload(const TDbIdList& entries, TMusicListViewItemKinds kind, const TDbId& current,
+                              bool activate)
 {
   std::vector<TDbId> open;
   for (TMusicListViewItem* head : GroupRows()) {
@@ -230,7 +290,7 @@ void TMusicListLoader::Reload(const TDbIdList& entries, TMusicListViewItemKinds 
       OpenGroup(head, false);
     }
   }
-  MarkPlaying(current);
+  MarkPlaying(current, activate);
   FList.ScrollTo(offset, false);
 }
 

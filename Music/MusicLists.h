@@ -38,7 +38,9 @@ class TMusicListLoader {
   // Loads the entries again: groups that were open and are still there open again with their
   // rows listed afresh, the scroll position stays (as far as the new rows reach) and the
   // current item's row is marked.
-  void Reload(const TDbIdList& entries, TMusicListViewItemKinds kind, const TDbId& current);
+  // Without activate the row is only marked, as MarkPlaying does.
+  void Reload(const TDbIdList& entries, TMusicListViewItemKinds kind, const TDbId& current,
+              bool activate = true);
 
   // The group rows in list order.
   std::vector<TMusicListViewItem*> GroupRows() const;
@@ -58,12 +60,22 @@ class TMusicListLoader {
   // The group row of a group record, or the row of an item among the loaded rows of its group;
   // null when there is none.
   TMusicListViewItem* FindRow(const TDbId& record) const;
-  // Moves the playing mark to the item's row and makes it the active row, its group row the
-  // current group; nothing is marked when the item has no loaded row. Returns the row.
-  TMusicListViewItem* MarkPlaying(const TDbId& current);
+  // Moves the playing mark to the item's row and, with activate, makes it the active row and its
+  // group row the current group; nothing is marked when the item has no loaded row. Returns the
+  // row.
+  TMusicListViewItem* MarkPlaying(const TDbId& current, bool activate = true);
   // As MarkPlaying, opening the item's group first (loading its rows); with reveal the row is
   // brought into view.
-  TMusicListViewItem* ShowItem(const TDbId& current, bool reveal, bool animate);
+  TMusicListViewItem* ShowItem(const TDbId& current, bool reveal, bool animate, bool activate = true);
+
+  // The group row marked as the list's current group; null for none.
+  TMusicListViewItem* ActiveGroupRow() const;
+  // head becomes the list's current group and active row (null: none); the playing mark stays.
+  void SetActiveGroup(TMusicListViewItem* head);
+  // The top of a row in the panel (a track row's group node counted in).
+  static int RowTop(const TOxaBitmap* row) noexcept;
+  // The first row (group or loaded track row of an open group) whose top lies in the view.
+  TMusicListViewItem* FirstVisibleRow() const;
 
   // Sizes the panel and the rows to the list's width (after the list was resized).
   void Fit();

@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <memory>
+#include <vector>
 
 #include "Music/Music.h"
 #include "Music/MusicFormParts.h"
@@ -13,9 +14,8 @@
 
 namespace {
 
-// Navigation through the player and the library. The list views, once the window has them,
-// take over the shown groups, the marks and the selection; until then the shown groups are the
-// library's groups of the form's shown view.
+// Navigation through the player and the lists: the groups walked are the group rows of the
+// active list, and a group found there becomes its current group.
 class TFormNavigationHost : public TMusicNavigationHost {
  public:
   explicit TFormNavigationHost(TMusicForm& form) : FForm(form) {}
@@ -30,6 +30,23 @@ class TFormNavigationHost : public TMusicNavigationHost {
   }
   void ShownGroups(TDbIdList& entries, int& current) override
   {
+    entries.Clear();
+    current = -1;
+    if (TMusicListViewEx* list = FForm.ActiveList()) {
+      TMusicListLoader loader = FForm.ListLoader(list);
+      const std::vector<TMusicListViewItem*> heads = loader.GroupRows();
+      if (!heads.empty()) {
+        const TMusicListViewItem* active = loader.ActiveGroupRow();
+        for (const TMusicListViewItem* head : heads) {
+          if (head == active) {
+            current = entries.Count();
+          }
+          entries.Add(head->Payload());
+        }
+        return;
+      }
+    }
+    // A list without rows yet: the library's groups of the shown view.
     TDbId view;
     view.ViewId = FForm.ShownView();
     FForm.Player()->ListItems(view, entries);
@@ -40,20 +57,31 @@ class TFormNavigationHost : public TMusicNavigationHost {
   {
     return static_cast<int>(static_cast<double>(std::rand()) / (static_cast<double>(RAND_MAX) + 1.0) * count);
   }
-  void ShowGroup(const TDbId& group) override { FForm.ShowView(group.ViewId); }
-  void RowPlaying(const TDbId& row, TRowReveal reveal) override
+  void ShowGroup(const TDbId& group) override
   {
-    FForm.ShowView(row.ViewId);
-    // Scrolling is animated only where someone can see it.
-    FForm.ShowCurrentInLists(reveal != TRowReveal::Keep, FForm.DisplayMode != 0);
-    TIpcVuDirAzuzo* node = FForm.Node();
-    if (node != nullptr) {
-      node->Status.SetFormatted(row.Caption);
-      node->Status.Random = FForm.Navigator().Shuffle ? 1 : 0;
-      node->UpdateStatus();
+    // The group becomes the list's current one; the selection is the user's and stays.
+    TMusicListViewEx* list = FForm.ActiveList();
+    if (list == nullptr) {
+      return;
+    }
+    TMusicListLoader loader = FForm.ListLoader(list);
+    if (TMusicListViewItem* head = loader.FindRow(group)) {
+      loader.SetActiveGroup(head);
+      list->List()->ScrollIntoView(head, FForm.DisplayMode != 0);
     }
   }
-  void MarksChanged() override { FForm.MarkCurrentInLists(); }
+  void RowPlaying(const TDbId&, TRowReveal reveal) override
+  {
+    // A click plays a row under the mouse: it is in view already.
+    FForm.ShowCurrentInLists(reveal == TRowReveal::Scroll, FForm.DisplayMode != 0);
+    FForm.PublishTrack();
+  }
+  void MarksChanged() override
+  {
+    FForm.MarkCurrentInLists();
+    // An update that took the current track away leaves nothing to report.
+    FForm.PublishTrack();
+  }
   void TrackNumberChanged(int) override
   {
     // The info panel follows the playing track.
@@ -62,6 +90,7 @@ class TFormNavigationHost : public TMusicNavigationHost {
     if (panel != nullptr && panel->View()->Player() != nullptr && !item.Empty()) {
       panel->View()->DisplayTrack(item);
     }
+    FForm.PublishTrack();
   }
   bool HoldsMouse() override
   {
@@ -141,7 +170,13 @@ void TMusicForm::ToggleRandom()
 
 void TMusicForm::ShowInView(std::int32_t view)
 {
-  if (!Running || FNavigator->CurrentItem.Empty()) {
+  if (!Running) {
+    return;
+  }
+  if (DisplayMode == 3) {
+    SecondListMode3Keys();
+  }
+  if (FNavigator->CurrentItem.Empty()) {
     return;
   }
   const TDbId item = FPlayer->Database().ItemInView(FNavigator->CurrentItem, view);
@@ -149,6 +184,73 @@ void TMusicForm::ShowInView(std::int32_t view)
     return;
   }
   ShowView(view);
+  if (FFirstList == nullptr) {
+    return;
+  }
+  // The item's row, its group open, in view and selected.
+  TMusicListViewItem* row = ListLoader(FFirstList).ShowItem(item, true, DisplayMode != 0);
+  if (row != nullptr) {
+    TMusicListView* list = FFirstList->List();
+    list->ClearSelection();
+    list->Select(row);
+  }
+}
+
+void TMusicForm::SecondListMode3Keys()
+{
+  // The key turns the first list to another view: the second list is left settled, its edit
+  // committed and its selection dropped, so no later Delete acts on rows the user has left.
+  if (FSecondList == nullptr) {
+    return;
+  }
+  TMusicListView* list = FSecondList->List();
+  if (list->EditRow() != nullptr) {
+    list->SetEditRow(nullptr);
+  }
+  list->ClearSelection();
+}
+
+bool TMusicForm::FirstListMode3Action(TDisplayListViewItem* row)
+{
+  // Return on the first list's current row adds it (with the selection it belongs to) to the
+  // favorite list the second list is on: its current list, else its first open one, else a new
+  // list named after the row's group.
+  if (row == nullptr || FFirstList == nullptr || FSecondList == nullptr || FPlayer == nullptr ||
+      ListView(FSecondList) != ViewPlaylists || row->Payload().Empty()) {
+    return false;
+  }
+  TMusicListLoader loader = ListLoader(FSecondList);
+  const TMusicListViewItem* target = loader.ActiveGroupRow();
+  for (const TMusicListViewItem* head : loader.GroupRows()) {
+    if (target == nullptr && TMusicListLoader::IsOpen(head)) {
+      target = head;
+    }
+  }
+  TDbId where;
+  if (target != nullptr) {
+    where = target->Payload();
+  } else {
+    where.ViewId = ViewPlaylists;
+    where.GroupId = 0;
+  }
+  TMusicListView* list = FFirstList->List();
+  TDbIdList records;
+  if (list->IsSelected(row)) {
+    records = list->SelectedRecords();
+  } else {
+    records.Add(row->Payload());
+  }
+  bool added = false;
+  try {
+    added = FPlayer->AddToFavorite(records, where);
+  } catch (const std::exception& error) {
+    TraceObject(this, "%s", std::string(error.what()));
+    FPlayer->Database().FreeEditors();
+  }
+  TDbId view;
+  view.ViewId = ViewPlaylists;
+  ReloadGroup(view);
+  return added;
 }
 
 void TMusicForm::StartUpdateScan()
@@ -183,7 +285,7 @@ void TMusicForm::DeleteItems(const TDbIdList& items)
   }
   // Both branches: a hidden or removed track must neither stay current nor be picked next.
   UpdatePlaying();
-  ReloadLists();
+  ReloadListsInPlace();
 }
 
 std::int32_t TMusicForm::ShownView() const
@@ -197,6 +299,8 @@ std::int32_t TMusicForm::ShownView() const
 
 void TMusicForm::ShowView(std::int32_t view)
 {
+  // A view put into the first list is where navigation goes on.
+  SetActiveList(FFirstList);
   if (view == ShownView() && FirstListSlot >= 0) {
     return;
   }
@@ -209,5 +313,58 @@ void TMusicForm::ShowView(std::int32_t view)
       LoadFirstList();
       return;
     }
+  }
+}
+
+void TMusicForm::SetActiveList(TMusicListViewEx* list)
+{
+  TMusicListViewEx* previous = ActiveList();
+  if (list == nullptr || list == previous) {
+    return;
+  }
+  FActiveList = list;
+  // The list left behind keeps its playing mark, not its current group and row.
+  if (previous != nullptr && FPlayer != nullptr) {
+    ListLoader(previous).SetActiveGroup(nullptr);
+  }
+}
+
+TMusicListViewEx* TMusicForm::FocusedList() const
+{
+  // A selection in a list that does not show (hidden, or under the scan panel's full
+  // presentation) is never acted on.
+  const bool covered = ScanPanel == 2;
+  const bool firstShows = FFirstList != nullptr && DisplayMode != 0 && !covered;
+  const bool secondShows = FSecondList != nullptr && DisplayMode == 3 && !covered;
+  if (FBrowserImage != nullptr) {
+    for (const TOxaBitmap* node = FBrowserImage->Focused(); node != nullptr; node = node->Parent()) {
+      if (node == FFirstList) {
+        return firstShows ? FFirstList : nullptr;
+      }
+      if (node == FSecondList) {
+        return secondShows ? FSecondList : nullptr;
+      }
+    }
+  }
+  if (firstShows && FFirstList->List()->SelectedCount() > 0) {
+    return FFirstList;
+  }
+  if (secondShows && FSecondList->List()->SelectedCount() > 0) {
+    return FSecondList;
+  }
+  return nullptr;
+}
+
+void TMusicForm::StartItemOrWind()
+{
+  if (!Running) {
+    return;
+  }
+  if (FStartItem.Empty() || FNavigator->CurrentItem.Empty()) {
+    FNavigator->Wind();
+    return;
+  }
+  if (FNavigator->Shuffle) {
+    FNavigator->Forward(TStepCause::Complete);
   }
 }

@@ -59,6 +59,8 @@ void TMusicForm::ConnectController()
 
   FPlayer->OnTrackComplete = MakeMethod<&TMusicForm::PlayerTrackComplete>(this);
   FPlayer->OnTrackFailed = MakeMethod<&TMusicForm::PlayerTrackFailed>(this);
+  FPlayer->OnPosition = MakeMethod<&TMusicForm::PlayerPosition>(this);
+  FPlayer->OnStateChange = MakeMethod<&TMusicForm::PlayerStateChange>(this);
   FPlayer->OnStep1Progress = MakeMethod<&TMusicForm::PlayerStep1Progress>(this);
   FPlayer->OnStep2Progress = MakeMethod<&TMusicForm::PlayerStep2Progress>(this);
   FPlayer->OnUpdateDatabase = MakeMethod<&TMusicForm::PlayerUpdateDatabase>(this);
@@ -174,11 +176,14 @@ void TMusicForm::NodeOpen(TObject*)
   FNode->SetGuiMode2(ScanPanel == 2);
   if (FNode->OpenParameters().A == OpenToPlay) {
     // The favorites first; the folders when no list plays.
-    ShowView(ViewPlaylists);
-    FNavigator->CurrentGroup = TDbId();
-    if (!FNavigator->Wind()) {
-      ShowView(ViewFolders);
-      FNavigator->Wind();
+    // From the view's first entry on: no group of the list is current.
+    for (const std::int32_t view : {ViewPlaylists, ViewFolders}) {
+      ShowView(view);
+      FNavigator->CurrentGroup = TDbId();
+      ListLoader(FFirstList).SetActiveGroup(nullptr);
+      if (FNavigator->Wind()) {
+        break;
+      }
     }
     ReportStatus();
     return;
@@ -237,11 +242,13 @@ void TMusicForm::ShowBrowser()
     GetWindowTextA(foreground, text, sizeof(text));
   }
   TraceObject(this, "IpcPyrmelShow: Foregroundwindow : %s", std::string(text));
+  ArrangeWindows();
 }
 
 void TMusicForm::HideBrowser()
 {
   TraceObject(this, "IpcPyrmelHide");
+  ArrangeWindows();
 }
 
 void TMusicForm::NodePlayFile(TObject*, const std::uint8_t* payload, std::uint32_t size)
@@ -255,6 +262,8 @@ void TMusicForm::NodePlayFile(TObject*, const std::uint8_t* payload, std::uint32
   // the browser forward.
   const TDbId item = text.empty() ? TDbId() : FPlayer->Database().FindFileByPath(text, ViewFolders);
   if (!item.Empty()) {
+    // The file is shown where the library has it: its folder in the first list.
+    ShowView(ViewFolders);
     FNavigator->PlayRow(item, {});
   }
   if (DisplayMode == 0) {
@@ -295,7 +304,12 @@ void TMusicForm::NodeHostShown(TObject*)
     return;
   }
   HostDisplayOn = true;
-  ScanPanel = 0;
+  // The scan panel goes at once, without its animation; its state alone would leave it shown.
+  if (ScanPanel != 0) {
+    ScanPanel = 0;
+    PresentScanPanel();
+    PresentDisplay();
+  }
   if (DisplayMode == 1 || DisplayMode == 3) {
     SetDisplayMode(2);
   }

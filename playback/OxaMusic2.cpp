@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "rtl/Utf8.h"
+#include "platform/WidePaths.h"
 
 namespace {
 
@@ -52,7 +52,8 @@ bool TOxaMusic2::Open(const std::string& fileName)
   // Stopping first lets the old file's reports all be sent before the generation moves on.
   FControl->Stop();
   FCallback->SetGeneration(++FGeneration);
-  const std::u16string wide = Utf8ToUtf16(fileName);
+  // Names that are not UTF-8 (the host's own bytes) must reach the component unchanged.
+  const std::u16string wide = WidePathOf(fileName);
   FControl->Open(wide.c_str());
   return true;
 }

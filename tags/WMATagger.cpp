@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "platform/Paths.h"
+#include "platform/WidePaths.h"
 #include "rtl/Utf8.h"
 
 namespace {
@@ -124,10 +125,10 @@ bool TWMATagger::Open(const std::string& fileName)
   if (!ResolvePath(fileName, fullPath, hostPath, TResolveCase::AsWritten)) {
     hostPath = fileName;
   }
-  if (FAILED(FEditor->Open(Utf8ToUtf16(hostPath).c_str()))) {
+  if (FAILED(FEditor->Open(WidePathOf(hostPath).c_str()))) {
     std::string existing;
     if (!ResolvePath(fileName, fullPath, existing, TResolveCase::Existing) || existing == hostPath ||
-        FAILED(FEditor->Open(Utf8ToUtf16(existing).c_str()))) {
+        FAILED(FEditor->Open(WidePathOf(existing).c_str()))) {
       return false;
     }
   }

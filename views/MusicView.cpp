@@ -96,6 +96,13 @@ void TMusicView::SetPlayPosition(std::int32_t tenths)
   }
 }
 
+void TMusicView::MarkFinished()
+{
+  if (FSlider.Length() >= 1 && !FSlider.Dragging()) {
+    SetPlayPosition(FSlider.Length() * 10);
+  }
+}
+
 void TMusicView::DragStarted(TOxaMusicInfoTrackBar*, std::int32_t)
 {
   FSlider.SetDragging(true);

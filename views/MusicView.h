@@ -48,6 +48,9 @@ class TMusicView : public TOxaBitmap {
   std::int32_t FileId() const noexcept { return FFileId; }
   // The player's position in tenths of a second.
   void SetPlayPosition(std::int32_t tenths);
+  // The track shown played to its end: the slider and the elapsed time show its whole length
+  // (the player's last position comes a little before the end).
+  void MarkFinished();
 
   TMusicViewEditEvent OnTrackEdited;
 

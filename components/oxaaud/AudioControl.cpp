@@ -3,41 +3,13 @@
 #include <utility>
 #include <vector>
 
+#include "platform/WidePaths.h"
+
 namespace oxaaud {
 
 namespace {
 
 constexpr std::int32_t TenthsPerSecond = 10;
-
-std::string Utf8Of(LPCWSTR text)
-{
-  std::string result;
-  for (std::size_t i = 0; text[i] != 0; ++i) {
-    std::uint32_t code = text[i];
-    if (code >= 0xD800 && code <= 0xDBFF && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-      code = 0x10000 + ((code - 0xD800) << 10U) + (static_cast<std::uint32_t>(text[i + 1]) - 0xDC00);
-      ++i;
-    } else if (code >= 0xD800 && code <= 0xDFFF) {
-      code = 0xFFFD;  // a lone surrogate
-    }
-    if (code < 0x80) {
-      result += static_cast<char>(code);
-    } else if (code < 0x800) {
-      result += static_cast<char>(0xC0 | (code >> 6U));
-      result += static_cast<char>(0x80 | (code & 0x3FU));
-    } else if (code < 0x10000) {
-      result += static_cast<char>(0xE0 | (code >> 12U));
-      result += static_cast<char>(0x80 | ((code >> 6U) & 0x3FU));
-      result += static_cast<char>(0x80 | (code & 0x3FU));
-    } else {
-      result += static_cast<char>(0xF0 | (code >> 18U));
-      result += static_cast<char>(0x80 | ((code >> 12U) & 0x3FU));
-      result += static_cast<char>(0x80 | ((code >> 6U) & 0x3FU));
-      result += static_cast<char>(0x80 | (code & 0x3FU));
-    }
-  }
-  return result;
-}
 
 }  // namespace
 
@@ -143,7 +115,7 @@ HRESULT TAudioControl::Open(LPCWSTR fileName)
   }
   const std::lock_guard control(FControlLock);
   Halt();
-  switch (FDecoder.Open(Utf8Of(fileName))) {
+  switch (FDecoder.Open(PathOfWide(fileName))) {
     case TOpenResult::CannotOpen:
       Report(OxaAudClosed, OxaAudReasonCannotOpen);
       return S_OK;

@@ -155,9 +155,29 @@ TagLib::ASF::Attribute AttributeOf(const TAttributeValue& value)
   }
 }
 
+// The host's bytes of a UTF-16 name. Callers hand names that are not UTF-8 on the host with each
+// foreign byte as a lone low surrogate U+DC80..U+DCFF; those become the byte again.
 std::string HostName(LPCWSTR fileName)
 {
-  return ToTagString(NameOf(fileName)).to8Bit(true);
+  const std::u16string name = NameOf(fileName);
+  std::string host;
+  std::u16string run;
+  const auto flush = [&] {
+    host += ToTagString(run).to8Bit(true);
+    run.clear();
+  };
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    const char16_t unit = name[i];
+    const bool paired = i > 0 && name[i - 1] >= 0xD800 && name[i - 1] <= 0xDBFF;
+    if (unit >= 0xDC80 && unit <= 0xDCFF && !paired) {
+      flush();
+      host += static_cast<char>(unit - 0xDC00);
+    } else {
+      run += unit;
+    }
+  }
+  flush();
+  return host;
 }
 
 // Writes the new content beside the file and renames it over the file, so readers see the old

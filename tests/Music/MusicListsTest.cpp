@@ -297,3 +297,57 @@ TEST_F(TMusicListsTest, RowsFollowTheListsWidth)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(TMusicListsTest, TheCurrentGroupSurvivesTheRowThatPlaysInIt)
+{
+  TMusicListLoader loader = Loader();
+  loader.Load(Entries, K::mlkFolder);
+  // A group made current (a jump, a next group), then its first track played: the group stays
+  // the current one.
+  loader.SetActiveGroup(Head(1));
+  EXPECT_EQ(loader.ActiveGroupRow(), Head(1));
+  loader.ShowItem(Item(2, 201), false, false);
+  EXPECT_EQ(loader.ActiveGroupRow(), Head(1));
+  EXPECT_EQ(List->ActiveRow(), loader.FindRow(Item(2, 201)));
+  // Only marked: the playing row moves, the current group and row stay where they were.
+  loader.OpenGroup(Head(0), false);
+  loader.MarkPlaying(Item(1, 102), false);
+  EXPECT_EQ(RowsPlaying(), 1);
+  EXPECT_NE(loader.FindRow(Item(1, 102))->State() & kRowPlaying, 0);
+  EXPECT_EQ(loader.ActiveGroupRow(), Head(1));
+  EXPECT_EQ(List->ActiveRow(), loader.FindRow(Item(2, 201)));
+  // No current group at all: the playing mark stays.
+  loader.SetActiveGroup(nullptr);
+  EXPECT_EQ(loader.ActiveGroupRow(), nullptr);
+  EXPECT_EQ(List->ActiveRow(), nullptr);
+  EXPECT_EQ(RowsPlaying(), 1);
+}
+
+TEST_F(TMusicListsTest, TheFirstVisibleRowIsTheFirstStartingInTheView)
+{
+  TMusicListLoader loader = Loader();
+  loader.Load(Entries, K::mlkFolder);
+  loader.OpenGroup(Head(1), false);
+  struct TCase {
+    int Offset;
+    TDbId Expected;
+  };
+  // Group 1's row, then group 2's row with its twelve tracks below it.
+  const TCase cases[] = {
+      {0, Group(1, "")},           {1, Group(2, "")},  // the first row is cut: the next one
+      {Row, Group(2, "")},         {2 * Row, Item(2, 201)},
+      {2 * Row + 1, Item(2, 202)}, {11 * Row, Item(2, 210)},  // the last offset there is
+  };
+  for (const TCase& c : cases) {
+    List->ScrollTo(c.Offset, false);
+    ASSERT_EQ(List->ScrollOffset(), c.Offset);
+    const TMusicListViewItem* row = loader.FirstVisibleRow();
+    ASSERT_NE(row, nullptr) << c.Offset;
+    EXPECT_EQ(row, loader.FindRow(c.Expected)) << c.Offset << " " << row->Caption();
+    EXPECT_EQ(TMusicListLoader::RowTop(row) >= c.Offset, true);
+  }
+}
+
+}  // namespace

@@ -7,6 +7,7 @@
 
 #include "platform/Modules.h"
 #include "platform/WMFormat.h"
+#include "platform/WidePaths.h"
 #include "tests/support/TempFolder.h"
 #include "tools/make-test-media/TestMedia.h"
 
@@ -171,6 +172,18 @@ TEST_F(WmvCoreTest, ReadsDescriptionAttributesAndTheAudioStream)
   EXPECT_EQ(bitrate->Type, WMT_TYPE_DWORD);
   ASSERT_EQ(bitrate->Bytes.size(), 4U);
   EXPECT_NEAR(static_cast<double>(NumberOf(bitrate->Bytes)), 64000.0, 8000.0);
+}
+
+TEST_F(WmvCoreTest, ANameThatIsNotUtf8OpensByItsEscapedBytes)
+{
+  // Each byte outside UTF-8 comes as a lone low surrogate and names that very byte.
+  for (const char* name : {"caf\xE9.wma", "\x80\xFF.wma", "x\xED\xB2\x80y.wma"}) {
+    SCOPED_TRACE(name);
+    const fs::path file = WriteWma(name, {{"Title", "Song"}});
+    ASSERT_EQ(Editor->Open(WidePathOf(file.string()).c_str()), S_OK);
+    EXPECT_EQ(Text(u"Title"), u"Song");
+    ASSERT_EQ(Editor->Close(), S_OK);
+  }
 }
 
 TEST_F(WmvCoreTest, GivesTheLengthFirstAndRefusesASmallBuffer)

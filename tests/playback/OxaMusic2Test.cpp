@@ -133,6 +133,29 @@ TEST_F(TOxaMusic2Test, EachFormatPlaysToItsEndAndCompletesOnce)
   }
 }
 
+TEST_F(TOxaMusic2Test, NamesThatAreNotUtf8PlayToTheirEnd)
+{
+  // Host names written under another locale: the component must open these very bytes.
+  const char* names[] = {
+      "caf\xC3\xA9.mp3",     // UTF-8, for comparison
+      "caf\xE9.mp3",         // Latin-1
+      "x\xED\xB2\x80y.mp3",  // a surrogate written as UTF-8
+      "\x80\xFF.mp3",        // the first and the last byte outside ASCII
+      "cut\xC3.mp3",         // a sequence cut short
+  };
+  for (const char* name : names) {
+    SCOPED_TRACE(name);
+    const fs::path file = Folder->Path() / name;
+    fs::copy_file(Media->Mp3, file, fs::copy_options::overwrite_existing);
+    Log = TEventLog();
+    Log.Attach(*Music);
+    PlayToEnd(file);
+    EXPECT_EQ(Log.Completions, 1);
+    EXPECT_TRUE(Log.Errors.empty());
+    EXPECT_EQ(Music->FileName(), WindowsName(file));
+  }
+}
+
 TEST_F(TOxaMusic2Test, StateIsStoredBeforeCompletionIsRaised)
 {
   PlayToEnd(Media->Mp3);

@@ -138,6 +138,14 @@ TEST_F(WMATaggerFakeTest, TheRuntimeIsGivenTheHostPathOfAWindowsPath)
   EXPECT_EQ(Fake->OpenedFiles[0], Utf8ToUtf16((Machine.Home() / "Music" / "a.wma").string()));
 }
 
+TEST_F(WMATaggerFakeTest, AHostNameThatIsNotUtf8ReachesTheRuntimeByteForByte)
+{
+  TWMATagger tagger;
+  ASSERT_TRUE(tagger.Open("C:\\Music\\caf\xE9.wma"));
+  ASSERT_EQ(Fake->OpenedFiles.size(), 1U);
+  EXPECT_EQ(Fake->OpenedFiles[0], Utf8ToUtf16((Machine.Home() / "Music").string()) + u"/caf\xDCE9.wma");
+}
+
 TEST_F(WMATaggerFakeTest, OnlyTheFieldsGivenASetterAreWritten)
 {
   TWMATagger tagger;

@@ -53,6 +53,19 @@ TEST_F(OxaLibPlayTest, AHostPathAndJsonAndSeek)
   EXPECT_NE(run.Output.find("\"result\":\"complete\""), std::string::npos);
 }
 
+TEST_F(OxaLibPlayTest, ANameThatIsNotUtf8Plays)
+{
+  fs::copy_file(Machine.DriveFolder('C') / "Music" / "song.mp3",
+                Machine.DriveFolder('C') / "Music" / "caf\xE9.mp3");
+  for (const std::string& file : {std::string("C:\\Music\\caf\xE9.mp3"),
+                                  (Machine.DriveFolder('C') / "Music" / "caf\xE9.mp3").string()}) {
+    SCOPED_TRACE(file);
+    const TProgramRun run = RunProgram(OXA_LIB_PROGRAM, {"play", file, "--json"});
+    EXPECT_EQ(run.ExitCode, 0) << run.Output;
+    EXPECT_NE(run.Output.find("\"result\":\"complete\""), std::string::npos) << run.Output;
+  }
+}
+
 TEST_F(OxaLibPlayTest, FilesThatCannotPlayFail)
 {
   std::ofstream(Machine.DriveFolder('C') / "Music" / "noise.mp3", std::ios::binary)
