@@ -118,6 +118,7 @@ void TMusicForm::RemoteKey(TSourceKey key, std::int32_t extra)
   if (!Running) {
     return;
   }
+  NoteUserInput();
   switch (RemoteAction(key)) {
     case TRemoteAction::StepUp:
       StepUp();
@@ -237,11 +238,16 @@ void TMusicForm::ShowBrowser()
     GetWindowTextA(foreground, text, sizeof(text));
   }
   TraceObject(this, "IpcPyrmelShow: Foregroundwindow : %s", std::string(text));
+  ArrangeWindows();
 }
 
 void TMusicForm::HideBrowser()
 {
   TraceObject(this, "IpcPyrmelHide");
+  ArrangeWindows();
+  // What follows the hidden state: a browser the user called up briefly (mode 1) goes once the
+  // user leaves it idle.
+  IdleCheck(GetTickCount64());
 }
 
 void TMusicForm::NodePlayFile(TObject*, const std::uint8_t* payload, std::uint32_t size)
