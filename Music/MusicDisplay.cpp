@@ -231,7 +231,8 @@ void TMusicForm::PresentLists(std::uint8_t fromMode)
   const TListPlaces from = ListPlaces(fromMode, browser->Width(), browser->Height());
   const TListPlaces to = ListPlaces(DisplayMode, browser->Width(), browser->Height());
   // A slide shows only on a browser that is up and not covered by the scan panel.
-  if (FSlides && Running && fromMode != DisplayMode && ScanPanel != 2 && IsWindowVisible(FBrowserImage->Handle())) {
+  if (FSlides && Running && fromMode != DisplayMode && ScanPanel != 2 &&
+      IsWindowVisible(FBrowserImage->Handle())) {
     SlideLists(from, to);
   }
   const auto place = [](TMusicListViewEx* list, const RECT& r) {

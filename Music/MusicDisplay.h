@@ -34,7 +34,8 @@ inline constexpr DWORD ActivationInputBlock = 100;
 // again with each).
 inline constexpr bool IsUserInputMessage(UINT message) noexcept
 {
-  return (message >= WM_KEYDOWN && message <= WM_SYSKEYUP) || (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST);
+  return (message >= WM_KEYDOWN && message <= WM_SYSKEYUP) ||
+         (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST);
 }
 
 // How long mode 1 shows the browser without input from the user before it hides again (ms).
