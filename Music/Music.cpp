@@ -402,17 +402,11 @@ void TMusicForm::FirstScanOrPlay()
     return;
   }
   TraceObject(this, "Create: %s", "UpdateScan");
-  // With "Random" on, a random item of the start item's group plays at once.
-  if (FPlayer->Random() && !FStartItem.Empty()) {
-    TDbId group = FStartItem;
-    group.FileId = -1;
-    TDbIdList items;
-    if (FPlayer->ListItems(group, items) && items.Count() > 0) {
-      const TDbId& chosen = items.Get(std::rand() % items.Count());
-      if (FPlayer->PlayItem(chosen, true)) {
-        CurrentItem = chosen;
-      }
-    }
+  // Shuffle only with something to shuffle from: with "Random" on and a start item, a random
+  // item of its group plays as after a finished track.
+  FNavigator->Shuffle = FPlayer->Random() && !FStartItem.Empty();
+  if (FNavigator->Shuffle) {
+    FNavigator->Forward(TStepCause::Complete);
   }
   // The scan first reads every file the library knows, on this thread: it waits until the first
   // frame is up. A window timer comes after every paint, and the delay keeps it off the posted

@@ -316,4 +316,32 @@ TEST_F(TMusicModesTest, TheSecondListSlidesInStepByStepAndEndsInPlace)
   EXPECT_EQ(Form->FirstList()->Left(), 0);
 }
 
+TEST_F(TMusicModesTest, RandomShufflesTheStartOnlyWhenThereIsAStartItem)
+{
+  TStringList roots;
+  roots.Add("C:\\Music\\");
+  WriteOption(TMusicOption::Roots, roots);
+  WriteRandom(true);
+  const std::string alpha = (Machine.DriveFolder('C') / "Music" / "Album" / "Alpha.mp3").string();
+  const struct {
+    std::vector<std::string> Arguments;
+    bool Shuffled;
+  } cases[] = {{{}, false}, {{alpha}, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Arguments.size());
+    Application().DestroyComponents();
+    Application().Initialize();
+    Form = Application().CreateForm<TMusicForm>(c.Arguments);
+    Application().ProcessMessages();
+    ASSERT_TRUE(Form->Running);
+    EXPECT_EQ(Form->Navigator().Shuffle, c.Shuffled);
+    // Shuffled, one track of the start item's group plays and counts as played.
+    EXPECT_EQ(Form->Navigator().PlayedItems.Count(), c.Shuffled ? 1 : 0);
+    if (c.Shuffled) {
+      EXPECT_EQ(Form->Navigator().GroupItems.Count(), 4);
+      EXPECT_GE(Form->Navigator().GroupItems.IndexOfFile(Form->CurrentItem.FileId), 0);
+    }
+  }
+}
+
 }  // namespace
