@@ -40,6 +40,11 @@ TListPlaces ListPlaces(std::uint8_t mode, int width, int height)
   return places;
 }
 
+int ListsWidth(int browserWidth, std::uint8_t scanPanel)
+{
+  return scanPanel == 1 ? std::min(browserWidth, BrowserWidth - TMusicView::InfoWidth) : browserWidth;
+}
+
 TPanelSlide MakePanelSlide(const TListPlaces& from, const TListPlaces& to)
 {
   TPanelSlide slide{from, to, 0};
@@ -188,6 +193,13 @@ void TMusicForm::RefreshListFocus()
   if (list == nullptr || !list->Visible()) {
     list = FFirstList;
   }
+  if (!list->Visible()) {
+    // Covered by the scan panel: the keys are the panel's.
+    if (FocusedList() != nullptr) {
+      FBrowserImage->SetFocused(nullptr);
+    }
+    return;
+  }
   if (IsWindowVisible(FBrowserImage->Handle())) {
     FBrowserImage->SetFocused(list->List());
   }
@@ -199,6 +211,7 @@ void TMusicForm::ToggleScanPanel(std::uint8_t presentation)
   TraceObject(this, "ToggleScanPanel: %d", static_cast<int>(ScanPanel));
   PresentScanPanel();
   PresentDisplay(DisplayMode);
+  RefreshListFocus();
 }
 
 void TMusicForm::PresentScanPanel()
@@ -228,8 +241,9 @@ void TMusicForm::PresentLists(std::uint8_t fromMode)
     return;
   }
   const TOxaBitmap* browser = FMusicViewPanel->View()->Browser();
-  const TListPlaces from = ListPlaces(fromMode, browser->Width(), browser->Height());
-  const TListPlaces to = ListPlaces(DisplayMode, browser->Width(), browser->Height());
+  const int width = ListsWidth(browser->Width(), ScanPanel);
+  const TListPlaces from = ListPlaces(fromMode, width, browser->Height());
+  const TListPlaces to = ListPlaces(DisplayMode, width, browser->Height());
   // A slide shows only on a browser that is up and not covered by the scan panel.
   if (FSlides && Running && fromMode != DisplayMode && ScanPanel != 2 &&
       IsWindowVisible(FBrowserImage->Handle())) {
@@ -240,8 +254,10 @@ void TMusicForm::PresentLists(std::uint8_t fromMode)
   };
   place(FFirstList, to.First);
   place(FSecondList, to.Second);
-  FFirstList->SetVisible(DisplayMode != HiddenMode);
-  FSecondList->SetVisible(DisplayMode == 3);
+  // Under the whole scan panel nothing of the lists shows: a row repainting itself would draw
+  // over the panel.
+  FFirstList->SetVisible(DisplayMode != HiddenMode && ScanPanel != 2);
+  FSecondList->SetVisible(DisplayMode == 3 && ScanPanel != 2);
   FitLists();
 }
 

@@ -49,6 +49,9 @@ struct TListPlaces {
   RECT Second{};
 };
 TListPlaces ListPlaces(std::uint8_t mode, int width, int height);
+// The width the lists share in the browser part: with the scan panel at the right
+// (presentation 1) only what it leaves, so no list lies under it.
+int ListsWidth(int browserWidth, std::uint8_t scanPanel);
 
 // A slide of the lists from one placing to another. It lasts as long as the lists' own
 // scrolling over the longer of the two moves (DisplayListScrollDuration), 0 when nothing moves.

@@ -90,6 +90,18 @@ TEST(MusicModePlaces, SlidesRunOnTheEasedCurveAndEndExactlyInPlace)
   }
 }
 
+TEST(MusicModePlaces, TheScanPanelAtTheRightLeavesTheListsTheRest)
+{
+  const struct {
+    int Browser;
+    std::uint8_t ScanPanel;
+    int Lists;
+  } cases[] = {{800, 0, 800}, {800, 1, 380}, {800, 2, 800}, {381, 1, 380}, {380, 1, 380}, {379, 1, 379}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(ListsWidth(c.Browser, c.ScanPanel), c.Lists) << c.Browser << " " << int(c.ScanPanel);
+  }
+}
+
 TEST(MusicModePlaces, OnlyKeysAndTheMouseAreTheUsersInput)
 {
   const struct {
@@ -341,6 +353,32 @@ TEST_F(TMusicModesTest, RandomShufflesTheStartOnlyWhenThereIsAStartItem)
       EXPECT_EQ(Form->Navigator().GroupItems.Count(), 4);
       EXPECT_GE(Form->Navigator().GroupItems.IndexOfFile(Form->CurrentItem.FileId), 0);
     }
+  }
+}
+
+TEST_F(TMusicModesTest, TheScanPanelCoversOrNarrowsTheLists)
+{
+  Form->SetDisplayMode(3);
+  const struct {
+    std::uint8_t Toggle;
+    bool Shown;
+    int FirstWidth;
+    int SecondLeft;
+    bool Focused;
+  } cases[] = {{1, true, 190, 190, true}, {2, false, 190, 190, false}, {2, true, 400, 400, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(int(c.Toggle));
+    Form->ToggleScanPanel(c.Toggle);
+    EXPECT_EQ(Form->FirstList()->Visible(), c.Shown);
+    EXPECT_EQ(Form->SecondList()->Visible(), c.Shown);
+    if (c.Shown) {
+      EXPECT_EQ(Form->FirstList()->Width(), c.FirstWidth);
+      EXPECT_EQ(Form->SecondList()->Left(), c.SecondLeft);
+      if (Form->ScanPanel == 1) {
+        EXPECT_LE(Form->SecondList()->Left() + Form->SecondList()->Width(), Form->ScanView()->Left());
+      }
+    }
+    EXPECT_EQ(Form->FocusedList() != nullptr, c.Focused) << "no keys go to covered lists";
   }
 }
 
