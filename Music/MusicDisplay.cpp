@@ -40,6 +40,11 @@ TListPlaces ListPlaces(std::uint8_t mode, int width, int height)
   return places;
 }
 
+std::uint8_t ListsMode(std::uint8_t mode, std::uint8_t scanPanel)
+{
+  return mode == 3 && scanPanel == 1 ? 2 : mode;
+}
+
 int ListsWidth(int browserWidth, std::uint8_t scanPanel)
 {
   return scanPanel == 1 ? std::min(browserWidth, BrowserWidth - TMusicView::InfoWidth) : browserWidth;
@@ -242,8 +247,8 @@ void TMusicForm::PresentLists(std::uint8_t fromMode)
   }
   const TOxaBitmap* browser = FMusicViewPanel->View()->Browser();
   const int width = ListsWidth(browser->Width(), ScanPanel);
-  const TListPlaces from = ListPlaces(fromMode, width, browser->Height());
-  const TListPlaces to = ListPlaces(DisplayMode, width, browser->Height());
+  const TListPlaces from = ListPlaces(ListsMode(fromMode, ScanPanel), width, browser->Height());
+  const TListPlaces to = ListPlaces(ListsMode(DisplayMode, ScanPanel), width, browser->Height());
   // A slide shows only on a browser that is up and not covered by the scan panel.
   if (FSlides && Running && fromMode != DisplayMode && ScanPanel != 2 &&
       IsWindowVisible(FBrowserImage->Handle())) {
@@ -257,7 +262,7 @@ void TMusicForm::PresentLists(std::uint8_t fromMode)
   // Under the whole scan panel nothing of the lists shows: a row repainting itself would draw
   // over the panel.
   FFirstList->SetVisible(DisplayMode != HiddenMode && ScanPanel != 2);
-  FSecondList->SetVisible(DisplayMode == 3 && ScanPanel != 2);
+  FSecondList->SetVisible(ListsMode(DisplayMode, ScanPanel) == 3 && ScanPanel != 2);
   FitLists();
 }
 

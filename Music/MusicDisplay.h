@@ -52,6 +52,9 @@ TListPlaces ListPlaces(std::uint8_t mode, int width, int height);
 // The width the lists share in the browser part: with the scan panel at the right
 // (presentation 1) only what it leaves, so no list lies under it.
 int ListsWidth(int browserWidth, std::uint8_t scanPanel);
+// How the lists are placed in a mode: beside the scan panel there is room for one list only, so
+// mode 3 places them as mode 2 (the second list waits outside until the panel closes).
+std::uint8_t ListsMode(std::uint8_t mode, std::uint8_t scanPanel);
 
 // A slide of the lists from one placing to another. It lasts as long as the lists' own
 // scrolling over the longer of the two moves (DisplayListScrollDuration), 0 when nothing moves.

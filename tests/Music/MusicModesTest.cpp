@@ -93,6 +93,12 @@ TEST(MusicModePlaces, SlidesRunOnTheEasedCurveAndEndExactlyInPlace)
 TEST(MusicModePlaces, TheScanPanelAtTheRightLeavesTheListsTheRest)
 {
   const struct {
+    std::uint8_t Mode, ScanPanel, Placed;
+  } modes[] = {{3, 0, 3}, {3, 1, 2}, {3, 2, 3}, {2, 1, 2}, {1, 1, 1}, {0, 1, 0}};
+  for (const auto& m : modes) {
+    EXPECT_EQ(ListsMode(m.Mode, m.ScanPanel), m.Placed) << int(m.Mode) << " " << int(m.ScanPanel);
+  }
+  const struct {
     int Browser;
     std::uint8_t ScanPanel;
     int Lists;
@@ -361,22 +367,20 @@ TEST_F(TMusicModesTest, TheScanPanelCoversOrNarrowsTheLists)
   Form->SetDisplayMode(3);
   const struct {
     std::uint8_t Toggle;
-    bool Shown;
+    bool First, Second;
     int FirstWidth;
-    int SecondLeft;
     bool Focused;
-  } cases[] = {{1, true, 190, 190, true}, {2, false, 190, 190, false}, {2, true, 400, 400, true}};
+  } cases[] = {{1, true, false, 380, true}, {2, false, false, 380, false}, {2, true, true, 400, true}};
   for (const auto& c : cases) {
     SCOPED_TRACE(int(c.Toggle));
     Form->ToggleScanPanel(c.Toggle);
-    EXPECT_EQ(Form->FirstList()->Visible(), c.Shown);
-    EXPECT_EQ(Form->SecondList()->Visible(), c.Shown);
-    if (c.Shown) {
+    EXPECT_EQ(Form->FirstList()->Visible(), c.First);
+    EXPECT_EQ(Form->SecondList()->Visible(), c.Second);
+    if (c.First) {
       EXPECT_EQ(Form->FirstList()->Width(), c.FirstWidth);
-      EXPECT_EQ(Form->SecondList()->Left(), c.SecondLeft);
-      if (Form->ScanPanel == 1) {
-        EXPECT_LE(Form->SecondList()->Left() + Form->SecondList()->Width(), Form->ScanView()->Left());
-      }
+    }
+    if (Form->ScanPanel == 1) {
+      EXPECT_LE(Form->FirstList()->Left() + Form->FirstList()->Width(), Form->ScanView()->Left());
     }
     EXPECT_EQ(Form->FocusedList() != nullptr, c.Focused) << "no keys go to covered lists";
   }
