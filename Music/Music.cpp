@@ -147,6 +147,8 @@ TMusicForm::TMusicForm(TComponent* owner, const std::vector<std::string>& argume
 
   TraceObject(this, "Create: %s", "ImportRecorded");
   FPlayer->ImportRecorded();
+  FSlides = true;
+  RefreshListFocus();
 }
 
 void TMusicForm::CreateWindows()
@@ -300,7 +302,7 @@ void TMusicForm::ShowWindows()
   Show();
   FHackForm->Show();
   LayoutPanels();
-  PresentDisplay();
+  PresentDisplay(DisplayMode);
   UpdateWindow(Handle());
 }
 

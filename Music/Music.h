@@ -3,10 +3,12 @@
 // builds everything that hangs off it in a fixed order, and tears it down when it closes.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "Music/MusicDisplay.h"
 #include "Music/MusicHack.h"
 #include "Music/MusicLists.h"
 #include "Music/MusicNavigator.h"
@@ -108,6 +110,18 @@ class TMusicForm : public TForm {
   std::uint64_t InputBlockedUntil = 0;
   // The triangle's own key, Ctrl+Alt+T: turns its auto-hide over. True when it was that key.
   bool TriangleKey(WORD key, TShiftState shift);
+  // Mode 1 hides the browser after IdleHideDelay ms without input; input from the user, on the
+  // program's windows or forwarded by the host, starts that time again.
+  std::uint64_t IdleHideDelay = ModeOneIdleHide;
+  std::uint64_t LastUserInput = 0;
+  void NoteUserInput();
+  // Hides mode 1 when the user has been idle long enough at now, else looks again when it could
+  // first be so. Nothing in the other modes.
+  void IdleCheck(std::uint64_t now);
+  // The list holding the keyboard focus of the browser; null for none.
+  TMusicListViewEx* FocusedList() const noexcept;
+  // The clock the lists' slides between modes run on (tests drive their own).
+  void SetSlideClock(std::function<std::uint64_t()> clock) { FSlideClock = std::move(clock); }
 
   // ---- start-up state (Music.cpp; the rules in MusicStart.h) ----
   // The item being played or shown, and the one kept aside for the second list.
@@ -331,10 +345,19 @@ class TMusicForm : public TForm {
   void TriangleEnter(TObject* sender);
   void TriangleLeave(TObject* sender);
   // Shows the windows of the current display mode and scan panel.
-  void PresentDisplay();
+  void PresentDisplay(std::uint8_t fromMode);
   void PresentScanPanel();
-  void PresentLists();
+  void PresentLists(std::uint8_t fromMode);
   void ScanPanelHidden(TOxaBitmap* sender);
+  // The lists and the type-ahead entry forget what the user was in the middle of.
+  void DropTransientState();
+  // The visible list keeping the focus, else the first list, takes it (mode 0: nothing).
+  void RefreshListFocus();
+  void SlideLists(const TListPlaces& from, const TListPlaces& to);
+  void IdleHideDue(TOxaTimer* sender, std::int32_t value, std::uint64_t due);
+  std::function<std::uint64_t()> FSlideClock;
+  // The lists slide between modes once the window is up (never during start-up).
+  bool FSlides = false;
 
   TTriangleForm* FTriangle = nullptr;
   TMusicAssetsForm* FMusicAssets = nullptr;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "Music/Music.h"
+#include "framework/OxaTimer.h"
 #include "framework/OxaUtils.h"
 #include "platform/Input.h"
 #include "platform/Metrics.h"
@@ -21,6 +22,62 @@ RECT BrowserPresentation(SIZE screen)
   const LONG left = (screen.cx - width) / 2;
   const LONG top = (screen.cy - height) / 2;
   return RECT{left, top, left + width, top + height};
+}
+
+TListPlaces ListPlaces(std::uint8_t mode, int width, int height)
+{
+  const int half = width / 2;
+  const int secondWidth = width - half;
+  TListPlaces places;
+  places.First = RECT{0, 0, width, height};
+  places.Second = RECT{width, 0, width + secondWidth, height};
+  if (mode == HiddenMode) {
+    places.First = RECT{-width, 0, 0, height};
+  } else if (mode == 3) {
+    places.First = RECT{0, 0, half, height};
+    places.Second = RECT{half, 0, width, height};
+  }
+  return places;
+}
+
+std::uint8_t ListsMode(std::uint8_t mode, std::uint8_t scanPanel)
+{
+  return mode == 3 && scanPanel == 1 ? 2 : mode;
+}
+
+int ListsWidth(int browserWidth, std::uint8_t scanPanel)
+{
+  return scanPanel == 1 ? std::min(browserWidth, BrowserWidth - TMusicView::InfoWidth) : browserWidth;
+}
+
+TPanelSlide MakePanelSlide(const TListPlaces& from, const TListPlaces& to)
+{
+  TPanelSlide slide{from, to, 0};
+  const int distance = std::max(std::abs(int(to.First.left - from.First.left)),
+                                std::abs(int(to.Second.left - from.Second.left)));
+  slide.Duration = distance == 0 ? 0 : DisplayListScrollDuration(distance);
+  return slide;
+}
+
+namespace {
+
+RECT SlideRect(const RECT& from, const RECT& to, std::int32_t elapsed, std::int32_t duration)
+{
+  const LONG left = from.left + OxaAccelerate(elapsed, duration, int(to.left - from.left));
+  const LONG width = std::max(from.right - from.left, to.right - to.left);
+  return RECT{left, to.top, left + width, to.bottom};
+}
+
+}  // namespace
+
+TListPlaces PanelSlideAt(const TPanelSlide& slide, std::uint64_t elapsed)
+{
+  if (elapsed >= std::uint64_t(std::max(slide.Duration, 0))) {
+    return slide.To;
+  }
+  const auto t = std::int32_t(elapsed);
+  return TListPlaces{SlideRect(slide.From.First, slide.To.First, t, slide.Duration),
+                     SlideRect(slide.From.Second, slide.To.Second, t, slide.Duration)};
 }
 
 namespace {
@@ -53,10 +110,104 @@ void TMusicForm::SetDisplayMode(std::uint8_t mode)
     return;
   }
   HideWindow(FTopImage);
+  const std::uint8_t from = DisplayMode;
   DisplayMode = mode;
   TraceObject(this, "SetDisplayMode: %d", static_cast<int>(mode));
-  // The lists drop their transient state (type-ahead, drags, edits) here.
-  PresentDisplay();
+  DropTransientState();
+  PresentDisplay(from);
+  if (mode == 1) {
+    // Shown by the user just now: the idle time starts here.
+    NoteUserInput();
+  }
+  RefreshListFocus();
+}
+
+void TMusicForm::DropTransientState()
+{
+  for (TMusicListViewEx* list : {FFirstList, FSecondList}) {
+    if (list != nullptr) {
+      list->DropTransientState();
+    }
+  }
+  FTypeAhead.Clear();
+  if (FTimer != nullptr) {
+    FTimer->CancelTimers(MakeMethod<&TMusicForm::EntryTimeout>(this));
+  }
+}
+
+void TMusicForm::NoteUserInput()
+{
+  LastUserInput = GetTickCount64();
+  if (!Running || DisplayMode != 1 || FTimer == nullptr) {
+    return;
+  }
+  // One check pending at a time; a later one finds the newer input and waits again.
+  const TOxaTimerEvent due = MakeMethod<&TMusicForm::IdleHideDue>(this);
+  if (!FTimer->HasTimer(due)) {
+    FTimer->AddTimer(nullptr, 0, due, LastUserInput + IdleHideDelay);
+  }
+}
+
+void TMusicForm::IdleHideDue(TOxaTimer*, std::int32_t, std::uint64_t)
+{
+  IdleCheck(GetTickCount64());
+}
+
+void TMusicForm::IdleCheck(std::uint64_t now)
+{
+  if (!Running || DisplayMode != 1 || FTimer == nullptr) {
+    return;
+  }
+  const TOxaTimerEvent due = MakeMethod<&TMusicForm::IdleHideDue>(this);
+  if (now >= LastUserInput + IdleHideDelay) {
+    FTimer->CancelTimers(due);
+    SetDisplayMode(HiddenMode);
+    return;
+  }
+  FTimer->CancelTimers(due);
+  FTimer->AddTimer(nullptr, 0, due, LastUserInput + IdleHideDelay);
+}
+
+TMusicListViewEx* TMusicForm::FocusedList() const noexcept
+{
+  if (FBrowserImage == nullptr) {
+    return nullptr;
+  }
+  const TOxaBitmap* focused = FBrowserImage->Focused();
+  for (TMusicListViewEx* list : {FFirstList, FSecondList}) {
+    if (list != nullptr && focused != nullptr && (focused == list || list->IsAncestorOf(focused))) {
+      return list;
+    }
+  }
+  return nullptr;
+}
+
+void TMusicForm::RefreshListFocus()
+{
+  if (FBrowserImage == nullptr || FFirstList == nullptr) {
+    return;
+  }
+  if (DisplayMode == HiddenMode) {
+    // Nothing of the browser shows: no list keeps keys the user cannot see act.
+    if (FocusedList() != nullptr) {
+      FBrowserImage->SetFocused(nullptr);
+    }
+    return;
+  }
+  TMusicListViewEx* list = FocusedList();
+  if (list == nullptr || !list->Visible()) {
+    list = FFirstList;
+  }
+  if (!list->Visible()) {
+    // Covered by the scan panel: the keys are the panel's.
+    if (FocusedList() != nullptr) {
+      FBrowserImage->SetFocused(nullptr);
+    }
+    return;
+  }
+  if (IsWindowVisible(FBrowserImage->Handle())) {
+    FBrowserImage->SetFocused(list->List());
+  }
 }
 
 void TMusicForm::ToggleScanPanel(std::uint8_t presentation)
@@ -64,7 +215,8 @@ void TMusicForm::ToggleScanPanel(std::uint8_t presentation)
   ScanPanel = ScanPanel == presentation ? 0 : presentation;
   TraceObject(this, "ToggleScanPanel: %d", static_cast<int>(ScanPanel));
   PresentScanPanel();
-  PresentDisplay();
+  PresentDisplay(DisplayMode);
+  RefreshListFocus();
 }
 
 void TMusicForm::PresentScanPanel()
@@ -88,21 +240,66 @@ void TMusicForm::PresentScanPanel()
   FScanView->SetVisible(true);
 }
 
-void TMusicForm::PresentLists()
+void TMusicForm::PresentLists(std::uint8_t fromMode)
 {
   if (FFirstList == nullptr || FSecondList == nullptr) {
     return;
   }
-  // Modes 1 and 2: the first list fills the browser part; mode 3: the two side by side.
   const TOxaBitmap* browser = FMusicViewPanel->View()->Browser();
-  const int width = browser->Width();
-  const int height = browser->Height();
-  const bool both = DisplayMode == 3;
-  FFirstList->SetBounds(0, 0, both ? width / 2 : width, height);
-  FSecondList->SetBounds(width / 2, 0, width - width / 2, height);
-  FFirstList->SetVisible(DisplayMode != HiddenMode);
-  FSecondList->SetVisible(both);
+  const int width = ListsWidth(browser->Width(), ScanPanel);
+  const TListPlaces from = ListPlaces(ListsMode(fromMode, ScanPanel), width, browser->Height());
+  const TListPlaces to = ListPlaces(ListsMode(DisplayMode, ScanPanel), width, browser->Height());
+  // A slide shows only on a browser that is up and not covered by the scan panel.
+  if (FSlides && Running && fromMode != DisplayMode && ScanPanel != 2 &&
+      IsWindowVisible(FBrowserImage->Handle())) {
+    SlideLists(from, to);
+  }
+  const auto place = [](TMusicListViewEx* list, const RECT& r) {
+    list->SetBounds(r.left, r.top, r.right - r.left, r.bottom - r.top);
+  };
+  place(FFirstList, to.First);
+  place(FSecondList, to.Second);
+  // Under the whole scan panel nothing of the lists shows: a row repainting itself would draw
+  // over the panel.
+  FFirstList->SetVisible(DisplayMode != HiddenMode && ScanPanel != 2);
+  FSecondList->SetVisible(ListsMode(DisplayMode, ScanPanel) == 3 && ScanPanel != 2);
   FitLists();
+}
+
+void TMusicForm::SlideLists(const TListPlaces& from, const TListPlaces& to)
+{
+  const TPanelSlide slide = MakePanelSlide(from, to);
+  if (slide.Duration == 0) {
+    return;
+  }
+  TOxaBitmap* browser = FMusicViewPanel->View()->Browser();
+  const auto place = [](TMusicListViewEx* list, const RECT& r) {
+    list->SetBounds(r.left, r.top, r.right - r.left, r.bottom - r.top);
+  };
+  // Both lists take part: the one coming in shows from the start, the one going out until the end.
+  const TListPlaces start = PanelSlideAt(slide, 0);
+  place(FFirstList, start.First);
+  place(FSecondList, start.Second);
+  FitLists();
+  FFirstList->SetVisible(true);
+  FSecondList->SetVisible(from.Second.left < BrowserWidth || to.Second.left < BrowserWidth);
+  // A browser just shown, or changed elsewhere, is drawn whole once: until then a step would
+  // only ask for a later paint and the slide would not be seen.
+  UpdateWindow(FBrowserImage->Handle());
+  const std::function<std::uint64_t()> clock = FSlideClock ? FSlideClock : [] { return GetTickCount64(); };
+  const std::uint64_t begin = clock();
+  int steps = 0;
+  for (std::uint64_t elapsed = 0; elapsed < std::uint64_t(slide.Duration); elapsed = clock() - begin) {
+    const TListPlaces now = PanelSlideAt(slide, elapsed);
+    place(FFirstList, now.First);
+    place(FSecondList, now.Second);
+    if (browser->Control() != nullptr) {
+      browser->PaintToControl();
+    }
+    ++steps;
+  }
+  // How smooth a slide was on this display: its steps over its time.
+  TraceObject(this, "SlideLists: %d steps in %d ms", steps, slide.Duration);
 }
 
 void TMusicForm::ScanPanelHidden(TOxaBitmap*)
@@ -141,19 +338,25 @@ void TMusicForm::ArrangeWindows()
   }
 }
 
-void TMusicForm::PresentDisplay()
+void TMusicForm::PresentDisplay(std::uint8_t fromMode)
 {
   FStatusFeed.Window(DisplayMode, ScanPanel);
   if (FBrowserImage == nullptr || FTriangle == nullptr) {
     return;
   }
-  LayoutPanels();
-  PresentLists();
-  if (BrowserShows(DisplayMode, ScanPanel)) {
+  const bool shows = BrowserShows(DisplayMode, ScanPanel);
+  if (shows) {
+    // Up first, so the lists slide in where the user sees them.
+    LayoutPanels();
     FTriangle->Hide(false);
     FBrowserImage->Show();
+    ArrangeWindows();
+  }
+  PresentLists(fromMode);
+  if (shows) {
     FBrowserImage->Invalidate();
   } else {
+    LayoutPanels();
     HideWindow(FBrowserImage);
     HideWindow(FTopImage);
     FTriangle->Show(false);
@@ -181,6 +384,7 @@ void TMusicForm::AppActivate(TObject*)
       FTriangle->Show(true);
     }
   }
+  RefreshListFocus();
 }
 
 void TMusicForm::AppDeactivate(TObject*)

@@ -64,6 +64,9 @@ void TMusicForm::ApplicationMessage(MSG& message, bool& handled)
     return;
   }
   const UINT kind = message.message;
+  if (IsUserInputMessage(kind)) {
+    NoteUserInput();
+  }
   if (kind != WM_KEYDOWN && kind != WM_SYSKEYDOWN && kind != WM_KEYUP && kind != WM_CHAR) {
     return;
   }
@@ -108,6 +111,7 @@ void TMusicForm::NodeKeyDown(TObject*, const TNodeKey* key, bool& handled)
   if (!Running) {
     return;
   }
+  NoteUserInput();
   // What is not handled goes back as unhandled, never sent to the host again.
   handled =
       HandleKey(static_cast<WORD>(key->A), static_cast<TShiftState>(key->B), static_cast<DWORD>(key->D));
@@ -120,6 +124,7 @@ void TMusicForm::NodeKeyPress(TObject*, const TNodeKey* key, bool& handled)
   if (!Running) {
     return;
   }
+  NoteUserInput();
   const auto shift = static_cast<TShiftState>(key->B);
   if (key->A >= 0 && TypedCharacter(static_cast<WPARAM>(key->A), shift) &&
       KeyIsFresh(static_cast<DWORD>(key->D), GetTickCount())) {

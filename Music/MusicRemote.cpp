@@ -120,6 +120,7 @@ void TMusicForm::RemoteKey(TSourceKey key, std::int32_t extra)
   if (!Running) {
     return;
   }
+  NoteUserInput();
   switch (RemoteAction(key)) {
     case TRemoteAction::StepUp:
       StepUp();
@@ -249,6 +250,9 @@ void TMusicForm::HideBrowser()
 {
   TraceObject(this, "IpcPyrmelHide");
   ArrangeWindows();
+  // What follows the hidden state: a browser the user called up briefly (mode 1) goes once the
+  // user leaves it idle.
+  IdleCheck(GetTickCount64());
 }
 
 void TMusicForm::NodePlayFile(TObject*, const std::uint8_t* payload, std::uint32_t size)

@@ -604,7 +604,7 @@ void TMusicListHeader::CloseSelector()
 
 // --- TMusicListFooter ---
 
-const TMusicFooterButtonSpec kMusicFooterButtons[11] = {
+const TMusicFooterButtonSpec kMusicFooterButtons[kMusicFooterButtonCount] = {
     {"ShowList", "HOLD", 60, oaStackFar, true},
     {"HideList", "HIDE", 60, oaStackFar, true},
     {"ShowEdit", "EDIT PLAYLISTS", 130, oaStackNear, true},
@@ -643,6 +643,87 @@ TMusicListFooter::TMusicListFooter(TOxaObjects* parentList)
   FProgress->SetParent(this);
   SetAutoRealign(true);
   Realign();
+}
+
+std::vector<TFooterPlace> PlaceCentredButtons(int left, int right, const std::vector<int>& widths)
+{
+  std::vector<TFooterPlace> places;
+  places.reserve(widths.size());
+  long long total = 0;
+  for (const int width : widths) {
+    total += std::max(width, 0);
+  }
+  const int space = std::max(right - left, 0);
+  if (total <= space) {
+    int x = left + static_cast<int>((space - total) / 2);
+    for (const int width : widths) {
+      places.push_back({x, std::max(width, 0)});
+      x += std::max(width, 0);
+    }
+    return places;
+  }
+  // Shrunk in proportion; the rounding goes to the last button so the row ends at right.
+  int x = left;
+  long long before = 0;
+  for (const int width : widths) {
+    before += std::max(width, 0);
+    const int end = left + static_cast<int>(before * space / total);
+    places.push_back({x, std::max(end - x, 1)});
+    x = end;
+  }
+  return places;
+}
+
+void TMusicListFooter::Realign()
+{
+  TOxaDarkenBitmap::Realign();
+  if (FButtons.size() != kMusicFooterButtonCount) {
+    return;  // still being built
+  }
+  const RECT area = ClientRect();
+  int nearEnd = area.left;
+  int farStart = area.right;
+  std::vector<TOxaButton*> centred;
+  std::vector<int> widths;
+  FPlacedVisible.assign(FButtons.size(), false);
+  for (std::size_t i = 0; i < FButtons.size(); ++i) {
+    TOxaButton* button = FButtons[i];
+    FPlacedVisible[i] = button->Visible();
+    if (!button->Visible()) {
+      continue;
+    }
+    switch (kMusicFooterButtons[i].Placement) {
+      case oaStackNear:
+        nearEnd = std::max(nearEnd, button->Left() + button->Width());
+        break;
+      case oaStackFar:
+        farStart = std::min(farStart, button->Left());
+        break;
+      case oaCenter:
+        centred.push_back(button);
+        widths.push_back(kMusicFooterButtons[i].Width);
+        break;
+      default:
+        break;
+    }
+  }
+  const std::vector<TFooterPlace> places = PlaceCentredButtons(nearEnd, farStart, widths);
+  for (std::size_t i = 0; i < centred.size(); ++i) {
+    TOxaButton* button = centred[i];
+    button->SetBounds(places[i].Left, button->Top(), places[i].Width, button->Height());
+  }
+}
+
+void TMusicListFooter::ChildChanged(TOxaBitmap* child)
+{
+  TOxaDarkenBitmap::ChildChanged(child);
+  for (std::size_t i = 0; i < FButtons.size() && i < FPlacedVisible.size(); ++i) {
+    if (FButtons[i] == child && kMusicFooterButtons[i].Placement == oaCenter &&
+        child->Visible() != FPlacedVisible[i]) {
+      Realign();
+      return;
+    }
+  }
 }
 
 TOxaButton* TMusicListFooter::Button(std::string_view name) const noexcept
@@ -710,6 +791,14 @@ TMusicListViewEx::~TMusicListViewEx()
     SetBitmaps(nullptr);
   } catch (const std::exception& e) {
     TraceLine(e.what());
+  }
+}
+
+void TMusicListViewEx::DropTransientState()
+{
+  FList->DropTransientState();
+  if (FHeader->Selector() != nullptr) {
+    FHeader->IconCaptureLost();
   }
 }
 

@@ -250,7 +250,19 @@ struct TMusicFooterButtonSpec {
   TOxaAlign Placement;
   bool Shown;
 };
-extern const TMusicFooterButtonSpec kMusicFooterButtons[11];
+inline constexpr std::size_t kMusicFooterButtonCount = 11;
+extern const TMusicFooterButtonSpec kMusicFooterButtons[kMusicFooterButtonCount];
+
+// Where the centred buttons of a footer go: one row, in order, centred between the end of the
+// buttons stacked at the left (left) and the start of those stacked at the right (right). A row
+// wider than that space shrinks its buttons in proportion to their widths so that it fills the
+// space exactly (never below 1 pixel each). Each entry is a button's left edge and width.
+struct TFooterPlace {
+  int Left = 0;
+  int Width = 0;
+  friend bool operator==(const TFooterPlace&, const TFooterPlace&) = default;
+};
+std::vector<TFooterPlace> PlaceCentredButtons(int left, int right, const std::vector<int>& widths);
 
 class TMusicListFooter : public TOxaDarkenBitmap {
  public:
@@ -266,9 +278,17 @@ class TMusicListFooter : public TOxaDarkenBitmap {
 
   TMusicButtonClickEvent OnButtonClick;
 
+  // The stacked buttons as placed by alignment; the centred ones shown share the space between
+  // them (PlaceCentredButtons), so two of them never lie on top of each other.
+  void Realign() override;
+  // A centred button shown or hidden places the row again.
+  void ChildChanged(TOxaBitmap* child) override;
+
  private:
   void Clicked(TOxaBitmap* sender);
   std::vector<TOxaButton*> FButtons;
+  // The visibility of each button at the last placing.
+  std::vector<bool> FPlacedVisible;
   TMusicSearchProgress* FProgress;
 };
 
@@ -287,6 +307,10 @@ class TMusicListViewEx : public TOxaBitmap {
   TOxaBitmap* Divider() const noexcept { return FDivider; }
   TOxaFonts* OwnFonts() const noexcept { return FOwnFonts.get(); }
   TOxaBitmaps* OwnStore() const noexcept { return FOwnStore.get(); }
+
+  // The list's transient state goes (TDisplayListView::DropTransientState) and an open view
+  // selector closes.
+  void DropTransientState();
 
   bool Active() const noexcept { return FActive; }
   // Inactive: the dimmed fonts and the "G" images stand in; active: the asset set's own.

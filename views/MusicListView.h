@@ -283,6 +283,12 @@ class TDisplayListView : public TOxaDarkenBitmap {
   // After an edit's text became its row's caption.
   TDisplayListViewItemEvent OnEdited;
 
+  // Forgets what the user was in the middle of, for a list about to change its place or be
+  // hidden: a drag this list runs ends without a drop, an open insertion gap closes, an edit
+  // ends keeping its text, pressed rows let go, the selection is cleared. A drop already made
+  // is still delivered.
+  void DropTransientState();
+
   TDisplayListViewDropEvent OnDrop;
   TOxaNodeEvent OnSelectionChanged;
   TDisplayListViewItemClickEvent OnItemClick;

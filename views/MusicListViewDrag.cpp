@@ -145,6 +145,35 @@ void TDisplayListView::EndRowDrag() noexcept
   }
 }
 
+void TDisplayListView::DropTransientState()
+{
+  if (FDragging) {
+    // The control lets the box go first, so it never holds a node that left the tree.
+    if (FHookControl != nullptr && FHookControl->Dragged() == FDragBox)
+      FHookControl->EndDrag();
+    EndRowDrag();
+  }
+  // The gap may be open for another list's drag.
+  if (FGapRow != nullptr) {
+    FGapRow->SetInsertGap(false, false);
+    FGapRow = nullptr;
+  }
+  if (FEditRow != nullptr)
+    SetEditRow(nullptr);
+  TOxaImage* control = Control();
+  for (TDisplayListViewItem* row : FItems) {
+    if (row->FPressed) {
+      row->FModifierClick = false;
+      row->SetPressed(false);
+      if (control != nullptr && control->Captured() == row)
+        control->SetCaptured(nullptr);
+    }
+  }
+  BeginSelection();
+  ClearSelection();
+  EndSelection();
+}
+
 void TDisplayListView::SetControl(TOxaImage* control)
 {
   if (control != Control() && FEditRow != nullptr && FEditor) {

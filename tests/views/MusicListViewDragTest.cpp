@@ -267,4 +267,68 @@ TEST_F(TMusicListDragTest, FreeingTheListDuringADragUnhooksIt)
   List.reset(new TMusicListView(nullptr));  // for the fixture's tear-down
 }
 
+struct TRowClicks {
+  int Count = 0;
+  void Click(TDisplayListView*, TDisplayListViewItem*, TShiftState, int, int) { ++Count; }
+};
+
+// The list about to move or hide: what the user was doing stops, and nothing of it acts later.
+TEST_F(TMusicListDragTest, DroppingTheTransientStateEndsTheDragThePressAndTheEditAndClearsTheSelection)
+{
+  TRowClicks clicks;
+  List->OnItemClick = MakeMethod<&TRowClicks::Click>(&clicks);
+  {
+    SCOPED_TRACE("a drag with its gap open");
+    List->Select(Rows[0]);
+    List->Select(Rows[1]);
+    Host->DoMouseDown(TMouseButton::mbLeft, 0, 150, 70);  // row 1
+    Move(150, 80);
+    Move(150, 3 * kMusicRowHeight + 10);
+    ASSERT_EQ(List->GapRow(), Rows[3]);
+    List->DropTransientState();
+    EXPECT_EQ(List->DragBox(), nullptr);
+    EXPECT_EQ(Host->Dragged(), nullptr);
+    EXPECT_EQ(Host->HookCount(), 0);
+    EXPECT_EQ(List->GapRow(), nullptr);
+    EXPECT_EQ(Rows[3]->Height(), kMusicRowHeight);
+    EXPECT_EQ(List->SelectedCount(), 0);
+    // The button let go afterwards drops nothing and clicks nothing.
+    Host->DoMouseUp(TMouseButton::mbLeft, 0, 150, 3 * kMusicRowHeight + 10);
+    Pump();
+    EXPECT_FALSE(List->DropPending());
+    EXPECT_TRUE(Drops.Seen.empty());
+    EXPECT_EQ(clicks.Count, 0);
+  }
+  {
+    SCOPED_TRACE("a row held down");
+    Host->DoMouseDown(TMouseButton::mbLeft, 0, 150, 120);  // row 2
+    ASSERT_TRUE(Rows[2]->Pressed());
+    List->DropTransientState();
+    EXPECT_FALSE(Rows[2]->Pressed());
+    Host->DoMouseUp(TMouseButton::mbLeft, 0, 150, 120);
+    EXPECT_EQ(clicks.Count, 0) << "the release finds no pressed row";
+  }
+  {
+    SCOPED_TRACE("an edit");
+    List->SetEditRow(Rows[2]);
+    ASSERT_NE(List->Editor(), nullptr);
+    SendMessageA(List->Editor()->Editor(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("kept words"));
+    List->DropTransientState();
+    EXPECT_EQ(List->EditRow(), nullptr);
+    EXPECT_EQ(List->Editor(), nullptr);
+    EXPECT_EQ(Rows[2]->Caption(), "Kept Words") << "the typed text stays, as when the focus leaves";
+  }
+  {
+    SCOPED_TRACE("a drop already made is still delivered");
+    Host->DoMouseDown(TMouseButton::mbLeft, 0, 150, 10);  // row 0
+    Move(150, 20);
+    Move(150, 2 * kMusicRowHeight + 40);
+    Host->DoMouseUp(TMouseButton::mbLeft, 0, 150, 2 * kMusicRowHeight + 40);
+    ASSERT_TRUE(List->DropPending());
+    List->DropTransientState();
+    Pump();
+    EXPECT_EQ(Drops.Seen.size(), 1u);
+  }
+}
+
 }  // namespace
