@@ -61,6 +61,10 @@ void TMusicForm::ConnectBrowser()
     list->OnDrop = MakeMethod<&TMusicForm::ListDrop>(this);
     list->OnEdited = MakeMethod<&TMusicForm::ListEdited>(this);
     list->OnSelectionChanged = MakeMethod<&TMusicForm::ListSelectionChanged>(this);
+    list->OnMayDrag = MakeMethod<&TMusicForm::ListMayDrag>(this);
+    list->OnMayDrop = MakeMethod<&TMusicForm::ListMayDrop>(this);
+    list->OnMayEdit = MakeMethod<&TMusicForm::ListMayEdit>(this);
+    list->OnGetCaption = MakeMethod<&TMusicForm::ListCaption>(this);
     const bool second = panel == FSecondList;
     for (const char* name : second ? std::span<const char* const>(SecondPanelDeleteButtons)
                                    : std::span<const char* const>(FirstPanelDeleteButtons)) {
@@ -88,6 +92,10 @@ void TMusicForm::DisconnectBrowser() noexcept
     list->OnDrop = nullptr;
     list->OnEdited = nullptr;
     list->OnSelectionChanged = nullptr;
+    list->OnMayDrag = nullptr;
+    list->OnMayDrop = nullptr;
+    list->OnMayEdit = nullptr;
+    list->OnGetCaption = nullptr;
   }
 }
 
@@ -145,6 +153,35 @@ bool TMusicForm::RowTakesDrops(const TDisplayListViewItem* row) const
 {
   // Only the favorites take rows: the lists and their entries.
   return row != nullptr && row->Payload().ViewId == ViewPlaylists && DropBusy == 0;
+}
+
+bool TMusicForm::ListMayDrag(TDisplayListView* sender, const TDisplayListViewItem* row)
+{
+  return Running && LiveList(sender) != nullptr && RowMayBeDragged(row);
+}
+
+bool TMusicForm::ListMayDrop(TDisplayListView* sender, const TDisplayListViewItem* row)
+{
+  return Running && LiveList(sender) != nullptr && RowTakesDrops(row);
+}
+
+bool TMusicForm::ListMayEdit(TDisplayListView* sender, const TDisplayListViewItem* row)
+{
+  return Running && LiveList(sender) != nullptr && RowMayBeEdited(row);
+}
+
+std::string TMusicForm::ListCaption(TDisplayListView* sender, const TDbId& record)
+{
+  if (!Running || LiveList(sender) == nullptr) {
+    return {};
+  }
+  try {
+    return RecordCaption(record);
+  } catch (const std::exception& error) {
+    // A record gone from the library meanwhile: the row's own caption stands.
+    TraceObject(this, "ListCaption: %s", error.what());
+    return {};
+  }
 }
 
 void TMusicForm::BrowserButtonClick(TOxaBitmap* sender, TOxaButton* button)

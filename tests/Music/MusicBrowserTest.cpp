@@ -345,3 +345,41 @@ TEST_F(TMusicBrowserTest, ASelectionNotStartingWithAFavoriteShowsRemoveInsteadOf
 }
 
 }  // namespace
+
+TEST_F(TMusicBrowserTest, TheListsAskTheWindowWhatMayBeDraggedDroppedOnAndEdited)
+{
+  TDisplayListViewItem* album = OpenAlbum();
+  ASSERT_NE(album, nullptr);
+  First().Select(TrackRows(*album)[0]);
+  Click(Form->SecondList(), "New");
+  Drop(&First(), GroupRows(Second())[0], true);
+  TDisplayListViewItem* list = GroupRows(Second())[0];
+  Loader(Second()).OpenGroup(dynamic_cast<TMusicListViewItem*>(list), false);
+  ASSERT_EQ(TrackRows(*list).size(), 1U);
+  album = OpenAlbum();
+  ASSERT_NE(album, nullptr);
+  const struct {
+    const char* Name;
+    TMusicListView* List;
+    TDisplayListViewItem* Row;
+    bool Drag, Drop, Edit;
+    const char* Caption;
+  } cases[] = {
+      {"folder", &First(), album, true, false, false, "Album"},
+      {"track", &First(), TrackRows(*album)[1], true, false, false, "Bravo"},
+      {"playlist", &Second(), list, true, true, true, "Unnamed playlist 1"},
+      {"playlist entry", &Second(), TrackRows(*list)[0], true, true, false, "Alpha"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    EXPECT_EQ(c.List->MayDrag(c.Row), c.Drag);
+    EXPECT_EQ(c.List->MayDrop(c.Row), c.Drop);
+    EXPECT_EQ(c.List->MayEdit(c.Row), c.Edit);
+    EXPECT_EQ(c.List->CaptionOf(c.Row), c.Caption);
+    // Nothing is dragged or dropped while a drop is being applied.
+    ++Form->DropBusy;
+    EXPECT_FALSE(c.List->MayDrag(c.Row));
+    EXPECT_FALSE(c.List->MayDrop(c.Row));
+    --Form->DropBusy;
+  }
+}
