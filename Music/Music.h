@@ -200,6 +200,8 @@ class TMusicForm : public TForm {
   bool ListMayDrop(TDisplayListView* sender, const TDisplayListViewItem* row);
   bool ListMayEdit(TDisplayListView* sender, const TDisplayListViewItem* row);
   std::string ListCaption(TDisplayListView* sender, const TDbId& record);
+  // Whether window is the caption editor of one of the lists, editing.
+  bool EditsInPlace(HWND window) const noexcept;
   // The events of both panels.
   void BrowserButtonClick(TOxaBitmap* sender, TOxaButton* button);
   void ListItemClick(TDisplayListView* sender, TDisplayListViewItem* row, TShiftState shift, int x, int y);

@@ -184,6 +184,18 @@ std::string TMusicForm::ListCaption(TDisplayListView* sender, const TDbId& recor
   }
 }
 
+bool TMusicForm::EditsInPlace(HWND window) const noexcept
+{
+  for (TMusicListViewEx* panel : {FFirstList, FSecondList}) {
+    const TDisplayListView* list = panel != nullptr ? panel->List() : nullptr;
+    if (window != nullptr && list != nullptr && list->EditRow() != nullptr && list->Editor() != nullptr &&
+        list->Editor()->Editor() == window) {
+      return true;
+    }
+  }
+  return false;
+}
+
 void TMusicForm::BrowserButtonClick(TOxaBitmap* sender, TOxaButton* button)
 {
   if (!Running || button == nullptr) {
@@ -350,14 +362,15 @@ void TMusicForm::ListSelectionChanged(TOxaBitmap* sender)
   if (!Running || list == nullptr || FSecondList == nullptr || list->SelectedCount() == 0) {
     return;
   }
-  TOxaButton* remove = FSecondList->Footer()->Button("Hide");
-  TOxaButton* del = FSecondList->Footer()->Button("Delete");
+  // "REMOVE" and "NEW PLAYLIST" share the footer's centre: one of them at a time. A selection
+  // starting with a favorite brings "Delete" and "NEW PLAYLIST" back.
   const bool hideDelete = SelectionHidesDelete(list->SelectedCount(), list->SelectedRecords().Get(0));
-  if (del != nullptr) {
-    del->SetVisible(!hideDelete);
-  }
-  if (remove != nullptr && hideDelete) {
-    remove->SetVisible(true);
+  const std::pair<const char*, bool> shown[] = {
+      {"Delete", !hideDelete}, {"Hide", hideDelete}, {"New", !hideDelete}};
+  for (const auto& [name, visible] : shown) {
+    if (TOxaButton* button = FSecondList->Footer()->Button(name); button != nullptr) {
+      button->SetVisible(visible);
+    }
   }
 }
 

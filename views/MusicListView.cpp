@@ -811,8 +811,9 @@ void TDisplayListView::SetEditRow(TDisplayListViewItem* row)
   const RECT r = EditBounds(row);
   const POINT at = PointToControl({r.left, r.top});
   const TOxaGdiFont font = Font() != nullptr ? Font()->GdiFont() : TOxaGdiFont{};
+  // The record's own name: a row's caption may carry more (a list's track count).
   FEditor->Open(control->Handle(), {at.x, at.y, at.x + r.right - r.left, at.y + r.bottom - r.top}, font,
-                row->Caption());
+                CaptionOf(row));
 }
 
 void TDisplayListView::EditorDone(TDisplayListViewEdit*, bool commit)

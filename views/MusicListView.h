@@ -281,7 +281,7 @@ class TDisplayListView : public TOxaDarkenBitmap {
   // --- Editing in place ---
   TDisplayListViewItem* EditRow() const noexcept { return FEditRow; }
   // Ends the current edit (its text, proper-cased, becomes its row's caption) and edits row:
-  // scrolled into view, the editor over its caption with the caption all selected and focused.
+  // scrolled into view, the editor over its caption with CaptionOf(row) all selected and focused.
   // Null ends editing and frees the editor. Queued callbacks of the list are dropped first.
   void SetEditRow(TDisplayListViewItem* row);
   // Enter and the focus leaving commit as SetEditRow(nullptr) does; Escape keeps the caption.
