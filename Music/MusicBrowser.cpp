@@ -202,6 +202,7 @@ void TMusicForm::BrowserButtonClick(TOxaBitmap* sender, TOxaButton* button)
     return;
   }
   const bool second = FSecondList != nullptr && sender == FSecondList;
+  TraceObject(this, "BrowserButtonClick: %s %s", second ? "second" : "first", button->Name());
   switch (BrowserCommandOf(second, button->Name())) {
     case TBrowserCommand::ShowList:
       SetDisplayMode(2);
