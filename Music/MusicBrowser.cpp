@@ -425,4 +425,11 @@ void TMusicForm::QueuedRemoval(TOxaImage*, TOxaBitmap*)
     return;
   }
   DeleteSelected(source);
+  // The lists were built anew and the spent box went from over the footer: nothing else
+  // repaints them before the next input.
+  for (TMusicListViewEx* panel : {FFirstList, FSecondList}) {
+    if (panel != nullptr) {
+      panel->AsyncPaintToControl();
+    }
+  }
 }
