@@ -12,7 +12,7 @@ ifneq ($(CI),)
   TEST_FLAGS = -DOXA_WERROR=ON
 endif
 
-.PHONY: run test packages build build-test bench fuzz clean
+.PHONY: run test test-e2e packages build build-test bench fuzz clean
 
 packages:
 	bash scripts/install-packages.sh
@@ -37,7 +37,12 @@ build-test: packages
 
 test: build-test
 	cd $(BUILD_TEST) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-	  ctest --output-on-failure -j $(JOBS) --timeout 300
+	  ctest --output-on-failure -j $(JOBS) --timeout 300 -LE e2e
+
+# The whole program end to end on a private X server (a few minutes under the sanitizers).
+test-e2e: build-test
+	cd $(BUILD_TEST) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  ctest --output-on-failure --timeout 600 -L e2e
 
 bench: packages
 	cmake -S . -B build/bench $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DOXA_TESTS=OFF

@@ -224,6 +224,12 @@ class TMusicForm : public TForm {
   static bool RowMayBeEdited(const TDisplayListViewItem* row);
   bool RowMayBeDragged(const TDisplayListViewItem* row) const;
   bool RowTakesDrops(const TDisplayListViewItem* row) const;
+  bool ListMayDrag(TDisplayListView* sender, const TDisplayListViewItem* row);
+  bool ListMayDrop(TDisplayListView* sender, const TDisplayListViewItem* row);
+  bool ListMayEdit(TDisplayListView* sender, const TDisplayListViewItem* row);
+  std::string ListCaption(TDisplayListView* sender, const TDbId& record);
+  // Whether window is the caption editor of one of the lists, editing.
+  bool EditsInPlace(HWND window) const noexcept;
   // The events of both panels.
   void BrowserButtonClick(TOxaBitmap* sender, TOxaButton* button);
   void ListItemClick(TDisplayListView* sender, TDisplayListViewItem* row, TShiftState shift, int x, int y);

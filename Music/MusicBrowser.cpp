@@ -61,6 +61,10 @@ void TMusicForm::ConnectBrowser()
     list->OnDrop = MakeMethod<&TMusicForm::ListDrop>(this);
     list->OnEdited = MakeMethod<&TMusicForm::ListEdited>(this);
     list->OnSelectionChanged = MakeMethod<&TMusicForm::ListSelectionChanged>(this);
+    list->OnMayDrag = MakeMethod<&TMusicForm::ListMayDrag>(this);
+    list->OnMayDrop = MakeMethod<&TMusicForm::ListMayDrop>(this);
+    list->OnMayEdit = MakeMethod<&TMusicForm::ListMayEdit>(this);
+    list->OnGetCaption = MakeMethod<&TMusicForm::ListCaption>(this);
     const bool second = panel == FSecondList;
     for (const char* name : second ? std::span<const char* const>(SecondPanelDeleteButtons)
                                    : std::span<const char* const>(FirstPanelDeleteButtons)) {
@@ -88,6 +92,10 @@ void TMusicForm::DisconnectBrowser() noexcept
     list->OnDrop = nullptr;
     list->OnEdited = nullptr;
     list->OnSelectionChanged = nullptr;
+    list->OnMayDrag = nullptr;
+    list->OnMayDrop = nullptr;
+    list->OnMayEdit = nullptr;
+    list->OnGetCaption = nullptr;
   }
 }
 
@@ -147,12 +155,54 @@ bool TMusicForm::RowTakesDrops(const TDisplayListViewItem* row) const
   return row != nullptr && row->Payload().ViewId == ViewPlaylists && DropBusy == 0;
 }
 
+bool TMusicForm::ListMayDrag(TDisplayListView* sender, const TDisplayListViewItem* row)
+{
+  return Running && LiveList(sender) != nullptr && RowMayBeDragged(row);
+}
+
+bool TMusicForm::ListMayDrop(TDisplayListView* sender, const TDisplayListViewItem* row)
+{
+  return Running && LiveList(sender) != nullptr && RowTakesDrops(row);
+}
+
+bool TMusicForm::ListMayEdit(TDisplayListView* sender, const TDisplayListViewItem* row)
+{
+  return Running && LiveList(sender) != nullptr && RowMayBeEdited(row);
+}
+
+std::string TMusicForm::ListCaption(TDisplayListView* sender, const TDbId& record)
+{
+  if (!Running || LiveList(sender) == nullptr) {
+    return {};
+  }
+  try {
+    return RecordCaption(record);
+  } catch (const std::exception& error) {
+    // A record gone from the library meanwhile: the row's own caption stands.
+    TraceObject(this, "ListCaption: %s", error.what());
+    return {};
+  }
+}
+
+bool TMusicForm::EditsInPlace(HWND window) const noexcept
+{
+  for (TMusicListViewEx* panel : {FFirstList, FSecondList}) {
+    const TDisplayListView* list = panel != nullptr ? panel->List() : nullptr;
+    if (window != nullptr && list != nullptr && list->EditRow() != nullptr && list->Editor() != nullptr &&
+        list->Editor()->Editor() == window) {
+      return true;
+    }
+  }
+  return false;
+}
+
 void TMusicForm::BrowserButtonClick(TOxaBitmap* sender, TOxaButton* button)
 {
   if (!Running || button == nullptr) {
     return;
   }
   const bool second = FSecondList != nullptr && sender == FSecondList;
+  TraceObject(this, "BrowserButtonClick: %s %s", second ? "second" : "first", button->Name());
   switch (BrowserCommandOf(second, button->Name())) {
     case TBrowserCommand::ShowList:
       SetDisplayMode(2);
@@ -315,14 +365,15 @@ void TMusicForm::ListSelectionChanged(TOxaBitmap* sender)
   if (!Running || list == nullptr || FSecondList == nullptr || list->SelectedCount() == 0) {
     return;
   }
-  TOxaButton* remove = FSecondList->Footer()->Button("Hide");
-  TOxaButton* del = FSecondList->Footer()->Button("Delete");
+  // "REMOVE" and "NEW PLAYLIST" share the footer's centre: one of them at a time. A selection
+  // starting with a favorite brings "Delete" and "NEW PLAYLIST" back.
   const bool hideDelete = SelectionHidesDelete(list->SelectedCount(), list->SelectedRecords().Get(0));
-  if (del != nullptr) {
-    del->SetVisible(!hideDelete);
-  }
-  if (remove != nullptr && hideDelete) {
-    remove->SetVisible(true);
+  const std::pair<const char*, bool> shown[] = {
+      {"Delete", !hideDelete}, {"Hide", hideDelete}, {"New", !hideDelete}};
+  for (const auto& [name, visible] : shown) {
+    if (TOxaButton* button = FSecondList->Footer()->Button(name); button != nullptr) {
+      button->SetVisible(visible);
+    }
   }
 }
 
@@ -376,4 +427,11 @@ void TMusicForm::QueuedRemoval(TOxaImage*, TOxaBitmap*)
     return;
   }
   DeleteSelected(source);
+  // The lists were built anew and the spent box went from over the footer: nothing else
+  // repaints them before the next input.
+  for (TMusicListViewEx* panel : {FFirstList, FSecondList}) {
+    if (panel != nullptr) {
+      panel->AsyncPaintToControl();
+    }
+  }
 }

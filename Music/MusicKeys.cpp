@@ -70,6 +70,10 @@ void TMusicForm::ApplicationMessage(MSG& message, bool& handled)
   if (kind != WM_KEYDOWN && kind != WM_SYSKEYDOWN && kind != WM_KEYUP && kind != WM_CHAR) {
     return;
   }
+  // What is typed into a list's caption editor is the editor's, not a command or a name.
+  if (EditsInPlace(message.hwnd)) {
+    return;
+  }
   if (GetTickCount64() < InputBlockedUntil) {
     handled = true;
     return;

@@ -115,6 +115,13 @@ void TDisplayListViewItem::MouseUp(TMouseButton button, TShiftState shift, int x
     FList->RowMouseUp(this, button, shift, x, y);
 }
 
+void TDisplayListViewItem::DblClick()
+{
+  TOxaBitmap::DblClick();
+  if (FList != nullptr)
+    FList->RowDoubleClick(this);
+}
+
 void TDisplayListViewItem::DragDrop(TOxaBitmap* source, int x, int y)
 {
   TOxaBitmap::DragDrop(source, x, y);
@@ -268,6 +275,11 @@ void TDisplayListView::KeyDown(WORD& key, TShiftState shift)
       if (!ctrl)
         return;
       SelectGroup();
+      break;
+    case VK_F1 + 1:  // F2
+      if (FActive == nullptr || !MayEdit(FActive))
+        return;
+      SetEditRow(FActive);
       break;
     default:
       return;
@@ -615,6 +627,43 @@ void TDisplayListView::RowMouseUp(TDisplayListViewItem* row, TMouseButton button
   }
 }
 
+bool TDisplayListView::MayDrag(const TDisplayListViewItem* row)
+{
+  return row != nullptr && (!OnMayDrag || OnMayDrag(this, row));
+}
+
+bool TDisplayListView::MayDrop(const TDisplayListViewItem* row)
+{
+  return row != nullptr && row->AcceptsDrop() && (!OnMayDrop || OnMayDrop(this, row));
+}
+
+bool TDisplayListView::MayEdit(const TDisplayListViewItem* row)
+{
+  return row != nullptr && row->FList == this && (!OnMayEdit || OnMayEdit(this, row));
+}
+
+std::string TDisplayListView::CaptionOf(const TDisplayListViewItem* row)
+{
+  if (row == nullptr)
+    return {};
+  if (OnGetCaption && !row->Payload().Empty()) {
+    std::string caption = OnGetCaption(this, row->Payload());
+    if (!caption.empty())
+      return caption;
+  }
+  return row->Caption();
+}
+
+void TDisplayListView::RowDoubleClick(TDisplayListViewItem* row)
+{
+  if (FNoInput || row == nullptr || row->NoInput() || !MayEdit(row))
+    return;
+  // The second press of the double click is spent here: its release is no click.
+  row->FModifierClick = false;
+  row->SetPressed(false);
+  SetEditRow(row);
+}
+
 TDisplayListViewItem* TDisplayListView::FirstRowOf(const TDisplayListViewItem* groupRow) const noexcept
 {
   for (TDisplayListViewItem* row : FItems)
@@ -638,7 +687,7 @@ void TDisplayListView::RowDragDrop(TDisplayListViewItem* row, const TMusicListVi
     after = after || first->InsertAfter();
     SetGap(first, false, false, nullptr);
   }
-  if (!row->AcceptsDrop() || !(before || after))
+  if (!MayDrop(row) || !(before || after))
     return;
   FPendingDrop = {drag.Caption, drag.Records, row, after, drag.Source, drag.Payloads};
   FDropPending = true;
@@ -650,7 +699,7 @@ void TDisplayListView::RowDragDrop(TDisplayListViewItem* row, const TMusicListVi
 
 void TDisplayListView::RowDragOver(TDisplayListViewItem* row, TMusicListViewDrag& drag, int y)
 {
-  if (FNoInput || row->NoInput() || !row->AcceptsDrop()) {
+  if (FNoInput || row->NoInput() || !MayDrop(row)) {
     SetGap(row, false, false, nullptr);
     drag.SetCursor(CursorNoCanDo);
     return;
@@ -762,8 +811,9 @@ void TDisplayListView::SetEditRow(TDisplayListViewItem* row)
   const RECT r = EditBounds(row);
   const POINT at = PointToControl({r.left, r.top});
   const TOxaGdiFont font = Font() != nullptr ? Font()->GdiFont() : TOxaGdiFont{};
+  // The record's own name: a row's caption may carry more (a list's track count).
   FEditor->Open(control->Handle(), {at.x, at.y, at.x + r.right - r.left, at.y + r.bottom - r.top}, font,
-                row->Caption());
+                CaptionOf(row));
 }
 
 void TDisplayListView::EditorDone(TDisplayListViewEdit*, bool commit)

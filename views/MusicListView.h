@@ -62,6 +62,11 @@ using TDisplayListViewDropEvent = TMethod<void(TDisplayListView* sender, const T
 using TDisplayListViewItemEvent = TMethod<void(TDisplayListView* sender, class TDisplayListViewItem* row)>;
 using TDisplayListViewItemClickEvent =
     TMethod<void(TDisplayListView* sender, class TDisplayListViewItem* row, TShiftState shift, int x, int y)>;
+// A yes-or-no question about a row (may it be dragged, take drops, be edited).
+using TDisplayListViewItemQuery =
+    TMethod<bool(TDisplayListView* sender, const class TDisplayListViewItem* row)>;
+// The caption of a record, as its owner names it.
+using TDisplayListViewCaptionEvent = TMethod<std::string(TDisplayListView* sender, const TDbId& record)>;
 
 // A row of a list. Its group is its parent node: selections never span two parents.
 class TDisplayListViewItem : public TOxaBitmap {
@@ -104,6 +109,8 @@ class TDisplayListViewItem : public TOxaBitmap {
   void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
   void MouseMove(TShiftState shift, int x, int y) override;
   void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
+  // Edits the row in place when the list allows it.
+  void DblClick() override;
   void DragDrop(TOxaBitmap* source, int x, int y) override;
   // A dragged box over the row opens the gap before (upper half) or after (lower half) it.
   void DragOver(TOxaBitmap* source, int x, int y) override;
@@ -275,7 +282,7 @@ class TDisplayListView : public TOxaDarkenBitmap {
   // --- Editing in place ---
   TDisplayListViewItem* EditRow() const noexcept { return FEditRow; }
   // Ends the current edit (its text, proper-cased, becomes its row's caption) and edits row:
-  // scrolled into view, the editor over its caption with the caption all selected and focused.
+  // scrolled into view, the editor over its caption with CaptionOf(row) all selected and focused.
   // Null ends editing and frees the editor. Queued callbacks of the list are dropped first.
   void SetEditRow(TDisplayListViewItem* row);
   // Enter and the focus leaving commit as SetEditRow(nullptr) does; Escape keeps the caption.
@@ -290,6 +297,20 @@ class TDisplayListView : public TOxaDarkenBitmap {
   void DropTransientState();
 
   TDisplayListViewDropEvent OnDrop;
+  // The owner's answers; without a handler a row may be dragged and edited, and takes drops
+  // as its own flag says. A drop needs both the flag and the answer.
+  TDisplayListViewItemQuery OnMayDrag;
+  TDisplayListViewItemQuery OnMayDrop;
+  TDisplayListViewItemQuery OnMayEdit;
+  // The dragged box's caption for a row with a record (the row's caption without a handler).
+  TDisplayListViewCaptionEvent OnGetCaption;
+  bool MayDrag(const TDisplayListViewItem* row);
+  bool MayDrop(const TDisplayListViewItem* row);
+  bool MayEdit(const TDisplayListViewItem* row);
+  std::string CaptionOf(const TDisplayListViewItem* row);
+  // A double click on a row that may be edited (F2 on the active row) starts editing it; the
+  // release that follows reports no click.
+  void RowDoubleClick(TDisplayListViewItem* row);
   TOxaNodeEvent OnSelectionChanged;
   TDisplayListViewItemClickEvent OnItemClick;
   TDisplayListViewItemClickEvent OnItemRightClick;

@@ -64,7 +64,7 @@ void TDisplayListView::BeginRowDrag(TDisplayListViewItem* row)
 {
   TOxaImage* control = Control();
   if (row == nullptr || row->FList != this || control == nullptr || control->Dragged() != nullptr ||
-      control->Bitmap() == nullptr || FNoInput || row->NoInput())
+      control->Bitmap() == nullptr || FNoInput || row->NoInput() || !MayDrag(row))
     return;
   if (!IsSelected(row)) {
     BeginSelection();
@@ -79,7 +79,7 @@ void TDisplayListView::BeginRowDrag(TDisplayListViewItem* row)
     FDragBox->SetIgnoreMouse(true);
   }
   FDragBox->Source = this;
-  FDragBox->Caption = row->Caption();
+  FDragBox->Caption = CaptionOf(row);
   FDragBox->Records.clear();
   FDragBox->Payloads = SelectedRecords();
   for (const TDisplayListViewItem* selected : FSelected)
@@ -255,7 +255,7 @@ void TDisplayListView::DragMove(TOxaBitmap* source, int x, int y)
   if (drag == nullptr)
     return;
   TDisplayListViewItem* first = FItems.empty() ? nullptr : FItems.front();
-  if (FNoInput || first == nullptr || first->NoInput() || !first->AcceptsDrop()) {
+  if (FNoInput || first == nullptr || first->NoInput() || !MayDrop(first)) {
     drag->SetCursor(CursorNoCanDo);
   } else {
     SetGap(first, true, false, drag);

@@ -8,6 +8,7 @@
 #include "Music/Music.h"
 #include "Music/MusicLists.h"
 #include "framework/OxaUtils.h"
+#include "platform/Time.h"
 #include "platform/Windows.h"
 #include "platform/display/DisplayTesting.h"
 #include "scan/OxaMusicPlayerTypes.h"
@@ -337,11 +338,101 @@ TEST_F(TMusicBrowserTest, ASelectionNotStartingWithAFavoriteShowsRemoveInsteadOf
   TOxaButton* del = Form->SecondList()->Footer()->Button("Delete");
   TOxaButton* remove = Form->SecondList()->Footer()->Button("Hide");
   remove->SetVisible(false);
-  First().Select(TrackRows(*album)[0]);
-  EXPECT_FALSE(del->Visible());
-  EXPECT_TRUE(remove->Visible());
-  Second().Select(GroupRows(Second())[0]);
-  EXPECT_TRUE(del->Visible());
+  TOxaButton* create = Form->SecondList()->Footer()->Button("New");
+  const struct {
+    const char* Name;
+    TMusicListView* List;
+    TDisplayListViewItem* Row;  // null: the selection emptied
+    bool Delete, Remove, New;
+  } cases[] = {
+      {"a track of the first list", &First(), TrackRows(*album)[0], false, true, false},
+      {"emptied: nothing changes", &First(), nullptr, false, true, false},
+      {"a playlist", &Second(), GroupRows(Second())[0], true, false, true},
+      {"the folder", &First(), album, false, true, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    c.Row != nullptr ? c.List->Select(c.Row) : c.List->ClearSelection();
+    EXPECT_EQ(del->Visible(), c.Delete);
+    EXPECT_EQ(remove->Visible(), c.Remove);
+    EXPECT_EQ(create->Visible(), c.New) << "REMOVE and NEW PLAYLIST never show together";
+  }
 }
 
 }  // namespace
+
+TEST_F(TMusicBrowserTest, TheListsAskTheWindowWhatMayBeDraggedDroppedOnAndEdited)
+{
+  TDisplayListViewItem* album = OpenAlbum();
+  ASSERT_NE(album, nullptr);
+  First().Select(TrackRows(*album)[0]);
+  Click(Form->SecondList(), "New");
+  Drop(&First(), GroupRows(Second())[0], true);
+  TDisplayListViewItem* list = GroupRows(Second())[0];
+  Loader(Second()).OpenGroup(dynamic_cast<TMusicListViewItem*>(list), false);
+  ASSERT_EQ(TrackRows(*list).size(), 1U);
+  album = OpenAlbum();
+  ASSERT_NE(album, nullptr);
+  const struct {
+    const char* Name;
+    TMusicListView* List;
+    TDisplayListViewItem* Row;
+    bool Drag, Drop, Edit;
+    const char* Caption;
+  } cases[] = {
+      {"folder", &First(), album, true, false, false, "Album"},
+      {"track", &First(), TrackRows(*album)[1], true, false, false, "Bravo"},
+      {"playlist", &Second(), list, true, true, true, "Unnamed playlist 1"},
+      {"playlist entry", &Second(), TrackRows(*list)[0], true, true, false, "Alpha"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    EXPECT_EQ(c.List->MayDrag(c.Row), c.Drag);
+    EXPECT_EQ(c.List->MayDrop(c.Row), c.Drop);
+    EXPECT_EQ(c.List->MayEdit(c.Row), c.Edit);
+    EXPECT_EQ(c.List->CaptionOf(c.Row), c.Caption);
+    // Nothing is dragged or dropped while a drop is being applied.
+    ++Form->DropBusy;
+    EXPECT_FALSE(c.List->MayDrag(c.Row));
+    EXPECT_FALSE(c.List->MayDrop(c.Row));
+    --Form->DropBusy;
+  }
+}
+
+TEST_F(TMusicBrowserTest, KeysTypedIntoACaptionEditorAreTheEditorsAndTheEditStartsFromTheName)
+{
+  Click(Form->SecondList(), "New");
+  Form->SetDisplayMode(3);
+  TDisplayListViewItem* list = GroupRows(Second())[0];
+  ASSERT_NE(list->Caption(), "Unnamed playlist 1") << "the row's caption carries the count";
+  Second().SetEditRow(list);
+  ASSERT_NE(Second().Editor(), nullptr);
+  EXPECT_EQ(Second().Editor()->Text(), "Unnamed playlist 1");
+  const HWND editor = Second().Editor()->Editor();
+  const struct {
+    const char* Name;
+    HWND Window;
+    UINT Kind;
+    WPARAM Code;
+    bool Handled;
+  } cases[] = {
+      {"a letter into the editor", editor, WM_CHAR, 'r', false},
+      {"Return into the editor", editor, WM_KEYDOWN, VK_RETURN, false},
+      {"a letter elsewhere starts the type-ahead", Form->Handle(), WM_CHAR, 'r', true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    MSG message{};
+    message.hwnd = c.Window;
+    message.message = c.Kind;
+    message.wParam = c.Code;
+    message.time = GetTickCount();
+    bool handled = false;
+    ASSERT_TRUE(Application().OnMessage);
+    Application().OnMessage(message, handled);
+    EXPECT_EQ(handled, c.Handled);
+  }
+  // Committed untouched, the name comes back proper-cased, and without the row's count.
+  Second().SetEditRow(nullptr);
+  EXPECT_EQ(Captions(GroupRows(Second())), (std::vector<std::string>{"Unnamed Playlist 1"}));
+}

@@ -332,3 +332,86 @@ TEST_F(TMusicListDragTest, DroppingTheTransientStateEndsTheDragThePressAndTheEdi
 }
 
 }  // namespace
+
+// The owner's answers, as a table of rows it refuses.
+struct TOwnerAnswers {
+  const TDisplayListViewItem* NoDrag = nullptr;
+  const TDisplayListViewItem* NoDrop = nullptr;
+  std::string Caption;
+  int Asked = 0;
+  bool MayDrag(TDisplayListView*, const TDisplayListViewItem* row) { return row != NoDrag; }
+  bool MayDrop(TDisplayListView*, const TDisplayListViewItem* row) { return row != NoDrop; }
+  std::string CaptionOf(TDisplayListView*, const TDbId&)
+  {
+    ++Asked;
+    return Caption;
+  }
+};
+
+TEST_F(TMusicListDragTest, TheOwnerDecidesWhatIsDraggedWhereItDropsAndTheBoxCaption)
+{
+  TOwnerAnswers owner;
+  List->OnMayDrag = MakeMethod<&TOwnerAnswers::MayDrag>(&owner);
+  List->OnMayDrop = MakeMethod<&TOwnerAnswers::MayDrop>(&owner);
+  List->OnGetCaption = MakeMethod<&TOwnerAnswers::CaptionOf>(&owner);
+  TDbId record;
+  record.ViewId = 2;
+  record.GroupId = 5;
+  Rows[1]->SetPayload(record);
+  const struct {
+    const char* Name;
+    const TDisplayListViewItem* NoDrag;
+    const char* LibraryCaption;  // what the owner answers
+    bool Drags;
+    const char* BoxCaption;
+  } cases[] = {
+      {"refused", Rows[1], "Blue Train", false, ""},
+      {"the owner's caption", nullptr, "Blue Train", true, "Blue Train"},
+      {"no caption from the owner: the row's", nullptr, "", true, "row 1"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    owner.NoDrag = c.NoDrag;
+    owner.Caption = c.LibraryCaption;
+    Host->DoMouseDown(TMouseButton::mbLeft, 0, 150, 70);  // row 1
+    Move(150, 80);
+    ASSERT_EQ(List->DragBox() != nullptr, c.Drags);
+    if (c.Drags) {
+      EXPECT_EQ(List->DragBox()->Caption, c.BoxCaption);
+    }
+    Host->DoMouseUp(TMouseButton::mbLeft, 0, 390, 199);
+  }
+  // A row without a record keeps its caption without asking.
+  owner.Asked = 0;
+  Host->DoMouseDown(TMouseButton::mbLeft, 0, 150, 120);  // row 2
+  Move(150, 130);
+  ASSERT_NE(List->DragBox(), nullptr);
+  EXPECT_EQ(List->DragBox()->Caption, "row 2");
+  EXPECT_EQ(owner.Asked, 0);
+
+  // Over a row the owner refuses the gap stays shut and the cursor says no; its flag alone
+  // does not make it take a drop that was already gapped.
+  owner.NoDrop = Rows[3];
+  TMusicListViewDrag& box = *List->DragBox();
+  Rows[3]->DragOver(&box, 5, 40);
+  EXPECT_FALSE(Rows[3]->InsertBefore() || Rows[3]->InsertAfter());
+  EXPECT_EQ(box.Cursor(), TDisplayListView::CursorNoCanDo);
+  Rows[3]->SetInsertGap(false, true);
+  Rows[3]->DragDrop(&box, 5, 40);
+  Pump();
+  EXPECT_TRUE(Drops.Seen.empty());
+  Rows[4]->DragOver(&box, 5, 40);
+  EXPECT_TRUE(Rows[4]->InsertAfter());
+  EXPECT_EQ(box.Cursor(), TDisplayListView::CursorDrag);
+  Rows[4]->DragDrop(&box, 5, 40);
+  Host->DoMouseUp(TMouseButton::mbLeft, 0, 390, 199);
+  Pump();
+  ASSERT_EQ(Drops.Seen.size(), 1u);
+  EXPECT_EQ(Drops.Seen[0].Target, Rows[4]);
+  // A list whose first row is refused takes nothing over its empty space.
+  owner.NoDrop = Rows[0];
+  TOwnedObject<TMusicListViewDrag> loose(new TMusicListViewDrag(nullptr));
+  List->DragMove(loose.get(), 5, 100);
+  EXPECT_EQ(loose->Cursor(), TDisplayListView::CursorNoCanDo);
+  EXPECT_EQ(List->GapRow(), nullptr);
+}

@@ -238,3 +238,55 @@ TEST_F(TMusicListEditTest, FreeingTheEditedRowClosesTheEditor)
 }
 
 }  // namespace
+
+struct TClickLog {
+  std::vector<TDisplayListViewItem*>* Rows;
+  void Click(TDisplayListView*, TDisplayListViewItem* row, TShiftState, int, int) { Rows->push_back(row); }
+};
+
+struct TEditAnswers {
+  const TDisplayListViewItem* Allowed = nullptr;
+  bool MayEdit(TDisplayListView*, const TDisplayListViewItem* row) { return row == Allowed; }
+};
+
+TEST_F(TMusicListEditTest, ADoubleClickOrF2EditsOnlyRowsTheOwnerAllows)
+{
+  TEditAnswers owner;
+  owner.Allowed = Rows[2];
+  List->OnMayEdit = MakeMethod<&TEditAnswers::MayEdit>(&owner);
+  std::vector<TDisplayListViewItem*> clicks;
+  TClickLog log{&clicks};
+  List->OnItemClick = MakeMethod<&TClickLog::Click>(&log);
+  const auto doubleClick = [&](int y) {
+    Host->DoMouseDown(TMouseButton::mbLeft, 0, 200, y);
+    Host->DoMouseUp(TMouseButton::mbLeft, 0, 200, y);
+    Host->DoMouseDown(TMouseButton::mbLeft, ssDouble, 200, y);
+    Host->DoMouseUp(TMouseButton::mbLeft, ssDouble, 200, y);
+  };
+  const struct {
+    const char* Name;
+    int Row;
+    TDisplayListViewItem* Edited;
+    std::size_t Clicks;  // the second release is no click when the edit starts
+  } cases[] = {
+      {"refused", 1, nullptr, 2},
+      {"allowed", 2, Rows[2], 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    clicks.clear();
+    doubleClick(c.Row * kMusicRowHeight + 20);
+    EXPECT_EQ(List->EditRow(), c.Edited);
+    EXPECT_EQ(clicks.size(), c.Clicks);
+    List->SetEditRow(nullptr);
+  }
+  // F2 edits the active row when it is allowed.
+  for (TMusicListViewItem* row : {Rows[1], Rows[2]}) {
+    List->SetActiveRow(row);
+    WORD key = VK_F1 + 1;
+    List->KeyDown(key, 0);
+    EXPECT_EQ(List->EditRow(), row == Rows[2] ? row : nullptr);
+    EXPECT_EQ(key, row == Rows[2] ? 0 : VK_F1 + 1) << "a refused F2 is left to others";
+    List->SetEditRow(nullptr);
+  }
+}

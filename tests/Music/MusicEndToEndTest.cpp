@@ -1,0 +1,446 @@
+// The whole program as a user meets it, on a private X server: a fresh home with a few dozen
+// tagged files, START on the scan panel, a click that plays a track, a playlist built by
+// dragging, moved within, renamed in place and trimmed on the delete button, and a key sent by
+// the host. The pointer and the keyboard are driven through XTest; the published state and the
+// library are read back with oxa-host and oxa-lib; a few cropped screenshots are compared with
+// reviewed pictures (OXA_REWRITE_SCREENS=1 renews them).
+//
+// The screen is 1024 x 768: the browser's 800 x 600 drawn 1.28 times as large. Rows are 65
+// pixels apart on the screen; the positions below are the skin's and do not change with the
+// library.
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/support/ChildProcess.h"
+#include "tests/support/Mp3Files.h"
+#include "tests/support/ProgramRun.h"
+#include "tests/support/ScreenShots.h"
+#include "tests/support/TempFolder.h"
+#include "tests/support/TraceCapture.h"
+#include "tests/support/XvfbServer.h"
+
+// After everything else: the X headers' macros (None, Status) clash with names in other headers.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// Where things are on the screen.
+constexpr int RowPitch = 65;
+constexpr int FirstRowY = 116;  // the middle of the first row of either list
+constexpr int FirstListX = 250;
+constexpr int SecondListX = 700;
+struct TSpot {
+  int X, Y;
+};
+constexpr TSpot StartButton{70, 168};
+constexpr TSpot EditPlaylistsButton{84, 723};
+constexpr TSpot NewPlaylistButton{845, 723};
+constexpr TSpot DeleteButton{970, 723};
+// Over the first list's header caption: nothing there changes its look under the pointer.
+constexpr TSpot RestingPlace{300, 40};
+
+int RowY(int index)
+{
+  return FirstRowY + index * RowPitch;
+}
+
+// The test's own hands on the server: pointer, keyboard and screen.
+class THands {
+ public:
+  explicit THands(const std::string& display) : FDisplay(XOpenDisplay(display.c_str())) {}
+  ~THands()
+  {
+    if (FDisplay != nullptr) {
+      XCloseDisplay(FDisplay);
+    }
+  }
+  THands(const THands&) = delete;
+  THands& operator=(const THands&) = delete;
+  bool Open() const noexcept { return FDisplay != nullptr; }
+
+  void MoveTo(int x, int y)
+  {
+    XTestFakeMotionEvent(FDisplay, -1, x, y, CurrentTime);
+    XSync(FDisplay, False);
+  }
+  void Button(bool down)
+  {
+    XTestFakeButtonEvent(FDisplay, 1, down ? True : False, CurrentTime);
+    XSync(FDisplay, False);
+  }
+  // As a hand does: onto the spot, a moment, press, release.
+  void Click(int x, int y)
+  {
+    MoveTo(x - 6, y - 6);
+    std::this_thread::sleep_for(150ms);
+    MoveTo(x, y);
+    std::this_thread::sleep_for(150ms);
+    Button(true);
+    std::this_thread::sleep_for(50ms);
+    Button(false);
+    std::this_thread::sleep_for(150ms);
+  }
+  void DoubleClick(int x, int y)
+  {
+    MoveTo(x, y);
+    std::this_thread::sleep_for(150ms);
+    for (int i = 0; i < 2; ++i) {
+      Button(true);
+      Button(false);
+    }
+    std::this_thread::sleep_for(100ms);
+  }
+  void Key(KeySym keysym, bool down)
+  {
+    XTestFakeKeyEvent(FDisplay, XKeysymToKeycode(FDisplay, keysym), down ? True : False, CurrentTime);
+    XSync(FDisplay, False);
+  }
+  void CtrlClick(int x, int y)
+  {
+    Key(XK_Control_L, true);
+    Click(x, y);
+    Key(XK_Control_L, false);
+  }
+  void Type(const std::string& text)
+  {
+    for (const char c : text) {
+      const KeySym keysym = c == ' ' ? XK_space : static_cast<KeySym>(c);
+      Key(keysym, true);
+      Key(keysym, false);
+      std::this_thread::sleep_for(30ms);
+    }
+  }
+  // Presses at from, moves past the drag threshold and on to to in steps, as a hand would, and
+  // lets go there.
+  void Drag(TSpot from, TSpot to)
+  {
+    MoveTo(from.X, from.Y);
+    Button(true);
+    std::this_thread::sleep_for(100ms);
+    constexpr int Steps = 12;
+    for (int i = 1; i <= Steps; ++i) {
+      MoveTo(from.X + (to.X - from.X) * i / Steps, from.Y + (to.Y - from.Y) * i / Steps);
+      std::this_thread::sleep_for(60ms);
+    }
+    // Held still over the target while the gap opens.
+    std::this_thread::sleep_for(400ms);
+    MoveTo(to.X, to.Y + 1);
+    std::this_thread::sleep_for(200ms);
+    Button(false);
+    std::this_thread::sleep_for(100ms);
+  }
+
+  TScreenPicture Shot(int left, int top, int width, int height)
+  {
+    TScreenPicture picture;
+    XImage* image = XGetImage(FDisplay, DefaultRootWindow(FDisplay), left, top, static_cast<unsigned>(width),
+                              static_cast<unsigned>(height), AllPlanes, ZPixmap);
+    if (image == nullptr) {
+      return picture;
+    }
+    picture.Width = width;
+    picture.Height = height;
+    picture.Pixels.reserve(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    for (int y = 0; y < height; ++y) {
+      for (int x = 0; x < width; ++x) {
+        picture.Pixels.push_back(static_cast<std::uint32_t>(XGetPixel(image, x, y)) & 0xFFFFFF);
+      }
+    }
+    XDestroyImage(image);
+    return picture;
+  }
+
+ private:
+  Display* FDisplay;
+};
+
+bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 30s)
+{
+  const auto end = std::chrono::steady_clock::now() + timeout;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > end) {
+      return false;
+    }
+    std::this_thread::sleep_for(100ms);
+  }
+  return true;
+}
+
+// Does what a hand does until it shows its effect. Under the sanitizers on a busy machine a
+// press now and then has no effect (a click on a footer button, a drag); the cause is not
+// found yet, so each step is tried up to three times.
+bool Retried(const std::function<void()>& action, const std::function<bool()>& effect, int attempts = 3)
+{
+  for (int i = 0; i < attempts; ++i) {
+    action();
+    if (WaitFor(effect, 15s)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+bool ClickUntil(THands& hands, TSpot spot, const std::function<bool()>& effect)
+{
+  return Retried([&] { hands.Click(spot.X, spot.Y); }, effect);
+}
+
+// The caption the program published as playing ("" when none).
+std::string PublishedTrack()
+{
+  const TProgramRun run = RunProgram(OXA_HOST_PROGRAM, {"status"});
+  const std::string marker = "Formatted \"";
+  const auto at = run.Output.find(marker);
+  if (run.ExitCode != 0 || at == std::string::npos) {
+    return {};
+  }
+  const auto end = run.Output.find('"', at + marker.size());
+  return run.Output.substr(at + marker.size(), end - at - marker.size());
+}
+
+struct TListLine {
+  std::string Id;
+  std::string Caption;
+};
+
+// oxa-lib's listing of a view or group: id and caption per line.
+std::vector<TListLine> Listed(const std::vector<std::string>& arguments)
+{
+  std::vector<std::string> command = {"list"};
+  command.insert(command.end(), arguments.begin(), arguments.end());
+  const TProgramRun run = RunProgram(OXA_LIB_PROGRAM, command);
+  std::vector<TListLine> lines;
+  std::istringstream text(run.Output);
+  for (std::string line; std::getline(text, line);) {
+    const auto tab = line.find('\t');
+    if (tab != std::string::npos) {
+      lines.push_back({line.substr(0, tab), line.substr(tab + 1)});
+    }
+  }
+  return lines;
+}
+
+std::vector<std::string> Captions(const std::vector<TListLine>& lines)
+{
+  std::vector<std::string> captions;
+  for (const TListLine& line : lines) {
+    captions.push_back(line.Caption);
+  }
+  return captions;
+}
+
+// The playlists' captions, without their track counts.
+std::vector<std::string> Playlists()
+{
+  std::vector<std::string> names;
+  for (const TListLine& line : Listed({"7"})) {
+    names.push_back(line.Caption.substr(0, line.Caption.rfind(" (")));
+  }
+  return names;
+}
+
+std::vector<std::string> PlaylistTracks(const std::string& name)
+{
+  for (const TListLine& line : Listed({"7"})) {
+    if (line.Caption.rfind(name + " (", 0) == 0) {
+      return Captions(Listed({"7", line.Id}));
+    }
+  }
+  return {"<no list " + name + ">"};
+}
+
+class TMusicEndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override
+  {
+    setenv("OXA_AUDIO", "null:speed=0.02", 1);  // a 10-second track plays for over eight minutes
+    // Three folders of twelve: Cyrillic, Japanese and accented Latin titles and artists.
+    const struct {
+      const char* Folder;
+      const char* Title;
+      const char* Artist;
+      const char* Album;
+    } albums[] = {
+        {"Aurora/Night", "Ночь", "Аврора", "Ноктюрны"},
+        {"Mika/Star", "星の歌", "ミカ", "星"},
+        {"Zoe/Summer", "Été", "Zoë", "Été"},
+    };
+    const TMp3Files files(10000);
+    for (const auto& album : albums) {
+      for (int i = 1; i <= 12; ++i) {
+        char number[8];
+        std::snprintf(number, sizeof number, "%02d", i);
+        testmedia::TId3v2Fields tags;
+        tags.Title = std::string(album.Title) + " " + number;
+        tags.Artist = album.Artist;
+        tags.Album = album.Album;
+        tags.Track = std::to_string(i);
+        tags.Version = 4;
+        tags.Encoding = testmedia::TTextEncoding::Utf8;
+        files.Write(Machine.Home() / "Music" / album.Folder / (std::string("Track") + number + ".mp3"), tags);
+      }
+    }
+  }
+  void TearDown() override { unsetenv("OXA_AUDIO"); }
+
+  // Waits until the crop shows the same picture, not a blank one, twice in a row (the program
+  // has painted) and compares it with the reference.
+  testing::AssertionResult Settled(const std::string& name, int left, int top, int width, int height)
+  {
+    TScreenPicture picture;
+    if (!Painted(left, top, width, height, &picture)) {
+      return testing::AssertionFailure() << name << ": the screen did not settle";
+    }
+    return MatchesScreen(name, picture);
+  }
+  // unlike: a picture the crop must have left first.
+  bool Painted(int left, int top, int width, int height, TScreenPicture* picture = nullptr,
+               const TScreenPicture* unlike = nullptr)
+  {
+    // Over the crop's empty lower part first: some changes show only with the next input.
+    Hands->MoveTo(left + width / 2, top + height - 10);
+    std::this_thread::sleep_for(300ms);
+    Hands->MoveTo(RestingPlace.X, RestingPlace.Y);
+    TScreenPicture last;
+    TScreenPicture now;
+    const bool still = WaitFor(
+        [&] {
+          std::this_thread::sleep_for(400ms);
+          last = std::move(now);
+          now = Hands->Shot(left, top, width, height);
+          const bool blank = std::all_of(now.Pixels.begin(), now.Pixels.end(),
+                                         [&](std::uint32_t pixel) { return pixel == now.Pixels.front(); });
+          return !blank && last.Pixels == now.Pixels && (unlike == nullptr || unlike->Pixels != now.Pixels);
+        },
+        60s);
+    if (picture != nullptr) {
+      *picture = std::move(now);
+    }
+    return still;
+  }
+  bool Traced(const std::string& text) const { return Trace.Contains(text); }
+  // The last lines of the program's trace, for a failure's message.
+  std::string TraceTail() const
+  {
+    const std::string log = Trace.Log();
+    return "\nthe trace ends:\n" + log.substr(log.size() > 2000 ? log.size() - 2000 : 0);
+  }
+
+  TTempMachine Machine;
+  TTraceCapture Trace;
+  std::unique_ptr<TXvfbServer> Server = std::make_unique<TXvfbServer>("1024x768x24");
+  std::unique_ptr<THands> Hands = std::make_unique<THands>(Server->Name());
+};
+
+TEST_F(TMusicEndToEnd, ScanBrowsePlayBuildAPlaylistAndStepOn)
+{
+  ASSERT_TRUE(Hands->Open());
+  TChildProcess program(OXA_MUSIC_PROGRAM, {"DEBUG"});
+
+  // A first start on an empty library opens the scan panel.
+  ASSERT_TRUE(WaitFor([&] { return Traced("TMusicForm.Create: ImportRecorded"); }, 60s));
+  EXPECT_TRUE(Settled("e2e-scan-panel", 0, 0, 1024, 250));
+
+  // START scans the home drive: the browser shows the first folder open, its first track playing.
+  ASSERT_TRUE(ClickUntil(*Hands, StartButton, [&] { return Traced("TMusicForm.ToggleScanPanel: 0"); }))
+      << TraceTail();
+  ASSERT_TRUE(WaitFor([&] { return Traced("TMusicForm.UpdatePlaying"); }, 60s))
+      << "the scan ended" << TraceTail();
+  ASSERT_TRUE(WaitFor([] { return !PublishedTrack().empty(); }));
+  EXPECT_EQ(PublishedTrack(), "Ночь 01");
+  EXPECT_EQ(Captions(Listed({"1"})),
+            (std::vector<std::string>{"Night (012 Tracks)", "Star (012 Tracks)", "Summer (012 Tracks)"}));
+  EXPECT_TRUE(Settled("e2e-browser", 0, 84, 1024, 300));
+
+  // A click on the fourth track plays it.
+  EXPECT_TRUE(ClickUntil(*Hands, {FirstListX, RowY(4)}, [] { return PublishedTrack() == "Ночь 04"; }))
+      << PublishedTrack();
+
+  // The playlist panel, and a new list in it.
+  const TScreenPicture oneList = Hands->Shot(512, 0, 512, 768);
+  ASSERT_TRUE(
+      ClickUntil(*Hands, EditPlaylistsButton, [&] { return Traced("TMusicForm.SetDisplayMode: 3"); }));
+  ASSERT_TRUE(Painted(512, 0, 512, 768, nullptr, &oneList)) << "the second panel shows";
+  Hands->MoveTo(SecondListX, 400);
+  std::this_thread::sleep_for(1s);
+  ASSERT_TRUE(ClickUntil(*Hands, NewPlaylistButton, [] { return !Playlists().empty(); }));
+  ASSERT_EQ(Playlists(), std::vector<std::string>{"Unnamed playlist 1"})
+      << ::testing::PrintToString(Playlists()) << TraceTail();
+
+  // Tracks 5 and 6 dragged before the list: a new list named after their folder.
+  Hands->CtrlClick(FirstListX, RowY(5));
+  Hands->CtrlClick(FirstListX, RowY(6));
+  ASSERT_TRUE(Retried(
+      [&] {
+        Hands->Drag({FirstListX, RowY(6)}, {SecondListX, RowY(0) - 20});
+      },
+      [] { return Playlists().size() == 2; }))
+      << ::testing::PrintToString(Playlists()) << TraceTail();
+  const std::vector<std::string> lists = Playlists();
+  const auto named = std::find(lists.begin(), lists.end(), "Night");
+  ASSERT_NE(named, lists.end()) << ::testing::PrintToString(lists);
+  EXPECT_EQ(PlaylistTracks("Night"), (std::vector<std::string>{"Ночь 05", "Ночь 06"}));
+
+  // Opened, its second track dragged before its first: moved within the list.
+  const int listRow = static_cast<int>(named - lists.begin());
+  Hands->Click(SecondListX, RowY(listRow));
+  EXPECT_TRUE(Retried(
+      [&] {
+        Hands->Drag({SecondListX, RowY(listRow + 2)}, {SecondListX, RowY(listRow + 1) - 20});
+      },
+      [] {
+        return PlaylistTracks("Night") == std::vector<std::string>{"Ночь 06", "Ночь 05"};
+      }))
+      << ::testing::PrintToString(PlaylistTracks("Night")) << TraceTail();
+
+  // The empty list renamed in place.
+  const int unnamedRow = listRow == 0 ? 3 : 0;
+  EXPECT_TRUE(Retried(
+      [&] {
+        Hands->DoubleClick(SecondListX, RowY(unnamedRow));
+        std::this_thread::sleep_for(1s);
+        Hands->Type("road trip");
+        Hands->Key(XK_Return, true);
+        Hands->Key(XK_Return, false);
+      },
+      [] {
+        const auto names = Playlists();
+        return std::find(names.begin(), names.end(), "Road Trip") != names.end();
+      }))
+      << ::testing::PrintToString(Playlists()) << TraceTail();
+
+  // The list's first track dropped on the delete button leaves the list.
+  const std::vector<std::string> renamed = Playlists();
+  const int openedRow =
+      static_cast<int>(std::find(renamed.begin(), renamed.end(), "Night") - renamed.begin());
+  EXPECT_TRUE(Retried(
+      [&] {
+        Hands->Drag({SecondListX, RowY(openedRow + 1)}, DeleteButton);
+      },
+      [] { return PlaylistTracks("Night") == std::vector<std::string>{"Ночь 05"}; }))
+      << ::testing::PrintToString(PlaylistTracks("Night")) << TraceTail();
+  EXPECT_TRUE(Settled("e2e-playlists", 512, 80, 512, 300));
+
+  // The host's StepUp plays the next track of the playing folder.
+  const TProgramRun step = RunProgram(OXA_HOST_PROGRAM, {"key", "StepUp"});
+  EXPECT_EQ(step.ExitCode, 0) << step.Output;
+  EXPECT_TRUE(WaitFor([] { return PublishedTrack() == "Ночь 05"; })) << PublishedTrack();
+
+  program.Kill();
+}
+
+}  // namespace
