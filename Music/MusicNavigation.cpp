@@ -43,7 +43,12 @@ class TFormNavigationHost : public TMusicNavigationHost {
   void ShowGroup(const TDbId& group) override { FForm.ShowView(group.ViewId); }
   void RowPlaying(const TDbId& row, TRowReveal reveal) override
   {
-    FForm.ShowView(row.ViewId);
+    // A view the user chose stays while it can show the playing item (the next track of a
+    // folder is found under its album); only an item it cannot show brings its own view back.
+    if (row.ViewId != FForm.ShownView() &&
+        FForm.Player()->Database().ItemInView(row, FForm.ShownView()).Empty()) {
+      FForm.ShowView(row.ViewId);
+    }
     // Scrolling is animated only where someone can see it.
     FForm.ShowCurrentInLists(reveal != TRowReveal::Keep, FForm.DisplayMode != 0);
     TIpcVuDirAzuzo* node = FForm.Node();

@@ -283,6 +283,12 @@ class TDisplayListView : public TOxaDarkenBitmap {
   TDisplayListViewItemEvent OnEdited;
 
   TDisplayListViewDropEvent OnDrop;
+  // Asked while rows are dragged over the list itself (below its rows, or an empty list): true
+  // takes the drop there, delivered to OnDrop with no target row. Unset or false: the gap opens
+  // at the first row, as over a list that holds no place of its own for new rows.
+  std::function<bool()> TakesDropAtEnd;
+  // The box is over the list itself and the list takes the drop there.
+  bool DropAtEnd() const noexcept { return FDropAtEnd; }
   TOxaNodeEvent OnSelectionChanged;
   TDisplayListViewItemClickEvent OnItemClick;
   TDisplayListViewItemClickEvent OnItemRightClick;
@@ -327,6 +333,8 @@ class TDisplayListView : public TOxaDarkenBitmap {
   void DragHookMove(TOxaImage* sender, TMouseButton button, TShiftState shift, int x, int y, bool& handled);
   void MoveDragBox(POINT client);
   void EndRowDrag() noexcept;
+  // Queues a drop for OnDrop, as a drop on a row does.
+  void QueueDrop(TDisplayListViewDrop drop);
   friend class TMusicListViewDrag;
   TMusicListViewDrag* FDragBox = nullptr;
   bool FDragging = false;
@@ -339,6 +347,7 @@ class TDisplayListView : public TOxaDarkenBitmap {
   TDisplayListViewItem* FEditRow = nullptr;
   TOwnedObject<TDisplayListViewEdit> FEditor;
   bool FDropPending = false;
+  bool FDropAtEnd = false;
   TDisplayListViewDrop FPendingDrop;
   TDisplayListViewPanel* FPanel;
   int FHeaderHeight = 0;
