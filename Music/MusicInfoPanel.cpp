@@ -90,6 +90,18 @@ void TMusicForm::ShowInfoPanel(bool show)
   }
 }
 
+void TMusicForm::InfoPanelFollows(const TDbId& playing)
+{
+  if (!Running || !InfoPanelShown() || playing.Level() != TDbIdLevel::Item) {
+    return;
+  }
+  TMusicView* view = FMusicViewPanel->View();
+  if (view->Player() != nullptr) {
+    view->DisplayTrack(playing);
+    view->Info()->AsyncPaintToControl();
+  }
+}
+
 void TMusicForm::InfoPanelClosed(TOxaBitmap*)
 {
   ShowInfoPanel(false);

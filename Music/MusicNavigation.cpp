@@ -49,6 +49,7 @@ class TFormNavigationHost : public TMusicNavigationHost {
         FForm.Player()->Database().ItemInView(row, FForm.ShownView()).Empty()) {
       FForm.ShowView(row.ViewId);
     }
+    FForm.InfoPanelFollows(row);
     // Scrolling is animated only where someone can see it.
     FForm.ShowCurrentInLists(reveal != TRowReveal::Keep, FForm.DisplayMode != 0);
     TIpcVuDirAzuzo* node = FForm.Node();

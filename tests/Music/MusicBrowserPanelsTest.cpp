@@ -161,6 +161,9 @@ TEST_F(TMusicPanelsTest, InfoOpensOnTheSelectedOrPlayingTrackAndEachHideClosesIt
   Click(Form->SecondList(), "ShowInfo");
   EXPECT_TRUE(Form->InfoPanelShown());
   EXPECT_EQ(View().Info()->Body()->Track().Title, "Delta");
+  // Open, it turns to each track that starts playing.
+  Form->StepUp();
+  EXPECT_EQ(View().Info()->Body()->Track().Title, "Charlie");
   View().Info()->Footer()->HideButton()->Click();
   EXPECT_FALSE(Form->InfoPanelShown());
   ExpectInfoButtons(false);
