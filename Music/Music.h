@@ -240,6 +240,21 @@ class TMusicForm : public TForm {
   void DeleteButtonDragLeave(TOxaBitmap* sender, TOxaBitmap* source, int x, int y);
   void DeleteButtonDragDrop(TOxaBitmap* sender, TOxaBitmap* source, int x, int y);
 
+  // ---- the track info panel (MusicInfoPanel.cpp) ----
+  // Opens the info panel on the first list's selected track (else the second's, else the
+  // playing one) or closes it; both footers swap INFO and HIDE, the lists fit what is left.
+  void ShowInfoPanel(bool show);
+  bool InfoPanelShown() const noexcept;
+  // An open panel turns to a track that starts playing.
+
+ private:
+  void ConnectInfoPanel();
+  void DisconnectInfoPanel() noexcept;
+  void InfoPanelClosed(TOxaBitmap* sender);
+  // Whether the list takes rows dropped below its rows: a Playlists list makes a new list of them.
+  bool ListTakesDropAtEnd(const TMusicListViewEx* panel) const;
+  // ---- end of the track info panel ----
+
  private:
   void ConnectBrowser();
   void DisconnectBrowser() noexcept;

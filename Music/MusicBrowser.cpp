@@ -65,6 +65,7 @@ void TMusicForm::ConnectBrowser()
     list->OnMayDrop = MakeMethod<&TMusicForm::ListMayDrop>(this);
     list->OnMayEdit = MakeMethod<&TMusicForm::ListMayEdit>(this);
     list->OnGetCaption = MakeMethod<&TMusicForm::ListCaption>(this);
+    list->TakesDropAtEnd = [this, panel] { return ListTakesDropAtEnd(panel); };
     const bool second = panel == FSecondList;
     for (const char* name : second ? std::span<const char* const>(SecondPanelDeleteButtons)
                                    : std::span<const char* const>(FirstPanelDeleteButtons)) {
@@ -75,12 +76,14 @@ void TMusicForm::ConnectBrowser()
       }
     }
   }
+  ConnectInfoPanel();
 }
 
 void TMusicForm::DisconnectBrowser() noexcept
 {
   // A removal still queued finds no source and does nothing.
   FPendingRemovalSource = nullptr;
+  DisconnectInfoPanel();
   for (TMusicListViewEx* panel : {FFirstList, FSecondList}) {
     if (panel == nullptr) {
       continue;
@@ -96,6 +99,7 @@ void TMusicForm::DisconnectBrowser() noexcept
     list->OnMayDrop = nullptr;
     list->OnMayEdit = nullptr;
     list->OnGetCaption = nullptr;
+    list->TakesDropAtEnd = nullptr;
   }
 }
 
@@ -203,7 +207,8 @@ void TMusicForm::BrowserButtonClick(TOxaBitmap* sender, TOxaButton* button)
   }
   const bool second = FSecondList != nullptr && sender == FSecondList;
   TraceObject(this, "BrowserButtonClick: %s %s", second ? "second" : "first", button->Name());
-  switch (BrowserCommandOf(second, button->Name())) {
+  const TBrowserCommand command = BrowserCommandOf(second, button->Name());
+  switch (command) {
     case TBrowserCommand::ShowList:
       SetDisplayMode(2);
       break;
@@ -226,6 +231,15 @@ void TMusicForm::BrowserButtonClick(TOxaBitmap* sender, TOxaButton* button)
       break;
     case TBrowserCommand::DeleteSecond:
       DeleteSelected(FSecondList != nullptr ? FSecondList->List() : nullptr);
+      break;
+    case TBrowserCommand::ShowInfo:
+    case TBrowserCommand::HideInfo:
+      ShowInfoPanel(command == TBrowserCommand::ShowInfo);
+      break;
+    case TBrowserCommand::NextView:
+      if (auto* panel = second ? FSecondList : FFirstList; panel != nullptr) {
+        panel->Header()->ChooseNextView();
+      }
       break;
     case TBrowserCommand::None:
       break;
@@ -326,13 +340,18 @@ void TMusicForm::ListItemClick(TDisplayListView* sender, TDisplayListViewItem* r
 void TMusicForm::ListDrop(TDisplayListView* sender, const TDisplayListViewDrop& drop)
 {
   TMusicListView* target = LiveList(sender);
-  if (!Running || target == nullptr || drop.Target == nullptr || DropBusy != 0) {
+  if (!Running || target == nullptr || DropBusy != 0) {
     return;
   }
-  const TDisplayListViewItem* previous = drop.After ? nullptr : TMusicListLoader::PreviousRow(drop.Target);
-  const TDbId previousRecord = previous != nullptr ? previous->Payload() : TDbId{};
-  const TDbId where =
-      DropTargetOf(drop.Target->Payload(), drop.After, previous != nullptr ? &previousRecord : nullptr);
+  TDbId where;
+  if (drop.Target == nullptr) {
+    // Over the list itself, below its rows.
+    where = DropAtEndTargetOf(ListView(LivePanel(target)));
+  } else {
+    const TDisplayListViewItem* previous = drop.After ? nullptr : TMusicListLoader::PreviousRow(drop.Target);
+    const TDbId previousRecord = previous != nullptr ? previous->Payload() : TDbId{};
+    where = DropTargetOf(drop.Target->Payload(), drop.After, previous != nullptr ? &previousRecord : nullptr);
+  }
   if (where.Empty()) {
     return;
   }

@@ -5,6 +5,12 @@
 
 TBrowserCommand BrowserCommandOf(bool secondPanel, std::string_view buttonName) noexcept
 {
+  if (buttonName == "ShowInfo")
+    return TBrowserCommand::ShowInfo;
+  if (buttonName == "HideInfo")
+    return TBrowserCommand::HideInfo;
+  if (buttonName == "ViewNext")
+    return TBrowserCommand::NextView;
   if (!secondPanel) {
     if (buttonName == "ShowList")
       return TBrowserCommand::ShowList;
@@ -33,6 +39,10 @@ bool TakesDroppedRows(TBrowserCommand command) noexcept
 std::optional<bool> FooterButtonStartsShown(bool secondPanel, std::string_view buttonName) noexcept
 {
   const TBrowserCommand here = BrowserCommandOf(secondPanel, buttonName);
+  if (here == TBrowserCommand::ShowInfo || here == TBrowserCommand::HideInfo ||
+      here == TBrowserCommand::NextView) {
+    return std::nullopt;
+  }
   if (here == TBrowserCommand::None && BrowserCommandOf(!secondPanel, buttonName) == TBrowserCommand::None) {
     return std::nullopt;
   }
@@ -76,6 +86,16 @@ TDbId DropTargetOf(const TDbId& row, bool after, const TDbId* previous)
   parent.Caption.clear();
   parent.Extra.clear();
   return BeforeFirst(parent);
+}
+
+TDbId DropAtEndTargetOf(std::int32_t listView)
+{
+  if (listView != ViewPlaylists) {
+    return {};
+  }
+  TDbId view;
+  view.ViewId = ViewPlaylists;
+  return BeforeFirst(view);
 }
 
 namespace {

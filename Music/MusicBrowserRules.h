@@ -18,6 +18,9 @@ enum class TBrowserCommand {
   NewPlaylist,   // second panel "New"
   DeleteFirst,   // first panel "Hide": the delete action on the first list's selection
   DeleteSecond,  // second panel "Delete" and "Hide": the delete action on the second list's
+  ShowInfo,      // either panel "ShowInfo": the track info panel opens
+  HideInfo,      // either panel "HideInfo": the track info panel closes
+  NextView,      // either header's "ViewNext": the panel's next view in the header's order
 };
 TBrowserCommand BrowserCommandOf(bool secondPanel, std::string_view buttonName) noexcept;
 // The buttons that take dropped rows: the delete commands.
@@ -26,8 +29,9 @@ bool TakesDroppedRows(TBrowserCommand command) noexcept;
 // Whether a footer button starts shown on a panel. Every footer holds every button, so a panel
 // shows only the buttons with a command there (else the first panel's "REMOVE" and "NEW
 // PLAYLIST", both centred, lie on top of each other); the second panel's "REMOVE" is shown by
-// the selection rule only. Empty for buttons that are no browser command (info, undo, redo):
-// the footer's own state stands.
+// the selection rule only. Empty for buttons that are no browser command (undo, redo) or that
+// both panels share (the info pair, swapped as the info panel opens and closes): the footer's
+// own state stands.
 std::optional<bool> FooterButtonStartsShown(bool secondPanel, std::string_view buttonName) noexcept;
 
 // A record of a favorite: view 7 with its group set.
@@ -44,6 +48,11 @@ bool SelectionHidesDelete(int selectedCount, const TDbId& first) noexcept;
 // The root gives no target (an empty id). previous is the record of the row before it in its group, null when
 // it is the first.
 TDbId DropTargetOf(const TDbId& row, bool after, const TDbId* previous);
+
+// Where rows dropped on a list's own area below its rows (or on an empty list) land, by the view
+// the list shows: a Playlists list takes them as a new list (the before-first position of the
+// view, as before its first list); other views take no drop there (an empty id).
+TDbId DropAtEndTargetOf(std::int32_t listView);
 
 // What applying a drop needs from the window.
 class TBrowserDropHost {

@@ -73,6 +73,10 @@ void TMusicForm::PublishTrack()
     view->DisplayTrack(item);
   }
   view->SetPlayPosition(0);
+  // An open info panel turns to the new track.
+  if (InfoPanelShown()) {
+    view->Info()->AsyncPaintToControl();
+  }
 }
 
 void TMusicForm::ShowScanProgress(const std::string& text, const std::string& folder)

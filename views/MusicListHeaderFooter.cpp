@@ -571,10 +571,7 @@ void TMusicListHeader::IconMouseUp(TMouseButton button)
     return;
   }
   if (const TMusicSelectViewItem* item = FSelector->HoveredItem(); item != nullptr) {
-    FChosen = item->Kind();
-    FCaption->SetCaption("");
-    FShownSource = nullptr;
-    FIcon->ShowPicture(FFrames.empty() ? nullptr : FFrames.front());
+    MarkChosen(item->Kind());
     CloseSelector();
     if (OnViewChanged) {
       OnViewChanged(this);
@@ -582,6 +579,30 @@ void TMusicListHeader::IconMouseUp(TMouseButton button)
     return;
   }
   CloseSelector();
+}
+
+void TMusicListHeader::MarkChosen(TMusicListViewItemKinds kind)
+{
+  FChosen = kind;
+  FCaption->SetCaption("");
+  FShownSource = nullptr;
+  FIcon->ShowPicture(FFrames.empty() ? nullptr : FFrames.front());
+}
+
+void TMusicListHeader::ChooseNextView()
+{
+  if (FLocked || FSelector != nullptr || FKinds.empty()) {
+    return;
+  }
+  const int at = FHasCurrent ? IndexOfKind(FCurrent) : -1;
+  const TMusicListViewItemKinds next = FKinds[std::size_t(at + 1) % FKinds.size()];
+  if (FHasCurrent && next == FCurrent) {
+    return;
+  }
+  MarkChosen(next);
+  if (OnViewChanged) {
+    OnViewChanged(this);
+  }
 }
 
 void TMusicListHeader::IconCaptureLost()

@@ -187,6 +187,10 @@ class TMusicListHeader : public TOxaDarkenBitmap {
   const std::string& ImageName() const noexcept { return FImageName; }
   // The view picked in the selector.
   TMusicListViewItemKinds ChosenView() const noexcept { return FChosen; }
+  // Picks the stored view after the current one (the first after the last, the first with no
+  // current view) the way the selector does, view-changed event included. Nothing while locked,
+  // while the selector is open, or when there is no other view.
+  void ChooseNextView();
 
   // The animation frames "ViewAnimation%dN" of the store, 1 up to the first missing.
   int AnimationFrameCount() const noexcept { return int(FFrames.size()); }
@@ -217,6 +221,9 @@ class TMusicListHeader : public TOxaDarkenBitmap {
  private:
   void RebuildImages();
   void CloseSelector();
+  // The chosen kind, the caption cleared and the icon on its first animation frame, as a view
+  // is being changed.
+  void MarkChosen(TMusicListViewItemKinds kind);
   void TurnTo(const TOxaBitmap* picture, bool forwards);
   void NextClicked(TOxaBitmap* sender);
   int IndexOfKind(TMusicListViewItemKinds kind) const noexcept;

@@ -689,7 +689,12 @@ void TDisplayListView::RowDragDrop(TDisplayListViewItem* row, const TMusicListVi
   }
   if (!MayDrop(row) || !(before || after))
     return;
-  FPendingDrop = {drag.Caption, drag.Records, row, after, drag.Source, drag.Payloads};
+  QueueDrop({drag.Caption, drag.Records, row, after, drag.Source, drag.Payloads});
+}
+
+void TDisplayListView::QueueDrop(TDisplayListViewDrop drop)
+{
+  FPendingDrop = std::move(drop);
   FDropPending = true;
   if (Control() != nullptr)
     Control()->QueueCallback(this, MakeMethod<&TDisplayListView::DropCallback>(this));

@@ -311,6 +311,12 @@ class TDisplayListView : public TOxaDarkenBitmap {
   // A double click on a row that may be edited (F2 on the active row) starts editing it; the
   // release that follows reports no click.
   void RowDoubleClick(TDisplayListViewItem* row);
+  // Asked while rows are dragged over the list itself (below its rows, or an empty list): true
+  // takes the drop there, delivered to OnDrop with no target row. Unset or false: the gap opens
+  // at the first row, as over a list that holds no place of its own for new rows.
+  std::function<bool()> TakesDropAtEnd;
+  // The box is over the list itself and the list takes the drop there.
+  bool DropAtEnd() const noexcept { return FDropAtEnd; }
   TOxaNodeEvent OnSelectionChanged;
   TDisplayListViewItemClickEvent OnItemClick;
   TDisplayListViewItemClickEvent OnItemRightClick;
@@ -355,6 +361,8 @@ class TDisplayListView : public TOxaDarkenBitmap {
   void DragHookMove(TOxaImage* sender, TMouseButton button, TShiftState shift, int x, int y, bool& handled);
   void MoveDragBox(POINT client);
   void EndRowDrag() noexcept;
+  // Queues a drop for OnDrop, as a drop on a row does.
+  void QueueDrop(TDisplayListViewDrop drop);
   friend class TMusicListViewDrag;
   TMusicListViewDrag* FDragBox = nullptr;
   bool FDragging = false;
@@ -367,6 +375,7 @@ class TDisplayListView : public TOxaDarkenBitmap {
   TDisplayListViewItem* FEditRow = nullptr;
   TOwnedObject<TDisplayListViewEdit> FEditor;
   bool FDropPending = false;
+  bool FDropAtEnd = false;
   TDisplayListViewDrop FPendingDrop;
   TDisplayListViewPanel* FPanel;
   int FHeaderHeight = 0;

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "framework/OxaUtils.h"
 #include "platform/Input.h"
@@ -241,7 +242,8 @@ int TDisplayListView::DragAutoScroll()
   return std::abs(FScrollOffset - start);
 }
 
-// The list itself under the box (no row): the gap opens at the first row.
+// The list itself under the box (no row): the list takes the drop when it asks to, else the gap
+// opens at the first row.
 void TDisplayListView::DragOver(TOxaBitmap* source, int x, int y)
 {
   TOxaDarkenBitmap::DragOver(source, x, y);
@@ -255,7 +257,13 @@ void TDisplayListView::DragMove(TOxaBitmap* source, int x, int y)
   if (drag == nullptr)
     return;
   TDisplayListViewItem* first = FItems.empty() ? nullptr : FItems.front();
-  if (FNoInput || first == nullptr || first->NoInput() || !MayDrop(first)) {
+  FDropAtEnd = !FNoInput && TakesDropAtEnd && TakesDropAtEnd();
+  if (FDropAtEnd) {
+    // Below the rows: no gap at a row, the drop belongs to the list.
+    if (FGapRow != nullptr)
+      SetGap(FGapRow, false, false, nullptr);
+    drag->SetCursor(CursorDrag);
+  } else if (FNoInput || first == nullptr || first->NoInput() || !MayDrop(first)) {
     drag->SetCursor(CursorNoCanDo);
   } else {
     SetGap(first, true, false, drag);
@@ -269,6 +277,7 @@ void TDisplayListView::DragMove(TOxaBitmap* source, int x, int y)
 void TDisplayListView::DragLeave(TOxaBitmap* source, int x, int y)
 {
   TOxaDarkenBitmap::DragLeave(source, x, y);
+  FDropAtEnd = false;
   if (FGapRow != nullptr && !FItems.empty() && FGapRow == FItems.front())
     SetGap(FGapRow, false, false, nullptr);
 }
@@ -276,7 +285,16 @@ void TDisplayListView::DragLeave(TOxaBitmap* source, int x, int y)
 void TDisplayListView::DragDrop(TOxaBitmap* source, int x, int y)
 {
   TOxaDarkenBitmap::DragDrop(source, x, y);
-  if (auto* drag = dynamic_cast<TMusicListViewDrag*>(source); drag != nullptr && FGapRow != nullptr)
+  auto* drag = dynamic_cast<TMusicListViewDrag*>(source);
+  if (drag == nullptr)
+    return;
+  if (std::exchange(FDropAtEnd, false)) {
+    // Asked again: what the list shows may have changed since the box last moved.
+    if (!FNoInput && TakesDropAtEnd && TakesDropAtEnd())
+      QueueDrop({drag->Caption, drag->Records, nullptr, true, drag->Source, drag->Payloads});
+    return;
+  }
+  if (FGapRow != nullptr)
     RowDragDrop(FGapRow, *drag);
 }
 
