@@ -245,7 +245,6 @@ class TMusicForm : public TForm {
   // playing one) or closes it; both footers swap INFO and HIDE, the lists fit what is left.
   void ShowInfoPanel(bool show);
   bool InfoPanelShown() const noexcept;
-  // An open panel turns to a track that starts playing.
 
  private:
   void ConnectInfoPanel();
