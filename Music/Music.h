@@ -119,7 +119,7 @@ class TMusicForm : public TForm {
   // first be so. Nothing in the other modes.
   void IdleCheck(std::uint64_t now);
   // The list holding the keyboard focus of the browser; null for none.
-  TMusicListViewEx* FocusedList() const noexcept;
+  TMusicListViewEx* ListWithFocus() const noexcept;
   // The clock the lists' slides between modes run on (tests drive their own).
   void SetSlideClock(std::function<std::uint64_t()> clock) { FSlideClock = std::move(clock); }
 

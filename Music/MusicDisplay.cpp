@@ -168,7 +168,7 @@ void TMusicForm::IdleCheck(std::uint64_t now)
   FTimer->AddTimer(nullptr, 0, due, LastUserInput + IdleHideDelay);
 }
 
-TMusicListViewEx* TMusicForm::FocusedList() const noexcept
+TMusicListViewEx* TMusicForm::ListWithFocus() const noexcept
 {
   if (FBrowserImage == nullptr) {
     return nullptr;
@@ -189,18 +189,18 @@ void TMusicForm::RefreshListFocus()
   }
   if (DisplayMode == HiddenMode) {
     // Nothing of the browser shows: no list keeps keys the user cannot see act.
-    if (FocusedList() != nullptr) {
+    if (ListWithFocus() != nullptr) {
       FBrowserImage->SetFocused(nullptr);
     }
     return;
   }
-  TMusicListViewEx* list = FocusedList();
+  TMusicListViewEx* list = ListWithFocus();
   if (list == nullptr || !list->Visible()) {
     list = FFirstList;
   }
   if (!list->Visible()) {
     // Covered by the scan panel: the keys are the panel's.
-    if (FocusedList() != nullptr) {
+    if (ListWithFocus() != nullptr) {
       FBrowserImage->SetFocused(nullptr);
     }
     return;

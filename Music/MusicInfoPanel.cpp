@@ -78,7 +78,7 @@ void TMusicForm::ShowInfoPanel(bool show)
     }
   }
   // The lists take what the panel leaves of the browser.
-  PresentLists();
+  PresentLists(DisplayMode);
   if (FBrowserImage != nullptr) {
     FBrowserImage->Invalidate();
   }

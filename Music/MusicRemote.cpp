@@ -312,7 +312,7 @@ void TMusicForm::NodeHostShown(TObject*)
   if (ScanPanel != 0) {
     ScanPanel = 0;
     PresentScanPanel();
-    PresentDisplay();
+    PresentDisplay(DisplayMode);
   }
   if (DisplayMode == 1 || DisplayMode == 3) {
     SetDisplayMode(2);

@@ -278,9 +278,9 @@ TEST_F(TMusicModesTest, TheShownListsKeepTheFocusAndTheFirstTakesItOtherwise)
 {
   TMusicListViewEx* first = Form->FirstList();
   TMusicListViewEx* second = Form->SecondList();
-  EXPECT_EQ(Form->FocusedList(), first) << "the browser came up in mode 2";
+  EXPECT_EQ(Form->ListWithFocus(), first) << "the browser came up in mode 2";
   Form->SetDisplayMode(3);
-  EXPECT_EQ(Form->FocusedList(), first);
+  EXPECT_EQ(Form->ListWithFocus(), first);
   Form->BrowserImage()->SetFocused(second->List());
   const struct {
     const char* Step;
@@ -300,7 +300,7 @@ TEST_F(TMusicModesTest, TheShownListsKeepTheFocusAndTheFirstTakesItOtherwise)
     if (c.Activate) {
       Application().OnActivate(nullptr);
     }
-    EXPECT_EQ(Form->FocusedList(), c.Focused);
+    EXPECT_EQ(Form->ListWithFocus(), c.Focused);
   }
 }
 
@@ -382,7 +382,7 @@ TEST_F(TMusicModesTest, TheScanPanelCoversOrNarrowsTheLists)
     if (Form->ScanPanel == 1) {
       EXPECT_LE(Form->FirstList()->Left() + Form->FirstList()->Width(), Form->ScanView()->Left());
     }
-    EXPECT_EQ(Form->FocusedList() != nullptr, c.Focused) << "no keys go to covered lists";
+    EXPECT_EQ(Form->ListWithFocus() != nullptr, c.Focused) << "no keys go to covered lists";
   }
 }
 
