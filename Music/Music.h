@@ -155,8 +155,8 @@ class TMusicForm : public TForm {
   // The first list until a row of the second one is played.
   TMusicListViewEx* ActiveList() const noexcept { return FActiveList != nullptr ? FActiveList : FFirstList; }
   void SetActiveList(TMusicListViewEx* list);
-  // The list whose selection Backspace and Delete act on: the one holding the browser's focus,
-  // else the first list with a selection; only a list that shows counts. Null for none.
+  // The list whose selection Backspace and Delete act on: the one holding the browser's focus
+  // when it has a selection, else the first list with one; only a list that shows counts.
   TMusicListViewEx* FocusedList() const;
   // Reloads both lists after the library changed; the first list's first visible row stays on
   // top, and the playing row stays in view when it was.

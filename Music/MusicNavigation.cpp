@@ -336,13 +336,17 @@ TMusicListViewEx* TMusicForm::FocusedList() const
   const bool covered = ScanPanel == 2;
   const bool firstShows = FFirstList != nullptr && DisplayMode != 0 && !covered;
   const bool secondShows = FSecondList != nullptr && DisplayMode == 3 && !covered;
+  // The list holding the focus wins when it has a selection; the focus alone does not hide a
+  // selection the user made in the other list (a list takes the focus as a mode shows it).
   if (FBrowserImage != nullptr) {
     for (const TOxaBitmap* node = FBrowserImage->Focused(); node != nullptr; node = node->Parent()) {
-      if (node == FFirstList) {
-        return firstShows ? FFirstList : nullptr;
-      }
-      if (node == FSecondList) {
-        return secondShows ? FSecondList : nullptr;
+      if (node == FFirstList || node == FSecondList) {
+        const bool shows = node == FFirstList ? firstShows : secondShows;
+        TMusicListViewEx* list = node == FFirstList ? FFirstList : FSecondList;
+        if (shows && list->List()->SelectedCount() > 0) {
+          return list;
+        }
+        break;
       }
     }
   }
@@ -360,6 +364,9 @@ void TMusicForm::StartItemOrWind()
   if (!Running) {
     return;
   }
+  // Shuffle starts on only with a start item to shuffle from; the stored "Random" (read as the
+  // controller connected) stays as it is.
+  FNavigator->Shuffle = FNavigator->Shuffle && !FStartItem.Empty();
   if (FStartItem.Empty() || FNavigator->CurrentItem.Empty()) {
     FNavigator->Wind();
     return;

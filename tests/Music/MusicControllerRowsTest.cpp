@@ -303,6 +303,11 @@ TEST_F(TMusicControllerRowsTest, DeleteTakesTheSelectionOfAListThatShows)
     };
     const std::vector<std::string> before = titles();
     TMusicListViewEx* first = form->FirstList();
+    // A mode change drops the lists' selections: the mode comes first.
+    form->SetDisplayMode(c.Mode);
+    if (form->ScanPanel != c.ScanPanel) {
+      form->ToggleScanPanel(c.ScanPanel != 0 ? c.ScanPanel : form->ScanPanel);
+    }
     for (const std::string& caption : c.Selected) {
       first->List()->Select(Row(first, caption));
     }
@@ -322,10 +327,6 @@ TEST_F(TMusicControllerRowsTest, DeleteTakesTheSelectionOfAListThatShows)
       for (const std::string& caption : c.SecondSelected) {
         form->SecondList()->List()->Select(Row(form->SecondList(), caption));
       }
-    }
-    form->SetDisplayMode(c.Mode);
-    if (form->ScanPanel != c.ScanPanel) {
-      form->ToggleScanPanel(c.ScanPanel != 0 ? c.ScanPanel : form->ScanPanel);
     }
     ASSERT_TRUE(Backspace(form));
     const std::vector<std::string> after = titles();
@@ -386,8 +387,9 @@ TEST_F(TMusicControllerRowsTest, AColourKeyInModeThreeSettlesTheSecondListAndSel
   TMusicListViewEx* second = form->SecondList();
   TMusicListLoader loader = form->ListLoader(second);
   ASSERT_EQ(loader.GroupRows().size(), 1u);
-  second->List()->Select(loader.GroupRows()[0]);
+  // A mode change drops the lists' selections: the mode comes first.
   form->SetDisplayMode(3);
+  second->List()->Select(loader.GroupRows()[0]);
   form->ShowInView(ViewAlbums);
   EXPECT_EQ(second->List()->SelectedCount(), 0) << "the second list's selection is dropped";
   TMusicListViewEx* first = form->FirstList();
@@ -396,8 +398,8 @@ TEST_F(TMusicControllerRowsTest, AColourKeyInModeThreeSettlesTheSecondListAndSel
   EXPECT_EQ(first->List()->Selected(0)->Caption(), "Fern");
   EXPECT_EQ(RowsWith(first, kRowPlaying), (std::vector<std::string>{"Fern"}));
   // Outside mode 3 the second list is left as it is.
-  second->List()->Select(form->ListLoader(second).GroupRows()[0]);
   form->SetDisplayMode(2);
+  second->List()->Select(form->ListLoader(second).GroupRows()[0]);
   form->ShowInView(ViewArtists);
   EXPECT_EQ(second->List()->SelectedCount(), 1);
 }
