@@ -48,7 +48,7 @@ struct TSpot {
 };
 constexpr TSpot StartButton{70, 168};
 constexpr TSpot EditPlaylistsButton{84, 723};
-constexpr TSpot NewPlaylistButton{845, 723};
+constexpr TSpot NewPlaylistButton{788, 723};
 constexpr TSpot DeleteButton{970, 723};
 // Over the first list's header caption: nothing there changes its look under the pointer.
 constexpr TSpot RestingPlace{300, 40};
