@@ -153,8 +153,7 @@ void TMusicForm::PlayerUpdateDatabase(TObject*)
   StatusText.clear();
   Screen().SetCursor(crDefault);
   if (FNavigator->CurrentItem.Empty()) {
-    // The next group is shown and made current; playing is the user's to start.
-    FNavigator->SelectNextGroup();
+    FNavigator->Wind();
   }
 }
 

@@ -368,8 +368,7 @@ void TMusicForm::StartItemOrWind()
   // controller connected) stays as it is.
   FNavigator->Shuffle = FNavigator->Shuffle && !FStartItem.Empty();
   if (FStartItem.Empty() || FNavigator->CurrentItem.Empty()) {
-    // Nothing to resume: the next group is shown and made current, nothing plays by itself.
-    FNavigator->SelectNextGroup();
+    FNavigator->Wind();
     return;
   }
   if (FNavigator->Shuffle) {
