@@ -326,13 +326,17 @@ void TMusicForm::ChooseStartItem(const std::vector<std::string>& arguments)
   if (DebugSwitch) {
     SetDisplayMode(2);
   }
-  // The last-played item and the roots (for the first scan) in one look at the settings file:
-  // each look takes and drops a lock file.
+  // The last-played item, the roots (for the first scan) and shuffle in one look at the settings
+  // file: each look takes and drops a lock file.
   TStringList lastPlayed;
   TStringList roots;
-  const TOptionTarget stored[] = {{TMusicOption::LastPlayed, &lastPlayed}, {TMusicOption::Roots, &roots}};
+  TStringList random;
+  const TOptionTarget stored[] = {{TMusicOption::LastPlayed, &lastPlayed},
+                                  {TMusicOption::Roots, &roots},
+                                  {TMusicOption::Random, &random}};
   ReadOptions(stored);
   FStartRootCount = roots.Count();
+  FNavigator->Shuffle = RandomOf(random);
   // Every existing file named on the command line is found in the library or added to it; the
   // last one is the command line's start item.
   TDbId argumentItem;

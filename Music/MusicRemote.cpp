@@ -26,7 +26,7 @@ void TMusicForm::ConnectController()
   FNavigationHost = MakeFormNavigationHost(*this);
   FNavigator = std::make_unique<TMusicNavigator>(*FNavigationHost, CurrentItem);
   FTimer = TComponent::Create<TOxaTimer>(*this);
-  FNavigator->Shuffle = FPlayer->Random();
+  // Shuffle is read with the start item's settings (one look at the settings file).
 
   FNode->OnOpen = MakeMethod<&TMusicForm::NodeOpen>(this);
   FNode->OnClose = MakeMethod<&TMusicForm::NodeClose>(this);

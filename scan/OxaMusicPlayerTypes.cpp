@@ -264,11 +264,16 @@ std::string GetCommonFilesPath()
   return ReadShellFolder(HKEY_LOCAL_MACHINE, CurrentVersionKey, "CommonFilesDir");
 }
 
+bool RandomOf(const TStringList& lines)
+{
+  return lines.Count() == 1 && lines[0] == "1";
+}
+
 bool ReadRandom()
 {
   TStringList lines;
   ReadOption(TMusicOption::Random, lines);
-  return lines.Count() == 1 && lines[0] == "1";
+  return RandomOf(lines);
 }
 
 void WriteRandom(bool on)

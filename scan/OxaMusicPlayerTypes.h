@@ -85,6 +85,8 @@ std::string GetCommonFilesPath();
 
 // "Random": on only when the list is exactly the one line "1".
 bool ReadRandom();
+// The stored "Random" lines read as the setting: on only as the one line "1".
+bool RandomOf(const TStringList& lines);
 void WriteRandom(bool on);
 
 // "LastPlayed": view, group and file ids, caption and order, one per line. The library check of
