@@ -12,6 +12,7 @@
 #include "platform/Windows.h"
 #include "platform/display/DisplayTesting.h"
 #include "scan/OxaMusicPlayerTypes.h"
+#include "tests/Music/FourTrackAlbum.h"
 #include "tests/support/DeclaredDrives.h"
 #include "tests/support/ProgramRun.h"
 #include "tools/make-test-media/TestMedia.h"
@@ -24,22 +25,8 @@ class TMusicBrowserTest : public ::testing::Test {
   void SetUp() override
   {
     setenv("OXA_AUDIO", "null:speed=10", 1);
-    const char* titles[] = {"Alpha", "Bravo", "Charlie", "Delta"};
-    const auto folder = Machine.DriveFolder('C') / "Music" / "Album";
-    std::filesystem::create_directories(folder);
-    for (int i = 0; i < 4; ++i) {
-      testmedia::TMp3Recipe recipe;
-      recipe.Audio.Milliseconds = 20000;
-      recipe.Id3v2 =
-          testmedia::TId3v2Fields{titles[i], "Band", "Record", "1999", "Rock", std::to_string(i + 1), ""};
-      testmedia::WriteMp3(folder / (std::string(titles[i]) + ".mp3"), recipe);
-    }
-    ASSERT_EQ(RunProgram(OXA_LIB_PROGRAM, {"db", "import", "C:\\Music"}).ExitCode, 0);
-    ResetSettingsFileName();
-    UseHeadlessDisplay(800, 600);
-    Application().Initialize();
-    Form = Application().CreateForm<TMusicForm>(std::vector<std::string>{"AFTERINSTALL"});
-    Application().ProcessMessages();
+    ASSERT_TRUE(ImportFourTrackAlbum(Machine));
+    Form = StartWindowAfterInstall();
     ASSERT_TRUE(Form->Running);
   }
   void TearDown() override

@@ -16,6 +16,7 @@
 #include "platform/display/DisplayTesting.h"
 #include "platform/display/Input.h"
 #include "scan/OxaMusicPlayerTypes.h"
+#include "tests/Music/FourTrackAlbum.h"
 #include "tests/support/DeclaredDrives.h"
 #include "tests/support/MessagePump.h"
 #include "tests/support/ProgramRun.h"
@@ -129,22 +130,8 @@ class TMusicModesTest : public ::testing::Test {
   void SetUp() override
   {
     setenv("OXA_AUDIO", "null", 1);
-    const auto folder = Machine.DriveFolder('C') / "Music" / "Album";
-    std::filesystem::create_directories(folder);
-    const char* titles[] = {"Alpha", "Bravo", "Charlie", "Delta"};
-    for (int i = 0; i < 4; ++i) {
-      testmedia::TMp3Recipe recipe;
-      recipe.Audio.Milliseconds = 20000;
-      recipe.Id3v2 =
-          testmedia::TId3v2Fields{titles[i], "Band", "Record", "1999", "Rock", std::to_string(i + 1), ""};
-      testmedia::WriteMp3(folder / (std::string(titles[i]) + ".mp3"), recipe);
-    }
-    ASSERT_EQ(RunProgram(OXA_LIB_PROGRAM, {"db", "import", "C:\\Music"}).ExitCode, 0);
-    ResetSettingsFileName();
-    UseHeadlessDisplay(800, 600);
-    Application().Initialize();
-    Form = Application().CreateForm<TMusicForm>(std::vector<std::string>{"AFTERINSTALL"});
-    Application().ProcessMessages();
+    ASSERT_TRUE(ImportFourTrackAlbum(Machine));
+    Form = StartWindowAfterInstall();
     ASSERT_TRUE(Form->Running);
     // Slides end at their first step unless a test watches them.
     Form->SetSlideClock([this] { return Now += 10000; });
