@@ -153,7 +153,8 @@ void TMusicForm::PlayerUpdateDatabase(TObject*)
   StatusText.clear();
   Screen().SetCursor(crDefault);
   if (FNavigator->CurrentItem.Empty()) {
-    FNavigator->Wind();
+    // The next group is shown and made current; playing is the user's to start.
+    FNavigator->SelectNextGroup();
   }
 }
 

@@ -368,7 +368,8 @@ void TMusicForm::StartItemOrWind()
   // controller connected) stays as it is.
   FNavigator->Shuffle = FNavigator->Shuffle && !FStartItem.Empty();
   if (FStartItem.Empty() || FNavigator->CurrentItem.Empty()) {
-    FNavigator->Wind();
+    // Nothing to resume: the next group is shown and made current, nothing plays by itself.
+    FNavigator->SelectNextGroup();
     return;
   }
   if (FNavigator->Shuffle) {

@@ -189,7 +189,7 @@ bool TMusicNavigator::StartGroupPass(int direction)
   return MoveGroup(direction);
 }
 
-bool TMusicNavigator::MoveGroup(int direction)
+bool TMusicNavigator::MoveGroup(int direction, bool play)
 {
   TDbIdList entries;
   int at = -1;
@@ -221,6 +221,9 @@ bool TMusicNavigator::MoveGroup(int direction)
     PlayedItems.Clear();
     FHost.ShowGroup(entry);
     FPass.Failures = 0;
+    if (!play) {
+      return true;
+    }
     if (StepThroughGroup(Shuffle ? RandomIndex() : 0)) {
       return true;
     }

@@ -100,6 +100,13 @@ class TMusicNavigator {
   bool Backward();
   bool Wind() { return StartGroupPass(1); }
   bool Rewind() { return StartGroupPass(-1); }
+  // "Wind" that only makes the next group with items current and shows it, playing nothing:
+  // for start-up and after an update took the current item away.
+  bool SelectNextGroup()
+  {
+    FPass = TPass();
+    return MoveGroup(1, false);
+  }
 
  private:
   struct TPass {
@@ -116,7 +123,7 @@ class TMusicNavigator {
   // is spent.
   bool StepThroughGroup(int first);
   bool StartGroupPass(int direction);
-  bool MoveGroup(int direction);
+  bool MoveGroup(int direction, bool play = true);
 
   TMusicNavigationHost& FHost;
   TPass FPass;

@@ -135,7 +135,10 @@ void TMusicForm::RemoteKey(TSourceKey key, std::int32_t extra)
       Rewind();
       break;
     case TRemoteAction::Play:
-      FPlayer->Resume() || FPlayer->PlayItem(FNavigator->CurrentItem, true);
+      // With only a group made current (start-up, after an update) play begins at its start.
+      FPlayer->Resume() ||
+          (FNavigator->CurrentItem.Empty() ? FNavigator->Forward()
+                                           : FPlayer->PlayItem(FNavigator->CurrentItem, true));
       break;
     case TRemoteAction::Stop:
       FPlayer->Stop();
