@@ -105,6 +105,9 @@ class TMachine {
   TMachine()
   {
     const std::string home = (FScratch.HostPath() / "home").string();
+    // The home folder is drive C:, and the library goes in its data folder: both must exist
+    // before the first look at the library's place, or that look settles on another folder.
+    std::filesystem::create_directories(FScratch.HostPath() / "home" / ".local");
     setenv("OXA_MACHINE", (FScratch.HostPath() / "machine").c_str(), 1);
     setenv("HOME", home.c_str(), 1);
     setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
