@@ -887,6 +887,16 @@ POINT TOxaBitmap::ScreenToPoint(POINT p) const
 
 // --- Hit testing ---
 
+bool TOxaBitmap::Showing() const noexcept
+{
+  for (const TOxaBitmap* node = this; node != nullptr; node = node->Parent()) {
+    if (!node->Visible()) {
+      return false;
+    }
+  }
+  return true;
+}
+
 bool TOxaBitmap::PtInNode(POINT p) const noexcept
 {
   return p.x >= 0 && p.y >= 0 && p.x < FWidth && p.y < FHeight;

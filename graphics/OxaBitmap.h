@@ -149,6 +149,8 @@ class TOxaBitmap : public TOxaPersistent {
   // --- Properties and inheritance ---
   bool Visible() const noexcept { return FVisible; }
   void SetVisible(bool value);
+  // Visible, and so is every node above it.
+  bool Showing() const noexcept;
   bool Buffered() const noexcept { return FBuffered; }
   void SetBuffered(bool value);
   bool Transparent() const noexcept { return FTransparent; }

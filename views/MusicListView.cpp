@@ -954,7 +954,7 @@ void TMusicListViewItem::Compose()
   if (Width() <= 0 || Height() <= 0) {
     return;
   }
-  if (List() != nullptr && Parent() == nullptr) {
+  if (List() != nullptr && (Parent() == nullptr || !List()->Showing())) {
     FComposePending = true;
     return;
   }

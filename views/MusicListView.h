@@ -418,9 +418,10 @@ class TMusicListViewItem : public TDisplayListViewItem {
   // Redraws the row's surface: frame, icon and flaps of the current state, the caption and, for
   // tracks, the number on the icon. A missing image leaves its place in the frame colour. A row
   // far from the view keeps no surface (see TMusicListView::RowInReach).
-  // A row of a list that is not placed in any node yet draws when it is first drawn or read
-  // (rows are usually sized before they are placed: composing each then cost a whole surface
-  // per row, with its text, for rows that mostly end up out of reach).
+  // A row of a list that is not placed in any node yet, or whose list is hidden, draws when it
+  // is first drawn or read (rows are usually sized before they are placed, and a list is
+  // filled hidden at start-up: composing each then cost a whole surface per row, with its
+  // text, for rows that mostly end up out of reach or never show).
   void Compose();
   bool Composed() const noexcept { return FComposed; }
   // Gives the surface back.
