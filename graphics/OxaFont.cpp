@@ -1,6 +1,7 @@
 // TOxaFont: its properties, the character table (glyphs and kerning pairs) and the names of
 // the characters' images.
 #include <algorithm>
+#include <new>
 #include <cctype>
 #include <charconv>
 
@@ -222,7 +223,7 @@ void TOxaFont::SetKerning(std::vector<std::string> value)
 {
   if (value != FKerning) {
     FKerning = std::move(value);
-    BuildKerning();
+    FKerningStale = true;
     Changed();
   }
 }
@@ -251,17 +252,34 @@ void TOxaFont::Loaded()
 
 void TOxaFont::BuildGlyphs()
 {
-  for (int c = 0; c < 256; ++c) {
-    TChar& entry = FChars[std::size_t(c)];
+  for (TChar& entry : FChars) {
     entry.Glyph = nullptr;
-    const std::string_view name = GlyphName(c);
-    if (FBitmaps != nullptr && !name.empty()) {
-      entry.Glyph = FBitmaps->Find(FPrefix + std::string(name) + FSuffix);
-    }
+    entry.Found = false;
   }
 }
 
-void TOxaFont::BuildKerning()
+TOxaBitmap* TOxaFont::Glyph(int code) const noexcept
+{
+  if (code < 0 || code >= 256) {
+    return nullptr;
+  }
+  TChar& entry = FChars[std::size_t(code)];
+  if (!entry.Found) {
+    const std::string_view name = GlyphName(code);
+    if (FBitmaps != nullptr && !name.empty()) {
+      try {
+        entry.Glyph = FBitmaps->Find(FPrefix + std::string(name) + FSuffix);
+      } catch (const std::bad_alloc&) {
+        // Without memory for the name the character is drawn as missing, and looked up again.
+        return nullptr;
+      }
+    }
+    entry.Found = true;
+  }
+  return entry.Glyph;
+}
+
+void TOxaFont::BuildKerning() const
 {
   for (TChar& entry : FChars) {
     entry.Kerns.clear();
@@ -344,6 +362,15 @@ std::int32_t TOxaFont::Kern(int prev, int cur) const noexcept
 {
   if (prev < 0 || prev > 255 || cur < 0 || cur > 255) {
     return 0;
+  }
+  if (FKerningStale) {
+    try {
+      BuildKerning();
+    } catch (const std::bad_alloc&) {
+      // Drawn without kerning for now; the pairs are built again on the next call.
+      return 0;
+    }
+    FKerningStale = false;
   }
   for (const auto& [code, value] : FChars[std::size_t(cur)].Kerns) {
     if (code == prev) {

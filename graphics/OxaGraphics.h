@@ -167,11 +167,9 @@ class TOxaFont : public TOxaGraphicsObject {
   bool Fallback() const noexcept { return FFallback; }
   void SetFallback(bool value);
 
-  // The glyph of a character code, null when the store has none.
-  TOxaBitmap* Glyph(int code) const noexcept
-  {
-    return code >= 0 && code < 256 ? FChars[std::size_t(code)].Glyph : nullptr;
-  }
+  // The glyph of a character code, null when the store has none. Looked up on first use: a
+  // store makes an image when it is first asked for, and most fonts draw few characters.
+  TOxaBitmap* Glyph(int code) const noexcept;
   // The adjustment for the pair (prev, cur), 0 when there is none.
   std::int32_t Kern(int prev, int cur) const noexcept;
   // The platform font's cell height as last read (0 before any read).
@@ -186,11 +184,13 @@ class TOxaFont : public TOxaGraphicsObject {
  private:
   struct TChar {
     TOxaBitmap* Glyph = nullptr;
+    bool Found = false;  // Glyph holds the lookup for the current store, prefix and suffix
     std::vector<std::pair<std::uint8_t, std::int32_t>> Kerns;
   };
 
   void BuildGlyphs();
-  void BuildKerning();
+  // Builds the pairs from the rules; done on the first Kern after the rules change.
+  void BuildKerning() const;
   void ReadMetrics();
   void StoreDestroyed(TObject* sender);
   void StoreChanged(TObject* sender);
@@ -215,7 +215,8 @@ class TOxaFont : public TOxaGraphicsObject {
   std::int32_t FLineSpacing = 0;
   std::int32_t FCharacterSpacing = 0;
   std::int32_t FTextHeight = 0;
-  std::array<TChar, 256> FChars{};
+  mutable std::array<TChar, 256> FChars{};
+  mutable bool FKerningStale = false;
   // Widths of platform-font pieces by pixel height, forgotten when the platform font changes.
   mutable std::map<std::pair<int, std::string>, std::int32_t> FPieceWidths;
 };
