@@ -1,5 +1,6 @@
 // TOxaBitmaps: the named image store and its Data blob.
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <memory>
 
@@ -90,7 +91,32 @@ int OxaCompareNames(std::string_view a, std::string_view b) noexcept
   return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
 }
 
-TOxaBitmaps::TOxaBitmaps(TComponent* owner) : TOxaChainedObject(owner), FOwned(NewList()) {}
+TOxaBitmaps::TOxaBitmaps(TComponent* owner)
+    : TOxaChainedObject(owner), FOwned(NewList()), FRevision(NextRevision())
+{
+}
+
+std::uint64_t TOxaBitmaps::NextRevision() noexcept
+{
+  static std::atomic<std::uint64_t> last{0};
+  return last.fetch_add(1, std::memory_order_relaxed) + 1;
+}
+
+TOxaStoreStamp::TOxaStoreStamp(const TOxaBitmaps* store) noexcept
+{
+  for (; store != nullptr; store = store->Parent()) {
+    if (FCount == Depth) {
+      FDeep = true;
+      return;
+    }
+    FLinks[FCount++] = {store, store->Revision()};
+  }
+}
+
+bool TOxaStoreStamp::operator==(const TOxaStoreStamp& other) const noexcept
+{
+  return !FDeep && !other.FDeep && FCount == other.FCount && FLinks == other.FLinks;
+}
 
 TOxaBitmaps::~TOxaBitmaps()
 {
@@ -115,7 +141,7 @@ void TOxaBitmaps::BitmapRemoved(TObject* object)
                                   [object](const TEntry& entry) { return entry.Bitmap == object; });
   if (found != FNames.end()) {
     FNames.erase(found);
-    ++FRevision;
+    Revise();
     Changed();
   }
 }
@@ -201,7 +227,7 @@ TOxaBitmap* TOxaBitmaps::Add(const std::string& name, const TOxaBitmap& bitmap)
   } else {
     FNames.insert(FNames.begin() + std::ptrdiff_t(at), TEntry{name, stored, 0});
   }
-  ++FRevision;
+  Revise();
   Changed();
   return stored;
 }
@@ -215,7 +241,7 @@ void TOxaBitmaps::Clear()
   FNames.clear();
   FBytes = {};
   FBytesKeeper.reset();
-  ++FRevision;
+  Revise();
   FClearing = true;
   old.reset();
   FClearing = false;
@@ -321,7 +347,7 @@ void TOxaBitmaps::ReadBytes(std::string_view bytes, std::shared_ptr<const std::s
   FNote = std::move(note);
   FBytes = bytes;
   FBytesKeeper = std::move(keeper);
-  ++FRevision;
+  Revise();
   FClearing = true;
   old.reset();
   FClearing = false;
@@ -387,7 +413,7 @@ void TOxaBitmaps::ReadData(TStream& stream)
   FNote = std::move(note);
   FBytes = {};
   FBytesKeeper.reset();
-  ++FRevision;
+  Revise();
   FClearing = true;
   list.reset();
   FClearing = false;

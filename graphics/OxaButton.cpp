@@ -541,9 +541,11 @@ bool TOxaButton::ImagesStale() const noexcept
   if (FImagesDirty) {
     return true;
   }
+  // Each lookup builds a name and searches the chain: only a changed chain can answer anew.
+  const bool storesChanged = TOxaStoreStamp(Bitmaps()) != FSourcesStamp;
   for (int s = 0; s < kOxaButtonStates; ++s) {
     const std::size_t i = std::size_t(s);
-    if (LookUp(Bitmaps(), FName, s) != FSources[i]) {
+    if (storesChanged && LookUp(Bitmaps(), FName, s) != FSources[i]) {
       return true;
     }
     const TOxaFont* font = Fonts() != nullptr ? Fonts()->Items(FStateFonts[i]) : nullptr;
@@ -582,6 +584,7 @@ void TOxaButton::RebuildImages()
       }
     }
     FImagesDirty = false;
+    FSourcesStamp = TOxaStoreStamp(Bitmaps());
     ApplyState();
   } catch (...) {
     --FRebuilding;

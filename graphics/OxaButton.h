@@ -208,6 +208,8 @@ class TOxaButton : public TOxaLabel {
   std::string FName;
   std::array<TOxaBitmap*, kOxaButtonStates> FImages{};
   std::array<TOxaBitmap*, kOxaButtonStates> FSources{};
+  // The store chain FSources were looked up in.
+  TOxaStoreStamp FSourcesStamp;
   std::array<TOxaFont*, kOxaButtonStates> FFontsUsed{};
   std::array<int, kOxaButtonStates> FStateFonts{0, 1, 2, 3, 4, 5};
   std::array<int, kOxaButtonStates> FStateColors{0, 1, 2, 3, 4, 5};

@@ -364,8 +364,28 @@ class TOxaBitmaps : public TOxaChainedObject {
   // The blob the entries not made yet are read from, and its owner when the store keeps a copy.
   std::string_view FBytes;
   std::shared_ptr<const std::string> FBytesKeeper;
-  std::uint64_t FRevision = 0;
+  std::uint64_t FRevision;
   bool FClearing = false;
+  // A revision no store has had: every change of every store takes a new one.
+  static std::uint64_t NextRevision() noexcept;
+  void Revise() noexcept { FRevision = NextRevision(); }
+};
+
+// The stores of a chain and their revisions at one moment. Images a follower looked up in the
+// chain are still the chain's while its stamp is unchanged, so the lookups need not be repeated
+// (revisions are unique among all stores, so a store freed and another made in its place never
+// match). A chain deeper than the stamp holds matches no stamp.
+class TOxaStoreStamp {
+ public:
+  TOxaStoreStamp() noexcept = default;
+  explicit TOxaStoreStamp(const TOxaBitmaps* store) noexcept;
+  bool operator==(const TOxaStoreStamp& other) const noexcept;
+
+ private:
+  static constexpr std::size_t Depth = 8;
+  std::array<std::pair<const TOxaBitmaps*, std::uint64_t>, Depth> FLinks{};
+  std::size_t FCount = 0;
+  bool FDeep = false;
 };
 
 // Case-insensitive (ASCII) ordering of store names: negative, 0 or positive.

@@ -1284,18 +1284,9 @@ void TMusicListView::ContentChanged()
 {
   // A store that is freed, replaced, inherited or edited reaches the list only as a content
   // change.
-  if (!FTablesBuilt || StoreImages() != FTableImages)
+  if (!FTablesBuilt || TOxaStoreStamp(Bitmaps()) != FTableStamp)
     ChangeBitmaps();
   TDisplayListView::ContentChanged();
-}
-
-std::vector<std::pair<const void*, std::uint64_t>> TMusicListView::StoreImages() const
-{
-  // The revision stands for the images: asking a store for each would make every one of them.
-  std::vector<std::pair<const void*, std::uint64_t>> images;
-  for (const TOxaBitmaps* store = Bitmaps(); store != nullptr; store = store->Parent())
-    images.emplace_back(store, store->Revision());
-  return images;
 }
 
 TOxaBitmap* TMusicListView::Checked(const std::string& name, int width, const char* method)
@@ -1321,7 +1312,7 @@ void TMusicListView::ChangeBitmaps()
   for (auto& kind : FIcons)
     kind.fill(nullptr);
   FFlaps.fill(nullptr);
-  FTableImages = StoreImages();
+  FTableStamp = TOxaStoreStamp(Bitmaps());
   FTablesBuilt = true;
   if (Bitmaps() == nullptr) {
     // No store is no fault: the rows draw without images until one is set.

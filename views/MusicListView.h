@@ -559,8 +559,8 @@ class TMusicListView : public TDisplayListView {
   // Every image of the store and its parents when the tables were built: an image replaced,
   // added or removed anywhere in the chain (or a parent dropped) rebuilds the tables, so they
   // never point at a freed image.
-  std::vector<std::pair<const void*, std::uint64_t>> StoreImages() const;
-  std::vector<std::pair<const void*, std::uint64_t>> FTableImages;
+  // The store chain the tables were built from.
+  TOxaStoreStamp FTableStamp;
   bool FTablesBuilt = false;
   TOxaBitmap* Checked(const std::string& name, int width, const char* method);
 

@@ -27,6 +27,7 @@
 #include "platform/Paths.h"
 #include "platform/Windows.h"
 #include "scan/OxaMusicPlayerTypes.h"
+#include "scan/OxaSearchOptions.h"
 
 namespace {
 
@@ -123,6 +124,9 @@ class TMachine {
     TStringList roots;
     roots.Add("C:\\Music\\");
     WriteOption(TMusicOption::Roots, roots);
+    // A library that has been scanned holds the file masks the first scan stored; without them
+    // every start would store them again.
+    TOxaSearchOptions{};
     if (!HostPathOf(GetDatabasePath(), FLibrary)) {
       throw std::runtime_error("no library folder");
     }
