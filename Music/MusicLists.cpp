@@ -1,7 +1,22 @@
 #include "Music/MusicLists.h"
 
 #include <algorithm>
+#include <type_traits>
+#include <typeinfo>
 #include <utility>
+
+namespace {
+
+// The list's nodes are rows and groups only, and a list holds thousands: a type check beats a
+// cast through the hierarchy (the group class is final).
+template <class TNode>
+auto* AsGroup(TNode* node) noexcept
+{
+  using TGroup = std::conditional_t<std::is_const_v<TNode>, const TMusicListGroup, TMusicListGroup>;
+  return node != nullptr && typeid(*node) == typeid(TMusicListGroup) ? static_cast<TGroup*>(node) : nullptr;
+}
+
+}  // namespace
 
 TMusicListGroup::TMusicListGroup(TOxaObjects* parentList, TMusicListViewItem* head)
     : TOxaBitmap(parentList), FHead(head)
@@ -44,7 +59,7 @@ std::vector<TMusicListViewItem*> TMusicListLoader::GroupRows() const
   std::vector<TMusicListViewItem*> rows;
   TOxaBitmap* panel = FList.Panel();
   for (int i = 0; i < panel->ChildCount(); ++i) {
-    if (auto* group = dynamic_cast<TMusicListGroup*>(panel->Children(i))) {
+    if (auto* group = AsGroup(panel->Children(i))) {
       rows.push_back(group->Head());
     }
   }
@@ -61,7 +76,7 @@ TMusicListGroup* TMusicListLoader::GroupOf(const TMusicListViewItem* head) noexc
   if (index < 0 || index + 1 >= panel->ChildCount()) {
     return nullptr;
   }
-  auto* group = dynamic_cast<TMusicListGroup*>(panel->Children(index + 1));
+  auto* group = AsGroup(panel->Children(index + 1));
   return group != nullptr && group->Head() == head ? group : nullptr;
 }
 
@@ -190,7 +205,7 @@ TMusicListViewItem* TMusicListLoader::MarkPlaying(const TDbId& current, bool act
   FList.SetActiveRow(row);
   TMusicListViewItem* currentHead = nullptr;
   if (row != nullptr) {
-    if (auto* group = dynamic_cast<TMusicListGroup*>(row->Parent())) {
+    if (auto* group = AsGroup(row->Parent())) {
       currentHead = group->Head();
     }
   }
@@ -249,7 +264,7 @@ int TMusicListLoader::RowTop(const TOxaBitmap* row) noexcept
     return 0;
   }
   const TOxaBitmap* parent = row->Parent();
-  return row->Top() + (dynamic_cast<const TMusicListGroup*>(parent) != nullptr ? parent->Top() : 0);
+  return row->Top() + (AsGroup(parent) != nullptr ? parent->Top() : 0);
 }
 
 TMusicListViewItem* TMusicListLoader::FirstVisibleRow() const
@@ -319,7 +334,7 @@ void TMusicListLoader::Stack()
   for (int i = 0; i < panel->ChildCount(); ++i) {
     TOxaBitmap* child = panel->Children(i);
     int height = kMusicRowHeight;
-    if (auto* group = dynamic_cast<TMusicListGroup*>(child)) {
+    if (auto* group = AsGroup(child)) {
       height = group->Open() ? group->ChildCount() * kMusicRowHeight : 0;
       // The rows of a closed group take neither room nor the mouse.
       if (group->Visible() != group->Open()) {

@@ -14,7 +14,7 @@
 using TMusicListItemsSource = std::function<bool(const TDbId& group, TDbIdList& items)>;
 
 // The node under a group row holding the group's rows.
-class TMusicListGroup : public TOxaBitmap {
+class TMusicListGroup final : public TOxaBitmap {
  public:
   TMusicListGroup(TOxaObjects* parentList, TMusicListViewItem* head);
   TMusicListViewItem* Head() const noexcept { return FHead; }
