@@ -215,12 +215,13 @@ std::uint32_t TOxaIpc::RegisterClient(std::uint32_t clientId, const std::vector<
       body.SetHeader(header);
     }
     Notify(clientId, 0, 0, nullptr, ConfiguredId(nkClientAttach));
-    // Whoever waits in Exists for this client wakes now.
+    // Whoever waits in Exists for this client wakes now. A waiter makes the event under the bus
+    // lock, held here: without the event nobody waits, and none is made only to be dropped.
     TOxaEvent event;
-    bool existed = false;
-    event.Open(OxaIpcClientEventName(FGroup, clientId), true, existed, false);
-    event.SetEvent();
-    event.Close();
+    if (event.OpenExisting(OxaIpcClientEventName(FGroup, clientId))) {
+      event.SetEvent();
+      event.Close();
+    }
     return record;
   });
 }

@@ -111,6 +111,24 @@ void TOxaEvent::Open(const std::string& name, bool manualReset, bool& existed, b
   FOpen = true;
 }
 
+bool TOxaEvent::OpenExisting(const std::string& name)
+{
+  if (FOpen) {
+    throw EOxaAlreadyOpen("Already open");
+  }
+  HANDLE handle = OpenEventA(EVENT_MODIFY_STATE | SYNCHRONIZE, FALSE, name.c_str());
+  if (handle == nullptr) {
+    if (GetLastError() == ERROR_FILE_NOT_FOUND) {
+      return false;
+    }
+    RaiseLastOSError();
+  }
+  FHandle = handle;
+  FName = name;
+  FOpen = true;
+  return true;
+}
+
 void TOxaEvent::SetEvent()
 {
   if (!FOpen) {

@@ -69,6 +69,8 @@ class TOxaEvent : public TObject {
   // Creates or opens the event called name (private when empty); manualReset and initialState
   // apply only when it is created here.
   void Open(const std::string& name, bool manualReset, bool& existed, bool initialState);
+  // Opens the event called name only when it exists; false (and still closed) when it does not.
+  bool OpenExisting(const std::string& name);
   void SetEvent();
   // True when the event was signalled within timeout milliseconds; false on time-out or failure.
   bool Wait(DWORD timeout);

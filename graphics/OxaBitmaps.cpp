@@ -177,7 +177,7 @@ TOxaBitmap* TOxaBitmaps::Made(const TEntry& entry) const
   // the entry then stays as it is for the next lookup.
   auto* bitmap = new TOxaBitmap(FOwned.get());  // owned by FOwned
   try {
-    TBytesStream stream(FBytes.substr(entry.Offset));
+    TBytesStream stream(entry.Record);
     bitmap->LoadFromStream(stream);
   } catch (...) {
     FreeObject(bitmap);
@@ -215,21 +215,47 @@ TOxaBitmap* TOxaBitmaps::Add(const std::string& name, const TOxaBitmap& bitmap)
     FreeObject(stored);
     throw;
   }
-  const std::size_t at = LowerBound(FNames, name);
-  if (at < FNames.size() && OxaCompareNames(FNames[at].Name, name) == 0) {
+  Store(TEntry{name, stored, {}});
+  return stored;
+}
+
+void TOxaBitmaps::AddFrom(const std::string& name, const TOxaBitmaps& source, int index)
+{
+  if (index < 0 || index >= source.Count()) {
+    throw EOxaFatal(ClassName() + ".AddFrom: Index out of bounds");
+  }
+  const TEntry& from = source.FNames[std::size_t(index)];
+  if (from.Bitmap != nullptr || &source == this) {
+    Add(name, *source.Made(from));
+    return;
+  }
+  if (name.size() > kOxaMaxStoreName) {
+    throw EOxaFatal(ClassName() + ".AddFrom: Name too long");
+  }
+  for (const auto& keeper : source.FKeepers) {
+    if (std::find(FKeepers.begin(), FKeepers.end(), keeper) == FKeepers.end()) {
+      FKeepers.push_back(keeper);
+    }
+  }
+  Store(TEntry{name, nullptr, from.Record});
+}
+
+void TOxaBitmaps::Store(TEntry entry)
+{
+  const std::size_t at = LowerBound(FNames, entry.Name);
+  if (at < FNames.size() && OxaCompareNames(FNames[at].Name, entry.Name) == 0) {
     TOxaBitmap* old = FNames[at].Bitmap;
-    FNames[at] = TEntry{name, stored, 0};
+    FNames[at] = std::move(entry);
     if (old != nullptr) {
       FClearing = true;
       FreeObject(old);
       FClearing = false;
     }
   } else {
-    FNames.insert(FNames.begin() + std::ptrdiff_t(at), TEntry{name, stored, 0});
+    FNames.insert(FNames.begin() + std::ptrdiff_t(at), std::move(entry));
   }
   Revise();
   Changed();
-  return stored;
 }
 
 void TOxaBitmaps::Clear()
@@ -239,8 +265,7 @@ void TOxaBitmaps::Clear()
   }
   std::unique_ptr<TOxaObjects> old = std::exchange(FOwned, NewList());
   FNames.clear();
-  FBytes = {};
-  FBytesKeeper.reset();
+  FKeepers.clear();
   Revise();
   FClearing = true;
   old.reset();
@@ -337,7 +362,7 @@ void TOxaBitmaps::ReadBytes(std::string_view bytes, std::shared_ptr<const std::s
       // What the image itself raises when a stream is read.
       throw EOxaFatal("TOxaBitmap.LoadFromStream: Invalid graphic format");
     }
-    names.push_back(TEntry{std::move(name), nullptr, at});
+    names.push_back(TEntry{std::move(name), nullptr, bytes.substr(at, std::size_t(length))});
     at += std::size_t(length);
   }
 
@@ -345,8 +370,10 @@ void TOxaBitmaps::ReadBytes(std::string_view bytes, std::shared_ptr<const std::s
   std::unique_ptr<TOxaObjects> old = std::exchange(FOwned, NewList());
   FNames = std::move(names);
   FNote = std::move(note);
-  FBytes = bytes;
-  FBytesKeeper = std::move(keeper);
+  FKeepers.clear();
+  if (keeper) {
+    FKeepers.push_back(std::move(keeper));
+  }
   Revise();
   FClearing = true;
   old.reset();
@@ -403,7 +430,7 @@ void TOxaBitmaps::ReadData(TStream& stream)
       stream.SetPosition(start);
       throw;
     }
-    names.push_back(TEntry{std::move(name), bitmap, 0});
+    names.push_back(TEntry{std::move(name), bitmap, {}});
   }
 
   BeginUpdate();
@@ -411,8 +438,7 @@ void TOxaBitmaps::ReadData(TStream& stream)
   std::swap(list, FOwned);
   FNames = std::move(names);
   FNote = std::move(note);
-  FBytes = {};
-  FBytesKeeper.reset();
+  FKeepers.clear();
   Revise();
   FClearing = true;
   list.reset();

@@ -1,9 +1,9 @@
 // TOxaFont: its properties, the character table (glyphs and kerning pairs) and the names of
 // the characters' images.
 #include <algorithm>
-#include <new>
 #include <cctype>
 #include <charconv>
+#include <new>
 
 #include "graphics/OxaBitmap.h"
 #include "graphics/OxaGraphics.h"

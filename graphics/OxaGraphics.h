@@ -321,6 +321,9 @@ class TOxaBitmaps : public TOxaChainedObject {
   TOxaBitmap* Find(std::string_view name) const noexcept;
   // Stores a private copy under the name (replacing an image of the same name).
   TOxaBitmap* Add(const std::string& name, const TOxaBitmap& bitmap);
+  // Stores source's image at index under the name, as Add does; an image source has not made
+  // yet is stored as its record, made here on its first lookup (no copy is made twice).
+  void AddFrom(const std::string& name, const TOxaBitmaps& source, int index);
   void Clear();
   const std::string& Note() const noexcept { return FNote; }
   void SetNote(std::string value) { FNote = std::move(value); }
@@ -349,9 +352,12 @@ class TOxaBitmaps : public TOxaChainedObject {
     std::string Name;
     // Null until a store read from bytes makes the image.
     mutable TOxaBitmap* Bitmap = nullptr;
-    // Where the image's record starts in FBytes.
-    std::size_t Offset = 0;
+    // The image's record, while it is not made (and so long as it lies in bytes FKeepers or
+    // the program keep).
+    std::string_view Record;
   };
+  // Puts entry in its place by name, freeing the image of an entry it replaces.
+  void Store(TEntry entry);
 
   void BitmapRemoved(TObject* object);
   std::unique_ptr<TOxaObjects> NewList();
@@ -361,9 +367,9 @@ class TOxaBitmaps : public TOxaChainedObject {
   std::unique_ptr<TOxaObjects> FOwned;
   std::vector<TEntry> FNames;
   std::string FNote;
-  // The blob the entries not made yet are read from, and its owner when the store keeps a copy.
-  std::string_view FBytes;
-  std::shared_ptr<const std::string> FBytesKeeper;
+  // The owners of the blobs the entries not made yet are read from (none for bytes compiled
+  // into the program).
+  std::vector<std::shared_ptr<const std::string>> FKeepers;
   std::uint64_t FRevision;
   bool FClearing = false;
   // A revision no store has had: every change of every store takes a new one.

@@ -853,7 +853,7 @@ void TMusicListViewEx::SetActive(bool value)
             // Without the "G": "DELETEGN" answers as "DELETEN".
             const std::string plain =
                 name.substr(0, name.size() - suffix.size()) + std::string(suffix.substr(1));
-            FOwnStore->Add(plain, *FAssetStore->Bitmaps(i));
+            FOwnStore->AddFrom(plain, *FAssetStore, i);
             break;
           }
         }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <new>
 
 #include "framework/OxaUtils.h"
 #include "graphics/OxaImage.h"
@@ -1289,7 +1290,7 @@ void TMusicListView::ContentChanged()
   TDisplayListView::ContentChanged();
 }
 
-TOxaBitmap* TMusicListView::Checked(const std::string& name, int width, const char* method)
+TOxaBitmap* TMusicListView::Checked(const std::string& name, int width, const char* method) const
 {
   TOxaBitmap* image = Bitmaps() != nullptr ? Bitmaps()->Find(name) : nullptr;
   if (image == nullptr) {
@@ -1307,63 +1308,75 @@ void TMusicListView::ChangeBitmaps()
 {
   if (BeingDestroyed())
     return;
+  FTableStamp = TOxaStoreStamp(Bitmaps());
+  FTableStampTaken = true;
+  FTablesBuilt = false;
+  BuildTables();
+  for (int i = 0; i < ItemCount(); ++i)
+    if (auto* row = dynamic_cast<TMusicListViewItem*>(Items(i)))
+      row->Compose();
+}
+
+void TMusicListView::BuildTables() const noexcept
+{
+  if (FTablesBuilt)
+    return;
   for (auto& set : FDragInsert)
     set.fill(nullptr);
   for (auto& kind : FIcons)
     kind.fill(nullptr);
   FFlaps.fill(nullptr);
-  FTableStamp = TOxaStoreStamp(Bitmaps());
-  FTablesBuilt = true;
+  // No store is no fault: the rows draw without images until one is set.
   if (Bitmaps() == nullptr) {
-    // No store is no fault: the rows draw without images until one is set.
-    for (int i = 0; i < ItemCount(); ++i)
-      if (auto* row = dynamic_cast<TMusicListViewItem*>(Items(i)))
-        row->Compose();
+    FTablesBuilt = true;
     return;
   }
-
-  static constexpr const char* kSets[] = {"A", "B", "C", "D"};
-  for (int s = 0; s < 4; ++s) {
-    for (int step = 1; step <= 10; ++step) {
-      // The frames grow in height from step to step: only their width is fixed.
-      const std::string name = Format("DragInsert%s%d", kSets[s], step);
-      TOxaBitmap* image = Bitmaps() != nullptr ? Bitmaps()->Find(name) : nullptr;
-      if (image == nullptr)
-        TraceObject(this, Format("ChangeBitmaps: Icon \"%s\" does not exist", name));
-      else if (image->ImageWidth() != kMusicIconSize || image->ImageHeight() > kMusicIconSize)
-        TraceObject(this, Format("ChangeBitmaps: Icon \"%s\" invalid size", name));
-      else
-        FDragInsert[std::size_t(s)][std::size_t(step - 1)] = image;
-    }
-  }
-  for (int k = 0; k < kMusicListViewItemKindCount; ++k) {
-    const auto kind = static_cast<TMusicListViewItemKinds>(k);
-    const std::string prefix(MusicListViewKindPrefix(kind));
-    if (kind == TMusicListViewItemKinds::mlkTrack) {
-      for (std::size_t c = 0; c < kMusicListTrackIconCodes.size(); ++c) {
-        const std::string_view code = kMusicListTrackIconCodes[c];
-        const std::string name = Format("%s%sX%s", prefix, std::string(1, code[0]), std::string(1, code[2]));
-        FIcons[std::size_t(k)][c] = Checked(name, kMusicIconSize, "ChangeBitmaps");
-      }
-    } else {
-      for (std::size_t c = 0; c < kMusicListIconCodes.size(); ++c) {
-        const std::string_view code = kMusicListIconCodes[c];
-        const std::string name = Format("%s%s%s%s", prefix, std::string(1, code[0]), std::string(1, code[1]),
-                                        std::string(1, code[2]));
-        FIcons[std::size_t(k)][c] = Checked(name, kMusicIconSize, "ChangeBitmaps");
+  try {
+    static constexpr const char* kSets[] = {"A", "B", "C", "D"};
+    for (int s = 0; s < 4; ++s) {
+      for (int step = 1; step <= 10; ++step) {
+        // The frames grow in height from step to step: only their width is fixed.
+        const std::string name = Format("DragInsert%s%d", kSets[s], step);
+        TOxaBitmap* image = Bitmaps()->Find(name);
+        if (image == nullptr)
+          TraceObject(this, Format("ChangeBitmaps: Icon \"%s\" does not exist", name));
+        else if (image->ImageWidth() != kMusicIconSize || image->ImageHeight() > kMusicIconSize)
+          TraceObject(this, Format("ChangeBitmaps: Icon \"%s\" invalid size", name));
+        else
+          FDragInsert[std::size_t(s)][std::size_t(step - 1)] = image;
       }
     }
+    for (int k = 0; k < kMusicListViewItemKindCount; ++k) {
+      const auto kind = static_cast<TMusicListViewItemKinds>(k);
+      const std::string prefix(MusicListViewKindPrefix(kind));
+      if (kind == TMusicListViewItemKinds::mlkTrack) {
+        for (std::size_t c = 0; c < kMusicListTrackIconCodes.size(); ++c) {
+          const std::string_view code = kMusicListTrackIconCodes[c];
+          const std::string name =
+              Format("%s%sX%s", prefix, std::string(1, code[0]), std::string(1, code[2]));
+          FIcons[std::size_t(k)][c] = Checked(name, kMusicIconSize, "ChangeBitmaps");
+        }
+      } else {
+        for (std::size_t c = 0; c < kMusicListIconCodes.size(); ++c) {
+          const std::string_view code = kMusicListIconCodes[c];
+          const std::string name = Format("%s%s%s%s", prefix, std::string(1, code[0]),
+                                          std::string(1, code[1]), std::string(1, code[2]));
+          FIcons[std::size_t(k)][c] = Checked(name, kMusicIconSize, "ChangeBitmaps");
+        }
+      }
+    }
+    for (std::size_t f = 0; f < kMusicListFlapCodes.size(); ++f) {
+      const std::string_view code = kMusicListFlapCodes[f];
+      const std::string name =
+          Format("%s%s%s", std::string("FLAP-"), std::string(1, code[0]), std::string(1, code[1]));
+      // The flap table has always traced under this spelling; log readers match on it.
+      FFlaps[f] = Checked(name, kMusicFlapWidth, "ChangeBimaps");
+    }
+  } catch (const std::bad_alloc&) {
+    // Drawn without the images not found yet; the tables are built again on the next need.
+    return;
   }
-  for (std::size_t f = 0; f < kMusicListFlapCodes.size(); ++f) {
-    const std::string_view code = kMusicListFlapCodes[f];
-    const std::string name =
-        Format("%s%s%s", std::string("FLAP-"), std::string(1, code[0]), std::string(1, code[1]));
-    // The flap table has always traced under this spelling; log readers match on it.
-    FFlaps[f] = Checked(name, kMusicFlapWidth, "ChangeBimaps");
-  }
-  for (int i = 0; i < ItemCount(); ++i)
-    if (auto* row = dynamic_cast<TMusicListViewItem*>(Items(i)))
-      row->Compose();
+  FTablesBuilt = true;
 }
 
 RECT TMusicListView::EditBounds(const TDisplayListViewItem* row) const
@@ -1393,12 +1406,14 @@ TOxaBitmap* TMusicListView::Icon(TMusicListViewItemKinds kind, int state) const 
   const bool track = kind == TMusicListViewItemKinds::mlkTrack;
   const std::string code = MusicListViewIconCode(track, MusicListViewEntry(track, state));
   const int c = track ? CodeIndex(kMusicListTrackIconCodes, code) : CodeIndex(kMusicListIconCodes, code);
+  BuildTables();
   return c < 0 ? nullptr : FIcons[std::size_t(k)][std::size_t(c)];
 }
 
 TOxaBitmap* TMusicListView::Flap(std::string_view code) const noexcept
 {
   const int f = CodeIndex(kMusicListFlapCodes, code);
+  BuildTables();
   return f < 0 ? nullptr : FFlaps[std::size_t(f)];
 }
 
@@ -1406,5 +1421,6 @@ TOxaBitmap* TMusicListView::DragInsert(int set, int step) const noexcept
 {
   if (set < 0 || set >= 4 || step < 1 || step > 10)
     return nullptr;
+  BuildTables();
   return FDragInsert[std::size_t(set)][std::size_t(step - 1)];
 }

@@ -514,8 +514,9 @@ class TMusicListView : public TDisplayListView {
   explicit TMusicListView(TOxaObjects* parentList = nullptr);
 
   // Rebuilds the icon, flap and drag-insert tables from the store, tracing missing and
-  // wrongly sized images (which are left out). Runs by itself whenever the list's store is
-  // set, inherited, freed or changes an image (its own or a parent store's).
+  // wrongly sized images (which are left out), and redraws the rows. Runs by itself whenever
+  // the list's store is set, inherited, freed or changes an image (its own or a parent
+  // store's); on a hidden list the tables wait until they are first needed.
   void ChangeBitmaps();
 
   // Null when the store lacks the image or it has the wrong size.
@@ -556,16 +557,19 @@ class TMusicListView : public TDisplayListView {
   TMusicListViewHeader* FHeader;
   TMusicListViewHeader* FFooter;
   TMusicListViewScrollBar* FScrollBar;
-  // Every image of the store and its parents when the tables were built: an image replaced,
-  // added or removed anywhere in the chain (or a parent dropped) rebuilds the tables, so they
-  // never point at a freed image.
-  // The store chain the tables were built from.
+  // The store chain the tables are for: an image replaced, added or removed anywhere in the
+  // chain (or a parent dropped) drops the tables, so they never point at a freed image. A
+  // hidden list builds them when they are first asked for (a store set at start-up meets
+  // lists that nobody sees yet).
   TOxaStoreStamp FTableStamp;
-  bool FTablesBuilt = false;
-  TOxaBitmap* Checked(const std::string& name, int width, const char* method);
+  bool FTableStampTaken = false;
+  mutable bool FTablesBuilt = false;
+  void BuildTables() const noexcept;
+  TOxaBitmap* Checked(const std::string& name, int width, const char* method) const;
 
-  std::array<std::array<TOxaBitmap*, kMusicListIconCodes.size()>, kMusicListViewItemKindCount> FIcons{};
-  std::array<TOxaBitmap*, kMusicListFlapCodes.size()> FFlaps{};
-  std::array<std::array<TOxaBitmap*, 10>, 4> FDragInsert{};
+  mutable std::array<std::array<TOxaBitmap*, kMusicListIconCodes.size()>, kMusicListViewItemKindCount>
+      FIcons{};
+  mutable std::array<TOxaBitmap*, kMusicListFlapCodes.size()> FFlaps{};
+  mutable std::array<std::array<TOxaBitmap*, 10>, 4> FDragInsert{};
   mutable TOwnedObject<TOxaFont> FTextFont;
 };
