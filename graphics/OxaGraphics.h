@@ -322,7 +322,8 @@ class TOxaBitmaps : public TOxaChainedObject {
   // Stores a private copy under the name (replacing an image of the same name).
   TOxaBitmap* Add(const std::string& name, const TOxaBitmap& bitmap);
   // Stores source's image at index under the name, as Add does; an image source has not made
-  // yet is stored as its record, made here on its first lookup (no copy is made twice).
+  // yet is stored as its record (so in its own pixel format, where Add's copy is 24-bit), made
+  // here on its first lookup: no image is made twice.
   void AddFrom(const std::string& name, const TOxaBitmaps& source, int index);
   void Clear();
   const std::string& Note() const noexcept { return FNote; }

@@ -1285,8 +1285,21 @@ void TMusicListView::ContentChanged()
 {
   // A store that is freed, replaced, inherited or edited reaches the list only as a content
   // change.
-  if (!FTablesBuilt || TOxaStoreStamp(Bitmaps()) != FTableStamp)
-    ChangeBitmaps();
+  if (BeingDestroyed()) {
+    TDisplayListView::ContentChanged();
+    return;
+  }
+  const TOxaStoreStamp stamp(Bitmaps());
+  if (!FTableStampTaken || stamp != FTableStamp) {
+    FTableStamp = stamp;
+    FTableStampTaken = true;
+    FTablesBuilt = false;
+    if (Showing())
+      BuildTables();
+    for (int i = 0; i < ItemCount(); ++i)
+      if (auto* row = dynamic_cast<TMusicListViewItem*>(Items(i)))
+        row->Compose();
+  }
   TDisplayListView::ContentChanged();
 }
 

@@ -1,8 +1,12 @@
 // Clients inside one member: registering, the record images, broadcasts by type, properties,
 // the debug monitor's copies, full queues, failed posts, damaged sizes and misuse.
 
+#include <chrono>
 #include <cstring>
+#include <thread>
 
+#include "OxaIPC/OxaIpcRecords.h"
+#include "platform/ObjectProbe.h"
 #include "tests/OxaIPC/OxaIpcClientSupport.h"
 
 namespace {
@@ -554,6 +558,27 @@ TEST_F(TClientTest, APostForAClientThatLeftIsStillCounted)
   leaving.reset();  // its detach announcement is posted to the sender
   EXPECT_EQ(ProcessRecord(Ipc().ProcessOffset()).Pending, 2u);
   EXPECT_TRUE(PumpUntil([&] { return ProcessRecord(Ipc().ProcessOffset()).Pending == 0; }, 2000));
+}
+
+TEST_F(TClientTest, RegisteringWakesWhoWaitsAndMakesNoEventForNobody)
+{
+  ASSERT_TRUE(Ipc().Open(false));
+  TRecorder alone(Ipc(), "Alone");
+  ASSERT_TRUE(alone.Client.Registered());
+  EXPECT_FALSE(TObjectProbe(OxaIpcClientEventName(Ipc().Group(), Ipc().NameToId("Alone"))).Exists());
+
+  // A wait on a bus object of its own, as another process would wait.
+  TOxaIpc other(nullptr);
+  ASSERT_TRUE(other.Open(false));
+  bool found = false;
+  std::thread waiter([&] { found = other.Exists(other.NameToId("Late"), 10000); });
+  const std::string event = OxaIpcClientEventName(Ipc().Group(), Ipc().NameToId("Late"));
+  ASSERT_TRUE(PumpUntil([&] { return TObjectProbe(event).Exists(); })) << "the waiter holds the event";
+  const auto start = std::chrono::steady_clock::now();
+  TRecorder late(Ipc(), "Late");
+  waiter.join();
+  EXPECT_TRUE(found);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << "woken, not timed out";
 }
 
 }  // namespace

@@ -209,4 +209,22 @@ TEST(TOxaEvent, ClosedOrOpenTwiceRaisesItsText)
   ExpectRaises<EOxaNotOpen>([&] { event.Wait(0); }, "Not open");
 }
 
+TEST(TOxaEvent, OpenExistingFindsOnlyALiveEvent)
+{
+  const TTempMachine machine;
+  TOxaEvent probe;
+  EXPECT_FALSE(probe.OpenExisting("OxaTest.Existing")) << "none made yet";
+  EXPECT_FALSE(probe.IsOpen());
+  TOxaEvent holder;
+  bool existed = false;
+  holder.Open("OxaTest.Existing", true, existed, false);
+  ASSERT_TRUE(probe.OpenExisting("OxaTest.Existing"));
+  ExpectRaises<EOxaAlreadyOpen>([&] { probe.OpenExisting("OxaTest.Existing"); }, "Already open");
+  probe.SetEvent();
+  EXPECT_TRUE(holder.Wait(0)) << "the same event";
+  probe.Close();
+  holder.Close();
+  EXPECT_FALSE(probe.OpenExisting("OxaTest.Existing")) << "gone with its last holder";
+}
+
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -293,6 +294,118 @@ TEST_F(TLazyStoreTest, ABlobCompiledInIsReadInPlace)
   EXPECT_EQ(Store->Note(), "in place");
   EXPECT_EQ(Store->Data(), compiled);
   EXPECT_EQ(Store->PendingCount(), 0);
+}
+
+TEST_F(TLazyStoreTest, AnImageTakenFromAnotherStoreIsMadeOnceFromItsRecord)
+{
+  auto source = std::make_unique<TOwnedObject<TOxaBitmaps>>(new TOxaBitmaps(nullptr));
+  (*source)->ReadData(Blob("", MixedRecords()));
+  TOxaBitmaps& from = **source;
+  ASSERT_NE(from.Find("C24"), nullptr);  // made in the source: taken as a copy
+
+  TCounter counter;
+  counter.Watch(*Store);
+  Store->AddFrom("taken-made", from, 2);
+  Store->AddFrom("taken-pending", from, 1);
+  Store->AddFrom("TAKEN-PENDING", from, 3);  // the same name: replaces
+  EXPECT_EQ(counter.Changes, 3);
+  counter.Unwatch(*Store);
+  EXPECT_EQ(Store->Count(), 2);
+  EXPECT_EQ(Store->PendingCount(), 1);
+  EXPECT_EQ(from.PendingCount(), 5) << "nothing more is made in the source";
+
+  // The images are the source's, whether copied or made from the shared record, and outlive
+  // the source and its bytes.
+  const std::string made = Saved(*from.Find("C24"));
+  const std::string pending = Saved(*from.Find("D32"));
+  source.reset();
+  ASSERT_NE(Store->Find("taken-made"), nullptr);
+  EXPECT_EQ(Saved(*Store->Find("taken-made")), made);
+  ASSERT_NE(Store->Find("taken-pending"), nullptr);
+  EXPECT_EQ(Saved(*Store->Find("taken-pending")), pending);
+  EXPECT_EQ(Store->PendingCount(), 0);
+}
+
+TEST_F(TLazyStoreTest, TakingFromAnotherStoreChecksIndexAndName)
+{
+  TOwnedObject<TOxaBitmaps> from(new TOxaBitmaps(nullptr));
+  from->ReadData(Blob("", MixedRecords()));
+  const std::string longest(kOxaMaxStoreName, 'N');
+  const struct {
+    const char* What;
+    std::string Name;
+    int Index;
+    const char* Message;
+  } cases[] = {
+      {"before the first", "x", -1, "TOxaBitmaps.AddFrom: Index out of bounds"},
+      {"the first", "x", 0, ""},
+      {"the last", "x", 5, ""},
+      {"past the last", "x", 6, "TOxaBitmaps.AddFrom: Index out of bounds"},
+      {"the longest name", longest, 1, ""},
+      {"a name one longer", longest + "N", 1, "TOxaBitmaps.AddFrom: Name too long"},
+  };
+  for (const auto& c : cases) {
+    TOwnedObject<TOxaBitmaps> store(new TOxaBitmaps(nullptr));
+    EXPECT_EQ(FatalText([&] { store->AddFrom(c.Name, *from, c.Index); }), c.Message) << c.What;
+    EXPECT_EQ(store->Count(), std::string(c.Message).empty() ? 1 : 0) << c.What;
+  }
+  // From itself: a copy under the new name.
+  from->AddFrom("copy", *from, 2);
+  ASSERT_NE(from->Find("copy"), nullptr);
+  EXPECT_EQ(Saved(*from->Find("copy")), Saved(*from->Find("C24")));
+}
+
+TEST_F(TLazyStoreTest, AStampMatchesWhileNoStoreOfTheChainChanges)
+{
+  TOwnedObject<TOxaBitmaps> parent(new TOxaBitmaps(nullptr));
+  Store->SetParent(parent.get());
+  Store->ReadData(Blob("", MixedRecords()));
+  const struct {
+    const char* What;
+    std::function<void()> Step;
+    bool Changes;
+  } steps[] = {
+      {"looking up (and making) images",
+       [&] {
+         EXPECT_NE(Store->Find("A8"), nullptr);
+         EXPECT_EQ(parent->Find("C24"), nullptr);
+       },
+       false},
+      {"a note", [&] { Store->SetNote("noted"); }, false},
+      {"adding to the parent", [&] { glyphs::AddGlyph(*parent, "P", 2, 0, 2); }, true},
+      {"replacing in the store", [&] { glyphs::AddGlyph(*Store, "A8", 2, 0, 2); }, true},
+      {"freeing an image", [&] { FreeObject(Store->Find("B16")); }, true},
+      {"dropping the parent", [&] { Store->SetParent(nullptr); }, true},
+      {"clearing", [&] { Store->Clear(); }, true},
+      {"clearing an empty store", [&] { Store->Clear(); }, false},
+      {"reading", [&] { Store->ReadStaticData(Blob("", MixedRecords())); }, true},
+  };
+  for (const auto& step : steps) {
+    const TOxaStoreStamp before(Store.get());
+    step.Step();
+    EXPECT_EQ(TOxaStoreStamp(Store.get()) != before, step.Changes) << step.What;
+  }
+  EXPECT_TRUE(TOxaStoreStamp(nullptr) == TOxaStoreStamp());
+
+  // A store made where a freed one was is not taken for it.
+  auto* first = new TOxaBitmaps(nullptr);
+  const TOxaStoreStamp old(first);
+  FreeObject(first);
+  TOwnedObject<TOxaBitmaps> second(new TOxaBitmaps(nullptr));
+  EXPECT_FALSE(TOxaStoreStamp(second.get()) == old);
+}
+
+TEST_F(TLazyStoreTest, AStampHoldsChainsOfEightStores)
+{
+  std::vector<std::unique_ptr<TOwnedObject<TOxaBitmaps>>> chain;
+  for (int depth = 1; depth <= 9; ++depth) {
+    chain.push_back(std::make_unique<TOwnedObject<TOxaBitmaps>>(new TOxaBitmaps(nullptr)));
+    if (depth > 1) {
+      (*chain[chain.size() - 2])->SetParent(chain.back()->get());
+    }
+    const TOxaBitmaps* head = chain.front()->get();
+    EXPECT_EQ(TOxaStoreStamp(head) == TOxaStoreStamp(head), depth <= 8) << depth;
+  }
 }
 
 }  // namespace

@@ -132,6 +132,34 @@ TEST_F(TFontTest, GlyphsFollowPrefixSuffixAndTheStore)
   EXPECT_EQ(Font->Glyph('A'), nullptr);
 }
 
+TEST_F(TFontTest, AFontMakesOnlyTheGlyphsItIsAskedFor)
+{
+  // A store read from bytes makes an image on its first lookup.
+  TOwnedObject<TOxaBitmaps> lazy(new TOxaBitmaps(nullptr));
+  lazy->ReadData(Store->Data());
+  const int pending = lazy->PendingCount();
+  ASSERT_GT(pending, 2);
+  Font->SetBitmaps(lazy.get());
+  Font->SetKerning({"ua.uy=-2"});
+  EXPECT_EQ(lazy->PendingCount(), pending);
+  ASSERT_NE(Font->Glyph('A'), nullptr);
+  EXPECT_EQ(Font->Glyph('A'), lazy->Find("UA"));
+  EXPECT_EQ(lazy->PendingCount(), pending - 1);
+  // Codes outside the table have no glyph and look nothing up.
+  for (const int code : {-1, 256}) {
+    EXPECT_EQ(Font->Glyph(code), nullptr) << code;
+  }
+  EXPECT_EQ(lazy->PendingCount(), pending - 1);
+  TOxaTextBlock block;
+  Font->Layout("AY", 0, block, 100, 100);
+  EXPECT_EQ(lazy->PendingCount(), pending - 3) << "Y, and the space words are measured by";
+  EXPECT_EQ(Font->Kern('A', 'Y'), -2);
+  // New rules are taken at the next kern.
+  Font->SetKerning({"ua.uy=3"});
+  EXPECT_EQ(Font->Kern('A', 'Y'), 3);
+  Font->SetBitmaps(nullptr);
+}
+
 TEST_F(TFontTest, LayoutTable)
 {
   // Glyphs: space 3, letters 5, "." 2; spacing 0 unless given.

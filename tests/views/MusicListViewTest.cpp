@@ -881,6 +881,42 @@ TEST_F(TMusicListViewTest, TablesFollowTheStoreWhetherSetInheritedOrFreed)
   List->SetParent(nullptr);
 }
 
+// A list filled while hidden (the browser at start-up) looks nothing up and draws no row until
+// it shows; then it looks exactly as if it had been drawn all along.
+TEST_F(TMusicListViewTest, AHiddenListDrawsWhenItFirstShows)
+{
+  const auto solid = SolidStore("ALB-212");
+  TOwnedObject<TOxaBitmaps> store(new TOxaBitmaps(nullptr));
+  store->ReadData(solid->Data());  // made on first lookup: the lookups can be counted
+  const int pending = store->PendingCount();
+  TTraceCapture trace;
+  List->SetVisible(false);
+  List->SetBounds(0, 0, 400, 600);
+  List->SetBitmaps(store.get());
+  TOxaBitmap* g = Group();
+  TMusicListViewItem* row = Row(g, 0, K::mlkAlbum);
+  row->SetBounds(0, 0, 400, kMusicRowHeight);
+  List->Select(row);
+  EXPECT_FALSE(row->Composed());
+  EXPECT_EQ(store->PendingCount(), pending);
+  EXPECT_EQ(trace.Log(), "");
+
+  // Shown (or read) the row draws, and the tables say then what the store lacks.
+  List->SetVisible(true);
+  const TOxaColor frame = row->GetPixel(0, 0);
+  EXPECT_TRUE(row->Composed());
+  EXPECT_LT(store->PendingCount(), pending);
+  EXPECT_NE(trace.Log().find("Icon \"ALB-212\" does not exist"), std::string::npos) << trace.Log();
+  EXPECT_EQ(row->GetPixel(kMusicRowMargin + 10, 10), frame) << "ALB-212 is missing";
+  EXPECT_EQ(row->GetPixel(kMusicRowMargin + kMusicIconSize + 10, 10), store->Find("FLAP-22")->GetPixel(1, 1));
+
+  // A hidden list asked for an image builds its tables then.
+  List->SetVisible(false);
+  store->Add("ALB-212", *store->Find("ALB-225"));
+  EXPECT_EQ(List->Icon(K::mlkAlbum, kRowSelected | kRowAcceptsClicks), store->Find("ALB-212"));
+  List->SetBitmaps(nullptr);
+}
+
 TEST_F(TMusicListViewTest, RowsDrawTheIconAndFlapsOfTheirState)
 {
   const auto store = SolidStore("ALB-212");
