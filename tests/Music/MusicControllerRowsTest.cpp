@@ -615,7 +615,18 @@ TEST_F(TMusicControllerRowsTest, StartUpKeepsTheStartItemOrShowsTheNextGroup)
 TEST_F(TMusicControllerRowsTest, AGroupMadeCurrentAtStartUpPlaysOnTheUsersFirstStep)
 {
   // The user's ways of starting music after a start that only showed the first group.
-  enum class TStep { Play, Go, StepUp, RandomThenPlay, ClickRow, ReturnOverRow, Wind, StepDown };
+  enum class TStep {
+    Play,
+    Go,
+    StepUp,
+    RandomThenPlay,
+    ClickRow,
+    ReturnOverRow,
+    Wind,
+    StepDown,
+    JumpThenPlay,
+    JumpThenDigit
+  };
   struct TCase {
     const char* Name;
     TStep Step;
@@ -631,6 +642,10 @@ TEST_F(TMusicControllerRowsTest, AGroupMadeCurrentAtStartUpPlaysOnTheUsersFirstS
       {"Return over a track row: that row", TStep::ReturnOverRow, "Dock", "Harbour"},
       {"Wind: the next group plays", TStep::Wind, "Elm", "Meadow"},
       {"StepDown: the previous group, wrapping", TStep::StepDown, "Q01", "Quarry"},
+      // A jump while nothing plays makes the group jumped to current.
+      {"\"m\" jumps to the meadow, then Play", TStep::JumpThenPlay, "Elm", "Meadow"},
+      // 10 of the quarry's 12 can follow "1": it plays after the entry's time-out.
+      {"\"q\" jumps to the quarry, then a lone \"1\"", TStep::JumpThenDigit, "Q01", "Quarry"},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Name);
@@ -677,6 +692,20 @@ TEST_F(TMusicControllerRowsTest, AGroupMadeCurrentAtStartUpPlaysOnTheUsersFirstS
         break;
       case TStep::StepDown:
         node->OnStepDown(node, 0, 0);
+        break;
+      case TStep::JumpThenPlay:
+      case TStep::JumpThenDigit:
+        form->TypeCharacter(c.Step == TStep::JumpThenPlay ? 'm' : 'q');
+        PumpUntil([&] { return !form->TypeAhead().Pending(); }, 3000);
+        EXPECT_EQ(ActiveGroup(form), c.Group);
+        ExpectNothingPlays(form);
+        if (c.Step == TStep::JumpThenPlay) {
+          node->OnPlay(node, 0, 0);
+        } else {
+          node->OnDigit(node, 0, 1);
+          EXPECT_TRUE(form->CurrentItem.Empty()) << "a second digit may follow";
+          PumpUntil([&] { return !form->TypeAhead().Pending(); }, 3000);
+        }
         break;
     }
     const std::string playing = form->CurrentItem.Caption;
