@@ -69,7 +69,8 @@ void TMusicForm::PublishTrack()
   }
   // The slider and the elapsed time start over with the new track (its length comes with it).
   TMusicView* view = FMusicViewPanel->View();
-  if (view->Player() != nullptr && item.Level() == TDbIdLevel::Item) {
+  // With no track left (an update took it away) the view empties rather than keep showing it.
+  if (view->Player() != nullptr && (item.Level() == TDbIdLevel::Item || item.Empty())) {
     view->DisplayTrack(item);
   }
   view->SetPlayPosition(0);

@@ -287,8 +287,11 @@ void TMusicForm::EntryTimeout(TOxaTimer*, std::int32_t, std::uint64_t)
   if (!Running) {
     return;
   }
-  const TEntryExpired expired =
-      FTypeAhead.Expire(!FNavigator->CurrentItem.Empty(), FNavigator->GroupItems.Count());
+  // A group made current with nothing playing yet (start-up, after an update) counts as current:
+  // a number then plays in it as one typed in full does.
+  const bool hasCurrent =
+      !FNavigator->CurrentItem.Empty() || FNavigator->CurrentGroup.Level() == TDbIdLevel::Group;
+  const TEntryExpired expired = FTypeAhead.Expire(hasCurrent, FNavigator->GroupItems.Count());
   switch (expired.Action) {
     case TEntryExpiry::Nothing:
       break;
@@ -358,7 +361,11 @@ void TMusicForm::JumpByName(const std::string& text)
   FNavigationHost->ShownGroups(entries, active);
   const std::vector<std::string> folded = FoldCaptions(entries.Items());
   const int found = FindByPrefix(folded, GroupJumpOrder(entries.Count(), active), text);
-  if (found >= 0) {
+  if (found < 0) {
+    return;
+  }
+  // While nothing plays the group jumped to is the one Play and the digits start.
+  if (!current.Empty() || !FNavigator->SelectGroup(entries.Get(found))) {
     FNavigationHost->ShowGroup(entries.Get(found));
   }
 }

@@ -183,6 +183,19 @@ bool TMusicNavigator::Backward()
   return MoveGroup(-1);
 }
 
+bool TMusicNavigator::SelectGroup(const TDbId& entry)
+{
+  TDbIdList items;
+  if (entry.Level() != TDbIdLevel::Group || !FHost.ListItems(entry, items) || items.Count() == 0) {
+    return false;
+  }
+  CurrentGroup = GroupOf(entry);
+  GroupItems = std::move(items);
+  PlayedItems.Clear();
+  FHost.ShowGroup(entry);
+  return true;
+}
+
 bool TMusicNavigator::StartGroupPass(int direction)
 {
   FPass = TPass();
@@ -208,18 +221,9 @@ bool TMusicNavigator::MoveGroup(int direction, bool play)
     } else {
       at = at <= 0 ? count - 1 : at - 1;
     }
-    const TDbId& entry = entries.Get(at);
-    if (entry.Level() != TDbIdLevel::Group) {
+    if (!SelectGroup(entries.Get(at))) {
       continue;
     }
-    TDbIdList items;
-    if (!FHost.ListItems(entry, items) || items.Count() == 0) {
-      continue;
-    }
-    CurrentGroup = GroupOf(entry);
-    GroupItems = std::move(items);
-    PlayedItems.Clear();
-    FHost.ShowGroup(entry);
     FPass.Failures = 0;
     if (!play) {
       return true;

@@ -107,6 +107,9 @@ class TMusicNavigator {
     FPass = TPass();
     return MoveGroup(1, false);
   }
+  // Makes a group entry current and shows it, playing nothing; false (and nothing changed) when
+  // it lists no items.
+  bool SelectGroup(const TDbId& entry);
 
  private:
   struct TPass {

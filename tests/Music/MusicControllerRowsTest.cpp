@@ -116,6 +116,40 @@ class TMusicControllerRowsTest : public ::testing::Test {
     return caption.substr(0, caption.find(" ("));
   }
   static bool Backspace(TMusicForm* form) { return form->HandleKey(VK_BACK, 0, GetTickCount()); }
+  // The window started with roots stored and no start item: a group is made current, nothing
+  // plays.
+  TMusicForm* StartWithoutItem()
+  {
+    TStringList roots;
+    roots.Add("C:\\Music");
+    WriteOption(TMusicOption::Roots, roots);
+    WriteOption(TMusicOption::LastPlayed, TStringList());
+    ResetSettingsFileName();
+    auto* form = Application().CreateForm<TMusicForm>(std::vector<std::string>{"DEBUG"});
+    Application().ProcessMessages();
+    return form;
+  }
+  // Nothing plays and nothing tells of a track: no mark, no track in the music view, an empty
+  // status for the host.
+  static void ExpectNothingPlays(TMusicForm* form)
+  {
+    EXPECT_TRUE(form->CurrentItem.Empty()) << form->CurrentItem.Caption;
+    EXPECT_TRUE(form->Player()->CurrentItem().Empty()) << form->Player()->CurrentItem().Caption;
+    EXPECT_EQ(RowsWith(form->FirstList(), kRowPlaying), std::vector<std::string>{});
+    EXPECT_EQ(form->MusicViewPanel()->View()->FileId(), -1);
+    EXPECT_EQ(form->Node()->Status.FormattedText(), "");
+  }
+  // Moves the pointer onto a row of the browser.
+  static void PointAt(TMusicForm* form, const TOxaBitmap* row)
+  {
+    POINT point{5, 5};
+    for (const TOxaBitmap* node = row; node != nullptr; node = node->Parent()) {
+      point.x += node->Left();
+      point.y += node->Top();
+    }
+    ClientToScreen(form->BrowserImage()->Handle(), &point);
+    SetCursorPos(point.x, point.y);
+  }
 
   TDeclaredMachine FMachine;
 };
@@ -528,7 +562,7 @@ TEST_F(TMusicControllerRowsTest, TheHostsDisplayClosesTheScanPanelAndLeavesModeT
   EXPECT_FALSE(form->HostDisplayOn);
 }
 
-TEST_F(TMusicControllerRowsTest, StartUpKeepsTheStartItemOrPlaysTheNextGroup)
+TEST_F(TMusicControllerRowsTest, StartUpKeepsTheStartItemOrShowsTheNextGroup)
 {
   // With roots stored the library is in use: no scan panel, the start item's rule applies.
   TStringList roots;
@@ -576,6 +610,151 @@ TEST_F(TMusicControllerRowsTest, StartUpKeepsTheStartItemOrPlaysTheNextGroup)
     Application().Initialize();
   }
   WriteRandom(false);
+}
+
+TEST_F(TMusicControllerRowsTest, AGroupMadeCurrentAtStartUpPlaysOnTheUsersFirstStep)
+{
+  // The user's ways of starting music after a start that only showed the first group.
+  enum class TStep {
+    Play,
+    Go,
+    StepUp,
+    RandomThenPlay,
+    ClickRow,
+    ReturnOverRow,
+    Wind,
+    StepDown,
+    JumpThenPlay,
+    JumpThenDigit
+  };
+  struct TCase {
+    const char* Name;
+    TStep Step;
+    const char* Plays;  // null: any track of the first group
+    const char* Group;  // the folder that becomes current
+  };
+  const TCase cases[] = {
+      {"remote Play: the group from its first track", TStep::Play, "Anchor", "Harbour"},
+      {"remote Go: the same", TStep::Go, "Anchor", "Harbour"},
+      {"StepUp: the group's first track", TStep::StepUp, "Anchor", "Harbour"},
+      {"Random on, then Play: a random track of the group", TStep::RandomThenPlay, nullptr, "Harbour"},
+      {"a click on a track row: that row", TStep::ClickRow, "Cedar", "Harbour"},
+      {"Return over a track row: that row", TStep::ReturnOverRow, "Dock", "Harbour"},
+      {"Wind: the next group plays", TStep::Wind, "Elm", "Meadow"},
+      {"StepDown: the previous group, wrapping", TStep::StepDown, "Q01", "Quarry"},
+      // A jump while nothing plays makes the group jumped to current.
+      {"\"m\" jumps to the meadow, then Play", TStep::JumpThenPlay, "Elm", "Meadow"},
+      // 10 of the quarry's 12 can follow "1": it plays after the entry's time-out.
+      {"\"q\" jumps to the quarry, then a lone \"1\"", TStep::JumpThenDigit, "Q01", "Quarry"},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TMusicForm* form = StartWithoutItem();
+    ASSERT_TRUE(form->Running);
+    ASSERT_EQ(form->ScanPanel, 0);
+    TMusicListViewEx* first = form->FirstList();
+    TMusicListLoader loader = form->ListLoader(first);
+    ASSERT_EQ(ActiveGroup(form), "Harbour");
+    ExpectNothingPlays(form);
+
+    TIpcVuDirAzuzo* node = form->Node();
+    switch (c.Step) {
+      case TStep::Play:
+        node->OnPlay(node, 0, 0);
+        break;
+      case TStep::Go:
+        node->OnGo(node, 0, 0);
+        break;
+      case TStep::StepUp:
+        node->OnStepUp(node, 0, 0);
+        break;
+      case TStep::RandomThenPlay:
+        node->OnRandom(node, 0, 0);
+        ASSERT_TRUE(form->Navigator().Shuffle);
+        node->OnPlay(node, 0, 0);
+        break;
+      case TStep::ClickRow:
+      case TStep::ReturnOverRow:
+        // The group made current is closed: the user opens it first.
+        loader.OpenGroup(loader.ActiveGroupRow(), false);
+        ASSERT_NE(Row(first, c.Plays), nullptr);
+        if (c.Step == TStep::ClickRow) {
+          form->ListItemClick(first->List(), Row(first, c.Plays), 0, 0, 0);
+        } else {
+          Application().ProcessMessages();
+          PointAt(form, Row(first, c.Plays));
+          ASSERT_TRUE(form->HandleKey(VK_RETURN, 0, GetTickCount()));
+          PumpUntil([&] { return !form->CurrentItem.Empty(); }, 3000);
+        }
+        break;
+      case TStep::Wind:
+        node->OnWind(node, 0, 0);
+        break;
+      case TStep::StepDown:
+        node->OnStepDown(node, 0, 0);
+        break;
+      case TStep::JumpThenPlay:
+      case TStep::JumpThenDigit:
+        form->TypeCharacter(c.Step == TStep::JumpThenPlay ? 'm' : 'q');
+        PumpUntil([&] { return !form->TypeAhead().Pending(); }, 3000);
+        EXPECT_EQ(ActiveGroup(form), c.Group);
+        ExpectNothingPlays(form);
+        if (c.Step == TStep::JumpThenPlay) {
+          node->OnPlay(node, 0, 0);
+        } else {
+          node->OnDigit(node, 0, 1);
+          EXPECT_TRUE(form->CurrentItem.Empty()) << "a second digit may follow";
+          PumpUntil([&] { return !form->TypeAhead().Pending(); }, 3000);
+        }
+        break;
+    }
+    const std::string playing = form->CurrentItem.Caption;
+    if (c.Plays != nullptr) {
+      EXPECT_EQ(playing, c.Plays);
+    } else {
+      EXPECT_TRUE(playing == "Anchor" || playing == "Buoy" || playing == "Cedar" || playing == "Dock")
+          << playing;
+      EXPECT_EQ(form->Navigator().PlayedItems.Count(), 1);
+    }
+    EXPECT_EQ(form->Player()->CurrentItem().Caption, playing) << "the player has it";
+    EXPECT_EQ(ActiveGroup(form), c.Group);
+    EXPECT_EQ(RowsWith(first, kRowPlaying), std::vector<std::string>{playing});
+    EXPECT_GE(form->MusicViewPanel()->View()->FileId(), 0) << "the music view shows it";
+    EXPECT_EQ(form->Node()->Status.FormattedText(), playing);
+    Application().DestroyComponents();
+    Application().Initialize();
+  }
+  WriteRandom(false);
+}
+
+TEST_F(TMusicControllerRowsTest, AnUpdateWithNothingPlayingMakesAGroupWithTracksCurrent)
+{
+  TMusicForm* form = StartWithoutItem();
+  ASSERT_TRUE(form->Running);
+  ASSERT_EQ(ActiveGroup(form), "Harbour");
+  // Finished scans while a group is current and nothing has played: the group stays.
+  for (int i = 0; i < 2; ++i) {
+    form->Player()->OnUpdateDatabase(form->Player());
+    EXPECT_EQ(ActiveGroup(form), "Harbour") << "scan " << i;
+    EXPECT_TRUE(form->Navigator().CurrentGroup.SameGroup(
+        form->ListLoader(form->FirstList()).ActiveGroupRow()->Payload()));
+    ExpectNothingPlays(form);
+  }
+  // The playing track's whole group hidden: nothing plays and nothing shows the track any more.
+  form->Node()->OnStepUp(form->Node(), 0, 0);
+  form->Node()->OnStepUp(form->Node(), 0, 0);
+  ASSERT_EQ(form->CurrentItem.Caption, "Buoy");
+  ASSERT_GE(form->MusicViewPanel()->View()->FileId(), 0);
+  TDbIdList harbour;
+  harbour.Add(form->Navigator().CurrentGroup);
+  form->DeleteItems(harbour);
+  ExpectNothingPlays(form);
+  // The next scan passes over the empty group to one with tracks and shows it, playing nothing.
+  form->Player()->OnUpdateDatabase(form->Player());
+  EXPECT_EQ(ActiveGroup(form), "Meadow");
+  ExpectNothingPlays(form);
+  form->Node()->OnPlay(form->Node(), 0, 0);
+  EXPECT_EQ(form->CurrentItem.Caption, "Elm");
 }
 
 }  // namespace

@@ -253,6 +253,80 @@ TEST_F(TMusicNavigatorTest, ASingleGroupIsFoundWithNothingCurrentAndTriedOnce)
   EXPECT_EQ(host.Tried, (std::vector<int>{11, 12}));
 }
 
+TEST_F(TMusicNavigatorTest, SelectingTheNextGroupShowsItAndPlaysNothing)
+{
+  struct TCase {
+    const char* Name;
+    int Current;           // the group made current before (0: none)
+    std::set<int> Empty;   // groups without items
+    bool NothingPlayable;  // no file can be opened (a drive unplugged)
+    int Selected;          // the group made current and shown (0: none, nothing changes)
+  };
+  const TCase cases[] = {
+      {"nothing current: the first group", 0, {}, false, 1},
+      {"the first group empty: the second", 0, {1}, false, 2},
+      {"after the current group", 2, {}, false, 3},
+      {"after the last group: the first again", 3, {}, false, 1},
+      {"only the current group has items: it again", 2, {1, 3}, false, 2},
+      {"every group empty: nothing", 0, {1, 2, 3}, false, 0},
+      {"nothing playable: the group all the same, no file opened", 0, {}, true, 1},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TFakeHost host;
+    host.AddGroup(1, {11, 12, 13});
+    host.AddGroup(2, {21, 22});
+    host.AddGroup(3, {31});
+    for (const int group : c.Empty) {
+      host.Groups[group].clear();
+    }
+    if (c.NothingPlayable) {
+      host.Unplayable = {11, 12, 13, 21, 22, 31};
+    }
+    TMusicNavigator navigator(host);
+    host.Navigator = &navigator;
+    navigator.CurrentGroup = c.Current != 0 ? host.Entries[static_cast<std::size_t>(c.Current - 1)] : TDbId();
+    navigator.PlayedItems.Add(Track(9, 99));
+    EXPECT_EQ(navigator.SelectNextGroup(), c.Selected != 0);
+    EXPECT_TRUE(host.Tried.empty());
+    EXPECT_TRUE(navigator.CurrentItem.Empty());
+    if (c.Selected == 0) {
+      EXPECT_EQ(navigator.CurrentGroup.GroupId, c.Current != 0 ? c.Current : -1);
+      EXPECT_TRUE(host.Shown.empty());
+      continue;
+    }
+    EXPECT_EQ(navigator.CurrentGroup.GroupId, c.Selected);
+    EXPECT_EQ(host.Shown, std::vector<int>{c.Selected});
+    EXPECT_EQ(navigator.GroupItems.Count(), static_cast<int>(host.Groups[c.Selected].size()));
+    EXPECT_EQ(navigator.PlayedItems.Count(), 0) << "a new group starts a fresh history";
+    // The user's first step plays the group from its start.
+    if (!c.NothingPlayable) {
+      EXPECT_TRUE(navigator.Forward());
+      EXPECT_EQ(host.Tried.at(0), host.Groups[c.Selected].front());
+    }
+  }
+}
+
+TEST_F(TMusicNavigatorTest, SelectingAGroupTakesOnlyAGroupWithItems)
+{
+  Start(1, 12);
+  TDbId view;
+  view.ViewId = ViewAlbums;
+  TDbId missing = Host.Entries[0];
+  missing.GroupId = 7;
+  Host.Groups[3].clear();
+  for (const TDbId& entry : {view, missing, Host.Entries[2]}) {
+    EXPECT_FALSE(Navigator.SelectGroup(entry));
+    EXPECT_EQ(Navigator.CurrentGroup.GroupId, 1) << "unchanged";
+    EXPECT_EQ(Navigator.GroupItems.Count(), 3);
+  }
+  EXPECT_TRUE(Host.Shown.empty());
+  EXPECT_TRUE(Navigator.SelectGroup(Host.Entries[1]));
+  EXPECT_EQ(Navigator.CurrentGroup.GroupId, 2);
+  EXPECT_EQ(Host.Shown, std::vector<int>{2});
+  EXPECT_TRUE(Host.Tried.empty());
+}
+
 TEST_F(TMusicNavigatorTest, WithoutAnyGroupNavigationEndsQuietly)
 {
   TFakeHost empty;
