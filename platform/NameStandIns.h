@@ -30,3 +30,6 @@ std::string WindowsMaskOf(std::string_view hostMask);
 bool WindowsNameMayHoldStandIns(std::string_view windowsName) noexcept;
 // The host name of one Windows name (no "\" in it): each stand-in back to its byte.
 std::string HostNameOf(std::string_view windowsName);
+// A Windows name as the user knows the file: its host name, with each control character shown as
+// U+FFFD. For display only; it names no file.
+std::string ShownNameOf(std::string_view windowsName);

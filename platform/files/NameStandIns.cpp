@@ -133,3 +133,18 @@ std::string HostNameOf(std::string_view windowsName)
   }
   return out;
 }
+
+std::string ShownNameOf(std::string_view windowsName)
+{
+  const std::string host = HostNameOf(windowsName);
+  std::string shown;
+  shown.reserve(host.size());
+  for (const char c : host) {
+    if (static_cast<std::uint8_t>(c) < 0x20) {
+      AppendUtf8(shown, 0xFFFD);
+    } else {
+      shown += c;
+    }
+  }
+  return shown;
+}

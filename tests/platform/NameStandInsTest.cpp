@@ -115,6 +115,13 @@ TEST(NameStandIns, StandInsThatNoHostNameNeedsStayThemselves)
   EXPECT_EQ(HostNameOf(StandIn(0x80) + StandIn(0xFF)), Bytes({0x80, 0xFF}));
 }
 
+TEST(NameStandIns, ShownNamesAreTheHostNamesWithoutControlCharacters)
+{
+  EXPECT_EQ(ShownNameOf("Live" + StandIn(':') + " 1999" + StandIn('?')), "Live: 1999?");
+  EXPECT_EQ(ShownNameOf("a" + StandIn(0x01) + StandIn(0x1F) + "\x7F"), "a\xEF\xBF\xBD\xEF\xBF\xBD\x7F");
+  EXPECT_EQ(ShownNameOf(StandIn(0xEF) + StandIn(0x80) + StandIn(0xBA)), StandIn(':'));
+}
+
 TEST(NameStandIns, EveryPairOfBytesComesBack)
 {
   for (unsigned first = 1; first < 256; ++first) {
