@@ -357,7 +357,11 @@ bool HostPathOfParsed(const TParsedPath& parsed, std::string& hostPath, const TD
     if (exact != "/") {
       exact += '/';
     }
-    exact += HostNameOf(name);
+    if (WindowsNameMayHoldStandIns(name)) {
+      exact += HostNameOf(name);
+    } else {
+      exact += name;  // the common case, without a copy
+    }
   }
   if (exactOnly) {
     if (exact.size() >= 4096) {
