@@ -7,7 +7,7 @@
 namespace {
 
 constexpr char32_t StandInBase = 0xF000;
-// Every stand-in is U+F000..U+F0FF, whose UTF-8 begins with this byte and no other sequence does.
+// Every stand-in is U+F000..U+F0FF, whose UTF-8 begins with this byte: a name without it holds none.
 constexpr std::uint8_t StandInLead = 0xEF;
 
 // The bytes a Windows name cannot hold as themselves.
