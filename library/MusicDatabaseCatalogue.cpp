@@ -10,6 +10,7 @@
 #include "library/LibraryCursors.h"
 #include "library/MusicDatabase.h"
 #include "library/PendingCounts.h"
+#include "platform/NameStandIns.h"
 #include "rtl/AnsiText.h"
 #include "rtl/FilePaths.h"
 #include "rtl/Utf8.h"
@@ -213,7 +214,8 @@ TDisplayTitle TMusicDatabase::DisplayTitle(const TMusicFileItem& item)
 {
   TDisplayTitle result;
   if (item.Title.empty() || item.Title == UnknownText) {
-    result.Title = ProperCase(ChangeFileExt(ExtractFileName(item.FileName), ""));
+    // Shown as the user named the file, not with the stand-ins of its Windows name.
+    result.Title = ProperCase(ShownNameOf(ChangeFileExt(ExtractFileName(item.FileName), "")));
     result.TagTitle = false;
   } else {
     result.Title = item.Title;

@@ -9,6 +9,7 @@
 #include "framework/OxaUtils.h"
 #include "library/LibraryCursors.h"
 #include "library/MusicDatabase.h"
+#include "platform/NameStandIns.h"
 #include "rtl/Format.h"
 #include "rtl/Utf8.h"
 
@@ -103,7 +104,9 @@ std::string TMusicDatabase::FolderCaption(std::string_view folderName)
     if (k > 0) {
       joined += ", ";
     }
-    joined += k + 1 == parts.size() ? CutToCodePoints(parts[k], MaxFolderCaptionPart) : parts[k];
+    // Each name as the user named the folder, not with the stand-ins of its Windows name.
+    const std::string shown = ShownNameOf(parts[k]);
+    joined += k + 1 == parts.size() ? CutToCodePoints(shown, MaxFolderCaptionPart) : shown;
   }
   return ProperCase(joined);
 }

@@ -3,8 +3,9 @@
 // last name may hold the wildcards "*" and "?" (matched without regard to case; "*.*" matches
 // every name, with or without a dot). Entries come in the host's directory order; a folder
 // other than a drive's root lists "." and ".." first. Links are followed to files; a link to a
-// folder is left out, so link cycles cannot trap a walk, and a name holding "\" (which no
-// Windows path could name) is left out as well.
+// folder is left out, so link cycles cannot trap a walk. A host name holding characters no
+// Windows name can hold is reported with stand-ins (NameStandIns.h), which every call taking a
+// path turns back; one whose Windows name would not fit cFileName is left out.
 
 #include "platform/Handles.h"
 #include "platform/WinTypes.h"

@@ -10,6 +10,9 @@
 // catches the rest. A path that starts with a single "/" is a host path (as tests, tools and
 // command lines give them) and stands for its Windows name, so every call taking a Windows path
 // takes a host path too.
+//
+// Names: a host name holding characters no Windows name can hold is named with stand-ins
+// (NameStandIns.h) both ways, so a path the walk reported always leads back to its host file.
 
 #include <string>
 #include <string_view>

@@ -4,7 +4,8 @@
 // where they are not (a name written under another locale). The wide form must carry both, so a
 // byte that is not part of well-formed UTF-8 travels as an unpaired low surrogate U+DC80..U+DCFF
 // (a UTF-16 name may hold such units, and no well-formed text produces one) and comes back as
-// the same byte.
+// the same byte. The stand-ins of names no Windows name can hold (NameStandIns.h) are well-formed
+// UTF-8 and pass through as the characters they are.
 
 #include <string>
 #include <string_view>

@@ -15,6 +15,7 @@
 #include "platform/FileDescriptor.h"
 #include "platform/HostErrors.h"
 #include "platform/LastError.h"
+#include "platform/NameStandIns.h"
 #include "platform/Paths.h"
 #include "platform/files/FileInfo.h"
 
@@ -590,7 +591,7 @@ BOOL MoveFileExA(const char* lpExistingFileName, const char* lpNewFileName, DWOR
     // The target resolved to the source itself: a change of letter case only. Rename to the name
     // exactly as given.
     const auto slash = to.find_last_of('/');
-    to = to.substr(0, slash + 1) + LastName(toFull);
+    to = to.substr(0, slash + 1) + HostNameOf(LastName(toFull));
     if (to == from) {
       return TRUE;
     }

@@ -14,11 +14,22 @@
 #include "platform/Files.h"
 #include "platform/HostErrors.h"
 #include "platform/LastError.h"
+#include "platform/NameStandIns.h"
 #include "platform/Paths.h"
 #include "platform/files/CaseFold.h"
 #include "platform/files/FileInfo.h"
+#include "platform/files/Utf8Sequences.h"
 
 namespace {
+
+// The bytes of the character at name[n]: "?" stands for one character, not one byte of it. A
+// byte that is not UTF-8 counts as a character.
+std::size_t CharacterLength(std::string_view name, std::size_t n) noexcept
+{
+  char32_t code = 0;
+  const std::size_t length = WellFormedUtf8At(name, n, code);
+  return length == 0 ? 1 : length;
+}
 
 bool MatchFolded(std::string_view name, std::string_view mask)
 {
@@ -28,7 +39,10 @@ bool MatchFolded(std::string_view name, std::string_view mask)
   std::size_t starMask = std::string_view::npos;
   std::size_t starName = 0;
   while (n < name.size()) {
-    if (m < mask.size() && (mask[m] == '?' || mask[m] == name[n])) {
+    if (m < mask.size() && mask[m] == '?') {
+      n += CharacterLength(name, n);
+      ++m;
+    } else if (m < mask.size() && mask[m] == name[n]) {
       ++n;
       ++m;
     } else if (m < mask.size() && mask[m] == '*') {
@@ -127,9 +141,19 @@ class TFindObject : public TKernelObject {
       }
     }
     while (const dirent* entry = ::readdir(FDir)) {
-      const std::string_view name(entry->d_name);
-      if (name == "." || name == ".." || name.find('\\') != std::string_view::npos ||
-          (!FMatchAll && !MatchesFoldedMask(name, FMask))) {
+      std::string_view name(entry->d_name);
+      if (name == "." || name == "..") {
+        continue;
+      }
+      std::string mapped;
+      if (HostNameNeedsStandIns(name)) {
+        mapped = WindowsNameOf(name);
+        if (mapped.size() >= MAX_PATH) {
+          continue;  // its Windows name would not fit cFileName, and a cut name finds nothing
+        }
+        name = mapped;
+      }
+      if (!FMatchAll && !MatchesFoldedMask(name, FMask)) {
         continue;
       }
       THostFileInfo info;
@@ -199,7 +223,10 @@ HANDLE FindFirstFileA(const char* lpFileName, WIN32_FIND_DATAA* lpFindFileData)
     if (!HostPathOf(full, host)) {
       return INVALID_HANDLE_VALUE;
     }
-    const std::string name = host.substr(host.find_last_of('/') + 1);
+    const std::string name = WindowsNameOf(std::string_view(host).substr(host.find_last_of('/') + 1));
+    if (name.size() >= MAX_PATH) {
+      return Fail(ERROR_FILENAME_EXCED_RANGE);
+    }
     if (!QueryHostFile(AT_FDCWD, host.c_str(), name, info)) {
       return Fail(errno == ENOENT ? ERROR_FILE_NOT_FOUND : Win32ErrorFromErrno(errno));
     }

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -11,6 +12,7 @@
 
 #include "platform/Drives.h"
 #include "platform/LastError.h"
+#include "platform/NameStandIns.h"
 #include "platform/files/CaseFold.h"
 
 namespace {
@@ -39,7 +41,10 @@ bool IsPlainHostPath(std::string_view path) noexcept
   return true;
 }
 
-std::string WindowsPathIn(std::string_view hostPath, const TDriveTable& drives)
+// With wildcardsInLastName (a host path given to a search), "*" and "?" in the last name stay
+// wildcards rather than becoming stand-ins.
+std::string WindowsPathIn(std::string_view hostPath, const TDriveTable& drives,
+                          bool wildcardsInLastName = false)
 {
   std::string host = IsPlainHostPath(hostPath) ? std::string(hostPath)
                                                : std::filesystem::path(hostPath).lexically_normal().string();
@@ -62,14 +67,28 @@ std::string WindowsPathIn(std::string_view hostPath, const TDriveTable& drives)
   if (best == nullptr) {
     return {};
   }
-  std::string rest =
-      best->Folder == "/" ? host.substr(1) : host.substr(std::min(host.size(), best->Folder.size() + 1));
-  for (char& c : rest) {
-    if (c == '/') {
-      c = '\\';
-    }
+  const std::string_view rest =
+      std::string_view(host).substr(best->Folder == "/" ? 1 : std::min(host.size(), best->Folder.size() + 1));
+  std::string windows = std::string(1, best->Letter) + ":\\";
+  if (!HostNameNeedsStandIns(rest)) {
+    windows += rest;
+    std::replace(windows.begin(), windows.end(), '/', '\\');
+    return windows;
   }
-  return std::string(1, best->Letter) + ":\\" + rest;
+  std::size_t start = 0;
+  while (start <= rest.size()) {
+    auto end = rest.find('/', start);
+    if (end == std::string_view::npos) {
+      end = rest.size();
+    }
+    if (start != 0) {
+      windows += '\\';
+    }
+    const auto name = rest.substr(start, end - start);
+    windows += wildcardsInLastName && end == rest.size() ? WindowsMaskOf(name) : WindowsNameOf(name);
+    start = end + 1;
+  }
+  return windows;
 }
 
 bool IsLetter(char c) noexcept
@@ -117,7 +136,8 @@ struct TParsedPath {
 
 bool ValidName(std::string_view name, bool wildcards)
 {
-  if (name.size() > kMaxPathNameLength) {
+  // The limit is the host's, so it counts each stand-in as the one byte it stands for.
+  if (name.size() > kMaxPathNameLength && HostNameOf(name).size() > kMaxPathNameLength) {
     return Fail(ERROR_FILENAME_EXCED_RANGE);
   }
   for (const char c : name) {
@@ -176,7 +196,7 @@ bool CurrentWindowsFolder(TParsedPath& folder, const TDriveTable& drives)
 // A path completed from the current folder may lead into the folder of a drive nested in the
 // current drive's (C: = the home folder inside Z: = "/"): it is named on that drive, as the same
 // host path given whole is, so one file does not get two names (and two library records).
-bool OnInnermostDrive(TParsedPath& path, bool wildcardsInLastName, const TDriveTable& drives)
+bool OnInnermostDrive(TParsedPath& path, const TDriveTable& drives)
 {
   const TDrive* current = nullptr;
   for (const auto& drive : drives) {
@@ -192,15 +212,21 @@ bool OnInnermostDrive(TParsedPath& path, bool wildcardsInLastName, const TDriveT
     if (host.back() != '/') {
       host += '/';
     }
-    host += name;
+    host += HostNameOf(name);
   }
   const std::string windows = WindowsPathIn(host, drives);
   if (windows.size() < 3 || windows[0] == path.Root[0]) {
     return true;
   }
+  // The names below the nested drive's folder are the path's own last names: they are kept as
+  // written (a mask stays a mask, stand-ins stay as given).
+  const auto below = std::string_view(windows).substr(3);
+  const std::size_t kept =
+      below.empty() ? 0 : static_cast<std::size_t>(std::count(below.begin(), below.end(), '\\')) + 1;
   path.Root = windows.substr(0, 2);
-  path.Names.clear();
-  return AddNames(std::string_view(windows).substr(2), path, wildcardsInLastName);
+  path.Names.erase(path.Names.begin(),
+                   path.Names.end() - static_cast<std::ptrdiff_t>(std::min(kept, path.Names.size())));
+  return true;
 }
 
 bool ParsePath(std::string_view input, TParsedPath& path, bool wildcardsInLastName, const TDriveTable& drives)
@@ -214,7 +240,7 @@ bool ParsePath(std::string_view input, TParsedPath& path, bool wildcardsInLastNa
   std::string text(input);
   if (text.size() > 1 && text[0] == '/' && text[1] != '/') {
     // A host path, as tests, tools and a command line hand in: its Windows name.
-    text = WindowsPathIn(text, drives);
+    text = WindowsPathIn(text, drives, wildcardsInLastName);
     if (text.empty()) {
       return Fail(ERROR_PATH_NOT_FOUND);
     }
@@ -260,8 +286,7 @@ bool ParsePath(std::string_view input, TParsedPath& path, bool wildcardsInLastNa
       TParsedPath current;
       if (CurrentWindowsFolder(current, drives) && current.Root == path.Root) {
         path.Names = current.Names;
-        return AddNames(rest, path, wildcardsInLastName) &&
-               OnInnermostDrive(path, wildcardsInLastName, drives);
+        return AddNames(rest, path, wildcardsInLastName) && OnInnermostDrive(path, drives);
       }
     }
     return AddNames(rest, path, wildcardsInLastName);
@@ -272,7 +297,7 @@ bool ParsePath(std::string_view input, TParsedPath& path, bool wildcardsInLastNa
   if (!rest.empty() && rest.front() == '\\') {
     path.Names.clear();
   }
-  return AddNames(rest, path, wildcardsInLastName) && OnInnermostDrive(path, wildcardsInLastName, drives);
+  return AddNames(rest, path, wildcardsInLastName) && OnInnermostDrive(path, drives);
 }
 
 // The entry of folder whose name equals name without regard to case, the first in directory
@@ -329,7 +354,14 @@ bool HostPathOfParsed(const TParsedPath& parsed, std::string& hostPath, const TD
   // The common case first: the path exists exactly as written, one lstat.
   std::string exact = folder;
   for (const auto& name : parsed.Names) {
-    exact += exact == "/" ? name : "/" + name;
+    if (exact != "/") {
+      exact += '/';
+    }
+    if (WindowsNameMayHoldStandIns(name)) {
+      exact += HostNameOf(name);
+    } else {
+      exact += name;  // the common case, without a copy
+    }
   }
   if (exactOnly) {
     if (exact.size() >= 4096) {
@@ -345,7 +377,7 @@ bool HostPathOfParsed(const TParsedPath& parsed, std::string& hostPath, const TD
   }
   std::string host = folder;
   for (std::size_t i = 0; i < parsed.Names.size(); ++i) {
-    const std::string& name = parsed.Names[i];
+    const std::string name = HostNameOf(parsed.Names[i]);
     const bool last = i + 1 == parsed.Names.size();
     const auto below = [&host](const std::string& child) {
       std::string path = host;

@@ -210,6 +210,14 @@ TEST_F(CatalogueTest, DisplayTitleComesFromTheTagOrTheTidiedFileName)
       {"C:\\Music\\my_song.mp3", "Unknown", "My Song", "M", false},
       {"C:\\Music\\the_beatles  -  help.mp3", "", "The Beatles - Help", "T", false},
       {"C:\\Music\\01_track (live).mp3", "Unknown", "01 Track (Live)", "0", false},
+      // The stand-ins of ":", "?" and a tab in a host name.
+      {"C:\\Music\\live\xEF\x80\xBA 1999\xEF\x80\xBF.mp3", "", "Live: 1999?", "L", false},
+      {"C:\\Music\\a\xEF\x80\x89"
+       "b.mp3",
+       "",
+       "A\xEF\xBF\xBD"
+       "b",
+       "A", false},
       {"C:\\Music\\a.mp3", "abc def", "abc def", "A", true},
       {"C:\\Music\\a.mp3", "\xC3\xA9lan", "\xC3\xA9lan", "\xC3\xA9", true},
       {"C:\\Music\\a.mp3", "unknown", "unknown", "U", true},

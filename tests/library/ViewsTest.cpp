@@ -106,6 +106,11 @@ TEST(ViewCaptionsTest, FolderCaptionsJoinTheComponentsTidied)
       {"music\\rock_n_roll\\live", "Music, Rock N Roll, Live"},
       {"a\\" + longPart, "A, X" + std::string(254, 'x')},
       {longPart + "\\b", "X" + std::string(299, 'x') + ", B"},
+      // The stand-ins of ":" and "\\" in host folder names; the latter is no separator.
+      {"music\\live\xEF\x80\xBA 1999", "Music, Live: 1999"},
+      {"AC\xEF\x81\x9C"
+       "DC\\live",
+       "AC\\DC, Live"},
   };
   for (const auto& [name, caption] : cases) {
     EXPECT_EQ(TMusicDatabase::FolderCaption(name), caption) << name;

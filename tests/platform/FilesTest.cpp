@@ -515,10 +515,27 @@ TEST(FindFiles, MasksFollowTheWin32Rule)
     const char* Mask;
     bool Matches;
   } cases[] = {
-      {"a.mp3", "*.*", true},   {"README", "*.*", true},    {"README", "*", true},
-      {"a.MP3", "*.mp3", true}, {"a.mp3x", "*.mp3", false}, {"ab.mp3", "?.mp3", false},
-      {"a.mp3", "?.mp3", true}, {"Ärger.mp3", "ä*", true},  {"abc", "a*c", true},
-      {"abcd", "a*c", false},   {"abc", "a*.*", true},      {"x.tar.gz", "*.gz", true},
+      {"a.mp3", "*.*", true},
+      {"README", "*.*", true},
+      {"README", "*", true},
+      {"a.MP3", "*.mp3", true},
+      {"a.mp3x", "*.mp3", false},
+      {"ab.mp3", "?.mp3", false},
+      {"a.mp3", "?.mp3", true},
+      {"Ärger.mp3", "ä*", true},
+      {"abc", "a*c", true},
+      {"abcd", "a*c", false},
+      {"abc", "a*.*", true},
+      {"x.tar.gz", "*.gz", true},
+      // "?" is one character, however many bytes it takes.
+      {"\xC3\xA9.mp3", "?.mp3", true},
+      {"\xE2\x80\x94.mp3", "?.mp3", true},
+      {"\xF0\x9F\x8E\xB5.mp3", "?.mp3", true},
+      {"\xC3\xA9\xC3\xA9.mp3", "?.mp3", false},
+      {"\xC3\xA9\xC3\xA9.mp3", "??.mp3", true},
+      {"\xE9.mp3", "?.mp3", true},
+      {"\xC3.mp3", "?.mp3", true},
+      {"\xC3\xA9", "?\xA9", false},
   };
   for (const auto& k : cases) {
     EXPECT_EQ(MatchesFileMask(k.Name, k.Mask), k.Matches) << k.Name << " " << k.Mask;

@@ -53,16 +53,28 @@ TEST_F(OxaLibPlayTest, AHostPathAndJsonAndSeek)
   EXPECT_NE(run.Output.find("\"result\":\"complete\""), std::string::npos);
 }
 
-TEST_F(OxaLibPlayTest, ANameThatIsNotUtf8Plays)
+TEST_F(OxaLibPlayTest, NamesThatAreNotUtf8OrHoldCharactersNoWindowsNameCanHoldPlay)
 {
-  fs::copy_file(Machine.DriveFolder('C') / "Music" / "song.mp3",
-                Machine.DriveFolder('C') / "Music" / "caf\xE9.mp3");
-  for (const std::string& file : {std::string("C:\\Music\\caf\xE9.mp3"),
-                                  (Machine.DriveFolder('C') / "Music" / "caf\xE9.mp3").string()}) {
-    SCOPED_TRACE(file);
-    const TProgramRun run = RunProgram(OXA_LIB_PROGRAM, {"play", file, "--json"});
-    EXPECT_EQ(run.ExitCode, 0) << run.Output;
-    EXPECT_NE(run.Output.find("\"result\":\"complete\""), std::string::npos) << run.Output;
+  // The Windows names carry ":" as U+F03A and "?" as U+F03F; the audio component gets them
+  // through its UTF-16 call.
+  const struct {
+    std::string Host;
+    std::string Windows;
+  } names[] = {
+      {"caf\xE9.mp3", "caf\xE9.mp3"},
+      {"Live: 1999?.mp3", "Live\xEF\x80\xBA 1999\xEF\x80\xBF.mp3"},
+      {"caf\xE9: live.mp3", "caf\xE9\xEF\x80\xBA live.mp3"},
+  };
+  for (const auto& name : names) {
+    fs::copy_file(Machine.DriveFolder('C') / "Music" / "song.mp3",
+                  Machine.DriveFolder('C') / "Music" / name.Host);
+    for (const std::string& file :
+         {"C:\\Music\\" + name.Windows, (Machine.DriveFolder('C') / "Music" / name.Host).string()}) {
+      SCOPED_TRACE(file);
+      const TProgramRun run = RunProgram(OXA_LIB_PROGRAM, {"play", file, "--json"});
+      EXPECT_EQ(run.ExitCode, 0) << run.Output;
+      EXPECT_NE(run.Output.find("\"result\":\"complete\""), std::string::npos) << run.Output;
+    }
   }
 }
 

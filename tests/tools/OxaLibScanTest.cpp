@@ -11,6 +11,7 @@
 #include "rtl/Registry.h"
 #include "scan/OxaMusicPlayerTypes.h"
 #include "scan/OxaSearchEngineWrapper.h"
+#include "tags/ID3Version2Tagger2.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/DeclaredDrives.h"
 #include "tests/support/Mp3Builder.h"
@@ -169,6 +170,41 @@ TEST_F(OxaLibScanTest, ADropScanMergesTheDroppedFolder)
   EXPECT_EQ(Summary(drop), R"({"found":1,"read":1,"unreadable":0,"added":1,"updated":0,"removed":0})");
   EXPECT_EQ(Option(TMusicOption::Roots), std::vector<std::string>{"C:\\Drop\\"});
   EXPECT_EQ(Option(TMusicOption::GreyDrives), std::vector<std::string>{"C:\\"});
+}
+
+TEST_F(OxaLibScanTest, NamesNoWindowsPathCanHoldAreScannedAndTaggedThroughTheirStandIns)
+{
+  // ":" is U+F03A, "?" U+F03F and "\\" U+F05C in the Windows names.
+  const std::string live = "C:\\Music\\Live\xEF\x80\xBA 1999\xEF\x80\xBF.mp3";
+  const std::string why =
+      "C:\\Music\\AC\xEF\x81\x9C"
+      "DC\\Why\xEF\x80\xBF.mp3";
+  PutMp3("Music/Live: 1999?.mp3", "Live");
+  PutMp3("Music/AC\\DC/Why?.mp3", "Why");
+
+  const TProgramRun full = OxaLib({"scan", "full", "--json"});
+  ASSERT_EQ(full.ExitCode, 0) << full.Output;
+  EXPECT_EQ(full.Output, R"({"found":2,"read":2,"unreadable":0,"added":2,"updated":0,"removed":0})"
+                         "\n");
+  const TProgramRun files = OxaLib({"db", "files"});
+  EXPECT_NE(files.Output.find(live), std::string::npos) << files.Output;
+  EXPECT_NE(files.Output.find(why), std::string::npos) << files.Output;
+
+  const TProgramRun read = OxaLib({"tags", live});
+  ASSERT_EQ(read.ExitCode, 0) << read.Output;
+  EXPECT_NE(read.Output.find("title: Live\n"), std::string::npos) << read.Output;
+  const TProgramRun written = OxaLib({"tags", "--set", "title=Live again", why});
+  ASSERT_EQ(written.ExitCode, 0) << written.Output;
+  const fs::path host = Machine.DriveFolder('C') / "Music/AC\\DC/Why?.mp3";
+  TID3Version2Tagger2 tag;
+  ASSERT_TRUE(tag.Load(host.string()));
+  EXPECT_EQ(tag.Title(), "Live again");
+  EXPECT_EQ(std::distance(fs::directory_iterator(host.parent_path()), {}), 1) << "no file left beside it";
+
+  const TProgramRun update = OxaLib({"scan", "update", "--json"});
+  ASSERT_EQ(update.ExitCode, 0) << update.Output;
+  EXPECT_EQ(update.Output, R"({"found":2,"read":1,"unreadable":0,"added":0,"updated":1,"removed":0})"
+                           "\n");
 }
 
 TEST_F(OxaLibScanTest, UsageErrorsAndAnOpenLibraryAreRefused)

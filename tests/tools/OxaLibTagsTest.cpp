@@ -115,6 +115,27 @@ TEST_F(OxaLibTagsTest, TakesWindowsPathsAsTheScanGivesThem)
   EXPECT_NE(set.Output.find("  artist: Drive C\n"), std::string::npos) << set.Output;
 }
 
+TEST_F(OxaLibTagsTest, WmaNamesHoldingColonsAndQuestionMarksTakeEditsByTheirWindowsPaths)
+{
+  // ":" is U+F03A and "?" U+F03F in the Windows name; the media runtime gets the host's name.
+  testmedia::TWmaRecipe recipe;
+  recipe.Audio.Milliseconds = 1000;
+  recipe.Attributes = {{"Title", "Song"}};
+  fs::create_directories(Machine.Home() / "Music");
+  const fs::path file = Machine.Home() / "Music" / "Live: 1999?.wma";
+  testmedia::WriteWma(file, recipe);
+  const std::string windows = "C:\\Music\\Live\xEF\x80\xBA 1999\xEF\x80\xBF.wma";
+  const TProgramRun set = OxaLib({"tags", "--set", "genre=Jazz", windows});
+  ASSERT_EQ(set.ExitCode, 0) << set.Output;
+
+  InstallWmaRuntime(OXA_WMVCORE_FILE);
+  TWMATagger tagger;
+  ASSERT_TRUE(tagger.Open(windows));
+  EXPECT_EQ(tagger.Genre(), u"Jazz");
+  EXPECT_EQ(tagger.Title(), u"Song");
+  EXPECT_EQ(std::distance(fs::directory_iterator(file.parent_path()), {}), 1) << "no file left beside it";
+}
+
 TEST_F(OxaLibTagsTest, MisuseIsAUsageError)
 {
   const fs::path file = Mp3("u.mp3", std::nullopt);
