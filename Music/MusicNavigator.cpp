@@ -59,6 +59,16 @@ bool TMusicNavigator::PlayRow(TDbId row, const TPlayRowOptions& options)
     return false;
   }
   TBusyScope busy(FHost);
+  return Finish(TryRow(row, options));
+}
+
+bool TMusicNavigator::TryRow(TDbId row, const TPlayRowOptions& options)
+{
+  if (row.Level() != TDbIdLevel::Item) {
+    return false;
+  }
+  FTried = true;
+  FReveal = options.Reveal;
   for (;;) {
     CurrentItem = row;
     if (CurrentGroup.Level() != TDbIdLevel::Group || !row.SameGroup(CurrentGroup)) {
@@ -68,7 +78,6 @@ bool TMusicNavigator::PlayRow(TDbId row, const TPlayRowOptions& options)
     CurrentGroup = GroupOf(row);
     const int index = GroupItems.IndexOfFile(row.FileId);
     TrackNumber = index >= 0 ? index + 1 : -1;
-    FHost.RowPlaying(row, options.Reveal);
 
     if (Shuffle) {
       if (PlayedItems.Count() >= PlayedLimit) {
@@ -86,6 +95,22 @@ bool TMusicNavigator::PlayRow(TDbId row, const TPlayRowOptions& options)
     }
     row = GroupItems.Get(index + 1);
   }
+}
+
+bool TMusicNavigator::Finish(bool played)
+{
+  if (FGroupToShow.Level() == TDbIdLevel::Group) {
+    const TDbId group = std::exchange(FGroupToShow, TDbId());
+    FHost.ShowGroup(group);
+  }
+  if (std::exchange(FTried, false)) {
+    if (played) {
+      FHost.RowPlaying(CurrentItem, FReveal);
+    } else {
+      FHost.NothingPlays(CurrentItem, FReveal);
+    }
+  }
+  return played;
 }
 
 void TMusicNavigator::UpdatePlaying()
@@ -134,7 +159,7 @@ bool TMusicNavigator::PlayAt(int index)
 {
   TPlayRowOptions options;
   options.FollowFailures = false;
-  return PlayRow(GroupItems.Get(index), options);
+  return TryRow(GroupItems.Get(index), options);
 }
 
 bool TMusicNavigator::StepThroughGroup(int first)
@@ -158,35 +183,38 @@ bool TMusicNavigator::StepThroughGroup(int first)
 
 bool TMusicNavigator::Forward(TStepCause cause)
 {
+  TBusyScope busy(FHost);
   if (cause == TStepCause::Failed) {
     ++FPass.Failures;
   } else {
     FPass = TPass();
     FPass.InGroup = true;
   }
-  return StepThroughGroup(-1) || MoveGroup(1);
+  return Finish(StepThroughGroup(-1) || MoveGroup(1));
 }
 
 bool TMusicNavigator::Backward()
 {
+  TBusyScope busy(FHost);
   FPass = TPass();
   FPass.InGroup = true;
   int index = IndexOfCurrent();
   if (index < 0) {
-    return MoveGroup(-1);
+    return Finish(MoveGroup(-1));
   }
   while (--index >= 0) {
     if (PlayAt(index)) {
-      return true;
+      return Finish(true);
     }
   }
-  return MoveGroup(-1);
+  return Finish(MoveGroup(-1));
 }
 
 bool TMusicNavigator::StartGroupPass(int direction)
 {
+  TBusyScope busy(FHost);
   FPass = TPass();
-  return MoveGroup(direction);
+  return Finish(MoveGroup(direction));
 }
 
 bool TMusicNavigator::MoveGroup(int direction, bool play)
@@ -219,11 +247,14 @@ bool TMusicNavigator::MoveGroup(int direction, bool play)
     CurrentGroup = GroupOf(entry);
     GroupItems = std::move(items);
     PlayedItems.Clear();
-    FHost.ShowGroup(entry);
     FPass.Failures = 0;
     if (!play) {
+      FHost.ShowGroup(entry);
       return true;
     }
+    // Only the group the step ends in is shown: passing over groups nothing plays in must not
+    // scroll the list through each of them.
+    FGroupToShow = entry;
     if (StepThroughGroup(Shuffle ? RandomIndex() : 0)) {
       return true;
     }

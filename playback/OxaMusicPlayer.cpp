@@ -25,6 +25,15 @@ TFolderList FolderListOf(const TStringList& list)
   return folders;
 }
 
+bool FileThere(const std::string& path)
+{
+  if (path.empty()) {
+    return false;
+  }
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
 }  // namespace
 
 // ---- search settings ----
@@ -151,13 +160,13 @@ bool TOxaMusicPlayer::PlayItem(const TDbId& item, bool keepIfSame)
   if (PlayingState) {
     return true;
   }
-  bool opened = false;
-  if (!path.empty()) {
-    opened = FAudio->Open(path);
-  } else {
-    FAudio->Stop();
-  }
+  // A missing file (a drive unplugged, a share down) fails here and now: the component would
+  // set up a decoder only to report the failure later, one message per file, while a whole
+  // library of such files is skipped.
+  const bool opened = FileThere(path) && FAudio->Open(path);
   if (!opened) {
+    // What played before stops, as opening another file stops it.
+    FAudio->Close();
     FCurrentItem = TDbId();
   }
   return opened;

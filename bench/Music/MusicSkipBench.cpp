@@ -103,7 +103,8 @@ class TMachine {
   // The album's files gone again, for the next benchmark.
   void RemoveAlbum(int album)
   {
-    const std::string folder = "Library/Artist " + std::to_string(album % 400) + "/Album " + std::to_string(album);
+    const std::string folder =
+        "Library/Artist " + std::to_string(album % 400) + "/Album " + std::to_string(album);
     std::filesystem::remove_all(std::filesystem::path(FDrive) / folder);
   }
 
@@ -262,9 +263,9 @@ void StepOverMissing(benchmark::State& state, int missingFolders)
     const TDbId& playing = form->Player()->CurrentItem();
     const bool expected = target.Empty() ? playing.Empty() : playing.SameGroup(target);
     if (!expected) {
-      const std::string where = "the step did not end where it should: " +
-                                form->Player()->Database().GetCaption(playing) + " " +
-                                form->Player()->Database().GetCaption(form->Navigator().CurrentGroup);
+      const std::string where =
+          "the step did not end where it should: " + form->Player()->Database().GetCaption(playing) + " " +
+          form->Player()->Database().GetCaption(form->Navigator().CurrentGroup);
       state.SkipWithError(where.c_str());
       break;
     }
@@ -288,7 +289,12 @@ void BM_StepUpFirstMissing(benchmark::State& state)
 {
   StepOverMissing(state, static_cast<int>(state.range(0)));
 }
-BENCHMARK(BM_StepUpFirstMissing)->Arg(1)->Arg(50)->Unit(benchmark::kMillisecond)->Iterations(1)->UseManualTime();
+BENCHMARK(BM_StepUpFirstMissing)
+    ->Arg(1)
+    ->Arg(50)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->UseManualTime();
 
 }  // namespace
 
