@@ -131,7 +131,11 @@ void TMusicNavigator::UpdatePlaying()
     TrackNumber = number;
     FHost.TrackNumberChanged(number);
   }
-  FHost.PlayItem(CurrentItem, true);
+  // A file gone since it started fails at once: it is skipped as a failure the player reports
+  // later would be, going on with the step that started it.
+  if (!FHost.PlayItem(CurrentItem, true) && CurrentItem.Level() == TDbIdLevel::Item) {
+    Forward(TStepCause::Failed);
+  }
 }
 
 int TMusicNavigator::IndexOfCurrent() const noexcept

@@ -1,7 +1,9 @@
 // "StepUp" on the shown browser over a library of 20,000 tracks in 1,000 folders whose files
 // are missing (a drive unplugged): BM_StepUpAllMissing, where nothing plays and the step ends
 // after one pass over every folder, and BM_StepUpFirstMissing/N, where the first N folders of
-// the list are missing and the step ends on the first track of the folder after them.
+// the list are missing and the step ends on the first track of the folder after them. The last
+// argument is the display mode: 0 with the browser hidden (a remote control's step), 2 with the
+// lists shown, where every row shown as playing also scrolls the list to it.
 //
 // The step is timed from the key to the moment the program has nothing left to do: a failure
 // the player reports later arrives as a message and goes on with the same pass, so the
@@ -173,7 +175,7 @@ void RunLoop(int ms)
 }
 
 // The browser on the Folders view, its start-up settled (the update scan has run).
-TMusicForm* StartBrowser()
+TMusicForm* StartBrowser(int displayMode)
 {
   TMachine::Get();
   auto* form = Application().CreateForm<TMusicForm>(std::vector<std::string>{});
@@ -186,6 +188,7 @@ TMusicForm* StartBrowser()
     RunLoop(100);
   }
   form->ShowView(ViewFolders);
+  form->SetDisplayMode(static_cast<std::uint8_t>(displayMode));
   RunLoop(200);
   return form;
 }
@@ -219,9 +222,9 @@ struct TTryCounter {
   void BeforePlay(TObject*) { ++Tries; }
 };
 
-void StepOverMissing(benchmark::State& state, int missingFolders)
+void StepOverMissing(benchmark::State& state, int missingFolders, int displayMode)
 {
-  TMusicForm* form = StartBrowser();
+  TMusicForm* form = StartBrowser(displayMode);
   if (form == nullptr) {
     state.SkipWithError("the window did not start");
     return;
@@ -281,17 +284,18 @@ void StepOverMissing(benchmark::State& state, int missingFolders)
 
 void BM_StepUpAllMissing(benchmark::State& state)
 {
-  StepOverMissing(state, FolderCount);
+  StepOverMissing(state, FolderCount, static_cast<int>(state.range(0)));
 }
-BENCHMARK(BM_StepUpAllMissing)->Unit(benchmark::kMillisecond)->Iterations(1)->UseManualTime();
+BENCHMARK(BM_StepUpAllMissing)->Arg(0)->Arg(2)->Unit(benchmark::kMillisecond)->Iterations(1)->UseManualTime();
 
 void BM_StepUpFirstMissing(benchmark::State& state)
 {
-  StepOverMissing(state, static_cast<int>(state.range(0)));
+  StepOverMissing(state, static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
 }
 BENCHMARK(BM_StepUpFirstMissing)
-    ->Arg(1)
-    ->Arg(50)
+    ->Args({1, 0})
+    ->Args({50, 0})
+    ->Args({50, 2})
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1)
     ->UseManualTime();

@@ -558,6 +558,23 @@ TEST_F(TMusicNavigatorTest, UpdatePlaying)
   EXPECT_EQ(Host.Tried, (std::vector<int>{-1}));
 }
 
+TEST_F(TMusicNavigatorTest, UpdatePlayingSkipsAFileGoneSinceItStarted)
+{
+  Start(1, 12);
+  Host.Unplayable = {12};
+  Navigator.UpdatePlaying();
+  EXPECT_EQ(Host.Tried, (std::vector<int>{12, 13}));
+  EXPECT_EQ(Host.Playing, std::vector<int>{13});
+  // Nothing left to play: the skipping ends within one pass over the group and one over the
+  // groups, and says so once.
+  Host.ForgetSteps();
+  Host.Unplayable = {11, 12, 13, 21, 22, 23, 31, 32, 33};
+  Navigator.UpdatePlaying();
+  EXPECT_LE(Host.Tried.size(), 3U + 9U);
+  EXPECT_TRUE(Host.Playing.empty());
+  EXPECT_EQ(Host.Nothing.size(), 1U);
+}
+
 TEST_F(TMusicNavigatorTest, UpdatePlayingWithNothingCurrentFindsNothing)
 {
   // A listing of views or groups carries FileId -1 as well; the empty item must not match it.
