@@ -4,7 +4,6 @@
 #include <utility>
 
 #include "framework/OxaUtils.h"
-#include "library/MusicTables.h"
 #include "platform/Files.h"
 #include "rtl/AnsiText.h"
 #include "rtl/Exception.h"
@@ -127,16 +126,7 @@ bool TOxaMusicPlayer::FilePathOf(const TDbId& item, std::string& path)
     return false;
   }
   std::int32_t fileId = -1;
-  if (!FDatabase->ResolveFileId(item.ViewId, item.FileId, fileId)) {
-    return false;
-  }
-  TFilesTable files(*FDatabase);
-  files.Open();
-  if (files.FindKey(fileId)) {
-    path = files.FilePath->AsString();
-  }
-  files.Close();
-  return !path.empty();
+  return FDatabase->ResolveFileId(item.ViewId, item.FileId, fileId) && FDatabase->FilePathOf(fileId, path);
 }
 
 bool TOxaMusicPlayer::PlayItem(const TDbId& item, bool keepIfSame)
