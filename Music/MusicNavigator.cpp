@@ -190,6 +190,12 @@ bool TMusicNavigator::Forward(TStepCause cause)
   TBusyScope busy(FHost);
   if (cause == TStepCause::Failed) {
     ++FPass.Failures;
+    // The current row was shown as playing: when nothing after it plays, the host must hear
+    // that it does not.
+    if (CurrentItem.Level() == TDbIdLevel::Item) {
+      FTried = true;
+      FReveal = TRowReveal::Keep;
+    }
   } else {
     FPass = TPass();
     FPass.InGroup = true;

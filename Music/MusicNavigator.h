@@ -14,7 +14,8 @@
 // tried (NothingPlays). That row stays CurrentItem with its TrackNumber, so the lists mark
 // where the skipping stopped and the next step goes on after it; the host tells nobody that it
 // plays. A failure the player reports later concerns a row that was shown as playing: the
-// step it starts is told like any other.
+// step it starts is told like any other, and names that row in NothingPlays when it tries
+// nothing (its pass spent).
 //
 // The navigator holds the controller's playing state and reaches the player and the list
 // views only through TMusicNavigationHost.

@@ -286,6 +286,21 @@ TEST_F(TMusicNavigatorTest, ALaterFailureGoesOnWithThePassAndIsToldOnlyWhereItEn
   }
 }
 
+TEST_F(TMusicNavigatorTest, ALaterFailureWithThePassSpentLeavesTheFailedRowNotPlaying)
+{
+  TFakeHost host;
+  host.AddGroup(1, {11});
+  TMusicNavigator navigator(host);
+  host.Navigator = &navigator;
+  ASSERT_TRUE(navigator.PlayRow(Track(1, 11), {}));
+  ASSERT_TRUE(navigator.Forward(TStepCause::User));
+  host.ForgetSteps();
+  EXPECT_FALSE(navigator.Forward(TStepCause::Failed));
+  EXPECT_TRUE(host.Tried.empty());
+  EXPECT_TRUE(host.Playing.empty());
+  EXPECT_EQ(host.Nothing, std::vector<int>{11});
+}
+
 TEST_F(TMusicNavigatorTest, ASingleGroupWhereNothingPlaysEndsOnItsLastTry)
 {
   TFakeHost host;
