@@ -59,6 +59,7 @@ bool TMusicNavigator::PlayRow(TDbId row, const TPlayRowOptions& options)
     return false;
   }
   TBusyScope busy(FHost);
+  BeginStep();
   return Finish(TryRow(row, options));
 }
 
@@ -95,6 +96,13 @@ bool TMusicNavigator::TryRow(TDbId row, const TPlayRowOptions& options)
     }
     row = GroupItems.Get(index + 1);
   }
+}
+
+void TMusicNavigator::BeginStep()
+{
+  // A step a host call threw out of must not be shown by the next one.
+  FTried = false;
+  FGroupToShow = TDbId();
 }
 
 bool TMusicNavigator::Finish(bool played)
@@ -188,6 +196,7 @@ bool TMusicNavigator::StepThroughGroup(int first)
 bool TMusicNavigator::Forward(TStepCause cause)
 {
   TBusyScope busy(FHost);
+  BeginStep();
   if (cause == TStepCause::Failed) {
     ++FPass.Failures;
     // The current row was shown as playing: when nothing after it plays, the host must hear
@@ -206,6 +215,7 @@ bool TMusicNavigator::Forward(TStepCause cause)
 bool TMusicNavigator::Backward()
 {
   TBusyScope busy(FHost);
+  BeginStep();
   FPass = TPass();
   FPass.InGroup = true;
   int index = IndexOfCurrent();
@@ -223,6 +233,7 @@ bool TMusicNavigator::Backward()
 bool TMusicNavigator::StartGroupPass(int direction)
 {
   TBusyScope busy(FHost);
+  BeginStep();
   FPass = TPass();
   return Finish(MoveGroup(direction));
 }

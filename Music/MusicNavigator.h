@@ -133,6 +133,7 @@ class TMusicNavigator {
   // PlayRow without telling the host: the step's end does (Finish).
   bool TryRow(TDbId row, const TPlayRowOptions& options);
   bool PlayAt(int index);
+  void BeginStep();
   // Shows the group the step moved to and the row it ended on; returns played.
   bool Finish(bool played);
   // Plays from first (or the next index when -1) on, skipping failures until the group's pass
