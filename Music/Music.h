@@ -312,6 +312,9 @@ class TMusicForm : public TForm {
  public:
   // The current track went out to the node and the music view (after each change of track).
   void PublishTrack();
+  // A step found nothing to play: the node hears of no track; the music view shows the current
+  // item (the last row tried) stopped at its start.
+  void PublishNothingPlaying();
 
  private:
   std::unique_ptr<TMusicNavigationHost> FNavigationHost;

@@ -80,6 +80,23 @@ void TMusicForm::PublishTrack()
   }
 }
 
+void TMusicForm::PublishNothingPlaying()
+{
+  FStatusFeed.Track(TDbId(), -1, FNavigator->Shuffle);
+  if (FMusicViewPanel == nullptr) {
+    return;
+  }
+  TMusicView* view = FMusicViewPanel->View();
+  const TDbId& item = FNavigator->CurrentItem;
+  if (view->Player() != nullptr && item.Level() == TDbIdLevel::Item) {
+    view->DisplayTrack(item);
+  }
+  view->SetPlayPosition(0);
+  if (InfoPanelShown()) {
+    view->Info()->AsyncPaintToControl();
+  }
+}
+
 void TMusicForm::ShowScanProgress(const std::string& text, const std::string& folder)
 {
   ScanProgressText = text;

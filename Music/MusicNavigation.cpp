@@ -76,6 +76,12 @@ class TFormNavigationHost : public TMusicNavigationHost {
     FForm.ShowCurrentInLists(reveal == TRowReveal::Scroll, FForm.DisplayMode != 0);
     FForm.PublishTrack();
   }
+  void NothingPlays(const TDbId&, TRowReveal reveal) override
+  {
+    // The lists show where the skipping stopped: the next step goes on from that row.
+    FForm.ShowCurrentInLists(reveal == TRowReveal::Scroll, FForm.DisplayMode != 0);
+    FForm.PublishNothingPlaying();
+  }
   void MarksChanged() override
   {
     FForm.MarkCurrentInLists();

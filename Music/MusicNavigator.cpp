@@ -59,6 +59,17 @@ bool TMusicNavigator::PlayRow(TDbId row, const TPlayRowOptions& options)
     return false;
   }
   TBusyScope busy(FHost);
+  BeginStep();
+  return Finish(TryRow(row, options));
+}
+
+bool TMusicNavigator::TryRow(TDbId row, const TPlayRowOptions& options)
+{
+  if (row.Level() != TDbIdLevel::Item) {
+    return false;
+  }
+  FTried = true;
+  FReveal = options.Reveal;
   for (;;) {
     CurrentItem = row;
     if (CurrentGroup.Level() != TDbIdLevel::Group || !row.SameGroup(CurrentGroup)) {
@@ -68,7 +79,6 @@ bool TMusicNavigator::PlayRow(TDbId row, const TPlayRowOptions& options)
     CurrentGroup = GroupOf(row);
     const int index = GroupItems.IndexOfFile(row.FileId);
     TrackNumber = index >= 0 ? index + 1 : -1;
-    FHost.RowPlaying(row, options.Reveal);
 
     if (Shuffle) {
       if (PlayedItems.Count() >= PlayedLimit) {
@@ -86,6 +96,29 @@ bool TMusicNavigator::PlayRow(TDbId row, const TPlayRowOptions& options)
     }
     row = GroupItems.Get(index + 1);
   }
+}
+
+void TMusicNavigator::BeginStep()
+{
+  // A step a host call threw out of must not be shown by the next one.
+  FTried = false;
+  FGroupToShow = TDbId();
+}
+
+bool TMusicNavigator::Finish(bool played)
+{
+  if (FGroupToShow.Level() == TDbIdLevel::Group) {
+    const TDbId group = std::exchange(FGroupToShow, TDbId());
+    FHost.ShowGroup(group);
+  }
+  if (std::exchange(FTried, false)) {
+    if (played) {
+      FHost.RowPlaying(CurrentItem, FReveal);
+    } else {
+      FHost.NothingPlays(CurrentItem, FReveal);
+    }
+  }
+  return played;
 }
 
 void TMusicNavigator::UpdatePlaying()
@@ -106,7 +139,11 @@ void TMusicNavigator::UpdatePlaying()
     TrackNumber = number;
     FHost.TrackNumberChanged(number);
   }
-  FHost.PlayItem(CurrentItem, true);
+  // A file gone since it started fails at once: it is skipped as a failure the player reports
+  // later would be, going on with the step that started it.
+  if (!FHost.PlayItem(CurrentItem, true) && CurrentItem.Level() == TDbIdLevel::Item) {
+    Forward(TStepCause::Failed);
+  }
 }
 
 int TMusicNavigator::IndexOfCurrent() const noexcept
@@ -134,7 +171,7 @@ bool TMusicNavigator::PlayAt(int index)
 {
   TPlayRowOptions options;
   options.FollowFailures = false;
-  return PlayRow(GroupItems.Get(index), options);
+  return TryRow(GroupItems.Get(index), options);
 }
 
 bool TMusicNavigator::StepThroughGroup(int first)
@@ -158,32 +195,42 @@ bool TMusicNavigator::StepThroughGroup(int first)
 
 bool TMusicNavigator::Forward(TStepCause cause)
 {
+  TBusyScope busy(FHost);
+  BeginStep();
   if (cause == TStepCause::Failed) {
     ++FPass.Failures;
+    // The current row was shown as playing: when nothing after it plays, the host must hear
+    // that it does not.
+    if (CurrentItem.Level() == TDbIdLevel::Item) {
+      FTried = true;
+      FReveal = TRowReveal::Keep;
+    }
   } else {
     FPass = TPass();
     FPass.InGroup = true;
   }
-  return StepThroughGroup(-1) || MoveGroup(1);
+  return Finish(StepThroughGroup(-1) || MoveGroup(1));
 }
 
 bool TMusicNavigator::Backward()
 {
+  TBusyScope busy(FHost);
+  BeginStep();
   FPass = TPass();
   FPass.InGroup = true;
   int index = IndexOfCurrent();
   if (index < 0) {
-    return MoveGroup(-1);
+    return Finish(MoveGroup(-1));
   }
   while (--index >= 0) {
     if (PlayAt(index)) {
-      return true;
+      return Finish(true);
     }
   }
-  return MoveGroup(-1);
+  return Finish(MoveGroup(-1));
 }
 
-bool TMusicNavigator::SelectGroup(const TDbId& entry)
+bool TMusicNavigator::TakeGroup(const TDbId& entry)
 {
   TDbIdList items;
   if (entry.Level() != TDbIdLevel::Group || !FHost.ListItems(entry, items) || items.Count() == 0) {
@@ -192,14 +239,24 @@ bool TMusicNavigator::SelectGroup(const TDbId& entry)
   CurrentGroup = GroupOf(entry);
   GroupItems = std::move(items);
   PlayedItems.Clear();
+  return true;
+}
+
+bool TMusicNavigator::SelectGroup(const TDbId& entry)
+{
+  if (!TakeGroup(entry)) {
+    return false;
+  }
   FHost.ShowGroup(entry);
   return true;
 }
 
 bool TMusicNavigator::StartGroupPass(int direction)
 {
+  TBusyScope busy(FHost);
+  BeginStep();
   FPass = TPass();
-  return MoveGroup(direction);
+  return Finish(MoveGroup(direction));
 }
 
 bool TMusicNavigator::MoveGroup(int direction, bool play)
@@ -221,13 +278,18 @@ bool TMusicNavigator::MoveGroup(int direction, bool play)
     } else {
       at = at <= 0 ? count - 1 : at - 1;
     }
-    if (!SelectGroup(entries.Get(at))) {
+    const TDbId& entry = entries.Get(at);
+    if (!TakeGroup(entry)) {
       continue;
     }
     FPass.Failures = 0;
     if (!play) {
+      FHost.ShowGroup(entry);
       return true;
     }
+    // Only the group the step ends in is shown: passing over groups nothing plays in must not
+    // scroll the list through each of them.
+    FGroupToShow = entry;
     if (StepThroughGroup(Shuffle ? RandomIndex() : 0)) {
       return true;
     }

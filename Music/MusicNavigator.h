@@ -8,6 +8,15 @@
 // file opened, then failed) continues the pass that started it, so a library where nothing
 // plays ends quietly instead of cycling for ever. Everything is loops; nothing recurses.
 //
+// Rows that fail on the way cost only the player's try: the host is told once per step, when
+// it ends. The group the step ended in is shown (ShowGroup, when the step changed groups) and
+// then either the row that plays (RowPlaying) or, when nothing in the pass played, the last row
+// tried (NothingPlays). That row stays CurrentItem with its TrackNumber, so the lists mark
+// where the skipping stopped and the next step goes on after it; the host tells nobody that it
+// plays. A failure the player reports later concerns a row that was shown as playing: the
+// step it starts is told like any other, and names that row in NothingPlays when it tries
+// nothing (its pass spent).
+//
 // The navigator holds the controller's playing state and reaches the player and the list
 // views only through TMusicNavigationHost.
 
@@ -47,6 +56,8 @@ class TMusicNavigationHost {
   virtual void ShowGroup(const TDbId&) {}
   // A row became the playing one: the lists' marks, the active list, group and row.
   virtual void RowPlaying(const TDbId&, TRowReveal) {}
+  // A step found nothing that plays; the row is the last one tried, now the current one.
+  virtual void NothingPlays(const TDbId&, TRowReveal) {}
   // The playing marks must be refreshed (the current item may have gone).
   virtual void MarksChanged() {}
   virtual void TrackNumberChanged(int) {}
@@ -93,7 +104,8 @@ class TMusicNavigator {
   // Plays a track row of a group. False when nothing could be played (or row is no track).
   bool PlayRow(TDbId row, const TPlayRowOptions& options);
   // Relists the current group, finds the current item in it again (emptying both when it is
-  // gone), refreshes marks and number, and hands the item to the player.
+  // gone), refreshes marks and number, and hands the item to the player; an item the player
+  // cannot play is skipped as a failure it reports.
   void UpdatePlaying();
 
   bool Forward(TStepCause cause = TStepCause::User);
@@ -121,13 +133,24 @@ class TMusicNavigator {
 
   int IndexOfCurrent() const noexcept;
   int NextIndex() const noexcept;
+  // PlayRow without telling the host: the step's end does (Finish).
+  bool TryRow(TDbId row, const TPlayRowOptions& options);
   bool PlayAt(int index);
+  void BeginStep();
+  // Shows the group the step moved to and the row it ended on; returns played.
+  bool Finish(bool played);
   // Plays from first (or the next index when -1) on, skipping failures until the group's pass
   // is spent.
   bool StepThroughGroup(int first);
   bool StartGroupPass(int direction);
+  // Lists a group entry and, when it has items, makes it current (shown by the caller).
+  bool TakeGroup(const TDbId& entry);
   bool MoveGroup(int direction, bool play = true);
 
   TMusicNavigationHost& FHost;
   TPass FPass;
+  // What the step in progress has to show when it ends.
+  bool FTried = false;
+  TRowReveal FReveal = TRowReveal::Scroll;
+  TDbId FGroupToShow;
 };

@@ -135,10 +135,15 @@ void TMusicForm::RemoteKey(TSourceKey key, std::int32_t extra)
       Rewind();
       break;
     case TRemoteAction::Play:
-      // With only a group made current (start-up, after an update) play begins at its start.
-      FPlayer->Resume() ||
-          (FNavigator->CurrentItem.Empty() ? FNavigator->Forward()
-                                           : FPlayer->PlayItem(FNavigator->CurrentItem, true));
+      // With only a group made current (start-up, after an update) play begins at its start. A
+      // file that is gone fails at once and is skipped as one the player reports failed.
+      if (!FPlayer->Resume()) {
+        if (FNavigator->CurrentItem.Empty()) {
+          FNavigator->Forward();
+        } else if (!FPlayer->PlayItem(FNavigator->CurrentItem, true)) {
+          FNavigator->Forward(TStepCause::Failed);
+        }
+      }
       break;
     case TRemoteAction::Stop:
       FPlayer->Stop();

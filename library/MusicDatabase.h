@@ -193,6 +193,10 @@ class TMusicDatabase : public TDatabase {
   // The music file behind a view's file id: the id itself for views 1 to 6, the file a favorite
   // entry resolves to for view 7. False when the entry is gone or finds no file.
   bool ResolveFileId(std::int32_t view, std::int32_t fileId, std::int32_t& resolved);
+  // The stored path of a file record; false (path empty) when there is none. Reads through the
+  // library's own cursor: a run of look-ups (skipping the tracks of a missing drive) prepares
+  // nothing again.
+  bool FilePathOf(std::int32_t fileId, std::string& path);
 
   // ---- favorites (MusicDatabaseFavorites.cpp) ----
   // The lists are changed only through the editors, which write the tables in one transaction

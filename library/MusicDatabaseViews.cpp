@@ -440,6 +440,17 @@ TDbId TMusicDatabase::ItemInView(const TDbId& item, std::int32_t target)
   return result;
 }
 
+bool TMusicDatabase::FilePathOf(std::int32_t fileId, std::string& path)
+{
+  path.clear();
+  TFilesTable& files = *FFiles;
+  Activate(files);
+  if (files.FindKey(fileId)) {
+    path = files.FilePath->AsString();
+  }
+  return !path.empty();
+}
+
 bool TMusicDatabase::ResolveFileId(std::int32_t view, std::int32_t fileId, std::int32_t& resolved)
 {
   if (view != ViewPlaylists) {

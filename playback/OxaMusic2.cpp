@@ -58,6 +58,20 @@ bool TOxaMusic2::Open(const std::string& fileName)
   return true;
 }
 
+bool TOxaMusic2::Close()
+{
+  if (!FControl) {
+    return false;
+  }
+  FFileName.clear();
+  FLastPosition = 0;
+  // The generation moves on first: the stop itself is reported (the state must not stay
+  // "playing"), what the old file sent before is dropped.
+  FCallback->SetGeneration(++FGeneration);
+  FControl->Stop();
+  return true;
+}
+
 bool TOxaMusic2::Pause()
 {
   if (!FControl) {

@@ -42,6 +42,9 @@ class TOxaMusic2 : public TObject {
   // asked: whether the file plays is reported later, through OnError (a file that cannot be opened or
   // decoded) or OnStateChange.
   bool Open(const std::string& fileName);
+  // Stops and lets go of the file as Open does before opening another: a later play of the same
+  // name opens it afresh, and the old file's reports still on their way are dropped.
+  bool Close();
   // Toggles playing and paused.
   bool Pause();
   bool Stop();

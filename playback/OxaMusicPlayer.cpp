@@ -4,7 +4,6 @@
 #include <utility>
 
 #include "framework/OxaUtils.h"
-#include "library/MusicTables.h"
 #include "platform/Files.h"
 #include "rtl/AnsiText.h"
 #include "rtl/Exception.h"
@@ -23,6 +22,15 @@ TFolderList FolderListOf(const TStringList& list)
     folders.push_back(list[i]);
   }
   return folders;
+}
+
+bool FileThere(const std::string& path)
+{
+  if (path.empty()) {
+    return false;
+  }
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 }  // namespace
@@ -118,16 +126,7 @@ bool TOxaMusicPlayer::FilePathOf(const TDbId& item, std::string& path)
     return false;
   }
   std::int32_t fileId = -1;
-  if (!FDatabase->ResolveFileId(item.ViewId, item.FileId, fileId)) {
-    return false;
-  }
-  TFilesTable files(*FDatabase);
-  files.Open();
-  if (files.FindKey(fileId)) {
-    path = files.FilePath->AsString();
-  }
-  files.Close();
-  return !path.empty();
+  return FDatabase->ResolveFileId(item.ViewId, item.FileId, fileId) && FDatabase->FilePathOf(fileId, path);
 }
 
 bool TOxaMusicPlayer::PlayItem(const TDbId& item, bool keepIfSame)
@@ -151,13 +150,13 @@ bool TOxaMusicPlayer::PlayItem(const TDbId& item, bool keepIfSame)
   if (PlayingState) {
     return true;
   }
-  bool opened = false;
-  if (!path.empty()) {
-    opened = FAudio->Open(path);
-  } else {
-    FAudio->Stop();
-  }
+  // A missing file (a drive unplugged, a share down) fails here and now: the component would
+  // set up a decoder only to report the failure later, one message per file, while a whole
+  // library of such files is skipped.
+  const bool opened = FileThere(path) && FAudio->Open(path);
   if (!opened) {
+    // What played before stops, as opening another file stops it.
+    FAudio->Close();
     FCurrentItem = TDbId();
   }
   return opened;

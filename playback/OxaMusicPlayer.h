@@ -75,7 +75,10 @@ class TOxaMusicPlayer : public TObject {
   const TMusicFileItem& CurrentFile() const noexcept { return FCurrentFile; }
   // Makes item current and plays its file. With keepIfSame, a file already loaded on the audio
   // wrapper (same name, any case) goes on as it is. An item of ViewLooseFile plays its caption
-  // as a path. True when something was opened (or kept); otherwise the current item is empty.
+  // as a path. True when something was opened (or kept); otherwise the current item is empty
+  // and what played before is stopped. A file that is not there is false at once, with no
+  // failure reported later; one that is there and cannot be played is reported through
+  // OnTrackFailed.
   bool PlayItem(const TDbId& item, bool keepIfSame);
   bool Pause();        // only while playing
   bool TogglePause();  // in any state

@@ -18,6 +18,9 @@ class TFakeHost : public TMusicNavigationHost {
   std::vector<int> Tried;  // FileId of every play asked for (-1: the empty item)
   std::vector<int> Shown;  // GroupId of every group the list was moved to
   std::vector<int> Numbers;
+  std::vector<int> Playing;  // FileId of every row the host was told plays
+  std::vector<int> Nothing;  // FileId of every row a step ended on with nothing playing
+  int BusyCalls = 0;
   int Listings = 0;
   bool Mouse = false;
   unsigned Seed = 12345;
@@ -69,6 +72,17 @@ class TFakeHost : public TMusicNavigationHost {
   void ShowGroup(const TDbId& group) override { Shown.push_back(group.GroupId); }
   void TrackNumberChanged(int number) override { Numbers.push_back(number); }
   bool HoldsMouse() override { return Mouse; }
+  void RowPlaying(const TDbId& row, TRowReveal) override { Playing.push_back(row.FileId); }
+  void NothingPlays(const TDbId& row, TRowReveal) override { Nothing.push_back(row.FileId); }
+  void Busy(bool on) override { BusyCalls += on ? 1 : 0; }
+  void ForgetSteps()
+  {
+    Tried.clear();
+    Shown.clear();
+    Playing.clear();
+    Nothing.clear();
+    BusyCalls = 0;
+  }
 };
 
 TDbId Track(int group, int file)
@@ -92,8 +106,7 @@ class TMusicNavigatorTest : public testing::Test {
   void Start(int group, int file)
   {
     ASSERT_TRUE(Navigator.PlayRow(Track(group, file), {}));
-    Host.Tried.clear();
-    Host.Shown.clear();
+    Host.ForgetSteps();
   }
 
   TFakeHost Host;
@@ -163,6 +176,152 @@ TEST_F(TMusicNavigatorTest, StepsForwardAndBackward)
     EXPECT_EQ(navigator.CurrentItem.FileId, c.Tried.back());
     EXPECT_EQ(navigator.TrackNumber, (c.Tried.back() % 10));
   }
+}
+
+TEST_F(TMusicNavigatorTest, TheHostIsToldOnceWhereAStepEnds)
+{
+  enum TStep { Up, Down, WindStep, Click };
+  const std::set<int> all = {11, 12, 13, 21, 22, 23, 31, 32, 33};
+  struct TCase {
+    const char* Name;
+    int File;  // the playing track before the step (the clicked one for Click)
+    std::set<int> Unplayable;
+    TStep Step;
+    bool Empty2;  // group 2 has no items
+    bool Plays;
+    int Tries;
+    int ShownGroup;  // 0: the list does not move
+  };
+  const TCase cases[] = {
+      {"no failure", 11, {}, Up, false, true, 1, 0},
+      {"one failure", 11, {12}, Up, false, true, 2, 0},
+      {"the group's last row fails: the pass wraps", 12, {13}, Up, false, true, 2, 0},
+      {"every row of the group but the current fails", 11, {12, 13}, Up, false, true, 3, 0},
+      {"every group but the last fails", 11, {11, 12, 13, 21, 22, 23}, Up, false, true, 7, 3},
+      {"an empty group between", 13, {11, 12, 13}, Up, true, true, 4, 3},
+      {"nothing plays", 11, all, Up, false, false, 9, 3},
+      {"nothing plays, an empty group between", 11, all, Up, true, false, 6, 3},
+      {"wind where nothing plays", 11, all, WindStep, false, false, 9, 1},
+      {"backward where nothing plays", 13, all, Down, false, false, 8, 2},
+      {"a click: the group's last row fails", 12, {12, 13}, Click, false, false, 2, 0},
+      {"a click on the group's last row", 13, {13}, Click, false, false, 1, 0},
+      {"a click: one row fails", 12, {12}, Click, false, true, 2, 0},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TFakeHost host;
+    host.AddGroup(1, {11, 12, 13});
+    host.AddGroup(2, c.Empty2 ? std::vector<int>{} : std::vector<int>{21, 22, 23});
+    host.AddGroup(3, {31, 32, 33});
+    TMusicNavigator navigator(host);
+    host.Navigator = &navigator;
+    if (c.Step != Click) {
+      ASSERT_TRUE(navigator.PlayRow(Track(1, c.File), {}));
+    }
+    host.ForgetSteps();
+    host.Unplayable = c.Unplayable;
+    bool played = false;
+    switch (c.Step) {
+      case Up:
+        played = navigator.Forward();
+        break;
+      case Down:
+        played = navigator.Backward();
+        break;
+      case WindStep:
+        played = navigator.Wind();
+        break;
+      case Click:
+        played = navigator.PlayRow(Track(1, c.File), {});
+        break;
+    }
+    EXPECT_EQ(played, c.Plays);
+    ASSERT_EQ(host.Tried.size(), static_cast<std::size_t>(c.Tries));
+    const int last = host.Tried.back();
+    // Exactly one report, about the row the step ended on, which stays current.
+    EXPECT_EQ(host.Playing, c.Plays ? std::vector<int>{last} : std::vector<int>{});
+    EXPECT_EQ(host.Nothing, c.Plays ? std::vector<int>{} : std::vector<int>{last});
+    EXPECT_EQ(navigator.CurrentItem.FileId, last);
+    EXPECT_EQ(navigator.TrackNumber, last % 10);
+    EXPECT_EQ(host.Shown, c.ShownGroup == 0 ? std::vector<int>{} : std::vector<int>{c.ShownGroup});
+    EXPECT_EQ(host.BusyCalls, 1);
+  }
+}
+
+TEST_F(TMusicNavigatorTest, ALaterFailureGoesOnWithThePassAndIsToldOnlyWhereItEnds)
+{
+  struct TCase {
+    const char* Name;
+    std::set<int> Unplayable;  // the rest opens and is reported failed later
+    int FirstPlaying;
+    int ShownGroup;
+  };
+  const TCase cases[] = {
+      {"in the first group", {13, 11, 21, 22, 23, 31, 32, 33}, 12, 0},
+      {"after crossing a group", {12, 13, 11, 21, 23, 31, 32, 33}, 22, 2},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TFakeHost host;
+    host.AddGroup(1, {11, 12, 13});
+    host.AddGroup(2, {21, 22, 23});
+    host.AddGroup(3, {31, 32, 33});
+    TMusicNavigator navigator(host);
+    host.Navigator = &navigator;
+    ASSERT_TRUE(navigator.PlayRow(Track(1, 11), {}));
+    host.ForgetSteps();
+    host.Unplayable = c.Unplayable;
+    ASSERT_TRUE(navigator.Forward(TStepCause::User));
+    EXPECT_EQ(host.Playing, std::vector<int>{c.FirstPlaying});
+    EXPECT_EQ(host.Shown, c.ShownGroup == 0 ? std::vector<int>{} : std::vector<int>{c.ShownGroup});
+    host.Unplayable.insert(c.FirstPlaying);
+    host.Shown.clear();
+    EXPECT_FALSE(navigator.Forward(TStepCause::Failed));
+    // The pass that began at 11 ends after every track once.
+    std::multiset<int> tried(host.Tried.begin(), host.Tried.end());
+    EXPECT_EQ(tried, (std::multiset<int>{11, 12, 13, 21, 22, 23, 31, 32, 33}));
+    EXPECT_EQ(host.Playing, std::vector<int>{c.FirstPlaying});
+    EXPECT_EQ(host.Nothing, std::vector<int>{33});
+    EXPECT_EQ(host.Shown, std::vector<int>{3});
+  }
+}
+
+TEST_F(TMusicNavigatorTest, ALaterFailureWithThePassSpentLeavesTheFailedRowNotPlaying)
+{
+  TFakeHost host;
+  host.AddGroup(1, {11});
+  TMusicNavigator navigator(host);
+  host.Navigator = &navigator;
+  ASSERT_TRUE(navigator.PlayRow(Track(1, 11), {}));
+  ASSERT_TRUE(navigator.Forward(TStepCause::User));
+  host.ForgetSteps();
+  EXPECT_FALSE(navigator.Forward(TStepCause::Failed));
+  EXPECT_TRUE(host.Tried.empty());
+  EXPECT_TRUE(host.Playing.empty());
+  EXPECT_EQ(host.Nothing, std::vector<int>{11});
+}
+
+TEST_F(TMusicNavigatorTest, ASingleGroupWhereNothingPlaysEndsOnItsLastTry)
+{
+  TFakeHost host;
+  host.AddGroup(1, {11, 12, 13});
+  TMusicNavigator navigator(host);
+  host.Navigator = &navigator;
+  ASSERT_TRUE(navigator.PlayRow(Track(1, 12), {}));
+  host.ForgetSteps();
+  host.Unplayable = {11, 12, 13};
+  EXPECT_FALSE(navigator.Forward());
+  EXPECT_EQ(host.Tried, (std::vector<int>{13, 11, 12}));
+  EXPECT_TRUE(host.Playing.empty());
+  EXPECT_EQ(host.Nothing, std::vector<int>{12});
+  // The group is the one shown already: the list does not move.
+  EXPECT_TRUE(host.Shown.empty());
+  // The next step goes on after the row it ended on.
+  host.ForgetSteps();
+  host.Unplayable.clear();
+  EXPECT_TRUE(navigator.Forward());
+  EXPECT_EQ(host.Tried, (std::vector<int>{13}));
+  EXPECT_EQ(host.Playing, std::vector<int>{13});
 }
 
 TEST_F(TMusicNavigatorTest, AGroupWhereTheOnlyPlayableTrackIsCurrentReplaysIt)
@@ -486,6 +645,23 @@ TEST_F(TMusicNavigatorTest, UpdatePlaying)
   EXPECT_TRUE(Navigator.CurrentItem.Empty());
   EXPECT_TRUE(Navigator.CurrentGroup.Empty());
   EXPECT_EQ(Host.Tried, (std::vector<int>{-1}));
+}
+
+TEST_F(TMusicNavigatorTest, UpdatePlayingSkipsAFileGoneSinceItStarted)
+{
+  Start(1, 12);
+  Host.Unplayable = {12};
+  Navigator.UpdatePlaying();
+  EXPECT_EQ(Host.Tried, (std::vector<int>{12, 13}));
+  EXPECT_EQ(Host.Playing, std::vector<int>{13});
+  // Nothing left to play: the skipping ends within one pass over the group and one over the
+  // groups, and says so once.
+  Host.ForgetSteps();
+  Host.Unplayable = {11, 12, 13, 21, 22, 23, 31, 32, 33};
+  Navigator.UpdatePlaying();
+  EXPECT_LE(Host.Tried.size(), 3U + 9U);
+  EXPECT_TRUE(Host.Playing.empty());
+  EXPECT_EQ(Host.Nothing.size(), 1U);
 }
 
 TEST_F(TMusicNavigatorTest, UpdatePlayingWithNothingCurrentFindsNothing)

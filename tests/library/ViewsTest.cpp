@@ -207,6 +207,23 @@ TEST_F(ViewsTest, CaptionsOfEveryLevel)
   }
 }
 
+TEST_F(ViewsTest, AFilesPathIsReadAgainAfterTheRecordChanges)
+{
+  const std::int32_t file = Add("C:\\M\\song.mp3", "Song", "Disc", 4, 1987, "Band");
+  const std::int32_t other = Add("C:\\M\\other.mp3", "Other", "Disc", 5, 1987, "Band");
+  std::string path = "stale";
+  EXPECT_FALSE(Database.FilePathOf(other + file + 1, path));
+  EXPECT_TRUE(path.empty());
+  ASSERT_TRUE(Database.FilePathOf(file, path));
+  EXPECT_EQ(path, "C:\\M\\song.mp3");
+  ASSERT_TRUE(Database.FilePathOf(other, path));
+  EXPECT_EQ(path, "C:\\M\\other.mp3");
+  // The cursor the look-ups share must not answer from a record that is gone.
+  Database.RemoveFile(file);
+  EXPECT_FALSE(Database.FilePathOf(file, path));
+  EXPECT_TRUE(Database.FilePathOf(other, path));
+}
+
 TEST_F(ViewsTest, AnItemMovesBetweenViewsButAHiddenOneIsNowhere)
 {
   const std::int32_t file = Add("C:\\M\\song.mp3", "Song", "Disc", 4, 1987, "Band");

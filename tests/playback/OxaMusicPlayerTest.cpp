@@ -128,28 +128,50 @@ TEST_F(TOxaMusicPlayerTest, ATrackPlaysToItsEndAndCompletesOnce)
   EXPECT_EQ(BeforePlays, 1);
 }
 
-TEST_F(TOxaMusicPlayerTest, MissingOrGarbageFilesRaiseTrackFailed)
+TEST_F(TOxaMusicPlayerTest, AGarbageFileRaisesTrackFailed)
 {
-  const TDbId missing = AddTrack("missing.mp3", "Album A");
-  fs::remove(HostFileOf("missing.mp3"));
   const TDbId garbage = AddTrack("garbage.mp3", "Album B");
   std::ofstream(HostFileOf("garbage.mp3"), std::ios::binary | std::ios::trunc) << std::string(4096, '\x33');
-  for (const TDbId& track : {missing, garbage}) {
-    Failures = 0;
+  ASSERT_TRUE(Player->PlayItem(garbage, false));
+  ASSERT_TRUE(PumpUntil([this] { return Failures > 0; }));
+  PumpUntil([] { return false; }, 100);
+  EXPECT_EQ(Failures, 1);
+  EXPECT_EQ(Completions, 0);
+}
+
+TEST_F(TOxaMusicPlayerTest, AMissingFileFailsAtOnceAndStopsWhatPlayed)
+{
+  const TDbId track = AddTrack("a.mp3", "Album A");
+  const TDbId missing = AddTrack("missing.mp3", "Album A");
+  fs::remove(HostFileOf("missing.mp3"));
+  TDbId looseMissing;
+  looseMissing.ViewId = ViewLooseFile;
+  looseMissing.GroupId = 0;
+  looseMissing.FileId = 0;
+  looseMissing.Caption = FileOf("missing.mp3");
+  for (const TDbId& item : {missing, looseMissing}) {
     ASSERT_TRUE(Player->PlayItem(track, false));
-    ASSERT_TRUE(PumpUntil([this] { return Failures > 0; }));
+    ASSERT_TRUE(PumpUntil([this] { return Player->State() == OxaAudPlaying; }));
+    EXPECT_FALSE(Player->PlayItem(item, false));
+    EXPECT_TRUE(Player->CurrentItem().Empty());
+    // The component was not asked to open it, and what played before has stopped.
+    EXPECT_TRUE(Player->Audio().FileName().empty());
+    ASSERT_TRUE(PumpUntil([this] { return Player->State() == OxaAudStopped; }));
     PumpUntil([] { return false; }, 100);
-    EXPECT_EQ(Failures, 1);
-    EXPECT_EQ(Completions, 0);
+    EXPECT_EQ(Failures, 0);
+    // The stopped file is no longer taken for the loaded one: keeping it plays it again.
+    ASSERT_TRUE(Player->PlayItem(track, true));
+    ASSERT_TRUE(PumpUntil([this] { return Player->State() == OxaAudPlaying; }));
   }
+  EXPECT_EQ(Completions, 0);
 }
 
 TEST_F(TOxaMusicPlayerTest, FailuresOfAnotherFileAreIgnored)
 {
-  const TDbId missing = AddTrack("missing.mp3", "Album A");
-  fs::remove(HostFileOf("missing.mp3"));
+  const TDbId garbage = AddTrack("garbage.mp3", "Album A");
+  std::ofstream(HostFileOf("garbage.mp3"), std::ios::binary | std::ios::trunc) << std::string(4096, '\x33');
   const TDbId track = AddTrack("b.mp3", "Album B");
-  ASSERT_TRUE(Player->PlayItem(missing, false));
+  ASSERT_TRUE(Player->PlayItem(garbage, false));
   // The failure arrives after another item became current.
   ASSERT_TRUE(Player->PlayItem(track, false));
   ASSERT_TRUE(PumpUntil([this] { return Completions > 0; }));

@@ -176,8 +176,13 @@ int RunPlay(TCommandArgs args, std::ostream& out, std::ostream& err)
     }
     TPlayWatcher watcher(player, out, arguments.Has("json"), seek);
     if (!player.PlayItem(item, false)) {
-      err << "nothing to play at that item\n";
-      return ExitFailure;
+      if (player.CurrentFile().FileName.empty()) {
+        err << "nothing to play at that item\n";
+        return ExitFailure;
+      }
+      // A file that is not there fails at once, with no report to wait for.
+      watcher.Failed = true;
+      watcher.Done = true;
     }
     file = player.CurrentFile().FileName;
     MSG message{};
