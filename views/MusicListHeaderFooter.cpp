@@ -777,6 +777,9 @@ TMusicListViewEx::TMusicListViewEx(TOxaObjects* parentList, TOxaFonts* assetFont
       FFooter(new TMusicListFooter(&Objects())),
       FList(new TMusicListView(&Objects()))
 {
+  // Hidden while it is put together: the list then leaves its image tables for its first draw
+  // (the program hides its lists at once, and most starts show them much later).
+  SetVisible(false);
   FOwnFonts->SetParent(assetFonts);
   FOwnStore->SetParent(assetStore);
   SetFonts(FOwnFonts.get());
@@ -801,6 +804,7 @@ TMusicListViewEx::TMusicListViewEx(TOxaObjects* parentList, TOxaFonts* assetFont
   FList->SetParent(this);
   SetAutoRealign(true);
   Realign();
+  SetVisible(true);
 }
 
 TMusicListViewEx::~TMusicListViewEx()
