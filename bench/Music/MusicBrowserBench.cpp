@@ -17,19 +17,19 @@
 // rows are clicked holds real MP3 files. On the X server when DISPLAY names one, else headless.
 
 #include <benchmark/benchmark.h>
-#include <stdlib.h>
 #include <sys/resource.h>
 #include <time.h>
 
 #include <algorithm>
 #include <filesystem>
-#include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "Music/Music.h"
 #include "Music/MusicLists.h"
+#include "bench/support/BenchLibrary.h"
+#include "bench/support/BenchMessageLoop.h"
 #include "bench/support/BenchScratch.h"
 #include "forms/Forms.h"
 #include "library/MusicDatabase.h"
@@ -57,42 +57,15 @@ double ProcessCpuSeconds()
   return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
-constexpr int TrackCount = 20000;
-constexpr int FolderCount = 1000;
+using benchlibrary::FolderCount;
+using benchlibrary::TrackCount;
 // The folder whose tracks are clicked: album 0, its 20 tracks real files.
 constexpr int ClickedAlbum = 0;
 constexpr int IdleMs = 3000;
 
 std::string TrackFile(int i)
 {
-  const int album = i % FolderCount;
-  return "C:\\Library\\Artist " + std::to_string(album % 400) + "\\Album " + std::to_string(album) + "\\" +
-         std::to_string(i) + ".mp3";
-}
-
-TMusicFileItems Tracks()
-{
-  std::mt19937 random(11);
-  TMusicFileItems items(TrackCount);
-  for (int i = 0; i < TrackCount; ++i) {
-    TMusicFileItem& item = items[static_cast<std::size_t>(i)];
-    const int album = i % FolderCount;
-    item.Title = "Song of the night " + std::to_string(random() % 10000);
-    item.Album = "Album " + std::to_string(album);
-    item.Artist = "Artist " + std::to_string(album % 400);
-    item.FileName = TrackFile(i);
-    item.Genre = "Genre " + std::to_string(album % 40);
-    item.Year = 1950 + album % 70;
-    item.Track = static_cast<std::int32_t>(random() % 30);
-    item.Bitrate = 128;
-    item.Duration = 200;
-    item.Size = 3000000 + static_cast<std::uint64_t>(i);
-    for (auto& b : item.Checksum) {
-      b = static_cast<std::uint8_t>(random());
-    }
-  }
-  TMusicDatabase::SortFileItems(items);
-  return items;
+  return benchlibrary::TrackFile("C:\\Library\\", i);
 }
 
 // A machine of its own with the library filled, a root stored and the clicked folder's files
@@ -108,23 +81,7 @@ class TMachine {
  private:
   TMachine()
   {
-    const std::string home = (FScratch.HostPath() / "home").string();
-    std::filesystem::create_directories(home);
-    setenv("OXA_MACHINE", (FScratch.HostPath() / "machine").c_str(), 1);
-    setenv("HOME", home.c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
-    setenv("XDG_DATA_HOME", (home + "/.local").c_str(), 1);
-    setenv("OXA_AUDIO", "null", 1);
-    ResetSettingsFileName();
-    TMusicDatabase database(nullptr);
-    database.SetDirectory(GetDatabasePath());
-    if (!OpenLibrary(database) || !database.ApplyScanResults({}, Tracks())) {
-      throw std::runtime_error("cannot fill the library");
-    }
-    database.SetConnected(false);
-    TStringList roots;
-    roots.Add("C:\\Music\\");
-    WriteOption(TMusicOption::Roots, roots);
+    benchlibrary::MakeMachine(FScratch.HostPath(), benchlibrary::Tracks(128, "C:\\Library\\"), "C:\\Music\\");
     testmedia::TMp3Recipe recipe;
     recipe.Audio.Milliseconds = 60000;
     // The drive's folder: a path below it is found only once it exists.
@@ -146,24 +103,7 @@ class TMachine {
   TScratch FScratch;
 };
 
-// Handles messages, timers included, for ms milliseconds of wall time, waiting when there are
-// none: the program's own message loop.
-void RunLoop(int ms)
-{
-  bool done = false;
-  static bool* flag = nullptr;
-  flag = &done;
-  const UINT_PTR timer = SetTimer(nullptr, 0, static_cast<UINT>(ms), [](HWND, UINT, UINT_PTR, DWORD) {
-    if (flag != nullptr) {
-      *flag = true;
-    }
-  });
-  while (!done) {
-    Application().HandleMessage();
-  }
-  KillTimer(nullptr, timer);
-  flag = nullptr;
-}
+using benchloop::RunLoop;
 
 // The browser started on the library, its start-up settled: the update scan has run.
 TMusicForm* StartBrowser()

@@ -11,17 +11,16 @@
 // freed outside the timing.
 
 #include <benchmark/benchmark.h>
-#include <stdlib.h>
 #include <time.h>
 
 #include <filesystem>
 #include <memory>
 #include <optional>
-#include <random>
 #include <stdexcept>
 #include <string>
 
 #include "Music/Music.h"
+#include "bench/support/BenchLibrary.h"
 #include "bench/support/BenchScratch.h"
 #include "library/MusicDatabase.h"
 #include "platform/Paths.h"
@@ -65,34 +64,6 @@ void ReportWall(benchmark::State& state, double wall)
   state.counters["wall_ms"] = benchmark::Counter(wall * 1e3 / static_cast<double>(state.iterations()));
 }
 
-constexpr int TrackCount = 20000;
-constexpr int FolderCount = 1000;
-
-TMusicFileItems Tracks()
-{
-  std::mt19937 random(11);
-  TMusicFileItems items(TrackCount);
-  for (int i = 0; i < TrackCount; ++i) {
-    TMusicFileItem& item = items[static_cast<std::size_t>(i)];
-    const int album = i % FolderCount;
-    item.Title = "Song of the night " + std::to_string(random() % 10000);
-    item.Album = "Album " + std::to_string(album);
-    item.Artist = "Artist " + std::to_string(album % 400);
-    item.FileName = "C:\\Music\\" + item.Artist + "\\" + item.Album + "\\" + std::to_string(i) + ".mp3";
-    item.Genre = "Genre " + std::to_string(album % 40);
-    item.Year = 1950 + album % 70;
-    item.Track = static_cast<std::int32_t>(random() % 30);
-    item.Bitrate = 192;
-    item.Duration = 200;
-    item.Size = 3000000 + static_cast<std::uint64_t>(i);
-    for (auto& b : item.Checksum) {
-      b = static_cast<std::uint8_t>(random());
-    }
-  }
-  TMusicDatabase::SortFileItems(items);
-  return items;
-}
-
 // A machine of its own with the library filled and a root stored, made once for the run.
 class TMachine {
  public:
@@ -105,25 +76,7 @@ class TMachine {
  private:
   TMachine()
   {
-    const std::string home = (FScratch.HostPath() / "home").string();
-    // The home folder is drive C:, and the library goes in its data folder: both must exist
-    // before the first look at the library's place, or that look settles on another folder.
-    std::filesystem::create_directories(FScratch.HostPath() / "home" / ".local");
-    setenv("OXA_MACHINE", (FScratch.HostPath() / "machine").c_str(), 1);
-    setenv("HOME", home.c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
-    setenv("XDG_DATA_HOME", (home + "/.local").c_str(), 1);
-    setenv("OXA_AUDIO", "null", 1);
-    ResetSettingsFileName();
-    TMusicDatabase database(nullptr);
-    database.SetDirectory(GetDatabasePath());
-    if (!OpenLibrary(database) || !database.ApplyScanResults({}, Tracks())) {
-      throw std::runtime_error("cannot fill the library");
-    }
-    database.SetConnected(false);
-    TStringList roots;
-    roots.Add("C:\\Music\\");
-    WriteOption(TMusicOption::Roots, roots);
+    benchlibrary::MakeMachine(FScratch.HostPath(), benchlibrary::Tracks(192, "C:\\Music\\"), "C:\\Music\\");
     // A library that has been scanned holds the file masks the first scan stored; without them
     // every start would store them again.
     TOxaSearchOptions{};
