@@ -85,6 +85,10 @@ bool HandleOneSent(TMessageQueue& queue)
     }
     context.Record = queue.Sent.front();
     queue.Sent.pop_front();
+    // Taking a sent message is a look for messages: without this, a thread that answers right
+    // after a long pause still counts as hung until it next reaches its loop, and an
+    // abort-if-hung send that follows the answer at once is refused.
+    queue.LastLook = SteadyMilliseconds();
   }
   auto& manager = TWindowManager::Instance();
   if (context.Record.SenderProcess != manager.StartedNumber()) {

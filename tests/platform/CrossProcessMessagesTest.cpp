@@ -4,9 +4,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/Handles.h"
 #include "platform/LastError.h"
 #include "platform/MachineSettings.h"
 #include "platform/Messages.h"
+#include "platform/Synchronization.h"
 #include "platform/WindowManager.h"
 #include "platform/Windows.h"
 #include "tests/platform/MessagingTestProtocol.h"
@@ -157,9 +159,12 @@ TEST_F(TCrossProcessMessages, HungReceiversAreJudgedAfterTheMachinesThreshold)
   // The machine's threshold, read by the helper's process too, is lowered to keep the test short.
   constexpr DWORD threshold = 1000;
   ASSERT_EQ(SetHungThreshold(threshold), ERROR_SUCCESS);
-  // The hang outlasts the hung threshold by far, so a loaded machine that is slow to notice the
-  // hung state still sees it before the helper wakes.
-  EXPECT_EQ(FHelper->Ask("hang 5000"), "hanging");
+  // The helper stays hung until the test wakes it, so a loaded machine that is slow to notice
+  // the hung state still sees it before the helper wakes.
+  const std::string wakeName = "HungReceiverWake." + std::to_string(FHelper->Pid());
+  const HANDLE wake = CreateEventA(nullptr, TRUE, FALSE, wakeName.c_str());
+  ASSERT_NE(wake, nullptr);
+  EXPECT_EQ(FHelper->Ask("hang 60000 " + wakeName), "hanging");
   const auto start = std::chrono::steady_clock::now();
   DWORD_PTR result = 0;
   // Not hung yet: the time-out does not end the wait; once the helper counts as hung, it does.
@@ -169,6 +174,8 @@ TEST_F(TCrossProcessMessages, HungReceiversAreJudgedAfterTheMachinesThreshold)
   // Hung now: refused at once, without waiting for the long time-out.
   EXPECT_EQ(SendMessageTimeoutA(FHelperWindow, HelperEcho, 1, 1, SMTO_ABORTIFHUNG, 60000, &result), 0);
   EXPECT_EQ(GetLastError(), ERROR_TIMEOUT);
+  SetEvent(wake);
+  CloseHandle(wake);
   EXPECT_EQ(FHelper->ReadLine(), "ok");
   // Awake again: it answers once it looks for messages. (It says "ok" just before it looks, so
   // an abort-if-hung send at this very moment could still find it hung.)

@@ -216,10 +216,19 @@ std::string Run(const std::string& line)
     return "result " + std::to_string(static_cast<LRESULT>(result));
   }
   if (command == "hang") {
+    // "hang MS" sleeps; "hang MS EVENT" ends early when the named event is set, so a test can
+    // keep the helper hung exactly as long as it needs, however slow the machine.
     DWORD milliseconds = 0;
-    rest >> milliseconds;
+    std::string until;
+    rest >> milliseconds >> until;
+    const HANDLE wake = until.empty() ? nullptr : CreateEventA(nullptr, TRUE, FALSE, until.c_str());
     Say("hanging");
-    Sleep(milliseconds);
+    if (wake == nullptr) {
+      Sleep(milliseconds);
+    } else {
+      WaitForSingleObject(wake, milliseconds);
+      CloseHandle(wake);
+    }
     return "ok";
   }
   if (command == "timers") {
