@@ -7,7 +7,9 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "Music/MusicKeyTable.h"
 #include "OxaIPC/CustomNode.h"
 #include "OxaIPC/OxaIpc.h"
 #include "OxaIPC/OxaIpcClient.h"
@@ -100,12 +102,35 @@ TEST(TMusicControllerBus, AForwardedKeypadPlusReachesTheSystemAsVolumeUp)
       {VK_SUBTRACT, 4, 0, "VolumeDown"},  // any modifiers
       {VK_ADD, 0, 5000, nullptr},         // stale: dropped
   };
+  // Forwarded as a call, so the program's answer says whether it acted on the key. A loaded
+  // machine may take longer than a key stays fresh to deliver it (the program drops it then, as
+  // it should); only such a slow round trip is tried again, with a newly stamped key.
+  const auto forward = [&](const TCase& c) {
+    for (int attempt = 0; attempt < 20; ++attempt) {
+      const DWORD stamped = GetTickCount();
+      const TNodeKey key{c.Key, c.Shift, 0, static_cast<std::int32_t>(stamped - c.Age), 0};
+      std::uint32_t size = 0;
+      std::vector<std::uint8_t> answer;
+      if (!client.Call("VuDirAzuzo", "KeyDown", size, answer, sizeof(key), &key, 60000, false) ||
+          answer.size() < 4) {
+        ADD_FAILURE() << "no answer to key " << c.Key;
+        return false;
+      }
+      const bool handled = answer[0] != 0;
+      if (handled || c.Age != 0 || GetTickCount() - stamped < KeyFreshness) {
+        return handled;
+      }
+    }
+    ADD_FAILURE() << "every key " << c.Key << " took longer than a key stays fresh to answer";
+    return false;
+  };
   for (const TCase& c : cases) {
-    const TNodeKey key{c.Key, c.Shift, 0, static_cast<std::int32_t>(GetTickCount() - c.Age), 0};
-    ASSERT_TRUE(client.Notify("VuDirAzuzo", "KeyDown", sizeof(key), &key));
+    EXPECT_EQ(forward(c), c.Expected != nullptr) << c.Key << " aged " << c.Age;
     bool seen = false;
     while (!seen) {
-      const auto line = watch.ReadLine(std::chrono::seconds(c.Expected != nullptr ? 10 : 2));
+      // The answer came after the program sent what it sends, so silence for a while is enough.
+      const auto line =
+          watch.ReadLine(c.Expected != nullptr ? std::chrono::seconds(60) : std::chrono::seconds(2));
       if (!line) {
         break;
       }
