@@ -11,6 +11,7 @@
 #include "graphics/OxaGraphics.h"
 #include "platform/display/DisplayTesting.h"
 #include "rtl/Stream.h"
+#include "tests/graphics/ChangeCounter.h"
 #include "tests/graphics/GlyphStore.h"
 
 namespace {
@@ -86,22 +87,6 @@ void ReadEager(TOxaBitmaps& store, const std::string& blob)
   stream.SetPosition(0);
   store.ReadData(stream);
 }
-
-// An observer counting the changes it hears.
-class TCounter : public TObject {
- public:
-  void Counted(TObject*) { ++Changes; }
-  void Gone(TObject*) {}
-  void Watch(TOxaComponent& subject)
-  {
-    subject.Objects().Add(MakeMethod<&TCounter::Gone>(this), MakeMethod<&TCounter::Counted>(this));
-  }
-  void Unwatch(TOxaComponent& subject)
-  {
-    subject.Objects().Remove(MakeMethod<&TCounter::Gone>(this), MakeMethod<&TCounter::Counted>(this));
-  }
-  int Changes = 0;
-};
 
 class TLazyStoreTest : public ::testing::Test {
  protected:

@@ -6,6 +6,7 @@
 #include "graphics/OxaBitmap.h"
 #include "graphics/OxaGraphics.h"
 #include "platform/display/DisplayTesting.h"
+#include "tests/graphics/ChangeCounter.h"
 #include "tests/graphics/GlyphStore.h"
 
 namespace {
@@ -40,22 +41,6 @@ std::string Blob(const std::string& note, const std::vector<std::string>& names)
   }
   return blob;
 }
-
-// An observer counting the changes it hears.
-class TCounter : public TObject {
- public:
-  void Counted(TObject*) { ++Changes; }
-  void Gone(TObject*) {}
-  void Watch(TOxaComponent& subject)
-  {
-    subject.Objects().Add(MakeMethod<&TCounter::Gone>(this), MakeMethod<&TCounter::Counted>(this));
-  }
-  void Unwatch(TOxaComponent& subject)
-  {
-    subject.Objects().Remove(MakeMethod<&TCounter::Gone>(this), MakeMethod<&TCounter::Counted>(this));
-  }
-  int Changes = 0;
-};
 
 class TStoreTest : public ::testing::Test {
  protected:
