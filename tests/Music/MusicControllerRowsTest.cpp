@@ -17,10 +17,9 @@
 #include "platform/Time.h"
 #include "platform/display/DisplayTesting.h"
 #include "scan/OxaMusicPlayerTypes.h"
+#include "tests/Music/FolderLibrary.h"
 #include "tests/support/DeclaredDrives.h"
 #include "tests/support/MessagePump.h"
-#include "tests/support/ProgramRun.h"
-#include "tools/make-test-media/TestMedia.h"
 
 namespace {
 
@@ -36,22 +35,12 @@ class TMusicControllerRowsTest : public ::testing::Test {
     ResetSettingsFileName();
     UseHeadlessDisplay(800, 600);
     Application().Initialize();
-    const std::vector<std::pair<std::string, std::vector<std::string>>> folders = {
-        {"Harbour", {"Anchor", "Buoy", "Cedar", "Dock"}},
-        {"Meadow", {"Elm", "Fern"}},
-        {"Orchard", {"Gala", "Honey", "Idared"}},
-        {"Quarry", {"Q01", "Q02", "Q03", "Q04", "Q05", "Q06", "Q07", "Q08", "Q09", "Q10", "Q11", "Q12"}}};
-    for (const auto& [folder, titles] : folders) {
-      fs::create_directories(FMachine.DriveFolder('C') / "Music" / folder);
-      for (std::size_t i = 0; i < titles.size(); ++i) {
-        testmedia::TMp3Recipe recipe;
-        recipe.Audio.Milliseconds = 1000;
-        recipe.Id3v2 =
-            testmedia::TId3v2Fields{titles[i], "Band", folder, "2001", "Rock", std::to_string(i + 1), ""};
-        testmedia::WriteMp3(Track(folder, titles[i]), recipe);
-      }
-    }
-    ASSERT_EQ(RunProgram(OXA_LIB_PROGRAM, {"db", "import", "C:\\Music"}).ExitCode, 0);
+    ASSERT_TRUE(ImportFolders(
+        FMachine,
+        {{"Harbour", {"Anchor", "Buoy", "Cedar", "Dock"}},
+         {"Meadow", {"Elm", "Fern"}},
+         {"Orchard", {"Gala", "Honey", "Idared"}},
+         {"Quarry", {"Q01", "Q02", "Q03", "Q04", "Q05", "Q06", "Q07", "Q08", "Q09", "Q10", "Q11", "Q12"}}}));
   }
   void TearDown() override
   {
@@ -61,7 +50,7 @@ class TMusicControllerRowsTest : public ::testing::Test {
   }
   fs::path Track(const std::string& folder, const std::string& title) const
   {
-    return FMachine.DriveFolder('C') / "Music" / folder / (title + ".mp3");
+    return FolderTrack(FMachine, folder, title);
   }
   // The window started on a track, in display mode 2.
   TMusicForm* Start(const std::string& folder, const std::string& title)

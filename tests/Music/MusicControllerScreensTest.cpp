@@ -13,13 +13,12 @@
 #include "platform/Paths.h"
 #include "platform/display/DisplayTesting.h"
 #include "scan/OxaMusicPlayerTypes.h"
+#include "tests/Music/FolderLibrary.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/DeclaredDrives.h"
 #include "tests/support/MessagePump.h"
-#include "tests/support/ProgramRun.h"
 #include "tests/support/ScreenShots.h"
 #include "tests/support/XvfbServer.h"
-#include "tools/make-test-media/TestMedia.h"
 
 namespace {
 
@@ -33,19 +32,8 @@ class TMusicControllerScreensTest : public ::testing::Test {
     ResetSettingsFileName();
     FServer = UseScreenshotDisplay();
     Application().Initialize();
-    const std::vector<std::pair<std::string, std::vector<std::string>>> folders = {
-        {"Harbour", {"Anchor", "Buoy", "Cedar", "Dock"}}, {"Meadow", {"Elm", "Fern"}}};
-    for (const auto& [folder, titles] : folders) {
-      fs::create_directories(FMachine.DriveFolder('C') / "Music" / folder);
-      for (std::size_t i = 0; i < titles.size(); ++i) {
-        testmedia::TMp3Recipe recipe;
-        recipe.Audio.Milliseconds = 1000;
-        recipe.Id3v2 =
-            testmedia::TId3v2Fields{titles[i], "Band", folder, "2001", "Rock", std::to_string(i + 1), ""};
-        testmedia::WriteMp3(FMachine.DriveFolder('C') / "Music" / folder / (titles[i] + ".mp3"), recipe);
-      }
-    }
-    ASSERT_EQ(RunProgram(OXA_LIB_PROGRAM, {"db", "import", "C:\\Music"}).ExitCode, 0);
+    ASSERT_TRUE(ImportFolders(
+        FMachine, {{"Harbour", {"Anchor", "Buoy", "Cedar", "Dock"}}, {"Meadow", {"Elm", "Fern"}}}));
   }
   void TearDown() override
   {

@@ -9,9 +9,8 @@
 #include "platform/Paths.h"
 #include "platform/display/DisplayTesting.h"
 #include "scan/OxaMusicPlayerTypes.h"
+#include "tests/Music/FolderLibrary.h"
 #include "tests/support/DeclaredDrives.h"
-#include "tests/support/ProgramRun.h"
-#include "tools/make-test-media/TestMedia.h"
 
 namespace {
 
@@ -27,19 +26,8 @@ class TMusicListRowsTest : public ::testing::Test {
     ResetSettingsFileName();
     UseHeadlessDisplay(800, 600);
     Application().Initialize();
-    const std::vector<std::pair<std::string, std::vector<std::string>>> folders = {
-        {"Harbour", {"Anchor", "Buoy", "Cedar", "Dock"}}, {"Meadow", {"Elm", "Fern"}}};
-    for (const auto& [folder, titles] : folders) {
-      fs::create_directories(FMachine.DriveFolder('C') / "Music" / folder);
-      for (std::size_t i = 0; i < titles.size(); ++i) {
-        testmedia::TMp3Recipe recipe;
-        recipe.Audio.Milliseconds = 1000;
-        recipe.Id3v2 =
-            testmedia::TId3v2Fields{titles[i], "Band", folder, "2001", "Rock", std::to_string(i + 1), ""};
-        testmedia::WriteMp3(Track(folder, titles[i]), recipe);
-      }
-    }
-    ASSERT_EQ(RunProgram(OXA_LIB_PROGRAM, {"db", "import", "C:\\Music"}).ExitCode, 0);
+    ASSERT_TRUE(ImportFolders(
+        FMachine, {{"Harbour", {"Anchor", "Buoy", "Cedar", "Dock"}}, {"Meadow", {"Elm", "Fern"}}}));
   }
   void TearDown() override
   {
@@ -49,7 +37,7 @@ class TMusicListRowsTest : public ::testing::Test {
   }
   fs::path Track(const std::string& folder, const std::string& title) const
   {
-    return FMachine.DriveFolder('C') / "Music" / folder / (title + ".mp3");
+    return FolderTrack(FMachine, folder, title);
   }
   static TMusicListViewItem* Row(TMusicForm* form, const std::string& caption)
   {
