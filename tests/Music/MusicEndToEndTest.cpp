@@ -21,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/Music/ByHand.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/Mp3Files.h"
 #include "tests/support/ProgramRun.h"
@@ -29,24 +30,19 @@
 #include "tests/support/TraceCapture.h"
 #include "tests/support/XvfbServer.h"
 
-// After everything else: the X headers' macros (None, Status) clash with names in other headers.
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-#include <X11/extensions/XTest.h>
+// After everything else: the X headers' macros clash with names in other headers.
 #include <X11/keysym.h>
 
 namespace {
 
 using namespace std::chrono_literals;
+using namespace byhand;
 
 // Where things are on the screen.
 constexpr int RowPitch = 65;
 constexpr int FirstRowY = 116;  // the middle of the first row of either list
 constexpr int FirstListX = 250;
 constexpr int SecondListX = 700;
-struct TSpot {
-  int X, Y;
-};
 constexpr TSpot StartButton{70, 168};
 constexpr TSpot EditPlaylistsButton{84, 723};
 constexpr TSpot NewPlaylistButton{788, 723};
@@ -57,223 +53,6 @@ constexpr TSpot RestingPlace{300, 40};
 int RowY(int index)
 {
   return FirstRowY + index * RowPitch;
-}
-
-// The test's own hands on the server: pointer, keyboard and screen.
-class THands {
- public:
-  explicit THands(const std::string& display) : FDisplay(XOpenDisplay(display.c_str())) {}
-  ~THands()
-  {
-    if (FDisplay != nullptr) {
-      XCloseDisplay(FDisplay);
-    }
-  }
-  THands(const THands&) = delete;
-  THands& operator=(const THands&) = delete;
-  bool Open() const noexcept { return FDisplay != nullptr; }
-
-  void MoveTo(int x, int y)
-  {
-    XTestFakeMotionEvent(FDisplay, -1, x, y, CurrentTime);
-    XSync(FDisplay, False);
-  }
-  void Button(bool down)
-  {
-    XTestFakeButtonEvent(FDisplay, 1, down ? True : False, CurrentTime);
-    XSync(FDisplay, False);
-  }
-  // As a hand does: onto the spot, a moment, press, release.
-  void Click(int x, int y)
-  {
-    MoveTo(x - 6, y - 6);
-    std::this_thread::sleep_for(150ms);
-    MoveTo(x, y);
-    std::this_thread::sleep_for(150ms);
-    Button(true);
-    std::this_thread::sleep_for(50ms);
-    Button(false);
-    std::this_thread::sleep_for(150ms);
-  }
-  void DoubleClick(int x, int y)
-  {
-    MoveTo(x, y);
-    std::this_thread::sleep_for(150ms);
-    for (int i = 0; i < 2; ++i) {
-      Button(true);
-      Button(false);
-    }
-    std::this_thread::sleep_for(100ms);
-  }
-  void Key(KeySym keysym, bool down)
-  {
-    XTestFakeKeyEvent(FDisplay, XKeysymToKeycode(FDisplay, keysym), down ? True : False, CurrentTime);
-    XSync(FDisplay, False);
-  }
-  void CtrlClick(int x, int y)
-  {
-    Key(XK_Control_L, true);
-    Click(x, y);
-    Key(XK_Control_L, false);
-  }
-  void Type(const std::string& text)
-  {
-    for (const char c : text) {
-      const KeySym keysym = c == ' ' ? XK_space : static_cast<KeySym>(c);
-      Key(keysym, true);
-      Key(keysym, false);
-      std::this_thread::sleep_for(30ms);
-    }
-  }
-  // Presses at from, moves past the drag threshold and on to to in steps, as a hand would, and
-  // lets go there.
-  void Drag(TSpot from, TSpot to)
-  {
-    MoveTo(from.X, from.Y);
-    Button(true);
-    std::this_thread::sleep_for(100ms);
-    constexpr int Steps = 12;
-    for (int i = 1; i <= Steps; ++i) {
-      MoveTo(from.X + (to.X - from.X) * i / Steps, from.Y + (to.Y - from.Y) * i / Steps);
-      std::this_thread::sleep_for(60ms);
-    }
-    // Held still over the target while the gap opens.
-    std::this_thread::sleep_for(400ms);
-    MoveTo(to.X, to.Y + 1);
-    std::this_thread::sleep_for(200ms);
-    Button(false);
-    std::this_thread::sleep_for(100ms);
-  }
-
-  TScreenPicture Shot(int left, int top, int width, int height)
-  {
-    TScreenPicture picture;
-    XImage* image = XGetImage(FDisplay, DefaultRootWindow(FDisplay), left, top, static_cast<unsigned>(width),
-                              static_cast<unsigned>(height), AllPlanes, ZPixmap);
-    if (image == nullptr) {
-      return picture;
-    }
-    picture.Width = width;
-    picture.Height = height;
-    picture.Pixels.reserve(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
-    for (int y = 0; y < height; ++y) {
-      for (int x = 0; x < width; ++x) {
-        picture.Pixels.push_back(static_cast<std::uint32_t>(XGetPixel(image, x, y)) & 0xFFFFFF);
-      }
-    }
-    XDestroyImage(image);
-    return picture;
-  }
-
- private:
-  Display* FDisplay;
-};
-
-bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 30s)
-{
-  const auto end = std::chrono::steady_clock::now() + timeout;
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > end) {
-      return false;
-    }
-    std::this_thread::sleep_for(100ms);
-  }
-  return true;
-}
-
-// Does what a hand does until it shows its effect. Under the sanitizers on a busy machine a
-// press now and then has no effect (a click on a footer button, a drag); the cause is not
-// found yet, so each step is tried up to three times.
-bool Retried(const std::function<void()>& action, const std::function<bool()>& effect, int attempts = 3)
-{
-  for (int i = 0; i < attempts; ++i) {
-    action();
-    if (WaitFor(effect, 15s)) {
-      return true;
-    }
-  }
-  return false;
-}
-
-bool ClickUntil(THands& hands, TSpot spot, const std::function<bool()>& effect)
-{
-  return Retried([&] { hands.Click(spot.X, spot.Y); }, effect);
-}
-
-// The caption the program published as playing ("" when none).
-std::string PublishedTrack()
-{
-  const TProgramRun run = RunProgram(OXA_HOST_PROGRAM, {"status"});
-  const std::string marker = "Formatted \"";
-  const auto at = run.Output.find(marker);
-  if (run.ExitCode != 0 || at == std::string::npos) {
-    return {};
-  }
-  const auto end = run.Output.find('"', at + marker.size());
-  return run.Output.substr(at + marker.size(), end - at - marker.size());
-}
-
-// The program's status answered and names no track: never published, or empty at position 0.
-testing::AssertionResult NothingPublished()
-{
-  const TProgramRun run = RunProgram(OXA_HOST_PROGRAM, {"status"});
-  const auto has = [&](const std::string& text) { return run.Output.find(text) != std::string::npos; };
-  if (run.ExitCode == 0 &&
-      (has("Status: (not published)") || (has("Position 0;") && has("Formatted \"\"")))) {
-    return testing::AssertionSuccess();
-  }
-  return testing::AssertionFailure() << "the status says:\n" << run.Output;
-}
-
-struct TListLine {
-  std::string Id;
-  std::string Caption;
-};
-
-// oxa-lib's listing of a view or group: id and caption per line.
-std::vector<TListLine> Listed(const std::vector<std::string>& arguments)
-{
-  std::vector<std::string> command = {"list"};
-  command.insert(command.end(), arguments.begin(), arguments.end());
-  const TProgramRun run = RunProgram(OXA_LIB_PROGRAM, command);
-  std::vector<TListLine> lines;
-  std::istringstream text(run.Output);
-  for (std::string line; std::getline(text, line);) {
-    const auto tab = line.find('\t');
-    if (tab != std::string::npos) {
-      lines.push_back({line.substr(0, tab), line.substr(tab + 1)});
-    }
-  }
-  return lines;
-}
-
-std::vector<std::string> Captions(const std::vector<TListLine>& lines)
-{
-  std::vector<std::string> captions;
-  for (const TListLine& line : lines) {
-    captions.push_back(line.Caption);
-  }
-  return captions;
-}
-
-// The playlists' captions, without their track counts.
-std::vector<std::string> Playlists()
-{
-  std::vector<std::string> names;
-  for (const TListLine& line : Listed({"7"})) {
-    names.push_back(line.Caption.substr(0, line.Caption.rfind(" (")));
-  }
-  return names;
-}
-
-std::vector<std::string> PlaylistTracks(const std::string& name)
-{
-  for (const TListLine& line : Listed({"7"})) {
-    if (line.Caption.rfind(name + " (", 0) == 0) {
-      return Captions(Listed({"7", line.Id}));
-    }
-  }
-  return {"<no list " + name + ">"};
 }
 
 class TMusicEndToEnd : public ::testing::Test {
