@@ -168,6 +168,9 @@ class TMusicForm : public TForm {
   const TMusicTypeAhead& TypeAhead() const noexcept { return FTypeAhead; }
 
   void UpdatePlaying();
+  // Play, Go: a paused track resumes; otherwise the current item plays (kept when it already
+  // does), or with none the shown group from its start.
+  void Play();
   void StartUpdateScan();
   void StepUp();
   void StepDown();
@@ -177,7 +180,7 @@ class TMusicForm : public TForm {
   // Shows the current item in view (a colour key).
   void ShowInView(std::int32_t view);
   // One character typed into the type-ahead entry.
-  void TypeCharacter(char character);
+  void TypeCharacter(char32_t character);
   // A key going down on the program's windows or forwarded by the host; true when handled.
   bool HandleKey(WORD key, TShiftState shift, DWORD time);
   // Favorites are removed from their lists; other tracks, and the tracks of groups, hidden.

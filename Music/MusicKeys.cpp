@@ -36,9 +36,12 @@ TShiftState CurrentModifiers()
 
 // A character the type-ahead takes from the keyboard: printable, no space (Space is a key of
 // its own), and typed without Ctrl or Alt.
+// A printable character of any script (not a control, space, surrogate or beyond Unicode).
 bool TypedCharacter(WPARAM code, TShiftState shift)
 {
-  return code > 0x20 && code < 0x7F && (shift & (ssCtrl | ssAlt)) == 0;
+  const bool printable = (code > 0x20 && code < 0x7F) ||
+                         (code >= 0xA0 && code <= 0x10FFFF && !(code >= 0xD800 && code <= 0xDFFF));
+  return printable && (shift & (ssCtrl | ssAlt)) == 0;
 }
 
 // The row of list under a point of the screen; null when the point is over none of its rows.
@@ -98,7 +101,7 @@ void TMusicForm::ApplicationMessage(MSG& message, bool& handled)
       if (message.wParam == ' ') {
         handled = true;  // the Space key itself has acted already
       } else if (TypedCharacter(message.wParam, shift) && KeyIsFresh(message.time, GetTickCount())) {
-        TypeCharacter(static_cast<char>(message.wParam));
+        TypeCharacter(static_cast<char32_t>(message.wParam));
         handled = true;
       } else {
         FNode->SendKeyPress(0, code, static_cast<std::int32_t>(shift), data, time, 0);
@@ -132,7 +135,7 @@ void TMusicForm::NodeKeyPress(TObject*, const TNodeKey* key, bool& handled)
   const auto shift = static_cast<TShiftState>(key->B);
   if (key->A >= 0 && TypedCharacter(static_cast<WPARAM>(key->A), shift) &&
       KeyIsFresh(static_cast<DWORD>(key->D), GetTickCount())) {
-    TypeCharacter(static_cast<char>(key->A));
+    TypeCharacter(static_cast<char32_t>(key->A));
     handled = true;
   }
 }
@@ -168,7 +171,12 @@ bool TMusicForm::HandleKey(WORD key, TShiftState shift, DWORD time)
       TypeCharacter(' ');
       break;
     case TMusicKeyAction::Pause:
-      FPlayer->TogglePause();
+      // After a stop there is nothing to pause: the key that paused plays again.
+      if (const BYTE state = FPlayer->State(); state == OxaAudPlaying || state == OxaAudPaused) {
+        FPlayer->TogglePause();
+      } else {
+        Play();
+      }
       break;
     case TMusicKeyAction::UpdateScan:
       StartUpdateScan();
@@ -224,7 +232,7 @@ bool TMusicForm::HandleKey(WORD key, TShiftState shift, DWORD time)
   return true;
 }
 
-void TMusicForm::TypeCharacter(char character)
+void TMusicForm::TypeCharacter(char32_t character)
 {
   if (!Running) {
     return;
@@ -321,8 +329,9 @@ void TMusicForm::JumpByName(const std::string& text)
   if (FFirstList == nullptr || text.empty()) {
     return;
   }
-  if (current.ViewId == ViewTitles) {
-    // The first list's letter group of the typed text's first character, then its tracks.
+  // Titles shown, or the current item one of theirs: the letter group of the typed text's first
+  // character is opened at its first track that matches.
+  if (current.ViewId == ViewTitles || ListView(FFirstList) == ViewTitles) {
     if (ListView(FFirstList) != ViewTitles) {
       ShowView(ViewTitles);
     }

@@ -109,6 +109,20 @@ void TMusicForm::DisconnectController() noexcept
   }
 }
 
+void TMusicForm::Play()
+{
+  if (!Running || FPlayer->Resume()) {
+    return;
+  }
+  // With only a group made current (start-up, after an update) play begins at its start. A
+  // file that is gone fails at once and is skipped as one the player reports failed.
+  if (FNavigator->CurrentItem.Empty()) {
+    FNavigator->Forward();
+  } else if (!FPlayer->PlayItem(FNavigator->CurrentItem, true)) {
+    FNavigator->Forward(TStepCause::Failed);
+  }
+}
+
 template <TSourceKey Key>
 void TMusicForm::NodeKey(TObject*, std::int32_t, std::int32_t extra)
 {
@@ -135,15 +149,7 @@ void TMusicForm::RemoteKey(TSourceKey key, std::int32_t extra)
       Rewind();
       break;
     case TRemoteAction::Play:
-      // With only a group made current (start-up, after an update) play begins at its start. A
-      // file that is gone fails at once and is skipped as one the player reports failed.
-      if (!FPlayer->Resume()) {
-        if (FNavigator->CurrentItem.Empty()) {
-          FNavigator->Forward();
-        } else if (!FPlayer->PlayItem(FNavigator->CurrentItem, true)) {
-          FNavigator->Forward(TStepCause::Failed);
-        }
-      }
+      Play();
       break;
     case TRemoteAction::Stop:
       FPlayer->Stop();
@@ -239,7 +245,10 @@ void TMusicForm::NodeHide(TObject*, const void*, std::int32_t& answer)
   if (!Running) {
     return;
   }
+  // The host asks outright: a browser the user holds (mode 2) or edits in (mode 3) goes too;
+  // only the idle follow-up waits for a browser called up briefly.
   HideBrowser();
+  SetDisplayMode(HiddenMode);
   answer = 1;
 }
 
@@ -278,10 +287,12 @@ void TMusicForm::NodePlayFile(TObject*, const std::uint8_t* payload, std::uint32
     ShowView(ViewFolders);
     FNavigator->PlayRow(item, {});
   }
+  // Forward first: the activation raises the black main window, which the browser then covers.
+  Application().Restore();
   if (DisplayMode == 0) {
     SetDisplayMode(2);
   }
-  Application().Restore();
+  ArrangeWindows();
 }
 
 void TMusicForm::NodeInfo(TObject*, std::int32_t, std::int32_t)

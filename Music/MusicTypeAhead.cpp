@@ -4,6 +4,7 @@
 
 #include "rtl/AnsiText.h"
 #include "rtl/Format.h"
+#include "rtl/Utf8.h"
 
 namespace {
 
@@ -54,9 +55,9 @@ std::int32_t EntryNumberOf(std::string_view text) noexcept
   return static_cast<std::int32_t>(value);
 }
 
-TEntryResult TMusicTypeAhead::Type(char character, std::int32_t itemCount, std::uint64_t now)
+TEntryResult TMusicTypeAhead::Type(char32_t character, std::int32_t itemCount, std::uint64_t now)
 {
-  FText.push_back(character);
+  AppendCodePoint(FText, character);
   FNumber = EntryNumberOf(FText);
   TEntryResult result;
   result.Number = FNumber;

@@ -55,8 +55,9 @@ class TMusicTypeAhead {
   std::optional<std::uint64_t> Due() const noexcept { return FDue; }
   bool Pending() const noexcept { return FDue.has_value(); }
 
-  // One typed character. itemCount: the number of tracks of the shown group.
-  TEntryResult Type(char character, std::int32_t itemCount, std::uint64_t now);
+  // One typed character (a code point of any script). itemCount: the number of tracks of the
+  // shown group.
+  TEntryResult Type(char32_t character, std::int32_t itemCount, std::uint64_t now);
   // The time-out fired: what to do with the entry, which is cleared. hasCurrent: an item plays
   // or was chosen.
   TEntryExpired Expire(bool hasCurrent, std::int32_t itemCount);

@@ -86,6 +86,8 @@ bool TOxaMusic2::Stop()
   if (!FControl) {
     return false;
   }
+  // The component closes the file on a stop, so a later play of the same name must open it anew.
+  FFileName.clear();
   FControl->Stop();
   return true;
 }

@@ -47,6 +47,7 @@ class TOxaMusic2 : public TObject {
   bool Close();
   // Toggles playing and paused.
   bool Pause();
+  // Stops and closes the file; the wrapper then holds no file name.
   bool Stop();
   // The component's position in tenths of a second.
   std::int32_t Position();

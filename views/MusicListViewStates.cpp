@@ -35,7 +35,8 @@ std::string_view MusicListViewKindPrefix(TMusicListViewItemKinds kind) noexcept
 int MusicListViewDrawState(int stateByte, bool pressed, bool dropTarget) noexcept
 {
   int state = stateByte & (kRowStateCount - 1);
-  if (pressed)
+  // The playing row stays lit when the list's current group moves on (a wind, a jump by name).
+  if (pressed || (state & kRowPlaying) != 0)
     state |= kRowActive;
   if (dropTarget)
     state ^= kRowActive;

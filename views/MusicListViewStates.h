@@ -30,8 +30,8 @@ constexpr int kRowPlaying = 8;  // the owner's further look: the track being pla
 constexpr int kRowMarked = 16;
 constexpr int kRowStateCount = 32;
 
-// The number the appearance is looked up by: pressed shows as active, the drop-target flag
-// flips the active look so the target stands out whether or not it is active.
+// The number the appearance is looked up by: pressed and playing show as active, the drop-target
+// flag flips the active look so the target stands out whether or not it is active.
 int MusicListViewDrawState(int stateByte, bool pressed, bool dropTarget) noexcept;
 
 // One appearance entry: seven colour-code characters.

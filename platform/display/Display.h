@@ -75,6 +75,9 @@ class TDisplay {
   // Where the pointer is and whether one of the program's windows is under it; false when the
   // back end does not know (the memory screen: the program's own record is the truth).
   virtual bool QueryPointer(POINT&, bool&) { return false; }
+  // Where the pointer is on the screen, wherever it is (one round trip, no walk down the window
+  // tree); false when the back end does not know.
+  virtual bool PointerPosition(POINT&) { return false; }
   virtual void Activate(HWND) {}
 
   // Other programs' top-level windows, known by their server id. The window the server (or its

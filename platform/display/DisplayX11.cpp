@@ -497,6 +497,27 @@ class TX11Display final : public TDisplay {
     return true;
   }
 
+  bool PointerPosition(POINT& screen) override
+  {
+    const TConnectionLock guard(*this);
+    if (FDisplay == nullptr || FLost) {
+      return false;
+    }
+    Window root = 0;
+    Window child = 0;
+    int rootX = 0;
+    int rootY = 0;
+    int x = 0;
+    int y = 0;
+    unsigned int mask = 0;
+    if (!XQueryPointer(FDisplay, RootWindow(FDisplay, FScreen), &root, &child, &rootX, &rootY, &x, &y,
+                       &mask)) {
+      return false;
+    }
+    screen = POINT{rootX, rootY};
+    return true;
+  }
+
   void WarpPointer(POINT point) override
   {
     const TConnectionLock guard(*this);

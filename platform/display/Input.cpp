@@ -920,6 +920,11 @@ BOOL GetCursorPos(POINT* point)
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
+  // The server sends motion only over the program's own windows; with all of them hidden (the
+  // triangle parked off screen) only the server knows where the pointer is.
+  if (TDisplay* display = OpenedDisplay(); display != nullptr && display->PointerPosition(*point)) {
+    return TRUE;
+  }
   TInputState& state = State();
   const std::lock_guard guard(state.Lock);
   *point = state.Cursor;

@@ -104,6 +104,45 @@ POINT ScreenOrigin(const TWindowManager::TWindowTable& table, const TWindow& win
   return origin;
 }
 
+namespace {
+
+// Where a window's client area lies on the screen: its top-level window's place there (scaled
+// when that window is presented on another rectangle) and its own offset inside that window.
+struct TPresentedOrigin {
+  POINT Shown{0, 0};
+  POINT InTop{0, 0};
+  bool Scaled = false;
+  LONG Width = 0, Height = 0;
+  LONG ShownWidth = 0, ShownHeight = 0;
+};
+
+TPresentedOrigin PresentedOrigin(const TWindowManager::TWindowTable& table, const TWindow& window)
+{
+  TPresentedOrigin origin;
+  const TWindow* current = &window;
+  std::shared_ptr<TWindow> holder;
+  while (current->Parent != nullptr) {
+    origin.InTop.x += current->Bounds.left;
+    origin.InTop.y += current->Bounds.top;
+    holder = table.Find(current->Parent);
+    if (!holder) {
+      break;
+    }
+    current = holder.get();
+  }
+  const RECT shown = current->Presentation ? *current->Presentation : current->Bounds;
+  origin.Shown = POINT{shown.left, shown.top};
+  origin.Width = current->Width();
+  origin.Height = current->Height();
+  origin.ShownWidth = shown.right - shown.left;
+  origin.ShownHeight = shown.bottom - shown.top;
+  origin.Scaled = current->Presentation && origin.Width > 0 && origin.Height > 0 && origin.ShownWidth > 0 &&
+                  origin.ShownHeight > 0;
+  return origin;
+}
+
+}  // namespace
+
 TRegion DrawableRegion(const TWindowManager::TWindowTable& table, const TWindow& window)
 {
   TRegion drawable(ClientRect(window));
@@ -425,9 +464,14 @@ BOOL ClientToScreen(HWND handle, POINT* point)
     SetLastError(window ? ERROR_INVALID_PARAMETER : ERROR_INVALID_WINDOW_HANDLE);
     return FALSE;
   }
-  const POINT origin = ScreenOrigin(table, *window);
-  point->x += origin.x;
-  point->y += origin.y;
+  const TPresentedOrigin origin = PresentedOrigin(table, *window);
+  POINT inTop{point->x + origin.InTop.x, point->y + origin.InTop.y};
+  if (origin.Scaled) {
+    inTop.x = static_cast<LONG>(static_cast<long long>(inTop.x) * origin.ShownWidth / origin.Width);
+    inTop.y = static_cast<LONG>(static_cast<long long>(inTop.y) * origin.ShownHeight / origin.Height);
+  }
+  point->x = origin.Shown.x + inTop.x;
+  point->y = origin.Shown.y + inTop.y;
   return TRUE;
 }
 
@@ -439,9 +483,14 @@ BOOL ScreenToClient(HWND handle, POINT* point)
     SetLastError(window ? ERROR_INVALID_PARAMETER : ERROR_INVALID_WINDOW_HANDLE);
     return FALSE;
   }
-  const POINT origin = ScreenOrigin(table, *window);
-  point->x -= origin.x;
-  point->y -= origin.y;
+  const TPresentedOrigin origin = PresentedOrigin(table, *window);
+  POINT inTop{point->x - origin.Shown.x, point->y - origin.Shown.y};
+  if (origin.Scaled) {
+    inTop.x = static_cast<LONG>(static_cast<long long>(inTop.x) * origin.Width / origin.ShownWidth);
+    inTop.y = static_cast<LONG>(static_cast<long long>(inTop.y) * origin.Height / origin.ShownHeight);
+  }
+  point->x = inTop.x - origin.InTop.x;
+  point->y = inTop.y - origin.InTop.y;
   return TRUE;
 }
 

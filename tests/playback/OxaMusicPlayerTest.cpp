@@ -197,6 +197,20 @@ TEST_F(TOxaMusicPlayerTest, KeepIfSameDoesNotRestartTheLoadedFile)
   EXPECT_LT(Player->Position(), 10);
 }
 
+TEST_F(TOxaMusicPlayerTest, AStoppedFileIsNoLongerLoadedSoPlayingItAgainStartsIt)
+{
+  const TDbId track = AddTrack("a.mp3", "Album A");
+  ASSERT_TRUE(Player->PlayItem(track, false));
+  ASSERT_TRUE(PumpUntil([this] { return Player->State() == OxaAudPlaying; }));
+  ASSERT_TRUE(Player->Stop());
+  ASSERT_TRUE(PumpUntil([this] { return Player->State() == OxaAudStopped; }));
+
+  ASSERT_TRUE(Player->PlayItem(track, true));
+  EXPECT_EQ(BeforePlays, 2);
+  EXPECT_TRUE(PumpUntil([this] { return Player->State() == OxaAudPlaying; }));
+  EXPECT_EQ(Failures, 0);
+}
+
 TEST_F(TOxaMusicPlayerTest, StateIsStoredBeforeTheCompletionStartsTheNextTrack)
 {
   const TDbId first = AddTrack("a.mp3", "Album A");

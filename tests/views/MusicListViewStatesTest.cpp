@@ -144,16 +144,18 @@ TEST(MusicListViewStates, CodeColours)
   }
 }
 
-TEST(MusicListViewStates, PressedShowsActiveAndTheDropTargetFlipsIt)
+TEST(MusicListViewStates, PressedAndPlayingShowActiveAndTheDropTargetFlipsIt)
 {
   const struct {
     int Byte;
     bool Pressed, DropTarget;
     int State;
   } cases[] = {
-      {0, false, false, 0},  {0, true, false, 4},   {4, true, false, 4},   {0, false, true, 4},
-      {4, false, true, 0},   {0, true, true, 0},    {4, true, true, 0},    {31, false, false, 31},
-      {31, false, true, 27}, {27, true, false, 31}, {32, false, false, 0}, {33, false, false, 1},
+      {0, false, false, 0},   {0, true, false, 4},   {4, true, false, 4},    {0, false, true, 4},
+      {4, false, true, 0},    {0, true, true, 0},    {4, true, true, 0},     {31, false, false, 31},
+      {31, false, true, 27},  {27, true, false, 31}, {32, false, false, 0},  {33, false, false, 1},
+      {8, false, false, 12},  {9, false, false, 13}, {13, false, false, 13}, {9, false, true, 9},
+      {27, false, false, 31},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.Byte) + " " + std::to_string(c.Pressed) + " " +

@@ -364,6 +364,46 @@ TEST_F(TWindowPainting, ScaledPresentationFillsTheScreenKeepingTheLogicalSize)
   EXPECT_FALSE(SetWindowPresentation(window, &empty));
 }
 
+TEST_F(TWindowPainting, ScreenPointsOfAPresentedWindowMapThroughItsScale)
+{
+  // A 40 x 30 window shown twice as large at (100, 100), with a child at (10, 6) inside it.
+  const HWND window = Create(1, RECT{0, 0, 40, 30}, WS_POPUP);
+  const HWND child = Create(2, RECT{10, 6, 30, 26}, WS_CHILD | WS_VISIBLE, window);
+  const RECT screen{100, 100, 180, 160};
+  ASSERT_TRUE(SetWindowPresentation(window, &screen));
+  ShowWindow(window, SW_SHOW);
+  Pump();
+  const struct {
+    HWND Window;
+    POINT Screen;
+    POINT Client;
+  } cases[] = {
+      {window, {100, 100}, {0, 0}}, {window, {178, 158}, {39, 29}}, {window, {140, 130}, {20, 15}},
+      {child, {120, 112}, {0, 0}},  {child, {140, 130}, {10, 9}},   {child, {99, 100}, {-10, -6}},
+  };
+  for (const auto& c : cases) {
+    POINT point = c.Screen;
+    ASSERT_TRUE(ScreenToClient(c.Window, &point));
+    EXPECT_EQ(point.x, c.Client.x) << c.Screen.x << "," << c.Screen.y;
+    EXPECT_EQ(point.y, c.Client.y) << c.Screen.x << "," << c.Screen.y;
+  }
+  POINT corner{20, 15};
+  ASSERT_TRUE(ClientToScreen(window, &corner));
+  EXPECT_EQ(corner.x, 140);
+  EXPECT_EQ(corner.y, 130);
+  POINT inChild{10, 9};
+  ASSERT_TRUE(ClientToScreen(child, &inChild));
+  EXPECT_EQ(inChild.x, 140);
+  EXPECT_EQ(inChild.y, 130);
+
+  // Unscaled again: plain offsets.
+  ASSERT_TRUE(SetWindowPresentation(window, nullptr));
+  POINT plain{25, 16};
+  ASSERT_TRUE(ScreenToClient(child, &plain));
+  EXPECT_EQ(plain.x, 15);
+  EXPECT_EQ(plain.y, 10);
+}
+
 TEST_F(TWindowPainting, ScreenAndMonitorFollowTheDisplay)
 {
   UseHeadlessDisplay(1024, 768);
