@@ -2,6 +2,7 @@
 #include "views/OxaMusicScanView.h"
 
 #include "framework/OxaUtils.h"
+#include "graphics/OxaImage.h"
 #include "platform/Input.h"
 #include "rtl/AnsiText.h"
 #include "scan/OxaMusicPlayerTypes.h"
@@ -232,21 +233,33 @@ bool TOxaMusicScanView::ScanKey(WORD key, TShiftState shift)
     TOxaMusicScanRadiobuttonGroup* options = FPanel->Options();
     options->SetVisible(!options->Visible());
     FPanel->Realign();
+    RepaintWhole();
     TraceObject(this, "Options: %d", options->Visible() ? 1 : 0);
     return true;
   }
   if (key == 'X' && modifiers == (ssCtrl | ssShift)) {
     SetCaptionStyle(FStyle == TOxaDriveCaptionStyle::Detailed ? TOxaDriveCaptionStyle::Short
                                                               : TOxaDriveCaptionStyle::Detailed);
+    RepaintWhole();
     TraceObject(this, "Captions: %s", FStyle == TOxaDriveCaptionStyle::Detailed ? "detailed" : "short");
     return true;
   }
   if (key == 'E' && modifiers == (ssCtrl | ssShift | ssAlt)) {
     ToggleCredits();
+    RepaintWhole();
     TraceObject(this, "Credits: %d", FPanel->Credits()->Visible() ? 1 : 0);
     return true;
   }
   return false;
+}
+
+void TOxaMusicScanView::RepaintWhole()
+{
+  // The parts paint alone (AsyncPaint) and a part shown or moved tells no one: the window
+  // draws the panel again.
+  if (TOxaImage* control = Control()) {
+    control->Invalidate();
+  }
 }
 
 void TOxaMusicScanView::KeyDown(WORD& key, TShiftState shift)

@@ -75,6 +75,7 @@ class TOxaMusicScanView : public TOxaBitmap {
   void OptionChanged(TOxaBitmap* sender);
   void CheckRoots(const std::vector<std::string>& roots);
   void ToggleCredits();
+  void RepaintWhole();
 
   TOxaMusicScan* FPanel;
   TOxaMusicPlayer* FPlayer = nullptr;
