@@ -143,6 +143,9 @@ class TMusicForm : public TForm {
   std::string StatusText;
   // The last scan progress line, for the scan panel.
   std::string ScanProgressText;
+  // A full scan started from the scan panel runs: with the panel closed its progress lines
+  // show in the first list's header until the library is updated.
+  bool ScanInHeader = false;
   // The host's display is on.
   bool HostDisplayOn = false;
 
@@ -231,7 +234,8 @@ class TMusicForm : public TForm {
   bool ListMayDrop(TDisplayListView* sender, const TDisplayListViewItem* row);
   bool ListMayEdit(TDisplayListView* sender, const TDisplayListViewItem* row);
   std::string ListCaption(TDisplayListView* sender, const TDbId& record);
-  // Whether window is the caption editor of one of the lists, editing.
+  // Whether window is the caption editor of one of the lists, or the info panel's field
+  // editor, editing.
   bool EditsInPlace(HWND window) const noexcept;
   // The events of both panels.
   void BrowserButtonClick(TOxaBitmap* sender, TOxaButton* button);

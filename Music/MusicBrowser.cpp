@@ -197,6 +197,14 @@ bool TMusicForm::EditsInPlace(HWND window) const noexcept
       return true;
     }
   }
+  // The same for the info panel's field editor.
+  if (window != nullptr && FMusicViewPanel != nullptr) {
+    const TOxaMusicInfoEditItem* editing = FMusicViewPanel->View()->Info()->Body()->EditingItem();
+    const TDisplayListViewEdit* editor = editing != nullptr ? editing->PlatformEditor() : nullptr;
+    if (editor != nullptr && editor->Editor() == window) {
+      return true;
+    }
+  }
   return false;
 }
 
@@ -373,20 +381,37 @@ void TMusicForm::ListEdited(TDisplayListView*, TDisplayListViewItem* row)
   TDbIdList renamed;
   renamed.Add(record);
   FPlayer->RenamePlaylists(renamed);
+  // The row shows the list as its view lists it: the new name with its track count.
+  TDbId view;
+  view.ViewId = record.ViewId;
+  TDbIdList lists;
+  std::string caption = row->Caption();
+  if (FPlayer->ListItems(view, lists)) {
+    for (const TDbId& list : lists.Items()) {
+      if (list.Level() == TDbIdLevel::Group && list.SameGroup(record)) {
+        caption = list.Caption;
+        break;
+      }
+    }
+  }
   TDbId kept = row->Payload();
-  kept.Caption = row->Caption();
+  kept.Caption = caption;
   row->SetPayload(kept);
+  row->SetCaption(caption);
 }
 
 void TMusicForm::ListSelectionChanged(TOxaBitmap* sender)
 {
   auto* list = dynamic_cast<TDisplayListView*>(sender);
-  if (!Running || list == nullptr || FSecondList == nullptr || list->SelectedCount() == 0) {
+  // The second panel's buttons act on the second list's selection: what the first list holds
+  // is removed with the first panel's own "REMOVE", and a new list is wanted whatever it holds.
+  if (!Running || list == nullptr || FSecondList == nullptr || list != FSecondList->List()) {
     return;
   }
   // "REMOVE" and "NEW PLAYLIST" share the footer's centre: one of them at a time. A selection
-  // starting with a favorite brings "Delete" and "NEW PLAYLIST" back.
-  const bool hideDelete = SelectionHidesDelete(list->SelectedCount(), list->SelectedRecords().Get(0));
+  // starting with a favorite, or none, brings "Delete" and "NEW PLAYLIST" back.
+  const int count = list->SelectedCount();
+  const bool hideDelete = count > 0 && SelectionHidesDelete(count, list->SelectedRecords().Get(0));
   const std::pair<const char*, bool> shown[] = {
       {"Delete", !hideDelete}, {"Hide", hideDelete}, {"New", !hideDelete}};
   for (const auto& [name, visible] : shown) {

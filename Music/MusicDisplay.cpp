@@ -214,6 +214,10 @@ void TMusicForm::ToggleScanPanel(std::uint8_t presentation)
 {
   ScanPanel = ScanPanel == presentation ? 0 : presentation;
   TraceObject(this, "ToggleScanPanel: %d", static_cast<int>(ScanPanel));
+  if (ScanPanel != 0 && ScanInHeader) {
+    // The panel tells the progress now; the header names its view again.
+    ShowEntryCaption();
+  }
   PresentScanPanel();
   PresentDisplay(DisplayMode);
   RefreshListFocus();

@@ -1,6 +1,7 @@
 // The music player's and the scan's events, and the scan panel's buttons.
 
 #include <string>
+#include <utility>
 
 #include "Music/Music.h"
 #include "Music/MusicScanTexts.h"
@@ -9,6 +10,7 @@
 #include "framework/OxaUtils.h"
 #include "platform/OxaAud.h"
 #include "platform/Windows.h"
+#include "rtl/AnsiText.h"
 
 namespace {
 
@@ -103,6 +105,15 @@ void TMusicForm::ShowScanProgress(const std::string& text, const std::string& fo
   if (FScanView != nullptr) {
     FScanView->SetStatus(text, folder, true);
   }
+  // An empty browser for a minute says nothing on a TV: the header says the scan works.
+  if (ScanInHeader && ScanPanel == 0 && FFirstList != nullptr) {
+    TOxaLabel* caption = FFirstList->Header()->CaptionLabel();
+    const std::string shown = AnsiUpperCase(text);
+    if (caption->Caption() != shown) {
+      caption->SetCaption(shown);
+      caption->PaintToControl();
+    }
+  }
 }
 
 void TMusicForm::PlayerStep1Progress(TObject*, const std::string& folder, std::int32_t count)
@@ -165,8 +176,12 @@ void TMusicForm::PlayerUpdateDatabase(TObject*)
   FPlayer->UpdateDatabase();
   UpdatePlaying();
   ReloadListsInPlace();
+  ScanProgressText.clear();
   if (FScanView != nullptr && ScanPanel != 0) {
-    FScanView->LoadDrives();
+    FScanView->Refresh(ScanPanelPrompt);
+  }
+  if (std::exchange(ScanInHeader, false)) {
+    ShowEntryCaption();
   }
   StatusText.clear();
   Screen().SetCursor(crDefault);
@@ -214,6 +229,7 @@ void TMusicForm::ScanPanelStart(TOxaBitmap*)
     ToggleScanPanel(ScanPanel);
   }
   TraceLine("Display a nice animation...");
+  ScanInHeader = true;
   FPlayer->StartFullScan();
   Screen().SetCursor(crDefault);
 }

@@ -145,6 +145,10 @@ bool TMusicForm::HandleKey(WORD key, TShiftState shift, DWORD time)
   if (!Running) {
     return false;
   }
+  // The scan panel's keys are the panel's while it shows, wherever the focus and the pointer are.
+  if (ScanPanel != 0 && FScanView != nullptr && FScanView->ScanKey(key, shift)) {
+    return true;
+  }
   const bool fresh = KeyIsFresh(time, GetTickCount());
   switch (MusicKeyAction(key, shift, fresh, FTypeAhead.Pending())) {
     case TMusicKeyAction::None:

@@ -141,9 +141,26 @@ void TMusicListLoader::OpenGroup(TMusicListViewItem* head, bool animate)
   group->FOpen = true;
   group->SetVisible(true);
   if (animate) {
-    FList.AnimateGroup(group, true, FList.ScrollOffset());
+    FList.AnimateGroup(group, true, OpenedGroupOffset(RowTop(head), group->ChildCount() * kMusicRowHeight));
   }
   Stack();
+}
+
+int TMusicListLoader::OpenedGroupOffset(int headTop, int rowsHeight) const noexcept
+{
+  const int view = std::max(0, FList.Height() - FList.HeaderHeight() - FList.FooterHeight());
+  return MusicOpenedGroupOffset(FList.ScrollOffset(), view, headTop, rowsHeight);
+}
+
+int MusicOpenedGroupOffset(int offset, int view, int headTop, int rowsHeight) noexcept
+{
+  // The group row and as many of its rows as the view holds come into sight; the group row
+  // itself never goes above the top.
+  const int end = headTop + kMusicRowHeight + rowsHeight;
+  if (end > offset + view) {
+    offset = std::min(headTop, end - view);
+  }
+  return std::max(0, offset);
 }
 
 void TMusicListLoader::CloseGroup(TMusicListViewItem* head, bool animate)

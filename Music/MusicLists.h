@@ -74,6 +74,8 @@ class TMusicListLoader {
   void SetActiveGroup(TMusicListViewItem* head);
   // The top of a row in the panel (a track row's group node counted in).
   static int RowTop(const TOxaBitmap* row) noexcept;
+  // Where the list scrolls to while a group opens (MusicOpenedGroupOffset for this list).
+  int OpenedGroupOffset(int headTop, int rowsHeight) const noexcept;
   // The first row (group or loaded track row of an open group) whose top lies in the view.
   TMusicListViewItem* FirstVisibleRow() const;
 
@@ -86,3 +88,8 @@ class TMusicListLoader {
   TMusicListView& FList;
   TMusicListItemsSource FSource;
 };
+
+// The scroll offset that shows a group opened at headTop (its rows rowsHeight tall) in a view of
+// view pixels scrolled to offset: unchanged when the group's end shows already, else its end at
+// the view's bottom, but never its group row above the top.
+int MusicOpenedGroupOffset(int offset, int view, int headTop, int rowsHeight) noexcept;

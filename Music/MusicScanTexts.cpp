@@ -1,6 +1,7 @@
 #include "Music/MusicScanTexts.h"
 
 #include "rtl/Format.h"
+#include "scan/OxaSearchEngineWrapper.h"
 
 std::string ScanStep1Text(std::int32_t filesFound)
 {
@@ -21,6 +22,10 @@ std::string RemainingTimeText(std::int32_t seconds)
 
 std::string ScanStep2Text(std::int32_t secondsRemaining)
 {
+  // Nothing read yet: no estimate is better than one of 68 years.
+  if (secondsRemaining == ScanTimeUnknown) {
+    return "Scanning step 2/3...";
+  }
   return Format("Scanning step 2/3... (approx %s min remaining)", RemainingTimeText(secondsRemaining));
 }
 

@@ -18,6 +18,17 @@ int CodeIndex(const std::array<std::string_view, N>& codes, std::string_view cod
   return it == codes.end() ? -1 : int(it - codes.begin());
 }
 
+RECT ShiftedRect(const RECT& r, int dx, int dy) noexcept
+{
+  return {r.left + dx, r.top + dy, r.right + dx, r.bottom + dy};
+}
+
+RECT CommonRect(const RECT& a, const RECT& b) noexcept
+{
+  return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+          std::min(a.bottom, b.bottom)};
+}
+
 }  // namespace
 
 // --- TDisplayListViewItem ---
@@ -36,6 +47,37 @@ TDisplayListViewItem::TDisplayListViewItem(TOxaObjects* parentList, TDisplayList
   SetParentBitmaps(false);
   if (FList != nullptr)
     FList->ItemCreated(this);
+}
+
+void TDisplayListViewItem::PaintToControl()
+{
+  if (FList == nullptr || !FList->IsAncestorOf(this)) {
+    TOxaBitmap::PaintToControl();
+    return;
+  }
+  // What of the row shows, in the list's coordinates: each parent cuts it to its own bounds
+  // (nothing clips a node's children when they paint alone), the list to its rows' band.
+  RECT shown{0, 0, Width(), Height()};
+  const TOxaBitmap* node = this;
+  for (; node != FList && node->Parent() != nullptr; node = node->Parent()) {
+    shown = ShiftedRect(shown, node->Left(), node->Top());
+    const TOxaBitmap* parent = node->Parent();
+    const RECT inside = parent == FList ? RECT{0, FList->HeaderHeight(), FList->Width(),
+                                               FList->Height() - FList->FooterHeight()}
+                                        : RECT{0, 0, parent->Width(), parent->Height()};
+    shown = CommonRect(shown, inside);
+  }
+  if (shown.right <= shown.left || shown.bottom <= shown.top) {
+    return;
+  }
+  const POINT origin = FList->RowOrigin(this);
+  const bool whole = shown.left == origin.x && shown.top == origin.y && shown.right == origin.x + Width() &&
+                     shown.bottom == origin.y + Height();
+  if (whole) {
+    TOxaBitmap::PaintToControl();
+  } else {
+    FList->PaintToControl();
+  }
 }
 
 TDisplayListViewItem::~TDisplayListViewItem()
@@ -1395,7 +1437,9 @@ void TMusicListView::BuildTables() const noexcept
 RECT TMusicListView::EditBounds(const TDisplayListViewItem* row) const
 {
   const POINT p = RowOrigin(row);
-  const int right = std::min(p.x + row->Width(), Width() - TMusicListViewScrollBar::BarWidth);
+  // The outer flap at the row's end stays in sight: it is the row's corner, not its caption.
+  const int right =
+      std::min(p.x + row->Width() - kMusicFlapWidth, Width() - TMusicListViewScrollBar::BarWidth);
   const int left = p.x + kMusicCaptionLeft;
   return {left, p.y, std::max(left, right), p.y + kMusicIconSize};
 }

@@ -124,6 +124,11 @@ class TDisplayListViewItem : public TOxaBitmap {
   bool AcceptsDrop() const noexcept { return FAcceptsDrop; }
   void SetAcceptsDrop(bool value) { FAcceptsDrop = value; }
 
+  // A row paints itself alone only when the whole of it shows between the list's header and
+  // footer strips: a row partly under them (or under a closed group's edge) is painted by its
+  // list, which draws the strips over it, and a row out of sight paints nothing.
+  void PaintToControl() override;
+
  protected:
   // Called when the look changed; rows that cache a surface redraw it.
   virtual void StateChanged() { ContentChanged(); }

@@ -82,6 +82,9 @@ class TOxaMusicInfoItem : public TOxaBitmap {
   virtual std::string_view CaptionName() const { return OxaInfoItemCaption(FKind); }
 
   void ContentChanged() override;
+  // The whole row takes the mouse: the item draws nothing of its own (its parts and the body's
+  // darkening show through), yet a click anywhere on a field is the field's.
+  bool PtInImage(POINT p) const noexcept override { return PtInNode(p); }
 
  protected:
   void Resized() override;

@@ -1,6 +1,8 @@
 // The scan panel bound to the player.
 #include "views/OxaMusicScanView.h"
 
+#include "framework/OxaUtils.h"
+#include "graphics/OxaImage.h"
 #include "platform/Input.h"
 #include "rtl/AnsiText.h"
 #include "scan/OxaMusicPlayerTypes.h"
@@ -58,7 +60,28 @@ void TOxaMusicScanView::LoadDrives()
   for (int i = 0; i < information.Count(); ++i) {
     drives.push_back(OxaScanDriveOf(information.Items(i)));
   }
+  // The rows are made anew: what the user checked stays checked (START stores exactly that).
+  const bool had = FPanel->Drives()->Count() > 0;
+  const std::vector<std::string> checked = CheckedRoots();
   SetDrives(drives);
+  if (had) {
+    CheckRoots(checked);
+  }
+}
+
+void TOxaMusicScanView::Refresh(std::string_view idleStatus)
+{
+  if (FPlayer == nullptr) {
+    return;
+  }
+  LoadDrives();
+  const bool running = FPlayer->IsScanning();
+  SetRunningControls(running);
+  if (!running) {
+    // The last scan's progress is over: the line and the bar say so.
+    SetProgress(0);
+    SetStatus(idleStatus, {}, true);
+  }
 }
 
 void TOxaMusicScanView::Attach(TOxaMusicPlayer* player)
@@ -203,23 +226,45 @@ void TOxaMusicScanView::ToggleCredits()
   credits->BringToFront();
 }
 
-void TOxaMusicScanView::KeyDown(WORD& key, TShiftState shift)
+bool TOxaMusicScanView::ScanKey(WORD key, TShiftState shift)
 {
   const TShiftState modifiers = shift & (ssCtrl | ssShift | ssAlt);
   if (key == 'X' && modifiers == ssCtrl) {
-    FPanel->Options()->SetVisible(!FPanel->Options()->Visible());
+    TOxaMusicScanRadiobuttonGroup* options = FPanel->Options();
+    options->SetVisible(!options->Visible());
     FPanel->Realign();
-    key = 0;
-    return;
+    RepaintWhole();
+    TraceObject(this, "Options: %d", options->Visible() ? 1 : 0);
+    return true;
   }
   if (key == 'X' && modifiers == (ssCtrl | ssShift)) {
     SetCaptionStyle(FStyle == TOxaDriveCaptionStyle::Detailed ? TOxaDriveCaptionStyle::Short
                                                               : TOxaDriveCaptionStyle::Detailed);
-    key = 0;
-    return;
+    RepaintWhole();
+    TraceObject(this, "Captions: %s", FStyle == TOxaDriveCaptionStyle::Detailed ? "detailed" : "short");
+    return true;
   }
   if (key == 'E' && modifiers == (ssCtrl | ssShift | ssAlt)) {
     ToggleCredits();
+    RepaintWhole();
+    TraceObject(this, "Credits: %d", FPanel->Credits()->Visible() ? 1 : 0);
+    return true;
+  }
+  return false;
+}
+
+void TOxaMusicScanView::RepaintWhole()
+{
+  // The parts paint alone (AsyncPaint) and a part shown or moved tells no one: the window
+  // draws the panel again.
+  if (TOxaImage* control = Control()) {
+    control->Invalidate();
+  }
+}
+
+void TOxaMusicScanView::KeyDown(WORD& key, TShiftState shift)
+{
+  if (ScanKey(key, shift)) {
     key = 0;
     return;
   }

@@ -27,6 +27,9 @@ class TOxaMusicScanView : public TOxaBitmap {
   void SetDrives(const std::vector<TOxaScanDrive>& drives);
   // The player's drive snapshot, refreshed.
   void LoadDrives();
+  // After a scan or a removal: the drive rows again (their checks kept) and the controls of the
+  // player's state; with no scan running the status line shows idleStatus and the bar is empty.
+  void Refresh(std::string_view idleStatus);
   // Binds the panel to the player and shows its scan state.
   void Attach(TOxaMusicPlayer* player);
   // The same from a known state: running (with its mode) or idle; idle with no stored drive
@@ -52,6 +55,9 @@ class TOxaMusicScanView : public TOxaBitmap {
   }
   void SetProgress(int percent) { FPanel->Progress()->SetPercent(percent); }
 
+  // The panel's own keys, wherever the keyboard focus is (the owner hands them over while the
+  // panel shows): true when the key was one of them.
+  bool ScanKey(WORD key, TShiftState shift);
   void KeyDown(WORD& key, TShiftState shift) override;
 
   TOxaNodeEvent OnStart;
@@ -69,6 +75,7 @@ class TOxaMusicScanView : public TOxaBitmap {
   void OptionChanged(TOxaBitmap* sender);
   void CheckRoots(const std::vector<std::string>& roots);
   void ToggleCredits();
+  void RepaintWhole();
 
   TOxaMusicScan* FPanel;
   TOxaMusicPlayer* FPlayer = nullptr;

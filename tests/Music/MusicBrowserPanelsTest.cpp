@@ -11,6 +11,7 @@
 #include "Music/Music.h"
 #include "Music/MusicLists.h"
 #include "framework/OxaUtils.h"
+#include "platform/Time.h"
 #include "platform/Windows.h"
 #include "platform/display/DisplayTesting.h"
 #include "scan/OxaMusicPlayerTypes.h"
@@ -298,6 +299,106 @@ TEST_F(TMusicPanelsTest, TheButtonsClicksReachTheWindowThroughTheirPanels)
   EXPECT_FALSE(Form->InfoPanelShown());
   Form->FirstList()->Header()->NextButton()->Click();
   EXPECT_EQ(Form->ShownView(), ViewTitles);
+}
+
+}  // namespace
+
+namespace {
+
+// Hands a message to the program's hook as the message loop does, and then to its window.
+bool Deliver(HWND window, UINT kind, WPARAM code)
+{
+  MSG message{};
+  message.hwnd = window;
+  message.message = kind;
+  message.wParam = code;
+  message.time = GetTickCount();
+  bool handled = false;
+  Application().OnMessage(message, handled);
+  if (!handled) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+  return handled;
+}
+
+// A press and release of the left button at a point of the browser image, as the window has them.
+void ClickAt(TOxaImage* image, POINT at)
+{
+  const LPARAM where = MAKELPARAM(at.x, at.y);
+  SendMessageA(image->Handle(), WM_MOUSEMOVE, 0, where);
+  SendMessageA(image->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, where);
+  SendMessageA(image->Handle(), WM_LBUTTONUP, 0, where);
+  Application().ProcessMessages();
+}
+
+// The middle of a field's value in the browser image.
+POINT ValueSpot(const TOxaMusicInfoItem* item)
+{
+  POINT p = item->PointToControl(POINT{TOxaMusicInfoItem::ValueLeft + 20, item->Height() / 2});
+  return p;
+}
+
+TEST_F(TMusicPanelsTest, AFieldEditedInTheInfoPanelIsWrittenToTheFile)
+{
+  CloseScanPanel();
+  const auto tracks = OpenAlbum();
+  ASSERT_EQ(tracks.size(), 4U);
+  Click(Form->FirstList(), "ShowList");
+  First().Select(tracks[2]);
+  Click(Form->FirstList(), "ShowInfo");
+  TOxaMusicInfoBody* body = View().Info()->Body();
+  ASSERT_EQ(body->Track().Title, "Charlie");
+  ASSERT_TRUE(body->EditMode()) << "the file's tag can be written";
+  const std::string file = body->Track().FileName;
+
+  // A click on the title opens the editor over it, in the browser's window.
+  TOxaMusicInfoEditItem* title = body->EditItem(ikTitle);
+  ClickAt(Form->BrowserImage(), ValueSpot(title));
+  ASSERT_NE(title->PlatformEditor(), nullptr);
+  const HWND editor = title->PlatformEditor()->Editor();
+  ASSERT_NE(editor, nullptr);
+  // What is typed there is the editor's: neither the type-ahead nor Return's click takes it.
+  EXPECT_FALSE(Deliver(editor, WM_KEYDOWN, VK_END));
+  for (const char c : std::string(" Remix")) {
+    EXPECT_FALSE(Deliver(editor, WM_CHAR, WPARAM(static_cast<unsigned char>(c)))) << c;
+  }
+  EXPECT_FALSE(Deliver(editor, WM_KEYDOWN, VK_RETURN));
+  Application().ProcessMessages();
+  EXPECT_EQ(title->PlatformEditor(), nullptr) << "Return ends the edit";
+  EXPECT_EQ(title->Value(), "Charlie Remix");
+
+  // The file holds it (nothing plays it, so it is written at once), and so does the library.
+  TOxaMusicTag tag;
+  TMusicFileItem read;
+  read.FileName = file;
+  ASSERT_TRUE(tag.ReadItem(read));
+  EXPECT_EQ(read.Title, "Charlie Remix");
+  EXPECT_EQ(read.Artist, body->Track().Artist) << "the other fields stay";
+  EXPECT_EQ(Form->RecordCaption(tracks[2]->Payload()), "Charlie Remix");
+}
+
+TEST_F(TMusicPanelsTest, AClickOnTheDurationTurnsLengthElapsedAndRemaining)
+{
+  CloseScanPanel();
+  const auto tracks = OpenAlbum();
+  ASSERT_EQ(tracks.size(), 4U);
+  First().Select(tracks[0]);
+  Click(Form->FirstList(), "ShowInfo");
+  TOxaMusicInfoDurationItem* duration = View().Info()->Body()->DurationItem();
+  const struct {
+    TOxaDurationMode Mode;
+    const char* Caption;
+  } steps[] = {{TOxaDurationMode::Elapsed, "ELAPSED"},
+               {TOxaDurationMode::Remaining, "REMAINING"},
+               {TOxaDurationMode::Duration, "DURATION"}};
+  ASSERT_EQ(duration->Mode(), TOxaDurationMode::Duration);
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.Caption);
+    ClickAt(Form->BrowserImage(), ValueSpot(duration));
+    EXPECT_EQ(duration->Mode(), step.Mode);
+    EXPECT_EQ(duration->CaptionName(), step.Caption);
+  }
 }
 
 }  // namespace

@@ -317,32 +317,37 @@ TEST_F(TMusicBrowserTest, EachFooterStartsWithItsOwnButtonsAndNoneLieOnAnother)
   }
 }
 
-TEST_F(TMusicBrowserTest, ASelectionNotStartingWithAFavoriteShowsRemoveInsteadOfDelete)
+TEST_F(TMusicBrowserTest, TheSecondPanelsButtonsFollowItsOwnSelectionOnly)
 {
   TDisplayListViewItem* album = OpenAlbum();
   ASSERT_NE(album, nullptr);
   Click(Form->SecondList(), "New");
   TOxaButton* del = Form->SecondList()->Footer()->Button("Delete");
   TOxaButton* remove = Form->SecondList()->Footer()->Button("Hide");
-  remove->SetVisible(false);
   TOxaButton* create = Form->SecondList()->Footer()->Button("New");
+  // A colour key, a Ctrl-click or a drag leaves tracks or folders selected in the first list:
+  // the second panel keeps its NEW PLAYLIST and its delete icon all the same.
   const struct {
     const char* Name;
     TMusicListView* List;
     TDisplayListViewItem* Row;  // null: the selection emptied
-    bool Delete, Remove, New;
   } cases[] = {
-      {"a track of the first list", &First(), TrackRows(*album)[0], false, true, false},
-      {"emptied: nothing changes", &First(), nullptr, false, true, false},
-      {"a playlist", &Second(), GroupRows(Second())[0], true, false, true},
-      {"the folder", &First(), album, false, true, false},
+      {"a track of the first list", &First(), TrackRows(*album)[0]},
+      {"the first list emptied", &First(), nullptr},
+      {"a playlist", &Second(), GroupRows(Second())[0]},
+      {"the folder", &First(), album},
+      {"the whole folder", &First(), TrackRows(*album)[1]},
+      {"the second list emptied", &Second(), nullptr},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
     c.Row != nullptr ? c.List->Select(c.Row) : c.List->ClearSelection();
-    EXPECT_EQ(del->Visible(), c.Delete);
-    EXPECT_EQ(remove->Visible(), c.Remove);
-    EXPECT_EQ(create->Visible(), c.New) << "REMOVE and NEW PLAYLIST never show together";
+    if (std::string(c.Name) == "the whole folder") {
+      c.List->SelectGroup();
+    }
+    EXPECT_TRUE(del->Visible());
+    EXPECT_FALSE(remove->Visible());
+    EXPECT_TRUE(create->Visible());
   }
 }
 
@@ -419,7 +424,8 @@ TEST_F(TMusicBrowserTest, KeysTypedIntoACaptionEditorAreTheEditorsAndTheEditStar
     Application().OnMessage(message, handled);
     EXPECT_EQ(handled, c.Handled);
   }
-  // Committed untouched, the name comes back proper-cased, and without the row's count.
+  // Committed untouched, the name comes back proper-cased; the row shows its count as before.
   Second().SetEditRow(nullptr);
   EXPECT_EQ(Captions(GroupRows(Second())), (std::vector<std::string>{"Unnamed Playlist 1"}));
+  EXPECT_EQ(GroupRows(Second())[0]->Caption(), "Unnamed Playlist 1 (000 Empty)");
 }

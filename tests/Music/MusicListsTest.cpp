@@ -351,3 +351,30 @@ TEST_F(TMusicListsTest, TheFirstVisibleRowIsTheFirstStartingInTheView)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(TMusicOpenedGroup, AGroupOpenedNearTheBottomScrollsIntoView)
+{
+  constexpr int R = kMusicRowHeight;
+  constexpr int View = 8 * R;
+  const struct {
+    const char* Name;
+    int Offset, HeadTop, Rows;
+    int Expected;
+  } cases[] = {
+      {"everything shows already", 0, 2 * R, 4 * R, 0},
+      {"its end just at the bottom", 0, 3 * R, 4 * R, 0},
+      {"one row past the bottom", 0, 3 * R, 5 * R, R},
+      {"the last group row of the view", 0, 7 * R, 3 * R, 3 * R},
+      {"taller than the view: the group row on top", 0, 7 * R, 20 * R, 7 * R},
+      {"scrolled already, opening on top", 5 * R, 5 * R, 20 * R, 5 * R},
+      {"scrolled, its end shows", 5 * R, 6 * R, 2 * R, 5 * R},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    EXPECT_EQ(MusicOpenedGroupOffset(c.Offset, View, c.HeadTop, c.Rows), c.Expected);
+  }
+}
+
+}  // namespace

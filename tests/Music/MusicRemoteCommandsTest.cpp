@@ -4,6 +4,7 @@
 
 #include "Music/MusicRemoteCommands.h"
 #include "Music/MusicScanTexts.h"
+#include "scan/OxaSearchEngineWrapper.h"
 
 namespace {
 
@@ -107,6 +108,9 @@ TEST(TMusicScanTexts, TheThreeStepLines)
   EXPECT_EQ(ScanStep1Text(1234), "Scanning step 1/3... (1234 music files found)");
   EXPECT_EQ(ScanStep2Text(3725), "Scanning step 2/3... (approx 1:02:05 min remaining)");
   EXPECT_EQ(ScanStep2Text(125), "Scanning step 2/3... (approx 2:05 min remaining)");
+  // Before the first file has been read the scan has no estimate.
+  EXPECT_EQ(ScanStep2Text(ScanTimeUnknown), "Scanning step 2/3...");
+  EXPECT_EQ(ScanStep2Text(MaxScanEstimate / 1000), "Scanning step 2/3... (approx 596:31:23 min remaining)");
   EXPECT_EQ(ScanStep3Text(5), "Scanning step 3/3...   5% done");
   EXPECT_EQ(ScanStep3Text(100), "Scanning step 3/3... 100% done");
 }

@@ -204,3 +204,61 @@ TEST_F(TScreensTest, CaptionsOnTheDimmedPanelHaveNoDarkFringes)
 }
 
 }  // namespace
+
+namespace {
+
+// What differs between two pictures inside a rectangle.
+int Differing(const TScreenPicture& a, const TScreenPicture& b, RECT r)
+{
+  int n = 0;
+  for (LONG y = r.top; y < r.bottom; ++y) {
+    for (LONG x = r.left; x < r.right; ++x) {
+      const std::size_t at = std::size_t(y) * std::size_t(a.Width) + std::size_t(x);
+      n += a.Pixels[at] != b.Pixels[at] ? 1 : 0;
+    }
+  }
+  return n;
+}
+
+TEST_F(TScreensTest, RowsChangingBehindTheStripsLeaveTheStripsAlone)
+{
+  // Twelve rows in a panel that shows about four: the later ones lie under the footer or below
+  // the list, the first under the list's header strip once it scrolls.
+  TMusicListViewEx* panel = NewPanel(640, 420);
+  TMusicListView* list = panel->List();
+  const int width = list->Width() - TMusicListViewScrollBar::BarWidth;
+  auto* group = new TOxaBitmap(&list->Panel()->Objects());
+  group->SetParent(list->Panel());
+  std::vector<TMusicListViewItem*> rows;
+  for (int i = 0; i < 12; ++i) {
+    auto* row = new TMusicListViewItem(&group->Objects(), list, K::mlkTrack);
+    row->SetRecordIndex(i);
+    row->SetNumber(i + 1);
+    row->SetCaption("Track " + std::to_string(i + 1));
+    row->SetBounds(0, i * kMusicRowHeight, width, kMusicRowHeight);
+    row->SetParent(group);
+    rows.push_back(row);
+  }
+  group->SetBounds(0, 0, width, 12 * kMusicRowHeight);
+  list->Panel()->SetBounds(0, list->Panel()->Top(), width, 12 * kMusicRowHeight);
+  list->ScrollTo(kMusicRowHeight / 2, false);
+  const TScreenPicture before = Shot();
+  const POINT listAt = list->PointToControl(POINT{0, 0});
+  const RECT footer{0, panel->Footer()->Top(), 640, 420};
+  const RECT header{0, 0, 640, LONG(listAt.y + list->HeaderHeight())};
+
+  // Ctrl+A: every row changes its look; each repaints itself from the queue.
+  list->Select(rows[1]);
+  list->SelectGroup();
+  ASSERT_EQ(list->SelectedCount(), 12);
+  PumpUntil([&] { return Image->QueuedCallbacks() == 0; }, 5000);
+  const TScreenPicture quick = Screen();
+  // What a whole repaint shows: the strips over the rows.
+  const TScreenPicture full = Shot();
+  EXPECT_EQ(Differing(quick, full, footer), 0) << "no row painted over the footer";
+  EXPECT_EQ(Differing(quick, full, header), 0) << "no row painted over the header";
+  EXPECT_EQ(Differing(quick, full, {0, 0, 640, 420}), 0);
+  EXPECT_GT(Differing(before, full, {0, header.bottom, 640, footer.top}), 0) << "the rows in view did change";
+}
+
+}  // namespace
