@@ -6,13 +6,14 @@ BUILD_RUN  = build/release
 BUILD_TEST = build/test
 BUILD_FUZZ = build/fuzz
 CMAKE_GEN  = -G Ninja
+PREFIX    ?= /usr/local
 
 # CI treats warnings as errors.
 ifneq ($(CI),)
   TEST_FLAGS = -DOXA_WERROR=ON
 endif
 
-.PHONY: run test test-e2e packages build build-test bench fuzz clean
+.PHONY: run test test-e2e packages build install build-test bench fuzz clean
 
 packages:
 	bash scripts/install-packages.sh
@@ -20,6 +21,11 @@ packages:
 build: packages
 	cmake -S . -B $(BUILD_RUN) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DOXA_TESTS=OFF -DOXA_BENCH=OFF
 	cmake --build $(BUILD_RUN) -j $(JOBS)
+
+# The release build into $(PREFIX) (under $(DESTDIR) when given): the programs in bin/, the
+# run-time components in lib/oxanetmusic/, the desktop entry and the icon in share/.
+install: build
+	DESTDIR=$(DESTDIR) cmake --install $(BUILD_RUN) --prefix $(PREFIX)
 
 # The browser needs an X display; without one, say how to get one and stop before building.
 run:

@@ -1,10 +1,24 @@
 // The program entry.
+#include <cstdio>
+#include <string>
+
 #include "Music/Music.h"
 #include "OxaIPC/OxaIpcApplication.h"
 #include "forms/Forms.h"
+#include "platform/Metrics.h"
 
 int main()
 {
+  // Without a display the windows would go to the memory screen and the program would run on
+  // unseen for ever: it says so in one line, with the way to get a display, and stops before it
+  // takes the lock or asks a host anything.
+  if (const std::string missing = MissingDisplay(); !missing.empty()) {
+    std::fprintf(stderr,
+                 "oxanetmusic: no display (%s); on a machine without a desktop run: "
+                 "xvfb-run -a -s '-screen 0 1024x768x24' oxanetmusic\n",
+                 missing.c_str());
+    return 1;
+  }
   // What the bus unit does when it is loaded: take this executable's lock for the process's life.
   LockApplication(500);
 

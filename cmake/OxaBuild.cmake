@@ -72,3 +72,17 @@ function(oxa_add_fuzz name)
     endif()
   endif()
 endfunction()
+
+# oxa_components_beside(target)
+# Links the run-time components (the audio component and the media-format runtime) into the
+# target's folder, where the platform's module lookup looks first: the program as built finds
+# them wherever it is started from.
+function(oxa_components_beside target)
+  foreach(component oxa_oxaaud oxa_wmvcore)
+    if(TARGET ${component})
+      add_dependencies(${target} ${component})
+      add_custom_command(TARGET ${target} POST_BUILD COMMAND ${CMAKE_COMMAND} -E create_symlink
+        $<TARGET_FILE:${component}> $<TARGET_FILE_DIR:${target}>/$<TARGET_FILE_NAME:${component}>)
+    endif()
+  endforeach()
+endfunction()

@@ -2,6 +2,8 @@
 // System metrics and monitors: the screen's size and the primary monitor, from the display back
 // end (the memory screen when there is no X server: 800 x 600 unless a test chose another).
 
+#include <string>
+
 #include "platform/display/GdiTypes.h"
 
 struct HWND__;
@@ -34,3 +36,9 @@ HMONITOR MonitorFromWindow(HWND window, DWORD flags);
 HMONITOR MonitorFromPoint(POINT point, DWORD flags);
 // cbSize must be at least sizeof(MONITORINFO).
 BOOL GetMonitorInfoA(HMONITOR monitor, MONITORINFO* info);
+
+// What keeps windows from being seen here, before anything connects: "" when DISPLAY names an
+// X server or the memory screen was asked for (OXA_DISPLAY=headless, as tests ask), else the
+// reason ("DISPLAY is not set"). Without either, windows would go to the memory screen and
+// nobody would see them.
+std::string MissingDisplay();

@@ -67,6 +67,17 @@ fs::path ExecutableFolder()
   return error ? fs::path() : executable.parent_path();
 }
 
+// An installation keeps the components in a folder of their own beside the programs' folder
+// (<prefix>/bin/oxanetmusic finds <prefix>/lib/oxanetmusic/libwmvcore.so), so the lookup
+// holds wherever the tree was installed and whatever the current folder is.
+fs::path InstalledModuleFolder(const fs::path& executableFolder)
+{
+  if (executableFolder.empty()) {
+    return {};
+  }
+  return executableFolder.parent_path() / OXA_COMPONENT_INSTALL_DIR;
+}
+
 bool IsFile(const fs::path& path)
 {
   std::error_code error;
@@ -87,7 +98,7 @@ fs::path FindModuleFile(std::string_view moduleName)
     const fs::path candidate = fs::path(folder.empty() ? std::string("/") : folder) / hostName;
     return IsFile(candidate) ? candidate : fs::path();
   }
-  for (const fs::path& folder : {ExecutableFolder(), SystemModuleFolder()}) {
+  for (const fs::path& folder : ModuleSearchFolders()) {
     if (!folder.empty() && IsFile(folder / hostName)) {
       return folder / hostName;
     }
@@ -113,6 +124,12 @@ std::string ModuleHostFileName(std::string_view moduleName)
     return name;
   }
   return "lib" + name + ".so";
+}
+
+std::vector<fs::path> ModuleSearchFolders()
+{
+  const fs::path executable = ExecutableFolder();
+  return {executable, InstalledModuleFolder(executable), SystemModuleFolder()};
 }
 
 fs::path SystemModuleFolder()

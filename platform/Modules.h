@@ -5,12 +5,15 @@
 // A module name maps to a host library file: the file name part is lower-cased, a ".dll"
 // extension dropped, "lib" put in front and ".so" behind ("WMVCore.dll" is "libwmvcore.so").
 // A name with a folder is looked for in that folder only; a bare name in the executable's folder
-// and then in the machine's system folder (SystemModuleFolder), where a test or an installation
-// puts the components it wants found.
+// (where the build puts the components), then in the installation's component folder beside the
+// executable's (<prefix>/lib/oxanetmusic for <prefix>/bin), and then in the machine's system
+// folder (SystemModuleFolder), where a test puts the components it wants found. The executable
+// is the running file itself (/proc/self/exe), so the current folder plays no part.
 
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/WinTypes.h"
 
@@ -50,5 +53,7 @@ class TModule {
 
 // The host file name a module name maps to ("WMVCore.dll" -> "libwmvcore.so").
 std::string ModuleHostFileName(std::string_view moduleName);
+// The folders a bare module name is looked for in, first first (one may be empty).
+std::vector<std::filesystem::path> ModuleSearchFolders();
 // <machine>/windows/system32.
 std::filesystem::path SystemModuleFolder();

@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
+#include <string_view>
 
+#include "platform/Metrics.h"
 #include "platform/display/DisplayInfo.h"
 #include "platform/display/DisplayTesting.h"
 #include "platform/display/GdiObjects.h"
@@ -92,13 +94,33 @@ std::unique_ptr<TSurface> CreateWindowSurface(LONG width, LONG height)
   return ActiveDisplay().CreateWindowSurface(width, height);
 }
 
+namespace {
+
+bool HeadlessAskedFor()
+{
+  const char* choice = std::getenv("OXA_DISPLAY");
+  return choice != nullptr && std::string_view(choice) == "headless";
+}
+
+bool DisplayNamed()
+{
+  const char* display = std::getenv("DISPLAY");
+  return display != nullptr && *display != '\0';
+}
+
+}  // namespace
+
+std::string MissingDisplay()
+{
+  return HeadlessAskedFor() || DisplayNamed() ? std::string() : std::string("DISPLAY is not set");
+}
+
 TDisplay& ActiveDisplay()
 {
   TDisplayChoice& choice = Choice();
   const std::lock_guard guard(choice.Lock);
   if (!choice.Current) {
-    const char* display = std::getenv("DISPLAY");
-    if (display != nullptr && *display != '\0') {
+    if (!HeadlessAskedFor() && DisplayNamed()) {
       choice.Current = MakeX11Display();
     }
     if (!choice.Current) {

@@ -6,6 +6,7 @@
 #include FT_FREETYPE_H
 
 #include <algorithm>
+#include <cstdio>
 #include <memory>
 #include <stdexcept>
 
@@ -23,7 +24,10 @@ struct HandleDeleter {
 
 }  // namespace
 
-TSkinImage RenderSvg(const std::string& svg, int width, int height)
+namespace {
+
+std::unique_ptr<cairo_surface_t, SurfaceDeleter> RenderSvgSurface(const std::string& svg, int width,
+                                                                  int height)
 {
   if (width <= 0 || height <= 0 || width > 4096 || height > 4096)
     throw std::runtime_error("bad size " + std::to_string(width) + " x " + std::to_string(height));
@@ -47,6 +51,14 @@ TSkinImage RenderSvg(const std::string& svg, int width, int height)
     throw std::runtime_error(message);
   }
   cairo_surface_flush(surface.get());
+  return surface;
+}
+
+}  // namespace
+
+TSkinImage RenderSvg(const std::string& svg, int width, int height)
+{
+  const auto surface = RenderSvgSurface(svg, width, height);
   TSkinImage image{width, height, std::vector<std::uint32_t>(std::size_t(width) * height)};
   const unsigned char* data = cairo_image_surface_get_data(surface.get());
   const int stride = cairo_image_surface_get_stride(surface.get());
@@ -65,6 +77,21 @@ TSkinImage RenderSvg(const std::string& svg, int width, int height)
     }
   }
   return image;
+}
+
+void WriteSvgPng(const std::string& svg, int width, int height, const std::string& path)
+{
+  const auto surface = RenderSvgSurface(svg, width, height);
+  // Written beside and renamed, so an interrupted build leaves no short picture behind.
+  const std::string temporary = path + ".tmp";
+  if (cairo_surface_write_to_png(surface.get(), temporary.c_str()) != CAIRO_STATUS_SUCCESS) {
+    std::remove(temporary.c_str());
+    throw std::runtime_error("cannot write " + path);
+  }
+  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+    std::remove(temporary.c_str());
+    throw std::runtime_error("cannot write " + path);
+  }
 }
 
 TSkinFace::TSkinFace(const std::string& path, int pixelSize)

@@ -15,6 +15,8 @@ struct TSkinImage {
 
 // Renders SVG text to exactly width x height pixels (the drawing's view box is scaled to fit).
 TSkinImage RenderSvg(const std::string& svg, int width, int height);
+// Renders SVG text the same way and writes it as a PNG file with its alpha.
+void WriteSvgPng(const std::string& svg, int width, int height, const std::string& path);
 
 // Coverage (0..255) of one glyph at a pixel size, placed on its advance width: Width is the
 // advance, Baseline the row of the baseline within Rows rows.

@@ -1,12 +1,15 @@
 // The skin compiler: reads skin/skin.txt and the drawings it names, renders every image, glyph
 // store and cursor, and writes the stores' Data blobs, the cursor pixels and a source that
 // embeds them. Usage: oxa-skin-compiler SKIN_DIR FONT_FILE OUT_DIR
+// With --png SVG_FILE SIZE OUT_FILE it renders one drawing as a square PNG instead (the
+// program's icon for the desktop).
 // Any fault stops with a message naming the source line or drawing and a non-zero exit; no
 // output is replaced then, so a build never sees a short store.
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -557,8 +560,25 @@ void Emit(const TSkin& skin, TStore* stores, const fs::path& out)
 
 int main(int argc, char** argv)
 {
+  if (argc == 5 && std::string(argv[1]) == "--png") {
+    try {
+      std::ifstream in(argv[2], std::ios::binary);
+      std::stringstream svg;
+      svg << in.rdbuf();
+      if (!in)
+        throw std::runtime_error(std::string("cannot read ") + argv[2]);
+      const int size = std::atoi(argv[3]);
+      WriteSvgPng(svg.str(), size, size, argv[4]);
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "oxa-skin-compiler: %s\n", e.what());
+      return 1;
+    }
+    return 0;
+  }
   if (argc != 4) {
-    std::fprintf(stderr, "usage: oxa-skin-compiler SKIN_DIR FONT_FILE OUT_DIR\n");
+    std::fprintf(stderr,
+                 "usage: oxa-skin-compiler SKIN_DIR FONT_FILE OUT_DIR\n"
+                 "       oxa-skin-compiler --png SVG_FILE SIZE OUT_FILE\n");
     return 2;
   }
   try {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <vector>
 
 #include "platform/LastError.h"
 #include "platform/Modules.h"
@@ -45,4 +46,20 @@ TEST(Modules, AMissingModuleOrExportIsReportedNotFatal)
   EXPECT_EQ(GetProcAddress(reinterpret_cast<HMODULE>(&stray), "Anything"), nullptr);
   EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
   EXPECT_EQ(FreeLibrary(reinterpret_cast<HMODULE>(&stray)), FALSE);
+}
+
+// A bare name is looked for beside the running executable, then in the installation's component
+// folder beside the executable's folder, then in the machine's system folder; the current folder
+// plays no part.
+TEST(Modules, BareNamesAreLookedForFromTheExecutableNotTheCurrentFolder)
+{
+  TTempMachine machine;
+  const fs::path executable = fs::read_symlink("/proc/self/exe").parent_path();
+  const std::vector<fs::path> expected = {executable, executable.parent_path() / "lib" / "oxanetmusic",
+                                          SystemModuleFolder()};
+  EXPECT_EQ(ModuleSearchFolders(), expected);
+  const fs::path here = fs::current_path();
+  fs::current_path(machine.Scratch());
+  EXPECT_EQ(ModuleSearchFolders(), expected);
+  fs::current_path(here);
 }

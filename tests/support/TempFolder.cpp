@@ -44,6 +44,9 @@ TTempMachine::TTempMachine()
   Redirect("XDG_DATA_HOME", (Home() / ".local" / "share").string());
   Redirect("XDG_CONFIG_HOME", (Home() / ".config").string());
   Redirect("XDG_DESKTOP_DIR", (Home() / "Desktop").string());
+  if (const char* display = std::getenv("DISPLAY"); display == nullptr || *display == '\0') {
+    Redirect("OXA_DISPLAY", "headless");
+  }
 }
 
 void TTempMachine::Redirect(const char* name, const std::string& value)

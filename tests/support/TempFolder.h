@@ -25,7 +25,9 @@ class TTempFolder {
 // A throw-away machine: points OXA_MACHINE at a fresh folder for the test's lifetime and puts
 // the previous value back afterwards. HOME, XDG_DATA_HOME, XDG_CONFIG_HOME and XDG_DESKTOP_DIR
 // point into Home() meanwhile, so nothing a test does reaches the user's real home (the default
-// C: drive, the shell folders "AppData" and "Desktop").
+// C: drive, the shell folders "AppData" and "Desktop"). Without a display (DISPLAY unset) it asks
+// for the memory screen (OXA_DISPLAY=headless), so the program started by a test runs on it
+// instead of refusing to start.
 class TTempMachine {
  public:
   TTempMachine();

@@ -87,6 +87,11 @@ TXvfbServer::TXvfbServer(const std::string& screen, const std::vector<std::strin
     FPreviousDisplay = previous;
   }
   setenv("DISPLAY", FName.c_str(), 1);
+  if (const char* choice = std::getenv("OXA_DISPLAY")) {
+    FHadChoice = true;
+    FPreviousChoice = choice;
+  }
+  unsetenv("OXA_DISPLAY");
 }
 
 TXvfbServer::~TXvfbServer()
@@ -95,6 +100,9 @@ TXvfbServer::~TXvfbServer()
     setenv("DISPLAY", FPreviousDisplay.c_str(), 1);
   } else {
     unsetenv("DISPLAY");
+  }
+  if (FHadChoice) {
+    setenv("OXA_DISPLAY", FPreviousChoice.c_str(), 1);
   }
   kill(FPid, SIGTERM);
   waitpid(FPid, nullptr, 0);

@@ -2,7 +2,9 @@
 // A private X server for tests of the X11 back end: Xvfb on a free display number (it picks one
 // and reports it through -displayfd), 800 x 600 x 24 unless asked otherwise, no TCP, a black
 // root window (so a screenshot compares with the memory screen's black). DISPLAY
-// points at it while the object lives; the server is stopped afterwards.
+// points at it while the object lives, and a request for the memory screen (OXA_DISPLAY, which a
+// test machine sets when there is no display) is lifted meanwhile, so programs the test starts
+// show their windows there; the server is stopped afterwards.
 
 #include <sys/types.h>
 
@@ -27,4 +29,6 @@ class TXvfbServer {
   std::string FName;
   std::string FPreviousDisplay;
   bool FHadDisplay = false;
+  std::string FPreviousChoice;
+  bool FHadChoice = false;
 };

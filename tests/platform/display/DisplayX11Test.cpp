@@ -4,12 +4,14 @@
 #include <csignal>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/Diagnostics.h"
 #include "platform/LastError.h"
 #include "platform/Messages.h"
+#include "platform/Metrics.h"
 #include "platform/Time.h"
 #include "platform/Windows.h"
 #include "platform/display/Display.h"
@@ -335,6 +337,51 @@ TEST_F(TDisplayX11, AnUnreachableServerFailsTheFirstVisibleWindowLoudly)
                           }),
             1)
       << "one clear line, not one per window";
+}
+
+// Windows can be seen when DISPLAY names a server, or nobody needs to see them when the memory
+// screen was asked for by name; an empty DISPLAY or another choice asks for neither.
+TEST(DisplayChoice, OnlyANamedServerOrAnAskedForMemoryScreenCountsAsADisplay)
+{
+  struct TSaved {
+    const char* Name;
+    std::optional<std::string> Value;
+  } saved[] = {{"DISPLAY", {}}, {"OXA_DISPLAY", {}}};
+  for (TSaved& variable : saved) {
+    if (const char* value = std::getenv(variable.Name)) {
+      variable.Value = value;
+    }
+  }
+  const char* const missing = "DISPLAY is not set";
+  const struct {
+    const char* Display;  // null: unset
+    const char* Choice;
+    const char* Expected;
+  } cases[] = {
+      {nullptr, nullptr, missing}, {"", nullptr, missing},         {":5", nullptr, ""},
+      {nullptr, "headless", ""},   {"", "headless", ""},           {":5", "headless", ""},
+      {nullptr, "x11", missing},   {nullptr, "Headless", missing}, {nullptr, "", missing},
+  };
+  for (const auto& c : cases) {
+    const auto put = [](const char* name, const char* value) {
+      if (value == nullptr) {
+        unsetenv(name);
+      } else {
+        setenv(name, value, 1);
+      }
+    };
+    put("DISPLAY", c.Display);
+    put("OXA_DISPLAY", c.Choice);
+    EXPECT_EQ(MissingDisplay(), c.Expected) << "DISPLAY " << (c.Display ? c.Display : "(unset)")
+                                            << ", OXA_DISPLAY " << (c.Choice ? c.Choice : "(unset)");
+  }
+  for (const TSaved& variable : saved) {
+    if (variable.Value) {
+      setenv(variable.Name, variable.Value->c_str(), 1);
+    } else {
+      unsetenv(variable.Name);
+    }
+  }
 }
 
 }  // namespace
