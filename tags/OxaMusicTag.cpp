@@ -1,5 +1,7 @@
 #include "tags/OxaMusicTag.h"
 
+#include <algorithm>
+
 #include "rtl/AnsiText.h"
 #include "rtl/Exception.h"
 #include "rtl/FilePaths.h"
@@ -121,11 +123,19 @@ bool TOxaMusicTag::Load(const std::string& fileName, TLoadPurpose purpose)
   }
 }
 
-bool TOxaMusicTag::ComputeChecksum(bool hasTail)
+bool TOxaMusicTag::NoWindowFound() const noexcept
+{
+  return std::all_of(FChecksum.begin(), FChecksum.end(), [](std::uint8_t b) { return b == 0; });
+}
+
+bool TOxaMusicTag::ComputeWmaChecksum()
 {
   try {
     TFileStream stream(FFileName, fmOpenRead | fmShareDenyNone);
-    FCheckSum->Compute(stream, hasTail, FChecksum);
+    FCheckSum->Compute(stream, false, FChecksum);
+    if (NoWindowFound()) {
+      FCheckSum->ComputeFallback(stream, false, TOxaMusicCheckSum::AsfAudioStart(stream), FChecksum);
+    }
     return true;
   } catch (const EFOpenError&) {
     return false;
@@ -194,12 +204,15 @@ bool TOxaMusicTag::LoadMp3(TLoadPurpose purpose)
   FMpegHeader->Analyse(*stream, FHasId3v1, true);
   FBitrate = FMpegHeader->Bitrate();
   FDuration = FMpegHeader->Duration();
+  if (NoWindowFound()) {
+    FCheckSum->ComputeFallback(*stream, FHasId3v1, FMpegHeader->AudioStart(), FChecksum);
+  }
   return true;
 }
 
 bool TOxaMusicTag::LoadWma()
 {
-  if (!ComputeChecksum(false)) {
+  if (!ComputeWmaChecksum()) {
     return false;
   }
   if (!FWmaAvailable) {
@@ -254,6 +267,9 @@ void TOxaMusicTag::LoadOther(bool wave)
     return;  // the fingerprint stays zero
   }
   FCheckSum->Compute(*stream, false, FChecksum);
+  if (NoWindowFound()) {
+    FCheckSum->ComputeFallback(*stream, false, 0, FChecksum);
+  }
   if (wave) {
     TWaveHeader header;
     header.Analyse(*stream);

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 
 #include "rtl/FileStream.h"
@@ -346,6 +347,69 @@ class OxaMusicTagWmaTest : public OxaMusicTagTest {
  protected:
   void SetUp() override { InstallWmaRuntime(OXA_WMVCORE_FILE); }
 };
+
+// Music whose tail has no varied window: the file still reads, with the fallback fingerprint,
+// which stays through a retag and changes with the audio's last bytes.
+TEST_F(OxaMusicTagWmaTest, AudioWithoutAWindowGetsTheFallbackFingerprint)
+{
+  testmedia::TMp3Recipe silentTail;
+  silentTail.Audio.Milliseconds = 28000;
+  silentTail.Audio.SilentTailMilliseconds = 8000;
+  silentTail.BitrateKbps = 192;
+  const TBytes silentStream = testmedia::EncodeMp3Stream(silentTail);
+  // Tones at which these encoders leave no varied window near the end.
+  testmedia::TMp3Recipe tone;
+  tone.Audio.PureToneHz = 11025;
+  const TBytes toneStream = testmedia::EncodeMp3Stream(tone);
+  testmedia::TWmaRecipe toneWma;
+  toneWma.Audio.PureToneHz = 100;
+  const testmedia::TWmaAudio toneWmaAudio(toneWma);
+
+  struct TCase {
+    std::string Name;
+    std::function<TBytes(const std::string& title)> Bytes;
+    bool HasTail;
+    std::size_t LastAudioByte;  // counted back from the end of the file
+  };
+  const auto mp3 = [](const TBytes& stream) {
+    return [&stream](const std::string& title) {
+      testmedia::TMp3Recipe recipe;
+      recipe.Id3v2 = TId3v2Fields{title, "Artist"};
+      recipe.Id3v1 = TId3v1Fields{title, "Artist"};
+      return testmedia::ComposeMp3(stream, recipe);
+    };
+  };
+  const TCase cases[] = {
+      {"silent-tail.mp3", mp3(silentStream), true, 129},
+      {"tone.mp3", mp3(toneStream), true, 129},
+      {"tone.wma",
+       [&](const std::string& title) {
+         return toneWmaAudio.Mux({{"Title", title}});
+       },
+       false, 1},
+  };
+  TOxaMusicTag tag;
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const fs::path file = Folder.Path() / c.Name;
+    testmedia::WriteBytes(file, c.Bytes("First title"));
+    ASSERT_EQ(ChecksumOf(file, c.HasTail), TMusicCheckSum{}) << "the window search finds nothing";
+    const TMusicFileItem item = Read(tag, file);
+    EXPECT_EQ(item.Title, "First title");
+    EXPECT_TRUE(TOxaMusicCheckSum::IsFallback(item.Checksum));
+    EXPECT_EQ(Read(tag, file).Checksum, item.Checksum) << "the same file, the same fingerprint";
+
+    testmedia::WriteBytes(file, c.Bytes("A much longer title than the first one"));
+    EXPECT_EQ(Read(tag, file).Checksum, item.Checksum) << "another tag, the same music";
+
+    TBytes changed = ReadBytes(file);
+    changed[changed.size() - c.LastAudioByte] ^= 0x01;
+    testmedia::WriteBytes(file, changed);
+    const TMusicFileItem again = Read(tag, file);
+    EXPECT_TRUE(TOxaMusicCheckSum::IsFallback(again.Checksum));
+    EXPECT_NE(again.Checksum, item.Checksum) << "a changed tail is changed music";
+  }
+}
 
 TEST_F(OxaMusicTagWmaTest, AnUpperCaseExtensionIsStillWma)
 {
