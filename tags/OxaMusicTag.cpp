@@ -289,6 +289,35 @@ void TOxaMusicTag::CopyTo(const TValueSet& values, TMusicFileItem& item)
   item.Track = values.Track;
 }
 
+namespace {
+
+bool Placeholder(const std::string& text)
+{
+  return text.empty() || text == UnknownText;
+}
+
+}  // namespace
+
+TOxaMusicTag::TValueSet TOxaMusicTag::Id3Shown() const
+{
+  TValueSet shown = FSetA;
+  if (!FHasId3v1) {
+    return shown;
+  }
+  for (const auto field :
+       {&TValueSet::Genre, &TValueSet::Comment, &TValueSet::Title, &TValueSet::Artist, &TValueSet::Album}) {
+    if (Placeholder(shown.*field) && !Placeholder(FSetB.*field)) {
+      shown.*field = FSetB.*field;
+    }
+  }
+  for (const auto field : {&TValueSet::Year, &TValueSet::Track}) {
+    if (shown.*field == 0) {
+      shown.*field = FSetB.*field;
+    }
+  }
+  return shown;
+}
+
 bool TOxaMusicTag::ReadItem(TMusicFileItem& item)
 {
   item.Title = UnknownText;
@@ -304,7 +333,7 @@ bool TOxaMusicTag::ReadItem(TMusicFileItem& item)
     return false;
   }
   if (!FHasWmaTag && FHasId3v2) {
-    CopyTo(FSetA, item);
+    CopyTo(Id3Shown(), item);
   } else if (FHasWmaTag || FHasId3v1) {
     CopyTo(FSetB, item);
   }
@@ -313,15 +342,6 @@ bool TOxaMusicTag::ReadItem(TMusicFileItem& item)
   item.Checksum = FChecksum;
   return true;
 }
-
-namespace {
-
-bool Placeholder(const std::string& text)
-{
-  return text.empty() || text == UnknownText;
-}
-
-}  // namespace
 
 unsigned TOxaMusicTag::EditedFields(const TMusicFileItem& item, const TValueSet& shown, const TRawValues& raw)
 {
@@ -373,7 +393,7 @@ bool TOxaMusicTag::WriteItem(const TMusicFileItem& item)
   }
   // What the user saw came from ID3v2 when the file has it, else from ID3v1 (or WMA).
   const bool fromA = FKind == TMusicKind::Mp3 && (FHasId3v2 || !FHasId3v1);
-  const TValueSet& shown = fromA ? FSetA : FSetB;
+  const TValueSet shown = fromA ? Id3Shown() : FSetB;
   const TRawValues& raw = fromA ? FRawA : FRawB;
   FEdited = EditedFields(item, shown, raw);
   if (FEdited == 0) {

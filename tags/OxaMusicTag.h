@@ -61,7 +61,8 @@ class TOxaMusicTag {
   // TOxaMusicCheckSum::ComputeFallback.
   bool Load(const std::string& fileName);
   // Fills the tag fields, numbers and fingerprint of item from its FileName: "Unknown" texts
-  // and zeros first, then the ID3v2 values for an MP3 file with an ID3v2 tag, else those of the
+  // and zeros first, then the ID3v2 values for an MP3 file with an ID3v2 tag (each field it
+  // lacks, empty, "Unknown" or 0, taken from the ID3v1 tag where that has it), else those of the
   // ID3v1 or WMA tag. False, with the defaults in place, when the file cannot be read.
   bool ReadItem(TMusicFileItem& item);
   // Writes into the item's file the fields the user edited: those whose value differs both from
@@ -138,6 +139,8 @@ class TOxaMusicTag {
   bool SaveMp3();
   bool SaveWma();
   static void CopyTo(const TValueSet& values, TMusicFileItem& item);
+  // What an MP3 file with an ID3v2 tag shows: its values, each one it lacks taken from ID3v1.
+  TValueSet Id3Shown() const;
   // The fields of item that differ from what the file shows and holds, placeholders left out.
   static unsigned EditedFields(const TMusicFileItem& item, const TValueSet& shown, const TRawValues& raw);
   // The fields that have a value worth putting into a new tag.
