@@ -1,5 +1,6 @@
 // Fuzz target: the fingerprint search over arbitrary bytes, as a whole file and as the end of a
-// larger one (so the two-pass block search runs too).
+// larger one (so the two-pass block search runs too); the fallback fingerprint after the ASF
+// header the bytes may start with.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -21,6 +22,14 @@ void Check(TStream& stream)
     }
     // A result is either all zero or an accepted window.
     if (!zero && !TOxaMusicCheckSum::Accepted(sum.data() + 4)) {
+      __builtin_trap();
+    }
+    const std::int64_t audioStart = TOxaMusicCheckSum::AsfAudioStart(stream);
+    if (audioStart < 0 || audioStart > stream.Size()) {
+      __builtin_trap();
+    }
+    checkSum.ComputeFallback(stream, hasTail, audioStart, sum);
+    if (!TOxaMusicCheckSum::IsFallback(sum)) {
       __builtin_trap();
     }
   }

@@ -1,5 +1,7 @@
 #include "tags/OxaMusicTag.h"
 
+#include <algorithm>
+
 #include "rtl/AnsiText.h"
 #include "rtl/Exception.h"
 #include "rtl/FilePaths.h"
@@ -121,11 +123,19 @@ bool TOxaMusicTag::Load(const std::string& fileName, TLoadPurpose purpose)
   }
 }
 
-bool TOxaMusicTag::ComputeChecksum(bool hasTail)
+bool TOxaMusicTag::NoWindowFound() const noexcept
+{
+  return std::all_of(FChecksum.begin(), FChecksum.end(), [](std::uint8_t b) { return b == 0; });
+}
+
+bool TOxaMusicTag::ComputeWmaChecksum()
 {
   try {
     TFileStream stream(FFileName, fmOpenRead | fmShareDenyNone);
-    FCheckSum->Compute(stream, hasTail, FChecksum);
+    FCheckSum->Compute(stream, false, FChecksum);
+    if (NoWindowFound()) {
+      FCheckSum->ComputeFallback(stream, false, TOxaMusicCheckSum::AsfAudioStart(stream), FChecksum);
+    }
     return true;
   } catch (const EFOpenError&) {
     return false;
@@ -194,12 +204,15 @@ bool TOxaMusicTag::LoadMp3(TLoadPurpose purpose)
   FMpegHeader->Analyse(*stream, FHasId3v1, true);
   FBitrate = FMpegHeader->Bitrate();
   FDuration = FMpegHeader->Duration();
+  if (NoWindowFound()) {
+    FCheckSum->ComputeFallback(*stream, FHasId3v1, FMpegHeader->AudioStart(), FChecksum);
+  }
   return true;
 }
 
 bool TOxaMusicTag::LoadWma()
 {
-  if (!ComputeChecksum(false)) {
+  if (!ComputeWmaChecksum()) {
     return false;
   }
   if (!FWmaAvailable) {
@@ -254,6 +267,9 @@ void TOxaMusicTag::LoadOther(bool wave)
     return;  // the fingerprint stays zero
   }
   FCheckSum->Compute(*stream, false, FChecksum);
+  if (NoWindowFound()) {
+    FCheckSum->ComputeFallback(*stream, false, 0, FChecksum);
+  }
   if (wave) {
     TWaveHeader header;
     header.Analyse(*stream);
@@ -273,6 +289,35 @@ void TOxaMusicTag::CopyTo(const TValueSet& values, TMusicFileItem& item)
   item.Track = values.Track;
 }
 
+namespace {
+
+bool Placeholder(const std::string& text)
+{
+  return text.empty() || text == UnknownText;
+}
+
+}  // namespace
+
+TOxaMusicTag::TValueSet TOxaMusicTag::Id3Shown() const
+{
+  TValueSet shown = FSetA;
+  if (!FHasId3v1) {
+    return shown;
+  }
+  for (const auto field :
+       {&TValueSet::Genre, &TValueSet::Comment, &TValueSet::Title, &TValueSet::Artist, &TValueSet::Album}) {
+    if (Placeholder(shown.*field) && !Placeholder(FSetB.*field)) {
+      shown.*field = FSetB.*field;
+    }
+  }
+  for (const auto field : {&TValueSet::Year, &TValueSet::Track}) {
+    if (shown.*field == 0) {
+      shown.*field = FSetB.*field;
+    }
+  }
+  return shown;
+}
+
 bool TOxaMusicTag::ReadItem(TMusicFileItem& item)
 {
   item.Title = UnknownText;
@@ -288,7 +333,7 @@ bool TOxaMusicTag::ReadItem(TMusicFileItem& item)
     return false;
   }
   if (!FHasWmaTag && FHasId3v2) {
-    CopyTo(FSetA, item);
+    CopyTo(Id3Shown(), item);
   } else if (FHasWmaTag || FHasId3v1) {
     CopyTo(FSetB, item);
   }
@@ -297,15 +342,6 @@ bool TOxaMusicTag::ReadItem(TMusicFileItem& item)
   item.Checksum = FChecksum;
   return true;
 }
-
-namespace {
-
-bool Placeholder(const std::string& text)
-{
-  return text.empty() || text == UnknownText;
-}
-
-}  // namespace
 
 unsigned TOxaMusicTag::EditedFields(const TMusicFileItem& item, const TValueSet& shown, const TRawValues& raw)
 {
@@ -357,7 +393,7 @@ bool TOxaMusicTag::WriteItem(const TMusicFileItem& item)
   }
   // What the user saw came from ID3v2 when the file has it, else from ID3v1 (or WMA).
   const bool fromA = FKind == TMusicKind::Mp3 && (FHasId3v2 || !FHasId3v1);
-  const TValueSet& shown = fromA ? FSetA : FSetB;
+  const TValueSet shown = fromA ? Id3Shown() : FSetB;
   const TRawValues& raw = fromA ? FRawA : FRawB;
   FEdited = EditedFields(item, shown, raw);
   if (FEdited == 0) {

@@ -56,10 +56,13 @@ class TOxaMusicTag {
   // tags cannot be read or that cannot be opened, a WMA file that cannot be opened or that the
   // runtime cannot read. While the runtime is missing a WMA file loads with "Unknown" texts, no
   // playing time and its fingerprint. Files of other kinds always load; their fingerprint stays
-  // zero when they cannot be opened.
+  // zero when they cannot be opened. A file that loads has a fingerprint that is not zero: the
+  // window one, or where the audio has no varied window the fallback of
+  // TOxaMusicCheckSum::ComputeFallback.
   bool Load(const std::string& fileName);
   // Fills the tag fields, numbers and fingerprint of item from its FileName: "Unknown" texts
-  // and zeros first, then the ID3v2 values for an MP3 file with an ID3v2 tag, else those of the
+  // and zeros first, then the ID3v2 values for an MP3 file with an ID3v2 tag (each field it
+  // lacks, empty, "Unknown" or 0, taken from the ID3v1 tag where that has it), else those of the
   // ID3v1 or WMA tag. False, with the defaults in place, when the file cannot be read.
   bool ReadItem(TMusicFileItem& item);
   // Writes into the item's file the fields the user edited: those whose value differs both from
@@ -127,11 +130,17 @@ class TOxaMusicTag {
   bool LoadWma();
   // A file of another kind: the fingerprint, and for a WAV file its playing time and bit rate.
   void LoadOther(bool wave);
-  bool ComputeChecksum(bool hasTail);
+  // The fingerprint of a WMA file, its audio starting after the ASF header; false when the
+  // file cannot be opened.
+  bool ComputeWmaChecksum();
+  // The window search found nothing: the fallback fingerprint is due.
+  bool NoWindowFound() const noexcept;
   bool Save();
   bool SaveMp3();
   bool SaveWma();
   static void CopyTo(const TValueSet& values, TMusicFileItem& item);
+  // What an MP3 file with an ID3v2 tag shows: its values, each one it lacks taken from ID3v1.
+  TValueSet Id3Shown() const;
   // The fields of item that differ from what the file shows and holds, placeholders left out.
   static unsigned EditedFields(const TMusicFileItem& item, const TValueSet& shown, const TRawValues& raw);
   // The fields that have a value worth putting into a new tag.

@@ -320,16 +320,53 @@ std::uint16_t Tid3v2tag::Parse(TStream& stream, std::int64_t offset)
     }
     position = static_cast<std::size_t>(extendedEnd);
   }
-  if (ParseFrames(body, position) != 0) {
-    return FStatus;
-  }
+  ParseFrames(body, position);
   FTagSpace = static_cast<std::int64_t>(HeaderSize) + FSize;
   SetStage("Load Complete", 100);
   return FStatus;
 }
 
-// Returns 0, or the failing status.
-std::uint16_t Tid3v2tag::ParseFrames(const TByteBuffer& body, std::size_t position)
+namespace {
+
+// Frame flags ID3v2.3 defines, and the one unsynchronisation flag honoured beside them.
+constexpr std::uint16_t KnownFrameFlags = 0xE0E0 | ffUnsynchronised;
+
+bool HeaderIdCharacter(std::uint8_t c) noexcept
+{
+  return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
+
+// Whether a frame header written by a sound writer could start at position: an ID of A-Z and
+// 0-9 that starts with a letter, a size that fits in the rest of the tag, only defined flags.
+bool PlausibleFrameHeader(const TByteBuffer& body, std::size_t position) noexcept
+{
+  if (body.size() - position < HeaderSize) {
+    return false;
+  }
+  const std::uint8_t* header = &body[position];
+  return header[0] >= 'A' && header[0] <= 'Z' && std::all_of(header + 1, header + 4, HeaderIdCharacter) &&
+         BigEndian32(header + 4) <= body.size() - position - HeaderSize &&
+         (BigEndian16(header + 8) & ~KnownFrameFlags) == 0;
+}
+
+// Where the frames go on after a damaged one that starts at position: the next plausible frame
+// header, or the end.
+std::size_t NextFrameHeader(const TByteBuffer& body, std::size_t position) noexcept
+{
+  for (std::size_t at = position + 1; at + HeaderSize <= body.size(); ++at) {
+    if (PlausibleFrameHeader(body, at)) {
+      return at;
+    }
+  }
+  return body.size();
+}
+
+}  // namespace
+
+// A damaged frame (an invalid ID, a size beyond the tag, extra header fields it has no room for)
+// is left out, and the frames go on at the next plausible frame header: the sound frames around
+// it are the tag.
+void Tid3v2tag::ParseFrames(const TByteBuffer& body, std::size_t position)
 {
   while (position < body.size()) {
     const std::size_t remaining = body.size() - position;
@@ -339,55 +376,64 @@ std::uint16_t Tid3v2tag::ParseFrames(const TByteBuffer& body, std::size_t positi
         std::all_of(header, header + HeaderSize, [](std::uint8_t b) { return b == 0; })) {
       break;
     }
-    const std::string_view id(reinterpret_cast<const char*>(header), 4);
-    const int index = FFrames.Add(id);
-    if (index == 0) {
-      return Fail(id3BadFrameId);
+    TId3Frame frame;
+    if (!ParseFrame(header, remaining, frame)) {
+      FStatus |= id3DamagedFrames;
+      position = NextFrameHeader(body, position);
+      continue;
     }
-    const std::uint32_t frameSize = BigEndian32(header + 4);
-    if (frameSize >= MaxFrameSize || frameSize > remaining - HeaderSize) {
-      return Fail(id3BadTag);
-    }
-    TId3Frame& frame = FFrames.Frame(index);
-    frame.Flags = BigEndian16(header + 8);
-    const std::uint8_t* data = header + HeaderSize;
-    std::size_t dataSize = frameSize;
-    const auto take = [&](std::size_t count) -> const std::uint8_t* {
-      if (count > dataSize) {
-        return nullptr;
-      }
-      const std::uint8_t* field = data;
-      data += count;
-      dataSize -= count;
-      return field;
-    };
-    if ((frame.Flags & ffCompressed) != 0) {
-      const std::uint8_t* field = take(4);
-      if (field == nullptr) {
-        return Fail(id3BadTag);
-      }
-      frame.DecompressedSize = BigEndian32(field);
-    }
-    if ((frame.Flags & ffEncrypted) != 0) {
-      const std::uint8_t* field = take(1);
-      if (field == nullptr) {
-        return Fail(id3BadTag);
-      }
-      frame.EncryptionMethod = *field;
-    }
-    if ((frame.Flags & ffGrouped) != 0) {
-      const std::uint8_t* field = take(1);
-      if (field == nullptr) {
-        return Fail(id3BadTag);
-      }
-      frame.Group = *field;
-    }
-    frame.Data.assign(data, data + dataSize);
-    frame.DataCompressed = (frame.Flags & ffCompressed) != 0;
-    frame.DataUnsynchronised = (frame.Flags & ffUnsynchronised) != 0;
-    position += HeaderSize + frameSize;
+    const int index = FFrames.Add(frame.Id);
+    frame.Id = FFrames.FrameID(index);
+    FFrames.Frame(index) = std::move(frame);
+    position += HeaderSize + BigEndian32(header + 4);
   }
-  return 0;
+}
+
+bool Tid3v2tag::ParseFrame(const std::uint8_t* header, std::size_t remaining, TId3Frame& frame)
+{
+  const std::string_view id(reinterpret_cast<const char*>(header), 4);
+  const std::uint32_t frameSize = BigEndian32(header + 4);
+  if (!TFrameIndex::ValidId(id) || frameSize >= MaxFrameSize || frameSize > remaining - HeaderSize) {
+    return false;
+  }
+  frame.Id.assign(id);
+  frame.Flags = BigEndian16(header + 8);
+  const std::uint8_t* data = header + HeaderSize;
+  std::size_t dataSize = frameSize;
+  const auto take = [&](std::size_t count) -> const std::uint8_t* {
+    if (count > dataSize) {
+      return nullptr;
+    }
+    const std::uint8_t* field = data;
+    data += count;
+    dataSize -= count;
+    return field;
+  };
+  if ((frame.Flags & ffCompressed) != 0) {
+    const std::uint8_t* field = take(4);
+    if (field == nullptr) {
+      return false;
+    }
+    frame.DecompressedSize = BigEndian32(field);
+  }
+  if ((frame.Flags & ffEncrypted) != 0) {
+    const std::uint8_t* field = take(1);
+    if (field == nullptr) {
+      return false;
+    }
+    frame.EncryptionMethod = *field;
+  }
+  if ((frame.Flags & ffGrouped) != 0) {
+    const std::uint8_t* field = take(1);
+    if (field == nullptr) {
+      return false;
+    }
+    frame.Group = *field;
+  }
+  frame.Data.assign(data, data + dataSize);
+  frame.DataCompressed = (frame.Flags & ffCompressed) != 0;
+  frame.DataUnsynchronised = (frame.Flags & ffUnsynchronised) != 0;
+  return true;
 }
 
 std::uint16_t Tid3v2tag::LoadConverted(TStream& stream)

@@ -41,12 +41,16 @@ constexpr std::uint16_t id3NoHeader = 0x1000;
 constexpr std::uint16_t id3BadVersion = 0x1100;
 constexpr std::uint16_t id3BadRevision = 0x1200;
 constexpr std::uint16_t id3TagBeyondEnd = 0x2000;
+// Not given by a load any more: a frame with an invalid ID is left out (id3DamagedFrames).
 constexpr std::uint16_t id3BadFrameId = 0x2100;
 constexpr std::uint16_t id3NoFrames = 0xFD00;
 constexpr std::uint16_t id3BadTag = 0xFE00;
 // Warnings of a successful load.
 constexpr std::uint16_t id3UndefinedFlags = 0x0080;
 constexpr std::uint16_t id3UndefinedExtendedFlags = 0x0040;
+// Damaged frames (an invalid ID, a size beyond the tag, extra header fields without room) were
+// left out; the frames around them loaded. A save writes the tag without them.
+constexpr std::uint16_t id3DamagedFrames = 0x0020;
 
 constexpr bool Id3StatusOk(std::uint16_t status) noexcept
 {
@@ -199,7 +203,9 @@ class Tid3v2tag {
  private:
   std::uint16_t Fail(std::uint16_t code) noexcept;
   std::uint16_t Parse(TStream& stream, std::int64_t offset);
-  std::uint16_t ParseFrames(const TByteBuffer& body, std::size_t position);
+  void ParseFrames(const TByteBuffer& body, std::size_t position);
+  // One frame from its header, remaining bytes of the tag from there; false when it is damaged.
+  static bool ParseFrame(const std::uint8_t* header, std::size_t remaining, TId3Frame& frame);
   void SetStage(const char* stage, int progress);
   void SetProgress(int progress);
   std::uint16_t Compose(std::unique_ptr<TFileStream>& original, std::int64_t offset, std::int64_t oldSpace,

@@ -179,19 +179,40 @@ void Convert(bool v22, const std::string& id, std::span<const std::uint8_t> data
   }
 }
 
-// The ID3v2.2 frames: three-letter ID, 24-bit big-endian size, no flags.
-bool ReadV22Frames(std::span<const std::uint8_t> body, std::vector<TId3Frame>& frames)
+// Where the frames go on after a damaged one at pos: the next place where a frame header of
+// headerSize bytes whose ID is idSize characters A-Z and 0-9, the first a letter, and whose size
+// fits in the rest could start; the end when there is none.
+template <class TSizeAt>
+std::size_t NextFrameHeader(std::span<const std::uint8_t> body, std::size_t pos, std::size_t headerSize,
+                            std::size_t idSize, const TSizeAt& sizeAt)
 {
+  for (std::size_t at = pos + 1; at + headerSize <= body.size(); ++at) {
+    if (body[at] >= 'A' && body[at] <= 'Z' && std::all_of(&body[at], &body[at] + idSize, ValidIdCharacter) &&
+        sizeAt(at) <= body.size() - at - headerSize) {
+      return at;
+    }
+  }
+  return body.size();
+}
+
+// The ID3v2.2 frames: three-letter ID, 24-bit big-endian size, no flags. A damaged frame (an
+// invalid ID, a size beyond the tag) is left out and the frames go on at the next plausible
+// header.
+void ReadV22Frames(std::span<const std::uint8_t> body, std::vector<TId3Frame>& frames)
+{
+  constexpr std::size_t V22HeaderSize = 6;
+  const auto sizeAt = [&](std::size_t at) { return ByteOrder::LoadBE24(&body[at + 3]); };
   std::size_t pos = 0;
-  while (pos + 6 <= body.size() && body[pos] != 0) {
+  while (pos + V22HeaderSize <= body.size() && body[pos] != 0) {
     const std::string_view id(reinterpret_cast<const char*>(&body[pos]), 3);
-    const std::uint32_t size = ByteOrder::LoadBE24(&body[pos + 3]);
-    pos += 6;
+    const std::uint32_t size = sizeAt(pos);
     if (!std::all_of(id.begin(), id.end(),
                      [](char c) { return ValidIdCharacter(static_cast<std::uint8_t>(c)); }) ||
-        size > body.size() - pos) {
-      return false;
+        size > body.size() - pos - V22HeaderSize) {
+      pos = NextFrameHeader(body, pos, V22HeaderSize, 3, sizeAt);
+      continue;
     }
+    pos += V22HeaderSize;
     const auto named =
         std::find_if(V22Names.begin(), V22Names.end(), [&](const TIdPair& pair) { return id == pair.V22; });
     if (named != V22Names.end()) {
@@ -199,7 +220,6 @@ bool ReadV22Frames(std::span<const std::uint8_t> body, std::vector<TId3Frame>& f
     }
     pos += size;
   }
-  return true;
 }
 
 // Where the next ID3v2.4 frame would start if this size were right: at the end, in the padding,
@@ -214,16 +234,21 @@ bool PlausibleEnd(std::span<const std::uint8_t> body, std::size_t end) noexcept
 
 // The ID3v2.4 frames: synchsafe sizes, per-frame unsynchronisation, compression and data-length
 // indicators. Some writers put plain big-endian sizes there; such a size is taken when only it
-// leads to the next frame.
-bool ReadV24Frames(std::span<const std::uint8_t> body, bool allUnsynchronised, std::vector<TId3Frame>& frames)
+// leads to the next frame. A damaged frame (an invalid ID, a size beyond the tag) is left out
+// and the frames go on at the next plausible header.
+void ReadV24Frames(std::span<const std::uint8_t> body, bool allUnsynchronised, std::vector<TId3Frame>& frames)
 {
+  const auto sizeAt = [&](std::size_t at) {
+    return std::min(ByteOrder::LoadSynchsafe32(&body[at + 4]), ByteOrder::LoadBE32(&body[at + 4]));
+  };
   std::size_t pos = 0;
   while (pos + HeaderSize <= body.size() && body[pos] != 0) {
     const std::string id(reinterpret_cast<const char*>(&body[pos]), 4);
     if (!TFrameIndex::ValidId(id) || !std::all_of(id.begin(), id.end(), [](char c) {
           return ValidIdCharacter(static_cast<std::uint8_t>(c));
         })) {
-      return false;
+      pos = NextFrameHeader(body, pos, HeaderSize, 4, sizeAt);
+      continue;
     }
     const std::size_t dataStart = pos + HeaderSize;
     std::uint32_t size = ByteOrder::LoadSynchsafe32(&body[pos + 4]);
@@ -235,7 +260,8 @@ bool ReadV24Frames(std::span<const std::uint8_t> body, bool allUnsynchronised, s
       size = plainSize;
     }
     if (size > body.size() - dataStart) {
-      return false;
+      pos = NextFrameHeader(body, pos, HeaderSize, 4, sizeAt);
+      continue;
     }
     const std::uint16_t flags = ByteOrder::LoadBE16(&body[pos + 8]);
     std::span<const std::uint8_t> data = body.subspan(dataStart, size);
@@ -261,7 +287,6 @@ bool ReadV24Frames(std::span<const std::uint8_t> body, bool allUnsynchronised, s
     }
     Convert(false, id, plain, frames);
   }
-  return true;
 }
 
 }  // namespace
@@ -295,7 +320,8 @@ bool ReadConvertedId3v2Tag(TStream& stream, TConvertedId3v2Tag& tag)
     if ((flags & TagUnsynchronisation) != 0) {
       body = RemoveUnsynchronisation(body);
     }
-    return ReadV22Frames(body, tag.Frames);
+    ReadV22Frames(body, tag.Frames);
+    return true;
   }
   std::size_t start = 0;
   if ((flags & TagExtendedHeaderV24) != 0) {
@@ -308,6 +334,7 @@ bool ReadConvertedId3v2Tag(TStream& stream, TConvertedId3v2Tag& tag)
       return false;
     }
   }
-  return ReadV24Frames(std::span<const std::uint8_t>(body).subspan(start),
-                       (flags & TagUnsynchronisation) != 0, tag.Frames);
+  ReadV24Frames(std::span<const std::uint8_t>(body).subspan(start), (flags & TagUnsynchronisation) != 0,
+                tag.Frames);
+  return true;
 }

@@ -22,6 +22,8 @@ struct TConvertedId3v2Tag {
 constexpr std::uint32_t MaxConvertedTagSize = 64U << 20U;
 
 // Reads the ID3v2.2 or v2.4 tag at the start of the stream. False when there is none, it lies
-// beyond the end of the stream, or it is damaged (a frame larger than the rest of the tag, a
-// v2.2 tag marked compressed); tag is then unspecified. Read errors of the stream propagate.
+// beyond the end of the stream, or it is damaged as a whole (a v2.2 tag marked compressed, an
+// extended header larger than the tag); tag is then unspecified. A damaged frame (an invalid ID,
+// a size beyond the tag) is left out and the sound frames around it are kept. Read errors of
+// the stream propagate.
 bool ReadConvertedId3v2Tag(TStream& stream, TConvertedId3v2Tag& tag);

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 
 #include "rtl/FileStream.h"
@@ -141,25 +143,68 @@ TEST_F(OxaMusicTagTest, AnUntaggedMp3GivesUnknownTextsAndNumbersFromTheAudio)
   EXPECT_NE(item.Checksum, TMusicCheckSum{});
 }
 
-TEST_F(OxaMusicTagTest, Id3v2WinsOverId3v1EvenWhereItIsEmpty)
+TEST_F(OxaMusicTagTest, Id3v2WinsAndId3v1FillsWhatItLacks)
 {
-  const fs::path file =
-      Mp3("both.mp3", TId3v2Fields{"v2_title", "v2 artist", "", "98", "(17)", "4", "v2 comment"},
-          TId3v1Fields{"v1 title", "v1 artist", "v1 album", "1975", "v1 comment", 9, 8});
+  const fs::path file = Mp3("both.mp3", TId3v2Fields{"v2_title", "Unknown", "", "98", "", "4", ""},
+                            TId3v1Fields{"v1 title", "v1 artist", "v1 album", "1975", "v1 comment", 9, 8});
   TOxaMusicTag tag;
   const TMusicFileItem item = Read(tag, file);
   EXPECT_TRUE(tag.HasId3v1());
   EXPECT_TRUE(tag.HasId3v2());
   EXPECT_EQ(item.Title, "V2 title");
-  EXPECT_EQ(item.Artist, "V2 artist");
-  EXPECT_EQ(item.Album, "Unknown");
-  EXPECT_EQ(item.Comment, "V2 comment");
-  EXPECT_EQ(item.Genre, "Rock");
+  EXPECT_EQ(item.Artist, "V1 artist") << "\"Unknown\" in ID3v2 says nothing";
+  EXPECT_EQ(item.Album, "V1 album");
+  EXPECT_EQ(item.Comment, "V1 comment");
+  EXPECT_EQ(item.Genre, "Jazz");
   EXPECT_EQ(item.Year, 1998);
   EXPECT_EQ(item.Track, 4);
   EXPECT_EQ(item.Bitrate, 128);
   EXPECT_EQ(item.Duration, 2);
   EXPECT_EQ(item.Checksum, ChecksumOf(file, true));
+
+  // What neither tag has stays unknown; a year and track of 0 in ID3v2 take ID3v1's.
+  const fs::path sparse = Mp3("sparse.mp3", TId3v2Fields{"Title", "", "", "", "(17)"},
+                              TId3v1Fields{"", "", "", "2001", "", 3, 255});
+  const TMusicFileItem few = Read(tag, sparse);
+  EXPECT_EQ(few.Title, "Title");
+  EXPECT_EQ(few.Artist, "Unknown");
+  EXPECT_EQ(few.Album, "Unknown");
+  EXPECT_EQ(few.Genre, "Rock");
+  EXPECT_EQ(few.Year, 2001);
+  EXPECT_EQ(few.Track, 3);
+}
+
+TEST_F(OxaMusicTagTest, DamagedOrSparseId3v2TagsStillGiveTheirSoundFields)
+{
+  // A TYER frame whose size runs past the end of the tag, after sound TPE1 and TALB frames.
+  TBytes damaged = testmedia::ComposeId3v2(TId3v2Fields{"Song", "Band", "Disc", "1998", "(17)", "3"});
+  const auto year = std::search(damaged.begin(), damaged.end(), std::begin("TYER"), std::end("TYER") - 1);
+  ASSERT_NE(year, damaged.end());
+  year[4] = 0x0F;
+  mp3::Append(damaged, *ConstantStream);
+  const fs::path damagedFile = Folder.Path() / "damaged.mp3";
+  testmedia::WriteBytes(damagedFile, damaged);
+
+  // An ID3v2.4 tag without an album beside an ID3v1 tag that names it.
+  TId3v2Fields v24{"Song", "Band", "", "1998", "(17)", "3"};
+  v24.Version = 4;
+  v24.Encoding = testmedia::TTextEncoding::Utf8;
+  const fs::path v24File = Mp3("v24.mp3", v24, TId3v1Fields{"Song", "Band", "Disc", "1998", "", 3, 17});
+
+  TOxaMusicTag tag;
+  for (const fs::path& file : {damagedFile, v24File}) {
+    SCOPED_TRACE(file.filename().string());
+    const TMusicFileItem item = Read(tag, file);
+    EXPECT_TRUE(tag.HasId3v2());
+    EXPECT_EQ(item.Title, "Song");
+    EXPECT_EQ(item.Artist, "Band");
+    EXPECT_EQ(item.Album, "Disc");
+    EXPECT_EQ(item.Genre, "Rock");
+    EXPECT_EQ(item.Track, 3);
+    EXPECT_EQ(item.Bitrate, 128);
+  }
+  EXPECT_EQ(Read(tag, damagedFile).Year, 0) << "the damaged frame is left out";
+  EXPECT_EQ(Read(tag, v24File).Year, 1998);
 }
 
 TEST_F(OxaMusicTagTest, Id3v1ValuesAreCleanedAndItsGenreLookedUp)
@@ -346,6 +391,69 @@ class OxaMusicTagWmaTest : public OxaMusicTagTest {
  protected:
   void SetUp() override { InstallWmaRuntime(OXA_WMVCORE_FILE); }
 };
+
+// Music whose tail has no varied window: the file still reads, with the fallback fingerprint,
+// which stays through a retag and changes with the audio's last bytes.
+TEST_F(OxaMusicTagWmaTest, AudioWithoutAWindowGetsTheFallbackFingerprint)
+{
+  testmedia::TMp3Recipe silentTail;
+  silentTail.Audio.Milliseconds = 28000;
+  silentTail.Audio.SilentTailMilliseconds = 8000;
+  silentTail.BitrateKbps = 192;
+  const TBytes silentStream = testmedia::EncodeMp3Stream(silentTail);
+  // Tones at which these encoders leave no varied window near the end.
+  testmedia::TMp3Recipe tone;
+  tone.Audio.PureToneHz = 11025;
+  const TBytes toneStream = testmedia::EncodeMp3Stream(tone);
+  testmedia::TWmaRecipe toneWma;
+  toneWma.Audio.PureToneHz = 100;
+  const testmedia::TWmaAudio toneWmaAudio(toneWma);
+
+  struct TCase {
+    std::string Name;
+    std::function<TBytes(const std::string& title)> Bytes;
+    bool HasTail;
+    std::size_t LastAudioByte;  // counted back from the end of the file
+  };
+  const auto mp3 = [](const TBytes& stream) {
+    return [&stream](const std::string& title) {
+      testmedia::TMp3Recipe recipe;
+      recipe.Id3v2 = TId3v2Fields{title, "Artist"};
+      recipe.Id3v1 = TId3v1Fields{title, "Artist"};
+      return testmedia::ComposeMp3(stream, recipe);
+    };
+  };
+  const TCase cases[] = {
+      {"silent-tail.mp3", mp3(silentStream), true, 129},
+      {"tone.mp3", mp3(toneStream), true, 129},
+      {"tone.wma",
+       [&](const std::string& title) {
+         return toneWmaAudio.Mux({{"Title", title}});
+       },
+       false, 1},
+  };
+  TOxaMusicTag tag;
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const fs::path file = Folder.Path() / c.Name;
+    testmedia::WriteBytes(file, c.Bytes("First title"));
+    ASSERT_EQ(ChecksumOf(file, c.HasTail), TMusicCheckSum{}) << "the window search finds nothing";
+    const TMusicFileItem item = Read(tag, file);
+    EXPECT_EQ(item.Title, "First title");
+    EXPECT_TRUE(TOxaMusicCheckSum::IsFallback(item.Checksum));
+    EXPECT_EQ(Read(tag, file).Checksum, item.Checksum) << "the same file, the same fingerprint";
+
+    testmedia::WriteBytes(file, c.Bytes("A much longer title than the first one"));
+    EXPECT_EQ(Read(tag, file).Checksum, item.Checksum) << "another tag, the same music";
+
+    TBytes changed = ReadBytes(file);
+    changed[changed.size() - c.LastAudioByte] ^= 0x01;
+    testmedia::WriteBytes(file, changed);
+    const TMusicFileItem again = Read(tag, file);
+    EXPECT_TRUE(TOxaMusicCheckSum::IsFallback(again.Checksum));
+    EXPECT_NE(again.Checksum, item.Checksum) << "a changed tail is changed music";
+  }
+}
 
 TEST_F(OxaMusicTagWmaTest, AnUpperCaseExtensionIsStillWma)
 {

@@ -96,6 +96,8 @@ TEST_F(OxaMusicTagWriteTest, AnItemWrittenBackUneditedLeavesTheFileByteForByte)
       Mp3("utf16.mp3", utf16, TId3v1Fields{"x", "", "", "", "", 0, 255}),
       Mp3("v1only.mp3", std::nullopt, TId3v1Fields{"c1", "", "", "05", "", 0, 200}),
       Mp3("v24.mp3", v24, std::nullopt),
+      Mp3("filled.mp3", TId3v2Fields{"Four", "Band"},
+          TId3v1Fields{"Four", "Band", "Disc", "1999", "", 2, 17}),
   };
   for (const fs::path& file : files) {
     const TBytes before = ReadBytes(file);
@@ -140,6 +142,29 @@ TEST_F(OxaMusicTagWriteTest, AnEditedTitleIsAllThatChanges)
   ASSERT_TRUE(tagger.Load((Folder.Path() / "multi.mp3").string()));
   EXPECT_EQ(tagger.TrackTextRead(), "3/12");
   EXPECT_EQ(tagger.Comment(), "Main");
+}
+
+// What ID3v1 filled in was read, not edited: an edit of the title writes the title alone.
+TEST_F(OxaMusicTagWriteTest, FieldsFilledFromId3v1AreNotWrittenIntoId3v2)
+{
+  const fs::path file = Mp3("filled.mp3", TId3v2Fields{"Old", "Band"},
+                            TId3v1Fields{"Old", "Band", "Disc", "1999", "Note", 2, 17});
+  ASSERT_TRUE(Edit(file, [](TMusicFileItem& item) {
+    EXPECT_EQ(item.Album, "Disc");
+    item.Title = "New";
+  }));
+  const auto frames = FramesOf(file);
+  ASSERT_EQ(frames.size(), 2U);
+  EXPECT_EQ(frames[0].first, "TIT2");
+  EXPECT_EQ(frames[1].first, "TPE1");
+  TID3Version1Tagger v1;
+  ASSERT_TRUE(v1.Load(file.string()));
+  EXPECT_EQ(v1.Title(), "New");
+  EXPECT_EQ(v1.Album(), "Disc");
+  const TMusicFileItem reread = Read(file);
+  EXPECT_EQ(reread.Title, "New");
+  EXPECT_EQ(reread.Album, "Disc");
+  EXPECT_EQ(reread.Year, 1999);
 }
 
 TEST_F(OxaMusicTagWriteTest, AChangedTrackKeepsItsTotal)
@@ -248,7 +273,9 @@ TEST_F(OxaMusicTagWriteTest, AnUnreadableTagIsReplacedNotFollowedByASecondOne)
 {
   const fs::path file = Mp3("damaged.mp3", TId3v2Fields{"Old", "Band"}, std::nullopt);
   TBytes bytes = ReadBytes(file);
-  bytes[10] = '!';  // the first frame ID: the tag no longer loads
+  // The flag of an extended header, whose size is then read from the first frame ID and is far
+  // larger than the tag: the tag does not load.
+  bytes[5] = 0x40;
   testmedia::WriteBytes(file, bytes);
   ASSERT_TRUE(Edit(file, [](TMusicFileItem& item) {
     EXPECT_EQ(item.Title, "Unknown");

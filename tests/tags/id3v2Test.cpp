@@ -58,13 +58,13 @@ TEST(id3v2, LoadStatusNamesWhatIsWrong)
       {"version 4", mp3::Id3Tag({mp3::Id3TextFrame("TIT2", "S")}, 0, 4), id3BadVersion},
       {"revision", mp3::Id3Header(0, 3, 1), id3BadRevision},
       {"beyond end", beyond, id3TagBeyondEnd},
-      {"frame id", mp3::Id3Tag({mp3::Id3TextFrame("TI-2", "Song")}), id3BadFrameId},
-      {"frame size", mp3::Id3Tag({badFrameSize}), id3BadTag},
+      {"frame id", mp3::Id3Tag({mp3::Id3TextFrame("TI-2", "Song")}), id3DamagedFrames},
+      {"frame size", mp3::Id3Tag({badFrameSize}), id3DamagedFrames},
       {"undefined flag", mp3::Id3Tag({mp3::Id3TextFrame("TIT2", "S")}, 0, 3, 0x01), id3UndefinedFlags},
       {"extended flag", extendedWithOddFlags, id3UndefinedExtendedFlags},
-      {"error keeps warning", mp3::Id3Tag({mp3::Id3TextFrame("TI-2", "S")}, 0, 3, 0x01),
-       id3BadFrameId | id3UndefinedFlags},
-      {"truncated extras", WithData("TIT2", {1, 2}, ffCompressed), id3BadTag},
+      {"warnings add up", mp3::Id3Tag({mp3::Id3TextFrame("TI-2", "S")}, 0, 3, 0x01),
+       id3DamagedFrames | id3UndefinedFlags},
+      {"truncated extras", WithData("TIT2", {1, 2}, ffCompressed), id3DamagedFrames},
   };
   for (const TCase& c : cases) {
     TMemoryStream stream = StreamOf(c.File);
@@ -75,6 +75,51 @@ TEST(id3v2, LoadStatusNamesWhatIsWrong)
   TMemoryStream stream = StreamOf(mp3::BusyBytes(20));
   Tid3v2tag tag;
   EXPECT_EQ(tag.LoadFromStream(stream, 21), id3OffsetBeyondEnd);
+}
+
+// However one frame is damaged, the sound frames before and after it load, in their order.
+TEST(id3v2, ADamagedFrameIsLeftOutAndTheOthersLoad)
+{
+  const TBytes title = mp3::Id3TextFrame("TIT2", "Song");
+  const TBytes artist = mp3::Id3TextFrame("TPE1", "Band");
+  const TBytes album = mp3::Id3TextFrame("TALB", "Disc");
+  const TBytes genre = mp3::Id3TextFrame("TCON", "Rock");
+  TBytes sizeBeyond = mp3::Id3TextFrame("TYER", "1998");
+  sizeBeyond[4] = 0x01;  // 16 MiB more than the tag holds
+  TBytes badId = mp3::Id3TextFrame("TYER", "1998");
+  badId[2] = 0;
+  TBytes runsOn = mp3::Id3TextFrame("TYER", "1998");
+  runsOn[7] = 200;  // past the frames after it, into the padding
+  struct TCase {
+    const char* What;
+    TBytes Year;
+    std::vector<std::string> Ids;  // the frames that load
+  };
+  const TCase cases[] = {
+      {"a size beyond the tag", sizeBeyond, {"TIT2", "TPE1", "TALB", "TCON"}},
+      {"an invalid ID", badId, {"TIT2", "TPE1", "TALB", "TCON"}},
+      {"no room for its extra fields",
+       mp3::Id3Frame("TYER", {0, '1'}, ffCompressed | ffEncrypted),
+       {"TIT2", "TPE1", "TALB", "TCON"}},
+      {"a size that runs past the frames after it", runsOn, {"TIT2", "TPE1", "TALB", "TCON"}},
+  };
+  for (const TCase& c : cases) {
+    for (const bool last : {false, true}) {
+      SCOPED_TRACE(std::string(c.What) + (last ? ", last" : ", among others"));
+      const TBytes file = last ? mp3::Id3Tag({title, artist, album, genre, c.Year}, 20)
+                               : mp3::Id3Tag({title, artist, album, c.Year, genre}, 20);
+      const Tid3v2tag tag = Loaded(file, id3DamagedFrames);
+      EXPECT_TRUE(tag.Loaded());
+      std::vector<std::string> ids;
+      for (int i = 1; i <= tag.Frames().Count(); ++i) {
+        ids.push_back(tag.Frames().FrameID(i));
+      }
+      EXPECT_EQ(ids, c.Ids);
+      std::string text;
+      EXPECT_EQ(tag.ReadText("TALB", text), trFound);
+      EXPECT_EQ(text, "Disc");
+    }
+  }
 }
 
 TEST(id3v2, FramesStopAtPaddingAndKeepTheirOrder)

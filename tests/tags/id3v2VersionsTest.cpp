@@ -146,22 +146,52 @@ TEST_F(id3v2Versions, DamagedOrUnknownTagsAreNone)
 {
   TBytes beyondEnd = Tag(4, {V24Frame("TIT2", Latin1("Song"))});
   beyondEnd[7] = 0x7F;  // far more than the file holds
-  TBytes frameTooLong = Tag(2, {V22Frame("TT2", Latin1("Song"))}, 0, 0);
-  frameTooLong[10 + 5] = 50;
   struct TCase {
     const char* What;
     TBytes Tag;
   };
   const TCase cases[] = {
       {"v2.2 compressed", Tag(2, {V22Frame("TT2", Latin1("Song"))}, 0x40)},
-      {"v2.2 frame longer than the tag", frameTooLong},
       {"v2.4 beyond the end", beyondEnd},
-      {"v2.4 bad frame id", Tag(4, {V24Frame("T!T2", Latin1("Song"))})},
       {"v2.4 extended header too big", Tag(4, {TBytes{0, 0, 1, 0, 1, 0}}, 0x40)},
       {"version 5", Tag(5, {V24Frame("TIT2", Latin1("Song"))})},
   };
   for (const TCase& c : cases) {
     EXPECT_FALSE(Load(c.Tag).HasTag()) << c.What;
+  }
+}
+
+// A damaged frame is left out; the sound frames before and after it are read.
+TEST_F(id3v2Versions, ADamagedFrameIsLeftOutAndTheOthersRead)
+{
+  TBytes v22Long = V22Frame("TYE", Latin1("1998"));
+  v22Long[5] = 200;
+  TBytes v24Long = V24Frame("TDRC", Latin1("1998"));
+  v24Long[4] = 0x7F;
+  struct TCase {
+    const char* What;
+    TBytes Tag;
+  };
+  const TCase cases[] = {
+      {"v2.2 frame longer than the tag",
+       Tag(2, {V22Frame("TT2", Latin1("Song")), V22Frame("TAL", Latin1("Disc")), v22Long,
+               V22Frame("TP1", Latin1("Band"))})},
+      {"v2.2 bad frame id", Tag(2, {V22Frame("TT2", Latin1("Song")), V22Frame("TAL", Latin1("Disc")),
+                                    V22Frame("T!E", Latin1("1998")), V22Frame("TP1", Latin1("Band"))})},
+      {"v2.4 frame longer than the tag",
+       Tag(4, {V24Frame("TIT2", Latin1("Song")), V24Frame("TALB", Latin1("Disc")), v24Long,
+               V24Frame("TPE1", Latin1("Band"))})},
+      {"v2.4 bad frame id", Tag(4, {V24Frame("TIT2", Latin1("Song")), V24Frame("TALB", Latin1("Disc")),
+                                    V24Frame("T!RC", Latin1("1998")), V24Frame("TPE1", Latin1("Band"))})},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.What);
+    const TID3Version2Tagger2 tagger = Load(c.Tag);
+    EXPECT_TRUE(tagger.HasTag());
+    EXPECT_EQ(tagger.Title(), "Song");
+    EXPECT_EQ(tagger.Album(), "Disc");
+    EXPECT_EQ(tagger.Artist(), "Band");
+    EXPECT_EQ(tagger.Year(), "");
   }
 }
 

@@ -75,7 +75,11 @@ class TNoise {
 
 class TSignal {
  public:
-  explicit TSignal(const TAudio& audio) : FAudio(audio), FNoise(audio.Seed)
+  explicit TSignal(const TAudio& audio)
+      : FAudio(audio),
+        FNoise(audio.Seed),
+        FSilenceFrom(static_cast<std::int64_t>(audio.SampleRate) *
+                     (audio.Milliseconds - audio.SilentTailMilliseconds) / 1000)
   {
     for (double& frequency : FFrequencies) {
       frequency = 110.0 + static_cast<double>(FNoise.Next() % 770);
@@ -83,7 +87,13 @@ class TSignal {
   }
   double Sample(std::int64_t index, int channel)
   {
+    if (index >= FSilenceFrom) {
+      return 0.0;
+    }
     const double time = static_cast<double>(index) / FAudio.SampleRate;
+    if (FAudio.PureToneHz > 0) {
+      return PureToneLevel * std::sin(2.0 * M_PI * FAudio.PureToneHz * time);
+    }
     double value = 0.05 * FNoise.Signed();
     for (std::size_t tone = 0; tone < std::size(FFrequencies); ++tone) {
       const double frequency = FFrequencies[tone] * (1.0 + 0.01 * channel);
@@ -93,8 +103,11 @@ class TSignal {
   }
 
  private:
+  static constexpr double PureToneLevel = 0.9;
+
   TAudio FAudio;
   TNoise FNoise;
+  std::int64_t FSilenceFrom;  // the first sample of the silent tail
   double FFrequencies[3] = {};
 };
 

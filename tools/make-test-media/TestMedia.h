@@ -24,12 +24,16 @@ class EMediaError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// A few tones with a little noise; the seed picks the tones and the noise.
+// A few tones with a little noise; the seed picks the tones and the noise. A pure tone is one
+// sine of that frequency at 0.9 of full scale and nothing else; the silent tail is digital
+// silence (samples of 0) at the end, included in Milliseconds.
 struct TAudio {
   int Milliseconds = 2000;
   int SampleRate = 44100;
   int Channels = 2;
   std::uint32_t Seed = 1;
+  double PureToneHz = 0;  // 0: the tones and noise
+  int SilentTailMilliseconds = 0;
 };
 
 // How the texts of an ID3v2 tag are stored. ID3v2.2 and v2.3 know only the first two.

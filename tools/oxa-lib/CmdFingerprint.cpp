@@ -1,16 +1,14 @@
 #include <ostream>
 
-#include "rtl/Exception.h"
-#include "rtl/FileStream.h"
 #include "rtl/Strings.h"
-#include "tags/ID3Version1Tagger.h"
 #include "tags/MusicCheckSum.h"
+#include "tags/OxaMusicTag.h"
 #include "tools/oxa-lib/Arguments.h"
 #include "tools/oxa-lib/Commands.h"
 #include "tools/oxa-lib/Json.h"
 
-// The 36-byte fingerprint the library stores for a file, in hexadecimal; an ID3v1 tail is left
-// out as the scan leaves it out.
+// The 36-byte fingerprint the library stores for a file, in hexadecimal, read as the scan reads
+// it: an ID3v1 tail left out, the fallback where the audio has no varied window.
 int RunFingerprint(TCommandArgs args, std::ostream& out, std::ostream& err)
 {
   const TArguments arguments(args, {"json"}, {});
@@ -19,26 +17,28 @@ int RunFingerprint(TCommandArgs args, std::ostream& out, std::ostream& err)
     return ExitUsage;
   }
   const std::string& fileName = arguments.Positional()[0];
-  TMusicCheckSum sum{};
-  bool hasTail = false;
-  try {
-    TFileStream stream(fileName, fmOpenRead | fmShareDenyNone);
-    TID3Version1Tagger id3v1;
-    id3v1.LoadFromStream(stream);
-    hasTail = id3v1.HasTag();
-    TOxaMusicCheckSum checkSum;
-    checkSum.Compute(stream, hasTail, sum);
-  } catch (const Exception& error) {
-    err << error.Message() << '\n';
+  TOxaMusicTag tag;
+  TMusicFileItem item;
+  item.FileName = fileName;
+  // A file that reads has a fingerprint; one of another kind that cannot be opened is all zero.
+  if (!tag.ReadItem(item) || item.Checksum == TMusicCheckSum{}) {
+    err << "cannot read " << fileName << '\n';
     return ExitFailure;
   }
   std::string hex;
-  for (const std::uint8_t b : sum) {
+  for (const std::uint8_t b : item.Checksum) {
     hex += IntToHex(b, 2);
   }
   if (arguments.Has("json")) {
     TJsonWriter json(out);
-    json.BeginObject().Key("fingerprint").String(hex).Key("hasTail").Bool(hasTail).EndObject();
+    json.BeginObject()
+        .Key("fingerprint")
+        .String(hex)
+        .Key("hasTail")
+        .Bool(tag.HasId3v1())
+        .Key("fallback")
+        .Bool(TOxaMusicCheckSum::IsFallback(item.Checksum))
+        .EndObject();
   } else {
     out << hex << '\n';
   }
