@@ -245,7 +245,16 @@ bool TMusicForm::StartPlayer()
   FPlayer = std::make_unique<TOxaMusicPlayer>();
   TraceObject(this, "Create: %s", "Library");
   if (!FPlayer->OpenLibrary()) {
-    MessageBoxA(nullptr, DatabaseFailedText, "OxaNetMusic", DatabaseFailedStyle);
+    const TMusicDatabase& database = FPlayer->Database();
+    TraceObject(this, "Create: Library: %s", database.OpenFailureText());
+    // A library another process holds, or one the disk refuses now, is whole: the user is told
+    // why, and nothing is thrown away.
+    const bool kept = database.OpenFailure() == TLibraryFailure::InUse ||
+                      database.OpenFailure() == TLibraryFailure::Unavailable;
+    const std::string text =
+        kept ? std::string(DatabaseUnavailableText) + database.OpenFailureText() + ".\n\r\n\r"
+             : DatabaseFailedText;
+    MessageBoxA(nullptr, text.c_str(), "OxaNetMusic", DatabaseFailedStyle);
     return false;
   }
   FMusicViewPanel->View()->SetPlayer(FPlayer.get());

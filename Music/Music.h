@@ -46,6 +46,10 @@ TStartSwitches ReadStartSwitches(const std::vector<std::string>& arguments);
 inline constexpr const char* DatabaseFailedText =
     "OxaNetMusic failed to create the media database.\n\r\n\rPlease check the OxaPlayer installation and "
     "restart the application.\n\r\n\r";
+// What it shows when the library is there but cannot be opened now (in use by another process, a
+// full disk, no access): the reason follows, and the library is left for a later start.
+inline constexpr const char* DatabaseUnavailableText =
+    "OxaNetMusic cannot open the media database now; it is left as it is.\n\r\n\r";
 inline constexpr UINT DatabaseFailedStyle = 0x12010;  // error icon, task-modal, set-foreground
 
 class TMusicForm : public TForm {

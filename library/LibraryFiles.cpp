@@ -5,6 +5,7 @@
 #include "platform/Files.h"
 #include "platform/FindFiles.h"
 #include "platform/LastError.h"
+#include "platform/Time.h"
 #include "rtl/FilePaths.h"
 
 namespace {
@@ -101,6 +102,14 @@ bool ReplaceFileContent(const std::string& fileName, std::string_view content)
   return false;
 }
 
+bool OverwriteFileContent(const std::string& fileName, std::string_view content)
+{
+  const THandleOwner file(CreateFileA(fileName.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+  return file.Valid() && WriteAll(file.Get(), content) && SetEndOfFile(file.Get()) != FALSE &&
+         FlushFileBuffers(file.Get()) != FALSE;
+}
+
 bool ForceFolder(const std::string& folder)
 {
   const std::string path = ExcludeTrailingBackslash(folder);
@@ -141,4 +150,28 @@ bool DeleteMatchingFiles(const std::string& folder, const std::string& mask)
     }
   } while (FindNextFileA(find.Get(), &entry) != FALSE);
   return true;
+}
+
+std::unique_ptr<TFileLock> TFileLock::Take(const std::string& fileName, std::uint32_t waitMs, DWORD& error)
+{
+  constexpr DWORD RetryMs = 20;
+  const DWORD started = GetTickCount();
+  for (;;) {
+    const HANDLE handle = CreateFileA(fileName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle != INVALID_HANDLE_VALUE) {
+      error = ERROR_SUCCESS;
+      return std::unique_ptr<TFileLock>(new TFileLock(handle));
+    }
+    error = GetLastError();
+    if (error != ERROR_SHARING_VIOLATION || GetTickCount() - started >= waitMs) {
+      return nullptr;
+    }
+    Sleep(RetryMs);
+  }
+}
+
+TFileLock::~TFileLock()
+{
+  CloseHandle(FHandle);
 }

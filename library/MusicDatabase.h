@@ -5,8 +5,15 @@
 // the file "OxaMediaDatabase.oxa" beside them: "OxaMediaDatabase-2.4-DBISAM" while the library
 // is closed, the same followed by "-Open" while it is connected. A library whose stamp is
 // anything else (missing, foreign, or left "-Open" by a process that ended without
-// disconnecting) is thrown away and created empty by OpenLibrary; the favorites survive in
-// their own files under "Favorites\", which a rebuild never touches.
+// disconnecting), or whose tables are missing or damaged, is thrown away and created empty by
+// OpenLibrary; the favorites survive in their own files under "Favorites\", which a rebuild
+// never touches. A library that cannot be opened for any other reason (no space, no access) is
+// left as it is.
+//
+// One process at a time opens a library for writing: connecting, every change of the stamp and
+// a rebuild happen while this object holds the lock file "OxaMediaDatabase.lck" (held from the
+// first of them until the disconnect), so a process never reads another's open library as one
+// left open by a crash, nor deletes it.
 //
 // Every operation belongs to the thread that made the object.
 
@@ -31,6 +38,27 @@ inline constexpr std::string_view MusicDatabaseName = "MUSIC";
 inline constexpr std::string_view MusicStampFile = "OxaMediaDatabase.oxa";
 inline constexpr std::string_view MusicStampClosed = "OxaMediaDatabase-2.4-DBISAM";
 inline constexpr std::string_view MusicStampOpen = "OxaMediaDatabase-2.4-DBISAM-Open";
+// Held by the process that opens, changes the stamp of, rebuilds or writes the library.
+inline constexpr std::string_view MusicLockFile = "OxaMediaDatabase.lck";
+// How long an open waits for another process to let go of the library.
+inline constexpr std::uint32_t DefaultLibraryLockWaitMs = 10000;
+
+// What TMusicDatabase::Recover found and did.
+enum class TLibraryRecovery {
+  Sound,    // closed properly, and its tables pass the check
+  Closed,   // left open by a crash, its tables pass the check: the stamp is closed
+  Rebuilt,  // damaged or without a stamp of ours: created empty, the favorites restored
+  Failed,   // in use, not to be had now, or the rebuild failed: nothing more was done
+};
+
+// Why the last OpenLibrary (or TryOpen) did not open the library.
+enum class TLibraryFailure {
+  None,
+  InUse,         // another process holds the library: nothing was touched
+  Unavailable,   // the library cannot be opened now (no space, no access, something in the way); kept
+  NeedsRebuild,  // no library, a foreign or crash-left stamp, or damaged tables (TryOpen only)
+  NotCreated,    // a new library could not be made
+};
 
 // (sender, folder path without trailing backslash, percent done).
 using TUpdateProgressEvent = TMethod<void(TObject* sender, const std::string& folder, std::int32_t percent)>;
@@ -49,6 +77,7 @@ enum class TGroupRelease {
 };
 
 struct THeldBackCounts;
+class TFileLock;
 
 class TMusicDatabase : public TDatabase {
  public:
@@ -62,25 +91,50 @@ class TMusicDatabase : public TDatabase {
   // trailing backslash as the library directory.
   void SetDirectory(const std::string& path);
 
-  // Connecting needs the closed stamp and turns it into the open one; raises EOxaFatal "Failed
-  // to load database version" (the stamp is not the closed one) or "Failed to save database
-  // version" (it cannot be written), and the engine's errors. AfterConnect is fired just before
-  // the engine connects. Disconnecting writes the closed stamp, fires AfterDisconnect, lets the
-  // favorites writer finish and disconnects the engine. Either does nothing when already so.
+  // Connecting takes the library's lock, needs the closed stamp and turns it into the open one;
+  // raises EOxaFailed "The library is in use by another process" (the lock is held elsewhere;
+  // OpenFailureText when the lock file cannot be opened at all),
+  // EOxaFatal "Failed to load database version" (the stamp is not the closed one) or "Failed to
+  // save database version" (it cannot be written), and the engine's errors. AfterConnect is fired
+  // just before the engine connects. Disconnecting writes the closed stamp (over the old one in
+  // place when no new file can be made), fires AfterDisconnect, lets the favorites writer finish,
+  // disconnects the engine and lets go of the lock. Either does nothing when already so, except
+  // that disconnecting always lets go of a lock held while not connected.
   void SetConnected(bool connected);
 
+  // The library's lock. Lock takes it unless this object holds it, waiting up to LockWaitMs
+  // while another process does; false (OpenFailure() says why) when it cannot be had. Unlock lets
+  // go of it unless the library is connected.
+  bool Lock();
+  void Unlock() noexcept;
+  bool Locked() const noexcept { return FLock != nullptr; }
+  void SetLockWait(std::uint32_t milliseconds) noexcept { FLockWaitMs = milliseconds; }
+
+  // Why the last TryOpen, Lock or OpenLibrary failed, and the cause in words ("" when None).
+  TLibraryFailure OpenFailure() const noexcept { return FOpenFailure; }
+  const std::string& OpenFailureText() const noexcept { return FOpenFailureText; }
+
   // Connects a library whose stamp is closed and whose tables all open; leaves it connected with
-  // every table object inactive. False (and disconnected) otherwise; never throws for a bad
-  // library.
+  // every table object inactive. False (and disconnected, the lock still held when it was taken)
+  // otherwise, with OpenFailure NeedsRebuild for a library to throw away, InUse or Unavailable
+  // for one to leave alone; never throws for a bad library.
   bool TryOpen();
   // Disconnects, frees the table objects, deletes the library's files from the directory, and
-  // makes new table objects. False when a file could not be deleted (the masks after it are not
-  // tried). Folders and their contents are never touched.
+  // makes new table objects. False when the lock cannot be had (nothing is deleted) or a file
+  // could not be deleted (the masks after it are not tried). Folders and their contents are
+  // never touched.
   bool DeleteLibrary();
   // DeleteLibrary, the closed stamp, SetConnected(true) and the ten tables, created empty.
   // False when files could not be deleted or the stamp not written; raises as SetConnected and
   // the engine.
   bool CreateLibrary();
+
+  // For the command line after a crash: checks the library (every table opens, the engine's
+  // consistency check passes) and closes a crash's stamp when it does; otherwise throws it away
+  // and creates it empty with the favorites restored. A library that cannot be read now (no
+  // space, no access) is left as it is. Leaves it disconnected, the lock let go of; problems gets
+  // what the check found, or why nothing could be done. Never throws.
+  TLibraryRecovery Recover(std::vector<std::string>& problems);
 
   // Opens every table object in creation order; on the first failure closes them all again and
   // returns false.
@@ -94,10 +148,6 @@ class TMusicDatabase : public TDatabase {
   // The stamp file's path, and its whole content ("" when it cannot be read).
   std::string StampFileName() const;
   std::string ReadStamp() const;
-  // True when the stamp says closed and can be written again: a library that cannot be opened
-  // only because its stamp cannot be written now (a full disk, something in the way) is whole and
-  // must not be rebuilt.
-  bool ClosedStampWritable() const;
 
   // ---- catalogue (MusicDatabaseCatalogue.cpp) ----
   // Every group table counts the file records that point to it and loses a record whose count
@@ -155,6 +205,9 @@ class TMusicDatabase : public TDatabase {
   // OnUpdateProgress whenever the folder changes. A failure rolls back the open batch only (earlier batches
   // stay) and ends the merge: the result is false then. Leaves every table object inactive.
   bool ApplyScanResults(const TKnownFiles& known, const TMusicFileItems& found);
+  // Of the last merge: the changes committed, and why it failed ("" when it did not).
+  int MergeCommitted() const noexcept { return FMergeCommitted; }
+  const std::string& MergeError() const noexcept { return FMergeError; }
   // The file of that path (without regard to case) as an item of view 1 to 6: the file's group
   // in that view, its FileId and its title as caption; for view 7 the first favorite entry, in
   // list order, that resolves to the file. The empty id when there is no such file or entry, or
@@ -242,6 +295,7 @@ class TMusicDatabase : public TDatabase {
  private:
   friend class TMusicFavoriteMastersEdit;
   friend class TMusicFavoriteDetailsEdit;
+  friend bool OpenLibrary(TMusicDatabase& database);
 
   // The group field of a file record in view 1 to 6, and the name of its index.
   static TField* ViewGroupField(const TFilesTable& files, std::int32_t view) noexcept;
@@ -271,6 +325,9 @@ class TMusicDatabase : public TDatabase {
   void CreateTableObjects();
   void FreeTableObjects() noexcept;
   bool WriteStamp(std::string_view stamp) const;
+  // SetConnected(false) without letting go of the lock.
+  void CloseConnection();
+  void Fail(TLibraryFailure failure, std::string text);
   // Lets the favorites writer finish its queued files and starts a fresh one.
   void RestartFavoritesWriter();
   // FolderAddRef's collision loop: extends name until no folder has it, counting collisions.
@@ -279,8 +336,14 @@ class TMusicDatabase : public TDatabase {
   // Writes the group counts a merge holds back (nothing outside a merge) and forgets the ids.
   void WriteMergeCounts();
 
+  std::unique_ptr<TFileLock> FLock;
+  std::uint32_t FLockWaitMs = DefaultLibraryLockWaitMs;
+  TLibraryFailure FOpenFailure = TLibraryFailure::None;
+  std::string FOpenFailureText;
   std::vector<std::unique_ptr<TTable>> FTableList;
   std::unique_ptr<THeldBackCounts> FMergeCounts;  // while ApplyScanResults runs
+  int FMergeCommitted = 0;
+  std::string FMergeError;
   // The table objects by use; each points into FTableList.
   TFilesTable* FFiles = nullptr;
   TFilesTable* FFilesByPath = nullptr;
@@ -312,7 +375,9 @@ class TMusicDatabase : public TDatabase {
 };
 
 // The player's open sequence, run before every use of the library: connected already, or a
-// sound library opened, or a new empty one created and the favorites restored into it. False
-// when the library could not be created (files that cannot be deleted, a stamp that cannot be
-// written); the caller shows its message then.
+// sound library opened, or a new empty one created and the favorites restored into it. False,
+// with database.OpenFailure() saying why and the lock let go of, when another process holds the
+// library, when it cannot be opened now but is not to be thrown away (no space, no access), or
+// when a new one could not be made (files that cannot be deleted, a stamp that cannot be
+// written, the engine's errors); the caller shows its message then. Never throws.
 bool OpenLibrary(TMusicDatabase& database);

@@ -603,6 +603,8 @@ bool TMusicDatabase::ApplyScanResults(const TKnownFiles& known, const TMusicFile
   // Group counts are held back and written before each commit; a failed batch forgets them
   // with its rollback.
   FMergeCounts = std::make_unique<THeldBackCounts>();
+  FMergeCommitted = 0;
+  FMergeError.clear();
   try {
     StartTransaction();
     int changes = 0;
@@ -613,6 +615,7 @@ bool TMusicDatabase::ApplyScanResults(const TKnownFiles& known, const TMusicFile
       if (changes >= MergeBatchSize) {
         WriteMergeCounts();
         Commit();
+        FMergeCommitted += changes;
         StartTransaction();
         changes = 0;
       }
@@ -657,8 +660,10 @@ bool TMusicDatabase::ApplyScanResults(const TKnownFiles& known, const TMusicFile
     }
     WriteMergeCounts();
     Commit();
+    FMergeCommitted += changes;
   } catch (const std::exception& error) {
     applied = false;
+    FMergeError = error.what();
     TraceObject(this, "ApplyScanResults: %s", std::string_view(error.what()));
     try {
       if (InTransaction()) {

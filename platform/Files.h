@@ -71,8 +71,9 @@ struct BY_HANDLE_FILE_INFORMATION {
 // the last error ERROR_ALREADY_EXISTS, otherwise 0. Failures: INVALID_HANDLE_VALUE with
 // ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND, ERROR_FILE_EXISTS (CREATE_NEW), ERROR_ACCESS_DENIED
 // (a folder, or writing a read-only file), ERROR_SHARING_VIOLATION. The handle is closed with
-// CloseHandle. lpSecurityAttributes and hTemplateFile are ignored; of the flags only
-// FILE_ATTRIBUTE_READONLY (for a new file) and FILE_FLAG_WRITE_THROUGH count.
+// CloseHandle. Only regular files open: a named pipe, device or socket under any name fails at
+// once with ERROR_ACCESS_DENIED, never waiting for a peer. lpSecurityAttributes and hTemplateFile are
+// ignored; of the flags only FILE_ATTRIBUTE_READONLY (for a new file) and FILE_FLAG_WRITE_THROUGH count.
 HANDLE CreateFileA(const char* lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
                    void* lpSecurityAttributes, DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes,
                    HANDLE hTemplateFile);

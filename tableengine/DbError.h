@@ -19,6 +19,9 @@ class ESqliteError : public EDatabaseError {
 
   // The primary SQLite result code (SQLITE_BUSY, SQLITE_CONSTRAINT, ...), extended bits removed.
   int Code() const noexcept { return FCode & 0xFF; }
+  // The file is damaged or no database at all (as opposed to a storage that refuses now: no
+  // space, no access, a lock, an I/O error).
+  bool Damaged() const noexcept;
 
  private:
   int FCode;

@@ -16,6 +16,11 @@ namespace {
 
 }  // namespace
 
+bool ESqliteError::Damaged() const noexcept
+{
+  return Code() == SQLITE_CORRUPT || Code() == SQLITE_NOTADB;
+}
+
 TSqliteConnection::TSqliteConnection(const std::string& fileName)
 {
   const int code = sqlite3_open_v2(fileName.c_str(), &FHandle,

@@ -229,7 +229,8 @@ bool ReplaceFile(const std::string& linkOrFile, const TagLib::ByteVector& conten
 // TagLib's many small reads of the file itself.
 HRESULT ReadHeaderObject(const std::string& fileName, TagLib::ByteVector& header)
 {
-  const int file = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+  // Not blocking: a named pipe called "*.wma" would hold the open until a writer came.
+  const int file = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (file < 0) {
     return NS_E_FILE_OPEN_FAILED;
   }

@@ -208,7 +208,10 @@ HANDLE CreateFileA(const char* lpFileName, DWORD dwDesiredAccess, DWORD dwShareM
       return FailHandle(ERROR_INVALID_PARAMETER);
   }
 
-  int flags = O_CLOEXEC | O_NOCTTY | ((dwFlagsAndAttributes & FILE_FLAG_WRITE_THROUGH) != 0 ? O_DSYNC : 0);
+  // Not blocking: a named pipe or a device under a file's name would otherwise hold the open
+  // until a writer comes, which may be never. Only regular files get a handle (below).
+  int flags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK |
+              ((dwFlagsAndAttributes & FILE_FLAG_WRITE_THROUGH) != 0 ? O_DSYNC : 0);
   flags |= wantWrite ? O_RDWR : O_RDONLY;
   const mode_t newMode = (dwFlagsAndAttributes & FILE_ATTRIBUTE_READONLY) != 0 ? 0444 : 0666;
   bool existed = true;
@@ -248,9 +251,14 @@ HANDLE CreateFileA(const char* lpFileName, DWORD dwDesiredAccess, DWORD dwShareM
   struct stat st {};
   // A directory, or (checked after the open, which the owner's write permission alone would
   // let through for a privileged user) a read-only file opened to change it, is refused.
-  if (::fstat(fd.Get(), &st) != 0 || S_ISDIR(st.st_mode) ||
+  // So is anything but a regular file (a pipe, a device, a socket), whatever its name says.
+  if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode) ||
       (existed && (wantWrite || truncate) && IsReadOnlyMode(st.st_mode))) {
     return FailHandle(ERROR_ACCESS_DENIED);
+  }
+  if (const int status = ::fcntl(fd.Get(), F_GETFL);
+      status < 0 || ::fcntl(fd.Get(), F_SETFL, status & ~O_NONBLOCK) != 0) {
+    return FailHandle(Win32ErrorFromErrno(errno));
   }
   if (readable) {
     if (const DWORD shared = ClaimShareMode(fd.Get(), wantRead, wantWrite, dwShareMode);

@@ -9,8 +9,10 @@
 
 #include "framework/OxaUtils.h"
 #include "library/MusicDatabase.h"
+#include "platform/FaultInjection.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
+#include "tableengine/WriteFaults.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
@@ -104,7 +106,8 @@ TEST_F(MusicDatabaseTest, ANormalCloseLeavesTheClosedStampAndTheLibraryOpensAgai
   Database.SetConnected(false);
   EXPECT_EQ(Content(Host / "OxaMediaDatabase.oxa"), "OxaMediaDatabase-2.4-DBISAM");
   EXPECT_EQ(fs::file_size(Host / "OxaMediaDatabase.oxa"), 27U);
-  EXPECT_EQ(FilesInLibrary(), (std::set<std::string>{"MUSIC.DAT", "OxaMediaDatabase.oxa"}));
+  EXPECT_EQ(FilesInLibrary(),
+            (std::set<std::string>{"MUSIC.DAT", "OxaMediaDatabase.lck", "OxaMediaDatabase.oxa"}));
 
   TMusicDatabase again(nullptr);
   again.SetDirectory(Directory);
@@ -166,8 +169,8 @@ TEST_F(MusicDatabaseTest, ABadStampOrBadTablesLeadToARebuildThatKeepsTheFavorite
     EXPECT_EQ(files.RecordCount(), 0);
     files.Close();
     reopened.SetConnected(false);
-    EXPECT_EQ(FilesInLibrary(),
-              (std::set<std::string>{"Favorites", "Kept.DAT", "MUSIC.DAT", "OxaMediaDatabase.oxa"}));
+    EXPECT_EQ(FilesInLibrary(), (std::set<std::string>{"Favorites", "Kept.DAT", "MUSIC.DAT",
+                                                       "OxaMediaDatabase.lck", "OxaMediaDatabase.oxa"}));
     EXPECT_EQ(Content(Host / "Favorites" / "Favorites.oxa"), "lists");
     EXPECT_EQ(Content(Host / "Favorites" / "1.oxa"), "titles");
     fs::remove(Host / "Kept.DAT");
@@ -227,6 +230,181 @@ TEST_F(MusicDatabaseTest, AStampThatCannotBeWrittenFailsWithoutDamagingTheOldOne
   EXPECT_FALSE(Database.Connected());
   fs::remove(Host / "OxaMediaDatabase.oxa.tmp");
   EXPECT_TRUE(OpenLibrary(Database));
+  Database.SetConnected(false);
+}
+
+TEST_F(MusicDatabaseTest, ALibraryAnotherHolderHasOpenIsNeitherOpenedNorRebuilt)
+{
+  ASSERT_TRUE(OpenLibrary(Database));
+  AddFileRecord("C:\\Music\\a.mp3");
+
+  TMusicDatabase second(nullptr);
+  second.SetDirectory(Directory);
+  second.SetLockWait(0);
+  EXPECT_FALSE(OpenLibrary(second));
+  EXPECT_EQ(second.OpenFailure(), TLibraryFailure::InUse);
+  EXPECT_NE(second.OpenFailureText().find("in use by another process"), std::string::npos);
+  EXPECT_FALSE(second.TryOpen());
+  EXPECT_EQ(second.OpenFailure(), TLibraryFailure::InUse);
+  EXPECT_FALSE(second.CreateLibrary());
+  EXPECT_FALSE(second.DeleteLibrary());
+  EXPECT_THROW(second.SetConnected(true), EOxaFailed);
+  EXPECT_FALSE(second.Connected());
+  EXPECT_EQ(Content(Host / "OxaMediaDatabase.oxa"), "OxaMediaDatabase-2.4-DBISAM-Open");
+  EXPECT_EQ(FileRecordCount(), 1);
+
+  Database.SetConnected(false);
+  ASSERT_TRUE(OpenLibrary(second));
+  TTable& files = second.Tables(0);
+  files.Open();
+  EXPECT_EQ(files.RecordCount(), 1);
+  files.Close();
+  // Now the first one waits its turn.
+  Database.SetLockWait(0);
+  EXPECT_FALSE(OpenLibrary(Database));
+  EXPECT_EQ(Database.OpenFailure(), TLibraryFailure::InUse);
+  second.SetConnected(false);
+  EXPECT_FALSE(second.Locked());
+  EXPECT_TRUE(OpenLibrary(Database));
+  Database.SetConnected(false);
+}
+
+TEST_F(MusicDatabaseTest, ALibraryTheStorageRefusesNowIsKeptAndNeverRebuilt)
+{
+  // Things in the way of SQLite's files stand for a disk that refuses them (full, or not ours):
+  // the library behind them is whole and must be there when the obstacle goes.
+  const std::vector<const char*> obstacles{"MUSIC.DAT-wal"};
+  for (const char* obstacle : obstacles) {
+    SCOPED_TRACE(obstacle);
+    ASSERT_TRUE(OpenLibrary(Database));
+    if (FileRecordCount() == 0) {
+      AddFileRecord("C:\\Music\\a.mp3");
+    }
+    Database.SetConnected(false);
+    fs::create_directories(Host / obstacle);
+
+    EXPECT_FALSE(OpenLibrary(Database));
+    EXPECT_EQ(Database.OpenFailure(), TLibraryFailure::Unavailable);
+    EXPECT_FALSE(Database.OpenFailureText().empty());
+    EXPECT_FALSE(Database.Connected());
+    EXPECT_FALSE(Database.Locked());
+    EXPECT_EQ(Content(Host / "OxaMediaDatabase.oxa"), "OxaMediaDatabase-2.4-DBISAM");
+    EXPECT_TRUE(fs::exists(Host / "MUSIC.DAT"));
+
+    fs::remove(Host / obstacle);
+    ASSERT_TRUE(OpenLibrary(Database));
+    EXPECT_EQ(FileRecordCount(), 1);
+    Database.SetConnected(false);
+  }
+}
+
+TEST_F(MusicDatabaseTest, AFolderWhereTheDatabaseFileBelongsFailsTheOpenWithoutThrowing)
+{
+  for (const char* stamp : {"OxaMediaDatabase-2.4-DBISAM", "OxaMediaDatabase-2.4-DBISAM-Open"}) {
+    SCOPED_TRACE(stamp);
+    fs::create_directories(Host / "MUSIC.DAT");
+    Folder.WriteFile("Library/OxaMediaDatabase.oxa", stamp);
+    bool opened = true;
+    EXPECT_NO_THROW(opened = OpenLibrary(Database));
+    EXPECT_FALSE(opened);
+    EXPECT_NE(Database.OpenFailure(), TLibraryFailure::None);
+    EXPECT_FALSE(Database.OpenFailureText().empty());
+    EXPECT_FALSE(Database.Connected());
+    EXPECT_FALSE(Database.Locked());
+    EXPECT_TRUE(fs::is_directory(Host / "MUSIC.DAT"));
+    fs::remove_all(Host / "MUSIC.DAT");
+  }
+  EXPECT_TRUE(OpenLibrary(Database));
+  Database.SetConnected(false);
+}
+
+TEST_F(MusicDatabaseTest, ARebuildTheDiskCannotHoldFailsWithoutThrowingAndIsDoneAgainNextTime)
+{
+  Folder.WriteFile("Library/Favorites/Favorites.oxa", "lists");
+  // Every write of the rebuild fails in turn, as on a disk that fills up halfway.
+  for (std::uint32_t n = 1;; ++n) {
+    SCOPED_TRACE(n);
+    Folder.WriteFile("Library/OxaMediaDatabase.oxa", "OxaMediaDatabase-2.4-DBISAM-Open");
+    FailNthTableWrite(n);
+    bool opened = false;
+    EXPECT_NO_THROW(opened = OpenLibrary(Database));
+    const std::uint32_t made = CountedTableWrites();
+    FailNthTableWrite(0);
+    if (opened) {
+      EXPECT_LT(made, n);
+      Database.SetConnected(false);
+      break;
+    }
+    EXPECT_EQ(Database.OpenFailure(), TLibraryFailure::NotCreated);
+    EXPECT_NE(Database.OpenFailureText().find("cannot create a library"), std::string::npos);
+    EXPECT_FALSE(Database.Connected());
+    EXPECT_FALSE(Database.Locked());
+    // The next start finds a library to rebuild again, not a half-made one taken for sound.
+    ASSERT_TRUE(OpenLibrary(Database));
+    for (const auto& name : TableNames) {
+      EXPECT_TRUE(Database.TableExists(name)) << name;
+    }
+    Database.SetConnected(false);
+    ASSERT_LT(n, 200U);
+  }
+  EXPECT_EQ(Content(Host / "Favorites" / "Favorites.oxa"), "lists");
+}
+
+TEST_F(MusicDatabaseTest, AFullDiskAtTheCloseStillClosesTheStamp)
+{
+  // The closed stamp is written beside the open one and renamed over it; each of those calls
+  // failing in turn (no room for a new file) must still leave the library closed, or the next
+  // start would throw it away.
+  ASSERT_TRUE(OpenLibrary(Database));
+  AddFileRecord("C:\\Music\\a.mp3");
+  Database.SetConnected(false);
+  for (std::uint32_t n = 1; n <= 12; ++n) {
+    SCOPED_TRACE(n);
+    ASSERT_TRUE(OpenLibrary(Database));
+    FailNthPlatformCall(n);
+    Database.SetConnected(false);
+    FailNthPlatformCall(0);
+    EXPECT_EQ(Content(Host / "OxaMediaDatabase.oxa"), "OxaMediaDatabase-2.4-DBISAM");
+    EXPECT_FALSE(fs::exists(Host / "OxaMediaDatabase.oxa.tmp"));
+    ASSERT_TRUE(Database.TryOpen());
+    EXPECT_EQ(FileRecordCount(), 1);
+    Database.SetConnected(false);
+  }
+}
+
+TEST_F(MusicDatabaseTest, RecoverClosesASoundLibraryACrashLeftOpenAndRebuildsADamagedOne)
+{
+  ASSERT_TRUE(OpenLibrary(Database));
+  AddFileRecord("C:\\Music\\a.mp3");
+  Database.SetConnected(false);
+  std::vector<std::string> problems;
+  EXPECT_EQ(Database.Recover(problems), TLibraryRecovery::Sound);
+  EXPECT_TRUE(problems.empty());
+
+  Folder.WriteFile("Library/OxaMediaDatabase.oxa", "OxaMediaDatabase-2.4-DBISAM-Open");
+  EXPECT_EQ(Database.Recover(problems), TLibraryRecovery::Closed);
+  EXPECT_TRUE(problems.empty());
+  EXPECT_EQ(Content(Host / "OxaMediaDatabase.oxa"), "OxaMediaDatabase-2.4-DBISAM");
+  EXPECT_FALSE(Database.Locked());
+  ASSERT_TRUE(Database.TryOpen());
+  EXPECT_EQ(FileRecordCount(), 1);
+  Database.SetConnected(false);
+
+  TMusicDatabase holder(nullptr);
+  holder.SetDirectory(Directory);
+  ASSERT_TRUE(OpenLibrary(holder));
+  Database.SetLockWait(0);
+  EXPECT_EQ(Database.Recover(problems), TLibraryRecovery::Failed);
+  EXPECT_EQ(problems.size(), 1U);
+  holder.SetConnected(false);
+
+  Folder.WriteFile("Library/MUSIC.DAT", std::string(8192, 'x'));
+  Folder.WriteFile("Library/OxaMediaDatabase.oxa", "OxaMediaDatabase-2.4-DBISAM-Open");
+  EXPECT_EQ(Database.Recover(problems), TLibraryRecovery::Rebuilt);
+  EXPECT_FALSE(problems.empty());
+  EXPECT_EQ(Content(Host / "OxaMediaDatabase.oxa"), "OxaMediaDatabase-2.4-DBISAM");
+  ASSERT_TRUE(Database.TryOpen());
+  EXPECT_EQ(FileRecordCount(), 0);
   Database.SetConnected(false);
 }
 

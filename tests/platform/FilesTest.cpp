@@ -30,6 +30,40 @@ ULONGLONG Ticks(const FILETIME& time)
   return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
 }
 
+TEST(Files, ANamedPipeUnderAMusicFilesNameIsRefusedAtOnceForEveryAccess)
+{
+  const TDeclaredMachine machine;
+  ASSERT_EQ(::mkfifo((machine.DriveFolder('C') / "f.mp3").c_str(), 0644), 0);
+  const struct {
+    DWORD Access;
+    DWORD Disposition;
+  } cases[] = {
+      {GENERIC_READ, OPEN_EXISTING},
+      {GENERIC_WRITE, OPEN_EXISTING},
+      {GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING},
+      {GENERIC_READ, OPEN_ALWAYS},
+      {GENERIC_WRITE, CREATE_ALWAYS},
+      {0, OPEN_EXISTING},
+      {GENERIC_WRITE, TRUNCATE_EXISTING},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Access);
+    SCOPED_TRACE(c.Disposition);
+    // Blocking here would hang the test until its time-out: there is no writer nor reader.
+    EXPECT_EQ(CreateFileA("C:\\f.mp3", c.Access, FILE_SHARE_READ, nullptr, c.Disposition, 0, nullptr),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  }
+  EXPECT_TRUE(std::filesystem::is_fifo(machine.DriveFolder('C') / "f.mp3"));
+  // A regular file opened the same way still reads and writes as before, blocking as usual.
+  HANDLE file = CreateFileA("C:\\g.mp3", GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  DWORD done = 0;
+  EXPECT_TRUE(WriteFile(file, "abc", 3, &done, nullptr));
+  CloseHandle(file);
+  EXPECT_EQ(ReadAll(machine.DriveFolder('C') / "g.mp3"), "abc");
+}
+
 TEST(Files, WrittenBytesReadBackWithPositionsSizeAndTruncation)
 {
   const TDeclaredMachine machine;

@@ -16,7 +16,7 @@
 namespace {
 
 constexpr const char* Usage =
-    "usage: oxa-lib db info|check [--dir D] [--json] | db create --dir D [--force] [--json]\n";
+    "usage: oxa-lib db info|check|recover [--dir D] [--json] | db create --dir D [--force] [--json]\n";
 
 // A Windows path ("C:\Lib", "\\server\share\Lib") is taken as it is; anything else is a host
 // path, named through the drive table.
@@ -113,8 +113,14 @@ int Info(TMusicDatabase& database, bool asJson, std::ostream& out)
 
 int Create(TMusicDatabase& database, bool force, bool asJson, std::ostream& out, std::ostream& err)
 {
+  if (!database.Lock()) {
+    err << database.OpenFailureText() << "; it is left as it is\n";
+    return ExitFailure;
+  }
   if (database.ReadStamp() == MusicStampOpen && !force) {
-    err << "the library is open (in use by the player, or left open by a crash); --force rebuilds it\n";
+    err << "the library was left open by a crash; --force rebuilds it, 'oxa-lib db recover' keeps it when it "
+           "is "
+           "sound\n";
     return ExitFailure;
   }
   if (!database.CreateLibrary()) {
@@ -139,7 +145,9 @@ int Check(TMusicDatabase& database, bool asJson, std::ostream& out, std::ostream
     problems.push_back(std::string("the stamp is ") + StampState(stamp) +
                        ": the player would rebuild the library");
   } else if (!database.TryOpen()) {
-    problems.emplace_back("a table cannot be opened: the player would rebuild the library");
+    problems.push_back(database.OpenFailure() == TLibraryFailure::NeedsRebuild
+                           ? database.OpenFailureText() + ": the player would rebuild the library"
+                           : database.OpenFailureText());
   } else {
     for (auto& problem : database.CheckIntegrity()) {
       problems.push_back(std::move(problem));
@@ -164,6 +172,41 @@ int Check(TMusicDatabase& database, bool asJson, std::ostream& out, std::ostream
   return problems.empty() ? ExitSuccess : ExitFailure;
 }
 
+int Recover(TMusicDatabase& database, bool asJson, std::ostream& out, std::ostream& err)
+{
+  std::vector<std::string> problems;
+  const TLibraryRecovery result = database.Recover(problems);
+  static constexpr const char* Outcomes[] = {"sound", "closed", "rebuilt", "failed"};
+  const char* outcome = Outcomes[static_cast<int>(result)];
+  if (asJson) {
+    TJsonWriter json(out);
+    json.BeginObject().Key("directory").String(database.Directory()).Key("result").String(outcome);
+    json.Key("problems").BeginArray();
+    for (const auto& problem : problems) {
+      json.String(problem);
+    }
+    json.EndArray().EndObject();
+  } else {
+    for (const auto& problem : problems) {
+      err << problem << '\n';
+    }
+    switch (result) {
+      case TLibraryRecovery::Sound:
+        out << "the library in " << database.Directory() << " is sound and closed\n";
+        break;
+      case TLibraryRecovery::Closed:
+        out << "the library in " << database.Directory() << " is sound; its stamp is closed again\n";
+        break;
+      case TLibraryRecovery::Rebuilt:
+        out << "the library in " << database.Directory() << " was rebuilt empty, the favorites restored\n";
+        break;
+      case TLibraryRecovery::Failed:
+        break;
+    }
+  }
+  return result == TLibraryRecovery::Failed ? ExitFailure : ExitSuccess;
+}
+
 }  // namespace
 
 // The library's files in a directory: the stamp and table counts, an empty library, a check.
@@ -181,7 +224,8 @@ int RunDb(TCommandArgs args, std::ostream& out, std::ostream& err)
   const std::string& action = arguments.Positional()[0];
   // Looking needs no directory named (the library in use, as every other command); creating,
   // which may throw a library away, does.
-  if ((action != "info" && action != "create" && action != "check") || (action == "create" && !dir)) {
+  if ((action != "info" && action != "create" && action != "check" && action != "recover") ||
+      (action == "create" && !dir)) {
     err << Usage;
     return ExitUsage;
   }
@@ -193,6 +237,9 @@ int RunDb(TCommandArgs args, std::ostream& out, std::ostream& err)
     }
     if (action == "create") {
       return Create(database, arguments.Has("force"), arguments.Has("json"), out, err);
+    }
+    if (action == "recover") {
+      return Recover(database, arguments.Has("json"), out, err);
     }
     return Check(database, arguments.Has("json"), out, err);
   } catch (const Exception& error) {

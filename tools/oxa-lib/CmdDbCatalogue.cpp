@@ -117,14 +117,15 @@ int Import(TMusicDatabase& database, const std::vector<std::string>& paths, std:
 
   database.OnUpdateProgress = MakeMethod<&TImport::Progress>(&import);
   const bool applied = database.ApplyScanResults(import.Known, import.Found);
-  database.SetConnected(false);
+  const bool closed = CloseAfterWriting(database, err);
   out << "found " << import.Found.size() << " music files, read " << import.Read << " (" << import.Unreadable
       << " unreadable); the library knew " << import.Known.size() << " under these folders\n";
   if (!applied) {
-    err << "the merge failed; the batches before the failure are kept\n";
+    err << "the merge failed (" << database.MergeError() << "); the " << database.MergeCommitted()
+        << " changes committed before the failure are kept, the rest is not saved\n";
     return ExitFailure;
   }
-  return ExitSuccess;
+  return closed ? ExitSuccess : ExitFailure;
 }
 
 // Group id -> name (or number) of one group table.

@@ -89,17 +89,18 @@ class TFavorites {
     int result = ExitFailure;
     try {
       result = Change(words);
-    } catch (...) {
+    } catch (const std::exception& error) {
       // The library is closed properly in any case: left open, it would be rebuilt at the next
-      // start.
+      // start. A failed save has rolled back, so the lists are as they were.
       FDatabase.FreeEditors();
-      FDatabase.SetConnected(false);
-      throw;
+      CloseAfterWriting(FDatabase, FErr);
+      FErr << error.what() << "; the lists are left as they were\n";
+      return ExitFailure;
     }
     FDatabase.FreeEditors();
     FDatabase.FavoritesThread().Flush();
     const std::exception_ptr failure = FDatabase.FavoritesThread().TakeFailure();
-    FDatabase.SetConnected(false);
+    const bool closed = CloseAfterWriting(FDatabase, FErr);
     if (failure) {
       try {
         std::rethrow_exception(failure);
@@ -109,7 +110,7 @@ class TFavorites {
       }
       return ExitFailure;
     }
-    return result;
+    return closed ? result : ExitFailure;
   }
 
  private:

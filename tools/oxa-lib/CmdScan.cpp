@@ -225,7 +225,7 @@ int RunScan(TCommandArgs args, std::ostream& out, std::ostream& err)
   SetConsoleCtrlHandler(&OnInterrupt, FALSE);
   if (!completed) {
     progress.Finish();
-    database.SetConnected(false);
+    CloseAfterWriting(database, err);
     err << (drop ? "scan stopped; the dropped places are kept, the library is left as it was\n"
                  : "scan stopped; nothing saved\n");
     return ExitFailure;
@@ -236,11 +236,12 @@ int RunScan(TCommandArgs args, std::ostream& out, std::ostream& err)
   const TMergeCounts merge = CountMerge(known, found);
   const bool applied = database.ApplyScanResults(known, found);
   progress.Finish();
-  database.SetConnected(false);
+  const bool closed = CloseAfterWriting(database, err);
   Report(wrapper.LastCounts(), merge, asJson, out);
   if (!applied) {
-    err << "the merge failed; the batches before the failure are kept\n";
+    err << "the merge failed (" << database.MergeError() << "); the " << database.MergeCommitted()
+        << " changes committed before the failure are kept, the rest is not saved\n";
     return ExitFailure;
   }
-  return ExitSuccess;
+  return closed ? ExitSuccess : ExitFailure;
 }

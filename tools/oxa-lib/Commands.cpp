@@ -29,13 +29,16 @@ std::span<const TCommand> Commands()
                "what the scan reads from music files (tags, bit rate, duration, fingerprint), or their tags "
                "changed",
                &RunTags},
-      TCommand{"db",
-               "db info|check [--json] | db create --dir D [--force] [--json] | db import PATH... | db files "
-               "[--json] | "
-               "db groups TABLE [--json] | db hide PATH | db remove-under FOLDER   (each [--dir D])",
-               "the library in a directory: stamp and table counts, a new empty library, a check; music "
-               "merged in from folders, its files and groups, hiding and removing files",
-               &RunDb},
+      TCommand{
+          "db",
+          "db info|check|recover [--json] | db create --dir D [--force] [--json] | db import PATH... | db "
+          "files "
+          "[--json] | "
+          "db groups TABLE [--json] | db hide PATH | db remove-under FOLDER   (each [--dir D])",
+          "the library in a directory: stamp and table counts, a new empty library, a check, a crash's stamp "
+          "closed when the check passes (else rebuilt with the favorites); music "
+          "merged in from folders, its files and groups, hiding and removing files",
+          &RunDb},
       TCommand{
           "list", "list [VIEW [GROUP [FILE]]] [--dir LIB] [--json]",
           "the library's tree as the browser shows it: the views, a view's groups with their track counts, "

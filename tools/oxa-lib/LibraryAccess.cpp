@@ -39,16 +39,36 @@ bool UseLibraryDirectory(TMusicDatabase& database, const std::optional<std::stri
 
 bool OpenForWriting(TMusicDatabase& database, std::ostream& err)
 {
+  // The lock first: only its holder may read an open stamp as a crash's.
+  if (!database.Lock()) {
+    err << database.OpenFailureText() << "; it is left as it is\n";
+    return false;
+  }
   if (database.ReadStamp() == MusicStampOpen) {
+    database.Unlock();
     err << "the library in " << database.Directory()
-        << " is open (in use by the player, or left open by a crash); it is left as it is\n";
+        << " was left open by a crash; it is left as it is ('oxa-lib db recover' checks it and closes it, or "
+           "rebuilds it with the favorites)\n";
     return false;
   }
   if (!OpenLibrary(database)) {
-    err << "cannot create a library in " << database.Directory() << '\n';
+    err << database.OpenFailureText()
+        << (database.OpenFailure() == TLibraryFailure::NotCreated ? "\n"
+                                                                  : "; the library is left as it is\n");
     return false;
   }
   return true;
+}
+
+bool CloseAfterWriting(TMusicDatabase& database, std::ostream& err)
+{
+  database.SetConnected(false);
+  if (database.ReadStamp() == MusicStampClosed) {
+    return true;
+  }
+  err << "the library in " << database.Directory()
+      << " could not be closed (its stamp stays open); 'oxa-lib db recover' closes it\n";
+  return false;
 }
 
 bool OpenForReading(TMusicDatabase& database, std::ostream& err)

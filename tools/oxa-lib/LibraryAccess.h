@@ -16,8 +16,11 @@ std::string LibraryDirectoryOf(const std::optional<std::string>& dir);
 // Points database at that directory; false, with the reason told, when the machine has no name
 // for it.
 bool UseLibraryDirectory(TMusicDatabase& database, const std::optional<std::string>& dir, std::ostream& err);
-// A library in use by the player must not be written by another process, nor rebuilt under it.
-// Opens (creating the library when there is none) and returns true, or reports why not.
+// A library in use by another process must not be written, nor rebuilt under it: waits a while
+// for its lock, then opens (creating the library when there is none) and returns true, or
+// reports why not. A library left open by a crash is left to "db recover".
 bool OpenForWriting(TMusicDatabase& database, std::ostream& err);
+// Disconnects a library opened for writing; false, with a message, when its stamp stays open.
+bool CloseAfterWriting(TMusicDatabase& database, std::ostream& err);
 // Reading never touches the stamp, so a library in use stays as it is.
 bool OpenForReading(TMusicDatabase& database, std::ostream& err);

@@ -1,0 +1,253 @@
+// What the library's writers leave behind when they meet each other, a full disk or a kill: two
+// writers at once, each writer on a size-limited file system of its own (a private mount
+// namespace; skipped where the test cannot make one), and kill -9 loops, each checked for the
+// old state or the new and a library that still opens.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "rtl/Registry.h"
+#include "scan/OxaMusicPlayerTypes.h"
+#include "scan/OxaSearchEngineWrapper.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/DeclaredDrives.h"
+#include "tests/support/Mp3Builder.h"
+#include "tests/support/ProgramRun.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* LibraryDir = "C:\\Lib";
+
+class OxaLibReliabilityTest : public ::testing::Test {
+ protected:
+  OxaLibReliabilityTest()
+  {
+    TRegistry registry;
+    registry.OpenKey("Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", true);
+    registry.WriteString("AppData", "C:\\AppData");
+    registry.CloseKey();
+    registry.OpenKey(std::string(PlayerRegistryKey), true);
+    registry.WriteInteger(std::string(ScanPauseValueName), 0);
+    ResetSettingsFileName();
+  }
+  ~OxaLibReliabilityTest() override { ResetSettingsFileName(); }
+
+  void PutAlbums(const std::string& folder, int count) const
+  {
+    mp3::TBytes bytes = mp3::Id3Tag({mp3::Id3TextFrame("TIT2", "Song")});
+    mp3::Append(bytes, mp3::Audio(mp3::TFrameRecipe{}, 6000));
+    for (int i = 0; i < count; ++i) {
+      const fs::path path = Machine.DriveFolder('C') / folder / ("Album" + std::to_string(i / 10)) /
+                            ("t" + std::to_string(i) + ".mp3");
+      fs::create_directories(path.parent_path());
+      // Bytes of its own make each file other music, with a fingerprint of its own.
+      mp3::TBytes own = bytes;
+      mp3::Append(own, mp3::BusyBytes(4096, static_cast<std::uint32_t>(i + 1)));
+      std::ofstream(path, std::ios::binary)
+          .write(reinterpret_cast<const char*>(own.data()), static_cast<std::streamsize>(own.size()));
+    }
+  }
+  static TProgramRun OxaLib(const std::vector<std::string>& arguments)
+  {
+    return RunProgram(OXA_LIB_PROGRAM, arguments);
+  }
+  // Runs a shell script, its errors mixed into its output.
+  static TProgramRun Shell(const std::string& script) { return RunProgram("/bin/sh", {"-c", script}); }
+  // How many music files the library in dir lists.
+  static int FileCount(const std::string& dir)
+  {
+    const TProgramRun files = OxaLib({"db", "files", "--dir", dir});
+    if (files.ExitCode != 0) {
+      return -1;
+    }
+    int count = 0;
+    for (std::size_t at = files.Output.find(".mp3"); at != std::string::npos;
+         at = files.Output.find(".mp3", at + 1)) {
+      ++count;
+    }
+    return count;
+  }
+  std::string Stamp(const std::string& folder) const
+  {
+    std::ifstream in(Machine.DriveFolder('C') / folder / "OxaMediaDatabase.oxa", std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  // Whether this test may mount a file system of its own (root in a private mount namespace).
+  static bool CanMountPrivately() { return Shell("unshare -m true 2>/dev/null").ExitCode == 0; }
+  // A script that puts a size-limited file system over C:\Lib, copies the library prepared in
+  // C:\Prep into it, fills it up to freeKiB left, and runs body there ($OXA is oxa-lib).
+  std::string OnFullDisk(int freeKiB, const std::string& body) const
+  {
+    const std::string lib = (Machine.DriveFolder('C') / "Lib").string();
+    const std::string prep = (Machine.DriveFolder('C') / "Prep").string();
+    return "unshare -m sh -c '"
+           "OXA=" +
+           std::string(OXA_LIB_PROGRAM) + "; L=" + lib +
+           "; mkdir -p $L && mount -t tmpfs -o size=4m tmpfs $L || exit 99; " + "cp -a " + prep +
+           "/. $L/ && cat /dev/zero > $L/fill 2>/dev/null; truncate -s -" + std::to_string(freeKiB) +
+           "k $L/fill; " + body + "' 2>&1";
+  }
+
+  TDeclaredMachine Machine{{TDrive{'C', "", DRIVE_FIXED, "System", TDeclaredMachine::kTenGiB, "", "NTFS"}}};
+};
+
+TEST_F(OxaLibReliabilityTest, TwoWritersAtOnceTakeTurnsAndTheLibraryStaysWhole)
+{
+  constexpr int Files = 300;
+  PutAlbums("Music", Files);
+  ASSERT_EQ(OxaLib({"scan", "full", "--dir", LibraryDir, "--json"}).ExitCode, 0);
+  ASSERT_EQ(FileCount(LibraryDir), Files);
+  const std::vector<std::vector<std::string>> second{
+      {"scan", "update", "--dir", LibraryDir, "--json"},
+      {"fav", "new", "List", "--dir", LibraryDir},
+      {"scan", "drop", "C:\\Music\\Album3", "--dir", LibraryDir, "--json"},
+  };
+  for (int trial = 0; trial < 6; ++trial) {
+    SCOPED_TRACE(trial);
+    TChildProcess first(OXA_LIB_PROGRAM, {"scan", "update", "--dir", LibraryDir, "--json"});
+    TChildProcess other(OXA_LIB_PROGRAM, second[static_cast<std::size_t>(trial) % second.size()]);
+    // The later one waits for the earlier to let go of the library, then does its work.
+    EXPECT_EQ(first.Wait(std::chrono::seconds(60)), 0);
+    EXPECT_EQ(other.Wait(std::chrono::seconds(60)), 0);
+    EXPECT_EQ(Stamp("Lib"), "OxaMediaDatabase-2.4-DBISAM");
+    EXPECT_EQ(OxaLib({"db", "check", "--dir", LibraryDir}).ExitCode, 0);
+    EXPECT_EQ(FileCount(LibraryDir), Files);
+  }
+}
+
+TEST_F(OxaLibReliabilityTest, AWriterThatMeetsAHolderPastItsWaitRefusesAndTouchesNothing)
+{
+  PutAlbums("Music", 20);
+  ASSERT_EQ(OxaLib({"scan", "full", "--dir", LibraryDir, "--json"}).ExitCode, 0);
+  // A slow scan holds the library far longer than a writer waits for it.
+  TRegistry registry;
+  registry.OpenKey(std::string(PlayerRegistryKey), true);
+  registry.WriteInteger(std::string(ScanPauseValueName), 1000);
+  PutAlbums("Music", 40);
+  TChildProcess holder(OXA_LIB_PROGRAM, {"scan", "update", "--dir", LibraryDir, "--json"});
+  for (int i = 0; i < 200 && Stamp("Lib") != "OxaMediaDatabase-2.4-DBISAM-Open"; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  ASSERT_EQ(Stamp("Lib"), "OxaMediaDatabase-2.4-DBISAM-Open");
+  const TProgramRun refused = Shell(std::string(OXA_LIB_PROGRAM) + " db create --force --dir 'C:\\Lib' 2>&1");
+  EXPECT_EQ(refused.ExitCode, 1);
+  EXPECT_NE(refused.Output.find("in use by another process"), std::string::npos) << refused.Output;
+  EXPECT_EQ(Stamp("Lib"), "OxaMediaDatabase-2.4-DBISAM-Open");
+  holder.Kill();
+  // The holder died with the library open: nobody holds it now, so it reads as a crash's.
+  const TProgramRun crashed = Shell(std::string(OXA_LIB_PROGRAM) + " scan update --dir 'C:\\Lib' 2>&1");
+  EXPECT_EQ(crashed.ExitCode, 1);
+  EXPECT_NE(crashed.Output.find("db recover"), std::string::npos) << crashed.Output;
+  const TProgramRun recovered = OxaLib({"db", "recover", "--dir", LibraryDir});
+  EXPECT_EQ(recovered.ExitCode, 0) << recovered.Output;
+  EXPECT_EQ(Stamp("Lib"), "OxaMediaDatabase-2.4-DBISAM");
+  EXPECT_EQ(FileCount(LibraryDir), 20);
+}
+
+TEST_F(OxaLibReliabilityTest, AHealthyLibraryOnAFullDiskIsLeftAsItIs)
+{
+  if (!CanMountPrivately()) {
+    GTEST_SKIP() << "no private mount namespace here";
+  }
+  PutAlbums("Music", 50);
+  ASSERT_EQ(OxaLib({"scan", "full", "--dir", "C:\\Prep", "--json"}).ExitCode, 0);
+  for (const char* command : {"scan update", "fav new Full", "db hide C:\\\\Music\\\\Album0\\\\t0.mp3"}) {
+    SCOPED_TRACE(command);
+    const TProgramRun run =
+        Shell(OnFullDisk(0, std::string("$OXA ") + command +
+                                " --dir C:\\\\Lib; echo rc=$?; rm -f $L/fill; cat $L/OxaMediaDatabase.oxa; "
+                                "echo; $OXA db files --dir C:\\\\Lib | grep -c mp3"));
+    ASSERT_EQ(run.ExitCode, 0) << run.Output;
+    EXPECT_NE(run.Output.find("rc=1\n"), std::string::npos) << run.Output;
+    EXPECT_NE(run.Output.find("left as it is"), std::string::npos) << run.Output;
+    EXPECT_TRUE(run.Output.ends_with("OxaMediaDatabase-2.4-DBISAM\n50\n")) << run.Output;
+  }
+}
+
+TEST_F(OxaLibReliabilityTest, AWriterThatFillsTheDiskClosesTheLibraryAsItNowStands)
+{
+  if (!CanMountPrivately()) {
+    GTEST_SKIP() << "no private mount namespace here";
+  }
+  PutAlbums("Music", 10);
+  ASSERT_EQ(OxaLib({"scan", "full", "--dir", "C:\\Prep", "--json"}).ExitCode, 0);
+  PutAlbums("Music", 1500);
+  for (const int freeKiB : {64, 120, 200}) {
+    SCOPED_TRACE(freeKiB);
+    const TProgramRun run = Shell(OnFullDisk(
+        freeKiB,
+        "$OXA scan full --dir C:\\\\Lib --json; echo rc=$?; rm -f $L/fill; cat $L/OxaMediaDatabase.oxa; "
+        "echo; $OXA db check --dir C:\\\\Lib; echo check=$?; $OXA db files --dir C:\\\\Lib | grep -c mp3"));
+    ASSERT_EQ(run.ExitCode, 0) << run.Output;
+    EXPECT_NE(run.Output.find("rc=1\n"), std::string::npos) << run.Output;
+    EXPECT_NE(run.Output.find("committed before the failure are kept"), std::string::npos) << run.Output;
+    EXPECT_NE(run.Output.find("\nOxaMediaDatabase-2.4-DBISAM\n"), std::string::npos) << run.Output;
+    EXPECT_NE(run.Output.find("check=0\n"), std::string::npos) << run.Output;
+    // The batches that made it are there (10 known files, plus whole batches of 1024).
+    EXPECT_TRUE(run.Output.ends_with("\n10\n") || run.Output.ends_with("\n1034\n")) << run.Output;
+  }
+}
+
+TEST_F(OxaLibReliabilityTest, KilledWritersLeaveTheOldStateOrTheNewAndALibraryThatRecovers)
+{
+  PutAlbums("Music", 40);
+  ASSERT_EQ(OxaLib({"scan", "full", "--dir", LibraryDir, "--json"}).ExitCode, 0);
+  PutAlbums("Music", 120);
+  const std::vector<std::vector<std::string>> writers{
+      {"scan", "full", "--dir", LibraryDir, "--json"},
+      {"fav", "new", "Killed", "--dir", LibraryDir},
+  };
+  for (int trial = 0; trial < 10; ++trial) {
+    SCOPED_TRACE(trial);
+    {
+      TChildProcess writer(OXA_LIB_PROGRAM, writers[static_cast<std::size_t>(trial) % writers.size()]);
+      std::this_thread::sleep_for(std::chrono::milliseconds(30 + 40 * trial));
+      writer.Kill();
+    }
+    if (Stamp("Lib") == "OxaMediaDatabase-2.4-DBISAM-Open") {
+      EXPECT_EQ(OxaLib({"db", "recover", "--dir", LibraryDir}).ExitCode, 0);
+    }
+    EXPECT_EQ(OxaLib({"db", "check", "--dir", LibraryDir}).ExitCode, 0);
+    const int count = FileCount(LibraryDir);
+    EXPECT_TRUE(count == 40 || count == 120) << count;
+  }
+}
+
+TEST_F(OxaLibReliabilityTest, NamedPipesCalledMusicFilesNeverHoldACommand)
+{
+  PutAlbums("Music", 2);
+  const fs::path pipe = Machine.DriveFolder('C') / "Music" / "Album0" / "f.mp3";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
+  const std::string file = "C:\\Music\\Album0\\f.mp3";
+  const std::vector<std::vector<std::string>> commands{
+      {"tags", file},
+      {"fingerprint", file},
+      {"mpeg", file},
+      {"id3v2", file},
+      {"id3v1", file},
+      {"play", file},
+      {"tags", "--set", "title=X", file},
+      {"scan", "drop", file, "--dir", LibraryDir},
+      {"scan", "drop", "C:\\Music\\Album0", "--dir", LibraryDir, "--json"},
+  };
+  for (const auto& command : commands) {
+    SCOPED_TRACE(command[0] + " " + command[1]);
+    TChildProcess run(OXA_LIB_PROGRAM, command);
+    const int status = run.Wait(std::chrono::seconds(15));
+    EXPECT_NE(status, -1) << "still waiting for the pipe";
+    EXPECT_LT(status, 128) << "ended by a signal";
+  }
+  EXPECT_TRUE(fs::is_fifo(pipe));
+  EXPECT_EQ(FileCount(LibraryDir), 2) << "the pipe is no track";
+}
+
+}  // namespace
