@@ -74,8 +74,11 @@ bool TMusicForm::AlreadyRunning()
   TOxaIpc ipc(nullptr);
   ipc.SetGroupName("VantelPC");
   ipc.RegisterApplication("VuDirAzuzo", ExecutablePath(), {});
+  // A host that is not registered (one started by hand) cannot be launched, yet a first copy may
+  // be on its bus, or on a bus of its own: the bus is asked either way, or this copy would start,
+  // find the program's name taken and end without a word while the first stayed hidden.
   if (!ipc.Launch("Pyrmel", "", 30000)) {
-    return false;  // no host to ask: start normally
+    TraceLine("TMusicForm.AlreadyRunning: no host launched");
   }
   if (!ipc.Open(true)) {
     return false;
@@ -91,6 +94,7 @@ bool TMusicForm::AlreadyRunning()
     // The receiving node takes a file name of 256 bytes and drops anything shorter.
     char name[256] = "test";
     client.Notify("VuDirAzuzo", "PlayFile", sizeof(name), name);
+    TraceLine("TMusicForm.AlreadyRunning: PlayFile sent");
   }
   client.SetIpc(nullptr);
   return true;

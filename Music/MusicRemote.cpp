@@ -279,6 +279,7 @@ void TMusicForm::NodePlayFile(TObject*, const std::uint8_t* payload, std::uint32
   }
   const std::string text(reinterpret_cast<const char*>(payload),
                          strnlen(reinterpret_cast<const char*>(payload), size));
+  TraceObject(this, "NodePlayFile: %s", text.c_str());
   // A file the library knows plays; any other text (a second start sends "test") only brings
   // the browser forward.
   const TDbId item = text.empty() ? TDbId() : FPlayer->Database().FindFileByPath(text, ViewFolders);

@@ -1,6 +1,8 @@
-// The browser's windows as a person meets them, on a private X server: the triangle called back
-// by the pointer with auto-hide on, the browser on top after a host's PlayFile, and the host's
-// Hide while the browser is held.
+// The browser's windows and remote keys as a person meets them, on a private X server: the
+// triangle called back by the pointer with auto-hide on, the browser on top after a host's
+// PlayFile and after a second copy started elsewhere, Play after Stop, the host's Hide while
+// the browser is held, typing a name in Titles (Latin and Cyrillic), Return over the playing row
+// while editing playlists, and the playing row staying lit after a wind.
 //
 // The library is scanned with oxa-lib before the program starts, so every start shows only the
 // triangle, as a user's second start does. Pointer and keys go through XTest; what the program
@@ -37,10 +39,19 @@ namespace fs = std::filesystem;
 
 constexpr int ScreenWidth = 1024;
 constexpr int ScreenHeight = 768;
+constexpr int RowPitch = 65;
+constexpr int FirstRowY = 116;
+constexpr int FirstListX = 250;
+constexpr TSpot EditPlaylistsButton{84, 723};
 constexpr TSpot HoldButton{470, 723};
 // The triangle: 13 x 26 at the left edge, centred on half the screen height.
 constexpr TSpot TriangleMiddle{4, ScreenHeight / 2};
 constexpr TSpot AwayFromEverything{600, 300};
+
+int RowY(int index)
+{
+  return FirstRowY + index * RowPitch;
+}
 
 // The program's large mapped windows, bottom to top.
 std::vector<THands::TTopWindow> LargeShown(THands& hands)
@@ -126,12 +137,33 @@ class TByHandWindows : public ::testing::Test {
     return testing::AssertionSuccess();
   }
 
+  // Lit white caption pixels in the band of a row of the first list.
+  bool RowLit(int index)
+  {
+    const TScreenPicture row = Hands->Shot(120, RowY(index) - 25, 380, 50);
+    return std::count(row.Pixels.begin(), row.Pixels.end(), 0xFFFFFFu) > 40;
+  }
+
   void Save(const std::string& name, const TScreenPicture& picture)
   {
     const char* binary = getenv("OXA_BINARY_DIR");
     const fs::path folder = fs::path(binary != nullptr ? binary : ".") / "screens";
     fs::create_directories(folder);
     WritePngPicture((folder / (name + ".png")).string(), picture);
+  }
+
+  // A copy of the program in another folder, started while the first runs: it hands over and
+  // ends, and the first shows its browser on top.
+  void StartSecondCopyElsewhere()
+  {
+    TTempFolder elsewhere;
+    const fs::path copy = elsewhere.Path() / "oxanetmusic";
+    fs::copy_file(OXA_MUSIC_PROGRAM, copy);
+    TChildProcess second(copy.string(), {});
+    EXPECT_EQ(second.Wait(60s), 0) << "the second copy hands over and ends";
+    EXPECT_TRUE(Traced("AlreadyRunning: PlayFile sent")) << TraceTail();
+    EXPECT_TRUE(WaitFor([] { return StatusField("Visible") == "1"; })) << HostStatus() << TraceTail();
+    EXPECT_TRUE(BrowserOnTop());
   }
 
   bool Traced(const std::string& text) const { return Trace.Contains(text); }
@@ -195,6 +227,44 @@ TEST_F(TByHandWindows, PlayFileWhileHiddenShowsTheBrowserOnTopPlayingTheFile)
   Save("byhand-playfile", Hands->Shot(0, 0, ScreenWidth, ScreenHeight));
 }
 
+TEST_F(TByHandWindows, ASecondCopyStartedElsewhereShowsTheBrowserOnTop)
+{
+  TChildProcess host(OXA_HOST_PROGRAM, {});
+  const auto joined = host.ReadLine(30s);
+  ASSERT_TRUE(joined && joined->rfind("host on bus", 0) == 0) << joined.value_or("(nothing)");
+  Start();
+  StartSecondCopyElsewhere();
+}
+
+// A host started by hand is not registered, so the second copy cannot launch one; it finds the
+// first on the bus all the same instead of starting, finding its name taken and ending unseen.
+TEST_F(TByHandWindows, ASecondCopyWithoutAHostShowsTheBrowserOnTop)
+{
+  Start();
+  StartSecondCopyElsewhere();
+}
+
+TEST_F(TByHandWindows, PlayGoAndSpaceAfterStopPlayAgain)
+{
+  Start();
+  ASSERT_EQ(Host({"playfile", TrackPath("Cream\\Wheels", 3)}).ExitCode, 0);
+  ASSERT_TRUE(WaitFor([] { return StatusField("Activity") == "2"; })) << HostStatus();
+  for (const std::string play : {"Play", "Go"}) {
+    SCOPED_TRACE(play);
+    ASSERT_EQ(Host({"key", "Stop"}).ExitCode, 0);
+    ASSERT_TRUE(WaitFor([] { return StatusField("Activity") == "3"; })) << HostStatus();
+    ASSERT_EQ(Host({"key", play}).ExitCode, 0);
+    EXPECT_TRUE(WaitFor([] { return StatusField("Activity") == "2"; })) << HostStatus();
+    EXPECT_EQ(PublishedTrack(), "White Room");
+  }
+  // The space key over the browser: pause, play on, and after a stop play again.
+  Hands->MoveTo(AwayFromEverything.X, AwayFromEverything.Y);
+  ASSERT_EQ(Host({"key", "Stop"}).ExitCode, 0);
+  ASSERT_TRUE(WaitFor([] { return StatusField("Activity") == "3"; })) << HostStatus();
+  EXPECT_TRUE(Retried([&] { Hands->Tap(XK_space); }, [] { return StatusField("Activity") == "2"; }))
+      << HostStatus();
+}
+
 TEST_F(TByHandWindows, TheHostsHideHidesABrowserTheUserHolds)
 {
   Start();
@@ -209,6 +279,45 @@ TEST_F(TByHandWindows, TheHostsHideHidesABrowserTheUserHolds)
   EXPECT_TRUE(WaitFor([&] { return LargeShown(*Hands).empty(); }, 10s))
       << "the browser's windows are unmapped";
   EXPECT_TRUE(WaitFor([&] { return TriangleMapped(*Hands); }, 10s));
+}
+
+TEST_F(TByHandWindows, ReturnOverThePlayingRowWhileEditingAddsItToAPlaylist)
+{
+  Start();
+  ASSERT_EQ(Host({"playfile", TrackPath("Cream\\Wheels", 2)}).ExitCode, 0);
+  ASSERT_TRUE(WaitFor([] { return PublishedTrack() == "Sunshine"; })) << HostStatus();
+  ASSERT_TRUE(BrowserOnTop());
+  ASSERT_TRUE(
+      ClickUntil(*Hands, EditPlaylistsButton, [&] { return Traced("TMusicForm.SetDisplayMode: 3"); }));
+  std::this_thread::sleep_for(1500ms);  // the second panel slides in
+  const TScreenPicture before = Hands->Shot(0, 0, ScreenWidth, ScreenHeight);
+  Save("byhand-mode3-before-return", before);
+  // The playing row is the second of its open folder, the folder's own row above it.
+  Hands->MoveTo(FirstListX, RowY(2));
+  std::this_thread::sleep_for(300ms);
+  EXPECT_TRUE(Retried([&] { Hands->Tap(XK_Return); },
+                      [] {
+                        const auto lists = Playlists();
+                        return !lists.empty() &&
+                               PlaylistTracks(lists.front()) == std::vector<std::string>{"Sunshine"};
+                      }))
+      << ::testing::PrintToString(Playlists()) << TraceTail();
+  EXPECT_EQ(PublishedTrack(), "Sunshine") << "Return added the row and left playing alone";
+}
+
+TEST_F(TByHandWindows, ThePlayingRowStaysLitWhenAWindMovesTheCurrentGroup)
+{
+  Start();
+  ASSERT_EQ(Host({"playfile", TrackPath("Aurora\\Night", 1)}).ExitCode, 0);
+  ASSERT_TRUE(WaitFor([] { return PublishedTrack() == "Ночь 01"; })) << HostStatus();
+  ASSERT_TRUE(BrowserOnTop());
+  Hands->MoveTo(AwayFromEverything.X, 20);
+  ASSERT_TRUE(WaitFor([&] { return RowLit(1); }, 10s)) << "the playing row is lit";
+  ASSERT_EQ(Host({"key", "Wind"}).ExitCode, 0);
+  std::this_thread::sleep_for(2s);
+  Save("byhand-lit-after-wind", Hands->Shot(0, 0, ScreenWidth, ScreenHeight));
+  EXPECT_EQ(PublishedTrack(), "Ночь 01") << "a wind moves the group, not the music";
+  EXPECT_TRUE(RowLit(1)) << "the playing row kept its light";
 }
 
 }  // namespace
