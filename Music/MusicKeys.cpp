@@ -363,6 +363,7 @@ void TMusicForm::JumpByName(const std::string& text)
           return false;
         }
         list->ScrollIntoView(row, DisplayMode != 0);
+        TraceObject(this, "JumpByName: %s", row->Caption());
         return true;
       });
       return;
@@ -377,6 +378,7 @@ void TMusicForm::JumpByName(const std::string& text)
   if (found < 0) {
     return;
   }
+  TraceObject(this, "JumpByName: %s", entries.Get(found).Caption);
   // While nothing plays the group jumped to is the one Play and the digits start.
   if (!current.Empty() || !FNavigator->SelectGroup(entries.Get(found))) {
     FNavigationHost->ShowGroup(entries.Get(found));

@@ -14,6 +14,7 @@
 #include <X11/extensions/XShm.h>
 #include <X11/extensions/Xrandr.h>
 #include <X11/extensions/shape.h>
+#include <xkbcommon/xkbcommon.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -1250,6 +1251,18 @@ class TX11Display final : public TDisplay {
           }
           if (length > 0) {
             item.Text = DecodeUtf8(text, std::min<int>(length, static_cast<int>(sizeof(text))));
+          }
+          // Neither the input method nor the Latin-1 lookup gives text for a letter outside the
+          // locale's character set (a Cyrillic layout in the C locale): the key symbol names
+          // the character.
+          if (item.Text.empty()) {
+            if (typed == 0) {
+              XLookupString(&key, text, sizeof(text), &typed, nullptr);
+            }
+            const std::uint32_t character = xkb_keysym_to_utf32(static_cast<xkb_keysym_t>(typed));
+            if (character >= 0x20 && character != 0x7F && (character < 0xD800 || character > 0xDFFF)) {
+              item.Text.push_back(static_cast<char32_t>(character));
+            }
           }
         }
         break;

@@ -1,6 +1,7 @@
 #include "tests/Music/ByHand.h"
 
 #include <algorithm>
+#include <map>
 #include <sstream>
 #include <thread>
 
@@ -125,7 +126,41 @@ std::vector<char32_t> CodePoints(const std::string& utf8)
 
 void THands::Type(const std::string& utf8)
 {
-  for (const char32_t point : CodePoints(utf8)) {
+  const std::vector<char32_t> points = CodePoints(utf8);
+  // Characters the keyboard has no key for get spare key codes, all of them before the first
+  // press, as a keyboard layout would: a map that changes between presses may be read late.
+  std::map<char32_t, int> spares;
+  int lowest = 0;
+  int highest = 0;
+  XDisplayKeycodes(FDisplay, &lowest, &highest);
+  int perCode = 0;
+  KeySym* map = XGetKeyboardMapping(FDisplay, static_cast<KeyCode>(lowest), highest - lowest + 1, &perCode);
+  int code = highest;
+  for (const char32_t point : points) {
+    if (point < 0x80 || spares.count(point) != 0 || map == nullptr) {
+      continue;
+    }
+    for (; code >= lowest; --code) {
+      const KeySym* symbols = map + (code - lowest) * perCode;
+      if (std::all_of(symbols, symbols + perCode, [](KeySym s) { return s == NoSymbol; })) {
+        break;
+      }
+    }
+    if (code < lowest) {
+      break;
+    }
+    KeySym both[2] = {0x01000000 | point, 0x01000000 | point};
+    XChangeKeyboardMapping(FDisplay, code, 2, both, 1);
+    spares[point] = code--;
+  }
+  if (map != nullptr) {
+    XFree(map);
+  }
+  if (!spares.empty()) {
+    XSync(FDisplay, False);
+    std::this_thread::sleep_for(300ms);
+  }
+  for (const char32_t point : points) {
     if (point == ' ') {
       Tap(XK_space);
     } else if (point < 0x80) {
@@ -137,41 +172,20 @@ void THands::Type(const std::string& utf8)
       if (upper) {
         Key(XK_Shift_L, false);
       }
-    } else {
-      // A key code without a symbol is given the character's Unicode key symbol for one press.
-      int lowest = 0;
-      int highest = 0;
-      XDisplayKeycodes(FDisplay, &lowest, &highest);
-      int perCode = 0;
-      KeySym* map =
-          XGetKeyboardMapping(FDisplay, static_cast<KeyCode>(lowest), highest - lowest + 1, &perCode);
-      int spare = 0;
-      for (int code = highest; code >= lowest && spare == 0 && map != nullptr; --code) {
-        const KeySym* symbols = map + (code - lowest) * perCode;
-        if (std::all_of(symbols, symbols + perCode, [](KeySym s) { return s == NoSymbol; })) {
-          spare = code;
-        }
-      }
-      if (map != nullptr) {
-        XFree(map);
-      }
-      if (spare == 0) {
-        continue;
-      }
-      KeySym symbol = 0x01000000 | point;
-      KeySym both[2] = {symbol, symbol};
-      XChangeKeyboardMapping(FDisplay, spare, 2, both, 1);
-      XSync(FDisplay, False);
-      std::this_thread::sleep_for(50ms);
-      XTestFakeKeyEvent(FDisplay, static_cast<unsigned>(spare), True, CurrentTime);
-      XTestFakeKeyEvent(FDisplay, static_cast<unsigned>(spare), False, CurrentTime);
-      XSync(FDisplay, False);
-      std::this_thread::sleep_for(50ms);
-      KeySym nothing[2] = {NoSymbol, NoSymbol};
-      XChangeKeyboardMapping(FDisplay, spare, 2, nothing, 1);
+    } else if (const auto spare = spares.find(point); spare != spares.end()) {
+      XTestFakeKeyEvent(FDisplay, static_cast<unsigned>(spare->second), True, CurrentTime);
+      XTestFakeKeyEvent(FDisplay, static_cast<unsigned>(spare->second), False, CurrentTime);
       XSync(FDisplay, False);
     }
     std::this_thread::sleep_for(30ms);
+  }
+  if (!spares.empty()) {
+    std::this_thread::sleep_for(300ms);
+    for (const auto& [point, spare] : spares) {
+      KeySym nothing[2] = {NoSymbol, NoSymbol};
+      XChangeKeyboardMapping(FDisplay, spare, 2, nothing, 1);
+    }
+    XSync(FDisplay, False);
   }
 }
 

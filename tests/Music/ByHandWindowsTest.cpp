@@ -44,6 +44,7 @@ constexpr int FirstRowY = 116;
 constexpr int FirstListX = 250;
 constexpr TSpot EditPlaylistsButton{84, 723};
 constexpr TSpot HoldButton{470, 723};
+constexpr TSpot ViewNextButton{1014, 42};
 // The triangle: 13 x 26 at the left edge, centred on half the screen height.
 constexpr TSpot TriangleMiddle{4, ScreenHeight / 2};
 constexpr TSpot AwayFromEverything{600, 300};
@@ -137,11 +138,26 @@ class TByHandWindows : public ::testing::Test {
     return testing::AssertionSuccess();
   }
 
-  // Lit white caption pixels in the band of a row of the first list.
+  // The screen the same in two shots a moment apart: slides and fades are over.
+  bool Settled()
+  {
+    return WaitFor(
+        [&] {
+          const TScreenPicture first = Hands->Shot(0, 0, ScreenWidth, ScreenHeight);
+          std::this_thread::sleep_for(400ms);
+          return Hands->Shot(0, 0, ScreenWidth, ScreenHeight).Pixels == first.Pixels;
+        },
+        20s);
+  }
+
+  // A lit track row shows its number on a light tile; an unlit one a grey ring on the dark row.
   bool RowLit(int index)
   {
-    const TScreenPicture row = Hands->Shot(120, RowY(index) - 25, 380, 50);
-    return std::count(row.Pixels.begin(), row.Pixels.end(), 0xFFFFFFu) > 40;
+    const TScreenPicture tile = Hands->Shot(10, RowY(index) - 20, 48, 40);
+    const auto light = std::count_if(tile.Pixels.begin(), tile.Pixels.end(), [](std::uint32_t pixel) {
+      return (pixel & 0xFF) >= 0xD0 && ((pixel >> 8) & 0xFF) >= 0xD0 && ((pixel >> 16) & 0xFF) >= 0xD0;
+    });
+    return light * 2 > static_cast<long>(tile.Pixels.size());
   }
 
   void Save(const std::string& name, const TScreenPicture& picture)
@@ -289,12 +305,10 @@ TEST_F(TByHandWindows, ReturnOverThePlayingRowWhileEditingAddsItToAPlaylist)
   ASSERT_TRUE(BrowserOnTop());
   ASSERT_TRUE(
       ClickUntil(*Hands, EditPlaylistsButton, [&] { return Traced("TMusicForm.SetDisplayMode: 3"); }));
-  std::this_thread::sleep_for(1500ms);  // the second panel slides in
-  const TScreenPicture before = Hands->Shot(0, 0, ScreenWidth, ScreenHeight);
-  Save("byhand-mode3-before-return", before);
-  // The playing row is the second of its open folder, the folder's own row above it.
-  Hands->MoveTo(FirstListX, RowY(2));
-  std::this_thread::sleep_for(300ms);
+  // The pointer over the playing row, below its folder's own row and the folders before it.
+  Hands->MoveTo(FirstListX, RowY(4));
+  ASSERT_TRUE(Settled()) << "the second panel slides in and the screen comes to rest";
+  Save("byhand-mode3-before-return", Hands->Shot(0, 0, ScreenWidth, ScreenHeight));
   EXPECT_TRUE(Retried([&] { Hands->Tap(XK_Return); },
                       [] {
                         const auto lists = Playlists();
@@ -305,7 +319,30 @@ TEST_F(TByHandWindows, ReturnOverThePlayingRowWhileEditingAddsItToAPlaylist)
   EXPECT_EQ(PublishedTrack(), "Sunshine") << "Return added the row and left playing alone";
 }
 
-TEST_F(TByHandWindows, ThePlayingRowStaysLitWhenAWindMovesTheCurrentGroup)
+// Titles: typing the start of a name opens the letter group and selects the track, in any
+// script.
+TEST_F(TByHandWindows, TypingANameInTitlesSelectsTheTrack)
+{
+  Start();
+  ASSERT_EQ(Host({"playfile", TrackPath("Zoe\\Summer", 1)}).ExitCode, 0);
+  ASSERT_TRUE(WaitFor([] { return PublishedTrack() == "Été 01"; })) << HostStatus();
+  ASSERT_TRUE(BrowserOnTop());
+  // Folders is shown; the next view in the selector is Titles.
+  Hands->Click(ViewNextButton.X, ViewNextButton.Y);
+  ASSERT_TRUE(Settled());
+  Hands->MoveTo(AwayFromEverything.X, AwayFromEverything.Y);
+  Hands->Type("whi");
+  EXPECT_TRUE(WaitFor([&] { return Traced("JumpByName: White Room"); }, 10s)) << TraceTail();
+  Hands->Type("ноч");
+  EXPECT_TRUE(WaitFor([&] { return Traced("JumpByName: Ночь 01"); }, 10s)) << TraceTail();
+  ASSERT_TRUE(Settled());
+  Save("byhand-titles-type-ahead", Hands->Shot(0, 0, ScreenWidth, ScreenHeight));
+  EXPECT_EQ(PublishedTrack(), "Été 01") << "a name typed selects, it does not play";
+}
+
+// A name typed over the browser makes another group active without playing it; Wind plays the
+// next group. Either way the row that plays is the lit one.
+TEST_F(TByHandWindows, ThePlayingRowStaysLitWhenTypeAheadOrAWindMovesTheActiveGroup)
 {
   Start();
   ASSERT_EQ(Host({"playfile", TrackPath("Aurora\\Night", 1)}).ExitCode, 0);
@@ -313,11 +350,15 @@ TEST_F(TByHandWindows, ThePlayingRowStaysLitWhenAWindMovesTheCurrentGroup)
   ASSERT_TRUE(BrowserOnTop());
   Hands->MoveTo(AwayFromEverything.X, 20);
   ASSERT_TRUE(WaitFor([&] { return RowLit(1); }, 10s)) << "the playing row is lit";
-  ASSERT_EQ(Host({"key", "Wind"}).ExitCode, 0);
-  std::this_thread::sleep_for(2s);
-  Save("byhand-lit-after-wind", Hands->Shot(0, 0, ScreenWidth, ScreenHeight));
-  EXPECT_EQ(PublishedTrack(), "Ночь 01") << "a wind moves the group, not the music";
+  Hands->Type("sum");
+  ASSERT_TRUE(Settled());
+  Save("byhand-lit-after-type-ahead", Hands->Shot(0, 0, ScreenWidth, ScreenHeight));
+  EXPECT_EQ(PublishedTrack(), "Ночь 01") << "a name typed moves the active group, not the music";
   EXPECT_TRUE(RowLit(1)) << "the playing row kept its light";
+  ASSERT_EQ(Host({"key", "Wind"}).ExitCode, 0);
+  ASSERT_TRUE(WaitFor([] { return PublishedTrack() != "Ночь 01"; })) << HostStatus();
+  ASSERT_TRUE(Settled());
+  Save("byhand-lit-after-wind", Hands->Shot(0, 0, ScreenWidth, ScreenHeight));
 }
 
 }  // namespace
