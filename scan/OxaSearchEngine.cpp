@@ -554,15 +554,18 @@ void TSearchEngine::SearchUpdate(const TUpdateScope& scope)
       if (Cancelled) {
         return;
       }
-      WalkScoped(folder, scope, rule, 0);
+      if (!IsExcluded(folder)) {
+        WalkScoped(folder, scope, rule, 0);
+      }
     }
   }
 }
 
+// Below its start a walk meets only folders the scope lets it enter, excluded ones left out.
 void TSearchEngine::WalkScoped(const std::string& folder, const TUpdateScope& scope,
                                const TMusicFileRule& rule, int depth)
 {
-  if (IsExcluded(folder) || depth > MaxFolderDepth) {
+  if (depth > MaxFolderDepth) {
     return;
   }
   for (TFolderListing listing(folder + "*.*", MusicSearchAttributes, &FLocalHour);

@@ -161,8 +161,9 @@ class TSearchEngine : public TObject {
   // OnFile end the walk and reach the caller.
   void SearchList(const TStringList& roots, const TStringList& cuts);
   // The update scan's walk: every root of scope, then every parent folder of roots, entering no
-  // folder that scope says another walk lists or none does. Reports the music files as
-  // SearchList does, and lets exceptions of OnFile through to the caller the same way.
+  // folder that scope says another walk lists or none does (scope is made with ExcludedFolders).
+  // Reports the music files as SearchList does, and lets exceptions of OnFile through to the
+  // caller the same way.
   void SearchUpdate(const TUpdateScope& scope);
 
  private:
