@@ -253,7 +253,16 @@ void TMusicStringList::LoadFromFile(const std::string& fileName)
 {
   try {
     TFileStream file(fileName, fmOpenRead | fmShareDenyWrite);
-    LoadFromStream(file);
+    // The entries are read a few bytes at a time: from memory, not with a system call each (a
+    // library's roots made thousands of them at every start).
+    if (file.Size() > MaxMusicStringFileSize) {
+      InvalidStream();
+    }
+    TMemoryStream content;
+    content.SetSize(file.Size());
+    content.CopyFrom(file, 0);
+    content.SetPosition(0);
+    LoadFromStream(content);
   } catch (...) {
     Clear();
     throw;

@@ -37,6 +37,8 @@ constexpr unsigned LockRetryStepMs = 50;
 // Nested lists deeper than this are refused as an invalid stream, so a crafted file cannot
 // exhaust the stack.
 constexpr int MaxMusicStringListDepth = 64;
+// A list file larger than this is refused as an invalid stream: it is read whole into memory.
+constexpr std::int64_t MaxMusicStringFileSize = 64 * 1024 * 1024;
 
 class TMusicStringList : public TStringList {
  public:

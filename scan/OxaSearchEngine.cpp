@@ -8,6 +8,7 @@
 #include "platform/ShellFolders.h"
 #include "rtl/AnsiText.h"
 #include "rtl/FilePaths.h"
+#include "scan/KnownFiles.h"
 #include "scan/OxaMusicPlayerTypes.h"
 #include "scan/OxaSearchUtils.h"
 
@@ -122,6 +123,119 @@ const TStringList& NoMasks()
 }
 
 }  // namespace
+
+namespace {
+
+// Which mark a folder keeps when it is named in more than one list: the walk of an excluded
+// root lists nothing, and a root that is also a cut is still walked as a root.
+int RankOf(int mark) noexcept
+{
+  constexpr int ranks[] = {2, 1, 3, 0};  // Root, Cut, Excluded, Parent
+  return ranks[mark];
+}
+
+}  // namespace
+
+TUpdateScope::TUpdateScope(const TStringList& roots, const TStringList& cuts, const TStringList& excluded)
+{
+  const auto mark = [this](std::string_view folder, TMark kind) {
+    auto [it, added] = FMarks.try_emplace(FoldCase(IncludeTrailingBackslash(folder)), kind);
+    if (!added && RankOf(static_cast<int>(kind)) > RankOf(static_cast<int>(it->second))) {
+      it->second = kind;
+    }
+  };
+  for (int i = 0; i < excluded.Count(); ++i) {
+    mark(excluded[i], TMark::Excluded);
+  }
+  for (int i = 0; i < cuts.Count(); ++i) {
+    mark(cuts[i], TMark::Cut);
+  }
+  std::unordered_map<std::string, bool, THash, std::equal_to<>> seen;
+  for (int i = 0; i < roots.Count(); ++i) {
+    std::string root = IncludeTrailingBackslash(roots[i]);
+    if (seen.try_emplace(FoldCase(root), true).second) {
+      mark(root, TMark::Root);
+      FRoots.push_back(std::move(root));
+    }
+  }
+  // Every mark but the parents' is in place, so where each run of parents ends does not depend
+  // on the order of the roots.
+  for (const std::string& root : FRoots) {
+    AddParentsOf(root);
+  }
+}
+
+const TUpdateScope::TMark* TUpdateScope::MarkOf(std::string_view folded) const
+{
+  const auto it = FMarks.find(folded);
+  return it == FMarks.end() ? nullptr : &it->second;
+}
+
+void TUpdateScope::AddParentsOf(const std::string& root)
+{
+  const std::string drive = DriveOfPath(root);
+  if (drive.empty()) {
+    return;
+  }
+  std::string highest;  // of the run of parents below the folder looked at
+  std::string folder = root;
+  for (;;) {
+    std::string parent = ParentFolder(folder);
+    if (parent.size() >= folder.size()) {
+      return;  // the top of a path that names no folder above
+    }
+    const bool atDrive = parent.size() <= drive.size();
+    const TMark* mark = MarkOf(FoldCase(parent));
+    // A parent already placed for another root is part of the same run.
+    if (!atDrive && (mark == nullptr || *mark == TMark::Parent)) {
+      highest = parent;
+      folder = std::move(parent);
+      continue;
+    }
+    if (!highest.empty() && (mark == nullptr || *mark != TMark::Root)) {
+      if (FMarks.try_emplace(FoldCase(highest), TMark::Parent).second) {
+        FParents.push_back(highest);
+      }
+    }
+    if (atDrive) {
+      return;
+    }
+    highest.clear();
+    folder = std::move(parent);
+  }
+}
+
+TWalkScope TUpdateScope::ScopeOfFolded(std::string_view folded) const
+{
+  std::size_t end = folded.size();
+  while (end > 0) {
+    if (const TMark* mark = MarkOf(folded.substr(0, end))) {
+      switch (*mark) {
+        case TMark::Root:
+          return TWalkScope::Root;
+        case TMark::Parent:
+          return TWalkScope::Parent;
+        case TMark::Cut:
+        case TMark::Excluded:
+          return TWalkScope::Outside;
+      }
+    }
+    if (end < 2) {
+      break;
+    }
+    const std::size_t cut = folded.rfind('\\', end - 2);
+    if (cut == std::string_view::npos) {
+      break;
+    }
+    end = cut + 1;
+  }
+  return TWalkScope::Outside;
+}
+
+bool TUpdateScope::Enters(std::string_view folder) const
+{
+  return FMarks.empty() || MarkOf(FoldCase(folder)) == nullptr;
+}
 
 void TNode::SetParent(TNode* parent)
 {
@@ -425,6 +539,45 @@ void TSearchEngine::Walk(const std::string& folder, const TStringList& cuts, con
       const std::string subFolder = folder + record.Name + "\\";
       if (!Contains(cuts, subFolder)) {
         Walk(subFolder, cuts, rule, depth + 1);
+      }
+    } else if (rule.IsMusicFile(record.Name, record.Size, static_cast<DWORD>(record.Attr)) && OnFile) {
+      OnFile(this, folder, record);
+    }
+  }
+}
+
+void TSearchEngine::SearchUpdate(const TUpdateScope& scope)
+{
+  const TMusicFileRule rule(Masks != nullptr ? *Masks : NoMasks());
+  for (const auto* folders : {&scope.Roots(), &scope.Parents()}) {
+    for (const std::string& folder : *folders) {
+      if (Cancelled) {
+        return;
+      }
+      if (!IsExcluded(folder)) {
+        WalkScoped(folder, scope, rule, 0);
+      }
+    }
+  }
+}
+
+// Below its start a walk meets only folders the scope lets it enter, excluded ones left out.
+void TSearchEngine::WalkScoped(const std::string& folder, const TUpdateScope& scope,
+                               const TMusicFileRule& rule, int depth)
+{
+  if (depth > MaxFolderDepth) {
+    return;
+  }
+  for (TFolderListing listing(folder + "*.*", MusicSearchAttributes, &FLocalHour);
+       listing.Valid() && !Cancelled; listing.Next()) {
+    const TSearchRec& record = listing.Record();
+    if (IsFolder(record)) {
+      if (IsDotEntry(record.Name)) {
+        continue;
+      }
+      const std::string subFolder = folder + record.Name + "\\";
+      if (scope.Enters(subFolder)) {
+        WalkScoped(subFolder, scope, rule, depth + 1);
       }
     } else if (rule.IsMusicFile(record.Name, record.Size, static_cast<DWORD>(record.Attr)) && OnFile) {
       OnFile(this, folder, record);

@@ -15,8 +15,10 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
+#include "rtl/AnsiText.h"
 #include "rtl/FileSearch.h"
 #include "rtl/List.h"
 #include "rtl/Method.h"
@@ -30,6 +32,55 @@ class TMusicFileRule;
 // below neither. The folder itself is never looked at, only its ancestors, nearest first; at
 // each level a cut wins over a root.
 enum class TClassification { None, Root, Cut };
+
+// What an update walk does with a folder: Root, the folder lies inside a root and is looked at
+// in full; Parent, it lies only below the parents of roots, where new folders of music are looked
+// for; Outside, it is not walked (no root or parent above it, or a cut or an excluded folder
+// nearer than any).
+enum class TWalkScope : std::uint8_t { Outside, Root, Parent };
+
+// The places of an update walk, made once from the active roots and cuts and the excluded
+// folders. Besides the roots, the walk looks into the folders that contain roots, up to and not
+// including the drive's root, so music copied beside known music is found although the roots and
+// cuts stay as the full scan stored them. A parent folder is walked as the highest folder of a run
+// of parents whose own parent is the drive's root, a cut or an excluded folder; a run inside a
+// root is the root's walk already. Every walk skips the roots it meets (each is walked on its
+// own), the cuts and the excluded folders, so no folder is listed twice, and ScopeOf says for any
+// folder which walk listed it.
+class TUpdateScope {
+ public:
+  TUpdateScope(const TStringList& roots, const TStringList& cuts, const TStringList& excluded);
+
+  // Each with a trailing backslash; roots in the order given (without repeats), parents in the
+  // order of the first root below each.
+  const std::vector<std::string>& Roots() const noexcept { return FRoots; }
+  const std::vector<std::string>& Parents() const noexcept { return FParents; }
+
+  // The scope of a folder (trailing backslash), decided by the nearest of the folder and its
+  // ancestors that is a root, a cut, an excluded folder or a walked parent; an excluded folder
+  // or a root wins over a cut of the same path.
+  TWalkScope ScopeOf(std::string_view folder) const { return ScopeOfFolded(FoldCase(folder)); }
+  // The same for a folder already case-folded (FoldCase).
+  TWalkScope ScopeOfFolded(std::string_view folded) const;
+  // Whether a walk goes into a subfolder it meets: not into a root, a cut or an excluded folder.
+  bool Enters(std::string_view folder) const;
+
+ private:
+  enum class TMark : std::uint8_t { Root, Cut, Excluded, Parent };
+  struct THash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const noexcept
+    {
+      return std::hash<std::string_view>{}(text);
+    }
+  };
+  const TMark* MarkOf(std::string_view folded) const;
+  void AddParentsOf(const std::string& root);
+
+  std::unordered_map<std::string, TMark, THash, std::equal_to<>> FMarks;  // by folded path
+  std::vector<std::string> FRoots;
+  std::vector<std::string> FParents;
+};
 
 // Folders nested deeper than this below a walk's start are treated as unreadable, so a
 // pathological tree cannot exhaust the scan thread's stack or its file handles.
@@ -109,6 +160,11 @@ class TSearchEngine : public TObject {
   // case), reporting the music files. Builds no nodes, fires no OnDirectory. Exceptions raised by
   // OnFile end the walk and reach the caller.
   void SearchList(const TStringList& roots, const TStringList& cuts);
+  // The update scan's walk: every root of scope, then every parent folder of roots, entering no
+  // folder that scope says another walk lists or none does (scope is made with ExcludedFolders).
+  // Reports the music files as SearchList does, and lets exceptions of OnFile through to the
+  // caller the same way.
+  void SearchUpdate(const TUpdateScope& scope);
 
  private:
   friend class TNode;
@@ -124,6 +180,8 @@ class TSearchEngine : public TObject {
   void PromoteTop(TNode& top);
   void RemoveNestedNodes();
   void Walk(const std::string& folder, const TStringList& cuts, const TMusicFileRule& rule, int depth);
+  void WalkScoped(const std::string& folder, const TUpdateScope& scope, const TMusicFileRule& rule,
+                  int depth);
 
   std::vector<std::unique_ptr<TNode>> FNodes;
   TList<TNode> FRootNodes;

@@ -248,16 +248,15 @@ void TSearchEngineThread::UpdateScan()
   activeCuts.Assign(cuts);
   DeleteByDrive(activeRoots, greyDrives, true);
   DeleteByDrive(activeCuts, greyDrives, true);
+  TSearchEngine engine;
+  const TUpdateScope scope(activeRoots, activeCuts, engine.ExcludedFolders);
   if (Masks.Count() > 0 && activeRoots.Count() > 0) {
-    TSearchEngine engine;
     engine.Masks = &Masks;
     engine.OnFile = MakeMethod<&TSearchEngineThread::Collect>(this);
     SetEngine(&engine);
-    engine.SearchList(activeRoots, activeCuts);
+    engine.SearchUpdate(scope);
     SetEngine(nullptr);
   }
-  const TFolderSet rootFolders(FolderListOf(activeRoots));
-  const TFolderSet cutFolders(FolderListOf(activeCuts));
   // Whether a path is in scope depends only on its folder, and the library's files come folder
   // by folder: the answer is kept while the folder stays the same.
   std::string lastFolder;
@@ -267,7 +266,7 @@ void TSearchEngineThread::UpdateScan()
     const std::string_view folder = folded.substr(0, folded.rfind('\\') + 1);
     if (!haveLast || folder != lastFolder) {
       lastFolder.assign(folder);
-      lastInScope = rootFolders.ContainsFolded(folder) && !cutFolders.ContainsFolded(folder);
+      lastInScope = scope.ScopeOfFolded(folder) != TWalkScope::Outside;
       haveLast = true;
     }
     return lastInScope;

@@ -9,10 +9,14 @@
 // reads the tags of the new and changed ones (unchanged files are never opened). Three modes:
 //   Full    every ready drive of "WhiteDrives", in full; learns "Roots" and "Cuts" and adds
 //           the drives to "GreyDrives";
-//   Update  the stored "Roots" without the stored "Cuts", on the ready drives of "GreyDrives";
+//   Update  the stored "Roots" without the stored "Cuts", on the ready drives of "GreyDrives",
+//           and the folders holding those roots (up to the drive's root), where new folders of
+//           music are found; the stored lists stay as they are, short of entries whose drive
+//           left "GreyDrives";
 //   Drop    dropped files and folders, merged into "Roots" and "Cuts"; DropScan waits for it.
 // Step 2 keeps of the known files only those the scan looked at (the ready white drives; the
-// walked roots outside the cuts; the dropped files and the files directly in dropped folders),
+// folders of the update walk, TUpdateScope; the dropped files and the files directly in dropped
+// folders),
 // so the merge never takes a file that was not looked at for a deleted one.
 //
 // Every member is called on the thread that made the wrapper; every event fires there.

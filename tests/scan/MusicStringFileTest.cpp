@@ -83,6 +83,23 @@ TEST_F(MusicStringFileTest, FailedSaveLeavesTheOldFile)
   EXPECT_EQ(loaded[0], "kept");
 }
 
+TEST_F(MusicStringFileTest, AFileUpToTheLargestSizeLoadsAndALargerOneIsRefused)
+{
+  // A list of one entry, then zeros (sparse, so the sizes cost no disk).
+  TMusicStringList one;
+  ListWith(one, {"entry"}).SaveToFile(Windows("at.oxa"));
+  std::filesystem::copy_file(Host("at.oxa"), Host("over.oxa"));
+  std::filesystem::resize_file(Host("at.oxa"), static_cast<std::uintmax_t>(MaxMusicStringFileSize));
+  std::filesystem::resize_file(Host("over.oxa"), static_cast<std::uintmax_t>(MaxMusicStringFileSize) + 1);
+
+  TMusicStringList loaded;
+  loaded.LoadFromFile(Windows("at.oxa"));
+  ASSERT_EQ(loaded.Count(), 1);
+  EXPECT_EQ(loaded[0], "entry");
+  EXPECT_THROW(loaded.LoadFromFile(Windows("over.oxa")), EReadError);
+  EXPECT_EQ(loaded.Count(), 0);
+}
+
 TEST_F(MusicStringFileTest, UnreadableFileLeavesTheListEmpty)
 {
   TMusicStringList list;

@@ -408,6 +408,112 @@ TEST_F(SearchEngineTest, UpdateWalkSkipsCutsAndExcludedFoldersAndBuildsNoNodes)
   EXPECT_EQ(FEngine.NodeCount(), 0);
 }
 
+TEST_F(SearchEngineTest, UpdateWalkFindsNewMusicBelowTheParentsOfRootsAndListsEachFolderOnce)
+{
+  FDrive.Put("Music\\A\\Album1\\1.mp3");
+  FDrive.Put("Music\\A\\Album1\\Scans\\s.mp3");  // a cut
+  FDrive.Put("Music\\B\\Album2\\2.mp3");
+  FDrive.Put("Music\\New Artist\\New Album\\n.mp3");
+  FDrive.Put("Music\\Deep\\x\\y\\z\\d.mp3");
+  FDrive.Put("Music\\loose.mp3");
+  FDrive.PutMany("Music\\Docs", "note", ".txt", 8);
+  FDrive.Put("Music\\Sys\\e.mp3");  // excluded
+  FDrive.Put("Top\\t.mp3");         // below the drive's root only
+  FDrive.Put("t.mp3");
+  FEngine.ExcludedFolders.Add("C:\\Music\\Sys\\");
+  TStringList roots;
+  SetLines(roots, {"C:\\Music\\A\\Album1\\", "C:\\Music\\B\\Album2\\", "C:\\Music\\B\\Album2\\"});
+  TStringList cuts;
+  SetLines(cuts, {"C:\\Music\\A\\Album1\\Scans\\"});
+  const TUpdateScope scope(roots, cuts, FEngine.ExcludedFolders);
+
+  FEngine.SearchUpdate(scope);
+
+  EXPECT_EQ(Sorted(FLog.Files), (TPaths{"C:\\Music\\A\\Album1\\1.mp3", "C:\\Music\\B\\Album2\\2.mp3",
+                                        "C:\\Music\\Deep\\x\\y\\z\\d.mp3",
+                                        "C:\\Music\\New Artist\\New Album\\n.mp3", "C:\\Music\\loose.mp3"}));
+  EXPECT_TRUE(FLog.Directories.empty());
+  EXPECT_EQ(FEngine.NodeCount(), 0);
+}
+
+TEST(UpdateScope, TheNearestRootCutExcludedFolderOrWalkedParentDecides)
+{
+  TStringList roots;
+  SetLines(roots, {"C:\\Music\\A\\Album1\\", "C:\\Music\\B\\Album2\\", "c:\\music\\c\\deep\\album3\\",
+                   "C:\\Data\\", "C:\\Data\\Big\\Sub\\Album\\", "C:\\Win\\Desk\\Album\\", "E:\\", "F:\\Top\\",
+                   "\\\\server\\music\\Folk\\Album\\", "\\\\server\\music\\Jazz\\", "G:\\Cut\\Album\\"});
+  TStringList cuts;
+  SetLines(cuts, {"C:\\Music\\A\\Album1\\Scans\\", "C:\\Music\\B\\Album2\\", "C:\\Data\\Big\\", "G:\\Cut\\"});
+  TStringList excluded;
+  SetLines(excluded, {"C:\\Win\\"});
+  const std::pair<const char*, TWalkScope> cases[] = {
+      {"C:\\", TWalkScope::Outside},
+      {"C:\\Other\\", TWalkScope::Outside},  // new, but beside the parents only
+      {"C:\\Music\\", TWalkScope::Parent},
+      {"C:\\Music\\A\\", TWalkScope::Parent},
+      {"c:\\MUSIC\\new artist\\new album\\", TWalkScope::Parent},
+      {"C:\\Music\\A\\Album1\\", TWalkScope::Root},
+      {"C:\\Music\\A\\Album1\\CD1\\", TWalkScope::Root},
+      {"C:\\Music\\A\\Album1\\Scans\\", TWalkScope::Outside},
+      {"C:\\Music\\A\\Album1\\Scans\\Old\\", TWalkScope::Outside},
+      {"C:\\Music\\B\\Album2\\", TWalkScope::Root},  // a root that is a cut too is walked
+      {"C:\\Music\\B\\Album2\\Sub\\", TWalkScope::Root},
+      {"C:\\Data\\x\\", TWalkScope::Root},
+      {"C:\\Data\\Big\\", TWalkScope::Outside},
+      {"C:\\Data\\Big\\Other\\", TWalkScope::Outside},
+      {"C:\\Data\\Big\\Sub\\", TWalkScope::Parent},  // parent of a root below a cut
+      {"C:\\Data\\Big\\Sub\\New\\", TWalkScope::Parent},
+      {"C:\\Data\\Big\\Sub\\Album\\", TWalkScope::Root},
+      {"C:\\Win\\", TWalkScope::Outside},
+      {"C:\\Win\\Other\\", TWalkScope::Outside},
+      {"C:\\Win\\Desk\\", TWalkScope::Parent},
+      {"C:\\Win\\Desk\\Album\\", TWalkScope::Root},
+      {"E:\\", TWalkScope::Root},
+      {"E:\\Any\\", TWalkScope::Root},
+      {"F:\\Top\\", TWalkScope::Root},
+      {"F:\\Other\\", TWalkScope::Outside},
+      {"G:\\", TWalkScope::Outside},
+      {"G:\\Cut\\", TWalkScope::Outside},  // a parent that is a cut is not walked
+      {"G:\\Cut\\New\\", TWalkScope::Outside},
+      {"G:\\Cut\\Album\\", TWalkScope::Root},
+      {"\\\\SERVER\\music\\folk\\", TWalkScope::Parent},
+      {"\\\\server\\music\\Other\\", TWalkScope::Outside},
+      {"\\\\server\\music\\", TWalkScope::Outside},
+      {"H:\\Music\\", TWalkScope::Outside},
+      {"", TWalkScope::Outside},
+  };
+  const TUpdateScope scope(roots, cuts, excluded);
+  for (const auto& [folder, expected] : cases) {
+    EXPECT_EQ(scope.ScopeOf(folder), expected) << folder;
+  }
+  EXPECT_EQ(Sorted(scope.Parents()),
+            (TPaths{"C:\\Data\\Big\\Sub\\", "C:\\Music\\", "C:\\Win\\Desk\\", "\\\\server\\music\\Folk\\"}));
+  EXPECT_EQ(scope.Roots().size(), static_cast<std::size_t>(roots.Count()));
+
+  // The same parents whatever the order of the roots (written as the first root below each).
+  TStringList reversed;
+  for (int i = roots.Count() - 1; i >= 0; --i) {
+    reversed.Add(roots[i]);
+  }
+  const auto folded = [](const TPaths& paths) {
+    TPaths result;
+    for (const std::string& path : paths) {
+      result.push_back(FoldCase(path));
+    }
+    return Sorted(result);
+  };
+  EXPECT_EQ(folded(TUpdateScope(reversed, cuts, excluded).Parents()), folded(scope.Parents()));
+
+  const std::pair<const char*, bool> entered[] = {
+      {"C:\\Music\\New\\", true},          {"C:\\Music\\A\\Album1\\", false},
+      {"c:\\data\\big\\", false},          {"C:\\Win\\", false},
+      {"C:\\Data\\Big\\Sub\\New\\", true}, {"C:\\Music\\A\\Album1\\Scans\\", false},
+  };
+  for (const auto& [folder, expected] : entered) {
+    EXPECT_EQ(scope.Enters(folder), expected) << folder;
+  }
+}
+
 TEST(SearchEngine, ExcludesTheMachinesWindowsAndCommonFilesFolders)
 {
   const TDeclaredMachine machine;

@@ -482,6 +482,76 @@ TEST_F(ScanDriverTest, AnUpdateScanSavesRootsAndCutsOnlyWhenItDroppedSome)
   EXPECT_EQ(Log.UpdateCount, 2);
 }
 
+TEST_F(ScanDriverTest, AnUpdateScanAddsNewAlbumsBesideKnownOnesAndKeepsTheStoredRoots)
+{
+  PutMp3("C:\\Music\\A\\Album1\\1.mp3", "One");
+  PutMp3("C:\\Music\\B\\Album2\\2.mp3", "Two");
+  Set(TMusicOption::Roots, {"C:\\Music\\A\\Album1\\", "C:\\Music\\B\\Album2\\"});
+  Set(TMusicOption::Cuts, {"C:\\Music\\A\\Album1\\Scans\\"});
+  Set(TMusicOption::GreyDrives, {"C:\\"});
+  const TOptions stored = Options();
+  ScanAndMerge(&TSearchEngineWrapper::StartUpdateScan);
+  ASSERT_EQ(Records().size(), 2U);
+
+  PutMp3("C:\\Music\\New Artist\\New Album\\n.mp3", "New");
+  PutMp3("C:\\Music\\C\\D\\E\\Deep\\d.mp3", "Deep");
+  PutMp3("C:\\Top\\t.mp3", "Top");  // a new folder directly below the drive's root
+  PutMp3("C:\\t.mp3", "Beside");
+  PutMp3("C:\\Music\\A\\Album1\\Scans\\s.mp3", "Cut");
+  for (int i = 0; i < 8; ++i) {
+    PutOther("C:\\Music\\Docs\\note" + std::to_string(i) + ".txt");
+  }
+  ScanAndMerge(&TSearchEngineWrapper::StartUpdateScan);
+  std::vector<TRecord> records = Records();
+  TLines paths;
+  for (const TRecord& record : records) {
+    paths.push_back(record.Path);
+  }
+  EXPECT_EQ(paths, (TLines{"C:\\Music\\A\\Album1\\1.mp3", "C:\\Music\\B\\Album2\\2.mp3",
+                           "C:\\Music\\C\\D\\E\\Deep\\d.mp3", "C:\\Music\\New Artist\\New Album\\n.mp3"}));
+  EXPECT_EQ(Wrapper.LastCounts().FilesProcessed, 2);
+  EXPECT_EQ(Options(), stored);
+
+  // Found again, the new album is a known file like any other: not read, not added twice.
+  ScanAndMerge(&TSearchEngineWrapper::StartUpdateScan);
+  EXPECT_EQ(Records(), records);
+  EXPECT_EQ(Wrapper.LastCounts().FilesProcessed, 0);
+
+  // And it goes when its folder goes.
+  fs::remove_all(Host("C:\\Music\\New Artist\\"));
+  ScanAndMerge(&TSearchEngineWrapper::StartUpdateScan);
+  records.erase(records.begin() + 3);
+  EXPECT_EQ(Records(), records);
+  EXPECT_EQ(Options(), stored);
+}
+
+TEST_F(ScanDriverTest, MusicInARootBelowACutIsKnownOnceThroughUpdateScans)
+{
+  PutMp3("C:\\Data\\a.mp3", "A");
+  PutMp3("C:\\Data\\Big\\Sub\\Album\\b.mp3", "B");
+  PutMp3("C:\\Data\\Big\\o.mp3", "In the cut");
+  Set(TMusicOption::Roots, {"C:\\Data\\", "C:\\Data\\Big\\Sub\\Album\\"});
+  Set(TMusicOption::Cuts, {"C:\\Data\\Big\\"});
+  Set(TMusicOption::GreyDrives, {"C:\\"});
+  ScanAndMerge(&TSearchEngineWrapper::StartUpdateScan);
+  const std::vector<TRecord> first = Records();
+  ASSERT_EQ(first.size(), 2U);
+
+  ScanAndMerge(&TSearchEngineWrapper::StartUpdateScan);
+  EXPECT_EQ(Records(), first);
+  EXPECT_EQ(Wrapper.LastCounts().FilesProcessed, 0);
+
+  // A new album beside the root below the cut is found as well.
+  PutMp3("C:\\Data\\Big\\Sub\\New\\c.mp3", "C");
+  ScanAndMerge(&TSearchEngineWrapper::StartUpdateScan);
+  TLines paths;
+  for (const TRecord& record : Records()) {
+    paths.push_back(record.Path);
+  }
+  EXPECT_EQ(paths, (TLines{"C:\\Data\\Big\\Sub\\Album\\b.mp3", "C:\\Data\\Big\\Sub\\New\\c.mp3",
+                           "C:\\Data\\a.mp3"}));
+}
+
 TEST_F(ScanDriverTest, ADroppedShareStaysARootThroughTheNextUpdateScan)
 {
   PutMp3("N:\\Folk\\song.mp3", "Folk");

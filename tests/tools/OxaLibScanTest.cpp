@@ -161,6 +161,32 @@ TEST_F(OxaLibScanTest, FullThenUpdateScansMergeOnlyWhatChanged)
   EXPECT_EQ(files.Output.find("c.mp3"), std::string::npos) << files.Output;
 }
 
+TEST_F(OxaLibScanTest, AnUpdateFindsANewAlbumBesideTheKnownAlbumFolders)
+{
+  PutMp3("Music/A/Album1/1.mp3", "One");
+  PutMp3("Music/A/Album1/2.mp3", "Two");
+  PutMp3("Music/B/Album2/3.mp3", "Three");
+  const TProgramRun full = OxaLib({"scan", "full", "--json"});
+  ASSERT_EQ(full.ExitCode, 0) << full.Output;
+  const std::vector<std::string> roots{"C:\\Music\\A\\Album1\\", "C:\\Music\\B\\Album2\\"};
+  ASSERT_EQ(Option(TMusicOption::Roots), roots) << "each album folder a root of its own";
+
+  PutMp3("Music/New Artist/New Album/4.mp3", "Four");
+  PutMp3("Elsewhere/5.mp3", "Five");
+  const TProgramRun update = OxaLib({"scan", "update", "--json"});
+  ASSERT_EQ(update.ExitCode, 0) << update.Output;
+  EXPECT_EQ(Summary(update), R"({"found":4,"read":1,"unreadable":0,"added":1,"updated":0,"removed":0})");
+  EXPECT_EQ(Option(TMusicOption::Roots), roots);
+
+  const TProgramRun files = OxaLib({"db", "files"});
+  EXPECT_NE(files.Output.find("C:\\Music\\New Artist\\New Album\\4.mp3"), std::string::npos) << files.Output;
+  EXPECT_EQ(files.Output.find("5.mp3"), std::string::npos) << files.Output;
+
+  const TProgramRun again = OxaLib({"scan", "update", "--json"});
+  ASSERT_EQ(again.ExitCode, 0) << again.Output;
+  EXPECT_EQ(Summary(again), R"({"found":4,"read":0,"unreadable":0,"added":0,"updated":0,"removed":0})");
+}
+
 TEST_F(OxaLibScanTest, ADropScanMergesTheDroppedFolder)
 {
   PutMp3("Drop/x.mp3", "X");
