@@ -77,9 +77,7 @@ bool TMusicForm::AlreadyRunning()
   // A host that is not registered (one started by hand) cannot be launched, yet a first copy may
   // be on its bus, or on a bus of its own: the bus is asked either way, or this copy would start,
   // find the program's name taken and end without a word while the first stayed hidden.
-  if (!ipc.Launch("Pyrmel", "", 30000)) {
-    TraceLine("TMusicForm.AlreadyRunning: no host launched");
-  }
+  ipc.Launch("Pyrmel", "", 30000);
   if (!ipc.Open(true)) {
     return false;
   }
