@@ -1,8 +1,12 @@
 // make-test-media: writes real music files for tests, benchmarks and trying the program out.
 //
-//   make-test-media samples FOLDER [--seed N]        one file of each kind, named after it
-//   make-test-media library FOLDER COUNT [--seed N]  COUNT files of mixed kinds in subfolders
+//   make-test-media samples FOLDER [--seed N] [--milliseconds N]
+//                                                    one file of each kind, named after it
+//   make-test-media library FOLDER COUNT [--seed N] [--today]
+//                                                    COUNT files of mixed kinds in subfolders;
+//                                                    --today: mostly FLAC, M4A, Ogg and Opus
 
+#include <algorithm>
 #include <cstdlib>
 #include <iostream>
 #include <string>
@@ -16,15 +20,16 @@ using namespace testmedia;
 
 int Usage()
 {
-  std::cerr << "usage: make-test-media samples FOLDER [--seed N]\n"
-               "       make-test-media library FOLDER COUNT [--seed N]\n";
+  std::cerr << "usage: make-test-media samples FOLDER [--seed N] [--milliseconds N]\n"
+               "       make-test-media library FOLDER COUNT [--seed N] [--today]\n";
   return 2;
 }
 
-void WriteSamples(const std::filesystem::path& folder, std::uint32_t seed)
+void WriteSamples(const std::filesystem::path& folder, std::uint32_t seed, int milliseconds)
 {
   TAudio audio;
   audio.Seed = seed;
+  audio.Milliseconds = milliseconds;
   TMp3Recipe plain;
   plain.Audio = audio;
   WriteMp3(folder / "cbr-untagged.mp3", plain);
@@ -45,6 +50,13 @@ void WriteSamples(const std::filesystem::path& folder, std::uint32_t seed)
   WriteWma(folder / "tagged.wma", wma);
 
   WriteWav(folder / "tone.wav", TWavRecipe{audio});
+
+  const TMetadata tags = {{"title", "Song"},  {"artist", "Artist"}, {"album", "Album"}, {"comment", "Comment"},
+                          {"genre", "Rock"},  {"date", "1998"},     {"track", "3/12"}};
+  for (const TModernFormat format :
+       {TModernFormat::Flac, TModernFormat::OggVorbis, TModernFormat::Opus, TModernFormat::M4a}) {
+    WriteModern(folder / (std::string("tagged") + ExtensionOf(format)), TModernRecipe{audio, format, 128, tags});
+  }
 }
 
 }  // namespace
@@ -53,10 +65,16 @@ int main(int argc, char** argv)
 {
   std::vector<std::string> args(argv + 1, argv + argc);
   std::uint32_t seed = 1;
+  int milliseconds = TAudio().Milliseconds;
   std::vector<std::string> words;
+  TLibraryMix mix = TLibraryMix::Classic;
   for (std::size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--seed" && i + 1 < args.size()) {
       seed = static_cast<std::uint32_t>(std::strtoul(args[++i].c_str(), nullptr, 10));
+    } else if (args[i] == "--milliseconds" && i + 1 < args.size()) {
+      milliseconds = std::max(1, std::atoi(args[++i].c_str()));
+    } else if (args[i] == "--today") {
+      mix = TLibraryMix::Today;
     } else {
       words.push_back(args[i]);
     }
@@ -64,7 +82,7 @@ int main(int argc, char** argv)
   try {
     if (words.size() == 2 && words[0] == "samples") {
       std::filesystem::create_directories(words[1]);
-      WriteSamples(words[1], seed);
+      WriteSamples(words[1], seed, milliseconds);
       return 0;
     }
     if (words.size() == 3 && words[0] == "library") {
@@ -73,7 +91,7 @@ int main(int argc, char** argv)
         return Usage();
       }
       std::filesystem::create_directories(words[1]);
-      std::cout << WriteLibrary(words[1], count, seed).size() << " files\n";
+      std::cout << WriteLibrary(words[1], count, seed, mix).size() << " files\n";
       return 0;
     }
   } catch (const std::exception& error) {
