@@ -9,7 +9,6 @@
 #include "rtl/Strings.h"
 #include "rtl/Utf8.h"
 #include "tags/ID3Genres.h"
-#include "tags/AudioStart.h"
 #include "tags/TagFiles.h"
 #include "tags/WaveHeader.h"
 
@@ -266,25 +265,6 @@ bool TOxaMusicTag::LoadWma()
   return true;
 }
 
-namespace {
-
-std::int64_t AudioStartOf(TTagLibFormat format, TStream& stream)
-{
-  switch (format) {
-    case TTagLibFormat::Flac:
-      return FlacAudioStart(stream);
-    case TTagLibFormat::Ogg:
-      return OggAudioStart(stream);
-    case TTagLibFormat::Mp4:
-      return Mp4AudioStart(stream);
-    case TTagLibFormat::None:
-      break;
-  }
-  return 0;
-}
-
-}  // namespace
-
 bool TOxaMusicTag::LoadTagLib(TTagLibFormat format)
 {
   TFileStream stream(FFileName, fmOpenRead | fmShareDenyNone);
@@ -307,7 +287,7 @@ bool TOxaMusicTag::LoadTagLib(TTagLibFormat format)
   // searched, as a WAV file is, and the fallback digests the audio alone.
   FCheckSum->Compute(stream, false, FChecksum);
   if (NoWindowFound()) {
-    FCheckSum->ComputeFallback(stream, false, AudioStartOf(format, stream), FChecksum);
+    FCheckSum->ComputeFallback(stream, false, FTagLibTagger->AudioStart(), FChecksum);
   }
   return true;
 }

@@ -22,6 +22,7 @@
 #include "rtl/Exception.h"
 #include "rtl/FileStream.h"
 #include "rtl/Strings.h"
+#include "tags/AudioStart.h"
 #include "tags/ID3Genres.h"
 
 namespace {
@@ -251,7 +252,6 @@ const char* const Mp4Artist = "\251ART";
 const char* const Mp4Album = "\251alb";
 const char* const Mp4Comment = "\251cmt";
 const char* const Mp4Genre = "\251gen";
-const char* const Mp4GenreNumber = "gnre";
 const char* const Mp4Date = "\251day";
 const char* const Mp4Track = "trkn";
 
@@ -271,11 +271,8 @@ TTagLibFields Mp4Fields(const TagLib::MP4::Tag& tag)
   fields.Artist = Mp4First(tag, Mp4Artist);
   fields.Album = Mp4First(tag, Mp4Album);
   fields.Comment = Mp4First(tag, Mp4Comment);
+  // TagLib gives a "gnre" number (the ID3v1 number plus one) as its name under "©gen".
   fields.Genre = GenreName(Mp4First(tag, Mp4Genre));
-  if (fields.Genre.empty() && tag.contains(Mp4GenreNumber)) {
-    // "gnre" counts from 1: the ID3v1 number plus one.
-    fields.Genre = std::string(Id3GenreName(tag.item(Mp4GenreNumber).toInt() - 1));
-  }
   fields.Year = LeadingYear(Mp4First(tag, Mp4Date));
   if (tag.contains(Mp4Track)) {
     fields.Track = std::max(tag.item(Mp4Track).toIntPair().first, 0);
@@ -294,9 +291,6 @@ void ApplyMp4(TagLib::MP4::Tag& tag, unsigned fields, const TTagLibFields& value
     if ((fields & field) != 0) {
       tag.setItem(entry.first, TagLib::StringList(TagText(*entry.second)));
     }
-  }
-  if ((fields & tfGenre) != 0) {
-    tag.removeItem(Mp4GenreNumber);  // the text stands for the genre now
   }
   if ((fields & tfYear) != 0) {
     tag.setItem(Mp4Date, TagLib::StringList(TagText(WithYear(Mp4First(tag, Mp4Date), values.Year))));
@@ -478,6 +472,7 @@ void TTagLibTagger::Reset()
   FBitrate = 0;
   FDuration = 0;
   FStreamFormat = TTagLibStreamFormat();
+  FAudioStart = 0;
 }
 
 bool TTagLibTagger::Read(TStream& stream, TTagLibFormat format)
@@ -502,6 +497,19 @@ bool TTagLibTagger::Read(TStream& stream, TTagLibFormat format)
   if (!read || io.Failed()) {
     return false;
   }
+  // TagLib takes a file whose headers end early for one without audio; the walk does not.
+  std::int64_t audioStart = 0;
+  try {
+    audioStart = format == TTagLibFormat::Flac  ? FlacAudioStart(stream)
+                 : format == TTagLibFormat::Ogg ? OggAudioStart(stream)
+                                                : Mp4AudioStart(stream);
+  } catch (const Exception&) {
+    return false;
+  }
+  if (audioStart <= 0) {
+    return false;
+  }
+  FAudioStart = audioStart;
   FFields = std::move(reading.Fields);
   FHasTag = AnyValue(FFields);
   FBitrate = reading.Bitrate;

@@ -59,8 +59,8 @@ class TTagLibTagger {
   static constexpr std::int64_t MaxRewriteSize = std::int64_t{1} << 30;
 
   // Reads the tag and the stream properties from stream (borrowed for the call). False when the
-  // bytes are not a readable file of the format, or a read of the stream failed; the values are
-  // then empty. A FLAC file's fields come from its Vorbis comments, each one they lack from an
+  // bytes are not a readable file of the format, have no audio after their metadata (a file cut
+  // in its headers), or a read of the stream failed; the values are then empty. A FLAC file's fields come from its Vorbis comments, each one they lack from an
   // ID3v2 tag where the file has one.
   bool Read(TStream& stream, TTagLibFormat format);
 
@@ -72,6 +72,8 @@ class TTagLibTagger {
   // Whole seconds, rounded.
   std::int32_t Duration() const noexcept { return FDuration; }
   const TTagLibStreamFormat& StreamFormat() const noexcept { return FStreamFormat; }
+  // Where the audio begins, past the metadata (tags/AudioStart.h); above 0 after a Read.
+  std::int64_t AudioStart() const noexcept { return FAudioStart; }
 
   // Writes the fields named by the bits of `fields` from values into the file (a Windows or host
   // path) and nothing else: a track keeps the file's "/m" total, a year the rest of the file's
@@ -90,4 +92,5 @@ class TTagLibTagger {
   std::int32_t FBitrate = 0;
   std::int32_t FDuration = 0;
   TTagLibStreamFormat FStreamFormat;
+  std::int64_t FAudioStart = 0;
 };

@@ -9,6 +9,7 @@
 #include <taglib/vorbisfile.h>
 #include <taglib/xiphcomment.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -240,13 +241,20 @@ TEST_F(TagLibTaggerTest, YearsTracksAndGenreNumbersAreReadAsForOtherKinds)
 
 TEST_F(TagLibTaggerTest, AnM4aGenreNumberIsTheId3NumberPlusOne)
 {
-  const fs::path file = Write(TModernFormat::M4a, {{"title", "T"}});
-  {
-    TagLib::MP4::File f(file.c_str());
-    ASSERT_TRUE(f.isValid());
-    f.tag()->setItem("gnre", TagLib::MP4::Item(18));
-    ASSERT_TRUE(f.save());
-  }
+  // A two-letter genre text becomes a "gnre" atom of the same size: the name, the data type
+  // (0, a number) and the two bytes of the number.
+  TBytes bytes = Audio().at(TModernFormat::M4a)->Mux({{"title", "T"}, {"genre", "XY"}});
+  const TBytes atom{0xA9, 'g', 'e', 'n'};
+  const auto at = std::search(bytes.begin(), bytes.end(), atom.begin(), atom.end());
+  ASSERT_NE(at, bytes.end());
+  const std::size_t name = static_cast<std::size_t>(at - bytes.begin());
+  ASSERT_EQ(std::string(bytes.begin() + name + 8, bytes.begin() + name + 12), "data");
+  std::copy_n("gnre", 4, bytes.begin() + name);
+  bytes[name + 15] = 0;
+  bytes[name + 20] = 0;
+  bytes[name + 21] = 18;
+  const fs::path file = Folder.Path() / "gnre.m4a";
+  testmedia::WriteBytes(file, bytes);
   EXPECT_EQ(Read(file).Genre, "Rock");
 }
 

@@ -328,6 +328,10 @@ TBytes Mux(const char* formatName, const TEncoded& encoded,
   Check(avformat_alloc_output_context2(&raw, nullptr, formatName, nullptr), formatName);
   std::unique_ptr<AVFormatContext, TFormatFree> format(raw);
   format->flags |= AVFMT_FLAG_BITEXACT;
+  if (std::strcmp(formatName, "ipod") == 0) {
+    // The muxer warns of any other name; the bytes go to memory all the same.
+    format->url = av_strdup("memory.m4a");
+  }
   AVStream* stream = avformat_new_stream(format.get(), nullptr);
   if (stream == nullptr) {
     throw EMediaError("out of memory");
