@@ -2,12 +2,17 @@
 //
 //   make-test-media samples FOLDER [--seed N] [--milliseconds N]
 //                                                    one file of each kind, named after it
-//   make-test-media library FOLDER COUNT [--seed N] [--today]
+//   make-test-media library FOLDER COUNT [--seed N] [--today] [--manifest FILE]
 //                                                    COUNT files of mixed kinds in subfolders;
-//                                                    --today: mostly FLAC, M4A, Ogg and Opus
+//                                                    --today: mostly FLAC, M4A, Ogg and Opus;
+//                                                    --manifest: what each file should read as,
+//                                                    one tab-separated line per file (path,
+//                                                    title, artist, album, genre, year, track,
+//                                                    seconds)
 
 #include <algorithm>
 #include <cstdlib>
+#include <fstream>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -21,7 +26,7 @@ using namespace testmedia;
 int Usage()
 {
   std::cerr << "usage: make-test-media samples FOLDER [--seed N] [--milliseconds N]\n"
-               "       make-test-media library FOLDER COUNT [--seed N] [--today]\n";
+               "       make-test-media library FOLDER COUNT [--seed N] [--today] [--manifest FILE]\n";
   return 2;
 }
 
@@ -59,6 +64,17 @@ void WriteSamples(const std::filesystem::path& folder, std::uint32_t seed, int m
   }
 }
 
+bool WriteManifest(const std::string& fileName, const std::vector<TLibraryFile>& files)
+{
+  std::ofstream out(fileName, std::ios::trunc);
+  for (const TLibraryFile& file : files) {
+    out << file.File.string() << '\t' << file.Title << '\t' << file.Artist << '\t' << file.Album << '\t'
+        << file.Genre << '\t' << file.Year << '\t' << file.Track << '\t' << file.Seconds << '\n';
+  }
+  out.close();
+  return static_cast<bool>(out);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -68,11 +84,14 @@ int main(int argc, char** argv)
   int milliseconds = TAudio().Milliseconds;
   std::vector<std::string> words;
   TLibraryMix mix = TLibraryMix::Classic;
+  std::string manifest;
   for (std::size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--seed" && i + 1 < args.size()) {
       seed = static_cast<std::uint32_t>(std::strtoul(args[++i].c_str(), nullptr, 10));
     } else if (args[i] == "--milliseconds" && i + 1 < args.size()) {
       milliseconds = std::max(1, std::atoi(args[++i].c_str()));
+    } else if (args[i] == "--manifest" && i + 1 < args.size()) {
+      manifest = args[++i];
     } else if (args[i] == "--today") {
       mix = TLibraryMix::Today;
     } else {
@@ -91,7 +110,12 @@ int main(int argc, char** argv)
         return Usage();
       }
       std::filesystem::create_directories(words[1]);
-      std::cout << WriteLibrary(words[1], count, seed, mix).size() << " files\n";
+      const std::vector<TLibraryFile> files = WriteLibrary(words[1], count, seed, mix);
+      if (!manifest.empty() && !WriteManifest(manifest, files)) {
+        std::cerr << "make-test-media: cannot write " << manifest << '\n';
+        return 1;
+      }
+      std::cout << files.size() << " files\n";
       return 0;
     }
   } catch (const std::exception& error) {
