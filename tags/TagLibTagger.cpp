@@ -28,6 +28,8 @@
 namespace {
 
 constexpr std::size_t YearDigits = 4;
+// No metadata block TagLib reads at once is anywhere near this; a length beyond it is a lie.
+constexpr std::int64_t MaxReadBlock = std::int64_t{1} << 30;
 constexpr std::int32_t MillisecondsPerSecond = 1000;
 constexpr std::int32_t BitsPerKilobit = 1000;
 
@@ -53,7 +55,8 @@ class TReadOnlyStream final : public TagLib::IOStream {
     if (FFailed || FPosition >= FSize) {
       return {};
     }
-    const std::int64_t count = std::min<std::int64_t>(static_cast<std::int64_t>(length), FSize - FPosition);
+    const std::int64_t count =
+        std::min({static_cast<std::int64_t>(std::min(length, static_cast<unsigned long>(MaxReadBlock))), FSize - FPosition});
     TagLib::ByteVector block(static_cast<unsigned int>(count), '\0');
     std::int64_t read = 0;
     try {
