@@ -16,7 +16,8 @@ void CheckRead(TStream& stream, TTagLibFormat format)
   TTagLibTagger tagger;
   stream.SetPosition(0);
   if (!tagger.Read(stream, format)) {
-    if (tagger.HasTag() || tagger.Duration() != 0 || tagger.Bitrate() != 0 || !tagger.Fields().Title.empty()) {
+    if (tagger.HasTag() || tagger.Duration() != 0 || tagger.Bitrate() != 0 ||
+        !tagger.Fields().Title.empty()) {
       __builtin_trap();
     }
     return;

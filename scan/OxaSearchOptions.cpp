@@ -59,7 +59,8 @@ TOxaSearchOptions::TOxaSearchOptions()
       FMasks->Add(std::string(mask));
       addedMasks.Add(std::string(mask));
     }
-    const TOptionSource written[] = {{TMusicOption::Masks, FMasks.get()}, {TMusicOption::AddedMasks, &addedMasks}};
+    const TOptionSource written[] = {{TMusicOption::Masks, FMasks.get()},
+                                     {TMusicOption::AddedMasks, &addedMasks}};
     WriteOptions(written);
   }
 }

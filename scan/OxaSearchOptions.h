@@ -9,7 +9,8 @@
 #include "scan/OxaSearchUtils.h"
 
 // The extensions written to "Masks" when it is empty, in this order.
-inline constexpr std::string_view DefaultMasks[] = {".mp3", ".wav", ".wma", ".flac", ".ogg", ".oga", ".opus", ".m4a"};
+inline constexpr std::string_view DefaultMasks[] = {".mp3", ".wav", ".wma",  ".flac",
+                                                    ".ogg", ".oga", ".opus", ".m4a"};
 // The defaults of the first versions, which knew only these three.
 inline constexpr std::string_view FirstDefaultMasks[] = {".mp3", ".wav", ".wma"};
 

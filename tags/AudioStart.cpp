@@ -39,7 +39,8 @@ std::uint32_t BigEndian(const std::uint8_t* bytes, int count) noexcept
 std::int64_t Id3v2SizeAt(TStream& stream, std::int64_t position)
 {
   std::array<std::uint8_t, Id3v2HeaderSize> header{};
-  if (!ReadAt(stream, position, header.data(), Id3v2HeaderSize) || std::memcmp(header.data(), "ID3", 3) != 0) {
+  if (!ReadAt(stream, position, header.data(), Id3v2HeaderSize) ||
+      std::memcmp(header.data(), "ID3", 3) != 0) {
     return 0;
   }
   std::int64_t body = 0;
@@ -87,7 +88,8 @@ std::int64_t OggAudioStart(TStream& stream)
   std::int64_t position = 0;
   for (int page = 0; page < MaxOggHeaderPages; ++page) {
     std::array<std::uint8_t, OggPageHeaderSize> header{};
-    if (!ReadAt(stream, position, header.data(), OggPageHeaderSize) || std::memcmp(header.data(), "OggS", 4) != 0) {
+    if (!ReadAt(stream, position, header.data(), OggPageHeaderSize) ||
+        std::memcmp(header.data(), "OggS", 4) != 0) {
       return 0;
     }
     std::uint64_t granule = 0;
@@ -126,7 +128,8 @@ std::int64_t Mp4AudioStart(TStream& stream)
     std::int64_t headerSize = Mp4AtomHeaderSize;
     std::uint64_t atomSize = BigEndian(header.data(), 4);
     if (atomSize == 1) {
-      if (!ReadAt(stream, position + Mp4AtomHeaderSize, header.data() + Mp4AtomHeaderSize, Mp4LargeSizeField)) {
+      if (!ReadAt(stream, position + Mp4AtomHeaderSize, header.data() + Mp4AtomHeaderSize,
+                  Mp4LargeSizeField)) {
         return 0;
       }
       atomSize = (std::uint64_t{BigEndian(header.data() + 8, 4)} << 32) | BigEndian(header.data() + 12, 4);
@@ -134,7 +137,8 @@ std::int64_t Mp4AudioStart(TStream& stream)
     } else if (atomSize == 0) {
       atomSize = static_cast<std::uint64_t>(size - position);  // the atom runs to the end
     }
-    if (atomSize < static_cast<std::uint64_t>(headerSize) || atomSize > static_cast<std::uint64_t>(size - position)) {
+    if (atomSize < static_cast<std::uint64_t>(headerSize) ||
+        atomSize > static_cast<std::uint64_t>(size - position)) {
       return 0;
     }
     if (std::memcmp(header.data() + 4, "mdat", 4) == 0) {

@@ -595,10 +595,10 @@ bool TOxaMusicTag::SaveWma()
 
 bool TOxaMusicTag::SaveTagLib()
 {
-  static_assert(unsigned{ifTitle} == tfTitle && unsigned{ifArtist} == tfArtist && unsigned{ifAlbum} == tfAlbum &&
-                unsigned{ifComment} == tfComment && unsigned{ifGenre} == tfGenre && unsigned{ifYear} == tfYear &&
-                unsigned{ifTrack} == tfTrack);
-  const TTagLibFields values{FSetB.Title, FSetB.Artist, FSetB.Album, FSetB.Comment,
+  static_assert(unsigned{ifTitle} == tfTitle && unsigned{ifArtist} == tfArtist &&
+                unsigned{ifAlbum} == tfAlbum && unsigned{ifComment} == tfComment &&
+                unsigned{ifGenre} == tfGenre && unsigned{ifYear} == tfYear && unsigned{ifTrack} == tfTrack);
+  const TTagLibFields values{FSetB.Title, FSetB.Artist,         FSetB.Album, FSetB.Comment,
                              FSetB.Genre, IntToStr(FSetB.Year), FSetB.Track};
   return TTagLibTagger::Write(FFileName, FTagLibFormat, FEdited, values);
 }

@@ -60,8 +60,8 @@ class TOxaMusicTag {
   // runtime cannot read. While the runtime is missing a WMA file loads with "Unknown" texts, no
   // playing time and its fingerprint. Files of other kinds always load; their fingerprint stays
   // zero when they cannot be opened. A FLAC, Ogg or M4A file that TagLib cannot read as its
-  // format (truncated, garbage, empty) does not load. A file that loads has a fingerprint that is not zero: the
-  // window one, or where the audio has no varied window the fallback of
+  // format (truncated, garbage, empty) does not load. A file that loads has a fingerprint that is not zero:
+  // the window one, or where the audio has no varied window the fallback of
   // TOxaMusicCheckSum::ComputeFallback.
   bool Load(const std::string& fileName);
   // Fills the tag fields, numbers and fingerprint of item from its FileName: "Unknown" texts

@@ -56,7 +56,8 @@ class TReadOnlyStream final : public TagLib::IOStream {
       return {};
     }
     const std::int64_t count =
-        std::min({static_cast<std::int64_t>(std::min(length, static_cast<unsigned long>(MaxReadBlock))), FSize - FPosition});
+        std::min({static_cast<std::int64_t>(std::min(length, static_cast<unsigned long>(MaxReadBlock))),
+                  FSize - FPosition});
     TagLib::ByteVector block(static_cast<unsigned int>(count), '\0');
     std::int64_t read = 0;
     try {
@@ -162,8 +163,8 @@ std::int32_t WholeSeconds(const TagLib::AudioProperties& properties)
 
 bool AnyValue(const TTagLibFields& fields)
 {
-  return !fields.Title.empty() || !fields.Artist.empty() || !fields.Album.empty() || !fields.Comment.empty() ||
-         !fields.Genre.empty() || !fields.Year.empty() || fields.Track != 0;
+  return !fields.Title.empty() || !fields.Artist.empty() || !fields.Album.empty() ||
+         !fields.Comment.empty() || !fields.Genre.empty() || !fields.Year.empty() || fields.Track != 0;
 }
 
 // ---- Vorbis comments ----
@@ -286,8 +287,8 @@ TTagLibFields Mp4Fields(const TagLib::MP4::Tag& tag)
 void ApplyMp4(TagLib::MP4::Tag& tag, unsigned fields, const TTagLibFields& values)
 {
   const std::pair<TTagLibField, std::pair<const char*, const std::string*>> texts[] = {
-      {tfTitle, {Mp4Title, &values.Title}},       {tfArtist, {Mp4Artist, &values.Artist}},
-      {tfAlbum, {Mp4Album, &values.Album}},       {tfComment, {Mp4Comment, &values.Comment}},
+      {tfTitle, {Mp4Title, &values.Title}}, {tfArtist, {Mp4Artist, &values.Artist}},
+      {tfAlbum, {Mp4Album, &values.Album}}, {tfComment, {Mp4Comment, &values.Comment}},
       {tfGenre, {Mp4Genre, &values.Genre}},
   };
   for (const auto& [field, entry] : texts) {

@@ -60,8 +60,8 @@ class TTagLibTagger {
 
   // Reads the tag and the stream properties from stream (borrowed for the call). False when the
   // bytes are not a readable file of the format, have no audio after their metadata (a file cut
-  // in its headers), or a read of the stream failed; the values are then empty. A FLAC file's fields come from its Vorbis comments, each one they lack from an
-  // ID3v2 tag where the file has one.
+  // in its headers), or a read of the stream failed; the values are then empty. A FLAC file's fields come
+  // from its Vorbis comments, each one they lack from an ID3v2 tag where the file has one.
   bool Read(TStream& stream, TTagLibFormat format);
 
   // True after Read when the file holds any of the fields.
@@ -81,8 +81,8 @@ class TTagLibTagger {
   // new file replaced the old one; false, with the file as it was, when it cannot be read as
   // the format, is larger than MaxRewriteSize, or the new file cannot be written. `create` makes
   // the new file's stream (tests hand in failing ones).
-  static bool Write(const std::string& fileName, TTagLibFormat format, unsigned fields, const TTagLibFields& values,
-                    const TCreateFileStream& create = {});
+  static bool Write(const std::string& fileName, TTagLibFormat format, unsigned fields,
+                    const TTagLibFields& values, const TCreateFileStream& create = {});
 
  private:
   void Reset();

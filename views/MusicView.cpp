@@ -82,7 +82,8 @@ void TMusicView::DisplayFile(const TMusicFileItem& track, std::int32_t view, std
   // Lossless streams report a variable rate; their sample size and rate say what they are.
   TTagLibStreamFormat format;
   if (track.Bitrate == -1 && TOxaMusicTag::ReadStreamFormat(track.FileName, format) && format.Lossless) {
-    FInfo->Body()->SetQualityText(OxaLosslessQualityText(format.Codec, format.BitsPerSample, format.SampleRate));
+    FInfo->Body()->SetQualityText(
+        OxaLosslessQualityText(format.Codec, format.BitsPerSample, format.SampleRate));
   }
   FInfo->Body()->SetEditMode(fileId >= 0 && !track.FileName.empty() && FPlayer->CanWriteTag(track.FileName));
   FSlider.SetLength(track.Duration);

@@ -38,7 +38,8 @@ std::string OxaQualityText(std::int32_t bitrate)
   return Format("%d kbps", bitrate);
 }
 
-std::string OxaLosslessQualityText(std::string_view codec, std::int32_t bitsPerSample, std::int32_t sampleRate)
+std::string OxaLosslessQualityText(std::string_view codec, std::int32_t bitsPerSample,
+                                   std::int32_t sampleRate)
 {
   std::string text(codec);
   if (sampleRate <= 0) {

@@ -63,7 +63,8 @@ class TBenchMachine {
     registry.WriteString("AppData", "C:\\AppData");
     ResetSettingsFileName();
     FMusic = drive / "Music";
-    for (const testmedia::TLibraryFile& entry : testmedia::WriteLibrary(FMusic, FileCount - WaveCount, 1, testmedia::TLibraryMix::Today)) {
+    for (const testmedia::TLibraryFile& entry :
+         testmedia::WriteLibrary(FMusic, FileCount - WaveCount, 1, testmedia::TLibraryMix::Today)) {
       FFiles.push_back(entry.File.string());
     }
     for (int i = 0; i < WaveCount; ++i) {

@@ -207,8 +207,8 @@ TEST(SearchOptions, FirstRunSelectsEveryFixedDiskAndWritesTheDefaultMasks)
 
   TStringList stored;
   ReadOption(TMusicOption::Masks, stored);
-  EXPECT_EQ(Lines(stored), (std::vector<std::string>{".flac", ".m4a", ".mp3", ".oga", ".ogg", ".opus", ".wav",
-                                                     ".wma"}));
+  EXPECT_EQ(Lines(stored),
+            (std::vector<std::string>{".flac", ".m4a", ".mp3", ".oga", ".ogg", ".opus", ".wav", ".wma"}));
   // A user who takes a new format out again keeps it out.
   stored.Delete(stored.IndexOf(".flac"));
   WriteOption(TMusicOption::Masks, stored);
@@ -222,12 +222,9 @@ TEST(SearchOptions, TheFirstDefaultMasksGetTodaysFormatsOnce)
     bool Added;
   };
   const TCase cases[] = {
-      {{".mp3", ".wav", ".wma"}, true},
-      {{".WMA", ".Mp3", ".WAV"}, true},
-      {{".mp3", ".wma"}, false},
-      {{".mp3", ".wav", ".wma", ".aiff"}, false},
-      {{".mp3", ".wav", ".mp3"}, false},
-      {{".flac"}, false},
+      {{".mp3", ".wav", ".wma"}, true},  {{".WMA", ".Mp3", ".WAV"}, true},
+      {{".mp3", ".wma"}, false},         {{".mp3", ".wav", ".wma", ".aiff"}, false},
+      {{".mp3", ".wav", ".mp3"}, false}, {{".flac"}, false},
   };
   for (const TCase& c : cases) {
     const TSettingsMachine machine;

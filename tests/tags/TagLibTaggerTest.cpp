@@ -41,8 +41,8 @@ const char* NameOf(TModernFormat format)
   return testmedia::ExtensionOf(format) + 1;
 }
 
-const TMetadata FullTags = {{"title", "a_song"},   {"artist", "  The  Band"}, {"album", "Album"},
-                            {"comment", "Note"},   {"genre", "Rock"},         {"date", "1998-05-17"},
+const TMetadata FullTags = {{"title", "a_song"}, {"artist", "  The  Band"}, {"album", "Album"},
+                            {"comment", "Note"}, {"genre", "Rock"},         {"date", "1998-05-17"},
                             {"track", "3/12"}};
 
 // The Vorbis comment fields of a FLAC, Ogg Vorbis or Opus file, read by TagLib; the items of
@@ -82,8 +82,9 @@ std::map<std::string, std::string> TagLibFields(const fs::path& file, TModernFor
       EXPECT_TRUE(f.isValid());
       for (const auto& [key, item] : f.tag()->itemMap()) {
         const TagLib::MP4::Item::IntPair pair = item.toIntPair();
-        fields[key.to8Bit(true)] = key == "trkn" ? std::to_string(pair.first) + "/" + std::to_string(pair.second)
-                                                 : item.toStringList().toString("|").to8Bit(true);
+        fields[key.to8Bit(true)] = key == "trkn"
+                                       ? std::to_string(pair.first) + "/" + std::to_string(pair.second)
+                                       : item.toStringList().toString("|").to8Bit(true);
       }
       break;
     }
@@ -161,7 +162,8 @@ TEST_F(TagLibTaggerTest, EachFormatIsReadWithItsFieldsCleaned)
     EXPECT_EQ(item.Year, 1998);
     EXPECT_EQ(item.Track, 3);
     EXPECT_EQ(item.Duration, 1);
-    EXPECT_FALSE(std::all_of(item.Checksum.begin(), item.Checksum.end(), [](std::uint8_t b) { return b == 0; }));
+    EXPECT_FALSE(
+        std::all_of(item.Checksum.begin(), item.Checksum.end(), [](std::uint8_t b) { return b == 0; }));
     EXPECT_FALSE(TOxaMusicCheckSum::IsFallback(item.Checksum));
   }
 }
@@ -294,15 +296,22 @@ TEST_F(TagLibTaggerTest, AnEditReachesTheFileAndTouchesNothingElse)
     auto after = TagLibFields(file, format);
     const bool mp4 = format == TModernFormat::M4a;
     EXPECT_EQ(after[mp4 ? "\xC2\xA9nam" : "TITLE"], "New title");
-    EXPECT_EQ(after[mp4 ? "\xC2\xA9" "ART" : "ARTIST"], "\xCE\x9A\xCF\x8C\xCF\x83\xCE\xBC\xCE\xBF\xCF\x82");
-    EXPECT_EQ(after[mp4 ? "\xC2\xA9" "day" : "DATE"], "2001-05-17");
+    EXPECT_EQ(after[mp4 ? "\xC2\xA9"
+                          "ART"
+                        : "ARTIST"],
+              "\xCE\x9A\xCF\x8C\xCF\x83\xCE\xBC\xCE\xBF\xCF\x82");
+    EXPECT_EQ(after[mp4 ? "\xC2\xA9"
+                          "day"
+                        : "DATE"],
+              "2001-05-17");
     EXPECT_EQ(after[mp4 ? "trkn" : "TRACKNUMBER"], "5/12");
     EXPECT_EQ(after[mp4 ? "\xC2\xA9gen" : "GENRE"], "Jazz");
     // Every other field is as it was, the cleaned texts included.
     for (const auto& [key, value] : before) {
-      if (after.count(key) != 0 && key != "TITLE" && key != "ARTIST" && key != "DATE" && key != "TRACKNUMBER" &&
-          key != "GENRE" && key.find("nam") == std::string::npos && key.find("ART") == std::string::npos &&
-          key.find("day") == std::string::npos && key != "trkn" && key.find("gen") == std::string::npos) {
+      if (after.count(key) != 0 && key != "TITLE" && key != "ARTIST" && key != "DATE" &&
+          key != "TRACKNUMBER" && key != "GENRE" && key.find("nam") == std::string::npos &&
+          key.find("ART") == std::string::npos && key.find("day") == std::string::npos && key != "trkn" &&
+          key.find("gen") == std::string::npos) {
         EXPECT_EQ(after[key], value) << key;
       }
     }
@@ -378,11 +387,11 @@ TEST_F(TagLibTaggerTest, AFullDiskLeavesTheFileAsItWas)
     for (const std::int64_t budget : {std::int64_t{0}, std::int64_t{1}, std::int64_t(before.size() / 2)}) {
       TTagLibFields values;
       values.Title = "Never";
-      EXPECT_FALSE(TTagLibTagger::Write(file.string(), TagLibFormatOf(file.extension().string()), tfTitle, values,
-                                        [budget](const std::string& name) {
-                                          return std::make_unique<TFailingStream>(
-                                              std::make_unique<TFileStream>(name, fmCreate), budget);
-                                        }))
+      EXPECT_FALSE(TTagLibTagger::Write(
+          file.string(), TagLibFormatOf(file.extension().string()), tfTitle, values,
+          [budget](const std::string& name) {
+            return std::make_unique<TFailingStream>(std::make_unique<TFileStream>(name, fmCreate), budget);
+          }))
           << NameOf(format) << " " << budget;
       EXPECT_EQ(ReadBytes(file), before) << NameOf(format) << " " << budget;
       EXPECT_FALSE(fs::exists(TReplacementFile::TemporaryName(file.string())));
@@ -405,7 +414,8 @@ TEST_F(TagLibTaggerTest, HostileFilesAreUnreadableAndNeverWritten)
         {"cut at 20", TBytes(valid.begin(), valid.begin() + 20)},
         {"cut at 100", TBytes(valid.begin(), valid.begin() + 100)},
         {"garbage", garbage},
-        {"other kind", Audio().at(format == TModernFormat::Flac ? TModernFormat::M4a : TModernFormat::Flac)->Mux({})},
+        {"other kind",
+         Audio().at(format == TModernFormat::Flac ? TModernFormat::M4a : TModernFormat::Flac)->Mux({})},
     };
     for (const auto& [what, bytes] : hostile) {
       SCOPED_TRACE(std::string(NameOf(format)) + ": " + what);
@@ -421,7 +431,8 @@ TEST_F(TagLibTaggerTest, HostileFilesAreUnreadableAndNeverWritten)
     }
     // Cut in its audio: the tags may still be read, and nothing breaks.
     const fs::path cut = Folder.Path() / (std::string("cut") + testmedia::ExtensionOf(format));
-    testmedia::WriteBytes(cut, TBytes(valid.begin(), valid.begin() + static_cast<std::ptrdiff_t>(valid.size() / 2)));
+    testmedia::WriteBytes(
+        cut, TBytes(valid.begin(), valid.begin() + static_cast<std::ptrdiff_t>(valid.size() / 2)));
     TOxaMusicTag tag;
     TMusicFileItem item;
     item.FileName = cut.string();
@@ -512,7 +523,8 @@ TEST_F(TagLibTaggerTest, TheStreamFormatTellsLosslessFromLossy)
   }
   TTagLibStreamFormat format;
   EXPECT_FALSE(TOxaMusicTag::ReadStreamFormat((Folder.Path() / "missing.flac").string(), format));
-  EXPECT_FALSE(TOxaMusicTag::ReadStreamFormat(Folder.WriteFile("a.mp3", std::string(200, 'x')).string(), format));
+  EXPECT_FALSE(
+      TOxaMusicTag::ReadStreamFormat(Folder.WriteFile("a.mp3", std::string(200, 'x')).string(), format));
 }
 
 TEST(TagLibFormat, ExtensionsChooseTheReader)

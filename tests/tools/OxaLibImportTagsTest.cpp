@@ -55,7 +55,8 @@ int WrongRecords(int fileCount, testmedia::TLibraryMix mix)
   const std::string import = OxaLib({"db", "import", "C:\\Music"}, exitCode);
   EXPECT_EQ(exitCode, 0) << import;
   const std::string count = std::to_string(fileCount);
-  EXPECT_NE(import.find("found " + count + " music files, read " + count + " (0 unreadable)"), std::string::npos)
+  EXPECT_NE(import.find("found " + count + " music files, read " + count + " (0 unreadable)"),
+            std::string::npos)
       << import;
   const std::string files = OxaLib({"db", "files", "--json"}, exitCode);
   EXPECT_EQ(exitCode, 0);

@@ -674,8 +674,8 @@ const char* ExtensionOf(TModernFormat format) noexcept
 
 TModernAudio::TModernAudio(TModernFormat format, const TAudio& audio, int bitrateKbps)
     : FFormat(format),
-      FEncoded(std::make_unique<TEncoded>(
-          Encode(ModernAudio(format, audio), ModernEncoder(format, bitrateKbps))))
+      FEncoded(
+          std::make_unique<TEncoded>(Encode(ModernAudio(format, audio), ModernEncoder(format, bitrateKbps))))
 {
 }
 
@@ -747,7 +747,8 @@ constexpr int LibraryKindCount = 8;
 // One file of today's formats, slot telling which variant: FLAC slots 1, 3 and 5 carry "n/m"
 // tracks, 1 and 4 a full date, 5 no tags at all; M4A always has a "trkn" pair; Unicode names
 // from slot 3 on.
-TLibraryFile WriteModernEntry(const TModernAudio& audio, const std::filesystem::path& subfolder, int i, int slot)
+TLibraryFile WriteModernEntry(const TModernAudio& audio, const std::filesystem::path& subfolder, int i,
+                              int slot)
 {
   const std::string n = std::to_string(i);
   const bool unicode = slot >= 3;
@@ -793,8 +794,8 @@ namespace {
 constexpr int TodayCycle = 20;
 constexpr int TodayModernSlots = 10;
 constexpr TModernFormat TodaySlots[TodayModernSlots] = {
-    TModernFormat::Flac, TModernFormat::Flac, TModernFormat::Flac,      TModernFormat::Flac,
-    TModernFormat::Flac, TModernFormat::Flac, TModernFormat::M4a,       TModernFormat::M4a,
+    TModernFormat::Flac,      TModernFormat::Flac, TModernFormat::Flac, TModernFormat::Flac,
+    TModernFormat::Flac,      TModernFormat::Flac, TModernFormat::M4a,  TModernFormat::M4a,
     TModernFormat::OggVorbis, TModernFormat::Opus};
 
 }  // namespace
@@ -839,14 +840,15 @@ std::vector<TLibraryFile> WriteLibrary(const std::filesystem::path& folder, int 
     const std::string n = std::to_string(i);
     const int slot = i % TodayCycle;
     if (mix == TLibraryMix::Today && slot < TodayModernSlots) {
-      files.push_back(WriteModernEntry(*modern[static_cast<std::size_t>(TodaySlots[slot])], subfolder, i, slot));
+      files.push_back(
+          WriteModernEntry(*modern[static_cast<std::size_t>(TodaySlots[slot])], subfolder, i, slot));
       continue;
     }
     // The Today mix spreads the eight classic kinds evenly over the slots left to them.
-    const int kind = mix == TLibraryMix::Today
-                         ? (i / TodayCycle * (TodayCycle - TodayModernSlots) + slot - TodayModernSlots) %
-                               LibraryKindCount
-                         : i % LibraryKindCount;
+    const int kind =
+        mix == TLibraryMix::Today
+            ? (i / TodayCycle * (TodayCycle - TodayModernSlots) + slot - TodayModernSlots) % LibraryKindCount
+            : i % LibraryKindCount;
     const bool unicode = kind == 3 || kind == 4 || kind == 5 || kind == 6;
     const auto name = [&](int salt) {
       return unicode ? std::string(UnicodeNames[(i + salt) % std::size(UnicodeNames)])

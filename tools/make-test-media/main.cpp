@@ -56,11 +56,12 @@ void WriteSamples(const std::filesystem::path& folder, std::uint32_t seed, int m
 
   WriteWav(folder / "tone.wav", TWavRecipe{audio});
 
-  const TMetadata tags = {{"title", "Song"},  {"artist", "Artist"}, {"album", "Album"}, {"comment", "Comment"},
-                          {"genre", "Rock"},  {"date", "1998"},     {"track", "3/12"}};
+  const TMetadata tags = {{"title", "Song"}, {"artist", "Artist"}, {"album", "Album"}, {"comment", "Comment"},
+                          {"genre", "Rock"}, {"date", "1998"},     {"track", "3/12"}};
   for (const TModernFormat format :
        {TModernFormat::Flac, TModernFormat::OggVorbis, TModernFormat::Opus, TModernFormat::M4a}) {
-    WriteModern(folder / (std::string("tagged") + ExtensionOf(format)), TModernRecipe{audio, format, 128, tags});
+    WriteModern(folder / (std::string("tagged") + ExtensionOf(format)),
+                TModernRecipe{audio, format, 128, tags});
   }
 }
 
