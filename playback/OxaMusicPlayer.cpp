@@ -10,6 +10,7 @@
 #include "rtl/FilePaths.h"
 #include "rtl/Format.h"
 #include "scan/OxaMusicPlayerTypes.h"
+#include "tags/TagLibTagger.h"
 #include "tags/WMATagger.h"
 
 namespace {
@@ -239,7 +240,7 @@ bool TOxaMusicPlayer::CanWriteTag(const std::string& fileName) const
 {
   const std::string extension = AnsiLowerCase(ExtractFileExt(fileName));
   const bool wma = extension == ".wma" || extension == ".asf";
-  if (extension != ".mp3" && !wma) {
+  if (extension != ".mp3" && !wma && TagLibFormatOf(extension) == TTagLibFormat::None) {
     return false;
   }
   if (wma && !FWmaTagSupport) {

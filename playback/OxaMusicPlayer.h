@@ -91,8 +91,9 @@ class TOxaMusicPlayer : public TObject {
   bool PlayingState = false;
 
   // ---- tags ----
-  // Whether a tag can be written into the file: ".mp3", or ".wma" and ".asf" with WMA tag
-  // support, that exists. Asks only: the file and its attributes are left as they are.
+  // Whether a tag can be written into the file: ".mp3", ".flac", ".ogg", ".oga", ".opus" and
+  // ".m4a", or ".wma" and ".asf" with WMA tag support, that exists. Asks only: the file and its
+  // attributes are left as they are.
   bool CanWriteTag(const std::string& fileName) const;
   // Keeps the tag values for their file (a later edit of the same file replaces them) and
   // tries to write at once.

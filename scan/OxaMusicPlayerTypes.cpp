@@ -118,9 +118,9 @@ std::int32_t ScreenHeight()
 
 std::string_view MusicOptionName(TMusicOption key) noexcept
 {
-  static constexpr std::array<std::string_view, 10> names{
-      "Roots",   "Cuts",        "Masks",       "WhiteDrives", "GreyDrives",
-      "Version", "UnhideFiles", "DeleteFiles", "Random",      "LastPlayed"};
+  static constexpr std::array<std::string_view, 11> names{
+      "Roots",       "Cuts",        "Masks",  "WhiteDrives", "GreyDrives", "Version",
+      "UnhideFiles", "DeleteFiles", "Random", "LastPlayed",  "AddedMasks"};
   return names[static_cast<std::size_t>(key)];
 }
 

@@ -24,6 +24,7 @@ enum class TMusicOption {
   DeleteFiles = 7,  // folders whose tracks are removed from the library
   Random = 8,       // "1" when shuffle is on
   LastPlayed = 9,   // the last-played item, five lines
+  AddedMasks = 10,  // the music extensions the program added to "Masks" on its own
 };
 
 constexpr std::string_view SettingsFileTitle = "SearchInfomation.oxa";

@@ -2,6 +2,31 @@
 
 #include "scan/OxaMusicPlayerTypes.h"
 
+#include <span>
+
+#include "rtl/AnsiText.h"
+
+namespace {
+
+bool HoldsExactlyFirstDefaults(const TStringList& masks)
+{
+  if (masks.Count() != static_cast<int>(std::size(FirstDefaultMasks))) {
+    return false;
+  }
+  for (const std::string_view mask : FirstDefaultMasks) {
+    bool found = false;
+    for (int i = 0; i < masks.Count() && !found; ++i) {
+      found = AnsiSameText(masks[i], std::string(mask));
+    }
+    if (!found) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
 TOxaSearchOptions::TOxaSearchOptions()
     : FDriveInformation(std::make_unique<TOxaDriveInformation>()),
       FWhiteDrives(std::make_unique<TMusicStringList>()),
@@ -9,8 +34,10 @@ TOxaSearchOptions::TOxaSearchOptions()
       FGreyDrives(std::make_unique<TMusicStringList>())
 {
   // One look at the settings file for both lists: each look takes and drops its lock file.
+  TStringList addedMasks;
   const TOptionTarget stored[] = {{TMusicOption::GreyDrives, FGreyDrives.get()},
-                                  {TMusicOption::Masks, FMasks.get()}};
+                                  {TMusicOption::Masks, FMasks.get()},
+                                  {TMusicOption::AddedMasks, &addedMasks}};
   ReadOptions(stored);
   if (FGreyDrives->Count() == 0) {
     for (int i = 0; i < FDriveInformation->Count(); ++i) {
@@ -20,11 +47,21 @@ TOxaSearchOptions::TOxaSearchOptions()
       }
     }
   }
-  if (FMasks->Count() == 0) {
-    for (const std::string_view mask : DefaultMasks) {
-      FMasks->Add(std::string(mask));
+  const bool fresh = FMasks->Count() == 0;
+  if (fresh || (addedMasks.Count() == 0 && HoldsExactlyFirstDefaults(*FMasks))) {
+    if (fresh) {
+      addedMasks.Clear();
+      for (const std::string_view mask : FirstDefaultMasks) {
+        FMasks->Add(std::string(mask));
+      }
     }
-    WriteOption(TMusicOption::Masks, *FMasks);
+    for (const std::string_view mask : std::span(DefaultMasks).subspan(std::size(FirstDefaultMasks))) {
+      FMasks->Add(std::string(mask));
+      addedMasks.Add(std::string(mask));
+    }
+    const TOptionSource written[] = {{TMusicOption::Masks, FMasks.get()},
+                                     {TMusicOption::AddedMasks, &addedMasks}};
+    WriteOptions(written);
   }
 }
 

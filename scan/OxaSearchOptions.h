@@ -9,14 +9,20 @@
 #include "scan/OxaSearchUtils.h"
 
 // The extensions written to "Masks" when it is empty, in this order.
-inline constexpr std::string_view DefaultMasks[] = {".mp3", ".wav", ".wma"};
+inline constexpr std::string_view DefaultMasks[] = {".mp3", ".wav", ".wma",  ".flac",
+                                                    ".ogg", ".oga", ".opus", ".m4a"};
+// The defaults of the first versions, which knew only these three.
+inline constexpr std::string_view FirstDefaultMasks[] = {".mp3", ".wav", ".wma"};
 
 class TOxaSearchOptions : public TObject {
  public:
   // Takes the drive snapshot and loads "GreyDrives". While no drive has ever been scanned in
   // full ("GreyDrives" empty), every fixed disk is selected in WhiteDrives, in drive order;
   // WhiteDrives is not loaded from the settings. Loads "Masks", and when it is empty fills it
-  // with DefaultMasks and writes that back at once.
+  // with DefaultMasks and writes that back at once. A stored list that is exactly the first
+  // defaults (in any order and case) gets the later defaults appended and written back, once:
+  // "AddedMasks" records what was added, and while it holds anything the stored list is kept
+  // as the user left it.
   TOxaSearchOptions();
 
   TOxaDriveInformation& DriveInformation() noexcept { return *FDriveInformation; }

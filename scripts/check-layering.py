@@ -42,6 +42,7 @@ HOST_HEADERS = [
      {"platform"}),
     (re.compile(r"^lib(avcodec|avformat|avutil|swresample)/"), {"platform"}),
     (re.compile(r"^sqlite3\.h$"), {"tableengine"}),
+    (re.compile(r"^taglib/"), {"tags"}),
     (re.compile(r"^unicode/"), {"platform", "rtl"}),
 ]
 

@@ -29,6 +29,7 @@ TOxaMusicTag::TOxaMusicTag()
       FId3v1Tagger(std::make_unique<TID3Version1Tagger>()),
       FMpegHeader(std::make_unique<TMPegHeader>()),
       FCheckSum(std::make_unique<TOxaMusicCheckSum>()),
+      FTagLibTagger(std::make_unique<TTagLibTagger>()),
       FWmaAvailable(FWmaTagger->Available())
 {
 }
@@ -41,6 +42,7 @@ void TOxaMusicTag::Clear()
   FId3v2Tagger = std::make_unique<TID3Version2Tagger2>();
   FFileName.clear();
   FKind = TMusicKind::Other;
+  FTagLibFormat = TTagLibFormat::None;
   FHasId3v1 = false;
   FHasId3v2 = false;
   FHasWmaTag = false;
@@ -113,6 +115,20 @@ bool TOxaMusicTag::Load(const std::string& fileName, TLoadPurpose purpose)
     if (extension == ".wma" || extension == ".asf") {
       FKind = TMusicKind::Wma;
       return LoadWma();
+    }
+    FTagLibFormat = TagLibFormatOf(extension);
+    switch (FTagLibFormat) {
+      case TTagLibFormat::Flac:
+        FKind = TMusicKind::Flac;
+        return LoadTagLib(FTagLibFormat);
+      case TTagLibFormat::Ogg:
+        FKind = TMusicKind::Ogg;
+        return LoadTagLib(FTagLibFormat);
+      case TTagLibFormat::Mp4:
+        FKind = TMusicKind::Mp4;
+        return LoadTagLib(FTagLibFormat);
+      case TTagLibFormat::None:
+        break;
     }
     FKind = TMusicKind::Other;
     LoadOther(extension == ".wav");
@@ -249,6 +265,52 @@ bool TOxaMusicTag::LoadWma()
   return true;
 }
 
+bool TOxaMusicTag::LoadTagLib(TTagLibFormat format)
+{
+  TFileStream stream(FFileName, fmOpenRead | fmShareDenyNone);
+  if (!FTagLibTagger->Read(stream, format)) {
+    return false;
+  }
+  const TTagLibFields& fields = FTagLibTagger->Fields();
+  FBitrate = FTagLibTagger->Bitrate();
+  FDuration = FTagLibTagger->Duration();
+  FSetB.Track = fields.Track;
+  FSetB.Genre = CleanText(fields.Genre);
+  FSetB.Comment = CleanText(fields.Comment);
+  FSetB.Album = CleanText(fields.Album);
+  FSetB.Title = CleanText(fields.Title);
+  FSetB.Artist = CleanText(fields.Artist);
+  FSetB.Year = CleanYear(fields.Year);
+  FRawB = TRawValues{fields.Year,  fields.Track,  fields.Genre, fields.Comment,
+                     fields.Title, fields.Artist, fields.Album};
+  // The tags of these formats sit at the start (or, in MP4, anywhere): the whole file is
+  // searched, as a WAV file is, and the fallback digests the audio alone.
+  FCheckSum->Compute(stream, false, FChecksum);
+  if (NoWindowFound()) {
+    FCheckSum->ComputeFallback(stream, false, FTagLibTagger->AudioStart(), FChecksum);
+  }
+  return true;
+}
+
+bool TOxaMusicTag::ReadStreamFormat(const std::string& fileName, TTagLibStreamFormat& format)
+{
+  const TTagLibFormat kind = TagLibFormatOf(AnsiLowerCase(ExtractFileExt(fileName)));
+  if (kind == TTagLibFormat::None) {
+    return false;
+  }
+  try {
+    TFileStream stream(fileName, fmOpenRead | fmShareDenyNone);
+    TTagLibTagger tagger;
+    if (!tagger.Read(stream, kind)) {
+      return false;
+    }
+    format = tagger.StreamFormat();
+    return true;
+  } catch (const Exception&) {
+    return false;
+  }
+}
+
 void TOxaMusicTag::LoadOther(bool wave)
 {
   FBitrate = 0;
@@ -334,7 +396,7 @@ bool TOxaMusicTag::ReadItem(TMusicFileItem& item)
   }
   if (!FHasWmaTag && FHasId3v2) {
     CopyTo(Id3Shown(), item);
-  } else if (FHasWmaTag || FHasId3v1) {
+  } else if (FHasWmaTag || FHasId3v1 || FTagLibFormat != TTagLibFormat::None) {
     CopyTo(FSetB, item);
   }
   item.Bitrate = FBitrate;
@@ -411,9 +473,11 @@ bool TOxaMusicTag::WriteItem(const TMusicFileItem& item)
   values.Track = (FEdited & ifTrack) != 0 ? item.Track : raw.Track;
   if (FKind == TMusicKind::Mp3) {
     FSetA = values;
-  } else {
+  } else if (FKind == TMusicKind::Wma) {
     FSetB = values;
     FHasWmaTag = true;
+  } else {
+    FSetB = values;
   }
   return Save();
 }
@@ -427,6 +491,10 @@ bool TOxaMusicTag::Save()
       return SaveMp3();
     case TMusicKind::Wma:
       return SaveWma();
+    case TMusicKind::Flac:
+    case TMusicKind::Ogg:
+    case TMusicKind::Mp4:
+      return SaveTagLib();
     case TMusicKind::Other:
       break;
   }
@@ -523,4 +591,14 @@ bool TOxaMusicTag::SaveWma()
   const bool saved = wma.Save();
   wma.Close();
   return saved;
+}
+
+bool TOxaMusicTag::SaveTagLib()
+{
+  static_assert(unsigned{ifTitle} == tfTitle && unsigned{ifArtist} == tfArtist &&
+                unsigned{ifAlbum} == tfAlbum && unsigned{ifComment} == tfComment &&
+                unsigned{ifGenre} == tfGenre && unsigned{ifYear} == tfYear && unsigned{ifTrack} == tfTrack);
+  const TTagLibFields values{FSetB.Title, FSetB.Artist,         FSetB.Album, FSetB.Comment,
+                             FSetB.Genre, IntToStr(FSetB.Year), FSetB.Track};
+  return TTagLibTagger::Write(FFileName, FTagLibFormat, FEdited, values);
 }

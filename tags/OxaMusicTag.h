@@ -1,7 +1,8 @@
 #pragma once
 // The tag facade: the one place where the program learns what a music file holds. TOxaMusicTag
 // picks the readers by the file's extension (".mp3": ID3v2, ID3v1, MPEG header and fingerprint;
-// ".wma"/".asf": the WMA tagger and fingerprint; anything else: the fingerprint alone), cleans
+// ".wma"/".asf": the WMA tagger and fingerprint; ".flac", ".ogg", ".oga", ".opus" and ".m4a":
+// the TagLib tagger and fingerprint; anything else: the fingerprint alone), cleans
 // the texts, fills what is missing with "Unknown", and writes edited values back through the
 // same readers. TMusicFileItem is the record that carries one file's description between the
 // scan, the library and the player.
@@ -16,6 +17,7 @@
 #include "tags/ID3Version2Tagger2.h"
 #include "tags/MPegHeader.h"
 #include "tags/MusicCheckSum.h"
+#include "tags/TagLibTagger.h"
 #include "tags/WMATagger.h"
 
 inline constexpr std::string_view UnknownText = "Unknown";
@@ -40,7 +42,8 @@ struct TMusicFileItem {
   TMusicCheckSum Checksum{};
 };
 
-enum class TMusicKind : std::uint8_t { Other = 0, Mp3 = 1, Wma = 2 };
+// Flac, Ogg and Mp4 are read and written by the TagLib tagger.
+enum class TMusicKind : std::uint8_t { Other = 0, Mp3 = 1, Wma = 2, Flac = 3, Ogg = 4, Mp4 = 5 };
 
 class TOxaMusicTag {
  public:
@@ -56,19 +59,21 @@ class TOxaMusicTag {
   // tags cannot be read or that cannot be opened, a WMA file that cannot be opened or that the
   // runtime cannot read. While the runtime is missing a WMA file loads with "Unknown" texts, no
   // playing time and its fingerprint. Files of other kinds always load; their fingerprint stays
-  // zero when they cannot be opened. A file that loads has a fingerprint that is not zero: the
-  // window one, or where the audio has no varied window the fallback of
+  // zero when they cannot be opened. A FLAC, Ogg or M4A file that TagLib cannot read as its
+  // format (truncated, garbage, empty) does not load. A file that loads has a fingerprint that is not zero:
+  // the window one, or where the audio has no varied window the fallback of
   // TOxaMusicCheckSum::ComputeFallback.
   bool Load(const std::string& fileName);
   // Fills the tag fields, numbers and fingerprint of item from its FileName: "Unknown" texts
   // and zeros first, then the ID3v2 values for an MP3 file with an ID3v2 tag (each field it
   // lacks, empty, "Unknown" or 0, taken from the ID3v1 tag where that has it), else those of the
-  // ID3v1 or WMA tag. False, with the defaults in place, when the file cannot be read.
+  // ID3v1, WMA or TagLib tag. False, with the defaults in place, when the file cannot be read.
   bool ReadItem(TMusicFileItem& item);
   // Writes into the item's file the fields the user edited: those whose value differs both from
   // what ReadItem gives for the file and from the tag's raw text. "Unknown", empty texts and a
   // year or track of 0 are never written. A tag the file has gets only the edited fields; a tag
-  // that is created (both ID3 tags of an MP3 file are) gets every field that has a value. True
+  // that is created (both ID3 tags of an MP3 file are) gets every field that has a value; the
+  // TagLib kinds get the edited fields alone, in a new tag too. True
   // when there was nothing to write (the file is not touched). False for a read-only file, a
   // file of another kind, or a failed write; the file is then left as it was.
   bool WriteItem(const TMusicFileItem& item);
@@ -79,6 +84,9 @@ class TOxaMusicTag {
   // A decimal year; 1-28 mean 2001-2028 and 29-99 mean 1929-1999; anything else is kept, and a
   // text that is no number gives 0.
   static std::int32_t CleanYear(std::string_view text);
+  // The codec, sample size and rate of a FLAC, Ogg or M4A file's stream, for the quality line.
+  // False for other kinds and for files that cannot be read.
+  static bool ReadStreamFormat(const std::string& fileName, TTagLibStreamFormat& format);
 
   TMusicKind Kind() const noexcept { return FKind; }
   bool WmaAvailable() const noexcept { return FWmaAvailable; }
@@ -128,6 +136,7 @@ class TOxaMusicTag {
   bool Load(const std::string& fileName, TLoadPurpose purpose);
   bool LoadMp3(TLoadPurpose purpose);
   bool LoadWma();
+  bool LoadTagLib(TTagLibFormat format);
   // A file of another kind: the fingerprint, and for a WAV file its playing time and bit rate.
   void LoadOther(bool wave);
   // The fingerprint of a WMA file, its audio starting after the ASF header; false when the
@@ -138,6 +147,7 @@ class TOxaMusicTag {
   bool Save();
   bool SaveMp3();
   bool SaveWma();
+  bool SaveTagLib();
   static void CopyTo(const TValueSet& values, TMusicFileItem& item);
   // What an MP3 file with an ID3v2 tag shows: its values, each one it lacks taken from ID3v1.
   TValueSet Id3Shown() const;
@@ -151,6 +161,8 @@ class TOxaMusicTag {
   std::unique_ptr<TID3Version1Tagger> FId3v1Tagger;
   std::unique_ptr<TMPegHeader> FMpegHeader;
   std::unique_ptr<TOxaMusicCheckSum> FCheckSum;
+  std::unique_ptr<TTagLibTagger> FTagLibTagger;
+  TTagLibFormat FTagLibFormat = TTagLibFormat::None;
   std::string FFileName;
   TMusicKind FKind = TMusicKind::Other;
   bool FWmaAvailable = false;

@@ -5,6 +5,8 @@
 
 #include "framework/OxaUtils.h"
 #include "library/MusicTables.h"
+#include "tags/OxaMusicTag.h"
+#include "views/OxaMusicInfoText.h"
 
 TMusicView::TMusicView(TOxaObjects* parentList)
     : TOxaBitmap(parentList),
@@ -77,6 +79,12 @@ void TMusicView::DisplayFile(const TMusicFileItem& track, std::int32_t view, std
     }
   }
   FInfo->Body()->SetTrack(shown, view);
+  // Lossless streams report a variable rate; their sample size and rate say what they are.
+  TTagLibStreamFormat format;
+  if (track.Bitrate == -1 && TOxaMusicTag::ReadStreamFormat(track.FileName, format) && format.Lossless) {
+    FInfo->Body()->SetQualityText(
+        OxaLosslessQualityText(format.Codec, format.BitsPerSample, format.SampleRate));
+  }
   FInfo->Body()->SetEditMode(fileId >= 0 && !track.FileName.empty() && FPlayer->CanWriteTag(track.FileName));
   FSlider.SetLength(track.Duration);
   FInfo->TrackBar()->SetValue(0);

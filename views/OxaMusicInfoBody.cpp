@@ -506,6 +506,11 @@ void TOxaMusicInfoBody::SetTrack(const TMusicFileItem& track, std::int32_t view)
   OxaShowStoreImage(*FIcon, FIconName);
 }
 
+void TOxaMusicInfoBody::SetQualityText(const std::string& text)
+{
+  FItems[ikQuality]->SetValue(text);
+}
+
 void TOxaMusicInfoBody::SetTrackNumber(std::int32_t value)
 {
   FTrackNumber = value;

@@ -218,6 +218,8 @@ class TOxaMusicInfoBody : public TOxaDarkenBitmap {
   std::int32_t Bitrate() const noexcept { return FBitrate; }
   std::int32_t TrackNumber() const noexcept { return FTrackNumber; }
   void SetTrackNumber(std::int32_t value);
+  // Replaces the quality line SetTrack made from the bit rate (a lossless stream says more).
+  void SetQualityText(const std::string& text);
   // The play position in whole seconds.
   void SetElapsed(std::int32_t seconds);
 

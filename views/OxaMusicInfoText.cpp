@@ -38,6 +38,25 @@ std::string OxaQualityText(std::int32_t bitrate)
   return Format("%d kbps", bitrate);
 }
 
+std::string OxaLosslessQualityText(std::string_view codec, std::int32_t bitsPerSample,
+                                   std::int32_t sampleRate)
+{
+  std::string text(codec);
+  if (sampleRate <= 0) {
+    return text;
+  }
+  // Hz to kHz with the decimals it needs: 44100 is "44.1", 48000 "48", 22050 "22.05".
+  std::string rate = Format("%d.%.3d", sampleRate / 1000, sampleRate % 1000);
+  while (rate.back() == '0') {
+    rate.pop_back();
+  }
+  if (rate.back() == '.') {
+    rate.pop_back();
+  }
+  text += bitsPerSample > 0 ? Format(" %d/", bitsPerSample) : std::string(" ");
+  return text + rate + " kHz";
+}
+
 std::string_view OxaDurationCaption(TOxaDurationMode mode) noexcept
 {
   switch (mode) {

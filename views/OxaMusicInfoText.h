@@ -15,6 +15,11 @@ std::string OxaTimeText(std::int32_t seconds);
 std::string OxaTrackNumberText(std::int32_t track);
 // "Variable" for -1, empty for an unknown (0) rate, else "%d kbps".
 std::string OxaQualityText(std::int32_t bitrate);
+// A lossless stream: the codec, the sample size in bits and the sample rate in kHz, as
+// "FLAC 16/44.1 kHz" or "ALAC 24/96 kHz"; "FLAC 44.1 kHz" when the sample size is unknown, and
+// the codec alone when the rate is too.
+std::string OxaLosslessQualityText(std::string_view codec, std::int32_t bitsPerSample,
+                                   std::int32_t sampleRate);
 
 // What the duration field shows.
 enum class TOxaDurationMode : std::uint8_t { Duration = 1, Elapsed = 2, Remaining = 3 };

@@ -1,7 +1,8 @@
 // ReadItem of the tag facade over a generated library of MP3 files (constant and variable bit
-// rate, with and without tags) and WMA files (warm cache), against TagLib reading the same tags
-// and audio properties of the same files. Argument 0 runs every file, 1 the MP3 files, 2 the WMA
-// files.
+// rate, with and without tags), WMA files and, from a library of today's mix, FLAC, M4A, Ogg
+// Vorbis and Opus files (warm cache), against TagLib reading the same tags and audio properties
+// of the same files. Argument 0 runs every MP3 and WMA file, 1 the MP3 files, 2 the WMA files,
+// 3 the FLAC, M4A, Ogg and Opus files.
 #include <benchmark/benchmark.h>
 
 #include <taglib/audioproperties.h>
@@ -39,6 +40,13 @@ class TLibrary {
       FByKind[0].push_back(file.string());
       FByKind[file.extension() == ".wma" ? 2 : 1].push_back(file.string());
     }
+    for (const testmedia::TLibraryFile& entry :
+         testmedia::WriteLibrary(FRoot / "today", FileCount, 1, testmedia::TLibraryMix::Today)) {
+      const std::string extension = entry.File.extension().string();
+      if (extension != ".mp3" && extension != ".wma") {
+        FByKind[3].push_back(entry.File.string());
+      }
+    }
   }
   ~TLibrary()
   {
@@ -48,12 +56,12 @@ class TLibrary {
   TLibrary(const TLibrary&) = delete;
   TLibrary& operator=(const TLibrary&) = delete;
 
-  // 0: every file; 1: the MP3 files; 2: the WMA files.
+  // 0: every MP3 and WMA file; 1: the MP3 files; 2: the WMA files; 3: FLAC, M4A, Ogg and Opus.
   const std::vector<std::string>& Files(std::int64_t kind) const noexcept { return FByKind[kind]; }
 
  private:
   std::filesystem::path FRoot;
-  std::vector<std::string> FByKind[3];
+  std::vector<std::string> FByKind[4];
 };
 
 const TLibrary& Library()
@@ -87,7 +95,7 @@ void BM_ReadItem(benchmark::State& state)
   }
   state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(files.size()));
 }
-BENCHMARK(BM_ReadItem)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadItem)->Arg(0)->Arg(1)->Arg(2)->Arg(3)->Unit(benchmark::kMillisecond);
 
 // The floor: TagLib's file reference reading the same fields and audio properties.
 void BM_TagLib(benchmark::State& state)
@@ -110,7 +118,7 @@ void BM_TagLib(benchmark::State& state)
   }
   state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(files.size()));
 }
-BENCHMARK(BM_TagLib)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TagLib)->Arg(0)->Arg(1)->Arg(2)->Arg(3)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -114,7 +114,9 @@ TPlaybackMedia* TOxaMusic2Test::Media = nullptr;
 
 TEST_F(TOxaMusic2Test, EachFormatPlaysToItsEndAndCompletesOnce)
 {
-  for (const fs::path& file : {Media->Mp3, Media->Wav, Media->Wma}) {
+  std::vector<fs::path> files = {Media->Mp3, Media->Wav, Media->Wma};
+  files.insert(files.end(), Media->Modern.begin(), Media->Modern.end());
+  for (const fs::path& file : files) {
     SCOPED_TRACE(file.filename().string());
     Log = TEventLog();
     Log.Attach(*Music);
@@ -264,6 +266,24 @@ TEST_F(TOxaMusic2Test, SeekAtOrPastTheLengthGoesToTheLastTenthAndEnds)
     // Nothing before the last tenth was played again.
     ASSERT_FALSE(Log.Positions.empty());
     EXPECT_GE(Log.Positions.back(), TrackTenths - 1);
+  }
+}
+
+TEST_F(TOxaMusic2Test, TodaysFormatsSeekToTheMiddle)
+{
+  for (const fs::path& file : Media->Modern) {
+    SCOPED_TRACE(file.filename().string());
+    Log = TEventLog();
+    Log.Attach(*Music);
+    ASSERT_TRUE(Music->Open(WindowsName(file)));
+    ASSERT_TRUE(Music->Pause());
+    ASSERT_TRUE(PumpUntil([this] { return Music->State() == OxaAudPaused; }));
+    ASSERT_TRUE(Music->Seek(TrackTenths / 2));
+    EXPECT_GE(Music->Position(), TrackTenths / 2 - 1);
+    EXPECT_LE(Music->Position(), TrackTenths / 2 + 1);
+    ASSERT_TRUE(PumpUntil([this] { return Log.Ended(); }));
+    EXPECT_EQ(Log.Completions, 1);
+    EXPECT_TRUE(Log.Errors.empty());
   }
 }
 

@@ -364,6 +364,12 @@ TEST_F(TOxaMusicPlayerTest, CanWriteTagAsksWithoutChangingAnything)
     EXPECT_EQ(Player->CanWriteTag(c.File), c.Expected);
   }
   EXPECT_NE(GetFileAttributesA(FileOf("ro.mp3").c_str()) & FILE_ATTRIBUTE_READONLY, 0U);
+  for (const fs::path& modern : Media->Modern) {
+    const std::string name = modern.filename().string();
+    AddTrack(name, "Album B", modern);
+    EXPECT_TRUE(Player->CanWriteTag(FileOf(name))) << name;
+    EXPECT_FALSE(Player->CanWriteTag(FileOf("missing" + modern.extension().string()))) << name;
+  }
 
   // The write itself clears the mark.
   TMusicFileItem tag;
@@ -372,6 +378,25 @@ TEST_F(TOxaMusicPlayerTest, CanWriteTagAsksWithoutChangingAnything)
   Player->SetTag(tag);
   EXPECT_EQ(Player->PendingTagCount(), 0);
   EXPECT_EQ(GetFileAttributesA(FileOf("ro.mp3").c_str()) & FILE_ATTRIBUTE_READONLY, 0U);
+}
+
+TEST_F(TOxaMusicPlayerTest, AnEditOfTodaysFormatsReachesTheFile)
+{
+  for (const fs::path& modern : Media->Modern) {
+    const std::string name = "edit" + modern.extension().string();
+    AddTrack(name, "Album C", modern);
+    TMusicFileItem tag;
+    tag.FileName = FileOf(name);
+    ASSERT_TRUE(TOxaMusicTag().ReadItem(tag)) << name;
+    tag.Title = "Edited Tone";
+    Player->SetTag(tag);
+    EXPECT_EQ(Player->PendingTagCount(), 0) << name;
+    TMusicFileItem reread;
+    reread.FileName = FileOf(name);
+    ASSERT_TRUE(TOxaMusicTag().ReadItem(reread)) << name;
+    EXPECT_EQ(reread.Title, "Edited Tone") << name;
+    EXPECT_EQ(reread.Track, 1) << name;
+  }
 }
 
 TEST_F(TOxaMusicPlayerTest, RandomReadsWhatWasSet)

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "platform/Modules.h"
 #include "platform/OxaAud.h"
@@ -29,15 +30,28 @@ inline void InstallAudioComponent()
                                   SystemModuleFolder() / ModuleHostFileName(OxaAudModuleName));
 }
 
-// The three formats, written once per suite into folder.
+// Every format, written once per suite into folder.
 struct TPlaybackMedia {
   std::filesystem::path Mp3;
   std::filesystem::path Wav;
   std::filesystem::path Wma;
+  // FLAC, Ogg Vorbis, Opus and M4A, tagged.
+  std::vector<std::filesystem::path> Modern;
 
   explicit TPlaybackMedia(const std::filesystem::path& folder)
       : Mp3(folder / "tone.mp3"), Wav(folder / "tone.wav"), Wma(folder / "tone.wma")
   {
+    for (const testmedia::TModernFormat format :
+         {testmedia::TModernFormat::Flac, testmedia::TModernFormat::OggVorbis, testmedia::TModernFormat::Opus,
+          testmedia::TModernFormat::M4a}) {
+      testmedia::TModernRecipe recipe;
+      recipe.Audio.Milliseconds = TrackMilliseconds;
+      recipe.Format = format;
+      recipe.Tags = {{"title", "Tone"}, {"track", "1/2"}};
+      Modern.push_back(folder / (std::string("tone") + testmedia::ExtensionOf(format)));
+      std::filesystem::create_directories(folder);
+      testmedia::WriteModern(Modern.back(), recipe);
+    }
     std::filesystem::create_directories(folder);
     testmedia::TMp3Recipe mp3;
     mp3.Audio.Milliseconds = TrackMilliseconds;

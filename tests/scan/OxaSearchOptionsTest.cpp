@@ -164,6 +164,25 @@ TEST(MusicFileRule, SizeExtensionAndAttributeBoundaries)
   }
 }
 
+TEST(MusicFileRule, TodaysFormatsCountFromTheSmallestSizeAndOnlyWavNeedsFiveMebibytes)
+{
+  TStringList masks;
+  for (const std::string_view mask : DefaultMasks) {
+    masks.Add(std::string(mask));
+  }
+  const TMusicFileRule rule(masks);
+  for (const char* name : {"a.flac", "a.FLAC", "a.ogg", "a.oga", "a.Opus", "a.m4a"}) {
+    EXPECT_TRUE(rule.IsMusicFile(name, MinMusicFileSize, 0x20)) << name;
+    EXPECT_FALSE(rule.IsMusicFile(name, MinMusicFileSize - 1, 0x20)) << name;
+    EXPECT_TRUE(rule.IsMusicFile(name, MinWaveFileSize - 1, 0x20)) << name;
+  }
+  EXPECT_FALSE(rule.IsMusicFile("a.wav", MinWaveFileSize - 1, 0x20));
+  EXPECT_TRUE(rule.IsMusicFile("a.wav", MinWaveFileSize, 0x20));
+  for (const char* name : {"a.fla", "a.mp4", "a.m4b", "a.aac", "a.ogx", "a.flac.txt"}) {
+    EXPECT_FALSE(rule.IsMusicFile(name, 4000, 0x20)) << name;
+  }
+}
+
 TEST(MusicFileRule, NonAsciiExtensionsFoldAsTheCollatorDoes)
 {
   TStringList masks;
@@ -181,13 +200,60 @@ TEST(SearchOptions, FirstRunSelectsEveryFixedDiskAndWritesTheDefaultMasks)
   TOxaSearchOptions o;
 
   EXPECT_EQ(Lines(o.WhiteDrives()), (std::vector<std::string>{"C:\\", "F:\\"}));
-  EXPECT_EQ(Lines(o.Masks()), (std::vector<std::string>{".mp3", ".wav", ".wma"}));
+  const std::vector<std::string> defaults{".mp3", ".wav", ".wma", ".flac", ".ogg", ".oga", ".opus", ".m4a"};
+  EXPECT_EQ(Lines(o.Masks()), defaults);
   EXPECT_EQ(o.GreyDrives().Count(), 0);
   EXPECT_EQ(o.DriveInformation().Count(), 7);
 
   TStringList stored;
   ReadOption(TMusicOption::Masks, stored);
-  EXPECT_EQ(Lines(stored), (std::vector<std::string>{".mp3", ".wav", ".wma"}));
+  EXPECT_EQ(Lines(stored),
+            (std::vector<std::string>{".flac", ".m4a", ".mp3", ".oga", ".ogg", ".opus", ".wav", ".wma"}));
+  // A user who takes a new format out again keeps it out.
+  stored.Delete(stored.IndexOf(".flac"));
+  WriteOption(TMusicOption::Masks, stored);
+  EXPECT_EQ(TOxaSearchOptions().Masks().IndexOf(".flac"), -1);
+}
+
+TEST(SearchOptions, TheFirstDefaultMasksGetTodaysFormatsOnce)
+{
+  struct TCase {
+    std::vector<std::string> Stored;
+    bool Added;
+  };
+  const TCase cases[] = {
+      {{".mp3", ".wav", ".wma"}, true},  {{".WMA", ".Mp3", ".WAV"}, true},
+      {{".mp3", ".wma"}, false},         {{".mp3", ".wav", ".wma", ".aiff"}, false},
+      {{".mp3", ".wav", ".mp3"}, false}, {{".flac"}, false},
+  };
+  for (const TCase& c : cases) {
+    const TSettingsMachine machine;
+    TStringList masks;
+    for (const std::string& mask : c.Stored) {
+      masks.Add(mask);
+    }
+    WriteOption(TMusicOption::Masks, masks);
+
+    TOxaSearchOptions options;
+    const TMusicFileRule rule(options.Masks());
+    EXPECT_EQ(rule.HasMusicExtension("a.flac"), c.Added || c.Stored == std::vector<std::string>{".flac"})
+        << c.Stored.size();
+    EXPECT_EQ(options.Masks().Count(), static_cast<int>(c.Stored.size()) + (c.Added ? 5 : 0));
+    TStringList added;
+    ReadOption(TMusicOption::AddedMasks, added);
+    EXPECT_EQ(added.Count(), c.Added ? 5 : 0);
+    if (!c.Added) {
+      continue;
+    }
+    TStringList stored;
+    ReadOption(TMusicOption::Masks, stored);
+    EXPECT_EQ(stored.Count(), 8);
+    // Back to the three by the user's hand: that is what stays.
+    WriteOption(TMusicOption::Masks, masks);
+    EXPECT_EQ(TOxaSearchOptions().Masks().Count(), 3);
+    ReadOption(TMusicOption::Masks, stored);
+    EXPECT_EQ(stored.Count(), 3);
+  }
 }
 
 TEST(SearchOptions, NoFixedDiskGivesNoDefaultWhiteDrives)

@@ -16,10 +16,12 @@ oxa_add_test(tests_tags_facade
   SOURCES
     ${CMAKE_CURRENT_SOURCE_DIR}/OxaMusicTagTest.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/OxaMusicTagWriteTest.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/TagLibTaggerTest.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/WMATaggerTest.cpp
   DEPS
     oxa_tags
     oxa_test_media
+    PkgConfig::OXA_TAGS_TAGLIB
 )
 add_dependencies(tests_tags_facade oxa_wmvcore oxa_fake_wmvcore oxa_noexport_wmvcore)
 target_compile_definitions(tests_tags_facade PRIVATE

@@ -113,6 +113,6 @@ TEST_F(OxaLibWalkTest, DrivesShowTheSearchOptionsOnRequest)
             "  Z:\\  unknown\n"
             "White drives: C:\\\n"
             "Grey drives:\n"
-            "Masks: .mp3 .wav .wma\n");
+            "Masks: .mp3 .wav .wma .flac .ogg .oga .opus .m4a\n");
   EXPECT_EQ(OxaLib({"drives"}).Output.find("Search options:"), std::string::npos);
 }

@@ -280,6 +280,62 @@ TEST_F(MusicViewTagsTest, AnEditInTheMusicViewReachesTheFileAndTheLibrary)
   view->SetPlayer(nullptr);
 }
 
+TEST_F(MusicViewTagsTest, TodaysFormatsShowTheirQualityAndTakeEdits)
+{
+  UseHeadlessDisplay();
+  TOxaMusicPlayer player("no-such-audio-component");
+  ASSERT_TRUE(player.OpenLibrary());
+  TOxaMusicInfoAssetsForm assets(nullptr, &OxaSkinStore);
+  TOwnedObject<TMusicView> view(new TMusicView(nullptr));
+  view->SetFont(assets.InfoTextFonts);
+  view->SetBitmaps(assets.InfoIcons);
+  view->SetPlayer(&player);
+  view->ShowInfo(true);
+  const struct {
+    testmedia::TModernFormat Format;
+    std::string Quality;
+  } cases[] = {{testmedia::TModernFormat::Flac, "FLAC 16/44.1 kHz"},
+               {testmedia::TModernFormat::OggVorbis, "128 kbps"}};
+  for (const auto& c : cases) {
+    const fs::path file = Machine.Home() / (std::string("view") + testmedia::ExtensionOf(c.Format));
+    testmedia::TModernRecipe recipe;
+    recipe.Audio.Milliseconds = 500;
+    recipe.Format = c.Format;
+    recipe.Tags = {{"title", "Old"}, {"album", "Disc"}, {"track", "2/9"}};
+    testmedia::WriteModern(file, recipe);
+    TMusicFileItem scanned;
+    scanned.FileName = file.string();
+    ASSERT_TRUE(TOxaMusicTag().ReadItem(scanned));
+    const std::int32_t fileId = player.Database().AddFile(scanned);
+    TDbId item;
+    ASSERT_TRUE(player.Database().MakeItem(ViewAlbums, fileId, item));
+
+    view->DisplayTrack(item);
+    TOxaMusicInfoBody* body = view->Info()->Body();
+    EXPECT_EQ(body->Items(ikQuality)->Value(), c.Quality);
+    ASSERT_TRUE(body->EditMode()) << c.Quality;
+    TOxaMusicInfoEditItem* title = body->EditItem(ikTitle);
+    ASSERT_TRUE(title->BeginEdit());
+    for (int i = 0; i < 3; ++i) {
+      WORD back = VK_BACK;
+      body->KeyDown(back, 0);
+    }
+    for (char32_t ch : std::u32string(U"New")) {
+      body->KeyPress(ch);
+    }
+    WORD enter = VK_RETURN;
+    body->KeyDown(enter, 0);
+    EXPECT_EQ(player.PendingTagCount(), 0);
+    TMusicFileItem reread;
+    reread.FileName = file.string();
+    ASSERT_TRUE(TOxaMusicTag().ReadItem(reread));
+    EXPECT_EQ(reread.Title, "New") << c.Quality;
+    EXPECT_EQ(reread.Album, "Disc");
+    EXPECT_EQ(reread.Track, 2);
+  }
+  view->SetPlayer(nullptr);
+}
+
 TEST_F(MusicViewTagsTest, AskingWhetherATagCanBeWrittenLeavesAReadOnlyFileReadOnly)
 {
   const fs::path file = Mp3("ro.mp3", testmedia::TId3v2Fields{"T", "A"}, std::nullopt);

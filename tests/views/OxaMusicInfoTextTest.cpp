@@ -40,6 +40,31 @@ TEST(OxaMusicInfoText, TrackNumberAndQuality)
   EXPECT_EQ(OxaQualityText(128), "128 kbps");
 }
 
+TEST(OxaMusicInfoText, LosslessQualityGivesSampleSizeAndRate)
+{
+  struct TCase {
+    const char* Codec;
+    int Bits;
+    int Rate;
+    const char* Text;
+  };
+  const TCase cases[] = {
+      {"FLAC", 16, 44100, "FLAC 16/44.1 kHz"},
+      {"FLAC", 24, 96000, "FLAC 24/96 kHz"},
+      {"ALAC", 16, 48000, "ALAC 16/48 kHz"},
+      {"FLAC", 8, 22050, "FLAC 8/22.05 kHz"},
+      {"FLAC", 24, 88200, "FLAC 24/88.2 kHz"},
+      {"FLAC", 16, 8001, "FLAC 16/8.001 kHz"},
+      {"FLAC", 16, 999, "FLAC 16/0.999 kHz"},
+      {"FLAC", 0, 44100, "FLAC 44.1 kHz"},
+      {"FLAC", 16, 0, "FLAC"},
+      {"FLAC", 16, -1, "FLAC"},
+  };
+  for (const TCase& c : cases) {
+    EXPECT_EQ(OxaLosslessQualityText(c.Codec, c.Bits, c.Rate), c.Text) << c.Rate;
+  }
+}
+
 TEST(OxaMusicInfoText, DurationModes)
 {
   struct TCase {

@@ -328,6 +328,10 @@ TBytes Mux(const char* formatName, const TEncoded& encoded,
   Check(avformat_alloc_output_context2(&raw, nullptr, formatName, nullptr), formatName);
   std::unique_ptr<AVFormatContext, TFormatFree> format(raw);
   format->flags |= AVFMT_FLAG_BITEXACT;
+  if (std::strcmp(formatName, "ipod") == 0) {
+    // The muxer warns of any other name; the bytes go to memory all the same.
+    format->url = av_strdup("memory.m4a");
+  }
   AVStream* stream = avformat_new_stream(format.get(), nullptr);
   if (stream == nullptr) {
     throw EMediaError("out of memory");
@@ -609,6 +613,84 @@ TBytes TWmaAudio::Mux(const std::vector<std::pair<std::string, std::string>>& at
   return testmedia::Mux("asf", *FEncoded, metadata, {});
 }
 
+namespace {
+
+constexpr int OpusSampleRate = 48000;
+
+TEncoderSettings ModernEncoder(TModernFormat format, int bitrateKbps)
+{
+  const std::int64_t bitrate = static_cast<std::int64_t>(bitrateKbps) * 1000;
+  switch (format) {
+    case TModernFormat::Flac:
+      return TEncoderSettings{"flac"};
+    case TModernFormat::OggVorbis:
+      return TEncoderSettings{"libvorbis", bitrate};
+    case TModernFormat::Opus:
+      return TEncoderSettings{"libopus", bitrate};
+    case TModernFormat::M4a:
+      return TEncoderSettings{"aac", bitrate};
+  }
+  throw EMediaError("unknown format");
+}
+
+TAudio ModernAudio(TModernFormat format, TAudio audio)
+{
+  if (format == TModernFormat::Opus) {
+    audio.SampleRate = OpusSampleRate;
+  }
+  return audio;
+}
+
+const char* MuxerOf(TModernFormat format) noexcept
+{
+  switch (format) {
+    case TModernFormat::Flac:
+      return "flac";
+    case TModernFormat::OggVorbis:
+    case TModernFormat::Opus:
+      return "ogg";
+    case TModernFormat::M4a:
+      return "ipod";
+  }
+  return "";
+}
+
+}  // namespace
+
+const char* ExtensionOf(TModernFormat format) noexcept
+{
+  switch (format) {
+    case TModernFormat::Flac:
+      return ".flac";
+    case TModernFormat::OggVorbis:
+      return ".ogg";
+    case TModernFormat::Opus:
+      return ".opus";
+    case TModernFormat::M4a:
+      return ".m4a";
+  }
+  return "";
+}
+
+TModernAudio::TModernAudio(TModernFormat format, const TAudio& audio, int bitrateKbps)
+    : FFormat(format),
+      FEncoded(
+          std::make_unique<TEncoded>(Encode(ModernAudio(format, audio), ModernEncoder(format, bitrateKbps))))
+{
+}
+
+TModernAudio::~TModernAudio() = default;
+
+TBytes TModernAudio::Mux(const TMetadata& tags) const
+{
+  return testmedia::Mux(MuxerOf(FFormat), *FEncoded, tags, {});
+}
+
+void WriteModern(const std::filesystem::path& file, const TModernRecipe& recipe)
+{
+  WriteBytes(file, TModernAudio(recipe.Format, recipe.Audio, recipe.BitrateKbps).Mux(recipe.Tags));
+}
+
 void WriteBytes(const std::filesystem::path& file, const TBytes& bytes)
 {
   std::ofstream out(file, std::ios::binary | std::ios::trunc);
@@ -662,9 +744,64 @@ constexpr TGenre LibraryGenreTable[] = {{"(17)", "Rock", 17},
                                         {"(0)", "Blues", 0}};
 constexpr int LibraryKindCount = 8;
 
+// One file of today's formats, slot telling which variant: FLAC slots 1, 3 and 5 carry "n/m"
+// tracks, 1 and 4 a full date, 5 no tags at all; M4A always has a "trkn" pair; Unicode names
+// from slot 3 on.
+TLibraryFile WriteModernEntry(const TModernAudio& audio, const std::filesystem::path& subfolder, int i,
+                              int slot)
+{
+  const std::string n = std::to_string(i);
+  const bool unicode = slot >= 3;
+  const auto name = [&](int salt) {
+    return unicode ? std::string(UnicodeNames[(i + salt) % std::size(UnicodeNames)])
+                   : std::string(Latin1Names[(i + salt) % std::size(Latin1Names)]);
+  };
+  const TGenre& genre = LibraryGenreTable[i % std::size(LibraryGenreTable)];
+  const int track = i % 20 + 1;
+  const bool tagged = slot != 5;
+  TLibraryFile entry;
+  entry.Tagged = tagged;
+  entry.Title = tagged ? name(0) + " " + n : "Unknown";
+  entry.Artist = tagged ? name(1) : "Unknown";
+  entry.Album = tagged ? name(2) + " " + std::to_string(i % 91) : "Unknown";
+  entry.Comment = tagged ? "Comment " + n : "Unknown";
+  entry.Genre = tagged ? genre.Read : "Unknown";
+  entry.Year = tagged ? 1960 + i % 60 : 0;
+  entry.Track = tagged ? track : 0;
+  entry.Seconds = 3;
+  const bool pair = audio.Format() == TModernFormat::M4a || slot % 2 == 1;
+  const bool fullDate = slot == 1 || slot == 4;
+  TMetadata tags;
+  if (tagged) {
+    tags = {{"title", entry.Title},
+            {"artist", entry.Artist},
+            {"album", entry.Album},
+            {"comment", entry.Comment},
+            {"genre", entry.Genre},
+            {"date", std::to_string(entry.Year) + (fullDate ? "-05-17" : "")},
+            {"track", std::to_string(track) + (pair ? "/20" : "")}};
+  }
+  entry.File = subfolder / ("Track" + n + ExtensionOf(audio.Format()));
+  WriteBytes(entry.File, audio.Mux(tags));
+  return entry;
+}
+
 }  // namespace
 
-std::vector<TLibraryFile> WriteLibrary(const std::filesystem::path& folder, int count, std::uint32_t seed)
+namespace {
+
+// Of every TodayCycle files of the Today mix, the first TodayModernSlots are of today's formats.
+constexpr int TodayCycle = 20;
+constexpr int TodayModernSlots = 10;
+constexpr TModernFormat TodaySlots[TodayModernSlots] = {
+    TModernFormat::Flac,      TModernFormat::Flac, TModernFormat::Flac, TModernFormat::Flac,
+    TModernFormat::Flac,      TModernFormat::Flac, TModernFormat::M4a,  TModernFormat::M4a,
+    TModernFormat::OggVorbis, TModernFormat::Opus};
+
+}  // namespace
+
+std::vector<TLibraryFile> WriteLibrary(const std::filesystem::path& folder, int count, std::uint32_t seed,
+                                       TLibraryMix mix)
 {
   TAudio audio;
   audio.Milliseconds = 3000;
@@ -686,13 +823,32 @@ std::vector<TLibraryFile> WriteLibrary(const std::filesystem::path& folder, int 
   wmaRecipe.Audio = audio;
   wmaRecipe.Audio.Seed = seed + 2;
   const TWmaAudio wma(wmaRecipe);
+  std::vector<std::unique_ptr<TModernAudio>> modern;
+  if (mix == TLibraryMix::Today) {
+    for (const TModernFormat format :
+         {TModernFormat::Flac, TModernFormat::OggVorbis, TModernFormat::Opus, TModernFormat::M4a}) {
+      TAudio formatAudio = audio;
+      formatAudio.Seed = seed + 4 + static_cast<std::uint32_t>(format);
+      modern.push_back(std::make_unique<TModernAudio>(format, formatAudio));
+    }
+  }
 
   std::vector<TLibraryFile> files;
   for (int i = 0; i < count; ++i) {
     const std::filesystem::path subfolder = folder / ("Folder" + std::to_string(i / LibraryFilesPerFolder));
     std::filesystem::create_directories(subfolder);
     const std::string n = std::to_string(i);
-    const int kind = i % LibraryKindCount;
+    const int slot = i % TodayCycle;
+    if (mix == TLibraryMix::Today && slot < TodayModernSlots) {
+      files.push_back(
+          WriteModernEntry(*modern[static_cast<std::size_t>(TodaySlots[slot])], subfolder, i, slot));
+      continue;
+    }
+    // The Today mix spreads the eight classic kinds evenly over the slots left to them.
+    const int kind =
+        mix == TLibraryMix::Today
+            ? (i / TodayCycle * (TodayCycle - TodayModernSlots) + slot - TodayModernSlots) % LibraryKindCount
+            : i % LibraryKindCount;
     const bool unicode = kind == 3 || kind == 4 || kind == 5 || kind == 6;
     const auto name = [&](int salt) {
       return unicode ? std::string(UnicodeNames[(i + salt) % std::size(UnicodeNames)])

@@ -1,11 +1,13 @@
 #pragma once
-// Test media: real MP3, WMA and WAV files encoded with FFmpeg from synthetic audio, so tests and
+// Test media: real MP3, WMA, WAV, FLAC, Ogg Vorbis, Opus and M4A files encoded with FFmpeg from
+// synthetic audio, so tests and
 // benchmarks build every file they need and nothing is downloaded. The same recipe and
 // seed give the same bytes.
 //
 // MP3 tags are composed here byte by byte (an ID3v2.3 head and an ID3v1.1 tail, each with its
 // own fields), because tests need the two tags to disagree and need values no encoder would
-// write. WMA attributes are written by FFmpeg's ASF muxer, all as texts.
+// write. WMA attributes are written by FFmpeg's ASF muxer, all as texts; FLAC and Ogg comments
+// and M4A items by FFmpeg's muxers from the same key names.
 
 #include <cstdint>
 #include <filesystem>
@@ -123,7 +125,43 @@ class TWmaAudio {
   std::unique_ptr<TEncoded> FEncoded;
 };
 
+// The formats of today's libraries, each from its FFmpeg encoder: FLAC (16 bits), Ogg Vorbis at
+// a nominal bit rate, Opus in Ogg (always 48 kHz, whatever the audio asks for) and AAC in M4A.
+enum class TModernFormat { Flac, OggVorbis, Opus, M4a };
+
+// ".flac", ".ogg", ".opus" or ".m4a".
+const char* ExtensionOf(TModernFormat format) noexcept;
+
+// Tags as FFmpeg's muxers name them: "title", "artist", "album", "comment", "genre", "date" and
+// "track" ("n" or "n/m"). FLAC and Ogg store them as comments (TITLE, ..., DATE, TRACKNUMBER, the
+// comment as DESCRIPTION), M4A as items (©nam, ..., ©day, trkn).
+using TMetadata = std::vector<std::pair<std::string, std::string>>;
+
+struct TModernRecipe {
+  TAudio Audio;
+  TModernFormat Format = TModernFormat::Flac;
+  int BitrateKbps = 128;  // the lossy formats
+  TMetadata Tags;
+};
+
+// The encoded audio of one format, muxed with different tags without encoding again.
+class TModernAudio {
+ public:
+  TModernAudio(TModernFormat format, const TAudio& audio, int bitrateKbps = 128);
+  ~TModernAudio();
+  TModernAudio(const TModernAudio&) = delete;
+  TModernAudio& operator=(const TModernAudio&) = delete;
+
+  TModernFormat Format() const noexcept { return FFormat; }
+  TBytes Mux(const TMetadata& tags) const;
+
+ private:
+  TModernFormat FFormat;
+  std::unique_ptr<TWmaAudio::TEncoded> FEncoded;
+};
+
 // Each raises EMediaError, or std::filesystem::filesystem_error when the file cannot be written.
+void WriteModern(const std::filesystem::path& file, const TModernRecipe& recipe);
 void WriteMp3(const std::filesystem::path& file, const TMp3Recipe& recipe);
 void WriteWma(const std::filesystem::path& file, const TWmaRecipe& recipe);
 void WriteWav(const std::filesystem::path& file, const TWavRecipe& recipe);
@@ -149,6 +187,12 @@ struct TLibraryFile {
 // with a Xing frame and UTF-16 texts in Greek, Cyrillic, Turkish, CJK and Hangul; WMA with
 // "WM/TrackNumber" only; ID3v2.4 in UTF-8 with a cover picture; ID3v2.2 in UTF-16; MPEG-2 at
 // 22050 Hz. The audio of each kind is encoded once.
-std::vector<TLibraryFile> WriteLibrary(const std::filesystem::path& folder, int count, std::uint32_t seed);
+//
+// With TLibraryMix::Today the library is that of today's collections instead: of every 20 files
+// 6 are FLAC (Vorbis comments, half of them with "n/m" tracks), 2 M4A (AAC, "trkn" pairs), 1 Ogg
+// Vorbis, 1 Opus, and the other 10 the eight kinds above in turn.
+enum class TLibraryMix { Classic, Today };
+std::vector<TLibraryFile> WriteLibrary(const std::filesystem::path& folder, int count, std::uint32_t seed,
+                                       TLibraryMix mix = TLibraryMix::Classic);
 
 }  // namespace testmedia

@@ -1,9 +1,18 @@
 // make-test-media: writes real music files for tests, benchmarks and trying the program out.
 //
-//   make-test-media samples FOLDER [--seed N]        one file of each kind, named after it
-//   make-test-media library FOLDER COUNT [--seed N]  COUNT files of mixed kinds in subfolders
+//   make-test-media samples FOLDER [--seed N] [--milliseconds N]
+//                                                    one file of each kind, named after it
+//   make-test-media library FOLDER COUNT [--seed N] [--today] [--manifest FILE]
+//                                                    COUNT files of mixed kinds in subfolders;
+//                                                    --today: mostly FLAC, M4A, Ogg and Opus;
+//                                                    --manifest: what each file should read as,
+//                                                    one tab-separated line per file (path,
+//                                                    title, artist, album, genre, year, track,
+//                                                    seconds)
 
+#include <algorithm>
 #include <cstdlib>
+#include <fstream>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -16,15 +25,16 @@ using namespace testmedia;
 
 int Usage()
 {
-  std::cerr << "usage: make-test-media samples FOLDER [--seed N]\n"
-               "       make-test-media library FOLDER COUNT [--seed N]\n";
+  std::cerr << "usage: make-test-media samples FOLDER [--seed N] [--milliseconds N]\n"
+               "       make-test-media library FOLDER COUNT [--seed N] [--today] [--manifest FILE]\n";
   return 2;
 }
 
-void WriteSamples(const std::filesystem::path& folder, std::uint32_t seed)
+void WriteSamples(const std::filesystem::path& folder, std::uint32_t seed, int milliseconds)
 {
   TAudio audio;
   audio.Seed = seed;
+  audio.Milliseconds = milliseconds;
   TMp3Recipe plain;
   plain.Audio = audio;
   WriteMp3(folder / "cbr-untagged.mp3", plain);
@@ -45,6 +55,25 @@ void WriteSamples(const std::filesystem::path& folder, std::uint32_t seed)
   WriteWma(folder / "tagged.wma", wma);
 
   WriteWav(folder / "tone.wav", TWavRecipe{audio});
+
+  const TMetadata tags = {{"title", "Song"}, {"artist", "Artist"}, {"album", "Album"}, {"comment", "Comment"},
+                          {"genre", "Rock"}, {"date", "1998"},     {"track", "3/12"}};
+  for (const TModernFormat format :
+       {TModernFormat::Flac, TModernFormat::OggVorbis, TModernFormat::Opus, TModernFormat::M4a}) {
+    WriteModern(folder / (std::string("tagged") + ExtensionOf(format)),
+                TModernRecipe{audio, format, 128, tags});
+  }
+}
+
+bool WriteManifest(const std::string& fileName, const std::vector<TLibraryFile>& files)
+{
+  std::ofstream out(fileName, std::ios::trunc);
+  for (const TLibraryFile& file : files) {
+    out << file.File.string() << '\t' << file.Title << '\t' << file.Artist << '\t' << file.Album << '\t'
+        << file.Genre << '\t' << file.Year << '\t' << file.Track << '\t' << file.Seconds << '\n';
+  }
+  out.close();
+  return static_cast<bool>(out);
 }
 
 }  // namespace
@@ -53,10 +82,19 @@ int main(int argc, char** argv)
 {
   std::vector<std::string> args(argv + 1, argv + argc);
   std::uint32_t seed = 1;
+  int milliseconds = TAudio().Milliseconds;
   std::vector<std::string> words;
+  TLibraryMix mix = TLibraryMix::Classic;
+  std::string manifest;
   for (std::size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--seed" && i + 1 < args.size()) {
       seed = static_cast<std::uint32_t>(std::strtoul(args[++i].c_str(), nullptr, 10));
+    } else if (args[i] == "--milliseconds" && i + 1 < args.size()) {
+      milliseconds = std::max(1, std::atoi(args[++i].c_str()));
+    } else if (args[i] == "--manifest" && i + 1 < args.size()) {
+      manifest = args[++i];
+    } else if (args[i] == "--today") {
+      mix = TLibraryMix::Today;
     } else {
       words.push_back(args[i]);
     }
@@ -64,7 +102,7 @@ int main(int argc, char** argv)
   try {
     if (words.size() == 2 && words[0] == "samples") {
       std::filesystem::create_directories(words[1]);
-      WriteSamples(words[1], seed);
+      WriteSamples(words[1], seed, milliseconds);
       return 0;
     }
     if (words.size() == 3 && words[0] == "library") {
@@ -73,7 +111,12 @@ int main(int argc, char** argv)
         return Usage();
       }
       std::filesystem::create_directories(words[1]);
-      std::cout << WriteLibrary(words[1], count, seed).size() << " files\n";
+      const std::vector<TLibraryFile> files = WriteLibrary(words[1], count, seed, mix);
+      if (!manifest.empty() && !WriteManifest(manifest, files)) {
+        std::cerr << "make-test-media: cannot write " << manifest << '\n';
+        return 1;
+      }
+      std::cout << files.size() << " files\n";
       return 0;
     }
   } catch (const std::exception& error) {

@@ -25,7 +25,7 @@ constexpr const char* Usage =
 constexpr std::array AllOptions{TMusicOption::Roots,       TMusicOption::Cuts,        TMusicOption::Masks,
                                 TMusicOption::WhiteDrives, TMusicOption::GreyDrives,  TMusicOption::Version,
                                 TMusicOption::UnhideFiles, TMusicOption::DeleteFiles, TMusicOption::Random,
-                                TMusicOption::LastPlayed};
+                                TMusicOption::LastPlayed,  TMusicOption::AddedMasks};
 
 bool FileExists(const std::string& fileName)
 {
