@@ -81,7 +81,8 @@ class TBenchMachine {
     // The generator writes a hundred files to a folder; they are moved into albums.
     const fs::path staging = FRoot / "staging";
     int track = 0;
-    for (const testmedia::TLibraryFile& entry : testmedia::WriteLibrary(staging, MusicCount, 1, testmedia::TLibraryMix::Today)) {
+    for (const testmedia::TLibraryFile& entry :
+         testmedia::WriteLibrary(staging, MusicCount, 1, testmedia::TLibraryMix::Today)) {
       const int album = track++ / TracksPerAlbum;
       const fs::path folder =
           FMusic / ("Artist " + std::to_string(album / AlbumsPerArtist)) / ("Album " + std::to_string(album));

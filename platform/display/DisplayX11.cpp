@@ -14,10 +14,10 @@
 #include <X11/extensions/XShm.h>
 #include <X11/extensions/Xrandr.h>
 #include <X11/extensions/shape.h>
-#include <xkbcommon/xkbcommon.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
+#include <xkbcommon/xkbcommon.h>
 
 #include <atomic>
 #include <cstdio>
