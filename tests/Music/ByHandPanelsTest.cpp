@@ -24,6 +24,7 @@
 #include "tests/support/TempFolder.h"
 #include "tests/support/TraceCapture.h"
 #include "tests/support/XvfbServer.h"
+#include "tools/make-test-media/TestMedia.h"
 
 // After everything else: the X headers' macros clash with names in other headers.
 #include <X11/keysym.h>
@@ -221,6 +222,82 @@ TEST_F(TByHandPanels, ScanKeysFooterNewPlaylistAndATitleEditedInTheInfoPanel)
   EXPECT_NE(tags.Output.find("title: Road Song"), std::string::npos) << tags.Output;
   EXPECT_NE(tags.Output.find("artist: Walker"), std::string::npos) << tags.Output;
 
+  program.Kill();
+}
+
+// A home of today's formats: each kind found by the scan, listed in the views by its tags,
+// played, and a title edited in the info panel written into the FLAC file.
+TEST_F(TByHandPanels, FlacOggOpusAndM4aAreListedPlayedAndTheirTagsEdited)
+{
+  const struct {
+    testmedia::TModernFormat Format;
+    const char* Title;
+  } kinds[] = {
+      {testmedia::TModernFormat::Flac, "Flüsse"},
+      {testmedia::TModernFormat::OggVorbis, "Ветер"},
+      {testmedia::TModernFormat::Opus, "夜の歌"},
+      {testmedia::TModernFormat::M4a, "Été Indien"},
+  };
+  std::vector<std::string> hostPaths;
+  const std::filesystem::path album = Machine.Home() / "Music" / "Nova" / "Today";
+  std::filesystem::create_directories(album);
+  int number = 0;
+  for (const auto& kind : kinds) {
+    ++number;
+    testmedia::TModernRecipe recipe;
+    recipe.Format = kind.Format;
+    recipe.Audio.Seed = static_cast<std::uint32_t>(number);
+    recipe.Tags = {{"title", kind.Title}, {"artist", "Nova"},      {"album", "Today"},
+                   {"genre", "Ambient"},  {"date", "2021-05-04"}, {"track", std::to_string(number) + "/4"}};
+    const std::string name = "0" + std::to_string(number) + testmedia::ExtensionOf(kind.Format);
+    testmedia::WriteModern(album / name, recipe);
+    hostPaths.push_back("C:\\Music\\Nova\\Today\\" + name);
+  }
+  const TProgramRun scan = Lib({"scan", "full"});
+  ASSERT_EQ(scan.ExitCode, 0) << scan.Output;
+  // In the Albums, Artists and Genre views by their tags.
+  for (const char* view : {"2", "3", "4"}) {
+    const std::vector<std::string> groups = Captions(Listed({view}));
+    EXPECT_TRUE(std::any_of(groups.begin(), groups.end(),
+                            [](const std::string& caption) {
+                              return caption.rfind("Today", 0) == 0 || caption.rfind("Nova", 0) == 0 ||
+                                     caption.rfind("Ambient", 0) == 0;
+                            }))
+        << "view " << view << ": " << ::testing::PrintToString(groups);
+  }
+
+  ASSERT_TRUE(Hands->Open());
+  TChildProcess program(OXA_MUSIC_PROGRAM, {});
+  ASSERT_TRUE(WaitFor([&] { return Traced("TMusicForm.Create: ImportRecorded"); }, 60s));
+  for (std::size_t i = 0; i < hostPaths.size(); ++i) {
+    SCOPED_TRACE(hostPaths[i]);
+    ASSERT_EQ(Host({"playfile", hostPaths[i]}).ExitCode, 0);
+    EXPECT_TRUE(WaitFor([&] { return PublishedTrack() == kinds[i].Title; })) << PublishedTrack();
+    EXPECT_TRUE(WaitFor([] { return StatusField("Activity") == "2"; })) << HostStatus();
+  }
+
+  ASSERT_EQ(Host({"playfile", hostPaths[0]}).ExitCode, 0);
+  ASSERT_TRUE(WaitFor([&] { return PublishedTrack() == kinds[0].Title; })) << PublishedTrack();
+  Hands->MoveTo(RestingPlace.X, RestingPlace.Y);
+  const TScreenPicture playing = Settled(600, 0, 424, 300);
+  ASSERT_TRUE(ClickUntil(*Hands, InfoButton, [&] { return Traced("BrowserButtonClick: first ShowInfo"); }))
+      << TraceTail();
+  Hands->MoveTo(RestingPlace.X, RestingPlace.Y);
+  Changed(playing, 600, 0, 424, 300);
+  Keep("info-panel-flac", Settled(0, 0, 1024, 768));
+  const TScreenPicture titleBefore = Settled(600, 84, 400, 24);
+  ASSERT_TRUE(Retried([&] { Hands->Click(TitleValue.X, TitleValue.Y); },
+                      [&] { return Differing(titleBefore, Settled(600, 84, 400, 24)) > 50; }))
+      << "the editor opens over the title" << TraceTail();
+  Hands->Type("River Song");
+  Hands->Tap(XK_Return);
+  // Written once the file is free: the next track played lets go of it.
+  ASSERT_EQ(Host({"playfile", hostPaths[1]}).ExitCode, 0);
+  EXPECT_TRUE(WaitFor([&] { return Traced("Tag written to"); }, 20s)) << TraceTail();
+  const TProgramRun tags = Lib({"tags", (album / "01.flac").string()});
+  EXPECT_NE(tags.Output.find("title: River Song"), std::string::npos) << tags.Output;
+  EXPECT_NE(tags.Output.find("artist: Nova"), std::string::npos) << tags.Output;
+  EXPECT_NE(tags.Output.find("year: 2021"), std::string::npos) << tags.Output;
   program.Kill();
 }
 
