@@ -10,6 +10,7 @@
 #include "rtl/FilePaths.h"
 #include "scan/OxaMusicPlayerTypes.h"
 #include "scan/OxaSearchUtils.h"
+#include "tags/TagFiles.h"
 
 namespace {
 
@@ -51,6 +52,17 @@ class TFolderListing {
 bool IsFolder(const TSearchRec& record) noexcept
 {
   return (record.Attr & faDirectory) != 0;
+}
+
+// A file a save of tags composed and never put in place (the save was killed) goes on the next
+// walk of its folder; true when the entry was such a file and is gone.
+bool RemoveLeftover(const TObject* walker, const std::string& folder, const TSearchRec& record)
+{
+  if (!IsReplacementName(record.Name) || !RemoveStaleReplacement(folder + record.Name)) {
+    return false;
+  }
+  TraceObject(walker, "Removed %s%s, left by a save that did not finish", folder, record.Name);
+  return true;
 }
 
 bool IsDotEntry(const std::string& name) noexcept
@@ -324,6 +336,8 @@ void TSearchEngine::Scan(TNode& node, const std::string& path, const TMusicFileR
           node.FileCount += child.FileCount;
           node.MusicCount += child.MusicCount;
         }
+      } else if (RemoveLeftover(this, path, record)) {
+        continue;
       } else {
         ++node.FileCount;
         if (rule.IsMusicFile(record.Name, record.Size, static_cast<DWORD>(record.Attr))) {
@@ -426,7 +440,8 @@ void TSearchEngine::Walk(const std::string& folder, const TStringList& cuts, con
       if (!Contains(cuts, subFolder)) {
         Walk(subFolder, cuts, rule, depth + 1);
       }
-    } else if (rule.IsMusicFile(record.Name, record.Size, static_cast<DWORD>(record.Attr)) && OnFile) {
+    } else if (!RemoveLeftover(this, folder, record) &&
+               rule.IsMusicFile(record.Name, record.Size, static_cast<DWORD>(record.Attr)) && OnFile) {
       OnFile(this, folder, record);
     }
   }
@@ -457,7 +472,7 @@ int TDragNDropSearchEngine::FolderFiles(const std::string& folder, const TMusicF
   int count = 0;
   for (TFolderListing listing(folder + "*.*", MusicSearchAttributes); listing.Valid(); listing.Next()) {
     const TSearchRec& record = listing.Record();
-    if (!IsFolder(record) && rule.HasMusicExtension(record.Name)) {
+    if (!IsFolder(record) && !RemoveLeftover(this, folder, record) && rule.HasMusicExtension(record.Name)) {
       if (OnFile) {
         OnFile(this, folder, record);
       }
