@@ -93,6 +93,16 @@ struct TStoredList {
   std::unique_ptr<TMusicStringList> Titles;  // null: no readable titles file
 };
 
+// Whether an entry whose file is not at its path may follow the fingerprint to candidate: the
+// same file moved to another folder, or renamed in its own. Any other file with that audio is
+// another copy, or a file whose own folder cannot be read now: taking it would lose the entry's
+// file for good.
+bool MayFollow(const std::string& storedPath, const std::string& candidate)
+{
+  return storedPath.empty() || AnsiCompareText(ExtractFileName(storedPath), ExtractFileName(candidate)) == 0 ||
+         AnsiCompareText(ExtractFilePath(storedPath), ExtractFilePath(candidate)) == 0;
+}
+
 // The lists as the index names them; nothing when the index is missing or damaged.
 std::optional<std::vector<TStoredList>> ListsOfIndex(const std::string& folder, const std::string& indexFile)
 {
@@ -268,7 +278,7 @@ bool TMusicDatabase::ResolveFavorite(std::int32_t detailId, TResolvedEntry& entr
     take(byPath);
   } else if (byChecksum.FindKey(std::span<const std::byte>(checksum))) {
     for (; !byChecksum.Eof() && SameBytes(byChecksum.Checksum->AsBytes(), checksum); byChecksum.Next()) {
-      if (byChecksum.FolderId->AsInteger() != -1) {
+      if (byChecksum.FolderId->AsInteger() != -1 && MayFollow(storedPath, byChecksum.FilePath->AsString())) {
         take(byChecksum);
         pathChanged = true;
         break;

@@ -5,6 +5,7 @@
 #include <unordered_set>
 
 #include "framework/OxaUtils.h"
+#include "platform/LastError.h"
 #include "platform/ShellFolders.h"
 #include "rtl/AnsiText.h"
 #include "rtl/FilePaths.h"
@@ -21,7 +22,8 @@ constexpr UINT WindowsDirectoryBufferSize = 1024;
 class TFolderListing {
  public:
   TFolderListing(const std::string& pattern, int attributes, TLocalHour* localHour = nullptr)
-      : FOpen(FindFirst(pattern, attributes, FRecord, localHour != nullptr ? *localHour : TLocalHour{}) == 0),
+      : FError(FindFirst(pattern, attributes, FRecord, localHour != nullptr ? *localHour : TLocalHour{})),
+        FOpen(FError == 0),
         FLocalHour(localHour)
   {
   }
@@ -41,9 +43,18 @@ class TFolderListing {
   bool Valid() const noexcept { return FOpen && !FDone; }
   const TSearchRec& Record() const noexcept { return FRecord; }
   void Next() { FDone = FindNext(FRecord) != 0; }
+  // The folder is there but could not be listed (no access, an I/O error): what it holds is not
+  // known now, which is not the same as gone.
+  bool Unreadable() const noexcept
+  {
+    return FError != 0 && FError != static_cast<int>(ERROR_FILE_NOT_FOUND) &&
+           FError != static_cast<int>(ERROR_PATH_NOT_FOUND) && FError != static_cast<int>(ERROR_NO_MORE_FILES) &&
+           FError != static_cast<int>(ERROR_INVALID_DRIVE) && FError != static_cast<int>(ERROR_NOT_READY);
+  }
 
  private:
   TSearchRec FRecord{};
+  int FError;
   bool FOpen;
   TLocalHour* FLocalHour;
   bool FDone = false;
@@ -225,6 +236,7 @@ bool TSearchEngine::InsideExcludedFolder(std::string_view path) const
 void TSearchEngine::Search()
 {
   FreeNodes();
+  FUnreadableFolders.Clear();
   const TMusicFileRule rule(Masks != nullptr ? *Masks : NoMasks());
   TNode& top = NewNode();
   Scan(top, Root, rule, 0);
@@ -313,8 +325,11 @@ void TSearchEngine::Scan(TNode& node, const std::string& path, const TMusicFileR
     return;
   }
   try {
-    for (TFolderListing listing(path + "*.*", MusicSearchAttributes, &FLocalHour); listing.Valid();
-         listing.Next()) {
+    TFolderListing listing(path + "*.*", MusicSearchAttributes, &FLocalHour);
+    if (listing.Unreadable()) {
+      AddIfAbsent(FUnreadableFolders, path);
+    }
+    for (; listing.Valid(); listing.Next()) {
       if (Cancelled) {
         return;
       }
@@ -417,6 +432,7 @@ void TSearchEngine::MarkCuts(TNode& node)
 
 void TSearchEngine::SearchList(const TStringList& roots, const TStringList& cuts)
 {
+  FUnreadableFolders.Clear();
   const TMusicFileRule rule(Masks != nullptr ? *Masks : NoMasks());
   for (int i = 0; i < roots.Count() && !Cancelled; ++i) {
     Walk(IncludeTrailingBackslash(roots[i]), cuts, rule, 0);
@@ -429,8 +445,11 @@ void TSearchEngine::Walk(const std::string& folder, const TStringList& cuts, con
   if (IsExcluded(folder) || depth > MaxFolderDepth) {
     return;
   }
-  for (TFolderListing listing(folder + "*.*", MusicSearchAttributes, &FLocalHour);
-       listing.Valid() && !Cancelled; listing.Next()) {
+  TFolderListing listing(folder + "*.*", MusicSearchAttributes, &FLocalHour);
+  if (listing.Unreadable()) {
+    AddIfAbsent(FUnreadableFolders, folder);
+  }
+  for (; listing.Valid() && !Cancelled; listing.Next()) {
     const TSearchRec& record = listing.Record();
     if (IsFolder(record)) {
       if (IsDotEntry(record.Name)) {

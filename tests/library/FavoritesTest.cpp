@@ -263,6 +263,19 @@ TEST_F(FavoritesTest, WithoutAReadableIndexARebuildRestoresTheListsFromTheirOwnF
   }
 }
 
+TEST_F(FavoritesTest, AMovedFileKeepsItsPlaceThroughItsFingerprint)
+{
+  const std::int32_t first = AddTrack("C:\\M\\song.mp3", "Song", 7);
+  const std::int32_t list = NewList("L", {first});
+  Database.RemoveFile(first);
+  const std::int32_t moved = AddTrack("C:\\N\\SONG.mp3", "Song", 7);
+  EXPECT_EQ(Captions(list), (std::vector<std::string>{"Song"}));
+  TMusicFavoriteDetailsEdit* details = Database.EditFavoriteDetails(list);
+  EXPECT_EQ(details->Get(0).FilePath, "C:\\N\\SONG.mp3");
+  EXPECT_EQ(details->Get(0).FileId, moved);
+  Database.FreeEditors();
+}
+
 TEST_F(FavoritesTest, ARenamedFileKeepsItsPlaceThroughItsFingerprint)
 {
   const std::int32_t first = AddTrack("C:\\M\\old name.mp3", "Song", 7);
@@ -270,10 +283,14 @@ TEST_F(FavoritesTest, ARenamedFileKeepsItsPlaceThroughItsFingerprint)
   const std::int32_t list = NewList("L", {other, first});
   Database.RemoveFile(first);
   EXPECT_EQ(Captions(list), (std::vector<std::string>{"Other", "old name (Not Available)"}));
-  const std::int32_t moved = AddTrack("C:\\N\\new name.mp3", "Song", 7);
+  // The same audio under another name in another folder is another file: the entry waits.
+  const std::int32_t copy = AddTrack("C:\\N\\copy.mp3", "Copy", 7);
+  EXPECT_EQ(Captions(list), (std::vector<std::string>{"Other", "old name (Not Available)"}));
+  Database.RemoveFile(copy);
+  const std::int32_t moved = AddTrack("C:\\M\\new name.mp3", "Song", 7);
   EXPECT_EQ(Captions(list), (std::vector<std::string>{"Other", "Song"}));
   TMusicFavoriteDetailsEdit* details = Database.EditFavoriteDetails(list);
-  EXPECT_EQ(details->Get(1).FilePath, "C:\\N\\new name.mp3");
+  EXPECT_EQ(details->Get(1).FilePath, "C:\\M\\new name.mp3");
   EXPECT_EQ(details->Get(1).FileId, moved);
 
   // The entry's item is its file in the Folders view; from the Albums view the nearest entry.
@@ -285,7 +302,7 @@ TEST_F(FavoritesTest, ARenamedFileKeepsItsPlaceThroughItsFingerprint)
   EXPECT_EQ(items.Get(0).ViewId, ViewFolders);
   EXPECT_EQ(items.Get(0).FileId, moved);
   EXPECT_EQ(Database.GetCaption(entry), "Song");
-  const TDbId fromAlbums = Database.FindFileByPath("C:\\N\\new name.mp3", ViewAlbums);
+  const TDbId fromAlbums = Database.FindFileByPath("C:\\M\\new name.mp3", ViewAlbums);
   const TDbId nearest = Database.ItemInView(fromAlbums, ViewPlaylists);
   EXPECT_EQ(nearest.GroupId, list);
   EXPECT_EQ(nearest.FileId, entry.FileId);

@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -325,6 +326,53 @@ TEST_F(OxaLibReliabilityTest, SettingsSetOnAFullDiskFailsWithAMessage)
   EXPECT_NE(run.Output.find("cannot write"), std::string::npos) << run.Output;
   EXPECT_NE(run.Output.find("rc=1\n"), std::string::npos) << run.Output;
   EXPECT_TRUE(run.Output.ends_with("C:\\Old\\\n")) << run.Output;
+}
+
+// A root folder that cannot be read for a while keeps its place and its tracks: they are
+// there again when it reads again, and a favorite on one of them is not moved to another copy
+// of its music. Runs as another user where the test is root, whom no permission stops.
+TEST_F(OxaLibReliabilityTest, AnUnreadableRootKeepsItsPlaceItsTracksAndItsFavorites)
+{
+  const std::string asUser = ::geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
+  if (!asUser.empty() && Shell("command -v setpriv >/dev/null").ExitCode != 0) {
+    GTEST_SKIP() << "no setpriv to run as another user";
+  }
+  PutAlbums("Music", 20);
+  const fs::path album = Machine.DriveFolder('C') / "Music" / "Album0";
+  // Another file of the same audio, under another name in another folder.
+  fs::copy_file(album / "t0.mp3", Machine.DriveFolder('C') / "Music" / "Album1" / "copy.mp3");
+  const fs::path top = Machine.Folder().parent_path();
+  ASSERT_EQ(Shell("chmod -R a+rwX '" + top.string() + "'").ExitCode, 0);
+  const auto run = [&](const std::string& arguments) {
+    return Shell(asUser + OXA_LIB_PROGRAM + " " + arguments + " 2>&1");
+  };
+  const auto count = [&] {
+    const TProgramRun files = run("db files --dir 'C:\\Lib'");
+    return static_cast<int>(std::count(files.Output.begin(), files.Output.end(), '\n'));
+  };
+  ASSERT_EQ(run("scan full --dir 'C:\\Lib' --json").ExitCode, 0);
+  const int known = count();
+  ASSERT_GE(known, 21);
+  ASSERT_EQ(run("fav new Kept --dir 'C:\\Lib'").ExitCode, 0);
+  ASSERT_EQ(run("fav add 1 'C:\\Music\\Album0\\t0.mp3' --dir 'C:\\Lib'").ExitCode, 0);
+  const std::string roots = run("settings get Roots").Output;
+
+  fs::permissions(album, fs::perms::none);
+  for (const char* scan : {"scan full", "scan update"}) {
+    SCOPED_TRACE(scan);
+    const TProgramRun walked = run(std::string(scan) + " --dir 'C:\\Lib' --json");
+    EXPECT_EQ(walked.ExitCode, 0) << walked.Output;
+    EXPECT_NE(walked.Output.find("\"removed\":0"), std::string::npos) << walked.Output;
+    EXPECT_EQ(run("settings get Roots").Output, roots);
+    EXPECT_EQ(count(), known);
+    const TProgramRun list = run("fav show 1 --dir 'C:\\Lib'");
+    EXPECT_NE(list.Output.find("Album0\\t0.mp3"), std::string::npos) << list.Output;
+    EXPECT_EQ(list.Output.find("copy.mp3"), std::string::npos) << list.Output;
+  }
+  fs::permissions(album, fs::perms::owner_all | fs::perms::group_all | fs::perms::others_all);
+  ASSERT_EQ(run("scan update --dir 'C:\\Lib' --json").ExitCode, 0);
+  EXPECT_EQ(count(), known);
+  EXPECT_EQ(run("settings get Roots").Output, roots);
 }
 
 TEST_F(OxaLibReliabilityTest, NamedPipesCalledMusicFilesNeverHoldACommand)
