@@ -620,6 +620,7 @@ bool TMusicDatabase::ApplyScanResults(const TKnownFiles& known, const TMusicFile
   FMergeCounts = std::make_unique<THeldBackCounts>();
   FMergeCommitted = 0;
   FMergeError.clear();
+  FMergeDamaged = false;
   try {
     StartTransaction();
     int changes = 0;
@@ -679,6 +680,7 @@ bool TMusicDatabase::ApplyScanResults(const TKnownFiles& known, const TMusicFile
   } catch (const std::exception& error) {
     applied = false;
     FMergeError = error.what();
+    FMergeDamaged = IsDamagedLibraryError(error);
     TraceObject(this, "ApplyScanResults: %s", std::string_view(error.what()));
     try {
       if (InTransaction()) {
