@@ -306,7 +306,8 @@ void TOxaIpcClient::Drain()
   }
 }
 
-bool RegisterNumberedClient(TOxaIpcClient& client, TOxaIpc& ipc, const std::string& prefix, unsigned maxNumber)
+bool RegisterNumberedClient(TOxaIpcClient& client, TOxaIpc& ipc, const std::string& prefix,
+                            unsigned maxNumber)
 {
   for (unsigned number = 1; number <= maxNumber; ++number) {
     client.SetClientName(prefix + std::to_string(number));

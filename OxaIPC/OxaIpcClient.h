@@ -92,4 +92,5 @@ class TOxaIpcClient : public TOxaComponent, public TOxaIpcAttachment {
 // Registers the client on ipc under the first of prefix + "1", prefix + "2", ... prefix +
 // maxNumber that no client on the bus bears: a short-lived program takes the name one before it
 // left, so the bus's name list does not grow with every run. False when every one is taken.
-bool RegisterNumberedClient(TOxaIpcClient& client, TOxaIpc& ipc, const std::string& prefix, unsigned maxNumber);
+bool RegisterNumberedClient(TOxaIpcClient& client, TOxaIpc& ipc, const std::string& prefix,
+                            unsigned maxNumber);

@@ -99,7 +99,8 @@ struct TStoredList {
 // file for good.
 bool MayFollow(const std::string& storedPath, const std::string& candidate)
 {
-  return storedPath.empty() || AnsiCompareText(ExtractFileName(storedPath), ExtractFileName(candidate)) == 0 ||
+  return storedPath.empty() ||
+         AnsiCompareText(ExtractFileName(storedPath), ExtractFileName(candidate)) == 0 ||
          AnsiCompareText(ExtractFilePath(storedPath), ExtractFilePath(candidate)) == 0;
 }
 
@@ -145,7 +146,8 @@ std::vector<TStoredList> ListsOfTitlesFiles(const std::string& folder)
     }
     list.Titles = std::move(titles);
   }
-  std::sort(lists.begin(), lists.end(), [](const TStoredList& a, const TStoredList& b) { return *a.Id < *b.Id; });
+  std::sort(lists.begin(), lists.end(),
+            [](const TStoredList& a, const TStoredList& b) { return *a.Id < *b.Id; });
   return lists;
 }
 

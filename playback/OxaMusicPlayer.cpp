@@ -368,11 +368,13 @@ bool TOxaMusicPlayer::RebuildDamaged(const std::string& cause)
 {
   TraceObject(this, "The library is damaged (%s): rebuilt", cause);
   if (!RebuildDamagedLibrary(*FDatabase)) {
-    FLibraryNotice = "The music library is damaged and cannot be made anew: " + FDatabase->OpenFailureText() + ".";
+    FLibraryNotice =
+        "The music library is damaged and cannot be made anew: " + FDatabase->OpenFailureText() + ".";
     return false;
   }
-  FLibraryNotice = "The music library was damaged and has been made anew; your favorites were restored from "
-                   "their files, and the music is found again.";
+  FLibraryNotice =
+      "The music library was damaged and has been made anew; your favorites were restored from "
+      "their files, and the music is found again.";
   return true;
 }
 

@@ -46,7 +46,8 @@ const std::string& SettingsFileName();
 void ResetSettingsFileName();
 
 // Replaces list's contents with the key's list from the settings file (empty when absent or the
-// file cannot be read; a damaged file is kept beside as ".corrupt"), sorted by AnsiCompareText except for LastPlayed.
+// file cannot be read; a damaged file is kept beside as ".corrupt"), sorted by AnsiCompareText except for
+// LastPlayed.
 void ReadOption(TMusicOption key, TStringList& list);
 // Replaces the key's list in the settings file with a copy of list; other keys, including ones
 // another process wrote meanwhile, are kept. False when nothing could be stored (locked,

@@ -48,7 +48,8 @@ class TFolderListing {
   bool Unreadable() const noexcept
   {
     return FError != 0 && FError != static_cast<int>(ERROR_FILE_NOT_FOUND) &&
-           FError != static_cast<int>(ERROR_PATH_NOT_FOUND) && FError != static_cast<int>(ERROR_NO_MORE_FILES) &&
+           FError != static_cast<int>(ERROR_PATH_NOT_FOUND) &&
+           FError != static_cast<int>(ERROR_NO_MORE_FILES) &&
            FError != static_cast<int>(ERROR_INVALID_DRIVE) && FError != static_cast<int>(ERROR_NOT_READY);
   }
 

@@ -196,7 +196,8 @@ void TSearchEngineThread::FullScan()
     TStringList keptCuts;
     for (const auto& [list, kept] : {std::pair{&roots, &keptRoots}, std::pair{&cuts, &keptCuts}}) {
       for (int n = 0; n < list->Count(); ++n) {
-        if (SameDrive((*list)[n], thisDrive) && PathIsUnder(IncludeTrailingBackslash((*list)[n]), unreadableHere)) {
+        if (SameDrive((*list)[n], thisDrive) &&
+            PathIsUnder(IncludeTrailingBackslash((*list)[n]), unreadableHere)) {
           kept->Add((*list)[n]);
         }
       }

@@ -145,8 +145,8 @@ bool TID3Version1Tagger::WriteTag(TStream& stream, const TTagBytes& bytes) const
   TTagBytes oldBytes{};
   if (FHasTag && oldSize >= TagSize) {
     stream.Seek(-TagSize, TSeekOrigin::soEnd);
-    overwrite = stream.Read(oldBytes.data(), TagSize) == TagSize && oldBytes[0] == 'T' && oldBytes[1] == 'A' &&
-                oldBytes[2] == 'G';
+    overwrite = stream.Read(oldBytes.data(), TagSize) == TagSize && oldBytes[0] == 'T' &&
+                oldBytes[1] == 'A' && oldBytes[2] == 'G';
   }
   stream.Seek(overwrite ? -TagSize : 0, TSeekOrigin::soEnd);
   try {

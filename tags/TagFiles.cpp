@@ -50,8 +50,9 @@ bool IsReplacementName(std::string_view fileName) noexcept
 {
   const std::string_view suffix = TReplacementFile::TemporarySuffix;
   return fileName.size() > suffix.size() &&
-         std::equal(suffix.rbegin(), suffix.rend(), fileName.rbegin(),
-                    [](char a, char b) { return a == (b >= 'A' && b <= 'Z' ? static_cast<char>(b - 'A' + 'a') : b); });
+         std::equal(suffix.rbegin(), suffix.rend(), fileName.rbegin(), [](char a, char b) {
+           return a == (b >= 'A' && b <= 'Z' ? static_cast<char>(b - 'A' + 'a') : b);
+         });
 }
 
 bool RemoveStaleReplacement(const std::string& fileName)

@@ -45,7 +45,10 @@ class TReplacementFile {
   // EWriteError when any of that fails; the original is then unchanged.
   void Commit();
 
-  static std::string TemporaryName(const std::string& fileName) { return fileName + std::string(TemporarySuffix); }
+  static std::string TemporaryName(const std::string& fileName)
+  {
+    return fileName + std::string(TemporarySuffix);
+  }
   static constexpr std::string_view TemporarySuffix = ".oxatmp";
 
  private:

@@ -228,7 +228,8 @@ class Tid3v2tag {
                const std::string& fileName, const TByteBuffer& body, const TId3FileTail& tail);
   // Writes the tag (exactly the old one's space) and the tail over the file itself; on a failure
   // puts back every byte it changed and raises.
-  void WriteInPlace(TFileStream& file, std::int64_t offset, const TByteBuffer& body, const TId3FileTail& tail);
+  void WriteInPlace(TFileStream& file, std::int64_t offset, const TByteBuffer& body,
+                    const TId3FileTail& tail);
   TByteBuffer PrepareBody(std::int64_t oldSpace);
   void WriteComposed(TStream& original, TStream& out, std::int64_t offset, std::int64_t oldSpace,
                      const TByteBuffer& body, const TId3FileTail& tail = {});

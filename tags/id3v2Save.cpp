@@ -252,8 +252,9 @@ std::uint16_t Tid3v2tag::SaveToFile(const std::string& fileName, int version, in
   return FStatus;
 }
 
-void Tid3v2tag::Compose(std::unique_ptr<TFileStream>& originalFile, std::int64_t offset, std::int64_t oldSpace,
-                        const std::string& fileName, const TByteBuffer& body, const TId3FileTail& tail)
+void Tid3v2tag::Compose(std::unique_ptr<TFileStream>& originalFile, std::int64_t offset,
+                        std::int64_t oldSpace, const std::string& fileName, const TByteBuffer& body,
+                        const TId3FileTail& tail)
 {
   SetStage("Re-positioning audio data", 50);
   TReplacementFile replacement(fileName, FCreateStream);

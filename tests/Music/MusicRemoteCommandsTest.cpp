@@ -48,10 +48,10 @@ TEST(TMusicRemoteCommands, EveryKeyHasItsAction)
 TEST(TMusicRemoteCommands, StaleMovesAreDroppedAndPlayStopAndShuffleAlwaysAct)
 {
   const std::pair<TRemoteAction, bool> cases[] = {
-      {TRemoteAction::None, false},      {TRemoteAction::StepUp, true}, {TRemoteAction::StepDown, true},
-      {TRemoteAction::Wind, true},       {TRemoteAction::Rewind, true}, {TRemoteAction::Play, false},
-      {TRemoteAction::Stop, false},      {TRemoteAction::Digit, true},  {TRemoteAction::ShowInView, true},
-      {TRemoteAction::Menu, true},       {TRemoteAction::Random, false},
+      {TRemoteAction::None, false}, {TRemoteAction::StepUp, true},  {TRemoteAction::StepDown, true},
+      {TRemoteAction::Wind, true},  {TRemoteAction::Rewind, true},  {TRemoteAction::Play, false},
+      {TRemoteAction::Stop, false}, {TRemoteAction::Digit, true},   {TRemoteAction::ShowInView, true},
+      {TRemoteAction::Menu, true},  {TRemoteAction::Random, false},
   };
   for (const auto& [action, dropped] : cases) {
     EXPECT_EQ(DroppedWhenStale(action), dropped) << static_cast<int>(action);

@@ -251,7 +251,8 @@ TEST_F(CatalogueTest, StoredTextsAreCutToTheirFieldsAtACharacterBoundary)
       {std::string(3000000, 't'), std::string(100000, 'a'), std::string(250, 't'), std::string(100, 'a')},
       {std::string(248, 't') + pair, std::string(98, 'a') + pair, std::string(248, 't') + pair,
        std::string(98, 'a') + pair},
-      {std::string(249, 't') + pair, std::string(99, 'a') + pair, std::string(249, 't'), std::string(99, 'a')},
+      {std::string(249, 't') + pair, std::string(99, 'a') + pair, std::string(249, 't'),
+       std::string(99, 'a')},
   };
   const std::string path = "C:\\Music\\" + std::string(300, 'p') + ".mp3";
   for (const TCase& c : cases) {

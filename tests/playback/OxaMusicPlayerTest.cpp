@@ -855,7 +855,8 @@ TEST_F(TOxaMusicPlayerTest, ADamagedPageFoundByAScanRebuildsTheLibraryWithItsFav
   Player = std::make_unique<TOxaMusicPlayer>();
   ASSERT_TRUE(Player->OpenLibrary());
   // The open looks at the stamp and the tables, not at every page: the library opens as it was.
-  EXPECT_FALSE(Player->Database().FindFileByPath("C:\\Gone\\" + std::string(120, 'x') + "1.mp3", ViewFolders).Empty());
+  EXPECT_FALSE(
+      Player->Database().FindFileByPath("C:\\Gone\\" + std::string(120, 'x') + "1.mp3", ViewFolders).Empty());
   struct TOwner : TObject {
     TOxaMusicPlayer* Player = nullptr;
     bool Updated = false;
@@ -870,7 +871,8 @@ TEST_F(TOxaMusicPlayerTest, ADamagedPageFoundByAScanRebuildsTheLibraryWithItsFav
   EXPECT_NE(notice.find("made anew"), std::string::npos) << notice << trace.Log();
   EXPECT_TRUE(Player->TakeLibraryNotice().empty()) << "told once";
   EXPECT_FALSE(Player->Database().FindFileByPath(WindowsName(scanned), ViewFolders).Empty());
-  EXPECT_TRUE(Player->Database().FindFileByPath("C:\\Gone\\" + std::string(120, 'x') + "1.mp3", ViewFolders).Empty());
+  EXPECT_TRUE(
+      Player->Database().FindFileByPath("C:\\Gone\\" + std::string(120, 'x') + "1.mp3", ViewFolders).Empty());
   TMusicFavoriteMastersEdit& restored = Player->Database().EditFavoriteMasters();
   ASSERT_EQ(restored.Count(), 1);
   EXPECT_EQ(restored.Get(0).Name, "Kept");

@@ -53,7 +53,9 @@ TEST(Utf8, CutsCountUtf16UnitsAndNeverSplitACharacter)
       {e + e, 1, e},
       {e + e, 2, e + e},
       // Malformed bytes are kept as they are, one unit each.
-      {"a\xFF" "b", 2, "a\xFF"},
+      {"a\xFF"
+       "b",
+       2, "a\xFF"},
   };
   for (const TCase& c : cases) {
     EXPECT_EQ(CutToUtf16Units(c.Text, c.Units), c.Kept) << c.Text << " " << c.Units;

@@ -342,7 +342,8 @@ TEST_F(MusicStringFileTest, AFailingFileCallDuringAStoreLosesNothing)
     const std::string root = loaded.Values("Roots")[0];
     EXPECT_TRUE(root == "C:\\Old\\" || root == "C:\\New\\") << root;
     // A store that says it stored did, and one that did not says so.
-    EXPECT_EQ(result == TMusicStringOptions::TStoreResult::Stored, root == "C:\\New\\") << "failing call " << n;
+    EXPECT_EQ(result == TMusicStringOptions::TStoreResult::Stored, root == "C:\\New\\")
+        << "failing call " << n;
     EXPECT_EQ(result == TMusicStringOptions::TStoreResult::WriteFailed ||
                   result == TMusicStringOptions::TStoreResult::Unreadable,
               !options.StoreError().empty());

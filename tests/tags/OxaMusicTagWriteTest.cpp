@@ -370,7 +370,8 @@ TEST_F(OxaMusicTagWriteTest, AWriteIsAllOrNothingAcrossBothTagsWhicheverCallFail
     std::string NewTitle;
   };
   const TCase cases[] = {
-      {"in place, ID3v1 replaced", TId3v2Fields{"Old title", "Band"}, TId3v1Fields{"Old title", "Band"}, "Short"},
+      {"in place, ID3v1 replaced", TId3v2Fields{"Old title", "Band"}, TId3v1Fields{"Old title", "Band"},
+       "Short"},
       {"in place, ID3v1 appended", TId3v2Fields{"Old title", "Band"}, std::nullopt, "Short"},
       {"new file, ID3v1 replaced", TId3v2Fields{"Old title", "Band"}, TId3v1Fields{"Old title", "Band"},
        longTitle},

@@ -253,7 +253,8 @@ TEST_F(OxaLibReliabilityTest, ATagWriteOnAFullDiskIsAllOrNothingAndSaysWhy)
   const fs::path prepared = PutTaggedFile("Prep", "a.mp3");
   const std::string longTitle(300, 'L');
   const TProgramRun run = Shell(OnFullDisk(
-      0, "$OXA tags --set title=" + longTitle + " C:\\\\Lib\\\\a.mp3; echo grows=$?; ls $L | grep -c oxatmp; cmp -s $L/a.mp3 " +
+      0, "$OXA tags --set title=" + longTitle +
+             " C:\\\\Lib\\\\a.mp3; echo grows=$?; ls $L | grep -c oxatmp; cmp -s $L/a.mp3 " +
              prepared.string() +
              " && echo unchanged; $OXA tags --set title=Tune C:\\\\Lib\\\\a.mp3 >/dev/null; echo fits=$?; "
              "$OXA id3v1 C:\\\\Lib\\\\a.mp3 | grep -c Tune"));
@@ -282,7 +283,8 @@ TEST_F(OxaLibReliabilityTest, KilledTagWritesLeaveTheOldFileOrTheNewAndTheNextSc
   int leftovers = 0;
   for (int trial = 0; trial < Trials; ++trial) {
     SCOPED_TRACE(trial);
-    std::ofstream(file, std::ios::binary).write(oldBytes.data(), static_cast<std::streamsize>(oldBytes.size()));
+    std::ofstream(file, std::ios::binary)
+        .write(oldBytes.data(), static_cast<std::streamsize>(oldBytes.size()));
     {
       TChildProcess writer(OXA_LIB_PROGRAM, write);
       std::this_thread::sleep_for(whole * (trial + 1) / (Trials + 1));
@@ -319,9 +321,9 @@ TEST_F(OxaLibReliabilityTest, SettingsSetOnAFullDiskFailsWithAMessage)
   const fs::path prepared = Machine.DriveFolder('C') / "Prep" / "SearchInfomation.oxa";
   fs::create_directories(prepared.parent_path());
   ASSERT_EQ(OxaLib({"settings", "set", "Roots", "C:\\Old\\", "--file", prepared.string()}).ExitCode, 0);
-  const TProgramRun run = Shell(OnFullDisk(
-      0, "$OXA settings set Roots C:\\\\" + std::string(6000, 'x') +
-             " --file $L/SearchInfomation.oxa; echo rc=$?; $OXA settings get Roots --file $L/SearchInfomation.oxa"));
+  const TProgramRun run = Shell(OnFullDisk(0, "$OXA settings set Roots C:\\\\" + std::string(6000, 'x') +
+                                                  " --file $L/SearchInfomation.oxa; echo rc=$?; $OXA "
+                                                  "settings get Roots --file $L/SearchInfomation.oxa"));
   ASSERT_EQ(run.ExitCode, 0) << run.Output;
   EXPECT_NE(run.Output.find("cannot write"), std::string::npos) << run.Output;
   EXPECT_NE(run.Output.find("rc=1\n"), std::string::npos) << run.Output;

@@ -163,8 +163,8 @@ int RunTags(TCommandArgs args, std::ostream& out, std::ostream& err)
       }
     }
     if (!tag.WriteItem(item)) {
-      err << "cannot write the tags of \"" << item.FileName << "\": " << TagWriteFailureText(tag.WriteFailure())
-          << "; the file is as it was\n";
+      err << "cannot write the tags of \"" << item.FileName
+          << "\": " << TagWriteFailureText(tag.WriteFailure()) << "; the file is as it was\n";
       return ExitFailure;
     }
   }
