@@ -452,7 +452,19 @@ void TMusicForm::StartupScanDue(TOxaTimer*, std::int32_t, std::uint64_t)
   if (Running && FPlayer) {
     TraceObject(this, "StartupScan");
     FPlayer->StartUpdateScan();
+    ShowLibraryNotice();
   }
+}
+
+void TMusicForm::ShowLibraryNotice()
+{
+  const std::string notice = FPlayer->TakeLibraryNotice();
+  if (notice.empty()) {
+    return;
+  }
+  // A library made anew lists nothing of what was shown.
+  ReloadListsInPlace();
+  MessageBoxA(nullptr, notice.c_str(), "OxaNetMusic", DatabaseFailedStyle);
 }
 
 TMusicForm::~TMusicForm()

@@ -313,6 +313,9 @@ class TMusicForm : public TForm {
   void EntryTimeout(TOxaTimer* sender, std::int32_t value, std::uint64_t due);
   void CloseTimeout(TOxaTimer* sender, std::int32_t value, std::uint64_t due);
   void UpdateDatabaseRetry(TOxaTimer* sender, std::int32_t value, std::uint64_t due);
+  // Tells the user, in a message box, what the player has to say about the library (a rebuild
+  // of a damaged one, a write it refused), once.
+  void ShowLibraryNotice();
   void StartupScanDue(TOxaTimer* sender, std::int32_t value, std::uint64_t due);
   void PlayEntryNumber(std::int32_t number);
   void JumpByName(const std::string& text);

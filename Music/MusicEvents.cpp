@@ -176,6 +176,7 @@ void TMusicForm::PlayerUpdateDatabase(TObject*)
   FPlayer->UpdateDatabase();
   UpdatePlaying();
   ReloadListsInPlace();
+  ShowLibraryNotice();
   ScanProgressText.clear();
   if (FScanView != nullptr && ScanPanel != 0) {
     FScanView->Refresh(ScanPanelPrompt);
@@ -231,6 +232,7 @@ void TMusicForm::ScanPanelStart(TOxaBitmap*)
   TraceLine("Display a nice animation...");
   ScanInHeader = true;
   FPlayer->StartFullScan();
+  ShowLibraryNotice();
   Screen().SetCursor(crDefault);
 }
 
@@ -257,5 +259,6 @@ void TMusicForm::ScanPanelUnhide(TOxaBitmap*)
   Screen().SetCursor(crHourGlass);
   FPlayer->UnhideFolders();
   FPlayer->StartUpdateScan();
+  ShowLibraryNotice();
   Screen().SetCursor(crDefault);
 }

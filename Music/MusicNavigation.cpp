@@ -266,6 +266,7 @@ void TMusicForm::StartUpdateScan()
   }
   Screen().SetCursor(crHourGlass);
   FPlayer->StartUpdateScan();
+  ShowLibraryNotice();
   Screen().SetCursor(crDefault);
 }
 

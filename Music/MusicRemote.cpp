@@ -6,10 +6,12 @@
 
 #include "Music/Music.h"
 #include "Music/MusicFormParts.h"
+#include "Music/MusicKeyTable.h"
 #include "Music/MusicRemoteCommands.h"
 #include "framework/OxaTimer.h"
 #include "framework/OxaUtils.h"
 #include "platform/Input.h"
+#include "platform/Time.h"
 #include "platform/Windows.h"
 
 namespace {
@@ -126,6 +128,13 @@ void TMusicForm::Play()
 template <TSourceKey Key>
 void TMusicForm::NodeKey(TObject*, std::int32_t, std::int32_t extra)
 {
+  // The host's keys queue up on the bus while the program is busy; moves that come too late
+  // are dropped, as the keypad's are.
+  const std::optional<DWORD> sent = FNode->KeyTime();
+  if (sent && DroppedWhenStale(RemoteAction(Key)) && !KeyIsFresh(*sent, GetTickCount())) {
+    TraceObject(this, "NodeKey: stale key %d dropped", static_cast<int>(Key));
+    return;
+  }
   RemoteKey(Key, extra);
 }
 

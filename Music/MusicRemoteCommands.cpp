@@ -75,3 +75,23 @@ std::uint8_t ActivatedDisplayMode(std::uint8_t mode, std::int32_t activation) no
   // Mode 1 is a shown browser too: it hides like 2 and 3 rather than staying up.
   return mode == 0 ? 2 : 0;
 }
+
+bool DroppedWhenStale(TRemoteAction action) noexcept
+{
+  switch (action) {
+    case TRemoteAction::StepUp:
+    case TRemoteAction::StepDown:
+    case TRemoteAction::Wind:
+    case TRemoteAction::Rewind:
+    case TRemoteAction::Digit:
+    case TRemoteAction::ShowInView:
+    case TRemoteAction::Menu:
+      return true;
+    case TRemoteAction::None:
+    case TRemoteAction::Play:
+    case TRemoteAction::Stop:
+    case TRemoteAction::Random:
+      break;
+  }
+  return false;
+}

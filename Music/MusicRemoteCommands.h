@@ -24,6 +24,10 @@ enum class TRemoteAction {
 // The action of a remote key; None for the keys left alone ("Pause", "Exit", "Language",
 // "Record").
 TRemoteAction RemoteAction(TSourceKey key) noexcept;
+// Whether the action is left out when its key is no longer fresh (KeyIsFresh): the moves
+// through the lists, which a backlog of keys replayed after a busy spell would run through for
+// minutes. Play, Stop and the shuffle toggle always act.
+bool DroppedWhenStale(TRemoteAction action) noexcept;
 // The view a colour key shows the current item in; 0 for other keys.
 std::int32_t ColourKeyView(TSourceKey key) noexcept;
 // The character a "Digit" types: '0' to '9'; nothing for any other value.

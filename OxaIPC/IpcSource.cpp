@@ -302,7 +302,15 @@ void TIpcSource::CommandKey(TObject*, POxaIpcMessage message)
   const TKeyPayload key = Read<TKeyPayload>(message);
   Log("%s\n  Sender: %d; Target: %d; Extra: %d", item->CommandName, key.Sender, key.Target, key.Extra);
   if (const TSourceKeyEvent& event = OnKey[static_cast<std::size_t>(found - std::begin(KeyNames))]) {
-    event(this, key.Sender, key.Extra);
+    // Cleared however the handler ends: a later call from elsewhere has no bus time.
+    FKeyTime = message->Header.Time;
+    try {
+      event(this, key.Sender, key.Extra);
+    } catch (...) {
+      FKeyTime.reset();
+      throw;
+    }
+    FKeyTime.reset();
   }
 }
 

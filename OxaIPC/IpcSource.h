@@ -11,6 +11,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "OxaIPC/CustomNode.h"
@@ -153,6 +154,9 @@ class TIpcSource : public TCustomNode {
   TSourceHideEvent OnHide;
   TSourcePlayFileEvent OnPlayFile;
   std::array<TSourceKeyEvent, SourceKeyCount> OnKey{};
+  // When the key an OnKey event handles was sent, on the 32-bit tick clock (GetTickCount) of
+  // the bus's messages; nothing outside an event that a bus message raised.
+  std::optional<DWORD> KeyTime() const noexcept { return FKeyTime; }
   TSourceKeyEvent& OnStepUp = OnKey[static_cast<int>(TSourceKey::StepUp)];
   TSourceKeyEvent& OnStepDown = OnKey[static_cast<int>(TSourceKey::StepDown)];
   TSourceKeyEvent& OnWind = OnKey[static_cast<int>(TSourceKey::Wind)];
@@ -194,4 +198,5 @@ class TIpcSource : public TCustomNode {
   std::int32_t FActiveState = 0;
   TSourceOpenParameters FOpenParameters;
   TSourceCloseParameters FCloseParameters;
+  std::optional<DWORD> FKeyTime;
 };

@@ -305,3 +305,18 @@ void TOxaIpcClient::Drain()
     DispatchSafely(message);
   }
 }
+
+bool RegisterNumberedClient(TOxaIpcClient& client, TOxaIpc& ipc, const std::string& prefix,
+                            unsigned maxNumber)
+{
+  for (unsigned number = 1; number <= maxNumber; ++number) {
+    client.SetClientName(prefix + std::to_string(number));
+    if (client.Ipc() != &ipc) {
+      client.SetIpc(&ipc);
+    }
+    if (client.Registered()) {
+      return true;
+    }
+  }
+  return false;
+}

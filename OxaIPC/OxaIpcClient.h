@@ -88,3 +88,9 @@ class TOxaIpcClient : public TOxaComponent, public TOxaIpcAttachment {
   std::uint32_t FClientId = 0;
   std::uint32_t FRecord = 0;
 };
+
+// Registers the client on ipc under the first of prefix + "1", prefix + "2", ... prefix +
+// maxNumber that no client on the bus bears: a short-lived program takes the name one before it
+// left, so the bus's name list does not grow with every run. False when every one is taken.
+bool RegisterNumberedClient(TOxaIpcClient& client, TOxaIpc& ipc, const std::string& prefix,
+                            unsigned maxNumber);

@@ -380,6 +380,33 @@ TLibraryRecovery TMusicDatabase::Recover(std::vector<std::string>& problems)
   return TLibraryRecovery::Failed;
 }
 
+bool IsDamagedLibraryError(const std::exception& error) noexcept
+{
+  const auto* engine = dynamic_cast<const ESqliteError*>(&error);
+  return engine != nullptr && engine->Damaged();
+}
+
+bool RebuildDamagedLibrary(TMusicDatabase& database)
+{
+  TraceObject(&database, "RebuildDamagedLibrary: %s", database.Directory());
+  try {
+    database.FreeEditors();
+    if (database.CreateLibrary()) {
+      database.RestoreFavorites();
+      database.Fail(TLibraryFailure::None, {});
+      return true;
+    }
+    database.Fail(TLibraryFailure::NotCreated,
+                  "cannot delete the damaged library files or write the stamp in " + database.Directory());
+  } catch (const std::exception& e) {
+    database.Disconnect();
+    database.Fail(TLibraryFailure::NotCreated,
+                  "cannot create a library in " + database.Directory() + ": " + e.what());
+  }
+  database.Unlock();
+  return false;
+}
+
 bool OpenLibrary(TMusicDatabase& database)
 {
   if (database.Connected()) {

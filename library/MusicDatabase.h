@@ -19,6 +19,7 @@
 
 #include <array>
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <optional>
 #include <span>
@@ -208,6 +209,8 @@ class TMusicDatabase : public TDatabase {
   // Of the last merge: the changes committed, and why it failed ("" when it did not).
   int MergeCommitted() const noexcept { return FMergeCommitted; }
   const std::string& MergeError() const noexcept { return FMergeError; }
+  // The last merge failed because the library's file is damaged (IsDamagedLibraryError).
+  bool MergeFoundDamage() const noexcept { return FMergeDamaged; }
   // The file of that path (without regard to case) as an item of view 1 to 6: the file's group
   // in that view, its FileId and its title as caption; for view 7 the first favorite entry, in
   // list order, that resolves to the file. The empty id when there is no such file or entry, or
@@ -296,6 +299,7 @@ class TMusicDatabase : public TDatabase {
   friend class TMusicFavoriteMastersEdit;
   friend class TMusicFavoriteDetailsEdit;
   friend bool OpenLibrary(TMusicDatabase& database);
+  friend bool RebuildDamagedLibrary(TMusicDatabase& database);
 
   // The group field of a file record in view 1 to 6, and the name of its index.
   static TField* ViewGroupField(const TFilesTable& files, std::int32_t view) noexcept;
@@ -344,6 +348,7 @@ class TMusicDatabase : public TDatabase {
   std::unique_ptr<THeldBackCounts> FMergeCounts;  // while ApplyScanResults runs
   int FMergeCommitted = 0;
   std::string FMergeError;
+  bool FMergeDamaged = false;
   // The table objects by use; each points into FTableList.
   TFilesTable* FFiles = nullptr;
   TFilesTable* FFilesByPath = nullptr;
@@ -381,3 +386,11 @@ class TMusicDatabase : public TDatabase {
 // when a new one could not be made (files that cannot be deleted, a stamp that cannot be
 // written, the engine's errors); the caller shows its message then. Never throws.
 bool OpenLibrary(TMusicDatabase& database);
+
+// Whether the error says the library's file itself is damaged (a garbled page, not a database):
+// such a library is thrown away and rebuilt, as one with a bad stamp.
+bool IsDamagedLibraryError(const std::exception& error) noexcept;
+// For a library found damaged while in use: creates it anew and restores the favorites from
+// their files, as OpenLibrary does for a library with a bad stamp. False, with OpenFailure
+// saying why, when a new one could not be made. Never throws.
+bool RebuildDamagedLibrary(TMusicDatabase& database);

@@ -208,6 +208,18 @@ bool PassesFilters(std::string_view path, const TFolderList* include1, const TFo
          (exclude == nullptr || !PathIsUnder(path, *exclude));
 }
 
+// The item's texts as the library stores them: each at most its field's length. The path stays
+// whole: cut, it would name another file or none.
+TMusicFileItem StoredItem(const TMusicFileItem& item)
+{
+  TMusicFileItem stored = item;
+  for (std::string* text : {&stored.Artist, &stored.Album, &stored.Genre}) {
+    *text = std::string(CutToUtf16Units(*text, GroupNameSize));
+  }
+  stored.Title = std::string(CutToUtf16Units(stored.Title, PathSize));
+  return stored;
+}
+
 }  // namespace
 
 TDisplayTitle TMusicDatabase::DisplayTitle(const TMusicFileItem& item)
@@ -216,9 +228,10 @@ TDisplayTitle TMusicDatabase::DisplayTitle(const TMusicFileItem& item)
   if (item.Title.empty() || item.Title == UnknownText) {
     // Shown as the user named the file, not with the stand-ins of its Windows name.
     result.Title = ProperCase(ShownNameOf(ChangeFileExt(ExtractFileName(item.FileName), "")));
+    result.Title = std::string(CutToUtf16Units(result.Title, PathSize));
     result.TagTitle = false;
   } else {
-    result.Title = item.Title;
+    result.Title = CutToUtf16Units(item.Title, PathSize);
     result.TagTitle = true;
   }
   if (!result.Title.empty()) {
@@ -414,8 +427,9 @@ void TMusicDatabase::ReleaseFolderRenames(const std::string& folderName)
 
 // ---- files ----
 
-std::int32_t TMusicDatabase::AddFile(const TMusicFileItem& item)
+std::int32_t TMusicDatabase::AddFile(const TMusicFileItem& scanned)
 {
+  const TMusicFileItem item = StoredItem(scanned);
   const TDisplayTitle display = DisplayTitle(item);
   const TFileAttributes attributes = ItemAttributes(item);
   const std::array<std::byte, 36> checksum = ChecksumBytes(item.Checksum);
@@ -441,8 +455,9 @@ std::int32_t TMusicDatabase::AddFile(const TMusicFileItem& item)
   return files.FileId->AsInteger();
 }
 
-void TMusicDatabase::UpdateFile(std::int32_t fileId, const TMusicFileItem& item)
+void TMusicDatabase::UpdateFile(std::int32_t fileId, const TMusicFileItem& scanned)
 {
+  const TMusicFileItem item = StoredItem(scanned);
   // A release reads the stored count, and may delete a group whose id is remembered.
   WriteMergeCounts();
   TFilesTable& files = *FFiles;
@@ -605,6 +620,7 @@ bool TMusicDatabase::ApplyScanResults(const TKnownFiles& known, const TMusicFile
   FMergeCounts = std::make_unique<THeldBackCounts>();
   FMergeCommitted = 0;
   FMergeError.clear();
+  FMergeDamaged = false;
   try {
     StartTransaction();
     int changes = 0;
@@ -664,6 +680,7 @@ bool TMusicDatabase::ApplyScanResults(const TKnownFiles& known, const TMusicFile
   } catch (const std::exception& error) {
     applied = false;
     FMergeError = error.what();
+    FMergeDamaged = IsDamagedLibraryError(error);
     TraceObject(this, "ApplyScanResults: %s", std::string_view(error.what()));
     try {
       if (InTransaction()) {

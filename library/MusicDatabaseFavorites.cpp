@@ -93,6 +93,64 @@ struct TStoredList {
   std::unique_ptr<TMusicStringList> Titles;  // null: no readable titles file
 };
 
+// Whether an entry whose file is not at its path may follow the fingerprint to candidate: the
+// same file moved to another folder, or renamed in its own. Any other file with that audio is
+// another copy, or a file whose own folder cannot be read now: taking it would lose the entry's
+// file for good.
+bool MayFollow(const std::string& storedPath, const std::string& candidate)
+{
+  return storedPath.empty() ||
+         AnsiCompareText(ExtractFileName(storedPath), ExtractFileName(candidate)) == 0 ||
+         AnsiCompareText(ExtractFilePath(storedPath), ExtractFilePath(candidate)) == 0;
+}
+
+// The lists as the index names them; nothing when the index is missing or damaged.
+std::optional<std::vector<TStoredList>> ListsOfIndex(const std::string& folder, const std::string& indexFile)
+{
+  const std::unique_ptr<TMusicStringList> index = LoadFavoritesFile(indexFile, FavoriteAlbumsHeader);
+  if (!index) {
+    return std::nullopt;
+  }
+  std::vector<TStoredList> lists;
+  for (int i = 1; i < index->Count(); ++i) {
+    TStoredList& list = lists.emplace_back();
+    list.Name = index->Strings(i);
+    std::int32_t id = 0;
+    if (ParseFavoriteId(DataString(*index, i), id)) {
+      list.Id = id;
+      list.Titles = LoadFavoritesFile(FavoriteTitlesFile(folder, id), FavoriteTitlesHeader);
+    }
+  }
+  return lists;
+}
+
+// Without an index, every titles file in the folder is a list, in the order of their ids, named
+// by the name its header line carries ("Favorites <id>" for a file written without one).
+std::vector<TStoredList> ListsOfTitlesFiles(const std::string& folder)
+{
+  std::vector<TStoredList> lists;
+  for (const std::string& name : FavoritesFiles(folder)) {
+    std::int32_t id = 0;
+    if (!ParseFavoriteId(name.substr(0, name.size() - FavoritesFileExtension.size()), id)) {
+      continue;
+    }
+    std::unique_ptr<TMusicStringList> titles = LoadFavoritesFile(folder + name, FavoriteTitlesHeader);
+    if (!titles) {
+      continue;
+    }
+    TStoredList& list = lists.emplace_back();
+    list.Id = id;
+    list.Name = DataString(*titles, 0);
+    if (list.Name.empty()) {
+      list.Name = "Favorites " + std::to_string(id);
+    }
+    list.Titles = std::move(titles);
+  }
+  std::sort(lists.begin(), lists.end(),
+            [](const TStoredList& a, const TStoredList& b) { return *a.Id < *b.Id; });
+  return lists;
+}
+
 }  // namespace
 
 std::string TMusicDatabase::FavoritesFolder() const
@@ -222,7 +280,7 @@ bool TMusicDatabase::ResolveFavorite(std::int32_t detailId, TResolvedEntry& entr
     take(byPath);
   } else if (byChecksum.FindKey(std::span<const std::byte>(checksum))) {
     for (; !byChecksum.Eof() && SameBytes(byChecksum.Checksum->AsBytes(), checksum); byChecksum.Next()) {
-      if (byChecksum.FolderId->AsInteger() != -1) {
+      if (byChecksum.FolderId->AsInteger() != -1 && MayFollow(storedPath, byChecksum.FilePath->AsString())) {
         take(byChecksum);
         pathChanged = true;
         break;
@@ -325,19 +383,11 @@ void TMusicDatabase::RestoreFavorites()
 {
   const std::string folder = FavoritesFolder();
   const std::string indexFile = folder + std::string(FavoritesIndexFile);
-  const std::unique_ptr<TMusicStringList> index = LoadFavoritesFile(indexFile, FavoriteAlbumsHeader);
-  if (!index) {
+  // A damaged index does not take the lists with it: each list's own file still holds it.
+  std::optional<std::vector<TStoredList>> indexed = ListsOfIndex(folder, indexFile);
+  std::vector<TStoredList> lists = indexed ? std::move(*indexed) : ListsOfTitlesFiles(folder);
+  if (!indexed && lists.empty()) {
     return;
-  }
-  std::vector<TStoredList> lists;
-  for (int i = 1; i < index->Count(); ++i) {
-    TStoredList& list = lists.emplace_back();
-    list.Name = index->Strings(i);
-    std::int32_t id = 0;
-    if (ParseFavoriteId(DataString(*index, i), id)) {
-      list.Id = id;
-      list.Titles = LoadFavoritesFile(FavoriteTitlesFile(folder, id), FavoriteTitlesHeader);
-    }
   }
 
   FreeEditors();

@@ -11,6 +11,7 @@
 #include "library/MusicDatabase.h"
 #include "rtl/Exception.h"
 #include "rtl/Format.h"
+#include "rtl/Utf8.h"
 #include "tableengine/Database.h"
 
 namespace {
@@ -181,7 +182,7 @@ std::vector<std::int32_t> TMusicFavoriteMastersEdit::SaveRecords()
         if (masters.State() == TTableState::dsInsert) {
           masters.RefCount->SetAsInteger(0);
         }
-        masters.Name->SetAsString(entry.Name);
+        masters.Name->SetAsString(CutToUtf16Units(entry.Name, PathSize));
         masters.Sequence->SetAsInteger(sequence);
       });
       ids[i] = masters.MasterId->AsInteger();
@@ -321,7 +322,10 @@ void TMusicFavoriteDetailsEdit::Save()
         details.Delete();
       }
     }
-    titles->Add(std::string(FavoriteTitlesHeader));
+    // The list's name rides on the header line, so the file alone can bring the list back when
+    // the index is lost.
+    titles->AddObject(std::string(FavoriteTitlesHeader),
+                      std::make_unique<TMusicStringItem>(masters.Name->AsString()).release());
     for (std::size_t i = 0; i < FEntries.size(); ++i) {
       const TFavoriteEntry& entry = FEntries[i];
       // The fingerprint is 36 raw bytes, kept as they are.

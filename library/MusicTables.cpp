@@ -5,8 +5,6 @@
 
 namespace {
 
-constexpr int PathSize = 250;
-constexpr int GroupNameSize = 100;
 constexpr int ChecksumSize = 36;
 constexpr int AttributesSize = 32;
 

@@ -7,6 +7,11 @@
 
 #include "tableengine/Table.h"
 
+// The declared lengths of the text fields, in characters (UTF-16 code units): titles, folder
+// and list names and paths are 250 long, the names of artists, albums and genres 100.
+inline constexpr int PathSize = 250;
+inline constexpr int GroupNameSize = 100;
+
 // "MusicFiles": one record per music file the library knows.
 class TFilesTable : public TTable {
  public:

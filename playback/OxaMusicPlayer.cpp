@@ -360,6 +360,44 @@ void TOxaMusicPlayer::ClearScanLists()
   FScanner->SetKnownFiles({});
 }
 
+std::string TOxaMusicPlayer::TakeLibraryNotice()
+{
+  return std::exchange(FLibraryNotice, std::string());
+}
+
+bool TOxaMusicPlayer::RebuildDamaged(const std::string& cause)
+{
+  TraceObject(this, "The library is damaged (%s): rebuilt", cause);
+  if (!RebuildDamagedLibrary(*FDatabase)) {
+    FLibraryNotice =
+        "The music library is damaged and cannot be made anew: " + FDatabase->OpenFailureText() + ".";
+    return false;
+  }
+  FLibraryNotice =
+      "The music library was damaged and has been made anew; your favorites were restored from "
+      "their files, and the music is found again.";
+  return true;
+}
+
+bool TOxaMusicPlayer::SetKnownFilesForScan()
+{
+  try {
+    FScanner->SetKnownFiles(FDatabase->GetKnownFiles(nullptr, nullptr, nullptr));
+    return true;
+  } catch (const std::exception& e) {
+    FScanner->SetKnownFiles({});
+    if (!IsDamagedLibraryError(e)) {
+      throw;
+    }
+    if (!RebuildDamaged(e.what())) {
+      return false;
+    }
+  }
+  // The new library knows no file yet: the scan reads them all.
+  FScanner->SetKnownFiles(FDatabase->GetKnownFiles(nullptr, nullptr, nullptr));
+  return true;
+}
+
 bool TOxaMusicPlayer::StartUpdateScan()
 {
   if (FScanner->Busy()) {
@@ -369,7 +407,9 @@ bool TOxaMusicPlayer::StartUpdateScan()
     return false;
   }
   FSearchSettings->Load();
-  FScanner->SetKnownFiles(FDatabase->GetKnownFiles(nullptr, nullptr, nullptr));
+  if (!SetKnownFilesForScan()) {
+    return false;
+  }
   return FScanner->StartUpdateScan();
 }
 
@@ -385,7 +425,9 @@ bool TOxaMusicPlayer::StartFullScan()
   }
   // Every file the library knows: the driver keeps only those on the drives it walks, and a
   // file it is not told of would be added a second time.
-  FScanner->SetKnownFiles(FDatabase->GetKnownFiles(nullptr, nullptr, nullptr));
+  if (!SetKnownFilesForScan()) {
+    return false;
+  }
   if (whiteDrives.Count() > 0) {
     FSearchSettings->Load();
     return FScanner->StartFullScan();
@@ -416,6 +458,19 @@ bool TOxaMusicPlayer::UpdateDatabase()
     const TMusicFileItems* found = FScanner->GetFoundFiles();
     if (found != nullptr && OpenLibrary()) {
       updated = FDatabase->ApplyScanResults(FScanner->GetKnownFiles(), *found);
+      if (!updated && FDatabase->MergeFoundDamage()) {
+        // What the scan read was only what had changed: the new library is filled by a scan
+        // that reads everything.
+        ClearScanLists();
+        if (RebuildDamaged(FDatabase->MergeError())) {
+          StartUpdateScan();
+        }
+        return false;
+      }
+      if (!updated && !FWriteRefusalShown && !FDatabase->MergeError().empty()) {
+        FWriteRefusalShown = true;
+        FLibraryNotice = "New music could not be stored in the library: " + FDatabase->MergeError() + ".";
+      }
       // Albums waiting for their files' scan become lists now that the files are known.
       FDatabase->ImportRecordedAlbums();
     }
@@ -502,10 +557,9 @@ bool TOxaMusicPlayer::ImportRecorded()
 
 bool TOxaMusicPlayer::DropScan(const TStringList* files, const TStringList* folders, bool notifyOwner)
 {
-  if (FScanner->Busy() || !OpenLibrary()) {
+  if (FScanner->Busy() || !OpenLibrary() || !SetKnownFilesForScan()) {
     return false;
   }
-  FScanner->SetKnownFiles(FDatabase->GetKnownFiles(nullptr, nullptr, nullptr));
   if (!FScanner->DropScanImportNow(files, folders)) {
     FScanner->SetKnownFiles({});
     return false;

@@ -125,6 +125,10 @@ class TOxaMusicPlayer : public TObject {
   bool ImportRecorded();
   bool DropScan(const TStringList* files, const TStringList* folders, bool notifyOwner);
   bool AddPath(const std::string& path, bool notifyOwner, TDbId& item);
+  // What the user is to be told about the library, once: that it was found damaged and rebuilt
+  // (a scan or merge met a damaged page), or the first write it refused. Empty when there is
+  // nothing new; taking it clears it.
+  std::string TakeLibraryNotice();
 
   // ---- favorites ----
   std::string NewPlaylistName();
@@ -160,6 +164,11 @@ class TOxaMusicPlayer : public TObject {
 
   bool FilePathOf(const TDbId& item, std::string& path);
   void ClearScanLists();
+  // The files the library knows, for a scan to start from. A library found damaged on the way
+  // is rebuilt first, and then knows none; false when it cannot be had.
+  bool SetKnownFilesForScan();
+  // Rebuilds the library found damaged, noting it for the user; false when it could not be made.
+  bool RebuildDamaged(const std::string& cause);
   // The tracks of a group item (itself for a track).
   void ExpandItem(const TDbId& item, std::vector<TDbId>& tracks);
   void AddTrackTo(TMusicFavoriteDetailsEdit& details, const TDbId& track, int index);
@@ -173,6 +182,8 @@ class TOxaMusicPlayer : public TObject {
   TDbId FCurrentItem;
   TMusicFileItem FCurrentFile;
   bool FWmaTagSupport = false;
+  std::string FLibraryNotice;
+  bool FWriteRefusalShown = false;
   // The tags waiting for their files, by file name compared without regard to case.
   struct TFileNameLess {
     bool operator()(const std::string& a, const std::string& b) const;

@@ -145,3 +145,20 @@ bool FitsLatin1(std::string_view text) noexcept
   }
   return true;
 }
+
+std::string_view CutToUtf16Units(std::string_view text, std::size_t units) noexcept
+{
+  std::size_t pos = 0;
+  std::size_t used = 0;
+  while (pos < text.size()) {
+    std::size_t next = pos;
+    const char32_t codePoint = NextCodePoint(text, next);
+    const std::size_t width = codePoint >= 0x10000 ? 2 : 1;
+    if (used + width > units) {
+      break;
+    }
+    used += width;
+    pos = next;
+  }
+  return text.substr(0, pos);
+}

@@ -14,6 +14,11 @@ char32_t NextCodePoint(std::string_view text, std::size_t& pos) noexcept;
 void AppendCodePoint(std::string& text, char32_t codePoint);
 std::size_t CodePointCount(std::string_view text) noexcept;
 
+// The longest start of the text that takes at most `units` UTF-16 code units: cut between two
+// characters, so a character outside the Basic Multilingual Plane (a surrogate pair) is kept
+// whole or left out whole. The bytes kept are the text's own.
+std::string_view CutToUtf16Units(std::string_view text, std::size_t units) noexcept;
+
 std::u16string Utf8ToUtf16(std::string_view text);
 // Unpaired surrogates become ReplacementCharacter.
 std::string Utf16ToUtf8(std::u16string_view text);

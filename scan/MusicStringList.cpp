@@ -334,10 +334,14 @@ void TMusicStringOptions::Load(const std::string& fileName)
   if (!FRoot->LockFile(fileName)) {
     return;
   }
+  FKeptDamagedFile.clear();
   try {
     FRoot->LoadFromFile(fileName);
-  } catch (const Exception&) {
-    // A missing or corrupt file reads as empty.
+  } catch (const Exception& e) {
+    // A missing or corrupt file reads as empty; a corrupt one is kept for the user.
+    if (e.Message() == InvalidStreamMessage) {
+      KeepDamaged(fileName);
+    }
   }
   FRoot->UnLockFile();
   for (int i = FRoot->Count() - 1; i >= 0; --i) {
@@ -358,11 +362,25 @@ TMusicStringList& TMusicStringOptions::Values(std::string_view key)
   return *FRoot->List(index);
 }
 
-void TMusicStringOptions::Store(const std::string& fileName, std::span<const std::string> keys)
+void TMusicStringOptions::KeepDamaged(const std::string& fileName)
 {
+  const std::string kept = fileName + ".corrupt";
+  if (MoveFileExA(fileName.c_str(), kept.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE) {
+    FKeptDamagedFile = kept;
+    TraceObject(this, "%s is damaged; kept as %s", fileName, kept);
+  } else {
+    TraceObject(this, "%s is damaged and cannot be kept as %s (error %d)", fileName, kept, GetLastError());
+  }
+}
+
+TMusicStringOptions::TStoreResult TMusicStringOptions::Store(const std::string& fileName,
+                                                             std::span<const std::string> keys)
+{
+  FKeptDamagedFile.clear();
+  FStoreError.clear();
   auto fresh = std::make_unique<TMusicStringList>();
   if (!fresh->LockFile(fileName)) {
-    return;
+    return TStoreResult::Locked;
   }
   try {
     fresh->LoadFromFile(fileName);
@@ -371,8 +389,12 @@ void TMusicStringOptions::Store(const std::string& fileName, std::span<const std
     // that is there but could not be read this time keeps its keys: nothing is stored.
     const bool corrupt = e.Message() == InvalidStreamMessage;
     if (!corrupt && FileExists(fileName)) {
+      FStoreError = e.Message();
       fresh->UnLockFile();
-      return;
+      return TStoreResult::Unreadable;
+    }
+    if (corrupt) {
+      KeepDamaged(fileName);
     }
   }
   for (const std::string& key : keys) {
@@ -393,10 +415,15 @@ void TMusicStringOptions::Store(const std::string& fileName, std::span<const std
   }
   // The lock belongs to the fresh list, which becomes the root.
   FRoot = std::move(fresh);
+  TStoreResult result = TStoreResult::Stored;
   try {
     FRoot->SaveToFile(fileName);
-  } catch (const Exception&) {
+  } catch (const Exception& e) {
     // A store that cannot be written leaves the file as it was.
+    FStoreError = e.Message();
+    TraceObject(this, "Store %s: %s", fileName, e.Message());
+    result = TStoreResult::WriteFailed;
   }
   FRoot->UnLockFile();
+  return result;
 }

@@ -94,19 +94,32 @@ class TMusicStringOptions : public TObject {
 
   TMusicStringList& Root() noexcept { return *FRoot; }
 
+  // What Store did.
+  enum class TStoreResult { Stored, Locked, Unreadable, WriteFailed };
+
   // Locks the file, reads it into Root (a missing or corrupt file reads as empty), unlocks it,
   // and keeps only the entries with a nested list. When the lock cannot be taken Root stays as
-  // it is.
+  // it is. A corrupt file is kept beside as fileName + ".corrupt" (KeptDamagedFile).
   void Load(const std::string& fileName);
   // The nested list of key (compared without regard to case), created empty when absent.
   TMusicStringList& Values(std::string_view key);
   // Merges the named keys of Root into the file under its lock: the file is read afresh, each
   // key's entry replaced by Root's, and the result safe-saved, so keys another process wrote
-  // meanwhile are kept. A missing or corrupt file is replaced. Does nothing when the lock cannot
-  // be taken or an existing file cannot be read (its other keys would be lost). The keys move
-  // out of Root.
-  void Store(const std::string& fileName, std::span<const std::string> keys);
+  // meanwhile are kept. A missing file is replaced; a corrupt one is kept beside as fileName +
+  // ".corrupt" first. Does nothing when the lock cannot be taken or an existing file cannot be
+  // read (its other keys would be lost). The keys move out of Root. StoreError tells the
+  // system's reason of a failure.
+  TStoreResult Store(const std::string& fileName, std::span<const std::string> keys);
+
+  // The name the last Load or Store kept a damaged file under; empty when it found none.
+  const std::string& KeptDamagedFile() const noexcept { return FKeptDamagedFile; }
+  const std::string& StoreError() const noexcept { return FStoreError; }
 
  private:
+  // Moves the damaged file aside, so what replaces it does not take the user's only copy.
+  void KeepDamaged(const std::string& fileName);
+
   std::unique_ptr<TMusicStringList> FRoot;
+  std::string FKeptDamagedFile;
+  std::string FStoreError;
 };

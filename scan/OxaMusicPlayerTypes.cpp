@@ -56,15 +56,28 @@ std::string ReadShellFolder(HKEY root, std::string_view key, std::string_view va
 }
 
 // The library folder as "Database" names it; empty when it names none, or names it as
-// something other than text (a value the user's own edits could leave).
-std::string StoredDatabasePath(const TRegistry& registry)
+// something other than text (a value the user's own edits could leave); the fallback for a
+// host path that no drive holds.
+std::string StoredDatabasePath(const TRegistry& registry, const std::string& fallback)
 {
+  std::string path;
   try {
-    return registry.ReadString("Database");
+    path = registry.ReadString("Database");
   } catch (const ERegistryException& e) {
     Trace("GetDatabasePath: \"Database\" unusable (%s); replaced", e.Message());
     return {};
   }
+  // A host path ("/home/me/lib", as a user or script may write it) is taken in its Windows
+  // form; the value stays as written.
+  if (path.starts_with('/')) {
+    const std::string windowsPath = WindowsPathOf(path);
+    if (windowsPath.empty()) {
+      Trace("GetDatabasePath: \"Database\" names %s, which no drive holds; using %s", path, fallback);
+      return fallback;
+    }
+    return windowsPath;
+  }
+  return path;
 }
 
 // Writes value as text, or leaves a trace line when the hive refuses it.
@@ -131,7 +144,7 @@ std::string GetDatabasePath()
   TRegistry registry;
   registry.SetRootKey(HKEY_CURRENT_USER);
   if (registry.OpenKey(std::string(PlayerRegistryKey), true)) {
-    path = StoredDatabasePath(registry);
+    path = StoredDatabasePath(registry, fallback);
     if (path.empty()) {
       const std::string appData = ReadShellFolder(HKEY_CURRENT_USER, ShellFoldersKey, "AppData");
       path = appData.empty() ? fallback : IncludeTrailingBackslash(appData) + std::string(DatabaseFolderName);
@@ -189,10 +202,10 @@ void ReadOption(TMusicOption key, TStringList& list)
   ReadOptions(one);
 }
 
-void WriteOption(TMusicOption key, const TStringList& list)
+bool WriteOption(TMusicOption key, const TStringList& list)
 {
   const TOptionSource one[] = {{key, &list}};
-  WriteOptions(one);
+  return WriteOptions(one);
 }
 
 void ReadOptions(std::span<const TOptionTarget> lists)
@@ -204,7 +217,7 @@ void ReadOptions(std::span<const TOptionTarget> lists)
   }
 }
 
-void WriteOptions(std::span<const TOptionSource> lists)
+bool WriteOptions(std::span<const TOptionSource> lists)
 {
   TMusicStringOptions options;
   std::vector<std::string> keys;
@@ -212,7 +225,7 @@ void WriteOptions(std::span<const TOptionSource> lists)
     options.Values(MusicOptionName(option.Key)).Assign(*option.List);
     keys.emplace_back(MusicOptionName(option.Key));
   }
-  options.Store(SettingsFileName(), keys);
+  return options.Store(SettingsFileName(), keys) == TMusicStringOptions::TStoreResult::Stored;
 }
 
 TTriangleSettings ReadTriangleSettings()

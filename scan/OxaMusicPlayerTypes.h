@@ -47,11 +47,13 @@ const std::string& SettingsFileName();
 void ResetSettingsFileName();
 
 // Replaces list's contents with the key's list from the settings file (empty when absent or the
-// file cannot be read), sorted by AnsiCompareText except for LastPlayed.
+// file cannot be read; a damaged file is kept beside as ".corrupt"), sorted by AnsiCompareText except for
+// LastPlayed.
 void ReadOption(TMusicOption key, TStringList& list);
 // Replaces the key's list in the settings file with a copy of list; other keys, including ones
-// another process wrote meanwhile, are kept.
-void WriteOption(TMusicOption key, const TStringList& list);
+// another process wrote meanwhile, are kept. False when nothing could be stored (locked,
+// unreadable, or the write failed; a trace line says why).
+bool WriteOption(TMusicOption key, const TStringList& list);
 
 // The same for several keys in one look at the file: one lock, one read (a consistent set), and
 // for writing one save.
@@ -64,7 +66,7 @@ struct TOptionSource {
   const TStringList* List;
 };
 void ReadOptions(std::span<const TOptionTarget> lists);
-void WriteOptions(std::span<const TOptionSource> lists);
+bool WriteOptions(std::span<const TOptionSource> lists);
 
 // The triangle window's placement.
 struct TTriangleSettings {

@@ -5,12 +5,14 @@
 #include <unordered_set>
 
 #include "framework/OxaUtils.h"
+#include "platform/LastError.h"
 #include "platform/ShellFolders.h"
 #include "rtl/AnsiText.h"
 #include "rtl/FilePaths.h"
 #include "scan/KnownFiles.h"
 #include "scan/OxaMusicPlayerTypes.h"
 #include "scan/OxaSearchUtils.h"
+#include "tags/TagFiles.h"
 
 namespace {
 
@@ -21,7 +23,8 @@ constexpr UINT WindowsDirectoryBufferSize = 1024;
 class TFolderListing {
  public:
   TFolderListing(const std::string& pattern, int attributes, TLocalHour* localHour = nullptr)
-      : FOpen(FindFirst(pattern, attributes, FRecord, localHour != nullptr ? *localHour : TLocalHour{}) == 0),
+      : FError(FindFirst(pattern, attributes, FRecord, localHour != nullptr ? *localHour : TLocalHour{})),
+        FOpen(FError == 0),
         FLocalHour(localHour)
   {
   }
@@ -41,9 +44,19 @@ class TFolderListing {
   bool Valid() const noexcept { return FOpen && !FDone; }
   const TSearchRec& Record() const noexcept { return FRecord; }
   void Next() { FDone = FindNext(FRecord) != 0; }
+  // The folder is there but could not be listed (no access, an I/O error): what it holds is not
+  // known now, which is not the same as gone.
+  bool Unreadable() const noexcept
+  {
+    return FError != 0 && FError != static_cast<int>(ERROR_FILE_NOT_FOUND) &&
+           FError != static_cast<int>(ERROR_PATH_NOT_FOUND) &&
+           FError != static_cast<int>(ERROR_NO_MORE_FILES) &&
+           FError != static_cast<int>(ERROR_INVALID_DRIVE) && FError != static_cast<int>(ERROR_NOT_READY);
+  }
 
  private:
   TSearchRec FRecord{};
+  int FError;
   bool FOpen;
   TLocalHour* FLocalHour;
   bool FDone = false;
@@ -52,6 +65,17 @@ class TFolderListing {
 bool IsFolder(const TSearchRec& record) noexcept
 {
   return (record.Attr & faDirectory) != 0;
+}
+
+// A file a save of tags composed and never put in place (the save was killed) goes on the next
+// walk of its folder; true when the entry was such a file and is gone.
+bool RemoveLeftover(const TObject* walker, const std::string& folder, const TSearchRec& record)
+{
+  if (!IsReplacementName(record.Name) || !RemoveStaleReplacement(folder + record.Name)) {
+    return false;
+  }
+  TraceObject(walker, "Removed %s%s, left by a save that did not finish", folder, record.Name);
+  return true;
 }
 
 bool IsDotEntry(const std::string& name) noexcept
@@ -327,6 +351,7 @@ bool TSearchEngine::InsideExcludedFolder(std::string_view path) const
 void TSearchEngine::Search()
 {
   FreeNodes();
+  FUnreadableFolders.Clear();
   const TMusicFileRule rule(Masks != nullptr ? *Masks : NoMasks());
   TNode& top = NewNode();
   Scan(top, Root, rule, 0);
@@ -415,8 +440,11 @@ void TSearchEngine::Scan(TNode& node, const std::string& path, const TMusicFileR
     return;
   }
   try {
-    for (TFolderListing listing(path + "*.*", MusicSearchAttributes, &FLocalHour); listing.Valid();
-         listing.Next()) {
+    TFolderListing listing(path + "*.*", MusicSearchAttributes, &FLocalHour);
+    if (listing.Unreadable()) {
+      AddIfAbsent(FUnreadableFolders, path);
+    }
+    for (; listing.Valid(); listing.Next()) {
       if (Cancelled) {
         return;
       }
@@ -438,6 +466,8 @@ void TSearchEngine::Scan(TNode& node, const std::string& path, const TMusicFileR
           node.FileCount += child.FileCount;
           node.MusicCount += child.MusicCount;
         }
+      } else if (RemoveLeftover(this, path, record)) {
+        continue;
       } else {
         ++node.FileCount;
         if (rule.IsMusicFile(record.Name, record.Size, static_cast<DWORD>(record.Attr))) {
@@ -517,6 +547,7 @@ void TSearchEngine::MarkCuts(TNode& node)
 
 void TSearchEngine::SearchList(const TStringList& roots, const TStringList& cuts)
 {
+  FUnreadableFolders.Clear();
   const TMusicFileRule rule(Masks != nullptr ? *Masks : NoMasks());
   for (int i = 0; i < roots.Count() && !Cancelled; ++i) {
     Walk(IncludeTrailingBackslash(roots[i]), cuts, rule, 0);
@@ -529,8 +560,11 @@ void TSearchEngine::Walk(const std::string& folder, const TStringList& cuts, con
   if (IsExcluded(folder) || depth > MaxFolderDepth) {
     return;
   }
-  for (TFolderListing listing(folder + "*.*", MusicSearchAttributes, &FLocalHour);
-       listing.Valid() && !Cancelled; listing.Next()) {
+  TFolderListing listing(folder + "*.*", MusicSearchAttributes, &FLocalHour);
+  if (listing.Unreadable()) {
+    AddIfAbsent(FUnreadableFolders, folder);
+  }
+  for (; listing.Valid() && !Cancelled; listing.Next()) {
     const TSearchRec& record = listing.Record();
     if (IsFolder(record)) {
       if (IsDotEntry(record.Name)) {
@@ -540,7 +574,8 @@ void TSearchEngine::Walk(const std::string& folder, const TStringList& cuts, con
       if (!Contains(cuts, subFolder)) {
         Walk(subFolder, cuts, rule, depth + 1);
       }
-    } else if (rule.IsMusicFile(record.Name, record.Size, static_cast<DWORD>(record.Attr)) && OnFile) {
+    } else if (!RemoveLeftover(this, folder, record) &&
+               rule.IsMusicFile(record.Name, record.Size, static_cast<DWORD>(record.Attr)) && OnFile) {
       OnFile(this, folder, record);
     }
   }
@@ -548,6 +583,7 @@ void TSearchEngine::Walk(const std::string& folder, const TStringList& cuts, con
 
 void TSearchEngine::SearchUpdate(const TUpdateScope& scope)
 {
+  FUnreadableFolders.Clear();
   const TMusicFileRule rule(Masks != nullptr ? *Masks : NoMasks());
   for (const auto* folders : {&scope.Roots(), &scope.Parents()}) {
     for (const std::string& folder : *folders) {
@@ -568,8 +604,11 @@ void TSearchEngine::WalkScoped(const std::string& folder, const TUpdateScope& sc
   if (depth > MaxFolderDepth) {
     return;
   }
-  for (TFolderListing listing(folder + "*.*", MusicSearchAttributes, &FLocalHour);
-       listing.Valid() && !Cancelled; listing.Next()) {
+  TFolderListing listing(folder + "*.*", MusicSearchAttributes, &FLocalHour);
+  if (listing.Unreadable()) {
+    AddIfAbsent(FUnreadableFolders, folder);
+  }
+  for (; listing.Valid() && !Cancelled; listing.Next()) {
     const TSearchRec& record = listing.Record();
     if (IsFolder(record)) {
       if (IsDotEntry(record.Name)) {
@@ -579,7 +618,7 @@ void TSearchEngine::WalkScoped(const std::string& folder, const TUpdateScope& sc
       if (scope.Enters(subFolder)) {
         WalkScoped(subFolder, scope, rule, depth + 1);
       }
-    } else if (rule.IsMusicFile(record.Name, record.Size, static_cast<DWORD>(record.Attr)) && OnFile) {
+    } else if (!RemoveLeftover(this, folder, record) && rule.IsMusicFile(record.Name, record.Size, static_cast<DWORD>(record.Attr)) && OnFile) {
       OnFile(this, folder, record);
     }
   }
@@ -610,7 +649,7 @@ int TDragNDropSearchEngine::FolderFiles(const std::string& folder, const TMusicF
   int count = 0;
   for (TFolderListing listing(folder + "*.*", MusicSearchAttributes); listing.Valid(); listing.Next()) {
     const TSearchRec& record = listing.Record();
-    if (!IsFolder(record) && rule.HasMusicExtension(record.Name)) {
+    if (!IsFolder(record) && !RemoveLeftover(this, folder, record) && rule.HasMusicExtension(record.Name)) {
       if (OnFile) {
         OnFile(this, folder, record);
       }

@@ -141,6 +141,9 @@ class TSearchEngine : public TObject {
   int NodeCount() const noexcept { return static_cast<int>(FNodes.size()); }
   const TList<TNode>& RootNodes() const noexcept { return FRootNodes; }
   const TList<TNode>& CutNodes() const noexcept { return FCutNodes; }
+  // The folders the last walk found but could not list (no access, an I/O error), each with a
+  // trailing backslash: what they hold is unknown for now, not gone.
+  const TStringList& UnreadableFolders() const noexcept { return FUnreadableFolders; }
 
   std::string Root;                    // the drive (or folder) of the full walk: "C:\"
   const TStringList* Masks = nullptr;  // music extensions; not owned; none means no music
@@ -186,6 +189,7 @@ class TSearchEngine : public TObject {
   std::vector<std::unique_ptr<TNode>> FNodes;
   TList<TNode> FRootNodes;
   TList<TNode> FCutNodes;
+  TStringList FUnreadableFolders;
   TLocalHour FLocalHour;  // handed from folder to folder for the length of one walk
 };
 

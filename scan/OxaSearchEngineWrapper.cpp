@@ -172,6 +172,9 @@ void TSearchEngineThread::FullScan()
       WhiteDrives.Delete(i);
     }
   }
+  // Folders that could not be listed keep what the library knows of them: their roots, cuts and
+  // tracks stay until they read again.
+  TFolderList unreadable;
   for (int i = 0; i < WhiteDrives.Count() && !Cancelled; ++i) {
     const std::string drive = WhiteDrives[i];
     TSearchEngine engine;
@@ -185,10 +188,28 @@ void TSearchEngineThread::FullScan()
     if (Cancelled) {
       break;
     }
+    const TFolderList unreadableHere = FolderListOf(engine.UnreadableFolders());
+    unreadable.insert(unreadable.end(), unreadableHere.begin(), unreadableHere.end());
     TStringList thisDrive;
     thisDrive.Add(DriveOfPath(drive));
+    TStringList keptRoots;
+    TStringList keptCuts;
+    for (const auto& [list, kept] : {std::pair{&roots, &keptRoots}, std::pair{&cuts, &keptCuts}}) {
+      for (int n = 0; n < list->Count(); ++n) {
+        if (SameDrive((*list)[n], thisDrive) &&
+            PathIsUnder(IncludeTrailingBackslash((*list)[n]), unreadableHere)) {
+          kept->Add((*list)[n]);
+        }
+      }
+    }
     DeleteByDrive(roots, thisDrive, false);
     DeleteByDrive(cuts, thisDrive, false);
+    for (int n = 0; n < keptRoots.Count(); ++n) {
+      roots.Add(keptRoots[n]);
+    }
+    for (int n = 0; n < keptCuts.Count(); ++n) {
+      cuts.Add(keptCuts[n]);
+    }
     if (IsRemovableDrive(drive)) {
       roots.Add(IncludeTrailingBackslash(drive));
     } else {
@@ -205,7 +226,9 @@ void TSearchEngineThread::FullScan()
   for (int i = 0; i < WhiteDrives.Count(); ++i) {
     walked.Add(DriveOfPath(WhiteDrives[i]));
   }
-  CompareAndRead([&](const std::string& path, std::string_view) { return SameDrive(path, walked); });
+  CompareAndRead([&](const std::string& path, std::string_view) {
+    return SameDrive(path, walked) && !PathIsUnder(path, unreadable);
+  });
   if (Cancelled) {
     Finished = true;
     return;
@@ -250,23 +273,27 @@ void TSearchEngineThread::UpdateScan()
   DeleteByDrive(activeCuts, greyDrives, true);
   TSearchEngine engine;
   const TUpdateScope scope(activeRoots, activeCuts, engine.ExcludedFolders);
+  TFolderList unreadable;
   if (Masks.Count() > 0 && activeRoots.Count() > 0) {
     engine.Masks = &Masks;
     engine.OnFile = MakeMethod<&TSearchEngineThread::Collect>(this);
     SetEngine(&engine);
     engine.SearchUpdate(scope);
     SetEngine(nullptr);
+    unreadable = FolderListOf(engine.UnreadableFolders());
   }
   // Whether a path is in scope depends only on its folder, and the library's files come folder
   // by folder: the answer is kept while the folder stays the same.
   std::string lastFolder;
   bool lastInScope = false;
   bool haveLast = false;
-  CompareAndRead([&](const std::string&, std::string_view folded) {
+  CompareAndRead([&](const std::string& path, std::string_view folded) {
     const std::string_view folder = folded.substr(0, folded.rfind('\\') + 1);
     if (!haveLast || folder != lastFolder) {
       lastFolder.assign(folder);
-      lastInScope = scope.ScopeOfFolded(folder) != TWalkScope::Outside;
+      // What a folder that could not be listed holds is unknown, not gone: its tracks stay.
+      lastInScope = scope.ScopeOfFolded(folder) != TWalkScope::Outside &&
+                    (unreadable.empty() || !PathIsUnder(path, unreadable));
       haveLast = true;
     }
     return lastInScope;

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/LastError.h"
 #include "rtl/Exception.h"
 #include "rtl/FileStream.h"
 #include "rtl/Utf8.h"
@@ -141,10 +142,11 @@ bool TID3Version1Tagger::WriteTag(TStream& stream, const TTagBytes& bytes) const
   // Overwrite only a tag that is still there: a file rewritten since the load must not lose
   // its last 128 bytes of audio.
   bool overwrite = false;
+  TTagBytes oldBytes{};
   if (FHasTag && oldSize >= TagSize) {
-    std::uint8_t marker[3] = {};
     stream.Seek(-TagSize, TSeekOrigin::soEnd);
-    overwrite = stream.Read(marker, 3) == 3 && marker[0] == 'T' && marker[1] == 'A' && marker[2] == 'G';
+    overwrite = stream.Read(oldBytes.data(), TagSize) == TagSize && oldBytes[0] == 'T' &&
+                oldBytes[1] == 'A' && oldBytes[2] == 'G';
   }
   stream.Seek(overwrite ? -TagSize : 0, TSeekOrigin::soEnd);
   try {
@@ -154,25 +156,44 @@ bool TID3Version1Tagger::WriteTag(TStream& stream, const TTagBytes& bytes) const
     }
     return true;
   } catch (const Exception&) {
-    // A partial append (full disk) must not stay glued to the audio.
-    if (!overwrite) {
-      try {
-        stream.SetSize(oldSize);
-      } catch (const Exception&) {
-        return false;
+    const DWORD error = GetLastError();
+    // A partial append (full disk) must not stay glued to the audio, nor half a new tag stay
+    // over the old one.
+    try {
+      if (overwrite) {
+        stream.Seek(-TagSize, TSeekOrigin::soEnd);
+        stream.WriteBuffer(oldBytes.data(), TagSize);
       }
+      stream.SetSize(oldSize);
+    } catch (const Exception&) {
     }
+    SetLastError(error);
     return false;
   }
 }
 
+void TID3Version1Tagger::Saved(const TTagBytes& bytes)
+{
+  FHasTag = true;
+  FRaw = bytes;
+  FModified = false;
+  FChanged = 0;
+  FSaveError = ERROR_SUCCESS;
+}
+
 bool TID3Version1Tagger::Save()
 {
+  FSaveError = ERROR_SUCCESS;
   if (!FModified) {
     return true;
   }
   const TTagBytes bytes = Compose();
-  if (!TagFileExists(FFileName) || !TagFileClearReadOnly(FFileName)) {
+  if (!TagFileExists(FFileName)) {
+    FSaveError = ERROR_FILE_NOT_FOUND;
+    return false;
+  }
+  if (!TagFileClearReadOnly(FFileName)) {
+    FSaveError = ERROR_ACCESS_DENIED;
     return false;
   }
   try {
@@ -183,9 +204,11 @@ bool TID3Version1Tagger::Save()
       stream = std::make_unique<TFileStream>(FFileName, fmOpenReadWrite | fmShareDenyWrite);
     }
     if (!WriteTag(*stream, bytes)) {
+      FSaveError = GetLastError();
       return false;
     }
   } catch (const Exception&) {
+    FSaveError = GetLastError();
     return false;
   }
   FHasTag = true;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/WinTypes.h"
 #include "rtl/Stream.h"
 #include "tags/ID3Genres.h"
 #include "tags/TagFiles.h"
@@ -33,6 +34,11 @@ class TID3Version1Tagger {
   // The 128 bytes Save writes: the tag as read with the changed fields written over it, or, for a
   // file without a tag, every field.
   TTagBytes Compose() const;
+  // The file now ends in these bytes, written by another writer (the ID3v2 tagger's tail): the
+  // tagger takes them as its tag, unmodified.
+  void Saved(const TTagBytes& bytes);
+  // The system error (GetLastError) of the last failed Save; ERROR_SUCCESS after one that worked.
+  DWORD SaveError() const noexcept { return FSaveError; }
 
   const std::string& FileName() const noexcept { return FFileName; }
   const std::string& Title() const noexcept { return FTitle; }
@@ -92,4 +98,5 @@ class TID3Version1Tagger {
   bool FHasTag = false;
   TTagBytes FRaw{};  // the tag as read
   TCreateFileStream FCreateStream;
+  DWORD FSaveError = 0;
 };

@@ -4,6 +4,7 @@
 #include <array>
 #include <span>
 
+#include "platform/LastError.h"
 #include "rtl/Exception.h"
 #include "rtl/FileStream.h"
 #include "rtl/Format.h"
@@ -224,14 +225,21 @@ bool TID3Version2Tagger2::SeedTag()
 
 bool TID3Version2Tagger2::Save()
 {
+  return SaveWithTail({}) != TSaveResult::Failed;
+}
+
+TID3Version2Tagger2::TSaveResult TID3Version2Tagger2::SaveWithTail(const TId3FileTail& tail)
+{
+  FSaveError = ERROR_SUCCESS;
   if (!FTag) {
-    return false;
+    return TSaveResult::Failed;
   }
   if (FChanged == 0) {
-    return true;
+    return TSaveResult::NothingToWrite;
   }
   if (!FHasTag && !SeedTag()) {
-    return false;
+    FSaveError = TagFileExists(FFileName) ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND;
+    return TSaveResult::Failed;
   }
   TFrameIndex& frames = FTag->Frames();
   if (Changed(cfComment) && !FComment.empty()) {
@@ -261,15 +269,16 @@ bool TID3Version2Tagger2::Save()
   }
   if (FTag->Frames().Count() == 0) {
     // Nothing but empty fields were set on a file without a tag: it stays without one.
-    return true;
+    return TSaveResult::NothingToWrite;
   }
-  if (!Id3StatusOk(FTag->SaveToFile("=", 0xFF, 0xFF, -1))) {
-    return false;
+  if (!Id3StatusOk(FTag->SaveToFile("=", 0xFF, 0xFF, -1, tail))) {
+    FSaveError = FTag->SaveError();
+    return TSaveResult::Failed;
   }
   // The file has a tag now: a second save must update it, not insert another.
   FHasTag = true;
   FModified = false;
   FChanged = 0;
   FTag->ReadText("TRCK", FTrackText);
-  return true;
+  return TSaveResult::Saved;
 }

@@ -28,6 +28,13 @@ class TID3Version2Tagger2 {
   // the "/total" of the old text. False when there is no tag object, the file is missing or
   // read-only, or the save fails; the file is then unchanged.
   bool Save();
+  // What SaveWithTail did.
+  enum class TSaveResult { Failed, Saved, NothingToWrite };
+  // As Save, with the tail (an ID3v1 tag) written into the file in the same all-or-nothing step
+  // (Tid3v2tag::SaveToFile). With nothing of its own to write it writes nothing, the tail neither,
+  // and says so. SaveError tells why a save failed.
+  TSaveResult SaveWithTail(const TId3FileTail& tail);
+  DWORD SaveError() const noexcept { return FSaveError; }
 
   bool HasTagObject() const noexcept { return FTag != nullptr; }
   Tid3v2tag* Tag() noexcept { return FTag.get(); }
@@ -103,4 +110,5 @@ class TID3Version2Tagger2 {
   bool FModified = false;
   unsigned FChanged = 0;
   bool FHasTag = false;
+  DWORD FSaveError = 0;
 };

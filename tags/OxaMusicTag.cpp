@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/LastError.h"
 #include "rtl/AnsiText.h"
 #include "rtl/Exception.h"
 #include "rtl/FilePaths.h"
@@ -445,12 +446,62 @@ unsigned TOxaMusicTag::FieldsWithValues(const TValueSet& values)
   return fields;
 }
 
+std::string_view TagWriteFailureText(TTagWriteFailure failure) noexcept
+{
+  switch (failure) {
+    case TTagWriteFailure::None:
+      return "no failure";
+    case TTagWriteFailure::Unreadable:
+      return "the file or its tags cannot be read";
+    case TTagWriteFailure::NotTaggable:
+      return "files of this kind get no tags";
+    case TTagWriteFailure::ReadOnly:
+      return "the file is read-only";
+    case TTagWriteFailure::NoSpace:
+      return "the disk is full";
+    case TTagWriteFailure::Locked:
+      return "another program holds the file";
+    case TTagWriteFailure::Failed:
+      break;
+  }
+  return "the write failed";
+}
+
+namespace {
+
+TTagWriteFailure FailureFromError(DWORD error) noexcept
+{
+  switch (error) {
+    case ERROR_DISK_FULL:
+      return TTagWriteFailure::NoSpace;
+    case ERROR_ACCESS_DENIED:
+      return TTagWriteFailure::ReadOnly;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+      return TTagWriteFailure::Locked;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+      return TTagWriteFailure::Unreadable;
+    default:
+      return TTagWriteFailure::Failed;
+  }
+}
+
+}  // namespace
+
 bool TOxaMusicTag::WriteItem(const TMusicFileItem& item)
 {
-  if (!Load(item.FileName) || FReadOnly) {
+  FWriteFailure = TTagWriteFailure::None;
+  if (!Load(item.FileName)) {
+    FWriteFailure = TTagWriteFailure::Unreadable;
+    return false;
+  }
+  if (FReadOnly) {
+    FWriteFailure = TTagWriteFailure::ReadOnly;
     return false;
   }
   if (FKind == TMusicKind::Other || (FKind == TMusicKind::Wma && !FWmaAvailable)) {
+    FWriteFailure = TTagWriteFailure::NotTaggable;
     return false;
   }
   // What the user saw came from ID3v2 when the file has it, else from ID3v1 (or WMA).
@@ -532,8 +583,6 @@ bool TOxaMusicTag::SaveMp3()
   if ((toV2 & ifYear) != 0) {
     v2.SetYear(year);
   }
-  const bool savedV2 = v2.Save();
-
   TID3Version1Tagger& v1 = *FId3v1Tagger;
   const unsigned toV1 = FHasId3v1 ? FEdited : FEdited | FieldsWithValues(FSetA);
   if ((toV1 & ifGenre) != 0) {
@@ -557,14 +606,38 @@ bool TOxaMusicTag::SaveMp3()
   if ((toV1 & ifTrack) != 0) {
     v1.SetTrack(FSetA.Track);
   }
-  const bool savedV1 = v1.Save();
-  return savedV2 && savedV1;
+  // Both tags reach the file in one step, or neither does: the ID3v1 tag rides along as the
+  // tail of the ID3v2 save, and goes alone only when ID3v2 has nothing to write.
+  const TID3Version1Tagger::TTagBytes v1Bytes = v1.Compose();
+  TId3FileTail tail;
+  if (v1.Modified()) {
+    tail.Bytes = v1Bytes;
+    tail.ReplacedSize = v1.HasTag() ? TID3Version1Tagger::TagSize : 0;
+  }
+  switch (v2.SaveWithTail(tail)) {
+    case TID3Version2Tagger2::TSaveResult::Saved:
+      if (v1.Modified()) {
+        v1.Saved(v1Bytes);
+      }
+      return true;
+    case TID3Version2Tagger2::TSaveResult::Failed:
+      FWriteFailure = FailureFromError(v2.SaveError());
+      return false;
+    case TID3Version2Tagger2::TSaveResult::NothingToWrite:
+      break;
+  }
+  if (!v1.Save()) {
+    FWriteFailure = FailureFromError(v1.SaveError());
+    return false;
+  }
+  return true;
 }
 
 bool TOxaMusicTag::SaveWma()
 {
   TWMATagger& wma = *FWmaTagger;
   if (!wma.Open(FFileName)) {
+    FWriteFailure = TTagWriteFailure::Unreadable;
     return false;
   }
   if ((FEdited & ifTrack) != 0) {
@@ -590,6 +663,9 @@ bool TOxaMusicTag::SaveWma()
   }
   const bool saved = wma.Save();
   wma.Close();
+  if (!saved) {
+    FWriteFailure = TTagWriteFailure::Failed;
+  }
   return saved;
 }
 

@@ -45,6 +45,19 @@ struct TMusicFileItem {
 // Flac, Ogg and Mp4 are read and written by the TagLib tagger.
 enum class TMusicKind : std::uint8_t { Other = 0, Mp3 = 1, Wma = 2, Flac = 3, Ogg = 4, Mp4 = 5 };
 
+// Why a write of tags failed.
+enum class TTagWriteFailure : std::uint8_t {
+  None,
+  Unreadable,   // missing, or its tags cannot be read
+  NotTaggable,  // a file of a kind without tags the program writes, or WMA without its runtime
+  ReadOnly,     // the file, its folder or its disk refuses writing
+  NoSpace,      // the disk is full
+  Locked,       // another program holds the file
+  Failed,       // any other error of the system
+};
+// A short text for the reason: "the disk is full", "the file is read-only", ...
+std::string_view TagWriteFailureText(TTagWriteFailure failure) noexcept;
+
 class TOxaMusicTag {
  public:
   // Creates the readers; WmaAvailable tells whether the WMA runtime could be loaded.
@@ -75,8 +88,10 @@ class TOxaMusicTag {
   // that is created (both ID3 tags of an MP3 file are) gets every field that has a value; the
   // TagLib kinds get the edited fields alone, in a new tag too. True
   // when there was nothing to write (the file is not touched). False for a read-only file, a
-  // file of another kind, or a failed write; the file is then left as it was.
+  // file of another kind, or a failed write; the file is then left as it was, both of an MP3
+  // file's tags included, and WriteFailure tells why.
   bool WriteItem(const TMusicFileItem& item);
+  TTagWriteFailure WriteFailure() const noexcept { return FWriteFailure; }
 
   // "_" becomes a blank, control characters go, blanks are collapsed and trimmed, the first
   // character is upper-cased when it is below U+0100; nothing left gives "Unknown".
@@ -178,4 +193,5 @@ class TOxaMusicTag {
   std::int32_t FDuration = 0;
   bool FReadOnly = false;
   TMusicCheckSum FChecksum{};
+  TTagWriteFailure FWriteFailure = TTagWriteFailure::None;
 };

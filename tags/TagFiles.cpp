@@ -1,5 +1,7 @@
 #include "tags/TagFiles.h"
 
+#include <algorithm>
+
 #include "platform/FileIdentity.h"
 #include "platform/Files.h"
 #include "platform/LastError.h"
@@ -44,6 +46,30 @@ bool TagFileClearReadOnly(const std::string& fileName)
   return !TagFileReadOnly(fileName);
 }
 
+bool IsReplacementName(std::string_view fileName) noexcept
+{
+  const std::string_view suffix = TReplacementFile::TemporarySuffix;
+  return fileName.size() > suffix.size() &&
+         std::equal(suffix.rbegin(), suffix.rend(), fileName.rbegin(), [](char a, char b) {
+           return a == (b >= 'A' && b <= 'Z' ? static_cast<char>(b - 'A' + 'a') : b);
+         });
+}
+
+bool RemoveStaleReplacement(const std::string& fileName)
+{
+  if (!IsReplacementName(fileName) || !TagFileExists(fileName)) {
+    return false;
+  }
+  // Opening it exclusively fails while the save that composes it has it open; held so, it is
+  // removed before any save can take it up again.
+  try {
+    const TFileStream probe(fileName, fmOpenReadWrite | fmShareExclusive);
+    return DeleteFileA(fileName.c_str());
+  } catch (const Exception&) {
+    return false;
+  }
+}
+
 namespace {
 
 // A link is saved through: the file it names is the one replaced, and the link stays a link.
@@ -68,8 +94,11 @@ TReplacementFile::TReplacementFile(std::string fileName, const TCreateFileStream
 TReplacementFile::~TReplacementFile()
 {
   if (!FCommitted) {
+    // The clean-up must not hide why the save failed from the one who reports it.
+    const DWORD error = GetLastError();
     FStream.reset();
     DeleteFileA(FTemporaryName.c_str());
+    SetLastError(error);
   }
 }
 

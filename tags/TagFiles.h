@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "rtl/Stream.h"
 
@@ -15,6 +16,13 @@ bool TagFileProtected(const std::string& fileName);
 bool TagFileReadOnly(const std::string& fileName);
 // Makes the file writable; false when it stays read-only.
 bool TagFileClearReadOnly(const std::string& fileName);
+
+// Whether the name is that of a file a save composes (TReplacementFile::TemporaryName).
+bool IsReplacementName(std::string_view fileName) noexcept;
+// Removes the file when it is one a save composed and nobody holds open any more: what a killed
+// save left behind. A save still composing holds its file exclusively, so it is never taken
+// from under it. True when the file was removed.
+bool RemoveStaleReplacement(const std::string& fileName);
 
 // Creates (or empties) the file a save composes; TFileStream with fmCreate unless a test hands in
 // a stream that fails on purpose.
@@ -37,7 +45,11 @@ class TReplacementFile {
   // EWriteError when any of that fails; the original is then unchanged.
   void Commit();
 
-  static std::string TemporaryName(const std::string& fileName) { return fileName + ".oxatmp"; }
+  static std::string TemporaryName(const std::string& fileName)
+  {
+    return fileName + std::string(TemporarySuffix);
+  }
+  static constexpr std::string_view TemporarySuffix = ".oxatmp";
 
  private:
   std::string FFileName;

@@ -3,8 +3,10 @@
 // their raw data (TFrameIndex) — loaded from a file or stream, read and written as text frames,
 // and saved back into the file. Failures are status codes, never exceptions.
 //
-// A save never edits the music file in place: the new file is composed beside the old one and
-// replaces it in one rename, so a crash or a full disk leaves the original untouched.
+// A save is all or nothing. A new tag that fits the old one's space (its padding included) is
+// written over it in place, so a save needs no free space the size of the file; any other is
+// composed with the whole file beside the old one, which it replaces in one rename. A failure
+// at any step leaves the file as it was.
 
 #include <cstdint>
 #include <functional>
@@ -14,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/WinTypes.h"
 #include "rtl/FileStream.h"
 #include "rtl/Stream.h"
 #include "tags/TagFiles.h"
@@ -71,6 +74,14 @@ enum TTextResult : int {
 };
 
 using TByteBuffer = std::vector<std::uint8_t>;
+
+// The end of the file a save writes in the same all-or-nothing step as the tag: the bytes of an
+// ID3v1 tag, taking the place of the last ReplacedSize bytes (an ID3v1 tag there, still marked
+// "TAG") or appended when ReplacedSize is 0.
+struct TId3FileTail {
+  std::span<const std::uint8_t> Bytes;
+  std::int64_t ReplacedSize = 0;
+};
 
 // Replaces every FF 00 by FF.
 TByteBuffer RemoveUnsynchronisation(std::span<const std::uint8_t> data);
@@ -162,9 +173,13 @@ class Tid3v2tag {
   // fileName "=" is the file of the last load; a negative offset is then the offset of the last
   // load (else 0); version or revision 0xFF mean those of the last load. A tag that did not load
   // is never saved (id3BadTag). On success the file holds the new tag followed by the unchanged
-  // audio; a tag that shrinks is padded, so the audio keeps its place. On failure the file is
-  // unchanged.
-  std::uint16_t SaveToFile(const std::string& fileName, int version, int revision, std::int64_t offset);
+  // audio, and at its end the tail when it has bytes; a tag that shrinks is padded, so the audio
+  // keeps its place. On failure the file is unchanged and SaveError tells the system's reason.
+  std::uint16_t SaveToFile(const std::string& fileName, int version, int revision, std::int64_t offset,
+                           const TId3FileTail& tail = {});
+  // The system error (GetLastError) behind the last save's id3WriteFailed or id3FileNotFound:
+  // ERROR_DISK_FULL, ERROR_ACCESS_DENIED, ERROR_SHARING_VIOLATION, ...; ERROR_SUCCESS otherwise.
+  DWORD SaveError() const noexcept { return FSaveError; }
 
   // Writes into target the bytes of source with this tag in place of the one it was loaded from
   // (LoadFromStream of the same bytes), running the same stages as SaveToFile; returns Status.
@@ -208,11 +223,17 @@ class Tid3v2tag {
   static bool ParseFrame(const std::uint8_t* header, std::size_t remaining, TId3Frame& frame);
   void SetStage(const char* stage, int progress);
   void SetProgress(int progress);
-  std::uint16_t Compose(std::unique_ptr<TFileStream>& original, std::int64_t offset, std::int64_t oldSpace,
-                        const std::string& fileName);
+  // Composes the whole new file beside the original and renames it over the original.
+  void Compose(std::unique_ptr<TFileStream>& original, std::int64_t offset, std::int64_t oldSpace,
+               const std::string& fileName, const TByteBuffer& body, const TId3FileTail& tail);
+  // Writes the tag (exactly the old one's space) and the tail over the file itself; on a failure
+  // puts back every byte it changed and raises.
+  void WriteInPlace(TFileStream& file, std::int64_t offset, const TByteBuffer& body,
+                    const TId3FileTail& tail);
   TByteBuffer PrepareBody(std::int64_t oldSpace);
   void WriteComposed(TStream& original, TStream& out, std::int64_t offset, std::int64_t oldSpace,
-                     const TByteBuffer& body);
+                     const TByteBuffer& body, const TId3FileTail& tail = {});
+  TByteBuffer HeaderFor(std::uint32_t bodySize) const;
   void Composed(const TByteBuffer& body) noexcept;
   TByteBuffer SerialiseFrames();
   TByteBuffer ComposeBody(const TByteBuffer& frames, std::int64_t oldSpace);
@@ -237,4 +258,5 @@ class Tid3v2tag {
   std::uint32_t FPaddingSize = 0;
   TProgressEvent FOnProgress;
   TCreateFileStream FCreateStream;
+  DWORD FSaveError = 0;
 };

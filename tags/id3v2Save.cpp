@@ -1,10 +1,12 @@
-// Saving a tag: the frames are brought into the state their flags ask for, serialised, and the
-// file is composed anew beside the old one — bytes before the tag, the new tag, the audio after
-// the old tag — then put in its place by one rename.
+// Saving a tag: the frames are brought into the state their flags ask for and serialised; a tag
+// that fits the old one's space is written over it, any other makes the file composed anew
+// beside the old one — bytes before the tag, the new tag, the audio after the old tag, the
+// tail — then put in its place by one rename.
 #include <algorithm>
 #include <memory>
 
 #include "platform/ByteOrder.h"
+#include "platform/LastError.h"
 #include "rtl/Exception.h"
 #include "rtl/FileStream.h"
 #include "tags/Zlib.h"
@@ -154,8 +156,9 @@ TByteBuffer Tid3v2tag::ComposeBody(const TByteBuffer& frames, std::int64_t oldSp
 }
 
 std::uint16_t Tid3v2tag::SaveToFile(const std::string& fileName, int version, int revision,
-                                    std::int64_t offset)
+                                    std::int64_t offset, const TId3FileTail& tail)
 {
+  FSaveError = ERROR_SUCCESS;
   const bool sameFile = fileName == "=";
   const std::string target = sameFile ? FFileName : fileName;
   if (offset < 0) {
@@ -182,19 +185,25 @@ std::uint16_t Tid3v2tag::SaveToFile(const std::string& fileName, int version, in
 
   SetStage("Preparing tag", 0);
   if (!TagFileExists(target)) {
+    FSaveError = ERROR_FILE_NOT_FOUND;
     return Fail(id3FileNotFound);
   }
   if (TagFileProtected(target)) {
+    FSaveError = ERROR_ACCESS_DENIED;
     return Fail(id3FileProtected);
   }
+  // Opened for writing from the start: a tag written in place needs it, and a file nobody may
+  // write is refused before any work is done.
   std::unique_ptr<TFileStream> original;
   try {
-    original = std::make_unique<TFileStream>(target, fmOpenRead | fmShareDenyWrite);
+    original = std::make_unique<TFileStream>(target, fmOpenReadWrite | fmShareDenyWrite);
   } catch (const Exception&) {
+    FSaveError = GetLastError();
     return Fail(id3FileNotFound);
   }
   try {
-    if (original->Size() < offset) {
+    const std::int64_t size = original->Size();
+    if (size < offset) {
       return Fail(id3OffsetBeyondEnd);
     }
     std::int64_t oldSpace = 0;
@@ -212,13 +221,28 @@ std::uint16_t Tid3v2tag::SaveToFile(const std::string& fileName, int version, in
     } else {
       oldSpace = TagSpaceAt(*original, offset);
     }
-    const std::uint16_t status = Compose(original, offset, oldSpace, target);
-    if (!Id3StatusOk(status)) {
-      return status;
+    // A tail replaces only an ID3v1 tag still there, behind the audio and the ID3v2 tag.
+    if (tail.ReplacedSize > 0) {
+      std::uint8_t marker[3] = {};
+      if (size - tail.ReplacedSize < offset + oldSpace) {
+        return Fail(id3OffsetBeyondEnd);
+      }
+      original->Seek(size - tail.ReplacedSize, TSeekOrigin::soBeginning);
+      if (original->Read(marker, 3) != 3 || marker[0] != 'T' || marker[1] != 'A' || marker[2] != 'G') {
+        return Fail(id3NoHeader);
+      }
     }
+    const TByteBuffer body = PrepareBody(oldSpace);
+    if (oldSpace > 0 && static_cast<std::int64_t>(HeaderSize + body.size()) == oldSpace) {
+      WriteInPlace(*original, offset, body, tail);
+    } else {
+      Compose(original, offset, oldSpace, target, body, tail);
+    }
+    Composed(body);
   } catch (const TSaveFailure& failure) {
     return Fail(failure.Code);
   } catch (const Exception&) {
+    FSaveError = GetLastError();
     return Fail(id3WriteFailed);
   }
   FStatus &= 0xFF;
@@ -228,18 +252,67 @@ std::uint16_t Tid3v2tag::SaveToFile(const std::string& fileName, int version, in
   return FStatus;
 }
 
-std::uint16_t Tid3v2tag::Compose(std::unique_ptr<TFileStream>& originalFile, std::int64_t offset,
-                                 std::int64_t oldSpace, const std::string& fileName)
+void Tid3v2tag::Compose(std::unique_ptr<TFileStream>& originalFile, std::int64_t offset,
+                        std::int64_t oldSpace, const std::string& fileName, const TByteBuffer& body,
+                        const TId3FileTail& tail)
 {
-  const TByteBuffer body = PrepareBody(oldSpace);
   SetStage("Re-positioning audio data", 50);
   TReplacementFile replacement(fileName, FCreateStream);
-  WriteComposed(*originalFile, replacement.Stream(), offset, oldSpace, body);
+  WriteComposed(*originalFile, replacement.Stream(), offset, oldSpace, body, tail);
   // Nothing may hold the old file open while the new one takes its name.
   originalFile.reset();
   replacement.Commit();
-  Composed(body);
-  return 0;
+}
+
+void Tid3v2tag::WriteInPlace(TFileStream& file, std::int64_t offset, const TByteBuffer& body,
+                             const TId3FileTail& tail)
+{
+  SetStage("Writing new tag", 90);
+  const std::int64_t oldSize = file.Size();
+  const std::int64_t tagSpace = static_cast<std::int64_t>(HeaderSize + body.size());
+  TByteBuffer oldTag(static_cast<std::size_t>(tagSpace));
+  file.Seek(offset, TSeekOrigin::soBeginning);
+  file.ReadBuffer(oldTag.data(), tagSpace);
+  TByteBuffer oldTail(static_cast<std::size_t>(tail.ReplacedSize));
+  if (!oldTail.empty()) {
+    file.Seek(oldSize - tail.ReplacedSize, TSeekOrigin::soBeginning);
+    file.ReadBuffer(oldTail.data(), tail.ReplacedSize);
+  }
+  TByteBuffer tag = HeaderFor(static_cast<std::uint32_t>(body.size()));
+  tag.insert(tag.end(), body.begin(), body.end());
+  // The tail first: an appended one is the only write that needs room on the disk, so a full
+  // disk stops the save before the tag has changed.
+  bool tailWritten = false;
+  bool tagWritten = false;
+  try {
+    if (!tail.Bytes.empty()) {
+      file.Seek(oldSize - tail.ReplacedSize, TSeekOrigin::soBeginning);
+      tailWritten = true;
+      file.WriteBuffer(tail.Bytes.data(), static_cast<std::int64_t>(tail.Bytes.size()));
+    }
+    file.Seek(offset, TSeekOrigin::soBeginning);
+    tagWritten = true;
+    file.WriteBuffer(tag.data(), tagSpace);
+    file.Flush();
+  } catch (const Exception&) {
+    const DWORD error = GetLastError();
+    // Every byte changed goes back; what cannot be put back is no worse than the failed write.
+    try {
+      if (tagWritten) {
+        file.Seek(offset, TSeekOrigin::soBeginning);
+        file.WriteBuffer(oldTag.data(), tagSpace);
+      }
+      if (tailWritten) {
+        file.Seek(oldSize - tail.ReplacedSize, TSeekOrigin::soBeginning);
+        file.WriteBuffer(oldTail.data(), static_cast<std::int64_t>(oldTail.size()));
+        file.SetSize(oldSize);
+      }
+      file.Flush();
+    } catch (const Exception&) {
+    }
+    SetLastError(error);
+    throw;
+  }
 }
 
 std::uint16_t Tid3v2tag::SaveToStream(TStream& source, TStream& target)
@@ -308,8 +381,22 @@ TByteBuffer Tid3v2tag::PrepareBody(std::int64_t oldSpace)
   return body;
 }
 
+TByteBuffer Tid3v2tag::HeaderFor(std::uint32_t bodySize) const
+{
+  return {'I',
+          'D',
+          '3',
+          3,
+          0,
+          static_cast<std::uint8_t>(FFlags & 0xE0),
+          static_cast<std::uint8_t>((bodySize >> 21) & 0x7F),
+          static_cast<std::uint8_t>((bodySize >> 14) & 0x7F),
+          static_cast<std::uint8_t>((bodySize >> 7) & 0x7F),
+          static_cast<std::uint8_t>(bodySize & 0x7F)};
+}
+
 void Tid3v2tag::WriteComposed(TStream& original, TStream& out, std::int64_t offset, std::int64_t oldSpace,
-                              const TByteBuffer& body)
+                              const TByteBuffer& body, const TId3FileTail& tail)
 {
   const auto bodySize = static_cast<std::uint32_t>(body.size());
   original.Seek(0, TSeekOrigin::soBeginning);
@@ -318,17 +405,18 @@ void Tid3v2tag::WriteComposed(TStream& original, TStream& out, std::int64_t offs
   const TByteBuffer placeholder(HeaderSize + bodySize, 0);
   out.WriteBuffer(placeholder.data(), static_cast<std::int64_t>(placeholder.size()));
   original.Seek(offset + oldSpace, TSeekOrigin::soBeginning);
-  const std::int64_t audioSize = original.Size() - offset - oldSpace;
+  const std::int64_t audioSize = original.Size() - offset - oldSpace - tail.ReplacedSize;
   CopyBytes(original, out, audioSize, [this](std::int64_t done, std::int64_t count) {
     SetProgress(50 + static_cast<int>(40 * done / count));
   });
+  if (!tail.Bytes.empty()) {
+    out.WriteBuffer(tail.Bytes.data(), static_cast<std::int64_t>(tail.Bytes.size()));
+  } else if (tail.ReplacedSize > 0) {
+    CopyBytes(original, out, tail.ReplacedSize, [](std::int64_t, std::int64_t) {});
+  }
 
   SetStage("Writing new tag", 90);
-  TByteBuffer header = {'I', 'D', '3', 3, 0, static_cast<std::uint8_t>(FFlags & 0xE0)};
-  header.push_back(static_cast<std::uint8_t>((bodySize >> 21) & 0x7F));
-  header.push_back(static_cast<std::uint8_t>((bodySize >> 14) & 0x7F));
-  header.push_back(static_cast<std::uint8_t>((bodySize >> 7) & 0x7F));
-  header.push_back(static_cast<std::uint8_t>(bodySize & 0x7F));
+  const TByteBuffer header = HeaderFor(bodySize);
   out.Seek(offset, TSeekOrigin::soBeginning);
   out.WriteBuffer(header.data(), static_cast<std::int64_t>(header.size()));
   out.WriteBuffer(body.data(), static_cast<std::int64_t>(body.size()));

@@ -43,6 +43,21 @@ TEST(TMusicRemoteCommands, EveryKeyHasItsAction)
   }
 }
 
+// A backlog of moves replayed after a busy spell would run through the lists for minutes; what
+// the user asked the player to do still happens.
+TEST(TMusicRemoteCommands, StaleMovesAreDroppedAndPlayStopAndShuffleAlwaysAct)
+{
+  const std::pair<TRemoteAction, bool> cases[] = {
+      {TRemoteAction::None, false}, {TRemoteAction::StepUp, true},  {TRemoteAction::StepDown, true},
+      {TRemoteAction::Wind, true},  {TRemoteAction::Rewind, true},  {TRemoteAction::Play, false},
+      {TRemoteAction::Stop, false}, {TRemoteAction::Digit, true},   {TRemoteAction::ShowInView, true},
+      {TRemoteAction::Menu, true},  {TRemoteAction::Random, false},
+  };
+  for (const auto& [action, dropped] : cases) {
+    EXPECT_EQ(DroppedWhenStale(action), dropped) << static_cast<int>(action);
+  }
+}
+
 TEST(TMusicRemoteCommands, OnlyTheTenDigitsAreTyped)
 {
   struct TCase {

@@ -234,6 +234,43 @@ TEST_F(CatalogueTest, DisplayTitleComesFromTheTagOrTheTidiedFileName)
   }
 }
 
+// Texts are stored at most as long as their fields: titles 250 characters, artists, albums and
+// genres 100, counted in UTF-16 units and cut between characters. A path is never cut: cut, it
+// would name another file.
+TEST_F(CatalogueTest, StoredTextsAreCutToTheirFieldsAtACharacterBoundary)
+{
+  const std::string pair = "\U0001F600";
+  struct TCase {
+    std::string Title;
+    std::string Artist;
+    std::string StoredTitle;
+    std::string StoredArtist;
+  };
+  const TCase cases[] = {
+      {std::string(250, 't'), std::string(100, 'a'), std::string(250, 't'), std::string(100, 'a')},
+      {std::string(3000000, 't'), std::string(100000, 'a'), std::string(250, 't'), std::string(100, 'a')},
+      {std::string(248, 't') + pair, std::string(98, 'a') + pair, std::string(248, 't') + pair,
+       std::string(98, 'a') + pair},
+      {std::string(249, 't') + pair, std::string(99, 'a') + pair, std::string(249, 't'),
+       std::string(99, 'a')},
+  };
+  const std::string path = "C:\\Music\\" + std::string(300, 'p') + ".mp3";
+  for (const TCase& c : cases) {
+    TMusicFileItem item = Item(path, c.Artist);
+    item.Title = c.Title;
+    const std::int32_t id = Database.AddFile(item);
+    EXPECT_EQ(File(id).FileName, c.StoredTitle);
+    EXPECT_EQ(File(id).FilePath, path);
+    EXPECT_EQ(Artists(), (std::map<std::string, std::int32_t>{{c.StoredArtist, 1}}));
+    // A rescan of the same file changes nothing: the cut text is the stored one.
+    Database.UpdateFile(id, item);
+    EXPECT_EQ(File(id).FileName, c.StoredTitle);
+    EXPECT_EQ(Artists(), (std::map<std::string, std::int32_t>{{c.StoredArtist, 1}}));
+    ExpectConsistent();
+    Database.RemoveFile(id);
+  }
+}
+
 TEST_F(CatalogueTest, AddFileStoresTheItemAndCountsItsGroups)
 {
   TMusicFileItem item = Item("C:\\Music\\my_song.mp3", "Unknown");

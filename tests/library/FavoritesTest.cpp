@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <string>
@@ -162,6 +163,8 @@ TEST_F(FavoritesTest, TwoSavesBeforeTheThreadRunsWriteTheFileOnceWithTheLaterCon
   const auto lines = FileLines("Favorites\\" + std::to_string(list) + ".oxa");
   ASSERT_EQ(lines.size(), 3U);
   EXPECT_EQ(lines[0].first, "FavoriteTitles-1.0");
+  // The header carries the list's name, so the file alone can bring the list back.
+  EXPECT_EQ(lines[0].second, "Mix");
   EXPECT_EQ(lines[1].first, "C:\\M\\b.mp3");
   EXPECT_EQ(lines[2].first, "C:\\M\\a.mp3");
   // The fingerprint travels as its 36 raw bytes.
@@ -222,6 +225,57 @@ TEST_F(FavoritesTest, AfterARebuildListsComeBackAndFindTheirFilesOnceScanned)
   EXPECT_EQ(item.Caption, "One");
 }
 
+// A damaged or lost index does not take the lists with it: a rebuild brings back each list from
+// its own file, by the name that file carries, in the order of the lists' ids.
+TEST_F(FavoritesTest, WithoutAReadableIndexARebuildRestoresTheListsFromTheirOwnFiles)
+{
+  for (const char* index : {"damaged", "missing"}) {
+    SCOPED_TRACE(index);
+    // Each round starts from a library without lists or files.
+    const std::int32_t a = AddTrack("C:\\M\\a.mp3", "A", 1);
+    const std::int32_t b = AddTrack("C:\\M\\b.mp3", "B", 2);
+    NewList("First", {b, a});
+    NewList("Second", {a});
+    Flush();
+    Library.Crash();
+    const fs::path indexFile = Library.HostPath("Favorites\\Favorites.oxa");
+    if (std::string(index) == "damaged") {
+      std::ofstream(indexFile, std::ios::binary | std::ios::trunc) << std::string("\x01\x00\x00\x00Q", 5);
+    } else {
+      fs::remove(indexFile);
+    }
+    Library.Reopen();
+    ASSERT_TRUE(Library.Opened());
+    const std::vector<TListContent> expected{{"First", {"C:\\M\\b.mp3", "C:\\M\\a.mp3"}},
+                                             {"Second", {"C:\\M\\a.mp3"}}};
+    EXPECT_EQ(Lists(Database), expected);
+    Flush();
+    EXPECT_EQ(FileLines("Favorites\\Favorites.oxa").size(), 3U);
+    TMusicFavoriteMastersEdit& masters = Database.EditFavoriteMasters();
+    while (masters.Count() > 0) {
+      masters.Delete(0);
+    }
+    masters.Save();
+    Database.FreeEditors();
+    Flush();
+    Library.Crash();
+    Library.Reopen();
+  }
+}
+
+TEST_F(FavoritesTest, AMovedFileKeepsItsPlaceThroughItsFingerprint)
+{
+  const std::int32_t first = AddTrack("C:\\M\\song.mp3", "Song", 7);
+  const std::int32_t list = NewList("L", {first});
+  Database.RemoveFile(first);
+  const std::int32_t moved = AddTrack("C:\\N\\SONG.mp3", "Song", 7);
+  EXPECT_EQ(Captions(list), (std::vector<std::string>{"Song"}));
+  TMusicFavoriteDetailsEdit* details = Database.EditFavoriteDetails(list);
+  EXPECT_EQ(details->Get(0).FilePath, "C:\\N\\SONG.mp3");
+  EXPECT_EQ(details->Get(0).FileId, moved);
+  Database.FreeEditors();
+}
+
 TEST_F(FavoritesTest, ARenamedFileKeepsItsPlaceThroughItsFingerprint)
 {
   const std::int32_t first = AddTrack("C:\\M\\old name.mp3", "Song", 7);
@@ -229,10 +283,14 @@ TEST_F(FavoritesTest, ARenamedFileKeepsItsPlaceThroughItsFingerprint)
   const std::int32_t list = NewList("L", {other, first});
   Database.RemoveFile(first);
   EXPECT_EQ(Captions(list), (std::vector<std::string>{"Other", "old name (Not Available)"}));
-  const std::int32_t moved = AddTrack("C:\\N\\new name.mp3", "Song", 7);
+  // The same audio under another name in another folder is another file: the entry waits.
+  const std::int32_t copy = AddTrack("C:\\N\\copy.mp3", "Copy", 7);
+  EXPECT_EQ(Captions(list), (std::vector<std::string>{"Other", "old name (Not Available)"}));
+  Database.RemoveFile(copy);
+  const std::int32_t moved = AddTrack("C:\\M\\new name.mp3", "Song", 7);
   EXPECT_EQ(Captions(list), (std::vector<std::string>{"Other", "Song"}));
   TMusicFavoriteDetailsEdit* details = Database.EditFavoriteDetails(list);
-  EXPECT_EQ(details->Get(1).FilePath, "C:\\N\\new name.mp3");
+  EXPECT_EQ(details->Get(1).FilePath, "C:\\M\\new name.mp3");
   EXPECT_EQ(details->Get(1).FileId, moved);
 
   // The entry's item is its file in the Folders view; from the Albums view the nearest entry.
@@ -244,7 +302,7 @@ TEST_F(FavoritesTest, ARenamedFileKeepsItsPlaceThroughItsFingerprint)
   EXPECT_EQ(items.Get(0).ViewId, ViewFolders);
   EXPECT_EQ(items.Get(0).FileId, moved);
   EXPECT_EQ(Database.GetCaption(entry), "Song");
-  const TDbId fromAlbums = Database.FindFileByPath("C:\\N\\new name.mp3", ViewAlbums);
+  const TDbId fromAlbums = Database.FindFileByPath("C:\\M\\new name.mp3", ViewAlbums);
   const TDbId nearest = Database.ItemInView(fromAlbums, ViewPlaylists);
   EXPECT_EQ(nearest.GroupId, list);
   EXPECT_EQ(nearest.FileId, entry.FileId);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/Files.h"
+#include "platform/Paths.h"
 #include "rtl/Exception.h"
 #include "scan/OxaMusicPlayerTypes.h"
 #include "tags/OxaMusicTag.h"
@@ -822,3 +823,83 @@ TEST(TOxaMusicPlayerWithoutComponent, PlayingIsFalseOrZero)
 }
 
 }  // namespace
+
+// A damaged page that the open does not touch shows when a scan reads what the library knows:
+// the library is then made anew with the favorites from their files, the scan reads every file,
+// and the user is told once.
+TEST_F(TOxaMusicPlayerTest, ADamagedPageFoundByAScanRebuildsTheLibraryWithItsFavorites)
+{
+  const fs::path scanned = Machine.Home() / "Scan" / "kept.mp3";
+  fs::create_directories(scanned.parent_path());
+  fs::copy_file(Media->Mp3, scanned);
+  TStringList roots;
+  roots.Add(WindowsName(scanned.parent_path()) + "\\");
+  WriteOption(TMusicOption::Roots, roots);
+  TStringList masks;
+  masks.Add(".mp3");
+  WriteOption(TMusicOption::Masks, masks);
+  TStringList grey;
+  grey.Add("C:\\");
+  WriteOption(TMusicOption::GreyDrives, grey);
+  // Enough records that the files table spans many pages past the schema.
+  TMusicDatabase& database = Player->Database();
+  TTransaction filling(database);
+  for (int i = 0; i < 3000; ++i) {
+    TMusicFileItem item;
+    item.FileName = "C:\\Gone\\" + std::string(120, 'x') + std::to_string(i) + ".mp3";
+    item.Title = "Gone";
+    item.Artist = "Artist";
+    item.Album = "Album";
+    item.Genre = "Rock";
+    item.Checksum[0] = static_cast<std::uint8_t>(i);
+    item.Checksum[1] = static_cast<std::uint8_t>(i >> 8);
+    database.AddFile(item);
+  }
+  filling.Commit();
+  TMusicFavoriteMastersEdit& lists = database.EditFavoriteMasters();
+  lists.Add("Kept", -1);
+  lists.Save();
+  database.FreeEditors();
+  std::string host;
+  ASSERT_TRUE(HostPathOf(database.Directory() + "MUSIC.DAT", host));
+  // Closed as at the end of a session: the stamp says all is well.
+  database.SetConnected(false);
+  Player.reset();
+
+  // Pages in the second half, among the files table's records and its indexes, turned to noise.
+  const auto size = fs::file_size(host);
+  ASSERT_GT(size, 40U * 4096);
+  {
+    std::fstream file(host, std::ios::binary | std::ios::in | std::ios::out);
+    const std::string noise(4096, '\x5A');
+    for (auto page = size / 4096 / 2; page + 1 < size / 4096; page += 5) {
+      file.seekp(static_cast<std::streamoff>(page * 4096));
+      file.write(noise.data(), static_cast<std::streamsize>(noise.size()));
+    }
+  }
+  Player = std::make_unique<TOxaMusicPlayer>();
+  ASSERT_TRUE(Player->OpenLibrary());
+  // The open looks at the stamp and the tables, not at every page: the library opens as it was.
+  EXPECT_FALSE(
+      Player->Database().FindFileByPath("C:\\Gone\\" + std::string(120, 'x') + "1.mp3", ViewFolders).Empty());
+  struct TOwner : TObject {
+    TOxaMusicPlayer* Player = nullptr;
+    bool Updated = false;
+    void Update(TObject*) { Updated = Player->UpdateDatabase(); }
+  } owner;
+  owner.Player = Player.get();
+  Player->OnUpdateDatabase = MakeMethod<&TOwner::Update>(&owner);
+  const TTraceCapture trace;
+  ASSERT_TRUE(Player->StartUpdateScan());
+  ASSERT_TRUE(PumpUntil([&owner] { return owner.Updated; }, 60000)) << trace.Log();
+  const std::string notice = Player->TakeLibraryNotice();
+  EXPECT_NE(notice.find("made anew"), std::string::npos) << notice << trace.Log();
+  EXPECT_TRUE(Player->TakeLibraryNotice().empty()) << "told once";
+  EXPECT_FALSE(Player->Database().FindFileByPath(WindowsName(scanned), ViewFolders).Empty());
+  EXPECT_TRUE(
+      Player->Database().FindFileByPath("C:\\Gone\\" + std::string(120, 'x') + "1.mp3", ViewFolders).Empty());
+  TMusicFavoriteMastersEdit& restored = Player->Database().EditFavoriteMasters();
+  ASSERT_EQ(restored.Count(), 1);
+  EXPECT_EQ(restored.Get(0).Name, "Kept");
+  Player->Database().FreeEditors();
+}

@@ -33,3 +33,31 @@ TEST(Utf8, Latin1ConversionMarksWhatDoesNotFit)
   EXPECT_TRUE(FitsLatin1("\u00ff"));
   EXPECT_FALSE(FitsLatin1("\u0100"));
 }
+
+TEST(Utf8, CutsCountUtf16UnitsAndNeverSplitACharacter)
+{
+  const std::string pair = "\U0001F600";  // two UTF-16 units, four bytes
+  const std::string e = "\u00e9";         // one unit, two bytes
+  struct TCase {
+    std::string Text;
+    std::size_t Units;
+    std::string Kept;
+  };
+  const TCase cases[] = {
+      {"abc", 3, "abc"},
+      {"abc", 2, "ab"},
+      {"abc", 0, ""},
+      {"ab" + pair, 4, "ab" + pair},
+      {"ab" + pair, 3, "ab"},
+      {"ab" + pair + "c", 4, "ab" + pair},
+      {e + e, 1, e},
+      {e + e, 2, e + e},
+      // Malformed bytes are kept as they are, one unit each.
+      {"a\xFF"
+       "b",
+       2, "a\xFF"},
+  };
+  for (const TCase& c : cases) {
+    EXPECT_EQ(CutToUtf16Units(c.Text, c.Units), c.Kept) << c.Text << " " << c.Units;
+  }
+}

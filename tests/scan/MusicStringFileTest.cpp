@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <iterator>
 #include <memory>
 #include <thread>
 
@@ -348,7 +349,7 @@ TEST_F(MusicStringFileTest, AFailingFileCallDuringAStoreLosesNothing)
     options.Values("Roots").Add("C:\\New\\");
     const std::string keys[] = {"Roots"};
     FailNthPlatformCall(n);
-    options.Store(file, keys);
+    const TMusicStringOptions::TStoreResult result = options.Store(file, keys);
     const std::uint32_t calls = CountedPlatformCalls();
     FailNthPlatformCall(0);
 
@@ -357,6 +358,12 @@ TEST_F(MusicStringFileTest, AFailingFileCallDuringAStoreLosesNothing)
     ASSERT_EQ(loaded.Values("Roots").Count(), 1) << "failing call " << n;
     const std::string root = loaded.Values("Roots")[0];
     EXPECT_TRUE(root == "C:\\Old\\" || root == "C:\\New\\") << root;
+    // A store that says it stored did, and one that did not says so.
+    EXPECT_EQ(result == TMusicStringOptions::TStoreResult::Stored, root == "C:\\New\\")
+        << "failing call " << n;
+    EXPECT_EQ(result == TMusicStringOptions::TStoreResult::WriteFailed ||
+                  result == TMusicStringOptions::TStoreResult::Unreadable,
+              !options.StoreError().empty());
     ASSERT_EQ(loaded.Values("Masks").Count(), 1) << "failing call " << n;
     EXPECT_FALSE(std::filesystem::exists(Host("SearchInfomation.oxa.lck"))) << "failing call " << n;
 
@@ -372,13 +379,36 @@ TEST_F(MusicStringFileTest, AFailingFileCallDuringAStoreLosesNothing)
 
 TEST_F(MusicStringFileTest, StoreReplacesACorruptFile)
 {
-  std::ofstream(Host("SearchInfomation.oxa"), std::ios::binary) << std::string("\x01\x00\x00\x00Q", 5);
+  const std::string damaged("\x01\x00\x00\x00Q", 5);
+  std::ofstream(Host("SearchInfomation.oxa"), std::ios::binary) << damaged;
   TMusicStringOptions options;
   options.Values("Masks").Add(".wma");
   const std::string keys[] = {"Masks"};
-  options.Store(Windows("SearchInfomation.oxa"), keys);
+  EXPECT_EQ(options.Store(Windows("SearchInfomation.oxa"), keys), TMusicStringOptions::TStoreResult::Stored);
   TMusicStringOptions loaded;
   loaded.Load(Windows("SearchInfomation.oxa"));
   ASSERT_EQ(loaded.Values("Masks").Count(), 1);
   EXPECT_EQ(loaded.Values("Masks")[0], ".wma");
+  EXPECT_TRUE(loaded.KeptDamagedFile().empty());
+  // The damaged file is the user's only copy of what it held: it stays beside, as it was.
+  EXPECT_EQ(options.KeptDamagedFile(), Windows("SearchInfomation.oxa.corrupt"));
+  std::ifstream kept(Host("SearchInfomation.oxa.corrupt"), std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), damaged);
+}
+
+TEST_F(MusicStringFileTest, ALoadKeepsADamagedFileBesideAndReadsEmpty)
+{
+  const std::string damaged("\x01\x00\x00\x00Q", 5);
+  std::ofstream(Host("SearchInfomation.oxa"), std::ios::binary) << damaged;
+  TMusicStringOptions options;
+  options.Load(Windows("SearchInfomation.oxa"));
+  EXPECT_EQ(options.Values("Roots").Count(), 0);
+  EXPECT_EQ(options.KeptDamagedFile(), Windows("SearchInfomation.oxa.corrupt"));
+  EXPECT_FALSE(std::filesystem::exists(Host("SearchInfomation.oxa")));
+  std::ifstream kept(Host("SearchInfomation.oxa.corrupt"), std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), damaged);
+  // A missing file is no damaged one.
+  TMusicStringOptions again;
+  again.Load(Windows("SearchInfomation.oxa"));
+  EXPECT_TRUE(again.KeptDamagedFile().empty());
 }

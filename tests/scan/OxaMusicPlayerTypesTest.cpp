@@ -87,6 +87,18 @@ TEST_F(SettingsTest, StoredDatabaseFolderIsCreatedWithItsParents)
   EXPECT_TRUE(std::filesystem::is_directory(FMachine.Scratch() / "Deep/Er/Library"));
 }
 
+// A host path, as a user or a script writes one, names the same folder in its Windows form; the
+// library's files are never named with it glued to a Windows name.
+TEST_F(SettingsTest, AHostPathAsTheLibraryFolderIsTakenInItsWindowsForm)
+{
+  const std::string host = (FMachine.Scratch() / "Host" / "Lib").string();
+  SetUserValue(std::string(PlayerRegistryKey), "Database", host);
+  EXPECT_EQ(GetDatabasePath(), "C:\\Host\\Lib\\");
+  EXPECT_EQ(SettingsFileName(), "C:\\Host\\Lib\\SearchInfomation.oxa");
+  EXPECT_TRUE(std::filesystem::is_directory(FMachine.Scratch() / "Host" / "Lib"));
+  EXPECT_EQ(UserValue(std::string(PlayerRegistryKey), "Database"), host);
+}
+
 TEST_F(SettingsTest, KeysAreSortedOnReadingExceptLastPlayed)
 {
   TStringList roots;

@@ -16,6 +16,7 @@
 
 #include "platform/ShellFolders.h"
 #include "rtl/FilePaths.h"
+#include "rtl/FileStream.h"
 #include "scan/OxaSearchUtils.h"
 #include "tests/support/DeclaredDrives.h"
 
@@ -719,4 +720,32 @@ TEST(DragNDrop, DoesNothingWithoutItsListsOrDrops)
   EXPECT_TRUE(log.Files.empty());
   EXPECT_EQ(roots.Count(), 0);
   EXPECT_EQ(cuts.Count(), 0);
+}
+
+// What a killed tag save left beside a music file goes with the next walk of its folder, full
+// or update; a save still composing its file keeps it. Neither is music, nor counts as a file.
+TEST_F(SearchEngineTest, WalksRemoveWhatKilledSavesLeftAndSparesOnesStillWriting)
+{
+  for (const bool full : {true, false}) {
+    SCOPED_TRACE(full);
+    FLog.Files.clear();
+    FDrive.Put("Music\\a.mp3");
+    FDrive.Put("Music\\a.mp3.oxatmp");
+    FDrive.Put("Music\\Sub\\b.MP3.OXATMP");
+    FDrive.Put("Music\\c.oxatmp.mp3");
+    FDrive.Put("Music\\d.mp3.oxatmp");
+    const TFileStream writing("C:\\Music\\d.mp3.oxatmp", fmCreate);
+    if (full) {
+      FEngine.Root = "C:\\Music\\";
+      FEngine.Search();
+    } else {
+      TStringList roots;
+      roots.Add("C:\\Music\\");
+      FEngine.SearchList(roots, TStringList());
+    }
+    EXPECT_EQ(Sorted(FLog.Files), (TPaths{"C:\\Music\\a.mp3", "C:\\Music\\c.oxatmp.mp3"}));
+    EXPECT_FALSE(std::filesystem::exists(FDrive.DriveFolder('C') / "Music" / "a.mp3.oxatmp"));
+    EXPECT_FALSE(std::filesystem::exists(FDrive.DriveFolder('C') / "Music" / "Sub" / "b.MP3.OXATMP"));
+    EXPECT_TRUE(std::filesystem::exists(FDrive.DriveFolder('C') / "Music" / "d.mp3.oxatmp"));
+  }
 }

@@ -10,6 +10,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/FaultInjection.h"
+#include "rtl/FileStream.h"
 #include "tags/OxaMusicTag.h"
 #include "tests/support/TempFolder.h"
 #include "tests/tags/TagTestFiles.h"
@@ -354,3 +356,125 @@ TEST_F(OxaMusicTagWriteTest, SavesKeepModeOwnerAndLinksAndRefuseReadOnlyFiles)
 }
 
 }  // namespace
+
+// Whichever file call of a write fails, both tags are new or the file is byte for byte as it was:
+// an ID3v2 tag written over its old space or composed into a new file, an ID3v1 tag replaced,
+// appended or created with it.
+TEST_F(OxaMusicTagWriteTest, AWriteIsAllOrNothingAcrossBothTagsWhicheverCallFails)
+{
+  const std::string longTitle(200, 'L');
+  struct TCase {
+    const char* What;
+    std::optional<TId3v2Fields> V2;
+    std::optional<TId3v1Fields> V1;
+    std::string NewTitle;
+  };
+  const TCase cases[] = {
+      {"in place, ID3v1 replaced", TId3v2Fields{"Old title", "Band"}, TId3v1Fields{"Old title", "Band"},
+       "Short"},
+      {"in place, ID3v1 appended", TId3v2Fields{"Old title", "Band"}, std::nullopt, "Short"},
+      {"new file, ID3v1 replaced", TId3v2Fields{"Old title", "Band"}, TId3v1Fields{"Old title", "Band"},
+       longTitle},
+      {"both tags created", std::nullopt, std::nullopt, "Short"},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.What);
+    bool sawFullDisk = false;
+    std::uint32_t n = 1;
+    for (;; ++n) {
+      SCOPED_TRACE(n);
+      const fs::path file = Mp3("all.mp3", c.V2, c.V1);
+      const TBytes before = ReadBytes(file);
+      TMusicFileItem item = Read(file);
+      item.Title = c.NewTitle;
+      TOxaMusicTag tag;
+      FailNthPlatformCall(n);
+      const bool written = tag.WriteItem(item);
+      const std::uint32_t calls = CountedPlatformCalls();
+      FailNthPlatformCall(0);
+      if (written) {
+        TID3Version1Tagger v1;
+        ASSERT_TRUE(v1.Load(file.string()));
+        EXPECT_EQ(v1.Title(), c.NewTitle.substr(0, 30));
+        EXPECT_EQ(Read(file).Title, c.NewTitle);
+      } else {
+        EXPECT_EQ(ReadBytes(file), before);
+        EXPECT_NE(tag.WriteFailure(), TTagWriteFailure::None);
+        sawFullDisk = sawFullDisk || tag.WriteFailure() == TTagWriteFailure::NoSpace;
+      }
+      EXPECT_FALSE(fs::exists(TReplacementFile::TemporaryName(file.string())));
+      if (calls < n) {
+        EXPECT_TRUE(written);
+        break;
+      }
+    }
+    EXPECT_GT(n, 3U);
+    EXPECT_TRUE(sawFullDisk);
+  }
+}
+
+// A new tag no longer than the old one's space with its padding is written over it: the file
+// keeps its place on the disk and needs no room for a copy. One byte more and the file is
+// composed anew.
+TEST_F(OxaMusicTagWriteTest, ATagThatFitsItsPaddingIsWrittenInPlace)
+{
+  const auto inode = [](const fs::path& file) {
+    struct stat status {};
+    EXPECT_EQ(::stat(file.c_str(), &status), 0);
+    return status.st_ino;
+  };
+  // The media's tags have 32 bytes of padding; the title frame holds its text after one
+  // encoding byte.
+  const std::string old = "Old";
+  struct TCase {
+    std::size_t Grows;
+    bool InPlace;
+  };
+  for (const TCase c : {TCase{0, true}, TCase{32, true}, TCase{33, false}}) {
+    SCOPED_TRACE(c.Grows);
+    const fs::path file = Mp3("fit.mp3", TId3v2Fields{old, "Band"}, TId3v1Fields{old, "Band"});
+    const auto before = inode(file);
+    const auto size = fs::file_size(file);
+    const std::string title = "New" + std::string(c.Grows, 'x');
+    ASSERT_TRUE(Edit(file, [&](TMusicFileItem& item) { item.Title = title; }));
+    EXPECT_EQ(inode(file) == before, c.InPlace);
+    EXPECT_EQ(fs::file_size(file) == size, c.InPlace);
+    EXPECT_EQ(Read(file).Title, title);
+    TID3Version1Tagger v1;
+    ASSERT_TRUE(v1.Load(file.string()));
+    EXPECT_EQ(v1.Title(), title.substr(0, 30));
+  }
+}
+
+TEST_F(OxaMusicTagWriteTest, AFailedWriteSaysWhy)
+{
+  const auto retitle = [](const fs::path& file, TTagWriteFailure& failure) {
+    TMusicFileItem item = Read(file);
+    item.Title = "New";
+    TOxaMusicTag tag;
+    const bool written = tag.WriteItem(item);
+    failure = tag.WriteFailure();
+    return written;
+  };
+  TTagWriteFailure failure = TTagWriteFailure::None;
+  const fs::path readOnly = Mp3("ro.mp3", TId3v2Fields{"Old"}, std::nullopt);
+  fs::permissions(readOnly, fs::perms::owner_read | fs::perms::group_read);
+  EXPECT_FALSE(retitle(readOnly, failure));
+  EXPECT_EQ(failure, TTagWriteFailure::ReadOnly);
+
+  // Another program writing the file holds it against every other writer.
+  const fs::path held = Mp3("held.mp3", TId3v2Fields{"Old"}, std::nullopt);
+  const TBytes before = ReadBytes(held);
+  {
+    TFileStream writer(held.string(), fmOpenReadWrite | fmShareDenyWrite);
+    EXPECT_FALSE(retitle(held, failure));
+    EXPECT_EQ(failure, TTagWriteFailure::Locked);
+  }
+  EXPECT_EQ(ReadBytes(held), before);
+
+  const fs::path wave = Folder.Path() / "a.wav";
+  testmedia::WriteBytes(wave, TBytes(64, 0));
+  EXPECT_FALSE(retitle(wave, failure));
+  EXPECT_EQ(failure, TTagWriteFailure::NotTaggable);
+  EXPECT_EQ(TagWriteFailureText(TTagWriteFailure::NoSpace), "the disk is full");
+}

@@ -6,9 +6,11 @@
 #include <signal.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -16,6 +18,7 @@
 #include "rtl/Registry.h"
 #include "scan/OxaMusicPlayerTypes.h"
 #include "scan/OxaSearchEngineWrapper.h"
+#include "tags/TagFiles.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/DeclaredDrives.h"
 #include "tests/support/Mp3Builder.h"
@@ -95,6 +98,24 @@ class OxaLibReliabilityTest : public ::testing::Test {
            "; mkdir -p $L && mount -t tmpfs -o size=4m tmpfs $L || exit 99; " + "cp -a " + prep +
            "/. $L/ && cat /dev/zero > $L/fill 2>/dev/null; truncate -s -" + std::to_string(freeKiB) +
            "k $L/fill; " + body + "' 2>&1";
+  }
+
+  // A tagged music file of about a megabyte: an ID3v2 tag with room to spare and an ID3v1 tag.
+  fs::path PutTaggedFile(const std::string& folder, const std::string& name) const
+  {
+    mp3::TBytes bytes = mp3::Id3Tag({mp3::Id3TextFrame("TIT2", "Old title")}, 64);
+    mp3::Append(bytes, mp3::Audio(mp3::TFrameRecipe{}, 1 << 20));
+    mp3::Append(bytes, mp3::Id3v1Tag("Old title", "", "", "", "", 0, 255));
+    const fs::path path = Machine.DriveFolder('C') / folder / name;
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return path;
+  }
+  static std::string FileBytes(const fs::path& path)
+  {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
   }
 
   TDeclaredMachine Machine{{TDrive{'C', "", DRIVE_FIXED, "System", TDeclaredMachine::kTenGiB, "", "NTFS"}}};
@@ -220,6 +241,140 @@ TEST_F(OxaLibReliabilityTest, KilledWritersLeaveTheOldStateOrTheNewAndALibraryTh
     const int count = FileCount(LibraryDir);
     EXPECT_TRUE(count == 40 || count == 120) << count;
   }
+}
+
+// A full disk needs no room for a tag that fits its old one's space; one that does not fit
+// fails whole, saying why, and leaves the file byte for byte.
+TEST_F(OxaLibReliabilityTest, ATagWriteOnAFullDiskIsAllOrNothingAndSaysWhy)
+{
+  if (!CanMountPrivately()) {
+    GTEST_SKIP() << "no private mount namespace here";
+  }
+  const fs::path prepared = PutTaggedFile("Prep", "a.mp3");
+  const std::string longTitle(300, 'L');
+  const TProgramRun run = Shell(OnFullDisk(
+      0, "$OXA tags --set title=" + longTitle +
+             " C:\\\\Lib\\\\a.mp3; echo grows=$?; ls $L | grep -c oxatmp; cmp -s $L/a.mp3 " +
+             prepared.string() +
+             " && echo unchanged; $OXA tags --set title=Tune C:\\\\Lib\\\\a.mp3 >/dev/null; echo fits=$?; "
+             "$OXA id3v1 C:\\\\Lib\\\\a.mp3 | grep -c Tune"));
+  ASSERT_EQ(run.ExitCode, 0) << run.Output;
+  EXPECT_NE(run.Output.find("grows=1\n0\nunchanged\n"), std::string::npos) << run.Output;
+  EXPECT_NE(run.Output.find("the disk is full; the file is as it was"), std::string::npos) << run.Output;
+  EXPECT_TRUE(run.Output.ends_with("fits=0\n1\n")) << run.Output;
+  EXPECT_TRUE(fs::exists(prepared));
+}
+
+// A tag write killed at any moment leaves the old file or the new one, both tags alike; what
+// it was composing goes with the next scan of the folder.
+TEST_F(OxaLibReliabilityTest, KilledTagWritesLeaveTheOldFileOrTheNewAndTheNextScanClearsTheirLeftovers)
+{
+  const fs::path file = PutTaggedFile("Music", "a.mp3");
+  const std::string oldBytes = FileBytes(file);
+  const std::string longTitle(300, 'N');
+  const std::vector<std::string> write{"tags", "--set", "title=" + longTitle, "C:\\Music\\a.mp3"};
+  // The kills are spread over the time a whole write takes here.
+  const auto started = std::chrono::steady_clock::now();
+  ASSERT_EQ(OxaLib(write).ExitCode, 0);
+  const auto whole = std::chrono::steady_clock::now() - started;
+  constexpr int Trials = 12;
+  int oldState = 0;
+  int newState = 0;
+  int leftovers = 0;
+  for (int trial = 0; trial < Trials; ++trial) {
+    SCOPED_TRACE(trial);
+    std::ofstream(file, std::ios::binary)
+        .write(oldBytes.data(), static_cast<std::streamsize>(oldBytes.size()));
+    {
+      TChildProcess writer(OXA_LIB_PROGRAM, write);
+      std::this_thread::sleep_for(whole * (trial + 1) / (Trials + 1));
+      writer.Kill();
+    }
+    const std::string bytes = FileBytes(file);
+    if (bytes == oldBytes) {
+      ++oldState;
+    } else {
+      ++newState;
+      const TProgramRun v1 = OxaLib({"id3v1", "C:\\Music\\a.mp3"});
+      EXPECT_NE(v1.Output.find(longTitle.substr(0, 30)), std::string::npos) << v1.Output;
+      const TProgramRun tags = OxaLib({"tags", "C:\\Music\\a.mp3"});
+      EXPECT_NE(tags.Output.find("title: " + longTitle), std::string::npos) << tags.Output;
+    }
+    const fs::path leftover = TReplacementFile::TemporaryName(file.string());
+    if (fs::exists(leftover)) {
+      ++leftovers;
+      ASSERT_EQ(OxaLib({"scan", "drop", "C:\\Music", "--dir", LibraryDir, "--json"}).ExitCode, 0);
+      EXPECT_FALSE(fs::exists(leftover));
+    }
+  }
+  std::cout << "killed tag writes: " << oldState << " old, " << newState << " new, " << leftovers
+            << " leftovers removed\n";
+  EXPECT_EQ(oldState + newState, Trials);
+}
+
+// A settings write the disk refuses is an error, the file as it was.
+TEST_F(OxaLibReliabilityTest, SettingsSetOnAFullDiskFailsWithAMessage)
+{
+  if (!CanMountPrivately()) {
+    GTEST_SKIP() << "no private mount namespace here";
+  }
+  const fs::path prepared = Machine.DriveFolder('C') / "Prep" / "SearchInfomation.oxa";
+  fs::create_directories(prepared.parent_path());
+  ASSERT_EQ(OxaLib({"settings", "set", "Roots", "C:\\Old\\", "--file", prepared.string()}).ExitCode, 0);
+  const TProgramRun run = Shell(OnFullDisk(0, "$OXA settings set Roots C:\\\\" + std::string(6000, 'x') +
+                                                  " --file $L/SearchInfomation.oxa; echo rc=$?; $OXA "
+                                                  "settings get Roots --file $L/SearchInfomation.oxa"));
+  ASSERT_EQ(run.ExitCode, 0) << run.Output;
+  EXPECT_NE(run.Output.find("cannot write"), std::string::npos) << run.Output;
+  EXPECT_NE(run.Output.find("rc=1\n"), std::string::npos) << run.Output;
+  EXPECT_TRUE(run.Output.ends_with("C:\\Old\\\n")) << run.Output;
+}
+
+// A root folder that cannot be read for a while keeps its place and its tracks: they are
+// there again when it reads again, and a favorite on one of them is not moved to another copy
+// of its music. Runs as another user where the test is root, whom no permission stops.
+TEST_F(OxaLibReliabilityTest, AnUnreadableRootKeepsItsPlaceItsTracksAndItsFavorites)
+{
+  const std::string asUser = ::geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
+  if (!asUser.empty() && Shell("command -v setpriv >/dev/null").ExitCode != 0) {
+    GTEST_SKIP() << "no setpriv to run as another user";
+  }
+  PutAlbums("Music", 20);
+  const fs::path album = Machine.DriveFolder('C') / "Music" / "Album0";
+  // Another file of the same audio, under another name in another folder.
+  fs::copy_file(album / "t0.mp3", Machine.DriveFolder('C') / "Music" / "Album1" / "copy.mp3");
+  const fs::path top = Machine.Folder().parent_path();
+  ASSERT_EQ(Shell("chmod -R a+rwX '" + top.string() + "'").ExitCode, 0);
+  const auto run = [&](const std::string& arguments) {
+    return Shell(asUser + OXA_LIB_PROGRAM + " " + arguments + " 2>&1");
+  };
+  const auto count = [&] {
+    const TProgramRun files = run("db files --dir 'C:\\Lib'");
+    return static_cast<int>(std::count(files.Output.begin(), files.Output.end(), '\n'));
+  };
+  ASSERT_EQ(run("scan full --dir 'C:\\Lib' --json").ExitCode, 0);
+  const int known = count();
+  ASSERT_GE(known, 21);
+  ASSERT_EQ(run("fav new Kept --dir 'C:\\Lib'").ExitCode, 0);
+  ASSERT_EQ(run("fav add 1 'C:\\Music\\Album0\\t0.mp3' --dir 'C:\\Lib'").ExitCode, 0);
+  const std::string roots = run("settings get Roots").Output;
+
+  fs::permissions(album, fs::perms::none);
+  for (const char* scan : {"scan full", "scan update"}) {
+    SCOPED_TRACE(scan);
+    const TProgramRun walked = run(std::string(scan) + " --dir 'C:\\Lib' --json");
+    EXPECT_EQ(walked.ExitCode, 0) << walked.Output;
+    EXPECT_NE(walked.Output.find("\"removed\":0"), std::string::npos) << walked.Output;
+    EXPECT_EQ(run("settings get Roots").Output, roots);
+    EXPECT_EQ(count(), known);
+    const TProgramRun list = run("fav show 1 --dir 'C:\\Lib'");
+    EXPECT_NE(list.Output.find("Album0\\t0.mp3"), std::string::npos) << list.Output;
+    EXPECT_EQ(list.Output.find("copy.mp3"), std::string::npos) << list.Output;
+  }
+  fs::permissions(album, fs::perms::owner_all | fs::perms::group_all | fs::perms::others_all);
+  ASSERT_EQ(run("scan update --dir 'C:\\Lib' --json").ExitCode, 0);
+  EXPECT_EQ(count(), known);
+  EXPECT_EQ(run("settings get Roots").Output, roots);
 }
 
 TEST_F(OxaLibReliabilityTest, NamedPipesCalledMusicFilesNeverHoldACommand)

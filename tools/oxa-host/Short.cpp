@@ -17,6 +17,8 @@ constexpr const char* Source = "VuDirAzuzo";
 constexpr DWORD CallTimeout = 10000;
 // How long a notification's answer (an "On" + command notification) is waited for.
 constexpr DWORD AnswerWait = 1500;
+// How many short sessions may be on one bus at once, each under a name of its own.
+constexpr unsigned MaxShortClients = 256;
 
 std::string ExecutablePath()
 {
@@ -46,9 +48,13 @@ class TSession : public TObject {
       FErr << "oxa-host: no bus " << group << ": it has no other member\n";
       return false;
     }
-    Client.SetClientName(name.empty() ? Format("OxaHost%u", Ipc.NewId()) : name);
     Client.OnDispatch = MakeMethod<&TSession::Dispatched>(this);
-    Client.SetIpc(&Ipc);
+    if (name.empty()) {
+      RegisterNumberedClient(Client, Ipc, "OxaHost", MaxShortClients);
+    } else {
+      Client.SetClientName(name);
+      Client.SetIpc(&Ipc);
+    }
     if (!Client.Registered()) {
       FErr << "oxa-host: cannot register " << Client.ClientName() << " on bus " << group << '\n';
       return false;

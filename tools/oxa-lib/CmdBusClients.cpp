@@ -20,6 +20,8 @@ int RunBusClients(const TArguments& arguments, std::ostream& out, std::ostream& 
 namespace {
 
 constexpr const char* DefaultGroup = "VantelPC";
+// How many bus commands may be on one bus at once, each under a name of its own.
+constexpr unsigned MaxToolClients = 256;
 
 std::optional<std::vector<std::uint8_t>> ParseHex(const std::string& text)
 {
@@ -100,8 +102,12 @@ class TSession {
       err << "no bus " << group << ": it has no other member\n";
       return false;
     }
-    Client.SetClientName(clientName.empty() ? Format("oxa-lib%u", Ipc.NewId()) : clientName);
-    Client.SetIpc(&Ipc);
+    if (clientName.empty()) {
+      RegisterNumberedClient(Client, Ipc, "oxa-lib", MaxToolClients);
+    } else {
+      Client.SetClientName(clientName);
+      Client.SetIpc(&Ipc);
+    }
     if (!Client.Registered()) {
       err << "cannot register client " << Client.ClientName() << " on bus " << group << '\n';
       return false;
@@ -162,9 +168,17 @@ int Call(const TArguments& arguments, TSession& session, std::ostream& out, std:
   }
   std::uint32_t size = 0;
   std::vector<std::uint8_t> result;
+  const std::uint64_t start = GetTickCount64();
   if (!session.Client.Call(words[1], words[2], size, result, static_cast<std::uint32_t>(payload.size()),
                            payload.data(), timeout, false)) {
-    err << "call " << words[2] << " to " << words[1] << " failed or timed out after " << timeout << " ms\n";
+    // The bus gives up early on a target that hangs or goes: say what happened, and when.
+    const std::uint64_t elapsed = GetTickCount64() - start;
+    if (elapsed >= timeout) {
+      err << "call " << words[2] << " to " << words[1] << " timed out after " << elapsed << " ms\n";
+    } else {
+      err << "call " << words[2] << " to " << words[1] << " failed after " << elapsed << " ms of " << timeout
+          << ": the target hangs, went, or gave no answer\n";
+    }
     return ExitFailure;
   }
   out << "result: " << size << " bytes\n"

@@ -207,7 +207,17 @@ int RunScan(TCommandArgs args, std::ostream& out, std::ostream& err)
   wrapper.OnStep1Progress = MakeMethod<&TProgressLine::Step1>(&progress);
   wrapper.OnStep2Progress = MakeMethod<&TProgressLine::Step2>(&progress);
   database.OnUpdateProgress = MakeMethod<&TProgressLine::Step3>(&progress);
-  wrapper.SetKnownFiles(database.GetKnownFiles(nullptr, nullptr, nullptr));
+  try {
+    wrapper.SetKnownFiles(database.GetKnownFiles(nullptr, nullptr, nullptr));
+  } catch (const std::exception& e) {
+    if (!IsDamagedLibraryError(e)) {
+      throw;
+    }
+    CloseAfterWriting(database, err);
+    err << "the library in " << database.Directory() << " is damaged (" << e.what()
+        << "); oxa-lib db recover makes it anew with the favorites restored\n";
+    return ExitFailure;
+  }
 
   interrupted = false;
   mainThread = GetCurrentThreadId();
@@ -241,6 +251,9 @@ int RunScan(TCommandArgs args, std::ostream& out, std::ostream& err)
   if (!applied) {
     err << "the merge failed (" << database.MergeError() << "); the " << database.MergeCommitted()
         << " changes committed before the failure are kept, the rest is not saved\n";
+    if (database.MergeFoundDamage()) {
+      err << "the library is damaged; oxa-lib db recover makes it anew with the favorites restored\n";
+    }
     return ExitFailure;
   }
   return closed ? ExitSuccess : ExitFailure;

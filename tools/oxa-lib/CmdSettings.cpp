@@ -146,14 +146,27 @@ int RunSettings(TCommandArgs args, std::ostream& out, std::ostream& err)
       values.Add(words[i]);
     }
     const std::array<std::string, 1> keys{std::string(MusicOptionName(key))};
-    TMusicStringList probe;
-    if (!probe.LockFile(fileName)) {
-      err << "oxa-lib settings: " << fileName << " stays locked by another process\n";
-      return ExitFailure;
+    const TMusicStringOptions::TStoreResult stored = options.Store(fileName, keys);
+    if (!options.KeptDamagedFile().empty()) {
+      err << "oxa-lib settings: " << fileName << " was damaged; it is kept as " << options.KeptDamagedFile()
+          << " and a new file holds " << keys[0] << " alone\n";
     }
-    probe.UnLockFile();
-    options.Store(fileName, keys);
-    return ExitSuccess;
+    switch (stored) {
+      case TMusicStringOptions::TStoreResult::Stored:
+        return ExitSuccess;
+      case TMusicStringOptions::TStoreResult::Locked:
+        err << "oxa-lib settings: " << fileName << " stays locked by another process\n";
+        break;
+      case TMusicStringOptions::TStoreResult::Unreadable:
+        err << "oxa-lib settings: cannot read " << fileName << " (" << options.StoreError()
+            << "); nothing stored\n";
+        break;
+      case TMusicStringOptions::TStoreResult::WriteFailed:
+        err << "oxa-lib settings: cannot write " << fileName << " (" << options.StoreError()
+            << "); the file is as it was\n";
+        break;
+    }
+    return ExitFailure;
   }
 
   if (!verb.empty() && verb != "get") {

@@ -164,7 +164,7 @@ int RunTags(TCommandArgs args, std::ostream& out, std::ostream& err)
     }
     if (!tag.WriteItem(item)) {
       err << "cannot write the tags of \"" << item.FileName
-          << "\" (read-only, not a tagged kind, or the write failed)\n";
+          << "\": " << TagWriteFailureText(tag.WriteFailure()) << "; the file is as it was\n";
       return ExitFailure;
     }
   }
