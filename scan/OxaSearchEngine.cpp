@@ -618,7 +618,8 @@ void TSearchEngine::WalkScoped(const std::string& folder, const TUpdateScope& sc
       if (scope.Enters(subFolder)) {
         WalkScoped(subFolder, scope, rule, depth + 1);
       }
-    } else if (!RemoveLeftover(this, folder, record) && rule.IsMusicFile(record.Name, record.Size, static_cast<DWORD>(record.Attr)) && OnFile) {
+    } else if (!RemoveLeftover(this, folder, record) &&
+               rule.IsMusicFile(record.Name, record.Size, static_cast<DWORD>(record.Attr)) && OnFile) {
       OnFile(this, folder, record);
     }
   }

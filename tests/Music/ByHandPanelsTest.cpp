@@ -247,7 +247,7 @@ TEST_F(TByHandPanels, FlacOggOpusAndM4aAreListedPlayedAndTheirTagsEdited)
     testmedia::TModernRecipe recipe;
     recipe.Format = kind.Format;
     recipe.Audio.Seed = static_cast<std::uint32_t>(number);
-    recipe.Tags = {{"title", kind.Title}, {"artist", "Nova"},      {"album", "Today"},
+    recipe.Tags = {{"title", kind.Title}, {"artist", "Nova"},     {"album", "Today"},
                    {"genre", "Ambient"},  {"date", "2021-05-04"}, {"track", std::to_string(number) + "/4"}};
     const std::string name = "0" + std::to_string(number) + testmedia::ExtensionOf(kind.Format);
     testmedia::WriteModern(album / name, recipe);
