@@ -550,14 +550,20 @@ void TSearchEngine::SearchList(const TStringList& roots, const TStringList& cuts
   FUnreadableFolders.Clear();
   const TMusicFileRule rule(Masks != nullptr ? *Masks : NoMasks());
   for (int i = 0; i < roots.Count() && !Cancelled; ++i) {
-    Walk(IncludeTrailingBackslash(roots[i]), cuts, rule, 0);
+    const std::string root = IncludeTrailingBackslash(roots[i]);
+    if (!IsExcluded(root)) {
+      WalkFolder(
+          root, [&](const std::string& folder) { return !Contains(cuts, folder) && !IsExcluded(folder); },
+          rule, 0);
+    }
   }
 }
 
-void TSearchEngine::Walk(const std::string& folder, const TStringList& cuts, const TMusicFileRule& rule,
-                         int depth)
+void TSearchEngine::WalkFolder(const std::string& folder,
+                               const std::function<bool(const std::string&)>& enters,
+                               const TMusicFileRule& rule, int depth)
 {
-  if (IsExcluded(folder) || depth > MaxFolderDepth) {
+  if (depth > MaxFolderDepth) {
     return;
   }
   TFolderListing listing(folder + "*.*", MusicSearchAttributes, &FLocalHour);
@@ -571,8 +577,8 @@ void TSearchEngine::Walk(const std::string& folder, const TStringList& cuts, con
         continue;
       }
       const std::string subFolder = folder + record.Name + "\\";
-      if (!Contains(cuts, subFolder)) {
-        Walk(subFolder, cuts, rule, depth + 1);
+      if (enters(subFolder)) {
+        WalkFolder(subFolder, enters, rule, depth + 1);
       }
     } else if (!RemoveLeftover(this, folder, record) &&
                rule.IsMusicFile(record.Name, record.Size, static_cast<DWORD>(record.Attr)) && OnFile) {
@@ -591,36 +597,10 @@ void TSearchEngine::SearchUpdate(const TUpdateScope& scope)
         return;
       }
       if (!IsExcluded(folder)) {
-        WalkScoped(folder, scope, rule, 0);
+        // Below its start a walk meets only folders the scope lets it enter, excluded ones left out.
+        WalkFolder(
+            folder, [&](const std::string& sub) { return scope.Enters(sub); }, rule, 0);
       }
-    }
-  }
-}
-
-// Below its start a walk meets only folders the scope lets it enter, excluded ones left out.
-void TSearchEngine::WalkScoped(const std::string& folder, const TUpdateScope& scope,
-                               const TMusicFileRule& rule, int depth)
-{
-  if (depth > MaxFolderDepth) {
-    return;
-  }
-  TFolderListing listing(folder + "*.*", MusicSearchAttributes, &FLocalHour);
-  if (listing.Unreadable()) {
-    AddIfAbsent(FUnreadableFolders, folder);
-  }
-  for (; listing.Valid() && !Cancelled; listing.Next()) {
-    const TSearchRec& record = listing.Record();
-    if (IsFolder(record)) {
-      if (IsDotEntry(record.Name)) {
-        continue;
-      }
-      const std::string subFolder = folder + record.Name + "\\";
-      if (scope.Enters(subFolder)) {
-        WalkScoped(subFolder, scope, rule, depth + 1);
-      }
-    } else if (!RemoveLeftover(this, folder, record) &&
-               rule.IsMusicFile(record.Name, record.Size, static_cast<DWORD>(record.Attr)) && OnFile) {
-      OnFile(this, folder, record);
     }
   }
 }

@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -182,9 +183,10 @@ class TSearchEngine : public TObject {
   void PromoteChild(TNode& node, TNode& child);
   void PromoteTop(TNode& top);
   void RemoveNestedNodes();
-  void Walk(const std::string& folder, const TStringList& cuts, const TMusicFileRule& rule, int depth);
-  void WalkScoped(const std::string& folder, const TUpdateScope& scope, const TMusicFileRule& rule,
-                  int depth);
+  // Lists a folder: its music goes to OnFile, its leftovers are removed, and the subfolders
+  // `enters` takes are walked in turn.
+  void WalkFolder(const std::string& folder, const std::function<bool(const std::string&)>& enters,
+                  const TMusicFileRule& rule, int depth);
 
   std::vector<std::unique_ptr<TNode>> FNodes;
   TList<TNode> FRootNodes;
