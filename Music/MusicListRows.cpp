@@ -114,6 +114,7 @@ void TMusicForm::ListViewChosen(TOxaBitmap* sender)
     if (slot <= 0 || slot >= ViewSlotCount || !ViewSlots[static_cast<std::size_t>(slot)].Valid()) {
       return;
     }
+    TraceObject(this, "ListViewChosen: %d", slot);
     if (list == FFirstList) {
       FirstListSlot = -1;  // a view chosen again is loaded again
       ShowView(ViewSlots[static_cast<std::size_t>(slot)].ViewId);

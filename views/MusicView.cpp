@@ -160,6 +160,7 @@ void TMusicView::FieldEdited(TOxaMusicInfoItem*, TOxaMusicInfoItemKind kind, con
   if (fileName.empty() || !OxaEditedFileItem(fileName, edit, item)) {
     return;
   }
+  TraceObject(this, "FieldEdited: %s", fileName);
   FPlayer->SetTag(item);
   if (FFileId >= 0 && FPlayer->OpenLibrary()) {
     OxaFollowTrackEdit(FPlayer->Database(), FFileId, edit);

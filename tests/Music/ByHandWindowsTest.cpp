@@ -327,8 +327,10 @@ TEST_F(TByHandWindows, TypingANameInTitlesSelectsTheTrack)
   ASSERT_EQ(Host({"playfile", TrackPath("Zoe\\Summer", 1)}).ExitCode, 0);
   ASSERT_TRUE(WaitFor([] { return PublishedTrack() == "Été 01"; })) << HostStatus();
   ASSERT_TRUE(BrowserOnTop());
-  // Folders is shown; the next view in the selector is Titles.
-  Hands->Click(ViewNextButton.X, ViewNextButton.Y);
+  // Folders is shown; the next view in the selector is Titles. A click while the lists still
+  // slide in may be lost, so it is tried again until a view is chosen.
+  ASSERT_TRUE(ClickUntil(*Hands, ViewNextButton, [&] { return Traced("TMusicForm.ListViewChosen:"); }))
+      << TraceTail();
   ASSERT_TRUE(Settled());
   Hands->MoveTo(AwayFromEverything.X, AwayFromEverything.Y);
   Hands->Type("whi");
