@@ -119,6 +119,13 @@ class TByHandPanels : public ::testing::Test {
     WaitFor([&] { return Differing(before, Hands->Shot(left, top, width, height)) > 0; }, 20s);
     return Settled(left, top, width, height);
   }
+  // Clicks the info panel's title until the editor's grey field covers it, not just until
+  // something changes there: the panel may still be filling in its fields when a click lands.
+  bool OpenTitleEditor()
+  {
+    return Retried([&] { Hands->Click(TitleValue.X, TitleValue.Y); },
+                   [&] { return LitShare(Settled(620, 86, 300, 20)) > 0.5; });
+  }
   void Keep(const std::string& name, const TScreenPicture& picture)
   {
     if (const char* folder = getenv("OXA_SAVE_SCREENS"); folder != nullptr && *folder != 0) {
@@ -206,11 +213,7 @@ TEST_F(TByHandPanels, ScanKeysFooterNewPlaylistAndATitleEditedInTheInfoPanel)
   Changed(playing, 600, 0, 424, 300);
   const TScreenPicture info = Settled(0, 0, 1024, 768);
   Keep("info-panel", info);
-  // The editor's grey field over the title, not just any change there: the panel may still be
-  // filling in its fields when the first click lands.
-  ASSERT_TRUE(Retried([&] { Hands->Click(TitleValue.X, TitleValue.Y); },
-                      [&] { return LitShare(Settled(620, 86, 300, 20)) > 0.5; }))
-      << "the editor opens over the title" << TraceTail();
+  ASSERT_TRUE(OpenTitleEditor()) << "the editor opens over the title" << TraceTail();
   Keep("info-title-editor", Settled(0, 0, 1024, 768));
   Hands->Type("Road Song");
   Hands->Tap(XK_Return);
@@ -288,11 +291,7 @@ TEST_F(TByHandPanels, FlacOggOpusAndM4aAreListedPlayedAndTheirTagsEdited)
   Hands->MoveTo(RestingPlace.X, RestingPlace.Y);
   Changed(playing, 600, 0, 424, 300);
   Keep("info-panel-flac", Settled(0, 0, 1024, 768));
-  // The editor's grey field over the title, not just any change there: the panel may still be
-  // filling in its fields when the first click lands.
-  ASSERT_TRUE(Retried([&] { Hands->Click(TitleValue.X, TitleValue.Y); },
-                      [&] { return LitShare(Settled(620, 86, 300, 20)) > 0.5; }))
-      << "the editor opens over the title" << TraceTail();
+  ASSERT_TRUE(OpenTitleEditor()) << "the editor opens over the title" << TraceTail();
   Hands->Type("River Song");
   Hands->Tap(XK_Return);
   // The next track only once the edit is taken: a busy program may still be reading the keys.
