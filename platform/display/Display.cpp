@@ -5,9 +5,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
+#include <string>
 #include <string_view>
 
 #include "platform/Metrics.h"
+#include "platform/ReplaceFile.h"
 #include "platform/display/DisplayInfo.h"
 #include "platform/display/DisplayTesting.h"
 #include "platform/display/GdiObjects.h"
@@ -27,10 +29,14 @@ TDisplayChoice& Choice()
   return choice;
 }
 
-// Closes a file on every path out.
-struct TFileCloser {
-  void operator()(std::FILE* file) const noexcept { std::fclose(file); }
-};
+// libpng's sink: the encoded bytes collect in memory, so the file is written in one piece.
+void AppendPngBytes(png_structp png, png_bytep data, png_size_t length)
+{
+  auto* bytes = static_cast<std::string*>(png_get_io_ptr(png));
+  bytes->append(reinterpret_cast<const char*>(data), length);
+}
+
+void FlushNothing(png_structp) {}
 
 // Writes rows of 0x00RRGGBB as an 8-bit RGB PNG, through a temporary file renamed into place.
 bool WritePng(const std::string& path, const std::vector<std::uint32_t>& pixels, SIZE size)
@@ -38,47 +44,36 @@ bool WritePng(const std::string& path, const std::vector<std::uint32_t>& pixels,
   if (size.cx <= 0 || size.cy <= 0) {
     return false;
   }
-  const std::string temporary = path + ".tmp";
-  {
-    std::unique_ptr<std::FILE, TFileCloser> file(std::fopen(temporary.c_str(), "wb"));
-    if (!file) {
-      return false;
-    }
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
-    if (info == nullptr) {
-      png_destroy_write_struct(&png, nullptr);
-      return false;
-    }
-    std::vector<png_byte> row(static_cast<std::size_t>(size.cx) * 3);
-    // libpng reports failures by longjmp; nothing with a destructor is made between here and the
-    // calls that may jump.
-    if (setjmp(png_jmpbuf(png)) != 0) {
-      png_destroy_write_struct(&png, &info);
-      return false;
-    }
-    png_init_io(png, file.get());
-    png_set_IHDR(png, info, static_cast<png_uint_32>(size.cx), static_cast<png_uint_32>(size.cy), 8,
-                 PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    for (LONG y = 0; y < size.cy; ++y) {
-      for (LONG x = 0; x < size.cx; ++x) {
-        const std::uint32_t pixel =
-            pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(size.cx) + x];
-        row[static_cast<std::size_t>(x) * 3] = static_cast<png_byte>(pixel >> 16);
-        row[static_cast<std::size_t>(x) * 3 + 1] = static_cast<png_byte>(pixel >> 8);
-        row[static_cast<std::size_t>(x) * 3 + 2] = static_cast<png_byte>(pixel);
-      }
-      png_write_row(png, row.data());
-    }
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    if (std::fflush(file.get()) != 0) {
-      return false;
-    }
+  std::string encoded;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
+  if (info == nullptr) {
+    png_destroy_write_struct(&png, nullptr);
+    return false;
   }
-  return std::rename(temporary.c_str(), path.c_str()) == 0;
+  std::vector<png_byte> row(static_cast<std::size_t>(size.cx) * 3);
+  // libpng reports failures by longjmp; nothing with a destructor is made between here and the
+  // calls that may jump.
+  if (setjmp(png_jmpbuf(png)) != 0) {
+    png_destroy_write_struct(&png, &info);
+    return false;
+  }
+  png_set_write_fn(png, &encoded, AppendPngBytes, FlushNothing);
+  png_set_IHDR(png, info, static_cast<png_uint_32>(size.cx), static_cast<png_uint_32>(size.cy), 8,
+               PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(png, info);
+  for (LONG y = 0; y < size.cy; ++y) {
+    for (LONG x = 0; x < size.cx; ++x) {
+      const std::uint32_t pixel = pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(size.cx) + x];
+      row[static_cast<std::size_t>(x) * 3] = static_cast<png_byte>(pixel >> 16);
+      row[static_cast<std::size_t>(x) * 3 + 1] = static_cast<png_byte>(pixel >> 8);
+      row[static_cast<std::size_t>(x) * 3 + 2] = static_cast<png_byte>(pixel);
+    }
+    png_write_row(png, row.data());
+  }
+  png_write_end(png, nullptr);
+  png_destroy_write_struct(&png, &info);
+  return ReplaceHostFile(path, encoded) == 0;
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -19,6 +20,7 @@
 #include "platform/Machine.h"
 #include "platform/Metrics.h"
 #include "platform/Processes.h"
+#include "platform/ReplaceFile.h"
 #include "platform/Threads.h"
 #include "platform/Time.h"
 #include "platform/display/Display.h"
@@ -405,18 +407,17 @@ HWND ReadForegroundRecord()
   return WindowOf(value);
 }
 
+// A record that cannot be written leaves the old one, naming another window: the other processes
+// then keep taking themselves for the active one, so the failure goes to the trace.
 void WriteForegroundRecord(HWND window)
 {
   std::error_code ignored;
   std::filesystem::create_directories(ForegroundRecord().parent_path(), ignored);
-  const auto temporary = ForegroundRecord().string() + "." + std::to_string(GetCurrentProcessId()) + ".tmp";
-  {
-    std::ofstream out(temporary, std::ios::trunc);
-    char text[16];
-    std::snprintf(text, sizeof(text), "%08X", static_cast<unsigned>(HandleValue(window)));
-    out << text << '\n';
+  char text[16];
+  std::snprintf(text, sizeof(text), "%08X\n", static_cast<unsigned>(HandleValue(window)));
+  if (const int error = ReplaceHostFile(ForegroundRecord(), text); error != 0) {
+    PlatformTrace(std::string("Input: the foreground record could not be written: ") + std::strerror(error));
   }
-  std::filesystem::rename(temporary, ForegroundRecord(), ignored);
 }
 
 std::vector<HWND> OwnTopLevels()

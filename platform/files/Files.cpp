@@ -17,6 +17,7 @@
 #include "platform/LastError.h"
 #include "platform/NameStandIns.h"
 #include "platform/Paths.h"
+#include "platform/ReplaceFile.h"
 #include "platform/files/FileInfo.h"
 
 namespace {
@@ -663,45 +664,35 @@ BOOL CopyFileA(const char* lpExistingFileName, const char* lpNewFileName, BOOL b
   const auto file = FileOf(source);
   struct stat st {};
   ::fstat(file->Fd.Get(), &st);
-  std::string temporary = to.substr(0, to.find_last_of('/') + 1) + ".oxa-copy-XXXXXX";
-  TFileDescriptor out(::mkostemp(temporary.data(), O_CLOEXEC));
-  if (!out.Valid()) {
-    const int error = errno;
-    CloseHandle(source);
-    return FailWithErrno(error);
-  }
-  bool ok = true;
-  char buffer[65536];
-  for (;;) {
-    const ssize_t got = ::read(file->Fd.Get(), buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) {
-      continue;
+  const int sourceFd = file->Fd.Get();
+  const auto copy = [sourceFd, &st](int out) {
+    char buffer[65536];
+    for (;;) {
+      const ssize_t got = ::read(sourceFd, buffer, sizeof buffer);
+      if (got < 0 && errno == EINTR) {
+        continue;
+      }
+      if (got < 0) {
+        return false;
+      }
+      if (got == 0) {
+        break;
+      }
+      if (!WriteAllTo(out, std::string_view(buffer, static_cast<std::size_t>(got)))) {
+        return false;
+      }
     }
-    if (got <= 0) {
-      ok = got == 0;
-      break;
-    }
-    std::size_t written = 0;
-    if (!WriteAll(out.Get(), buffer, static_cast<std::size_t>(got), written)) {
-      ok = false;
-      break;
-    }
-  }
-  const timespec times[2] = {st.st_atim, st.st_mtim};
-  ok = ok && ::fchmod(out.Get(), st.st_mode & 07777) == 0 && ::futimens(out.Get(), times) == 0 &&
-       ::fsync(out.Get()) == 0;
-  const int error = errno;
-  out.Reset();
+    const timespec times[2] = {st.st_atim, st.st_mtim};
+    return ::futimens(out, times) == 0;
+  };
+  TReplaceOptions options;
+  options.Mode = st.st_mode & 07777;
+  options.KeepExisting = bFailIfExists != FALSE;
+  const int failure = ReplaceHostFile(to, copy, options);
   CloseHandle(source);
-  if (ok) {
-    ok = bFailIfExists ? ::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0
-                       : ::rename(temporary.c_str(), to.c_str()) == 0;
-    if (ok) {
-      return TRUE;
-    }
+  if (failure == 0) {
+    return TRUE;
   }
-  const int failure = ok ? error : errno;
-  ::unlink(temporary.c_str());
   return FailWith(failure == EEXIST ? ERROR_FILE_EXISTS : Win32ErrorFromErrno(failure));
 }
 

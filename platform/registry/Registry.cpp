@@ -22,6 +22,7 @@
 #include "platform/LastError.h"
 #include "platform/LockFile.h"
 #include "platform/Machine.h"
+#include "platform/ReplaceFile.h"
 #include "platform/files/ShellFoldersInternal.h"
 #include "platform/registry/RegistryStore.h"
 
@@ -205,32 +206,12 @@ void Refresh(const std::filesystem::path& file, THiveCache& cache, bool holdingW
 LONG WriteHiveFile(const std::filesystem::path& file, const TRegKey& root, THiveCache& cache)
 {
   const std::vector<std::byte> image = SerializeHive(root);
-  const std::string temporary = file.string() + ".tmp";
-  {
-    const TFileDescriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-    if (fd.Get() < 0) {
+  const std::string_view bytes(reinterpret_cast<const char*>(image.data()), image.size());
+  if (const int error = ReplaceHostFile(file, bytes); error != 0) {
+    if (error == EACCES || error == EPERM || error == EROFS) {
       return static_cast<LONG>(ERROR_ACCESS_DENIED);
     }
-    std::size_t written = 0;
-    while (written < image.size()) {
-      const ssize_t put = ::write(fd.Get(), image.data() + written, image.size() - written);
-      if (put < 0 && errno == EINTR) {
-        continue;
-      }
-      if (put <= 0) {
-        ::unlink(temporary.c_str());
-        return static_cast<LONG>(errno == ENOSPC ? ERROR_DISK_FULL : ERROR_WRITE_FAULT);
-      }
-      written += static_cast<std::size_t>(put);
-    }
-    if (::fsync(fd.Get()) != 0) {
-      ::unlink(temporary.c_str());
-      return static_cast<LONG>(ERROR_WRITE_FAULT);
-    }
-  }
-  if (::rename(temporary.c_str(), file.c_str()) != 0) {
-    ::unlink(temporary.c_str());
-    return static_cast<LONG>(ERROR_WRITE_FAULT);
+    return static_cast<LONG>(error == ENOSPC ? ERROR_DISK_FULL : ERROR_WRITE_FAULT);
   }
   bool exists = false;
   cache.Present = Identify(file, cache.Identity, exists) && exists;

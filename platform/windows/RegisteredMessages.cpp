@@ -24,6 +24,7 @@
 #include "platform/Machine.h"
 #include "platform/Messages.h"
 #include "platform/RegisteredMessages.h"
+#include "platform/ReplaceFile.h"
 
 namespace {
 
@@ -76,25 +77,6 @@ bool ReadAll(int fd, std::string& text)
   }
 }
 
-// False with errno set when the text could not all be written.
-bool WriteAll(int fd, std::string_view text)
-{
-  while (!text.empty()) {
-    const ssize_t n = write(fd, text.data(), text.size());
-    if (n < 0 && errno == EINTR) {
-      continue;
-    }
-    if (n <= 0) {
-      if (n == 0) {
-        errno = ENOSPC;
-      }
-      return false;
-    }
-    text.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
-}
-
 std::string TableLine(UINT number, std::string_view name)
 {
   char head[16];
@@ -103,22 +85,13 @@ std::string TableLine(UINT number, std::string_view name)
 }
 
 // Replaces the table by text through a temporary file; the Win32 error, ERROR_SUCCESS when done.
-DWORD WriteTable(const std::filesystem::path& folder, const std::filesystem::path& tablePath,
-                 std::string_view text)
+DWORD WriteTable(const std::filesystem::path& tablePath, std::string_view text)
 {
   if (PlatformCallFails()) {
     return ERROR_DISK_FULL;
   }
-  const std::filesystem::path temporary = folder / "messages.tmp";
-  const TFileDescriptor out(open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
-  if (!out.Valid()) {
-    return Win32ErrorFromErrno(errno);
-  }
-  if (!WriteAll(out.Get(), text) || fsync(out.Get()) != 0 ||
-      rename(temporary.c_str(), tablePath.c_str()) != 0) {
-    const DWORD error = Win32ErrorFromErrno(errno);
-    unlink(temporary.c_str());
-    return error;
+  if (const int error = ReplaceHostFile(tablePath, text, TReplaceOptions{.Mode = 0600}); error != 0) {
+    return Win32ErrorFromErrno(error);
   }
   return ERROR_SUCCESS;
 }
@@ -202,7 +175,7 @@ UINT RegisterWindowMessageA(const char* name)
     }
     number = highest + 1;
     kept += TableLine(number, name);
-    if (const DWORD written = WriteTable(folder, tablePath, kept); written != ERROR_SUCCESS) {
+    if (const DWORD written = WriteTable(tablePath, kept); written != ERROR_SUCCESS) {
       SetLastError(written);
       return 0;
     }

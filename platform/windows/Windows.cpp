@@ -6,14 +6,17 @@
 #include <cctype>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <optional>
 #include <string>
 #include <utility>
 
+#include "platform/Diagnostics.h"
 #include "platform/LastError.h"
 #include "platform/Machine.h"
+#include "platform/ReplaceFile.h"
 #include "platform/WindowManager.h"
 #include "platform/display/Display.h"
 #include "platform/display/Gdi.h"
@@ -160,13 +163,11 @@ void ListTopLevel(HWND window, const std::string& className, const char* title)
 {
   std::error_code ignored;
   std::filesystem::create_directories(TopLevelFolder(), ignored);
-  const auto path = TopLevelFolder() / HandleFileName(window);
-  const auto temporary = TopLevelFolder() / (HandleFileName(window) + ".tmp");
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out << className << '\n' << (title != nullptr ? title : "") << '\n';
+  const std::string content = className + '\n' + (title != nullptr ? title : "") + '\n';
+  if (const int error = ReplaceHostFile(TopLevelFolder() / HandleFileName(window), content); error != 0) {
+    // Other processes do not find the window by its class or title until the next listing.
+    PlatformTrace("Windows: " + HandleFileName(window) + " could not be listed: " + std::strerror(error));
   }
-  std::filesystem::rename(temporary, path, ignored);
 }
 
 ATOM RegisterClassA(const WNDCLASSA* windowClass)
