@@ -52,6 +52,52 @@ expect "a host header outside the platform fails" 1 'library/Files.cpp:1: only p
 rm "$tree/library/Files.cpp"
 expect "the mended tree passes again" 0 "" python3 "$source_root/scripts/check-layering.py" "$tree"
 
+# The folders outside the layers and the detail headers.
+mkdir -p "$tree"/{tests/tags,tests/support,tools/oxa-lib,components/oxaaud,platform/display/detail}
+printf '#include "tags/Tag.h"
+#include "rtl/Text.h"
+#include "tests/support/TempFolder.h"
+' \
+  >"$tree/tests/tags/TagTest.cpp"
+printf '#include "library/Music.h"
+#include "tools/oxa-lib/Scan.h"
+' >"$tree/tools/oxa-lib/Scan.cpp"
+printf '#include "platform/Files.h"
+' >"$tree/components/oxaaud/Decoder.cpp"
+printf '#include "platform/display/detail/X11.h"
+' >"$tree/platform/display/Display.cpp"
+expect "tests, tools and components within their rules pass" 0 "" \
+  python3 "$source_root/scripts/check-layering.py" "$tree"
+printf '#include "tags/Tag.h"
+#include "library/Music.h"
+' >"$tree/tests/tags/TagTest.cpp"
+expect "a test that includes above its folder fails" 1 'tests/tags/TagTest.cpp:2: tests/tags must not include library/' \
+  python3 "$source_root/scripts/check-layering.py" "$tree"
+printf '#include "tags/Tag.h"
+' >"$tree/tests/tags/TagTest.cpp"
+printf '#include "tests/support/TempFolder.h"
+' >"$tree/tools/oxa-lib/Scan.cpp"
+expect "a tool that includes a test fails" 1 'tools/oxa-lib/Scan.cpp:1: tools/oxa-lib must not include tests/support/' \
+  python3 "$source_root/scripts/check-layering.py" "$tree"
+printf '#include "library/Music.h"
+' >"$tree/tools/oxa-lib/Scan.cpp"
+printf '#include "rtl/Text.h"
+' >"$tree/components/oxaaud/Decoder.cpp"
+expect "a component that includes above the platform fails" 1 \
+  'components/oxaaud/Decoder.cpp:1: components/oxaaud must not include rtl/' \
+  python3 "$source_root/scripts/check-layering.py" "$tree"
+printf '#include "platform/Files.h"
+' >"$tree/components/oxaaud/Decoder.cpp"
+printf '#include "rtl/Text.h"
+#include "platform/display/detail/X11.h"
+' >"$tree/rtl/Text.cpp"
+expect "a detail header included from outside its folder fails" 1 \
+  'rtl/Text.cpp:2: only platform/display/ may include its detail header' \
+  python3 "$source_root/scripts/check-layering.py" "$tree"
+printf '#include "platform/Files.h"
+' >"$tree/rtl/Text.cpp"
+expect "the mended tree passes once more" 0 "" python3 "$source_root/scripts/check-layering.py" "$tree"
+
 # Formatting: the project's own settings, one file formatted and one not.
 format=$work/format
 mkdir -p "$format/rtl"
