@@ -5,6 +5,7 @@
 
 #include "OxaIPC/OxaIpc.h"
 #include "OxaIPC/OxaIpcGuard.h"
+#include "platform/HandleOwner.h"
 #include "platform/LastError.h"
 #include "platform/Registry.h"
 #include "platform/Time.h"
@@ -117,9 +118,9 @@ bool TOxaIpc::Launch(const std::string& clientName, const std::string& commandLi
                           NORMAL_PRIORITY_CLASS);
       if (result) {
         // The start-up wait is part of the caller's time-out, not a fixed one of its own.
-        WaitForInputIdle(info.hProcess, timeout);
-        CloseHandle(info.hThread);
-        CloseHandle(info.hProcess);
+        const THandleOwner thread(info.hThread);
+        const THandleOwner process(info.hProcess);
+        WaitForInputIdle(process.Get(), timeout);
         TraceObject(this, "Lanuch: Lanuch client %s in application %s: Success", clientName, path);
       } else {
         TraceObject(this, "Lanuch: Lanuch client %s in application %s: Failure", clientName, path);

@@ -27,27 +27,25 @@ void TOxaMappedMemory::Open(const std::string& name, std::uint32_t size, bool& e
     throw EOxaAlreadyOpen("Already open");
   }
   const std::uint64_t bytes = std::uint64_t{size} + 4;
-  HANDLE mapping =
-      CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, static_cast<DWORD>(bytes >> 32),
-                         static_cast<DWORD>(bytes), NameOrNull(name));
-  if (mapping == nullptr) {
+  THandleOwner mapping(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE,
+                                          static_cast<DWORD>(bytes >> 32), static_cast<DWORD>(bytes),
+                                          NameOrNull(name)));
+  if (!mapping.Valid()) {
     throw EOxaFailed("Failed to open memory");
   }
   existed = GetLastError() == ERROR_ALREADY_EXISTS;
   // The whole size is mapped, so an existing mapping smaller than asked fails here.
-  auto* view = static_cast<std::uint8_t*>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, bytes));
+  auto* view = static_cast<std::uint8_t*>(MapViewOfFile(mapping.Get(), FILE_MAP_WRITE, 0, 0, bytes));
   if (view == nullptr) {
-    CloseHandle(mapping);
     throw EOxaFailed("Failed to map memory");
   }
   if (!existed) {
     ByteOrder::StoreLE32(view, size);
   } else if (ByteOrder::LoadLE32(view) != size) {
     UnmapViewOfFile(view);
-    CloseHandle(mapping);
     throw EOxaFailed("Failed to map memory");
   }
-  FMapping = mapping;
+  FMapping = std::move(mapping);
   FView = view;
 }
 
@@ -56,22 +54,21 @@ bool TOxaMappedMemory::OpenReadOnly(const std::string& name)
   if (IsOpen()) {
     throw EOxaAlreadyOpen("Already open");
   }
-  HANDLE mapping = OpenFileMappingA(FILE_MAP_READ, FALSE, name.c_str());
-  if (mapping == nullptr) {
+  THandleOwner mapping(OpenFileMappingA(FILE_MAP_READ, FALSE, name.c_str()));
+  if (!mapping.Valid()) {
     return false;
   }
-  void* word = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 4);
+  void* word = MapViewOfFile(mapping.Get(), FILE_MAP_READ, 0, 0, 4);
   std::uint8_t* view = nullptr;
   if (word != nullptr) {
     const std::uint64_t bytes = std::uint64_t{ByteOrder::LoadLE32(word)} + 4;
     UnmapViewOfFile(word);
-    view = static_cast<std::uint8_t*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, bytes));
+    view = static_cast<std::uint8_t*>(MapViewOfFile(mapping.Get(), FILE_MAP_READ, 0, 0, bytes));
   }
   if (view == nullptr) {
-    CloseHandle(mapping);
     throw EOxaFailed("Failed to map memory");
   }
-  FMapping = mapping;
+  FMapping = std::move(mapping);
   FView = view;
   return true;
 }
@@ -90,9 +87,8 @@ void TOxaMappedMemory::Close() noexcept
     return;
   }
   UnmapViewOfFile(FView);
-  CloseHandle(FMapping);
   FView = nullptr;
-  FMapping = nullptr;
+  FMapping.Reset();
 }
 
 // Holds the mutex for one operation. A dead owner may have left the heap half-written: then

@@ -23,6 +23,7 @@
 #include "framework/OxaSync.h"
 #include "framework/OxaUtils.h"
 #include "platform/ByteOrder.h"
+#include "platform/HandleOwner.h"
 #include "platform/Handles.h"
 
 // The bytes an allocation of n takes: n plus its size word, rounded up to 16.
@@ -58,7 +59,7 @@ class TOxaMappedMemory : public TObject {
   bool IsOpen() const noexcept { return FView != nullptr; }
 
  private:
-  HANDLE FMapping = nullptr;
+  THandleOwner FMapping;
   std::uint8_t* FView = nullptr;
 };
 

@@ -28,7 +28,7 @@ void TOxaMutex::Open(const std::string& name, bool& existed)
     RaiseLastOSError();
   }
   existed = GetLastError() == ERROR_ALREADY_EXISTS;
-  FHandle = handle;
+  FHandle.Reset(handle);
   FName = name;
   FCount = 0;
   FAbandoned = false;
@@ -41,7 +41,7 @@ bool TOxaMutex::Lock(DWORD timeout)
     throw EOxaNotOpen("Not open");
   }
   if (FCount == 0) {
-    const DWORD result = WaitForSingleObject(FHandle, timeout);
+    const DWORD result = WaitForSingleObject(FHandle.Get(), timeout);
     if (result != WAIT_OBJECT_0 && result != WAIT_ABANDONED) {
       return false;
     }
@@ -56,7 +56,7 @@ void TOxaMutex::Unlock()
   if (FCount == 0) {
     throw EOxaNotLocked("Not locked");
   }
-  if (--FCount == 0 && ReleaseMutex(FHandle) == FALSE) {
+  if (--FCount == 0 && ReleaseMutex(FHandle.Get()) == FALSE) {
     RaiseLastOSError();
   }
 }
@@ -70,10 +70,9 @@ void TOxaMutex::Close()
     // Closing also runs from the destructor, so a release refused (another thread's object)
     // is not raised here; closing the handle is what matters.
     FCount = 0;
-    ReleaseMutex(FHandle);
+    ReleaseMutex(FHandle.Get());
   }
-  CloseHandle(FHandle);
-  FHandle = nullptr;
+  FHandle.Reset();
   FName.clear();
   FOpen = false;
 }
@@ -106,7 +105,7 @@ void TOxaEvent::Open(const std::string& name, bool manualReset, bool& existed, b
     RaiseLastOSError();
   }
   existed = GetLastError() == ERROR_ALREADY_EXISTS;
-  FHandle = handle;
+  FHandle.Reset(handle);
   FName = name;
   FOpen = true;
 }
@@ -123,7 +122,7 @@ bool TOxaEvent::OpenExisting(const std::string& name)
     }
     RaiseLastOSError();
   }
-  FHandle = handle;
+  FHandle.Reset(handle);
   FName = name;
   FOpen = true;
   return true;
@@ -134,7 +133,7 @@ void TOxaEvent::SetEvent()
   if (!FOpen) {
     throw EOxaNotOpen("Not open");
   }
-  if (::SetEvent(FHandle) == FALSE) {
+  if (::SetEvent(FHandle.Get()) == FALSE) {
     RaiseLastOSError();
   }
 }
@@ -144,7 +143,7 @@ bool TOxaEvent::Wait(DWORD timeout)
   if (!FOpen) {
     throw EOxaNotOpen("Not open");
   }
-  return WaitForSingleObject(FHandle, timeout) == WAIT_OBJECT_0;
+  return WaitForSingleObject(FHandle.Get(), timeout) == WAIT_OBJECT_0;
 }
 
 void TOxaEvent::Close()
@@ -152,8 +151,7 @@ void TOxaEvent::Close()
   if (!FOpen) {
     return;
   }
-  CloseHandle(FHandle);
-  FHandle = nullptr;
+  FHandle.Reset();
   FName.clear();
   FOpen = false;
 }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "framework/OxaUtils.h"
+#include "platform/HandleOwner.h"
 #include "platform/Handles.h"
 #include "platform/WinTypes.h"
 
@@ -40,7 +41,7 @@ class TOxaMutex : public TObject {
 
  private:
   bool FOpen = false;
-  HANDLE FHandle = nullptr;
+  THandleOwner FHandle;
   std::string FName;
   std::int32_t FCount = 0;
   bool FAbandoned = false;
@@ -81,6 +82,6 @@ class TOxaEvent : public TObject {
 
  private:
   bool FOpen = false;
-  HANDLE FHandle = nullptr;
+  THandleOwner FHandle;
   std::string FName;
 };

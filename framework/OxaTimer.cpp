@@ -319,7 +319,7 @@ TOxaTimerThread::TOxaTimerThread(TOxaTimer& timer)
       FDueTime(GetTickCount64() + FirstWait),
       FEvent(CreateEventA(nullptr, FALSE, FALSE, nullptr))
 {
-  if (FEvent == nullptr) {
+  if (!FEvent.Valid()) {
     throw EOutOfResources("Failed to create timer");
   }
   // Time-critical only as far as the host lets an unprivileged process go.
@@ -331,7 +331,6 @@ TOxaTimerThread::~TOxaTimerThread()
   Terminate();
   Wake();
   TerminateAndWait();
-  CloseHandle(FEvent);
 }
 
 void TOxaTimerThread::SetDueTime(std::uint64_t dueTime)
@@ -342,7 +341,7 @@ void TOxaTimerThread::SetDueTime(std::uint64_t dueTime)
 
 void TOxaTimerThread::Wake() noexcept
 {
-  SetEvent(FEvent);
+  SetEvent(FEvent.Get());
 }
 
 void TOxaTimerThread::Execute()
@@ -353,7 +352,7 @@ void TOxaTimerThread::Execute()
     if (due > now) {
       const DWORD wait =
           due == Never ? INFINITE : static_cast<DWORD>(std::min<std::uint64_t>(due - now, INFINITE - 1));
-      WaitForSingleObject(FEvent, wait);
+      WaitForSingleObject(FEvent.Get(), wait);
       continue;  // woken early: the due time may have moved
     }
     // Handed over once: the pass sets the next due time. A due time changed meanwhile is read

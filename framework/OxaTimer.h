@@ -17,6 +17,7 @@
 #include "forms/Forms.h"
 #include "framework/OxaMessageWindow.h"
 #include "framework/OxaObjects.h"
+#include "platform/HandleOwner.h"
 #include "platform/Handles.h"
 #include "rtl/Component.h"
 #include "rtl/Method.h"
@@ -148,5 +149,5 @@ class TOxaTimerThread : public TThread {
  private:
   TOxaTimer& FTimer;
   std::atomic<std::uint64_t> FDueTime;  // written by the user-interface thread, read by the worker
-  HANDLE FEvent;                        // auto-reset: the due time changed or the worker must end
+  THandleOwner FEvent;                  // auto-reset: the due time changed or the worker must end
 };

@@ -1,5 +1,6 @@
 #include "framework/OxaUtils.h"
 
+#include "platform/HandleOwner.h"
 #include "platform/Messages.h"
 
 #include "rtl/FilePaths.h"
@@ -29,14 +30,10 @@ bool ForceDirectories(const std::string& path)
 
 bool GetFileInformation(const std::string& fileName, BY_HANDLE_FILE_INFORMATION& info)
 {
-  HANDLE file = CreateFileA(fileName.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                            nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    return false;
-  }
-  const bool ok = GetFileInformationByHandle(file, &info) != FALSE;
-  CloseHandle(file);
-  return ok;
+  const THandleOwner file(CreateFileA(fileName.c_str(), 0,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                      OPEN_EXISTING, 0, nullptr));
+  return file.Valid() && GetFileInformationByHandle(file.Get(), &info) != FALSE;
 }
 
 bool RunProcess(const std::string& application, const std::string& commandLine,

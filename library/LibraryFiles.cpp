@@ -10,24 +10,6 @@
 
 namespace {
 
-class THandleOwner {
- public:
-  explicit THandleOwner(HANDLE handle) noexcept : FHandle(handle) {}
-  ~THandleOwner()
-  {
-    if (Valid()) {
-      CloseHandle(FHandle);
-    }
-  }
-  THandleOwner(const THandleOwner&) = delete;
-  THandleOwner& operator=(const THandleOwner&) = delete;
-  bool Valid() const noexcept { return FHandle != INVALID_HANDLE_VALUE && FHandle != nullptr; }
-  HANDLE Get() const noexcept { return FHandle; }
-
- private:
-  HANDLE FHandle;
-};
-
 class TFindOwner {
  public:
   explicit TFindOwner(HANDLE handle) noexcept : FHandle(handle) {}
@@ -157,11 +139,11 @@ std::unique_ptr<TFileLock> TFileLock::Take(const std::string& fileName, std::uin
   constexpr DWORD RetryMs = 20;
   const DWORD started = GetTickCount();
   for (;;) {
-    const HANDLE handle = CreateFileA(fileName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle != INVALID_HANDLE_VALUE) {
+    THandleOwner handle(CreateFileA(fileName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (handle.Valid()) {
       error = ERROR_SUCCESS;
-      return std::unique_ptr<TFileLock>(new TFileLock(handle));
+      return std::unique_ptr<TFileLock>(new TFileLock(std::move(handle)));
     }
     error = GetLastError();
     if (error != ERROR_SHARING_VIOLATION || GetTickCount() - started >= waitMs) {
@@ -171,7 +153,4 @@ std::unique_ptr<TFileLock> TFileLock::Take(const std::string& fileName, std::uin
   }
 }
 
-TFileLock::~TFileLock()
-{
-  CloseHandle(FHandle);
-}
+TFileLock::~TFileLock() = default;

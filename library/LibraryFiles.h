@@ -7,7 +7,9 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
+#include "platform/HandleOwner.h"
 #include "platform/Handles.h"
 #include "platform/WinTypes.h"
 
@@ -41,6 +43,6 @@ class TFileLock {
   TFileLock& operator=(const TFileLock&) = delete;
 
  private:
-  explicit TFileLock(HANDLE handle) noexcept : FHandle(handle) {}
-  HANDLE FHandle;
+  explicit TFileLock(THandleOwner handle) noexcept : FHandle(std::move(handle)) {}
+  THandleOwner FHandle;
 };

@@ -20,6 +20,7 @@
 
 #include "platform/FileDescriptor.h"
 #include "platform/WinTypes.h"
+#include "platform/objects/MappedView.h"
 
 enum class TObjectKind : std::uint32_t { Mutex = 1, Event = 2, Mapping = 3 };
 
@@ -80,11 +81,12 @@ class TNamedSection {
   void KeepForProcessLifetime() noexcept { FKeep = true; }
 
   // Built by Open.
-  TNamedSection(std::filesystem::path path, TFileDescriptor descriptor, TSectionHeader* header) noexcept;
+  TNamedSection(std::filesystem::path path, TFileDescriptor descriptor, TMappedView header) noexcept;
 
  private:
   std::filesystem::path FPath;  // empty for unnamed objects
   TFileDescriptor FDescriptor;
-  TSectionHeader* FHeader;
+  TMappedView FView;
+  TSectionHeader* FHeader;  // the start of FView
   bool FKeep = false;
 };

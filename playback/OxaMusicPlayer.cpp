@@ -5,6 +5,7 @@
 
 #include "framework/OxaUtils.h"
 #include "platform/Files.h"
+#include "platform/HandleOwner.h"
 #include "rtl/AnsiText.h"
 #include "rtl/Exception.h"
 #include "rtl/FilePaths.h"
@@ -268,13 +269,12 @@ bool TOxaMusicPlayer::WritePendingTags(std::vector<std::string>* written)
   for (auto pending = FPendingTags.begin(); pending != FPendingTags.end();) {
     const std::string& fileName = pending->first;
     // An exclusive open fails while anyone (the audio component above all) has the file open.
-    const HANDLE probe = CreateFileA(fileName.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (probe == INVALID_HANDLE_VALUE) {
+    if (!THandleOwner(CreateFileA(fileName.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr))
+             .Valid()) {
       ++pending;
       continue;
     }
-    CloseHandle(probe);
     // A read-only file is made writable only now that it is really written.
     const DWORD attributes = GetFileAttributesA(fileName.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {

@@ -41,33 +41,28 @@ DWORD AccessOf(std::uint16_t mode)
 TFileStream::TFileStream(const std::string& fileName, std::uint16_t mode) : FFileName(fileName)
 {
   if (mode == fmCreate) {
-    FHandle = CreateFileA(fileName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                          FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (FHandle == INVALID_HANDLE_VALUE) {
+    FHandle.Reset(CreateFileA(fileName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!FHandle.Valid()) {
       throw EFCreateError("Cannot create file \"" + fileName + "\". " + SysErrorMessage(GetLastError()));
     }
     return;
   }
-  FHandle = CreateFileA(fileName.c_str(), AccessOf(mode), ShareModeOf(mode), nullptr, OPEN_EXISTING,
-                        FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (FHandle == INVALID_HANDLE_VALUE) {
+  FHandle.Reset(CreateFileA(fileName.c_str(), AccessOf(mode), ShareModeOf(mode), nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!FHandle.Valid()) {
     throw EFOpenError("Cannot open file \"" + fileName + "\". " + SysErrorMessage(GetLastError()));
   }
 }
 
-TFileStream::~TFileStream()
-{
-  if (FHandle != INVALID_HANDLE_VALUE) {
-    CloseHandle(FHandle);
-  }
-}
+TFileStream::~TFileStream() = default;
 
 bool TFileStream::Settle()
 {
   if (FPosition < 0 || FPosition == FHandlePosition) {
     return true;
   }
-  if (!SetFilePointerEx(FHandle, FPosition, nullptr, FILE_BEGIN)) {
+  if (!SetFilePointerEx(FHandle.Get(), FPosition, nullptr, FILE_BEGIN)) {
     FPosition = FHandlePosition = -1;
     return false;
   }
@@ -85,8 +80,8 @@ std::int64_t TFileStream::Read(void* buffer, std::int64_t count)
     const auto chunk = static_cast<DWORD>(std::min<std::int64_t>(count - done, 0x40000000));
     DWORD got = 0;
     char* into = static_cast<char*>(buffer) + done;
-    const BOOL ok = positioned ? ReadFileAt(FHandle, into, chunk, &got, FPosition + done)
-                               : ReadFile(FHandle, into, chunk, &got, nullptr);
+    const BOOL ok = positioned ? ReadFileAt(FHandle.Get(), into, chunk, &got, FPosition + done)
+                               : ReadFile(FHandle.Get(), into, chunk, &got, nullptr);
     if (!ok) {
       failed = true;
       break;
@@ -117,7 +112,7 @@ std::int64_t TFileStream::Write(const void* buffer, std::int64_t count)
   while (done < count) {
     const auto chunk = static_cast<DWORD>(std::min<std::int64_t>(count - done, 0x40000000));
     DWORD put = 0;
-    const BOOL ok = WriteFile(FHandle, static_cast<const char*>(buffer) + done, chunk, &put, nullptr);
+    const BOOL ok = WriteFile(FHandle.Get(), static_cast<const char*>(buffer) + done, chunk, &put, nullptr);
     done += put;
     if (!ok || put == 0) {
       failed = !ok;
@@ -139,7 +134,7 @@ std::int64_t TFileStream::Seek(std::int64_t offset, TSeekOrigin origin)
   if (origin == TSeekOrigin::soCurrent) {
     if (FPosition < 0) {
       LONGLONG current = 0;
-      if (!SetFilePointerEx(FHandle, 0, &current, FILE_CURRENT)) {
+      if (!SetFilePointerEx(FHandle.Get(), 0, &current, FILE_CURRENT)) {
         return -1;
       }
       FPosition = FHandlePosition = current;
@@ -147,7 +142,7 @@ std::int64_t TFileStream::Seek(std::int64_t offset, TSeekOrigin origin)
     base = FPosition;
   } else if (origin == TSeekOrigin::soEnd) {
     LONGLONG size = 0;
-    if (!GetFileSizeEx(FHandle, &size)) {
+    if (!GetFileSizeEx(FHandle.Get(), &size)) {
       return -1;
     }
     base = size;
@@ -155,7 +150,7 @@ std::int64_t TFileStream::Seek(std::int64_t offset, TSeekOrigin origin)
   const std::int64_t target = base + offset;
   if (target < 0) {
     // Let the system refuse it, so the last error says why.
-    SetFilePointerEx(FHandle, target, nullptr, FILE_BEGIN);
+    SetFilePointerEx(FHandle.Get(), target, nullptr, FILE_BEGIN);
     return -1;
   }
   FPosition = target;
@@ -165,7 +160,7 @@ std::int64_t TFileStream::Seek(std::int64_t offset, TSeekOrigin origin)
 void TFileStream::SetSize(std::int64_t newSize)
 {
   const std::int64_t position = Position();
-  if (Seek(newSize, TSeekOrigin::soBeginning) != newSize || !Settle() || !SetEndOfFile(FHandle)) {
+  if (Seek(newSize, TSeekOrigin::soBeginning) != newSize || !Settle() || !SetEndOfFile(FHandle.Get())) {
     throw EWriteError("Stream write error");
   }
   Seek(std::min(position, newSize), TSeekOrigin::soBeginning);
@@ -174,12 +169,12 @@ void TFileStream::SetSize(std::int64_t newSize)
 std::int64_t TFileStream::Size()
 {
   LONGLONG size = 0;
-  return GetFileSizeEx(FHandle, &size) ? size : TStream::Size();
+  return GetFileSizeEx(FHandle.Get(), &size) ? size : TStream::Size();
 }
 
 void TFileStream::Flush()
 {
-  if (!FlushFileBuffers(FHandle)) {
+  if (!FlushFileBuffers(FHandle.Get())) {
     throw EWriteError("Stream write error");
   }
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/HandleOwner.h"
 #include "platform/Handles.h"
 #include "rtl/Stream.h"
 
@@ -45,7 +46,7 @@ class TFileStream : public TStream {
   bool Settle();
 
   std::string FFileName;
-  HANDLE FHandle = INVALID_HANDLE_VALUE;
+  THandleOwner FHandle;
   // Seeks only note the position: a read then reads there without moving the handle, a write or
   // resize first moves the handle, so the readers' many look-ups and back-steps cost no calls.
   // -1: not known, ask the handle.

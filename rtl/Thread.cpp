@@ -72,8 +72,8 @@ int PriorityValue(TThreadPriority priority)
 TThread::TThread(bool createSuspended) : FCreateSuspended(createSuspended)
 {
   SyncWindow(true);
-  FHandle = CreateThread(nullptr, 0, &TThread::Run, this, CREATE_SUSPENDED, &FThreadId);
-  if (FHandle == nullptr) {
+  FHandle.Reset(CreateThread(nullptr, 0, &TThread::Run, this, CREATE_SUSPENDED, &FThreadId));
+  if (!FHandle.Valid()) {
     throw EOutOfResources("Thread creation error");
   }
 }
@@ -84,10 +84,9 @@ TThread::~TThread()
     TerminateAndWait();
   } else {
     FCancelled = true;
-    ResumeThread(FHandle);
-    WaitForSingleObject(FHandle, INFINITE);
+    ResumeThread(FHandle.Get());
+    WaitForSingleObject(FHandle.Get(), INFINITE);
   }
-  CloseHandle(FHandle);
 }
 
 void TThread::AfterConstruction()
@@ -101,7 +100,7 @@ void TThread::Start()
 {
   if (!FStarted) {
     FStarted = true;
-    ResumeThread(FHandle);
+    ResumeThread(FHandle.Get());
   }
 }
 
@@ -136,15 +135,16 @@ DWORD TThread::WaitFor()
   if (GetCurrentThreadId() == mainThreadId) {
     // Keeps serving Synchronize (sent messages) while waiting, or the two threads would wait
     // for each other.
-    while (MsgWaitForMultipleObjects(1, &FHandle, FALSE, INFINITE, QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1) {
+    const HANDLE handle = FHandle.Get();
+    while (MsgWaitForMultipleObjects(1, &handle, FALSE, INFINITE, QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1) {
       MSG message{};
       PeekMessageA(&message, nullptr, WM_NULL, WM_NULL, PM_NOREMOVE);
     }
   } else {
-    WaitForSingleObject(FHandle, INFINITE);
+    WaitForSingleObject(FHandle.Get(), INFINITE);
   }
   DWORD result = 0;
-  GetExitCodeThread(FHandle, &result);
+  GetExitCodeThread(FHandle.Get(), &result);
   return result;
 }
 
@@ -159,7 +159,7 @@ void TThread::TerminateAndWait()
 void TThread::SetPriority(TThreadPriority priority)
 {
   FPriority = priority;
-  SetThreadPriority(FHandle, PriorityValue(priority));
+  SetThreadPriority(FHandle.Get(), PriorityValue(priority));
 }
 
 void TThread::Synchronize(const std::function<void()>& method)

@@ -18,6 +18,7 @@
 #include <functional>
 #include <memory>
 
+#include "platform/HandleOwner.h"
 #include "platform/Handles.h"
 #include "rtl/Method.h"
 #include "rtl/Object.h"
@@ -52,7 +53,7 @@ class TThread : public TObject {
   TThreadPriority Priority() const noexcept { return FPriority; }
   void SetPriority(TThreadPriority priority);
   DWORD ThreadID() const noexcept { return FThreadId; }
-  HANDLE Handle() const noexcept { return FHandle; }
+  HANDLE Handle() const noexcept { return FHandle.Get(); }
   std::exception_ptr FatalException() const noexcept { return FFatalException; }
 
   TNotifyEvent OnTerminate;
@@ -72,7 +73,7 @@ class TThread : public TObject {
   static DWORD Run(void* self);
   void AfterConstruction();
 
-  HANDLE FHandle = nullptr;
+  THandleOwner FHandle;
   DWORD FThreadId = 0;
   bool FCreateSuspended;
   bool FStarted = false;

@@ -5,6 +5,7 @@
 #include "framework/OxaUtils.h"
 #include "platform/ByteOrder.h"
 #include "platform/Files.h"
+#include "platform/HandleOwner.h"
 #include "platform/LastError.h"
 #include "platform/Time.h"
 #include "rtl/Exception.h"
@@ -98,9 +99,9 @@ class TMusicStringList::TLock {
   {
     busy = false;
     error = ERROR_SUCCESS;
-    const HANDLE handle = CreateFileA(lockFileName.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE,
-                                      nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
+    THandleOwner handle(CreateFileA(lockFileName.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE,
+                                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!handle.Valid()) {
       error = GetLastError();
       busy = error == ERROR_SHARING_VIOLATION;
       return nullptr;
@@ -108,25 +109,26 @@ class TMusicStringList::TLock {
     // The holder before us deletes the file before closing it; an open that raced with that
     // delete holds a file that is no longer at the path, and must try again. What is at the
     // path now may be a newer holder's live lock file: a failed take only lets go of its handle.
-    if (!StillAtPath(handle, lockFileName)) {
-      CloseHandle(handle);
+    if (!StillAtPath(handle.Get(), lockFileName)) {
       busy = true;
       return nullptr;
     }
-    return std::unique_ptr<TLock>(new TLock(handle, lockFileName));
+    return std::unique_ptr<TLock>(new TLock(std::move(handle), lockFileName));
   }
 
   ~TLock()
   {
     // Delete while still holding, so nobody can take a file that is about to vanish.
     DeleteFileA(FFileName.c_str());
-    CloseHandle(FHandle);
   }
   TLock(const TLock&) = delete;
   TLock& operator=(const TLock&) = delete;
 
  private:
-  TLock(HANDLE handle, std::string fileName) : FHandle(handle), FFileName(std::move(fileName)) {}
+  TLock(THandleOwner handle, std::string fileName)
+      : FHandle(std::move(handle)), FFileName(std::move(fileName))
+  {
+  }
 
   static bool StillAtPath(HANDLE handle, const std::string& fileName)
   {
@@ -134,20 +136,19 @@ class TMusicStringList::TLock {
     if (GetFileInformationByHandle(handle, &held) == FALSE) {
       return false;
     }
-    const HANDLE atPath =
-        CreateFileA(fileName.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (atPath == INVALID_HANDLE_VALUE) {
+    const THandleOwner atPath(CreateFileA(fileName.c_str(), 0,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!atPath.Valid()) {
       return false;
     }
     BY_HANDLE_FILE_INFORMATION current{};
-    const BOOL read = GetFileInformationByHandle(atPath, &current);
-    CloseHandle(atPath);
+    const BOOL read = GetFileInformationByHandle(atPath.Get(), &current);
     return read != FALSE && current.dwVolumeSerialNumber == held.dwVolumeSerialNumber &&
            current.nFileIndexHigh == held.nFileIndexHigh && current.nFileIndexLow == held.nFileIndexLow;
   }
 
-  HANDLE FHandle;
+  THandleOwner FHandle;
   std::string FFileName;
 };
 

@@ -13,6 +13,7 @@ extern "C" {
 
 #include "components/oxaaud/AudioOutput.h"
 #include "platform/Files.h"
+#include "platform/HandleOwner.h"
 
 namespace oxaaud {
 
@@ -61,7 +62,7 @@ std::int64_t SeekFile(void* opaque, std::int64_t offset, int whence)
 }  // namespace
 
 struct TDecoder::TState {
-  HANDLE File = INVALID_HANDLE_VALUE;
+  THandleOwner File;
   AVIOContext* Io = nullptr;
   AVFormatContext* Format = nullptr;
   AVCodecContext* Codec = nullptr;
@@ -81,9 +82,6 @@ struct TDecoder::TState {
     if (Io != nullptr) {
       av_freep(&Io->buffer);
       avio_context_free(&Io);
-    }
-    if (File != INVALID_HANDLE_VALUE) {
-      CloseHandle(File);
     }
   }
 };
@@ -110,16 +108,16 @@ TOpenResult TDecoder::Open(const std::string& windowsPath)
   // them would only clutter the program's standard error.
   av_log_set_level(AV_LOG_FATAL);
   auto state = std::make_unique<TState>();
-  state->File = CreateFileA(windowsPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (state->File == INVALID_HANDLE_VALUE) {
+  state->File.Reset(CreateFileA(windowsPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!state->File.Valid()) {
     return TOpenResult::CannotOpen;
   }
   auto* buffer = static_cast<std::uint8_t*>(av_malloc(IoBufferSize));
   if (buffer == nullptr) {
     return TOpenResult::CannotDecode;
   }
-  state->Io = avio_alloc_context(buffer, IoBufferSize, 0, state->File, &ReadPacket, nullptr, &SeekFile);
+  state->Io = avio_alloc_context(buffer, IoBufferSize, 0, state->File.Get(), &ReadPacket, nullptr, &SeekFile);
   if (state->Io == nullptr) {
     av_free(buffer);
     return TOpenResult::CannotDecode;

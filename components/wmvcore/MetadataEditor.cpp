@@ -22,6 +22,29 @@ namespace wmvcore {
 
 namespace {
 
+// The component stands outside the program's layers and owns its descriptors itself: one
+// owner, so no path out of a read or a write leaves a file open.
+class TOwnedFile {
+ public:
+  explicit TOwnedFile(int fd) noexcept : FFd(fd) {}
+  ~TOwnedFile() { Close(); }
+  TOwnedFile(const TOwnedFile&) = delete;
+  TOwnedFile& operator=(const TOwnedFile&) = delete;
+
+  int Get() const noexcept { return FFd; }
+  bool Valid() const noexcept { return FFd >= 0; }
+  // Closes now; false when the close reports an error (for a written file, a failed write).
+  bool Close() noexcept
+  {
+    const bool closed = FFd < 0 || ::close(FFd) == 0;
+    FFd = -1;
+    return closed;
+  }
+
+ private:
+  int FFd;
+};
+
 // A 16-bit byte count must hold the text and its terminating zero.
 constexpr std::size_t MaxTextUnits = 32766;
 constexpr std::size_t MaxValueBytes = 0xFFFF;
@@ -199,25 +222,25 @@ bool ReplaceFile(const std::string& linkOrFile, const TagLib::ByteVector& conten
   std::string hidden(".");
   hidden.append(target.filename().string()).append(".XXXXXX");
   std::string temporary = (target.parent_path() / hidden).string();
-  const int file = ::mkstemp(temporary.data());
-  if (file < 0) {
+  TOwnedFile file(::mkstemp(temporary.data()));
+  if (!file.Valid()) {
     return false;
   }
   // An owner the user may not give away stays the user's; the mode is set after it, since a
   // change of owner may clear set-id bits.
-  bool written = (::fchown(file, original.st_uid, original.st_gid) == 0 || errno == EPERM) &&
-                 ::fchmod(file, original.st_mode & 07777) == 0;
+  bool written = (::fchown(file.Get(), original.st_uid, original.st_gid) == 0 || errno == EPERM) &&
+                 ::fchmod(file.Get(), original.st_mode & 07777) == 0;
   std::size_t done = 0;
   while (written && done < content.size()) {
-    const ssize_t n = ::write(file, content.data() + done, content.size() - done);
+    const ssize_t n = ::write(file.Get(), content.data() + done, content.size() - done);
     if (n < 0 && errno == EINTR) {
       continue;
     }
     written = n > 0;
     done += written ? static_cast<std::size_t>(n) : 0;
   }
-  written = written && ::fsync(file) == 0;
-  written = (::close(file) == 0) && written;
+  written = written && ::fsync(file.Get()) == 0;
+  written = file.Close() && written;
   if (!written || ::rename(temporary.c_str(), fileName.c_str()) != 0) {
     ::unlink(temporary.c_str());
     return false;
@@ -230,10 +253,11 @@ bool ReplaceFile(const std::string& linkOrFile, const TagLib::ByteVector& conten
 HRESULT ReadHeaderObject(const std::string& fileName, TagLib::ByteVector& header)
 {
   // Not blocking: a named pipe called "*.wma" would hold the open until a writer came.
-  const int file = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (file < 0) {
+  const TOwnedFile opened(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (!opened.Valid()) {
     return NS_E_FILE_OPEN_FAILED;
   }
+  const int file = opened.Get();
   struct stat status {};
   HRESULT result = ::fstat(file, &status) == 0 && S_ISREG(status.st_mode) ? S_OK : NS_E_FILE_OPEN_FAILED;
   const auto fileSize = static_cast<std::uint64_t>(status.st_size);
@@ -263,7 +287,6 @@ HRESULT ReadHeaderObject(const std::string& fileName, TagLib::ByteVector& header
       done += static_cast<std::size_t>(n);
     }
   }
-  ::close(file);
   return result;
 }
 

@@ -13,6 +13,7 @@
 
 #include "platform/FaultInjection.h"
 #include "platform/FileDescriptor.h"
+#include "platform/HandleOwner.h"
 #include "platform/HostErrors.h"
 #include "platform/LastError.h"
 #include "platform/NameStandIns.h"
@@ -656,12 +657,12 @@ BOOL CopyFileA(const char* lpExistingFileName, const char* lpNewFileName, BOOL b
       return FailWith(ERROR_ACCESS_DENIED);
     }
   }
-  HANDLE source = CreateFileA(lpExistingFileName, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-  if (source == INVALID_HANDLE_VALUE) {
+  const THandleOwner source(CreateFileA(lpExistingFileName, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                        nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!source.Valid()) {
     return FALSE;
   }
-  const auto file = FileOf(source);
+  const auto file = FileOf(source.Get());
   struct stat st {};
   ::fstat(file->Fd.Get(), &st);
   const int sourceFd = file->Fd.Get();
@@ -689,7 +690,6 @@ BOOL CopyFileA(const char* lpExistingFileName, const char* lpNewFileName, BOOL b
   options.Mode = st.st_mode & 07777;
   options.KeepExisting = bFailIfExists != FALSE;
   const int failure = ReplaceHostFile(to, copy, options);
-  CloseHandle(source);
   if (failure == 0) {
     return TRUE;
   }

@@ -5,6 +5,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/HandleOwner.h"
 #include "platform/LastError.h"
 
 namespace {
@@ -106,4 +107,14 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds)
     return WAIT_FAILED;
   }
   return object->Wait(milliseconds);
+}
+
+void THandleOwner::Reset(HANDLE handle) noexcept
+{
+  if (FHandle != nullptr && FHandle != handle) {
+    const DWORD error = GetLastError();
+    CloseHandle(FHandle);
+    SetLastError(error);
+  }
+  FHandle = Usable(handle) ? handle : nullptr;
 }

@@ -72,10 +72,15 @@ DWORD ErrorFromErrno(int error) noexcept
   }
 }
 
-TSectionHeader* MapHeader(int fd) noexcept
+TMappedView MapHeader(int fd) noexcept
 {
-  void* header = mmap(nullptr, SectionDataOffset, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-  return header == MAP_FAILED ? nullptr : static_cast<TSectionHeader*>(header);
+  return TMappedView(mmap(nullptr, SectionDataOffset, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0),
+                     SectionDataOffset);
+}
+
+TSectionHeader* HeaderOf(const TMappedView& view) noexcept
+{
+  return static_cast<TSectionHeader*>(view.Get());
 }
 
 // Lays out a fresh object in fd: zeroed header, kind, name, size, the kind's initial state.
@@ -88,11 +93,12 @@ bool InitialiseSection(int fd, std::string_view name, TObjectKind kind, std::uin
     SetLastError(ErrorFromErrno(errno));
     return false;
   }
-  TSectionHeader* header = MapHeader(fd);
-  if (header == nullptr) {
+  const TMappedView view = MapHeader(fd);
+  if (!view.Valid()) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return false;
   }
+  TSectionHeader* header = HeaderOf(view);
   header->Kind = static_cast<std::uint32_t>(kind);
   header->DataSize = kind == TObjectKind::Mapping ? dataSize : 0;
   header->NameLength = static_cast<std::uint32_t>(name.size());
@@ -104,7 +110,6 @@ bool InitialiseSection(int fd, std::string_view name, TObjectKind kind, std::uin
   }
   // The magic goes last: a header without it was never finished and is not an object.
   header->Magic = SectionMagic;
-  munmap(header, SectionDataOffset);
   return true;
 }
 
@@ -161,8 +166,11 @@ std::filesystem::path NamespaceLockPath(const std::filesystem::path& folder)
 }
 
 TNamedSection::TNamedSection(std::filesystem::path path, TFileDescriptor descriptor,
-                             TSectionHeader* header) noexcept
-    : FPath(std::move(path)), FDescriptor(std::move(descriptor)), FHeader(header)
+                             TMappedView header) noexcept
+    : FPath(std::move(path)),
+      FDescriptor(std::move(descriptor)),
+      FView(std::move(header)),
+      FHeader(static_cast<TSectionHeader*>(FView.Get()))
 {
 }
 
@@ -187,12 +195,12 @@ std::shared_ptr<TNamedSection> TNamedSection::Open(std::string_view name, TObjec
       }
       return nullptr;
     }
-    TSectionHeader* header = MapHeader(fd.Get());
-    if (header == nullptr) {
+    TMappedView view = MapHeader(fd.Get());
+    if (!view.Valid()) {
       SetLastError(ERROR_NOT_ENOUGH_MEMORY);
       return nullptr;
     }
-    return std::make_shared<TNamedSection>(std::filesystem::path(), std::move(fd), header);
+    return std::make_shared<TNamedSection>(std::filesystem::path(), std::move(fd), std::move(view));
   }
 
   const std::filesystem::path folder = ObjectsFolder();
@@ -244,20 +252,20 @@ std::shared_ptr<TNamedSection> TNamedSection::Open(std::string_view name, TObjec
     SetLastError(ErrorFromErrno(errno));
     return nullptr;
   }
-  TSectionHeader* header = MapHeader(fd.Get());
-  if (header == nullptr) {
+  TMappedView view = MapHeader(fd.Get());
+  if (!view.Valid()) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return nullptr;
   }
+  const TSectionHeader* header = HeaderOf(view);
   if (header->Magic != SectionMagic || header->NameLength != name.size() ||
       std::memcmp(header->Name, name.data(), name.size()) != 0 ||
       header->Kind != static_cast<std::uint32_t>(kind)) {
-    munmap(header, SectionDataOffset);
     SetLastError(ERROR_INVALID_HANDLE);
     return nullptr;
   }
   existed = live;
-  auto section = std::make_shared<TNamedSection>(path, std::move(fd), header);
+  auto section = std::make_shared<TNamedSection>(path, std::move(fd), std::move(view));
   table.Sections[path.string()] = section;
   return section;
 }
@@ -266,9 +274,10 @@ TNamedSection::~TNamedSection()
 {
   if (FKeep) {
     FDescriptor.Release();
+    FView.Release();
     return;
   }
-  munmap(FHeader, SectionDataOffset);
+  FView.Reset();
   if (FPath.empty()) {
     return;
   }

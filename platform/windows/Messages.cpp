@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/FileDescriptor.h"
+#include "platform/HandleOwner.h"
 #include "platform/LastError.h"
 #include "platform/Processes.h"
 #include "platform/Synchronization.h"
@@ -830,11 +831,11 @@ std::uint64_t MessageWaitObjectLooks()
 DWORD WaitForProcessInputIdle(DWORD processId, DWORD milliseconds)
 {
   const std::string name = "OxaInputIdle." + std::to_string(processId);
-  const HANDLE idle = CreateEventA(nullptr, TRUE, FALSE, name.c_str());
-  if (idle == nullptr) {
+  const THandleOwner idle(CreateEventA(nullptr, TRUE, FALSE, name.c_str()));
+  if (!idle.Valid()) {
     return WAIT_FAILED;
   }
-  const auto event = LookupHandle(idle);
+  const auto event = LookupHandle(idle.Get());
   const TFileDescriptor process(static_cast<int>(syscall(SYS_pidfd_open, static_cast<pid_t>(processId), 0)));
   const auto ended = [&] {
     if (process.Valid()) {
@@ -847,7 +848,7 @@ DWORD WaitForProcessInputIdle(DWORD processId, DWORD milliseconds)
   DWORD result = WAIT_TIMEOUT;
   for (;;) {
     ++objectLooks;
-    if (WaitForSingleObject(idle, 0) == WAIT_OBJECT_0) {
+    if (WaitForSingleObject(idle.Get(), 0) == WAIT_OBJECT_0) {
       result = 0;
       break;
     }
@@ -869,7 +870,6 @@ DWORD WaitForProcessInputIdle(DWORD processId, DWORD milliseconds)
     pollfd wakers[] = {{watch.Descriptor(), POLLIN, 0}, {process.Get(), POLLIN, 0}};
     poll(wakers, 2, static_cast<int>(wait));
   }
-  CloseHandle(idle);
   return result;
 }
 

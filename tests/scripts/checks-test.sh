@@ -98,6 +98,24 @@ printf '#include "platform/Files.h"
 ' >"$tree/rtl/Text.cpp"
 expect "the mended tree passes once more" 0 "" python3 "$source_root/scripts/check-layering.py" "$tree"
 
+# Owners: a handle, a mapping or a descriptor let go by hand outside its owner type.
+owners=$work/owners
+mkdir -p "$owners"/{library,platform/objects,tests/library}
+printf 'THandleOwner file(CreateFileA(name));\n' >"$owners/library/Files.cpp"
+printf 'BOOL CloseHandle(HANDLE handle)\n{\n}\n' >"$owners/platform/objects/Handles.cpp"
+printf 'CloseHandle(handle);\n' >"$owners/tests/library/FilesTest.cpp"
+expect "owned resources pass" 0 "" python3 "$source_root/scripts/check-owners.py" "$owners"
+printf 'HANDLE file = CreateFileA(name);\n// CloseHandle(file) in a comment is fine\nCloseHandle(file);\n' \
+  >"$owners/library/Files.cpp"
+expect "a CloseHandle outside the owners fails with its line" 1 'library/Files.cpp:3: let go through its owner type' \
+  python3 "$source_root/scripts/check-owners.py" "$owners"
+printf 'munmap(view, size);\n' >"$owners/library/Files.cpp"
+expect "a munmap outside the owners fails" 1 'library/Files.cpp:1:' python3 "$source_root/scripts/check-owners.py" "$owners"
+printf 'if (::close(fd) != 0) {}\n' >"$owners/library/Files.cpp"
+expect "a close outside the owners fails" 1 'library/Files.cpp:1:' python3 "$source_root/scripts/check-owners.py" "$owners"
+printf 'stream.close();\nFile.Close();\n' >"$owners/library/Files.cpp"
+expect "closing a stream object is not a descriptor" 0 "" python3 "$source_root/scripts/check-owners.py" "$owners"
+
 # Formatting: the project's own settings, one file formatted and one not.
 format=$work/format
 mkdir -p "$format/rtl"
