@@ -567,21 +567,26 @@ void TOxaMusicInfoBody::PlaceParts()
   FLoading = true;
   FIcon->SetBounds(Margin, Margin, FIcon->Width(), FIcon->Height());
   const int labelLeft = Margin + IconSize + Margin;
-  FTrackLabel->SetBounds(labelLeft, Margin, std::max(0, Width() - labelLeft - Margin), IconSize);
-  int itemsWidth = Width();
+  // The cover's square takes the top right corner; what lies beside it ends before it.
+  int besideCover = Width();
+  int coverBottom = 0;
   if (FCover->HasPicture()) {
     const int squareLeft = Width() - Margin - TOxaMusicInfoCover::Side;
     FCover->SetBounds(squareLeft + (TOxaMusicInfoCover::Side - FCover->Width()) / 2,
-                      ItemsTop + (TOxaMusicInfoCover::Side - FCover->Height()) / 2, FCover->Width(),
+                      Margin + (TOxaMusicInfoCover::Side - FCover->Height()) / 2, FCover->Width(),
                       FCover->Height());
-    itemsWidth = std::max(0, squareLeft - Margin);
+    besideCover = std::max(0, squareLeft - Margin);
+    coverBottom = Margin + TOxaMusicInfoCover::Side;
   }
+  FTrackLabel->SetBounds(labelLeft, Margin, std::max(0, std::min(Width() - Margin, besideCover) - labelLeft),
+                         IconSize);
   for (int i = 0; i < kOxaInfoItemCount; ++i) {
     // Items are still being made while the first ones are added.
     if (FItems[std::size_t(i)] == nullptr) {
       continue;
     }
-    FItems[std::size_t(i)]->SetBounds(0, ItemsTop + i * TOxaMusicInfoItem::ItemHeight, itemsWidth,
+    const int top = ItemsTop + i * TOxaMusicInfoItem::ItemHeight;
+    FItems[std::size_t(i)]->SetBounds(0, top, top < coverBottom ? besideCover : Width(),
                                       TOxaMusicInfoItem::ItemHeight);
   }
   FLoading = loading;

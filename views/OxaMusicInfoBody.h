@@ -19,8 +19,9 @@
 // - The genre item offers its list while edited: printable keys pick a genre, Up/Left and
 //   Down/Right step, Ctrl+Shift+G switches between the standard and our second list.
 // - A click on the duration item turns its mode 1 → 2 → 3 → 1.
-// - The track's cover, when it has one, fills a Side x Side square at the right from ItemsTop
-//   down, and the items end before it; without one they span the body as before.
+// - The track's cover, when it has one, is centred in a Side x Side square in the top right
+//   corner; the track label and the items beside the square end before it, the items below it
+//   (location, quality, duration) keep the whole width. Without a cover nothing moves.
 
 #include <array>
 #include <cstdint>

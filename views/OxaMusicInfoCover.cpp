@@ -22,7 +22,7 @@ void TOxaMusicInfoCover::SetPicture(const TSurface* picture)
   const int frameHeight = height + 2 * FrameWidth;
   ChangeImageSize(frameWidth, frameHeight, opf24Bit);
   SetImageRect(0, 0, frameWidth, frameHeight);
-  FillSurface(ClientRect(), FrameColor);
+  FillSurface({0, 0, frameWidth, frameHeight}, FrameColor);
   for (int y = 0; y < height; ++y) {
     std::uint8_t* row = ScanLine(FrameWidth + y);
     if (row != nullptr) {
