@@ -130,7 +130,8 @@ int main(int argc, char** argv)
         return Usage();
       }
       const bool png = std::filesystem::path(words[1]).extension() == ".png";
-      WriteBytes(words[1], EncodePicture({png ? TPictureFormat::Png : TPictureFormat::Jpeg, width, height, seed}));
+      WriteBytes(words[1],
+                 EncodePicture({png ? TPictureFormat::Png : TPictureFormat::Jpeg, width, height, seed}));
       return 0;
     }
   } catch (const std::exception& error) {
