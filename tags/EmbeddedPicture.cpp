@@ -104,13 +104,16 @@ bool ReadEmbeddedFrontCover(const std::string& fileName, TEmbeddedPicture& pictu
 {
   const std::string extension = AnsiLowerCase(ExtractFileExt(fileName));
   const TTagLibFormat format = TagLibFormatOf(extension);
-  if (extension != ".mp3" && format == TTagLibFormat::None) {
+  const bool asf = extension == ".wma" || extension == ".asf";
+  if (extension != ".mp3" && !asf && format == TTagLibFormat::None) {
     return false;
   }
   std::vector<TEmbeddedPicture> pictures;
   try {
     TFileStream stream(fileName, fmOpenRead | fmShareDenyNone);
-    pictures = format == TTagLibFormat::None ? Id3v2Pictures(stream) : TagLibPictures(stream, format);
+    pictures = asf                             ? AsfPictures(stream)
+               : format == TTagLibFormat::None ? Id3v2Pictures(stream)
+                                               : TagLibPictures(stream, format);
   } catch (const Exception&) {
     return false;
   }

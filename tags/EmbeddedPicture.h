@@ -1,7 +1,8 @@
 #pragma once
 // The pictures music files carry: ID3v2 APIC frames (ID3v2.2's PIC arrives converted to APIC),
-// FLAC and Ogg picture blocks and MP4 "covr" items (through TagLib), and the choice of the front
-// cover among them. Picture bytes are taken as they are; decoding them is the caller's.
+// FLAC and Ogg picture blocks, MP4 "covr" items and WMA "WM/Picture" attributes (through
+// TagLib), and the choice of the front cover among them. Picture bytes are taken as they are; decoding them
+// is the caller's.
 
 #include <cstddef>
 #include <cstdint>
@@ -37,10 +38,15 @@ std::vector<TEmbeddedPicture> Id3v2Pictures(TStream& stream);
 // None when TagLib cannot read the file.
 std::vector<TEmbeddedPicture> TagLibPictures(TStream& stream, TTagLibFormat format);
 
+// The WM/Picture attributes of a WMA or ASF file's header, read with TagLib (the media-format
+// runtime's attribute calls stop at 64 KiB, less than most covers). None when it cannot be read.
+std::vector<TEmbeddedPicture> AsfPictures(TStream& stream);
+
 // The first front cover, else the first picture; nullptr when there are none.
 const TEmbeddedPicture* ChooseFrontCover(const std::vector<TEmbeddedPicture>& pictures) noexcept;
 
 // The front cover of a music file (a Windows or host path), by its extension: ".mp3" reads the
-// ID3v2 tag, ".flac", ".ogg", ".oga", ".opus" and ".m4a" go through TagLib. False when the file
+// ID3v2 tag, ".wma" and ".asf" the header's pictures, ".flac", ".ogg", ".oga", ".opus" and
+// ".m4a" go through TagLib. False when the file
 // has none or cannot be read.
 bool ReadEmbeddedFrontCover(const std::string& fileName, TEmbeddedPicture& picture);

@@ -1,5 +1,8 @@
 #include "tags/TagLibTagger.h"
 
+#include <taglib/asffile.h>
+#include <taglib/asfpicture.h>
+#include <taglib/asftag.h>
 #include <taglib/flacpicture.h>
 #include <taglib/mp4coverart.h>
 
@@ -635,6 +638,26 @@ std::vector<TEmbeddedPicture> TagLibPictures(TStream& stream, TTagLibFormat form
       break;
     case TTagLibFormat::None:
       break;
+  }
+  if (io.Failed()) {
+    pictures.clear();
+  }
+  return pictures;
+}
+
+std::vector<TEmbeddedPicture> AsfPictures(TStream& stream)
+{
+  std::vector<TEmbeddedPicture> pictures;
+  TReadOnlyStream io(stream);
+  TagLib::ASF::File file(&io, false);
+  if (!file.isValid() || file.tag() == nullptr || !file.tag()->contains("WM/Picture")) {
+    return pictures;
+  }
+  for (const TagLib::ASF::Attribute& attribute : file.tag()->attribute("WM/Picture")) {
+    const TagLib::ASF::Picture picture = attribute.toPicture();
+    if (picture.isValid()) {
+      AddPicture(pictures, picture.type(), picture.mimeType(), picture.picture());
+    }
   }
   if (io.Failed()) {
     pictures.clear();

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <taglib/asffile.h>
+#include <taglib/asfpicture.h>
+#include <taglib/asftag.h>
 #include <taglib/flacfile.h>
 #include <taglib/flacpicture.h>
 #include <taglib/id3v2framefactory.h>
@@ -145,6 +148,46 @@ TEST(EmbeddedPictureTest, FlacPictureBlocks)
   stream.Write(plain.data(), static_cast<std::int64_t>(plain.size()));
   stream.Seek(0, TSeekOrigin::soBeginning);
   EXPECT_TRUE(TagLibPictures(stream, TTagLibFormat::Flac).empty());
+}
+
+// WM/Picture attributes, the front cover after a back cover, one past the runtime's 64 KiB.
+TEST(EmbeddedPictureTest, WmaPictureAttributes)
+{
+  testmedia::TWmaRecipe recipe;
+  recipe.Audio.Milliseconds = 300;
+  const testmedia::TWmaAudio wma(recipe);
+  const Bytes plain = wma.Mux({{"Title", "Song"}});
+  TagLib::ByteVector vector(reinterpret_cast<const char*>(plain.data()), static_cast<unsigned>(plain.size()));
+  TagLib::ByteVectorStream io(vector);
+  const std::string large(100000, 'f');
+  {
+    TagLib::ASF::File file(&io, false);
+    ASSERT_TRUE(file.isValid());
+    for (const auto type : {TagLib::ASF::Picture::BackCover, TagLib::ASF::Picture::FrontCover}) {
+      TagLib::ASF::Picture picture;
+      picture.setType(type);
+      picture.setMimeType("image/jpeg");
+      picture.setPicture(TagLib::ByteVector(type == TagLib::ASF::Picture::FrontCover ? large.c_str() : "back",
+                                            type == TagLib::ASF::Picture::FrontCover ? large.size() : 4));
+      file.tag()->addAttribute("WM/Picture", TagLib::ASF::Attribute(picture));
+    }
+    ASSERT_TRUE(file.save());
+  }
+  const TagLib::ByteVector& saved = *io.data();
+  TMemoryStream stream;
+  stream.Write(saved.data(), saved.size());
+  stream.Seek(0, TSeekOrigin::soBeginning);
+  const auto pictures = AsfPictures(stream);
+  ASSERT_EQ(pictures.size(), 2U);
+  const TEmbeddedPicture* front = ChooseFrontCover(pictures);
+  ASSERT_NE(front, nullptr);
+  EXPECT_EQ(front->Bytes.size(), large.size());
+  EXPECT_EQ(front->MimeType, "image/jpeg");
+
+  stream.Clear();
+  stream.Write(plain.data(), static_cast<std::int64_t>(plain.size()));
+  stream.Seek(0, TSeekOrigin::soBeginning);
+  EXPECT_TRUE(AsfPictures(stream).empty());
 }
 
 }  // namespace
