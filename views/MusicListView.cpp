@@ -1348,9 +1348,9 @@ void TMusicListView::UpdateRowSurfaces()
   }
 }
 
-void TMusicListView::SetCovers(TCoverLoader* loader, TGroupCoverFile coverFile)
+void TMusicListView::SetCovers(std::shared_ptr<TCoverLoader> loader, TGroupCoverFile coverFile)
 {
-  FCovers = loader;
+  FCovers = std::move(loader);
   FCoverFile = std::move(coverFile);
   FGroupFiles.clear();
 }

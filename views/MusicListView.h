@@ -554,9 +554,10 @@ class TMusicListView : public TDisplayListView {
   // --- Covers ---
   // Album and folder rows show their group's cover in place of the icon once the loader has
   // it; coverFile names the music file whose cover stands for a group ("" for none). Null
-  // loader: icons only.
+  // loader: icons only. The list shares the loader: rows may ask for covers while the view
+  // that made it is being torn down.
   using TGroupCoverFile = std::function<std::string(const TDbId& group)>;
-  void SetCovers(TCoverLoader* loader, TGroupCoverFile coverFile);
+  void SetCovers(std::shared_ptr<TCoverLoader> loader, TGroupCoverFile coverFile);
   // The picture for a group row (kMusicIconSize a side at most); null while it loads or when
   // there is none. The first ask queues it with the loader.
   const TSurface* GroupCover(const TDbId& group);
@@ -593,7 +594,7 @@ class TMusicListView : public TDisplayListView {
   mutable std::array<TOxaBitmap*, kMusicListFlapCodes.size()> FFlaps{};
   mutable std::array<std::array<TOxaBitmap*, 10>, 4> FDragInsert{};
   mutable TOwnedObject<TOxaFont> FTextFont;
-  TCoverLoader* FCovers = nullptr;
+  std::shared_ptr<TCoverLoader> FCovers;
   TGroupCoverFile FCoverFile;
   // The file of each group asked about ("" for none), and whether rows wait for a cover.
   std::map<std::pair<std::int32_t, std::int32_t>, std::string> FGroupFiles;

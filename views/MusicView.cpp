@@ -94,10 +94,10 @@ void TMusicView::DisplayFile(const TMusicFileItem& track, std::int32_t view, std
   FInfo->TrackBar()->SetValue(0);
 }
 
-TCoverLoader* TMusicView::Covers()
+std::shared_ptr<TCoverLoader> TMusicView::Covers()
 {
   if (FCovers || FPlayer == nullptr || FCoverWindowFailed) {
-    return FCovers.get();
+    return FCovers;
   }
   try {
     FCoverWindow.Open();
@@ -112,12 +112,12 @@ TCoverLoader* TMusicView::Covers()
   const bool rooted = library.find(":\\") != std::string::npos || library.starts_with("\\\\");
   FCovers = TThread::New<TCoverLoader>(rooted ? TCoverCache::FolderOf(library) : std::string());
   FCovers->OnReady = [window = FCoverWindow.Handle()] { PostMessageA(window, CoverReadyMessage, 0, 0); };
-  return FCovers.get();
+  return FCovers;
 }
 
 void TMusicView::ShowCover()
 {
-  TCoverLoader* covers = FCoverFile.empty() ? nullptr : Covers();
+  const std::shared_ptr<TCoverLoader> covers = FCoverFile.empty() ? nullptr : Covers();
   if (covers == nullptr) {
     return;
   }

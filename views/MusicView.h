@@ -62,7 +62,7 @@ class TMusicView : public TOxaBitmap {
 
   // The loader of covers for the panel and the lists, made on first use with its cache in the
   // player's library folder; null without a player or when its message window cannot be had.
-  TCoverLoader* Covers();
+  std::shared_ptr<TCoverLoader> Covers();
   // Covers arrived, after the panel took its own: the lists' turn.
   std::function<void()> OnCoversArrived;
   // The message the loader posts to the view's window when a cover is ready.
@@ -89,9 +89,9 @@ class TMusicView : public TOxaBitmap {
   std::int32_t FFileId = -1;
   std::string FCoverFile;
   bool FCoverWindowFailed = false;
-  // Declared before the loader, so the loader's thread has ended before the window goes.
   TOxaMessageWindow FCoverWindow;
-  std::unique_ptr<TCoverLoader> FCovers;
+  // Shared with the lists; its thread posts to FCoverWindow, a post to a window gone is lost.
+  std::shared_ptr<TCoverLoader> FCovers;
 };
 
 // The program's main node: the container start-up puts the music view in, filling it.

@@ -284,14 +284,14 @@ void BM_AlbumsScroll(benchmark::State& state)
   TAlbumScene scene;
   const int mode = int(state.range(0));
   const std::string cacheFolder = (files.Folder / "Covers").string();
-  std::unique_ptr<TCoverLoader> loader;
+  std::shared_ptr<TCoverLoader> loader;
   const auto coverFile = [&](const TDbId& group) {
     return files.Files[std::size_t(group.GroupId) % files.Files.size()];
   };
   const auto freshLoader = [&] {
     scene.List->SetCovers(nullptr, {});
     loader = TThread::New<TCoverLoader>(mode == 2 ? std::string() : cacheFolder);
-    scene.List->SetCovers(loader.get(), coverFile);
+    scene.List->SetCovers(loader, coverFile);
   };
   if (mode == 1) {
     freshLoader();

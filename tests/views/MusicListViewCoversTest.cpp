@@ -49,8 +49,8 @@ TEST_F(TMusicListViewCoversTest, GroupRowsShowTheirCoverOnceItArrives)
   const testmedia::TPictureRecipe recipe{testmedia::TPictureFormat::Png, 94, 94, 21};
   std::map<std::int32_t, std::string> files{{1, WriteTrack("a.mp3", recipe)}, {2, ""}};
   int asked = 0;
-  auto loader = TThread::New<TCoverLoader>(std::string());
-  List->SetCovers(loader.get(), [&](const TDbId& group) {
+  std::shared_ptr<TCoverLoader> loader = TThread::New<TCoverLoader>(std::string());
+  List->SetCovers(loader, [&](const TDbId& group) {
     ++asked;
     return files[group.GroupId];
   });
