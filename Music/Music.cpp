@@ -259,7 +259,18 @@ bool TMusicForm::StartPlayer()
     MessageBoxA(nullptr, text.c_str(), "OxaNetMusic", DatabaseFailedStyle);
     return false;
   }
-  FMusicViewPanel->View()->SetPlayer(FPlayer.get());
+  TMusicView* view = FMusicViewPanel->View();
+  view->SetPlayer(FPlayer.get());
+  for (TMusicListViewEx* list : {FFirstList, FSecondList}) {
+    list->List()->SetCovers(view->Covers(), [this](const TDbId& group) { return GroupCoverFile(group); });
+  }
+  view->OnCoversArrived = [this] {
+    for (TMusicListViewEx* list : {FFirstList, FSecondList}) {
+      if (list != nullptr) {
+        list->List()->CoversArrived();
+      }
+    }
+  };
   return true;
 }
 

@@ -211,6 +211,8 @@ class TMusicForm : public TForm {
   void FitLists();
   // A view chosen in a list's selector: the list switches to the slot of that view.
   void ListViewChosen(TOxaBitmap* sender);
+  // The music file whose cover an album or folder row shows: its group's first track.
+  std::string GroupCoverFile(const TDbId& group);
   TDbId CurrentItemIn(const TMusicListViewEx* list);
   // ---- end of the lists' rows ----
 

@@ -104,6 +104,16 @@ void TMusicForm::FitLists()
   }
 }
 
+std::string TMusicForm::GroupCoverFile(const TDbId& group)
+{
+  std::string path;
+  TDbIdList items;
+  if (FPlayer && FPlayer->Database().GetItems(group, items) && items.Count() > 0) {
+    FPlayer->Database().FilePathOf(items.Get(0).FileId, path);
+  }
+  return path;
+}
+
 void TMusicForm::ListViewChosen(TOxaBitmap* sender)
 {
   for (TMusicListViewEx* list : {FFirstList, FSecondList}) {

@@ -1,5 +1,11 @@
 #include "tags/TagLibTagger.h"
 
+#include <taglib/asffile.h>
+#include <taglib/asfpicture.h>
+#include <taglib/asftag.h>
+#include <taglib/flacpicture.h>
+#include <taglib/mp4coverart.h>
+
 #include <taglib/flacfile.h>
 #include <taglib/flacproperties.h>
 #include <taglib/id3v2frame.h>
@@ -23,6 +29,7 @@
 #include "rtl/FileStream.h"
 #include "rtl/Strings.h"
 #include "tags/AudioStart.h"
+#include "tags/EmbeddedPicture.h"
 #include "tags/ID3Genres.h"
 
 namespace {
@@ -548,4 +555,112 @@ bool TTagLibTagger::Write(const std::string& fileName, TTagLibFormat format, uns
   } catch (const Exception&) {
     return false;
   }
+}
+
+namespace {
+
+void AddPicture(std::vector<TEmbeddedPicture>& pictures, int type, const TagLib::String& mimeType,
+                const TagLib::ByteVector& data)
+{
+  if (data.isEmpty() || data.size() > MaxEmbeddedPictureBytes) {
+    return;
+  }
+  TEmbeddedPicture picture;
+  picture.Type = static_cast<std::uint8_t>(type);
+  picture.MimeType = mimeType.to8Bit(true);
+  picture.Bytes.assign(data.begin(), data.end());
+  pictures.push_back(std::move(picture));
+}
+
+void AddFlacPictures(std::vector<TEmbeddedPicture>& pictures,
+                     const TagLib::List<TagLib::FLAC::Picture*>& list)
+{
+  for (const TagLib::FLAC::Picture* picture : list) {
+    AddPicture(pictures, picture->type(), picture->mimeType(), picture->data());
+  }
+}
+
+void AddOggPictures(TagLib::IOStream& io, std::vector<TEmbeddedPicture>& pictures)
+{
+  {
+    TagLib::Ogg::Vorbis::File file(&io, false);
+    if (file.isValid() && file.tag() != nullptr) {
+      AddFlacPictures(pictures, file.tag()->pictureList());
+      return;
+    }
+  }
+  {
+    io.seek(0);
+    TagLib::Ogg::Opus::File file(&io, false);
+    if (file.isValid() && file.tag() != nullptr) {
+      AddFlacPictures(pictures, file.tag()->pictureList());
+      return;
+    }
+  }
+  io.seek(0);
+  TagLib::Ogg::FLAC::File file(&io, false);
+  if (file.isValid() && file.tag() != nullptr) {
+    AddFlacPictures(pictures, file.tag()->pictureList());
+  }
+}
+
+void AddMp4Pictures(TagLib::IOStream& io, std::vector<TEmbeddedPicture>& pictures)
+{
+  TagLib::MP4::File file(&io, false);
+  if (!file.isValid() || file.tag() == nullptr || !file.tag()->contains("covr")) {
+    return;
+  }
+  for (const TagLib::MP4::CoverArt& cover : file.tag()->item("covr").toCoverArtList()) {
+    const char* mimeType = cover.format() == TagLib::MP4::CoverArt::PNG ? "image/png" : "image/jpeg";
+    AddPicture(pictures, FrontCoverPictureType, mimeType, cover.data());
+  }
+}
+
+}  // namespace
+
+std::vector<TEmbeddedPicture> TagLibPictures(TStream& stream, TTagLibFormat format)
+{
+  std::vector<TEmbeddedPicture> pictures;
+  TReadOnlyStream io(stream);
+  switch (format) {
+    case TTagLibFormat::Flac: {
+      TagLib::FLAC::File file(&io, TagLib::ID3v2::FrameFactory::instance(), false);
+      if (file.isValid()) {
+        AddFlacPictures(pictures, file.pictureList());
+      }
+      break;
+    }
+    case TTagLibFormat::Ogg:
+      AddOggPictures(io, pictures);
+      break;
+    case TTagLibFormat::Mp4:
+      AddMp4Pictures(io, pictures);
+      break;
+    case TTagLibFormat::None:
+      break;
+  }
+  if (io.Failed()) {
+    pictures.clear();
+  }
+  return pictures;
+}
+
+std::vector<TEmbeddedPicture> AsfPictures(TStream& stream)
+{
+  std::vector<TEmbeddedPicture> pictures;
+  TReadOnlyStream io(stream);
+  TagLib::ASF::File file(&io, false);
+  if (!file.isValid() || file.tag() == nullptr || !file.tag()->contains("WM/Picture")) {
+    return pictures;
+  }
+  for (const TagLib::ASF::Attribute& attribute : file.tag()->attribute("WM/Picture")) {
+    const TagLib::ASF::Picture picture = attribute.toPicture();
+    if (picture.isValid()) {
+      AddPicture(pictures, picture.type(), picture.mimeType(), picture.picture());
+    }
+  }
+  if (io.Failed()) {
+    pictures.clear();
+  }
+  return pictures;
 }

@@ -1,5 +1,7 @@
 #include "views/MusicListView.h"
 
+#include <cstring>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -1053,7 +1055,14 @@ void TMusicListViewItem::ComposeSurface()
   };
   if (gap > 0)
     put(list->DragInsert(FGapSet, FGapStep), kMusicRowMargin, InsertBefore() ? 0 : height);
-  put(list->Icon(FKind, state), kMusicRowMargin, top);
+  const bool group =
+      FKind == TMusicListViewItemKinds::mlkAlbum || FKind == TMusicListViewItemKinds::mlkFolder;
+  const TSurface* cover = group ? MusicList()->GroupCover(Payload()) : nullptr;
+  if (cover != nullptr) {
+    DrawCover(*cover, top, band);
+  } else {
+    put(list->Icon(FKind, state), kMusicRowMargin, top);
+  }
   put(list->Flap(MusicListViewInnerFlapCode(entry)), kMusicRowMargin + kMusicIconSize, top);
   put(list->Flap(MusicListViewOuterFlapCode(entry)), Width() - kMusicFlapWidth, top);
 
@@ -1070,6 +1079,22 @@ void TMusicListViewItem::ComposeSurface()
     font.Layout(Format("%.3d", FNumber), 0, block, band, kMusicIconSize, {}, kOxaWrapNone);
     font.Draw(*this, block, kMusicRowMargin + std::max(0, (kMusicIconSize - block.Width) / 2),
               top + std::max(0, (band - block.Height) / 2));
+  }
+}
+
+void TMusicListViewItem::DrawCover(const TSurface& cover, int top, int band)
+{
+  const int width = std::min<int>(cover.Width(), kMusicIconSize);
+  const int height = std::min<int>(cover.Height(), band);
+  const int left = kMusicRowMargin + (kMusicIconSize - width) / 2;
+  const int coverTop = top + (band - height) / 2;
+  FillSurface({kMusicRowMargin, top, kMusicRowMargin + kMusicIconSize, top + band}, 0x000000);
+  for (int y = 0; y < height; ++y) {
+    std::uint8_t* row = ScanLine(coverTop + y);
+    if (row != nullptr && cover.BitsPerPixel() == 24) {
+      std::memcpy(row + static_cast<std::size_t>(left) * 3, cover.Row(y),
+                  static_cast<std::size_t>(width) * 3);
+    }
   }
 }
 
@@ -1320,6 +1345,50 @@ void TMusicListView::UpdateRowSurfaces()
       row->Compose();
     else if (!reach && row->Composed())
       row->ReleaseSurface();
+  }
+}
+
+void TMusicListView::SetCovers(std::shared_ptr<TCoverLoader> loader, TGroupCoverFile coverFile)
+{
+  FCovers = std::move(loader);
+  FCoverFile = std::move(coverFile);
+  FGroupFiles.clear();
+}
+
+const TSurface* TMusicListView::GroupCover(const TDbId& group)
+{
+  if (FCovers == nullptr || !FCoverFile || group.Level() != TDbIdLevel::Group) {
+    return nullptr;
+  }
+  const auto key = std::make_pair(group.ViewId, group.GroupId);
+  auto file = FGroupFiles.find(key);
+  if (file == FGroupFiles.end()) {
+    file = FGroupFiles.emplace(key, FCoverFile(group)).first;
+  }
+  if (file->second.empty()) {
+    return nullptr;
+  }
+  const auto [state, picture] = FCovers->Cover(file->second, kMusicIconSize);
+  if (state == TCoverLoader::TCoverState::Pending) {
+    FCoversPending = true;
+  }
+  return picture;
+}
+
+void TMusicListView::CoversArrived()
+{
+  if (!FCoversPending) {
+    return;
+  }
+  FCoversPending = false;
+  for (int i = 0; i < ItemCount(); ++i) {
+    auto* row = dynamic_cast<TMusicListViewItem*>(Items(i));
+    if (row != nullptr && row->Composed() &&
+        (row->Kind() == TMusicListViewItemKinds::mlkAlbum ||
+         row->Kind() == TMusicListViewItemKinds::mlkFolder)) {
+      row->Compose();
+      row->ContentChanged();
+    }
   }
 }
 

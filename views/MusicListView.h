@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <utility>
@@ -13,6 +14,7 @@
 
 #include "graphics/OxaBitmap.h"
 #include "graphics/OxaImage.h"
+#include "library/CoverLoader.h"
 #include "library/DbId.h"
 #include "rtl/Object.h"
 #include "views/DisplayListViewEdit.h"
@@ -441,6 +443,8 @@ class TMusicListViewItem : public TDisplayListViewItem {
 
  private:
   TMusicListView* MusicList() const noexcept;
+  // The group's cover in the icon's square, centred, on black.
+  void DrawCover(const TSurface& cover, int top, int band);
   int FNumber = 0;
   TMusicListViewItemKinds FKind;
   std::int8_t FGapSet = 0;
@@ -547,6 +551,19 @@ class TMusicListView : public TDisplayListView {
 
   void ContentChanged() override;
 
+  // --- Covers ---
+  // Album and folder rows show their group's cover in place of the icon once the loader has
+  // it; coverFile names the music file whose cover stands for a group ("" for none). Null
+  // loader: icons only. The list shares the loader: rows may ask for covers while the view
+  // that made it is being torn down.
+  using TGroupCoverFile = std::function<std::string(const TDbId& group)>;
+  void SetCovers(std::shared_ptr<TCoverLoader> loader, TGroupCoverFile coverFile);
+  // The picture for a group row (kMusicIconSize a side at most); null while it loads or when
+  // there is none. The first ask queues it with the loader.
+  const TSurface* GroupCover(const TDbId& group);
+  // Covers arrived: the composed rows that were waiting draw again.
+  void CoversArrived();
+
   // Rows keep surfaces only within this reach of the view: one view's height above and below
   // it, so a page scroll finds its rows drawn, and a long group costs what three screens cost.
   // Rows outside the panel are always in reach.
@@ -577,4 +594,9 @@ class TMusicListView : public TDisplayListView {
   mutable std::array<TOxaBitmap*, kMusicListFlapCodes.size()> FFlaps{};
   mutable std::array<std::array<TOxaBitmap*, 10>, 4> FDragInsert{};
   mutable TOwnedObject<TOxaFont> FTextFont;
+  std::shared_ptr<TCoverLoader> FCovers;
+  TGroupCoverFile FCoverFile;
+  // The file of each group asked about ("" for none), and whether rows wait for a cover.
+  std::map<std::pair<std::int32_t, std::int32_t>, std::string> FGroupFiles;
+  bool FCoversPending = false;
 };

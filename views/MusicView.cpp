@@ -4,7 +4,9 @@
 #include <cstdlib>
 
 #include "framework/OxaUtils.h"
+#include "library/CoverCache.h"
 #include "library/MusicTables.h"
+#include "platform/Messages.h"
 #include "tags/OxaMusicTag.h"
 #include "views/OxaMusicInfoText.h"
 
@@ -79,6 +81,8 @@ void TMusicView::DisplayFile(const TMusicFileItem& track, std::int32_t view, std
     }
   }
   FInfo->Body()->SetTrack(shown, view);
+  FCoverFile = track.FileName;
+  ShowCover();
   // Lossless streams report a variable rate; their sample size and rate say what they are.
   TTagLibStreamFormat format;
   if (track.Bitrate == -1 && TOxaMusicTag::ReadStreamFormat(track.FileName, format) && format.Lossless) {
@@ -88,6 +92,56 @@ void TMusicView::DisplayFile(const TMusicFileItem& track, std::int32_t view, std
   FInfo->Body()->SetEditMode(fileId >= 0 && !track.FileName.empty() && FPlayer->CanWriteTag(track.FileName));
   FSlider.SetLength(track.Duration);
   FInfo->TrackBar()->SetValue(0);
+}
+
+std::shared_ptr<TCoverLoader> TMusicView::Covers()
+{
+  if (FCovers || FPlayer == nullptr || FCoverWindowFailed) {
+    return FCovers;
+  }
+  try {
+    FCoverWindow.Open();
+  } catch (const Exception& error) {
+    Trace("MusicView: no covers, the message window failed: %s", error.Message());
+    FCoverWindowFailed = true;
+    return nullptr;
+  }
+  FCoverWindow.OnMessage = MakeMethod<&TMusicView::CoverMessage>(this);
+  // A library not opened yet has a placeholder directory: covers are then only not kept.
+  const std::string& library = FPlayer->Database().Directory();
+  const bool rooted = library.find(":\\") != std::string::npos || library.starts_with("\\\\");
+  FCovers = TThread::New<TCoverLoader>(rooted ? TCoverCache::FolderOf(library) : std::string());
+  FCovers->OnReady = [window = FCoverWindow.Handle()] { PostMessageA(window, CoverReadyMessage, 0, 0); };
+  return FCovers;
+}
+
+void TMusicView::ShowCover()
+{
+  const std::shared_ptr<TCoverLoader> covers = FCoverFile.empty() ? nullptr : Covers();
+  if (covers == nullptr) {
+    return;
+  }
+  const auto [state, picture] = covers->Cover(FCoverFile, TOxaMusicInfoCover::PictureBox);
+  if (state != TCoverLoader::TCoverState::Pending) {
+    FInfo->Body()->SetCover(picture);
+  }
+}
+
+void TMusicView::CoverMessage(TObject* /*sender*/, TMessage& message, bool& handled)
+{
+  if (message.Msg != CoverReadyMessage) {
+    return;
+  }
+  handled = true;
+  // The loader posts once per cover; one look covers every message already queued.
+  MSG pending{};
+  while (PeekMessageA(&pending, FCoverWindow.Handle(), CoverReadyMessage, CoverReadyMessage, PM_REMOVE) !=
+         FALSE) {
+  }
+  ShowCover();
+  if (OnCoversArrived) {
+    OnCoversArrived();
+  }
 }
 
 void TMusicView::SetPlayPosition(std::int32_t tenths)

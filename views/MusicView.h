@@ -8,11 +8,17 @@
 //   info panel is InfoWidth wide at the right and hidden until ShowInfo.
 // - After an edit the library record follows at once (its groups and title move); OnTrackEdited
 //   tells the owner, whose lists reload their captions.
+// - The shown track's cover is asked of the cover loader; when it arrives, a message to the
+//   view's own message window puts it in the panel, if the track is still the one shown.
 
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <string>
 
+#include "framework/OxaMessageWindow.h"
 #include "graphics/OxaBitmap.h"
+#include "library/CoverLoader.h"
 #include "library/DbId.h"
 #include "playback/OxaMusicPlayer.h"
 #include "views/MusicViewSlider.h"
@@ -54,6 +60,14 @@ class TMusicView : public TOxaBitmap {
 
   TMusicViewEditEvent OnTrackEdited;
 
+  // The loader of covers for the panel and the lists, made on first use with its cache in the
+  // player's library folder; null without a player or when its message window cannot be had.
+  std::shared_ptr<TCoverLoader> Covers();
+  // Covers arrived, after the panel took its own: the lists' turn.
+  std::function<void()> OnCoversArrived;
+  // The message the loader posts to the view's window when a cover is ready.
+  static constexpr UINT CoverReadyMessage = WM_APP + 0x148;
+
  protected:
   void Resized() override;
 
@@ -63,6 +77,9 @@ class TMusicView : public TOxaBitmap {
   void DragStarted(TOxaMusicInfoTrackBar* sender, std::int32_t value);
   void Released(TOxaMusicInfoTrackBar* sender, std::int32_t value);
   void FieldEdited(TOxaMusicInfoItem* sender, TOxaMusicInfoItemKind kind, const std::string& text);
+  // Puts the shown file's cover in the panel when the loader has it, and asks for it otherwise.
+  void ShowCover();
+  void CoverMessage(TObject* sender, TMessage& message, bool& handled);
 
   TOxaMusicPlayer* FPlayer = nullptr;
   TOxaBitmap* FBrowser;
@@ -70,6 +87,11 @@ class TMusicView : public TOxaBitmap {
   TMusicViewSlider FSlider;
   TClock FClock;
   std::int32_t FFileId = -1;
+  std::string FCoverFile;
+  bool FCoverWindowFailed = false;
+  TOxaMessageWindow FCoverWindow;
+  // Shared with the lists; its thread posts to FCoverWindow, a post to a window gone is lost.
+  std::shared_ptr<TCoverLoader> FCovers;
 };
 
 // The program's main node: the container start-up puts the music view in, filling it.

@@ -431,7 +431,10 @@ void TOxaMusicInfoDurationItem::ShowState()
 // --- TOxaMusicInfoBody ---
 
 TOxaMusicInfoBody::TOxaMusicInfoBody(TOxaObjects* parentList)
-    : TOxaDarkenBitmap(parentList), FIcon(new TOxaBitmap(&Objects())), FTrackLabel(new TOxaLabel(&Objects()))
+    : TOxaDarkenBitmap(parentList),
+      FIcon(new TOxaBitmap(&Objects())),
+      FTrackLabel(new TOxaLabel(&Objects())),
+      FCover(new TOxaMusicInfoCover(&Objects()))
 {
   SetAutoRealign(false);
   FIcon->SetParent(this);
@@ -440,6 +443,7 @@ TOxaMusicInfoBody::TOxaMusicInfoBody(TOxaObjects* parentList)
   FTrackLabel->SetIgnoreMouse(true);
   FTrackLabel->SetTransparent(true);
   FTrackLabel->SetCaption(OxaTrackNumberText(FTrackNumber));
+  FCover->SetParent(this);
   for (int i = 0; i < kOxaInfoItemCount; ++i) {
     const auto kind = static_cast<TOxaMusicInfoItemKind>(i);
     TOxaMusicInfoItem* item = nullptr;
@@ -504,6 +508,16 @@ void TOxaMusicInfoBody::SetTrack(const TMusicFileItem& track, std::int32_t view)
   SetTrackNumber(track.Track);
   FIconName = std::string(OxaInfoIconName(view));
   OxaShowStoreImage(*FIcon, FIconName);
+  SetCover(nullptr);
+}
+
+void TOxaMusicInfoBody::SetCover(const TSurface* picture)
+{
+  const bool shown = FCover->HasPicture();
+  FCover->SetPicture(picture);
+  if (shown || FCover->HasPicture()) {
+    PlaceParts();
+  }
 }
 
 void TOxaMusicInfoBody::SetQualityText(const std::string& text)
@@ -553,13 +567,26 @@ void TOxaMusicInfoBody::PlaceParts()
   FLoading = true;
   FIcon->SetBounds(Margin, Margin, FIcon->Width(), FIcon->Height());
   const int labelLeft = Margin + IconSize + Margin;
-  FTrackLabel->SetBounds(labelLeft, Margin, std::max(0, Width() - labelLeft - Margin), IconSize);
+  // The cover's square takes the top right corner; what lies beside it ends before it.
+  int besideCover = Width();
+  int coverBottom = 0;
+  if (FCover->HasPicture()) {
+    const int squareLeft = Width() - Margin - TOxaMusicInfoCover::Side;
+    FCover->SetBounds(squareLeft + (TOxaMusicInfoCover::Side - FCover->Width()) / 2,
+                      Margin + (TOxaMusicInfoCover::Side - FCover->Height()) / 2, FCover->Width(),
+                      FCover->Height());
+    besideCover = std::max(0, squareLeft - Margin);
+    coverBottom = Margin + TOxaMusicInfoCover::Side;
+  }
+  FTrackLabel->SetBounds(labelLeft, Margin, std::max(0, std::min(Width() - Margin, besideCover) - labelLeft),
+                         IconSize);
   for (int i = 0; i < kOxaInfoItemCount; ++i) {
     // Items are still being made while the first ones are added.
     if (FItems[std::size_t(i)] == nullptr) {
       continue;
     }
-    FItems[std::size_t(i)]->SetBounds(0, ItemsTop + i * TOxaMusicInfoItem::ItemHeight, Width(),
+    const int top = ItemsTop + i * TOxaMusicInfoItem::ItemHeight;
+    FItems[std::size_t(i)]->SetBounds(0, top, top < coverBottom ? besideCover : Width(),
                                       TOxaMusicInfoItem::ItemHeight);
   }
   FLoading = loading;

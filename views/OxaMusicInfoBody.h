@@ -19,6 +19,9 @@
 // - The genre item offers its list while edited: printable keys pick a genre, Up/Left and
 //   Down/Right step, Ctrl+Shift+G switches between the standard and our second list.
 // - A click on the duration item turns its mode 1 → 2 → 3 → 1.
+// - The track's cover, when it has one, is centred in a Side x Side square in the top right
+//   corner; the track label and the items beside the square end before it, the items below it
+//   (location, quality, duration) keep the whole width. Without a cover nothing moves.
 
 #include <array>
 #include <cstdint>
@@ -31,6 +34,7 @@
 #include "rtl/Method.h"
 #include "tags/OxaMusicTag.h"
 #include "views/DisplayListViewEdit.h"
+#include "views/OxaMusicInfoCover.h"
 #include "views/OxaMusicInfoText.h"
 
 enum TOxaMusicInfoItemKind : std::uint8_t {
@@ -208,6 +212,9 @@ class TOxaMusicInfoBody : public TOxaDarkenBitmap {
   TOxaMusicInfoEditItem* EditItem(TOxaMusicInfoItemKind kind) const;
   TOxaMusicInfoGenreItem* GenreItem() const noexcept { return FGenre; }
   TOxaMusicInfoDurationItem* DurationItem() const noexcept { return FDuration; }
+  TOxaMusicInfoCover* Cover() const noexcept { return FCover; }
+  // The shown track's cover (copied); null for none. SetTrack clears it.
+  void SetCover(const TSurface* picture);
   // The item that is being edited, if any.
   TOxaMusicInfoEditItem* EditingItem() const;
 
@@ -242,6 +249,7 @@ class TOxaMusicInfoBody : public TOxaDarkenBitmap {
 
   TOxaBitmap* FIcon;
   TOxaLabel* FTrackLabel;
+  TOxaMusicInfoCover* FCover;
   std::array<TOxaMusicInfoItem*, kOxaInfoItemCount> FItems{};
   TOxaMusicInfoGenreItem* FGenre = nullptr;
   TOxaMusicInfoDurationItem* FDuration = nullptr;

@@ -3,7 +3,9 @@
 //   clock, reported per frame (frames/s counter), against MemcpyScroll, a frame that only moves
 //   the list's 800x600 surface up by the same share of the distance (the floor);
 // - ListMemory: the heap a list of N track rows takes, rows in reach composed (bytes counter);
-// - ToggleSelection: one row selected or deselected and repainted through the async path.
+// - ToggleSelection: one row selected or deselected and repainted through the async path;
+// - AlbumsScroll: an animated scroll through 2,000 album rows, per frame, with covers off, with
+//   every cover loaded, and with the loader still at work while the list scrolls.
 
 #include <malloc.h>
 #include <unistd.h>
@@ -13,14 +15,18 @@
 #include <benchmark/benchmark.h>
 
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "graphics/OxaImage.h"
+#include "library/CoverCache.h"
+#include "library/CoverLoader.h"
 #include "platform/Messages.h"
 #include "platform/display/DisplayTesting.h"
 #include "skin/OxaSkin.h"
+#include "tools/make-test-media/TestMedia.h"
 #include "views/MusicListView.h"
 
 namespace {
@@ -203,6 +209,127 @@ void BM_ToggleSelectionCompose(benchmark::State& state)
   }
 }
 BENCHMARK(BM_ToggleSelectionCompose)->Unit(benchmark::kMicrosecond);
+
+// Twenty album folders, each track's tag holding a 500 x 500 front cover, in a fresh folder.
+struct TCoverFiles {
+  std::filesystem::path Folder;
+  std::vector<std::string> Files;
+
+  TCoverFiles()
+  {
+    Folder = std::filesystem::temp_directory_path() / ("oxa-cover-bench-" + std::to_string(getpid()));
+    for (int i = 0; i < 20; ++i) {
+      testmedia::TId3v2Fields fields{"Track", "Artist", "Album " + std::to_string(i)};
+      fields.Picture = testmedia::EncodePicture(
+          {testmedia::TPictureFormat::Jpeg, 500, 500, static_cast<std::uint32_t>(i + 1)});
+      testmedia::TBytes bytes = testmedia::ComposeId3v2(fields);
+      bytes.resize(bytes.size() + 4000, 0x55);
+      const auto file = Folder / ("Album" + std::to_string(i)) / "Track.mp3";
+      std::filesystem::create_directories(file.parent_path());
+      testmedia::WriteBytes(file, bytes);
+      Files.push_back(file.string());
+    }
+  }
+  ~TCoverFiles() { std::filesystem::remove_all(Folder); }
+  TCoverFiles(const TCoverFiles&) = delete;
+  TCoverFiles& operator=(const TCoverFiles&) = delete;
+};
+
+// 2,000 album rows in the panel, their groups' covers from the twenty files in turn.
+struct TAlbumScene {
+  TOwnedObject<TOxaImage> Image{new TOxaImage(nullptr)};
+  TOxaBitmaps Store{nullptr};
+  TOxaFont Font{nullptr};
+  TOwnedObject<TMusicListView> List{new TMusicListView(nullptr)};
+  std::uint64_t Now = 0;
+  static constexpr int Rows = 2000;
+
+  TAlbumScene()
+  {
+    UseHeadlessDisplay(kWidth, kHeight);
+    Store.ReadData(*OxaSkinStore("Icons"));
+    TOxaGdiFont gdi;
+    gdi.Name = "Verdana";
+    gdi.Height = -13;
+    Font.SetGdiFont(gdi);
+    List->SetBitmaps(&Store);
+    List->SetFont(&Font);
+    List->SetBounds(0, 0, kWidth, kHeight);
+    TOxaBitmap* panel = List->Panel();
+    const int width = kWidth - TMusicListViewScrollBar::BarWidth;
+    panel->SetBounds(0, 0, width, Rows * kMusicRowHeight);
+    for (int i = 0; i < Rows; ++i) {
+      auto* row = new TMusicListViewItem(&panel->Objects(), List.get(), K::mlkAlbum);
+      row->SetCaption("Album number " + std::to_string(i + 1));
+      row->SetPayload(TDbId{ViewAlbums, i + 1, -1, "Album", "", 0});
+      row->SetBounds(0, i * kMusicRowHeight, width, kMusicRowHeight);
+      row->SetParent(panel);
+    }
+    List->ScrollTo(0, false);
+    Image->SetBounds(0, 0, kWidth, kHeight);
+    Image->Show();
+    Image->SetBitmap(List.get());
+    Settle();
+  }
+  ~TAlbumScene() { Image->SetBitmap(nullptr); }
+  TAlbumScene(const TAlbumScene&) = delete;
+  TAlbumScene& operator=(const TAlbumScene&) = delete;
+};
+
+// 0: covers off; 1: every cover loaded before the timing; 2: a fresh loader each scroll, so
+// covers are found, decoded and scaled on its thread while the list moves.
+void BM_AlbumsScroll(benchmark::State& state)
+{
+  static TCoverFiles files;
+  TAlbumScene scene;
+  const int mode = int(state.range(0));
+  const std::string cacheFolder = (files.Folder / "Covers").string();
+  std::shared_ptr<TCoverLoader> loader;
+  const auto coverFile = [&](const TDbId& group) {
+    return files.Files[std::size_t(group.GroupId) % files.Files.size()];
+  };
+  const auto freshLoader = [&] {
+    scene.List->SetCovers(nullptr, {});
+    loader = TThread::New<TCoverLoader>(mode == 2 ? std::string() : cacheFolder);
+    scene.List->SetCovers(loader, coverFile);
+  };
+  if (mode == 1) {
+    freshLoader();
+    for (int offset = 0; offset <= scene.List->MaxScrollOffset(); offset += kHeight) {
+      scene.List->ScrollTo(offset, false);
+      loader->WaitIdle();
+      scene.List->CoversArrived();
+    }
+    scene.List->ScrollTo(0, false);
+    Settle();
+  }
+  std::uint64_t frames = 0;
+  scene.List->SetClock([&] {
+    ++frames;
+    return scene.Now += 1000 / 60;
+  });
+  for (auto _ : state) {
+    state.PauseTiming();
+    if (mode == 2) {
+      freshLoader();
+    }
+    state.ResumeTiming();
+    scene.List->ScrollTo(scene.List->MaxScrollOffset() / 4, true);
+    if (loader) {
+      scene.List->CoversArrived();
+    }
+    state.PauseTiming();
+    const std::uint64_t scrolled = frames;
+    scene.List->ScrollTo(0, false);
+    Settle();
+    frames = scrolled;
+    state.ResumeTiming();
+  }
+  scene.List->SetCovers(nullptr, {});
+  state.counters["frames"] = benchmark::Counter(double(frames), benchmark::Counter::kAvgIterations);
+  state.counters["fps"] = benchmark::Counter(double(frames), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_AlbumsScroll)->Arg(0)->Arg(1)->Arg(2)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

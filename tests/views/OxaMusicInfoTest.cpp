@@ -102,6 +102,53 @@ TEST_F(OxaMusicInfoTest, ATrackFillsTheItemsInOrder)
   EXPECT_EQ(FatalText([&] { Body->Items(-1); }), "TOxaMusicInfoBody.Items[-1]: Index out of bounds");
 }
 
+// A cover takes the top right corner: the label and the four items beside it end before it, the
+// three below keep the width; the pixels are the picture's inside a frame of the line grey.
+TEST_F(OxaMusicInfoTest, ACoverSitsBesideTheFirstFields)
+{
+  DWORD error = 0;
+  const auto picture = TSurface::Create(120, 80, 24, true, error);
+  ASSERT_NE(picture, nullptr);
+  picture->Fill({0, 0, 120, 80}, RGB(200, 40, 10));
+  picture->Set(0, 0, RGB(1, 2, 3));
+  Body->SetTrack(Track(1, 128, 60), 2);
+  EXPECT_FALSE(Body->Cover()->Visible());
+  const int fullWidth = Body->Items(ikTitle)->Width();
+  EXPECT_EQ(fullWidth, 400);
+
+  Body->SetCover(picture.get());
+  TOxaMusicInfoCover* cover = Body->Cover();
+  ASSERT_TRUE(cover->Visible());
+  constexpr int Side = TOxaMusicInfoCover::Side;
+  constexpr int Frame = TOxaMusicInfoCover::FrameWidth;
+  EXPECT_EQ(cover->Width(), 120 + 2 * Frame);
+  EXPECT_EQ(cover->Height(), 80 + 2 * Frame);
+  EXPECT_EQ(cover->Left(), 400 - 10 - Side);
+  EXPECT_EQ(cover->Top(), 10 + (Side - cover->Height()) / 2);
+  const int beside = 400 - 10 - Side - 10;
+  for (const TOxaMusicInfoItemKind kind : {ikTitle, ikArtist, ikGenre, ikAlbum}) {
+    EXPECT_EQ(Body->Items(kind)->Width(), beside) << kind;
+  }
+  for (const TOxaMusicInfoItemKind kind : {ikLocation, ikQuality, ikDuration}) {
+    EXPECT_EQ(Body->Items(kind)->Width(), fullWidth) << kind;
+  }
+  EXPECT_LE(Body->TrackLabel()->Left() + Body->TrackLabel()->Width(), beside);
+  EXPECT_EQ(cover->GetPixel(0, 0), TOxaMusicInfoCover::FrameColor);
+  EXPECT_EQ(cover->GetPixel(Frame - 1, Frame + 10), TOxaMusicInfoCover::FrameColor);
+  EXPECT_NE(cover->GetPixel(Frame, Frame), cover->GetPixel(Frame + 5, Frame + 5))
+      << "the picture's own corner";
+  EXPECT_EQ(cover->GetPixel(Frame + 119, Frame + 79), cover->GetPixel(Frame + 5, Frame + 5));
+
+  // Another track forgets the cover, and everything spans the body again.
+  Body->SetTrack(Track(2, 128, 60), 2);
+  EXPECT_FALSE(Body->Cover()->Visible());
+  EXPECT_EQ(Body->Items(ikTitle)->Width(), fullWidth);
+  Body->SetCover(picture.get());
+  Body->SetCover(nullptr);
+  EXPECT_FALSE(Body->Cover()->Visible());
+  EXPECT_EQ(Body->Items(ikAlbum)->Width(), fullWidth);
+}
+
 TEST_F(OxaMusicInfoTest, ImagesComeFromTheInfoStore)
 {
   struct TCase {

@@ -7,6 +7,7 @@ extern "C" {
 #include <libavutil/opt.h>
 }
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <fstream>
@@ -529,18 +530,25 @@ TBytes ComposeId3v2(const TId3v2Fields& fields)
     AppendText(data, fields.Encoding, comment.Text, false);
     frame(body, "COM", "COMM", data);
   }
-  if (fields.PictureBytes > 0) {
+  if (fields.PictureBytes > 0 || !fields.Picture.empty()) {
+    const bool png = fields.Picture.size() > 1 && fields.Picture[1] == 'P';
     TBytes data{0};
     if (v22) {
       data.insert(data.end(), {'J', 'P', 'G'});
+      if (png) {
+        data.assign({0, 'P', 'N', 'G'});
+      }
     } else {
-      const std::string mime = "image/jpeg";
+      const std::string mime = png ? "image/png" : "image/jpeg";
       data.insert(data.end(), mime.begin(), mime.end());
       data.push_back(0);
     }
-    data.push_back(3);  // front cover
+    data.push_back(fields.PictureType);
     data.push_back(0);  // no description
-    for (std::size_t i = 0; i < fields.PictureBytes; ++i) {
+    if (!fields.Picture.empty()) {
+      data.insert(data.end(), fields.Picture.begin(), fields.Picture.end());
+    }
+    for (std::size_t i = 0; fields.Picture.empty() && i < fields.PictureBytes; ++i) {
       // Busy bytes with frame-sync look-alikes, as real pictures have.
       data.push_back(i % 97 == 0 ? 0xFF : static_cast<std::uint8_t>(0xE0 + i % 31));
     }
@@ -554,6 +562,100 @@ TBytes ComposeId3v2(const TId3v2Fields& fields)
   }
   tag.insert(tag.end(), body.begin(), body.end());
   return tag;
+}
+
+std::uint32_t PictureColor(const TPictureRecipe& recipe, int x, int y) noexcept
+{
+  TNoise noise(recipe.Seed);
+  const std::uint32_t base = noise.Next() | 0x404040U;
+  const int dx = x * 2 - recipe.Width;
+  const int dy = y * 2 - recipe.Height;
+  const int radius = std::min(recipe.Width, recipe.Height) * 2 / 3;
+  if (y >= recipe.Height * 3 / 4 && y < recipe.Height * 7 / 8) {
+    return 0x202020;
+  }
+  if (dx * dx + dy * dy < radius * radius) {
+    return ((base & 0xFEFEFEU) >> 1) + 0x7F7F7FU;
+  }
+  return base & 0xFFFFFFU;
+}
+
+TBytes EncodePicture(const TPictureRecipe& recipe)
+{
+  const bool jpeg = recipe.Format == TPictureFormat::Jpeg;
+  const AVCodec* codec = avcodec_find_encoder(jpeg ? AV_CODEC_ID_MJPEG : AV_CODEC_ID_PNG);
+  if (codec == nullptr) {
+    throw EMediaError("no picture encoder");
+  }
+  const AVPixelFormat format = jpeg                                            ? AV_PIX_FMT_YUVJ420P
+                               : recipe.Format == TPictureFormat::PngWithAlpha ? AV_PIX_FMT_RGBA
+                               : recipe.Format == TPictureFormat::PngGrey      ? AV_PIX_FMT_GRAY8
+                                                                               : AV_PIX_FMT_RGB24;
+  std::unique_ptr<AVCodecContext, TCodecContextFree> context(avcodec_alloc_context3(codec));
+  context->width = recipe.Width;
+  context->height = recipe.Height;
+  context->pix_fmt = format;
+  context->time_base = AVRational{1, 25};
+  if (jpeg) {
+    context->flags |= AV_CODEC_FLAG_QSCALE;
+    context->global_quality = FF_QP2LAMBDA * 3;
+  }
+  Check(avcodec_open2(context.get(), codec, nullptr), "opening the picture encoder");
+  std::unique_ptr<AVFrame, TFrameFree> frame(av_frame_alloc());
+  frame->format = format;
+  frame->width = recipe.Width;
+  frame->height = recipe.Height;
+  Check(av_frame_get_buffer(frame.get(), 0), "picture buffer");
+  for (int y = 0; y < recipe.Height; ++y) {
+    for (int x = 0; x < recipe.Width; ++x) {
+      const std::uint32_t color = PictureColor(recipe, x, y);
+      const int r = static_cast<int>(color >> 16);
+      const int g = static_cast<int>((color >> 8) & 0xFF);
+      const int b = static_cast<int>(color & 0xFF);
+      std::uint8_t* row = frame->data[0] + static_cast<std::ptrdiff_t>(y) * frame->linesize[0];
+      const int luma = (299 * r + 587 * g + 114 * b + 500) / 1000;
+      switch (format) {
+        case AV_PIX_FMT_RGBA:
+          row[x * 4] = static_cast<std::uint8_t>(r);
+          row[x * 4 + 1] = static_cast<std::uint8_t>(g);
+          row[x * 4 + 2] = static_cast<std::uint8_t>(b);
+          // The top-left quarter is see-through.
+          row[x * 4 + 3] = (x < recipe.Width / 4 && y < recipe.Height / 4) ? 0 : 255;
+          break;
+        case AV_PIX_FMT_GRAY8:
+          row[x] = static_cast<std::uint8_t>(luma);
+          break;
+        case AV_PIX_FMT_RGB24:
+          row[x * 3] = static_cast<std::uint8_t>(r);
+          row[x * 3 + 1] = static_cast<std::uint8_t>(g);
+          row[x * 3 + 2] = static_cast<std::uint8_t>(b);
+          break;
+        default:
+          row[x] = static_cast<std::uint8_t>(luma);
+          if (x % 2 == 0 && y % 2 == 0) {
+            const auto cb =
+                static_cast<std::uint8_t>(std::clamp(128 + (-169 * r - 331 * g + 500 * b) / 1000, 0, 255));
+            const auto cr =
+                static_cast<std::uint8_t>(std::clamp(128 + (500 * r - 419 * g - 81 * b) / 1000, 0, 255));
+            frame->data[1][static_cast<std::ptrdiff_t>(y / 2) * frame->linesize[1] + x / 2] = cb;
+            frame->data[2][static_cast<std::ptrdiff_t>(y / 2) * frame->linesize[2] + x / 2] = cr;
+          }
+          break;
+      }
+    }
+  }
+  Check(avcodec_send_frame(context.get(), frame.get()), "encoding the picture");
+  Check(avcodec_send_frame(context.get(), nullptr), "encoding the picture");
+  TPacketPtr packet(av_packet_alloc());
+  TBytes bytes;
+  while (avcodec_receive_packet(context.get(), packet.get()) >= 0) {
+    bytes.insert(bytes.end(), packet->data, packet->data + packet->size);
+    av_packet_unref(packet.get());
+  }
+  if (bytes.empty()) {
+    throw EMediaError("the picture encoder gave nothing");
+  }
+  return bytes;
 }
 
 TBytes ComposeId3v1(const TId3v1Fields& fields)

@@ -62,7 +62,9 @@ struct TId3v2Fields {
   int Version = 3;
   TTextEncoding Encoding = TTextEncoding::Latin1;
   std::vector<TId3v2Comment> MoreComments;  // after the main comment
-  std::size_t PictureBytes = 0;             // an APIC (PIC) frame of this many image bytes
+  std::size_t PictureBytes = 0;             // an APIC (PIC) frame of this many busy bytes
+  std::vector<std::uint8_t> Picture;        // else an APIC (PIC) frame of these image bytes
+  std::uint8_t PictureType = 3;             // 3: the front cover
 };
 
 // The 128-byte ID3v1.1 tail, slots filled as given (cut to their widths).
@@ -101,6 +103,20 @@ struct TWavRecipe {
 };
 
 using TBytes = std::vector<std::uint8_t>;
+
+// A cover picture: a seed-coloured field with a lighter disc and a dark band across, so a
+// picture drawn in the wrong place, size or orientation shows; encoded by FFmpeg's MJPEG (4:2:0,
+// full range) or PNG (8-bit RGB, RGBA with a transparent corner, or grey) encoder.
+enum class TPictureFormat { Jpeg, Png, PngWithAlpha, PngGrey };
+struct TPictureRecipe {
+  TPictureFormat Format = TPictureFormat::Jpeg;
+  int Width = 96;
+  int Height = 96;
+  std::uint32_t Seed = 1;
+};
+// The colour of the picture at (x, y), 0xRRGGBB, before encoding (before alpha or grey).
+std::uint32_t PictureColor(const TPictureRecipe& recipe, int x, int y) noexcept;
+TBytes EncodePicture(const TPictureRecipe& recipe);
 
 // The MPEG audio stream alone, without tags.
 TBytes EncodeMp3Stream(const TMp3Recipe& recipe);

@@ -9,6 +9,9 @@
 //                                                    one tab-separated line per file (path,
 //                                                    title, artist, album, genre, year, track,
 //                                                    seconds)
+//   make-test-media picture FILE WIDTH HEIGHT [--seed N]
+//                                                    a cover picture: PNG when FILE ends in
+//                                                    ".png", else JPEG (Folder.jpg, cover.jpg)
 
 #include <algorithm>
 #include <cstdlib>
@@ -26,7 +29,8 @@ using namespace testmedia;
 int Usage()
 {
   std::cerr << "usage: make-test-media samples FOLDER [--seed N] [--milliseconds N]\n"
-               "       make-test-media library FOLDER COUNT [--seed N] [--today] [--manifest FILE]\n";
+               "       make-test-media library FOLDER COUNT [--seed N] [--today] [--manifest FILE]\n"
+               "       make-test-media picture FILE WIDTH HEIGHT [--seed N]\n";
   return 2;
 }
 
@@ -117,6 +121,17 @@ int main(int argc, char** argv)
         return 1;
       }
       std::cout << files.size() << " files\n";
+      return 0;
+    }
+    if (words.size() == 4 && words[0] == "picture") {
+      const int width = std::atoi(words[2].c_str());
+      const int height = std::atoi(words[3].c_str());
+      if (width <= 0 || height <= 0) {
+        return Usage();
+      }
+      const bool png = std::filesystem::path(words[1]).extension() == ".png";
+      WriteBytes(words[1],
+                 EncodePicture({png ? TPictureFormat::Png : TPictureFormat::Jpeg, width, height, seed}));
       return 0;
     }
   } catch (const std::exception& error) {
