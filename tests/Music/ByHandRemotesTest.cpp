@@ -97,7 +97,9 @@ class TByHandRemotes : public ::testing::Test {
   {
     setenv("OXA_AUDIO", "null:speed=0.02", 1);  // a 10-second track plays for over eight minutes
     int number = 0;
-    for (const char* title : {"Politician", "Sunshine", "White Room", "Wheels of Fire"}) {
+    // One first letter, in album order: the Titles view the program starts on holds them as the
+    // album does.
+    for (const char* title : {"Tale", "Tide", "Time", "Tune"}) {
       ++number;
       testmedia::TId3v2Fields tags;
       tags.Title = title;
@@ -127,7 +129,7 @@ class TByHandRemotes : public ::testing::Test {
         << TraceTail();
     ASSERT_TRUE(WaitFor([] { return StatusField("Visible") == "0"; }, 20s)) << HostStatus();
     ASSERT_EQ(Host({"key", "Play"}).ExitCode, 0);
-    ASSERT_TRUE(WaitFor([] { return PublishedTrack() == "Politician"; })) << HostStatus() << TraceTail();
+    ASSERT_TRUE(WaitFor([] { return PublishedTrack() == "Tale"; })) << HostStatus() << TraceTail();
   }
 
   std::string TraceTail() const
@@ -153,10 +155,10 @@ TEST_F(TByHandRemotes, TheNextKeyWhileTheBrowserIsHiddenPlaysTheNextTrack)
 
   // No window of the program has the keyboard's focus: the key reaches it through its grab.
   hands.Tap(XF86XK_AudioNext);
-  EXPECT_TRUE(WaitFor([] { return PublishedTrack() == "Sunshine"; }, 20s)) << HostStatus() << TraceTail();
+  EXPECT_TRUE(WaitFor([] { return PublishedTrack() == "Tide"; }, 20s)) << HostStatus() << TraceTail();
   EXPECT_EQ(StatusField("Visible"), "0") << "the browser stays hidden";
   hands.Tap(XF86XK_AudioPrev);
-  EXPECT_TRUE(WaitFor([] { return PublishedTrack() == "Politician"; }, 20s)) << HostStatus() << TraceTail();
+  EXPECT_TRUE(WaitFor([] { return PublishedTrack() == "Tale"; }, 20s)) << HostStatus() << TraceTail();
 }
 
 TEST_F(TByHandRemotes, AKeyFromTheInfraredDaemonStepsOnceAndItsRepeatsAreLeftAlone)
@@ -170,14 +172,14 @@ TEST_F(TByHandRemotes, AKeyFromTheInfraredDaemonStepsOnceAndItsRepeatsAreLeftAlo
   ASSERT_TRUE(lircd.Accept(20s)) << "the program connects to the daemon" << TraceTail();
 
   lircd.Send("000000037ff07bfe 00 KEY_NEXT mceusb\n000000037ff07bfe 01 KEY_NEXT mceusb\n");
-  EXPECT_TRUE(WaitFor([] { return PublishedTrack() == "Sunshine"; }, 20s)) << HostStatus() << TraceTail();
+  EXPECT_TRUE(WaitFor([] { return PublishedTrack() == "Tide"; }, 20s)) << HostStatus() << TraceTail();
   // A line split over two writes is one line; a daemon's reply block is no key.
   lircd.Send("BEGIN\nSIGHUP\nEND\n000000037ff07bfe 00 KEY_");
   std::this_thread::sleep_for(300ms);
   lircd.Send("NEXT mceusb\n");
-  EXPECT_TRUE(WaitFor([] { return PublishedTrack() == "White Room"; }, 20s)) << HostStatus() << TraceTail();
+  EXPECT_TRUE(WaitFor([] { return PublishedTrack() == "Time"; }, 20s)) << HostStatus() << TraceTail();
   std::this_thread::sleep_for(1s);
-  EXPECT_EQ(PublishedTrack(), "White Room") << "the repeat stepped no further";
+  EXPECT_EQ(PublishedTrack(), "Time") << "the repeat stepped no further";
 }
 
 // The media-player interface on a private session bus, driven by the desktop's command-line
@@ -208,7 +210,7 @@ TEST_F(TByHandRemotes, AMediaPlayerClientOnTheSessionBusPlaysStepsAndShuffles)
   ASSERT_TRUE(says({"status"}, "Stopped")) << client({"status"}).Output << TraceTail();
 
   ASSERT_EQ(client({"play"}).ExitCode, 0);
-  EXPECT_TRUE(WaitFor([] { return PublishedTrack() == "Politician"; })) << HostStatus() << TraceTail();
+  EXPECT_TRUE(WaitFor([] { return PublishedTrack() == "Tale"; })) << HostStatus() << TraceTail();
   EXPECT_TRUE(says({"status"}, "Playing"));
   EXPECT_TRUE(
       says({"metadata", "--format", "{{title}}|{{artist}}|{{album}}|{{xesam:trackNumber}}|{{mpris:length}}"},
@@ -216,11 +218,11 @@ TEST_F(TByHandRemotes, AMediaPlayerClientOnTheSessionBusPlaysStepsAndShuffles)
       << client({"metadata"}).Output;
 
   ASSERT_EQ(client({"next"}).ExitCode, 0);
-  EXPECT_TRUE(WaitFor([] { return PublishedTrack() == "Sunshine"; })) << HostStatus();
-  EXPECT_TRUE(says({"metadata", "title"}, "Sunshine"));
+  EXPECT_TRUE(WaitFor([] { return PublishedTrack() == "Tide"; })) << HostStatus();
+  EXPECT_TRUE(says({"metadata", "title"}, "Tide"));
   ASSERT_EQ(client({"previous"}).ExitCode, 0);
-  EXPECT_TRUE(WaitFor([] { return PublishedTrack() == "Politician"; })) << HostStatus();
-  EXPECT_TRUE(says({"metadata", "title"}, "Politician"));
+  EXPECT_TRUE(WaitFor([] { return PublishedTrack() == "Tale"; })) << HostStatus();
+  EXPECT_TRUE(says({"metadata", "title"}, "Tale"));
 
   ASSERT_EQ(client({"play-pause"}).ExitCode, 0);
   EXPECT_TRUE(says({"status"}, "Paused"));
