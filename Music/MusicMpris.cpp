@@ -7,8 +7,10 @@
 #include <limits>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "Music/MusicOutsideKeys.h"
@@ -231,16 +233,31 @@ struct TMusicMpris::TServer {
     }
   }
 
+  void Seek(std::int64_t micros)
+  {
+    PositionMicros = micros;
+    {
+      const std::lock_guard guard(Lock);
+      SeekedTo = micros;
+    }
+    Wake.Wake();
+  }
+
   void Announce()
   {
     std::vector<std::string> names;
+    std::optional<std::int64_t> seeked;
     {
       const std::lock_guard guard(Lock);
       names.assign(Changed.begin(), Changed.end());
       Changed.clear();
+      seeked = std::exchange(SeekedTo, std::nullopt);
     }
     if (!names.empty()) {
       Object->emitPropertiesChangedSignal(PlayerInterface, names);
+    }
+    if (seeked) {
+      Object->emitSignal("Seeked").onInterface(PlayerInterface).withArguments(*seeked);
     }
   }
 
@@ -250,9 +267,10 @@ struct TMusicMpris::TServer {
   TDescriptorWait Wake;
   std::atomic<bool> Stopping{false};            // shared with the bus thread
   std::atomic<std::int64_t> PositionMicros{0};  // shared with the bus thread
-  mutable std::mutex Lock;                      // guards Shown and Changed
+  mutable std::mutex Lock;                      // guards Shown, Changed and SeekedTo
   TMprisTrack Shown;
   std::set<std::string> Changed;
+  std::optional<std::int64_t> SeekedTo;
   std::thread Thread;
 };
 
@@ -274,6 +292,11 @@ TMusicMpris::~TMusicMpris() = default;
 void TMusicMpris::Publish(const TMprisTrack& track)
 {
   FServer->Publish(track);
+}
+
+void TMusicMpris::Seeked(std::int64_t micros)
+{
+  FServer->Seek(micros);
 }
 
 void TMusicMpris::SetPosition(std::int64_t micros) noexcept

@@ -42,6 +42,8 @@ class TMusicMpris {
   void Publish(const TMprisTrack& track);
   // The position in the playing track, given when a client asks (positions are not announced).
   void SetPosition(std::int64_t micros) noexcept;
+  // Play jumped to micros (a seek): clients are told, since they follow the position themselves.
+  void Seeked(std::int64_t micros);
 
   struct TServer;
   // Start's; the server is running already.

@@ -180,8 +180,8 @@ void TMusicForm::OutsideCommand(const TOutsideAction& action)
       // Past the end the track is over: the next one plays, as the interface asks.
       if (FMprisTrack.LengthMicros > 0 && to * MicrosPerTenth >= FMprisTrack.LengthMicros) {
         RemoteKey(TSourceKey::StepUp, 0);
-      } else {
-        FPlayer->Seek(static_cast<std::int32_t>(to));
+      } else if (FPlayer->Seek(static_cast<std::int32_t>(to)) && FMpris) {
+        FMpris->Seeked(to * MicrosPerTenth);
       }
       break;
     }

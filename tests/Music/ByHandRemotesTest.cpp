@@ -141,6 +141,8 @@ class TByHandRemotes : public ::testing::Test {
   static TMp3Files* Files;
   TTempMachine Machine;
   TTraceCapture Trace;
+  // The program ends before its X server.
+  std::unique_ptr<TXvfbServer> Server;
   std::unique_ptr<TChildProcess> Program;
 };
 
@@ -148,8 +150,8 @@ TMp3Files* TByHandRemotes::Files = nullptr;
 
 TEST_F(TByHandRemotes, TheNextKeyWhileTheBrowserIsHiddenPlaysTheNextTrack)
 {
-  TXvfbServer server("1024x768x24");
-  THands hands(server.Name());
+  Server = std::make_unique<TXvfbServer>("1024x768x24");
+  THands hands(Server->Name());
   ASSERT_TRUE(hands.Open());
   StartPlaying();
 
@@ -167,7 +169,7 @@ TEST_F(TByHandRemotes, AKeyFromTheInfraredDaemonStepsOnceAndItsRepeatsAreLeftAlo
   const fs::path socketPath = folder.Path() / "lircd";
   TFakeLircd lircd(socketPath);
   ASSERT_EQ(Lib({"reg", "set", RemoteKey, "LircSocket", socketPath.string()}).ExitCode, 0);
-  TXvfbServer server("1024x768x24");
+  Server = std::make_unique<TXvfbServer>("1024x768x24");
   StartPlaying();
   ASSERT_TRUE(lircd.Accept(20s)) << "the program connects to the daemon" << TraceTail();
 
@@ -190,7 +192,7 @@ TEST_F(TByHandRemotes, AMediaPlayerClientOnTheSessionBusPlaysStepsAndShuffles)
   const std::string address = "unix:path=" + (folder.Path() / "bus").string();
   TChildProcess bus(BusDaemon, {"--session", "--nofork", "--nopidfile", "--address=" + address});
   setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
-  TXvfbServer server("1024x768x24");
+  Server = std::make_unique<TXvfbServer>("1024x768x24");
 
   const auto client = [](std::vector<std::string> arguments) {
     arguments.insert(arguments.begin(), "--player=oxanetmusic");
@@ -230,6 +232,13 @@ TEST_F(TByHandRemotes, AMediaPlayerClientOnTheSessionBusPlaysStepsAndShuffles)
   EXPECT_TRUE(says({"status"}, "Paused"));
   ASSERT_EQ(client({"play-pause"}).ExitCode, 0);
   EXPECT_TRUE(says({"status"}, "Playing"));
+
+  // A position set in the playing track is where play goes on (the track plays fifty times slower).
+  ASSERT_EQ(client({"position", "4"}).ExitCode, 0);
+  EXPECT_TRUE(WaitFor([&] {
+    const std::string seconds = client({"position"}).Output;
+    return !seconds.empty() && std::stod(seconds) >= 3.9 && std::stod(seconds) < 5.0;
+  })) << client({"position"}).Output;
 
   ASSERT_EQ(client({"shuffle", "Toggle"}).ExitCode, 0);
   EXPECT_TRUE(says({"shuffle"}, "On"));
