@@ -76,7 +76,9 @@ void TMusicForm::ApplicationMessage(MSG& message, bool& handled)
     return;
   }
   if (kind == WM_HOTKEY && message.hwnd == Handle()) {
-    if (const auto action = FOutsideKeys.FindVirtualKey(static_cast<UINT>((message.lParam >> 16) & 0xFFFF))) {
+    const auto key = static_cast<UINT>((message.lParam >> 16) & 0xFFFF);
+    TraceObject(this, "HotKey: %d", static_cast<int>(key));
+    if (const auto action = FOutsideKeys.FindVirtualKey(key)) {
       OutsideCommand(*action);
     }
     handled = true;

@@ -2,6 +2,8 @@
 // infrared daemon's keys and the session bus's media-player interface, all handed to the same
 // handlers as the host's remote keys.
 
+#include <algorithm>
+#include <cstdint>
 #include <string>
 
 #include "Music/Music.h"
@@ -175,11 +177,14 @@ void TMusicForm::OutsideCommand(const TOutsideAction& action)
         break;
       }
       const std::int64_t from = action.Command == TOutsideCommand::SeekBy ? FPlayer->Position() : 0;
-      std::int64_t to = from + action.Value / MicrosPerTenth;
-      to = to < 0 ? 0 : to;
-      // Past the end the track is over: the next one plays, as the interface asks.
-      if (FMprisTrack.LengthMicros > 0 && to * MicrosPerTenth >= FMprisTrack.LengthMicros) {
-        RemoteKey(TSourceKey::StepUp, 0);
+      // Any offset a client sends stays a position the player can take.
+      const std::int64_t to = std::clamp<std::int64_t>(from + action.Value / MicrosPerTenth, 0, INT32_MAX);
+      const std::int64_t length = FMprisTrack.LengthMicros / MicrosPerTenth;
+      // A seek past the end moves on to the next track; a position set past it is no position.
+      if (length > 0 && to >= length) {
+        if (action.Command == TOutsideCommand::SeekBy) {
+          RemoteKey(TSourceKey::StepUp, 0);
+        }
       } else if (FPlayer->Seek(static_cast<std::int32_t>(to)) && FMpris) {
         FMpris->Seeked(to * MicrosPerTenth);
       }

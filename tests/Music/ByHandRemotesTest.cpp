@@ -159,6 +159,7 @@ TEST_F(TByHandRemotes, TheNextKeyWhileTheBrowserIsHiddenPlaysTheNextTrack)
   hands.Tap(XF86XK_AudioNext);
   EXPECT_TRUE(WaitFor([] { return PublishedTrack() == "Tide"; }, 20s)) << HostStatus() << TraceTail();
   EXPECT_EQ(StatusField("Visible"), "0") << "the browser stays hidden";
+  EXPECT_TRUE(Trace.Contains("TMusicForm.HotKey: 176")) << "it came through the grab" << TraceTail();
   hands.Tap(XF86XK_AudioPrev);
   EXPECT_TRUE(WaitFor([] { return PublishedTrack() == "Tale"; }, 20s)) << HostStatus() << TraceTail();
 }
