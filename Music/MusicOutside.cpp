@@ -87,16 +87,19 @@ void TMusicForm::GrabOutsideKeys(bool hidden)
     return;
   }
   FOutsideKeysGrabbed = hidden;
+  std::string refused;
   for (const UINT key : FOutsideKeys.BoundVirtualKeys()) {
     // One hot key per key: its id is its virtual key.
     const int id = static_cast<int>(key);
     if (!hidden) {
       UnregisterHotKey(Handle(), id);
     } else if (!RegisterHotKey(Handle(), id, 0, key)) {
-      // A key another program holds, or one this keyboard lacks: it acts while the browser shows.
-      TraceObject(this, "GrabOutsideKeys: key %d not taken (error %d)", static_cast<int>(key),
-                  static_cast<int>(GetLastError()));
+      refused += " " + std::to_string(key) + "/" + std::to_string(GetLastError());
     }
+  }
+  // Keys another program holds, or this keyboard lacks, act only while the browser shows.
+  if (!refused.empty()) {
+    Trace("Remote: keys not taken while the browser hides (key/error):%s", refused);
   }
 }
 

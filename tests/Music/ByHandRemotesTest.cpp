@@ -38,6 +38,7 @@ namespace fs = std::filesystem;
 constexpr const char* RemoteKey = "HKCU\\Software\\Kestrom\\OxaPlayer\\Remote";
 constexpr const char* PlayerClient = "/usr/bin/playerctl";
 constexpr const char* BusDaemon = "/usr/bin/dbus-daemon";
+constexpr const char* BusSend = "/usr/bin/dbus-send";
 
 // A listening Unix stream socket standing in for the infrared daemon.
 class TFakeLircd {
@@ -249,6 +250,13 @@ TEST_F(TByHandRemotes, AMediaPlayerClientOnTheSessionBusPlaysStepsAndShuffles)
 
   ASSERT_EQ(client({"stop"}).ExitCode, 0);
   EXPECT_TRUE(says({"status"}, "Stopped"));
+
+  // Quit closes the program as the host's close does.
+  const TProgramRun quit =
+      RunProgram(BusSend, {"--session", "--print-reply", "--dest=org.mpris.MediaPlayer2.oxanetmusic",
+                           "/org/mpris/MediaPlayer2", "org.mpris.MediaPlayer2.Quit"});
+  EXPECT_EQ(quit.ExitCode, 0) << quit.Output;
+  EXPECT_EQ(Program->Wait(30s), 0) << TraceTail();
 }
 
 }  // namespace
