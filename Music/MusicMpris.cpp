@@ -9,6 +9,7 @@
 #include <mutex>
 #include <optional>
 #include <set>
+#include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -281,8 +282,10 @@ std::unique_ptr<TMusicMpris> TMusicMpris::Start(HWND window)
     return std::make_unique<TMusicMpris>(std::make_unique<TServer>(window, std::move(connection)));
   } catch (const sdbus::Error& error) {
     Trace("Mpris: no media-player interface on the session bus (%s)", error.getMessage());
-    return nullptr;
+  } catch (const std::system_error& error) {
+    Trace("Mpris: no thread for the session bus (%s)", std::string(error.what()));
   }
+  return nullptr;
 }
 
 TMusicMpris::TMusicMpris(std::unique_ptr<TServer> server) noexcept : FServer(std::move(server)) {}

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <string>
+#include <system_error>
 
 #include "Music/Music.h"
 #include "Music/MusicRemoteCommands.h"
@@ -66,9 +67,14 @@ void TMusicForm::StartOutside()
   if (const std::size_t rejected = FOutsideKeys.Apply(settings.Keys); rejected != 0) {
     Trace("Remote: %d entries of the key setting left out", static_cast<int>(rejected));
   }
-  FLirc = std::make_unique<TMusicLircReader>(
-      settings.LircSocket.empty() ? std::string(TMusicLircReader::DefaultSocket) : settings.LircSocket,
-      FOutsideKeys, Handle());
+  // Without a thread for it the daemon is not followed; everything else works as before.
+  try {
+    FLirc = std::make_unique<TMusicLircReader>(
+        settings.LircSocket.empty() ? std::string(TMusicLircReader::DefaultSocket) : settings.LircSocket,
+        FOutsideKeys, Handle());
+  } catch (const std::system_error& e) {
+    Trace("Lirc: not followed (%s)", std::string(e.what()));
+  }
   FMpris = TMusicMpris::Start(Handle());
   GrabOutsideKeys(DisplayMode == HiddenMode);
   PublishOutside();
@@ -77,13 +83,15 @@ void TMusicForm::StartOutside()
 void TMusicForm::StopOutside() noexcept
 {
   GrabOutsideKeys(false);
+  FOutsideKeys = TOutsideKeyMap();
   FLirc.reset();
   FMpris.reset();
 }
 
 void TMusicForm::GrabOutsideKeys(bool hidden)
 {
-  if (!FLirc || hidden == FOutsideKeysGrabbed || !HandleAllocated()) {
+  // Nothing is bound before the remotes start and after they stop.
+  if (FOutsideKeys.Bindings().empty() || hidden == FOutsideKeysGrabbed || !HandleAllocated()) {
     return;
   }
   FOutsideKeysGrabbed = hidden;
