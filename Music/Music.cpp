@@ -146,6 +146,7 @@ TMusicForm::TMusicForm(TComponent* owner, const std::vector<std::string>& argume
   OpenStartView();
   StartNode();
   FirstScanOrPlay();
+  StartOutside();
 
   TraceObject(this, "Create: %s", "ImportRecorded");
   FPlayer->ImportRecorded();
@@ -481,6 +482,7 @@ void TMusicForm::ShowLibraryNotice()
 TMusicForm::~TMusicForm()
 {
   Running = false;
+  StopOutside();
   DisconnectBrowser();
   DisconnectController();
   FreeParts();

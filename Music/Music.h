@@ -10,8 +10,11 @@
 
 #include "Music/MusicDisplay.h"
 #include "Music/MusicHack.h"
+#include "Music/MusicLircReader.h"
 #include "Music/MusicLists.h"
+#include "Music/MusicMpris.h"
 #include "Music/MusicNavigator.h"
+#include "Music/MusicOutsideKeys.h"
 #include "Music/MusicStart.h"
 #include "Music/MusicStatus.h"
 #include "Music/MusicTypeAhead.h"
@@ -423,4 +426,29 @@ class TMusicForm : public TForm {
   TOwnedObject<TOxaIpc> FIpc;
   TIpcVuDirAzuzo* FNode = nullptr;
   TMusicStatusFeed FStatusFeed;
+
+  // ---- commands from outside the bus: media keys, infrared, the session bus (MusicOutside.cpp)
+ public:
+  // A command of a media key, the infrared daemon or the session bus: the host's remote keys'
+  // handlers act on it, so every remote does the same.
+  void OutsideCommand(const TOutsideAction& action);
+  // The key map in use (the defaults under the user's "Keys" setting).
+  const TOutsideKeyMap& OutsideKeys() const noexcept { return FOutsideKeys; }
+
+ private:
+  // Reads the remote settings, starts the infrared reader and the session-bus server.
+  void StartOutside();
+  void StopOutside() noexcept;
+  // The media keys are the program's whatever has the keyboard while the browser hides (hidden);
+  // while it shows they come as the browser's own keys.
+  void GrabOutsideKeys(bool hidden);
+  // What plays now, to the session bus.
+  void PublishOutside();
+  TOutsideKeyMap FOutsideKeys;
+  std::unique_ptr<TMusicLircReader> FLirc;
+  std::unique_ptr<TMusicMpris> FMpris;
+  bool FOutsideKeysGrabbed = false;
+  TDbId FMprisItem;
+  TMprisTrack FMprisTrack;
+  // ---- end of the commands from outside
 };

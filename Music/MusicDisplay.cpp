@@ -345,6 +345,7 @@ void TMusicForm::ArrangeWindows()
 void TMusicForm::PresentDisplay(std::uint8_t fromMode)
 {
   FStatusFeed.Window(DisplayMode, ScanPanel);
+  GrabOutsideKeys(DisplayMode == HiddenMode);
   if (FBrowserImage == nullptr || FTriangle == nullptr) {
     return;
   }

@@ -49,6 +49,9 @@ void TMusicForm::PlayerPosition(TObject*, std::int32_t tenths)
     FMusicViewPanel->View()->SetPlayPosition(tenths);
   }
   FStatusFeed.Position(tenths);
+  if (FMpris) {
+    FMpris->SetPosition(static_cast<std::int64_t>(tenths) * 100000);
+  }
 }
 
 void TMusicForm::PlayerStateChange(TObject*, BYTE state)
@@ -60,12 +63,14 @@ void TMusicForm::PlayerStateChange(TObject*, BYTE state)
   // a stop lets go of it.
   const bool stopped = (state == OxaAudStopped || state == OxaAudClosed) && FPlayer->CurrentItem().Empty();
   FStatusFeed.State(state, stopped);
+  PublishOutside();
 }
 
 void TMusicForm::PublishTrack()
 {
   const TDbId& item = FNavigator->CurrentItem;
   const bool newTrack = FStatusFeed.Track(item, FNavigator->TrackNumber, FNavigator->Shuffle);
+  PublishOutside();
   if (!newTrack || FMusicViewPanel == nullptr) {
     return;
   }
@@ -85,6 +90,7 @@ void TMusicForm::PublishTrack()
 void TMusicForm::PublishNothingPlaying()
 {
   FStatusFeed.Track(TDbId(), -1, FNavigator->Shuffle);
+  PublishOutside();
   if (FMusicViewPanel == nullptr) {
     return;
   }

@@ -11,6 +11,7 @@
 #include "forms/Screen.h"
 #include "framework/OxaTimer.h"
 #include "framework/OxaUtils.h"
+#include "platform/HotKeys.h"
 #include "platform/Input.h"
 #include "platform/Messages.h"
 #include "platform/Time.h"
@@ -67,6 +68,22 @@ void TMusicForm::ApplicationMessage(MSG& message, bool& handled)
     return;
   }
   const UINT kind = message.message;
+  if (kind == WM_OUTSIDECOMMAND && message.hwnd == Handle()) {
+    if (const auto action = OutsideActionOfMessage(message.wParam, message.lParam)) {
+      OutsideCommand(*action);
+    }
+    handled = true;
+    return;
+  }
+  if (kind == WM_HOTKEY && message.hwnd == Handle()) {
+    const auto key = static_cast<UINT>((message.lParam >> 16) & 0xFFFF);
+    TraceObject(this, "HotKey: %d", static_cast<int>(key));
+    if (const auto action = FOutsideKeys.FindVirtualKey(key)) {
+      OutsideCommand(*action);
+    }
+    handled = true;
+    return;
+  }
   if (IsUserInputMessage(kind)) {
     NoteUserInput();
   }
@@ -91,6 +108,14 @@ void TMusicForm::ApplicationMessage(MSG& message, bool& handled)
       if (TriangleKey(static_cast<WORD>(message.wParam), shift)) {
         handled = true;
         break;
+      }
+      // A media key while the browser shows: its command, as when it is grabbed.
+      if (shift == 0) {
+        if (const auto action = FOutsideKeys.FindVirtualKey(static_cast<UINT>(message.wParam))) {
+          OutsideCommand(*action);
+          handled = true;
+          break;
+        }
       }
       handled = HandleKey(static_cast<WORD>(message.wParam), shift, message.time);
       if (!handled) {

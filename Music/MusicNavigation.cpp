@@ -172,6 +172,7 @@ void TMusicForm::ToggleRandom()
   FNode->Status.Random = FNavigator->Shuffle ? 1 : 0;
   FNode->UpdateStatus();
   FNode->NotifyRandom(FNavigator->Shuffle);
+  PublishOutside();
 }
 
 void TMusicForm::ShowInView(std::int32_t view)

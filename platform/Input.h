@@ -75,6 +75,17 @@ constexpr int VK_F1 = 0x70;
 constexpr int VK_F12 = 0x7B;
 constexpr int VK_F24 = 0x87;
 constexpr int VK_NUMLOCK = 0x90;
+constexpr int VK_APPS = 0x5D;
+constexpr int VK_MEDIA_NEXT_TRACK = 0xB0;
+constexpr int VK_MEDIA_PREV_TRACK = 0xB1;
+constexpr int VK_MEDIA_STOP = 0xB2;
+constexpr int VK_MEDIA_PLAY_PAUSE = 0xB3;
+constexpr int VK_LAUNCH_MEDIA_SELECT = 0xB5;
+// Media keys of X keyboards that have no Win32 code, on codes Win32 leaves unassigned.
+constexpr int VK_OXA_MEDIA_PAUSE = 0x97;
+constexpr int VK_OXA_MEDIA_FORWARD = 0x98;
+constexpr int VK_OXA_MEDIA_REWIND = 0x99;
+constexpr int VK_OXA_MEDIA_SHUFFLE = 0x9A;
 
 constexpr int SM_SWAPBUTTON = 23;
 constexpr int SM_CXDOUBLECLK = 36;

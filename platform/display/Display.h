@@ -37,6 +37,10 @@ struct TTopLevelView {
   std::string Title;
 };
 
+// Unsupported: the back end cannot, or no key of the keyboard gives the virtual key; Taken:
+// another program holds the key.
+enum class TKeyGrab { Grabbed, Taken, Unsupported };
+
 class TDisplay {
  public:
   virtual ~TDisplay() = default;
@@ -79,6 +83,12 @@ class TDisplay {
   // tree); false when the back end does not know.
   virtual bool PointerPosition(POINT&) { return false; }
   virtual void Activate(HWND) {}
+  // Takes (grab) or gives back the keys of the keyboard that give the virtual key with the
+  // modifiers (MOD_*), whatever window has the keyboard; their presses reach DeliverHotKey.
+  virtual TKeyGrab GrabKey(int /*virtualKey*/, UINT /*modifiers*/, bool /*grab*/)
+  {
+    return TKeyGrab::Unsupported;
+  }
 
   // Other programs' top-level windows, known by their server id. The window the server (or its
   // window manager) calls active: one of the program's windows in any process (ownProgram), or

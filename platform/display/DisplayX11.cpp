@@ -30,6 +30,7 @@
 
 #include "platform/Diagnostics.h"
 #include "platform/FileDescriptor.h"
+#include "platform/HotKeys.h"
 #include "platform/LastError.h"
 #include "platform/Messages.h"
 #include "platform/Windows.h"
@@ -422,6 +423,48 @@ class TX11Display final : public TDisplay {
                  GrabModeAsync, GrabModeAsync, None, FCursor, CurrentTime);
     XFlush(FDisplay);
     FGrabbed = topLevel;
+  }
+
+  TKeyGrab GrabKey(int virtualKey, UINT modifiers, bool grab) override
+  {
+    const TConnectionLock guard(*this);
+    if (!OpenLocked() || FLost || virtualKey == 0) {
+      return TKeyGrab::Unsupported;
+    }
+    const Window root = RootWindow(FDisplay, FScreen);
+    const unsigned held = X11Modifiers(modifiers);
+    int first = 0;
+    int last = 0;
+    XDisplayKeycodes(FDisplay, &first, &last);
+    bool found = false;
+    for (int code = first; code <= last; ++code) {
+      if (VirtualKeyOfKeysym(XkbKeycodeToKeysym(FDisplay, static_cast<KeyCode>(code), 0, 0)) != virtualKey) {
+        continue;
+      }
+      found = true;
+      // A passive grab matches the modifier state exactly: the lock keys' states are grabbed too.
+      for (const unsigned locks : {0U, static_cast<unsigned>(LockMask), static_cast<unsigned>(Mod2Mask),
+                                   static_cast<unsigned>(LockMask | Mod2Mask)}) {
+        if (grab) {
+          XGrabKey(FDisplay, code, held | locks, root, False, GrabModeAsync, GrabModeAsync);
+        } else {
+          XUngrabKey(FDisplay, code, held | locks, root);
+        }
+      }
+    }
+    if (!found) {
+      return TKeyGrab::Unsupported;
+    }
+    FErrorSeen = false;
+    XSync(FDisplay, False);
+    const bool refused = FErrorSeen;
+    FErrorSeen = false;
+    if (refused && grab) {
+      // Another client holds the key: what was grabbed of it goes back.
+      GrabKeyUndo(virtualKey, held, root, first, last);
+      return TKeyGrab::Taken;
+    }
+    return TKeyGrab::Grabbed;
   }
 
   void ShowCursor(HCURSOR handle, const TCursorImage* image) override
@@ -1174,6 +1217,42 @@ class TX11Display final : public TDisplay {
     }
   }
 
+  static unsigned X11Modifiers(UINT modifiers) noexcept
+  {
+    unsigned held = 0;
+    held |= (modifiers & MOD_SHIFT) != 0 ? ShiftMask : 0U;
+    held |= (modifiers & MOD_CONTROL) != 0 ? ControlMask : 0U;
+    held |= (modifiers & MOD_ALT) != 0 ? Mod1Mask : 0U;
+    held |= (modifiers & MOD_WIN) != 0 ? Mod4Mask : 0U;
+    return held;
+  }
+
+  static UINT HotKeyModifiers(unsigned state) noexcept
+  {
+    UINT modifiers = 0;
+    modifiers |= (state & ShiftMask) != 0 ? MOD_SHIFT : 0U;
+    modifiers |= (state & ControlMask) != 0 ? MOD_CONTROL : 0U;
+    modifiers |= (state & Mod1Mask) != 0 ? MOD_ALT : 0U;
+    modifiers |= (state & Mod4Mask) != 0 ? MOD_WIN : 0U;
+    return modifiers;
+  }
+
+  // FLock held.
+  void GrabKeyUndo(int virtualKey, unsigned held, Window root, int first, int last)
+  {
+    for (int code = first; code <= last; ++code) {
+      if (VirtualKeyOfKeysym(XkbKeycodeToKeysym(FDisplay, static_cast<KeyCode>(code), 0, 0)) != virtualKey) {
+        continue;
+      }
+      for (const unsigned locks : {0U, static_cast<unsigned>(LockMask), static_cast<unsigned>(Mod2Mask),
+                                   static_cast<unsigned>(LockMask | Mod2Mask)}) {
+        XUngrabKey(FDisplay, code, held | locks, root);
+      }
+    }
+    XSync(FDisplay, False);
+    FErrorSeen = false;
+  }
+
   // Turns a pointer or key event into input; false for other events. Moves in a row are coalesced
   // to the latest. FLock held.
   bool ReadInput(const XEvent& event, std::vector<TInputEvent>& input)
@@ -1223,6 +1302,16 @@ class TX11Display final : public TDisplay {
       case KeyRelease: {
         const HWND window = WindowOfId(event.xkey.window);
         if (window == nullptr) {
+          // A key grabbed on the root window: the program takes it whatever has the keyboard.
+          if (event.type == KeyPress && event.xkey.window == RootWindow(FDisplay, FScreen)) {
+            XKeyEvent key = event.xkey;
+            item.Kind = TInputKind::Key;
+            item.Down = true;
+            item.HotKey = true;
+            item.Keysym = XLookupKeysym(&key, 0);
+            item.Modifiers = HotKeyModifiers(key.state);
+            break;
+          }
           return true;
         }
         XKeyEvent key = event.xkey;

@@ -2,6 +2,7 @@
 // activation, and the keys' state.
 #include "platform/display/Input.h"
 
+#include <X11/XF86keysym.h>
 #include <X11/keysym.h>
 
 #include <algorithm>
@@ -640,6 +641,26 @@ int VirtualKeyOfKeysym(unsigned long keysym) noexcept
       return 0xDD;
     case XK_apostrophe:
       return 0xDE;
+    case XK_Menu:
+      return VK_APPS;
+    case XF86XK_AudioNext:
+      return VK_MEDIA_NEXT_TRACK;
+    case XF86XK_AudioPrev:
+      return VK_MEDIA_PREV_TRACK;
+    case XF86XK_AudioStop:
+      return VK_MEDIA_STOP;
+    case XF86XK_AudioPlay:
+      return VK_MEDIA_PLAY_PAUSE;
+    case XF86XK_AudioMedia:
+      return VK_LAUNCH_MEDIA_SELECT;
+    case XF86XK_AudioPause:
+      return VK_OXA_MEDIA_PAUSE;
+    case XF86XK_AudioForward:
+      return VK_OXA_MEDIA_FORWARD;
+    case XF86XK_AudioRewind:
+      return VK_OXA_MEDIA_REWIND;
+    case XF86XK_AudioRandomPlay:
+      return VK_OXA_MEDIA_SHUFFLE;
     default:
       return 0;
   }
@@ -648,6 +669,10 @@ int VirtualKeyOfKeysym(unsigned long keysym) noexcept
 void DeliverInput(const TInputEvent& event)
 {
   const DWORD time = event.Time != 0 ? event.Time : GetTickCount();
+  if (event.HotKey) {
+    DeliverHotKey(VirtualKeyOfKeysym(event.Keysym), event.Modifiers);
+    return;
+  }
   if (event.Kind == TInputKind::Key) {
     DeliverKey(event, time);
   } else {

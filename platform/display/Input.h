@@ -26,10 +26,15 @@ struct TInputEvent {
   DWORD Time = 0;            // on the GetTickCount clock; 0: now
   HWND KeyWindow = nullptr;  // Key: the top-level window the back end saw it on
   bool PointerKnown = true;  // false: the pointer is over a window of another program
+  bool HotKey = false;       // Key: a press of a grabbed key (platform/HotKeys.h)
+  UINT Modifiers = 0;        // HotKey: the MOD_* held
 };
 
 // Turns the event into messages for the queue of the window it is for (any thread).
 void DeliverInput(const TInputEvent& event);
+
+// A grabbed key went down: WM_HOTKEY to the window that registered it (display/HotKeys.cpp).
+void DeliverHotKey(int virtualKey, UINT modifiers);
 
 // The Win32 virtual-key code of an X keysym; 0 for a key that has none.
 int VirtualKeyOfKeysym(unsigned long keysym) noexcept;

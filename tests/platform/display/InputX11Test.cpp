@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "platform/Diagnostics.h"
+#include "platform/HotKeys.h"
 #include "platform/Input.h"
+#include "platform/LastError.h"
 #include "platform/Messages.h"
 #include "platform/Time.h"
 #include "platform/Windows.h"
@@ -18,6 +20,7 @@
 #include "tests/support/XvfbServer.h"
 
 // After everything else: the X headers' macros (None, Status) clash with names in other headers.
+#include <X11/XF86keysym.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
@@ -65,6 +68,11 @@ class TTestConnection {
     MoveTo(x, y);
     XTestFakeButtonEvent(FDisplay, 1, True, CurrentTime);
     XTestFakeButtonEvent(FDisplay, 1, False, CurrentTime);
+    XSync(FDisplay, False);
+  }
+  void Key(KeySym keysym, bool down)
+  {
+    XTestFakeKeyEvent(FDisplay, XKeysymToKeycode(FDisplay, keysym), down ? True : False, CurrentTime);
     XSync(FDisplay, False);
   }
   void Type(KeySym keysym)
@@ -400,6 +408,77 @@ TEST_F(TInputX11, ComposeSequenceTypesOneCharacter)
   const auto typed = Seen(WM_CHAR);
   ASSERT_EQ(typed.size(), 1U);
   EXPECT_EQ(typed[0].WParam, 0xE9U);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(TInputX11, AHotKeyIsTheProgramsWhateverHasTheKeyboardAndTheLockKeysDoNotMatter)
+{
+  const HWND window = ShowTriangle();
+  TTestConnection hands(FServer.Name());
+  ASSERT_NE(hands.Get(), nullptr);
+  constexpr int Id = 7;
+  ASSERT_TRUE(RegisterHotKey(window, Id, 0, VK_MEDIA_NEXT_TRACK));
+  SetLastError(0);
+  EXPECT_FALSE(RegisterHotKey(window, Id, 0, VK_MEDIA_STOP)) << "the id is the window's already";
+  EXPECT_EQ(GetLastError(), ERROR_HOTKEY_ALREADY_REGISTERED);
+  EXPECT_FALSE(RegisterHotKey(window, Id + 1, 0, VK_MEDIA_NEXT_TRACK)) << "the key is taken already";
+  EXPECT_EQ(GetLastError(), ERROR_HOTKEY_ALREADY_REGISTERED);
+  EXPECT_FALSE(RegisterHotKey(nullptr, Id, 0, VK_MEDIA_STOP));
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_WINDOW_HANDLE);
+  EXPECT_FALSE(RegisterHotKey(window, Id + 2, 0, 0x9F)) << "no key of the keyboard gives that code";
+  EXPECT_EQ(GetLastError(), ERROR_NOT_SUPPORTED);
+
+  // The pointer away from the window: nothing of the program has the keyboard.
+  hands.MoveTo(50, 50);
+  hands.Type(XF86XK_AudioNext);
+  ASSERT_TRUE(PumpUntilSeen(WM_HOTKEY));
+  auto hot = Seen(WM_HOTKEY);
+  ASSERT_EQ(hot.size(), 1U);
+  EXPECT_EQ(hot[0].Window, window);
+  EXPECT_EQ(hot[0].WParam, static_cast<WPARAM>(Id));
+  EXPECT_EQ((hot[0].LParam >> 16) & 0xFFFF, VK_MEDIA_NEXT_TRACK);
+  EXPECT_EQ(hot[0].LParam & 0xFFFF, 0);
+  EXPECT_TRUE(Seen(WM_KEYDOWN).empty()) << "a grabbed key comes as the hot key only";
+
+  // With NumLock on it fires all the same; with Shift held, which it was not taken with, not.
+  hands.Type(XK_Num_Lock);
+  hands.Type(XF86XK_AudioNext);
+  ASSERT_TRUE(PumpUntil([&] { return Seen(WM_HOTKEY).size() == 2; }, 15000));
+  hands.Type(XK_Num_Lock);
+  hands.Key(XK_Shift_L, true);
+  hands.Type(XF86XK_AudioNext);
+  hands.Key(XK_Shift_L, false);
+  Pump(300);
+  EXPECT_EQ(Seen(WM_HOTKEY).size(), 2U);
+
+  EXPECT_TRUE(UnregisterHotKey(window, Id));
+  EXPECT_FALSE(UnregisterHotKey(window, Id));
+  EXPECT_EQ(GetLastError(), ERROR_HOTKEY_NOT_REGISTERED);
+  hands.Type(XF86XK_AudioNext);
+  Pump(300);
+  EXPECT_EQ(Seen(WM_HOTKEY).size(), 2U) << "given back";
+}
+
+TEST_F(TInputX11, AKeyAnotherProgramHoldsIsNotTaken)
+{
+  const HWND window = ShowTriangle();
+  TTestConnection other(FServer.Name());
+  ASSERT_NE(other.Get(), nullptr);
+  Display* display = other.Get();
+  XGrabKey(display, XKeysymToKeycode(display, XF86XK_AudioPrev), 0, DefaultRootWindow(display), False,
+           GrabModeAsync, GrabModeAsync);
+  XSync(display, False);
+  SetLastError(0);
+  EXPECT_FALSE(RegisterHotKey(window, 1, 0, VK_MEDIA_PREV_TRACK));
+  EXPECT_EQ(GetLastError(), ERROR_HOTKEY_ALREADY_REGISTERED);
+  // Nothing of it stayed taken: the key is free to register once the other program lets go.
+  XUngrabKey(display, XKeysymToKeycode(display, XF86XK_AudioPrev), 0, DefaultRootWindow(display));
+  XSync(display, False);
+  EXPECT_TRUE(RegisterHotKey(window, 1, 0, VK_MEDIA_PREV_TRACK));
+  EXPECT_TRUE(UnregisterHotKey(window, 1));
 }
 
 }  // namespace
