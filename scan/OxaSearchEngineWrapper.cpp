@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <thread>
 
 #include "framework/OxaUtils.h"
 #include "platform/Time.h"
@@ -10,6 +11,7 @@
 #include "rtl/Registry.h"
 #include "scan/OxaMusicPlayerTypes.h"
 #include "scan/OxaSearchUtils.h"
+#include "scan/TagReadAhead.h"
 
 namespace {
 
@@ -433,12 +435,11 @@ void TSearchEngineThread::CompareAndRead(const TKnownScope& inScope)
   if (Cancelled) {
     return;
   }
-  TOxaMusicTag tag;
-  std::size_t kept = 0;  // found items [0, kept) stay; the rest are moved down over removed ones
-  std::size_t j = 0;
-  std::size_t i = 0;
-  for (; i < found.size(); ++i) {
-    const TKnownFile* match = nullptr;
+  // Which found items are new or changed is known before any is read, so the reads can be
+  // shared with a second thread while this one goes through the items in order.
+  std::vector<const TKnownFile*> matches(found.size(), nullptr);
+  std::vector<std::uint32_t> reads;
+  for (std::size_t i = 0, j = 0; i < found.size(); ++i) {
     while (j < known.size()) {
       const int order = knownKeys[j].compare(foundKeys[i]);
       if (order < 0) {
@@ -446,41 +447,54 @@ void TSearchEngineThread::CompareAndRead(const TKnownScope& inScope)
         continue;
       }
       if (order == 0) {
-        match = &known[j++];
+        matches[i] = &known[j++];
       }
       break;
     }
-    bool keep = true;
-    if (match == nullptr || !SameCompareAttributes(found[i], match->Attributes)) {
-      if (Cancelled) {
-        break;
-      }
-      // Unchanged files passed count as done: the estimate runs over the whole walk.
-      const std::int32_t estimate =
-          ScanEstimate(FilesFound, static_cast<std::int64_t>(i), FilesProcessed, GetTickCount() - StartTick);
-      ReportProgress(ExtractFileDir(found[i].FileName), WM_SCAN_STEP2_PROGRESS, static_cast<WPARAM>(estimate),
-                     0);
-      ++FilesProcessed;
-      if (FPause > 0) {
-        Sleep(FPause);
-      }
-      tag.ReadItem(found[i]);
-      if (ZeroChecksum(found[i].Checksum)) {
-        ++FilesUnreadable;
-        if (match != nullptr) {
-          // Unreadable now (locked, an I/O error): the record stays as it is and the next scan
-          // tries again.
-          SetItemAttributes(found[i], match->Attributes);
-        } else {
-          keep = false;
+    if (matches[i] == nullptr || !SameCompareAttributes(found[i], matches[i]->Attributes)) {
+      reads.push_back(static_cast<std::uint32_t>(i));
+    }
+  }
+  std::size_t kept = 0;  // found items [0, kept) stay; the rest are moved down over removed ones
+  std::size_t i = 0;
+  {
+    // Gone, with its second thread, before the items are moved about below.
+    TTagReadAhead readAhead(found, std::move(reads), FPause, Cancelled,
+                            Wrapper.ReadAhead && std::thread::hardware_concurrency() > 1);
+    std::size_t next = 0;  // the next of readAhead's items
+    for (; i < found.size(); ++i) {
+      const TKnownFile* match = matches[i];
+      bool keep = true;
+      if (next < readAhead.Count() && readAhead.Item(next) == i) {
+        if (Cancelled) {
+          break;
+        }
+        // Unchanged files passed count as done: the estimate runs over the whole walk.
+        const std::int32_t estimate = ScanEstimate(FilesFound, static_cast<std::int64_t>(i), FilesProcessed,
+                                                   GetTickCount() - StartTick);
+        ReportProgress(ExtractFileDir(found[i].FileName), WM_SCAN_STEP2_PROGRESS,
+                       static_cast<WPARAM>(estimate), 0);
+        ++FilesProcessed;
+        if (!readAhead.Await(next++)) {
+          break;
+        }
+        if (ZeroChecksum(found[i].Checksum)) {
+          ++FilesUnreadable;
+          if (match != nullptr) {
+            // Unreadable now (locked, an I/O error): the record stays as it is and the next scan
+            // tries again.
+            SetItemAttributes(found[i], match->Attributes);
+          } else {
+            keep = false;
+          }
         }
       }
-    }
-    if (keep) {
-      if (kept != i) {
-        found[kept] = std::move(found[i]);
+      if (keep) {
+        if (kept != i) {
+          found[kept] = std::move(found[i]);
+        }
+        ++kept;
       }
-      ++kept;
     }
   }
   // Items not reached (a cancelled step) stay after the kept ones.

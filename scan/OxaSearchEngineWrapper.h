@@ -195,6 +195,10 @@ class TSearchEngineWrapper : public TObject {
   // Empties the found files, unless Busy.
   void ClearFoundFiles();
 
+  // Step 2 reads tags on a second thread beside the scan's (on a machine of more than one
+  // core); false reads them all on the scan's thread. The found files are the same either way.
+  bool ReadAhead = true;
+
   TScanProgressEvent OnStep1Progress;  // (folder, files found)
   TScanProgressEvent OnStep2Progress;  // (folder, seconds remaining or ScanTimeUnknown)
   TNotifyEvent OnStopped;

@@ -1,11 +1,13 @@
 // The scan driver as the program runs it, merge included, on a generated library of 20,000
-// files shaped as users keep theirs and holding today's formats: artist folders holding album
+// files (OXA_BENCH_SCAN_FILES gives another size, OXA_BENCH_TRACK_MS each track's length) shaped
+// as users keep theirs and holding today's formats: artist folders holding album
 // folders of about ten tracks (30% FLAC, 10% M4A, 5% Ogg Vorbis, 5% Opus, the rest MP3 with
 // tags and WMA), a cover in one album in two, a few notes, a folder of large WAV recordings;
 // 2,282 folders, warm cache. A full scan into an empty library, an update scan with nothing
 // changed (which also looks for new albums beside the known ones), and one with 1% of the files
-// retagged, each with the pause before a read given as the argument (milliseconds); the
-// unchanged update also through the oxa-lib program. The floors in the same run: a plain
+// retagged, each with the pause before a read given as the argument (milliseconds); the full
+// scan and the unchanged update also through the oxa-lib program, the full scan with the peak
+// memory of its process. The floors in the same run: a plain
 // readdir and stat of the tree, `find` over it (names only, and with the size and two times
 // each entry's stat gives), and TagLib reading each file's tags with plain SQLite inserts in
 // one transaction.
@@ -22,6 +24,7 @@
 #include <taglib/tag.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -47,12 +50,27 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int FileCount = 20000;
+int EnvironmentNumber(const char* name, int fallback, int least)
+{
+  const char* text = std::getenv(name);
+  if (text == nullptr || *text == '\0') {
+    return fallback;
+  }
+  const int value = std::atoi(text);
+  if (value < least) {
+    throw std::runtime_error(std::string(name) + " must be at least " + std::to_string(least));
+  }
+  return value;
+}
+
+const int FileCount = EnvironmentNumber("OXA_BENCH_SCAN_FILES", 20000, 1000);
+const int TrackMilliseconds =
+    EnvironmentNumber("OXA_BENCH_TRACK_MS", 3000, testmedia::MinLibraryMilliseconds);
 constexpr int WaveCount = 5;
 constexpr std::uintmax_t WaveSize = 6 * 1024 * 1024;
-constexpr int CoverCount = 950;  // one album in two
-constexpr int NoteCount = 50;    // in the first artists' folders
-constexpr int MusicCount = FileCount - WaveCount - CoverCount - NoteCount;
+const int CoverCount = FileCount * 19 / 400;  // one album in two
+const int NoteCount = FileCount / 400;        // in the first artists' folders
+const int MusicCount = FileCount - WaveCount - CoverCount - NoteCount;
 constexpr int TracksPerAlbum = 10;
 constexpr int AlbumsPerArtist = 5;
 constexpr int RetaggedEvery = 100;  // 1%
@@ -82,7 +100,7 @@ class TBenchMachine {
     const fs::path staging = FRoot / "staging";
     int track = 0;
     for (const testmedia::TLibraryFile& entry :
-         testmedia::WriteLibrary(staging, MusicCount, 1, testmedia::TLibraryMix::Today)) {
+         testmedia::WriteLibrary(staging, MusicCount, 1, testmedia::TLibraryMix::Today, TrackMilliseconds)) {
       const int album = track++ / TracksPerAlbum;
       const fs::path folder =
           FMusic / ("Artist " + std::to_string(album / AlbumsPerArtist)) / ("Album " + std::to_string(album));
@@ -105,6 +123,9 @@ class TBenchMachine {
       WriteWave(wave, static_cast<std::uint32_t>(i));
       FFiles.push_back(wave.string());
     }
+    // The files stay in the page cache (the runs are warm), but their write-back must be over:
+    // gigabytes of it still going would make every write of the library wait on the disk.
+    ::sync();
   }
   ~TBenchMachine()
   {
@@ -382,8 +403,8 @@ void BM_FullMerge(benchmark::State& state)
 }
 
 // Runs a program with its output thrown away and waits for it; the CPU seconds it used (user and
-// system) are added to cpuSeconds.
-void RunQuiet(const std::vector<std::string>& arguments, double& cpuSeconds)
+// system) are added to cpuSeconds, and its peak resident memory (kB) raises peakKilobytes.
+void RunQuiet(const std::vector<std::string>& arguments, double& cpuSeconds, long* peakKilobytes = nullptr)
 {
   std::vector<char*> argv;
   for (const std::string& argument : arguments) {
@@ -409,6 +430,36 @@ void RunQuiet(const std::vector<std::string>& arguments, double& cpuSeconds)
     return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6;
   };
   cpuSeconds += seconds(usage.ru_utime) + seconds(usage.ru_stime);
+  if (peakKilobytes != nullptr) {
+    *peakKilobytes = std::max(*peakKilobytes, usage.ru_maxrss);
+  }
+}
+
+// The full scan through the program run as the user runs it: a process of its own that makes an
+// empty library (C:\FullLib, removed before each run), walks, reads every file's tags, merges and
+// closes. The counters give its CPU time and the peak memory of the process. With
+// OXA_BENCH_PROFILE=FILE the program runs under `perf record -g` writing FILE (the times then
+// include the profiler's).
+void BM_OxaLibFull(benchmark::State& state)
+{
+  Prepare(0);
+  const fs::path library = Machine().Root() / "C" / "FullLib";
+  std::vector<std::string> command{OXA_LIB_FILE, "scan", "full", "--dir", "C:\\FullLib"};
+  if (const char* profile = std::getenv("OXA_BENCH_PROFILE"); profile != nullptr && *profile != '\0') {
+    command.insert(command.begin(), {"perf", "record", "-g", "-o", profile, "--"});
+  }
+  double cpu = 0;
+  long peak = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    fs::remove_all(library);
+    ::sync();  // the last run's library written out, as it would be long before a new scan
+    state.ResumeTiming();
+    RunQuiet(command, cpu, &peak);
+  }
+  state.counters["cpu_ms"] = cpu * 1000 / static_cast<double>(state.iterations());
+  state.counters["peak_MB"] = static_cast<double>(peak) / 1024;
+  state.counters["files"] = FileCount;
 }
 
 // The unchanged update scan through the program run as the user runs it: a process of its own
@@ -509,6 +560,7 @@ BENCHMARK(BM_WalkFloor)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()-
 BENCHMARK(BM_FindFloor)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_OxaLibUpdate)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 BENCHMARK(BM_TagInsertFloor)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->Iterations(3);
+BENCHMARK(BM_OxaLibFull)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 BENCHMARK(BM_FullScan)->Arg(0)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->Iterations(3);
 BENCHMARK(BM_FullScan)->Arg(2)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->Iterations(1);
 BENCHMARK(BM_FullMerge)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->Iterations(3);

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -792,6 +793,103 @@ TEST_F(ScanDriverTest, AFailingFileOrRegistryCallAnywhereStillEndsTheScan)
     }
   }
   EXPECT_LT(n, 2000U);
+}
+
+// Everything a scan leaves of a found file, as one text.
+std::string ItemText(const TMusicFileItem& item)
+{
+  std::string text = item.FileName + '|' + item.Title + '|' + item.Artist + '|' + item.Album + '|' +
+                     item.Comment + '|' + item.Genre;
+  for (const std::uint64_t number :
+       {static_cast<std::uint64_t>(item.Year), static_cast<std::uint64_t>(item.Track),
+        static_cast<std::uint64_t>(item.Bitrate), static_cast<std::uint64_t>(item.Duration), item.Size,
+        static_cast<std::uint64_t>(item.LastWriteTime.dwLowDateTime),
+        static_cast<std::uint64_t>(item.LastWriteTime.dwHighDateTime),
+        static_cast<std::uint64_t>(item.CreationTime.dwLowDateTime)}) {
+    text += '|' + std::to_string(number);
+  }
+  for (const auto b : item.Checksum) {
+    text += std::to_string(static_cast<int>(b)) + ',';
+  }
+  return text;
+}
+
+// The second reader changes nothing the library sees: the same files, the same records, in the
+// same order, the same counts, with unchanged known files skipped between the reads and an
+// unreadable new file and an unreadable changed one among them.
+TEST_F(ScanDriverTest, ReadingTagsOnASecondThreadFindsWhatOneThreadFinds)
+{
+  const auto song = [](int i) {
+    return "F:\\Music\\Album " + std::to_string(i % 7) + "\\" + std::to_string(i) + ".mp3";
+  };
+  for (int i = 0; i < 40; ++i) {
+    PutMp3(song(i), "Song " + std::to_string(i));
+  }
+  Set(TMusicOption::WhiteDrives, {"F:\\"});
+  Wrapper.ReadAhead = false;
+  ScanAndMerge(&TSearchEngineWrapper::StartFullScan);
+  ASSERT_EQ(Records().size(), 40U);
+  for (int i = 0; i < 40; i += 3) {
+    PutMp3(song(i), "Retagged " + std::to_string(i));
+    fs::last_write_time(Host(song(i)), fs::last_write_time(Host(song(i))) + std::chrono::hours(1));
+  }
+  for (int i = 40; i < 70; ++i) {
+    PutMp3(song(i), "New " + std::to_string(i));
+  }
+  const auto lock = [](const std::string& path) {
+    return CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  };
+  const HANDLE lockedChanged = lock(song(3));
+  const HANDLE lockedNew = lock(song(41));
+  ASSERT_NE(lockedChanged, INVALID_HANDLE_VALUE);
+  ASSERT_NE(lockedNew, INVALID_HANDLE_VALUE);
+
+  std::vector<std::string> found[2];
+  TScanCounts counts[2];
+  for (const bool readAhead : {false, true}) {
+    SCOPED_TRACE(readAhead);
+    Wrapper.ReadAhead = readAhead;
+    Wrapper.SetKnownFiles(AllKnown());
+    Run(&TSearchEngineWrapper::StartFullScan);
+    for (const TMusicFileItem& item : *Wrapper.GetFoundFiles()) {
+      found[readAhead].push_back(ItemText(item));
+    }
+    counts[readAhead] = Wrapper.LastCounts();
+    Wrapper.ClearFoundFiles();
+    Wrapper.SetKnownFiles({});
+  }
+  CloseHandle(lockedChanged);
+  CloseHandle(lockedNew);
+  EXPECT_EQ(counts[0].FilesProcessed, 14 + 30) << "the retagged and the new files";
+  EXPECT_EQ(counts[0].FilesUnreadable, 2);
+  EXPECT_EQ(found[0].size(), 69U) << "the unreadable new file is left out";
+  EXPECT_EQ(found[1], found[0]);
+  EXPECT_EQ(counts[1].FilesFound, counts[0].FilesFound);
+  EXPECT_EQ(counts[1].FilesProcessed, counts[0].FilesProcessed);
+  EXPECT_EQ(counts[1].FilesUnreadable, counts[0].FilesUnreadable);
+}
+
+// A stop while both threads read ends the scan at once, with nothing to merge, and leaves no
+// thread behind.
+TEST_F(ScanDriverTest, AStopWhileTwoThreadsReadEndsBoth)
+{
+  for (int i = 0; i < 200; ++i) {
+    PutMp3("F:\\Music\\Album " + std::to_string(i / 10) + "\\" + std::to_string(i) + ".mp3", "Song");
+  }
+  Set(TMusicOption::WhiteDrives, {"F:\\"});
+  SetPause(20);  // 200 reads of 20 ms on two threads: two seconds, far more than a stop takes
+  Wrapper.SetKnownFiles({});
+  ASSERT_TRUE(Wrapper.StartFullScan());
+  ASSERT_TRUE(PumpUntil([&] {
+    const TSearchEngineThread* thread = Wrapper.Thread();
+    return thread != nullptr && thread->FilesProcessed >= 5;
+  }));
+  const DWORD start = GetTickCount();
+  Wrapper.Stop();
+  EXPECT_LT(GetTickCount() - start, 500U);
+  EXPECT_FALSE(Wrapper.Busy());
+  EXPECT_TRUE(Wrapper.GetFoundFiles()->empty());
+  EXPECT_EQ(Wrapper.ThreadCount(), 0);
 }
 
 TEST_F(ScanDriverTest, TheScanPauseComesFromTheRegistry)

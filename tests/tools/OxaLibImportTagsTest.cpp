@@ -44,12 +44,13 @@ std::string Field(const std::string& key, const std::string& text)
 }
 
 // Imports a generated library and returns how many records say something else than their file.
-int WrongRecords(int fileCount, testmedia::TLibraryMix mix)
+int WrongRecords(int fileCount, testmedia::TLibraryMix mix, int milliseconds = 3000)
 {
   TDeclaredMachine machine;
   InstallWmaRuntime(OXA_WMVCORE_FILE);
   const fs::path music = machine.DriveFolder('C') / "Music";
-  const std::vector<testmedia::TLibraryFile> library = testmedia::WriteLibrary(music, fileCount, 3, mix);
+  const std::vector<testmedia::TLibraryFile> library =
+      testmedia::WriteLibrary(music, fileCount, 3, mix, milliseconds);
 
   int exitCode = -1;
   const std::string import = OxaLib({"db", "import", "C:\\Music"}, exitCode);
@@ -81,6 +82,7 @@ int WrongRecords(int fileCount, testmedia::TLibraryMix mix)
     EXPECT_TRUE(right) << record << "\nexpected " << entry.Title << " / " << entry.Artist << " / "
                        << entry.Album << " / " << entry.Genre << " / " << entry.Year << " / " << entry.Track;
     EXPECT_NEAR(seconds, entry.Seconds, 1) << record;
+    EXPECT_GT(seconds, 0) << record;
     wrong += right ? 0 : 1;
   }
   return wrong;
@@ -95,6 +97,18 @@ TEST(OxaLibImportTags, EveryRecordOfAGeneratedLibraryHoldsWhatItsFileSays)
 TEST(OxaLibImportTags, TodaysFormatsReachTheLibraryWithTheirTags)
 {
   EXPECT_EQ(WrongRecords(40, testmedia::TLibraryMix::Today), 0);
+}
+
+// The shortest files the generator makes, as the large benchmark libraries use them: every kind
+// still reads with its tags and a playing time; anything shorter is refused.
+TEST(OxaLibImportTags, TheShortestGeneratedFilesStillReadInFull)
+{
+  EXPECT_EQ(WrongRecords(40, testmedia::TLibraryMix::Today, testmedia::MinLibraryMilliseconds), 0);
+  TDeclaredMachine machine;
+  EXPECT_THROW(
+      testmedia::WriteLibrary(machine.DriveFolder('C') / "Short", 1, 3, testmedia::TLibraryMix::Classic,
+                              testmedia::MinLibraryMilliseconds - 1),
+      testmedia::EMediaError);
 }
 
 }  // namespace

@@ -850,7 +850,7 @@ constexpr int LibraryKindCount = 8;
 // tracks, 1 and 4 a full date, 5 no tags at all; M4A always has a "trkn" pair; Unicode names
 // from slot 3 on.
 TLibraryFile WriteModernEntry(const TModernAudio& audio, const std::filesystem::path& subfolder, int i,
-                              int slot)
+                              int slot, int seconds)
 {
   const std::string n = std::to_string(i);
   const bool unicode = slot >= 3;
@@ -870,7 +870,7 @@ TLibraryFile WriteModernEntry(const TModernAudio& audio, const std::filesystem::
   entry.Genre = tagged ? genre.Read : "Unknown";
   entry.Year = tagged ? 1960 + i % 60 : 0;
   entry.Track = tagged ? track : 0;
-  entry.Seconds = 3;
+  entry.Seconds = seconds;
   const bool pair = audio.Format() == TModernFormat::M4a || slot % 2 == 1;
   const bool fullDate = slot == 1 || slot == 4;
   TMetadata tags;
@@ -903,10 +903,15 @@ constexpr TModernFormat TodaySlots[TodayModernSlots] = {
 }  // namespace
 
 std::vector<TLibraryFile> WriteLibrary(const std::filesystem::path& folder, int count, std::uint32_t seed,
-                                       TLibraryMix mix)
+                                       TLibraryMix mix, int milliseconds)
 {
+  if (milliseconds < MinLibraryMilliseconds) {
+    throw EMediaError("a library's files play for at least " + std::to_string(MinLibraryMilliseconds) +
+                      " ms");
+  }
   TAudio audio;
-  audio.Milliseconds = 3000;
+  audio.Milliseconds = milliseconds;
+  const int seconds = milliseconds / 1000;
   audio.Seed = seed;
   TMp3Recipe constant;
   constant.Audio = audio;
@@ -943,7 +948,7 @@ std::vector<TLibraryFile> WriteLibrary(const std::filesystem::path& folder, int 
     const int slot = i % TodayCycle;
     if (mix == TLibraryMix::Today && slot < TodayModernSlots) {
       files.push_back(
-          WriteModernEntry(*modern[static_cast<std::size_t>(TodaySlots[slot])], subfolder, i, slot));
+          WriteModernEntry(*modern[static_cast<std::size_t>(TodaySlots[slot])], subfolder, i, slot, seconds));
       continue;
     }
     // The Today mix spreads the eight classic kinds evenly over the slots left to them.
@@ -968,7 +973,7 @@ std::vector<TLibraryFile> WriteLibrary(const std::filesystem::path& folder, int 
     entry.Genre = kind == 0 ? "Unknown" : genre.Read;
     entry.Year = kind == 0 ? 0 : 1960 + i % 60;
     entry.Track = kind == 0 ? 0 : track;
-    entry.Seconds = 3;
+    entry.Seconds = seconds;
     const std::string year = std::to_string(entry.Year);
     const std::string trackText = (kind == 1 || kind == 5)
                                       ? std::to_string(track) + "/" + std::to_string(total)

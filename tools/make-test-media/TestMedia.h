@@ -207,8 +207,13 @@ struct TLibraryFile {
 // With TLibraryMix::Today the library is that of today's collections instead: of every 20 files
 // 6 are FLAC (Vorbis comments, half of them with "n/m" tracks), 2 M4A (AAC, "trkn" pairs), 1 Ogg
 // Vorbis, 1 Opus, and the other 10 the eight kinds above in turn.
+//
+// Each file plays for `milliseconds`: shorter files make large libraries quick to write and small
+// on disk. Playing times are kept in whole seconds, so a file shorter than a second would read as
+// none at all; shorter lengths raise EMediaError.
 enum class TLibraryMix { Classic, Today };
+constexpr int MinLibraryMilliseconds = 1000;
 std::vector<TLibraryFile> WriteLibrary(const std::filesystem::path& folder, int count, std::uint32_t seed,
-                                       TLibraryMix mix = TLibraryMix::Classic);
+                                       TLibraryMix mix = TLibraryMix::Classic, int milliseconds = 3000);
 
 }  // namespace testmedia

@@ -2,8 +2,10 @@
 //
 //   make-test-media samples FOLDER [--seed N] [--milliseconds N]
 //                                                    one file of each kind, named after it
-//   make-test-media library FOLDER COUNT [--seed N] [--today] [--manifest FILE]
+//   make-test-media library FOLDER COUNT [--seed N] [--today] [--manifest FILE] [--milliseconds N]
 //                                                    COUNT files of mixed kinds in subfolders;
+//                                                    --milliseconds: each file's length (at
+//                                                    least 1000; 3000 when not given);
 //                                                    --today: mostly FLAC, M4A, Ogg and Opus;
 //                                                    --manifest: what each file should read as,
 //                                                    one tab-separated line per file (path,
@@ -29,7 +31,8 @@ using namespace testmedia;
 int Usage()
 {
   std::cerr << "usage: make-test-media samples FOLDER [--seed N] [--milliseconds N]\n"
-               "       make-test-media library FOLDER COUNT [--seed N] [--today] [--manifest FILE]\n"
+               "       make-test-media library FOLDER COUNT [--seed N] [--today] [--manifest FILE] "
+               "[--milliseconds N]\n"
                "       make-test-media picture FILE WIDTH HEIGHT [--seed N]\n";
   return 2;
 }
@@ -86,7 +89,7 @@ int main(int argc, char** argv)
 {
   std::vector<std::string> args(argv + 1, argv + argc);
   std::uint32_t seed = 1;
-  int milliseconds = TAudio().Milliseconds;
+  int milliseconds = 0;  // 0: each form's own length
   std::vector<std::string> words;
   TLibraryMix mix = TLibraryMix::Classic;
   std::string manifest;
@@ -106,16 +109,17 @@ int main(int argc, char** argv)
   try {
     if (words.size() == 2 && words[0] == "samples") {
       std::filesystem::create_directories(words[1]);
-      WriteSamples(words[1], seed, milliseconds);
+      WriteSamples(words[1], seed, milliseconds > 0 ? milliseconds : TAudio().Milliseconds);
       return 0;
     }
     if (words.size() == 3 && words[0] == "library") {
       const int count = std::atoi(words[2].c_str());
-      if (count <= 0) {
+      if (count <= 0 || (milliseconds > 0 && milliseconds < MinLibraryMilliseconds)) {
         return Usage();
       }
       std::filesystem::create_directories(words[1]);
-      const std::vector<TLibraryFile> files = WriteLibrary(words[1], count, seed, mix);
+      const std::vector<TLibraryFile> files =
+          WriteLibrary(words[1], count, seed, mix, milliseconds > 0 ? milliseconds : 3000);
       if (!manifest.empty() && !WriteManifest(manifest, files)) {
         std::cerr << "make-test-media: cannot write " << manifest << '\n';
         return 1;
