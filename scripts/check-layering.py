@@ -120,8 +120,13 @@ def allowed_below(folder):
     return seen
 
 
-def check_sources(root, folder, allowed, problems):
-    for directory, _, files in os.walk(os.path.join(root, folder)):
+def includes(root, base):
+    """Every #include under the folder base: (the first folder below base, the file as shown,
+    line number, line, "<" or '"', header)."""
+    start = os.path.join(root, base)
+    for directory, _, files in os.walk(start):
+        relative = os.path.relpath(directory, start)
+        sub = "" if relative == "." else relative.split(os.sep, 1)[0]
         for name in sorted(files):
             if not name.endswith((".cpp", ".h")):
                 continue
@@ -130,50 +135,39 @@ def check_sources(root, folder, allowed, problems):
             with open(path, encoding="utf-8", errors="replace") as source:
                 for number, line in enumerate(source, 1):
                     match = INCLUDE.match(line)
-                    if not match:
-                        continue
-                    kind, header = match.groups()
-                    top = header.split("/", 1)[0]
-                    if kind == '"':
-                        check_detail(shown, number, line, header, problems)
-                    if kind == '"' and "/" in header and top in PROJECT_FOLDERS:
-                        if top != folder and top not in allowed:
-                            problems.append(f"{shown}:{number}: {folder} must not include {top}/: {line.strip()}")
-                    for pattern, owners in HOST_HEADERS:
-                        if pattern.search(header) and folder not in owners:
-                            problems.append(f"{shown}:{number}: only {', '.join(sorted(owners))} may include "
-                                            f"<{header}>: {line.strip()}")
+                    if match:
+                        yield sub, shown, number, line, match.group(1), match.group(2)
+
+
+def check_sources(root, folder, allowed, problems):
+    for _, shown, number, line, kind, header in includes(root, folder):
+        top = header.split("/", 1)[0]
+        if kind == '"':
+            check_detail(shown, number, line, header, problems)
+        if kind == '"' and "/" in header and top in PROJECT_FOLDERS:
+            if top != folder and top not in allowed:
+                problems.append(f"{shown}:{number}: {folder} must not include {top}/: {line.strip()}")
+        for pattern, owners in HOST_HEADERS:
+            if pattern.search(header) and folder not in owners:
+                problems.append(f"{shown}:{number}: only {', '.join(sorted(owners))} may include "
+                                f"<{header}>: {line.strip()}")
 
 
 def check_outside(root, top, problems):
     """The includes of the folders outside the layers, each subfolder by its rule."""
-    base = os.path.join(root, top)
-    for directory, _, files in os.walk(base):
-        relative = os.path.relpath(directory, base)
-        sub = "" if relative == "." else relative.split(os.sep, 1)[0]
+    for sub, shown, number, line, kind, header in includes(root, top):
         allowed = outside_allowed(top, sub)
-        if allowed is None:
+        if allowed is None or kind != '"':
             continue
-        for name in sorted(files):
-            if not name.endswith((".cpp", ".h")):
-                continue
-            path = os.path.join(directory, name)
-            shown = os.path.relpath(path, root)
-            with open(path, encoding="utf-8", errors="replace") as source:
-                for number, line in enumerate(source, 1):
-                    match = INCLUDE.match(line)
-                    if not match or match.group(1) != '"':
-                        continue
-                    header = match.group(2)
-                    check_detail(shown, number, line, header, problems)
-                    parts = header.split("/")
-                    if len(parts) < 2 or parts[0] not in PROJECT_FOLDERS:
-                        continue
-                    folder = parts[0] if parts[0] in LAYERS or len(parts) == 2 else "/".join(parts[:2])
-                    if parts[0] in allowed or folder in allowed:
-                        continue
-                    where = top + ("/" + sub if sub else "")
-                    problems.append(f"{shown}:{number}: {where} must not include {folder}/: {line.strip()}")
+        check_detail(shown, number, line, header, problems)
+        parts = header.split("/")
+        if len(parts) < 2 or parts[0] not in PROJECT_FOLDERS:
+            continue
+        folder = parts[0] if parts[0] in LAYERS or len(parts) == 2 else "/".join(parts[:2])
+        if parts[0] in allowed or folder in allowed:
+            continue
+        where = top + ("/" + sub if sub else "")
+        problems.append(f"{shown}:{number}: {where} must not include {folder}/: {line.strip()}")
 
 
 def check_links(root, folder, allowed, problems):

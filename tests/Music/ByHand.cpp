@@ -385,6 +385,21 @@ std::vector<std::string> PlaylistTracks(const std::string& name)
   return {"<no list " + name + ">"};
 }
 
+TScreenPicture SettledShot(THands& hands, int left, int top, int width, int height)
+{
+  TScreenPicture last;
+  TScreenPicture now = hands.Shot(left, top, width, height);
+  WaitFor(
+      [&] {
+        std::this_thread::sleep_for(300ms);
+        last = std::move(now);
+        now = hands.Shot(left, top, width, height);
+        return last.Pixels == now.Pixels;
+      },
+      20s);
+  return now;
+}
+
 bool Blank(const TScreenPicture& picture)
 {
   return std::all_of(picture.Pixels.begin(), picture.Pixels.end(),

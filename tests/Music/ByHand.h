@@ -98,6 +98,9 @@ std::vector<std::string> Playlists();
 std::vector<std::string> PlaylistTracks(const std::string& name);
 
 // True when every pixel of the picture has the same colour (nothing drawn there).
+// The crop, once it shows the same picture twice in a row 300 ms apart (the program has
+// painted); the last one taken after 20 s.
+TScreenPicture SettledShot(THands& hands, int left, int top, int width, int height);
 bool Blank(const TScreenPicture& picture);
 // The share of the picture's pixels that are not black, 0 to 1.
 double LitShare(const TScreenPicture& picture);

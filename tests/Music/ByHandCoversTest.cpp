@@ -98,24 +98,10 @@ class TByHandCovers : public ::testing::Test {
   void TearDown() override { unsetenv("OXA_AUDIO"); }
 
   bool Traced(const std::string& text) const { return Trace.Contains(text); }
-  std::string TraceTail() const
-  {
-    const std::string log = Trace.Log();
-    return "\nthe trace ends:\n" + log.substr(log.size() > 2000 ? log.size() - 2000 : 0);
-  }
+  std::string TraceTail() const { return Trace.Tail(); }
   TScreenPicture Settled(int left, int top, int width, int height)
   {
-    TScreenPicture last;
-    TScreenPicture now = Hands->Shot(left, top, width, height);
-    WaitFor(
-        [&] {
-          std::this_thread::sleep_for(300ms);
-          last = std::move(now);
-          now = Hands->Shot(left, top, width, height);
-          return last.Pixels == now.Pixels;
-        },
-        20s);
-    return now;
+    return SettledShot(*Hands, left, top, width, height);
   }
   void Save(const std::string& name, const TScreenPicture& picture)
   {

@@ -95,11 +95,7 @@ class TByHandInstall : public ::testing::Test {
         },
         60s);
   }
-  std::string TraceTail() const
-  {
-    const std::string log = Trace.Log();
-    return "\nthe trace ends:\n" + log.substr(log.size() > 2000 ? log.size() - 2000 : 0);
-  }
+  std::string TraceTail() const { return Trace.Tail(); }
 
   // What a person does with the program at that path and what they should see.
   void ScanAndPlayTheWma(const fs::path& program)

@@ -93,25 +93,10 @@ class TByHandPanels : public ::testing::Test {
     return Machine.Home() / "Music" / "Walker" / name;
   }
   bool Traced(const std::string& text) const { return Trace.Contains(text); }
-  std::string TraceTail() const
-  {
-    const std::string log = Trace.Log();
-    return "\nthe trace ends:\n" + log.substr(log.size() > 2000 ? log.size() - 2000 : 0);
-  }
-  // The crop, once it shows the same picture twice in a row (the program has painted).
+  std::string TraceTail() const { return Trace.Tail(); }
   TScreenPicture Settled(int left, int top, int width, int height)
   {
-    TScreenPicture last;
-    TScreenPicture now = Hands->Shot(left, top, width, height);
-    WaitFor(
-        [&] {
-          std::this_thread::sleep_for(300ms);
-          last = std::move(now);
-          now = Hands->Shot(left, top, width, height);
-          return last.Pixels == now.Pixels;
-        },
-        20s);
-    return now;
+    return SettledShot(*Hands, left, top, width, height);
   }
   // The crop once it has left before and settled again: what a change painted.
   TScreenPicture Changed(const TScreenPicture& before, int left, int top, int width, int height)

@@ -133,11 +133,7 @@ class TByHandRemotes : public ::testing::Test {
     ASSERT_TRUE(WaitFor([] { return PublishedTrack() == "Tale"; })) << HostStatus() << TraceTail();
   }
 
-  std::string TraceTail() const
-  {
-    const std::string log = Trace.Log();
-    return "\nthe trace ends:\n" + log.substr(log.size() > 2000 ? log.size() - 2000 : 0);
-  }
+  std::string TraceTail() const { return Trace.Tail(); }
 
   static TMp3Files* Files;
   TTempMachine Machine;

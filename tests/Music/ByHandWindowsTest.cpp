@@ -183,11 +183,7 @@ class TByHandWindows : public ::testing::Test {
   }
 
   bool Traced(const std::string& text) const { return Trace.Contains(text); }
-  std::string TraceTail() const
-  {
-    const std::string log = Trace.Log();
-    return "\nthe trace ends:\n" + log.substr(log.size() > 2000 ? log.size() - 2000 : 0);
-  }
+  std::string TraceTail() const { return Trace.Tail(); }
   static std::string TrackPath(const std::string& folder, int number)
   {
     return "C:\\Music\\" + folder + "\\Track" + std::to_string(number) + ".mp3";

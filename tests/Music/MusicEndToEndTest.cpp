@@ -126,11 +126,7 @@ class TMusicEndToEnd : public ::testing::Test {
   }
   bool Traced(const std::string& text) const { return Trace.Contains(text); }
   // The last lines of the program's trace, for a failure's message.
-  std::string TraceTail() const
-  {
-    const std::string log = Trace.Log();
-    return "\nthe trace ends:\n" + log.substr(log.size() > 2000 ? log.size() - 2000 : 0);
-  }
+  std::string TraceTail() const { return Trace.Tail(); }
 
   TTempMachine Machine;
   TTraceCapture Trace;

@@ -40,6 +40,12 @@ class TTraceCapture {
     return text.str();
   }
   bool Contains(const std::string& text) const { return Log().find(text) != std::string::npos; }
+  // The last lines, to show with a failed expectation.
+  std::string Tail() const
+  {
+    const std::string log = Log();
+    return "\nthe trace ends:\n" + log.substr(log.size() > 2000 ? log.size() - 2000 : 0);
+  }
 
  private:
   TTempFolder FFolder;
