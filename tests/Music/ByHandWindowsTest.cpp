@@ -329,10 +329,13 @@ TEST_F(TByHandWindows, TypingANameInTitlesSelectsTheTrack)
       << TraceTail();
   ASSERT_TRUE(Settled());
   Hands->MoveTo(AwayFromEverything.X, AwayFromEverything.Y);
-  Hands->Type("whi");
-  EXPECT_TRUE(WaitFor([&] { return Traced("JumpByName: White Room"); }, 10s)) << TraceTail();
-  Hands->Type("ноч");
-  EXPECT_TRUE(WaitFor([&] { return Traced("JumpByName: Ночь 01"); }, 10s)) << TraceTail();
+  // Letters without a key of their own get spare key codes just before they are typed; a busy
+  // program may read the changed keyboard map after the first press. The name is typed again
+  // once the unfinished one has expired.
+  EXPECT_TRUE(Retried([&] { Hands->Type("whi"); }, [&] { return Traced("JumpByName: White Room"); }))
+      << TraceTail();
+  EXPECT_TRUE(Retried([&] { Hands->Type("ноч"); }, [&] { return Traced("JumpByName: Ночь 01"); }))
+      << TraceTail();
   ASSERT_TRUE(Settled());
   Save("byhand-titles-type-ahead", Hands->Shot(0, 0, ScreenWidth, ScreenHeight));
   EXPECT_EQ(PublishedTrack(), "Été 01") << "a name typed selects, it does not play";
