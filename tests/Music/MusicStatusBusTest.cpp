@@ -187,17 +187,24 @@ TEST_F(TMusicStatusBus, TheGuiRecordFollowsTheListsAndTheScanPanel)
     first = WaitFor([](const TPublished& p) { return p.Mode == 0; });
   }
   ASSERT_EQ(first.Mode, 0);
-  // Menu: mode 0 shows the lists, any other mode hides them.
+  // Menu shows the lists (mode 1) and hides them again; the record follows each press.
   const int shown = first.Flag;
   Key("Menu");
   TPublished now = WaitFor([&](const TPublished& p) { return p.Flag == 1 - shown; });
-  EXPECT_EQ(now.Visible, now.Flag != 0 || now.Mode != 0 ? 1 : 0);
+  EXPECT_EQ(now.Visible, 1 - shown);
   Key("Menu");
   now = WaitFor([&](const TPublished& p) { return p.Flag == shown; });
-  if (now.Flag == 0) {
+  EXPECT_EQ(now.Visible, shown);
+
+  // Mode 1 hides itself after a few idle seconds, sooner than a slow machine gets through the
+  // panels below. A text the library does not know brings the browser forward whole (mode 2),
+  // which stays.
+  if (now.Flag != 0) {
     Key("Menu");
-    now = WaitFor([](const TPublished& p) { return p.Flag == 1; });
+    now = WaitFor([](const TPublished& p) { return p.Flag == 0; });
   }
+  ASSERT_EQ(RunProgram(OXA_HOST_PROGRAM, {"playfile", "test"}).ExitCode, 0);
+  now = WaitFor([](const TPublished& p) { return p.Flag == 1; });
   EXPECT_EQ(now.Visible, 1) << "the lists show";
 
   struct TCase {
