@@ -30,6 +30,16 @@ if(OXA_FUZZ)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+# What every test runs with: the source and build folders, and the folder where the streams of
+# generated test music are kept from one test process to the next. The folder is named after the
+# generator's source, so a changed generator starts with an empty one.
+set(OXA_TEST_MEDIA_SOURCE ${CMAKE_SOURCE_DIR}/tools/make-test-media/TestMedia.cpp)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${OXA_TEST_MEDIA_SOURCE})
+file(MD5 ${OXA_TEST_MEDIA_SOURCE} OXA_TEST_MEDIA_HASH)
+string(SUBSTRING ${OXA_TEST_MEDIA_HASH} 0 12 OXA_TEST_MEDIA_HASH)
+set(OXA_TEST_ENVIRONMENT "OXA_SOURCE_DIR=${CMAKE_SOURCE_DIR};OXA_BINARY_DIR=${CMAKE_BINARY_DIR}"
+  "OXA_TEST_MEDIA_CACHE=${CMAKE_BINARY_DIR}/test-media/${OXA_TEST_MEDIA_HASH}")
+
 # oxa_add_library(name SOURCES ... [DEPS ...] [PRIVATE_DEPS ...])
 # One static library per folder; DEPS are the folders (or packages) it may use.
 function(oxa_add_library name)
@@ -41,14 +51,29 @@ function(oxa_add_library name)
   endif()
 endfunction()
 
+# oxa_test_headers(target)
+# The test framework's headers are half of what a test file compiles under the sanitizers: they
+# are compiled once, by tests/support's oxa_test_headers, and every test binary reuses that. The
+# owner defines nothing of its own, because a definition the precompiled headers were made with
+# must be made the same way wherever they are used.
+function(oxa_test_headers target)
+  target_precompile_headers(${target} REUSE_FROM oxa_test_headers)
+endfunction()
+
 # oxa_add_test(name SOURCES ... DEPS ...)
 # One GoogleTest binary per folder, linked with that folder's library and tests/support.
 function(oxa_add_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} oxa_test_support GTest::gtest GTest::gmock GTest::gtest_main oxa_warnings)
-  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
-    PROPERTIES ENVIRONMENT "OXA_SOURCE_DIR=${CMAKE_SOURCE_DIR};OXA_BINARY_DIR=${CMAKE_BINARY_DIR}")
+  oxa_test_headers(${name})
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST)
+  # The discovery's own PROPERTIES keep only the first item of a list, so the environment is set
+  # on the discovered tests by a file ctest reads after the discovery's.
+  set(environment_file ${CMAKE_CURRENT_BINARY_DIR}/${name}_environment.cmake)
+  file(WRITE ${environment_file}
+    "if(${name}_TESTS)\n  set_tests_properties(\${${name}_TESTS} PROPERTIES ENVIRONMENT \"${OXA_TEST_ENVIRONMENT}\")\nendif()\n")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${environment_file})
 endfunction()
 
 # oxa_add_bench(name SOURCES ... DEPS ...)

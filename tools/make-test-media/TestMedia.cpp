@@ -9,9 +9,12 @@ extern "C" {
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <tuple>
+
+#include "tools/make-test-media/StreamCache.h"
 
 namespace testmedia {
 
@@ -465,9 +468,20 @@ void PutSlot(TBytes& tag, std::size_t offset, std::size_t width, const std::stri
   std::memcpy(tag.data() + offset, latin1.data(), std::min(width, latin1.size()));
 }
 
-}  // namespace
+// Everything the encoded stream depends on, the encoder's version among it.
+std::string Mp3StreamKey(const TMp3Recipe& recipe)
+{
+  const TAudio& audio = recipe.Audio;
+  char key[256];
+  std::snprintf(key, sizeof key, "mp3-%u-%d-%d-%d-%u-%a-%d-%s%d-%d.mp3", avcodec_version(),
+                audio.Milliseconds, audio.SampleRate, audio.Channels, audio.Seed, audio.PureToneHz,
+                audio.SilentTailMilliseconds, recipe.Mode == TBitRateMode::Variable ? "q" : "b",
+                recipe.Mode == TBitRateMode::Variable ? recipe.VbrQuality : recipe.BitrateKbps,
+                recipe.XingFrame ? 1 : 0);
+  return key;
+}
 
-TBytes EncodeMp3Stream(const TMp3Recipe& recipe)
+TBytes EncodeMp3StreamAfresh(const TMp3Recipe& recipe)
 {
   TEncoderSettings settings{"libmp3lame"};
   if (recipe.Mode == TBitRateMode::Variable) {
@@ -479,6 +493,19 @@ TBytes EncodeMp3Stream(const TMp3Recipe& recipe)
   // Tags are added by ComposeMp3; without a Xing frame every frame is audio.
   return Mux("mp3", encoded, {},
              {{"id3v2_version", "0"}, {"write_xing", recipe.XingFrame ? "1" : "0"}, {"write_id3v1", "0"}});
+}
+
+}  // namespace
+
+TBytes EncodeMp3Stream(const TMp3Recipe& recipe)
+{
+  const std::string key = Mp3StreamKey(recipe);
+  if (auto cached = CachedStream(key)) {
+    return std::move(*cached);
+  }
+  TBytes stream = EncodeMp3StreamAfresh(recipe);
+  CacheStream(key, stream);
+  return stream;
 }
 
 TBytes ComposeId3v2(const TId3v2Fields& fields)
