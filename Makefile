@@ -8,9 +8,11 @@ BUILD_FUZZ = build/fuzz
 CMAKE_GEN  = -G Ninja
 PREFIX    ?= /usr/local
 
-# CI treats warnings as errors, and keeps only the debug information its reports read.
+# CI treats warnings as errors, keeps only the debug information its reports read, runs the
+# program's own code at -O1 and links with lld, which links a sanitized test binary in a fraction
+# of the time the default linker takes.
 ifneq ($(CI),)
-  TEST_FLAGS = -DOXA_WERROR=ON -DOXA_LINE_TABLES_ONLY=ON
+  TEST_FLAGS = -DOXA_WERROR=ON -DOXA_LINE_TABLES_ONLY=ON -DOXA_OPTIMIZE_LAYERS=ON -DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=lld
 endif
 
 .PHONY: run test test-e2e packages build install build-test bench fuzz clean

@@ -1,10 +1,10 @@
 #!/usr/bin/env python3
 """Fails, naming the line, when a resource is let go by hand outside the types that own it.
 
-Handles, mapped ranges and descriptors each have one owner type (THandleOwner, TMappedView,
-TFileDescriptor, and the pixel memory of a surface); everything else holds them through those, so
+Handles, mapped ranges, descriptors and Xlib images each have one owner type (THandleOwner,
+TMappedView, TFileDescriptor, the pixel memory of a surface, TXImage); everything else holds them through those, so
 no early return or thrown exception can leak one. This looks for the calls that let go of them
-(CloseHandle, munmap, close) in the program's folders; the tests, benchmarks and fuzzers call
+(CloseHandle, munmap, close, XDestroyImage) in the program's folders; the tests, benchmarks and fuzzers call
 the layer's API directly on purpose and are not looked at.
 
 Usage: check-owners.py [SOURCE_ROOT]
@@ -24,6 +24,8 @@ RELEASES = [
      {"platform/objects/MappedView.h",  # TMappedView
       "platform/objects/FileMappings.cpp",  # UnmapViewOfFile itself
       "platform/display/Surface.cpp"}),  # TPixelMemory, a surface's pixels
+    (re.compile(r"\bXDestroyImage\s*\("),
+     {"platform/display/XImageOwner.h"}),  # TXImage and TXImageOver
     (re.compile(r"(?<![\w.>])::close\s*\(|(?<![\w.>:])close\s*\(\s*(fd|file|descriptor)\b"),
      {"platform/files/FileDescriptor.cpp",  # TFileDescriptor
       "components/wmvcore/MetadataEditor.cpp"}),  # TOwnedFile: the component links no layer

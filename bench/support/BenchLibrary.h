@@ -21,26 +21,28 @@ namespace benchlibrary {
 constexpr int TrackCount = 20000;
 constexpr int FolderCount = 1000;
 
-// Track i's file below top ("C:\\Music\\"): "Artist a\\Album b\\i.mp3".
-inline std::string TrackFile(const std::string& top, int i)
+// Track i's file below top ("C:\\Music\\"): "Artist a\\Album b\\i.mp3", in one of folders.
+inline std::string TrackFile(const std::string& top, int i, int folders = FolderCount)
 {
-  const int album = i % FolderCount;
+  const int album = i % folders;
   return top + "Artist " + std::to_string(album % 400) + "\\Album " + std::to_string(album) + "\\" +
          std::to_string(i) + ".mp3";
 }
 
-// The library's tracks, the same every run, their files below top.
-inline TMusicFileItems Tracks(std::int32_t bitrate, const std::string& top)
+// The library's tracks, the same every run, their files below top; a larger library (count)
+// keeps the twenty tracks to a folder.
+inline TMusicFileItems Tracks(std::int32_t bitrate, const std::string& top, int count = TrackCount)
 {
   std::mt19937 random(11);
-  TMusicFileItems items(static_cast<std::size_t>(TrackCount));
-  for (int i = 0; i < TrackCount; ++i) {
+  const int folders = count / (TrackCount / FolderCount);
+  TMusicFileItems items(static_cast<std::size_t>(count));
+  for (int i = 0; i < count; ++i) {
     TMusicFileItem& item = items[static_cast<std::size_t>(i)];
-    const int album = i % FolderCount;
+    const int album = i % folders;
     item.Title = "Song of the night " + std::to_string(random() % 10000);
     item.Album = "Album " + std::to_string(album);
     item.Artist = "Artist " + std::to_string(album % 400);
-    item.FileName = TrackFile(top, i);
+    item.FileName = TrackFile(top, i, folders);
     item.Genre = "Genre " + std::to_string(album % 40);
     item.Year = 1950 + album % 70;
     item.Track = static_cast<std::int32_t>(random() % 30);

@@ -5,15 +5,22 @@
 // - ListMemory: the heap a list of N track rows takes, rows in reach composed (bytes counter);
 // - ToggleSelection: one row selected or deselected and repainted through the async path;
 // - AlbumsScroll: an animated scroll through 2,000 album rows, per frame, with covers off, with
-//   every cover loaded, and with the loader still at work while the list scrolls.
+//   every cover loaded, and with the loader still at work while the list scrolls;
+// - TitlesGroupScroll: a Titles letter group of 10,000 tracks opened and scrolled through, page
+//   by page and then to its end, on one core, with the slowest frame of all (worst_ms) beside
+//   the mean.
 
 #include <malloc.h>
+#include <pthread.h>
+#include <sched.h>
 #include <unistd.h>
 
 #include <cstdio>
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -330,6 +337,54 @@ void BM_AlbumsScroll(benchmark::State& state)
   state.counters["fps"] = benchmark::Counter(double(frames), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_AlbumsScroll)->Arg(0)->Arg(1)->Arg(2)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+// Every frame of the animations timed on the wall clock, on one core as the target is stated.
+void BM_TitlesGroupScroll(benchmark::State& state)
+{
+  cpu_set_t one;
+  CPU_ZERO(&one);
+  CPU_SET(sched_getcpu(), &one);
+  pthread_setaffinity_np(pthread_self(), sizeof(one), &one);
+  TScene scene(10000, false);
+  using TClock = std::chrono::steady_clock;
+  TClock::time_point last{};
+  double worst = 0;
+  double total = 0;
+  std::uint64_t frames = 0;
+  bool counting = true;
+  scene.List->SetClock([&] {
+    const TClock::time_point now = TClock::now();
+    if (counting && last != TClock::time_point{}) {
+      const double took = std::chrono::duration<double, std::milli>(now - last).count();
+      worst = std::max(worst, took);
+      total += took;
+      ++frames;
+    }
+    last = now;
+    return scene.Now += 1000 / 60;
+  });
+  for (auto _ : state) {
+    last = {};
+    scene.List->AnimateGroup(scene.Group, true, kMusicRowHeight);
+    for (int page = 1; page <= 20; ++page) {
+      last = {};
+      scene.List->ScrollTo(std::min(scene.List->MaxScrollOffset(), page * kHeight), true);
+    }
+    last = {};
+    scene.List->ScrollTo(scene.List->MaxScrollOffset(), true);
+    state.PauseTiming();
+    counting = false;
+    scene.List->ScrollTo(0, false);
+    scene.List->AnimateGroup(scene.Group, false, 0);
+    Settle();
+    counting = true;
+    state.ResumeTiming();
+  }
+  state.counters["frames"] = benchmark::Counter(double(frames), benchmark::Counter::kAvgIterations);
+  state.counters["frame_ms"] = frames == 0 ? 0 : total / double(frames);
+  state.counters["worst_ms"] = worst;
+}
+BENCHMARK(BM_TitlesGroupScroll)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace
 

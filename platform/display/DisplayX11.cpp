@@ -37,6 +37,7 @@
 #include "platform/display/Display.h"
 #include "platform/display/EndSignals.h"
 #include "platform/display/GdiObjects.h"
+#include "platform/display/XImageOwner.h"
 
 namespace {
 
@@ -329,31 +330,29 @@ class TX11Display final : public TDisplay {
     const auto w = static_cast<unsigned>(area.right - area.left);
     const auto h = static_cast<unsigned>(area.bottom - area.top);
     if (Attach(window, source)) {
-      XImage* image = XShmCreateImage(
+      const TXImageOver image(XShmCreateImage(
           FDisplay, FVisual, static_cast<unsigned>(FDepth), ZPixmap, reinterpret_cast<char*>(source.Bits()),
-          &window.Attached, static_cast<unsigned>(source.Width()), static_cast<unsigned>(source.Height()));
-      if (image != nullptr && static_cast<std::size_t>(image->bytes_per_line) == source.Stride()) {
-        XShmPutImage(FDisplay, window.Id, FGc, image, area.left, area.top, area.left, area.top, w, h, False);
+          &window.Attached, static_cast<unsigned>(source.Width()), static_cast<unsigned>(source.Height())));
+      if (image && static_cast<std::size_t>(image->bytes_per_line) == source.Stride()) {
+        XShmPutImage(FDisplay, window.Id, FGc, image.get(), area.left, area.top, area.left, area.top, w, h,
+                     False);
         // The server reads the segment after the call; wait, so drawing after the present does
         // not reach a picture the server has not read yet.
         XSync(FDisplay, False);
-        ForgetImage(image);
         ++FPresents;
         return;
       }
-      ForgetImage(image);
     }
-    XImage* image =
+    const TXImageOver image(
         XCreateImage(FDisplay, FVisual, static_cast<unsigned>(FDepth), ZPixmap, 0,
                      reinterpret_cast<char*>(source.Bits()), static_cast<unsigned>(source.Width()),
-                     static_cast<unsigned>(source.Height()), 32, static_cast<int>(source.Stride()));
-    if (image == nullptr) {
+                     static_cast<unsigned>(source.Height()), 32, static_cast<int>(source.Stride())));
+    if (!image) {
       return;
     }
     // Xlib has the pixels in its buffer or on the wire when this returns.
-    XPutImage(FDisplay, window.Id, FGc, image, area.left, area.top, area.left, area.top, w, h);
+    XPutImage(FDisplay, window.Id, FGc, image.get(), area.left, area.top, area.left, area.top, w, h);
     XFlush(FDisplay);
-    ForgetImage(image);
     ++FPresents;
   }
 
@@ -367,12 +366,11 @@ class TX11Display final : public TDisplay {
       return CLR_INVALID;
     }
     XSync(FDisplay, False);
-    XImage* image = XGetImage(FDisplay, RootWindow(FDisplay, FScreen), x, y, 1, 1, AllPlanes, ZPixmap);
-    if (image == nullptr) {
+    const TXImage image(XGetImage(FDisplay, RootWindow(FDisplay, FScreen), x, y, 1, 1, AllPlanes, ZPixmap));
+    if (!image) {
       return CLR_INVALID;
     }
-    const unsigned long pixel = XGetPixel(image, 0, 0);
-    XDestroyImage(image);
+    const unsigned long pixel = XGetPixel(image.get(), 0, 0);
     return RGB(static_cast<BYTE>(pixel >> 16), static_cast<BYTE>(pixel >> 8), static_cast<BYTE>(pixel));
   }
 
@@ -386,19 +384,18 @@ class TX11Display final : public TDisplay {
     XSync(FDisplay, False);
     const int width = DisplayWidth(FDisplay, FScreen);
     const int height = DisplayHeight(FDisplay, FScreen);
-    XImage* image = XGetImage(FDisplay, RootWindow(FDisplay, FScreen), 0, 0, static_cast<unsigned>(width),
-                              static_cast<unsigned>(height), AllPlanes, ZPixmap);
-    if (image == nullptr) {
+    const TXImage image(XGetImage(FDisplay, RootWindow(FDisplay, FScreen), 0, 0, static_cast<unsigned>(width),
+                                  static_cast<unsigned>(height), AllPlanes, ZPixmap));
+    if (!image) {
       return {};
     }
     std::vector<std::uint32_t> pixels;
     pixels.reserve(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
     for (int y = 0; y < height; ++y) {
       for (int x = 0; x < width; ++x) {
-        pixels.push_back(static_cast<std::uint32_t>(XGetPixel(image, x, y) & 0xFFFFFF));
+        pixels.push_back(static_cast<std::uint32_t>(XGetPixel(image.get(), x, y) & 0xFFFFFF));
       }
     }
-    XDestroyImage(image);
     size = SIZE{width, height};
     return pixels;
   }
@@ -1024,15 +1021,6 @@ class TX11Display final : public TDisplay {
       XSync(FDisplay, False);
     }
     window.Attached = XShmSegmentInfo{0, -1, nullptr, True};
-  }
-
-  // Frees an image made over pixels it does not own.
-  static void ForgetImage(XImage* image)
-  {
-    if (image != nullptr) {
-      image->data = nullptr;
-      XDestroyImage(image);
-    }
   }
 
   // The child of the root that holds window (itself when it is one); 0 for none.

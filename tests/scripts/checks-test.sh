@@ -98,7 +98,7 @@ printf '#include "platform/Files.h"
 ' >"$tree/rtl/Text.cpp"
 expect "the mended tree passes once more" 0 "" python3 "$source_root/scripts/check-layering.py" "$tree"
 
-# Owners: a handle, a mapping or a descriptor let go by hand outside its owner type.
+# Owners: a handle, a mapping, a descriptor or an Xlib image let go by hand outside its owner type.
 owners=$work/owners
 mkdir -p "$owners"/{library,platform/objects,tests/library}
 printf 'THandleOwner file(CreateFileA(name));\n' >"$owners/library/Files.cpp"
@@ -113,6 +113,9 @@ printf 'munmap(view, size);\n' >"$owners/library/Files.cpp"
 expect "a munmap outside the owners fails" 1 'library/Files.cpp:1:' python3 "$source_root/scripts/check-owners.py" "$owners"
 printf 'if (::close(fd) != 0) {}\n' >"$owners/library/Files.cpp"
 expect "a close outside the owners fails" 1 'library/Files.cpp:1:' python3 "$source_root/scripts/check-owners.py" "$owners"
+printf 'XDestroyImage(image);\n' >"$owners/library/Files.cpp"
+expect "an XDestroyImage outside the owners fails" 1 'library/Files.cpp:1:' \
+  python3 "$source_root/scripts/check-owners.py" "$owners"
 printf 'stream.close();\nFile.Close();\n' >"$owners/library/Files.cpp"
 expect "closing a stream object is not a descriptor" 0 "" python3 "$source_root/scripts/check-owners.py" "$owners"
 
