@@ -7,8 +7,8 @@
 // - AlbumsScroll: an animated scroll through 2,000 album rows, per frame, with covers off, with
 //   every cover loaded, and with the loader still at work while the list scrolls;
 // - TitlesGroupScroll: a Titles letter group of 10,000 tracks opened and scrolled through, page
-//   by page and then to its end, on one core, with the slowest frame of all (worst_ms) beside
-//   the mean.
+//   by page and then to its end, on one core, with the slowest frame of all (worst_ms), the
+//   slowest of the opening alone and the mean.
 
 #include <malloc.h>
 #include <pthread.h>
@@ -349,6 +349,8 @@ void BM_TitlesGroupScroll(benchmark::State& state)
   using TClock = std::chrono::steady_clock;
   TClock::time_point last{};
   double worst = 0;
+  double worstOpening = 0;
+  double* phase = &worstOpening;
   double total = 0;
   std::uint64_t frames = 0;
   bool counting = true;
@@ -357,6 +359,7 @@ void BM_TitlesGroupScroll(benchmark::State& state)
     if (counting && last != TClock::time_point{}) {
       const double took = std::chrono::duration<double, std::milli>(now - last).count();
       worst = std::max(worst, took);
+      *phase = std::max(*phase, took);
       total += took;
       ++frames;
     }
@@ -365,7 +368,9 @@ void BM_TitlesGroupScroll(benchmark::State& state)
   });
   for (auto _ : state) {
     last = {};
+    phase = &worstOpening;
     scene.List->AnimateGroup(scene.Group, true, kMusicRowHeight);
+    phase = &worst;
     for (int page = 1; page <= 20; ++page) {
       last = {};
       scene.List->ScrollTo(std::min(scene.List->MaxScrollOffset(), page * kHeight), true);
@@ -382,7 +387,8 @@ void BM_TitlesGroupScroll(benchmark::State& state)
   }
   state.counters["frames"] = benchmark::Counter(double(frames), benchmark::Counter::kAvgIterations);
   state.counters["frame_ms"] = frames == 0 ? 0 : total / double(frames);
-  state.counters["worst_ms"] = worst;
+  state.counters["worst_ms"] = std::max(worst, worstOpening);
+  state.counters["worst_opening_ms"] = worstOpening;
 }
 BENCHMARK(BM_TitlesGroupScroll)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 
