@@ -393,14 +393,34 @@ void TDisplayListView::AnimateGroup(TOxaBitmap* group, bool open, int offset)
   const int view = std::max(0, Height() - FHeaderHeight - FFooterHeight);
   const int target = std::clamp(offset, 0, std::max(0, panelFrom + to - from - view));
   const int start = FScrollOffset;
-  const auto place = [&](int height, int scroll) {
+  // The group's top in the panel, for the reach of the rows below.
+  int groupInPanel = 0;
+  for (const TOxaBitmap* node = group; node != nullptr && node != FPanel; node = node->Parent())
+    groupInPanel += node->Top();
+  std::vector<int> placed;  // where each row stands now, in the group
+  placed.reserve(rows.size());
+  for (const auto& [row, top] : rows)
+    placed.push_back(top);
+  // A frame moves only the rows in reach of the view, where they were or where they go: a row
+  // out of reach at both is drawn at neither, and a group of thousands moves a screen's worth.
+  // The last placement moves them all.
+  const auto place = [&](int height, int scroll, bool every) {
     const int grown = height - from;
     // Panel first when growing, so nothing is placed outside it.
     if (grown > 0)
       FPanel->SetBounds(FPanel->Left(), FPanel->Top(), FPanel->Width(), panelFrom + grown);
     group->SetBounds(group->Left(), groupTop, group->Width(), height);
-    for (const auto& [row, top] : rows)
-      row->SetBounds(row->Left(), top - (full - height), row->Width(), row->Height());
+    const int lo = std::min(FScrollOffset, scroll) - view - groupInPanel;
+    const int hi = std::max(FScrollOffset, scroll) + 2 * view - groupInPanel;
+    const auto inReach = [&](int y, int h) { return y + h > lo && y < hi; };
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      const auto& [row, top] = rows[i];
+      const int y = top - (full - height);
+      if (every || inReach(placed[i], row->Height()) || inReach(y, row->Height())) {
+        row->SetBounds(row->Left(), y, row->Width(), row->Height());
+        placed[i] = y;
+      }
+    }
     for (const auto& [sibling, top] : below)
       sibling->SetBounds(sibling->Left(), top + grown, sibling->Width(), sibling->Height());
     if (grown <= 0)
@@ -414,12 +434,13 @@ void TDisplayListView::AnimateGroup(TOxaBitmap* group, bool open, int offset)
     const std::uint64_t begin = FClock();
     for (std::uint64_t elapsed = 0; elapsed < std::uint64_t(duration); elapsed = FClock() - begin) {
       const auto t = std::int32_t(elapsed);
-      place(from + OxaAccelerate(t, duration, to - from), start + OxaAccelerate(t, duration, target - start));
+      place(from + OxaAccelerate(t, duration, to - from), start + OxaAccelerate(t, duration, target - start),
+            false);
       if (Control() != nullptr)
         PaintToControl();
     }
   }
-  place(to, target);
+  place(to, target, true);
   // The rows end where they belong inside the group, open or closed.
   for (const auto& [row, top] : rows)
     row->SetBounds(row->Left(), top, row->Width(), row->Height());
@@ -1324,23 +1345,41 @@ void TMusicListView::ScrollChanged()
 
 bool TMusicListView::RowInReach(const TDisplayListViewItem* row) const noexcept
 {
+  const std::optional<int> parentTop = TopInPanel(row->Parent());
+  return !parentTop || InReach(*parentTop + row->Top(), row->Height());
+}
+
+std::optional<int> TMusicListView::TopInPanel(const TOxaBitmap* node) const noexcept
+{
   int top = 0;
-  const TOxaBitmap* node = row;
   for (; node != nullptr && node != Panel(); node = node->Parent())
     top += node->Top();
   if (node == nullptr)
-    return true;
+    return std::nullopt;
+  return top;
+}
+
+bool TMusicListView::InReach(int top, int height) const noexcept
+{
   const int view = std::max(0, Height() - HeaderHeight() - FooterHeight());
-  return top + row->Height() > ScrollOffset() - view && top < ScrollOffset() + 2 * view;
+  return top + height > ScrollOffset() - view && top < ScrollOffset() + 2 * view;
 }
 
 void TMusicListView::UpdateRowSurfaces()
 {
+  // The rows of a group share their parent's place: found once for all of them, as a list of
+  // thousands of rows does this on every frame of a slide.
+  const TOxaBitmap* parent = nullptr;
+  std::optional<int> parentTop;
   for (int i = 0; i < ItemCount(); ++i) {
     auto* row = dynamic_cast<TMusicListViewItem*>(Items(i));
     if (row == nullptr)
       continue;
-    const bool reach = RowInReach(row);
+    if (row->Parent() != parent || i == 0) {
+      parent = row->Parent();
+      parentTop = TopInPanel(parent);
+    }
+    const bool reach = !parentTop || InReach(*parentTop + row->Top(), row->Height());
     if (reach && !row->Composed())
       row->Compose();
     else if (!reach && row->Composed())

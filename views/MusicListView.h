@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -568,6 +569,9 @@ class TMusicListView : public TDisplayListView {
   // it, so a page scroll finds its rows drawn, and a long group costs what three screens cost.
   // Rows outside the panel are always in reach.
   bool RowInReach(const TDisplayListViewItem* row) const noexcept;
+  // The place of node in the panel; none when it is not inside the panel.
+  std::optional<int> TopInPanel(const TOxaBitmap* node) const noexcept;
+  bool InReach(int top, int height) const noexcept;
   // Composes the rows that came into reach and frees the surfaces of those that left it.
   void UpdateRowSurfaces();
 

@@ -130,59 +130,83 @@ TEST_F(TMusicListViewTest, OnlyRowsWithinAViewOfTheViewKeepSurfaces)
 
 namespace {
 
+// Ten rows in a list taller than the group, and 2,000 in one far shorter: every frame, each row
+// that shows stands where the slide puts it, whether or not the frame moved the rows out of
+// reach, and at the end every row is back in its place.
 TEST_F(TMusicListViewTest, OpeningAndClosingAGroupSlidesItsRowsAndMovesWhatFollows)
 {
-  List->SetBounds(0, 0, 400, 200);
-  TOxaBitmap* panel = List->Panel();
-  panel->SetBounds(0, 0, 384, 2 * kMusicRowHeight);
-  TOxaBitmap* head = Group();  // the group's own row and the row after the group
-  head->SetParent(panel);
-  head->SetBounds(0, 0, 384, kMusicRowHeight);
-  TOxaBitmap* group = Group();
-  group->SetParent(panel);
-  group->SetBounds(0, kMusicRowHeight, 384, 0);
-  TOxaBitmap* after = Group();
-  after->SetParent(panel);
-  after->SetBounds(0, kMusicRowHeight, 384, kMusicRowHeight);
-  std::vector<TMusicListViewItem*> rows;
-  for (int i = 0; i < 10; ++i) {
-    rows.push_back(Row(group, i));
-    rows.back()->SetBounds(0, i * kMusicRowHeight, 384, kMusicRowHeight);
-  }
-  const int full = 10 * kMusicRowHeight;
-  struct TStep {
-    int Height, FirstTop, AfterTop, Panel;
-  };
-  std::vector<TStep> steps;
-  std::uint64_t now = 0;
-  List->SetClock([&] {
-    steps.push_back({group->Height(), rows[0]->Top(), after->Top(), panel->Height()});
-    return now += 20;
-  });
-  const struct {
-    bool Open;
-    int Offset, EndHeight, EndOffset;
-  } cases[] = {{true, kMusicRowHeight, full, kMusicRowHeight}, {false, 0, 0, 0}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.Open);
-    steps.clear();
-    List->AnimateGroup(group, c.Open, c.Offset);
-    ASSERT_GT(steps.size(), 10u) << "animated";
-    int previous = c.Open ? -1 : full + 1;
-    steps.erase(steps.begin());  // read before the first step
-    for (const TStep& s : steps) {
-      EXPECT_EQ(s.AfterTop, kMusicRowHeight + s.Height);
-      EXPECT_EQ(s.FirstTop, s.Height - full) << "the rows slide out from under the top edge";
-      EXPECT_EQ(s.Panel, 2 * kMusicRowHeight + s.Height);
-      EXPECT_TRUE(c.Open ? s.Height >= previous : s.Height <= previous);
-      previous = s.Height;
+  for (const int count : {10, 2000}) {
+    SCOPED_TRACE(count);
+    List->SetBounds(0, 0, 400, 200);
+    TOxaBitmap* panel = List->Panel();
+    panel->SetBounds(0, 0, 384, 2 * kMusicRowHeight);
+    TOxaBitmap* head = Group();  // the group's own row and the row after the group
+    head->SetParent(panel);
+    head->SetBounds(0, 0, 384, kMusicRowHeight);
+    TOxaBitmap* group = Group();
+    group->SetParent(panel);
+    group->SetBounds(0, kMusicRowHeight, 384, 0);
+    TOxaBitmap* after = Group();
+    after->SetParent(panel);
+    after->SetBounds(0, kMusicRowHeight, 384, kMusicRowHeight);
+    std::vector<TMusicListViewItem*> rows;
+    for (int i = 0; i < count; ++i) {
+      rows.push_back(Row(group, i));
+      rows.back()->SetBounds(0, i * kMusicRowHeight, 384, kMusicRowHeight);
     }
-    EXPECT_EQ(group->Height(), c.EndHeight);
-    EXPECT_EQ(after->Top(), kMusicRowHeight + c.EndHeight);
-    EXPECT_EQ(panel->Height(), 2 * kMusicRowHeight + c.EndHeight);
-    EXPECT_EQ(List->ScrollOffset(), c.EndOffset);
-    for (int i = 0; i < 10; ++i)
-      EXPECT_EQ(rows[std::size_t(i)]->Top(), i * kMusicRowHeight);
+    const int full = count * kMusicRowHeight;
+    const int view = List->Height() - List->HeaderHeight() - List->FooterHeight();
+    struct TStep {
+      int Height, AfterTop, Panel, Shown, Misplaced;
+    };
+    std::vector<TStep> steps;
+    std::uint64_t now = 0;
+    List->SetClock([&] {
+      TStep step{group->Height(), after->Top(), panel->Height(), 0, 0};
+      for (int i = 0; i < count; ++i) {
+        const TMusicListViewItem* row = rows[std::size_t(i)];
+        const int inPanel = group->Top() + row->Top();
+        const bool shows = row->Top() + row->Height() > 0 && row->Top() < group->Height() &&
+                           inPanel + row->Height() > List->ScrollOffset() &&
+                           inPanel < List->ScrollOffset() + view;
+        if (shows) {
+          ++step.Shown;
+          step.Misplaced += row->Top() != i * kMusicRowHeight - (full - group->Height()) ? 1 : 0;
+        }
+      }
+      steps.push_back(step);
+      return now += 20;
+    });
+    const struct {
+      bool Open;
+      int Offset, EndHeight, EndOffset;
+    } cases[] = {{true, kMusicRowHeight, full, kMusicRowHeight}, {false, 0, 0, 0}};
+    for (const auto& c : cases) {
+      SCOPED_TRACE(c.Open);
+      steps.clear();
+      List->AnimateGroup(group, c.Open, c.Offset);
+      ASSERT_GT(steps.size(), 10u) << "animated";
+      int previous = c.Open ? -1 : full + 1;
+      int shown = 0;
+      for (const TStep& s : steps) {
+        EXPECT_EQ(s.AfterTop, kMusicRowHeight + s.Height);
+        EXPECT_EQ(s.Misplaced, 0) << "the rows slide out from under the top edge";
+        EXPECT_EQ(s.Panel, 2 * kMusicRowHeight + s.Height);
+        EXPECT_TRUE(c.Open ? s.Height >= previous : s.Height <= previous);
+        previous = s.Height;
+        shown = std::max(shown, s.Shown);
+      }
+      EXPECT_GT(shown, 2) << "rows were seen on the way";
+      EXPECT_EQ(group->Height(), c.EndHeight);
+      EXPECT_EQ(after->Top(), kMusicRowHeight + c.EndHeight);
+      EXPECT_EQ(panel->Height(), 2 * kMusicRowHeight + c.EndHeight);
+      EXPECT_EQ(List->ScrollOffset(), c.EndOffset);
+      for (int i = 0; i < count; ++i)
+        ASSERT_EQ(rows[std::size_t(i)]->Top(), i * kMusicRowHeight) << i;
+    }
+    List->SetClock([t = std::uint64_t(0)]() mutable { return t += 1000; });
+    for (TOxaBitmap* bitmap : {head, group, after})
+      bitmap->SetParent(nullptr);
   }
 }
 
