@@ -67,17 +67,15 @@ std::size_t Resident()
   return read == 2 ? std::size_t(resident) * std::size_t(sysconf(_SC_PAGESIZE)) : 0;
 }
 
-// A list with a group row and a group of rows (closed unless open), in its own host.
-struct TScene {
+// The list on the headless screen with the skin's icons and its font, in an image of its own.
+struct TListHost {
   TOwnedObject<TOxaImage> Image{new TOxaImage(nullptr)};
   TOxaBitmaps Store{nullptr};
   TOxaFont Font{nullptr};
   TOwnedObject<TMusicListView> List{new TMusicListView(nullptr)};
-  TOxaBitmap* Group = nullptr;
-  std::vector<TMusicListViewItem*> Rows;
   std::uint64_t Now = 0;
 
-  TScene(int rows, bool open)
+  TListHost()
   {
     UseHeadlessDisplay(kWidth, kHeight);
     Store.ReadData(*OxaSkinStore("Icons"));
@@ -88,6 +86,29 @@ struct TScene {
     List->SetBitmaps(&Store);
     List->SetFont(&Font);
     List->SetBounds(0, 0, kWidth, kHeight);
+  }
+  ~TListHost() { Image->SetBitmap(nullptr); }
+  TListHost(const TListHost&) = delete;
+  TListHost& operator=(const TListHost&) = delete;
+
+  // Shows the list from its top, once its rows are in.
+  void Present()
+  {
+    List->ScrollTo(0, false);
+    Image->SetBounds(0, 0, kWidth, kHeight);
+    Image->Show();
+    Image->SetBitmap(List.get());
+    Settle();
+  }
+};
+
+// A list with a group row and a group of rows (closed unless open).
+struct TScene : TListHost {
+  TOxaBitmap* Group = nullptr;
+  std::vector<TMusicListViewItem*> Rows;
+
+  TScene(int rows, bool open)
+  {
     TOxaBitmap* panel = List->Panel();
     const int width = kWidth - TMusicListViewScrollBar::BarWidth;
     const int full = rows * kMusicRowHeight;
@@ -109,15 +130,8 @@ struct TScene {
       row->SetParent(Group);
       Rows.push_back(row);
     }
-    List->ScrollTo(0, false);
-    Image->SetBounds(0, 0, kWidth, kHeight);
-    Image->Show();
-    Image->SetBitmap(List.get());
-    Settle();
+    Present();
   }
-  ~TScene() { Image->SetBitmap(nullptr); }
-  TScene(const TScene&) = delete;
-  TScene& operator=(const TScene&) = delete;
 };
 
 void BM_GroupOpening(benchmark::State& state)
@@ -243,25 +257,11 @@ struct TCoverFiles {
 };
 
 // 2,000 album rows in the panel, their groups' covers from the twenty files in turn.
-struct TAlbumScene {
-  TOwnedObject<TOxaImage> Image{new TOxaImage(nullptr)};
-  TOxaBitmaps Store{nullptr};
-  TOxaFont Font{nullptr};
-  TOwnedObject<TMusicListView> List{new TMusicListView(nullptr)};
-  std::uint64_t Now = 0;
+struct TAlbumScene : TListHost {
   static constexpr int Rows = 2000;
 
   TAlbumScene()
   {
-    UseHeadlessDisplay(kWidth, kHeight);
-    Store.ReadData(*OxaSkinStore("Icons"));
-    TOxaGdiFont gdi;
-    gdi.Name = "Verdana";
-    gdi.Height = -13;
-    Font.SetGdiFont(gdi);
-    List->SetBitmaps(&Store);
-    List->SetFont(&Font);
-    List->SetBounds(0, 0, kWidth, kHeight);
     TOxaBitmap* panel = List->Panel();
     const int width = kWidth - TMusicListViewScrollBar::BarWidth;
     panel->SetBounds(0, 0, width, Rows * kMusicRowHeight);
@@ -272,15 +272,8 @@ struct TAlbumScene {
       row->SetBounds(0, i * kMusicRowHeight, width, kMusicRowHeight);
       row->SetParent(panel);
     }
-    List->ScrollTo(0, false);
-    Image->SetBounds(0, 0, kWidth, kHeight);
-    Image->Show();
-    Image->SetBitmap(List.get());
-    Settle();
+    Present();
   }
-  ~TAlbumScene() { Image->SetBitmap(nullptr); }
-  TAlbumScene(const TAlbumScene&) = delete;
-  TAlbumScene& operator=(const TAlbumScene&) = delete;
 };
 
 // 0: covers off; 1: every cover loaded before the timing; 2: a fresh loader each scroll, so
