@@ -216,6 +216,10 @@ class TOxaBitmap : public TOxaPersistent {
   // Resizes the surface; false when neither size nor format changes. Raises
   // "%s.ChangeImageSize: Unknown PixelFormat" for a format outside 0, 3, 5, 6, 7.
   virtual bool ChangeImageSize(int width, int height, int pixelFormat);
+  // Trades surfaces (pixels, format and size) with other and tells both their content changed.
+  // A list hands the surfaces of rows leaving the view's reach to the rows coming into it, which
+  // redraw them whole, instead of freeing one and making another of the same size.
+  void SwapSurface(TOxaBitmap& other);
   // The GDI surface's device context, making the GDI surface first.
   HDC Canvas();
   virtual void HandleNeeded();

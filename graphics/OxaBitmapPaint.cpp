@@ -2,6 +2,7 @@
 // flags and the repaint of a single node in the window.
 #include <algorithm>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "graphics/OxaBitmap.h"
@@ -45,6 +46,26 @@ void TOxaBitmap::ReleaseSurfaces() noexcept
   }
   FDesc = TOxaSurfaceDesc{};
   FSize = 0;
+}
+
+void TOxaBitmap::SwapSurface(TOxaBitmap& other)
+{
+  if (&other == this) {
+    return;
+  }
+  std::swap(FMemory, other.FMemory);
+  std::swap(FGdi, other.FGdi);
+  std::swap(FDesc, other.FDesc);
+  std::swap(FSize, other.FSize);
+  std::swap(FBytesPerPixel, other.FBytesPerPixel);
+  std::swap(FPixelFormat, other.FPixelFormat);
+  std::swap(FBlt, other.FBlt);
+  std::swap(FImageX, other.FImageX);
+  std::swap(FImageY, other.FImageY);
+  std::swap(FImageWidth, other.FImageWidth);
+  std::swap(FImageHeight, other.FImageHeight);
+  ContentChanged();
+  other.ContentChanged();
 }
 
 void TOxaBitmap::UseStockSurface() noexcept

@@ -1015,6 +1015,16 @@ void TMusicListViewItem::ReleaseSurface()
   ChangeImageSize(0, 0, 6);
 }
 
+void TMusicListViewItem::ComposeInto(TMusicListViewItem& leaving)
+{
+  if (&leaving != this && leaving.FComposed && !FComposed && leaving.Width() == Width() &&
+      leaving.Height() == Height()) {
+    SwapSurface(leaving);  // leaving now holds this row's empty surface, which it lets go below
+  }
+  leaving.ReleaseSurface();
+  Compose();
+}
+
 void TMusicListViewItem::Compose()
 {
   if (Width() <= 0 || Height() <= 0) {
@@ -1371,6 +1381,8 @@ void TMusicListView::UpdateRowSurfaces()
   // thousands of rows does this on every frame of a slide.
   const TOxaBitmap* parent = nullptr;
   std::optional<int> parentTop;
+  std::vector<TMusicListViewItem*> entering;
+  std::vector<TMusicListViewItem*> leaving;
   for (int i = 0; i < ItemCount(); ++i) {
     auto* row = dynamic_cast<TMusicListViewItem*>(Items(i));
     if (row == nullptr)
@@ -1381,10 +1393,26 @@ void TMusicListView::UpdateRowSurfaces()
     }
     const bool reach = !parentTop || InReach(*parentTop + row->Top(), row->Height());
     if (reach && !row->Composed())
-      row->Compose();
+      entering.push_back(row);
     else if (!reach && row->Composed())
-      row->ReleaseSurface();
+      leaving.push_back(row);
   }
+  // Each row coming into reach redraws the surface of one that left it, when one of its size
+  // is left.
+  for (TMusicListViewItem* row : entering) {
+    const auto same = std::find_if(leaving.rbegin(), leaving.rend(), [&](const TMusicListViewItem* old) {
+      return old->Width() == row->Width() && old->Height() == row->Height();
+    });
+    if (same == leaving.rend()) {
+      row->Compose();
+      continue;
+    }
+    TMusicListViewItem* old = *same;
+    leaving.erase(std::next(same).base());
+    row->ComposeInto(*old);
+  }
+  for (TMusicListViewItem* row : leaving)
+    row->ReleaseSurface();
 }
 
 void TMusicListView::SetCovers(std::shared_ptr<TCoverLoader> loader, TGroupCoverFile coverFile)

@@ -434,6 +434,9 @@ class TMusicListViewItem : public TDisplayListViewItem {
   bool Composed() const noexcept { return FComposed; }
   // Gives the surface back.
   void ReleaseSurface();
+  // Takes the surface of a row of the same size that left the view's reach, which keeps none,
+  // and composes into it: a slide through thousands of rows makes no surface per row.
+  void ComposeInto(TMusicListViewItem& leaving);
 
   void DrawImageTo(TOxaBitmap& target, int x, int y, const RECT& clip) override;
   TOxaColor GetPixel(int x, int y) override;

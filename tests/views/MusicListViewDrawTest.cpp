@@ -126,6 +126,50 @@ TEST_F(TMusicListViewTest, OnlyRowsWithinAViewOfTheViewKeepSurfaces)
   List->SetBitmaps(nullptr);
 }
 
+// A scroll hands the surfaces of the rows leaving reach to the rows coming into it: each shows
+// its own state and size, never what the row before it drew, and a row of another height gets a
+// surface of its own.
+TEST_F(TMusicListViewTest, RowsComingIntoReachDrawThemselvesOnTheSurfacesOfThoseLeavingIt)
+{
+  const auto store = musiclisttest::SolidStore();
+  List->SetBitmaps(store.get());
+  List->SetBounds(0, 0, 400, 200);
+  List->Panel()->SetBounds(0, 0, 384, 101 * kMusicRowHeight);
+  TOxaBitmap* g = Group();
+  g->SetParent(List->Panel());
+  g->SetBounds(0, 0, 384, 101 * kMusicRowHeight);
+  std::vector<TMusicListViewItem*> rows;
+  for (int i = 0; i < 100; ++i) {
+    rows.push_back(Row(g, i, K::mlkAlbum));
+    const int height = i == 20 ? 2 * kMusicRowHeight : kMusicRowHeight;
+    rows.back()->SetBounds(0, i * kMusicRowHeight + (i > 20 ? kMusicRowHeight : 0), 384, height);
+  }
+  List->ScrollTo(0, false);
+  for (int i = 0; i <= 7; ++i)
+    List->Select(rows[std::size_t(i)]);
+  const TOxaColor selectedIcon = store->Find("ALB-212")->GetPixel(1, 1);
+  ASSERT_EQ(rows[3]->GetPixel(kMusicRowMargin + 10, 10), selectedIcon);
+  List->ScrollTo(1000, false);
+  for (int i = 0; i < 100; ++i) {
+    SCOPED_TRACE(i);
+    const TMusicListViewItem& row = *rows[std::size_t(i)];
+    if (!row.Composed()) {
+      EXPECT_EQ(row.ImageSize(), 0U);
+      continue;
+    }
+    EXPECT_GE(i, 15);
+    EXPECT_EQ(row.ImageHeight(), row.Height());
+    EXPECT_NE(rows[std::size_t(i)]->GetPixel(kMusicRowMargin + 10, 10), selectedIcon);
+  }
+  EXPECT_TRUE(rows[20]->Composed());
+  EXPECT_EQ(rows[20]->ImageHeight(), 2 * kMusicRowHeight);
+  // Back: the selected rows draw selected again on what the others leave.
+  List->ScrollTo(0, false);
+  for (int i = 0; i <= 7; ++i)
+    EXPECT_EQ(rows[std::size_t(i)]->GetPixel(kMusicRowMargin + 10, 10), selectedIcon) << i;
+  List->SetBitmaps(nullptr);
+}
+
 }  // namespace
 
 namespace {
