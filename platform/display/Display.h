@@ -1,5 +1,5 @@
 #pragma once
-// The display back end behind windows and drawing: the X server (DisplayX11.cpp) or a memory
+// The display back end behind windows and drawing: the X server (detail/X11Display.h) or a memory
 // screen (DisplayHeadless.cpp). Internal to the platform layer.
 //
 // The back end is chosen once, on first use: DISPLAY set and not empty selects the X server,
@@ -115,7 +115,7 @@ TDisplay* OpenedDisplay();
 // The active back end's CreateWindowSurface (choosing the back end, never connecting).
 std::unique_ptr<TSurface> CreateWindowSurface(LONG width, LONG height);
 
-// The back ends; DisplayX11 null when the program was built without it.
+// The back ends; MakeX11Display null when the program was built without it.
 std::unique_ptr<TDisplay> MakeHeadlessDisplay(SIZE screen);
 std::unique_ptr<TDisplay> MakeX11Display();
 
