@@ -1,6 +1,8 @@
 // Dragging rows: the box that follows the pointer, the insertion gap and its animation, and the
 // auto-scroll loop at the edges of the view.
 
+#include "views/MusicListViewDrag.h"
+
 #include <algorithm>
 #include <cmath>
 #include <utility>
@@ -8,7 +10,9 @@
 #include "framework/OxaUtils.h"
 #include "platform/Input.h"
 #include "rtl/Format.h"
+#include "views/DisplayListView.h"
 #include "views/MusicListView.h"
+#include "views/MusicListViewItem.h"
 
 // --- TMusicListViewDrag ---
 

@@ -17,6 +17,10 @@
 #include "tests/support/XvfbServer.h"
 #include "views/MusicAssets.h"
 #include "views/MusicListHeaderFooter.h"
+#include "views/MusicListRowMetrics.h"
+#include "views/MusicListView.h"
+#include "views/MusicListViewItem.h"
+#include "views/MusicListViewScrollBar.h"
 
 namespace {
 

@@ -8,6 +8,11 @@
 #include "platform/Windows.h"
 #include "skin/OxaSkin.h"
 #include "tests/views/MusicListViewFixture.h"
+#include "views/DisplayListView.h"
+#include "views/DisplayListViewItem.h"
+#include "views/MusicListRowMetrics.h"
+#include "views/MusicListViewDrag.h"
+#include "views/MusicListViewItem.h"
 
 namespace {
 

@@ -3,6 +3,8 @@
 #include <string>
 
 #include "tests/views/MusicListViewFixture.h"
+#include "views/MusicListRowMetrics.h"
+#include "views/MusicListViewItem.h"
 
 namespace {
 

@@ -6,6 +6,10 @@
 
 #include "graphics/OxaImage.h"
 #include "tests/views/MusicListViewFixture.h"
+#include "views/DisplayListView.h"
+#include "views/MusicListRowMetrics.h"
+#include "views/MusicListViewDrag.h"
+#include "views/MusicListViewItem.h"
 
 namespace {
 

@@ -12,6 +12,13 @@
 #include "platform/windows/EditControl.h"
 #include "tests/support/TempFolder.h"
 #include "tests/views/MusicListViewFixture.h"
+#include "views/DisplayListView.h"
+#include "views/DisplayListViewEdit.h"
+#include "views/DisplayListViewItem.h"
+#include "views/MusicListRowMetrics.h"
+#include "views/MusicListViewDrag.h"
+#include "views/MusicListViewItem.h"
+#include "views/MusicListViewScrollBar.h"
 
 namespace {
 

@@ -12,7 +12,10 @@
 #include "graphics/OxaBitmap.h"
 #include "graphics/OxaGraphics.h"
 #include "platform/display/DisplayTesting.h"
+#include "views/MusicListRowMetrics.h"
 #include "views/MusicListView.h"
+#include "views/MusicListViewItem.h"
+#include "views/MusicListViewStates.h"
 
 namespace musiclisttest {
 

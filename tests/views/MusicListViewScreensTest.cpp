@@ -16,7 +16,11 @@
 #include "tests/support/ScreenShots.h"
 #include "tests/support/XvfbServer.h"
 #include "views/MusicAssets.h"
+#include "views/MusicListRowMetrics.h"
 #include "views/MusicListView.h"
+#include "views/MusicListViewItem.h"
+#include "views/MusicListViewScrollBar.h"
+#include "views/MusicListViewStates.h"
 
 namespace {
 

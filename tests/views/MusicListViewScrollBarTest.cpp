@@ -2,6 +2,8 @@
 
 #include "skin/OxaSkin.h"
 #include "tests/views/MusicListViewFixture.h"
+#include "views/MusicListRowMetrics.h"
+#include "views/MusicListViewScrollBar.h"
 
 namespace {
 

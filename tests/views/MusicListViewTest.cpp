@@ -14,7 +14,14 @@
 #include "skin/OxaSkin.h"
 #include "tests/support/TraceCapture.h"
 #include "tests/views/MusicListViewFixture.h"
+#include "views/DisplayListView.h"
+#include "views/DisplayListViewItem.h"
+#include "views/MusicListRowMetrics.h"
 #include "views/MusicListView.h"
+#include "views/MusicListViewDrag.h"
+#include "views/MusicListViewItem.h"
+#include "views/MusicListViewScrollBar.h"
+#include "views/MusicListViewStates.h"
 
 namespace {
 
