@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <string>
 
-#include "Music/Music.h"
+#include "Music/form/Music.h"
 #include "OxaIPC/OxaIpcApplication.h"
 #include "forms/Forms.h"
 #include "platform/Metrics.h"

@@ -1,22 +1,31 @@
 #!/usr/bin/env python3
 """Fails, naming the offending line, when a folder of the tree reaches above its own layer.
 
-Every folder is one static library; a folder may use only the folders below it (the table
-LAYERS). CMake does not enforce that by itself: targets resolve after configuring, and the
-source root is an include path of every target. So this script reads what the units really
-use: every #include "folder/..." of a folder's sources and headers, and every oxa_* library
-named in its CMakeLists.txt. It also keeps the host's own headers (POSIX, X11, FFmpeg, SQLite,
-ICU) inside the folders that wrap them.
+A layer is a folder of the tree, or a subfolder that holds libraries of its own ("Music/control");
+a layer may use only the layers below it (the table LAYERS). CMake does not enforce that by
+itself: targets resolve after configuring, and the source root is an include path of every
+target. So this script reads what the units really use: every #include "folder/..." of a
+layer's sources and headers (a subfolder that is a layer of its own is checked as that layer),
+and every oxa_* library named in its CMakeLists.txt, found in the folder whose CMakeLists.txt
+adds it. It also keeps the host's own headers (POSIX, X11, FFmpeg, SQLite, ICU) inside the
+folders that wrap them.
 
 The folders outside the layers have their own rules (OUTSIDE): the run-time components see
 only the platform, a tool may use every layer but no test, and the tests and benchmarks of a
 folder use that folder and what it may use. A header under a "detail/" folder belongs to the
 folder that holds it: only files inside that folder may include it.
 
+The layer diagram of docs/ARCHITECTURE.md is this table as --diagram prints it, between the
+two marker lines DIAGRAM_BEGIN and DIAGRAM_END; the check fails when the two differ, so the
+picture cannot drift from the rule.
+
 The build runs this check before it compiles anything, so a wrong-way include fails the build.
 
 Usage: check-layering.py [SOURCE_ROOT]
+       check-layering.py --diagram    (prints the layer diagram the doc must hold)
 """
+import argparse
+import difflib
 import os
 import re
 import sys
@@ -39,8 +48,20 @@ LAYERS = {
     "views": ["graphics", "playback"],
     # The compiled-in artwork; the program hands it to the views at start-up.
     "skin": ["platform"],
-    "Music": ["views", "skin"],
+    # The program, one library per subfolder: the rules without a window, the browser's rows,
+    # the session-bus player interface, and the application shell over all of them.
+    "Music/control": ["library", "OxaIPC", "forms"],
+    "Music/lists": ["views", "library"],
+    "Music/mpris": ["Music/control", "framework"],
+    "Music/form": ["Music/control", "Music/lists", "Music/mpris", "views", "skin", "playback", "OxaIPC",
+                   "forms"],
+    # The executable alone.
+    "Music": ["Music/form"],
 }
+
+DIAGRAM_DOC = os.path.join("docs", "ARCHITECTURE.md")
+DIAGRAM_BEGIN = "<!-- layer diagram: printed by scripts/check-layering.py --diagram -->"
+DIAGRAM_END = "<!-- end of layer diagram -->"
 
 # Host headers and the folders allowed to include them (components/ and tools/ stand outside
 # the layers: stand-ins for outside libraries, and programs built on every layer).
@@ -53,8 +74,20 @@ HOST_HEADERS = [
     (re.compile(r"^unicode/"), {"platform", "rtl"}),
 ]
 
-PROJECT_FOLDERS = set(LAYERS) | {"components", "tools", "tests", "bench", "fuzz", "skin"}
+PROJECT_FOLDERS = ({layer.split("/", 1)[0] for layer in LAYERS} |
+                   {"components", "tools", "tests", "bench", "fuzz"})
 EVERY_LAYER = set(LAYERS)
+
+
+def layer_of(header):
+    """The layer a project header belongs to: the deepest layer whose folder holds it
+    ("Music/control" for "Music/control/X.h", "views" for "views/detail/X.h"), or None."""
+    parts = header.split("/")[:-1]
+    for end in range(len(parts), 0, -1):
+        folder = "/".join(parts[:end])
+        if folder in LAYERS:
+            return folder
+    return None
 
 # What the tests and benchmarks of a folder use beyond that folder and its layers below, and why.
 TEST_EXTRAS = {
@@ -121,10 +154,13 @@ def allowed_below(folder):
 
 
 def includes(root, base):
-    """Every #include under the folder base: (the first folder below base, the file as shown,
-    line number, line, "<" or '"', header)."""
+    """Every #include under the folder base, less its subfolders that are layers of their own:
+    (the first folder below base, the file as shown, line number, line, "<" or '"', header)."""
     start = os.path.join(root, base)
-    for directory, _, files in os.walk(start):
+    for directory, folders, files in os.walk(start):
+        folders[:] = sorted(name for name in folders
+                            if os.path.relpath(os.path.join(directory, name), root).replace(os.sep, "/")
+                            not in LAYERS)
         relative = os.path.relpath(directory, start)
         sub = "" if relative == "." else relative.split(os.sep, 1)[0]
         for name in sorted(files):
@@ -145,8 +181,9 @@ def check_sources(root, folder, allowed, problems):
         if kind == '"':
             check_detail(shown, number, line, header, problems)
         if kind == '"' and "/" in header and top in PROJECT_FOLDERS:
-            if top != folder and top not in allowed:
-                problems.append(f"{shown}:{number}: {folder} must not include {top}/: {line.strip()}")
+            used = layer_of(header) or top
+            if used != folder and used not in allowed:
+                problems.append(f"{shown}:{number}: {folder} must not include {used}/: {line.strip()}")
         for pattern, owners in HOST_HEADERS:
             if pattern.search(header) and folder not in owners:
                 problems.append(f"{shown}:{number}: only {', '.join(sorted(owners))} may include "
@@ -163,23 +200,46 @@ def check_outside(root, top, problems):
         parts = header.split("/")
         if len(parts) < 2 or parts[0] not in PROJECT_FOLDERS:
             continue
-        folder = parts[0] if parts[0] in LAYERS or len(parts) == 2 else "/".join(parts[:2])
-        if parts[0] in allowed or folder in allowed:
-            continue
+        layer = layer_of(header)
+        if layer is not None:
+            if layer in allowed:
+                continue
+            folder = layer
+        else:
+            folder = parts[0] if len(parts) == 2 else "/".join(parts[:2])
+            if parts[0] in allowed or folder in allowed:
+                continue
         where = top + ("/" + sub if sub else "")
         problems.append(f"{shown}:{number}: {where} must not include {folder}/: {line.strip()}")
 
 
-def check_links(root, folder, allowed, problems):
+ADDED = re.compile(r"\boxa_add_library\(\s*oxa_([a-z0-9]+)\b")
+
+
+def library_layers(root):
+    """The layer of every oxa_* library: the layer whose own CMakeLists.txt adds it
+    ("musiccontrol" -> "Music/control", "musiclistview" -> "views"). A layer without a
+    CMakeLists.txt is taken to add the library named after it ("oxaipc" -> "OxaIPC")."""
+    by_library = {layer.lower().replace("/", ""): layer for layer in LAYERS}
+    for layer in LAYERS:
+        path = os.path.join(root, layer, "CMakeLists.txt")
+        if os.path.exists(path):
+            with open(path, encoding="utf-8") as lists:
+                for line in lists:
+                    for library in ADDED.findall(line.split("#", 1)[0]):
+                        by_library[library] = layer
+    return by_library
+
+
+def check_links(root, folder, allowed, by_library, problems):
     path = os.path.join(root, folder, "CMakeLists.txt")
     if not os.path.exists(path):
         return
-    by_target = {name.lower(): name for name in LAYERS}
     with open(path, encoding="utf-8") as lists:
         for number, line in enumerate(lists, 1):
             code = line.split("#", 1)[0]
             for target in LINKED.findall(code):
-                used = by_target.get(target)
+                used = by_library.get(target)
                 if target in NOT_LIBRARIES or used is None or used == folder:
                     continue
                 if used not in allowed:
@@ -187,17 +247,58 @@ def check_links(root, folder, allowed, problems):
                                     f"{line.strip()}")
 
 
+def diagram():
+    """The layers bottom-up, one line each: a layer and the layers it uses directly."""
+    return "".join(f"{layer}: {', '.join(uses)}\n" if uses else f"{layer}\n"
+                   for layer, uses in LAYERS.items())
+
+
+def check_diagram(root, problems):
+    """The doc's diagram, between its two marker lines, is what diagram() prints, in a code block."""
+    path = os.path.join(root, DIAGRAM_DOC)
+    if not os.path.exists(path):
+        return
+    with open(path, encoding="utf-8") as doc:
+        lines = doc.readlines()
+    marks = [number for number, line in enumerate(lines) if line.strip() in (DIAGRAM_BEGIN, DIAGRAM_END)]
+    if (len(marks) != 2 or lines[marks[0]].strip() != DIAGRAM_BEGIN or
+            lines[marks[1]].strip() != DIAGRAM_END):
+        problems.append(f"{DIAGRAM_DOC}: the layer diagram must stand once between the lines "
+                        f"{DIAGRAM_BEGIN} and {DIAGRAM_END}")
+        return
+    shown = lines[marks[0] + 1:marks[1]]
+    wanted = ["```\n"] + diagram().splitlines(keepends=True) + ["```\n"]
+    if shown != wanted:
+        first = next((index for index, (have, want) in enumerate(zip(shown, wanted)) if have != want),
+                     min(len(shown), len(wanted)))
+        difference = "".join(difflib.unified_diff(shown, wanted, f"{DIAGRAM_DOC} (as written)",
+                                                  "LAYERS (check-layering.py --diagram)"))
+        problems.append(f"{DIAGRAM_DOC}:{marks[0] + 2 + first}: the layer diagram differs from the table "
+                        f"LAYERS; put the output of scripts/check-layering.py --diagram between the markers, "
+                        f"in a ``` block:\n{difference.rstrip()}")
+
+
 def main():
-    root = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "..")
+    parser = argparse.ArgumentParser(description="Checks that every layer uses only the layers below it.")
+    parser.add_argument("root", nargs="?", default=os.path.join(os.path.dirname(__file__), ".."),
+                        help="the source root (default: this script's tree)")
+    parser.add_argument("--diagram", action="store_true", help="print the layer diagram and stop")
+    arguments = parser.parse_args()
+    if arguments.diagram:
+        sys.stdout.write(diagram())
+        return 0
+    root = arguments.root
     problems = []
+    by_library = library_layers(root)
     for folder in LAYERS:
         if os.path.isdir(os.path.join(root, folder)):
             allowed = allowed_below(folder)
             check_sources(root, folder, allowed, problems)
-            check_links(root, folder, allowed, problems)
+            check_links(root, folder, allowed, by_library, problems)
     for top in ("components", "tools", "tests", "bench", "fuzz"):
         if os.path.isdir(os.path.join(root, top)):
             check_outside(root, top, problems)
+    check_diagram(root, problems)
     for problem in problems:
         print(problem, file=sys.stderr)
     return 1 if problems else 0

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "Music/MusicNavigator.h"
-#include "Music/MusicTypeAhead.h"
+#include "Music/control/MusicNavigator.h"
+#include "Music/control/MusicTypeAhead.h"
 #include "bench/support/BenchScratch.h"
 #include "library/MusicDatabase.h"
 

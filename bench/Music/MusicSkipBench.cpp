@@ -25,8 +25,8 @@
 #include <string>
 #include <vector>
 
-#include "Music/Music.h"
-#include "Music/MusicLists.h"
+#include "Music/form/Music.h"
+#include "Music/lists/MusicLists.h"
 #include "bench/support/BenchLibrary.h"
 #include "bench/support/BenchMessageLoop.h"
 #include "bench/support/BenchScratch.h"

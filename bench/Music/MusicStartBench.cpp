@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "Music/Music.h"
+#include "Music/form/Music.h"
 #include "bench/support/BenchLibrary.h"
 #include "bench/support/BenchScratch.h"
 #include "library/MusicDatabase.h"

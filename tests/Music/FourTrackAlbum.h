@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "Music/Music.h"
+#include "Music/form/Music.h"
 #include "platform/display/DisplayTesting.h"
 #include "scan/OxaMusicPlayerTypes.h"
 #include "tests/support/DeclaredDrives.h"

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "Music/MusicBrowserRules.h"
-#include "Music/MusicLists.h"
+#include "Music/control/MusicBrowserRules.h"
+#include "Music/lists/MusicLists.h"
 #include "platform/display/DisplayTesting.h"
 
 namespace {

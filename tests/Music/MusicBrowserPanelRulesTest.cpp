@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "Music/MusicBrowserRules.h"
+#include "Music/control/MusicBrowserRules.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "Music/Music.h"
-#include "Music/MusicLists.h"
+#include "Music/form/Music.h"
+#include "Music/lists/MusicLists.h"
 #include "framework/OxaUtils.h"
 #include "platform/Time.h"
 #include "platform/Windows.h"

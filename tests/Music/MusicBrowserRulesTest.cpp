@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "Music/MusicBrowserRules.h"
+#include "Music/control/MusicBrowserRules.h"
 
 namespace {
 

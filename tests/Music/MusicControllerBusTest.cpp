@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "Music/MusicKeyTable.h"
+#include "Music/control/MusicKeyTable.h"
 #include "OxaIPC/CustomNode.h"
 #include "OxaIPC/OxaIpc.h"
 #include "OxaIPC/OxaIpcClient.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "Music/Music.h"
+#include "Music/form/Music.h"
 #include "framework/OxaTimer.h"
 #include "platform/Input.h"
 #include "platform/Paths.h"

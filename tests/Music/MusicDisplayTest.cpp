@@ -7,8 +7,8 @@
 #include <thread>
 #include <vector>
 
-#include "Music/Music.h"
-#include "Music/MusicDisplay.h"
+#include "Music/form/Music.h"
+#include "Music/form/MusicDisplay.h"
 #include "framework/OxaUtils.h"
 #include "platform/Paths.h"
 #include "platform/Windows.h"

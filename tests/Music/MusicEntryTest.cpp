@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "Music/Music.h"
+#include "Music/form/Music.h"
 #include "OxaIPC/OxaIpcApplication.h"
 #include "platform/Messages.h"
 #include "platform/Windows.h"

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "Music/MusicKeyTable.h"
+#include "Music/control/MusicKeyTable.h"
 #include "platform/Input.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "Music/Music.h"
+#include "Music/form/Music.h"
 #include "platform/Paths.h"
 #include "platform/display/DisplayTesting.h"
 #include "scan/OxaMusicPlayerTypes.h"

@@ -1,4 +1,4 @@
-#include "Music/MusicLists.h"
+#include "Music/lists/MusicLists.h"
 
 #include <gtest/gtest.h>
 

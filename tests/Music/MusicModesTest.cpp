@@ -7,9 +7,9 @@
 #include <thread>
 #include <vector>
 
-#include "Music/Music.h"
-#include "Music/MusicDisplay.h"
-#include "Music/MusicLists.h"
+#include "Music/form/Music.h"
+#include "Music/form/MusicDisplay.h"
+#include "Music/lists/MusicLists.h"
 #include "framework/OxaUtils.h"
 #include "platform/Messages.h"
 #include "platform/Windows.h"

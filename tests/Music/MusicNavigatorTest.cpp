@@ -4,7 +4,7 @@
 #include <set>
 #include <vector>
 
-#include "Music/MusicNavigator.h"
+#include "Music/control/MusicNavigator.h"
 
 namespace {
 

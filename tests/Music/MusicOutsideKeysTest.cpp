@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "Music/MusicLircLine.h"
-#include "Music/MusicOutsideKeys.h"
+#include "Music/control/MusicLircLine.h"
+#include "Music/control/MusicOutsideKeys.h"
 #include "platform/Input.h"
 
 namespace {

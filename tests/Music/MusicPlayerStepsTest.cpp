@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "Music/Music.h"
+#include "Music/form/Music.h"
 #include "library/MusicDatabase.h"
 #include "platform/Messages.h"
 #include "platform/Paths.h"

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "Music/MusicRemoteCommands.h"
-#include "Music/MusicScanTexts.h"
+#include "Music/control/MusicRemoteCommands.h"
+#include "Music/control/MusicScanTexts.h"
 #include "scan/OxaSearchEngineWrapper.h"
 
 namespace {

@@ -9,8 +9,8 @@
 #include <thread>
 #include <vector>
 
-#include "Music/Music.h"
-#include "Music/MusicDisplay.h"
+#include "Music/form/Music.h"
+#include "Music/form/MusicDisplay.h"
 #include "framework/OxaUtils.h"
 #include "platform/Input.h"
 #include "platform/Time.h"

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "Music/MusicDisplay.h"
-#include "Music/MusicStart.h"
+#include "Music/form/MusicDisplay.h"
+#include "Music/form/MusicStart.h"
 #include "OxaIPC/OxaIpc.h"
 #include "library/MusicDatabase.h"
 #include "platform/Messages.h"

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "Music/MusicTypeAhead.h"
+#include "Music/control/MusicTypeAhead.h"
 
 namespace {
 

@@ -98,6 +98,97 @@ printf '#include "platform/Files.h"
 ' >"$tree/rtl/Text.cpp"
 expect "the mended tree passes once more" 0 "" python3 "$source_root/scripts/check-layering.py" "$tree"
 
+# Layers that are subfolders: the program's libraries under Music/, each checked as its own layer
+# (its walk not repeated by Music's), each library known by the folder whose CMakeLists.txt adds it.
+layering=$source_root/scripts/check-layering.py
+mkdir -p "$tree"/{Music/control/detail,Music/form,views,tests/Music,tests/views}
+printf '#include "library/Music.h"\n#include "Music/control/detail/Parse.h"\n' >"$tree/Music/control/Rules.cpp"
+printf 'oxa_add_library(oxa_musiccontrol SOURCES Rules.cpp DEPS oxa_library)\n' >"$tree/Music/control/CMakeLists.txt"
+printf '#include "Music/control/Rules.h"\n' >"$tree/Music/form/Music.cpp"
+printf 'oxa_add_library(oxa_music SOURCES Music.cpp\n  DEPS oxa_musiccontrol oxa_musiclistview)\n' \
+  >"$tree/Music/form/CMakeLists.txt"
+printf '#include "Music/form/Music.h"\n' >"$tree/Music/OxaNetMusic.cpp"
+printf 'add_subdirectory(control)\nadd_subdirectory(form)\ntarget_link_libraries(oxanetmusic PRIVATE oxa_music)\n' \
+  >"$tree/Music/CMakeLists.txt"
+printf 'oxa_add_library(oxa_views SOURCES Views.cpp)\noxa_add_library(oxa_musiclistview SOURCES List.cpp)\n' \
+  >"$tree/views/CMakeLists.txt"
+printf '#include "Music/control/Rules.h"\n#include "Music/form/Music.h"\n' >"$tree/tests/Music/RulesTest.cpp"
+printf '#include "views/List.h"\n' >"$tree/tests/views/ListTest.cpp"
+expect "sub-folder layers within their rules pass" 0 "" python3 "$layering" "$tree"
+
+printf '#include "library/Music.h"\n#include "Music/form/Music.h"\n' >"$tree/Music/control/Rules.cpp"
+expect "a sub-folder layer that includes one above it fails with its line" 1 \
+  'Music/control/Rules.cpp:2: Music/control must not include Music/form/' \
+  python3 "$layering" "$tree"
+printf '#include "library/Music.h"\n#include "Music/Main.h"\n' >"$tree/Music/control/Rules.cpp"
+expect "a sub-folder layer that includes its parent's own header fails" 1 \
+  'Music/control/Rules.cpp:2: Music/control must not include Music/' \
+  python3 "$layering" "$tree"
+printf '#include "library/Music.h"\n#include <sys/stat.h>\n' >"$tree/Music/control/Rules.cpp"
+expect "a sub-folder layer's file is checked once, as its own layer" 1 \
+  'Music/control/Rules.cpp:2: only platform may include <sys/stat.h>' \
+  python3 "$layering" "$tree"
+reports=$(python3 "$layering" "$tree" 2>&1 | grep -c 'Music/control/Rules.cpp:2:')
+if [[ $reports -ne 1 ]]; then
+  echo "FAILED: a sub-folder layer's file is reported $reports times, not once"
+  failures=$((failures + 1))
+fi
+printf '#include "library/Music.h"\n' >"$tree/Music/control/Rules.cpp"
+
+printf '#include "Music/control/Rules.h"\n#include "Music/control/detail/Parse.h"\n' >"$tree/Music/form/Music.cpp"
+expect "a layer above that includes a sub-folder layer's detail header fails" 1 \
+  'Music/form/Music.cpp:2: only Music/control/ may include its detail header' \
+  python3 "$layering" "$tree"
+printf '#include "Music/control/Rules.h"\n' >"$tree/Music/form/Music.cpp"
+printf '#include "Music/control/Rules.h"\n#include "Music/control/detail/Parse.h"\n' >"$tree/tests/Music/RulesTest.cpp"
+expect "a test that includes a detail header fails" 1 \
+  'tests/Music/RulesTest.cpp:2: only Music/control/ may include its detail header' \
+  python3 "$layering" "$tree"
+printf '#include "Music/control/Rules.h"\n' >"$tree/tests/Music/RulesTest.cpp"
+printf '#include "views/List.h"\n#include "Music/control/Rules.h"\n' >"$tree/tests/views/ListTest.cpp"
+expect "a test that includes a sub-folder layer above its folder fails" 1 \
+  'tests/views/ListTest.cpp:2: tests/views must not include Music/control/' \
+  python3 "$layering" "$tree"
+printf '#include "views/List.h"\n' >"$tree/tests/views/ListTest.cpp"
+
+printf 'oxa_add_library(oxa_musiccontrol SOURCES Rules.cpp\n  DEPS oxa_library oxa_music)\n' \
+  >"$tree/Music/control/CMakeLists.txt"
+expect "a link to the library of a sub-folder layer above fails" 1 \
+  'Music/control/CMakeLists.txt:2: Music/control must not link oxa_music' \
+  python3 "$layering" "$tree"
+printf 'oxa_add_library(oxa_musiccontrol SOURCES Rules.cpp\n  DEPS oxa_library oxa_musiclistview)\n' \
+  >"$tree/Music/control/CMakeLists.txt"
+expect "a link to a library of a folder that adds several fails" 1 \
+  'Music/control/CMakeLists.txt:2: Music/control must not link oxa_musiclistview' \
+  python3 "$layering" "$tree"
+printf 'oxa_add_library(oxa_musiccontrol SOURCES Rules.cpp DEPS oxa_library)\n' >"$tree/Music/control/CMakeLists.txt"
+expect "the tree with sub-folder layers passes once mended" 0 "" python3 "$layering" "$tree"
+
+# The doc's layer diagram: what --diagram prints, between its markers, or the check fails.
+mkdir -p "$tree/docs"
+write_doc() {
+  { printf '# Layers\n\n%s\n```\n' "$1"
+    python3 "$layering" --diagram | sed "$3"
+    printf '```\n%s\n\nMore text.\n' "$2"; } >"$tree/docs/ARCHITECTURE.md"
+}
+begin='<!-- layer diagram: printed by scripts/check-layering.py --diagram -->'
+end='<!-- end of layer diagram -->'
+write_doc "$begin" "$end" ''
+expect "a doc with the printed diagram passes" 0 "" python3 "$layering" "$tree"
+write_doc "$begin" "$end" '1s/.*/platform: rtl/'
+expect "a doc whose diagram drifted from the table fails at the first line that differs" 1 \
+  'docs/ARCHITECTURE.md:5: the layer diagram differs from the table LAYERS' \
+  python3 "$layering" "$tree"
+expect "the drift is shown line by line" 1 '-platform: rtl' python3 "$layering" "$tree"
+write_doc "$begin" "$end" '$a extra: line'
+expect "a doc with a line the table lacks fails" 1 'the layer diagram differs from the table LAYERS' \
+  python3 "$layering" "$tree"
+write_doc "$begin" "" ''
+expect "a doc without the end marker fails" 1 'docs/ARCHITECTURE.md: the layer diagram must stand once between' \
+  python3 "$layering" "$tree"
+write_doc "$begin" "$end" ''
+expect "the doc with the printed diagram passes again" 0 "" python3 "$layering" "$tree"
+
 # Owners: a handle, a mapping, a descriptor or an Xlib image let go by hand outside its owner type.
 owners=$work/owners
 mkdir -p "$owners"/{library,platform/objects,tests/library}

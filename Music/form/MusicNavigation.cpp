@@ -5,8 +5,8 @@
 #include <memory>
 #include <vector>
 
-#include "Music/Music.h"
-#include "Music/MusicFormParts.h"
+#include "Music/form/Music.h"
+#include "Music/form/MusicFormParts.h"
 #include "forms/Screen.h"
 #include "framework/OxaUtils.h"
 #include "platform/Input.h"

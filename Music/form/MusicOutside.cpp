@@ -7,8 +7,8 @@
 #include <string>
 #include <system_error>
 
-#include "Music/Music.h"
-#include "Music/MusicRemoteCommands.h"
+#include "Music/control/MusicRemoteCommands.h"
+#include "Music/form/Music.h"
 #include "framework/OxaUtils.h"
 #include "platform/HotKeys.h"
 #include "platform/LastError.h"

@@ -1,4 +1,4 @@
-#include "Music/MusicStart.h"
+#include "Music/form/MusicStart.h"
 
 #include "platform/Paths.h"
 #include "rtl/AnsiText.h"

@@ -1,8 +1,8 @@
 // The form's side of the lists' rows: which view each list shows, and when its rows are built
 // again.
 
-#include "Music/Music.h"
-#include "Music/MusicFormParts.h"
+#include "Music/form/Music.h"
+#include "Music/form/MusicFormParts.h"
 
 TMusicListLoader TMusicForm::ListLoader(TMusicListViewEx* list)
 {

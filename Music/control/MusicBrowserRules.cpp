@@ -1,4 +1,4 @@
-#include "Music/MusicBrowserRules.h"
+#include "Music/control/MusicBrowserRules.h"
 
 #include <exception>
 #include <string>

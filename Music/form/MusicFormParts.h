@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "Music/MusicNavigator.h"
+#include "Music/control/MusicNavigator.h"
 
 class TMusicForm;
 

@@ -1,4 +1,4 @@
-#include "Music/MusicMpris.h"
+#include "Music/mpris/MusicMpris.h"
 
 #include <sdbus-c++/sdbus-c++.h>
 
@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "Music/MusicOutsideKeys.h"
+#include "Music/control/MusicOutsideKeys.h"
 #include "framework/OxaUtils.h"
 #include "platform/DescriptorWait.h"
 #include "platform/Messages.h"

@@ -1,4 +1,4 @@
-#include "Music/MusicOutsideKeys.h"
+#include "Music/control/MusicOutsideKeys.h"
 
 #include <algorithm>
 #include <array>

@@ -1,4 +1,4 @@
-#include "Music/MusicRemoteCommands.h"
+#include "Music/control/MusicRemoteCommands.h"
 
 #include "library/DbId.h"
 

@@ -1,6 +1,6 @@
-#include "Music/MusicLircReader.h"
+#include "Music/form/MusicLircReader.h"
 
-#include "Music/MusicLircLine.h"
+#include "Music/control/MusicLircLine.h"
 #include "framework/OxaUtils.h"
 #include "platform/LineSocket.h"
 #include "platform/Messages.h"

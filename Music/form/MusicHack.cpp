@@ -1,4 +1,4 @@
-#include "Music/MusicHack.h"
+#include "Music/form/MusicHack.h"
 
 TMusicHackForm::TMusicHackForm(TComponent* owner, HWND mainWindow) : TForm(owner), FMainWindow(mainWindow) {}
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <thread>
 
-#include "Music/MusicOutsideKeys.h"
+#include "Music/control/MusicOutsideKeys.h"
 #include "platform/DescriptorWait.h"
 #include "platform/Windows.h"
 

@@ -1,4 +1,4 @@
-#include "Music/MusicTypeAhead.h"
+#include "Music/control/MusicTypeAhead.h"
 
 #include <limits>
 

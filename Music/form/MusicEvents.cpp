@@ -3,8 +3,8 @@
 #include <string>
 #include <utility>
 
-#include "Music/Music.h"
-#include "Music/MusicScanTexts.h"
+#include "Music/control/MusicScanTexts.h"
+#include "Music/form/Music.h"
 #include "forms/Screen.h"
 #include "framework/OxaTimer.h"
 #include "framework/OxaUtils.h"

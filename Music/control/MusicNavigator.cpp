@@ -1,4 +1,4 @@
-#include "Music/MusicNavigator.h"
+#include "Music/control/MusicNavigator.h"
 
 #include <utility>
 

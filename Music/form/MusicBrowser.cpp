@@ -6,10 +6,10 @@
 #include <string>
 #include <utility>
 
-#include "Music/Music.h"
-#include "Music/MusicBrowserRules.h"
-#include "Music/MusicLists.h"
-#include "Music/MusicStart.h"
+#include "Music/control/MusicBrowserRules.h"
+#include "Music/form/Music.h"
+#include "Music/form/MusicStart.h"
+#include "Music/lists/MusicLists.h"
 #include "forms/Screen.h"
 #include "framework/OxaUtils.h"
 

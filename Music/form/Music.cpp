@@ -1,4 +1,4 @@
-#include "Music/Music.h"
+#include "Music/form/Music.h"
 
 #include <cstdlib>
 #include <memory>
@@ -6,8 +6,8 @@
 #include <utility>
 #include <vector>
 
-#include "Music/MusicDisplay.h"
-#include "Music/MusicStart.h"
+#include "Music/form/MusicDisplay.h"
+#include "Music/form/MusicStart.h"
 #include "OxaIPC/OxaIpcApplication.h"
 #include "OxaIPC/OxaIpcClient.h"
 #include "framework/OxaTimer.h"

@@ -4,10 +4,10 @@
 #include <cstring>
 #include <string>
 
-#include "Music/Music.h"
-#include "Music/MusicFormParts.h"
-#include "Music/MusicKeyTable.h"
-#include "Music/MusicRemoteCommands.h"
+#include "Music/control/MusicKeyTable.h"
+#include "Music/control/MusicRemoteCommands.h"
+#include "Music/form/Music.h"
+#include "Music/form/MusicFormParts.h"
 #include "framework/OxaTimer.h"
 #include "framework/OxaUtils.h"
 #include "platform/Input.h"

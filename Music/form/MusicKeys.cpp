@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "Music/Music.h"
-#include "Music/MusicKeyTable.h"
-#include "Music/MusicTypeAhead.h"
+#include "Music/control/MusicKeyTable.h"
+#include "Music/control/MusicTypeAhead.h"
+#include "Music/form/Music.h"
 #include "forms/Screen.h"
 #include "framework/OxaTimer.h"
 #include "framework/OxaUtils.h"

@@ -1,4 +1,4 @@
-#include "Music/MusicLircLine.h"
+#include "Music/control/MusicLircLine.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "Music/MusicScanTexts.h"
+#include "Music/control/MusicScanTexts.h"
 
 #include "rtl/Format.h"
 #include "scan/OxaSearchEngineWrapper.h"

@@ -1,4 +1,4 @@
-#include "Music/MusicKeyTable.h"
+#include "Music/control/MusicKeyTable.h"
 
 #include <array>
 

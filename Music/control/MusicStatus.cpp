@@ -1,4 +1,4 @@
-#include "Music/MusicStatus.h"
+#include "Music/control/MusicStatus.h"
 
 #include <algorithm>
 

@@ -2,8 +2,8 @@
 // INFO, fed with the track and the player's position. Also the lists' answer to rows dragged
 // below their rows.
 
-#include "Music/Music.h"
-#include "Music/MusicBrowserRules.h"
+#include "Music/control/MusicBrowserRules.h"
+#include "Music/form/Music.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
-#include "Music/MusicDisplay.h"
+#include "Music/form/MusicDisplay.h"
 
 #include <algorithm>
 
-#include "Music/Music.h"
+#include "Music/form/Music.h"
 #include "framework/OxaTimer.h"
 #include "framework/OxaUtils.h"
 #include "platform/Input.h"
