@@ -5,7 +5,6 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <poll.h>
 #include <unistd.h>
 #include <xkbcommon/xkbcommon.h>
 
@@ -19,6 +18,7 @@
 #include "platform/Diagnostics.h"
 #include "platform/HotKeys.h"
 #include "platform/Messages.h"
+#include "platform/detail/PollUntil.h"
 
 namespace {
 
@@ -99,7 +99,7 @@ void TX11Display::ReadEvents()
     pollfd ready[3] = {{ConnectionNumber(FDisplay), POLLIN, 0},
                        {FWake.Get(), POLLIN, 0},
                        {FEndSignals->Descriptor(), POLLIN, 0}};
-    poll(ready, 3, -1);
+    PollUntil(ready, NoDeadline);
     if (FStopping || FLost) {
       return;
     }

@@ -1,7 +1,6 @@
 #include "platform/Drives.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -21,6 +20,7 @@
 #include "platform/LastError.h"
 #include "platform/Paths.h"
 #include "platform/Registry.h"
+#include "platform/detail/PollUntil.h"
 #include "platform/files/CaseFold.h"
 #include "platform/registry/RegistryStore.h"
 
@@ -502,7 +502,7 @@ std::shared_ptr<const std::vector<TDrive>> SharedDriveTable()
   bool mountsChanged = !cache.MountWatch.Valid();
   if (cache.MountWatch.Valid()) {
     pollfd watch{cache.MountWatch.Get(), POLLPRI, 0};
-    if (::poll(&watch, 1, 0) > 0 && (watch.revents & (POLLPRI | POLLERR)) != 0) {
+    if (PollUntil(std::span(&watch, 1), 0) > 0 && (watch.revents & (POLLPRI | POLLERR)) != 0) {
       mountsChanged = true;
       // Reading to the end re-arms the notification.
       char buffer[4096];

@@ -1,12 +1,13 @@
 #include "platform/DescriptorWait.h"
 
-#include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
+#include <span>
 #include <system_error>
+
+#include "platform/detail/PollUntil.h"
 
 TDescriptorWait::TDescriptorWait() : FWake(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
 {
@@ -20,12 +21,8 @@ static_assert(TDescriptorWait::Readable == POLLIN && TDescriptorWait::Writable =
 TWaitOutcome TDescriptorWait::Wait(int descriptor, short events, std::int64_t timeoutMs)
 {
   pollfd polled[2] = {{FWake.Get(), POLLIN, 0}, {descriptor, events, 0}};
-  const nfds_t count = descriptor >= 0 ? 2 : 1;
-  const int timeout = timeoutMs < 0 ? -1 : static_cast<int>(timeoutMs > INT_MAX ? INT_MAX : timeoutMs);
-  int result = 0;
-  do {
-    result = poll(polled, count, timeout);
-  } while (result < 0 && errno == EINTR);
+  const std::size_t count = descriptor >= 0 ? 2 : 1;
+  const int result = PollUntil(std::span(polled, count), DeadlineIn(timeoutMs));
   if (result < 0) {
     return TWaitOutcome::Failed;
   }

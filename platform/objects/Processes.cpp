@@ -1,7 +1,6 @@
 #include "platform/Processes.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -17,6 +16,7 @@
 #include "platform/HostErrors.h"
 #include "platform/LastError.h"
 #include "platform/Paths.h"
+#include "platform/detail/PollUntil.h"
 
 extern char** environ;
 
@@ -123,13 +123,8 @@ DWORD TProcessObject::Wait(DWORD milliseconds)
     return WAIT_TIMEOUT;
   }
   pollfd ended{FPidFd.Get(), POLLIN, 0};
-  const int timeout =
-      milliseconds == INFINITE ? -1 : static_cast<int>(std::min<DWORD>(milliseconds, INT_MAX));
-  int ready = 0;
-  do {
-    ready = ::poll(&ended, 1, timeout);
-  } while (ready < 0 && errno == EINTR);
-  if (ready <= 0) {
+  const std::uint64_t deadline = milliseconds == INFINITE ? NoDeadline : DeadlineIn(milliseconds);
+  if (PollUntil(std::span(&ended, 1), deadline) <= 0) {
     return WAIT_TIMEOUT;
   }
   return Reap(true) ? WAIT_OBJECT_0 : WAIT_FAILED;

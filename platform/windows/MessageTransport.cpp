@@ -1,7 +1,6 @@
 #include "platform/MessageTransport.h"
 
 #include <errno.h>
-#include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -14,6 +13,7 @@
 
 #include "platform/ByteOrder.h"
 #include "platform/LastError.h"
+#include "platform/detail/PollUntil.h"
 
 namespace {
 
@@ -254,10 +254,7 @@ void TMessageTransport::ReadLoop()
 {
   for (;;) {
     pollfd ready[2] = {{FSocket.Get(), POLLIN, 0}, {FStopEvent.Get(), POLLIN, 0}};
-    if (poll(ready, 2, -1) < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
+    if (PollUntil(ready, NoDeadline) < 0) {
       return;
     }
     if ((ready[1].revents & POLLIN) != 0) {

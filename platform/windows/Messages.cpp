@@ -1,7 +1,6 @@
 #include "platform/Messages.h"
 
 #include <errno.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/eventfd.h>
 #include <sys/syscall.h>
@@ -21,6 +20,7 @@
 #include "platform/Synchronization.h"
 #include "platform/Time.h"
 #include "platform/WindowManager.h"
+#include "platform/detail/PollUntil.h"
 #include "platform/display/Input.h"
 #include "platform/objects/FutexWatch.h"
 #include "platform/objects/NamedEventWords.h"
@@ -212,17 +212,12 @@ void WaitUntil(TMessageQueue& queue, std::unique_lock<std::mutex>& lock, std::ui
   if (const int signal = queue.Signal.load(); signal >= 0) {
     // The event of Notify, the thread's own socket and what the wait set holds: whichever
     // comes first.
-    const std::uint64_t now = SteadyMilliseconds();
-    const int timeout =
-        deadline == UINT64_MAX
-            ? -1
-            : static_cast<int>(std::min<std::uint64_t>(deadline - std::min(deadline, now), 0x7FFFFFFF));
     const int socket = queue.Socket.load();
     std::vector<pollfd> ready{{signal, POLLIN, 0}, {socket, POLLIN, 0}};
     waitSet.Append(ready);
     queue.Polling = true;
     lock.unlock();
-    const int polled = poll(ready.data(), ready.size(), timeout);
+    const int polled = PollUntil(ready, deadline);  // UINT64_MAX is NoDeadline
     queue.Polling = false;
     if (polled > 0) {
       if ((ready[0].revents & POLLIN) != 0) {
@@ -840,7 +835,7 @@ DWORD WaitForProcessInputIdle(DWORD processId, DWORD milliseconds)
   const auto ended = [&] {
     if (process.Valid()) {
       pollfd look{process.Get(), POLLIN, 0};
-      return poll(&look, 1, 0) > 0;
+      return PollUntil(std::span(&look, 1), 0) > 0;
     }
     return kill(static_cast<pid_t>(processId), 0) != 0 && errno == ESRCH;
   };
@@ -868,7 +863,7 @@ DWORD WaitForProcessInputIdle(DWORD processId, DWORD milliseconds)
     const bool sleeps = watch.Descriptor() >= 0 && process.Valid();
     const std::uint64_t wait = std::min<std::uint64_t>(deadline - now, sleeps ? INT_MAX : InputIdleSlice);
     pollfd wakers[] = {{watch.Descriptor(), POLLIN, 0}, {process.Get(), POLLIN, 0}};
-    poll(wakers, 2, static_cast<int>(wait));
+    PollUntil(wakers, now + wait);
   }
   return result;
 }

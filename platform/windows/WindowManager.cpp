@@ -11,6 +11,7 @@
 #include "platform/LastError.h"
 #include "platform/MachineSettings.h"
 #include "platform/Time.h"
+#include "platform/detail/PollUntil.h"
 
 namespace {
 
@@ -43,9 +44,8 @@ void EndThreadQueue()
 
 std::uint64_t SteadyMilliseconds() noexcept
 {
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<std::uint64_t>(now.tv_sec) * 1000U + static_cast<std::uint64_t>(now.tv_nsec) / 1000000U;
+  // The clock of the waits' deadlines, so a queue's deadline is handed to them as it is.
+  return PollClockMilliseconds();
 }
 
 DWORD CurrentThreadId() noexcept
