@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "rtl/Exception.h"
-#include "scan/MusicStringList.h"
+#include "settings/MusicStringList.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

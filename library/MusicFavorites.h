@@ -7,7 +7,7 @@
 // the library: "Favorites.oxa" names the lists (line 0 "FavoriteAlbums-1.0", then one line per
 // list with its MasterId as decimal text attached), and "<MasterId>.oxa" holds a list's entries
 // (line 0 "FavoriteTitles-1.0", then one line per entry: the file's path with its 36-byte
-// fingerprint attached). Both are string-list files (scan/MusicStringList.h); the fingerprint
+// fingerprint attached). Both are string-list files (settings/MusicStringList.h); the fingerprint
 // is kept as raw bytes.
 
 #include <condition_variable>
@@ -22,7 +22,7 @@
 
 #include "rtl/SyncObjs.h"
 #include "rtl/Thread.h"
-#include "scan/MusicStringList.h"
+#include "settings/MusicStringList.h"
 #include "tags/MusicCheckSum.h"
 
 class TMusicDatabase;

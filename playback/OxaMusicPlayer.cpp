@@ -10,7 +10,7 @@
 #include "rtl/Exception.h"
 #include "rtl/FilePaths.h"
 #include "rtl/Format.h"
-#include "scan/OxaMusicPlayerTypes.h"
+#include "settings/OxaMusicPlayerTypes.h"
 #include "tags/TagLibTagger.h"
 #include "tags/WMATagger.h"
 

@@ -18,10 +18,10 @@
 #include "playback/OxaMusic2.h"
 #include "rtl/Method.h"
 #include "rtl/Object.h"
-#include "scan/MusicStringList.h"
-#include "scan/OxaMusicPlayerTypes.h"
 #include "scan/OxaSearchEngineWrapper.h"
 #include "scan/OxaSearchOptions.h"
+#include "settings/MusicStringList.h"
+#include "settings/OxaMusicPlayerTypes.h"
 
 // The view of a loose file that is in no library: its caption is the file's path.
 inline constexpr std::int32_t ViewLooseFile = 8;

@@ -10,8 +10,8 @@
 #include "rtl/AnsiText.h"
 #include "rtl/FilePaths.h"
 #include "scan/KnownFiles.h"
-#include "scan/OxaMusicPlayerTypes.h"
 #include "scan/OxaSearchUtils.h"
+#include "settings/OxaMusicPlayerTypes.h"
 #include "tags/TagFiles.h"
 
 namespace {

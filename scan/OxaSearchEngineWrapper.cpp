@@ -9,9 +9,9 @@
 #include "rtl/AnsiText.h"
 #include "rtl/FilePaths.h"
 #include "rtl/Registry.h"
-#include "scan/OxaMusicPlayerTypes.h"
 #include "scan/OxaSearchUtils.h"
 #include "scan/TagReadAhead.h"
+#include "settings/OxaMusicPlayerTypes.h"
 
 namespace {
 

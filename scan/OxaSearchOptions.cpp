@@ -1,6 +1,6 @@
 #include "scan/OxaSearchOptions.h"
 
-#include "scan/OxaMusicPlayerTypes.h"
+#include "settings/OxaMusicPlayerTypes.h"
 
 #include <span>
 

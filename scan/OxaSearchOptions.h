@@ -5,8 +5,8 @@
 
 #include <memory>
 
-#include "scan/MusicStringList.h"
 #include "scan/OxaSearchUtils.h"
+#include "settings/MusicStringList.h"
 
 // The extensions written to "Masks" when it is empty, in this order.
 inline constexpr std::string_view DefaultMasks[] = {".mp3", ".wav", ".wma",  ".flac",

@@ -40,7 +40,9 @@ LAYERS = {
     "framework": ["forms"],
     "tableengine": ["framework"],
     "tags": ["framework"],
-    "scan": ["tags"],
+    # The settings file and unit, below everything that reads the settings.
+    "settings": ["framework"],
+    "scan": ["tags", "settings"],
     "library": ["tableengine", "scan"],
     "OxaIPC": ["framework"],
     "playback": ["library", "OxaIPC"],

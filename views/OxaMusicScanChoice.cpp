@@ -4,7 +4,7 @@
 #include <array>
 
 #include "rtl/AnsiText.h"
-#include "scan/OxaMusicPlayerTypes.h"
+#include "settings/OxaMusicPlayerTypes.h"
 
 bool OxaOnDrives(const std::string& entry, const std::vector<std::string>& roots)
 {

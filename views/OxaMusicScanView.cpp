@@ -5,7 +5,7 @@
 #include "graphics/OxaImage.h"
 #include "platform/Input.h"
 #include "rtl/AnsiText.h"
-#include "scan/OxaMusicPlayerTypes.h"
+#include "settings/OxaMusicPlayerTypes.h"
 
 std::string OxaScanCreditsText()
 {

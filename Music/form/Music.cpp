@@ -18,7 +18,7 @@
 #include "platform/Windows.h"
 #include "rtl/AnsiText.h"
 #include "rtl/FileUtils.h"
-#include "scan/OxaMusicPlayerTypes.h"
+#include "settings/OxaMusicPlayerTypes.h"
 #include "skin/OxaSkin.h"
 
 TStartSwitches ReadStartSwitches(const std::vector<std::string>& arguments)

@@ -13,7 +13,7 @@
 #include "platform/HotKeys.h"
 #include "platform/LastError.h"
 #include "rtl/Registry.h"
-#include "scan/OxaMusicPlayerTypes.h"
+#include "settings/OxaMusicPlayerTypes.h"
 #include "views/MusicViewTags.h"
 
 namespace {

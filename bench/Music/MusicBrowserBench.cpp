@@ -35,7 +35,7 @@
 #include "library/MusicDatabase.h"
 #include "platform/Paths.h"
 #include "platform/Windows.h"
-#include "scan/OxaMusicPlayerTypes.h"
+#include "settings/OxaMusicPlayerTypes.h"
 #include "tools/make-test-media/TestMedia.h"
 
 namespace {

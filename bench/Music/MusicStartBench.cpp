@@ -27,8 +27,8 @@
 #include "library/MusicDatabase.h"
 #include "platform/Paths.h"
 #include "platform/Windows.h"
-#include "scan/OxaMusicPlayerTypes.h"
 #include "scan/OxaSearchOptions.h"
+#include "settings/OxaMusicPlayerTypes.h"
 
 namespace {
 

@@ -39,10 +39,10 @@
 #include "platform/Drives.h"
 #include "platform/Modules.h"
 #include "rtl/Registry.h"
-#include "scan/OxaMusicPlayerTypes.h"
 #include "scan/OxaSearchEngine.h"
 #include "scan/OxaSearchEngineWrapper.h"
 #include "scan/OxaSearchOptions.h"
+#include "settings/OxaMusicPlayerTypes.h"
 #include "tools/make-test-media/TestMedia.h"
 
 extern char** environ;

@@ -13,7 +13,7 @@
 #include "library/MusicDatabase.h"
 #include "platform/Paths.h"
 #include "rtl/StringList.h"
-#include "scan/OxaMusicPlayerTypes.h"
+#include "settings/OxaMusicPlayerTypes.h"
 
 namespace benchlibrary {
 

@@ -6,7 +6,7 @@
 
 #include "Music/form/Music.h"
 #include "platform/display/DisplayTesting.h"
-#include "scan/OxaMusicPlayerTypes.h"
+#include "settings/OxaMusicPlayerTypes.h"
 #include "tests/support/DeclaredDrives.h"
 #include "tests/support/ProgramRun.h"
 #include "tools/make-test-media/TestMedia.h"

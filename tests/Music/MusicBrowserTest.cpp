@@ -11,7 +11,7 @@
 #include "platform/Time.h"
 #include "platform/Windows.h"
 #include "platform/display/DisplayTesting.h"
-#include "scan/OxaMusicPlayerTypes.h"
+#include "settings/OxaMusicPlayerTypes.h"
 #include "tests/Music/FourTrackAlbum.h"
 #include "tests/support/DeclaredDrives.h"
 #include "tests/support/ProgramRun.h"

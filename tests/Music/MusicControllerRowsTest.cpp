@@ -16,7 +16,7 @@
 #include "platform/Paths.h"
 #include "platform/Time.h"
 #include "platform/display/DisplayTesting.h"
-#include "scan/OxaMusicPlayerTypes.h"
+#include "settings/OxaMusicPlayerTypes.h"
 #include "tests/Music/FolderLibrary.h"
 #include "tests/support/DeclaredDrives.h"
 #include "tests/support/MessagePump.h"

@@ -14,7 +14,7 @@
 #include "platform/Windows.h"
 #include "platform/display/DisplayTesting.h"
 #include "platform/display/Input.h"
-#include "scan/OxaMusicPlayerTypes.h"
+#include "settings/OxaMusicPlayerTypes.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/TraceCapture.h"
 

@@ -8,7 +8,7 @@
 #include "Music/form/Music.h"
 #include "platform/Paths.h"
 #include "platform/display/DisplayTesting.h"
-#include "scan/OxaMusicPlayerTypes.h"
+#include "settings/OxaMusicPlayerTypes.h"
 #include "tests/Music/FolderLibrary.h"
 #include "tests/support/DeclaredDrives.h"
 

@@ -15,7 +15,7 @@
 #include "platform/Windows.h"
 #include "platform/display/DisplayTesting.h"
 #include "platform/display/Input.h"
-#include "scan/OxaMusicPlayerTypes.h"
+#include "settings/OxaMusicPlayerTypes.h"
 #include "tests/Music/FourTrackAlbum.h"
 #include "tests/support/DeclaredDrives.h"
 #include "tests/support/MessagePump.h"

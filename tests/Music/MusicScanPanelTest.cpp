@@ -15,7 +15,7 @@
 #include "platform/Input.h"
 #include "platform/Time.h"
 #include "platform/display/DisplayTesting.h"
-#include "scan/OxaMusicPlayerTypes.h"
+#include "settings/OxaMusicPlayerTypes.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/TraceCapture.h"
 

@@ -16,7 +16,7 @@
 #include "platform/Messages.h"
 #include "platform/Paths.h"
 #include "platform/Windows.h"
-#include "scan/OxaMusicPlayerTypes.h"
+#include "settings/OxaMusicPlayerTypes.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/Mp3Files.h"
 #include "tests/support/TempFolder.h"

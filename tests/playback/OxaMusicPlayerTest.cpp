@@ -11,7 +11,7 @@
 #include "platform/Files.h"
 #include "platform/Paths.h"
 #include "rtl/Exception.h"
-#include "scan/OxaMusicPlayerTypes.h"
+#include "settings/OxaMusicPlayerTypes.h"
 #include "tags/OxaMusicTag.h"
 #include "tests/playback/PlaybackMedia.h"
 #include "tests/support/MessagePump.h"

@@ -19,7 +19,7 @@
 #include "platform/Files.h"
 #include "platform/Threads.h"
 #include "rtl/Registry.h"
-#include "scan/OxaMusicPlayerTypes.h"
+#include "settings/OxaMusicPlayerTypes.h"
 #include "tests/support/DeclaredDrives.h"
 #include "tests/support/MessagePump.h"
 #include "tests/support/Mp3Builder.h"

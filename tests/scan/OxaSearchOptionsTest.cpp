@@ -13,7 +13,7 @@
 #include "rtl/Exception.h"
 #include "rtl/FilePaths.h"
 #include "rtl/Registry.h"
-#include "scan/OxaMusicPlayerTypes.h"
+#include "settings/OxaMusicPlayerTypes.h"
 #include "tests/support/DeclaredDrives.h"
 
 namespace {

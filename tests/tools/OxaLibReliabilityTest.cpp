@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "rtl/Registry.h"
-#include "scan/OxaMusicPlayerTypes.h"
 #include "scan/OxaSearchEngineWrapper.h"
+#include "settings/OxaMusicPlayerTypes.h"
 #include "tags/TagFiles.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/DeclaredDrives.h"

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "rtl/Registry.h"
-#include "scan/OxaMusicPlayerTypes.h"
 #include "scan/OxaSearchEngineWrapper.h"
+#include "settings/OxaMusicPlayerTypes.h"
 #include "tags/ID3Version2Tagger2.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/DeclaredDrives.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "rtl/Registry.h"
-#include "scan/OxaMusicPlayerTypes.h"
+#include "settings/OxaMusicPlayerTypes.h"
 #include "tests/support/DeclaredDrives.h"
 #include "tests/support/ProgramRun.h"
 

@@ -6,7 +6,7 @@
 
 #include "platform/Paths.h"
 #include "playback/OxaMusicPlayer.h"
-#include "scan/OxaMusicPlayerTypes.h"
+#include "settings/OxaMusicPlayerTypes.h"
 #include "tests/support/MessagePump.h"
 #include "tests/support/TempFolder.h"
 #include "tools/make-test-media/TestMedia.h"

@@ -9,7 +9,7 @@
 
 #include "platform/Input.h"
 #include "platform/display/DisplayTesting.h"
-#include "scan/OxaMusicPlayerTypes.h"
+#include "settings/OxaMusicPlayerTypes.h"
 #include "skin/OxaSkin.h"
 #include "tests/support/DeclaredDrives.h"
 #include "views/OxaMusicScanAssets.h"

@@ -8,7 +8,7 @@
 #include "platform/Files.h"
 #include "platform/Paths.h"
 #include "rtl/Exception.h"
-#include "scan/OxaMusicPlayerTypes.h"
+#include "settings/OxaMusicPlayerTypes.h"
 #include "tools/oxa-lib/Arguments.h"
 #include "tools/oxa-lib/Commands.h"
 #include "tools/oxa-lib/Json.h"

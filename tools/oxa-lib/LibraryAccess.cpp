@@ -6,7 +6,7 @@
 #include "library/MusicDatabase.h"
 #include "platform/Paths.h"
 #include "rtl/FilePaths.h"
-#include "scan/OxaMusicPlayerTypes.h"
+#include "settings/OxaMusicPlayerTypes.h"
 
 std::string WindowsPath(const std::string& argument)
 {

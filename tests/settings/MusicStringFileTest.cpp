@@ -18,7 +18,7 @@
 #include "platform/FaultInjection.h"
 #include "platform/Files.h"
 #include "rtl/Exception.h"
-#include "scan/MusicStringList.h"
+#include "settings/MusicStringList.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/TempFolder.h"
 
@@ -213,7 +213,7 @@ TEST_F(MusicStringFileTest, AFailedTakeLeavesTheNextHoldersLockFileAlone)
 TEST_F(MusicStringFileTest, LockOfACrashedProcessIsTakenOverAtOnce)
 {
   const std::string file = Windows("crash.oxa");
-  TChildProcess child(SCAN_TEST_HELPER, {});
+  TChildProcess child(SETTINGS_TEST_HELPER, {});
   ASSERT_EQ(child.Ask("lock " + file), "locked");
   child.Kill();
   ASSERT_TRUE(std::filesystem::exists(Host("crash.oxa.lck")));
@@ -242,7 +242,7 @@ TEST_F(MusicStringFileTest, ALockFileThatCannotBeOpenedEndsTheLockAtOnce)
 TEST_F(MusicStringFileTest, LiveLockOfAnotherProcessIsRespected)
 {
   const std::string file = Windows("live.oxa");
-  TChildProcess child(SCAN_TEST_HELPER, {});
+  TChildProcess child(SETTINGS_TEST_HELPER, {});
   ASSERT_EQ(child.Ask("lock " + file), "locked");
   std::atomic<bool> taken{false};
   std::thread waiter([&] {
@@ -296,7 +296,7 @@ void MusicStringFileTest::StoreConcurrently(const std::string& file, int delay)
   constexpr int Rounds = 15;
   std::vector<std::unique_ptr<TChildProcess>> children;
   for (int i = 0; i < Writers; ++i) {
-    children.push_back(std::make_unique<TChildProcess>(SCAN_TEST_HELPER, std::vector<std::string>{}));
+    children.push_back(std::make_unique<TChildProcess>(SETTINGS_TEST_HELPER, std::vector<std::string>{}));
   }
   for (int i = 0; i < Writers; ++i) {
     children[static_cast<std::size_t>(i)]->WriteLine("store " + file + " Key" + std::to_string(i) + " " +
@@ -319,7 +319,7 @@ TEST_F(MusicStringFileTest, WriterKilledMidSaveLeavesAReadableFile)
 {
   const std::string file = Windows("big.oxa");
   for (int round = 0; round < 5; ++round) {
-    TChildProcess child(SCAN_TEST_HELPER, {});
+    TChildProcess child(SETTINGS_TEST_HELPER, {});
     child.WriteLine("save-loop " + file);
     ASSERT_EQ(child.ReadLine().value_or("timeout"), "saving");
     std::this_thread::sleep_for(std::chrono::milliseconds(30 + 17 * round));

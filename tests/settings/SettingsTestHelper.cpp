@@ -8,7 +8,7 @@
 #include <string>
 
 #include "platform/FaultInjection.h"
-#include "scan/MusicStringList.h"
+#include "settings/MusicStringList.h"
 
 namespace {
 

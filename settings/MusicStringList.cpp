@@ -1,4 +1,4 @@
-#include "scan/MusicStringList.h"
+#include "settings/MusicStringList.h"
 
 #include <array>
 

@@ -1,4 +1,4 @@
-#include "scan/OxaMusicPlayerTypes.h"
+#include "settings/OxaMusicPlayerTypes.h"
 
 #include <array>
 #include <memory>
@@ -13,7 +13,7 @@
 #include "rtl/FilePaths.h"
 #include "rtl/Registry.h"
 #include "rtl/Strings.h"
-#include "scan/MusicStringList.h"
+#include "settings/MusicStringList.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The settings unit: the library directory, the settings file's keys and the triangle window's
 // registry values, on a throw-away machine whose C: is a scratch folder.
-#include "scan/OxaMusicPlayerTypes.h"
+#include "settings/OxaMusicPlayerTypes.h"
 
 #include <gtest/gtest.h>
 
