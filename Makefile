@@ -15,7 +15,7 @@ ifneq ($(CI),)
   TEST_FLAGS = -DOXA_WERROR=ON -DOXA_LINE_TABLES_ONLY=ON -DOXA_OPTIMIZE_LAYERS=ON -DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=lld
 endif
 
-.PHONY: run test test-e2e packages build install build-test bench fuzz clean
+.PHONY: run test test-e2e test-tsan packages build install build-test bench fuzz clean
 
 packages:
 	bash scripts/install-packages.sh
@@ -51,6 +51,18 @@ test: build-test
 test-e2e: build-test
 	cd $(BUILD_TEST) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --output-on-failure --timeout 600 -L e2e
+
+# The suites whose code runs on several threads (the scan driver, the favorites writer, the timers,
+# the bus), under ThreadSanitizer in a build of their own.
+BUILD_TSAN  = build/tsan
+space      := $(subst ,, )
+TSAN_SUITES = tests_scan_driver tests_library tests_framework tests_oxaipc tests_oxaipc_clients
+test-tsan: packages
+	cmake -S . -B $(BUILD_TSAN) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DOXA_TSAN=ON -DOXA_BENCH=OFF \
+	  -DOXA_LINE_TABLES_ONLY=ON -DOXA_OPTIMIZE_LAYERS=ON -DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=lld
+	cmake --build $(BUILD_TSAN) -j $(JOBS) --target $(TSAN_SUITES)
+	cd $(BUILD_TSAN) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+	  ctest --output-on-failure -j $(JOBS) --timeout 300 -L "^($(subst $(space),|,$(TSAN_SUITES)))$$"
 
 bench: packages
 	cmake -S . -B build/bench $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DOXA_TESTS=OFF

@@ -22,6 +22,16 @@ if(OXA_SANITIZE)
   string(APPEND CMAKE_EXE_LINKER_FLAGS " -no-pie")
 endif()
 
+# ThreadSanitizer cannot share a binary with AddressSanitizer: its own build, for the suites whose
+# code runs on several threads.
+if(OXA_TSAN)
+  if(OXA_SANITIZE)
+    message(FATAL_ERROR "OXA_TSAN and OXA_SANITIZE exclude each other")
+  endif()
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+endif()
+
 if(OXA_FUZZ)
   if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
     message(FATAL_ERROR "OXA_FUZZ needs clang: configure with CC=clang CXX=clang++")
@@ -69,10 +79,11 @@ function(oxa_add_test name)
   oxa_test_headers(${name})
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST)
   # The discovery's own PROPERTIES keep only the first item of a list, so the environment is set
-  # on the discovered tests by a file ctest reads after the discovery's.
+  # on the discovered tests by a file ctest reads after the discovery's; the binary's name is
+  # their label (ctest -L tests_library).
   set(environment_file ${CMAKE_CURRENT_BINARY_DIR}/${name}_environment.cmake)
   file(WRITE ${environment_file}
-    "if(${name}_TESTS)\n  set_tests_properties(\${${name}_TESTS} PROPERTIES ENVIRONMENT \"${OXA_TEST_ENVIRONMENT}\")\nendif()\n")
+    "if(${name}_TESTS)\n  set_tests_properties(\${${name}_TESTS} PROPERTIES ENVIRONMENT \"${OXA_TEST_ENVIRONMENT}\" LABELS ${name})\nendif()\n")
   set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${environment_file})
 endfunction()
 
