@@ -17,8 +17,10 @@ std::uint64_t DeadlineIn(std::int64_t timeoutMs) noexcept
   if (timeoutMs < 0) {
     return NoDeadline;
   }
+  // The clock counts whole milliseconds, so the current one may be nearly over: one more keeps
+  // the wait at least as long as asked, as poll's own time-out is.
   const std::uint64_t now = PollClockMilliseconds();
-  const auto span = static_cast<std::uint64_t>(timeoutMs);
+  const auto span = static_cast<std::uint64_t>(timeoutMs) + (timeoutMs > 0 ? 1 : 0);
   return span >= NoDeadline - now ? NoDeadline : now + span;
 }
 
