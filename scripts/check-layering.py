@@ -47,16 +47,23 @@ LAYERS = {
     "OxaIPC": ["framework"],
     "playback": ["library", "OxaIPC"],
     "graphics": ["framework"],
-    "views": ["graphics", "playback"],
+    # The skinned views and their assets draw with the graphics alone; each library above them has
+    # a folder of its own: the music list, the frame around it, the track info panel (whose text
+    # is edited with the list's editor) and the scan panel.
+    "views": ["graphics"],
+    "views/list": ["views", "library"],
+    "views/frame": ["views/list", "views"],
+    "views/info": ["views/list", "views", "playback"],
+    "views/scan": ["views", "playback"],
     # The compiled-in artwork; the program hands it to the views at start-up.
     "skin": ["platform"],
     # The program, one library per subfolder: the rules without a window, the browser's rows,
     # the session-bus player interface, and the application shell over all of them.
     "Music/control": ["library", "OxaIPC", "forms"],
-    "Music/lists": ["views", "library"],
+    "Music/lists": ["views/list", "library"],
     "Music/mpris": ["Music/control", "framework"],
-    "Music/form": ["Music/control", "Music/lists", "Music/mpris", "views", "skin", "playback", "OxaIPC",
-                   "forms"],
+    "Music/form": ["Music/control", "Music/lists", "Music/mpris", "views/frame", "views/info", "views/scan",
+                   "views", "skin", "playback", "OxaIPC", "forms"],
     # The executable alone.
     "Music": ["Music/form"],
 }
@@ -93,8 +100,9 @@ def layer_of(header):
 
 # What the tests and benchmarks of a folder use beyond that folder and its layers below, and why.
 TEST_EXTRAS = {
-    # The program's artwork, to draw the views as the program does.
-    "views": {"skin", "tests/tags"},
+    # The program's artwork, to draw the views as the program does; the tests of the views'
+    # libraries in their sub-folders stay with the views' own.
+    "views": {"skin", "tests/tags", "views/list", "views/frame", "views/info", "views/scan"},
     # The skin's tests draw it through the views and read it back with oxa-lib's sheet.
     "skin": {"views", "tools/oxa-lib"},
     # The scan's results are checked in the library they fill.
@@ -220,7 +228,7 @@ ADDED = re.compile(r"\boxa_add_library\(\s*oxa_([a-z0-9]+)\b")
 
 def library_layers(root):
     """The layer of every oxa_* library: the layer whose own CMakeLists.txt adds it
-    ("musiccontrol" -> "Music/control", "musiclistview" -> "views"). A layer without a
+    ("musiccontrol" -> "Music/control", "musiclistview" -> "views/list"). A layer without a
     CMakeLists.txt is taken to add the library named after it ("oxaipc" -> "OxaIPC")."""
     by_library = {layer.lower().replace("/", ""): layer for layer in LAYERS}
     for layer in LAYERS:

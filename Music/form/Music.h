@@ -25,12 +25,12 @@
 #include "library/DbId.h"
 #include "playback/OxaMusicPlayer.h"
 #include "views/MusicAssets.h"
-#include "views/MusicListHeaderFooter.h"
-#include "views/MusicView.h"
 #include "views/OxaMusicInfoAssets.h"
 #include "views/OxaMusicScanAssets.h"
-#include "views/OxaMusicScanView.h"
 #include "views/TriangleFormUnit.h"
+#include "views/frame/MusicListHeaderFooter.h"
+#include "views/info/MusicView.h"
+#include "views/scan/OxaMusicScanView.h"
 
 class TOxaTimer;
 

@@ -14,7 +14,7 @@
 #include "platform/LastError.h"
 #include "rtl/Registry.h"
 #include "settings/OxaMusicPlayerTypes.h"
-#include "views/MusicViewTags.h"
+#include "views/info/MusicViewTags.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "library/DbId.h"
-#include "views/MusicListViewStates.h"
+#include "views/list/MusicListViewStates.h"
 
 // The view-level id of each of the seven view slots; slot 0 never holds a view.
 using TViewSlots = std::array<TDbId, 7>;

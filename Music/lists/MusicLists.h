@@ -7,8 +7,8 @@
 #include <functional>
 
 #include "library/DbId.h"
-#include "views/MusicListView.h"
-#include "views/MusicListViewStates.h"
+#include "views/list/MusicListView.h"
+#include "views/list/MusicListViewStates.h"
 
 // Lists a group's items in list order; false when the group cannot be listed.
 using TMusicListItemsSource = std::function<bool(const TDbId& group, TDbIdList& items)>;

@@ -10,7 +10,7 @@
 #include "platform/display/DisplayTesting.h"
 #include "skin/OxaSkin.h"
 #include "views/MusicAssets.h"
-#include "views/MusicListHeaderFooter.h"
+#include "views/frame/MusicListHeaderFooter.h"
 
 namespace {
 

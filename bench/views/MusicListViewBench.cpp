@@ -36,10 +36,10 @@
 #include "platform/display/DisplayTesting.h"
 #include "skin/OxaSkin.h"
 #include "tools/make-test-media/TestMedia.h"
-#include "views/MusicListRowMetrics.h"
-#include "views/MusicListView.h"
-#include "views/MusicListViewItem.h"
-#include "views/MusicListViewScrollBar.h"
+#include "views/list/MusicListRowMetrics.h"
+#include "views/list/MusicListView.h"
+#include "views/list/MusicListViewItem.h"
+#include "views/list/MusicListViewScrollBar.h"
 
 namespace {
 

@@ -12,10 +12,10 @@
 #include "platform/display/DisplayTesting.h"
 #include "skin/OxaSkin.h"
 #include "views/MusicAssets.h"
-#include "views/OxaMusicInfo.h"
 #include "views/OxaMusicInfoAssets.h"
-#include "views/OxaMusicScan.h"
 #include "views/OxaMusicScanAssets.h"
+#include "views/info/OxaMusicInfo.h"
+#include "views/scan/OxaMusicScan.h"
 
 namespace {
 

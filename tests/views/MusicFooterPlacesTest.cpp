@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "views/MusicListHeaderFooter.h"
+#include "views/frame/MusicListHeaderFooter.h"
 
 namespace {
 

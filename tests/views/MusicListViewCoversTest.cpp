@@ -11,8 +11,8 @@
 #include "tests/support/TempFolder.h"
 #include "tests/views/MusicListViewFixture.h"
 #include "tools/make-test-media/TestMedia.h"
-#include "views/MusicListRowMetrics.h"
-#include "views/MusicListViewItem.h"
+#include "views/list/MusicListRowMetrics.h"
+#include "views/list/MusicListViewItem.h"
 
 namespace {
 

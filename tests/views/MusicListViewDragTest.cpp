@@ -8,11 +8,11 @@
 #include "platform/Windows.h"
 #include "skin/OxaSkin.h"
 #include "tests/views/MusicListViewFixture.h"
-#include "views/DisplayListView.h"
-#include "views/DisplayListViewItem.h"
-#include "views/MusicListRowMetrics.h"
-#include "views/MusicListViewDrag.h"
-#include "views/MusicListViewItem.h"
+#include "views/list/DisplayListView.h"
+#include "views/list/DisplayListViewItem.h"
+#include "views/list/MusicListRowMetrics.h"
+#include "views/list/MusicListViewDrag.h"
+#include "views/list/MusicListViewItem.h"
 
 namespace {
 

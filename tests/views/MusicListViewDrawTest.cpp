@@ -3,8 +3,8 @@
 #include <string>
 
 #include "tests/views/MusicListViewFixture.h"
-#include "views/MusicListRowMetrics.h"
-#include "views/MusicListViewItem.h"
+#include "views/list/MusicListRowMetrics.h"
+#include "views/list/MusicListViewItem.h"
 
 namespace {
 

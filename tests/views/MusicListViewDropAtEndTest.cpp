@@ -6,10 +6,10 @@
 
 #include "graphics/OxaImage.h"
 #include "tests/views/MusicListViewFixture.h"
-#include "views/DisplayListView.h"
-#include "views/MusicListRowMetrics.h"
-#include "views/MusicListViewDrag.h"
-#include "views/MusicListViewItem.h"
+#include "views/list/DisplayListView.h"
+#include "views/list/MusicListRowMetrics.h"
+#include "views/list/MusicListViewDrag.h"
+#include "views/list/MusicListViewItem.h"
 
 namespace {
 

@@ -12,13 +12,13 @@
 #include "platform/windows/EditControl.h"
 #include "tests/support/TempFolder.h"
 #include "tests/views/MusicListViewFixture.h"
-#include "views/DisplayListView.h"
-#include "views/DisplayListViewEdit.h"
-#include "views/DisplayListViewItem.h"
-#include "views/MusicListRowMetrics.h"
-#include "views/MusicListViewDrag.h"
-#include "views/MusicListViewItem.h"
-#include "views/MusicListViewScrollBar.h"
+#include "views/list/DisplayListView.h"
+#include "views/list/DisplayListViewEdit.h"
+#include "views/list/DisplayListViewItem.h"
+#include "views/list/MusicListRowMetrics.h"
+#include "views/list/MusicListViewDrag.h"
+#include "views/list/MusicListViewItem.h"
+#include "views/list/MusicListViewScrollBar.h"
 
 namespace {
 

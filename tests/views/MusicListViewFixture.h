@@ -12,10 +12,10 @@
 #include "graphics/OxaBitmap.h"
 #include "graphics/OxaGraphics.h"
 #include "platform/display/DisplayTesting.h"
-#include "views/MusicListRowMetrics.h"
-#include "views/MusicListView.h"
-#include "views/MusicListViewItem.h"
-#include "views/MusicListViewStates.h"
+#include "views/list/MusicListRowMetrics.h"
+#include "views/list/MusicListView.h"
+#include "views/list/MusicListViewItem.h"
+#include "views/list/MusicListViewStates.h"
 
 namespace musiclisttest {
 

@@ -16,11 +16,11 @@
 #include "tests/support/ScreenShots.h"
 #include "tests/support/XvfbServer.h"
 #include "views/MusicAssets.h"
-#include "views/MusicListRowMetrics.h"
-#include "views/MusicListView.h"
-#include "views/MusicListViewItem.h"
-#include "views/MusicListViewScrollBar.h"
-#include "views/MusicListViewStates.h"
+#include "views/list/MusicListRowMetrics.h"
+#include "views/list/MusicListView.h"
+#include "views/list/MusicListViewItem.h"
+#include "views/list/MusicListViewScrollBar.h"
+#include "views/list/MusicListViewStates.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include "skin/OxaSkin.h"
 #include "tests/views/MusicListViewFixture.h"
-#include "views/MusicListRowMetrics.h"
-#include "views/MusicListViewScrollBar.h"
+#include "views/list/MusicListRowMetrics.h"
+#include "views/list/MusicListViewScrollBar.h"
 
 namespace {
 

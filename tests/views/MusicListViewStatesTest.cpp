@@ -7,7 +7,7 @@
 #include "graphics/OxaBitmap.h"
 #include "graphics/OxaGraphics.h"
 #include "skin/OxaSkin.h"
-#include "views/MusicListViewStates.h"
+#include "views/list/MusicListViewStates.h"
 
 namespace {
 

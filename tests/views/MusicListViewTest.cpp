@@ -14,14 +14,14 @@
 #include "skin/OxaSkin.h"
 #include "tests/support/TraceCapture.h"
 #include "tests/views/MusicListViewFixture.h"
-#include "views/DisplayListView.h"
-#include "views/DisplayListViewItem.h"
-#include "views/MusicListRowMetrics.h"
-#include "views/MusicListView.h"
-#include "views/MusicListViewDrag.h"
-#include "views/MusicListViewItem.h"
-#include "views/MusicListViewScrollBar.h"
-#include "views/MusicListViewStates.h"
+#include "views/list/DisplayListView.h"
+#include "views/list/DisplayListViewItem.h"
+#include "views/list/MusicListRowMetrics.h"
+#include "views/list/MusicListView.h"
+#include "views/list/MusicListViewDrag.h"
+#include "views/list/MusicListViewItem.h"
+#include "views/list/MusicListViewScrollBar.h"
+#include "views/list/MusicListViewStates.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The slider's arithmetic: values from positions, seeks from values, and the pending request.
-#include "views/MusicViewSlider.h"
+#include "views/info/MusicViewSlider.h"
 
 #include <gtest/gtest.h>
 

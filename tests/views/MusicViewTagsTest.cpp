@@ -1,6 +1,6 @@
 // Edits written back: the file keeps every frame it had but the edited one, nothing made up is
 // written, the library record follows, and looking at a read-only file leaves it so.
-#include "views/MusicViewTags.h"
+#include "views/info/MusicViewTags.h"
 
 #include <gtest/gtest.h>
 
@@ -19,8 +19,8 @@
 #include "tests/support/TempFolder.h"
 #include "tests/tags/WmaRuntime.h"
 #include "tools/make-test-media/TestMedia.h"
-#include "views/MusicView.h"
 #include "views/OxaMusicInfoAssets.h"
+#include "views/info/MusicView.h"
 
 namespace fs = std::filesystem;
 

@@ -15,9 +15,9 @@
 #include "platform/display/Input.h"
 #include "skin/OxaSkin.h"
 #include "tests/support/TraceCapture.h"
-#include "views/MusicView.h"
-#include "views/OxaMusicInfo.h"
 #include "views/OxaMusicInfoAssets.h"
+#include "views/info/MusicView.h"
+#include "views/info/OxaMusicInfo.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The info panel's texts: times, track numbers, quality, duration modes and the genre keys.
-#include "views/OxaMusicInfoText.h"
+#include "views/info/OxaMusicInfoText.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // START's changes to the stored scan lists, on a throw-away machine.
-#include "views/OxaMusicScanChoice.h"
+#include "views/scan/OxaMusicScanChoice.h"
 
 #include <gtest/gtest.h>
 

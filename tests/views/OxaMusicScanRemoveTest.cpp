@@ -10,7 +10,7 @@
 #include "tests/support/MessagePump.h"
 #include "tests/support/TempFolder.h"
 #include "tools/make-test-media/TestMedia.h"
-#include "views/OxaMusicScanChoice.h"
+#include "views/scan/OxaMusicScanChoice.h"
 
 namespace fs = std::filesystem;
 

@@ -13,7 +13,7 @@
 #include "skin/OxaSkin.h"
 #include "tests/support/DeclaredDrives.h"
 #include "views/OxaMusicScanAssets.h"
-#include "views/OxaMusicScanView.h"
+#include "views/scan/OxaMusicScanView.h"
 
 namespace {
 

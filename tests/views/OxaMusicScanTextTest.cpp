@@ -1,5 +1,5 @@
 // The scan panel's texts: drive captions in both styles and the shortened status path.
-#include "views/OxaMusicScanText.h"
+#include "views/scan/OxaMusicScanText.h"
 
 #include <gtest/gtest.h>
 

@@ -19,10 +19,10 @@
 #include "tests/support/ScreenShots.h"
 #include "tests/support/XvfbServer.h"
 #include "views/MusicAssets.h"
-#include "views/MusicView.h"
 #include "views/OxaMusicInfoAssets.h"
 #include "views/OxaMusicScanAssets.h"
-#include "views/OxaMusicScanView.h"
+#include "views/info/MusicView.h"
+#include "views/scan/OxaMusicScanView.h"
 
 namespace fs = std::filesystem;
 

@@ -1,5 +1,5 @@
 // The header, the footer, the view selector, the busy indicator and the framed list panel.
-#include "views/MusicListHeaderFooter.h"
+#include "views/frame/MusicListHeaderFooter.h"
 
 #include <algorithm>
 

@@ -25,7 +25,7 @@
 #include "graphics/MusicRotate.h"
 #include "graphics/OxaBitmap.h"
 #include "graphics/OxaButton.h"
-#include "views/MusicListView.h"
+#include "views/list/MusicListView.h"
 
 class TMusicListHeader;
 class TMusicSelectView;

@@ -1,5 +1,5 @@
 // The music view and its panel.
-#include "views/MusicView.h"
+#include "views/info/MusicView.h"
 
 #include <cstdlib>
 
@@ -8,7 +8,7 @@
 #include "library/MusicTables.h"
 #include "platform/Messages.h"
 #include "tags/OxaMusicTag.h"
-#include "views/OxaMusicInfoText.h"
+#include "views/info/OxaMusicInfoText.h"
 
 TMusicView::TMusicView(TOxaObjects* parentList)
     : TOxaBitmap(parentList),

@@ -21,9 +21,9 @@
 #include "library/CoverLoader.h"
 #include "library/DbId.h"
 #include "playback/OxaMusicPlayer.h"
-#include "views/MusicViewSlider.h"
-#include "views/MusicViewTags.h"
-#include "views/OxaMusicInfo.h"
+#include "views/info/MusicViewSlider.h"
+#include "views/info/MusicViewTags.h"
+#include "views/info/OxaMusicInfo.h"
 
 class TMusicView;
 using TMusicViewEditEvent = TMethod<void(TMusicView* sender, std::int32_t fileId, const TOxaTrackEdit& edit)>;

@@ -1,5 +1,5 @@
 // The slider's arithmetic.
-#include "views/MusicViewSlider.h"
+#include "views/info/MusicViewSlider.h"
 
 #include <algorithm>
 #include <cmath>

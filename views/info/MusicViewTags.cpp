@@ -1,5 +1,5 @@
 // Edits written back to files and followed by the library.
-#include "views/MusicViewTags.h"
+#include "views/info/MusicViewTags.h"
 
 #include "library/MusicTables.h"
 

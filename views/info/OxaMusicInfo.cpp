@@ -1,5 +1,5 @@
 // The info panel, its slider and its footer.
-#include "views/OxaMusicInfo.h"
+#include "views/info/OxaMusicInfo.h"
 
 #include <algorithm>
 #include <cmath>

@@ -12,7 +12,7 @@
 #include "graphics/OxaBitmap.h"
 #include "graphics/OxaButton.h"
 #include "rtl/Method.h"
-#include "views/OxaMusicInfoBody.h"
+#include "views/info/OxaMusicInfoBody.h"
 
 class TOxaMusicInfoTrackBar;
 using TOxaTrackBarEvent = TMethod<void(TOxaMusicInfoTrackBar* sender, std::int32_t value)>;

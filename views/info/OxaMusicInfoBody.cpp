@@ -1,5 +1,5 @@
 // The info panel's content.
-#include "views/OxaMusicInfoBody.h"
+#include "views/info/OxaMusicInfoBody.h"
 
 #include <algorithm>
 

@@ -33,9 +33,9 @@
 #include "graphics/OxaButton.h"
 #include "rtl/Method.h"
 #include "tags/OxaMusicTag.h"
-#include "views/DisplayListViewEdit.h"
-#include "views/OxaMusicInfoCover.h"
-#include "views/OxaMusicInfoText.h"
+#include "views/info/OxaMusicInfoCover.h"
+#include "views/info/OxaMusicInfoText.h"
+#include "views/list/DisplayListViewEdit.h"
 
 enum TOxaMusicInfoItemKind : std::uint8_t {
   ikTitle = 0,

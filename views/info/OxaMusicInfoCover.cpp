@@ -1,4 +1,4 @@
-#include "views/OxaMusicInfoCover.h"
+#include "views/info/OxaMusicInfoCover.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,5 +1,5 @@
 // The info panel's texts and genre lists.
-#include "views/OxaMusicInfoText.h"
+#include "views/info/OxaMusicInfoText.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "views/DisplayListView.h"
+#include "views/list/DisplayListView.h"
 
 #include <algorithm>
 #include <cmath>
@@ -11,8 +11,8 @@
 #include "framework/OxaUtils.h"
 #include "graphics/OxaImage.h"
 #include "rtl/Format.h"
-#include "views/MusicListViewDrag.h"
-#include "views/MusicListViewItem.h"
+#include "views/list/MusicListViewDrag.h"
+#include "views/list/MusicListViewItem.h"
 
 // --- TDisplayListView ---
 

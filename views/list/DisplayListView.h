@@ -10,8 +10,8 @@
 #include "graphics/OxaImage.h"
 #include "library/DbId.h"
 #include "rtl/Object.h"
-#include "views/DisplayListViewEdit.h"
-#include "views/DisplayListViewItem.h"
+#include "views/list/DisplayListViewEdit.h"
+#include "views/list/DisplayListViewItem.h"
 
 class TDisplayListView;
 class TMusicListViewDrag;

@@ -1,4 +1,4 @@
-#include "views/DisplayListViewEdit.h"
+#include "views/list/DisplayListViewEdit.h"
 
 #include <cstdint>
 #include <cstring>

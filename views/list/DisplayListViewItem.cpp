@@ -1,12 +1,12 @@
-#include "views/DisplayListViewItem.h"
+#include "views/list/DisplayListViewItem.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <utility>
 
-#include "views/DisplayListView.h"
-#include "views/MusicListViewDrag.h"
+#include "views/list/DisplayListView.h"
+#include "views/list/MusicListViewDrag.h"
 
 namespace {
 

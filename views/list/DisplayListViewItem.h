@@ -6,7 +6,7 @@
 
 #include "graphics/OxaBitmap.h"
 #include "library/DbId.h"
-#include "views/MusicListViewStates.h"
+#include "views/list/MusicListViewStates.h"
 
 class TDisplayListView;
 

@@ -1,4 +1,4 @@
-#include "views/MusicListView.h"
+#include "views/list/MusicListView.h"
 
 #include <algorithm>
 #include <new>

@@ -17,14 +17,14 @@
 #include "library/CoverLoader.h"
 #include "library/DbId.h"
 #include "rtl/Object.h"
-#include "views/DisplayListView.h"
-#include "views/DisplayListViewItem.h"
-#include "views/MusicListRowMetrics.h"
-#include "views/MusicListViewDrag.h"
-#include "views/MusicListViewHeader.h"
-#include "views/MusicListViewItem.h"
-#include "views/MusicListViewScrollBar.h"
-#include "views/MusicListViewStates.h"
+#include "views/list/DisplayListView.h"
+#include "views/list/DisplayListViewItem.h"
+#include "views/list/MusicListRowMetrics.h"
+#include "views/list/MusicListViewDrag.h"
+#include "views/list/MusicListViewHeader.h"
+#include "views/list/MusicListViewItem.h"
+#include "views/list/MusicListViewScrollBar.h"
+#include "views/list/MusicListViewStates.h"
 
 class TMusicListView : public TDisplayListView {
  public:

@@ -1,7 +1,7 @@
 // Dragging rows: the box that follows the pointer, the insertion gap and its animation, and the
 // auto-scroll loop at the edges of the view.
 
-#include "views/MusicListViewDrag.h"
+#include "views/list/MusicListViewDrag.h"
 
 #include <algorithm>
 #include <cmath>
@@ -10,9 +10,9 @@
 #include "framework/OxaUtils.h"
 #include "platform/Input.h"
 #include "rtl/Format.h"
-#include "views/DisplayListView.h"
-#include "views/MusicListView.h"
-#include "views/MusicListViewItem.h"
+#include "views/list/DisplayListView.h"
+#include "views/list/MusicListView.h"
+#include "views/list/MusicListViewItem.h"
 
 // --- TMusicListViewDrag ---
 

@@ -1,6 +1,6 @@
-#include "views/MusicListViewHeader.h"
+#include "views/list/MusicListViewHeader.h"
 
-#include "views/DisplayListView.h"
+#include "views/list/DisplayListView.h"
 
 void TMusicListViewHeader::Compose()
 {

@@ -1,4 +1,4 @@
-#include "views/MusicListViewItem.h"
+#include "views/list/MusicListViewItem.h"
 
 #include <cstring>
 
@@ -6,8 +6,8 @@
 
 #include "platform/display/Surface.h"
 #include "rtl/Format.h"
-#include "views/MusicListRowMetrics.h"
-#include "views/MusicListView.h"
+#include "views/list/MusicListRowMetrics.h"
+#include "views/list/MusicListView.h"
 
 // --- TMusicListViewItem ---
 

@@ -3,8 +3,8 @@
 #include <cstdint>
 
 #include "graphics/OxaBitmap.h"
-#include "views/DisplayListViewItem.h"
-#include "views/MusicListViewStates.h"
+#include "views/list/DisplayListViewItem.h"
+#include "views/list/MusicListViewStates.h"
 
 class TMusicListView;
 class TSurface;

@@ -1,10 +1,10 @@
-#include "views/MusicListViewScrollBar.h"
+#include "views/list/MusicListViewScrollBar.h"
 
 #include <algorithm>
 #include <cstdint>
 
-#include "views/DisplayListView.h"
-#include "views/MusicListRowMetrics.h"
+#include "views/list/DisplayListView.h"
+#include "views/list/MusicListRowMetrics.h"
 
 TScrollThumb ScrollBarThumb(int track, int view, int content, int offset, int minLength) noexcept
 {

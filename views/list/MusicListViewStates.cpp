@@ -1,4 +1,4 @@
-#include "views/MusicListViewStates.h"
+#include "views/list/MusicListViewStates.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The scan panel's rows, options and drive box.
-#include "views/MusicScanScrollbox.h"
+#include "views/scan/MusicScanScrollbox.h"
 
 #include <algorithm>
 

@@ -17,7 +17,7 @@
 #include "graphics/OxaBitmap.h"
 #include "graphics/OxaButton.h"
 #include "rtl/Method.h"
-#include "views/OxaMusicScanText.h"
+#include "views/scan/OxaMusicScanText.h"
 
 class TOxaMusicScanItem : public TOxaButton {
  public:

@@ -1,10 +1,10 @@
 // The scan panel's parts.
-#include "views/OxaMusicScan.h"
+#include "views/scan/OxaMusicScan.h"
 
 #include <algorithm>
 
 #include "views/OxaMusicScanAssets.h"
-#include "views/OxaMusicScanText.h"
+#include "views/scan/OxaMusicScanText.h"
 
 // --- TOxaMusicScanButtonPanel ---
 

@@ -15,7 +15,7 @@
 
 #include "graphics/OxaBitmap.h"
 #include "graphics/OxaButton.h"
-#include "views/MusicScanScrollbox.h"
+#include "views/scan/MusicScanScrollbox.h"
 
 class TOxaMusicScanAssetsForm;
 

@@ -1,5 +1,5 @@
 // START's changes to the stored scan lists.
-#include "views/OxaMusicScanChoice.h"
+#include "views/scan/OxaMusicScanChoice.h"
 
 #include <array>
 

@@ -1,5 +1,5 @@
 // The scan panel's texts.
-#include "views/OxaMusicScanText.h"
+#include "views/scan/OxaMusicScanText.h"
 
 #include <vector>
 

@@ -1,5 +1,5 @@
 // The scan panel bound to the player.
-#include "views/OxaMusicScanView.h"
+#include "views/scan/OxaMusicScanView.h"
 
 #include "framework/OxaUtils.h"
 #include "graphics/OxaImage.h"

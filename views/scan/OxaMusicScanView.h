@@ -11,8 +11,8 @@
 
 #include "graphics/OxaBitmap.h"
 #include "playback/OxaMusicPlayer.h"
-#include "views/OxaMusicScan.h"
-#include "views/OxaMusicScanChoice.h"
+#include "views/scan/OxaMusicScan.h"
+#include "views/scan/OxaMusicScanChoice.h"
 
 class TOxaMusicScanView : public TOxaBitmap {
  public:
