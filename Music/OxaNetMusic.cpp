@@ -5,10 +5,13 @@
 #include "Music/form/Music.h"
 #include "OxaIPC/OxaIpcApplication.h"
 #include "forms/Forms.h"
-#include "platform/Metrics.h"
+#include "platform/display/Display.h"
+#include "platform/windows/Metrics.h"
 
 int main()
 {
+  // The program shows its windows on the X server DISPLAY names.
+  InstallDisplay();
   // Without a display the windows would go to the memory screen and the program would run on
   // unseen for ever: it says so in one line, with the way to get a display, and stops before it
   // takes the lock or asks a host anything.

@@ -4,9 +4,9 @@
 #include <cstring>
 
 #include "framework/OxaUtils.h"
-#include "platform/Processes.h"
-#include "platform/Threads.h"
-#include "platform/Time.h"
+#include "platform/core/Time.h"
+#include "platform/objects/Processes.h"
+#include "platform/objects/Threads.h"
 
 namespace {
 

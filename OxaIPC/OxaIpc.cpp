@@ -6,10 +6,10 @@
 #include <algorithm>
 
 #include "OxaIPC/OxaIpcGuard.h"
-#include "platform/LastError.h"
-#include "platform/Messages.h"
-#include "platform/Synchronization.h"
-#include "platform/Time.h"
+#include "platform/core/LastError.h"
+#include "platform/core/Time.h"
+#include "platform/objects/Synchronization.h"
+#include "platform/windows/Messages.h"
 #include "rtl/AnsiText.h"
 
 namespace {

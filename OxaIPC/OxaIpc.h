@@ -24,7 +24,7 @@
 #include "framework/OxaMessageWindow.h"
 #include "framework/OxaObjects.h"
 #include "framework/OxaSync.h"
-#include "platform/ObjectProbe.h"
+#include "platform/objects/ObjectProbe.h"
 #include "rtl/Method.h"
 
 class TOxaIpc;

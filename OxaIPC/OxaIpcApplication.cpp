@@ -4,11 +4,11 @@
 #include <mutex>
 #include <vector>
 
-#include "platform/Handles.h"
-#include "platform/LastError.h"
-#include "platform/Paths.h"
-#include "platform/Processes.h"
-#include "platform/Synchronization.h"
+#include "platform/core/Handles.h"
+#include "platform/core/LastError.h"
+#include "platform/files/Paths.h"
+#include "platform/objects/Processes.h"
+#include "platform/objects/Synchronization.h"
 #include "rtl/AnsiText.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/WinTypes.h"
+#include "platform/core/WinTypes.h"
 
 // The lock's name for an executable path ("C:\Oxa\OxaNetMusic.exe" -> "OxaIpc.a.C:/OXA/OXANETMUSIC.EXE").
 std::string ApplicationLockName(std::string_view executablePath);

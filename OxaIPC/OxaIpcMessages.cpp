@@ -11,8 +11,8 @@
 #include "OxaIPC/OxaIpc.h"
 #include "OxaIPC/OxaIpcClient.h"
 #include "OxaIPC/OxaIpcGuard.h"
-#include "platform/Messages.h"
-#include "platform/Time.h"
+#include "platform/core/Time.h"
+#include "platform/windows/Messages.h"
 
 namespace {
 

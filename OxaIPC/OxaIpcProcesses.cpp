@@ -4,10 +4,10 @@
 
 #include "OxaIPC/OxaIpc.h"
 #include "OxaIPC/OxaIpcGuard.h"
-#include "platform/LastError.h"
-#include "platform/Messages.h"
-#include "platform/Synchronization.h"
-#include "platform/Time.h"
+#include "platform/core/LastError.h"
+#include "platform/core/Time.h"
+#include "platform/objects/Synchronization.h"
+#include "platform/windows/Messages.h"
 
 namespace {
 

@@ -12,9 +12,9 @@
 
 #include <string>
 
-#include "platform/Input.h"
-#include "platform/Messages.h"
-#include "platform/Windows.h"
+#include "platform/windows/Input.h"
+#include "platform/windows/Messages.h"
+#include "platform/windows/Windows.h"
 #include "rtl/Component.h"
 #include "rtl/Method.h"
 

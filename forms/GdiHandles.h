@@ -4,8 +4,8 @@
 
 #include <utility>
 
-#include "platform/Windows.h"
-#include "platform/display/Gdi.h"
+#include "platform/windows/Gdi.h"
+#include "platform/windows/Windows.h"
 #include "rtl/OSError.h"
 
 // A drawing object (bitmap, brush, palette, ...) deleted with DeleteObject.

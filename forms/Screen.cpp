@@ -1,6 +1,6 @@
 #include "forms/Screen.h"
 
-#include "platform/Metrics.h"
+#include "platform/windows/Metrics.h"
 
 TScreen& Screen()
 {

@@ -4,7 +4,7 @@
 
 #include <map>
 
-#include "platform/Input.h"
+#include "platform/windows/Input.h"
 
 // Cursor numbers of the stock cursors; the program's own cursors take positive numbers.
 constexpr int crDefault = 0;

@@ -2,10 +2,10 @@
 
 #include "framework/OxaMemory.h"
 
-#include "platform/ByteOrder.h"
-#include "platform/FileMappings.h"
-#include "platform/LastError.h"
-#include "platform/Time.h"
+#include "platform/core/ByteOrder.h"
+#include "platform/core/LastError.h"
+#include "platform/core/Time.h"
+#include "platform/objects/FileMappings.h"
 
 namespace {
 

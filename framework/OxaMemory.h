@@ -22,9 +22,9 @@
 
 #include "framework/OxaSync.h"
 #include "framework/OxaUtils.h"
-#include "platform/ByteOrder.h"
-#include "platform/HandleOwner.h"
-#include "platform/Handles.h"
+#include "platform/core/ByteOrder.h"
+#include "platform/core/HandleOwner.h"
+#include "platform/core/Handles.h"
 
 // The bytes an allocation of n takes: n plus its size word, rounded up to 16.
 constexpr std::uint64_t OxaBlockBytes(std::uint64_t n) noexcept

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "framework/OxaMemory.h"
-#include "platform/ByteOrder.h"
+#include "platform/core/ByteOrder.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 // leaves unhandled goes to the default window procedure. Used on the thread that opened it.
 
 #include "forms/Forms.h"
-#include "platform/Messages.h"
-#include "platform/Windows.h"
+#include "platform/windows/Messages.h"
+#include "platform/windows/Windows.h"
 #include "rtl/Method.h"
 #include "rtl/Object.h"
 

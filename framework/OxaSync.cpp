@@ -1,7 +1,7 @@
 #include "framework/OxaSync.h"
 
-#include "platform/LastError.h"
-#include "platform/Synchronization.h"
+#include "platform/core/LastError.h"
+#include "platform/objects/Synchronization.h"
 #include "rtl/OSError.h"
 
 namespace {

@@ -7,9 +7,9 @@
 #include <string>
 
 #include "framework/OxaUtils.h"
-#include "platform/HandleOwner.h"
-#include "platform/Handles.h"
-#include "platform/WinTypes.h"
+#include "platform/core/HandleOwner.h"
+#include "platform/core/Handles.h"
+#include "platform/core/WinTypes.h"
 
 // A mutex whose lock count belongs to this object: a second Lock on the same object succeeds at
 // once, and the system mutex is released when the count is back at 0. One object serves one

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "framework/OxaUtils.h"
-#include "platform/Messages.h"
-#include "platform/Synchronization.h"
+#include "platform/objects/Synchronization.h"
+#include "platform/windows/Messages.h"
 
 TOxaTimerItem::TOxaTimerItem(TOxaObjects* ownerList, TOxaTimer& timer, std::int32_t value,
                              const TOxaTimerEvent& callback, std::uint64_t dueTime, std::uint64_t serial)

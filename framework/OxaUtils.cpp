@@ -2,9 +2,9 @@
 
 #include <cmath>
 
-#include "platform/Input.h"
-#include "platform/Metrics.h"
-#include "platform/Time.h"
+#include "platform/core/Time.h"
+#include "platform/windows/Input.h"
+#include "platform/windows/Metrics.h"
 #include "rtl/AnsiText.h"
 #include "rtl/Strings.h"
 #include "rtl/Utf8.h"

@@ -9,10 +9,10 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/Files.h"
-#include "platform/Processes.h"
-#include "platform/WinTypes.h"
-#include "platform/Windows.h"
+#include "platform/core/WinTypes.h"
+#include "platform/files/Files.h"
+#include "platform/objects/Processes.h"
+#include "platform/windows/Windows.h"
 #include "rtl/Exception.h"
 #include "rtl/Format.h"
 #include "rtl/Object.h"

@@ -1,7 +1,7 @@
 #include "framework/OxaUtils.h"
 
-#include "platform/HandleOwner.h"
-#include "platform/Messages.h"
+#include "platform/core/HandleOwner.h"
+#include "platform/windows/Messages.h"
 
 #include "rtl/FilePaths.h"
 

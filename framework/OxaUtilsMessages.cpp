@@ -1,5 +1,5 @@
 #include "framework/OxaUtils.h"
-#include "platform/Messages.h"
+#include "platform/windows/Messages.h"
 
 LRESULT SendMessageEx(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWORD timeout, bool block)
 {

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <span>
 
-#include "platform/display/CoverPicture.h"
+#include "platform/windows/CoverPicture.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

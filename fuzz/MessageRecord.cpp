@@ -6,7 +6,7 @@
 #include <cstring>
 #include <span>
 
-#include "platform/MessageTransport.h"
+#include "platform/windows/MessageTransport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

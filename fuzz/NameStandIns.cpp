@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/NameStandIns.h"
+#include "platform/files/NameStandIns.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <span>
 
-#include "platform/RegistryHive.h"
+#include "platform/files/RegistryHive.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/WMFormat.h"
+#include "platform/core/WMFormat.h"
 
 extern "C" HRESULT WMCreateEditor(IWMMetadataEditor** editor);
 

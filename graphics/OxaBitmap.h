@@ -26,9 +26,9 @@
 #include "graphics/OxaBitmapBlt.h"
 #include "graphics/OxaGdiBitmap.h"
 #include "graphics/OxaGraphics.h"
-#include "platform/Input.h"
-#include "platform/WinTypes.h"
-#include "platform/display/Gdi.h"
+#include "platform/core/WinTypes.h"
+#include "platform/windows/Gdi.h"
+#include "platform/windows/Input.h"
 #include "rtl/Method.h"
 #include "rtl/Stream.h"
 

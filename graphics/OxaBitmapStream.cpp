@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "graphics/OxaBitmap.h"
-#include "platform/Files.h"
+#include "platform/files/Files.h"
 #include "rtl/FileStream.h"
 
 namespace {

@@ -2,7 +2,7 @@
 #include <mutex>
 
 #include "graphics/OxaBitmap.h"
-#include "platform/Modules.h"
+#include "platform/windows/Modules.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <cassert>
 #include <memory>
 
-#include "platform/Input.h"
-#include "platform/Messages.h"
+#include "platform/windows/Input.h"
+#include "platform/windows/Messages.h"
 
 // --- TOxaCallbackItem ---
 

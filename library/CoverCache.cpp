@@ -2,8 +2,8 @@
 
 #include "framework/OxaUtils.h"
 #include "library/LibraryFiles.h"
-#include "platform/display/BmpFile.h"
-#include "platform/display/CoverPicture.h"
+#include "platform/windows/BmpFile.h"
+#include "platform/windows/CoverPicture.h"
 #include "rtl/FilePaths.h"
 #include "tags/Sha256.h"
 

@@ -14,7 +14,7 @@
 #include <span>
 #include <string>
 
-#include "platform/display/Surface.h"
+#include "platform/windows/Surface.h"
 
 class TCoverCache {
  public:

@@ -17,7 +17,7 @@
 #include <string>
 #include <utility>
 
-#include "platform/display/Surface.h"
+#include "platform/windows/Surface.h"
 #include "rtl/SyncObjs.h"
 #include "rtl/Thread.h"
 

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
-#include "platform/Files.h"
-#include "platform/FindFiles.h"
-#include "platform/LastError.h"
-#include "platform/Time.h"
+#include "platform/core/LastError.h"
+#include "platform/core/Time.h"
+#include "platform/files/Files.h"
+#include "platform/files/FindFiles.h"
 #include "rtl/FilePaths.h"
 
 namespace {

@@ -9,9 +9,9 @@
 #include <string_view>
 #include <utility>
 
-#include "platform/HandleOwner.h"
-#include "platform/Handles.h"
-#include "platform/WinTypes.h"
+#include "platform/core/HandleOwner.h"
+#include "platform/core/Handles.h"
+#include "platform/core/WinTypes.h"
 
 // The whole content of a file, or "" when it cannot be read or is longer than maxSize.
 std::string ReadSmallFile(const std::string& fileName, std::size_t maxSize);

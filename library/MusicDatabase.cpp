@@ -5,7 +5,7 @@
 #include "framework/OxaUtils.h"
 #include "library/LibraryFiles.h"
 #include "library/PendingCounts.h"
-#include "platform/LastError.h"
+#include "platform/core/LastError.h"
 #include "rtl/FilePaths.h"
 #include "rtl/Format.h"
 #include "tableengine/DbError.h"

@@ -10,7 +10,7 @@
 #include "library/LibraryCursors.h"
 #include "library/MusicDatabase.h"
 #include "library/PendingCounts.h"
-#include "platform/NameStandIns.h"
+#include "platform/files/NameStandIns.h"
 #include "rtl/AnsiText.h"
 #include "rtl/FilePaths.h"
 #include "rtl/Utf8.h"

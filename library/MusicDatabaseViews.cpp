@@ -9,7 +9,7 @@
 #include "framework/OxaUtils.h"
 #include "library/LibraryCursors.h"
 #include "library/MusicDatabase.h"
-#include "platform/NameStandIns.h"
+#include "platform/files/NameStandIns.h"
 #include "rtl/Format.h"
 #include "rtl/Utf8.h"
 

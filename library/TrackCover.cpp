@@ -1,8 +1,8 @@
 #include "library/TrackCover.h"
 
 #include "library/LibraryFiles.h"
-#include "platform/Files.h"
-#include "platform/FindFiles.h"
+#include "platform/files/Files.h"
+#include "platform/files/FindFiles.h"
 #include "rtl/AnsiText.h"
 #include "rtl/FilePaths.h"
 #include "tags/EmbeddedPicture.h"

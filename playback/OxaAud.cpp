@@ -1,6 +1,6 @@
 #include "playback/OxaAud.h"
 
-#include "platform/Messages.h"
+#include "platform/windows/Messages.h"
 
 TOxaAudModule::TOxaAudModule(const std::string& moduleName) : FModule(LoadLibraryA(moduleName.c_str()))
 {

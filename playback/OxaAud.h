@@ -8,10 +8,10 @@
 #include <mutex>
 #include <string>
 
-#include "platform/Messages.h"
-#include "platform/Modules.h"
-#include "platform/OxaAud.h"
-#include "platform/Windows.h"
+#include "platform/core/OxaAud.h"
+#include "platform/windows/Messages.h"
+#include "platform/windows/Modules.h"
+#include "platform/windows/Windows.h"
 
 // The component module, loaded while this object lives.
 class TOxaAudModule {

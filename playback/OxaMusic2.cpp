@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "platform/WidePaths.h"
+#include "platform/files/WidePaths.h"
 
 namespace {
 

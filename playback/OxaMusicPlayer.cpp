@@ -4,8 +4,8 @@
 #include <utility>
 
 #include "framework/OxaUtils.h"
-#include "platform/Files.h"
-#include "platform/HandleOwner.h"
+#include "platform/core/HandleOwner.h"
+#include "platform/files/Files.h"
 #include "rtl/AnsiText.h"
 #include "rtl/Exception.h"
 #include "rtl/FilePaths.h"

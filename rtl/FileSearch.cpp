@@ -1,7 +1,7 @@
 #include "rtl/FileSearch.h"
 
-#include "platform/Files.h"
-#include "platform/LastError.h"
+#include "platform/core/LastError.h"
+#include "platform/files/Files.h"
 
 namespace {
 

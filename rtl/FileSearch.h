@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/FindFiles.h"
+#include "platform/files/FindFiles.h"
 
 constexpr int faReadOnly = 0x01;
 constexpr int faHidden = 0x02;

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "platform/Files.h"
-#include "platform/LastError.h"
+#include "platform/core/LastError.h"
+#include "platform/files/Files.h"
 #include "rtl/Exception.h"
 #include "rtl/FileUtils.h"
 

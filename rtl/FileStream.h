@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/HandleOwner.h"
-#include "platform/Handles.h"
+#include "platform/core/HandleOwner.h"
+#include "platform/core/Handles.h"
 #include "rtl/Stream.h"
 
 // Open modes (low nibble) and share modes (high nibble), combined with "|".

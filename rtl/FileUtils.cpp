@@ -2,9 +2,9 @@
 
 #include <array>
 
-#include "platform/Files.h"
-#include "platform/LastError.h"
-#include "platform/Paths.h"
+#include "platform/core/LastError.h"
+#include "platform/files/Files.h"
+#include "platform/files/Paths.h"
 
 bool FileExists(const std::string& fileName)
 {

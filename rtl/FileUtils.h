@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "platform/WinTypes.h"
+#include "platform/core/WinTypes.h"
 
 // An existing file (not a folder).
 bool FileExists(const std::string& fileName);

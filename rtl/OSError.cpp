@@ -1,6 +1,6 @@
 #include "rtl/OSError.h"
 
-#include "platform/LastError.h"
+#include "platform/core/LastError.h"
 #include "rtl/FileUtils.h"
 
 void RaiseLastOSError(DWORD errorCode)

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/WinTypes.h"
+#include "platform/core/WinTypes.h"
 #include "rtl/Exception.h"
 
 class EOSError : public Exception {

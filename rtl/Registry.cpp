@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "platform/LastError.h"
+#include "platform/core/LastError.h"
 
 namespace {
 

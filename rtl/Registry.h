@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Registry.h"
+#include "platform/files/Registry.h"
 #include "rtl/Exception.h"
 #include "rtl/Object.h"
 #include "rtl/StringList.h"

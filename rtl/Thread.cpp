@@ -1,8 +1,8 @@
 #include "rtl/Thread.h"
 
-#include "platform/Messages.h"
-#include "platform/Threads.h"
-#include "platform/Windows.h"
+#include "platform/objects/Threads.h"
+#include "platform/windows/Messages.h"
+#include "platform/windows/Windows.h"
 #include "rtl/Exception.h"
 
 namespace {

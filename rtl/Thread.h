@@ -18,8 +18,8 @@
 #include <functional>
 #include <memory>
 
-#include "platform/HandleOwner.h"
-#include "platform/Handles.h"
+#include "platform/core/HandleOwner.h"
+#include "platform/core/Handles.h"
 #include "rtl/Method.h"
 #include "rtl/Object.h"
 

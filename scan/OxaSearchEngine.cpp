@@ -5,8 +5,8 @@
 #include <unordered_set>
 
 #include "framework/OxaUtils.h"
-#include "platform/LastError.h"
-#include "platform/ShellFolders.h"
+#include "platform/core/LastError.h"
+#include "platform/files/ShellFolders.h"
 #include "rtl/AnsiText.h"
 #include "rtl/FilePaths.h"
 #include "scan/KnownFiles.h"

@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "framework/OxaUtils.h"
-#include "platform/Time.h"
+#include "platform/core/Time.h"
 #include "rtl/AnsiText.h"
 #include "rtl/FilePaths.h"
 #include "rtl/Registry.h"

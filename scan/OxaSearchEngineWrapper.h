@@ -31,7 +31,7 @@
 #include <vector>
 
 #include "framework/OxaMessageWindow.h"
-#include "platform/Messages.h"
+#include "platform/windows/Messages.h"
 #include "rtl/Method.h"
 #include "rtl/StringList.h"
 #include "rtl/SyncObjs.h"

@@ -2,8 +2,8 @@
 
 #include <array>
 
-#include "platform/Drives.h"
-#include "platform/Files.h"
+#include "platform/files/Drives.h"
+#include "platform/files/Files.h"
 #include "rtl/AnsiText.h"
 #include "rtl/Exception.h"
 #include "rtl/FilePaths.h"

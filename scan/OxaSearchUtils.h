@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/WinTypes.h"
+#include "platform/core/WinTypes.h"
 #include "rtl/Object.h"
 
 class TStringList;

@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-#include "platform/Time.h"
+#include "platform/core/Time.h"
 #include "rtl/Thread.h"
 
 class TTagReadAhead::TWorker : public TThread {

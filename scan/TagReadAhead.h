@@ -16,7 +16,7 @@
 #include <mutex>
 #include <vector>
 
-#include "platform/WinTypes.h"
+#include "platform/core/WinTypes.h"
 #include "scan/KnownFiles.h"
 #include "tags/OxaMusicTag.h"
 

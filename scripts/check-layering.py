@@ -32,8 +32,15 @@ import sys
 
 # The folders each folder may use directly; what those may use is allowed too.
 LAYERS = {
-    "platform": [],
-    "rtl": ["platform"],
+    # The platform in five libraries, one mechanism each; everything below display is the headless
+    # platform, which is all the layers up to the graphics use.
+    "platform/core": [],
+    "platform/files": ["platform/core"],
+    "platform/objects": ["platform/files"],
+    "platform/windows": ["platform/objects"],
+    # The X server, the host's fonts and the controls that draw text.
+    "platform/display": ["platform/windows"],
+    "rtl": ["platform/windows"],
     # The windowing model stands on the runtime alone; the message window and the timers of
     # framework/ are built on it.
     "forms": ["rtl"],
@@ -46,7 +53,7 @@ LAYERS = {
     "library": ["tableengine", "scan"],
     "OxaIPC": ["framework"],
     "playback": ["library", "OxaIPC"],
-    "graphics": ["framework"],
+    "graphics": ["framework", "platform/display"],
     # The skinned views and their assets draw with the graphics alone; each library above them has
     # a folder of its own: the music list, the frame around it, the track info panel (whose text
     # is edited with the list's editor) and the scan panel.
@@ -56,7 +63,7 @@ LAYERS = {
     "views/info": ["views/list", "views", "playback"],
     "views/scan": ["views", "playback"],
     # The compiled-in artwork; the program hands it to the views at start-up.
-    "skin": ["platform"],
+    "skin": ["platform/windows"],
     # The program, one library per subfolder: the rules without a window, the browser's rows,
     # the session-bus player interface, and the application shell over all of them.
     "Music/control": ["library", "OxaIPC", "forms"],
@@ -74,13 +81,20 @@ DIAGRAM_END = "<!-- end of layer diagram -->"
 
 # Host headers and the folders allowed to include them (components/ and tools/ stand outside
 # the layers: stand-ins for outside libraries, and programs built on every layer).
+PLATFORM = {"platform/core", "platform/files", "platform/objects", "platform/windows", "platform/display"}
 HOST_HEADERS = [
-    (re.compile(r"^(unistd|fcntl|dlfcn|poll|pthread|signal|spawn|termios)\.h$|^sys/|^X11/|^linux/"),
-     {"platform"}),
-    (re.compile(r"^lib(avcodec|avformat|avutil|swresample)/"), {"platform"}),
+    (re.compile(r"^(unistd|fcntl|dlfcn|poll|pthread|signal|spawn|termios)\.h$|^sys/|^linux/"), PLATFORM),
+    # The key names of X are plain constants the input tables of the windows share; the X libraries
+    # themselves, and the font libraries, are the display's alone.
+    (re.compile(r"^X11/(keysym|XF86keysym)\.h$"), {"platform/windows", "platform/display"}),
+    (re.compile(r"^X11/(?!(keysym|XF86keysym)\.h$)"), {"platform/display"}),
+    # The skin's compiler draws the artwork's text at build time.
+    (re.compile(r"^(ft2build\.h|fontconfig/)"), {"platform/display", "skin"}),
+    (re.compile(r"^(png|jpeglib)\.h$"), {"platform/windows"}),
+    (re.compile(r"^lib(avcodec|avformat|avutil|swresample)/"), PLATFORM),
     (re.compile(r"^sqlite3\.h$"), {"tableengine"}),
     (re.compile(r"^taglib/"), {"tags"}),
-    (re.compile(r"^unicode/"), {"platform", "rtl"}),
+    (re.compile(r"^unicode/"), PLATFORM | {"rtl"}),
 ]
 
 PROJECT_FOLDERS = ({layer.split("/", 1)[0] for layer in LAYERS} |
@@ -100,18 +114,20 @@ def layer_of(header):
 
 # What the tests and benchmarks of a folder use beyond that folder and its layers below, and why.
 TEST_EXTRAS = {
+    # The platform's tests are one binary over all five libraries.
+    "platform": {"platform/display"},
     # The program's artwork, to draw the views as the program does; the tests of the views'
     # libraries in their sub-folders stay with the views' own.
     "views": {"skin", "tests/tags", "views/list", "views/frame", "views/info", "views/scan"},
     # The skin's tests draw it through the views and read it back with oxa-lib's sheet.
-    "skin": {"views", "tools/oxa-lib"},
+    "skin": {"views", "tools/oxa-lib-screen"},
     # The scan's results are checked in the library they fill.
     "scan": {"library"},
     # The player's tests load the run-time components.
     "playback": {"components"},
     "support": EVERY_LAYER,
     "tools": EVERY_LAYER | {"components", "tools", "tests/library", "tests/tags"},
-    "components": {"components", "platform"},
+    "components": {"components", "platform/windows"},
 }
 
 
@@ -119,9 +135,13 @@ def outside_allowed(top, sub):
     """What a file under top/sub/ (a folder outside the layers) may include, as folder names or
     "tests/x"-style pairs; None when the folder has no rule."""
     if top == "components":
-        return {"platform", "components/" + sub}
+        return {"components/" + sub} | PLATFORM - {"platform/display"}
     if top == "tools":
-        return EVERY_LAYER | {"tools/" + sub, "tools/make-test-media"}
+        allowed = EVERY_LAYER | {"tools/" + sub, "tools/make-test-media"}
+        # oxa-lib's screen commands share its command table, arguments and JSON writer.
+        if sub == "oxa-lib-screen":
+            allowed.add("tools/oxa-lib")
+        return allowed
     if top == "fuzz":
         return EVERY_LAYER | {"fuzz"}
     if top in ("tests", "bench"):

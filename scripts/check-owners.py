@@ -17,15 +17,15 @@ import sys
 # the call itself.
 RELEASES = [
     (re.compile(r"(?<![\w:])CloseHandle\s*\("),
-     {"platform/objects/Handles.cpp",  # THandleOwner, and the call itself
-      "platform/Handles.h",  # its declaration
+     {"platform/core/Handles.cpp",  # THandleOwner, and the call itself
+      "platform/core/Handles.h",  # its declaration
       "platform/files/FindFiles.cpp"}),  # FindClose: a find handle is a kernel handle
     (re.compile(r"\bmunmap\s*\("),
-     {"platform/objects/MappedView.h",  # TMappedView
+     {"platform/objects/detail/MappedView.h",  # TMappedView
       "platform/objects/FileMappings.cpp",  # UnmapViewOfFile itself
-      "platform/display/Surface.cpp"}),  # TPixelMemory, a surface's pixels
+      "platform/windows/Surface.cpp"}),  # TPixelMemory, a surface's pixels
     (re.compile(r"\bXDestroyImage\s*\("),
-     {"platform/display/XImageOwner.h"}),  # TXImage and TXImageOver
+     {"platform/display/detail/XImageOwner.h"}),  # TXImage and TXImageOver
     (re.compile(r"(?<![\w.>])::close\s*\(|(?<![\w.>:])close\s*\(\s*(fd|file|descriptor)\b"),
      {"platform/files/FileDescriptor.cpp",  # TFileDescriptor
       "components/wmvcore/MetadataEditor.cpp"}),  # TOwnedFile: the component links no layer

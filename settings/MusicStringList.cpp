@@ -3,11 +3,11 @@
 #include <array>
 
 #include "framework/OxaUtils.h"
-#include "platform/ByteOrder.h"
-#include "platform/Files.h"
-#include "platform/HandleOwner.h"
-#include "platform/LastError.h"
-#include "platform/Time.h"
+#include "platform/core/ByteOrder.h"
+#include "platform/core/HandleOwner.h"
+#include "platform/core/LastError.h"
+#include "platform/core/Time.h"
+#include "platform/files/Files.h"
 #include "rtl/Exception.h"
 #include "rtl/FilePaths.h"
 #include "rtl/FileStream.h"

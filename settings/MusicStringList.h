@@ -15,7 +15,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/Handles.h"
+#include "platform/core/Handles.h"
 #include "rtl/Stream.h"
 #include "rtl/StringList.h"
 

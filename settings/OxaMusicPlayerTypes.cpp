@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "framework/OxaUtils.h"
-#include "platform/Metrics.h"
-#include "platform/Paths.h"
-#include "platform/Processes.h"
+#include "platform/files/Paths.h"
+#include "platform/objects/Processes.h"
+#include "platform/windows/Metrics.h"
 #include "rtl/AnsiText.h"
 #include "rtl/FilePaths.h"
 #include "rtl/Registry.h"

@@ -1,6 +1,6 @@
 #include "skin/OxaSkin.h"
 
-#include "platform/Input.h"
+#include "platform/windows/Input.h"
 #include "skin/OxaSkinData.h"
 
 std::optional<std::string_view> OxaSkinStoreBytes(std::string_view storeName)

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/LastError.h"
-#include "platform/Paths.h"
+#include "platform/core/LastError.h"
+#include "platform/files/Paths.h"
 #include "rtl/AnsiText.h"
 #include "tableengine/Table.h"
 

@@ -2,7 +2,7 @@
 // TDatabase: one named database of the table engine, kept as one SQLite file in a directory.
 //
 // The file is Directory + DatabaseName + ".DAT" ("C:\Library\MUSIC.DAT"), a Windows path that the
-// platform layer maps to the host (platform/Paths.h). While connected, and
+// platform layer maps to the host (platform/files/Paths.h). While connected, and
 // after a crash, SQLite keeps companion files beside it: the same name followed by "-wal",
 // "-shm" or "-journal". Whoever deletes the database deletes those too, or a new database of the
 // same name would inherit their contents.

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <memory>
 
-#include "platform/LastError.h"
+#include "platform/core/LastError.h"
 #include "rtl/Exception.h"
 #include "rtl/FileStream.h"
 #include "rtl/Utf8.h"

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/WinTypes.h"
+#include "platform/core/WinTypes.h"
 #include "rtl/Stream.h"
 #include "tags/ID3Genres.h"
 #include "tags/TagFiles.h"

@@ -4,7 +4,7 @@
 #include <array>
 #include <span>
 
-#include "platform/LastError.h"
+#include "platform/core/LastError.h"
 #include "rtl/Exception.h"
 #include "rtl/FileStream.h"
 #include "rtl/Format.h"

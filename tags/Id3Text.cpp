@@ -1,6 +1,6 @@
 #include "tags/Id3Text.h"
 
-#include "platform/ByteOrder.h"
+#include "platform/core/ByteOrder.h"
 #include "rtl/Utf8.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <array>
 #include <cstring>
 
-#include "platform/ByteOrder.h"
+#include "platform/core/ByteOrder.h"
 
 namespace {
 

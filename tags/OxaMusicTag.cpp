@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "platform/LastError.h"
+#include "platform/core/LastError.h"
 #include "rtl/AnsiText.h"
 #include "rtl/Exception.h"
 #include "rtl/FilePaths.h"

@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/WinTypes.h"
+#include "platform/core/WinTypes.h"
 #include "tags/ID3Version1Tagger.h"
 #include "tags/ID3Version2Tagger2.h"
 #include "tags/MPegHeader.h"

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "platform/FileIdentity.h"
-#include "platform/Files.h"
-#include "platform/LastError.h"
+#include "platform/core/LastError.h"
+#include "platform/files/FileIdentity.h"
+#include "platform/files/Files.h"
 #include "rtl/Exception.h"
 #include "rtl/FileStream.h"
 

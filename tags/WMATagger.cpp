@@ -4,8 +4,8 @@
 #include <climits>
 #include <cmath>
 
-#include "platform/Paths.h"
-#include "platform/WidePaths.h"
+#include "platform/files/Paths.h"
+#include "platform/files/WidePaths.h"
 #include "rtl/Utf8.h"
 
 namespace {

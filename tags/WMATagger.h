@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/Modules.h"
-#include "platform/WMFormat.h"
+#include "platform/core/WMFormat.h"
+#include "platform/windows/Modules.h"
 
 class TWMATagger {
  public:

@@ -16,7 +16,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/WinTypes.h"
+#include "platform/core/WinTypes.h"
 #include "rtl/FileStream.h"
 #include "rtl/Stream.h"
 #include "tags/TagFiles.h"

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <memory>
 
-#include "platform/ByteOrder.h"
-#include "platform/LastError.h"
+#include "platform/core/ByteOrder.h"
+#include "platform/core/LastError.h"
 #include "rtl/Exception.h"
 #include "rtl/FileStream.h"
 #include "tags/Zlib.h"

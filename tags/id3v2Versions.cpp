@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/ByteOrder.h"
+#include "platform/core/ByteOrder.h"
 #include "tags/Id3Text.h"
 #include "tags/Zlib.h"
 

@@ -3,7 +3,7 @@
 
 #include "forms/Screen.h"
 #include "framework/OxaUtils.h"
-#include "platform/Input.h"
+#include "platform/windows/Input.h"
 
 const TMusicAssetsForm::TCursorEntry TMusicAssetsForm::Cursors[15] = {
     {20, "CUR_ARROW"},

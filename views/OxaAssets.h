@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "graphics/OxaGraphics.h"
-#include "platform/Windows.h"
+#include "platform/windows/Windows.h"
 #include "rtl/Component.h"
 
 // The Data blob of a named store: a copy the store takes over, bytes that outlive every store

@@ -5,12 +5,12 @@
 
 #include "forms/GdiHandles.h"
 #include "framework/OxaUtils.h"
-#include "platform/Input.h"
-#include "platform/Messages.h"
-#include "platform/Metrics.h"
-#include "platform/Time.h"
-#include "platform/Windows.h"
-#include "platform/display/Gdi.h"
+#include "platform/core/Time.h"
+#include "platform/windows/Gdi.h"
+#include "platform/windows/Input.h"
+#include "platform/windows/Messages.h"
+#include "platform/windows/Metrics.h"
+#include "platform/windows/Windows.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <cstdint>
 
 #include "forms/Forms.h"
-#include "platform/display/GdiTypes.h"
+#include "platform/windows/GdiTypes.h"
 
 // Which screen edge the triangle sits on.
 enum class TTriangleSide : std::uint8_t { Left = 0, Right = 1, Top = 2, Bottom = 3 };

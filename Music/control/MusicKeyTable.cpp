@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "platform/Input.h"
+#include "platform/windows/Input.h"
 
 namespace {
 

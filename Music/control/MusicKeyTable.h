@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "forms/Forms.h"
-#include "platform/WinTypes.h"
+#include "platform/core/WinTypes.h"
 
 enum class TMusicKeyAction {
   None,

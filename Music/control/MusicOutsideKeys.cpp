@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-#include "platform/Input.h"
+#include "platform/windows/Input.h"
 
 namespace {
 

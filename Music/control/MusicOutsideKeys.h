@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/Messages.h"
+#include "platform/windows/Messages.h"
 
 enum class TOutsideCommand : std::uint8_t {
   None,

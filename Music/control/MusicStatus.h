@@ -13,7 +13,7 @@
 
 #include "OxaIPC/MusicIpc.h"
 #include "library/DbId.h"
-#include "platform/WinTypes.h"
+#include "platform/core/WinTypes.h"
 
 class TMusicStatusFeed {
  public:

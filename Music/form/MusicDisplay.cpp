@@ -5,9 +5,9 @@
 #include "Music/form/Music.h"
 #include "framework/OxaTimer.h"
 #include "framework/OxaUtils.h"
-#include "platform/Input.h"
-#include "platform/Metrics.h"
-#include "platform/Time.h"
+#include "platform/core/Time.h"
+#include "platform/windows/Input.h"
+#include "platform/windows/Metrics.h"
 
 RECT BrowserPresentation(SIZE screen)
 {

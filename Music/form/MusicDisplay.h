@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <functional>
 
-#include "platform/Messages.h"
-#include "platform/Windows.h"
-#include "platform/display/GdiTypes.h"
+#include "platform/windows/GdiTypes.h"
+#include "platform/windows/Messages.h"
+#include "platform/windows/Windows.h"
 
 inline constexpr int BrowserWidth = 800;
 inline constexpr int BrowserHeight = 600;

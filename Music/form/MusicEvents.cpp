@@ -8,8 +8,8 @@
 #include "forms/Screen.h"
 #include "framework/OxaTimer.h"
 #include "framework/OxaUtils.h"
-#include "platform/OxaAud.h"
-#include "platform/Windows.h"
+#include "platform/core/OxaAud.h"
+#include "platform/windows/Windows.h"
 #include "rtl/AnsiText.h"
 
 namespace {

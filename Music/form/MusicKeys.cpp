@@ -11,11 +11,11 @@
 #include "forms/Screen.h"
 #include "framework/OxaTimer.h"
 #include "framework/OxaUtils.h"
-#include "platform/HotKeys.h"
-#include "platform/Input.h"
-#include "platform/Messages.h"
-#include "platform/Time.h"
-#include "platform/Windows.h"
+#include "platform/core/Time.h"
+#include "platform/windows/HotKeys.h"
+#include "platform/windows/Input.h"
+#include "platform/windows/Messages.h"
+#include "platform/windows/Windows.h"
 #include "rtl/AnsiText.h"
 
 namespace {

@@ -2,8 +2,8 @@
 
 #include "Music/control/MusicLircLine.h"
 #include "framework/OxaUtils.h"
-#include "platform/LineSocket.h"
-#include "platform/Messages.h"
+#include "platform/objects/LineSocket.h"
+#include "platform/windows/Messages.h"
 
 TMusicLircReader::TMusicLircReader(std::string socketPath, TOutsideKeyMap keys, HWND window)
     : FSocketPath(std::move(socketPath)), FKeys(std::move(keys)), FWindow(window), FThread([this] { Run(); })

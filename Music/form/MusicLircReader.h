@@ -8,8 +8,8 @@
 #include <thread>
 
 #include "Music/control/MusicOutsideKeys.h"
-#include "platform/DescriptorWait.h"
-#include "platform/Windows.h"
+#include "platform/objects/DescriptorWait.h"
+#include "platform/windows/Windows.h"
 
 class TMusicLircReader {
  public:

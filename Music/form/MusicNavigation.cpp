@@ -9,8 +9,8 @@
 #include "Music/form/MusicFormParts.h"
 #include "forms/Screen.h"
 #include "framework/OxaUtils.h"
-#include "platform/Input.h"
-#include "platform/Processes.h"
+#include "platform/objects/Processes.h"
+#include "platform/windows/Input.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 #include "Music/form/MusicFormParts.h"
 #include "framework/OxaTimer.h"
 #include "framework/OxaUtils.h"
-#include "platform/Input.h"
-#include "platform/Time.h"
-#include "platform/Windows.h"
+#include "platform/core/Time.h"
+#include "platform/windows/Input.h"
+#include "platform/windows/Windows.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "Music/form/MusicStart.h"
 
-#include "platform/Paths.h"
+#include "platform/files/Paths.h"
 #include "rtl/AnsiText.h"
 #include "rtl/FileUtils.h"
 

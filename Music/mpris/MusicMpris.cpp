@@ -16,8 +16,8 @@
 
 #include "Music/control/MusicOutsideKeys.h"
 #include "framework/OxaUtils.h"
-#include "platform/DescriptorWait.h"
-#include "platform/Messages.h"
+#include "platform/objects/DescriptorWait.h"
+#include "platform/windows/Messages.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/Windows.h"
+#include "platform/windows/Windows.h"
 
 struct TMprisTrack {
   enum class TStatus : std::uint8_t { Stopped, Playing, Paused };

@@ -31,8 +31,8 @@
 #include "bench/support/BenchMessageLoop.h"
 #include "bench/support/BenchScratch.h"
 #include "library/MusicDatabase.h"
-#include "platform/Paths.h"
-#include "platform/Windows.h"
+#include "platform/files/Paths.h"
+#include "platform/windows/Windows.h"
 #include "settings/OxaMusicPlayerTypes.h"
 #include "tools/make-test-media/TestMedia.h"
 

@@ -25,8 +25,8 @@
 #include "bench/support/BenchLibrary.h"
 #include "bench/support/BenchScratch.h"
 #include "library/MusicDatabase.h"
-#include "platform/Paths.h"
-#include "platform/Windows.h"
+#include "platform/files/Paths.h"
+#include "platform/windows/Windows.h"
 #include "scan/OxaSearchOptions.h"
 #include "settings/OxaMusicPlayerTypes.h"
 

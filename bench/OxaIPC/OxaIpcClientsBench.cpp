@@ -21,8 +21,8 @@
 #include "OxaIPC/OxaIpcClient.h"
 #include "bench/support/BenchScratch.h"
 #include "framework/OxaMessageWindow.h"
-#include "platform/Messages.h"
-#include "platform/Time.h"
+#include "platform/core/Time.h"
+#include "platform/windows/Messages.h"
 
 namespace {
 

@@ -15,8 +15,8 @@
 
 #include "OxaIPC/MusicIpc.h"
 #include "bench/support/BenchScratch.h"
-#include "platform/Messages.h"
-#include "platform/Time.h"
+#include "platform/core/Time.h"
+#include "platform/windows/Messages.h"
 
 namespace {
 

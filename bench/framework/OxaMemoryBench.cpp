@@ -12,7 +12,7 @@
 
 #include "bench/support/BenchScratch.h"
 #include "framework/OxaMemory.h"
-#include "platform/Synchronization.h"
+#include "platform/objects/Synchronization.h"
 
 namespace {
 

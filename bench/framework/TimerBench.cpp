@@ -17,7 +17,7 @@
 #include "bench/support/BenchScratch.h"
 #include "framework/OxaTimer.h"
 #include "framework/OxaUtils.h"
-#include "platform/Messages.h"
+#include "platform/windows/Messages.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "graphics/OxaImage.h"
-#include "platform/Messages.h"
-#include "platform/display/DisplayTesting.h"
+#include "platform/windows/DisplayTesting.h"
+#include "platform/windows/Messages.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 
 #include "graphics/OxaBitmap.h"
 #include "graphics/OxaGraphics.h"
-#include "platform/display/DisplayTesting.h"
+#include "platform/windows/DisplayTesting.h"
 
 namespace {
 

@@ -19,7 +19,7 @@
 #include "bench/support/BenchScratch.h"
 #include "bench/support/PlainSqlite.h"
 #include "library/MusicDatabase.h"
-#include "platform/Paths.h"
+#include "platform/files/Paths.h"
 #include "rtl/AnsiText.h"
 #include "rtl/FilePaths.h"
 

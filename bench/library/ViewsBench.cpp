@@ -16,7 +16,7 @@
 #include "bench/support/BenchScratch.h"
 #include "bench/support/PlainSqlite.h"
 #include "library/MusicDatabase.h"
-#include "platform/Paths.h"
+#include "platform/files/Paths.h"
 
 namespace {
 

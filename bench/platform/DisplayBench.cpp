@@ -18,11 +18,12 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/Messages.h"
-#include "platform/Windows.h"
 #include "platform/display/Display.h"
-#include "platform/display/DisplayTesting.h"
 #include "platform/display/GdiText.h"
+#include "platform/windows/DisplayBackEnd.h"
+#include "platform/windows/DisplayTesting.h"
+#include "platform/windows/Messages.h"
+#include "platform/windows/Windows.h"
 
 namespace {
 

@@ -13,8 +13,8 @@
 #include <fstream>
 #include <string>
 
-#include "platform/FindFiles.h"
-#include "platform/Paths.h"
+#include "platform/files/FindFiles.h"
+#include "platform/files/Paths.h"
 
 namespace {
 

@@ -8,10 +8,11 @@
 
 #include <cstdlib>
 
-#include "platform/Input.h"
-#include "platform/Messages.h"
-#include "platform/Windows.h"
-#include "platform/display/DisplayTesting.h"
+#include "platform/display/Display.h"
+#include "platform/windows/DisplayTesting.h"
+#include "platform/windows/Input.h"
+#include "platform/windows/Messages.h"
+#include "platform/windows/Windows.h"
 
 // After the program's headers: the X headers' macros (None, Status) clash with names in them.
 #include <X11/Xlib.h>

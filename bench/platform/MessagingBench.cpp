@@ -15,8 +15,8 @@
 #include <string>
 #include <thread>
 
-#include "platform/Messages.h"
-#include "platform/Windows.h"
+#include "platform/windows/Messages.h"
+#include "platform/windows/Windows.h"
 
 extern char** environ;
 

@@ -20,8 +20,8 @@ extern "C" {
 #include <thread>
 
 #include "bench/support/BenchScratch.h"
-#include "platform/Modules.h"
-#include "platform/OxaAud.h"
+#include "platform/core/OxaAud.h"
+#include "platform/windows/Modules.h"
 #include "tools/make-test-media/TestMedia.h"
 
 namespace {

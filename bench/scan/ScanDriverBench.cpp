@@ -36,8 +36,8 @@
 
 #include "bench/support/PlainWalk.h"
 #include "library/MusicDatabase.h"
-#include "platform/Drives.h"
-#include "platform/Modules.h"
+#include "platform/files/Drives.h"
+#include "platform/windows/Modules.h"
 #include "rtl/Registry.h"
 #include "scan/OxaSearchEngine.h"
 #include "scan/OxaSearchEngineWrapper.h"

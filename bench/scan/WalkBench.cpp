@@ -14,7 +14,7 @@
 #include <string>
 
 #include "bench/support/PlainWalk.h"
-#include "platform/Drives.h"
+#include "platform/files/Drives.h"
 #include "scan/OxaSearchEngine.h"
 #include "scan/OxaSearchOptions.h"
 

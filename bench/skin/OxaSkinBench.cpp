@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/display/DisplayTesting.h"
+#include "platform/windows/DisplayTesting.h"
 #include "skin/OxaSkin.h"
 #include "views/MusicAssets.h"
 #include "views/OxaMusicInfoAssets.h"

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "library/MusicDatabase.h"
-#include "platform/Paths.h"
+#include "platform/files/Paths.h"
 #include "rtl/StringList.h"
 #include "settings/OxaMusicPlayerTypes.h"
 

@@ -2,7 +2,7 @@
 // The program's own message loop, run by a benchmark for a stretch of wall time.
 
 #include "forms/Forms.h"
-#include "platform/Windows.h"
+#include "platform/windows/Windows.h"
 
 namespace benchloop {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <system_error>
 
-#include "platform/Paths.h"
+#include "platform/files/Paths.h"
 
 class TScratch {
  public:

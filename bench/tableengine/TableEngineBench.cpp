@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "bench/support/BenchScratch.h"
-#include "platform/Paths.h"
+#include "platform/files/Paths.h"
 #include "rtl/AnsiText.h"
 #include "tableengine/Database.h"
 #include "tableengine/Table.h"

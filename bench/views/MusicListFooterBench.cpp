@@ -6,8 +6,8 @@
 #include <benchmark/benchmark.h>
 
 #include "graphics/OxaImage.h"
-#include "platform/Messages.h"
-#include "platform/display/DisplayTesting.h"
+#include "platform/windows/DisplayTesting.h"
+#include "platform/windows/Messages.h"
 #include "skin/OxaSkin.h"
 #include "views/MusicAssets.h"
 #include "views/frame/MusicListHeaderFooter.h"

@@ -6,7 +6,7 @@
 #include <benchmark/benchmark.h>
 
 #include "forms/Forms.h"
-#include "platform/Windows.h"
+#include "platform/windows/Windows.h"
 #include "views/TriangleFormUnit.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/WidePaths.h"
+#include "platform/files/WidePaths.h"
 
 namespace oxaaud {
 

@@ -12,7 +12,7 @@
 
 #include "components/oxaaud/AudioOutput.h"
 #include "components/oxaaud/Decoder.h"
-#include "platform/OxaAud.h"
+#include "platform/core/OxaAud.h"
 
 namespace oxaaud {
 

@@ -12,8 +12,8 @@ extern "C" {
 #include <limits>
 
 #include "components/oxaaud/AudioOutput.h"
-#include "platform/Files.h"
-#include "platform/HandleOwner.h"
+#include "platform/core/HandleOwner.h"
+#include "platform/files/Files.h"
 
 namespace oxaaud {
 

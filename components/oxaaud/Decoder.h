@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Handles.h"
+#include "platform/core/Handles.h"
 
 namespace oxaaud {
 

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <limits>
 
-#include "platform/ByteOrder.h"
+#include "platform/core/ByteOrder.h"
 
 namespace wmvcore {
 

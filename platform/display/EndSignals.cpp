@@ -1,4 +1,4 @@
-#include "platform/display/EndSignals.h"
+#include "platform/display/detail/EndSignals.h"
 
 #include <sys/eventfd.h>
 #include <unistd.h>

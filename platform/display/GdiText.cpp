@@ -13,9 +13,9 @@
 #include <string_view>
 #include <tuple>
 
-#include "platform/Diagnostics.h"
-#include "platform/LastError.h"
-#include "platform/display/GdiObjects.h"
+#include "platform/core/Diagnostics.h"
+#include "platform/core/LastError.h"
+#include "platform/windows/GdiObjects.h"
 
 namespace {
 

@@ -20,9 +20,9 @@
 #include <string>
 #include <thread>
 
-#include "platform/Diagnostics.h"
-#include "platform/display/Gdi.h"
-#include "platform/display/XImageOwner.h"
+#include "platform/core/Diagnostics.h"
+#include "platform/display/detail/XImageOwner.h"
+#include "platform/windows/Gdi.h"
 
 namespace {
 

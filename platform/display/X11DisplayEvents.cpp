@@ -15,10 +15,10 @@
 #include <utility>
 #include <vector>
 
-#include "platform/Diagnostics.h"
-#include "platform/HotKeys.h"
-#include "platform/Messages.h"
-#include "platform/detail/PollUntil.h"
+#include "platform/core/Diagnostics.h"
+#include "platform/core/PollUntil.h"
+#include "platform/windows/HotKeys.h"
+#include "platform/windows/Messages.h"
 
 namespace {
 

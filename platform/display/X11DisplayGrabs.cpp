@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-#include "platform/HotKeys.h"
+#include "platform/windows/HotKeys.h"
 
 namespace {
 

@@ -13,10 +13,10 @@
 #include <memory>
 #include <vector>
 
-#include "platform/Diagnostics.h"
-#include "platform/LastError.h"
-#include "platform/display/GdiObjects.h"
-#include "platform/display/XImageOwner.h"
+#include "platform/core/Diagnostics.h"
+#include "platform/core/LastError.h"
+#include "platform/display/detail/XImageOwner.h"
+#include "platform/windows/GdiObjects.h"
 
 std::unique_ptr<TSurface> TX11Display::CreateWindowSurface(LONG width, LONG height)
 {

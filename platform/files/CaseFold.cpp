@@ -1,4 +1,4 @@
-#include "platform/files/CaseFold.h"
+#include "platform/files/detail/CaseFold.h"
 
 #include <unicode/uchar.h>
 #include <unicode/utf8.h>

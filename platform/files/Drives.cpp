@@ -1,4 +1,4 @@
-#include "platform/Drives.h"
+#include "platform/files/Drives.h"
 
 #include <fcntl.h>
 #include <pwd.h>
@@ -15,14 +15,14 @@
 #include <mutex>
 #include <sstream>
 
-#include "platform/FileDescriptor.h"
-#include "platform/HostErrors.h"
-#include "platform/LastError.h"
-#include "platform/Paths.h"
-#include "platform/Registry.h"
-#include "platform/detail/PollUntil.h"
-#include "platform/files/CaseFold.h"
-#include "platform/registry/RegistryStore.h"
+#include "platform/core/HostErrors.h"
+#include "platform/core/LastError.h"
+#include "platform/core/PollUntil.h"
+#include "platform/files/FileDescriptor.h"
+#include "platform/files/Paths.h"
+#include "platform/files/Registry.h"
+#include "platform/files/detail/CaseFold.h"
+#include "platform/files/detail/RegistryStore.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "platform/FileDescriptor.h"
+#include "platform/files/FileDescriptor.h"
 
 #include <unistd.h>
 

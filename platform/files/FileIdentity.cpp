@@ -1,4 +1,4 @@
-#include "platform/FileIdentity.h"
+#include "platform/files/FileIdentity.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <memory>
 
-#include "platform/HostErrors.h"
-#include "platform/Paths.h"
+#include "platform/core/HostErrors.h"
+#include "platform/files/Paths.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "platform/files/FileInfo.h"
+#include "platform/files/detail/FileInfo.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 
-#include "platform/Files.h"
+#include "platform/files/Files.h"
 
 DWORD AttributesOfMode(unsigned mode, std::string_view name) noexcept
 {

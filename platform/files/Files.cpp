@@ -1,4 +1,4 @@
-#include "platform/Files.h"
+#include "platform/files/Files.h"
 
 #include <fcntl.h>
 #include <stdio.h>
@@ -11,15 +11,15 @@
 #include <cstring>
 #include <string>
 
-#include "platform/FaultInjection.h"
-#include "platform/FileDescriptor.h"
-#include "platform/HandleOwner.h"
-#include "platform/HostErrors.h"
-#include "platform/LastError.h"
-#include "platform/NameStandIns.h"
-#include "platform/Paths.h"
-#include "platform/ReplaceFile.h"
-#include "platform/files/FileInfo.h"
+#include "platform/core/FaultInjection.h"
+#include "platform/core/HandleOwner.h"
+#include "platform/core/HostErrors.h"
+#include "platform/core/LastError.h"
+#include "platform/files/FileDescriptor.h"
+#include "platform/files/NameStandIns.h"
+#include "platform/files/Paths.h"
+#include "platform/files/ReplaceFile.h"
+#include "platform/files/detail/FileInfo.h"
 
 namespace {
 

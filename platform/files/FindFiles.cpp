@@ -1,4 +1,4 @@
-#include "platform/FindFiles.h"
+#include "platform/files/FindFiles.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -11,14 +11,14 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/Files.h"
-#include "platform/HostErrors.h"
-#include "platform/LastError.h"
-#include "platform/NameStandIns.h"
-#include "platform/Paths.h"
-#include "platform/files/CaseFold.h"
-#include "platform/files/FileInfo.h"
-#include "platform/files/Utf8Sequences.h"
+#include "platform/core/HostErrors.h"
+#include "platform/core/LastError.h"
+#include "platform/files/Files.h"
+#include "platform/files/NameStandIns.h"
+#include "platform/files/Paths.h"
+#include "platform/files/detail/CaseFold.h"
+#include "platform/files/detail/FileInfo.h"
+#include "platform/files/detail/Utf8Sequences.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "platform/LockFile.h"
+#include "platform/files/LockFile.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

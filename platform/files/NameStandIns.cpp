@@ -1,8 +1,8 @@
-#include "platform/NameStandIns.h"
+#include "platform/files/NameStandIns.h"
 
 #include <cstdint>
 
-#include "platform/files/Utf8Sequences.h"
+#include "platform/files/detail/Utf8Sequences.h"
 
 namespace {
 

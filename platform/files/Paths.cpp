@@ -1,4 +1,4 @@
-#include "platform/Paths.h"
+#include "platform/files/Paths.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -10,10 +10,10 @@
 #include <filesystem>
 #include <vector>
 
-#include "platform/Drives.h"
-#include "platform/LastError.h"
-#include "platform/NameStandIns.h"
-#include "platform/files/CaseFold.h"
+#include "platform/core/LastError.h"
+#include "platform/files/Drives.h"
+#include "platform/files/NameStandIns.h"
+#include "platform/files/detail/CaseFold.h"
 
 namespace {
 

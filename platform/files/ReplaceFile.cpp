@@ -1,4 +1,4 @@
-#include "platform/ReplaceFile.h"
+#include "platform/files/ReplaceFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <string>
 
-#include "platform/FileDescriptor.h"
+#include "platform/files/FileDescriptor.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "platform/ShellFolders.h"
+#include "platform/files/ShellFolders.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -7,11 +7,11 @@
 #include <mutex>
 #include <set>
 
-#include "platform/LastError.h"
-#include "platform/Machine.h"
-#include "platform/Paths.h"
-#include "platform/Registry.h"
-#include "platform/files/ShellFoldersInternal.h"
+#include "platform/core/LastError.h"
+#include "platform/core/Machine.h"
+#include "platform/files/Paths.h"
+#include "platform/files/Registry.h"
+#include "platform/files/detail/ShellFoldersInternal.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
-#include "platform/WidePaths.h"
+#include "platform/files/WidePaths.h"
 
 #include <cstdint>
 
-#include "platform/files/Utf8Sequences.h"
+#include "platform/files/detail/Utf8Sequences.h"
 
 namespace {
 

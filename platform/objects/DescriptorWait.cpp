@@ -1,4 +1,4 @@
-#include "platform/DescriptorWait.h"
+#include "platform/objects/DescriptorWait.h"
 
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -7,7 +7,7 @@
 #include <span>
 #include <system_error>
 
-#include "platform/detail/PollUntil.h"
+#include "platform/core/PollUntil.h"
 
 TDescriptorWait::TDescriptorWait() : FWake(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
 {

@@ -1,4 +1,4 @@
-#include "platform/FileMappings.h"
+#include "platform/objects/FileMappings.h"
 
 #include <sys/mman.h>
 
@@ -7,8 +7,8 @@
 #include <mutex>
 #include <string_view>
 
-#include "platform/LastError.h"
-#include "platform/NamedObjects.h"
+#include "platform/core/LastError.h"
+#include "platform/objects/NamedObjects.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/FileDescriptor.h"
+#include "platform/files/FileDescriptor.h"
 
 class TFutexWatch {
  public:

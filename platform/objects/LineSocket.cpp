@@ -1,4 +1,4 @@
-#include "platform/LineSocket.h"
+#include "platform/objects/LineSocket.h"
 
 #include <sys/socket.h>
 #include <sys/un.h>

@@ -5,7 +5,7 @@
 #include <atomic>
 #include <cstdint>
 
-#include "platform/Handles.h"
+#include "platform/core/Handles.h"
 
 // The word and the value it holds while the event is not signalled; null for every other
 // object, unnamed events included (only this process sets those, and it announces them).

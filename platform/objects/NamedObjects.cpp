@@ -1,4 +1,4 @@
-#include "platform/NamedObjects.h"
+#include "platform/objects/NamedObjects.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -11,9 +11,9 @@
 #include <map>
 #include <mutex>
 
-#include "platform/LastError.h"
-#include "platform/LockFile.h"
-#include "platform/Machine.h"
+#include "platform/core/LastError.h"
+#include "platform/core/Machine.h"
+#include "platform/files/LockFile.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "platform/ObjectProbe.h"
+#include "platform/objects/ObjectProbe.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -6,9 +6,9 @@
 
 #include <cerrno>
 
-#include "platform/HostErrors.h"
-#include "platform/LastError.h"
-#include "platform/NamedObjects.h"
+#include "platform/core/HostErrors.h"
+#include "platform/core/LastError.h"
+#include "platform/objects/NamedObjects.h"
 
 namespace {
 

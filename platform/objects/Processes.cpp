@@ -1,4 +1,4 @@
-#include "platform/Processes.h"
+#include "platform/objects/Processes.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -13,10 +13,10 @@
 #include <cstring>
 #include <thread>
 
-#include "platform/HostErrors.h"
-#include "platform/LastError.h"
-#include "platform/Paths.h"
-#include "platform/detail/PollUntil.h"
+#include "platform/core/HostErrors.h"
+#include "platform/core/LastError.h"
+#include "platform/core/PollUntil.h"
+#include "platform/files/Paths.h"
 
 extern char** environ;
 

@@ -1,4 +1,4 @@
-#include "platform/Synchronization.h"
+#include "platform/objects/Synchronization.h"
 
 #include <errno.h>
 #include <linux/futex.h>
@@ -15,10 +15,10 @@
 #include <new>
 #include <string_view>
 
-#include "platform/LastError.h"
-#include "platform/NamedObjects.h"
-#include "platform/Time.h"
+#include "platform/core/LastError.h"
+#include "platform/core/Time.h"
 #include "platform/objects/NamedEventWords.h"
+#include "platform/objects/NamedObjects.h"
 
 namespace {
 

@@ -1,18 +1,20 @@
-#include "platform/Threads.h"
+#include "platform/objects/Threads.h"
 
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <thread>
 
-#include "platform/LastError.h"
-#include "platform/WindowManager.h"
+#include "platform/core/LastError.h"
 
 namespace {
+
+std::atomic<void (*)()> threadEndHandler{nullptr};
 
 constexpr DWORD StillActive = 259;
 
@@ -86,7 +88,9 @@ HANDLE CreateThread(LPSECURITY_ATTRIBUTES, std::size_t, LPTHREAD_START_ROUTINE s
     }
     const DWORD result = start(parameter);
     // The thread's windows and queue go before anyone sees it ended.
-    EndThreadQueue();
+    if (void (*handler)() = threadEndHandler.load()) {
+      handler();
+    }
     {
       const std::lock_guard guard(object->Lock);
       object->ExitCode = result;
@@ -155,6 +159,17 @@ BOOL GetExitCodeThread(HANDLE thread, DWORD* exitCode)
   const std::lock_guard guard(object->Lock);
   *exitCode = object->ExitCode;
   return TRUE;
+}
+
+void SetThreadEndHandler(void (*handler)()) noexcept
+{
+  threadEndHandler.store(handler);
+}
+
+DWORD CurrentThreadId() noexcept
+{
+  thread_local const DWORD id = static_cast<DWORD>(syscall(SYS_gettid));
+  return id;
 }
 
 DWORD GetCurrentThreadId()

@@ -1,4 +1,4 @@
-#include "platform/MessageTransport.h"
+#include "platform/windows/MessageTransport.h"
 
 #include <errno.h>
 #include <sys/eventfd.h>
@@ -11,9 +11,9 @@
 #include <memory>
 #include <mutex>
 
-#include "platform/ByteOrder.h"
-#include "platform/LastError.h"
-#include "platform/detail/PollUntil.h"
+#include "platform/core/ByteOrder.h"
+#include "platform/core/LastError.h"
+#include "platform/core/PollUntil.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "platform/Messages.h"
+#include "platform/windows/Messages.h"
 
 #include <errno.h>
 #include <signal.h>
@@ -13,18 +13,18 @@
 #include <string>
 #include <vector>
 
-#include "platform/FileDescriptor.h"
-#include "platform/HandleOwner.h"
-#include "platform/LastError.h"
-#include "platform/Processes.h"
-#include "platform/Synchronization.h"
-#include "platform/Time.h"
-#include "platform/WindowManager.h"
-#include "platform/detail/PollUntil.h"
-#include "platform/display/Input.h"
+#include "platform/core/HandleOwner.h"
+#include "platform/core/LastError.h"
+#include "platform/core/PollUntil.h"
+#include "platform/core/Time.h"
+#include "platform/files/FileDescriptor.h"
 #include "platform/objects/FutexWatch.h"
 #include "platform/objects/NamedEventWords.h"
-#include "platform/windows/WaitSet.h"
+#include "platform/objects/Processes.h"
+#include "platform/objects/Synchronization.h"
+#include "platform/windows/InputEvents.h"
+#include "platform/windows/WindowManager.h"
+#include "platform/windows/detail/WaitSet.h"
 
 namespace {
 

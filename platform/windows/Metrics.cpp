@@ -1,10 +1,10 @@
-#include "platform/Metrics.h"
+#include "platform/windows/Metrics.h"
 
-#include "platform/Input.h"
-#include "platform/LastError.h"
-#include "platform/Windows.h"
-#include "platform/display/Display.h"
-#include "platform/display/Region.h"
+#include "platform/core/LastError.h"
+#include "platform/windows/DisplayBackEnd.h"
+#include "platform/windows/Input.h"
+#include "platform/windows/Region.h"
+#include "platform/windows/Windows.h"
 
 namespace {
 

@@ -16,15 +16,15 @@
 #include <string>
 #include <string_view>
 
-#include "platform/FaultInjection.h"
-#include "platform/FileDescriptor.h"
-#include "platform/HostErrors.h"
-#include "platform/LastError.h"
-#include "platform/LockFile.h"
-#include "platform/Machine.h"
-#include "platform/Messages.h"
-#include "platform/RegisteredMessages.h"
-#include "platform/ReplaceFile.h"
+#include "platform/core/FaultInjection.h"
+#include "platform/core/HostErrors.h"
+#include "platform/core/LastError.h"
+#include "platform/core/Machine.h"
+#include "platform/files/FileDescriptor.h"
+#include "platform/files/LockFile.h"
+#include "platform/files/ReplaceFile.h"
+#include "platform/windows/Messages.h"
+#include "platform/windows/RegisteredMessages.h"
 
 namespace {
 

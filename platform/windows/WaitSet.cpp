@@ -1,4 +1,4 @@
-#include "platform/windows/WaitSet.h"
+#include "platform/windows/detail/WaitSet.h"
 
 #include <algorithm>
 

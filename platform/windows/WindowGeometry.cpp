@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/LastError.h"
-#include "platform/WindowManager.h"
-#include "platform/Windows.h"
-#include "platform/display/Display.h"
-#include "platform/display/Gdi.h"
-#include "platform/display/GdiObjects.h"
-#include "platform/display/Input.h"
+#include "platform/core/LastError.h"
+#include "platform/windows/DisplayBackEnd.h"
+#include "platform/windows/Gdi.h"
+#include "platform/windows/GdiObjects.h"
+#include "platform/windows/InputEvents.h"
+#include "platform/windows/WindowManager.h"
+#include "platform/windows/Windows.h"
 
 namespace {
 

@@ -1,17 +1,16 @@
-#include "platform/WindowManager.h"
+#include "platform/windows/WindowManager.h"
 
 #include <sys/eventfd.h>
-#include <sys/syscall.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <iterator>
 
-#include "platform/LastError.h"
-#include "platform/MachineSettings.h"
-#include "platform/Time.h"
-#include "platform/detail/PollUntil.h"
+#include "platform/core/LastError.h"
+#include "platform/core/PollUntil.h"
+#include "platform/core/Time.h"
+#include "platform/files/MachineSettings.h"
 
 namespace {
 
@@ -48,12 +47,6 @@ std::uint64_t SteadyMilliseconds() noexcept
   return PollClockMilliseconds();
 }
 
-DWORD CurrentThreadId() noexcept
-{
-  thread_local const DWORD id = static_cast<DWORD>(syscall(SYS_gettid));
-  return id;
-}
-
 std::uint32_t ProcessNumberOf(HWND window) noexcept
 {
   const auto value = reinterpret_cast<std::uintptr_t>(window);
@@ -88,6 +81,7 @@ TWindowManager& TWindowManager::Instance()
 std::shared_ptr<TMessageQueue> TWindowManager::CurrentQueue()
 {
   if (!currentQueue.Queue) {
+    SetThreadEndHandler(&EndThreadQueue);
     const std::lock_guard guard(FQueuesLock);
     auto queue = std::make_shared<TMessageQueue>(CurrentThreadId(), FNextQueueId++);
     queue->LastLook = SteadyMilliseconds();

@@ -1,4 +1,4 @@
-#include "platform/Windows.h"
+#include "platform/windows/Windows.h"
 
 #include <unistd.h>
 
@@ -13,14 +13,14 @@
 #include <string>
 #include <utility>
 
-#include "platform/Diagnostics.h"
-#include "platform/LastError.h"
-#include "platform/Machine.h"
-#include "platform/ReplaceFile.h"
-#include "platform/WindowManager.h"
-#include "platform/display/Display.h"
-#include "platform/display/Gdi.h"
-#include "platform/display/Input.h"
+#include "platform/core/Diagnostics.h"
+#include "platform/core/LastError.h"
+#include "platform/core/Machine.h"
+#include "platform/files/ReplaceFile.h"
+#include "platform/windows/DisplayBackEnd.h"
+#include "platform/windows/Gdi.h"
+#include "platform/windows/InputEvents.h"
+#include "platform/windows/WindowManager.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "Music/form/Music.h"
-#include "platform/display/DisplayTesting.h"
+#include "platform/windows/DisplayTesting.h"
 #include "settings/OxaMusicPlayerTypes.h"
 #include "tests/support/DeclaredDrives.h"
 #include "tests/support/ProgramRun.h"

@@ -9,7 +9,7 @@
 
 #include "Music/control/MusicBrowserRules.h"
 #include "Music/lists/MusicLists.h"
-#include "platform/display/DisplayTesting.h"
+#include "platform/windows/DisplayTesting.h"
 
 namespace {
 

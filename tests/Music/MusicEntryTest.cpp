@@ -5,8 +5,8 @@
 
 #include "Music/form/Music.h"
 #include "OxaIPC/OxaIpcApplication.h"
-#include "platform/Messages.h"
-#include "platform/Windows.h"
+#include "platform/windows/Messages.h"
+#include "platform/windows/Windows.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/TempFolder.h"
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "Music/control/MusicKeyTable.h"
-#include "platform/Input.h"
+#include "platform/windows/Input.h"
 
 namespace {
 

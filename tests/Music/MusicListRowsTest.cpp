@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "Music/form/Music.h"
-#include "platform/Paths.h"
-#include "platform/display/DisplayTesting.h"
+#include "platform/files/Paths.h"
+#include "platform/windows/DisplayTesting.h"
 #include "settings/OxaMusicPlayerTypes.h"
 #include "tests/Music/FolderLibrary.h"
 #include "tests/support/DeclaredDrives.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/display/DisplayTesting.h"
+#include "platform/windows/DisplayTesting.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include "Music/control/MusicLircLine.h"
 #include "Music/control/MusicOutsideKeys.h"
-#include "platform/Input.h"
+#include "platform/windows/Input.h"
 
 namespace {
 

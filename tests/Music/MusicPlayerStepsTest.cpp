@@ -8,9 +8,9 @@
 
 #include "Music/form/Music.h"
 #include "library/MusicDatabase.h"
-#include "platform/Messages.h"
-#include "platform/Paths.h"
-#include "platform/Windows.h"
+#include "platform/files/Paths.h"
+#include "platform/windows/Messages.h"
+#include "platform/windows/Windows.h"
 #include "settings/OxaMusicPlayerTypes.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/TempFolder.h"

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "OxaIPC/OxaIpcClient.h"
-#include "platform/Paths.h"
-#include "platform/Windows.h"
+#include "platform/files/Paths.h"
+#include "platform/windows/Windows.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/MessagePump.h"
 #include "tests/support/TempFolder.h"

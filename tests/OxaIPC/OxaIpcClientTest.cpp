@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "OxaIPC/OxaIpcRecords.h"
-#include "platform/ObjectProbe.h"
+#include "platform/objects/ObjectProbe.h"
 #include "tests/OxaIPC/OxaIpcClientSupport.h"
 
 namespace {

@@ -23,8 +23,8 @@
 
 #include "OxaIPC/OxaIpc.h"
 #include "OxaIPC/OxaIpcApplication.h"
-#include "platform/Messages.h"
-#include "platform/Time.h"
+#include "platform/core/Time.h"
+#include "platform/windows/Messages.h"
 #include "tests/support/MessagePump.h"
 
 namespace {

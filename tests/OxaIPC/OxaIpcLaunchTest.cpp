@@ -3,8 +3,8 @@
 #include <chrono>
 #include <thread>
 
-#include "platform/Paths.h"
-#include "platform/Registry.h"
+#include "platform/files/Paths.h"
+#include "platform/files/Registry.h"
 #include "rtl/AnsiText.h"
 #include "rtl/FileUtils.h"
 #include "tests/OxaIPC/OxaIpcTestSupport.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "OxaIPC/OxaIpcRecords.h"
-#include "platform/ByteOrder.h"
+#include "platform/core/ByteOrder.h"
 #include "tests/support/TempFolder.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "framework/OxaMemory.h"
-#include "platform/Messages.h"
+#include "platform/windows/Messages.h"
 #include "tests/OxaIPC/OxaIpcTestSupport.h"
 #include "tests/support/MessagePump.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "OxaIPC/OxaIpc.h"
-#include "platform/ByteOrder.h"
+#include "platform/core/ByteOrder.h"
 #include "tests/support/TempFolder.h"
 
 class TBusEvents : public TObject {

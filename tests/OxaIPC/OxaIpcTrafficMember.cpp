@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "OxaIPC/OxaIpcClient.h"
-#include "platform/Messages.h"
-#include "platform/Time.h"
+#include "platform/core/Time.h"
+#include "platform/windows/Messages.h"
 
 namespace {
 

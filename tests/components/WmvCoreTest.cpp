@@ -5,9 +5,9 @@
 #include <iterator>
 #include <optional>
 
-#include "platform/Modules.h"
-#include "platform/WMFormat.h"
-#include "platform/WidePaths.h"
+#include "platform/core/WMFormat.h"
+#include "platform/files/WidePaths.h"
+#include "platform/windows/Modules.h"
 #include "tests/support/TempFolder.h"
 #include "tools/make-test-media/TestMedia.h"
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "forms/Bitmap.h"
-#include "platform/display/DisplayTesting.h"
+#include "platform/windows/DisplayTesting.h"
 
 namespace {
 

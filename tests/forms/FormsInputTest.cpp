@@ -5,8 +5,8 @@
 
 #include "forms/Forms.h"
 #include "forms/Screen.h"
-#include "platform/display/DisplayTesting.h"
-#include "platform/display/Input.h"
+#include "platform/windows/DisplayTesting.h"
+#include "platform/windows/InputEvents.h"
 #include "tests/support/TempFolder.h"
 
 namespace {

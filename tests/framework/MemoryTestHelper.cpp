@@ -17,7 +17,7 @@
 #include <string>
 
 #include "framework/OxaMemory.h"
-#include "platform/ByteOrder.h"
+#include "platform/core/ByteOrder.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "framework/OxaMemory.h"
-#include "platform/ByteOrder.h"
+#include "platform/core/ByteOrder.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "framework/OxaUtils.h"
-#include "platform/Threads.h"
+#include "platform/objects/Threads.h"
 #include "rtl/Thread.h"
 #include "tests/support/MessagePump.h"
 #include "tests/support/TempFolder.h"

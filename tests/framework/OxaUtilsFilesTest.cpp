@@ -5,7 +5,7 @@
 #include <string>
 
 #include "framework/OxaUtils.h"
-#include "platform/Paths.h"
+#include "platform/files/Paths.h"
 #include "tests/support/DeclaredDrives.h"
 
 namespace {

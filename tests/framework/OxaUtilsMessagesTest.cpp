@@ -4,7 +4,7 @@
 #include <thread>
 
 #include "framework/OxaUtils.h"
-#include "platform/Messages.h"
+#include "platform/windows/Messages.h"
 #include "tests/support/TempFolder.h"
 
 namespace {

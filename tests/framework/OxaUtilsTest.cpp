@@ -1,6 +1,6 @@
 #include "framework/OxaUtils.h"
-#include "platform/display/DisplayTesting.h"
-#include "platform/display/Input.h"
+#include "platform/windows/DisplayTesting.h"
+#include "platform/windows/InputEvents.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "graphics/MusicRotate.h"
-#include "platform/display/DisplayTesting.h"
+#include "platform/windows/DisplayTesting.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include "forms/Bitmap.h"
 #include "graphics/OxaBitmap.h"
-#include "platform/display/DisplayTesting.h"
+#include "platform/windows/DisplayTesting.h"
 #include "rtl/Stream.h"
 
 namespace {

@@ -6,7 +6,7 @@
 
 #include "graphics/OxaButton.h"
 #include "graphics/OxaImage.h"
-#include "platform/display/DisplayTesting.h"
+#include "platform/windows/DisplayTesting.h"
 #include "tests/graphics/GlyphStore.h"
 #include "tests/support/MessagePump.h"
 

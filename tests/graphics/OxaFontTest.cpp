@@ -5,7 +5,7 @@
 
 #include "graphics/OxaBitmap.h"
 #include "graphics/OxaGraphics.h"
-#include "platform/display/DisplayTesting.h"
+#include "platform/windows/DisplayTesting.h"
 #include "tests/graphics/GlyphStore.h"
 
 namespace {

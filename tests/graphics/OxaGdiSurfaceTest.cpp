@@ -9,10 +9,10 @@
 #include "forms/Bitmap.h"
 #include "graphics/OxaBitmapBlt.h"
 #include "graphics/OxaGdiBitmap.h"
-#include "platform/LastError.h"
-#include "platform/Processes.h"
-#include "platform/display/DisplayTesting.h"
+#include "platform/core/LastError.h"
 #include "platform/display/GdiText.h"
+#include "platform/objects/Processes.h"
+#include "platform/windows/DisplayTesting.h"
 #include "rtl/OSError.h"
 #include "tests/support/TempFolder.h"
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "graphics/OxaImage.h"
-#include "platform/display/DisplayTesting.h"
+#include "platform/windows/DisplayTesting.h"
 #include "rtl/Stream.h"
 #include "tests/support/MessagePump.h"
 #include "tests/support/TraceCapture.h"

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "graphics/OxaButton.h"
-#include "platform/display/DisplayTesting.h"
+#include "platform/windows/DisplayTesting.h"
 #include "tests/graphics/GlyphStore.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "library/MusicDatabase.h"
-#include "platform/Paths.h"
+#include "platform/files/Paths.h"
 #include "rtl/Format.h"
 #include "tests/library/LibraryCheck.h"
 #include "tests/support/TempFolder.h"

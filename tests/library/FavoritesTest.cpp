@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "framework/OxaUtils.h"
-#include "platform/Paths.h"
+#include "platform/files/Paths.h"
 #include "tableengine/WriteFaults.h"
 #include "tests/library/TestLibrary.h"
 

@@ -9,9 +9,9 @@
 
 #include "framework/OxaUtils.h"
 #include "library/MusicDatabase.h"
-#include "platform/FaultInjection.h"
-#include "platform/Files.h"
-#include "platform/Paths.h"
+#include "platform/core/FaultInjection.h"
+#include "platform/files/Files.h"
+#include "platform/files/Paths.h"
 #include "tableengine/WriteFaults.h"
 #include "tests/support/TempFolder.h"
 

@@ -1,6 +1,6 @@
 #include "tests/library/TestLibrary.h"
 
-#include "platform/Paths.h"
+#include "platform/files/Paths.h"
 
 TTestLibrary::TTestLibrary()
 {

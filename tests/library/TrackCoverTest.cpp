@@ -9,8 +9,8 @@
 
 #include "library/CoverCache.h"
 #include "library/CoverLoader.h"
-#include "platform/Paths.h"
-#include "platform/display/CoverPicture.h"
+#include "platform/files/Paths.h"
+#include "platform/windows/CoverPicture.h"
 #include "tests/support/TempFolder.h"
 #include "tools/make-test-media/TestMedia.h"
 

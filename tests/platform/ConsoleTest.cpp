@@ -1,6 +1,6 @@
 // The console: the standard pseudo handles and the Ctrl+C handlers, which run on a thread of
 // their own, last added first, until one handles the interrupt.
-#include "platform/Console.h"
+#include "platform/core/Console.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/Threads.h"
+#include "platform/objects/Threads.h"
 
 namespace {
 

@@ -4,13 +4,13 @@
 #include <string>
 #include <vector>
 
-#include "platform/Handles.h"
-#include "platform/LastError.h"
-#include "platform/MachineSettings.h"
-#include "platform/Messages.h"
-#include "platform/Synchronization.h"
-#include "platform/WindowManager.h"
-#include "platform/Windows.h"
+#include "platform/core/Handles.h"
+#include "platform/core/LastError.h"
+#include "platform/files/MachineSettings.h"
+#include "platform/objects/Synchronization.h"
+#include "platform/windows/Messages.h"
+#include "platform/windows/WindowManager.h"
+#include "platform/windows/Windows.h"
 #include "tests/platform/MessagingTestProtocol.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/TempFolder.h"

@@ -1,4 +1,4 @@
-#include "platform/DescriptorWait.h"
+#include "platform/objects/DescriptorWait.h"
 
 #include <gtest/gtest.h>
 #include <pthread.h>

@@ -6,9 +6,9 @@
 #include <fstream>
 #include <string>
 
-#include "platform/Drives.h"
-#include "platform/LastError.h"
-#include "platform/Paths.h"
+#include "platform/core/LastError.h"
+#include "platform/files/Drives.h"
+#include "platform/files/Paths.h"
 #include "tests/support/DeclaredDrives.h"
 
 namespace {

@@ -4,9 +4,9 @@
 #include <fstream>
 #include <string>
 
-#include "platform/FaultInjection.h"
-#include "platform/Files.h"
-#include "platform/Registry.h"
+#include "platform/core/FaultInjection.h"
+#include "platform/files/Files.h"
+#include "platform/files/Registry.h"
 #include "tests/support/DeclaredDrives.h"
 
 namespace {

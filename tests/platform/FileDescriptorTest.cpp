@@ -9,8 +9,8 @@
 #include <cerrno>
 #include <thread>
 
-#include "platform/FileDescriptor.h"
-#include "platform/LockFile.h"
+#include "platform/files/FileDescriptor.h"
+#include "platform/files/LockFile.h"
 #include "tests/support/TempFolder.h"
 
 namespace {

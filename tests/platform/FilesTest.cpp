@@ -11,9 +11,9 @@
 #include <map>
 #include <string>
 
-#include "platform/Files.h"
-#include "platform/FindFiles.h"
-#include "platform/LastError.h"
+#include "platform/core/LastError.h"
+#include "platform/files/Files.h"
+#include "platform/files/FindFiles.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/DeclaredDrives.h"
 

@@ -1,4 +1,4 @@
-#include "platform/LineSocket.h"
+#include "platform/objects/LineSocket.h"
 
 #include <gtest/gtest.h>
 #include <sys/socket.h>

@@ -3,10 +3,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/ByteOrder.h"
-#include "platform/LastError.h"
-#include "platform/MachineSettings.h"
-#include "platform/Registry.h"
+#include "platform/core/ByteOrder.h"
+#include "platform/core/LastError.h"
+#include "platform/files/MachineSettings.h"
+#include "platform/files/Registry.h"
 #include "tests/support/TempFolder.h"
 
 namespace {

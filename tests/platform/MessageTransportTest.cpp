@@ -1,11 +1,11 @@
-#include "platform/MessageTransport.h"
+#include "platform/windows/MessageTransport.h"
 
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 
 #include <vector>
 
-#include "platform/FileDescriptor.h"
+#include "platform/files/FileDescriptor.h"
 
 namespace {
 

@@ -4,11 +4,11 @@
 #include <thread>
 #include <vector>
 
-#include "platform/LastError.h"
-#include "platform/Messages.h"
-#include "platform/Synchronization.h"
-#include "platform/Threads.h"
-#include "platform/Time.h"
+#include "platform/core/LastError.h"
+#include "platform/core/Time.h"
+#include "platform/objects/Synchronization.h"
+#include "platform/objects/Threads.h"
+#include "platform/windows/Messages.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/TempFolder.h"
 

@@ -11,11 +11,11 @@
 #include <thread>
 #include <vector>
 
-#include "platform/FaultInjection.h"
-#include "platform/LastError.h"
-#include "platform/Machine.h"
-#include "platform/Messages.h"
-#include "platform/Windows.h"
+#include "platform/core/FaultInjection.h"
+#include "platform/core/LastError.h"
+#include "platform/core/Machine.h"
+#include "platform/windows/Messages.h"
+#include "platform/windows/Windows.h"
 #include "tests/support/TempFolder.h"
 
 namespace {

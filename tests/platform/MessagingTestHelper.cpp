@@ -14,12 +14,12 @@
 #include <string>
 #include <thread>
 
-#include "platform/FileMappings.h"
-#include "platform/Input.h"
-#include "platform/LastError.h"
-#include "platform/Messages.h"
-#include "platform/Synchronization.h"
-#include "platform/Time.h"
+#include "platform/core/LastError.h"
+#include "platform/core/Time.h"
+#include "platform/objects/FileMappings.h"
+#include "platform/objects/Synchronization.h"
+#include "platform/windows/Input.h"
+#include "platform/windows/Messages.h"
 #include "tests/platform/MessagingTestProtocol.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #pragma once
 // The messages the messaging test helper's window answers (see MessagingTestHelper.cpp).
 
-#include "platform/Messages.h"
+#include "platform/windows/Messages.h"
 
 constexpr UINT HelperEcho = WM_USER + 1;  // returns wParam + lParam
 constexpr UINT HelperCallBack =

@@ -3,8 +3,8 @@
 #include <filesystem>
 #include <vector>
 
-#include "platform/LastError.h"
-#include "platform/Modules.h"
+#include "platform/core/LastError.h"
+#include "platform/windows/Modules.h"
 #include "tests/support/TempFolder.h"
 
 namespace fs = std::filesystem;

@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "platform/Files.h"
-#include "platform/FindFiles.h"
-#include "platform/LastError.h"
-#include "platform/NameStandIns.h"
-#include "platform/Paths.h"
-#include "platform/WidePaths.h"
+#include "platform/core/LastError.h"
+#include "platform/files/Files.h"
+#include "platform/files/FindFiles.h"
+#include "platform/files/NameStandIns.h"
+#include "platform/files/Paths.h"
+#include "platform/files/WidePaths.h"
 #include "tests/support/DeclaredDrives.h"
 
 namespace {

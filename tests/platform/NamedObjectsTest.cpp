@@ -6,10 +6,10 @@
 #include <string>
 #include <thread>
 
-#include "platform/FileMappings.h"
-#include "platform/LastError.h"
-#include "platform/Machine.h"
-#include "platform/Synchronization.h"
+#include "platform/core/LastError.h"
+#include "platform/core/Machine.h"
+#include "platform/objects/FileMappings.h"
+#include "platform/objects/Synchronization.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/TempFolder.h"
 

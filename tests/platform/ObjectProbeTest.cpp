@@ -1,4 +1,4 @@
-#include "platform/ObjectProbe.h"
+#include "platform/objects/ObjectProbe.h"
 
 #include <gtest/gtest.h>
 
@@ -7,10 +7,10 @@
 #include <memory>
 #include <string>
 
-#include "platform/FileMappings.h"
-#include "platform/LastError.h"
-#include "platform/Machine.h"
-#include "platform/Synchronization.h"
+#include "platform/core/LastError.h"
+#include "platform/core/Machine.h"
+#include "platform/objects/FileMappings.h"
+#include "platform/objects/Synchronization.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/TempFolder.h"
 

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/Files.h"
-#include "platform/LastError.h"
-#include "platform/Registry.h"
-#include "platform/Synchronization.h"
+#include "platform/core/LastError.h"
+#include "platform/files/Files.h"
+#include "platform/files/Registry.h"
+#include "platform/objects/Synchronization.h"
 
 namespace {
 

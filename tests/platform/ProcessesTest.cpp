@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/LastError.h"
-#include "platform/Paths.h"
-#include "platform/Processes.h"
+#include "platform/core/LastError.h"
+#include "platform/files/Paths.h"
+#include "platform/objects/Processes.h"
 #include "tests/support/DeclaredDrives.h"
 
 namespace {

@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "platform/Diagnostics.h"
-#include "platform/LastError.h"
-#include "platform/Paths.h"
-#include "platform/Registry.h"
-#include "platform/RegistryHive.h"
-#include "platform/ShellFolders.h"
+#include "platform/core/Diagnostics.h"
+#include "platform/core/LastError.h"
+#include "platform/files/Paths.h"
+#include "platform/files/Registry.h"
+#include "platform/files/RegistryHive.h"
+#include "platform/files/ShellFolders.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/DeclaredDrives.h"
 

@@ -14,8 +14,8 @@
 #include <thread>
 #include <vector>
 
-#include "platform/FileDescriptor.h"
-#include "platform/ReplaceFile.h"
+#include "platform/files/FileDescriptor.h"
+#include "platform/files/ReplaceFile.h"
 #include "tests/support/TempFolder.h"
 
 namespace {

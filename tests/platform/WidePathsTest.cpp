@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/WidePaths.h"
+#include "platform/files/WidePaths.h"
 
 namespace {
 

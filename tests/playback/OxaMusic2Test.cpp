@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "components/oxaaud/AudioOutput.h"
-#include "platform/Files.h"
-#include "platform/LastError.h"
+#include "platform/core/LastError.h"
+#include "platform/files/Files.h"
 #include "tests/playback/PlaybackMedia.h"
 #include "tests/support/MessagePump.h"
 #include "tests/support/TempFolder.h"

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/Files.h"
-#include "platform/Paths.h"
+#include "platform/files/Files.h"
+#include "platform/files/Paths.h"
 #include "rtl/Exception.h"
 #include "settings/OxaMusicPlayerTypes.h"
 #include "tags/OxaMusicTag.h"

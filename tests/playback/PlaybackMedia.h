@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/Modules.h"
-#include "platform/OxaAud.h"
-#include "platform/Paths.h"
+#include "platform/core/OxaAud.h"
+#include "platform/files/Paths.h"
+#include "platform/windows/Modules.h"
 #include "tools/make-test-media/TestMedia.h"
 
 inline constexpr int TrackMilliseconds = 3000;

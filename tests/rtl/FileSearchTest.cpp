@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/Files.h"
-#include "platform/Paths.h"
+#include "platform/files/Files.h"
+#include "platform/files/Paths.h"
 #include "rtl/Exception.h"
 #include "rtl/FileSearch.h"
 #include "rtl/FileStream.h"

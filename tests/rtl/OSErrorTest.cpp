@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/LastError.h"
+#include "platform/core/LastError.h"
 #include "rtl/OSError.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <stdexcept>
 #include <thread>
 
-#include "platform/Threads.h"
+#include "platform/objects/Threads.h"
 #include "rtl/Exception.h"
 #include "rtl/SyncObjs.h"
 #include "rtl/Thread.h"

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/ShellFolders.h"
+#include "platform/files/ShellFolders.h"
 #include "rtl/FilePaths.h"
 #include "rtl/FileStream.h"
 #include "scan/OxaSearchUtils.h"

@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "library/MusicDatabase.h"
-#include "platform/FaultInjection.h"
-#include "platform/Files.h"
-#include "platform/Threads.h"
+#include "platform/core/FaultInjection.h"
+#include "platform/files/Files.h"
+#include "platform/objects/Threads.h"
 #include "rtl/Registry.h"
 #include "settings/OxaMusicPlayerTypes.h"
 #include "tests/support/DeclaredDrives.h"

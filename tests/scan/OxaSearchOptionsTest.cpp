@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Drives.h"
+#include "platform/files/Drives.h"
 #include "rtl/AnsiText.h"
 #include "rtl/Exception.h"
 #include "rtl/FilePaths.h"

@@ -25,9 +25,10 @@ expect() {
 
 # A small tree with one file per case, checked again after each change.
 tree=$work/layers
-mkdir -p "$tree"/{platform,rtl,tags,scan,library}
-printf '#include <unistd.h>\n' >"$tree/platform/Files.cpp"
-printf '#include "platform/Files.h"\n#include <unicode/ucol.h>\n' >"$tree/rtl/Text.cpp"
+mkdir -p "$tree"/{platform/files,platform/windows,rtl,tags,scan,library}
+printf '#include <unistd.h>\n' >"$tree/platform/files/Files.cpp"
+printf '#include "platform/files/Files.h"\n#include <X11/keysym.h>\n' >"$tree/platform/windows/Input.cpp"
+printf '#include "platform/files/Files.h"\n#include <unicode/ucol.h>\n' >"$tree/rtl/Text.cpp"
 printf '#include "rtl/Text.h"\n' >"$tree/tags/Tag.cpp"
 printf '#include "tags/Tag.h"\n#include "scan/Walk.h"\n' >"$tree/scan/Walk.cpp"
 printf 'oxa_add_library(oxa_scan SOURCES Walk.cpp DEPS oxa_tags oxa_framework)\n' >"$tree/scan/CMakeLists.txt"
@@ -47,9 +48,19 @@ expect "a link to a library above fails with its line" 1 'scan/CMakeLists.txt:2:
 printf 'oxa_add_library(oxa_scan SOURCES Walk.cpp DEPS oxa_tags)\n' >"$tree/scan/CMakeLists.txt"
 
 printf '#include <sys/stat.h>\n' >"$tree/library/Files.cpp"
-expect "a host header outside the platform fails" 1 'library/Files.cpp:1: only platform may include <sys/stat.h>' \
+expect "a host header outside the platform fails" 1 'library/Files.cpp:1: only platform/core, platform/display' \
   python3 "$source_root/scripts/check-layering.py" "$tree"
 rm "$tree/library/Files.cpp"
+# The headless platform: the X libraries and the display's headers are the display's alone.
+printf '#include <X11/Xlib.h>\n' >"$tree/platform/windows/Input.cpp"
+expect "an X library header below the display fails" 1 \
+  'platform/windows/Input.cpp:1: only platform/display may include <X11/Xlib.h>' \
+  python3 "$source_root/scripts/check-layering.py" "$tree"
+printf '#include "platform/display/GdiText.h"\n' >"$tree/platform/windows/Input.cpp"
+expect "the windows that include the display above them fail" 1 \
+  'platform/windows/Input.cpp:1: platform/windows must not include platform/display/' \
+  python3 "$source_root/scripts/check-layering.py" "$tree"
+printf '#include <X11/keysym.h>\n' >"$tree/platform/windows/Input.cpp"
 expect "the mended tree passes again" 0 "" python3 "$source_root/scripts/check-layering.py" "$tree"
 
 # The folders outside the layers and the detail headers.
@@ -62,7 +73,7 @@ printf '#include "tags/Tag.h"
 printf '#include "library/Music.h"
 #include "tools/oxa-lib/Scan.h"
 ' >"$tree/tools/oxa-lib/Scan.cpp"
-printf '#include "platform/Files.h"
+printf '#include "platform/files/Files.h"
 ' >"$tree/components/oxaaud/Decoder.cpp"
 printf '#include "platform/display/detail/X11.h"
 ' >"$tree/platform/display/Display.cpp"
@@ -86,7 +97,7 @@ printf '#include "rtl/Text.h"
 expect "a component that includes above the platform fails" 1 \
   'components/oxaaud/Decoder.cpp:1: components/oxaaud must not include rtl/' \
   python3 "$source_root/scripts/check-layering.py" "$tree"
-printf '#include "platform/Files.h"
+printf '#include "platform/files/Files.h"
 ' >"$tree/components/oxaaud/Decoder.cpp"
 printf '#include "rtl/Text.h"
 #include "platform/display/detail/X11.h"
@@ -94,7 +105,7 @@ printf '#include "rtl/Text.h"
 expect "a detail header included from outside its folder fails" 1 \
   'rtl/Text.cpp:2: only platform/display/ may include its detail header' \
   python3 "$source_root/scripts/check-layering.py" "$tree"
-printf '#include "platform/Files.h"
+printf '#include "platform/files/Files.h"
 ' >"$tree/rtl/Text.cpp"
 expect "the mended tree passes once more" 0 "" python3 "$source_root/scripts/check-layering.py" "$tree"
 
@@ -126,7 +137,7 @@ expect "a sub-folder layer that includes its parent's own header fails" 1 \
   python3 "$layering" "$tree"
 printf '#include "library/Music.h"\n#include <sys/stat.h>\n' >"$tree/Music/control/Rules.cpp"
 expect "a sub-folder layer's file is checked once, as its own layer" 1 \
-  'Music/control/Rules.cpp:2: only platform may include <sys/stat.h>' \
+  'Music/control/Rules.cpp:2: only platform/core, platform/display, platform/files, platform/objects, platform/windows may include <sys/stat.h>' \
   python3 "$layering" "$tree"
 reports=$(python3 "$layering" "$tree" 2>&1 | grep -c 'Music/control/Rules.cpp:2:')
 if [[ $reports -ne 1 ]]; then
@@ -191,9 +202,9 @@ expect "the doc with the printed diagram passes again" 0 "" python3 "$layering" 
 
 # Owners: a handle, a mapping, a descriptor or an Xlib image let go by hand outside its owner type.
 owners=$work/owners
-mkdir -p "$owners"/{library,platform/objects,tests/library}
+mkdir -p "$owners"/{library,platform/core,tests/library}
 printf 'THandleOwner file(CreateFileA(name));\n' >"$owners/library/Files.cpp"
-printf 'BOOL CloseHandle(HANDLE handle)\n{\n}\n' >"$owners/platform/objects/Handles.cpp"
+printf 'BOOL CloseHandle(HANDLE handle)\n{\n}\n' >"$owners/platform/core/Handles.cpp"
 printf 'CloseHandle(handle);\n' >"$owners/tests/library/FilesTest.cpp"
 expect "owned resources pass" 0 "" python3 "$source_root/scripts/check-owners.py" "$owners"
 printf 'HANDLE file = CreateFileA(name);\n// CloseHandle(file) in a comment is fine\nCloseHandle(file);\n' \

@@ -14,9 +14,9 @@
 #include <thread>
 
 #include "framework/OxaUtils.h"
-#include "platform/Drives.h"
-#include "platform/FaultInjection.h"
-#include "platform/Files.h"
+#include "platform/core/FaultInjection.h"
+#include "platform/files/Drives.h"
+#include "platform/files/Files.h"
 #include "rtl/Exception.h"
 #include "settings/MusicStringList.h"
 #include "tests/support/ChildProcess.h"

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/Drives.h"
-#include "platform/FaultInjection.h"
-#include "platform/Metrics.h"
+#include "platform/core/FaultInjection.h"
+#include "platform/files/Drives.h"
+#include "platform/windows/Metrics.h"
 #include "rtl/Registry.h"
 #include "tests/support/TempFolder.h"
 

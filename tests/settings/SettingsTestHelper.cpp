@@ -7,7 +7,7 @@
 #include <sstream>
 #include <string>
 
-#include "platform/FaultInjection.h"
+#include "platform/core/FaultInjection.h"
 #include "settings/MusicStringList.h"
 
 namespace {

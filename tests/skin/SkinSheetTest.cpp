@@ -6,7 +6,7 @@
 #include <sstream>
 #include <string>
 
-#include "tools/oxa-lib/SkinSheet.h"
+#include "tools/oxa-lib-screen/SkinSheet.h"
 
 namespace fs = std::filesystem;
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "graphics/OxaBitmap.h"
-#include "platform/display/DisplayTesting.h"
+#include "platform/windows/DisplayTesting.h"
 #include "rtl/Stream.h"
 #include "skin/OxaSkin.h"
 #include "tests/support/TraceCapture.h"

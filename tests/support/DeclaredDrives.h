@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Drives.h"
+#include "platform/files/Drives.h"
 #include "tests/support/TempFolder.h"
 
 class TDeclaredMachine : public TTempMachine {

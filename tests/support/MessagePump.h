@@ -4,8 +4,8 @@
 
 #include <functional>
 
-#include "platform/Messages.h"
-#include "platform/Time.h"
+#include "platform/core/Time.h"
+#include "platform/windows/Messages.h"
 
 inline bool PumpUntil(const std::function<bool()>& done, DWORD timeout = 20000, UINT wakeEvery = 50)
 {

@@ -7,7 +7,8 @@
 #include <filesystem>
 #include <memory>
 
-#include "platform/display/DisplayTesting.h"
+#include "platform/display/Display.h"
+#include "platform/windows/DisplayTesting.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/XvfbServer.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Paths.h"
+#include "platform/files/Paths.h"
 #include "rtl/AnsiText.h"
 #include "tableengine/Database.h"
 #include "tableengine/Table.h"

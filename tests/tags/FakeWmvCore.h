@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/WMFormat.h"
+#include "platform/core/WMFormat.h"
 
 struct TFakeAttribute {
   WMT_ATTR_DATATYPE Type = WMT_TYPE_STRING;

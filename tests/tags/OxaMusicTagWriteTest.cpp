@@ -10,7 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/FaultInjection.h"
+#include "platform/core/FaultInjection.h"
 #include "rtl/FileStream.h"
 #include "tags/OxaMusicTag.h"
 #include "tests/support/TempFolder.h"

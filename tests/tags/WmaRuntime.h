@@ -3,7 +3,7 @@
 
 #include <filesystem>
 
-#include "platform/Modules.h"
+#include "platform/windows/Modules.h"
 
 inline void InstallWmaRuntime(const char* libraryFile)
 {

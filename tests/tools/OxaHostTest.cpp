@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "OxaIPC/OxaIpc.h"
-#include "platform/Time.h"
+#include "platform/core/Time.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/ProgramRun.h"
 #include "tests/support/TempFolder.h"

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "OxaIPC/OxaIpc.h"
-#include "platform/Paths.h"
-#include "platform/Registry.h"
+#include "platform/files/Paths.h"
+#include "platform/files/Registry.h"
 #include "tests/support/ProgramRun.h"
 #include "tests/support/TempFolder.h"
 

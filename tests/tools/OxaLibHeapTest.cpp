@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "framework/OxaMemory.h"
-#include "platform/ByteOrder.h"
+#include "platform/core/ByteOrder.h"
 #include "tests/support/ProgramRun.h"
 #include "tests/support/TempFolder.h"
 

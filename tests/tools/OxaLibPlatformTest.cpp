@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "tests/support/DeclaredDrives.h"
 #include "tests/support/ProgramRun.h"
+#include "tests/support/TempFolder.h"
 
 namespace {
 
@@ -60,6 +62,28 @@ TEST(OxaLibPlatform, RegistryValuesAreSetReadAndListed)
   EXPECT_EQ(OxaLib({"reg", "set", "HKCU\\X", "v", "zz", "--type", "binary"}).ExitCode, 2);
   EXPECT_EQ(OxaLib({"reg", "set", "HKLM\\X", "v", "00ff", "--type", "binary"}).ExitCode, 0);
   EXPECT_EQ(OxaLib({"reg", "get", "HKLM\\X", "v"}).Output, "00ff\n");
+}
+
+// display and skin run in the screen program beside oxa-lib: its output, its exit code and every
+// argument as given, blanks, quotes and backslashes included.
+TEST(OxaLibPlatform, ScreenCommandsRunBesideItWithTheirArgumentsWhole)
+{
+  // The memory screen, whatever DISPLAY the tests run under.
+  setenv("OXA_DISPLAY", "headless", 1);
+  const TProgramRun display = OxaLib({"display", "--json"});
+  unsetenv("OXA_DISPLAY");
+  EXPECT_EQ(display.ExitCode, 0);
+  EXPECT_NE(display.Output.find("\"backEnd\":\"headless\""), std::string::npos) << display.Output;
+
+  const TTempFolder folder;
+  const std::filesystem::path picture = folder.Path() / "a\\\"b c\\.png";
+  const TProgramRun show = OxaLib({"skin", "show", "ALB-212", "--png", picture.string()});
+  EXPECT_EQ(show.ExitCode, 0);
+  EXPECT_TRUE(std::filesystem::exists(picture)) << picture;
+
+  EXPECT_EQ(OxaLib({"skin", "show", "No such image", "--png", picture.string()}).ExitCode, 1);
+  EXPECT_EQ(OxaLib({"skin"}).ExitCode, 2);
+  EXPECT_EQ(OxaLib({"display", "extra"}).ExitCode, 2);
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "graphics/OxaImage.h"
-#include "platform/display/DisplayTesting.h"
+#include "platform/windows/DisplayTesting.h"
 #include "rtl/AnsiText.h"
 #include "skin/OxaSkin.h"
 #include "views/MusicAssets.h"

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "graphics/OxaImage.h"
-#include "platform/display/DisplayTesting.h"
+#include "platform/windows/DisplayTesting.h"
 #include "skin/OxaSkin.h"
 #include "tests/support/MessagePump.h"
 #include "tests/support/ScreenShots.h"

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "library/CoverLoader.h"
-#include "platform/Paths.h"
+#include "platform/files/Paths.h"
 #include "tests/support/TempFolder.h"
 #include "tests/views/MusicListViewFixture.h"
 #include "tools/make-test-media/TestMedia.h"

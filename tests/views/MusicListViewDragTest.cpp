@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "graphics/OxaImage.h"
-#include "platform/Messages.h"
-#include "platform/Windows.h"
+#include "platform/windows/Messages.h"
+#include "platform/windows/Windows.h"
 #include "skin/OxaSkin.h"
 #include "tests/views/MusicListViewFixture.h"
 #include "views/list/DisplayListView.h"

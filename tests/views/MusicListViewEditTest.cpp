@@ -5,11 +5,11 @@
 #include <vector>
 
 #include "graphics/OxaImage.h"
-#include "platform/Input.h"
-#include "platform/Messages.h"
-#include "platform/Windows.h"
-#include "platform/display/Input.h"
-#include "platform/windows/EditControl.h"
+#include "platform/display/EditControl.h"
+#include "platform/windows/Input.h"
+#include "platform/windows/InputEvents.h"
+#include "platform/windows/Messages.h"
+#include "platform/windows/Windows.h"
 #include "tests/support/TempFolder.h"
 #include "tests/views/MusicListViewFixture.h"
 #include "views/list/DisplayListView.h"

@@ -11,7 +11,7 @@
 
 #include "graphics/OxaBitmap.h"
 #include "graphics/OxaGraphics.h"
-#include "platform/display/DisplayTesting.h"
+#include "platform/windows/DisplayTesting.h"
 #include "views/list/MusicListRowMetrics.h"
 #include "views/list/MusicListView.h"
 #include "views/list/MusicListViewItem.h"

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "graphics/OxaImage.h"
-#include "platform/Windows.h"
-#include "platform/display/DisplayTesting.h"
+#include "platform/windows/DisplayTesting.h"
+#include "platform/windows/Windows.h"
 #include "skin/OxaSkin.h"
 #include "tests/support/MessagePump.h"
 #include "tests/support/ScreenShots.h"

@@ -10,7 +10,7 @@
 #include "graphics/OxaBitmap.h"
 #include "graphics/OxaGraphics.h"
 #include "graphics/OxaImage.h"
-#include "platform/display/DisplayTesting.h"
+#include "platform/windows/DisplayTesting.h"
 #include "skin/OxaSkin.h"
 #include "tests/support/TraceCapture.h"
 #include "tests/views/MusicListViewFixture.h"

@@ -9,8 +9,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "platform/Input.h"
-#include "platform/display/DisplayTesting.h"
+#include "platform/windows/DisplayTesting.h"
+#include "platform/windows/Input.h"
 #include "playback/OxaMusicPlayer.h"
 #include "skin/OxaSkin.h"
 #include "tags/ID3Version1Tagger.h"

@@ -5,8 +5,8 @@
 
 #include "forms/Screen.h"
 #include "graphics/OxaBitmap.h"
-#include "platform/Input.h"
-#include "platform/display/DisplayTesting.h"
+#include "platform/windows/DisplayTesting.h"
+#include "platform/windows/Input.h"
 #include "tests/support/TraceCapture.h"
 #include "views/MusicAssets.h"
 #include "views/OxaMusicInfoAssets.h"

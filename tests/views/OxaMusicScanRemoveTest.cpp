@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "platform/Paths.h"
+#include "platform/files/Paths.h"
 #include "playback/OxaMusicPlayer.h"
 #include "settings/OxaMusicPlayerTypes.h"
 #include "tests/support/MessagePump.h"

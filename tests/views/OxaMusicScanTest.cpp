@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/Input.h"
-#include "platform/display/DisplayTesting.h"
+#include "platform/windows/DisplayTesting.h"
+#include "platform/windows/Input.h"
 #include "settings/OxaMusicPlayerTypes.h"
 #include "skin/OxaSkin.h"
 #include "tests/support/DeclaredDrives.h"

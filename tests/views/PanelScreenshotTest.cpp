@@ -12,7 +12,8 @@
 #include <vector>
 
 #include "graphics/OxaImage.h"
-#include "platform/display/DisplayTesting.h"
+#include "platform/display/Display.h"
+#include "platform/windows/DisplayTesting.h"
 #include "skin/OxaSkin.h"
 #include "tests/support/DeclaredDrives.h"
 #include "tests/support/MessagePump.h"

@@ -4,11 +4,11 @@
 #include <vector>
 
 #include "forms/Forms.h"
-#include "platform/Input.h"
-#include "platform/Time.h"
-#include "platform/display/DisplayTesting.h"
-#include "platform/display/Gdi.h"
-#include "platform/display/Input.h"
+#include "platform/core/Time.h"
+#include "platform/windows/DisplayTesting.h"
+#include "platform/windows/Gdi.h"
+#include "platform/windows/Input.h"
+#include "platform/windows/InputEvents.h"
 #include "tests/support/TempFolder.h"
 #include "views/TriangleFormUnit.h"
 

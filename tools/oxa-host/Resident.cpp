@@ -8,8 +8,8 @@
 
 #include "OxaIPC/OxaIpcApplication.h"
 #include "OxaIPC/OxaIpcClient.h"
-#include "platform/Messages.h"
-#include "platform/Time.h"
+#include "platform/core/Time.h"
+#include "platform/windows/Messages.h"
 #include "tools/oxa-host/Decode.h"
 #include "tools/oxa-host/Host.h"
 

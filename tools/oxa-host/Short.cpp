@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "OxaIPC/MusicIpc.h"
-#include "platform/Processes.h"
-#include "platform/Time.h"
+#include "platform/core/Time.h"
+#include "platform/objects/Processes.h"
 #include "tools/oxa-host/Decode.h"
 #include "tools/oxa-host/Host.h"
 

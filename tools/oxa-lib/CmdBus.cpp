@@ -3,7 +3,7 @@
 
 #include "OxaIPC/OxaIpc.h"
 #include "framework/OxaUtils.h"
-#include "platform/Registry.h"
+#include "platform/files/Registry.h"
 #include "tools/oxa-lib/Arguments.h"
 #include "tools/oxa-lib/Commands.h"
 #include "tools/oxa-lib/Json.h"

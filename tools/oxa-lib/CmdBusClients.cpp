@@ -10,8 +10,8 @@
 
 #include "OxaIPC/OxaIpcClient.h"
 #include "framework/OxaUtils.h"
-#include "platform/Messages.h"
-#include "platform/Time.h"
+#include "platform/core/Time.h"
+#include "platform/windows/Messages.h"
 #include "tools/oxa-lib/Arguments.h"
 #include "tools/oxa-lib/Commands.h"
 

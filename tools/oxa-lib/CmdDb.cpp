@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "library/MusicDatabase.h"
-#include "platform/Files.h"
-#include "platform/Paths.h"
+#include "platform/files/Files.h"
+#include "platform/files/Paths.h"
 #include "rtl/Exception.h"
 #include "settings/OxaMusicPlayerTypes.h"
 #include "tools/oxa-lib/Arguments.h"

@@ -2,7 +2,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/Drives.h"
+#include "platform/files/Drives.h"
 #include "tools/oxa-lib/Arguments.h"
 #include "tools/oxa-lib/Commands.h"
 #include "tools/oxa-lib/Json.h"

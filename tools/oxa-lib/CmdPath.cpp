@@ -1,8 +1,8 @@
 #include <ostream>
 #include <string>
 
-#include "platform/LastError.h"
-#include "platform/Paths.h"
+#include "platform/core/LastError.h"
+#include "platform/files/Paths.h"
 #include "rtl/FileUtils.h"
 #include "tools/oxa-lib/Arguments.h"
 #include "tools/oxa-lib/Commands.h"

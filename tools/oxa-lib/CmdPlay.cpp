@@ -9,8 +9,8 @@
 #include <utility>
 
 #include "library/MusicDatabase.h"
-#include "platform/Files.h"
-#include "platform/Messages.h"
+#include "platform/files/Files.h"
+#include "platform/windows/Messages.h"
 #include "playback/OxaMusicPlayer.h"
 #include "rtl/Exception.h"
 #include "tools/oxa-lib/Arguments.h"

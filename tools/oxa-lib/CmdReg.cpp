@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/ByteOrder.h"
-#include "platform/Registry.h"
+#include "platform/core/ByteOrder.h"
+#include "platform/files/Registry.h"
 #include "rtl/Strings.h"
 #include "tools/oxa-lib/Arguments.h"
 #include "tools/oxa-lib/Commands.h"

@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "library/MusicDatabase.h"
-#include "platform/Console.h"
-#include "platform/Files.h"
-#include "platform/Messages.h"
-#include "platform/Threads.h"
+#include "platform/core/Console.h"
+#include "platform/files/Files.h"
+#include "platform/objects/Threads.h"
+#include "platform/windows/Messages.h"
 #include "rtl/AnsiText.h"
 #include "rtl/Format.h"
 #include "scan/OxaSearchEngineWrapper.h"

@@ -4,7 +4,7 @@
 #include <array>
 #include <ostream>
 
-#include "platform/Files.h"
+#include "platform/files/Files.h"
 #include "rtl/AnsiText.h"
 #include "rtl/Exception.h"
 #include "rtl/Strings.h"

@@ -2,8 +2,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/Files.h"
-#include "platform/Paths.h"
+#include "platform/files/Files.h"
+#include "platform/files/Paths.h"
 #include "rtl/FilePaths.h"
 #include "scan/OxaSearchEngine.h"
 #include "scan/OxaSearchOptions.h"

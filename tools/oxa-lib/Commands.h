@@ -41,9 +41,14 @@ int RunList(TCommandArgs args, std::ostream& out, std::ostream& err);
 int RunFav(TCommandArgs args, std::ostream& out, std::ostream& err);
 int RunWalk(TCommandArgs args, std::ostream& out, std::ostream& err);
 int RunScan(TCommandArgs args, std::ostream& out, std::ostream& err);
-int RunDisplay(TCommandArgs args, std::ostream& out, std::ostream& err);
 int RunSettings(TCommandArgs args, std::ostream& out, std::ostream& err);
 int RunHeap(TCommandArgs args, std::ostream& out, std::ostream& err);
 int RunBus(TCommandArgs args, std::ostream& out, std::ostream& err);
 int RunPlay(TCommandArgs args, std::ostream& out, std::ostream& err);
+// The two commands that draw or ask the display (CmdScreen.cpp): oxa-lib runs them in oxa-lib-screen,
+// which defines them for real, so that oxa-lib itself links no X or font library.
+int RunDisplay(TCommandArgs args, std::ostream& out, std::ostream& err);
 int RunSkin(TCommandArgs args, std::ostream& out, std::ostream& err);
+// Runs oxa-lib-screen (beside this program) with the command and its arguments, on this
+// program's own standard streams; its exit code, ExitFailure when it cannot be started.
+int RunScreenCommand(std::string_view name, TCommandArgs args, std::ostream& out, std::ostream& err);

@@ -4,7 +4,7 @@
 #include <ostream>
 
 #include "library/MusicDatabase.h"
-#include "platform/Paths.h"
+#include "platform/files/Paths.h"
 #include "rtl/FilePaths.h"
 #include "settings/OxaMusicPlayerTypes.h"
 

@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "graphics/OxaImage.h"
-#include "platform/display/Region.h"
+#include "platform/windows/Region.h"
 #include "rtl/AnsiText.h"
 #include "rtl/Format.h"
 

@@ -6,7 +6,7 @@
 #include "framework/OxaUtils.h"
 #include "library/CoverCache.h"
 #include "library/MusicTables.h"
-#include "platform/Messages.h"
+#include "platform/windows/Messages.h"
 #include "tags/OxaMusicTag.h"
 #include "views/info/OxaMusicInfoText.h"
 

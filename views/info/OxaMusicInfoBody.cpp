@@ -5,7 +5,7 @@
 
 #include "framework/OxaUtils.h"
 #include "graphics/OxaImage.h"
-#include "platform/Input.h"
+#include "platform/windows/Input.h"
 #include "rtl/Format.h"
 #include "views/OxaViewImages.h"
 

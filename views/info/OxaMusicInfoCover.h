@@ -3,7 +3,7 @@
 // hidden while there is no picture, so the panel looks as it did before covers.
 
 #include "graphics/OxaBitmap.h"
-#include "platform/display/Surface.h"
+#include "platform/windows/Surface.h"
 
 class TOxaMusicInfoCover : public TOxaBitmap {
  public:

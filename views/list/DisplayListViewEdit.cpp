@@ -4,11 +4,11 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/Input.h"
-#include "platform/Messages.h"
-#include "platform/Windows.h"
+#include "platform/display/EditControl.h"
 #include "platform/display/GdiText.h"
-#include "platform/windows/EditControl.h"
+#include "platform/windows/Input.h"
+#include "platform/windows/Messages.h"
+#include "platform/windows/Windows.h"
 
 namespace {
 constexpr std::uintptr_t kEditorId = 1;

@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "framework/OxaUtils.h"
-#include "platform/Input.h"
+#include "platform/windows/Input.h"
 #include "rtl/Format.h"
 #include "views/list/DisplayListView.h"
 #include "views/list/MusicListView.h"

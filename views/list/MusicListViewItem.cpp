@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "platform/display/Surface.h"
+#include "platform/windows/Surface.h"
 #include "rtl/Format.h"
 #include "views/list/MusicListRowMetrics.h"
 #include "views/list/MusicListView.h"

@@ -3,7 +3,7 @@
 
 #include "framework/OxaUtils.h"
 #include "graphics/OxaImage.h"
-#include "platform/Input.h"
+#include "platform/windows/Input.h"
 #include "rtl/AnsiText.h"
 #include "settings/OxaMusicPlayerTypes.h"
 

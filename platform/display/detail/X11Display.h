@@ -2,8 +2,9 @@
 // The X server back end: one connection for the process, one X window per shown top-level
 // window, the window's pixels put from its surface (through shared memory when the server is on
 // this machine), shapes through the SHAPE extension, and a reader thread that answers exposures
-// and close requests and turns pointer, key and focus events into input (display/Input.h).
-// Internal to platform/display; the rest of the layer reaches it as a TDisplay (MakeX11Display).
+// and close requests and turns pointer, key and focus events into input (platform/windows/InputEvents.h).
+// Internal to platform/display; the windows below reach it as a TDisplay (MakeX11Display, handed
+// to them by InstallDisplay).
 //
 // Its members are defined by concern: X11Display.cpp (the connection and the screen),
 // X11DisplayWindows.cpp (top-level windows and presenting their surfaces), X11DisplayGrabs.cpp
@@ -11,11 +12,11 @@
 // active window and other programs' windows) and X11DisplayEvents.cpp (the reader thread).
 //
 // FLock guards the connection and every data member but the atomics. The overrides take it
-// themselves (after the window table's lock and the GDI lock, Display.h); the helpers below say
+// themselves (after the window table's lock and the GDI lock, DisplayBackEnd.h); the helpers below say
 // whether they expect it held.
 
 // Before the X headers, whose macros (Status, None) would reach into ours.
-#include "platform/display/Input.h"
+#include "platform/windows/InputEvents.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/XShm.h>
@@ -29,10 +30,10 @@
 #include <thread>
 #include <vector>
 
-#include "platform/FileDescriptor.h"
-#include "platform/Windows.h"
-#include "platform/display/Display.h"
-#include "platform/display/EndSignals.h"
+#include "platform/display/detail/EndSignals.h"
+#include "platform/files/FileDescriptor.h"
+#include "platform/windows/DisplayBackEnd.h"
+#include "platform/windows/Windows.h"
 
 // The X window of one shown top-level window of the program.
 struct TXWindow {
@@ -207,3 +208,5 @@ class TX11Display final : public TDisplay {
   std::unique_ptr<TEndSignals> FEndSignals;
   std::thread FReader;
 };
+
+std::unique_ptr<TDisplay> MakeX11Display();

@@ -8,15 +8,16 @@
 #include <string>
 #include <vector>
 
-#include "platform/Diagnostics.h"
-#include "platform/LastError.h"
-#include "platform/Messages.h"
-#include "platform/Metrics.h"
-#include "platform/Time.h"
-#include "platform/Windows.h"
+#include "platform/core/Diagnostics.h"
+#include "platform/core/LastError.h"
+#include "platform/core/Time.h"
 #include "platform/display/Display.h"
-#include "platform/display/DisplayTesting.h"
-#include "platform/display/Gdi.h"
+#include "platform/windows/DisplayBackEnd.h"
+#include "platform/windows/DisplayTesting.h"
+#include "platform/windows/Gdi.h"
+#include "platform/windows/Messages.h"
+#include "platform/windows/Metrics.h"
+#include "platform/windows/Windows.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/XvfbServer.h"
 

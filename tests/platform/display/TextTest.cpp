@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/LastError.h"
-#include "platform/Processes.h"
-#include "platform/display/DisplayTesting.h"
+#include "platform/core/LastError.h"
 #include "platform/display/GdiText.h"
+#include "platform/objects/Processes.h"
+#include "platform/windows/DisplayTesting.h"
 
 namespace {
 
