@@ -31,7 +31,7 @@ int main()
   Application().Initialize();
   Application().SetTitle("OxaNetMusic");
   auto* form = Application().CreateForm<TMusicForm>();
-  if (form->Running) {
+  if (form->Running()) {
     Application().Run();
   }
   Application().DestroyComponents();

@@ -104,10 +104,7 @@ TMusicForm::TMusicForm(TComponent* owner, const std::vector<std::string>& argume
 {
   std::srand(static_cast<unsigned>(GetTickCount()));
 
-  const TStartSwitches switches = ReadStartSwitches(arguments);
-  DebugSwitch = switches.DebugSwitch;
-  AfterInstallSwitch = switches.AfterInstallSwitch;
-  StartFromMlSwitch = switches.StartFromMlSwitch;
+  FSwitches = ReadStartSwitches(arguments);
 
   HandleNeeded();
   if (const HWND application = Application().Handle(); application != nullptr) {
@@ -134,8 +131,8 @@ TMusicForm::TMusicForm(TComponent* owner, const std::vector<std::string>& argume
   // Before the hooks: the controller's keyboard hook is the application's message hook.
   ConnectController();
   ConnectBrowser();
-  Running = true;
-  Closing = false;
+  FActivity.Running = true;
+  FActivity.Closing = false;
   TraceObject(this, "Create: %s", "Running");
 
   PlaceTriangle();
@@ -219,12 +216,12 @@ void TMusicForm::CreateViews()
 void TMusicForm::CreateLists()
 {
   TraceObject(this, "Create: %s", "Lists");
-  CurrentItem = TDbId{};
-  SavedItem = TDbId{};
+  FPosition.CurrentItem = TDbId{};
+  FPosition.SavedItem = TDbId{};
   FFirstListItems.Clear();
   FSecondListItems.Clear();
-  FirstListSlot = -1;
-  SecondListSlot = -1;
+  FPosition.FirstListSlot = -1;
+  FPosition.SecondListSlot = -1;
 }
 
 bool TMusicForm::StartBus()
@@ -293,13 +290,13 @@ void TMusicForm::FillViewSlots()
   TraceObject(this, "Create: %s", "ViewSlots");
   TDbIdList views;
   FPlayer->ListItems(TDbId{}, views);
-  ViewSlots = FindViewSlots(views);
+  FPosition.ViewSlots = FindViewSlots(views);
   // Both selectors offer the slots that hold a view, in slot order.
   std::vector<TMusicListViewItemKinds> kinds;
   std::vector<std::string> captions;
-  for (const int slot : FilledSlots(ViewSlots)) {
+  for (const int slot : FilledSlots(FPosition.ViewSlots)) {
     kinds.push_back(SlotKind(slot));
-    captions.push_back(ViewSlots[static_cast<std::size_t>(slot)].Caption);
+    captions.push_back(FPosition.ViewSlots[static_cast<std::size_t>(slot)].Caption);
   }
   for (TMusicListViewEx* list : {FFirstList, FSecondList}) {
     list->Header()->SetViews(kinds, captions);
@@ -321,11 +318,11 @@ void TMusicForm::HookApplication()
 void TMusicForm::ShowWindows()
 {
   TraceObject(this, "Create: %s", "Show");
-  PreviousForeground = nullptr;
+  FPresentation.PreviousForeground = nullptr;
   Show();
   FHackForm->Show();
   LayoutPanels();
-  PresentDisplay(DisplayMode);
+  PresentDisplay(FPresentation.DisplayMode);
   UpdateWindow(Handle());
 }
 
@@ -334,10 +331,10 @@ bool TMusicForm::SlotEmpty(int slot)
   // The listing is kept in the first list's items: the start view opens on this slot when it
   // has rows, and need not list it again.
   FFirstListItems.Clear();
-  if (slot < 0 || slot >= ViewSlotCount || !ViewSlots[static_cast<std::size_t>(slot)].Valid()) {
+  if (slot < 0 || slot >= ViewSlotCount || !FPosition.ViewSlots[static_cast<std::size_t>(slot)].Valid()) {
     return true;
   }
-  if (!FPlayer->ListItems(ViewSlots[static_cast<std::size_t>(slot)], FFirstListItems)) {
+  if (!FPlayer->ListItems(FPosition.ViewSlots[static_cast<std::size_t>(slot)], FFirstListItems)) {
     FFirstListItems.Clear();
   }
   return FFirstListItems.Count() == 0;
@@ -346,7 +343,7 @@ bool TMusicForm::SlotEmpty(int slot)
 void TMusicForm::ChooseStartItem(const std::vector<std::string>& arguments)
 {
   TraceObject(this, "Create: %s", "StartItem");
-  if (DebugSwitch) {
+  if (FSwitches.DebugSwitch) {
     SetDisplayMode(2);
   }
   // The last-played item, the roots (for the first scan) and shuffle in one look at the settings
@@ -369,7 +366,7 @@ void TMusicForm::ChooseStartItem(const std::vector<std::string>& arguments)
       argumentItem = item;
     }
   }
-  if (StartFromMlSwitch) {
+  if (FSwitches.StartFromMlSwitch) {
     FStartItem = TDbId{};
     FStartSlot = PlaylistsSlot;
   } else {
@@ -377,47 +374,49 @@ void TMusicForm::ChooseStartItem(const std::vector<std::string>& arguments)
     if (TLastPlayed last; FStartItem.Empty() && ParseLastPlayed(lastPlayed, last)) {
       FPlayer->LoadLastPlayed(last, FStartItem);
     }
-    FStartSlot = FStartItem.Empty() ? PlaylistsSlot : SlotOfItem(ViewSlots, FStartItem);
+    FStartSlot = FStartItem.Empty() ? PlaylistsSlot : SlotOfItem(FPosition.ViewSlots, FStartItem);
   }
   if (SlotEmpty(FStartSlot)) {
-    if (StartFromMlSwitch) {
+    if (FSwitches.StartFromMlSwitch) {
       FStartItem = argumentItem;
-      FStartSlot = argumentItem.Empty() ? PlaylistsSlot : SlotOfItem(ViewSlots, argumentItem);
+      FStartSlot = argumentItem.Empty() ? PlaylistsSlot : SlotOfItem(FPosition.ViewSlots, argumentItem);
     } else {
       FStartSlot = FoldersSlot;
     }
   }
-  CurrentItem = FStartItem;
+  FPosition.CurrentItem = FStartItem;
 }
 
 void TMusicForm::OpenStartView()
 {
   TraceObject(this, "Create: StartView %d", FStartSlot);
-  FirstListSlot = FStartSlot;
+  FPosition.FirstListSlot = FStartSlot;
   // Rows here are the start slot's, listed while it was chosen; none means it changed since.
-  if (FFirstListItems.Count() == 0 && ViewSlots[static_cast<std::size_t>(FirstListSlot)].Valid()) {
-    FPlayer->ListItems(ViewSlots[static_cast<std::size_t>(FirstListSlot)], FFirstListItems);
+  if (FFirstListItems.Count() == 0 &&
+      FPosition.ViewSlots[static_cast<std::size_t>(FPosition.FirstListSlot)].Valid()) {
+    FPlayer->ListItems(FPosition.ViewSlots[static_cast<std::size_t>(FPosition.FirstListSlot)],
+                       FFirstListItems);
   }
-  FFirstList->Header()->SetCurrentView(SlotKind(FirstListSlot));
-  SecondListSlot = PlaylistsSlot;
-  FSecondList->Header()->SetCurrentView(SlotKind(SecondListSlot));
+  FFirstList->Header()->SetCurrentView(SlotKind(FPosition.FirstListSlot));
+  FPosition.SecondListSlot = PlaylistsSlot;
+  FSecondList->Header()->SetCurrentView(SlotKind(FPosition.SecondListSlot));
   FSecondListItems.Clear();
-  if (ViewSlots[PlaylistsSlot].Valid()) {
-    FPlayer->ListItems(ViewSlots[PlaylistsSlot], FSecondListItems);
+  if (FPosition.ViewSlots[PlaylistsSlot].Valid()) {
+    FPlayer->ListItems(FPosition.ViewSlots[PlaylistsSlot], FSecondListItems);
   }
   for (TMusicListViewEx* list : {FFirstList, FSecondList}) {
     list->Header()->OnViewChanged = MakeMethod<&TMusicForm::ListViewChosen>(this);
   }
   // The start item is current in its group: without the group the first update (the start-up
   // scan's) would find it nowhere and drop it.
-  if (CurrentItem.Level() == TDbIdLevel::Item && FNavigator) {
-    FNavigator->CurrentGroup = CurrentItem;
+  if (FPosition.CurrentItem.Level() == TDbIdLevel::Item && FNavigator) {
+    FNavigator->CurrentGroup = FPosition.CurrentItem;
     FNavigator->CurrentGroup.FileId = -1;
     FPlayer->ListItems(FNavigator->CurrentGroup, FNavigator->GroupItems);
-    const int index = FNavigator->GroupItems.IndexOfFile(CurrentItem.FileId);
+    const int index = FNavigator->GroupItems.IndexOfFile(FPosition.CurrentItem.FileId);
     FNavigator->TrackNumber = index >= 0 ? index + 1 : -1;
   }
-  ListLoader(FSecondList).Load(FSecondListItems, SlotKind(SecondListSlot));
+  ListLoader(FSecondList).Load(FSecondListItems, SlotKind(FPosition.SecondListSlot));
   LoadFirstList();
 }
 
@@ -439,7 +438,7 @@ void TMusicForm::FirstScanOrPlay()
   const bool noRoots = rootCount == 0;
   if (FFirstListItems.Count() == 0 && noRoots && FileExists(SettingsFileName())) {
     TraceObject(this, "Create: %s", "EmptyLibrary");
-    if (!AfterInstallSwitch) {
+    if (!FSwitches.AfterInstallSwitch) {
       SetDisplayMode(2);
     }
     ToggleScanPanel(2);
@@ -461,7 +460,7 @@ void TMusicForm::FirstScanOrPlay()
 
 void TMusicForm::StartupScanDue(TOxaTimer*, std::int32_t, std::uint64_t)
 {
-  if (Running && FPlayer) {
+  if (FActivity.Running && FPlayer) {
     TraceObject(this, "StartupScan");
     FPlayer->StartUpdateScan();
     ShowLibraryNotice();
@@ -481,7 +480,7 @@ void TMusicForm::ShowLibraryNotice()
 
 TMusicForm::~TMusicForm()
 {
-  Running = false;
+  FActivity.Running = false;
   StopOutside();
   DisconnectBrowser();
   DisconnectController();
@@ -562,16 +561,16 @@ void TMusicForm::CreateParams(TCreateParams& params)
 
 void TMusicForm::FormClose(TObject*, TCloseAction& action)
 {
-  Closing = true;
+  FActivity.Closing = true;
   if (FPlayer) {
-    FPlayer->SaveLastPlayed(CurrentItem);
+    FPlayer->SaveLastPlayed(FPosition.CurrentItem);
   }
   if (FTopImage != nullptr) {
     ShowWindow(FTopImage->Handle(), SW_HIDE);
   }
-  if (Running) {
+  if (FActivity.Running) {
     SetDisplayMode(HiddenMode);
-    ScanPanel = 0;
+    FPresentation.ScanPanel = 0;
     // The stored Top is the triangle's centre, the value start-up reads back.
     WriteTriangleSettings(FTriangle->AutoHide, TriangleStoredTop(FTriangle->Top(), FTriangle->Height()),
                           FTriangle->Width(), FTriangle->Height());
@@ -583,7 +582,7 @@ void TMusicForm::FormClose(TObject*, TCloseAction& action)
     FPlayer->Database().SetConnected(false);
   }
   action = TCloseAction::caFree;
-  Running = false;
+  FActivity.Running = false;
   SetWindowRgn(Handle(), nullptr, FALSE);
   Hide();
 }

@@ -13,6 +13,7 @@
 #include "Music/control/MusicStatus.h"
 #include "Music/control/MusicTypeAhead.h"
 #include "Music/form/MusicDisplay.h"
+#include "Music/form/MusicFormState.h"
 #include "Music/form/MusicHack.h"
 #include "Music/form/MusicLircReader.h"
 #include "Music/form/MusicStart.h"
@@ -66,12 +67,12 @@ class TMusicForm : public TForm {
   // application lock.
   static bool AlreadyRunning();
 
-  bool DebugSwitch = false;
-  bool AfterInstallSwitch = false;
-  bool StartFromMlSwitch = false;
-  // Set once the window is built; the entry runs the message loop only when it is set.
-  bool Running = false;
-  bool Closing = false;
+  const TStartSwitches& Switches() const noexcept { return FSwitches; }
+  // Set once the window is built; the entry runs the message loop only when it is set, and the
+  // handlers of the bus, the player and the timers do nothing while it is not.
+  bool Running() const noexcept { return FActivity.Running; }
+  void SetRunning(bool running) noexcept { FActivity.Running = running; }
+  bool Closing() const noexcept { return FActivity.Closing; }
 
   TOxaIpc* Ipc() const noexcept { return FIpc.get(); }
   TIpcVuDirAzuzo* Node() const noexcept { return FNode; }
@@ -100,9 +101,9 @@ class TMusicForm : public TForm {
   TMusicListViewEx* SecondList() const noexcept { return FSecondList; }
 
   // 0: only the triangle; 1 and 2: the first list in its two presentations; 3: both lists.
-  std::uint8_t DisplayMode = 0;
+  std::uint8_t DisplayMode() const noexcept { return FPresentation.DisplayMode; }
   // 0: closed; 1 and 2: the scan panel in its two presentations.
-  std::uint8_t ScanPanel = 0;
+  std::uint8_t ScanPanel() const noexcept { return FPresentation.ScanPanel; }
   // Nothing when mode is the current one; otherwise hides the top image, stores the mode, lets
   // the lists drop their transient state and shows the new presentation.
   void SetDisplayMode(std::uint8_t mode);
@@ -112,16 +113,20 @@ class TMusicForm : public TForm {
   void LayoutPanels();
   void ArrangeWindows();
   // The window that had the foreground before the browser came up; null for none.
-  HWND PreviousForeground = nullptr;
-  // Keyboard input of the user is ignored until this time (GetTickCount64).
-  std::uint64_t InputBlockedUntil = 0;
+  HWND PreviousForeground() const noexcept { return FPresentation.PreviousForeground; }
+  // Keyboard input of the user is ignored until this time (GetTickCount64; 0: no longer).
+  std::uint64_t InputBlockedUntil() const noexcept { return FPresentation.InputBlockedUntil; }
+  void BlockInputUntil(std::uint64_t time) noexcept { FPresentation.InputBlockedUntil = time; }
   // The triangle's own key, Ctrl+Alt+T: turns its auto-hide over. True when it was that key.
   bool TriangleKey(WORD key, TShiftState shift);
   // Mode 1 hides the browser after IdleHideDelay ms without input; input from the user, on the
   // program's windows or forwarded by the host, starts that time again.
-  std::uint64_t IdleHideDelay = ModeOneIdleHide;
-  std::uint64_t LastUserInput = 0;
+  std::uint64_t IdleHideDelay() const noexcept { return FPresentation.IdleHideDelay; }
+  void SetIdleHideDelay(std::uint64_t milliseconds) noexcept { FPresentation.IdleHideDelay = milliseconds; }
+  std::uint64_t LastUserInput() const noexcept { return FPresentation.LastUserInput; }
+  // Input now, or at time (GetTickCount64).
   void NoteUserInput();
+  void NoteUserInputAt(std::uint64_t time);
   // Hides mode 1 when the user has been idle long enough at now, else looks again when it could
   // first be so. Nothing in the other modes.
   void IdleCheck(std::uint64_t now);
@@ -131,14 +136,13 @@ class TMusicForm : public TForm {
   void SetSlideClock(std::function<std::uint64_t()> clock) { FSlideClock = std::move(clock); }
 
   // ---- start-up state (Music.cpp; the rules in MusicStart.h) ----
-  // The item being played or shown, and the one kept aside for the second list.
-  TDbId CurrentItem;
-  TDbId SavedItem;
+  // The item being played or shown (the navigator walks it).
+  const TDbId& CurrentItem() const noexcept { return FPosition.CurrentItem; }
   // The view-level ids of the seven view slots (slot 0 stays empty).
-  TViewSlots ViewSlots;
+  const TViewSlots& ViewSlots() const noexcept { return FPosition.ViewSlots; }
   // The slot each list shows (-1: none yet).
-  int FirstListSlot = -1;
-  int SecondListSlot = -1;
+  int FirstListSlot() const noexcept { return FPosition.FirstListSlot; }
+  int SecondListSlot() const noexcept { return FPosition.SecondListSlot; }
   // The item lists the two lists show.
   TDbIdList& FirstListItems() noexcept { return FFirstListItems; }
   TDbIdList& SecondListItems() noexcept { return FSecondListItems; }
@@ -146,15 +150,13 @@ class TMusicForm : public TForm {
   // ---- the controller: remote commands, navigation, keys, player and scan events ----
   // (MusicRemote.cpp, MusicNavigation.cpp, MusicKeys.cpp, MusicEvents.cpp)
 
-  std::int32_t ActivationCount = 0;
-  std::string StatusText;
   // The last scan progress line, for the scan panel.
-  std::string ScanProgressText;
-  // A full scan started from the scan panel runs: with the panel closed its progress lines
-  // show in the first list's header until the library is updated.
-  bool ScanInHeader = false;
+  const std::string& ScanProgressText() const noexcept { return FActivity.ScanProgressText; }
+  // A full scan started from the scan panel runs with the panel closed: its progress lines show
+  // in the first list's header until the library is updated.
+  bool ScanInHeader() const noexcept { return FActivity.ScanInHeader; }
   // The host's display is on.
-  bool HostDisplayOn = false;
+  bool HostDisplayOn() const noexcept { return FActivity.HostDisplayOn; }
 
   // The view of the first list: the groups "Wind" and "Rewind" walk and the jump by name
   // searches. ShowView puts a view into the first list.
@@ -225,8 +227,10 @@ class TMusicForm : public TForm {
   void ScanPanelUnhide(TOxaBitmap* sender);
 
   // ---- browser commands: footer buttons, list events, drops (MusicBrowser.cpp) ----
-  // Raised while a drop into a list is being applied.
-  std::int32_t DropBusy = 0;
+  // Raised while a drop into a list is being applied: nothing is dragged or dropped meanwhile.
+  std::int32_t DropBusy() const noexcept { return FActivity.DropBusy; }
+  void BeginDrop() noexcept { ++FActivity.DropBusy; }
+  void EndDrop() noexcept { --FActivity.DropBusy; }
   // The list whose rows were dropped on a delete button, until the queued removal runs.
   TDisplayListView* PendingRemovalSource() const noexcept { return FPendingRemovalSource; }
   // Reloads a group's rows (a view-level id: every group of the view) in both panels.
@@ -352,6 +356,11 @@ class TMusicForm : public TForm {
   void CreateParams(TCreateParams& params) override;
 
  private:
+  TStartSwitches FSwitches;
+  TMusicActivity FActivity;
+  TMusicPresentation FPresentation;
+  TMusicBrowsePosition FPosition;
+
   // Leaves the player's events unassigned.
   void DetachPlayer() noexcept;
 

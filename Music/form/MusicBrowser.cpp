@@ -150,33 +150,33 @@ bool TMusicForm::RowMayBeEdited(const TDisplayListViewItem* row)
 bool TMusicForm::RowMayBeDragged(const TDisplayListViewItem* row) const
 {
   // Every record may be dragged; nothing while a drop is being applied.
-  return row != nullptr && !row->Payload().Empty() && DropBusy == 0;
+  return row != nullptr && !row->Payload().Empty() && FActivity.DropBusy == 0;
 }
 
 bool TMusicForm::RowTakesDrops(const TDisplayListViewItem* row) const
 {
   // Only the favorites take rows: the lists and their entries.
-  return row != nullptr && row->Payload().ViewId == ViewPlaylists && DropBusy == 0;
+  return row != nullptr && row->Payload().ViewId == ViewPlaylists && FActivity.DropBusy == 0;
 }
 
 bool TMusicForm::ListMayDrag(TDisplayListView* sender, const TDisplayListViewItem* row)
 {
-  return Running && LiveList(sender) != nullptr && RowMayBeDragged(row);
+  return FActivity.Running && LiveList(sender) != nullptr && RowMayBeDragged(row);
 }
 
 bool TMusicForm::ListMayDrop(TDisplayListView* sender, const TDisplayListViewItem* row)
 {
-  return Running && LiveList(sender) != nullptr && RowTakesDrops(row);
+  return FActivity.Running && LiveList(sender) != nullptr && RowTakesDrops(row);
 }
 
 bool TMusicForm::ListMayEdit(TDisplayListView* sender, const TDisplayListViewItem* row)
 {
-  return Running && LiveList(sender) != nullptr && RowMayBeEdited(row);
+  return FActivity.Running && LiveList(sender) != nullptr && RowMayBeEdited(row);
 }
 
 std::string TMusicForm::ListCaption(TDisplayListView* sender, const TDbId& record)
 {
-  if (!Running || LiveList(sender) == nullptr) {
+  if (!FActivity.Running || LiveList(sender) == nullptr) {
     return {};
   }
   try {
@@ -210,7 +210,7 @@ bool TMusicForm::EditsInPlace(HWND window) const noexcept
 
 void TMusicForm::BrowserButtonClick(TOxaBitmap* sender, TOxaButton* button)
 {
-  if (!Running || button == nullptr) {
+  if (!FActivity.Running || button == nullptr) {
     return;
   }
   const bool second = FSecondList != nullptr && sender == FSecondList;
@@ -265,7 +265,7 @@ void TMusicForm::DeleteSelected(TDisplayListView* list)
 
 void TMusicForm::ReturnToCurrentItem(bool bringIntoView)
 {
-  if (!Running || FFirstList == nullptr || FNavigator->CurrentItem.Empty()) {
+  if (!FActivity.Running || FFirstList == nullptr || FNavigator->CurrentItem.Empty()) {
     return;
   }
   SetActiveList(FFirstList);
@@ -277,8 +277,8 @@ void TMusicForm::ReturnToCurrentItem(bool bringIntoView)
     }
   }
   TMusicListLoader loader = ListLoader(FFirstList);
-  if (loader.GroupRows().empty() && FirstListSlot >= 0) {
-    loader.Load(FFirstListItems, SlotKind(FirstListSlot));
+  if (loader.GroupRows().empty() && FPosition.FirstListSlot >= 0) {
+    loader.Load(FFirstListItems, SlotKind(FPosition.FirstListSlot));
   }
   // Opens the item's group and marks its row; DONE also scrolls it into view, HIDE does not.
   const TMusicListViewItem* row = loader.ShowItem(item, bringIntoView, false);
@@ -293,7 +293,7 @@ void TMusicForm::ReturnToCurrentItem(bool bringIntoView)
 
 void TMusicForm::NewPlaylist()
 {
-  if (!Running) {
+  if (!FActivity.Running) {
     return;
   }
   TDbId created;
@@ -324,7 +324,7 @@ void TMusicForm::NewPlaylist()
 void TMusicForm::ListItemClick(TDisplayListView* sender, TDisplayListViewItem* row, TShiftState, int, int)
 {
   TMusicListViewEx* panel = LivePanel(sender);
-  if (!Running || panel == nullptr || row == nullptr) {
+  if (!FActivity.Running || panel == nullptr || row == nullptr) {
     return;
   }
   TMusicListView* list = panel->List();
@@ -348,7 +348,7 @@ void TMusicForm::ListItemClick(TDisplayListView* sender, TDisplayListViewItem* r
 void TMusicForm::ListDrop(TDisplayListView* sender, const TDisplayListViewDrop& drop)
 {
   TMusicListView* target = LiveList(sender);
-  if (!Running || target == nullptr || DropBusy != 0) {
+  if (!FActivity.Running || target == nullptr || FActivity.DropBusy != 0) {
     return;
   }
   TDbId where;
@@ -367,13 +367,13 @@ void TMusicForm::ListDrop(TDisplayListView* sender, const TDisplayListViewDrop& 
   const TDbIdList records = source != nullptr ? source->SelectedRecords() : drop.Payloads;
   TFormDropHost host(*this);
   Screen().SetCursor(crHourGlass);
-  ApplyBrowserDrop(host, records, where, source == target, DropBusy);
+  ApplyBrowserDrop(host, records, where, source == target, FActivity.DropBusy);
   Screen().SetCursor(crDefault);
 }
 
 void TMusicForm::ListEdited(TDisplayListView*, TDisplayListViewItem* row)
 {
-  if (!Running || row == nullptr || !RowMayBeEdited(row) || row->Caption().empty()) {
+  if (!FActivity.Running || row == nullptr || !RowMayBeEdited(row) || row->Caption().empty()) {
     return;
   }
   TDbId record = row->Payload();
@@ -405,7 +405,7 @@ void TMusicForm::ListSelectionChanged(TOxaBitmap* sender)
   auto* list = dynamic_cast<TDisplayListView*>(sender);
   // The second panel's buttons act on the second list's selection: what the first list holds
   // is removed with the first panel's own "REMOVE", and a new list is wanted whatever it holds.
-  if (!Running || list == nullptr || FSecondList == nullptr || list != FSecondList->List()) {
+  if (!FActivity.Running || list == nullptr || FSecondList == nullptr || list != FSecondList->List()) {
     return;
   }
   // "REMOVE" and "NEW PLAYLIST" share the footer's centre: one of them at a time. A selection
@@ -446,7 +446,7 @@ void TMusicForm::DeleteButtonDragLeave(TOxaBitmap* sender, TOxaBitmap* source, i
 void TMusicForm::DeleteButtonDragDrop(TOxaBitmap* sender, TOxaBitmap* source, int, int)
 {
   auto* drag = dynamic_cast<TMusicListViewDrag*>(source);
-  if (!Running || drag == nullptr || LiveList(drag->Source) == nullptr) {
+  if (!FActivity.Running || drag == nullptr || LiveList(drag->Source) == nullptr) {
     return;
   }
   if (auto* button = dynamic_cast<TOxaButton*>(sender); button != nullptr) {
@@ -467,7 +467,7 @@ void TMusicForm::DeleteButtonDragDrop(TOxaBitmap* sender, TOxaBitmap* source, in
 void TMusicForm::QueuedRemoval(TOxaImage*, TOxaBitmap*)
 {
   TDisplayListView* source = LiveList(std::exchange(FPendingRemovalSource, nullptr));
-  if (!Running || source == nullptr) {
+  if (!FActivity.Running || source == nullptr) {
     return;
   }
   DeleteSelected(source);

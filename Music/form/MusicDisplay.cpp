@@ -106,12 +106,12 @@ void Raise(TWinControl* control)
 
 void TMusicForm::SetDisplayMode(std::uint8_t mode)
 {
-  if (mode == DisplayMode || mode > LastDisplayMode) {
+  if (mode == FPresentation.DisplayMode || mode > LastDisplayMode) {
     return;
   }
   HideWindow(FTopImage);
-  const std::uint8_t from = DisplayMode;
-  DisplayMode = mode;
+  const std::uint8_t from = FPresentation.DisplayMode;
+  FPresentation.DisplayMode = mode;
   TraceObject(this, "SetDisplayMode: %d", static_cast<int>(mode));
   DropTransientState();
   PresentDisplay(from);
@@ -137,14 +137,19 @@ void TMusicForm::DropTransientState()
 
 void TMusicForm::NoteUserInput()
 {
-  LastUserInput = GetTickCount64();
-  if (!Running || DisplayMode != 1 || FTimer == nullptr) {
+  NoteUserInputAt(GetTickCount64());
+}
+
+void TMusicForm::NoteUserInputAt(std::uint64_t time)
+{
+  FPresentation.LastUserInput = time;
+  if (!FActivity.Running || FPresentation.DisplayMode != 1 || FTimer == nullptr) {
     return;
   }
   // One check pending at a time; a later one finds the newer input and waits again.
   const TOxaTimerEvent due = MakeMethod<&TMusicForm::IdleHideDue>(this);
   if (!FTimer->HasTimer(due)) {
-    FTimer->AddTimer(nullptr, 0, due, LastUserInput + IdleHideDelay);
+    FTimer->AddTimer(nullptr, 0, due, FPresentation.IdleHideTime());
   }
 }
 
@@ -155,17 +160,17 @@ void TMusicForm::IdleHideDue(TOxaTimer*, std::int32_t, std::uint64_t)
 
 void TMusicForm::IdleCheck(std::uint64_t now)
 {
-  if (!Running || DisplayMode != 1 || FTimer == nullptr) {
+  if (!FActivity.Running || FPresentation.DisplayMode != 1 || FTimer == nullptr) {
     return;
   }
   const TOxaTimerEvent due = MakeMethod<&TMusicForm::IdleHideDue>(this);
-  if (now >= LastUserInput + IdleHideDelay) {
+  if (now >= FPresentation.IdleHideTime()) {
     FTimer->CancelTimers(due);
     SetDisplayMode(HiddenMode);
     return;
   }
   FTimer->CancelTimers(due);
-  FTimer->AddTimer(nullptr, 0, due, LastUserInput + IdleHideDelay);
+  FTimer->AddTimer(nullptr, 0, due, FPresentation.IdleHideTime());
 }
 
 TMusicListViewEx* TMusicForm::ListWithFocus() const noexcept
@@ -187,7 +192,7 @@ void TMusicForm::RefreshListFocus()
   if (FBrowserImage == nullptr || FFirstList == nullptr) {
     return;
   }
-  if (DisplayMode == HiddenMode) {
+  if (FPresentation.DisplayMode == HiddenMode) {
     // Nothing of the browser shows: no list keeps keys the user cannot see act.
     if (ListWithFocus() != nullptr) {
       FBrowserImage->SetFocused(nullptr);
@@ -212,14 +217,14 @@ void TMusicForm::RefreshListFocus()
 
 void TMusicForm::ToggleScanPanel(std::uint8_t presentation)
 {
-  ScanPanel = ScanPanel == presentation ? 0 : presentation;
-  TraceObject(this, "ToggleScanPanel: %d", static_cast<int>(ScanPanel));
-  if (ScanPanel != 0 && ScanInHeader) {
+  FPresentation.ScanPanel = FPresentation.ScanPanel == presentation ? 0 : presentation;
+  TraceObject(this, "ToggleScanPanel: %d", static_cast<int>(FPresentation.ScanPanel));
+  if (FPresentation.ScanPanel != 0 && FActivity.ScanInHeader) {
     // The panel tells the progress now; the header names its view again.
     ShowEntryCaption();
   }
   PresentScanPanel();
-  PresentDisplay(DisplayMode);
+  PresentDisplay(FPresentation.DisplayMode);
   RefreshListFocus();
 }
 
@@ -228,13 +233,13 @@ void TMusicForm::PresentScanPanel()
   if (FScanView == nullptr) {
     return;
   }
-  if (ScanPanel == 0) {
+  if (FPresentation.ScanPanel == 0) {
     FScanView->SetVisible(false);
     return;
   }
   // Presentation 2 covers the whole browser; presentation 1 takes the info panel's place at the
   // right, beside the lists.
-  if (ScanPanel == 2) {
+  if (FPresentation.ScanPanel == 2) {
     FScanView->SetBounds(0, 0, BrowserWidth, BrowserHeight);
   } else {
     FScanView->SetBounds(BrowserWidth - TMusicView::InfoWidth, 0, TMusicView::InfoWidth, BrowserHeight);
@@ -250,11 +255,12 @@ void TMusicForm::PresentLists(std::uint8_t fromMode)
     return;
   }
   const TOxaBitmap* browser = FMusicViewPanel->View()->Browser();
-  const int width = ListsWidth(browser->Width(), ScanPanel);
-  const TListPlaces from = ListPlaces(ListsMode(fromMode, ScanPanel), width, browser->Height());
-  const TListPlaces to = ListPlaces(ListsMode(DisplayMode, ScanPanel), width, browser->Height());
+  const int width = ListsWidth(browser->Width(), FPresentation.ScanPanel);
+  const TListPlaces from = ListPlaces(ListsMode(fromMode, FPresentation.ScanPanel), width, browser->Height());
+  const TListPlaces to =
+      ListPlaces(ListsMode(FPresentation.DisplayMode, FPresentation.ScanPanel), width, browser->Height());
   // A slide shows only on a browser that is up and not covered by the scan panel.
-  if (FSlides && Running && fromMode != DisplayMode && ScanPanel != 2 &&
+  if (FSlides && FActivity.Running && fromMode != FPresentation.DisplayMode && FPresentation.ScanPanel != 2 &&
       IsWindowVisible(FBrowserImage->Handle())) {
     SlideLists(from, to);
   }
@@ -265,8 +271,9 @@ void TMusicForm::PresentLists(std::uint8_t fromMode)
   place(FSecondList, to.Second);
   // Under the whole scan panel nothing of the lists shows: a row repainting itself would draw
   // over the panel.
-  FFirstList->SetVisible(DisplayMode != HiddenMode && ScanPanel != 2);
-  FSecondList->SetVisible(ListsMode(DisplayMode, ScanPanel) == 3 && ScanPanel != 2);
+  FFirstList->SetVisible(FPresentation.DisplayMode != HiddenMode && FPresentation.ScanPanel != 2);
+  FSecondList->SetVisible(ListsMode(FPresentation.DisplayMode, FPresentation.ScanPanel) == 3 &&
+                          FPresentation.ScanPanel != 2);
   FitLists();
 }
 
@@ -308,8 +315,8 @@ void TMusicForm::SlideLists(const TListPlaces& from, const TListPlaces& to)
 
 void TMusicForm::ScanPanelHidden(TOxaBitmap*)
 {
-  if (Running && ScanPanel != 0) {
-    ToggleScanPanel(ScanPanel);
+  if (FActivity.Running && FPresentation.ScanPanel != 0) {
+    ToggleScanPanel(FPresentation.ScanPanel);
   }
 }
 
@@ -319,7 +326,7 @@ void TMusicForm::LayoutPanels()
     return;
   }
   const SIZE screen = MonitorSize();
-  if (BrowserShows(DisplayMode, ScanPanel)) {
+  if (BrowserShows(FPresentation.DisplayMode, FPresentation.ScanPanel)) {
     SetWindowPos(Handle(), nullptr, 0, 0, screen.cx, screen.cy, SWP_NOZORDER | SWP_NOACTIVATE);
   } else {
     SetWindowPos(Handle(), nullptr, 0, 0, 0, 0, SWP_NOZORDER | SWP_NOACTIVATE);
@@ -344,12 +351,12 @@ void TMusicForm::ArrangeWindows()
 
 void TMusicForm::PresentDisplay(std::uint8_t fromMode)
 {
-  FStatusFeed.Window(DisplayMode, ScanPanel);
-  GrabOutsideKeys(DisplayMode == HiddenMode);
+  FStatusFeed.Window(FPresentation.DisplayMode, FPresentation.ScanPanel);
+  GrabOutsideKeys(FPresentation.DisplayMode == HiddenMode);
   if (FBrowserImage == nullptr || FTriangle == nullptr) {
     return;
   }
-  const bool shows = BrowserShows(DisplayMode, ScanPanel);
+  const bool shows = BrowserShows(FPresentation.DisplayMode, FPresentation.ScanPanel);
   if (shows) {
     // Up first, so the lists slide in where the user sees them.
     LayoutPanels();
@@ -371,7 +378,7 @@ void TMusicForm::PresentDisplay(std::uint8_t fromMode)
 
 void TMusicForm::AppActivate(TObject*)
 {
-  if (!Running) {
+  if (!FActivity.Running) {
     return;
   }
   Application().Restore();
@@ -379,8 +386,8 @@ void TMusicForm::AppActivate(TObject*)
   ArrangeWindows();
   const bool transition =
       FTopImage != nullptr && IsWindowVisible(FTopImage->Handle()) && FTopImage->QueuedCallbacks() > 0;
-  if (DisplayMode == HiddenMode && !transition) {
-    InputBlockedUntil = GetTickCount64() + ActivationInputBlock;
+  if (FPresentation.DisplayMode == HiddenMode && !transition) {
+    FPresentation.InputBlockedUntil = GetTickCount64() + ActivationInputBlock;
     if (FTriangle->AutoHide) {
       POINT pointer{0, 0};
       GetCursorPos(&pointer);
@@ -394,29 +401,29 @@ void TMusicForm::AppActivate(TObject*)
 
 void TMusicForm::AppDeactivate(TObject*)
 {
-  if (!Running) {
+  if (!FActivity.Running) {
     return;
   }
   HideWindow(FTopImage);
   LayoutPanels();
-  PreviousForeground = GetForegroundWindow();
+  FPresentation.PreviousForeground = GetForegroundWindow();
   ArrangeWindows();
 }
 
 void TMusicForm::AppMessage(MSG& message, bool& handled)
 {
-  if (Running && (message.message == WM_KEYDOWN || message.message == WM_SYSKEYDOWN)) {
+  if (FActivity.Running && (message.message == WM_KEYDOWN || message.message == WM_SYSKEYDOWN)) {
     handled = TriangleKey(static_cast<WORD>(message.wParam), ShiftStateOfKeys());
   }
 }
 
 bool TMusicForm::TriangleKey(WORD key, TShiftState shift)
 {
-  if (!Running || key != 'T' || (shift & (ssCtrl | ssAlt | ssShift)) != (ssCtrl | ssAlt)) {
+  if (!FActivity.Running || key != 'T' || (shift & (ssCtrl | ssAlt | ssShift)) != (ssCtrl | ssAlt)) {
     return false;
   }
   FTriangle->AutoHide = !FTriangle->AutoHide;
-  if (!FTriangle->AutoHide && DisplayMode == HiddenMode) {
+  if (!FTriangle->AutoHide && FPresentation.DisplayMode == HiddenMode) {
     FTriangle->Show(true);
   }
   return true;
@@ -424,21 +431,23 @@ bool TMusicForm::TriangleKey(WORD key, TShiftState shift)
 
 void TMusicForm::TriangleClick(TObject*)
 {
-  if (Running && DisplayMode == HiddenMode) {
+  if (FActivity.Running && FPresentation.DisplayMode == HiddenMode) {
     SetDisplayMode(1);
   }
 }
 
 void TMusicForm::TriangleEnter(TObject*)
 {
-  if (Running && FTriangle->AutoHide && DisplayMode == HiddenMode && !FTriangle->Shown()) {
+  if (FActivity.Running && FTriangle->AutoHide && FPresentation.DisplayMode == HiddenMode &&
+      !FTriangle->Shown()) {
     FTriangle->Show(true);
   }
 }
 
 void TMusicForm::TriangleLeave(TObject*)
 {
-  if (Running && FTriangle->AutoHide && DisplayMode == HiddenMode && FTriangle->Shown()) {
+  if (FActivity.Running && FTriangle->AutoHide && FPresentation.DisplayMode == HiddenMode &&
+      FTriangle->Shown()) {
     FTriangle->Hide(true);
   }
 }

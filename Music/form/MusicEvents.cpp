@@ -21,7 +21,7 @@ constexpr std::uint64_t UpdateRetryDelay = 1000;
 
 void TMusicForm::PlayerTrackComplete(TObject*)
 {
-  if (!Running) {
+  if (!FActivity.Running) {
     return;
   }
   TraceObject(this, "PlayerTrackComplete");
@@ -33,7 +33,7 @@ void TMusicForm::PlayerTrackComplete(TObject*)
 
 void TMusicForm::PlayerTrackFailed(TObject*)
 {
-  if (!Running) {
+  if (!FActivity.Running) {
     return;
   }
   TraceObject(this, "PlayerTrackFailed");
@@ -42,7 +42,7 @@ void TMusicForm::PlayerTrackFailed(TObject*)
 
 void TMusicForm::PlayerPosition(TObject*, std::int32_t tenths)
 {
-  if (!Running) {
+  if (!FActivity.Running) {
     return;
   }
   if (FMusicViewPanel != nullptr) {
@@ -56,7 +56,7 @@ void TMusicForm::PlayerPosition(TObject*, std::int32_t tenths)
 
 void TMusicForm::PlayerStateChange(TObject*, BYTE state)
 {
-  if (!Running) {
+  if (!FActivity.Running) {
     return;
   }
   // A track played to its end keeps its item (and its last position) until the next one starts;
@@ -107,12 +107,12 @@ void TMusicForm::PublishNothingPlaying()
 
 void TMusicForm::ShowScanProgress(const std::string& text, const std::string& folder)
 {
-  ScanProgressText = text;
+  FActivity.ScanProgressText = text;
   if (FScanView != nullptr) {
     FScanView->SetStatus(text, folder, true);
   }
   // An empty browser for a minute says nothing on a TV: the header says the scan works.
-  if (ScanInHeader && ScanPanel == 0 && FFirstList != nullptr) {
+  if (FActivity.ScanInHeader && FPresentation.ScanPanel == 0 && FFirstList != nullptr) {
     TOxaLabel* caption = FFirstList->Header()->CaptionLabel();
     const std::string shown = AnsiUpperCase(text);
     if (caption->Caption() != shown) {
@@ -124,21 +124,21 @@ void TMusicForm::ShowScanProgress(const std::string& text, const std::string& fo
 
 void TMusicForm::PlayerStep1Progress(TObject*, const std::string& folder, std::int32_t count)
 {
-  if (Running) {
+  if (FActivity.Running) {
     ShowScanProgress(ScanStep1Text(count), folder);
   }
 }
 
 void TMusicForm::PlayerStep2Progress(TObject*, const std::string& folder, std::int32_t seconds)
 {
-  if (Running) {
+  if (FActivity.Running) {
     ShowScanProgress(ScanStep2Text(seconds), folder);
   }
 }
 
 void TMusicForm::DatabaseUpdateProgress(TObject*, const std::string& folder, std::int32_t percent)
 {
-  if (!Running) {
+  if (!FActivity.Running) {
     return;
   }
   ShowScanProgress(ScanStep3Text(percent), folder);
@@ -164,7 +164,7 @@ void TMusicForm::UpdateDatabaseRetry(TOxaTimer*, std::int32_t, std::uint64_t)
 
 void TMusicForm::PlayerUpdateDatabase(TObject*)
 {
-  if (!Running) {
+  if (!FActivity.Running) {
     return;
   }
   if (ImageBusy()) {
@@ -177,20 +177,20 @@ void TMusicForm::PlayerUpdateDatabase(TObject*)
   }
   TraceObject(this, "PlayerUpdateDatabase");
   Screen().SetCursor(crHourGlass);
-  StatusText = "Updating";
+  FActivity.StatusText = "Updating";
   // A merge that fails part way keeps its committed batches; the views are refreshed anyway.
   FPlayer->UpdateDatabase();
   UpdatePlaying();
   ReloadListsInPlace();
   ShowLibraryNotice();
-  ScanProgressText.clear();
-  if (FScanView != nullptr && ScanPanel != 0) {
+  FActivity.ScanProgressText.clear();
+  if (FScanView != nullptr && FPresentation.ScanPanel != 0) {
     FScanView->Refresh(ScanPanelPrompt);
   }
-  if (std::exchange(ScanInHeader, false)) {
+  if (std::exchange(FActivity.ScanInHeader, false)) {
     ShowEntryCaption();
   }
-  StatusText.clear();
+  FActivity.StatusText.clear();
   Screen().SetCursor(crDefault);
   if (FNavigator->CurrentItem.Empty()) {
     // The next group is shown and made current; playing is the user's to start.
@@ -228,15 +228,15 @@ void TMusicForm::ReloadListsInPlace()
 
 void TMusicForm::ScanPanelStart(TOxaBitmap*)
 {
-  if (!Running) {
+  if (!FActivity.Running) {
     return;
   }
   Screen().SetCursor(crHourGlass);
-  if (ScanPanel != 0) {
-    ToggleScanPanel(ScanPanel);
+  if (FPresentation.ScanPanel != 0) {
+    ToggleScanPanel(FPresentation.ScanPanel);
   }
   TraceLine("Display a nice animation...");
-  ScanInHeader = true;
+  FActivity.ScanInHeader = true;
   FPlayer->StartFullScan();
   ShowLibraryNotice();
   Screen().SetCursor(crDefault);
@@ -244,7 +244,7 @@ void TMusicForm::ScanPanelStart(TOxaBitmap*)
 
 void TMusicForm::ScanPanelRemove(TOxaBitmap*)
 {
-  if (!Running) {
+  if (!FActivity.Running) {
     return;
   }
   Screen().SetCursor(crHourGlass);
@@ -259,7 +259,7 @@ void TMusicForm::ScanPanelRemove(TOxaBitmap*)
 
 void TMusicForm::ScanPanelUnhide(TOxaBitmap*)
 {
-  if (!Running) {
+  if (!FActivity.Running) {
     return;
   }
   Screen().SetCursor(crHourGlass);

@@ -51,7 +51,7 @@ bool TMusicForm::InfoPanelShown() const noexcept
 
 void TMusicForm::ShowInfoPanel(bool show)
 {
-  if (!Running || FMusicViewPanel == nullptr) {
+  if (!FActivity.Running || FMusicViewPanel == nullptr) {
     return;
   }
   TMusicView* view = FMusicViewPanel->View();
@@ -78,7 +78,7 @@ void TMusicForm::ShowInfoPanel(bool show)
     }
   }
   // The lists take what the panel leaves of the browser.
-  PresentLists(DisplayMode);
+  PresentLists(FPresentation.DisplayMode);
   if (FBrowserImage != nullptr) {
     FBrowserImage->Invalidate();
   }
@@ -91,5 +91,5 @@ void TMusicForm::InfoPanelClosed(TOxaBitmap*)
 
 bool TMusicForm::ListTakesDropAtEnd(const TMusicListViewEx* panel) const
 {
-  return Running && DropBusy == 0 && !DropAtEndTargetOf(ListView(panel)).Empty();
+  return FActivity.Running && FActivity.DropBusy == 0 && !DropAtEndTargetOf(ListView(panel)).Empty();
 }

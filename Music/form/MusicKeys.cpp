@@ -64,7 +64,7 @@ TDisplayListViewItem* RowAtScreen(TOxaImage* image, TDisplayListView* list, POIN
 
 void TMusicForm::ApplicationMessage(MSG& message, bool& handled)
 {
-  if (!Running) {
+  if (!FActivity.Running) {
     return;
   }
   const UINT kind = message.message;
@@ -94,7 +94,7 @@ void TMusicForm::ApplicationMessage(MSG& message, bool& handled)
   if (EditsInPlace(message.hwnd)) {
     return;
   }
-  if (GetTickCount64() < InputBlockedUntil) {
+  if (FPresentation.InputBlocked(GetTickCount64())) {
     handled = true;
     return;
   }
@@ -140,7 +140,7 @@ void TMusicForm::ApplicationMessage(MSG& message, bool& handled)
 
 void TMusicForm::NodeKeyDown(TObject*, const TNodeKey* key, bool& handled)
 {
-  if (!Running) {
+  if (!FActivity.Running) {
     return;
   }
   NoteUserInput();
@@ -153,7 +153,7 @@ void TMusicForm::NodeKeyUp(TObject*, const TNodeKey*, bool&) {}
 
 void TMusicForm::NodeKeyPress(TObject*, const TNodeKey* key, bool& handled)
 {
-  if (!Running) {
+  if (!FActivity.Running) {
     return;
   }
   NoteUserInput();
@@ -167,11 +167,11 @@ void TMusicForm::NodeKeyPress(TObject*, const TNodeKey* key, bool& handled)
 
 bool TMusicForm::HandleKey(WORD key, TShiftState shift, DWORD time)
 {
-  if (!Running) {
+  if (!FActivity.Running) {
     return false;
   }
   // The scan panel's keys are the panel's while it shows, wherever the focus and the pointer are.
-  if (ScanPanel != 0 && FScanView != nullptr && FScanView->ScanKey(key, shift)) {
+  if (FPresentation.ScanPanel != 0 && FScanView != nullptr && FScanView->ScanKey(key, shift)) {
     return true;
   }
   const bool fresh = KeyIsFresh(time, GetTickCount());
@@ -222,7 +222,7 @@ bool TMusicForm::HandleKey(WORD key, TShiftState shift, DWORD time)
     case TMusicKeyAction::Escape:
       if (FTopImage != nullptr && FTopImage->HandleAllocated() && IsWindowVisible(FTopImage->Handle())) {
         ShowWindow(FTopImage->Handle(), SW_HIDE);  // the overlay goes first
-      } else if (DisplayMode == 1 || DisplayMode == 3) {
+      } else if (FPresentation.DisplayMode == 1 || FPresentation.DisplayMode == 3) {
         SetDisplayMode(0);
       }
       break;
@@ -246,7 +246,7 @@ bool TMusicForm::HandleKey(WORD key, TShiftState shift, DWORD time)
       if (WindowFromPoint(point) == nullptr) {
         return false;
       }
-      if (DisplayMode == 3 && FFirstList != nullptr) {
+      if (FPresentation.DisplayMode == 3 && FFirstList != nullptr) {
         TDisplayListViewItem* row = RowAtScreen(FBrowserImage, FFirstList->List(), point);
         if (row != nullptr && row == FFirstList->List()->ActiveRow() && FirstListMode3Action(row)) {
           break;
@@ -263,7 +263,7 @@ bool TMusicForm::HandleKey(WORD key, TShiftState shift, DWORD time)
 
 void TMusicForm::TypeCharacter(char32_t character)
 {
-  if (!Running) {
+  if (!FActivity.Running) {
     return;
   }
   const TOxaTimerEvent timeout = MakeMethod<&TMusicForm::EntryTimeout>(this);
@@ -321,7 +321,7 @@ void TMusicForm::ShowEntryCaption(const std::string& text)
 
 void TMusicForm::EntryTimeout(TOxaTimer*, std::int32_t, std::uint64_t)
 {
-  if (!Running) {
+  if (!FActivity.Running) {
     return;
   }
   // A group made current with nothing playing yet (start-up, after an update) counts as current:
@@ -387,7 +387,7 @@ void TMusicForm::JumpByName(const std::string& text)
         if (!list->IsSelected(row)) {
           return false;
         }
-        list->ScrollIntoView(row, DisplayMode != 0);
+        list->ScrollIntoView(row, FPresentation.DisplayMode != 0);
         TraceObject(this, "JumpByName: %s", row->Caption());
         return true;
       });

@@ -14,21 +14,23 @@ TMusicListLoader TMusicForm::ListLoader(TMusicListViewEx* list)
 
 std::int32_t TMusicForm::ListView(const TMusicListViewEx* list) const
 {
-  const int slot = list == FFirstList ? FirstListSlot : list == FSecondList ? SecondListSlot : -1;
+  const int slot = list == FFirstList    ? FPosition.FirstListSlot
+                   : list == FSecondList ? FPosition.SecondListSlot
+                                         : -1;
   if (slot < 0 || slot >= ViewSlotCount) {
     return -1;
   }
-  const TDbId& view = ViewSlots[static_cast<std::size_t>(slot)];
+  const TDbId& view = FPosition.ViewSlots[static_cast<std::size_t>(slot)];
   return view.Valid() ? view.ViewId : -1;
 }
 
 void TMusicForm::LoadFirstList()
 {
-  if (FFirstList == nullptr || FPlayer == nullptr || FirstListSlot < 0) {
+  if (FFirstList == nullptr || FPlayer == nullptr || FPosition.FirstListSlot < 0) {
     return;
   }
-  FFirstList->Header()->SetCurrentView(SlotKind(FirstListSlot));
-  ListLoader(FFirstList).Load(FFirstListItems, SlotKind(FirstListSlot));
+  FFirstList->Header()->SetCurrentView(SlotKind(FPosition.FirstListSlot));
+  ListLoader(FFirstList).Load(FFirstListItems, SlotKind(FPosition.FirstListSlot));
   ShowCurrentInLists(true);
 }
 
@@ -41,14 +43,15 @@ void TMusicForm::ReloadLists(std::int32_t onlyView)
     TMusicListViewEx* List;
     int Slot;
     TDbIdList& Items;
-  } lists[] = {{FFirstList, FirstListSlot, FFirstListItems}, {FSecondList, SecondListSlot, FSecondListItems}};
+  } lists[] = {{FFirstList, FPosition.FirstListSlot, FFirstListItems},
+               {FSecondList, FPosition.SecondListSlot, FSecondListItems}};
   for (const auto& entry : lists) {
     if (entry.List == nullptr || entry.Slot < 0 || entry.Slot >= ViewSlotCount ||
         (onlyView >= 0 && ListView(entry.List) != onlyView)) {
       continue;
     }
     entry.Items.Clear();
-    const TDbId& view = ViewSlots[static_cast<std::size_t>(entry.Slot)];
+    const TDbId& view = FPosition.ViewSlots[static_cast<std::size_t>(entry.Slot)];
     if (view.Valid()) {
       FPlayer->ListItems(view, entry.Items);
     }
@@ -60,7 +63,7 @@ void TMusicForm::ReloadLists(std::int32_t onlyView)
 TDbId TMusicForm::CurrentItemIn(const TMusicListViewEx* list)
 {
   // A track of the Folders view is found in the Albums view under its album, and so on.
-  TDbId item = CurrentItem;
+  TDbId item = FPosition.CurrentItem;
   const std::int32_t view = ListView(list);
   if (item.Level() == TDbIdLevel::Item && view >= 0 && item.ViewId != view) {
     item = FPlayer->Database().ItemInView(item, view);
@@ -121,15 +124,15 @@ void TMusicForm::ListViewChosen(TOxaBitmap* sender)
       continue;
     }
     const int slot = static_cast<int>(list->Header()->ChosenView());
-    if (slot <= 0 || slot >= ViewSlotCount || !ViewSlots[static_cast<std::size_t>(slot)].Valid()) {
+    if (slot <= 0 || slot >= ViewSlotCount || !FPosition.ViewSlots[static_cast<std::size_t>(slot)].Valid()) {
       return;
     }
     TraceObject(this, "ListViewChosen: %d", slot);
     if (list == FFirstList) {
-      FirstListSlot = -1;  // a view chosen again is loaded again
-      ShowView(ViewSlots[static_cast<std::size_t>(slot)].ViewId);
+      FPosition.FirstListSlot = -1;  // a view chosen again is loaded again
+      ShowView(FPosition.ViewSlots[static_cast<std::size_t>(slot)].ViewId);
     } else {
-      SecondListSlot = slot;
+      FPosition.SecondListSlot = slot;
       list->Header()->SetCurrentView(SlotKind(slot));
       ReloadLists();
     }

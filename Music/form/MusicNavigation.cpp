@@ -67,19 +67,19 @@ class TFormNavigationHost : public TMusicNavigationHost {
     TMusicListLoader loader = FForm.ListLoader(list);
     if (TMusicListViewItem* head = loader.FindRow(group)) {
       loader.SetActiveGroup(head);
-      list->List()->ScrollIntoView(head, FForm.DisplayMode != 0);
+      list->List()->ScrollIntoView(head, FForm.DisplayMode() != 0);
     }
   }
   void RowPlaying(const TDbId&, TRowReveal reveal) override
   {
     // A click plays a row under the mouse: it is in view already.
-    FForm.ShowCurrentInLists(reveal == TRowReveal::Scroll, FForm.DisplayMode != 0);
+    FForm.ShowCurrentInLists(reveal == TRowReveal::Scroll, FForm.DisplayMode() != 0);
     FForm.PublishTrack();
   }
   void NothingPlays(const TDbId&, TRowReveal reveal) override
   {
     // The lists show where the skipping stopped: the next step goes on from that row.
-    FForm.ShowCurrentInLists(reveal == TRowReveal::Scroll, FForm.DisplayMode != 0);
+    FForm.ShowCurrentInLists(reveal == TRowReveal::Scroll, FForm.DisplayMode() != 0);
     FForm.PublishNothingPlaying();
   }
   void MarksChanged() override
@@ -126,7 +126,7 @@ std::unique_ptr<TMusicNavigationHost> MakeFormNavigationHost(TMusicForm& form)
 
 void TMusicForm::UpdatePlaying()
 {
-  if (!Running) {
+  if (!FActivity.Running) {
     return;
   }
   TraceObject(this, "UpdatePlaying");
@@ -135,35 +135,35 @@ void TMusicForm::UpdatePlaying()
 
 void TMusicForm::StepUp()
 {
-  if (Running) {
+  if (FActivity.Running) {
     FNavigator->Forward(TStepCause::User);
   }
 }
 
 void TMusicForm::StepDown()
 {
-  if (Running) {
+  if (FActivity.Running) {
     FNavigator->Backward();
   }
 }
 
 void TMusicForm::Wind()
 {
-  if (Running) {
+  if (FActivity.Running) {
     FNavigator->Wind();
   }
 }
 
 void TMusicForm::Rewind()
 {
-  if (Running) {
+  if (FActivity.Running) {
     FNavigator->Rewind();
   }
 }
 
 void TMusicForm::ToggleRandom()
 {
-  if (!Running) {
+  if (!FActivity.Running) {
     return;
   }
   // Each command reports the state it has just set.
@@ -177,10 +177,10 @@ void TMusicForm::ToggleRandom()
 
 void TMusicForm::ShowInView(std::int32_t view)
 {
-  if (!Running) {
+  if (!FActivity.Running) {
     return;
   }
-  if (DisplayMode == 3) {
+  if (FPresentation.DisplayMode == 3) {
     SecondListMode3Keys();
   }
   if (FNavigator->CurrentItem.Empty()) {
@@ -195,7 +195,7 @@ void TMusicForm::ShowInView(std::int32_t view)
     return;
   }
   // The item's row, its group open, in view and selected.
-  TMusicListViewItem* row = ListLoader(FFirstList).ShowItem(item, true, DisplayMode != 0);
+  TMusicListViewItem* row = ListLoader(FFirstList).ShowItem(item, true, FPresentation.DisplayMode != 0);
   if (row != nullptr) {
     TMusicListView* list = FFirstList->List();
     list->ClearSelection();
@@ -262,7 +262,7 @@ bool TMusicForm::FirstListMode3Action(TDisplayListViewItem* row)
 
 void TMusicForm::StartUpdateScan()
 {
-  if (!Running) {
+  if (!FActivity.Running) {
     return;
   }
   Screen().SetCursor(crHourGlass);
@@ -273,7 +273,7 @@ void TMusicForm::StartUpdateScan()
 
 void TMusicForm::DeleteItems(const TDbIdList& items)
 {
-  if (!Running || items.Count() == 0) {
+  if (!FActivity.Running || items.Count() == 0) {
     return;
   }
   if (items.Get(0).ViewId == ViewPlaylists) {
@@ -298,10 +298,10 @@ void TMusicForm::DeleteItems(const TDbIdList& items)
 
 std::int32_t TMusicForm::ShownView() const
 {
-  if (FirstListSlot < 0 || FirstListSlot >= ViewSlotCount) {
+  if (FPosition.FirstListSlot < 0 || FPosition.FirstListSlot >= ViewSlotCount) {
     return ViewFolders;
   }
-  const TDbId& view = ViewSlots[static_cast<std::size_t>(FirstListSlot)];
+  const TDbId& view = FPosition.ViewSlots[static_cast<std::size_t>(FPosition.FirstListSlot)];
   return view.Valid() ? view.ViewId : ViewFolders;
 }
 
@@ -309,13 +309,13 @@ void TMusicForm::ShowView(std::int32_t view)
 {
   // A view put into the first list is where navigation goes on.
   SetActiveList(FFirstList);
-  if (view == ShownView() && FirstListSlot >= 0) {
+  if (view == ShownView() && FPosition.FirstListSlot >= 0) {
     return;
   }
   for (int slot = 0; slot < ViewSlotCount; ++slot) {
-    const TDbId& id = ViewSlots[static_cast<std::size_t>(slot)];
+    const TDbId& id = FPosition.ViewSlots[static_cast<std::size_t>(slot)];
     if (id.Valid() && id.ViewId == view) {
-      FirstListSlot = slot;
+      FPosition.FirstListSlot = slot;
       FFirstListItems.Clear();
       FPlayer->ListItems(id, FFirstListItems);
       LoadFirstList();
@@ -341,9 +341,9 @@ TMusicListViewEx* TMusicForm::FocusedList() const
 {
   // A selection in a list that does not show (hidden, or under the scan panel's full
   // presentation) is never acted on.
-  const bool covered = ScanPanel == 2;
-  const bool firstShows = FFirstList != nullptr && DisplayMode != 0 && !covered;
-  const bool secondShows = FSecondList != nullptr && DisplayMode == 3 && !covered;
+  const bool covered = FPresentation.ScanPanel == 2;
+  const bool firstShows = FFirstList != nullptr && FPresentation.DisplayMode != 0 && !covered;
+  const bool secondShows = FSecondList != nullptr && FPresentation.DisplayMode == 3 && !covered;
   // The list holding the focus wins when it has a selection; the focus alone does not hide a
   // selection the user made in the other list (a list takes the focus as a mode shows it).
   if (FBrowserImage != nullptr) {
@@ -369,7 +369,7 @@ TMusicListViewEx* TMusicForm::FocusedList() const
 
 void TMusicForm::StartItemOrWind()
 {
-  if (!Running) {
+  if (!FActivity.Running) {
     return;
   }
   // Shuffle starts on only with a start item to shuffle from; the stored "Random" (read as the

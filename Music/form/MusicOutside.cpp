@@ -76,7 +76,7 @@ void TMusicForm::StartOutside()
     Trace("Lirc: not followed (%s)", std::string(e.what()));
   }
   FMpris = TMusicMpris::Start(Handle());
-  GrabOutsideKeys(DisplayMode == HiddenMode);
+  GrabOutsideKeys(FPresentation.DisplayMode == HiddenMode);
   PublishOutside();
 }
 
@@ -113,7 +113,7 @@ void TMusicForm::GrabOutsideKeys(bool hidden)
 
 void TMusicForm::OutsideCommand(const TOutsideAction& action)
 {
-  if (!Running) {
+  if (!FActivity.Running) {
     return;
   }
   TraceObject(this, "OutsideCommand: %s", OutsideActionName(action));
@@ -174,7 +174,7 @@ void TMusicForm::OutsideCommand(const TOutsideAction& action)
     case TOutsideCommand::Raise:
       // As a second start does: forward first, then the browser over the black main window.
       Application().Restore();
-      if (DisplayMode == HiddenMode) {
+      if (FPresentation.DisplayMode == HiddenMode) {
         SetDisplayMode(2);
       }
       ArrangeWindows();
@@ -211,7 +211,7 @@ void TMusicForm::OutsideCommand(const TOutsideAction& action)
 
 void TMusicForm::PublishOutside()
 {
-  if (!FMpris || !Running) {
+  if (!FMpris || !FActivity.Running) {
     return;
   }
   const TDbId& item = FNavigator->CurrentItem;

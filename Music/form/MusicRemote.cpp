@@ -26,7 +26,7 @@ constexpr std::uint64_t CloseDelay = 400;
 void TMusicForm::ConnectController()
 {
   FNavigationHost = MakeFormNavigationHost(*this);
-  FNavigator = std::make_unique<TMusicNavigator>(*FNavigationHost, CurrentItem);
+  FNavigator = std::make_unique<TMusicNavigator>(*FNavigationHost, FPosition.CurrentItem);
   FTimer = TComponent::Create<TOxaTimer>(*this);
   // Shuffle is read with the start item's settings (one look at the settings file).
 
@@ -113,7 +113,7 @@ void TMusicForm::DisconnectController() noexcept
 
 void TMusicForm::Play()
 {
-  if (!Running || FPlayer->Resume()) {
+  if (!FActivity.Running || FPlayer->Resume()) {
     return;
   }
   // With only a group made current (start-up, after an update) play begins at its start. A
@@ -140,7 +140,7 @@ void TMusicForm::NodeKey(TObject*, std::int32_t, std::int32_t extra)
 
 void TMusicForm::RemoteKey(TSourceKey key, std::int32_t extra)
 {
-  if (!Running) {
+  if (!FActivity.Running) {
     return;
   }
   NoteUserInput();
@@ -172,7 +172,7 @@ void TMusicForm::RemoteKey(TSourceKey key, std::int32_t extra)
       ShowInView(ColourKeyView(key));
       break;
     case TRemoteAction::Menu:
-      SetDisplayMode(MenuDisplayMode(DisplayMode));
+      SetDisplayMode(MenuDisplayMode(FPresentation.DisplayMode));
       break;
     case TRemoteAction::Random:
       ToggleRandom();
@@ -190,14 +190,14 @@ void TMusicForm::ReportStatus()
 
 void TMusicForm::NodeOpen(TObject*)
 {
-  if (!Running || Closing) {
+  if (!FActivity.Running || FActivity.Closing) {
     return;  // the source stays closed
   }
   const bool again = FNode->ActiveState() == 1;
   FNode->SetActiveState(1);
-  ++ActivationCount;
+  ++FActivity.ActivationCount;
   ReportStatus();
-  FNode->SetGuiMode2(ScanPanel == 2);
+  FNode->SetGuiMode2(FPresentation.ScanPanel == 2);
   if (FNode->OpenParameters().A == OpenToPlay) {
     // The favorites first; the folders when no list plays.
     // From the view's first entry on: no group of the list is current.
@@ -213,13 +213,13 @@ void TMusicForm::NodeOpen(TObject*)
     return;
   }
   if (!again) {
-    SetDisplayMode(ActivatedDisplayMode(DisplayMode, ActivationCount));
+    SetDisplayMode(ActivatedDisplayMode(FPresentation.DisplayMode, FActivity.ActivationCount));
   }
 }
 
 void TMusicForm::NodeClose(TObject*)
 {
-  if (!Running) {
+  if (!FActivity.Running) {
     return;
   }
   FNode->SetActiveState(0);
@@ -229,14 +229,14 @@ void TMusicForm::NodeClose(TObject*)
 
 void TMusicForm::CloseTimeout(TOxaTimer*, std::int32_t, std::uint64_t)
 {
-  if (Running) {
+  if (FActivity.Running) {
     Close();
   }
 }
 
 void TMusicForm::NodeDisplay(TObject*, const void* record)
 {
-  if (!Running) {
+  if (!FActivity.Running) {
     return;
   }
   TSourceDisplay display{};
@@ -251,7 +251,7 @@ void TMusicForm::NodeDisplay(TObject*, const void* record)
 
 void TMusicForm::NodeHide(TObject*, const void*, std::int32_t& answer)
 {
-  if (!Running) {
+  if (!FActivity.Running) {
     return;
   }
   // The host asks outright: a browser the user holds (mode 2) or edits in (mode 3) goes too;
@@ -283,7 +283,7 @@ void TMusicForm::HideBrowser()
 
 void TMusicForm::NodePlayFile(TObject*, const std::uint8_t* payload, std::uint32_t size)
 {
-  if (!Running) {
+  if (!FActivity.Running) {
     return;
   }
   const std::string text(reinterpret_cast<const char*>(payload),
@@ -299,7 +299,7 @@ void TMusicForm::NodePlayFile(TObject*, const std::uint8_t* payload, std::uint32
   }
   // Forward first: the activation raises the black main window, which the browser then covers.
   Application().Restore();
-  if (DisplayMode == 0) {
+  if (FPresentation.DisplayMode == 0) {
     SetDisplayMode(2);
   }
   ArrangeWindows();
@@ -307,14 +307,14 @@ void TMusicForm::NodePlayFile(TObject*, const std::uint8_t* payload, std::uint32
 
 void TMusicForm::NodeInfo(TObject*, std::int32_t, std::int32_t)
 {
-  if (Running) {
+  if (FActivity.Running) {
     ToggleScanPanel(1);
   }
 }
 
 void TMusicForm::NodeScan(TObject*, std::int32_t, std::int32_t)
 {
-  if (Running) {
+  if (FActivity.Running) {
     ToggleScanPanel(2);
   }
 }
@@ -326,31 +326,31 @@ void TMusicForm::NodeUpdateScan(TObject*, std::int32_t, std::int32_t)
 
 void TMusicForm::NodeTrackRecorded(TObject*)
 {
-  if (Running) {
+  if (FActivity.Running) {
     FPlayer->ImportRecorded();
   }
 }
 
 void TMusicForm::NodeHostShown(TObject*)
 {
-  if (!Running) {
+  if (!FActivity.Running) {
     return;
   }
-  HostDisplayOn = true;
+  FActivity.HostDisplayOn = true;
   // The scan panel goes at once, without its animation; its state alone would leave it shown.
-  if (ScanPanel != 0) {
-    ScanPanel = 0;
+  if (FPresentation.ScanPanel != 0) {
+    FPresentation.ScanPanel = 0;
     PresentScanPanel();
-    PresentDisplay(DisplayMode);
+    PresentDisplay(FPresentation.DisplayMode);
   }
-  if (DisplayMode == 1 || DisplayMode == 3) {
+  if (FPresentation.DisplayMode == 1 || FPresentation.DisplayMode == 3) {
     SetDisplayMode(2);
   }
 }
 
 void TMusicForm::NodeHostHidden(TObject*)
 {
-  if (Running) {
-    HostDisplayOn = false;
+  if (FActivity.Running) {
+    FActivity.HostDisplayOn = false;
   }
 }

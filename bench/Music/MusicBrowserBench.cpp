@@ -110,7 +110,7 @@ TMusicForm* StartBrowser()
 {
   TMachine::Get();
   auto* form = Application().CreateForm<TMusicForm>(std::vector<std::string>{});
-  if (!form->Running) {
+  if (!form->Running()) {
     return nullptr;
   }
   form->SetDisplayMode(2);
@@ -214,7 +214,7 @@ void BM_ClickToPublished(benchmark::State& state)
     form->ListItemClick(&list, row, {}, x, y);
     state.SetIterationTime(Seconds(CLOCK_THREAD_CPUTIME_ID) - cpu);
     wall += Seconds(CLOCK_MONOTONIC) - start;
-    if (!form->CurrentItem.SameItem(item)) {
+    if (!form->CurrentItem().SameItem(item)) {
       state.SkipWithError("the click did not play the track");
       break;
     }

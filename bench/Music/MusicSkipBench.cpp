@@ -118,7 +118,7 @@ TMusicForm* StartBrowser(int displayMode)
 {
   TMachine::Get();
   auto* form = Application().CreateForm<TMusicForm>(std::vector<std::string>{});
-  if (!form->Running) {
+  if (!form->Running()) {
     return nullptr;
   }
   form->SetDisplayMode(2);

@@ -151,7 +151,7 @@ bool StartOnce(benchmark::State* state, double* wall)
   const std::optional<TStretch> stretch =
       state != nullptr ? std::optional<TStretch>(std::in_place) : std::nullopt;
   auto* form = Application().CreateForm<TMusicForm>(std::vector<std::string>{});
-  const bool running = form->Running;
+  const bool running = form->Running();
   if (running) {
     PresentFirstFrame();
   }

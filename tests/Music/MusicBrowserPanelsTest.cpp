@@ -31,7 +31,7 @@ class TMusicPanelsTest : public ::testing::Test {
     setenv("OXA_AUDIO", "null:speed=10", 1);
     ASSERT_TRUE(ImportFourTrackAlbum(Machine));
     Form = StartWindowAfterInstall();
-    ASSERT_TRUE(Form->Running);
+    ASSERT_TRUE(Form->Running());
   }
   void TearDown() override
   {
@@ -79,8 +79,8 @@ class TMusicPanelsTest : public ::testing::Test {
   // The library names no folders to scan: the scan panel opened over the browser at the start.
   void CloseScanPanel()
   {
-    if (Form->ScanPanel != 0) {
-      Form->ToggleScanPanel(Form->ScanPanel);
+    if (Form->ScanPanel() != 0) {
+      Form->ToggleScanPanel(Form->ScanPanel());
     }
   }
   std::vector<std::string> ListNames()
@@ -236,7 +236,7 @@ TEST_F(TMusicPanelsTest, AViewChosenWithTheMouseStaysWhileTheMusicMovesOn)
 
   // The next track of the folder plays; the list keeps the chosen view and marks it there.
   Form->StepUp();
-  EXPECT_EQ(Form->RecordCaption(Form->CurrentItem), "Bravo");
+  EXPECT_EQ(Form->RecordCaption(Form->CurrentItem()), "Bravo");
   EXPECT_EQ(Form->ShownView(), ViewAlbums);
   EXPECT_EQ(header->CurrentView(), K::mlkAlbum);
 }
@@ -265,7 +265,7 @@ TEST_F(TMusicPanelsTest, RowsDroppedOnTheEmptyPlaylistsPanelMakeANewList)
   EXPECT_EQ(box.Cursor(), TDisplayListView::CursorDrag);
   Second().DragDrop(&box, middle.x, middle.y);
   Application().ProcessMessages();
-  EXPECT_EQ(Form->DropBusy, 0);
+  EXPECT_EQ(Form->DropBusy(), 0);
   // Named after the tracks' folder, as rows dropped before the first list are.
   ASSERT_EQ(ListNames(), std::vector<std::string>{"Album"});
   EXPECT_EQ(EntriesOf("Album"), (std::vector<std::string>{"Alpha", "Bravo", "Charlie", "Delta"}));

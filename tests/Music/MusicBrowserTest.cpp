@@ -27,7 +27,7 @@ class TMusicBrowserTest : public ::testing::Test {
     setenv("OXA_AUDIO", "null:speed=10", 1);
     ASSERT_TRUE(ImportFourTrackAlbum(Machine));
     Form = StartWindowAfterInstall();
-    ASSERT_TRUE(Form->Running);
+    ASSERT_TRUE(Form->Running());
   }
   void TearDown() override
   {
@@ -161,7 +161,7 @@ TEST_F(TMusicBrowserTest, AClickOnAGroupOpensAndClosesItAndATrackPlays)
   ASSERT_TRUE(GroupRowOpen(*album));
   TDisplayListViewItem* track = TrackRows(*album)[2];
   Form->ListItemClick(&First(), track, {}, 0, 0);
-  EXPECT_TRUE(Form->CurrentItem.SameItem(track->Payload()));
+  EXPECT_TRUE(Form->CurrentItem().SameItem(track->Payload()));
   EXPECT_EQ(First().ActiveRow(), track);
 }
 
@@ -176,7 +176,7 @@ TEST_F(TMusicBrowserTest, DropsCopyIntoOneNewListMoveWithinItAndRemoveOnTheDelet
   ASSERT_EQ(GroupRows(Second()).size(), 1U);
   // Before the first list: one new list, named after the folder, holding the four tracks.
   Drop(&First(), GroupRows(Second())[0], false);
-  EXPECT_EQ(Form->DropBusy, 0);
+  EXPECT_EQ(Form->DropBusy(), 0);
   const auto lists = GroupRows(Second());
   ASSERT_EQ(lists.size(), 2U);
   EXPECT_EQ(Form->RecordCaption(album->Payload()), "Album");
@@ -228,13 +228,13 @@ TEST_F(TMusicBrowserTest, ADropOnAListDeletedMeanwhileLeavesNothingHeldAndTheNex
   doomed.Add(gone->Payload());
   ASSERT_TRUE(Form->Player()->RemoveFromFavorites(doomed));
   Drop(&First(), gone, true);
-  EXPECT_EQ(Form->DropBusy, 0);
+  EXPECT_EQ(Form->DropBusy(), 0);
   // The editors are free: the next drop goes in.
   TDisplayListViewItem* kept = Loader(Second()).FindRow(GroupRows(Second()).back()->Payload());
   ASSERT_NE(kept, nullptr);
   const TDbId keptList = kept->Payload();  // the drop builds the rows again
   Drop(&First(), kept, true);
-  EXPECT_EQ(Form->DropBusy, 0);
+  EXPECT_EQ(Form->DropBusy(), 0);
   TDbIdList entries;
   ASSERT_TRUE(Form->Player()->ListItems(keptList, entries));
   EXPECT_EQ(entries.Count(), 1);
@@ -258,7 +258,7 @@ TEST_F(TMusicBrowserTest, FooterButtonsChangeTheDisplayModeAndDoneReturnsToThePl
   TDisplayListViewItem* album = OpenAlbum();
   ASSERT_NE(album, nullptr);
   Form->ListItemClick(&First(), TrackRows(*album)[1], {}, 0, 0);
-  const TDbId playing = Form->CurrentItem;
+  const TDbId playing = Form->CurrentItem();
   ASSERT_FALSE(playing.Empty());
   const struct {
     bool Second;
@@ -271,7 +271,7 @@ TEST_F(TMusicBrowserTest, FooterButtonsChangeTheDisplayModeAndDoneReturnsToThePl
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Button);
     Click(c.Second ? Form->SecondList() : Form->FirstList(), c.Button);
-    EXPECT_EQ(Form->DisplayMode, c.Mode);
+    EXPECT_EQ(Form->DisplayMode(), c.Mode);
   }
   // Back from editing: the playing row is the first list's active row again, still playing.
   First().SetActiveRow(nullptr);
@@ -279,7 +279,7 @@ TEST_F(TMusicBrowserTest, FooterButtonsChangeTheDisplayModeAndDoneReturnsToThePl
   Click(Form->SecondList(), "HideEdit");
   ASSERT_NE(First().ActiveRow(), nullptr);
   EXPECT_TRUE(First().ActiveRow()->Payload().SameItem(playing));
-  EXPECT_TRUE(Form->CurrentItem.SameItem(playing));
+  EXPECT_TRUE(Form->CurrentItem().SameItem(playing));
 }
 
 TEST_F(TMusicBrowserTest, EachFooterStartsWithItsOwnButtonsAndNoneLieOnAnother)
@@ -384,10 +384,10 @@ TEST_F(TMusicBrowserTest, TheListsAskTheWindowWhatMayBeDraggedDroppedOnAndEdited
     EXPECT_EQ(c.List->MayEdit(c.Row), c.Edit);
     EXPECT_EQ(c.List->CaptionOf(c.Row), c.Caption);
     // Nothing is dragged or dropped while a drop is being applied.
-    ++Form->DropBusy;
+    Form->BeginDrop();
     EXPECT_FALSE(c.List->MayDrag(c.Row));
     EXPECT_FALSE(c.List->MayDrop(c.Row));
-    --Form->DropBusy;
+    Form->EndDrop();
   }
 }
 

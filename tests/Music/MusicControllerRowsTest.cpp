@@ -122,7 +122,7 @@ class TMusicControllerRowsTest : public ::testing::Test {
   // status for the host.
   static void ExpectNothingPlays(TMusicForm* form)
   {
-    EXPECT_TRUE(form->CurrentItem.Empty()) << form->CurrentItem.Caption;
+    EXPECT_TRUE(form->CurrentItem().Empty()) << form->CurrentItem().Caption;
     EXPECT_TRUE(form->Player()->CurrentItem().Empty()) << form->Player()->CurrentItem().Caption;
     EXPECT_EQ(RowsWith(form->FirstList(), kRowPlaying), std::vector<std::string>{});
     EXPECT_EQ(form->MusicViewPanel()->View()->FileId(), -1);
@@ -146,15 +146,15 @@ class TMusicControllerRowsTest : public ::testing::Test {
 TEST_F(TMusicControllerRowsTest, ThePlayingMarkAndTheCurrentGroupFollowNavigation)
 {
   TMusicForm* form = Start("Harbour", "Buoy");
-  ASSERT_TRUE(form->Running);
+  ASSERT_TRUE(form->Running());
   TMusicListViewEx* first = form->FirstList();
   ASSERT_EQ(RowsWith(first, kRowPlaying), (std::vector<std::string>{"Buoy"}));
   form->StepUp();
-  EXPECT_EQ(form->CurrentItem.Caption, "Cedar");
+  EXPECT_EQ(form->CurrentItem().Caption, "Cedar");
   EXPECT_EQ(RowsWith(first, kRowPlaying), (std::vector<std::string>{"Cedar"}));
   EXPECT_EQ(first->List()->ActiveRow(), Row(first, "Cedar"));
   form->Wind();
-  EXPECT_EQ(form->CurrentItem.Caption, "Elm");
+  EXPECT_EQ(form->CurrentItem().Caption, "Elm");
   EXPECT_EQ(RowsWith(first, kRowPlaying), (std::vector<std::string>{"Elm"}));
   ASSERT_NE(Row(first, "Elm"), nullptr) << "the group played is open";
   TMusicListLoader loader = form->ListLoader(first);
@@ -162,18 +162,18 @@ TEST_F(TMusicControllerRowsTest, ThePlayingMarkAndTheCurrentGroupFollowNavigatio
   EXPECT_TRUE(loader.ActiveGroupRow()->Caption().find("Meadow") != std::string::npos)
       << loader.ActiveGroupRow()->Caption();
   form->Wind();
-  EXPECT_EQ(form->CurrentItem.Caption, "Gala") << "one group further: the current group moved";
+  EXPECT_EQ(form->CurrentItem().Caption, "Gala") << "one group further: the current group moved";
   form->Rewind();
-  EXPECT_EQ(form->CurrentItem.Caption, "Elm");
+  EXPECT_EQ(form->CurrentItem().Caption, "Elm");
   form->StepDown();  // before the first track: the previous group from its first track
-  EXPECT_EQ(form->CurrentItem.Caption, "Anchor");
+  EXPECT_EQ(form->CurrentItem().Caption, "Anchor");
   EXPECT_EQ(RowsWith(first, kRowPlaying), (std::vector<std::string>{"Anchor"}));
 }
 
 TEST_F(TMusicControllerRowsTest, ARowPlayedInTheSecondListMakesItTheActiveList)
 {
   TMusicForm* form = Start("Harbour", "Buoy");
-  ASSERT_TRUE(form->Running);
+  ASSERT_TRUE(form->Running());
   // A favorite list holding Fern and Gala, opened in the second list.
   TDbId created;
   created.Caption = "Mix";
@@ -198,7 +198,7 @@ TEST_F(TMusicControllerRowsTest, ARowPlayedInTheSecondListMakesItTheActiveList)
 
   form->ListItemClick(second->List(), favorite, 0, 0, 0);
   EXPECT_EQ(form->ActiveList(), second);
-  EXPECT_EQ(form->CurrentItem.ViewId, ViewPlaylists);
+  EXPECT_EQ(form->CurrentItem().ViewId, ViewPlaylists);
   EXPECT_EQ(RowsWith(second, kRowPlaying), (std::vector<std::string>{"Fern"}));
   EXPECT_EQ(second->List()->ActiveRow(), Row(second, "Fern"));
   // The first list keeps only the mark of a row it holds, no current group or row.
@@ -206,10 +206,10 @@ TEST_F(TMusicControllerRowsTest, ARowPlayedInTheSecondListMakesItTheActiveList)
   EXPECT_EQ(first->List()->ActiveRow(), nullptr);
 
   form->StepUp();
-  EXPECT_EQ(form->CurrentItem.Caption, "Gala") << "the next entry of the favorite list";
+  EXPECT_EQ(form->CurrentItem().Caption, "Gala") << "the next entry of the favorite list";
   EXPECT_EQ(RowsWith(second, kRowPlaying), (std::vector<std::string>{"Gala"}));
   form->StepUp();
-  EXPECT_EQ(form->CurrentItem.Caption, "Fern") << "the list starts over";
+  EXPECT_EQ(form->CurrentItem().Caption, "Fern") << "the list starts over";
 
   // A view put into the first list takes navigation back there.
   ShowAlbums(form);
@@ -220,7 +220,7 @@ TEST_F(TMusicControllerRowsTest, ARowPlayedInTheSecondListMakesItTheActiveList)
 TEST_F(TMusicControllerRowsTest, TheSelectorShowsTheEntryAndAJumpMovesTheCurrentGroup)
 {
   TMusicForm* form = Start("Harbour", "Buoy");
-  ASSERT_TRUE(form->Running);
+  ASSERT_TRUE(form->Running());
   ShowAlbums(form);
   TOxaLabel* caption = form->FirstList()->Header()->CaptionLabel();
   const std::string viewCaption = caption->Caption();
@@ -234,7 +234,7 @@ TEST_F(TMusicControllerRowsTest, TheSelectorShowsTheEntryAndAJumpMovesTheCurrent
   PumpUntil([&] { return !form->TypeAhead().Pending(); }, 3000);
   EXPECT_EQ(ActiveGroup(form), "Orchard");
   EXPECT_EQ(caption->Caption(), viewCaption) << "the view's caption is back";
-  EXPECT_EQ(form->CurrentItem.Caption, "Buoy") << "a jump plays nothing";
+  EXPECT_EQ(form->CurrentItem().Caption, "Buoy") << "a jump plays nothing";
   // Jumps search after the current group, wrapping: "h" finds the harbour again.
   form->TypeCharacter('h');
   PumpUntil([&] { return !form->TypeAhead().Pending(); }, 3000);
@@ -244,11 +244,11 @@ TEST_F(TMusicControllerRowsTest, TheSelectorShowsTheEntryAndAJumpMovesTheCurrent
   PumpUntil([&] { return !form->TypeAhead().Pending(); }, 3000);
   ASSERT_EQ(ActiveGroup(form), "Meadow");
   form->Wind();
-  EXPECT_EQ(form->CurrentItem.Caption, "Gala");
+  EXPECT_EQ(form->CurrentItem().Caption, "Gala");
 
   // A number that cannot grow is played at once and the caption restored.
   form->TypeCharacter('3');
-  EXPECT_EQ(form->CurrentItem.Caption, "Idared");
+  EXPECT_EQ(form->CurrentItem().Caption, "Idared");
   EXPECT_EQ(caption->Caption(), viewCaption);
   // A number beyond the group drops the entry.
   form->TypeCharacter('9');
@@ -259,9 +259,9 @@ TEST_F(TMusicControllerRowsTest, TheSelectorShowsTheEntryAndAJumpMovesTheCurrent
 TEST_F(TMusicControllerRowsTest, AJumpInTitlesSelectsTheTrackInItsLetterGroup)
 {
   TMusicForm* form = Start("Harbour", "Buoy");
-  ASSERT_TRUE(form->Running);
+  ASSERT_TRUE(form->Running());
   form->ShowView(ViewTitles);
-  const TDbId title = form->Player()->Database().ItemInView(form->CurrentItem, ViewTitles);
+  const TDbId title = form->Player()->Database().ItemInView(form->CurrentItem(), ViewTitles);
   ASSERT_FALSE(title.Empty());
   ASSERT_TRUE(form->Navigator().PlayRow(title, {}));
   TMusicListView* list = form->FirstList()->List();
@@ -285,7 +285,7 @@ TEST_F(TMusicControllerRowsTest, AJumpInTitlesSelectsTheTrackInItsLetterGroup)
     }
     PumpUntil([&] { return !form->TypeAhead().Pending(); }, 3000);
     EXPECT_EQ(selected(), c.Selected);
-    EXPECT_EQ(form->CurrentItem.Caption, "Buoy") << "a jump plays nothing";
+    EXPECT_EQ(form->CurrentItem().Caption, "Buoy") << "a jump plays nothing";
   }
 }
 
@@ -313,7 +313,7 @@ TEST_F(TMusicControllerRowsTest, DeleteTakesTheSelectionOfAListThatShows)
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Name);
     TMusicForm* form = Start(c.Folder, c.Start);
-    ASSERT_TRUE(form->Running);
+    ASSERT_TRUE(form->Running());
     const TDbId group = form->Navigator().CurrentGroup;
     const auto titles = [&] {
       TDbIdList items;
@@ -328,8 +328,8 @@ TEST_F(TMusicControllerRowsTest, DeleteTakesTheSelectionOfAListThatShows)
     TMusicListViewEx* first = form->FirstList();
     // A mode change drops the lists' selections: the mode comes first.
     form->SetDisplayMode(c.Mode);
-    if (form->ScanPanel != c.ScanPanel) {
-      form->ToggleScanPanel(c.ScanPanel != 0 ? c.ScanPanel : form->ScanPanel);
+    if (form->ScanPanel() != c.ScanPanel) {
+      form->ToggleScanPanel(c.ScanPanel != 0 ? c.ScanPanel : form->ScanPanel());
     }
     for (const std::string& caption : c.Selected) {
       first->List()->Select(Row(first, caption));
@@ -364,7 +364,7 @@ TEST_F(TMusicControllerRowsTest, DeleteTakesTheSelectionOfAListThatShows)
       TDbIdList entries;
       form->Player()->ListItems(form->ListLoader(form->SecondList()).GroupRows().at(0)->Payload(), entries);
       EXPECT_EQ(entries.Count(), 0);
-      EXPECT_EQ(form->CurrentItem.Caption, c.Start);
+      EXPECT_EQ(form->CurrentItem().Caption, c.Start);
     }
     Application().DestroyComponents();
     Application().Initialize();
@@ -374,7 +374,7 @@ TEST_F(TMusicControllerRowsTest, DeleteTakesTheSelectionOfAListThatShows)
 TEST_F(TMusicControllerRowsTest, ReloadsKeepTheTopRowOnTopAndThePlayingRowInView)
 {
   TMusicForm* form = Start("Quarry", "Q09");
-  ASSERT_TRUE(form->Running);
+  ASSERT_TRUE(form->Running());
   TMusicListViewEx* first = form->FirstList();
   TMusicListView* list = first->List();
   TMusicListLoader loader = form->ListLoader(first);
@@ -402,7 +402,7 @@ TEST_F(TMusicControllerRowsTest, ReloadsKeepTheTopRowOnTopAndThePlayingRowInView
 TEST_F(TMusicControllerRowsTest, AColourKeyInModeThreeSettlesTheSecondListAndSelectsTheItem)
 {
   TMusicForm* form = Start("Meadow", "Fern");
-  ASSERT_TRUE(form->Running);
+  ASSERT_TRUE(form->Running());
   TDbId created;
   created.Caption = "Mix";
   form->Player()->CreatePlaylist(created);
@@ -430,26 +430,26 @@ TEST_F(TMusicControllerRowsTest, AColourKeyInModeThreeSettlesTheSecondListAndSel
 TEST_F(TMusicControllerRowsTest, ACompletedTrackShowsItsWholeLengthAndTheNextPlaysFromItsStart)
 {
   TMusicForm* form = Start("Harbour", "Cedar");
-  ASSERT_TRUE(form->Running);
+  ASSERT_TRUE(form->Running());
   TMusicView* view = form->MusicViewPanel()->View();
-  view->DisplayTrack(form->CurrentItem);
+  view->DisplayTrack(form->CurrentItem());
   ASSERT_GE(view->Slider().Length(), 1);
   const std::int32_t cedar = view->FileId();
   view->SetPlayPosition(3);
   ASSERT_LT(view->Slider().Value(), TMusicViewSlider::MaxValue);
   // The finished mark while the next track cannot change what the view shows: the player's
   // completion without a forward step (the controller stopped).
-  form->Running = false;
+  form->SetRunning(false);
   form->Player()->OnTrackComplete(form->Player());
   EXPECT_EQ(view->Slider().Value(), TMusicViewSlider::ValueOf(3, view->Slider().Length()))
       << "not running: nothing";
-  form->Running = true;
+  form->SetRunning(true);
   view->MarkFinished();
   EXPECT_EQ(view->Slider().Value(), TMusicViewSlider::MaxValue);
   view->SetPlayPosition(3);
 
   form->Player()->OnTrackComplete(form->Player());
-  EXPECT_EQ(form->CurrentItem.Caption, "Dock");
+  EXPECT_EQ(form->CurrentItem().Caption, "Dock");
   EXPECT_EQ(RowsWith(form->FirstList(), kRowPlaying), (std::vector<std::string>{"Dock"}));
   // The view went on with the track that plays: its record, the slider at its start.
   EXPECT_NE(view->FileId(), cedar);
@@ -459,10 +459,10 @@ TEST_F(TMusicControllerRowsTest, ACompletedTrackShowsItsWholeLengthAndTheNextPla
 TEST_F(TMusicControllerRowsTest, ThePlayersPositionsMoveTheSliderOfTheTrackThatPlays)
 {
   TMusicForm* form = Start("Harbour", "Buoy");
-  ASSERT_TRUE(form->Running);
+  ASSERT_TRUE(form->Running());
   TMusicView* view = form->MusicViewPanel()->View();
   form->StepUp();
-  ASSERT_EQ(form->CurrentItem.Caption, "Cedar");
+  ASSERT_EQ(form->CurrentItem().Caption, "Cedar");
   const std::int32_t cedar = view->FileId();
   ASSERT_GE(cedar, 0) << "a change of track shows the new track";
   ASSERT_GE(view->Slider().Length(), 1);
@@ -473,7 +473,7 @@ TEST_F(TMusicControllerRowsTest, ThePlayersPositionsMoveTheSliderOfTheTrackThatP
   form->Player()->OnPosition(form->Player(), 5);
   EXPECT_EQ(view->Slider().Value(), TMusicViewSlider::ValueOf(5, view->Slider().Length()));
   form->StepUp();
-  EXPECT_EQ(form->CurrentItem.Caption, "Dock");
+  EXPECT_EQ(form->CurrentItem().Caption, "Dock");
   EXPECT_NE(view->FileId(), cedar);
   EXPECT_EQ(view->Slider().Value(), 0);
 }
@@ -481,11 +481,11 @@ TEST_F(TMusicControllerRowsTest, ThePlayersPositionsMoveTheSliderOfTheTrackThatP
 TEST_F(TMusicControllerRowsTest, ReturnOnTheFirstListsCurrentRowInModeThreeAddsItToTheFavorites)
 {
   TMusicForm* form = Start("Harbour", "Cedar");
-  ASSERT_TRUE(form->Running);
+  ASSERT_TRUE(form->Running());
   form->SetDisplayMode(3);
   // A library without roots starts with the scan panel over the lists.
-  if (form->ScanPanel != 0) {
-    form->ToggleScanPanel(form->ScanPanel);
+  if (form->ScanPanel() != 0) {
+    form->ToggleScanPanel(form->ScanPanel());
   }
   Application().ProcessMessages();
   TMusicListViewEx* first = form->FirstList();
@@ -509,8 +509,8 @@ TEST_F(TMusicControllerRowsTest, ReturnOnTheFirstListsCurrentRowInModeThreeAddsI
   // Over another row Return clicks: the row plays, nothing is added.
   pointAt(Row(first, "Anchor"));
   ASSERT_TRUE(form->HandleKey(VK_RETURN, 0, GetTickCount()));
-  PumpUntil([&] { return form->CurrentItem.Caption == "Anchor"; }, 3000);
-  EXPECT_EQ(form->CurrentItem.Caption, "Anchor");
+  PumpUntil([&] { return form->CurrentItem().Caption == "Anchor"; }, 3000);
+  EXPECT_EQ(form->CurrentItem().Caption, "Anchor");
   EXPECT_EQ(favorites(), 0);
   // Over the current row: a new list holding it, shown in the second list.
   ASSERT_EQ(first->List()->ActiveRow(), Row(first, "Anchor"));
@@ -521,7 +521,7 @@ TEST_F(TMusicControllerRowsTest, ReturnOnTheFirstListsCurrentRowInModeThreeAddsI
   // Opened, the list takes the next one.
   second.OpenGroup(second.GroupRows()[0], false);
   form->StepUp();
-  ASSERT_EQ(form->CurrentItem.Caption, "Buoy");
+  ASSERT_EQ(form->CurrentItem().Caption, "Buoy");
   pointAt(Row(first, "Buoy"));
   ASSERT_TRUE(form->HandleKey(VK_RETURN, 0, GetTickCount()));
   EXPECT_EQ(favorites(), 1);
@@ -530,25 +530,25 @@ TEST_F(TMusicControllerRowsTest, ReturnOnTheFirstListsCurrentRowInModeThreeAddsI
   ASSERT_EQ(entries.Count(), 2);
   EXPECT_EQ(entries.Get(0).Caption, "Anchor");
   EXPECT_EQ(entries.Get(1).Caption, "Buoy");
-  EXPECT_EQ(form->CurrentItem.Caption, "Buoy") << "the action plays nothing";
+  EXPECT_EQ(form->CurrentItem().Caption, "Buoy") << "the action plays nothing";
 }
 
 TEST_F(TMusicControllerRowsTest, TheHostsDisplayClosesTheScanPanelAndLeavesModeThree)
 {
   TMusicForm* form = Start("Harbour", "Cedar");
-  ASSERT_TRUE(form->Running);
+  ASSERT_TRUE(form->Running());
   form->SetDisplayMode(3);
-  if (form->ScanPanel != 2) {
+  if (form->ScanPanel() != 2) {
     form->ToggleScanPanel(2);
   }
   ASSERT_TRUE(form->ScanView()->Visible());
   form->Node()->OnHostShown(form->Node());
-  EXPECT_TRUE(form->HostDisplayOn);
-  EXPECT_EQ(form->ScanPanel, 0);
+  EXPECT_TRUE(form->HostDisplayOn());
+  EXPECT_EQ(form->ScanPanel(), 0);
   EXPECT_FALSE(form->ScanView()->Visible());
-  EXPECT_EQ(form->DisplayMode, 2);
+  EXPECT_EQ(form->DisplayMode(), 2);
   form->Node()->OnHostHidden(form->Node());
-  EXPECT_FALSE(form->HostDisplayOn);
+  EXPECT_FALSE(form->HostDisplayOn());
 }
 
 TEST_F(TMusicControllerRowsTest, StartUpKeepsTheStartItemOrShowsTheNextGroup)
@@ -580,18 +580,18 @@ TEST_F(TMusicControllerRowsTest, StartUpKeepsTheStartItemOrShowsTheNextGroup)
       WriteOption(TMusicOption::LastPlayed, TStringList());
     }
     auto* form = Application().CreateForm<TMusicForm>(arguments);
-    ASSERT_TRUE(form->Running);
-    EXPECT_EQ(form->ScanPanel, 0);
+    ASSERT_TRUE(form->Running());
+    EXPECT_EQ(form->ScanPanel(), 0);
     if (c.SameItem) {
-      EXPECT_EQ(form->CurrentItem.Caption, "Fern");
+      EXPECT_EQ(form->CurrentItem().Caption, "Fern");
     } else if (c.WithStartItem) {
-      EXPECT_TRUE(form->CurrentItem.Caption == "Elm" || form->CurrentItem.Caption == "Fern")
-          << form->CurrentItem.Caption;
+      EXPECT_TRUE(form->CurrentItem().Caption == "Elm" || form->CurrentItem().Caption == "Fern")
+          << form->CurrentItem().Caption;
     } else {
       // Shown and current, but nothing plays until the user asks.
       const TMusicListViewItem* head = form->ListLoader(form->FirstList()).GroupRows().at(0);
       EXPECT_TRUE(form->Navigator().CurrentGroup.SameGroup(head->Payload()));
-      EXPECT_TRUE(form->CurrentItem.Empty()) << form->CurrentItem.Caption;
+      EXPECT_TRUE(form->CurrentItem().Empty()) << form->CurrentItem().Caption;
       EXPECT_TRUE(form->Player()->CurrentItem().Empty());
     }
     EXPECT_EQ(form->Navigator().PlayedItems.Count(), c.PlayedItems);
@@ -639,8 +639,8 @@ TEST_F(TMusicControllerRowsTest, AGroupMadeCurrentAtStartUpPlaysOnTheUsersFirstS
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Name);
     TMusicForm* form = StartWithoutItem();
-    ASSERT_TRUE(form->Running);
-    ASSERT_EQ(form->ScanPanel, 0);
+    ASSERT_TRUE(form->Running());
+    ASSERT_EQ(form->ScanPanel(), 0);
     TMusicListViewEx* first = form->FirstList();
     TMusicListLoader loader = form->ListLoader(first);
     ASSERT_EQ(ActiveGroup(form), "Harbour");
@@ -673,7 +673,7 @@ TEST_F(TMusicControllerRowsTest, AGroupMadeCurrentAtStartUpPlaysOnTheUsersFirstS
           Application().ProcessMessages();
           PointAt(form, Row(first, c.Plays));
           ASSERT_TRUE(form->HandleKey(VK_RETURN, 0, GetTickCount()));
-          PumpUntil([&] { return !form->CurrentItem.Empty(); }, 3000);
+          PumpUntil([&] { return !form->CurrentItem().Empty(); }, 3000);
         }
         break;
       case TStep::Wind:
@@ -692,12 +692,12 @@ TEST_F(TMusicControllerRowsTest, AGroupMadeCurrentAtStartUpPlaysOnTheUsersFirstS
           node->OnPlay(node, 0, 0);
         } else {
           node->OnDigit(node, 0, 1);
-          EXPECT_TRUE(form->CurrentItem.Empty()) << "a second digit may follow";
+          EXPECT_TRUE(form->CurrentItem().Empty()) << "a second digit may follow";
           PumpUntil([&] { return !form->TypeAhead().Pending(); }, 3000);
         }
         break;
     }
-    const std::string playing = form->CurrentItem.Caption;
+    const std::string playing = form->CurrentItem().Caption;
     if (c.Plays != nullptr) {
       EXPECT_EQ(playing, c.Plays);
     } else {
@@ -719,7 +719,7 @@ TEST_F(TMusicControllerRowsTest, AGroupMadeCurrentAtStartUpPlaysOnTheUsersFirstS
 TEST_F(TMusicControllerRowsTest, AnUpdateWithNothingPlayingMakesAGroupWithTracksCurrent)
 {
   TMusicForm* form = StartWithoutItem();
-  ASSERT_TRUE(form->Running);
+  ASSERT_TRUE(form->Running());
   ASSERT_EQ(ActiveGroup(form), "Harbour");
   // Finished scans while a group is current and nothing has played: the group stays.
   for (int i = 0; i < 2; ++i) {
@@ -732,7 +732,7 @@ TEST_F(TMusicControllerRowsTest, AnUpdateWithNothingPlayingMakesAGroupWithTracks
   // The playing track's whole group hidden: nothing plays and nothing shows the track any more.
   form->Node()->OnStepUp(form->Node(), 0, 0);
   form->Node()->OnStepUp(form->Node(), 0, 0);
-  ASSERT_EQ(form->CurrentItem.Caption, "Buoy");
+  ASSERT_EQ(form->CurrentItem().Caption, "Buoy");
   ASSERT_GE(form->MusicViewPanel()->View()->FileId(), 0);
   TDbIdList harbour;
   harbour.Add(form->Navigator().CurrentGroup);
@@ -743,7 +743,7 @@ TEST_F(TMusicControllerRowsTest, AnUpdateWithNothingPlayingMakesAGroupWithTracks
   EXPECT_EQ(ActiveGroup(form), "Meadow");
   ExpectNothingPlays(form);
   form->Node()->OnPlay(form->Node(), 0, 0);
-  EXPECT_EQ(form->CurrentItem.Caption, "Elm");
+  EXPECT_EQ(form->CurrentItem().Caption, "Elm");
 }
 
 }  // namespace

@@ -88,21 +88,21 @@ TEST_F(TMusicControllerScreensTest, TheHostsStepUpMovesThePlayingMarkToTheNextRo
   const std::string start =
       WindowsPathOf((FMachine.DriveFolder('C') / "Music" / "Harbour" / "Buoy.mp3").string());
   auto* form = Application().CreateForm<TMusicForm>(std::vector<std::string>{"DEBUG", start});
-  ASSERT_TRUE(form->Running);
+  ASSERT_TRUE(form->Running());
   PumpFor(300);
-  ASSERT_EQ(form->CurrentItem.Caption, "Buoy");
+  ASSERT_EQ(form->CurrentItem().Caption, "Buoy");
   // The host opens the source, then forwards the key.
   ASSERT_EQ(Host({"open", "--call"}), 0);
   form->SetDisplayMode(2);
   // A library without roots opens the scan panel over the lists at start: closed here.
-  if (form->ScanPanel != 0) {
-    form->ToggleScanPanel(form->ScanPanel);
+  if (form->ScanPanel() != 0) {
+    form->ToggleScanPanel(form->ScanPanel());
   }
   EXPECT_TRUE(MatchesScreen("controller-before-stepup", Shot(form)));
 
   ASSERT_EQ(Host({"key", "StepUp"}), 0);
-  ASSERT_TRUE(PumpUntil([&] { return form->CurrentItem.Caption == "Cedar"; }, 10000))
-      << form->CurrentItem.Caption;
+  ASSERT_TRUE(PumpUntil([&] { return form->CurrentItem().Caption == "Cedar"; }, 10000))
+      << form->CurrentItem().Caption;
   EXPECT_TRUE(MatchesScreen("controller-after-stepup", Shot(form)));
 }
 

@@ -50,9 +50,9 @@ class TMusicDisplayTest : public ::testing::Test {
 TEST_F(TMusicDisplayTest, AnEmptyLibraryOpensTheBrowserOnTheScanPanel)
 {
   TMusicForm* form = Build();
-  ASSERT_TRUE(form->Running);
-  EXPECT_EQ(form->DisplayMode, 2);
-  EXPECT_EQ(form->ScanPanel, 2);
+  ASSERT_TRUE(form->Running());
+  EXPECT_EQ(form->DisplayMode(), 2);
+  EXPECT_EQ(form->ScanPanel(), 2);
   EXPECT_TRUE(Shows(form->BrowserImage()));
   EXPECT_FALSE(Shows(form->TopImage()));
   EXPECT_FALSE(form->Triangle()->Shown());
@@ -90,7 +90,7 @@ TEST_F(TMusicDisplayTest, TheStartUpdateScanWaitsForTheFirstFrameAndThenStarts)
   const TTraceCapture trace;
   const std::uint64_t presents = DisplayPresentCount();
   auto* form = Application().CreateForm<TMusicForm>(std::vector<std::string>{});
-  ASSERT_TRUE(form->Running);
+  ASSERT_TRUE(form->Running());
   EXPECT_TRUE(trace.Contains("Create: UpdateScan"));
   EXPECT_FALSE(trace.Contains("StartupScan")) << "not from the constructor";
   // Everything but the timers: the paints, so the first frame is up.
@@ -113,10 +113,10 @@ TEST_F(TMusicDisplayTest, TheStartUpdateScanWaitsForTheFirstFrameAndThenStarts)
 TEST_F(TMusicDisplayTest, DisplayModesShowTheBrowserOrOnlyTheTriangle)
 {
   TMusicForm* form = Build({"AFTERINSTALL"});
-  ASSERT_TRUE(form->Running);
-  EXPECT_EQ(form->DisplayMode, 0) << "the installer's start keeps the mode";
+  ASSERT_TRUE(form->Running());
+  EXPECT_EQ(form->DisplayMode(), 0) << "the installer's start keeps the mode";
   form->ToggleScanPanel(2);
-  EXPECT_EQ(form->ScanPanel, 0) << "the same presentation again closes it";
+  EXPECT_EQ(form->ScanPanel(), 0) << "the same presentation again closes it";
 
   const struct {
     std::uint8_t Mode;
@@ -125,13 +125,13 @@ TEST_F(TMusicDisplayTest, DisplayModesShowTheBrowserOrOnlyTheTriangle)
   for (const auto& entry : cases) {
     form->SetDisplayMode(entry.Mode);
     Application().ProcessMessages();
-    EXPECT_EQ(form->DisplayMode, entry.Mode == 4 ? 0 : entry.Mode) << "a mode beyond 3 is refused";
+    EXPECT_EQ(form->DisplayMode(), entry.Mode == 4 ? 0 : entry.Mode) << "a mode beyond 3 is refused";
     EXPECT_EQ(Shows(form->BrowserImage()), entry.Browser) << int(entry.Mode);
     EXPECT_EQ(form->Triangle()->Shown(), !entry.Browser) << int(entry.Mode);
     RECT window{};
     GetWindowRect(form->Handle(), &window);
     EXPECT_EQ(window.right - window.left, entry.Browser ? 800 : 0) << int(entry.Mode);
-    const bool both = form->DisplayMode == 3;
+    const bool both = form->DisplayMode() == 3;
     EXPECT_EQ(form->FirstList()->Visible(), entry.Browser) << int(entry.Mode);
     EXPECT_EQ(form->SecondList()->Visible(), both) << int(entry.Mode);
     EXPECT_EQ(form->FirstList()->Width(), both ? 400 : 800) << int(entry.Mode);
@@ -141,7 +141,7 @@ TEST_F(TMusicDisplayTest, DisplayModesShowTheBrowserOrOnlyTheTriangle)
   EXPECT_TRUE(Shows(form->BrowserImage())) << "an open scan panel brings the browser up";
   EXPECT_EQ(form->ScanView()->Left(), 800 - TMusicView::InfoWidth);
   form->ToggleScanPanel(2);
-  EXPECT_EQ(form->ScanPanel, 2);
+  EXPECT_EQ(form->ScanPanel(), 2);
   EXPECT_EQ(form->ScanView()->Width(), 800);
 }
 
@@ -191,8 +191,8 @@ TEST_F(TMusicDisplayTest, ActivationFromTheHiddenStateBlocksInputAndFetchesTheTr
 {
   TMusicForm* form = Build({"AFTERINSTALL"});
   form->ToggleScanPanel(2);
-  ASSERT_EQ(form->DisplayMode, 0);
-  ASSERT_EQ(form->ScanPanel, 0);
+  ASSERT_EQ(form->DisplayMode(), 0);
+  ASSERT_EQ(form->ScanPanel(), 0);
   const struct {
     std::uint8_t Mode;
     bool AutoHide;
@@ -202,7 +202,7 @@ TEST_F(TMusicDisplayTest, ActivationFromTheHiddenStateBlocksInputAndFetchesTheTr
     form->SetDisplayMode(entry.Mode);
     form->Triangle()->AutoHide = entry.AutoHide;
     form->Triangle()->SetBounds(0, 10, 13, 26);
-    form->InputBlockedUntil = 0;
+    form->BlockInputUntil(0);
     TInputEvent pointer;
     pointer.Kind = TInputKind::Move;
     pointer.Screen = POINT{400, 200};
@@ -211,9 +211,9 @@ TEST_F(TMusicDisplayTest, ActivationFromTheHiddenStateBlocksInputAndFetchesTheTr
     const std::uint64_t before = GetTickCount64();
     Application().OnActivate(nullptr);
     if (entry.Mode == 0) {
-      EXPECT_GE(form->InputBlockedUntil, before + ActivationInputBlock) << int(entry.Mode);
+      EXPECT_GE(form->InputBlockedUntil(), before + ActivationInputBlock) << int(entry.Mode);
     } else {
-      EXPECT_EQ(form->InputBlockedUntil, 0U);
+      EXPECT_EQ(form->InputBlockedUntil(), 0U);
     }
     EXPECT_EQ(form->Triangle()->Top(), entry.Fetched ? 200 - 13 : 10) << int(entry.Mode) << entry.AutoHide;
   }
@@ -222,7 +222,7 @@ TEST_F(TMusicDisplayTest, ActivationFromTheHiddenStateBlocksInputAndFetchesTheTr
   ShowWindow(form->TopImage()->Handle(), SW_SHOWNA);
   Application().OnDeactivate(nullptr);
   EXPECT_FALSE(Shows(form->TopImage()));
-  EXPECT_EQ(form->PreviousForeground, GetForegroundWindow());
+  EXPECT_EQ(form->PreviousForeground(), GetForegroundWindow());
 }
 
 }  // namespace

@@ -68,8 +68,8 @@ TEST_F(TMusicListRowsTest, TheStartViewShowsItsRowsWithTheCurrentTrackMarkedAndI
   auto* form = Application().CreateForm<TMusicForm>(
       std::vector<std::string>{"DEBUG", WindowsPathOf(Track("Meadow", "Fern").string())});
   Application().ProcessMessages();
-  ASSERT_TRUE(form->Running);
-  ASSERT_EQ(form->CurrentItem.Caption, "Fern");
+  ASSERT_TRUE(form->Running());
+  ASSERT_EQ(form->CurrentItem().Caption, "Fern");
   TMusicListView* list = form->FirstList()->List();
   TMusicListLoader loader = form->ListLoader(form->FirstList());
   const auto heads = loader.GroupRows();
@@ -81,7 +81,7 @@ TEST_F(TMusicListRowsTest, TheStartViewShowsItsRowsWithTheCurrentTrackMarkedAndI
     EXPECT_GT(head->Width(), 0);
   }
   // The current track's group is open, its row marked, numbered and inside the view.
-  TMusicListViewItem* fern = loader.FindRow(form->CurrentItem);
+  TMusicListViewItem* fern = loader.FindRow(form->CurrentItem());
   ASSERT_NE(fern, nullptr);
   EXPECT_EQ(fern->Caption(), "Fern");
   EXPECT_EQ(fern->Number(), 2);
@@ -100,7 +100,7 @@ TEST_F(TMusicListRowsTest, HidingATrackReloadsTheListsAndKeepsTheOthers)
   auto* form = Application().CreateForm<TMusicForm>(
       std::vector<std::string>{"DEBUG", WindowsPathOf(Track("Harbour", "Cedar").string())});
   Application().ProcessMessages();
-  ASSERT_TRUE(form->Running);
+  ASSERT_TRUE(form->Running());
   TMusicListViewItem* buoy = Row(form, "Buoy");
   ASSERT_NE(buoy, nullptr);
   const TDbId hidden = buoy->Payload();
@@ -110,7 +110,7 @@ TEST_F(TMusicListRowsTest, HidingATrackReloadsTheListsAndKeepsTheOthers)
     items.Add(hidden);
     return items;
   }());
-  EXPECT_EQ(form->CurrentItem.Caption, "Cedar") << "the start item survives the update";
+  EXPECT_EQ(form->CurrentItem().Caption, "Cedar") << "the start item survives the update";
   EXPECT_EQ(Row(form, "Buoy"), nullptr);
   for (const char* title : {"Anchor", "Cedar", "Dock"}) {
     EXPECT_NE(Row(form, title), nullptr) << title;

@@ -132,11 +132,11 @@ class TMusicModesTest : public ::testing::Test {
     setenv("OXA_AUDIO", "null", 1);
     ASSERT_TRUE(ImportFourTrackAlbum(Machine));
     Form = StartWindowAfterInstall();
-    ASSERT_TRUE(Form->Running);
+    ASSERT_TRUE(Form->Running());
     // Slides end at their first step unless a test watches them.
     Form->SetSlideClock([this] { return Now += 10000; });
-    if (Form->ScanPanel != 0) {
-      Form->ToggleScanPanel(Form->ScanPanel);
+    if (Form->ScanPanel() != 0) {
+      Form->ToggleScanPanel(Form->ScanPanel());
     }
     Form->SetDisplayMode(2);
     Application().ProcessMessages();
@@ -186,7 +186,7 @@ TEST_F(TMusicModesTest, AModeChangeDropsTheSelectionTheEditAndTheTypedEntry)
   const std::uint8_t modes[] = {3, 2, 1, 3, 0};
   for (const std::uint8_t mode : modes) {
     SCOPED_TRACE(int(mode));
-    if (Form->DisplayMode == 0) {
+    if (Form->DisplayMode() == 0) {
       Form->SetDisplayMode(2);
     }
     const std::vector<TDisplayListViewItem*> rows = Tracks();
@@ -199,7 +199,7 @@ TEST_F(TMusicModesTest, AModeChangeDropsTheSelectionTheEditAndTheTypedEntry)
     ASSERT_EQ(First().SelectedCount(), 2);
 
     Form->SetDisplayMode(mode);
-    EXPECT_EQ(Form->DisplayMode, mode);
+    EXPECT_EQ(Form->DisplayMode(), mode);
     EXPECT_EQ(First().SelectedCount(), 0);
     EXPECT_EQ(First().EditRow(), nullptr);
     EXPECT_EQ(First().Editor(), nullptr);
@@ -217,7 +217,7 @@ TEST_F(TMusicModesTest, AModeChangeDropsTheSelectionTheEditAndTheTypedEntry)
 
 TEST_F(TMusicModesTest, ModeOneHidesAfterTheIdleTimeAndOnlyModeOne)
 {
-  Form->IdleHideDelay = 1000;
+  Form->SetIdleHideDelay(1000);
   const struct {
     std::uint8_t Mode;
     std::uint64_t IdleFor;
@@ -227,25 +227,25 @@ TEST_F(TMusicModesTest, ModeOneHidesAfterTheIdleTimeAndOnlyModeOne)
     SCOPED_TRACE(std::to_string(c.Mode) + " idle " + std::to_string(c.IdleFor));
     Form->SetDisplayMode(2);
     Form->SetDisplayMode(c.Mode);
-    const std::uint64_t input = Form->LastUserInput;
+    const std::uint64_t input = Form->LastUserInput();
     Form->IdleCheck(input + c.IdleFor);
-    EXPECT_EQ(Form->DisplayMode, c.After);
+    EXPECT_EQ(Form->DisplayMode(), c.After);
   }
   // Input just before the time is up starts it again.
   Form->SetDisplayMode(1);
-  const std::uint64_t shown = Form->LastUserInput;
-  Form->LastUserInput = shown + 900;
+  const std::uint64_t shown = Form->LastUserInput();
+  Form->NoteUserInputAt(shown + 900);
   Form->IdleCheck(shown + 1000);
-  EXPECT_EQ(Form->DisplayMode, 1);
+  EXPECT_EQ(Form->DisplayMode(), 1);
   Form->IdleCheck(shown + 1899);
-  EXPECT_EQ(Form->DisplayMode, 1);
+  EXPECT_EQ(Form->DisplayMode(), 1);
   Form->IdleCheck(shown + 1900);
-  EXPECT_EQ(Form->DisplayMode, 0);
+  EXPECT_EQ(Form->DisplayMode(), 0);
 }
 
 TEST_F(TMusicModesTest, TheIdleTimerHidesModeOneUnlessThePointerKeepsMoving)
 {
-  Form->IdleHideDelay = 150;
+  Form->SetIdleHideDelay(150);
   Form->SetDisplayMode(1);
   // The pointer moving over the browser keeps it up well past the idle time.
   const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(450);
@@ -254,9 +254,9 @@ TEST_F(TMusicModesTest, TheIdleTimerHidesModeOneUnlessThePointerKeepsMoving)
     Application().ProcessMessages();
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
-  EXPECT_EQ(Form->DisplayMode, 1);
+  EXPECT_EQ(Form->DisplayMode(), 1);
   // Left alone, the timer hides it.
-  EXPECT_TRUE(PumpUntil([&] { return Form->DisplayMode == 0; }, 5000));
+  EXPECT_TRUE(PumpUntil([&] { return Form->DisplayMode() == 0; }, 5000));
   EXPECT_FALSE(IsWindowVisible(Form->BrowserImage()->Handle()));
   EXPECT_TRUE(Form->Triangle()->Shown());
 }
@@ -339,13 +339,13 @@ TEST_F(TMusicModesTest, RandomShufflesTheStartOnlyWhenThereIsAStartItem)
     // Checked as the constructor leaves it: the update scan it schedules may already be due
     // on a loaded machine, and its reload starts the shuffle history over.
     Form = Application().CreateForm<TMusicForm>(c.Arguments);
-    ASSERT_TRUE(Form->Running);
+    ASSERT_TRUE(Form->Running());
     EXPECT_EQ(Form->Navigator().Shuffle, c.Shuffled);
     // Shuffled, one track of the start item's group plays and counts as played.
     EXPECT_EQ(Form->Navigator().PlayedItems.Count(), c.Shuffled ? 1 : 0);
     if (c.Shuffled) {
       EXPECT_EQ(Form->Navigator().GroupItems.Count(), 4);
-      EXPECT_GE(Form->Navigator().GroupItems.IndexOfFile(Form->CurrentItem.FileId), 0);
+      EXPECT_GE(Form->Navigator().GroupItems.IndexOfFile(Form->CurrentItem().FileId), 0);
     }
   }
 }
@@ -367,7 +367,7 @@ TEST_F(TMusicModesTest, TheScanPanelCoversOrNarrowsTheLists)
     if (c.First) {
       EXPECT_EQ(Form->FirstList()->Width(), c.FirstWidth);
     }
-    if (Form->ScanPanel == 1) {
+    if (Form->ScanPanel() == 1) {
       EXPECT_LE(Form->FirstList()->Left() + Form->FirstList()->Width(), Form->ScanView()->Left());
     }
     EXPECT_EQ(Form->ListWithFocus() != nullptr, c.Focused) << "no keys go to covered lists";

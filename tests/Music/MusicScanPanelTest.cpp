@@ -68,13 +68,13 @@ class TMusicScanPanelTest : public ::testing::Test {
 
 TEST_F(TMusicScanPanelTest, ThePanelsKeysActInBothPresentations)
 {
-  ASSERT_TRUE(Form->Running);
+  ASSERT_TRUE(Form->Running());
   for (const std::uint8_t presentation : {2, 1}) {
     SCOPED_TRACE(int(presentation));
-    if (Form->ScanPanel != presentation) {
+    if (Form->ScanPanel() != presentation) {
       Form->ToggleScanPanel(presentation);
     }
-    ASSERT_EQ(Form->ScanPanel, presentation);
+    ASSERT_EQ(Form->ScanPanel(), presentation);
     TOxaMusicScanRadiobuttonGroup* options = Scan().Panel()->Options();
     const bool optionsShown = options->Visible();
     EXPECT_TRUE(Key('X', ssCtrl)) << "Ctrl+X";
@@ -98,15 +98,15 @@ TEST_F(TMusicScanPanelTest, ThePanelsKeysActInBothPresentations)
     EXPECT_EQ(credits->Visible(), creditsShown);
   }
   // Closed, the panel takes no keys: Ctrl+X is not the program's then.
-  Form->ToggleScanPanel(Form->ScanPanel);
-  ASSERT_EQ(Form->ScanPanel, 0);
+  Form->ToggleScanPanel(Form->ScanPanel());
+  ASSERT_EQ(Form->ScanPanel(), 0);
   EXPECT_FALSE(Key('X', ssCtrl));
 }
 
 TEST_F(TMusicScanPanelTest, AScanEndingWhileThePanelIsOpenKeepsItsChecksAndSaysItIsDone)
 {
-  ASSERT_TRUE(Form->Running);
-  ASSERT_EQ(Form->ScanPanel, 2);
+  ASSERT_TRUE(Form->Running());
+  ASSERT_EQ(Form->ScanPanel(), 2);
   ASSERT_NE(Row("C:\\"), nullptr);
   ASSERT_TRUE(Row("C:\\")->Checked()) << "the home drive is checked by default";
   const TTraceCapture trace;
@@ -124,7 +124,7 @@ TEST_F(TMusicScanPanelTest, AScanEndingWhileThePanelIsOpenKeepsItsChecksAndSaysI
   EXPECT_EQ(Scan().Panel()->Status()->Caption().substr(0, 49), ScanPanelPrompt)
       << "no step of the scan that ended stays on show";
   EXPECT_FALSE(Scan().Panel()->Buttons()->StartButton()->Disabled());
-  EXPECT_TRUE(Form->ScanProgressText.empty());
+  EXPECT_TRUE(Form->ScanProgressText().empty());
 
   // START stores what shows checked, not an empty list.
   Scan().Start();
