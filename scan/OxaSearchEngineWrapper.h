@@ -94,10 +94,11 @@ class TSearchEngineThread : public TThread {
   TSearchEngineWrapper& Wrapper;
   TStringList Masks;        // "Masks" as loaded for this scan
   TStringList WhiteDrives;  // "WhiteDrives" as loaded for this scan, not-ready drives dropped
-  std::int32_t FilesFound = 0;
-  std::int32_t FoldersVisited = 0;
-  std::int32_t FilesProcessed = 0;
-  std::int32_t FilesUnreadable = 0;  // read, with no fingerprint to show for it
+  // Counted by the scan's thread, read by others while it runs.
+  std::atomic<std::int32_t> FilesFound{0};
+  std::atomic<std::int32_t> FoldersVisited{0};
+  std::atomic<std::int32_t> FilesProcessed{0};
+  std::atomic<std::int32_t> FilesUnreadable{0};  // read, with no fingerprint to show for it
   std::atomic<bool> Cancelled{false};
   // The scan's work is done (its end message, if any, is posted); the thread may still be
   // returning.

@@ -586,10 +586,8 @@ BOOL ExtTextOutA(HDC handle, int x, int y, UINT options, const RECT* rect, const
   }
   TTextPresent present;
   {
-    const auto lock = GdiLock();
-    TDeviceContext* dc = FindDeviceContext(handle);
-    if (dc == nullptr) {
-      SetLastError(ERROR_INVALID_HANDLE);
+    const TDcCall dc(handle);
+    if (!dc) {
       return FALSE;
     }
     TSizedFace* face = FaceOf(*dc);
@@ -635,10 +633,8 @@ int DrawTextA(HDC handle, const char* text, int count, RECT* rect, UINT format)
   TTextPresent present;
   int height = 0;
   {
-    const auto lock = GdiLock();
-    TDeviceContext* dc = FindDeviceContext(handle);
-    if (dc == nullptr) {
-      SetLastError(ERROR_INVALID_HANDLE);
+    const TDcCall dc(handle);
+    if (!dc) {
       return 0;
     }
     TSizedFace* face = FaceOf(*dc);

@@ -6,6 +6,9 @@
 #include <sys/syscall.h>
 #include <time.h>
 #include <unistd.h>
+#if defined(__SANITIZE_THREAD__)
+#include <sanitizer/tsan_interface.h>
+#endif
 
 #include <atomic>
 #include <climits>
@@ -21,6 +24,22 @@
 #include "platform/objects/NamedObjects.h"
 
 namespace {
+
+// pthread_mutex_clocklock, which the thread sanitizer of this compiler does not intercept: it is
+// told of the lock itself, else it would take the matching unlock for one of a mutex never
+// locked.
+int ClockLock(pthread_mutex_t* mutex, const timespec& deadline)
+{
+#if defined(__SANITIZE_THREAD__)
+  __tsan_mutex_pre_lock(mutex, __tsan_mutex_try_lock);
+  const int result = pthread_mutex_clocklock(mutex, CLOCK_MONOTONIC, &deadline);
+  const bool locked = result == 0 || result == EOWNERDEAD;
+  __tsan_mutex_post_lock(mutex, locked ? __tsan_mutex_try_lock : __tsan_mutex_try_lock_failed, 0);
+  return result;
+#else
+  return pthread_mutex_clocklock(mutex, CLOCK_MONOTONIC, &deadline);
+#endif
+}
 
 // A mutex's shared state: a robust, recursive, process-shared pthread mutex (the system marks
 // it when its owner thread ends holding it, which is our WAIT_ABANDONED) and the owner's ids,
@@ -141,7 +160,7 @@ class TMutexObject : public TKernelObject {
       result = pthread_mutex_trylock(&State().Mutex);
     } else {
       const timespec deadline = MonotonicDeadline(milliseconds);
-      result = pthread_mutex_clocklock(&State().Mutex, CLOCK_MONOTONIC, &deadline);
+      result = ClockLock(&State().Mutex, deadline);
     }
     switch (result) {
       case 0:

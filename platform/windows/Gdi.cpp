@@ -257,6 +257,13 @@ std::unique_lock<std::mutex> GdiLock()
   return std::unique_lock(Table().Lock);
 }
 
+TDcCall::TDcCall(HDC handle) : FLock(GdiLock()), FDc(FindDeviceContext(handle))
+{
+  if (FDc == nullptr) {
+    SetLastError(ERROR_INVALID_HANDLE);
+  }
+}
+
 HGDIOBJ AddGdiObject(std::shared_ptr<TGdiObject> object)
 {
   TGdiTable& table = Table();
@@ -550,10 +557,8 @@ int GetObjectA(HGDIOBJ handle, int size, void* buffer)
 
 HGDIOBJ GetCurrentObject(HDC handle, UINT type)
 {
-  const auto lock = GdiLock();
-  const TDeviceContext* dc = FindDeviceContext(handle);
-  if (dc == nullptr) {
-    SetLastError(ERROR_INVALID_HANDLE);
+  const TDcCall dc(handle);
+  if (!dc) {
     return nullptr;
   }
   switch (type) {
@@ -578,10 +583,8 @@ BOOL BitBlt(HDC targetHandle, int x, int y, int width, int height, HDC sourceHan
 {
   TPendingPresent present;
   {
-    const auto lock = GdiLock();
-    TDeviceContext* dc = FindDeviceContext(targetHandle);
-    if (dc == nullptr) {
-      SetLastError(ERROR_INVALID_HANDLE);
+    const TDcCall dc(targetHandle);
+    if (!dc) {
       return FALSE;
     }
     const TDrawTarget target = DrawTargetOf(*dc);
@@ -771,10 +774,8 @@ BOOL FillRgn(HDC handle, HRGN regionHandle, HBRUSH brush)
 
 BOOL MoveToEx(HDC handle, int x, int y, POINT* previous)
 {
-  const auto lock = GdiLock();
-  TDeviceContext* dc = FindDeviceContext(handle);
-  if (dc == nullptr) {
-    SetLastError(ERROR_INVALID_HANDLE);
+  const TDcCall dc(handle);
+  if (!dc) {
     return FALSE;
   }
   if (previous != nullptr) {
@@ -791,10 +792,8 @@ BOOL DrawLines(HDC handle, const std::vector<POINT>& points, bool fromPosition)
 {
   TPendingPresent present;
   {
-    const auto lock = GdiLock();
-    TDeviceContext* dc = FindDeviceContext(handle);
-    if (dc == nullptr) {
-      SetLastError(ERROR_INVALID_HANDLE);
+    const TDcCall dc(handle);
+    if (!dc) {
       return FALSE;
     }
     const auto* pen = FindGdiObjectAs<TPenObject>(dc->Pen, OBJ_PEN);

@@ -117,6 +117,20 @@ T* FindGdiObjectAs(HGDIOBJ handle, DWORD type) noexcept
   return object != nullptr && object->Type == type ? static_cast<T*>(object) : nullptr;
 }
 TDeviceContext* FindDeviceContext(HDC dc) noexcept;
+
+// One call on a device context: holds the GDI lock for the call's life and finds the context;
+// false (ERROR_INVALID_HANDLE set) when handle names none.
+class TDcCall {
+ public:
+  explicit TDcCall(HDC handle);
+  explicit operator bool() const noexcept { return FDc != nullptr; }
+  TDeviceContext& operator*() const noexcept { return *FDc; }
+  TDeviceContext* operator->() const noexcept { return FDc; }
+
+ private:
+  std::unique_lock<std::mutex> FLock;
+  TDeviceContext* FDc;
+};
 void RemoveGdiObject(HGDIOBJ handle);
 
 // The surface a device context draws on, where its coordinate (0, 0) lies on it, and the part it
