@@ -173,8 +173,9 @@ bool TOxaIpc::RegisterApplication(const std::string& clientNames, const std::str
   bool written = true;
   for (const std::string& name : Split(";", clientNames, TSplitEmpty::Drop)) {
     HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, (group + "\\" + name).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+    const std::string keyName = group + "\\" += name;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, keyName.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE,
+                        nullptr, &key, nullptr) != ERROR_SUCCESS) {
       written = false;
       continue;
     }

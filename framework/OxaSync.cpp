@@ -1,5 +1,9 @@
 #include "framework/OxaSync.h"
 
+#include <exception>
+#include <string>
+
+#include "framework/OxaUtils.h"
 #include "platform/core/LastError.h"
 #include "platform/objects/Synchronization.h"
 #include "rtl/OSError.h"
@@ -86,7 +90,12 @@ TOxaMutexLock::TOxaMutexLock(TOxaMutex& mutex) : FMutex(mutex)
 
 TOxaMutexLock::~TOxaMutexLock()
 {
-  FMutex.Unlock();
+  // A release the system refuses cannot be reported from here: a throw would end the process.
+  try {
+    FMutex.Unlock();
+  } catch (const std::exception& e) {
+    Trace("TOxaMutexLock: %s not released (%s)", FMutex.Name(), std::string(e.what()));
+  }
 }
 
 TOxaEvent::~TOxaEvent()

@@ -14,7 +14,7 @@ constexpr std::size_t MaxEntryBytes = std::size_t{4} << 20;
 
 }  // namespace
 
-TCoverCache::TCoverCache(std::string folder)
+TCoverCache::TCoverCache(const std::string& folder)
     : FFolder(folder.empty() ? folder : IncludeTrailingBackslash(folder))
 {
 }

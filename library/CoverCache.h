@@ -23,7 +23,7 @@ class TCoverCache {
 
   // folder: where the entries go (a Windows path); made when the first entry is written. An
   // empty folder keeps nothing: every Get decodes.
-  explicit TCoverCache(std::string folder);
+  explicit TCoverCache(const std::string& folder);
 
   // The cache folder of a library folder.
   static std::string FolderOf(const std::string& libraryFolder);

@@ -108,10 +108,10 @@ void WriteCounts(T& byId, const TGroupFields<T>& fields, TPendingCounts& pending
     return;
   }
   Activate(byId);
-  for (const auto& [id, references] : pending.Take()) {
-    if (byId.FindKey(id)) {
+  for (const auto& entry : pending.Take()) {
+    if (byId.FindKey(entry.first)) {
       byId.Edit();
-      Change(byId, [&] { AddToCount(*(byId.*fields.Count), references); });
+      Change(byId, [&] { AddToCount(*(byId.*fields.Count), entry.second); });
     }
   }
 }

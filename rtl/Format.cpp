@@ -191,7 +191,7 @@ std::string FormatArgs(std::string_view format, std::span<const TFormatArg> args
     const auto shown = static_cast<int>(CodePointCount(piece));
     if (width > 0 && shown < width) {
       const std::string padding(static_cast<std::size_t>(width - shown), ' ');
-      piece = leftAlign ? piece + padding : padding + piece;
+      piece.insert(leftAlign ? piece.size() : 0, padding);
     }
     result += piece;
   }

@@ -1,6 +1,8 @@
 #include "settings/MusicStringList.h"
 
 #include <array>
+#include <exception>
+#include <string>
 
 #include "framework/OxaUtils.h"
 #include "platform/core/ByteOrder.h"
@@ -160,7 +162,12 @@ TMusicStringList::TMusicStringList()
 TMusicStringList::~TMusicStringList()
 {
   if (FLock) {
-    UnLockFile();
+    // A throw from here would end the process; the lock goes with the file's descriptor anyway.
+    try {
+      UnLockFile();
+    } catch (const std::exception& e) {
+      Trace("TMusicStringList: the file lock was not let go (%s)", std::string(e.what()));
+    }
   }
 }
 

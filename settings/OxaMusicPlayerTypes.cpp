@@ -70,7 +70,7 @@ std::string StoredDatabasePath(const TRegistry& registry, const std::string& fal
   // A host path ("/home/me/lib", as a user or script may write it) is taken in its Windows
   // form; the value stays as written.
   if (path.starts_with('/')) {
-    const std::string windowsPath = WindowsPathOf(path);
+    std::string windowsPath = WindowsPathOf(path);
     if (windowsPath.empty()) {
       Trace("GetDatabasePath: \"Database\" names %s, which no drive holds; using %s", path, fallback);
       return fallback;

@@ -73,7 +73,7 @@ bool RemoveStaleReplacement(const std::string& fileName)
 namespace {
 
 // A link is saved through: the file it names is the one replaced, and the link stays a link.
-std::string FinalName(std::string fileName)
+std::string FinalName(const std::string& fileName)
 {
   std::string finalPath;
   return GetFinalPathA(fileName.c_str(), finalPath) ? finalPath : fileName;
@@ -81,8 +81,8 @@ std::string FinalName(std::string fileName)
 
 }  // namespace
 
-TReplacementFile::TReplacementFile(std::string fileName, const TCreateFileStream& create)
-    : FFileName(FinalName(std::move(fileName))), FTemporaryName(TemporaryName(FFileName))
+TReplacementFile::TReplacementFile(const std::string& fileName, const TCreateFileStream& create)
+    : FFileName(FinalName(fileName)), FTemporaryName(TemporaryName(FFileName))
 {
   if (create) {
     FStream = create(FTemporaryName);

@@ -35,7 +35,7 @@ using TCreateFileStream = std::function<std::unique_ptr<TStream>(const std::stri
 class TReplacementFile {
  public:
   // Raises EFCreateError when the new file cannot be created.
-  TReplacementFile(std::string fileName, const TCreateFileStream& create);
+  TReplacementFile(const std::string& fileName, const TCreateFileStream& create);
   ~TReplacementFile();
   TReplacementFile(const TReplacementFile&) = delete;
   TReplacementFile& operator=(const TReplacementFile&) = delete;

@@ -53,7 +53,7 @@ int TMusicNavigator::RandomIndex()
   return r;
 }
 
-bool TMusicNavigator::PlayRow(TDbId row, const TPlayRowOptions& options)
+bool TMusicNavigator::PlayRow(const TDbId& row, const TPlayRowOptions& options)
 {
   if (row.Level() != TDbIdLevel::Item) {
     return false;

@@ -102,7 +102,7 @@ class TMusicNavigator {
   int RandomIndex();
 
   // Plays a track row of a group. False when nothing could be played (or row is no track).
-  bool PlayRow(TDbId row, const TPlayRowOptions& options);
+  bool PlayRow(const TDbId& row, const TPlayRowOptions& options);
   // Relists the current group, finds the current item in it again (emptying both when it is
   // gone), refreshes marks and number, and hands the item to the player; an item the player
   // cannot play is skipped as a failure it reports.

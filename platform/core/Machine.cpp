@@ -19,7 +19,7 @@ std::filesystem::path MachineFolderPath()
 
 std::filesystem::path MachineFolder()
 {
-  const auto folder = MachineFolderPath();
+  auto folder = MachineFolderPath();
   std::error_code ignored;
   std::filesystem::create_directories(folder, ignored);
   return folder;

@@ -505,7 +505,11 @@ std::vector<std::u32string> LayOut(TSizedFace& face, const std::u32string& text,
         ++end;
       }
       const std::u32string word = paragraph.substr(i, end - i);
-      const std::u32string candidate = current.empty() ? word : current + U' ' + word;
+      std::u32string candidate = current;
+      if (!candidate.empty()) {
+        candidate += U' ';
+      }
+      candidate += word;
       if (!current.empty() && Measure(face, candidate) > width) {
         lines.push_back(current);
         current = word;

@@ -154,7 +154,7 @@ std::string EscapeObjectName(std::string_view name)
 
 std::filesystem::path ObjectsFolder()
 {
-  const std::filesystem::path folder = MachineFolder() / "objects";
+  std::filesystem::path folder = MachineFolder() / "objects";
   std::error_code ignored;
   std::filesystem::create_directories(folder, ignored);
   return folder;

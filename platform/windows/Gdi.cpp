@@ -989,9 +989,7 @@ int GetDeviceCaps(HDC handle, int index)
       return -1;
     case RASTERCAPS:
       return 0x0001 | 0x0008 | 0x0800;  // RC_BITBLT | RC_BITMAP64 | RC_STRETCHBLT
-    case SIZEPALETTE:
-      return 0;
-    default:
+    default:                            // SIZEPALETTE too: no palette device
       return 0;
   }
 }

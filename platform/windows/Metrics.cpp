@@ -27,10 +27,8 @@ int GetSystemMetrics(int nIndex) noexcept
     case SM_CXDOUBLECLK:
     case SM_CYDOUBLECLK:
       return 4;
-    case SM_SWAPBUTTON:
-      // The X server's pointer map already makes button 1 the primary one.
-      return 0;
     default:
+      // SM_SWAPBUTTON too: the X server's pointer map already makes button 1 the primary one.
       return 0;
   }
 }

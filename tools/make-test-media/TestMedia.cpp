@@ -847,7 +847,9 @@ void WriteWav(const std::filesystem::path& file, const TWavRecipe& recipe)
 
 namespace {
 
-// Names as real libraries have them; the first fit ISO-8859-1, the others need Unicode.
+// Names as real libraries have them; the first fit ISO-8859-1, the others need Unicode. A literal
+// is split where a hex escape must end before a letter that would extend it.
+// NOLINTBEGIN(bugprone-suspicious-missing-comma)
 constexpr const char* Latin1Names[] = {
     "\xC3\x87"
     "elik S\xC3\xB8ren",
@@ -861,6 +863,7 @@ constexpr const char* UnicodeNames[] = {
     "\xE6\x98\x9F\xE7\xA9\xBA\xE3\x81\xAE\xE6\xAD\x8C",                            // CJK
     "\xED\x95\x98\xEB\x8A\x98 \xEB\x85\xB8\xEB\x9E\x98",                           // Hangul
 };
+// NOLINTEND(bugprone-suspicious-missing-comma)
 struct TGenre {
   const char* Written;
   const char* Read;

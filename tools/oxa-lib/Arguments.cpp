@@ -1,6 +1,7 @@
 #include "tools/oxa-lib/Arguments.h"
 
-TArguments::TArguments(TCommandArgs args, std::set<std::string> flags, std::set<std::string> options)
+TArguments::TArguments(TCommandArgs args, const std::set<std::string>& flags,
+                       const std::set<std::string>& options)
 {
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];

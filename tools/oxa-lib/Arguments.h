@@ -14,7 +14,7 @@ class TArguments {
  public:
   // flags: names taking no value; options: names taking one. Anything else starting with "--"
   // is a usage error, reported by Error().
-  TArguments(TCommandArgs args, std::set<std::string> flags, std::set<std::string> options);
+  TArguments(TCommandArgs args, const std::set<std::string>& flags, const std::set<std::string>& options);
 
   bool Has(const std::string& flag) const { return FFlags.count(flag) != 0; }
   std::optional<std::string> Option(const std::string& name) const;

@@ -78,6 +78,7 @@ std::vector<std::string> PathsOf(const TList<TNode>& nodes)
 std::vector<std::string> Lines(const TStringList& list)
 {
   std::vector<std::string> lines;
+  lines.reserve(static_cast<std::size_t>(list.Count()));
   for (int i = 0; i < list.Count(); ++i) {
     lines.push_back(list[i]);
   }

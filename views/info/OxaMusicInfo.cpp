@@ -24,7 +24,8 @@ std::int32_t TOxaMusicInfoTrackBar::ValueAt(int x, int width, int knobWidth) noe
   if (span <= 0) {
     return 0;
   }
-  const double at = double(x - knobWidth / 2) * MaxValue / span;
+  const int fromKnobCentre = x - knobWidth / 2;  // whole pixels, as the knob is drawn
+  const double at = double(fromKnobCentre) * MaxValue / span;
   return std::int32_t(std::clamp(std::nearbyint(at), 0.0, double(MaxValue)));
 }
 

@@ -57,6 +57,7 @@ void TOxaMusicScanView::LoadDrives()
   TOxaDriveInformation& information = FPlayer->SearchOptions().DriveInformation();
   information.Refresh();
   std::vector<TOxaScanDrive> drives;
+  drives.reserve(static_cast<std::size_t>(information.Count()));
   for (int i = 0; i < information.Count(); ++i) {
     drives.push_back(OxaScanDriveOf(information.Items(i)));
   }
@@ -112,6 +113,7 @@ void TOxaMusicScanView::ShowScanState(bool running, TScanMode mode)
   TStringList stored;
   ReadOption(TMusicOption::WhiteDrives, stored);
   std::vector<std::string> roots;
+  roots.reserve(static_cast<std::size_t>(stored.Count()));
   for (int i = 0; i < stored.Count(); ++i) {
     roots.push_back(stored[i]);
   }
