@@ -1,7 +1,6 @@
 // oxa-lib-screen: the commands of oxa-lib that draw or ask the display. oxa-lib runs this program
 // for them, so that it links no X or font library itself; it can be run on its own too.
 
-#include <exception>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -20,12 +19,7 @@ int main(int argc, char** argv)
   } commands[] = {{"display", &RunDisplay}, {"skin", &RunSkin}};
   for (const auto& command : commands) {
     if (!args.empty() && command.Name == args[0]) {
-      try {
-        return command.Run(TCommandArgs(args).subspan(1), std::cout, std::cerr);
-      } catch (const std::exception& e) {
-        std::cerr << "oxa-lib " << args[0] << ": " << e.what() << '\n';
-        return ExitFailure;
-      }
+      return RunCommand(command.Run, args);
     }
   }
   std::cerr << "usage: oxa-lib-screen display [--json] | skin ... (see oxa-lib --help)\n";

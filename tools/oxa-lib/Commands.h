@@ -6,6 +6,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 constexpr int ExitSuccess = 0;
 constexpr int ExitFailure = 1;
@@ -20,6 +21,10 @@ struct TCommand {
   std::string_view Summary;  // one line for --help
   TCommandFunction Run;
 };
+
+// Runs the command args[0] names with the arguments after it on the standard streams; an
+// exception it lets out is reported as "oxa-lib NAME: what" and ExitFailure.
+int RunCommand(TCommandFunction run, const std::vector<std::string>& args);
 
 // Every command, in the order --help lists them.
 std::span<const TCommand> Commands();

@@ -1,7 +1,6 @@
 // oxa-lib: the library, tags and settings of OxaNetMusic from the command line.
 
 #include <cstdlib>
-#include <exception>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -39,12 +38,7 @@ int main(int argc, char** argv)
   }
   for (const auto& command : Commands()) {
     if (command.Name == args[0]) {
-      try {
-        return command.Run(TCommandArgs(args).subspan(1), std::cout, std::cerr);
-      } catch (const std::exception& e) {
-        std::cerr << "oxa-lib " << args[0] << ": " << e.what() << '\n';
-        return ExitFailure;
-      }
+      return RunCommand(command.Run, args);
     }
   }
   std::cerr << "oxa-lib: unknown command '" << args[0] << "' (see oxa-lib --help)\n";
